@@ -1,0 +1,28 @@
+# One library target per source folder; sources are globbed so a new file needs no edit here.
+function(qlw_folder_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER srcs EXCLUDE REGEX "/testing/")
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# One GoogleTest executable per test folder.
+function(qlw_folder_tests name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest)
+  target_compile_definitions(${name} PRIVATE
+    QLW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    QLW_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata"
+    QLW_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  gtest_discover_tests(${name}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QLW_QUIET=1"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,40 @@
+// Test entry point: every test process gets its own registry and runtime folder and quiet alerts.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+std::string g_scratch;
+}
+
+namespace qlwtest {
+std::string DataPath(const std::string& name) { return std::string(QLW_SOURCE_DIR) + "/tests/data/" + name; }
+
+std::string SharedTestDataPath(const std::string& relative) {
+  std::filesystem::path root(QLW_TESTDATA_DIR);
+  if (!std::filesystem::is_directory(root)) return {};
+  return (root / relative).string();
+}
+
+std::string ScratchDir() { return g_scratch; }
+}  // namespace qlwtest
+
+int main(int argc, char** argv) {
+  char tmpl[] = "/tmp/qlwtest.XXXXXX";
+  if (char* dir = mkdtemp(tmpl)) g_scratch = dir;
+  // Keep the user's real settings out of reach and alerts off the screen.
+  setenv("QLW_REGISTRY_DIR", (g_scratch + "/registry").c_str(), 0);
+  setenv("QLW_RUNTIME_DIR", (g_scratch + "/run").c_str(), 0);
+  setenv("QLW_QUIET", "1", 0);
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  int rc = RUN_ALL_TESTS();
+  std::error_code ec;
+  std::filesystem::remove_all(g_scratch, ec);
+  return rc;
+}

@@ -1,0 +1,12 @@
+// Helpers shared by every test executable: fixture paths and the private registry folder.
+#pragma once
+#include <string>
+
+namespace qlwtest {
+// Absolute path of a file under tests/data/.
+std::string DataPath(const std::string& name);
+// Absolute path of a file under ../shared/testdata/, or "" when that folder is absent.
+std::string SharedTestDataPath(const std::string& relative);
+// The temporary folder that this test process uses for its registry and runtime files.
+std::string ScratchDir();
+}

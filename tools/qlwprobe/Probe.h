@@ -1,0 +1,24 @@
+// The headless probe's subcommand table; each subcommand registers itself from its own file.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace qlwprobe {
+// args: the words after the subcommand's name. Returns the process exit code.
+using CommandFn = int (*)(const std::vector<std::string>& args);
+
+struct Command {
+  const char* name;
+  const char* usage;
+  CommandFn run;
+};
+
+std::vector<Command>& Commands();
+
+struct Registrar {
+  Registrar(const char* name, const char* usage, CommandFn run) { Commands().push_back({name, usage, run}); }
+};
+}  // namespace qlwprobe
+
+#define QLW_PROBE_COMMAND(ident, name, usage, fn) \
+  static const ::qlwprobe::Registrar ident##_registrar(name, usage, fn)
