@@ -3,16 +3,20 @@
 set -euo pipefail
 pkgs=(g++ cmake ninja-build ccache pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libsqlite3-dev uuid-dev)
 if [ "${1:-}" = "--test" ]; then
-  # Real CIFs written by others, used as test fixtures.
-  pkgs+=(cif2hkl gdis-data)
+  # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests.
+  pkgs+=(cif2hkl gdis-data locales)
 fi
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+if [ "${1:-}" = "--test" ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "warning: could not generate the de_DE.UTF-8 locale" >&2
+fi
