@@ -1,0 +1,82 @@
+// Scattering-factor records of elements and ions, the species that binds one to a site, and the
+// built-in element table (its numbers are generated into ElementTable.cpp).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Win.h"
+#include "LXException.h"
+
+// One element or ion: a plain value type, copied by assignment.
+class CLXASF {
+public:
+  static constexpr int kMaxSymbolLength = 9;
+
+  CLXASF();  // valence silicon: what a species gets when its name matches no record
+  CLXASF(const wchar_t* symbol, int Z, double weight, const double coefficients[9],
+         double neutronLength, const wchar_t* note);
+
+  // Drops white space; only the first 9 characters of text are examined. Null or "" clears it.
+  void SetSymbol(const wchar_t* text);
+  const wchar_t* GetSymbol() const { return m_symbol; }
+
+  // X-ray form factor f_X at s2 = (sin θ / λ)², in Å⁻².
+  double XRayFormFactor(double s2) const;
+
+  wchar_t m_symbol[kMaxSymbolLength + 1];
+  int64_t m_symbolLength;
+  uint32_t m_symbolWord;  // cleared by SetSymbol; no other use
+  int32_t m_Z;            // atomic number, or electron count of a group such as "OH"
+  double m_weight;        // g/mol
+  // a1, b1, a2, b2, a3, b3, a4, b4, c in this order (b in Å²)
+  double m_coefficients[9];
+  double m_neutronLength;  // coherent scattering length, fm (real part)
+  CString m_note;
+};
+
+// Built once at start-up; the "ASF" preference value starts as a copy of it.
+extern std::vector<CLXASF> g_ElementTable;
+
+// Radiation kinds of CSiteSpecies::GetScatteringFactor; any other value counts as X-rays.
+enum ScatteringRadiation : int {
+  kRadiationElectrons = 1,
+  kRadiationXRays = 2,
+  kRadiationNeutrons = 3,
+};
+
+// One element occupying a site, with its occupancy and a copy of its matched record.
+class CSiteSpecies {
+public:
+  CSiteSpecies();
+  // Looks the name up at once (LookupScatteringFactors); later table edits do not reach it.
+  CSiteSpecies(const wchar_t* name, double occupancy);
+
+  // First record of the "ASF" table whose symbol equals the name in its first 9 characters;
+  // the default record and the mismatch alert when none does.
+  void LookupScatteringFactors();
+
+  // d: d-spacing in Å. Already multiplied by the occupancy.
+  double GetScatteringFactor(double d, int radiation) const;
+
+  CString m_name;
+  CLXASF m_asf;
+  double m_occupancy;
+};
+
+// Ascending occupancy, ties by ascending name; strict weak ordering.
+bool CompareSpeciesByOccupancy(const CSiteSpecies& first, const CSiteSpecies& second);
+// True when second has the larger occupancy.
+bool CompareSpeciesByOccupancyOnly(const CSiteSpecies& first, const CSiteSpecies& second);
+
+// The scattering-factor table that look-ups read. It is the program store's "ASF" value when the
+// store has registered one (SetScatteringFactorTable), else a free-standing "ASF" value that
+// starts as a copy of g_ElementTable, so the engine works without a preference store.
+class CPrefValue;
+template <class T, class Container> class CPrefArray;
+using CASFPrefArray = CPrefArray<CLXASF, std::vector<CLXASF>>;
+CASFPrefArray& GetScatteringFactorTable();
+void SetScatteringFactorTable(CASFPrefArray* table);  // null returns to the free-standing value
+
+LX_DECLARE_EXCEPTION(CLXXDiffWnd, CLXXProduct, 23028);
+LX_DECLARE_EXCEPTION(CLXXUnableToMatchScattering, CLXXDiffWnd, 23729);
