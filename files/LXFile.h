@@ -1,0 +1,150 @@
+// Framework file base: a file served from a mapped view or an aligned buffer, with byte order,
+// block list, record helpers, the "CRCK" trailer and the extension-to-type table.
+#pragma once
+
+#include "Win.h"
+#include "LXException.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// Errors of the file base. CLXXFile itself is declared with the framework's exceptions.
+LX_DECLARE_EXCEPTION(CLXXFileEOF, CLXXFile, 21090);
+
+// Where a failed open says why: the operating-system error and the path.
+struct LXFileOpenError {
+  int m_lOsError = 0;
+  CString m_strFileName;
+};
+
+class CLXFile {
+ public:
+  // Open flags, with the values of the class library's file class.
+  enum OpenFlags : uint32_t {
+    modeRead = 0x0000,
+    modeWrite = 0x0001,
+    modeReadWrite = 0x0002,
+    shareDenyWrite = 0x0020,
+    modeCreate = 0x1000,
+    modeNoTruncate = 0x2000,
+    typeText = 0x4000,
+    typeBinary = 0x8000,
+  };
+  enum SeekPosition { begin = 0, current = 1, end = 2 };
+
+  // One data block of a file: where it starts and whether it counts (holds a structure).
+  struct BlockRecord {
+    uint32_t m_start = 0;
+    uint8_t m_flag = 0;
+  };
+
+  CLXFile();
+  virtual ~CLXFile();
+  CLXFile(const CLXFile&) = delete;
+  CLXFile& operator=(const CLXFile&) = delete;
+
+  virtual uint64_t GetPosition() const;
+  virtual CString GetFileName() const;
+  virtual CString GetFileTitle() const;
+  virtual CString GetFilePath() const;
+  virtual void SetFilePath(const wchar_t* path);
+  virtual bool Open(const wchar_t* path, uint32_t flags, LXFileOpenError* error = nullptr);
+  virtual CLXFile* Duplicate() const { return nullptr; }
+  virtual uint64_t Seek(int64_t offset, uint32_t from);
+  virtual void SetLength(uint64_t length);
+  virtual uint64_t GetLength() const;
+  virtual uint32_t Read(void* dst, uint32_t count);
+  virtual void Write(const void* src, uint32_t count);
+  virtual void LockRange(uint64_t, uint64_t);
+  virtual void UnlockRange(uint64_t, uint64_t);
+  virtual void Abort();
+  virtual void Flush();
+  virtual void Close();
+  virtual bool CanRead() const { return true; }
+  virtual bool CanWrite() const { return false; }
+  virtual uint32_t GetBlockCount(bool all) const;
+  virtual uint32_t GetFileType() const { return m_fileType; }
+  virtual uint32_t GetOpenFlags() const { return m_openFlags; }
+  virtual void SetOpenFlags(uint32_t flags) { m_openFlags = flags; }
+  virtual bool IsBigEndian() const { return false; }
+  virtual void ReadBlock(uint32_t index) = 0;
+  virtual void WriteBlock(uint32_t index) = 0;
+  virtual bool IndexBlocks() { return true; }
+  virtual uint32_t CountBlocks(const wchar_t* path);
+  virtual void ParseBlock() {}
+  virtual bool CheckCRC();
+  virtual void AppendCRC();
+
+  bool IsOpen() const { return m_hFile >= 0; }
+  bool IsMapped() const { return m_mapped; }
+
+  // Record helpers shared by the binary formats.
+  void ReadExact(uint64_t count, void* dst);
+  uint64_t ReadMacString(uint64_t count, wchar_t* out);
+  uint64_t ReadUTF16String(uint64_t count, CString& out);
+  uint64_t ReadUTF8String(uint64_t count, CString& out);
+  uint64_t WriteUTF8String(const CString& text);
+  uint32_t PatchBlockLength(uint64_t start);
+  uint32_t ComputeCRC(bool excludeTrailer);
+  uint32_t ReadUInt32Raw();  // a u32 in the file's byte order
+  void WriteUInt32Raw(uint32_t v);
+
+  // CRC-32 with polynomial 0x04C11DB7, most significant bit first, initial 0xFFFFFFFF, final
+  // inversion. `crc` carries a running value between calls (start with 0xFFFFFFFF, invert at the end).
+  static uint32_t UpdateCRC(uint32_t crc, const uint8_t* data, size_t size);
+
+  const std::vector<BlockRecord>& Blocks() const { return m_blocks; }
+  uint32_t CurrentBlock() const { return m_currentBlock; }
+  void SetCurrentBlock(uint32_t i) { m_currentBlock = i; }
+  const CString& BlockName() const { return m_blockName; }
+  void SetTitle(const CString& title) { m_title = title; }
+  bool IsNativeOrder() const { return m_nativeOrder; }
+
+ protected:
+  // What the class library's file keeps: the platform handle, close-on-delete and the path.
+  int m_hFile = -1;
+  bool m_bCloseOnDelete = false;
+  CString m_strFileName;
+
+  uint32_t m_fileType = 0;
+  char m_fourCC[4] = {' ', ' ', ' ', ' '};
+  bool m_nativeOrder = true;
+  std::map<uint32_t, uint64_t> m_chunkMap;
+  std::vector<BlockRecord> m_blocks;
+  uint32_t m_currentBlock = 0;
+  CString m_blockName;
+  uint8_t* m_scratch = nullptr;
+  uint64_t m_scratchCapacity = 0;
+  CString m_title;
+  uint32_t m_warnings = 0;  // counter that readers use for their warnings
+  uint32_t m_programVersion = 0;
+  uint32_t m_formatVersion = 0;
+  uint8_t m_platform = 1;
+
+  void CloseMapping();
+  void ResetWindow();
+  void AcquireBuffer(uint64_t size);
+  uint64_t PlatformPosition() const;
+  uint64_t PlatformLength() const;
+  uint32_t PlatformRead(void* dst, uint64_t count);
+  void PlatformWrite(const void* src, uint64_t count);
+  uint64_t PlatformSeek(int64_t offset, int from);
+  void PlatformClose();
+
+ private:
+  uint8_t* m_buffer = nullptr;
+  uint64_t m_capacity = 0;
+  uint64_t m_valid = 0;
+  uint64_t m_bufferPos = 0;
+  uint8_t* m_cursor = nullptr;
+  bool m_mapped = false;
+  uint32_t m_openFlags = 0;
+};
+
+// The extension table: one file-type code per known extension (several codes may share one).
+bool FileTypesFromExtension(const CString& extension, std::vector<uint32_t>& codes);
+bool GetFileTypeExtensions(uint32_t code, std::vector<CString>& extensions);
+bool GetFileTypeExtension(uint32_t code, CString& out);
+bool IsMoleculeFileType(uint32_t code);

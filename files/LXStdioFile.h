@@ -1,0 +1,55 @@
+// Text files: a C stream, with a read-only file also mapped whole so that the parsers'
+// character reads are memory loads. Instantiated over CQlwFile in LXStdioFile.cpp.
+#pragma once
+
+#include "QlwFile.h"
+
+#include <cstdio>
+#include <string>
+
+template <class Base>
+class CLXStdioFile : public Base {
+ public:
+  static constexpr uint64_t kStreamBufferSize = 0x500000;
+
+  CLXStdioFile() = default;
+  ~CLXStdioFile() override;
+
+  bool Open(const wchar_t* path, uint32_t flags, LXFileOpenError* error = nullptr) override;
+  void Close() override;
+  void Flush() override;
+  uint64_t GetLength() const override;
+  void SetOpenFlags(uint32_t flags) override { m_stdioOpenFlags = flags; }
+  uint32_t GetOpenFlags() const override { return m_stdioOpenFlags; }
+  virtual void BuildModeString();
+
+  bool IsStreamOpen() const { return m_stream != nullptr; }
+  bool IsMappedView() const { return m_mapped; }
+  const std::wstring& ModeString() const { return m_mode; }
+
+  // Character reading for the text parsers. NextChar answers 0..255, or -1 at end of file.
+  int NextChar();
+  // Steps back over the character last read; pushing back end of file does nothing, so a
+  // parser that peeked at the end never re-reads the last real byte.
+  void PushBack(int c);
+  long Position() const;
+  int SeekTo(long offset);
+  void SkipLine();
+  // Reads one line without its end (CR, LF or CR-LF) into buffer, keeping at most size - 1
+  // bytes and dropping the rest of the line. Returns the bytes kept, or -1 at end of file.
+  int ReadLine(char* buffer, int size);
+  int ReadLine(std::string& line, int size);
+
+ protected:
+  FILE* m_stream = nullptr;
+  bool m_mapped = false;
+  uint8_t* m_view = nullptr;
+  uint64_t m_length = 0;
+  uint8_t* m_last = nullptr;
+  uint8_t* m_cursor = nullptr;
+  uint32_t m_stdioOpenFlags = 0;
+  std::wstring m_mode;
+  char* m_streamBuffer = nullptr;
+};
+
+extern template class CLXStdioFile<CQlwFile>;

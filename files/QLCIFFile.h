@@ -1,0 +1,102 @@
+// CIF reader: one crystal pattern per structure data block. The tokenizer and loop parser are
+// in QLCIFParse.cpp, the site records and the hand-over to the crystal in QLCIFSites.cpp.
+#pragma once
+
+#include "LXStdioFile.h"
+
+#include <string>
+#include <vector>
+
+class CQLCrystal;
+class CQLSite;
+
+LX_DECLARE_EXCEPTION(CLXXFileCIFInvalidLoop, CLXXQLFile, 22831);
+LX_DECLARE_EXCEPTION(CLXXFileCIFMissingDataInLoop, CLXXQLFile, 22832);
+LX_DECLARE_EXCEPTION(CLXXFileCIFReadError, CLXXQLFile, 22834);
+LX_DECLARE_EXCEPTION(CLXXFileCIFUnexpectedItem, CLXXQLFile, 22836);
+
+// One row of the atom-site loops; every value is optional.
+struct CIFSiteRecord {
+  static constexpr int kMaxLabel = 6;
+
+  std::wstring label;  // at most six characters, white space removed
+  bool hasLabel = false;
+  uint16_t elementCode = 0;
+  bool hasElement = false;
+  double xyz[3] = {0, 0, 0};
+  bool hasXyz[3] = {false, false, false};
+  double su[3] = {0, 0, 0};
+  bool hasSu[3] = {false, false, false};
+  double occupancy = 1.0;
+  bool hasOccupancy = false;
+  double uIso = 0;
+  bool hasUIso = false;
+  double u[9] = {};  // 11 12 13 21 22 23 31 32 33
+  bool hasU[9] = {};
+  double bIso = 0;
+  bool hasBIso = false;
+  double b[9] = {};
+  bool hasB[9] = {};
+
+  bool IsEmpty() const;
+  bool HasDisplacement() const;
+  // Whether `committed` may be merged into `into`: no value in both, and equal labels.
+  static bool CanMerge(const CIFSiteRecord& committed, const CIFSiteRecord& into);
+  static void MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst);
+};
+
+class CQLCIFFile : public CLXStdioFile<CQlwFile> {
+ public:
+  CQLCIFFile();
+  ~CQLCIFFile() override;
+
+  // Content test of the recogniser: the nine cell and coordinate items within 9000 lines.
+  static bool TestFile(const wchar_t* path, uint32_t& typeCode);
+
+  bool IndexBlocks() override;
+  void ReadBlock(uint32_t index) override;
+  void ParseBlock() override;
+  void WriteBlock(uint32_t index) override;
+  bool CanRead() const override { return true; }
+  bool CanWrite() const override { return false; }  // the CIF writer is not built yet
+
+  // "5.4307(2)" gives 5.4307 with su 0.0002; false (value the most negative double) when the
+  // text holds no number.
+  static bool ParseNumberWithSU(const std::string& text, double& value, double& su, bool& hasSU);
+
+  uint32_t WarningCount() const { return m_warnings; }
+
+  // Used directly by the tests: the crystal that the item handlers fill.
+  void SetCrystal(CQLCrystal* crystal) { m_crystal = crystal; }
+  const std::vector<CIFSiteRecord>& Records() const { return m_records; }
+  void FinishStructure();
+
+ protected:
+  CQLCrystal* m_crystal = nullptr;
+  std::vector<CIFSiteRecord> m_records;
+  CIFSiteRecord m_current;
+  uint64_t m_loopRows = 0;
+  uint64_t m_committedRows = 0;
+  bool m_symbolFromHM = false;
+  bool m_keepRowsApart = true;
+
+  void ResetBlockState();
+  bool IsStructureBlock();
+  bool ReadValue(std::string& out);
+  void ReadLoop();
+  bool CheckLoop(size_t names, const std::string& firstName);
+  bool AtValue();
+  bool AtKeyword(const char* rest);
+  void DispatchItem(const std::string& name, const std::string& value);
+  bool HandleCellItem(const std::string& name, const std::string& value);
+  void HandleSymmetryItem(const std::string& name, const std::string& value);
+  void HandleAtomSiteItem(const std::string& name, const std::string& value);
+  void CommitRecord();
+  void ValidateDisplacement(CIFSiteRecord& record);
+  bool BuildSite(CIFSiteRecord& record, CQLSite& site);
+  void BuildSites();
+  void Warn(uint32_t stringId, const CString& text, bool count);
+};
+
+// Sort order of sites read from text files: letters alike, then by the trailing number (O2 before O10).
+bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b);

@@ -1,0 +1,41 @@
+// The program's file class: read and write entry points with progress and error reporting.
+// The type factory and recogniser are in FileTypes.h.
+#pragma once
+
+#include "LXFile.h"
+
+#include <memory>
+#include <vector>
+
+class CQLPattern;
+class CDiffractionSettings;
+struct CQlwDocWindowState;  // the document's window-state record; only session files use it
+
+using CQLPatternList = std::vector<std::shared_ptr<CQLPattern>>;
+
+LX_DECLARE_EXCEPTION(CLXXFileNotOpen, CLXXFile, 21103);
+LX_DECLARE_EXCEPTION(CLXXFileImportNoAtoms, CLXXFile, 21092);
+LX_DECLARE_EXCEPTION(CLXXFileMissingSymmetry, CLXXFile, 21098);
+LX_DECLARE_EXCEPTION(CLXXQLFile, CLXException, 22828);
+
+class CQlwFile : public CLXFile {
+ public:
+  CQlwFile() = default;
+  ~CQlwFile() override = default;
+
+  // Reads every data block of the open file into target. False when an error was met; it has
+  // then been shown to the user and the file closed.
+  virtual bool ReadFile(CQLPatternList* target, CDiffractionSettings* settings,
+                        CQlwDocWindowState* windowState);
+  // Writes source as the file's one block. False when a file error was met and shown.
+  virtual bool WriteFile(CQLPatternList* source, CDiffractionSettings* settings,
+                         CQlwDocWindowState* windowState);
+
+ protected:
+  CQLPatternList* m_readTarget = nullptr;
+  CDiffractionSettings* m_readSettings = nullptr;
+  CQlwDocWindowState* m_readWindowState = nullptr;
+  CQLPatternList* m_writeSource = nullptr;
+  CDiffractionSettings* m_writeSettings = nullptr;
+  CQlwDocWindowState* m_writeWindowState = nullptr;
+};
