@@ -1,0 +1,125 @@
+// The crystal model: cell and metrics, symmetry, sites, reflexion list, structure factors
+// and intensities. Symmetry expansion and site lists are in QLCrystal.cpp, reflexion
+// generation in QLCrystalReflexions.cpp, intensities in QLCrystalIntensities.cpp.
+#pragma once
+
+#include "DiffractionSettings.h"
+#include "LXException.h"
+#include "LXNumerics.h"
+#include "QLReflexion.h"
+#include "QLSite.h"
+#include "SymmetryOperator.h"
+#include "Win.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+LX_DECLARE_EXCEPTION(CLXXQLEngine, CLXXProduct, 22928);
+LX_DECLARE_EXCEPTION(CLXXDiffractTempReflErr, CLXXQLEngine, 22929);
+LX_DECLARE_EXCEPTION(CLXXDiffractNoASF, CLXXQLEngine, 22931);
+LX_DECLARE_EXCEPTION(CLXXLotsOfRefs, CLXXQLEngine, 22932);
+// A cell with a zero length or angles that cannot close it.
+LX_DECLARE_EXCEPTION(CLXXDegenerateCell, CLXXQLEngine, 22960);
+
+using QLIndexTriple = std::array<int, 3>;
+
+// Midpoint-rule integral of the March–Dollase distribution over a hemisphere, for normalisation.
+double MarchDollaseIntegral(double r);
+
+class CQLCrystal
+{
+public:
+    enum PreferredOrientationType : std::int32_t { kPOPlates = 1, kPONeedles = 2 };
+    enum QLVectorType : std::int32_t { kReciprocalVector = 1, kDirectVector = 2 };
+
+    // A reflexion while the list is being built.
+    struct Candidate
+    {
+        std::int32_t h, k, l;
+        double d;
+        std::int32_t count;
+        std::int32_t indexNorm;
+    };
+
+    explicit CQLCrystal(bool keepSettings = false);
+
+    void Reset(bool keepSettings);
+    void CopyFrom(const CQLCrystal& other);
+
+    // Cell geometry. ComputeMetrics throws CLXXDegenerateCell for a cell that cannot exist.
+    void ComputeMetrics();
+    void ComputeReciprocalMetric();
+    void ComputeDensity();
+
+    // Into [0, 1); values within 1e-5 of a cell edge become 0.
+    static double WrapCoordinate(double v);
+
+    // Sites
+    void ExpandSitesBySymmetry();
+    void MergeCoincidentSites();
+    void SplitMultiPositionSites();
+    void AssignSiteGroups();
+
+    // Symmetry
+    void InstallOperatorsFromSymbol();
+    void GetFullOperatorList(std::vector<CSymmetryOperator>& out) const;
+    int IdentifySpaceGroup();
+    void RemoveCentringOperators();
+    void AddCentringOperators();
+
+    bool Recompute(const CDiffractionSettings& settings);
+
+    // Reflexions
+    bool GenerateReflexions(double dLimit, std::uint32_t maxCount);
+    void ComputeIndexLimits(double q, int& hmax, int& kmax, int& lmax, long long& numTriples) const;
+    void AddReflexionCandidate(int h, int k, int l, double dLimit, std::vector<Candidate>& candidates) const;
+    bool IsLatticeAbsent(int h, int k, int l) const;
+    int GetLatticePointCount() const;
+    bool IsAllowedBySymmetry(int h, int k, int l) const;
+    void GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFriedel, std::vector<QLIndexTriple>& out) const;
+    double DSpacing(int h, int k, int l) const;
+    void ComputeReflexionPositions(const CDiffractionSettings& settings);
+    std::shared_ptr<CQLReflexion> FindReflexion(int h, int k, int l) const;
+    std::shared_ptr<CQLReflexion> FindReflexionsNear(double x, double tolerance) const;
+
+    // Structure factors and intensities
+    void CheckScatteringFactors();
+    void ComputeIntensities(const CDiffractionSettings& settings);
+    void ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings) const;
+    double PreferredOrientationFactor(const CQLReflexion& refl) const;
+    void RemoveZeroIntensityReflexions();
+    void ComputeRelativeIntensities();
+    double PeakWidthAt(const CDiffractionSettings& settings, double x) const;
+    void UpdatePeakWidths(const CDiffractionSettings& settings);
+
+    std::int32_t m_state = 1;
+    double m_a = 8.0, m_b = 9.0, m_c = 10.0;                      // Å
+    double m_alpha = 90.0, m_beta = 90.0, m_gamma = 90.0;         // degrees
+    double m_aStar = 1.0, m_bStar = 1.0, m_cStar = 1.0;           // 1/Å
+    double m_alphaStar = 90.0, m_betaStar = 90.0, m_gammaStar = 90.0;
+    double m_volume = 0.0;                                        // Å³
+    double m_density = 0.0;
+    LXTypes::CMatrix33 m_reciprocalMetric;                         // G*
+    LXTypes::CMatrix33 m_metric;                                   // G
+    std::array<double, 3> m_originShift = {0.0, 0.0, 0.0};
+    std::int32_t m_originChoice = 0;
+    bool m_hasDisplacements = false;
+    bool m_useThermalEllipsoids = true;
+    std::vector<CQLSite> m_sites;
+    std::vector<std::shared_ptr<CQLReflexion>> m_reflexions;
+    double m_maxIntensity = 0.0;
+    double m_particleSize = 10000.0;                              // Å
+    double m_isotropicStrain = 0.0;
+    std::int32_t m_usePreferredOrientation = 0;
+    PreferredOrientationType m_poGeometry = kPOPlates;
+    QLVectorType m_poVectorType = kReciprocalVector;
+    std::array<double, 3> m_poVector = {0.0, 0.0, 0.0};
+    double m_poAlignment = 0.9;
+    double m_poNormalisation = 1.0;
+    CString m_spaceGroupSymbol = L"P 1";
+    std::vector<CSymmetryOperator> m_operators;
+    char m_latticeLetter = 'P';
+    bool m_centrosymmetric = false;
+};

@@ -1,0 +1,33 @@
+// Atomic displacement of a site: isotropic U or an anisotropic tensor turned into betas.
+#pragma once
+
+#include <memory>
+
+class CQLThermalEllipsoid
+{
+public:
+    CQLThermalEllipsoid() = default;
+    explicit CQLThermalEllipsoid(double u) : m_u(u) {}
+    virtual ~CQLThermalEllipsoid() = default;
+
+    virtual std::unique_ptr<CQLThermalEllipsoid> Clone() const;
+    // d in Å; the anisotropic form ignores it.
+    virtual double GetTemperatureFactor(int h, int k, int l, double d) const;
+
+    double m_u = 0.0;   // isotropic mean-square displacement (Å²), Ueq for the anisotropic form
+};
+
+class CQLAnisoThermalEllipsoid : public CQLThermalEllipsoid
+{
+public:
+    // u: the U tensor row-major (U11 U12 U13 U22 U23 U33 are read); reciprocal lengths in 1/Å.
+    CQLAnisoThermalEllipsoid(const double u[9], double aStar, double bStar, double cStar);
+
+    std::unique_ptr<CQLThermalEllipsoid> Clone() const override;
+    double GetTemperatureFactor(int h, int k, int l, double d) const override;
+
+    double m_beta[9] = {};  // row-major, symmetric
+};
+
+// True when the determinant and the three diagonal elements of a row-major 3×3 tensor are positive.
+bool IsPositiveDefinite3x3(const double m[9]);
