@@ -4,27 +4,12 @@
 #include <cstdarg>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 
+#include "Format.h"
+#include "Utf16.h"
 #include "WinTypes.h"
 
-class CString;
-
-namespace qlw {
-// A CString (or std::wstring) handed to a formatting call travels as its wide character pointer, so
-// `s.Format(L"%s", other)` works as on Windows although CString is not a single pointer.
-template <typename T>
-inline decltype(auto) FormatArg(T&& value) {
-  if constexpr (std::is_same_v<std::remove_cvref_t<T>, CString>) {
-    return static_cast<const wchar_t*>(value.GetString());
-  } else if constexpr (std::is_same_v<std::remove_cvref_t<T>, std::wstring>) {
-    return value.c_str();
-  } else {
-    return std::forward<T>(value);
-  }
-}
-}  // namespace qlw
 
 class CString {
  public:
@@ -173,12 +158,7 @@ class CString {
 typedef CString CStringW;
 
 namespace qlw {
-// UTF-8 of a wide text, for printing to the terminal or passing to narrow APIs.
-std::string ToUtf8(const wchar_t* text);
-std::string ToUtf8(const std::wstring& text);
 inline std::string ToUtf8(const CString& text) { return text.ToUtf8(); }
-// Wide text from UTF-8 (malformed bytes become U+FFFD).
-std::wstring FromUtf8(std::string_view utf8);
 }  // namespace qlw
 
 template <>
