@@ -29,6 +29,13 @@ public:
 
 class CRuler : public CTool
 {
+    static CTool::FlatRec DefaultRec()
+    {
+        CTool::FlatRec rec;
+        rec.color = 0xD81919FFu;  // blue at 85 % opacity
+        return rec;
+    }
+
 public:
     struct FlatRec : CTool::FlatRec
     {
@@ -37,11 +44,15 @@ public:
     };
 
     // Values of a ruler that nobody has configured yet.
-    CRuler();
-    explicit CRuler(const FlatRec& rec);
+    CRuler() : CTool(DefaultRec()), m_length(200.0f), m_numDivisions(4) {}
+    explicit CRuler(const FlatRec& rec) : CTool(rec), m_length(rec.length), m_numDivisions(rec.numDivisions) {}
 
-    void GetFlatRec(CTool::FlatRec& rec) const override { rec = m_rec; }
-    void GetRulerRec(FlatRec& rec) const;
+    void GetRulerRec(FlatRec& rec) const
+    {
+        static_cast<CTool::FlatRec&>(rec) = m_rec;
+        rec.length = m_length;
+        rec.numDivisions = m_numDivisions;
+    }
 
     float m_length = 200.0f;
     std::int32_t m_numDivisions = 4;
@@ -49,10 +60,17 @@ public:
 
 class CCursor : public CTool
 {
+    static CTool::FlatRec DefaultRec()
+    {
+        CTool::FlatRec rec;
+        rec.color = 0xFFFF0000u;  // opaque red
+        return rec;
+    }
+
 public:
     using FlatRec = CTool::FlatRec;
 
-    CCursor();
+    CCursor() : CTool(DefaultRec()) {}
     explicit CCursor(const FlatRec& rec) : CTool(rec) {}
 
     // When on, the cursor reads out the d spacing of its x position.

@@ -1,0 +1,312 @@
+// Cell geometry, site lists and the recompute sequence of the crystal model.
+#include "QLCrystal.h"
+
+#include "SpaceGroups.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+const double kPi = std::acos(-1.0);
+const double kDegToRad = kPi / 180.0;
+const double kRadToDeg = 180.0 / kPi;
+
+// Coordinates this close to a cell edge count as on it (single precision 1e-5).
+constexpr double kEdgeLow = 9.99999974737875e-06;
+constexpr double kEdgeHigh = 0.9999900000002526;
+// Positions equal within this, per coordinate (single precision 1.1e-4).
+constexpr double kPositionTolerance = 0.00011000000085914508;
+// Amu per Å³ to kg/m³, single precision.
+constexpr double kDensityConstant = 1660.56005859375;
+
+bool WithinTolerance(const QLPosition& a, const QLPosition& b)
+{
+    return std::fabs(a[0] - b[0]) < kPositionTolerance && std::fabs(a[1] - b[1]) < kPositionTolerance &&
+           std::fabs(a[2] - b[2]) < kPositionTolerance;
+}
+}
+
+CQLCrystal::CQLCrystal(bool keepSettings)
+{
+    Reset(keepSettings);
+}
+
+void CQLCrystal::Reset(bool keepSettings)
+{
+    // Sample parameters would come from the program's preference store; without one the
+    // defaults above stay.
+    (void)keepSettings;
+    ComputeMetrics();
+    ComputeDensity();
+    ComputeReciprocalMetric();
+    m_sites.clear();
+    m_reflexions.clear();
+}
+
+void CQLCrystal::CopyFrom(const CQLCrystal& other)
+{
+    if (this != &other)
+        *this = other;
+}
+
+void CQLCrystal::ComputeMetrics()
+{
+    const double ca = std::cos(m_alpha * kDegToRad), cb = std::cos(m_beta * kDegToRad),
+                 cg = std::cos(m_gamma * kDegToRad);
+    const double sa = std::sin(m_alpha * kDegToRad), sb = std::sin(m_beta * kDegToRad),
+                 sg = std::sin(m_gamma * kDegToRad);
+
+    // Refuse a cell that has no volume rather than fill the metrics with NaN and infinities.
+    const double volumeFactor = 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg;
+    const bool lengthsOk = std::isfinite(m_a) && std::isfinite(m_b) && std::isfinite(m_c) && m_a > 0.0 &&
+                           m_b > 0.0 && m_c > 0.0;
+    const bool anglesOk = m_alpha > 0.0 && m_alpha < 180.0 && m_beta > 0.0 && m_beta < 180.0 &&
+                          m_gamma > 0.0 && m_gamma < 180.0;
+    if (!lengthsOk || !anglesOk || !(volumeFactor > 1e-12))
+        throw CLXXDegenerateCell(kLXSeverityMessage, 0, __LINE__, m_a, m_b, m_c, m_alpha, m_beta, m_gamma);
+
+    auto clamp1 = [](double v) { return std::clamp(v, -1.0, 1.0); };
+    const double caStar = clamp1((cb * cg - ca) / (sb * sg));
+    const double cbStar = clamp1((ca * cg - cb) / (sa * sg));
+    const double cgStar = clamp1((ca * cb - cg) / (sa * sb));
+    m_alphaStar = std::acos(caStar) * kRadToDeg;
+    m_betaStar = std::acos(cbStar) * kRadToDeg;
+    m_gammaStar = std::acos(cgStar) * kRadToDeg;
+    m_aStar = 1.0 / (m_a * sg * std::sin(m_betaStar * kDegToRad));
+    m_bStar = 1.0 / (m_b * sa * std::sin(m_gammaStar * kDegToRad));
+    m_cStar = 1.0 / (m_c * sb * std::sin(m_alphaStar * kDegToRad));
+    m_volume = m_a * m_b * sg / m_cStar;
+}
+
+void CQLCrystal::ComputeReciprocalMetric()
+{
+    const double ca = std::cos(m_alpha * kDegToRad), cb = std::cos(m_beta * kDegToRad),
+                 cg = std::cos(m_gamma * kDegToRad);
+    m_metric = LXTypes::CMatrix33(m_a * m_a, m_a * m_b * cg, m_a * m_c * cb, m_a * m_b * cg, m_b * m_b,
+                                  m_b * m_c * ca, m_a * m_c * cb, m_b * m_c * ca, m_c * m_c);
+
+    const double cas = std::cos(m_alphaStar * kDegToRad), cbs = std::cos(m_betaStar * kDegToRad),
+                 cgs = std::cos(m_gammaStar * kDegToRad);
+    m_reciprocalMetric = LXTypes::CMatrix33(
+        m_aStar * m_aStar, m_aStar * m_bStar * cgs, m_aStar * m_cStar * cbs, m_aStar * m_bStar * cgs,
+        m_bStar * m_bStar, m_bStar * m_cStar * cas, m_aStar * m_cStar * cbs, m_bStar * m_cStar * cas,
+        m_cStar * m_cStar);
+}
+
+void CQLCrystal::ComputeDensity()
+{
+    if (m_volume == 0.0)
+        return;
+    double mass = 0.0;
+    for (const auto& site : m_sites)
+    {
+        double siteMass = 0.0;
+        for (const auto& species : site.m_species)
+            if (species.m_occupancy > 0.001)
+                siteMass += species.m_occupancy * species.m_asf.m_weight;
+        mass += static_cast<double>(site.m_positions.size()) * siteMass;
+    }
+    m_density = kDensityConstant * mass / m_volume;
+}
+
+double CQLCrystal::WrapCoordinate(double v)
+{
+    if (v > 1.0)
+        v -= std::trunc(v);
+    else if (v < 0.0)
+        v = v - std::trunc(v) + 1.0;
+    if (!(v >= kEdgeLow && v <= kEdgeHigh))
+        v = 0.0;
+    return v;
+}
+
+void CQLCrystal::ExpandSitesBySymmetry()
+{
+    std::vector<CSymmetryOperator> ops;
+    GetFullOperatorList(ops);
+    const auto& s = m_originShift;
+    for (auto& site : m_sites)
+    {
+        site.m_x = WrapCoordinate(site.m_x);
+        site.m_y = WrapCoordinate(site.m_y);
+        site.m_z = WrapCoordinate(site.m_z);
+        const double p[3] = {site.m_x + s[0], site.m_y + s[1], site.m_z + s[2]};
+        site.m_positions.clear();
+        for (const auto& op : ops)
+        {
+            double image[3];
+            op.Apply(p, image);
+            QLPosition pos = {WrapCoordinate(image[0] - s[0]), WrapCoordinate(image[1] - s[1]),
+                              WrapCoordinate(image[2] - s[2])};
+            bool known = std::any_of(site.m_positions.begin(), site.m_positions.end(),
+                                     [&](const QLPosition& q) { return WithinTolerance(q, pos); });
+            if (!known)
+                site.m_positions.push_back(pos);
+        }
+    }
+}
+
+void CQLCrystal::MergeCoincidentSites()
+{
+    size_t i = 0;
+    while (i < m_sites.size())
+    {
+        CQLSite& site = m_sites[i];
+        const double occS = site.TotalOccupancy();
+        if (!site.m_species.empty() && occS >= 0.9999)
+        {
+            ++i;
+            continue;
+        }
+        bool merged = false;
+        for (size_t j = 0; j < i; ++j)
+        {
+            CQLSite& earlier = m_sites[j];
+            if (std::fabs(earlier.m_x - site.m_x) < kPositionTolerance &&
+                std::fabs(earlier.m_y - site.m_y) < kPositionTolerance &&
+                std::fabs(earlier.m_z - site.m_z) < kPositionTolerance && occS <= 1.0 - earlier.TotalOccupancy())
+            {
+                for (const auto& species : site.m_species)
+                {
+                    auto same = std::find_if(earlier.m_species.begin(), earlier.m_species.end(),
+                                             [&](const CSiteSpecies& e) { return e.m_name == species.m_name; });
+                    if (same != earlier.m_species.end())
+                        same->m_occupancy += species.m_occupancy;
+                    else
+                        earlier.m_species.push_back(species);
+                }
+                m_sites.erase(m_sites.begin() + static_cast<std::ptrdiff_t>(i));
+                merged = true;
+                break;
+            }
+        }
+        if (!merged)
+            ++i;
+    }
+    for (auto& site : m_sites)
+        std::stable_sort(site.m_species.begin(), site.m_species.end(), CompareSpeciesByOccupancyOnly);
+}
+
+void CQLCrystal::SplitMultiPositionSites()
+{
+    std::vector<CQLSite> split;
+    long number = 0;
+    for (const auto& site : m_sites)
+    {
+        if (site.m_positions.size() == 1)
+        {
+            split.push_back(site);
+            continue;
+        }
+        for (const auto& pos : site.m_positions)
+        {
+            CQLSite copy(site);
+            copy.m_positions.assign(1, pos);
+            ++number;
+            if (number > 1)
+                copy.m_label.Format(L"%s_%ld", site.m_label.GetString(), number);
+            split.push_back(std::move(copy));
+        }
+    }
+    m_sites = std::move(split);
+    m_spaceGroupSymbol = L"P 1";
+    m_latticeLetter = 'P';
+}
+
+void CQLCrystal::AssignSiteGroups()
+{
+    size_t groupFirst = 0;
+    for (size_t i = 0; i < m_sites.size(); ++i)
+    {
+        if (i == 0 || !m_sites[i].SameSpecies(m_sites[groupFirst]))
+            groupFirst = i;
+        m_sites[i].m_speciesGroup = static_cast<std::int64_t>(groupFirst);
+    }
+}
+
+void CQLCrystal::InstallOperatorsFromSymbol()
+{
+    CInstalledOperators installed =
+        ::InstallOperatorsFromSymbol(m_spaceGroupSymbol, m_originChoice, m_alpha, m_beta, m_gamma);
+    m_spaceGroupSymbol = installed.symbol;
+    m_latticeLetter = static_cast<char>(installed.lattice);
+    m_operators.insert(m_operators.end(), installed.operators.begin(), installed.operators.end());
+}
+
+void CQLCrystal::GetFullOperatorList(std::vector<CSymmetryOperator>& out) const
+{
+    out = BuildFullOperatorList(m_operators, m_spaceGroupSymbol, m_originChoice,
+                                static_cast<wchar_t>(m_latticeLetter), m_alpha, m_beta, m_gamma);
+}
+
+int CQLCrystal::IdentifySpaceGroup()
+{
+    if (m_operators.empty())
+        return 0;
+    CSpaceGroupMatch match = IdentifySpaceGroupFromOperators(m_operators, static_cast<wchar_t>(m_latticeLetter));
+    if (match.result)
+    {
+        m_spaceGroupSymbol = match.symbol;
+        m_originChoice = match.originChoice;
+        m_latticeLetter = static_cast<char>(match.lattice);
+    }
+    m_operators = std::move(match.operators);
+    return match.result;
+}
+
+void CQLCrystal::RemoveCentringOperators()
+{
+    m_operators = ::RemoveCentringOperators(m_operators, static_cast<wchar_t>(m_latticeLetter));
+}
+
+void CQLCrystal::AddCentringOperators()
+{
+    m_operators = ::AddCentringOperators(m_operators, static_cast<wchar_t>(m_latticeLetter));
+}
+
+bool CQLCrystal::Recompute(const CDiffractionSettings& settings)
+{
+    m_reflexions.clear();
+    try
+    {
+        ComputeMetrics();
+        ComputeDensity();
+        ComputeReciprocalMetric();
+        if (m_operators.empty())
+            InstallOperatorsFromSymbol();
+
+        CSymmetryOperator inversion(L"-x,-y,-z");
+        m_centrosymmetric = std::any_of(m_operators.begin(), m_operators.end(),
+                                        [&](const CSymmetryOperator& op) { return op.HasSameRotation(inversion); });
+
+        CheckScatteringFactors();
+
+        double dMin = 0.1;
+        switch (settings.m_axisType)
+        {
+        case LXTypes::kAxis2Theta:
+        case LXTypes::kAxisDSpacing:
+        case LXTypes::kAxisInverseD:
+        case LXTypes::kAxisTwoPiOverD: dMin = settings.GetWavelength() / 2.0; break;
+        default: break;
+        }
+        if (settings.m_dMin > dMin)
+            dMin = settings.m_dMin;
+
+        const std::uint32_t maxCount = settings.m_restrictMaxNumRefs ? settings.m_maxNumRefs : 0;
+        if (!GenerateReflexions(dMin, maxCount))
+            return false;
+
+        ComputeIntensities(settings);
+        RemoveZeroIntensityReflexions();
+        ComputeRelativeIntensities();
+        ComputeReflexionPositions(settings);
+        return true;
+    }
+    catch (...)
+    {
+        // Any failure leaves the crystal as far as it got; the caller shows no list.
+        return false;
+    }
+}

@@ -1,0 +1,344 @@
+// Structure factors, Lorentz-polarisation, preferred orientation, intensities and peak widths.
+#include "QLCrystal.h"
+
+#include "Status.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+
+namespace
+{
+const double kPi = std::acos(-1.0);
+const double kTwoPi = 2.0 * kPi;
+const double kHalfPi = kPi / 2.0;
+const double kRadToDeg = 180.0 / kPi;
+
+constexpr double kZero = 1.8189894035458565e-12;       // 2^-39
+constexpr double kSineZero = 1.1368683772161603e-13;   // 2^-43
+constexpr double kSameD = 9.999999747378752e-06;       // single precision 1e-5
+constexpr double kMinimumR = 0.0015;
+constexpr double kScherrer = 0.888;
+constexpr double kLn2 = 0.6931471824645996;            // single precision ln 2
+
+constexpr UINT kIdsIndexingASF = 3708;
+
+double ZeroIfTiny(double v)
+{
+    return std::fabs(v) < kSineZero ? 0.0 : v;
+}
+
+int RadiationFor(LXTypes::QLSimulationType type)
+{
+    switch (type)
+    {
+    case LXTypes::kSimNeutrons:
+    case LXTypes::kSimTimeOfFlight: return kRadiationNeutrons;
+    case LXTypes::kSimXRays:
+    case LXTypes::kSimEnergyDispersive: return kRadiationXRays;
+    case LXTypes::kSimElectrons: return kRadiationElectrons;
+    default: return 0;
+    }
+}
+
+double PhaseOf(double A, double B)
+{
+    if (A == 0.0)
+    {
+        if (std::fabs(B) < kZero)
+            return 0.0;
+        return B > 0.0 ? kHalfPi : 3.0 * kHalfPi;
+    }
+    if (std::fabs(B) < kZero)
+        return A > 0.0 ? 0.0 : kPi;
+    const double phi0 = std::atan(std::fabs(B / A));
+    if (A > 0.0)
+        return B >= 0.0 ? phi0 : kTwoPi - phi0;
+    return B > 0.0 ? kPi - phi0 : kPi + phi0;
+}
+}
+
+double MarchDollaseIntegral(double r)
+{
+    const int steps = 1000;
+    const double width = kHalfPi / steps;
+    double sum = 0.0;
+    for (int i = 0; i < steps; ++i)
+    {
+        const double x = (i + 0.5) * width;
+        const double s2 = std::sin(x) * std::sin(x);
+        sum += std::pow(s2 / r + (1.0 - s2) * r * r, -1.5) * width;
+    }
+    return sum * 2.0;
+}
+
+void CQLCrystal::CheckScatteringFactors()
+{
+    CStatus status(kIdsIndexingASF);
+    std::vector<CString> missing;
+    for (const auto& site : m_sites)
+        for (const auto& species : site.m_species)
+        {
+            if (std::wcsncmp(species.m_asf.m_symbol, species.m_name.GetString(), CLXASF::kMaxSymbolLength) == 0)
+                continue;
+            if (std::find(missing.begin(), missing.end(), species.m_name) == missing.end())
+                missing.push_back(species.m_name);
+        }
+    if (missing.empty())
+        return;
+    CString names;
+    for (std::size_t i = 0; i < missing.size(); ++i)
+    {
+        if (i)
+            names += L", ";
+        names += missing[i];
+    }
+    CLXXDiffractNoASF(kLXSeverityMessage, 0, __LINE__, names).Report();
+}
+
+void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
+{
+    AssignSiteGroups();
+    if (m_usePreferredOrientation)
+    {
+        const double r = std::max(1.0 - m_poAlignment, kMinimumR);
+        m_poNormalisation = kPi / MarchDollaseIntegral(r);
+    }
+    const long count = static_cast<long>(m_reflexions.size());
+#pragma omp parallel for schedule(dynamic, 1)
+    for (long i = 0; i < count; ++i)
+        ComputeReflexionIntensity(*m_reflexions[static_cast<std::size_t>(i)], settings);
+}
+
+void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings) const
+{
+    const int h = refl.h, k = refl.k, l = refl.l;
+    const double d = refl.d;
+    const int radiation = RadiationFor(settings.m_simulationType);
+
+    // Structure factor; the scattering sum is shared by consecutive sites of one species group.
+    double A = 0.0, B = 0.0;
+    double f = 0.0;
+    std::int64_t fGroup = -1;
+    for (const auto& site : m_sites)
+    {
+        if (!site.m_included)
+            continue;
+        if (site.m_speciesGroup != fGroup)
+        {
+            f = 0.0;
+            for (const auto& species : site.m_species)
+                f += species.GetScatteringFactor(d, radiation);
+            fGroup = site.m_speciesGroup;
+        }
+        double factor = f;
+        if (m_useThermalEllipsoids && site.m_displacement)
+            factor *= site.m_displacement->GetTemperatureFactor(h, k, l, d);
+        double siteA = 0.0, siteB = 0.0;
+        for (const auto& p : site.m_positions)
+        {
+            const double phi = kTwoPi * (h * p[0] + k * p[1] + l * p[2]);
+            const double halfSin = std::sin(phi * 0.5);
+            const double c = ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
+            const double s = ZeroIfTiny(std::sin(phi));
+            siteA += c;
+            siteB += s;
+        }
+        A += factor * siteA;
+        B += factor * siteB;
+    }
+
+    // Lorentz factor, wavelength term and Bragg angle of the geometry.
+    double L = 1.0, W = 1.0, theta = 0.0;
+    switch (settings.m_simulationType)
+    {
+    case LXTypes::kSimEnergyDispersive:
+    {
+        theta = settings.m_edxTheta;
+        const double s = ZeroIfTiny(std::sin(theta));
+        W = 16.0 * d * d * d * s * s * s;
+        L = 1.0 / (ZeroIfTiny(std::sin(2.0 * theta)) * s);
+        break;
+    }
+    case LXTypes::kSimTimeOfFlight:
+        theta = settings.m_tofTheta;
+        W = 1.0;
+        L = d * d * d * d * ZeroIfTiny(std::sin(theta));
+        break;
+    case LXTypes::kSimElectrons:
+    {
+        const double lambda = settings.m_lambdaTEM;
+        W = lambda * lambda * lambda;
+        const double s = lambda / (2.0 * d);
+        if (s < 1.0)
+            L = 1.0 / s;
+        else
+        {
+            L = 1.0;
+            theta = kHalfPi;
+        }
+        break;
+    }
+    default:
+    {
+        const double lambda = settings.m_lambda;
+        W = lambda * lambda * lambda;
+        const double s = lambda / (2.0 * d);
+        if (s < 1.0)
+        {
+            theta = std::asin(std::clamp(s, -1.0, 1.0));
+            L = 1.0 / (ZeroIfTiny(std::sin(2.0 * theta)) * s);
+        }
+        else
+        {
+            L = 1.0;
+            theta = kHalfPi;
+        }
+        break;
+    }
+    }
+
+    double P = 1.0;
+    if (radiation != kRadiationNeutrons)
+    {
+        const double sinTheta = ZeroIfTiny(std::sin(theta));
+        const double cos2Theta = ZeroIfTiny(1.0 - 2.0 * sinTheta * sinTheta);
+        P = (1.0 + cos2Theta * cos2Theta) / 2.0;
+    }
+    refl.lorentzPolarisation = P * L;
+    refl.A = A;
+    refl.B = B;
+    refl.phase = PhaseOf(A, B);
+
+    double intensity = (A * A + B * B) * W * P * L / (m_volume * m_volume);
+    if (m_usePreferredOrientation)
+        intensity *= PreferredOrientationFactor(refl);
+    else
+        intensity *= refl.multiplicity;
+    refl.intensity = intensity;
+}
+
+double CQLCrystal::PreferredOrientationFactor(const CQLReflexion& refl) const
+{
+    const double* v = m_poVector.data();
+    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (!m_usePreferredOrientation || length < 1e-5)
+        return refl.multiplicity;
+
+    double r = std::max(1.0 - m_poAlignment, kMinimumR);
+    if (m_poGeometry == kPONeedles)
+        r = 1.0 / r;
+
+    LXTypes::CMatrix33 toCartesian;
+    double cartesianVector[3] = {};
+    if (m_poVectorType == kDirectVector)
+    {
+        OrthonormalizeCell(m_metric, toCartesian);
+        LXTypes::MultiplyMatrixVector(toCartesian, v, cartesianVector);
+    }
+
+    std::vector<QLIndexTriple> equivalents;
+    GetEquivalentReflexions({refl.h, refl.k, refl.l}, true, equivalents);
+    double sum = 0.0;
+    for (const auto& e : equivalents)
+    {
+        if (std::fabs(DSpacing(e[0], e[1], e[2]) - refl.d) > kSameD)
+            continue;
+        const double hkl[3] = {double(e[0]), double(e[1]), double(e[2])};
+        double alpha;
+        if (m_poVectorType == kDirectVector)
+        {
+            double normal[3], cartesianNormal[3];
+            PlaneNormal(normal, m_metric, hkl);
+            LXTypes::MultiplyMatrixVector(toCartesian, normal, cartesianNormal);
+            alpha = AngleBetween(cartesianVector, cartesianNormal);
+        }
+        else
+            alpha = InterplanarAngle(hkl, v, m_metric);
+        if (alpha > 90.0)
+            alpha = 180.0 - alpha;
+        const double a = alpha / kRadToDeg;
+        const double c = std::cos(a), s = std::sin(a);
+        sum += std::pow(r * r * c * c + s * s / r, -1.5);
+    }
+    return sum * m_poNormalisation;
+}
+
+void CQLCrystal::RemoveZeroIntensityReflexions()
+{
+    std::erase_if(m_reflexions, [](const std::shared_ptr<CQLReflexion>& r) { return std::fabs(r->intensity) < kZero; });
+}
+
+void CQLCrystal::ComputeRelativeIntensities()
+{
+    m_maxIntensity = 0.0;
+    const long count = static_cast<long>(m_reflexions.size());
+    double maximum = 0.0;
+#pragma omp parallel for schedule(dynamic, 1) reduction(max : maximum)
+    for (long i = 0; i < count; ++i)
+        maximum = std::max(maximum, m_reflexions[static_cast<std::size_t>(i)]->intensity);
+    m_maxIntensity = maximum;
+#pragma omp parallel for schedule(dynamic, 1)
+    for (long i = 0; i < count; ++i)
+    {
+        CQLReflexion& r = *m_reflexions[static_cast<std::size_t>(i)];
+        r.relativeIntensity = r.intensity / maximum;
+    }
+}
+
+double CQLCrystal::PeakWidthAt(const CDiffractionSettings& settings, double x) const
+{
+    const double wI = settings.GetPeakWidth(x);
+    const double Ls = std::clamp(m_particleSize, 0.0, 10000.0);
+    const double e = std::clamp(m_isotropicStrain, 0.0, 1.0);
+    const double g = 2.0 * std::sqrt(kLn2);
+    double wS = 0.0, wE = 0.0;
+    switch (settings.m_axisType)
+    {
+    case LXTypes::kAxis2Theta:
+    {
+        const double halfAngle = x / 2.0 / kRadToDeg;
+        wS = Ls >= 10000.0 ? 0.0 : (kScherrer / Ls) / std::cos(halfAngle) * kRadToDeg * settings.GetWavelength();
+        wE = e == 0.0 ? 0.0 : std::tan(halfAngle) * kRadToDeg * 4.0 * g * e;
+        break;
+    }
+    case LXTypes::kAxisDSpacing:
+        wS = kScherrer * x * x / Ls;
+        wE = e * x;
+        break;
+    case LXTypes::kAxisInverseD:
+        wS = kScherrer / Ls;
+        wE = e * x * g;
+        break;
+    case LXTypes::kAxisTimeOfFlight:
+        wS = kScherrer * x * x / (Ls * settings.m_tofFactor);
+        wE = e * x;
+        break;
+    case LXTypes::kAxisEnergy:
+        wS = kScherrer * settings.m_edxFactor / Ls;
+        wE = e * x * g;
+        break;
+    case LXTypes::kAxisTwoPiOverD:
+        wS = kScherrer * kTwoPi / Ls;
+        wE = e * x * g;
+        break;
+    default: break;
+    }
+    double full = 0.0;
+    switch (settings.m_profileType)
+    {
+    case LXTypes::kProfileLorentzian: full = wS + wI + wE; break;
+    case LXTypes::kProfileGaussian: full = std::sqrt(wS * wS + wI * wI + wE * wE); break;
+    case LXTypes::kProfilePseudoVoigt:
+        full = (1.0 - settings.m_eta) * std::sqrt(wS * wS + wI * wI + wE * wE) + settings.m_eta * (wS + wI + wE);
+        break;
+    default: break;
+    }
+    return full / 2.0;
+}
+
+void CQLCrystal::UpdatePeakWidths(const CDiffractionSettings& settings)
+{
+    for (auto& r : m_reflexions)
+        r->width = PeakWidthAt(settings, r->x);
+}

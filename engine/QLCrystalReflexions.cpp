@@ -1,0 +1,424 @@
+// Reflexion generation: index limits, absences, merging of equivalents, canonical triples,
+// positions on the x axis and look-ups.
+#include "QLCrystal.h"
+
+#include "Status.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+const double kPi = std::acos(-1.0);
+const double kTwoPi = 2.0 * kPi;
+const double kRadToDeg = 180.0 / kPi;
+
+constexpr double kZero = 1.8189894035458565e-12;       // 2^-39
+constexpr double kSineZero = 1.1368683772161603e-13;   // 2^-43
+constexpr double kImageTolerance = 0.00011000000085914508;
+constexpr double kSameD = 9.999999747378752e-06;       // single precision 1e-5
+constexpr double kSmallestD = 0.009999999776482582;    // single precision 0.01
+constexpr double kTOFConstant = 0.2527776062488556;
+constexpr std::size_t kLotsOfReflexions = 100000;
+
+constexpr UINT kIdsGenerating = 3706;
+constexpr UINT kIdsMerging = 3709;
+constexpr UINT kIdsOptimising = 3710;
+constexpr UINT kIdsSorting = 3727;
+
+int RoundIndex(double v)
+{
+    return static_cast<int>(v < 0.0 ? -std::floor(-v + 0.5) : std::floor(v + 0.5));
+}
+
+int NonNegativeCount(int h, int k, int l)
+{
+    return (h >= 0) + (k >= 0) + (l >= 0);
+}
+
+// True when b is the nicer way to write a family than a.
+bool PreferTriple(const QLIndexTriple& a, const QLIndexTriple& b)
+{
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(b[i]) != std::abs(a[i]))
+            return std::abs(b[i]) < std::abs(a[i]);
+    int nb = NonNegativeCount(b[0], b[1], b[2]), na = NonNegativeCount(a[0], a[1], a[2]);
+    if (nb != na)
+        return nb > na;
+    for (int i = 0; i < 3; ++i)
+        if (b[i] != a[i])
+            return b[i] > a[i];
+    return false;
+}
+
+// The general position of the absence test, mapped by each operator once per list.
+std::vector<std::array<double, 3>> AbsenceTestPoints(const std::vector<CSymmetryOperator>& ops,
+                                                     const std::array<double, 3>& s)
+{
+    const double p[3] = {s[0] + 1.0 / 83.0, s[1] + 1.0 / 97.0, s[2] + 1.0 / 127.0};
+    std::vector<std::array<double, 3>> points;
+    points.reserve(ops.size());
+    for (const auto& op : ops)
+    {
+        double image[3];
+        op.Apply(p, image);
+        points.push_back({image[0] - s[0], image[1] - s[1], image[2] - s[2]});
+    }
+    return points;
+}
+
+bool AllowedAt(const std::vector<std::array<double, 3>>& points, int h, int k, int l)
+{
+    double sumCos = 0.0, sumSin = 0.0;
+    for (const auto& p : points)
+    {
+        double phi = kTwoPi * (h * p[0] + k * p[1] + l * p[2]);
+        sumCos += std::cos(phi);
+        sumSin += std::sin(phi);
+    }
+    return !(std::fabs(sumCos) < kZero && std::fabs(sumSin) < kZero);
+}
+
+bool SkipsSymmetryTests(const std::vector<CSymmetryOperator>& ops)
+{
+    if (ops.size() < 2)
+        return true;
+    if (ops.size() == 2)
+    {
+        CSymmetryOperator inversion(L"-x,-y,-z");
+        return ops[0].HasSameRotation(inversion) || ops[1].HasSameRotation(inversion);
+    }
+    return false;
+}
+}
+
+double CQLCrystal::DSpacing(int h, int k, int l) const
+{
+    const auto& g = m_reciprocalMetric;
+    const double sum = (h * h) * g[0] + (k * k) * g[4] + (l * l) * g[8] + (2 * h * k) * g[1] +
+                       (2 * h * l) * g[2] + (2 * k * l) * g[5];
+    return 1.0 / std::sqrt(sum);
+}
+
+void CQLCrystal::ComputeIndexLimits(double q, int& hmax, int& kmax, int& lmax, long long& numTriples) const
+{
+    // q·|a| bounds h over the whole sphere |h a* + k b* + l c*| ≤ q, also in oblique cells
+    // where q / |a*| would cut off part of it.
+    auto limit = [q](double length) {
+        double v = std::floor(q * length);
+        if (!(v >= 1.0))
+            return 1;
+        return v > 32767.0 ? 32767 : static_cast<int>(v);
+    };
+    hmax = limit(std::sqrt(m_metric[0]));
+    kmax = limit(std::sqrt(m_metric[4]));
+    lmax = limit(std::sqrt(m_metric[8]));
+    numTriples = (2LL * hmax + 1) * (2LL * kmax + 1) * (2LL * lmax + 1) - 1;
+}
+
+bool CQLCrystal::IsLatticeAbsent(int h, int k, int l) const
+{
+    switch (m_latticeLetter)
+    {
+    case 'A': return ((k + l) & 1) != 0;
+    case 'B': return ((h + l) & 1) != 0;
+    case 'C': return ((h + k) & 1) != 0;
+    case 'I': return ((h + k + l) & 1) != 0;
+    case 'F':
+    {
+        int odd = (h & 1) + (k & 1) + (l & 1);
+        return odd != 0 && odd != 3;
+    }
+    case 'R':
+        if (m_beta == m_gamma)
+            return false;
+        return (-h + k + l) % 3 != 0;
+    default: return false;
+    }
+}
+
+int CQLCrystal::GetLatticePointCount() const
+{
+    switch (m_latticeLetter)
+    {
+    case 'A':
+    case 'B':
+    case 'C':
+    case 'I': return 2;
+    case 'F': return 4;
+    case 'R': return m_gamma >= 120.0 ? 3 : 1;
+    default: return 1;
+    }
+}
+
+bool CQLCrystal::IsAllowedBySymmetry(int h, int k, int l) const
+{
+    if (SkipsSymmetryTests(m_operators))
+        return true;
+    return AllowedAt(AbsenceTestPoints(m_operators, m_originShift), h, k, l);
+}
+
+void CQLCrystal::AddReflexionCandidate(int h, int k, int l, double dLimit, std::vector<Candidate>& candidates) const
+{
+    const double d = DSpacing(h, k, l);
+    if (d > dLimit && !IsLatticeAbsent(h, k, l) && IsAllowedBySymmetry(h, k, l))
+        candidates.push_back({h, k, l, d, 2, h * h + k * k + l * l});
+}
+
+void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFriedel, std::vector<QLIndexTriple>& out) const
+{
+    out.clear();
+    const double triple[3] = {double(hkl[0]), double(hkl[1]), double(hkl[2])};
+    double w[3];
+    PlaneNormal(w, m_metric, triple);
+
+    static const CSymmetryOperator identity(L"x,y,z");
+    const CSymmetryOperator inversion(L"-x,-y,-z");
+    const std::vector<CSymmetryOperator> identityOnly(1, identity);
+    const auto& ops = m_operators.empty() ? identityOnly : m_operators;
+    const bool addOpposites =
+        withFriedel && std::none_of(ops.begin(), ops.end(),
+                                    [&](const CSymmetryOperator& op) { return op.HasSameRotation(inversion); });
+
+    std::vector<std::array<double, 3>> images;
+    auto addImage = [&](const double v[3]) {
+        for (const auto& im : images)
+            if (std::fabs(im[0] - v[0]) < kImageTolerance && std::fabs(im[1] - v[1]) < kImageTolerance &&
+                std::fabs(im[2] - v[2]) < kImageTolerance)
+                return;
+        images.push_back({v[0], v[1], v[2]});
+    };
+    for (const auto& op : ops)
+    {
+        const auto& R = op.m_rotation;
+        double image[3];
+        for (int i = 0; i < 3; ++i)
+            image[i] = R[i][0] * w[0] + R[i][1] * w[1] + R[i][2] * w[2];
+        addImage(image);
+        if (addOpposites)
+        {
+            double opposite[3] = {-image[0], -image[1], -image[2]};
+            addImage(opposite);
+        }
+    }
+    for (const auto& im : images)
+    {
+        double back[3];
+        PlaneNormal(back, m_reciprocalMetric, im.data());
+        out.push_back({RoundIndex(back[0]), RoundIndex(back[1]), RoundIndex(back[2])});
+    }
+}
+
+bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
+{
+    CStatus status(kIdsGenerating);
+
+    double d = dLimit > 0.01 ? dLimit : kSmallestD;
+    int hmax, kmax, lmax;
+    long long numTriples;
+    ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
+    if (numTriples < 2)
+        throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
+
+    if (maxCount > 0)
+    {
+        const long long points = GetLatticePointCount();
+        long long numOps = static_cast<long long>(m_operators.size());
+        if (m_centrosymmetric)
+            numOps -= 1;
+        // A list without operators still stands for the identity; 0 would never end the loop.
+        numOps = std::max(numOps, 1LL);
+        while (numTriples / 2 > 2 * points * numOps * static_cast<long long>(maxCount))
+        {
+            d *= 1.01;
+            ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
+            if (numTriples < 2)
+                throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
+        }
+    }
+
+    std::vector<Candidate> candidates;
+    candidates.reserve(static_cast<std::size_t>(numTriples / 2));
+    const bool skipSymmetry = SkipsSymmetryTests(m_operators);
+    const auto points = AbsenceTestPoints(m_operators, m_originShift);
+    auto add = [&](int h, int k, int l) {
+        const double dd = DSpacing(h, k, l);
+        if (dd > d && !IsLatticeAbsent(h, k, l) && (skipSymmetry || AllowedAt(points, h, k, l)))
+            candidates.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
+    };
+    for (int h = 1; h <= hmax; ++h)
+        add(h, 0, 0);
+    for (int h = -hmax; h <= hmax; ++h)
+        for (int k = 1; k <= kmax; ++k)
+            add(h, k, 0);
+    for (int h = -hmax; h <= hmax; ++h)
+        for (int k = -kmax; k <= kmax; ++k)
+            for (int l = 1; l <= lmax; ++l)
+                add(h, k, l);
+
+    std::size_t uniqueCount = candidates.size();
+    const bool merge = !(m_operators.size() < 2 || (m_operators.size() == 2 && m_centrosymmetric));
+    if (merge)
+    {
+        CStatus::SetText(kIdsMerging);
+        // Where each original triple stands in the list; behind the current candidate only
+        // untouched triples remain, so this answers the search for the first equal triple.
+        const long long spanK = 2LL * kmax + 1, spanL = 2LL * lmax + 1;
+        auto slot = [&](int h, int k, int l) -> long long {
+            if (std::abs(h) > hmax || std::abs(k) > kmax || std::abs(l) > lmax)
+                return -1;
+            return ((static_cast<long long>(h) + hmax) * spanK + (k + kmax)) * spanL + (l + lmax);
+        };
+        std::vector<std::int32_t> where(static_cast<std::size_t>(numTriples + 1), -1);
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            where[static_cast<std::size_t>(slot(candidates[i].h, candidates[i].k, candidates[i].l))] =
+                static_cast<std::int32_t>(i);
+        auto findBehind = [&](std::size_t i, const QLIndexTriple& e) -> long long {
+            long long s = slot(e[0], e[1], e[2]);
+            if (s < 0)
+                return -1;
+            std::int32_t j = where[static_cast<std::size_t>(s)];
+            return j > static_cast<std::int32_t>(i) ? j : -1;
+        };
+
+        uniqueCount = 0;
+        std::vector<QLIndexTriple> equivalents;
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+        {
+            Candidate& c = candidates[i];
+            if (c.count == 0)
+                continue;
+            ++uniqueCount;
+            GetEquivalentReflexions({c.h, c.k, c.l}, false, equivalents);
+            for (const auto& e : equivalents)
+            {
+                const QLIndexTriple current = {c.h, c.k, c.l};
+                const QLIndexTriple negated = {-c.h, -c.k, -c.l};
+                if (e == current || e == negated)
+                    continue;
+                // Each candidate stands for a Friedel pair, so a family member may be listed
+                // through its opposite; matching both keeps a family in one reflexion.
+                long long j = findBehind(i, e);
+                if (j < 0)
+                    j = findBehind(i, {-e[0], -e[1], -e[2]});
+                if (j < 0)
+                    continue;
+                Candidate& other = candidates[static_cast<std::size_t>(j)];
+                if (!(std::fabs(other.d - c.d) < kSameD))
+                    continue;
+                const QLIndexTriple found = {other.h, other.k, other.l};
+                if (PreferTriple(current, found))
+                {
+                    c.h = found[0];
+                    c.k = found[1];
+                    c.l = found[2];
+                    c.indexNorm = other.indexNorm;
+                }
+                c.count += other.count;
+                other.count = 0;
+                other.d = 0.0;
+            }
+        }
+    }
+
+    CStatus::SetText(kIdsSorting, static_cast<int>(candidates.size()));
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.d > b.d; });
+    candidates.resize(uniqueCount);
+
+    CStatus::SetText(kIdsOptimising, static_cast<int>(uniqueCount));
+    for (auto& c : candidates)
+    {
+        int nonNeg = NonNegativeCount(c.h, c.k, c.l), negNonNeg = NonNegativeCount(-c.h, -c.k, -c.l);
+        bool flip = negNonNeg > nonNeg ||
+                    (negNonNeg == nonNeg &&
+                     (-c.h > c.h || (-c.h == c.h && (-c.k > c.k || (-c.k == c.k && -c.l > c.l)))));
+        if (flip)
+        {
+            c.h = -c.h;
+            c.k = -c.k;
+            c.l = -c.l;
+        }
+    }
+
+    if (maxCount > 0)
+    {
+        if (candidates.size() > maxCount)
+            candidates.resize(maxCount);
+    }
+    else if (candidates.size() > kLotsOfReflexions)
+    {
+        CLXXLotsOfRefs question(kLXSeverityUser, 0, __LINE__, static_cast<double>(candidates.size()) / 1e6,
+                                static_cast<double>(kLotsOfReflexions) / 1e6);
+        if (!question.Report())
+            candidates.resize(kLotsOfReflexions);
+    }
+
+    std::vector<std::shared_ptr<CQLReflexion>> list;
+    list.reserve(candidates.size());
+    for (const auto& c : candidates)
+    {
+        auto r = std::make_shared<CQLReflexion>();
+        r->h = c.h;
+        r->k = c.k;
+        r->l = c.l;
+        r->multiplicity = c.count;
+        r->indexNorm = c.indexNorm;
+        r->d = c.d;
+        list.push_back(std::move(r));
+    }
+    m_reflexions = std::move(list);
+    return !m_reflexions.empty();
+}
+
+void CQLCrystal::ComputeReflexionPositions(const CDiffractionSettings& settings)
+{
+    const double lambda = settings.GetWavelength();
+    double sinTOF = std::sin(settings.m_tofTheta);
+    if (std::fabs(sinTOF) < kSineZero)
+        sinTOF = 0.0;
+    for (auto& r : m_reflexions)
+    {
+        const double d = r->d;
+        switch (settings.m_axisType)
+        {
+        case LXTypes::kAxis2Theta: r->x = 2.0 * std::asin(std::clamp(lambda / (2.0 * d), -1.0, 1.0)) * kRadToDeg; break;
+        case LXTypes::kAxisDSpacing: r->x = d; break;
+        case LXTypes::kAxisInverseD: r->x = 1.0 / d; break;
+        case LXTypes::kAxisTimeOfFlight: r->x = 2.0 * d * settings.m_tofDistance * kTOFConstant * sinTOF; break;
+        case LXTypes::kAxisEnergy: r->x = settings.m_edxFactor / d; break;
+        case LXTypes::kAxisTwoPiOverD: r->x = kTwoPi / d; break;
+        default: break;
+        }
+    }
+}
+
+std::shared_ptr<CQLReflexion> CQLCrystal::FindReflexion(int h, int k, int l) const
+{
+    std::vector<QLIndexTriple> equivalents;
+    GetEquivalentReflexions({h, k, l}, true, equivalents);
+    for (const auto& r : m_reflexions)
+        for (const auto& e : equivalents)
+            if (r->h == e[0] && r->k == e[1] && r->l == e[2])
+                return r;
+    return nullptr;
+}
+
+std::shared_ptr<CQLReflexion> CQLCrystal::FindReflexionsNear(double x, double tolerance) const
+{
+    std::shared_ptr<CQLReflexion> nearest;
+    double best = 0.0;
+    for (const auto& r : m_reflexions)
+    {
+        double distance = std::fabs(r->x - x);
+        if (!nearest || distance <= best)
+        {
+            nearest = r;
+            best = distance;
+        }
+    }
+    if (nearest && best > tolerance)
+        return nullptr;
+    return nearest;
+}

@@ -1,0 +1,63 @@
+// Isotropic and anisotropic displacement factors.
+#include "ThermalEllipsoid.h"
+
+#include "LXNumerics.h"
+
+#include <cmath>
+
+namespace
+{
+const double kPi = std::acos(-1.0);
+const double kTwoPiSquared = 2.0 * kPi * kPi;
+}
+
+std::unique_ptr<CQLThermalEllipsoid> CQLThermalEllipsoid::Clone() const
+{
+    return std::make_unique<CQLThermalEllipsoid>(*this);
+}
+
+double CQLThermalEllipsoid::GetTemperatureFactor(int, int, int, double d) const
+{
+    return std::exp(-kTwoPiSquared * m_u / (d * d));
+}
+
+CQLAnisoThermalEllipsoid::CQLAnisoThermalEllipsoid(const double u[9], double aStar, double bStar, double cStar)
+{
+    const double star[3] = {aStar, bStar, cStar};
+    const double uu[3][3] = {{u[0], u[1], u[2]}, {u[1], u[4], u[5]}, {u[2], u[5], u[8]}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m_beta[3 * i + j] = kTwoPiSquared * star[i] * star[j] * uu[i][j];
+
+    // Ueq from the eigenvalues of U recovered from the betas.
+    LXTypes::CMatrix33 back;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+        {
+            double scale = kTwoPiSquared * star[i] * star[j];
+            back[3 * i + j] = scale != 0.0 ? m_beta[3 * i + j] / scale : 0.0;
+        }
+    double eigen[3];
+    LXTypes::CMatrix33 vectors;
+    JacobiEigen3x3(back, eigen, vectors);
+    m_u = (eigen[0] + eigen[1] + eigen[2]) / 3.0;
+}
+
+std::unique_ptr<CQLThermalEllipsoid> CQLAnisoThermalEllipsoid::Clone() const
+{
+    return std::make_unique<CQLAnisoThermalEllipsoid>(*this);
+}
+
+double CQLAnisoThermalEllipsoid::GetTemperatureFactor(int h, int k, int l, double) const
+{
+    const double* b = m_beta;
+    return std::exp(-(b[0] * h * h + b[4] * k * k + b[8] * l * l + 2.0 * b[1] * h * k + 2.0 * b[2] * h * l +
+                      2.0 * b[5] * k * l));
+}
+
+bool IsPositiveDefinite3x3(const double m[9])
+{
+    double det = m[0] * (m[4] * m[8] - m[7] * m[5]) + m[1] * (m[5] * m[6] - m[3] * m[8]) +
+                 m[2] * (m[7] * m[3] - m[4] * m[6]);
+    return det > 0.0 && m[0] > 0.0 && m[4] > 0.0 && m[8] > 0.0;
+}
