@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "Win.h"
 #include "LXException.h"
+#include "PrefValue.h"
+#include "Win.h"
 
 // One element or ion: a plain value type, copied by assignment.
 class CLXASF {
@@ -69,12 +70,21 @@ bool CompareSpeciesByOccupancy(const CSiteSpecies& first, const CSiteSpecies& se
 // True when second has the larger occupancy.
 bool CompareSpeciesByOccupancyOnly(const CSiteSpecies& first, const CSiteSpecies& second);
 
+// Stored form of one record in the "ASF" preference value: 280 bytes, little-endian. Symbol
+// UTF-16 at 0 (9 characters, NUL, zeros), Z at 20, weight at 24, the nine coefficients at 32,
+// neutron length at 104, note UTF-16 at 112 (80 characters, NUL, zeros), 6 reserved zero bytes.
+template <>
+struct CPrefStoredForm<CLXASF> {
+  static constexpr size_t kSize = 280;
+  static constexpr int kMaxNoteLength = 80;
+  static void Put(const CLXASF& v, uint8_t* p);
+  static void Get(const uint8_t* p, CLXASF& v);
+};
+
 // The scattering-factor table that look-ups read. It is the program store's "ASF" value when the
 // store has registered one (SetScatteringFactorTable), else a free-standing "ASF" value that
 // starts as a copy of g_ElementTable, so the engine works without a preference store.
-class CPrefValue;
-template <class T, class Container> class CPrefArray;
-using CASFPrefArray = CPrefArray<CLXASF, std::vector<CLXASF>>;
+using CASFPrefArray = CPrefArray<CLXASF>;
 CASFPrefArray& GetScatteringFactorTable();
 void SetScatteringFactorTable(CASFPrefArray* table);  // null returns to the free-standing value
 
