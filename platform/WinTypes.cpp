@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace {
@@ -12,7 +13,22 @@ ULONGLONG MonotonicMilliseconds() {
   using namespace std::chrono;
   return static_cast<ULONGLONG>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
+void FillSystemTime(LPSYSTEMTIME out, bool local) {
+  if (!out) return;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm parts{};
+  if (local) localtime_r(&now.tv_sec, &parts);
+  else gmtime_r(&now.tv_sec, &parts);
+  *out = SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
+                    static_cast<WORD>(parts.tm_wday),         static_cast<WORD>(parts.tm_mday),
+                    static_cast<WORD>(parts.tm_hour),         static_cast<WORD>(parts.tm_min),
+                    static_cast<WORD>(parts.tm_sec),          static_cast<WORD>(now.tv_nsec / 1000000)};
+}
 }  // namespace
+
+void GetSystemTime(LPSYSTEMTIME time) { FillSystemTime(time, false); }
+void GetLocalTime(LPSYSTEMTIME time) { FillSystemTime(time, true); }
 
 ULONGLONG GetTickCount64() {
   qlw::TickSource source = g_tickSource.load();

@@ -85,6 +85,19 @@ typedef void* HGDIOBJ;
 typedef HANDLE HGLOBAL;
 typedef HANDLE HLOCAL;
 
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;  // 0 = Sunday
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+typedef SYSTEMTIME* PSYSTEMTIME;
+typedef SYSTEMTIME* LPSYSTEMTIME;
+
 #ifndef TRUE
 #define TRUE 1
 #endif
@@ -131,6 +144,9 @@ typedef HANDLE HLOCAL;
 DWORD GetTickCount();
 ULONGLONG GetTickCount64();
 void Sleep(DWORD milliseconds);
+// Current time of day in UTC and in the local time zone.
+void GetSystemTime(LPSYSTEMTIME time);
+void GetLocalTime(LPSYSTEMTIME time);
 // No sound device here: the beep is counted (for tests) and otherwise ignored.
 BOOL MessageBeep(UINT type);
 
