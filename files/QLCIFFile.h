@@ -95,7 +95,13 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   void ValidateDisplacement(CIFSiteRecord& record);
   bool BuildSite(CIFSiteRecord& record, CQLSite& site);
   void BuildSites();
-  void Warn(uint32_t stringId, const CString& text, bool count);
+
+  // Logs a reader warning in red; `count` adds it to the warnings counter.
+  template <typename... Args>
+  void Warn(bool count, UINT stringId, const Args&... args) {
+    LogStringColor(stringId, 0xFFFF0000u, args...);
+    if (count) ++m_warnings;
+  }
 };
 
 // Sort order of sites read from text files: letters alike, then by the trailing number (O2 before O10).

@@ -3,15 +3,10 @@
 #pragma once
 
 #include "LXFile.h"
+#include "QLPattern.h"
 
-#include <memory>
-#include <vector>
-
-class CQLPattern;
 class CDiffractionSettings;
 struct CQlwDocWindowState;  // the document's window-state record; only session files use it
-
-using CQLPatternList = std::vector<std::shared_ptr<CQLPattern>>;
 
 LX_DECLARE_EXCEPTION(CLXXFileNotOpen, CLXXFile, 21103);
 LX_DECLARE_EXCEPTION(CLXXFileImportNoAtoms, CLXXFile, 21092);

@@ -1,0 +1,107 @@
+#include "FileTypes.h"
+
+#include "QLCIFFile.h"
+#include "TextCodec.h"
+
+#include <cstdio>
+#include <new>
+#include <sys/stat.h>
+
+namespace {
+// The x-y data-set test: the first line that starts with two numbers accepts the file. It is the
+// loosest test of all, so the recogniser runs it after the structure formats.
+bool TestDatasetFile(const wchar_t* path, uint32_t& typeCode) {
+  typeCode = 0;
+  try {
+    CLXStdioFile<CQlwFile>* file = nullptr;
+    struct DatasetProbe : CLXStdioFile<CQlwFile> {
+      void ReadBlock(uint32_t) override {}
+      void WriteBlock(uint32_t) override {}
+    } probe;
+    file = &probe;
+    if (!file->Open(path, CLXFile::modeRead | CLXFile::shareDenyWrite)) return false;
+    std::string line;
+    while (file->ReadLine(line, 256) >= 0) {
+      float x, y;
+      if (std::sscanf(line.c_str(), "%f %f", &x, &y) == 2) {
+        typeCode = kFileTypeDataset;
+        return true;
+      }
+    }
+  } catch (...) {
+    // A content test answers no rather than failing the recogniser.
+  }
+  return false;
+}
+
+using TestFn = bool (*)(const wchar_t*, uint32_t&);
+
+// The content test of a type code, or null when that format has no test in this program.
+TestFn TestForType(uint32_t code) {
+  switch (code) {
+    case kFileTypeCIF: return &CQLCIFFile::TestFile;
+    case kFileTypeDataset: return &TestDatasetFile;
+    default: return nullptr;
+  }
+}
+
+bool FileExists(const wchar_t* path) {
+  struct stat st;
+  return path && ::stat(LXText::Utf8FromWide(path).c_str(), &st) == 0;
+}
+
+bool IsKnownResult(uint32_t code) {
+  return (code >= 1 && code <= 7) || (code >= 10 && code <= 13) || code == kFileTypeCIF || code == kFileTypeRigaku ||
+         code == kFileTypeStruplo;
+}
+}  // namespace
+
+CQlwFile* CreateFileForType(uint32_t code) {
+  try {
+    switch (code) {
+      case kFileTypeCIF: return new CQLCIFFile;
+      default: return nullptr;  // no class reads or writes this type here
+    }
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+CString& GetPathExtension(const wchar_t* path, CString& out) {
+  std::wstring p(path ? path : L"");
+  const size_t slash = p.find_last_of(L'/');
+  const size_t start = slash == std::wstring::npos ? 0 : slash + 1;
+  const size_t dot = p.find_last_of(L'.');
+  out = (dot == std::wstring::npos || dot < start) ? CString() : CString(p.substr(dot));
+  return out;
+}
+
+uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
+  if (!FileExists(path)) return 0;
+  CString extension;
+  std::vector<uint32_t> candidates;
+  FileTypesFromExtension(GetPathExtension(path, extension), candidates);
+  uint32_t result = 0;
+  bool fixedOrder = candidates.empty();
+  if (!fixedOrder && !sniff) {
+    if (candidates.size() == 1)
+      result = candidates[0];
+    else
+      fixedOrder = true;
+  } else if (!fixedOrder) {
+    for (uint32_t code : candidates) {
+      if (result != 0) break;
+      if (TestFn test = TestForType(code))
+        test(path, result);
+      else
+        result = 0;
+    }
+    fixedOrder = result == 0;
+  }
+  if (!fixedOrder) return IsKnownResult(result) ? result : 0;
+  // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
+  for (TestFn test : {TestForType(kFileTypeCIF), TestForType(kFileTypeDataset)}) {
+    if (test(path, result)) break;
+  }
+  return result;
+}

@@ -1,0 +1,570 @@
+#include "LXFile.h"
+
+#include "TextCodec.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <stdexcept>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+constexpr uint64_t kMaxBufferSize = 0x500000;    // 5 MiB
+constexpr uint64_t kMinAlignedBuffer = 16385;     // below this an aligned buffer is not worth having
+constexpr uint32_t kWindowsOpenBits = 0xA8000000; // write-through, no buffering, sequential scan
+constexpr uint32_t kCRCKTag = 0x4352434B;         // "CRCK" read as a big-endian code
+
+uint32_t Swap32(uint32_t v) { return __builtin_bswap32(v); }
+
+std::string NativePath(const wchar_t* path) { return LXText::Utf8FromWide(path ? path : L""); }
+}  // namespace
+
+CLXFile::CLXFile() { m_blocks.reserve(5); }
+
+CLXFile::~CLXFile() {
+  CloseMapping();
+  std::free(m_scratch);
+  if (m_hFile >= 0 && m_bCloseOnDelete) ::close(m_hFile);
+}
+
+// ----- platform file -----
+
+uint64_t CLXFile::PlatformPosition() const {
+  if (m_hFile < 0) return 0;
+  const off_t p = ::lseek(m_hFile, 0, SEEK_CUR);
+  return p < 0 ? 0 : static_cast<uint64_t>(p);
+}
+
+uint64_t CLXFile::PlatformLength() const {
+  struct stat st;
+  if (m_hFile < 0 || ::fstat(m_hFile, &st) != 0) return 0;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+uint32_t CLXFile::PlatformRead(void* dst, uint64_t count) {
+  if (m_hFile < 0) return 0;
+  uint64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::read(m_hFile, static_cast<uint8_t*>(dst) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw CLXXFile(kLXSeverityMessage, errno, __LINE__);
+    if (n == 0) break;
+    done += static_cast<uint64_t>(n);
+  }
+  return static_cast<uint32_t>(done);
+}
+
+void CLXFile::PlatformWrite(const void* src, uint64_t count) {
+  if (m_hFile < 0) throw CLXXFile(kLXSeverityMessage, EBADF, __LINE__);
+  uint64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(m_hFile, static_cast<const uint8_t*>(src) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw CLXXFile(kLXSeverityMessage, errno, __LINE__);
+    done += static_cast<uint64_t>(n);
+  }
+}
+
+uint64_t CLXFile::PlatformSeek(int64_t offset, int from) {
+  if (m_hFile < 0) return 0;
+  const int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
+  const off_t p = ::lseek(m_hFile, offset, whence);
+  if (p < 0) throw CLXXFile(kLXSeverityMessage, errno, __LINE__);
+  return static_cast<uint64_t>(p);
+}
+
+void CLXFile::PlatformClose() {
+  if (m_hFile >= 0) ::close(m_hFile);
+  m_hFile = -1;
+  m_bCloseOnDelete = false;
+}
+
+// ----- buffer -----
+
+void CLXFile::CloseMapping() {
+  if (m_buffer) {
+    if (m_mapped)
+      ::munmap(m_buffer, m_capacity);
+    else
+      std::free(m_buffer);
+  }
+  m_buffer = nullptr;
+  m_mapped = false;
+  m_capacity = m_valid = m_bufferPos = 0;
+  m_cursor = nullptr;
+}
+
+void CLXFile::ResetWindow() {
+  if (!m_buffer) return;
+  if (m_mapped) {
+    m_bufferPos = 0;
+    m_valid = m_capacity;
+  } else {
+    m_valid = 0;
+    m_bufferPos = PlatformPosition();
+  }
+  m_cursor = m_buffer;
+}
+
+void CLXFile::AcquireBuffer(uint64_t size) {
+  CloseMapping();
+  if (size == 0) return;
+  if ((m_openFlags & 3) == 0) {
+    const uint64_t length = PlatformLength();
+    if (length > 0) {
+      void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, m_hFile, 0);
+      if (view != MAP_FAILED) {
+        m_buffer = static_cast<uint8_t*>(view);
+        m_capacity = length;
+        m_mapped = true;
+        return;
+      }
+    }
+  }
+  uint64_t alignment = 4096;
+  struct statvfs vfs;
+  if (::fstatvfs(m_hFile, &vfs) == 0 && vfs.f_bsize >= 512 && (vfs.f_bsize & (vfs.f_bsize - 1)) == 0)
+    alignment = vfs.f_bsize;
+  size = (size + alignment - 1) / alignment * alignment;
+  while (size >= kMinAlignedBuffer) {
+    void* p = nullptr;
+    if (::posix_memalign(&p, alignment, size) == 0) {
+      m_buffer = static_cast<uint8_t*>(p);
+      m_capacity = size;
+      return;
+    }
+    size /= 2;
+  }
+}
+
+// ----- CFile overrides -----
+
+uint64_t CLXFile::GetPosition() const {
+  if (m_buffer) return m_bufferPos + static_cast<uint64_t>(m_cursor - m_buffer);
+  return PlatformPosition();
+}
+
+CString CLXFile::GetFileName() const {
+  std::wstring path(static_cast<LPCWSTR>(m_strFileName));
+  const size_t slash = path.find_last_of(L'/');
+  return CString(slash == std::wstring::npos ? path.c_str() : path.c_str() + slash + 1);
+}
+
+CString CLXFile::GetFilePath() const { return m_strFileName; }
+
+void CLXFile::SetFilePath(const wchar_t* path) {
+  if (!path) throw std::invalid_argument("null file path");
+  m_strFileName = path;
+}
+
+CString CLXFile::GetFileTitle() const {
+  std::wstring title(static_cast<LPCWSTR>(m_title.IsEmpty() ? GetFileName() : m_title));
+  const size_t slash = title.find_last_of(L'/');
+  if (slash != std::wstring::npos) title.erase(0, slash + 1);
+  const size_t dot = title.find_last_of(L'.');
+  if (dot != std::wstring::npos && dot > 0) title.erase(dot);
+  if (GetBlockCount(false) >= 2) {
+    if (!m_blockName.IsEmpty()) return m_blockName;
+    CString format, text;
+    if (!format.LoadString(1083)) format = L"%s %d";
+    text.Format(format, title.c_str(), static_cast<int>(m_currentBlock + 1));
+    return text;
+  }
+  return CString(title.c_str());
+}
+
+bool CLXFile::Open(const wchar_t* path, uint32_t flags, LXFileOpenError* error) {
+  m_nativeOrder = !IsBigEndian();
+  flags |= kWindowsOpenBits;
+  SetOpenFlags(flags);
+  int oflags = (flags & modeReadWrite) ? O_RDWR : (flags & modeWrite) ? O_WRONLY : O_RDONLY;
+  if (flags & modeCreate) oflags |= O_CREAT | ((flags & modeNoTruncate) ? 0 : O_TRUNC);
+  const int fd = ::open(NativePath(path).c_str(), oflags | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (error) {
+      error->m_lOsError = errno;
+      error->m_strFileName = path;
+    }
+    SetOpenFlags(0);
+    return false;
+  }
+  m_hFile = fd;
+  m_bCloseOnDelete = true;
+  m_strFileName = path;
+  uint64_t size = kMaxBufferSize;
+  if ((flags & 3) == 0) size = std::min(PlatformLength(), kMaxBufferSize);
+  AcquireBuffer(size);
+  ResetWindow();
+  return true;
+}
+
+uint64_t CLXFile::Seek(int64_t offset, uint32_t from) {
+  if (!m_buffer) return PlatformSeek(offset, static_cast<int>(from));
+  int64_t target = offset;
+  if (from == current) target += static_cast<int64_t>(GetPosition());
+  if (from == end) target += static_cast<int64_t>(GetLength());
+  if (target < 0) throw CLXXFile(kLXSeverityMessage, EINVAL, __LINE__);
+  const auto t = static_cast<uint64_t>(target);
+  if (t >= m_bufferPos && t <= m_bufferPos + m_valid) {
+    m_cursor = m_buffer + (t - m_bufferPos);
+    return t;
+  }
+  if (m_mapped) {
+    m_cursor = m_buffer + m_capacity;
+    return m_capacity;
+  }
+  Flush();
+  PlatformSeek(target, begin);
+  ResetWindow();
+  return t;
+}
+
+void CLXFile::SetLength(uint64_t length) {
+  if (!m_buffer || length <= m_bufferPos + m_valid) {
+    if (m_hFile < 0 || ::ftruncate(m_hFile, static_cast<off_t>(length)) != 0)
+      throw CLXXFile(kLXSeverityMessage, errno, __LINE__);
+    if (m_buffer && !m_mapped && length < m_bufferPos + m_valid)
+      m_valid = length > m_bufferPos ? length - m_bufferPos : 0;
+    return;
+  }
+  Seek(static_cast<int64_t>(length), begin);
+}
+
+uint64_t CLXFile::GetLength() const {
+  const uint64_t length = PlatformLength();
+  return m_buffer ? std::max(length, m_bufferPos + m_valid) : length;
+}
+
+uint32_t CLXFile::Read(void* dst, uint32_t count) {
+  if (!m_buffer || count == 0) return PlatformRead(dst, count);
+  const uint64_t available = m_valid - static_cast<uint64_t>(m_cursor - m_buffer);
+  const uint64_t n = std::min<uint64_t>(count, available);
+  if (n && dst) std::memcpy(dst, m_cursor, n);
+  m_cursor += n;
+  if (n == count) return static_cast<uint32_t>(n);
+  if (m_mapped || GetPosition() >= GetLength()) return static_cast<uint32_t>(n);
+  uint8_t* out = dst ? static_cast<uint8_t*>(dst) + n : nullptr;
+  const uint64_t rest = count - n;
+  m_bufferPos = PlatformSeek(static_cast<int64_t>(m_bufferPos + m_valid), begin);
+  if (rest <= m_capacity) {
+    m_valid = PlatformRead(m_buffer, m_capacity);
+    m_cursor = m_buffer;
+    const uint64_t k = std::min(rest, m_valid);
+    if (k && out) std::memcpy(out, m_cursor, k);
+    m_cursor += k;
+    return static_cast<uint32_t>(n + k);
+  }
+  uint64_t k;
+  if (out) {
+    k = PlatformRead(out, rest);
+  } else {
+    const uint64_t before = PlatformPosition();
+    k = std::min(rest, PlatformLength() - std::min(PlatformLength(), before));
+    PlatformSeek(static_cast<int64_t>(k), current);
+  }
+  ResetWindow();
+  return static_cast<uint32_t>(n + k);
+}
+
+void CLXFile::Write(const void* src, uint32_t count) {
+  if (!m_buffer || m_mapped) {
+    if (m_mapped) throw CLXXFile(kLXSeverityMessage, EBADF, __LINE__);
+    PlatformWrite(src, count);
+    return;
+  }
+  if (count <= m_capacity - static_cast<uint64_t>(m_cursor - m_buffer)) {
+    std::memcpy(m_cursor, src, count);
+    m_cursor += count;
+    m_valid = std::max<uint64_t>(m_valid, static_cast<uint64_t>(m_cursor - m_buffer));
+    return;
+  }
+  Flush();
+  PlatformSeek(static_cast<int64_t>(GetPosition()), begin);
+  PlatformWrite(src, count);
+  ResetWindow();
+}
+
+void CLXFile::LockRange(uint64_t, uint64_t) { throw std::logic_error("file locking is not supported"); }
+void CLXFile::UnlockRange(uint64_t, uint64_t) { throw std::logic_error("file locking is not supported"); }
+
+void CLXFile::Abort() {
+  CloseMapping();
+  PlatformClose();
+}
+
+void CLXFile::Flush() {
+  if (m_hFile < 0) return;
+  if ((m_openFlags & 3) && m_buffer && !m_mapped && m_valid) {
+    m_bufferPos = PlatformSeek(static_cast<int64_t>(m_bufferPos), begin);
+    PlatformWrite(m_buffer, m_valid);
+  }
+  if (m_openFlags & 3) ::fsync(m_hFile);
+}
+
+void CLXFile::Close() {
+  Flush();
+  CloseMapping();
+  m_openFlags = 0;
+  PlatformClose();
+}
+
+uint32_t CLXFile::GetBlockCount(bool all) const {
+  if (m_blocks.empty()) return 1;
+  if (all) return static_cast<uint32_t>(m_blocks.size());
+  return static_cast<uint32_t>(std::count_if(m_blocks.begin(), m_blocks.end(), [](const BlockRecord& b) { return b.m_flag != 0; }));
+}
+
+uint32_t CLXFile::CountBlocks(const wchar_t* path) {
+  bool openedHere = false;
+  if (!IsOpen()) {
+    Open(path, modeRead | shareDenyWrite | typeBinary);
+    openedHere = IsOpen();
+  }
+  uint32_t count = 0;
+  if (IsOpen() && IndexBlocks()) count = GetBlockCount(false);
+  if (openedHere) Close();
+  return count;
+}
+
+// ----- record helpers -----
+
+void CLXFile::ReadExact(uint64_t count, void* dst) {
+  if (!dst) {
+    Seek(static_cast<int64_t>(count), current);
+    return;
+  }
+  auto* out = static_cast<uint8_t*>(dst);
+  while (count > 0) {
+    const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(count, 0x40000000));
+    if (Read(out, piece) != piece) throw CLXXFileEOF(kLXSeverityMessage, 0, __LINE__);
+    out += piece;
+    count -= piece;
+  }
+}
+
+uint32_t CLXFile::ReadUInt32Raw() {
+  uint32_t v;
+  ReadExact(4, &v);
+  return m_nativeOrder ? v : Swap32(v);
+}
+
+void CLXFile::WriteUInt32Raw(uint32_t v) {
+  if (!m_nativeOrder) v = Swap32(v);
+  Write(&v, 4);
+}
+
+uint64_t CLXFile::ReadMacString(uint64_t count, wchar_t* out) {
+  if (!out || count == 0) return 0;
+  std::fill(out, out + count, L'\0');
+  if (!m_scratch || m_scratchCapacity <= count) {
+    const auto size = static_cast<uint64_t>(static_cast<float>(count + 1) * 1.2f);
+    auto* p = static_cast<uint8_t*>(std::realloc(m_scratch, size));
+    if (!p) throw CLXXAllocationFailed(kLXSeverityMessage, 0, __LINE__);
+    m_scratch = p;
+    m_scratchCapacity = size;
+  }
+  ReadExact(count, m_scratch);
+  m_scratch[count] = 0;
+  uint64_t n = 0;
+  while (n < count && m_scratch[n]) {
+    out[n] = LXText::WideFromMacRoman(m_scratch[n]);
+    ++n;
+  }
+  return n;
+}
+
+uint64_t CLXFile::ReadUTF16String(uint64_t count, CString& out) {
+  out.Empty();
+  if (count == 0) return 0;
+  std::string bytes(2 * count, '\0');
+  ReadExact(bytes.size(), bytes.data());
+  std::u16string units;
+  for (uint64_t i = 0; i < count; ++i) {
+    auto lo = static_cast<uint8_t>(bytes[2 * i]), hi = static_cast<uint8_t>(bytes[2 * i + 1]);
+    if (!m_nativeOrder) std::swap(lo, hi);
+    const char16_t u = static_cast<char16_t>(lo | (hi << 8));
+    if (u == 0) break;
+    units += u;
+  }
+  std::wstring text;
+  for (size_t i = 0; i < units.size(); ++i) {
+    const char32_t u = units[i];
+    if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+      text += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      text += static_cast<wchar_t>(u);
+    }
+  }
+  out = text.c_str();
+  return text.size();
+}
+
+uint64_t CLXFile::ReadUTF8String(uint64_t count, CString& out) {
+  out.Empty();
+  std::string bytes(count, '\0');
+  ReadExact(count, bytes.data());
+  const auto text = LXText::WideFromUtf8Strict(bytes);
+  if (!text) return 0;
+  out = text->c_str();
+  return text->size();
+}
+
+uint64_t CLXFile::WriteUTF8String(const CString& text) {
+  if (text.IsEmpty()) return 0;
+  const std::string bytes = LXText::Utf8FromWide(static_cast<LPCWSTR>(text));
+  Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  return bytes.size();
+}
+
+uint32_t CLXFile::PatchBlockLength(uint64_t start) {
+  const uint64_t p = GetPosition();
+  Seek(static_cast<int64_t>(start), begin);
+  const auto length = static_cast<uint32_t>(p - start - 4);
+  WriteUInt32Raw(length);
+  Seek(static_cast<int64_t>(p), begin);
+  return length;
+}
+
+// ----- CRC trailer -----
+
+uint32_t CLXFile::UpdateCRC(uint32_t crc, const uint8_t* data, size_t size) {
+  static const auto table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i << 24;
+      for (int k = 0; k < 8; ++k) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  for (size_t i = 0; i < size; ++i) crc = (crc << 8) ^ table[((crc >> 24) ^ data[i]) & 0xFF];
+  return crc;
+}
+
+uint32_t CLXFile::ComputeCRC(bool excludeTrailer) {
+  uint64_t length = GetLength();
+  length = excludeTrailer ? (length >= 8 ? length - 8 : 0) : length;
+  uint32_t crc = 0xFFFFFFFFu;
+  if (m_mapped) return ~UpdateCRC(crc, m_buffer, std::min(length, m_capacity));
+  const uint64_t remembered = GetPosition();
+  uint8_t* buffer = m_buffer;
+  uint64_t size = m_capacity;
+  bool temporary = false;
+  if (!buffer) {
+    for (size = 256 * 1024; size >= 1024 && !buffer; size /= 2) buffer = static_cast<uint8_t*>(std::malloc(size));
+    if (!buffer) return 0;
+    size *= 2;  // undo the last halving of the loop
+    temporary = true;
+  }
+  Flush();
+  uint64_t done = 0;
+  while (done < length) {
+    const uint64_t piece = std::min(size, length - done);
+    const ssize_t n = ::pread(m_hFile, buffer, piece, static_cast<off_t>(done));
+    if (n <= 0) break;
+    crc = UpdateCRC(crc, buffer, static_cast<size_t>(n));
+    done += static_cast<uint64_t>(n);
+  }
+  if (temporary) std::free(buffer);
+  PlatformSeek(static_cast<int64_t>(remembered), begin);
+  ResetWindow();
+  return ~crc;
+}
+
+void CLXFile::AppendCRC() {
+  Flush();
+  const uint32_t crc = ComputeCRC(false);
+  Seek(0, end);
+  Write("CRCK", 4);
+  WriteUInt32Raw(crc);
+}
+
+bool CLXFile::CheckCRC() {
+  const uint64_t length = GetLength();
+  if (length < 8) return true;
+  Seek(static_cast<int64_t>(length - 8), begin);
+  uint8_t tag[4];
+  ReadExact(4, tag);
+  const uint32_t code = (uint32_t(tag[0]) << 24) | (uint32_t(tag[1]) << 16) | (uint32_t(tag[2]) << 8) | tag[3];
+  if (code != kCRCKTag) return true;
+  const uint32_t stored = ReadUInt32Raw();
+  return stored == ComputeCRC(true);
+}
+
+// ----- extension table -----
+
+namespace {
+struct ExtensionEntry {
+  uint32_t code;
+  const wchar_t* extension;
+};
+const ExtensionEntry kExtensions[] = {
+    {1, L"lxdf"},     {1, L"crystal"},  {2, L"lxmf"},   {2, L"molecule"}, {4, L"lxd5"},    {5, L"lxm5"},
+    {6, L"lxdf"},     {7, L"lxmf"},     {3, L"lxtx"},   {8, L"lxef"},     {9, L"cache"},   {10, L"quillono"},
+    {10, L"quillonographic"},           {11, L"qlsf"},  {12, L"dat"},     {12, L"txt"},    {12, L"text"},
+    {13, L"txt"},     {13, L"text"},    {14, L"txt"},   {14, L"text"},    {15, L"txt"},    {15, L"text"},
+    {16, L"hxqf"},    {16, L"hexalune"}, {17, L"txt"},  {18, L"txt"},     {21, L"chem3d"}, {21, L"cc1"},
+    {21, L"cc2"},     {19, L"str"},     {19, L"atoms"}, {20, L"ccl"},     {22, L"cif"},    {23, L"cssr"},
+    {24, L"dlpoly"},  {24, L"history"}, {25, L"car"},   {25, L"arc"},     {26, L"fdat"},   {26, L"csd"},
+    {26, L"ccdb"},    {27, L"gro"},     {28, L"gsas"},  {28, L"exp"},     {29, L"icsd"},   {30, L"dump"},
+    {31, L"mcm"},     {31, L"mm"},      {32, L"mol"},   {33, L"pdb"},     {34, L"rint"},   {34, L"asc"},
+    {35, L"sdf"},     {36, L"shelx"},   {36, L"res"},   {37, L"struplo"}, {37, L"str"},    {38, L"topas"},
+    {39, L"vasp"},    {39, L"poscar"},  {39, L"contcar"}, {40, L"vesta"}, {41, L"wien2k"}, {41, L"struct"},
+    {42, L"xyz"},     {43, L"bmp"},     {44, L"dae"},   {44, L"collada"}, {45, L"emf"},    {46, L"gif"},
+    {47, L"html"},    {47, L"htm"},     {48, L"ico"},   {50, L"jpg"},     {50, L"jpeg"},   {51, L"avi"},
+    {52, L"mov"},     {53, L"mov"},     {54, L"png"},   {56, L"rtf"},     {55, L"stl"},    {57, L"txt"},
+    {57, L"text"},    {58, L"tiff"},    {58, L"tif"},   {59, L"url"},     {60, L"wmf"},
+};
+static_assert(sizeof(kExtensions) / sizeof(kExtensions[0]) == 88);
+
+std::wstring LowerAscii(std::wstring s) {
+  for (auto& c : s)
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  return s;
+}
+}  // namespace
+
+bool FileTypesFromExtension(const CString& extension, std::vector<uint32_t>& codes) {
+  std::wstring ext(static_cast<LPCWSTR>(extension));
+  if (!ext.empty() && ext[0] == L'.') ext.erase(0, 1);
+  ext = LowerAscii(ext);
+  for (const auto& e : kExtensions)
+    if (ext == e.extension) codes.push_back(e.code);
+  return !codes.empty();
+}
+
+bool GetFileTypeExtensions(uint32_t code, std::vector<CString>& extensions) {
+  bool any = false;
+  for (const auto& e : kExtensions) {
+    if (e.code != code) continue;
+    extensions.push_back(CString((std::wstring(L".") + e.extension).c_str()));
+    any = true;
+  }
+  return any;
+}
+
+bool GetFileTypeExtension(uint32_t code, CString& out) {
+  for (const auto& e : kExtensions) {
+    if (e.code == code) {
+      out = (std::wstring(L".") + e.extension).c_str();
+      return true;
+    }
+  }
+  out.Empty();
+  return false;
+}
+
+bool IsMoleculeFileType(uint32_t code) {
+  switch (code) {
+    case 2: case 5: case 7: case 21: case 31: case 32: case 35: case 42: return true;
+    default: return false;
+  }
+}

@@ -1,0 +1,215 @@
+#include "LXStdioFile.h"
+
+#include "TextCodec.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+std::string NativePath(const CString& path) { return LXText::Utf8FromWide(static_cast<LPCWSTR>(path)); }
+}  // namespace
+
+template <class Base>
+CLXStdioFile<Base>::~CLXStdioFile() {
+  Close();
+}
+
+template <class Base>
+void CLXStdioFile<Base>::BuildModeString() {
+  uint32_t f = GetOpenFlags();
+  const bool readOnly = (f & 3) == 0;
+  if (readOnly)
+    f = (f | CLXFile::typeBinary) & ~uint32_t(CLXFile::typeText);
+  else
+    f = (f | CLXFile::typeText) & ~uint32_t(CLXFile::typeBinary);
+  SetOpenFlags(f);
+  std::wstring mode;
+  if (f & CLXFile::modeWrite)
+    mode = (f & CLXFile::modeNoTruncate) ? L"a" : L"w";
+  else if (!(f & CLXFile::modeReadWrite))
+    mode = L"r";
+  else if (f & CLXFile::modeNoTruncate)
+    mode = L"a+";
+  else if (f & CLXFile::modeCreate)
+    mode = L"w+";
+  else
+    mode = L"r+";
+  mode += (f & CLXFile::typeText) ? L"t" : L"b";
+  mode += L"S";
+  m_mode = mode;
+}
+
+template <class Base>
+bool CLXStdioFile<Base>::Open(const wchar_t* path, uint32_t flags, LXFileOpenError* error) {
+  SetOpenFlags(flags);
+  BuildModeString();
+  flags = GetOpenFlags();
+  const std::filesystem::path canonical = std::filesystem::path(LXText::Utf8FromWide(path ? path : L"")).lexically_normal();
+  this->m_strFileName = CString(canonical.string().c_str());
+  const std::string native = NativePath(this->m_strFileName);
+  if (!(flags & CLXFile::modeCreate) && ::access(native.c_str(), F_OK) != 0) {
+    SetOpenFlags(0);
+    return false;
+  }
+  // The C library takes the letters r, w, a, + and b; "t" and "S" are hints it has no use for.
+  std::string mode;
+  for (wchar_t c : m_mode)
+    if (c == L'r' || c == L'w' || c == L'a' || c == L'+' || c == L'b') mode += static_cast<char>(c);
+  mode += 'e';  // close on exec
+  m_stream = std::fopen(native.c_str(), mode.c_str());
+  if (!m_stream) {
+    if (error) {
+      error->m_lOsError = errno;
+      error->m_strFileName = this->m_strFileName;
+    }
+    SetOpenFlags(0);
+    return false;
+  }
+  this->m_hFile = ::fileno(m_stream);
+  this->m_bCloseOnDelete = true;
+  m_view = m_last = m_cursor = nullptr;
+  m_length = 0;
+  if ((flags & 3) == 0) {
+    const uint64_t length = GetLength();
+    if (length > 0) {
+      void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, this->m_hFile, 0);
+      if (view != MAP_FAILED) {
+        m_view = static_cast<uint8_t*>(view);
+        m_length = length;
+        m_mapped = true;
+      }
+    }
+  }
+  if (!m_mapped) {
+    m_streamBuffer = static_cast<char*>(std::malloc(kStreamBufferSize));
+    if (m_streamBuffer && std::setvbuf(m_stream, m_streamBuffer, _IOFBF, kStreamBufferSize) == 0) {
+      m_view = reinterpret_cast<uint8_t*>(m_streamBuffer);
+      m_length = kStreamBufferSize;
+    }
+  }
+  if (m_view) {
+    m_cursor = m_view;
+    m_last = m_view + m_length - 1;
+  }
+  return true;
+}
+
+template <class Base>
+void CLXStdioFile<Base>::Close() {
+  if (m_mapped && m_view) ::munmap(m_view, m_length);
+  m_mapped = false;
+  m_view = m_last = m_cursor = nullptr;
+  m_length = 0;
+  if (m_stream) std::fclose(m_stream);
+  m_stream = nullptr;
+  std::free(m_streamBuffer);
+  m_streamBuffer = nullptr;
+  this->m_hFile = -1;
+  this->m_bCloseOnDelete = false;
+}
+
+template <class Base>
+void CLXStdioFile<Base>::Flush() {
+  if (!m_stream) return;
+  if (m_mapped)
+    ::msync(m_view, m_length, MS_SYNC);
+  else
+    std::fflush(m_stream);
+}
+
+template <class Base>
+uint64_t CLXStdioFile<Base>::GetLength() const {
+  if (!m_stream) return 0;
+  struct stat st;
+  if (::stat(NativePath(this->m_strFileName).c_str(), &st) != 0) return 0;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+template <class Base>
+int CLXStdioFile<Base>::NextChar() {
+  if (m_mapped) {
+    if (m_cursor > m_last) return -1;
+    return *m_cursor++;
+  }
+  return m_stream ? std::getc(m_stream) : -1;
+}
+
+template <class Base>
+void CLXStdioFile<Base>::PushBack(int c) {
+  if (c < 0) return;
+  if (m_mapped) {
+    if (m_cursor > m_view) --m_cursor;
+  } else if (m_stream) {
+    std::ungetc(c, m_stream);
+  }
+}
+
+template <class Base>
+long CLXStdioFile<Base>::Position() const {
+  if (m_mapped) return static_cast<long>(m_cursor - m_view);
+  return m_stream ? std::ftell(m_stream) : 0;
+}
+
+template <class Base>
+int CLXStdioFile<Base>::SeekTo(long offset) {
+  if (m_mapped) {
+    if (offset < 0 || static_cast<uint64_t>(offset) >= m_length) {
+      m_cursor = m_last + 1;
+      return offset == static_cast<long>(m_length) ? 0 : -1;
+    }
+    m_cursor = m_view + offset;
+    return 0;
+  }
+  return m_stream ? std::fseek(m_stream, static_cast<int32_t>(offset), SEEK_SET) : -1;
+}
+
+template <class Base>
+void CLXStdioFile<Base>::SkipLine() {
+  for (int c = NextChar(); c >= 0; c = NextChar()) {
+    if (c == '\n') return;
+    if (c == '\r') {
+      const int next = NextChar();
+      if (next != '\n') PushBack(next);
+      return;
+    }
+  }
+}
+
+template <class Base>
+int CLXStdioFile<Base>::ReadLine(char* buffer, int size) {
+  int stored = 0;
+  bool ended = false;
+  for (;;) {
+    const int c = NextChar();
+    if (c < 0) break;
+    if (c == 0) continue;
+    if (c == '\n') {
+      ended = true;
+      break;
+    }
+    if (c == '\r') {
+      const int next = NextChar();
+      if (next != '\n') PushBack(next);
+      ended = true;
+      break;
+    }
+    if (stored < size - 1) buffer[stored++] = static_cast<char>(c);
+  }
+  if (size > 0) buffer[stored] = '\0';
+  if (stored == 0 && (m_mapped ? m_cursor > m_last : (!ended && m_stream && std::feof(m_stream)))) return -1;
+  return stored;
+}
+
+template <class Base>
+int CLXStdioFile<Base>::ReadLine(std::string& line, int size) {
+  line.assign(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+  const int n = ReadLine(line.data(), size);
+  line.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return n;
+}
+
+template class CLXStdioFile<CQlwFile>;

@@ -1,0 +1,397 @@
+// The CIF tokenizer: values, loops and the dispatch of items to the cell, symmetry and site handlers.
+#include "QLCIFFile.h"
+
+#include "QLCrystal.h"
+#include "SpaceGroups.h"
+#include "Status.h"
+
+#include <cfloat>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+
+namespace {
+constexpr double kNoNumber = -DBL_MAX;
+
+locale_t CLocale() {
+  static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return loc;
+}
+
+// "%f" into a float, in the C locale whatever the user's: false when nothing parses.
+bool ScanFloat(const char*& p, float& out) {
+  char* end = nullptr;
+  const float v = strtof_l(p, &end, CLocale());
+  if (end == p) return false;
+  out = v;
+  p = end;
+  return true;
+}
+
+bool ScanInt(const char*& p, long& out) {
+  char* end = nullptr;
+  const long v = std::strtol(p, &end, 10);
+  if (end == p) return false;
+  out = v;
+  p = end;
+  return true;
+}
+
+bool IsCIFWhite(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Control characters are not CIF text. Bytes above 0x7F are kept: files are often UTF-8.
+bool IsIllegal(int c) { return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F; }
+
+std::string Lower(std::string s) {
+  for (auto& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+bool MatchesCategory(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  const std::string& shorter = a.size() < b.size() ? a : b;
+  const std::string& longer = a.size() < b.size() ? b : a;
+  return longer.size() > shorter.size() + 1 && longer.compare(0, shorter.size(), shorter) == 0 &&
+         longer[shorter.size()] == '_';
+}
+
+// The value with surrounding white space removed, or empty for the CIF unknown "?" and inapplicable ".".
+std::string FinishValue(const std::string& text) {
+  size_t b = 0, e = text.size();
+  while (b < e && IsCIFWhite(static_cast<unsigned char>(text[b]))) ++b;
+  while (e > b && IsCIFWhite(static_cast<unsigned char>(text[e - 1]))) --e;
+  const std::string trimmed = text.substr(b, e - b);
+  return (trimmed == "?" || trimmed == ".") ? std::string() : text;
+}
+}  // namespace
+
+bool CQLCIFFile::ParseNumberWithSU(const std::string& input, double& value, double& su, bool& hasSU) {
+  value = 0;
+  su = 0;
+  hasSU = false;
+  if (input.empty()) {
+    value = kNoNumber;
+    return false;
+  }
+  std::string text = input;
+  bool hasExponent = false;
+  for (auto& ch : text) {
+    if (ch == '(') {
+      ch = ' ';
+      hasSU = true;
+    } else if (ch == ')') {
+      ch = ' ';
+    } else if (ch == 'E' || ch == 'e') {
+      ch = ' ';
+      hasExponent = true;
+    }
+  }
+  const char* p = text.c_str();
+  float mantissa = 0;
+  long exponent = 0, suDigits = 0;
+  if (!ScanFloat(p, mantissa)) {
+    value = kNoNumber;
+    return false;
+  }
+  bool haveExponent = false, haveDigits = false;
+  if (hasExponent) {
+    haveExponent = ScanInt(p, exponent);
+    if (haveExponent) haveDigits = ScanInt(p, suDigits);
+  } else {
+    haveDigits = ScanInt(p, suDigits);
+  }
+  if (hasSU && haveDigits) {
+    // Decimals of the mantissa as written, up to the first blank after a digit.
+    int decimals = 0;
+    const char* dot = std::strchr(text.c_str(), '.');
+    if (dot) {
+      for (const char* q = dot + 1; *q >= '0' && *q <= '9'; ++q) ++decimals;
+      su = decimals ? static_cast<double>(suDigits) / std::pow(10.0f, static_cast<float>(decimals)) : static_cast<double>(suDigits);
+    } else {
+      su = static_cast<double>(suDigits);
+    }
+  }
+  if (!haveExponent) {
+    value = mantissa;
+    return true;
+  }
+  float scale = std::pow(10.0f, static_cast<float>(std::labs(exponent)));
+  if (exponent < 0) scale = 1.0f / scale;
+  su *= scale;
+  value = static_cast<float>(mantissa * scale);
+  return true;
+}
+
+bool CQLCIFFile::ReadValue(std::string& out) {
+  out.clear();
+  enum { kBefore, kSingle, kDouble, kText, kBare } state = kBefore;
+  // The character before the value decides whether ';' opens a text field and '#' a comment.
+  int prev = -1;
+  if (const long pos = Position(); pos > 0) {
+    SeekTo(pos - 1);
+    prev = NextChar();
+  }
+  for (;;) {
+    const int c = NextChar();
+    if (c < 0) {
+      if (state == kBefore) return false;
+      if ((state == kSingle || state == kDouble) && out.empty()) return false;
+      out = FinishValue(out);
+      return true;
+    }
+    switch (state) {
+      case kBefore:
+        if (IsCIFWhite(c)) break;
+        if (c == '#' && (prev < 0 || IsCIFWhite(prev))) {
+          SkipLine();
+          prev = '\n';
+          continue;
+        }
+        if (c == '\'') {
+          state = kSingle;
+        } else if (c == '"') {
+          state = kDouble;
+        } else if (c == ';' && (prev < 0 || prev == '\n' || prev == '\r')) {
+          state = kText;
+        } else if (c == '_') {
+          PushBack(c);
+          return false;
+        } else if (IsIllegal(c)) {
+          Warn(true, 2604, c);
+          return false;
+        } else {
+          out += static_cast<char>(c);
+          state = kBare;
+        }
+        break;
+      case kSingle:
+      case kDouble: {
+        const int quote = state == kSingle ? '\'' : '"';
+        if (c == quote) {
+          const int next = NextChar();
+          PushBack(next);
+          if (next < 0 || IsCIFWhite(next)) {
+            out = FinishValue(out);
+            return true;
+          }
+          out += static_cast<char>(c);
+        } else if (c == '\n' || c == '\r') {
+          Warn(true, 2609, CString(out.c_str()));
+          if (out.empty()) return false;
+          out = FinishValue(out);
+          return true;
+        } else if (IsIllegal(c)) {
+          Warn(true, 2604, c);
+        } else {
+          out += static_cast<char>(c);
+        }
+        break;
+      }
+      case kText:
+        if (c == ';' && (prev == '\n' || prev == '\r')) {
+          out = FinishValue(out);
+          return true;
+        }
+        if (IsIllegal(c))
+          Warn(true, 2604, c);
+        else
+          out += static_cast<char>(c);
+        break;
+      case kBare:
+        if (IsCIFWhite(c)) {
+          out = FinishValue(out);
+          return true;
+        }
+        if (IsIllegal(c)) {
+          Warn(true, 2604, c);
+          return false;
+        }
+        out += static_cast<char>(c);
+        break;
+    }
+    prev = c;
+  }
+}
+
+bool CQLCIFFile::AtKeyword(const char* rest) {
+  const long pos = Position();  // just after the keyword's first letter
+  bool match = true;
+  for (int k = 0; k < 4; ++k) {
+    const int c = NextChar();
+    if (c < 0 || std::tolower(c) != rest[k]) match = false;
+  }
+  if (SeekTo(pos - 1) != 0) {
+    CLXXFileEOF(kLXSeverityMessage, 0, __LINE__).Report();
+    return true;
+  }
+  return match;
+}
+
+bool CQLCIFFile::AtValue() {
+  for (;;) {
+    const int c = NextChar();
+    if (c < 0) return false;
+    if (c < 33) continue;
+    if (c == '#') {
+      SkipLine();
+      continue;
+    }
+    if (c == '_') {
+      PushBack(c);
+      return false;
+    }
+    if (c == 'd' || c == 'D') return !AtKeyword("ata_");
+    if (c == 'l' || c == 'L') return !AtKeyword("oop_");
+    PushBack(c);
+    return true;
+  }
+}
+
+bool CQLCIFFile::CheckLoop(size_t names, const std::string&) {
+  const long remembered = Position();
+  m_loopRows = 0;
+  bool valid = true;
+  std::string value;
+  while (AtValue()) {
+    for (size_t i = 0; i < names; ++i) {
+      if (!ReadValue(value)) {
+        valid = false;
+        break;
+      }
+    }
+    if (!valid) break;
+    ++m_loopRows;
+  }
+  if (!valid) m_loopRows = 0;
+  SeekTo(remembered);
+  return valid;
+}
+
+void CQLCIFFile::ReadLoop() {
+  std::vector<std::string> names;
+  for (;;) {
+    int c = NextChar();
+    if (c < 0) throw CLXXFileEOF(kLXSeverityMessage, 0, __LINE__);
+    if (c < 33) continue;
+    if (c == '#') {
+      SkipLine();
+      continue;
+    }
+    if (c != '_') {
+      PushBack(c);
+      break;
+    }
+    std::string name(1, '_');
+    while ((c = NextChar()) >= 0 && c != '\t' && c != '\n' && c != '\r' && c != ' ') {
+      if (c == '#') {
+        SkipLine();
+        break;
+      }
+      name += static_cast<char>(c);
+    }
+    names.push_back(name);
+    if (c < 0) throw CLXXFileEOF(kLXSeverityMessage, 0, __LINE__);
+  }
+  // A loop without item names has no rows to read: a syntax error, not an endless loop.
+  if (names.empty()) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, CString(L"loop_"));
+  const CString first(names[0].c_str());
+  if (!CheckLoop(names.size(), names[0])) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, first);
+  m_committedRows = 0;
+  std::string value;
+  for (uint64_t row = 0; row < m_loopRows; ++row) {
+    if (!AtValue()) throw CLXXFileCIFMissingDataInLoop(kLXSeverityMessage, 0, __LINE__, first);
+    for (const std::string& name : names) {
+      if (!ReadValue(value)) throw CLXXFileCIFMissingDataInLoop(kLXSeverityMessage, 0, __LINE__, first);
+      DispatchItem(name, value);
+    }
+  }
+  CommitRecord();
+  m_loopRows = 0;
+}
+
+void CQLCIFFile::DispatchItem(const std::string& rawName, const std::string& value) {
+  if (value.empty()) return;
+  const std::string name = Lower(rawName);
+  if (MatchesCategory(name, "_database") || MatchesCategory(name, "_amcsd_database")) {
+    if (m_blockName.CompareNoCase(L"global") == 0) m_blockName = CString(value.c_str());
+  } else if (MatchesCategory(name, "_symmetry") || MatchesCategory(name, "_space")) {
+    HandleSymmetryItem(name, value);
+  } else if (MatchesCategory(name, "_cell")) {
+    if (!HandleCellItem(name, value))
+      throw CLXXFileCIFReadError(kLXSeverityMessage, 0, __LINE__, CString(rawName.c_str()), CString(value.c_str()));
+  } else if (MatchesCategory(name, "_atom_site_aniso") || MatchesCategory(name, "_atom")) {
+    HandleAtomSiteItem(name, value);
+  }
+}
+
+bool CQLCIFFile::HandleCellItem(const std::string& name, const std::string& value) {
+  CStatus status(3713u);
+  struct LengthItem {
+    const char* name;
+    double CQLCrystal::*field;
+    double factor;
+  };
+  static const LengthItem kLengths[] = {
+      {"_cell_length_a", &CQLCrystal::m_a, 1},         {"_cell_length_b", &CQLCrystal::m_b, 1},
+      {"_cell_length_c", &CQLCrystal::m_c, 1},         {"_cell_length_a_pm", &CQLCrystal::m_a, 0.01},
+      {"_cell_length_b_pm", &CQLCrystal::m_b, 0.01},   {"_cell_length_c_pm", &CQLCrystal::m_c, 0.01},
+      {"_cell_length_a_nm", &CQLCrystal::m_a, 10},     {"_cell_length_b_nm", &CQLCrystal::m_b, 10},
+      {"_cell_length_c_nm", &CQLCrystal::m_c, 10},
+  };
+  static const std::pair<const char*, double CQLCrystal::*> kAngles[] = {
+      {"_cell_angle_alpha", &CQLCrystal::m_alpha},
+      {"_cell_angle_beta", &CQLCrystal::m_beta},
+      {"_cell_angle_gamma", &CQLCrystal::m_gamma},
+  };
+  double v, su;
+  bool hasSU;
+  for (const auto& item : kLengths) {
+    if (name != item.name) continue;
+    if (!ParseNumberWithSU(value, v, su, hasSU)) return false;
+    m_crystal->*item.field = item.factor == 1 ? v : (item.factor < 1 ? v / 100.0 : v * 10.0);
+    return true;
+  }
+  for (const auto& [itemName, field] : kAngles) {
+    if (name != itemName) continue;
+    m_crystal->*field = ParseNumberWithSU(value, v, su, hasSU) ? v : 90.0;
+    return true;
+  }
+  return true;
+}
+
+void CQLCIFFile::HandleSymmetryItem(const std::string& name, const std::string& value) {
+  CStatus status(3713u);
+  if (name == "_symmetry_space_group_name_h-m" || name == "_space_group_name_h-m_alt") {
+    if (!std::isalpha(static_cast<unsigned char>(value[0]))) return;
+    m_crystal->m_latticeLetter = static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));
+    if (!m_crystal->m_operators.empty()) return;
+    std::string text;
+    for (char ch : value)
+      if (ch != '{' && ch != '[' && ch != '<') text += ch;
+    CString symbol(text.c_str());
+    int originChoice = 0, row = -1, system = 0;
+    if (!ParseSpaceGroupSymbol(symbol, originChoice, &row)) return;
+    if (LookupSpaceGroupSymbol(symbol, originChoice, m_crystal->m_alpha, m_crystal->m_beta, m_crystal->m_gamma, system)) {
+      m_crystal->m_spaceGroupSymbol = symbol;
+      m_crystal->m_originChoice = originChoice;
+      m_symbolFromHM = true;
+    }
+  } else if (name == "_symmetry_int_tables_number" || name == "_space_group_it_number") {
+    if (!m_crystal->m_operators.empty() || m_symbolFromHM) return;
+    int number = 0;
+    if (std::sscanf(value.c_str(), "%d", &number) != 1) return;
+    CString symbol;
+    symbol.Format(L"%d", number);
+    int system = 0;
+    if (LookupSpaceGroupSymbol(symbol, 0, m_crystal->m_alpha, m_crystal->m_beta, m_crystal->m_gamma, system)) {
+      m_crystal->m_spaceGroupSymbol = symbol;
+      m_symbolFromHM = true;
+    }
+  } else if (name == "_symmetry_equiv_pos_as_xyz" || name == "_space_group_symop_operation_xyz") {
+    m_crystal->m_spaceGroupSymbol.Empty();
+    m_symbolFromHM = false;
+    m_crystal->m_operators.emplace_back(CString(value.c_str()).GetString());
+  }
+}

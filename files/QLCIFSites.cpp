@@ -1,0 +1,322 @@
+// Site records of the CIF reader and their hand-over to the crystal.
+#include "QLCIFFile.h"
+
+#include "LXASF.h"
+#include "QLCrystal.h"
+#include "Status.h"
+#include "TextCodec.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <clocale>
+#include <cmath>
+#include <cwctype>
+#include <locale.h>
+
+namespace {
+constexpr uint16_t kUnknownElement = 0x3F3F;
+
+bool IsElementSymbol(const std::wstring& symbol) {
+  for (const CLXASF& record : g_ElementTable)
+    if (symbol == record.GetSymbol()) return true;
+  return false;
+}
+
+// Element code of a type symbol or label: its first one or two letters, first letter in the high byte.
+uint16_t ElementCodeFromText(const std::string& text) {
+  if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return kUnknownElement;
+  const wchar_t first = static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(text[0])));
+  if (text.size() > 1 && std::isalpha(static_cast<unsigned char>(text[1]))) {
+    const wchar_t second = static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(text[1])));
+    if (IsElementSymbol(std::wstring{first, second})) return static_cast<uint16_t>((first << 8) | second);
+  }
+  if (IsElementSymbol(std::wstring(1, first))) return static_cast<uint16_t>((first << 8) | ' ');
+  return kUnknownElement;
+}
+
+std::wstring ElementCodeToString(uint16_t code) {
+  std::wstring s(1, static_cast<wchar_t>(code >> 8));
+  if ((code & 0xFF) != ' ' && (code & 0xFF) != 0) s += static_cast<wchar_t>(code & 0xFF);
+  return s;
+}
+
+locale_t CLocale() {
+  static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return loc;
+}
+
+// "%f" read as single precision, 0 when nothing parses.
+double ScanFloat(const std::string& text) {
+  char* end = nullptr;
+  const float v = strtof_l(text.c_str(), &end, CLocale());
+  return end == text.c_str() ? 0.0 : static_cast<double>(v);
+}
+
+constexpr uint32_t kWarningRed = 0xFFFF0000u;
+}  // namespace
+
+// ----- records -----
+
+bool CIFSiteRecord::IsEmpty() const {
+  return !hasElement && !hasXyz[0] && !hasXyz[1] && !hasXyz[2] && !hasOccupancy && !HasDisplacement();
+}
+
+bool CIFSiteRecord::HasDisplacement() const {
+  return hasUIso || hasBIso || std::any_of(hasU, hasU + 9, [](bool b) { return b; }) ||
+         std::any_of(hasB, hasB + 9, [](bool b) { return b; });
+}
+
+bool CIFSiteRecord::CanMerge(const CIFSiteRecord& a, const CIFSiteRecord& b) {
+  auto both = [](bool x, bool y) { return x && y; };
+  if (both(a.hasElement, b.hasElement) || both(a.hasOccupancy, b.hasOccupancy) || both(a.hasUIso, b.hasUIso) ||
+      both(a.hasBIso, b.hasBIso))
+    return false;
+  for (int i = 0; i < 3; ++i)
+    if (both(a.hasXyz[i], b.hasXyz[i])) return false;
+  for (int i = 0; i < 9; ++i)
+    if (both(a.hasU[i], b.hasU[i]) || both(a.hasB[i], b.hasB[i])) return false;
+  if (!a.hasLabel || !b.hasLabel) return true;
+  // Whole labels only: O1's tensor must never land on O10.
+  return a.label == b.label;
+}
+
+void CIFSiteRecord::MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst) {
+  if (src.hasLabel) dst.label = src.label, dst.hasLabel = true;
+  if (src.hasElement) dst.elementCode = src.elementCode, dst.hasElement = true;
+  for (int i = 0; i < 3; ++i) {
+    if (src.hasXyz[i]) dst.xyz[i] = src.xyz[i], dst.hasXyz[i] = true;
+    if (src.hasSu[i]) dst.su[i] = src.su[i], dst.hasSu[i] = true;
+  }
+  if (src.hasOccupancy) dst.occupancy = src.occupancy, dst.hasOccupancy = true;
+  if (src.hasUIso) dst.uIso = src.uIso, dst.hasUIso = true;
+  if (src.hasBIso) dst.bIso = src.bIso, dst.hasBIso = true;
+  for (int i = 0; i < 9; ++i) {
+    if (src.hasU[i]) dst.u[i] = src.u[i], dst.hasU[i] = true;
+    if (src.hasB[i]) dst.b[i] = src.b[i], dst.hasB[i] = true;
+  }
+}
+
+// ----- item handler -----
+
+void CQLCIFFile::HandleAtomSiteItem(const std::string& name, const std::string& value) {
+  CIFSiteRecord& r = m_current;
+  // A repeated item starts the next row's record.
+  auto field = [this](bool present) {
+    if (present) CommitRecord();
+  };
+  if (name == "_atom_site_label" || name == "_atom_site_aniso_label") {
+    field(r.hasLabel);
+    std::wstring label;
+    for (wchar_t ch : std::wstring(CString(value.c_str()).GetString()))
+      if (!std::iswspace(static_cast<wint_t>(ch))) label += ch;
+    r.label = label;
+    r.hasLabel = true;
+    return;
+  }
+  if (name == "_atom_site_type_symbol") {
+    field(r.hasElement);
+    r.elementCode = ElementCodeFromText(value);
+    r.hasElement = true;
+    return;
+  }
+  static const char* const kCoordinates[] = {"_atom_site_fract_x", "_atom_site_fract_y", "_atom_site_fract_z"};
+  for (int i = 0; i < 3; ++i) {
+    if (name != kCoordinates[i]) continue;
+    field(r.hasXyz[i]);
+    bool hasSU = false;
+    ParseNumberWithSU(value, r.xyz[i], r.su[i], hasSU);
+    r.hasXyz[i] = true;
+    r.hasSu[i] = hasSU;
+    return;
+  }
+  auto setScalar = [&](double& v, bool& has) {
+    field(has);
+    v = ScanFloat(value);
+    has = true;
+  };
+  if (name == "_atom_site_occupancy") return setScalar(r.occupancy, r.hasOccupancy);
+  if (name == "_atom_site_u_iso_or_equiv") return setScalar(r.uIso, r.hasUIso);
+  if (name == "_atom_site_b_iso_or_equiv") return setScalar(r.bIso, r.hasBIso);
+  static const char* const kIndices[] = {"11", "12", "13", "21", "22", "23", "31", "32", "33"};
+  for (int i = 0; i < 9; ++i) {
+    if (name == std::string("_atom_site_aniso_u_") + kIndices[i]) return setScalar(r.u[i], r.hasU[i]);
+    if (name == std::string("_atom_site_aniso_b_") + kIndices[i]) return setScalar(r.b[i], r.hasB[i]);
+  }
+}
+
+void CQLCIFFile::CommitRecord() {
+  if (!m_current.IsEmpty()) {
+    auto target = m_records.end();
+    if (!m_keepRowsApart) {
+      target = std::find_if(m_records.begin(), m_records.end(),
+                            [this](const CIFSiteRecord& r) { return CIFSiteRecord::CanMerge(m_current, r); });
+    }
+    if (target != m_records.end())
+      CIFSiteRecord::MergeInto(m_current, *target);
+    else
+      m_records.push_back(m_current);
+  }
+  m_current = CIFSiteRecord();
+  if (++m_committedRows >= m_loopRows) {
+    m_keepRowsApart = false;
+    m_committedRows = 0;
+  }
+}
+
+// ----- building sites -----
+
+void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
+  const CString label(r.label.c_str());
+  auto validate = [&](double* t, bool* has, UINT warning) {
+    const bool anyOther = std::any_of(has + 1, has + 9, [](bool b) { return b; });
+    if (!has[0]) {
+      if (anyOther) LogStringColor(warning, kWarningRed, label);
+      return;
+    }
+    const bool complete = has[4] && has[8] && (has[1] || has[3]) && (has[2] || has[6]) && (has[5] || has[7]);
+    if (!complete) {
+      has[0] = false;
+      LogStringColor(warning, kWarningRed, label);
+      return;
+    }
+    auto pair = [&](int i, int j) {
+      if (has[i])
+        t[j] = t[i], has[j] = true;
+      else
+        t[i] = t[j], has[i] = true;
+    };
+    pair(1, 3);
+    pair(2, 6);
+    pair(5, 7);
+  };
+  validate(r.b, r.hasB, 2601);
+  validate(r.u, r.hasU, 2602);
+  if (r.hasBIso && r.bIso <= 0) {
+    r.hasBIso = false;
+    LogStringColor(2603, kWarningRed, r.bIso, label);
+  }
+  if (r.hasUIso && r.uIso <= 0) {
+    r.hasUIso = false;
+    LogStringColor(2606, kWarningRed, r.uIso, label);
+  }
+}
+
+bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
+  if (!r.hasElement || r.elementCode == 0) {
+    r.elementCode = ElementCodeFromText(LXText::Utf8FromWide(r.label));
+    r.hasElement = true;
+  }
+  const double occupancy = r.hasOccupancy ? r.occupancy : 1.0;
+  const CString label(r.label.c_str());
+  if (!r.hasXyz[0] || !r.hasXyz[1] || !r.hasXyz[2]) {
+    Warn(true, 2607, label);
+    return false;
+  }
+  // A coordinate that does not read must not put the site at the origin.
+  for (double v : r.xyz) {
+    if (!std::isfinite(v) || v == -DBL_MAX) {
+      Warn(true, 2605, label);
+      return false;
+    }
+  }
+  site = CQLSite();
+  CString siteLabel = r.label.empty() ? CString() : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel).c_str());
+  if (siteLabel.IsEmpty()) siteLabel.LoadString(2600);
+  site.m_label = siteLabel;
+  site.m_species.emplace_back(ElementCodeToString(r.elementCode).c_str(), occupancy);
+  site.m_x = r.xyz[0];
+  site.m_y = r.xyz[1];
+  site.m_z = r.xyz[2];
+  site.m_included = true;
+  ValidateDisplacement(r);
+  if (r.HasDisplacement()) {
+    const double k = 8.0 * std::acos(-1.0) * std::acos(-1.0);
+    if (r.hasU[0] || r.hasB[0]) {
+      double tensor[9];
+      const bool fromB = r.hasB[0];
+      for (int i = 0; i < 9; ++i) tensor[i] = fromB ? r.b[i] / k : r.u[i];
+      site.m_displacement =
+          std::make_unique<CQLAnisoThermalEllipsoid>(tensor, m_crystal->m_aStar, m_crystal->m_bStar, m_crystal->m_cStar);
+    } else if (r.hasUIso) {
+      site.m_displacement = std::make_unique<CQLThermalEllipsoid>(r.uIso);
+    } else if (r.hasBIso) {
+      site.m_displacement = std::make_unique<CQLThermalEllipsoid>(r.bIso / k);
+    }
+  }
+  return true;
+}
+
+void CQLCIFFile::BuildSites() {
+  std::vector<CQLSite> sites;
+  sites.reserve(m_records.size());
+  for (CIFSiteRecord& r : m_records) {
+    CQLSite site;
+    // A record that cannot become a site is left out, with its warning, rather than kept empty.
+    if (BuildSite(r, site)) sites.push_back(std::move(site));
+  }
+  m_crystal->m_sites = std::move(sites);
+  m_records.clear();
+}
+
+void CQLCIFFile::FinishStructure() {
+  CStatus status(3704u);
+  if (m_crystal->m_operators.empty() && !m_symbolFromHM) {
+    CLXXFileMissingSymmetry(kLXSeverityMessage, 0, __LINE__).Report();
+    m_crystal->m_spaceGroupSymbol = L"P 1";
+  }
+  m_crystal->ComputeMetrics();
+  BuildSites();
+  if (m_crystal->m_sites.empty()) throw CLXXFileImportNoAtoms(kLXSeverityMessage, 0, __LINE__);
+  m_crystal->MergeCoincidentSites();
+  CStatus::SetText(3729u);
+  std::stable_sort(m_crystal->m_sites.begin(), m_crystal->m_sites.end(), LessByLogicalLabel);
+  m_crystal->IdentifySpaceGroup();
+  m_crystal->ExpandSitesBySymmetry();
+}
+
+// ----- sort order -----
+
+namespace {
+std::wstring LogicalKey(const CString& label) {
+  std::wstring text;
+  const std::wstring raw(label.GetString());
+  for (size_t i = 0; i < raw.size() && i < 80; ++i)
+    if (!std::iswspace(static_cast<wint_t>(raw[i]))) text += raw[i];
+  if (text.empty() || !std::iswdigit(static_cast<wint_t>(text.back()))) return text;
+  size_t start = text.size();
+  while (start > 0 && std::iswdigit(static_cast<wint_t>(text[start - 1]))) --start;
+  const std::wstring digits = text.substr(start);
+  text.erase(start);
+  text.append(80 - text.size() - digits.size(), L'#');
+  return text + digits;
+}
+
+// Logical comparison: runs of digits compare as numbers, other characters without regard to case.
+int CompareLogical(const std::wstring& a, const std::wstring& b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (std::iswdigit(static_cast<wint_t>(a[i])) && std::iswdigit(static_cast<wint_t>(b[j]))) {
+      size_t ei = i, ej = j;
+      while (ei < a.size() && std::iswdigit(static_cast<wint_t>(a[ei]))) ++ei;
+      while (ej < b.size() && std::iswdigit(static_cast<wint_t>(b[ej]))) ++ej;
+      std::wstring na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
+      na.erase(0, std::min(na.find_first_not_of(L'0'), na.size()));
+      nb.erase(0, std::min(nb.find_first_not_of(L'0'), nb.size()));
+      if (na.size() != nb.size()) return na.size() < nb.size() ? -1 : 1;
+      if (const int c = na.compare(nb)) return c < 0 ? -1 : 1;
+      i = ei, j = ej;
+      continue;
+    }
+    const wint_t ca = std::towlower(static_cast<wint_t>(a[i])), cb = std::towlower(static_cast<wint_t>(b[j]));
+    if (ca != cb) return ca < cb ? -1 : 1;
+    ++i, ++j;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+}  // namespace
+
+bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b) {
+  return CompareLogical(LogicalKey(a.m_label), LogicalKey(b.m_label)) < 0;
+}

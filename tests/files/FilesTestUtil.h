@@ -1,0 +1,18 @@
+// Helpers of the file-layer tests: scratch files and wide paths.
+#pragma once
+
+#include "TestSupport.h"
+
+#include <fstream>
+#include <string>
+
+namespace filestest {
+// Writes bytes to a file in this process's scratch folder and returns its path.
+inline std::string WriteScratch(const std::string& name, const std::string& bytes) {
+  const std::string path = qlwtest::ScratchDir() + "/" + name;
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+inline std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+}  // namespace filestest
