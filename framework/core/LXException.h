@@ -8,8 +8,6 @@
 #include <string>
 #include <type_traits>
 
-class CException;  // the class library's exception object
-
 // Severities of a CLXException.
 enum : UINT {
   kLXSeverityInternal = 1,  // internal error
@@ -50,8 +48,6 @@ class CLXException : public std::exception {
   }
   // A caught standard exception becomes a framework exception (a CLXException is copied whole).
   CLXException(const std::exception& caught, UINT severity);
-  // A caught class-library exception; the object is deleted.
-  CLXException(CException* caught, UINT severity);
   CLXException(const CLXException& other);
   CLXException& operator=(const CLXException& other);
   ~CLXException() override;
@@ -117,11 +113,9 @@ class CLXException : public std::exception {
     }                                                                                             \
   }
 
-// Wraps a class-library exception: its error text becomes the explanation.
+// Wraps a failure of the class library: its error text becomes the explanation.
 class CLXXMFC : public CLXException {
  public:
-  CLXXMFC(CException* caught, UINT severity, UINT sourceLine, bool deleteCaught);
-  // For callers that have the class library's error text already.
   CLXXMFC(const CString& errorText, UINT severity, LONGLONG errorCode, UINT sourceLine);
   const CString& GetErrorText() const { return m_errorText; }
 
