@@ -5,6 +5,8 @@
 #include <ctime>
 #include <thread>
 
+#include <unistd.h>
+
 namespace {
 std::atomic<qlw::TickSource> g_tickSource{nullptr};
 std::atomic<unsigned> g_beeps{0};
@@ -26,6 +28,14 @@ void FillSystemTime(LPSYSTEMTIME out, bool local) {
                     static_cast<WORD>(parts.tm_sec),          static_cast<WORD>(now.tv_nsec / 1000000)};
 }
 }  // namespace
+
+DWORD GetCurrentThreadId() {
+  static std::atomic<DWORD> nextId{1};
+  thread_local const DWORD id = nextId.fetch_add(1);
+  return id;
+}
+
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
 void GetSystemTime(LPSYSTEMTIME time) { FillSystemTime(time, false); }
 void GetLocalTime(LPSYSTEMTIME time) { FillSystemTime(time, true); }

@@ -144,6 +144,9 @@ typedef SYSTEMTIME* LPSYSTEMTIME;
 DWORD GetTickCount();
 ULONGLONG GetTickCount64();
 void Sleep(DWORD milliseconds);
+// Stable, never reused 32-bit id of the calling thread (assigned on first use), and getpid().
+DWORD GetCurrentThreadId();
+DWORD GetCurrentProcessId();
 // Current time of day in UTC and in the local time zone.
 void GetSystemTime(LPSYSTEMTIME time);
 void GetLocalTime(LPSYSTEMTIME time);
