@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <type_traits>
 #include <typeinfo>
 #include <vector>
 
@@ -202,7 +203,9 @@ void AssignHueColours(CQLPatternList& list, int n, int& counter);
 template <class T>
 bool PatternPasses(const CQLPattern& p, bool selectedOnly, bool shownOnly)
 {
-    return dynamic_cast<const T*>(&p) != nullptr && (!selectedOnly || p.IsSelected()) && (!shownOnly || p.IsShown());
+    if constexpr (!std::is_same_v<T, CQLPattern>)
+        if (dynamic_cast<const T*>(&p) == nullptr) return false;
+    return (!selectedOnly || p.IsSelected()) && (!shownOnly || p.IsShown());
 }
 
 // Unless topLevelOnly, component lists are counted whether or not their mixture passes.

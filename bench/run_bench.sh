@@ -1,0 +1,19 @@
+#!/bin/sh
+# Runs the engine benchmark and cctbx's direct summation side by side on 1 and 8 threads.
+# Usage: bench/run_bench.sh [build folder]   (default: build)
+set -e
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build}
+bench=$build/bin/bench_engine
+structure=$(mktemp)
+trap 'rm -f "$structure"' EXIT
+"$bench" --write-structure "$structure"
+for threads in 1 8; do
+  echo "== OMP_NUM_THREADS=$threads"
+  OMP_NUM_THREADS=$threads "$bench"
+  if /usr/bin/python3 -c "import cctbx" 2>/dev/null; then
+    OMP_NUM_THREADS=$threads /usr/bin/python3 "$here/cctbx_sf.py" "$structure"
+  else
+    echo "python3-cctbx is not installed: no comparison"
+  fi
+done
