@@ -47,6 +47,7 @@ typedef BYTE* LPBYTE;
 typedef const BYTE* LPCBYTE;
 typedef DWORD* PDWORD;
 typedef DWORD* LPDWORD;
+typedef DWORD_PTR* PDWORD_PTR;
 typedef LONG* PLONG;
 typedef LONG* LPLONG;
 typedef UINT* PUINT;
