@@ -7,6 +7,7 @@
 // two bytes a character: a value of n characters (terminator included) reports n * 2 bytes, and a
 // buffer announced as n * 2 bytes must hold n wchar_t.
 #pragma once
+#include "KernelObjects.h"
 #include "WinError.h"
 #include "WinTypes.h"
 
