@@ -1,0 +1,196 @@
+#include "QLCIFFile.h"
+
+#include "FilesTestUtil.h"
+#include "QLCrystal.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+
+using filestest::Wide;
+using filestest::WriteScratch;
+
+namespace {
+// Reads every structure block and lets the reader's errors through, unlike ReadFile.
+struct CifReader : CQLCIFFile {
+  CQLPatternList ReadAll() {
+    CQLPatternList list;
+    m_readTarget = &list;
+    IndexBlocks();
+    for (uint32_t i = 0; i < GetBlockCount(false); ++i) ReadBlock(i);
+    m_readTarget = nullptr;
+    return list;
+  }
+};
+
+CQLPatternList ReadText(const std::string& name, const std::string& text, CifReader& reader) {
+  const std::string path = WriteScratch(name, text);
+  EXPECT_TRUE(reader.Open(Wide(path).c_str(), CLXFile::modeRead | CLXFile::shareDenyWrite));
+  return reader.ReadAll();
+}
+
+CQLPatternList ReadText(const std::string& name, const std::string& text) {
+  CifReader reader;
+  return ReadText(name, text, reader);
+}
+
+const CQLCrystal& Crystal(const CQLPatternList& list, size_t i = 0) {
+  auto it = list.begin();
+  std::advance(it, i);
+  return *(*it)->GetCrystal();
+}
+
+std::vector<std::wstring> Labels(const CQLCrystal& c) {
+  std::vector<std::wstring> labels;
+  for (const auto& s : c.m_sites) labels.push_back(s.m_label.GetString());
+  return labels;
+}
+
+const std::string kCubicCell =
+    "_cell_length_a 5.0\n_cell_length_b 5.0\n_cell_length_c 5.0\n"
+    "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+    "_symmetry_space_group_name_H-M 'P 1'\n";
+}  // namespace
+
+TEST(Cif, ParsesNumbersWithStandardUncertainties) {
+  struct Case {
+    const char* text;
+    bool ok;
+    double value, su;
+    bool hasSU;
+  } cases[] = {
+      {"5.4307(2)", true, 5.4307f, 0.0002f, true}, {"1.2E3(4)", true, 1200, 400, true},
+      {"0.25", true, 0.25, 0, false},             {"-1.5e-2", true, static_cast<float>(-1.5f * (1.0f / 100.0f)), 0, false},
+      {"12(3)", true, 12, 3, true},               {"abc", false, -DBL_MAX, 0, false},
+      {"", false, -DBL_MAX, 0, false},
+  };
+  for (const auto& c : cases) {
+    double v, su;
+    bool hasSU;
+    EXPECT_EQ(CQLCIFFile::ParseNumberWithSU(c.text, v, su, hasSU), c.ok) << c.text;
+    EXPECT_DOUBLE_EQ(v, c.value) << c.text;
+    EXPECT_NEAR(su, c.su, 1e-9 + 1e-6 * c.su) << c.text;
+    EXPECT_EQ(hasSU, c.hasSU) << c.text;
+  }
+}
+
+TEST(Cif, CellLengthsInAllUnitsAndUnreadableAngles) {
+  const auto list = ReadText("cell.cif",
+                             "data_cell\n_cell_length_a_pm 543.07\n_cell_length_b 6.1\n_cell_length_c_nm 0.5\n"
+                             "_cell_angle_alpha 80\n_cell_angle_beta ?\n_cell_angle_gamma abc\n"
+                             "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                             "Na1 0 0 0\n");
+  ASSERT_EQ(list.size(), 1u);
+  const CQLCrystal& c = Crystal(list);
+  EXPECT_NEAR(c.m_a, 5.4307, 1e-6);
+  EXPECT_NEAR(c.m_b, 6.1, 1e-6);
+  EXPECT_NEAR(c.m_c, 5.0, 1e-6);
+  EXPECT_NEAR(c.m_alpha, 80, 1e-9);
+  EXPECT_EQ(c.m_beta, 90.0);  // "?" leaves the value alone
+  EXPECT_EQ(c.m_gamma, 90.0);
+}
+
+TEST(Cif, UnreadableCellLengthIsAnErrorNamingItemAndValue) {
+  try {
+    ReadText("badcell.cif", "data_x\n_cell_length_b xyz\n");
+    FAIL() << "no error";
+  } catch (const CLXXFileCIFReadError& e) {
+    EXPECT_NE(std::wstring(e.GetExplanation().GetString()).find(L"xyz"), std::wstring::npos);
+    EXPECT_NE(std::wstring(e.GetExplanation().GetString()).find(L"_cell_length_b"), std::wstring::npos);
+  }
+}
+
+TEST(Cif, MalformedLoopsAreSyntaxErrors) {
+  // A ragged loop, and a loop without item names, which must end rather than spin.
+  EXPECT_THROW(ReadText("ragged.cif", "data_x\n" + kCubicCell + "loop_\n_a\n_b\n_c\n1 2 3\n4 5 6\n7\n"),
+               CLXXFileCIFInvalidLoop);
+  EXPECT_THROW(ReadText("nonames.cif", "data_x\n" + kCubicCell + "loop_\n1 2 3\n"), CLXXFileCIFInvalidLoop);
+  EXPECT_THROW(ReadText("stray.cif", "data_x\n" + kCubicCell + "lattice\n"), CLXXFileCIFUnexpectedItem);
+}
+
+TEST(Cif, AnisotropicRowsMergeByWholeLabel) {
+  const auto list = ReadText(
+      "aniso.cif",
+      "data_x\n" + kCubicCell +
+          "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+          "O10 O 0.1 0.1 0.1\nO1 O 0.3 0.3 0.3\n"
+          "loop_\n_atom_site_aniso_label\n_atom_site_aniso_U_11\n_atom_site_aniso_U_22\n_atom_site_aniso_U_33\n"
+          "_atom_site_aniso_U_12\n_atom_site_aniso_U_13\n_atom_site_aniso_U_23\n"
+          "O1 0.01 0.02 0.03 0 0 0\nO3 0.01 0.01 0.01 0 0 0\n");
+  const CQLCrystal& c = Crystal(list);
+  ASSERT_EQ(Labels(c), (std::vector<std::wstring>{L"O1", L"O10"}));
+  // O1 carries the tensor; O10 has none; O3 had no coordinates and was left out.
+  EXPECT_NE(dynamic_cast<const CQLAnisoThermalEllipsoid*>(c.m_sites[0].m_displacement.get()), nullptr);
+  EXPECT_NEAR(c.m_sites[0].m_x, 0.3, 1e-6);
+  EXPECT_EQ(c.m_sites[1].m_displacement, nullptr);
+}
+
+TEST(Cif, SitesThatCannotBePlacedAreSkipped) {
+  CifReader reader;
+  const auto list = ReadText(
+      "badcoord.cif",
+      "data_x\n" + kCubicCell +
+          "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n"
+          "Na1 0.5 0.5 0.5 1\nCl1 abc 0 0 1\n'Fe 1' 0.25 0.25 0.25 0.5\nOxygen12 0.1 0.2 0.3 1\n'O'1' 0 0 0 1\n",
+      reader);
+  const CQLCrystal& c = Crystal(list);
+  // The Cl site would otherwise sit at the origin; labels lose blanks and are cut to six characters.
+  EXPECT_EQ(Labels(c), (std::vector<std::wstring>{L"Fe1", L"Na1", L"O'1", L"Oxygen"}));
+  EXPECT_EQ(reader.WarningCount(), 1u);
+  EXPECT_NEAR(c.m_sites[0].m_species.at(0).m_occupancy, 0.5, 1e-9);
+  EXPECT_EQ(std::wstring(c.m_sites[0].m_species.at(0).m_name.GetString()), L"Fe");
+}
+
+TEST(Cif, SortsSitesByLetterThenNumber) {
+  const auto list = ReadText(
+      "sort.cif", "data_x\n" + kCubicCell +
+                      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                      "O10 0.1 0 0\nO2 0.2 0 0\nFe1 0.3 0 0");  // no newline at the very end
+  EXPECT_EQ(Labels(Crystal(list)), (std::vector<std::wstring>{L"Fe1", L"O2", L"O10"}));
+}
+
+TEST(Cif, Utf8TextInUnquotedValuesIsKept) {
+  const auto list = ReadText("utf8.cif", "data_x\n_chemical_name_mineral B\xC3\xA4" "ckstr\xC3\xB6mite\n" + kCubicCell +
+                                             "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
+                                             "_atom_site_fract_z\nK1 0 0 0\n");
+  EXPECT_EQ(Crystal(list).m_sites.size(), 1u);
+}
+
+TEST(Cif, FilesWithoutStructuresAreErrors) {
+  EXPECT_THROW(ReadText("nodata.cif", "# nothing here\n_cell_length_a 5\n"), CLXXFileImportNoAtoms);
+  EXPECT_THROW(ReadText("nocell.cif", "data_a\n_journal_year 1999\n"), CLXXFileImportNoAtoms);
+  EXPECT_THROW(ReadText("noatoms.cif", "data_a\n" + kCubicCell), CLXXFileImportNoAtoms);
+}
+
+TEST(Cif, BlocksBecomePatternsNamedAfterThem) {
+  const std::string atoms =
+      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nC1 0 0 0\n";
+  const auto list = ReadText("two.cif", "data_first\n" + kCubicCell + atoms + "data_global\n_database_code_amcsd 0012345\n" +
+                                            kCubicCell + atoms);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(std::wstring(list.front()->m_title.GetString()), L"first");
+  EXPECT_EQ(std::wstring(list.back()->m_title.GetString()), L"0012345");
+}
+
+TEST(Cif, MissingSymmetryFallsBackToP1) {
+  const auto list = ReadText("nosym.cif",
+                             "data_x\n_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n"
+                             "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                             "Cu1 0 0 0\n");
+  const CQLCrystal& c = Crystal(list);
+  EXPECT_EQ(std::wstring(c.m_spaceGroupSymbol.GetString()), L"P 1");
+  EXPECT_EQ(c.m_sites.at(0).m_positions.size(), 1u);
+}
+
+TEST(Cif, RecognisesCifByItsItemsWithinTheFirstLines) {
+  const std::string items =
+      "_cell_length_a 1\n_cell_length_b 1\n_cell_length_c 1\n_cell_angle_alpha 90\n_cell_angle_beta 90\n"
+      "_cell_angle_gamma 90\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n";
+  uint32_t code = 99;
+  EXPECT_TRUE(CQLCIFFile::TestFile(Wide(WriteScratch("early.dat", "data_x\n" + items)).c_str(), code));
+  EXPECT_EQ(code, 22u);
+  std::string padding;
+  for (int i = 0; i < 9000; ++i) padding += "# filler\n";
+  EXPECT_FALSE(CQLCIFFile::TestFile(Wide(WriteScratch("late.dat", padding + items)).c_str(), code));
+  EXPECT_EQ(code, 0u);
+}

@@ -1,0 +1,85 @@
+// `refl PATH [options]`: the reflexion list of a structure file as CSV, in the engine's order.
+#include "Probe.h"
+
+#include "DiffractionSettings.h"
+#include "FileTypes.h"
+#include "QLCrystal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+
+namespace qlwprobe {
+bool LoadPatterns(const std::string& path, CQLPatternList& list);
+}
+
+static int ReflUsage() {
+  std::fprintf(stderr,
+               "usage: qlwprobe refl PATH [--block N] [--radiation xray|neutron|electron] [--lambda A] [--dmin A] "
+               "[--max N] [--no-adp]\n");
+  return 2;
+}
+
+static int RunRefl(const std::vector<std::string>& args) {
+  if (args.empty()) return ReflUsage();
+  CDiffractionSettings settings(true);
+  size_t block = 1;
+  bool noAdp = false;
+  double lambda = 0;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "--no-adp") {
+      noAdp = true;
+    } else if (a == "--block" && hasValue) {
+      block = std::strtoul(args[++i].c_str(), nullptr, 10);
+    } else if (a == "--radiation" && hasValue) {
+      const std::string& r = args[++i];
+      if (r == "xray")
+        settings.m_simulationType = LXTypes::kSimXRays;
+      else if (r == "neutron")
+        settings.m_simulationType = LXTypes::kSimNeutrons;
+      else if (r == "electron")
+        settings.m_simulationType = LXTypes::kSimElectrons;
+      else
+        return ReflUsage();
+    } else if (a == "--lambda" && hasValue) {
+      lambda = std::strtod(args[++i].c_str(), nullptr);
+    } else if (a == "--dmin" && hasValue) {
+      settings.m_dMin = std::strtod(args[++i].c_str(), nullptr);
+    } else if (a == "--max" && hasValue) {
+      const unsigned long n = std::strtoul(args[++i].c_str(), nullptr, 10);
+      settings.m_restrictMaxNumRefs = n != 0;
+      settings.m_maxNumRefs = static_cast<uint32_t>(n);
+    } else {
+      return ReflUsage();
+    }
+  }
+  if (lambda > 0) {
+    if (settings.m_simulationType == LXTypes::kSimElectrons)
+      settings.m_lambdaTEM = lambda;
+    else
+      settings.m_lambda = lambda;
+  }
+  CQLPatternList list;
+  if (!qlwprobe::LoadPatterns(args[0], list)) return 1;
+  if (block < 1 || block > list.size()) {
+    std::fprintf(stderr, "qlwprobe: %s has %zu structure(s); no block %zu\n", args[0].c_str(), list.size(), block);
+    return 1;
+  }
+  auto pattern = *std::next(list.begin(), static_cast<long>(block - 1));
+  CQLCrystal* crystal = pattern->GetCrystal();
+  if (!crystal) return 1;
+  pattern->ApplySettings(settings);
+  if (noAdp) crystal->m_useThermalEllipsoids = false;
+  pattern->Recompute(settings);
+  std::printf("h,k,l,d,mult,F2,position,intensity,relative\n");
+  for (const auto& r : crystal->m_reflexions) {
+    std::printf("%d,%d,%d,%.6f,%d,%.6g,%.6f,%.6g,%.6g\n", r->h, r->k, r->l, r->d, r->multiplicity, r->A * r->A + r->B * r->B,
+                r->x, r->intensity, r->relativeIntensity);
+  }
+  return 0;
+}
+
+QLW_PROBE_COMMAND(refl, "refl", "PATH [--block N] [--radiation xray|neutron|electron] [--lambda A] [--dmin A] [--max N] [--no-adp]",
+                  RunRefl);
