@@ -34,13 +34,24 @@ bool TestDatasetFile(const wchar_t* path, uint32_t& typeCode) {
   return false;
 }
 
+// As a candidate of its extension the x-y test still defers to the stricter CIF test, so that a
+// CIF saved as .txt is not taken for x-y data.
+bool TestDatasetCandidate(const wchar_t* path, uint32_t& typeCode) {
+  uint32_t cif = 0;
+  if (CQLCIFFile::TestFile(path, cif)) {
+    typeCode = 0;
+    return false;
+  }
+  return TestDatasetFile(path, typeCode);
+}
+
 using TestFn = bool (*)(const wchar_t*, uint32_t&);
 
 // The content test of a type code, or null when that format has no test in this program.
 TestFn TestForType(uint32_t code) {
   switch (code) {
     case kFileTypeCIF: return &CQLCIFFile::TestFile;
-    case kFileTypeDataset: return &TestDatasetFile;
+    case kFileTypeDataset: return &TestDatasetCandidate;
     default: return nullptr;
   }
 }
@@ -100,7 +111,7 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
   }
   if (!fixedOrder) return IsKnownResult(result) ? result : 0;
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {TestForType(kFileTypeCIF), TestForType(kFileTypeDataset)}) {
+  for (TestFn test : {&CQLCIFFile::TestFile, &TestDatasetFile}) {
     if (test(path, result)) break;
   }
   return result;

@@ -2,9 +2,9 @@
 #include "QLCIFFile.h"
 
 #include "LXASF.h"
+#include "LXUtils.h"
 #include "QLCrystal.h"
 #include "Status.h"
-#include "TextCodec.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -14,32 +14,6 @@
 #include <locale.h>
 
 namespace {
-constexpr uint16_t kUnknownElement = 0x3F3F;
-
-bool IsElementSymbol(const std::wstring& symbol) {
-  for (const CLXASF& record : g_ElementTable)
-    if (symbol == record.GetSymbol()) return true;
-  return false;
-}
-
-// Element code of a type symbol or label: its first one or two letters, first letter in the high byte.
-uint16_t ElementCodeFromText(const std::string& text) {
-  if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return kUnknownElement;
-  const wchar_t first = static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(text[0])));
-  if (text.size() > 1 && std::isalpha(static_cast<unsigned char>(text[1]))) {
-    const wchar_t second = static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(text[1])));
-    if (IsElementSymbol(std::wstring{first, second})) return static_cast<uint16_t>((first << 8) | second);
-  }
-  if (IsElementSymbol(std::wstring(1, first))) return static_cast<uint16_t>((first << 8) | ' ');
-  return kUnknownElement;
-}
-
-std::wstring ElementCodeToString(uint16_t code) {
-  std::wstring s(1, static_cast<wchar_t>(code >> 8));
-  if ((code & 0xFF) != ' ' && (code & 0xFF) != 0) s += static_cast<wchar_t>(code & 0xFF);
-  return s;
-}
-
 locale_t CLocale() {
   static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   return loc;
@@ -115,7 +89,7 @@ void CQLCIFFile::HandleAtomSiteItem(const std::string& name, const std::string& 
   }
   if (name == "_atom_site_type_symbol") {
     field(r.hasElement);
-    r.elementCode = ElementCodeFromText(value);
+    r.elementCode = ElementCodeFromString(CString(value.c_str()));
     r.hasElement = true;
     return;
   }
@@ -203,7 +177,7 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
 
 bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
   if (!r.hasElement || r.elementCode == 0) {
-    r.elementCode = ElementCodeFromText(LXText::Utf8FromWide(r.label));
+    r.elementCode = ElementCodeFromString(r.label.c_str());
     r.hasElement = true;
   }
   const double occupancy = r.hasOccupancy ? r.occupancy : 1.0;
@@ -223,7 +197,7 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
   CString siteLabel = r.label.empty() ? CString() : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel).c_str());
   if (siteLabel.IsEmpty()) siteLabel.LoadString(2600);
   site.m_label = siteLabel;
-  site.m_species.emplace_back(ElementCodeToString(r.elementCode).c_str(), occupancy);
+  site.m_species.emplace_back(ElementCodeToString(r.elementCode).GetString(), occupancy);
   site.m_x = r.xyz[0];
   site.m_y = r.xyz[1];
   site.m_z = r.xyz[2];
