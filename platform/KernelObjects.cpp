@@ -574,7 +574,8 @@ LPVOID MapViewOfFile(HANDLE mappingHandle, DWORD access, DWORD offsetHigh, DWORD
     return nullptr;
   }
   const bool write = (access & FILE_MAP_WRITE) != 0;
-  const bool copy = (access & FILE_MAP_COPY) != 0;
+  // FILE_MAP_ALL_ACCESS carries the copy bit too: only the bit alone asks for copy-on-write.
+  const bool copy = access == FILE_MAP_COPY;
   if (write && !mapping->writable) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
