@@ -26,9 +26,12 @@ def main():
     structure, d_min = read_structure(sys.argv[1])
     structure.scattering_type_registry(table="it1992")
     miller_set = structure.build_miller_set(anomalous_flag=False, d_min=d_min)
-    start = time.perf_counter()
-    f_calc = miller_set.structure_factors_from_scatterers(xray_structure=structure, algorithm="direct").f_calc()
-    seconds = time.perf_counter() - start
+    seconds = None
+    for _ in range(3):  # the best of three, as the engine benchmark counts
+        start = time.perf_counter()
+        f_calc = miller_set.structure_factors_from_scatterers(xray_structure=structure, algorithm="direct").f_calc()
+        elapsed = time.perf_counter() - start
+        seconds = elapsed if seconds is None else min(seconds, elapsed)
     print("cctbx atoms in cell       %d" % structure.expand_to_p1().scatterers().size())
     print("cctbx reflexions          %d" % f_calc.size())
     print("cctbx sum |F|^2           %.6e" % flex.sum(flex.norm(f_calc.data())))

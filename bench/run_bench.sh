@@ -6,13 +6,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
 bench=$build/bin/bench_engine
 structure=$(mktemp)
-trap 'rm -f "$structure"' EXIT
+trap 'rm -f "$structure" "$structure.engine" "$structure.cctbx"' EXIT
 "$bench" --write-structure "$structure"
 for threads in 1 8; do
   echo "== OMP_NUM_THREADS=$threads"
-  OMP_NUM_THREADS=$threads "$bench"
+  OMP_NUM_THREADS=$threads "$bench" | tee "$structure.engine"
   if /usr/bin/python3 -c "import cctbx" 2>/dev/null; then
-    OMP_NUM_THREADS=$threads /usr/bin/python3 "$here/cctbx_sf.py" "$structure"
+    OMP_NUM_THREADS=$threads /usr/bin/python3 "$here/cctbx_sf.py" "$structure" | tee "$structure.cctbx"
+    engine=$(awk '/^whole chain/ {print $4}' "$structure.engine")
+    cctbx=$(awk '/direct sum/ {print $5}' "$structure.cctbx")
+    awk -v e="$engine" -v c="$cctbx" 'BEGIN { printf "cctbx direct / engine chain  %.2f\n", c / e }'
   else
     echo "python3-cctbx is not installed: no comparison"
   fi
