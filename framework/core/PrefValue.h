@@ -156,16 +156,28 @@ struct CPrefStoredForm<CRect> {
   }
 };
 
-template <>
-struct CPrefStoredForm<SYSTEMTIME> {
+// The platform's SYSTEMTIME: eight unsigned 16-bit fields in declaration order.
+template <typename T>
+concept PrefSystemTimeLike = requires(T t) {
+  t.wYear; t.wMonth; t.wDayOfWeek; t.wDay; t.wHour; t.wMinute; t.wSecond; t.wMilliseconds;
+};
+
+template <PrefSystemTimeLike T>
+struct CPrefStoredForm<T, void> {
   static constexpr size_t kSize = 16;
-  static void Put(const SYSTEMTIME& v, uint8_t* p) {
-    const WORD f[8] = {v.wYear, v.wMonth, v.wDayOfWeek, v.wDay, v.wHour, v.wMinute, v.wSecond, v.wMilliseconds};
+  static void Put(const T& v, uint8_t* p) {
+    const uint16_t f[8] = {v.wYear, v.wMonth, v.wDayOfWeek, v.wDay, v.wHour, v.wMinute, v.wSecond, v.wMilliseconds};
     for (int i = 0; i < 8; ++i) PrefBytes::PutU16(p + 2 * i, f[i]);
   }
-  static void Get(const uint8_t* p, SYSTEMTIME& v) {
-    WORD* f[8] = {&v.wYear, &v.wMonth, &v.wDayOfWeek, &v.wDay, &v.wHour, &v.wMinute, &v.wSecond, &v.wMilliseconds};
-    for (int i = 0; i < 8; ++i) *f[i] = PrefBytes::GetU16(p + 2 * i);
+  static void Get(const uint8_t* p, T& v) {
+    v.wYear = PrefBytes::GetU16(p);
+    v.wMonth = PrefBytes::GetU16(p + 2);
+    v.wDayOfWeek = PrefBytes::GetU16(p + 4);
+    v.wDay = PrefBytes::GetU16(p + 6);
+    v.wHour = PrefBytes::GetU16(p + 8);
+    v.wMinute = PrefBytes::GetU16(p + 10);
+    v.wSecond = PrefBytes::GetU16(p + 12);
+    v.wMilliseconds = PrefBytes::GetU16(p + 14);
   }
 };
 

@@ -1,0 +1,76 @@
+// CUtils: static helpers for paths with folder macros, URLs, processes, the registry, numbers
+// and packed versions as text; beside it free functions for text lines, fields and element codes.
+// The errors thrown here (CLXXBadPath, CLXXBadURL) are declared in LXXUtilities.h.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <list>
+#include <string>
+#include <vector>
+
+#include "Win.h"
+
+class CUtils {
+ public:
+  // Paths and folders. A portable path may begin with "<CSIDL_PERSONAL>", "<CSIDL_MYDOCUMENTS>",
+  // "<CSIDL_PROFILE>" or "<CSIDL_COMMON_DOCUMENTS>" followed by a path relative to that folder.
+  static void CanonicalizePath(CString& path);
+  static void CanonicalizePathCopy(CString& path);
+  static void GetLongPath(CString& path);
+  static bool ExpandFolderMacros(CString& path, CString& out);
+  static bool MakeFolderMacroPath(const CString& path, bool requirePrefix, CString& out);
+  static void MakePortablePath(const CString& path, CString& out);
+  static void GetFileTitle(CString& path);
+  static bool DeleteFileSilently(LPCWSTR path);
+  static bool GetFilterPattern(const CString& filters, int index, CString& pattern);
+  static bool FilterHasExtension(const CString& extension, const CString& filter);
+  static bool FilterHasExtension(const CString& extension, const std::vector<CString>& filterList);
+  static void MultiStringToString(const std::vector<CString>& strings, CString& out);
+  static bool FileURLToPath(const CString& text, CString& path);
+  static bool PathToURL(const CString& path, CString& url);
+
+  // Processes and the registry.
+  static bool GetProcessImagePath(HANDLE process, CString& out);
+  static bool RunProgram(const CString& program, const CString& arguments, bool quoteArguments);
+  static bool OpenWithShell(const CString& pathOrURL, bool report);
+  static bool CopyRegistryKey(HKEY source, HKEY destination);
+
+  // Text, numbers and versions.
+  static bool ParseNumber(const CString& text, bool strict, double* out);
+  static bool ParseNumberChecked(const CString& text, bool strict, double* out);
+  static int FindFirstNotOf(const CString& text, const CString& set);
+  static void TrimZeros(CString& number, bool dropPoint);
+  static void MakeUniqueName(CString& name, const CString& word, const std::list<CString>& existing,
+                             int firstNumber);
+  static void TerminateOverbars(CString& text);
+  static int FormatStringV(LPCWSTR format, va_list args, CString& out);
+  static CString FourCCToString(uint32_t code);
+  // Packed version: major bits 24-31, minor 16-23, bug-fix 8-15, stage 6-7 (0 'd', 1 'a', 2 'b',
+  // 3 release), build 0-5 (63: none).
+  static uint32_t PackVersion(int major, int minor, int bugFix, wchar_t stage, int build);
+  static void VersionPartsToString(int major, int minor, int bugFix, wchar_t stage, int build, CString& out);
+  static void VersionToString(uint32_t packed, CString& out);
+  static uint32_t VersionFromString(const CString& text);
+  static bool ParseVersionResource(const CString& text, uint32_t* packed, CString& out);
+  static bool GetAppVersionInfo(CString& product, CString& legalNotice, CString& versionText, uint32_t* packed);
+};
+
+// Lines of a text stream: CR, LF and CR-LF all end a line.
+int CountTextLines(FILE* stream);
+int ReadTextLine(FILE* stream, char* buffer, int size);
+void ReadTextLineA(FILE* stream, std::string& line);
+// The index-th (1-based) blank-separated field, at most 19 characters; a field that begins with
+// a single quote runs to the next one.
+bool GetTextField(const char* line, int index, char out[21]);
+
+// Element codes: the symbol's first letter in the high byte, the second (or a blank) in the low
+// byte; 0x3F3F is an unknown symbol and 0 no element.
+constexpr uint16_t kUnknownElementCode = 0x3F3F;
+uint16_t ElementCodeFromString(LPCWSTR text);
+uint16_t ElementCodeFromText(const CString& text);
+CString ElementCodeToString(uint16_t code);
+void ElementCodeToText(uint16_t code, CString& out);
+bool NormalizeElementSymbol(char symbol[2]);
+bool IsElementCodeNormalized(uint16_t code);

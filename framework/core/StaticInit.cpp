@@ -1,0 +1,82 @@
+// Globals of StaticInit.h, constructed in declaration order (destroyed in reverse at exit).
+#include "StaticInit.h"
+
+CLXGuid::CLXGuid(LPCWSTR text) {
+  if (UuidFromStringW(const_cast<RPC_WSTR>(text), &m_guid) != RPC_S_OK) UuidCreateNil(&m_guid);
+}
+
+const CLXGuid g_appGuid(L"13dca11d-78cb-484a-892b-10aa643d11ae");
+const CLXGuid g_scatteringFactorsGuid(L"a61ee1db-6e9c-4d15-95a1-1aec725c2911");
+const CLXGuid g_helpViewerGuid(L"3b424cb8-cea2-4527-aed5-07660145fb54");
+const CLXGuid g_helpViewControlClsid(L"5f8181c7-48c2-4efd-9eab-7cd682a2710b");
+
+const wchar_t kPrefsNamedMutexName[] = L"Quillonographic-Preferences-13dca11d-78cb-484a-892b-10aa643d11ae";
+
+namespace {
+// A mutex that cannot be made leaves its global null rather than stopping start-up.
+CLXMutex* MakeMutex(LPCWSTR name) {
+  try {
+    return new CLXMutex(name);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+// The mutexes live until process exit.
+struct MutexOwner {
+  CLXMutex*& mutex;
+  MutexOwner(CLXMutex*& m, LPCWSTR name) : mutex(m) { mutex = MakeMutex(name); }
+  ~MutexOwner() {
+    delete mutex;
+    mutex = nullptr;
+  }
+};
+}  // namespace
+
+CLXMutex* g_prefsGetterMutex = nullptr;
+CLXMutex* g_prefsNamedMutex = nullptr;
+static MutexOwner s_prefsGetterMutexOwner(g_prefsGetterMutex, nullptr);
+static MutexOwner s_prefsNamedMutexOwner(g_prefsNamedMutex, kPrefsNamedMutexName);
+
+const CFontSubstitution g_fontSubstitutions[] = {
+    {L"American Typewriter", L"Courier New"},
+    {L"Andale Mono", L"Lucida Console"},
+    {L"Andale Mono", L"Arial"},
+    {L"Charcoal", L"Impact"},
+    {L"Charcoal", L"Arial Bold"},
+    {L"Courier", L"Courier New"},
+    {L"Gadget", L"Arial Black"},
+    {L"Gadget", L"Arial Bold"},
+    {L"Geneva", L"Tahoma"},
+    {L"Geneva", L"Verdana"},
+    {L"Geneva", L"Arial"},
+    {L"Helvetica Narrow", L"Arial Narrow"},
+    {L"Helvetica Narrow", L"Arial"},
+    {L"Helvetica", L"Arial"},
+    {L"Helvetica", L"Trebuchet MS"},
+    {L"Helvetica", L"Arial"},
+    {L"Lucida Grande", L"Lucida Sans Unicode"},
+    {L"Monaco", L"Lucida Console"},
+    {L"New Century Schlbk", L"Times New Roman"},
+    {L"New York", L"Times New Roman"},
+    {L"Palatino", L"Palatino Linotype"},
+    {L"Palatino", L"Book Antiqua"},
+    {L"Palatino", L"Times New Roman"},
+    {L"Times", L"Times New Roman"},
+    {L"Times Roman", L"Times New Roman"},
+    {L"Times New Roman", L"Times New Roman"},
+    {L"Zapf Dingbats", L"Wingdings"},
+};
+const size_t g_fontSubstitutionCount = sizeof(g_fontSubstitutions) / sizeof(g_fontSubstitutions[0]);
+
+const CString g_rigakuStart(L"*START");
+const CString g_rigakuStop(L"*STOP");
+const CString g_rigakuStep(L"*STEP");
+const CString g_rigakuCount(L"*COUNT");
+const CString g_rigakuEnd(L"*END");
+const CString g_rigakuEof(L"*EOF");
+
+const CString g_fontArialBold(L"Arial Bold");
+const CString g_fontArial(L"Arial");
+const CString g_fontVerdana(L"Verdana");
+const CString g_rtfPrefix(L"{\\rtf");

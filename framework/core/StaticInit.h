@@ -1,0 +1,52 @@
+// Program-wide globals set up before the program's entry point: GUID values, the preferences
+// mutexes, the font-substitution table, the Rigaku keywords and default strings. The message
+// ids of the bus are defined with the bus (LXMessageIds.cpp).
+#pragma once
+
+#include <cstddef>
+
+#include "LXMutex.h"
+#include "Uuid.h"
+#include "Win.h"
+
+// A GUID parsed from a fixed text; a text that does not parse gives the nil GUID.
+class CLXGuid {
+ public:
+  explicit CLXGuid(LPCWSTR text);
+  const GUID& Get() const { return m_guid; }
+  operator const GUID&() const { return m_guid; }
+
+ private:
+  GUID m_guid;
+  CString m_text;  // empty until someone needs the text form
+};
+
+// The program GUID: class id of the drop target and suffix of the registered message, mutex and
+// file-mapping names.
+extern const CLXGuid g_appGuid;
+extern const CLXGuid g_scatteringFactorsGuid;
+extern const CLXGuid g_helpViewerGuid;
+extern const CLXGuid g_helpViewControlClsid;
+
+// Serialises the registry reads and writes of preference values across all running instances;
+// null when it could not be created.
+extern CLXMutex* g_prefsNamedMutex;
+extern const wchar_t kPrefsNamedMutexName[];
+// Unnamed kernel mutex for the preference getters; the values lock only themselves.
+extern CLXMutex* g_prefsGetterMutex;
+
+// Macintosh font names and their Windows stand-ins; a name with several rows lists its
+// candidates in order of preference.
+struct CFontSubstitution {
+  LPCWSTR macName;
+  LPCWSTR windowsName;
+};
+extern const CFontSubstitution g_fontSubstitutions[];
+extern const size_t g_fontSubstitutionCount;
+
+// Keywords of the Rigaku data format.
+extern const CString g_rigakuStart, g_rigakuStop, g_rigakuStep, g_rigakuCount, g_rigakuEnd, g_rigakuEof;
+
+// Default font names of the framework's text and controls, and the prefix of rich text.
+extern const CString g_fontArialBold, g_fontArial, g_fontVerdana;
+extern const CString g_rtfPrefix;
