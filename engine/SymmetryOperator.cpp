@@ -11,10 +11,9 @@ const wchar_t* const kRotationTerms[8] = {L"+x", L"-x", L"+y", L"-y", L"+z", L"-
 const wchar_t* const kRotationAlternatives[8] = {nullptr, nullptr, nullptr, nullptr,
                                                  nullptr, nullptr, L"-y+x", L"+y-x"};
 
-// Raised once into [0, 1]: a parsed translation never lies further out than one cell.
+// Translations are kept in [0, 1]; one further out is reduced by whole cells.
 double ShiftOnce(double t) {
-  if (t > 1.0) return t - 1.0;
-  if (t < 0.0) return t + 1.0;
+  if (t > 1.0 || t < 0.0) return t - std::floor(t);
   return t;
 }
 
@@ -82,11 +81,25 @@ CSymmetryOperator::CSymmetryOperator(const wchar_t* text) : CSymmetryOperator() 
       sign = -1.0;
     } else if (c == L'/') {
       fraction = true;
-    } else if (c >= L'1' && c <= L'9') {
-      if (fraction)
-        denominator = c - L'0';
-      else
-        numerator = (c - L'0') * sign;
+    } else if ((c >= L'0' && c <= L'9') || c == L'.') {
+      // Whole decimal numbers: "x+0.5" is a half, not a translation of 5.
+      double value = 0.0, scale = 0.0;
+      for (; (*p >= L'0' && *p <= L'9') || (*p == L'.' && scale == 0.0); ++p) {
+        if (*p == L'.') {
+          scale = 1.0;
+        } else if (scale == 0.0) {
+          value = value * 10.0 + (*p - L'0');
+        } else {
+          scale /= 10.0;
+          value += (*p - L'0') * scale;
+        }
+      }
+      --p;
+      if (fraction) {
+        if (value != 0.0) denominator = value;
+      } else {
+        numerator = value * sign;
+      }
     } else if (c == L'x' || c == L'X') {
       m_rotation[row][0] = sign;
     } else if (c == L'y' || c == L'Y') {
