@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <omp.h>
+
+#include <algorithm>
+
 #include <cmath>
-#include <numeric>
 
 namespace {
 const double kRadToDeg = 180.0 / std::acos(-1.0);
@@ -260,4 +263,53 @@ TEST_F(CrystalProfile, CloneSharesReflexionsAndCopySettingsTakesTheCrystal)
     EXPECT_EQ(other.m_crystal.m_a, pattern.m_crystal.m_a);
     EXPECT_EQ(other.m_crystal.m_reflexions.size(), 1u);
     EXPECT_EQ(other.m_showOverlay, 1);
+}
+
+namespace {
+// Rock salt, a = 5.64 Å: Na at 0 0 0, Cl at ½ ½ ½, no displacement.
+void MakeRockSalt(CQLCrystal& crystal)
+{
+    crystal.m_a = crystal.m_b = crystal.m_c = 5.64;
+    crystal.ComputeMetrics();
+    crystal.m_spaceGroupSymbol = L"F m -3 m";
+    const struct { const wchar_t* element; double xyz; } sites[] = {{L"Na", 0.0}, {L"Cl", 0.5}};
+    for (const auto& s : sites) {
+        CQLSite site;
+        site.m_label = s.element;
+        site.m_x = site.m_y = site.m_z = s.xyz;
+        site.m_species.emplace_back(s.element, 1.0);
+        crystal.m_sites.push_back(std::move(site));
+    }
+    crystal.InstallOperatorsFromSymbol();
+    crystal.ExpandSitesBySymmetry();
+}
+}  // namespace
+
+TEST(CrystalPatternChain, RockSaltProfileHoldsEveryIntensityWhateverTheThreadCount)
+{
+    CDiffractionSettings settings(true);
+    const int threads = omp_get_max_threads();
+    CQLProfile profiles[2];
+    for (int run = 0; run < 2; ++run) {
+        omp_set_num_threads(run == 0 ? 1 : 8);
+        CQLCrystalPattern pattern(true);
+        MakeRockSalt(pattern.m_crystal);
+        pattern.ApplySettings(settings);
+        ASSERT_TRUE(pattern.HasData());
+        profiles[run] = pattern.GetComputedProfile(settings);
+
+        const double step = (settings.m_defaultXMax - settings.m_defaultXMin) / settings.m_numProfilePoints;
+        double sumI = 0.0, area = 0.0;
+        for (const auto& r : pattern.m_crystal.m_reflexions) sumI += r->intensity;
+        for (const CQLProfilePoint& p : profiles[run]) area += p.y;
+        EXPECT_NEAR(area * step, sumI, sumI * 1e-4);
+
+        // The strongest point lies on 0 0 2, the strongest reflexion.
+        auto top = std::max_element(profiles[run].begin(), profiles[run].end(),
+                                    [](const CQLProfilePoint& a, const CQLProfilePoint& b) { return a.y < b.y; });
+        EXPECT_NEAR(top->x, 2.0 * std::asin(settings.m_lambda / (2.0 * 2.82)) * kRadToDeg, 2 * step);
+    }
+    omp_set_num_threads(threads);
+    ASSERT_EQ(profiles[0].size(), profiles[1].size());
+    for (size_t i = 0; i < profiles[0].size(); ++i) ASSERT_EQ(profiles[0][i].y, profiles[1][i].y) << i;
 }
