@@ -1,4 +1,5 @@
-// The crystal pattern's profile, overlay curves and peak labels, on hand-made reflexion lists.
+// The crystal pattern's profile, overlay curves and peak labels, on hand-made reflexion lists
+// and on rock salt computed through the whole chain.
 #include "PeakProfile.h"
 #include "QLCrystalPattern.h"
 
@@ -7,7 +8,6 @@
 #include <omp.h>
 
 #include <algorithm>
-
 #include <cmath>
 
 namespace {
