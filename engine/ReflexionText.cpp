@@ -1,32 +1,14 @@
 // Texts of peak labels made from a reflexion.
 #include "ReflexionText.h"
 
+#include "LXUtils.h"
+
 #include <cstdlib>
-#include <cwctype>
 
 namespace {
 constexpr wchar_t kMacron = L'\u00AF';
 constexpr wchar_t kAngstrom = L'\u00C5';
 constexpr UINT kIdsXAxisUnits = 2329;
-
-// Closes every overbar span that a macron opens with a second macron after its run of letters
-// and digits, the form in which the plot draws overlined indices; a doubled macron is kept.
-void CloseOverbarSpans(CString& text)
-{
-    std::wstring s = text.GetString();
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != kMacron) continue;
-        if (i + 1 < s.size() && s[i + 1] == kMacron) {
-            ++i;
-            continue;
-        }
-        size_t end = i + 1;
-        while (end < s.size() && std::iswalnum(s[end])) ++end;
-        s.insert(end, 1, kMacron);
-        i = end;
-    }
-    text = s;
-}
 
 void AppendIndex(CString& text, int index)
 {
@@ -45,7 +27,7 @@ CString FormatHKL(int h, int k, int l)
     AppendIndex(text, k);
     text += L' ';
     AppendIndex(text, l);
-    CloseOverbarSpans(text);
+    CUtils::TerminateOverbars(text);
     return text;
 }
 
