@@ -4,6 +4,10 @@
 #include "WinError.h"
 #include "WinTypes.h"
 
+#ifndef E_POINTER
+#define E_POINTER ((HRESULT)0x80004003u)
+#endif
+
 #define CSIDL_PERSONAL 0x0005
 #define CSIDL_MYDOCUMENTS CSIDL_PERSONAL
 #define CSIDL_APPDATA 0x001a

@@ -1,5 +1,6 @@
 // UUIDs (GUIDs) in the platform's layout, made and parsed with libuuid.
 #pragma once
+#include "WinError.h"
 #include "WinTypes.h"
 
 #ifndef QLW_GUID_DEFINED
