@@ -29,12 +29,6 @@ void FillSystemTime(LPSYSTEMTIME out, bool local) {
 }
 }  // namespace
 
-DWORD GetCurrentThreadId() {
-  static std::atomic<DWORD> nextId{1};
-  thread_local const DWORD id = nextId.fetch_add(1);
-  return id;
-}
-
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
 void GetSystemTime(LPSYSTEMTIME time) { FillSystemTime(time, false); }

@@ -230,7 +230,6 @@ HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, in
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 HWND GetParent(HWND hwnd);
-HWND SetParent(HWND hwnd, HWND newParent);
 int GetDlgCtrlID(HWND hwnd);
 HWND GetDlgItem(HWND parent, int id);
 BOOL IsChild(HWND parent, HWND hwnd);

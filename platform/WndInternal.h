@@ -1,0 +1,95 @@
+// Shared state of the window layer (WindowLayer.cpp, MessageQueue.cpp); not for use outside platform/.
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "WindowLayer.h"
+
+class QObject;
+
+namespace qlw::wnd {
+using Clock = std::chrono::steady_clock;
+
+struct Window {
+  HWND handle{};
+  DWORD threadId{};
+  HWND parent{};  // WS_CHILD windows only
+  HWND owner{};   // top-level windows created with a parent
+  bool messageOnly{};
+  bool destroying{};
+  DWORD style{};
+  DWORD exStyle{};
+  LONG_PTR id{};
+  LONG_PTR userData{};
+  HINSTANCE instance{};
+  WNDPROC proc{};
+  std::wstring className;
+  std::wstring text;
+  std::vector<HWND> children;  // top of the Z order first
+  std::map<std::wstring, HANDLE> props;
+  std::vector<BYTE> extra;
+};
+
+struct ThreadQueue;
+
+// A message sent from another thread, waiting for (or done by) the window's thread.
+struct SentMessage {
+  HWND hwnd{};
+  UINT message{};
+  WPARAM wParam{};
+  LPARAM lParam{};
+  LRESULT result{};
+  bool started{};
+  bool done{};
+  Clock::time_point queuedAt;
+  std::shared_ptr<ThreadQueue> sender;
+};
+
+struct QueuedMessage {
+  MSG msg;
+  Clock::time_point queuedAt;
+};
+
+struct Timer {
+  HWND hwnd{};
+  UINT_PTR id{};
+  UINT elapse{};
+  TIMERPROC proc{};
+  Clock::time_point due;
+};
+
+struct ThreadQueue {
+  DWORD threadId{};
+  bool alive{true};
+  std::condition_variable cv;  // waits use Lock()
+  std::deque<QueuedMessage> posted;
+  std::deque<std::shared_ptr<SentMessage>> sent;
+  std::vector<Timer> timers;
+  bool quitPending{};
+  int quitCode{};
+  QObject* pump{};  // set when the thread's messages flow through Qt's event loop
+  bool wakePending{};
+  ThreadMessageHandler handler{};
+};
+
+// The one lock of the window layer; never held while a window procedure, hook or callback runs.
+std::mutex& Lock();
+std::shared_ptr<Window> FindWindowLocked(HWND hwnd);
+std::shared_ptr<ThreadQueue> FindQueueLocked(DWORD threadId);
+// The calling thread's queue, created on first use.
+std::shared_ptr<ThreadQueue> CurrentQueue();
+// Wakes a thread blocked on its queue and, for a Qt thread, schedules a drain on its event loop.
+void WakeLocked(ThreadQueue& queue);
+void RemoveWindowTimersLocked(const Window& window);
+// Called for a window's thread when it ends: forgets the thread's windows.
+void ForgetThreadWindowsLocked(DWORD threadId);
+// Runs the calling thread's WH_CALLWNDPROC hooks, then the window procedure.
+LRESULT CallWindowWithHooks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool fromThisThread);
+}  // namespace qlw::wnd
