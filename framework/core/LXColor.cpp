@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Win.h"
+
 namespace LXGraphics {
 
 namespace {
@@ -109,7 +111,8 @@ bool CColor::LessForPalette(const CColor& a, const CColor& b) {
   return sa < sb;
 }
 
-CColor CColor::FromCOLORREF(uint32_t colorref) {
+CColor CColor::FromThemeSysColor(void*, int colourIndex) {
+  const uint32_t colorref = GetSysColor(colourIndex);
   const uint32_t r = colorref & 0xFF, g = (colorref >> 8) & 0xFF, b = (colorref >> 16) & 0xFF;
   return CColor(0xFF000000u | r << 16 | g << 8 | b);
 }

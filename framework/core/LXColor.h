@@ -39,8 +39,9 @@ class CColor {
   // Palette order: greys by lightness first, then colours by hue, lightness, saturation.
   static bool LessForPalette(const CColor& a, const CColor& b);
 
-  // A platform COLORREF 0x00BBGGRR as the opaque 0xFFRRGGBB.
-  static CColor FromCOLORREF(uint32_t colorref);
+  // The theme's system colour (0x00BBGGRR) as the opaque 0xFFRRGGBB. Without visual themes
+  // here, the theme handle is not consulted.
+  static CColor FromThemeSysColor(void* theme, int colourIndex);
 
   friend constexpr bool operator==(const CColor& a, const CColor& b) { return a.m_argb == b.m_argb; }
   friend constexpr bool operator!=(const CColor& a, const CColor& b) { return a.m_argb != b.m_argb; }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "LXColor.h"
+#include "Win.h"
 
 using LXGraphics::CColor;
 
@@ -83,4 +84,13 @@ TEST(Color, PaletteOrderPutsGreysByLightnessBeforeColours) {
   const std::vector<CColor> expected = {black, grey, white, darkRed, red, paleRed, green};
   EXPECT_EQ(colours, expected);
   EXPECT_FALSE(CColor::LessForPalette(red, red));
+}
+
+TEST(Color, ThemeSystemColourBecomesOpaqueARGB) {
+  const DWORD bgr = GetSysColor(COLOR_HIGHLIGHT);
+  const CColor c = CColor::FromThemeSysColor(nullptr, COLOR_HIGHLIGHT);
+  EXPECT_EQ(c.GetA(), 0xFF);
+  EXPECT_EQ(c.GetR(), GetRValue(bgr));
+  EXPECT_EQ(c.GetG(), GetGValue(bgr));
+  EXPECT_EQ(c.GetB(), GetBValue(bgr));
 }
