@@ -5,6 +5,13 @@ CLXGuid::CLXGuid(LPCWSTR text) {
   if (UuidFromStringW(const_cast<RPC_WSTR>(text), &m_guid) != RPC_S_OK) UuidCreateNil(&m_guid);
 }
 
+const int g_halfFrameWidth = GetSystemMetrics(SM_CXFRAME) / 2;
+const int g_captionHeight = GetSystemMetrics(SM_CYCAPTION);
+const LXGraphics::CSyncRect g_menuBarBand(0.0f, 0.0f, 2.0f * GetSystemMetrics(SM_CYMENU),
+                                          float(GetSystemMetrics(SM_CYMENU)));
+const int g_smallCaptionButton = static_cast<int>(GetSystemMetrics(SM_CXSMSIZE) * 1.5);
+const float g_focusBorder = static_cast<float>(GetSystemMetrics(SM_CXFOCUSBORDER) * 2);
+
 const CLXGuid g_appGuid(L"13dca11d-78cb-484a-892b-10aa643d11ae");
 const CLXGuid g_scatteringFactorsGuid(L"a61ee1db-6e9c-4d15-95a1-1aec725c2911");
 const CLXGuid g_helpViewerGuid(L"3b424cb8-cea2-4527-aed5-07660145fb54");

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "LXMutex.h"
+#include "LXSyncRect.h"
 #include "Uuid.h"
 #include "Win.h"
 
@@ -27,6 +28,13 @@ extern const CLXGuid g_appGuid;
 extern const CLXGuid g_scatteringFactorsGuid;
 extern const CLXGuid g_helpViewerGuid;
 extern const CLXGuid g_helpViewControlClsid;
+
+// Screen metrics of the moment the program started.
+extern const int g_halfFrameWidth;              // SM_CXFRAME / 2
+extern const int g_captionHeight;               // SM_CYCAPTION
+extern const LXGraphics::CSyncRect g_menuBarBand;  // at (0, 0), 2h x h for h = SM_CYMENU
+extern const int g_smallCaptionButton;          // SM_CXSMSIZE x 1.5, truncated
+extern const float g_focusBorder;               // SM_CXFOCUSBORDER x 2
 
 // Serialises the registry reads and writes of preference values across all running instances;
 // null when it could not be created.
