@@ -334,8 +334,6 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
 
 HANDLE GetCurrentProcess() { return INVALID_HANDLE_VALUE; }
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
-
 HANDLE OpenProcess(DWORD, BOOL, DWORD processId) {
   const pid_t pid = static_cast<pid_t>(processId);
   if (pid <= 0 || (kill(pid, 0) != 0 && errno == ESRCH)) {

@@ -87,8 +87,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
 // no elevation here, the user's own registry hives need none.
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 
+// GetCurrentProcessId is in WinTypes.h.
 HANDLE GetCurrentProcess();
-DWORD GetCurrentProcessId();
 HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 DWORD GetProcessId(HANDLE process);
