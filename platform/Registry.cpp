@@ -790,7 +790,10 @@ LSTATUS RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classChars, LPDWORD,
       while (s.Step()) {
         ++valueCount;
         nameLen = std::max<DWORD>(nameLen, static_cast<DWORD>(FromUtf8(s.Text(0)).size()));
-        dataLen = std::max<DWORD>(dataLen, FromStored(static_cast<DWORD>(s.Int(1)), s.Blob(2)).reportedBytes);
+        // For strings the room they take as wchar_t, so that a buffer of this size holds any value.
+        const Delivered d = FromStored(static_cast<DWORD>(s.Int(1)), s.Blob(2));
+        const DWORD room = static_cast<DWORD>(d.text.size() * sizeof(wchar_t)) + (d.odd ? sizeof(wchar_t) : 0);
+        dataLen = std::max<DWORD>(dataLen, std::max(d.reportedBytes, room));
       }
     }
     int64_t written = 0;

@@ -5,7 +5,8 @@
 // bytes; string values (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are stored as UTF-16LE. Across this
 // API a string value is an array of wchar_t and its byte count follows the Windows convention of
 // two bytes a character: a value of n characters (terminator included) reports n * 2 bytes, and a
-// buffer announced as n * 2 bytes must hold n wchar_t.
+// buffer announced as n * 2 bytes must hold n wchar_t. RegQueryInfoKeyW's largest value size
+// counts strings as wchar_t, so a byte buffer of that size holds any value of the key.
 #pragma once
 #include "KernelObjects.h"
 #include "WinError.h"

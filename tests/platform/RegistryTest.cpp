@@ -319,3 +319,26 @@ TEST(Registry, DamagedDatabaseIsMovedAsideAndReplaced) {
   fresh.read(header, 15);
   EXPECT_STREQ(header, "SQLite format 3");
 }
+
+TEST(Registry, LargestValueSizeHoldsEveryValueOfTheKey) {
+  Key key(L"Software\\MaxSizeTest");
+  const std::wstring text = L"a longer text value";
+  RegSetValueExW(key.h, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * 2));
+  const BYTE small[3] = {1, 2, 3};
+  RegSetValueExW(key.h, L"Bytes", 0, REG_BINARY, small, 3);
+  DWORD maxBytes = 0, maxName = 0;
+  ASSERT_EQ(RegQueryInfoKeyW(key.h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxBytes,
+                             nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(maxName, 5u);
+  // A byte buffer of the reported size, as generic copying code allocates it, with a guard after it.
+  std::vector<BYTE> buffer(maxBytes + 16, 0xCC);
+  for (DWORD i = 0; i < 2; ++i) {
+    wchar_t name[16];
+    DWORD chars = 16, bytes = maxBytes, type = 0;
+    ASSERT_EQ(RegEnumValueW(key.h, i, name, &chars, nullptr, &type, buffer.data(), &bytes), ERROR_SUCCESS);
+    if (type == REG_SZ) EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(buffer.data())), text);
+  }
+  for (DWORD i = maxBytes; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], 0xCC) << "written past the size at " << i;
+}
