@@ -338,7 +338,9 @@ TEST(Registry, LargestValueSizeHoldsEveryValueOfTheKey) {
     wchar_t name[16];
     DWORD chars = 16, bytes = maxBytes, type = 0;
     ASSERT_EQ(RegEnumValueW(key.h, i, name, &chars, nullptr, &type, buffer.data(), &bytes), ERROR_SUCCESS);
-    if (type == REG_SZ) EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(buffer.data())), text);
+    if (type == REG_SZ) {
+      EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(buffer.data())), text);
+    }
   }
   for (DWORD i = maxBytes; i < buffer.size(); ++i) {
     EXPECT_EQ(buffer[i], 0xCC) << "written past the size at " << i;
