@@ -1,0 +1,253 @@
+#include "CrystalFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace crystalfixtures;
+
+namespace
+{
+TEST(Crystal, NewCrystalIsAnEmptyOrthorhombicP1Cell)
+{
+    CQLCrystal crystal;
+    EXPECT_EQ(crystal.m_a, 8.0);
+    EXPECT_EQ(crystal.m_b, 9.0);
+    EXPECT_EQ(crystal.m_c, 10.0);
+    EXPECT_EQ(crystal.m_gamma, 90.0);
+    EXPECT_TRUE(crystal.m_spaceGroupSymbol == L"P 1");
+    EXPECT_TRUE(crystal.m_sites.empty());
+    EXPECT_TRUE(crystal.m_reflexions.empty());
+    EXPECT_NEAR(crystal.m_volume, 720.0, 1e-9);
+    EXPECT_NEAR(crystal.m_aStar, 1.0 / 8.0, 1e-15);
+}
+
+TEST(Crystal, MetricsOfAMonoclinicCell)
+{
+    CQLCrystal crystal;
+    crystal.m_a = 5.0;
+    crystal.m_b = 6.0;
+    crystal.m_c = 7.0;
+    crystal.m_beta = 110.0;
+    crystal.ComputeMetrics();
+    crystal.ComputeReciprocalMetric();
+    const double beta = 110.0 * std::acos(-1.0) / 180.0;
+    EXPECT_NEAR(crystal.m_volume, 5.0 * 6.0 * 7.0 * std::sin(beta), 1e-9);
+    EXPECT_NEAR(crystal.m_betaStar, 70.0, 1e-9);
+    EXPECT_NEAR(crystal.m_aStar, 1.0 / (5.0 * std::sin(beta)), 1e-12);
+    EXPECT_NEAR(crystal.m_metric[2], 5.0 * 7.0 * std::cos(beta), 1e-12);
+    // G* is the inverse of G.
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+        {
+            double sum = 0;
+            for (int i = 0; i < 3; ++i)
+                sum += crystal.m_metric[3 * r + i] * crystal.m_reciprocalMetric[3 * i + c];
+            EXPECT_NEAR(sum, r == c ? 1.0 : 0.0, 1e-12);
+        }
+}
+
+TEST(Crystal, DegenerateCellsAreRefused)
+{
+    struct Case
+    {
+        double a, b, c, alpha, beta, gamma;
+    } cases[] = {
+        {0, 5, 5, 90, 90, 90},      // zero length
+        {5, -1, 5, 90, 90, 90},     // negative length
+        {5, 5, 5, 0, 90, 90},       // flat angle
+        {5, 5, 5, 90, 90, 180},
+        {5, 5, 5, 120, 120, 120},   // three angles that cannot close a cell
+        {5, 5, 5, 10, 60, 90},
+    };
+    for (const auto& c : cases)
+    {
+        CQLCrystal crystal;
+        crystal.m_a = c.a;
+        crystal.m_b = c.b;
+        crystal.m_c = c.c;
+        crystal.m_alpha = c.alpha;
+        crystal.m_beta = c.beta;
+        crystal.m_gamma = c.gamma;
+        EXPECT_THROW(crystal.ComputeMetrics(), CLXXDegenerateCell) << c.a << " " << c.alpha;
+        CDiffractionSettings settings(true);
+        EXPECT_FALSE(crystal.Recompute(settings));
+    }
+}
+
+TEST(Crystal, WrapsCoordinatesIntoTheCell)
+{
+    struct Case
+    {
+        double in, out;
+    } cases[] = {{-0.25, 0.75}, {1.000001, 0.0}, {0.999995, 0.0}, {1.0, 0.0}, {2.3, 0.3}, {-1.5, 0.5},
+                 {0.000005, 0.0}, {0.5, 0.5}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(CQLCrystal::WrapCoordinate(c.in), c.out, 1e-12) << c.in;
+}
+
+TEST(Crystal, ExpandsSitesByTheFullOperatorList)
+{
+    CQLCrystal nacl = NaCl();
+    ASSERT_EQ(nacl.m_sites.size(), 2u);
+    EXPECT_EQ(nacl.m_sites[0].m_positions.size(), 4u);
+    EXPECT_EQ(nacl.m_sites[1].m_positions.size(), 4u);
+    nacl.ComputeDensity();
+    EXPECT_NEAR(nacl.m_density, 2163.76, 0.01);
+
+    CQLCrystal si = MakeCrystal(5.431, 5.431, 5.431, 90, 90, 90, L"F d -3 m", {{L"Si1", L"Si", 0, 0, 0}}, 1);
+    EXPECT_EQ(si.m_sites[0].m_positions.size(), 8u);
+}
+
+TEST(Crystal, MergesCoincidentSitesThatHaveRoomForEachOther)
+{
+    CQLCrystal crystal;
+    crystal.m_sites.push_back(MakeSite({L"Fe1", L"Fe", 0.1, 0.2, 0.3, 0.5}));
+    crystal.m_sites.push_back(MakeSite({L"Ni1", L"Ni", 0.1, 0.2, 0.30005, 0.4}));
+    crystal.m_sites.push_back(MakeSite({L"Co1", L"Co", 0.6, 0.2, 0.3, 0.6}));
+    crystal.m_sites.push_back(MakeSite({L"Mn1", L"Mn", 0.6, 0.2, 0.3, 0.5}));
+    crystal.MergeCoincidentSites();
+    ASSERT_EQ(crystal.m_sites.size(), 3u);
+    ASSERT_EQ(crystal.m_sites[0].m_species.size(), 2u);
+    // Sorted by ascending occupancy.
+    EXPECT_TRUE(crystal.m_sites[0].m_species[0].m_name == L"Ni");
+    EXPECT_TRUE(crystal.m_sites[0].m_species[1].m_name == L"Fe");
+    // 0.6 and 0.5 do not fit on one site.
+    EXPECT_EQ(crystal.m_sites[1].m_species.size(), 1u);
+    EXPECT_EQ(crystal.m_sites[2].m_species.size(), 1u);
+}
+
+TEST(Crystal, SplitsMultiPositionSitesWithRunningLabels)
+{
+    CQLCrystal crystal;
+    CQLSite fe = MakeSite({L"Fe1", L"Fe", 0, 0, 0});
+    fe.m_positions = {{0, 0, 0}, {0.5, 0.5, 0}, {0.5, 0, 0.5}, {0, 0.5, 0.5}};
+    CQLSite o = MakeSite({L"O1", L"O", 0.25, 0.25, 0.25});
+    o.m_positions = {{0.25, 0.25, 0.25}};
+    CQLSite s = MakeSite({L"S1", L"S", 0.1, 0.1, 0.1});
+    s.m_positions = {{0.1, 0.1, 0.1}, {0.9, 0.9, 0.9}};
+    CQLSite empty = MakeSite({L"X1", L"Fe", 0.3, 0.3, 0.3});
+    crystal.m_sites = {fe, o, s, empty};
+    crystal.m_spaceGroupSymbol = L"F m -3 m";
+    crystal.m_latticeLetter = 'F';
+    crystal.SplitMultiPositionSites();
+
+    std::vector<CString> labels;
+    for (const auto& site : crystal.m_sites)
+    {
+        labels.push_back(site.m_label);
+        EXPECT_EQ(site.m_positions.size(), 1u);
+    }
+    const std::vector<CString> expected = {L"Fe1", L"Fe1_2", L"Fe1_3", L"Fe1_4", L"O1", L"S1_5", L"S1_6"};
+    EXPECT_EQ(labels, expected);
+    EXPECT_TRUE(crystal.m_spaceGroupSymbol == L"P 1");
+    EXPECT_EQ(crystal.m_latticeLetter, 'P');
+}
+
+TEST(Crystal, SiteGroupsFollowRunsOfEqualSpecies)
+{
+    CQLCrystal crystal;
+    crystal.m_sites = {MakeSite({L"O1", L"O", 0, 0, 0}), MakeSite({L"O2", L"O", 0.1, 0, 0}),
+                       MakeSite({L"Ti1", L"Ti", 0.2, 0, 0}), MakeSite({L"O3", L"O", 0.3, 0, 0}),
+                       MakeSite({L"O4", L"O", 0.4, 0, 0, 0.5})};
+    crystal.AssignSiteGroups();
+    const std::int64_t expected[] = {0, 0, 2, 3, 4};
+    for (size_t i = 0; i < crystal.m_sites.size(); ++i)
+        EXPECT_EQ(crystal.m_sites[i].m_speciesGroup, expected[i]) << i;
+}
+
+TEST(Crystal, CopiesSitesDeeplyAndSharesReflexions)
+{
+    CQLCrystal crystal = NaCl();
+    crystal.m_sites[0].m_displacement = std::make_unique<CQLThermalEllipsoid>(0.01);
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(crystal.Recompute(settings));
+    CQLCrystal copy;
+    copy.CopyFrom(crystal);
+    ASSERT_NE(copy.m_sites[0].m_displacement, nullptr);
+    EXPECT_NE(copy.m_sites[0].m_displacement.get(), crystal.m_sites[0].m_displacement.get());
+    EXPECT_EQ(copy.m_sites[0].m_displacement->m_u, 0.01);
+    EXPECT_EQ(copy.m_reflexions.front().get(), crystal.m_reflexions.front().get());
+}
+
+TEST(Site, BalancesAnExcessOverTheOtherSpecies)
+{
+    CQLSite site;
+    site.m_species.emplace_back(L"Fe", 0.5);
+    site.m_species.emplace_back(L"Ni", 0.3);
+    site.m_species.emplace_back(L"Co", 0.4);
+    site.BalanceOccupancies(site.m_species[0]);
+    EXPECT_DOUBLE_EQ(site.m_species[0].m_occupancy, 0.5);
+    EXPECT_NEAR(site.m_species[1].m_occupancy, 0.2, 1e-12);
+    EXPECT_NEAR(site.m_species[2].m_occupancy, 0.3, 1e-12);
+
+    CQLSite two;
+    two.m_species.emplace_back(L"Fe", 0.9);
+    two.m_species.emplace_back(L"Ni", 0.5);
+    two.BalanceOccupancies(two.m_species[0]);
+    EXPECT_NEAR(two.m_species[1].m_occupancy, 0.1, 1e-12);
+
+    // A share that a small species cannot give is taken from the others.
+    CQLSite uneven;
+    uneven.m_species.emplace_back(L"Fe", 0.8);
+    uneven.m_species.emplace_back(L"Ni", 0.05);
+    uneven.m_species.emplace_back(L"Co", 0.45);
+    uneven.BalanceOccupancies(uneven.m_species[0]);
+    EXPECT_NEAR(uneven.m_species[1].m_occupancy, 0.0, 1e-12);
+    EXPECT_NEAR(uneven.m_species[2].m_occupancy, 0.2, 1e-12);
+    EXPECT_NEAR(uneven.TotalOccupancy(), 1.0, 1e-12);
+}
+
+TEST(Site, FillsVacanciesOnlyWhenAsked)
+{
+    CQLSite site;
+    site.m_species.emplace_back(L"Fe", 0.4);
+    site.m_species.emplace_back(L"Ni", 0.2);
+    site.m_species.emplace_back(L"Co", 0.2);
+    site.BalanceOccupancies(site.m_species[0]);
+    EXPECT_NEAR(site.TotalOccupancy(), 0.8, 1e-12);
+    site.m_fillVacancies = true;
+    site.BalanceOccupancies(site.m_species[0]);
+    EXPECT_NEAR(site.m_species[1].m_occupancy, 0.3, 1e-12);
+    EXPECT_NEAR(site.m_species[2].m_occupancy, 0.3, 1e-12);
+}
+
+TEST(Site, SingleSpeciesIsNeverBalancedOrNormalised)
+{
+    CQLSite site;
+    site.m_fillVacancies = true;
+    site.m_species.emplace_back(L"Fe", 1.4);
+    site.BalanceOccupancies(site.m_species[0]);
+    site.NormaliseOccupancies();
+    EXPECT_EQ(site.m_species[0].m_occupancy, 1.4);
+
+    CQLSite pair;
+    pair.m_species.emplace_back(L"Fe", 0.9);
+    pair.m_species.emplace_back(L"Ni", 0.6);
+    pair.NormaliseOccupancies();
+    EXPECT_EQ(pair.m_species[0].m_occupancy, 0.5);
+    EXPECT_EQ(pair.m_species[1].m_occupancy, 0.5);
+}
+
+TEST(Displacement, IsotropicAndAnisotropicFactors)
+{
+    const double pi = std::acos(-1.0);
+    CQLThermalEllipsoid iso(0.02);
+    EXPECT_NEAR(iso.GetTemperatureFactor(1, 1, 1, 2.0), std::exp(-2.0 * pi * pi * 0.02 / 4.0), 1e-15);
+
+    // An isotropic tensor in a cubic cell behaves like U itself.
+    const double a = 4.0;
+    const double u[9] = {0.02, 0, 0, 0, 0.02, 0, 0, 0, 0.02};
+    CQLAnisoThermalEllipsoid aniso(u, 1.0 / a, 1.0 / a, 1.0 / a);
+    EXPECT_NEAR(aniso.m_u, 0.02, 1e-15);
+    const double d = a / std::sqrt(1.0 + 4.0 + 9.0);
+    EXPECT_NEAR(aniso.GetTemperatureFactor(1, 2, 3, 0.0), iso.GetTemperatureFactor(1, 2, 3, d), 1e-14);
+
+    auto clone = aniso.Clone();
+    EXPECT_NE(dynamic_cast<CQLAnisoThermalEllipsoid*>(clone.get()), nullptr);
+
+    const double flat[9] = {0.02, 0, 0, 0, 0.0, 0, 0, 0, 0.02};
+    EXPECT_TRUE(IsPositiveDefinite3x3(u));
+    EXPECT_FALSE(IsPositiveDefinite3x3(flat));
+}
+}

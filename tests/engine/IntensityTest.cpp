@@ -1,0 +1,251 @@
+#include "CrystalFixtures.h"
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cmath>
+
+using namespace crystalfixtures;
+
+namespace
+{
+double F2(const CQLReflexion& r)
+{
+    return r.A * r.A + r.B * r.B;
+}
+
+TEST(Intensity, RocksaltMatchesIndependentValues)
+{
+    CQLCrystal nacl = NaCl();
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(nacl.Recompute(settings));
+
+    struct Case
+    {
+        int h, k, l;
+        double d;
+        int m;
+        double f2;
+        double relative;
+    } cases[] = {
+        {0, 0, 2, 2.82000, 6, 7290.81, 1.0},
+        {1, 1, 1, 3.25626, 8, 324.933, 0.08140},
+        {0, 2, 2, 1.99404, 12, -1, 0.65843},
+    };
+    for (const auto& c : cases)
+    {
+        auto r = nacl.FindReflexion(c.h, c.k, c.l);
+        ASSERT_NE(r, nullptr) << c.h << c.k << c.l;
+        EXPECT_EQ(r->h, c.h);
+        EXPECT_EQ(r->k, c.k);
+        EXPECT_EQ(r->l, c.l);
+        EXPECT_NEAR(r->d, c.d, 5e-6);
+        EXPECT_EQ(r->multiplicity, c.m);
+        if (c.f2 > 0)
+            EXPECT_NEAR(F2(*r), c.f2, 1e-5 * c.f2);
+        EXPECT_NEAR(r->relativeIntensity, c.relative, 6e-6);
+    }
+    EXPECT_EQ(nacl.m_maxIntensity, nacl.FindReflexion(0, 0, 2)->intensity);
+}
+
+TEST(Intensity, RutileMatchesIndependentValues)
+{
+    CQLCrystal rutile = Rutile();
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(rutile.Recompute(settings));
+    auto r110 = rutile.FindReflexion(1, 1, 0);
+    ASSERT_NE(r110, nullptr);
+    EXPECT_EQ(r110->relativeIntensity, 1.0);
+    EXPECT_NEAR(rutile.FindReflexion(0, 1, 1)->relativeIntensity, 0.46098, 6e-6);
+    EXPECT_NEAR(rutile.FindReflexion(1, 2, 1)->relativeIntensity, 0.58657, 6e-6);
+}
+
+TEST(Intensity, ExtinctReflexionsLeaveTheList)
+{
+    // Two equal atoms at 0 and ½ in P 1: every odd h cancels exactly.
+    CQLCrystal crystal = MakeCrystal(4, 5, 6, 90, 90, 90, L"P 1",
+                                     {{L"Cu1", L"Cu", 0, 0, 0}, {L"Cu2", L"Cu", 0.5, 0, 0}});
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(crystal.Recompute(settings));
+    ASSERT_FALSE(crystal.m_reflexions.empty());
+    for (const auto& r : crystal.m_reflexions)
+        EXPECT_EQ(r->h % 2, 0) << r->h << " " << r->k << " " << r->l;
+}
+
+TEST(Intensity, ResultsDoNotDependOnTheThreadCount)
+{
+    CDiffractionSettings settings(true);
+    settings.m_maxNumRefs = 0;
+    settings.m_restrictMaxNumRefs = 0;
+    auto run = [&](int threads) {
+        omp_set_num_threads(threads);
+        CQLCrystal rutile = Rutile();
+        rutile.m_usePreferredOrientation = 1;
+        rutile.m_poVector = {1, 1, 0};
+        rutile.Recompute(settings);
+        return rutile;
+    };
+    const int saved = omp_get_max_threads();
+    CQLCrystal one = run(1);
+    CQLCrystal eight = run(8);
+    omp_set_num_threads(saved);
+    ASSERT_EQ(one.m_reflexions.size(), eight.m_reflexions.size());
+    for (size_t i = 0; i < one.m_reflexions.size(); ++i)
+    {
+        EXPECT_EQ(one.m_reflexions[i]->intensity, eight.m_reflexions[i]->intensity);
+        EXPECT_EQ(one.m_reflexions[i]->relativeIntensity, eight.m_reflexions[i]->relativeIntensity);
+        EXPECT_EQ(one.m_reflexions[i]->phase, eight.m_reflexions[i]->phase);
+    }
+}
+
+TEST(Intensity, PolarisationByRadiation)
+{
+    CQLCrystal nacl = NaCl();
+    CDiffractionSettings settings(true);
+    for (auto type : {LXTypes::kSimNeutrons, LXTypes::kSimElectrons, LXTypes::kSimTimeOfFlight})
+    {
+        settings.m_simulationType = type;
+        ASSERT_TRUE(nacl.Recompute(settings));
+        const CQLReflexion& r = *nacl.FindReflexion(1, 1, 1);
+        double lorentz = 0;
+        if (type == LXTypes::kSimElectrons)
+            lorentz = 2.0 * r.d / settings.m_lambdaTEM;
+        else if (type == LXTypes::kSimTimeOfFlight)
+            lorentz = std::pow(r.d, 4) * std::sin(settings.m_tofTheta);
+        else
+        {
+            const double theta = std::asin(settings.m_lambda / (2.0 * r.d));
+            lorentz = 1.0 / (std::sin(2.0 * theta) * std::sin(theta));
+        }
+        // Neutrons have no polarisation; electrons scatter at θ = 0.
+        EXPECT_NEAR(r.lorentzPolarisation, lorentz, 1e-12 * lorentz) << type;
+    }
+    settings.m_simulationType = LXTypes::kSimXRays;
+    ASSERT_TRUE(nacl.Recompute(settings));
+    const CQLReflexion& r = *nacl.FindReflexion(1, 1, 1);
+    const double theta = std::asin(settings.m_lambda / (2.0 * r.d));
+    const double lp = (1.0 + std::pow(std::cos(2 * theta), 2)) / 2.0 / (std::sin(2.0 * theta) * std::sin(theta));
+    EXPECT_NEAR(r.lorentzPolarisation, lp, 1e-12 * lp);
+}
+
+TEST(Intensity, NeutronStructureFactorUsesScatteringLengths)
+{
+    CQLCrystal nacl = NaCl();
+    CDiffractionSettings settings(true);
+    settings.m_simulationType = LXTypes::kSimNeutrons;
+    ASSERT_TRUE(nacl.Recompute(settings));
+    const double bNa = nacl.m_sites[0].m_species[0].m_asf.m_neutronLength;
+    const double bCl = nacl.m_sites[1].m_species[0].m_asf.m_neutronLength;
+    EXPECT_NEAR(nacl.FindReflexion(0, 0, 2)->A, 4.0 * (bNa + bCl), 1e-9);
+    EXPECT_NEAR(nacl.FindReflexion(1, 1, 1)->A, 4.0 * (bNa - bCl), 1e-9);
+    EXPECT_NEAR(nacl.FindReflexion(1, 1, 1)->phase, std::acos(-1.0), 1e-15);
+}
+
+TEST(Intensity, DisplacementDampsHighAngles)
+{
+    CQLCrystal still = NaCl();
+    CQLCrystal moving = NaCl();
+    for (auto& site : moving.m_sites)
+        site.m_displacement = std::make_unique<CQLThermalEllipsoid>(0.02);
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(still.Recompute(settings));
+    ASSERT_TRUE(moving.Recompute(settings));
+    for (auto hkl : {QLIndexTriple{0, 0, 2}, QLIndexTriple{2, 2, 4}})
+    {
+        const auto& a = *still.FindReflexion(hkl[0], hkl[1], hkl[2]);
+        const auto& b = *moving.FindReflexion(hkl[0], hkl[1], hkl[2]);
+        const double dw = std::exp(-2.0 * std::pow(std::acos(-1.0), 2) * 0.02 / (a.d * a.d));
+        EXPECT_NEAR(b.intensity, a.intensity * dw * dw, 1e-9 * a.intensity);
+    }
+    moving.m_useThermalEllipsoids = false;
+    ASSERT_TRUE(moving.Recompute(settings));
+    EXPECT_EQ(moving.FindReflexion(2, 2, 4)->intensity, still.FindReflexion(2, 2, 4)->intensity);
+}
+
+TEST(Intensity, NoPreferredOrientationAtZeroAlignmentInEveryGroup)
+{
+    CDiffractionSettings settings(true);
+    for (auto make : {NaCl, Rutile, Magnesium, ZincBlende, TriclinicCopper})
+    {
+        CQLCrystal off = make();
+        CQLCrystal aligned = make();
+        aligned.m_usePreferredOrientation = 1;
+        aligned.m_poAlignment = 0.0;
+        aligned.m_poVector = {1, 0, 2};
+        ASSERT_TRUE(off.Recompute(settings));
+        ASSERT_TRUE(aligned.Recompute(settings));
+        ASSERT_EQ(off.m_reflexions.size(), aligned.m_reflexions.size());
+        for (size_t i = 0; i < off.m_reflexions.size(); ++i)
+            EXPECT_NEAR(aligned.m_reflexions[i]->intensity, off.m_reflexions[i]->intensity,
+                        1e-9 * off.m_reflexions[i]->intensity)
+                << off.m_spaceGroupSymbol.GetString() << " " << off.m_reflexions[i]->h << off.m_reflexions[i]->k
+                << off.m_reflexions[i]->l;
+    }
+}
+
+TEST(Intensity, PreferredOrientationFavoursPlanesNormalToTheVector)
+{
+    CDiffractionSettings settings(true);
+    CQLCrystal plain = Rutile();
+    ASSERT_TRUE(plain.Recompute(settings));
+    for (auto type : {CQLCrystal::kReciprocalVector, CQLCrystal::kDirectVector})
+    {
+        CQLCrystal po = Rutile();
+        po.m_usePreferredOrientation = 1;
+        po.m_poAlignment = 0.5;
+        po.m_poVector = {0, 0, 1};
+        po.m_poVectorType = type;
+        ASSERT_TRUE(po.Recompute(settings));
+        // In a tetragonal cell [001] and (001) agree: (0 0 2) gains against (1 1 0).
+        auto ratio = [](const CQLCrystal& c) {
+            return c.FindReflexion(0, 0, 2)->intensity / c.FindReflexion(1, 1, 0)->intensity;
+        };
+        EXPECT_GT(ratio(po), ratio(plain) * 2.0) << type;
+        // A zero vector is the same as no preferred orientation.
+        po.m_poVector = {0, 0, 0};
+        ASSERT_TRUE(po.Recompute(settings));
+        EXPECT_NEAR(ratio(po), ratio(plain), 1e-12 * ratio(plain));
+    }
+}
+
+TEST(Intensity, MarchDollaseNormalisesTheDistribution)
+{
+    const double pi = std::acos(-1.0);
+    EXPECT_NEAR(MarchDollaseIntegral(1.0), pi, 1e-12);
+    // The 1000-step midpoint rule against a much finer one.
+    for (double r : {0.3, 0.7, 2.0})
+    {
+        double sum = 0;
+        const int n = 400000;
+        for (int i = 0; i < n; ++i)
+        {
+            double s2 = std::pow(std::sin((i + 0.5) * (pi / 2) / n), 2);
+            sum += std::pow(s2 / r + (1 - s2) * r * r, -1.5);
+        }
+        const double fine = 2.0 * sum * (pi / 2) / n;
+        EXPECT_NEAR(MarchDollaseIntegral(r), fine, 1e-6 * fine) << r;
+    }
+}
+
+TEST(Intensity, PeakWidthsCombineInstrumentSizeAndStrain)
+{
+    CQLCrystal crystal;
+    CDiffractionSettings settings(true);
+    // Particle size at the cap leaves only the instrument width in 2θ.
+    EXPECT_DOUBLE_EQ(crystal.PeakWidthAt(settings, 40.0), 0.05);
+    crystal.m_particleSize = 500.0;
+    const double pi = std::acos(-1.0);
+    const double size = 0.888 / 500.0 / std::cos(20.0 * pi / 180.0) * 180.0 / pi * 1.5405;
+    EXPECT_NEAR(crystal.PeakWidthAt(settings, 40.0), std::sqrt(size * size + 0.01) / 2.0, 1e-12);
+    settings.m_profileType = LXTypes::kProfileLorentzian;
+    EXPECT_NEAR(crystal.PeakWidthAt(settings, 40.0), (size + 0.1) / 2.0, 1e-12);
+    settings.m_profileType = LXTypes::kProfileDelta;
+    EXPECT_EQ(crystal.PeakWidthAt(settings, 40.0), 0.0);
+
+    // In d the size term stays even at the cap.
+    crystal.m_particleSize = 10000.0;
+    settings.m_profileType = LXTypes::kProfileLorentzian;
+    settings.m_axisType = LXTypes::kAxisDSpacing;
+    EXPECT_NEAR(crystal.PeakWidthAt(settings, 2.0), (0.888 * 4.0 / 10000.0 + settings.GetPeakWidth(2.0)) / 2.0, 1e-15);
+}
+}

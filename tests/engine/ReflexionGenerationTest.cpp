@@ -1,0 +1,196 @@
+#include "CrystalFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+using namespace crystalfixtures;
+
+namespace
+{
+// Every triple inside the sphere 1/d ≤ q, by brute force over a generous box.
+std::vector<QLIndexTriple> AllTriplesWithin(const CQLCrystal& crystal, double dLimit, int box)
+{
+    std::vector<QLIndexTriple> out;
+    for (int h = -box; h <= box; ++h)
+        for (int k = -box; k <= box; ++k)
+            for (int l = -box; l <= box; ++l)
+                if ((h || k || l) && crystal.DSpacing(h, k, l) > dLimit)
+                    out.push_back({h, k, l});
+    return out;
+}
+
+TEST(Reflexions, TriclinicCellKeepsEveryFriedelPairApart)
+{
+    CQLCrystal crystal = TriclinicCopper();
+    CDiffractionSettings settings(true);
+    crystal.Recompute(settings);
+    ASSERT_TRUE(crystal.GenerateReflexions(1.2, 0));
+    for (const auto& r : crystal.m_reflexions)
+        EXPECT_EQ(r->multiplicity, 2);
+    // One reflexion per Friedel pair inside the sphere, none missing in the oblique cell.
+    EXPECT_EQ(crystal.m_reflexions.size() * 2, AllTriplesWithin(crystal, 1.2, 8).size());
+    for (size_t i = 1; i < crystal.m_reflexions.size(); ++i)
+        EXPECT_GE(crystal.m_reflexions[i - 1]->d, crystal.m_reflexions[i]->d);
+}
+
+TEST(Reflexions, IndexLimitsEncloseTheSphereInObliqueCells)
+{
+    CQLCrystal mg = Magnesium();
+    int hmax, kmax, lmax;
+    long long count;
+    mg.ComputeIndexLimits(1.0 / 0.77, hmax, kmax, lmax, count);
+    EXPECT_EQ(hmax, 4);  // (-4 2 0) lies at d 0.80 Å
+    EXPECT_EQ(lmax, 6);
+    EXPECT_EQ(count, 9LL * 9 * 13 - 1);
+
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(mg.Recompute(settings));
+    auto r220 = mg.FindReflexion(2, 2, 0);
+    ASSERT_NE(r220, nullptr);
+    EXPECT_EQ(r220->multiplicity, 6);
+    EXPECT_NEAR(r220->d, 3.2094 / 4.0, 1e-12);
+}
+
+TEST(Reflexions, LatticeCentringAbsences)
+{
+    struct Case
+    {
+        char lattice;
+        QLIndexTriple hkl;
+        bool absent;
+    } cases[] = {{'F', {1, 0, 0}, true},  {'F', {1, 1, 1}, false}, {'F', {2, 0, 0}, false}, {'F', {-1, 1, 2}, true},
+                 {'I', {1, 1, 0}, false}, {'I', {1, 0, 0}, true},  {'C', {1, 0, 1}, true},  {'C', {1, 1, 1}, false},
+                 {'A', {1, 1, 0}, true},  {'B', {0, 1, 1}, true},  {'P', {1, 0, 0}, false}};
+    for (const auto& c : cases)
+    {
+        CQLCrystal crystal;
+        crystal.m_latticeLetter = c.lattice;
+        EXPECT_EQ(crystal.IsLatticeAbsent(c.hkl[0], c.hkl[1], c.hkl[2]), c.absent) << c.lattice;
+    }
+
+    CQLCrystal hexagonal;
+    hexagonal.m_gamma = 120.0;
+    hexagonal.m_latticeLetter = 'R';
+    EXPECT_TRUE(hexagonal.IsLatticeAbsent(1, 0, 0));
+    EXPECT_FALSE(hexagonal.IsLatticeAbsent(1, 0, 1));
+    EXPECT_FALSE(hexagonal.IsLatticeAbsent(0, 1, 2));
+    EXPECT_EQ(hexagonal.GetLatticePointCount(), 3);
+
+    CQLCrystal rhombohedral;
+    rhombohedral.m_alpha = rhombohedral.m_beta = rhombohedral.m_gamma = 80.0;
+    rhombohedral.m_latticeLetter = 'R';
+    EXPECT_FALSE(rhombohedral.IsLatticeAbsent(1, 0, 0));
+    EXPECT_EQ(rhombohedral.GetLatticePointCount(), 1);
+}
+
+TEST(Reflexions, ScrewAxesAndGlidesExtinguish)
+{
+    CQLCrystal rutile = Rutile();
+    // P 42/m n m: 0 k l with k + l odd and 0 0 l with l odd are absent.
+    EXPECT_FALSE(rutile.IsAllowedBySymmetry(0, 1, 0));
+    EXPECT_FALSE(rutile.IsAllowedBySymmetry(0, 0, 1));
+    EXPECT_FALSE(rutile.IsAllowedBySymmetry(0, 1, 2));
+    EXPECT_TRUE(rutile.IsAllowedBySymmetry(0, 1, 1));
+    EXPECT_TRUE(rutile.IsAllowedBySymmetry(1, 1, 0));
+    EXPECT_FALSE(rutile.IsAllowedBySymmetry(1, 0, 0));
+}
+
+TEST(Reflexions, FamiliesWithoutInversionCentreStayWhole)
+{
+    CQLCrystal zns = ZincBlende();
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(zns.Recompute(settings));
+    auto r111 = zns.FindReflexion(1, 1, 1);
+    ASSERT_NE(r111, nullptr);
+    EXPECT_EQ(r111->multiplicity, 8);
+    // No second reflexion at the same d.
+    int atSameD = 0;
+    for (const auto& r : zns.m_reflexions)
+        atSameD += std::fabs(r->d - r111->d) < 1e-9;
+    EXPECT_EQ(atSameD, 1);
+
+    // Multiplicities add up to every lattice point inside the sphere that is not absent.
+    const double dLimit = 1.5405 / 2.0;
+    zns.GenerateReflexions(dLimit, 0);
+    long total = 0;
+    for (const auto& r : zns.m_reflexions)
+        total += r->multiplicity;
+    long expected = 0;
+    for (const auto& hkl : AllTriplesWithin(zns, dLimit, 10))
+        expected += !zns.IsLatticeAbsent(hkl[0], hkl[1], hkl[2]);
+    EXPECT_EQ(total, expected);
+}
+
+TEST(Reflexions, CanonicalTriplesAndLookUps)
+{
+    CQLCrystal nacl = NaCl();
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(nacl.Recompute(settings));
+    auto r = nacl.FindReflexion(-2, 0, 0);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r, nacl.FindReflexion(0, 0, 2));
+    for (const auto& refl : nacl.m_reflexions)
+    {
+        EXPECT_GE(refl->h, 0);
+        EXPECT_GE(refl->k, 0);
+        EXPECT_GE(refl->l, 0);
+        EXPECT_EQ(refl->indexNorm, refl->h * refl->h + refl->k * refl->k + refl->l * refl->l);
+    }
+    EXPECT_EQ(nacl.FindReflexion(1, 0, 0), nullptr);
+
+    auto near = nacl.FindReflexionsNear(r->x + 0.05, 0.1);
+    EXPECT_EQ(near, r);
+    EXPECT_EQ(nacl.FindReflexionsNear(r->x + 0.05, 0.01), nullptr);
+}
+
+TEST(Reflexions, CountLimitRaisesTheSmallestSpacing)
+{
+    CQLCrystal crystal = TriclinicCopper();
+    CDiffractionSettings settings(true);
+    crystal.Recompute(settings);
+    ASSERT_TRUE(crystal.GenerateReflexions(0.3, 50));
+    EXPECT_LE(crystal.m_reflexions.size(), 50u);
+    // The cut keeps the largest spacings.
+    CQLCrystal all = TriclinicCopper();
+    all.Recompute(settings);
+    all.GenerateReflexions(0.3, 0);
+    ASSERT_GT(all.m_reflexions.size(), 50u);
+    for (size_t i = 0; i < crystal.m_reflexions.size(); ++i)
+        EXPECT_EQ(crystal.m_reflexions[i]->d, all.m_reflexions[i]->d);
+}
+
+TEST(Reflexions, TinySpacingLimitIsRaisedToOneHundredthAngstrom)
+{
+    CQLCrystal crystal;
+    crystal.m_a = crystal.m_b = crystal.m_c = 0.05;
+    crystal.ComputeMetrics();
+    crystal.ComputeReciprocalMetric();
+    ASSERT_TRUE(crystal.GenerateReflexions(0.001, 0));
+    for (const auto& r : crystal.m_reflexions)
+        EXPECT_GT(r->d, 0.0099);
+    EXPECT_NE(crystal.FindReflexion(5, 0, 0), nullptr);
+    EXPECT_EQ(crystal.FindReflexion(6, 0, 0), nullptr);
+}
+
+TEST(Reflexions, PositionsInEveryUnit)
+{
+    CQLCrystal nacl = NaCl();
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(nacl.Recompute(settings));
+    auto r = nacl.FindReflexion(0, 0, 2);
+    for (std::uint32_t unit = 1; unit <= 6; ++unit)
+    {
+        settings.m_axisType = static_cast<LXTypes::QLAxisType>(unit);
+        nacl.ComputeReflexionPositions(settings);
+        EXPECT_NEAR(settings.ConvertToDSpacing(r->x), r->d, 1e-4 * r->d) << unit;
+    }
+    // λ/(2d) beyond 1 is clamped to 180°.
+    settings.m_axisType = LXTypes::kAxis2Theta;
+    settings.m_lambda = 7.0;
+    nacl.ComputeReflexionPositions(settings);
+    EXPECT_EQ(nacl.FindReflexion(1, 1, 1)->x, 180.0);
+}
+}
