@@ -16,12 +16,12 @@ namespace {
 // Constants of the electron scattering factor: (Z - f_X) * 850 / s².
 constexpr double kElectronFactor = 850.0;
 
-// The free-standing "ASF" value, filled on first use so that static initialisation order
-// between this file and the element table does not matter.
+// The free-standing "ASF" value, filled on first use from the generated rows, so that it does
+// not depend on the order in which files' globals are initialised.
 CASFPrefArray& FreeStandingTable() {
   static CASFPrefArray table(L"ASF", 0x10, nullptr);
   static const bool filled = [] {
-    std::vector<CLXASF> copy = g_ElementTable;
+    std::vector<CLXASF> copy = MakeElementTable();
     table.Swap(copy);
     return true;
   }();
