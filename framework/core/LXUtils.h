@@ -24,6 +24,11 @@ class CUtils {
   static void MakePortablePath(const CString& path, CString& out);
   static void GetFileTitle(CString& path);
   static bool DeleteFileSilently(LPCWSTR path);
+  // Shortcuts are symbolic links here.
+  static bool IsShortcut(const CString& path);
+  static bool ResolveShortcut(const CString& path, CString& target);
+  // Files under path (itself when a file), shortcuts resolved, hidden entries skipped.
+  static void CollectFiles(const CString& path, std::list<CString>& names);
   static bool GetFilterPattern(const CString& filters, int index, CString& pattern);
   static bool FilterHasExtension(const CString& extension, const CString& filter);
   static bool FilterHasExtension(const CString& extension, const std::vector<CString>& filterList);

@@ -1,4 +1,5 @@
 // CUtils paths with folder macros, file filters, URLs, processes and registry copies.
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -119,6 +120,39 @@ bool CUtils::DeleteFileSilently(LPCWSTR path) {
   std::error_code error;
   const auto removed = std::filesystem::remove_all(std::filesystem::path(path), error);
   return !error && removed > 0;
+}
+
+bool CUtils::IsShortcut(const CString& path) {
+  std::error_code error;
+  return std::filesystem::is_symlink(std::filesystem::path(path.GetString()), error);
+}
+
+bool CUtils::ResolveShortcut(const CString& path, CString& target) {
+  if (!IsShortcut(path)) return false;
+  std::error_code error;
+  const auto resolved = std::filesystem::canonical(std::filesystem::path(path.GetString()), error);
+  if (error) return false;
+  target = CString(resolved.wstring());
+  return true;
+}
+
+void CUtils::CollectFiles(const CString& path, std::list<CString>& names) {
+  CString target = path;
+  if (IsShortcut(path) && !ResolveShortcut(path, target)) return;
+  std::error_code error;
+  const std::filesystem::path p(target.GetString());
+  if (!std::filesystem::is_directory(p, error)) {
+    names.push_back(target);
+    return;
+  }
+  // Sorted, so that the order does not depend on the file system.
+  std::vector<std::filesystem::path> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(p, error)) {
+    const std::wstring name = entry.path().filename().wstring();
+    if (!name.empty() && name[0] != L'.') entries.push_back(entry.path());
+  }
+  std::sort(entries.begin(), entries.end());
+  for (const auto& entry : entries) CollectFiles(CString(entry.wstring()), names);
 }
 
 bool CUtils::GetFilterPattern(const CString& filters, int index, CString& pattern) {
