@@ -1,0 +1,46 @@
+// Quiet alert output and the hand-off to an installed presenter.
+#include "LXAlert.h"
+
+#include "Status.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+std::atomic<CLXAlert::Presenter> g_presenter{nullptr};
+}
+
+CLXAlert::CLXAlert(HWND owner) : m_owner(owner) {}
+
+void CLXAlert::SetMessage(UINT kind, const CString parts[kPartCount], const CString& codeText) {
+  m_kind = kind;
+  for (int i = 0; i < kPartCount; ++i) m_parts[i] = parts[i];
+  m_codeText = codeText;
+}
+
+bool CLXAlert::IsQuiet() {
+  // Only a layer with a GUI installs a presenter, so without one there is nothing to show a box.
+  return std::getenv("QLW_QUIET") != nullptr || g_presenter.load() == nullptr;
+}
+
+CLXAlert::Presenter CLXAlert::SetPresenter(Presenter presenter) { return g_presenter.exchange(presenter); }
+
+CString CLXAlert::QuietLine() const {
+  CString line;
+  line.Format(L"Quillonographic : [%s] : %s (%s)\n", m_codeText, m_parts[1], m_parts[2]);
+  return line;
+}
+
+UINT CLXAlert::DoModal() {
+  Presenter presenter = g_presenter.load();
+  if (std::getenv("QLW_QUIET") != nullptr || presenter == nullptr) {
+    std::fputs(QuietLine().ToUtf8().c_str(), stderr);
+    std::fflush(stderr);
+    return 1;
+  }
+  // An empty frame on top hides the progress window while the box is up.
+  CStatusEnabler enabler;
+  CStatus hide(L"");
+  return presenter(*this);
+}

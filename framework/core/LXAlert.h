@@ -1,0 +1,35 @@
+// The alert that shows an exception's texts. Quiet mode (QLW_QUIET set, or no presenter, which
+// only a layer with a GUI installs) writes one line on standard error instead of a box.
+#pragma once
+#include "Win.h"
+
+class CLXAlert {
+ public:
+  enum Kind : UINT { kInformation = 0, kQuestion = 1, kError = 2 };
+  enum { kPartCount = 6 };
+  // Shows the alert modally and answers the chosen button, 1 for the first.
+  using Presenter = UINT (*)(const CLXAlert& alert);
+
+  explicit CLXAlert(HWND owner = nullptr);
+
+  // parts: title, message, explanation and up to three button labels.
+  void SetMessage(UINT kind, const CString parts[kPartCount], const CString& codeText);
+  UINT DoModal();
+
+  static bool IsQuiet();
+  // Returns the presenter that was installed before; null restores quiet output only.
+  static Presenter SetPresenter(Presenter presenter);
+
+  HWND GetOwner() const { return m_owner; }
+  UINT GetKind() const { return m_kind; }
+  const CString& GetPart(int index) const { return m_parts[index]; }
+  const CString& GetCodeText() const { return m_codeText; }
+  // The one line that quiet mode writes.
+  CString QuietLine() const;
+
+ private:
+  HWND m_owner;
+  UINT m_kind = kInformation;
+  CString m_parts[kPartCount];
+  CString m_codeText;
+};

@@ -1,0 +1,244 @@
+// The status manager thread: coalesces progress reports, delays the first show and limits repaints.
+#include "StatusMgr.h"
+
+#include "LXMessage.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <future>
+
+namespace {
+std::atomic<CLXStatusWnd::Drawer> g_drawer{nullptr};
+
+// The "..." that ends a status text.
+CString Ellipsis() {
+  CString text;
+  if (!text.LoadString(1102)) text = L"...";
+  return text;
+}
+
+bool IsProgressMessage(UINT id) { return id == g_msgStatusSetProgressSync || id == g_msgStatusSetProgressAsync; }
+}  // namespace
+
+CLXStatusWnd::CLXStatusWnd() {
+  m_state.exists = true;
+  m_state.marquee = true;
+}
+
+CLXStatusWnd* CLXStatusWnd::Create() { return new CLXStatusWnd(); }
+
+CLXStatusWnd::Drawer CLXStatusWnd::SetDrawer(Drawer drawer) { return g_drawer.exchange(drawer); }
+
+void CLXStatusWnd::Publish() const {
+  Drawer drawer = g_drawer.load();
+  QCoreApplication* app = QCoreApplication::instance();
+  if (drawer == nullptr || app == nullptr || !app->inherits("QGuiApplication")) return;
+  // Widgets live on the user-interface thread: hand it a copy of the state to draw.
+  State state = m_state;
+  QMetaObject::invokeMethod(app, [drawer, state]() { drawer(state); }, Qt::QueuedConnection);
+}
+
+void CLXStatusWnd::Show() {
+  m_state.visible = true;
+  Publish();
+}
+
+void CLXStatusWnd::Destroy() {
+  m_state = State();
+  Publish();
+  delete this;
+}
+
+void CLXStatusWnd::SetText(const CString& text) {
+  m_state.text = text;
+  Publish();
+}
+
+void CLXStatusWnd::SetMarquee(bool on) {
+  m_state.marquee = on;
+  Publish();
+}
+
+void CLXStatusWnd::SetPosition(double fraction) {
+  if (m_state.marquee) return;
+  double clamped = std::clamp(fraction, 0.0, 1.0);
+  m_state.position = std::min(kRangeMax, static_cast<int>(std::lround(clamped * kRangeMax)));
+  Publish();
+}
+
+CLXStatusMgr* CLXStatusMgr::Start() {
+  auto* manager = new CLXStatusMgr();
+  std::promise<DWORD> started;
+  std::future<DWORD> threadId = started.get_future();
+  manager->m_thread = std::thread([manager, &started]() {
+    // Make the queue exist before anyone posts to it.
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    started.set_value(GetCurrentThreadId());
+    manager->Run();
+  });
+  manager->m_threadId = threadId.get();
+  return manager;
+}
+
+bool CLXStatusMgr::Stop(CLXStatusMgr* manager) {
+  if (manager == nullptr) return false;
+  PostThreadMessageW(manager->m_threadId, WM_QUIT, 0, 0);
+  std::promise<void> ended;
+  std::future<void> endedFuture = ended.get_future();
+  std::thread waiter([manager, &ended]() {
+    manager->m_thread.join();
+    ended.set_value();
+  });
+  bool finished = endedFuture.wait_for(std::chrono::milliseconds(kStopWait)) == std::future_status::ready;
+  if (finished) {
+    waiter.join();
+    delete manager;
+  } else {
+    // The thread is stuck: leave it and its object behind rather than block the exit.
+    waiter.detach();
+  }
+  return finished;
+}
+
+CLXStatusMgr::~CLXStatusMgr() {
+  if (m_window != nullptr) m_window->Destroy();
+}
+
+void CLXStatusMgr::Run() {
+  MSG msg;
+  for (;;) {
+    if (m_timerId != 0 && static_cast<LONG>(GetTickCount() - m_timerDueTick) >= 0) {
+      OnTimer(RemoveQueuedProgress(false));
+      continue;
+    }
+    if (m_timerId == 0) {
+      if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
+    } else if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      Sleep(std::min<DWORD>(10, m_timerDueTick - GetTickCount()));
+      continue;
+    } else if (msg.message == WM_QUIT) {
+      break;
+    }
+    if (IsProgressMessage(msg.message))
+      OnStatusSetProgress();
+    else
+      DispatchMessageW(&msg);
+  }
+  if (m_window != nullptr) {
+    m_window->Destroy();
+    m_window = nullptr;
+  }
+}
+
+bool CLXStatusMgr::RemoveQueuedProgress(bool remove) {
+  MSG msg;
+  bool found = false;
+  UINT flags = remove ? PM_REMOVE : PM_NOREMOVE;
+  for (UINT id : {g_msgStatusSetProgressSync, g_msgStatusSetProgressAsync}) {
+    if (id == 0) continue;
+    while (PeekMessageW(&msg, nullptr, id, id, flags)) {
+      // A filtered peek also hands out WM_QUIT; it must not be lost among the updates.
+      if (msg.message == WM_QUIT) {
+        if (remove) PostQuitMessage(static_cast<int>(msg.wParam));
+        return found;
+      }
+      found = true;
+      if (!remove) break;
+    }
+  }
+  return found;
+}
+
+void CLXStatusMgr::SetStatus(const CString& text, double fraction) {
+  {
+    CLXMutexLock lock(m_lock);
+    m_statusText = text;
+    m_fraction = fraction;
+  }
+  CLXMsgThread message(m_threadId, g_msgStatusSetProgressAsync, 0, 0);
+  message.Send(CLXMessage::kModeAsync);
+}
+
+void CLXStatusMgr::GetStatus(CString& text, double& fraction) {
+  CLXMutexLock lock(m_lock);
+  text = m_statusText;
+  fraction = m_fraction;
+}
+
+CLXStatusWnd::State CLXStatusMgr::GetShownState(UINT* showCount) {
+  CLXMutexLock lock(m_lock);
+  if (showCount != nullptr) *showCount = m_showCount;
+  return m_shown;
+}
+
+void CLXStatusMgr::OnStatusSetProgress() {
+  RemoveQueuedProgress(true);
+  if (m_timerId != 0) return;
+  DWORD now = GetTickCount();
+  DWORD delay = kFirstShowDelay;
+  if (m_window != nullptr && m_window->IsVisible()) {
+    DWORD elapsed = now - m_lastShowTick;
+    // A repaint exactly one interval after the last is due at once (not a timer of 0 ms).
+    if (m_shownBefore && elapsed >= kRepaintInterval) {
+      ShowStatus();
+      return;
+    }
+    delay = m_shownBefore ? kRepaintInterval - elapsed : kRepaintInterval;
+  }
+  m_timerId = kTimerId;
+  m_timerDelay = delay;
+  m_timerDueTick = now + delay;
+}
+
+void CLXStatusMgr::OnTimer(bool morePending) {
+  if (morePending) {
+    m_timerDueTick = GetTickCount() + m_timerDelay;
+    ShowStatus();
+    return;
+  }
+  m_timerId = 0;
+  m_timerDueTick = 0;
+  ShowStatus();
+}
+
+CString CLXStatusMgr::DecorateStatusText(const CString& text) {
+  CString decorated = text;
+  decorated.Trim();
+  CString ellipsis = Ellipsis();
+  if (!decorated.IsEmpty() && decorated.Right(ellipsis.GetLength()) != ellipsis) decorated += ellipsis;
+  return decorated;
+}
+
+void CLXStatusMgr::ShowStatus() {
+  CString text;
+  double fraction;
+  GetStatus(text, fraction);
+  text = DecorateStatusText(text);
+  ShowWindow(!text.IsEmpty());
+  if (m_window != nullptr && m_window->IsVisible()) {
+    m_window->SetText(text);
+    if (fraction == 0) m_window->SetMarquee(true);
+    else m_window->SetMarquee(false);
+    m_window->SetPosition(fraction);
+  }
+  m_lastShowTick = GetTickCount();
+  m_shownBefore = true;
+  CLXMutexLock lock(m_lock);
+  m_shown = m_window != nullptr ? m_window->GetState() : CLXStatusWnd::State();
+  ++m_showCount;
+}
+
+void CLXStatusMgr::ShowWindow(bool show) {
+  if (show) {
+    if (m_window == nullptr) m_window = CLXStatusWnd::Create();
+    if (!m_window->IsVisible()) m_window->Show();
+  } else if (m_window != nullptr) {
+    m_window->Destroy();
+    m_window = nullptr;
+  }
+}

@@ -1,0 +1,175 @@
+// The watchdog thread and the heartbeat that the user-interface thread sends it.
+#include "Watchdog.h"
+
+#include "LXMessage.h"
+
+#include <chrono>
+#include <future>
+#include <mutex>
+
+namespace {
+std::atomic<CWatchdog*> g_watchdog{nullptr};
+std::atomic<CWatchdog::WaitCursorHook> g_waitCursorHook{nullptr};
+std::atomic<CWatchdog::ActivityTest> g_activityTest{nullptr};
+std::mutex g_timingLock;
+CWatchdog::Timing g_timing;
+
+// Repaints and the system's own timer ticks come without the user doing anything.
+bool DefaultIsActivity(const MSG& msg) { return msg.message != WM_PAINT && msg.message != 0x0118; }
+
+bool IsPoke(UINT id) { return id != 0 && (id == g_msgWatchdogPokeSync || id == g_msgWatchdogPokeAsync); }
+
+void CallWaitCursor(int delta) {
+  if (CWatchdog::WaitCursorHook hook = g_waitCursorHook.load()) hook(delta);
+}
+}  // namespace
+
+CWatchdog::CWatchdog() : m_timing(GetTiming()) {
+  m_stopEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  m_pauseEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  m_pausedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  // Counting from start-up keeps the cursor from flashing before the first heartbeat.
+  m_lastHeartbeatTick = GetTickCount();
+}
+
+CWatchdog::~CWatchdog() {
+  for (HANDLE event : {m_stopEvent, m_pauseEvent, m_pausedEvent})
+    if (event != nullptr) CloseHandle(event);
+}
+
+CWatchdog* CWatchdog::Get() { return g_watchdog.load(); }
+
+CWatchdog::WaitCursorHook CWatchdog::SetWaitCursorHook(WaitCursorHook hook) { return g_waitCursorHook.exchange(hook); }
+CWatchdog::ActivityTest CWatchdog::SetActivityTest(ActivityTest test) { return g_activityTest.exchange(test); }
+
+void CWatchdog::SetTiming(const Timing& timing) {
+  std::lock_guard<std::mutex> lock(g_timingLock);
+  g_timing = timing;
+}
+
+CWatchdog::Timing CWatchdog::GetTiming() {
+  std::lock_guard<std::mutex> lock(g_timingLock);
+  return g_timing;
+}
+
+bool CWatchdog::Start() {
+  if (g_watchdog.load() != nullptr) return true;
+  auto* watchdog = new CWatchdog();
+  if (watchdog->m_stopEvent == nullptr || watchdog->m_pauseEvent == nullptr || watchdog->m_pausedEvent == nullptr) {
+    delete watchdog;
+    return false;
+  }
+  // The hook observes the calling (user-interface) thread's queue.
+  watchdog->m_hook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
+  std::promise<DWORD> started;
+  std::future<DWORD> threadId = started.get_future();
+  watchdog->m_thread = std::thread([watchdog, &started]() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    started.set_value(GetCurrentThreadId());
+    watchdog->Run();
+  });
+  watchdog->m_threadId = threadId.get();
+  g_watchdog = watchdog;
+  watchdog->m_heartbeatTimerId =
+      SetTimer(nullptr, kHeartbeatTimerId, watchdog->m_timing.heartbeatInterval, HeartbeatTimerProc);
+  return true;
+}
+
+bool CWatchdog::Stop() {
+  CWatchdog* watchdog = g_watchdog.exchange(nullptr);
+  if (watchdog == nullptr) return false;
+  if (watchdog->m_heartbeatTimerId != 0) KillTimer(nullptr, watchdog->m_heartbeatTimerId);
+  if (watchdog->m_hook != nullptr) UnhookWindowsHookEx(watchdog->m_hook);
+  SetEvent(watchdog->m_stopEvent);
+  std::promise<void> ended;
+  std::future<void> endedFuture = ended.get_future();
+  std::thread waiter([watchdog, &ended]() {
+    watchdog->m_thread.join();
+    ended.set_value();
+  });
+  bool finished = endedFuture.wait_for(std::chrono::milliseconds(kStopWait)) == std::future_status::ready;
+  if (finished) {
+    waiter.join();
+    delete watchdog;
+  } else {
+    waiter.detach();
+  }
+  return finished;
+}
+
+bool CWatchdog::Pause() {
+  CWatchdog* watchdog = g_watchdog.load();
+  if (watchdog == nullptr) return false;
+  SetEvent(watchdog->m_pauseEvent);
+  return WaitForSingleObject(watchdog->m_pausedEvent, kStopWait) == WAIT_OBJECT_0;
+}
+
+void CWatchdog::Resume() {
+  if (CWatchdog* watchdog = g_watchdog.load()) SetEvent(watchdog->m_pauseEvent);
+}
+
+void CWatchdog::Heartbeat() {
+  CWatchdog* watchdog = g_watchdog.load();
+  if (watchdog == nullptr) return;
+  CLXMsgThread poke(watchdog->m_threadId, g_msgWatchdogPoke, static_cast<LPARAM>(GetTickCount()), 0);
+  poke.Send(CLXMessage::kModeKeep);
+}
+
+void CALLBACK CWatchdog::HeartbeatTimerProc(HWND, UINT, UINT_PTR, DWORD) { Heartbeat(); }
+
+LRESULT CALLBACK CWatchdog::GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code >= 0 && lParam != 0) {
+    const MSG& msg = *reinterpret_cast<const MSG*>(lParam);
+    ActivityTest test = g_activityTest.load();
+    if (test != nullptr ? test(msg) : DefaultIsActivity(msg)) Heartbeat();
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+DWORD CWatchdog::Run() {
+  MSG msg;
+  for (;;) {
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return 0;
+      if (IsPoke(msg.message)) OnPoke();
+      continue;
+    }
+    CheckBusy();
+    HANDLE events[2] = {m_stopEvent, m_pauseEvent};
+    DWORD wait = WaitForMultipleObjects(2, events, FALSE, m_timing.waitSlice);
+    if (wait == WAIT_OBJECT_0) return 0;
+    if (wait == WAIT_OBJECT_0 + 1) {
+      SetEvent(m_pausedEvent);
+      // A stop while paused must still end the thread.
+      DWORD resumed = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+      if (resumed == WAIT_OBJECT_0) return 0;
+      if (resumed != WAIT_OBJECT_0 + 1) SetEvent(m_pausedEvent);
+    }
+  }
+}
+
+void CWatchdog::OnPoke() {
+  MSG msg;
+  for (UINT id : {g_msgWatchdogPokeSync, g_msgWatchdogPokeAsync}) {
+    while (id != 0 && PeekMessageW(&msg, nullptr, id, id, PM_REMOVE)) {
+      // A filtered peek also hands out WM_QUIT; keep it for the loop.
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+    }
+  }
+  if (m_busyCount.load() == 1) {
+    CallWaitCursor(-1);
+    m_busyCount = 0;
+  }
+  m_lastHeartbeatTick = GetTickCount();
+}
+
+void CWatchdog::CheckBusy() {
+  if (GetTickCount() - m_lastHeartbeatTick.load() >= m_timing.busyAfter && m_busyCount.load() == 0) {
+    CallWaitCursor(1);
+    m_busyCount = 1;
+  }
+}

@@ -1,0 +1,178 @@
+// Progress frames per thread, and the manager's timing of the progress window on a fake clock.
+#include "Status.h"
+#include "StatusMgr.h"
+
+#include "testing/FakeClock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace {
+// Waits (real time, bounded) for the manager thread to reach a state.
+bool WaitFor(const std::function<bool()>& condition) {
+  for (int i = 0; i < 400; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return condition();
+}
+
+// Gives the manager thread time to act on something it should ignore.
+void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(40)); }
+
+class StatusFixture : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(CStatus::EnableForThread()); }
+  void TearDown() override { CStatus::DisableForThread(); }
+
+  CLXStatusMgr* Manager() { return CStatus::GetManager(); }
+  UINT Shows() {
+    UINT count = 0;
+    Manager()->GetShownState(&count);
+    return count;
+  }
+  CLXStatusWnd::State Shown() { return Manager()->GetShownState(); }
+  // The text and fraction the manager was last given.
+  std::pair<std::wstring, double> Given() {
+    CString text;
+    double fraction = -1;
+    Manager()->GetStatus(text, fraction);
+    return {text.Str(), fraction};
+  }
+};
+}  // namespace
+
+TEST_F(StatusFixture, FractionClampsOrdersAndHandlesAnEmptyRange) {
+  struct Case {
+    double value, min, max, fraction;
+  } cases[] = {
+      {10, 10, 10, 0}, {12, 10, 10, 0}, {150, 0, 100, 1}, {25, 100, 0, 0.25}, {50, 0, 200, 0.25}, {-5, 0, 100, 0},
+  };
+  for (const Case& c : cases) {
+    CStatus frame(L"x");
+    CStatus::Frame& top = CStatus::GetThreadFrames()->frames.back();
+    top.value = c.value;
+    top.min = c.min;
+    top.max = c.max;
+    CStatus::Update();
+    EXPECT_DOUBLE_EQ(Given().second, c.fraction) << c.value << " in " << c.min << ".." << c.max;
+    EXPECT_LE(top.min, top.max);
+  }
+}
+
+TEST(StatusFrame, CallsOnAThreadWithoutARecordDoNothing) {
+  std::thread other([]() {
+    CStatus frame(L"ignored");
+    EXPECT_EQ(CStatus::GetThreadFrames(), nullptr);
+  });
+  other.join();
+}
+
+TEST(StatusText, DecorationTrimsAndAppendsTheEllipsisOnce) {
+  struct Case {
+    const wchar_t* in;
+    const wchar_t* out;
+  } cases[] = {
+      {L"Reading", L"Reading..."}, {L"  Reading data from file...  ", L"Reading data from file..."}, {L"   ", L""},
+      {L"", L""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CLXStatusMgr::DecorateStatusText(c.in).Str(), c.out);
+}
+
+TEST_F(StatusFixture, FramesNestAndTheTopFrameIsReported) {
+  {
+    CStatus outer(L"Reading %s", L"rutile.cif");
+    EXPECT_EQ(Given().first, L"Reading rutile.cif");
+    {
+      CProgress<int> inner(1102, 10, 20);
+      inner.Report(L"Site %d", 15, 3);
+      auto given = Given();
+      EXPECT_EQ(given.first, L"Site 3");
+      EXPECT_DOUBLE_EQ(given.second, 0.5);
+      ASSERT_NE(CStatus::GetThreadFrames(), nullptr);
+      EXPECT_EQ(CStatus::GetThreadFrames()->frames.size(), 2u);
+      inner.Report(L"Site %d", 99, 4);
+      EXPECT_DOUBLE_EQ(Given().second, 1.0);
+      EXPECT_DOUBLE_EQ(CStatus::GetThreadFrames()->frames.back().value, 20.0);
+    }
+    EXPECT_EQ(Given().first, L"Reading rutile.cif");
+  }
+  EXPECT_EQ(Given().first, L"");
+  EXPECT_TRUE(CStatus::GetThreadFrames()->frames.empty());
+}
+
+TEST_F(StatusFixture, SuspendedThreadReportsNothingUntilEnabledAgain) {
+  CStatus base(L"Base");
+  {
+    CStatusDisabler off;
+    CStatus hidden(L"Hidden");
+    EXPECT_EQ(Given().first, L"Base");
+    {
+      CStatusEnabler on;
+      CStatus::SetTextV(L"Shown", nullptr);
+      EXPECT_EQ(Given().first, L"Shown");
+    }
+  }
+}
+
+TEST_F(StatusFixture, StatusMessageDoublesPercentSigns) {
+  CStatus::SetMessage(L"%d%% done", 50);
+  EXPECT_EQ(CStatus::GetMessageText().Str(), L"50%% done");
+  CStatus::ClearMessage();
+  EXPECT_TRUE(CStatus::GetMessageText().IsEmpty());
+}
+
+TEST_F(StatusFixture, WindowAppearsAfter750msAndRepaintsAtMostEvery100ms) {
+  qlwtest::FakeClock clock;
+  const UINT before = Shows();
+  CStatus frame(L"Reading");
+  ASSERT_TRUE(WaitFor([&]() { return Manager()->GetTimerId() != 0; }));
+  clock.Advance(749);
+  Settle();
+  EXPECT_EQ(Shows(), before) << "nothing is shown before 750 ms";
+  clock.Advance(1);
+  ASSERT_TRUE(WaitFor([&]() { return Shows() == before + 1; }));
+  CLXStatusWnd::State state = Shown();
+  EXPECT_TRUE(state.visible);
+  EXPECT_EQ(state.text.Str(), L"Reading...");
+  EXPECT_TRUE(state.marquee) << "fraction 0 shows a moving bar";
+
+  clock.Advance(40);
+  CStatus::PushFrame(L"Half", 50, 0, 100, nullptr);
+  ASSERT_TRUE(WaitFor([&]() { return Manager()->GetTimerId() != 0; }));
+  EXPECT_EQ(Manager()->GetTimerDelay(), 60u);
+  clock.Advance(59);
+  Settle();
+  EXPECT_EQ(Shows(), before + 1);
+  clock.Advance(1);
+  ASSERT_TRUE(WaitFor([&]() { return Shows() == before + 2; }));
+  state = Shown();
+  EXPECT_FALSE(state.marquee);
+  EXPECT_EQ(state.position, 500);
+  EXPECT_EQ(state.text.Str(), L"Half...");
+
+  // Long after the last repaint a report is drawn at once.
+  clock.Advance(150);
+  CStatus::SetTextV(L"Later", nullptr);
+  ASSERT_TRUE(WaitFor([&]() { return Shows() == before + 3; }));
+  EXPECT_EQ(Shown().text.Str(), L"Later...");
+}
+
+TEST_F(StatusFixture, ClosingTheLastFrameDestroysTheWindow) {
+  qlwtest::FakeClock clock;
+  const UINT before = Shows();
+  {
+    CStatus frame(L"Writing");
+    ASSERT_TRUE(WaitFor([&]() { return Manager()->GetTimerId() != 0; }));
+    clock.Advance(750);
+    ASSERT_TRUE(WaitFor([&]() { return Shows() == before + 1; }));
+    EXPECT_TRUE(Shown().visible);
+    clock.Advance(200);
+  }
+  ASSERT_TRUE(WaitFor([&]() { return Shows() == before + 2; }));
+  EXPECT_FALSE(Shown().exists);
+  EXPECT_FALSE(Shown().visible);
+}
