@@ -25,6 +25,8 @@ LX_DECLARE_EXCEPTION(CLXXDegenerateCell, CLXXQLEngine, 22960);
 
 using QLIndexTriple = std::array<int, 3>;
 
+class CQLPhaseTable;
+
 // Midpoint-rule integral of the March–Dollase distribution over a hemisphere, for normalisation.
 double MarchDollaseIntegral(double r);
 
@@ -122,4 +124,10 @@ public:
     std::vector<CSymmetryOperator> m_operators;
     char m_latticeLetter = 'P';
     bool m_centrosymmetric = false;
+
+private:
+    using SiteRanges = std::vector<std::array<std::size_t, 2>>;
+    // With a table, position sums come from its phase factors (ranges index the table per site).
+    void ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
+                                   const CQLPhaseTable* table, const SiteRanges* ranges) const;
 };

@@ -1,6 +1,7 @@
 // Structure factors, Lorentz-polarisation, preferred orientation, intensities and peak widths.
 #include "QLCrystal.h"
 
+#include "QLCrystalPhaseTable.h"
 #include "Status.h"
 
 #include <algorithm>
@@ -22,6 +23,8 @@ constexpr double kScherrer = 0.888;
 constexpr double kLn2 = 0.6931471824645996;            // single precision ln 2
 
 constexpr UINT kIdsIndexingASF = 3708;
+// Above this the phase table is not built and every phase is computed on its own.
+constexpr std::size_t kPhaseTableBudget = std::size_t(128) << 20;
 
 double ZeroIfTiny(double v)
 {
@@ -104,13 +107,54 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
         const double r = std::max(1.0 - m_poAlignment, kMinimumR);
         m_poNormalisation = kPi / MarchDollaseIntegral(r);
     }
+    // Positions of the included sites, flattened for the phase table.
+    std::vector<CQLPhaseTable::Point> points;
+    SiteRanges ranges(m_sites.size(), {0, 0});
+    for (std::size_t i = 0; i < m_sites.size(); ++i)
+    {
+        ranges[i][0] = points.size();
+        if (m_sites[i].m_included)
+            points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
+        ranges[i][1] = points.size();
+    }
+    int maxIndex[3] = {0, 0, 0};
+    for (const auto& r : m_reflexions)
+    {
+        maxIndex[0] = std::max(maxIndex[0], std::abs(r->h));
+        maxIndex[1] = std::max(maxIndex[1], std::abs(r->k));
+        maxIndex[2] = std::max(maxIndex[2], std::abs(r->l));
+    }
+    std::unique_ptr<CQLPhaseTable> table;
+    if (!m_reflexions.empty() && CQLPhaseTable::Footprint(points.size(), maxIndex) <= kPhaseTableBudget)
+        table = std::make_unique<CQLPhaseTable>(points, maxIndex);
+
+    // Reflexions that share index magnitudes use the same table rows; visiting them together
+    // keeps those rows in cache. Each reflexion is still computed on its own.
+    std::vector<std::size_t> order(m_reflexions.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    if (table)
+    {
+        auto key = [&](std::size_t i) {
+            const CQLReflexion& r = *m_reflexions[i];
+            return std::array<int, 3>{std::abs(r.h), std::abs(r.k), std::abs(r.l)};
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+    }
+
     const long count = static_cast<long>(m_reflexions.size());
 #pragma omp parallel for schedule(dynamic, 1)
     for (long i = 0; i < count; ++i)
-        ComputeReflexionIntensity(*m_reflexions[static_cast<std::size_t>(i)], settings);
+        ComputeReflexionIntensity(*m_reflexions[order[static_cast<std::size_t>(i)]], settings, table.get(), &ranges);
 }
 
 void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings) const
+{
+    ComputeReflexionIntensity(refl, settings, nullptr, nullptr);
+}
+
+void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
+                                           const CQLPhaseTable* table, const SiteRanges* ranges) const
 {
     const int h = refl.h, k = refl.k, l = refl.l;
     const double d = refl.d;
@@ -120,8 +164,9 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
     double A = 0.0, B = 0.0;
     double f = 0.0;
     std::int64_t fGroup = -1;
-    for (const auto& site : m_sites)
+    for (std::size_t i = 0; i < m_sites.size(); ++i)
     {
+        const CQLSite& site = m_sites[i];
         if (!site.m_included)
             continue;
         if (site.m_speciesGroup != fGroup)
@@ -135,15 +180,16 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
         if (m_useThermalEllipsoids && site.m_displacement)
             factor *= site.m_displacement->GetTemperatureFactor(h, k, l, d);
         double siteA = 0.0, siteB = 0.0;
-        for (const auto& p : site.m_positions)
-        {
-            const double phi = kTwoPi * (h * p[0] + k * p[1] + l * p[2]);
-            const double halfSin = std::sin(phi * 0.5);
-            const double c = ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
-            const double s = ZeroIfTiny(std::sin(phi));
-            siteA += c;
-            siteB += s;
-        }
+        if (table)
+            table->Sum(h, k, l, (*ranges)[i][0], (*ranges)[i][1], siteA, siteB);
+        else
+            for (const auto& p : site.m_positions)
+            {
+                const double phi = kTwoPi * (h * p[0] + k * p[1] + l * p[2]);
+                const double halfSin = std::sin(phi * 0.5);
+                siteA += ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
+                siteB += ZeroIfTiny(std::sin(phi));
+            }
         A += factor * siteA;
         B += factor * siteB;
     }

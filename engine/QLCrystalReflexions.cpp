@@ -2,6 +2,7 @@
 // positions on the x axis and look-ups.
 #include "QLCrystal.h"
 
+#include "QLCrystalPhaseTable.h"
 #include "Status.h"
 
 #include <algorithm>
@@ -21,6 +22,7 @@ constexpr double kSameD = 9.999999747378752e-06;       // single precision 1e-5
 constexpr double kSmallestD = 0.009999999776482582;    // single precision 0.01
 constexpr double kTOFConstant = 0.2527776062488556;
 constexpr std::size_t kLotsOfReflexions = 100000;
+constexpr std::size_t kAbsenceTableBudget = std::size_t(32) << 20;
 
 constexpr UINT kIdsGenerating = 3706;
 constexpr UINT kIdsMerging = 3709;
@@ -79,6 +81,31 @@ bool AllowedAt(const std::vector<std::array<double, 3>>& points, int h, int k, i
     }
     return !(std::fabs(sumCos) < kZero && std::fabs(sumSin) < kZero);
 }
+
+// PlaneNormal for many triples of one metric: the three lattice cross products made once.
+class CPlaneNormals
+{
+public:
+    explicit CPlaneNormals(const LXTypes::CMatrix33& G)
+    {
+        static const double a[3] = {1, 0, 0}, b[3] = {0, 1, 0}, c[3] = {0, 0, 1};
+        CrossProductLattice(m_r1, b, c, G);
+        CrossProductLattice(m_r2, c, a, G);
+        CrossProductLattice(m_r3, a, b, G);
+    }
+    void Apply(const double hkl[3], double out[3]) const
+    {
+        double n[3];
+        for (int i = 0; i < 3; ++i)
+            n[i] = hkl[0] * m_r1[i] + hkl[1] * m_r2[i] + hkl[2] * m_r3[i];
+        const double dot = n[0] * hkl[0] + n[1] * hkl[1] + n[2] * hkl[2];
+        for (int i = 0; i < 3; ++i)
+            out[i] = dot < 0.0 ? -n[i] : n[i];
+    }
+
+private:
+    double m_r1[3], m_r2[3], m_r3[3];
+};
 
 bool SkipsSymmetryTests(const std::vector<CSymmetryOperator>& ops)
 {
@@ -171,7 +198,7 @@ void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFrie
     out.clear();
     const double triple[3] = {double(hkl[0]), double(hkl[1]), double(hkl[2])};
     double w[3];
-    PlaneNormal(w, m_metric, triple);
+    CPlaneNormals(m_metric).Apply(triple, w);
 
     static const CSymmetryOperator identity(L"x,y,z");
     const CSymmetryOperator inversion(L"-x,-y,-z");
@@ -202,10 +229,11 @@ void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFrie
             addImage(opposite);
         }
     }
+    const CPlaneNormals toIndices(m_reciprocalMetric);
     for (const auto& im : images)
     {
         double back[3];
-        PlaneNormal(back, m_reciprocalMetric, im.data());
+        toIndices.Apply(im.data(), back);
         out.push_back({RoundIndex(back[0]), RoundIndex(back[1]), RoundIndex(back[2])});
     }
 }
@@ -242,9 +270,23 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
     candidates.reserve(static_cast<std::size_t>(numTriples / 2));
     const bool skipSymmetry = SkipsSymmetryTests(m_operators);
     const auto points = AbsenceTestPoints(m_operators, m_originShift);
+    // The operator sum of the absence test from phase factors, when the table stays small.
+    const int limits[3] = {hmax, kmax, lmax};
+    std::unique_ptr<CQLPhaseTable> phases;
+    if (!skipSymmetry && CQLPhaseTable::Footprint(points.size(), limits) <= kAbsenceTableBudget)
+        phases = std::make_unique<CQLPhaseTable>(points, limits);
+    auto allowed = [&](int h, int k, int l) {
+        if (skipSymmetry)
+            return true;
+        if (!phases)
+            return AllowedAt(points, h, k, l);
+        double sumCos, sumSin;
+        phases->Sum(h, k, l, 0, points.size(), sumCos, sumSin);
+        return !(std::fabs(sumCos) < kZero && std::fabs(sumSin) < kZero);
+    };
     auto add = [&](int h, int k, int l) {
         const double dd = DSpacing(h, k, l);
-        if (dd > d && !IsLatticeAbsent(h, k, l) && (skipSymmetry || AllowedAt(points, h, k, l)))
+        if (dd > d && !IsLatticeAbsent(h, k, l) && allowed(h, k, l))
             candidates.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
     };
     for (int h = 1; h <= hmax; ++h)
@@ -252,10 +294,25 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
     for (int h = -hmax; h <= hmax; ++h)
         for (int k = 1; k <= kmax; ++k)
             add(h, k, 0);
+    // The bulk of the enumeration, one slab of h per task, joined in order afterwards.
+    std::vector<std::vector<Candidate>> slabs(static_cast<std::size_t>(2 * hmax + 1));
+#pragma omp parallel for schedule(dynamic, 1)
     for (int h = -hmax; h <= hmax; ++h)
+    {
+        std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(h + hmax)];
         for (int k = -kmax; k <= kmax; ++k)
             for (int l = 1; l <= lmax; ++l)
-                add(h, k, l);
+            {
+                const double dd = DSpacing(h, k, l);
+                if (dd > d && !IsLatticeAbsent(h, k, l) && allowed(h, k, l))
+                    slab.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
+            }
+    }
+    for (auto& slab : slabs)
+    {
+        candidates.insert(candidates.end(), slab.begin(), slab.end());
+        std::vector<Candidate>().swap(slab);
+    }
 
     std::size_t uniqueCount = candidates.size();
     const bool merge = !(m_operators.size() < 2 || (m_operators.size() == 2 && m_centrosymmetric));

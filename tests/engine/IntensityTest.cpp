@@ -98,6 +98,31 @@ TEST(Intensity, ResultsDoNotDependOnTheThreadCount)
     }
 }
 
+TEST(Intensity, ParallelLoopAgreesWithSingleReflexionSums)
+{
+    // The loop over all reflexions takes its phases from a table; one reflexion on its own
+    // sums every position directly. Both must give the same structure factors.
+    CQLCrystal rutile = Rutile();
+    const double u[9] = {0.006, 0.001, 0, 0.001, 0.006, 0, 0, 0, 0.004};
+    rutile.m_sites[1].m_displacement =
+        std::make_unique<CQLAnisoThermalEllipsoid>(u, rutile.m_aStar, rutile.m_bStar, rutile.m_cStar);
+    CQLCrystal crystals[] = {rutile, Magnesium(), ZincBlende(), TriclinicCopper()};
+    CDiffractionSettings settings(true);
+    for (auto& crystal : crystals)
+    {
+        ASSERT_TRUE(crystal.Recompute(settings));
+        for (const auto& r : crystal.m_reflexions)
+        {
+            CQLReflexion single = *r;
+            crystal.ComputeReflexionIntensity(single, settings);
+            const double scale = std::sqrt(F2(*r)) + 1.0;
+            EXPECT_NEAR(single.A, r->A, 1e-12 * scale);
+            EXPECT_NEAR(single.B, r->B, 1e-12 * scale);
+            EXPECT_NEAR(single.intensity, r->intensity, 1e-12 * r->intensity);
+        }
+    }
+}
+
 TEST(Intensity, PolarisationByRadiation)
 {
     CQLCrystal nacl = NaCl();

@@ -112,16 +112,27 @@ TEST(Reflexions, FamiliesWithoutInversionCentreStayWhole)
         atSameD += std::fabs(r->d - r111->d) < 1e-9;
     EXPECT_EQ(atSameD, 1);
 
-    // Multiplicities add up to every lattice point inside the sphere that is not absent.
-    const double dLimit = 1.5405 / 2.0;
-    zns.GenerateReflexions(dLimit, 0);
-    long total = 0;
-    for (const auto& r : zns.m_reflexions)
-        total += r->multiplicity;
-    long expected = 0;
-    for (const auto& hkl : AllTriplesWithin(zns, dLimit, 10))
-        expected += !zns.IsLatticeAbsent(hkl[0], hkl[1], hkl[2]);
-    EXPECT_EQ(total, expected);
+}
+
+TEST(Reflexions, MultiplicitiesCountEveryAllowedTripleOfTheSphere)
+{
+    CQLCrystal silicon = MakeCrystal(5.431, 5.431, 5.431, 90, 90, 90, L"F d -3 m", {{L"Si1", L"Si", 0, 0, 0}}, 1);
+    CQLCrystal crystals[] = {ZincBlende(), Rutile(), Magnesium(), silicon};
+    CDiffractionSettings settings(true);
+    for (auto& crystal : crystals)
+    {
+        ASSERT_TRUE(crystal.Recompute(settings));
+        const double dLimit = 0.7;
+        ASSERT_TRUE(crystal.GenerateReflexions(dLimit, 0));
+        long total = 0;
+        for (const auto& r : crystal.m_reflexions)
+            total += r->multiplicity;
+        long expected = 0;
+        for (const auto& hkl : AllTriplesWithin(crystal, dLimit, 10))
+            expected += !crystal.IsLatticeAbsent(hkl[0], hkl[1], hkl[2]) &&
+                        crystal.IsAllowedBySymmetry(hkl[0], hkl[1], hkl[2]);
+        EXPECT_EQ(total, expected) << crystal.m_spaceGroupSymbol.GetString();
+    }
 }
 
 TEST(Reflexions, CanonicalTriplesAndLookUps)
