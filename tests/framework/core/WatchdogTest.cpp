@@ -13,14 +13,6 @@ std::atomic<int> g_cursorShows{0};
 std::atomic<int> g_cursorRemovals{0};
 void CountCursor(int delta) { (delta > 0 ? g_cursorShows : g_cursorRemovals)++; }
 
-bool WaitFor(const std::function<bool()>& condition) {
-  for (int i = 0; i < 400; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return condition();
-}
-
 // Short intervals keep the test quick; the production values stay 1500/3000/1000 ms.
 class WatchdogFixture : public testing::Test {
  protected:
@@ -37,37 +29,49 @@ class WatchdogFixture : public testing::Test {
     CWatchdog::SetWaitCursorHook(m_previousHook);
     CWatchdog::SetTiming(m_saved);
   }
-  // The test thread plays the user-interface thread: it is "free" while it keeps poking.
-  void BeFreeFor(int milliseconds) {
-    for (int t = 0; t < milliseconds; t += 10) {
-      CWatchdog::Heartbeat();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
 
   CWatchdog::Timing m_saved;
   CWatchdog::WaitCursorHook m_previousHook = nullptr;
 };
 }  // namespace
 
-TEST_F(WatchdogFixture, BusyPeriodsShowTheWaitCursorOnceAndTheHeartbeatRemovesIt) {
-  BeFreeFor(150);
-  EXPECT_EQ(g_cursorShows.load(), 0) << "a thread that keeps its heartbeat is not busy";
-  EXPECT_FALSE(CWatchdog::Get()->IsBusy());
+// A thread with its own message loop plays the user-interface thread, so the heartbeat comes from
+// the real timer and message hook.
+TEST(Watchdog, BlockedMessageLoopShowsTheWaitCursorOnceUntilTheLoopRunsAgain) {
+  const CWatchdog::Timing saved = CWatchdog::GetTiming();
+  CWatchdog::SetTiming({15, 150, 5});
+  const CWatchdog::WaitCursorHook previous = CWatchdog::SetWaitCursorHook(CountCursor);
+  g_cursorShows = 0;
+  g_cursorRemovals = 0;
+  auto pumpUntil = [](const std::function<bool()>& done) {
+    for (int i = 0; i < 2000 && !done(); ++i) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+  };
+  std::thread ui([&]() {
+    ASSERT_TRUE(CWatchdog::Start());
+    auto start = std::chrono::steady_clock::now();
+    pumpUntil([&]() { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(300); });
+    EXPECT_EQ(g_cursorShows.load(), 0) << "a loop that keeps running is not busy";
 
-  // Blocked: no heartbeat for longer than the busy limit.
-  ASSERT_TRUE(WaitFor([]() { return g_cursorShows.load() == 1; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(g_cursorShows.load(), 1) << "the cursor is shown once per busy period";
-  EXPECT_TRUE(CWatchdog::Get()->IsBusy());
+    // Blocked well past the busy limit.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(g_cursorShows.load(), 1) << "shown once per busy period";
+    EXPECT_TRUE(CWatchdog::Get()->IsBusy());
+    EXPECT_TRUE(pumpUntil([]() { return g_cursorRemovals.load() == 1; }));
+    EXPECT_FALSE(CWatchdog::Get()->IsBusy());
 
-  CWatchdog::Heartbeat();
-  ASSERT_TRUE(WaitFor([]() { return g_cursorRemovals.load() == 1; }));
-  EXPECT_FALSE(CWatchdog::Get()->IsBusy());
-
-  ASSERT_TRUE(WaitFor([]() { return g_cursorShows.load() == 2; })) << "a second busy period shows it again";
-  CWatchdog::Heartbeat();
-  ASSERT_TRUE(WaitFor([]() { return g_cursorRemovals.load() == 2; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(g_cursorShows.load(), 2) << "a second busy period shows it again";
+    EXPECT_TRUE(pumpUntil([]() { return g_cursorRemovals.load() == 2; }));
+    EXPECT_TRUE(CWatchdog::Stop());
+  });
+  ui.join();
+  CWatchdog::SetWaitCursorHook(previous);
+  CWatchdog::SetTiming(saved);
 }
 
 TEST_F(WatchdogFixture, PausedWatchdogDoesNotJudgeAndStopsWhilePaused) {
