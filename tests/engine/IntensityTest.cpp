@@ -145,12 +145,34 @@ TEST(Intensity, PolarisationByRadiation)
         // Neutrons have no polarisation; electrons scatter at θ = 0.
         EXPECT_NEAR(r.lorentzPolarisation, lorentz, 1e-12 * lorentz) << type;
     }
+    // Energy-dispersive: fixed detector angle, the wavelength term carries d³.
+    settings.m_simulationType = LXTypes::kSimEnergyDispersive;
+    settings.m_axisType = LXTypes::kAxisEnergy;
+    ASSERT_TRUE(nacl.Recompute(settings));
+    {
+        const CQLReflexion& r = *nacl.FindReflexion(1, 1, 1);
+        const double t = settings.m_edxTheta;
+        const double lp = (1.0 + std::pow(std::cos(2 * t), 2)) / 2.0 / (std::sin(2.0 * t) * std::sin(t));
+        EXPECT_NEAR(r.lorentzPolarisation, lp, 1e-12 * lp);
+        const double w = 16.0 * std::pow(r.d * std::sin(t), 3);
+        EXPECT_NEAR(r.intensity, F2(r) * w * lp * r.multiplicity / std::pow(nacl.m_volume, 2), 1e-12 * r.intensity);
+    }
+    settings.m_axisType = LXTypes::kAxis2Theta;
+
     settings.m_simulationType = LXTypes::kSimXRays;
     ASSERT_TRUE(nacl.Recompute(settings));
     const CQLReflexion& r = *nacl.FindReflexion(1, 1, 1);
     const double theta = std::asin(settings.m_lambda / (2.0 * r.d));
     const double lp = (1.0 + std::pow(std::cos(2 * theta), 2)) / 2.0 / (std::sin(2.0 * theta) * std::sin(theta));
     EXPECT_NEAR(r.lorentzPolarisation, lp, 1e-12 * lp);
+}
+
+TEST(Reflexions, ManyReflexionsWithoutLimitAreKeptWhenTheUserContinues)
+{
+    // Quiet mode answers the question with its first button, "Continue".
+    CQLCrystal crystal = MakeCrystal(30, 31, 32, 90, 90, 90, L"P 1", {{L"C1", L"C", 0, 0, 0}});
+    ASSERT_TRUE(crystal.GenerateReflexions(0.8, 0));
+    EXPECT_GT(crystal.m_reflexions.size(), 100000u);
 }
 
 TEST(Intensity, NeutronStructureFactorUsesScatteringLengths)

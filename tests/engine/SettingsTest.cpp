@@ -167,3 +167,22 @@ TEST(Settings, ElectronWavelengthReplacesTheXRayOne)
     EXPECT_EQ(settings.GetWavelength(), 0.037014);
 }
 }
+
+namespace
+{
+TEST(Settings, UnitTextsFollowTheAxis)
+{
+    CDiffractionSettings settings(true);
+    EXPECT_TRUE(settings.m_unitName == L"2θ");
+    EXPECT_TRUE(settings.m_unitSymbol == L"°");
+    EXPECT_TRUE(settings.m_yTitle == L"Intensity");
+    settings.m_axisType = LXTypes::kAxisInverseD;
+    settings.LoadUnitStrings();
+    EXPECT_TRUE(settings.m_unitName == L"1/d");
+    EXPECT_TRUE(settings.m_unitSymbol == L"Å⁻¹");
+    // An unknown unit leaves the texts alone.
+    settings.m_axisType = static_cast<LXTypes::QLAxisType>(9);
+    settings.LoadUnitStrings();
+    EXPECT_TRUE(settings.m_unitName == L"1/d");
+}
+}
