@@ -179,3 +179,32 @@ TEST(Exception, DefaultConstructedObjectShowsNothing) {
   EXPECT_TRUE(e.Report());
   EXPECT_EQ(g_shown, 0);
 }
+
+namespace {
+// A text builder that fails halfway, as a broken string or format would.
+class CLXXFailingText : public CLXXFile {
+ public:
+  CLXXFailingText() : CLXXFile(kLXSeverityMessage, 0, 0) { InitMessage(); }
+
+ protected:
+  void FormatMessage(va_list* args) override {
+    CLXXFile::FormatMessage(args);
+    throw std::runtime_error("format failed");
+  }
+};
+
+UINT ThrowingPresenter(const CLXAlert&) { throw std::runtime_error("no display"); }
+}  // namespace
+
+TEST(Exception, FailuresWhileBuildingOrShowingBeepInsteadOfThrowing) {
+  const unsigned beeps = qlw::MessageBeepCount();
+  CLXXFailingText failing;
+  EXPECT_EQ(qlw::MessageBeepCount(), beeps + 1);
+  EXPECT_EQ(W(failing.GetTitle()), L"File Error") << "parts set before the failure stay";
+
+  ScopedPresenter presenter(ThrowingPresenter);
+  CLXXFile e(kLXSeverityMessage, 0, 0);
+  EXPECT_FALSE(e.Report());
+  EXPECT_TRUE(e.IsReported());
+  EXPECT_EQ(qlw::MessageBeepCount(), beeps + 2);
+}

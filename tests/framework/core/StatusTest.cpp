@@ -161,6 +161,18 @@ TEST_F(StatusFixture, WindowAppearsAfter750msAndRepaintsAtMostEvery100ms) {
   EXPECT_EQ(Shown().text.Str(), L"Later...");
 }
 
+TEST_F(StatusFixture, ReportExactlyOneIntervalAfterTheLastRepaintIsDrawnAtOnce) {
+  qlwtest::FakeClock clock;
+  CStatus frame(L"Reading");
+  ASSERT_TRUE(WaitFor([&]() { return Manager()->GetTimerId() != 0; }));
+  clock.Advance(750);
+  ASSERT_TRUE(WaitFor([&]() { return Shows() == 1; }));
+  clock.Advance(100);
+  CStatus::SetTextV(L"Next", nullptr);
+  ASSERT_TRUE(WaitFor([&]() { return Shows() == 2; })) << "a zero-length wait must not swallow the report";
+  EXPECT_EQ(Shown().text.Str(), L"Next...");
+}
+
 TEST_F(StatusFixture, ClosingTheLastFrameDestroysTheWindow) {
   qlwtest::FakeClock clock;
   const UINT before = Shows();
