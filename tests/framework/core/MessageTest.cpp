@@ -216,6 +216,9 @@ TEST_F(MessageFixture, ThreadMessageReachesTheOtherThreadsQueue) {
 TEST_F(MessageFixture, LogTextsReachTheMainFrameSynchronouslyAndOnlyWhenThereIsOne) {
   LogString(21094, 3L);
   EXPECT_TRUE(g_received.empty());
+  MSG msg;
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, g_msgLogStringAsync, g_msgLogStringAsync, PM_REMOVE))
+      << "the text's address must not be left in a queue after it is gone";
   HWND main = Make();
   LXAppWindows::SetMainWindow(main, true);
   LogString(21094, 3L);
