@@ -1,0 +1,277 @@
+// Messages between threads and processes: SendMessage across threads, posting onto Qt's event
+// loop and onto plain threads' queues, timers, hooks and registered messages.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cwctype>
+#include <future>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "WindowLayer.h"
+
+namespace {
+void EnsureApplication() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "test_platform";
+  static char* argv[] = {name, nullptr};
+  new QCoreApplication(argc, argv);
+}
+
+std::atomic<DWORD> g_handledOn{0};
+std::atomic<int> g_timerCount{0};
+std::atomic<int> g_threadTimerFired{0};
+HWND g_mainWindow = nullptr;
+
+LRESULT CALLBACK EchoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_USER:
+      g_handledOn = GetCurrentThreadId();
+      return static_cast<LRESULT>(wParam * 2);
+    case WM_USER + 1:
+      // Sends back to the sender's window while the sender waits for this answer.
+      return 1000 + SendMessageW(g_mainWindow, WM_USER, wParam, 0);
+    case WM_USER + 2:
+      reinterpret_cast<QEventLoop*>(lParam)->exit(static_cast<int>(wParam));
+      return 0;
+    case WM_TIMER:
+      if (++g_timerCount == 3) KillTimer(hwnd, wParam);
+      return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void RegisterEchoClass() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = EchoProc;
+  wc.lpszClassName = L"Qlw Echo";
+  RegisterClassExW(&wc);
+}
+
+HWND MakeEcho() {
+  RegisterEchoClass();
+  return CreateWindowExW(0, L"Qlw Echo", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
+// A plain worker thread that owns a window and runs its own GetMessage loop until WM_QUIT.
+class Worker {
+ public:
+  Worker() {
+    std::promise<void> ready;
+    m_thread = std::thread([this, &ready] {
+      m_window = MakeEcho();
+      m_id = GetCurrentThreadId();
+      ready.set_value();
+      MSG msg;
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+      DestroyWindow(m_window);
+    });
+    ready.get_future().wait();
+  }
+  ~Worker() {
+    PostThreadMessageW(m_id, WM_QUIT, 0, 0);
+    m_thread.join();
+  }
+  HWND Window() const { return m_window; }
+  DWORD Id() const { return m_id; }
+
+ private:
+  std::thread m_thread;
+  HWND m_window{};
+  DWORD m_id{};
+};
+}  // namespace
+
+TEST(Messages, SendMessageRunsOnTheWindowsThread) {
+  Worker worker;
+  g_mainWindow = MakeEcho();
+  EXPECT_EQ(SendMessageW(worker.Window(), WM_USER, 21, 0), 42);
+  EXPECT_EQ(g_handledOn.load(), worker.Id());
+  EXPECT_NE(worker.Id(), GetCurrentThreadId());
+  // The worker's handler sends back to this thread, which handles it while it waits.
+  EXPECT_EQ(SendMessageW(worker.Window(), WM_USER + 1, 5, 0), 1010);
+  EXPECT_EQ(g_handledOn.load(), GetCurrentThreadId());
+  DestroyWindow(g_mainWindow);
+}
+
+TEST(Messages, SendMessageTimeoutGivesUpOnABlockedThread) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::promise<HWND> made;
+  std::atomic<int> handled{0};
+  std::thread blocked([&] {
+    HWND w = MakeEcho();
+    made.set_value(w);
+    released.wait();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) handled++;
+    DestroyWindow(w);
+  });
+  HWND w = made.get_future().get();
+  DWORD_PTR result = 99;
+  EXPECT_EQ(SendMessageTimeoutW(w, WM_USER, 1, 0, SMTO_NORMAL, 50, &result), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_EQ(result, 99u);
+  release.set_value();
+  blocked.join();
+  // The abandoned message is withdrawn rather than handled after its sender returned.
+  EXPECT_EQ(handled.load(), 0);
+}
+
+TEST(Messages, PostedMessagesAreDeliveredByTheQtEventLoop) {
+  EnsureApplication();
+  HWND w = MakeEcho();
+  QEventLoop loop;
+  std::thread poster([&] { PostMessageW(w, WM_USER + 2, 7, reinterpret_cast<LPARAM>(&loop)); });
+  QTimer::singleShot(5000, &loop, [&] { loop.exit(-1); });
+  EXPECT_EQ(loop.exec(), 7);
+  poster.join();
+  DestroyWindow(w);
+}
+
+TEST(Messages, WindowTimerFiresOnTheEventLoop) {
+  EnsureApplication();
+  HWND w = MakeEcho();
+  g_timerCount = 0;
+  ASSERT_EQ(SetTimer(w, 9, 10, nullptr), 9u);
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (g_timerCount >= 3) loop.exit(0);
+  });
+  poll.start(5);
+  QTimer::singleShot(5000, &loop, [&] { loop.exit(-1); });
+  EXPECT_EQ(loop.exec(), 0);
+  EXPECT_EQ(g_timerCount.load(), 3);  // the third WM_TIMER killed it
+  DestroyWindow(w);
+}
+
+TEST(Messages, ThreadQueueOrderFiltersTimersAndQuit) {
+  std::promise<DWORD> started;
+  std::vector<UINT> seen;
+  g_threadTimerFired = 0;
+  std::thread t([&] {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // creates the queue
+    started.set_value(GetCurrentThreadId());
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { ++g_threadTimerFired; });
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+      if (msg.message == WM_TIMER) {
+        DispatchMessageW(&msg);
+        if (g_threadTimerFired == 1) {
+          KillTimer(nullptr, timer);
+          PostQuitMessage(4);
+        }
+        continue;
+      }
+      seen.push_back(msg.message);
+      if (msg.message == WM_APP + 1) {
+        // Left in place by PM_NOREMOVE, then taken by a filtered peek.
+        EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_APP + 3, WM_APP + 3, PM_NOREMOVE));
+        EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_APP + 3, WM_APP + 3, PM_REMOVE));
+        seen.push_back(msg.message);
+      }
+    }
+    seen.push_back(static_cast<UINT>(msg.wParam));
+  });
+  DWORD id = started.get_future().get();
+  for (UINT m : {WM_APP + 1, WM_APP + 2, WM_APP + 3, WM_APP + 4}) EXPECT_TRUE(PostThreadMessageW(id, m, 0, 0));
+  t.join();
+  EXPECT_EQ(seen, (std::vector<UINT>{WM_APP + 1, WM_APP + 3, WM_APP + 2, WM_APP + 4, 4}));
+  EXPECT_FALSE(PostThreadMessageW(id, WM_APP, 0, 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
+}
+
+TEST(Messages, HooksObserveSentAndRetrievedMessages) {
+  static std::vector<UINT> sent, retrieved;
+  static HHOOK callHook, getHook;
+  sent.clear();
+  retrieved.clear();
+  HWND w = MakeEcho();
+  callHook = SetWindowsHookExW(
+      WH_CALLWNDPROC,
+      [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        sent.push_back(reinterpret_cast<CWPSTRUCT*>(lParam)->message);
+        return CallNextHookEx(callHook, code, wParam, lParam);
+      },
+      nullptr, GetCurrentThreadId());
+  getHook = SetWindowsHookExW(
+      WH_GETMESSAGE,
+      [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (wParam == PM_REMOVE) retrieved.push_back(reinterpret_cast<MSG*>(lParam)->message);
+        return CallNextHookEx(getHook, code, wParam, lParam);
+      },
+      nullptr, GetCurrentThreadId());
+  ASSERT_TRUE(callHook && getHook);
+  SendMessageW(w, WM_USER, 1, 0);
+  PostMessageW(w, WM_APP + 5, 0, 0);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_TRUE(UnhookWindowsHookEx(callHook));
+  EXPECT_TRUE(UnhookWindowsHookEx(getHook));
+  EXPECT_FALSE(UnhookWindowsHookEx(getHook));
+  SendMessageW(w, WM_USER + 3, 0, 0);
+  EXPECT_EQ(sent, std::vector<UINT>{WM_USER});
+  EXPECT_EQ(retrieved, std::vector<UINT>{WM_APP + 5});
+  DestroyWindow(w);
+}
+
+TEST(RegisteredMessages, EveryProcessGetsTheSameIdForAName) {
+  // Several processes register the same names at once, in different orders.
+  std::vector<std::wstring> names;
+  for (int i = 0; i < 24; ++i) names.push_back(L"QlwTestMessage-" + std::to_wstring(getpid()) + L"-" + std::to_wstring(i));
+  constexpr int kChildren = 4;
+  int pipes[kChildren][2];
+  std::vector<pid_t> children;
+  for (int c = 0; c < kChildren; ++c) {
+    ASSERT_EQ(pipe(pipes[c]), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::vector<UINT> ids(names.size());
+      for (size_t k = 0; k < names.size(); ++k) {
+        size_t i = (c % 2) ? names.size() - 1 - k : k;
+        ids[i] = RegisterWindowMessageW(names[i].c_str());
+      }
+      ssize_t n = write(pipes[c][1], ids.data(), ids.size() * sizeof(UINT));
+      _exit(n == static_cast<ssize_t>(ids.size() * sizeof(UINT)) ? 0 : 1);
+    }
+    close(pipes[c][1]);
+    children.push_back(pid);
+  }
+  std::vector<std::vector<UINT>> results;
+  for (int c = 0; c < kChildren; ++c) {
+    std::vector<UINT> ids(names.size());
+    ASSERT_EQ(read(pipes[c][0], ids.data(), ids.size() * sizeof(UINT)), static_cast<ssize_t>(ids.size() * sizeof(UINT)));
+    close(pipes[c][0]);
+    int status = 0;
+    waitpid(children[c], &status, 0);
+    results.push_back(ids);
+  }
+  std::vector<UINT> mine;
+  for (const auto& n : names) mine.push_back(RegisterWindowMessageW(n.c_str()));
+  for (const auto& r : results) EXPECT_EQ(r, mine);
+  std::set<UINT> distinct(mine.begin(), mine.end());
+  EXPECT_EQ(distinct.size(), names.size());
+  for (UINT id : mine) {
+    EXPECT_GE(id, QLW_REGISTERED_MESSAGE_FIRST);
+    EXPECT_LE(id, QLW_REGISTERED_MESSAGE_LAST);
+  }
+  std::wstring upper = names[0];
+  for (wchar_t& ch : upper) ch = static_cast<wchar_t>(towupper(static_cast<wint_t>(ch)));
+  EXPECT_EQ(RegisterWindowMessageW(upper.c_str()), mine[0]);
+}
