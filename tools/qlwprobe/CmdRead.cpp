@@ -13,7 +13,9 @@ namespace qlwprobe {
 // Reads a file the way the document opens one; false (the error shown on standard error) when it fails.
 bool LoadPatterns(const std::string& path, CQLPatternList& list) {
   const CString widePath(path.c_str());
-  const uint32_t type = IdentifyFileType(widePath.GetString(), true);
+  uint32_t type = IdentifyFileType(widePath.GetString(), true);
+  // A damaged file of a known extension goes to its reader, which says what is wrong with it.
+  if (type == 0) type = IdentifyFileType(widePath.GetString(), false);
   std::unique_ptr<CQlwFile> file(CreateFileForType(type));
   if (!file) {
     if (!std::filesystem::exists(path)) {
