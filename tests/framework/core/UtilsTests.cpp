@@ -381,3 +381,15 @@ TEST(Utils, CollectFilesWalksFoldersAndFollowsShortcuts) {
   fs::remove_all(root);
   fs::remove_all(outside);
 }
+
+TEST(Utils, AppVersionInfoComesFromTheVersionResource) {
+  CString product, legal, text;
+  uint32_t packed = 0;
+  ASSERT_TRUE(CUtils::GetAppVersionInfo(product, legal, text, &packed));
+  EXPECT_EQ(product, CString(L"Quillonographic"));
+  EXPECT_FALSE(legal.IsEmpty());
+  CString fromPacked;
+  CUtils::VersionToString(packed, fromPacked);
+  EXPECT_EQ(text, fromPacked);
+  EXPECT_NE(packed, 0u);
+}
