@@ -23,6 +23,9 @@ constexpr double kScherrer = 0.888;
 constexpr double kLn2 = 0.6931471824645996;            // single precision ln 2
 
 constexpr UINT kIdsIndexingASF = 3708;
+// Below these amounts of work a loop runs on the calling thread: waking the team costs more.
+constexpr long kParallelPhaseTerms = 200000;
+constexpr long kParallelReflexions = 20000;
 // Above this the phase table is not built and every phase is computed on its own.
 constexpr std::size_t kPhaseTableBudget = std::size_t(128) << 20;
 
@@ -143,7 +146,8 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     }
 
     const long count = static_cast<long>(m_reflexions.size());
-#pragma omp parallel for schedule(dynamic, 1)
+    const long terms = count * static_cast<long>(points.size() + m_sites.size());
+#pragma omp parallel for schedule(dynamic, 1) if (terms > kParallelPhaseTerms)
     for (long i = 0; i < count; ++i)
         ComputeReflexionIntensity(*m_reflexions[order[static_cast<std::size_t>(i)]], settings, table.get(), &ranges);
 }
@@ -320,11 +324,11 @@ void CQLCrystal::ComputeRelativeIntensities()
     m_maxIntensity = 0.0;
     const long count = static_cast<long>(m_reflexions.size());
     double maximum = 0.0;
-#pragma omp parallel for schedule(dynamic, 1) reduction(max : maximum)
+#pragma omp parallel for schedule(dynamic, 1) reduction(max : maximum) if (count > kParallelReflexions)
     for (long i = 0; i < count; ++i)
         maximum = std::max(maximum, m_reflexions[static_cast<std::size_t>(i)]->intensity);
     m_maxIntensity = maximum;
-#pragma omp parallel for schedule(dynamic, 1)
+#pragma omp parallel for schedule(dynamic, 1) if (count > kParallelReflexions)
     for (long i = 0; i < count; ++i)
     {
         CQLReflexion& r = *m_reflexions[static_cast<std::size_t>(i)];

@@ -23,6 +23,8 @@ constexpr double kSmallestD = 0.009999999776482582;    // single precision 0.01
 constexpr double kTOFConstant = 0.2527776062488556;
 constexpr std::size_t kLotsOfReflexions = 100000;
 constexpr std::size_t kAbsenceTableBudget = std::size_t(32) << 20;
+// Fewer index triples are enumerated on the calling thread.
+constexpr long long kParallelTriples = 200000;
 
 constexpr UINT kIdsGenerating = 3706;
 constexpr UINT kIdsMerging = 3709;
@@ -296,7 +298,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
             add(h, k, 0);
     // The bulk of the enumeration, one slab of h per task, joined in order afterwards.
     std::vector<std::vector<Candidate>> slabs(static_cast<std::size_t>(2 * hmax + 1));
-#pragma omp parallel for schedule(dynamic, 1)
+#pragma omp parallel for schedule(dynamic, 1) if (numTriples > kParallelTriples)
     for (int h = -hmax; h <= hmax; ++h)
     {
         std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(h + hmax)];

@@ -77,19 +77,23 @@ TEST(Intensity, ResultsDoNotDependOnTheThreadCount)
     CDiffractionSettings settings(true);
     settings.m_maxNumRefs = 0;
     settings.m_restrictMaxNumRefs = 0;
+    // Large enough that every loop runs on the team: some 80000 reflexions.
     auto run = [&](int threads) {
         omp_set_num_threads(threads);
-        CQLCrystal rutile = Rutile();
-        rutile.m_usePreferredOrientation = 1;
-        rutile.m_poVector = {1, 1, 0};
-        rutile.Recompute(settings);
-        return rutile;
+        CQLCrystal crystal = MakeCrystal(25, 26, 27, 88, 91, 93, L"P 1",
+                                         {{L"O1", L"O", 0.1, 0.2, 0.3}, {L"Ti1", L"Ti", 0.7, 0.1, 0.55},
+                                          {L"O2", L"O", 0.45, 0.8, 0.05}});
+        crystal.m_usePreferredOrientation = 1;
+        crystal.m_poVector = {1, 1, 0};
+        EXPECT_TRUE(crystal.Recompute(settings));
+        return crystal;
     };
     const int saved = omp_get_max_threads();
     CQLCrystal one = run(1);
     CQLCrystal eight = run(8);
     omp_set_num_threads(saved);
     ASSERT_EQ(one.m_reflexions.size(), eight.m_reflexions.size());
+    ASSERT_GT(one.m_reflexions.size(), 50000u);
     for (size_t i = 0; i < one.m_reflexions.size(); ++i)
     {
         EXPECT_EQ(one.m_reflexions[i]->intensity, eight.m_reflexions[i]->intensity);
