@@ -74,7 +74,7 @@ CLXStatusMgr* CLXStatusMgr::Start() {
   auto* manager = new CLXStatusMgr();
   std::promise<DWORD> started;
   std::future<DWORD> threadId = started.get_future();
-  manager->m_thread = std::thread([manager, &started]() {
+  manager->m_thread = std::thread([manager, started = std::move(started)]() mutable {
     // Make the queue exist before anyone posts to it.
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
@@ -90,7 +90,8 @@ bool CLXStatusMgr::Stop(CLXStatusMgr* manager) {
   PostThreadMessageW(manager->m_threadId, WM_QUIT, 0, 0);
   std::promise<void> ended;
   std::future<void> endedFuture = ended.get_future();
-  std::thread waiter([manager, &ended]() {
+  // The promise travels with the waiter: it may outlive this call when the thread is stuck.
+  std::thread waiter([manager, ended = std::move(ended)]() mutable {
     manager->m_thread.join();
     ended.set_value();
   });

@@ -63,7 +63,7 @@ bool CWatchdog::Start() {
   watchdog->m_hook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
   std::promise<DWORD> started;
   std::future<DWORD> threadId = started.get_future();
-  watchdog->m_thread = std::thread([watchdog, &started]() {
+  watchdog->m_thread = std::thread([watchdog, started = std::move(started)]() mutable {
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     started.set_value(GetCurrentThreadId());
@@ -84,7 +84,8 @@ bool CWatchdog::Stop() {
   SetEvent(watchdog->m_stopEvent);
   std::promise<void> ended;
   std::future<void> endedFuture = ended.get_future();
-  std::thread waiter([watchdog, &ended]() {
+  // The promise travels with the waiter: it may outlive this call when the thread is stuck.
+  std::thread waiter([watchdog, ended = std::move(ended)]() mutable {
     watchdog->m_thread.join();
     ended.set_value();
   });
