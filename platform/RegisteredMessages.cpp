@@ -8,30 +8,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cwctype>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
+#include "KernelObjects.h"
 #include "Utf16.h"
 #include "WindowLayer.h"
 
 namespace {
-// Same folder rule as the named kernel objects.
-std::string RuntimeFolderForMessages() {
-  std::string dir;
-  if (const char* env = std::getenv("QLW_RUNTIME_DIR"); env && *env) {
-    dir = env;
-  } else if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg) {
-    dir = std::string(xdg) + "/quillonographic";
-  } else {
-    dir = "/tmp/quillonographic-" + std::to_string(getuid());
-  }
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  return dir;
-}
-
 // Names compare without regard to case, as on Windows.
 std::string Key(const std::wstring& name) {
   std::wstring lower(name);
@@ -93,7 +78,7 @@ bool WriteAll(int fd, const std::string& text) {
 
 // Looks the key up in the file, appending it with the next free id when absent; 0 on failure.
 UINT LookUpOrAdd(const std::string& key) {
-  const std::string path = RuntimeFolderForMessages() + "/registered-messages";
+  const std::string path = qlw::RuntimeFolder() + "/registered-messages";
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) {
     SetLastError(ERROR_ACCESS_DENIED);
