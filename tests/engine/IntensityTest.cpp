@@ -127,6 +127,21 @@ TEST(Intensity, ParallelLoopAgreesWithSingleReflexionSums)
     }
 }
 
+TEST(Intensity, SpeciesWithoutScatteringDataAreNamedOnceAndTheComputationGoesOn)
+{
+    CQLCrystal crystal = MakeCrystal(5, 5, 5, 90, 90, 90, L"P 1",
+                                     {{L"Fe1", L"Fe3+", 0, 0, 0}, {L"Na1", L"Na", 0.5, 0, 0},
+                                      {L"X1", L"Qq", 0, 0.5, 0}, {L"Fe2", L"Fe3+", 0, 0, 0.5}});
+    CDiffractionSettings settings(true);
+    testing::internal::CaptureStderr();
+    const bool computed = crystal.Recompute(settings);
+    const std::string alert = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(computed);
+    EXPECT_FALSE(crystal.m_reflexions.empty());
+    EXPECT_NE(alert.find("Fe3+, Qq"), std::string::npos) << alert;
+    EXPECT_EQ(alert.find("Fe3+"), alert.rfind("Fe3+")) << alert;
+}
+
 TEST(Intensity, PolarisationByRadiation)
 {
     CQLCrystal nacl = NaCl();
