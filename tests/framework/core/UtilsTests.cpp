@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "LXUtils.h"
+#include "LXXUtilities.h"
+#include "testing/ProcessRecorder.h"
 #include "Win.h"
 
 TEST(Utils, ParseNumberReadsDecimalsAndFractions) {
@@ -271,8 +273,48 @@ TEST(Utils, CopyRegistryKeyCopiesValuesAndSubkeysRecursively) {
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QlwUtilsTest");
 }
 
-TEST(Utils, RunProgramNeedsAnExistingFile) {
+TEST(Utils, RunProgramQuotesTheProgramAndOptionallyTheArguments) {
+  qlw::testing::ProcessRecorder recorder;
   EXPECT_FALSE(CUtils::RunProgram(L"/nonexistent/program", L"", false));
+  const CString program = QLW_BIN_DIR L"/test_core";
+  EXPECT_TRUE(CUtils::RunProgram(program, L"a b", false));
+  EXPECT_TRUE(CUtils::RunProgram(program, L"a b", true));
+  const auto records = recorder.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].program, std::wstring(program.GetString()));
+  EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"a", L"b"}));
+  EXPECT_EQ(records[1].arguments, (std::vector<std::wstring>{L"a b"}));
+}
+
+TEST(Utils, OpenWithShellReportsAFailureOnlyWhenAsked) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("qlw-open-" + std::to_string(::getpid()));
+  fs::create_directories(folder / "sub");
+  std::ofstream(folder / "b.cif") << "x";
+  {
+    qlw::testing::ProcessRecorder recorder;
+    EXPECT_TRUE(CUtils::OpenWithShell(L"https://example.org/x", true));
+    EXPECT_TRUE(CUtils::OpenWithShell(CString((folder / "sub" / ".." / "b.cif").wstring()), true));
+    const auto records = recorder.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].verb, L"open");
+    EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"https://example.org/x"}));
+    EXPECT_EQ(records[1].arguments, (std::vector<std::wstring>{(folder / "b.cif").wstring()}));  // canonicalised
+  }
+  fs::remove_all(folder);
+
+  qlw::testing::ProcessRecorder failing(false);
+  const CString missing = CString((folder / "missing.cif").wstring());
+  EXPECT_FALSE(CUtils::OpenWithShell(missing, false));
+  try {
+    CUtils::OpenWithShell(missing, true);
+    ADD_FAILURE() << "no exception";
+  } catch (const CLXXBadPath& e) {
+    EXPECT_EQ(e.GetSeverity(), 2u);
+    EXPECT_EQ(e.GetMessageId(), 21581u);
+    EXPECT_NE(e.GetMessage().Find(missing), -1);
+  }
+  EXPECT_THROW(CUtils::OpenWithShell(L"https://example.org/x", true), CLXXBadURL);
 }
 
 namespace {
