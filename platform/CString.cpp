@@ -4,12 +4,24 @@
 #include <cwchar>
 #include <cwctype>
 
+#include <locale.h>
+#include <wctype.h>
+
 #include "Resources.h"
 
 namespace {
+// C.UTF-8 knows every letter's case whatever locale the user runs; plain C knows only ASCII.
+locale_t CaseLocale() {
+  static locale_t loc = [] {
+    locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return l ? l : newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
+  }();
+  return loc;
+}
+
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 const wchar_t* OrEmpty(const wchar_t* s) { return s ? s : L""; }
-bool IsBlank(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
+bool IsBlank(wchar_t c) { return iswspace_l(static_cast<wint_t>(c), CaseLocale()) != 0; }
 }  // namespace
 
 CString::CString(const wchar_t* text) : m_str(OrEmpty(text)) {}
@@ -223,12 +235,12 @@ CString& CString::Trim(wchar_t target) { return TrimRight(target).TrimLeft(targe
 CString& CString::Trim(const wchar_t* targets) { return TrimRight(targets).TrimLeft(targets); }
 
 CString& CString::MakeUpper() {
-  for (wchar_t& c : m_str) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  for (wchar_t& c : m_str) c = qlw::UpperChar(c);
   return *this;
 }
 
 CString& CString::MakeLower() {
-  for (wchar_t& c : m_str) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  for (wchar_t& c : m_str) c = qlw::LowerChar(c);
   return *this;
 }
 
@@ -246,8 +258,8 @@ int CString::CompareNoCase(const wchar_t* other) const {
   const wchar_t* a = m_str.c_str();
   const wchar_t* b = OrEmpty(other);
   for (;; ++a, ++b) {
-    wint_t ca = std::towlower(static_cast<wint_t>(*a));
-    wint_t cb = std::towlower(static_cast<wint_t>(*b));
+    wint_t ca = static_cast<wint_t>(qlw::LowerChar(*a));
+    wint_t cb = static_cast<wint_t>(qlw::LowerChar(*b));
     if (ca != cb) return ca < cb ? -1 : 1;
     if (!ca) return 0;
   }
@@ -294,3 +306,8 @@ CString operator+(const CString& a, const wchar_t* b) { return CString(a.m_str +
 CString operator+(const wchar_t* a, const CString& b) { return CString(OrEmpty(a) + b.m_str); }
 
 std::string CString::ToUtf8() const { return qlw::ToUtf8(std::wstring_view(m_str)); }
+
+namespace qlw {
+wchar_t LowerChar(wchar_t c) { return static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), CaseLocale())); }
+wchar_t UpperChar(wchar_t c) { return static_cast<wchar_t>(towupper_l(static_cast<wint_t>(c), CaseLocale())); }
+}  // namespace qlw

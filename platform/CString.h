@@ -159,6 +159,9 @@ typedef CString CStringW;
 
 namespace qlw {
 inline std::string ToUtf8(const CString& text) { return text.ToUtf8(); }
+// Unicode case mapping that does not depend on the process locale.
+wchar_t LowerChar(wchar_t c);
+wchar_t UpperChar(wchar_t c);
 }  // namespace qlw
 
 template <>

@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "CString.h"
 #include "KernelObjects.h"
 #include "Utf16.h"
 #include "WindowLayer.h"
@@ -20,7 +21,7 @@ namespace {
 // Names compare without regard to case, as on Windows.
 std::string Key(const std::wstring& name) {
   std::wstring lower(name);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  for (wchar_t& c : lower) c = qlw::LowerChar(c);
   return qlw::ToUtf8(lower);
 }
 

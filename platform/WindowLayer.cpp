@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "CString.h"
 #include "WndInternal.h"
 
 using namespace qlw::wnd;
@@ -37,7 +38,7 @@ std::vector<WindowClass>& Classes() {
 
 std::wstring Lower(const wchar_t* text) {
   std::wstring s(text ? text : L"");
-  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  for (wchar_t& c : s) c = qlw::LowerChar(c);
   return s;
 }
 
