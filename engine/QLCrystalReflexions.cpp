@@ -115,7 +115,7 @@ bool SkipsSymmetryTests(const std::vector<CSymmetryOperator>& ops)
         return true;
     if (ops.size() == 2)
     {
-        CSymmetryOperator inversion(L"-x,-y,-z");
+        static const CSymmetryOperator inversion(L"-x,-y,-z");
         return ops[0].HasSameRotation(inversion) || ops[1].HasSameRotation(inversion);
     }
     return false;
@@ -202,9 +202,8 @@ void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFrie
     double w[3];
     CPlaneNormals(m_metric).Apply(triple, w);
 
-    static const CSymmetryOperator identity(L"x,y,z");
-    const CSymmetryOperator inversion(L"-x,-y,-z");
-    const std::vector<CSymmetryOperator> identityOnly(1, identity);
+    static const std::vector<CSymmetryOperator> identityOnly(1, CSymmetryOperator(L"x,y,z"));
+    static const CSymmetryOperator inversion(L"-x,-y,-z");
     const auto& ops = m_operators.empty() ? identityOnly : m_operators;
     const bool addOpposites =
         withFriedel && std::none_of(ops.begin(), ops.end(),
