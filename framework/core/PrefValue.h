@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <concepts>
 #include <cstring>
 #include <deque>
 #include <type_traits>
@@ -11,6 +12,7 @@
 #include "LXColor.h"
 #include "LXGeometry.h"
 #include "LXMutex.h"
+#include "LXUtils.h"
 #include "Win.h"
 
 // Stored form of one fixed-size element: kSize bytes, little-endian, written by Put and read
@@ -195,6 +197,32 @@ struct CPrefTextForm<CString> {
   }
 };
 
+// Paths (any type holding its text in m_strPath, as the class library's CPath does): stored in
+// the portable form with a leading folder macro, expanded again when read.
+template <typename T>
+concept PrefPathLike = requires(T t) {
+  { t.m_strPath } -> std::convertible_to<CString>;
+};
+
+template <PrefPathLike T>
+struct CPrefTextForm<T> {
+  static CString ToText(const T& v) {
+    CString text;
+    if (!v.m_strPath.IsEmpty()) CUtils::MakePortablePath(v.m_strPath, text);
+    return text;
+  }
+  static bool FromText(const CString& text, T& v) {
+    if (text.IsEmpty()) {
+      v.m_strPath.Empty();
+      return true;
+    }
+    CString path = text, expanded;
+    if (!CUtils::ExpandFolderMacros(path, expanded)) return false;
+    v.m_strPath = expanded;
+    return true;
+  }
+};
+
 class CPrefValue {
  public:
   using OwnerList = std::vector<CPrefValue*>;
@@ -268,7 +296,7 @@ class CPrefValue {
 };
 
 template <typename T>
-constexpr bool kPrefIsText = std::is_same_v<T, CString>;
+constexpr bool kPrefIsText = std::is_same_v<T, CString> || PrefPathLike<T>;
 
 template <typename T>
 class CPrefScalar : public CPrefValue {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -28,6 +30,11 @@ struct Rec8 {
   uint32_t a;
   uint16_t b;
   uint8_t c, d;
+};
+
+// Holds its text as the class library's path class does.
+struct TestPath {
+  CString m_strPath;
 };
 
 // A record whose stored form refuses the byte 0xEE, to reach the failure path of an array read.
@@ -306,4 +313,40 @@ TEST_F(PrefValue, AccessorsAreAtomicPerValue) {
   Vec out;
   EXPECT_EQ(v.Set(Vec(1, 2, 3), out), Vec(1, 2, 3));
   EXPECT_EQ(*v.GetRef(), Vec(1, 2, 3));
+}
+
+TEST_F(PrefValue, PathsAreStoredWithAFolderMacroAndExpandedWhenRead) {
+  // A scratch home, so that the documents folder is ours.
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home ? home : "";
+  const auto scratch = std::filesystem::temp_directory_path() / ("qlw-prefhome-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(scratch / "Documents" / "phases");
+  setenv("HOME", scratch.c_str(), 1);
+  const CString documents = CString((scratch / "Documents").wstring());
+
+  CPrefScalar<TestPath> path(L"LastVisitedFolder", 0x10, nullptr);
+  path.Set(TestPath{documents + L"/phases"});
+  path.Write();
+  HKEY key = OpenTestKey();
+  wchar_t text[64] = {};
+  DWORD type = 0, bytes = sizeof text / 2;
+  ASSERT_EQ(RegQueryValueExW(key, L"LastVisitedFolder", nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(CString(text).Find(L"<CSIDL_PERSONAL>"), 0) << text;
+
+  CPrefScalar<TestPath> back(L"LastVisitedFolder", 0x10, nullptr);
+  EXPECT_EQ(back.Read(), CPrefValue::kReadOK);
+  CString expanded = back.Get().m_strPath;
+  CUtils::CanonicalizePath(expanded);
+  EXPECT_EQ(expanded, documents + L"/phases");
+
+  const wchar_t unknown[] = L"<CSIDL_NOSUCH>x";
+  Store(L"LastVisitedFolder", REG_SZ, unknown, sizeof unknown / 2);
+  EXPECT_EQ(back.Read(), CPrefValue::kReadUnreadable);
+  EXPECT_EQ(back.Get().m_strPath, expanded);  // unchanged by the failed read
+
+  setenv("HOME", savedHome.c_str(), 1);
+  std::filesystem::remove_all(scratch);
 }
