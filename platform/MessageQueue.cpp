@@ -196,9 +196,10 @@ HOOKPROC FirstHookLocked(DWORD threadId, int type, HHOOK* handle) {
 void RunGetMessageHooks(MSG* msg, UINT removeFlags) {
   HHOOK handle = nullptr;
   HOOKPROC proc;
+  const DWORD me = GetCurrentThreadId();
   {
     std::lock_guard<std::mutex> lock(Lock());
-    proc = FirstHookLocked(GetCurrentThreadId(), WH_GETMESSAGE, &handle);
+    proc = FirstHookLocked(me, WH_GETMESSAGE, &handle);
   }
   if (proc) proc(HC_ACTION, removeFlags & PM_REMOVE, reinterpret_cast<LPARAM>(msg));
 }
@@ -271,12 +272,13 @@ LRESULT CallWindowWithHooks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   HHOOK handle = nullptr;
   HOOKPROC hook;
   WNDPROC proc;
+  const DWORD me = GetCurrentThreadId();
   {
     std::lock_guard<std::mutex> lock(Lock());
     auto w = FindWindowLocked(hwnd);
     if (!w) return 0;
     proc = w->proc;
-    hook = FirstHookLocked(GetCurrentThreadId(), WH_CALLWNDPROC, &handle);
+    hook = FirstHookLocked(me, WH_CALLWNDPROC, &handle);
   }
   if (hook) {
     CWPSTRUCT cwp{lParam, wParam, message, hwnd};

@@ -200,6 +200,7 @@ int GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount) {
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param) {
   qlw::AttachQueueToQtEventLoop();
+  const DWORD me = GetCurrentThreadId();  // before taking the lock: it may create the queue
   auto window = std::make_shared<Window>();
   {
     std::lock_guard<std::mutex> lock(Lock());
@@ -224,7 +225,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     static uintptr_t nextHandle = 0x10000;
     nextHandle += 4;
     window->handle = reinterpret_cast<HWND>(nextHandle);
-    window->threadId = GetCurrentThreadId();
+    window->threadId = me;
     window->style = style;
     window->exStyle = exStyle;
     window->id = child ? reinterpret_cast<LONG_PTR>(menuOrId) : 0;
@@ -254,6 +255,7 @@ HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, in
 }
 
 BOOL DestroyWindow(HWND hwnd) {
+  const DWORD me = GetCurrentThreadId();
   std::vector<HWND> owned;
   {
     std::lock_guard<std::mutex> lock(Lock());
@@ -262,7 +264,7 @@ BOOL DestroyWindow(HWND hwnd) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return FALSE;
     }
-    if (w->threadId != GetCurrentThreadId()) {
+    if (w->threadId != me) {
       SetLastError(ERROR_ACCESS_DENIED);
       return FALSE;
     }
