@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace
 {
@@ -322,22 +323,20 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         CStatus::SetText(kIdsMerging);
         // Where each original triple stands in the list; behind the current candidate only
         // untouched triples remain, so this answers the search for the first equal triple.
-        const long long spanK = 2LL * kmax + 1, spanL = 2LL * lmax + 1;
-        auto slot = [&](int h, int k, int l) -> long long {
-            if (std::abs(h) > hmax || std::abs(k) > kmax || std::abs(l) > lmax)
-                return -1;
-            return ((static_cast<long long>(h) + hmax) * spanK + (k + kmax)) * spanL + (l + lmax);
+        auto pack = [](int h, int k, int l) {
+            return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(h) & 0xFFFFu) << 32) |
+                   (static_cast<std::uint64_t>(static_cast<std::uint32_t>(k) & 0xFFFFu) << 16) |
+                   static_cast<std::uint64_t>(static_cast<std::uint32_t>(l) & 0xFFFFu);
         };
-        std::vector<std::int32_t> where(static_cast<std::size_t>(numTriples + 1), -1);
+        std::unordered_map<std::uint64_t, std::size_t> where;
+        where.reserve(candidates.size());
         for (std::size_t i = 0; i < candidates.size(); ++i)
-            where[static_cast<std::size_t>(slot(candidates[i].h, candidates[i].k, candidates[i].l))] =
-                static_cast<std::int32_t>(i);
+            where.emplace(pack(candidates[i].h, candidates[i].k, candidates[i].l), i);
         auto findBehind = [&](std::size_t i, const QLIndexTriple& e) -> long long {
-            long long s = slot(e[0], e[1], e[2]);
-            if (s < 0)
+            if (std::abs(e[0]) > hmax || std::abs(e[1]) > kmax || std::abs(e[2]) > lmax)
                 return -1;
-            std::int32_t j = where[static_cast<std::size_t>(s)];
-            return j > static_cast<std::int32_t>(i) ? j : -1;
+            auto found = where.find(pack(e[0], e[1], e[2]));
+            return found != where.end() && found->second > i ? static_cast<long long>(found->second) : -1;
         };
 
         uniqueCount = 0;
