@@ -8,7 +8,7 @@
 
 namespace crystalfixtures
 {
-struct SiteSpec
+struct SiteDef
 {
     const wchar_t* label;
     const wchar_t* element;
@@ -16,20 +16,20 @@ struct SiteSpec
     double occupancy = 1.0;
 };
 
-inline CQLSite MakeSite(const SiteSpec& spec)
+inline CQLSite MakeSite(const SiteDef& def)
 {
     CQLSite site;
-    site.m_label = spec.label;
-    site.m_x = spec.x;
-    site.m_y = spec.y;
-    site.m_z = spec.z;
-    site.m_species.emplace_back(spec.element, spec.occupancy);
+    site.m_label = def.label;
+    site.m_x = def.x;
+    site.m_y = def.y;
+    site.m_z = def.z;
+    site.m_species.emplace_back(def.element, def.occupancy);
     return site;
 }
 
 // Cell, symbol and asymmetric-unit sites, prepared in the order structure readers use.
 inline CQLCrystal MakeCrystal(double a, double b, double c, double alpha, double beta, double gamma,
-                              const wchar_t* symbol, std::initializer_list<SiteSpec> sites, int originChoice = 0)
+                              const wchar_t* symbol, std::initializer_list<SiteDef> sites, int originChoice = 0)
 {
     CQLCrystal crystal;
     crystal.m_a = a;
@@ -42,8 +42,8 @@ inline CQLCrystal MakeCrystal(double a, double b, double c, double alpha, double
     crystal.ComputeReciprocalMetric();
     crystal.m_spaceGroupSymbol = symbol;
     crystal.m_originChoice = originChoice;
-    for (const auto& spec : sites)
-        crystal.m_sites.push_back(MakeSite(spec));
+    for (const auto& def : sites)
+        crystal.m_sites.push_back(MakeSite(def));
     crystal.InstallOperatorsFromSymbol();
     crystal.ExpandSitesBySymmetry();
     return crystal;
