@@ -42,7 +42,9 @@ TEST(Intensity, RocksaltMatchesIndependentValues)
         EXPECT_NEAR(r->d, c.d, 5e-6);
         EXPECT_EQ(r->multiplicity, c.m);
         if (c.f2 > 0)
+        {
             EXPECT_NEAR(F2(*r), c.f2, 1e-5 * c.f2);
+        }
         EXPECT_NEAR(r->relativeIntensity, c.relative, 6e-6);
     }
     EXPECT_EQ(nacl.m_maxIntensity, nacl.FindReflexion(0, 0, 2)->intensity);
