@@ -99,6 +99,38 @@ TEST(Crystal, ExpandsSitesByTheFullOperatorList)
     EXPECT_EQ(si.m_sites[0].m_positions.size(), 8u);
 }
 
+TEST(Crystal, IdentifiesItsGroupFromAFullOperatorList)
+{
+    // A reader that has operators: all 192 of rock salt, centring included.
+    CQLCrystal reference = NaCl();
+    std::vector<CSymmetryOperator> all;
+    reference.GetFullOperatorList(all);
+    ASSERT_EQ(all.size(), 192u);
+
+    CQLCrystal crystal;
+    crystal.m_a = crystal.m_b = crystal.m_c = 5.64;
+    crystal.ComputeMetrics();
+    crystal.ComputeReciprocalMetric();
+    crystal.m_operators = all;
+    crystal.m_sites.push_back(MakeSite({L"Na1", L"Na", 0, 0, 0}));
+    crystal.m_sites.push_back(MakeSite({L"Cl1", L"Cl", 0.5, 0.5, 0.5}));
+    EXPECT_EQ(crystal.IdentifySpaceGroup(), 1);
+    EXPECT_TRUE(crystal.m_spaceGroupSymbol == L"F m -3 m") << crystal.m_spaceGroupSymbol.GetString();
+    EXPECT_EQ(crystal.m_latticeLetter, 'F');
+    crystal.ExpandSitesBySymmetry();
+    EXPECT_EQ(crystal.m_sites[0].m_positions.size(), 4u);
+
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(crystal.Recompute(settings));
+    ASSERT_TRUE(reference.Recompute(settings));
+    ASSERT_EQ(crystal.m_reflexions.size(), reference.m_reflexions.size());
+    for (size_t i = 0; i < crystal.m_reflexions.size(); ++i)
+    {
+        EXPECT_EQ(crystal.m_reflexions[i]->multiplicity, reference.m_reflexions[i]->multiplicity);
+        EXPECT_NEAR(crystal.m_reflexions[i]->relativeIntensity, reference.m_reflexions[i]->relativeIntensity, 1e-12);
+    }
+}
+
 TEST(Crystal, MergesCoincidentSitesThatHaveRoomForEachOther)
 {
     CQLCrystal crystal;
