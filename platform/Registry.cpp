@@ -71,7 +71,11 @@ class Stmt {
     return *this;
   }
   Stmt& BindBlob(int i, const std::vector<BYTE>& v) {
-    sqlite3_bind_blob(m_stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    // An empty vector has no data pointer, which SQLite would store as NULL: keep it a value.
+    if (v.empty())
+      sqlite3_bind_zeroblob(m_stmt, i, 0);
+    else
+      sqlite3_bind_blob(m_stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
     return *this;
   }
   bool Step() {
