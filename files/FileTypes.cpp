@@ -1,6 +1,7 @@
 #include "FileTypes.h"
 
 #include "QLCIFFile.h"
+#include "QLPattern.h"
 #include "TextCodec.h"
 
 #include <cstdio>
@@ -116,3 +117,9 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
   }
   return result;
 }
+
+namespace {
+// The pattern factory lives below the file layer; hand it the real recogniser (content tests on).
+uint32_t RecogniseByContent(const CString& path) { return IdentifyFileType(path.GetString(), true); }
+[[maybe_unused]] const bool g_recogniserInstalled = (CQLPattern::SetFileTypeRecogniser(&RecogniseByContent), true);
+}  // namespace
