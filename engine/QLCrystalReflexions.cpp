@@ -259,7 +259,10 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
             numOps -= 1;
         // A list without operators still stands for the identity; 0 would never end the loop.
         numOps = std::max(numOps, 1LL);
-        while (numTriples / 2 > 2 * points * numOps * static_cast<long long>(maxCount))
+        // The index box never shrinks below ±1 on each axis, so a count below what that box
+        // holds cannot be met by raising d: stop there and let the cut to M do the rest.
+        while (numTriples / 2 > 2 * points * numOps * static_cast<long long>(maxCount) &&
+               (hmax > 1 || kmax > 1 || lmax > 1))
         {
             d *= 1.01;
             ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);

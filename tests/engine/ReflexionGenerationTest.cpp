@@ -173,6 +173,24 @@ TEST(Reflexions, CountLimitRaisesTheSmallestSpacing)
         EXPECT_EQ(crystal.m_reflexions[i]->d, all.m_reflexions[i]->d);
 }
 
+TEST(Reflexions, CountLimitBelowTheSmallestIndexBoxStillEnds)
+{
+    // Even the ±1 index box of a triclinic cell holds more candidates than a limit of a few
+    // reflexions allows; raising d cannot shrink it further.
+    CDiffractionSettings settings(true);
+    CQLCrystal all = MakeCrystal(7.1, 7.8, 5.6, 89.9, 101.2, 106.0, L"P -1", {{L"Al1", L"Al", 0.3, 0.7, 0.46}});
+    all.Recompute(settings);
+    ASSERT_TRUE(all.GenerateReflexions(0.8, 0));
+    for (std::uint32_t limit = 1; limit <= 5; ++limit)
+    {
+        CQLCrystal crystal = all;
+        ASSERT_TRUE(crystal.GenerateReflexions(0.8, limit));
+        ASSERT_EQ(crystal.m_reflexions.size(), limit);
+        for (size_t i = 0; i < limit; ++i)
+            EXPECT_EQ(crystal.m_reflexions[i]->d, all.m_reflexions[i]->d) << limit;
+    }
+}
+
 TEST(Reflexions, TinySpacingLimitIsRaisedToOneHundredthAngstrom)
 {
     CQLCrystal crystal;
