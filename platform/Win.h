@@ -30,3 +30,6 @@
 #if __has_include("VersionInfo.h")
 #include "VersionInfo.h"
 #endif
+#if __has_include("Clipboard.h")
+#include "Clipboard.h"
+#endif

@@ -60,6 +60,10 @@ class CUtils {
   static uint32_t VersionFromString(const CString& text);
   static bool ParseVersionResource(const CString& text, uint32_t* packed, CString& out);
   static bool GetAppVersionInfo(CString& product, CString& legalNotice, CString& versionText, uint32_t* packed);
+
+  // The clipboard: its contents become the text alone; false when the clipboard could not be
+  // opened or the text not placed on it.
+  static bool CopyTextToClipboard(HWND owner, const CString& text);
 };
 
 // Lines of a text stream: CR, LF and CR-LF all end a line.

@@ -1,0 +1,366 @@
+// Movable memory blocks in a handle table of our own, and the clipboard over QClipboard.
+#include "Clipboard.h"
+
+#include "Utf16.h"
+#include "WindowLayer.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QString>
+#include <QThread>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+struct GlobalBlock {
+  std::unique_ptr<uint8_t[]> bytes;
+  SIZE_T size = 0;
+  unsigned locks = 0;
+  bool fixed = false;
+};
+
+std::mutex g_globalLock;
+// Keyed by handle: a fixed block's address, or for a movable one the address of its entry, which
+// never equals the address of any block's bytes.
+std::unordered_map<void*, std::unique_ptr<GlobalBlock>>& GlobalBlocks() {
+  static std::unordered_map<void*, std::unique_ptr<GlobalBlock>> blocks;
+  return blocks;
+}
+
+GlobalBlock* FindBlock(HGLOBAL mem) {
+  auto& blocks = GlobalBlocks();
+  auto it = blocks.find(mem);
+  return it == blocks.end() ? nullptr : it->second.get();
+}
+
+}  // namespace
+
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
+  auto block = std::make_unique<GlobalBlock>();
+  // At least one byte, so that a zero-size block still has an address of its own.
+  block->bytes.reset(new (std::nothrow) uint8_t[bytes ? bytes : 1]);
+  if (!block->bytes) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (flags & GMEM_ZEROINIT) std::memset(block->bytes.get(), 0, bytes ? bytes : 1);
+  block->size = bytes;
+  block->fixed = !(flags & GMEM_MOVEABLE);
+  void* handle = block->fixed ? static_cast<void*>(block->bytes.get()) : static_cast<void*>(block.get());
+  std::lock_guard<std::mutex> lock(g_globalLock);
+  GlobalBlocks().emplace(handle, std::move(block));
+  return handle;
+}
+
+HGLOBAL GlobalFree(HGLOBAL mem) {
+  std::lock_guard<std::mutex> lock(g_globalLock);
+  if (GlobalBlocks().erase(mem) == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return mem;
+  }
+  return nullptr;
+}
+
+LPVOID GlobalLock(HGLOBAL mem) {
+  std::lock_guard<std::mutex> lock(g_globalLock);
+  GlobalBlock* block = FindBlock(mem);
+  if (!block) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if (!block->fixed) ++block->locks;
+  return block->bytes.get();
+}
+
+BOOL GlobalUnlock(HGLOBAL mem) {
+  std::lock_guard<std::mutex> lock(g_globalLock);
+  GlobalBlock* block = FindBlock(mem);
+  if (!block) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (block->locks == 0) {
+    SetLastError(ERROR_NOT_LOCKED);
+    return FALSE;
+  }
+  if (--block->locks > 0) return TRUE;
+  SetLastError(ERROR_SUCCESS);
+  return FALSE;
+}
+
+SIZE_T GlobalSize(HGLOBAL mem) {
+  std::lock_guard<std::mutex> lock(g_globalLock);
+  GlobalBlock* block = FindBlock(mem);
+  if (!block) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  return block->size;
+}
+
+namespace {
+
+constexpr UINT kFirstRegisteredFormat = 0xC000;
+constexpr UINT kLastRegisteredFormat = 0xFFFF;
+
+// The clipboard's state. Every clipboard call runs on the GUI thread, but registration may come
+// from any thread, so both are guarded; recursively, because QClipboard signals its changes
+// synchronously and a listener may ask the clipboard again.
+struct ClipboardState {
+  std::recursive_mutex lock;
+  bool open = false;
+  std::thread::id openThread;
+  HWND owner = nullptr;
+  // Formats placed since the clipboard was opened; each SetClipboardData republishes them all,
+  // because QClipboard replaces its whole contents at once.
+  std::map<QString, QByteArray> placed;
+  bool placing = false;
+  // Blocks the clipboard owns: those handed to SetClipboardData and those it gave out.
+  std::vector<HGLOBAL> ownedBlocks;
+  std::vector<std::wstring> registeredNames;  // index i is format kFirstRegisteredFormat + i
+};
+
+ClipboardState& State() {
+  static ClipboardState state;
+  return state;
+}
+
+QClipboard* GuiClipboard() {
+  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  if (!app || QThread::currentThread() != app->thread()) return nullptr;
+  return QGuiApplication::clipboard();
+}
+
+// Registered names are case-insensitive; Qt's case mapping does not depend on the process locale.
+QString FoldedName(const std::wstring& name) { return QString::fromStdWString(name).toLower(); }
+
+// The folded name, percent-encoded outside [a-z0-9._-].
+QString MimeTypeForName(const std::wstring& name) {
+  QString mime = QStringLiteral("application/x-qlw-");
+  for (char c : FoldedName(name).toUtf8()) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '.' || u == '_' || u == '-') {
+      mime += QChar(u);
+    } else {
+      mime += QLatin1Char('%') + QString::number(u, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+    }
+  }
+  return mime;
+}
+
+bool IsTextFormat(UINT format) { return format == CF_TEXT || format == CF_UNICODETEXT; }
+
+bool MimeDataHas(const QMimeData* data, UINT format, const QString& mime) {
+  if (!data || mime.isEmpty()) return false;
+  return IsTextFormat(format) ? data->hasText() : data->hasFormat(mime);
+}
+
+// The MIME type that carries a format; empty for one we do not carry. CF_TEXT and
+// CF_UNICODETEXT both travel as text.
+QString MimeTypeForFormat(ClipboardState& s, UINT format) {
+  if (IsTextFormat(format)) return QStringLiteral("text/plain");
+  if (format >= kFirstRegisteredFormat && format - kFirstRegisteredFormat < s.registeredNames.size())
+    return MimeTypeForName(s.registeredNames[format - kFirstRegisteredFormat]);
+  return {};
+}
+
+bool OpenedByThisThread(ClipboardState& s) { return s.open && s.openThread == std::this_thread::get_id(); }
+
+void FreeOwnedBlocks(ClipboardState& s) {
+  for (HGLOBAL mem : s.ownedBlocks) GlobalFree(mem);
+  s.ownedBlocks.clear();
+}
+
+QByteArray BlockBytes(HANDLE mem, bool* ok) {
+  SIZE_T size = GlobalSize(mem);
+  const void* data = GlobalLock(mem);
+  *ok = data != nullptr;
+  if (!data) return {};
+  QByteArray bytes(static_cast<const char*>(data), static_cast<qsizetype>(size));
+  GlobalUnlock(mem);
+  return bytes;
+}
+
+HGLOBAL NewBlock(const void* data, size_t size) {
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (!mem) return nullptr;
+  if (size) std::memcpy(GlobalLock(mem), data, size);
+  if (size) GlobalUnlock(mem);
+  return mem;
+}
+
+}  // namespace
+
+BOOL OpenClipboard(HWND newOwner) {
+  if (!GuiClipboard()) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  if (newOwner && !IsWindow(newOwner)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  if (s.open && s.openThread != std::this_thread::get_id()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!s.open) {
+    s.placed.clear();
+    s.placing = false;
+  }
+  s.open = true;
+  s.openThread = std::this_thread::get_id();
+  s.owner = newOwner;
+  return TRUE;
+}
+
+BOOL CloseClipboard() {
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  if (!OpenedByThisThread(s)) {
+    SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    return FALSE;
+  }
+  s.open = false;
+  s.owner = nullptr;
+  s.placed.clear();
+  s.placing = false;
+  FreeOwnedBlocks(s);
+  return TRUE;
+}
+
+BOOL EmptyClipboard() {
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  QClipboard* clipboard = GuiClipboard();
+  if (!clipboard || !OpenedByThisThread(s)) {
+    SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    return FALSE;
+  }
+  clipboard->clear();
+  s.placed.clear();
+  s.placing = true;
+  FreeOwnedBlocks(s);
+  return TRUE;
+}
+
+HANDLE SetClipboardData(UINT format, HANDLE mem) {
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  QClipboard* clipboard = GuiClipboard();
+  if (!clipboard || !OpenedByThisThread(s)) {
+    SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    return nullptr;
+  }
+  QString mime = MimeTypeForFormat(s, format);
+  // A null block asks for rendering on demand, which we do not offer.
+  if (mime.isEmpty() || !mem) {
+    SetLastError(mime.isEmpty() ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  bool ok = false;
+  QByteArray bytes = BlockBytes(mem, &ok);
+  if (!ok) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if (format == CF_UNICODETEXT) {
+    // UTF-16 up to the terminator, or to the end of a block that has none.
+    const auto* units = reinterpret_cast<const char16_t*>(bytes.constData());
+    size_t count = static_cast<size_t>(bytes.size()) / 2;
+    size_t length = 0;
+    while (length < count && units[length] != 0) ++length;
+    bytes = QString::fromUtf16(units, static_cast<qsizetype>(length)).toUtf8();
+  } else if (format == CF_TEXT) {
+    qsizetype end = bytes.indexOf('\0');
+    if (end >= 0) bytes.truncate(end);
+  }
+  if (!s.placing) {
+    // Without EmptyClipboard the new format joins what is already there.
+    if (const QMimeData* current = clipboard->mimeData())
+      for (const QString& type : current->formats()) s.placed[type] = current->data(type);
+    s.placing = true;
+  }
+  s.placed[mime] = bytes;
+  auto* data = new QMimeData;
+  for (const auto& [type, content] : s.placed) {
+    if (type == QLatin1String("text/plain"))
+      data->setText(QString::fromUtf8(content));
+    else
+      data->setData(type, content);
+  }
+  clipboard->setMimeData(data);
+  s.ownedBlocks.push_back(mem);
+  return mem;
+}
+
+HANDLE GetClipboardData(UINT format) {
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  QClipboard* clipboard = GuiClipboard();
+  if (!clipboard || !OpenedByThisThread(s)) {
+    SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    return nullptr;
+  }
+  QString mime = MimeTypeForFormat(s, format);
+  const QMimeData* data = clipboard->mimeData();
+  if (!MimeDataHas(data, format, mime)) {
+    SetLastError(ERROR_NOT_FOUND);
+    return nullptr;
+  }
+  HGLOBAL mem = nullptr;
+  if (format == CF_UNICODETEXT) {
+    QString text = data->text();
+    mem = NewBlock(text.utf16(), (static_cast<size_t>(text.size()) + 1) * sizeof(char16_t));
+  } else if (format == CF_TEXT) {
+    QByteArray text = data->text().toUtf8();
+    mem = NewBlock(text.constData(), static_cast<size_t>(text.size()) + 1);
+  } else {
+    QByteArray bytes = data->data(mime);
+    mem = NewBlock(bytes.constData(), static_cast<size_t>(bytes.size()));
+  }
+  if (mem) s.ownedBlocks.push_back(mem);
+  return mem;
+}
+
+BOOL IsClipboardFormatAvailable(UINT format) {
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  QClipboard* clipboard = GuiClipboard();
+  if (!clipboard) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  QString mime = MimeTypeForFormat(s, format);
+  const QMimeData* data = clipboard->mimeData();
+  return MimeDataHas(data, format, mime) ? TRUE : FALSE;
+}
+
+UINT RegisterClipboardFormatW(LPCWSTR name) {
+  if (!name || !*name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  QString key = FoldedName(name);
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  for (size_t i = 0; i < s.registeredNames.size(); ++i)
+    if (FoldedName(s.registeredNames[i]) == key) return kFirstRegisteredFormat + static_cast<UINT>(i);
+  if (s.registeredNames.size() > kLastRegisteredFormat - kFirstRegisteredFormat) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  s.registeredNames.emplace_back(name);
+  return kFirstRegisteredFormat + static_cast<UINT>(s.registeredNames.size() - 1);
+}
