@@ -349,16 +349,93 @@ void CLXFile::ReadExact(uint64_t count, void* dst) {
   }
 }
 
-uint32_t CLXFile::ReadUInt32Raw() {
-  uint32_t v;
-  ReadExact(4, &v);
-  return m_nativeOrder ? v : Swap32(v);
+// ----- single values -----
+
+uint64_t SwapDoubleBytes(uint64_t bits, bool native) { return native ? bits : __builtin_bswap64(bits); }
+
+uint16_t CLXFile::ReadUInt16() {
+  uint16_t v;
+  ReadExact(2, &v);
+  return m_nativeOrder ? v : __builtin_bswap16(v);
 }
 
-void CLXFile::WriteUInt32Raw(uint32_t v) {
-  if (!m_nativeOrder) v = Swap32(v);
-  Write(&v, 4);
+int32_t CLXFile::ReadInt32() {
+  uint32_t v;
+  ReadExact(4, &v);
+  return static_cast<int32_t>(m_nativeOrder ? v : Swap32(v));
 }
+
+int32_t CLXFile::ReadInt32BigEndian() {
+  uint8_t b[4];
+  ReadExact(4, b);
+  return static_cast<int32_t>((uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3]);
+}
+
+double CLXFile::ReadDouble() {
+  uint64_t bits;
+  ReadExact(8, &bits);
+  bits = SwapDoubleBytes(bits, m_nativeOrder);
+  double v;
+  std::memcpy(&v, &bits, 8);
+  return v;
+}
+
+void CLXFile::WriteUInt16(uint16_t v) {
+  if (!m_nativeOrder) v = __builtin_bswap16(v);
+  Write(&v, 2);
+}
+
+void CLXFile::WriteInt32(int32_t v) {
+  uint32_t u = static_cast<uint32_t>(v);
+  if (!m_nativeOrder) u = Swap32(u);
+  Write(&u, 4);
+}
+
+void CLXFile::WriteInt32BigEndian(int32_t v) {
+  const auto u = static_cast<uint32_t>(v);
+  const uint8_t b[4] = {uint8_t(u >> 24), uint8_t(u >> 16), uint8_t(u >> 8), uint8_t(u)};
+  Write(b, 4);
+}
+
+void CLXFile::WriteDouble(double v) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  bits = SwapDoubleBytes(bits, m_nativeOrder);
+  Write(&bits, 8);
+}
+
+// ----- records -----
+
+void CLXFile::ReadDoubleRect(LXGraphics::CSyncRect& out) {
+  const double x = ReadDouble(), y = ReadDouble(), width = ReadDouble(), height = ReadDouble();
+  out.SetXYWH(static_cast<float>(x), static_cast<float>(y), static_cast<float>(width), static_cast<float>(height));
+}
+
+void CLXFile::WriteDoubleRect(const LXGraphics::CSyncRect& rect) {
+  WriteDouble(rect.m_float.X);
+  WriteDouble(rect.m_float.Y);
+  WriteDouble(rect.m_float.Width);
+  WriteDouble(rect.m_float.Height);
+}
+
+void CLXFile::ReadRect(LXGraphics::CSyncRect& out) {
+  const int32_t top = static_cast<int16_t>(ReadUInt16());
+  const int32_t left = static_cast<int16_t>(ReadUInt16());
+  const int32_t bottom = static_cast<int16_t>(ReadUInt16());
+  const int32_t right = static_cast<int16_t>(ReadUInt16());
+  out.m_rect = RECT{left, top, right, bottom};
+  out.m_int = LXGraphics::CSyncIntRect{left, top, right - left, bottom - top};
+  out.m_float = LXGraphics::CSyncFloatRect{static_cast<float>(left), static_cast<float>(top),
+                                           static_cast<float>(right - left), static_cast<float>(bottom - top)};
+  out.m_dirty = LXGraphics::CSyncRect::kInSync;
+}
+
+void CLXFile::ReadColor(LXGraphics::CColor& out) {
+  const uint16_t red = ReadUInt16(), green = ReadUInt16(), blue = ReadUInt16();
+  out = LXGraphics::CColor(0xFF, uint8_t(red >> 8), uint8_t(green >> 8), uint8_t(blue >> 8));
+}
+
+// ----- strings -----
 
 uint64_t CLXFile::ReadMacString(uint64_t count, wchar_t* out) {
   if (!out || count == 0) return 0;
@@ -428,7 +505,7 @@ uint32_t CLXFile::PatchBlockLength(uint64_t start) {
   const uint64_t p = GetPosition();
   Seek(static_cast<int64_t>(start), begin);
   const auto length = static_cast<uint32_t>(p - start - 4);
-  WriteUInt32Raw(length);
+  WriteInt32(static_cast<int32_t>(length));
   Seek(static_cast<int64_t>(p), begin);
   return length;
 }
@@ -484,18 +561,15 @@ void CLXFile::AppendCRC() {
   const uint32_t crc = ComputeCRC(false);
   Seek(0, end);
   Write("CRCK", 4);
-  WriteUInt32Raw(crc);
+  WriteInt32(static_cast<int32_t>(crc));
 }
 
 bool CLXFile::CheckCRC() {
   const uint64_t length = GetLength();
   if (length < 8) return true;
   Seek(static_cast<int64_t>(length - 8), begin);
-  uint8_t tag[4];
-  ReadExact(4, tag);
-  const uint32_t code = (uint32_t(tag[0]) << 24) | (uint32_t(tag[1]) << 16) | (uint32_t(tag[2]) << 8) | tag[3];
-  if (code != kCRCKTag) return true;
-  const uint32_t stored = ReadUInt32Raw();
+  if (static_cast<uint32_t>(ReadInt32BigEndian()) != kCRCKTag) return true;
+  const auto stored = static_cast<uint32_t>(ReadInt32());
   return stored == ComputeCRC(true);
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include "Win.h"
+#include "LXColor.h"
 #include "LXException.h"
+#include "LXSyncRect.h"
 
 #include <cstdint>
 #include <map>
@@ -76,6 +78,8 @@ class CLXFile {
   virtual void ParseBlock() {}
   virtual bool CheckCRC();
   virtual void AppendCRC();
+  // Four signed 16-bit values top, left, bottom, right in the file's byte order.
+  virtual void ReadRect(LXGraphics::CSyncRect& out);
 
   bool IsOpen() const { return m_hFile >= 0; }
   bool IsMapped() const { return m_mapped; }
@@ -88,8 +92,20 @@ class CLXFile {
   uint64_t WriteUTF8String(const CString& text);
   uint32_t PatchBlockLength(uint64_t start);
   uint32_t ComputeCRC(bool excludeTrailer);
-  uint32_t ReadUInt32Raw();  // a u32 in the file's byte order
-  void WriteUInt32Raw(uint32_t v);
+  void ReadDoubleRect(LXGraphics::CSyncRect& out);
+  void WriteDoubleRect(const LXGraphics::CSyncRect& rect);
+  void ReadColor(LXGraphics::CColor& out);
+
+  // Single values in the file's byte order. Tags and magics use the big-endian pair, so their
+  // four characters stay first character first whatever the order.
+  uint16_t ReadUInt16();
+  int32_t ReadInt32();
+  int32_t ReadInt32BigEndian();
+  double ReadDouble();
+  void WriteUInt16(uint16_t v);
+  void WriteInt32(int32_t v);
+  void WriteInt32BigEndian(int32_t v);
+  void WriteDouble(double v);
 
   // CRC-32 with polynomial 0x04C11DB7, most significant bit first, initial 0xFFFFFFFF, final
   // inversion. `crc` carries a running value between calls (start with 0xFFFFFFFF, invert at the end).
@@ -142,6 +158,9 @@ class CLXFile {
   bool m_mapped = false;
   uint32_t m_openFlags = 0;
 };
+
+// The bits unchanged when native, else their eight bytes reversed.
+uint64_t SwapDoubleBytes(uint64_t bits, bool native);
 
 // The extension table: one file-type code per known extension (several codes may share one).
 bool FileTypesFromExtension(const CString& extension, std::vector<uint32_t>& codes);
