@@ -1,5 +1,7 @@
 #include "TextCodec.h"
 
+#include "Utf16.h"
+
 namespace LXText {
 namespace {
 // Unicode code points of the Macintosh code page, bytes 0x80 to 0xFF.
@@ -16,81 +18,13 @@ const char16_t kMacRomanHigh[128] = {
     0x0131, 0x02C6, 0x02DC, 0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
 };
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// Decodes one sequence at bytes[i]; returns its length, or 0 when it is not valid UTF-8.
-size_t DecodeOne(const std::string& bytes, size_t i, uint32_t& cp) {
-  const auto b0 = static_cast<uint8_t>(bytes[i]);
-  size_t len;
-  uint32_t min;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  } else if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + len > bytes.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<uint8_t>(bytes[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
 }  // namespace
 
-std::string Utf8FromWide(const std::wstring& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (wchar_t c : text) AppendUtf8(out, static_cast<uint32_t>(c) > 0x10FFFF ? 0xFFFD : static_cast<uint32_t>(c));
-  return out;
-}
+std::string Utf8FromWide(const std::wstring& text) { return qlw::ToUtf8(text); }
 
-std::optional<std::wstring> WideFromUtf8Strict(const std::string& bytes) {
-  std::wstring out;
-  for (size_t i = 0; i < bytes.size();) {
-    uint32_t cp;
-    const size_t n = DecodeOne(bytes, i, cp);
-    if (n == 0) return std::nullopt;
-    out += static_cast<wchar_t>(cp);
-    i += n;
-  }
-  return out;
-}
+std::optional<std::wstring> WideFromUtf8Strict(const std::string& bytes) { return qlw::TryFromUtf8(bytes); }
 
-std::wstring WideFromUtf8(const std::string& bytes) {
-  std::wstring out;
-  for (size_t i = 0; i < bytes.size();) {
-    uint32_t cp;
-    const size_t n = DecodeOne(bytes, i, cp);
-    out += static_cast<wchar_t>(n ? cp : 0xFFFD);
-    i += n ? n : 1;
-  }
-  return out;
-}
+std::wstring WideFromUtf8(const std::string& bytes) { return qlw::FromUtf8(bytes); }
 
 wchar_t WideFromMacRoman(uint8_t byte) {
   return byte < 0x80 ? static_cast<wchar_t>(byte) : static_cast<wchar_t>(kMacRomanHigh[byte - 0x80]);

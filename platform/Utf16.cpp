@@ -102,8 +102,9 @@ std::string ToUtf8(std::wstring_view text) {
   return out;
 }
 
-std::wstring FromUtf8(std::string_view utf8) {
-  std::wstring out;
+namespace {
+// Decodes utf8 into out; a malformed sequence fails a strict decode, otherwise it becomes U+FFFD.
+bool DecodeUtf8(std::string_view utf8, bool strict, std::wstring& out) {
   out.reserve(utf8.size());
   size_t i = 0;
   const size_t n = utf8.size();
@@ -123,6 +124,7 @@ std::wstring FromUtf8(std::string_view utf8) {
     } else if ((b & 0xF8) == 0xF0) {
       extra = 3, c = b & 0x07, minimum = 0x10000;
     } else {
+      if (strict) return false;
       out.push_back(static_cast<wchar_t>(kReplacement));
       ++i;
       continue;
@@ -134,6 +136,7 @@ std::wstring FromUtf8(std::string_view utf8) {
       else c = (c << 6) | (cont & 0x3F);
     }
     if (!ok || c < minimum || c > 0x10FFFF || IsSurrogate(c)) {
+      if (strict) return false;
       out.push_back(static_cast<wchar_t>(kReplacement));
       ++i;
       continue;
@@ -141,6 +144,19 @@ std::wstring FromUtf8(std::string_view utf8) {
     out.push_back(static_cast<wchar_t>(c));
     i += static_cast<size_t>(extra) + 1;
   }
+  return true;
+}
+}  // namespace
+
+std::wstring FromUtf8(std::string_view utf8) {
+  std::wstring out;
+  DecodeUtf8(utf8, false, out);
+  return out;
+}
+
+std::optional<std::wstring> TryFromUtf8(std::string_view utf8) {
+  std::wstring out;
+  if (!DecodeUtf8(utf8, true, out)) return std::nullopt;
   return out;
 }
 }  // namespace qlw

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,4 +24,6 @@ inline std::string ToUtf8(const wchar_t* text) { return text ? ToUtf8(std::wstri
 inline std::string ToUtf8(const std::wstring& text) { return ToUtf8(std::wstring_view(text)); }
 // Malformed or overlong sequences become U+FFFD, one per offending byte.
 std::wstring FromUtf8(std::string_view utf8);
+// Strict: no result when any sequence is malformed.
+std::optional<std::wstring> TryFromUtf8(std::string_view utf8);
 }  // namespace qlw
