@@ -20,10 +20,19 @@ constexpr double kPositionTolerance = 0.00011000000085914508;
 // Amu per Å³ to kg/m³, single precision.
 constexpr double kDensityConstant = 1660.56005859375;
 
+// Occupancy sums read from files carry rounding (0.888 + 0.112 is not exactly 1 in binary).
+constexpr double kOccupancyTolerance = 1e-4;
+
+// Fractional coordinates equal modulo whole cells: 0.99995 and 0 are one position.
+bool SameCoordinate(double a, double b)
+{
+    const double diff = a - b;
+    return std::fabs(diff - std::round(diff)) < kPositionTolerance;
+}
+
 bool WithinTolerance(const QLPosition& a, const QLPosition& b)
 {
-    return std::fabs(a[0] - b[0]) < kPositionTolerance && std::fabs(a[1] - b[1]) < kPositionTolerance &&
-           std::fabs(a[2] - b[2]) < kPositionTolerance;
+    return SameCoordinate(a[0], b[0]) && SameCoordinate(a[1], b[1]) && SameCoordinate(a[2], b[2]);
 }
 }
 
@@ -133,17 +142,38 @@ void CQLCrystal::ExpandSitesBySymmetry()
         site.m_z = WrapCoordinate(site.m_z);
         const double p[3] = {site.m_x + s[0], site.m_y + s[1], site.m_z + s[2]};
         site.m_positions.clear();
+        // Images that coincide mark a special position given to a few decimals (z = 0.3333 for
+        // 1/3); their mean is the position the site symmetry demands, so each kept position
+        // becomes the mean of its images, taken on the same side of the cell edge.
+        std::vector<QLPosition> sums;
+        std::vector<int> counts;
         for (const auto& op : ops)
         {
             double image[3];
             op.Apply(p, image);
             QLPosition pos = {WrapCoordinate(image[0] - s[0]), WrapCoordinate(image[1] - s[1]),
                               WrapCoordinate(image[2] - s[2])};
-            bool known = std::any_of(site.m_positions.begin(), site.m_positions.end(),
-                                     [&](const QLPosition& q) { return WithinTolerance(q, pos); });
-            if (!known)
+            auto known = std::find_if(site.m_positions.begin(), site.m_positions.end(),
+                                      [&](const QLPosition& q) { return WithinTolerance(q, pos); });
+            if (known == site.m_positions.end())
+            {
                 site.m_positions.push_back(pos);
+                sums.push_back(pos);
+                counts.push_back(1);
+                continue;
+            }
+            const std::size_t i = static_cast<std::size_t>(known - site.m_positions.begin());
+            for (int c = 0; c < 3; ++c)
+            {
+                const double diff = pos[c] - (*known)[c];
+                sums[i][c] += (*known)[c] + diff - std::round(diff);
+            }
+            ++counts[i];
         }
+        for (std::size_t i = 0; i < site.m_positions.size(); ++i)
+            if (counts[i] > 1)
+                for (int c = 0; c < 3; ++c)
+                    site.m_positions[i][c] = WrapCoordinate(sums[i][c] / counts[i]);
     }
 }
 
@@ -163,9 +193,8 @@ void CQLCrystal::MergeCoincidentSites()
         for (size_t j = 0; j < i; ++j)
         {
             CQLSite& earlier = m_sites[j];
-            if (std::fabs(earlier.m_x - site.m_x) < kPositionTolerance &&
-                std::fabs(earlier.m_y - site.m_y) < kPositionTolerance &&
-                std::fabs(earlier.m_z - site.m_z) < kPositionTolerance && occS <= 1.0 - earlier.TotalOccupancy())
+            if (WithinTolerance({site.m_x, site.m_y, site.m_z}, {earlier.m_x, earlier.m_y, earlier.m_z}) &&
+                occS <= 1.0 - earlier.TotalOccupancy() + kOccupancyTolerance)
             {
                 for (const auto& species : site.m_species)
                 {

@@ -97,6 +97,15 @@ TEST(Crystal, ExpandsSitesByTheFullOperatorList)
 
     CQLCrystal si = MakeCrystal(5.431, 5.431, 5.431, 90, 90, 90, L"F d -3 m", {{L"Si1", L"Si", 0, 0, 0}}, 1);
     EXPECT_EQ(si.m_sites[0].m_positions.size(), 8u);
+
+    // z = 0.3333 maps to 0.99997 and to 0.00003: one position seen from both sides of the edge.
+    CQLCrystal quartz = MakeCrystal(4.916, 4.916, 5.4054, 90, 90, 120, L"P 31 2 1",
+                                    {{L"Si1", L"Si", 0.4673, 0, 0.3333}, {L"O1", L"O", 0.413, 0.2711, 0.2172}});
+    EXPECT_EQ(quartz.m_sites[0].m_positions.size(), 3u);
+    EXPECT_EQ(quartz.m_sites[1].m_positions.size(), 6u);
+    // The coinciding images meet halfway, on the two-fold axes at thirds of c.
+    for (const auto& p : quartz.m_sites[0].m_positions)
+        EXPECT_NEAR(std::remainder(p[2] * 3.0, 1.0), 0.0, 1e-9) << p[2];
 }
 
 TEST(Crystal, IdentifiesItsGroupFromAFullOperatorList)
@@ -147,6 +156,15 @@ TEST(Crystal, MergesCoincidentSitesThatHaveRoomForEachOther)
     // 0.6 and 0.5 do not fit on one site.
     EXPECT_EQ(crystal.m_sites[1].m_species.size(), 1u);
     EXPECT_EQ(crystal.m_sites[2].m_species.size(), 1u);
+
+    // Occupancies as a file reader hands them over (single precision) fill a site exactly;
+    // the positions meet across the cell edge.
+    CQLCrystal mixed;
+    mixed.m_sites.push_back(MakeSite({L"Fe3", L"Fe", 0, 0, 0, static_cast<float>(0.888)}));
+    mixed.m_sites.push_back(MakeSite({L"Mg3", L"Mg", 0.99995, 0, 0, static_cast<float>(0.112)}));
+    mixed.MergeCoincidentSites();
+    ASSERT_EQ(mixed.m_sites.size(), 1u);
+    EXPECT_EQ(mixed.m_sites[0].m_species.size(), 2u);
 }
 
 TEST(Crystal, SplitsMultiPositionSitesWithRunningLabels)
