@@ -102,13 +102,20 @@ std::vector<RefRow> ReadReference(const std::string& path) {
   std::ifstream in(path);
   std::string line;
   std::getline(in, line);  // header
+  double maxIntensity = 0;
   while (std::getline(in, line)) {
     std::stringstream ss(line);
     std::string f[14];
     for (auto& x : f) std::getline(ss, x, ',');
-    RefRow r{std::stod(f[3]), std::stod(f[7]), std::stod(f[11]) / 100.0, std::stoi(f[4])};
-    if (r.relative >= 1e-9) rows.push_back(r);  // reflexions extinct by a special position are not listed
+    // The engine drops reflexions whose absolute intensity is below 2^-39 (those extinct by a
+    // special position). The percentage column has four decimals and reads 0 for weak but real
+    // reflexions, so the relative intensity is taken from the absolute one.
+    if (std::stod(f[12]) < 1.8189894035458565e-12) continue;
+    RefRow r{std::stod(f[3]), std::stod(f[7]), std::stod(f[10]), std::stoi(f[4])};
+    maxIntensity = std::max(maxIntensity, r.relative);
+    rows.push_back(r);
   }
+  for (RefRow& r : rows) r.relative /= maxIntensity;
   return rows;
 }
 
@@ -151,9 +158,12 @@ void CompareWithReference(const Reference& ref, bool neutron) {
     double d = 0, multF2 = 0, relative = 0;
     int mult = 0;
   };
+  // The reference prints d to six decimals, and distinct lines may lie only 1e-6 apart: both
+  // sides are grouped by d as printed.
   auto addTo = [](std::vector<Line>& lines, double d, int mult, double f2, double relative) {
+    d = std::round(d * 1e6) / 1e6;
     for (Line& l : lines) {
-      if (std::fabs(l.d - d) <= 1e-5) {
+      if (std::fabs(l.d - d) <= 1e-9) {
         l.mult += mult, l.multF2 += mult * f2, l.relative += relative;
         return;
       }
@@ -170,8 +180,10 @@ void CompareWithReference(const Reference& ref, bool neutron) {
   // rad, and |F|² agrees to about 1e-4 of the strongest line rather than to cctbx's 1e-6.
   int failures = 0;
   for (const Line& e : expected) {
-    const auto a = std::find_if(actual.begin(), actual.end(), [&](const Line& l) { return std::fabs(l.d - e.d) <= 1e-5; });
-    if (a == actual.end()) {
+    const auto a = std::min_element(actual.begin(), actual.end(), [&](const Line& x, const Line& y) {
+      return std::fabs(x.d - e.d) < std::fabs(y.d - e.d);
+    });
+    if (a == actual.end() || std::fabs(a->d - e.d) > 1e-5) {
       ADD_FAILURE() << ref.stem << ": no line at d " << e.d;
     } else {
       EXPECT_EQ(a->mult, e.mult) << ref.stem << " d " << e.d;
@@ -187,16 +199,13 @@ const Reference kReferences[] = {
     {"02_Si_COD9008565_origin1.cif", "02_Si_COD9008565_origin1", 0},
     {"04_Cu_COD9008468.cif", "04_Cu_COD9008468", 0},
     {"05_CsCl_VESTA.cif", "05_CsCl_VESTA", 0},
-    {"06_quartz_COD1526860.cif", "06_quartz_COD1526860", 0,
-     "Si at z = 0.3333 expands to 4 images, not 3: the engine compares images without wrap-around"},
+    {"06_quartz_COD1526860.cif", "06_quartz_COD1526860", 0},
     {"07_corundum_AMCSD0009325.cif", "07_corundum_AMCSD0009325", 0},
     {"08_calcite_AMCSD0000098.cif", "08_calcite_AMCSD0000098", 0},
-    {"12_kyanite_COD9001833.cif", "12_kyanite_COD9001833", 0,
-     "the engine's triclinic reflexion families differ in multiplicity from the reference"},
+    {"12_kyanite_COD9001833.cif", "12_kyanite_COD9001833", 0},
     {"14_NiAl2O4_COD9006030.cif", "14_NiAl2O4_COD9006030", 0},
     {"16_ferrierite_AMCSD.cif", "16_ferrierite_AMCSD", 0, "water sites labelled Wat... have no type symbol; the element taken from the label (unknown) differs from the reference's oxygen"},
-    {"17_grunerite+galena_2blocks_AMCSD.cif", "17_grunerite+galena_2blocks_AMCSD.global_00001", 0,
-     "the engine lists a different number of C-centred monoclinic lines than the reference"},
+    {"17_grunerite+galena_2blocks_AMCSD.cif", "17_grunerite+galena_2blocks_AMCSD.global_00001", 0},
     {"17_grunerite+galena_2blocks_AMCSD.cif", "17_grunerite+galena_2blocks_AMCSD.global_00002", 1},
     {"18_biachellaite_COD9014915.cif", "18_biachellaite_COD9014915", 0, "water sites labelled Wat... have no type symbol; the element taken from the label (unknown) differs from the reference's oxygen"},
     {"20_TaCuAl_giant_COD2104374.cif", "20_TaCuAl_giant_COD2104374", 0,
