@@ -57,9 +57,11 @@ void CLXException::InitMessageV(va_list* args) {
   }
 }
 
-void CLXException::FormatMessage(va_list* args) {
-  CString text;
-  text.LoadString(m_messageId);
+namespace {
+// Loads string id into text, formatted with the arguments when there are any; false when the
+// string is missing (text is then empty).
+bool LoadFormatted(UINT id, va_list* args, CString& text) {
+  if (!text.LoadString(id)) return false;
   if (args != nullptr) {
     CString formatted;
     va_list copy;
@@ -68,6 +70,13 @@ void CLXException::FormatMessage(va_list* args) {
     va_end(copy);
     text = formatted;
   }
+  return true;
+}
+}  // namespace
+
+void CLXException::FormatMessage(va_list* args) {
+  CString text;
+  LoadFormatted(m_messageId, args, text);
   SplitMessage(text, m_parts);
 
   if (m_parts[kMessage].IsEmpty()) {
@@ -174,15 +183,7 @@ void LogStringVarargs(UINT stringId, bool withColour, DWORD argb, ...) {
 
 void LogStringV(UINT stringId, bool withColour, DWORD argb, va_list* args) {
   CString text;
-  if (!text.LoadString(stringId)) return;
-  if (args != nullptr) {
-    CString formatted;
-    va_list copy;
-    va_copy(copy, *args);
-    formatted.FormatV(text, copy);
-    va_end(copy);
-    text = formatted;
-  }
+  if (!LoadFormatted(stringId, args, text)) return;
   // Synchronous: the receiver reads the text through its address.
   CLXMsgTarget message(static_cast<HWND>(nullptr), withColour ? g_msgLogStringColor : g_msgLogString,
                        reinterpret_cast<LPARAM>(&text), withColour ? static_cast<WPARAM>(argb) : 0);
