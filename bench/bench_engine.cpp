@@ -1,9 +1,12 @@
 // Times the diffraction chain on a large cubic F structure built in code: reflexion generation,
 // structure factors with intensities, the scaling steps and the 72000-point profile, and prints
-// the peak memory. With --write-structure PATH it also writes the structure for cctbx_sf.py.
+// the peak memory. Then reads a giant-cell CIF through the file layer and times the read and the
+// same stages on it. With --write-structure PATH it only writes the structure for cctbx_sf.py.
+#include "FileTypes.h"
 #include "QLCrystalPattern.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <omp.h>
 
@@ -12,6 +15,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
 
 namespace {
 constexpr double kCell = 45.0;              // Å
@@ -84,6 +90,164 @@ long PeakMemoryKiB()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
+
+struct StageTimes {
+    double generation = 1e300, intensities = 1e300, scaling = 1e300;
+    size_t generated = 0;
+};
+
+// The recompute's stages one at a time, on a crystal that a recompute has prepared.
+StageTimes TimeStages(CQLCrystal& crystal, const CDiffractionSettings& settings, double dLimit)
+{
+    StageTimes t;
+    for (int run = 0; run < kRuns; ++run) {
+        auto start = std::chrono::steady_clock::now();
+        crystal.GenerateReflexions(dLimit, 0);
+        t.generation = std::min(t.generation, Seconds(start));
+        t.generated = crystal.m_reflexions.size();
+        start = std::chrono::steady_clock::now();
+        crystal.ComputeIntensities(settings);
+        t.intensities = std::min(t.intensities, Seconds(start));
+        start = std::chrono::steady_clock::now();
+        crystal.RemoveZeroIntensityReflexions();
+        crystal.ComputeRelativeIntensities();
+        crystal.ComputeReflexionPositions(settings);
+        t.scaling = std::min(t.scaling, Seconds(start));
+    }
+    return t;
+}
+
+// The whole chain as the program runs it, recompute then profile; the best of a few runs
+// counts, since the machine may be busy with other work.
+bool TimeChain(CQLCrystalPattern& pattern, const CDiffractionSettings& settings, double& recompute, double& profile)
+{
+    recompute = profile = 1e300;
+    for (int run = 0; run < kRuns; ++run) {
+        auto start = std::chrono::steady_clock::now();
+        if (!pattern.m_crystal.Recompute(settings)) return false;
+        recompute = std::min(recompute, Seconds(start));
+        start = std::chrono::steady_clock::now();
+        pattern.ClearProfile();
+        pattern.ComputeProfile(settings);
+        profile = std::min(profile, Seconds(start));
+    }
+    return true;
+}
+
+double SumF2(const CQLCrystal& crystal)
+{
+    double sum = 0.0;
+    for (const auto& r : crystal.m_reflexions) sum += r->A * r->A + r->B * r->B;
+    return sum;
+}
+
+size_t AtomsInCell(const CQLCrystal& crystal)
+{
+    size_t atoms = 0;
+    for (const CQLSite& site : crystal.m_sites) atoms += site.m_positions.size();
+    return atoms;
+}
+
+// One figure a line: the label padded to a column, so the figures line up across sections.
+void PrintFigure(const std::string& prefix, const char* label, const char* figure)
+{
+    std::printf("%-58s %s\n", (prefix + label).c_str(), figure);
+}
+
+void PrintSeconds(const std::string& prefix, const char* label, double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", seconds);
+    PrintFigure(prefix, label, text);
+}
+
+void PrintStages(const std::string& prefix, const StageTimes& t, const CDiffractionSettings& settings,
+                 double recompute, double profile)
+{
+    PrintSeconds(prefix, "reflexion generation [s]", t.generation);
+    // The engine computes a reflexion's structure factor and its intensity in the same loop
+    // iteration, so the two cannot be timed apart.
+    PrintSeconds(prefix, "structure factors + intensities, one loop [s]", t.intensities);
+    PrintSeconds(prefix, "relative intensities, positions [s]", t.scaling);
+    char label[64];
+    std::snprintf(label, sizeof label, "profile, %llu points [s]",
+                  static_cast<unsigned long long>(settings.m_numProfilePoints));
+    PrintSeconds(prefix, label, profile);
+    char text[96];
+    std::snprintf(text, sizeof text, "%.4f  (recompute %.4f + profile %.4f)", recompute + profile, recompute, profile);
+    PrintFigure(prefix, "whole chain [s]", text);
+}
+
+// Opens and reads a structure file the way the document does: type from the extension and the
+// content, then the type's reader. False, with the reason on standard error, when it fails.
+bool ReadStructureFile(const char* path, CQLPatternList& list)
+{
+    const CString widePath(path);
+    uint32_t type = IdentifyFileType(widePath.GetString(), true);
+    if (type == 0) type = IdentifyFileType(widePath.GetString(), false);
+    std::unique_ptr<CQlwFile> file(CreateFileForType(type));
+    if (!file) {
+        std::fprintf(stderr, "%s: file type %u cannot be read\n", path, type);
+        return false;
+    }
+    file->Open(widePath.GetString(), CLXFile::modeRead | CLXFile::shareDenyWrite);
+    return file->ReadFile(&list, nullptr, nullptr);
+}
+
+// The giant cell read through the file layer, then its reflexions and profile stage by stage.
+int BenchGiantCell(const char* path, const CDiffractionSettings& settings)
+{
+    if (!path || !*path || access(path, R_OK) != 0) {
+        std::printf("giant cell: %s is absent, section skipped\n", path && *path ? path : "(no path)");
+        return 0;
+    }
+    double read = 1e300;
+    CQLPatternList list;
+    for (int run = 0; run < kRuns; ++run) {
+        list.clear();
+        const auto start = std::chrono::steady_clock::now();
+        if (!ReadStructureFile(path, list)) {
+            std::fprintf(stderr, "giant cell: %s could not be read\n", path);
+            return 1;
+        }
+        read = std::min(read, Seconds(start));
+    }
+    std::shared_ptr<CQLCrystalPattern> pattern = FindFirstCrystalPattern(list, false, false);
+    if (!pattern) {
+        std::fprintf(stderr, "giant cell: %s holds no crystal\n", path);
+        return 1;
+    }
+    CQLCrystal& crystal = pattern->m_crystal;
+    double recompute = 0.0, profile = 0.0;
+    if (!TimeChain(*pattern, settings, recompute, profile)) {
+        std::fprintf(stderr, "giant cell: recompute failed\n");
+        return 1;
+    }
+    const size_t kept = crystal.m_reflexions.size();
+    const double sumF2 = SumF2(crystal);
+    const StageTimes t = TimeStages(crystal, settings, DLimit());
+    const std::string prefix = "giant cell: ";
+    char text[64];
+    PrintFigure(prefix, "file", std::filesystem::path(path).lexically_normal().c_str());
+    std::snprintf(text, sizeof text, "%.0f", crystal.m_volume);
+    PrintFigure(prefix, "volume [A^3]", text);
+    std::snprintf(text, sizeof text, "%zu", crystal.m_sites.size());
+    PrintFigure(prefix, "sites", text);
+    std::snprintf(text, sizeof text, "%zu", AtomsInCell(crystal));
+    PrintFigure(prefix, "atoms in cell", text);
+    std::snprintf(text, sizeof text, "%zu", t.generated);
+    PrintFigure(prefix, "reflexions generated", text);
+    std::snprintf(text, sizeof text, "%zu", kept);
+    PrintFigure(prefix, "reflexions kept", text);
+    std::snprintf(text, sizeof text, "%.6e", sumF2);
+    PrintFigure(prefix, "sum |F|^2 (no mult.)", text);
+    PrintSeconds(prefix, "file read (identify, open, parse, expand) [s]", read);
+    PrintStages(prefix, t, settings, recompute, profile);
+    std::snprintf(text, sizeof text, "%.1f", PeakMemoryKiB() / 1024.0);
+    PrintFigure(prefix, "peak memory of the process so far [MiB]", text);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -94,6 +258,13 @@ int main(int argc, char** argv)
             return 1;
         }
         return 0;
+    }
+    std::string giantPath = QLW_TESTDATA_DIR "/cif/20_TaCuAl_giant_COD2104374.cif";
+    if (argc == 3 && std::strcmp(argv[1], "--giant") == 0) {
+        giantPath = argv[2];
+    } else if (argc != 1) {
+        std::fprintf(stderr, "usage: bench_engine [--giant CIF | --write-structure PATH]\n");
+        return 2;
     }
 
     CDiffractionSettings settings(true);
@@ -107,64 +278,34 @@ int main(int argc, char** argv)
 
     CQLCrystalPattern pattern(true);
     CQLCrystal& crystal = pattern.m_crystal;
-    auto start = std::chrono::steady_clock::now();
+    const auto start = std::chrono::steady_clock::now();
     BuildCrystal(crystal);
     const double build = Seconds(start);
-    size_t atoms = 0;
-    for (const CQLSite& site : crystal.m_sites) atoms += site.m_positions.size();
 
-    // The whole chain as the program runs it, recompute then profile; the best of a few runs
-    // counts, since the machine may be busy with other work.
-    double recompute = 1e300, profile = 1e300;
-    for (int run = 0; run < kRuns; ++run) {
-        start = std::chrono::steady_clock::now();
-        if (!crystal.Recompute(settings)) {
-            std::fprintf(stderr, "recompute failed\n");
-            return 1;
-        }
-        recompute = std::min(recompute, Seconds(start));
-        start = std::chrono::steady_clock::now();
-        pattern.ClearProfile();
-        pattern.ComputeProfile(settings);
-        profile = std::min(profile, Seconds(start));
+    double recompute = 0.0, profile = 0.0;
+    if (!TimeChain(pattern, settings, recompute, profile)) {
+        std::fprintf(stderr, "recompute failed\n");
+        return 1;
     }
     const size_t reflexions = crystal.m_reflexions.size();
-    double sumF2 = 0.0;
-    for (const auto& r : crystal.m_reflexions) sumF2 += r->A * r->A + r->B * r->B;
+    const double sumF2 = SumF2(crystal);
+    const StageTimes t = TimeStages(crystal, settings, DLimit());
 
-    // The stages again, one at a time, on the crystal the recompute prepared.
-    double generation = 1e300, structureFactors = 1e300, scaling = 1e300;
-    size_t generated = 0;
-    for (int run = 0; run < kRuns; ++run) {
-        start = std::chrono::steady_clock::now();
-        crystal.GenerateReflexions(DLimit(), 0);
-        generation = std::min(generation, Seconds(start));
-        generated = crystal.m_reflexions.size();
-        start = std::chrono::steady_clock::now();
-        crystal.ComputeIntensities(settings);
-        structureFactors = std::min(structureFactors, Seconds(start));
-        start = std::chrono::steady_clock::now();
-        crystal.RemoveZeroIntensityReflexions();
-        crystal.ComputeRelativeIntensities();
-        crystal.ComputeReflexionPositions(settings);
-        scaling = std::min(scaling, Seconds(start));
-    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%d", omp_get_max_threads());
+    PrintFigure("", "engine threads", text);
+    std::snprintf(text, sizeof text, "%zu", AtomsInCell(crystal));
+    PrintFigure("", "atoms in cell", text);
+    std::snprintf(text, sizeof text, "%zu", t.generated);
+    PrintFigure("", "reflexions generated", text);
+    std::snprintf(text, sizeof text, "%zu", reflexions);
+    PrintFigure("", "reflexions kept", text);
+    std::snprintf(text, sizeof text, "%.6e", sumF2);
+    PrintFigure("", "sum |F|^2 (no mult.)", text);
+    PrintSeconds("", "build and expand [s]", build);
+    PrintStages("", t, settings, recompute, profile);
+    std::snprintf(text, sizeof text, "%.1f", PeakMemoryKiB() / 1024.0);
+    PrintFigure("", "peak memory [MiB]", text);
 
-    std::printf("engine threads            %d\n", omp_get_max_threads());
-    std::printf("atoms in cell             %zu\n", atoms);
-    std::printf("reflexions generated      %zu\n", generated);
-    std::printf("reflexions kept           %zu\n", reflexions);
-    std::printf("sum |F|^2 (no mult.)      %.6e\n", sumF2);
-    std::printf("build and expand     [s]  %.4f\n", build);
-    std::printf("reflexion generation [s]  %.4f\n", generation);
-    std::printf("structure factors and\n");
-    std::printf("  intensities loop   [s]  %.4f\n", structureFactors);
-    std::printf("relative intensities,\n");
-    std::printf("  positions          [s]  %.4f\n", scaling);
-    std::printf("profile, %llu points [s]  %.4f\n", static_cast<unsigned long long>(settings.m_numProfilePoints),
-                profile);
-    std::printf("whole chain          [s]  %.4f  (recompute %.4f + profile %.4f)\n", recompute + profile, recompute,
-                profile);
-    std::printf("peak memory        [MiB]  %.1f\n", PeakMemoryKiB() / 1024.0);
-    return 0;
+    return BenchGiantCell(giantPath.c_str(), settings);
 }

@@ -13,9 +13,12 @@ for threads in 1 8; do
   OMP_NUM_THREADS=$threads "$bench" | tee "$structure.engine"
   if /usr/bin/python3 -c "import cctbx" 2>/dev/null; then
     OMP_NUM_THREADS=$threads /usr/bin/python3 "$here/cctbx_sf.py" "$structure" | tee "$structure.cctbx"
-    engine=$(awk '/^whole chain/ {print $4}' "$structure.engine")
+    chain=$(awk '/^whole chain/ {print $4}' "$structure.engine")
+    loop=$(awk '/^structure factors \+ intensities/ {print $NF}' "$structure.engine")
     cctbx=$(awk '/direct sum/ {print $5}' "$structure.cctbx")
-    awk -v e="$engine" -v c="$cctbx" 'BEGIN { printf "cctbx direct / engine chain  %.2f\n", c / e }'
+    awk -v e="$chain" -v l="$loop" -v c="$cctbx" 'BEGIN {
+      printf "cctbx direct / engine whole chain          %.2f\n", c / e
+      printf "cctbx direct / engine structure-factor loop %.2f\n", c / l }'
   else
     echo "python3-cctbx is not installed: no comparison"
   fi
