@@ -129,21 +129,29 @@ void CDiffractionSettings::Reset(bool factoryDefaults)
 {
     // The program's preference store does not exist in this build, so the factory values
     // above stand in for the stored ones whichever way we are asked.
-    (void)factoryDefaults;
 
     UpdateTOFFactor();
     GetDefaultAxisMaximum(m_axisType, &m_defaultXMin, &m_defaultXMax);
     LoadUnitStrings();
 
     m_tools.clear();
-    CRuler::FlatRec ruler;
-    ruler.color = (216u << 24) | (25u << 16) | (25u << 8) | 255u;
-    ruler.length = 200.0f;
-    ruler.numDivisions = 4;
-    m_tools.push_back(std::make_shared<CRuler>(ruler));
-    CCursor::FlatRec cursor;
-    cursor.color = 0xFFFF0000u;
-    m_tools.push_back(std::make_shared<CCursor>(cursor));
+    if (factoryDefaults)
+    {
+        CRuler::FlatRec ruler;
+        ruler.color = (216u << 24) | (25u << 16) | (25u << 8) | 255u;
+        ruler.length = 200.0f;
+        ruler.numDivisions = 4;
+        m_tools.push_back(std::make_shared<CRuler>(ruler));
+        CCursor::FlatRec cursor;
+        cursor.color = 0xFFFF0000u;
+        m_tools.push_back(std::make_shared<CCursor>(cursor));
+    }
+    else
+    {
+        // The tools' own defaults, which come from the user's preferences.
+        m_tools.push_back(std::make_shared<CRuler>());
+        m_tools.push_back(std::make_shared<CCursor>());
+    }
 
     GetCursor(true)->m_showDSpacing = 1;
 }

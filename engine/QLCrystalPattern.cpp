@@ -140,12 +140,15 @@ void CQLCrystalPattern::ComputeProfile(const CDiffractionSettings& settings)
             const double c = refl->x;
             const double intensity = refl->intensity;
             const double w = g.shape == LXTypes::kProfileDelta ? kDeltaWidthInSteps * g.step : refl->width;
-            if (std::isnan(c) || std::isnan(w)) continue;
+            // Without a width a peak has no points; the Lorentzian of width 0 would be NaN off centre.
+            if (std::isnan(c) || !(w > 0.0)) continue;
             double c2 = 0.0;
             const bool second = SecondPeakPosition(g, refl->d, c2);
-            double hi = c + g.cutOff * w;
-            if (second) hi += c2 - c;
-            const std::int64_t i0 = ClampedIndex((c - g.cutOff * w - g.xMin) / g.step, 0.0, n);
+            // The second line may lie on either side of the first (a shorter second wavelength).
+            const double lower = second ? std::min(c, c2) : c;
+            const double upper = second ? std::max(c, c2) : c;
+            const double hi = upper + g.cutOff * w;
+            const std::int64_t i0 = ClampedIndex((lower - g.cutOff * w - g.xMin) / g.step, 0.0, n);
             std::int64_t i1 = ClampedIndex((hi - g.xMin) / g.step, -1.0, n);
             if (i1 >= g.count) i1 = g.count - 1;
             for (std::int64_t i = i0; i < i1; ++i) {
@@ -178,13 +181,16 @@ std::vector<CQLProfile> CQLCrystalPattern::ComputePeakCurves(const CDiffractionS
         const double w = g.shape == LXTypes::kProfileDelta ? kDeltaWidthInSteps * g.step : refl->width;
         double c2 = 0.0;
         const bool second = SecondPeakPosition(g, refl->d, c2);
+        // The curve spans both lines of a doublet, as the profile does, not the first line alone.
+        const double lower = second ? std::min(c, c2) : c;
+        const double upper = second ? std::max(c, c2) : c;
         CQLProfile curve;
-        const double n = std::trunc(2.0 * k * w / g.step);
+        const double n = std::trunc((upper - lower + 2.0 * k * w) / g.step);
         if (std::isfinite(n) && n > 0.0) {
             // A curve never needs more points than the whole grid.
             const auto count = static_cast<size_t>(std::min(n, double(g.count)));
             curve.reserve(count);
-            double x = c - k * w;
+            double x = lower - k * w;
             for (size_t i = 0; i < count; ++i, x += g.step) {
                 double y = PeakShapeValue(g.shape, x, c, w, g.eta) * intensity;
                 if (second) y = y * g.weight1 + PeakShapeValue(g.shape, x, c2, w, g.eta) * intensity * g.weight2;

@@ -313,3 +313,48 @@ TEST(CrystalPatternChain, RockSaltProfileHoldsEveryIntensityWhateverTheThreadCou
     ASSERT_EQ(profiles[0].size(), profiles[1].size());
     for (size_t i = 0; i < profiles[0].size(); ++i) ASSERT_EQ(profiles[0][i].y, profiles[1][i].y) << i;
 }
+
+TEST_F(CrystalProfile, DoubletWithTheSecondLineBelowTheFirstKeepsBothLinesWhole)
+{
+    // A second wavelength shorter than the first puts its line on the low-angle side.
+    settings.m_monochromatic = 0;
+    settings.m_lambda2 = 1.5;
+    Add(1.5, 30.0);
+    const double c1 = pattern.m_crystal.m_reflexions[0]->x;
+    const double c2 = 2.0 * std::asin(settings.m_lambda2 / (2.0 * 1.5)) * kRadToDeg;
+    ASSERT_LT(c2, c1 - 1.0);
+    EXPECT_NEAR(Area(), 30.0, 30.0 * 1e-4);
+    EXPECT_NEAR(PeakPosition(c2 - 0.1, c2 + 0.1), c2, Step());
+    EXPECT_NEAR(pattern.GetIntensityAt(c1 + 0.05), pattern.GetIntensityAt(c1 - 0.05), 1e-3 * pattern.GetIntensityAt(c1));
+}
+
+TEST_F(CrystalProfile, PeaksOfNoWidthAddNothingToTheProfile)
+{
+    settings.m_monochromatic = 0;
+    settings.m_tthPeakWidth = 0.0;
+    Add(1.5, 30.0);
+    for (LXTypes::QLProfileType type : {LXTypes::kProfileLorentzian, LXTypes::kProfileGaussian,
+                                        LXTypes::kProfilePseudoVoigt}) {
+        SCOPED_TRACE(type);
+        settings.m_profileType = type;
+        pattern.ClearProfile();
+        for (const CQLProfilePoint& p : pattern.GetComputedProfile(settings)) ASSERT_EQ(p.y, 0.0) << p.x;
+    }
+}
+
+TEST_F(CrystalProfile, DoubletOverlayCurveCoversBothLines)
+{
+    // At 117.7° the second line lies 0.5° above the first, beyond five widths of 0.05°.
+    settings.m_monochromatic = 0;
+    settings.m_visibleXMax = 180.0;
+    Add(0.9, 6.0);
+    const double c2 = 2.0 * std::asin(settings.m_lambda2 / (2.0 * 0.9)) * kRadToDeg;
+    pattern.GetComputedProfile(settings);
+    const std::vector<CQLProfile> curves = pattern.ComputePeakCurves(settings);
+    ASSERT_EQ(curves.size(), 1u);
+    ASSERT_FALSE(curves[0].empty());
+    EXPECT_GT(curves[0].back().x, c2 + 4 * 0.05);
+    double sum = 0.0;
+    for (const CQLProfilePoint& p : curves[0]) sum += p.y;
+    EXPECT_NEAR(sum * Step(), 6.0, 6.0 * 1e-3);
+}

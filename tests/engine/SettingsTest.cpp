@@ -11,8 +11,15 @@ const double kPi = std::acos(-1.0);
 
 TEST(Settings, FactoryRecordHoldsRulerThenCursorWithDSpacingReadout)
 {
+    for (bool factory : {true, false})
+    {
+        CDiffractionSettings settings(factory);
+        ASSERT_EQ(settings.m_tools.size(), 2u) << factory;
+        EXPECT_EQ(typeid(*settings.m_tools[0]), typeid(CRuler)) << factory;
+        EXPECT_EQ(settings.GetCursor(false), settings.m_tools[1].get()) << factory;
+        EXPECT_EQ(settings.GetCursor(false)->m_showDSpacing, 1) << factory;
+    }
     CDiffractionSettings settings(true);
-    ASSERT_EQ(settings.m_tools.size(), 2u);
     EXPECT_EQ(typeid(*settings.m_tools[0]), typeid(CRuler));
     EXPECT_EQ(typeid(*settings.m_tools[1]), typeid(CCursor));
     CCursor* cursor = settings.GetCursor(false);
