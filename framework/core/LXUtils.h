@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "LXSyncRect.h"
 #include "Win.h"
 
 class CUtils {
@@ -38,6 +39,10 @@ class CUtils {
 
   // Processes and the registry.
   static bool GetProcessImagePath(HANDLE process, CString& out);
+  // Loads the shared library (by its file name, as the dynamic loader finds it) and returns the
+  // entry point, or null; the caller casts it to the entry point's own type.
+  using EntryPoint = void (*)();
+  static EntryPoint GetProcAddressByName(const char* functionName, LPCWSTR libraryName);
   static bool RunProgram(const CString& program, const CString& arguments, bool quoteArguments);
   static bool OpenWithShell(const CString& pathOrURL, bool report);
   static bool CopyRegistryKey(HKEY source, HKEY destination);
@@ -64,6 +69,13 @@ class CUtils {
   // The clipboard: its contents become the text alone; false when the clipboard could not be
   // opened or the text not placed on it.
   static bool CopyTextToClipboard(HWND owner, const CString& text);
+
+  // Windows and controls.
+  static void GetVirtualScreenRect(LXGraphics::CSyncRect& out);
+  // Sends the system command restore to a minimised or maximised window.
+  static void RestoreWindow(HWND window);
+  // Touches the button only when its checked bit differs.
+  static void SetCheck(HWND button, bool checked);
 };
 
 // Lines of a text stream: CR, LF and CR-LF all end a line.

@@ -1,7 +1,11 @@
 // CUtils paths with folder macros, file filters, URLs, processes and registry copies.
+#include <dlfcn.h>
+
 #include <algorithm>
+#include <bit>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "LXUtils.h"
 #include "LXXUtilities.h"
@@ -136,15 +140,20 @@ bool CUtils::ResolveShortcut(const CString& path, CString& target) {
   return true;
 }
 
-void CUtils::CollectFiles(const CString& path, std::list<CString>& names) {
+namespace {
+
+// visited holds the folders already walked, so that a link back to an enclosing folder ends.
+void CollectFilesOnce(const CString& path, std::list<CString>& names, std::set<std::filesystem::path>& visited) {
   CString target = path;
-  if (IsShortcut(path) && !ResolveShortcut(path, target)) return;
+  if (CUtils::IsShortcut(path) && !CUtils::ResolveShortcut(path, target)) return;
   std::error_code error;
   const std::filesystem::path p(target.GetString());
   if (!std::filesystem::is_directory(p, error)) {
     names.push_back(target);
     return;
   }
+  const auto canonical = std::filesystem::canonical(p, error);
+  if (error || !visited.insert(canonical).second) return;
   // Sorted, so that the order does not depend on the file system.
   std::vector<std::filesystem::path> entries;
   for (const auto& entry : std::filesystem::directory_iterator(p, error)) {
@@ -152,7 +161,14 @@ void CUtils::CollectFiles(const CString& path, std::list<CString>& names) {
     if (!name.empty() && name[0] != L'.') entries.push_back(entry.path());
   }
   std::sort(entries.begin(), entries.end());
-  for (const auto& entry : entries) CollectFiles(CString(entry.wstring()), names);
+  for (const auto& entry : entries) CollectFilesOnce(CString(entry.wstring()), names, visited);
+}
+
+}  // namespace
+
+void CUtils::CollectFiles(const CString& path, std::list<CString>& names) {
+  std::set<std::filesystem::path> visited;
+  CollectFilesOnce(path, names, visited);
 }
 
 bool CUtils::GetFilterPattern(const CString& filters, int index, CString& pattern) {
@@ -252,6 +268,14 @@ bool CUtils::GetProcessImagePath(HANDLE process, CString& out) {
     return true;
   }
   return false;
+}
+
+CUtils::EntryPoint CUtils::GetProcAddressByName(const char* functionName, LPCWSTR libraryName) {
+  if (!functionName || !libraryName || !*libraryName) return nullptr;
+  const std::string library = qlw::ToUtf8(libraryName);
+  void* handle = dlopen(library.c_str(), RTLD_NOW);
+  // The library stays loaded: the entry point must remain valid for the caller.
+  return handle ? std::bit_cast<EntryPoint>(dlsym(handle, functionName)) : nullptr;
 }
 
 bool CUtils::RunProgram(const CString& program, const CString& arguments, bool quoteArguments) {

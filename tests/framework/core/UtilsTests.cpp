@@ -435,3 +435,25 @@ TEST(Utils, AppVersionInfoComesFromTheVersionResource) {
   EXPECT_EQ(text, fromPacked);
   EXPECT_NE(packed, 0u);
 }
+
+TEST(Utils, CollectFilesEndsAtALinkBackToAnEnclosingFolder) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("qlw-loop-" + std::to_string(::getpid()));
+  fs::create_directories(root / "sub");
+  std::ofstream(root / "sub" / "a.cif") << "x";
+  fs::create_directory_symlink(root, root / "sub" / "up");
+
+  std::list<CString> names;
+  CUtils::CollectFiles(CString(root.wstring()), names);
+  EXPECT_EQ(names, std::list<CString>{CString((root / "sub" / "a.cif").wstring())});
+  fs::remove_all(root);
+}
+
+TEST(Utils, GetProcAddressByNameFindsAnEntryPointOrNothing) {
+  using Cosine = double (*)(double);
+  const auto cosine = reinterpret_cast<Cosine>(CUtils::GetProcAddressByName("cos", L"libm.so.6"));
+  ASSERT_NE(cosine, nullptr);
+  EXPECT_EQ(cosine(0.0), 1.0);
+  EXPECT_EQ(CUtils::GetProcAddressByName("no_such_entry_point", L"libm.so.6"), nullptr);
+  EXPECT_EQ(CUtils::GetProcAddressByName("cos", L"libno-such-library.so"), nullptr);
+}
