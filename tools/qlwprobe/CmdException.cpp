@@ -2,6 +2,8 @@
 #include "LXException.h"
 #include "Probe.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,11 +17,19 @@ class CProbeException : public CLXException {
   }
 };
 
+// Decimal (a leading zero is not octal), or hexadecimal after "0x"; a code may be negative.
 bool ParseNumber(const std::string& text, unsigned long long& value) {
-  if (text.empty()) return false;
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const char* digits = text.c_str() + (hex ? 2 : 0);
+  const char* first = digits + (!hex && *digits == '-' ? 1 : 0);
+  if (!std::isxdigit(static_cast<unsigned char>(*first))) return false;
   char* end = nullptr;
-  value = std::strtoull(text.c_str(), &end, 0);
-  return end != nullptr && *end == '\0';
+  errno = 0;
+  if (hex)
+    value = std::strtoull(digits, &end, 16);
+  else
+    value = static_cast<unsigned long long>(std::strtoll(digits, &end, 10));
+  return errno == 0 && *end == '\0';
 }
 
 int RunException(const std::vector<std::string>& args) {
