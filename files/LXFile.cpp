@@ -252,6 +252,8 @@ uint32_t CLXFile::Read(void* dst, uint32_t count) {
   if (m_mapped || GetPosition() >= GetLength()) return static_cast<uint32_t>(n);
   uint8_t* out = dst ? static_cast<uint8_t*>(dst) + n : nullptr;
   const uint64_t rest = count - n;
+  // Bytes written into the window but not yet on disk would be lost when it is refilled.
+  Flush();
   m_bufferPos = PlatformSeek(static_cast<int64_t>(m_bufferPos + m_valid), begin);
   if (rest <= m_capacity) {
     m_valid = PlatformRead(m_buffer, m_capacity);
@@ -328,7 +330,11 @@ uint32_t CLXFile::CountBlocks(const wchar_t* path) {
     openedHere = IsOpen();
   }
   uint32_t count = 0;
-  if (IsOpen() && IndexBlocks()) count = GetBlockCount(false);
+  try {
+    if (IsOpen() && IndexBlocks()) count = GetBlockCount(false);
+  } catch (const CLXException&) {
+    count = 0;  // a file whose blocks cannot be listed counts none
+  }
   if (openedHere) Close();
   return count;
 }
@@ -347,6 +353,13 @@ void CLXFile::ReadExact(uint64_t count, void* dst) {
     out += piece;
     count -= piece;
   }
+}
+
+// A length or count read from a file is checked against the bytes left before anything is
+// allocated for it, so a damaged field cannot ask for gigabytes.
+void CLXFile::RequireBytes(uint64_t count) {
+  const uint64_t length = GetLength(), position = GetPosition();
+  if (position > length || count > length - position) throw CLXXFileEOF(kLXSeverityMessage, 0, __LINE__);
 }
 
 // ----- single values -----
@@ -440,6 +453,7 @@ void CLXFile::ReadColor(LXGraphics::CColor& out) {
 uint64_t CLXFile::ReadMacString(uint64_t count, wchar_t* out) {
   if (!out || count == 0) return 0;
   std::fill(out, out + count, L'\0');
+  RequireBytes(count);
   if (!m_scratch || m_scratchCapacity <= count) {
     const auto size = static_cast<uint64_t>(static_cast<float>(count + 1) * 1.2f);
     auto* p = static_cast<uint8_t*>(std::realloc(m_scratch, size));
@@ -460,6 +474,8 @@ uint64_t CLXFile::ReadMacString(uint64_t count, wchar_t* out) {
 uint64_t CLXFile::ReadUTF16String(uint64_t count, CString& out) {
   out.Empty();
   if (count == 0) return 0;
+  if (count > UINT64_MAX / 2) throw CLXXFileEOF(kLXSeverityMessage, 0, __LINE__);
+  RequireBytes(2 * count);
   std::string bytes(2 * count, '\0');
   ReadExact(bytes.size(), bytes.data());
   std::u16string units;
@@ -486,6 +502,7 @@ uint64_t CLXFile::ReadUTF16String(uint64_t count, CString& out) {
 
 uint64_t CLXFile::ReadUTF8String(uint64_t count, CString& out) {
   out.Empty();
+  RequireBytes(count);
   std::string bytes(count, '\0');
   ReadExact(count, bytes.data());
   const auto text = LXText::WideFromUtf8Strict(bytes);

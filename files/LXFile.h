@@ -141,6 +141,8 @@ class CLXFile {
 
   void CloseMapping();
   void ResetWindow();
+  // Throws CLXXFileEOF when fewer than count bytes are left after the position.
+  void RequireBytes(uint64_t count);
   void AcquireBuffer(uint64_t size);
   uint64_t PlatformPosition() const;
   uint64_t PlatformLength() const;

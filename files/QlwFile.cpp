@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <new>
+#include <stdexcept>
 
 bool CQlwFile::ReadFile(CQLPatternList* target, CDiffractionSettings* settings, CQlwDocWindowState* windowState) {
   m_readTarget = target;
@@ -17,6 +18,8 @@ bool CQlwFile::ReadFile(CQLPatternList* target, CDiffractionSettings* settings, 
       for (uint32_t i = 0; i < count; ++i) ReadBlock(i);
     } catch (const std::bad_alloc&) {
       // A file that asks for more memory than there is must not take the program down.
+      throw CLXXFile(kLXSeverityMessage, ENOMEM, __LINE__);
+    } catch (const std::length_error&) {
       throw CLXXFile(kLXSeverityMessage, ENOMEM, __LINE__);
     }
   } catch (CLXException& e) {

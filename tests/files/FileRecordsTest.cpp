@@ -166,3 +166,33 @@ TEST(FileRecords, RecordsCutShortByTheEndOfFileThrow) {
   file->Seek(28, CLXFile::begin);
   EXPECT_THROW(file->ReadInt32BigEndian(), CLXXFileEOF);
 }
+
+TEST(FileRecords, StringCountsBeyondTheFileThrowBeforeAllocating) {
+  // Counts as a damaged length field would give them: far more than the file holds.
+  auto file = OpenBytes(false, "strings.bin", "abcdefgh");
+  CString text;
+  for (uint64_t count : {uint64_t(9), uint64_t(1) << 40, ~uint64_t(0)}) {
+    file->Seek(0, CLXFile::begin);
+    EXPECT_THROW(file->ReadUTF8String(count, text), CLXXFileEOF) << count;
+    EXPECT_THROW(file->ReadUTF16String(count, text), CLXXFileEOF) << count;
+  }
+  file->Seek(0, CLXFile::begin);
+  wchar_t out[10];
+  EXPECT_THROW(file->ReadMacString(9, out), CLXXFileEOF);
+  file->Seek(4, CLXFile::begin);
+  EXPECT_EQ(file->ReadUTF16String(2, text), 2u);  // what does fit still reads
+}
+
+TEST(FileRecords, ReadingPastTheWindowKeepsBytesWrittenIntoIt) {
+  const std::string path = WriteScratch("rw.bin", std::string(100, 'x'));
+  {
+    LittleFile file;
+    ASSERT_TRUE(file.Open(Wide(path).c_str(), CLXFile::modeReadWrite));
+    file.Write("abc", 3);
+    char tail[10];
+    EXPECT_EQ(file.Read(tail, 10), 10u);
+    EXPECT_EQ(std::string(tail, 10), std::string(10, 'x'));
+    file.Close();
+  }
+  EXPECT_EQ(Slurp(path), "abc" + std::string(97, 'x'));
+}
