@@ -34,6 +34,14 @@ bool WithinTolerance(const QLPosition& a, const QLPosition& b)
 {
     return SameCoordinate(a[0], b[0]) && SameCoordinate(a[1], b[1]) && SameCoordinate(a[2], b[2]);
 }
+
+std::array<int, 9> IntegerRotation(const CSymmetryOperator& op)
+{
+    std::array<int, 9> rotation;
+    for (std::size_t r = 0; r < 9; ++r)
+        rotation[r] = static_cast<int>(std::lround(op.m_rotation[r / 3][r % 3]));
+    return rotation;
+}
 }
 
 CQLCrystal::CQLCrystal(bool keepSettings)
@@ -142,17 +150,24 @@ void CQLCrystal::ExpandSitesBySymmetry()
         site.m_z = WrapCoordinate(site.m_z);
         const double p[3] = {site.m_x + s[0], site.m_y + s[1], site.m_z + s[2]};
         site.m_positions.clear();
+        site.m_imageRotations.clear();
+        site.m_positionRotations.clear();
         // Images that coincide mark a special position given to a few decimals (z = 0.3333 for
         // 1/3); their mean is the position the site symmetry demands, so each kept position
         // becomes the mean of its images, taken on the same side of the cell edge.
         std::vector<QLPosition> sums;
         std::vector<int> counts;
+        // Rotations of the operators that leave the site where it is (its site symmetry).
+        std::vector<std::array<int, 9>> stabiliser;
+        const QLPosition home = {site.m_x, site.m_y, site.m_z};
         for (const auto& op : ops)
         {
             double image[3];
             op.Apply(p, image);
             QLPosition pos = {WrapCoordinate(image[0] - s[0]), WrapCoordinate(image[1] - s[1]),
                               WrapCoordinate(image[2] - s[2])};
+            if (WithinTolerance(pos, home))
+                stabiliser.push_back(IntegerRotation(op));
             auto known = std::find_if(site.m_positions.begin(), site.m_positions.end(),
                                       [&](const QLPosition& q) { return WithinTolerance(q, pos); });
             if (known == site.m_positions.end())
@@ -160,6 +175,12 @@ void CQLCrystal::ExpandSitesBySymmetry()
                 site.m_positions.push_back(pos);
                 sums.push_back(pos);
                 counts.push_back(1);
+                const std::array<int, 9> rotation = IntegerRotation(op);
+                auto seen = std::find(site.m_imageRotations.begin(), site.m_imageRotations.end(), rotation);
+                if (seen == site.m_imageRotations.end())
+                    seen = site.m_imageRotations.insert(seen, rotation);
+                site.m_positionRotations.push_back(
+                    static_cast<std::uint16_t>(seen - site.m_imageRotations.begin()));
                 continue;
             }
             const std::size_t i = static_cast<std::size_t>(known - site.m_positions.begin());
@@ -174,6 +195,23 @@ void CQLCrystal::ExpandSitesBySymmetry()
             if (counts[i] > 1)
                 for (int c = 0; c < 3; ++c)
                     site.m_positions[i][c] = WrapCoordinate(sums[i][c] / counts[i]);
+
+        // Likewise a tensor given to a few decimals need not obey the site symmetry exactly (U22 =
+        // 2 U12 on a two-fold axis along a): it becomes its mean over the site symmetry, so that
+        // every operator reaching an image gives that image the same tensor.
+        auto* aniso = dynamic_cast<CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+        if (aniso && stabiliser.size() > 1)
+        {
+            double mean[9] = {};
+            for (const auto& rotation : stabiliser)
+            {
+                CQLAnisoThermalEllipsoid image(*aniso);
+                image.Rotate(rotation);
+                for (int n = 0; n < 9; ++n)
+                    mean[n] += image.m_beta[n] / static_cast<double>(stabiliser.size());
+            }
+            std::copy(std::begin(mean), std::end(mean), std::begin(aniso->m_beta));
+        }
     }
 }
 
@@ -228,10 +266,17 @@ void CQLCrystal::SplitMultiPositionSites()
             split.push_back(site);
             continue;
         }
-        for (const auto& pos : site.m_positions)
+        const bool rotations = site.HasImageRotations();
+        for (std::size_t i = 0; i < site.m_positions.size(); ++i)
         {
             CQLSite copy(site);
-            copy.m_positions.assign(1, pos);
+            copy.m_positions.assign(1, site.m_positions[i]);
+            // Each copy stands alone from now on: its tensor is turned to its image once.
+            copy.m_imageRotations.clear();
+            copy.m_positionRotations.clear();
+            if (rotations)
+                if (auto* aniso = dynamic_cast<CQLAnisoThermalEllipsoid*>(copy.m_displacement.get()))
+                    aniso->Rotate(site.m_imageRotations[site.m_positionRotations[i]]);
             ++number;
             if (number > 1)
                 copy.m_label.Format(L"%s_%ld", site.m_label.GetString(), number);

@@ -168,6 +168,7 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
     double A = 0.0, B = 0.0;
     double f = 0.0;
     std::int64_t fGroup = -1;
+    std::vector<double> rotationFactors, weights;
     for (std::size_t i = 0; i < m_sites.size(); ++i)
     {
         const CQLSite& site = m_sites[i];
@@ -181,18 +182,40 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
             fGroup = site.m_speciesGroup;
         }
         double factor = f;
-        if (m_useThermalEllipsoids && site.m_displacement)
+        const bool displaced = m_useThermalEllipsoids && site.m_displacement;
+        // An anisotropic tensor turns with its image: the image made by rotation R damps h as the
+        // site itself damps Rᵀh.
+        const bool perImage = displaced && site.HasImageRotations() &&
+                              dynamic_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+        if (displaced && !perImage)
             factor *= site.m_displacement->GetTemperatureFactor(h, k, l, d);
+        if (perImage)
+        {
+            rotationFactors.resize(site.m_imageRotations.size());
+            for (std::size_t r = 0; r < rotationFactors.size(); ++r)
+            {
+                const auto& R = site.m_imageRotations[r];
+                rotationFactors[r] = site.m_displacement->GetTemperatureFactor(
+                    R[0] * h + R[3] * k + R[6] * l, R[1] * h + R[4] * k + R[7] * l, R[2] * h + R[5] * k + R[8] * l, d);
+            }
+            weights.resize(site.m_positions.size());
+            for (std::size_t p = 0; p < weights.size(); ++p)
+                weights[p] = rotationFactors[site.m_positionRotations[p]];
+        }
         double siteA = 0.0, siteB = 0.0;
-        if (table)
+        if (table && perImage)
+            table->WeightedSum(h, k, l, (*ranges)[i][0], (*ranges)[i][1], weights.data(), siteA, siteB);
+        else if (table)
             table->Sum(h, k, l, (*ranges)[i][0], (*ranges)[i][1], siteA, siteB);
         else
-            for (const auto& p : site.m_positions)
+            for (std::size_t n = 0; n < site.m_positions.size(); ++n)
             {
+                const auto& p = site.m_positions[n];
                 const double phi = kTwoPi * (h * p[0] + k * p[1] + l * p[2]);
                 const double halfSin = std::sin(phi * 0.5);
-                siteA += ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
-                siteB += ZeroIfTiny(std::sin(phi));
+                const double w = perImage ? weights[n] : 1.0;
+                siteA += w * ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
+                siteB += w * ZeroIfTiny(std::sin(phi));
             }
         A += factor * siteA;
         B += factor * siteB;

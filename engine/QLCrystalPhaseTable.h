@@ -26,6 +26,10 @@ public:
     // Σ over points [first, last) of exp(2πi (h x + k y + l z)); indices within the limits.
     void Sum(int h, int k, int l, std::size_t first, std::size_t last, double& re, double& im) const;
 
+    // The same with each point's term multiplied by weights[p - first].
+    void WeightedSum(int h, int k, int l, std::size_t first, std::size_t last, const double* weights, double& re,
+                     double& im) const;
+
     std::size_t Size() const { return m_numPoints; }
 
 private:

@@ -13,8 +13,18 @@ CQLSite::CQLSite(const CQLSite& other)
       m_z(other.m_z),
       m_included(other.m_included),
       m_displacement(other.m_displacement ? other.m_displacement->Clone() : nullptr),
-      m_speciesGroup(other.m_speciesGroup)
+      m_speciesGroup(other.m_speciesGroup),
+      m_imageRotations(other.m_imageRotations),
+      m_positionRotations(other.m_positionRotations)
 {
+}
+
+bool CQLSite::HasImageRotations() const
+{
+    if (m_imageRotations.empty() || m_positionRotations.size() != m_positions.size())
+        return false;
+    return std::all_of(m_positionRotations.begin(), m_positionRotations.end(),
+                       [&](std::uint16_t i) { return i < m_imageRotations.size(); });
 }
 
 CQLSite& CQLSite::operator=(const CQLSite& other)

@@ -37,4 +37,13 @@ public:
     bool m_included = true;
     std::unique_ptr<CQLThermalEllipsoid> m_displacement;
     std::int64_t m_speciesGroup = 0;
+
+    // The rotation (fractional, row-major) that carried the asymmetric-unit position onto each
+    // position, as an index into m_imageRotations: an anisotropic displacement turns with its image.
+    // Left empty (or not matching the positions) every image takes the tensor unrotated.
+    std::vector<std::array<int, 9>> m_imageRotations;
+    std::vector<std::uint16_t> m_positionRotations;
+
+    // True when m_positionRotations gives a valid rotation for every position.
+    bool HasImageRotations() const;
 };

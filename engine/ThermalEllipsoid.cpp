@@ -55,6 +55,22 @@ double CQLAnisoThermalEllipsoid::GetTemperatureFactor(int h, int k, int l, doubl
                       2.0 * b[5] * k * l));
 }
 
+void CQLAnisoThermalEllipsoid::Rotate(const std::array<int, 9>& r)
+{
+    double rotated[9];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+        {
+            double sum = 0.0;
+            for (int m = 0; m < 3; ++m)
+                for (int n = 0; n < 3; ++n)
+                    sum += r[static_cast<std::size_t>(3 * i + m)] * m_beta[3 * m + n] * r[static_cast<std::size_t>(3 * j + n)];
+            rotated[3 * i + j] = sum;
+        }
+    for (int i = 0; i < 9; ++i)
+        m_beta[i] = rotated[i];
+}
+
 bool IsPositiveDefinite3x3(const double m[9])
 {
     double det = m[0] * (m[4] * m[8] - m[7] * m[5]) + m[1] * (m[5] * m[6] - m[3] * m[8]) +

@@ -1,6 +1,7 @@
 // Atomic displacement of a site: isotropic U or an anisotropic tensor turned into betas.
 #pragma once
 
+#include <array>
 #include <memory>
 
 class CQLThermalEllipsoid
@@ -25,6 +26,8 @@ public:
 
     std::unique_ptr<CQLThermalEllipsoid> Clone() const override;
     double GetTemperatureFactor(int h, int k, int l, double d) const override;
+    // The tensor of the image that the fractional rotation r (row-major) makes: beta' = r beta rᵀ.
+    void Rotate(const std::array<int, 9>& r);
 
     double m_beta[9] = {};  // row-major, symmetric
 };

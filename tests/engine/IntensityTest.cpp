@@ -230,6 +230,42 @@ TEST(Intensity, DisplacementDampsHighAngles)
     EXPECT_EQ(moving.FindReflexion(2, 2, 4)->intensity, still.FindReflexion(2, 2, 4)->intensity);
 }
 
+TEST(Intensity, AnisotropicTensorTurnsWithEachImage)
+{
+    // One atom in P 2 against the same two atoms listed in P 1, the second with its tensor turned
+    // by the two-fold axis along b by hand (U12 and U23 change sign).
+    const double u[9] = {0.010, 0.004, 0.002, 0.004, 0.030, 0.005, 0.002, 0.005, 0.015};
+    const double turned[9] = {0.010, -0.004, 0.002, -0.004, 0.030, -0.005, 0.002, -0.005, 0.015};
+    CQLCrystal p2 = MakeCrystal(5, 6, 7, 90, 100, 90, L"P 1 2 1", {{L"Cu1", L"Cu", 0.1, 0.2, 0.3}});
+    p2.m_sites[0].m_displacement = std::make_unique<CQLAnisoThermalEllipsoid>(u, p2.m_aStar, p2.m_bStar, p2.m_cStar);
+    p2.ExpandSitesBySymmetry();
+    CQLCrystal p1 = MakeCrystal(5, 6, 7, 90, 100, 90, L"P 1", {{L"Cu1", L"Cu", 0.1, 0.2, 0.3}, {L"Cu2", L"Cu", 0.9, 0.2, 0.7}});
+    p1.m_sites[0].m_displacement = std::make_unique<CQLAnisoThermalEllipsoid>(u, p1.m_aStar, p1.m_bStar, p1.m_cStar);
+    p1.m_sites[1].m_displacement =
+        std::make_unique<CQLAnisoThermalEllipsoid>(turned, p1.m_aStar, p1.m_bStar, p1.m_cStar);
+    // Split into single positions, each copy carries its own turned tensor.
+    CQLCrystal split = p2;
+    split.SplitMultiPositionSites();
+    split.m_operators.clear();
+
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(p2.Recompute(settings));
+    ASSERT_TRUE(p1.Recompute(settings));
+    ASSERT_TRUE(split.Recompute(settings));
+    for (auto hkl : {QLIndexTriple{1, 1, 1}, QLIndexTriple{-1, 1, 1}, QLIndexTriple{2, 3, -1}, QLIndexTriple{-2, 3, 1},
+                     QLIndexTriple{3, 4, 5}})
+    {
+        auto expected = p1.FindReflexion(hkl[0], hkl[1], hkl[2]);
+        ASSERT_NE(expected, nullptr);
+        for (const CQLCrystal* crystal : {&p2, &split})
+        {
+            auto actual = crystal->FindReflexion(hkl[0], hkl[1], hkl[2]);
+            ASSERT_NE(actual, nullptr);
+            EXPECT_NEAR(F2(*actual), F2(*expected), 1e-9 * F2(*expected)) << hkl[0] << hkl[1] << hkl[2];
+        }
+    }
+}
+
 TEST(Intensity, NoPreferredOrientationAtZeroAlignmentInEveryGroup)
 {
     CDiffractionSettings settings(true);
