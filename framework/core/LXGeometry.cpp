@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 const double kPi = std::acos(-1.0);
@@ -13,7 +14,19 @@ double AsinDegrees(double x) { return std::asin(std::clamp(x, -1.0, 1.0)) * kRad
 
 double AcosDegrees(double x) { return std::acos(std::clamp(x, -1.0, 1.0)) * kRadToDeg; }
 
+// A plain conversion of an out-of-range double is undefined and, on x86, turns 3e9 into a
+// large negative coordinate: saturate instead.
+int32_t SaturateToInt32(double x) {
+  if (std::isnan(x)) return 0;
+  if (x >= 2147483647.0) return INT32_MAX;
+  if (x <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(x);
+}
+
 int32_t RoundHalfAway(double x) {
+  if (std::isnan(x)) return 0;
+  if (x >= 2147483647.0) return INT32_MAX;
+  if (x <= -2147483648.0) return INT32_MIN;
   const int32_t t = static_cast<int32_t>(x);
   if (std::fabs(x - t) >= 0.5) return x > 0 ? t + 1 : t - 1;
   return t;

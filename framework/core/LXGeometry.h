@@ -38,5 +38,8 @@ struct CPointT {
 double AsinDegrees(double x);
 // Arccosine of x clamped to [-1, 1], in degrees.
 double AcosDegrees(double x);
-// Rounds half away from zero: 2.5 -> 3, -2.5 -> -3, -2.4 -> -2.
+// Rounds half away from zero: 2.5 -> 3, -2.5 -> -3, -2.4 -> -2. Values beyond the 32-bit range
+// give its nearest end, NaN gives 0.
 int32_t RoundHalfAway(double x);
+// The whole number x (already rounded) as i32, saturated at the ends of the range; NaN gives 0.
+int32_t SaturateToInt32(double x);

@@ -9,8 +9,11 @@
 namespace LXGraphics {
 
 namespace {
-int32_t RoundUp(float v) { return static_cast<int32_t>(std::ceil(v)); }
-int32_t RoundDown(float v) { return static_cast<int32_t>(std::floor(v)); }
+int32_t RoundUp(float v) { return SaturateToInt32(std::ceil(v)); }
+int32_t RoundDown(float v) { return SaturateToInt32(std::floor(v)); }
+// Edges and sizes from huge coordinates stay at the end of the range instead of wrapping.
+int32_t Sum(int32_t a, int32_t b) { return SaturateToInt32(double(a) + double(b)); }
+int32_t Difference(int32_t a, int32_t b) { return SaturateToInt32(double(a) - double(b)); }
 }  // namespace
 
 CSyncRect::CSyncRect(float left, float top, float right, float bottom) { SetLTRB(left, top, right, bottom); }
@@ -24,21 +27,22 @@ void CSyncRect::DeriveFromFloat() {
   m_int.Height = RoundDown(m_float.Height);
   m_rect.left = m_int.X;
   m_rect.top = m_int.Y;
-  m_rect.right = m_int.X + m_int.Width;
-  m_rect.bottom = m_int.Y + m_int.Height;
+  m_rect.right = Sum(m_int.X, m_int.Width);
+  m_rect.bottom = Sum(m_int.Y, m_int.Height);
 }
 
 void CSyncRect::Sync() {
   switch (m_dirty) {
     case kIntWritten:
-      m_rect = RECT{m_int.X, m_int.Y, m_int.X + m_int.Width, m_int.Y + m_int.Height};
+      m_rect = RECT{m_int.X, m_int.Y, Sum(m_int.X, m_int.Width), Sum(m_int.Y, m_int.Height)};
       m_float = CSyncFloatRect{float(m_int.X), float(m_int.Y), float(m_int.Width), float(m_int.Height)};
       break;
     case kFloatWritten:
       DeriveFromFloat();
       break;
     case kWindowWritten:
-      m_int = CSyncIntRect{m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
+      m_int = CSyncIntRect{m_rect.left, m_rect.top, Difference(m_rect.right, m_rect.left),
+                           Difference(m_rect.bottom, m_rect.top)};
       m_float = CSyncFloatRect{float(m_int.X), float(m_int.Y), float(m_int.Width), float(m_int.Height)};
       break;
     default:

@@ -1,6 +1,8 @@
 // Globals of StaticInit.h, constructed in declaration order (destroyed in reverse at exit).
 #include "StaticInit.h"
 
+#include <new>
+
 CLXGuid::CLXGuid(LPCWSTR text) {
   if (UuidFromStringW(const_cast<RPC_WSTR>(text), &m_guid) != RPC_S_OK) UuidCreateNil(&m_guid);
 }
@@ -44,6 +46,9 @@ CLXMutex* g_prefsGetterMutex = nullptr;
 CLXMutex* g_prefsNamedMutex = nullptr;
 static MutexOwner s_prefsGetterMutexOwner(g_prefsGetterMutex, nullptr);
 static MutexOwner s_prefsNamedMutexOwner(g_prefsNamedMutex, kPrefsNamedMutexName);
+
+// Never deleted, so that a store destroyed at exit can still take it.
+CLXThreadMutex* g_prefsLock = new (std::nothrow) CLXThreadMutex;
 
 const CFontSubstitution g_fontSubstitutions[] = {
     {L"American Typewriter", L"Courier New"},

@@ -42,6 +42,8 @@ extern CLXMutex* g_prefsNamedMutex;
 extern const wchar_t kPrefsNamedMutexName[];
 // Unnamed kernel mutex for the preference getters; the values lock only themselves.
 extern CLXMutex* g_prefsGetterMutex;
+// Serialises the creation and replacement of the program's preference store; on the heap.
+extern CLXThreadMutex* g_prefsLock;
 
 // Macintosh font names and their Windows stand-ins; a name with several rows lists its
 // candidates in order of preference.

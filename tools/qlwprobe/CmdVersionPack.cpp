@@ -6,13 +6,26 @@
 
 #include "LXUtils.h"
 
+namespace {
+// A whole decimal number in [0, max]; anything else would be packed silently into other fields.
+bool ParseField(const std::string& text, long max, int& out) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  const long v = std::strtol(text.c_str(), nullptr, 10);
+  if (v > max) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+}  // namespace
+
 static int RunVersionPack(const std::vector<std::string>& args) {
-  if (args.size() != 5 || args[3].size() != 1) {
-    std::fprintf(stderr, "usage: version-pack MAJOR MINOR BUGFIX STAGE BUILD\n");
+  int major = 0, minor = 0, bugFix = 0, build = 0;
+  if (args.size() != 5 || args[3].size() != 1 || !ParseField(args[0], 255, major) ||
+      !ParseField(args[1], 255, minor) || !ParseField(args[2], 255, bugFix) || !ParseField(args[4], 63, build)) {
+    std::fprintf(stderr, "usage: version-pack MAJOR MINOR BUGFIX STAGE BUILD (0-255 each, BUILD 0-63)\n");
     return 2;
   }
-  const int major = std::atoi(args[0].c_str()), minor = std::atoi(args[1].c_str());
-  const int bugFix = std::atoi(args[2].c_str()), build = std::atoi(args[4].c_str());
   const uint32_t packed =
       CUtils::PackVersion(major, minor, bugFix, static_cast<wchar_t>(static_cast<unsigned char>(args[3][0])), build);
   CString text;

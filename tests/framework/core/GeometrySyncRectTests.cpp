@@ -1,6 +1,8 @@
 // Rounding between the window, integer and float forms of CSyncRect and CSyncPoint.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "LXSyncRect.h"
 
 using LXGraphics::CSyncPoint;
@@ -135,4 +137,25 @@ TEST(GeometrySyncRect, PointsRoundHalfAwayFromZero) {
   q.Sync();
   EXPECT_EQ(q.m_float.X, 4.0f);
   EXPECT_EQ(q.m_int.Y, 5);
+}
+
+TEST(GeometrySyncRect, HugeCoordinatesSaturateInsteadOfWrapping) {
+  CSyncRect r;
+  r.m_float = {2e9f, -3e9f, 2e9f, 1e10f};
+  r.m_dirty = CSyncRect::kFloatWritten;
+  r.Sync();
+  EXPECT_EQ(r.m_int.X, 2000000000);
+  EXPECT_EQ(r.m_int.Y, INT32_MIN);
+  EXPECT_EQ(r.m_int.Height, INT32_MAX);
+  EXPECT_EQ(r.m_rect.right, INT32_MAX);
+  EXPECT_EQ(r.m_rect.bottom, -1);
+
+  r.m_rect = RECT{-2000000000, 0, 2000000000, 1};
+  r.m_dirty = CSyncRect::kWindowWritten;
+  r.Sync();
+  EXPECT_EQ(r.m_int.Width, INT32_MAX);
+
+  const CSyncPoint p(3e9f, -3e9f);
+  EXPECT_EQ(p.m_point.x, INT32_MAX);
+  EXPECT_EQ(p.m_point.y, INT32_MIN);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -116,6 +117,20 @@ TEST_F(PrefValue, FixedSizeTypesStoreTheirExactBytes) {
   ExpectStoredForm(CRect(1, -1, 256, 2), {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 1, 0, 0, 2, 0, 0, 0});
   ExpectStoredForm(LXTypes::CVectorT<double>(1.0, 0.0, 2.0),
                    {0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40});
+}
+
+TEST_F(PrefValue, TimesStoreEightLittleEndianFields) {
+  const SYSTEMTIME t{2026, 12, 3, 9, 21, 5, 59, 999};
+  CPrefScalar<SYSTEMTIME> written(L"LastCheck", 8, nullptr);
+  written.Set(t);
+  written.Write();
+  EXPECT_EQ(Stored(L"LastCheck"),
+            (std::vector<uint8_t>{0xEA, 0x07, 12, 0, 3, 0, 9, 0, 21, 0, 5, 0, 59, 0, 0xE7, 0x03}));
+  CPrefScalar<SYSTEMTIME> read(L"LastCheck", 8, nullptr);
+  EXPECT_EQ(read.Read(), CPrefValue::kReadOK);
+  const SYSTEMTIME back = read.Get();
+  EXPECT_EQ(std::memcmp(&back, &t, sizeof t), 0);
+  EXPECT_EQ(read.ElementSize(), 16u);
 }
 
 TEST_F(PrefValue, StringsAreStoredWithOneTerminator) {

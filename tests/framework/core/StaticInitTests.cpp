@@ -23,6 +23,13 @@ TEST(StaticInit, PreferencesMutexIsNamedAndSharedByName) {
   ASSERT_NE(other, nullptr);
   CloseHandle(other);
   EXPECT_NE(g_prefsGetterMutex, nullptr);
+  // The store's creation lock is a recursive in-process mutex.
+  ASSERT_NE(g_prefsLock, nullptr);
+  EXPECT_TRUE(g_prefsLock->Lock());
+  EXPECT_TRUE(g_prefsLock->Lock());
+  EXPECT_TRUE(g_prefsLock->Unlock());
+  EXPECT_TRUE(g_prefsLock->Unlock());
+  EXPECT_FALSE(g_prefsLock->Unlock());
 }
 
 TEST(StaticInit, FontTableKeepsItsRowsInOrder) {
