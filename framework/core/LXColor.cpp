@@ -62,7 +62,9 @@ CColor CColor::FromHSV(float hue, float saturation, float value) {
     c.SetARGB(1.0f, v, v, v);
     return c;
   }
-  const float sectorF = std::floor(hue / 60.0f);
+  float sectorF = std::floor(hue / 60.0f);
+  // A hue that is not a number would make the sector conversion undefined: treat it as red.
+  if (!(sectorF >= 0.0f && sectorF < 6.0f)) hue = sectorF = 0.0f;
   const float f = hue / 60.0f - sectorF;
   const float p = v * (1.0f - s), q = v * (1.0f - s * f), t = v * (1.0f - s * (1.0f - f));
   switch (static_cast<int>(sectorF)) {

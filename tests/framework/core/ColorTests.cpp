@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "LXColor.h"
@@ -46,6 +47,9 @@ TEST(Color, HueModelsGiveThePrimaries) {
   // No saturation: a grey of the lightness or value; out-of-range inputs are clamped.
   EXPECT_EQ(CColor::FromHLS(200, 0.5f, 0.0f).GetValue(), 0xFF7F7F7Fu);
   EXPECT_EQ(CColor::FromHSV(200, -1.0f, 2.0f).GetValue(), 0xFFFFFFFFu);
+  // A hue that is not a number gives a defined colour: the hue of 0.
+  EXPECT_EQ(CColor::FromHSV(std::nanf(""), 1.0f, 1.0f).GetValue(), 0xFFFF0000u);
+  EXPECT_EQ(CColor::FromHSV(INFINITY, 1.0f, 1.0f).GetValue(), 0xFFFF0000u);
 }
 
 TEST(Color, HLSRoundTripKeepsTheColour) {
