@@ -49,6 +49,13 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// The progress text of an item: "Reading CIF file" and the item's name.
+CString ItemProgressText(const std::string& name) {
+  CString text;
+  if (!text.LoadString(3713)) text = L"Reading CIF file";
+  return text + L" " + CString(name.c_str());
+}
+
 bool MatchesCategory(const std::string& a, const std::string& b) {
   if (a == b) return true;
   const std::string& shorter = a.size() < b.size() ? a : b;
@@ -327,7 +334,7 @@ void CQLCIFFile::DispatchItem(const std::string& rawName, const std::string& val
 }
 
 bool CQLCIFFile::HandleCellItem(const std::string& name, const std::string& value) {
-  CStatus status(3713u);
+  CStatus status(L"%s", ItemProgressText(name).GetString());
   struct LengthItem {
     const char* name;
     double CQLCrystal::*field;
@@ -362,7 +369,7 @@ bool CQLCIFFile::HandleCellItem(const std::string& name, const std::string& valu
 }
 
 void CQLCIFFile::HandleSymmetryItem(const std::string& name, const std::string& value) {
-  CStatus status(3713u);
+  CStatus status(L"%s", ItemProgressText(name).GetString());
   if (name == "_symmetry_space_group_name_h-m" || name == "_space_group_name_h-m_alt") {
     if (!std::isalpha(static_cast<unsigned char>(value[0]))) return;
     m_crystal->m_latticeLetter = static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));

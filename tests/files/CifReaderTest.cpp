@@ -194,3 +194,38 @@ TEST(Cif, RecognisesCifByItsItemsWithinTheFirstLines) {
   EXPECT_FALSE(CQLCIFFile::TestFile(Wide(WriteScratch("late.dat", padding + items)).c_str(), code));
   EXPECT_EQ(code, 0u);
 }
+
+TEST(Cif, CountsStructureBlocksAndNoneForAFileWithout) {
+  const std::string atoms =
+      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nC1 0 0 0\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    uint32_t count;
+  } cases[] = {
+      {"count2.cif", "data_a\n" + kCubicCell + atoms + "data_notes\n_journal_year 1999\ndata_b\n" + kCubicCell + atoms, 2},
+      {"count0.cif", "data_notes\n_journal_year 1999\n", 0},
+      {"count_none.cif", "no blocks at all\n", 0},
+  };
+  for (const Case& c : cases) {
+    CQLCIFFile file;
+    EXPECT_EQ(file.CountBlocks(Wide(WriteScratch(c.name, c.text)).c_str()), c.count) << c.name;
+    EXPECT_FALSE(file.IsOpen()) << c.name;
+  }
+}
+
+TEST(Cif, OperatorsOutrankTheSymbolWhicheverComesFirst) {
+  const std::string cell = "_cell_length_a 5\n_cell_length_b 6\n_cell_length_c 7\n_cell_angle_alpha 80\n"
+                           "_cell_angle_beta 85\n_cell_angle_gamma 95\n";
+  const std::string symbol = "_symmetry_space_group_name_H-M 'P 1'\n";
+  const std::string operators = "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n-x,-y,-z\n";
+  const std::string atoms =
+      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nC1 0.1 0.2 0.3\n";
+  for (bool symbolFirst : {true, false}) {
+    const auto list = ReadText("ops.cif", "data_x\n" + cell + (symbolFirst ? symbol + operators : operators + symbol) + atoms);
+    const CQLCrystal& c = Crystal(list);
+    EXPECT_EQ(c.m_operators.size(), 2u) << symbolFirst;
+    EXPECT_EQ(c.m_sites.at(0).m_positions.size(), 2u) << symbolFirst;  // the centre of symmetry, not P 1
+    EXPECT_NE(std::wstring(c.m_spaceGroupSymbol.GetString()), L"P 1") << symbolFirst;
+  }
+}
