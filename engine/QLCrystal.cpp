@@ -35,6 +35,20 @@ bool WithinTolerance(const QLPosition& a, const QLPosition& b)
     return SameCoordinate(a[0], b[0]) && SameCoordinate(a[1], b[1]) && SameCoordinate(a[2], b[2]);
 }
 
+// A merged site keeps one displacement, so only sites that move alike may merge.
+bool SameDisplacement(const CQLThermalEllipsoid* a, const CQLThermalEllipsoid* b)
+{
+    if (!a || !b)
+        return a == b;
+    const auto* anisoA = dynamic_cast<const CQLAnisoThermalEllipsoid*>(a);
+    const auto* anisoB = dynamic_cast<const CQLAnisoThermalEllipsoid*>(b);
+    if ((anisoA == nullptr) != (anisoB == nullptr))
+        return false;
+    if (!anisoA)
+        return a->m_u == b->m_u;
+    return std::equal(std::begin(anisoA->m_beta), std::end(anisoA->m_beta), std::begin(anisoB->m_beta));
+}
+
 std::array<int, 9> IntegerRotation(const CSymmetryOperator& op)
 {
     std::array<int, 9> rotation;
@@ -232,7 +246,8 @@ void CQLCrystal::MergeCoincidentSites()
         {
             CQLSite& earlier = m_sites[j];
             if (WithinTolerance({site.m_x, site.m_y, site.m_z}, {earlier.m_x, earlier.m_y, earlier.m_z}) &&
-                occS <= 1.0 - earlier.TotalOccupancy() + kOccupancyTolerance)
+                occS <= 1.0 - earlier.TotalOccupancy() + kOccupancyTolerance &&
+                SameDisplacement(site.m_displacement.get(), earlier.m_displacement.get()))
             {
                 for (const auto& species : site.m_species)
                 {

@@ -165,6 +165,19 @@ TEST(Crystal, MergesCoincidentSitesThatHaveRoomForEachOther)
     mixed.MergeCoincidentSites();
     ASSERT_EQ(mixed.m_sites.size(), 1u);
     EXPECT_EQ(mixed.m_sites[0].m_species.size(), 2u);
+
+    // A merged site has one displacement: sites that move differently stay apart.
+    CQLCrystal moving;
+    moving.m_sites.push_back(MakeSite({L"O3", L"O", 0.1, 0, 0.7, 0.75}));
+    moving.m_sites.push_back(MakeSite({L"F3", L"F", 0.1, 0, 0.7, 0.25}));
+    moving.m_sites[0].m_displacement = std::make_unique<CQLThermalEllipsoid>(0.0138);
+    moving.m_sites[1].m_displacement = std::make_unique<CQLThermalEllipsoid>(0.0138);
+    CQLCrystal apart = moving;
+    apart.m_sites[1].m_displacement = std::make_unique<CQLThermalEllipsoid>(0.0120);
+    moving.MergeCoincidentSites();
+    apart.MergeCoincidentSites();
+    EXPECT_EQ(moving.m_sites.size(), 1u);
+    EXPECT_EQ(apart.m_sites.size(), 2u);
 }
 
 TEST(Crystal, SplitsMultiPositionSitesWithRunningLabels)
