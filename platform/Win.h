@@ -12,6 +12,9 @@
 #if __has_include("WindowLayer.h")
 #include "WindowLayer.h"
 #endif
+#if __has_include("WndGeometry.h")
+#include "WndGeometry.h"
+#endif
 #if __has_include("Registry.h")
 #include "Registry.h"
 #endif

@@ -74,6 +74,9 @@ class CUtils {
   static void GetVirtualScreenRect(LXGraphics::CSyncRect& out);
   // Sends the system command restore to a minimised or maximised window.
   static void RestoreWindow(HWND window);
+  // Hides, or shows restored when minimised, maximised when zoomed, else normally; the result of
+  // ShowWindow.
+  static BOOL ShowWindowKeepState(HWND window, bool show);
   // Touches the button only when its checked bit differs.
   static void SetCheck(HWND button, bool checked);
 };

@@ -19,9 +19,18 @@ void CUtils::GetVirtualScreenRect(LXGraphics::CSyncRect& out) {
 }
 
 void CUtils::RestoreWindow(HWND window) {
-  if (!IsWindow(window)) return;
-  const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
-  if (style & (WS_MINIMIZE | WS_MAXIMIZE)) SendMessageW(window, WM_SYSCOMMAND, kSystemCommandRestore, 0);
+  if (IsIconic(window) || IsZoomed(window)) SendMessageW(window, WM_SYSCOMMAND, kSystemCommandRestore, 0);
+}
+
+BOOL CUtils::ShowWindowKeepState(HWND window, bool show) {
+  int command = SW_SHOWNORMAL;
+  if (!show)
+    command = SW_HIDE;
+  else if (IsIconic(window))
+    command = SW_RESTORE;
+  else if (IsZoomed(window))
+    command = SW_SHOWMAXIMIZED;
+  return ShowWindow(window, command);
 }
 
 void CUtils::SetCheck(HWND button, bool checked) {

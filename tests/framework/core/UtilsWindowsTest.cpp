@@ -20,7 +20,7 @@ LRESULT g_checkState = 0;
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kGetCheck) return g_checkState;
-  if (message == kSetCheck || message == WM_SYSCOMMAND) {
+  if (message == kSetCheck || message == WM_SYSCOMMAND || message == WM_SHOWWINDOW) {
     g_received.push_back({message, wParam});
     if (message == kSetCheck) g_checkState = static_cast<LRESULT>(wParam);
     return 0;
@@ -97,4 +97,42 @@ TEST(Utils, VirtualScreenRectHasAllFormsInAgreement) {
   EXPECT_EQ(rect.m_rect.bottom - rect.m_rect.top, GetSystemMetrics(SM_CYVIRTUALSCREEN));
   EXPECT_EQ(rect.m_int.Width, GetSystemMetrics(SM_CXVIRTUALSCREEN));
   EXPECT_EQ(rect.m_float.Height, static_cast<float>(GetSystemMetrics(SM_CYVIRTUALSCREEN)));
+}
+
+TEST_F(UtilsWindows, ShowWindowKeepStateRestoresOnlyAMinimisedWindow) {
+  const struct {
+    DWORD style;
+    bool show;
+    bool visible, minimised, maximised;
+  } cases[] = {
+      {WS_OVERLAPPEDWINDOW, true, true, false, false},
+      {WS_OVERLAPPEDWINDOW | WS_MINIMIZE, true, true, false, false},
+      {WS_OVERLAPPEDWINDOW | WS_MAXIMIZE, true, true, false, true},
+      {WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_MAXIMIZE, false, false, false, true},
+  };
+  for (const auto& c : cases) {
+    HWND w = Make(c.style);
+    const BOOL wasVisible = CUtils::ShowWindowKeepState(w, c.show);
+    EXPECT_EQ(wasVisible != FALSE, (c.style & WS_VISIBLE) != 0) << c.style;
+    EXPECT_EQ(IsWindowVisible(w) != FALSE, c.visible) << c.style;
+    EXPECT_EQ(IsIconic(w) != FALSE, c.minimised) << c.style;
+    EXPECT_EQ(IsZoomed(w) != FALSE, c.maximised) << c.style;
+  }
+}
+
+TEST_F(UtilsWindows, AChildIsVisibleOnlyWithItsParent) {
+  HWND parent = Make(WS_OVERLAPPEDWINDOW);
+  HWND child = CreateWindowExW(0, L"Qlw Utils Recording Window", L"", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5, parent,
+                               nullptr, nullptr, nullptr);
+  ASSERT_TRUE(child);
+  EXPECT_FALSE(IsWindowVisible(child));
+  ShowWindow(parent, SW_SHOW);
+  EXPECT_TRUE(IsWindowVisible(child));
+  g_received.clear();
+  ShowWindow(child, SW_HIDE);
+  EXPECT_FALSE(IsWindowVisible(child));
+  ShowWindow(child, SW_HIDE);  // no change, no message
+  ASSERT_EQ(g_received.size(), 1u);
+  EXPECT_EQ(g_received[0].message, static_cast<UINT>(WM_SHOWWINDOW));
+  EXPECT_EQ(g_received[0].wParam, static_cast<WPARAM>(FALSE));
 }
