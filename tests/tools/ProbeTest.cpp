@@ -1,0 +1,62 @@
+// The probe is how the program is checked from outside: its outputs are a contract.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+struct ProbeRun {
+  std::string out;
+  int status = -1;
+};
+
+ProbeRun Probe(const std::string& args) {
+  ProbeRun run;
+  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe " + args + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string Example() { return std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif"; }
+}  // namespace
+
+TEST(Probe, PrintsExactTexts) {
+  const struct {
+    std::string args, expected;
+  } cases[] = {
+      {"version-pack 1 2 3 b 4", "0x01020384\n1.2.3b4\n"},
+      {"exception 20481 1 5", "Internal Error\nAn unknown error (   5) has occurred.\n\n5001:0005\n"},
+      {"string 1204", "A system error (^0) has occurred.\n"},
+      {"identify " + Example(), "22\n"},
+  };
+  for (const auto& c : cases) {
+    const ProbeRun run = Probe(c.args);
+    EXPECT_EQ(run.status, 0) << c.args;
+    EXPECT_EQ(run.out, c.expected) << c.args;
+  }
+}
+
+TEST(Probe, RefusesWhatItCannotDo) {
+  for (const std::string args : {"string 99999", "read /nonexistent/structure.cif", "no-such-command"}) {
+    const ProbeRun run = Probe(args);
+    EXPECT_NE(run.status, 0) << args;
+    EXPECT_EQ(run.out, "") << args;
+  }
+}
+
+TEST(Probe, ListsTheExampleReflexionsAsCsv) {
+  const ProbeRun run = Probe("refl " + Example() + " --no-adp --lambda 1.5405 --max 2");
+  ASSERT_EQ(run.status, 0);
+  // Rutile's two strongest low-angle lines, strongest first; 0 1 1 at its published relative intensity.
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), "h,k,l,d,mult,F2,position,intensity,relative\n");
+  EXPECT_NE(run.out.find("\n1,1,0,3.248236,4,"), std::string::npos);
+  EXPECT_NE(run.out.find("\n0,1,1,2.487413,8,598.465,"), std::string::npos);
+}
