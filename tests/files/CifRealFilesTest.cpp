@@ -128,12 +128,13 @@ struct Reference {
   const char* knownDifference = nullptr;
 };
 
-void CompareWithReference(const Reference& ref, bool neutron) {
+void CompareWithReference(const Reference& ref, bool neutron, bool displacements) {
   const std::string cif = qlwtest::SharedTestDataPath(std::string("cif/") + ref.cif);
   if (cif.empty()) GTEST_SKIP() << "../shared/testdata is absent";
   if (ref.knownDifference) GTEST_SKIP() << ref.stem << ": " << ref.knownDifference;
   const std::string refPath = qlwtest::SharedTestDataPath(std::string("ref/") + ref.stem +
-                                                          (neutron ? ".cctbx.neutron_noadp.csv" : ".cctbx.xray_noadp.csv"));
+                                                          (neutron ? ".cctbx.neutron" : ".cctbx.xray") +
+                                                          (displacements ? ".csv" : "_noadp.csv"));
   const std::vector<RefRow> rows = ReadReference(refPath);
   ASSERT_FALSE(rows.empty()) << refPath;
   CQLPatternList list;
@@ -146,9 +147,7 @@ void CompareWithReference(const Reference& ref, bool neutron) {
   settings.m_lambda = neutron ? 1.54 : 1.540562;
   settings.m_dMin = settings.m_lambda / (2 * std::sin(std::acos(-1.0) / 3));
   settings.m_restrictMaxNumRefs = 0;
-  // Without displacements: the engine applies a site's one tensor to all its images, while the
-  // reference rotates it with each operator, so only the structure itself is compared here.
-  c.m_useThermalEllipsoids = false;
+  c.m_useThermalEllipsoids = displacements;
   ASSERT_TRUE(c.Recompute(settings)) << cif;
 
   // Compare diffraction lines (all reflexions at one d): families of equal d may be split
@@ -218,8 +217,12 @@ const Reference kReferences[] = {
 class CifReference : public ::testing::TestWithParam<Reference> {};
 }  // namespace
 
-TEST_P(CifReference, XRayReflexionsMatchTheReference) { CompareWithReference(GetParam(), false); }
-TEST_P(CifReference, NeutronReflexionsMatchTheReference) { CompareWithReference(GetParam(), true); }
+TEST_P(CifReference, XRayReflexionsMatchTheReference) { CompareWithReference(GetParam(), false, false); }
+TEST_P(CifReference, NeutronReflexionsMatchTheReference) { CompareWithReference(GetParam(), true, false); }
+TEST_P(CifReference, XRayReflexionsWithDisplacementsMatchTheReference) { CompareWithReference(GetParam(), false, true); }
+TEST_P(CifReference, NeutronReflexionsWithDisplacementsMatchTheReference) {
+  CompareWithReference(GetParam(), true, true);
+}
 
 INSTANTIATE_TEST_SUITE_P(SharedTestData, CifReference, ::testing::ValuesIn(kReferences),
                          [](const ::testing::TestParamInfo<Reference>& info) {
