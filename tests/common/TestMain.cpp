@@ -9,8 +9,22 @@
 #include <unistd.h>
 
 namespace {
-std::string g_scratch;
-}
+// Set up before every other static initialiser, so that the program's own start-up (named
+// mutexes, registered messages) already lands in this process's scratch folder.
+struct ScratchEnvironment {
+  std::string dir;
+  ScratchEnvironment() {
+    char tmpl[] = "/tmp/qlwtest.XXXXXX";
+    if (char* made = mkdtemp(tmpl)) dir = made;
+    // Keep the user's real settings out of reach and alerts off the screen.
+    setenv("QLW_REGISTRY_DIR", (dir + "/registry").c_str(), 0);
+    setenv("QLW_RUNTIME_DIR", (dir + "/run").c_str(), 0);
+    setenv("QLW_QUIET", "1", 0);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  }
+};
+ScratchEnvironment g_scratch __attribute__((init_priority(101)));
+}  // namespace
 
 namespace qlwtest {
 std::string DataPath(const std::string& name) { return std::string(QLW_SOURCE_DIR) + "/tests/data/" + name; }
@@ -21,20 +35,13 @@ std::string SharedTestDataPath(const std::string& relative) {
   return (root / relative).string();
 }
 
-std::string ScratchDir() { return g_scratch; }
+std::string ScratchDir() { return g_scratch.dir; }
 }  // namespace qlwtest
 
 int main(int argc, char** argv) {
-  char tmpl[] = "/tmp/qlwtest.XXXXXX";
-  if (char* dir = mkdtemp(tmpl)) g_scratch = dir;
-  // Keep the user's real settings out of reach and alerts off the screen.
-  setenv("QLW_REGISTRY_DIR", (g_scratch + "/registry").c_str(), 0);
-  setenv("QLW_RUNTIME_DIR", (g_scratch + "/run").c_str(), 0);
-  setenv("QLW_QUIET", "1", 0);
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
   ::testing::InitGoogleTest(&argc, argv);
   int rc = RUN_ALL_TESTS();
   std::error_code ec;
-  std::filesystem::remove_all(g_scratch, ec);
+  std::filesystem::remove_all(g_scratch.dir, ec);
   return rc;
 }

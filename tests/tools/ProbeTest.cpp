@@ -45,7 +45,7 @@ TEST(Probe, PrintsExactTexts) {
 }
 
 TEST(Probe, RefusesWhatItCannotDo) {
-  for (const std::string args : {"string 99999", "read /nonexistent/structure.cif", "no-such-command"}) {
+  for (const std::string args : {"string 99999", "read /nonexistent/structure.cif", "no-such-command", "version-pack 300 2 3 b 4"}) {
     const ProbeRun run = Probe(args);
     EXPECT_NE(run.status, 0) << args;
     EXPECT_EQ(run.out, "") << args;
