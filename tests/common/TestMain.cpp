@@ -13,9 +13,16 @@ namespace {
 // mutexes, registered messages) already lands in this process's scratch folder.
 struct ScratchEnvironment {
   std::string dir;
+  pid_t owner = 0;  // child processes of a test share their parent's folder and leave it be
   ScratchEnvironment() {
-    char tmpl[] = "/tmp/qlwtest.XXXXXX";
-    if (char* made = mkdtemp(tmpl)) dir = made;
+    if (const char* inherited = std::getenv("QLW_TEST_SCRATCH")) {
+      dir = inherited;
+    } else {
+      char tmpl[] = "/tmp/qlwtest.XXXXXX";
+      if (char* made = mkdtemp(tmpl)) dir = made;
+      owner = getpid();
+      setenv("QLW_TEST_SCRATCH", dir.c_str(), 1);
+    }
     // Keep the user's real settings out of reach and alerts off the screen.
     setenv("QLW_REGISTRY_DIR", (dir + "/registry").c_str(), 0);
     setenv("QLW_RUNTIME_DIR", (dir + "/run").c_str(), 0);
@@ -41,7 +48,9 @@ std::string ScratchDir() { return g_scratch.dir; }
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   int rc = RUN_ALL_TESTS();
-  std::error_code ec;
-  std::filesystem::remove_all(g_scratch.dir, ec);
+  if (g_scratch.owner == getpid()) {
+    std::error_code ec;
+    std::filesystem::remove_all(g_scratch.dir, ec);
+  }
   return rc;
 }
