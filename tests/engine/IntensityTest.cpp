@@ -1,9 +1,13 @@
 #include "CrystalFixtures.h"
+#include "LXAlert.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <string>
 
 using namespace crystalfixtures;
 
@@ -12,6 +16,38 @@ namespace
 double F2(const CQLReflexion& r)
 {
     return r.A * r.A + r.B * r.B;
+}
+
+// Answers an alert as a person would, with quiet mode lifted for its scope.
+class ScopedPresenter
+{
+public:
+    explicit ScopedPresenter(CLXAlert::Presenter presenter) : m_previous(CLXAlert::SetPresenter(presenter))
+    {
+        if (const char* quiet = std::getenv("QLW_QUIET"))
+            m_quiet = quiet;
+        unsetenv("QLW_QUIET");
+    }
+    ~ScopedPresenter()
+    {
+        CLXAlert::SetPresenter(m_previous);
+        if (!m_quiet.empty())
+            setenv("QLW_QUIET", m_quiet.c_str(), 1);
+    }
+
+private:
+    CLXAlert::Presenter m_previous;
+    std::string m_quiet;
+};
+
+UINT g_answer = 1;
+UINT g_lastKind = 99;
+CString g_lastExplanation;
+UINT AnsweringPresenter(const CLXAlert& alert)
+{
+    g_lastKind = alert.GetKind();
+    g_lastExplanation = alert.GetPart(2);
+    return g_answer;
 }
 
 TEST(Intensity, RocksaltMatchesIndependentValues)
@@ -144,56 +180,91 @@ TEST(Intensity, SpeciesWithoutScatteringDataAreNamedOnceAndTheComputationGoesOn)
     EXPECT_EQ(alert.find("Fe3+"), alert.rfind("Fe3+")) << alert;
 }
 
-TEST(Intensity, PolarisationByRadiation)
+TEST(Intensity, LorentzPolarisationAndWavelengthTermOfEveryInstrument)
 {
-    CQLCrystal nacl = NaCl();
+    // Each instrument's factors written out from the geometry: angle-dispersive X-rays are
+    // polarised, neutrons are not, the electron beam scatters at θ ≈ 0, energy-dispersive and
+    // time-of-flight detectors sit at a fixed angle.
     CDiffractionSettings settings(true);
-    for (auto type : {LXTypes::kSimNeutrons, LXTypes::kSimElectrons, LXTypes::kSimTimeOfFlight})
+    const double lambda = settings.m_lambda, lambdaE = settings.m_lambdaTEM;
+    const double edx = settings.m_edxTheta, tof = settings.m_tofTheta;
+    auto polarised = [](double theta) { return (1.0 + std::pow(std::cos(2.0 * theta), 2)) / 2.0; };
+    struct Case
     {
-        settings.m_simulationType = type;
+        LXTypes::QLSimulationType type;
+        LXTypes::QLAxisType unit;
+        std::function<double(double)> lp, w;  // of d
+    } cases[] = {
+        {LXTypes::kSimXRays, LXTypes::kAxis2Theta,
+         [&](double d) {
+             const double t = std::asin(lambda / (2.0 * d));
+             return polarised(t) / (std::sin(2.0 * t) * std::sin(t));
+         },
+         [&](double) { return std::pow(lambda, 3); }},
+        {LXTypes::kSimNeutrons, LXTypes::kAxis2Theta,
+         [&](double d) {
+             const double t = std::asin(lambda / (2.0 * d));
+             return 1.0 / (std::sin(2.0 * t) * std::sin(t));
+         },
+         [&](double) { return std::pow(lambda, 3); }},
+        {LXTypes::kSimEnergyDispersive, LXTypes::kAxisEnergy,
+         [&](double) { return polarised(edx) / (std::sin(2.0 * edx) * std::sin(edx)); },
+         [&](double d) { return 16.0 * std::pow(d * std::sin(edx), 3); }},
+        {LXTypes::kSimTimeOfFlight, LXTypes::kAxisTimeOfFlight, [&](double d) { return std::pow(d, 4) * std::sin(tof); },
+         [&](double) { return 1.0; }},
+        {LXTypes::kSimElectrons, LXTypes::kAxis2Theta, [&](double d) { return 2.0 * d / lambdaE; },
+         [&](double) { return std::pow(lambdaE, 3); }},
+    };
+    for (const auto& c : cases)
+    {
+        CQLCrystal nacl = NaCl();
+        settings.m_simulationType = c.type;
+        settings.m_axisType = c.unit;
         ASSERT_TRUE(nacl.Recompute(settings));
-        const CQLReflexion& r = *nacl.FindReflexion(1, 1, 1);
-        double lorentz = 0;
-        if (type == LXTypes::kSimElectrons)
-            lorentz = 2.0 * r.d / settings.m_lambdaTEM;
-        else if (type == LXTypes::kSimTimeOfFlight)
-            lorentz = std::pow(r.d, 4) * std::sin(settings.m_tofTheta);
-        else
+        for (auto hkl : {QLIndexTriple{1, 1, 1}, QLIndexTriple{0, 2, 4}})
         {
-            const double theta = std::asin(settings.m_lambda / (2.0 * r.d));
-            lorentz = 1.0 / (std::sin(2.0 * theta) * std::sin(theta));
+            const CQLReflexion& r = *nacl.FindReflexion(hkl[0], hkl[1], hkl[2]);
+            const double lp = c.lp(r.d);
+            EXPECT_NEAR(r.lorentzPolarisation, lp, 1e-12 * lp) << c.type;
+            const double intensity = F2(r) * c.w(r.d) * lp * r.multiplicity / std::pow(nacl.m_volume, 2);
+            EXPECT_NEAR(r.intensity, intensity, 1e-12 * intensity) << c.type;
         }
-        // Neutrons have no polarisation; electrons scatter at θ = 0.
-        EXPECT_NEAR(r.lorentzPolarisation, lorentz, 1e-12 * lorentz) << type;
+        if (c.unit != LXTypes::kAxis2Theta)
+            continue;
+        // Beyond the Bragg limit (λ/2d ≥ 1) the angle is 90°: L = 1 and the polarisation is 1.
+        CQLReflexion beyond = *nacl.FindReflexion(0, 0, 2);
+        beyond.d = settings.GetWavelength() / 2.5;
+        nacl.ComputeReflexionIntensity(beyond, settings);
+        EXPECT_DOUBLE_EQ(beyond.lorentzPolarisation, 1.0) << c.type;
     }
-    // Energy-dispersive: fixed detector angle, the wavelength term carries d³.
-    settings.m_simulationType = LXTypes::kSimEnergyDispersive;
-    settings.m_axisType = LXTypes::kAxisEnergy;
-    ASSERT_TRUE(nacl.Recompute(settings));
-    {
-        const CQLReflexion& r = *nacl.FindReflexion(1, 1, 1);
-        const double t = settings.m_edxTheta;
-        const double lp = (1.0 + std::pow(std::cos(2 * t), 2)) / 2.0 / (std::sin(2.0 * t) * std::sin(t));
-        EXPECT_NEAR(r.lorentzPolarisation, lp, 1e-12 * lp);
-        const double w = 16.0 * std::pow(r.d * std::sin(t), 3);
-        EXPECT_NEAR(r.intensity, F2(r) * w * lp * r.multiplicity / std::pow(nacl.m_volume, 2), 1e-12 * r.intensity);
-    }
-    settings.m_axisType = LXTypes::kAxis2Theta;
-
-    settings.m_simulationType = LXTypes::kSimXRays;
-    ASSERT_TRUE(nacl.Recompute(settings));
-    const CQLReflexion& r = *nacl.FindReflexion(1, 1, 1);
-    const double theta = std::asin(settings.m_lambda / (2.0 * r.d));
-    const double lp = (1.0 + std::pow(std::cos(2 * theta), 2)) / 2.0 / (std::sin(2.0 * theta) * std::sin(theta));
-    EXPECT_NEAR(r.lorentzPolarisation, lp, 1e-12 * lp);
 }
 
-TEST(Reflexions, ManyReflexionsWithoutLimitAreKeptWhenTheUserContinues)
+TEST(Reflexions, ManyReflexionsWithoutLimitAskWhetherToKeepThemAll)
 {
-    // Quiet mode answers the question with its first button, "Continue".
-    CQLCrystal crystal = MakeCrystal(30, 31, 32, 90, 90, 90, L"P 1", {{L"C1", L"C", 0, 0, 0}});
-    ASSERT_TRUE(crystal.GenerateReflexions(0.8, 0));
-    EXPECT_GT(crystal.m_reflexions.size(), 100000u);
+    // Answer 1 "Continue" keeps every reflexion, answer 2 "Truncate" the 100000 of largest d.
+    CQLCrystal all = MakeCrystal(30, 31, 32, 90, 90, 90, L"P 1", {{L"C1", L"C", 0, 0, 0}});
+    ASSERT_TRUE(all.GenerateReflexions(0.8, 0));
+    ASSERT_GT(all.m_reflexions.size(), 100000u);
+
+    CQLCrystal truncated = all;
+    g_answer = 2;
+    {
+        ScopedPresenter presenter(AnsweringPresenter);
+        ASSERT_TRUE(truncated.GenerateReflexions(0.8, 0));
+    }
+    EXPECT_EQ(g_lastKind, static_cast<UINT>(CLXAlert::kQuestion));
+    EXPECT_NE(g_lastExplanation.Find(L"0.1 million"), -1) << g_lastExplanation.ToUtf8();
+    ASSERT_EQ(truncated.m_reflexions.size(), 100000u);
+    for (size_t i = 0; i < truncated.m_reflexions.size(); i += 997)
+        EXPECT_EQ(truncated.m_reflexions[i]->d, all.m_reflexions[i]->d);
+
+    CQLCrystal kept = all;
+    g_answer = 1;
+    {
+        ScopedPresenter presenter(AnsweringPresenter);
+        ASSERT_TRUE(kept.GenerateReflexions(0.8, 0));
+    }
+    EXPECT_EQ(kept.m_reflexions.size(), all.m_reflexions.size());
 }
 
 TEST(Intensity, NeutronStructureFactorUsesScatteringLengths)
@@ -310,6 +381,27 @@ TEST(Intensity, PreferredOrientationFavoursPlanesNormalToTheVector)
         ASSERT_TRUE(po.Recompute(settings));
         EXPECT_NEAR(ratio(po), ratio(plain), 1e-12 * ratio(plain));
     }
+
+    // In a hexagonal cell the direct axis [1 0 0] is the normal of (2 -1 0), not of (1 0 0):
+    // the two bases must agree on the first and tell it from the second.
+    auto oriented = [&](CQLCrystal::QLVectorType type, std::array<double, 3> vector) {
+        CQLCrystal mg = Magnesium();
+        mg.m_usePreferredOrientation = 1;
+        mg.m_poAlignment = 0.6;
+        mg.m_poVectorType = type;
+        mg.m_poVector = vector;
+        EXPECT_TRUE(mg.Recompute(settings));
+        return mg;
+    };
+    const CQLCrystal direct = oriented(CQLCrystal::kDirectVector, {1, 0, 0});
+    const CQLCrystal normal = oriented(CQLCrystal::kReciprocalVector, {2, -1, 0});
+    const CQLCrystal other = oriented(CQLCrystal::kReciprocalVector, {1, 0, 0});
+    ASSERT_EQ(direct.m_reflexions.size(), normal.m_reflexions.size());
+    for (size_t i = 0; i < direct.m_reflexions.size(); ++i)
+        EXPECT_NEAR(direct.m_reflexions[i]->intensity, normal.m_reflexions[i]->intensity,
+                    1e-9 * normal.m_reflexions[i]->intensity);
+    const auto r100 = [](const CQLCrystal& c) { return c.FindReflexion(1, 0, 0)->intensity; };
+    EXPECT_LT(r100(direct), 0.9 * r100(other));
 }
 
 TEST(Intensity, MarchDollaseNormalisesTheDistribution)
