@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <set>
@@ -89,8 +90,10 @@ CString NoBlanks(const CString& text) {
 
 CString NoBlanks(const char* text) { return NoBlanks(CString(text)); }
 
+// An origin choice restricts only groups that have two: "P 21/c" with choice 1 is still P 21/c.
 bool RowAllowed(const CSpaceGroupRow& row, int originChoice, int setting) {
-  return (originChoice == 0 || row.originChoice == originChoice) && (setting == 0 || row.setting == setting);
+  return (originChoice == 0 || row.originChoice == 0 || row.originChoice == originChoice) &&
+         (setting == 0 || row.setting == setting);
 }
 
 int FirstRowOfNumber(long number, int originChoice, int setting) {
@@ -105,11 +108,13 @@ int FindByNumber(const CString& symbol, int originChoice, int setting) {
   return FirstRowOfNumber(number, originChoice, setting);
 }
 
+// Only a group's first row carries the Schoenflies symbol; the restrictions then pick among the
+// group's rows, so "D2h(2)" with origin choice 2 still finds P n n n.
 int FindBySchoenflies(const CString& symbol, int originChoice, int setting) {
   if (symbol.Find(L'(') < 0) return -1;
   for (int i = 0; !IsEnd(g_SpaceGroupTable[i]); ++i)
-    if (symbol == CString(g_SpaceGroupTable[i].schoenflies) && RowAllowed(g_SpaceGroupTable[i], originChoice, setting))
-      return i;
+    if (symbol == CString(g_SpaceGroupTable[i].schoenflies))
+      return FirstRowOfNumber(g_SpaceGroupTable[i].number, originChoice, setting);
   return -1;
 }
 
@@ -244,10 +249,21 @@ bool ParseSpaceGroupSymbol(CString& symbol, int& originChoice, int* rowIndex) {
   }
   if (index < 0) return false;
 
-  bool twoOrigins = false;
-  for (const COriginShiftRow* o = g_OriginChoiceTable; o->number <= 230; ++o)
-    if (CString(o->symbol) == CString(g_SpaceGroupTable[index].shortSymbol)) twoOrigins = true;
-  if (!twoOrigins) originChoice = 0;
+  // Every setting of a group with two origins keeps the choice ("P n c b" as well as "P b a n"),
+  // and the row found is the one of that choice.
+  const CSpaceGroupRow& found = g_SpaceGroupTable[index];
+  int chosen = -1;
+  if (found.originChoice != 0 && originChoice != 0)
+    for (int i = 0; !IsEnd(g_SpaceGroupTable[i]) && chosen < 0; ++i) {
+      const CSpaceGroupRow& row = g_SpaceGroupTable[i];
+      if (row.number == found.number && row.setting == found.setting && row.originChoice == originChoice &&
+          std::strcmp(row.fullSymbol, found.fullSymbol) == 0)
+        chosen = i;
+    }
+  if (chosen >= 0)
+    index = chosen;
+  else
+    originChoice = 0;
   symbol = text;
   if (rowIndex) *rowIndex = index;
   return true;
@@ -299,11 +315,14 @@ bool LookupSpaceGroupOperators(CString& symbol, int originChoice, double alpha, 
   codeTexts.clear();
   count = 0;
   if (symbol.IsEmpty()) return false;
-  int setting = 0;
-  if (symbol[0] == L'R') setting = SameRoundedAngles(alpha, beta, gamma) ? 111 : 112;
+  const int rhombohedralSetting = SameRoundedAngles(alpha, beta, gamma) ? 111 : 112;
+  const int setting = symbol[0] == L'R' ? rhombohedralSetting : 0;
   int index = FindByNumber(symbol, originChoice, setting);
   if (index < 0) index = FindBySchoenflies(symbol, originChoice, setting);
   if (index >= 0) {
+    // "166" or "D3d(5)" names an R group too: its axes follow the angles as for "R -3 m".
+    if (g_SpaceGroupTable[index].shortSymbol[0] == 'R')
+      index = FirstRowOfNumber(g_SpaceGroupTable[index].number, originChoice, rhombohedralSetting);
     symbol = CString(g_SpaceGroupTable[index].shortSymbol);
   } else {
     index = FindByHermannMauguin(symbol, originChoice, setting);

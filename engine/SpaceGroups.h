@@ -54,7 +54,8 @@ int GetLatticeCentring(wchar_t lattice, double vectors[4][3]);
 int FindSpaceGroupIndex(const CString& symbol, int originChoice = 0, int setting = 0);
 
 // A symbol typed by the user or read from a file. On success symbol holds the normalised text,
-// originChoice is kept only for groups with two origins (else 0) and *rowIndex the row found.
+// originChoice is kept only for groups with two origins (else 0) and *rowIndex the row found,
+// that of the kept origin choice.
 bool ParseSpaceGroupSymbol(CString& symbol, int& originChoice, int* rowIndex = nullptr);
 
 // Crystal systems: 1 triclinic, 2 monoclinic, 3 orthorhombic, 4 tetragonal, 5 trigonal

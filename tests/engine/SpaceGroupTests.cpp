@@ -262,6 +262,29 @@ TEST(SpaceGroupLookup, OperatorsBySymbolNumberAndRhombohedralSetting) {
   ASSERT_TRUE(LookupSpaceGroupOperators(symbol, 2, 90, 90, 90, lattice, count, texts));
   EXPECT_EQ(texts, Texts(g_SpaceGroupTable[RowOf(48, 0, 2)]));
 
+  // A number or Schoenflies symbol of an R group takes the axes of the angles, and the origin
+  // choice of a group with two; a group with one origin ignores the choice.
+  struct Case {
+    const wchar_t* symbol;
+    int originChoice;
+    double alpha, gamma;
+    int row;
+    const wchar_t* rewritten;
+  };
+  const Case cases[] = {
+      {L"166", 0, 70.5, 70.5, RowOf(166, 111), L"R -3 m"},   {L"166", 0, 90, 120, RowOf(166, 112), L"R -3 m"},
+      {L"D3d(5)", 0, 70.5, 70.5, RowOf(166, 111), L"R -3 m"}, {L"D2h(2)", 2, 90, 90, RowOf(48, 0, 2), L"P n n n"},
+      {L"P 21/c", 1, 90, 90, FindSpaceGroupIndex(L"P 21/c"), L"P 21/c"},
+      {L"14", 2, 90, 90, FindSpaceGroupIndex(L"P 21/c"), L"P 21/c"},
+  };
+  for (const Case& c : cases) {
+    symbol = c.symbol;
+    ASSERT_TRUE(LookupSpaceGroupOperators(symbol, c.originChoice, c.alpha, c.alpha, c.gamma, lattice, count, texts))
+        << c.symbol;
+    EXPECT_EQ(texts, Texts(g_SpaceGroupTable[c.row])) << c.symbol;
+    EXPECT_EQ(symbol, CString(c.rewritten)) << c.symbol;
+  }
+
   symbol = L"Z 1";
   EXPECT_FALSE(LookupSpaceGroupOperators(symbol, 0, 90, 90, 90, lattice, count, texts));
   symbol = L"";
@@ -315,6 +338,8 @@ TEST(SpaceGroupLookup, ParsesTypedSymbols) {
       {L"d2h(16)", 0, 62, 0},     {L"Fm3m", 0, 225, 0},       {L"F d -3 m", 2, 227, 2},
       {L"P 21/c", 2, 14, 0},      {L"P n n n [origin 2]", 0, 48, 2},
       {L"C m c m", 0, 63, 0},     {L"Cmc2(1)", 0, 36, 0},     {L"R -3 m", 0, 166, 0},
+      // Alternative settings of groups with two origins keep the choice too.
+      {L"P n c b [origin 2]", 0, 50, 2},  {L"A b a a", 1, 68, 1},  {L"P n n n", 3, 48, 0},
   };
   for (const Case& c : cases) {
     CString symbol = c.text;
@@ -322,7 +347,15 @@ TEST(SpaceGroupLookup, ParsesTypedSymbols) {
     ASSERT_TRUE(ParseSpaceGroupSymbol(symbol, origin, &row)) << c.text;
     EXPECT_EQ(g_SpaceGroupTable[row].number, c.number) << c.text;
     EXPECT_EQ(origin, c.originOut) << c.text;
+    // The row found is that of the kept choice.
+    if (c.originOut != 0) {
+      EXPECT_EQ(g_SpaceGroupTable[row].originChoice, c.originOut) << c.text;
+    }
   }
+  CString nnc = L"P n c b [origin 2]";
+  int origin = 0, row = -1;
+  ASSERT_TRUE(ParseSpaceGroupSymbol(nnc, origin, &row));
+  EXPECT_EQ(g_SpaceGroupTable[row].setting, 106);
   for (const wchar_t* bad : {L"", L"X 1", L"231", L"P 7/q", L"Q(1)"}) {
     CString symbol = bad;
     int origin = 0;

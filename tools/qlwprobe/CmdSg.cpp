@@ -17,11 +17,6 @@ static int RunSg(const std::vector<std::string>& args) {
     std::fprintf(stderr, "no space group matches \"%s\"\n", typed.c_str());
     return 1;
   }
-  // "[origin 2]" selects the second setting of a group with two origins.
-  if (originChoice != 0) {
-    const int chosen = FindSpaceGroupIndex(CString(g_SpaceGroupTable[row].shortSymbol), originChoice);
-    if (chosen >= 0) row = chosen;
-  }
   const CSpaceGroupRow& r = g_SpaceGroupTable[row];
   std::printf("number %d\n", r.number);
   std::printf("schoenflies %s\n", r.schoenflies);
