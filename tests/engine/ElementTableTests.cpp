@@ -120,7 +120,14 @@ TEST(SiteSpecies, FindsTheRecordByName) {
 }
 
 TEST(SiteSpecies, UnknownNameKeepsNameAndOccupancyWithTheDefaultRecord) {
+  // The mismatch is reported as an alert (standard error in quiet mode), not thrown.
+  testing::internal::CaptureStderr();
+  const CSiteSpecies known(L"Fe", 1.0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  testing::internal::CaptureStderr();
   const CSiteSpecies ion(L"Fe3+", 0.5);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Error matching atomic scattering factors!"),
+            std::string::npos);
   EXPECT_EQ(ion.m_name, CString(L"Fe3+"));
   EXPECT_EQ(ion.m_occupancy, 0.5);
   EXPECT_STREQ(ion.m_asf.m_symbol, L"Si");
