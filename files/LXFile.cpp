@@ -195,6 +195,17 @@ bool CLXFile::Open(const wchar_t* path, uint32_t flags, LXFileOpenError* error) 
     SetOpenFlags(0);
     return false;
   }
+  // A folder opens for reading here but is no file to read.
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    if (error) {
+      error->m_lOsError = EISDIR;
+      error->m_strFileName = path;
+    }
+    SetOpenFlags(0);
+    return false;
+  }
   m_hFile = fd;
   m_bCloseOnDelete = true;
   m_strFileName = path;

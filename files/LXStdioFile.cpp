@@ -69,6 +69,18 @@ bool CLXStdioFile<Base>::Open(const wchar_t* path, uint32_t flags, LXFileOpenErr
     SetOpenFlags(0);
     return false;
   }
+  // A folder opens as a stream here but is no file to read or write.
+  struct stat st;
+  if (::fstat(::fileno(m_stream), &st) == 0 && S_ISDIR(st.st_mode)) {
+    std::fclose(m_stream);
+    m_stream = nullptr;
+    if (error) {
+      error->m_lOsError = EISDIR;
+      error->m_strFileName = this->m_strFileName;
+    }
+    SetOpenFlags(0);
+    return false;
+  }
   this->m_hFile = ::fileno(m_stream);
   this->m_bCloseOnDelete = true;
   m_view = m_last = m_cursor = nullptr;
@@ -182,10 +194,13 @@ void CLXStdioFile<Base>::SkipLine() {
 template <class Base>
 int CLXStdioFile<Base>::ReadLine(char* buffer, int size) {
   int stored = 0;
-  bool ended = false;
+  bool ended = false, exhausted = false;
   for (;;) {
     const int c = NextChar();
-    if (c < 0) break;
+    if (c < 0) {
+      exhausted = true;
+      break;
+    }
     if (c == 0) continue;
     if (c == '\n') {
       ended = true;
@@ -200,7 +215,8 @@ int CLXStdioFile<Base>::ReadLine(char* buffer, int size) {
     if (stored < size - 1) buffer[stored++] = static_cast<char>(c);
   }
   if (size > 0) buffer[stored] = '\0';
-  if (stored == 0 && (m_mapped ? m_cursor > m_last : (!ended && m_stream && std::feof(m_stream)))) return -1;
+  // A stream that fails (a read error, not only the end) must end the caller's loop too.
+  if (stored == 0 && (m_mapped ? m_cursor > m_last : (!ended && exhausted))) return -1;
   return stored;
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 using filestest::Wide;
 using filestest::WriteScratch;
 
@@ -88,4 +90,23 @@ TEST(StdioFile, SkipLineAndSeekPastTheEnd) {
   EXPECT_EQ(file.NextChar(), -1);
   EXPECT_EQ(file.SeekTo(1), 0);
   EXPECT_EQ(file.NextChar(), 'b');
+}
+
+TEST(StdioFile, FoldersDoNotOpenAndAFailingStreamEndsLineReading) {
+  const std::wstring folder = Wide(qlwtest::ScratchDir());
+  TextFile text;
+  LXFileOpenError error;
+  EXPECT_FALSE(text.Open(folder.c_str(), CLXFile::modeRead, &error));
+  EXPECT_EQ(error.m_lOsError, EISDIR);
+  struct PlainFile : CLXFile {
+    void ReadBlock(uint32_t) override {}
+    void WriteBlock(uint32_t) override {}
+  } plain;
+  EXPECT_FALSE(plain.Open(folder.c_str(), CLXFile::modeRead));
+
+  // Reading a stream opened for writing fails at once; the line loop must see an end, not empty lines.
+  TextFile writer;
+  ASSERT_TRUE(writer.Open(Wide(qlwtest::ScratchDir() + "/wo.txt").c_str(), CLXFile::modeWrite | CLXFile::modeCreate));
+  std::string line;
+  EXPECT_EQ(writer.ReadLine(line, 80), -1);
 }
