@@ -177,5 +177,7 @@ void CQLCIFFile::ParseBlock() {
       DispatchItem(name, value);
     }
   }
+  // A site given by single items rather than a loop has no later row or loop end to commit it.
+  if (!m_current.IsEmpty()) CommitRecord();
   SeekTo(remembered);
 }

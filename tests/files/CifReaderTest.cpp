@@ -229,3 +229,15 @@ TEST(Cif, OperatorsOutrankTheSymbolWhicheverComesFirst) {
     EXPECT_NE(std::wstring(c.m_spaceGroupSymbol.GetString()), L"P 1") << symbolFirst;
   }
 }
+
+TEST(Cif, ASiteGivenBySingleItemsIsRead) {
+  const auto list = ReadText("single.cif", "data_cu\n_cell_length_a 3.615\n_cell_length_b 3.615\n_cell_length_c 3.615\n"
+                                           "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+                                           "_symmetry_space_group_name_H-M 'F m -3 m'\n_atom_site_label Cu1\n"
+                                           "_atom_site_fract_x 0\n_atom_site_fract_y 0\n_atom_site_fract_z 0\n"
+                                           "_atom_site_U_iso_or_equiv 0.0076\n");
+  const CQLCrystal& c = Crystal(list);
+  ASSERT_EQ(Labels(c), (std::vector<std::wstring>{L"Cu1"}));
+  EXPECT_EQ(c.m_sites[0].m_positions.size(), 4u);
+  EXPECT_NE(c.m_sites[0].m_displacement, nullptr);
+}
