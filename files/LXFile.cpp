@@ -173,7 +173,7 @@ CString CLXFile::GetFileTitle() const {
   if (GetBlockCount(false) >= 2) {
     if (!m_blockName.IsEmpty()) return m_blockName;
     CString format, text;
-    if (!format.LoadString(1083)) format = L"%s %d";
+    format.LoadString(1083);
     text.Format(format, title.c_str(), static_cast<int>(m_currentBlock + 1));
     return text;
   }
