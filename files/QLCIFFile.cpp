@@ -97,6 +97,7 @@ void CQLCIFFile::ResetBlockState() {
   m_committedRows = 0;
   m_symbolFromHM = false;
   m_keepRowsApart = true;
+  m_checkingLoop = false;
 }
 
 void CQLCIFFile::ReadBlock(uint32_t index) {

@@ -79,6 +79,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   uint64_t m_committedRows = 0;
   bool m_symbolFromHM = false;
   bool m_keepRowsApart = true;
+  bool m_checkingLoop = false;  // the loop check reads the values that the row pass reads again
 
   void ResetBlockState();
   bool IsStructureBlock();
@@ -99,6 +100,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   // Logs a reader warning in red; `count` adds it to the warnings counter.
   template <typename... Args>
   void Warn(bool count, UINT stringId, const Args&... args) {
+    if (m_checkingLoop) return;  // said once, when the rows are read
     LogStringColor(stringId, 0xFFFF0000u, args...);
     if (count) ++m_warnings;
   }

@@ -261,6 +261,7 @@ bool CQLCIFFile::CheckLoop(size_t names, const std::string&) {
   m_loopRows = 0;
   bool valid = true;
   std::string value;
+  m_checkingLoop = true;
   while (AtValue()) {
     for (size_t i = 0; i < names; ++i) {
       if (!ReadValue(value)) {
@@ -271,6 +272,7 @@ bool CQLCIFFile::CheckLoop(size_t names, const std::string&) {
     if (!valid) break;
     ++m_loopRows;
   }
+  m_checkingLoop = false;
   if (!valid) m_loopRows = 0;
   SeekTo(remembered);
   return valid;

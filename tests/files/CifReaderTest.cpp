@@ -241,3 +241,14 @@ TEST(Cif, ASiteGivenBySingleItemsIsRead) {
   EXPECT_EQ(c.m_sites[0].m_positions.size(), 4u);
   EXPECT_NE(c.m_sites[0].m_displacement, nullptr);
 }
+
+TEST(Cif, AProblemInsideALoopIsWarnedOnce) {
+  CifReader reader;
+  const auto list = ReadText("warnonce.cif",
+                             "data_x\n" + kCubicCell +
+                                 "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                                 "'Na\x01" "1' 0 0 0\n",
+                             reader);
+  EXPECT_EQ(Labels(Crystal(list)), (std::vector<std::wstring>{L"Na1"}));  // the control character is dropped
+  EXPECT_EQ(reader.WarningCount(), 1u);
+}
