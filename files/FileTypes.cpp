@@ -57,9 +57,10 @@ TestFn TestForType(uint32_t code) {
   }
 }
 
+// Only plain files are sniffed: a pipe or a device could block a content test or never end it.
 bool FileExists(const wchar_t* path) {
   struct stat st;
-  return path && ::stat(LXText::Utf8FromWide(path).c_str(), &st) == 0;
+  return path && ::stat(LXText::Utf8FromWide(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool IsKnownResult(uint32_t code) {

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using filestest::Wide;
 using filestest::WriteScratch;
 
@@ -34,6 +37,11 @@ TEST(FileTypes, FactoryMakesOnlyTheClassesThatExist) {
 
 TEST(FileTypes, RecognisesByExtensionThenByContent) {
   EXPECT_EQ(IdentifyFileType(Wide(qlwtest::ScratchDir() + "/missing.cif").c_str(), false), 0u);
+  // A pipe is no file: sniffing it would wait for a writer that never comes.
+  const std::string pipe = qlwtest::ScratchDir() + "/pipe.cif";
+  ::unlink(pipe.c_str());
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(IdentifyFileType(Wide(pipe).c_str(), true), 0u);
   // Without sniffing a single candidate is taken on trust.
   const std::wstring junkCif = Wide(WriteScratch("junk.cif", "not a structure\n"));
   EXPECT_EQ(IdentifyFileType(junkCif.c_str(), false), 22u);
@@ -80,4 +88,24 @@ TEST(FileTypes, ReadFileTurnsReaderErrorsIntoFalseAndKeepsEarlierBlocks) {
   EXPECT_TRUE(good.ReadFile(&one, nullptr, nullptr));
   ASSERT_EQ(one.size(), 1u);
   EXPECT_EQ(one.front()->GetCrystal()->m_sites.size(), 2u);
+}
+
+TEST(FileTypes, ReadFileReadsTheBlocksThatIndexingFinds) {
+  // A format that lists no blocks still has its one block; one whose indexing fails has none.
+  struct Counting : CQlwFile {
+    bool indexes = true;
+    int reads = 0;
+    bool IndexBlocks() override { return indexes; }
+    void ReadBlock(uint32_t) override { ++reads; }
+    void WriteBlock(uint32_t) override {}
+  };
+  const std::wstring path = Wide(WriteScratch("blocks.bin", "x"));
+  for (bool indexes : {true, false}) {
+    Counting file;
+    file.indexes = indexes;
+    ASSERT_TRUE(file.Open(path.c_str(), CLXFile::modeRead));
+    CQLPatternList list;
+    EXPECT_TRUE(file.ReadFile(&list, nullptr, nullptr));
+    EXPECT_EQ(file.reads, indexes ? 1 : 0);
+  }
 }
