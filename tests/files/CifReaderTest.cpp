@@ -252,3 +252,27 @@ TEST(Cif, AProblemInsideALoopIsWarnedOnce) {
   EXPECT_EQ(Labels(Crystal(list)), (std::vector<std::wstring>{L"Na1"}));  // the control character is dropped
   EXPECT_EQ(reader.WarningCount(), 1u);
 }
+
+TEST(Cif, StreamAndMappedFormsReadAlike) {
+  const std::string text =
+      "data_both\r\n_publ_section_title\r\n;\r\nA text field; with # and 'quotes'\r\n;\r\n" + kCubicCell +
+      "# comment line\r\nloop_\r\n_atom_site_label # trailing comment\r\n_atom_site_fract_x\r\n_atom_site_fract_y\r\n"
+      "_atom_site_fract_z\r\n_atom_site_occupancy\r\n'Na 1' 0.1(2) 0.2 0.3 0.5\r\n\"Cl1\" 0.5 0.5 0.5 ?\r\n";
+  const std::string path = WriteScratch("forms.cif", text);
+  std::vector<std::vector<double>> seen[2];
+  for (bool stream : {false, true}) {
+    CifReader reader;
+    // Read-write leaves the file in the stream form; read-only maps it.
+    ASSERT_TRUE(reader.Open(Wide(path).c_str(), stream ? CLXFile::modeReadWrite : CLXFile::modeRead));
+    ASSERT_EQ(reader.IsMappedView(), !stream);
+    const auto list = reader.ReadAll();
+    const CQLCrystal& c = Crystal(list);
+    EXPECT_EQ(Labels(c), (std::vector<std::wstring>{L"Cl1", L"Na1"})) << stream;
+    for (const CQLSite& s : c.m_sites) seen[stream].push_back({s.m_x, s.m_y, s.m_z, s.m_species.at(0).m_occupancy});
+    EXPECT_EQ(reader.WarningCount(), 0u) << stream;
+  }
+  EXPECT_EQ(seen[0], seen[1]);
+  ASSERT_EQ(seen[0].size(), 2u);
+  EXPECT_NEAR(seen[0][1][0], 0.1, 1e-6);
+  EXPECT_NEAR(seen[0][1][3], 0.5, 1e-6);
+}
