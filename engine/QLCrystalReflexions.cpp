@@ -110,6 +110,119 @@ private:
     double m_r1[3], m_r2[3], m_r3[3];
 };
 
+// The rotations of a list once each, in order of first appearance. Operators that differ only
+// in translation turn a plane normal into the same image, which the image list keeps once anyway.
+using Rotation = std::array<double, 9>;
+std::vector<Rotation> DistinctRotations(const std::vector<CSymmetryOperator>& ops)
+{
+    std::vector<Rotation> rotations;
+    rotations.reserve(ops.size());
+    for (const auto& op : ops)
+    {
+        Rotation r;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                r[static_cast<std::size_t>(3 * i + j)] = op.m_rotation[i][j];
+        if (std::find(rotations.begin(), rotations.end(), r) == rotations.end())
+            rotations.push_back(r);
+    }
+    return rotations;
+}
+
+// The images of a plane under the rotations (and their opposites), within the image tolerance
+// kept once in order of appearance, turned back into index triples.
+void EquivalentTriples(const QLIndexTriple& hkl, const CPlaneNormals& toNormal, const CPlaneNormals& toIndices,
+                       const std::vector<Rotation>& rotations, bool addOpposites,
+                       std::vector<std::array<double, 3>>& images, std::vector<QLIndexTriple>& out)
+{
+    out.clear();
+    images.clear();
+    const double triple[3] = {double(hkl[0]), double(hkl[1]), double(hkl[2])};
+    double w[3];
+    toNormal.Apply(triple, w);
+    auto addImage = [&](const double v[3]) {
+        for (const auto& im : images)
+            if (std::fabs(im[0] - v[0]) < kImageTolerance && std::fabs(im[1] - v[1]) < kImageTolerance &&
+                std::fabs(im[2] - v[2]) < kImageTolerance)
+                return;
+        images.push_back({v[0], v[1], v[2]});
+    };
+    for (const auto& R : rotations)
+    {
+        double image[3];
+        for (int i = 0; i < 3; ++i)
+            image[i] = R[static_cast<std::size_t>(3 * i)] * w[0] + R[static_cast<std::size_t>(3 * i + 1)] * w[1] +
+                       R[static_cast<std::size_t>(3 * i + 2)] * w[2];
+        addImage(image);
+        if (addOpposites)
+        {
+            double opposite[3] = {-image[0], -image[1], -image[2]};
+            addImage(opposite);
+        }
+    }
+    for (const auto& im : images)
+    {
+        double back[3];
+        toIndices.Apply(im.data(), back);
+        out.push_back({RoundIndex(back[0]), RoundIndex(back[1]), RoundIndex(back[2])});
+    }
+}
+
+// Where each candidate triple stands in the list: a dense index box while it stays small, a hash
+// map for larger boxes.
+class CTriplePlaces
+{
+public:
+    CTriplePlaces(int hmax, int kmax, int lmax, const std::vector<CQLCrystal::Candidate>& candidates)
+        : m_max{hmax, kmax, lmax}
+    {
+        const std::size_t box = static_cast<std::size_t>(2 * hmax + 1) * static_cast<std::size_t>(2 * kmax + 1) *
+                                static_cast<std::size_t>(2 * lmax + 1);
+        if (box <= kDenseBox && candidates.size() < std::size_t(0x7FFFFFFF))
+        {
+            m_dense.assign(box, -1);
+            for (std::size_t i = 0; i < candidates.size(); ++i)
+                m_dense[Cell(candidates[i].h, candidates[i].k, candidates[i].l)] = static_cast<std::int32_t>(i);
+            return;
+        }
+        m_sparse.reserve(candidates.size());
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            m_sparse.emplace(Pack(candidates[i].h, candidates[i].k, candidates[i].l), i);
+    }
+
+    // The place of a triple, -1 when it is not in the list.
+    long long Find(const QLIndexTriple& e) const
+    {
+        if (std::abs(e[0]) > m_max[0] || std::abs(e[1]) > m_max[1] || std::abs(e[2]) > m_max[2])
+            return -1;
+        if (!m_dense.empty())
+            return m_dense[Cell(e[0], e[1], e[2])];
+        auto found = m_sparse.find(Pack(e[0], e[1], e[2]));
+        return found != m_sparse.end() ? static_cast<long long>(found->second) : -1;
+    }
+
+private:
+    static constexpr std::size_t kDenseBox = std::size_t(8) << 20;  // 32 MB of places
+
+    std::size_t Cell(int h, int k, int l) const
+    {
+        return (static_cast<std::size_t>(h + m_max[0]) * static_cast<std::size_t>(2 * m_max[1] + 1) +
+                static_cast<std::size_t>(k + m_max[1])) *
+                   static_cast<std::size_t>(2 * m_max[2] + 1) +
+               static_cast<std::size_t>(l + m_max[2]);
+    }
+    static std::uint64_t Pack(int h, int k, int l)
+    {
+        return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(h) & 0xFFFFu) << 32) |
+               (static_cast<std::uint64_t>(static_cast<std::uint32_t>(k) & 0xFFFFu) << 16) |
+               static_cast<std::uint64_t>(static_cast<std::uint32_t>(l) & 0xFFFFu);
+    }
+
+    int m_max[3];
+    std::vector<std::int32_t> m_dense;
+    std::unordered_map<std::uint64_t, std::size_t> m_sparse;
+};
+
 bool SkipsSymmetryTests(const std::vector<CSymmetryOperator>& ops)
 {
     if (ops.size() < 2)
@@ -198,46 +311,15 @@ void CQLCrystal::AddReflexionCandidate(int h, int k, int l, double dLimit, std::
 
 void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFriedel, std::vector<QLIndexTriple>& out) const
 {
-    out.clear();
-    const double triple[3] = {double(hkl[0]), double(hkl[1]), double(hkl[2])};
-    double w[3];
-    CPlaneNormals(m_metric).Apply(triple, w);
-
     static const std::vector<CSymmetryOperator> identityOnly(1, CSymmetryOperator(L"x,y,z"));
     static const CSymmetryOperator inversion(L"-x,-y,-z");
     const auto& ops = m_operators.empty() ? identityOnly : m_operators;
     const bool addOpposites =
         withFriedel && std::none_of(ops.begin(), ops.end(),
                                     [&](const CSymmetryOperator& op) { return op.HasSameRotation(inversion); });
-
     std::vector<std::array<double, 3>> images;
-    auto addImage = [&](const double v[3]) {
-        for (const auto& im : images)
-            if (std::fabs(im[0] - v[0]) < kImageTolerance && std::fabs(im[1] - v[1]) < kImageTolerance &&
-                std::fabs(im[2] - v[2]) < kImageTolerance)
-                return;
-        images.push_back({v[0], v[1], v[2]});
-    };
-    for (const auto& op : ops)
-    {
-        const auto& R = op.m_rotation;
-        double image[3];
-        for (int i = 0; i < 3; ++i)
-            image[i] = R[i][0] * w[0] + R[i][1] * w[1] + R[i][2] * w[2];
-        addImage(image);
-        if (addOpposites)
-        {
-            double opposite[3] = {-image[0], -image[1], -image[2]};
-            addImage(opposite);
-        }
-    }
-    const CPlaneNormals toIndices(m_reciprocalMetric);
-    for (const auto& im : images)
-    {
-        double back[3];
-        toIndices.Apply(im.data(), back);
-        out.push_back({RoundIndex(back[0]), RoundIndex(back[1]), RoundIndex(back[2])});
-    }
+    EquivalentTriples(hkl, CPlaneNormals(m_metric), CPlaneNormals(m_reciprocalMetric), DistinctRotations(ops),
+                      addOpposites, images, out);
 }
 
 bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
@@ -326,21 +408,15 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         CStatus::SetText(kIdsMerging);
         // Where each original triple stands in the list; behind the current candidate only
         // untouched triples remain, so this answers the search for the first equal triple.
-        auto pack = [](int h, int k, int l) {
-            return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(h) & 0xFFFFu) << 32) |
-                   (static_cast<std::uint64_t>(static_cast<std::uint32_t>(k) & 0xFFFFu) << 16) |
-                   static_cast<std::uint64_t>(static_cast<std::uint32_t>(l) & 0xFFFFu);
-        };
-        std::unordered_map<std::uint64_t, std::size_t> where;
-        where.reserve(candidates.size());
-        for (std::size_t i = 0; i < candidates.size(); ++i)
-            where.emplace(pack(candidates[i].h, candidates[i].k, candidates[i].l), i);
+        const CTriplePlaces places(hmax, kmax, lmax, candidates);
         auto findBehind = [&](std::size_t i, const QLIndexTriple& e) -> long long {
-            if (std::abs(e[0]) > hmax || std::abs(e[1]) > kmax || std::abs(e[2]) > lmax)
-                return -1;
-            auto found = where.find(pack(e[0], e[1], e[2]));
-            return found != where.end() && found->second > i ? static_cast<long long>(found->second) : -1;
+            const long long found = places.Find(e);
+            return found >= 0 && static_cast<std::size_t>(found) > i ? found : -1;
         };
+        static const std::vector<CSymmetryOperator> identityOnly(1, CSymmetryOperator(L"x,y,z"));
+        const std::vector<Rotation> rotations = DistinctRotations(m_operators.empty() ? identityOnly : m_operators);
+        const CPlaneNormals toNormal(m_metric), toIndices(m_reciprocalMetric);
+        std::vector<std::array<double, 3>> images;
 
         uniqueCount = 0;
         std::vector<QLIndexTriple> equivalents;
@@ -350,7 +426,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
             if (c.count == 0)
                 continue;
             ++uniqueCount;
-            GetEquivalentReflexions({c.h, c.k, c.l}, false, equivalents);
+            EquivalentTriples({c.h, c.k, c.l}, toNormal, toIndices, rotations, false, images, equivalents);
             for (const auto& e : equivalents)
             {
                 const QLIndexTriple current = {c.h, c.k, c.l};
@@ -383,6 +459,9 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
     }
 
     CStatus::SetText(kIdsSorting, static_cast<int>(candidates.size()));
+    // Merged-away candidates would sort behind every kept one; dropping them first leaves the
+    // kept ones in the same order.
+    std::erase_if(candidates, [](const Candidate& c) { return c.count == 0; });
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.d > b.d; });
     candidates.resize(uniqueCount);
