@@ -3,6 +3,7 @@
 
 #include "QLCrystal.h"
 #include "SpaceGroups.h"
+#include "SymmetryOperator.h"
 #include "Status.h"
 
 #include <cfloat>
@@ -401,6 +402,11 @@ void CQLCIFFile::HandleSymmetryItem(const std::string& name, const std::string& 
   } else if (name == "_symmetry_equiv_pos_as_xyz" || name == "_space_group_symop_operation_xyz") {
     m_crystal->m_spaceGroupSymbol.Empty();
     m_symbolFromHM = false;
-    m_crystal->m_operators.emplace_back(CString(value.c_str()).GetString());
+    // Files that list their operators under both the old and the new item name would otherwise
+    // hold each twice, and no space group has such a list.
+    const CSymmetryOperator op(CString(value.c_str()).GetString());
+    for (const CSymmetryOperator& known : m_crystal->m_operators)
+      if (known.HasSameRotation(op) && known.HasSameTranslation(op)) return;
+    m_crystal->m_operators.push_back(op);
   }
 }
