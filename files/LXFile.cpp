@@ -479,6 +479,7 @@ uint64_t CLXFile::ReadMacString(uint64_t count, wchar_t* out) {
     out[n] = LXText::WideFromMacRoman(m_scratch[n]);
     ++n;
   }
+  out[n] = L'\0';  // a text that fills all count characters still ends in the buffer's last slot
   return n;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -115,6 +116,11 @@ TEST(FileBase, MacStringsAndUtf8Fields) {
   wchar_t out[7];
   EXPECT_EQ(file.ReadMacString(6, out), 3u);
   EXPECT_EQ(std::wstring(out), L"\u00C5b\u00E9");
+  file.Seek(0, CLXFile::begin);
+  std::fill(std::begin(out), std::end(out), L'Z');
+  EXPECT_EQ(file.ReadMacString(2, out), 2u);  // the whole count used: still terminated
+  EXPECT_EQ(std::wstring(out), L"\u00C5b");
+  file.Seek(6, CLXFile::begin);
   CString text;
   EXPECT_EQ(file.ReadUTF8String(5, text), 4u);
   EXPECT_EQ(std::wstring(text.GetString()), L"caf\u00E9");
