@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cerrno>
 
 using filestest::Wide;
@@ -17,7 +19,9 @@ struct TextFile : CLXStdioFile<CQlwFile> {
 }  // namespace
 
 TEST(StdioFile, MissingFileFailsQuietlyUnlessCreated) {
-  const std::wstring path = Wide(qlwtest::ScratchDir() + "/made.txt");
+  const std::string made = qlwtest::ScratchDir() + "/made.txt";
+  std::remove(made.c_str());  // the test may run repeatedly in one process
+  const std::wstring path = Wide(made);
   TextFile reader;
   LXFileOpenError error;
   error.m_lOsError = 12345;
