@@ -31,15 +31,6 @@ struct PROCESS_INFORMATION {
 };
 typedef PROCESS_INFORMATION* LPPROCESS_INFORMATION;
 
-#ifndef SW_HIDE
-#define SW_HIDE 0
-#endif
-#ifndef SW_SHOWNORMAL
-#define SW_SHOWNORMAL 1
-#endif
-#ifndef SW_SHOW
-#define SW_SHOW 5
-#endif
 
 #define SEE_MASK_DEFAULT 0x00000000u
 #define SEE_MASK_NOCLOSEPROCESS 0x00000040u

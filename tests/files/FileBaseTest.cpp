@@ -11,16 +11,10 @@
 
 using filestest::Wide;
 using filestest::WriteScratch;
+using filestest::PlainFile;
+using filestest::BigEndianFile;
 
 namespace {
-struct PlainFile : CLXFile {
-  void ReadBlock(uint32_t) override {}
-  void WriteBlock(uint32_t) override {}
-};
-
-struct BigEndianFile : PlainFile {
-  bool IsBigEndian() const override { return true; }
-};
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

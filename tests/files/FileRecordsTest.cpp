@@ -10,16 +10,10 @@
 
 using filestest::Wide;
 using filestest::WriteScratch;
+using LittleFile = filestest::PlainFile;
+using BigFile = filestest::BigEndianFile;
 
 namespace {
-struct LittleFile : CLXFile {
-  void ReadBlock(uint32_t) override {}
-  void WriteBlock(uint32_t) override {}
-};
-
-struct BigFile : LittleFile {
-  bool IsBigEndian() const override { return true; }
-};
 
 std::unique_ptr<CLXFile> MakeFile(bool big) {
   if (big) return std::make_unique<BigFile>();

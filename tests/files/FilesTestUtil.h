@@ -1,6 +1,7 @@
 // Helpers of the file-layer tests: scratch files and wide paths.
 #pragma once
 
+#include "LXFile.h"
 #include "TestSupport.h"
 
 #include <fstream>
@@ -15,4 +16,14 @@ inline std::string WriteScratch(const std::string& name, const std::string& byte
 }
 
 inline std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+// The file base with no format of its own, in either byte order.
+struct PlainFile : CLXFile {
+  void ReadBlock(uint32_t) override {}
+  void WriteBlock(uint32_t) override {}
+};
+
+struct BigEndianFile : PlainFile {
+  bool IsBigEndian() const override { return true; }
+};
 }  // namespace filestest
