@@ -214,6 +214,9 @@ const Reference kReferences[] = {
     {"21_corundum_duplicate_tag_AMCSD0009325.cif", "07_corundum_AMCSD0009325", 0},
 };
 
+// Test listings name the structure rather than dumping the parameter's bytes.
+void PrintTo(const Reference& ref, std::ostream* os) { *os << ref.stem; }
+
 class CifReference : public ::testing::TestWithParam<Reference> {};
 }  // namespace
 
