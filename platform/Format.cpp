@@ -123,7 +123,7 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
     }
     const bool left = flags.find('-') != std::string::npos;
     const Ch conv = *p;
-    char spec[64];
+    char narrowFormat[64];
     char buffer[512];
     switch (conv) {
       case Ch('d'):
@@ -133,8 +133,8 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
         else v = va_arg(args, int);
         if (length == Length::Short) v = static_cast<short>(v);
         if (length == Length::Char) v = static_cast<signed char>(v);
-        std::snprintf(spec, sizeof spec, "%%%s*.*lld", flags.c_str());
-        std::snprintf(buffer, sizeof buffer, spec, width < 0 ? 0 : width, precision, v);
+        std::snprintf(narrowFormat, sizeof narrowFormat, "%%%s*.*lld", flags.c_str());
+        std::snprintf(buffer, sizeof buffer, narrowFormat, width < 0 ? 0 : width, precision, v);
         AppendAscii(out, buffer);
         break;
       }
@@ -147,8 +147,8 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
         else v = va_arg(args, unsigned int);
         if (length == Length::Short) v = static_cast<unsigned short>(v);
         if (length == Length::Char) v = static_cast<unsigned char>(v);
-        std::snprintf(spec, sizeof spec, "%%%s*.*ll%c", flags.c_str(), static_cast<char>(conv));
-        std::snprintf(buffer, sizeof buffer, spec, width < 0 ? 0 : width, precision, v);
+        std::snprintf(narrowFormat, sizeof narrowFormat, "%%%s*.*ll%c", flags.c_str(), static_cast<char>(conv));
+        std::snprintf(buffer, sizeof buffer, narrowFormat, width < 0 ? 0 : width, precision, v);
         AppendAscii(out, buffer);
         break;
       }
@@ -162,14 +162,14 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
       case Ch('A'): {
         // `long double` is `double` on Windows, so %Lf reads a double there as here.
         double v = va_arg(args, double);
-        std::snprintf(spec, sizeof spec, "%%%s*.*%c", flags.c_str(), static_cast<char>(conv));
+        std::snprintf(narrowFormat, sizeof narrowFormat, "%%%s*.*%c", flags.c_str(), static_cast<char>(conv));
         std::string text;
         {
           ScopedCLocale cLocale;
-          int n = std::snprintf(buffer, sizeof buffer, spec, width < 0 ? 0 : width, precision, v);
+          int n = std::snprintf(buffer, sizeof buffer, narrowFormat, width < 0 ? 0 : width, precision, v);
           if (n >= static_cast<int>(sizeof buffer)) {
             text.resize(static_cast<size_t>(n) + 1);
-            std::snprintf(text.data(), text.size(), spec, width < 0 ? 0 : width, precision, v);
+            std::snprintf(text.data(), text.size(), narrowFormat, width < 0 ? 0 : width, precision, v);
             text.resize(static_cast<size_t>(n));
           } else {
             text = buffer;
