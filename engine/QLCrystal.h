@@ -126,8 +126,16 @@ public:
     bool m_centrosymmetric = false;
 
 private:
-    using SiteRanges = std::vector<std::array<std::size_t, 2>>;
-    // With a table, position sums come from its phase factors (ranges index the table per site).
+    // What the structure-factor sum needs of a site, found once for all reflexions: its range
+    // in the phase table and, when its tensor turns with each image, that tensor.
+    struct SiteTerms
+    {
+        std::size_t first = 0, last = 0;
+        const CQLAnisoThermalEllipsoid* perImage = nullptr;
+    };
+    using SiteTermList = std::vector<SiteTerms>;
+    SiteTermList MakeSiteTerms() const;
+    // With a table, position sums come from its phase factors (terms index the table per site).
     void ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
-                                   const CQLPhaseTable* table, const SiteRanges* ranges) const;
+                                   const CQLPhaseTable* table, const SiteTermList& terms) const;
 };

@@ -112,14 +112,10 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     }
     // Positions of the included sites, flattened for the phase table.
     std::vector<CQLPhaseTable::Point> points;
-    SiteRanges ranges(m_sites.size(), {0, 0});
-    for (std::size_t i = 0; i < m_sites.size(); ++i)
-    {
-        ranges[i][0] = points.size();
-        if (m_sites[i].m_included)
-            points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
-        ranges[i][1] = points.size();
-    }
+    const SiteTermList terms = MakeSiteTerms();
+    for (const CQLSite& site : m_sites)
+        if (site.m_included)
+            points.insert(points.end(), site.m_positions.begin(), site.m_positions.end());
     int maxIndex[3] = {0, 0, 0};
     for (const auto& r : m_reflexions)
     {
@@ -146,19 +142,38 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     }
 
     const long count = static_cast<long>(m_reflexions.size());
-    const long terms = count * static_cast<long>(points.size() + m_sites.size());
-#pragma omp parallel for schedule(dynamic, 1) if (terms > kParallelPhaseTerms)
+    const long work = count * static_cast<long>(points.size() + m_sites.size());
+#pragma omp parallel for schedule(dynamic, 1) if (work > kParallelPhaseTerms)
     for (long i = 0; i < count; ++i)
-        ComputeReflexionIntensity(*m_reflexions[order[static_cast<std::size_t>(i)]], settings, table.get(), &ranges);
+        ComputeReflexionIntensity(*m_reflexions[order[static_cast<std::size_t>(i)]], settings, table.get(), terms);
+}
+
+CQLCrystal::SiteTermList CQLCrystal::MakeSiteTerms() const
+{
+    SiteTermList terms(m_sites.size());
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < m_sites.size(); ++i)
+    {
+        const CQLSite& site = m_sites[i];
+        terms[i].first = next;
+        if (site.m_included)
+            next += site.m_positions.size();
+        terms[i].last = next;
+        // An anisotropic tensor turns with its image: the image made by rotation R damps h as the
+        // site itself damps Rᵀh.
+        if (m_useThermalEllipsoids && site.m_displacement && site.HasImageRotations())
+            terms[i].perImage = dynamic_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+    }
+    return terms;
 }
 
 void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings) const
 {
-    ComputeReflexionIntensity(refl, settings, nullptr, nullptr);
+    ComputeReflexionIntensity(refl, settings, nullptr, MakeSiteTerms());
 }
 
 void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
-                                           const CQLPhaseTable* table, const SiteRanges* ranges) const
+                                           const CQLPhaseTable* table, const SiteTermList& terms) const
 {
     const int h = refl.h, k = refl.k, l = refl.l;
     const double d = refl.d;
@@ -183,10 +198,8 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
         }
         double factor = f;
         const bool displaced = m_useThermalEllipsoids && site.m_displacement;
-        // An anisotropic tensor turns with its image: the image made by rotation R damps h as the
-        // site itself damps Rᵀh.
-        const bool perImage = displaced && site.HasImageRotations() &&
-                              dynamic_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+        const CQLAnisoThermalEllipsoid* turned = terms[i].perImage;
+        const bool perImage = turned != nullptr;
         if (displaced && !perImage)
             factor *= site.m_displacement->GetTemperatureFactor(h, k, l, d);
         if (perImage)
@@ -195,7 +208,7 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
             for (std::size_t r = 0; r < rotationFactors.size(); ++r)
             {
                 const auto& R = site.m_imageRotations[r];
-                rotationFactors[r] = site.m_displacement->GetTemperatureFactor(
+                rotationFactors[r] = turned->CQLAnisoThermalEllipsoid::GetTemperatureFactor(
                     R[0] * h + R[3] * k + R[6] * l, R[1] * h + R[4] * k + R[7] * l, R[2] * h + R[5] * k + R[8] * l, d);
             }
             weights.resize(site.m_positions.size());
@@ -204,9 +217,9 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
         }
         double siteA = 0.0, siteB = 0.0;
         if (table && perImage)
-            table->WeightedSum(h, k, l, (*ranges)[i][0], (*ranges)[i][1], weights.data(), siteA, siteB);
+            table->WeightedSum(h, k, l, terms[i].first, terms[i].last, weights.data(), siteA, siteB);
         else if (table)
-            table->Sum(h, k, l, (*ranges)[i][0], (*ranges)[i][1], siteA, siteB);
+            table->Sum(h, k, l, terms[i].first, terms[i].last, siteA, siteB);
         else
             for (std::size_t n = 0; n < site.m_positions.size(); ++n)
             {

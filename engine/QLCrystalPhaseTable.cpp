@@ -1,6 +1,11 @@
 // Phase-factor tables; the sums are written so the compiler can vectorise them.
 #include "QLCrystalPhaseTable.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
 namespace
 {
 const double kTwoPi = 2.0 * std::acos(-1.0);
@@ -17,24 +22,53 @@ CQLPhaseTable::CQLPhaseTable(const std::vector<Point>& points, const int maxInde
 {
     for (int axis = 0; axis < 3; ++axis)
     {
+        // Symmetry images share few coordinate values per axis: each distinct value (by its
+        // bits) gets its factors computed once and copied to every point that has it.
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(m_numPoints);
+        for (std::size_t p = 0; p < m_numPoints; ++p)
+        {
+            std::uint64_t bits;
+            std::memcpy(&bits, &points[p][static_cast<std::size_t>(axis)], sizeof bits);
+            keyed[p] = {bits, static_cast<std::uint32_t>(p)};
+        }
+        std::sort(keyed.begin(), keyed.end());
+        std::vector<double> distinct;
+        std::vector<std::uint32_t> which(m_numPoints);
+        for (std::size_t i = 0; i < keyed.size(); ++i)
+        {
+            if (i == 0 || keyed[i].first != keyed[i - 1].first)
+                distinct.push_back(points[keyed[i].second][static_cast<std::size_t>(axis)]);
+            which[keyed[i].second] = static_cast<std::uint32_t>(distinct.size() - 1);
+        }
+
         const std::size_t rows = static_cast<std::size_t>(m_maxIndex[axis]) + 1;
         m_cos[axis].resize(rows * m_numPoints);
         m_sin[axis].resize(rows * m_numPoints);
-        const long total = static_cast<long>(rows * m_numPoints);
-        double* cosRow = m_cos[axis].data();
-        double* sinRow = m_sin[axis].data();
+        const long rowCount = static_cast<long>(rows);
+        const std::size_t numPoints = m_numPoints;
+        double* cosTable = m_cos[axis].data();
+        double* sinTable = m_sin[axis].data();
         // Both factors from the half angle (cos as 1 - 2 sin², as the crystal computes a phase),
         // values below 2^-43 set to 0 so that special positions cancel exactly.
-#pragma omp parallel for schedule(static) if (total > 100000)
-        for (long i = 0; i < total; ++i)
+#pragma omp parallel for schedule(static) if (rows * numPoints > 100000)
+        for (long n = 0; n < rowCount; ++n)
         {
-            const std::size_t n = static_cast<std::size_t>(i) / m_numPoints;
-            const std::size_t p = static_cast<std::size_t>(i) % m_numPoints;
-            const double phi = kTwoPi * (static_cast<double>(n) * points[p][axis]);
-            double halfSin, halfCos;
-            sincos(phi * 0.5, &halfSin, &halfCos);
-            cosRow[i] = ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
-            sinRow[i] = ZeroIfTiny(2.0 * halfSin * halfCos);
+            std::vector<double> distinctCos(distinct.size()), distinctSin(distinct.size());
+            for (std::size_t u = 0; u < distinct.size(); ++u)
+            {
+                const double phi = kTwoPi * (static_cast<double>(n) * distinct[u]);
+                double halfSin, halfCos;
+                sincos(phi * 0.5, &halfSin, &halfCos);
+                distinctCos[u] = ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
+                distinctSin[u] = ZeroIfTiny(2.0 * halfSin * halfCos);
+            }
+            double* cosRow = cosTable + static_cast<std::size_t>(n) * numPoints;
+            double* sinRow = sinTable + static_cast<std::size_t>(n) * numPoints;
+            for (std::size_t p = 0; p < numPoints; ++p)
+            {
+                cosRow[p] = distinctCos[which[p]];
+                sinRow[p] = distinctSin[which[p]];
+            }
         }
     }
 }
