@@ -57,6 +57,19 @@ bool PreferTriple(const QLIndexTriple& a, const QLIndexTriple& b)
     return false;
 }
 
+// d of (h k l) from the reciprocal metric; inline so the enumeration loops need no call.
+inline double DSpacingIn(const LXTypes::CMatrix33& g, int h, int k, int l)
+{
+    const double sum = (h * h) * g[0] + (k * k) * g[4] + (l * l) * g[8] + (2 * h * k) * g[1] +
+                       (2 * h * l) * g[2] + (2 * k * l) * g[5];
+    return 1.0 / std::sqrt(sum);
+}
+
+bool SameTriple(const QLIndexTriple& a, int h, int k, int l)
+{
+    return a[0] == h && a[1] == k && a[2] == l;
+}
+
 // The general position of the absence test, mapped by each operator once per list.
 std::vector<std::array<double, 3>> AbsenceTestPoints(const std::vector<CSymmetryOperator>& ops,
                                                      const std::array<double, 3>& s)
@@ -168,8 +181,15 @@ void EquivalentTriples(const QLIndexTriple& hkl, const CPlaneNormals& toNormal, 
     }
 }
 
-// Where each candidate triple stands in the list: a dense index box while it stays small, a hash
-// map for larger boxes.
+// True for the half of index space that the enumeration lists: l > 0, or l = 0 and k > 0, or
+// k = l = 0 and h > 0.
+bool InListedHalf(const QLIndexTriple& e)
+{
+    return e[2] > 0 || (e[2] == 0 && (e[1] > 0 || (e[1] == 0 && e[0] > 0)));
+}
+
+// Where each candidate triple (all in the listed half) stands in the list: a dense index box
+// over l >= 0 while it stays small, a hash map for larger boxes.
 class CTriplePlaces
 {
 public:
@@ -177,7 +197,7 @@ public:
         : m_max{hmax, kmax, lmax}
     {
         const std::size_t box = static_cast<std::size_t>(2 * hmax + 1) * static_cast<std::size_t>(2 * kmax + 1) *
-                                static_cast<std::size_t>(2 * lmax + 1);
+                                static_cast<std::size_t>(lmax + 1);
         if (box <= kDenseBox && candidates.size() < std::size_t(0x7FFFFFFF))
         {
             m_dense.assign(box, -1);
@@ -193,7 +213,7 @@ public:
     // The place of a triple, -1 when it is not in the list.
     long long Find(const QLIndexTriple& e) const
     {
-        if (std::abs(e[0]) > m_max[0] || std::abs(e[1]) > m_max[1] || std::abs(e[2]) > m_max[2])
+        if (std::abs(e[0]) > m_max[0] || std::abs(e[1]) > m_max[1] || e[2] < 0 || e[2] > m_max[2])
             return -1;
         if (!m_dense.empty())
             return m_dense[Cell(e[0], e[1], e[2])];
@@ -208,8 +228,8 @@ private:
     {
         return (static_cast<std::size_t>(h + m_max[0]) * static_cast<std::size_t>(2 * m_max[1] + 1) +
                 static_cast<std::size_t>(k + m_max[1])) *
-                   static_cast<std::size_t>(2 * m_max[2] + 1) +
-               static_cast<std::size_t>(l + m_max[2]);
+                   static_cast<std::size_t>(m_max[2] + 1) +
+               static_cast<std::size_t>(l);
     }
     static std::uint64_t Pack(int h, int k, int l)
     {
@@ -238,10 +258,7 @@ bool SkipsSymmetryTests(const std::vector<CSymmetryOperator>& ops)
 
 double CQLCrystal::DSpacing(int h, int k, int l) const
 {
-    const auto& g = m_reciprocalMetric;
-    const double sum = (h * h) * g[0] + (k * k) * g[4] + (l * l) * g[8] + (2 * h * k) * g[1] +
-                       (2 * h * l) * g[2] + (2 * k * l) * g[5];
-    return 1.0 / std::sqrt(sum);
+    return DSpacingIn(m_reciprocalMetric, h, k, l);
 }
 
 void CQLCrystal::ComputeIndexLimits(double q, int& hmax, int& kmax, int& lmax, long long& numTriples) const
@@ -372,7 +389,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         return !(std::fabs(sumCos) < kZero && std::fabs(sumSin) < kZero);
     };
     auto add = [&](int h, int k, int l) {
-        const double dd = DSpacing(h, k, l);
+        const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);
         if (dd > d && !IsLatticeAbsent(h, k, l) && allowed(h, k, l))
             candidates.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
     };
@@ -390,7 +407,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         for (int k = -kmax; k <= kmax; ++k)
             for (int l = 1; l <= lmax; ++l)
             {
-                const double dd = DSpacing(h, k, l);
+                const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);
                 if (dd > d && !IsLatticeAbsent(h, k, l) && allowed(h, k, l))
                     slab.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
             }
@@ -429,15 +446,13 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
             EquivalentTriples({c.h, c.k, c.l}, toNormal, toIndices, rotations, false, images, equivalents);
             for (const auto& e : equivalents)
             {
-                const QLIndexTriple current = {c.h, c.k, c.l};
-                const QLIndexTriple negated = {-c.h, -c.k, -c.l};
-                if (e == current || e == negated)
+                if (SameTriple(e, c.h, c.k, c.l) || SameTriple(e, -c.h, -c.k, -c.l))
                     continue;
+                const QLIndexTriple current = {c.h, c.k, c.l};
                 // Each candidate stands for a Friedel pair, so a family member may be listed
-                // through its opposite; matching both keeps a family in one reflexion.
-                long long j = findBehind(i, e);
-                if (j < 0)
-                    j = findBehind(i, {-e[0], -e[1], -e[2]});
+                // through its opposite; matching both keeps a family in one reflexion. Only one
+                // of the two lies in the listed half.
+                const long long j = findBehind(i, InListedHalf(e) ? e : QLIndexTriple{-e[0], -e[1], -e[2]});
                 if (j < 0)
                     continue;
                 Candidate& other = candidates[static_cast<std::size_t>(j)];
