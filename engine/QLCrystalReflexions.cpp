@@ -6,9 +6,14 @@
 #include "Status.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <thread>
 #include <unordered_map>
+
+#include <omp.h>
 
 namespace
 {
@@ -26,6 +31,10 @@ constexpr std::size_t kLotsOfReflexions = 100000;
 constexpr std::size_t kAbsenceTableBudget = std::size_t(32) << 20;
 // Fewer index triples are enumerated on the calling thread.
 constexpr long long kParallelTriples = 200000;
+// Fewer candidates are merged without other threads looking families up ahead; the look-ahead
+// records stay within this many bytes.
+constexpr std::size_t kParallelMergeCandidates = 20000;
+constexpr std::size_t kLookAheadBudget = std::size_t(32) << 20;
 
 constexpr UINT kIdsGenerating = 3706;
 constexpr UINT kIdsMerging = 3709;
@@ -63,11 +72,6 @@ inline double DSpacingIn(const LXTypes::CMatrix33& g, int h, int k, int l)
     const double sum = (h * h) * g[0] + (k * k) * g[4] + (l * l) * g[8] + (2 * h * k) * g[1] +
                        (2 * h * l) * g[2] + (2 * k * l) * g[5];
     return 1.0 / std::sqrt(sum);
-}
-
-bool SameTriple(const QLIndexTriple& a, int h, int k, int l)
-{
-    return a[0] == h && a[1] == k && a[2] == l;
 }
 
 // The general position of the absence test, mapped by each operator once per list.
@@ -426,49 +430,119 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         // Where each original triple stands in the list; behind the current candidate only
         // untouched triples remain, so this answers the search for the first equal triple.
         const CTriplePlaces places(hmax, kmax, lmax, candidates);
-        auto findBehind = [&](std::size_t i, const QLIndexTriple& e) -> long long {
-            const long long found = places.Find(e);
-            return found >= 0 && static_cast<std::size_t>(found) > i ? found : -1;
-        };
         static const std::vector<CSymmetryOperator> identityOnly(1, CSymmetryOperator(L"x,y,z"));
         const std::vector<Rotation> rotations = DistinctRotations(m_operators.empty() ? identityOnly : m_operators);
         const CPlaneNormals toNormal(m_metric), toIndices(m_reciprocalMetric);
-        std::vector<std::array<double, 3>> images;
+
+        // A family as the places of its members, each member taken in the listed half: the
+        // member count first, then one place per member (-1 when it is not listed). It depends
+        // only on the candidate's own triple, which no earlier candidate changes.
+        const std::size_t stride = rotations.size() + 1;
+        auto lookUpFamily = [&](const QLIndexTriple& hkl, std::vector<std::array<double, 3>>& images, std::vector<QLIndexTriple>& equivalents,
+                                std::int32_t* record) {
+            EquivalentTriples(hkl, toNormal, toIndices, rotations, false, images, equivalents);
+            record[0] = static_cast<std::int32_t>(equivalents.size());
+            for (std::size_t n = 0; n < equivalents.size(); ++n)
+            {
+                const QLIndexTriple& e = equivalents[n];
+                record[n + 1] = static_cast<std::int32_t>(
+                    places.Find(InListedHalf(e) ? e : QLIndexTriple{-e[0], -e[1], -e[2]}));
+            }
+        };
+
+        // Other threads look families up a little ahead of the merge, which stays in list order on
+        // one thread and takes a family from them only when it is ready: the outcome is the same
+        // on any number of threads.
+        const std::size_t n = candidates.size();
+        const int threads = omp_get_max_threads();
+        const bool lookAhead = threads > 1 && n > kParallelMergeCandidates &&
+                               n * stride * sizeof(std::int32_t) <= kLookAheadBudget;
+        std::unique_ptr<std::int32_t[]> records;
+        std::unique_ptr<std::atomic<std::uint8_t>[]> ready;
+        std::vector<QLIndexTriple> triples;
+        if (lookAhead)
+        {
+            records = std::make_unique_for_overwrite<std::int32_t[]>(n * stride);
+            ready = std::make_unique<std::atomic<std::uint8_t>[]>(n);
+            triples.reserve(n);
+            for (const Candidate& c : candidates)
+                triples.push_back({c.h, c.k, c.l});
+        }
+        const std::size_t window = std::size_t(32) * static_cast<std::size_t>(threads);
+        std::atomic<std::size_t> merging{0}, nextAhead{0};
+        std::atomic<bool> done{false};
+        auto countOf = [](Candidate& c) { return std::atomic_ref<std::int32_t>(c.count); };
 
         uniqueCount = 0;
-        std::vector<QLIndexTriple> equivalents;
-        for (std::size_t i = 0; i < candidates.size(); ++i)
+#pragma omp parallel if (lookAhead)
         {
-            Candidate& c = candidates[i];
-            if (c.count == 0)
-                continue;
-            ++uniqueCount;
-            EquivalentTriples({c.h, c.k, c.l}, toNormal, toIndices, rotations, false, images, equivalents);
-            for (const auto& e : equivalents)
+            std::vector<std::array<double, 3>> images;
+            std::vector<QLIndexTriple> equivalents;
+            if (omp_get_thread_num() == 0)
             {
-                if (SameTriple(e, c.h, c.k, c.l) || SameTriple(e, -c.h, -c.k, -c.l))
-                    continue;
-                const QLIndexTriple current = {c.h, c.k, c.l};
-                // Each candidate stands for a Friedel pair, so a family member may be listed
-                // through its opposite; matching both keeps a family in one reflexion. Only one
-                // of the two lies in the listed half.
-                const long long j = findBehind(i, InListedHalf(e) ? e : QLIndexTriple{-e[0], -e[1], -e[2]});
-                if (j < 0)
-                    continue;
-                Candidate& other = candidates[static_cast<std::size_t>(j)];
-                if (!(std::fabs(other.d - c.d) < kSameD))
-                    continue;
-                const QLIndexTriple found = {other.h, other.k, other.l};
-                if (PreferTriple(current, found))
+                std::vector<std::int32_t> own(stride);
+                for (std::size_t i = 0; i < n; ++i)
                 {
-                    c.h = found[0];
-                    c.k = found[1];
-                    c.l = found[2];
-                    c.indexNorm = other.indexNorm;
+                    Candidate& c = candidates[i];
+                    if (countOf(c).load(std::memory_order_relaxed) == 0)
+                        continue;
+                    merging.store(i, std::memory_order_relaxed);
+                    ++uniqueCount;
+                    const std::int32_t* record = own.data();
+                    if (lookAhead && ready[i].load(std::memory_order_acquire))
+                        record = records.get() + i * stride;
+                    else
+                        lookUpFamily({c.h, c.k, c.l}, images, equivalents, own.data());
+                    // The current triple is always a listed one, so a member equal to it or to its
+                    // opposite is the one listed at its place.
+                    long long currentPlace = static_cast<long long>(i);
+                    for (std::int32_t m = 1; m <= record[0]; ++m)
+                    {
+                        const long long place = record[m];
+                        if (place == currentPlace)
+                            continue;
+                        // Behind the current candidate only untouched triples remain, so this
+                        // answers the search for the first equal triple.
+                        if (place < 0 || static_cast<std::size_t>(place) <= i)
+                            continue;
+                        Candidate& other = candidates[static_cast<std::size_t>(place)];
+                        if (!(std::fabs(other.d - c.d) < kSameD))
+                            continue;
+                        const QLIndexTriple current = {c.h, c.k, c.l};
+                        const QLIndexTriple found = {other.h, other.k, other.l};
+                        if (PreferTriple(current, found))
+                        {
+                            c.h = found[0];
+                            c.k = found[1];
+                            c.l = found[2];
+                            c.indexNorm = other.indexNorm;
+                            currentPlace = place;
+                        }
+                        countOf(c).store(countOf(c).load(std::memory_order_relaxed) +
+                                             countOf(other).load(std::memory_order_relaxed),
+                                         std::memory_order_relaxed);
+                        countOf(other).store(0, std::memory_order_relaxed);
+                        other.d = 0.0;
+                    }
                 }
-                c.count += other.count;
-                other.count = 0;
-                other.d = 0.0;
+                done.store(true, std::memory_order_relaxed);
+            }
+            else
+            {
+                while (!done.load(std::memory_order_relaxed))
+                {
+                    const std::size_t q = nextAhead.fetch_add(1, std::memory_order_relaxed);
+                    if (q >= n)
+                        break;
+                    while (q > merging.load(std::memory_order_relaxed) + window &&
+                           !done.load(std::memory_order_relaxed))
+                        std::this_thread::yield();
+                    if (q <= merging.load(std::memory_order_relaxed) ||
+                        countOf(candidates[q]).load(std::memory_order_relaxed) == 0)
+                        continue;
+                    lookUpFamily(triples[q], images, equivalents, records.get() + q * stride);
+                    ready[q].store(1, std::memory_order_release);
+                }
             }
         }
     }

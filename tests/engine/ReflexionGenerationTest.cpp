@@ -1,6 +1,7 @@
 #include "CrystalFixtures.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
@@ -133,6 +134,50 @@ TEST(Reflexions, MultiplicitiesCountEveryAllowedTripleOfTheSphere)
                         crystal.IsAllowedBySymmetry(hkl[0], hkl[1], hkl[2]);
         EXPECT_EQ(total, expected) << crystal.m_spaceGroupSymbol.GetString();
     }
+}
+
+TEST(Reflexions, LargeListsMergeAlikeOnAnyThreadCount)
+{
+    // Some 40000 candidates each, so that other threads look families up ahead of the merge.
+    struct Case
+    {
+        double a, c, gamma;
+        const wchar_t* symbol;
+        double dLimit;
+    };
+    const Case cases[] = {{30, 30, 90, L"F m -3 m", 0.7}, {20, 30, 120, L"P 63/m m c", 0.8}};
+    const int saved = omp_get_max_threads();
+    for (const Case& test : cases)
+    {
+        auto run = [&](int threads) {
+            omp_set_num_threads(threads);
+            CQLCrystal crystal = MakeCrystal(test.a, test.a, test.c, 90, 90, test.gamma, test.symbol,
+                                             {{L"O1", L"O", 0.1, 0.2, 0.3}});
+            CDiffractionSettings settings(true);
+            EXPECT_TRUE(crystal.Recompute(settings));
+            EXPECT_TRUE(crystal.GenerateReflexions(test.dLimit, 0));
+            return crystal;
+        };
+        const CQLCrystal one = run(1);
+        const CQLCrystal eight = run(8);
+        ASSERT_EQ(one.m_reflexions.size(), eight.m_reflexions.size()) << test.symbol;
+        for (size_t i = 0; i < one.m_reflexions.size(); ++i)
+        {
+            const CQLReflexion& r = *one.m_reflexions[i];
+            const CQLReflexion& s = *eight.m_reflexions[i];
+            ASSERT_TRUE(r.h == s.h && r.k == s.k && r.l == s.l && r.multiplicity == s.multiplicity && r.d == s.d)
+                << test.symbol << " at " << i;
+        }
+        // In a centrosymmetric group each family holds all its distinct images.
+        std::vector<QLIndexTriple> equivalents;
+        for (const auto& r : eight.m_reflexions)
+        {
+            eight.GetEquivalentReflexions({r->h, r->k, r->l}, true, equivalents);
+            ASSERT_EQ(r->multiplicity, static_cast<int>(equivalents.size()))
+                << test.symbol << " " << r->h << " " << r->k << " " << r->l;
+        }
+    }
+    omp_set_num_threads(saved);
 }
 
 TEST(Reflexions, CanonicalTriplesAndLookUps)
