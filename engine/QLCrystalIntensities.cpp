@@ -208,8 +208,8 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
             for (std::size_t r = 0; r < rotationFactors.size(); ++r)
             {
                 const auto& R = site.m_imageRotations[r];
-                rotationFactors[r] = turned->CQLAnisoThermalEllipsoid::GetTemperatureFactor(
-                    R[0] * h + R[3] * k + R[6] * l, R[1] * h + R[4] * k + R[7] * l, R[2] * h + R[5] * k + R[8] * l, d);
+                rotationFactors[r] = turned->FactorAt(R[0] * h + R[3] * k + R[6] * l, R[1] * h + R[4] * k + R[7] * l,
+                                                      R[2] * h + R[5] * k + R[8] * l);
             }
             weights.resize(site.m_positions.size());
             for (std::size_t p = 0; p < weights.size(); ++p)

@@ -48,13 +48,6 @@ std::unique_ptr<CQLThermalEllipsoid> CQLAnisoThermalEllipsoid::Clone() const
     return std::make_unique<CQLAnisoThermalEllipsoid>(*this);
 }
 
-double CQLAnisoThermalEllipsoid::GetTemperatureFactor(int h, int k, int l, double) const
-{
-    const double* b = m_beta;
-    return std::exp(-(b[0] * h * h + b[4] * k * k + b[8] * l * l + 2.0 * b[1] * h * k + 2.0 * b[2] * h * l +
-                      2.0 * b[5] * k * l));
-}
-
 void CQLAnisoThermalEllipsoid::Rotate(const std::array<int, 9>& r)
 {
     double rotated[9];
