@@ -20,55 +20,68 @@ double ZeroIfTiny(double v)
 CQLPhaseTable::CQLPhaseTable(const std::vector<Point>& points, const int maxIndex[3])
     : m_numPoints(points.size()), m_maxIndex{maxIndex[0], maxIndex[1], maxIndex[2]}
 {
+    const std::size_t numPoints = m_numPoints;
+    std::size_t rows[3], totalRows = 0;
     for (int axis = 0; axis < 3; ++axis)
     {
-        // Symmetry images share few coordinate values per axis: each distinct value (by its
-        // bits) gets its factors computed once and copied to every point that has it.
-        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(m_numPoints);
-        for (std::size_t p = 0; p < m_numPoints; ++p)
+        rows[axis] = static_cast<std::size_t>(m_maxIndex[axis]) + 1;
+        totalRows += rows[axis];
+        m_cos[axis] = std::make_unique_for_overwrite<double[]>(rows[axis] * numPoints);
+        m_sin[axis] = std::make_unique_for_overwrite<double[]>(rows[axis] * numPoints);
+    }
+    const bool parallel = totalRows * numPoints > 100000;
+
+    // Symmetry images share few coordinate values per axis: each distinct value (by its bits)
+    // gets its factors computed once and copied to every point that has it.
+    std::vector<double> distinct[3];
+    std::vector<std::uint32_t> which[3];
+#pragma omp parallel for schedule(static, 1) if (parallel)
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(numPoints);
+        for (std::size_t p = 0; p < numPoints; ++p)
         {
             std::uint64_t bits;
             std::memcpy(&bits, &points[p][static_cast<std::size_t>(axis)], sizeof bits);
             keyed[p] = {bits, static_cast<std::uint32_t>(p)};
         }
         std::sort(keyed.begin(), keyed.end());
-        std::vector<double> distinct;
-        std::vector<std::uint32_t> which(m_numPoints);
+        which[axis].resize(numPoints);
         for (std::size_t i = 0; i < keyed.size(); ++i)
         {
             if (i == 0 || keyed[i].first != keyed[i - 1].first)
-                distinct.push_back(points[keyed[i].second][static_cast<std::size_t>(axis)]);
-            which[keyed[i].second] = static_cast<std::uint32_t>(distinct.size() - 1);
+                distinct[axis].push_back(points[keyed[i].second][static_cast<std::size_t>(axis)]);
+            which[axis][keyed[i].second] = static_cast<std::uint32_t>(distinct[axis].size() - 1);
         }
+    }
 
-        const std::size_t rows = static_cast<std::size_t>(m_maxIndex[axis]) + 1;
-        m_cos[axis].resize(rows * m_numPoints);
-        m_sin[axis].resize(rows * m_numPoints);
-        const long rowCount = static_cast<long>(rows);
-        const std::size_t numPoints = m_numPoints;
-        double* cosTable = m_cos[axis].data();
-        double* sinTable = m_sin[axis].data();
-        // Both factors from the half angle (cos as 1 - 2 sin², as the crystal computes a phase),
-        // values below 2^-43 set to 0 so that special positions cancel exactly.
-#pragma omp parallel for schedule(static) if (rows * numPoints > 100000)
-        for (long n = 0; n < rowCount; ++n)
+    // Both factors from the half angle (cos as 1 - 2 sin², as the crystal computes a phase),
+    // values below 2^-43 set to 0 so that special positions cancel exactly.
+    const long taskCount = static_cast<long>(totalRows);
+#pragma omp parallel for schedule(dynamic, 4) if (parallel)
+    for (long task = 0; task < taskCount; ++task)
+    {
+        int axis = 0;
+        std::size_t n = static_cast<std::size_t>(task);
+        while (n >= rows[axis])
+            n -= rows[axis++];
+        const std::vector<double>& values = distinct[axis];
+        std::vector<double> distinctCos(values.size()), distinctSin(values.size());
+        for (std::size_t u = 0; u < values.size(); ++u)
         {
-            std::vector<double> distinctCos(distinct.size()), distinctSin(distinct.size());
-            for (std::size_t u = 0; u < distinct.size(); ++u)
-            {
-                const double phi = kTwoPi * (static_cast<double>(n) * distinct[u]);
-                double halfSin, halfCos;
-                sincos(phi * 0.5, &halfSin, &halfCos);
-                distinctCos[u] = ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
-                distinctSin[u] = ZeroIfTiny(2.0 * halfSin * halfCos);
-            }
-            double* cosRow = cosTable + static_cast<std::size_t>(n) * numPoints;
-            double* sinRow = sinTable + static_cast<std::size_t>(n) * numPoints;
-            for (std::size_t p = 0; p < numPoints; ++p)
-            {
-                cosRow[p] = distinctCos[which[p]];
-                sinRow[p] = distinctSin[which[p]];
-            }
+            const double phi = kTwoPi * (static_cast<double>(n) * values[u]);
+            double halfSin, halfCos;
+            sincos(phi * 0.5, &halfSin, &halfCos);
+            distinctCos[u] = ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
+            distinctSin[u] = ZeroIfTiny(2.0 * halfSin * halfCos);
+        }
+        double* cosRow = m_cos[axis].get() + n * numPoints;
+        double* sinRow = m_sin[axis].get() + n * numPoints;
+        const std::uint32_t* index = which[axis].data();
+        for (std::size_t p = 0; p < numPoints; ++p)
+        {
+            cosRow[p] = distinctCos[index[p]];
+            sinRow[p] = distinctSin[index[p]];
         }
     }
 }
@@ -82,8 +95,8 @@ void CQLPhaseTable::Sum(int h, int k, int l, std::size_t first, std::size_t last
     for (int axis = 0; axis < 3; ++axis)
     {
         const std::size_t n = static_cast<std::size_t>(idx[axis] < 0 ? -idx[axis] : idx[axis]);
-        c[axis] = m_cos[axis].data() + n * m_numPoints;
-        s[axis] = m_sin[axis].data() + n * m_numPoints;
+        c[axis] = m_cos[axis].get() + n * m_numPoints;
+        s[axis] = m_sin[axis].get() + n * m_numPoints;
         sign[axis] = idx[axis] < 0 ? -1.0 : 1.0;  // exp(-iθ) is the conjugate
     }
     const double* cx = c[0];
@@ -119,8 +132,8 @@ void CQLPhaseTable::WeightedSum(int h, int k, int l, std::size_t first, std::siz
     for (int axis = 0; axis < 3; ++axis)
     {
         const std::size_t n = static_cast<std::size_t>(idx[axis] < 0 ? -idx[axis] : idx[axis]);
-        c[axis] = m_cos[axis].data() + n * m_numPoints;
-        s[axis] = m_sin[axis].data() + n * m_numPoints;
+        c[axis] = m_cos[axis].get() + n * m_numPoints;
+        s[axis] = m_sin[axis].get() + n * m_numPoints;
         sign[axis] = idx[axis] < 0 ? -1.0 : 1.0;  // exp(-iθ) is the conjugate
     }
     const double* cx = c[0];

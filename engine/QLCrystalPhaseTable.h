@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 class CQLPhaseTable
@@ -35,6 +36,6 @@ public:
 private:
     std::size_t m_numPoints;
     std::array<int, 3> m_maxIndex;
-    // Per axis, row n holds cos and sin of 2π n x for every point.
-    std::array<std::vector<double>, 3> m_cos, m_sin;
+    // Per axis, row n holds cos and sin of 2π n x for every point (filled without a zeroing pass).
+    std::array<std::unique_ptr<double[]>, 3> m_cos, m_sin;
 };
