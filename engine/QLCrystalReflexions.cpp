@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <thread>
 #include <unordered_map>
@@ -438,8 +439,8 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         // member count first, then one place per member (-1 when it is not listed). It depends
         // only on the candidate's own triple, which no earlier candidate changes.
         const std::size_t stride = rotations.size() + 1;
-        auto lookUpFamily = [&](const QLIndexTriple& hkl, std::vector<std::array<double, 3>>& images, std::vector<QLIndexTriple>& equivalents,
-                                std::int32_t* record) {
+        auto lookUpFamily = [&](const QLIndexTriple& hkl, std::vector<std::array<double, 3>>& images,
+                                std::vector<QLIndexTriple>& equivalents, std::int32_t* record) {
             EquivalentTriples(hkl, toNormal, toIndices, rotations, false, images, equivalents);
             record[0] = static_cast<std::int32_t>(equivalents.size());
             for (std::size_t n = 0; n < equivalents.size(); ++n)
@@ -471,6 +472,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         const std::size_t window = std::size_t(32) * static_cast<std::size_t>(threads);
         std::atomic<std::size_t> merging{0}, nextAhead{0};
         std::atomic<bool> done{false};
+        std::exception_ptr failure;
         auto countOf = [](Candidate& c) { return std::atomic_ref<std::int32_t>(c.count); };
 
         uniqueCount = 0;
@@ -480,71 +482,88 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
             std::vector<QLIndexTriple> equivalents;
             if (omp_get_thread_num() == 0)
             {
-                std::vector<std::int32_t> own(stride);
-                for (std::size_t i = 0; i < n; ++i)
+                // An exception may not leave the parallel region: it is passed on after it.
+                try
                 {
-                    Candidate& c = candidates[i];
-                    if (countOf(c).load(std::memory_order_relaxed) == 0)
-                        continue;
-                    merging.store(i, std::memory_order_relaxed);
-                    ++uniqueCount;
-                    const std::int32_t* record = own.data();
-                    if (lookAhead && ready[i].load(std::memory_order_acquire))
-                        record = records.get() + i * stride;
-                    else
-                        lookUpFamily({c.h, c.k, c.l}, images, equivalents, own.data());
-                    // The current triple is always a listed one, so a member equal to it or to its
-                    // opposite is the one listed at its place.
-                    long long currentPlace = static_cast<long long>(i);
-                    for (std::int32_t m = 1; m <= record[0]; ++m)
+                    std::vector<std::int32_t> own(stride);
+                    for (std::size_t i = 0; i < n; ++i)
                     {
-                        const long long place = record[m];
-                        if (place == currentPlace)
+                        Candidate& c = candidates[i];
+                        if (countOf(c).load(std::memory_order_relaxed) == 0)
                             continue;
-                        // Behind the current candidate only untouched triples remain, so this
-                        // answers the search for the first equal triple.
-                        if (place < 0 || static_cast<std::size_t>(place) <= i)
-                            continue;
-                        Candidate& other = candidates[static_cast<std::size_t>(place)];
-                        if (!(std::fabs(other.d - c.d) < kSameD))
-                            continue;
-                        const QLIndexTriple current = {c.h, c.k, c.l};
-                        const QLIndexTriple found = {other.h, other.k, other.l};
-                        if (PreferTriple(current, found))
+                        merging.store(i, std::memory_order_relaxed);
+                        ++uniqueCount;
+                        const std::int32_t* record = own.data();
+                        if (lookAhead && ready[i].load(std::memory_order_acquire))
+                            record = records.get() + i * stride;
+                        else
+                            lookUpFamily({c.h, c.k, c.l}, images, equivalents, own.data());
+                        // The current triple is always a listed one, so a member equal to it or
+                        // to its opposite is the one listed at its place.
+                        long long currentPlace = static_cast<long long>(i);
+                        for (std::int32_t m = 1; m <= record[0]; ++m)
                         {
-                            c.h = found[0];
-                            c.k = found[1];
-                            c.l = found[2];
-                            c.indexNorm = other.indexNorm;
-                            currentPlace = place;
+                            const long long place = record[m];
+                            if (place == currentPlace)
+                                continue;
+                            // Behind the current candidate only untouched triples remain, so this
+                            // answers the search for the first equal triple.
+                            if (place < 0 || static_cast<std::size_t>(place) <= i)
+                                continue;
+                            Candidate& other = candidates[static_cast<std::size_t>(place)];
+                            if (!(std::fabs(other.d - c.d) < kSameD))
+                                continue;
+                            const QLIndexTriple current = {c.h, c.k, c.l};
+                            const QLIndexTriple found = {other.h, other.k, other.l};
+                            if (PreferTriple(current, found))
+                            {
+                                c.h = found[0];
+                                c.k = found[1];
+                                c.l = found[2];
+                                c.indexNorm = other.indexNorm;
+                                currentPlace = place;
+                            }
+                            countOf(c).store(countOf(c).load(std::memory_order_relaxed) +
+                                                 countOf(other).load(std::memory_order_relaxed),
+                                             std::memory_order_relaxed);
+                            countOf(other).store(0, std::memory_order_relaxed);
+                            other.d = 0.0;
                         }
-                        countOf(c).store(countOf(c).load(std::memory_order_relaxed) +
-                                             countOf(other).load(std::memory_order_relaxed),
-                                         std::memory_order_relaxed);
-                        countOf(other).store(0, std::memory_order_relaxed);
-                        other.d = 0.0;
                     }
+                }
+                catch (...)
+                {
+                    failure = std::current_exception();
                 }
                 done.store(true, std::memory_order_relaxed);
             }
             else
             {
-                while (!done.load(std::memory_order_relaxed))
+                try
                 {
-                    const std::size_t q = nextAhead.fetch_add(1, std::memory_order_relaxed);
-                    if (q >= n)
-                        break;
-                    while (q > merging.load(std::memory_order_relaxed) + window &&
-                           !done.load(std::memory_order_relaxed))
-                        std::this_thread::yield();
-                    if (q <= merging.load(std::memory_order_relaxed) ||
-                        countOf(candidates[q]).load(std::memory_order_relaxed) == 0)
-                        continue;
-                    lookUpFamily(triples[q], images, equivalents, records.get() + q * stride);
-                    ready[q].store(1, std::memory_order_release);
+                    while (!done.load(std::memory_order_relaxed))
+                    {
+                        const std::size_t q = nextAhead.fetch_add(1, std::memory_order_relaxed);
+                        if (q >= n)
+                            break;
+                        while (q > merging.load(std::memory_order_relaxed) + window &&
+                               !done.load(std::memory_order_relaxed))
+                            std::this_thread::yield();
+                        if (q <= merging.load(std::memory_order_relaxed) ||
+                            countOf(candidates[q]).load(std::memory_order_relaxed) == 0)
+                            continue;
+                        lookUpFamily(triples[q], images, equivalents, records.get() + q * stride);
+                        ready[q].store(1, std::memory_order_release);
+                    }
+                }
+                catch (...)
+                {
+                    // Nothing lost: the merge looks up whatever is not ready itself.
                 }
             }
         }
+        if (failure)
+            std::rethrow_exception(failure);
     }
 
     CStatus::SetText(kIdsSorting, static_cast<int>(candidates.size()));
