@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -162,6 +163,37 @@ TEST(Intensity, ParallelLoopAgreesWithSingleReflexionSums)
             EXPECT_NEAR(single.B, r->B, 1e-12 * scale);
             EXPECT_NEAR(single.intensity, r->intensity, 1e-12 * r->intensity);
         }
+    }
+}
+
+TEST(Intensity, LargeParallelTableAgreesWithDirectSums)
+{
+    // Enough positions and rows that the table is built on the team; the images of each site
+    // share coordinate values, which the table computes once for all of them. Rounding grows with
+    // the number of terms, hence a bound from the largest possible |F|.
+    CQLCrystal crystal = MakeCrystal(40, 40, 40, 90, 90, 90, L"F m -3 m",
+                                     {{L"O1", L"O", 0.02, 0.09, 0.17}, {L"Si1", L"Si", 0.05, 0.11, 0.2},
+                                      {L"Al1", L"Al", 0.03, 0.13, 0.22}, {L"O2", L"O", 0.04, 0.1, 0.19},
+                                      {L"C1", L"C", 0.01, 0.14, 0.21}, {L"Na1", L"Na", 0.25, 0.25, 0.1},
+                                      {L"Fe1", L"Fe", 0, 0, 0}});
+    CDiffractionSettings settings(true);
+    settings.m_dMin = 0.8;
+    ASSERT_TRUE(crystal.Recompute(settings));
+    std::size_t positions = 0;
+    for (const auto& site : crystal.m_sites)
+        positions += site.m_positions.size();
+    int maxIndex = 0;
+    for (const auto& r : crystal.m_reflexions)
+        maxIndex = std::max({maxIndex, std::abs(r->h), std::abs(r->k), std::abs(r->l)});
+    // Table entries: well above the size from which it is built in parallel.
+    ASSERT_GT(3 * (maxIndex + 1) * static_cast<long>(positions), 120000L);
+    const double bound = 1e-13 * 26.0 * static_cast<double>(positions);
+    for (const auto& r : crystal.m_reflexions)
+    {
+        CQLReflexion single = *r;
+        crystal.ComputeReflexionIntensity(single, settings);
+        EXPECT_NEAR(single.A, r->A, bound) << r->h << " " << r->k << " " << r->l;
+        EXPECT_NEAR(single.B, r->B, bound) << r->h << " " << r->k << " " << r->l;
     }
 }
 
