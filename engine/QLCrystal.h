@@ -132,6 +132,8 @@ private:
     {
         std::size_t first = 0, last = 0;
         const CQLAnisoThermalEllipsoid* perImage = nullptr;
+        // Per image rotation, an earlier rotation that is its negative (so damps alike), or itself.
+        std::vector<std::uint16_t> sameFactor;
     };
     using SiteTermList = std::vector<SiteTerms>;
     SiteTermList MakeSiteTerms() const;

@@ -163,6 +163,23 @@ CQLCrystal::SiteTermList CQLCrystal::MakeSiteTerms() const
         // site itself damps Rᵀh.
         if (m_useThermalEllipsoids && site.m_displacement && site.HasImageRotations())
             terms[i].perImage = dynamic_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+        if (!terms[i].perImage)
+            continue;
+        // The factor is even in h, so a rotation and its negative give the same factor, bit for bit.
+        const auto& rotations = site.m_imageRotations;
+        auto& same = terms[i].sameFactor;
+        same.resize(rotations.size());
+        for (std::size_t r = 0; r < rotations.size(); ++r)
+        {
+            same[r] = static_cast<std::uint16_t>(r);
+            for (std::size_t e = 0; e < r; ++e)
+                if (std::equal(rotations[r].begin(), rotations[r].end(), rotations[e].begin(),
+                               [](int a, int b) { return a == -b; }))
+                {
+                    same[r] = same[e];
+                    break;
+                }
+        }
     }
     return terms;
 }
@@ -205,8 +222,14 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
         if (perImage)
         {
             rotationFactors.resize(site.m_imageRotations.size());
+            const std::uint16_t* same = terms[i].sameFactor.data();
             for (std::size_t r = 0; r < rotationFactors.size(); ++r)
             {
+                if (same[r] != r)
+                {
+                    rotationFactors[r] = rotationFactors[same[r]];
+                    continue;
+                }
                 const auto& R = site.m_imageRotations[r];
                 rotationFactors[r] = turned->FactorAt(R[0] * h + R[3] * k + R[6] * l, R[1] * h + R[4] * k + R[7] * l,
                                                       R[2] * h + R[5] * k + R[8] * l);
