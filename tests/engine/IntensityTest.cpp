@@ -367,6 +367,27 @@ TEST(Intensity, AnisotropicTensorTurnsWithEachImage)
             EXPECT_NEAR(F2(*actual), F2(*expected), 1e-9 * F2(*expected)) << hkl[0] << hkl[1] << hkl[2];
         }
     }
+
+    // With a centre of symmetry a rotation's negative damps alike; the site split into single
+    // positions, each with its own turned tensor, is the reference.
+    CQLCrystal p2m = MakeCrystal(5, 6, 7, 90, 100, 90, L"P 1 2/m 1", {{L"Cu1", L"Cu", 0.1, 0.2, 0.3}});
+    p2m.m_sites[0].m_displacement =
+        std::make_unique<CQLAnisoThermalEllipsoid>(u, p2m.m_aStar, p2m.m_bStar, p2m.m_cStar);
+    p2m.ExpandSitesBySymmetry();
+    ASSERT_EQ(p2m.m_sites[0].m_positions.size(), 4u);
+    CQLCrystal p2mSplit = p2m;
+    p2mSplit.SplitMultiPositionSites();
+    p2mSplit.m_operators.clear();
+    ASSERT_TRUE(p2m.Recompute(settings));
+    ASSERT_TRUE(p2mSplit.Recompute(settings));
+    for (auto hkl : {QLIndexTriple{1, 1, 1}, QLIndexTriple{-1, 1, 1}, QLIndexTriple{2, 3, -1}, QLIndexTriple{3, 4, 5}})
+    {
+        auto expected = p2mSplit.FindReflexion(hkl[0], hkl[1], hkl[2]);
+        auto actual = p2m.FindReflexion(hkl[0], hkl[1], hkl[2]);
+        ASSERT_NE(expected, nullptr);
+        ASSERT_NE(actual, nullptr);
+        EXPECT_NEAR(F2(*actual), F2(*expected), 1e-9 * F2(*expected)) << hkl[0] << hkl[1] << hkl[2];
+    }
 }
 
 TEST(Intensity, NoPreferredOrientationAtZeroAlignmentInEveryGroup)
