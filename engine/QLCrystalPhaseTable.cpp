@@ -86,7 +86,9 @@ CQLPhaseTable::CQLPhaseTable(const std::vector<Point>& points, const int maxInde
     }
 }
 
-void CQLPhaseTable::Sum(int h, int k, int l, std::size_t first, std::size_t last, double& re, double& im) const
+template <bool kWeighted>
+void CQLPhaseTable::SumRows(int h, int k, int l, std::size_t first, std::size_t last, const double* weights,
+                            double& re, double& im) const
 {
     const int idx[3] = {h, k, l};
     const double* c[3];
@@ -115,47 +117,29 @@ void CQLPhaseTable::Sum(int h, int k, int l, std::size_t first, std::size_t last
         const double e = cz[p], f = gz * sz[p];
         const double u = a * cc - b * d;
         const double v = a * d + b * cc;
-        sumRe += u * e - v * f;
-        sumIm += u * f + v * e;
+        if constexpr (kWeighted)
+        {
+            const double w = weights[p - first];
+            sumRe += w * (u * e - v * f);
+            sumIm += w * (u * f + v * e);
+        }
+        else
+        {
+            sumRe += u * e - v * f;
+            sumIm += u * f + v * e;
+        }
     }
     re = sumRe;
     im = sumIm;
 }
 
+void CQLPhaseTable::Sum(int h, int k, int l, std::size_t first, std::size_t last, double& re, double& im) const
+{
+    SumRows<false>(h, k, l, first, last, nullptr, re, im);
+}
+
 void CQLPhaseTable::WeightedSum(int h, int k, int l, std::size_t first, std::size_t last, const double* weights,
                                 double& re, double& im) const
 {
-    const int idx[3] = {h, k, l};
-    const double* c[3];
-    const double* s[3];
-    double sign[3];
-    for (int axis = 0; axis < 3; ++axis)
-    {
-        const std::size_t n = static_cast<std::size_t>(idx[axis] < 0 ? -idx[axis] : idx[axis]);
-        c[axis] = m_cos[axis].get() + n * m_numPoints;
-        s[axis] = m_sin[axis].get() + n * m_numPoints;
-        sign[axis] = idx[axis] < 0 ? -1.0 : 1.0;  // exp(-iθ) is the conjugate
-    }
-    const double* cx = c[0];
-    const double* cy = c[1];
-    const double* cz = c[2];
-    const double* sx = s[0];
-    const double* sy = s[1];
-    const double* sz = s[2];
-    const double gx = sign[0], gy = sign[1], gz = sign[2];
-    double sumRe = 0.0, sumIm = 0.0;
-#pragma omp simd reduction(+ : sumRe, sumIm)
-    for (std::size_t p = first; p < last; ++p)
-    {
-        const double a = cx[p], b = gx * sx[p];
-        const double cc = cy[p], d = gy * sy[p];
-        const double e = cz[p], f = gz * sz[p];
-        const double u = a * cc - b * d;
-        const double v = a * d + b * cc;
-        const double w = weights[p - first];
-        sumRe += w * (u * e - v * f);
-        sumIm += w * (u * f + v * e);
-    }
-    re = sumRe;
-    im = sumIm;
+    SumRows<true>(h, k, l, first, last, weights, re, im);
 }

@@ -34,6 +34,10 @@ public:
     std::size_t Size() const { return m_numPoints; }
 
 private:
+    template <bool kWeighted>
+    void SumRows(int h, int k, int l, std::size_t first, std::size_t last, const double* weights, double& re,
+                 double& im) const;
+
     std::size_t m_numPoints;
     std::array<int, 3> m_maxIndex;
     // Per axis, row n holds cos and sin of 2π n x for every point (filled without a zeroing pass).
