@@ -243,10 +243,16 @@ std::shared_ptr<ThreadQueue> FindQueueLocked(DWORD threadId) {
 }
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
+  // Once the thread's registration is destroyed (at thread or process exit, before static
+  // destructors run) it must not be read again: an ending thread gets a queue nobody can reach.
+  if (t_exiting) {
+    auto q = std::make_shared<ThreadQueue>();
+    q->threadId = ThreadIdOfCaller();
+    return q;
+  }
   if (t_registration.queue) return t_registration.queue;
   auto q = std::make_shared<ThreadQueue>();
   q->threadId = ThreadIdOfCaller();
-  if (t_exiting) return q;  // a thread that is ending gets a queue nobody can reach
   std::lock_guard<std::mutex> lock(Lock());
   Queues()[q->threadId] = q;
   t_registration.queue = q;
@@ -289,7 +295,7 @@ LRESULT CallWindowWithHooks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace qlw::wnd
 
 DWORD GetCurrentThreadId() {
-  CurrentQueue();
+  if (!t_exiting) CurrentQueue();
   return ThreadIdOfCaller();
 }
 
