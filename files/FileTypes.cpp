@@ -2,7 +2,6 @@
 
 #include "QLCIFFile.h"
 #include "QLPattern.h"
-#include "TextCodec.h"
 
 #include <cstdio>
 #include <new>
@@ -14,15 +13,13 @@ namespace {
 bool TestDatasetFile(const wchar_t* path, uint32_t& typeCode) {
   typeCode = 0;
   try {
-    CLXStdioFile<CQlwFile>* file = nullptr;
     struct DatasetProbe : CLXStdioFile<CQlwFile> {
       void ReadBlock(uint32_t) override {}
       void WriteBlock(uint32_t) override {}
-    } probe;
-    file = &probe;
-    if (!file->Open(path, CLXFile::modeRead | CLXFile::shareDenyWrite)) return false;
+    } file;
+    if (!file.Open(path, CLXFile::modeRead | CLXFile::shareDenyWrite)) return false;
     std::string line;
-    while (file->ReadLine(line, 256) >= 0) {
+    while (file.ReadLine(line, 256) >= 0) {
       float x, y;
       if (std::sscanf(line.c_str(), "%f %f", &x, &y) == 2) {
         typeCode = kFileTypeDataset;
@@ -60,7 +57,7 @@ TestFn TestForType(uint32_t code) {
 // Only plain files are sniffed: a pipe or a device could block a content test or never end it.
 bool FileExists(const wchar_t* path) {
   struct stat st;
-  return path && ::stat(LXText::Utf8FromWide(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return path && ::stat(qlw::ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool IsKnownResult(uint32_t code) {

@@ -22,8 +22,6 @@ constexpr uint32_t kWindowsOpenBits = 0xA8000000; // write-through, no buffering
 constexpr uint32_t kCRCKTag = 0x4352434B;         // "CRCK" read as a big-endian code
 
 uint32_t Swap32(uint32_t v) { return __builtin_bswap32(v); }
-
-std::string NativePath(const wchar_t* path) { return LXText::Utf8FromWide(path ? path : L""); }
 }  // namespace
 
 CLXFile::CLXFile() { m_blocks.reserve(5); }
@@ -186,7 +184,7 @@ bool CLXFile::Open(const wchar_t* path, uint32_t flags, LXFileOpenError* error) 
   SetOpenFlags(flags);
   int oflags = (flags & modeReadWrite) ? O_RDWR : (flags & modeWrite) ? O_WRONLY : O_RDONLY;
   if (flags & modeCreate) oflags |= O_CREAT | ((flags & modeNoTruncate) ? 0 : O_TRUNC);
-  const int fd = ::open(NativePath(path).c_str(), oflags | O_CLOEXEC, 0644);
+  const int fd = ::open(qlw::ToUtf8(path).c_str(), oflags | O_CLOEXEC, 0644);
   if (fd < 0) {
     if (error) {
       error->m_lOsError = errno;
@@ -498,16 +496,7 @@ uint64_t CLXFile::ReadUTF16String(uint64_t count, CString& out) {
     if (u == 0) break;
     units += u;
   }
-  std::wstring text;
-  for (size_t i = 0; i < units.size(); ++i) {
-    const char32_t u = units[i];
-    if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-      text += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-      ++i;
-    } else {
-      text += static_cast<wchar_t>(u);
-    }
-  }
+  const std::wstring text = qlw::FromUtf16(units);
   out = text.c_str();
   return text.size();
 }
@@ -517,7 +506,7 @@ uint64_t CLXFile::ReadUTF8String(uint64_t count, CString& out) {
   RequireBytes(count);
   std::string bytes(count, '\0');
   ReadExact(count, bytes.data());
-  const auto text = LXText::WideFromUtf8Strict(bytes);
+  const auto text = qlw::TryFromUtf8(bytes);
   if (!text) return 0;
   out = text->c_str();
   return text->size();
@@ -525,7 +514,7 @@ uint64_t CLXFile::ReadUTF8String(uint64_t count, CString& out) {
 
 uint64_t CLXFile::WriteUTF8String(const CString& text) {
   if (text.IsEmpty()) return 0;
-  const std::string bytes = LXText::Utf8FromWide(static_cast<LPCWSTR>(text));
+  const std::string bytes = qlw::ToUtf8(text.GetString());
   Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
   return bytes.size();
 }

@@ -1,17 +1,11 @@
 #include "LXStdioFile.h"
 
-#include "TextCodec.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-std::string NativePath(const CString& path) { return LXText::Utf8FromWide(static_cast<LPCWSTR>(path)); }
-}  // namespace
 
 template <class Base>
 CLXStdioFile<Base>::~CLXStdioFile() {
@@ -48,9 +42,9 @@ bool CLXStdioFile<Base>::Open(const wchar_t* path, uint32_t flags, LXFileOpenErr
   SetOpenFlags(flags);
   BuildModeString();
   flags = GetOpenFlags();
-  const std::filesystem::path canonical = std::filesystem::path(LXText::Utf8FromWide(path ? path : L"")).lexically_normal();
+  const std::filesystem::path canonical = std::filesystem::path(qlw::ToUtf8(path)).lexically_normal();
   this->m_strFileName = CString(canonical.string().c_str());
-  const std::string native = NativePath(this->m_strFileName);
+  const std::string native = this->m_strFileName.ToUtf8();
   if (!(flags & CLXFile::modeCreate) && ::access(native.c_str(), F_OK) != 0) {
     SetOpenFlags(0);
     return false;
@@ -137,7 +131,7 @@ template <class Base>
 uint64_t CLXStdioFile<Base>::GetLength() const {
   if (!m_stream) return 0;
   struct stat st;
-  if (::stat(NativePath(this->m_strFileName).c_str(), &st) != 0) return 0;
+  if (::stat(this->m_strFileName.ToUtf8().c_str(), &st) != 0) return 0;
   return static_cast<uint64_t>(st.st_size);
 }
 

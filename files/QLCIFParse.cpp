@@ -7,24 +7,17 @@
 #include "Status.h"
 
 #include <cfloat>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 
 namespace {
 constexpr double kNoNumber = -DBL_MAX;
 
-locale_t CLocale() {
-  static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return loc;
-}
-
 // "%f" into a float, in the C locale whatever the user's: false when nothing parses.
 bool ScanFloat(const char*& p, float& out) {
   char* end = nullptr;
-  const float v = strtof_l(p, &end, CLocale());
+  const float v = strtof_l(p, &end, qlw::CNumericLocale());
   if (end == p) return false;
   out = v;
   p = end;

@@ -8,21 +8,16 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cwctype>
-#include <locale.h>
+#include <string_view>
 
 namespace {
-locale_t CLocale() {
-  static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return loc;
-}
-
 // "%f" read as single precision, 0 when nothing parses.
 double ScanFloat(const std::string& text) {
   char* end = nullptr;
-  const float v = strtof_l(text.c_str(), &end, CLocale());
+  const float v = strtof_l(text.c_str(), &end, qlw::CNumericLocale());
   return end == text.c_str() ? 0.0 : static_cast<double>(v);
 }
 
@@ -111,11 +106,16 @@ void CQLCIFFile::HandleAtomSiteItem(const std::string& name, const std::string& 
   if (name == "_atom_site_occupancy") return setScalar(r.occupancy, r.hasOccupancy);
   if (name == "_atom_site_u_iso_or_equiv") return setScalar(r.uIso, r.hasUIso);
   if (name == "_atom_site_b_iso_or_equiv") return setScalar(r.bIso, r.hasBIso);
-  static const char* const kIndices[] = {"11", "12", "13", "21", "22", "23", "31", "32", "33"};
-  for (int i = 0; i < 9; ++i) {
-    if (name == std::string("_atom_site_aniso_u_") + kIndices[i]) return setScalar(r.u[i], r.hasU[i]);
-    if (name == std::string("_atom_site_aniso_b_") + kIndices[i]) return setScalar(r.b[i], r.hasB[i]);
-  }
+  // _atom_site_aniso_u_ij or _b_ij, i and j 1 to 3: matched in place, as every item of every row comes here.
+  static constexpr std::string_view kTensorPrefix = "_atom_site_aniso_";
+  const size_t n = kTensorPrefix.size();
+  if (name.size() != n + 4 || name.compare(0, n, kTensorPrefix) != 0 || name[n + 1] != '_') return;
+  const char kind = name[n];
+  const int row = name[n + 2] - '1', column = name[n + 3] - '1';
+  if ((kind != 'u' && kind != 'b') || row < 0 || row > 2 || column < 0 || column > 2) return;
+  const int i = 3 * row + column;
+  if (kind == 'u') return setScalar(r.u[i], r.hasU[i]);
+  setScalar(r.b[i], r.hasB[i]);
 }
 
 void CQLCIFFile::CommitRecord() {

@@ -1,7 +1,5 @@
 #include "TextCodec.h"
 
-#include "Utf16.h"
-
 namespace LXText {
 namespace {
 // Unicode code points of the Macintosh code page, bytes 0x80 to 0xFF.
@@ -17,14 +15,7 @@ const char16_t kMacRomanHigh[128] = {
     0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9,
     0x0131, 0x02C6, 0x02DC, 0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
 };
-
 }  // namespace
-
-std::string Utf8FromWide(const std::wstring& text) { return qlw::ToUtf8(text); }
-
-std::optional<std::wstring> WideFromUtf8Strict(const std::string& bytes) { return qlw::TryFromUtf8(bytes); }
-
-std::wstring WideFromUtf8(const std::string& bytes) { return qlw::FromUtf8(bytes); }
 
 wchar_t WideFromMacRoman(uint8_t byte) {
   return byte < 0x80 ? static_cast<wchar_t>(byte) : static_cast<wchar_t>(kMacRomanHigh[byte - 0x80]);

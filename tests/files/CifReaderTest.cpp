@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 
 using filestest::Wide;
 using filestest::WriteScratch;
@@ -123,6 +124,33 @@ TEST(Cif, AnisotropicRowsMergeByWholeLabel) {
   EXPECT_NE(dynamic_cast<const CQLAnisoThermalEllipsoid*>(c.m_sites[0].m_displacement.get()), nullptr);
   EXPECT_NEAR(c.m_sites[0].m_x, 0.3, 1e-6);
   EXPECT_EQ(c.m_sites[1].m_displacement, nullptr);
+}
+
+TEST(Cif, AnisotropicBTensorGivesTheSameTensorAsU) {
+  const double k = 8 * std::acos(-1.0) * std::acos(-1.0);
+  const double u[6] = {0.011, 0.012, 0.013, 0.002, -0.003, 0.004};  // 11 22 33 12 13 23
+  std::string loops[2];
+  for (int useB = 0; useB < 2; ++useB) {
+    const char* letter = useB ? "B" : "U";
+    std::string names = "loop_\n_atom_site_aniso_label\n", row = "Fe1";
+    for (const char* ij : {"11", "22", "33", "12", "13", "23"}) names += std::string("_atom_site_aniso_") + letter + "_" + ij + "\n";
+    for (double v : u) row.append(" ").append(std::to_string(useB ? v * k : v));
+    loops[useB] = names + row + "\n";
+  }
+  const std::string atoms =
+      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nFe1 0.1 0.2 0.3\n";
+  const std::string cell = "data_x\n_cell_length_a 5\n_cell_length_b 6\n_cell_length_c 7\n_cell_angle_alpha 80\n"
+                           "_cell_angle_beta 85\n_cell_angle_gamma 95\n_symmetry_space_group_name_H-M 'P 1'\n";
+  const auto fromU = ReadText("aniso_u.cif", cell + atoms + loops[0]);
+  const auto fromB = ReadText("aniso_b.cif", cell + atoms + loops[1]);
+  const auto* a = dynamic_cast<const CQLAnisoThermalEllipsoid*>(Crystal(fromU).m_sites.at(0).m_displacement.get());
+  const auto* b = dynamic_cast<const CQLAnisoThermalEllipsoid*>(Crystal(fromB).m_sites.at(0).m_displacement.get());
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_NE(a->m_beta[i], 0.0) << i;  // every element given, off-diagonal ones included
+    EXPECT_NEAR(b->m_beta[i], a->m_beta[i], 1e-5 * std::fabs(a->m_beta[i])) << i;  // B printed to six decimals
+  }
 }
 
 TEST(Cif, SitesThatCannotBePlacedAreSkipped) {

@@ -6,21 +6,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
+using filestest::BigEndianFile;
+using filestest::PlainFile;
+using filestest::Slurp;
 using filestest::Wide;
 using filestest::WriteScratch;
-using filestest::PlainFile;
-using filestest::BigEndianFile;
-
-namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-}  // namespace
 
 TEST(FileBase, CrcOfCheckStringIsTheKnownValue) {
   const std::string path = WriteScratch("check.bin", "123456789");

@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 
+using filestest::Slurp;
 using filestest::Wide;
 using filestest::WriteScratch;
 using LittleFile = filestest::PlainFile;
@@ -24,11 +23,6 @@ std::unique_ptr<CLXFile> OpenBytes(bool big, const std::string& name, const std:
   auto file = MakeFile(big);
   EXPECT_TRUE(file->Open(Wide(WriteScratch(name, bytes)).c_str(), CLXFile::modeRead));
   return file;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -175,6 +169,20 @@ TEST(FileRecords, StringCountsBeyondTheFileThrowBeforeAllocating) {
   EXPECT_THROW(file->ReadMacString(9, out), CLXXFileEOF);
   file->Seek(4, CLXFile::begin);
   EXPECT_EQ(file->ReadUTF16String(2, text), 2u);  // what does fit still reads
+}
+
+TEST(FileRecords, Utf16FieldsJoinSurrogatePairsInTheFileByteOrder) {
+  // "A", U+1F600 as a surrogate pair, a lone high surrogate, then the zero that ends the text.
+  const std::string little = Bytes({'A', 0, 0x3D, 0xD8, 0x00, 0xDE, 0x3D, 0xD8, 'B', 0, 0, 0, 'C', 0});
+  const std::string big = Bytes({0, 'A', 0xD8, 0x3D, 0xDE, 0x00, 0xD8, 0x3D, 0, 'B', 0, 0, 0, 'C'});
+  for (bool isBig : {false, true}) {
+    SCOPED_TRACE(isBig ? "big-endian" : "little-endian");
+    auto file = OpenBytes(isBig, isBig ? "u16-big.bin" : "u16-little.bin", isBig ? big : little);
+    CString text;
+    EXPECT_EQ(file->ReadUTF16String(7, text), 4u);
+    EXPECT_EQ(std::wstring(text.GetString()), L"A\U0001F600\uFFFDB");
+    EXPECT_EQ(file->GetPosition(), 14u);  // the whole count is consumed
+  }
 }
 
 TEST(FileRecords, ReadingPastTheWindowKeepsBytesWrittenIntoIt) {

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace filestest {
@@ -13,6 +14,11 @@ inline std::string WriteScratch(const std::string& name, const std::string& byte
   const std::string path = qlwtest::ScratchDir() + "/" + name;
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
+}
+
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }

@@ -4,9 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include <cerrno>
+#include <cstdio>
 
 using filestest::Wide;
 using filestest::WriteScratch;
@@ -102,10 +101,7 @@ TEST(StdioFile, FoldersDoNotOpenAndAFailingStreamEndsLineReading) {
   LXFileOpenError error;
   EXPECT_FALSE(text.Open(folder.c_str(), CLXFile::modeRead, &error));
   EXPECT_EQ(error.m_lOsError, EISDIR);
-  struct PlainFile : CLXFile {
-    void ReadBlock(uint32_t) override {}
-    void WriteBlock(uint32_t) override {}
-  } plain;
+  filestest::PlainFile plain;
   EXPECT_FALSE(plain.Open(folder.c_str(), CLXFile::modeRead));
 
   // Reading a stream opened for writing fails at once; the line loop must see an end, not empty lines.
