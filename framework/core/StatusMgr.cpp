@@ -2,6 +2,7 @@
 #include "StatusMgr.h"
 
 #include "LXMessage.h"
+#include "LXQueueThread.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <future>
 
 namespace {
 std::atomic<CLXStatusWnd::Drawer> g_drawer{nullptr};
@@ -72,37 +72,16 @@ void CLXStatusWnd::SetPosition(double fraction) {
 
 CLXStatusMgr* CLXStatusMgr::Start() {
   auto* manager = new CLXStatusMgr();
-  std::promise<DWORD> started;
-  std::future<DWORD> threadId = started.get_future();
-  manager->m_thread = std::thread([manager, started = std::move(started)]() mutable {
-    // Make the queue exist before anyone posts to it.
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    started.set_value(GetCurrentThreadId());
-    manager->Run();
-  });
-  manager->m_threadId = threadId.get();
+  manager->m_threadId = StartQueueThread(manager->m_thread, [manager]() { manager->Run(); });
   return manager;
 }
 
 bool CLXStatusMgr::Stop(CLXStatusMgr* manager) {
   if (manager == nullptr) return false;
   PostThreadMessageW(manager->m_threadId, WM_QUIT, 0, 0);
-  std::promise<void> ended;
-  std::future<void> endedFuture = ended.get_future();
-  // The promise travels with the waiter: it may outlive this call when the thread is stuck.
-  std::thread waiter([manager, ended = std::move(ended)]() mutable {
-    manager->m_thread.join();
-    ended.set_value();
-  });
-  bool finished = endedFuture.wait_for(std::chrono::milliseconds(kStopWait)) == std::future_status::ready;
-  if (finished) {
-    waiter.join();
-    delete manager;
-  } else {
-    // The thread is stuck: leave it and its object behind rather than block the exit.
-    waiter.detach();
-  }
+  // A stuck thread and its object are left behind rather than block the exit.
+  const bool finished = JoinThreadWithin(manager->m_thread, kStopWait);
+  if (finished) delete manager;
   return finished;
 }
 
@@ -223,8 +202,7 @@ void CLXStatusMgr::ShowStatus() {
   ShowWindow(!text.IsEmpty());
   if (m_window != nullptr && m_window->IsVisible()) {
     m_window->SetText(text);
-    if (fraction == 0) m_window->SetMarquee(true);
-    else m_window->SetMarquee(false);
+    m_window->SetMarquee(fraction == 0);
     m_window->SetPosition(fraction);
   }
   m_lastShowTick = GetTickCount();

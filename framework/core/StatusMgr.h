@@ -88,7 +88,6 @@ class CLXStatusMgr {
 
   CLXStatusWnd* m_window = nullptr;
   std::atomic<UINT> m_timerId{0};
-  DWORD m_lastSendTick = 0;
   DWORD m_lastShowTick = 0;
   DWORD m_timerDueTick = 0;
   std::atomic<DWORD> m_timerDelay{0};

@@ -2,9 +2,8 @@
 #include "Watchdog.h"
 
 #include "LXMessage.h"
+#include "LXQueueThread.h"
 
-#include <chrono>
-#include <future>
 #include <mutex>
 
 namespace {
@@ -61,15 +60,7 @@ bool CWatchdog::Start() {
   }
   // The hook observes the calling (user-interface) thread's queue.
   watchdog->m_hook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
-  std::promise<DWORD> started;
-  std::future<DWORD> threadId = started.get_future();
-  watchdog->m_thread = std::thread([watchdog, started = std::move(started)]() mutable {
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    started.set_value(GetCurrentThreadId());
-    watchdog->Run();
-  });
-  watchdog->m_threadId = threadId.get();
+  watchdog->m_threadId = StartQueueThread(watchdog->m_thread, [watchdog]() { watchdog->Run(); });
   g_watchdog = watchdog;
   watchdog->m_heartbeatTimerId =
       SetTimer(nullptr, kHeartbeatTimerId, watchdog->m_timing.heartbeatInterval, HeartbeatTimerProc);
@@ -82,20 +73,8 @@ bool CWatchdog::Stop() {
   if (watchdog->m_heartbeatTimerId != 0) KillTimer(nullptr, watchdog->m_heartbeatTimerId);
   if (watchdog->m_hook != nullptr) UnhookWindowsHookEx(watchdog->m_hook);
   SetEvent(watchdog->m_stopEvent);
-  std::promise<void> ended;
-  std::future<void> endedFuture = ended.get_future();
-  // The promise travels with the waiter: it may outlive this call when the thread is stuck.
-  std::thread waiter([watchdog, ended = std::move(ended)]() mutable {
-    watchdog->m_thread.join();
-    ended.set_value();
-  });
-  bool finished = endedFuture.wait_for(std::chrono::milliseconds(kStopWait)) == std::future_status::ready;
-  if (finished) {
-    waiter.join();
-    delete watchdog;
-  } else {
-    waiter.detach();
-  }
+  const bool finished = JoinThreadWithin(watchdog->m_thread, kStopWait);
+  if (finished) delete watchdog;
   return finished;
 }
 
