@@ -23,11 +23,5 @@ int32_t SaturateToInt32(double x) {
   return static_cast<int32_t>(x);
 }
 
-int32_t RoundHalfAway(double x) {
-  if (std::isnan(x)) return 0;
-  if (x >= 2147483647.0) return INT32_MAX;
-  if (x <= -2147483648.0) return INT32_MIN;
-  const int32_t t = static_cast<int32_t>(x);
-  if (std::fabs(x - t) >= 0.5) return x > 0 ? t + 1 : t - 1;
-  return t;
-}
+// std::round already rounds halves away from zero.
+int32_t RoundHalfAway(double x) { return SaturateToInt32(std::round(x)); }

@@ -10,14 +10,9 @@ const wchar_t kAppGuidSuffix[] = L"-13dca11d-78cb-484a-892b-10aa643d11ae";
 const UINT kFirstRegisteredId = 0xC000;
 const UINT kLastRegisteredId = 0xFFFF;
 
-struct RegistryEntry {
-  UINT own;
-  CLXMessage::IdPair pair;
-};
-
 // Created on first use: registration runs from static initialisers in any order.
-std::map<UINT, RegistryEntry>& Registry() {
-  static std::map<UINT, RegistryEntry> registry;
+std::map<UINT, CLXMessage::IdPair>& Registry() {
+  static std::map<UINT, CLXMessage::IdPair> registry;
   return registry;
 }
 std::mutex& RegistryLock() {
@@ -86,8 +81,8 @@ CLXMessage::IdPair CLXMessage::RegisterMessage(LPCWSTR name) {
   pair.sync = RegisterWindowMessageW(syncName);
   pair.async = RegisterWindowMessageW(asyncName);
   std::lock_guard<std::mutex> lock(RegistryLock());
-  if (pair.sync != 0) Registry()[pair.sync] = {pair.sync, pair};
-  if (pair.async != 0) Registry()[pair.async] = {pair.async, pair};
+  if (pair.sync != 0) Registry()[pair.sync] = pair;
+  if (pair.async != 0) Registry()[pair.async] = pair;
   return pair;
 }
 
@@ -96,7 +91,7 @@ bool CLXMessage::LookupId(UINT id, IdPair& pair) {
   std::lock_guard<std::mutex> lock(RegistryLock());
   auto it = Registry().find(id);
   if (it == Registry().end()) return false;
-  pair = it->second.pair;
+  pair = it->second;
   return true;
 }
 

@@ -85,11 +85,11 @@ bool CUtils::ExpandFolderMacros(CString& path, CString& out) {
 
 bool CUtils::MakeFolderMacroPath(const CString& path, bool requirePrefix, CString& out) {
   out = path;
+  const bool isFolder = std::filesystem::is_directory(std::filesystem::path(path.GetString()));
   for (const FolderMacro& macro : kFolderMacros) {
     CString folder;
     if (!GetFolder(macro.csidl, folder)) continue;
     if (requirePrefix && out.Find(folder) != 0) continue;
-    const bool isFolder = std::filesystem::is_directory(std::filesystem::path(path.GetString()));
     wchar_t relative[MAX_PATH + 1] = {};
     if (!PathRelativePathToW(relative, folder, FILE_ATTRIBUTE_DIRECTORY, path,
                              isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL))

@@ -80,25 +80,9 @@ uint32_t CPrefValue::Crc(uint32_t crc, const uint8_t* data, size_t count) {
 }
 
 uint32_t CPrefValue::TextChecksum(uint32_t seed, const CString& text) {
-  uint32_t crc = seed;
-  for (int i = 0; i < text.GetLength(); ++i) {
-    const uint32_t c = static_cast<uint32_t>(text[i]);
-    // Characters outside the basic plane count as their two UTF-16 code units.
-    uint16_t units[2];
-    int n = 1;
-    if (c >= 0x10000) {
-      units[0] = uint16_t(0xD800 + ((c - 0x10000) >> 10));
-      units[1] = uint16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-      n = 2;
-    } else {
-      units[0] = uint16_t(c);
-    }
-    for (int k = 0; k < n; ++k) {
-      const uint8_t bytes[2] = {uint8_t(units[k]), uint8_t(units[k] >> 8)};
-      crc = Crc(crc, bytes, 2);
-    }
-  }
-  return crc;
+  // The bytes the registry stores: UTF-16LE, characters beyond the basic plane as surrogate pairs.
+  const std::vector<uint8_t> bytes = qlw::ToUtf16LE(std::wstring_view(text.GetString(), text.GetLength()));
+  return Crc(seed, bytes.data(), bytes.size());
 }
 
 int CPrefValue::ReadFixed(size_t storedSize, void (*assign)(const uint8_t*, void*), void* target) {

@@ -19,7 +19,6 @@ class CLXGuid {
 
  private:
   GUID m_guid;
-  CString m_text;  // empty until someone needs the text form
 };
 
 // The program GUID: class id of the drop target and suffix of the registered message, mutex and
