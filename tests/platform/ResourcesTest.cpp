@@ -76,6 +76,7 @@ TEST(ResourceCompiler, RejectsFaultyLinesWithFileAndLine) {
       {"seven \"a\"\n", ":1: error: expected a numeric id"},
       {"70000 \"a\"\n", ":1: error: string id out of range"},
       {"7 \"a\" x\n", ":1: error: unexpected characters after the text"},
+      {"7 \"a\xC3(\"\n", ":1: error: text is not valid UTF-8"},
   };
   for (const Case& c : cases) {
     RcRun run = RunRc(c.text);

@@ -1,43 +1,25 @@
 // qlwrc: compiles string-table files (lines `ID "text"`, C escapes \" \\ \n \t, `#` comments)
 // into a C++ source holding the table sorted by id. Any fault stops the build with file:line.
+#include "Utf16.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 struct Entry {
-  std::u32string text;
+  std::wstring text;
   std::string where;
 };
 
 [[noreturn]] void Fail(const std::string& where, const std::string& message) {
   std::fprintf(stderr, "%s: error: %s\n", where.c_str(), message.c_str());
   std::exit(1);
-}
-
-// Strict UTF-8 decoding: the string files must be valid UTF-8.
-std::u32string DecodeUtf8(const std::string& s, const std::string& where) {
-  std::u32string out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || i + static_cast<size_t>(extra) >= s.size()) Fail(where, "text is not valid UTF-8");
-    char32_t c = extra == 0 ? b : (b & (0x3F >> extra));
-    for (int k = 1; k <= extra; ++k) {
-      unsigned char cont = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-      if ((cont & 0xC0) != 0x80) Fail(where, "text is not valid UTF-8");
-      c = (c << 6) | (cont & 0x3F);
-    }
-    static const char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-    if (c < kMinimum[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) Fail(where, "text is not valid UTF-8");
-    out.push_back(c);
-    i += static_cast<size_t>(extra) + 1;
-  }
-  return out;
 }
 
 void ReadFile(const std::string& path, std::map<unsigned long, Entry>& table) {
@@ -81,15 +63,17 @@ void ReadFile(const std::string& path, std::map<unsigned long, Entry>& table) {
     }
     if (!closed) Fail(where, "the text has no closing double quote");
     if (line.find_first_not_of(" \t", p) != std::string::npos) Fail(where, "unexpected characters after the text");
-    auto [it, inserted] = table.emplace(id, Entry{DecodeUtf8(raw, where), where});
+    std::optional<std::wstring> text = qlw::TryFromUtf8(raw);
+    if (!text) Fail(where, "text is not valid UTF-8");
+    auto [it, inserted] = table.emplace(id, Entry{std::move(*text), where});
     if (!inserted) Fail(where, "duplicate string id " + std::to_string(id) + " (first defined at " + it->second.where + ")");
   }
 }
 
-std::string WideLiteral(const std::u32string& text) {
+std::string WideLiteral(const std::wstring& text) {
   std::string out = "L\"";
   char buffer[16];
-  for (char32_t c : text) {
+  for (wchar_t c : text) {
     if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != '?') {
       out.push_back(static_cast<char>(c));
     } else {
