@@ -68,19 +68,16 @@ std::string EncodeName(const std::wstring& name) {
   return out;
 }
 
+}  // namespace
+
 bool MakeFolders(const std::string& path) {
-  std::string partial;
-  size_t pos = 0;
-  while (pos != std::string::npos) {
+  for (size_t pos = 0; pos != std::string::npos;) {
     pos = path.find('/', pos + 1);
-    partial = path.substr(0, pos);
-    if (partial.empty()) continue;
-    if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    const std::string partial = path.substr(0, pos);
+    if (!partial.empty() && mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
   }
   return true;
 }
-
-}  // namespace
 
 std::string RuntimeFolder() {
   std::string dir;

@@ -85,6 +85,8 @@ namespace qlw {
 // The per-user folder of named kernel objects: QLW_RUNTIME_DIR, else
 // $XDG_RUNTIME_DIR/quillonographic, else /tmp/quillonographic-<uid>; created on first use.
 std::string RuntimeFolder();
+// Creates the folder and its missing parents, private to the user; false when one cannot be made.
+bool MakeFolders(const std::string& path);
 
 // Base of every object in the handle table; a waitable object answers TryAcquire.
 class KernelObject {

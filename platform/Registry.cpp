@@ -17,7 +17,6 @@
 #include <memory>
 #include <mutex>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
 
@@ -129,12 +128,7 @@ std::string Folder() {
       config = std::string(getenv("HOME") ? getenv("HOME") : "/tmp") + "/.config";
     dir = config + "/quillonographic/registry";
   }
-  std::string partial;
-  for (size_t pos = 0; pos != std::string::npos;) {
-    pos = dir.find('/', pos + 1);
-    partial = dir.substr(0, pos);
-    if (!partial.empty()) mkdir(partial.c_str(), 0700);
-  }
+  MakeFolders(dir);
   return dir;
 }
 
@@ -293,11 +287,15 @@ struct KeyRef {
   std::shared_ptr<TransactionObject> transaction;
 };
 
-LSTATUS Resolve(HKEY key, KeyRef* ref) {
+bool IsPredefined(HKEY key) {
   const uintptr_t v = reinterpret_cast<uintptr_t>(key);
-  if (v >= 0x80000000u && v <= 0x80000003u) {
+  return v >= 0x80000000u && v <= 0x80000003u;
+}
+
+LSTATUS Resolve(HKEY key, KeyRef* ref) {
+  if (IsPredefined(key)) {
     ref->predefined = true;
-    switch (v) {
+    switch (reinterpret_cast<uintptr_t>(key)) {
       case 0x80000000u:
         ref->hive = kMachine;
         ref->prefix = {L"SOFTWARE", L"Classes"};
@@ -609,21 +607,29 @@ LSTATUS WithTransaction(HKEY key, HANDLE transaction, bool createBase, F&& callO
   return status;
 }
 
+// The stored type and bytes of a value of the key a handle stands for.
+LSTATUS FindValue(Call& call, const KeyRef& ref, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes) {
+  Stmt s(call.db, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
+  s.Bind(1, BaseKey(call.db, ref, false)).Bind(2, Fold(valueName ? valueName : L""));
+  if (!s.Step()) return ERROR_FILE_NOT_FOUND;
+  *type = static_cast<DWORD>(s.Int(0));
+  *bytes = s.Blob(1);
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LSTATUS RegQueryStoredValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes) {
   return Run(key, false, [&](Call& call, KeyRef& ref) -> LSTATUS {
-    int64_t id = BaseKey(call.db, ref, false);
-    Stmt s(call.db, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
-    s.Bind(1, id).Bind(2, Fold(valueName ? valueName : L""));
-    if (!s.Step()) return ERROR_FILE_NOT_FOUND;
-    if (type) *type = static_cast<DWORD>(s.Int(0));
-    if (bytes) *bytes = s.Blob(1);
+    DWORD storedType = 0;
+    std::vector<BYTE> stored;
+    const LSTATUS status = FindValue(call, ref, valueName, &storedType, &stored);
+    if (status != ERROR_SUCCESS) return status;
+    if (type) *type = storedType;
+    if (bytes) *bytes = std::move(stored);
     return ERROR_SUCCESS;
   });
 }
-
-std::string RegistryFolder() { return Folder(); }
 
 }  // namespace qlw
 
@@ -639,8 +645,7 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, PHKEY resu
 }
 
 LSTATUS RegCloseKey(HKEY key) {
-  const uintptr_t v = reinterpret_cast<uintptr_t>(key);
-  if (v >= 0x80000000u && v <= 0x80000003u) return ERROR_SUCCESS;
+  if (IsPredefined(key)) return ERROR_SUCCESS;
   {
     std::lock_guard<std::mutex> lock(g_keysMutex);
     if (!key || !Keys().erase(key)) return ERROR_INVALID_HANDLE;
@@ -667,11 +672,11 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYT
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD byteCount) {
   return Run(key, false, [&](Call& call, KeyRef& ref) -> LSTATUS {
     if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    int64_t id = BaseKey(call.db, ref, false);
-    Stmt s(call.db, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
-    s.Bind(1, id).Bind(2, Fold(valueName ? valueName : L""));
-    if (!s.Step()) return ERROR_FILE_NOT_FOUND;
-    return Deliver(static_cast<DWORD>(s.Int(0)), s.Blob(1), type, data, byteCount);
+    DWORD storedType = 0;
+    std::vector<BYTE> stored;
+    const LSTATUS status = FindValue(call, ref, valueName, &storedType, &stored);
+    if (status != ERROR_SUCCESS) return status;
+    return Deliver(storedType, stored, type, data, byteCount);
   });
 }
 
@@ -825,31 +830,21 @@ HANDLE CreateTransaction(void*, void*, DWORD, DWORD, DWORD, DWORD, LPWSTR) {
   return AddHandle(std::make_shared<TransactionObject>());
 }
 
-BOOL CommitTransaction(HANDLE transaction) {
+static BOOL FinishTransaction(HANDLE transaction, bool commit) {
   auto txn = FindHandleOf<TransactionObject>(transaction);
   if (!txn) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (!txn->Finish(true)) {
+  if (!txn->Finish(commit)) {
     SetLastError(ERROR_TRANSACTION_NOT_ACTIVE);
     return FALSE;
   }
   return TRUE;
 }
 
-BOOL RollbackTransaction(HANDLE transaction) {
-  auto txn = FindHandleOf<TransactionObject>(transaction);
-  if (!txn) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!txn->Finish(false)) {
-    SetLastError(ERROR_TRANSACTION_NOT_ACTIVE);
-    return FALSE;
-  }
-  return TRUE;
-}
+BOOL CommitTransaction(HANDLE transaction) { return FinishTransaction(transaction, true); }
+BOOL RollbackTransaction(HANDLE transaction) { return FinishTransaction(transaction, false); }
 
 LSTATUS RegCreateKeyTransactedW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM access, void*, PHKEY result,
                                 LPDWORD disposition, HANDLE transaction, void*) {

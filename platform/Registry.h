@@ -130,6 +130,4 @@ LSTATUS RegDeleteKeyTransactedW(HKEY key, LPCWSTR subKey, REGSAM access, DWORD r
 namespace qlw {
 // A value exactly as stored (strings as UTF-16LE bytes), for the registry dump.
 LSTATUS RegQueryStoredValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes);
-// The folder that holds the hive databases.
-std::string RegistryFolder();
 }  // namespace qlw
