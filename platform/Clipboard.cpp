@@ -193,8 +193,10 @@ QByteArray BlockBytes(HANDLE mem, bool* ok) {
 HGLOBAL NewBlock(const void* data, size_t size) {
   HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
   if (!mem) return nullptr;
-  if (size) std::memcpy(GlobalLock(mem), data, size);
-  if (size) GlobalUnlock(mem);
+  if (size) {
+    std::memcpy(GlobalLock(mem), data, size);
+    GlobalUnlock(mem);
+  }
   return mem;
 }
 

@@ -52,6 +52,12 @@ struct ThreadRegistration {
 };
 thread_local ThreadRegistration t_registration;
 
+Clock::time_point NextTimerLocked(const ThreadQueue& q) {
+  auto next = Clock::time_point::max();
+  for (const Timer& t : q.timers) next = std::min(next, t.due);
+  return next;
+}
+
 DWORD ThreadIdOfCaller() {
   if (!t_threadId) t_threadId = g_nextThreadId.fetch_add(1);
   return t_threadId;
@@ -71,8 +77,7 @@ class QueuePump : public QObject {
   }
   // Runs on the pump's thread: arms the Qt timer for the next due window or thread timer.
   void Schedule(const ThreadQueue& q) {
-    auto next = Clock::time_point::max();
-    for (const Timer& t : q.timers) next = std::min(next, t.due);
+    const auto next = NextTimerLocked(q);
     if (next == Clock::time_point::max()) {
       m_timer.stop();
       return;
@@ -145,12 +150,6 @@ bool TakeMessageLocked(ThreadQueue& q, MSG& out, HWND filter, UINT first, UINT l
   out = MakeMsg(due->hwnd, WM_TIMER, due->id, reinterpret_cast<LPARAM>(due->proc));
   if (remove) due->due = now + std::chrono::milliseconds(due->elapse);
   return true;
-}
-
-Clock::time_point NextTimerLocked(const ThreadQueue& q) {
-  auto next = Clock::time_point::max();
-  for (const Timer& t : q.timers) next = std::min(next, t.due);
-  return next;
 }
 
 bool IsHungLocked(const ThreadQueue& q) {
@@ -227,12 +226,8 @@ void QuitQtLoop(int code) {
 }
 
 void ScheduleQtTimer(ThreadQueue& q) {
-  QueuePump* pump;
-  {
-    std::lock_guard<std::mutex> lock(Lock());
-    pump = static_cast<QueuePump*>(q.pump);
-    if (pump) pump->Schedule(q);
-  }
+  std::lock_guard<std::mutex> lock(Lock());
+  if (q.pump) static_cast<QueuePump*>(q.pump)->Schedule(q);
 }
 }  // namespace
 

@@ -75,8 +75,7 @@ void CollectSubtreeLocked(HWND hwnd, std::vector<HWND>& out) {
 }
 
 void DestroyTree(HWND hwnd) {
-  LRESULT unused = CallWindowWithHooks(hwnd, WM_DESTROY, 0, 0, true);
-  (void)unused;
+  CallWindowWithHooks(hwnd, WM_DESTROY, 0, 0, true);
   std::vector<HWND> children;
   {
     std::lock_guard<std::mutex> lock(Lock());
