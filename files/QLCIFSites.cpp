@@ -20,8 +20,6 @@ double ScanFloat(const std::string& text) {
   const float v = strtof_l(text.c_str(), &end, qlw::CNumericLocale());
   return end == text.c_str() ? 0.0 : static_cast<double>(v);
 }
-
-constexpr uint32_t kWarningRed = 0xFFFF0000u;
 }  // namespace
 
 // ----- records -----
@@ -144,13 +142,13 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
   auto validate = [&](double* t, bool* has, UINT warning) {
     const bool anyOther = std::any_of(has + 1, has + 9, [](bool b) { return b; });
     if (!has[0]) {
-      if (anyOther) LogStringColor(warning, kWarningRed, label);
+      if (anyOther) Warn(false, warning, label);
       return;
     }
     const bool complete = has[4] && has[8] && (has[1] || has[3]) && (has[2] || has[6]) && (has[5] || has[7]);
     if (!complete) {
       has[0] = false;
-      LogStringColor(warning, kWarningRed, label);
+      Warn(false, warning, label);
       return;
     }
     auto pair = [&](int i, int j) {
@@ -167,11 +165,11 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
   validate(r.u, r.hasU, 2602);
   if (r.hasBIso && r.bIso <= 0) {
     r.hasBIso = false;
-    LogStringColor(2603, kWarningRed, r.bIso, label);
+    Warn(false, 2603, r.bIso, label);
   }
   if (r.hasUIso && r.uIso <= 0) {
     r.hasUIso = false;
-    LogStringColor(2606, kWarningRed, r.uIso, label);
+    Warn(false, 2606, r.uIso, label);
   }
 }
 
