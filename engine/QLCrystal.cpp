@@ -156,6 +156,10 @@ void CQLCrystal::ExpandSitesBySymmetry()
 {
     std::vector<CSymmetryOperator> ops;
     GetFullOperatorList(ops);
+    std::vector<std::array<int, 9>> opRotations;
+    opRotations.reserve(ops.size());
+    for (const auto& op : ops)
+        opRotations.push_back(IntegerRotation(op));
     const auto& s = m_originShift;
     for (auto& site : m_sites)
     {
@@ -174,14 +178,15 @@ void CQLCrystal::ExpandSitesBySymmetry()
         // Rotations of the operators that leave the site where it is (its site symmetry).
         std::vector<std::array<int, 9>> stabiliser;
         const QLPosition home = {site.m_x, site.m_y, site.m_z};
-        for (const auto& op : ops)
+        for (std::size_t o = 0; o < ops.size(); ++o)
         {
+            const std::array<int, 9>& rotation = opRotations[o];
             double image[3];
-            op.Apply(p, image);
+            ops[o].Apply(p, image);
             QLPosition pos = {WrapCoordinate(image[0] - s[0]), WrapCoordinate(image[1] - s[1]),
                               WrapCoordinate(image[2] - s[2])};
             if (WithinTolerance(pos, home))
-                stabiliser.push_back(IntegerRotation(op));
+                stabiliser.push_back(rotation);
             auto known = std::find_if(site.m_positions.begin(), site.m_positions.end(),
                                       [&](const QLPosition& q) { return WithinTolerance(q, pos); });
             if (known == site.m_positions.end())
@@ -189,7 +194,6 @@ void CQLCrystal::ExpandSitesBySymmetry()
                 site.m_positions.push_back(pos);
                 sums.push_back(pos);
                 counts.push_back(1);
-                const std::array<int, 9> rotation = IntegerRotation(op);
                 auto seen = std::find(site.m_imageRotations.begin(), site.m_imageRotations.end(), rotation);
                 if (seen == site.m_imageRotations.end())
                     seen = site.m_imageRotations.insert(seen, rotation);

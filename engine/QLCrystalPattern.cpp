@@ -104,9 +104,7 @@ void CQLCrystalPattern::Recompute(const CDiffractionSettings& settings)
 void CQLCrystalPattern::ApplySettings(const CDiffractionSettings& settings)
 {
     m_crystal.Recompute(settings);
-    ClearProfile();
-    TakeDefaultColourIfNone();
-    ClearProfile();
+    CQLPattern::ApplySettings(settings);
 }
 
 bool CQLCrystalPattern::HasData() const

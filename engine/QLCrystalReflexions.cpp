@@ -91,6 +91,12 @@ std::vector<std::array<double, 3>> AbsenceTestPoints(const std::vector<CSymmetry
     return points;
 }
 
+// A reflexion is absent when the operator sum of its phases vanishes.
+bool NonZeroSum(double sumCos, double sumSin)
+{
+    return !(std::fabs(sumCos) < kZero && std::fabs(sumSin) < kZero);
+}
+
 bool AllowedAt(const std::vector<std::array<double, 3>>& points, int h, int k, int l)
 {
     double sumCos = 0.0, sumSin = 0.0;
@@ -100,7 +106,7 @@ bool AllowedAt(const std::vector<std::array<double, 3>>& points, int h, int k, i
         sumCos += std::cos(phi);
         sumSin += std::sin(phi);
     }
-    return !(std::fabs(sumCos) < kZero && std::fabs(sumSin) < kZero);
+    return NonZeroSum(sumCos, sumSin);
 }
 
 // PlaneNormal for many triples of one metric: the three lattice cross products made once.
@@ -248,15 +254,25 @@ private:
     std::unordered_map<std::uint64_t, std::size_t> m_sparse;
 };
 
+bool HasInversionRotation(const CSymmetryOperator& op)
+{
+    static const CSymmetryOperator inversion(L"-x,-y,-z");
+    return op.HasSameRotation(inversion);
+}
+
+// A list without operators still stands for the identity.
+const std::vector<CSymmetryOperator>& OperatorsOrIdentity(const std::vector<CSymmetryOperator>& ops)
+{
+    static const std::vector<CSymmetryOperator> identityOnly(1, CSymmetryOperator(L"x,y,z"));
+    return ops.empty() ? identityOnly : ops;
+}
+
 bool SkipsSymmetryTests(const std::vector<CSymmetryOperator>& ops)
 {
     if (ops.size() < 2)
         return true;
     if (ops.size() == 2)
-    {
-        static const CSymmetryOperator inversion(L"-x,-y,-z");
-        return ops[0].HasSameRotation(inversion) || ops[1].HasSameRotation(inversion);
-    }
+        return HasInversionRotation(ops[0]) || HasInversionRotation(ops[1]);
     return false;
 }
 }
@@ -333,12 +349,8 @@ void CQLCrystal::AddReflexionCandidate(int h, int k, int l, double dLimit, std::
 
 void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFriedel, std::vector<QLIndexTriple>& out) const
 {
-    static const std::vector<CSymmetryOperator> identityOnly(1, CSymmetryOperator(L"x,y,z"));
-    static const CSymmetryOperator inversion(L"-x,-y,-z");
-    const auto& ops = m_operators.empty() ? identityOnly : m_operators;
-    const bool addOpposites =
-        withFriedel && std::none_of(ops.begin(), ops.end(),
-                                    [&](const CSymmetryOperator& op) { return op.HasSameRotation(inversion); });
+    const auto& ops = OperatorsOrIdentity(m_operators);
+    const bool addOpposites = withFriedel && std::none_of(ops.begin(), ops.end(), HasInversionRotation);
     std::vector<std::array<double, 3>> images;
     EquivalentTriples(hkl, CPlaneNormals(m_metric), CPlaneNormals(m_reciprocalMetric), DistinctRotations(ops),
                       addOpposites, images, out);
@@ -391,18 +403,18 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
             return AllowedAt(points, h, k, l);
         double sumCos, sumSin;
         phases->Sum(h, k, l, 0, points.size(), sumCos, sumSin);
-        return !(std::fabs(sumCos) < kZero && std::fabs(sumSin) < kZero);
+        return NonZeroSum(sumCos, sumSin);
     };
-    auto add = [&](int h, int k, int l) {
+    auto add = [&](int h, int k, int l, std::vector<Candidate>& to) {
         const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);
         if (dd > d && !IsLatticeAbsent(h, k, l) && allowed(h, k, l))
-            candidates.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
+            to.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
     };
     for (int h = 1; h <= hmax; ++h)
-        add(h, 0, 0);
+        add(h, 0, 0, candidates);
     for (int h = -hmax; h <= hmax; ++h)
         for (int k = 1; k <= kmax; ++k)
-            add(h, k, 0);
+            add(h, k, 0, candidates);
     // The bulk of the enumeration, one slab of h per task, joined in order afterwards.
     std::vector<std::vector<Candidate>> slabs(static_cast<std::size_t>(2 * hmax + 1));
 #pragma omp parallel for schedule(dynamic, 1) if (numTriples > kParallelTriples)
@@ -411,11 +423,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(h + hmax)];
         for (int k = -kmax; k <= kmax; ++k)
             for (int l = 1; l <= lmax; ++l)
-            {
-                const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);
-                if (dd > d && !IsLatticeAbsent(h, k, l) && allowed(h, k, l))
-                    slab.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
-            }
+                add(h, k, l, slab);
     }
     for (auto& slab : slabs)
     {
@@ -431,8 +439,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
         // Where each original triple stands in the list; behind the current candidate only
         // untouched triples remain, so this answers the search for the first equal triple.
         const CTriplePlaces places(hmax, kmax, lmax, candidates);
-        static const std::vector<CSymmetryOperator> identityOnly(1, CSymmetryOperator(L"x,y,z"));
-        const std::vector<Rotation> rotations = DistinctRotations(m_operators.empty() ? identityOnly : m_operators);
+        const std::vector<Rotation> rotations = DistinctRotations(OperatorsOrIdentity(m_operators));
         const CPlaneNormals toNormal(m_metric), toIndices(m_reciprocalMetric);
 
         // A family as the places of its members, each member taken in the listed half: the
