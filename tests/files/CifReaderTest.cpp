@@ -178,10 +178,13 @@ TEST(Cif, SortsSitesByLetterThenNumber) {
 }
 
 TEST(Cif, Utf8TextInUnquotedValuesIsKept) {
+  CifReader reader;
   const auto list = ReadText("utf8.cif", "data_x\n_chemical_name_mineral B\xC3\xA4" "ckstr\xC3\xB6mite\n" + kCubicCell +
                                              "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
-                                             "_atom_site_fract_z\nK1 0 0 0\n");
+                                             "_atom_site_fract_z\nK1 0 0 0\n",
+                             reader);
   EXPECT_EQ(Crystal(list).m_sites.size(), 1u);
+  EXPECT_EQ(reader.WarningCount(), 0u);  // a refused value would only be warned about and skipped
 }
 
 TEST(Cif, FilesWithoutStructuresAreErrors) {
