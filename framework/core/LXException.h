@@ -4,6 +4,7 @@
 #include "Win.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <exception>
 #include <string>
 #include <type_traits>
@@ -100,17 +101,22 @@ class CLXException : public std::exception {
 };
 
 // Declares an error class in one line: LX_DECLARE_EXCEPTION(CLXXFile, CLXException, 20483).
-// Thrown by value: throw CLXXFile(kLXSeverityMessage, errno, __LINE__, args...).
+// Thrown by value: throw CLXXFile(kLXSeverityMessage, errno, __LINE__, args...). The texts are
+// built once, by the most derived class; its bases only take the numbers.
 #define LX_DECLARE_EXCEPTION(name, base, id)                                                       \
   class name : public base {                                                                      \
    public:                                                                                        \
     static constexpr UINT kMessageId = (id);                                                      \
     template <typename... Args>                                                                   \
     name(UINT severity, LONGLONG errorCode, UINT sourceLine, const Args&... args)                 \
-        : base(severity, errorCode, sourceLine) {                                                 \
+        : base(severity, errorCode, sourceLine, nullptr) {                                        \
       this->m_messageId = kMessageId;                                                             \
       this->InitMessage(args...);                                                                 \
     }                                                                                             \
+                                                                                                  \
+   protected:                                                                                     \
+    name(UINT severity, LONGLONG errorCode, UINT sourceLine, std::nullptr_t)                      \
+        : base(severity, errorCode, sourceLine, nullptr) {}                                       \
   }
 
 // Wraps a failure of the class library: its error text becomes the explanation.

@@ -11,7 +11,7 @@ namespace {
 // Any message id, as the error classes set theirs.
 class CProbeException : public CLXException {
  public:
-  CProbeException(UINT messageId, UINT severity, LONGLONG code, UINT line) : CLXException(severity, code, line) {
+  CProbeException(UINT messageId, UINT severity, LONGLONG code, UINT line) : CLXException(severity, code, line, nullptr) {
     m_messageId = messageId;
     InitMessage();
   }
