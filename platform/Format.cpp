@@ -57,6 +57,18 @@ std::basic_string<Ch> CharArgument(int value, bool wideSource) {
   }
 }
 
+// One numeric conversion through the C runtime, in full however wide the field.
+template <typename T>
+std::string Printed(const char* format, int width, int precision, T v) {
+  char buffer[512];
+  const int n = std::snprintf(buffer, sizeof buffer, format, width < 0 ? 0 : width, precision, v);
+  if (n < static_cast<int>(sizeof buffer)) return n < 0 ? std::string() : std::string(buffer, static_cast<size_t>(n));
+  std::string text(static_cast<size_t>(n) + 1, '\0');
+  std::snprintf(text.data(), text.size(), format, width < 0 ? 0 : width, precision, v);
+  text.resize(static_cast<size_t>(n));
+  return text;
+}
+
 template <typename Ch>
 std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
   std::basic_string<Ch> out;
@@ -124,7 +136,6 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
     const bool left = flags.find('-') != std::string::npos;
     const Ch conv = *p;
     char narrowFormat[64];
-    char buffer[512];
     switch (conv) {
       case Ch('d'):
       case Ch('i'): {
@@ -134,8 +145,7 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
         if (length == Length::Short) v = static_cast<short>(v);
         if (length == Length::Char) v = static_cast<signed char>(v);
         std::snprintf(narrowFormat, sizeof narrowFormat, "%%%s*.*lld", flags.c_str());
-        std::snprintf(buffer, sizeof buffer, narrowFormat, width < 0 ? 0 : width, precision, v);
-        AppendAscii(out, buffer);
+        AppendAscii(out, Printed(narrowFormat, width, precision, v).c_str());
         break;
       }
       case Ch('u'):
@@ -148,8 +158,7 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
         if (length == Length::Short) v = static_cast<unsigned short>(v);
         if (length == Length::Char) v = static_cast<unsigned char>(v);
         std::snprintf(narrowFormat, sizeof narrowFormat, "%%%s*.*ll%c", flags.c_str(), static_cast<char>(conv));
-        std::snprintf(buffer, sizeof buffer, narrowFormat, width < 0 ? 0 : width, precision, v);
-        AppendAscii(out, buffer);
+        AppendAscii(out, Printed(narrowFormat, width, precision, v).c_str());
         break;
       }
       case Ch('e'):
@@ -166,14 +175,7 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
         std::string text;
         {
           ScopedCLocale cLocale;
-          int n = std::snprintf(buffer, sizeof buffer, narrowFormat, width < 0 ? 0 : width, precision, v);
-          if (n >= static_cast<int>(sizeof buffer)) {
-            text.resize(static_cast<size_t>(n) + 1);
-            std::snprintf(text.data(), text.size(), narrowFormat, width < 0 ? 0 : width, precision, v);
-            text.resize(static_cast<size_t>(n));
-          } else {
-            text = buffer;
-          }
+          text = Printed(narrowFormat, width, precision, v);
         }
         AppendAscii(out, text.c_str());
         break;
@@ -198,6 +200,7 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
       }
       case Ch('p'): {
         const void* v = va_arg(args, const void*);
+        char buffer[20];
         std::snprintf(buffer, sizeof buffer, "%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(v)));
         std::basic_string<Ch> body;
         AppendAscii(body, buffer);

@@ -47,6 +47,8 @@ TEST(Format, WidthPrecisionFlagsAndStars) {
   for (const Case& c : cases) EXPECT_EQ(qlw::Format(c.format, c.value), c.expected) << c.format;
   EXPECT_EQ(qlw::Format(L"[%*d|%-*s|%.*s]", 4, 7, 3, L"a", 2, L"xyz"), L"[   7|a  |xy]");
   EXPECT_EQ(qlw::Format(L"100%% %5.1f%%", 12.34), L"100%  12.3%");
+  // Fields wider than any fixed buffer come out whole.
+  EXPECT_EQ(qlw::Format(L"%600d|%-600x|", 7, 255u), std::wstring(599, L' ') + L"7|ff" + std::wstring(598, L' ') + L"|");
 }
 
 TEST(Format, FloatsUseAPointWhateverTheLocale) {
