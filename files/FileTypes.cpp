@@ -92,23 +92,13 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
   std::vector<uint32_t> candidates;
   FileTypesFromExtension(GetPathExtension(path, extension), candidates);
   uint32_t result = 0;
-  bool fixedOrder = candidates.empty();
-  if (!fixedOrder && !sniff) {
-    if (candidates.size() == 1)
-      result = candidates[0];
-    else
-      fixedOrder = true;
-  } else if (!fixedOrder) {
+  if (!sniff && candidates.size() == 1) return IsKnownResult(candidates[0]) ? candidates[0] : 0;
+  if (sniff) {
     for (uint32_t code : candidates) {
-      if (result != 0) break;
-      if (TestFn test = TestForType(code))
-        test(path, result);
-      else
-        result = 0;
+      const TestFn test = TestForType(code);
+      if (test && test(path, result)) return IsKnownResult(result) ? result : 0;
     }
-    fixedOrder = result == 0;
   }
-  if (!fixedOrder) return IsKnownResult(result) ? result : 0;
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
   for (TestFn test : {&CQLCIFFile::TestFile, &TestDatasetFile}) {
     if (test(path, result)) break;

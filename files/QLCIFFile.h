@@ -85,7 +85,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   bool IsStructureBlock();
   bool ReadValue(std::string& out);
   void ReadLoop();
-  bool CheckLoop(size_t names, const std::string& firstName);
+  bool CheckLoop(size_t names);
   bool AtValue();
   bool AtKeyword(const char* rest);
   void DispatchItem(const std::string& name, const std::string& value);

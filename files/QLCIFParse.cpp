@@ -250,7 +250,7 @@ bool CQLCIFFile::AtValue() {
   }
 }
 
-bool CQLCIFFile::CheckLoop(size_t names, const std::string&) {
+bool CQLCIFFile::CheckLoop(size_t names) {
   const long remembered = Position();
   m_loopRows = 0;
   bool valid = true;
@@ -300,7 +300,7 @@ void CQLCIFFile::ReadLoop() {
   // A loop without item names has no rows to read: a syntax error, not an endless loop.
   if (names.empty()) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, CString(L"loop_"));
   const CString first(names[0].c_str());
-  if (!CheckLoop(names.size(), names[0])) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, first);
+  if (!CheckLoop(names.size())) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, first);
   m_committedRows = 0;
   std::string value;
   for (uint64_t row = 0; row < m_loopRows; ++row) {
