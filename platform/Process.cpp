@@ -125,7 +125,8 @@ struct Spawned {
   pid_t pid = 0;
 };
 
-Spawned Spawn(const LaunchRecord& launch, const std::vector<std::string>* environment) {
+// environment: "NAME=value" entries for the child, or null for this process's own.
+Spawned Spawn(const LaunchRecord& launch, std::vector<std::string>* environment) {
   {
     std::lock_guard<std::mutex> lock(g_recorderMutex);
     if (Recorder()) {
@@ -140,11 +141,9 @@ Spawned Spawn(const LaunchRecord& launch, const std::vector<std::string>* enviro
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  std::vector<std::string> envCopy;
   std::vector<char*> envp;
   if (environment) {
-    envCopy = *environment;
-    for (auto& e : envCopy) envp.push_back(e.data());
+    for (auto& e : *environment) envp.push_back(e.data());
     envp.push_back(nullptr);
   }
   posix_spawn_file_actions_t actions;
