@@ -284,6 +284,10 @@ TEST_F(PrefValue, ChecksumIsTheUnreflectedCrcOfTheStoredBytes) {
   s.Set(CString(L"12"));
   const uint8_t utf16[] = {'1', 0, '2', 0};
   EXPECT_EQ(s.Checksum(7), CPrefValue::Crc(7, utf16, 4));
+  // A character beyond the basic plane counts as the surrogate pair the registry stores.
+  s.Set(CString(L"\U0001F600"));
+  const uint8_t pair[] = {0x3D, 0xD8, 0x00, 0xDE};
+  EXPECT_EQ(s.Checksum(7), CPrefValue::Crc(7, pair, 4));
 
   CPrefArray<LXGraphics::CColor> colours(L"C", 8, nullptr);
   EXPECT_EQ(colours.Checksum(99), 99u);
