@@ -1,23 +1,17 @@
 // Settings record: defaults, reset, and the conversions between x-axis units.
 #include "DiffractionSettings.h"
 
+#include "EngineConstants.h"
 #include "LXGeometry.h"
 
 #include <algorithm>
 #include <cmath>
 #include <typeinfo>
 
+using namespace QLEngineConstants;
+
 namespace
 {
-const double kPi = std::acos(-1.0);
-const double kTwoPi = 2.0 * kPi;
-const double kDegToRad = kPi / 180.0;
-const double kRadToDeg = 180.0 / kPi;
-
-// Sines below 2^-43 count as 0.
-constexpr double kSineZero = 1.1368683772161603e-13;
-// µs per Å and metre of flight path, for the time-of-flight factor.
-constexpr double kTOFConstant = 0.2527776062488556;
 // keV·Å, single precision as the conversions use it.
 constexpr double kEnergyConstant = 6.1992998123168945;
 constexpr double kEDXFactorConstant = 6.19921;
@@ -26,8 +20,7 @@ constexpr double kReferenceD = 3.0;
 
 double GuardedSin(double angle)
 {
-    double s = std::sin(angle);
-    return std::fabs(s) < kSineZero ? 0.0 : s;
+    return ZeroIfTiny(std::sin(angle));
 }
 
 struct UnitStrings

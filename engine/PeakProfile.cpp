@@ -1,10 +1,13 @@
 // Peak shapes of computed profiles.
 #include "PeakProfile.h"
 
+#include "EngineConstants.h"
+
 #include <cmath>
 
+using namespace QLEngineConstants;
+
 namespace {
-const double kPi = std::acos(-1.0);
 const double kGaussianNorm = std::sqrt(QLPeakShape::kLn2 / kPi);
 constexpr double kDeltaCutOff = 1.0;
 constexpr double kLorentzianCutOff = 20.0;

@@ -1,17 +1,16 @@
 // Cell geometry, site lists and the recompute sequence of the crystal model.
 #include "QLCrystal.h"
 
+#include "EngineConstants.h"
 #include "SpaceGroups.h"
 
 #include <algorithm>
 #include <cmath>
 
+using namespace QLEngineConstants;
+
 namespace
 {
-const double kPi = std::acos(-1.0);
-const double kDegToRad = kPi / 180.0;
-const double kRadToDeg = 180.0 / kPi;
-
 // Coordinates this close to a cell edge count as on it (single precision 1e-5).
 constexpr double kEdgeLow = 9.99999974737875e-06;
 constexpr double kEdgeHigh = 0.9999900000002526;

@@ -1,6 +1,7 @@
 // Structure factors, Lorentz-polarisation, preferred orientation, intensities and peak widths.
 #include "QLCrystal.h"
 
+#include "EngineConstants.h"
 #include "QLCrystalPhaseTable.h"
 #include "Status.h"
 
@@ -8,16 +9,10 @@
 #include <cmath>
 #include <cwchar>
 
+using namespace QLEngineConstants;
+
 namespace
 {
-const double kPi = std::acos(-1.0);
-const double kTwoPi = 2.0 * kPi;
-const double kHalfPi = kPi / 2.0;
-const double kRadToDeg = 180.0 / kPi;
-
-constexpr double kZero = 1.8189894035458565e-12;       // 2^-39
-constexpr double kSineZero = 1.1368683772161603e-13;   // 2^-43
-constexpr double kSameD = 9.999999747378752e-06;       // single precision 1e-5
 constexpr double kMinimumR = 0.0015;
 constexpr double kScherrer = 0.888;
 constexpr double kLn2 = 0.6931471824645996;            // single precision ln 2
@@ -28,11 +23,6 @@ constexpr long kParallelPhaseTerms = 200000;
 constexpr long kParallelReflexions = 20000;
 // Above this the phase table is not built and every phase is computed on its own.
 constexpr std::size_t kPhaseTableBudget = std::size_t(128) << 20;
-
-double ZeroIfTiny(double v)
-{
-    return std::fabs(v) < kSineZero ? 0.0 : v;
-}
 
 int RadiationFor(LXTypes::QLSimulationType type)
 {

@@ -1,6 +1,7 @@
 // The crystal pattern: profile, overlay curves and peak labels.
 #include "QLCrystalPattern.h"
 
+#include "EngineConstants.h"
 #include "PeakProfile.h"
 #include "ReflexionText.h"
 #include "Status.h"
@@ -8,14 +9,14 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace QLEngineConstants;
+
 namespace {
 constexpr UINT kIdsNewCrystal = 2105;
 constexpr UINT kIdsLabelSeparator = 2311;
 constexpr UINT kIdsGeneratingProfile = 3707;
 // A delta peak is drawn as a triangle this many grid steps wide on each side.
 constexpr double kDeltaWidthInSteps = 9.0;
-
-const double kRadToDeg = 180.0 / std::acos(-1.0);
 
 // Values every peak of one profile shares.
 struct ProfileGrid

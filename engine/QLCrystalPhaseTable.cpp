@@ -1,21 +1,14 @@
 // Phase-factor tables; the sums are written so the compiler can vectorise them.
 #include "QLCrystalPhaseTable.h"
 
+#include "EngineConstants.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
-namespace
-{
-const double kTwoPi = 2.0 * std::acos(-1.0);
-constexpr double kSineZero = 1.1368683772161603e-13;  // 2^-43
-
-double ZeroIfTiny(double v)
-{
-    return std::fabs(v) < kSineZero ? 0.0 : v;
-}
-}
+using namespace QLEngineConstants;
 
 CQLPhaseTable::CQLPhaseTable(const std::vector<Point>& points, const int maxIndex[3])
     : m_numPoints(points.size()), m_maxIndex{maxIndex[0], maxIndex[1], maxIndex[2]}

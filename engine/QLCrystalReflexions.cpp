@@ -2,6 +2,7 @@
 // positions on the x axis and look-ups.
 #include "QLCrystal.h"
 
+#include "EngineConstants.h"
 #include "QLCrystalPhaseTable.h"
 #include "Status.h"
 
@@ -16,18 +17,12 @@
 
 #include <omp.h>
 
+using namespace QLEngineConstants;
+
 namespace
 {
-const double kPi = std::acos(-1.0);
-const double kTwoPi = 2.0 * kPi;
-const double kRadToDeg = 180.0 / kPi;
-
-constexpr double kZero = 1.8189894035458565e-12;       // 2^-39
-constexpr double kSineZero = 1.1368683772161603e-13;   // 2^-43
 constexpr double kImageTolerance = 0.00011000000085914508;
-constexpr double kSameD = 9.999999747378752e-06;       // single precision 1e-5
 constexpr double kSmallestD = 0.009999999776482582;    // single precision 0.01
-constexpr double kTOFConstant = 0.2527776062488556;
 constexpr std::size_t kLotsOfReflexions = 100000;
 constexpr std::size_t kAbsenceTableBudget = std::size_t(32) << 20;
 // Fewer index triples are enumerated on the calling thread.
@@ -629,9 +624,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
 void CQLCrystal::ComputeReflexionPositions(const CDiffractionSettings& settings)
 {
     const double lambda = settings.GetWavelength();
-    double sinTOF = std::sin(settings.m_tofTheta);
-    if (std::fabs(sinTOF) < kSineZero)
-        sinTOF = 0.0;
+    const double sinTOF = ZeroIfTiny(std::sin(settings.m_tofTheta));
     for (auto& r : m_reflexions)
     {
         const double d = r->d;

@@ -1,13 +1,15 @@
 // Isotropic and anisotropic displacement factors.
 #include "ThermalEllipsoid.h"
 
+#include "EngineConstants.h"
 #include "LXNumerics.h"
 
 #include <cmath>
 
+using namespace QLEngineConstants;
+
 namespace
 {
-const double kPi = std::acos(-1.0);
 const double kTwoPiSquared = 2.0 * kPi * kPi;
 }
 
