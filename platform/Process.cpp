@@ -1,6 +1,7 @@
 // Process launch on posix_spawn, process handles, and the executable's path from /proc.
 #include "Process.h"
 
+#include "CString.h"
 #include "Utf16.h"
 
 #include <cerrno>
@@ -287,7 +288,7 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
     return FALSE;
   }
   std::wstring verb = info->lpVerb ? info->lpVerb : L"";
-  for (auto& c : verb) c = towlower(c);
+  for (auto& c : verb) c = LowerChar(c);
   auto fail = [info](DWORD error, intptr_t code) {
     SetLastError(error);
     info->hInstApp = reinterpret_cast<HINSTANCE>(code);

@@ -1,11 +1,11 @@
 // The version resource, assembled from the build's version numbers (QLW_VERSION_*).
 #include "VersionInfo.h"
 
+#include "CString.h"
 #include "Process.h"
 #include "Utf16.h"
 
 #include <cstring>
-#include <cwctype>
 #include <string>
 
 #ifndef QLW_VERSION_MAJOR
@@ -40,8 +40,9 @@ struct VersionBlock {
   wchar_t values[kStringCount][kStringChars];
 };
 
+// Whatever the user's locale: a Turkish one would lower 'I' of "FileInfo" to a dotless i.
 std::wstring Lower(std::wstring s) {
-  for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
+  for (auto& c : s) c = qlw::LowerChar(c);
   return s;
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -182,4 +183,20 @@ TEST(ProcessVersion, OwnExecutableHasTheVersionResource) {
 
   EXPECT_EQ(GetFileVersionInfoSizeW(L"/usr/bin/env", &handle), 0u);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_TYPE_NOT_FOUND));
+}
+
+TEST(ProcessVersion, NamesMatchUnderATurkishLocale) {
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "tr_TR.UTF-8")) GTEST_SKIP() << "locale tr_TR.UTF-8 is not installed";
+  const std::wstring self = SelfPath();
+  DWORD handle = 0;
+  std::vector<BYTE> block(GetFileVersionInfoSizeW(self.c_str(), &handle));
+  wchar_t* text = nullptr;
+  UINT length = 0;
+  const bool found = !block.empty() && GetFileVersionInfoW(self.c_str(), handle, static_cast<DWORD>(block.size()), block.data()) &&
+                     VerQueryValueW(block.data(), L"\\StringFileInfo\\080904b0\\InternalName",
+                                    reinterpret_cast<void**>(&text), &length);
+  std::setlocale(LC_ALL, saved.c_str());
+  ASSERT_TRUE(found);  // towlower there makes 'I' a dotless i, so "FileInfo" would not match
+  EXPECT_EQ(std::wstring(text), L"Quillonographic");
 }
