@@ -49,7 +49,8 @@ std::string EncodeName(const std::wstring& name) {
   std::string utf8 = ToUtf8(name);
   std::string out;
   for (unsigned char c : utf8) {
-    if (isalnum(c) || c == '-' || c == '_' || c == '.') {
+    // ASCII only, never the locale's idea of a letter: every process must encode a name alike.
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.') {
       out += static_cast<char>(c);
     } else {
       char buf[4];

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -94,6 +95,21 @@ TEST(KernelMutex, SecondCreatorLearnsTheNameExistedOnlyWhileItIsOpen) {
   EXPECT_EQ(qlwtest::WaitChild(second), 11);
   EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()), nullptr);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(KernelMutex, NameIsTheSameWhateverTheLocale) {
+  // Processes of one user may run under different locales and must still meet on one name.
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.ISO-8859-1")) GTEST_SKIP() << "locale de_DE.ISO-8859-1 is not installed";
+  const std::wstring name = L"QlwTest-Gr\u00FC\u00DFe-" + std::to_wstring(getpid());
+  HANDLE m = CreateMutexW(nullptr, FALSE, name.c_str());
+  std::setlocale(LC_ALL, "C");
+  HANDLE opened = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+  std::setlocale(LC_ALL, saved.c_str());
+  ASSERT_NE(m, nullptr);
+  EXPECT_NE(opened, nullptr);
+  if (opened) CloseHandle(opened);
+  CloseHandle(m);
 }
 
 TEST(KernelMutex, RecursiveForItsOwnerAndExclusiveBetweenThreads) {
