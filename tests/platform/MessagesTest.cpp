@@ -162,13 +162,16 @@ TEST(Messages, WindowTimerFiresOnTheEventLoop) {
 
 TEST(Messages, ThreadQueueOrderFiltersTimersAndQuit) {
   std::promise<DWORD> started;
+  std::promise<void> posted;
   std::vector<UINT> seen;
   g_threadTimerFired = 0;
   std::thread t([&] {
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // creates the queue
-    started.set_value(GetCurrentThreadId());
     UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { ++g_threadTimerFired; });
+    started.set_value(GetCurrentThreadId());
+    // However late the posts arrive, the timer may be due already: posted messages still come first.
+    posted.get_future().wait();
     while (GetMessageW(&msg, nullptr, 0, 0)) {
       if (msg.message == WM_TIMER) {
         DispatchMessageW(&msg);
@@ -190,6 +193,7 @@ TEST(Messages, ThreadQueueOrderFiltersTimersAndQuit) {
   });
   DWORD id = started.get_future().get();
   for (UINT m : {WM_APP + 1, WM_APP + 2, WM_APP + 3, WM_APP + 4}) EXPECT_TRUE(PostThreadMessageW(id, m, 0, 0));
+  posted.set_value();
   t.join();
   EXPECT_EQ(seen, (std::vector<UINT>{WM_APP + 1, WM_APP + 3, WM_APP + 2, WM_APP + 4, 4}));
   EXPECT_FALSE(PostThreadMessageW(id, WM_APP, 0, 0));
