@@ -36,12 +36,14 @@ std::unordered_map<void*, std::unique_ptr<GlobalBlock>>& GlobalBlocks() {
   return blocks;
 }
 
-GlobalBlock* FindBlock(HGLOBAL mem) {
+// The block of a handle, or null with ERROR_INVALID_HANDLE set.
+GlobalBlock* FindBlockOrFail(HGLOBAL mem) {
   auto& blocks = GlobalBlocks();
   auto it = blocks.find(mem);
-  return it == blocks.end() ? nullptr : it->second.get();
+  if (it != blocks.end()) return it->second.get();
+  SetLastError(ERROR_INVALID_HANDLE);
+  return nullptr;
 }
-
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
@@ -72,22 +74,16 @@ HGLOBAL GlobalFree(HGLOBAL mem) {
 
 LPVOID GlobalLock(HGLOBAL mem) {
   std::lock_guard<std::mutex> lock(g_globalLock);
-  GlobalBlock* block = FindBlock(mem);
-  if (!block) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
+  GlobalBlock* block = FindBlockOrFail(mem);
+  if (!block) return nullptr;
   if (!block->fixed) ++block->locks;
   return block->bytes.get();
 }
 
 BOOL GlobalUnlock(HGLOBAL mem) {
   std::lock_guard<std::mutex> lock(g_globalLock);
-  GlobalBlock* block = FindBlock(mem);
-  if (!block) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  GlobalBlock* block = FindBlockOrFail(mem);
+  if (!block) return FALSE;
   if (block->locks == 0) {
     SetLastError(ERROR_NOT_LOCKED);
     return FALSE;
@@ -99,11 +95,8 @@ BOOL GlobalUnlock(HGLOBAL mem) {
 
 SIZE_T GlobalSize(HGLOBAL mem) {
   std::lock_guard<std::mutex> lock(g_globalLock);
-  GlobalBlock* block = FindBlock(mem);
-  if (!block) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
+  GlobalBlock* block = FindBlockOrFail(mem);
+  if (!block) return 0;
   return block->size;
 }
 

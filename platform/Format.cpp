@@ -222,21 +222,20 @@ std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
 }
 }  // namespace
 
-std::wstring FormatV(const wchar_t* format, va_list args) {
+namespace {
+template <typename Char>
+std::basic_string<Char> FormatList(const Char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
-  std::wstring s = FormatImpl(format, copy);
+  std::basic_string<Char> s = FormatImpl(format, copy);
   va_end(copy);
   return s;
 }
+}  // namespace
 
-std::string FormatV(const char* format, va_list args) {
-  va_list copy;
-  va_copy(copy, args);
-  std::string s = FormatImpl(format, copy);
-  va_end(copy);
-  return s;
-}
+std::wstring FormatV(const wchar_t* format, va_list args) { return FormatList(format, args); }
+
+std::string FormatV(const char* format, va_list args) { return FormatList(format, args); }
 
 std::wstring FormatC(const wchar_t* format, ...) {
   va_list args;
