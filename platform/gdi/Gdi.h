@@ -264,7 +264,10 @@ typedef ICONINFO* PICONINFO;
 // Device contexts. A memory DC draws into the bitmap selected into it (none at first: 1 x 1).
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
-// GetDC/ReleaseDC and BeginPaint/EndPaint belong to the window layer (it makes them with GdiQt.h).
+// A window's DC: over the paint's painter during its paint, otherwise one that records and is
+// drawn at the window's next paint. A null window gives the screen's (text measuring, 96 DPI).
+HDC GetDC(HWND hwnd);
+int ReleaseDC(HWND hwnd, HDC dc);
 int GetDeviceCaps(HDC dc, int index);
 int SaveDC(HDC dc);
 BOOL RestoreDC(HDC dc, int savedDc);
@@ -363,6 +366,8 @@ HICON CreateIconIndirect(PICONINFO info);
 BOOL GetIconInfo(HICON icon, PICONINFO info);
 BOOL DestroyIcon(HICON icon);
 BOOL DestroyCursor(HCURSOR cursor);
+// The cursor display counter; the cursor shows while it is at least 0.
+int ShowCursor(BOOL show);
 
 #ifndef MAKEINTRESOURCEW
 #define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
@@ -372,6 +377,8 @@ BOOL DestroyCursor(HCURSOR cursor);
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 #endif
 
+// System cursors (instance null), defined by the window layer.
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 // Bitmaps (as 32-bit DIB sections) from the program's module and system cursors (instance null).
 HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height, UINT flags);
 #define LoadImage LoadImageW

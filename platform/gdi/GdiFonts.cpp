@@ -10,7 +10,8 @@
 
 namespace {
 // Windows faces and the installed families with matching metrics (fonts-liberation2,
-// fonts-dejavu-core); the dialog faces take the desktop-like sans family.
+// fonts-dejavu-core); the dialog faces take the desktop-like sans family. Names that Windows does
+// not have ("Helvetica") are left to the framework's substitution table.
 struct FaceMap {
   const char* windows;
   const char* installed;
@@ -20,11 +21,14 @@ constexpr FaceMap kFaces[] = {
     {"tahoma", "DejaVu Sans"},           {"segoe ui", "DejaVu Sans"},
     {"verdana", "DejaVu Sans"},          {"lucida sans unicode", "DejaVu Sans"},
     {"symbol", "DejaVu Sans"},           {"arial", "Liberation Sans"},
-    {"helvetica", "Liberation Sans"},    {"microsoft sans serif", "Liberation Sans"},
+    {"arial black", "Liberation Sans"},  {"arial narrow", "Liberation Sans"},
+    {"microsoft sans serif", "Liberation Sans"}, {"trebuchet ms", "DejaVu Sans"},
+    {"impact", "DejaVu Sans"},           {"palatino linotype", "DejaVu Serif"},
+    {"book antiqua", "DejaVu Serif"},
     {"ms sans serif", "Liberation Sans"}, {"arial unicode ms", "DejaVu Sans"},
-    {"times new roman", "Liberation Serif"}, {"times", "Liberation Serif"},
+    {"times new roman", "Liberation Serif"},
     {"georgia", "DejaVu Serif"},         {"ms serif", "Liberation Serif"},
-    {"courier new", "Liberation Mono"},  {"courier", "Liberation Mono"},
+    {"courier new", "Liberation Mono"},
     {"consolas", "DejaVu Sans Mono"},    {"lucida console", "DejaVu Sans Mono"},
 };
 // Words a Windows family name may carry for a style ("Arial Bold").
