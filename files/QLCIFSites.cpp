@@ -20,6 +20,14 @@ double ScanFloat(const std::string& text) {
   const float v = strtof_l(text.c_str(), &end, qlw::CNumericLocale());
   return end == text.c_str() ? 0.0 : static_cast<double>(v);
 }
+
+bool DisplacementReadable(const CIFSiteRecord& r) {
+  auto finite = [](double v, bool has) { return !has || std::isfinite(v); };
+  if (!finite(r.uIso, r.hasUIso) || !finite(r.bIso, r.hasBIso)) return false;
+  for (int i = 0; i < 9; ++i)
+    if (!finite(r.u[i], r.hasU[i]) || !finite(r.b[i], r.hasB[i])) return false;
+  return true;
+}
 }  // namespace
 
 // ----- records -----
@@ -190,6 +198,16 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
       Warn(true, 2605, label);
       return false;
     }
+  }
+  // A NaN or negative occupancy would silently remove every reflexion, an infinite one or an
+  // unreadable displacement would make every intensity NaN: such a site is refused, by name.
+  if (!std::isfinite(occupancy) || occupancy < 0.0) {
+    Warn(true, 2620, occupancy, label);
+    return false;
+  }
+  if (!DisplacementReadable(r)) {
+    Warn(true, 2621, label);
+    return false;
   }
   site = CQLSite();
   CString siteLabel = r.label.empty() ? CString() : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel).c_str());
