@@ -2,6 +2,7 @@
 #include "QLPattern.h"
 
 #include "LXColor.h"
+#include "LXUtils.h"
 #include "QLCrystalPattern.h"
 
 #include <cmath>
@@ -34,34 +35,6 @@ std::uint32_t RecogniseBinaryCrystalMagic(const CString& path)
 
 CQLPattern::FileTypeRecogniser g_fileTypeRecogniser = &RecogniseBinaryCrystalMagic;
 
-// Natural order of titles: runs of digits compare by value, letters without regard to case.
-int CompareTitlesLogically(const CString& a, const CString& b)
-{
-    const wchar_t* p = a.GetString();
-    const wchar_t* q = b.GetString();
-    while (*p && *q) {
-        if (std::iswdigit(*p) && std::iswdigit(*q)) {
-            while (*p == L'0') ++p;
-            while (*q == L'0') ++q;
-            const wchar_t* pEnd = p;
-            const wchar_t* qEnd = q;
-            while (std::iswdigit(*pEnd)) ++pEnd;
-            while (std::iswdigit(*qEnd)) ++qEnd;
-            if (pEnd - p != qEnd - q) return (pEnd - p) < (qEnd - q) ? -1 : 1;
-            for (; p < pEnd; ++p, ++q)
-                if (*p != *q) return *p < *q ? -1 : 1;
-            continue;
-        }
-        const wint_t cp = std::towlower(*p);
-        const wint_t cq = std::towlower(*q);
-        if (cp != cq) return cp < cq ? -1 : 1;
-        ++p;
-        ++q;
-    }
-    if (*p) return 1;
-    if (*q) return -1;
-    return 0;
-}
 }  // namespace
 
 CQLPattern::CQLPattern(bool /*factoryDefaults*/)
@@ -321,7 +294,7 @@ bool RemovePatternFromTree(const CQLPattern* target, CQLPatternList& topList)
 
 bool LessByTitle(const CQLPatternPtr& a, const CQLPatternPtr& b)
 {
-    return CompareTitlesLogically(a->m_title, b->m_title) < 0;
+    return CompareLogically(a->m_title.GetString(), b->m_title.GetString()) < 0;
 }
 
 bool LessByPatternType(const CQLPatternPtr& a, const CQLPatternPtr& b)

@@ -121,7 +121,7 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
 }
 
 namespace {
-// The pattern factory lives below the file layer; hand it the real recogniser (content tests on).
 uint32_t RecogniseByContent(const CString& path) { return IdentifyFileType(path.GetString(), true); }
-[[maybe_unused]] const bool g_recogniserInstalled = (CQLPattern::SetFileTypeRecogniser(&RecogniseByContent), true);
 }  // namespace
+
+void InstallFileTypeRecogniser() { CQLPattern::SetFileTypeRecogniser(&RecogniseByContent); }
