@@ -281,32 +281,8 @@ std::wstring LogicalKey(const CString& label) {
   return text + digits;
 }
 
-// Logical comparison: runs of digits compare as numbers, other characters without regard to case.
-int CompareLogical(const std::wstring& a, const std::wstring& b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (std::iswdigit(static_cast<wint_t>(a[i])) && std::iswdigit(static_cast<wint_t>(b[j]))) {
-      size_t ei = i, ej = j;
-      while (ei < a.size() && std::iswdigit(static_cast<wint_t>(a[ei]))) ++ei;
-      while (ej < b.size() && std::iswdigit(static_cast<wint_t>(b[ej]))) ++ej;
-      std::wstring na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
-      na.erase(0, std::min(na.find_first_not_of(L'0'), na.size()));
-      nb.erase(0, std::min(nb.find_first_not_of(L'0'), nb.size()));
-      if (na.size() != nb.size()) return na.size() < nb.size() ? -1 : 1;
-      if (const int c = na.compare(nb)) return c < 0 ? -1 : 1;
-      i = ei, j = ej;
-      continue;
-    }
-    const wint_t ca = std::towlower(static_cast<wint_t>(a[i])), cb = std::towlower(static_cast<wint_t>(b[j]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    ++i, ++j;
-  }
-  if (i < a.size()) return 1;
-  if (j < b.size()) return -1;
-  return 0;
-}
 }  // namespace
 
 bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b) {
-  return CompareLogical(LogicalKey(a.m_label), LogicalKey(b.m_label)) < 0;
+  return CompareLogically(LogicalKey(a.m_label).c_str(), LogicalKey(b.m_label).c_str()) < 0;
 }

@@ -14,6 +14,17 @@
 
 // Errors of the file base. CLXXFile itself is declared with the framework's exceptions.
 LX_DECLARE_EXCEPTION(CLXXFileEOF, CLXXFile, 21090);
+// Errors of the binary readers (fields are in LXFileFields.cpp).
+LX_DECLARE_EXCEPTION(CLXXFileBadHeader, CLXXFile, 21084);
+LX_DECLARE_EXCEPTION(CLXXFileBadVersion, CLXXFile, 21085);
+LX_DECLARE_EXCEPTION(CLXXFileCRCFailed, CLXXFile, 21088);
+LX_DECLARE_EXCEPTION(CLXXFileInvalid, CLXXFile, 21093);
+LX_DECLARE_EXCEPTION(CLXXFileMapError, CLXXFile, 21095);
+LX_DECLARE_EXCEPTION(CLXXFileObsolete2, CLXXFile, 21105);
+LX_DECLARE_EXCEPTION(CLXXFileObsolete5, CLXXFile, 21106);
+LX_DECLARE_EXCEPTION(CLXXFileObsolete7, CLXXFile, 21107);
+LX_DECLARE_EXCEPTION(CLXXFileTooNew, CLXXFile, 21115);
+LX_DECLARE_EXCEPTION(CLXXFileUnsupportedType, CLXXFile, 21117);
 
 // Where a failed open says why: the operating-system error and the path.
 struct LXFileOpenError {
@@ -106,6 +117,19 @@ class CLXFile {
   void WriteInt32(int32_t v);
   void WriteInt32BigEndian(int32_t v);
   void WriteDouble(double v);
+  // Binary fields of the program's formats, in the file's byte order.
+  uint8_t ReadByte();
+  float ReadFloat();
+  // A 32-bit length n, then n bytes skipped.
+  void SkipRecord();
+  void WriteByte(uint8_t v);
+  void WriteFloat(float v);
+  // Tag, the length 16, then WriteColorRGBA of the colour.
+  void WriteColorRecord(uint32_t tag, const LXGraphics::CColor& color);
+  // Four floats red, green, blue, alpha, each its 8-bit channel / 255.
+  void WriteColorRGBA(uint32_t argb);
+  // Bytes between the position and the end of the file.
+  uint64_t BytesRemaining() const;
 
   // CRC-32 with polynomial 0x04C11DB7, most significant bit first, initial 0xFFFFFFFF, final
   // inversion. `crc` carries a running value between calls (start with 0xFFFFFFFF, invert at the end).
