@@ -21,7 +21,7 @@ class CGdiObject {
     if (!m_hObject) return FALSE;
     return ::DeleteObject(Detach());
   }
-  HGDIOBJ GetSafeHandle() const { return this ? m_hObject : nullptr; }
+  HGDIOBJ GetSafeHandle() const { return m_hObject; }
   int GetObject(int size, LPVOID out) const { return ::GetObjectW(m_hObject, size, out); }
   operator HGDIOBJ() const { return m_hObject; }
 
@@ -92,7 +92,7 @@ class CDC {
   HDC Detach();
   BOOL CreateCompatibleDC(CDC* dc);
   BOOL DeleteDC();
-  HDC GetSafeHdc() const { return this ? m_hDC : nullptr; }
+  HDC GetSafeHdc() const { return m_hDC; }
   operator HDC() const { return m_hDC; }
   // A temporary wrapper kept per handle for the thread, as the class library gives.
   static CDC* FromHandle(HDC dc);

@@ -396,3 +396,12 @@ namespace qlw {
 // The module handle that stands for the program's own resources.
 HINSTANCE ProgramModule();
 }  // namespace qlw
+
+// System parameters from the desktop's settings (fontconfig): font smoothing on or off
+// (BOOL*), and its type (UINT*: 1 standard, 2 sub-pixel). Other actions answer FALSE.
+#define SPI_GETFONTSMOOTHING 0x004Au
+#define SPI_GETFONTSMOOTHINGTYPE 0x200Au
+#define FE_FONTSMOOTHINGSTANDARD 0x0001u
+#define FE_FONTSMOOTHINGCLEARTYPE 0x0002u
+BOOL SystemParametersInfoW(UINT action, UINT param, PVOID value, UINT winIni);
+#define SystemParametersInfo SystemParametersInfoW

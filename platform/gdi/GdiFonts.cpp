@@ -103,3 +103,41 @@ QFont FontFromLogFont(const LOGFONTW& lf) {
   return font;
 }
 }  // namespace qlw
+
+#include <fontconfig/fontconfig.h>
+
+namespace {
+// The desktop's default rendering of text, as fontconfig resolves it for a plain pattern.
+struct Smoothing {
+  bool on = true;
+  bool subpixel = false;
+};
+Smoothing DesktopSmoothing() {
+  static const Smoothing smoothing = [] {
+    Smoothing s;
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern) return s;
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcBool antialias = FcTrue;
+    if (FcPatternGetBool(pattern, FC_ANTIALIAS, 0, &antialias) == FcResultMatch) s.on = antialias;
+    int rgba = FC_RGBA_UNKNOWN;
+    if (FcPatternGetInteger(pattern, FC_RGBA, 0, &rgba) == FcResultMatch)
+      s.subpixel = rgba == FC_RGBA_RGB || rgba == FC_RGBA_BGR || rgba == FC_RGBA_VRGB || rgba == FC_RGBA_VBGR;
+    FcPatternDestroy(pattern);
+    return s;
+  }();
+  return smoothing;
+}
+}  // namespace
+
+BOOL SystemParametersInfoW(UINT action, UINT, PVOID value, UINT) {
+  if (!value) return FALSE;
+  switch (action) {
+    case SPI_GETFONTSMOOTHING: *static_cast<BOOL*>(value) = DesktopSmoothing().on; return TRUE;
+    case SPI_GETFONTSMOOTHINGTYPE:
+      *static_cast<UINT*>(value) = DesktopSmoothing().subpixel ? FE_FONTSMOOTHINGCLEARTYPE : FE_FONTSMOOTHINGSTANDARD;
+      return TRUE;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
+  }
+}

@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainterPath>
+#include <QPainter>
 #include <QPen>
 #include <QPicture>
 

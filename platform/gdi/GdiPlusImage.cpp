@@ -2,6 +2,7 @@
 // SVG), image attributes, and the codec list with its encoders (GIF through giflib).
 #include "GdiInternal.h"
 #include "GdiPlus.h"
+#include "Clipboard.h"
 #include "../testing/GdiPlusSeams.h"
 
 #include <QBuffer>
@@ -677,7 +678,25 @@ bool Metafile::SaveSvg(const QString& path) const {
 
 QImage Metafile::Render(const QColor& background) const { return RenderPicture(m_picture, m_frame, background); }
 
+namespace {
+bool RenderForClipboard(HANDLE emf, std::vector<std::pair<std::string, std::string>>& out) {
+  QByteArray svg;
+  QImage image;
+  if (!qlw::EnhMetaFileToSvg(static_cast<HENHMETAFILE>(emf), &svg, &image)) return false;
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) return false;
+  out.emplace_back("image/svg+xml", svg.toStdString());
+  out.emplace_back("image/png", png.toStdString());
+  return true;
+}
+void ReleaseForClipboard(HANDLE emf) { DeleteEnhMetaFile(static_cast<HENHMETAFILE>(emf)); }
+}  // namespace
+
 HENHMETAFILE Metafile::GetHENHMETAFILE() {
+  static std::once_flag once;
+  std::call_once(once, [] { qlw::SetMetafileClipboardExport({&RenderForClipboard, &ReleaseForClipboard}); });
   if (m_recording || !m_valid) {
     SetStatus(WrongState);
     return nullptr;
