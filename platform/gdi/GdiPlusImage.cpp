@@ -9,10 +9,13 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <gif_lib.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -154,7 +157,10 @@ bool WriteGif(const QImage& source, const QString& path) {
   }
   QByteArray file = QFile::encodeName(path);
   int error = 0;
-  GifFileType* gif = EGifOpenFileName(file.constData(), false, &error);
+  // Opened here so that the file gets the usual permissions (giflib's own open makes it private).
+  int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  GifFileType* gif = fd >= 0 ? EGifOpenFileHandle(fd, &error) : nullptr;
+  if (fd >= 0 && !gif) ::close(fd);
   bool ok = gif != nullptr;
   if (ok) {
     EGifSetGifVersion(gif, true);
@@ -532,9 +538,13 @@ void DrawPictureInto(QPaintDevice* device, const QPicture& picture, const QRectF
 }
 
 bool WriteSvg(QIODevice* out, const QPicture& picture, const QRectF& frame, float dpi, const QString& description) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
   QSvgGenerator svg;
-  svg.setOutputDevice(out);
-  svg.setSize(QSize(int(std::ceil(frame.width())), int(std::ceil(frame.height()))));
+  svg.setOutputDevice(&buffer);
+  const int w = int(std::ceil(frame.width())), h = int(std::ceil(frame.height()));
+  svg.setSize(QSize(w, h));
   svg.setViewBox(QRectF(0, 0, frame.width(), frame.height()));
   svg.setResolution(int(dpi));
   svg.setDescription(description);
@@ -542,7 +552,13 @@ bool WriteSvg(QIODevice* out, const QPicture& picture, const QRectF& frame, floa
   if (!p.begin(&svg)) return false;
   p.translate(-frame.x(), -frame.y());
   p.drawPicture(QPointF(0, 0), picture);
-  return p.end();
+  if (!p.end()) return false;
+  // The size in pixels rather than millimetres, which readers convert at differing resolutions.
+  static const QRegularExpression size(QStringLiteral("<svg width=\"[^\"]*\" height=\"[^\"]*\""));
+  QString text = QString::fromUtf8(bytes);
+  text.replace(size, QStringLiteral("<svg width=\"%1\" height=\"%2\"").arg(w).arg(h));
+  QByteArray fixed = text.toUtf8();
+  return out->write(fixed) == fixed.size();
 }
 
 QImage RenderPicture(const QPicture& picture, const QRectF& frame, const QColor& background) {
