@@ -598,6 +598,9 @@ class UpDownWidget : public QWidget {
       box->addWidget(up);
       box->addWidget(down);
     }
+    // A spin sits beside its buddy: narrow, whatever a layout offers.
+    if (horizontal) setFixedHeight(18);
+    else setFixedWidth(18);
     QObject::connect(up, &QToolButton::clicked, this, [this] { Step(+1); });
     QObject::connect(down, &QToolButton::clicked, this, [this] { Step(-1); });
   }

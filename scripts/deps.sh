@@ -8,6 +8,8 @@ pkgs+=(libgif-dev qt6-image-formats-plugins libfontconfig-dev fonts-liberation2 
 if [ "${1:-}" = "--test" ]; then
   # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests.
   pkgs+=(cif2hkl gdis-data locales)
+  # Screenshots of windows on a virtual display (by hand, not in the suite).
+  pkgs+=(xvfb x11-apps xdotool)
 fi
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

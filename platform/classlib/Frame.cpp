@@ -28,13 +28,15 @@ BOOL CStatusBar::Create(CWnd* parent, DWORD style, UINT id) {
 
 int CStatusBar::BarExtent() const { return 22; }
 
+BEGIN_MESSAGE_MAP(CStatusBar, CControlBar)
+ON_WM_SIZE()
+END_MESSAGE_MAP()
+
 BOOL CStatusBar::SetIndicators(const UINT* ids, int count) {
   for (HWND l : m_labels) ::DestroyWindow(l);
   m_labels.clear();
   m_ids.assign(ids, ids + std::max(0, count));
   m_panes.assign(m_ids.size(), CString());
-  RECT r{};
-  ::GetClientRect(m_hWnd, &r);
   for (size_t i = 0; i < m_ids.size(); ++i) {
     CString text;
     if (m_ids[i]) LoadString(m_ids[i], text);
@@ -43,15 +45,26 @@ BOOL CStatusBar::SetIndicators(const UINT* ids, int count) {
                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(i + 1)), nullptr, nullptr);
     m_labels.push_back(label);
   }
+  LayoutPanes();
+  return TRUE;
+}
+
+void CStatusBar::LayoutPanes() {
+  RECT r{};
+  ::GetClientRect(m_hWnd, &r);
   // The first pane takes what the others leave.
   const int width = r.right - r.left, n = static_cast<int>(m_labels.size());
   int x = 4;
   for (int i = 0; i < n; ++i) {
-    const int w = i == 0 ? std::max(40, width - 8 - 120 * (n - 1)) : 116;
+    const int w = i == 0 ? std::max(40, width - 8 - 124 * (n - 1)) : 120;
     ::MoveWindow(m_labels[static_cast<size_t>(i)], x, 2, w, 18, TRUE);
     x += w + 4;
   }
-  return TRUE;
+}
+
+void CStatusBar::OnSize(UINT, int, int) {
+  Default();
+  LayoutPanes();
 }
 
 BOOL CStatusBar::SetPaneText(int index, LPCWSTR text, BOOL) {
@@ -183,7 +196,8 @@ void CFrameWnd::RecalcLayout(BOOL) {
   RECT client{};
   ::GetClientRect(m_hWnd, &client);
   for (CControlBar* bar : m_bars) {
-    if (!bar->m_hWnd || !bar->IsWindowVisible()) continue;
+    // The bar's own style decides: the frame may not be on screen yet.
+    if (!bar->m_hWnd || !(bar->GetStyle() & WS_VISIBLE)) continue;
     const int extent = bar->BarExtent();
     if (bar->m_dwAlign & CBRS_ALIGN_BOTTOM) {
       bar->MoveWindow(client.left, client.bottom - extent, client.right - client.left, extent);

@@ -46,11 +46,14 @@ class CStatusBar : public CControlBar {
   CString GetPaneText(int index) const;
   int GetCount() const { return static_cast<int>(m_panes.size()); }
   int BarExtent() const override;
+  void OnSize(UINT type, int cx, int cy);
 
  private:
+  void LayoutPanes();
   std::vector<CString> m_panes;
   std::vector<UINT> m_ids;
   std::vector<HWND> m_labels;
+  DECLARE_MESSAGE_MAP()
 };
 
 class CFrameWnd : public CWnd {
