@@ -2,6 +2,8 @@
 
 #include "QLCIFFile.h"
 #include "QLCrystalFile.h"
+#include "QLListingFile.h"
+#include "QLProfileFile.h"
 #include "QLPre5CrystalFile.h"
 #include "QLPattern.h"
 
@@ -58,6 +60,7 @@ TestFn TestForType(uint32_t code) {
     case kFileTypeCrystalPre5:
     case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
+    case kFileTypeProfile: return &CQLProfileFile::TestFile;
     default: return nullptr;
   }
 }
@@ -81,6 +84,9 @@ CQlwFile* CreateFileForType(uint32_t code) {
       case kFileTypeCrystal:
       case kFileTypeCrystal5: return new CQLCrystalFile(code);
       case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
+      case kFileTypeProfile: return new CQLProfileFile;
+      case kFileTypeListing: return new CQLListingFile;
+      case kFileTypeStructFac: return new CQLStructFacFile;
       default: return nullptr;  // no class reads or writes this type here
     }
   } catch (const std::bad_alloc&) {
@@ -114,7 +120,8 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile, &CQLCIFFile::TestFile, &TestDatasetFile}) {
+  for (TestFn test : {&CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile, &CQLCIFFile::TestFile, &TestDatasetFile,
+                       &CQLProfileFile::TestFile}) {
     if (test(path, result)) break;
   }
   return result;
