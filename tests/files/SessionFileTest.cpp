@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using filestest::LE32;
 using filestest::LoadHex;
 using filestest::Slurp;
@@ -198,4 +201,27 @@ TEST(SessionFile, ReflexionsOfASavedStructureMatchTheOriginal) {
       EXPECT_NEAR(q.intensity, r.intensity, 1e-4 * original.m_reflexions.front()->intensity + 1e-4 * r.intensity) << i;
     }
   }
+}
+
+TEST(SessionFile, FailedSaveIsReportedAndLeavesTheOldSessionWhole) {
+  const std::string path = WriteScratch("kept.quillono", LoadHex("session-v6.hex"));
+  const std::string old = Slurp(path);
+  Session s;
+  ASSERT_TRUE(ReadSession(path, s));
+  CQLSessionFile file;
+  ASSERT_TRUE(file.Open(Wide(path).c_str(), CLXFile::modeReadWrite | CLXFile::modeCreate));
+  // The disk refuses every byte beyond the first 200 of the new file.
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit lowered = saved;
+  lowered.rlim_cur = 200;
+  setrlimit(RLIMIT_FSIZE, &lowered);
+  testing::internal::CaptureStderr();
+  const bool written = file.WriteFile(&s.patterns, &s.settings, &s.state);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_FALSE(written);
+  EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(Slurp(path), old);
 }
