@@ -5,6 +5,7 @@
 #include "QLListingFile.h"
 #include "QLProfileFile.h"
 #include "QLPre5CrystalFile.h"
+#include "QLSessionFile.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -59,6 +60,7 @@ TestFn TestForType(uint32_t code) {
     case kFileTypeMolecule5: return &CQLCrystalFile::TestFile;
     case kFileTypeCrystalPre5:
     case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
+    case kFileTypeSession: return &CQLSessionFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     case kFileTypeProfile: return &CQLProfileFile::TestFile;
     default: return nullptr;
@@ -84,6 +86,7 @@ CQlwFile* CreateFileForType(uint32_t code) {
       case kFileTypeCrystal:
       case kFileTypeCrystal5: return new CQLCrystalFile(code);
       case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
+      case kFileTypeSession: return new CQLSessionFile;
       case kFileTypeProfile: return new CQLProfileFile;
       case kFileTypeListing: return new CQLListingFile;
       case kFileTypeStructFac: return new CQLStructFacFile;
@@ -120,8 +123,8 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile, &CQLCIFFile::TestFile, &TestDatasetFile,
-                       &CQLProfileFile::TestFile}) {
+  for (TestFn test : {&CQLSessionFile::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
+                       &CQLCIFFile::TestFile, &TestDatasetFile, &CQLProfileFile::TestFile}) {
     if (test(path, result)) break;
   }
   return result;
