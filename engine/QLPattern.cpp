@@ -4,6 +4,8 @@
 #include "LXColor.h"
 #include "LXUtils.h"
 #include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+#include "QLObservedPattern.h"
 
 #include <cmath>
 #include <cstring>
@@ -235,7 +237,9 @@ CQLPatternPtr CQLPattern::NewPatternFromFilePath(const CString& path)
         case 1:
         case 4:
         case 6: pattern = std::make_shared<CQLCrystalPattern>(); break;
-        default: return nullptr;  // observed data and everything else: no pattern kind reads them here
+        case 12:
+        case 13: pattern = std::make_shared<CQLObservedPattern>(); break;
+        default: return nullptr;  // no pattern kind reads this type
     }
     pattern->SetFilePath(path);
     return pattern;
@@ -287,7 +291,13 @@ bool RemovePatternFromTree(const CQLPattern* target, CQLPatternList& topList)
 {
     CQLPatternNode node;
     if (!FindPatternNode(target, topList, node, true)) return false;
-    // Outside the top list the node's list is its mixture's component list.
+    if (node.list != &topList) {
+        // A component leaves through its mixture, which shares the fractions out anew.
+        CQLPatternNode parent;
+        if (FindParentPatternNode(node, topList, parent))
+            if (auto* mixture = dynamic_cast<CQLMixturePattern*>(parent.it->get()))
+                return mixture->RemoveComponent(target) != 0;
+    }
     node.list->erase(node.it);
     return true;
 }

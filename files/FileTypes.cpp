@@ -1,6 +1,8 @@
 #include "FileTypes.h"
 
 #include "QLCIFFile.h"
+#include "QLCrystalFile.h"
+#include "QLPre5CrystalFile.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -49,6 +51,12 @@ using TestFn = bool (*)(const wchar_t*, uint32_t&);
 TestFn TestForType(uint32_t code) {
   switch (code) {
     case kFileTypeCIF: return &CQLCIFFile::TestFile;
+    case kFileTypeCrystal:
+    case kFileTypeMolecule:
+    case kFileTypeCrystal5:
+    case kFileTypeMolecule5: return &CQLCrystalFile::TestFile;
+    case kFileTypeCrystalPre5:
+    case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     default: return nullptr;
   }
@@ -70,6 +78,9 @@ CQlwFile* CreateFileForType(uint32_t code) {
   try {
     switch (code) {
       case kFileTypeCIF: return new CQLCIFFile;
+      case kFileTypeCrystal:
+      case kFileTypeCrystal5: return new CQLCrystalFile(code);
+      case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
       default: return nullptr;  // no class reads or writes this type here
     }
   } catch (const std::bad_alloc&) {
@@ -96,11 +107,14 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
   if (sniff) {
     for (uint32_t code : candidates) {
       const TestFn test = TestForType(code);
-      if (test && test(path, result)) return IsKnownResult(result) ? result : 0;
+      if (!test) continue;
+      // The written code counts, not the answer: a molecule file yields its molecule code.
+      test(path, result);
+      if (result != 0) return IsKnownResult(result) ? result : 0;
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLCIFFile::TestFile, &TestDatasetFile}) {
+  for (TestFn test : {&CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile, &CQLCIFFile::TestFile, &TestDatasetFile}) {
     if (test(path, result)) break;
   }
   return result;
