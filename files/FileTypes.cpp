@@ -5,6 +5,7 @@
 #include "QLDatasetFile.h"
 #include "QLRigakuFile.h"
 #include "QLPre5CrystalFile.h"
+#include "QLSessionFile.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -35,6 +36,7 @@ TestFn TestForType(uint32_t code) {
     case kFileTypeMolecule5: return &CQLCrystalFile::TestFile;
     case kFileTypeCrystalPre5:
     case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
+    case kFileTypeSession: return &CQLSessionFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     case kFileTypeRigaku: return &CQLRigakuFile::TestFile;
     default: return nullptr;
@@ -60,6 +62,7 @@ CQlwFile* CreateFileForType(uint32_t code) {
       case kFileTypeCrystal:
       case kFileTypeCrystal5: return new CQLCrystalFile(code);
       case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
+      case kFileTypeSession: return new CQLSessionFile;
       case kFileTypeDataset: return new CQLDatasetFile;
       case kFileTypeRigaku: return new CQLRigakuFile;
       default: return nullptr;  // no class reads or writes this type here
@@ -95,8 +98,8 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile, &CQLCIFFile::TestFile,
-                      &CQLRigakuFile::TestFile, &CQLDatasetFile::TestFile}) {
+  for (TestFn test : {&CQLSessionFile::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
+                      &CQLCIFFile::TestFile, &CQLRigakuFile::TestFile, &CQLDatasetFile::TestFile}) {
     if (test(path, result)) break;
   }
   return result;
