@@ -44,22 +44,9 @@ bool CQLProfileFile::WriteFile(CQLPatternList* source, CDiffractionSettings* set
   return WriteGuarded(source, settings, windowState, false);
 }
 
-void CQLProfileFile::ReadBlock(uint32_t) {
+void CQLProfileFile::ReadBlock(uint32_t index) {
   CStatus status(3714u);
-  CQLProfile points;
-  std::string line;
-  bool anyLine = false;
-  while (ReadLine(line, 256) >= 0) {
-    anyLine = true;
-    float x, y;
-    if (qlw::ScanC(line.c_str(), "%f %f", &x, &y) == 2) points.push_back({x, y});
-  }
-  // A file of only text lines has no data either; an empty pattern would look like a success.
-  if (!anyLine || points.empty()) throw CLXXFileNoData(kLXSeverityMessage, 0, __LINE__);
-  auto pattern = std::make_shared<CQLObservedPattern>(std::move(points));
-  pattern->SetFilePath(GetFilePath());
-  pattern->SetShown(true);
-  if (m_readTarget) m_readTarget->push_back(std::move(pattern));
+  CQLDatasetFile::ReadBlock(index);
 }
 
 void CQLProfileFile::WriteBlock(uint32_t) {

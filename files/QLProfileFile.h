@@ -2,11 +2,12 @@
 // observed pattern. The reflexion and structure-factor listings are in QLListingFile.h.
 #pragma once
 
-#include "LXStdioFile.h"
+#include "QLDatasetFile.h"
 
 LX_DECLARE_EXCEPTION(CLXXFileProfileTooFewPoints, CLXXQLFile, 22843);
 
-class CQLProfileFile : public CLXStdioFile<CQlwFile> {
+// Read exactly as a data set, under a progress frame of its own.
+class CQLProfileFile : public CQLDatasetFile {
  public:
   CQLProfileFile() { m_fileType = 13; }
 
@@ -16,7 +17,6 @@ class CQLProfileFile : public CLXStdioFile<CQlwFile> {
 
   bool CanWrite() const override { return true; }
   bool WriteFile(CQLPatternList* source, CDiffractionSettings* settings, CQlwDocWindowState* windowState) override;
-  // Every line of two numbers is a point of one new observed pattern appended to the read target.
   void ReadBlock(uint32_t index) override;
   // The first pattern of the write source, within the visible x range, as the plot shows it.
   void WriteBlock(uint32_t index) override;

@@ -12,8 +12,6 @@ LX_DECLARE_EXCEPTION(CLXXFileNotOpen, CLXXFile, 21103);
 LX_DECLARE_EXCEPTION(CLXXFileImportNoAtoms, CLXXFile, 21092);
 LX_DECLARE_EXCEPTION(CLXXFileMissingSymmetry, CLXXFile, 21098);
 LX_DECLARE_EXCEPTION(CLXXQLFile, CLXException, 22828);
-// A data or profile file with no point in it.
-LX_DECLARE_EXCEPTION(CLXXFileNoData, CLXXQLFile, 22837);
 
 class CQlwFile : public CLXFile {
  public:
