@@ -35,8 +35,13 @@ struct GlobalBlock {
 
 std::mutex g_globalLock;
 std::atomic<int> g_failAllocations{0};
+std::atomic<int> g_allocationsBeforeFailing{0};
 
 bool AllocationFailsForTest() {
+  if (g_failAllocations.load() <= 0) return false;
+  int skip = g_allocationsBeforeFailing.load();
+  while (skip > 0 && !g_allocationsBeforeFailing.compare_exchange_weak(skip, skip - 1)) {}
+  if (skip > 0) return false;
   int left = g_failAllocations.load();
   while (left > 0 && !g_failAllocations.compare_exchange_weak(left, left - 1)) {}
   return left > 0;
@@ -498,7 +503,10 @@ void SetMetafileClipboardExport(const MetafileClipboardExport& exporter) {
 }  // namespace qlw
 
 namespace qlw::testing {
-void FailNextGlobalAllocations(int count) { g_failAllocations = count; }
+void FailNextGlobalAllocations(int count, int after) {
+  g_allocationsBeforeFailing = after;
+  g_failAllocations = count;
+}
 
 void SetClipboardHeldElsewhere(bool held) {
   ClipboardState& s = State();

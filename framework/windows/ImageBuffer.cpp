@@ -14,10 +14,11 @@ CImageBuffer::~CImageBuffer() { delete m_pBitmap; }
 
 bool CImageBuffer::NeedsRealloc(const LXGraphics::CSyncRect& area) const {
   if (!m_pBitmap) return true;
-  const float w = area.m_float.Width, h = area.m_float.Height;
+  const double w = area.m_float.Width, h = area.m_float.Height;
   if (w <= kEpsilon || h <= kEpsilon) return true;
-  const float bw = float(m_pBitmap->GetWidth()), bh = float(m_pBitmap->GetHeight());
-  return w > bw || h > bh || w < 0.6f * bw || h < 0.6f * bh;
+  // In double precision: 0.6f x 400 would come out above 240 and refuse a size that fits.
+  const double bw = m_pBitmap->GetWidth(), bh = m_pBitmap->GetHeight();
+  return w > bw || h > bh || w < 0.6 * bw || h < 0.6 * bh;
 }
 
 void CImageBuffer::Prepare(const LXGraphics::CSyncRect& area, float dpiX, float dpiY) {
@@ -42,8 +43,8 @@ void CImageBuffer::Prepare(const LXGraphics::CSyncRect& area, float dpiX, float 
   if (m_pBitmap && NeedsRealloc(request)) {
     delete m_pBitmap;
     m_pBitmap = nullptr;
-    width = UINT(f.Width * 1.2f);
-    height = UINT(f.Height * 1.2f);
+    width = UINT(double(f.Width) * 1.2);
+    height = UINT(double(f.Height) * 1.2);
   } else if (!m_pBitmap) {
     width = UINT(request.m_int.Width);
     height = UINT(request.m_int.Height);

@@ -6,6 +6,7 @@
 namespace qlw::testing {
 // While set, OpenClipboard fails with ERROR_ACCESS_DENIED and changes nothing.
 void SetClipboardHeldElsewhere(bool held);
-// The next `count` GlobalAlloc or GlobalReAlloc calls fail with ERROR_NOT_ENOUGH_MEMORY.
-void FailNextGlobalAllocations(int count);
+// After `after` more successful calls, the next `count` GlobalAlloc or GlobalReAlloc calls fail
+// with ERROR_NOT_ENOUGH_MEMORY.
+void FailNextGlobalAllocations(int count, int after = 0);
 }  // namespace qlw::testing
