@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <new>
-#include <sys/stat.h>
 
 namespace {
 // As a candidate of its extension the x-y test still defers to the stricter CIF test, so that a
@@ -47,10 +46,7 @@ TestFn TestForType(uint32_t code) {
 }
 
 // Only plain files are sniffed: a pipe or a device could block a content test or never end it.
-bool FileExists(const wchar_t* path) {
-  struct stat st;
-  return path && ::stat(qlw::ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+bool FileExists(const wchar_t* path) { return path && ::GetFileAttributesW(path) == FILE_ATTRIBUTE_NORMAL; }
 
 bool IsKnownResult(uint32_t code) {
   return (code >= 1 && code <= 7) || (code >= 10 && code <= 13) || code == kFileTypeCIF || code == kFileTypeRigaku ||
