@@ -1,6 +1,7 @@
 #include "FileTypes.h"
 
 #include "QLCIFFile.h"
+#include "QLLXTXFile.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -48,6 +49,7 @@ using TestFn = bool (*)(const wchar_t*, uint32_t&);
 // The content test of a type code, or null when that format has no test in this program.
 TestFn TestForType(uint32_t code) {
   switch (code) {
+    case kFileTypeLXTX: return &CQLLXTXFile::TestFile;
     case kFileTypeCIF: return &CQLCIFFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     default: return nullptr;
@@ -69,6 +71,7 @@ bool IsKnownResult(uint32_t code) {
 CQlwFile* CreateFileForType(uint32_t code) {
   try {
     switch (code) {
+      case kFileTypeLXTX: return new CQLLXTXFile;
       case kFileTypeCIF: return new CQLCIFFile;
       default: return nullptr;  // no class reads or writes this type here
     }
@@ -100,7 +103,7 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLCIFFile::TestFile, &TestDatasetFile}) {
+  for (TestFn test : {&CQLLXTXFile::TestFile, &CQLCIFFile::TestFile, &TestDatasetFile}) {
     if (test(path, result)) break;
   }
   return result;
