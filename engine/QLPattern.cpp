@@ -2,7 +2,10 @@
 #include "QLPattern.h"
 
 #include "LXColor.h"
+#include "LXUtils.h"
 #include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+#include "QLObservedPattern.h"
 
 #include <cmath>
 #include <cstring>
@@ -34,34 +37,6 @@ std::uint32_t RecogniseBinaryCrystalMagic(const CString& path)
 
 CQLPattern::FileTypeRecogniser g_fileTypeRecogniser = &RecogniseBinaryCrystalMagic;
 
-// Natural order of titles: runs of digits compare by value, letters without regard to case.
-int CompareTitlesLogically(const CString& a, const CString& b)
-{
-    const wchar_t* p = a.GetString();
-    const wchar_t* q = b.GetString();
-    while (*p && *q) {
-        if (std::iswdigit(*p) && std::iswdigit(*q)) {
-            while (*p == L'0') ++p;
-            while (*q == L'0') ++q;
-            const wchar_t* pEnd = p;
-            const wchar_t* qEnd = q;
-            while (std::iswdigit(*pEnd)) ++pEnd;
-            while (std::iswdigit(*qEnd)) ++qEnd;
-            if (pEnd - p != qEnd - q) return (pEnd - p) < (qEnd - q) ? -1 : 1;
-            for (; p < pEnd; ++p, ++q)
-                if (*p != *q) return *p < *q ? -1 : 1;
-            continue;
-        }
-        const wint_t cp = std::towlower(*p);
-        const wint_t cq = std::towlower(*q);
-        if (cp != cq) return cp < cq ? -1 : 1;
-        ++p;
-        ++q;
-    }
-    if (*p) return 1;
-    if (*q) return -1;
-    return 0;
-}
 }  // namespace
 
 CQLPattern::CQLPattern(bool /*factoryDefaults*/)
@@ -262,7 +237,9 @@ CQLPatternPtr CQLPattern::NewPatternFromFilePath(const CString& path)
         case 1:
         case 4:
         case 6: pattern = std::make_shared<CQLCrystalPattern>(); break;
-        default: return nullptr;  // observed data and everything else: no pattern kind reads them here
+        case 12:
+        case 13: pattern = std::make_shared<CQLObservedPattern>(); break;
+        default: return nullptr;  // no pattern kind reads this type
     }
     pattern->SetFilePath(path);
     return pattern;
@@ -314,14 +291,20 @@ bool RemovePatternFromTree(const CQLPattern* target, CQLPatternList& topList)
 {
     CQLPatternNode node;
     if (!FindPatternNode(target, topList, node, true)) return false;
-    // Outside the top list the node's list is its mixture's component list.
+    if (node.list != &topList) {
+        // A component leaves through its mixture, which shares the fractions out anew.
+        CQLPatternNode parent;
+        if (FindParentPatternNode(node, topList, parent))
+            if (auto* mixture = dynamic_cast<CQLMixturePattern*>(parent.it->get()))
+                return mixture->RemoveComponent(target) != 0;
+    }
     node.list->erase(node.it);
     return true;
 }
 
 bool LessByTitle(const CQLPatternPtr& a, const CQLPatternPtr& b)
 {
-    return CompareTitlesLogically(a->m_title, b->m_title) < 0;
+    return CompareLogically(a->m_title.GetString(), b->m_title.GetString()) < 0;
 }
 
 bool LessByPatternType(const CQLPatternPtr& a, const CQLPatternPtr& b)

@@ -215,6 +215,15 @@ bool ParseSpaceGroupSymbol(CString& symbol, int& originChoice, int* rowIndex) {
     text = text.Left(note);
     text.Trim();
   }
+  // "F d -3 m :2", "R -3 m :H": files name the setting after a colon. A digit is the origin
+  // choice; the axes of an R group follow the cell's angles, which the suffix then agrees with.
+  if (const int colon = text.Find(L':'); colon > 0) {
+    CString suffix = text.Mid(colon + 1);
+    suffix.Trim();
+    if (suffix == L"1" || suffix == L"2") originChoice = suffix[0] - L'0';
+    text = text.Left(colon);
+    text.Trim();
+  }
   if (text.IsEmpty()) return false;
 
   int index = -1;

@@ -1,7 +1,9 @@
 #include "FileTypes.h"
 
 #include "QLCIFFile.h"
+#include "QLCrystalFile.h"
 #include "QLLXTXFile.h"
+#include "QLPre5CrystalFile.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -51,6 +53,12 @@ TestFn TestForType(uint32_t code) {
   switch (code) {
     case kFileTypeLXTX: return &CQLLXTXFile::TestFile;
     case kFileTypeCIF: return &CQLCIFFile::TestFile;
+    case kFileTypeCrystal:
+    case kFileTypeMolecule:
+    case kFileTypeCrystal5:
+    case kFileTypeMolecule5: return &CQLCrystalFile::TestFile;
+    case kFileTypeCrystalPre5:
+    case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     default: return nullptr;
   }
@@ -73,6 +81,9 @@ CQlwFile* CreateFileForType(uint32_t code) {
     switch (code) {
       case kFileTypeLXTX: return new CQLLXTXFile;
       case kFileTypeCIF: return new CQLCIFFile;
+      case kFileTypeCrystal:
+      case kFileTypeCrystal5: return new CQLCrystalFile(code);
+      case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
       default: return nullptr;  // no class reads or writes this type here
     }
   } catch (const std::bad_alloc&) {
@@ -99,18 +110,22 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
   if (sniff) {
     for (uint32_t code : candidates) {
       const TestFn test = TestForType(code);
-      if (test && test(path, result)) return IsKnownResult(result) ? result : 0;
+      if (!test) continue;
+      // The written code counts, not the answer: a molecule file yields its molecule code.
+      test(path, result);
+      if (result != 0) return IsKnownResult(result) ? result : 0;
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLLXTXFile::TestFile, &CQLCIFFile::TestFile, &TestDatasetFile}) {
+  for (TestFn test : {&CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile, &CQLLXTXFile::TestFile,
+                      &CQLCIFFile::TestFile, &TestDatasetFile}) {
     if (test(path, result)) break;
   }
   return result;
 }
 
 namespace {
-// The pattern factory lives below the file layer; hand it the real recogniser (content tests on).
 uint32_t RecogniseByContent(const CString& path) { return IdentifyFileType(path.GetString(), true); }
-[[maybe_unused]] const bool g_recogniserInstalled = (CQLPattern::SetFileTypeRecogniser(&RecogniseByContent), true);
 }  // namespace
+
+void InstallFileTypeRecogniser() { CQLPattern::SetFileTypeRecogniser(&RecogniseByContent); }

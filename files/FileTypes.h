@@ -33,5 +33,9 @@ CQlwFile* CreateFileForType(uint32_t code);
 // from its content; 0 when unknown.
 uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void* unused = nullptr);
 
+// Hands the pattern factory, which lives below the file layer, this recogniser with its content
+// tests. Called once at start-up by every program that opens files.
+void InstallFileTypeRecogniser();
+
 // The extension of the path's last component from its last "." on, "." included; empty if none.
 CString& GetPathExtension(const wchar_t* path, CString& out);

@@ -15,6 +15,11 @@ std::string TrimLeft(const std::string& s) {
   while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
   return s.substr(i);
 }
+
+// Editors on other systems start UTF-8 files with a byte-order mark; it is not part of the text.
+void DropByteOrderMark(std::string& firstLine) {
+  if (firstLine.compare(0, 3, "\xEF\xBB\xBF") == 0) firstLine.erase(0, 3);
+}
 }  // namespace
 
 bool CQLCIFFile::TestFile(const wchar_t* path, uint32_t& typeCode) {
@@ -29,6 +34,7 @@ bool CQLCIFFile::TestFile(const wchar_t* path, uint32_t& typeCode) {
     int count = 0;
     std::string line;
     for (int lines = 0; lines < 9000 && file.ReadLine(line, 2049) >= 0; ++lines) {
+      if (lines == 0) DropByteOrderMark(line);
       line = TrimLeft(line);
       if (line.empty() || line[0] != '_') continue;
       int found = -1;
@@ -61,6 +67,7 @@ bool CQLCIFFile::IndexBlocks() {
     for (;;) {
       const long start = Position();
       if (ReadLine(line, 2049) < 0) break;
+      if (start == 0) DropByteOrderMark(line);
       if (TrimLeft(line).compare(0, 5, "data_") == 0) {
         const uint8_t structure = IsStructureBlock() ? 1 : 0;
         m_blocks.push_back({static_cast<uint32_t>(start), structure});

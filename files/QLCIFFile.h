@@ -87,7 +87,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   void ReadLoop();
   bool CheckLoop(size_t names);
   bool AtValue();
-  bool AtKeyword(const char* rest);
+  bool AtReservedWord();
   void DispatchItem(const std::string& name, const std::string& value);
   bool HandleCellItem(const std::string& name, const std::string& value);
   void HandleSymmetryItem(const std::string& name, const std::string& value);

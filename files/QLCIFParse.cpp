@@ -6,6 +6,7 @@
 #include "SymmetryOperator.h"
 #include "Status.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -56,6 +57,13 @@ bool MatchesCategory(const std::string& a, const std::string& b) {
   const std::string& longer = a.size() < b.size() ? b : a;
   return longer.size() > shorter.size() + 1 && longer.compare(0, shorter.size(), shorter) == 0 &&
          longer[shorter.size()] == '_';
+}
+
+// CIF's reserved words end whatever came before them: they are never values.
+bool IsReservedWord(const std::string& word) {
+  const std::string w = Lower(word);
+  return w.compare(0, 5, "data_") == 0 || w.compare(0, 5, "save_") == 0 || w == "loop_" || w == "global_" ||
+         w == "stop_";
 }
 
 // The value with surrounding white space removed, or empty for the CIF unknown "?" and inapplicable ".".
@@ -118,9 +126,12 @@ bool CQLCIFFile::ParseNumberWithSU(const std::string& input, double& value, doub
     value = mantissa;
     return true;
   }
+  // Beyond ±64 single precision is infinite or zero anyway; the clamp keeps the arithmetic defined.
+  exponent = std::clamp(exponent, -64L, 64L);
+  if (mantissa == 0.0f) exponent = 0;  // 0e999 is 0, not 0 × infinity
   float scale = std::pow(10.0f, static_cast<float>(std::labs(exponent)));
   if (exponent < 0) scale = 1.0f / scale;
-  su *= scale;
+  if (su != 0) su *= scale;
   value = static_cast<float>(mantissa * scale);
   return true;
 }
@@ -128,6 +139,17 @@ bool CQLCIFFile::ParseNumberWithSU(const std::string& input, double& value, doub
 bool CQLCIFFile::ReadValue(std::string& out) {
   out.clear();
   enum { kBefore, kSingle, kDouble, kText, kBare } state = kBefore;
+  long wordStart = -1;
+  // A bare word that is a reserved word is left for the block or loop parser to see.
+  auto finishBare = [&]() {
+    if (!IsReservedWord(out)) {
+      out = FinishValue(out);
+      return true;
+    }
+    SeekTo(wordStart);
+    out.clear();
+    return false;
+  };
   // The character before the value decides whether ';' opens a text field and '#' a comment.
   int prev = -1;
   if (const long pos = Position(); pos > 0) {
@@ -139,6 +161,7 @@ bool CQLCIFFile::ReadValue(std::string& out) {
     if (c < 0) {
       if (state == kBefore) return false;
       if ((state == kSingle || state == kDouble) && out.empty()) return false;
+      if (state == kBare) return finishBare();
       out = FinishValue(out);
       return true;
     }
@@ -163,6 +186,7 @@ bool CQLCIFFile::ReadValue(std::string& out) {
           Warn(true, 2604, c);
           return false;
         } else {
+          wordStart = Position() - 1;
           out += static_cast<char>(c);
           state = kBare;
         }
@@ -201,10 +225,7 @@ bool CQLCIFFile::ReadValue(std::string& out) {
           out += static_cast<char>(c);
         break;
       case kBare:
-        if (IsCIFWhite(c)) {
-          out = FinishValue(out);
-          return true;
-        }
+        if (IsCIFWhite(c)) return finishBare();
         if (IsIllegal(c)) {
           Warn(true, 2604, c);
           return false;
@@ -216,18 +237,16 @@ bool CQLCIFFile::ReadValue(std::string& out) {
   }
 }
 
-bool CQLCIFFile::AtKeyword(const char* rest) {
-  const long pos = Position();  // just after the keyword's first letter
-  bool match = true;
-  for (int k = 0; k < 4; ++k) {
-    const int c = NextChar();
-    if (c < 0 || std::tolower(c) != rest[k]) match = false;
-  }
-  if (SeekTo(pos - 1) != 0) {
+bool CQLCIFFile::AtReservedWord() {
+  const long pos = Position();
+  std::string word;
+  // Eight characters tell every reserved word from a longer one.
+  for (int c = NextChar(); c >= 0 && !IsCIFWhite(c) && word.size() < 8; c = NextChar()) word += static_cast<char>(c);
+  if (SeekTo(pos) != 0) {
     CLXXFileEOF(kLXSeverityMessage, 0, __LINE__).Report();
     return true;
   }
-  return match;
+  return IsReservedWord(word);
 }
 
 bool CQLCIFFile::AtValue() {
@@ -239,14 +258,9 @@ bool CQLCIFFile::AtValue() {
       SkipLine();
       continue;
     }
-    if (c == '_') {
-      PushBack(c);
-      return false;
-    }
-    if (c == 'd' || c == 'D') return !AtKeyword("ata_");
-    if (c == 'l' || c == 'L') return !AtKeyword("oop_");
     PushBack(c);
-    return true;
+    if (c == '_') return false;
+    return !AtReservedWord();
   }
 }
 

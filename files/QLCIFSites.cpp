@@ -20,6 +20,14 @@ double ScanFloat(const std::string& text) {
   const float v = strtof_l(text.c_str(), &end, qlw::CNumericLocale());
   return end == text.c_str() ? 0.0 : static_cast<double>(v);
 }
+
+bool DisplacementReadable(const CIFSiteRecord& r) {
+  auto finite = [](double v, bool has) { return !has || std::isfinite(v); };
+  if (!finite(r.uIso, r.hasUIso) || !finite(r.bIso, r.hasBIso)) return false;
+  for (int i = 0; i < 9; ++i)
+    if (!finite(r.u[i], r.hasU[i]) || !finite(r.b[i], r.hasB[i])) return false;
+  return true;
+}
 }  // namespace
 
 // ----- records -----
@@ -191,6 +199,16 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
       return false;
     }
   }
+  // A NaN or negative occupancy would silently remove every reflexion, an infinite one or an
+  // unreadable displacement would make every intensity NaN: such a site is refused, by name.
+  if (!std::isfinite(occupancy) || occupancy < 0.0) {
+    Warn(true, 2620, occupancy, label);
+    return false;
+  }
+  if (!DisplacementReadable(r)) {
+    Warn(true, 2621, label);
+    return false;
+  }
   site = CQLSite();
   CString siteLabel = r.label.empty() ? CString() : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel).c_str());
   if (siteLabel.IsEmpty()) siteLabel.LoadString(2600);
@@ -263,32 +281,8 @@ std::wstring LogicalKey(const CString& label) {
   return text + digits;
 }
 
-// Logical comparison: runs of digits compare as numbers, other characters without regard to case.
-int CompareLogical(const std::wstring& a, const std::wstring& b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (std::iswdigit(static_cast<wint_t>(a[i])) && std::iswdigit(static_cast<wint_t>(b[j]))) {
-      size_t ei = i, ej = j;
-      while (ei < a.size() && std::iswdigit(static_cast<wint_t>(a[ei]))) ++ei;
-      while (ej < b.size() && std::iswdigit(static_cast<wint_t>(b[ej]))) ++ej;
-      std::wstring na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
-      na.erase(0, std::min(na.find_first_not_of(L'0'), na.size()));
-      nb.erase(0, std::min(nb.find_first_not_of(L'0'), nb.size()));
-      if (na.size() != nb.size()) return na.size() < nb.size() ? -1 : 1;
-      if (const int c = na.compare(nb)) return c < 0 ? -1 : 1;
-      i = ei, j = ej;
-      continue;
-    }
-    const wint_t ca = std::towlower(static_cast<wint_t>(a[i])), cb = std::towlower(static_cast<wint_t>(b[j]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    ++i, ++j;
-  }
-  if (i < a.size()) return 1;
-  if (j < b.size()) return -1;
-  return 0;
-}
 }  // namespace
 
 bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b) {
-  return CompareLogical(LogicalKey(a.m_label), LogicalKey(b.m_label)) < 0;
+  return CompareLogically(LogicalKey(a.m_label).c_str(), LogicalKey(b.m_label).c_str()) < 0;
 }

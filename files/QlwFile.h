@@ -12,6 +12,8 @@ LX_DECLARE_EXCEPTION(CLXXFileNotOpen, CLXXFile, 21103);
 LX_DECLARE_EXCEPTION(CLXXFileImportNoAtoms, CLXXFile, 21092);
 LX_DECLARE_EXCEPTION(CLXXFileMissingSymmetry, CLXXFile, 21098);
 LX_DECLARE_EXCEPTION(CLXXQLFile, CLXException, 22828);
+// Molecule data is refused by every structure format.
+LX_DECLARE_EXCEPTION(CLXXFileNoMoleculeDiffract, CLXXQLFile, 22838);
 
 class CQlwFile : public CLXFile {
  public:
@@ -22,11 +24,18 @@ class CQlwFile : public CLXFile {
   // then been shown to the user and the file closed.
   virtual bool ReadFile(CQLPatternList* target, CDiffractionSettings* settings,
                         CQlwDocWindowState* windowState);
-  // Writes source as the file's one block. False when a file error was met and shown.
+  // Writes source as the file's one block and completes the file on the disk. False when a file
+  // error was met and shown; the file is then closed and a file it was to replace is unchanged.
   virtual bool WriteFile(CQLPatternList* source, CDiffractionSettings* settings,
                          CQlwDocWindowState* windowState);
 
  protected:
+  // WriteFile's body: stores the source, writes block 0 and completes the file; a file error is
+  // reported and answers false, and any failure drops the unfinished file. withStatus pushes
+  // the "Writing data to file..." frame around the block.
+  bool WriteGuarded(CQLPatternList* source, CDiffractionSettings* settings, CQlwDocWindowState* windowState,
+                    bool withStatus);
+
   CQLPatternList* m_readTarget = nullptr;
   CDiffractionSettings* m_readSettings = nullptr;
   CQlwDocWindowState* m_readWindowState = nullptr;

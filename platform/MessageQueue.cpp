@@ -558,6 +558,12 @@ void SetThreadMessageHandler(ThreadMessageHandler handler) {
   q->handler = handler;
 }
 
+MessagePump SetThreadMessagePump(MessagePump pump) {
+  auto q = CurrentQueue();
+  std::lock_guard<std::mutex> lock(Lock());
+  return std::exchange(q->messagePump, pump);
+}
+
 void AttachQueueToQtEventLoop() {
   auto q = CurrentQueue();
   {
@@ -583,12 +589,15 @@ void ProcessPendingMessages() {
     if (ProcessOneSent(*q)) continue;
     MSG msg;
     ThreadMessageHandler handler;
+    MessagePump pump;
     {
       std::lock_guard<std::mutex> lock(Lock());
       if (!TakeMessageLocked(*q, msg, nullptr, 0, 0, true)) break;
       handler = q->handler;
+      pump = q->messagePump;
     }
     RunGetMessageHooks(&msg, PM_REMOVE);
+    if (pump && pump(msg)) continue;
     if (msg.message == WM_QUIT) {
       QuitQtLoop(static_cast<int>(msg.wParam));
       break;

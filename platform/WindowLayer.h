@@ -312,6 +312,11 @@ namespace qlw {
 // handled. WM_QUIT on a Qt thread ends that thread's event loop (QCoreApplication::exit on the main one).
 using ThreadMessageHandler = bool (*)(const MSG& msg);
 void SetThreadMessageHandler(ThreadMessageHandler handler);
+// The thread's own message pump (the application object's): every message that the thread's Qt
+// event loop takes from the queue, WM_QUIT included, goes to it first; false lets the layer
+// handle the message as it would without a pump.
+using MessagePump = bool (*)(MSG& msg);
+MessagePump SetThreadMessagePump(MessagePump pump);
 // Makes the calling thread's queue deliver through Qt's event loop. Called implicitly when a window
 // or timer is created on a thread that has a Qt event dispatcher.
 void AttachQueueToQtEventLoop();

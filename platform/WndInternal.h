@@ -77,6 +77,7 @@ struct ThreadQueue {
   QObject* pump{};  // set when the thread's messages flow through Qt's event loop
   bool wakePending{};
   ThreadMessageHandler handler{};
+  MessagePump messagePump{};
 };
 
 // The one lock of the window layer; never held while a window procedure, hook or callback runs.

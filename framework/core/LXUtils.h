@@ -81,6 +81,10 @@ class CUtils {
   static void SetCheck(HWND button, bool checked);
 };
 
+// The shell's logical order of names: runs of digits compare by value (O2 before O10), other
+// characters without regard to case. Negative, 0 or positive.
+int CompareLogically(LPCWSTR a, LPCWSTR b);
+
 // Lines of a text stream: CR, LF and CR-LF all end a line.
 int CountTextLines(FILE* stream);
 int ReadTextLine(FILE* stream, char* buffer, int size);

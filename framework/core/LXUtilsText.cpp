@@ -356,3 +356,30 @@ bool IsElementCodeNormalized(uint16_t code) {
   NormalizeElementSymbol(symbol);
   return CodeFromSymbol(symbol) == code;
 }
+
+int CompareLogically(LPCWSTR a, LPCWSTR b) {
+  const wchar_t* p = a ? a : L"";
+  const wchar_t* q = b ? b : L"";
+  while (*p && *q) {
+    if (std::iswdigit(static_cast<wint_t>(*p)) && std::iswdigit(static_cast<wint_t>(*q))) {
+      while (*p == L'0') ++p;
+      while (*q == L'0') ++q;
+      const wchar_t* pEnd = p;
+      const wchar_t* qEnd = q;
+      while (std::iswdigit(static_cast<wint_t>(*pEnd))) ++pEnd;
+      while (std::iswdigit(static_cast<wint_t>(*qEnd))) ++qEnd;
+      if (pEnd - p != qEnd - q) return (pEnd - p) < (qEnd - q) ? -1 : 1;
+      for (; p < pEnd; ++p, ++q)
+        if (*p != *q) return *p < *q ? -1 : 1;
+      continue;
+    }
+    const wint_t cp = std::towlower(static_cast<wint_t>(*p));
+    const wint_t cq = std::towlower(static_cast<wint_t>(*q));
+    if (cp != cq) return cp < cq ? -1 : 1;
+    ++p;
+    ++q;
+  }
+  if (*p) return 1;
+  if (*q) return -1;
+  return 0;
+}

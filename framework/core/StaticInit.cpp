@@ -1,7 +1,10 @@
 // Globals of StaticInit.h, constructed in declaration order (destroyed in reverse at exit).
 #include "StaticInit.h"
 
+#include <memory>
 #include <new>
+
+#include "LXException.h"
 
 CLXGuid::CLXGuid(LPCWSTR text) {
   if (UuidFromStringW(const_cast<RPC_WSTR>(text), &m_guid) != RPC_S_OK) UuidCreateNil(&m_guid);
@@ -22,10 +25,16 @@ const CLXGuid g_helpViewControlClsid(L"5f8181c7-48c2-4efd-9eab-7cd682a2710b");
 const wchar_t kPrefsNamedMutexName[] = L"Quillonographic-Preferences-13dca11d-78cb-484a-892b-10aa643d11ae";
 
 namespace {
-// A mutex that cannot be made leaves its global null rather than stopping start-up.
+std::unique_ptr<CLXException> g_prefsMutexError;
+
+// A mutex that cannot be made leaves its global null rather than stopping start-up; the failure
+// of the named one is kept to be reported once the program can show it.
 CLXMutex* MakeMutex(LPCWSTR name) {
   try {
     return new CLXMutex(name);
+  } catch (const CLXException& e) {
+    if (name) g_prefsMutexError = std::make_unique<CLXException>(e);
+    return nullptr;
   } catch (...) {
     return nullptr;
   }
@@ -41,6 +50,13 @@ struct MutexOwner {
   }
 };
 }  // namespace
+
+bool ReportPrefsMutexFailure() {
+  if (!g_prefsMutexError) return false;
+  const std::unique_ptr<CLXException> error = std::move(g_prefsMutexError);
+  error->Report();
+  return true;
+}
 
 CLXMutex* g_prefsGetterMutex = nullptr;
 CLXMutex* g_prefsNamedMutex = nullptr;

@@ -39,6 +39,8 @@ extern const float g_focusBorder;               // SM_CXFOCUSBORDER x 2
 // null when it could not be created.
 extern CLXMutex* g_prefsNamedMutex;
 extern const wchar_t kPrefsNamedMutexName[];
+// Reports, once, why the named preferences mutex could not be created; false when it was.
+bool ReportPrefsMutexFailure();
 // Unnamed kernel mutex for the preference getters; the values lock only themselves.
 extern CLXMutex* g_prefsGetterMutex;
 // Serialises the creation and replacement of the program's preference store; on the heap.

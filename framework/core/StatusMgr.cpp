@@ -21,6 +21,11 @@ CString Ellipsis() {
   return text;
 }
 
+// Private to the manager's queue: stop until resumed.
+constexpr UINT kPauseMessage = WM_APP + 0x51;
+// A pause that is never resumed must not stop progress reports for good.
+constexpr DWORD kLongestPause = 30000;
+
 bool IsProgressMessage(UINT id) { return id == g_msgStatusSetProgressSync || id == g_msgStatusSetProgressAsync; }
 }  // namespace
 
@@ -87,6 +92,21 @@ bool CLXStatusMgr::Stop(CLXStatusMgr* manager) {
 
 CLXStatusMgr::~CLXStatusMgr() {
   if (m_window != nullptr) m_window->Destroy();
+  if (m_pausedEvent) CloseHandle(m_pausedEvent);
+  if (m_resumeEvent) CloseHandle(m_resumeEvent);
+}
+
+bool CLXStatusMgr::Pause(DWORD timeout) {
+  if (!m_pausedEvent) m_pausedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!m_resumeEvent) m_resumeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!m_pausedEvent || !m_resumeEvent) return false;
+  ResetEvent(m_resumeEvent);
+  if (!PostThreadMessageW(m_threadId, kPauseMessage, 0, 0)) return false;
+  return WaitForSingleObject(m_pausedEvent, timeout) == WAIT_OBJECT_0;
+}
+
+void CLXStatusMgr::Resume() {
+  if (m_resumeEvent) SetEvent(m_resumeEvent);
 }
 
 void CLXStatusMgr::Run() {
@@ -104,7 +124,10 @@ void CLXStatusMgr::Run() {
     } else if (msg.message == WM_QUIT) {
       break;
     }
-    if (IsProgressMessage(msg.message))
+    if (msg.message == kPauseMessage) {
+      SetEvent(m_pausedEvent);
+      WaitForSingleObject(m_resumeEvent, kLongestPause);
+    } else if (IsProgressMessage(msg.message))
       OnStatusSetProgress();
     else
       DispatchMessageW(&msg);

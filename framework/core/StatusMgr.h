@@ -57,6 +57,10 @@ class CLXStatusMgr {
   // Ends the manager's thread; deletes the manager when it ended in time.
   static bool Stop(CLXStatusMgr* manager);
 
+  // Halts the manager's thread until Resume; true when it acknowledged within the time-out.
+  bool Pause(DWORD timeout);
+  void Resume();
+
   // Called by reporting threads.
   void SetStatus(const CString& text, double fraction);
   DWORD GetThreadId() const { return m_threadId; }
@@ -97,6 +101,8 @@ class CLXStatusMgr {
   CLXStatusWnd::State m_shown;
   UINT m_showCount = 0;
   CLXThreadMutex m_lock;
+  HANDLE m_pausedEvent = nullptr;
+  HANDLE m_resumeEvent = nullptr;
   std::thread m_thread;
   DWORD m_threadId = 0;
 };

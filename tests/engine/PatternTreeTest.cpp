@@ -292,7 +292,7 @@ TEST_F(PatternTree, ColoursShownPatternsInTreeOrder)
     EXPECT_EQ(Titles(top), (std::vector<CString>{L"outer", L"a", L"e"}));
 }
 
-TEST(PatternFactory, MakesCrystalPatternsForBinaryCrystalFilesOnly)
+TEST(PatternFactory, MakesCrystalPatternsForBinaryCrystalFilesAndObservedOnesForData)
 {
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(qlwtest::ScratchDir()) / "pattern-factory";
@@ -314,8 +314,18 @@ TEST(PatternFactory, MakesCrystalPatternsForBinaryCrystalFilesOnly)
     EXPECT_EQ(CQLPattern::NewPatternFromFilePath(text), nullptr);
     EXPECT_EQ(CQLPattern::NewPatternFromFilePath(CString((dir / "absent.lxdf").string().c_str())), nullptr);
 
-    // The file layer's recogniser takes over once installed.
-    CQLPattern::SetFileTypeRecogniser([](const CString&) -> std::uint32_t { return 12; });
+    // The file layer's recogniser takes over once installed: data sets and profiles are observed.
+    for (std::uint32_t type : {12u, 13u}) {
+        static std::uint32_t answer;
+        answer = type;
+        CQLPattern::SetFileTypeRecogniser([](const CString&) -> std::uint32_t { return answer; });
+        CQLPatternPtr observed = CQLPattern::NewPatternFromFilePath(text);
+        ASSERT_NE(observed, nullptr) << type;
+        EXPECT_EQ(observed->GetPatternType(), kPatternObserved);
+        EXPECT_EQ(observed->m_title, CString(L"data"));
+        EXPECT_TRUE(observed->GetProfile(true).empty()) << "the caller reads the file into it";
+    }
+    CQLPattern::SetFileTypeRecogniser([](const CString&) -> std::uint32_t { return 22; });
     EXPECT_EQ(CQLPattern::NewPatternFromFilePath(crystal), nullptr);
     CQLPattern::SetFileTypeRecogniser(nullptr);
     EXPECT_NE(CQLPattern::NewPatternFromFilePath(crystal), nullptr);

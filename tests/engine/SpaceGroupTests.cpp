@@ -340,6 +340,9 @@ TEST(SpaceGroupLookup, ParsesTypedSymbols) {
       {L"C m c m", 0, 63, 0},     {L"Cmc2(1)", 0, 36, 0},     {L"R -3 m", 0, 166, 0},
       // Alternative settings of groups with two origins keep the choice too.
       {L"P n c b [origin 2]", 0, 50, 2},  {L"A b a a", 1, 68, 1},  {L"P n n n", 3, 48, 0},
+      // A setting suffix after a colon, as files write it.
+      {L"F d -3 m :2", 0, 227, 2},  {L"Fd-3m:1", 0, 227, 1},  {L"P n n n :2", 0, 48, 2},
+      {L"R -3 m :H", 0, 166, 0},    {L"R 3 :R", 0, 146, 0},   {L"P 21/c :2", 0, 14, 0},
   };
   for (const Case& c : cases) {
     CString symbol = c.text;

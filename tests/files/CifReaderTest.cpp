@@ -64,6 +64,9 @@ TEST(Cif, ParsesNumbersWithStandardUncertainties) {
       {"0.25", true, 0.25, 0, false},             {"-1.5e-2", true, static_cast<float>(-1.5f * (1.0f / 100.0f)), 0, false},
       {"12(3)", true, 12, 3, true},               {"abc", false, -DBL_MAX, 0, false},
       {"", false, -DBL_MAX, 0, false},
+      // Exponents far beyond single precision stay defined: infinite or zero, never garbage.
+      {"1e99999999999999999999", true, HUGE_VAL, 0, false},  {"1e-99999999999999999999", true, 0, 0, false},
+      {"0e99999999999999999999", true, 0, 0, false},
   };
   for (const auto& c : cases) {
     double v, su;
@@ -308,4 +311,93 @@ TEST(Cif, StreamAndMappedFormsReadAlike) {
   ASSERT_EQ(seen[0].size(), 2u);
   EXPECT_NEAR(seen[0][1][0], 0.1, 1e-6);
   EXPECT_NEAR(seen[0][1][3], 0.5, 1e-6);
+}
+
+TEST(Cif, SettingSuffixSelectsTheOriginChoice) {
+  // Si on 8a of F d -3 m, at 1/8 1/8 1/8 in origin choice 2; no operators, so the symbol decides.
+  const std::string si = "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                         "Si1 0.125 0.125 0.125\n";
+  const std::string cell = "_cell_length_a 5.431\n_cell_length_b 5.431\n_cell_length_c 5.431\n"
+                           "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n";
+  const std::string hm = "_symmetry_space_group_name_H-M 'F d -3 m :2'\n";
+  const std::string number = "_space_group_IT_number 227\n";
+  for (const std::string& symmetry : {hm, number + hm, hm + number}) {
+    const auto list = ReadText("fd3m2.cif", "data_si\n" + cell + symmetry + si);
+    const CQLCrystal& c = Crystal(list);
+    EXPECT_EQ(c.m_originChoice, 2) << symmetry;
+    EXPECT_EQ(c.m_sites.at(0).m_positions.size(), 8u) << symmetry;
+  }
+  const auto origin1 =
+      ReadText("fd3m1.cif", "data_si\n" + cell + "_symmetry_space_group_name_H-M 'F d -3 m :1'\n" +
+                                "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                                "Si1 0 0 0\n");
+  EXPECT_EQ(Crystal(origin1).m_originChoice, 1);
+  EXPECT_EQ(Crystal(origin1).m_sites.at(0).m_positions.size(), 8u);
+}
+
+TEST(Cif, AByteOrderMarkIsNotPartOfTheText) {
+  const std::string text = "\xEF\xBB\xBF" "data_bom\n" + kCubicCell +
+                           "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                           "Na1 0 0 0\n";
+  const auto list = ReadText("bom.cif", text);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(std::wstring(list.front()->m_title.GetString()), L"bom");
+  uint32_t type = 0;
+  EXPECT_TRUE(CQLCIFFile::TestFile(Wide(WriteScratch("bom2.cif", "\xEF\xBB\xBF" + kCubicCell +
+                                                                     "loop_\n_atom_site_fract_x\n_atom_site_fract_y\n"
+                                                                     "_atom_site_fract_z\n0 0 0\n")).c_str(),
+                                  type));
+}
+
+TEST(Cif, SitesWithValuesThatBreakTheSumsAreRefusedByName) {
+  struct Case {
+    const char* item;
+    const char* value;
+  } cases[] = {
+      {"_atom_site_occupancy", "nan"},        {"_atom_site_occupancy", "-0.5"},
+      {"_atom_site_occupancy", "1e39"},       {"_atom_site_U_iso_or_equiv", "1e39"},
+      {"_atom_site_U_iso_or_equiv", "NaN"},   {"_atom_site_B_iso_or_equiv", "inf"},
+  };
+  for (const Case& c : cases) {
+    CifReader reader;
+    const auto list =
+        ReadText("badvalue.cif",
+                 "data_x\n" + kCubicCell +
+                     "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n" +
+                     c.item + "\nNa1 0 0 0 0.5\nCl1 0.5 0.5 0.5 " + c.value + "\n",
+                 reader);
+    EXPECT_EQ(Labels(Crystal(list)), (std::vector<std::wstring>{L"Na1"})) << c.item << " " << c.value;
+    EXPECT_EQ(reader.WarningCount(), 1u) << c.item << " " << c.value;
+  }
+  // A tensor element that does not fit single precision refuses its site too.
+  CifReader reader;
+  const auto list = ReadText(
+      "badtensor.cif",
+      "data_x\n" + kCubicCell +
+          "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+          "Na1 0 0 0\nCl1 0.5 0.5 0.5\n"
+          "loop_\n_atom_site_aniso_label\n_atom_site_aniso_U_11\n_atom_site_aniso_U_22\n_atom_site_aniso_U_33\n"
+          "_atom_site_aniso_U_12\n_atom_site_aniso_U_13\n_atom_site_aniso_U_23\n"
+          "Cl1 0.01 0.01 1e39 0 0 0\n",
+      reader);
+  EXPECT_EQ(Labels(Crystal(list)), (std::vector<std::wstring>{L"Na1"}));
+}
+
+TEST(Cif, ReservedWordsAreNeverValuesAndEndTheBlock) {
+  const std::string atoms =
+      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n";
+  // The first block's last item has lost its value: it must not take the next block's name.
+  CifReader reader;
+  const auto list = ReadText("reserved.cif",
+                             "data_first\n" + kCubicCell + atoms + "C1 0 0 0\n_journal_name_full\n" +
+                                 "data_second\n" + kCubicCell + atoms + "O1 0.5 0.5 0.5\nO2 0.25 0.25 0.25\n",
+                             reader);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(std::wstring(list.front()->m_title.GetString()), L"first");
+  EXPECT_EQ(Labels(Crystal(list, 0)), (std::vector<std::wstring>{L"C1"}));
+  EXPECT_EQ(Labels(Crystal(list, 1)), (std::vector<std::wstring>{L"O1", L"O2"}));
+  EXPECT_EQ(reader.WarningCount(), 1u);  // the missing value
+  // Inside a loop a reserved word ends the rows; a quoted one is an ordinary value.
+  const auto quoted = ReadText("quotedword.cif", "data_q\n" + kCubicCell + atoms + "'data_x' 0 0 0\nstop_\n");
+  EXPECT_EQ(Labels(Crystal(quoted)), (std::vector<std::wstring>{L"data_x"}));
 }

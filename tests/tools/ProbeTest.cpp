@@ -60,3 +60,41 @@ TEST(Probe, ListsTheExampleReflexionsAsCsv) {
   EXPECT_NE(run.out.find("\n1,1,0,3.248236,4,"), std::string::npos);
   EXPECT_NE(run.out.find("\n0,1,1,2.487413,8,598.465,"), std::string::npos);
 }
+
+TEST(Probe, CreatesThePreferenceStoreAndShowsStoredValues) {
+  ProbeRun run = Probe("prefs-create");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "151\n");
+  const struct {
+    std::string name, expected;
+  } cases[] = {
+      {"PrefsVersion", "09000000\n9\n"},
+      {"BasePrefsVersion", "17000000\n23\n"},
+      {"MaxNumRefs", "10270000\n10000\n"},
+      {"GridColor", "ffba9719\n0x1997BAFF\n"},
+      {"RulerOffset", "0000000000000000\n0 0\n"},
+      {"FontName", "4d00530020005300680065006c006c00200044006c006700200032000000\nMS Shell Dlg 2\n"},
+  };
+  for (const auto& c : cases) {
+    run = Probe("prefs-get " + c.name);
+    EXPECT_EQ(run.status, 0) << c.name;
+    EXPECT_EQ(run.out, c.expected) << c.name;
+  }
+  run = Probe("prefs-get NoSuchValue");
+  EXPECT_NE(run.status, 0);
+  EXPECT_EQ(run.out, "");
+}
+
+TEST(Probe, ReportsAPreferencesMutexThatCannotBeCreated) {
+  // The runtime folder of named kernel objects cannot be made under a device file.
+  const std::string command =
+      "QLW_RUNTIME_DIR=/dev/null/run " + std::string(QLW_BIN_DIR) + "/qlwprobe prefs-create 2>&1 >/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string err;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) err.append(buffer.data(), n);
+  pclose(pipe);
+  EXPECT_NE(err.find("Quillonographic : [544f:"), std::string::npos) << err;
+}

@@ -1,6 +1,8 @@
 // Entry of the headless probe: dispatches to the registered subcommands.
 #include "Probe.h"
 
+#include "FileTypes.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -19,6 +21,7 @@ static int Usage() {
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
+  InstallFileTypeRecogniser();
   for (const auto& c : qlwprobe::Commands()) {
     if (std::strcmp(c.name, argv[1]) == 0) {
       std::vector<std::string> args(argv + 2, argv + argc);

@@ -59,6 +59,22 @@ TEST(Utils, FindFirstNotOf) {
   EXPECT_EQ(CUtils::FindFirstNotOf(L"", L"012"), -1);
 }
 
+TEST(Utils, CompareLogicallyOrdersNumbersByValueAndLettersWithoutCase) {
+  struct Case {
+    const wchar_t* a;
+    const wchar_t* b;
+    int sign;
+  } cases[] = {
+      {L"O2", L"O10", -1}, {L"o10", L"O2", 1},  {L"Fe1", L"fe1", 0},  {L"a007", L"a7", 0},
+      {L"x9y", L"x10", -1}, {L"abc", L"ab", 1}, {L"", L"a", -1},      {L"Z1", L"a1", 1},
+      {L"2", L"10", -1},    {L"Na1", L"Na1a", -1},
+  };
+  for (const Case& c : cases) {
+    const int r = CompareLogically(c.a, c.b);
+    EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << L" " << c.b;
+  }
+}
+
 TEST(Utils, MakeUniqueNameCountsUpPastExistingNames) {
   CString name = L"Phase";
   CUtils::MakeUniqueName(name, L"copy", {L"Phase", L"Phase copy", L"Phase copy 2"}, 2);

@@ -1,0 +1,60 @@
+// The mixture pattern: a weighted sum of component patterns shared by pointer, with the balancing
+// of their fractions and the peak labels of its crystal components.
+#pragma once
+
+#include "QLPattern.h"
+
+#include <cstdint>
+
+class CQLMixturePattern : public CQLPattern
+{
+public:
+    explicit CQLMixturePattern(bool factoryDefaults = false);
+    CQLMixturePattern(const CQLMixturePattern& other) = default;
+    ~CQLMixturePattern() override = default;
+
+    CQLPatternList* GetComponents() override { return &m_components; }
+    const CQLPatternList* GetComponents() const override { return &m_components; }
+    // The copy shares the components with this mixture.
+    CQLPatternPtr Clone() const override;
+    void Recompute(const CDiffractionSettings& settings) override;
+    void ApplySettings(const CDiffractionSettings& settings) override;
+    bool IsCalculated() const override;
+    bool HasData() const override;
+    bool IsExpanded() const override { return m_expanded != 0; }
+    void SetExpanded(bool expanded) override { m_expanded = expanded ? 1 : 0; }
+    void CollectPeaks(double xMin, double xMax, CQLPeakLabelList& list) const override;
+    void ComputeProfile(const CDiffractionSettings& settings) override;
+    double GetDefaultAxisMinimum(LXTypes::QLAxisType unit) const override;
+    double GetDefaultAxisMaximum(LXTypes::QLAxisType unit) const override;
+    std::int32_t GetPatternType() const override { return kPatternMixture; }
+
+    // Keeps the fractions summing to one after the user set changed's fraction.
+    void BalanceFractions(const CQLPatternPtr& changed);
+    // Every component takes 1/n.
+    void EqualiseFractions();
+    // 1 when pattern was a component and is gone, else 0; the fractions are equalised either way.
+    int RemoveComponent(const CQLPattern* pattern);
+    double GetTotalFraction() const;
+
+
+    std::uint8_t m_fillUp = 1;     // a shortfall after an edit is shared among the others
+    std::uint8_t m_expanded = 1;
+    CQLPatternList m_components;
+    std::uint8_t m_flag = 0;       // carried with the pattern and its flat form
+    std::uint8_t m_balancing = 0;  // set while BalanceFractions runs
+
+protected:
+    void AssignKindFields(const CQLPattern& from) override;
+};
+
+inline std::int64_t CountMixturePatterns(const CQLPatternList& list, bool selectedOnly, bool shownOnly,
+                                         bool topLevelOnly)
+{
+    return CountPatternsOfType<CQLMixturePattern>(list, selectedOnly, shownOnly, topLevelOnly);
+}
+
+// The first selected mixture of the document's top list, searched through the tree; a mixture
+// that fails the shown filter is searched among its components without it.
+std::shared_ptr<CQLMixturePattern> FindFirstMixturePattern(const CQLPatternList& list, bool selectedOnly = true,
+                                                           bool shownOnly = false);

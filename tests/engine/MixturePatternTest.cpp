@@ -1,0 +1,266 @@
+// The mixture pattern: fraction balancing, the summed profile with offsets, labels across
+// components, and rock salt mixed with itself through the whole chain.
+#include "CrystalFixtures.h"
+#include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+#include "QLObservedPattern.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+// A component whose profile is given directly.
+class CurvePattern : public CQLPattern
+{
+public:
+    explicit CurvePattern(CQLProfile profile) : CQLPattern(true) { m_profile = std::move(profile); }
+    CQLPatternPtr Clone() const override { return std::make_shared<CurvePattern>(*this); }
+    bool HasData() const override { return !m_profile.empty(); }
+};
+
+CQLPatternPtr WithFraction(double fraction)
+{
+    auto p = std::make_shared<CurvePattern>(CQLProfile{});
+    p->m_fraction = fraction;
+    return p;
+}
+
+std::shared_ptr<CQLMixturePattern> MixtureOf(std::initializer_list<CQLPatternPtr> components)
+{
+    auto mixture = std::make_shared<CQLMixturePattern>(true);
+    for (const CQLPatternPtr& p : components) mixture->m_components.push_back(p);
+    return mixture;
+}
+
+std::vector<double> Fractions(const CQLMixturePattern& m)
+{
+    std::vector<double> out;
+    for (const CQLPatternPtr& p : m.m_components) out.push_back(p->m_fraction);
+    return out;
+}
+
+// Settings of a ten-point grid over 0..10: one step per unit of x.
+CDiffractionSettings SmallGrid()
+{
+    CDiffractionSettings s(true);
+    s.m_defaultXMin = 0.0;
+    s.m_defaultXMax = 10.0;
+    s.m_numProfilePoints = 10;
+    return s;
+}
+
+std::shared_ptr<CQLCrystalPattern> RockSalt(const wchar_t* title, const CDiffractionSettings& settings)
+{
+    auto p = std::make_shared<CQLCrystalPattern>(true);
+    p->m_crystal = crystalfixtures::NaCl();
+    p->m_title = title;
+    p->ApplySettings(settings);
+    return p;
+}
+}  // namespace
+
+TEST(MixturePattern, BalancesFractionsAfterAnEdit)
+{
+    const struct {
+        const char* name;
+        std::vector<double> before;  // the first is the one just set
+        bool fillUp;
+        std::vector<double> after;
+    } cases[] = {
+        {"two over one: the other gives the excess", {0.7, 0.5}, true, {0.7, 0.3}},
+        {"three over one: the smallest gives first", {0.6, 0.5, 0.2}, true, {0.6, 0.35, 0.05}},
+        {"a component at zero gives nothing", {0.9, 0.0, 0.4}, true, {0.9, 0.0, 0.1}},
+        {"short of one with fill-up", {0.4, 0.2, 0.2}, true, {0.4, 0.3, 0.3}},
+        {"short of one without fill-up", {0.4, 0.2, 0.2}, false, {0.4, 0.2, 0.2}},
+        {"two: never below zero", {1.0, 0.3}, true, {1.0, 0.0}},
+    };
+    for (const auto& c : cases) {
+        auto mixture = MixtureOf({});
+        for (double f : c.before) mixture->m_components.push_back(WithFraction(f));
+        mixture->m_fillUp = c.fillUp ? 1 : 0;
+        mixture->m_profile = {{0.0, 1.0}};
+        mixture->BalanceFractions(mixture->m_components.front());
+        const std::vector<double> got = Fractions(*mixture);
+        ASSERT_EQ(got.size(), c.after.size()) << c.name;
+        for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], c.after[i], 1e-12) << c.name << " #" << i;
+        EXPECT_TRUE(mixture->m_profile.empty()) << c.name;
+        EXPECT_EQ(mixture->m_balancing, 0) << c.name;
+    }
+}
+
+TEST(MixturePattern, EqualisesWhenComponentsComeAndGo)
+{
+    auto observed = std::make_shared<CQLObservedPattern>(true);
+    auto a = WithFraction(0.9);
+    auto mixture = MixtureOf({a, WithFraction(0.1), observed});
+    CurvePattern stranger({});
+    EXPECT_EQ(mixture->RemoveComponent(&stranger), 0);
+    EXPECT_EQ(Fractions(*mixture), std::vector<double>(3, 1.0 / 3.0)) << "removing a stranger still equalises";
+    EXPECT_EQ(observed->m_autoYScale, 0);
+    EXPECT_EQ(observed->m_yScaleOn, 1);
+
+    EXPECT_EQ(mixture->RemoveComponent(a.get()), 1);
+    EXPECT_EQ(Fractions(*mixture), std::vector<double>(2, 0.5));
+    EXPECT_DOUBLE_EQ(mixture->GetTotalFraction(), 1.0);
+}
+
+TEST(MixturePattern, RemovalFromTheTreeGoesThroughTheInnermostMixture)
+{
+    auto leaf = WithFraction(1.0);
+    auto inner = MixtureOf({leaf, WithFraction(1.0), WithFraction(1.0)});
+    auto outer = MixtureOf({inner, WithFraction(1.0)});
+    CQLPatternList top{outer};
+    ASSERT_TRUE(RemovePatternFromTree(leaf.get(), top));
+    EXPECT_EQ(Fractions(*inner), std::vector<double>(2, 0.5));
+    EXPECT_EQ(outer->m_components.size(), 2u);
+    EXPECT_FALSE(RemovePatternFromTree(leaf.get(), top));
+}
+
+TEST(MixturePattern, ClonesShareComponentsAndQueriesSpanThem)
+{
+    const CDiffractionSettings settings(true);
+    auto a = std::make_shared<CQLCrystalPattern>(true);
+    auto b = std::make_shared<CQLCrystalPattern>(true);
+    auto mixture = MixtureOf({a, b});
+    EXPECT_EQ(mixture->m_title, CString(L"New Mixture"));
+    EXPECT_EQ(mixture->m_labelPhaseName, 1);
+    EXPECT_EQ(mixture->GetPatternType(), kPatternMixture);
+
+    auto copy = std::static_pointer_cast<CQLMixturePattern>(mixture->Clone());
+    ASSERT_EQ(copy->m_components.size(), 2u);
+    EXPECT_EQ(copy->m_components.front().get(), a.get());
+
+    EXPECT_DOUBLE_EQ(mixture->GetDefaultAxisMaximum(LXTypes::kAxis2Theta), 180.0);
+    EXPECT_DOUBLE_EQ(mixture->GetDefaultAxisMinimum(LXTypes::kAxis2Theta), 0.0);
+    auto empty = MixtureOf({});
+    EXPECT_DOUBLE_EQ(empty->GetDefaultAxisMinimum(LXTypes::kAxis2Theta), 999.9);
+    EXPECT_DOUBLE_EQ(empty->GetDefaultAxisMaximum(LXTypes::kAxis2Theta), 0.0);
+    EXPECT_FALSE(empty->IsCalculated());
+    EXPECT_TRUE(empty->HasData());
+    EXPECT_TRUE(mixture->IsCalculated());
+    EXPECT_TRUE(MixtureOf({mixture})->IsCalculated()) << "a crystal inside a nested mixture";
+    EXPECT_FALSE(MixtureOf({std::make_shared<CQLObservedPattern>(true)})->IsCalculated());
+
+    mixture->SetSelected(true);
+    CQLPatternList top{std::make_shared<CQLObservedPattern>(true), mixture};
+    EXPECT_EQ(FindFirstMixturePattern(top), mixture);
+    EXPECT_EQ(CountMixturePatterns(top, false, false, false), 1);
+    EXPECT_EQ(CountCrystalPatterns(top, false, false, false), 2);
+}
+
+TEST(MixturePattern, SumsComponentsOnItsGridWithTheirOffsets)
+{
+    CDiffractionSettings settings = SmallGrid();
+    CQLProfile ramp;
+    for (int i = 0; i < 10; ++i) ramp.push_back({double(i), double(i + 1)});
+    auto plain = std::make_shared<CurvePattern>(ramp);
+    plain->m_fraction = 0.5;
+    plain->m_yScale = 2.0;
+    plain->m_yOffset = 100.0;  // an offset moves the drawing only, never the sum
+    auto shifted = std::make_shared<CurvePattern>(ramp);
+    shifted->m_fraction = 0.25;
+    shifted->m_xOffset = 2.5;  // two whole steps
+    auto empty = std::make_shared<CurvePattern>(CQLProfile{});
+    auto mixture = MixtureOf({plain, shifted, empty});
+
+    const CQLProfile& sum = mixture->GetComputedProfile(settings);
+    ASSERT_EQ(sum.size(), 10u);
+    for (int i = 0; i < 10; ++i) {
+        const double fromShifted = i >= 2 ? 0.25 * (i - 2 + 1) : 0.0;
+        EXPECT_DOUBLE_EQ(sum[i].x, double(i));
+        EXPECT_DOUBLE_EQ(sum[i].y, (i + 1) * 1.0 + fromShifted) << i;
+    }
+
+    shifted->m_xOffset = -1.0;
+    mixture->ClearProfile();
+    EXPECT_DOUBLE_EQ(mixture->GetComputedProfile(settings)[0].y, 1.0 + 0.25 * 2.0) << "a negative offset shifts left";
+    EXPECT_DOUBLE_EQ(mixture->GetComputedProfile(settings)[9].y, 10.0) << "nothing shifted in past the end";
+}
+
+TEST(MixturePattern, AnObservedComponentIsShiftedOnce)
+{
+    CDiffractionSettings settings = SmallGrid();
+    auto observed = std::make_shared<CQLObservedPattern>(CQLProfile{{0.0, 0.0}, {10.0, 10.0}}, true);
+    observed->m_xOffset = 3.0;
+    auto mixture = MixtureOf({observed});
+    const CQLProfile& sum = mixture->GetComputedProfile(settings);
+    ASSERT_EQ(sum.size(), 10u);
+    EXPECT_DOUBLE_EQ(sum[2].y, 0.0);
+    EXPECT_DOUBLE_EQ(sum[5].y, 2.0) << "the measured value of x 2 drawn at 5";
+    EXPECT_DOUBLE_EQ(observed->GetIntensityAt(5.0), 2.0) << "where the plot draws it";
+}
+
+TEST(MixturePattern, TwoHalvesOfRockSaltAreRockSalt)
+{
+    CDiffractionSettings settings(true);
+    auto whole = RockSalt(L"NaCl", settings);
+    auto half1 = RockSalt(L"NaCl a", settings);
+    auto half2 = RockSalt(L"NaCl b", settings);
+    auto mixture = MixtureOf({half1, half2});
+    mixture->EqualiseFractions();
+
+    const CQLProfile& expected = whole->GetComputedProfile(settings);
+    const CQLProfile& got = mixture->GetComputedProfile(settings);
+    ASSERT_EQ(expected.size(), 72000u);
+    ASSERT_EQ(got.size(), expected.size());
+    double peak = 0.0;
+    for (size_t i = 0; i < got.size(); ++i) {
+        ASSERT_EQ(got[i].x, expected[i].x) << i;
+        ASSERT_EQ(got[i].y, expected[i].y) << i;
+        peak = std::max(peak, got[i].y);
+    }
+    EXPECT_GT(peak, 0.0);
+}
+
+TEST(MixturePattern, LabelsComeFromEveryCrystalComponent)
+{
+    CDiffractionSettings settings(true);
+    auto salt = RockSalt(L"Salt", settings);
+    auto rutile = std::make_shared<CQLCrystalPattern>(true);
+    rutile->m_crystal = crystalfixtures::Rutile();
+    rutile->m_title = L"Rutile";
+    rutile->ApplySettings(settings);
+    ASSERT_FALSE(salt->m_crystal.m_reflexions.empty());
+    ASSERT_FALSE(rutile->m_crystal.m_reflexions.empty());
+    salt->m_fraction = 0.8;
+    rutile->m_fraction = 0.2;
+    auto mixture = MixtureOf({salt, rutile});
+    mixture->m_showLabels = 1;
+    mixture->m_labelThreshold = 0.0;
+    mixture->m_labelRelIntensity = 1;
+    mixture->m_xOffset = 1.0;
+    mixture->GetComputedProfile(settings);
+
+    CQLPeakLabelList labels;
+    mixture->CollectPeaks(0.0, 181.0, labels);
+    const double strongest = std::max(0.8 * salt->m_crystal.m_maxIntensity, 0.2 * rutile->m_crystal.m_maxIntensity);
+    size_t fromSalt = 0, fromRutile = 0, at100 = 0;
+    for (const CQLPeakLabel& label : labels) {
+        EXPECT_EQ(label.pattern, mixture.get());
+        const bool isSalt = label.text.Find(L"Salt") == 0;
+        EXPECT_TRUE(isSalt || label.text.Find(L"Rutile") == 0) << label.text.ToUtf8();
+        (isSalt ? fromSalt : fromRutile)++;
+        if (label.text.Find(L"100%") >= 0) ++at100;
+    }
+    EXPECT_EQ(fromSalt, salt->m_crystal.m_reflexions.size());
+    EXPECT_EQ(fromRutile, rutile->m_crystal.m_reflexions.size());
+    EXPECT_EQ(at100, 1u) << "relative to the strongest weighted reflexion of all components";
+    EXPECT_GT(strongest, 0.0);
+
+    // A threshold keeps only the weighted reflexions above it; the plotted x carries the mixture's offset.
+    mixture->m_labelThreshold = 50.0;
+    mixture->CollectPeaks(0.0, 181.0, labels);
+    ASSERT_FALSE(labels.empty());
+    for (const CQLPeakLabel& label : labels) EXPECT_EQ(label.text.Find(L"Rutile"), -1) << label.text.ToUtf8();
+    const auto& first = salt->m_crystal.m_reflexions;
+    bool found = false;
+    for (const auto& r : first)
+        if (labels.front().x == r->x + 1.0) found = true;
+    EXPECT_TRUE(found);
+    EXPECT_DOUBLE_EQ(labels.front().y, mixture->GetIntensityAt(labels.front().x));
+
+    mixture->m_showLabels = 0;
+    mixture->CollectPeaks(0.0, 181.0, labels);
+    EXPECT_TRUE(labels.empty());
+}
