@@ -4,6 +4,7 @@
 #include "QLCrystalFile.h"
 #include "QLLXTXFile.h"
 #include "QLPre5CrystalFile.h"
+#include "QLSessionFile.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -59,6 +60,7 @@ TestFn TestForType(uint32_t code) {
     case kFileTypeMolecule5: return &CQLCrystalFile::TestFile;
     case kFileTypeCrystalPre5:
     case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
+    case kFileTypeSession: return &CQLSessionFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     default: return nullptr;
   }
@@ -84,6 +86,7 @@ CQlwFile* CreateFileForType(uint32_t code) {
       case kFileTypeCrystal:
       case kFileTypeCrystal5: return new CQLCrystalFile(code);
       case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
+      case kFileTypeSession: return new CQLSessionFile;
       default: return nullptr;  // no class reads or writes this type here
     }
   } catch (const std::bad_alloc&) {
@@ -117,8 +120,8 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile, &CQLLXTXFile::TestFile,
-                      &CQLCIFFile::TestFile, &TestDatasetFile}) {
+  for (TestFn test : {&CQLSessionFile::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
+                      &CQLLXTXFile::TestFile, &CQLCIFFile::TestFile, &TestDatasetFile}) {
     if (test(path, result)) break;
   }
   return result;

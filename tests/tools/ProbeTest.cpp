@@ -1,7 +1,12 @@
 // The probe is how the program is checked from outside: its outputs are a contract.
 #include <gtest/gtest.h>
 
+#include "HexBytes.h"
+#include "TestSupport.h"
+
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
@@ -97,4 +102,29 @@ TEST(Probe, ReportsAPreferencesMutexThatCannotBeCreated) {
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) err.append(buffer.data(), n);
   pclose(pipe);
   EXPECT_NE(err.find("Quillonographic : [544f:"), std::string::npos) << err;
+}
+
+TEST(Probe, SavesAndReadsSessionsAndReadsBinaryCrystals) {
+  std::ifstream in(qlwtest::DataPath("crystal-v9.hex"));
+  const std::string crystal = qlwtest::ScratchDir() + "/probe-crystal.lxdf";
+  std::ofstream(crystal, std::ios::binary) << qlwtest::ParseHex(std::string(std::istreambuf_iterator<char>(in), {}));
+  const std::string session = qlwtest::ScratchDir() + "/probe.quillono";
+  const ProbeRun save = Probe("session-save " + session + " " + Example() + " " + crystal + " --radiation neutron --lambda 1.2");
+  ASSERT_EQ(save.status, 0);
+  EXPECT_EQ(save.out, "");
+  const ProbeRun read = Probe("session-read " + session);
+  EXPECT_EQ(read.status, 0);
+  EXPECT_EQ(read.out,
+            "radiation: neutron\n"
+            "wavelengths: 1.200000 1.544340 ratio 2.000000 electron 0.037014\n"
+            "x axis: 2theta\n"
+            "0 crystal rutile | 4.593700 4.593700 2.958700 90.0000 90.0000 90.0000 | P 42/m n m\n"
+            "0 crystal probe-crystal | 5.000000 6.000000 7.000000 80.0000 85.0000 95.0000 | P -1\n");
+  // read and refl take sessions and binary crystal files as they take CIFs.
+  EXPECT_NE(Probe("read " + session).out.find("pattern: probe-crystal\ncell: 5.000000 6.000000 7.000000"), std::string::npos);
+  EXPECT_EQ(Probe("read " + crystal).out.substr(0, 22), "pattern: probe-crystal");
+  const ProbeRun refl = Probe("refl " + session + " --block 2 --max 2");
+  EXPECT_EQ(refl.status, 0);
+  EXPECT_NE(refl.out.find("\n0,1,0,5.876641,2,"), std::string::npos);
+  EXPECT_NE(Probe("session-read " + crystal).status, 0);
 }
