@@ -3,6 +3,7 @@
 #include "QLCIFFile.h"
 
 #include "QLCrystal.h"
+#include "SpaceGroups.h"
 #include "Status.h"
 #include "TextWriting.h"
 
@@ -38,11 +39,35 @@ std::string CifValueText(const std::string& text, bool alwaysQuote) {
       bare = bare && !StartsWithNoCase(text, reserved);
   }
   if (bare) return text;
-  if (QuoteCanEnclose(text, '\'')) return "'" + text + "'";
+  // A quote inside a value is legal where no blank follows it, but not every reader knows that.
+  const bool hasSingle = text.find('\'') != std::string::npos, hasDouble = text.find('"') != std::string::npos;
+  if (QuoteCanEnclose(text, '\'') && (!hasSingle || hasDouble)) return "'" + text + "'";
   if (QuoteCanEnclose(text, '"')) return "\"" + text + "\"";
+  if (QuoteCanEnclose(text, '\'')) return "'" + text + "'";
   // Nothing else can hold it: a text field, which must open and close at the start of a line.
   return "\n;" + text + "\n;\n";
 }
+
+namespace {
+// The crystal's symbol with ":1", ":2", ":H" or ":R" where its group has more than one setting of
+// that name and the operators are those of one of them.
+std::string SymbolWithSetting(const CQLCrystal& c, const std::vector<CSymmetryOperator>& operators) {
+  std::string symbol = c.m_spaceGroupSymbol.ToUtf8();
+  if (symbol.find(':') != std::string::npos) return symbol;
+  const CSpaceGroupMatch match = IdentifySpaceGroupFromOperators(operators, static_cast<wchar_t>(c.m_latticeLetter));
+  if (!match.result || match.rowIndex < 0) return symbol;
+  const CSpaceGroupRow& row = g_SpaceGroupTable[match.rowIndex];
+  // Only a symbol of the group that the operators make may be given their setting.
+  CString bare = c.m_spaceGroupSymbol;
+  int originChoice = 0, index = -1;
+  if (!ParseSpaceGroupSymbol(bare, originChoice, &index) || index < 0 || g_SpaceGroupTable[index].number != row.number)
+    return symbol;
+  if (row.originChoice == 1 || row.originChoice == 2) return symbol + " :" + std::to_string(row.originChoice);
+  if (row.setting == 111) return symbol + " :R";
+  if (row.setting == 112) return symbol + " :H";
+  return symbol;
+}
+}  // namespace
 
 void CQLCIFFile::WriteBlock(uint32_t) {
   CProgress<double> progress(3733u, 0.0, 100.0);
@@ -81,10 +106,10 @@ void CQLCIFFile::WriteBlock(uint32_t) {
   cellLine("_cell_angle_beta             ", c.m_beta);
   cellLine("_cell_angle_gamma            ", c.m_gamma);
   out += "\n";
-  out += "_symmetry_space_group_name_H-M     " + CifValueText(c.m_spaceGroupSymbol.ToUtf8(), true) + "\n";
-
-  // The operators settle what a symbol alone leaves open (origin choice, axes, unusual settings).
+  // The operators settle what a symbol alone leaves open (origin choice, axes, unusual settings);
+  // readers that go by the symbol learn the setting from its suffix.
   const std::vector<CSymmetryOperator> operators = qlwtext::FullOperators(c);
+  out += "_symmetry_space_group_name_H-M     " + CifValueText(SymbolWithSetting(c, operators), true) + "\n";
   out += "\nloop_\n_symmetry_equiv_pos_as_xyz\n";
   for (const CSymmetryOperator& op : operators) out += "  " + CifValueText(qlwtext::OperatorTriplet(op), true) + "\n";
   out += "\n";
@@ -101,7 +126,9 @@ void CQLCIFFile::WriteBlock(uint32_t) {
     const std::string position = "  " + qlwtext::Fixed(site.m_x + shift[0], 4) + "  " +
                                  qlwtext::Fixed(site.m_y + shift[1], 4) + "  " + qlwtext::Fixed(site.m_z + shift[2], 4);
     std::string displacement;
-    if (withU) displacement = site.m_displacement ? "  " + qlwtext::Fixed(site.m_displacement->m_u, 4) : "  .  ";
+    // A site without displacement moves not at all: U = 0. An inapplicable "." would be as true,
+    // but some readers then drop the whole column and with it every other site's U.
+    if (withU) displacement = "  " + qlwtext::Fixed(site.m_displacement ? site.m_displacement->m_u : 0.0, 4);
     for (const CSiteSpecies& species : site.m_species) {
       out += " " + label + "  " + CifValueText(species.m_name.ToUtf8(), false) + " " +
              qlwtext::Fixed(species.m_occupancy, 4) + position + displacement + "\n";

@@ -66,8 +66,16 @@ std::vector<std::string> Tokens(const std::string& line) {
   return out;
 }
 
+// Numbers are kept in single precision, as the CIF reader keeps them, so that a structure carried
+// from one format to the other reads back to the same values.
+double Single(double value) { return static_cast<double>(static_cast<float>(value)); }
+
 // The whole token must be a number: "0.5x" is no occupancy.
-bool ReadNumber(const std::string& token, double& value) { return qlw::TryParseDouble(token, value); }
+bool ReadNumber(const std::string& token, double& value) {
+  if (!qlw::TryParseDouble(token, value)) return false;
+  value = Single(value);
+  return true;
+}
 }  // namespace
 
 CQLLXTXFile::CQLLXTXFile() { m_fileType = 3; }
@@ -194,8 +202,8 @@ bool CQLLXTXFile::HandleCell(const std::string& text) {
   double v[6];
   if (qlw::ScanC(text.c_str(), "%lf %lf %lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) < 6) return false;
   CQLCrystal& c = *m_crystal;
-  c.m_a = v[0], c.m_b = v[1], c.m_c = v[2];
-  c.m_alpha = v[3], c.m_beta = v[4], c.m_gamma = v[5];
+  c.m_a = Single(v[0]), c.m_b = Single(v[1]), c.m_c = Single(v[2]);
+  c.m_alpha = Single(v[3]), c.m_beta = Single(v[4]), c.m_gamma = Single(v[5]);
   c.ComputeMetrics();  // throws for a cell that cannot exist
   m_hasCell = true;
   return true;
@@ -286,7 +294,7 @@ void CQLLXTXFile::ReadAtoms() {
     CQLSite site;
     site.m_label = CString(siteLabel.c_str());
     site.m_species.emplace_back(species.GetString(), 1.0);
-    site.m_x = x, site.m_y = y, site.m_z = z;
+    site.m_x = Single(x), site.m_y = Single(y), site.m_z = Single(z);
     site.m_included = true;
     const size_t index = m_crystal->m_sites.size();
     m_crystal->m_sites.push_back(std::move(site));
@@ -336,6 +344,7 @@ void CQLLXTXFile::ReadDisplacements(const std::string& card) {
     bool valid = n >= needed;
     for (int i = 0; valid && i < needed - 1; ++i) valid = std::isfinite(v[i]);
     if (valid && isotropic) valid = v[0] >= 0;
+    for (double& value : v) value = Single(value);
     // A bad record loses its own site's displacement only, never those of the sites after it.
     if (!valid) {
       Warn(isotropic ? 2641u : 2640u, CString(Trim(line).c_str()));

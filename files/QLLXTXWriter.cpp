@@ -67,7 +67,8 @@ void CQLLXTXFile::WriteBlock(uint32_t) {
   const auto& shift = c.m_originShift;
   if (std::fabs(shift[0]) >= QLEngineConstants::kZero || std::fabs(shift[1]) >= QLEngineConstants::kZero ||
       std::fabs(shift[2]) >= QLEngineConstants::kZero)
-    out += "\n! Origin Offset\nOSHF  " + Fixed(shift[0], 6) + " " + Fixed(shift[1], 6) + " " + Fixed(shift[2], 6) + "\n";
+    out += "\n! Origin Offset\nOSHF  " + qlwtext::FractionOrFixed(shift[0], 6) + " " + qlwtext::FractionOrFixed(shift[1], 6) +
+           " " + qlwtext::FractionOrFixed(shift[2], 6) + "\n";
 
   // A site without species has nothing to scatter with and no element for its atom line.
   const std::vector<std::string> labels = qlwtext::SiteLabels(c.m_sites);

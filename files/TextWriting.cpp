@@ -30,17 +30,27 @@ std::string Fixed(double value, int decimals, int width) {
 }
 
 namespace {
-// t as "k/n" for the denominators that symmetry translations use, else as a decimal.
-std::string TranslationText(double t) {
-  for (int n : {2, 3, 4, 6, 8, 12}) {
+bool AsFraction(double t, std::string& out) {
+  for (int n : {1, 2, 3, 4, 6, 8, 12}) {
     const double k = std::round(t * n);
     if (std::fabs(t * n - k) < 1e-6 * n) {
-      char text[16];
-      std::snprintf(text, sizeof text, "%d/%d", static_cast<int>(k), n);
+      char text[32];
       // Reduced by the loop order: 2/4 was already found as 1/2.
-      return text;
+      if (n == 1)
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(k));
+      else
+        std::snprintf(text, sizeof text, "%d/%d", static_cast<int>(k), n);
+      out = text;
+      return true;
     }
   }
+  return false;
+}
+
+// t in (0, 1) as "k/n" for the denominators that symmetry translations use, else as a decimal.
+std::string TranslationText(double t) {
+  std::string fraction;
+  if (AsFraction(t, fraction)) return fraction;
   qlw::ScopedCLocale cLocale;
   char text[32];
   std::snprintf(text, sizeof text, "%.8f", t);
@@ -49,6 +59,13 @@ std::string TranslationText(double t) {
   return s;
 }
 }  // namespace
+
+std::string FractionOrFixed(double value, int decimals) {
+  const std::string fixed = Fixed(value, decimals);
+  std::string fraction;
+  if (qlw::StringToDouble(fixed.c_str()) != value && std::fabs(value) < 1000 && AsFraction(value, fraction)) return fraction;
+  return fixed;
+}
 
 std::string OperatorTriplet(const CSymmetryOperator& op) {
   static const char kAxes[3] = {'x', 'y', 'z'};
@@ -87,6 +104,8 @@ std::vector<std::string> SiteLabels(const std::vector<CQLSite>& sites) {
     while (!text.empty() && std::iswspace(static_cast<wint_t>(text.back()))) text.pop_back();
     for (wchar_t& c : text)
       if (std::iswspace(static_cast<wint_t>(c)) || std::iswcntrl(static_cast<wint_t>(c))) c = L'_';
+    // Records find their site by its label, so none may be empty.
+    if (text.empty()) text = site.m_species.empty() ? std::wstring(L"X") : std::wstring(site.m_species.front().m_name.GetString());
     const std::string base = qlw::ToUtf8(text);
     std::string label = base;
     for (int n = 2; !used.insert(label).second; ++n) label = base + "_" + std::to_string(n);

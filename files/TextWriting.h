@@ -18,6 +18,9 @@ namespace qlwtext {
 // written structure reads back exactly as it was held.
 std::string Fixed(double value, int decimals, int width = 0);
 
+// Fixed, or a fraction "k/n" (denominators of symmetry translations) where decimals would lose it.
+std::string FractionOrFixed(double value, int decimals);
+
 // "-y+1/2,x-y,z+3/4": translations in [0, 1) as fractions where they are one, else as decimals;
 // the operator text parser reads it back to the same operator.
 std::string OperatorTriplet(const CSymmetryOperator& op);
