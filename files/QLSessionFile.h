@@ -10,6 +10,7 @@
 
 class CQLCrystal;
 class CQLCrystalPattern;
+class CQLObservedPattern;
 
 LX_DECLARE_EXCEPTION(CLXXFileObsoleteMac5, CLXXQLFile, 22842);
 LX_DECLARE_EXCEPTION(CLXXFileSessionDataExpected, CLXXQLFile, 22852);
@@ -59,6 +60,7 @@ class CQLSessionFile : public CQlwFile {
   void WriteBase(const CQLPattern& pattern);
   void WriteCrystal(const CQLCrystal& crystal);
   void WriteSites(const CQLCrystal& crystal);
+  void WriteObserved(const CQLObservedPattern& pattern);
 
   // ----- reading -----
   void ReadHeader();
@@ -86,4 +88,5 @@ class CQLSessionFile : public CQlwFile {
   void ReadOperators(uint32_t length, CQLCrystal& crystal);
   void ReadReflexions(uint32_t length, CQLCrystal& crystal);
   void ReadSites(uint32_t length, CQLCrystal& crystal);
+  bool ReadObservedRecord(uint32_t tag, uint32_t length, CQLObservedPattern& pattern);
 };

@@ -5,6 +5,8 @@
 #include "LXUtils.h"
 #include "QLCrystalFile.h"
 #include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+#include "QLObservedPattern.h"
 #include "TextCodec.h"
 
 #include <cmath>
@@ -288,14 +290,22 @@ void CQLSessionFile::ReadPatternList(uint64_t length, CQLPatternList& list, int 
     const CString type = GetString(typeLength);
     CQLPatternPtr pattern;
     std::shared_ptr<CQLCrystalPattern> crystal;
+    std::shared_ptr<CQLMixturePattern> mixture;
+    std::shared_ptr<CQLObservedPattern> observed;
+    UINT baseSite = 1502;
     if (type == CString(L"Sim")) {
-      crystal = std::make_shared<CQLCrystalPattern>();
-      pattern = crystal;
+      pattern = crystal = std::make_shared<CQLCrystalPattern>();
+    } else if (type == CString(L"Mix")) {
+      pattern = mixture = std::make_shared<CQLMixturePattern>();
+      baseSite = 1634;
+    } else if (type == CString(L"Obs")) {
+      pattern = observed = std::make_shared<CQLObservedPattern>();
+      baseSite = 1759;
     } else {
       throw CLXXFileSessionUnknownPattern(kLXSeverityMessage, 0, 1972, title);
     }
     const uint64_t rest = end - GetPosition();
-    if (rest < 8 || ReadTag() != QLTag("BASE")) throw CLXXFileSessionDataExpected(kLXSeverityMessage, 0, 1502, title);
+    if (rest < 8 || ReadTag() != QLTag("BASE")) throw CLXXFileSessionDataExpected(kLXSeverityMessage, 0, baseSite, title);
     const auto baseLength = static_cast<uint32_t>(ReadInt32());
     if (baseLength > rest - 8) throw CLXXFileInvalid(kLXSeverityMessage, 0, __LINE__);
     ReadBase(baseLength, *pattern, depth);
@@ -321,8 +331,20 @@ void CQLSessionFile::ReadPatternList(uint64_t length, CQLPatternList& list, int 
           default: break;
         }
       }
-      return false;
+      if (mixture) {
+        switch (tag) {
+          case QLTag("EXP?"): mixture->SetExpanded(GetBool(size)); return true;
+          case QLTag("XLBL"): p.m_labelThreshold = GetFloat(size); return true;
+          case QLTag("=TOT"): mixture->m_fillUp = GetBool(size); return true;
+          default: break;
+        }
+      }
+      return observed && ReadObservedRecord(tag, size, *observed);
     });
+    if (observed) {
+      observed->ComputeSmoothedCurve();
+      observed->ComputeBackgroundCurve();
+    }
     pattern->m_settingsPending = 1;
     list.push_back(pattern);
     remaining -= 4 + uint64_t(entry);
@@ -488,4 +510,66 @@ void CQLSessionFile::ReadSites(uint32_t length, CQLCrystal& c) {
   }
   if (used() != length) throw CLXXFileInvalid(kLXSeverityMessage, 0, 2491);
   c.m_sites = std::move(sites);
+}
+
+bool CQLSessionFile::ReadObservedRecord(uint32_t tag, uint32_t size, CQLObservedPattern& o) {
+  CQLCurveStyle* style = nullptr;
+  switch (tag) {
+    case QLTag("BNOD"): {
+      NeedItems(1, 4, size, 0);
+      const auto count = static_cast<uint32_t>(ReadInt32());
+      NeedItems(count, 48, size, 4);
+      std::vector<CQLControlPoint> nodes(count);
+      for (CQLControlPoint& n : nodes) {
+        for (double* v : {&n.x, &n.y, &n.leftX, &n.leftY, &n.rightX, &n.rightY}) *v = ReadDouble();
+        n.owner = &o;
+      }
+      o.m_controlPoints = std::move(nodes);
+      return true;
+    }
+    case QLTag("PNTS"): {
+      NeedItems(1, 4, size, 0);
+      const auto count = static_cast<uint32_t>(ReadInt32());
+      NeedItems(count, 16, size, 4);
+      CQLProfile points(count);
+      for (CQLProfilePoint& p : points) {
+        p.x = ReadDouble();
+        p.y = ReadDouble();
+      }
+      o.m_profile = std::move(points);
+      return true;
+    }
+    case QLTag("ASYS"): o.m_autoYScale = GetBool(size); return true;
+    case QLTag("SMPV"): o.m_overlaySmoothed = GetBool(size); return true;
+    case QLTag("PVBK"): o.m_previewSubtraction = GetBool(size); return true;
+    case QLTag("SMTH"): o.m_smoothing = GetBool(size); return true;
+    case QLTag("SMRD"): {
+      const auto points = static_cast<int32_t>(GetU32(size));
+      // A smoothing half width beyond any data set would only make the moving average crawl.
+      if (points >= 0 && points <= 100000) o.m_smoothingPoints = points;
+      return true;
+    }
+    case QLTag("RMBK"): o.m_subtractBackground = GetBool(size); return true;
+    case QLTag("BKCL"): case QLTag("BKL#"): case QLTag("BKLW"): style = &o.m_backgroundStyle; break;
+    case QLTag("MPCl"): case QLTag("MPL#"): case QLTag("MPLW"): case QLTag("MPMS"): case QLTag("MPM#"):
+      style = &o.m_extraStyle;
+      break;
+    case QLTag("SPCl"): case QLTag("SPL#"): case QLTag("SPLW"): case QLTag("SPMS"): case QLTag("SPM#"):
+      style = &o.m_smoothedStyle;
+      break;
+    default: return false;  // *BkS repeats RMBK; unknown tags
+  }
+  // The last two characters say which style value: C? colour, L# line style, M# marker style.
+  const char third = static_cast<char>(tag >> 8 & 0xFF);
+  if (third == 'C') {
+    style->color = GetColour(size);
+    return true;
+  }
+  switch (tag & 0xFF) {
+    case '#': (third == 'L' ? style->lineStyle : style->markerStyle) = GetByte(size); break;
+    case 'W': style->lineWidth = GetFloat(size); break;
+    case 'S': style->markerSize = GetFloat(size); break;
+    default: return false;
+  }
+  return true;
 }

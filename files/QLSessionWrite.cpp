@@ -4,6 +4,8 @@
 #include "DiffractionSettings.h"
 #include "QLCrystalFile.h"
 #include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+#include "QLObservedPattern.h"
 #include "TextCodec.h"
 
 #include <cstring>
@@ -173,7 +175,9 @@ void CQLSessionFile::WritePatternList(const CQLPatternList& list) {
 
 void CQLSessionFile::WritePattern(const CQLPattern& pattern) {
   const auto* crystal = dynamic_cast<const CQLCrystalPattern*>(&pattern);
-  const char* type = crystal ? "Sim" : nullptr;
+  const auto* mixture = dynamic_cast<const CQLMixturePattern*>(&pattern);
+  const auto* observed = dynamic_cast<const CQLObservedPattern*>(&pattern);
+  const char* type = crystal ? "Sim" : mixture ? "Mix" : observed ? "Obs" : nullptr;
   if (!type) return;  // a kind the session does not store
   const uint64_t entry = GetPosition();
   WriteInt32(0);
@@ -196,6 +200,18 @@ void CQLSessionFile::WritePattern(const CQLPattern& pattern) {
     WriteFloatRecord(QLTag("OVLW"), crystal->m_overlayLineWidth);
     WriteBool(QLTag("*LBL"), pattern.m_showLabels);
     WriteBool(QLTag("*OVL"), crystal->m_showOverlay);
+  } else if (mixture) {
+    WriteBool(QLTag("EXP?"), mixture->IsExpanded());
+    WriteBool(QLTag("DSP?"), pattern.m_labelDSpacing);
+    WriteBool(QLTag("HKL?"), pattern.m_labelHKL);
+    WriteBool(QLTag("NAM?"), pattern.m_labelPhaseName);
+    WriteBool(QLTag("INT?"), pattern.m_labelRelIntensity);
+    WriteFloatRecord(QLTag("XLBL"), pattern.m_labelThreshold);
+    WriteBool(QLTag("TTH?"), pattern.m_labelXUnits);
+    WriteBool(QLTag("=TOT"), mixture->m_fillUp);
+    WriteBool(QLTag("*LBL"), pattern.m_showLabels);
+  } else {
+    WriteObserved(*observed);
   }
   PatchBlockLength(entry);
 }
@@ -312,4 +328,42 @@ void CQLSessionFile::WriteSites(const CQLCrystal& c) {
     if (aniso)
       for (double b : aniso->m_beta) WriteDouble(b);
   }
+}
+
+void CQLSessionFile::WriteObserved(const CQLObservedPattern& o) {
+  uint64_t block = BeginRecord(QLTag("BNOD"));
+  WriteInt32(static_cast<int32_t>(o.m_controlPoints.size()));
+  for (const CQLControlPoint& n : o.m_controlPoints)
+    for (double v : {n.x, n.y, n.leftX, n.leftY, n.rightX, n.rightY}) WriteDouble(v);
+  EndRecord(block);
+  block = BeginRecord(QLTag("PNTS"));
+  const CQLProfile& points = o.m_profile;  // the measured points
+  WriteInt32(static_cast<int32_t>(points.size()));
+  for (const CQLProfilePoint& p : points) {
+    WriteDouble(p.x);
+    WriteDouble(p.y);
+  }
+  EndRecord(block);
+  WriteBool(QLTag("ASYS"), o.m_autoYScale);
+  WriteColour(QLTag("BKCL"), o.m_backgroundStyle.color);
+  WriteByteRecord(QLTag("BKL#"), o.m_backgroundStyle.lineStyle);
+  WriteFloatRecord(QLTag("BKLW"), o.m_backgroundStyle.lineWidth);
+  WriteBool(QLTag("SMPV"), o.m_overlaySmoothed);
+  WriteBool(QLTag("PVBK"), o.m_previewSubtraction);
+  WriteBool(QLTag("SMTH"), o.m_smoothing);
+  const CQLCurveStyle* styles[2] = {&o.m_extraStyle, &o.m_smoothedStyle};
+  const uint32_t tags[2][5] = {{QLTag("MPCl"), QLTag("MPL#"), QLTag("MPLW"), QLTag("MPMS"), QLTag("MPM#")},
+                               {QLTag("SPCl"), QLTag("SPL#"), QLTag("SPLW"), QLTag("SPMS"), QLTag("SPM#")}};
+  for (int k = 0; k < 2; ++k) {
+    if (k == 1) {
+      WriteU32(QLTag("SMRD"), static_cast<uint32_t>(o.m_smoothingPoints));
+      WriteBool(QLTag("RMBK"), o.m_subtractBackground);
+    }
+    WriteColour(tags[k][0], styles[k]->color);
+    WriteByteRecord(tags[k][1], styles[k]->lineStyle);
+    WriteFloatRecord(tags[k][2], styles[k]->lineWidth);
+    WriteFloatRecord(tags[k][3], styles[k]->markerSize);
+    WriteByteRecord(tags[k][4], styles[k]->markerStyle);
+  }
+  WriteBool(QLTag("*BkS"), !o.m_subtractBackground);
 }

@@ -6,6 +6,8 @@
 #include "QLCIFFile.h"
 #include "QLCrystalFile.h"
 #include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+#include "QLObservedPattern.h"
 
 #include <gtest/gtest.h>
 
@@ -224,4 +226,70 @@ TEST(SessionFile, FailedSaveIsReportedAndLeavesTheOldSessionWhole) {
   EXPECT_FALSE(written);
   EXPECT_NE(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(Slurp(path), old);
+}
+
+TEST(SessionFile, MixturesAndObservedPatternsRoundTripAsATree) {
+  Session s;
+  ASSERT_TRUE(ReadSession(WriteScratch("fixture.quillono", LoadHex("session-v6.hex")), s));
+  auto crystal = s.patterns.front();
+  auto observed = std::make_shared<CQLObservedPattern>(CQLProfile{{10.0, 5.0}, {10.5, 7.25}, {11.0, 6.0}});
+  observed->m_title = L"measured";
+  observed->m_smoothing = 1;
+  observed->m_smoothingPoints = 1;
+  observed->m_smoothedStyle.color = 0xFF123456u;
+  observed->m_smoothedStyle.markerStyle = 5;
+  observed->m_extraStyle.lineStyle = 3;
+  observed->m_controlPoints.push_back({10.0, 1.0, 0, 9.9, 1.1, 0, 10.1, 0.9, 0, observed.get()});
+  auto inner = std::make_shared<CQLMixturePattern>();
+  inner->m_title = L"inner";
+  inner->m_components.push_back(observed);
+  auto outer = std::make_shared<CQLMixturePattern>();
+  outer->m_title = L"outer";
+  outer->m_fillUp = 0;
+  outer->SetExpanded(false);
+  outer->m_components = {crystal, inner};
+  s.patterns = {outer};
+
+  const std::string a = qlwtest::ScratchDir() + "/tree-a.quillono", b = qlwtest::ScratchDir() + "/tree-b.quillono";
+  ASSERT_TRUE(WriteSession(a, s));
+  Session read;
+  ASSERT_TRUE(ReadSession(a, read));
+  ASSERT_EQ(read.patterns.size(), 1u);  // components live inside their mixture's BASE block
+  const auto* m = dynamic_cast<const CQLMixturePattern*>(read.patterns.front().get());
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->m_title, CString(L"outer"));
+  EXPECT_FALSE(m->IsExpanded());
+  EXPECT_EQ(m->m_fillUp, 0);
+  ASSERT_EQ(m->m_components.size(), 2u);
+  EXPECT_EQ(m->m_components.front()->GetCrystal()->m_sites.size(), 1u);
+  const auto* i = dynamic_cast<const CQLMixturePattern*>(m->m_components.back().get());
+  ASSERT_NE(i, nullptr);
+  ASSERT_EQ(i->m_components.size(), 1u);
+  const auto* o = dynamic_cast<const CQLObservedPattern*>(i->m_components.front().get());
+  ASSERT_NE(o, nullptr);
+  ASSERT_EQ(o->m_profile.size(), 3u);
+  EXPECT_DOUBLE_EQ(o->m_profile[1].y, 7.25);
+  EXPECT_EQ(o->m_smoothingPoints, 1);
+  EXPECT_EQ(o->m_smoothedStyle.color, 0xFF123456u);
+  EXPECT_EQ(o->m_smoothedStyle.markerStyle, 5u);
+  EXPECT_EQ(o->m_extraStyle.lineStyle, 3u);
+  ASSERT_EQ(o->m_controlPoints.size(), 1u);
+  EXPECT_DOUBLE_EQ(o->m_controlPoints[0].rightX, 10.1);
+  EXPECT_FALSE(o->m_smoothedCurve.empty());  // recomputed after reading
+  ASSERT_TRUE(WriteSession(b, read));
+  EXPECT_EQ(Slurp(a), Slurp(b));
+}
+
+TEST(SessionFile, NestingOfMixturesIsBounded) {
+  Session s;
+  CQLPatternPtr deepest = std::make_shared<CQLMixturePattern>();
+  for (int depth = 0; depth <= CQLSessionFile::kMaxNesting; ++depth) {
+    auto parent = std::make_shared<CQLMixturePattern>();
+    parent->m_components.push_back(deepest);
+    deepest = parent;
+  }
+  s.patterns = {deepest};
+  const std::string path = qlwtest::ScratchDir() + "/deep.quillono";
+  ASSERT_TRUE(WriteSession(path, s));
+  EXPECT_EQ(ReadError(Slurp(path)), 21093u);
 }

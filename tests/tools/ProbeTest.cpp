@@ -17,9 +17,9 @@ struct ProbeRun {
   int status = -1;
 };
 
-ProbeRun Probe(const std::string& args) {
+ProbeRun Probe(const std::string& args, bool withErrors = false) {
   ProbeRun run;
-  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe " + args + " 2>/dev/null";
+  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe " + args + (withErrors ? " 2>&1" : " 2>/dev/null");
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
   std::array<char, 4096> buffer;
@@ -69,6 +69,14 @@ TEST(Probe, ListsTheExampleReflexionsAsCsv) {
   EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), "h,k,l,d,mult,F2,position,intensity,relative\n");
   EXPECT_NE(run.out.find("\n1,1,0,3.248236,4,"), std::string::npos);
   EXPECT_NE(run.out.find("\n0,1,1,2.487413,8,598.465,"), std::string::npos);
+}
+
+TEST(Probe, AReflexionListTooLargeToBuildIsAFailureWithItsMessage) {
+  // A spacing limit of 0.01 Å in rutile's cell means half a billion index triples.
+  const ProbeRun run = Probe("refl " + Example() + " --lambda 0.02 --dmin 0 --max 0", true);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("Too many reflexions"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("h,k,l"), std::string::npos) << run.out;
 }
 
 TEST(Probe, CreatesThePreferenceStoreAndShowsStoredValues) {
