@@ -98,7 +98,7 @@ bool CQLCIFFile::IsStructureBlock() {
 }
 
 void CQLCIFFile::ResetBlockState() {
-  m_records.clear();
+  ClearRecords();
   m_current = CIFSiteRecord();
   m_loopRows = 0;
   m_committedRows = 0;
@@ -133,11 +133,6 @@ void CQLCIFFile::ReadBlock(uint32_t index) {
   FinishStructure();
   m_crystal = nullptr;
   if (m_readTarget) m_readTarget->push_back(pattern);
-}
-
-void CQLCIFFile::WriteBlock(uint32_t) {
-  // Writing CIF is not built yet; CanWrite says so and the factory's callers check it.
-  throw CLXXQLFile(kLXSeverityMessage, 0, __LINE__);
 }
 
 void CQLCIFFile::ParseBlock() {

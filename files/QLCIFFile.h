@@ -5,6 +5,7 @@
 #include "LXStdioFile.h"
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class CQLCrystal;
@@ -58,7 +59,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   void ParseBlock() override;
   void WriteBlock(uint32_t index) override;
   bool CanRead() const override { return true; }
-  bool CanWrite() const override { return false; }  // the CIF writer is not built yet
+  bool CanWrite() const override { return true; }
 
   // "5.4307(2)" gives 5.4307 with su 0.0002; false (value the most negative double) when the
   // text holds no number.
@@ -74,6 +75,11 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
  protected:
   CQLCrystal* m_crystal = nullptr;
   std::vector<CIFSiteRecord> m_records;
+  // Where the records stand, so that a commit finds its partner without a search of them all:
+  // by label, and those without one (both in list order).
+  std::unordered_map<std::wstring, std::vector<size_t>> m_recordsByLabel;
+  std::vector<size_t> m_unlabelledRecords;
+  size_t m_unlabelledFirst = 0;
   CIFSiteRecord m_current;
   uint64_t m_loopRows = 0;
   uint64_t m_committedRows = 0;
@@ -93,6 +99,8 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   void HandleSymmetryItem(const std::string& name, const std::string& value);
   void HandleAtomSiteItem(const std::string& name, const std::string& value);
   void CommitRecord();
+  size_t FindMergeTarget() const;
+  void ClearRecords();
   void ValidateDisplacement(CIFSiteRecord& record);
   bool BuildSite(CIFSiteRecord& record, CQLSite& site);
   void BuildSites();
@@ -105,6 +113,9 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
     if (count) ++m_warnings;
   }
 };
+
+// A value as CIF syntax lets it stand: bare where it can, else quoted, else as a text field.
+std::string CifValueText(const std::string& text, bool alwaysQuote);
 
 // Sort order of sites read from text files: letters alike, then by the trailing number (O2 before O10).
 bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b);

@@ -61,6 +61,7 @@ bool MatchesCategory(const std::string& a, const std::string& b) {
 
 // CIF's reserved words end whatever came before them: they are never values.
 bool IsReservedWord(const std::string& word) {
+  if (word.size() < 5 || !std::strchr("dDlLsSgG", word[0])) return false;
   const std::string w = Lower(word);
   return w.compare(0, 5, "data_") == 0 || w.compare(0, 5, "save_") == 0 || w == "loop_" || w == "global_" ||
          w == "stop_";
@@ -197,10 +198,8 @@ bool CQLCIFFile::ReadValue(std::string& out) {
         if (c == quote) {
           const int next = NextChar();
           PushBack(next);
-          if (next < 0 || IsCIFWhite(next)) {
-            out = FinishValue(out);
-            return true;
-          }
+          // Quoted, "?" and "." are text like any other, not the unknown and inapplicable values.
+          if (next < 0 || IsCIFWhite(next)) return true;
           out += static_cast<char>(c);
         } else if (c == '\n' || c == '\r') {
           Warn(true, 2609, CString(out.c_str()));
