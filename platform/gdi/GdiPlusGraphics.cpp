@@ -467,8 +467,7 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
   }
   auto* bitmap = dynamic_cast<Bitmap*>(image);
   if (!bitmap) return SetStatus(InvalidParameter);
-  // Scale the source rectangle by the bitmap's resolution relative to the Graphics' as GDI+ does
-  // for the short DrawImage forms; the caller's rectangles are taken as pixels here.
+  // Rectangles are in pixels here; the short DrawImage(x, y) form applies the resolutions.
   QImage pixels = attributes ? attributes->Apply(bitmap->Q()) : QImage();
   const QImage& src = attributes ? pixels : bitmap->Q();
   Begin();
