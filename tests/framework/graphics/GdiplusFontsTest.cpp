@@ -140,7 +140,9 @@ TEST(StartGdiplus, StartsOnceAndReadsTheAccessibilitySwitch) {
   HatchBrush* first = g_hatchBrushes[1];
   EXPECT_TRUE(StartGdiplus());
   EXPECT_EQ(g_hatchBrushes[1], first);  // not started again
-  if (fresh) EXPECT_EQ(CGDIPlusDCIOff::Instance(), nullptr);
+  if (fresh) {
+    EXPECT_EQ(CGDIPlusDCIOff::Instance(), nullptr);
+  }
   EXPECT_EQ(g_whiteThreeQuarters.GetA(), 191);
   Color black;
   g_blackPixel->GetPixel(0, 0, &black);
@@ -199,7 +201,9 @@ TEST(CGDIPlusDCIOff, TellsEveryHiddenGdiplusWindowOfThisThread) {
   const bool first = CGDIPlusDCIOff::Instance() == nullptr;
   if (first) made = std::make_unique<CGDIPlusDCIOff>();
   ASSERT_NE(CGDIPlusDCIOff::Message(), 0u);
-  if (first) EXPECT_EQ(g_accessibilityMessages, 1);  // the one that existed
+  if (first) {
+    EXPECT_EQ(g_accessibilityMessages, 1);  // the one that existed
+  }
   // One made later is told when it is shown; a window of another title is not.
   g_accessibilityMessages = 0;
   HWND later = CreateWindowExW(0, L"GDI+ Hook Window Class", L"GDI+ Window", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
