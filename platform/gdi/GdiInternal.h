@@ -74,7 +74,6 @@ struct HDC__ {
   std::unique_ptr<QPainter> ownPainter;
   QImage scratch;
   std::unique_ptr<QPicture> picture;
-  HWND window = nullptr;  // GetDC's window, whose next paint replays a picture DC
   QTransform base;  // the painter's transform when the DC was made
   RECT deviceBounds{0, 0, 1, 1};
   int dpi = 96;
