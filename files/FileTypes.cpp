@@ -6,6 +6,7 @@
 #include "QLRigakuFile.h"
 #include "QLPre5CrystalFile.h"
 #include "QLSessionFile.h"
+#include "QLSessionPre6File.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -37,6 +38,7 @@ TestFn TestForType(uint32_t code) {
     case kFileTypeCrystalPre5:
     case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
     case kFileTypeSession: return &CQLSessionFile::TestFile;
+    case kFileTypeSessionPre6: return &CQLSessionPre6File::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     case kFileTypeRigaku: return &CQLRigakuFile::TestFile;
     default: return nullptr;
@@ -63,6 +65,7 @@ CQlwFile* CreateFileForType(uint32_t code) {
       case kFileTypeCrystal5: return new CQLCrystalFile(code);
       case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
       case kFileTypeSession: return new CQLSessionFile;
+      case kFileTypeSessionPre6: return new CQLSessionPre6File;
       case kFileTypeDataset: return new CQLDatasetFile;
       case kFileTypeRigaku: return new CQLRigakuFile;
       default: return nullptr;  // no class reads or writes this type here
@@ -98,7 +101,7 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLSessionFile::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
+  for (TestFn test : {&CQLSessionFile::TestFile, &CQLSessionPre6File::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
                       &CQLCIFFile::TestFile, &CQLRigakuFile::TestFile, &CQLDatasetFile::TestFile}) {
     if (test(path, result)) break;
   }
