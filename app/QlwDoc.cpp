@@ -12,16 +12,12 @@
 
 bool g_appAddingToDocument = false;
 
-void CQlwDocBase::RemoveView(CQlwDocView* view) {
-  m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
-}
+IMPLEMENT_DYNCREATE(CQlwDoc, CDocument)
 
-void CQlwDocBase::UpdateAllViews(CQlwDocView* sender, LPARAM hint, void* hintObject) {
-  // A view may leave while it is told; walk a copy.
-  const std::vector<CQlwDocView*> views = m_views;
-  for (CQlwDocView* view : views)
-    if (view != sender) view->OnUpdate(sender, hint, hintObject);
-}
+BEGIN_MESSAGE_MAP(CQlwDoc, CDocument)
+  ON_COMMAND(ID_FILE_SAVE, &CQlwDoc::OnFileSave)
+  ON_COMMAND(ID_FILE_SAVE_AS, &CQlwDoc::OnFileSaveAs)
+END_MESSAGE_MAP()
 
 CQlwDoc::WindowState::WindowState() {
   CPreferences* prefs = g_pPreferences;
@@ -45,7 +41,7 @@ void CQlwDoc::DeleteContents() {
   m_patterns.clear();
   m_settings = CDiffractionSettings(false);
   m_windowState = WindowState();
-  CQlwDocBase::DeleteContents();
+  CDocument::DeleteContents();
   CUpdateHint hint(kHintPatternTree, this);
   DispatchUpdateHint(hint);
 }
@@ -63,7 +59,7 @@ BOOL CQlwDoc::OnNewDocument() {
 
 void CQlwDoc::OnCloseDocument() {
   m_bClosing = true;
-  DeleteContents();
+  CDocument::OnCloseDocument();
 }
 
 bool CQlwDoc::SaveModified() {
@@ -81,7 +77,7 @@ bool CQlwDoc::SaveModified() {
   return !IsModified();
 }
 
-void CQlwDoc::SetPathName(LPCWSTR path) {
+void CQlwDoc::SetPathName(LPCWSTR path, BOOL) {
   CString p = path ? path : L"";
   CString title;
   if (!p.IsEmpty() && IdentifyFileType(p.GetString(), false) == kFileTypeSession) {

@@ -13,6 +13,11 @@
 #include <cstdint>
 #include <vector>
 
+#ifndef ID_FILE_SAVE
+#define ID_FILE_SAVE 57603
+#define ID_FILE_SAVE_AS 57604
+#endif
+
 class CQLCrystal;
 class CQLCrystalPattern;
 class CQLMixturePattern;
@@ -28,7 +33,9 @@ LX_DECLARE_EXCEPTION(CLXXPatternFileMissing, CLXXFile, 21120);
 // Set by the application while it adds files to the current document: no save question then.
 extern bool g_appAddingToDocument;
 
-class CQlwDoc : public CQlwDocBase {
+class CQlwDoc : public CDocument {
+  DECLARE_DYNCREATE(CQlwDoc)
+
  public:
   // The layout record; its start values come from the program's preferences.
   struct WindowState : CQlwDocWindowState {
@@ -39,12 +46,12 @@ class CQlwDoc : public CQlwDocBase {
   ~CQlwDoc() override;
 
   // ----- class-library overrides -----
-  void SetPathName(LPCWSTR path) override;
+  void SetPathName(LPCWSTR path, BOOL addToMru = TRUE) override;
   BOOL IsModified() override { return m_bModified; }
   void SetModifiedFlag(BOOL modified = TRUE) override;
   void DeleteContents() override;
-  BOOL OnNewDocument();
-  void OnCloseDocument();
+  BOOL OnNewDocument() override;
+  void OnCloseDocument() override;
   // False when the user cancels; otherwise the document may be closed.
   bool SaveModified();
 
@@ -100,12 +107,12 @@ class CQlwDoc : public CQlwDocBase {
   double GetMaxVisibleIntensity() const;
 
   // ----- open, save, import -----
-  BOOL OnOpenDocument(LPCWSTR path);
+  BOOL OnOpenDocument(LPCWSTR path) override;
   bool ReadFileIntoDocument(std::uint32_t type, const CString& path);
   void AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state, bool replace);
   void AddFilesFromDrop(const std::vector<CString>& paths);
   bool ReloadPatternsWithoutData(const CQLPatternList& patterns);
-  BOOL OnSaveDocument(LPCWSTR path);
+  BOOL OnSaveDocument(LPCWSTR path) override;
   bool DoSave(const CString& path, bool replace);
   void OnFileSave();
   void OnFileSaveAs();
@@ -136,4 +143,6 @@ class CQlwDoc : public CQlwDocBase {
   WindowState m_windowState;
   CDiffractionSettings m_settings;
   CQlwDocWindow* m_window = nullptr;
+
+  DECLARE_MESSAGE_MAP()
 };

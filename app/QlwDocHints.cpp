@@ -62,7 +62,7 @@ void CQlwDoc::DispatchUpdateHint(CUpdateHint& hint) {
     default:
       break;
   }
-  CQlwDocBase* target = hint.document ? static_cast<CQlwDocBase*>(hint.document) : this;
+  CDocument* target = hint.document ? static_cast<CDocument*>(hint.document) : this;
   target->UpdateAllViews(hint.sender, reinterpret_cast<LPARAM>(&hint), nullptr);
 }
 

@@ -1,20 +1,16 @@
-// What the document needs of the things that show it: views that receive update hints, and the
-// diffraction window whose layout a session restores and records. CQlwDocBase stands in for the
-// class library's document (views, title, path, modified flag) that CQlwDoc is built on.
+// What the document needs of the things that show it: the class library's views, which receive
+// update hints, and the diffraction window whose layout a session restores and records.
 #pragma once
 
+#include "Frame.h"
 #include "LXSyncRect.h"
 #include "Win.h"
 
 #include <list>
 #include <vector>
 
-class CQlwDocView {
- public:
-  virtual ~CQlwDocView() = default;
-  // lHint is the address of the CUpdateHint, or 0 for an update without a hint.
-  virtual void OnUpdate(CQlwDocView* sender, LPARAM lHint, void* hintObject) = 0;
-};
+// Views are the class library's: OnUpdate receives the CUpdateHint's address as lHint.
+using CQlwDocView = CView;
 
 // The window side of a session's layout; the diffraction window implements it.
 class CQlwDocWindow {
@@ -36,29 +32,4 @@ class CQlwDocWindow {
   virtual void DisclosePane(const CString& header) = 0;
   virtual void GetOpenPaneNames(std::list<CString>& out) const = 0;
   virtual void InvalidateAll() = 0;
-};
-
-class CQlwDocBase {
- public:
-  virtual ~CQlwDocBase() = default;
-
-  void AddView(CQlwDocView* view) { m_views.push_back(view); }
-  void RemoveView(CQlwDocView* view);
-  const std::vector<CQlwDocView*>& Views() const { return m_views; }
-  // Every view but sender receives the hint.
-  void UpdateAllViews(CQlwDocView* sender, LPARAM hint = 0, void* hintObject = nullptr);
-
-  virtual void SetTitle(LPCWSTR title) { m_strTitle = title; }
-  const CString& GetTitle() const { return m_strTitle; }
-  virtual void SetPathName(LPCWSTR path) { m_strPathName = path; }
-  const CString& GetPathName() const { return m_strPathName; }
-  virtual BOOL IsModified() { return m_bModified; }
-  virtual void SetModifiedFlag(BOOL modified = TRUE) { m_bModified = modified; }
-  virtual void DeleteContents() {}
-
- protected:
-  CString m_strTitle;
-  CString m_strPathName;
-  BOOL m_bModified = FALSE;
-  std::vector<CQlwDocView*> m_views;
 };

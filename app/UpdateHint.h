@@ -5,7 +5,8 @@
 #include <cstdint>
 
 class CQlwDoc;
-class CQlwDocView;
+class CView;
+using CQlwDocView = CView;
 struct CQLReflexion;
 
 class CUpdateHint {

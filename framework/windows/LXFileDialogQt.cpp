@@ -1,6 +1,8 @@
 // The file dialog on Qt's own (not the desktop's) dialog, so the name check runs before it closes.
 #include "LXFileDialog.h"
 
+#include "WndQt.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QStringList>
@@ -23,8 +25,9 @@ QString QtFilter(const CString& description, const CString& pattern) {
 
 class CheckedFileDialog : public QFileDialog {
  public:
-  CheckedFileDialog(CLXFileDialog& owner, const QStringList& filters)
-      : QFileDialog(nullptr), m_owner(owner), m_filters(filters) {}
+  // parent: the owner's top-level widget, on which Qt centres the dialog.
+  CheckedFileDialog(CLXFileDialog& owner, const QStringList& filters, QWidget* parent)
+      : QFileDialog(parent), m_owner(owner), m_filters(filters) {}
 
   void accept() override {
     const QStringList files = selectedFiles();
@@ -45,7 +48,8 @@ INT_PTR CLXFileDialog::RunQtDialog() {
   QStringList filters;
   const std::vector<CString>& fields = GetFilterFields();
   for (size_t i = 0; i + 1 < fields.size(); i += 2) filters << QtFilter(fields[i], fields[i + 1]);
-  CheckedFileDialog dialog(*this, filters);
+  QWidget* parent = GetOwner() ? qlw::WidgetOf(::GetAncestor(GetOwner(), GA_ROOT)) : nullptr;
+  CheckedFileDialog dialog(*this, filters, parent);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(IsOpenDialog() ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   dialog.setFileMode(!IsOpenDialog()                          ? QFileDialog::AnyFile

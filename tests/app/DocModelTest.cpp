@@ -123,6 +123,7 @@ TEST(DocModified, NothingIsModifiedBeforeTheDocumentIsLive) {
 
 TEST(DocModified, ClosingHidesSettingsAndLayout) {
   CQlwDoc doc;
+  doc.m_bAutoDelete = FALSE;
   EXPECT_NE(doc.GetSettings(), nullptr);
   doc.OnCloseDocument();
   EXPECT_EQ(doc.GetSettings(), nullptr);

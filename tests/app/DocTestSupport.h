@@ -9,9 +9,10 @@
 
 namespace doctest {
 // Records the code of every hint it receives.
-class RecordingView : public CQlwDocView {
+class RecordingView : public CView {
  public:
-  void OnUpdate(CQlwDocView*, LPARAM lHint, void*) override {
+  void OnDraw(CDC*) override {}
+  void OnUpdate(CView*, LPARAM lHint, CObject*) override {
     codes.push_back(lHint ? reinterpret_cast<CUpdateHint*>(lHint)->code : -1);
   }
   std::vector<int> codes;
