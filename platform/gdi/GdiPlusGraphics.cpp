@@ -2,6 +2,8 @@
 // metafile every shape is clipped into its geometry, because SVG output drops painter clips.
 #include "GdiInternal.h"
 #include "GdiPlus.h"
+#include "WndGeometry.h"
+#include "WndQt.h"
 
 #include <QPainterPathStroker>
 
@@ -77,11 +79,18 @@ Graphics::Graphics(Image* image) {
   m_base = QTransform();
 }
 
+// On a window: during its paint straight onto it; otherwise recorded and drawn at its next paint.
 Graphics::Graphics(HWND hwnd, BOOL) {
-  HDC dc = GetDC(hwnd);
+  RECT client{};
+  if (!IsWindow(hwnd) || !GetClientRect(hwnd, &client)) {
+    SetStatus(InvalidParameter);
+    return;
+  }
+  QPainter* paint = qlw::PaintPainter(hwnd);
+  HDC dc = paint ? qlw::CreatePainterDC(paint, client) : qlw::CreatePictureDC(client);
   QPainter* painter = qlw::PainterOf(dc);
   if (!painter) {
-    if (dc) ReleaseDC(hwnd, dc);
+    if (dc) DeleteDC(dc);
     SetStatus(InvalidParameter);
     return;
   }
@@ -99,7 +108,14 @@ Graphics::~Graphics() {
     m_metafile->EndRecording();
   }
   if (m_bitmap) m_bitmap->ReleasePainter();
-  if (m_hwnd && m_dc) ReleaseDC(m_hwnd, m_dc);
+  if (m_hwnd && m_dc) {
+    QPicture picture;
+    if (m_dc->picture && qlw::FinishPictureDC(m_dc, picture)) {
+      if (!picture.isNull() && IsWindow(m_hwnd)) qlw::QueuePaintPicture(m_hwnd, picture);
+    } else {
+      DeleteDC(m_dc);
+    }
+  }
 }
 
 HDC Graphics::GetHDC() {
@@ -467,8 +483,7 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
   }
   auto* bitmap = dynamic_cast<Bitmap*>(image);
   if (!bitmap) return SetStatus(InvalidParameter);
-  // Scale the source rectangle by the bitmap's resolution relative to the Graphics' as GDI+ does
-  // for the short DrawImage forms; the caller's rectangles are taken as pixels here.
+  // Rectangles are in pixels here; the short DrawImage(x, y) form applies the resolutions.
   QImage pixels = attributes ? attributes->Apply(bitmap->Q()) : QImage();
   const QImage& src = attributes ? pixels : bitmap->Q();
   Begin();

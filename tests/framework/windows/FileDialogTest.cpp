@@ -131,6 +131,8 @@ TEST_F(FileDialog, ExportNamesHoldNoCharacterAFileNameCannot) {
   EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"Quartz: 2θ/scan?", L" Image"), CString(L"Quartz- 2θ&scan! Image"));
   EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"quartz.cif", L""), CString(L"quartz"));
   EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"", L" Image"), CString(L"Untitled Image"));
+  CLXFileDialog proposing(FALSE, L"", L"Quartz 2θ/scan", 0, L"A|*.a||", nullptr);
+  EXPECT_EQ(proposing.GetFileName(), CString(L"Quartz 2θ&scan")) << "a proposed name holds no folder";
   CString filter;
   EXPECT_TRUE(CLXFileDialog::GetFilterFromName(L"Text File (*.txt)", filter));
   EXPECT_EQ(filter, CString(L"Text File (*.txt)|*.txt|"));

@@ -331,3 +331,28 @@ TEST(GdiDC, CompatibleBuffersHaveTheDevicePixelRatio) {
   EXPECT_EQ(window.pixel(11, 15), 0xFFFFFFFFu);
   EXPECT_EQ(window.pixel(9, 15), 0xFFFFFFFFu);
 }
+
+TEST(GdiPlusImageAttributes, ColourMatrixAndKeyApplyWhenDrawn) {
+  Bitmap source(2, 1);
+  source.SetPixel(0, 0, Color(255, 200, 100, 50));
+  source.SetPixel(1, 0, Color(255, 0, 255, 0));
+  ImageAttributes attributes;
+  // Swap red and blue, halve alpha; pure green is keyed out.
+  ColorMatrix m{{{0, 0, 1, 0, 0}, {0, 1, 0, 0, 0}, {1, 0, 0, 0, 0}, {0, 0, 0, 0.5f, 0}, {0, 0, 0, 0, 1}}};
+  attributes.SetColorMatrix(&m);
+  attributes.SetColorKey(Color(0, 0, 250, 0), Color(0, 10, 255, 10));
+  Bitmap target(2, 1);
+  {
+    Graphics g(&target);
+    g.SetCompositingMode(CompositingModeSourceCopy);
+    g.DrawImage(&source, RectF(0, 0, 2, 1), 0, 0, 2, 1, UnitPixel, &attributes);
+  }
+  Color c;
+  target.GetPixel(0, 0, &c);
+  EXPECT_EQ(c.GetA(), 128);
+  EXPECT_NEAR(c.GetR(), 50, 1);
+  EXPECT_NEAR(c.GetB(), 200, 1);
+  target.GetPixel(1, 0, &c);
+  EXPECT_EQ(c.GetA(), 0);
+  EXPECT_EQ(source.GetLastStatus(), Ok);
+}
