@@ -329,7 +329,21 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
   QRectF bounds = path.boundingRect();
   QPen qp = pen->Q(m_st.world, bounds);
   const Brush* penBrush = pen->GetBrushObject();
+  if (pen->GetAlignment() == PenAlignmentInset && closedShape && pen->GetWidth() > 0 && !m_metafile) {
+    // A pen twice as wide, clipped to the shape: the same band without a boolean path operation.
+    QPainterPath inside = path;
+    inside.setFillRule(Qt::WindingFill);
+    QPen wide = qp;
+    wide.setWidthF(2.0 * pen->GetWidth());
+    wide.setJoinStyle(Qt::MiterJoin);
+    Begin();
+    m_painter->setClipPath(inside, Qt::IntersectClip);
+    m_painter->strokePath(path, wide);
+    End();
+    return Ok;
+  }
   if (pen->GetAlignment() == PenAlignmentInset && closedShape && pen->GetWidth() > 0) {
+    // A recording keeps no clips: the band itself, the shape's inside of the wide stroke.
     QPainterPathStroker stroker(qp);
     stroker.setWidth(2.0 * pen->GetWidth());
     stroker.setJoinStyle(Qt::MiterJoin);

@@ -289,6 +289,16 @@ TEST(Reflexions, ManyReflexionsWithoutLimitAskWhetherToKeepThemAll)
     ASSERT_EQ(truncated.m_reflexions.size(), 100000u);
     for (size_t i = 0; i < truncated.m_reflexions.size(); i += 997)
         EXPECT_EQ(truncated.m_reflexions[i]->d, all.m_reflexions[i]->d);
+    // The recompute truncates alike.
+    CDiffractionSettings settings(true);
+    settings.m_restrictMaxNumRefs = 0;
+    settings.m_dMin = 0.8;
+    CQLCrystal recomputed = all;
+    {
+        ScopedPresenter presenter(AnsweringPresenter);
+        ASSERT_TRUE(recomputed.Recompute(settings));
+    }
+    EXPECT_EQ(recomputed.m_reflexions.size(), 100000u);
 
     CQLCrystal kept = all;
     g_answer = 1;
