@@ -2,6 +2,8 @@
 #include "LXAlert.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
 #include <omp.h>
 
 #include <algorithm>
@@ -28,10 +30,13 @@ public:
         if (const char* quiet = std::getenv("QLW_QUIET"))
             m_quiet = quiet;
         unsetenv("QLW_QUIET");
+        m_silent = std::exchange(g_silentMode, false);
     }
     ~ScopedPresenter()
     {
         CLXAlert::SetPresenter(m_previous);
+    g_silentMode = m_silent;
+        g_silentMode = m_silent;
         if (!m_quiet.empty())
             setenv("QLW_QUIET", m_quiet.c_str(), 1);
     }
@@ -39,6 +44,7 @@ public:
 private:
     CLXAlert::Presenter m_previous;
     std::string m_quiet;
+    bool m_silent = true;
 };
 
 UINT g_answer = 1;
