@@ -3,8 +3,9 @@
 set -euo pipefail
 pkgs=(g++ cmake ninja-build ccache pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libsqlite3-dev uuid-dev)
 if [ "${1:-}" = "--test" ]; then
-  # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests.
-  pkgs+=(cif2hkl gdis-data locales)
+  # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests;
+  # the desktop's MIME and application databases that shell registration rebuilds.
+  pkgs+=(cif2hkl gdis-data locales shared-mime-info desktop-file-utils)
 fi
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
