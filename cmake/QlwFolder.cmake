@@ -36,7 +36,8 @@ function(qlw_folder_tests name)
   target_compile_definitions(${name} PRIVATE
     QLW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QLW_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata"
-    QLW_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+    QLW_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+    QLW_FIXTURES_DIR="${CMAKE_BINARY_DIR}/fixtures")
   gtest_discover_tests(${name}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QLW_QUIET=1"
     DISCOVERY_TIMEOUT 60)

@@ -387,18 +387,39 @@ bool CQLCrystal::Recompute(const CDiffractionSettings& settings)
             dMin = settings.m_dMin;
 
         const std::uint32_t maxCount = settings.m_restrictMaxNumRefs ? settings.m_maxNumRefs : 0;
-        if (!GenerateReflexions(dMin, maxCount))
-            return false;
-
-        ComputeIntensities(settings);
-        RemoveZeroIntensityReflexions();
+        // Reflexions without intensity (extinct by special positions) must not use up the limit:
+        // the list keeps every reflexion of the raised d limit and is cut once they are gone; when
+        // they leave too few, the limit is widened, at most until d is back at its own limit.
+        std::uint32_t room = maxCount;
+        for (;;)
+        {
+            bool raised = false;
+            if (!GenerateReflexions(dMin, room, false, &raised))
+                return false;
+            ComputeIntensities(settings);
+            const std::size_t generated = m_reflexions.size();
+            RemoveZeroIntensityReflexions();
+            const bool dropped = m_reflexions.size() < generated;
+            if (maxCount == 0 || m_reflexions.size() >= maxCount || !dropped || !raised || room > (1u << 30))
+                break;
+            room *= 2;
+        }
+        if (maxCount > 0 && m_reflexions.size() > maxCount)
+            m_reflexions.resize(maxCount);
         ComputeRelativeIntensities();
         ComputeReflexionPositions(settings);
         return true;
     }
+    catch (CLXException& error)
+    {
+        // The crystal stays as far as it got; the user learns why there is no list.
+        error.Report();
+        return false;
+    }
     catch (...)
     {
-        // Any failure leaves the crystal as far as it got; the caller shows no list.
+        // Allocation failures and the like: the list was too large to build.
+        CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__).Report();
         return false;
     }
 }

@@ -22,6 +22,8 @@ LX_DECLARE_EXCEPTION(CLXXDiffractNoASF, CLXXQLEngine, 22931);
 LX_DECLARE_EXCEPTION(CLXXLotsOfRefs, CLXXQLEngine, 22932);
 // A cell with a zero length or angles that cannot close it.
 LX_DECLARE_EXCEPTION(CLXXDegenerateCell, CLXXQLEngine, 22960);
+// A cell that the symmetry operators do not leave unchanged (a cubic group with a ≠ b).
+LX_DECLARE_EXCEPTION(CLXXCellContradictsSymmetry, CLXXQLEngine, 22961);
 
 using QLIndexTriple = std::array<int, 3>;
 
@@ -126,6 +128,13 @@ public:
     bool m_centrosymmetric = false;
 
 private:
+    // cutToCount false keeps every reflexion of the (possibly raised) limit, for a caller that
+    // cuts to the count itself; raisedLimit tells whether d was raised to meet the count.
+    bool GenerateReflexions(double dLimit, std::uint32_t maxCount, bool cutToCount, bool* raisedLimit);
+    // Merges symmetry-equivalent candidates in list order; returns the number of unique ones.
+    std::size_t MergeEquivalentCandidates(std::vector<Candidate>& candidates, int hmax, int kmax, int lmax,
+                                          const std::vector<std::array<double, 9>>& rotations) const;
+
     // What the structure-factor sum needs of a site, found once for all reflexions: its range
     // in the phase table and, when its tensor turns with each image, that tensor.
     struct SiteTerms

@@ -26,6 +26,11 @@ public:
     void ComputeProfile(const CDiffractionSettings& settings) override;
     double GetDefaultAxisMaximum(LXTypes::QLAxisType unit) const override;
     std::int32_t GetPatternType() const override { return kPatternCrystal; }
+    std::uint64_t GetFlatSize() const override;
+    std::uint64_t Flatten(std::uint8_t*& cursor) const override;
+
+    // Reads the form written by Flatten; the reader sits just behind the kind code.
+    static std::shared_ptr<CQLCrystalPattern> CreateFromFlatBuffer(CQLFlatReader& reader);
 
     // One curve per reflexion near the visible range, for the plot's peak overlay.
     std::vector<CQLProfile> ComputePeakCurves(const CDiffractionSettings& settings) const;

@@ -7,15 +7,10 @@
 #include "Status.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <thread>
 #include <unordered_map>
-
-#include <omp.h>
 
 using namespace QLEngineConstants;
 
@@ -27,10 +22,13 @@ constexpr std::size_t kLotsOfReflexions = 100000;
 constexpr std::size_t kAbsenceTableBudget = std::size_t(32) << 20;
 // Fewer index triples are enumerated on the calling thread.
 constexpr long long kParallelTriples = 200000;
-// Fewer candidates are merged without other threads looking families up ahead; the look-ahead
-// records stay within this many bytes.
-constexpr std::size_t kParallelMergeCandidates = 20000;
-constexpr std::size_t kLookAheadBudget = std::size_t(32) << 20;
+// More index triples than this would take gigabytes of candidates: an error, not an attempt.
+constexpr long long kMaxIndexTriples = 1LL << 26;
+// An image of a plane beyond this index cannot be a listed reflexion (limits stop at 32767);
+// operators that do not fit the cell make such images.
+constexpr double kMaxImageIndex = 1e6;
+// Relative tolerance of a cell's metric under its own rotations.
+constexpr double kMetricTolerance = 1e-3;
 
 constexpr UINT kIdsGenerating = 3706;
 constexpr UINT kIdsMerging = 3709;
@@ -183,8 +181,32 @@ void EquivalentTriples(const QLIndexTriple& hkl, const CPlaneNormals& toNormal, 
     {
         double back[3];
         toIndices.Apply(im.data(), back);
+        // Checked as doubles: turned into an int, a huge or NaN image is undefined.
+        if (!(std::fabs(back[0]) < kMaxImageIndex && std::fabs(back[1]) < kMaxImageIndex &&
+              std::fabs(back[2]) < kMaxImageIndex))
+            continue;
         out.push_back({RoundIndex(back[0]), RoundIndex(back[1]), RoundIndex(back[2])});
     }
+}
+
+// Whether every rotation leaves the cell's metric unchanged (Rᵀ G R = G), as a cell that fits its
+// space group does.
+bool CellFitsRotations(const std::vector<Rotation>& rotations, const LXTypes::CMatrix33& G)
+{
+    const double scale = std::max({std::fabs(G[0]), std::fabs(G[4]), std::fabs(G[8])});
+    for (const auto& R : rotations)
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+            {
+                double sum = 0.0;
+                for (int a = 0; a < 3; ++a)
+                    for (int b = 0; b < 3; ++b)
+                        sum += R[static_cast<std::size_t>(3 * a + i)] * G[3 * a + b] *
+                               R[static_cast<std::size_t>(3 * b + j)];
+                if (!(std::fabs(sum - G[3 * i + j]) <= kMetricTolerance * scale))
+                    return false;
+            }
+    return true;
 }
 
 // True for the half of index space that the enumeration lists: l > 0, or l = 0 and k > 0, or
@@ -353,7 +375,14 @@ void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFrie
 
 bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
 {
+    return GenerateReflexions(dLimit, maxCount, true, nullptr);
+}
+
+bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool cutToCount, bool* raisedLimit)
+{
     CStatus status(kIdsGenerating);
+    if (raisedLimit)
+        *raisedLimit = false;
 
     double d = dLimit > 0.01 ? dLimit : kSmallestD;
     int hmax, kmax, lmax;
@@ -362,28 +391,48 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
     if (numTriples < 2)
         throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
 
+    const long long latticePoints = GetLatticePointCount();
+    long long numOps = static_cast<long long>(m_operators.size());
+    if (m_centrosymmetric)
+        numOps -= 1;
+    // A list without operators still stands for the identity; 0 would never end the loop.
+    numOps = std::max(numOps, 1LL);
+
+    // Without a limit, a list far beyond what anyone plots is asked about before any work is
+    // done; truncating then works as a limit.
+    bool asked = false;
+    if (maxCount == 0)
+    {
+        const long long estimate = numTriples / 2 / (2 * latticePoints * numOps);
+        if (estimate > static_cast<long long>(kLotsOfReflexions))
+        {
+            asked = true;
+            CLXXLotsOfRefs question(kLXSeverityUser, 0, __LINE__, static_cast<double>(estimate) / 1e6,
+                                    static_cast<double>(kLotsOfReflexions) / 1e6);
+            if (!question.Report())
+                maxCount = static_cast<std::uint32_t>(kLotsOfReflexions);
+        }
+    }
+
     if (maxCount > 0)
     {
-        const long long points = GetLatticePointCount();
-        long long numOps = static_cast<long long>(m_operators.size());
-        if (m_centrosymmetric)
-            numOps -= 1;
-        // A list without operators still stands for the identity; 0 would never end the loop.
-        numOps = std::max(numOps, 1LL);
         // The index box never shrinks below ±1 on each axis, so a count below what that box
         // holds cannot be met by raising d: stop there and let the cut to M do the rest.
-        while (numTriples / 2 > 2 * points * numOps * static_cast<long long>(maxCount) &&
+        while (numTriples / 2 > 2 * latticePoints * numOps * static_cast<long long>(maxCount) &&
                (hmax > 1 || kmax > 1 || lmax > 1))
         {
             d *= 1.01;
+            if (raisedLimit)
+                *raisedLimit = true;
             ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
             if (numTriples < 2)
                 throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
         }
     }
+    if (numTriples > kMaxIndexTriples)
+        throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
 
     std::vector<Candidate> candidates;
-    candidates.reserve(static_cast<std::size_t>(numTriples / 2));
     const bool skipSymmetry = SkipsSymmetryTests(m_operators);
     const auto points = AbsenceTestPoints(m_operators, m_originShift);
     // The operator sum of the absence test from phase factors, when the table stays small.
@@ -420,6 +469,10 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
             for (int l = 1; l <= lmax; ++l)
                 add(h, k, l, slab);
     }
+    std::size_t total = candidates.size();
+    for (const auto& slab : slabs)
+        total += slab.size();
+    candidates.reserve(total);
     for (auto& slab : slabs)
     {
         candidates.insert(candidates.end(), slab.begin(), slab.end());
@@ -431,141 +484,12 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
     if (merge)
     {
         CStatus::SetText(kIdsMerging);
-        // Where each original triple stands in the list; behind the current candidate only
-        // untouched triples remain, so this answers the search for the first equal triple.
-        const CTriplePlaces places(hmax, kmax, lmax, candidates);
         const std::vector<Rotation> rotations = DistinctRotations(OperatorsOrIdentity(m_operators));
-        const CPlaneNormals toNormal(m_metric), toIndices(m_reciprocalMetric);
-
-        // A family as the places of its members, each member taken in the listed half: the
-        // member count first, then one place per member (-1 when it is not listed). It depends
-        // only on the candidate's own triple, which no earlier candidate changes.
-        const std::size_t stride = rotations.size() + 1;
-        auto lookUpFamily = [&](const QLIndexTriple& hkl, std::vector<std::array<double, 3>>& images,
-                                std::vector<QLIndexTriple>& equivalents, std::int32_t* record) {
-            EquivalentTriples(hkl, toNormal, toIndices, rotations, false, images, equivalents);
-            record[0] = static_cast<std::int32_t>(equivalents.size());
-            for (std::size_t n = 0; n < equivalents.size(); ++n)
-            {
-                const QLIndexTriple& e = equivalents[n];
-                record[n + 1] = static_cast<std::int32_t>(
-                    places.Find(InListedHalf(e) ? e : QLIndexTriple{-e[0], -e[1], -e[2]}));
-            }
-        };
-
-        // Other threads look families up a little ahead of the merge, which stays in list order on
-        // one thread and takes a family from them only when it is ready: the outcome is the same
-        // on any number of threads.
-        const std::size_t n = candidates.size();
-        const int threads = omp_get_max_threads();
-        const bool lookAhead = threads > 1 && n > kParallelMergeCandidates &&
-                               n * stride * sizeof(std::int32_t) <= kLookAheadBudget;
-        std::unique_ptr<std::int32_t[]> records;
-        std::unique_ptr<std::atomic<std::uint8_t>[]> ready;
-        std::vector<QLIndexTriple> triples;
-        if (lookAhead)
-        {
-            records = std::make_unique_for_overwrite<std::int32_t[]>(n * stride);
-            ready = std::make_unique<std::atomic<std::uint8_t>[]>(n);
-            triples.reserve(n);
-            for (const Candidate& c : candidates)
-                triples.push_back({c.h, c.k, c.l});
-        }
-        const std::size_t window = std::size_t(32) * static_cast<std::size_t>(threads);
-        std::atomic<std::size_t> merging{0}, nextAhead{0};
-        std::atomic<bool> done{false};
-        std::exception_ptr failure;
-        auto countOf = [](Candidate& c) { return std::atomic_ref<std::int32_t>(c.count); };
-
-        uniqueCount = 0;
-#pragma omp parallel if (lookAhead)
-        {
-            std::vector<std::array<double, 3>> images;
-            std::vector<QLIndexTriple> equivalents;
-            if (omp_get_thread_num() == 0)
-            {
-                // An exception may not leave the parallel region: it is passed on after it.
-                try
-                {
-                    std::vector<std::int32_t> own(stride);
-                    for (std::size_t i = 0; i < n; ++i)
-                    {
-                        Candidate& c = candidates[i];
-                        if (countOf(c).load(std::memory_order_relaxed) == 0)
-                            continue;
-                        merging.store(i, std::memory_order_relaxed);
-                        ++uniqueCount;
-                        const std::int32_t* record = own.data();
-                        if (lookAhead && ready[i].load(std::memory_order_acquire))
-                            record = records.get() + i * stride;
-                        else
-                            lookUpFamily({c.h, c.k, c.l}, images, equivalents, own.data());
-                        // The current triple is always a listed one, so a member equal to it or
-                        // to its opposite is the one listed at its place.
-                        long long currentPlace = static_cast<long long>(i);
-                        for (std::int32_t m = 1; m <= record[0]; ++m)
-                        {
-                            const long long place = record[m];
-                            if (place == currentPlace)
-                                continue;
-                            // Behind the current candidate only untouched triples remain, so this
-                            // answers the search for the first equal triple.
-                            if (place < 0 || static_cast<std::size_t>(place) <= i)
-                                continue;
-                            Candidate& other = candidates[static_cast<std::size_t>(place)];
-                            if (!(std::fabs(other.d - c.d) < kSameD))
-                                continue;
-                            const QLIndexTriple current = {c.h, c.k, c.l};
-                            const QLIndexTriple found = {other.h, other.k, other.l};
-                            if (PreferTriple(current, found))
-                            {
-                                c.h = found[0];
-                                c.k = found[1];
-                                c.l = found[2];
-                                c.indexNorm = other.indexNorm;
-                                currentPlace = place;
-                            }
-                            countOf(c).store(countOf(c).load(std::memory_order_relaxed) +
-                                                 countOf(other).load(std::memory_order_relaxed),
-                                             std::memory_order_relaxed);
-                            countOf(other).store(0, std::memory_order_relaxed);
-                            other.d = 0.0;
-                        }
-                    }
-                }
-                catch (...)
-                {
-                    failure = std::current_exception();
-                }
-                done.store(true, std::memory_order_relaxed);
-            }
-            else
-            {
-                try
-                {
-                    while (!done.load(std::memory_order_relaxed))
-                    {
-                        const std::size_t q = nextAhead.fetch_add(1, std::memory_order_relaxed);
-                        if (q >= n)
-                            break;
-                        while (q > merging.load(std::memory_order_relaxed) + window &&
-                               !done.load(std::memory_order_relaxed))
-                            std::this_thread::yield();
-                        if (q <= merging.load(std::memory_order_relaxed) ||
-                            countOf(candidates[q]).load(std::memory_order_relaxed) == 0)
-                            continue;
-                        lookUpFamily(triples[q], images, equivalents, records.get() + q * stride);
-                        ready[q].store(1, std::memory_order_release);
-                    }
-                }
-                catch (...)
-                {
-                    // Nothing lost: the merge looks up whatever is not ready itself.
-                }
-            }
-        }
-        if (failure)
-            std::rethrow_exception(failure);
+        if (!CellFitsRotations(rotations, m_metric))
+            CLXXCellContradictsSymmetry(kLXSeverityMessage, 0, __LINE__, m_spaceGroupSymbol, m_a, m_b, m_c, m_alpha,
+                                        m_beta, m_gamma)
+                .Report();
+        uniqueCount = MergeEquivalentCandidates(candidates, hmax, kmax, lmax, rotations);
     }
 
     CStatus::SetText(kIdsSorting, static_cast<int>(candidates.size()));
@@ -593,10 +517,10 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
 
     if (maxCount > 0)
     {
-        if (candidates.size() > maxCount)
+        if (cutToCount && candidates.size() > maxCount)
             candidates.resize(maxCount);
     }
-    else if (candidates.size() > kLotsOfReflexions)
+    else if (!asked && candidates.size() > kLotsOfReflexions)
     {
         CLXXLotsOfRefs question(kLXSeverityUser, 0, __LINE__, static_cast<double>(candidates.size()) / 1e6,
                                 static_cast<double>(kLotsOfReflexions) / 1e6);
@@ -619,6 +543,72 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
     }
     m_reflexions = std::move(list);
     return !m_reflexions.empty();
+}
+
+std::size_t CQLCrystal::MergeEquivalentCandidates(std::vector<Candidate>& candidates, int hmax, int kmax, int lmax,
+                                                  const std::vector<std::array<double, 9>>& rotations) const
+{
+    // Where each original triple stands in the list; behind the current candidate only
+    // untouched triples remain, so this answers the search for the first equal triple.
+    const CTriplePlaces places(hmax, kmax, lmax, candidates);
+    const CPlaneNormals toNormal(m_metric), toIndices(m_reciprocalMetric);
+
+    // A family as the places of its members, each member taken in the listed half: the member
+    // count first, then one place per member (-1 when it is not listed).
+    const std::size_t stride = rotations.size() + 1;
+    auto lookUpFamily = [&](const Candidate& c, std::vector<std::array<double, 3>>& images,
+                            std::vector<QLIndexTriple>& equivalents, std::int32_t* record) {
+        EquivalentTriples({c.h, c.k, c.l}, toNormal, toIndices, rotations, false, images, equivalents);
+        record[0] = static_cast<std::int32_t>(equivalents.size());
+        for (std::size_t m = 0; m < equivalents.size(); ++m)
+        {
+            const QLIndexTriple& e = equivalents[m];
+            record[m + 1] = static_cast<std::int32_t>(
+                places.Find(InListedHalf(e) ? e : QLIndexTriple{-e[0], -e[1], -e[2]}));
+        }
+    };
+
+    // In list order on one thread: a family is looked up only when its candidate is reached
+    // unmerged, which on real lists is a small fraction of them, so threads looking families up
+    // ahead gained less than their coordination cost; the outcome needs no care for thread counts.
+    std::vector<std::array<double, 3>> images;
+    std::vector<QLIndexTriple> equivalents;
+    std::vector<std::int32_t> record(stride);
+    std::size_t uniqueCount = 0;
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+    {
+        Candidate& c = candidates[i];
+        if (c.count == 0)
+            continue;
+        ++uniqueCount;
+        lookUpFamily(c, images, equivalents, record.data());
+        // The current triple is always a listed one, so a member equal to it or to its opposite
+        // is the one listed at its place.
+        long long currentPlace = static_cast<long long>(i);
+        for (std::int32_t m = 1; m <= record[0]; ++m)
+        {
+            const long long place = record[static_cast<std::size_t>(m)];
+            if (place == currentPlace || place < 0 || static_cast<std::size_t>(place) <= i)
+                continue;
+            Candidate& other = candidates[static_cast<std::size_t>(place)];
+            if (!(std::fabs(other.d - c.d) < kSameD))
+                continue;
+            const QLIndexTriple current = {c.h, c.k, c.l};
+            const QLIndexTriple found = {other.h, other.k, other.l};
+            if (PreferTriple(current, found))
+            {
+                c.h = found[0];
+                c.k = found[1];
+                c.l = found[2];
+                c.indexNorm = other.indexNorm;
+                currentPlace = place;
+            }
+            c.count += other.count;
+            other.count = 0;
+            other.d = 0.0;
+        }
+    }
+    return uniqueCount;
 }
 
 void CQLCrystal::ComputeReflexionPositions(const CDiffractionSettings& settings)

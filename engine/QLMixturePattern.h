@@ -28,6 +28,8 @@ public:
     double GetDefaultAxisMinimum(LXTypes::QLAxisType unit) const override;
     double GetDefaultAxisMaximum(LXTypes::QLAxisType unit) const override;
     std::int32_t GetPatternType() const override { return kPatternMixture; }
+    std::uint64_t GetFlatSize() const override;
+    std::uint64_t Flatten(std::uint8_t*& cursor) const override;
 
     // Keeps the fractions summing to one after the user set changed's fraction.
     void BalanceFractions(const CQLPatternPtr& changed);
@@ -36,6 +38,9 @@ public:
     // 1 when pattern was a component and is gone, else 0; the fractions are equalised either way.
     int RemoveComponent(const CQLPattern* pattern);
     double GetTotalFraction() const;
+
+    // Reads the form written by Flatten; the reader sits just behind the kind code.
+    static std::shared_ptr<CQLMixturePattern> CreateFromFlatBuffer(CQLFlatReader& reader);
 
 
     std::uint8_t m_fillUp = 1;     // a shortfall after an edit is shared among the others

@@ -1,6 +1,7 @@
 // The observed pattern: smoothing, the Bézier background, subtraction and resampling.
 #include "QLObservedPattern.h"
 
+#include "Preferences.h"
 #include "Status.h"
 
 #include <algorithm>
@@ -43,6 +44,10 @@ CQLControlPoint MakeControlPoint(double x, double y, double handle, CQLObservedP
 
 CQLObservedPattern::CQLObservedPattern(bool factoryDefaults) : CQLPattern(factoryDefaults)
 {
+    if (!factoryDefaults && g_pPreferences) {
+        m_autoYScale = g_pPreferences->m_ObservedAutoSetYScale.Get() ? 1 : 0;
+        m_backgroundStyle.color = g_pPreferences->m_BackgroundColor.Get().GetValue();
+    }
     m_title.LoadString(kIdsNewData);
 }
 

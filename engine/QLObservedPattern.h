@@ -52,6 +52,8 @@ public:
     double GetDefaultAxisMinimum(LXTypes::QLAxisType unit) const override;
     double GetDefaultAxisMaximum(LXTypes::QLAxisType unit) const override;
     std::int32_t GetPatternType() const override { return kPatternObserved; }
+    std::uint64_t GetFlatSize() const override;
+    std::uint64_t Flatten(std::uint8_t*& cursor) const override;
 
     // Background editing: a chain across the data, a further node, removing one, removing all.
     void AddBackgroundCurve();
@@ -63,6 +65,9 @@ public:
     // The background interpolated at x; 0 outside the chain.
     double GetBackgroundAt(double x) const;
     void ScaleX(double factor);
+
+    // Reads the form written by Flatten; the reader sits just behind the kind code.
+    static std::shared_ptr<CQLObservedPattern> CreateFromFlatBuffer(CQLFlatReader& reader);
 
 
     std::uint8_t m_autoYScale = 1;        // the document rescales y for this pattern

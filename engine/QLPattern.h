@@ -13,6 +13,7 @@
 #include <vector>
 
 class CQLCrystal;
+class CQLFlatReader;
 class CQLPattern;
 
 using CQLPatternPtr = std::shared_ptr<CQLPattern>;
@@ -84,6 +85,11 @@ public:
     virtual double GetDefaultAxisMinimum(LXTypes::QLAxisType unit) const;
     virtual double GetDefaultAxisMaximum(LXTypes::QLAxisType unit) const;
     virtual std::int32_t GetPatternType() const { return kPatternBase; }
+    // The flat byte form carried between processes (QLPatternFlat.h): an upper bound of the
+    // bytes Flatten writes, and the writing itself, which advances cursor and answers the count.
+    // The base part alone has no form: a kind without one writes nothing.
+    virtual std::uint64_t GetFlatSize() const;
+    virtual std::uint64_t Flatten(std::uint8_t*& cursor) const;
 
     // Copies every base field and the kind's own fields; throws CQLBadPatternCast unless both
     // patterns are of the same class.
@@ -161,6 +167,9 @@ protected:
     virtual void AssignKindFields(const CQLPattern& from);
     // Gives an uncoloured pattern the next colour of the rotating default table.
     void TakeDefaultColourIfNone();
+    // The base fields at their places in a kind's flat image, and back.
+    void WriteFlatBaseFields(std::uint8_t* image) const;
+    void ReadFlatBaseFields(const std::uint8_t* image);
 };
 
 // Opaque ARGB from the high bytes of three 16-bit channels.

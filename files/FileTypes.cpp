@@ -2,7 +2,10 @@
 
 #include "QLCIFFile.h"
 #include "QLCrystalFile.h"
+#include "QLDatasetFile.h"
+#include "QLRigakuFile.h"
 #include "QLPre5CrystalFile.h"
+#include "QLSessionFile.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -10,30 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-// The x-y data-set test: the first line that starts with two numbers accepts the file. It is the
-// loosest test of all, so the recogniser runs it after the structure formats.
-bool TestDatasetFile(const wchar_t* path, uint32_t& typeCode) {
-  typeCode = 0;
-  try {
-    struct DatasetProbe : CLXStdioFile<CQlwFile> {
-      void ReadBlock(uint32_t) override {}
-      void WriteBlock(uint32_t) override {}
-    } file;
-    if (!file.Open(path, CLXFile::modeRead | CLXFile::shareDenyWrite)) return false;
-    std::string line;
-    while (file.ReadLine(line, 256) >= 0) {
-      float x, y;
-      if (std::sscanf(line.c_str(), "%f %f", &x, &y) == 2) {
-        typeCode = kFileTypeDataset;
-        return true;
-      }
-    }
-  } catch (...) {
-    // A content test answers no rather than failing the recogniser.
-  }
-  return false;
-}
-
 // As a candidate of its extension the x-y test still defers to the stricter CIF test, so that a
 // CIF saved as .txt is not taken for x-y data.
 bool TestDatasetCandidate(const wchar_t* path, uint32_t& typeCode) {
@@ -42,7 +21,7 @@ bool TestDatasetCandidate(const wchar_t* path, uint32_t& typeCode) {
     typeCode = 0;
     return false;
   }
-  return TestDatasetFile(path, typeCode);
+  return CQLDatasetFile::TestFile(path, typeCode);
 }
 
 using TestFn = bool (*)(const wchar_t*, uint32_t&);
@@ -57,7 +36,9 @@ TestFn TestForType(uint32_t code) {
     case kFileTypeMolecule5: return &CQLCrystalFile::TestFile;
     case kFileTypeCrystalPre5:
     case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
+    case kFileTypeSession: return &CQLSessionFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
+    case kFileTypeRigaku: return &CQLRigakuFile::TestFile;
     default: return nullptr;
   }
 }
@@ -81,6 +62,9 @@ CQlwFile* CreateFileForType(uint32_t code) {
       case kFileTypeCrystal:
       case kFileTypeCrystal5: return new CQLCrystalFile(code);
       case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
+      case kFileTypeSession: return new CQLSessionFile;
+      case kFileTypeDataset: return new CQLDatasetFile;
+      case kFileTypeRigaku: return new CQLRigakuFile;
       default: return nullptr;  // no class reads or writes this type here
     }
   } catch (const std::bad_alloc&) {
@@ -114,7 +98,8 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile, &CQLCIFFile::TestFile, &TestDatasetFile}) {
+  for (TestFn test : {&CQLSessionFile::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
+                      &CQLCIFFile::TestFile, &CQLRigakuFile::TestFile, &CQLDatasetFile::TestFile}) {
     if (test(path, result)) break;
   }
   return result;

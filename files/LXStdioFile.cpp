@@ -1,15 +1,17 @@
 #include "LXStdioFile.h"
 
+#include "LXUtils.h"
+
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 template <class Base>
 CLXStdioFile<Base>::~CLXStdioFile() {
-  Close();
+  // A write not finished by Close or WriteFile is dropped rather than half replacing the old file.
+  if (this->IsWritingBeside())
+    Abort();
+  else
+    Release();
 }
 
 template <class Base>
@@ -42,10 +44,25 @@ bool CLXStdioFile<Base>::Open(const wchar_t* path, uint32_t flags, LXFileOpenErr
   SetOpenFlags(flags);
   BuildModeString();
   flags = GetOpenFlags();
-  const std::filesystem::path canonical = std::filesystem::path(qlw::ToUtf8(path)).lexically_normal();
-  this->m_strFileName = CString(canonical.string().c_str());
-  const std::string native = this->m_strFileName.ToUtf8();
-  if (!(flags & CLXFile::modeCreate) && ::access(native.c_str(), F_OK) != 0) {
+  CString canonical(path);
+  CUtils::CanonicalizePathCopy(canonical);
+  this->m_strFileName = canonical;
+  if (!(flags & CLXFile::modeCreate) && ::GetFileAttributesW(canonical.GetString()) == INVALID_FILE_ATTRIBUTES) {
+    SetOpenFlags(0);
+    return false;
+  }
+  const DWORD attributes = ::GetFileAttributesW(canonical.GetString());
+  // A folder opens as a stream on this system but is no file to read or write.
+  if (attributes == FILE_ATTRIBUTE_DIRECTORY) {
+    if (error) {
+      error->m_lOsError = ERROR_ACCESS_DENIED;
+      error->m_strFileName = this->m_strFileName;
+    }
+    SetOpenFlags(0);
+    return false;
+  }
+  CString openPath;
+  if (!this->PrepareWriteBeside(canonical.GetString(), flags, openPath, error)) {
     SetOpenFlags(0);
     return false;
   }
@@ -54,39 +71,33 @@ bool CLXStdioFile<Base>::Open(const wchar_t* path, uint32_t flags, LXFileOpenErr
   for (wchar_t c : m_mode)
     if (c == L'r' || c == L'w' || c == L'a' || c == L'+' || c == L'b') mode += static_cast<char>(c);
   mode += 'e';  // close on exec
-  m_stream = std::fopen(native.c_str(), mode.c_str());
+  m_stream = std::fopen(openPath.ToUtf8().c_str(), mode.c_str());
   if (!m_stream) {
     if (error) {
-      error->m_lOsError = errno;
+      error->m_lOsError = static_cast<int>(qlw::Win32ErrorFromErrno(errno));
       error->m_strFileName = this->m_strFileName;
     }
+    this->DiscardWriteBeside();
     SetOpenFlags(0);
     return false;
   }
-  // A folder opens as a stream here but is no file to read or write.
-  struct stat st;
-  if (::fstat(::fileno(m_stream), &st) == 0 && S_ISDIR(st.st_mode)) {
-    std::fclose(m_stream);
-    m_stream = nullptr;
-    if (error) {
-      error->m_lOsError = EISDIR;
-      error->m_strFileName = this->m_strFileName;
-    }
-    SetOpenFlags(0);
-    return false;
-  }
-  this->m_hFile = ::fileno(m_stream);
+  this->m_hFile = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(m_stream)));
   this->m_bCloseOnDelete = true;
+  this->m_unsynced = (flags & 3) != 0;
   m_view = m_last = m_cursor = nullptr;
   m_length = 0;
   if ((flags & 3) == 0) {
     const uint64_t length = GetLength();
     if (length > 0) {
-      void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, this->m_hFile, 0);
-      if (view != MAP_FAILED) {
+      m_mapping = ::CreateFileMappingW(this->m_hFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
+      void* view = m_mapping ? ::MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+      if (view) {
         m_view = static_cast<uint8_t*>(view);
         m_length = length;
         m_mapped = true;
+      } else if (m_mapping) {
+        ::CloseHandle(m_mapping);
+        m_mapping = nullptr;
       }
     }
   }
@@ -105,8 +116,10 @@ bool CLXStdioFile<Base>::Open(const wchar_t* path, uint32_t flags, LXFileOpenErr
 }
 
 template <class Base>
-void CLXStdioFile<Base>::Close() {
-  if (m_mapped && m_view) ::munmap(m_view, m_length);
+void CLXStdioFile<Base>::Release() {
+  if (m_mapped && m_view) ::UnmapViewOfFile(m_view);
+  if (m_mapping) ::CloseHandle(m_mapping);
+  m_mapping = nullptr;
   m_mapped = false;
   m_view = m_last = m_cursor = nullptr;
   m_length = 0;
@@ -114,25 +127,45 @@ void CLXStdioFile<Base>::Close() {
   m_stream = nullptr;
   std::free(m_streamBuffer);
   m_streamBuffer = nullptr;
-  this->m_hFile = -1;
+  this->m_hFile = INVALID_HANDLE_VALUE;
   this->m_bCloseOnDelete = false;
+}
+
+template <class Base>
+void CLXStdioFile<Base>::Close() {
+  if (m_stream) {
+    try {
+      this->CompleteWrite();
+    } catch (...) {
+      Abort();
+      throw;
+    }
+  }
+  Release();
+}
+
+template <class Base>
+void CLXStdioFile<Base>::Abort() {
+  Release();
+  this->DiscardWriteBeside();
 }
 
 template <class Base>
 void CLXStdioFile<Base>::Flush() {
   if (!m_stream) return;
-  if (m_mapped)
-    ::msync(m_view, m_length, MS_SYNC);
-  else
-    std::fflush(m_stream);
+  if (m_mapped) {
+    ::FlushViewOfFile(m_view, m_length);
+  } else if (std::fflush(m_stream) != 0 || std::ferror(m_stream)) {
+    const int error = errno;
+    throw CLXXFile(kLXSeverityMessage, qlw::Win32ErrorFromErrno(error ? error : EIO), __LINE__);
+  }
 }
 
 template <class Base>
 uint64_t CLXStdioFile<Base>::GetLength() const {
   if (!m_stream) return 0;
-  struct stat st;
-  if (::stat(this->m_strFileName.ToUtf8().c_str(), &st) != 0) return 0;
-  return static_cast<uint64_t>(st.st_size);
+  LARGE_INTEGER size{0};
+  return ::GetFileSizeEx(this->m_hFile, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
 }
 
 template <class Base>

@@ -17,6 +17,8 @@ class CLXStdioFile : public Base {
 
   bool Open(const wchar_t* path, uint32_t flags, LXFileOpenError* error = nullptr) override;
   void Close() override;
+  void Abort() override;
+  // Throws CLXXFile when the stream has failed (a full disk shows here or in the sync).
   void Flush() override;
   uint64_t GetLength() const override;
   void SetOpenFlags(uint32_t flags) override { m_stdioOpenFlags = flags; }
@@ -25,6 +27,7 @@ class CLXStdioFile : public Base {
 
   bool IsStreamOpen() const { return m_stream != nullptr; }
   bool IsMappedView() const { return m_mapped; }
+  FILE* Stream() const { return m_stream; }
   const std::wstring& ModeString() const { return m_mode; }
 
   // Character reading for the text parsers. NextChar answers 0..255, or -1 at end of file.
@@ -41,7 +44,11 @@ class CLXStdioFile : public Base {
   int ReadLine(std::string& line, int size);
 
  protected:
+  // Closes the stream and frees the view and buffer, without finishing a write.
+  void Release();
+
   FILE* m_stream = nullptr;
+  HANDLE m_mapping = nullptr;
   bool m_mapped = false;
   uint8_t* m_view = nullptr;
   uint64_t m_length = 0;

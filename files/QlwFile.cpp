@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 bool CQlwFile::ReadFile(CQLPatternList* target, CDiffractionSettings* settings, CQlwDocWindowState* windowState) {
@@ -31,16 +32,31 @@ bool CQlwFile::ReadFile(CQLPatternList* target, CDiffractionSettings* settings, 
 }
 
 bool CQlwFile::WriteFile(CQLPatternList* source, CDiffractionSettings* settings, CQlwDocWindowState* windowState) {
+  return WriteGuarded(source, settings, windowState, true);
+}
+
+bool CQlwFile::WriteGuarded(CQLPatternList* source, CDiffractionSettings* settings, CQlwDocWindowState* windowState,
+                            bool withStatus) {
   try {
     if (!IsOpen()) throw CLXXFileNotOpen(kLXSeverityMessage, 0, 714);
     m_writeSource = source;
     m_writeSettings = settings;
     m_writeWindowState = windowState;
-    CStatus status(1301u);
-    WriteBlock(0);
+    {
+      std::optional<CStatus> status;
+      if (withStatus) status.emplace(1301u);
+      WriteBlock(0);
+    }
+    // Only a complete file on the disk counts as written.
+    CompleteWrite();
   } catch (CLXXFile& e) {
+    Abort();
     e.Report();
     return false;
+  } catch (...) {
+    // Other errors are the caller's to report, but a half-written file never replaces the old one.
+    Abort();
+    throw;
   }
   return true;
 }

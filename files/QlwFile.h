@@ -22,11 +22,18 @@ class CQlwFile : public CLXFile {
   // then been shown to the user and the file closed.
   virtual bool ReadFile(CQLPatternList* target, CDiffractionSettings* settings,
                         CQlwDocWindowState* windowState);
-  // Writes source as the file's one block. False when a file error was met and shown.
+  // Writes source as the file's one block and completes the file on the disk. False when a file
+  // error was met and shown; the file is then closed and a file it was to replace is unchanged.
   virtual bool WriteFile(CQLPatternList* source, CDiffractionSettings* settings,
                          CQlwDocWindowState* windowState);
 
  protected:
+  // WriteFile's body: stores the source, writes block 0 and completes the file; a file error is
+  // reported and answers false, and any failure drops the unfinished file. withStatus pushes
+  // the "Writing data to file..." frame around the block.
+  bool WriteGuarded(CQLPatternList* source, CDiffractionSettings* settings, CQlwDocWindowState* windowState,
+                    bool withStatus);
+
   CQLPatternList* m_readTarget = nullptr;
   CDiffractionSettings* m_readSettings = nullptr;
   CQlwDocWindowState* m_readWindowState = nullptr;

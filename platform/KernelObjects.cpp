@@ -1,6 +1,8 @@
 // Handle table, waits, named mutexes (flock), events and file mappings (POSIX shared memory).
 #include "KernelObjects.h"
 
+#include "Files.h"
+
 #include "Utf16.h"
 
 #include <algorithm>
@@ -435,6 +437,13 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
   }
 }
 
+int qlw::FileDescriptor(HANDLE file) {
+  const uintptr_t value = reinterpret_cast<uintptr_t>(file);
+  if (value >= kFdHandleBase && value < kFdHandleEnd) return static_cast<int>(value - kFdHandleBase);
+  const auto object = FindHandleOf<FileObject>(file);
+  return object ? object->fd : -1;
+}
+
 intptr_t _get_osfhandle(int fd) {
   if (fd < 0 || static_cast<uintptr_t>(fd) >= kFdHandleEnd - kFdHandleBase) return -1;
   return static_cast<intptr_t>(kFdHandleBase + static_cast<uintptr_t>(fd));
@@ -447,7 +456,6 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
   auto mapping = std::make_shared<MappingObject>();
   mapping->writable = writable;
   bool existed = false;
-  const uintptr_t fileValue = reinterpret_cast<uintptr_t>(file);
   if (file == INVALID_HANDLE_VALUE) {
     if (size == 0) {
       SetLastError(ERROR_INVALID_PARAMETER);
@@ -489,8 +497,7 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
       }
       mapping->size = size;
     }
-  } else if (fileValue >= kFdHandleBase && fileValue < kFdHandleEnd) {
-    const int sourceFd = static_cast<int>(fileValue - kFdHandleBase);
+  } else if (const int sourceFd = FileDescriptor(file); sourceFd >= 0) {
     struct stat st {};
     if (fstat(sourceFd, &st) != 0) {
       SetLastError(ERROR_INVALID_HANDLE);

@@ -21,6 +21,9 @@
 #if __has_include("KernelObjects.h")
 #include "KernelObjects.h"
 #endif
+#if __has_include("Files.h")
+#include "Files.h"
+#endif
 #if __has_include("Uuid.h")
 #include "Uuid.h"
 #endif

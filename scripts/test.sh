@@ -4,4 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh --test
 bash scripts/build.sh
+bash scripts/fixtures.sh build
 ctest --test-dir build --output-on-failure --no-tests=error --parallel "$(nproc)" --timeout 600

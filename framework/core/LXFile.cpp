@@ -1,19 +1,14 @@
 #include "LXFile.h"
 
+#include "LXUtils.h"
 #include "TextCodec.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
 #include <stdexcept>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace {
 constexpr uint64_t kMaxBufferSize = 0x500000;    // 5 MiB
@@ -22,6 +17,11 @@ constexpr uint32_t kWindowsOpenBits = 0xA8000000; // write-through, no buffering
 constexpr uint32_t kCRCKTag = 0x4352434B;         // "CRCK" read as a big-endian code
 
 uint32_t Swap32(uint32_t v) { return __builtin_bswap32(v); }
+
+// A file opened for writing with create and without no-truncate replaces what was there.
+bool ReplacesFile(uint32_t flags) {
+  return (flags & 3) && (flags & CLXFile::modeCreate) && !(flags & CLXFile::modeNoTruncate);
+}
 }  // namespace
 
 CLXFile::CLXFile() { m_blocks.reserve(5); }
@@ -29,59 +29,123 @@ CLXFile::CLXFile() { m_blocks.reserve(5); }
 CLXFile::~CLXFile() {
   CloseMapping();
   std::free(m_scratch);
-  if (m_hFile >= 0 && m_bCloseOnDelete) ::close(m_hFile);
+  if (IsOpen() && m_bCloseOnDelete) ::CloseHandle(m_hFile);
+  // Never finished from a destructor, where a failure could not be reported.
+  DiscardWriteBeside();
 }
 
 // ----- platform file -----
 
+void CLXFile::ThrowLastError(UINT line) {
+  const DWORD error = ::GetLastError();
+  throw CLXXFile(kLXSeverityMessage, error ? error : ERROR_GEN_FAILURE, line);
+}
+
 uint64_t CLXFile::PlatformPosition() const {
-  if (m_hFile < 0) return 0;
-  const off_t p = ::lseek(m_hFile, 0, SEEK_CUR);
-  return p < 0 ? 0 : static_cast<uint64_t>(p);
+  LARGE_INTEGER p{0};
+  if (!IsOpen() || !::SetFilePointerEx(m_hFile, LARGE_INTEGER{0}, &p, FILE_CURRENT)) return 0;
+  return static_cast<uint64_t>(p.QuadPart);
 }
 
 uint64_t CLXFile::PlatformLength() const {
-  struct stat st;
-  if (m_hFile < 0 || ::fstat(m_hFile, &st) != 0) return 0;
-  return static_cast<uint64_t>(st.st_size);
+  LARGE_INTEGER size{0};
+  if (!IsOpen() || !::GetFileSizeEx(m_hFile, &size)) return 0;
+  return static_cast<uint64_t>(size.QuadPart);
 }
 
 uint32_t CLXFile::PlatformRead(void* dst, uint64_t count) {
-  if (m_hFile < 0) return 0;
-  uint64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::read(m_hFile, static_cast<uint8_t*>(dst) + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw CLXXFile(kLXSeverityMessage, errno, __LINE__);
-    if (n == 0) break;
-    done += static_cast<uint64_t>(n);
-  }
-  return static_cast<uint32_t>(done);
+  if (!IsOpen()) return 0;
+  DWORD done = 0;
+  if (!::ReadFile(m_hFile, dst, static_cast<DWORD>(std::min<uint64_t>(count, 0xFFFFFFFFu)), &done, nullptr))
+    ThrowLastError(__LINE__);
+  return done;
 }
 
 void CLXFile::PlatformWrite(const void* src, uint64_t count) {
-  if (m_hFile < 0) throw CLXXFile(kLXSeverityMessage, EBADF, __LINE__);
-  uint64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(m_hFile, static_cast<const uint8_t*>(src) + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw CLXXFile(kLXSeverityMessage, errno, __LINE__);
-    done += static_cast<uint64_t>(n);
+  if (!IsOpen()) throw CLXXFile(kLXSeverityMessage, ERROR_INVALID_HANDLE, __LINE__);
+  const auto* bytes = static_cast<const uint8_t*>(src);
+  while (count > 0) {
+    const DWORD piece = static_cast<DWORD>(std::min<uint64_t>(count, 0x40000000));
+    DWORD done = 0;
+    if (!::WriteFile(m_hFile, bytes, piece, &done, nullptr)) ThrowLastError(__LINE__);
+    bytes += piece;
+    count -= piece;
   }
+  m_unsynced = true;
 }
 
 uint64_t CLXFile::PlatformSeek(int64_t offset, int from) {
-  if (m_hFile < 0) return 0;
-  const int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
-  const off_t p = ::lseek(m_hFile, offset, whence);
-  if (p < 0) throw CLXXFile(kLXSeverityMessage, errno, __LINE__);
-  return static_cast<uint64_t>(p);
+  if (!IsOpen()) return 0;
+  const DWORD method = from == begin ? FILE_BEGIN : from == current ? FILE_CURRENT : FILE_END;
+  LARGE_INTEGER p{0};
+  if (!::SetFilePointerEx(m_hFile, LARGE_INTEGER{offset}, &p, method)) ThrowLastError(__LINE__);
+  return static_cast<uint64_t>(p.QuadPart);
+}
+
+void CLXFile::PlatformSetLength(uint64_t length) {
+  if (!IsOpen()) throw CLXXFile(kLXSeverityMessage, ERROR_INVALID_HANDLE, __LINE__);
+  PlatformSeek(static_cast<int64_t>(length), begin);
+  if (!::SetEndOfFile(m_hFile)) ThrowLastError(__LINE__);
+  m_unsynced = true;
 }
 
 void CLXFile::PlatformClose() {
-  if (m_hFile >= 0) ::close(m_hFile);
-  m_hFile = -1;
+  if (IsOpen()) ::CloseHandle(m_hFile);
+  m_hFile = INVALID_HANDLE_VALUE;
   m_bCloseOnDelete = false;
+}
+
+// ----- writing beside the old file -----
+
+bool CLXFile::PrepareWriteBeside(const wchar_t* path, uint32_t flags, CString& openPath, LXFileOpenError* error) {
+  openPath = path;
+  m_besidePath.Empty();
+  m_replacedPath.Empty();
+  m_unsynced = false;
+  if (!ReplacesFile(flags)) return true;
+  const DWORD attributes = ::GetFileAttributesW(path);
+  // A device or pipe is written in place: it cannot be replaced by a file.
+  if (attributes == FILE_ATTRIBUTE_DEVICE) return true;
+  std::wstring target(path), beside;
+  if (attributes == FILE_ATTRIBUTE_DIRECTORY) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+  } else if (qlw::CreateFileBeside(target, beside)) {
+    m_replacedPath = target.c_str();
+    m_besidePath = beside.c_str();
+    openPath = m_besidePath;
+    return true;
+  }
+  if (error) {
+    error->m_lOsError = static_cast<int>(::GetLastError());
+    error->m_strFileName = path;
+  }
+  return false;
+}
+
+void CLXFile::DiscardWriteBeside() {
+  if (m_besidePath.IsEmpty()) return;
+  ::DeleteFileW(m_besidePath.GetString());
+  m_besidePath.Empty();
+  m_replacedPath.Empty();
+}
+
+void CLXFile::SyncToDisk() {
+  if (!m_unsynced || !IsOpen()) return;
+  if (!::FlushFileBuffers(m_hFile)) ThrowLastError(__LINE__);
+  m_unsynced = false;
+}
+
+void CLXFile::CompleteWrite() {
+  if (!IsOpen()) return;
+  Flush();
+  if ((GetOpenFlags() & 3) == 0) return;
+  SyncToDisk();
+  if (m_besidePath.IsEmpty()) return;
+  if (!::MoveFileExW(m_besidePath.GetString(), m_replacedPath.GetString(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    ThrowLastError(__LINE__);
+  m_besidePath.Empty();
+  m_replacedPath.Empty();
 }
 
 // ----- buffer -----
@@ -89,12 +153,15 @@ void CLXFile::PlatformClose() {
 void CLXFile::CloseMapping() {
   if (m_buffer) {
     if (m_mapped)
-      ::munmap(m_buffer, m_capacity);
+      ::UnmapViewOfFile(m_buffer);
     else
-      std::free(m_buffer);
+      _aligned_free(m_buffer);
   }
+  if (m_mapping) ::CloseHandle(m_mapping);
+  m_mapping = nullptr;
   m_buffer = nullptr;
   m_mapped = false;
+  m_dirty = false;
   m_capacity = m_valid = m_bufferPos = 0;
   m_cursor = nullptr;
 }
@@ -106,6 +173,7 @@ void CLXFile::ResetWindow() {
     m_valid = m_capacity;
   } else {
     m_valid = 0;
+    m_dirty = false;
     m_bufferPos = PlatformPosition();
   }
   m_cursor = m_buffer;
@@ -117,23 +185,26 @@ void CLXFile::AcquireBuffer(uint64_t size) {
   if ((m_openFlags & 3) == 0) {
     const uint64_t length = PlatformLength();
     if (length > 0) {
-      void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, m_hFile, 0);
-      if (view != MAP_FAILED) {
+      m_mapping = ::CreateFileMappingW(m_hFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
+      void* view = m_mapping ? ::MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+      if (view) {
         m_buffer = static_cast<uint8_t*>(view);
         m_capacity = length;
         m_mapped = true;
         return;
       }
+      if (m_mapping) ::CloseHandle(m_mapping);
+      m_mapping = nullptr;
     }
   }
   uint64_t alignment = 4096;
-  struct statvfs vfs;
-  if (::fstatvfs(m_hFile, &vfs) == 0 && vfs.f_bsize >= 512 && (vfs.f_bsize & (vfs.f_bsize - 1)) == 0)
-    alignment = vfs.f_bsize;
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+  if (::GetDiskFreeSpaceW(m_strFileName.GetString(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters) &&
+      bytesPerSector >= 512 && (bytesPerSector & (bytesPerSector - 1)) == 0)
+    alignment = bytesPerSector;
   size = (size + alignment - 1) / alignment * alignment;
   while (size >= kMinAlignedBuffer) {
-    void* p = nullptr;
-    if (::posix_memalign(&p, alignment, size) == 0) {
+    if (void* p = _aligned_malloc(size, alignment)) {
       m_buffer = static_cast<uint8_t*>(p);
       m_capacity = size;
       return;
@@ -163,48 +234,42 @@ void CLXFile::SetFilePath(const wchar_t* path) {
 }
 
 CString CLXFile::GetFileTitle() const {
-  std::wstring title(static_cast<LPCWSTR>(m_title.IsEmpty() ? GetFileName() : m_title));
-  const size_t slash = title.find_last_of(L'/');
-  if (slash != std::wstring::npos) title.erase(0, slash + 1);
-  const size_t dot = title.find_last_of(L'.');
-  if (dot != std::wstring::npos && dot > 0) title.erase(dot);
+  CString title = m_title.IsEmpty() ? GetFileName() : m_title;
+  CUtils::GetFileTitle(title);
   if (GetBlockCount(false) >= 2) {
     if (!m_blockName.IsEmpty()) return m_blockName;
     CString format, text;
     format.LoadString(1083);
-    text.Format(format, title.c_str(), static_cast<int>(m_currentBlock + 1));
+    text.Format(format, title.GetString(), static_cast<int>(m_currentBlock + 1));
     return text;
   }
-  return CString(title.c_str());
+  return title;
 }
 
 bool CLXFile::Open(const wchar_t* path, uint32_t flags, LXFileOpenError* error) {
   m_nativeOrder = !IsBigEndian();
   flags |= kWindowsOpenBits;
   SetOpenFlags(flags);
-  int oflags = (flags & modeReadWrite) ? O_RDWR : (flags & modeWrite) ? O_WRONLY : O_RDONLY;
-  if (flags & modeCreate) oflags |= O_CREAT | ((flags & modeNoTruncate) ? 0 : O_TRUNC);
-  const int fd = ::open(qlw::ToUtf8(path).c_str(), oflags | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    if (error) {
-      error->m_lOsError = errno;
-      error->m_strFileName = path;
+  CString openPath;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  if (PrepareWriteBeside(path, flags, openPath, error)) {
+    const DWORD access = (flags & modeReadWrite) ? GENERIC_READ | GENERIC_WRITE : (flags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
+    const DWORD disposition = !(flags & modeCreate) ? OPEN_EXISTING : (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+    const DWORD share = (flags & shareDenyWrite) ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    h = ::CreateFileW(openPath.GetString(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (error) {
+        error->m_lOsError = static_cast<int>(::GetLastError());
+        error->m_strFileName = path;
+      }
+      DiscardWriteBeside();
     }
+  }
+  if (h == INVALID_HANDLE_VALUE) {
     SetOpenFlags(0);
     return false;
   }
-  // A folder opens for reading here but is no file to read.
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    if (error) {
-      error->m_lOsError = EISDIR;
-      error->m_strFileName = path;
-    }
-    SetOpenFlags(0);
-    return false;
-  }
-  m_hFile = fd;
+  m_hFile = h;
   m_bCloseOnDelete = true;
   m_strFileName = path;
   uint64_t size = kMaxBufferSize;
@@ -219,7 +284,7 @@ uint64_t CLXFile::Seek(int64_t offset, uint32_t from) {
   int64_t target = offset;
   if (from == current) target += static_cast<int64_t>(GetPosition());
   if (from == end) target += static_cast<int64_t>(GetLength());
-  if (target < 0) throw CLXXFile(kLXSeverityMessage, EINVAL, __LINE__);
+  if (target < 0) throw CLXXFile(kLXSeverityMessage, ERROR_INVALID_PARAMETER, __LINE__);
   const auto t = static_cast<uint64_t>(target);
   if (t >= m_bufferPos && t <= m_bufferPos + m_valid) {
     m_cursor = m_buffer + (t - m_bufferPos);
@@ -236,14 +301,23 @@ uint64_t CLXFile::Seek(int64_t offset, uint32_t from) {
 }
 
 void CLXFile::SetLength(uint64_t length) {
-  if (!m_buffer || length <= m_bufferPos + m_valid) {
-    if (m_hFile < 0 || ::ftruncate(m_hFile, static_cast<off_t>(length)) != 0)
-      throw CLXXFile(kLXSeverityMessage, errno, __LINE__);
-    if (m_buffer && !m_mapped && length < m_bufferPos + m_valid)
-      m_valid = length > m_bufferPos ? length - m_bufferPos : 0;
+  if (m_buffer && length > m_bufferPos + m_valid) {
+    Seek(static_cast<int64_t>(length), begin);
     return;
   }
-  Seek(static_cast<int64_t>(length), begin);
+  if (!m_buffer || m_mapped) {
+    const uint64_t position = PlatformPosition();
+    PlatformSetLength(length);
+    if (!m_buffer) PlatformSeek(static_cast<int64_t>(std::min(position, length)), begin);
+    return;
+  }
+  // The window's bytes go out first, so that none comes back past the new end; the position
+  // then stays within the file and the next read starts afresh from the disk.
+  const uint64_t position = GetPosition();
+  Flush();
+  PlatformSetLength(length);
+  PlatformSeek(static_cast<int64_t>(std::min(position, length)), begin);
+  ResetWindow();
 }
 
 uint64_t CLXFile::GetLength() const {
@@ -266,6 +340,7 @@ uint32_t CLXFile::Read(void* dst, uint32_t count) {
   m_bufferPos = PlatformSeek(static_cast<int64_t>(m_bufferPos + m_valid), begin);
   if (rest <= m_capacity) {
     m_valid = PlatformRead(m_buffer, m_capacity);
+    m_dirty = false;
     m_cursor = m_buffer;
     const uint64_t k = std::min(rest, m_valid);
     if (k && out) std::memcpy(out, m_cursor, k);
@@ -286,7 +361,7 @@ uint32_t CLXFile::Read(void* dst, uint32_t count) {
 
 void CLXFile::Write(const void* src, uint32_t count) {
   if (!m_buffer || m_mapped) {
-    if (m_mapped) throw CLXXFile(kLXSeverityMessage, EBADF, __LINE__);
+    if (m_mapped) throw CLXXFile(kLXSeverityMessage, ERROR_ACCESS_DENIED, __LINE__);
     PlatformWrite(src, count);
     return;
   }
@@ -294,10 +369,12 @@ void CLXFile::Write(const void* src, uint32_t count) {
     std::memcpy(m_cursor, src, count);
     m_cursor += count;
     m_valid = std::max<uint64_t>(m_valid, static_cast<uint64_t>(m_cursor - m_buffer));
+    m_dirty = true;
     return;
   }
+  const uint64_t position = GetPosition();
   Flush();
-  PlatformSeek(static_cast<int64_t>(GetPosition()), begin);
+  PlatformSeek(static_cast<int64_t>(position), begin);
   PlatformWrite(src, count);
   ResetWindow();
 }
@@ -308,19 +385,29 @@ void CLXFile::UnlockRange(uint64_t, uint64_t) { throw std::logic_error("file loc
 void CLXFile::Abort() {
   CloseMapping();
   PlatformClose();
+  DiscardWriteBeside();
 }
 
+// Writes the window out but does not sync: that happens once, when the file is complete.
 void CLXFile::Flush() {
-  if (m_hFile < 0) return;
-  if ((m_openFlags & 3) && m_buffer && !m_mapped && m_valid) {
+  if (!IsOpen()) return;
+  if ((m_openFlags & 3) && m_buffer && !m_mapped && m_valid && m_dirty) {
     m_bufferPos = PlatformSeek(static_cast<int64_t>(m_bufferPos), begin);
     PlatformWrite(m_buffer, m_valid);
+    m_dirty = false;
   }
-  if (m_openFlags & 3) ::fsync(m_hFile);
 }
 
 void CLXFile::Close() {
-  Flush();
+  if (IsOpen()) {
+    try {
+      CompleteWrite();
+    } catch (...) {
+      Abort();
+      m_openFlags = 0;
+      throw;
+    }
+  }
   CloseMapping();
   m_openFlags = 0;
   PlatformClose();
@@ -561,12 +648,13 @@ uint32_t CLXFile::ComputeCRC(bool excludeTrailer) {
   }
   Flush();
   uint64_t done = 0;
+  PlatformSeek(0, begin);
   while (done < length) {
     const uint64_t piece = std::min(size, length - done);
-    const ssize_t n = ::pread(m_hFile, buffer, piece, static_cast<off_t>(done));
-    if (n <= 0) break;
-    crc = UpdateCRC(crc, buffer, static_cast<size_t>(n));
-    done += static_cast<uint64_t>(n);
+    const uint32_t n = PlatformRead(buffer, piece);
+    if (n == 0) break;
+    crc = UpdateCRC(crc, buffer, n);
+    done += n;
   }
   if (temporary) std::free(buffer);
   PlatformSeek(static_cast<int64_t>(remembered), begin);

@@ -92,8 +92,15 @@ class CLXFile {
   // Four signed 16-bit values top, left, bottom, right in the file's byte order.
   virtual void ReadRect(LXGraphics::CSyncRect& out);
 
-  bool IsOpen() const { return m_hFile >= 0; }
+  bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
   bool IsMapped() const { return m_mapped; }
+  // True while the open file is a new one beside the file it is to replace.
+  bool IsWritingBeside() const { return !m_besidePath.IsEmpty(); }
+
+  // Ends a write: the buffered bytes go out, the file is synced to the disk once and, when it
+  // was written beside the file it replaces, renamed over that one. Throws CLXXFile when any
+  // step fails; the old file is then still in place.
+  void CompleteWrite();
 
   // Record helpers shared by the binary formats.
   void ReadExact(uint64_t count, void* dst);
@@ -144,9 +151,14 @@ class CLXFile {
 
  protected:
   // What the class library's file keeps: the platform handle, close-on-delete and the path.
-  int m_hFile = -1;
+  HANDLE m_hFile = INVALID_HANDLE_VALUE;
   bool m_bCloseOnDelete = false;
   CString m_strFileName;
+  // A file opened to replace another is written under a new name beside it (m_besidePath) and
+  // renamed over m_replacedPath only when complete, so a failed write leaves the old file whole.
+  CString m_besidePath;
+  CString m_replacedPath;
+  bool m_unsynced = false;  // written since the last sync to the disk
 
   uint32_t m_fileType = 0;
   char m_fourCC[4] = {' ', ' ', ' ', ' '};
@@ -163,6 +175,12 @@ class CLXFile {
   uint32_t m_formatVersion = 0;
   uint8_t m_platform = 1;
 
+  // The path to open for path and flags: a new file beside path when the open replaces a file
+  // (write with create and truncation), else path itself. False with error filled on failure.
+  bool PrepareWriteBeside(const wchar_t* path, uint32_t flags, CString& openPath, LXFileOpenError* error);
+  // Deletes an unfinished file written beside the one it was to replace.
+  void DiscardWriteBeside();
+  void SyncToDisk();
   void CloseMapping();
   void ResetWindow();
   // Throws CLXXFileEOF when fewer than count bytes are left after the position.
@@ -174,6 +192,8 @@ class CLXFile {
   void PlatformWrite(const void* src, uint64_t count);
   uint64_t PlatformSeek(int64_t offset, int from);
   void PlatformClose();
+  void PlatformSetLength(uint64_t length);
+  [[noreturn]] static void ThrowLastError(UINT line);
 
  private:
   uint8_t* m_buffer = nullptr;
@@ -181,7 +201,9 @@ class CLXFile {
   uint64_t m_valid = 0;
   uint64_t m_bufferPos = 0;
   uint8_t* m_cursor = nullptr;
+  HANDLE m_mapping = nullptr;
   bool m_mapped = false;
+  bool m_dirty = false;  // the window holds bytes not yet written to the file
   uint32_t m_openFlags = 0;
 };
 

@@ -1,5 +1,8 @@
 // The observed pattern: which curve is shown, smoothing, the Bézier background and its
-// subtraction, resampling onto the simulation grid, x scaling and the axis range.
+// subtraction, resampling onto the simulation grid, x scaling, the axis range and the
+// preference defaults of new observed and mixture patterns.
+#include "Preferences.h"
+#include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
 
 #include <gtest/gtest.h>
@@ -238,4 +241,30 @@ TEST(ObservedPattern, CopiesOwnTheirControlPoints)
     CQLPattern::CopyPatternSettings(target, p);
     EXPECT_EQ(target.m_controlPoints[1].owner, &target);
     EXPECT_EQ(target.m_profile.size(), 10u);
+}
+
+TEST(ObservedPattern, NewPatternsTakeTheirDefaultsFromThePreferences)
+{
+    CPreferences::Create(true);
+    ASSERT_NE(g_pPreferences, nullptr);
+    g_pPreferences->m_ObservedAutoSetYScale.Set(false);
+    g_pPreferences->m_BackgroundColor.Set(LXGraphics::CColor(0xFF123456u));
+    g_pPreferences->m_ShowLabels.Set(true);
+    g_pPreferences->m_LabelThreshold.Set(25.0);
+
+    CQLObservedPattern observed;
+    EXPECT_EQ(observed.m_autoYScale, 0);
+    EXPECT_EQ(observed.m_backgroundStyle.color, 0xFF123456u);
+    CQLMixturePattern mixture;
+    EXPECT_EQ(mixture.m_showLabels, 1);
+    EXPECT_EQ(mixture.m_labelThreshold, 25.0);
+
+    CQLObservedPattern factory(true);
+    EXPECT_EQ(factory.m_autoYScale, 1);
+    EXPECT_EQ(factory.m_backgroundStyle.color, 0xFF000000u);
+    CQLMixturePattern factoryMixture(true);
+    EXPECT_EQ(factoryMixture.m_showLabels, 0);
+    EXPECT_EQ(factoryMixture.m_labelPhaseName, 1);
+    delete g_pStore;
+    EXPECT_EQ(g_pPreferences, nullptr);
 }

@@ -138,7 +138,7 @@ TEST(Reflexions, MultiplicitiesCountEveryAllowedTripleOfTheSphere)
 
 TEST(Reflexions, LargeListsMergeAlikeOnAnyThreadCount)
 {
-    // Some 40000 candidates each, so that other threads look families up ahead of the merge.
+    // Some 40000 candidates each, enumerated in parallel slabs and merged in list order.
     struct Case
     {
         double a, c, gamma;
@@ -267,4 +267,68 @@ TEST(Reflexions, PositionsInEveryUnit)
     nacl.ComputeReflexionPositions(settings);
     EXPECT_EQ(nacl.FindReflexion(1, 1, 1)->x, 180.0);
 }
+}
+
+TEST(Reflexions, ACellThatContradictsItsGroupIsWarnedAboutAndStillMerges)
+{
+    // Cubic operators on a cell a million ångström long in b map index triples far outside the
+    // index box; those images must be skipped, not turned into integers.
+    CQLCrystal crystal = MakeCrystal(5, 1e6, 5, 90, 90, 90, L"P m -3 m", {{L"O1", L"O", 0, 0, 0}});
+    CDiffractionSettings settings(true);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(crystal.Recompute(settings));
+    const std::string alert = testing::internal::GetCapturedStderr();
+    EXPECT_NE(alert.find("does not fit the space group P m -3 m"), std::string::npos) << alert;
+    EXPECT_FALSE(crystal.m_reflexions.empty());
+    // A cell that fits says nothing.
+    CQLCrystal nacl = NaCl();
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(nacl.Recompute(settings));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(Reflexions, AListTooLargeToBuildIsAnErrorNotAnEmptySuccess)
+{
+    // 0.01 Å in a 50 Å cell: 10^11 index triples, terabytes of candidates.
+    CQLCrystal crystal = MakeCrystal(50, 50, 50, 90, 90, 90, L"P 1", {{L"O1", L"O", 0, 0, 0}});
+    EXPECT_THROW(crystal.GenerateReflexions(0.01, 0), CLXXDiffractTempReflErr);
+    CDiffractionSettings settings(true);
+    settings.m_restrictMaxNumRefs = 0;
+    settings.m_lambda = 0.02;
+    settings.m_dMin = 0.0;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(crystal.Recompute(settings));
+    const std::string alert = testing::internal::GetCapturedStderr();
+    // Asked first (the quiet answer continues), then refused.
+    EXPECT_NE(alert.find("million reflexions"), std::string::npos) << alert;
+    EXPECT_NE(alert.find("Too many reflexions"), std::string::npos) << alert;
+}
+
+TEST(Reflexions, CountLimitCountsOnlyReflexionsThatScatter)
+{
+    // Body-centred iron written in a primitive cell: every reflexion with h + k + l odd is
+    // extinct by the sites, not by the operators, and used to take the places of a small limit.
+    auto iron = [] {
+        return MakeCrystal(2.87, 2.87, 2.87, 90, 90, 90, L"P m -3 m",
+                           {{L"Fe1", L"Fe", 0, 0, 0}, {L"Fe2", L"Fe", 0.5, 0.5, 0.5}});
+    };
+    CDiffractionSettings settings(true);
+    settings.m_restrictMaxNumRefs = 0;
+    CQLCrystal all = iron();
+    ASSERT_TRUE(all.Recompute(settings));
+    ASSERT_GT(all.m_reflexions.size(), 5u);
+    settings.m_restrictMaxNumRefs = 1;
+    for (std::uint32_t limit = 1; limit <= 5; ++limit)
+    {
+        settings.m_maxNumRefs = limit;
+        CQLCrystal crystal = iron();
+        ASSERT_TRUE(crystal.Recompute(settings)) << limit;
+        ASSERT_EQ(crystal.m_reflexions.size(), limit);
+        for (std::size_t i = 0; i < limit; ++i)
+        {
+            const CQLReflexion& r = *crystal.m_reflexions[i];
+            EXPECT_EQ((r.h + r.k + r.l) % 2, 0) << limit;
+            EXPECT_EQ(r.d, all.m_reflexions[i]->d) << limit;
+        }
+    }
 }

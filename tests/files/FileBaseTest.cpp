@@ -148,3 +148,21 @@ TEST(FileBase, ExtensionTable) {
   EXPECT_TRUE(IsMoleculeFileType(42));
   EXPECT_FALSE(IsMoleculeFileType(22));
 }
+
+TEST(FileBase, ShorteningKeepsThePositionWithinTheFile) {
+  const std::string path = qlwtest::ScratchDir() + "/shortened.bin";
+  PlainFile file;
+  ASSERT_TRUE(file.Open(Wide(path).c_str(), CLXFile::modeReadWrite | CLXFile::modeCreate));
+  file.Write("0123456789", 10);
+  file.Seek(8, CLXFile::begin);
+  file.SetLength(4);
+  EXPECT_LE(file.GetPosition(), 4u);
+  EXPECT_EQ(file.GetLength(), 4u);
+  char buf[16] = {};
+  EXPECT_EQ(file.Read(buf, 8), 0u) << "nothing is left after the new end";
+  file.Seek(0, CLXFile::begin);
+  EXPECT_EQ(file.Read(buf, 16), 4u);
+  EXPECT_EQ(std::string(buf, 4), "0123");
+  file.Close();
+  EXPECT_EQ(Slurp(path), "0123");
+}

@@ -1,7 +1,8 @@
-// Fixtures written as hex: byte pairs separated by blanks, "#" starts a comment to the line end.
+// Hex fixtures of tests/data and byte helpers for patching them.
 #pragma once
 
 #include "FilesTestUtil.h"
+#include "HexBytes.h"
 
 #include <cctype>
 #include <cstring>
@@ -9,34 +10,8 @@
 #include <string>
 
 namespace filestest {
-inline std::string ParseHex(const std::string& text) {
-  std::string bytes;
-  bool comment = false;
-  int high = -1;
-  for (char c : text) {
-    if (c == '\n') comment = false;
-    if (comment || c == '#') {
-      comment = true;
-      continue;
-    }
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      if (high >= 0) throw std::runtime_error("odd hex digit");
-      continue;
-    }
-    if (!std::isxdigit(static_cast<unsigned char>(c))) throw std::runtime_error("not a hex digit");
-    const int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
-    if (high < 0) {
-      high = v;
-    } else {
-      bytes += static_cast<char>(high << 4 | v);
-      high = -1;
-    }
-  }
-  return bytes;
-}
-
 // The bytes of tests/data/NAME.
-inline std::string LoadHex(const std::string& name) { return ParseHex(Slurp(qlwtest::DataPath(name))); }
+inline std::string LoadHex(const std::string& name) { return qlwtest::ParseHex(Slurp(qlwtest::DataPath(name))); }
 
 // Little- and big-endian pieces for patching fixtures.
 inline std::string LE32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }

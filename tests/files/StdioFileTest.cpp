@@ -100,7 +100,7 @@ TEST(StdioFile, FoldersDoNotOpenAndAFailingStreamEndsLineReading) {
   TextFile text;
   LXFileOpenError error;
   EXPECT_FALSE(text.Open(folder.c_str(), CLXFile::modeRead, &error));
-  EXPECT_EQ(error.m_lOsError, EISDIR);
+  EXPECT_EQ(error.m_lOsError, ERROR_ACCESS_DENIED);
   filestest::PlainFile plain;
   EXPECT_FALSE(plain.Open(folder.c_str(), CLXFile::modeRead));
 

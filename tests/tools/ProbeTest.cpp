@@ -1,7 +1,12 @@
 // The probe is how the program is checked from outside: its outputs are a contract.
 #include <gtest/gtest.h>
 
+#include "HexBytes.h"
+#include "TestSupport.h"
+
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
@@ -12,9 +17,9 @@ struct ProbeRun {
   int status = -1;
 };
 
-ProbeRun Probe(const std::string& args) {
+ProbeRun Probe(const std::string& args, bool withErrors = false) {
   ProbeRun run;
-  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe " + args + " 2>/dev/null";
+  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe " + args + (withErrors ? " 2>&1" : " 2>/dev/null");
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
   std::array<char, 4096> buffer;
@@ -59,6 +64,14 @@ TEST(Probe, ListsTheExampleReflexionsAsCsv) {
   EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), "h,k,l,d,mult,F2,position,intensity,relative\n");
   EXPECT_NE(run.out.find("\n1,1,0,3.248236,4,"), std::string::npos);
   EXPECT_NE(run.out.find("\n0,1,1,2.487413,8,598.465,"), std::string::npos);
+}
+
+TEST(Probe, AReflexionListTooLargeToBuildIsAFailureWithItsMessage) {
+  // A spacing limit of 0.01 Å in rutile's cell means half a billion index triples.
+  const ProbeRun run = Probe("refl " + Example() + " --lambda 0.02 --dmin 0 --max 0", true);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("Too many reflexions"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("h,k,l"), std::string::npos) << run.out;
 }
 
 TEST(Probe, CreatesThePreferenceStoreAndShowsStoredValues) {
@@ -156,4 +169,29 @@ TEST(Probe, CrashLeavesItsReport) {
   EXPECT_NE(std::fgets(first, sizeof first, report), nullptr);
   std::fclose(report);
   EXPECT_STREQ(first, "Quillonographic crash report\n");
+}
+
+TEST(Probe, SavesAndReadsSessionsAndReadsBinaryCrystals) {
+  std::ifstream in(qlwtest::DataPath("crystal-v9.hex"));
+  const std::string crystal = qlwtest::ScratchDir() + "/probe-crystal.lxdf";
+  std::ofstream(crystal, std::ios::binary) << qlwtest::ParseHex(std::string(std::istreambuf_iterator<char>(in), {}));
+  const std::string session = qlwtest::ScratchDir() + "/probe.quillono";
+  const ProbeRun save = Probe("session-save " + session + " " + Example() + " " + crystal + " --radiation neutron --lambda 1.2");
+  ASSERT_EQ(save.status, 0);
+  EXPECT_EQ(save.out, "");
+  const ProbeRun read = Probe("session-read " + session);
+  EXPECT_EQ(read.status, 0);
+  EXPECT_EQ(read.out,
+            "radiation: neutron\n"
+            "wavelengths: 1.200000 1.544340 ratio 2.000000 electron 0.037014\n"
+            "x axis: 2theta\n"
+            "0 crystal rutile | 4.593700 4.593700 2.958700 90.0000 90.0000 90.0000 | P 42/m n m\n"
+            "0 crystal probe-crystal | 5.000000 6.000000 7.000000 80.0000 85.0000 95.0000 | P -1\n");
+  // read and refl take sessions and binary crystal files as they take CIFs.
+  EXPECT_NE(Probe("read " + session).out.find("pattern: probe-crystal\ncell: 5.000000 6.000000 7.000000"), std::string::npos);
+  EXPECT_EQ(Probe("read " + crystal).out.substr(0, 22), "pattern: probe-crystal");
+  const ProbeRun refl = Probe("refl " + session + " --block 2 --max 2");
+  EXPECT_EQ(refl.status, 0);
+  EXPECT_NE(refl.out.find("\n0,1,0,5.876641,2,"), std::string::npos);
+  EXPECT_NE(Probe("session-read " + crystal).status, 0);
 }

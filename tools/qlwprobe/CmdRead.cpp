@@ -2,6 +2,7 @@
 #include "Probe.h"
 
 #include "FileTypes.h"
+#include "QLCrystalFile.h"
 #include "QLCrystal.h"
 #include "SpaceGroups.h"
 
@@ -17,6 +18,10 @@ bool LoadPatterns(const std::string& path, CQLPatternList& list) {
   // A damaged file of a known extension goes to its reader, which says what is wrong with it.
   if (type == 0) type = IdentifyFileType(widePath.GetString(), false);
   std::unique_ptr<CQlwFile> file(CreateFileForType(type));
+  if (!file && IsMoleculeFileType(type)) {
+    CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__).Report();
+    return false;
+  }
   if (!file) {
     if (!std::filesystem::exists(path)) {
       CLXXFileNotOpen(kLXSeverityMessage, 0, __LINE__).Report();

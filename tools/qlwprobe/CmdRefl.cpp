@@ -70,9 +70,12 @@ static int RunRefl(const std::vector<std::string>& args) {
   auto pattern = *std::next(list.begin(), static_cast<long>(block - 1));
   CQLCrystal* crystal = pattern->GetCrystal();
   if (!crystal) return 1;
-  pattern->ApplySettings(settings);
   if (noAdp) crystal->m_useThermalEllipsoids = false;
-  pattern->Recompute(settings);
+  // One computation; a failure has been reported by the engine (on standard error here).
+  if (!crystal->Recompute(settings) || crystal->m_reflexions.empty()) {
+    std::fprintf(stderr, "qlwprobe: %s: no reflexion list could be computed\n", args[0].c_str());
+    return 1;
+  }
   std::printf("h,k,l,d,mult,F2,position,intensity,relative\n");
   for (const auto& r : crystal->m_reflexions) {
     std::printf("%d,%d,%d,%.6f,%d,%.6g,%.6f,%.6g,%.6g\n", r->h, r->k, r->l, r->d, r->multiplicity, r->A * r->A + r->B * r->B,

@@ -1,0 +1,122 @@
+// The x–y data set and the line reading it shares with the Rigaku file.
+#include "QLDatasetFile.h"
+
+#include "LXUtils.h"
+#include "NumberLocale.h"
+#include "QLObservedPattern.h"
+#include "Status.h"
+
+#include <cerrno>
+#include <cmath>
+#include <new>
+#include <stdexcept>
+
+namespace {
+constexpr int kMaxLineLength = 255;
+constexpr uint32_t kDatasetType = 12;
+
+// Both numbers of a point, when the line starts with two finite ones.
+bool ScanPoint(const std::string& line, CQLProfilePoint& point) {
+  float x = 0.0f, y = 0.0f;
+  if (qlw::ScanC(line.c_str(), "%f %f", &x, &y) != 2) return false;
+  // "nan" and overflowing numbers scan as values but would poison every sum over the points.
+  if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  point = {double(x), double(y)};
+  return true;
+}
+}  // namespace
+
+CQLObservedDataFile::CQLObservedDataFile() { m_fileType = kDatasetType; }
+
+CQLObservedDataFile::~CQLObservedDataFile() = default;
+
+bool CQLObservedDataFile::ReadDataLine(std::string& line) {
+  line.clear();
+  int c = NextChar();
+  if (c < 0) return false;
+  for (; c >= 0 && c != '\n' && c != 0; c = NextChar()) {
+    if (c == '\r') {
+      const int next = NextChar();
+      if (next != '\n') PushBack(next);
+      break;
+    }
+    if (line.size() < size_t(kMaxLineLength)) line += static_cast<char>(c);
+  }
+  return true;
+}
+
+void CQLObservedDataFile::MakePattern(CQLProfile points) {
+  m_pattern = std::make_unique<CQLObservedPattern>(std::move(points), false);
+  m_pattern->SetFilePath(GetFilePath());
+  m_pattern->m_title = GetFileTitle();
+  m_pattern->SetShown(true);
+  m_pattern->m_settingsPending = 1;
+}
+
+void CQLObservedDataFile::AppendPattern() {
+  CQLPatternPtr pattern(m_pattern.release());
+  if (pattern && m_readTarget) m_readTarget->push_back(std::move(pattern));
+}
+
+CQLDatasetFile::CQLDatasetFile() = default;
+
+bool CQLDatasetFile::TestFile(const wchar_t* path, uint32_t& typeCode) {
+  typeCode = 0;
+  try {
+    CQLDatasetFile file;
+    if (!file.Open(path, modeRead | shareDenyWrite)) return false;
+    std::string line;
+    CQLProfilePoint point;
+    while (file.ReadDataLine(line)) {
+      if (ScanPoint(line, point)) {
+        typeCode = kDatasetType;
+        return true;
+      }
+    }
+  } catch (...) {
+    // A content test answers no rather than failing the recogniser.
+  }
+  return false;
+}
+
+bool CQLDatasetFile::ReadFile(CQLPatternList* target, CDiffractionSettings* settings,
+                              CQlwDocWindowState* windowState) {
+  m_readTarget = target;
+  m_readSettings = settings;
+  m_readWindowState = windowState;
+  try {
+    try {
+      if (!IsStreamOpen()) throw CLXXFileNotOpen(kLXSeverityMessage, 0, __LINE__);
+      CStatus status(1300u);
+      ReadBlock(0);
+      AppendPattern();
+    } catch (const std::bad_alloc&) {
+      throw CLXXFile(kLXSeverityMessage, ENOMEM, __LINE__);
+    } catch (const std::length_error&) {
+      throw CLXXFile(kLXSeverityMessage, ENOMEM, __LINE__);
+    }
+  } catch (CLXException& e) {
+    // Reported here like every other format, so that the caller tests only the answer.
+    m_pattern.reset();
+    Close();
+    e.Report();
+    return false;
+  }
+  return true;
+}
+
+void CQLDatasetFile::ReadBlock(uint32_t /*index*/) {
+  const int lines = m_stream ? CountTextLines(m_stream) : 0;
+  if (lines <= 0) throw CLXXFileNoData(kLXSeverityMessage, 0, __LINE__);
+  SeekTo(0);
+  CQLProfile points;
+  // A point takes at least four bytes, so a file of empty lines reserves no more than it holds.
+  points.reserve(size_t(std::min<uint64_t>(uint64_t(lines), GetLength() / 4 + 1)));
+  std::string line;
+  CQLProfilePoint point;
+  while (ReadDataLine(line))
+    if (ScanPoint(line, point)) points.push_back(point);
+  // A file without a single point is no data set, whatever else it holds.
+  if (points.empty()) throw CLXXFileNoData(kLXSeverityMessage, 0, __LINE__);
+  MakePattern(std::move(points));
+}
