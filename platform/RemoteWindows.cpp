@@ -171,10 +171,14 @@ void Serve(int client) {
       }
       break;
     case kOpPost:
-      reply.ok = PostMessageW(hwnd, request.message, static_cast<WPARAM>(request.wParam),
-                              static_cast<LPARAM>(request.lParam));
-      reply.error = reply.ok ? 0 : GetLastError();
-      break;
+      // Answered before it is posted: the message may end this process before a reply could go.
+      reply.ok = IsWindow(hwnd) ? 1 : 0;
+      reply.error = reply.ok ? 0 : ERROR_INVALID_WINDOW_HANDLE;
+      WriteAll(client, &reply, sizeof reply);
+      close(client);
+      if (reply.ok)
+        PostMessageW(hwnd, request.message, static_cast<WPARAM>(request.wParam), static_cast<LPARAM>(request.lParam));
+      return;
     case kOpSend: {
       COPYDATASTRUCT copy{static_cast<ULONG_PTR>(request.copyDataTag), request.payloadSize,
                           payload.empty() ? nullptr : payload.data()};
