@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 using namespace QLEngineConstants;
 
@@ -232,43 +233,91 @@ void CQLCrystal::ExpandSitesBySymmetry()
     }
 }
 
+namespace
+{
+// Kept sites by position, in cells of at least the position tolerance, so that a site finds
+// every kept site within the tolerance (modulo whole cells) in the 27 cells around its own.
+class CSiteGrid
+{
+public:
+    void Add(const QLPosition& p, std::size_t index) { m_cells[Key(Cell(p[0]), Cell(p[1]), Cell(p[2]))].push_back(index); }
+
+    // Calls visit(index) for every kept site near p.
+    template <typename Visit>
+    void ForEachNear(const QLPosition& p, Visit visit) const
+    {
+        const long c[3] = {Cell(p[0]), Cell(p[1]), Cell(p[2])};
+        for (long dx = -1; dx <= 1; ++dx)
+            for (long dy = -1; dy <= 1; ++dy)
+                for (long dz = -1; dz <= 1; ++dz)
+                {
+                    const auto found = m_cells.find(Key(c[0] + dx, c[1] + dy, c[2] + dz));
+                    if (found != m_cells.end())
+                        for (std::size_t index : found->second)
+                            visit(index);
+                }
+    }
+
+private:
+    static constexpr long kCells = static_cast<long>(1.0 / (2.0 * kPositionTolerance));
+
+    static long Cell(double v)
+    {
+        const double w = v - std::floor(v);
+        if (!(w >= 0.0 && w < 1.0))
+            return 0;  // not a number: one cell for all, where the exact test refuses it
+        return static_cast<long>(w * kCells) % kCells;
+    }
+    static std::uint64_t Key(long x, long y, long z)
+    {
+        auto wrap = [](long v) { return static_cast<std::uint64_t>((v % kCells + kCells) % kCells); };
+        return (wrap(x) << 40) | (wrap(y) << 20) | wrap(z);
+    }
+
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> m_cells;
+};
+}
+
 void CQLCrystal::MergeCoincidentSites()
 {
-    size_t i = 0;
-    while (i < m_sites.size())
+    // Sites that stay, in order; a site merging into an earlier one takes the first that fits,
+    // found through the grid rather than by comparing all pairs.
+    std::vector<CQLSite> kept;
+    kept.reserve(m_sites.size());
+    CSiteGrid grid;
+    for (CQLSite& site : m_sites)
     {
-        CQLSite& site = m_sites[i];
+        const QLPosition position = {site.m_x, site.m_y, site.m_z};
         const double occS = site.TotalOccupancy();
-        if (!site.m_species.empty() && occS >= 0.9999)
+        std::size_t target = kept.size();
+        if (site.m_species.empty() || occS < 0.9999)
+            grid.ForEachNear(position, [&](std::size_t j) {
+                if (j >= target)
+                    return;
+                const CQLSite& earlier = kept[j];
+                if (WithinTolerance(position, {earlier.m_x, earlier.m_y, earlier.m_z}) &&
+                    occS <= 1.0 - earlier.TotalOccupancy() + kOccupancyTolerance &&
+                    SameDisplacement(site.m_displacement.get(), earlier.m_displacement.get()))
+                    target = j;
+            });
+        if (target == kept.size())
         {
-            ++i;
+            grid.Add(position, kept.size());
+            kept.push_back(std::move(site));
             continue;
         }
-        bool merged = false;
-        for (size_t j = 0; j < i; ++j)
+        CQLSite& earlier = kept[target];
+        for (const auto& species : site.m_species)
         {
-            CQLSite& earlier = m_sites[j];
-            if (WithinTolerance({site.m_x, site.m_y, site.m_z}, {earlier.m_x, earlier.m_y, earlier.m_z}) &&
-                occS <= 1.0 - earlier.TotalOccupancy() + kOccupancyTolerance &&
-                SameDisplacement(site.m_displacement.get(), earlier.m_displacement.get()))
-            {
-                for (const auto& species : site.m_species)
-                {
-                    auto same = std::find_if(earlier.m_species.begin(), earlier.m_species.end(),
-                                             [&](const CSiteSpecies& e) { return e.m_name == species.m_name; });
-                    if (same != earlier.m_species.end())
-                        same->m_occupancy += species.m_occupancy;
-                    else
-                        earlier.m_species.push_back(species);
-                }
-                m_sites.erase(m_sites.begin() + static_cast<std::ptrdiff_t>(i));
-                merged = true;
-                break;
-            }
+            auto same = std::find_if(earlier.m_species.begin(), earlier.m_species.end(),
+                                     [&](const CSiteSpecies& e) { return e.m_name == species.m_name; });
+            if (same != earlier.m_species.end())
+                same->m_occupancy += species.m_occupancy;
+            else
+                earlier.m_species.push_back(species);
         }
-        if (!merged)
-            ++i;
     }
+    m_sites = std::move(kept);
     for (auto& site : m_sites)
         std::stable_sort(site.m_species.begin(), site.m_species.end(), CompareSpeciesByOccupancyOnly);
 }

@@ -238,7 +238,10 @@ CQLPatternPtr CQLPattern::NewPatternFromFilePath(const CString& path)
         case 4:
         case 6: pattern = std::make_shared<CQLCrystalPattern>(); break;
         case 12:
-        case 13: pattern = std::make_shared<CQLObservedPattern>(); break;
+        case 13:
+        case 34:  // a Rigaku file is measured data too; dropped on the list it must not vanish
+            pattern = std::make_shared<CQLObservedPattern>();
+            break;
         default: return nullptr;  // no pattern kind reads this type
     }
     pattern->SetFilePath(path);

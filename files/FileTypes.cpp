@@ -4,13 +4,14 @@
 #include "QLCrystalFile.h"
 #include "QLDatasetFile.h"
 #include "QLRigakuFile.h"
+#include "QLListingFile.h"
+#include "QLProfileFile.h"
 #include "QLPre5CrystalFile.h"
 #include "QLSessionFile.h"
 #include "QLPattern.h"
 
 #include <cstdio>
 #include <new>
-#include <sys/stat.h>
 
 namespace {
 // As a candidate of its extension the x-y test still defers to the stricter CIF test, so that a
@@ -39,15 +40,13 @@ TestFn TestForType(uint32_t code) {
     case kFileTypeSession: return &CQLSessionFile::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     case kFileTypeRigaku: return &CQLRigakuFile::TestFile;
+    case kFileTypeProfile: return &CQLProfileFile::TestFile;
     default: return nullptr;
   }
 }
 
 // Only plain files are sniffed: a pipe or a device could block a content test or never end it.
-bool FileExists(const wchar_t* path) {
-  struct stat st;
-  return path && ::stat(qlw::ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+bool FileExists(const wchar_t* path) { return path && ::GetFileAttributesW(path) == FILE_ATTRIBUTE_NORMAL; }
 
 bool IsKnownResult(uint32_t code) {
   return (code >= 1 && code <= 7) || (code >= 10 && code <= 13) || code == kFileTypeCIF || code == kFileTypeRigaku ||
@@ -65,6 +64,9 @@ CQlwFile* CreateFileForType(uint32_t code) {
       case kFileTypeSession: return new CQLSessionFile;
       case kFileTypeDataset: return new CQLDatasetFile;
       case kFileTypeRigaku: return new CQLRigakuFile;
+      case kFileTypeProfile: return new CQLProfileFile;
+      case kFileTypeListing: return new CQLListingFile;
+      case kFileTypeStructFac: return new CQLStructFacFile;
       default: return nullptr;  // no class reads or writes this type here
     }
   } catch (const std::bad_alloc&) {
@@ -99,7 +101,8 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
   for (TestFn test : {&CQLSessionFile::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
-                      &CQLCIFFile::TestFile, &CQLRigakuFile::TestFile, &CQLDatasetFile::TestFile}) {
+                      &CQLCIFFile::TestFile, &CQLRigakuFile::TestFile, &CQLDatasetFile::TestFile,
+                       &CQLProfileFile::TestFile}) {
     if (test(path, result)) break;
   }
   return result;

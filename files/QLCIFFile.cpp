@@ -98,7 +98,7 @@ bool CQLCIFFile::IsStructureBlock() {
 }
 
 void CQLCIFFile::ResetBlockState() {
-  m_records.clear();
+  ClearRecords();
   m_current = CIFSiteRecord();
   m_loopRows = 0;
   m_committedRows = 0;

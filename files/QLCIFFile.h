@@ -5,6 +5,7 @@
 #include "LXStdioFile.h"
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class CQLCrystal;
@@ -74,6 +75,11 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
  protected:
   CQLCrystal* m_crystal = nullptr;
   std::vector<CIFSiteRecord> m_records;
+  // Where the records stand, so that a commit finds its partner without a search of them all:
+  // by label, and those without one (both in list order).
+  std::unordered_map<std::wstring, std::vector<size_t>> m_recordsByLabel;
+  std::vector<size_t> m_unlabelledRecords;
+  size_t m_unlabelledFirst = 0;
   CIFSiteRecord m_current;
   uint64_t m_loopRows = 0;
   uint64_t m_committedRows = 0;
@@ -93,6 +99,8 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   void HandleSymmetryItem(const std::string& name, const std::string& value);
   void HandleAtomSiteItem(const std::string& name, const std::string& value);
   void CommitRecord();
+  size_t FindMergeTarget() const;
+  void ClearRecords();
   void ValidateDisplacement(CIFSiteRecord& record);
   bool BuildSite(CIFSiteRecord& record, CQLSite& site);
   void BuildSites();

@@ -61,6 +61,7 @@ bool MatchesCategory(const std::string& a, const std::string& b) {
 
 // CIF's reserved words end whatever came before them: they are never values.
 bool IsReservedWord(const std::string& word) {
+  if (word.size() < 5 || !std::strchr("dDlLsSgG", word[0])) return false;
   const std::string w = Lower(word);
   return w.compare(0, 5, "data_") == 0 || w.compare(0, 5, "save_") == 0 || w == "loop_" || w == "global_" ||
          w == "stop_";

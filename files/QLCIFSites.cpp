@@ -124,17 +124,63 @@ void CQLCIFFile::HandleAtomSiteItem(const std::string& name, const std::string& 
   setScalar(r.b[i], r.hasB[i]);
 }
 
+void CQLCIFFile::ClearRecords() {
+  m_records.clear();
+  m_recordsByLabel.clear();
+  m_unlabelledRecords.clear();
+  m_unlabelledFirst = 0;
+}
+
+// The first record that the current one may merge into, or the record count when none.
+size_t CQLCIFFile::FindMergeTarget() const {
+  const size_t none = m_records.size();
+  auto fits = [this](size_t i) { return CIFSiteRecord::CanMerge(m_current, m_records[i]); };
+  if (!m_current.hasLabel) {
+    for (size_t i = 0; i < none; ++i)
+      if (fits(i)) return i;
+    return none;
+  }
+  // A labelled record merges with the same label or with a record that has none: the first of
+  // either list that fits.
+  static const std::vector<size_t> kNoRecords;
+  const auto found = m_recordsByLabel.find(m_current.label);
+  const std::vector<size_t>& same = found != m_recordsByLabel.end() ? found->second : kNoRecords;
+  size_t best = none;
+  for (size_t i : same)
+    if (fits(i)) {
+      best = i;
+      break;
+    }
+  for (size_t n = m_unlabelledFirst; n < m_unlabelledRecords.size(); ++n) {
+    const size_t i = m_unlabelledRecords[n];
+    if (i >= best) break;
+    if (!m_records[i].hasLabel && fits(i)) return i;
+  }
+  return best;
+}
+
 void CQLCIFFile::CommitRecord() {
   if (!m_current.IsEmpty()) {
-    auto target = m_records.end();
-    if (!m_keepRowsApart) {
-      target = std::find_if(m_records.begin(), m_records.end(),
-                            [this](const CIFSiteRecord& r) { return CIFSiteRecord::CanMerge(m_current, r); });
-    }
-    if (target != m_records.end())
-      CIFSiteRecord::MergeInto(m_current, *target);
-    else
+    const size_t target = m_keepRowsApart ? m_records.size() : FindMergeTarget();
+    if (target < m_records.size()) {
+      CIFSiteRecord& into = m_records[target];
+      const bool gainsLabel = !into.hasLabel && m_current.hasLabel;
+      CIFSiteRecord::MergeInto(m_current, into);
+      // It now answers to its label; its old entry among the unlabelled ones is passed over.
+      if (gainsLabel) {
+        std::vector<size_t>& same = m_recordsByLabel[into.label];
+        same.insert(std::lower_bound(same.begin(), same.end(), target), target);
+      }
+    } else {
       m_records.push_back(m_current);
+      if (m_current.hasLabel)
+        m_recordsByLabel[m_current.label].push_back(target);
+      else
+        m_unlabelledRecords.push_back(target);
+    }
+    // Entries at the front that have since gained a label are passed for good.
+    while (m_unlabelledFirst < m_unlabelledRecords.size() && m_records[m_unlabelledRecords[m_unlabelledFirst]].hasLabel)
+      ++m_unlabelledFirst;
   }
   m_current = CIFSiteRecord();
   if (++m_committedRows >= m_loopRows) {
@@ -245,26 +291,8 @@ void CQLCIFFile::BuildSites() {
     if (BuildSite(r, site)) sites.push_back(std::move(site));
   }
   m_crystal->m_sites = std::move(sites);
-  m_records.clear();
+  ClearRecords();
 }
-
-void CQLCIFFile::FinishStructure() {
-  CStatus status(3704u);
-  if (m_crystal->m_operators.empty() && !m_symbolFromHM) {
-    CLXXFileMissingSymmetry(kLXSeverityMessage, 0, __LINE__).Report();
-    m_crystal->m_spaceGroupSymbol = L"P 1";
-  }
-  m_crystal->ComputeMetrics();
-  BuildSites();
-  if (m_crystal->m_sites.empty()) throw CLXXFileImportNoAtoms(kLXSeverityMessage, 0, __LINE__);
-  m_crystal->MergeCoincidentSites();
-  CStatus::SetText(3729u);
-  std::stable_sort(m_crystal->m_sites.begin(), m_crystal->m_sites.end(), LessByLogicalLabel);
-  m_crystal->IdentifySpaceGroup();
-  m_crystal->ExpandSitesBySymmetry();
-}
-
-// ----- sort order -----
 
 namespace {
 std::wstring LogicalKey(const CString& label) {
@@ -282,6 +310,37 @@ std::wstring LogicalKey(const CString& label) {
 }
 
 }  // namespace
+
+void CQLCIFFile::FinishStructure() {
+  CStatus status(3704u);
+  if (m_crystal->m_operators.empty() && !m_symbolFromHM) {
+    CLXXFileMissingSymmetry(kLXSeverityMessage, 0, __LINE__).Report();
+    m_crystal->m_spaceGroupSymbol = L"P 1";
+  }
+  m_crystal->ComputeMetrics();
+  BuildSites();
+  if (m_crystal->m_sites.empty()) throw CLXXFileImportNoAtoms(kLXSeverityMessage, 0, __LINE__);
+  m_crystal->MergeCoincidentSites();
+  CStatus::SetText(3729u);
+  // The same order as sorting by LessByLogicalLabel, with each site's key made once.
+  std::vector<CQLSite>& sites = m_crystal->m_sites;
+  std::vector<std::wstring> keys;
+  keys.reserve(sites.size());
+  for (const CQLSite& site : sites) keys.push_back(LogicalKey(site.m_label));
+  std::vector<size_t> order(sites.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return CompareLogically(keys[a].c_str(), keys[b].c_str()) < 0; });
+  std::vector<CQLSite> sorted;
+  sorted.reserve(sites.size());
+  for (size_t i : order) sorted.push_back(std::move(sites[i]));
+  sites = std::move(sorted);
+  m_crystal->IdentifySpaceGroup();
+  m_crystal->ExpandSitesBySymmetry();
+}
+
+// ----- sort order -----
+
 
 bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b) {
   return CompareLogically(LogicalKey(a.m_label).c_str(), LogicalKey(b.m_label).c_str()) < 0;

@@ -216,7 +216,7 @@ bool qlw::CreateFileBeside(std::wstring& target, std::wstring& created) {
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      return Fail(errno);
+      return Fail(errno == ENOENT ? ENOTDIR : errno);  // the folder is missing
     }
     if (exists) ::fchmod(fd, old.st_mode & 07777);
     ::close(fd);

@@ -357,20 +357,30 @@ bool IsElementCodeNormalized(uint16_t code) {
   return CodeFromSymbol(symbol) == code;
 }
 
+namespace {
+// iswdigit answers for the ten ASCII digits alone; this says so without a library call per character.
+bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+}  // namespace
+
 int CompareLogically(LPCWSTR a, LPCWSTR b) {
   const wchar_t* p = a ? a : L"";
   const wchar_t* q = b ? b : L"";
   while (*p && *q) {
-    if (std::iswdigit(static_cast<wint_t>(*p)) && std::iswdigit(static_cast<wint_t>(*q))) {
+    if (IsDecimalDigit(*p) && IsDecimalDigit(*q)) {
       while (*p == L'0') ++p;
       while (*q == L'0') ++q;
       const wchar_t* pEnd = p;
       const wchar_t* qEnd = q;
-      while (std::iswdigit(static_cast<wint_t>(*pEnd))) ++pEnd;
-      while (std::iswdigit(static_cast<wint_t>(*qEnd))) ++qEnd;
+      while (IsDecimalDigit(*pEnd)) ++pEnd;
+      while (IsDecimalDigit(*qEnd)) ++qEnd;
       if (pEnd - p != qEnd - q) return (pEnd - p) < (qEnd - q) ? -1 : 1;
       for (; p < pEnd; ++p, ++q)
         if (*p != *q) return *p < *q ? -1 : 1;
+      continue;
+    }
+    if (*p == *q) {
+      ++p;
+      ++q;
       continue;
     }
     const wint_t cp = std::towlower(static_cast<wint_t>(*p));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace crystalfixtures;
@@ -178,6 +179,51 @@ TEST(Crystal, MergesCoincidentSitesThatHaveRoomForEachOther)
     apart.MergeCoincidentSites();
     EXPECT_EQ(moving.m_sites.size(), 1u);
     EXPECT_EQ(apart.m_sites.size(), 2u);
+}
+
+TEST(Crystal, MergingTakesTheFirstFittingEarlierSiteAcrossCellEdges)
+{
+    // Many part-occupied sites on a few positions that straddle cell edges: each site must merge
+    // into the first earlier site that has room, as comparing every pair in order would find.
+    const double coordinates[] = {0.0, 0.99995, 0.00008, 0.5, 0.50015};
+    const double occupancies[] = {0.5, 0.25, 0.3, 0.6, 0.125};
+    const wchar_t* elements[] = {L"Fe", L"Ni", L"Co"};
+    CQLCrystal crystal;
+    for (int i = 0; i < 300; ++i)
+        crystal.m_sites.push_back(MakeSite({L"X", elements[i % 3], coordinates[i % 5], coordinates[(i / 5) % 5],
+                                            coordinates[(i / 7) % 5], occupancies[(i / 3) % 5]}));
+    std::vector<CQLSite> reference;
+    for (const CQLSite& site : crystal.m_sites)
+    {
+        auto near = [](double a, double b) { return std::fabs(a - b - std::round(a - b)) < 0.00011; };
+        auto fits = [&](const CQLSite& e) {
+            return near(site.m_x, e.m_x) && near(site.m_y, e.m_y) && near(site.m_z, e.m_z) &&
+                   site.TotalOccupancy() <= 1.0 - e.TotalOccupancy() + 1e-4;
+        };
+        auto target = std::find_if(reference.begin(), reference.end(), fits);
+        if (site.TotalOccupancy() >= 0.9999 || target == reference.end())
+        {
+            reference.push_back(site);
+            continue;
+        }
+        for (const auto& species : site.m_species)
+        {
+            auto same = std::find_if(target->m_species.begin(), target->m_species.end(),
+                                     [&](const CSiteSpecies& e) { return e.m_name == species.m_name; });
+            if (same != target->m_species.end())
+                same->m_occupancy += species.m_occupancy;
+            else
+                target->m_species.push_back(species);
+        }
+    }
+    crystal.MergeCoincidentSites();
+    ASSERT_EQ(crystal.m_sites.size(), reference.size());
+    for (std::size_t i = 0; i < reference.size(); ++i)
+    {
+        EXPECT_EQ(crystal.m_sites[i].m_x, reference[i].m_x) << i;
+        EXPECT_EQ(crystal.m_sites[i].m_species.size(), reference[i].m_species.size()) << i;
+        EXPECT_NEAR(crystal.m_sites[i].TotalOccupancy(), reference[i].TotalOccupancy(), 1e-12) << i;
+    }
 }
 
 TEST(Crystal, SplitsMultiPositionSitesWithRunningLabels)

@@ -314,8 +314,9 @@ TEST(PatternFactory, MakesCrystalPatternsForBinaryCrystalFilesAndObservedOnesFor
     EXPECT_EQ(CQLPattern::NewPatternFromFilePath(text), nullptr);
     EXPECT_EQ(CQLPattern::NewPatternFromFilePath(CString((dir / "absent.lxdf").string().c_str())), nullptr);
 
-    // The file layer's recogniser takes over once installed: data sets and profiles are observed.
-    for (std::uint32_t type : {12u, 13u}) {
+    // The file layer's recogniser takes over once installed: data sets, profiles and Rigaku files
+    // are observed.
+    for (std::uint32_t type : {12u, 13u, 34u}) {
         static std::uint32_t answer;
         answer = type;
         CQLPattern::SetFileTypeRecogniser([](const CString&) -> std::uint32_t { return answer; });

@@ -199,13 +199,15 @@ TEST(ObservedDataFiles, RecogniserAndFactoryFindThem) {
   EXPECT_FALSE(rigaku->CanWrite());
   std::unique_ptr<CQlwFile> dataset(CreateFileForType(12));
   ASSERT_NE(dynamic_cast<CQLDatasetFile*>(dataset.get()), nullptr);
-  EXPECT_TRUE(dataset->WriteFile(nullptr, nullptr, nullptr));
+  EXPECT_FALSE(dataset->CanWrite());
 
   RecogniserInstalled recogniser;
-  CQLPatternPtr p = CQLPattern::NewPatternFromFilePath(CString(dat.c_str()));
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(p->GetPatternType(), kPatternObserved);
-  EXPECT_EQ(p->m_title, CString(L"run"));
+  for (const std::string& path : {dat, asc}) {
+    CQLPatternPtr p = CQLPattern::NewPatternFromFilePath(CString(path.c_str()));
+    ASSERT_NE(p, nullptr) << path;
+    EXPECT_EQ(p->GetPatternType(), kPatternObserved);
+    EXPECT_EQ(p->m_title, CString(L"run"));
+  }
 }
 
 TEST(ObservedDataFiles, MeasuredFilesWrittenByOthers) {

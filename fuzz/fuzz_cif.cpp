@@ -1,0 +1,65 @@
+// libFuzzer target of the CIF reader: every structure block of the input is read and, when it
+// reads, its reflexions and intensities are computed with a small count limit.
+#include "DiffractionSettings.h"
+#include "QLCIFFile.h"
+#include "QLCrystal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+std::string g_path;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Alerts go to standard error, settings to a scratch folder.
+  setenv("QLW_QUIET", "1", 1);
+  char dir[] = "/tmp/qlwfuzz.XXXXXX";
+  if (!mkdtemp(dir)) return 1;
+  setenv("QLW_REGISTRY_DIR", (std::string(dir) + "/registry").c_str(), 1);
+  setenv("QLW_RUNTIME_DIR", (std::string(dir) + "/run").c_str(), 1);
+  g_path = std::string(dir) + "/input.cif";
+  std::freopen("/dev/null", "w", stderr);  // quiet alerts would flood the fuzzer's output
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FILE* f = std::fopen(g_path.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  const std::wstring path(g_path.begin(), g_path.end());
+
+  uint32_t type = 0;
+  CQLCIFFile::TestFile(path.c_str(), type);
+
+  struct Reader : CQLCIFFile {
+    void ReadAll(CQLPatternList& list) {
+      m_readTarget = &list;
+      try {
+        IndexBlocks();
+        for (uint32_t i = 0; i < GetBlockCount(false); ++i) {
+          try {
+            ReadBlock(i);
+          } catch (const CLXException&) {
+          }
+        }
+      } catch (const CLXException&) {
+      }
+      m_readTarget = nullptr;
+    }
+  } reader;
+  if (!reader.Open(path.c_str(), CLXFile::modeRead | CLXFile::shareDenyWrite)) return 0;
+  CQLPatternList list;
+  reader.ReadAll(list);
+  reader.Close();
+
+  CDiffractionSettings settings(true);
+  settings.m_restrictMaxNumRefs = true;
+  settings.m_maxNumRefs = 200;
+  for (const auto& pattern : list)
+    if (CQLCrystal* crystal = pattern->GetCrystal()) crystal->Recompute(settings);
+  return 0;
+}
