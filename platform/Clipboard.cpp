@@ -3,13 +3,18 @@
 
 #include "Utf16.h"
 #include "WindowLayer.h"
+#include "testing/ClipboardSeam.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QString>
 #include <QThread>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -29,6 +34,18 @@ struct GlobalBlock {
 };
 
 std::mutex g_globalLock;
+std::atomic<int> g_failAllocations{0};
+std::atomic<int> g_allocationsBeforeFailing{0};
+
+bool AllocationFailsForTest() {
+  if (g_failAllocations.load() <= 0) return false;
+  int skip = g_allocationsBeforeFailing.load();
+  while (skip > 0 && !g_allocationsBeforeFailing.compare_exchange_weak(skip, skip - 1)) {}
+  if (skip > 0) return false;
+  int left = g_failAllocations.load();
+  while (left > 0 && !g_failAllocations.compare_exchange_weak(left, left - 1)) {}
+  return left > 0;
+}
 // Keyed by handle: a fixed block's address, or for a movable one the address of its entry, which
 // never equals the address of any block's bytes.
 std::unordered_map<void*, std::unique_ptr<GlobalBlock>>& GlobalBlocks() {
@@ -47,6 +64,10 @@ GlobalBlock* FindBlockOrFail(HGLOBAL mem) {
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
+  if (AllocationFailsForTest()) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   auto block = std::make_unique<GlobalBlock>();
   // At least one byte, so that a zero-size block still has an address of its own.
   block->bytes.reset(new (std::nothrow) uint8_t[bytes ? bytes : 1]);
@@ -61,6 +82,27 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
   std::lock_guard<std::mutex> lock(g_globalLock);
   GlobalBlocks().emplace(handle, std::move(block));
   return handle;
+}
+
+HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
+  std::lock_guard<std::mutex> lock(g_globalLock);
+  GlobalBlock* block = FindBlockOrFail(mem);
+  if (!block) return nullptr;
+  if (block->fixed || AllocationFailsForTest()) {
+    // Fixed blocks would move, which their handles cannot follow here.
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  std::unique_ptr<uint8_t[]> bigger(new (std::nothrow) uint8_t[bytes ? bytes : 1]);
+  if (!bigger) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  std::memcpy(bigger.get(), block->bytes.get(), std::min(bytes, block->size));
+  if (bytes > block->size && (flags & GMEM_ZEROINIT)) std::memset(bigger.get() + block->size, 0, bytes - block->size);
+  block->bytes = std::move(bigger);
+  block->size = bytes;
+  return mem;
 }
 
 HGLOBAL GlobalFree(HGLOBAL mem) {
@@ -120,6 +162,10 @@ struct ClipboardState {
   // Blocks the clipboard owns: those handed to SetClipboardData and those it gave out.
   std::vector<HGLOBAL> ownedBlocks;
   std::vector<std::wstring> registeredNames;  // index i is format kFirstRegisteredFormat + i
+  // Metafile handles the clipboard owns, freed as blocks are.
+  std::vector<HANDLE> ownedMetafiles;
+  bool heldElsewhere = false;
+  qlw::MetafileClipboardExport metafileExport;
 };
 
 ClipboardState& State() {
@@ -152,15 +198,69 @@ QString MimeTypeForName(const std::wstring& name) {
 
 bool IsTextFormat(UINT format) { return format == CF_TEXT || format == CF_UNICODETEXT; }
 
+const QString kDibMime = QStringLiteral("application/x-qlw-dib");
+const QString kPngMime = QStringLiteral("image/png");
+const QString kSvgMime = QStringLiteral("image/svg+xml");
+
 bool MimeDataHas(const QMimeData* data, UINT format, const QString& mime) {
   if (!data || mime.isEmpty()) return false;
+  if (format == CF_DIB) return data->hasFormat(kDibMime) || data->hasFormat(kPngMime);
   return IsTextFormat(format) ? data->hasText() : data->hasFormat(mime);
+}
+
+// A packed DIB (32-bit BI_RGB rows, bottom-up or top-down) as an image; null when malformed.
+QImage ImageFromPackedDib(const QByteArray& bytes) {
+  struct Header {
+    uint32_t size;
+    int32_t width, height;
+    uint16_t planes, bitCount;
+    uint32_t compression, sizeImage;
+    int32_t xPelsPerMeter, yPelsPerMeter;
+    uint32_t clrUsed, clrImportant;
+  } h{};
+  if (bytes.size() < qsizetype(sizeof h)) return {};
+  std::memcpy(&h, bytes.constData(), sizeof h);
+  if (h.size < sizeof h || h.bitCount != 32 || h.compression != 0 || h.width <= 0 || h.height == 0) return {};
+  int64_t rows = h.height < 0 ? -int64_t(h.height) : h.height;
+  int64_t rowBytes = int64_t(h.width) * 4;
+  if (rows > 65535 || h.width > 65535 || int64_t(h.size) + rowBytes * rows > bytes.size()) return {};
+  QImage image(h.width, int(rows), QImage::Format_ARGB32);
+  if (image.isNull()) return {};
+  const char* pixels = bytes.constData() + h.size;
+  for (int64_t r = 0; r < rows; ++r) {
+    int64_t src = h.height < 0 ? r : rows - 1 - r;
+    std::memcpy(image.scanLine(int(r)), pixels + src * rowBytes, size_t(rowBytes));
+  }
+  if (h.xPelsPerMeter > 0) image.setDotsPerMeterX(h.xPelsPerMeter);
+  if (h.yPelsPerMeter > 0) image.setDotsPerMeterY(h.yPelsPerMeter);
+  return image;
+}
+
+QByteArray PngBytes(const QImage& image) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) return {};
+  return png;
+}
+
+QByteArray PackedDibFromImage(const QImage& source) {
+  QImage image = source.convertToFormat(QImage::Format_ARGB32);
+  uint32_t header[10] = {40, uint32_t(image.width()), uint32_t(image.height()), 1u | (32u << 16), 0,
+                         uint32_t(image.width() * 4 * image.height()), uint32_t(image.dotsPerMeterX()),
+                         uint32_t(image.dotsPerMeterY()), 0, 0};
+  QByteArray out(reinterpret_cast<const char*>(header), sizeof header);
+  for (int y = image.height() - 1; y >= 0; --y)
+    out.append(reinterpret_cast<const char*>(image.constScanLine(y)), image.width() * 4);
+  return out;
 }
 
 // The MIME type that carries a format; empty for one we do not carry. CF_TEXT and
 // CF_UNICODETEXT both travel as text.
 QString MimeTypeForFormat(ClipboardState& s, UINT format) {
   if (IsTextFormat(format)) return QStringLiteral("text/plain");
+  if (format == CF_DIB) return kDibMime;
+  if (format == CF_ENHMETAFILE) return kSvgMime;
   if (format >= kFirstRegisteredFormat && format - kFirstRegisteredFormat < s.registeredNames.size())
     return MimeTypeForName(s.registeredNames[format - kFirstRegisteredFormat]);
   return {};
@@ -171,6 +271,9 @@ bool OpenedByThisThread(ClipboardState& s) { return s.open && s.openThread == st
 void FreeOwnedBlocks(ClipboardState& s) {
   for (HGLOBAL mem : s.ownedBlocks) GlobalFree(mem);
   s.ownedBlocks.clear();
+  if (s.metafileExport.release)
+    for (HANDLE emf : s.ownedMetafiles) s.metafileExport.release(emf);
+  s.ownedMetafiles.clear();
 }
 
 QByteArray BlockBytes(HANDLE mem, bool* ok) {
@@ -206,7 +309,7 @@ BOOL OpenClipboard(HWND newOwner) {
   }
   ClipboardState& s = State();
   std::lock_guard<std::recursive_mutex> lock(s.lock);
-  if (s.open && s.openThread != std::this_thread::get_id()) {
+  if (s.heldElsewhere || (s.open && s.openThread != std::this_thread::get_id())) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -264,13 +367,34 @@ HANDLE SetClipboardData(UINT format, HANDLE mem) {
     SetLastError(mime.isEmpty() ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  bool ok = false;
-  QByteArray bytes = BlockBytes(mem, &ok);
-  if (!ok) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
+  std::map<QString, QByteArray> extra;
+  QByteArray bytes;
+  if (format == CF_ENHMETAFILE) {
+    std::vector<std::pair<std::string, std::string>> rendered;
+    if (!s.metafileExport.render || !s.metafileExport.render(mem, rendered)) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return nullptr;
+    }
+    for (auto& [type, content] : rendered)
+      extra[QString::fromStdString(type)] = QByteArray(content.data(), qsizetype(content.size()));
+    bytes = extra[kSvgMime];
+    extra.erase(kSvgMime);
+  } else {
+    bool ok = false;
+    bytes = BlockBytes(mem, &ok);
+    if (!ok) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return nullptr;
+    }
   }
-  if (format == CF_UNICODETEXT) {
+  if (format == CF_DIB) {
+    QImage image = ImageFromPackedDib(bytes);
+    if (image.isNull()) {
+      SetLastError(ERROR_INVALID_DATA);
+      return nullptr;
+    }
+    extra[kPngMime] = PngBytes(image);
+  } else if (format == CF_UNICODETEXT) {
     // UTF-16 up to the terminator, or to the end of a block that has none.
     const auto* units = reinterpret_cast<const char16_t*>(bytes.constData());
     size_t count = static_cast<size_t>(bytes.size()) / 2;
@@ -288,6 +412,7 @@ HANDLE SetClipboardData(UINT format, HANDLE mem) {
     s.placing = true;
   }
   s.placed[mime] = bytes;
+  for (auto& [type, content] : extra) s.placed[type] = content;
   auto* data = new QMimeData;
   for (const auto& [type, content] : s.placed) {
     if (type == QLatin1String("text/plain"))
@@ -296,7 +421,8 @@ HANDLE SetClipboardData(UINT format, HANDLE mem) {
       data->setData(type, content);
   }
   clipboard->setMimeData(data);
-  s.ownedBlocks.push_back(mem);
+  if (format == CF_ENHMETAFILE) s.ownedMetafiles.push_back(mem);
+  else s.ownedBlocks.push_back(mem);
   return mem;
 }
 
@@ -321,6 +447,14 @@ HANDLE GetClipboardData(UINT format) {
   } else if (format == CF_TEXT) {
     QByteArray text = data->text().toUtf8();
     mem = NewBlock(text.constData(), static_cast<size_t>(text.size()) + 1);
+  } else if (format == CF_DIB && !data->hasFormat(kDibMime)) {
+    // Another program's image: its PNG as a packed DIB.
+    QByteArray dib = PackedDibFromImage(QImage::fromData(data->data(kPngMime)));
+    mem = NewBlock(dib.constData(), static_cast<size_t>(dib.size()));
+  } else if (format == CF_ENHMETAFILE) {
+    // Metafiles are offered, not taken back as handles.
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return nullptr;
   } else {
     QByteArray bytes = data->data(mime);
     mem = NewBlock(bytes.constData(), static_cast<size_t>(bytes.size()));
@@ -359,3 +493,24 @@ UINT RegisterClipboardFormatW(LPCWSTR name) {
   s.registeredNames.emplace_back(name);
   return kFirstRegisteredFormat + static_cast<UINT>(s.registeredNames.size() - 1);
 }
+
+namespace qlw {
+void SetMetafileClipboardExport(const MetafileClipboardExport& exporter) {
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  s.metafileExport = exporter;
+}
+}  // namespace qlw
+
+namespace qlw::testing {
+void FailNextGlobalAllocations(int count, int after) {
+  g_allocationsBeforeFailing = after;
+  g_failAllocations = count;
+}
+
+void SetClipboardHeldElsewhere(bool held) {
+  ClipboardState& s = State();
+  std::lock_guard<std::recursive_mutex> lock(s.lock);
+  s.heldElsewhere = held;
+}
+}  // namespace qlw::testing

@@ -1,6 +1,10 @@
 // The clipboard and movable global memory blocks; the clipboard rides on the GUI application's
 // clipboard and fails cleanly (FALSE or NULL, with an error number) when there is none.
 //
+// Images: a CF_DIB block (packed DIB: 40-byte header and 32-bit rows) goes out as "image/png" and,
+// unchanged, as "application/x-qlw-dib"; a CF_ENHMETAFILE handle (the GDI layer's recording) as
+// "image/svg+xml" with an "image/png" beside it, never under an EMF name.
+//
 // A CF_UNICODETEXT block holds UTF-16 code units (char16_t, not wchar_t), terminator included:
 // convert with qlw::ToUtf16 / qlw::FromUtf16 from Utf16.h. A CF_TEXT block holds UTF-8 and a zero
 // byte. A registered format carries its block's bytes unchanged under the MIME type
@@ -10,7 +14,9 @@
 #include "WinTypes.h"
 
 #define CF_TEXT 1
+#define CF_DIB 8
 #define CF_UNICODETEXT 13
+#define CF_ENHMETAFILE 14
 
 #ifndef ERROR_NOT_LOCKED
 #define ERROR_NOT_LOCKED 158
@@ -28,6 +34,8 @@
 #define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+// A movable block keeps its handle; a fixed one may move. NULL (block unchanged) on failure.
+HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags);
 // Returns NULL on success, the handle itself when it is not a live block.
 HGLOBAL GlobalFree(HGLOBAL mem);
 LPVOID GlobalLock(HGLOBAL mem);
@@ -49,3 +57,16 @@ BOOL IsClipboardFormatAvailable(UINT format);
 // The same number for the same name (case-insensitive) within the process, from 0xC000 up.
 UINT RegisterClipboardFormatW(LPCWSTR name);
 #define RegisterClipboardFormat RegisterClipboardFormatW
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qlw {
+// The GDI layer turns a metafile handle into clipboard data (MIME type, bytes) and frees it.
+struct MetafileClipboardExport {
+  bool (*render)(HANDLE emf, std::vector<std::pair<std::string, std::string>>& out) = nullptr;
+  void (*release)(HANDLE emf) = nullptr;
+};
+void SetMetafileClipboardExport(const MetafileClipboardExport& exporter);
+}  // namespace qlw

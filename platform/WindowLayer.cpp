@@ -5,7 +5,10 @@
 #include <cwctype>
 
 #include "CString.h"
+#include "Menus.h"
+#include "WndGeometry.h"
 #include "WndInternal.h"
+#include "WndState.h"
 
 using namespace qlw::wnd;
 
@@ -18,6 +21,7 @@ struct WindowClass {
   WNDPROC proc{};
   int wndExtra{};
   HINSTANCE instance{};
+  qlw::wnd::WidgetFactory factory{};
 };
 
 std::unordered_map<HWND, std::shared_ptr<Window>>& WindowTable() {
@@ -92,12 +96,17 @@ void DestroyTree(HWND hwnd) {
     if (alive) DestroyTree(c);
   }
   CallWindowWithHooks(hwnd, WM_NCDESTROY, 0, 0, true);
-  std::lock_guard<std::mutex> lock(Lock());
-  if (auto w = FindWindowLocked(hwnd)) {
-    RemoveWindowTimersLocked(*w);
-    Unlink(*w);
-    WindowTable().erase(hwnd);
+  QWidget* widget = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(Lock());
+    if (auto w = FindWindowLocked(hwnd)) {
+      RemoveWindowTimersLocked(*w);
+      Unlink(*w);
+      widget = std::exchange(w->widget, nullptr);
+      WindowTable().erase(hwnd);
+    }
   }
+  ReleaseWidget(widget);
 }
 
 bool ValidWindow(HWND hwnd, std::shared_ptr<Window>& out) {
@@ -109,6 +118,29 @@ bool ValidWindow(HWND hwnd, std::shared_ptr<Window>& out) {
 }  // namespace
 
 namespace qlw::wnd {
+ATOM RegisterBuiltinClass(const wchar_t* name, WNDPROC proc, WidgetFactory factory) {
+  {
+    std::lock_guard<std::mutex> lock(Lock());
+    if (WindowClass* c = FindClassLocked(name)) return c->atom;
+  }
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = name;
+  ATOM atom = RegisterClassExW(&wc);
+  std::lock_guard<std::mutex> lock(Lock());
+  if (WindowClass* c = FindClassLocked(name)) {
+    c->factory = factory;
+    return c->atom;
+  }
+  return atom;
+}
+
+WidgetFactory FactoryOfClassLocked(const std::wstring& className) {
+  WindowClass* c = FindClassLocked(className.c_str());
+  return c ? c->factory : nullptr;
+}
+
 std::mutex& Lock() {
   static std::mutex mutex;
   return mutex;
@@ -200,6 +232,7 @@ int GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount) {
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param) {
+  qlw::wnd::RegisterControlClasses();
   qlw::AttachQueueToQtEventLoop();
   const DWORD me = GetCurrentThreadId();  // before taking the lock: it may create the queue
   auto window = std::make_shared<Window>();
@@ -210,6 +243,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
       SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
       return nullptr;
     }
+    window->placed = RECT{x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y, 0, 0};
+    window->placed.right = window->placed.left + (width == CW_USEDEFAULT ? 0 : width);
+    window->placed.bottom = window->placed.top + (height == CW_USEDEFAULT ? 0 : height);
+    if (!(style & WS_CHILD) && parent != HWND_MESSAGE) window->menu = menuOrId;
     const bool child = (style & WS_CHILD) != 0;
     if (parent == HWND_MESSAGE) {
       window->messageOnly = true;
@@ -242,11 +279,18 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   const HWND hwnd = window->handle;
   CREATESTRUCTW cs{param, instance, menuOrId, parent == HWND_MESSAGE ? nullptr : parent, height, width, y, x,
                    static_cast<LONG>(style), windowName, className, exStyle};
+  if (parent != HWND_MESSAGE) AttachWidget(hwnd, cs);
+  if (!(style & WS_CHILD) && menuOrId && parent != HWND_MESSAGE) DrawMenuBar(hwnd);
   bool ok = CallWindowWithHooks(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs), true) != 0;
   if (ok) ok = CallWindowWithHooks(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs), true) != -1;
   if (!ok) {
     DestroyWindow(hwnd);
     return nullptr;
+  }
+  if (style & WS_VISIBLE) {
+    // Shown only now that the window has its content; the style bit says it should be.
+    SetWindowLongPtrW(hwnd, GWL_STYLE, static_cast<LONG_PTR>(style & ~WS_VISIBLE));
+    ShowWindow(hwnd, SW_SHOW);
   }
   return hwnd;
 }
@@ -448,15 +492,44 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
 }
 
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  qlw::wnd::DefaultReached() = true;
   switch (message) {
+    case WM_SETCURSOR:
+      // The parent decides first; otherwise the arrow.
+      if ((GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) && GetParent(hwnd) &&
+          SendMessageW(GetParent(hwnd), WM_SETCURSOR, wParam, lParam))
+        return TRUE;
+      if (LOWORD(lParam) == HTCLIENT) SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+      return FALSE;
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL:
+    case WM_CONTEXTMENU:
+      // Unhandled, these travel up to the parent.
+      if ((GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) && GetParent(hwnd))
+        return SendMessageW(GetParent(hwnd), message, wParam, lParam);
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_CLOSE: SendMessageW(hwnd, WM_CLOSE, 0, 0); break;
+        case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
+        case SC_MAXIMIZE: ShowWindow(hwnd, SW_SHOWMAXIMIZED); break;
+        case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
+        default: break;
+      }
+      return 0;
     case WM_NCCREATE:
     case WM_SETTEXT: {
       const wchar_t* text = message == WM_NCCREATE ? reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpszName
                                                    : reinterpret_cast<const wchar_t*>(lParam);
-      std::lock_guard<std::mutex> lock(Lock());
-      auto w = FindWindowLocked(hwnd);
-      if (!w) return FALSE;
-      w->text = text && !IsIntAtom(text) ? text : L"";
+      QWidget* widget;
+      {
+        std::lock_guard<std::mutex> lock(Lock());
+        auto w = FindWindowLocked(hwnd);
+        if (!w) return FALSE;
+        w->text = text && !IsIntAtom(text) ? text : L"";
+        widget = w->widget;
+      }
+      if (widget) qlw::wnd::ShowTitle(widget, text && !IsIntAtom(text) ? text : L"");
       return TRUE;
     }
     case WM_GETTEXT: {

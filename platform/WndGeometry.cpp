@@ -1,8 +1,35 @@
 // Show state of window objects through their style bits.
+#include <QWidget>
+
 #include "WndGeometry.h"
+#include "WndQt.h"
+#include "WndState.h"
 
 namespace {
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
+
+void ApplyToWidget(QWidget* w, int command) {
+  const bool noActivate = command == SW_SHOWNA || command == SW_SHOWNOACTIVATE || command == SW_SHOWMINNOACTIVE;
+  w->setAttribute(Qt::WA_ShowWithoutActivating, noActivate);
+  if (command == SW_HIDE) {
+    w->hide();
+    return;
+  }
+  if (!w->isWindow()) {
+    w->show();
+    return;
+  }
+  switch (command) {
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE: w->showMinimized(); break;
+    case SW_SHOWMAXIMIZED: w->showMaximized(); break;
+    case SW_SHOWNORMAL:
+    case SW_SHOWNOACTIVATE:
+    case SW_RESTORE: w->showNormal(); break;
+    default: w->show(); break;
+  }
+}
 }  // namespace
 
 BOOL ShowWindow(HWND hwnd, int command) {
@@ -26,6 +53,8 @@ BOOL ShowWindow(HWND hwnd, int command) {
   const bool visible = (next & WS_VISIBLE) != 0;
   if (visible != wasVisible) SendMessageW(hwnd, WM_SHOWWINDOW, visible ? TRUE : FALSE, 0);
   if (IsWindow(hwnd)) SetWindowLongW(hwnd, GWL_STYLE, static_cast<LONG>(next));
+  if (QWidget* w = qlw::WidgetOf(hwnd)) ApplyToWidget(w, command);
+  if (IsWindow(hwnd)) qlw::wnd::AnnouncePlacement(hwnd);
   return wasVisible ? TRUE : FALSE;
 }
 

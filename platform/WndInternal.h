@@ -1,6 +1,7 @@
 // Shared state of the window layer (WindowLayer.cpp, MessageQueue.cpp); not for use outside platform/.
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -13,6 +14,7 @@
 #include "WindowLayer.h"
 
 class QObject;
+class QWidget;
 
 namespace qlw::wnd {
 using Clock = std::chrono::steady_clock;
@@ -35,6 +37,13 @@ struct Window {
   std::vector<HWND> children;  // top of the Z order first
   std::map<std::wstring, HANDLE> props;
   std::vector<BYTE> extra;
+  // The window's widget on the UI thread (null for message-only windows and windows of other
+  // threads, whose placement lives in `placed` alone).
+  QWidget* widget{};
+  RECT placed{};       // window rectangle in the parent's client (child) or screen (top-level) coordinates
+  SIZE lastClient{-1, -1};  // client size last announced with WM_SIZE
+  POINT lastPos{INT32_MIN, INT32_MIN};  // position last announced with WM_MOVE
+  HMENU menu{};
 };
 
 struct ThreadQueue;
@@ -100,6 +109,14 @@ LRESULT RemoteSend(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT f
 BOOL RemotePost(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 bool RemoteIsWindow(HWND hwnd);
 bool RemoteBringToFront(HWND hwnd);
+// Widgets of the window layer (WndWidget.cpp): made after the window enters the table and before
+// WM_NCCREATE (without the lock: Qt may send events meanwhile), deleted when the handle goes away.
+using WidgetFactory = QWidget* (*)(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parentWidget);
+void AttachWidget(HWND hwnd, const CREATESTRUCTW& cs);
+void ReleaseWidget(QWidget* widget);
+// Built-in window classes (controls) bring their own widget.
+ATOM RegisterBuiltinClass(const wchar_t* name, WNDPROC proc, WidgetFactory factory);
+WidgetFactory FactoryOfClassLocked(const std::wstring& className);
 // Runs the calling thread's WH_CALLWNDPROC hooks, then the window procedure.
 LRESULT CallWindowWithHooks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool fromThisThread);
 }  // namespace qlw::wnd

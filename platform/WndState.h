@@ -1,0 +1,38 @@
+// Focus, activation, capture and cursor state of the UI thread's windows, and the bookkeeping
+// that turns widget moves into WM_MOVE/WM_SIZE once; shared by WndWidget.cpp and WndPlacement.cpp.
+#pragma once
+#include "WindowLayer.h"
+
+class QWidget;
+
+namespace qlw::wnd {
+struct FocusState {
+  HWND focus{};
+  HWND active{};
+  HWND capture{};
+  HCURSOR cursor{};
+};
+FocusState& Focus();
+// Set when a message reached DefWindowProc (the end of its procedure chain) on this thread.
+bool& DefaultReached();
+// The widget under the mouse while a mouse message is handled (where SetCursor puts the cursor).
+class ScopedMouseWidget {
+ public:
+  explicit ScopedMouseWidget(QWidget* w);
+  ~ScopedMouseWidget();
+
+ private:
+  QWidget* m_saved;
+};
+QWidget* MouseWidget();
+// Modifier keys and buttons of the input event being translated (-1 outside one): GetKeyState
+// answers from them, since the desktop's own state may lag behind synthesised events.
+int& EventModifiers();
+int& EventButtons();
+// The caption of a top-level widget, the text of a control.
+void ShowTitle(QWidget* widget, const wchar_t* text);
+// The standard control classes (WndControls.cpp), registered on first window creation.
+void RegisterControlClasses();
+// Sends WM_MOVE and WM_SIZE for what changed since they were last sent.
+void AnnouncePlacement(HWND hwnd);
+}  // namespace qlw::wnd

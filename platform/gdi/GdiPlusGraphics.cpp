@@ -1,0 +1,509 @@
+// The GDI+ Graphics over a QPainter: transforms, state, clipping, shapes and images. On a
+// metafile every shape is clipped into its geometry, because SVG output drops painter clips.
+#include "GdiInternal.h"
+#include "GdiPlus.h"
+
+#include <QPainterPathStroker>
+
+namespace Gdiplus {
+namespace {
+QPainterPath RectPath(const QRectF& r) {
+  QPainterPath p;
+  p.addRect(r.normalized());
+  return p;
+}
+}  // namespace
+
+void Graphics::Init(QPainter* painter, const QRectF& deviceBounds, REAL dpiX, REAL dpiY) {
+  m_painter = painter;
+  if (!painter || !painter->isActive()) {
+    SetStatus(InvalidParameter);
+    m_painter = nullptr;
+    return;
+  }
+  m_base = painter->transform();
+  m_deviceBounds = deviceBounds;
+  m_dpiX = dpiX;
+  m_dpiY = dpiY;
+}
+
+Graphics::Graphics(HDC dc) {
+  QPainter* painter = qlw::PainterOf(dc);
+  if (!painter) {
+    SetStatus(InvalidParameter);
+    return;
+  }
+  m_dc = dc;
+  const RECT& b = dc->deviceBounds;
+  Init(painter, QRectF(b.left, b.top, b.right - b.left, b.bottom - b.top), REAL(dc->dpi), REAL(dc->dpi));
+  // The DC's own origin and clip carry over, as they do for a Graphics made on a GDI DC.
+  m_base = QTransform::fromTranslate(dc->s.viewportOrg.x, dc->s.viewportOrg.y) * dc->base;
+  if (dc->s.clipped) {
+    QPainterPath clip;
+    clip.addRegion(dc->s.clip);
+    m_st.clipped = true;
+    m_st.clip = clip.translated(-dc->s.viewportOrg.x, -dc->s.viewportOrg.y);
+  }
+}
+
+Graphics::Graphics(HDC dc, HANDLE) : Graphics(dc) {}
+
+Graphics::Graphics(Image* image) {
+  if (!image) {
+    SetStatus(InvalidParameter);
+    return;
+  }
+  if (auto* meta = dynamic_cast<Metafile*>(image)) {
+    if (meta->Recording()) {
+      SetStatus(WrongState);
+      return;
+    }
+    meta->BeginRecording();
+    m_metafile = meta;
+    m_ownPainter = std::make_unique<QPainter>(&meta->Picture());
+    QRectF bounds = meta->Frame().isEmpty() ? QRectF(0, 0, 32767, 32767) : meta->Frame();
+    Init(m_ownPainter.get(), bounds, meta->GetHorizontalResolution(), meta->GetVerticalResolution());
+    return;
+  }
+  auto* bitmap = dynamic_cast<Bitmap*>(image);
+  QPainter* painter = bitmap ? bitmap->AcquirePainter() : nullptr;
+  if (!painter) {
+    SetStatus(bitmap ? OutOfMemory : InvalidParameter);
+    return;
+  }
+  m_bitmap = bitmap;
+  Init(painter, QRectF(0, 0, bitmap->GetWidth(), bitmap->GetHeight()), bitmap->GetHorizontalResolution(),
+       bitmap->GetVerticalResolution());
+  m_base = QTransform();
+}
+
+Graphics::Graphics(HWND hwnd, BOOL) {
+  HDC dc = GetDC(hwnd);
+  QPainter* painter = qlw::PainterOf(dc);
+  if (!painter) {
+    if (dc) ReleaseDC(hwnd, dc);
+    SetStatus(InvalidParameter);
+    return;
+  }
+  m_hwnd = hwnd;
+  m_dc = dc;
+  const RECT& b = dc->deviceBounds;
+  Init(painter, QRectF(b.left, b.top, b.right - b.left, b.bottom - b.top), REAL(dc->dpi), REAL(dc->dpi));
+  m_base = dc->base;
+}
+
+Graphics::~Graphics() {
+  if (m_handedOutDc) DeleteDC(m_handedOutDc);
+  if (m_metafile) {
+    if (m_ownPainter) m_ownPainter->end();
+    m_metafile->EndRecording();
+  }
+  if (m_bitmap) m_bitmap->ReleasePainter();
+  if (m_hwnd && m_dc) ReleaseDC(m_hwnd, m_dc);
+}
+
+HDC Graphics::GetHDC() {
+  if (!m_painter || m_handedOutDc) {
+    SetStatus(m_painter ? ObjectBusy : InvalidParameter);
+    return nullptr;
+  }
+  m_painter->save();
+  m_painter->setTransform(m_base);
+  RECT bounds{LONG(m_deviceBounds.left()), LONG(m_deviceBounds.top()), LONG(m_deviceBounds.right()),
+              LONG(m_deviceBounds.bottom())};
+  m_handedOutDc = qlw::CreatePainterDC(m_painter, bounds, int(m_dpiX));
+  m_painter->restore();
+  return m_handedOutDc;
+}
+
+void Graphics::ReleaseHDC(HDC dc) {
+  if (!dc || dc != m_handedOutDc) {
+    SetStatus(InvalidParameter);
+    return;
+  }
+  DeleteDC(dc);
+  m_handedOutDc = nullptr;
+}
+
+void Graphics::Flush(INT) {}
+
+void Graphics::Begin() const {
+  m_painter->save();
+  m_painter->setTransform(m_base);
+  if (m_st.clipped && !m_metafile) m_painter->setClipPath(m_st.clip, Qt::IntersectClip);
+  m_painter->setTransform(m_st.world * m_base);
+  bool smooth = m_st.smoothing == SmoothingModeAntiAlias || m_st.smoothing == SmoothingModeHighQuality;
+  m_painter->setRenderHint(QPainter::Antialiasing, smooth);
+  m_painter->setRenderHint(QPainter::SmoothPixmapTransform, m_st.interpolation != InterpolationModeNearestNeighbor);
+  m_painter->setCompositionMode(m_st.compositing == CompositingModeSourceCopy ? QPainter::CompositionMode_Source
+                                                                              : QPainter::CompositionMode_SourceOver);
+}
+
+void Graphics::End() const { m_painter->restore(); }
+
+Status Graphics::SetTransform(const Matrix* m) {
+  if (!m) return SetStatus(InvalidParameter);
+  m_st.world = m->Q();
+  return Ok;
+}
+Status Graphics::GetTransform(Matrix* m) const {
+  if (!m) return InvalidParameter;
+  m->SetQ(m_st.world);
+  return Ok;
+}
+Status Graphics::ResetTransform() {
+  m_st.world.reset();
+  return Ok;
+}
+Status Graphics::MultiplyTransform(const Matrix* m, MatrixOrder order) {
+  if (!m) return SetStatus(InvalidParameter);
+  m_st.world = order == MatrixOrderPrepend ? m->Q() * m_st.world : m_st.world * m->Q();
+  return Ok;
+}
+Status Graphics::TranslateTransform(REAL dx, REAL dy, MatrixOrder order) {
+  Matrix m(1, 0, 0, 1, dx, dy);
+  return MultiplyTransform(&m, order);
+}
+Status Graphics::ScaleTransform(REAL sx, REAL sy, MatrixOrder order) {
+  Matrix m(sx, 0, 0, sy, 0, 0);
+  return MultiplyTransform(&m, order);
+}
+Status Graphics::RotateTransform(REAL degrees, MatrixOrder order) {
+  Matrix m;
+  m.Rotate(degrees);
+  return MultiplyTransform(&m, order);
+}
+Status Graphics::SetPageUnit(Unit unit) {
+  // Every Graphics here works in pixels; other page units are not needed.
+  return unit == UnitPixel || unit == UnitDisplay ? Ok : SetStatus(NotImplemented);
+}
+Status Graphics::SetSmoothingMode(SmoothingMode m) {
+  if (m == SmoothingModeInvalid) return SetStatus(InvalidParameter);
+  m_st.smoothing = m == SmoothingModeDefault || m == SmoothingModeHighSpeed ? SmoothingModeNone : m;
+  return Ok;
+}
+
+GraphicsState Graphics::Save() {
+  GraphicsState id = m_nextState++;
+  m_saved.emplace_back(id, m_st);
+  return id;
+}
+Status Graphics::Restore(GraphicsState state) {
+  for (size_t i = m_saved.size(); i-- > 0;) {
+    if (m_saved[i].first == state) {
+      m_st = m_saved[i].second;
+      m_saved.resize(i);
+      return Ok;
+    }
+  }
+  return Ok;  // an unknown or already restored state changes nothing, as in GDI+
+}
+
+// Clipping is kept in device coordinates; shapes given in world coordinates are mapped first.
+Status Graphics::Combine(const QPainterPath& shape, bool infinite, CombineMode mode) {
+  Region r;
+  if (m_st.clipped) r.SetQ(m_st.clip, false);
+  Region other;
+  other.SetQ(shape, infinite);
+  switch (mode) {
+    case CombineModeReplace: r.SetQ(shape, infinite); break;
+    case CombineModeIntersect: r.Intersect(&other); break;
+    case CombineModeUnion: r.Union(&other); break;
+    case CombineModeXor: r.Xor(&other); break;
+    case CombineModeExclude: r.Exclude(&other); break;
+    case CombineModeComplement: r.Complement(&other); break;
+  }
+  m_st.clipped = !r.Infinite();
+  m_st.clip = r.Q();
+  return Ok;
+}
+Status Graphics::SetClip(const Graphics* g, CombineMode mode) {
+  if (!g) return SetStatus(InvalidParameter);
+  return Combine(g->m_st.clip, !g->m_st.clipped, mode);
+}
+Status Graphics::SetClip(const RectF& rect, CombineMode mode) {
+  return Combine(m_st.world.map(RectPath(QRectF(rect.X, rect.Y, rect.Width, rect.Height))), false, mode);
+}
+Status Graphics::SetClip(const GraphicsPath* path, CombineMode mode) {
+  if (!path) return SetStatus(InvalidParameter);
+  return Combine(m_st.world.map(path->Q()), false, mode);
+}
+Status Graphics::SetClip(const Region* region, CombineMode mode) {
+  if (!region) return SetStatus(InvalidParameter);
+  return Combine(m_st.world.map(region->Q()), region->Infinite(), mode);
+}
+Status Graphics::SetClip(HRGN rgn, CombineMode mode) {
+  RECT box{};
+  if (!rgn || GetRgnBox(rgn, &box) == ERROR) return SetStatus(InvalidParameter);
+  auto* r = qlw::gdi::As<qlw::gdi::Region>(rgn, qlw::gdi::Kind::Region);
+  QPainterPath p;
+  p.addRegion(r->region);
+  return Combine(p, false, mode);  // an HRGN is in device units already
+}
+Status Graphics::ResetClip() {
+  m_st.clipped = false;
+  m_st.clip = QPainterPath();
+  return Ok;
+}
+Status Graphics::TranslateClip(REAL dx, REAL dy) {
+  if (m_st.clipped) m_st.clip = m_st.world.map(m_st.world.inverted().map(m_st.clip).translated(dx, dy));
+  return Ok;
+}
+Status Graphics::GetClip(Region* region) const {
+  if (!region) return InvalidParameter;
+  region->SetQ(m_st.clipped ? m_st.world.inverted().map(m_st.clip) : QPainterPath(), !m_st.clipped);
+  return Ok;
+}
+Status Graphics::GetClipBounds(RectF* rect) const {
+  if (!rect) return InvalidParameter;
+  QRectF r = m_st.clipped ? m_st.world.inverted().map(m_st.clip).boundingRect()
+                          : QRectF(-4194304, -4194304, 8388608, 8388608);
+  *rect = RectF(REAL(r.x()), REAL(r.y()), REAL(r.width()), REAL(r.height()));
+  return Ok;
+}
+Status Graphics::GetVisibleClipBounds(RectF* rect) const {
+  if (!rect) return InvalidParameter;
+  QPainterPath visible = RectPath(m_deviceBounds);
+  if (m_st.clipped) visible = visible.intersected(m_st.clip);
+  QRectF r = m_st.world.inverted().map(visible).boundingRect();
+  *rect = RectF(REAL(r.x()), REAL(r.y()), REAL(r.width()), REAL(r.height()));
+  return Ok;
+}
+BOOL Graphics::IsClipEmpty() const { return m_st.clipped && m_st.clip.simplified().isEmpty(); }
+BOOL Graphics::IsVisible(REAL x, REAL y) const {
+  QPointF d = m_st.world.map(QPointF(x, y));
+  return m_deviceBounds.contains(d) && (!m_st.clipped || m_st.clip.contains(d));
+}
+BOOL Graphics::IsVisible(const RectF& rect) const {
+  QPainterPath d = m_st.world.map(RectPath(QRectF(rect.X, rect.Y, rect.Width, rect.Height)));
+  if (!d.intersects(m_deviceBounds)) return FALSE;
+  return !m_st.clipped || m_st.clip.intersects(d);
+}
+
+// Fills a world-space path. A path-gradient brush paints only inside its own path.
+Status Graphics::Fill(const QPainterPath& path, const Brush* brush) {
+  if (!m_painter) return SetStatus(InvalidParameter);
+  if (!brush) return SetStatus(InvalidParameter);
+  QPainterPath shape = path;
+  QPainterPath coverage = brush->Coverage();
+  if (!coverage.isEmpty()) shape = shape.intersected(coverage);
+  QBrush qb = brush->Q(m_st.world, shape.boundingRect());
+  if (m_metafile) {
+    QPainterPath device = m_st.world.map(shape);
+    if (m_st.clipped) device = device.intersected(m_st.clip);
+    qb.setTransform(qb.transform() * m_st.world);
+    m_painter->save();
+    m_painter->setTransform(m_base);
+    m_painter->setRenderHint(QPainter::Antialiasing, true);
+    m_painter->fillPath(device, qb);
+    m_painter->restore();
+    return Ok;
+  }
+  Begin();
+  m_painter->fillPath(shape, qb);
+  End();
+  return Ok;
+}
+
+// Strokes a world-space path. An inset pen on a closed shape draws inside it: the band of the
+// pen's width along the outline, within the shape.
+Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedShape) {
+  if (!m_painter) return SetStatus(InvalidParameter);
+  if (!pen) return SetStatus(InvalidParameter);
+  QRectF bounds = path.boundingRect();
+  QPen qp = pen->Q(m_st.world, bounds);
+  const Brush* penBrush = pen->GetBrushObject();
+  if (pen->GetAlignment() == PenAlignmentInset && closedShape && pen->GetWidth() > 0) {
+    QPainterPathStroker stroker(qp);
+    stroker.setWidth(2.0 * pen->GetWidth());
+    stroker.setJoinStyle(Qt::MiterJoin);
+    QPainterPath filled = path;
+    filled.setFillRule(Qt::WindingFill);
+    QPainterPath band = stroker.createStroke(path).intersected(filled);
+    return Fill(band, penBrush);
+  }
+  if (m_metafile) {
+    QPainterPath outline;
+    if (qp.isCosmetic()) {
+      QPainterPathStroker stroker(qp);
+      stroker.setWidth(1);
+      outline = stroker.createStroke(m_st.world.map(path));
+    } else {
+      outline = m_st.world.map(QPainterPathStroker(qp).createStroke(path));
+    }
+    if (m_st.clipped) outline = outline.intersected(m_st.clip);
+    QBrush qb = qp.brush();
+    qb.setTransform(qb.transform() * m_st.world);
+    m_painter->save();
+    m_painter->setTransform(m_base);
+    m_painter->setRenderHint(QPainter::Antialiasing, true);
+    m_painter->fillPath(outline, qb);
+    m_painter->restore();
+    return Ok;
+  }
+  Begin();
+  m_painter->strokePath(path, qp);
+  End();
+  return Ok;
+}
+
+Status Graphics::Clear(const Color& colour) {
+  if (!m_painter) return SetStatus(InvalidParameter);
+  QColor c(colour.GetR(), colour.GetG(), colour.GetB(), colour.GetA());
+  QPainterPath all = RectPath(m_deviceBounds);
+  if (m_st.clipped) all = all.intersected(m_st.clip);
+  m_painter->save();
+  m_painter->setTransform(m_base);
+  m_painter->setCompositionMode(QPainter::CompositionMode_Source);
+  m_painter->fillPath(all, c);
+  m_painter->restore();
+  return Ok;
+}
+
+Status Graphics::DrawLine(const Pen* pen, REAL x1, REAL y1, REAL x2, REAL y2) {
+  QPainterPath p;
+  p.moveTo(x1, y1);
+  p.lineTo(x2, y2);
+  return Stroke(p, pen, false);
+}
+Status Graphics::DrawLines(const Pen* pen, const PointF* points, INT count) {
+  if (!points || count < 2) return SetStatus(InvalidParameter);
+  QPainterPath p;
+  p.moveTo(points[0].X, points[0].Y);
+  for (INT i = 1; i < count; ++i) p.lineTo(points[i].X, points[i].Y);
+  return Stroke(p, pen, false);
+}
+Status Graphics::DrawRectangle(const Pen* pen, REAL x, REAL y, REAL w, REAL h) {
+  return Stroke(RectPath(QRectF(x, y, w, h)), pen, true);
+}
+Status Graphics::DrawEllipse(const Pen* pen, REAL x, REAL y, REAL w, REAL h) {
+  QPainterPath p;
+  p.addEllipse(QRectF(x, y, w, h));
+  return Stroke(p, pen, true);
+}
+Status Graphics::DrawArc(const Pen* pen, REAL x, REAL y, REAL w, REAL h, REAL start, REAL sweep) {
+  GraphicsPath p;
+  p.AddArc(x, y, w, h, start, sweep);
+  return Stroke(p.Q(), pen, false);
+}
+Status Graphics::DrawBezier(const Pen* pen, const PointF& p1, const PointF& p2, const PointF& p3, const PointF& p4) {
+  QPainterPath p;
+  p.moveTo(p1.X, p1.Y);
+  p.cubicTo(p2.X, p2.Y, p3.X, p3.Y, p4.X, p4.Y);
+  return Stroke(p, pen, false);
+}
+Status Graphics::DrawPolygon(const Pen* pen, const PointF* points, INT count) {
+  if (!points || count < 2) return SetStatus(InvalidParameter);
+  QPolygonF poly;
+  for (INT i = 0; i < count; ++i) poly << QPointF(points[i].X, points[i].Y);
+  QPainterPath p;
+  p.addPolygon(poly);
+  p.closeSubpath();
+  return Stroke(p, pen, true);
+}
+Status Graphics::DrawPath(const Pen* pen, const GraphicsPath* path) {
+  if (!path) return SetStatus(InvalidParameter);
+  QPainterPath q = path->Q();
+  // Closed when every figure ends where it starts.
+  bool closed = q.elementCount() > 0;
+  for (const QPolygonF& poly : q.toSubpathPolygons())
+    closed = closed && poly.size() > 2 && poly.isClosed();
+  return Stroke(q, pen, closed);
+}
+Status Graphics::FillRectangle(const Brush* brush, REAL x, REAL y, REAL w, REAL h) {
+  return Fill(RectPath(QRectF(x, y, w, h)), brush);
+}
+Status Graphics::FillRectangles(const Brush* brush, const RectF* rects, INT count) {
+  if (!rects || count < 0) return SetStatus(InvalidParameter);
+  QPainterPath p;
+  p.setFillRule(Qt::WindingFill);
+  for (INT i = 0; i < count; ++i) p.addRect(QRectF(rects[i].X, rects[i].Y, rects[i].Width, rects[i].Height).normalized());
+  return Fill(p, brush);
+}
+Status Graphics::FillEllipse(const Brush* brush, REAL x, REAL y, REAL w, REAL h) {
+  QPainterPath p;
+  p.addEllipse(QRectF(x, y, w, h));
+  return Fill(p, brush);
+}
+Status Graphics::FillPolygon(const Brush* brush, const PointF* points, INT count, FillMode mode) {
+  if (!points || count < 3) return SetStatus(InvalidParameter);
+  QPolygonF poly;
+  for (INT i = 0; i < count; ++i) poly << QPointF(points[i].X, points[i].Y);
+  QPainterPath p;
+  p.addPolygon(poly);
+  p.closeSubpath();
+  p.setFillRule(mode == FillModeWinding ? Qt::WindingFill : Qt::OddEvenFill);
+  return Fill(p, brush);
+}
+Status Graphics::FillPath(const Brush* brush, const GraphicsPath* path) {
+  if (!path) return SetStatus(InvalidParameter);
+  return Fill(path->Q(), brush);
+}
+Status Graphics::FillRegion(const Brush* brush, const Region* region) {
+  if (!region) return SetStatus(InvalidParameter);
+  return Fill(region->Infinite() ? m_st.world.inverted().map(RectPath(m_deviceBounds)) : region->Q(), brush);
+}
+
+Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& source, const ImageAttributes* attributes) {
+  if (!m_painter) return SetStatus(InvalidParameter);
+  if (!image) return SetStatus(InvalidParameter);
+  if (auto* meta = dynamic_cast<Metafile*>(image)) {
+    if (meta->Recording()) return SetStatus(WrongState);
+    QRectF frame = meta->Frame();
+    if (frame.isEmpty()) return Ok;
+    Begin();
+    if (m_metafile && m_st.clipped) {
+      // Replaying into a recording: clip by the clip's bounds (the recording keeps no clips).
+      m_painter->setTransform(m_base);
+      m_painter->setClipRect(m_st.clip.boundingRect(), Qt::IntersectClip);
+      m_painter->setTransform(m_st.world * m_base);
+    }
+    m_painter->translate(dest.x(), dest.y());
+    m_painter->scale(dest.width() / source.width(), dest.height() / source.height());
+    m_painter->translate(-source.x(), -source.y());
+    m_painter->drawPicture(QPointF(0, 0), meta->Picture());
+    End();
+    return Ok;
+  }
+  auto* bitmap = dynamic_cast<Bitmap*>(image);
+  if (!bitmap) return SetStatus(InvalidParameter);
+  // Scale the source rectangle by the bitmap's resolution relative to the Graphics' as GDI+ does
+  // for the short DrawImage forms; the caller's rectangles are taken as pixels here.
+  QImage pixels = attributes ? attributes->Apply(bitmap->Q()) : QImage();
+  const QImage& src = attributes ? pixels : bitmap->Q();
+  Begin();
+  if (m_metafile && m_st.clipped) {
+    m_painter->setTransform(m_base);
+    m_painter->setClipRect(m_st.clip.boundingRect(), Qt::IntersectClip);
+    m_painter->setTransform(m_st.world * m_base);
+  }
+  m_painter->drawImage(dest, src, source);
+  End();
+  return Ok;
+}
+
+Status Graphics::DrawImage(Image* image, REAL x, REAL y) {
+  if (!image) return SetStatus(InvalidParameter);
+  RectF b;
+  Unit u;
+  image->GetBounds(&b, &u);
+  // Drawn at its physical size: pixels scaled by the Graphics' DPI over the image's.
+  REAL w = b.Width * m_dpiX / image->GetHorizontalResolution();
+  REAL h = b.Height * m_dpiY / image->GetVerticalResolution();
+  return DrawImageRect(image, QRectF(x, y, w, h), QRectF(b.X, b.Y, b.Width, b.Height), nullptr);
+}
+Status Graphics::DrawImage(Image* image, const RectF& d) { return DrawImage(image, d.X, d.Y, d.Width, d.Height); }
+Status Graphics::DrawImage(Image* image, REAL x, REAL y, REAL w, REAL h) {
+  if (!image) return SetStatus(InvalidParameter);
+  RectF b;
+  Unit u;
+  image->GetBounds(&b, &u);
+  return DrawImageRect(image, QRectF(x, y, w, h), QRectF(b.X, b.Y, b.Width, b.Height), nullptr);
+}
+Status Graphics::DrawImage(Image* image, const RectF& d, REAL sx, REAL sy, REAL sw, REAL sh, Unit unit,
+                           const ImageAttributes* attributes) {
+  if (unit != UnitPixel) return SetStatus(NotImplemented);
+  return DrawImageRect(image, QRectF(d.X, d.Y, d.Width, d.Height), QRectF(sx, sy, sw, sh), attributes);
+}
+
+}  // namespace Gdiplus

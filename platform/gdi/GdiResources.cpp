@@ -1,0 +1,235 @@
+// The program's bitmap and "HOTSPOT" resources (resources/images, compiled in with Qt's resource
+// system), LoadImage for bitmaps, and icons and cursors made from bitmaps.
+#include "GdiInternal.h"
+#include "WndQt.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QFile>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+#include <atomic>
+#include <cwchar>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace {
+struct ResourceEntry {
+  UINT id = 0;
+  bool hotspot = false;
+  QImage image;     // bitmaps
+  QByteArray bytes;  // other types
+};
+
+std::mutex g_resourceLock;
+
+// Bitmaps "bmp<id>.svg" (drawn at their own size) or "bmp<id>.png"; hot spots from hotspots.txt.
+std::map<std::pair<bool, UINT>, ResourceEntry>& Table() {
+  static std::map<std::pair<bool, UINT>, ResourceEntry> table;
+  static bool loaded = false;
+  if (loaded) return table;
+  loaded = true;
+  const QDir dir(QStringLiteral(":/images"));
+  for (const QString& name : dir.entryList({QStringLiteral("bmp*.svg"), QStringLiteral("bmp*.png")}, QDir::Files)) {
+    bool ok = false;
+    UINT id = name.mid(3, name.indexOf(QLatin1Char('.')) - 3).toUInt(&ok);
+    if (!ok) continue;
+    QImage image;
+    QString path = dir.filePath(name);
+    if (name.endsWith(QLatin1String(".svg"))) {
+      QSvgRenderer svg(path);
+      if (!svg.isValid()) continue;
+      image = QImage(svg.defaultSize(), QImage::Format_ARGB32);
+      image.fill(0u);
+      QPainter p(&image);
+      svg.render(&p);
+    } else {
+      image.load(path);
+      image = image.convertToFormat(QImage::Format_ARGB32);
+    }
+    ResourceEntry e;
+    e.id = id;
+    e.image = image;
+    table[{false, id}] = e;
+  }
+  QFile spots(QStringLiteral(":/images/hotspots.txt"));
+  if (spots.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& raw : spots.readAll().split('\n')) {
+      QByteArray line = raw.trimmed();
+      if (line.isEmpty() || line.startsWith('#')) continue;
+      QList<QByteArray> f = line.simplified().split(' ');
+      if (f.size() != 3) continue;
+      ResourceEntry e;
+      e.id = f[0].toUInt();
+      e.hotspot = true;
+      // Two unsigned 16-bit little-endian values: x, then y.
+      uint16_t x = uint16_t(f[1].toUInt()), y = uint16_t(f[2].toUInt());
+      e.bytes = QByteArray(4, '\0');
+      e.bytes[0] = char(x & 0xFF), e.bytes[1] = char(x >> 8), e.bytes[2] = char(y & 0xFF), e.bytes[3] = char(y >> 8);
+      table[{true, e.id}] = e;
+    }
+  }
+  return table;
+}
+
+HINSTANCE const kProgramModule = reinterpret_cast<HINSTANCE>(uintptr_t(0x514C5700));
+
+bool IsHotspotType(LPCWSTR type) { return type && !IS_INTRESOURCE(type) && std::wcscmp(type, L"HOTSPOT") == 0; }
+
+// Icons and cursors: the image with its hot spot, and the bitmaps they were made from.
+struct IconObject {
+  QImage image;
+  QPoint hotspot;
+  bool icon = false;
+};
+std::mutex g_iconLock;
+std::set<IconObject*>& LiveIcons() {
+  static std::set<IconObject*> live;
+  return live;
+}
+IconObject* IconOf(HICON icon) {
+  std::lock_guard<std::mutex> lock(g_iconLock);
+  auto* o = reinterpret_cast<IconObject*>(icon);
+  return LiveIcons().count(o) ? o : nullptr;
+}
+bool ResolveCursor(HCURSOR cursor, QCursor& out) { return qlw::ImageCursorOf(cursor, out); }
+}  // namespace
+
+namespace qlw {
+HINSTANCE ProgramModule() { return kProgramModule; }
+
+bool ImageCursorOf(HCURSOR cursor, QCursor& out) {
+  IconObject* o = IconOf(cursor);
+  if (!o || !QGuiApplication::instance()) return false;
+  out = QCursor(QPixmap::fromImage(o->image), o->hotspot.x(), o->hotspot.y());
+  return true;
+}
+}  // namespace qlw
+
+HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
+  if (module && module != kProgramModule) {
+    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return nullptr;
+  }
+  if (!IS_INTRESOURCE(name) || !(type == RT_BITMAP || IsHotspotType(type))) {
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> lock(g_resourceLock);
+  auto& table = Table();
+  auto it = table.find({IsHotspotType(type), UINT(reinterpret_cast<uintptr_t>(name))});
+  if (it == table.end()) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<HRSRC>(&it->second);
+}
+
+HGLOBAL LoadResource(HMODULE, HRSRC resource) { return resource; }
+
+LPVOID LockResource(HGLOBAL data) {
+  auto* e = static_cast<ResourceEntry*>(data);
+  if (!e) return nullptr;
+  return e->hotspot ? static_cast<void*>(e->bytes.data()) : static_cast<void*>(e->image.bits());
+}
+
+DWORD SizeofResource(HMODULE, HRSRC resource) {
+  auto* e = reinterpret_cast<ResourceEntry*>(resource);
+  if (!e) return 0;
+  return e->hotspot ? DWORD(e->bytes.size()) : DWORD(e->image.sizeInBytes());
+}
+
+HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height, UINT flags) {
+  if (!instance) {
+    if (type == IMAGE_CURSOR) return LoadCursorW(nullptr, name);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  HRSRC res = FindResourceW(instance, name, RT_BITMAP);
+  if (!res) return nullptr;
+  QImage image = reinterpret_cast<ResourceEntry*>(res)->image;
+  if (width > 0 && height > 0 && image.size() != QSize(width, height))
+    image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  if (type == IMAGE_BITMAP) {
+    HBITMAP bitmap = qlw::CreateBitmapFromImage(image);
+    if (auto* b = qlw::gdi::As<qlw::gdi::Bitmap>(bitmap, qlw::gdi::Kind::Bitmap)) b->dibSection = (flags & LR_CREATEDIBSECTION) != 0;
+    return bitmap;
+  }
+  if (type == IMAGE_CURSOR || type == IMAGE_ICON) {
+    HBITMAP colour = qlw::CreateBitmapFromImage(image);
+    HBITMAP mask = CreateBitmap(image.width(), image.height(), 1, 1, nullptr);
+    ICONINFO info{type == IMAGE_ICON, 0, 0, mask, colour};
+    if (HRSRC spot = FindResourceW(instance, name, L"HOTSPOT")) {
+      const auto* b = static_cast<const uint8_t*>(LockResource(LoadResource(instance, spot)));
+      info.xHotspot = DWORD(b[0] | b[1] << 8);
+      info.yHotspot = DWORD(b[2] | b[3] << 8);
+    }
+    HICON icon = CreateIconIndirect(&info);
+    DeleteObject(colour);
+    DeleteObject(mask);
+    return icon;
+  }
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return nullptr;
+}
+
+HICON CreateIconIndirect(PICONINFO info) {
+  QImage* colour = info ? qlw::ImageOf(info->hbmColor) : nullptr;
+  QImage* mask = info ? qlw::ImageOf(info->hbmMask) : nullptr;
+  if (!colour) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  QImage image = colour->convertToFormat(QImage::Format_ARGB32);
+  bool hasAlpha = false;
+  for (int y = 0; y < image.height() && !hasAlpha; ++y)
+    for (int x = 0; x < image.width() && !hasAlpha; ++x) hasAlpha = qAlpha(image.pixel(x, y)) != 255;
+  // Without alpha in the colour bitmap, the mask decides: a set mask bit over black is transparent.
+  if (!hasAlpha && mask) {
+    for (int y = 0; y < image.height() && y < mask->height(); ++y)
+      for (int x = 0; x < image.width() && x < mask->width(); ++x)
+        if ((mask->pixel(x, y) & 0xFFFFFF) != 0 && (image.pixel(x, y) & 0xFFFFFF) == 0) image.setPixel(x, y, 0u);
+  }
+  auto* o = new IconObject;
+  o->image = image;
+  o->hotspot = info->fIcon ? QPoint(image.width() / 2, image.height() / 2) : QPoint(int(info->xHotspot), int(info->yHotspot));
+  o->icon = info->fIcon;
+  {
+    std::lock_guard<std::mutex> lock(g_iconLock);
+    LiveIcons().insert(o);
+  }
+  static std::once_flag resolver;
+  std::call_once(resolver, [] { qlw::SetCursorResolver(&ResolveCursor); });
+  return reinterpret_cast<HICON>(o);
+}
+
+BOOL GetIconInfo(HICON icon, PICONINFO info) {
+  IconObject* o = IconOf(icon);
+  if (!o || !info) return FALSE;
+  info->fIcon = o->icon;
+  info->xHotspot = DWORD(o->hotspot.x());
+  info->yHotspot = DWORD(o->hotspot.y());
+  info->hbmColor = qlw::CreateBitmapFromImage(o->image);
+  info->hbmMask = CreateBitmap(o->image.width(), o->image.height(), 1, 1, nullptr);
+  return TRUE;
+}
+
+BOOL DestroyIcon(HICON icon) {
+  IconObject* o = IconOf(icon);
+  if (!o) return FALSE;
+  {
+    std::lock_guard<std::mutex> lock(g_iconLock);
+    LiveIcons().erase(o);
+  }
+  delete o;
+  return TRUE;
+}
+
+BOOL DestroyCursor(HCURSOR cursor) { return DestroyIcon(cursor); }
+
+namespace {
+std::atomic<int> g_cursorDisplayCount{0};
+}
+int ShowCursor(BOOL show) { return show ? ++g_cursorDisplayCount : --g_cursorDisplayCount; }

@@ -1,0 +1,495 @@
+// The class library on real widgets: message maps, command routing with CCmdUI, menus and
+// accelerators from resource texts, a dialog from a template with data exchange, a report list
+// with owner data, and drawing done outside a paint.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <QWidget>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "Dialog.h"
+#include "Frame.h"
+#include "Paint.h"
+#include "ResourceText.h"
+#include "WndQt.h"
+
+namespace {
+void EnsureApp() {
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "test_classlib";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
+
+void Pump() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+// A registered id, set by a dynamic initialiser like the program's own.
+UINT g_pingMessage = RegisterWindowMessageW(L"QlwClassLibTestPing");
+
+const char kResources[] = R"(
+MENU 7100
+  POPUP "&File"
+    ITEM 7101 "&Open...\tCtrl+O"
+    ITEM 7102 "&Save\tCtrl+S"
+    SEPARATOR
+    ITEM 7103 "&Unhandled"
+  END
+  POPUP "&View"
+    ITEM 7104 "Show &Grid"
+  END
+END
+ACCELERATORS 7100
+  7101 "Ctrl+O"
+  7102 "Ctrl+S"
+END
+DIALOG 7200 "Sample Settings"
+  ROW
+    LABEL -1 "Name:"
+    EDIT 7201 ""
+  END
+  ROW
+    LABEL -1 "Count:"
+    EDIT 7202 ""
+  END
+  CHECKBOX 7203 "Show grid"
+  DROPLIST 7204 ""
+  RADIO 7205 "X-rays" GROUP
+  RADIO 7206 "Neutrons"
+  BUTTON 1 "OK" DEFAULT
+  BUTTON 2 "Cancel"
+END
+)";
+
+void EnsureResources() {
+  static bool done = false;
+  if (done) return;
+  std::string error;
+  ASSERT_TRUE(qlw::AddResourceText(kResources, &error)) << error;
+  done = true;
+}
+
+class ProbeWnd : public CWnd {
+ public:
+  std::vector<std::string> log;
+  CPoint lastDown;
+  CSize lastSize;
+  UINT lastKey = 0;
+
+  void OnLButtonDown(UINT, CPoint p) {
+    lastDown = p;
+    log.push_back("down");
+    SetCapture();
+  }
+  void OnLButtonUp(UINT, CPoint) { log.push_back("up"); }
+  void OnSize(UINT, int cx, int cy) { lastSize = CSize(cx, cy); }
+  void OnKeyDown(UINT key, UINT, UINT) { lastKey = key; }
+  LRESULT OnPing(WPARAM w, LPARAM l) { return static_cast<LRESULT>(w + l); }
+  void OnActivate(UINT state, CWnd*, BOOL) { log.push_back(state == WA_INACTIVE ? "inactive" : "active"); }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ProbeWnd, CWnd)
+ON_WM_LBUTTONDOWN()
+ON_WM_LBUTTONUP()
+ON_WM_SIZE()
+ON_WM_KEYDOWN()
+ON_WM_ACTIVATE()
+ON_REGISTERED_MESSAGE(g_pingMessage, &ProbeWnd::OnPing)
+END_MESSAGE_MAP()
+
+QWidget* Widget(const CWnd& w) { return qlw::WidgetOf(w.m_hWnd); }
+}  // namespace
+
+TEST(ClassLibMessages, QtEventsReachTheMapAsWindowMessages) {
+  EnsureApp();
+  ProbeWnd top;
+  ASSERT_TRUE(top.CreateEx(0, nullptr, L"Probe", WS_OVERLAPPEDWINDOW, CRect(10, 10, 310, 210), nullptr, 0));
+  top.ShowWindow(SW_SHOW);
+  Pump();
+  // A move through the platform announces the client size at once.
+  top.MoveWindow(10, 10, 400, 300);
+  EXPECT_EQ(top.lastSize, CSize(400, 300));
+
+  // A child window: the click arrives in its own client coordinates, and the capture it takes on
+  // the press keeps the release with it even when the mouse is released over its parent.
+  ProbeWnd child;
+  ASSERT_TRUE(child.Create(nullptr, L"", WS_VISIBLE, CRect(50, 40, 150, 140), &top, 5));
+  Pump();
+  QTest::mousePress(Widget(child), Qt::LeftButton, Qt::NoModifier, QPoint(7, 9));
+  EXPECT_EQ(child.lastDown, CPoint(7, 9));
+  EXPECT_EQ(::GetCapture(), child.m_hWnd);
+  QTest::mouseRelease(Widget(child), Qt::LeftButton, Qt::NoModifier, QPoint(7, 9));
+  EXPECT_EQ(child.log, (std::vector<std::string>{"down", "up"}));
+  EXPECT_EQ(::GetCapture(), nullptr);
+  EXPECT_TRUE(top.log.empty() || top.log == std::vector<std::string>{"active"});
+
+  // Keys go to the focus window.
+  child.SetFocus();
+  QTest::keyClick(Widget(child), Qt::Key_F5);
+  EXPECT_EQ(child.lastKey, static_cast<UINT>(VK_F5));
+
+  // The registered entry reads the id when the message comes, not when the map was built.
+  ASSERT_NE(g_pingMessage, 0u);
+  EXPECT_EQ(top.SendMessage(g_pingMessage, 2, 3), 5);
+}
+
+TEST(ClassLibMessages, OnlyTopLevelWindowsAreActivated) {
+  EnsureApp();
+  ProbeWnd a, b;
+  ASSERT_TRUE(a.CreateEx(0, nullptr, L"A", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+  ProbeWnd child;
+  ASSERT_TRUE(child.Create(nullptr, L"", WS_VISIBLE, CRect(0, 0, 50, 50), &a, 9));
+  ASSERT_TRUE(b.CreateEx(0, nullptr, L"B", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+  a.ShowWindow(SW_SHOW);
+  b.ShowWindow(SW_SHOW);
+  a.SetActiveWindow();
+  b.SetActiveWindow();
+  Pump();
+  EXPECT_EQ(::GetActiveWindow(), b.m_hWnd);
+  ASSERT_GE(a.log.size(), 2u);
+  EXPECT_EQ(a.log[0], "active");
+  EXPECT_EQ(a.log[1], "inactive");
+  EXPECT_EQ(std::count(child.log.begin(), child.log.end(), "active"), 0);
+}
+
+namespace {
+class TestDoc : public CDocument {
+ public:
+  int opened = 0;
+  bool canSave = false;
+  bool grid = true;
+  void OnOpen() { ++opened; }
+  void OnUpdateSave(CCmdUI* ui) { ui->Enable(canSave); }
+  void OnUpdateGrid(CCmdUI* ui) {
+    ui->SetCheck(grid ? 1 : 0);
+    ui->SetText(grid ? L"Hide &Grid" : L"Show &Grid");
+  }
+  void OnGrid() { grid = !grid; }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(TestDoc, CDocument)
+ON_COMMAND(7101, &TestDoc::OnOpen)
+ON_UPDATE_COMMAND_UI(7102, &TestDoc::OnUpdateSave)
+ON_COMMAND(7104, &TestDoc::OnGrid)
+ON_UPDATE_COMMAND_UI(7104, &TestDoc::OnUpdateGrid)
+END_MESSAGE_MAP()
+
+class TestView : public CView {
+ public:
+  int saved = 0;
+  void OnDraw(CDC*) override {}
+  void OnSave() { ++saved; }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(TestView, CView)
+ON_COMMAND(7102, &TestView::OnSave)
+END_MESSAGE_MAP()
+
+struct Frame {
+  CFrameWnd* frame = new CFrameWnd;
+  TestDoc doc;
+  TestView* view = new TestView;
+  Frame() {
+    EnsureApp();
+    EnsureResources();
+    doc.m_bAutoDelete = FALSE;
+    EXPECT_TRUE(frame->LoadFrame(7100));
+    EXPECT_TRUE(view->Create(nullptr, nullptr, WS_VISIBLE, CRect(0, 0, 10, 10), frame, AFX_IDW_PANE_FIRST));
+    doc.AddView(view);
+    frame->SetActiveView(view, FALSE);
+    frame->ShowWindow(SW_SHOW);
+    Pump();
+  }
+  ~Frame() {
+    if (::IsWindow(frame->m_hWnd)) frame->DestroyWindow();
+  }
+  HMENU Popup(int index) const { return ::GetSubMenu(::GetMenu(frame->m_hWnd), index); }
+  UINT State(int popup, UINT id) const { return ::GetMenuState(Popup(popup), id, MF_BYCOMMAND); }
+};
+}  // namespace
+
+TEST(ClassLibCommands, MenuFromResourcesIsAMenuBarWithTheTemplateItems) {
+  Frame f;
+  QMenuBar* bar = Widget(*f.frame)->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(bar->actions().size(), 2);
+  EXPECT_EQ(bar->actions()[0]->text(), "&File");
+  EXPECT_EQ(::GetMenuItemCount(f.Popup(0)), 4);
+  EXPECT_EQ(::GetMenuItemID(f.Popup(0), 2), 0u);  // the separator
+  CString text;
+  CMenu::FromHandle(f.Popup(0))->GetMenuString(7101, text, MF_BYCOMMAND);
+  EXPECT_EQ(std::wstring(text.GetString()), L"&Open...\tCtrl+O");
+  // The client area starts below the bar.
+  CRect client;
+  f.frame->GetClientRect(&client);
+  CRect window;
+  f.frame->GetWindowRect(&window);
+  EXPECT_EQ(window.Height() - client.Height(), bar->height());
+}
+
+TEST(ClassLibCommands, UpdateHandlersSetMenuStateBeforeThePopupOpens) {
+  Frame f;
+  f.frame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(f.Popup(0)), 0);
+  EXPECT_EQ(f.State(0, 7101) & MF_GRAYED, 0u);        // handled by the document
+  EXPECT_EQ(f.State(0, 7102) & MF_GRAYED, MF_GRAYED);  // its update handler disables it
+  EXPECT_EQ(f.State(0, 7103) & MF_GRAYED, MF_GRAYED);  // no handler anywhere
+  f.doc.canSave = true;
+  f.frame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(f.Popup(0)), 0);
+  EXPECT_EQ(f.State(0, 7102) & MF_GRAYED, 0u);
+
+  f.frame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(f.Popup(1)), 0);
+  EXPECT_EQ(f.State(1, 7104) & MF_CHECKED, MF_CHECKED);
+  CString text;
+  CMenu::FromHandle(f.Popup(1))->GetMenuString(7104, text, MF_BYCOMMAND);
+  EXPECT_EQ(std::wstring(text.GetString()), L"Hide &Grid");
+
+  // Opening the real Qt menu asks the same handlers and shows their answer.
+  QMenuBar* bar = Widget(*f.frame)->findChild<QMenuBar*>();
+  QMenu* file = bar->actions()[0]->menu();
+  f.doc.canSave = false;
+  emit file->aboutToShow();
+  ASSERT_EQ(file->actions().size(), 4);
+  EXPECT_TRUE(file->actions()[0]->isEnabled());
+  EXPECT_FALSE(file->actions()[1]->isEnabled());
+  EXPECT_FALSE(file->actions()[3]->isEnabled());
+}
+
+TEST(ClassLibCommands, CommandsRouteThroughViewDocumentAndAccelerators) {
+  Frame f;
+  // Menu choice: the view's handler comes before anyone else's, the document's after it.
+  f.doc.canSave = true;
+  f.frame->SendMessage(WM_COMMAND, 7102, 0);
+  f.frame->SendMessage(WM_COMMAND, 7101, 0);
+  EXPECT_EQ(f.view->saved, 1);
+  EXPECT_EQ(f.doc.opened, 1);
+
+  // A triggered QAction posts the command.
+  QMenuBar* bar = Widget(*f.frame)->findChild<QMenuBar*>();
+  QMenu* view = bar->actions()[1]->menu();
+  emit view->aboutToShow();
+  view->actions()[0]->trigger();
+  Pump();
+  EXPECT_FALSE(f.doc.grid);
+
+  // Accelerators from the key board, through the frame's pre-translation.
+  f.view->SetFocus();
+  QTest::keyClick(Widget(*f.view), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(f.doc.opened, 2);
+  // A command its update handler disables is not carried out, from the keyboard or the menu.
+  f.doc.canSave = false;
+  QTest::keyClick(Widget(*f.view), Qt::Key_S, Qt::ControlModifier);
+  f.frame->SendMessage(WM_COMMAND, 7102, 0);
+  EXPECT_EQ(f.view->saved, 1);
+}
+
+TEST(ClassLibCommands, MenuCommandSearchFindsThePopupThatHoldsIt) {
+  Frame f;
+  // TrackPopupMenu answered by the seam: the chosen command goes to the owner.
+  qlw::SetMenuAnswer([](HMENU, HWND) -> UINT { return 7101; });
+  ::TrackPopupMenu(f.Popup(0), TPM_RIGHTBUTTON, 0, 0, 0, f.frame->m_hWnd, nullptr);
+  qlw::SetMenuAnswer(nullptr);
+  Pump();
+  EXPECT_EQ(f.doc.opened, 1);
+}
+
+namespace {
+class SettingsDialog : public CDialog {
+ public:
+  SettingsDialog() : CDialog(7200) {}
+  CString name = L"Rutile";
+  int count = 3;
+  int grid = 1;
+  int radiation = 1;
+  int choice = 1;
+  BOOL OnInitDialog() override {
+    for (const wchar_t* s : {L"Linear", L"Square root", L"Logarithmic"})
+      SendDlgItemMessage(7204, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+    return CDialog::OnInitDialog();
+  }
+  void DoDataExchange(CDataExchange* dx) override {
+    DDX_Text(dx, 7201, name);
+    DDX_Text(dx, 7202, count);
+    DDX_Check(dx, 7203, grid);
+    DDX_CBIndex(dx, 7204, choice);
+    DDX_Radio(dx, 7205, radiation);
+  }
+};
+
+QWidget* Item(CDialog* d, int id) { return qlw::WidgetOf(::GetDlgItem(d->m_hWnd, id)); }
+}  // namespace
+
+TEST(ClassLibDialogs, TemplateDialogExchangesDataWithItsControls) {
+  EnsureApp();
+  EnsureResources();
+  setenv("QLW_QUIET", "1", 1);
+  SettingsDialog dlg;
+  std::vector<std::wstring> shown;
+  qlw::SetModalAnswer([&](CDialog* d) {
+    // The controls show the members, in the template's order and kinds.
+    auto* name = qobject_cast<QLineEdit*>(Item(d, 7201));
+    ASSERT_NE(name, nullptr);
+    shown.push_back(name->text().toStdWString());
+    shown.push_back(qobject_cast<QLineEdit*>(Item(d, 7202))->text().toStdWString());
+    EXPECT_EQ(qobject_cast<QComboBox*>(Item(d, 7204))->currentText(), "Square root");
+    EXPECT_EQ(d->IsDlgButtonChecked(7206), static_cast<UINT>(BST_CHECKED));
+    EXPECT_EQ(::GetWindowTextLengthW(d->m_hWnd), 15);  // "Sample Settings"
+    // The user types, clicks and presses OK.
+    name->selectAll();
+    QTest::keyClicks(name, "Anatase");
+    auto* count = qobject_cast<QLineEdit*>(Item(d, 7202));
+    count->selectAll();
+    QTest::keyClicks(count, "12");
+    QTest::mouseClick(Item(d, 7203), Qt::LeftButton, Qt::NoModifier, QPoint(4, Item(d, 7203)->height() / 2));
+    QTest::mouseClick(Item(d, 7205), Qt::LeftButton, Qt::NoModifier, QPoint(4, Item(d, 7205)->height() / 2));
+    QTest::mouseClick(Item(d, IDOK), Qt::LeftButton);
+  });
+  const INT_PTR result = dlg.DoModal();
+  qlw::SetModalAnswer(nullptr);
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(shown, (std::vector<std::wstring>{L"Rutile", L"3"}));
+  EXPECT_EQ(std::wstring(dlg.name.GetString()), L"Anatase");
+  EXPECT_EQ(dlg.count, 12);
+  EXPECT_EQ(dlg.grid, 0);
+  EXPECT_EQ(dlg.radiation, 0);
+  EXPECT_EQ(dlg.choice, 1);
+}
+
+TEST(ClassLibDialogs, ABadNumberKeepsTheDialogOpenAndTheMemberUnchanged) {
+  EnsureApp();
+  EnsureResources();
+  setenv("QLW_QUIET", "1", 1);
+  SettingsDialog dlg;
+  bool stillOpen = false;
+  qlw::SetModalAnswer([&](CDialog* d) {
+    auto* count = qobject_cast<QLineEdit*>(Item(d, 7202));
+    count->selectAll();
+    QTest::keyClicks(count, "1,5");
+    // Return presses the default button.
+    QTest::keyClick(count, Qt::Key_Return);
+    stillOpen = ::IsWindowVisible(d->m_hWnd) != FALSE;
+  });
+  EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  qlw::SetModalAnswer(nullptr);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(dlg.count, 3);
+}
+
+namespace {
+class ListHost : public CWnd {
+ public:
+  std::vector<int> selected;
+  int clicked = -2;
+  int asked = 0;
+  void OnGetDispInfo(NMHDR* hdr, LRESULT*) {
+    auto* info = reinterpret_cast<NMLVDISPINFOW*>(hdr);
+    ++asked;
+    if (info->item.mask & LVIF_TEXT)
+      std::swprintf(info->item.pszText, static_cast<size_t>(info->item.cchTextMax), L"r%d c%d", info->item.iItem,
+                    info->item.iSubItem);
+  }
+  void OnItemChanged(NMHDR* hdr, LRESULT*) {
+    auto* nm = reinterpret_cast<NMLISTVIEW*>(hdr);
+    if ((nm->uNewState & LVIS_SELECTED) && !(nm->uOldState & LVIS_SELECTED)) selected.push_back(nm->iItem);
+  }
+  void OnClick(NMHDR* hdr, LRESULT*) { clicked = reinterpret_cast<NMITEMACTIVATE*>(hdr)->iItem; }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(ListHost, CWnd)
+ON_NOTIFY(LVN_GETDISPINFOW, 300, &ListHost::OnGetDispInfo)
+ON_NOTIFY(LVN_ITEMCHANGED, 300, &ListHost::OnItemChanged)
+ON_NOTIFY(NM_CLICK, 300, &ListHost::OnClick)
+END_MESSAGE_MAP()
+}  // namespace
+
+TEST(ClassLibControls, ReportListWithOwnerDataAsksItsParentForEveryCell) {
+  EnsureApp();
+  ListHost host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"List", WS_OVERLAPPEDWINDOW, CRect(0, 0, 400, 300), nullptr, 0));
+  CWnd list;
+  ASSERT_TRUE(list.CreateEx(0, WC_LISTVIEW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA,
+                            CRect(0, 0, 380, 280), &host, 300));
+  for (int c = 0; c < 3; ++c) {
+    LVCOLUMNW col{LVCF_TEXT | LVCF_WIDTH, 0, 100, const_cast<LPWSTR>(L"Column"), 0, c};
+    list.SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&col));
+  }
+  list.SendMessage(LVM_SETITEMCOUNT, 100000);
+  host.ShowWindow(SW_SHOW);
+  Pump();
+  EXPECT_EQ(list.SendMessage(LVM_GETITEMCOUNT), 100000);
+
+  // The view shows what the parent answers; only rows on screen are asked for.
+  auto* view = qobject_cast<QTreeView*>(Widget(list));
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->model()->data(view->model()->index(41234, 2)).toString(), "r41234 c2");
+  EXPECT_LT(host.asked, 1000);
+  wchar_t buffer[32] = {};
+  LVITEMW item{};
+  item.iSubItem = 1;
+  item.pszText = buffer;
+  item.cchTextMax = 32;
+  list.SendMessage(LVM_GETITEMTEXTW, 7, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(std::wstring(buffer), L"r7 c1");
+
+  // A click selects the row and tells the parent.
+  const QRect row = view->visualRect(view->model()->index(2, 0));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+  EXPECT_EQ(host.selected, std::vector<int>{2});
+  EXPECT_EQ(host.clicked, 2);
+  EXPECT_EQ(list.SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 2);
+  list.DestroyWindow();
+}
+
+namespace {
+class PaintCounter : public CWnd {
+ public:
+  int paints = 0;
+  void OnPaint() {
+    CPaintDC dc(this);
+    ++paints;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(PaintCounter, CWnd)
+ON_WM_PAINT()
+END_MESSAGE_MAP()
+}  // namespace
+
+TEST(ClassLibPaint, DrawingOutsideAPaintAppearsAtTheNextPaint) {
+  EnsureApp();
+  PaintCounter w;
+  ASSERT_TRUE(w.CreateEx(0, nullptr, L"Paint", WS_OVERLAPPEDWINDOW, CRect(0, 0, 120, 80), nullptr, 0));
+  w.ShowWindow(SW_SHOW);
+  Pump();
+  // A DC taken outside a paint (as a focus frame or drop feedback would be drawn).
+  HDC dc = ::GetDC(w.m_hWnd);
+  ASSERT_NE(dc, nullptr);
+  HBRUSH red = ::CreateSolidBrush(RGB(255, 0, 0));
+  RECT r{10, 20, 30, 40};
+  ::FillRect(dc, &r, red);
+  ::ReleaseDC(w.m_hWnd, dc);
+  ::DeleteObject(red);
+  const QImage shot = Widget(w)->grab().toImage();
+  EXPECT_GT(w.paints, 0);
+  EXPECT_EQ(shot.pixelColor(15, 25), QColor(255, 0, 0));
+  EXPECT_NE(shot.pixelColor(50, 50), QColor(255, 0, 0));
+  // Drawn once: a later paint does not draw it again.
+  const int before = w.paints;
+  w.Invalidate();
+  w.UpdateWindow();
+  EXPECT_GT(w.paints, before);
+  EXPECT_NE(Widget(w)->grab().toImage().pixelColor(15, 25), QColor(255, 0, 0));
+}

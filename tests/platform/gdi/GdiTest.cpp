@@ -1,0 +1,301 @@
+// GDI and GDI+ over QPainter: pixel convention, DCs, pens, paths, regions, bitmaps, fonts, metafiles.
+#include "AfxGdi.h"
+#include "GdiPlus.h"
+#include "GdiQt.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QSvgRenderer>
+
+using namespace Gdiplus;
+
+namespace {
+struct GuiApp : ::testing::Environment {
+  void SetUp() override {
+    if (!QCoreApplication::instance()) {
+      static int argc = 1;
+      static char name[] = "gditest";
+      static char* argv[] = {name, nullptr};
+      new QGuiApplication(argc, argv);
+    }
+  }
+};
+const auto* g_app = ::testing::AddGlobalTestEnvironment(new GuiApp);
+
+ARGB At(Bitmap& b, int x, int y) {
+  Color c;
+  b.GetPixel(x, y, &c);
+  return c.GetValue();
+}
+}  // namespace
+
+TEST(GdiPlusPixels, IntegerRectanglesFillWholePixels) {
+  Bitmap bitmap(10, 10);
+  Graphics g(&bitmap);
+  g.SetSmoothingMode(SmoothingModeAntiAlias);
+  SolidBrush red(Color(255, 255, 0, 0));
+  g.FillRectangle(&red, 2.0f, 3.0f, 4.0f, 5.0f);
+  EXPECT_EQ(At(bitmap, 2, 3), 0xFFFF0000u);
+  EXPECT_EQ(At(bitmap, 5, 7), 0xFFFF0000u);
+  // Nothing leaks into the neighbouring pixels, even anti-aliased.
+  EXPECT_EQ(At(bitmap, 1, 3), 0u);
+  EXPECT_EQ(At(bitmap, 6, 3), 0u);
+  EXPECT_EQ(At(bitmap, 2, 8), 0u);
+}
+
+TEST(GdiPlusPixels, InsetPenDrawsTheOutermostRingInside) {
+  for (SmoothingMode mode : {SmoothingModeNone, SmoothingModeAntiAlias}) {
+    Bitmap bitmap(12, 12);
+    Graphics g(&bitmap);
+    g.SetSmoothingMode(mode);
+    Pen pen(Color(255, 0, 0, 255), 2.0f);
+    pen.SetAlignment(PenAlignmentInset);
+    g.DrawRectangle(&pen, 1.0f, 1.0f, 10.0f, 10.0f);
+    for (int i : {1, 2}) EXPECT_EQ(At(bitmap, i, 5), 0xFF0000FFu) << "column " << i;
+    for (int i : {9, 10}) EXPECT_EQ(At(bitmap, i, 5), 0xFF0000FFu) << "column " << i;
+    EXPECT_EQ(At(bitmap, 0, 5), 0u);
+    EXPECT_EQ(At(bitmap, 3, 5), 0u);
+    EXPECT_EQ(At(bitmap, 11, 5), 0u);
+  }
+}
+
+TEST(GdiPlusPixels, WidthZeroPenDrawsOnePixelLines) {
+  Bitmap bitmap(10, 10);
+  Graphics g(&bitmap);
+  Pen pen(Color(255, 0, 0, 0), 0.0f);
+  EXPECT_EQ(pen.GetLastStatus(), Ok);
+  g.ScaleTransform(3.0f, 3.0f);  // a cosmetic pen ignores the scale
+  g.DrawLine(&pen, 0.0f, 1.5f, 3.0f, 1.5f);
+  int dark = 0;
+  for (int y = 0; y < 10; ++y) dark += (At(bitmap, 5, y) >> 24) != 0;
+  EXPECT_EQ(dark, 1);
+}
+
+TEST(GdiPlusBitmap, LockBitsKeepsStraightAlphaUnchanged) {
+  Bitmap bitmap(3, 1);
+  BitmapData data{};
+  Rect all(0, 0, 3, 1);
+  ASSERT_EQ(bitmap.LockBits(&all, ImageLockModeWrite, PixelFormat32bppARGB, &data), Ok);
+  const uint32_t pixels[3] = {0x01FF8040u, 0x80102030u, 0xFFFFFFFFu};
+  std::memcpy(data.Scan0, pixels, sizeof pixels);
+  ASSERT_EQ(bitmap.UnlockBits(&data), Ok);
+  ASSERT_EQ(bitmap.LockBits(&all, ImageLockModeRead, PixelFormat32bppARGB, &data), Ok);
+  EXPECT_EQ(std::memcmp(data.Scan0, pixels, sizeof pixels), 0);
+  bitmap.UnlockBits(&data);
+  // A premultiplied lock hands out premultiplied copies and takes them back.
+  ASSERT_EQ(bitmap.LockBits(&all, ImageLockModeRead | ImageLockModeWrite, PixelFormat32bppPARGB, &data), Ok);
+  EXPECT_EQ(static_cast<uint32_t*>(data.Scan0)[1], 0x80081018u);
+  bitmap.UnlockBits(&data);
+  EXPECT_EQ(At(bitmap, 2, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(bitmap.LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data), Ok);
+  EXPECT_EQ(bitmap.LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data), WrongState);
+  bitmap.UnlockBits(&data);
+}
+
+TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
+  Matrix m;
+  m.Translate(10, 0);
+  m.Scale(2, 2);  // prepended: scale first, then move
+  PointF p(1, 1);
+  m.TransformPoints(&p);
+  EXPECT_FLOAT_EQ(p.X, 12);
+  EXPECT_FLOAT_EQ(p.Y, 2);
+  m.Rotate(90, MatrixOrderAppend);  // clockwise on screen: +x goes to +y
+  PointF q(1, 0);
+  Matrix r;
+  r.Rotate(90);
+  r.TransformPoints(&q);
+  EXPECT_NEAR(q.X, 0, 1e-6);
+  EXPECT_NEAR(q.Y, 1, 1e-6);
+
+  // An arc starting at 0 degrees and sweeping 90 runs from the right to the bottom.
+  GraphicsPath path;
+  path.AddArc(0, 0, 20, 20, 0, 90);
+  PointF last;
+  path.GetLastPoint(&last);
+  EXPECT_NEAR(last.X, 10, 1e-4);
+  EXPECT_NEAR(last.Y, 20, 1e-4);
+  // Lines added to an open figure join it; a new figure starts apart.
+  GraphicsPath joined;
+  joined.AddLine(0, 0, 10, 0);
+  joined.AddLine(10, 10, 0, 10);
+  joined.CloseFigure();
+  EXPECT_TRUE(joined.IsVisible(5, 5));
+}
+
+TEST(GdiPlusRegion, CombinesAndClipsDrawing) {
+  Region r(RectF(0, 0, 10, 10));
+  r.Exclude(RectF(0, 0, 5, 10));
+  EXPECT_FALSE(r.IsVisible(2, 2));
+  EXPECT_TRUE(r.IsVisible(7, 2));
+  Region infinite;
+  EXPECT_TRUE(infinite.IsInfinite(nullptr));
+  infinite.Intersect(&r);
+  EXPECT_FALSE(infinite.IsInfinite(nullptr));
+
+  Bitmap bitmap(10, 10);
+  Graphics g(&bitmap);
+  g.SetClip(&r);
+  SolidBrush black(Color(255, 0, 0, 0));
+  g.FillRectangle(&black, 0.0f, 0.0f, 10.0f, 10.0f);
+  EXPECT_EQ(At(bitmap, 2, 2), 0u);
+  EXPECT_EQ(At(bitmap, 7, 2), 0xFF000000u);
+  GraphicsState s = g.Save();
+  g.ResetClip();
+  g.Restore(s);
+  Region back;
+  g.GetClip(&back);
+  EXPECT_FALSE(back.IsVisible(2, 2));
+}
+
+TEST(GdiPlusFonts, WindowsNamesMapToInstalledFamilies) {
+  struct Case {
+    const wchar_t* name;
+    bool available;
+  } cases[] = {{L"Arial", true},  {L"Times New Roman", true}, {L"MS Shell Dlg 2", true}, {L"Verdana", true},
+               {L"Arial Bold", true}, {L"Courier New", true},  {L"No Such Family", false}};
+  for (const Case& c : cases) {
+    FontFamily f(c.name);
+    EXPECT_EQ(bool(f.IsAvailable()), c.available) << QString::fromWCharArray(c.name).toStdString();
+    if (c.available) {
+      EXPECT_TRUE(qlw::FontFamilyInstalled(f.Installed()));
+      EXPECT_GT(f.GetCellAscent(FontStyleRegular), 1000);
+    }
+  }
+  EXPECT_EQ(qlw::MapFontFamily(QStringLiteral("Arial")), QStringLiteral("Liberation Sans"));
+  Font missing(L"No Such Family", 10);
+  EXPECT_EQ(missing.GetLastStatus(), FontFamilyNotFound);
+}
+
+TEST(GdiPlusText, MeasuresAndAlignsAboutThePoint) {
+  Bitmap bitmap(200, 60);
+  Graphics g(&bitmap);
+  Font font(L"Arial", 12, FontStyleRegular, UnitPoint);
+  StringFormat format(StringFormat::GenericTypographic());
+  RectF left, right;
+  g.MeasureString(L"Miller", -1, &font, PointF(100, 10), &format, &left);
+  format.SetAlignment(StringAlignmentFar);
+  g.MeasureString(L"Miller", -1, &font, PointF(100, 10), &format, &right);
+  EXPECT_NEAR(left.X, 100, 0.01);
+  EXPECT_NEAR(right.GetRight(), 100, 0.01);
+  EXPECT_NEAR(left.Width, right.Width, 0.01);
+  EXPECT_GT(left.Width, 20);
+  // 12 points at 96 DPI is a 16-pixel em; a line is a little taller.
+  EXPECT_GT(left.Height, 16);
+  EXPECT_LT(left.Height, 22);
+  SolidBrush black(Color(255, 0, 0, 0));
+  g.DrawString(L"Miller", -1, &font, PointF(10, 10), StringFormat::GenericTypographic(), &black);
+  int inked = 0;
+  for (int x = 0; x < 200; ++x)
+    for (int y = 0; y < 60; ++y) inked += (At(bitmap, x, y) >> 24) > 128;
+  EXPECT_GT(inked, 30);
+}
+
+TEST(GdiPlusMetafile, SvgKeepsTheClipping) {
+  // The same scene into a bitmap and into a metafile; the SVG rendered back must match the
+  // bitmap, the clipped-away half included.
+  auto scene = [](Graphics& g) {
+    g.SetSmoothingMode(SmoothingModeAntiAlias);
+    SolidBrush white(Color(255, 255, 255, 255));
+    g.FillRectangle(&white, 0.0f, 0.0f, 80.0f, 60.0f);
+    g.SetClip(RectF(0, 0, 40, 60));
+    SolidBrush blue(Color(255, 0, 0, 200));
+    g.FillEllipse(&blue, 10.0f, 10.0f, 60.0f, 40.0f);
+    Pen pen(Color(255, 200, 0, 0), 4.0f);
+    g.DrawLine(&pen, 0.0f, 55.0f, 80.0f, 5.0f);
+  };
+  Bitmap bitmap(80, 60);
+  {
+    Graphics g(&bitmap);
+    scene(g);
+  }
+  Metafile meta(static_cast<HDC>(nullptr));
+  {
+    Graphics g(&meta);
+    scene(g);
+  }
+  EXPECT_EQ(meta.GetWidth(), 80u);
+  QSvgRenderer svg(meta.SvgBytes());
+  ASSERT_TRUE(svg.isValid());
+  QImage back(80, 60, QImage::Format_ARGB32);
+  back.fill(0u);
+  {
+    QPainter p(&back);
+    svg.render(&p);
+  }
+  long diff = 0;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 80; ++x) {
+      QRgb a = bitmap.Q().pixel(x, y), b = back.pixel(x, y);
+      diff += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+    }
+  EXPECT_LT(diff / (80 * 60), 3) << "mean channel difference";
+  // Right of the clip the ellipse and the line are absent in both.
+  EXPECT_EQ(back.pixel(60, 30), 0xFFFFFFFFu);
+  EXPECT_EQ(bitmap.Q().pixel(60, 30), 0xFFFFFFFFu);
+  EXPECT_EQ(qBlue(back.pixel(20, 30)), 200);
+}
+
+TEST(GdiDC, PaintDCDrawsThroughThePainter) {
+  QImage image(40, 30, QImage::Format_ARGB32);
+  image.fill(0xFFFFFFFFu);
+  QPainter painter(&image);
+  HDC dc = qlw::CreatePainterDC(&painter, RECT{0, 0, 40, 30});
+  CDC cdc;
+  cdc.Attach(dc);
+  cdc.FillSolidRect(2, 2, 5, 5, RGB(255, 0, 0));
+  CPen pen(PS_SOLID, 1, RGB(0, 0, 255));
+  CBrush brush(RGB(0, 255, 0));
+  int saved = cdc.SaveDC();
+  cdc.SelectObject(&pen);
+  cdc.SelectObject(&brush);
+  cdc.Rectangle(10, 10, 20, 20);
+  cdc.RestoreDC(saved);
+  EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), GetStockObject(BLACK_PEN));
+  cdc.ExcludeClipRect(30, 0, 40, 30);
+  cdc.FillSolidRect(25, 25, 15, 5, RGB(0, 0, 0));
+  TEXTMETRICW tm{};
+  EXPECT_TRUE(cdc.GetTextMetrics(&tm));
+  EXPECT_GT(tm.tmHeight, 8);
+  cdc.Detach();
+  qlw::DeletePainterDC(dc);
+  painter.end();
+  EXPECT_EQ(image.pixel(2, 2), 0xFFFF0000u);
+  EXPECT_EQ(image.pixel(6, 6), 0xFFFF0000u);
+  EXPECT_EQ(image.pixel(7, 7), 0xFFFFFFFFu);
+  EXPECT_EQ(image.pixel(10, 10), 0xFF0000FFu);  // the outline covers [10, 20)
+  EXPECT_EQ(image.pixel(19, 15), 0xFF0000FFu);
+  EXPECT_EQ(image.pixel(20, 15), 0xFFFFFFFFu);
+  EXPECT_EQ(image.pixel(15, 15), 0xFF00FF00u);
+  EXPECT_EQ(image.pixel(29, 27), 0xFF000000u);
+  EXPECT_EQ(image.pixel(30, 27), 0xFFFFFFFFu);  // excluded from the clip
+}
+
+TEST(GdiDC, MemoryBitmapBlitsAndDIBitsRoundTrip) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 4, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_TRUE(section && bits);
+  HGDIOBJ old = SelectObject(mem, section);
+  RECT r{1, 0, 3, 1};
+  HBRUSH brush = CreateSolidBrush(RGB(10, 20, 30));
+  FillRect(mem, &r, brush);
+  DeleteObject(brush);
+  EXPECT_EQ(static_cast<uint32_t*>(bits)[1] & 0xFFFFFF, 0x0A141Eu);
+  // A bottom-up read starts with the last row.
+  BITMAPINFO query{};
+  query.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  ASSERT_EQ(GetDIBits(mem, section, 0, 2, nullptr, &query, DIB_RGB_COLORS), 2);
+  EXPECT_EQ(query.bmiHeader.biHeight, 2);
+  uint32_t rows[8];
+  ASSERT_EQ(GetDIBits(mem, section, 0, 2, rows, &query, DIB_RGB_COLORS), 2);
+  EXPECT_EQ(rows[4 + 1] & 0xFFFFFF, 0x0A141Eu);
+  EXPECT_EQ(rows[1] & 0xFFFFFF, 0u);
+  EXPECT_FALSE(DeleteObject(section));  // still selected
+  SelectObject(mem, old);
+  EXPECT_TRUE(DeleteObject(section));
+  DeleteDC(mem);
+}
