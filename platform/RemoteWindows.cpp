@@ -20,7 +20,11 @@
 #include <thread>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QMetaObject>
+
 #include "KernelObjects.h"
+#include "WndGeometry.h"
 #include "WndInternal.h"
 
 using namespace qlw::wnd;
@@ -55,7 +59,6 @@ std::atomic<int> g_listenFd{-1};
 std::atomic<bool> g_serving{false};
 std::thread g_serverThread;
 std::mutex g_serverLock;
-std::atomic<qlw::ForegroundHandler> g_foreground{nullptr};
 
 std::string WindowsFolder() { return qlw::RuntimeFolder() + "/windows"; }
 std::string SocketPath(DWORD pid) { return WindowsFolder() + "/" + std::to_string(pid); }
@@ -165,10 +168,13 @@ void Serve(int client) {
       reply.ok = IsWindow(hwnd) ? 1 : 0;
       break;
     case kOpFront:
-      reply.ok = BringWindowToTop(hwnd) ? 1 : 0;
-      if (reply.ok) {
-        if (qlw::ForegroundHandler handler = g_foreground.load()) handler(hwnd);
-      }
+      reply.ok = IsWindow(hwnd) ? 1 : 0;
+      // Widgets are raised on their own thread.
+      if (reply.ok && QCoreApplication::instance())
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [hwnd] { SetForegroundWindow(hwnd); },
+                                  Qt::QueuedConnection);
+      else if (reply.ok)
+        BringWindowToTop(hwnd);
       break;
     case kOpPost:
       // Answered before it is posted: the message may end this process before a reply could go.
@@ -332,7 +338,6 @@ void StopWindowServer() {
   }
 }
 
-ForegroundHandler SetForegroundHandler(ForegroundHandler handler) { return g_foreground.exchange(handler); }
 }  // namespace qlw
 
 BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam) {
@@ -362,12 +367,5 @@ BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam) {
     for (uint64_t h : handles)
       if (!proc(reinterpret_cast<HWND>(static_cast<uintptr_t>(h)), lParam)) return TRUE;
   }
-  return TRUE;
-}
-
-BOOL SetForegroundWindow(HWND hwnd) {
-  if (IsRemoteHandle(hwnd)) return RemoteBringToFront(hwnd) ? TRUE : FALSE;
-  if (!BringWindowToTop(hwnd)) return FALSE;
-  if (qlw::ForegroundHandler handler = g_foreground.load()) handler(hwnd);
   return TRUE;
 }

@@ -271,8 +271,6 @@ BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM lParam);
 // Top-level windows of this process, then those that other processes of the user serve
 // (qlw::StartWindowServer); a handle tells which process owns the window.
 BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam);
-// Raises the window (also one of another process) and asks its widget to come to the front.
-BOOL SetForegroundWindow(HWND hwnd);
 
 // Messages.
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -350,7 +348,4 @@ void ProcessPendingMessages();
 // PostMessage and SetForegroundWindow. Stopped at exit.
 bool StartWindowServer();
 void StopWindowServer();
-// What brings a window's widget to the front (the class library's windows install it).
-using ForegroundHandler = void (*)(HWND hwnd);
-ForegroundHandler SetForegroundHandler(ForegroundHandler handler);
 }  // namespace qlw
