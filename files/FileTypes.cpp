@@ -3,6 +3,7 @@
 #include "QLCIFFile.h"
 #include "QLCrystalFile.h"
 #include "QLDatasetFile.h"
+#include "QLLXTXFile.h"
 #include "QLRigakuFile.h"
 #include "QLListingFile.h"
 #include "QLProfileFile.h"
@@ -30,6 +31,7 @@ using TestFn = bool (*)(const wchar_t*, uint32_t&);
 // The content test of a type code, or null when that format has no test in this program.
 TestFn TestForType(uint32_t code) {
   switch (code) {
+    case kFileTypeLXTX: return &CQLLXTXFile::TestFile;
     case kFileTypeCIF: return &CQLCIFFile::TestFile;
     case kFileTypeCrystal:
     case kFileTypeMolecule:
@@ -57,6 +59,7 @@ bool IsKnownResult(uint32_t code) {
 CQlwFile* CreateFileForType(uint32_t code) {
   try {
     switch (code) {
+      case kFileTypeLXTX: return new CQLLXTXFile;
       case kFileTypeCIF: return new CQLCIFFile;
       case kFileTypeCrystal:
       case kFileTypeCrystal5: return new CQLCrystalFile(code);
@@ -101,8 +104,8 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
   for (TestFn test : {&CQLSessionFile::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
-                      &CQLCIFFile::TestFile, &CQLRigakuFile::TestFile, &CQLDatasetFile::TestFile,
-                       &CQLProfileFile::TestFile}) {
+                      &CQLLXTXFile::TestFile, &CQLCIFFile::TestFile, &CQLRigakuFile::TestFile,
+                      &CQLDatasetFile::TestFile, &CQLProfileFile::TestFile}) {
     if (test(path, result)) break;
   }
   return result;

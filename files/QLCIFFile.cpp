@@ -135,11 +135,6 @@ void CQLCIFFile::ReadBlock(uint32_t index) {
   if (m_readTarget) m_readTarget->push_back(pattern);
 }
 
-void CQLCIFFile::WriteBlock(uint32_t) {
-  // Writing CIF is not built yet; CanWrite says so and the factory's callers check it.
-  throw CLXXQLFile(kLXSeverityMessage, 0, __LINE__);
-}
-
 void CQLCIFFile::ParseBlock() {
   m_blockName.Empty();
   const long remembered = Position();

@@ -59,7 +59,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   void ParseBlock() override;
   void WriteBlock(uint32_t index) override;
   bool CanRead() const override { return true; }
-  bool CanWrite() const override { return false; }  // the CIF writer is not built yet
+  bool CanWrite() const override { return true; }
 
   // "5.4307(2)" gives 5.4307 with su 0.0002; false (value the most negative double) when the
   // text holds no number.
@@ -113,6 +113,9 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
     if (count) ++m_warnings;
   }
 };
+
+// A value as CIF syntax lets it stand: bare where it can, else quoted, else as a text field.
+std::string CifValueText(const std::string& text, bool alwaysQuote);
 
 // Sort order of sites read from text files: letters alike, then by the trailing number (O2 before O10).
 bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b);

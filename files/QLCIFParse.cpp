@@ -198,10 +198,8 @@ bool CQLCIFFile::ReadValue(std::string& out) {
         if (c == quote) {
           const int next = NextChar();
           PushBack(next);
-          if (next < 0 || IsCIFWhite(next)) {
-            out = FinishValue(out);
-            return true;
-          }
+          // Quoted, "?" and "." are text like any other, not the unknown and inapplicable values.
+          if (next < 0 || IsCIFWhite(next)) return true;
           out += static_cast<char>(c);
         } else if (c == '\n' || c == '\r') {
           Warn(true, 2609, CString(out.c_str()));

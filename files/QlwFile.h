@@ -12,6 +12,8 @@ LX_DECLARE_EXCEPTION(CLXXFileNotOpen, CLXXFile, 21103);
 LX_DECLARE_EXCEPTION(CLXXFileImportNoAtoms, CLXXFile, 21092);
 LX_DECLARE_EXCEPTION(CLXXFileMissingSymmetry, CLXXFile, 21098);
 LX_DECLARE_EXCEPTION(CLXXQLFile, CLXException, 22828);
+// Molecule data is refused by every structure format.
+LX_DECLARE_EXCEPTION(CLXXFileNoMoleculeDiffract, CLXXQLFile, 22838);
 
 class CQlwFile : public CLXFile {
  public:

@@ -15,6 +15,9 @@
 #if __has_include("WndGeometry.h")
 #include "WndGeometry.h"
 #endif
+#if __has_include("Menus.h")
+#include "Menus.h"
+#endif
 #if __has_include("Registry.h")
 #include "Registry.h"
 #endif

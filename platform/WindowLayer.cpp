@@ -203,6 +203,24 @@ ATOM RegisterClassW(const WNDCLASSW* wc) {
   return RegisterClassExW(&ex);
 }
 
+BOOL GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* info) {
+  if (!info) return FALSE;
+  std::lock_guard<std::mutex> lock(Lock());
+  WindowClass* c = FindClassLocked(className);
+  if (!c) {
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
+  }
+  *info = WNDCLASSEXW{};
+  info->cbSize = sizeof *info;
+  info->style = c->style;
+  info->lpfnWndProc = c->proc;
+  info->cbWndExtra = c->wndExtra;
+  info->hInstance = c->instance;
+  info->lpszClassName = c->display.c_str();
+  return TRUE;
+}
+
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
   std::lock_guard<std::mutex> lock(Lock());
   WindowClass* c = FindClassLocked(className);
@@ -508,6 +526,16 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if ((GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) && GetParent(hwnd))
         return SendMessageW(GetParent(hwnd), message, wParam, lParam);
       return 0;
+    case WM_SETICON:
+    case WM_GETICON: {
+      const wchar_t* name = wParam == ICON_BIG ? L"QlwIconBig" : L"QlwIconSmall";
+      HANDLE old = GetPropW(hwnd, name);
+      if (message == WM_SETICON) {
+        SetPropW(hwnd, name, reinterpret_cast<HANDLE>(lParam));
+        if (wParam == ICON_BIG || !GetPropW(hwnd, L"QlwIconBig")) qlw::wnd::ShowIcon(hwnd, reinterpret_cast<HICON>(lParam));
+      }
+      return reinterpret_cast<LRESULT>(old);
+    }
     case WM_SYSCOMMAND:
       switch (wParam & 0xFFF0) {
         case SC_CLOSE: SendMessageW(hwnd, WM_CLOSE, 0, 0); break;

@@ -238,6 +238,15 @@ ATOM RegisterClassW(const WNDCLASSW* wc);
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 int GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount);
 
+#define CS_VREDRAW 0x0001u
+#define CS_HREDRAW 0x0002u
+#define CS_DBLCLKS 0x0008u
+#define CS_NOCLOSE 0x0200u
+#define CS_DROPSHADOW 0x00020000u
+// The class's registration; its name pointer is the one registered. FALSE when unknown.
+BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* info);
+#define GetClassInfoEx GetClassInfoExW
+
 // Windows. A parent of HWND_MESSAGE makes a message-only window (never enumerated). The window
 // belongs to the creating thread; its messages are handled there.
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,

@@ -970,7 +970,10 @@ LRESULT CALLBACK TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case TVM_SELECTITEM: {
       QTreeWidgetItem* item = t->Item(reinterpret_cast<HTREEITEM>(lParam));
       if (lParam && !item) return FALSE;
+      // A selection made by message is announced like the user's, as on the platform.
+      --t_quiet;
       t->setCurrentItem(item);
+      ++t_quiet;
       return TRUE;
     }
     case TVM_GETITEMW:

@@ -104,6 +104,11 @@ BOOL ValidateRect(HWND hwnd, const RECT* rect);
 BOOL UpdateWindow(HWND hwnd);
 BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags);
 BOOL GetCursorPos(LPPOINT point);
+namespace qlw {
+// The rectangle the user sees of a window: a top-level window with the desktop's frame and title
+// around it (when the desktop says where they are), any other window its window rectangle.
+BOOL GetWindowFrameRect(HWND hwnd, LPRECT rect);
+}  // namespace qlw
 BOOL SetCursorPos(int x, int y);
 
 // Cursors: a cursor is set on the widget under the mouse (or holding it), never pushed on an

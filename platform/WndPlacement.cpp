@@ -161,6 +161,23 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
   return TRUE;
 }
 
+namespace qlw {
+BOOL GetWindowFrameRect(HWND hwnd, LPRECT rect) {
+  if (!GetWindowRect(hwnd, rect)) return FALSE;
+  QWidget* w = WidgetOf(hwnd);
+  if (w && w->isWindow() && w->isVisible()) {
+    const QRect frame = w->frameGeometry();
+    const QRect inner = w->geometry();
+    // frameGeometry is relative to the same origin as geometry: add the frame around ours.
+    rect->left -= inner.left() - frame.left();
+    rect->top -= inner.top() - frame.top();
+    rect->right += frame.right() - inner.right();
+    rect->bottom += frame.bottom() - inner.bottom();
+  }
+  return TRUE;
+}
+}  // namespace qlw
+
 BOOL GetClientRect(HWND hwnd, LPRECT rect) {
   Placement p;
   if (!rect || !Lookup(hwnd, p)) return FALSE;

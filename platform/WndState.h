@@ -31,6 +31,8 @@ int& EventModifiers();
 int& EventButtons();
 // The caption of a top-level widget, the text of a control.
 void ShowTitle(QWidget* widget, const wchar_t* text);
+// The window's icon on its widget (null: none).
+void ShowIcon(HWND hwnd, HICON icon);
 // The standard control classes (WndControls.cpp), registered on first window creation.
 void RegisterControlClasses();
 // Sends WM_MOVE and WM_SIZE for what changed since they were last sent.

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QFocusEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -368,6 +370,14 @@ int& EventModifiers() {
 int& EventButtons() {
   thread_local int buttons = -1;
   return buttons;
+}
+
+void ShowIcon(HWND hwnd, HICON icon) {
+  QWidget* w = qlw::WidgetOf(hwnd);
+  if (!w) return;
+  QCursor image;
+  if (icon && qlw::CursorOf(icon, image) && !image.pixmap().isNull()) w->setWindowIcon(QIcon(image.pixmap()));
+  else w->setWindowIcon(QIcon());
 }
 
 void AttachWidget(HWND hwnd, const CREATESTRUCTW& cs) {

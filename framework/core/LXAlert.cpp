@@ -41,6 +41,7 @@ UINT CLXAlert::DoModal() {
     std::fflush(stderr);
     return 1;
   }
+  if (m_dontShowAgain && *m_dontShowAgain) return 1;
   // An empty frame on top hides the progress window while the box is up.
   CStatusEnabler enabler;
   CStatus hide(L"");

@@ -15,6 +15,10 @@ class CLXAlert {
   using Presenter = UINT (*)(const CLXAlert& alert);
 
   explicit CLXAlert(HWND owner = nullptr);
+  // A caller-owned "Don't show this again" choice: shown as a check box, and once true the alert
+  // answers the first button at once. Null hides the check box.
+  void SetDontShowAgain(bool* flag) { m_dontShowAgain = flag; }
+  bool* GetDontShowAgain() const { return m_dontShowAgain; }
 
   // parts: title, message, explanation and up to three button labels.
   void SetMessage(UINT kind, const CString parts[kPartCount], const CString& codeText);
@@ -33,6 +37,7 @@ class CLXAlert {
 
  private:
   HWND m_owner;
+  bool* m_dontShowAgain = nullptr;
   UINT m_kind = kInformation;
   CString m_parts[kPartCount];
   CString m_codeText;

@@ -1,6 +1,8 @@
 // The registry of named messages and the delivery classes of the message bus.
 #include "LXMessage.h"
 
+#include "LXUtils.h"
+
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -66,6 +68,12 @@ bool HasActiveDocument(HWND wnd) {
 }
 bool IsFrameworkWindow(HWND wnd) {
   return wnd != nullptr && IsWindow(wnd) && GetWindowThreadProcessId(wnd, nullptr) == GetUIThreadId();
+}
+bool MainFrameHasVisibleStatusBar() {
+  constexpr int kStatusBarId = 0xE801;  // the class library's status bar id
+  HWND main = GetMainFrameWindow();
+  HWND bar = main != nullptr ? GetDlgItem(main, kStatusBarId) : nullptr;
+  return bar != nullptr && (GetWindowLongW(bar, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 }  // namespace LXAppWindows
 
@@ -252,9 +260,15 @@ CLXMsgMenuCmd::CLXMsgMenuCmd(HWND target, const MSG& received)
       m_target(target != nullptr ? target : LXAppWindows::GetMainFrameWindow()) {}
 
 bool CLXMsgMenuCmd::Send(int /*mode*/) {
-  // There are no native menus to prepare with WM_INITMENUPOPUP: command state is asked for by
-  // the window's own command routing.
-  m_done = m_target != nullptr && PostMessageW(m_target, m_id, m_wParam, m_lParam) != FALSE;
+  m_done = false;
+  if (m_target != nullptr) {
+    // The popup that holds the command is prepared first, as opening it would, so that its
+    // update handlers run before the command.
+    int position = -1;
+    if (HMENU popup = CUtils::FindMenuItem(m_target, static_cast<UINT>(LOWORD(m_wParam)), &position))
+      PostMessageW(m_target, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+    m_done = PostMessageW(m_target, m_id, m_wParam, m_lParam) != FALSE;
+  }
   if (m_result != nullptr) *m_result = 0;
   return m_done;
 }

@@ -23,6 +23,8 @@ bool IsFrameWindow(HWND wnd);
 bool HasActiveDocument(HWND wnd);
 // A live window of the user-interface thread.
 bool IsFrameworkWindow(HWND wnd);
+// The main frame window has a status bar (a child with the status bar's id) that is visible.
+bool MainFrameHasVisibleStatusBar();
 }  // namespace LXAppWindows
 
 class CLXMessage {

@@ -40,6 +40,13 @@ class CSyncRect {
   void ScaleAboutCentre(float sx, float sy);
   // Non-negative width and height, x and y moved to the smaller edges.
   void Normalize();
+  // The window form from a window (client, screen or visible-frame rectangle); nothing for a null
+  // or dead window.
+  void SetFromClientRect(HWND window);
+  void SetFromWindowRect(HWND window);
+  void SetFromWindowFrame(HWND window);
+  // The window form from screen to the window's client coordinates.
+  void ScreenToClient(HWND window);
 
   RECT m_rect{0, 0, 0, 0};
   CSyncIntRect m_int;

@@ -13,6 +13,8 @@
 #include "LXSyncRect.h"
 #include "Win.h"
 
+class CCmdUI;
+
 class CUtils {
  public:
   // Paths and folders. A portable path may begin with "<CSIDL_PERSONAL>", "<CSIDL_MYDOCUMENTS>",
@@ -79,6 +81,39 @@ class CUtils {
   static BOOL ShowWindowKeepState(HWND window, bool show);
   // Touches the button only when its checked bit differs.
   static void SetCheck(HWND button, bool checked);
+  // Focus on the control with its whole text selected: through WM_NEXTDLGCTL in a dialog (null:
+  // the control's parent), else SetFocus and the edit's or combo box's selection.
+  static void ActivateControl(HWND dialog, HWND control);
+  // The window (null: the active one) to the foreground, restored when minimised, on top.
+  static bool BringToFront(HWND window);
+  // Moves the rectangle into the work area of its monitor (the one under its caption band, else
+  // the nearest). fitWhole also shrinks it to fit; otherwise it is only kept reachable, inside a
+  // margin unless noMargin.
+  static void FitRectToMonitor(LXGraphics::CSyncRect& rect, bool fitWhole, bool noMargin);
+  static void FitRECTToMonitor(RECT& rect);
+  // Fits the rectangle (the visible frame) to its monitor and moves the window there.
+  static void MoveWindowOnScreen(HWND window, const RECT& rect);
+  static void WindowToVisibleRect(HWND window, RECT& rect);
+  static void VisibleToWindowRect(HWND window, RECT& rect);
+  // Registers, when needed, a copy of the creation structure's class under className without the
+  // redraw-on-resize styles, and makes the structure name it; false when registration fails.
+  static bool UseOwnWindowClass(CREATESTRUCTW& cs, LPCWSTR className);
+  // Captures the mouse for the window when nobody holds it and none is recorded; answers whether
+  // a capture is held. EndCapture releases it only while the recorded window holds it, and
+  // clears the record.
+  static bool BeginCapture(HWND window);
+  static void EndCapture(HWND window);
+  static HWND GetRecordedCapture();
+  // Menus: the position of a command in a menu (-1 when absent); the menu or submenu (depth
+  // first) that holds it, with its position; the same on a window's menu (null: the main window).
+  static int FindMenuItemPosition(HMENU menu, UINT commandId);
+  static HMENU FindMenuContainingItem(HMENU menu, UINT commandId, int& position);
+  static HMENU FindMenuItem(HWND window, UINT commandId, int* position = nullptr);
+  // Posts the control's notification to its parent as WM_COMMAND (control id, code).
+  static bool PostCommandToParent(HWND control, UINT notificationCode = 0);
+  // Need the class library and the drawing layer: defined in framework/core/gui.
+  static bool SetAppIcon(HWND window);
+  static void SetCmdUIText(CCmdUI* ui, bool condition, UINT idIfTrue, UINT idIfFalse);
 };
 
 // The shell's logical order of names: runs of digits compare by value (O2 before O10), other

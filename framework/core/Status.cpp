@@ -155,6 +155,8 @@ void CStatus::Update() {
     const Frame& top = record->frames.back();
     manager->SetStatus(top.text, FrameFraction(top));
   } else {
+    // The last frame closed: the status bar hears of it at once.
+    if (LXAppWindows::MainFrameHasVisibleStatusBar()) manager->ResetSendTick();
     manager->SetStatus(CString(), 0);
   }
 }

@@ -163,6 +163,14 @@ void CLXStatusMgr::SetStatus(const CString& text, double fraction) {
     m_statusText = text;
     m_fraction = fraction;
   }
+  if (LXAppWindows::MainFrameHasVisibleStatusBar()) {
+    const DWORD now = GetTickCount();
+    if (now - m_lastSendTick.load() < 101) return;
+    m_lastSendTick = now;
+    CLXMsgTarget message(LXAppWindows::GetMainFrameWindow(), g_msgStatusSetProgressSync, 0, 0);
+    message.Send(CLXMessage::kModeSync);
+    return;
+  }
   CLXMsgThread message(m_threadId, g_msgStatusSetProgressAsync, 0, 0);
   message.Send(CLXMessage::kModeAsync);
 }

@@ -61,8 +61,11 @@ class CLXStatusMgr {
   bool Pause(DWORD timeout);
   void Resume();
 
-  // Called by reporting threads.
+  // Called by reporting threads. With a visible status bar on the main frame the frame is told at
+  // most every 101 ms (synchronously); otherwise the manager's thread is.
   void SetStatus(const CString& text, double fraction);
+  void ResetSendTick() { m_lastSendTick = 0; }
+  DWORD GetLastSendTick() const { return m_lastSendTick; }
   DWORD GetThreadId() const { return m_threadId; }
 
   // The manager thread's work, public so that tests can drive it on a fake clock.
@@ -91,6 +94,7 @@ class CLXStatusMgr {
   bool RemoveQueuedProgress(bool remove);
 
   CLXStatusWnd* m_window = nullptr;
+  std::atomic<DWORD> m_lastSendTick{0};
   std::atomic<UINT> m_timerId{0};
   DWORD m_lastShowTick = 0;
   DWORD m_timerDueTick = 0;

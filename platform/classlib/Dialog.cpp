@@ -139,6 +139,24 @@ bool BuildFromTemplate(CWnd* host, UINT templateId) {
   return true;
 }
 
+void MoveDialogFocus(CWnd* host, WPARAM wParam, LPARAM lParam) {
+  QWidget* hostWidget = WidgetOf(host->m_hWnd);
+  if (LOWORD(lParam)) {
+    HWND control = reinterpret_cast<HWND>(wParam);
+    if (!::IsWindow(control)) return;
+    ::SetFocus(control);
+    // The whole text selected, as when tabbing into an edit.
+    wchar_t cls[32] = {};
+    ::GetClassNameW(control, cls, 32);
+    if (std::wcscmp(cls, WC_EDIT) == 0) ::SendMessageW(control, EM_SETSEL, 0, -1);
+    else if (std::wcscmp(cls, WC_COMBOBOX) == 0) ::SendMessageW(control, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    return;
+  }
+  QWidget* f = QApplication::focusWidget();
+  if (!f || !hostWidget || !hostWidget->isAncestorOf(f)) return;
+  (wParam ? f->previousInFocusChain() : f->nextInFocusChain())->setFocus(wParam ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+}
+
 BOOL ExchangeData(CWnd* host, BOOL saveAndValidate, const std::function<void(CDataExchange*)>& exchange) {
   CDataExchange dx(host, saveAndValidate);
   try {
@@ -383,21 +401,12 @@ void CDialog::EndDialog(int result) {
   }
 }
 
-void CDialog::NextDlgCtrl() const {
-  if (QWidget* f = QApplication::focusWidget(); f && qlw::WidgetOf(m_hWnd) && qlw::WidgetOf(m_hWnd)->isAncestorOf(f))
-    f->nextInFocusChain()->setFocus(Qt::TabFocusReason);
-}
+void CDialog::NextDlgCtrl() const { qlw::MoveDialogFocus(const_cast<CDialog*>(this), 0, 0); }
 
-void CDialog::PrevDlgCtrl() const {
-  if (QWidget* f = QApplication::focusWidget(); f && qlw::WidgetOf(m_hWnd) && qlw::WidgetOf(m_hWnd)->isAncestorOf(f))
-    f->previousInFocusChain()->setFocus(Qt::BacktabFocusReason);
-}
+void CDialog::PrevDlgCtrl() const { qlw::MoveDialogFocus(const_cast<CDialog*>(this), 1, 0); }
 
 void CDialog::GotoDlgCtrl(CWnd* control) {
-  if (!control) return;
-  control->SetFocus();
-  // An edit gets its text selected, as on the platform.
-  ::SendMessageW(control->m_hWnd, EM_SETSEL, 0, -1);
+  if (control) qlw::MoveDialogFocus(this, reinterpret_cast<WPARAM>(control->m_hWnd), TRUE);
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* msg) { return ::IsDialogMessageW(m_hWnd, msg); }
@@ -421,6 +430,7 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: return OnInitDialog();
     case DM_GETDEFID: return GetDefID();
+    case WM_NEXTDLGCTL: qlw::MoveDialogFocus(this, wParam, lParam); return 0;
     case DM_SETDEFID: m_defId = static_cast<UINT>(wParam); return TRUE;
     case WM_CLOSE:
       // Closing a dialog is cancelling it.

@@ -74,6 +74,9 @@ namespace qlw {
 // Creates the template's controls in `host` and lays them out with Qt layouts; sets the caption
 // of a top-level host. False when the template does not exist.
 bool BuildFromTemplate(CWnd* host, UINT templateId);
+// WM_NEXTDLGCTL: lParam TRUE focuses the control wParam (its text selected); otherwise the
+// next (wParam 0) or previous control.
+void MoveDialogFocus(CWnd* host, WPARAM wParam, LPARAM lParam);
 // Runs an exchange, turning a failed one into FALSE.
 BOOL ExchangeData(CWnd* host, BOOL saveAndValidate, const std::function<void(CDataExchange*)>& exchange);
 // Test seam: called once a modal dialog is up (after OnInitDialog), in place of the user; it may

@@ -294,6 +294,14 @@ BOOL CFormView::Create(LPCWSTR, LPCWSTR, DWORD style, const RECT& rect, CWnd* pa
   return TRUE;
 }
 
+LRESULT CFormView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NEXTDLGCTL) {
+    qlw::MoveDialogFocus(this, wParam, lParam);
+    return 0;
+  }
+  return CView::WindowProc(message, wParam, lParam);
+}
+
 BOOL CFormView::UpdateData(BOOL saveAndValidate) { return qlw::ExchangeData(this, saveAndValidate, [this](CDataExchange* dx) { DoDataExchange(dx); }); }
 
 // ---- Document and template ----------------------------------------------------------------

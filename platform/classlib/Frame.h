@@ -128,6 +128,7 @@ class CFormView : public CView {
   void OnDraw(CDC*) override {}
   virtual void DoDataExchange(class CDataExchange*) {}
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   UINT m_nIDTemplate;
 };
 

@@ -189,6 +189,7 @@ HDC CreatePainterDC(QPainter* painter, const RECT& bounds, int dpi) {
   dc->base = painter->transform();
   dc->deviceBounds = bounds;
   dc->dpi = dpi;
+  if (painter->device()) dc->pixelRatio = std::max<qreal>(1, painter->device()->devicePixelRatioF());
   InitState(dc);
   return Track(dc);
 }
@@ -220,9 +221,10 @@ bool FinishPictureDC(HDC dc, QPicture& picture) {
 HDC CreateScreenDC() { return NewScratchDC(); }
 }  // namespace qlw
 
-HDC CreateCompatibleDC(HDC) {
+HDC CreateCompatibleDC(HDC source) {
   auto* dc = new HDC__;
   dc->kind = HDC__::Kind::Memory;
+  if (Valid(source)) dc->pixelRatio = source->pixelRatio;
   dc->defaultBitmap = CreateBitmap(1, 1, 1, 1, nullptr);
   InitState(dc);
   Track(dc);
@@ -323,7 +325,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
       dc->ownPainter = std::make_unique<QPainter>(&b->image);
       dc->painter = dc->ownPainter.get();
       dc->base = QTransform();
-      dc->deviceBounds = RECT{0, 0, b->image.width(), b->image.height()};
+      const qreal ratio = b->image.devicePixelRatio();
+      dc->deviceBounds = RECT{0, 0, LONG(std::lround(b->image.width() / ratio)), LONG(std::lround(b->image.height() / ratio))};
       return old;
     }
     case Kind::Region: return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(SelectClipRgn(dc, static_cast<HRGN>(object))));
@@ -624,7 +627,10 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
   if (!Valid(src)) return FALSE;
   const QImage* image = SourceImage(src);
   if (!image) return FALSE;
-  QRect from(srcX + src->s.viewportOrg.x, srcY + src->s.viewportOrg.y, srcWidth, srcHeight);
+  // The source in its own pixels: a buffer made at the device pixel ratio keeps its detail.
+  const qreal ratio = image->devicePixelRatio();
+  QRectF logical(srcX + src->s.viewportOrg.x, srcY + src->s.viewportOrg.y, srcWidth, srcHeight);
+  QRect from = QRectF(logical.topLeft() * ratio, logical.size() * ratio).toRect();
   QImage piece = image->copy(from);
   Scope p(dst);
   p->setCompositionMode(rop == SRCAND   ? QPainter::RasterOp_SourceAndDestination
@@ -643,7 +649,8 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
 COLORREF GetPixel(HDC dc, int x, int y) {
   if (!Valid(dc)) return CLR_INVALID;
   const QImage* image = SourceImage(dc);
-  QPoint pt(x + dc->s.viewportOrg.x, y + dc->s.viewportOrg.y);
+  const qreal ratio = image ? image->devicePixelRatio() : 1;
+  QPoint pt(int((x + dc->s.viewportOrg.x) * ratio), int((y + dc->s.viewportOrg.y) * ratio));
   if (!image || !image->rect().contains(pt)) return CLR_INVALID;
   QRgb px = image->pixel(pt);
   return RGB(qRed(px), qGreen(px), qBlue(px));

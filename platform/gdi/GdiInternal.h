@@ -78,6 +78,7 @@ struct HDC__ {
   QTransform base;  // the painter's transform when the DC was made
   RECT deviceBounds{0, 0, 1, 1};
   int dpi = 96;
+  qreal pixelRatio = 1;  // device pixels per unit: compatible bitmaps are made that much finer
   HBITMAP defaultBitmap = nullptr;  // the 1 x 1 monochrome bitmap of a fresh memory DC
 
   struct State {

@@ -3,6 +3,7 @@
 
 #include "Resources.h"
 
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
@@ -166,8 +167,13 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
   // A memory DC that still holds its 1 x 1 monochrome bitmap makes monochrome bitmaps, as GDI does.
   if (dc->kind == HDC__::Kind::Memory && dc->s.bitmap == dc->defaultBitmap)
     return CreateBitmap(width, height, 1, 1, nullptr);
-  HBITMAP bitmap = CreateBitmap(width, height, 1, 32, nullptr);
-  if (auto* b = As<Bitmap>(bitmap, Kind::Bitmap)) b->image.fill(0xFF000000u);
+  // On a high-density screen the bitmap has the screen's pixels, drawn in the DC's units.
+  const qreal ratio = dc->pixelRatio;
+  HBITMAP bitmap = CreateBitmap(int(std::ceil(width * ratio)), int(std::ceil(height * ratio)), 1, 32, nullptr);
+  if (auto* b = As<Bitmap>(bitmap, Kind::Bitmap)) {
+    b->image.fill(0xFF000000u);
+    b->image.setDevicePixelRatio(ratio);
+  }
   return bitmap;
 }
 

@@ -31,6 +31,11 @@ ProbeRun Probe(const std::string& args, bool withErrors = false) {
 }
 
 std::string Example() { return std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif"; }
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 }  // namespace
 
 TEST(Probe, PrintsExactTexts) {
@@ -194,4 +199,43 @@ TEST(Probe, SavesAndReadsSessionsAndReadsBinaryCrystals) {
   EXPECT_EQ(refl.status, 0);
   EXPECT_NE(refl.out.find("\n0,1,0,5.876641,2,"), std::string::npos);
   EXPECT_NE(Probe("session-read " + crystal).status, 0);
+}
+
+TEST(Probe, ConvertsThroughTheProgramsOwnWriters) {
+  const ProbeRun original = Probe("refl " + Example() + " --max 5");
+  ASSERT_EQ(original.status, 0);
+  for (const char* extension : {".cif", ".lxtx", ".LXTX"}) {
+    const std::string out = qlwtest::ScratchDir() + "/converted" + extension;
+    const ProbeRun run = Probe("convert " + Example() + " " + out);
+    EXPECT_EQ(run.status, 0) << extension;
+    EXPECT_EQ(run.out, "") << extension;
+    // The written file gives the same sites and reflexions as the original.
+    EXPECT_EQ(Probe("refl " + out + " --max 5").out, original.out) << extension;
+    const std::string sites = Probe("read " + out).out;
+    EXPECT_EQ(sites.substr(sites.find('\n')), Probe("read " + Example()).out.substr(Probe("read " + Example()).out.find('\n')))
+        << extension;
+  }
+  EXPECT_NE(Slurp(qlwtest::ScratchDir() + "/converted.lxtx").find("\nSPGR  P 42/m n m\n"), std::string::npos);
+}
+
+TEST(Probe, ConvertRefusesWithTheProgramsMessage) {
+  const std::string scratch = qlwtest::ScratchDir();
+  for (const std::string& args : {"convert " + Example() + " " + scratch + "/x.xyz",
+                                 "convert " + Example() + " " + scratch + "/x.cif --block 2",
+                                 "convert /nonexistent/in.cif " + scratch + "/x.cif",
+                                 "convert " + Example() + " /nonexistent/folder/x.cif", "convert " + Example()}) {
+    const ProbeRun run = Probe(args);
+    EXPECT_NE(run.status, 0) << args;
+    EXPECT_EQ(run.out, "") << args;
+  }
+  // The message is the program's own, on standard error.
+  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe convert " + Example() + " /nonexistent/folder/x.cif 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string err;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) err.append(buffer.data(), n);
+  EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 1);
+  EXPECT_NE(err.find("Unable to open file."), std::string::npos) << err;
 }

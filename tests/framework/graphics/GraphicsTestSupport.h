@@ -1,9 +1,9 @@
-// Shared helpers of the drawing-layer tests: a GUI application for fonts and the clipboard, and
+// Shared helpers of the drawing-layer tests: an application for fonts, the clipboard and windows, and
 // bitmaps to draw into and read back.
 #pragma once
 #include "GdiPlus.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <functional>
 #include <memory>
@@ -14,7 +14,7 @@ inline void EnsureApp() {
   static int argc = 1;
   static char name[] = "graphicstest";
   static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);
+  new QApplication(argc, argv);  // windows need widgets
 }
 
 // A white w x h bitmap after `draw`, without anti-aliasing unless the drawing sets it.

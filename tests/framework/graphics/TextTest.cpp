@@ -173,3 +173,47 @@ TEST(DrawRotatedLabel, FittedSizeStaysInsideTheBox) {
   EXPECT_GT(inside, 50);
   EXPECT_EQ(outside, 0);
 }
+
+TEST(ChooseTextRenderingHint, FollowsTheDesktopsSmoothing) {
+  EnsureApp();
+  BOOL smoothing = FALSE;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETFONTSMOOTHING, 0, &smoothing, 0));
+  TextRenderingHint hint;
+  BYTE quality;
+  Bitmap b(4, 4);
+  Graphics g(&b);
+  ChooseTextRenderingHint(&g, 24, 0, hint, quality);  // large text is always smoothed when smoothing is on
+  EXPECT_EQ(hint, smoothing ? TextRenderingHintAntiAlias : TextRenderingHintSystemDefault);
+  EXPECT_EQ(quality, smoothing ? ANTIALIASED_QUALITY : DEFAULT_QUALITY);
+  g.RotateTransform(10);
+  ChooseTextRenderingHint(&g, 9, 0, hint, quality);
+  EXPECT_EQ(hint, smoothing ? TextRenderingHintAntiAlias : TextRenderingHintSystemDefault);
+}
+
+TEST(CreateStringFormat, StyleBitsBecomeAlignmentTrimmingAndWrapping) {
+  EnsureApp();
+  const struct {
+    UINT style;
+    StringAlignment align, line;
+    StringTrimming trimming;
+    bool noWrap;
+  } cases[] = {
+      {0, StringAlignmentNear, StringAlignmentNear, StringTrimmingNone, false},
+      {kTextAlignRight | kTextAlignCentre | kTextVCentre | kTextAlignBottom, StringAlignmentFar, StringAlignmentCenter,
+       StringTrimmingNone, false},
+      {kTextAlignCentre | kTextAlignBottom | kTextSingleLine, StringAlignmentCenter, StringAlignmentFar, StringTrimmingNone, true},
+      {kTextEllipsisWord, StringAlignmentNear, StringAlignmentNear, StringTrimmingEllipsisWord, false},
+      {kTextEllipsisPath | kTextSingleLine, StringAlignmentNear, StringAlignmentNear, StringTrimmingEllipsisPath, true},
+  };
+  for (const auto& c : cases) {
+    StringFormat* f = nullptr;
+    CreateStringFormat(nullptr, c.style, 10, f);
+    std::unique_ptr<StringFormat> owned(f);
+    EXPECT_EQ(f->GetAlignment(), c.align) << c.style;
+    EXPECT_EQ(f->GetLineAlignment(), c.line) << c.style;
+    EXPECT_EQ(f->GetTrimming(), c.trimming) << c.style;
+    EXPECT_EQ((f->GetFormatFlags() & StringFormatFlagsNoWrap) != 0, c.noWrap) << c.style;
+    EXPECT_NE(f->GetFormatFlags() & StringFormatFlagsNoClip, 0);
+    EXPECT_NE(f->GetFormatFlags() & StringFormatFlagsMeasureTrailingSpaces, 0);
+  }
+}

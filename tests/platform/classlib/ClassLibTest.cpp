@@ -4,7 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QHelpEvent>
+#include <QProgressBar>
+#include <QTabBar>
+#include <QToolButton>
+#include <QToolTip>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,9 +21,11 @@
 #include <QWidget>
 
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "ControlWnds.h"
 #include "Dialog.h"
 #include "Frame.h"
 #include "Paint.h"
@@ -492,4 +500,163 @@ TEST(ClassLibPaint, DrawingOutsideAPaintAppearsAtTheNextPaint) {
   w.UpdateWindow();
   EXPECT_GT(w.paints, before);
   EXPECT_NE(Widget(w)->grab().toImage().pixelColor(15, 25), QColor(255, 0, 0));
+}
+
+namespace {
+class ControlHost : public CWnd {
+ public:
+  std::vector<std::string> events;
+  void OnClicked() { events.push_back("clicked"); }
+  void OnEditChange() { events.push_back("edit"); }
+  void OnComboChange() { events.push_back("combo"); }
+  void OnHScroll(UINT code, UINT, CScrollBar*) { events.push_back("hscroll " + std::to_string(code)); }
+  void OnVScroll(UINT code, UINT pos, CScrollBar*) { events.push_back("vscroll " + std::to_string(code) + " " + std::to_string(pos)); }
+  void OnDelta(NMHDR* hdr, LRESULT* result) {
+    events.push_back("delta " + std::to_string(reinterpret_cast<NMUPDOWN*>(hdr)->iDelta));
+    *result = 0;
+  }
+  void OnTabChange(NMHDR*, LRESULT*) { events.push_back("tab"); }
+  void OnTreeChange(NMHDR*, LRESULT*) { events.push_back("tree"); }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(ControlHost, CWnd)
+ON_BN_CLICKED(401, &ControlHost::OnClicked)
+ON_EN_CHANGE(402, &ControlHost::OnEditChange)
+ON_CBN_SELCHANGE(403, &ControlHost::OnComboChange)
+ON_WM_HSCROLL()
+ON_WM_VSCROLL()
+ON_NOTIFY(UDN_DELTAPOS, 405, &ControlHost::OnDelta)
+ON_NOTIFY(TCN_SELCHANGE, 406, &ControlHost::OnTabChange)
+ON_NOTIFY(TVN_SELCHANGEDW, 407, &ControlHost::OnTreeChange)
+END_MESSAGE_MAP()
+}  // namespace
+
+TEST(ClassLibControls, ControlObjectsDriveQtWidgetsAndUsersNotifyTheParent) {
+  EnsureApp();
+  ControlHost host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"Controls", WS_OVERLAPPEDWINDOW, CRect(0, 0, 500, 400), nullptr, 0));
+  host.ShowWindow(SW_SHOW);
+  CButton check;
+  ASSERT_TRUE(check.Create(L"Grid", WS_VISIBLE | BS_AUTOCHECKBOX, CRect(5, 5, 100, 25), &host, 401));
+  CEdit edit;
+  ASSERT_TRUE(edit.Create(WS_VISIBLE, CRect(5, 30, 200, 50), &host, 402));
+  CComboBox combo;
+  ASSERT_TRUE(combo.Create(WS_VISIBLE | CBS_DROPDOWNLIST, CRect(5, 55, 200, 80), &host, 403));
+  CSliderCtrl slider;
+  ASSERT_TRUE(slider.Create(WS_VISIBLE, CRect(5, 85, 200, 110), &host, 404));
+  CSpinButtonCtrl spin;
+  ASSERT_TRUE(spin.Create(WS_VISIBLE, CRect(205, 30, 223, 54), &host, 405));
+  CTabCtrl tabs;
+  ASSERT_TRUE(tabs.Create(WS_VISIBLE, CRect(5, 115, 300, 180), &host, 406));
+  CTreeCtrl tree;
+  ASSERT_TRUE(tree.Create(WS_VISIBLE, CRect(5, 185, 300, 300), &host, 407));
+  CProgressCtrl progress;
+  ASSERT_TRUE(progress.Create(WS_VISIBLE, CRect(5, 305, 300, 320), &host, 408));
+  Pump();
+  host.events.clear();
+
+  // Set through the object: the widget follows, and the parent hears nothing.
+  check.SetCheck(BST_CHECKED);
+  EXPECT_TRUE(qobject_cast<QAbstractButton*>(Widget(check))->isChecked());
+  EXPECT_EQ(check.GetCheck(), BST_CHECKED);
+  for (const wchar_t* s : {L"Linear", L"Square root", L"Logarithmic"}) combo.AddString(s);
+  combo.SetCurSel(2);
+  CString text;
+  combo.GetLBText(combo.GetCurSel(), text);
+  EXPECT_EQ(text.Str(), L"Logarithmic");
+  slider.SetRange(0, 50);
+  slider.SetPos(20);
+  EXPECT_EQ(slider.GetPos(), 20);
+  spin.SetRange32(0, 10);
+  spin.SetPos32(3);
+  tabs.InsertItem(0, L"Plot");
+  tabs.InsertItem(1, L"Labels");
+  tabs.SetCurSel(1);
+  EXPECT_EQ(tabs.GetCurSel(), 1);
+  HTREEITEM root = tree.InsertItem(L"Patterns");
+  HTREEITEM child = tree.InsertItem(L"Rutile", root);
+  EXPECT_EQ(tree.GetChildItem(root), child);
+  EXPECT_EQ(tree.GetItemText(child).Str(), L"Rutile");
+  progress.SetRange32(0, 200);
+  progress.SetPos(50);
+  EXPECT_EQ(qobject_cast<QProgressBar*>(Widget(progress))->value(), 50);
+  EXPECT_TRUE(host.events.empty());
+
+  // The user acts: each control notifies its parent as the platform's would.
+  QTest::mouseClick(Widget(check), Qt::LeftButton, Qt::NoModifier, QPoint(4, Widget(check)->height() / 2));
+  EXPECT_EQ(check.GetCheck(), BST_UNCHECKED);
+  QTest::keyClicks(Widget(edit), "2t");
+  CString typed;
+  edit.GetWindowText(typed);
+  EXPECT_EQ(typed.Str(), L"2t");
+  int from = -1, to = -1;
+  edit.SetSel(0, 1);
+  edit.GetSel(from, to);
+  EXPECT_EQ(from, 0);
+  EXPECT_EQ(to, 1);
+  QTest::keyClick(Widget(combo), Qt::Key_Up);
+  EXPECT_EQ(combo.GetCurSel(), 1);
+  QTest::keyClick(Widget(slider), Qt::Key_Right);
+  Pump();
+  Widget(spin)->findChild<QToolButton*>("up")->click();
+  EXPECT_EQ(spin.GetPos32(), 4);
+  auto* bar = Widget(tabs)->findChild<QTabBar*>();
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(0).center());
+  EXPECT_EQ(tabs.GetCurSel(), 0);
+  tree.SelectItem(child);
+  EXPECT_EQ(tree.GetSelectedItem(), child);
+
+  const std::vector<std::string> expected = {"clicked", "edit", "edit", "combo", "hscroll 1", "hscroll 8",
+                                             "delta 1", "vscroll 4 4", "tab", "tree"};
+  EXPECT_EQ(host.events, expected);
+}
+
+TEST(ClassLibControls, ReportListKeepsItsOwnItemsWithoutOwnerData) {
+  EnsureApp();
+  CWnd host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"List", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+  CListCtrl list;
+  ASSERT_TRUE(list.Create(WS_VISIBLE | LVS_REPORT, CRect(0, 0, 280, 180), &host, 9));
+  list.InsertColumn(0, L"Site", LVCFMT_LEFT, 80);
+  list.InsertColumn(1, L"Occupancy", LVCFMT_RIGHT, 80);
+  EXPECT_EQ(list.InsertItem(0, L"Ti1"), 0);
+  EXPECT_EQ(list.InsertItem(1, L"O1"), 1);
+  EXPECT_EQ(list.InsertItem(1, L"O2"), 1);  // inserted before O1
+  list.SetItemText(2, 1, L"0.98");
+  list.SetItemData(2, 42);
+  EXPECT_EQ(list.GetItemCount(), 3);
+  EXPECT_EQ(list.GetItemText(1, 0).Str(), L"O2");
+  EXPECT_EQ(list.GetItemText(2, 1).Str(), L"0.98");
+  EXPECT_EQ(list.GetItemData(2), 42u);
+  list.SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+  EXPECT_EQ(list.GetNextItem(-1, LVNI_SELECTED), 2);
+  EXPECT_EQ(list.GetSelectedCount(), 1u);
+  list.DeleteItem(0);
+  EXPECT_EQ(list.GetItemText(0, 0).Str(), L"O2");
+  list.DestroyWindow();
+}
+
+TEST(ClassLibControls, ToolTipAsksTheOwnerForTextWhenShown) {
+  EnsureApp();
+  struct Owner : CWnd {
+    BOOL OnNotify(WPARAM, LPARAM lParam, LRESULT*) override {
+      auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+      if (info->hdr.code != TTN_GETDISPINFOW) return FALSE;
+      std::wcscpy(info->szText, L"Autoscale the plot");
+      return TRUE;
+    }
+  } owner;
+  ASSERT_TRUE(owner.CreateEx(0, nullptr, L"Tips", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+  owner.ShowWindow(SW_SHOW);
+  CButton button;
+  ASSERT_TRUE(button.Create(L"Auto", WS_VISIBLE, CRect(5, 5, 80, 30), &owner, 11));
+  CToolTipCtrl tip;
+  ASSERT_TRUE(tip.Create(&owner));
+  ASSERT_TRUE(tip.AddTool(&button));
+  EXPECT_EQ(tip.GetToolCount(), 1);
+  Pump();
+  QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), Widget(button)->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(Widget(button), &help);
+  EXPECT_EQ(QToolTip::text(), "Autoscale the plot");
+  QToolTip::hideText();
 }

@@ -299,3 +299,35 @@ TEST(GdiDC, MemoryBitmapBlitsAndDIBitsRoundTrip) {
   EXPECT_TRUE(DeleteObject(section));
   DeleteDC(mem);
 }
+
+TEST(GdiDC, CompatibleBuffersHaveTheDevicePixelRatio) {
+  // A window at twice the density: the buffer has its pixels, so a half-unit detail survives the copy.
+  QImage window(40, 40, QImage::Format_ARGB32);
+  window.setDevicePixelRatio(2);
+  window.fill(0xFFFFFFFFu);
+  QPainter painter(&window);
+  HDC dc = qlw::CreatePainterDC(&painter, RECT{0, 0, 20, 20});
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP buffer = CreateCompatibleBitmap(dc, 20, 20);
+  ASSERT_EQ(qlw::ImageOf(buffer)->size(), QSize(40, 40));
+  HGDIOBJ old = SelectObject(mem, buffer);
+  RECT all{0, 0, 20, 20};
+  FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  {
+    Graphics g(mem);
+    SolidBrush black(Color(255, 0, 0, 0));
+    g.FillRectangle(&black, 5.0f, 5.0f, 0.5f, 10.0f);  // one device pixel wide
+  }
+  RECT clip{};
+  EXPECT_EQ(GetClipBox(mem, &clip), SIMPLEREGION);
+  EXPECT_EQ(clip.right, 20);
+  BitBlt(dc, 0, 0, 20, 20, mem, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteObject(buffer);
+  DeleteDC(mem);
+  qlw::DeletePainterDC(dc);
+  painter.end();
+  EXPECT_EQ(window.pixel(10, 15), 0xFF000000u);
+  EXPECT_EQ(window.pixel(11, 15), 0xFFFFFFFFu);
+  EXPECT_EQ(window.pixel(9, 15), 0xFFFFFFFFu);
+}

@@ -1,0 +1,148 @@
+// The document: the pattern tree, the settings every pattern computes against and the window
+// layout saved with a session. Tree queries and operations are in QlwDoc.cpp, the hint dispatcher
+// in QlwDocHints.cpp, plot ranges in QlwDocRanges.cpp, open and save in QlwDocFiles.cpp.
+#pragma once
+
+#include "DiffractionSettings.h"
+#include "LXException.h"
+#include "QLPattern.h"
+#include "QlwDocView.h"
+#include "QlwDocWindowState.h"
+#include "UpdateHint.h"
+
+#include <cstdint>
+#include <vector>
+
+#ifndef ID_FILE_SAVE
+#define ID_FILE_SAVE 57603
+#define ID_FILE_SAVE_AS 57604
+#endif
+
+class CQLCrystal;
+class CQLCrystalPattern;
+class CQLMixturePattern;
+class CQLObservedPattern;
+class CQlwFile;
+
+LX_DECLARE_EXCEPTION(CLXXNoDocument, CLXXMain, 20794);
+// A cell edit that no cell of the same volume satisfies.
+LX_DECLARE_EXCEPTION(CLXXCellRescale, CLXXMain, 20820);
+// A pattern whose file cannot be read again; it stays in the tree, hidden.
+LX_DECLARE_EXCEPTION(CLXXPatternFileMissing, CLXXFile, 21120);
+
+// Set by the application while it adds files to the current document: no save question then.
+extern bool g_appAddingToDocument;
+
+class CQlwDoc : public CDocument {
+  DECLARE_DYNCREATE(CQlwDoc)
+
+ public:
+  // The layout record; its start values come from the program's preferences.
+  struct WindowState : CQlwDocWindowState {
+    WindowState();
+  };
+
+  CQlwDoc();
+  ~CQlwDoc() override;
+
+  // ----- class-library overrides -----
+  void SetPathName(LPCWSTR path, BOOL addToMru = TRUE) override;
+  BOOL IsModified() override { return m_bModified; }
+  void SetModifiedFlag(BOOL modified = TRUE) override;
+  void DeleteContents() override;
+  BOOL OnNewDocument() override;
+  void OnCloseDocument() override;
+  // False when the user cancels; otherwise the document may be closed.
+  bool SaveModified();
+
+  // ----- queries -----
+  CDiffractionSettings* GetSettings() { return m_bClosing ? nullptr : &m_settings; }
+  WindowState* GetWindowState() { return m_bClosing ? nullptr : &m_windowState; }
+  CQlwDocWindow* GetDiffractWnd() const { return m_window; }
+  void SetDiffractWnd(CQlwDocWindow* window) { m_window = window; }
+  CQLPatternList& GetPatterns() { return m_patterns; }
+
+  void GetFirstPattern(CQLPatternPtr& out, bool onlySelected) const;
+  void GetFirstObservedPattern(std::shared_ptr<CQLObservedPattern>& out, bool onlySelected) const;
+  CQLPattern* GetSelectedPattern() const;
+  CQLCrystalPattern* GetSelectedCrystalPattern() const;
+  CQLObservedPattern* GetSelectedObservedPattern() const;
+  CQLMixturePattern* GetSelectedMixturePattern() const;
+  CQLCrystalPattern* GetAnyCrystalPattern() const;
+  CQLObservedPattern* GetAnyObservedPattern() const;
+  bool HasShownPatterns() const;
+  bool AnyPatternNeedsRecompute() const;
+
+  // ----- tree operations -----
+  CQLPatternPtr AddCrystalPattern(const CQLCrystal& crystal);
+  CQLPatternPtr AddObservedPattern(const CQLProfile& points);
+  CQLPatternPtr NewMixtureFromPatterns(const CQLPatternList& patterns);
+  bool MovePatternsIntoMixture(const CQLPatternList& patterns, CQLMixturePattern& mixture);
+  bool MovePatternsBeside(const CQLPatternList& patterns, const CQLPattern& target, bool before);
+  void MovePatternsToEnd(const CQLPatternList& patterns);
+  void DuplicatePatterns(const CQLPatternList& patterns);
+  void ShowPatterns(const CQLPatternList& patterns);
+  void RemovePatternsWithoutData(CQLPatternList& patterns);
+  void ResetColours();
+  static bool LessSelectedFirst(const CQLPatternPtr& a, const CQLPatternPtr& b);
+  static bool LessUnselectedFirst(const CQLPatternPtr& a, const CQLPatternPtr& b);
+
+  // ----- hints and recompute -----
+  void DispatchUpdateHint(CUpdateHint& hint);
+  void RecomputeAllPatterns(bool autoscale, bool fitToData, bool plotHint);
+  void RecomputeHintedPatterns(bool onlySelected, bool withReflexions);
+  void RefreshReflexionPositions();
+  void RescaleObservedPatterns();
+
+  // ----- plot ranges -----
+  void UpdateDataRange();
+  void SetPlotRange(double xMin, double xMax, double yMin, double yMax, bool hint);
+  void Autoscale(bool hint);
+  void FitPlotToPatterns();
+  void ScrollPlotRange(double dx);
+  void ZoomPlotRange(double factor, double anchor, bool autoscale);
+  void ScaleReferenceIntensity(double factor);
+  void SetAxisType(LXTypes::QLAxisType unit);
+  void CentrePlotOn(double dSpacing);
+  double GetMaxVisibleIntensity() const;
+
+  // ----- open, save, import -----
+  BOOL OnOpenDocument(LPCWSTR path) override;
+  bool ReadFileIntoDocument(std::uint32_t type, const CString& path);
+  void AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state, bool replace);
+  void AddFilesFromDrop(const std::vector<CString>& paths);
+  bool ReloadPatternsWithoutData(const CQLPatternList& patterns);
+  BOOL OnSaveDocument(LPCWSTR path) override;
+  bool DoSave(const CString& path, bool replace);
+  void OnFileSave();
+  void OnFileSaveAs();
+  // The session template's filter list, as the Save As dialog shows it.
+  static CString GetSessionFilter();
+
+  bool IsLive() const { return m_bLive; }
+  bool IsAddingSeveral() const { return m_bAddingSeveral; }
+
+ protected:
+  // Sends "DatasetRead" with this document to the user-interface thread's windows.
+  virtual void SendDatasetRead();
+  // Brings a copy of the window state up to date from the window, for a save.
+  void FillWindowStateFromWindow(WindowState& state) const;
+  void PlotHint();
+  void UniqueTitle(CQLPattern& pattern, const CString& word, int firstNumber, const CQLPatternList& among) const;
+  // Rescales the selected shown crystals' cells to keep their volumes; false when one cannot be.
+  bool RescaleCellsAtConstantVolume();
+
+  bool m_bClosing = false;
+  bool m_bOpening = false;
+  bool m_bSaving = false;
+  bool m_bNewDocument = false;
+  bool m_bAddingSeveral = false;
+  bool m_bAddingPatterns = false;
+  bool m_bLive = false;
+  CQLPatternList m_patterns;
+  WindowState m_windowState;
+  CDiffractionSettings m_settings;
+  CQlwDocWindow* m_window = nullptr;
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,421 @@
+// Opening, adding and saving: which file object reads a file, whether what it holds replaces or
+// joins the document, how a session's layout is restored, and how a session is written.
+#include "QlwDoc.h"
+
+#include "FileTypes.h"
+#include "LXFileDialog.h"
+#include "LXMessage.h"
+#include "LXUtils.h"
+#include "Preferences.h"
+#include "QLCrystal.h"
+#include "QLCrystalFile.h"
+#include "QLSessionFile.h"
+#include "Status.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <typeinfo>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// Puts flags back on every way out of a scope.
+template <class T>
+class CRestore {
+ public:
+  CRestore(T& ref, T value) : m_ref(ref), m_saved(ref) { ref = value; }
+  ~CRestore() { m_ref = m_saved; }
+  CRestore(const CRestore&) = delete;
+  CRestore& operator=(const CRestore&) = delete;
+
+ private:
+  T& m_ref;
+  T m_saved;
+};
+
+std::unique_ptr<CQlwFile> OpenForReading(uint32_t type, const CString& path) {
+  std::unique_ptr<CQlwFile> file(CreateFileForType(type));
+  if (!file) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
+  if (!file->Open(path.GetString(), CLXFile::modeRead | CLXFile::shareDenyWrite)) return nullptr;
+  return file;
+}
+
+bool FileExists(const CString& path) {
+  std::error_code ec;
+  return !path.IsEmpty() && std::filesystem::is_regular_file(std::filesystem::path(path.ToUtf8()), ec);
+}
+}  // namespace
+
+BOOL CQlwDoc::OnOpenDocument(LPCWSTR path) {
+  const CString p = path ? path : L"";
+  if (p.IsEmpty()) return FALSE;
+  CRestore<bool> opening(m_bOpening, true);
+  BOOL result = FALSE;
+  try {
+    const uint32_t type = IdentifyFileType(p.GetString(), true);
+    if (ReadFileIntoDocument(type, p)) {
+      // A session opened into a window is saved work; a structure or data file is not.
+      const bool session = IdentifyFileType(p.GetString(), true) == kFileTypeSession;
+      SetPathName(p.GetString());
+      m_bModified = m_bLive && !session;
+      result = TRUE;
+    }
+  } catch (CLXException& e) {
+    e.Report();
+  } catch (const std::exception& e) {
+    CLXException(e, kLXSeverityMessage).Report();
+  }
+  if (m_window) m_window->InvalidateAll();
+  UpdateAllViews(nullptr);
+  return result;
+}
+
+bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
+  if (type == 0) type = IdentifyFileType(path.GetString(), true);
+  if (type == 0) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
+  if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
+  std::unique_ptr<CQlwFile> file = OpenForReading(type, path);
+  if (!file) {
+    CLXXFileNotOpen(kLXSeverityMessage, errno, __LINE__).Report();
+    return false;
+  }
+  // The read fills copies: a file that fails half-way leaves the document as it was.
+  CQLPatternList list;
+  CDiffractionSettings settings = m_settings;
+  CQlwDocWindowState state = m_windowState;
+  if (!file->ReadFile(&list, &settings, &state)) return false;
+  file->Close();
+  const bool replace = (m_bOpening || m_bNewDocument) && !m_bLive;
+  AddReadPatterns(list, settings, state, replace);
+  SetModifiedFlag(TRUE);
+  return true;
+}
+
+void CQlwDoc::AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state,
+                              bool replace) {
+  CQlwDocWindow* window = m_window;
+  const BOOL wasModified = m_bModified;
+  const bool restoreLayout = replace && !m_bLive && window && !window->HasRestoredLayout();
+  bool anyPending = false;
+  for (const CQLPatternPtr& p : CollectPatterns(list, false, false, false)) {
+    anyPending = anyPending || p->m_settingsPending != 0;
+    p->m_settingsPending = 0;
+  }
+
+  // What the document held, to go back to when the patterns cannot be taken in.
+  const CQLPatternList added = list;
+  const CDiffractionSettings oldSettings = m_settings;
+  const CQlwDocWindowState oldState = m_windowState;
+  try {
+    {
+      CRestore<bool> adding(m_bAddingPatterns, true);
+      if (replace)
+        m_patterns.swap(list);
+      else
+        for (const CQLPatternPtr& p : added) m_patterns.push_back(p);
+    }
+    if (replace) {
+      // A fresh document takes the session's layout; one with a window only when it restores it.
+      if (!window || restoreLayout) static_cast<CQlwDocWindowState&>(m_windowState) = state;
+      const CString title = m_settings.m_fourthText;
+      m_settings = settings;
+      if (m_bLive) m_settings.m_fourthText = title;
+    }
+    m_settings.UpdateTOFFactor();
+    if (anyPending) RecomputeAllPatterns(true, false, !m_bAddingSeveral);
+  } catch (...) {
+    // Take out only what this read brought in; the document's own patterns stay.
+    if (replace) {
+      m_patterns.swap(list);
+    } else {
+      for (const CQLPatternPtr& p : added) RemovePatternFromTree(p.get(), m_patterns);
+    }
+    m_settings = oldSettings;
+    static_cast<CQlwDocWindowState&>(m_windowState) = oldState;
+    throw;
+  }
+
+  if (restoreLayout) {
+    if (m_windowState.rect.m_float.Width > 0 && m_windowState.rect.m_float.Height > 0) {
+      std::optional<bool> maximised;
+      if (g_pPreferences) maximised = g_pPreferences->m_MainFrameMaximized.Get();
+      window->MoveOnScreen(m_windowState.rect);
+      if (maximised) g_pPreferences->m_MainFrameMaximized.Set(*maximised);
+    }
+    window->SelectParametersTab(m_windowState.parametersTab == 2 ? 2 : 1);
+    const struct {
+      bool wanted;
+      CQlwDocWindow::Pane pane;
+      UINT command;
+    } toggles[] = {{m_windowState.showStructures, CQlwDocWindow::kPaneStructures, 33591},
+                   {m_windowState.showParameters, CQlwDocWindow::kPaneParameters, 33586},
+                   {m_windowState.showReflexions, CQlwDocWindow::kPaneReflexions, 33589}};
+    for (const auto& t : toggles)
+      if (t.wanted != window->IsPaneShown(t.pane)) window->PostMenuCommand(t.command);
+    window->CloseInspectorPanes();
+    for (const CString& name : m_windowState.openPanes) window->DisclosePane(name);
+  }
+  SendDatasetRead();
+  m_bLive = true;
+  SetModifiedFlag(wasModified);
+}
+
+void CQlwDoc::SendDatasetRead() {
+  CLXMsgGeneral message(g_msgDatasetRead, reinterpret_cast<LPARAM>(this));
+  message.Send(CLXMessage::kModeKeep);
+}
+
+void CQlwDoc::AddFilesFromDrop(const std::vector<CString>& paths) {
+  if (paths.empty()) return;
+  // Both flags come back on every way out, a failed file included.
+  CRestore<bool> adding(g_appAddingToDocument, true);
+  CRestore<bool> several(m_bAddingSeveral, paths.size() > 1);
+  {
+    CProgress<unsigned long long> progress(2300u, 0ull, static_cast<unsigned long long>(paths.size()));
+    unsigned long long done = 0;
+    for (const CString& path : paths) {
+      const uint32_t type = IdentifyFileType(path.GetString(), true);
+      if (type != 0) {
+        std::optional<CStatusDisabler> quiet;
+        if (paths.size() > 1) quiet.emplace();
+        try {
+          ReadFileIntoDocument(type, path);
+        } catch (CLXException& e) {
+          // One bad file of a drop is reported and skipped; the rest are read.
+          e.Report();
+        } catch (const std::exception& e) {
+          CLXException(e, kLXSeverityMessage).Report();
+        }
+      }
+      progress.Report(L"", ++done);
+    }
+  }
+  if (m_bAddingSeveral) {
+    m_bAddingSeveral = false;
+    SendDatasetRead();
+  }
+  CUpdateHint hint(kHintPatternTree, this);
+  DispatchUpdateHint(hint);
+}
+
+void CQlwDoc::ShowPatterns(const CQLPatternList& patterns) {
+  if (patterns.empty()) return;
+  CProgress<unsigned long long> progress(2301u, 0ull, static_cast<unsigned long long>(patterns.size()));
+  // A pattern that keeps its own model (a session's crystal) computes from it, not from its file.
+  for (const CQLPatternPtr& p : CollectPatterns(patterns, false, false, false)) {
+    const CQLCrystal* crystal = p->GetCrystal();
+    if (!p->HasData() && crystal && !crystal->m_sites.empty()) p->m_settingsPending = 1;
+  }
+  const bool reloaded = ReloadPatternsWithoutData(patterns);
+  bool anyShown = false, anyComputed = false;
+  unsigned long long done = 0;
+  for (const CQLPatternPtr& p : patterns) {
+    std::optional<CStatusDisabler> quiet;
+    if (patterns.size() > 1) quiet.emplace();
+    // A pattern whose file is gone stays hidden.
+    if (p->HasData() || p->m_settingsPending) {
+      p->SetShown(true);
+      anyShown = true;
+    }
+    if (p->m_settingsPending) {
+      p->m_settingsPending = 0;
+      p->ApplySettings(m_settings);
+      anyComputed = true;
+    }
+    progress.Report(L"", ++done);
+  }
+  UpdateDataRange();
+  if (anyComputed) Autoscale(false);
+  if (anyShown || reloaded) {
+    CUpdateHint hint(kHintPatternsShown, this);
+    DispatchUpdateHint(hint);
+  }
+}
+
+namespace {
+// The pattern's file, or, for a path made on another system (C:\…\x.cif), the file of that name
+// beside the session.
+CString LocatePatternFile(const CString& recorded, const CString& sessionPath) {
+  if (FileExists(recorded)) return recorded;
+  if (sessionPath.IsEmpty()) return recorded;
+  const int cut = std::max(recorded.ReverseFind(L'\\'), recorded.ReverseFind(L'/'));
+  const CString name = recorded.Mid(cut + 1);
+  const std::filesystem::path beside =
+      std::filesystem::path(sessionPath.ToUtf8()).parent_path() / std::filesystem::path(name.ToUtf8());
+  const CString candidate(beside.string().c_str());
+  return FileExists(candidate) ? candidate : recorded;
+}
+
+// Copies the read pattern's model and settings into the pattern but keeps how it is drawn.
+void TakeReadPattern(CQLPattern& pattern, const CQLPattern& read) {
+  const CQLPatternPtr before = pattern.Clone();
+  const CString filePath = pattern.m_filePath;
+  CQLPattern::CopyPatternSettings(pattern, read);
+  pattern.m_filePath = filePath;
+  pattern.m_shown = before->m_shown;
+  pattern.m_selected = before->m_selected;
+  pattern.m_color = before->m_color;
+  pattern.m_lineStyle = before->m_lineStyle;
+  pattern.m_markerStyle = before->m_markerStyle;
+  pattern.m_lineWidth = before->m_lineWidth;
+  pattern.m_markerSize = before->m_markerSize;
+  pattern.m_xOffset = before->m_xOffset;
+  pattern.m_yOffset = before->m_yOffset;
+  pattern.m_fraction = before->m_fraction;
+  pattern.m_yScale = before->m_yScale;
+  pattern.m_showLabels = before->m_showLabels;
+}
+}  // namespace
+
+bool CQlwDoc::ReloadPatternsWithoutData(const CQLPatternList& patterns) {
+  bool anyPresent = false;
+  for (const CQLPatternPtr& p : CollectPatterns(patterns, false, false, false)) {
+    if (p->HasData() || p->m_settingsPending || p->GetComponents()) {
+      anyPresent = true;
+      continue;
+    }
+    const CString path = LocatePatternFile(p->m_filePath, m_strPathName);
+    bool present = false;
+    try {
+      const uint32_t type = IdentifyFileType(path.GetString(), true);
+      std::unique_ptr<CQlwFile> file;
+      if (type != 0 && !IsMoleculeFileType(type) && CreateFileForType(type) != nullptr) file = OpenForReading(type, path);
+      CQLPatternList read;
+      CDiffractionSettings settings = m_settings;
+      CQlwDocWindowState state = m_windowState;
+      if (file && file->ReadFile(&read, &settings, &state)) {
+        // Of a file with several blocks, the one that carries the pattern's title.
+        CQLPatternPtr match;
+        for (const CQLPatternPtr& r : read)
+          if (r->m_title == p->m_title) {
+            match = r;
+            break;
+          }
+        if (!match && !read.empty()) match = read.front();
+        // A file that now holds another kind of pattern cannot give this one its model.
+        if (match && typeid(*match) == typeid(*p)) {
+          const CString title = match->m_title;
+          TakeReadPattern(*p, *match);
+          p->m_title = title;
+          p->m_settingsPending = 1;
+          m_bLive = true;
+          present = true;
+        }
+      }
+    } catch (CLXException& e) {
+      e.Report();
+    }
+    if (present) {
+      anyPresent = true;
+    } else {
+      // Keep the pattern and say which file is missing, rather than dropping the user's work.
+      p->SetShown(false);
+      CLXXPatternFileMissing(kLXSeverityMessage, 0, __LINE__, p->m_filePath, p->m_title).Report();
+    }
+  }
+  return anyPresent && !patterns.empty();
+}
+
+void CQlwDoc::FillWindowStateFromWindow(WindowState& state) const {
+  if (!m_window) return;
+  LXGraphics::CSyncRect rect;
+  if (m_window->GetScreenRect(rect)) {
+    state.rect = rect;
+    state.rectKind = 3;
+  }
+  state.showStructures = m_window->IsPaneShown(CQlwDocWindow::kPaneStructures);
+  state.showParameters = m_window->IsPaneShown(CQlwDocWindow::kPaneParameters);
+  state.showReflexions = m_window->IsPaneShown(CQlwDocWindow::kPaneReflexions);
+  if (g_pPreferences) {
+    state.structuresWidth = g_pPreferences->m_StructuresWinWidth.Get();
+    state.reflexionsRelHeight = g_pPreferences->m_ReflexionsRelHeight.Get();
+  }
+  state.parametersTab = m_window->GetParametersTab();
+  state.openPanes.clear();
+  m_window->GetOpenPaneNames(state.openPanes);
+}
+
+BOOL CQlwDoc::OnSaveDocument(LPCWSTR path) {
+  CRestore<bool> saving(m_bSaving, true);
+  const CString p = path ? path : L"";
+  CQLSessionFile file;
+  LXFileOpenError error;
+  // The session file writes beside the old one and renames it over only when complete.
+  if (!file.Open(p.GetString(), CLXFile::modeCreate | CLXFile::modeReadWrite, &error)) {
+    CString text;
+    text.Format(L"%s: %s", p.GetString(), CString(std::strerror(error.m_lOsError)).GetString());
+    CLXXMFC(text, kLXSeverityMessage, error.m_lOsError, __LINE__).Report();
+    return FALSE;
+  }
+  WindowState state = m_windowState;
+  FillWindowStateFromWindow(state);
+  // A failed write has been reported by the file; the document stays modified.
+  if (!file.WriteFile(&m_patterns, &m_settings, &state)) return FALSE;
+  m_windowState = state;
+  SetModifiedFlag(FALSE);
+  return TRUE;
+}
+
+bool CQlwDoc::DoSave(const CString& path, bool replace) {
+  if (path.IsEmpty()) {
+    OnFileSaveAs();
+    return true;
+  }
+  if (!OnSaveDocument(path.GetString())) return false;
+  if (replace) SetPathName(path.GetString());
+  return true;
+}
+
+void CQlwDoc::OnFileSave() {
+  const CString& path = m_strPathName;
+  // A file without any write permission counts as read-only, also for the superuser.
+  struct stat info {};
+  const bool writable = FileExists(path) && ::stat(path.ToUtf8().c_str(), &info) == 0 && (info.st_mode & 0222) != 0 &&
+                        ::access(path.ToUtf8().c_str(), W_OK) == 0;
+  if (writable)
+    DoSave(path, true);
+  else
+    OnFileSaveAs();
+}
+
+CString CQlwDoc::GetSessionFilter() {
+  std::vector<CString> extensions;
+  GetFileTypeExtensions(kFileTypeSession, extensions);
+  CString patterns;
+  for (const CString& e : extensions) {
+    if (!patterns.IsEmpty()) patterns += L";";
+    patterns += L"*" + (e.Left(1) == L"." ? e : L"." + e);
+  }
+  CString filter;
+  filter.Format(L"Session File (%s)|%s||", patterns.GetString(), patterns.GetString());
+  return filter;
+}
+
+void CQlwDoc::OnFileSaveAs() {
+  CString defaultExtension;
+  GetPathExtension(m_strPathName.GetString(), defaultExtension);
+  // Without one the dialog could not add the chosen type's extension to a name typed bare.
+  if (defaultExtension.IsEmpty()) GetFileTypeExtension(kFileTypeSession, defaultExtension);
+  if (defaultExtension.Left(1) == L".") defaultExtension = defaultExtension.Mid(1);
+  CLXFileDialog dialog(FALSE, defaultExtension, m_strTitle, 0, GetSessionFilter(),
+                       m_window ? m_window->GetSafeHwnd() : nullptr);
+  CString title;
+  title.LoadString(1324);
+  dialog.SetTitle(title);
+  dialog.SetCustomData(reinterpret_cast<LPARAM>(this));
+  const INT_PTR answer = dialog.DoModal();
+  if (m_window) m_window->InvalidateAll();
+  if (answer != IDOK) return;
+  CString path = dialog.GetPathName();
+  CString extension;
+  GetPathExtension(path.GetString(), extension);
+  if (extension.IsEmpty() && dialog.GetFilterIndex() == 1) {
+    CString sessionExtension;
+    GetFileTypeExtension(kFileTypeSession, sessionExtension);
+    path += sessionExtension;
+  }
+  DoSave(path, true);
+}

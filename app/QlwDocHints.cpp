@@ -1,0 +1,151 @@
+// The one funnel of every change: mark modified, recompute what the hint's code asks for, then
+// tell every view but the sender, so that nested hints of the recompute arrive first.
+#include "QlwDoc.h"
+
+#include "QLCrystal.h"
+#include "QLCrystalPattern.h"
+#include "QLObservedPattern.h"
+
+#include <cmath>
+#include <numbers>
+
+void CQlwDoc::PlotHint() {
+  CUHRequestPlotUpdate hint(this, nullptr, true, CUHRequestPlotUpdate::kRedrawAll);
+  DispatchUpdateHint(hint);
+}
+
+void CQlwDoc::DispatchUpdateHint(CUpdateHint& hint) {
+  SetModifiedFlag(TRUE);
+  switch (hint.code) {
+    case kHintBackground:
+    case kHintSmoothing:
+      for (const CQLPatternPtr& p : CollectPatternsOfType<CQLObservedPattern>(m_patterns, true, true, true))
+        static_cast<CQLObservedPattern&>(*p).ComputeSmoothedCurve();
+      break;
+    case kHintInstrument:
+      RecomputeAllPatterns(true, false, true);
+      break;
+    case kHintOccupancy:
+    case kHintSampleOccupancy:
+      RecomputeHintedPatterns(true, true);
+      break;
+    case kHintReflexionPositions:
+      RefreshReflexionPositions();
+      Autoscale(true);
+      break;
+    case kHintSample: {
+      RefreshReflexionPositions();
+      CUHRequestPlotUpdate plot(this, nullptr, true, CUHRequestPlotUpdate::kRedrawAll);
+      DispatchUpdateHint(plot);
+      break;
+    }
+    case kHintCellMetrics:
+      for (const CQLPatternPtr& p : CollectPatternsOfType<CQLCrystalPattern>(m_patterns, true, true, false)) {
+        CQLCrystal* crystal = p->GetCrystal();
+        try {
+          crystal->ComputeMetrics();
+          crystal->ComputeDensity();
+        } catch (CLXException& e) {
+          e.Report();
+        }
+      }
+      RecomputeHintedPatterns(true, true);
+      break;
+    case kHintCellConstantVolume:
+      RescaleCellsAtConstantVolume();
+      RecomputeHintedPatterns(true, true);
+      break;
+    case kHintPatternTree:
+    case kHintPatternsShown:
+      RescaleObservedPatterns();
+      break;
+    default:
+      break;
+  }
+  CDocument* target = hint.document ? static_cast<CDocument*>(hint.document) : this;
+  target->UpdateAllViews(hint.sender, reinterpret_cast<LPARAM>(&hint), nullptr);
+}
+
+bool CQlwDoc::RescaleCellsAtConstantVolume() {
+  constexpr double k = std::numbers::pi / 180.0;
+  bool all = true;
+  for (const CQLPatternPtr& p : CollectPatternsOfType<CQLCrystalPattern>(m_patterns, true, true, false)) {
+    CQLCrystal& c = *p->GetCrystal();
+    const double v = c.m_volume, cStar = c.m_cStar;
+    const double sinG = std::sin(c.m_gamma * k), sinB = std::sin(c.m_beta * k);
+    const double vEdited = c.m_a * c.m_b * sinG / cStar;
+    const double f = std::cbrt(v / vEdited);
+    const double a = c.m_a * f, b = c.m_b * f;
+    const double cosAlphaStar =
+        (std::cos(c.m_gamma * k) * std::cos(c.m_beta * k) - std::cos(c.m_alpha * k)) / (sinG * sinB);
+    const double newC = v / (a * b * sinG * sinB * std::sqrt(1.0 - cosAlphaStar * cosAlphaStar));
+    // Impossible angles or a zero reciprocal length would send a length to infinity or collapse
+    // the cell: keep the old one.
+    const bool sound = cStar > 0.0 && v > 0.0 && std::isfinite(vEdited) && vEdited > 0.0 &&
+                       std::abs(cosAlphaStar) < 1.0 && std::isfinite(a) && a > 0.0 && std::isfinite(b) && b > 0.0 &&
+                       std::isfinite(newC) && newC > 0.0;
+    if (!sound) {
+      all = false;
+      CLXXCellRescale(kLXSeverityMessage, 0, __LINE__, p->m_title).Report();
+      continue;
+    }
+    c.m_a = a;
+    c.m_b = b;
+    c.m_c = newC;
+  }
+  return all;
+}
+
+void CQlwDoc::RescaleObservedPatterns() {
+  double m = 0.0;
+  for (const CQLPatternPtr& p : CollectPatternsOfType<CQLCrystalPattern>(m_patterns, false, true, false))
+    m = std::max(m, p->GetMaxIntensityInRange(0.0, 0.0));
+  if (m_patterns.empty() || m == 0.0) return;
+  bool anyObserved = false;
+  for (const CQLPatternPtr& p : m_patterns) {
+    auto* observed = dynamic_cast<CQLObservedPattern*>(p.get());
+    if (!observed) continue;
+    anyObserved = true;
+    if (!observed->m_autoYScale || observed->m_yScale == 0.0) continue;
+    const double u = observed->GetMaxIntensityInRange(0.0, 0.0) / observed->m_yScale;
+    if (u > 0.0) observed->m_yScale = m / u;
+  }
+  // Only a non-zero maximum is a reference to scale to.
+  if (anyObserved) m_settings.m_visibleYMax = m;
+}
+
+void CQlwDoc::RecomputeAllPatterns(bool autoscale, bool fitToData, bool plotHint) {
+  UpdateDataRange();
+  for (const CQLPatternPtr& p : m_patterns)
+    if (p->IsShown()) p->ApplySettings(m_settings);
+  if (autoscale && HasShownPatterns()) {
+    if (fitToData)
+      FitPlotToPatterns();
+    else
+      Autoscale(false);
+  }
+  if (plotHint)
+    PlotHint();
+  else
+    SetModifiedFlag(TRUE);
+}
+
+void CQlwDoc::RecomputeHintedPatterns(bool onlySelected, bool withReflexions) {
+  const CQLPatternList patterns = CollectPatterns(m_patterns, onlySelected, true, false);
+  for (const CQLPatternPtr& p : patterns) p->Recompute(m_settings);
+  if (patterns.empty()) return;
+  if (withReflexions) {
+    RefreshReflexionPositions();
+    PlotHint();
+  }
+  CUpdateHint recomputed(kHintPatternsRecomputed, this);
+  DispatchUpdateHint(recomputed);
+  PlotHint();
+}
+
+void CQlwDoc::RefreshReflexionPositions() {
+  for (const CQLPatternPtr& p : CollectPatternsOfType<CQLCrystalPattern>(m_patterns, false, true, false)) {
+    p->GetCrystal()->ComputeReflexionPositions(m_settings);
+    p->ClearProfile();
+  }
+}

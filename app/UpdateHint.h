@@ -1,0 +1,60 @@
+// The update hint that every change of the document sends through CQlwDoc::DispatchUpdateHint,
+// and its two derived kinds; the codes and what the dispatcher does for each are in QlwDocHints.cpp.
+#pragma once
+
+#include <cstdint>
+
+class CQlwDoc;
+class CView;
+using CQlwDocView = CView;
+struct CQLReflexion;
+
+class CUpdateHint {
+ public:
+  CUpdateHint(std::int32_t code, CQlwDoc* document, CQlwDocView* sender = nullptr, bool flag = false)
+      : code(code), document(document), sender(sender), flag(flag) {}
+  virtual ~CUpdateHint() = default;
+  virtual void Touch() {}
+
+  std::int32_t code;
+  CQlwDoc* document;
+  CQlwDocView* sender;  // not notified; null when the document itself sends
+  bool flag;            // handed to the graphics pane's redraw
+};
+
+// Every change of the visible range or the y scale.
+class CUHRequestPlotUpdate : public CUpdateHint {
+ public:
+  static constexpr std::int32_t kCode = 45;
+  static constexpr std::uint16_t kRedrawAll = 0xFFFF;
+  CUHRequestPlotUpdate(CQlwDoc* document, CQlwDocView* sender, bool flag, std::uint16_t level)
+      : CUpdateHint(kCode, document, sender, flag), level(level) {}
+  std::uint16_t level;
+};
+
+class CUHReflexionSelected : public CUpdateHint {
+ public:
+  static constexpr std::int32_t kCode = 21;
+  CUHReflexionSelected(CQlwDoc* document, CQlwDocView* sender, const CQLReflexion* reflexion)
+      : CUpdateHint(kCode, document, sender, false), reflexion(reflexion) {}
+  const CQLReflexion* reflexion;
+};
+
+// Hint codes the document itself sends or acts on.
+enum : std::int32_t {
+  kHintBackground = 3,
+  kHintInstrument = 7,
+  kHintOccupancy = 10,
+  kHintReflexionPositions = 13,
+  kHintSample = 14,
+  kHintSmoothing = 15,
+  kHintCellMetrics = 16,
+  kHintCellConstantVolume = 17,
+  kHintColours = 18,
+  kHintPatternTree = 19,
+  kHintReflexionSelected = 21,
+  kHintPatternsRecomputed = 22,
+  kHintPatternsShown = 24,
+  kHintSampleOccupancy = 42,
+  kHintPlotUpdate = 45,
+};

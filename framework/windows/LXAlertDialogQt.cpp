@@ -1,0 +1,69 @@
+// The alert's look on Qt: fonts, the kind's icon, word wrap, default button and placement.
+#include "LXAlertDialog.h"
+
+#include "WndQt.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QWidget>
+
+namespace {
+QWidget* Item(HWND dialog, int id) { return qlw::WidgetOf(::GetDlgItem(dialog, id)); }
+
+void SetLabelFont(HWND dialog, int id, double points, bool bold) {
+  QWidget* w = Item(dialog, id);
+  if (!w) return;
+  // The alert's Arial and Verdana are mapped to the installed sans-serif family.
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  w->setFont(font);
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  }
+}
+}  // namespace
+
+namespace LXAlertLook {
+void Apply(HWND dialog, UINT kind, UINT defaultId, HWND owner) {
+  QWidget* window = qlw::WidgetOf(dialog);
+  if (!window) return;
+  SetLabelFont(dialog, CLXAlertDialog::kIdMessage, 10.0, true);
+  SetLabelFont(dialog, CLXAlertDialog::kIdExplanation, 9.0, false);
+  SetLabelFont(dialog, CLXAlertDialog::kIdCode, 7.5, false);
+  if (auto* message = qobject_cast<QLabel*>(Item(dialog, CLXAlertDialog::kIdMessage)))
+    message->setMinimumWidth(320);
+
+  const QStyle::StandardPixmap icon = kind == CLXAlert::kQuestion ? QStyle::SP_MessageBoxWarning
+                                      : kind == CLXAlert::kError  ? QStyle::SP_MessageBoxCritical
+                                                                  : QStyle::SP_MessageBoxInformation;
+  if (auto* label = qobject_cast<QLabel*>(Item(dialog, CLXAlertDialog::kIdIcon))) {
+    const int size = window->style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, window);
+    label->setPixmap(window->style()->standardIcon(icon, nullptr, window).pixmap(size, size));
+    label->setAlignment(Qt::AlignTop);
+  }
+  for (int id : {IDOK, IDCANCEL})
+    if (auto* button = qobject_cast<QPushButton*>(Item(dialog, id))) {
+      button->setDefault(static_cast<UINT>(id) == defaultId);
+      button->setAutoDefault(static_cast<UINT>(id) == defaultId);
+    }
+  if (QWidget* chosen = Item(dialog, static_cast<int>(defaultId))) chosen->setFocus(Qt::OtherFocusReason);
+
+  // Fitted to its texts, then centred on its owner (or the screen).
+  window->adjustSize();
+  QRect frame = window->frameGeometry();
+  QWidget* ownerWidget = owner ? qlw::WidgetOf(::GetAncestor(owner, GA_ROOT)) : nullptr;
+  if (ownerWidget && ownerWidget->isVisible()) {
+    frame.moveCenter(ownerWidget->frameGeometry().center());
+  } else if (QScreen* screen = QApplication::primaryScreen()) {
+    frame.moveCenter(screen->availableGeometry().center());
+  }
+  window->move(frame.topLeft());
+  window->raise();
+  window->activateWindow();
+}
+}  // namespace LXAlertLook

@@ -1,0 +1,221 @@
+#include "LXFileDialog.h"
+
+#include "LXMessage.h"
+#include "LXPreferences.h"
+#include "LXUtils.h"
+#include "ShellFolders.h"
+
+#include <filesystem>
+#include <mutex>
+
+namespace {
+std::mutex g_runnerMutex;
+CLXFileDialog::Runner g_runner;
+
+std::filesystem::path FsPath(const CString& path) { return std::filesystem::path(path.ToUtf8()); }
+
+bool Exists(const CString& path) {
+  std::error_code ec;
+  return !path.IsEmpty() && std::filesystem::exists(FsPath(path), ec);
+}
+
+bool IsDirectory(const CString& path) {
+  std::error_code ec;
+  return !path.IsEmpty() && std::filesystem::is_directory(FsPath(path), ec);
+}
+
+// The extension of the path's last component from its last ".", or empty.
+CString NameExtension(const CString& path) {
+  const int slash = path.ReverseFind(L'/');
+  const int dot = path.ReverseFind(L'.');
+  return dot > slash ? path.Mid(dot) : CString();
+}
+
+std::vector<CString> SplitFilter(const CString& filter) {
+  std::vector<CString> fields;
+  int start = 0;
+  while (start < filter.GetLength()) {
+    int bar = filter.Find(L'|', start);
+    if (bar < 0) bar = filter.GetLength();
+    const CString field = filter.Mid(start, bar - start);
+    // An empty field ends the list.
+    if (field.IsEmpty()) break;
+    fields.push_back(field);
+    start = bar + 1;
+  }
+  if (fields.size() % 2) fields.pop_back();
+  return fields;
+}
+}  // namespace
+
+CLXFileDialog::CLXFileDialog(BOOL open, LPCWSTR defaultExtension, LPCWSTR fileName, DWORD flags, LPCWSTR filter,
+                             HWND parent)
+    : m_open(open != FALSE),
+      m_defaultExtension(defaultExtension ? defaultExtension : L""),
+      m_fileName(fileName ? fileName : L""),
+      m_flags(flags | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | (open ? 0u : OFN_OVERWRITEPROMPT)),
+      m_filter(filter ? filter : L""),
+      m_filterFields(SplitFilter(m_filter)),
+      m_owner(parent ? parent : LXAppWindows::GetMainWindow()) {
+  // A proposed name never holds a folder separator.
+  m_fileName.Replace(L'/', L'&');
+  if (!g_pStore) return;
+  const CPath last = g_pStore->m_LastVisitedFolder.Get();
+  if (!IsDirectory(last.m_strPath)) {
+    wchar_t documents[MAX_PATH] = {};
+    const bool found = SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents));
+    g_pStore->m_LastVisitedFolder.Set(CPath(found ? documents : L""));
+  }
+}
+
+uint32_t CLXFileDialog::HashFilter(const CString& filter) {
+  if (filter.IsEmpty()) return 0;
+  uint32_t key = 5381;
+  // The separators are the NULs of the dialog's own form, which are not hashed.
+  for (const CString& field : SplitFilter(filter))
+    for (int i = 0; i < field.GetLength(); ++i) key = key * 33u + static_cast<uint32_t>(field[i]);
+  return key;
+}
+
+uint32_t CLXFileDialog::GetLastFilterIndex(const CString& filter) {
+  if (!g_pStore) return 0;
+  const uint32_t key = HashFilter(filter);
+  auto& records = g_pStore->m_LastFileType;
+  for (size_t i = 0; i < records.Count(); ++i) {
+    const CLXFilterSelRec* rec = records.At(i);
+    if (rec->filterKey == key) return rec->filterIndex;
+  }
+  return 0;
+}
+
+void CLXFileDialog::SetLastFilterIndex(const CString& filter, uint32_t index) {
+  if (!g_pStore) return;
+  const uint32_t key = HashFilter(filter);
+  auto& records = g_pStore->m_LastFileType;
+  const size_t count = records.Count();
+  for (size_t i = 0; i < count; ++i) {
+    CLXFilterSelRec* rec = records.At(i);
+    if (rec->filterKey == key) {
+      rec->filterIndex = index;
+      return;
+    }
+  }
+  *records.At(count) = CLXFilterSelRec{key, index};
+}
+
+CLXFileDialog::Runner CLXFileDialog::SetRunner(Runner runner) {
+  std::lock_guard<std::mutex> lock(g_runnerMutex);
+  std::swap(g_runner, runner);
+  return runner;
+}
+
+INT_PTR CLXFileDialog::DoModal() {
+  if (g_pStore) {
+    const CPath folder = g_pStore->m_LastVisitedFolder.Get();
+    m_initialFolder = folder.m_strPath;
+  }
+  if (m_filterIndex == 0 || m_filterIndex == -1) m_filterIndex = static_cast<int>(GetLastFilterIndex(m_filter));
+  if (m_filterIndex <= 0 || m_filterIndex > GetFilterCount()) m_filterIndex = 1;
+
+  Runner runner;
+  {
+    std::lock_guard<std::mutex> lock(g_runnerMutex);
+    runner = g_runner;
+  }
+  const INT_PTR result = runner ? runner(*this) : RunQtDialog();
+  if (result != IDOK || m_names.empty() || !g_pStore) return result;
+
+  CString chosen = m_names.front();
+  if (!Exists(chosen)) chosen = GetPathName();
+  if (m_open && !Exists(chosen)) return result;
+  const CString folder(FsPath(chosen).parent_path().string().c_str());
+  if (IsDirectory(folder)) {
+    wchar_t canonical[MAX_PATH] = {};
+    if (PathCanonicalizeW(canonical, folder.GetString())) g_pStore->m_LastVisitedFolder.Set(CPath(canonical));
+    SetLastFilterIndex(m_filter, static_cast<uint32_t>(m_filterIndex));
+  }
+  return result;
+}
+
+bool CLXFileDialog::Submit(const std::vector<CString>& names) {
+  m_names = names;
+  if (m_names.empty()) return false;
+  // The platform's dialog adds the chosen type's extension to a save name typed without one.
+  if (!m_open && m_names.size() == 1 && !m_defaultExtension.IsEmpty() && NameExtension(m_names[0]).IsEmpty()) {
+    CString pattern;
+    CString extension = L"." + m_defaultExtension;
+    if (CUtils::GetFilterPattern(m_filter, m_filterIndex, pattern)) {
+      int position = 0;
+      const CString first = pattern.Tokenize(L";", position);
+      const CString candidate = NameExtension(first);
+      if (!candidate.IsEmpty() && candidate.Find(L'*') < 0) extension = candidate;
+    }
+    m_names[0] += extension;
+  }
+  return OnFileNameOK() == 0;
+}
+
+BOOL CLXFileDialog::OnFileNameOK() {
+  try {
+    if (m_open && (m_flags & OFN_ALLOWMULTISELECT) && m_names.size() > 1) {
+      for (const CString& name : m_names)
+        if (!Exists(name)) throw CLXXFileOpenMultiBadName(kLXSeverityMessage, 0, __LINE__);
+      return 0;
+    }
+    CString& name = m_names.front();
+    CString pattern;
+    const bool hasPattern = m_open && CUtils::GetFilterPattern(m_filter, m_filterIndex, pattern);
+    const CString extension = NameExtension(name);
+    if (!extension.IsEmpty()) {
+      if (m_open) {
+        if (!Exists(name)) throw CLXXFileNotFound(kLXSeverityMessage, 0, __LINE__);
+      } else if (!CUtils::FilterHasExtension(extension, m_filter)) {
+        throw CLXXFileSaveAsBadExt(kLXSeverityMessage, 0, __LINE__);
+      }
+      return 0;
+    }
+    if (!m_open) throw CLXXFileSaveAsNeedExt(kLXSeverityMessage, 0, __LINE__);
+    if (Exists(name)) return 0;
+    if (hasPattern) {
+      int position = 0;
+      for (CString piece = pattern.Tokenize(L"*;", position); position >= 0; piece = pattern.Tokenize(L"*;", position)) {
+        const CString candidate = name + piece;
+        if (Exists(candidate)) {
+          name = candidate;
+          return 0;
+        }
+      }
+    }
+    throw CLXXFileNotFound(kLXSeverityMessage, 0, __LINE__);
+  } catch (CLXException& e) {
+    e.Report();
+    return 1;
+  }
+}
+
+bool CLXFileDialog::GetFilterFromName(const CString& filterName, CString& filter) {
+  filter.Empty();
+  const int open = filterName.ReverseFind(L'('), close = filterName.ReverseFind(L')');
+  if (filterName.IsEmpty()) return false;
+  filter = filterName + L"|";
+  if (open >= 0 && close > open) filter += filterName.Mid(open + 1, close - open - 1);
+  filter += L"|";
+  return !filter.IsEmpty();
+}
+
+CString CLXFileDialog::MakeExportFileName(const CString& name, const CString& suffix) {
+  CString base = name;
+  if (base.IsEmpty()) base = L"Untitled";
+  const int dot = base.ReverseFind(L'.');
+  const int slash = std::max(base.ReverseFind(L'/'), base.ReverseFind(L'\\'));
+  if (dot > slash && dot >= 0) base = base.Left(dot);
+  if (base.IsEmpty()) base = L"Untitled";
+  base += suffix;
+  base.Trim();
+  static const struct {
+    wchar_t from, to;
+  } kReplacements[] = {{L'\\', L'&'}, {L'/', L'&'}, {L':', L'-'},  {L'*', L'+'}, {L'?', L'!'},
+                       {L'|', L'!'},  {L'"', L'\''}, {L'<', L'['}, {L'>', L']'}};
+  for (const auto& r : kReplacements) base.Replace(r.from, r.to);
+  return base;
+}

@@ -1,0 +1,342 @@
+// The pattern tree, the hint dispatcher and the plot ranges of the document.
+#include "DocTestSupport.h"
+
+#include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+#include "QLObservedPattern.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using doctest::FixturePattern;
+using doctest::RecordingView;
+
+namespace {
+CQLPatternPtr Fixture(CQLProfile profile = {}, double lo = 10.0, double hi = 90.0) {
+  return std::make_shared<FixturePattern>(std::move(profile), lo, hi);
+}
+
+CQLCrystal Rutile() {
+  CQLCrystal c;
+  c.m_a = c.m_b = 4.5937;
+  c.m_c = 2.9587;
+  c.m_spaceGroupSymbol = L"P 42/m n m";
+  CQLSite ti;
+  ti.m_label = L"Ti";
+  ti.m_species.emplace_back(L"Ti", 1.0);
+  CQLSite o;
+  o.m_label = L"O";
+  o.m_x = o.m_y = 0.3053;
+  o.m_species.emplace_back(L"O", 1.0);
+  c.m_sites = {ti, o};
+  return c;
+}
+}  // namespace
+
+TEST(DocTree, EmptyDocumentAnswersNothing) {
+  CQlwDoc doc;
+  EXPECT_EQ(doc.GetSelectedPattern(), nullptr);
+  EXPECT_EQ(doc.GetSelectedCrystalPattern(), nullptr);
+  EXPECT_EQ(doc.GetSelectedObservedPattern(), nullptr);
+  EXPECT_EQ(doc.GetSelectedMixturePattern(), nullptr);
+  EXPECT_EQ(doc.GetAnyCrystalPattern(), nullptr);
+  EXPECT_FALSE(doc.HasShownPatterns());
+  EXPECT_FALSE(doc.AnyPatternNeedsRecompute());
+}
+
+TEST(DocTree, HiddenMixtureWithShownComponentCountsAsShown) {
+  CQlwDoc doc;
+  auto mixture = std::make_shared<CQLMixturePattern>();
+  auto component = Fixture();
+  mixture->m_components.push_back(component);
+  mixture->SetShown(false);
+  doc.GetPatterns().push_back(mixture);
+  EXPECT_TRUE(doc.HasShownPatterns());
+  component->SetShown(false);
+  EXPECT_FALSE(doc.HasShownPatterns());
+}
+
+TEST(DocTree, MovesRefuseTargetsInsideTheMovedPatterns) {
+  CQlwDoc doc;
+  auto a = Fixture(), b = Fixture();
+  auto mixture = doc.NewMixtureFromPatterns({});
+  ASSERT_NE(mixture, nullptr);
+  doc.GetPatterns().push_back(a);
+  ASSERT_TRUE(doc.MovePatternsIntoMixture({a}, static_cast<CQLMixturePattern&>(*mixture)));
+  doc.GetPatterns().push_back(b);
+  EXPECT_FALSE(doc.MovePatternsBeside({mixture}, *a, true)) << "a lies inside the moved mixture";
+  EXPECT_FALSE(doc.MovePatternsIntoMixture({mixture}, static_cast<CQLMixturePattern&>(*mixture)));
+  ASSERT_EQ(doc.GetPatterns().size(), 2u);
+  EXPECT_EQ(doc.GetPatterns().front(), mixture) << "nothing changed";
+
+  // Moved beside a component, b joins the mixture and the fractions are shared out.
+  EXPECT_TRUE(doc.MovePatternsBeside({b}, *a, false));
+  const CQLPatternList& components = *mixture->GetComponents();
+  ASSERT_EQ(components.size(), 2u);
+  EXPECT_EQ(components.back(), b);
+  for (const auto& c : components) EXPECT_DOUBLE_EQ(c->m_fraction, 0.5);
+}
+
+TEST(DocTree, NewPatternsTakeThePaletteInTurnAndUniqueTitles) {
+  CQlwDoc doc;
+  std::vector<uint32_t> colours;
+  for (int i = 0; i < 16; ++i) colours.push_back(doc.AddCrystalPattern(Rutile())->m_color);
+  // The cycle is program-wide: find where this test started in it.
+  for (int i = 0; i < 15; ++i)
+    for (int j = i + 1; j < 15; ++j) EXPECT_NE(colours[i], colours[j]);
+  EXPECT_EQ(colours[15], colours[0]);
+  std::set<CString> titles;
+  for (const auto& p : doc.GetPatterns()) titles.insert(p->m_title);
+  EXPECT_EQ(titles.size(), 16u);
+  EXPECT_TRUE(doc.GetPatterns().front()->IsSelected());
+  EXPECT_TRUE(doc.GetPatterns().front()->IsShown());
+}
+
+TEST(DocTree, DuplicatesAreNamedAsCopies) {
+  CQlwDoc doc;
+  auto original = doc.AddCrystalPattern(Rutile());
+  original->m_title = L"rutile";
+  doc.DuplicatePatterns({original});
+  doc.DuplicatePatterns({original});
+  ASSERT_EQ(doc.GetPatterns().size(), 3u);
+  auto it = doc.GetPatterns().begin();
+  EXPECT_EQ((*it)->m_title, CString(L"rutile"));
+  EXPECT_FALSE((*it)->IsSelected());
+  EXPECT_EQ((*++it)->m_title, CString(L"rutile copy"));
+  EXPECT_TRUE((*it)->IsSelected());
+  EXPECT_EQ((*++it)->m_title, CString(L"rutile copy")) << "each call names against its own list";
+}
+
+TEST(DocModified, NothingIsModifiedBeforeTheDocumentIsLive) {
+  CQlwDoc doc;
+  doc.SetModifiedFlag(TRUE);
+  EXPECT_FALSE(doc.IsModified());
+  CUpdateHint settingsChange(6, &doc);
+  doc.DispatchUpdateHint(settingsChange);
+  EXPECT_FALSE(doc.IsModified()) << "a settings change on an empty document";
+  // A crystal the user makes is work to keep.
+  doc.AddCrystalPattern(Rutile());
+  EXPECT_TRUE(doc.IsLive());
+  EXPECT_TRUE(doc.IsModified());
+}
+
+TEST(DocModified, ClosingHidesSettingsAndLayout) {
+  CQlwDoc doc;
+  doc.m_bAutoDelete = FALSE;
+  EXPECT_NE(doc.GetSettings(), nullptr);
+  doc.OnCloseDocument();
+  EXPECT_EQ(doc.GetSettings(), nullptr);
+  EXPECT_EQ(doc.GetWindowState(), nullptr);
+}
+
+TEST(DocHints, UnhandledCodesAreBroadcastToAllButTheSender) {
+  CQlwDoc doc;
+  doc.AddCrystalPattern(Rutile());
+  RecordingView sender, other;
+  doc.AddView(&sender);
+  doc.AddView(&other);
+  for (int code : {0, 1, 2, 50}) {
+    doc.SetModifiedFlag(FALSE);
+    CUpdateHint hint(code, &doc, &sender);
+    doc.DispatchUpdateHint(hint);
+    EXPECT_TRUE(doc.IsModified()) << code;
+  }
+  EXPECT_TRUE(sender.codes.empty());
+  EXPECT_EQ(other.codes, (std::vector<int>{0, 1, 2, 50}));
+}
+
+TEST(DocHints, RecomputeHintsReachViewsBeforeTheirCause) {
+  CQlwDoc doc;
+  auto pattern = doc.AddCrystalPattern(Rutile());
+  RecordingView view;
+  doc.AddView(&view);
+
+  pattern->SetSelected(false);
+  CUpdateHint nothingSelected(kHintOccupancy, &doc);
+  doc.DispatchUpdateHint(nothingSelected);
+  EXPECT_EQ(view.codes, (std::vector<int>{10})) << "no selected shown pattern: nothing recomputed";
+
+  view.codes.clear();
+  pattern->SetSelected(true);
+  CUpdateHint occupancy(kHintOccupancy, &doc);
+  doc.DispatchUpdateHint(occupancy);
+  EXPECT_EQ(view.codes, (std::vector<int>{45, 22, 45, 10}));
+
+  view.codes.clear();
+  CUpdateHint sample(kHintSample, &doc);
+  doc.DispatchUpdateHint(sample);
+  EXPECT_EQ(view.codes, (std::vector<int>{45, 14}));
+}
+
+TEST(DocHints, ObservedPatternsScaleToTheCrystalsOnly) {
+  CQlwDoc doc;
+  auto observed = std::make_shared<CQLObservedPattern>(CQLProfile{{10, 5}, {20, 50}, {30, 10}});
+  observed->SetShown(true);
+  doc.GetPatterns().push_back(observed);
+  doc.GetSettings()->m_visibleYMax = 77.0;
+  CUpdateHint tree(kHintPatternTree, &doc);
+  doc.DispatchUpdateHint(tree);
+  EXPECT_EQ(observed->m_yScale, 1.0);
+  EXPECT_EQ(doc.GetSettings()->m_visibleYMax, 77.0) << "no crystal shown: nothing to scale to";
+
+  doc.AddFilesFromDrop({CString(doctest::RutilePath().c_str())});
+  CQLPattern* crystal = doc.GetAnyCrystalPattern();
+  ASSERT_NE(crystal, nullptr);
+  crystal->ComputeProfile(*doc.GetSettings());
+  const double m = crystal->GetMaxIntensityInRange(0, 0);
+  ASSERT_GT(m, 0.0);
+  observed->m_yScale = 1.0;
+  doc.DispatchUpdateHint(tree);
+  EXPECT_NEAR(observed->GetMaxIntensityInRange(0, 0), m, 1e-9 * m);
+  EXPECT_EQ(doc.GetSettings()->m_visibleYMax, m);
+}
+
+TEST(DocHints, ConstantVolumeRescaleKeepsVolumeOrTheOldCell) {
+  CQlwDoc doc;
+  auto pattern = doc.AddCrystalPattern(Rutile());
+  CQLCrystal& c = *pattern->GetCrystal();
+  c.ComputeMetrics();
+  const double volume = c.m_volume;
+  c.m_a = 5.0;  // the user stretches a; b and c follow to keep the volume
+  CUpdateHint rescale(kHintCellConstantVolume, &doc);
+  doc.DispatchUpdateHint(rescale);
+  c.ComputeMetrics();
+  EXPECT_NEAR(c.m_volume, volume, 1e-9 * volume);
+  EXPECT_NE(c.m_c, 2.9587);
+
+  // Angles no cell can have: the cell stays and the user is told.
+  const double a = c.m_a, b = c.m_b, cc = c.m_c;
+  c.m_alpha = 170.0;
+  c.m_beta = 10.0;
+  c.m_gamma = 10.0;
+  testing::internal::CaptureStderr();
+  doc.DispatchUpdateHint(rescale);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("The cell cannot keep its volume."), std::string::npos) << err;
+  EXPECT_EQ(c.m_a, a);
+  EXPECT_EQ(c.m_b, b);
+  EXPECT_EQ(c.m_c, cc);
+}
+
+// ----- plot ranges -----
+
+TEST(DocRanges, DataRangeFollowsTheShownPatterns) {
+  CQlwDoc doc;
+  CDiffractionSettings& s = *doc.GetSettings();
+  s.m_axisType = LXTypes::kAxis2Theta;
+  doc.UpdateDataRange();
+  EXPECT_EQ(s.m_defaultXMin, 0.0);
+  EXPECT_EQ(s.m_defaultXMax, 180.0);
+
+  doc.GetPatterns().push_back(Fixture({}, 10.0, 90.0));
+  s.m_defaultXMin = 3.0;
+  s.m_visibleXMin = 5.0;
+  doc.UpdateDataRange();
+  EXPECT_DOUBLE_EQ(s.m_defaultXMax, 94.5);
+  EXPECT_EQ(s.m_defaultXMin, 3.0) << "the visible minimum lies below 9.5";
+  s.m_visibleXMin = 20.0;
+  doc.UpdateDataRange();
+  EXPECT_DOUBLE_EQ(s.m_defaultXMin, 9.5);
+}
+
+TEST(DocRanges, ScrollingStaysInsideTheData) {
+  CQlwDoc doc;
+  RecordingView view;
+  doc.AddView(&view);
+  CDiffractionSettings& s = *doc.GetSettings();
+  s.m_defaultXMin = 0.0;
+  s.m_defaultXMax = 180.0;
+  s.m_visibleXMin = 20.0;
+  s.m_visibleXMax = 60.0;
+  doc.ScrollPlotRange(0.0);
+  EXPECT_TRUE(view.codes.empty()) << "no move, no hint";
+
+  const struct {
+    double lo, hi, dx, wantLo, wantHi;
+  } cases[] = {
+      {20, 60, 10, 30, 70},     // inside
+      {20, 60, 150, 140, 180},  // stops at the end, width kept
+      {20, 60, -30, 0, 40},     // stops at the start
+      {0, 180, -5, 0, 180},     // wider than nothing to scroll: never below 0
+      {0, 180, 5, 0, 180},
+  };
+  for (const auto& c : cases) {
+    s.m_visibleXMin = c.lo;
+    s.m_visibleXMax = c.hi;
+    doc.ScrollPlotRange(c.dx);
+    EXPECT_DOUBLE_EQ(s.m_visibleXMin, c.wantLo) << c.lo << " " << c.dx;
+    EXPECT_DOUBLE_EQ(s.m_visibleXMax, c.wantHi) << c.lo << " " << c.dx;
+  }
+  EXPECT_EQ(view.codes.size(), 5u);
+}
+
+TEST(DocRanges, ZoomStopsAtAThousandthOfTheData) {
+  CQlwDoc doc;
+  CDiffractionSettings& s = *doc.GetSettings();
+  s.m_defaultXMin = 0.0;
+  s.m_defaultXMax = 100.0;
+  s.m_visibleXMin = 50.0;
+  s.m_visibleXMax = 50.1;
+  doc.ZoomPlotRange(2.0, 0.5, false);
+  EXPECT_EQ(s.m_visibleXMin, 50.0);
+  EXPECT_EQ(s.m_visibleXMax, 50.1);
+
+  s.m_visibleXMin = 20.0;
+  s.m_visibleXMax = 60.0;
+  doc.ZoomPlotRange(2.0, 0.5, false);
+  EXPECT_DOUBLE_EQ(s.m_visibleXMin, 30.0);
+  EXPECT_DOUBLE_EQ(s.m_visibleXMax, 50.0);
+  doc.ZoomPlotRange(0.1, 1.0, false);  // out past the end: clamped, width kept where possible
+  EXPECT_DOUBLE_EQ(s.m_visibleXMax, 100.0);
+  EXPECT_DOUBLE_EQ(s.m_visibleXMin, 0.0);
+}
+
+TEST(DocRanges, AutoscaleOfZeroIntensitiesRaisesByFivePercent) {
+  CQlwDoc doc;
+  doc.GetPatterns().push_back(Fixture({{10, 0}, {20, 0}, {30, 0}}));
+  CDiffractionSettings& s = *doc.GetSettings();
+  s.m_visibleYMax = 100.0;
+  doc.Autoscale(false);
+  EXPECT_DOUBLE_EQ(s.m_visibleYMax, 105.0);
+  doc.Autoscale(false);
+  EXPECT_DOUBLE_EQ(s.m_visibleYMax, 110.25);
+}
+
+TEST(DocRanges, FitShowsTheDataWithAMargin) {
+  CQlwDoc doc;
+  doc.GetPatterns().push_back(Fixture({{10, 0}, {20, 4}, {40, 8}, {50, 0}}));
+  CDiffractionSettings& s = *doc.GetSettings();
+  s.m_defaultXMin = 0.0;
+  s.m_defaultXMax = 180.0;
+  doc.FitPlotToPatterns();
+  EXPECT_DOUBLE_EQ(s.m_visibleXMin, 19.5);
+  EXPECT_DOUBLE_EQ(s.m_visibleXMax, 40.5);
+  EXPECT_DOUBLE_EQ(s.m_visibleYMax, 8.4);
+}
+
+TEST(DocRanges, UnitChangeKeepsTheSameDSpacings) {
+  CQlwDoc doc;
+  CDiffractionSettings& s = *doc.GetSettings();
+  s.m_simulationType = LXTypes::kSimXRays;
+  s.m_lambda = 1.5406;
+  s.m_axisType = LXTypes::kAxis2Theta;
+  s.m_defaultXMin = 0;
+  s.m_defaultXMax = 180;
+  s.m_visibleXMin = 20.0;
+  s.m_visibleXMax = 80.0;
+  const double dLarge = s.m_lambda / (2 * std::sin(10.0 * M_PI / 180)), dSmall = s.m_lambda / (2 * std::sin(40.0 * M_PI / 180));
+
+  doc.SetAxisType(LXTypes::kAxisDSpacing);
+  EXPECT_NEAR(s.m_visibleXMin, dSmall, 1e-9);
+  EXPECT_NEAR(s.m_visibleXMax, dLarge, 1e-9);
+
+  s.m_tofFactor = 100.0;
+  doc.SetAxisType(LXTypes::kAxisTimeOfFlight);
+  EXPECT_NEAR(s.m_visibleXMin, dSmall * 100.0, 1e-9);
+  EXPECT_NEAR(s.m_visibleXMax, dLarge * 100.0, 1e-9);
+
+  doc.SetAxisType(LXTypes::kAxis2Theta);
+  EXPECT_NEAR(s.m_visibleXMin, 20.0, 1e-9);
+  EXPECT_NEAR(s.m_visibleXMax, 80.0, 1e-9);
+}

@@ -1,0 +1,134 @@
+// The alert's window: buttons, default, hidden parts and the "Don't show this again" choice.
+#include "LXAlertDialog.h"
+
+#include "WndQt.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+namespace {
+void EnsureApp() {
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "test_windows";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
+
+QWidget* Item(CDialog* d, int id) { return qlw::WidgetOf(::GetDlgItem(d->m_hWnd, id)); }
+
+// Shows alerts as a person would see them, for the scope.
+class ShownAlerts {
+ public:
+  explicit ShownAlerts(std::function<void(CLXAlertDialog*)> answer) {
+    EnsureApp();
+    const char* quiet = std::getenv("QLW_QUIET");
+    if (quiet) m_quiet = quiet;
+    unsetenv("QLW_QUIET");
+    m_saved = CLXAlert::SetPresenter(nullptr);
+    CLXAlertDialog::Install();
+    qlw::SetModalAnswer([answer](CDialog* d) { answer(static_cast<CLXAlertDialog*>(d)); });
+  }
+  ~ShownAlerts() {
+    qlw::SetModalAnswer(nullptr);
+    CLXAlert::SetPresenter(m_saved);
+    if (!m_quiet.empty()) setenv("QLW_QUIET", m_quiet.c_str(), 1);
+  }
+
+ private:
+  std::string m_quiet;
+  CLXAlert::Presenter m_saved = nullptr;
+};
+
+CLXAlert Make(UINT kind, std::initializer_list<const wchar_t*> parts, bool* flag = nullptr) {
+  CLXAlert alert;
+  CString texts[CLXAlert::kPartCount];
+  int i = 0;
+  for (const wchar_t* p : parts) texts[i++] = p;
+  alert.SetMessage(kind, texts, L"0005:0001:0042");
+  alert.SetDontShowAgain(flag);
+  return alert;
+}
+}  // namespace
+
+TEST(AlertDialog, ButtonsAndDefaultFollowTheKindAndCaptions) {
+  const struct {
+    UINT kind;
+    std::initializer_list<const wchar_t*> parts;
+    bool cancelShown;
+    UINT defaultId;
+    QString first, second;
+  } cases[] = {
+      {CLXAlert::kQuestion, {L"Many Files", L"Open 40 files?", L"It may take a while.", L"Continue", L"Cancel", L"Continue"},
+       true, IDOK, "Continue", "Cancel"},
+      {CLXAlert::kQuestion, {L"Many Files", L"Open 40 files?", L"It may take a while.", L"Continue", L"Stop"},
+       true, IDCANCEL, "Continue", "Stop"},
+      {CLXAlert::kInformation, {L"Note", L"Saved.", L""}, false, IDOK, "OK", "Cancel"},
+      {CLXAlert::kError, {L"Error", L"Failed.", L"Because."}, false, IDOK, "OK", "Cancel"},
+  };
+  for (const auto& c : cases) {
+    bool seen = false;
+    ShownAlerts shown([&](CLXAlertDialog* d) {
+      seen = true;
+      EXPECT_EQ(Item(d, IDCANCEL)->isVisible(), c.cancelShown);
+      EXPECT_EQ(d->GetDefaultButton(), c.defaultId);
+      EXPECT_TRUE(qobject_cast<QPushButton*>(Item(d, c.defaultId))->isDefault());
+      EXPECT_EQ(qobject_cast<QPushButton*>(Item(d, IDOK))->text(), c.first);
+      EXPECT_EQ(qobject_cast<QPushButton*>(Item(d, IDCANCEL))->text(), c.second);
+      EXPECT_FALSE(Item(d, CLXAlertDialog::kIdDontShow)->isVisible()) << "no flag, no check box";
+      EXPECT_EQ(Item(d, CLXAlertDialog::kIdExplanation)->isVisible(), std::wstring(c.parts.begin()[2]) != L"");
+      EXPECT_TRUE(Item(d, CLXAlertDialog::kIdMessage)->font().bold());
+      EXPECT_EQ(qobject_cast<QLabel*>(Item(d, CLXAlertDialog::kIdCode))->text(), "0005:0001:0042");
+      EXPECT_EQ(::GetWindowTextLengthW(d->m_hWnd), static_cast<int>(wcslen(c.parts.begin()[0])));
+      QTest::mouseClick(Item(d, c.defaultId), Qt::LeftButton);
+    });
+    CLXAlert alert = Make(c.kind, c.parts);
+    EXPECT_EQ(alert.DoModal(), c.defaultId);
+    EXPECT_TRUE(seen);
+  }
+}
+
+TEST(AlertDialog, DontShowAgainIsKeptOnlyThroughOK) {
+  bool flag = false;
+  int shownCount = 0;
+  {
+    ShownAlerts shown([&](CLXAlertDialog* d) {
+      ++shownCount;
+      EXPECT_TRUE(Item(d, CLXAlertDialog::kIdDontShow)->isVisible());
+      QTest::mouseClick(Item(d, CLXAlertDialog::kIdDontShow), Qt::LeftButton, Qt::NoModifier, QPoint(4, 6));
+      QTest::mouseClick(Item(d, IDCANCEL), Qt::LeftButton);
+    });
+    CLXAlert cancelled = Make(CLXAlert::kQuestion, {L"Q", L"Go on?", L"", L"Yes", L"No"}, &flag);
+    EXPECT_EQ(cancelled.DoModal(), static_cast<UINT>(IDCANCEL));
+    EXPECT_FALSE(flag) << "Cancel leaves the choice as it was";
+  }
+  {
+    ShownAlerts shown([&](CLXAlertDialog* d) {
+      ++shownCount;
+      QTest::mouseClick(Item(d, CLXAlertDialog::kIdDontShow), Qt::LeftButton, Qt::NoModifier, QPoint(4, 6));
+      QTest::mouseClick(Item(d, IDOK), Qt::LeftButton);
+    });
+    CLXAlert accepted = Make(CLXAlert::kQuestion, {L"Q", L"Go on?", L"", L"Yes", L"No"}, &flag);
+    EXPECT_EQ(accepted.DoModal(), static_cast<UINT>(IDOK));
+    EXPECT_TRUE(flag);
+    // Once chosen, the alert answers its first button without showing.
+    CLXAlert suppressed = Make(CLXAlert::kQuestion, {L"Q", L"Go on?", L"", L"Yes", L"No"}, &flag);
+    EXPECT_EQ(suppressed.DoModal(), static_cast<UINT>(IDOK));
+  }
+  EXPECT_EQ(shownCount, 2);
+}
+
+TEST(AlertDialog, QuietModeAnswersOKOnOneLine) {
+  ASSERT_NE(std::getenv("QLW_QUIET"), nullptr);
+  CLXAlert question = Make(CLXAlert::kQuestion, {L"Q", L"Go on?", L"It is late.", L"Yes", L"No"});
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(question.DoModal(), 1u);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Quillonographic : [0005:0001:0042] : Go on? (It is late.)\n");
+}

@@ -1,0 +1,137 @@
+// The file dialog's memory of folders and file types, and the name check before it closes.
+#include "LXFileDialog.h"
+
+#include "Preferences.h"
+#include "TestSupport.h"
+#include "testing/FileDialogAnswer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+CString W(const std::string& s) { return CString(s.c_str()); }
+
+class FileDialog : public testing::Test {
+ protected:
+  void SetUp() override {
+    CPreferences::Create(true);
+    m_dir = fs::path(qlwtest::ScratchDir()) / "filedialog";
+    fs::create_directories(m_dir);
+  }
+  std::string Touch(const std::string& name) {
+    const fs::path p = m_dir / name;
+    std::ofstream(p) << "x";
+    return p.string();
+  }
+  fs::path m_dir;
+};
+
+// The answer of a user who picks a filter, types a name, and presses OK until the dialog closes
+// or gives up after one refusal.
+CLXFileDialog::Runner TypeName(int filter, const std::string& name, int* refusals = nullptr) {
+  return [=](CLXFileDialog& d) -> INT_PTR {
+    d.SetFilterIndex(filter);
+    if (d.Submit({W(name)})) return IDOK;
+    if (refusals) ++*refusals;
+    return IDCANCEL;
+  };
+}
+}  // namespace
+
+TEST_F(FileDialog, FilterKeyIsTheHashOfTheFieldsWithoutSeparators) {
+  uint32_t key = 5381;
+  for (wchar_t c : std::wstring(L"A*.aAll Files*.*")) key = key * 33u + static_cast<uint32_t>(c);
+  EXPECT_EQ(CLXFileDialog::HashFilter(L"A|*.a|All Files|*.*||"), key);
+  EXPECT_EQ(CLXFileDialog::HashFilter(L""), 0u);
+  CLXFileDialog dialog(TRUE, L"", L"", 0, L"A|*.a|All Files|*.*||", nullptr);
+  EXPECT_EQ(dialog.GetFilterCount(), 2);
+}
+
+TEST_F(FileDialog, EachFilterListRemembersItsOwnLastChoice) {
+  const CString first = L"A|*.a|B|*.b|C|*.c||", other = L"X|*.x|Y|*.y||";
+  const std::string saved = (m_dir / "kept.c").string();
+  int seenIndex = -1;
+  {
+    qlw::testing::FileDialogAnswer answer([&](CLXFileDialog& d) -> INT_PTR {
+      seenIndex = d.GetFilterIndex();
+      d.SetFilterIndex(3);
+      return d.Submit({W(saved)}) ? IDOK : IDCANCEL;
+    });
+    CLXFileDialog dialog(FALSE, L"", L"", 0, first, nullptr);
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+  }
+  EXPECT_EQ(seenIndex, 1) << "a list seen for the first time opens on its first filter";
+  EXPECT_EQ(CLXFileDialog::GetLastFilterIndex(first), 3u);
+  EXPECT_EQ(CLXFileDialog::GetLastFilterIndex(other), 0u);
+  EXPECT_EQ(CString(g_pStore->m_LastVisitedFolder.Get().m_strPath), W(m_dir.string()));
+
+  // Cancel changes neither value.
+  g_pStore->m_LastVisitedFolder.Set(CPath(L"/"));
+  {
+    qlw::testing::FileDialogAnswer answer([&](CLXFileDialog& d) -> INT_PTR {
+      seenIndex = d.GetFilterIndex();
+      d.SetFilterIndex(2);
+      return IDCANCEL;
+    });
+    CLXFileDialog dialog(FALSE, L"", L"", 0, first, nullptr);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  }
+  EXPECT_EQ(seenIndex, 3);
+  EXPECT_EQ(CLXFileDialog::GetLastFilterIndex(first), 3u);
+  EXPECT_EQ(CString(g_pStore->m_LastVisitedFolder.Get().m_strPath), CString(L"/"));
+
+  // A remembered folder that is gone gives way to the documents folder.
+  g_pStore->m_LastVisitedFolder.Set(CPath(L"/no/such/folder"));
+  CLXFileDialog dialog(TRUE, L"", L"", 0, other, nullptr);
+  EXPECT_NE(CString(g_pStore->m_LastVisitedFolder.Get().m_strPath), CString(L"/no/such/folder"));
+}
+
+TEST_F(FileDialog, NamesAreCheckedBeforeTheDialogCloses) {
+  const CString openFilter = L"Data (*.cif;*.txt)|*.cif;*.txt|All Files|*.*||";
+  const std::string base = (m_dir / "data").string();
+  fs::remove(base + ".cif");
+  fs::remove(base + ".txt");
+  const struct {
+    BOOL open;
+    CString filter;
+    std::string typed, touch, accepted, message;
+  } cases[] = {
+      {TRUE, openFilter, base, "", "", "Unable to locate file."},
+      {TRUE, openFilter, base, "data.txt", base + ".txt", ""},
+      {TRUE, openFilter, base, "data.cif", base + ".cif", ""},  // .cif comes first in the pattern
+      {FALSE, L"A (*.a)|*.a||", (m_dir / "pattern").string(), "", "", "Files must have extensions."},
+      {FALSE, L"A (*.a)|*.a||", (m_dir / "pattern.xyz").string(), "", "", "Unrecognised or missing file extension."},
+      {FALSE, L"A (*.a)|*.a|All Files|*.*||", (m_dir / "pattern.xyz").string(), "", (m_dir / "pattern.xyz").string(), ""},
+  };
+  for (const auto& c : cases) {
+    if (!c.touch.empty()) Touch(c.touch);
+    CLXFileDialog dialog(c.open, L"", L"", 0, c.filter, nullptr);
+    dialog.SetFilterIndex(1);
+    testing::internal::CaptureStderr();
+    const bool accepted = dialog.Submit({W(c.typed)});
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(accepted, !c.accepted.empty()) << c.typed;
+    if (accepted) EXPECT_EQ(dialog.GetPathName(), W(c.accepted)) << c.typed;
+    if (!c.message.empty()) EXPECT_NE(err.find(c.message), std::string::npos) << c.typed << ": " << err;
+  }
+
+  // Several names: one missing keeps the dialog open.
+  CLXFileDialog multi(TRUE, L"", L"", OFN_ALLOWMULTISELECT, openFilter, nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(multi.Submit({W(Touch("one.cif")), W((m_dir / "missing.cif").string())}));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("At least one of the selected files"), std::string::npos);
+  EXPECT_TRUE(multi.Submit({W(Touch("one.cif")), W(Touch("two.cif"))}));
+}
+
+TEST_F(FileDialog, ExportNamesHoldNoCharacterAFileNameCannot) {
+  EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"Quartz: 2θ/scan?", L" Image"), CString(L"Quartz- 2θ&scan! Image"));
+  EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"quartz.cif", L""), CString(L"quartz"));
+  EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"", L" Image"), CString(L"Untitled Image"));
+  CString filter;
+  EXPECT_TRUE(CLXFileDialog::GetFilterFromName(L"Text File (*.txt)", filter));
+  EXPECT_EQ(filter, CString(L"Text File (*.txt)|*.txt|"));
+}

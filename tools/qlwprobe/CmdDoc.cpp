@@ -1,0 +1,76 @@
+// `doc OUT IN…`: a document opens IN as File > Open and drops do, prints its pattern tree and plot
+// ranges, saves itself to OUT through Save As, opens OUT into a fresh document and prints again.
+#include "Probe.h"
+
+#include "FileTypes.h"
+#include "LXFileDialog.h"
+#include "QlwDoc.h"
+
+#include <cstdio>
+
+namespace {
+const char* const kAxes[] = {"?", "2theta", "d", "1/d", "tof", "energy", "2pi/d"};
+
+const char* KindName(const CQLPattern& p) {
+  switch (p.GetPatternType()) {
+    case kPatternCrystal: return "crystal";
+    case kPatternMixture: return "mixture";
+    case kPatternObserved: return "observed";
+    default: return "pattern";
+  }
+}
+
+void PrintTree(const CQLPatternList& list, int depth) {
+  for (const CQLPatternPtr& p : list) {
+    std::printf("%d %s %s %s\n", depth, KindName(*p), qlw::ToUtf8(p->m_title.GetString()).c_str(),
+                p->IsShown() ? "shown" : "hidden");
+    if (const CQLPatternList* components = p->GetComponents()) PrintTree(*components, depth + 1);
+  }
+}
+
+void PrintDocument(CQlwDoc& doc) {
+  PrintTree(doc.GetPatterns(), 0);
+  const CDiffractionSettings& s = *doc.GetSettings();
+  std::printf("data range: %.6f %.6f\n", s.m_defaultXMin, s.m_defaultXMax);
+  std::printf("visible: %.6f %.6f\n", s.m_visibleXMin, s.m_visibleXMax);
+  std::printf("y range: %.6f %.6f\n", s.m_visibleYMin, s.m_visibleYMax);
+  std::printf("x axis: %s\n", s.m_axisType < 7 ? kAxes[s.m_axisType] : "?");
+}
+
+int RunDoc(const std::vector<std::string>& args) {
+  if (args.size() < 2) {
+    std::fprintf(stderr, "usage: qlwprobe doc OUT IN...\n");
+    return 2;
+  }
+  InstallFileTypeRecogniser();
+  const CString out(args[0].c_str());
+  CQlwDoc doc;
+  doc.OnNewDocument();
+  if (!doc.OnOpenDocument(CString(args[1].c_str()).GetString())) return 1;
+  std::vector<CString> dropped;
+  for (size_t i = 2; i < args.size(); ++i) dropped.emplace_back(args[i].c_str());
+  doc.AddFilesFromDrop(dropped);
+  PrintDocument(doc);
+
+  // Save As answered with OUT as typed, on the first type of the list.
+  bool refused = false;
+  CLXFileDialog::SetRunner([&](CLXFileDialog& dialog) -> INT_PTR {
+    dialog.SetFilterIndex(1);
+    if (dialog.Submit({out})) return IDOK;
+    refused = true;
+    return IDCANCEL;
+  });
+  doc.OnFileSaveAs();
+  CLXFileDialog::SetRunner(nullptr);
+  if (refused || doc.IsModified()) return 1;
+
+  std::printf("--- reopened %s\n", qlw::ToUtf8(doc.GetPathName().GetString()).c_str());
+  CQlwDoc reopened;
+  reopened.OnNewDocument();
+  if (!reopened.OnOpenDocument(doc.GetPathName().GetString())) return 1;
+  PrintDocument(reopened);
+  return 0;
+}
+}  // namespace
+
+QLW_PROBE_COMMAND(doc, "doc", "OUT IN...", RunDoc);
