@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-bool g_silentMode = true;
+bool g_silentMode = false;
 
 namespace {
 std::atomic<CLXAlert::Presenter> g_presenter{nullptr};

@@ -3,8 +3,9 @@
 #pragma once
 #include "Win.h"
 
-// Quiet mode of the program: true until the application's start-up decides (it stays on when the
-// program only registers file types).
+// Quiet mode of the program, decided by the application's start-up (on when the program only
+// registers file types or runs for automation). Before start-up no presenter is installed, so
+// alerts are quiet then too.
 extern bool g_silentMode;
 
 class CLXAlert {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "LXAlert.h"
 #include "LXApp.h"
 #include "LXException.h"
 #include "LXMessage.h"
@@ -187,4 +188,28 @@ TEST(AppBase, NumericExtensionsAreStripped) {
   } cases[] = {{L"Qlw.Crystal.1", L"Qlw.Crystal"}, {L"Qlw.Session-1", L"Qlw.Session-1"}, {L"Qlw.12b", L"Qlw.12b"},
                {L"Qlw.", L"Qlw."}, {L"Qlw.CIF.2024", L"Qlw.CIF"}};
   for (const auto& c : cases) EXPECT_EQ(CLXApp::StripNumericExtension(c.name), CString(c.stripped)) << c.name;
+}
+
+TEST(AppBase, RegisteringWithoutChoosingTypesIsQuiet) {
+  const struct {
+    std::vector<std::string> args;
+    bool quiet;
+  } cases[] = {{{"/Register"}, true},
+               {{"/Unregister"}, true},
+               {{"/Register", "/DefTypes=?"}, false},
+               {{"/Automation"}, true},
+               {{"a.cif"}, false}};
+  const CLXAlert::Presenter previous = CLXAlert::SetPresenter([](const CLXAlert&) -> UINT { return 1; });
+  const std::string env = std::getenv("QLW_QUIET") ? std::getenv("QLW_QUIET") : "";
+  unsetenv("QLW_QUIET");
+  for (const auto& c : cases) {
+    TestApp app;
+    app.Start(c.args);
+    EXPECT_EQ(g_silentMode, c.quiet) << c.args[0];
+    EXPECT_EQ(CLXAlert::IsQuiet(), c.quiet) << c.args[0];
+    app.ExitInstance();
+  }
+  g_silentMode = false;
+  CLXAlert::SetPresenter(previous);
+  if (!env.empty()) setenv("QLW_QUIET", env.c_str(), 1);
 }

@@ -2,8 +2,6 @@
 #include "LXAlert.h"
 
 #include <gtest/gtest.h>
-
-#include <utility>
 #include <omp.h>
 
 #include <algorithm>
@@ -30,13 +28,10 @@ public:
         if (const char* quiet = std::getenv("QLW_QUIET"))
             m_quiet = quiet;
         unsetenv("QLW_QUIET");
-        m_silent = std::exchange(g_silentMode, false);
     }
     ~ScopedPresenter()
     {
         CLXAlert::SetPresenter(m_previous);
-    g_silentMode = m_silent;
-        g_silentMode = m_silent;
         if (!m_quiet.empty())
             setenv("QLW_QUIET", m_quiet.c_str(), 1);
     }
@@ -44,7 +39,6 @@ public:
 private:
     CLXAlert::Presenter m_previous;
     std::string m_quiet;
-    bool m_silent = true;
 };
 
 UINT g_answer = 1;
@@ -295,6 +289,16 @@ TEST(Reflexions, ManyReflexionsWithoutLimitAskWhetherToKeepThemAll)
     ASSERT_EQ(truncated.m_reflexions.size(), 100000u);
     for (size_t i = 0; i < truncated.m_reflexions.size(); i += 997)
         EXPECT_EQ(truncated.m_reflexions[i]->d, all.m_reflexions[i]->d);
+    // The recompute truncates alike.
+    CDiffractionSettings settings(true);
+    settings.m_restrictMaxNumRefs = 0;
+    settings.m_dMin = 0.8;
+    CQLCrystal recomputed = all;
+    {
+        ScopedPresenter presenter(AnsweringPresenter);
+        ASSERT_TRUE(recomputed.Recompute(settings));
+    }
+    EXPECT_EQ(recomputed.m_reflexions.size(), 100000u);
 
     CQLCrystal kept = all;
     g_answer = 1;

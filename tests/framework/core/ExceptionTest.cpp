@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
@@ -20,18 +18,15 @@ class ScopedPresenter {
   explicit ScopedPresenter(CLXAlert::Presenter presenter) : m_previous(CLXAlert::SetPresenter(presenter)) {
     if (const char* quiet = std::getenv("QLW_QUIET")) m_quiet = quiet;
     unsetenv("QLW_QUIET");
-    m_silent = std::exchange(g_silentMode, false);
   }
   ~ScopedPresenter() {
     CLXAlert::SetPresenter(m_previous);
-    g_silentMode = m_silent;
     if (!m_quiet.empty()) setenv("QLW_QUIET", m_quiet.c_str(), 1);
   }
 
  private:
   CLXAlert::Presenter m_previous;
   std::string m_quiet;
-  bool m_silent = true;
 };
 
 int g_shown = 0;
