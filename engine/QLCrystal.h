@@ -145,8 +145,15 @@ private:
         std::vector<std::uint16_t> sameFactor;
     };
     using SiteTermList = std::vector<SiteTerms>;
-    SiteTermList MakeSiteTerms() const;
-    // With a table, position sums come from its phase factors (terms index the table per site).
+    // perImageOnly: only sites whose tensor turns with each image take places in the table.
+    SiteTermList MakeSiteTerms(bool perImageOnly) const;
+    bool IsPerImageSite(const CQLSite& site) const;
+    // A, B of every reflexion from the sites whose factor does not turn with each image.
+    std::vector<double> SumPlainSites(const CDiffractionSettings& settings) const;
+    // With a table, position sums come from its phase factors (terms index the table per site);
+    // with plainSum, the sites other than those with a per-image tensor are already in it and
+    // visit lists the others (null: every site).
     void ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
-                                   const CQLPhaseTable* table, const SiteTermList& terms) const;
+                                   const CQLPhaseTable* table, const SiteTermList& terms,
+                                   const double* plainSum, const std::vector<std::size_t>* visit) const;
 };

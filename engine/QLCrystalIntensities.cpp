@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cwchar>
+#include <string>
+#include <unordered_map>
 
 using namespace QLEngineConstants;
 
@@ -23,6 +26,40 @@ constexpr long kParallelPhaseTerms = 200000;
 constexpr long kParallelReflexions = 20000;
 // Above this the phase table is not built and every phase is computed on its own.
 constexpr std::size_t kPhaseTableBudget = std::size_t(128) << 20;
+// Positions per block of the blocked sums: the block's phase table stays in a core's cache.
+constexpr std::size_t kPointBlock = 1024;
+// Bytes of per-block shares of the reflexions' sums held at a time.
+constexpr std::size_t kShareBudget = std::size_t(32) << 20;
+
+// The values that decide a site's factor, as bytes: sites with equal signatures share it.
+std::string FactorSignature(const CQLSite& site)
+{
+    std::string key;
+    auto add = [&key](const void* p, std::size_t n) { key.append(static_cast<const char*>(p), n); };
+    for (const auto& species : site.m_species)
+    {
+        add(species.m_name.GetString(), sizeof(wchar_t) * static_cast<std::size_t>(species.m_name.GetLength() + 1));
+        add(&species.m_occupancy, sizeof(double));
+        add(&species.m_asf.m_Z, sizeof species.m_asf.m_Z);
+        add(species.m_asf.m_coefficients, sizeof species.m_asf.m_coefficients);
+        add(&species.m_asf.m_neutronLength, sizeof(double));
+    }
+    key += '|';
+    if (const CQLThermalEllipsoid* t = site.m_displacement.get())
+    {
+        if (const auto* aniso = dynamic_cast<const CQLAnisoThermalEllipsoid*>(t))
+        {
+            key += 'a';
+            add(aniso->m_beta, sizeof aniso->m_beta);
+        }
+        else
+        {
+            key += 'i';
+            add(&t->m_u, sizeof t->m_u);
+        }
+    }
+    return key;
+}
 
 int RadiationFor(LXTypes::QLSimulationType type)
 {
@@ -100,12 +137,18 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
         const double r = std::max(1.0 - m_poAlignment, kMinimumR);
         m_poNormalisation = kPi / MarchDollaseIntegral(r);
     }
-    // Positions of the included sites, flattened for the phase table.
+    // Sites whose factor is one number per reflexion are summed in blocks over all reflexions;
+    // sites whose tensor turns with each image are summed per reflexion from a phase table.
+    const SiteTermList terms = MakeSiteTerms(true);
+    const std::vector<double> plain = SumPlainSites(settings);
     std::vector<CQLPhaseTable::Point> points;
-    const SiteTermList terms = MakeSiteTerms();
-    for (const CQLSite& site : m_sites)
-        if (site.m_included)
-            points.insert(points.end(), site.m_positions.begin(), site.m_positions.end());
+    std::vector<std::size_t> perImageSites;
+    for (std::size_t i = 0; i < m_sites.size(); ++i)
+        if (m_sites[i].m_included && terms[i].perImage)
+        {
+            perImageSites.push_back(i);
+            points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
+        }
     int maxIndex[3] = {0, 0, 0};
     for (const auto& r : m_reflexions)
     {
@@ -114,45 +157,151 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
         maxIndex[2] = std::max(maxIndex[2], std::abs(r->l));
     }
     std::unique_ptr<CQLPhaseTable> table;
-    if (!m_reflexions.empty() && CQLPhaseTable::Footprint(points.size(), maxIndex) <= kPhaseTableBudget)
+    if (!points.empty() && !m_reflexions.empty() &&
+        CQLPhaseTable::Footprint(points.size(), maxIndex) <= kPhaseTableBudget)
         table = std::make_unique<CQLPhaseTable>(points, maxIndex);
 
-    // Reflexions that share index magnitudes use the same table rows; visiting them together
-    // keeps those rows in cache. Each reflexion is still computed on its own.
-    std::vector<std::size_t> order(m_reflexions.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    if (table)
-    {
-        auto key = [&](std::size_t i) {
-            const CQLReflexion& r = *m_reflexions[i];
-            return std::array<int, 3>{std::abs(r.h), std::abs(r.k), std::abs(r.l)};
-        };
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
-    }
-
     const long count = static_cast<long>(m_reflexions.size());
-    const long work = count * static_cast<long>(points.size() + m_sites.size());
-#pragma omp parallel for schedule(dynamic, 1) if (work > kParallelPhaseTerms)
+    const long work = count * static_cast<long>(points.size() + perImageSites.size() + 1);
+#pragma omp parallel for schedule(dynamic, 16) if (work > kParallelPhaseTerms)
     for (long i = 0; i < count; ++i)
-        ComputeReflexionIntensity(*m_reflexions[order[static_cast<std::size_t>(i)]], settings, table.get(), terms);
+        ComputeReflexionIntensity(*m_reflexions[static_cast<std::size_t>(i)], settings, table.get(), terms,
+                                  plain.data() + 2 * i, &perImageSites);
 }
 
-CQLCrystal::SiteTermList CQLCrystal::MakeSiteTerms() const
+std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settings) const
+{
+    const std::size_t numRefl = m_reflexions.size();
+    std::vector<double> sums(2 * numRefl, 0.0);
+    const int radiation = RadiationFor(settings.m_simulationType);
+
+    // Sites alike in species, occupancies, scattering data and displacement share one factor per
+    // reflexion: their positions are summed together and the sum multiplied once.
+    std::vector<std::size_t> keyOf(m_sites.size(), SIZE_MAX), representative;
+    std::unordered_map<std::string, std::size_t> keys;
+    for (std::size_t i = 0; i < m_sites.size(); ++i)
+    {
+        const CQLSite& site = m_sites[i];
+        if (!site.m_included || site.m_positions.empty() || IsPerImageSite(site))
+            continue;
+        const auto [it, added] = keys.emplace(FactorSignature(site), representative.size());
+        if (added)
+            representative.push_back(i);
+        keyOf[i] = it->second;
+    }
+    if (representative.empty() || numRefl == 0)
+        return sums;
+
+    // Positions in key order, cut into blocks of one key each.
+    std::vector<CQLPhaseTable::Point> points;
+    struct Block
+    {
+        std::size_t key, first, last;
+    };
+    std::vector<Block> blocks;
+    std::vector<std::vector<std::size_t>> sitesOfKey(representative.size());
+    for (std::size_t i = 0; i < m_sites.size(); ++i)
+        if (keyOf[i] != SIZE_MAX)
+            sitesOfKey[keyOf[i]].push_back(i);
+    for (std::size_t key = 0; key < representative.size(); ++key)
+    {
+        const std::size_t start = points.size();
+        for (std::size_t i : sitesOfKey[key])
+            points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
+        for (std::size_t first = start; first < points.size(); first += kPointBlock)
+            blocks.push_back({key, first, std::min(points.size(), first + kPointBlock)});
+    }
+
+    int maxIndex[3] = {0, 0, 0};
+    for (const auto& r : m_reflexions)
+    {
+        maxIndex[0] = std::max(maxIndex[0], std::abs(r->h));
+        maxIndex[1] = std::max(maxIndex[1], std::abs(r->k));
+        maxIndex[2] = std::max(maxIndex[2], std::abs(r->l));
+    }
+    // Reflexions that share index magnitudes read the same table rows: visited together, those
+    // rows stay in cache.
+    std::vector<std::size_t> order(numRefl);
+    for (std::size_t i = 0; i < numRefl; ++i)
+        order[i] = i;
+    auto magnitudes = [&](std::size_t i) {
+        const CQLReflexion& r = *m_reflexions[i];
+        return std::array<int, 3>{std::abs(r.h), std::abs(r.k), std::abs(r.l)};
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return magnitudes(a) < magnitudes(b); });
+
+    // Each block's share of every reflexion is kept apart and the shares are added in block order,
+    // so the sums do not depend on the number of threads; the reflexions are taken in chunks that
+    // keep the shares within budget.
+    const std::size_t chunk = std::max<std::size_t>(1, kShareBudget / (blocks.size() * 2 * sizeof(double)));
+    std::vector<double> shares;
+    const long numBlocks = static_cast<long>(blocks.size());
+    const bool parallel = static_cast<double>(numRefl) * static_cast<double>(points.size()) > kParallelPhaseTerms;
+    for (std::size_t from = 0; from < numRefl; from += chunk)
+    {
+        const std::size_t to = std::min(numRefl, from + chunk), width = to - from;
+        shares.assign(blocks.size() * width * 2, 0.0);
+#pragma omp parallel for schedule(dynamic, 1) if (parallel)
+        for (long b = 0; b < numBlocks; ++b)
+        {
+            const Block& block = blocks[static_cast<std::size_t>(b)];
+            const std::vector<CQLPhaseTable::Point> blockPoints(points.begin() + static_cast<long>(block.first),
+                                                                points.begin() + static_cast<long>(block.last));
+            const CQLPhaseTable table(blockPoints, maxIndex);
+            const CQLSite& site = m_sites[representative[block.key]];
+            const bool displaced = m_useThermalEllipsoids && site.m_displacement;
+            double* out = shares.data() + static_cast<std::size_t>(b) * width * 2;
+            for (std::size_t n = from; n < to; ++n)
+            {
+                const CQLReflexion& r = *m_reflexions[order[n]];
+                double f = 0.0;
+                for (const auto& species : site.m_species)
+                    f += species.GetScatteringFactor(r.d, radiation);
+                if (displaced)
+                    f *= site.m_displacement->GetTemperatureFactor(r.h, r.k, r.l, r.d);
+                double re, im;
+                table.Sum(r.h, r.k, r.l, 0, blockPoints.size(), re, im);
+                out[2 * (n - from)] = f * re;
+                out[2 * (n - from) + 1] = f * im;
+            }
+        }
+        for (std::size_t n = from; n < to; ++n)
+        {
+            double A = 0.0, B = 0.0;
+            for (std::size_t b = 0; b < blocks.size(); ++b)
+            {
+                A += shares[(b * width + (n - from)) * 2];
+                B += shares[(b * width + (n - from)) * 2 + 1];
+            }
+            sums[2 * order[n]] = A;
+            sums[2 * order[n] + 1] = B;
+        }
+    }
+    return sums;
+}
+
+bool CQLCrystal::IsPerImageSite(const CQLSite& site) const
+{
+    return m_useThermalEllipsoids && site.m_displacement && site.HasImageRotations() &&
+           dynamic_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get()) != nullptr;
+}
+
+CQLCrystal::SiteTermList CQLCrystal::MakeSiteTerms(bool perImageOnly) const
 {
     SiteTermList terms(m_sites.size());
     std::size_t next = 0;
     for (std::size_t i = 0; i < m_sites.size(); ++i)
     {
         const CQLSite& site = m_sites[i];
-        terms[i].first = next;
-        if (site.m_included)
-            next += site.m_positions.size();
-        terms[i].last = next;
         // An anisotropic tensor turns with its image: the image made by rotation R damps h as the
         // site itself damps Rᵀh.
-        if (m_useThermalEllipsoids && site.m_displacement && site.HasImageRotations())
-            terms[i].perImage = dynamic_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+        if (IsPerImageSite(site))
+            terms[i].perImage = static_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+        terms[i].first = next;
+        if (site.m_included && (!perImageOnly || terms[i].perImage))
+            next += site.m_positions.size();
+        terms[i].last = next;
         if (!terms[i].perImage)
             continue;
         // The factor is even in h, so a rotation and its negative give the same factor, bit for bit.
@@ -176,23 +325,26 @@ CQLCrystal::SiteTermList CQLCrystal::MakeSiteTerms() const
 
 void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings) const
 {
-    ComputeReflexionIntensity(refl, settings, nullptr, MakeSiteTerms());
+    ComputeReflexionIntensity(refl, settings, nullptr, MakeSiteTerms(false), nullptr, nullptr);
 }
 
 void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
-                                           const CQLPhaseTable* table, const SiteTermList& terms) const
+                                           const CQLPhaseTable* table, const SiteTermList& terms,
+                                           const double* plainSum, const std::vector<std::size_t>* visit) const
 {
     const int h = refl.h, k = refl.k, l = refl.l;
     const double d = refl.d;
     const int radiation = RadiationFor(settings.m_simulationType);
 
     // Structure factor; the scattering sum is shared by consecutive sites of one species group.
-    double A = 0.0, B = 0.0;
+    double A = plainSum ? plainSum[0] : 0.0, B = plainSum ? plainSum[1] : 0.0;
     double f = 0.0;
     std::int64_t fGroup = -1;
     std::vector<double> rotationFactors, weights;
-    for (std::size_t i = 0; i < m_sites.size(); ++i)
+    const std::size_t numVisited = visit ? visit->size() : m_sites.size();
+    for (std::size_t v = 0; v < numVisited; ++v)
     {
+        const std::size_t i = visit ? (*visit)[v] : v;
         const CQLSite& site = m_sites[i];
         if (!site.m_included)
             continue;

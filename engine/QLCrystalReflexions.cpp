@@ -400,7 +400,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
 
     // Without a limit, a list far beyond what anyone plots is asked about before any work is
     // done; truncating then works as a limit.
-    bool asked = false;
+    bool asked = false, truncate = false;
     if (maxCount == 0)
     {
         const long long estimate = numTriples / 2 / (2 * latticePoints * numOps);
@@ -410,7 +410,10 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
             CLXXLotsOfRefs question(kLXSeverityUser, 0, __LINE__, static_cast<double>(estimate) / 1e6,
                                     static_cast<double>(kLotsOfReflexions) / 1e6);
             if (!question.Report())
+            {
                 maxCount = static_cast<std::uint32_t>(kLotsOfReflexions);
+                truncate = true;
+            }
         }
     }
 
@@ -517,7 +520,7 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
 
     if (maxCount > 0)
     {
-        if (cutToCount && candidates.size() > maxCount)
+        if ((cutToCount || truncate) && candidates.size() > maxCount)
             candidates.resize(maxCount);
     }
     else if (!asked && candidates.size() > kLotsOfReflexions)

@@ -155,6 +155,16 @@ void CQLCIFFile::ParseBlock() {
       std::string name = rest.size() > 4 ? rest.substr(4) : std::string();
       while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
       m_blockName = CString(name.c_str());
+    } else if (c == 'G' || c == 'g' || c == 'S' || c == 's') {
+      // global_, save_ and stop_ are never values, so an item without one leaves them here:
+      // passed over whole, not read letter by letter as loops or item names.
+      PushBack(c);
+      if (!AtReservedWord()) {
+        NextChar();
+        continue;
+      }
+      for (int n = NextChar(); n > ' '; n = NextChar()) {
+      }
     } else if (c == 'L' || c == 'l') {
       std::string word(1, static_cast<char>(c));
       for (int k = 0; k < 4; ++k) {

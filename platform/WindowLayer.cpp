@@ -512,13 +512,23 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   qlw::wnd::DefaultReached() = true;
   switch (message) {
-    case WM_SETCURSOR:
-      // The parent decides first; otherwise the arrow.
+    case WM_SETCURSOR: {
+      // The parent decides first; otherwise the arrow, except over a native control, which
+      // keeps Qt's own cursor (an edit's I-beam).
       if ((GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) && GetParent(hwnd) &&
           SendMessageW(GetParent(hwnd), WM_SETCURSOR, wParam, lParam))
         return TRUE;
-      if (LOWORD(lParam) == HTCLIENT) SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+      bool native;
+      {
+        std::lock_guard<std::mutex> lock(Lock());
+        auto w = FindWindowLocked(hwnd);
+        native = w && FactoryOfClassLocked(w->className) != nullptr;
+      }
+      // Asked on behalf of a child, a parent leaves the cursor to the child.
+      if (!native && LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == hwnd)
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
       return FALSE;
+    }
     case WM_MOUSEWHEEL:
     case WM_MOUSEHWHEEL:
     case WM_CONTEXTMENU:

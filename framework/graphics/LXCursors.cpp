@@ -1,7 +1,6 @@
 #include "LXCursors.h"
 
 #include "LXImages.h"
-#include "LXMutex.h"
 #include "Win.h"
 
 #include <memory>
@@ -10,13 +9,9 @@
 using namespace Gdiplus;
 
 std::map<UINT, HCURSOR> g_cursorCache;
+CLXThreadMutex g_cursorMutex;
 
 namespace {
-CLXThreadMutex& CursorMutex() {
-  static CLXThreadMutex mutex;
-  return mutex;
-}
-
 // The identifiers that stand for the system's own cursors.
 LPCWSTR SystemCursor(int identifier) {
   switch (identifier) {
@@ -119,7 +114,7 @@ HCURSOR SetCursorById(UINT identifier) {
 }
 
 HCURSOR SetCursorHandle(HCURSOR cursor) {
-  CLXMutexLock lock(CursorMutex());
+  CLXMutexLock lock(g_cursorMutex);
   if (GetCursor() == cursor) return nullptr;
   SetLastError(0);
   HCURSOR previous = SetCursor(cursor);

@@ -2,10 +2,13 @@
 // for a few identifiers, a cache filled at GDI+ start-up, and setting a cursor under a lock.
 #pragma once
 #include "GdiPlus.h"
+#include "LXMutex.h"
 
 #include <map>
 
 extern std::map<UINT, HCURSOR> g_cursorCache;
+// Held while the cursor is compared and set.
+extern CLXThreadMutex g_cursorMutex;
 
 bool LoadCursorById(int identifier, HCURSOR& cursor);
 bool LoadColorCursor(UINT resourceId, HINSTANCE module, HCURSOR& cursor);

@@ -130,11 +130,14 @@ CGDIPlusDCIOff::CGDIPlusDCIOff() {
   g_dciMessage = RegisterWindowMessageW(L"GDI+ Accessibility");
   if (!g_dciMessage) return;
   g_dciHook = SetWindowsHookExW(WH_CALLWNDPROC, &CreationHook, nullptr, GetCurrentThreadId());
+  m_ownsHook = g_dciHook != nullptr;
   if (g_dciHook) EnumThreadWindows(GetCurrentThreadId(), &SendToMatching, 0);
 }
 CGDIPlusDCIOff::~CGDIPlusDCIOff() {
-  if (g_dciHook) UnhookWindowsHookEx(g_dciHook);
-  g_dciHook = nullptr;
+  if (m_ownsHook && g_dciHook) {
+    UnhookWindowsHookEx(g_dciHook);
+    g_dciHook = nullptr;
+  }
   if (g_dciInstance == this) g_dciInstance = nullptr;
 }
 CGDIPlusDCIOff* CGDIPlusDCIOff::Instance() { return g_dciInstance; }

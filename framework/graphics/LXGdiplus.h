@@ -33,6 +33,9 @@ class CGDIPlusDCIOff {
   virtual ~CGDIPlusDCIOff();
   static CGDIPlusDCIOff* Instance();
   static UINT Message();
+
+ private:
+  bool m_ownsHook = false;
 };
 
 // Sizes as a point pair: m_float exact, m_int and m_point rounded half away from zero. Without a

@@ -1,10 +1,13 @@
 #include "LXFileDialog.h"
 
+#include "GdiPlus.h"
 #include "LXMessage.h"
+#include "Wnd.h"
 #include "LXPreferences.h"
 #include "LXUtils.h"
 #include "ShellFolders.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <mutex>
 
@@ -218,4 +221,78 @@ CString CLXFileDialog::MakeExportFileName(const CString& name, const CString& su
                        {L'|', L'!'},  {L'"', L'\''}, {L'<', L'['}, {L'>', L']'}};
   for (const auto& r : kReplacements) base.Replace(r.from, r.to);
   return base;
+}
+
+namespace {
+// Export types the dialog knows by number: their filter, type name and name suffix.
+struct ExportType {
+  UINT type;
+  const wchar_t* filter;
+  const wchar_t* typeName;
+  const wchar_t* suffix;
+};
+const ExportType kExportTypes[] = {
+    {43, L"BMP (*.bmp;*.di;*.rle)|*.bmp;*.dib;*.rle|", L"Image file", L" Image"},
+    {45, L"Windows Metafile (*.emf)|*.emf|", L"Windows metafile", L" Image"},
+    {46, L"GIF (*.gif)|*.gif|", L"Image file", L" Image"},
+    {47, L"HTML File (*.html;*.htm)|*.html;*.htm|", L"Web page", L""},
+    {49, nullptr, L"Image file", L" Image"},
+    {50, L"JPEG (*.jpg;*.jpeg;*.jpe;*.jfif)|*.jpg;*.jpeg;*.jpe;*.jfif|", L"Image file", L" Image"},
+    {54, L"PNG (*.png)|*.png|", L"Image file", L" Image"},
+    {57, L"Text File (*.txt)|*.txt|", L"Text file", L""},
+    {58, L"TIFF (*.tif;*.tiff)|*.tif;*.tiff|", L"Image file", L" Image"},
+};
+
+// One description and pattern per image encoder of the drawing layer; patterns in lower case so
+// that they match names without regard to case.
+CString EncoderFilter() {
+  UINT count = 0, size = 0;
+  if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || count == 0) return CString();
+  std::vector<BYTE> storage(size);
+  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(storage.data());
+  if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return CString();
+  CString filter;
+  for (UINT i = 0; i < count; ++i) {
+    CString patterns = codecs[i].FilenameExtension ? codecs[i].FilenameExtension : L"";
+    patterns.MakeLower();
+    filter.AppendFormat(L"%s (%s)|%s|", codecs[i].FormatDescription ? codecs[i].FormatDescription : L"",
+                        patterns.GetString(), patterns.GetString());
+  }
+  return filter;
+}
+}  // namespace
+
+bool CLXFileDialog::PromptExportFile(CWnd* parent, const CString& fileName, const CString& suffixIn,
+                                     const CString& typeNameIn, bool addAllFiles, UINT* fileType, CString* path) {
+  const UINT type = fileType ? *fileType : 0;
+  CString defaultExtension;
+  GetFileTypeExtension(type, defaultExtension);
+  if (defaultExtension.Left(1) == L".") defaultExtension = defaultExtension.Mid(1);
+
+  CString filter, typeName = typeNameIn, suffix = suffixIn;
+  for (const ExportType& e : kExportTypes) {
+    if (e.type != type) continue;
+    filter = e.filter ? CString(e.filter) : EncoderFilter();
+    if (typeName.IsEmpty()) typeName = e.typeName;
+    if (suffix.IsEmpty()) suffix = e.suffix;
+  }
+  if (!filter.IsEmpty()) {
+    if (addAllFiles) filter += L"All Files|*.*|";
+    filter += L"|";
+  }
+  CString title;
+  title.Format(L"Export to %s:", typeName.GetString());
+
+  CString name = fileName;
+  if (name.IsEmpty() && parent && parent->m_hWnd) parent->GetWindowText(name);
+  const CString proposed = MakeExportFileName(name, suffix);
+
+  CLXFileDialog dialog(FALSE, defaultExtension, proposed, 0, filter, parent ? parent->m_hWnd : nullptr);
+  dialog.SetTitle(title);
+  if (dialog.DoModal() != IDOK) return false;
+  if (path) *path = dialog.GetPathName();
+  std::vector<uint32_t> types;
+  FileTypesFromExtension(NameExtension(dialog.GetPathName()), types);
+  if (fileType && !types.empty() && std::find(types.begin(), types.end(), type) == types.end()) *fileType = types.front();
+  return true;
 }

@@ -28,6 +28,8 @@ LX_DECLARE_EXCEPTION(CLXXFileSaveAsNeedExt, CLXXFile, 21111);
 #define OFN_EXPLORER 0x00080000u
 #endif
 
+class CWnd;
+
 class CLXFileDialog {
  public:
   // filter: description|pattern|…| pairs ending in "||".
@@ -70,6 +72,11 @@ class CLXFileDialog {
   // The template's filter: its filter name, then "|", the text inside the name's last
   // parentheses, and "|"; false when empty.
   static bool GetFilterFromName(const CString& filterName, CString& filter);
+  // The save dialog for exporting one file type: filter, type name and suffix come from the type
+  // where the caller passes them empty; on OK path is the chosen file and fileType the type its
+  // extension names when that differs. False when cancelled.
+  static bool PromptExportFile(CWnd* parent, const CString& fileName, const CString& suffix, const CString& typeName,
+                               bool addAllFiles, UINT* fileType, CString* path);
   // The name an export proposes: without extension, the suffix added, characters a file name
   // cannot hold replaced.
   static CString MakeExportFileName(const CString& name, const CString& suffix);

@@ -350,7 +350,8 @@ INT_PTR CDialog::DoModal() {
   m_result = IDCANCEL;
   HWND owner = m_pParentWnd ? ::GetAncestor(m_pParentWnd->m_hWnd, GA_ROOT) : nullptr;
   if (!CreateFromTemplate(m_nIDHelp, m_pParentWnd, false)) return -1;
-  if (owner) ::EnableWindow(owner, FALSE);
+  // Qt's modality keeps input from the other windows; disabling the owner's widget would grey
+  // every control in it.
   if (QWidget* w = qlw::WidgetOf(m_hWnd)) w->setWindowModality(Qt::ApplicationModal);
   if (!m_ended) ShowWindow(SW_SHOW);
   if (g_answer) {
@@ -362,7 +363,6 @@ INT_PTR CDialog::DoModal() {
     loop.exec(QEventLoop::DialogExec);
     m_loop = nullptr;
   }
-  if (owner) ::EnableWindow(owner, TRUE);
   if (m_hWnd) DestroyWindow();
   if (owner) ::SetActiveWindow(owner);
   return m_result;

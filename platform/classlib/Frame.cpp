@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AfxApp.h"
 #include "AfxGdi.h"
 #include "Dialog.h"
 #include "Paint.h"
@@ -10,6 +11,20 @@
 // ---- Control bars -------------------------------------------------------------------------
 IMPLEMENT_DYNAMIC(CControlBar, CWnd)
 IMPLEMENT_DYNAMIC(CStatusBar, CControlBar)
+
+BEGIN_MESSAGE_MAP(CControlBar, CWnd)
+ON_MESSAGE(WM_IDLEUPDATECMDUI, &CControlBar::OnIdleUpdateCmdUI)
+END_MESSAGE_MAP()
+
+LRESULT CControlBar::OnIdleUpdateCmdUI(WPARAM disableIfNoHandler, LPARAM) {
+  if (!(GetStyle() & WS_VISIBLE)) return 0;
+  CWnd* target = GetParentFrame();
+  if (!target) target = GetOwner();
+  if (target) OnUpdateCmdUI(target, static_cast<BOOL>(disableIfNoHandler));
+  return 0;
+}
+
+void CControlBar::OnUpdateCmdUI(CCmdTarget*, BOOL) {}
 
 int CControlBar::BarExtent() const {
   RECT r{};
@@ -67,6 +82,28 @@ void CStatusBar::OnSize(UINT, int, int) {
   LayoutPanes();
 }
 
+void CStatusBar::OnUpdateCmdUI(CCmdTarget* target, BOOL) {
+  // A pane's command state: disabled shows no text, SetText shows the handler's text.
+  struct PaneCmdUI : CCmdUI {
+    CStatusBar* bar;
+    void Enable(BOOL on) override {
+      m_bEnableChanged = TRUE;
+      if (!on) bar->SetPaneText(static_cast<int>(m_nIndex), L"");
+    }
+    void SetCheck(int) override {}
+    void SetRadio(BOOL) override {}
+    void SetText(LPCWSTR text) override { bar->SetPaneText(static_cast<int>(m_nIndex), text); }
+  } state;
+  state.bar = this;
+  state.m_pOther = this;
+  state.m_nIndexMax = static_cast<UINT>(m_ids.size());
+  for (state.m_nIndex = 0; state.m_nIndex < state.m_nIndexMax; ++state.m_nIndex) {
+    state.m_nID = m_ids[state.m_nIndex];
+    // Panes are indicators, not commands: none is disabled for want of a command handler.
+    if (state.m_nID) state.DoUpdate(target, FALSE);
+  }
+}
+
 BOOL CStatusBar::SetPaneText(int index, LPCWSTR text, BOOL) {
   if (index < 0 || index >= static_cast<int>(m_panes.size())) return FALSE;
   m_panes[static_cast<size_t>(index)] = text;
@@ -89,7 +126,12 @@ ON_WM_CLOSE()
 ON_WM_SETFOCUS()
 END_MESSAGE_MAP()
 
-CFrameWnd::CFrameWnd() = default;
+CFrameWnd::CFrameWnd() {
+  // The application's idle time updates the bars of the main window.
+  AfxSetIdleUpdateHandler([](CWnd* main) {
+    if (main && main->m_hWnd) main->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE);
+  });
+}
 
 BOOL CFrameWnd::Create(LPCWSTR className, LPCWSTR title, DWORD style, const RECT& rect, CWnd* parent, LPCWSTR menuName,
                        DWORD exStyle, CCreateContext* context) {

@@ -24,14 +24,21 @@ struct CCreateContext {
 #define AFX_IDW_TOOLBAR 0xE800
 #define FWS_ADDTOTITLE 0x00008000u
 
+// Sent down the main window at idle time: control bars update their items through CCmdUI.
+#define WM_IDLEUPDATECMDUI 0x0363
+
 // A bar docked along an edge of its frame's client area.
 class CControlBar : public CWnd {
   DECLARE_DYNAMIC(CControlBar)
  public:
+  LRESULT OnIdleUpdateCmdUI(WPARAM disableIfNoHandler, LPARAM);
+  // Targets are the bar's frame (its owner for a floating bar).
+  void OnUpdateCmdUI(CCmdTarget* target, BOOL disableIfNoHandler) override;
   // Height (or width) the bar takes from the frame's client area.
   virtual int BarExtent() const;
   DWORD m_dwAlign = 0x1000;  // CBRS_ALIGN_TOP
   BOOL m_bAutoDelete = FALSE;
+  DECLARE_MESSAGE_MAP()
 };
 #define CBRS_ALIGN_TOP 0x1000u
 #define CBRS_ALIGN_BOTTOM 0x8000u
@@ -47,6 +54,8 @@ class CStatusBar : public CControlBar {
   int GetCount() const { return static_cast<int>(m_panes.size()); }
   int BarExtent() const override;
   void OnSize(UINT type, int cx, int cy);
+  // Panes with an id take their text from that command's update handler.
+  void OnUpdateCmdUI(CCmdTarget* target, BOOL disableIfNoHandler) override;
 
  private:
   void LayoutPanes();

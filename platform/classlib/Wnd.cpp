@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "AfxApp.h"
 #include "AfxGdi.h"
 #include "Frame.h"
 #include "WndQt.h"
@@ -65,9 +66,15 @@ LRESULT CALLBACK QlwWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   LRESULT r = w->WindowProc(message, wParam, lParam);
   t_current.pop_back();
   if (message == WM_NCDESTROY && CWnd::FromHandlePermanent(hwnd) == w) {
+    // The main window going ends the application's message loop.
+    if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == w) {
+      app->m_pMainWnd = nullptr;
+      ::PostQuitMessage(0);
+    }
     w->Detach();
     w->PostNcDestroy();
   }
+  if (message == WM_NCDESTROY) Temporary().erase(hwnd);
   return r;
 }
 

@@ -264,8 +264,8 @@ typedef ICONINFO* PICONINFO;
 // Device contexts. A memory DC draws into the bitmap selected into it (none at first: 1 x 1).
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
-// A window's DC: over the paint's painter during its paint, otherwise one that records and is
-// drawn at the window's next paint. A null window gives the screen's (text measuring, 96 DPI).
+// Window DCs belong to the class library (platform/classlib/Paint.h), which makes them with
+// GdiQt.h; GDI+ opens a Graphics on a window through them.
 HDC GetDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 int GetDeviceCaps(HDC dc, int index);

@@ -74,7 +74,6 @@ struct HDC__ {
   std::unique_ptr<QPainter> ownPainter;
   QImage scratch;
   std::unique_ptr<QPicture> picture;
-  HWND window = nullptr;  // GetDC's window, whose next paint replays a picture DC
   QTransform base;  // the painter's transform when the DC was made
   RECT deviceBounds{0, 0, 1, 1};
   int dpi = 96;
@@ -101,3 +100,33 @@ struct HDC__ {
   std::vector<State> saved;
   QRect drawnBounds;  // device coordinates, for GetBoundsRect
 };
+
+namespace qlw::gdi {
+bool ValidDC(HDC dc);
+
+// Paints with the DC's transform and clip; restores the painter afterwards.
+class Scope {
+ public:
+  explicit Scope(HDC dc) : m_dc(dc), m_p(dc->painter) {
+    m_p->save();
+    m_p->setTransform(dc->base);
+    if (dc->s.clipped) m_p->setClipRegion(dc->s.clip, Qt::IntersectClip);
+    m_p->translate(dc->s.viewportOrg.x, dc->s.viewportOrg.y);
+    m_p->setRenderHint(QPainter::Antialiasing, false);
+  }
+  ~Scope() { m_p->restore(); }
+  QPainter* operator->() { return m_p; }
+  QPainter& operator*() { return *m_p; }
+  // Records what was drawn, in device coordinates, for GetBoundsRect.
+  void Touch(const QRectF& logical) {
+    QRect r = logical.toAlignedRect().translated(m_dc->s.viewportOrg.x, m_dc->s.viewportOrg.y);
+    m_dc->drawnBounds = m_dc->drawnBounds.isNull() ? r : m_dc->drawnBounds.united(r);
+  }
+
+ private:
+  HDC m_dc;
+  QPainter* m_p;
+};
+
+QFont FontOf(HDC dc);
+}  // namespace qlw::gdi

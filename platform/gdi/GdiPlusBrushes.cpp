@@ -57,7 +57,8 @@ TextureBrush::TextureBrush(Image* image, WrapMode) : Brush(BrushTypeTextureFill)
     SetStatus(InvalidParameter);
     return;
   }
-  m_image = bitmap->Q();
+  // A deep copy: a shallow one would share pixels that a Graphics may still be drawing into.
+  m_image = bitmap->Q().copy();
 }
 Brush* TextureBrush::Clone() const {
   auto* b = new TextureBrush;

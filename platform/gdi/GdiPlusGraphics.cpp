@@ -2,6 +2,8 @@
 // metafile every shape is clipped into its geometry, because SVG output drops painter clips.
 #include "GdiInternal.h"
 #include "GdiPlus.h"
+#include "WndGeometry.h"
+#include "WndQt.h"
 
 #include <QPainterPathStroker>
 
@@ -77,11 +79,18 @@ Graphics::Graphics(Image* image) {
   m_base = QTransform();
 }
 
+// On a window: during its paint straight onto it; otherwise recorded and drawn at its next paint.
 Graphics::Graphics(HWND hwnd, BOOL) {
-  HDC dc = GetDC(hwnd);
+  RECT client{};
+  if (!IsWindow(hwnd) || !GetClientRect(hwnd, &client)) {
+    SetStatus(InvalidParameter);
+    return;
+  }
+  QPainter* paint = qlw::PaintPainter(hwnd);
+  HDC dc = paint ? qlw::CreatePainterDC(paint, client) : qlw::CreatePictureDC(client);
   QPainter* painter = qlw::PainterOf(dc);
   if (!painter) {
-    if (dc) ReleaseDC(hwnd, dc);
+    if (dc) DeleteDC(dc);
     SetStatus(InvalidParameter);
     return;
   }
@@ -99,7 +108,14 @@ Graphics::~Graphics() {
     m_metafile->EndRecording();
   }
   if (m_bitmap) m_bitmap->ReleasePainter();
-  if (m_hwnd && m_dc) ReleaseDC(m_hwnd, m_dc);
+  if (m_hwnd && m_dc) {
+    QPicture picture;
+    if (m_dc->picture && qlw::FinishPictureDC(m_dc, picture)) {
+      if (!picture.isNull() && IsWindow(m_hwnd)) qlw::QueuePaintPicture(m_hwnd, picture);
+    } else {
+      DeleteDC(m_dc);
+    }
+  }
 }
 
 HDC Graphics::GetHDC() {
@@ -313,7 +329,21 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
   QRectF bounds = path.boundingRect();
   QPen qp = pen->Q(m_st.world, bounds);
   const Brush* penBrush = pen->GetBrushObject();
+  if (pen->GetAlignment() == PenAlignmentInset && closedShape && pen->GetWidth() > 0 && !m_metafile) {
+    // A pen twice as wide, clipped to the shape: the same band without a boolean path operation.
+    QPainterPath inside = path;
+    inside.setFillRule(Qt::WindingFill);
+    QPen wide = qp;
+    wide.setWidthF(2.0 * pen->GetWidth());
+    wide.setJoinStyle(Qt::MiterJoin);
+    Begin();
+    m_painter->setClipPath(inside, Qt::IntersectClip);
+    m_painter->strokePath(path, wide);
+    End();
+    return Ok;
+  }
   if (pen->GetAlignment() == PenAlignmentInset && closedShape && pen->GetWidth() > 0) {
+    // A recording keeps no clips: the band itself, the shape's inside of the wide stroke.
     QPainterPathStroker stroker(qp);
     stroker.setWidth(2.0 * pen->GetWidth());
     stroker.setJoinStyle(Qt::MiterJoin);
@@ -467,8 +497,7 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
   }
   auto* bitmap = dynamic_cast<Bitmap*>(image);
   if (!bitmap) return SetStatus(InvalidParameter);
-  // Scale the source rectangle by the bitmap's resolution relative to the Graphics' as GDI+ does
-  // for the short DrawImage forms; the caller's rectangles are taken as pixels here.
+  // Rectangles are in pixels here; the short DrawImage(x, y) form applies the resolutions.
   QImage pixels = attributes ? attributes->Apply(bitmap->Q()) : QImage();
   const QImage& src = attributes ? pixels : bitmap->Q();
   Begin();

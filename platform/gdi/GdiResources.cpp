@@ -20,19 +20,22 @@ struct ResourceEntry {
   UINT id = 0;
   bool hotspot = false;
   QImage image;     // bitmaps
+  QString svg;       // the drawing of an SVG bitmap, for other sizes
   QByteArray bytes;  // other types
 };
 
 std::mutex g_resourceLock;
 
-// Bitmaps "bmp<id>.svg" (drawn at their own size) or "bmp<id>.png"; hot spots from hotspots.txt.
+// Bitmaps "bmp<id>.svg" (drawn at their own size) or "bmp<id>.png", icons "ico<id>.svg" in the
+// same numbering; hot spots from hotspots.txt.
 std::map<std::pair<bool, UINT>, ResourceEntry>& Table() {
   static std::map<std::pair<bool, UINT>, ResourceEntry> table;
   static bool loaded = false;
   if (loaded) return table;
   loaded = true;
   const QDir dir(QStringLiteral(":/images"));
-  for (const QString& name : dir.entryList({QStringLiteral("bmp*.svg"), QStringLiteral("bmp*.png")}, QDir::Files)) {
+  for (const QString& name : dir.entryList({QStringLiteral("bmp*.svg"), QStringLiteral("bmp*.png"), QStringLiteral("ico*.svg")},
+                                           QDir::Files)) {
     bool ok = false;
     UINT id = name.mid(3, name.indexOf(QLatin1Char('.')) - 3).toUInt(&ok);
     if (!ok) continue;
@@ -52,6 +55,7 @@ std::map<std::pair<bool, UINT>, ResourceEntry>& Table() {
     ResourceEntry e;
     e.id = id;
     e.image = image;
+    if (name.endsWith(QLatin1String(".svg"))) e.svg = path;
     table[{false, id}] = e;
   }
   QFile spots(QStringLiteral(":/images/hotspots.txt"));
@@ -149,9 +153,19 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int he
   }
   HRSRC res = FindResourceW(instance, name, RT_BITMAP);
   if (!res) return nullptr;
-  QImage image = reinterpret_cast<ResourceEntry*>(res)->image;
-  if (width > 0 && height > 0 && image.size() != QSize(width, height))
-    image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const ResourceEntry* entry = reinterpret_cast<ResourceEntry*>(res);
+  QImage image = entry->image;
+  if (width > 0 && height > 0 && image.size() != QSize(width, height)) {
+    if (!entry->svg.isEmpty()) {
+      // Drawn again at the size asked for rather than scaled.
+      image = QImage(width, height, QImage::Format_ARGB32);
+      image.fill(0u);
+      QPainter p(&image);
+      QSvgRenderer(entry->svg).render(&p);
+    } else {
+      image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+  }
   if (type == IMAGE_BITMAP) {
     HBITMAP bitmap = qlw::CreateBitmapFromImage(image);
     if (auto* b = qlw::gdi::As<qlw::gdi::Bitmap>(bitmap, qlw::gdi::Kind::Bitmap)) b->dibSection = (flags & LR_CREATEDIBSECTION) != 0;

@@ -295,3 +295,83 @@ TEST_F(DocFiles, EveryRealCifSurvivesASessionRoundTrip) {
   }
   EXPECT_GT(checked, 10);
 }
+
+namespace {
+// The diffraction window as the document sees it.
+class FakeWindow : public CQlwDocWindow {
+ public:
+  HWND GetSafeHwnd() const override { return nullptr; }
+  bool HasRestoredLayout() const override { return restored; }
+  bool GetScreenRect(LXGraphics::CSyncRect& out) const override {
+    out.SetLTRB(10, 20, 810, 620);
+    return true;
+  }
+  void MoveOnScreen(const LXGraphics::CSyncRect& rect) override {
+    moved = rect;
+    restored = true;
+  }
+  bool IsPaneShown(Pane pane) const override { return shown[pane]; }
+  void PostMenuCommand(UINT id) override { commands.push_back(id); }
+  int GetParametersTab() const override { return tab; }
+  void SelectParametersTab(int t) override { tab = t; }
+  void CloseInspectorPanes() override { open.clear(); }
+  void DisclosePane(const CString& header) override { open.push_back(header); }
+  void GetOpenPaneNames(std::list<CString>& out) const override { out = open; }
+  void InvalidateAll() override {}
+
+  bool restored = false;
+  LXGraphics::CSyncRect moved;
+  bool shown[3] = {true, true, false};
+  std::vector<UINT> commands;
+  int tab = 1;
+  std::list<CString> open{L"Instrument"};
+};
+}  // namespace
+
+TEST_F(DocFiles, SessionLayoutIsTakenFromAndGivenToTheWindow) {
+  const std::string session = Scratch("layout.quillono");
+  {
+    CQlwDoc doc;
+    FakeWindow window;
+    doc.SetDiffractWnd(&window);
+    ASSERT_TRUE(doc.OnOpenDocument(W(doctest::RutilePath()).GetString()));
+    // The user rearranges the window before saving.
+    window.tab = 2;
+    window.shown[CQlwDocWindow::kPaneReflexions] = true;
+    window.shown[CQlwDocWindow::kPaneStructures] = false;
+    window.open = {L"Unit Cell", L"Sample"};
+    ASSERT_TRUE(doc.OnSaveDocument(W(session).GetString()));
+    EXPECT_EQ(doc.GetWindowState()->rectKind, 3);
+  }
+  CQlwDoc doc;
+  FakeWindow window;
+  doc.SetDiffractWnd(&window);
+  ASSERT_TRUE(doc.OnOpenDocument(W(session).GetString()));
+  EXPECT_EQ(window.moved.m_float.Width, 800.0f);
+  EXPECT_EQ(window.tab, 2);
+  // Patterns pane shown but not wanted, reflexions wanted but hidden: both toggled.
+  EXPECT_EQ(window.commands, (std::vector<UINT>{33591, 33589}));
+  EXPECT_EQ(window.open, (std::list<CString>{L"Unit Cell", L"Sample"}));
+
+  // A second session into the same window keeps the layout the window has.
+  window.commands.clear();
+  window.open = {L"Instrument"};
+  doc.AddFilesFromDrop({W(session)});
+  EXPECT_TRUE(window.commands.empty());
+  EXPECT_EQ(window.open, std::list<CString>{L"Instrument"});
+  EXPECT_EQ(doc.GetPatterns().size(), 2u);
+}
+
+TEST_F(DocFiles, AFileThatNowHoldsAnotherKindLeavesThePatternHidden) {
+  const std::string data = doctest::WriteScratchFile("now-data.dat", "10 1\n20 5\n30 2\n40 1\n");
+  CQlwDoc doc;
+  auto crystal = std::make_shared<CQLCrystalPattern>();
+  crystal->m_filePath = W(data);
+  crystal->m_title = L"now-data";
+  doc.GetPatterns().push_back(crystal);
+  testing::internal::CaptureStderr();
+  EXPECT_NO_THROW(doc.ShowPatterns({crystal}));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("now-data.dat"), std::string::npos);
+  EXPECT_EQ(doc.GetPatterns().size(), 1u);
+  EXPECT_FALSE(crystal->IsShown());
+}

@@ -397,6 +397,14 @@ TEST(Cif, ReservedWordsAreNeverValuesAndEndTheBlock) {
   EXPECT_EQ(Labels(Crystal(list, 0)), (std::vector<std::wstring>{L"C1"}));
   EXPECT_EQ(Labels(Crystal(list, 1)), (std::vector<std::wstring>{L"O1", L"O2"}));
   EXPECT_EQ(reader.WarningCount(), 1u);  // the missing value
+  // The other reserved words are passed over where an item lost its value.
+  CifReader quiet;
+  const auto frames = ReadText("frames.cif",
+                               "data_f\n_journal_name_full\nglobal_\n_journal_volume\nsave_frame\n" + kCubicCell +
+                                   "_journal_year\nstop_\n" + atoms + "K1 0 0 0\n",
+                               quiet);
+  EXPECT_EQ(Labels(Crystal(frames)), (std::vector<std::wstring>{L"K1"}));
+  EXPECT_EQ(quiet.WarningCount(), 3u);
   // Inside a loop a reserved word ends the rows; a quoted one is an ordinary value.
   const auto quoted = ReadText("quotedword.cif", "data_q\n" + kCubicCell + atoms + "'data_x' 0 0 0\nstop_\n");
   EXPECT_EQ(Labels(Crystal(quoted)), (std::vector<std::wstring>{L"data_x"}));

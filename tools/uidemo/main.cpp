@@ -83,6 +83,20 @@ BEGIN_MESSAGE_MAP(DemoForm, CFormView)
 ON_NOTIFY(LVN_GETDISPINFOW, 9204, &DemoForm::OnGetDispInfo)
 END_MESSAGE_MAP()
 
+class DemoFrame : public CFrameWnd {
+ public:
+  bool grid = true;
+  void OnExit() { DestroyWindow(); }
+  void OnGrid() { grid = !grid; }
+  void OnUpdateGrid(CCmdUI* ui) { ui->SetCheck(grid ? 1 : 0); }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(DemoFrame, CFrameWnd)
+ON_COMMAND(9003, &DemoFrame::OnExit)
+ON_COMMAND(9004, &DemoFrame::OnGrid)
+ON_UPDATE_COMMAND_UI(9004, &DemoFrame::OnUpdateGrid)
+END_MESSAGE_MAP()
+
 class RangeDialog : public CDialog {
  public:
   RangeDialog() : CDialog(9100) {}
@@ -104,7 +118,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "resources: %s\n", error.c_str());
     return 1;
   }
-  auto* frame = new CFrameWnd;
+  auto* frame = new DemoFrame;
   frame->LoadFrame(9000);
   frame->SetWindowText(L"Quillonographic - rutile.cif");
   frame->MoveWindow(20, 20, 560, 400);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 using namespace Gdiplus;
 using namespace graphicstest;
 
@@ -132,11 +134,15 @@ TEST(StartGdiplus, StartsOnceAndReadsTheAccessibilitySwitch) {
   DWORD one = 1;
   RegSetValueExW(key, L"EnableGDIPlusDCI", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
   StopGdiplus();
+  // The workaround object lives until the process ends: only a fresh process shows its absence.
+  const bool fresh = CGDIPlusDCIOff::Instance() == nullptr;
   EXPECT_TRUE(StartGdiplus());
   HatchBrush* first = g_hatchBrushes[1];
   EXPECT_TRUE(StartGdiplus());
   EXPECT_EQ(g_hatchBrushes[1], first);  // not started again
-  EXPECT_EQ(CGDIPlusDCIOff::Instance(), nullptr);
+  if (fresh) {
+    EXPECT_EQ(CGDIPlusDCIOff::Instance(), nullptr);
+  }
   EXPECT_EQ(g_whiteThreeQuarters.GetA(), 191);
   Color black;
   g_blackPixel->GetPixel(0, 0, &black);
@@ -171,4 +177,43 @@ TEST(DrawFocusFrame, TwoRingsOfHighlightAtHalfAndQuarterOpacity) {
   EXPECT_EQ(Pixel(*b, 26, 10) >> 24, 63u);
   EXPECT_EQ(Pixel(*b, 1, 10), 0u);
   EXPECT_EQ(Pixel(*b, 10, 4), 0u);  // inside the two rings nothing is drawn
+}
+
+namespace {
+int g_accessibilityMessages = 0;
+LRESULT CALLBACK GdiplusWindowProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+  if (message == CGDIPlusDCIOff::Message() && message != 0) ++g_accessibilityMessages;
+  return DefWindowProcW(hwnd, message, wp, lp);
+}
+}  // namespace
+
+TEST(CGDIPlusDCIOff, TellsEveryHiddenGdiplusWindowOfThisThread) {
+  EnsureApp();
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &GdiplusWindowProc;
+  wc.lpszClassName = L"GDI+ Hook Window Class";
+  RegisterClassExW(&wc);
+  g_accessibilityMessages = 0;
+  HWND before = CreateWindowExW(0, L"GDI+ Hook Window Class", L"GDI+ Window", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(before);
+  std::unique_ptr<CGDIPlusDCIOff> made;
+  const bool first = CGDIPlusDCIOff::Instance() == nullptr;
+  if (first) made = std::make_unique<CGDIPlusDCIOff>();
+  ASSERT_NE(CGDIPlusDCIOff::Message(), 0u);
+  if (first) {
+    EXPECT_EQ(g_accessibilityMessages, 1);  // the one that existed
+  }
+  // One made later is told when it is shown; a window of another title is not.
+  g_accessibilityMessages = 0;
+  HWND later = CreateWindowExW(0, L"GDI+ Hook Window Class", L"GDI+ Window", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExW(0, L"GDI+ Hook Window Class", L"Something else", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ShowWindow(later, SW_SHOWNA);
+  ShowWindow(other, SW_SHOWNA);
+  qlw::ProcessPendingMessages();
+  QApplication::processEvents();
+  EXPECT_EQ(g_accessibilityMessages, 1);
+  DestroyWindow(before);
+  DestroyWindow(later);
+  DestroyWindow(other);
 }

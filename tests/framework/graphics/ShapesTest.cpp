@@ -184,3 +184,35 @@ TEST(DrawMarkerInRect, UnknownDirectionPointsRight) {
   EXPECT_TRUE(Inked(*right, 29, 20));
   EXPECT_FALSE(Inked(*right, 32, 20));
 }
+
+TEST(PixelPoint, SnappedOutlinesDrawCrispEvenAntiAliased) {
+  auto partial = [](Bitmap& b) {
+    int n = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 30; ++x) {
+        ARGB p = Pixel(b, x, y);
+        n += p != 0xFFFFFFFFu && p != 0xFF000000u;
+      }
+    return n;
+  };
+  auto outline = [](bool snap) {
+    return Draw(30, 30, [snap](Graphics& g) {
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      PixelPoint a, b;
+      PixelPoint::Set(a, 3.4, 4.6);
+      PixelPoint::Set(b, 25.5, 21.2);
+      LXGraphics::CLXPen pen(0xFF000000u, 1);
+      if (snap) g.DrawRectangle(&pen, float(a.x), float(a.y), float(b.x - a.x), float(b.y - a.y));
+      else g.DrawRectangle(&pen, a.exactX, a.exactY, b.exactX - a.exactX, b.exactY - a.exactY);
+    });
+  };
+  auto snapped = outline(true), exact = outline(false);
+  EXPECT_EQ(partial(*snapped), 0);
+  EXPECT_GT(partial(*exact), 0);
+  // The snapped outline covers pixels 3 and 25 (exclusive right edge 26) in x, 5 and 20 in y.
+  EXPECT_EQ(Pixel(*snapped, 3, 10), 0xFF000000u);
+  EXPECT_EQ(Pixel(*snapped, 25, 10), 0xFF000000u);
+  EXPECT_EQ(Pixel(*snapped, 10, 5), 0xFF000000u);
+  EXPECT_EQ(Pixel(*snapped, 10, 20), 0xFF000000u);
+  EXPECT_EQ(Pixel(*snapped, 26, 10), 0xFFFFFFFFu);
+}

@@ -41,7 +41,9 @@ TEST(ImageBuffer, SizesWithSpareRoomAndKeepsWhatStillFits) {
     ASSERT_TRUE(b.m_pBitmap);
     EXPECT_EQ(b.m_pBitmap->GetWidth(), c.bw) << c.w << " x " << c.h;
     EXPECT_EQ(b.m_pBitmap->GetHeight(), c.bh) << c.w << " x " << c.h;
-    if (c.bw == 600) EXPECT_EQ(b.m_pBitmap, first);
+    if (c.bw == 600) {
+      EXPECT_EQ(b.m_pBitmap, first);
+    }
     EXPECT_EQ(b.m_pBitmap->GetHorizontalResolution(), 150.0f);
     EXPECT_FLOAT_EQ(b.m_rect.m_float.Width, c.w);
   }

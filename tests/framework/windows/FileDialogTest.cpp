@@ -131,7 +131,37 @@ TEST_F(FileDialog, ExportNamesHoldNoCharacterAFileNameCannot) {
   EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"Quartz: 2θ/scan?", L" Image"), CString(L"Quartz- 2θ&scan! Image"));
   EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"quartz.cif", L""), CString(L"quartz"));
   EXPECT_EQ(CLXFileDialog::MakeExportFileName(L"", L" Image"), CString(L"Untitled Image"));
+  CLXFileDialog proposing(FALSE, L"", L"Quartz 2θ/scan", 0, L"A|*.a||", nullptr);
+  EXPECT_EQ(proposing.GetFileName(), CString(L"Quartz 2θ&scan")) << "a proposed name holds no folder";
   CString filter;
   EXPECT_TRUE(CLXFileDialog::GetFilterFromName(L"Text File (*.txt)", filter));
   EXPECT_EQ(filter, CString(L"Text File (*.txt)|*.txt|"));
+}
+
+TEST_F(FileDialog, ExportDialogIsBuiltFromTheFileType) {
+  const std::string chosen = (m_dir / "plot.jpg").string();
+  CString seenFilter, seenTitle, seenName, seenExtension;
+  qlw::testing::FileDialogAnswer answer([&](CLXFileDialog& d) -> INT_PTR {
+    seenFilter = d.GetFilter();
+    seenTitle = d.GetTitle();
+    seenName = d.GetFileName();
+    seenExtension = d.GetDefaultExtension();
+    d.SetFilterIndex(2);
+    return d.Submit({W(chosen)}) ? IDOK : IDCANCEL;
+  });
+  UINT type = 54;
+  CString path;
+  EXPECT_TRUE(CLXFileDialog::PromptExportFile(nullptr, L"Quartz: 2θ/scan?", L"", L"", true, &type, &path));
+  EXPECT_EQ(seenFilter, CString(L"PNG (*.png)|*.png|All Files|*.*||"));
+  EXPECT_EQ(seenTitle, CString(L"Export to Image file:"));
+  EXPECT_EQ(seenName, CString(L"Quartz- 2θ&scan! Image"));
+  EXPECT_EQ(seenExtension, CString(L"png"));
+  EXPECT_EQ(path, W(chosen));
+  EXPECT_EQ(type, 50u) << "the chosen name's extension names the type written";
+
+  // Any picture type: one filter per encoder of the drawing layer, found without regard to case.
+  type = 49;
+  EXPECT_TRUE(CLXFileDialog::PromptExportFile(nullptr, L"plot", L"", L"", false, &type, &path));
+  EXPECT_NE(seenFilter.Find(L"*.png"), -1) << seenFilter.GetString();
+  EXPECT_EQ(seenFilter.Find(L"All Files"), -1);
 }

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "ControlWnds.h"
+#include "AfxApp.h"
 #include "Dialog.h"
 #include "Frame.h"
 #include "Paint.h"
@@ -187,9 +188,11 @@ class TestDoc : public CDocument {
     ui->SetText(grid ? L"Hide &Grid" : L"Show &Grid");
   }
   void OnGrid() { grid = !grid; }
+  void OnUpdateCount(CCmdUI* ui) { ui->SetText(L"3 patterns"); }
   DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(TestDoc, CDocument)
+ON_UPDATE_COMMAND_UI(7150, &TestDoc::OnUpdateCount)
 ON_COMMAND(7101, &TestDoc::OnOpen)
 ON_UPDATE_COMMAND_UI(7102, &TestDoc::OnUpdateSave)
 ON_COMMAND(7104, &TestDoc::OnGrid)
@@ -659,4 +662,41 @@ TEST(ClassLibControls, ToolTipAsksTheOwnerForTextWhenShown) {
   QApplication::sendEvent(Widget(button), &help);
   EXPECT_EQ(QToolTip::text(), "Autoscale the plot");
   QToolTip::hideText();
+}
+
+TEST(ClassLibCommands, IdleTimeUpdatesStatusBarPanesThroughTheRouting) {
+  Frame f;
+  CStatusBar* bar = new CStatusBar;
+  ASSERT_TRUE(bar->Create(f.frame));
+  const UINT panes[] = {0, 7150, 7151};
+  bar->SetIndicators(panes, 3);
+  bar->SetPaneText(2, L"stale");
+  f.frame->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE);
+  EXPECT_EQ(bar->GetPaneText(1).Str(), L"3 patterns");
+  EXPECT_EQ(bar->GetPaneText(2).Str(), L"stale");  // no handler: an indicator keeps its text
+  // The bar sits at the bottom of the client area, the view above it.
+  CRect client, barRect, viewRect;
+  f.frame->GetClientRect(&client);
+  bar->GetWindowRect(&barRect);
+  f.frame->ScreenToClient(&barRect);
+  EXPECT_EQ(barRect.bottom, client.bottom);
+  f.view->GetWindowRect(&viewRect);
+  f.frame->ScreenToClient(&viewRect);
+  EXPECT_EQ(viewRect.bottom, barRect.top);
+  bar->DestroyWindow();
+  delete bar;
+}
+
+TEST(ClassLibCommands, DestroyingTheMainWindowEndsTheMessageLoop) {
+  EnsureApp();
+  CWinApp app(L"ClassLibTest");
+  CWnd main;
+  ASSERT_TRUE(main.CreateEx(0, nullptr, L"Main", WS_OVERLAPPEDWINDOW, CRect(0, 0, 100, 100), nullptr, 0));
+  app.m_pMainWnd = &main;
+  MSG msg;
+  EXPECT_FALSE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+  main.SendMessage(WM_CLOSE);
+  EXPECT_EQ(app.m_pMainWnd, nullptr);
+  ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
 }

@@ -331,3 +331,61 @@ TEST(GdiDC, CompatibleBuffersHaveTheDevicePixelRatio) {
   EXPECT_EQ(window.pixel(11, 15), 0xFFFFFFFFu);
   EXPECT_EQ(window.pixel(9, 15), 0xFFFFFFFFu);
 }
+
+TEST(GdiPlusImageAttributes, ColourMatrixAndKeyApplyWhenDrawn) {
+  Bitmap source(2, 1);
+  source.SetPixel(0, 0, Color(255, 200, 100, 50));
+  source.SetPixel(1, 0, Color(255, 0, 255, 0));
+  ImageAttributes attributes;
+  // Swap red and blue, halve alpha; pure green is keyed out.
+  ColorMatrix m{{{0, 0, 1, 0, 0}, {0, 1, 0, 0, 0}, {1, 0, 0, 0, 0}, {0, 0, 0, 0.5f, 0}, {0, 0, 0, 0, 1}}};
+  attributes.SetColorMatrix(&m);
+  attributes.SetColorKey(Color(0, 0, 250, 0), Color(0, 10, 255, 10));
+  Bitmap target(2, 1);
+  {
+    Graphics g(&target);
+    g.SetCompositingMode(CompositingModeSourceCopy);
+    g.DrawImage(&source, RectF(0, 0, 2, 1), 0, 0, 2, 1, UnitPixel, &attributes);
+  }
+  Color c;
+  target.GetPixel(0, 0, &c);
+  EXPECT_EQ(c.GetA(), 128);
+  EXPECT_NEAR(c.GetR(), 50, 1);
+  EXPECT_NEAR(c.GetB(), 200, 1);
+  target.GetPixel(1, 0, &c);
+  EXPECT_EQ(c.GetA(), 0);
+  EXPECT_EQ(source.GetLastStatus(), Ok);
+}
+
+TEST(GdiResources, ProgramImagesCursorsAndIcon) {
+  HRSRC spot = FindResourceW(qlw::ProgramModule(), MAKEINTRESOURCEW(2102), L"HOTSPOT");
+  ASSERT_TRUE(spot);
+  ASSERT_EQ(SizeofResource(qlw::ProgramModule(), spot), 4u);
+  const auto* b = static_cast<const BYTE*>(LockResource(LoadResource(qlw::ProgramModule(), spot)));
+  EXPECT_EQ(b[0] | b[1] << 8, 7);
+  EXPECT_EQ(b[2] | b[3] << 8, 7);
+  EXPECT_EQ(FindResourceW(qlw::ProgramModule(), MAKEINTRESOURCEW(2105), L"HOTSPOT"), nullptr);
+  auto bitmap = static_cast<HBITMAP>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(2102), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  ASSERT_TRUE(bitmap);
+  EXPECT_EQ(qlw::ImageOf(bitmap)->size(), QSize(21, 21));
+  DeleteObject(bitmap);
+  // The icon drawn at the size asked for, with the hot spot in its middle.
+  auto icon = static_cast<HICON>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(1000), IMAGE_ICON, 16, 16, 0));
+  ASSERT_TRUE(icon);
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(icon, &info));
+  EXPECT_TRUE(info.fIcon);
+  EXPECT_EQ(qlw::ImageOf(info.hbmColor)->size(), QSize(16, 16));
+  EXPECT_EQ(qAlpha(qlw::ImageOf(info.hbmColor)->pixel(0, 0)), 0);  // rounded corner
+  EXPECT_EQ(qAlpha(qlw::ImageOf(info.hbmColor)->pixel(8, 4)), 255);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  DestroyIcon(icon);
+  // A cursor from a bitmap and its hot spot.
+  auto cursor = static_cast<HCURSOR>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(2107), IMAGE_CURSOR, 0, 0, 0));
+  QCursor q;
+  ASSERT_TRUE(qlw::ImageCursorOf(cursor, q));
+  EXPECT_EQ(q.hotSpot(), QPoint(4, 8));
+  DestroyCursor(cursor);
+  EXPECT_FALSE(qlw::ImageCursorOf(cursor, q));
+}

@@ -1,0 +1,254 @@
+#include "CommonDialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "GdiQt.h"
+#include "WndQt.h"
+
+namespace {
+qlw::CommonDialogAnswer g_answer;
+
+QWidget* OwnerWidget(CWnd* parent) {
+  HWND h = parent ? parent->m_hWnd : nullptr;
+  return h ? qlw::WidgetOf(::GetAncestor(h, GA_ROOT)) : nullptr;
+}
+
+// Runs Qt's dialog, or lets the test seam answer in place of the user.
+int Run(QDialog& dialog) {
+  if (!g_answer) return dialog.exec();
+  dialog.setModal(true);
+  dialog.show();
+  g_answer(&dialog);
+  if (dialog.isVisible()) dialog.reject();
+  return dialog.result();
+}
+
+// "BMP (*.bmp;*.dib)" and "*.bmp;*.dib" become Qt's "BMP (*.bmp *.dib)".
+QString NameFilter(const std::wstring& description, const std::wstring& patterns) {
+  QString text = QString::fromStdWString(description).trimmed();
+  text.remove(QRegularExpression(QStringLiteral("\\s*\\([^()]*\\)\\s*$")));
+  QStringList list = QString::fromStdWString(patterns).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  for (QString& p : list) p = p.trimmed();
+  return text + QStringLiteral(" (") + list.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> FilterPairs(const std::wstring& filter) {
+  std::vector<std::pair<std::wstring, std::wstring>> pairs;
+  std::vector<std::wstring> parts;
+  size_t start = 0;
+  while (start < filter.size()) {
+    size_t end = filter.find(L'\0', start);
+    if (end == std::wstring::npos) end = filter.size();
+    if (end == start) break;
+    parts.push_back(filter.substr(start, end - start));
+    start = end + 1;
+  }
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) pairs.emplace_back(parts[i], parts[i + 1]);
+  return pairs;
+}
+}  // namespace
+
+// Qt's file dialog that asks the class library's name check before it closes.
+class QlwFileDialog : public QFileDialog {
+ public:
+  QlwFileDialog(CFileDialog* owner, QWidget* parent) : QFileDialog(parent), m_owner(owner) {}
+  void accept() override {
+    QStringList files = selectedFiles();
+    if (files.isEmpty()) return;
+    std::vector<std::wstring> paths;
+    for (const QString& f : files) paths.push_back(f.toStdWString());
+    const int index = static_cast<int>(nameFilters().indexOf(selectedNameFilter()));
+    m_owner->m_ofn.nFilterIndex = index >= 0 ? static_cast<DWORD>(index + 1) : 0;
+    m_owner->SetChosen(paths);
+    if (m_owner->m_bOpenFileDialog && (m_owner->m_ofn.Flags & OFN_FILEMUSTEXIST))
+      for (const QString& f : files)
+        if (!QFileInfo::exists(f)) return;
+    if (m_owner->OnFileNameOK()) return;
+    QFileDialog::accept();
+  }
+
+ private:
+  CFileDialog* m_owner;
+};
+
+namespace qlw {
+void SetCommonDialogAnswer(CommonDialogAnswer answer) { g_answer = std::move(answer); }
+}  // namespace qlw
+
+CFileDialog::CFileDialog(BOOL openFileDialog, LPCWSTR defaultExt, LPCWSTR fileName, DWORD flags, LPCWSTR filter,
+                         CWnd* parent, DWORD, BOOL)
+    : m_bOpenFileDialog(openFileDialog) {
+  m_pParentWnd = parent;
+  if (filter) {
+    m_filter = filter;
+    std::replace(m_filter.begin(), m_filter.end(), L'|', L'\0');
+    m_filter.push_back(L'\0');
+  }
+  if (defaultExt) m_defaultExt = defaultExt;
+  // Room for many names of a multiple selection; no 260-character limit on a path.
+  m_fileBuffer.assign(0x10000, L'\0');
+  if (fileName) std::wcsncpy(m_fileBuffer.data(), fileName, m_fileBuffer.size() - 1);
+  m_ofn.lStructSize = sizeof m_ofn;
+  m_ofn.hwndOwner = parent ? parent->m_hWnd : nullptr;
+  m_ofn.lpstrFilter = m_filter.empty() ? nullptr : m_filter.c_str();
+  m_ofn.nFilterIndex = 0;
+  m_ofn.lpstrFile = m_fileBuffer.data();
+  m_ofn.nMaxFile = static_cast<DWORD>(m_fileBuffer.size());
+  m_ofn.Flags = flags | OFN_EXPLORER;
+  m_ofn.lpstrDefExt = m_defaultExt.empty() ? nullptr : m_defaultExt.c_str();
+}
+
+void CFileDialog::SetChosen(const std::vector<std::wstring>& paths) {
+  std::wstring out;
+  if (paths.size() == 1) {
+    out = paths[0];
+  } else if (!paths.empty()) {
+    // folder NUL name NUL name NUL NUL, as a multiple selection is handed over.
+    const std::wstring& first = paths[0];
+    out = first.substr(0, first.find_last_of(L'/'));
+    for (const std::wstring& p : paths) {
+      out.push_back(L'\0');
+      out += p.substr(p.find_last_of(L'/') + 1);
+    }
+  }
+  std::fill(m_fileBuffer.begin(), m_fileBuffer.end(), L'\0');
+  std::copy_n(out.begin(), std::min(out.size(), m_fileBuffer.size() - 2), m_fileBuffer.begin());
+  const std::wstring path = paths.empty() ? std::wstring() : paths[0];
+  const size_t slash = path.find_last_of(L'/');
+  m_ofn.nFileOffset = static_cast<WORD>(std::min<size_t>(slash == std::wstring::npos ? 0 : slash + 1, 0xFFFF));
+  const size_t dot = path.find_last_of(L'.');
+  m_ofn.nFileExtension = static_cast<WORD>(dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? dot + 1 : 0);
+}
+
+INT_PTR CFileDialog::DoModal() {
+  QlwFileDialog dialog(this, OwnerWidget(m_pParentWnd));
+  // Qt's own dialog, so that the name check runs before it closes, also where the desktop has one.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(m_bOpenFileDialog ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  dialog.setFileMode(!m_bOpenFileDialog ? QFileDialog::AnyFile
+                     : (m_ofn.Flags & OFN_ALLOWMULTISELECT) ? QFileDialog::ExistingFiles
+                                                             : QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !(m_ofn.Flags & OFN_OVERWRITEPROMPT));
+  if (m_ofn.lpstrTitle) dialog.setWindowTitle(QString::fromStdWString(m_ofn.lpstrTitle));
+  if (m_ofn.lpstrDefExt) dialog.setDefaultSuffix(QString::fromStdWString(m_ofn.lpstrDefExt));
+  QStringList filters;
+  for (const auto& [description, patterns] : FilterPairs(m_filter)) filters << NameFilter(description, patterns);
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    const DWORD index = m_ofn.nFilterIndex;
+    dialog.selectNameFilter(filters.value(index >= 1 && index <= static_cast<DWORD>(filters.size()) ? static_cast<int>(index) - 1 : 0));
+  }
+  if (m_ofn.lpstrInitialDir && *m_ofn.lpstrInitialDir) dialog.setDirectory(QString::fromStdWString(m_ofn.lpstrInitialDir));
+  if (m_ofn.lpstrFile && *m_ofn.lpstrFile) dialog.selectFile(QString::fromStdWString(m_ofn.lpstrFile));
+  return Run(dialog) == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+CString CFileDialog::GetPathName() const {
+  // A multiple selection's first name; otherwise the buffer as it stands.
+  POSITION p = GetStartPosition();
+  return p ? GetNextPathName(p) : CString();
+}
+
+CString CFileDialog::GetFileName() const {
+  const std::wstring path = GetPathName().GetString();
+  const size_t slash = path.find_last_of(L'/');
+  return CString(path.substr(slash == std::wstring::npos ? 0 : slash + 1));
+}
+
+CString CFileDialog::GetFileExt() const {
+  const std::wstring name = GetFileName().GetString();
+  const size_t dot = name.find_last_of(L'.');
+  return dot == std::wstring::npos ? CString() : CString(name.substr(dot + 1));
+}
+
+CString CFileDialog::GetFileTitle() const {
+  std::wstring name = GetFileName().GetString();
+  const size_t dot = name.find_last_of(L'.');
+  if (dot != std::wstring::npos && dot > 0) name.resize(dot);
+  return CString(name);
+}
+
+CString CFileDialog::GetFolderPath() const {
+  const std::wstring path = GetPathName().GetString();
+  const size_t slash = path.find_last_of(L'/');
+  return CString(slash == std::wstring::npos ? std::wstring() : path.substr(0, slash));
+}
+
+POSITION CFileDialog::GetStartPosition() const {
+  return m_ofn.lpstrFile && *m_ofn.lpstrFile ? reinterpret_cast<POSITION>(m_ofn.lpstrFile) : nullptr;
+}
+
+CString CFileDialog::GetNextPathName(POSITION& position) const {
+  const wchar_t* at = static_cast<const wchar_t*>(position);
+  const wchar_t* base = m_ofn.lpstrFile;
+  const size_t firstLength = std::wcslen(base);
+  const bool multiple = base[firstLength + 1] != L'\0';
+  if (!multiple) {
+    position = nullptr;
+    return CString(base);
+  }
+  // Past the folder on the first call.
+  if (at == base) at = base + firstLength + 1;
+  const size_t length = std::wcslen(at);
+  CString path(std::wstring(base) + L"/" + std::wstring(at, length));
+  const wchar_t* next = at + length + 1;
+  position = *next ? const_cast<wchar_t*>(next) : nullptr;
+  return path;
+}
+
+CColorDialog::CColorDialog(COLORREF initial, DWORD flags, CWnd* parent) {
+  m_pParentWnd = parent;
+  m_cc.lStructSize = sizeof m_cc;
+  m_cc.hwndOwner = parent ? parent->m_hWnd : nullptr;
+  m_cc.rgbResult = initial;
+  m_cc.Flags = flags | (initial ? CC_RGBINIT : 0);
+}
+
+INT_PTR CColorDialog::DoModal() {
+  QColorDialog dialog(OwnerWidget(m_pParentWnd));
+  dialog.setOption(QColorDialog::DontUseNativeDialog, true);
+  const COLORREF c = m_cc.rgbResult;
+  dialog.setCurrentColor(QColor(GetRValue(c), GetGValue(c), GetBValue(c)));
+  if (Run(dialog) != QDialog::Accepted) return IDCANCEL;
+  const QColor chosen = dialog.selectedColor().isValid() ? dialog.selectedColor() : dialog.currentColor();
+  m_cc.rgbResult = RGB(chosen.red(), chosen.green(), chosen.blue());
+  return IDOK;
+}
+
+CFontDialog::CFontDialog(const LOGFONTW* initial, DWORD flags, CDC*, CWnd* parent) {
+  m_pParentWnd = parent;
+  if (initial) m_lf = *initial;
+  m_cf.lStructSize = sizeof m_cf;
+  m_cf.hwndOwner = parent ? parent->m_hWnd : nullptr;
+  m_cf.lpLogFont = &m_lf;
+  m_cf.Flags = flags | (initial ? CF_INITTOLOGFONTSTRUCT : 0);
+}
+
+INT_PTR CFontDialog::DoModal() {
+  QFontDialog dialog(OwnerWidget(m_pParentWnd));
+  dialog.setOption(QFontDialog::DontUseNativeDialog, true);
+  if (m_cf.Flags & CF_INITTOLOGFONTSTRUCT) dialog.setCurrentFont(qlw::FontFromLogFont(m_lf));
+  if (Run(dialog) != QDialog::Accepted) return IDCANCEL;
+  const QFont f = dialog.selectedFont();
+  LOGFONTW lf{};
+  const std::wstring family = f.family().toStdWString();
+  std::wcsncpy(lf.lfFaceName, family.c_str(), LF_FACESIZE - 1);
+  // Heights are character heights in pixels at the logical 96 DPI.
+  const double points = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize() * 72.0 / 96.0;
+  lf.lfHeight = -static_cast<LONG>(points * 96.0 / 72.0 + 0.5);
+  lf.lfWeight = f.bold() ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = f.italic();
+  lf.lfUnderline = f.underline();
+  lf.lfStrikeOut = f.strikeOut();
+  lf.lfCharSet = DEFAULT_CHARSET;
+  m_lf = lf;
+  m_cf.iPointSize = static_cast<INT>(points * 10.0 + 0.5);
+  return IDOK;
+}

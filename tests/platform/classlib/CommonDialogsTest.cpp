@@ -1,0 +1,136 @@
+// File, colour and font dialogs of the class library, answered through Qt's own dialogs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "CommonDialogs.h"
+#include "TestSupport.h"
+
+namespace {
+void EnsureApp() {
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "test_classlib";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
+
+std::filesystem::path Folder() {
+  const auto dir = std::filesystem::path(qlwtest::ScratchDir()) / "dialogs";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+struct Answer {
+  explicit Answer(qlw::CommonDialogAnswer a) { qlw::SetCommonDialogAnswer(std::move(a)); }
+  ~Answer() { qlw::SetCommonDialogAnswer(nullptr); }
+};
+
+// Refuses names without an extension, as the framework's dialog does, and counts the checks.
+class CheckingDialog : public CFileDialog {
+ public:
+  using CFileDialog::CFileDialog;
+  int checks = 0;
+  BOOL OnFileNameOK() override {
+    ++checks;
+    return GetFileExt().IsEmpty();
+  }
+};
+}  // namespace
+
+TEST(CommonDialogs, SaveDialogReportsPathAndFilterAndAsksTheNameCheckFirst) {
+  EnsureApp();
+  const std::wstring folder = Folder().wstring();
+  CheckingDialog dialog(FALSE, nullptr, nullptr, OFN_OVERWRITEPROMPT, L"Text File (*.txt)|*.txt|CIF (*.cif)|*.cif||");
+  dialog.m_ofn.lpstrInitialDir = folder.c_str();
+  bool stayedOpen = false;
+  Answer answer([&](QDialog* d) {
+    auto* f = qobject_cast<QFileDialog*>(d);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->nameFilters(), (QStringList{"Text File (*.txt)", "CIF (*.cif)"}));
+    f->selectNameFilter("CIF (*.cif)");
+    f->selectFile(QString::fromStdWString(folder + L"/rutile"));
+    d->accept();
+    stayedOpen = d->isVisible();
+    f->selectFile(QString::fromStdWString(folder + L"/rutile.cif"));
+    d->accept();
+  });
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  EXPECT_TRUE(stayedOpen);
+  EXPECT_EQ(dialog.checks, 2);
+  EXPECT_EQ(dialog.GetPathName().Str(), folder + L"/rutile.cif");
+  EXPECT_EQ(dialog.GetFileTitle().Str(), L"rutile");
+  EXPECT_EQ(dialog.GetFolderPath().Str(), folder);
+  EXPECT_EQ(dialog.m_ofn.nFilterIndex, 2u);
+}
+
+TEST(CommonDialogs, OpenDialogHandsOverAMultipleSelection) {
+  EnsureApp();
+  const auto folder = Folder();
+  for (const char* n : {"a.txt", "b.txt"}) std::ofstream(folder / n) << "x";
+  CFileDialog dialog(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST, L"Text (*.txt)|*.txt||");
+  Answer answer([&](QDialog* d) {
+    auto* f = qobject_cast<QFileDialog*>(d);
+    f->setDirectory(QString::fromStdString(folder.string()));
+    f->selectFile("\"a.txt\" \"b.txt\"");
+    d->accept();
+  });
+  ASSERT_EQ(dialog.DoModal(), IDOK);
+  std::vector<std::wstring> names;
+  for (POSITION p = dialog.GetStartPosition(); p;) names.push_back(dialog.GetNextPathName(p).Str());
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[0], (folder / "a.txt").wstring());
+  EXPECT_EQ(names[1], (folder / "b.txt").wstring());
+}
+
+TEST(CommonDialogs, CancelledDialogsChangeNothing) {
+  EnsureApp();
+  Answer answer([](QDialog*) {});
+  CColorDialog colour(RGB(10, 20, 30));
+  EXPECT_EQ(colour.DoModal(), IDCANCEL);
+  EXPECT_EQ(colour.GetColor(), RGB(10, 20, 30));
+  CFileDialog file(TRUE);
+  EXPECT_EQ(file.DoModal(), IDCANCEL);
+  EXPECT_TRUE(file.GetPathName().IsEmpty());
+}
+
+TEST(CommonDialogs, ColourAndFontDialogsReturnTheChoice) {
+  EnsureApp();
+  {
+    Answer answer([](QDialog* d) {
+      auto* c = qobject_cast<QColorDialog*>(d);
+      EXPECT_EQ(c->currentColor(), QColor(10, 20, 30));
+      c->setCurrentColor(QColor(200, 100, 50));
+      c->accept();
+    });
+    CColorDialog colour(RGB(10, 20, 30), CC_ANYCOLOR);
+    ASSERT_EQ(colour.DoModal(), IDOK);
+    EXPECT_EQ(colour.GetColor(), RGB(200, 100, 50));
+  }
+  {
+    Answer answer([](QDialog* d) {
+      QFont f("DejaVu Sans");
+      f.setPointSize(12);
+      f.setBold(true);
+      f.setItalic(true);
+      qobject_cast<QFontDialog*>(d)->setCurrentFont(f);
+      d->accept();
+    });
+    CFontDialog font;
+    ASSERT_EQ(font.DoModal(), IDOK);
+    LOGFONTW lf{};
+    font.GetCurrentFont(&lf);
+    EXPECT_EQ(lf.lfHeight, -16);  // 12 points at 96 DPI
+    EXPECT_EQ(lf.lfWeight, FW_BOLD);
+    EXPECT_TRUE(font.IsItalic());
+    EXPECT_EQ(font.GetSize(), 120);
+    EXPECT_FALSE(font.GetFaceName().IsEmpty());
+  }
+}
