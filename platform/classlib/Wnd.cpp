@@ -195,8 +195,10 @@ HWND CWnd::UnsubclassWindow() {
 BOOL CWnd::PreCreateWindow(CREATESTRUCTW&) { return TRUE; }
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
-BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id, void*) {
-  return CreateEx(0, className, windowName, style | WS_CHILD, rect, parent, id);
+BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id,
+                  void* context) {
+  // The creation context reaches WM_CREATE, where a view joins its document.
+  return CreateEx(0, className, windowName, style | WS_CHILD, rect, parent, id, context);
 }
 
 BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent,
