@@ -251,7 +251,8 @@ bool CQLLXTXFile::NextBlockLine(std::string& line) {
   for (;;) {
     const long start = Position();
     if (ReadLine(line, kLineBuffer) < 0) return false;
-    if (line.size() < 3 || IsComment(TrimLeft(line))) continue;
+    // Data lines are not trimmed: a comment mark counts only in the first column.
+    if (line.size() < 3 || IsComment(line)) continue;
     if (IsCardLine(line)) {
       SeekTo(start);
       return false;

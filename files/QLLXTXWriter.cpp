@@ -12,14 +12,15 @@
 #include <cstring>
 
 namespace {
-// "%-6s" of the label, with a blank in front where its first four characters would read as a card
-// and end the block early.
+// "%-6s" of the label, with a blank in front where the line would otherwise read as a card (its
+// first four characters) or as a comment ("!", "*", "//") and the record be lost.
 std::string RecordLabel(const std::string& label) {
   std::string text = label;
   if (text.size() < 6) text.resize(6, ' ');
   bool card = text.size() >= 4;
   for (int i = 0; card && i < 4; ++i) card = (text[i] >= 'A' && text[i] <= 'Z') || text[i] == '_';
-  if (card) text.insert(text.begin(), ' ');
+  const bool comment = text[0] == '!' || text[0] == '*' || (text[0] == '/' && text[1] == '/');
+  if (card || comment) text.insert(text.begin(), ' ');
   return text;
 }
 

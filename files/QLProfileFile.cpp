@@ -1,7 +1,6 @@
 #include "QLProfileFile.h"
 
 #include "DiffractionSettings.h"
-#include "QLObservedPattern.h"
 #include "Status.h"
 
 #include <cmath>

@@ -26,6 +26,11 @@ int DescriptorOrFail(HANDLE file) {
   return fd;
 }
 
+std::function<void(HANDLE)>& SyncRecorder() {
+  static std::function<void(HANDLE)> recorder;
+  return recorder;
+}
+
 // Syncs the folder that holds path, so that a name just made or changed in it is on the disk.
 void SyncFolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -138,8 +143,11 @@ BOOL FlushFileBuffers(HANDLE file) {
   const int fd = DescriptorOrFail(file);
   if (fd < 0) return FALSE;
   if (::fsync(fd) != 0) return Fail(errno);
+  if (SyncRecorder()) SyncRecorder()(file);
   return TRUE;
 }
+
+void qlw::SetSyncRecorder(std::function<void(HANDLE)> recorder) { SyncRecorder() = std::move(recorder); }
 
 BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
   if (!existing || !target) return Fail(EINVAL);

@@ -5,6 +5,7 @@
 #include "KernelObjects.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #define GENERIC_READ 0x80000000u
@@ -81,6 +82,9 @@ class FileObject : public KernelObject {
   ~FileObject() override;
   int fd;
 };
+
+// Test seam (platform/testing/SyncRecorder.h): called with every file that FlushFileBuffers syncs.
+void SetSyncRecorder(std::function<void(HANDLE)> recorder);
 
 // The descriptor behind a handle of CreateFileW or _get_osfhandle, or -1.
 int FileDescriptor(HANDLE file);

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 
+#include "MenuOwnerDraw.h"
 #include "ResourceText.h"
 #include "WndGeometry.h"
 #include "WndInternal.h"
@@ -188,7 +189,8 @@ void Fill(QMenu* qmenu, HMENU h, HWND owner) {
       qmenu->addMenu(sub);
       continue;
     }
-    QAction* a = qmenu->addAction(ItemText(it));
+    QAction* a = (it.type & MFT_OWNERDRAW) ? qlw::AddOwnerDrawnItem(qmenu, h, owner, it.id, it.state, it.data, ItemText(it)) : nullptr;
+    if (!a) a = qmenu->addAction(ItemText(it));
     a->setEnabled(!(it.state & MFS_GRAYED));
     if (it.state & MFS_CHECKED) {
       a->setCheckable(true);

@@ -3,6 +3,7 @@
 #include "LXStdioFile.h"
 
 #include "FilesTestUtil.h"
+#include "testing/SyncRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,16 @@ struct BinaryWriter : CQlwFile {
     const std::string chunk(4096, fill);
     for (size_t done = 0; done < size; done += chunk.size())
       Write(chunk.data(), static_cast<uint32_t>(std::min(chunk.size(), size - done)));
+  }
+};
+
+// Patches a length and appends a trailer, each of which flushes the buffer on the way.
+struct TrailerWriter : BinaryWriter {
+  void WriteBlock(uint32_t index) override {
+    Write("\0\0\0\0", 4);
+    BinaryWriter::WriteBlock(index);
+    PatchBlockLength(0);
+    AppendCRC();
   }
 };
 
@@ -188,4 +199,35 @@ TEST(FileReplace, PlacesThatTakeNoFileFailToOpenAndAFullDeviceFailsTheWrite) {
     testing::internal::GetCapturedStderr();
   }
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+TEST(FileReplace, AWrittenFileIsSyncedOnceWhenComplete) {
+  const std::string path = qlwtest::ScratchDir() + "/synced.bin";
+  for (bool text : {false, true}) {
+    std::unique_ptr<CQlwFile> file;
+    if (text) {
+      auto* writer = new TextWriter;
+      writer->size = 100000;
+      file.reset(writer);
+    } else {
+      auto* writer = new TrailerWriter;
+      writer->size = 100000;
+      file.reset(writer);
+    }
+    const qlw::testing::SyncRecorder syncs;
+    ASSERT_TRUE(file->Open(Wide(path).c_str(), CLXFile::modeReadWrite | CLXFile::modeCreate));
+    ASSERT_TRUE(file->WriteFile(nullptr, nullptr, nullptr));
+    file->Close();
+    EXPECT_EQ(syncs.Count(), 1) << (text ? "text" : "binary");
+  }
+  const qlw::testing::SyncRecorder syncs;
+  BinaryWriter file;
+  ASSERT_TRUE(file.Open(Wide(path).c_str(), CLXFile::modeWrite | CLXFile::modeCreate));
+  file.Write("abc", 3);
+  file.Flush();
+  file.Flush();
+  EXPECT_EQ(syncs.Count(), 0);
+  file.Close();
+  EXPECT_EQ(syncs.Count(), 1);
+  EXPECT_EQ(Slurp(path), "abc");
 }

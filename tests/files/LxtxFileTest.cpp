@@ -213,3 +213,29 @@ TEST(Lxtx, RecogniserTest) {
   EXPECT_FALSE(ReadStructures(path, list));
   EXPECT_TRUE(list.empty());
 }
+
+TEST(Lxtx, LabelsThatLookLikeCardsOrCommentsKeepTheirRecords) {
+  auto pattern = MakeCrystal(5, 6, 7, 90, 90, 90, L"P 1");
+  CQLCrystal& c = *pattern->GetCrystal();
+  const wchar_t* labels[] = {L"!x", L"*y", L"//z", L"ABCD", L"TITL"};
+  double x = 0;
+  for (const wchar_t* label : labels) {
+    CQLSite& site = AddSite(c, label, L"Fe", x += 0.1, 0.2, 0.3, 0.5);
+    site.m_species.emplace_back(L"Co", 0.25);
+    site.m_displacement = std::make_unique<CQLThermalEllipsoid>(x / 10);
+  }
+  const std::string path = qlwtest::ScratchDir() + "/cardlike.lxtx";
+  ASSERT_TRUE(WriteStructure(path, kFileTypeLXTX, pattern));
+  CQLPatternList list;
+  ASSERT_TRUE(ReadStructures(path, list));
+  const CQLCrystal& back = FirstCrystal(list);
+  ASSERT_EQ(back.m_sites.size(), std::size(labels));
+  x = 0;
+  for (const wchar_t* label : labels) {
+    const CQLSite* site = FindSite(back, label);
+    ASSERT_NE(site, nullptr) << qlw::ToUtf8(label);
+    EXPECT_EQ(site->m_species.size(), 2u) << qlw::ToUtf8(label);
+    ASSERT_NE(site->m_displacement, nullptr) << qlw::ToUtf8(label);
+    EXPECT_FLOAT_EQ(site->m_displacement->m_u, static_cast<float>((x += 0.1) / 10)) << qlw::ToUtf8(label);
+  }
+}

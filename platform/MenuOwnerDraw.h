@@ -1,0 +1,22 @@
+// Owner-drawn items of menus on screen: each is a widget in its QMenu that asks the menu's owner
+// for its size (WM_MEASUREITEM) and its drawing (WM_DRAWITEM) on a DC over the widget's painter.
+#pragma once
+#include "OwnerDraw.h"
+
+class QMenu;
+class QPainter;
+class QAction;
+class QString;
+
+namespace qlw {
+// DCs over a painter come from the drawing layer, which installs the pair before it converts a
+// menu; until then owner-drawn items show their text as plain items do.
+using PainterDCMaker = HDC (*)(QPainter* painter, const RECT& bounds);
+using PainterDCFreer = void (*)(HDC dc);
+void SetMenuPainterDC(PainterDCMaker make, PainterDCFreer free);
+bool HasMenuPainterDC();
+// Adds the owner-drawn item (command id, states MFS_*, item data) to the QMenu; null without a
+// DC maker.
+QAction* AddOwnerDrawnItem(QMenu* menu, HMENU handle, HWND owner, UINT id, UINT state, ULONG_PTR data,
+                           const QString& text);
+}  // namespace qlw

@@ -1,0 +1,226 @@
+// The image button driven by the mouse: modes, bus messages, repeat and menu timers, the menu's
+// closing click, disabled drawing and a missing image.
+#include "LXAlphaButton.h"
+
+#include <QImage>
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "GraphicsTestSupport.h"
+#include "LXMessage.h"
+#include "WndQt.h"
+
+namespace {
+constexpr UINT kId = 321;
+
+class Recorder : public CWnd {
+ public:
+  std::vector<WPARAM> changed;
+  std::vector<std::pair<WPARAM, LPARAM>> menuItems;
+  std::vector<UINT> commands;
+  LRESULT OnChanged(WPARAM w, LPARAM) { return changed.push_back(w), 1; }
+  LRESULT OnMenuItem(WPARAM w, LPARAM l) { return menuItems.emplace_back(w, l), 1; }
+  BOOL OnCommand(WPARAM w, LPARAM) override { return commands.push_back(LOWORD(w)), TRUE; }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(Recorder, CWnd)
+  ON_REGISTERED_MESSAGE(g_msgAlphaButtonChangedSync, &Recorder::OnChanged)
+  ON_REGISTERED_MESSAGE(g_msgAlphaButtonChangedAsync, &Recorder::OnChanged)
+  ON_REGISTERED_MESSAGE(g_msgAlphaButtonMenuItemSync, &Recorder::OnMenuItem)
+  ON_REGISTERED_MESSAGE(g_msgAlphaButtonMenuItemAsync, &Recorder::OnMenuItem)
+END_MESSAGE_MAP()
+
+Gdiplus::Bitmap* Square(Gdiplus::ARGB colour) {
+  auto* b = new Gdiplus::Bitmap(16, 16);
+  Gdiplus::Graphics g(b);
+  g.Clear(Gdiplus::Color(colour));
+  return b;
+}
+
+struct Fixture {
+  Recorder parent;
+  CAlphaButton button;
+  std::unique_ptr<Gdiplus::Bitmap> red{Square(0xFFFF0000u)};
+  explicit Fixture(UINT mode, UINT frame = CAlphaButton::kFramed) : button(mode, CAlphaButton::kImage, frame, 0) {
+    graphicstest::EnsureApp();
+    EXPECT_TRUE(parent.CreateEx(0, nullptr, L"Buttons", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 120), nullptr, 0));
+    EXPECT_TRUE(button.Create(L"", WS_VISIBLE, CRect(10, 10, 42, 42), &parent, kId));
+    button.SetImages(red.get(), nullptr);
+    parent.ShowWindow(SW_SHOW);
+  }
+  QWidget* W() { return qlw::WidgetOf(button.m_hWnd); }
+  void Press() { QTest::mousePress(W(), Qt::LeftButton, {}, QPoint(16, 16)); }
+  void Release() { QTest::mouseRelease(W(), Qt::LeftButton, {}, QPoint(16, 16)); }
+  void Settle() { qlw::ProcessPendingMessages(); }
+  QImage Grab() { return W()->grab().toImage(); }
+};
+
+struct MenuLog {
+  static inline int shown = 0;
+  static inline HWND pressAgain = nullptr;
+  static UINT Answer(HMENU, HWND) {
+    ++shown;
+    // The click that closes the menu lands on the button.
+    if (pressAgain) ::PostMessageW(pressAgain, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    return 4711;
+  }
+};
+struct MenuSeam {
+  CMenu menu, sub;
+  MenuSeam() {
+    MenuLog::shown = 0;
+    MenuLog::pressAgain = nullptr;
+    qlw::SetMenuAnswer(&MenuLog::Answer);
+    sub.CreatePopupMenu();
+    sub.AppendMenu(MF_STRING, 4711, L"Item");
+    menu.CreateMenu();
+    menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(sub.m_hMenu), L"Popup");
+  }
+  ~MenuSeam() {
+    qlw::SetMenuAnswer(nullptr);
+    sub.Detach();
+  }
+};
+}  // namespace
+
+TEST(AlphaButton, ModesPressToggleAndLatchAndPostOneChangePerRelease) {
+  struct Case {
+    UINT mode;
+    bool whileHeld, afterFirst, afterSecond;
+  } cases[] = {{CAlphaButton::kPush, true, false, false},
+               {CAlphaButton::kToggle, true, true, false},
+               {CAlphaButton::kLatch, true, true, true}};
+  for (const auto& c : cases) {
+    Fixture f(c.mode);
+    f.Press();
+    EXPECT_EQ(f.button.IsChecked(), c.whileHeld) << c.mode;
+    f.Release();
+    EXPECT_EQ(f.button.IsChecked(), c.afterFirst) << c.mode;
+    f.Press();
+    f.Release();
+    EXPECT_EQ(f.button.IsChecked(), c.afterSecond) << c.mode;
+    f.Settle();
+    EXPECT_EQ(f.parent.changed, (std::vector<WPARAM>{kId, kId})) << c.mode;
+  }
+}
+
+TEST(AlphaButton, RepeatPostsWhileHeldInsideAndStopsWhenDraggedOut) {
+  Fixture f(CAlphaButton::kRepeat);
+  f.Press();
+  f.Settle();
+  EXPECT_EQ(f.parent.changed.size(), 1u);  // at once on press
+  QTest::qWait(350);
+  f.Settle();
+  EXPECT_GE(f.parent.commands.size(), 2u);
+  EXPECT_EQ(f.parent.commands.front(), kId);
+  QTest::mouseMove(f.W(), QPoint(80, 16));
+  EXPECT_FALSE(f.button.IsMouseDown());
+  EXPECT_EQ(f.button.GetRepeatTimer(), 0u);
+  EXPECT_FALSE(f.button.IsChecked());
+  const size_t repeats = f.parent.commands.size();
+  QTest::qWait(250);
+  f.Settle();
+  EXPECT_EQ(f.parent.commands.size(), repeats);
+  EXPECT_EQ(f.parent.changed.size(), 2u);  // leaving ends the gesture
+  f.Release();
+}
+
+TEST(AlphaButton, DisabledWhileHeldStillStopsTheRepeatOnRelease) {
+  Fixture f(CAlphaButton::kRepeat);
+  f.Press();
+  ASSERT_NE(f.button.GetRepeatTimer(), 0u);
+  f.button.EnableWindow(FALSE);
+  f.Release();
+  EXPECT_EQ(f.button.GetRepeatTimer(), 0u);
+  EXPECT_FALSE(f.button.IsChecked());
+  const size_t repeats = f.parent.commands.size();
+  QTest::qWait(250);
+  f.Settle();
+  EXPECT_EQ(f.parent.commands.size(), repeats);
+}
+
+TEST(AlphaButton, HeldMenuOpensAfterHalfASecondAndAnEarlyReleaseCancelsIt) {
+  MenuSeam seam;
+  Fixture f(CAlphaButton::kPush);
+  f.button.AttachMenu(&seam.menu, &f.parent, true, 0);
+  f.button.SetMenuKind(CAlphaButton::kMenuOnHold);
+  f.button.SetMenuReturnsCommand(true);
+  f.Press();
+  QTest::qWait(200);
+  f.Release();
+  QTest::qWait(450);
+  EXPECT_EQ(MenuLog::shown, 0);
+  f.Press();
+  QTest::qWait(650);
+  EXPECT_EQ(MenuLog::shown, 1);
+  EXPECT_FALSE(f.button.IsMouseDown());  // the menu ended the gesture
+  f.Settle();
+  ASSERT_EQ(f.parent.menuItems.size(), 1u);
+  EXPECT_EQ(f.parent.menuItems[0], (std::pair<WPARAM, LPARAM>(kId, 4711)));
+  f.Release();
+}
+
+TEST(AlphaButton, TheClickThatClosesTheMenuDoesNotPressTheButtonAgain) {
+  MenuSeam seam;
+  Fixture f(CAlphaButton::kPush);
+  f.button.AttachMenu(&seam.menu, &f.parent, true, 0);
+  f.button.SetMenuKind(CAlphaButton::kMenuOnPress);
+  MenuLog::pressAgain = f.button.m_hWnd;
+  EXPECT_TRUE(f.W()->testAttribute(Qt::WA_NoMouseReplay));
+  f.Press();
+  f.Settle();
+  EXPECT_EQ(MenuLog::shown, 1);
+  EXPECT_FALSE(f.button.IsChecked());
+  EXPECT_FALSE(f.button.IsMouseDown());
+}
+
+TEST(AlphaButton, MenuPlacementAnchors) {
+  const RECT r{100, 50, 140, 70};
+  struct Case {
+    UINT placement;
+    LONG x, y;
+    UINT flags;
+  } cases[] = {{1, 100, 50, TPM_RIGHTALIGN},
+               {2, 100, 60, TPM_RIGHTALIGN | TPM_VCENTERALIGN},
+               {4, 140, 50, 0},
+               {5, 140, 60, TPM_VCENTERALIGN},
+               {6, 140, 70, TPM_RIGHTALIGN | TPM_VERTICAL},
+               {7, 120, 70, TPM_CENTERALIGN | TPM_VERTICAL},
+               {0, 100, 70, TPM_VERTICAL}};
+  for (const auto& c : cases) {
+    UINT flags = 0;
+    POINT p = CAlphaButton::MenuAnchor(r, c.placement, flags);
+    EXPECT_EQ(p.x, c.x) << c.placement;
+    EXPECT_EQ(p.y, c.y) << c.placement;
+    EXPECT_EQ(flags, c.flags) << c.placement;
+  }
+}
+
+TEST(AlphaButton, DisabledDrawsTheGreyCopyAndFlatPushedDarkens) {
+  Fixture f(CAlphaButton::kToggle, CAlphaButton::kFlat);
+  QColor normal = f.Grab().pixelColor(16, 16);
+  EXPECT_GT(normal.red(), 200);
+  EXPECT_LT(normal.green(), 60);
+  f.button.SetChecked(true);
+  QColor pushed = f.Grab().pixelColor(16, 16);
+  EXPECT_NEAR(pushed.red(), 0.6 * 255, 6);  // flat and pushed without an alternate image
+  f.button.SetChecked(false);
+  f.button.EnableWindow(FALSE);
+  QColor disabled = f.Grab().pixelColor(16, 16);
+  EXPECT_LT(std::abs(disabled.red() - disabled.green()), 12);  // grey, faded into the face
+}
+
+TEST(AlphaButton, AMissingImageIsAMessageAndDrawsNothing) {
+  Fixture f(CAlphaButton::kPush, CAlphaButton::kFlat);
+  try {
+    f.button.LoadImages(65000);
+    FAIL() << "no exception";
+  } catch (const CLXXCantLoadResource& e) {
+    EXPECT_EQ(e.GetSeverity(), kLXSeverityMessage);
+  }
+  QImage shot = f.Grab();
+  EXPECT_EQ(shot.pixelColor(16, 16).rgb(), QColor(shot.pixelColor(1, 1)).rgb());
+}

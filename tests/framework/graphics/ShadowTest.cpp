@@ -1,0 +1,122 @@
+// Drop shadows: kernel and bitmap sizes, the cache, the 135-degree offset and the shape kept clear.
+#include "LXShadow.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "GraphicsTestSupport.h"
+
+using namespace Gdiplus;
+using LXGraphics::CShadow;
+using graphicstest::Draw;
+using graphicstest::Inked;
+
+namespace {
+unsigned Alpha(Bitmap* b, int x, int y) {
+  Color c;
+  b->GetPixel(x, y, &c);
+  return c.GetA();
+}
+}  // namespace
+
+TEST(Shadow, RadiusZeroStillBlursWithAFiveTapKernel) {
+  LXGraphics::CShadowRect s(RectF(0, 0, 10, 6), 0, 0.5f);
+  EXPECT_EQ(s.GetExtent(), 1);
+  ASSERT_EQ(s.GetKernel().size(), 5u);
+  EXPECT_EQ(s.GetBitmapRect().Width, 16);
+  EXPECT_EQ(s.GetBitmapRect().Height, 12);
+  const auto& k = s.GetKernel();
+  for (size_t i = 0; i < k.size(); ++i) EXPECT_EQ(k[i], k[k.size() - 1 - i]);
+  EXPECT_GT(s.GetKernelSum(), 0);
+}
+
+TEST(Shadow, SmallMarkersKeepTheirWholeBlurMargin) {
+  // A 4 x 4 marker with radius 5 needs 13 pixels on each side; half the marker would cut it.
+  LXGraphics::CShadowRect s(RectF(0, 0, 4, 4), 5, 0.5f);
+  EXPECT_EQ(s.GetBitmapRect().Width, 4 + 2 * 13);
+}
+
+TEST(Shadow, OffsetRunsDownAndRightAlong135Degrees) {
+  for (unsigned r : {0u, 3u, 8u}) {
+    PointF off = CShadow::Offset(r);
+    EXPECT_NEAR(off.X, r * 0.70710678f, 1e-4) << r;
+    EXPECT_NEAR(off.Y, r * 0.70710678f, 1e-4) << r;
+  }
+}
+
+TEST(Shadow, OpacityScalesTheRenderedShapeBeforeBlurring) {
+  // Opacity 0.625 and above saturate; 0 leaves nothing to see.
+  struct Case {
+    float opacity;
+    bool visible;
+  } cases[] = {{0.0f, false}, {0.625f, true}, {1.0f, true}};
+  for (const auto& c : cases) {
+    LXGraphics::CShadowRect s(RectF(0, 0, 20, 20), 3, c.opacity);
+    auto b = Draw(80, 80, [&](Graphics& g) { s.Draw(&g, RectF(20, 20, 20, 20)); });
+    ASSERT_NE(s.GetBitmap(), nullptr);
+    EXPECT_EQ(Inked(*b, 42, 30), c.visible) << c.opacity;
+  }
+  LXGraphics::CShadowRect full(RectF(0, 0, 30, 30), 1, 0.625f), less(RectF(0, 0, 30, 30), 1, 0.3f);
+  Draw(10, 10, [&](Graphics& g) { full.Draw(&g, RectF(0, 0, 30, 30)), less.Draw(&g, RectF(0, 0, 30, 30)); });
+  // The middle of a large shape keeps the rendered alpha through the blur (up to rounding).
+  int mid = full.GetBitmapRect().Width / 2;
+  EXPECT_GE(Alpha(full.GetBitmap(), mid, mid), 240u);
+  EXPECT_LT(Alpha(less.GetBitmap(), mid, mid), 160u);
+}
+
+TEST(Shadow, DrawingAgainRendersOnceAndAChangedShapeRebuilds) {
+  LXGraphics::CShadowRect s(RectF(0, 0, 20, 10), 2, 0.5f);
+  Draw(60, 60, [&](Graphics& g) { s.Draw(&g, RectF(5, 5, 20, 10)); });
+  Bitmap* first = s.GetBitmap();
+  ASSERT_NE(first, nullptr);
+  Draw(60, 60, [&](Graphics& g) { s.Draw(&g, RectF(15, 25, 20, 10)); });
+  EXPECT_EQ(s.GetBitmap(), first);
+  EXPECT_FALSE(s.Create(RectF(40, 40, 20, 10), 2, 0.5f));  // same size elsewhere: kept
+  EXPECT_EQ(s.GetBitmap(), first);
+  EXPECT_TRUE(s.Create(RectF(0, 0, 21, 10), 2, 0.5f));
+  EXPECT_EQ(s.GetBitmap(), nullptr);
+  EXPECT_TRUE(s.Create(RectF(0, 0, 21, 10), 3, 0.5f));
+  EXPECT_TRUE(s.Create(RectF(0, 0, 21, 10), 3, 0.6f));
+}
+
+TEST(Shadow, PathsOfOneSizeButAnotherShapeAreNotEqual) {
+  GraphicsPath a, b;
+  PointF pa[] = {{0, 0}, {20, 0}, {20, 20}, {0, 20}};
+  PointF pb[] = {{0, 0}, {20, 20}, {20, 0}, {0, 20}};
+  a.AddPolygon(pa, 4);
+  b.AddPolygon(pb, 4);
+  Pen pen(Color(0xFF000000u), 2);
+  LXGraphics::CShadowPath s(&a, &pen, true, 2, 0.5f);
+  EXPECT_FALSE(s.Create(&a, &pen, true, 2, 0.5f));
+  EXPECT_TRUE(s.Create(&b, &pen, true, 2, 0.5f));
+  EXPECT_TRUE(s.Create(&b, &pen, false, 2, 0.5f));
+  Pen wide(Color(0xFF000000u), 3);
+  EXPECT_TRUE(s.Create(&b, &wide, false, 2, 0.5f));
+}
+
+// Each shape, drawn at (30, 30) size 30: the shadow shows below right, never inside the shape.
+TEST(Shadow, NeverPaintsInsideTheShapeAndFallsBelowRight) {
+  const RectF target(30, 30, 30, 30);
+  GraphicsPath tri;
+  PointF pts[] = {{30, 0}, {30, 30}, {0, 30}};
+  tri.AddPolygon(pts, 3);
+  Region region(RectF(0, 0, 30, 30));
+  std::unique_ptr<CShadow> shadows[] = {
+      std::make_unique<LXGraphics::CShadowRect>(target, 4, 1.0f),
+      std::make_unique<LXGraphics::CShadowEllipse>(target, 4, 1.0f),
+      std::make_unique<LXGraphics::CShadowPath>(&tri, nullptr, true, 4, 1.0f),
+      std::make_unique<LXGraphics::CShadowRgn>(&region, 4, 1.0f),
+  };
+  const char* names[] = {"rect", "ellipse", "path", "region"};
+  for (int i = 0; i < 4; ++i) {
+    auto b = Draw(100, 100, [&](Graphics& g) { shadows[i]->Draw(&g, target); });
+    // Inside every shape (the triangle's inside is its bottom-right half).
+    EXPECT_FALSE(Inked(*b, 50, 50)) << names[i];
+    EXPECT_FALSE(Inked(*b, 55, 50)) << names[i];
+    // Three pixels below the shape is darker than three above it.
+    EXPECT_TRUE(Inked(*b, 45, 63)) << names[i];
+    EXPECT_LT(graphicstest::Pixel(*b, 45, 63) & 0xFF, graphicstest::Pixel(*b, 45, 27) & 0xFF) << names[i];
+    EXPECT_FALSE(Inked(*b, 45, 18)) << names[i];
+  }
+}
