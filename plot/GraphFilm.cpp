@@ -105,7 +105,8 @@ void CGraphRenderer::DrawFilmStrip(const CQLPattern& pattern)
         double t = s.m_logarithmicYAxis ? std::log10(v + 1) / std::log10(yMax + 1) : v / yMax;
         t = std::min(t, 1.0);
         pen.SetColor(Gdiplus::Color(InterpolateColorRamp(m_ramp, std::pow(t, 1 / gamma)).GetValue()));
-        const float x = DataToPixel(sample.first, 0).X;
+        // Through the middle of the pixel column, so that each column is covered once.
+        const float x = std::floor(DataToPixel(sample.first, 0).X) + 0.5f;
         m_graphics->DrawLine(&pen, x, top + 1, x, top + height - 1);
     }
     const auto& plot = m_plotRect.m_float;

@@ -189,6 +189,8 @@ double CGraphRenderer::GetYPixelsPerUnit() const
 Gdiplus::PointF CGraphRenderer::DataToPixel(double x, double y) const
 {
     const auto& r = m_plotRect.m_float;
+    // Without a usable range everything sits at the plot's origin rather than at NaN.
+    if (!m_rangesValid) return Gdiplus::PointF(r.X, r.Y + r.Height);
     const CDiffractionSettings& s = *m_settings;
     const double px = (x - s.m_visibleXMin) * m_xPixelsPerUnit + r.X;
     double py;
@@ -203,7 +205,8 @@ std::pair<double, double> CGraphRenderer::PixelToData(const Gdiplus::PointF& poi
 {
     const auto& r = m_plotRect.m_float;
     const CDiffractionSettings& s = *m_settings;
-    const double x = m_xPixelsPerUnit > 0 ? (point.X - r.X) / m_xPixelsPerUnit + s.m_visibleXMin : s.m_visibleXMin;
+    if (!m_rangesValid) return {Finite(s.m_visibleXMin) ? s.m_visibleXMin : 0.0, 0.0};
+    const double x = (point.X - r.X) / m_xPixelsPerUnit + s.m_visibleXMin;
     if (m_yPixelsPerUnit <= 0) return {x, 0.0};
     const double v = ((r.Y + r.Height) - point.Y) / m_yPixelsPerUnit;
     return {x, s.m_logarithmicYAxis ? std::pow(10.0, v) + s.m_visibleYMin - 1 : v + s.m_visibleYMin};
