@@ -75,14 +75,16 @@ int BenchRead(const char* what, bool tensors)
     if (path.empty()) return 1;
     CQLPatternList list;
     const auto start = std::chrono::steady_clock::now();
+    const double cpu = ProcessorSeconds();
     const bool read = ReadStructureFile(path, list);
-    const double seconds = Seconds(start);
+    const double seconds = Seconds(start), processor = ProcessorSeconds() - cpu;
     auto pattern = FindFirstCrystalPattern(list, false, false);
     if (!read || !pattern) {
         std::fprintf(stderr, "%s: not read\n", path.c_str());
         return 1;
     }
-    std::printf("%-58s %.3f  (%zu sites)\n", what, seconds, pattern->m_crystal.m_sites.size());
+    std::printf("%-58s %.3f  (processor %.3f; %zu sites)\n", what, seconds, processor,
+                pattern->m_crystal.m_sites.size());
     unlink(path.c_str());
     rmdir(path.substr(0, path.rfind('/')).c_str());
     return 0;

@@ -23,8 +23,19 @@ public:
     virtual ~CTool() = default;
 
     virtual void GetFlatRec(FlatRec& rec) const { rec = m_rec; }
+    // Tells the tool's view that the tool changed; a tool without a view has nothing to tell.
+    virtual void Notify(int code, int value) { (void)code, (void)value; }
+    // A tool that is on is hidden, switched off and notified (4, 0).
+    void Deactivate()
+    {
+        if (!m_on) return;
+        m_rec.visible = 0;
+        m_on = 0;
+        Notify(4, 0);
+    }
 
     FlatRec m_rec;
+    std::uint8_t m_on = 0;  // switched on
 };
 
 class CRuler : public CTool
@@ -75,4 +86,6 @@ public:
 
     // When on, the cursor reads out the d spacing of its x position.
     std::uint8_t m_showDSpacing = 0;
+    double m_x = 0.0;         // position on the x axis
+    std::uint8_t m_xSet = 0;  // m_x has been set
 };

@@ -9,6 +9,7 @@
 #include "QLProfileFile.h"
 #include "QLPre5CrystalFile.h"
 #include "QLSessionFile.h"
+#include "QLSessionPre6File.h"
 #include "QLPattern.h"
 
 #include <cstdio>
@@ -40,6 +41,7 @@ TestFn TestForType(uint32_t code) {
     case kFileTypeCrystalPre5:
     case kFileTypeMoleculePre5: return &CQLPre5CrystalFile::TestFile;
     case kFileTypeSession: return &CQLSessionFile::TestFile;
+    case kFileTypeSessionPre6: return &CQLSessionPre6File::TestFile;
     case kFileTypeDataset: return &TestDatasetCandidate;
     case kFileTypeRigaku: return &CQLRigakuFile::TestFile;
     case kFileTypeProfile: return &CQLProfileFile::TestFile;
@@ -65,6 +67,7 @@ CQlwFile* CreateFileForType(uint32_t code) {
       case kFileTypeCrystal5: return new CQLCrystalFile(code);
       case kFileTypeCrystalPre5: return new CQLPre5CrystalFile;
       case kFileTypeSession: return new CQLSessionFile;
+      case kFileTypeSessionPre6: return new CQLSessionPre6File;
       case kFileTypeDataset: return new CQLDatasetFile;
       case kFileTypeRigaku: return new CQLRigakuFile;
       case kFileTypeProfile: return new CQLProfileFile;
@@ -103,8 +106,9 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
     }
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
-  for (TestFn test : {&CQLSessionFile::TestFile, &CQLCrystalFile::TestFile, &CQLPre5CrystalFile::TestFile,
-                      &CQLLXTXFile::TestFile, &CQLCIFFile::TestFile, &CQLRigakuFile::TestFile,
+  for (TestFn test : {&CQLSessionFile::TestFile, &CQLSessionPre6File::TestFile, &CQLCrystalFile::TestFile,
+                      &CQLPre5CrystalFile::TestFile, &CQLLXTXFile::TestFile, &CQLCIFFile::TestFile,
+                      &CQLRigakuFile::TestFile,
                       &CQLDatasetFile::TestFile, &CQLProfileFile::TestFile}) {
     if (test(path, result)) break;
   }

@@ -16,14 +16,14 @@ constexpr uint32_t kLXDF = QLTag("LXDF"), kLXD5 = QLTag("LXD5"), kLXMF = QLTag("
 constexpr uint32_t kFMAP = QLTag("FMAP");
 constexpr uint32_t kOpaqueRed = 0xFFFF0000u;
 
-// Row-major symmetric tensor from its six terms in the binary order 11, 22, 33, 23, 13, 12.
+}  // namespace
+
 void TensorFromBinaryOrder(const float t[6], double out[9]) {
   out[0] = t[0], out[4] = t[1], out[8] = t[2];
   out[5] = out[7] = t[3];
   out[2] = out[6] = t[4];
   out[1] = out[3] = t[5];
 }
-}  // namespace
 
 uint16_t CheckedElementCode(uint16_t code, bool normalise) {
   char symbol[2] = {char(code >> 8), char(code & 0xFF)};

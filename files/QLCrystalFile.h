@@ -74,5 +74,8 @@ class CQLCrystalFile : public CQlwFile {
   std::map<uint32_t, Chunk> m_chunks;
 };
 
+// Row-major symmetric tensor from its six terms in the binary formats' order 11, 22, 33, 23, 13, 12.
+void TensorFromBinaryOrder(const float terms[6], double out[9]);
+
 // A valid element code, or the unknown code 0x3F3F.
 uint16_t CheckedElementCode(uint16_t code, bool normalise);

@@ -13,9 +13,7 @@
 #include <cstring>
 
 namespace {
-bool StartsWith(const CString& text, const wchar_t* prefix) {
-  return std::wcsncmp(text.GetString(), prefix, std::wcslen(prefix)) == 0;
-}
+constexpr int64_t kMaxProfilePoints = 1 << 24;
 
 // Enumerations the engine computes with keep their value unless the file's one is known.
 template <class E>
@@ -231,7 +229,12 @@ void CQLSessionFile::ReadSettings(uint32_t length, CDiffractionSettings& s) {
       case QLTag("LUMg"): s.m_plotValueB = GetFloat(size); return true;
       case QLTag("MAXR"): s.m_maxNumRefs = GetU32(size); return true;
       case QLTag("MON?"): s.m_monochromatic = GetBool(size); return true;
-      case QLTag("NPTS"): s.m_numProfilePoints = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(GetU32(size)))); return true;
+      case QLTag("NPTS"): {
+        const auto points = static_cast<int64_t>(static_cast<int32_t>(GetU32(size)));
+        // Every profile is computed on this grid: a count no plot needs would exhaust memory.
+        if (points >= 2 && points <= kMaxProfilePoints) s.m_numProfilePoints = static_cast<uint64_t>(points);
+        return true;
+      }
       case QLTag("PRO#"): SetIfInRange(s.m_profileType, GetByte(size), 1, 4); return true;
       case QLTag("*GRD"): s.m_showGrid = GetBool(size); return true;
       case QLTag("*LGD"): s.m_showLegend = GetBool(size); return true;
@@ -438,6 +441,16 @@ void CQLSessionFile::ReadOperators(uint32_t length, CQLCrystal& c) {
     for (auto& row : op.m_rotation)
       for (double& v : row) v = ReadInt32();
     for (double& t : op.m_translation) t = ReadDouble();
+    // A crystallographic rotation has entries -1, 0 or 1 and determinant ±1; anything else would
+    // carry reflexion indices out of range.
+    const auto& r = op.m_rotation;
+    const double det = r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) - r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
+                       r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);
+    bool valid = std::fabs(det) == 1.0;
+    for (const auto& row : r)
+      for (double v : row) valid = valid && std::fabs(v) <= 1.0;
+    for (double t : op.m_translation) valid = valid && std::isfinite(t);
+    if (!valid) throw CLXXFileInvalid(kLXSeverityMessage, 0, __LINE__);
     op.m_text = op.Format(1);
   }
   c.m_operators = std::move(operators);

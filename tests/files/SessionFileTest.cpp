@@ -69,7 +69,7 @@ UINT ReadError(const std::string& bytes) {
 }
 
 constexpr size_t kVersionText = 69, kPlatformText = 94, kFormatValue = 105, kPatLength = 121, kUnknownLength = 148,
-                 kTypeText = 390, kCellA = 491;
+                 kTypeText = 390, kCellA = 491, kFirstRotation = 535;
 }  // namespace
 
 TEST(SessionFile, ReadsEveryBlockOfAHandWrittenFile) {
@@ -136,6 +136,7 @@ TEST(SessionFile, RefusesDamagedOrForeignFiles) {
       {"bool record of length 2", Resign(Patch(v6, kPatLength, LE32(2))), 21093},
       {"record longer than its block", Resign(Patch(v6, kUnknownLength, LE32(0xFFFFFFF0u))), 21093},
       {"degenerate cell", Resign(Patch(v6, kCellA, LE32(0))), 22960},
+      {"rotation entry 2", Resign(Patch(v6, kFirstRotation, LE32(2))), 21093},
       {"not a session", Patch(v6, 0, "QLSX"), 21088},
       {"cut short", v6.substr(0, 400), 21090},
   };

@@ -140,6 +140,13 @@ TEST(Probe, SavesAndReadsSessionsAndReadsBinaryCrystals) {
   EXPECT_EQ(refl.status, 0);
   EXPECT_NE(refl.out.find("\n0,1,0,5.876641,2,"), std::string::npos);
   EXPECT_NE(Probe("session-read " + crystal).status, 0);
+
+  // A data file becomes an observed pattern.
+  const std::string data = qlwtest::ScratchDir() + "/scan.dat";
+  std::ofstream(data) << "10 5\n10.5 7\n11 6\n11.5 4\n";
+  ASSERT_EQ(Probe("session-save " + session + " " + data).status, 0);
+  const ProbeRun observed = Probe("session-read " + session);
+  EXPECT_EQ(observed.out.substr(observed.out.find("x axis")), "x axis: 2theta\n0 observed scan\n");
 }
 
 TEST(Probe, ConvertsThroughTheProgramsOwnWriters) {

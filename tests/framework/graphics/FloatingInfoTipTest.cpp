@@ -1,0 +1,104 @@
+// The floating info tip: its sizes, the click that toggles it, the timer that hides it once the
+// mouse has moved off the balloon, and the see-through white around the balloon.
+#include "LXFloatingInfoTip.h"
+
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "GraphicsTestSupport.h"
+#include "WndQt.h"
+
+namespace {
+struct Tip {
+  CFloatingInfoTip tip;
+  Tip() {
+    graphicstest::EnsureApp();
+    EXPECT_TRUE(tip.Create(nullptr));
+  }
+  QWidget* W() { return qlw::WidgetOf(tip.m_hWnd); }
+  CRect Client() {
+    CRect r;
+    tip.GetClientRect(&r);
+    return r;
+  }
+};
+}  // namespace
+
+TEST(FloatingInfoTip, StartsHiddenAtItsExpandedSizeAndResizesWithoutMoving) {
+  Tip t;
+  EXPECT_FALSE(t.tip.IsWindowVisible());
+  EXPECT_EQ(t.Client().Width(), 151);
+  EXPECT_EQ(t.Client().Height(), 115);
+  EXPECT_FLOAT_EQ(t.tip.GetCurrentHeight(), 40);
+  t.tip.SetWindowPos(nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  CRect before;
+  t.tip.GetWindowRect(&before);
+  t.tip.SetTipSize(200, 130, 0);  // a collapsed height of 0 keeps 40
+  EXPECT_EQ(t.Client().Width(), 201);
+  EXPECT_EQ(t.Client().Height(), 130);
+  CRect after;
+  t.tip.GetWindowRect(&after);
+  EXPECT_EQ(after.TopLeft(), before.TopLeft());
+  EXPECT_FLOAT_EQ(t.tip.GetCurrentHeight(), 40);
+  t.tip.SetTipSize(150, 115, 50);
+  EXPECT_FLOAT_EQ(t.tip.GetCurrentHeight(), 50);
+}
+
+TEST(FloatingInfoTip, BalloonSitsOnTheBottomCentredForEachState) {
+  Tip t;
+  Gdiplus::RectF collapsed = t.tip.BalloonRect();
+  EXPECT_FLOAT_EQ(collapsed.X, 151 / 2.0f - 75);
+  EXPECT_FLOAT_EQ(collapsed.Y, 115 - 40);
+  EXPECT_FLOAT_EQ(collapsed.Width, 150);
+  EXPECT_FLOAT_EQ(collapsed.Height, 55);
+  t.tip.RestartTimer(0);
+  Gdiplus::RectF expanded = t.tip.BalloonRect();
+  EXPECT_FLOAT_EQ(expanded.Y, 0);
+  EXPECT_FLOAT_EQ(expanded.Height, 130);
+}
+
+TEST(FloatingInfoTip, AClickTogglesTheStateAndItsTimerInterval) {
+  Tip t;
+  t.tip.ShowWindow(SW_SHOWNOACTIVATE);
+  QTest::mouseClick(t.W(), Qt::LeftButton, {}, QPoint(75, 100));
+  EXPECT_TRUE(t.tip.IsExpanded());
+  EXPECT_EQ(t.tip.GetTimerInterval(), CFloatingInfoTip::kExpandedMs);
+  QTest::mouseClick(t.W(), Qt::LeftButton, {}, QPoint(75, 100));
+  EXPECT_FALSE(t.tip.IsExpanded());
+  EXPECT_EQ(t.tip.GetTimerInterval(), CFloatingInfoTip::kCollapsedMs);
+}
+
+TEST(FloatingInfoTip, StaysWhileTheMouseIsStillAndHidesOnceItHasLeft) {
+  Tip t;
+  t.tip.ShowWindow(SW_SHOWNOACTIVATE);
+  POINT cursor;
+  ::GetCursorPos(&cursor);
+  t.tip.RestartTimer((ULONGLONG(ULONG(cursor.y)) << 32) | ULONG(cursor.x));  // expanded: 1500 ms
+  t.tip.RestartTimer((ULONGLONG(ULONG(cursor.y)) << 32) | ULONG(cursor.x));  // collapsed: 750 ms
+  QTest::qWait(900);
+  EXPECT_TRUE(t.tip.IsWindowVisible());  // the mouse did not move
+  ::SetCursorPos(cursor.x + 300, cursor.y + 300);
+  t.tip.OnMouseEnter();
+  QTest::qWait(900);
+  EXPECT_TRUE(t.tip.IsWindowVisible());  // moved, but over the balloon
+  t.tip.OnMouseLeave();
+  QTest::qWait(900);
+  EXPECT_FALSE(t.tip.IsWindowVisible());
+  ::SetCursorPos(cursor.x, cursor.y);
+}
+
+TEST(FloatingInfoTip, WhiteAroundTheBalloonIsSeeThrough) {
+  Tip t;
+  t.tip.SetColours(0xFF000000u, 0xFFFFF3B0u, 0xFF404040u);
+  t.tip.ShowWindow(SW_SHOWNOACTIVATE);
+  QImage shot = t.W()->grab().toImage();
+  const QRegion mask = t.W()->mask();
+  ASSERT_FALSE(mask.isEmpty());
+  EXPECT_FALSE(mask.contains(QPoint(2, 2)));      // above the collapsed balloon
+  EXPECT_FALSE(mask.contains(QPoint(0, 75)));     // outside the rounded corner
+  EXPECT_TRUE(mask.contains(QPoint(75, 95)));     // inside the body
+  EXPECT_TRUE(mask.contains(QPoint(75, 107)));    // the pointer
+  EXPECT_FALSE(mask.contains(QPoint(50, 112)));   // beside the pointer
+  EXPECT_EQ(shot.pixelColor(75, 95).rgb(), QColor(0xFF, 0xF3, 0xB0).rgb());
+}
