@@ -299,6 +299,10 @@ LRESULT SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   auto me = CurrentQueue();
   std::unique_lock<std::mutex> lock(Lock());
   auto w = FindWindowLocked(hwnd);
+  if (!w && IsRemoteHandle(hwnd)) {
+    lock.unlock();
+    return RemoteSend(hwnd, message, wParam, lParam, flags, timeoutMs, result);
+  }
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -363,16 +367,20 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!hwnd) return PostThreadMessageW(GetCurrentThreadId(), message, wParam, lParam);
-  DWORD threadId;
+  DWORD threadId = 0;
+  bool remote = false;
   {
     std::lock_guard<std::mutex> lock(Lock());
     auto w = FindWindowLocked(hwnd);
-    if (!w) {
+    if (!w && IsRemoteHandle(hwnd)) remote = true;
+    else if (!w) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return FALSE;
+    } else {
+      threadId = w->threadId;
     }
-    threadId = w->threadId;
   }
+  if (remote) return RemotePost(hwnd, message, wParam, lParam);
   return PostToQueue(threadId, MakeMsg(hwnd, message, wParam, lParam));
 }
 

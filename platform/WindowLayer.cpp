@@ -152,6 +152,8 @@ std::shared_ptr<Window> FindWindowLocked(HWND hwnd) {
   return it == table.end() ? nullptr : it->second;
 }
 
+const std::vector<HWND>& TopLevelWindowsLocked() { return ZOrder(); }
+
 void ForgetThreadWindowsLocked(DWORD threadId) {
   std::vector<HWND> doomed;
   for (auto& [h, w] : WindowTable())
@@ -276,9 +278,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
       SetLastError(ERROR_TLW_WITH_WSCHILD);
       return nullptr;
     }
-    static uintptr_t nextHandle = 0x10000;
+    // The process id in the high half makes handles unique among the user's processes.
+    static uint32_t nextHandle = 0x10000;
     nextHandle += 4;
-    window->handle = reinterpret_cast<HWND>(nextHandle);
+    window->handle = reinterpret_cast<HWND>(uintptr_t(GetCurrentProcessId()) << 32 | nextHandle);
     window->threadId = me;
     window->style = style;
     window->exStyle = exStyle;
@@ -341,8 +344,11 @@ BOOL DestroyWindow(HWND hwnd) {
 }
 
 BOOL IsWindow(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(Lock());
-  return FindWindowLocked(hwnd) != nullptr;
+  {
+    std::lock_guard<std::mutex> lock(Lock());
+    if (FindWindowLocked(hwnd)) return TRUE;
+  }
+  return IsRemoteHandle(hwnd) && RemoteIsWindow(hwnd);
 }
 
 HWND GetParent(HWND hwnd) {
@@ -378,6 +384,15 @@ BOOL IsChild(HWND parent, HWND hwnd) {
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, LPDWORD processId) {
+  bool local;
+  {
+    std::lock_guard<std::mutex> lock(Lock());
+    local = FindWindowLocked(hwnd) != nullptr;
+  }
+  if (!local && IsRemoteHandle(hwnd) && RemoteIsWindow(hwnd)) {
+    if (processId) *processId = static_cast<DWORD>(reinterpret_cast<uintptr_t>(hwnd) >> 32);
+    return 1;  // the other process's thread ids mean nothing here; not 0, which is failure
+  }
   std::shared_ptr<Window> w;
   if (!ValidWindow(hwnd, w)) return 0;
   if (processId) *processId = GetCurrentProcessId();

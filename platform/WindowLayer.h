@@ -277,6 +277,9 @@ HANDLE RemovePropW(HWND hwnd, LPCWSTR name);
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam);
 // Top-level windows of the thread, top of the Z order first (newest on top, BringWindowToTop raises).
 BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM lParam);
+// Top-level windows of this process, then those that other processes of the user serve
+// (qlw::StartWindowServer); a handle tells which process owns the window.
+BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam);
 
 // Messages.
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -348,4 +351,10 @@ MessagePump SetThreadMessagePump(MessagePump pump);
 void AttachQueueToQtEventLoop();
 // Handles every message that is ready for the calling thread (sent, posted, due timers) without waiting.
 void ProcessPendingMessages();
+
+// Makes this process's top-level windows reachable from the user's other processes: EnumWindows,
+// IsWindow, SendMessage (WM_COPYDATA with its data, other messages with numeric parameters),
+// PostMessage and SetForegroundWindow. Stopped at exit.
+bool StartWindowServer();
+void StopWindowServer();
 }  // namespace qlw

@@ -100,6 +100,15 @@ void WakeLocked(ThreadQueue& queue);
 void RemoveWindowTimersLocked(const Window& window);
 // Called for a window's thread when it ends: forgets the thread's windows.
 void ForgetThreadWindowsLocked(DWORD threadId);
+// Top-level windows of every thread of this process, top of the Z order first.
+const std::vector<HWND>& TopLevelWindowsLocked();
+// Windows of other processes (RemoteWindows.cpp): a handle carries its process id in its high half.
+bool IsRemoteHandle(HWND hwnd);
+LRESULT RemoteSend(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs,
+                   PDWORD_PTR result);
+BOOL RemotePost(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+bool RemoteIsWindow(HWND hwnd);
+bool RemoteBringToFront(HWND hwnd);
 // Widgets of the window layer (WndWidget.cpp): made after the window enters the table and before
 // WM_NCCREATE (without the lock: Qt may send events meanwhile), deleted when the handle goes away.
 using WidgetFactory = QWidget* (*)(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parentWidget);

@@ -429,6 +429,7 @@ HWND SetActiveWindow(HWND hwnd) {
 }
 
 BOOL SetForegroundWindow(HWND hwnd) {
+  if (qlw::wnd::IsRemoteHandle(hwnd)) return qlw::wnd::RemoteBringToFront(hwnd) ? TRUE : FALSE;
   if (!IsWindow(hwnd)) return FALSE;
   SetActiveWindow(hwnd);
   return TRUE;

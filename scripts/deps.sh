@@ -6,8 +6,9 @@ pkgs=(g++ cmake ninja-build ccache pkg-config libgtest-dev qt6-base-dev qt6-svg-
 # families that Windows font names map to.
 pkgs+=(libgif-dev qt6-image-formats-plugins libfontconfig-dev fonts-liberation2 fonts-dejavu-core)
 if [ "${1:-}" = "--test" ]; then
-  # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests.
-  pkgs+=(cif2hkl gdis-data locales)
+  # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests;
+  # the desktop's MIME and application databases that shell registration rebuilds.
+  pkgs+=(cif2hkl gdis-data locales shared-mime-info desktop-file-utils)
   # Screenshots of windows on a virtual display (by hand, not in the suite).
   pkgs+=(xvfb x11-apps xdotool)
 fi

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+bool g_silentMode = false;
+
 namespace {
 std::atomic<CLXAlert::Presenter> g_presenter{nullptr};
 }
@@ -21,7 +23,7 @@ void CLXAlert::SetMessage(UINT kind, const CString parts[kPartCount], const CStr
 
 bool CLXAlert::IsQuiet() {
   // Only a layer with a GUI installs a presenter, so without one there is nothing to show a box.
-  return std::getenv("QLW_QUIET") != nullptr || g_presenter.load() == nullptr;
+  return g_silentMode || std::getenv("QLW_QUIET") != nullptr || g_presenter.load() == nullptr;
 }
 
 CLXAlert::Presenter CLXAlert::SetPresenter(Presenter presenter) { return g_presenter.exchange(presenter); }
@@ -34,7 +36,7 @@ CString CLXAlert::QuietLine() const {
 
 UINT CLXAlert::DoModal() {
   Presenter presenter = g_presenter.load();
-  if (std::getenv("QLW_QUIET") != nullptr || presenter == nullptr) {
+  if (g_silentMode || std::getenv("QLW_QUIET") != nullptr || presenter == nullptr) {
     std::fputs(QuietLine().ToUtf8().c_str(), stderr);
     std::fflush(stderr);
     return 1;

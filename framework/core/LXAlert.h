@@ -1,7 +1,12 @@
-// The alert that shows an exception's texts. Quiet mode (QLW_QUIET set, or no presenter, which
+// The alert that shows an exception's texts. Quiet mode (g_silentMode or QLW_QUIET set, or no presenter, which
 // only a layer with a GUI installs) writes one line on standard error instead of a box.
 #pragma once
 #include "Win.h"
+
+// Quiet mode of the program, decided by the application's start-up (on when the program only
+// registers file types or runs for automation). Before start-up no presenter is installed, so
+// alerts are quiet then too.
+extern bool g_silentMode;
 
 class CLXAlert {
  public:

@@ -40,6 +40,8 @@ class CWatchdog {
 
   bool IsBusy() const { return m_busyCount.load() != 0; }
   DWORD GetThreadId() const { return m_threadId; }
+  // The id that the heartbeat timer's WM_TIMER carries.
+  UINT_PTR GetHeartbeatTimerId() const { return m_heartbeatTimerId; }
 
   ~CWatchdog();
 

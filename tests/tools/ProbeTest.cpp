@@ -117,6 +117,65 @@ TEST(Probe, ReportsAPreferencesMutexThatCannotBeCreated) {
   EXPECT_NE(err.find("Quillonographic : [544f:"), std::string::npos) << err;
 }
 
+namespace {
+// Runs the probe with extra environment assignments ("A=b C=d").
+ProbeRun ProbeWithEnv(const std::string& env, const std::string& args) {
+  ProbeRun run;
+  const std::string command = env + " " + std::string(QLW_BIN_DIR) + "/qlwprobe " + args + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+std::string ScratchFolder(const std::string& name) {
+  const char* scratch = std::getenv("QLW_TEST_SCRATCH");
+  return std::string(scratch ? scratch : "/tmp") + "/" + name;
+}
+}  // namespace
+
+TEST(Probe, ShowsTheParsedCommandLine) {
+  const ProbeRun run = Probe("cmdline /Register \"/DefTypes='cif+lxtx'\" -HKCU a.cif /tmp/b.cif /LXW=0x10");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "shell-command 5\nfile-name /tmp/b.cif\nfiles 2\nfile a.cif\nfile /tmp/b.cif\nprinter \ndriver \nport \n"
+            "splash true\nembedded false\nautomated false\nchoose-types false\nno-types false\ntypes 3,22\n"
+            "types-text lxtx+cif\nper-user true\nsave-prefs false\ncaller -1 \nsid \n"
+            "session 00000000-0000-0000-0000-000000000000\nwindow 16\nblock-size 5752\n");
+}
+
+TEST(Probe, RegistersAndUnregistersTheFileTypes) {
+  const std::string env = "XDG_DATA_HOME=" + ScratchFolder("probe-data") + " XDG_CONFIG_HOME=" +
+                          ScratchFolder("probe-config");
+  ProbeRun run = ProbeWithEnv(env, "shell-register cif crystal");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Qlw.Crystal .lxdf .crystal\nQlw.Crystal-5/6 .lxd5\nQlw.CIF .cif\n");
+  EXPECT_EQ(ProbeWithEnv(env, "shell-associated cif").out, "yes\n");
+  EXPECT_EQ(ProbeWithEnv(env, "shell-associated 4").out, "yes\n");
+  EXPECT_EQ(ProbeWithEnv(env, "shell-associated lxtx").out, "no\n");
+  EXPECT_EQ(ProbeWithEnv(env, "shell-unregister").status, 0);
+  EXPECT_EQ(ProbeWithEnv(env, "shell-associated cif").out, "no\n");
+  EXPECT_NE(ProbeWithEnv(env, "shell-associated nosuchtype").status, 0);
+}
+
+TEST(Probe, CrashLeavesItsReport) {
+  const std::string home = ScratchFolder("probe-crash-home");
+  const ProbeRun run = ProbeWithEnv("HOME=" + home + " XDG_CONFIG_HOME=" + home + "/.config", "crash");
+  EXPECT_EQ(run.status, 128 + 11);
+  const std::string path = home + "/Documents/Lumaxisworks Software/Quillonographic/Quillonographic_Crash_Info.dmp";
+  EXPECT_EQ(run.out, path + "\n");
+  FILE* report = std::fopen(path.c_str(), "r");
+  ASSERT_NE(report, nullptr);
+  char first[64] = {};
+  EXPECT_NE(std::fgets(first, sizeof first, report), nullptr);
+  std::fclose(report);
+  EXPECT_STREQ(first, "Quillonographic crash report\n");
+}
+
 TEST(Probe, SavesAndReadsSessionsAndReadsBinaryCrystals) {
   std::ifstream in(qlwtest::DataPath("crystal-v9.hex"));
   const std::string crystal = qlwtest::ScratchDir() + "/probe-crystal.lxdf";

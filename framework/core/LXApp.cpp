@@ -1,0 +1,510 @@
+// The application base: start-up, the message pump, idle time, exit, folders and file lists.
+#include "LXApp.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "LXAlert.h"
+#include "LXCrashReport.h"
+#include "LXException.h"
+#include "LXMessage.h"
+#include "LXPreferences.h"
+#include "LXRegistry.h"
+#include "LXUtils.h"
+#include "Status.h"
+#include "Watchdog.h"
+
+namespace {
+CString g_tempFolder;
+bool g_singleFilePerStart = false;
+
+bool IsDirectory(const CString& path) {
+  struct stat st;
+  return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+bool Exists(const CString& path) {
+  struct stat st;
+  return stat(path.ToUtf8().c_str(), &st) == 0;
+}
+
+CString JoinPath(const CString& folder, const CString& more) {
+  wchar_t buffer[MAX_PATH * 4] = {};
+  wcsncpy(buffer, folder.GetString(), MAX_PATH - 1);
+  if (!PathAppendW(buffer, more)) return folder + L"/" + more;
+  return CString(buffer);
+}
+
+CString FolderOf(const CString& path) {
+  const int slash = path.ReverseFind(L'/');
+  return slash <= 0 ? CString(L"/") : path.Left(slash);
+}
+
+CString SpecialFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? CString(path) : CString();
+}
+
+LRESULT CALLBACK InstanceWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (CLXApp* app = CLXApp::GetApp(); app && app->HandleInstanceMessage(message, wParam, lParam, result))
+    return result;
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+struct FlagScope {
+  bool& flag;
+  bool old;
+  FlagScope(bool& f, bool value) : flag(f), old(f) { flag = value; }
+  ~FlagScope() { flag = old; }
+};
+}  // namespace
+
+bool g_batchOpen = false;
+
+CLXApp::CLXApp(const wchar_t* appName) : CWinApp(appName) {
+  // First, so that no library installed later can take the fatal signals from it.
+  InstallCrashHandler();
+}
+
+CLXApp::~CLXApp() {
+  if (m_instanceMutex) CloseHandle(m_instanceMutex);
+  if (m_queryMutex) CloseHandle(m_queryMutex);
+}
+
+CLXApp* CLXApp::GetApp() { return dynamic_cast<CLXApp*>(AfxGetApp()); }
+
+BOOL CLXApp::InitInstance() {
+  SetRegistryKey(L"Lumaxisworks Software");
+  CString versionText;
+  if (!CUtils::GetAppVersionInfo(m_productName, m_legalNotice, versionText, &m_versionNumber))
+    throw CLXXNoVersionInfo(kLXSeverityFatal, 0, __LINE__);
+  m_productVersion = versionText;
+  CStatus::EnableForThread();
+
+  const CString queryName = MakeInstanceName(CString(kQueryMutexBase) + L"-13dca11d-78cb-484a-892b-10aa643d11ae", -1);
+  SetLastError(ERROR_SUCCESS);
+  m_queryMutex = CreateMutexW(nullptr, FALSE, queryName);
+  const DWORD error = GetLastError();
+  if (!m_queryMutex || (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS))
+    throw CLXXNoAppMutex(kLXSeverityFatal, error, __LINE__);
+
+  AddDocTemplates();
+  m_cmdInfo.reset(CreateCommandLineInfo());
+  ParseCommandLine(*m_cmdInfo);
+  LXRegistry::SetUserSid(m_cmdInfo->m_userSid);
+  LXRegistry::SetPerUser(m_cmdInfo->m_perUser);
+  const int command = m_cmdInfo->m_nShellCommand;
+  g_silentMode = ((command == CCommandLineInfo::AppRegister || command == CCommandLineInfo::AppUnregister) &&
+                  !m_cmdInfo->m_chooseTypes) ||
+                 m_cmdInfo->m_bRunAutomated;
+  // Other instances of the user find this one through its windows.
+  qlw::StartWindowServer();
+  CWatchdog::Start();
+  return TRUE;
+}
+
+int CLXApp::ExitInstance() {
+  CStatus::DisableForThread();
+  CWatchdog::Stop();
+  if (!g_tempFolder.IsEmpty() && IsDirectory(g_tempFolder)) {
+    std::error_code ec;
+    std::filesystem::remove_all(g_tempFolder.ToUtf8(), ec);
+    g_tempFolder.Empty();
+  }
+  if (m_instanceWindow) {
+    DestroyWindow(m_instanceWindow);
+    m_instanceWindow = nullptr;
+  }
+  const int result = CWinApp::ExitInstance();
+  return m_exitCode != 0 ? m_exitCode : result;
+}
+
+BOOL CLXApp::PumpMessage() {
+  BOOL result;
+  try {
+    result = CWinApp::PumpMessage();
+  } catch (CLXException& e) {
+    result = e.Report();
+  } catch (const std::exception& e) {
+    CLXException converted(e, kLXSeverityFatal);
+    result = converted.Report();
+  } catch (...) {
+    result = FALSE;
+  }
+  SetClosing(!result, false);
+  return result;
+}
+
+BOOL CLXApp::OnIdle(LONG count) {
+  const BOOL base = CWinApp::OnIdle(count);
+  if (m_closing) return base;
+  if (count < kIdleBroadcastCount) return TRUE;
+  if (count == kIdleBroadcastCount) {
+    CLXMsgGeneral idle(g_msgIdle, kIdleBroadcastCount, 0, nullptr, false, false);
+    idle.Send(CLXMessage::kModeSync);
+    if (g_pStore) g_pStore->SaveGroup(0x30, false);
+  }
+  return base;
+}
+
+BOOL CLXApp::IsIdleMessage(MSG* msg) {
+  // The watchdog's heartbeat is no sign of the user.
+  if (msg->message == WM_TIMER) {
+    if (CWatchdog* watchdog = CWatchdog::Get(); watchdog && msg->wParam == watchdog->GetHeartbeatTimerId())
+      return FALSE;
+  }
+  return CWinApp::IsIdleMessage(msg);
+}
+
+BOOL CLXApp::PreTranslateMessage(MSG* msg) {
+  // A wheel turn meant for another program's window is not ours to scroll.
+  if (msg->message == WM_MOUSEWHEEL && msg->hwnd) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(msg->hwnd, &owner);
+    if (owner != GetCurrentProcessId()) return TRUE;
+  }
+  return CWinApp::PreTranslateMessage(msg);
+}
+
+int CLXApp::DoMessageBox(const wchar_t* prompt, UINT, UINT) {
+  CString parts[CLXAlert::kPartCount];
+  parts[0] = L"Quillonographic";
+  parts[1] = prompt;
+  CLXAlert alert(GetMainFrame());
+  alert.SetMessage(CLXAlert::kInformation, parts, CString());
+  return static_cast<int>(alert.DoModal());
+}
+
+bool CLXApp::AcceptsSeveralFiles() { return !g_singleFilePerStart; }
+
+bool CLXApp::OpenOneFile(int, const wchar_t* path) { return OpenDocumentFile(path) != nullptr; }
+
+BOOL CLXApp::ProcessCommandLine(CLXCommandLineInfo& info) {
+  FlagScope processing(m_processingCommandLine, true);
+  m_handedElsewhere = false;
+  // The class library asks no confirmation for an embedded start.
+  if (info.m_nShellCommand == CCommandLineInfo::AppUnregister) info.m_bRunEmbedded = TRUE;
+  info.BeginFiles();
+  BOOL result = TRUE;
+  while (info.NextFile()) {
+    m_handedElsewhere = false;
+    result = ProcessShellCommand(info);
+    if (!result && !m_handedElsewhere) break;
+  }
+  return result;
+}
+
+bool CLXApp::ProcessHandedOverCommandLine() {
+  if (!m_cmdInfo) m_cmdInfo.reset(CreateCommandLineInfo());
+  HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, kHandOverMapping);
+  if (!mapping) return false;
+  const size_t prefix = m_cmdInfo->GetBlockPrefixSize();
+  bool unpacked = false;
+  if (auto* head = static_cast<const uint8_t*>(
+          MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, prefix + CLXCommandLineInfo::kFilesOffset))) {
+    uint32_t count;
+    std::memcpy(&count, head + prefix + CLXCommandLineInfo::kFileCountOffset, 4);
+    UnmapViewOfFile(head);
+    const size_t size = prefix + CLXCommandLineInfo::kFilesOffset + size_t(count) * CLXCommandLineInfo::kTextField;
+    if (count <= 100000) {
+      if (auto* block = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size))) {
+        unpacked = m_cmdInfo->UnpackFromBlock(block, size);
+        UnmapViewOfFile(block);
+      }
+    }
+  }
+  CloseHandle(mapping);
+  if (!unpacked) return false;
+  ProcessCommandLine(*m_cmdInfo);
+  return true;
+}
+
+void CLXApp::SetClosing(bool closing, bool force) {
+  if (!((closing && !m_closing) || force)) return;
+  const bool was = m_closing;
+  m_closing = closing;
+  if (m_closing && !was && g_pStore) SavePreferences();
+}
+
+bool CLXApp::PauseWatchdog() { return CWatchdog::Pause(); }
+
+void CLXApp::AddDocTemplates() {}
+
+CLXCommandLineInfo* CLXApp::CreateCommandLineInfo() { return new CLXCommandLineInfo(); }
+
+void CLXApp::SavePreferences() {
+  if (g_pStore) g_pStore->SaveGroup(0x30, false);
+}
+
+bool CLXApp::HasStoredPreferences() {
+  HKEY key = LXRegistry::OpenPreferenceRoot(L"Preferences", false, true);
+  if (!key) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+HWND CLXApp::GetMainFrame() { return LXAppWindows::GetMainFrameWindow(); }
+
+CString CLXApp::GetExecutablePath() {
+  wchar_t path[MAX_PATH * 4] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  return CString(path, static_cast<int>(length));
+}
+
+bool CLXApp::GetDataFolder(CString& out, const CString& relative, bool create, bool skipPerUser, bool includeRoaming) {
+  CString temp;
+  if (!GetTempFolder(temp)) throw CLXXNoDataFolder(kLXSeverityMessage, 0, __LINE__);
+  CString programFolder;
+  programFolder.LoadString(1063);
+  std::vector<CString> candidates;
+  const CString exe = GetExecutablePath();
+  candidates.push_back(FolderOf(exe));
+  {
+    const CString exeName = exe.Mid(exe.ReverseFind(L'/') + 1);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, CString(L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + exeName,
+                      0, KEY_READ, &key) == ERROR_SUCCESS) {
+      wchar_t registered[MAX_PATH * 2] = {};
+      DWORD bytes = sizeof registered / 2 * 2 - 2;
+      DWORD type = 0;
+      if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(registered), &bytes) ==
+              ERROR_SUCCESS &&
+          type == REG_SZ)
+        candidates.push_back(FolderOf(registered));
+      RegCloseKey(key);
+    }
+  }
+  std::vector<CString> perUser;
+  if (!skipPerUser) {
+    if (includeRoaming) perUser.push_back(JoinPath(SpecialFolder(CSIDL_APPDATA), programFolder));
+    perUser.push_back(JoinPath(SpecialFolder(CSIDL_LOCAL_APPDATA), programFolder));
+  }
+  perUser.push_back(JoinPath(SpecialFolder(CSIDL_COMMON_APPDATA), programFolder));
+  candidates.insert(candidates.end(), perUser.begin(), perUser.end());
+  for (const CString& folder : candidates) {
+    if (folder.IsEmpty()) continue;
+    const CString path = JoinPath(folder, relative);
+    if (Exists(path)) {
+      out = path + (IsDirectory(path) ? L"/" : L"");
+      return true;
+    }
+  }
+  if (!create || g_silentMode) return false;
+  for (const CString& folder : perUser) {
+    const CString path = JoinPath(folder, relative);
+    const int made = SHCreateDirectoryExW(nullptr, path, nullptr);
+    if (made == ERROR_SUCCESS || made == ERROR_ALREADY_EXISTS) {
+      out = path + L"/";
+      return true;
+    }
+  }
+  return false;
+}
+
+CString CLXApp::MakeInstanceName(const CString& base, int scope) {
+  if (scope < 0) scope = GetInstanceScope();
+  CString name = base;
+  switch (scope) {
+    case 1: {
+      // The desktop: the display the program runs on.
+      const char* display = std::getenv("WAYLAND_DISPLAY");
+      if (!display || !*display) display = std::getenv("DISPLAY");
+      name += L"-";
+      name += CString(display ? display : "");
+      break;
+    }
+    case 2: {
+      const char* session = std::getenv("XDG_SESSION_ID");
+      const unsigned long long id = session ? std::strtoull(session, nullptr, 10) : 0;
+      CString suffix;
+      suffix.Format(L"-%08x%08x", static_cast<unsigned>(id >> 32), static_cast<unsigned>(id & 0xFFFFFFFFu));
+      name += suffix;
+      break;
+    }
+    case 3: {
+      const char* domain = std::getenv("USERDOMAIN");
+      char host[256] = {};
+      if (!domain || !*domain) domain = gethostname(host, sizeof host - 1) == 0 ? host : "";
+      const char* user = std::getenv("USER");
+      CString suffix = CString(L"-") + CString(domain) + L"-" + CString(user ? user : "");
+      name += suffix.Left(64);
+      break;
+    }
+    default:
+      break;
+  }
+  return name;
+}
+
+bool CLXApp::FindRunningInstance(int scope, bool owner, HWND* window) {
+  if (window) *window = nullptr;
+  if (m_queryMutex && WaitForSingleObject(m_queryMutex, owner ? 0 : kQueryWait) != WAIT_TIMEOUT) {
+    if (m_instanceMutex) {
+      ReleaseMutex(m_instanceMutex);
+      CloseHandle(m_instanceMutex);
+    }
+    SetLastError(ERROR_SUCCESS);
+    m_instanceMutex = CreateMutexW(
+        nullptr, owner ? TRUE : FALSE,
+        MakeInstanceName(CString(kInstanceMutexBase) + L"-13dca11d-78cb-484a-892b-10aa643d11ae", scope));
+    const DWORD error = GetLastError();
+    ReleaseMutex(m_queryMutex);
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return true;
+  }
+  if (!window && !owner) return true;
+  struct Search {
+    DWORD me;
+    HWND found;
+  } search{GetCurrentProcessId(), nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lParam);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == s->me) return TRUE;
+        DWORD_PTR answer = 0;
+        if (SendMessageTimeoutW(hwnd, g_msgAreYouMe, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG | SMTO_NOTIMEOUTIFNOTHUNG,
+                                kHandOverTimeout, &answer) &&
+            answer == g_msgAreYouMe) {
+          s->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  if (search.found && IsWindow(search.found)) {
+    if (owner) SetForegroundWindow(search.found);
+    if (window) *window = search.found;
+  }
+  return !owner;
+}
+
+bool CLXApp::IsOtherInstanceGone() {
+  struct Search {
+    DWORD me;
+    HWND found;
+  } search{GetCurrentProcessId(), nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lParam);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        DWORD_PTR answer = 0;
+        if (pid != s->me &&
+            SendMessageTimeoutW(hwnd, g_msgAreYouMe, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, kHandOverTimeout, &answer) &&
+            answer == g_msgAreYouMe) {
+          s->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return !search.found || !IsWindow(search.found);
+}
+
+bool CLXApp::HandOverCommandLine(HWND window) {
+  if (!m_cmdInfo) return false;
+  const size_t size = m_cmdInfo->GetBlockSize();
+  HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
+                                      kHandOverMapping);
+  if (!mapping) return false;
+  bool sent = false;
+  if (void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, size)) {
+    std::unique_ptr<uint8_t[]> block(m_cmdInfo->PackToBlock());
+    std::memcpy(view, block.get(), size);
+    DWORD_PTR answer = 0;
+    // The receiver opens the mapping while this call waits, so it still exists.
+    sent = SendMessageTimeoutW(window, g_msgProcessShellCmd, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG | SMTO_NOTIMEOUTIFNOTHUNG,
+                               kHandOverTimeout, &answer) != 0;
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(mapping);
+  return sent;
+}
+
+bool CLXApp::OpenFileList(const std::vector<CString>& paths, int flag) {
+  if (paths.empty()) return OpenOneFile(0, nullptr);
+  if (paths.size() == 1) return OpenOneFile(flag, paths[0]);
+  FlagScope batch(g_batchOpen, true);
+  bool all = true;
+  for (const CString& path : paths) all = OpenOneFile(0, path) && all;
+  return all;
+}
+
+bool CLXApp::StartNewProcess() {
+  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), CString(), false);
+  if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
+  return m_handedElsewhere;
+}
+
+bool CLXApp::GetTempFolder(CString& out) {
+  if (!g_tempFolder.IsEmpty() && IsDirectory(g_tempFolder)) {
+    out = g_tempFolder;
+    return true;
+  }
+  wchar_t temp[MAX_PATH] = {};
+  if (!GetTempPathW(MAX_PATH, temp)) return false;
+  CString programFolder;
+  programFolder.LoadString(1063);
+  // One folder per process: exit removes it while other windows of the program keep theirs.
+  CString folder = JoinPath(JoinPath(temp, programFolder), CString(std::to_string(GetCurrentProcessId()).c_str()));
+  const int made = SHCreateDirectoryExW(nullptr, folder, nullptr);
+  if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) return false;
+  g_tempFolder = folder;
+  out = folder;
+  return true;
+}
+
+CString CLXApp::StripNumericExtension(const CString& name) {
+  const int dot = name.ReverseFind(L'.');
+  if (dot < 0 || dot == name.GetLength() - 1) return name;
+  for (int i = dot + 1; i < name.GetLength(); ++i)
+    if (name[i] < L'0' || name[i] > L'9') return name;
+  return name.Left(dot);
+}
+
+const CLXDocTypeRow* CLXApp::FindTemplateForFileType(uint32_t fileType) const {
+  return LXDocTypes::FindRowForFileType(fileType);
+}
+
+bool CLXApp::HandleInstanceMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (message == 0) return false;
+  CLXMessage::IdPair pair;
+  if (!CLXMessage::LookupId(message, pair)) return false;
+  const UINT id = pair.sync;
+  if (id == g_msgAreYouMeSync) {
+    result = static_cast<LRESULT>(message);
+    return true;
+  }
+  if (id == g_msgProcessShellCmdSync) {
+    result = ProcessHandedOverCommandLine() ? 1 : 0;
+    return true;
+  }
+  if (id == g_msgOpenDocumentFileSync) {
+    std::unique_ptr<CString> path(reinterpret_cast<CString*>(lParam));
+    std::vector<CString> paths;
+    if (path) paths.push_back(*path);
+    result = OpenFileList(paths, static_cast<int>(wParam)) ? 1 : 0;
+    return true;
+  }
+  if (id == g_msgOpenDocumentFilesSync) {
+    std::unique_ptr<std::vector<CString>> list(reinterpret_cast<std::vector<CString>*>(lParam));
+    result = OpenFileList(list ? *list : std::vector<CString>(), static_cast<int>(wParam)) ? 1 : 0;
+    return true;
+  }
+  return false;
+}
+
+HWND CLXApp::CreateInstanceWindow() {
+  if (m_instanceWindow) return m_instanceWindow;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = InstanceWindowProc;
+  wc.lpszClassName = L"LXAppInstanceWindow";
+  RegisterClassW(&wc);
+  m_instanceWindow = CreateWindowW(L"LXAppInstanceWindow", m_pszAppName, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                                   nullptr);
+  return m_instanceWindow;
+}

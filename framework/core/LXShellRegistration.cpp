@@ -1,0 +1,410 @@
+// Shell registration of the document types: the program's registry entries and, because the
+// Linux desktop reads neither, a desktop entry and a shared-mime-info package in $XDG_DATA_HOME.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "LXApp.h"
+#include "LXException.h"
+#include "LXRegistry.h"
+
+namespace {
+constexpr wchar_t kAppGuidBraced[] = L"{13dca11d-78cb-484a-892b-10aa643d11ae}";
+constexpr char kDesktopFileName[] = "quillonographic.desktop";
+constexpr char kMimePackageName[] = "quillonographic.xml";
+CLXApp::FileTypeChooser g_fileTypeChooser = nullptr;
+// Above the shared database's usual 50, so that the desktop settles an extension on our type.
+constexpr int kGlobWeight = 60;
+
+struct TypeInfo {
+  const CLXDocTypeRow* row;
+  CString progId, name;
+  std::vector<CString> extensions;
+};
+
+bool GetTypeInfo(const CLXDocTypeRow& row, TypeInfo& info) {
+  info.row = &row;
+  if (!LXDocTypes::GetDocString(row, LXDocTypes::kRegFileTypeId, info.progId)) return false;
+  LXDocTypes::GetDocString(row, LXDocTypes::kRegFileTypeName, info.name);
+  info.extensions = LXDocTypes::GetExtensions(row);
+  return true;
+}
+
+std::string Narrow(const CString& s) { return s.ToUtf8(); }
+
+// The MIME type of a registry file-type id: "Qlw.Crystal-5/6" becomes
+// "application/x-quillonographic-crystal-5-6", valid as a MIME type and as a file name.
+std::string MimeTypeOf(const CString& progId) {
+  std::string name = Narrow(progId.Mid(progId.ReverseFind(L'.') + 1));
+  for (char& c : name) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '+') c = '-';
+  }
+  return "application/x-quillonographic-" + name;
+}
+
+// Magic of the types that have one: the binary crystal files begin with their four characters.
+const char* MagicOf(uint32_t fileType) {
+  switch (fileType) {
+    case 1: return "LXDF";
+    case 4: return "LXD5";
+    default: return nullptr;
+  }
+}
+
+std::string XmlEscape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string DataHome() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data) return data;
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.local/share";
+}
+
+std::string ConfigHome() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && *config) return config;
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.config";
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// Runs a desktop database tool when it is installed; nothing when it is not.
+void RunTool(const char* tool, const std::string& folder) {
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path ? path : "/usr/bin:/bin");
+  std::string dir;
+  while (std::getline(dirs, dir, ':')) {
+    const std::string exe = dir + "/" + tool;
+    if (access(exe.c_str(), X_OK) != 0) continue;
+    const CString commandLine = CString(L"\"") + CString(exe.c_str()) + L"\" \"" + CString(folder.c_str()) + L"\"";
+    std::vector<wchar_t> buffer(commandLine.GetString(), commandLine.GetString() + commandLine.GetLength() + 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+      WaitForSingleObject(process.hProcess, 30000);
+      CloseHandle(process.hProcess);
+      if (process.hThread) CloseHandle(process.hThread);
+    }
+    return;
+  }
+}
+
+CString OpenCommand(const CString& exe) { return CString(L"\"") + exe + L"\" \"%1\""; }
+
+CString ReadDefault(HKEY root, const CString& subKey) {
+  LXRegistry::CKey key;
+  if (key.Open(root, subKey, KEY_READ) != ERROR_SUCCESS) return CString();
+  wchar_t text[1024] = {};
+  DWORD bytes = sizeof text / sizeof text[0] * 2 - 2;
+  DWORD type = 0;
+  if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(text), &bytes) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return CString();
+  return CString(text);
+}
+
+bool HasValue(HKEY root, const CString& subKey, const CString& name) {
+  LXRegistry::CKey key;
+  if (key.Open(root, subKey, KEY_READ) != ERROR_SUCCESS) return false;
+  DWORD type = 0, bytes = 0;
+  return RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS;
+}
+
+bool HasSubKey(HKEY root, const CString& subKey) {
+  LXRegistry::CKey key;
+  return key.Open(root, subKey, KEY_READ) == ERROR_SUCCESS;
+}
+
+CString FileNameOf(const CString& path) { return path.Mid(path.ReverseFind(L'/') + 1); }
+
+// The types whose open command is this program's, which the desktop files list.
+std::vector<TypeInfo> RegisteredTypes(HKEY root, const CString& exe) {
+  std::vector<TypeInfo> types;
+  for (const CLXDocTypeRow& row : LXDocTypes::GetTable()) {
+    TypeInfo info;
+    if (GetTypeInfo(row, info) && ReadDefault(root, info.progId + L"\\shell\\open\\command") == OpenCommand(exe))
+      types.push_back(info);
+  }
+  return types;
+}
+
+// Rewrites (or, with no type left, removes) the desktop entry and the MIME package, then lets
+// the desktop's databases catch up.
+void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
+  const std::string applications = DataHome() + "/applications";
+  const std::string mime = DataHome() + "/mime";
+  const std::string desktopPath = applications + "/" + kDesktopFileName;
+  const std::string packagePath = mime + "/packages/" + kMimePackageName;
+  if (types.empty()) {
+    std::remove(desktopPath.c_str());
+    std::remove(packagePath.c_str());
+  } else {
+    qlw::MakeFolders(applications);
+    qlw::MakeFolders(mime + "/packages");
+    std::string mimeList;
+    std::ofstream package(packagePath, std::ios::trunc);
+    package << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
+    for (const TypeInfo& t : types) {
+      const std::string type = MimeTypeOf(t.progId);
+      mimeList += type + ";";
+      package << "  <mime-type type=\"" << type << "\">\n";
+      package << "    <comment>" << XmlEscape(Narrow(t.name.IsEmpty() ? t.progId : t.name)) << "</comment>\n";
+      for (const CString& ext : t.extensions)
+        package << "    <glob pattern=\"*" << XmlEscape(Narrow(ext)) << "\" weight=\"" << kGlobWeight << "\"/>\n";
+      if (const char* magic = MagicOf(t.row->fileType))
+        package << "    <magic priority=\"60\"><match type=\"string\" offset=\"0\" value=\"" << magic
+                << "\"/></magic>\n";
+      package << "  </mime-type>\n";
+    }
+    package << "</mime-info>\n";
+    package.close();
+    std::ofstream desktop(desktopPath, std::ios::trunc);
+    // Quoted, so that a folder with blanks in its name still starts the program.
+    desktop << "[Desktop Entry]\nType=Application\nName=Quillonographic\n"
+               "Comment=Simulates powder diffraction patterns from crystal structures\n"
+               "Exec=\""
+            << Narrow(exe) << "\" %F\nTerminal=false\nCategories=Science;Physics;Chemistry;Education;\nMimeType="
+            << mimeList << "\n";
+  }
+  RunTool("update-mime-database", mime);
+  RunTool("update-desktop-database", applications);
+}
+
+// The MIME type that the desktop gives a file name, from the globs of the user's database and
+// then the system's; the heavier glob wins.
+std::string MimeTypeForName(const std::string& fileName) {
+  std::vector<std::string> databases = {DataHome() + "/mime"};
+  const char* dirs = std::getenv("XDG_DATA_DIRS");
+  std::stringstream list(dirs && *dirs ? dirs : "/usr/local/share:/usr/share");
+  std::string dir;
+  while (std::getline(list, dir, ':'))
+    if (!dir.empty()) databases.push_back(dir + "/mime");
+  std::string lower = fileName;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  int bestWeight = -1;
+  std::string best;
+  for (const std::string& database : databases) {
+    std::ifstream globs(database + "/globs2");
+    std::string line;
+    while (std::getline(globs, line)) {
+      if (line.empty() || line[0] == '#') continue;
+      const size_t a = line.find(':');
+      const size_t b = line.find(':', a + 1);
+      if (a == std::string::npos || b == std::string::npos) continue;
+      const int weight = std::atoi(line.substr(0, a).c_str());
+      const std::string type = line.substr(a + 1, b - a - 1);
+      std::string pattern = line.substr(b + 1);
+      pattern = pattern.substr(0, pattern.find(':'));
+      if (pattern.size() < 2 || pattern[0] != '*' || pattern.find_first_of("*?[", 1) != std::string::npos) continue;
+      const std::string suffix = pattern.substr(1);
+      if (lower.size() < suffix.size() || lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) != 0)
+        continue;
+      if (weight > bestWeight) {
+        bestWeight = weight;
+        best = type;
+      }
+    }
+  }
+  return best;
+}
+
+// The desktop entry that mimeapps.list names as the default for a type; empty when none.
+std::string DefaultApplicationFor(const std::string& type) {
+  std::ifstream list(ConfigHome() + "/mimeapps.list");
+  std::string line;
+  bool inDefaults = false;
+  while (std::getline(list, line)) {
+    if (!line.empty() && line[0] == '[') {
+      inDefaults = line == "[Default Applications]";
+      continue;
+    }
+    if (inDefaults && line.compare(0, type.size() + 1, type + "=") == 0) {
+      std::string value = line.substr(type.size() + 1);
+      return value.substr(0, value.find(';'));
+    }
+  }
+  return {};
+}
+
+bool DesktopEntryListsType(const std::string& type) {
+  std::ifstream desktop(DataHome() + "/applications/" + kDesktopFileName);
+  std::string line;
+  while (std::getline(desktop, line))
+    if (line.compare(0, 9, "MimeType=") == 0) return (";" + line.substr(9)).find(";" + type + ";") != std::string::npos;
+  return false;
+}
+}  // namespace
+
+void CLXApp::RegisterShellFileTypes(BOOL) {
+  RegisterFileTypes(m_cmdInfo ? m_cmdInfo->m_fileTypes : std::vector<uint32_t>());
+}
+
+void CLXApp::UnregisterShellFileTypes() {
+  UnregisterFileTypes(m_cmdInfo ? m_cmdInfo->m_fileTypes : std::vector<uint32_t>());
+}
+
+bool CLXApp::RegisterFileTypes(const std::vector<uint32_t>& fileTypes) {
+  std::vector<uint32_t> wanted = fileTypes;
+  if (wanted.empty())
+    for (const CLXDocTypeRow& row : LXDocTypes::GetTable())
+      if (row.shell) wanted.push_back(row.fileType);
+  HKEY root = LXRegistry::OpenClassesRoot();
+  if (!root) return false;
+  const CString exe = GetExecutablePath();
+  const CString exeName = FileNameOf(exe);
+  HANDLE transaction = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
+  bool ok = true;
+  auto set = [&](const CString& key, const CString& data, const wchar_t* name) {
+    if (LXRegistry::SetStringValue(root, key, data, name, transaction) != ERROR_SUCCESS) ok = false;
+  };
+  const auto& table = LXDocTypes::GetTable();
+  for (size_t index = 0; index < table.size(); ++index) {
+    const CLXDocTypeRow& row = table[index];
+    if (std::find(wanted.begin(), wanted.end(), row.fileType) == wanted.end()) continue;
+    TypeInfo t;
+    if (!GetTypeInfo(row, t)) continue;
+    set(t.progId, t.name, nullptr);
+    set(t.progId + L"\\DefaultIcon", CString(L"\"") + exe + L"\"," + CString(std::to_string(index).c_str()), nullptr);
+    set(t.progId + L"\\shell\\open\\command", OpenCommand(exe), nullptr);
+    set(t.progId + L"\\shell\\open\\DropTarget", kAppGuidBraced, L"CLSID");
+    set(t.progId + L"\\shell\\print\\command", CString(L"\"") + exe + L"\" /p \"%1\"", nullptr);
+    set(t.progId + L"\\shell\\printto\\command", CString(L"\"") + exe + L"\" /pt \"%1\" \"%2\" \"%3\" \"%4\"", nullptr);
+    const CString versionless = StripNumericExtension(t.progId);
+    if (versionless != t.progId) set(versionless + L"\\CurVer", t.progId, nullptr);
+    for (const CString& ext : t.extensions) {
+      set(ext, t.progId, nullptr);
+      LXRegistry::CKey openWith(transaction);
+      if (openWith.Create(root, ext + L"\\OpenWithList\\" + exeName) != ERROR_SUCCESS) ok = false;
+      set(ext + L"\\OpenWithProgids", L"", t.progId);
+      // Only the session file offers a new empty file from the desktop.
+      if (row.main) set(ext + L"\\ShellNew", L"", L"NullFile");
+    }
+  }
+  set(CString(L"CLSID\\") + kAppGuidBraced + L"\\LocalServer32", exe, nullptr);
+  set(CString(L"CLSID\\") + kAppGuidBraced, kAppGuidBraced, L"AppID");
+  {
+    LXRegistry::CKey appId(transaction);
+    if (appId.Create(root, CString(L"AppID\\") + kAppGuidBraced) != ERROR_SUCCESS) ok = false;
+  }
+  const CString appPaths = CString(L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + exeName;
+  const HKEY pathRoot = LXRegistry::IsPerUser() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+  LXRegistry::SetStringValue(pathRoot, appPaths, exe, nullptr, transaction);
+  LXRegistry::SetStringValue(pathRoot, appPaths, exe.Left(exe.ReverseFind(L'/')), L"Path", transaction);
+  LXRegistry::SetStringValue(pathRoot, appPaths, L"", L"NoOpenWith", transaction);
+  if (transaction) {
+    if (ok) ok = CommitTransaction(transaction) != FALSE;
+    else RollbackTransaction(transaction);
+    CloseHandle(transaction);
+  }
+  if (ok) WriteDesktopFiles(RegisteredTypes(root, exe), exe);
+  if (root != HKEY_CLASSES_ROOT) RegCloseKey(root);
+  return ok;
+}
+
+bool CLXApp::UnregisterFileTypes(const std::vector<uint32_t>& fileTypes) {
+  std::vector<uint32_t> types = fileTypes;
+  if (types.empty())
+    for (const CLXDocTypeRow& row : LXDocTypes::GetTable()) types.push_back(row.fileType);
+  HKEY root = LXRegistry::OpenClassesRoot();
+  if (!root) return false;
+  const CString exe = GetExecutablePath();
+  const CString exeName = FileNameOf(exe);
+  for (const CLXDocTypeRow& row : LXDocTypes::GetTable()) {
+    if (std::find(types.begin(), types.end(), row.fileType) == types.end()) continue;
+    TypeInfo t;
+    if (!GetTypeInfo(row, t)) continue;
+    for (const CString& ext : t.extensions) {
+      LXRegistry::DeleteKey(root, ext + L"\\OpenWithList\\" + exeName, 0, nullptr);
+      LXRegistry::DeleteKeyIfEmpty(root, ext + L"\\OpenWithList", nullptr);
+      LXRegistry::DeleteValueAndKey(root, ext + L"\\OpenWithProgids", t.progId, nullptr);
+      LXRegistry::DeleteTree(root, ext + L"\\ShellNew", nullptr);
+      // The extension's default stays unless it names us; another program may own it now.
+      if (ReadDefault(root, ext) == t.progId) LXRegistry::DeleteValueAndKey(root, ext, L"", nullptr);
+    }
+    if (ReadDefault(root, t.progId + L"\\shell\\open\\command") == OpenCommand(exe)) {
+      LXRegistry::DeleteTree(root, t.progId, nullptr);
+      const CString versionless = StripNumericExtension(t.progId);
+      if (versionless != t.progId) LXRegistry::DeleteTree(root, versionless, nullptr);
+    }
+  }
+  const std::vector<TypeInfo> remaining = RegisteredTypes(root, exe);
+  if (remaining.empty()) {
+    LXRegistry::DeleteTree(root, CString(L"CLSID\\") + kAppGuidBraced, nullptr);
+    LXRegistry::DeleteTree(root, CString(L"AppID\\") + kAppGuidBraced, nullptr);
+    const CString appPaths = CString(L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + exeName;
+    LXRegistry::DeleteTree(LXRegistry::IsPerUser() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, appPaths, nullptr);
+  }
+  WriteDesktopFiles(remaining, exe);
+  if (root != HKEY_CLASSES_ROOT) RegCloseKey(root);
+  return true;
+}
+
+bool CLXApp::IsFileTypeAssociated(uint32_t fileType, bool& associated) {
+  associated = false;
+  const CLXDocTypeRow* row = FindTemplateForFileType(fileType);
+  TypeInfo t;
+  if (!row || !GetTypeInfo(*row, t) || t.extensions.empty()) return false;
+  HKEY root = LXRegistry::OpenClassesRoot();
+  if (!root) return false;
+  const CString exeName = FileNameOf(GetExecutablePath());
+  bool registry = true;
+  for (const CString& ext : t.extensions) {
+    const bool points = ReadDefault(root, ext) == t.progId || HasSubKey(root, ext + L"\\OpenWithList\\" + exeName) ||
+                        HasValue(root, ext + L"\\OpenWithProgids", t.progId);
+    if (!points) registry = false;
+  }
+  if (root != HKEY_CLASSES_ROOT) RegCloseKey(root);
+  // What the desktop will use: each extension must resolve to our type, which our entry opens
+  // and no other application is the chosen default for.
+  const std::string type = MimeTypeOf(t.progId);
+  bool desktop = DesktopEntryListsType(type);
+  for (const CString& ext : t.extensions) {
+    if (MimeTypeForName("file" + Narrow(ext)) != type) desktop = false;
+  }
+  const std::string chosen = DefaultApplicationFor(type);
+  if (!chosen.empty() && chosen != kDesktopFileName) desktop = false;
+  associated = registry && desktop;
+  return true;
+}
+
+std::vector<uint32_t> CLXApp::RegisterFileTypesElevated(const std::vector<uint32_t>& fileTypes, bool) {
+  std::vector<uint32_t> chosen = fileTypes;
+  if (g_fileTypeChooser && !g_fileTypeChooser(chosen)) return {};
+  // The user's own folders and hive need no elevation: register here rather than in a second
+  // process started with "runas".
+  if (!RegisterFileTypes(chosen)) {
+    CLXXFileAssocFailed(kLXSeverityMessage, static_cast<LONGLONG>(GetLastError()), __LINE__).Report();
+    return {};
+  }
+  return chosen;
+}
+
+void CLXApp::SetFileTypeChooser(FileTypeChooser chooser) { g_fileTypeChooser = chooser; }

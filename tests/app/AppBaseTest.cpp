@@ -1,0 +1,215 @@
+// The application base: a second start hands its files to the running instance, idle time,
+// the message pump's exception handling, and the process's own temporary folder.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "LXAlert.h"
+#include "LXApp.h"
+#include "LXException.h"
+#include "LXMessage.h"
+#include "QlwCommandLineInfo.h"
+#include "QlwDocTypes.h"
+#include "Watchdog.h"
+
+namespace {
+class TestApp : public CLXApp {
+ public:
+  std::vector<CString> opened;
+  TestApp() { LXDocTypes::SetTable(g_DocTypeTable); }
+  int GetInstanceScope() override { return 3; }
+  CLXCommandLineInfo* CreateCommandLineInfo() override { return new CQlwCommandLineInfo(); }
+  CDocument* OpenDocumentFile(const wchar_t* path) override {
+    opened.push_back(path);
+    apptest::Report(CString(path).ToUtf8() + "\n");
+    return reinterpret_cast<CDocument*>(this);  // any non-null document
+  }
+  void Start(std::vector<std::string> args) {
+    args.insert(args.begin(), "quillonographic");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    SetArguments(static_cast<int>(argv.size()), argv.data());
+    ASSERT_TRUE(InitInstance());
+  }
+};
+
+int g_idleBroadcasts = 0;
+LPARAM g_idleLParam = 0;
+LRESULT CALLBACK IdleCounterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == g_msgIdle) {
+    ++g_idleBroadcasts;
+    g_idleLParam = lParam;
+    return 0;
+  }
+  if (message == WM_USER + 7) {
+    if (wParam == 0) throw std::runtime_error("standard failure");
+    throw CLXXNoHelp(static_cast<UINT>(wParam), 0, __LINE__);
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND MakeWindow() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = IdleCounterProc;
+  wc.lpszClassName = L"AppBaseTestWindow";
+  RegisterClassW(&wc);
+  return CreateWindowW(L"AppBaseTestWindow", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+}
+
+bool IsDirectory(const CString& path) {
+  struct stat st;
+  return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+}  // namespace
+
+// Runs only in a child process: the running instance, until it is killed.
+TEST(AppBase, ChildJobs) {
+  if (!apptest::Job()) GTEST_SKIP() << "runs in child processes only";
+  TestApp app;
+  app.Start({});
+  if (!app.FindRunningInstance(-1, true, nullptr)) _exit(3);
+  app.CreateInstanceWindow();
+  apptest::Report("ready\n");
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  _exit(0);
+}
+
+TEST(AppBase, ASecondStartHandsItsFilesToTheRunningInstance) {
+  auto child = apptest::Start("AppBase.ChildJobs", "instance");
+  ASSERT_EQ(apptest::ReadUntil(child, "ready\n"), "ready\n");
+  {
+    TestApp second;
+    second.Start({"x.cif", "/tmp/y z.cif"});
+    HWND running = nullptr;
+    EXPECT_TRUE(second.FindRunningInstance(-1, false, &running));
+    ASSERT_NE(running, nullptr);
+    EXPECT_TRUE(second.HandOverCommandLine(running));
+    EXPECT_EQ(apptest::ReadUntil(child, "y z.cif\n"), "x.cif\n/tmp/y z.cif\n");
+    EXPECT_TRUE(second.opened.empty());
+    second.ExitInstance();
+  }
+  kill(child.pid, SIGKILL);
+  apptest::Wait(child);
+}
+
+TEST(AppBase, AnotherUsersInstanceIsNotThisUsers) {
+  auto child = apptest::Start("AppBase.ChildJobs", "instance", {"USER=someone-else"});
+  ASSERT_EQ(apptest::ReadUntil(child, "ready\n"), "ready\n");
+  {
+    TestApp app;
+    app.Start({});
+    HWND running = nullptr;
+    EXPECT_TRUE(app.FindRunningInstance(-1, true, &running));
+    EXPECT_EQ(running, nullptr);
+    app.ExitInstance();
+  }
+  kill(child.pid, SIGKILL);
+  apptest::Wait(child);
+}
+
+TEST(AppBase, IdleIsBroadcastOnceAtCount200) {
+  TestApp app;
+  HWND wnd = MakeWindow();
+  g_idleBroadcasts = 0;
+  for (LONG count = 0; count < 200; ++count) EXPECT_TRUE(app.OnIdle(count)) << count;
+  EXPECT_EQ(g_idleBroadcasts, 0);
+  EXPECT_FALSE(app.OnIdle(200));
+  EXPECT_EQ(g_idleBroadcasts, 1);
+  EXPECT_EQ(g_idleLParam, 200);
+  for (LONG count = 201; count < 260; ++count) app.OnIdle(count);
+  EXPECT_EQ(g_idleBroadcasts, 1);
+  app.SetClosing(true, false);
+  app.OnIdle(200);
+  EXPECT_EQ(g_idleBroadcasts, 1) << "no broadcast once the program is closing";
+  DestroyWindow(wnd);
+}
+
+TEST(AppBase, TheWatchdogsHeartbeatIsNoActivity) {
+  TestApp app;
+  ASSERT_TRUE(CWatchdog::Start());
+  MSG heartbeat{nullptr, WM_TIMER, CWatchdog::Get()->GetHeartbeatTimerId(), 0, 0, {}};
+  EXPECT_FALSE(app.IsIdleMessage(&heartbeat));
+  MSG other{nullptr, WM_TIMER, CWatchdog::Get()->GetHeartbeatTimerId() + 1, 0, 0, {}};
+  EXPECT_TRUE(app.IsIdleMessage(&other));
+  CWatchdog::Stop();
+}
+
+TEST(AppBase, ThePumpReportsExceptionsAndEndsOnlyOnSevereOnes) {
+  HWND wnd = MakeWindow();
+  const struct {
+    WPARAM severity;
+    BOOL goOn;
+  } cases[] = {{kLXSeverityMessage, TRUE}, {kLXSeverityFatal, FALSE}, {0, FALSE}};
+  for (const auto& c : cases) {
+    TestApp app;
+    app.m_msgCur = MSG{wnd, WM_USER + 7, c.severity, 0, 0, {}};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(app.PumpMessage(), c.goOn) << c.severity;
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "") << "reported";
+    EXPECT_EQ(app.IsClosing(), !c.goOn);
+  }
+  DestroyWindow(wnd);
+}
+
+TEST(AppBase, AWheelOverAnotherProcessesWindowIsSwallowed) {
+  TestApp app;
+  HWND wnd = MakeWindow();
+  MSG local{wnd, WM_MOUSEWHEEL, 0, 0, 0, {}};
+  EXPECT_FALSE(app.PreTranslateMessage(&local));
+  const HWND foreign = reinterpret_cast<HWND>((uintptr_t(getpid()) + 1) << 32 | 0x10004);
+  MSG remote{foreign, WM_MOUSEWHEEL, 0, 0, 0, {}};
+  EXPECT_TRUE(app.PreTranslateMessage(&remote));
+  DestroyWindow(wnd);
+}
+
+TEST(AppBase, EachProcessHasItsOwnTemporaryFolderRemovedAtExit) {
+  TestApp app;
+  app.Start({});
+  CString folder;
+  ASSERT_TRUE(CLXApp::GetTempFolder(folder));
+  EXPECT_EQ(folder.Right(static_cast<int>(std::to_string(getpid()).size()) + 1),
+            CString(("/" + std::to_string(getpid())).c_str()));
+  EXPECT_TRUE(IsDirectory(folder));
+  app.ExitInstance();
+  EXPECT_FALSE(IsDirectory(folder));
+}
+
+TEST(AppBase, NumericExtensionsAreStripped) {
+  const struct {
+    const wchar_t* name;
+    const wchar_t* stripped;
+  } cases[] = {{L"Qlw.Crystal.1", L"Qlw.Crystal"}, {L"Qlw.Session-1", L"Qlw.Session-1"}, {L"Qlw.12b", L"Qlw.12b"},
+               {L"Qlw.", L"Qlw."}, {L"Qlw.CIF.2024", L"Qlw.CIF"}};
+  for (const auto& c : cases) EXPECT_EQ(CLXApp::StripNumericExtension(c.name), CString(c.stripped)) << c.name;
+}
+
+TEST(AppBase, RegisteringWithoutChoosingTypesIsQuiet) {
+  const struct {
+    std::vector<std::string> args;
+    bool quiet;
+  } cases[] = {{{"/Register"}, true},
+               {{"/Unregister"}, true},
+               {{"/Register", "/DefTypes=?"}, false},
+               {{"/Automation"}, true},
+               {{"a.cif"}, false}};
+  const CLXAlert::Presenter previous = CLXAlert::SetPresenter([](const CLXAlert&) -> UINT { return 1; });
+  const std::string env = std::getenv("QLW_QUIET") ? std::getenv("QLW_QUIET") : "";
+  unsetenv("QLW_QUIET");
+  for (const auto& c : cases) {
+    TestApp app;
+    app.Start(c.args);
+    EXPECT_EQ(g_silentMode, c.quiet) << c.args[0];
+    EXPECT_EQ(CLXAlert::IsQuiet(), c.quiet) << c.args[0];
+    app.ExitInstance();
+  }
+  g_silentMode = false;
+  CLXAlert::SetPresenter(previous);
+  if (!env.empty()) setenv("QLW_QUIET", env.c_str(), 1);
+}

@@ -1,0 +1,165 @@
+// The program's command line: switches, the file cursor and the hand-over block.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "LXAlert.h"
+#include "LXApp.h"
+#include "QlwCommandLineInfo.h"
+#include "QlwDocTypes.h"
+
+namespace {
+class CommandLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override { LXDocTypes::SetTable(g_DocTypeTable); }
+
+  // Parses the arguments as the application does.
+  static void Parse(CLXCommandLineInfo& info, const std::vector<std::string>& args) {
+    CWinApp app;
+    std::vector<char*> argv{const_cast<char*>("quillonographic")};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    app.SetArguments(static_cast<int>(argv.size()), argv.data());
+    app.ParseCommandLine(info);
+  }
+
+  static std::vector<CString> Drain(CLXCommandLineInfo& info) {
+    std::vector<CString> seen;
+    info.BeginFiles();
+    while (info.NextFile()) seen.push_back(info.m_strFileName);
+    return seen;
+  }
+};
+
+UINT g_answer = 1;
+int g_questions = 0;
+UINT Answer(const CLXAlert&) {
+  ++g_questions;
+  return g_answer;
+}
+}  // namespace
+
+TEST_F(CommandLineTest, EveryFileNameIsKeptAndProcessedInOrder) {
+  CLXCommandLineInfo info;
+  Parse(info, {"a.cif", "/tmp/b.lxtx"});
+  EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::FileOpen);
+  EXPECT_EQ(Drain(info), (std::vector<CString>{L"a.cif", L"/tmp/b.lxtx"}));
+  EXPECT_FALSE(info.NextFile());
+}
+
+TEST_F(CommandLineTest, TypesSwitchSelectsDocumentTypes) {
+  const struct {
+    std::string arg;
+    std::vector<uint32_t> types;
+    bool choose, none;
+  } cases[] = {
+      {"/DefTypes=", {}, false, true},
+      {"/DefTypes= '*' ", {1, 4, 3, 22, 34, 37, 10, 11, 13, 14, 15, 12}, false, false},
+      {"/DefTypes=\"*\"", {1, 4, 3, 22, 34, 37, 10, 11, 13, 14, 15, 12}, false, false},
+      {"/DefTypes=&", {1, 4, 3, 22, 34, 37, 10, 11}, false, false},
+      {"/DefTypes=?", {}, true, false},
+      {"/DefTypes=!", {1, 4, 3, 22, 34, 37, 10, 11, 13, 14, 15, 12}, true, false},
+      {"-deftypes=CIF+lxtx", {3, 22}, false, false},  // in the order of the document types
+      {"/DefTypes=session", {10, 11}, false, false},   // a part of a name selects every type that holds it
+  };
+  for (const auto& c : cases) {
+    CLXCommandLineInfo info;
+    Parse(info, {c.arg});
+    EXPECT_EQ(info.m_fileTypes, c.types) << c.arg;
+    EXPECT_EQ(info.m_chooseTypes, c.choose) << c.arg;
+    EXPECT_EQ(info.m_noTypes, c.none) << c.arg;
+  }
+  EXPECT_EQ(CLXCommandLineInfo::GetDefTypesText({22, 4, 6, 99}), CString(L"cif+crystal-5/6+crystal"));
+}
+
+TEST_F(CommandLineTest, FrameworkAndProgramSwitches) {
+  CQlwCommandLineInfo info;
+  Parse(info, {"/Register", "-HKCU", "/SavePrefs", "/SID= 'S-1-5-21' ", "/Inst=" + std::to_string(getpid()),
+               "/LXS={01234567-89ab-cdef-0123-456789abcdef}", "/LXW=0x1234", "/Embedding"});
+  EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::AppRegister);
+  EXPECT_TRUE(info.m_perUser);
+  EXPECT_TRUE(info.m_savePrefs);
+  EXPECT_EQ(info.m_userSid, CString(L"S-1-5-21"));
+  EXPECT_EQ(info.m_callerProcessId, getpid());
+  EXPECT_EQ(info.m_callerExecutable.Right(9), CString(L"/test_app"));
+  EXPECT_EQ(info.m_linkWindow, 0x1234u);
+  EXPECT_EQ(info.m_sessionId.Data1, 0x01234567u);
+  EXPECT_TRUE(info.m_bRunEmbedded);
+  EXPECT_FALSE(info.m_bShowSplash);
+  EXPECT_TRUE(info.m_files.empty());
+
+  CLXCommandLineInfo ignored;
+  Parse(ignored, {"/Inst=twelve", "/Inst=0x7fffffff"});
+  EXPECT_EQ(ignored.m_callerProcessId, -1);
+}
+
+TEST_F(CommandLineTest, HandOverBlockSizesAndTextLimits) {
+  CLXCommandLineInfo info;
+  EXPECT_EQ(info.GetBlockSize(), 4688u);
+  Parse(info, {"a", "b", "c"});
+  EXPECT_EQ(info.GetBlockSize(), 6248u);
+  CQlwCommandLineInfo program;
+  Parse(program, {"a", "b", "c"});
+  EXPECT_EQ(program.GetBlockSize(), 6272u);
+
+  CLXCommandLineInfo longName;
+  Parse(longName, {std::string(300, 'x')});
+  std::unique_ptr<uint8_t[]> block(longName.PackToBlock());
+  CLXCommandLineInfo back;
+  ASSERT_TRUE(back.UnpackFromBlock(block.get(), longName.GetBlockSize()));
+  ASSERT_EQ(back.m_files.size(), 1u);
+  EXPECT_EQ(back.m_files[0], CString(std::wstring(259, L'x')));
+  EXPECT_EQ(back.m_strFileName, CString(std::wstring(259, L'x')));
+}
+
+TEST_F(CommandLineTest, PackingAndUnpackingKeepsTheWholeCommandLine) {
+  CQlwCommandLineInfo info;
+  Parse(info, {"/p", "/DefTypes=cif+lxtx", "/SavePrefs", "/SID=S-1-5-21-42", "one.cif", "two é.cif", "three.cif",
+               "/LXW=77"});
+  std::unique_ptr<uint8_t[]> block(info.PackToBlock());
+  // The user field ends where the types text begins.
+  EXPECT_EQ(block[24 + 4172], 'l');
+  CQlwCommandLineInfo back;
+  back.m_files = {L"stale"};
+  ASSERT_TRUE(back.UnpackFromBlock(block.get(), info.GetBlockSize()));
+  EXPECT_FALSE(back.UnpackFromBlock(block.get(), info.GetBlockSize() - 1));
+  EXPECT_EQ(back.m_nShellCommand, CCommandLineInfo::FilePrint);
+  EXPECT_EQ(back.m_files, info.m_files);
+  EXPECT_EQ(back.m_fileTypes, (std::vector<uint32_t>{3, 22}));
+  EXPECT_TRUE(back.m_savePrefs);
+  EXPECT_FALSE(back.m_noTypes);
+  EXPECT_EQ(back.m_userSid, CString(L"S-1-5-21-42"));
+  EXPECT_EQ(back.m_linkWindow, 77u);
+  EXPECT_EQ(Drain(back), info.m_files);
+}
+
+TEST_F(CommandLineTest, AUserFieldOfAnyLengthLeavesTheTypesIntact) {
+  CLXCommandLineInfo info;
+  Parse(info, {"/SID=" + std::string(400, 's'), "/DefTypes=cif"});
+  std::unique_ptr<uint8_t[]> block(info.PackToBlock());
+  CLXCommandLineInfo back;
+  ASSERT_TRUE(back.UnpackFromBlock(block.get(), info.GetBlockSize()));
+  EXPECT_EQ(back.m_userSid, CString(std::wstring(255, L's')));
+  EXPECT_EQ(back.m_fileTypes, (std::vector<uint32_t>{22}));
+}
+
+TEST_F(CommandLineTest, ManyFilesAskFirstAndCancelOpensNone) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 25; ++i) names.push_back("file" + std::to_string(i) + ".cif");
+  const CLXAlert::Presenter previous = CLXAlert::SetPresenter(Answer);
+  const bool silent = std::exchange(g_silentMode, false);
+  const std::string quiet = std::getenv("QLW_QUIET") ? std::getenv("QLW_QUIET") : "";
+  unsetenv("QLW_QUIET");
+  for (UINT answer : {2u, 1u}) {
+    g_answer = answer;
+    g_questions = 0;
+    CLXCommandLineInfo info;
+    Parse(info, names);
+    EXPECT_EQ(Drain(info).size(), answer == 1 ? 25u : 0u);
+    EXPECT_EQ(g_questions, 1);
+  }
+  CLXAlert::SetPresenter(previous);
+  g_silentMode = silent;
+  if (!quiet.empty()) setenv("QLW_QUIET", quiet.c_str(), 1);
+}
