@@ -9,11 +9,54 @@
 #include "QLObservedPattern.h"
 #include "TextCodec.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
 namespace {
 constexpr int64_t kMaxProfilePoints = 1 << 24;
+constexpr double kStoredPositionTolerance = 1e-4;  // positions are stored as floats
+
+// The positions come from the file, but an anisotropic tensor turns with each image: each
+// position gets the rotation of the operator that carries its site there. A position that no
+// operator reaches leaves the site's tensor unrotated, as a crystal without rotations has it.
+void AssignImageRotations(CQLCrystal& c) {
+  std::vector<CSymmetryOperator> ops;
+  c.GetFullOperatorList(ops);
+  const auto& shift = c.m_originShift;
+  for (CQLSite& site : c.m_sites) {
+    site.m_imageRotations.clear();
+    site.m_positionRotations.clear();
+    if (!dynamic_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get())) continue;
+    const double p[3] = {site.m_x + shift[0], site.m_y + shift[1], site.m_z + shift[2]};
+    for (const QLPosition& q : site.m_positions) {
+      bool found = false;
+      for (const CSymmetryOperator& op : ops) {
+        double image[3];
+        op.Apply(p, image);
+        bool same = true;
+        for (int i = 0; i < 3 && same; ++i) {
+          const double d = CQLCrystal::WrapCoordinate(image[i] - shift[i]) - q[i];
+          same = std::fabs(d - std::round(d)) < kStoredPositionTolerance;
+        }
+        if (!same) continue;
+        std::array<int, 9> rotation;
+        for (int i = 0; i < 9; ++i) rotation[i] = static_cast<int>(std::lround(op.m_rotation[i / 3][i % 3]));
+        auto seen = std::find(site.m_imageRotations.begin(), site.m_imageRotations.end(), rotation);
+        if (seen == site.m_imageRotations.end()) seen = site.m_imageRotations.insert(seen, rotation);
+        site.m_positionRotations.push_back(static_cast<uint16_t>(seen - site.m_imageRotations.begin()));
+        found = true;
+        break;
+      }
+      if (!found) {
+        site.m_imageRotations.clear();
+        site.m_positionRotations.clear();
+        break;
+      }
+    }
+  }
+}
 
 // Enumerations the engine computes with keep their value unless the file's one is known.
 template <class E>
@@ -429,6 +472,7 @@ void CQLSessionFile::ReadCrystal(uint32_t length, CQLCrystal& c) {
   });
   // A cell that cannot exist is refused as the structure readers refuse it.
   c.ComputeMetrics();
+  AssignImageRotations(c);
   c.m_state = 0;
 }
 

@@ -216,9 +216,20 @@ INT_PTR CColorDialog::DoModal() {
   dialog.setOption(QColorDialog::DontUseNativeDialog, true);
   const COLORREF c = m_cc.rgbResult;
   dialog.setCurrentColor(QColor(GetRValue(c), GetGValue(c), GetBValue(c)));
+  // The caller's 16 custom colours are Qt's (process-wide) custom colours while the dialog is up.
+  if (m_cc.lpCustColors)
+    for (int i = 0; i < 16 && i < QColorDialog::customCount(); ++i) {
+      const COLORREF k = m_cc.lpCustColors[i];
+      QColorDialog::setCustomColor(i, QColor(GetRValue(k), GetGValue(k), GetBValue(k)));
+    }
   if (Run(dialog) != QDialog::Accepted) return IDCANCEL;
   const QColor chosen = dialog.selectedColor().isValid() ? dialog.selectedColor() : dialog.currentColor();
   m_cc.rgbResult = RGB(chosen.red(), chosen.green(), chosen.blue());
+  if (m_cc.lpCustColors)
+    for (int i = 0; i < 16 && i < QColorDialog::customCount(); ++i) {
+      const QColor k = QColorDialog::customColor(i);
+      m_cc.lpCustColors[i] = RGB(k.red(), k.green(), k.blue());
+    }
   return IDOK;
 }
 

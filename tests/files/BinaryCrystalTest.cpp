@@ -245,6 +245,7 @@ TEST(Pre5Crystal, RefusesObsoleteDamagedAndMoleculeFiles) {
       {"record length below its tag", Patch(pre5, 278, BE32(2)), 21090},
       {"magic", Patch(pre5, 4, "LXMF"), 21084},
       {"positions for a crystal without sites", pre5.substr(0, 207) + pre5.substr(294), 22839},
+      {"degenerate cell", Patch(pre5, 115, BE32(0)), 22960},
   };
   for (const auto& c : cases) {
     Reader<CQLPre5CrystalFile> reader;

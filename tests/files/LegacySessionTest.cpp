@@ -52,7 +52,7 @@ UINT ReadError(const std::string& bytes) {
 
 // Offsets in session-legacy.hex.
 constexpr size_t kFVRS = 49, kFVRSEnd = 62, kFormatValue = 58, kVersionText = 39, kWeight2 = 157, kGrey = 220,
-                 kPatternCount = 242, kFirstKind = 262, kSecondAtomTotal = 650, kFirstAUELCount = 498, kPLST = 826,
+                 kPatternCount = 242, kFirstKind = 262, kSecondAtomTotal = 650, kFirstAUELCount = 498, kPLST = 826, kFirstCellA = 314,
                  kSTOP = 846;
 }  // namespace
 
@@ -141,6 +141,7 @@ TEST(LegacySession, RefusesDamagedOrUnsupportedFiles) {
       {"unknown pattern kind", Patch(legacy, kFirstKind, std::string("\0\3", 2)), 22856},
       {"atom total", Patch(legacy, kSecondAtomTotal, BE32(3)), 22839},
       {"ellipsoid count", Patch(legacy, kFirstAUELCount, BE32(3)), 22851},
+      {"degenerate cell", Patch(legacy, kFirstCellA, BE32(0)), 22960},
       {"cut short", legacy.substr(0, 700), 21090},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadError(c.bytes), c.error) << c.what;
