@@ -1,5 +1,6 @@
-// CIF reader: one crystal pattern per structure data block. The tokenizer and loop parser are
-// in QLCIFParse.cpp, the site records and the hand-over to the crystal in QLCIFSites.cpp.
+// CIF reader and writer: one crystal pattern per structure data block. The tokenizer and loop
+// parser are in QLCIFParse.cpp, the site records and the hand-over to the crystal in
+// QLCIFSites.cpp, the writer in QLCIFWriter.cpp.
 #pragma once
 
 #include "LXStdioFile.h"

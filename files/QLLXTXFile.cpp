@@ -10,6 +10,7 @@
 #include "TextWriting.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -68,7 +69,12 @@ std::vector<std::string> Tokens(const std::string& line) {
 
 // Numbers are kept in single precision, as the CIF reader keeps them, so that a structure carried
 // from one format to the other reads back to the same values.
-double Single(double value) { return static_cast<double>(static_cast<float>(value)); }
+// A value beyond the float range becomes infinite (the conversion itself would be undefined), so
+// that the checks after it refuse it.
+double Single(double value) {
+  if (std::isnan(value) || std::fabs(value) > FLT_MAX) return std::isnan(value) ? value : std::copysign(HUGE_VAL, value);
+  return static_cast<double>(static_cast<float>(value));
+}
 
 // The whole token must be a number: "0.5x" is no occupancy.
 bool ReadNumber(const std::string& token, double& value) {
@@ -277,6 +283,7 @@ void CQLLXTXFile::ReadAtoms() {
     double x = 0, y = 0, z = 0;
     bool hasLabel = qlw::ScanC(line.c_str(), "%2s %255s %lf %lf %lf", symbol, label, &x, &y, &z) == 5;
     if (!hasLabel && qlw::ScanC(line.c_str(), "%2s %lf %lf %lf", symbol, &x, &y, &z) != 4) continue;
+    x = Single(x), y = Single(y), z = Single(z);
     // A coordinate that is no number must not put the site anywhere.
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
       Warn(2605u, CString(hasLabel ? label : symbol));
@@ -295,7 +302,7 @@ void CQLLXTXFile::ReadAtoms() {
     CQLSite site;
     site.m_label = CString(siteLabel.c_str());
     site.m_species.emplace_back(species.GetString(), 1.0);
-    site.m_x = Single(x), site.m_y = Single(y), site.m_z = Single(z);
+    site.m_x = x, site.m_y = y, site.m_z = z;
     site.m_included = true;
     const size_t index = m_crystal->m_sites.size();
     m_crystal->m_sites.push_back(std::move(site));
@@ -339,13 +346,13 @@ void CQLLXTXFile::ReadDisplacements(const std::string& card) {
   std::string line;
   while (NextBlockLine(line)) {
     char label[kLineBuffer];
-    double v[6];
+    double v[6] = {};
     const int n = qlw::ScanC(line.c_str(), "%255s %lf %lf %lf %lf %lf %lf", label, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
     const int needed = isotropic ? 2 : 7;
+    for (double& value : v) value = Single(value);
     bool valid = n >= needed;
     for (int i = 0; valid && i < needed - 1; ++i) valid = std::isfinite(v[i]);
     if (valid && isotropic) valid = v[0] >= 0;
-    for (double& value : v) value = Single(value);
     // A bad record loses its own site's displacement only, never those of the sites after it.
     if (!valid) {
       Warn(isotropic ? 2641u : 2640u, CString(Trim(line).c_str()));

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QWidget>
 #include <QWidgetAction>
 
@@ -13,6 +15,38 @@
 namespace {
 qlw::PainterDCMaker g_make = nullptr;
 qlw::PainterDCFreer g_free = nullptr;
+qlw::MenuFramePainter g_frame = nullptr;
+COLORREF g_panel = 0;
+
+// The popup's frame and panel, drawn by the installed painter.
+class FrameStyle : public QProxyStyle {
+ public:
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (g_frame && g_make && widget) {
+      if (element == PE_PanelMenu) {
+        painter->fillRect(option->rect, QColor(GetRValue(g_panel), GetGValue(g_panel), GetBValue(g_panel)));
+        return;
+      }
+      if (element == PE_FrameMenu) {
+        RECT bounds{0, 0, widget->width(), widget->height()};
+        const QPoint at = widget->mapToGlobal(QPoint(0, 0));
+        RECT screen{at.x(), at.y(), at.x() + widget->width(), at.y() + widget->height()};
+        if (HDC dc = g_make(painter, bounds)) {
+          g_frame(dc, screen);
+          g_free(dc);
+        }
+        return;
+      }
+    }
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
+  }
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    if (g_frame && metric == PM_MenuPanelWidth) return 3;
+    if (g_frame && (metric == PM_MenuHMargin || metric == PM_MenuVMargin)) return 0;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
 
 class OwnerDrawnItem : public QWidget {
  public:
@@ -80,6 +114,17 @@ void qlw::SetMenuPainterDC(PainterDCMaker make, PainterDCFreer free) {
 }
 bool qlw::HasMenuPainterDC() { return g_make && g_free; }
 
+void qlw::SetMenuFramePainter(MenuFramePainter frame, COLORREF panel) {
+  g_frame = frame;
+  g_panel = panel;
+}
+
+void qlw::UseMenuFrame(QMenu* menu) {
+  if (!g_frame || !menu) return;
+  static FrameStyle* style = new FrameStyle;
+  if (menu->style() != style) menu->setStyle(style);
+}
+
 QAction* qlw::AddOwnerDrawnItem(QMenu* menu, HMENU handle, HWND owner, UINT id, UINT state, ULONG_PTR data,
                                 const QString& text) {
   if (!HasMenuPainterDC()) return nullptr;
@@ -88,5 +133,6 @@ QAction* qlw::AddOwnerDrawnItem(QMenu* menu, HMENU handle, HWND owner, UINT id, 
   action->setDefaultWidget(new OwnerDrawnItem(menu, action, handle, owner, id, state, data));
   action->setEnabled(!(state & MFS_GRAYED));
   menu->addAction(action);
+  UseMenuFrame(menu);
   return action;
 }

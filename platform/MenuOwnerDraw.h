@@ -15,6 +15,12 @@ using PainterDCMaker = HDC (*)(QPainter* painter, const RECT& bounds);
 using PainterDCFreer = void (*)(HDC dc);
 void SetMenuPainterDC(PainterDCMaker make, PainterDCFreer free);
 bool HasMenuPainterDC();
+// The frame of a popup that holds owner-drawn items: drawn by `frame` on a DC over the popup
+// (its screen rectangle given), three pixels wide, over a panel of colour `panel`. Null: Qt's.
+using MenuFramePainter = void (*)(HDC dc, const RECT& screen);
+void SetMenuFramePainter(MenuFramePainter frame, COLORREF panel);
+// Gives a popup the frame above (once it holds an owner-drawn item).
+void UseMenuFrame(QMenu* menu);
 // Adds the owner-drawn item (command id, states MFS_*, item data) to the QMenu; null without a
 // DC maker.
 QAction* AddOwnerDrawnItem(QMenu* menu, HMENU handle, HWND owner, UINT id, UINT state, ULONG_PTR data,

@@ -180,7 +180,8 @@ void Fill(QMenu* qmenu, HMENU h, HWND owner) {
   }
   for (const Item& it : items) {
     if (it.type & MFT_SEPARATOR) {
-      qmenu->addSeparator();
+      if (!(it.type & MFT_OWNERDRAW) || !qlw::AddOwnerDrawnItem(qmenu, h, owner, 0, MFS_GRAYED, it.data, QString()))
+        qmenu->addSeparator();
       continue;
     }
     if (it.sub) {

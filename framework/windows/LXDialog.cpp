@@ -146,6 +146,12 @@ BOOL CLXDialog::OnInitDialog() {
   SetModified(false, true);
   if (m_useToolTips != m_bToolTipsEnabled) EnableToolTips(m_useToolTips);
   m_bToolTipsEnabled = m_useToolTips;
+  if (auto big = static_cast<HICON>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(1000), IMAGE_ICON, 0, 0, 0))) {
+    auto small = static_cast<HICON>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(1000), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    SetIcon(big, TRUE);
+    SetIcon(small ? small : big, FALSE);
+  }
   CLXMsgChild(m_hWnd, g_msgDialogInitialized, 0, 0).Send(CLXMessage::kModeKeep);
   m_refreshGuard.Release();
   return result;

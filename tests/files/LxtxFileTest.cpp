@@ -79,6 +79,7 @@ TEST(Lxtx, RefusesWhatCannotBeRead) {
            kCell + atom + "OCCU\nSi2 Si 1.0\n",              // a site that is not there
            kCell + atom + "OCCU\nSi1 Si 1.2\n",              // occupancy above 1
            kCell + atom + "OCCU\nSi1 Si nan\n",              // occupancy that is no number
+           "CELL  5 6 1e39 90 90 90\n" + atom,              // a length beyond single precision
            kCell + atom + "OCCU\nSi1 Si 0.5 Al\n",           // element without occupancy
            "SYMM  x,y,z\nUANI\nSi1 1 1 1 0 0 0\n" + atom,   // tensor before any cell
        }) {
@@ -91,10 +92,10 @@ TEST(Lxtx, BadRecordsLoseOnlyThemselves) {
                           "ATOM\nSi A 0 0 0\nSi B 0.5 0.5 0.5\nFe Fe3 0.25 0.25 0.25\n"
                           "OCCU\nFe3\n"
                           "UANI\nA 0.01 0.02 0.03 0.001\nB 0.01 0.02 0.03 0.001 0.002 0.003\n"
-                          "UISO\nFe3\nFe3 nan\n");
+                          "UISO\nFe3\nFe3 nan\nB 1e39\n");
   ASSERT_TRUE(r.ok);
   const CQLCrystal& c = r.crystal();
-  EXPECT_EQ(r.warnings, 4u);
+  EXPECT_EQ(r.warnings, 5u);
   EXPECT_EQ(FindSite(c, L"A")->m_displacement, nullptr);
   EXPECT_NE(dynamic_cast<const CQLAnisoThermalEllipsoid*>(FindSite(c, L"B")->m_displacement.get()), nullptr);
   const CQLSite* iron = FindSite(c, L"Fe3");

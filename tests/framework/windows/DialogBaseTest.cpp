@@ -134,6 +134,7 @@ TEST(LXDialog, InitialisationAdoptsTheMainDocumentWindowAndDisablesOK) {
   EXPECT_FALSE(d.m_refreshGuard.held);
   ASSERT_NE(d.GetOKButton().m_hWnd, nullptr);
   EXPECT_FALSE(d.GetOKButton().IsWindowEnabled());
+  EXPECT_NE(d.SendMessage(WM_GETICON, ICON_BIG, 0), 0);  // the program's icon
   d.DestroyWindow();
 }
 

@@ -313,6 +313,7 @@ TEST(MenuXP, OwnerDrawnItemsOfARealMenuAreDrawnByTheirOwner) {
   CMenu holder, popup;
   popup.CreatePopupMenu();
   popup.AppendMenu(MF_STRING, 100, L"&Open\tCtrl+O");
+  popup.AppendMenu(MF_SEPARATOR);
   popup.AppendMenu(MF_STRING | MF_CHECKED, 101, L"Show &Grid");
   holder.CreateMenu();
   holder.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(popup.m_hMenu), L"Popup");
@@ -337,6 +338,16 @@ TEST(MenuXP, OwnerDrawnItemsOfARealMenuAreDrawnByTheirOwner) {
       found = RGB(q.red(), q.green(), q.blue()) == tint;
     }
   EXPECT_TRUE(found);
+  // The popup's three-line border.
+  auto at = [&](int x, int y) {
+    QColor q = shot.pixelColor(x, y);
+    return RGB(q.red(), q.green(), q.blue());
+  };
+  const int mid = shot.height() / 2;
+  EXPECT_EQ(at(0, mid), GetSysColor(COLOR_3DDKSHADOW));
+  EXPECT_EQ(at(1, mid), AdjustColor(Face(), 75, 0));
+  EXPECT_EQ(at(2, mid), AdjustColor(Face(), 75, 0));
+  EXPECT_EQ(at(shot.width() - 1, mid), GetSysColor(COLOR_3DDKSHADOW));
   holder.Detach();
   d.DestroyWindow();
 }
