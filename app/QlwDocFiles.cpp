@@ -400,12 +400,11 @@ void CQlwDoc::OnFileSaveAs() {
   // Without one the dialog could not add the chosen type's extension to a name typed bare.
   if (defaultExtension.IsEmpty()) GetFileTypeExtension(kFileTypeSession, defaultExtension);
   if (defaultExtension.Left(1) == L".") defaultExtension = defaultExtension.Mid(1);
-  CLXFileDialog dialog(FALSE, defaultExtension, m_strTitle, 0, GetSessionFilter(),
-                       m_window ? m_window->GetSafeHwnd() : nullptr);
+  HWND owner = m_window ? m_window->GetSafeHwnd() : nullptr;
+  CLXFileDialog dialog(FALSE, defaultExtension, m_strTitle, 0, GetSessionFilter(), owner ? CWnd::FromHandle(owner) : nullptr);
   CString title;
   title.LoadString(1324);
   dialog.SetTitle(title);
-  dialog.SetCustomData(reinterpret_cast<LPARAM>(this));
   const INT_PTR answer = dialog.DoModal();
   if (m_window) m_window->InvalidateAll();
   if (answer != IDOK) return;

@@ -3,18 +3,16 @@
 #include "GdiPlus.h"
 #include "LXMessage.h"
 #include "Wnd.h"
+
+#include <cwchar>
 #include "LXPreferences.h"
 #include "LXUtils.h"
 #include "ShellFolders.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 
 namespace {
-std::mutex g_runnerMutex;
-CLXFileDialog::Runner g_runner;
-
 std::filesystem::path FsPath(const CString& path) { return std::filesystem::path(path.ToUtf8()); }
 
 bool Exists(const CString& path) {
@@ -49,19 +47,27 @@ std::vector<CString> SplitFilter(const CString& filter) {
   if (fields.size() % 2) fields.pop_back();
   return fields;
 }
+
+CString ProposedName(LPCWSTR fileName) {
+  // A proposed name never holds a folder separator.
+  CString name = fileName ? fileName : L"";
+  name.Replace(L'/', L'&');
+  return name;
+}
+
+CWnd* OwnerOrMainWindow(CWnd* parent) {
+  if (parent) return parent;
+  HWND main = LXAppWindows::GetMainWindow();
+  return main ? CWnd::FromHandle(main) : nullptr;
+}
 }  // namespace
 
 CLXFileDialog::CLXFileDialog(BOOL open, LPCWSTR defaultExtension, LPCWSTR fileName, DWORD flags, LPCWSTR filter,
-                             HWND parent)
-    : m_open(open != FALSE),
-      m_defaultExtension(defaultExtension ? defaultExtension : L""),
-      m_fileName(fileName ? fileName : L""),
-      m_flags(flags | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | (open ? 0u : OFN_OVERWRITEPROMPT)),
-      m_filter(filter ? filter : L""),
-      m_filterFields(SplitFilter(m_filter)),
-      m_owner(parent ? parent : LXAppWindows::GetMainWindow()) {
-  // A proposed name never holds a folder separator.
-  m_fileName.Replace(L'/', L'&');
+                             CWnd* parent)
+    : CFileDialog(open, defaultExtension, ProposedName(fileName).GetString(),
+                  flags | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | (open ? 0u : OFN_OVERWRITEPROMPT), filter,
+                  OwnerOrMainWindow(parent)),
+      m_filterText(filter ? filter : L"") {
   if (!g_pStore) return;
   const CPath last = g_pStore->m_LastVisitedFolder.Get();
   if (!IsDirectory(last.m_strPath)) {
@@ -69,6 +75,19 @@ CLXFileDialog::CLXFileDialog(BOOL open, LPCWSTR defaultExtension, LPCWSTR fileNa
     const bool found = SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents));
     g_pStore->m_LastVisitedFolder.Set(CPath(found ? documents : L""));
   }
+}
+
+void CLXFileDialog::SetTitle(const CString& title) {
+  m_titleText = title.GetString();
+  m_ofn.lpstrTitle = m_titleText.c_str();
+}
+
+int CLXFileDialog::GetFilterCount() const { return static_cast<int>(SplitFilter(m_filterText).size() / 2); }
+
+std::vector<CString> CLXFileDialog::GetPathNames() const {
+  std::vector<CString> names;
+  for (POSITION p = GetStartPosition(); p;) names.push_back(GetNextPathName(p));
+  return names;
 }
 
 uint32_t CLXFileDialog::HashFilter(const CString& filter) {
@@ -106,87 +125,79 @@ void CLXFileDialog::SetLastFilterIndex(const CString& filter, uint32_t index) {
   *records.At(count) = CLXFilterSelRec{key, index};
 }
 
-CLXFileDialog::Runner CLXFileDialog::SetRunner(Runner runner) {
-  std::lock_guard<std::mutex> lock(g_runnerMutex);
-  std::swap(g_runner, runner);
-  return runner;
-}
-
 INT_PTR CLXFileDialog::DoModal() {
   if (g_pStore) {
     const CPath folder = g_pStore->m_LastVisitedFolder.Get();
-    m_initialFolder = folder.m_strPath;
+    m_initialFolder = folder.m_strPath.GetString();
+    m_ofn.lpstrInitialDir = m_initialFolder.empty() ? nullptr : m_initialFolder.c_str();
   }
-  if (m_filterIndex == 0 || m_filterIndex == -1) m_filterIndex = static_cast<int>(GetLastFilterIndex(m_filter));
-  if (m_filterIndex <= 0 || m_filterIndex > GetFilterCount()) m_filterIndex = 1;
+  if (m_ofn.nFilterIndex == 0 || m_ofn.nFilterIndex == static_cast<DWORD>(-1))
+    m_ofn.nFilterIndex = GetLastFilterIndex(m_filterText);
+  const INT_PTR result = CFileDialog::DoModal();
+  if (result != IDOK || !g_pStore) return result;
 
-  Runner runner;
-  {
-    std::lock_guard<std::mutex> lock(g_runnerMutex);
-    runner = g_runner;
-  }
-  const INT_PTR result = runner ? runner(*this) : RunQtDialog();
-  if (result != IDOK || m_names.empty() || !g_pStore) return result;
-
-  CString chosen = m_names.front();
+  const std::vector<CString> names = GetPathNames();
+  CString chosen = names.empty() ? CString() : names.front();
   if (!Exists(chosen)) chosen = GetPathName();
-  if (m_open && !Exists(chosen)) return result;
+  if (m_bOpenFileDialog && !Exists(chosen)) return result;
   const CString folder(FsPath(chosen).parent_path().string().c_str());
   if (IsDirectory(folder)) {
     wchar_t canonical[MAX_PATH] = {};
     if (PathCanonicalizeW(canonical, folder.GetString())) g_pStore->m_LastVisitedFolder.Set(CPath(canonical));
-    SetLastFilterIndex(m_filter, static_cast<uint32_t>(m_filterIndex));
+    SetLastFilterIndex(m_filterText, m_ofn.nFilterIndex);
   }
   return result;
 }
 
-bool CLXFileDialog::Submit(const std::vector<CString>& names) {
-  m_names = names;
-  if (m_names.empty()) return false;
-  // The platform's dialog adds the chosen type's extension to a save name typed without one.
-  if (!m_open && m_names.size() == 1 && !m_defaultExtension.IsEmpty() && NameExtension(m_names[0]).IsEmpty()) {
-    CString pattern;
-    CString extension = L"." + m_defaultExtension;
-    if (CUtils::GetFilterPattern(m_filter, m_filterIndex, pattern)) {
-      int position = 0;
-      const CString first = pattern.Tokenize(L";", position);
-      const CString candidate = NameExtension(first);
-      if (!candidate.IsEmpty() && candidate.Find(L'*') < 0) extension = candidate;
-    }
-    m_names[0] += extension;
-  }
-  return OnFileNameOK() == 0;
-}
-
 BOOL CLXFileDialog::OnFileNameOK() {
   try {
-    if (m_open && (m_flags & OFN_ALLOWMULTISELECT) && m_names.size() > 1) {
-      for (const CString& name : m_names)
+    const std::vector<CString> names = GetPathNames();
+    if (names.empty()) return 1;
+    if (m_bOpenFileDialog && (m_ofn.Flags & OFN_ALLOWMULTISELECT) && names.size() > 1) {
+      for (const CString& name : names)
         if (!Exists(name)) throw CLXXFileOpenMultiBadName(kLXSeverityMessage, 0, __LINE__);
       return 0;
     }
-    CString& name = m_names.front();
+    CString name = names.front();
+    // Writes an amended name back into the file buffer; false when it does not fit.
+    auto takeName = [this](const CString& amended) {
+      if (static_cast<DWORD>(amended.GetLength()) + 1 > m_ofn.nMaxFile) return false;
+      std::wcsncpy(m_ofn.lpstrFile, amended.GetString(), m_ofn.nMaxFile);
+      m_ofn.lpstrFile[amended.GetLength() + 1] = L'\0';
+      return true;
+    };
+    const int index = static_cast<int>(m_ofn.nFilterIndex ? m_ofn.nFilterIndex : 1);
     CString pattern;
-    const bool hasPattern = m_open && CUtils::GetFilterPattern(m_filter, m_filterIndex, pattern);
+    const bool hasPattern = CUtils::GetFilterPattern(m_filterText, index, pattern);
+    // The platform's dialog adds the chosen type's extension to a save name typed without one.
+    if (!m_bOpenFileDialog && m_ofn.lpstrDefExt && *m_ofn.lpstrDefExt && NameExtension(name).IsEmpty()) {
+      CString extension = CString(L".") + m_ofn.lpstrDefExt;
+      if (hasPattern) {
+        int position = 0;
+        const CString candidate = NameExtension(pattern.Tokenize(L";", position));
+        if (!candidate.IsEmpty() && candidate.Find(L'*') < 0) extension = candidate;
+      }
+      if (!takeName(name + extension)) return 1;
+      name += extension;
+    }
     const CString extension = NameExtension(name);
     if (!extension.IsEmpty()) {
-      if (m_open) {
+      if (m_bOpenFileDialog) {
         if (!Exists(name)) throw CLXXFileNotFound(kLXSeverityMessage, 0, __LINE__);
-      } else if (!CUtils::FilterHasExtension(extension, m_filter)) {
+      } else if (!CUtils::FilterHasExtension(extension, m_filterText)) {
         throw CLXXFileSaveAsBadExt(kLXSeverityMessage, 0, __LINE__);
       }
       return 0;
     }
-    if (!m_open) throw CLXXFileSaveAsNeedExt(kLXSeverityMessage, 0, __LINE__);
+    if (!m_bOpenFileDialog) throw CLXXFileSaveAsNeedExt(kLXSeverityMessage, 0, __LINE__);
     if (Exists(name)) return 0;
     if (hasPattern) {
       int position = 0;
       for (CString piece = pattern.Tokenize(L"*;", position); position >= 0; piece = pattern.Tokenize(L"*;", position)) {
         const CString candidate = name + piece;
-        if (Exists(candidate)) {
-          name = candidate;
-          return 0;
-        }
+        if (!Exists(candidate)) continue;
+        // A name that does not fit the buffer is refused without a message.
+        return takeName(candidate) ? 0 : 1;
       }
     }
     throw CLXXFileNotFound(kLXSeverityMessage, 0, __LINE__);
@@ -287,7 +298,7 @@ bool CLXFileDialog::PromptExportFile(CWnd* parent, const CString& fileName, cons
   if (name.IsEmpty() && parent && parent->m_hWnd) parent->GetWindowText(name);
   const CString proposed = MakeExportFileName(name, suffix);
 
-  CLXFileDialog dialog(FALSE, defaultExtension, proposed, 0, filter, parent ? parent->m_hWnd : nullptr);
+  CLXFileDialog dialog(FALSE, defaultExtension, proposed, 0, filter, parent);
   dialog.SetTitle(title);
   if (dialog.DoModal() != IDOK) return false;
   if (path) *path = dialog.GetPathName();

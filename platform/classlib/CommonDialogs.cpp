@@ -35,7 +35,11 @@ QString NameFilter(const std::wstring& description, const std::wstring& patterns
   QString text = QString::fromStdWString(description).trimmed();
   text.remove(QRegularExpression(QStringLiteral("\\s*\\([^()]*\\)\\s*$")));
   QStringList list = QString::fromStdWString(patterns).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-  for (QString& p : list) p = p.trimmed();
+  for (QString& p : list) {
+    p = p.trimmed();
+    // Files without an extension must show under "All Files" too.
+    if (p == QLatin1String("*.*")) p = QStringLiteral("*");
+  }
   return text + QStringLiteral(" (") + list.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 

@@ -8,7 +8,6 @@
 #include "QLCrystalPattern.h"
 #include "QLReflexion.h"
 #include "TestSupport.h"
-#include "testing/FileDialogAnswer.h"
 
 #include <gtest/gtest.h>
 
@@ -186,31 +185,31 @@ TEST_F(DocFiles, SaveAsksForAPathWhereThereIsNoSessionToWrite) {
   CQlwDoc doc;
   ASSERT_TRUE(doc.OnOpenDocument(W(doctest::RutilePath()).GetString()));
   const std::string folder = fs::path(Scratch("x")).parent_path().string();
-  int asked = 0;
-  qlw::testing::FileDialogAnswer answer([&](CLXFileDialog& dialog) -> INT_PTR {
-    ++asked;
-    EXPECT_FALSE(dialog.IsOpenDialog());
-    EXPECT_EQ(dialog.GetTitle(), CString(L"Save Quillonographic File As..."));
-    dialog.SetFilterIndex(1);
-    // Typed without an extension: the chosen type's is added before the name is checked.
-    return dialog.Submit({W(folder + "/typed")}) ? IDOK : IDCANCEL;
-  });
-  doc.OnFileSave();
-  EXPECT_EQ(asked, 1);
   const std::string written = folder + "/typed.quillono";
-  EXPECT_TRUE(fs::exists(written));
-  EXPECT_EQ(doc.GetPathName(), W(written));
-  EXPECT_FALSE(doc.IsModified());
+  {
+    // Typed without an extension: the chosen type's is added before the name is checked.
+    doctest::TypedFileName answer(1, folder + "/typed");
+    doc.OnFileSave();
+    EXPECT_EQ(answer.shown, 1);
+    EXPECT_EQ(answer.title, "Save Quillonographic File As...");
+    EXPECT_EQ(answer.filters, QStringList{"Session File (*.quillono *.quillonographic)"});
+    EXPECT_TRUE(fs::exists(written));
+    EXPECT_EQ(doc.GetPathName(), W(written));
+    EXPECT_FALSE(doc.IsModified());
 
-  // Now Save writes in place; a read-only file goes to Save As again.
-  doc.SetModifiedFlag(TRUE);
-  doc.OnFileSave();
-  EXPECT_EQ(asked, 1);
-  EXPECT_FALSE(doc.IsModified());
+    // Now Save writes in place.
+    doc.SetModifiedFlag(TRUE);
+    doc.OnFileSave();
+    EXPECT_EQ(answer.shown, 1);
+    EXPECT_FALSE(doc.IsModified());
+  }
+  // A read-only file goes to Save As.
   fs::permissions(written, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  doctest::TypedFileName answer(1, folder + "/another");
   doc.SetModifiedFlag(TRUE);
   doc.OnFileSave();
-  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(answer.shown, 1);
+  EXPECT_EQ(doc.GetPathName(), W(folder + "/another.quillono"));
   fs::permissions(written, fs::perms::owner_all);
 }
 

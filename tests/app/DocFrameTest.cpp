@@ -4,7 +4,6 @@
 
 #include "FileTypes.h"
 #include "TestSupport.h"
-#include "testing/FileDialogAnswer.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -49,17 +48,12 @@ TEST(DocFrame, TemplateMadeDocumentTellsItsViewAndTakesFrameCommands) {
   EXPECT_EQ(view->codes, (std::vector<int>{45, 22, 45, 10}));
 
   const std::string out = qlwtest::ScratchDir() + "/framed";
-  int asked = 0;
-  qlw::testing::FileDialogAnswer answer([&](CLXFileDialog& d) -> INT_PTR {
-    ++asked;
-    d.SetFilterIndex(1);
-    return d.Submit({CString(out.c_str())}) ? IDOK : IDCANCEL;
-  });
+  doctest::TypedFileName answer(1, out);
   CWnd* frame = view->GetParentFrame();
   ASSERT_NE(frame, nullptr);
   static_cast<CFrameWnd*>(frame)->SetActiveView(view, FALSE);
   frame->SendMessage(WM_COMMAND, ID_FILE_SAVE_AS, 0);
-  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(answer.shown, 1);
   EXPECT_TRUE(std::filesystem::exists(out + ".quillono"));
   EXPECT_FALSE(doc->IsModified());
   frame->DestroyWindow();

@@ -1,6 +1,10 @@
 #include "DocTestSupport.h"
 
+#include "CommonDialogs.h"
 #include "TestSupport.h"
+
+#include <QApplication>
+#include <QFileDialog>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +18,26 @@ std::string WriteScratchFile(const std::string& name, const std::string& bytes) 
   std::ofstream(path, std::ios::binary) << bytes;
   return path.string();
 }
+
+TypedFileName::TypedFileName(int filter, const std::string& name) {
+  if (!QApplication::instance()) {
+    static int argc = 1;
+    static char app[] = "test_app";
+    static char* argv[] = {app, nullptr};
+    new QApplication(argc, argv);
+  }
+  qlw::SetCommonDialogAnswer([this, filter, name](QDialog* d) {
+    auto* f = qobject_cast<QFileDialog*>(d);
+    ++shown;
+    filters = f->nameFilters();
+    title = f->windowTitle();
+    f->selectNameFilter(f->nameFilters().value(filter - 1));
+    f->selectFile(QString::fromStdString(name));
+    static_cast<QDialog*>(f)->accept();
+  });
+}
+
+TypedFileName::~TypedFileName() { qlw::SetCommonDialogAnswer(nullptr); }
 
 std::string RutilePath() { return std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif"; }
 }  // namespace doctest

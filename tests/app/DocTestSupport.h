@@ -4,6 +4,8 @@
 
 #include "QlwDoc.h"
 
+#include <QStringList>
+
 #include <string>
 #include <vector>
 
@@ -32,6 +34,17 @@ class FixturePattern : public CQLPattern {
   double GetDefaultAxisMinimum(LXTypes::QLAxisType) const override { return m_lo; }
   double GetDefaultAxisMaximum(LXTypes::QLAxisType) const override { return m_hi; }
   double m_lo, m_hi;
+};
+
+// Answers every file dialog shown in its scope as a user who picks the filter-th type and types
+// name; counts the dialogs.
+class TypedFileName {
+ public:
+  TypedFileName(int filter, const std::string& name);
+  ~TypedFileName();
+  int shown = 0;
+  QStringList filters;
+  QString title;
 };
 
 // Writes text to a fresh file in the test's scratch folder and answers its path.

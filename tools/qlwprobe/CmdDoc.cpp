@@ -2,11 +2,16 @@
 // ranges, saves itself to OUT through Save As, opens OUT into a fresh document and prints again.
 #include "Probe.h"
 
+#include "CommonDialogs.h"
 #include "FileTypes.h"
 #include "LXFileDialog.h"
 #include "QlwDoc.h"
 
+#include <QApplication>
+#include <QFileDialog>
+
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 const char* const kAxes[] = {"?", "2theta", "d", "1/d", "tof", "energy", "2pi/d"};
@@ -42,8 +47,14 @@ int RunDoc(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: qlwprobe doc OUT IN...\n");
     return 2;
   }
+  // The dialogs of Save As live on the offscreen platform.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static int argc = 1;
+  static char name[] = "qlwprobe";
+  static char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
   InstallFileTypeRecogniser();
-  const CString out(args[0].c_str());
+  const std::string out = args[0];
   CQlwDoc doc;
   doc.OnNewDocument();
   if (!doc.OnOpenDocument(CString(args[1].c_str()).GetString())) return 1;
@@ -54,14 +65,15 @@ int RunDoc(const std::vector<std::string>& args) {
 
   // Save As answered with OUT as typed, on the first type of the list.
   bool refused = false;
-  CLXFileDialog::SetRunner([&](CLXFileDialog& dialog) -> INT_PTR {
-    dialog.SetFilterIndex(1);
-    if (dialog.Submit({out})) return IDOK;
-    refused = true;
-    return IDCANCEL;
+  qlw::SetCommonDialogAnswer([&](QDialog* d) {
+    auto* dialog = qobject_cast<QFileDialog*>(d);
+    dialog->selectNameFilter(dialog->nameFilters().value(0));
+    dialog->selectFile(QString::fromStdString(out));
+    static_cast<QDialog*>(dialog)->accept();
+    refused = dialog->isVisible();
   });
   doc.OnFileSaveAs();
-  CLXFileDialog::SetRunner(nullptr);
+  qlw::SetCommonDialogAnswer(nullptr);
   if (refused || doc.IsModified()) return 1;
 
   std::printf("--- reopened %s\n", qlw::ToUtf8(doc.GetPathName().GetString()).c_str());

@@ -3,7 +3,8 @@
 
 #include "Preferences.h"
 #include "TestSupport.h"
-#include "testing/FileDialogAnswer.h"
+#include <QApplication>
+#include <QFileDialog>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,48 @@ namespace fs = std::filesystem;
 
 namespace {
 CString W(const std::string& s) { return CString(s.c_str()); }
+
+void EnsureApp() {
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "test_windows";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
+
+// Answers every file dialog shown in its scope, as a user working Qt's dialog would.
+class Answer {
+ public:
+  explicit Answer(std::function<void(QFileDialog*)> answer) {
+    EnsureApp();
+    qlw::SetCommonDialogAnswer([answer](QDialog* d) { answer(qobject_cast<QFileDialog*>(d)); });
+  }
+  ~Answer() { qlw::SetCommonDialogAnswer(nullptr); }
+};
+
+// The user picks the filter-th type, types name and presses the accept button.
+void Type(QFileDialog* f, int filter, const std::string& name) {
+  f->selectNameFilter(f->nameFilters().value(filter - 1));
+  f->selectFile(QString::fromStdString(name));
+  static_cast<QDialog*>(f)->accept();
+}
+
+// Puts names into the dialog's buffer as a selection hands them over, and runs the name check.
+bool Check(CLXFileDialog& d, const std::vector<std::string>& names) {
+  std::wstring buffer;
+  if (names.size() == 1) {
+    buffer = W(names[0]).GetString();
+  } else {
+    buffer = W(names[0].substr(0, names[0].rfind('/'))).GetString();
+    for (const std::string& n : names) {
+      buffer.push_back(L'\0');
+      buffer += W(n.substr(n.rfind('/') + 1)).GetString();
+    }
+  }
+  buffer.append(2, L'\0');
+  std::copy(buffer.begin(), buffer.end(), d.m_ofn.lpstrFile);
+  return d.OnFileNameOK() == 0;
+}
 
 class FileDialog : public testing::Test {
  protected:
@@ -30,16 +73,6 @@ class FileDialog : public testing::Test {
   fs::path m_dir;
 };
 
-// The answer of a user who picks a filter, types a name, and presses OK until the dialog closes
-// or gives up after one refusal.
-CLXFileDialog::Runner TypeName(int filter, const std::string& name, int* refusals = nullptr) {
-  return [=](CLXFileDialog& d) -> INT_PTR {
-    d.SetFilterIndex(filter);
-    if (d.Submit({W(name)})) return IDOK;
-    if (refusals) ++*refusals;
-    return IDCANCEL;
-  };
-}
 }  // namespace
 
 TEST_F(FileDialog, FilterKeyIsTheHashOfTheFieldsWithoutSeparators) {
@@ -49,6 +82,16 @@ TEST_F(FileDialog, FilterKeyIsTheHashOfTheFieldsWithoutSeparators) {
   EXPECT_EQ(CLXFileDialog::HashFilter(L""), 0u);
   CLXFileDialog dialog(TRUE, L"", L"", 0, L"A|*.a|All Files|*.*||", nullptr);
   EXPECT_EQ(dialog.GetFilterCount(), 2);
+  // Qt's filter for "*.*" shows files without an extension too.
+  QStringList shown;
+  {
+    Answer answer([&](QFileDialog* f) {
+      shown = f->nameFilters();
+      f->reject();
+    });
+    dialog.DoModal();
+  }
+  EXPECT_EQ(shown, (QStringList{"A (*.a)", "All Files (*)"}));
 }
 
 TEST_F(FileDialog, EachFilterListRemembersItsOwnLastChoice) {
@@ -56,10 +99,9 @@ TEST_F(FileDialog, EachFilterListRemembersItsOwnLastChoice) {
   const std::string saved = (m_dir / "kept.c").string();
   int seenIndex = -1;
   {
-    qlw::testing::FileDialogAnswer answer([&](CLXFileDialog& d) -> INT_PTR {
-      seenIndex = d.GetFilterIndex();
-      d.SetFilterIndex(3);
-      return d.Submit({W(saved)}) ? IDOK : IDCANCEL;
+    Answer answer([&](QFileDialog* f) {
+      seenIndex = static_cast<int>(f->nameFilters().indexOf(f->selectedNameFilter())) + 1;
+      Type(f, 3, saved);
     });
     CLXFileDialog dialog(FALSE, L"", L"", 0, first, nullptr);
     EXPECT_EQ(dialog.DoModal(), IDOK);
@@ -72,10 +114,10 @@ TEST_F(FileDialog, EachFilterListRemembersItsOwnLastChoice) {
   // Cancel changes neither value.
   g_pStore->m_LastVisitedFolder.Set(CPath(L"/"));
   {
-    qlw::testing::FileDialogAnswer answer([&](CLXFileDialog& d) -> INT_PTR {
-      seenIndex = d.GetFilterIndex();
-      d.SetFilterIndex(2);
-      return IDCANCEL;
+    Answer answer([&](QFileDialog* f) {
+      seenIndex = static_cast<int>(f->nameFilters().indexOf(f->selectedNameFilter())) + 1;
+      f->selectNameFilter(f->nameFilters().value(1));
+      f->reject();
     });
     CLXFileDialog dialog(FALSE, L"", L"", 0, first, nullptr);
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
@@ -112,7 +154,7 @@ TEST_F(FileDialog, NamesAreCheckedBeforeTheDialogCloses) {
     CLXFileDialog dialog(c.open, L"", L"", 0, c.filter, nullptr);
     dialog.SetFilterIndex(1);
     testing::internal::CaptureStderr();
-    const bool accepted = dialog.Submit({W(c.typed)});
+    const bool accepted = Check(dialog, {c.typed});
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(accepted, !c.accepted.empty()) << c.typed;
     if (accepted) EXPECT_EQ(dialog.GetPathName(), W(c.accepted)) << c.typed;
@@ -122,9 +164,9 @@ TEST_F(FileDialog, NamesAreCheckedBeforeTheDialogCloses) {
   // Several names: one missing keeps the dialog open.
   CLXFileDialog multi(TRUE, L"", L"", OFN_ALLOWMULTISELECT, openFilter, nullptr);
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(multi.Submit({W(Touch("one.cif")), W((m_dir / "missing.cif").string())}));
+  EXPECT_FALSE(Check(multi, {Touch("one.cif"), (m_dir / "missing.cif").string()}));
   EXPECT_NE(testing::internal::GetCapturedStderr().find("At least one of the selected files"), std::string::npos);
-  EXPECT_TRUE(multi.Submit({W(Touch("one.cif")), W(Touch("two.cif"))}));
+  EXPECT_TRUE(Check(multi, {Touch("one.cif"), Touch("two.cif")}));
 }
 
 TEST_F(FileDialog, ExportNamesHoldNoCharacterAFileNameCannot) {
@@ -140,28 +182,28 @@ TEST_F(FileDialog, ExportNamesHoldNoCharacterAFileNameCannot) {
 
 TEST_F(FileDialog, ExportDialogIsBuiltFromTheFileType) {
   const std::string chosen = (m_dir / "plot.jpg").string();
-  CString seenFilter, seenTitle, seenName, seenExtension;
-  qlw::testing::FileDialogAnswer answer([&](CLXFileDialog& d) -> INT_PTR {
-    seenFilter = d.GetFilter();
-    seenTitle = d.GetTitle();
-    seenName = d.GetFileName();
-    seenExtension = d.GetDefaultExtension();
-    d.SetFilterIndex(2);
-    return d.Submit({W(chosen)}) ? IDOK : IDCANCEL;
+  QStringList seenFilters;
+  QString seenTitle, seenName, seenExtension;
+  Answer answer([&](QFileDialog* f) {
+    seenFilters = f->nameFilters();
+    seenTitle = f->windowTitle();
+    seenName = f->selectedFiles().value(0);
+    seenExtension = f->defaultSuffix();
+    Type(f, 2, chosen);
   });
   UINT type = 54;
   CString path;
   EXPECT_TRUE(CLXFileDialog::PromptExportFile(nullptr, L"Quartz: 2θ/scan?", L"", L"", true, &type, &path));
-  EXPECT_EQ(seenFilter, CString(L"PNG (*.png)|*.png|All Files|*.*||"));
-  EXPECT_EQ(seenTitle, CString(L"Export to Image file:"));
-  EXPECT_EQ(seenName, CString(L"Quartz- 2θ&scan! Image"));
-  EXPECT_EQ(seenExtension, CString(L"png"));
+  EXPECT_EQ(seenFilters, (QStringList{"PNG (*.png)", "All Files (*)"}));
+  EXPECT_EQ(seenTitle, "Export to Image file:");
+  EXPECT_TRUE(seenName.endsWith(QString::fromUtf8("/Quartz- 2θ&scan! Image.png"))) << seenName.toStdString();
+  EXPECT_EQ(seenExtension, "png");
   EXPECT_EQ(path, W(chosen));
   EXPECT_EQ(type, 50u) << "the chosen name's extension names the type written";
 
   // Any picture type: one filter per encoder of the drawing layer, found without regard to case.
   type = 49;
   EXPECT_TRUE(CLXFileDialog::PromptExportFile(nullptr, L"plot", L"", L"", false, &type, &path));
-  EXPECT_NE(seenFilter.Find(L"*.png"), -1) << seenFilter.GetString();
-  EXPECT_EQ(seenFilter.Find(L"All Files"), -1);
+  EXPECT_TRUE(seenFilters.join(' ').contains("*.png")) << seenFilters.join(' ').toStdString();
+  EXPECT_FALSE(seenFilters.join(' ').contains("All Files"));
 }

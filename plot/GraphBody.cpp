@@ -1,0 +1,284 @@
+// The curves: pattern profiles with fill and markers, peak curves, the observed pattern's
+// smoothed and background curves and its background nodes; the node editing operations.
+#include "GraphRenderer.h"
+
+#include "LXGdiplus.h"
+#include "LXShapes.h"
+#include "QLCrystalPattern.h"
+#include "QLObservedPattern.h"
+#include "Resources.h"
+
+#include <algorithm>
+
+#include <cmath>
+
+namespace {
+const float kCos45 = float(std::cos(M_PI / 4));
+const float kCos30 = float(std::cos(M_PI / 6));
+
+std::uint32_t Opaque(std::uint32_t colour) { return colour | 0xFF000000u; }
+}  // namespace
+
+void CGraphRenderer::DrawPatterns(bool overview)
+{
+    CQLPeakLabelList peaks;
+    const CDiffractionSettings& s = *m_settings;
+    const float markerFactor = overview ? 0.5f : 1.0f;
+    for (const CQLPatternPtr& pattern : m_drawing) {
+        const CQLPattern& p = *pattern;
+        DrawCurve(p, p.GetProfile(), p.m_color, p.m_lineStyle, p.m_lineWidth, p.m_markerStyle,
+                  p.m_markerSize * markerFactor, p.m_fill, p.m_fillOpacity);
+        if (const auto* crystal = dynamic_cast<const CQLCrystalPattern*>(&p))
+            if (crystal->m_showOverlay) DrawPeakCurves(*crystal);
+        if (!overview) {
+            CQLPeakLabelList collected;
+            p.CollectPeaks(s.m_visibleXMin, s.m_visibleXMax, collected);
+            peaks.insert(peaks.end(), collected.begin(), collected.end());
+        }
+        if (const auto* observed = dynamic_cast<const CQLObservedPattern*>(&p)) {
+            const CQLCurveStyle& st = observed->m_smoothedStyle;
+            if (observed->m_smoothing && observed->m_overlaySmoothed)
+                DrawCurve(p, observed->m_smoothedCurve, Opaque(st.color), st.lineStyle, st.lineWidth, st.markerStyle,
+                          st.markerSize * markerFactor, false, 0);
+            if (!observed->m_controlPoints.empty()) {
+                const CQLCurveStyle& bg = observed->m_backgroundStyle;
+                DrawCurve(p, observed->m_backgroundCurve, Opaque(bg.color), bg.lineStyle, bg.lineWidth, 0, 0, false, 0);
+                if (p.IsSelected() && !overview)
+                    for (const CQLControlPoint& node : observed->m_controlPoints) DrawControlNode(node);
+            }
+        }
+    }
+    if (overview) return;
+    DrawPeakLabels(peaks, m_plotRect, false);
+    DrawLegend(CursorOn());
+}
+
+void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfile& points)
+{
+    m_points.clear();
+    m_points.reserve(points.size());
+    const CDiffractionSettings& s = *m_settings;
+    const double low = s.m_visibleXMin * 0.99, high = s.m_visibleXMax * 1.01;
+    const double windowMin = std::min(low, high), windowMax = std::max(low, high);
+    double meanX = 0, meanY = 0;
+    int run = 0;
+    for (const CQLProfilePoint& point : points) {
+        const double x = point.x + pattern.m_xOffset;
+        if (x < windowMin || x > windowMax) continue;
+        const Gdiplus::PointF pixel = DataToPixel(x, pattern.PlottedY(point.y));
+        if (m_output) {
+            m_points.push_back(pixel);
+            continue;
+        }
+        // Points within a pixel of the run's mean merge into it.
+        if (run > 0 && std::fabs(pixel.X - meanX) < 1 && std::fabs(pixel.Y - meanY) < 1) {
+            ++run;
+            meanX += (pixel.X - meanX) / run;
+            meanY += (pixel.Y - meanY) / run;
+            continue;
+        }
+        if (run > 0) m_points.emplace_back(float(meanX), float(meanY));
+        meanX = pixel.X;
+        meanY = pixel.Y;
+        run = 1;
+    }
+    if (run > 0) m_points.emplace_back(float(meanX), float(meanY));
+}
+
+void CGraphRenderer::DrawCurve(const CQLPattern& pattern, const CQLProfile& points, std::uint32_t colour,
+                               std::uint32_t lineStyle, float lineWidth, std::uint32_t markerStyle, float markerSize,
+                               bool fill, float fillOpacity)
+{
+    BuildPixelPoints(pattern, points);
+    if (m_points.size() < 2) {
+        m_points.clear();
+        return;
+    }
+    const auto& r = m_plotRect.m_float;
+    if (fill) {
+        Gdiplus::GraphicsPath path;
+        const float bottom = r.Y + r.Height;
+        path.AddLine(r.X, bottom, m_points.front().X, m_points.front().Y);
+        path.AddLines(m_points.data(), INT(m_points.size()));
+        path.AddLine(m_points.back().X, m_points.back().Y, r.X + r.Width, bottom);
+        path.CloseFigure();
+        const std::uint32_t alpha = std::uint32_t(std::clamp(fillOpacity, 0.0f, 1.0f) * 255);
+        Gdiplus::SolidBrush brush(Gdiplus::Color((alpha << 24) | (colour & 0xFFFFFFu)));
+        m_graphics->FillPath(&brush, &path);
+    }
+    if (lineStyle != 0) {
+        Gdiplus::Pen pen(Gdiplus::Color(colour), lineWidth * Scale());
+        pen.SetAlignment(Gdiplus::PenAlignmentInset);
+        pen.SetDashStyle(LineStyleToDashStyle(lineStyle));
+        m_graphics->DrawLines(&pen, m_points.data(), INT(m_points.size()));
+    }
+    if (markerStyle != 0)
+        for (const Gdiplus::PointF& point : m_points) DrawMarker(point, markerStyle, markerSize * Scale(), colour);
+    m_points.clear();
+}
+
+void CGraphRenderer::DrawMarker(const Gdiplus::PointF& at, std::uint32_t style, float size, std::uint32_t colour)
+{
+    if (style == 0 || style > 12) return;
+    Gdiplus::Pen pen(Gdiplus::Color(colour), Scale());
+    pen.SetAlignment(Gdiplus::PenAlignmentInset);
+    const float x = at.X, y = at.Y, s = size;
+    if (style == 1) {
+        m_graphics->DrawLine(&pen, x - s, y, x + s, y);
+        m_graphics->DrawLine(&pen, x, y - s, x, y + s);
+        return;
+    }
+    const float h = s * kCos45;
+    if (style == 2) {
+        m_graphics->DrawLine(&pen, x - h, y - h, x + h, y + h);
+        m_graphics->DrawLine(&pen, x - h, y + h, x + h, y - h);
+        return;
+    }
+    const bool solid = style >= 8;
+    const std::uint32_t shape = solid ? style - 5 : style;
+    Gdiplus::GraphicsPath path;
+    switch (shape) {
+        case 3: {
+            const Gdiplus::PointF tri[3] = {{x, y - s}, {x - s * kCos30, y + s / 2}, {x + s * kCos30, y + s / 2}};
+            path.AddPolygon(tri, 3);
+            break;
+        }
+        case 4: {
+            const Gdiplus::PointF tri[3] = {{x, y + s}, {x - s * kCos30, y - s / 2}, {x + s * kCos30, y - s / 2}};
+            path.AddPolygon(tri, 3);
+            break;
+        }
+        case 5: {
+            const Gdiplus::PointF diamond[4] = {{x, y - s}, {x - s, y}, {x, y + s}, {x + s, y}};
+            path.AddPolygon(diamond, 4);
+            break;
+        }
+        case 6: path.AddRectangle(Gdiplus::RectF(x - h, y - h, 2 * h, 2 * h)); break;
+        default: path.AddEllipse(x - h, y - h, 2 * h, 2 * h); break;
+    }
+    Gdiplus::SolidBrush brush(Gdiplus::Color(solid ? colour : 0xFFFDFDFDu));
+    m_graphics->FillPath(&brush, &path);
+    m_graphics->DrawPath(&pen, &path);
+}
+
+void CGraphRenderer::DrawPeakCurves(const CQLCrystalPattern& pattern)
+{
+    Gdiplus::Pen pen(Gdiplus::Color(pattern.m_overlayColor), pattern.m_overlayLineWidth * Scale());
+    pen.SetAlignment(Gdiplus::PenAlignmentInset);
+    pen.SetDashStyle(LineStyleToDashStyle(pattern.m_overlayLineStyle));
+    for (const CQLProfile& curve : pattern.ComputePeakCurves(*m_settings)) {
+        BuildPixelPoints(pattern, curve);
+        if (m_points.size() >= 2) m_graphics->DrawLines(&pen, m_points.data(), INT(m_points.size()));
+    }
+    m_points.clear();
+}
+
+void CGraphRenderer::DrawControlNode(const CQLControlPoint& node)
+{
+    const CQLPattern* owner = node.owner;
+    const double xOffset = owner ? owner->m_xOffset : 0;
+    auto pixel = [&](double x, double y) {
+        return DataToPixel(x + xOffset, owner ? owner->PlottedY(y) : y);
+    };
+    const Gdiplus::PointF anchor = pixel(node.x, node.y), first = pixel(node.leftX, node.leftY),
+                          second = pixel(node.rightX, node.rightY);
+    const float size = m_nodeSize;
+    if (!node.IsFlagged()) {
+        DrawMarker(anchor, 12, size, 0xFF000000u);
+        DrawMarker(anchor, 12, size - 1, 0xFFFF0000u);
+        return;
+    }
+    Gdiplus::Pen pen(Gdiplus::Color(0xFF666666u), Scale());
+    m_graphics->DrawLine(&pen, first, anchor);
+    m_graphics->DrawLine(&pen, anchor, second);
+    DrawMarker(anchor, 7, size, 0xFFFF0000u);
+    if (node.flag != 0) DrawMarker(anchor, 12, 1, 0xFF666666u);
+    DrawMarker(first, 7, size, 0xFF666666u);
+    DrawMarker(second, 7, size, 0xFF666666u);
+    if (node.leftFlag != 0) DrawMarker(first, 12, 1, 0xFF666666u);
+    if (node.rightFlag != 0) DrawMarker(second, 12, 1, 0xFF666666u);
+}
+
+void CGraphRenderer::DrawHighlightBox(const LXGraphics::CSyncRect& rect, std::uint32_t fill, std::uint32_t outline,
+                                      bool highlight)
+{
+    if (highlight) {
+        fill = LXGraphics::CColor::FromThemeSysColor(nullptr, COLOR_HIGHLIGHT).GetValue() | 0xFF000000u;
+        outline = fill;
+    }
+    Gdiplus::Pen pen(Gdiplus::Color(outline), Scale());
+    pen.SetAlignment(Gdiplus::PenAlignmentInset);
+    Gdiplus::SolidBrush brush{Gdiplus::Color(fill)};
+    const float radius = std::min(rect.m_float.Width, rect.m_float.Height) / 2;
+    Gdiplus::GraphicsPath path;
+    BuildMarkerPath(path, rect, radius, false, LXGraphics::CSyncPoint());
+    const Gdiplus::SmoothingMode saved = m_graphics->GetSmoothingMode();
+    m_graphics->SetSmoothingMode(m_drawDpi < 300 ? Gdiplus::SmoothingModeHighQuality : Gdiplus::SmoothingModeNone);
+    m_graphics->FillPath(&brush, &path);
+    m_graphics->DrawPath(&pen, &path);
+    m_graphics->SetSmoothingMode(saved);
+}
+
+namespace CControlNode {
+namespace {
+bool Inside(const LXGraphics::CSyncRect& box, double x, double y)
+{
+    const auto& r = box.m_float;
+    const float fx = float(x), fy = float(y);
+    return fx >= r.X && fx <= r.X + r.Width && fy >= r.Y && fy <= r.Y + r.Height;
+}
+}  // namespace
+
+bool HitTest(CQLControlPoint& node, const LXGraphics::CSyncRect& box, bool select)
+{
+    if (select) node.flag = node.leftFlag = node.rightFlag = 0;
+    double* flag = nullptr;
+    if (Inside(box, node.x, node.y))
+        flag = &node.flag;
+    else if (Inside(box, node.rightX, node.rightY))
+        flag = &node.rightFlag;
+    else if (Inside(box, node.leftX, node.leftY))
+        flag = &node.leftFlag;
+    if (!flag) return false;
+    if (select) *flag = 1;
+    return true;
+}
+
+void MoveBy(CQLControlPoint& node, const double delta[2])
+{
+    if (node.flag != 0) {
+        node.x += delta[0];
+        node.y += delta[1];
+        node.leftX += delta[0];
+        node.leftY += delta[1];
+        node.rightX += delta[0];
+        node.rightY += delta[1];
+    } else if (node.rightFlag != 0) {
+        node.rightX += delta[0];
+        node.rightY += delta[1];
+        node.leftX = 2 * node.x - node.rightX;
+        node.leftY = 2 * node.y - node.rightY;
+    } else if (node.leftFlag != 0) {
+        node.leftX += delta[0];
+        node.leftY += delta[1];
+        node.rightX = 2 * node.x - node.leftX;
+        node.rightY = 2 * node.y - node.leftY;
+    }
+}
+
+void MoveTo(CQLControlPoint& node, const double point[2])
+{
+    double delta[2] = {0, 0};
+    if (node.flag != 0) {
+        delta[0] = point[0] - node.x;
+        delta[1] = point[1] - node.y;
+    } else if (node.rightFlag != 0) {
+        delta[0] = point[0] - node.rightX;
+        delta[1] = point[1] - node.rightY;
+    } else if (node.leftFlag != 0) {
+        delta[0] = point[0] - node.leftX;
+        delta[1] = point[1] - node.leftY;
+    }
+    MoveBy(node, delta);
+}
+}  // namespace CControlNode

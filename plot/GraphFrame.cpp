@@ -1,0 +1,330 @@
+// The frame around the curves: title, axes with ticks, grid and tick labels, axis titles,
+// frame rectangle and legend.
+#include "GraphRenderer.h"
+
+#include "LXGdiplus.h"
+#include "LXShapes.h"
+#include "LXText.h"
+#include "Resources.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+constexpr UINT kIdsUntitled = 1120;
+const wchar_t kLogTitle[] = L"log(%s)";
+const wchar_t kExponentTitle[] = L" \u00D7 10^%d";
+
+// The y labels' power of ten: 0 for a maximum that has no logarithm.
+int YExponent(double yMax)
+{
+    if (!(yMax > 0) || !std::isfinite(yMax)) return 0;
+    return int(std::floor(std::log10(yMax) + 1e-12));
+}
+
+std::uint32_t HighlightColour(int index)
+{
+    return LXGraphics::CColor::FromThemeSysColor(nullptr, index).GetValue() | 0xFF000000u;
+}
+
+LXGraphics::CSyncRect RectXYWH(float x, float y, float w, float h)
+{
+    LXGraphics::CSyncRect r;
+    r.SetXYWH(x, y, w, h);
+    return r;
+}
+}  // namespace
+
+void CGraphRenderer::DrawTitle()
+{
+    const CDiffractionSettings& s = *m_settings;
+    if (!s.m_showPlotTitle) return;
+    CString text = s.m_fourthText;
+    if (text.IsEmpty()) text.LoadString(kIdsUntitled);
+    const LXGraphics::CSyncRect box = RectXYWH(float(m_plotRect.m_int.X), m_wholeRect.m_float.Y,
+                                               float(m_plotRect.m_int.Width),
+                                               m_plotRect.m_float.Y - m_wholeRect.m_float.Y);
+    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize * 1.4f, s.m_fontStyle | 0x600, s.m_fontColor,
+                box);
+}
+
+std::vector<CGraphRenderer::TickLabel> CGraphRenderer::GetXTickLabels() const
+{
+    std::vector<TickLabel> labels;
+    if (!m_rangesValid) return labels;
+    const CDiffractionSettings& s = *m_settings;
+    const float w0 = Measure(L"0.00", s.m_fontSize, s.m_fontStyle).Width;
+    double steps[3];
+    AxisSteps(true, steps);
+    const double step = steps[1] > 0 && steps[1] * m_xPixelsPerUnit > 2 * w0 ? steps[1] : steps[0];
+    if (!(step > 0)) return labels;
+    const int e = int(std::floor(std::log10(step) + 1e-9));
+    CString format = L"%.0f";
+    if (e < 0) format.Format(L"%%.%df", -e);
+    const double tolerance = step * 1e-6;
+    for (double v : TickValues(s.m_visibleXMin, s.m_visibleXMax, step, 1.01)) {
+        if (v < s.m_visibleXMin - tolerance || v > s.m_visibleXMax + tolerance) continue;
+        CString text;
+        text.Format(format.GetString(), v);
+        labels.push_back({v, text});
+    }
+    return labels;
+}
+
+std::vector<CGraphRenderer::TickLabel> CGraphRenderer::GetYTickLabels() const
+{
+    std::vector<TickLabel> labels;
+    const CDiffractionSettings& s = *m_settings;
+    if (!m_rangesValid || s.m_filmMode) return labels;
+    double min = s.m_visibleYMin, max = s.m_visibleYMax;
+    if (s.m_logarithmicYAxis) {
+        min = std::log10(min + 1);
+        max = std::log10(max + 1);
+    }
+    const float h0 = Measure(L"0.00", s.m_fontSize, s.m_fontStyle).Height;
+    double steps[3];
+    AxisSteps(false, steps);
+    const double step =
+        steps[1] * m_yPixelsPerUnit > 1.5 * h0 && steps[1] >= 0.1 - 1e-12 ? steps[1] : steps[0];
+    if (!(step > 0)) return labels;
+    const int e = YExponent(max);
+    const double scale = e < 0 || e >= 2 ? std::pow(10.0, e) : 1.0;
+    const double shown = step / scale;
+    const wchar_t* format = shown >= 1 - 1e-9 ? L"%.0f" : shown >= 0.1 - 1e-10 ? L"%.1f" : L"%.2f";
+    const double tolerance = step * 1e-6;
+    for (double v : TickValues(min, max, step, 1.01)) {
+        if (v < min - tolerance || v > max + tolerance) continue;
+        CString text;
+        text.Format(format, v / scale);
+        labels.push_back({v, text});
+    }
+    return labels;
+}
+
+CString CGraphRenderer::GetYAxisTitle() const
+{
+    const CDiffractionSettings& s = *m_settings;
+    CString title;
+    if (s.m_logarithmicYAxis) {
+        title.Format(kLogTitle, s.m_yTitle.GetString());
+        return title;
+    }
+    title = s.m_yTitle;
+    const int e = YExponent(s.m_visibleYMax);
+    if (e < 0 || e >= 2) {
+        CString exponent;
+        exponent.Format(kExponentTitle, -e);
+        title += exponent;
+    }
+    return title;
+}
+
+void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
+{
+    const CDiffractionSettings& s = *m_settings;
+    const auto& r = m_plotRect.m_float;
+    static const float kWidths[3] = {0.25f, 0.5f, 1.0f};
+    double min = xAxis ? s.m_visibleXMin : s.m_visibleYMin, max = xAxis ? s.m_visibleXMax : s.m_visibleYMax;
+    if (!xAxis && s.m_logarithmicYAxis) {
+        min = std::log10(min + 1);
+        max = std::log10(max + 1);
+    }
+    // Finest level first so the coarser lines are drawn over it.
+    for (int level = 2; level >= 0; --level) {
+        const double step = steps[level];
+        if (!(step > 0)) continue;
+        Gdiplus::Pen pen(Gdiplus::Color(s.m_gridColor), kWidths[2 - level] * Scale());
+        pen.SetAlignment(Gdiplus::PenAlignmentInset);
+        for (double v : TickValues(min, max, step, 1.0)) {
+            if (xAxis) {
+                const Gdiplus::PointF bottom = DataToPixel(v, s.m_visibleYMin);
+                m_graphics->DrawLine(&pen, bottom.X, r.Y + r.Height, bottom.X, r.Y);
+            } else {
+                const float y = float((r.Y + r.Height) - (v - min) * m_yPixelsPerUnit);
+                m_graphics->DrawLine(&pen, r.X, y, r.X + r.Width, y);
+            }
+        }
+    }
+}
+
+void CGraphRenderer::DrawAxes()
+{
+    const CDiffractionSettings& s = *m_settings;
+    double steps[3];
+    AxisSteps(true, steps);
+    for (const TickLabel& label : GetXTickLabels()) DrawXTickLabel(label.value, label.text);
+    const bool grid = s.m_showGrid && !s.m_filmMode;
+    if (grid) DrawGridLines(true, steps);
+    if (s.m_filmMode) return;
+    for (const TickLabel& label : GetYTickLabels()) DrawYTickLabel(label.value, label.text);
+    if (grid) {
+        AxisSteps(false, steps);
+        DrawGridLines(false, steps);
+    }
+}
+
+void CGraphRenderer::DrawXTickLabel(double value, const CString& text)
+{
+    const CDiffractionSettings& s = *m_settings;
+    Gdiplus::Pen pen(Gdiplus::Color(s.m_frameColor), Scale());
+    pen.SetAlignment(Gdiplus::PenAlignmentInset);
+    const float x = DataToPixel(value, s.m_visibleYMin).X;
+    const float bottom = m_plotRect.m_float.Y + m_plotRect.m_float.Height;
+    m_graphics->DrawLine(&pen, x, bottom, x, bottom + m_tickLength);
+    const Gdiplus::SizeF size = Measure(text, s.m_fontSize, s.m_fontStyle);
+    const float w = size.Width + m_labelMargin;
+    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500, s.m_fontColor,
+                RectXYWH(x - w / 2, bottom + m_tickLength + m_gap, w, size.Height));
+}
+
+void CGraphRenderer::DrawYTickLabel(double value, const CString& text)
+{
+    const CDiffractionSettings& s = *m_settings;
+    Gdiplus::Pen pen(Gdiplus::Color(s.m_frameColor), Scale());
+    pen.SetAlignment(Gdiplus::PenAlignmentInset);
+    double min = s.m_visibleYMin;
+    if (s.m_logarithmicYAxis) min = std::log10(min + 1);
+    const auto& r = m_plotRect.m_float;
+    const float y = float((r.Y + r.Height) - (value - min) * m_yPixelsPerUnit);
+    m_graphics->DrawLine(&pen, r.X, y, r.X - m_tickLength, y);
+    const Gdiplus::SizeF size = Measure(text, s.m_fontSize, s.m_fontStyle);
+    const float w = size.Width + m_labelMargin;
+    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500, s.m_fontColor,
+                RectXYWH(r.X - m_tickLength - m_gap - w, y - size.Height / 2, w, size.Height));
+}
+
+void CGraphRenderer::DrawXAxisTitle()
+{
+    const CDiffractionSettings& s = *m_settings;
+    CString text = s.m_unitName;
+    if (!s.m_unitSymbol.IsEmpty()) text.Format(L"%s [%s]", s.m_unitName.GetString(), s.m_unitSymbol.GetString());
+    const float h = Measure(text, s.m_fontSize, s.m_fontStyle).Height + 2 * m_gap;
+    const float bottom = m_wholeRect.m_float.Y + m_wholeRect.m_float.Height;
+    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x600, s.m_fontColor,
+                RectXYWH(m_plotRect.m_float.X, bottom - h, m_plotRect.m_float.Width, h));
+}
+
+void CGraphRenderer::DrawYAxisTitle()
+{
+    const CString text = GetYAxisTitle();
+    const Gdiplus::SizeF size = Measure(text, m_settings->m_fontSize, m_settings->m_fontStyle);
+    const Gdiplus::PointF centre(m_wholeRect.m_float.X + m_gap + size.Height / 2,
+                                 m_plotRect.m_float.Y + m_plotRect.m_float.Height / 2);
+    DrawRotatedText(text, centre, m_plotRect.m_float.Height, size.Height);
+}
+
+void CGraphRenderer::DrawRotatedText(const CString& text, const Gdiplus::PointF& centre, float width, float height)
+{
+    const CDiffractionSettings& s = *m_settings;
+    const float size = std::max(1.0f, s.m_fontSize * g_textScale);
+    DrawRotatedLabel(m_graphics, text.GetString(), s.m_fontName, size, (s.m_fontStyle & 0x1F) | 0x48200,
+                     s.m_fontColor, -90.0f, 0.0f, RectXYWH(centre.X - width / 2, centre.Y - height / 2, width, height),
+                     false);
+}
+
+void CGraphRenderer::DrawFrameRect()
+{
+    Gdiplus::Pen pen(Gdiplus::Color(m_settings->m_frameColor), Scale());
+    pen.SetAlignment(Gdiplus::PenAlignmentInset);
+    const Gdiplus::SmoothingMode saved = m_graphics->GetSmoothingMode();
+    m_graphics->SetSmoothingMode(Gdiplus::SmoothingModeNone);
+    const auto& r = m_plotRect.m_float;
+    m_graphics->DrawRectangle(&pen, r.X, r.Y, r.Width, r.Height);
+    RestoreSmoothing(saved);
+}
+
+bool CGraphRenderer::CursorOn()
+{
+    const CCursor* cursor = m_settings->GetCursor(true);
+    return cursor && cursor->m_rec.visible;
+}
+
+double CGraphRenderer::CursorDataX()
+{
+    const CCursor* cursor = m_settings->GetCursor(true);
+    const auto& r = m_plotRect.m_float;
+    // Tool positions are offsets from the plot centre; a stored NaN reads as the centre.
+    const float dx = cursor && std::isfinite(cursor->m_rec.x) ? cursor->m_rec.x : 0.0f;
+    return PixelToData(Gdiplus::PointF(r.X + r.Width / 2 + dx, r.Y + r.Height / 2)).first;
+}
+
+void CGraphRenderer::DrawLegend(bool withCursorValues)
+{
+    const CDiffractionSettings& s = *m_settings;
+    if (!s.m_showLegend || m_legend.empty()) return;
+    const float m6 = 6 * Scale(), m10 = 10 * Scale(), sampleWidth = 32 * Scale();
+    const float gap2 = Metric(2), radius = Metric(8);
+    const auto& plot = m_plotRect.m_float;
+    float height = 0, widest = 0, tallest = 0;
+    std::vector<CString> texts;
+    std::vector<Gdiplus::SizeF> sizes;
+    for (const CQLPatternPtr& p : m_legend) {
+        CString text;
+        p->GetLegendText(text);
+        if (withCursorValues) text += L": ";
+        const Gdiplus::SizeF size = Measure(text, s.m_fontSize, 0);
+        if (gap2 + m10 + height + size.Height > plot.Height) break;
+        height += 1.5f * size.Height + gap2;
+        widest = std::max(widest, size.Width + size.Height);
+        tallest = std::max(tallest, 1.5f * size.Height);
+        texts.push_back(text);
+        sizes.push_back(size);
+    }
+    if (texts.empty()) return;
+    float width = widest + sampleWidth + 3 * m6;
+    if (withCursorValues) width += Measure(L": 888.888", s.m_fontSize, 0).Width;
+    const float fontPixels = s.m_fontSize * g_textScale * m_graphics->GetDpiY() / 72.0f;
+    const float d = std::max(0.0f, (tallest - fontPixels) / 2);
+    height += 2 * d;
+    const LXGraphics::CSyncRect box = RectXYWH(plot.X + plot.Width - m10 - width, plot.Y + m10, width, height);
+    // Only a box that fits wholly inside the plot is drawn, and only the rows that fit in it.
+    if (box.m_float.X < plot.X || box.m_float.Y + box.m_float.Height > plot.Y + plot.Height) return;
+    Gdiplus::GraphicsPath outline;
+    BuildMarkerPath(outline, box, radius, false, LXGraphics::CSyncPoint());
+    Gdiplus::SolidBrush paper{Gdiplus::Color(m_paperColor)};
+    Gdiplus::Pen edge(Gdiplus::Color(s.m_gridColor), Scale());
+    m_graphics->FillPath(&paper, &outline);
+    m_graphics->DrawPath(&edge, &outline);
+
+    const double cursorX = withCursorValues ? CursorDataX() : 0;
+    float y = box.m_float.Y + gap2 + d;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const CQLPattern& p = *m_legend[i];
+        const float rowHeight = 1.5f * sizes[i].Height;
+        const LXGraphics::CSyncRect row = RectXYWH(box.m_float.X, y, box.m_float.Width, rowHeight);
+        const bool selected = p.IsSelected() && !m_output;
+        if (selected)
+            DrawHighlightBox(RectXYWH(box.m_float.X + m6 / 2, y, box.m_float.Width - m6, rowHeight),
+                             HighlightColour(COLOR_HIGHLIGHT), HighlightColour(COLOR_HIGHLIGHT), true);
+        const float sampleX = box.m_float.X + m6, centreY = y + rowHeight / 2;
+        if (p.m_fill) {
+            Gdiplus::SolidBrush fill(
+                Gdiplus::Color((std::uint32_t(p.m_fillOpacity * 255) << 24) | (p.m_color & 0xFFFFFFu)));
+            m_graphics->FillRectangle(&fill, sampleX, y + rowHeight / 4, sampleWidth, rowHeight / 2);
+        }
+        if (p.m_lineStyle != 0) {
+            Gdiplus::Pen pen(Gdiplus::Color(p.m_color), p.m_lineWidth * Scale());
+            pen.SetDashStyle(LineStyleToDashStyle(p.m_lineStyle));
+            m_graphics->DrawLine(&pen, sampleX, centreY, sampleX + sampleWidth, centreY);
+        }
+        if (p.m_markerStyle != 0)
+            DrawMarker(Gdiplus::PointF(sampleX + sampleWidth / 2, centreY), p.m_markerStyle, p.m_markerSize * Scale(),
+                       p.m_color);
+        std::uint32_t colour = s.m_fontColor;
+        if (selected) {
+            colour = HighlightColour(COLOR_HIGHLIGHTTEXT);
+            if (colour == 0xFFFFFFFFu) colour = 0xFFFDFDFDu;
+        }
+        const float textX = sampleX + sampleWidth + m6;
+        const float textRight = withCursorValues ? box.m_float.X + box.m_float.Width : textX + sizes[i].Width + 1;
+        CString text = texts[i];
+        if (withCursorValues) {
+            CString value;
+            value.Format(L"%.3f", p.GetIntensityAt(cursorX));
+            text += value;
+        }
+        DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, 0x48400, colour,
+                    RectXYWH(textX, row.m_float.Y, textRight - textX, rowHeight));
+        y += rowHeight;
+    }
+}

@@ -1,0 +1,139 @@
+// Peak labels: placement above, at the top or at the bottom, stem and arrowhead, frame,
+// outline, and hiding of labels that would overlap stronger ones.
+#include "GraphRenderer.h"
+
+#include "LXShapes.h"
+#include "LXText.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cwctype>
+
+namespace {
+constexpr UINT kIdsXAxisUnits = 2329;
+
+LXGraphics::CSyncRect Centred(float cx, float cy, float w, float h)
+{
+    LXGraphics::CSyncRect r;
+    r.SetXYWH(cx - w / 2, cy - h / 2, w, h);
+    return r;
+}
+
+// Strict overlap: touching edges do not count.
+bool Overlaps(const LXGraphics::CSyncRect& a, const LXGraphics::CSyncRect& b)
+{
+    const auto &p = a.m_float, &q = b.m_float;
+    return p.X < q.X + q.Width && q.X < p.X + p.Width && p.Y < q.Y + q.Height && q.Y < p.Y + p.Height;
+}
+}  // namespace
+
+void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film)
+{
+    m_placedLabels.clear();
+    if (m_settings->m_hideOverlappingLabels)
+        std::sort(peaks.begin(), peaks.end(), [](const CQLPeakLabel& a, const CQLPeakLabel& b) { return a.y > b.y; });
+    for (const CQLPeakLabel& peak : peaks) {
+        if (!peak.pattern) continue;
+        int alignment = int(peak.pattern->m_labelAlignment);
+        if (film && alignment == 3) alignment = 1;
+        Gdiplus::PointF point = DataToPixel(peak.x, peak.y);
+        if (alignment == 1)
+            point.Y = area.m_float.Y;
+        else if (alignment == 2)
+            point.Y = area.m_float.Y + area.m_float.Height;
+        DrawPeakLabel(peak.text, alignment, point, *peak.pattern, area);
+    }
+}
+
+void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gdiplus::PointF& point,
+                                   const CQLPattern& owner, const LXGraphics::CSyncRect& area)
+{
+    const CDiffractionSettings& s = *m_settings;
+    const float g = m_labelGap, hw = m_arrowHalfWidth, a = m_arrowLength, t = m_stemLength;
+    CString text = label;
+    UINT flags = 0x210;
+    float w = 0, h = 0;
+    if (!text.IsEmpty()) {
+        CString symbol = s.m_unitSymbol;
+        if (!symbol.IsEmpty() && std::iswdigit(symbol[0])) symbol = L" " + symbol;
+        CString placeholder;
+        placeholder.LoadString(kIdsXAxisUnits);
+        if (placeholder.IsEmpty()) placeholder = L"<XAxisUnits>";
+        text.Replace(placeholder.GetString(), symbol.GetString());
+        if (owner.m_labelOutline) flags = 0x20000210;
+        const Gdiplus::SizeF size = Measure(text, s.m_fontSize, flags);
+        w = size.Width + 1;
+        h = size.Height + 1;
+    }
+    const bool rotate = owner.m_rotateLabels != 0;
+    const float extent = rotate ? w : h;
+    const float top = area.m_float.Y, bottom = area.m_float.Y + area.m_float.Height;
+    float tip, centre, direction;
+    if (alignment == 1) {
+        centre = top + g + extent / 2;
+        tip = centre + extent / 2 + t + a;
+        direction = 1;
+    } else if (alignment == 2) {
+        centre = bottom - g - extent / 2;
+        tip = centre - extent / 2 - t - a;
+        direction = -1;
+    } else {
+        tip = point.Y - g;
+        centre = tip - g - a - t - extent / 2;
+        direction = 1;
+        if (centre - extent / 2 < top + g) {
+            tip = g + std::max(top, point.Y);
+            centre = tip + g + a + t + extent / 2;
+            direction = -1;
+        }
+    }
+    const float boxW = rotate ? h : w, boxH = rotate ? w : h;
+    LXGraphics::CSyncRect frame;
+    if (!text.IsEmpty()) {
+        const float gx = boxW < 2 * g ? boxW / 2 : g, gy = boxH < 2 * g ? boxH / 2 : g;
+        frame = Centred(point.X, centre, boxW + 2 * gx, boxH + 2 * gy);
+    } else {
+        // A square at the stem's far end, reaching from the tip toward the peak.
+        frame.SetXYWH(point.X - g, direction > 0 ? tip : tip - 2 * g, 2 * g, 2 * g);
+    }
+    if (s.m_hideOverlappingLabels)
+        for (const LXGraphics::CSyncRect& placed : m_placedLabels)
+            if (Overlaps(frame, placed)) return;
+    m_placedLabels.push_back(frame);
+    if (!m_graphics) return;
+
+    Gdiplus::GraphicsPath path;
+    if (owner.m_labelArrowhead) {
+        path.AddLine(point.X - hw, tip - direction * a, point.X, tip);
+        path.AddLine(point.X, tip, point.X + hw, tip - direction * a);
+        path.StartFigure();
+    }
+    path.AddLine(point.X, tip, point.X, tip - direction * (t + a));
+    if (owner.m_labelFrame && frame.m_float.Width > FLT_EPSILON && frame.m_float.Height > FLT_EPSILON) {
+        Gdiplus::GraphicsPath box;
+        BuildMarkerPath(box, frame, float(int(4 * m_drawDpi / m_screenDpi)), false, LXGraphics::CSyncPoint());
+        Gdiplus::SolidBrush paper{Gdiplus::Color(m_paperColor)};
+        m_graphics->FillPath(&paper, &box);
+        path.StartFigure();
+        BuildMarkerPath(path, frame, float(int(4 * m_drawDpi / m_screenDpi)), false, LXGraphics::CSyncPoint());
+    }
+    if (owner.m_labelOutline) {
+        Gdiplus::Pen outline(Gdiplus::Color(0xFFFDFDFDu), m_labelOutlineWidth);
+        outline.SetAlignment(Gdiplus::PenAlignmentInset);
+        m_graphics->DrawPath(&outline, &path);
+    }
+    Gdiplus::Pen pen(Gdiplus::Color(owner.m_labelColor), m_labelLineWidth);
+    pen.SetAlignment(Gdiplus::PenAlignmentInset);
+    m_graphics->DrawPath(&pen, &path);
+    if (text.IsEmpty()) return;
+    const LXGraphics::CSyncRect textBox = Centred(std::floor(point.X) + 0.5f, std::floor(centre) + 0.5f,
+                                                  std::ceil(w), std::ceil(h));
+    if (rotate) {
+        DrawRotatedLabel(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, flags, owner.m_labelColor, -90.0f,
+                         0.0f, textBox, false);
+    } else {
+        DrawTextString(m_graphics, text.GetString(), -1, s.m_fontName, s.m_fontSize, flags & ~0x700u,
+                       owner.m_labelColor, textBox.m_float.X, textBox.m_float.Y,
+                       owner.m_labelOutline ? 0xFFFDFDFDu : 0, true, false, nullptr);
+    }
+}

@@ -1,0 +1,410 @@
+// The renderer's layout, transforms, tick rules, labels, bands, ramps and node editing, with a
+// fixed text measurer so that no number depends on installed fonts.
+#include "GraphRenderer.h"
+
+#include "LXGdiplus.h"
+#include "QLObservedPattern.h"
+
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+// "0.00" is 24 × 14: a 780 × 570 area then leaves a 700 × 500 plot at (50, 30).
+Gdiplus::SizeF FixedMeasure(const CString& text, float, UINT)
+{
+    return Gdiplus::SizeF(text == L"0.00" ? 24.0f : 6.0f * float(text.GetLength()), 14.0f);
+}
+
+class GraphRendererTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test_plot";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance()) new QGuiApplication(argc, argv);
+    }
+    void SetUp() override
+    {
+        CGraphRenderer::SetTextMeasurer(FixedMeasure);
+        g_drawDpi = g_screenDpi = 96;
+        settings.m_visibleXMin = 0;
+        settings.m_visibleXMax = 80;
+        settings.m_visibleYMin = 0;
+        settings.m_visibleYMax = 1000;
+        settings.m_showPlotTitle = false;
+        settings.m_logarithmicYAxis = 0;
+        settings.m_yTitle = L"I";
+    }
+    void TearDown() override
+    {
+        CGraphRenderer::SetTextMeasurer(nullptr);
+        g_drawDpi = g_screenDpi = 96;
+    }
+    static LXGraphics::CSyncRect Area(float w, float h)
+    {
+        LXGraphics::CSyncRect r;
+        r.SetXYWH(0, 0, w, h);
+        return r;
+    }
+    std::unique_ptr<CGraphRenderer> Make(float w = 780, float h = 570, bool output = false)
+    {
+        auto r = std::make_unique<CGraphRenderer>(tree, settings, Area(w, h), output);
+        r->UpdateLayout();
+        return r;
+    }
+    std::shared_ptr<CQLObservedPattern> AddObserved(CQLProfile points)
+    {
+        auto p = std::make_shared<CQLObservedPattern>(std::move(points), true);
+        p->SetShown(true);
+        p->m_color = 0xFF0000FFu;
+        tree.push_back(p);
+        return p;
+    }
+
+    CDiffractionSettings settings{true};
+    CQLPatternList tree;
+};
+
+TEST_F(GraphRendererTest, LayoutLeavesRoomForTicksNumbersAndMargins)
+{
+    auto r = Make();
+    const auto& p = r->GetPlotRect().m_float;
+    EXPECT_FLOAT_EQ(p.X, 50);
+    EXPECT_FLOAT_EQ(p.Y, 30);
+    EXPECT_FLOAT_EQ(p.Width, 700);
+    EXPECT_FLOAT_EQ(p.Height, 500);
+    EXPECT_TRUE(r->HasValidRanges());
+}
+
+TEST_F(GraphRendererTest, DataAndPixelsConvertBothWays)
+{
+    auto r = Make();
+    const Gdiplus::PointF pixel = r->DataToPixel(40, 500);
+    EXPECT_FLOAT_EQ(pixel.X, 400);
+    EXPECT_FLOAT_EQ(pixel.Y, 280);
+    const auto data = r->PixelToData(Gdiplus::PointF(400, 280));
+    EXPECT_NEAR(data.first, 40, 1e-9);
+    EXPECT_NEAR(data.second, 500, 1e-9);
+
+    settings.m_logarithmicYAxis = 1;
+    settings.m_visibleYMax = 999;
+    auto log = Make();
+    // log10(99 + 1) = 2 of 3 decades: two thirds up the plot.
+    EXPECT_NEAR(log->DataToPixel(40, 99).Y, 530 - 500.0 * 2 / 3, 1e-3);
+    EXPECT_NEAR(log->PixelToData(log->DataToPixel(40, 99)).second, 99, 1e-3);
+}
+
+TEST_F(GraphRendererTest, TickStepsOfBothAxes)
+{
+    struct Case
+    {
+        double min, max;
+        float width;  // whole-area width: plot width + 80
+        bool xAxis;
+        float major, minor1, minor2;
+    };
+    const Case cases[] = {
+        {0, 80, 780, true, 10, 5, 0.5f},
+        // 0.1 does not divide 1 exactly in binary; it must still be the second minor step.
+        {0, 20, 880, true, 2, 1, 0.1f},
+        {0, 1000, 780, false, 200, 100, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.max);
+        (c.xAxis ? settings.m_visibleXMin : settings.m_visibleYMin) = c.min;
+        (c.xAxis ? settings.m_visibleXMax : settings.m_visibleYMax) = c.max;
+        auto r = Make(c.width, 570);
+        const float major = r->MajorTickStep(c.xAxis);
+        const float minor1 = r->MinorTickStep(major, c.xAxis, 40);
+        EXPECT_FLOAT_EQ(major, c.major);
+        EXPECT_FLOAT_EQ(minor1, c.minor1);
+        EXPECT_FLOAT_EQ(r->MinorTickStep(minor1, c.xAxis, 5), c.minor2);
+    }
+    auto r = Make();
+    // A step below 1 has no whole-number base and so no minor step.
+    EXPECT_EQ(r->MinorTickStep(0.5f, true, 40), 0.0f);
+}
+
+TEST_F(GraphRendererTest, TickMetricsScaleWithDrawDpi)
+{
+    g_drawDpi = 300;
+    auto r = Make();
+    EXPECT_EQ(r->GetTickLength(), 18.0f);
+}
+
+TEST_F(GraphRendererTest, XLabelsReachTheEndOfAUnitRange)
+{
+    settings.m_visibleXMax = 1;
+    auto r = Make();
+    const auto labels = r->GetXTickLabels();
+    ASSERT_EQ(labels.size(), 11u);
+    EXPECT_EQ(labels.front().text, CString(L"0.0"));
+    EXPECT_EQ(labels[3].text, CString(L"0.3"));
+    EXPECT_EQ(labels.back().text, CString(L"1.0"));
+
+    settings.m_visibleXMax = 80;
+    const auto tens = Make()->GetXTickLabels();
+    ASSERT_EQ(tens.size(), 9u);
+    EXPECT_EQ(tens[8].text, CString(L"80"));
+}
+
+TEST_F(GraphRendererTest, YLabelsAndTitleCarryThePowerOfTen)
+{
+    auto r = Make();
+    const auto labels = r->GetYTickLabels();
+    ASSERT_EQ(labels.size(), 11u);
+    EXPECT_EQ(labels.front().text, CString(L"0.0"));
+    EXPECT_EQ(labels[1].text, CString(L"0.1"));
+    EXPECT_EQ(labels.back().text, CString(L"1.0"));
+    EXPECT_EQ(r->GetYAxisTitle(), CString(L"I \u00D7 10^-3"));
+
+    settings.m_visibleYMax = 50;
+    auto fifty = Make();
+    EXPECT_EQ(fifty->GetYAxisTitle(), CString(L"I"));
+    EXPECT_EQ(fifty->GetYTickLabels().back().text, CString(L"50"));
+
+    settings.m_visibleYMax = 0.05;
+    EXPECT_EQ(Make()->GetYAxisTitle(), CString(L"I \u00D7 10^2"));
+
+    settings.m_logarithmicYAxis = 1;
+    settings.m_visibleYMax = 999;
+    auto log = Make();
+    EXPECT_EQ(log->GetYAxisTitle(), CString(L"log(I)"));
+    std::vector<CString> texts;
+    for (const auto& l : log->GetYTickLabels()) texts.push_back(l.text);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), CString(L"3.0")), texts.end());
+    EXPECT_NEAR(log->GetYTickLabels().back().value, 3, 1e-9);
+}
+
+TEST_F(GraphRendererTest, RangesThatAreNotPositiveAndFiniteDrawOnlyTheFrame)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Case
+    {
+        double xMin, xMax, yMin, yMax;
+    };
+    const Case cases[] = {{10, 10, 0, 1000}, {0, 80, 0, 0}, {nan, 80, 0, 1000}, {0, inf, 0, 1000},
+                          {0, 80, 0, nan}, {80, 0, 0, 1000}};
+    AddObserved({{0, 0}, {40, 1000}, {80, 0}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.xMax);
+        settings.m_visibleXMin = c.xMin;
+        settings.m_visibleXMax = c.xMax;
+        settings.m_visibleYMin = c.yMin;
+        settings.m_visibleYMax = c.yMax;
+        auto r = Make();
+        EXPECT_FALSE(r->HasValidRanges());
+        const Gdiplus::PointF p = r->DataToPixel(40, 500);
+        EXPECT_TRUE(std::isfinite(p.X) && std::isfinite(p.Y));
+        EXPECT_TRUE(std::isfinite(r->PixelToData(Gdiplus::PointF(400, 280)).first));
+        EXPECT_TRUE(r->GetXTickLabels().empty());
+        EXPECT_TRUE(r->GetYTickLabels().empty());
+        EXPECT_EQ(r->MajorTickStep(true), 0.0f);
+
+        Gdiplus::Bitmap bitmap(780, 570);
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawFrame(&graphics, false);
+        r->DrawPlot(&graphics);
+        Gdiplus::Color inside, edge;
+        bitmap.GetPixel(400, 280, &inside);
+        bitmap.GetPixel(400, 30, &edge);
+        EXPECT_EQ(inside.GetValue(), 0xFFFFFFFFu);
+        EXPECT_NE(edge.GetValue(), 0xFFFFFFFFu);  // the frame is still there
+    }
+}
+
+TEST_F(GraphRendererTest, CurvesAreDrawnWhereTheTransformPutsThem)
+{
+    AddObserved({{0, 0}, {80, 1000}});
+    settings.m_showGrid = 0;
+    auto r = Make();
+    Gdiplus::Bitmap bitmap(780, 570);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawFrame(&graphics, false);
+        r->DrawPlot(&graphics);
+    }
+    const Gdiplus::PointF mid = r->DataToPixel(40, 500);
+    int blue = 0;
+    for (int dy = -2; dy <= 2; ++dy) {
+        Gdiplus::Color c;
+        bitmap.GetPixel(int(mid.X), int(mid.Y) + dy, &c);
+        if (c.GetB() > 200 && c.GetR() < 150) ++blue;
+    }
+    EXPECT_GT(blue, 0);
+    Gdiplus::Color far;
+    bitmap.GetPixel(int(mid.X), 100, &far);
+    EXPECT_EQ(far.GetValue(), 0xFFFFFFFFu);
+}
+
+TEST_F(GraphRendererTest, PatternBandsSplitThePlotHeight)
+{
+    auto a = AddObserved({{0, 1}, {80, 1}});
+    auto b = AddObserved({{0, 1}, {80, 1}});
+    auto c = AddObserved({{0, 1}, {80, 1}});
+    auto r = Make();
+    EXPECT_FLOAT_EQ(r->GetPatternBandRect(a.get()).m_float.Y, 30);
+    EXPECT_NEAR(r->GetPatternBandRect(b.get()).m_float.Y, 196.67, 0.01);
+    EXPECT_NEAR(r->GetPatternBandRect(c.get()).m_float.Y, 363.33, 0.01);
+    CQLObservedPattern absent(CQLProfile{}, true);
+    EXPECT_NEAR(r->GetPatternBandRect(&absent).m_float.Y, 530, 0.01);
+}
+
+TEST_F(GraphRendererTest, ColourRampsInterpolateAndRefuseNaN)
+{
+    const auto positive = MakeColorRamp(1);
+    EXPECT_EQ(InterpolateColorRamp(positive, 0.5).GetValue(), 0xFF808080u);
+    EXPECT_EQ(InterpolateColorRamp(positive, 0).GetValue(), 0xFF020202u);
+    EXPECT_EQ(InterpolateColorRamp(positive, 1).GetValue(), 0xFFFFFFFFu);
+    EXPECT_EQ(InterpolateColorRamp(positive, std::nan("")).GetValue(), 0xFF020202u);
+    EXPECT_EQ(InterpolateColorRamp(MakeColorRamp(0), 0.5).GetValue(), 0xFF000000u);
+    const auto fire = MakeColorRamp(3);
+    ASSERT_EQ(fire.size(), 4u);
+    EXPECT_EQ(InterpolateColorRamp(fire, 2.0 / 3).GetValue(), 0xFFE57219u);
+    EXPECT_EQ(MakeColorRamp(5).size(), 33u);
+}
+
+TEST_F(GraphRendererTest, FilmStripsColourColumnsByIntensity)
+{
+    settings.m_filmMode = 1;
+    settings.m_filmType = 1;
+    settings.m_showLegend = 0;
+    AddObserved({{0, 0}, {40, 0}, {40.001, 1000}, {80, 1000}});
+    auto r = Make();
+    Gdiplus::Bitmap bitmap(780, 570);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        r->DrawPlot(&graphics);
+    }
+    Gdiplus::Color dark, light;
+    bitmap.GetPixel(r->DataToPixel(20, 0).X, 280, &dark);
+    bitmap.GetPixel(r->DataToPixel(60, 0).X, 280, &light);
+    EXPECT_EQ(dark.GetValue(), 0xFF020202u);
+    EXPECT_EQ(light.GetValue(), 0xFFFFFFFFu);
+}
+
+TEST_F(GraphRendererTest, OverlappingLabelsGiveWayToStrongerPeaks)
+{
+    auto p = AddObserved({{0, 0}, {80, 0}});
+    p->m_labelAlignment = 3;
+    p->m_rotateLabels = 0;
+    CQLPeakLabelList peaks = {{p.get(), 40, 590, L"weak"}, {p.get(), 40.2, 600, L"strong"}};
+    settings.m_hideOverlappingLabels = true;
+    auto r = Make();
+    r->DrawPeakLabels(peaks, r->GetPlotRect(), false);
+    ASSERT_EQ(r->GetPlacedLabels().size(), 1u);
+    // The surviving frame sits above the stronger peak.
+    EXPECT_LT(r->GetPlacedLabels()[0].m_float.Y, r->DataToPixel(40.2, 600).Y);
+
+    settings.m_hideOverlappingLabels = false;
+    auto all = Make();
+    all->DrawPeakLabels(peaks, all->GetPlotRect(), false);
+    EXPECT_EQ(all->GetPlacedLabels().size(), 2u);
+}
+
+TEST_F(GraphRendererTest, LabelsNearTheTopFlipBelowThePeak)
+{
+    auto p = AddObserved({{0, 0}, {80, 0}});
+    p->m_labelAlignment = 3;
+    p->m_rotateLabels = 0;
+    auto r = Make();
+    CQLPeakLabelList peaks = {{p.get(), 40, 990, L"top"}};
+    r->DrawPeakLabels(peaks, r->GetPlotRect(), false);
+    ASSERT_EQ(r->GetPlacedLabels().size(), 1u);
+    EXPECT_GT(r->GetPlacedLabels()[0].m_float.Y, r->DataToPixel(40, 990).Y);
+
+    // Rotated labels stand as tall as their text is wide.
+    p->m_rotateLabels = 1;
+    CQLPeakLabelList low = {{p.get(), 40, 100, L"a long label"}};
+    r->DrawPeakLabels(low, r->GetPlotRect(), false);
+    EXPECT_GT(r->GetPlacedLabels()[0].m_float.Height, 6.0f * 12);
+}
+
+TEST_F(GraphRendererTest, ThinningMergesWithinAPixelAndOutputKeepsAll)
+{
+    auto p = AddObserved({});
+    // 0.05 data units is 0.4375 px: merged into the run's mean.
+    const CQLProfile dense = {{10, 0}, {10.05, 0}, {10.1, 0}, {20, 0}};
+    auto r = Make();
+    r->BuildPixelPoints(*p, dense);
+    EXPECT_EQ(r->GetPointBuffer().size(), 2u);
+    auto out = Make(780, 570, true);
+    out->BuildPixelPoints(*p, dense);
+    EXPECT_EQ(out->GetPointBuffer().size(), 4u);
+
+    // Exactly one pixel apart is not merged.
+    const CQLProfile spaced = {{0, 0}, {8.0 / 70, 0}, {16.0 / 70, 0}};
+    r->BuildPixelPoints(*p, spaced);
+    EXPECT_EQ(r->GetPointBuffer().size(), 3u);
+}
+
+TEST_F(GraphRendererTest, ControlNodesHitAndMoveTheirParts)
+{
+    CQLControlPoint node;
+    node.x = 10;
+    node.y = 5;
+    node.leftX = 10;
+    node.leftY = 5;
+    node.rightX = 12;
+    node.rightY = 6;
+    LXGraphics::CSyncRect box;
+    box.SetXYWH(9, 4, 2, 2);
+    ASSERT_TRUE(CControlNode::HitTest(node, box, true));
+    EXPECT_EQ(node.flag, 1.0);
+    EXPECT_EQ(node.leftFlag, 0.0);
+
+    box.SetXYWH(11.5f, 5.5f, 1, 1);
+    ASSERT_TRUE(CControlNode::HitTest(node, box, true));
+    EXPECT_EQ(node.flag, 0.0);
+    EXPECT_EQ(node.rightFlag, 1.0);
+    const double delta[2] = {1, 2};
+    CControlNode::MoveBy(node, delta);
+    EXPECT_DOUBLE_EQ(node.rightX, 13);
+    EXPECT_DOUBLE_EQ(node.rightY, 8);
+    EXPECT_DOUBLE_EQ(node.leftX, 7);
+    EXPECT_DOUBLE_EQ(node.leftY, 2);
+
+    box.SetXYWH(100, 100, 1, 1);
+    EXPECT_FALSE(CControlNode::HitTest(node, box, true));
+}
+
+TEST_F(GraphRendererTest, HighResolutionDrawsWithoutSmoothing)
+{
+    g_drawDpi = 300;
+    AddObserved({{0, 0}, {80, 1000}});
+    auto r = Make(2400, 1800);
+    Gdiplus::Bitmap bitmap(200, 200);
+    Gdiplus::Graphics graphics(&bitmap);
+    graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+    r->DrawFrame(&graphics, false);
+    EXPECT_EQ(graphics.GetSmoothingMode(), Gdiplus::SmoothingModeNone);
+}
+
+TEST_F(GraphRendererTest, OverviewPutsBackWhatItChanged)
+{
+    settings.m_defaultXMin = 0;
+    settings.m_defaultXMax = 160;
+    AddObserved({{0, 0}, {80, 1000}});
+    auto r = Make();
+    const auto before = r->PixelToData(Gdiplus::PointF(300, 200));
+    Gdiplus::Bitmap bitmap(400, 40);
+    Gdiplus::Graphics graphics(&bitmap);
+    LXGraphics::CSyncRect area;
+    area.SetXYWH(0, 0, 400, 40);
+    int low = -1, high = -1;
+    EXPECT_TRUE(r->DrawOverview(&graphics, area, low, high));
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(high, 200);
+    const auto after = r->PixelToData(Gdiplus::PointF(300, 200));
+    EXPECT_DOUBLE_EQ(after.first, before.first);
+    EXPECT_DOUBLE_EQ(after.second, before.second);
+    EXPECT_EQ(r->GetXMax(), 80);
+}
+}  // namespace

@@ -1,0 +1,64 @@
+// The probe's `plot` command: a structure drawn to PNG at a chosen resolution and to SVG.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+std::string RunPlot(const std::string& arguments, int& status) {
+  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe plot " + arguments + " 2>/dev/null";
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+  const int raw = pclose(pipe);
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+std::string Head(const std::string& path, size_t n) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(n, '\0');
+  in.read(head.data(), std::streamsize(n));
+  return head;
+}
+
+unsigned BigEndian(const std::string& bytes, size_t at) {
+  unsigned v = 0;
+  for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return v;
+}
+}  // namespace
+
+TEST(ProbePlot, DrawsAStructureAtTwiceTheResolution) {
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  const std::string png = qlwtest::ScratchDir() + "/rutile.png";
+  int status = -1;
+  const std::string text = RunPlot("'" + png + "' '" + rutile + "' --width 640 --height 480 --dpi 192", status);
+  ASSERT_EQ(status, 0) << text;
+  EXPECT_NE(text.find(": 1280 x 960, 1 pattern(s), x 0.0000 to"), std::string::npos) << text;
+  const std::string head = Head(png, 24);
+  ASSERT_EQ(head.substr(0, 4), "\x89PNG");
+  EXPECT_EQ(BigEndian(head, 16), 1280u);
+  EXPECT_EQ(BigEndian(head, 20), 960u);
+
+  const std::string svg = qlwtest::ScratchDir() + "/rutile.svg";
+  RunPlot("'" + svg + "' '" + rutile + "' --film --unit d", status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(Head(svg, 5), "<?xml");
+}
+
+TEST(ProbePlot, RefusesUnknownOptionsAndMissingInput) {
+  int status = -1;
+  RunPlot("/tmp/x.png " + std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif --unit furlong", status);
+  EXPECT_EQ(status, 2);
+  RunPlot("'" + qlwtest::ScratchDir() + "/none.png' /nonexistent/file.cif", status);
+  EXPECT_EQ(status, 1);
+}
