@@ -3,6 +3,7 @@
 
 #include "EngineConstants.h"
 #include "LXGeometry.h"
+#include "Preferences.h"
 
 #include <algorithm>
 #include <cmath>
@@ -120,8 +121,8 @@ CDiffractionSettings::CDiffractionSettings(bool factoryDefaults)
 
 void CDiffractionSettings::Reset(bool factoryDefaults)
 {
-    // The program's preference store does not exist in this build, so the factory values
-    // above stand in for the stored ones whichever way we are asked.
+    if (!factoryDefaults && g_pPreferences)
+        ReadPreferences(*g_pPreferences);
 
     UpdateTOFFactor();
     GetDefaultAxisMaximum(m_axisType, &m_defaultXMin, &m_defaultXMax);
@@ -139,14 +140,74 @@ void CDiffractionSettings::Reset(bool factoryDefaults)
         cursor.color = 0xFFFF0000u;
         m_tools.push_back(std::make_shared<CCursor>(cursor));
     }
+    else if (g_pPreferences)
+    {
+        // The tools as the user left them.
+        CPreferences& p = *g_pPreferences;
+        CRuler::FlatRec ruler;
+        const LXTypes::CPointT<float> offset = p.m_RulerOffset.Get();
+        ruler.x = offset.x;
+        ruler.y = offset.y;
+        ruler.color = p.m_RulerColor.Get().GetValue();
+        ruler.visible = p.m_RulerVisible.Get() ? 1 : 0;
+        ruler.locked = p.m_RulerLocked.Get() ? 1 : 0;
+        ruler.length = static_cast<float>(p.m_RulerLength.Get());
+        ruler.numDivisions = p.m_RulerNumDivisions.Get();
+        m_tools.push_back(std::make_shared<CRuler>(ruler));
+        CCursor::FlatRec cursor;
+        cursor.color = p.m_CursorColor.Get().GetValue();
+        cursor.visible = p.m_CursorVisible.Get() ? 1 : 0;
+        m_tools.push_back(std::make_shared<CCursor>(cursor));
+    }
     else
     {
-        // The tools' own defaults, which come from the user's preferences.
         m_tools.push_back(std::make_shared<CRuler>());
         m_tools.push_back(std::make_shared<CCursor>());
     }
 
     GetCursor(true)->m_showDSpacing = 1;
+}
+
+void CDiffractionSettings::ReadPreferences(CPreferences& p)
+{
+    m_fontName = p.m_FontName.Get();
+    m_fontColor = p.m_FontColor.Get().GetValue();
+    m_fontSize = p.m_FontSize.Get();
+    m_fontStyle = p.m_FontStyle.Get();
+    m_titleSize = m_fontSize * 1.4f;
+    m_gridColor = p.m_GridColor.Get().GetValue();
+    m_graphPaperColor = p.m_GraphPaperColor.Get().GetValue();
+    m_frameColor = p.m_FrameColor.Get().GetValue();
+    m_solidBackgroundColor = p.m_SolidBackgroundColour.Get().GetValue();
+    m_useSolidBackground = p.m_UseSolidBackground.Get() ? 1 : 0;
+    m_logarithmicYAxis = p.m_LogarithmicYAxis.Get() ? 1 : 0;
+    m_showGrid = p.m_ShowGrid.Get() ? 1 : 0;
+    m_showLegend = p.m_ShowLegend.Get() ? 1 : 0;
+    m_showPeakTips = p.m_ShowPeakTips.Get() ? 1 : 0;
+    m_filmMode = p.m_FilmMode.Get() ? 1 : 0;
+    m_filmType = p.m_FilmType.Get();
+    m_filmGamma = p.m_FilmGamma.Get();
+    m_simulationType = p.m_SimulationType.Get();
+    m_profileType = p.m_ProfileType.Get();
+    m_axisType = p.m_AxisType.Get();
+    m_dMin = p.m_DMin.Get();
+    m_restrictMaxNumRefs = p.m_RestrictMaxNumRefs.Get() ? 1 : 0;
+    m_maxNumRefs = p.m_MaxNumRefs.Get();
+    m_tthPeakWidth = p.m_TTHPeakWidth.Get();
+    m_monochromatic = p.m_Monochromatic.Get() ? 1 : 0;
+    m_lambda = p.m_Lambda.Get();
+    m_lambda2 = p.m_Lambda2.Get();
+    m_lambdaRatio = p.m_LambdaRatio.Get();
+    m_edxTheta = p.m_EDXTheta.Get();
+    m_edxPeakWidth = p.m_EDXPeakWidth.Get();
+    m_tofTheta = p.m_TOFTheta.Get();
+    m_tofDistance = p.m_TOFDistance.Get();
+    m_tofResolution = p.m_TOFResolution.Get();
+    m_lambdaTEM = p.m_LambdaTEM.Get();
+    m_peakWidthTEM = p.m_PeakWidthTEM.Get();
+    m_eta = p.m_Eta.Get();
+    m_autoColor = p.m_AutoColor.Get() ? 1 : 0;
+    m_fixedColor = p.m_FixedColor.Get().GetValue();
 }
 
 void CDiffractionSettings::UpdateTOFFactor()

@@ -50,12 +50,16 @@ void GetDefaultAxisMaximum(LXTypes::QLAxisType unit, double* min, double* max);
 // Opaque colours new patterns take in turn (ARGB).
 extern const std::uint32_t g_DefaultPatternColors[15];
 
+class CPreferences;
+
 class CDiffractionSettings
 {
 public:
     explicit CDiffractionSettings(bool factoryDefaults);
 
+    // Unless factoryDefaults, the values that the program's preference store keeps come from it.
     void Reset(bool factoryDefaults);
+    void ReadPreferences(CPreferences& preferences);
     void UpdateTOFFactor();
     void LoadUnitStrings();
 

@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+#include "QLObservedPattern.h"
 #include "StaticInit.h"
 
 CPreferences* g_pPreferences = nullptr;
@@ -74,9 +76,11 @@ void CPreferences::SetDefaults() {
   auto settings = std::make_unique<CDiffractionSettings>(true);
   auto crystalPattern = std::make_unique<CQLCrystalPattern>(true);
   const CQLCrystal& crystal = crystalPattern->m_crystal;
-  // The mixture and observed kinds start from the same pattern-base line values.
-  const CQLPattern& mixture = *crystalPattern;
-  const CQLPattern& observed = *crystalPattern;
+  auto mixturePattern = std::make_unique<CQLMixturePattern>(true);
+  auto observedPattern = std::make_unique<CQLObservedPattern>(true);
+  const CQLPattern& mixture = *mixturePattern;
+  const CQLPattern& observed = *observedPattern;
+  const CQLCurveStyle& background = observedPattern->m_backgroundStyle;
   CTool::FlatRec cursor;
   settings->GetCursor(true)->GetFlatRec(cursor);
   CRuler::FlatRec ruler;
@@ -158,11 +162,11 @@ void CPreferences::SetDefaults() {
   m_OverlayColor.Set(Argb(crystalPattern->m_overlayColor));
   m_OverlayLineStyle.Set(crystalPattern->m_overlayLineStyle);
   m_OverlayLineWidth.Set(crystalPattern->m_overlayLineWidth);
-  // The observed kind's background curve: opaque black, solid, 2 points, with shadow.
-  m_BackgroundColor.Set(Argb(0xFF000000u));
-  m_BackgroundLineStyle.Set(1);
-  m_BackgroundLineWidth.Set(2.0);
-  m_BackgroundUseShadow.Set(true);
+  m_BackgroundColor.Set(Argb(background.color));
+  m_BackgroundLineStyle.Set(background.lineStyle);
+  m_BackgroundLineWidth.Set(background.lineWidth);
+  // The background curve's style has no shadow flag of its own: the observed pattern's.
+  m_BackgroundUseShadow.Set(observed.m_useShadow != 0);
   m_ParticleSize.Set(crystal.m_particleSize);
   m_IsotropicStrain.Set(crystal.m_isotropicStrain);
   m_UseThermalEllipsoids.Set(crystal.m_useThermalEllipsoids);

@@ -2,6 +2,7 @@
 #include "QLCrystal.h"
 
 #include "EngineConstants.h"
+#include "Preferences.h"
 #include "SpaceGroups.h"
 
 #include <algorithm>
@@ -65,9 +66,19 @@ CQLCrystal::CQLCrystal(bool keepSettings)
 
 void CQLCrystal::Reset(bool keepSettings)
 {
-    // Sample parameters would come from the program's preference store; without one the
-    // defaults above stay.
-    (void)keepSettings;
+    if (!keepSettings && g_pPreferences)
+    {
+        const CPreferences& p = *g_pPreferences;
+        m_particleSize = p.m_ParticleSize.Get();
+        m_isotropicStrain = p.m_IsotropicStrain.Get();
+        m_useThermalEllipsoids = p.m_UseThermalEllipsoids.Get();
+        m_usePreferredOrientation = p.m_UsePreferredOrientation.Get() ? 1 : 0;
+        m_poAlignment = p.m_PreferredOrientationAlignment.Get();
+        m_poGeometry = p.m_PreferredOrientationGeometry.Get();
+        const LXTypes::CVectorT<double> v = p.m_PreferredOrientationVector.Get();
+        m_poVector = {v.x, v.y, v.z};
+        m_poVectorType = p.m_PreferredOrientationVectorType.Get();
+    }
     ComputeMetrics();
     ComputeDensity();
     ComputeReciprocalMetric();

@@ -79,6 +79,8 @@ CQLCrystalPattern::CQLCrystalPattern(bool factoryDefaults) : CQLPattern(factoryD
     m_labelPhaseName = 0;
     m_labelRelIntensity = 0;
     m_labelXUnits = 0;
+    if (!factoryDefaults)
+        ReadLabelPreferences();
     m_title.LoadString(kIdsNewCrystal);
 }
 

@@ -3,6 +3,7 @@
 
 #include "LXColor.h"
 #include "LXUtils.h"
+#include "Preferences.h"
 #include "QLCrystalPattern.h"
 #include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
@@ -39,9 +40,26 @@ CQLPattern::FileTypeRecogniser g_fileTypeRecogniser = &RecogniseBinaryCrystalMag
 
 }  // namespace
 
-CQLPattern::CQLPattern(bool /*factoryDefaults*/)
+CQLPattern::CQLPattern(bool factoryDefaults)
 {
-    // The defaults above are the program's; no preference store exists yet to override them.
+    if (!factoryDefaults && g_pPreferences)
+    {
+        // Every kind starts from the crystal line values; the labels as the user left them.
+        const CPreferences& p = *g_pPreferences;
+        m_lineStyle = p.m_CrystalLineStyle.Get();
+        m_markerStyle = p.m_CrystalMarkerStyle.Get();
+        m_lineWidth = static_cast<float>(p.m_CrystalLineWidth.Get());
+        m_markerSize = static_cast<float>(p.m_CrystalMarkerSize.Get());
+        m_useShadow = p.m_CrystalUseShadow.Get() ? 1 : 0;
+        m_labelAlignment = p.m_LabelAlignment.Get();
+        m_labelColor = p.m_LabelColor.Get().GetValue();
+        m_rotateLabels = p.m_RotateLabels.Get() ? 1 : 0;
+        m_labelArrowhead = p.m_ShowLabelArrowhead.Get() ? 1 : 0;
+        m_labelFrame = p.m_ShowLabelFrame.Get() ? 1 : 0;
+        m_labelOutline = p.m_ShowLabelOutline.Get() ? 1 : 0;
+        m_labelShadow = p.m_ShowLabelShadow.Get() ? 1 : 0;
+        ReadLabelPreferences();
+    }
     m_title.LoadString(kIdsNewPattern);
     m_profile.clear();
 }
@@ -226,6 +244,20 @@ void CQLPattern::SetFileTypeRecogniser(FileTypeRecogniser recogniser)
 std::uint32_t CQLPattern::RecogniseFileType(const CString& path)
 {
     return g_fileTypeRecogniser(path);
+}
+
+void CQLPattern::ReadLabelPreferences()
+{
+    if (!g_pPreferences)
+        return;
+    const CPreferences& p = *g_pPreferences;
+    m_showLabels = p.m_ShowLabels.Get() ? 1 : 0;
+    m_labelThreshold = p.m_LabelThreshold.Get();
+    m_labelDSpacing = p.m_LabelDSpacing.Get() ? 1 : 0;
+    m_labelHKL = p.m_LabelHKL.Get() ? 1 : 0;
+    m_labelPhaseName = p.m_LabelPhaseName.Get() ? 1 : 0;
+    m_labelRelIntensity = p.m_LabelRelIntensity.Get() ? 1 : 0;
+    m_labelXUnits = p.m_LabelXUnits.Get() ? 1 : 0;
 }
 
 CQLPatternPtr CQLPattern::NewPatternFromFilePath(const CString& path)

@@ -165,6 +165,8 @@ protected:
     CQLPattern& operator=(const CQLPattern& other) = default;
     // The kind's own part of CopyPatternSettings; from has this pattern's class.
     virtual void AssignKindFields(const CQLPattern& from);
+    // The label values of the program's preference store, when there is one.
+    void ReadLabelPreferences();
     // Gives an uncoloured pattern the next colour of the rotating default table.
     void TakeDefaultColourIfNone();
     // The base fields at their places in a kind's flat image, and back.

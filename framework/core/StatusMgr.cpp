@@ -100,13 +100,15 @@ bool CLXStatusMgr::Pause(DWORD timeout) {
   if (!m_pausedEvent) m_pausedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!m_resumeEvent) m_resumeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!m_pausedEvent || !m_resumeEvent) return false;
-  ResetEvent(m_resumeEvent);
   if (!PostThreadMessageW(m_threadId, kPauseMessage, 0, 0)) return false;
+  // Even a pause that is acknowledged late needs its resume.
+  m_pauseRequested = true;
   return WaitForSingleObject(m_pausedEvent, timeout) == WAIT_OBJECT_0;
 }
 
 void CLXStatusMgr::Resume() {
-  if (m_resumeEvent) SetEvent(m_resumeEvent);
+  // The event is not reset by the next Pause: a resume the thread has not yet seen stays given.
+  if (m_resumeEvent && m_pauseRequested.exchange(false)) SetEvent(m_resumeEvent);
 }
 
 void CLXStatusMgr::Run() {

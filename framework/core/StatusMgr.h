@@ -107,6 +107,7 @@ class CLXStatusMgr {
   CLXThreadMutex m_lock;
   HANDLE m_pausedEvent = nullptr;
   HANDLE m_resumeEvent = nullptr;
+  std::atomic<bool> m_pauseRequested{false};
   std::thread m_thread;
   DWORD m_threadId = 0;
 };

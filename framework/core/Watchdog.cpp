@@ -27,12 +27,13 @@ CWatchdog::CWatchdog() : m_timing(GetTiming()) {
   m_stopEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   m_pauseEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   m_pausedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  m_resumeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   // Counting from start-up keeps the cursor from flashing before the first heartbeat.
   m_lastHeartbeatTick = GetTickCount();
 }
 
 CWatchdog::~CWatchdog() {
-  for (HANDLE event : {m_stopEvent, m_pauseEvent, m_pausedEvent})
+  for (HANDLE event : {m_stopEvent, m_pauseEvent, m_pausedEvent, m_resumeEvent})
     if (event != nullptr) CloseHandle(event);
 }
 
@@ -54,7 +55,8 @@ CWatchdog::Timing CWatchdog::GetTiming() {
 bool CWatchdog::Start() {
   if (g_watchdog.load() != nullptr) return true;
   auto* watchdog = new CWatchdog();
-  if (watchdog->m_stopEvent == nullptr || watchdog->m_pauseEvent == nullptr || watchdog->m_pausedEvent == nullptr) {
+  if (watchdog->m_stopEvent == nullptr || watchdog->m_pauseEvent == nullptr || watchdog->m_pausedEvent == nullptr ||
+      watchdog->m_resumeEvent == nullptr) {
     delete watchdog;
     return false;
   }
@@ -86,7 +88,8 @@ bool CWatchdog::Pause() {
 }
 
 void CWatchdog::Resume() {
-  if (CWatchdog* watchdog = g_watchdog.load()) SetEvent(watchdog->m_pauseEvent);
+  // Its own event: a resume followed at once by the next pause must not merge into one signal.
+  if (CWatchdog* watchdog = g_watchdog.load()) SetEvent(watchdog->m_resumeEvent);
 }
 
 void CWatchdog::Heartbeat() {
@@ -122,9 +125,8 @@ DWORD CWatchdog::Run() {
     if (wait == WAIT_OBJECT_0 + 1) {
       SetEvent(m_pausedEvent);
       // A stop while paused must still end the thread.
-      DWORD resumed = WaitForMultipleObjects(2, events, FALSE, INFINITE);
-      if (resumed == WAIT_OBJECT_0) return 0;
-      if (resumed != WAIT_OBJECT_0 + 1) SetEvent(m_pausedEvent);
+      HANDLE resume[2] = {m_stopEvent, m_resumeEvent};
+      if (WaitForMultipleObjects(2, resume, FALSE, INFINITE) == WAIT_OBJECT_0) return 0;
     }
   }
 }

@@ -60,6 +60,7 @@ class CWatchdog {
   HANDLE m_stopEvent = nullptr;
   HANDLE m_pauseEvent = nullptr;
   HANDLE m_pausedEvent = nullptr;
+  HANDLE m_resumeEvent = nullptr;
   Timing m_timing;
   std::thread m_thread;
   DWORD m_threadId = 0;

@@ -8,6 +8,7 @@
 
 #include "LXRegistry.h"
 #include "Preferences.h"
+#include "QLCrystalPattern.h"
 #include "Status.h"
 #include "Watchdog.h"
 
@@ -192,4 +193,32 @@ TEST_F(PreferencesTest, ReplacingTheStoreWaitsOnlyUntilTheThreadsAcknowledge) {
   EXPECT_LT(GetTickCount() - start, 8000u);
   CStatus::DisableForThread();
   CWatchdog::Stop();
+  EXPECT_LT(GetTickCount() - start, 8000u) << "the threads end at once: none is left paused";
+}
+
+TEST_F(PreferencesTest, NewSettingsCrystalsAndPatternsStartFromTheStore) {
+  CPreferences::Create(false);
+  CPreferences& p = *g_pPreferences;
+  p.m_Lambda.Set(2.0);
+  p.m_FontSize.Set(10.0f);
+  p.m_RulerLength.Set(150.0);
+  p.m_ParticleSize.Set(500.0);
+  p.m_CrystalLineWidth.Set(3.0);
+  p.m_LabelHKL.Set(false);
+
+  CDiffractionSettings settings(false);
+  EXPECT_EQ(settings.m_lambda, 2.0);
+  EXPECT_FLOAT_EQ(settings.m_titleSize, 14.0f);
+  EXPECT_FLOAT_EQ(settings.GetRuler(false)->m_length, 150.0f);
+  EXPECT_EQ(CQLCrystal(false).m_particleSize, 500.0);
+  CQLCrystalPattern pattern(false);
+  EXPECT_FLOAT_EQ(pattern.m_lineWidth, 3.0f);
+  EXPECT_EQ(pattern.m_labelHKL, 0);
+
+  // Factory objects ignore the store.
+  EXPECT_EQ(CDiffractionSettings(true).m_lambda, 1.5405);
+  EXPECT_EQ(CQLCrystal(true).m_particleSize, 10000.0);
+  CQLCrystalPattern factory(true);
+  EXPECT_FLOAT_EQ(factory.m_lineWidth, 1.0f);
+  EXPECT_EQ(factory.m_labelHKL, 1);
 }
