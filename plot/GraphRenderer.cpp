@@ -3,6 +3,7 @@
 
 #include "LXGdiplus.h"
 #include "LXText.h"
+#include "FloatingPeakTip.h"
 #include "QLCrystalPattern.h"
 
 #include <cfloat>
@@ -129,20 +130,25 @@ float CGraphRenderer::Metric(int k) const { return float((k * m_drawDpi) / m_scr
 
 Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT style) const
 {
-    if (Measurer()) return Measurer()(text, size, style);
-    Gdiplus::Graphics* graphics = m_graphics;
-    std::unique_ptr<Gdiplus::Bitmap> scratch;
-    std::unique_ptr<Gdiplus::Graphics> scratchGraphics;
-    if (!graphics) {
-        scratch = std::make_unique<Gdiplus::Bitmap>(1, 1);
-        scratchGraphics = std::make_unique<Gdiplus::Graphics>(scratch.get());
-        graphics = scratchGraphics.get();
-    }
+    if (Measurer() || !m_graphics) return MeasureText(text, m_settings->m_fontName, size, style);
     Gdiplus::SizeF measured;
     CTextBox box;
     box.style = style;
     box.measured = &measured;
-    MeasureTextBox(graphics, text.GetString(), m_settings->m_fontName, size, box);
+    MeasureTextBox(m_graphics, text.GetString(), m_settings->m_fontName, size, box);
+    return measured;
+}
+
+Gdiplus::SizeF CGraphRenderer::MeasureText(const CString& text, const CString& family, float size, UINT style)
+{
+    if (Measurer()) return Measurer()(text, size, style);
+    Gdiplus::Bitmap scratch(1, 1);
+    Gdiplus::Graphics graphics(&scratch);
+    Gdiplus::SizeF measured;
+    CTextBox box;
+    box.style = style;
+    box.measured = &measured;
+    MeasureTextBox(&graphics, text.GetString(), family, size, box);
     return measured;
 }
 
@@ -357,4 +363,17 @@ void CGraphRenderer::DrawPlot(Gdiplus::Graphics* graphics)
     }
     EndEntry(state);
     graphics->Restore(saved);
+}
+
+void CGraphRenderer::DrawTopLayer(Gdiplus::Graphics* graphics)
+{
+    EntryState state;
+    if (!BeginEntry(graphics, state)) return;
+    if (m_settings->m_showPeakTips && m_peakTip && m_peakTip->GetSafeHwnd() && m_peakTip->IsWindowVisible()) {
+        m_peakTip->SetRenderer(weak_from_this(), *m_settings);
+        m_peakTip->UpdateContent();
+        m_peakTip->RestartRefreshTimer();
+        m_peakTip->Invalidate(TRUE);
+    }
+    EndEntry(state);
 }

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+class CFloatingPeakTip;
 class CQLCrystalPattern;
 class CQLObservedPattern;
 struct CQLControlPoint;
@@ -38,13 +39,16 @@ void MoveBy(CQLControlPoint& node, const double delta[2]);
 void MoveTo(CQLControlPoint& node, const double point[2]);
 }  // namespace CControlNode
 
-class CGraphRenderer
+// Held by shared pointer (the canvas) so that the peak tip can hold it weakly.
+class CGraphRenderer : public std::enable_shared_from_this<CGraphRenderer>
 {
 public:
     // Measures text as (width, height) for a size in points and a style word; tests install a
     // fixed one so the layout does not depend on installed fonts.
     using TextMeasurer = std::function<Gdiplus::SizeF(const CString& text, float size, UINT style)>;
     static void SetTextMeasurer(TextMeasurer measurer);
+    // Through the installed measurer when there is one.
+    static Gdiplus::SizeF MeasureText(const CString& text, const CString& family, float size, UINT style);
 
     CGraphRenderer(const CQLPatternList& tree, const CDiffractionSettings& settings,
                    const LXGraphics::CSyncRect& whole, bool output);
@@ -54,6 +58,9 @@ public:
 
     void DrawFrame(Gdiplus::Graphics* graphics, bool clear);
     void DrawPlot(Gdiplus::Graphics* graphics);
+    // Hands a visible peak tip this renderer and the settings, and has it refresh.
+    void DrawTopLayer(Gdiplus::Graphics* graphics);
+    void AttachPeakTip(CFloatingPeakTip* tip) { m_peakTip = tip; }
     bool DrawOverview(Gdiplus::Graphics* graphics, const LXGraphics::CSyncRect& area, int& low, int& high);
 
     // False when there is nothing to draw: no room, or a displayed span that is not positive
@@ -170,6 +177,7 @@ private:
     bool m_output = false;
     std::vector<LXGraphics::CSyncRect> m_placedLabels;
     LXGraphics::CSyncRect m_overviewRect;
+    CFloatingPeakTip* m_peakTip = nullptr;
     bool m_inOverview = false;  // the overview strip draws no labels
 
     int m_drawDpi = 96;

@@ -5,7 +5,7 @@
 #include "LXGdiplus.h"
 #include "QLObservedPattern.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,7 +26,7 @@ protected:
         static int argc = 1;
         static char name[] = "test_plot";
         static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QGuiApplication(argc, argv);
+        if (!QCoreApplication::instance()) new QApplication(argc, argv);
     }
     void SetUp() override
     {
