@@ -448,7 +448,40 @@ void CDocTemplate::InitialUpdateFrame(CFrameWnd* frame, CDocument* doc, BOOL mak
   frame->InitialUpdateFrame(doc, makeVisible);
 }
 
+BOOL CDocTemplate::GetDocString(CString& text, int index) const {
+  text.Empty();
+  CString all;
+  if (!all.LoadString(m_nIDResource)) return FALSE;
+  int start = 0;
+  for (int i = 0; i < index; ++i) {
+    start = all.Find(L'\n', start);
+    if (start < 0) return FALSE;
+    ++start;
+  }
+  const int end = all.Find(L'\n', start);
+  text = end < 0 ? all.Mid(start) : all.Mid(start, end - start);
+  return TRUE;
+}
+
+void CDocTemplate::SetDefaultTitle(CDocument* doc) {
+  CString title;
+  if (!GetDocString(title, 1) || title.IsEmpty()) {
+    if (!LoadString(1120, title)) title = L"Untitled";
+  }
+  doc->SetTitle(title);
+}
+
 IMPLEMENT_DYNAMIC(CSingleDocTemplate, CDocTemplate)
+
+void CSingleDocTemplate::AddDocument(CDocument* doc) {
+  CDocTemplate::AddDocument(doc);
+  m_pOnlyDoc = doc;
+}
+
+void CSingleDocTemplate::RemoveDocument(CDocument* doc) {
+  CDocTemplate::RemoveDocument(doc);
+  if (m_pOnlyDoc == doc) m_pOnlyDoc = nullptr;
+}
 
 CSingleDocTemplate::~CSingleDocTemplate() {
   if (m_pOnlyDoc) m_pOnlyDoc->m_bAutoDelete = FALSE;

@@ -163,6 +163,7 @@ class CDocument : public CCmdTarget {
   CDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
   BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
   BOOL m_bAutoDelete = TRUE;
+  BOOL m_bEmbedded = FALSE;
   CDocTemplate* m_pDocTemplate = nullptr;
 
  protected:
@@ -180,6 +181,14 @@ class CDocTemplate : public CCmdTarget {
   virtual CFrameWnd* CreateNewFrame(CDocument* doc, CFrameWnd* other);
   virtual CDocument* OpenDocumentFile(LPCWSTR path, BOOL makeVisible = TRUE) = 0;
   virtual void InitialUpdateFrame(CFrameWnd* frame, CDocument* doc, BOOL makeVisible = TRUE);
+  // Field `index` of the "\n"-separated document string (the string resource of m_nIDResource).
+  virtual BOOL GetDocString(CString& text, int index) const;
+  virtual void SetDefaultTitle(CDocument* doc);
+  virtual void AddDocument(CDocument* doc) { doc->m_pDocTemplate = this; }
+  virtual void RemoveDocument(CDocument* doc) {
+    if (doc->m_pDocTemplate == this) doc->m_pDocTemplate = nullptr;
+  }
+  BOOL m_bAutoDelete = TRUE;
   UINT m_nIDResource;
   CRuntimeClass* m_pDocClass;
   CRuntimeClass* m_pFrameClass;
@@ -194,7 +203,9 @@ class CSingleDocTemplate : public CDocTemplate {
   ~CSingleDocTemplate() override;
   CDocument* OpenDocumentFile(LPCWSTR path, BOOL makeVisible = TRUE) override;
   CDocument* GetDocument() const { return m_pOnlyDoc; }
+  void AddDocument(CDocument* doc) override;
+  void RemoveDocument(CDocument* doc) override;
 
- private:
+ protected:
   CDocument* m_pOnlyDoc = nullptr;
 };

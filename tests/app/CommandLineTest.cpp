@@ -76,7 +76,7 @@ TEST_F(CommandLineTest, TypesSwitchSelectsDocumentTypes) {
 TEST_F(CommandLineTest, FrameworkAndProgramSwitches) {
   CQlwCommandLineInfo info;
   Parse(info, {"/Register", "-HKCU", "/SavePrefs", "/SID= 'S-1-5-21' ", "/Inst=" + std::to_string(getpid()),
-               "/LXS={01234567-89ab-cdef-0123-456789abcdef}", "/LXW=0x1234", "/Embedding"});
+               "/LXS=01234567-89ab-cdef-0123-456789abcdef", "/LXW=0x1234", "/Embedding"});
   EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::AppRegister);
   EXPECT_TRUE(info.m_perUser);
   EXPECT_TRUE(info.m_savePrefs);
@@ -92,6 +92,63 @@ TEST_F(CommandLineTest, FrameworkAndProgramSwitches) {
   CLXCommandLineInfo ignored;
   Parse(ignored, {"/Inst=twelve", "/Inst=0x7fffffff"});
   EXPECT_EQ(ignored.m_callerProcessId, -1);
+}
+
+TEST_F(CommandLineTest, LiveLinkSwitches) {
+  const struct {
+    const char* arg;
+    uint64_t window;
+  } windows[] = {{"/LXW=ff", 255},
+                 {"-lxw=0x10", 16},
+                 {"/LXW=zz", 0},
+                 {"/LXW=00000000000000ff", 255},
+                 {"/LXW=  1a2bq", 0x1a2b},
+                 {"/LXW=7fffffff", 0x7fffffff},
+                 // A 32-bit reading: too large saturates, a sign extends.
+                 {"/LXW=123456789", 0x7fffffff},
+                 {"/LXW=-1", ~uint64_t{0}}};
+  for (const auto& c : windows) {
+    CQlwCommandLineInfo info;
+    Parse(info, {c.arg});
+    EXPECT_EQ(info.m_linkWindow, c.window) << c.arg;
+    EXPECT_TRUE(info.m_files.empty()) << c.arg;
+  }
+
+  const struct {
+    const char* arg;
+    bool nil;
+  } sessions[] = {{"/lxs=00112233-4455-6677-8899-aabbccddeeff", false},
+                  {"-LXS=00112233-4455-6677-8899-AABBCCDDEEFF", false},
+                  {"/LXS=", true},
+                  {"/LXS=not-a-uuid", true},
+                  {"/LXS=00112233-4455-6677-8899-aabbccddeef", true}};
+  for (const auto& c : sessions) {
+    CQlwCommandLineInfo info;
+    info.m_sessionId.Data1 = 5;  // a later switch replaces an earlier one, also with nil
+    Parse(info, {c.arg});
+    RPC_STATUS status = 0;
+    EXPECT_EQ(UuidIsNil(&info.m_sessionId, &status) != 0, c.nil) << c.arg;
+  }
+
+  // Without a switch character the same text is a file name.
+  CQlwCommandLineInfo plain;
+  Parse(plain, {"LXW=ff"});
+  EXPECT_EQ(plain.m_linkWindow, 0u);
+  ASSERT_EQ(plain.m_files.size(), 1u);
+}
+
+TEST_F(CommandLineTest, LiveLinkValuesLeadTheHandOverBlockInTheSystemLayout) {
+  CQlwCommandLineInfo info;
+  Parse(info, {"/LXS=00112233-4455-6677-8899-aabbccddeeff", "/LXW=0x1234", "one.cif"});
+  std::unique_ptr<uint8_t[]> block(info.PackToBlock());
+  const uint8_t expected[24] = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xaa, 0xbb,
+                                0xcc, 0xdd, 0xee, 0xff, 0x34, 0x12, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(std::vector<uint8_t>(block.get(), block.get() + 24), std::vector<uint8_t>(expected, expected + 24));
+  CQlwCommandLineInfo back;
+  ASSERT_TRUE(back.UnpackFromBlock(block.get(), info.GetBlockSize()));
+  EXPECT_TRUE(back.m_sessionId == info.m_sessionId);
+  EXPECT_EQ(back.m_linkWindow, 0x1234u);
+  EXPECT_EQ(back.m_files, info.m_files);
 }
 
 TEST_F(CommandLineTest, HandOverBlockSizesAndTextLimits) {
@@ -130,7 +187,7 @@ TEST_F(CommandLineTest, PackingAndUnpackingKeepsTheWholeCommandLine) {
   EXPECT_TRUE(back.m_savePrefs);
   EXPECT_FALSE(back.m_noTypes);
   EXPECT_EQ(back.m_userSid, CString(L"S-1-5-21-42"));
-  EXPECT_EQ(back.m_linkWindow, 77u);
+  EXPECT_EQ(back.m_linkWindow, 0x77u);
   EXPECT_EQ(Drain(back), info.m_files);
 }
 

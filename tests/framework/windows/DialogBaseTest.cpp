@@ -56,6 +56,10 @@ class Doc : public CLXDocWnd {
  public:
   std::function<void()> onApplied;
   int applied = 0;
+  bool HasPatterns() override { return false; }
+  bool IsEmptyWindow() override { return true; }
+  void SaveWindowPlacement() override {}
+  void OnOptionsApplied(WPARAM, LPARAM) override {}
   LRESULT OnApplied(WPARAM, LPARAM) {
     ++applied;
     if (onApplied) onApplied();

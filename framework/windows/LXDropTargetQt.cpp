@@ -1,0 +1,112 @@
+// Qt's drag events on a registered window, turned into the drop target's calls; files arrive
+// as local `text/uri-list` entries.
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+#include "LXDropTarget.h"
+#include "WndQt.h"
+
+namespace {
+
+CLXDropData DataOf(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls()) return CLXDropData();
+  std::vector<CString> files;
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile()) files.push_back(CString(url.toLocalFile().toStdWString().c_str()));
+  if (files.empty()) return CLXDropData();
+  return CLXDropData(std::move(files));
+}
+
+class DropBridge : public QObject {
+ public:
+  DropBridge(CLXDropTarget* target, QWidget* widget) : QObject(widget), m_target(target), m_widget(widget) {}
+  void Detach() { m_target = nullptr; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!m_target || watched != m_widget) return false;
+    CWnd* window = m_target->GetWindow();
+    switch (event->type()) {
+      case QEvent::DragEnter: {
+        auto* e = static_cast<QDragEnterEvent*>(event);
+        m_data = DataOf(e->mimeData());
+        Answer(e, m_target->OnDragEnter(window, &m_data, 0, ClientPoint(e->position().toPoint())));
+        return true;
+      }
+      case QEvent::DragMove: {
+        auto* e = static_cast<QDragMoveEvent*>(event);
+        Answer(e, m_target->OnDragOver(window, &m_data, 0, ClientPoint(e->position().toPoint())));
+        return true;
+      }
+      case QEvent::DragLeave:
+        m_target->OnDragLeave(window);
+        return true;
+      case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        CLXDropData data = DataOf(e->mimeData());
+        const BOOL dropped = m_target->OnDrop(window, &data, DROPEFFECT_COPY, ClientPoint(e->position().toPoint()));
+        if (dropped) {
+          e->setDropAction(Qt::CopyAction);
+          e->accept();
+        } else {
+          e->ignore();
+        }
+        return true;
+      }
+      default:
+        return false;
+    }
+  }
+
+ private:
+  static void Answer(QDropEvent* e, DWORD effect) {
+    if (effect & DROPEFFECT_COPY) {
+      e->setDropAction(Qt::CopyAction);
+      e->accept();
+    } else {
+      e->ignore();
+    }
+  }
+  CPoint ClientPoint(QPoint p) const {
+    const QPoint origin = qlw::ClientOrigin(m_target->GetWindow()->m_hWnd);
+    return CPoint(p.x() - origin.x(), p.y() - origin.y());
+  }
+
+  CLXDropTarget* m_target;
+  QWidget* m_widget;
+  CLXDropData m_data;
+};
+
+}  // namespace
+
+BOOL CLXDropTarget::Register(CWnd* window) {
+  if (!window || !window->m_hWnd) return FALSE;
+  QWidget* widget = qlw::WidgetOf(window->m_hWnd);
+  if (!widget) return FALSE;
+  Revoke();
+  m_pWnd = window;
+  auto* bridge = new DropBridge(this, widget);
+  widget->installEventFilter(bridge);
+  widget->setAcceptDrops(true);
+  m_pBridge = new QPointer<DropBridge>(bridge);
+  return TRUE;
+}
+
+void CLXDropTarget::Revoke() {
+  if (auto* guarded = static_cast<QPointer<DropBridge>*>(m_pBridge)) {
+    if (DropBridge* bridge = guarded->data()) {
+      bridge->Detach();
+      if (auto* widget = qobject_cast<QWidget*>(bridge->parent())) widget->setAcceptDrops(false);
+      bridge->deleteLater();
+    }
+    delete guarded;
+  }
+  m_pBridge = nullptr;
+  m_pWnd = nullptr;
+}
