@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -47,6 +48,18 @@ struct TextWriter : CLXStdioFile<CQlwFile> {
     for (size_t i = 0; i < size; ++i) std::fputc('t', Stream());
   }
 };
+
+// A text or binary writer of `size` bytes.
+std::unique_ptr<CQlwFile> MakeWriter(bool text, size_t size) {
+  if (text) {
+    auto writer = std::make_unique<TextWriter>();
+    writer->size = size;
+    return writer;
+  }
+  auto writer = std::make_unique<BinaryWriter>();
+  writer->size = size;
+  return writer;
+}
 
 // Everything in the folder except the names given.
 std::vector<std::string> OtherEntries(const std::string& folder, std::initializer_list<std::string> known) {
@@ -92,16 +105,7 @@ TEST(FileReplace, OldFileStaysUntilTheNewOneIsCompleteAndKeepsItsPermissions) {
   WriteScratch("replace/data.bin", "old contents");
   chmod(path.c_str(), 0640);
   for (bool text : {false, true}) {
-    std::unique_ptr<CQlwFile> file;
-    if (text) {
-      auto* writer = new TextWriter;
-      writer->size = 100;
-      file.reset(writer);
-    } else {
-      auto* writer = new BinaryWriter;
-      writer->size = 100;
-      file.reset(writer);
-    }
+    const std::unique_ptr<CQlwFile> file = MakeWriter(text, 100);
     ASSERT_TRUE(file->Open(Wide(path).c_str(), CLXFile::modeWrite | CLXFile::modeCreate));
     EXPECT_EQ(Slurp(path).substr(0, 3), text ? "nnn" : "old") << "the old file is replaced only when complete";
     ASSERT_TRUE(file->WriteFile(nullptr, nullptr, nullptr));
@@ -133,16 +137,7 @@ TEST(FileReplace, FailedWriteIsReportedAndLeavesTheOldFileWhole) {
   const std::string old(1000, 'o');
   WriteScratch("failed/data.bin", old);
   for (bool text : {false, true}) {
-    std::unique_ptr<CQlwFile> file;
-    if (text) {
-      auto* writer = new TextWriter;
-      writer->size = 1 << 20;
-      file.reset(writer);
-    } else {
-      auto* writer = new BinaryWriter;
-      writer->size = 1 << 20;
-      file.reset(writer);
-    }
+    const std::unique_ptr<CQlwFile> file = MakeWriter(text, 1 << 20);
     ASSERT_TRUE(file->Open(Wide(path).c_str(), CLXFile::modeWrite | CLXFile::modeCreate));
     bool written;
     testing::internal::CaptureStderr();
@@ -175,7 +170,7 @@ TEST(FileReplace, UnfinishedWriteDroppedWithoutClose) {
 TEST(FileReplace, PlacesThatTakeNoFileFailToOpenAndAFullDeviceFailsTheWrite) {
   const std::string notAFolder = WriteScratch("plain-file", "x");
   for (bool text : {false, true}) {
-    std::unique_ptr<CQlwFile> file(text ? static_cast<CQlwFile*>(new TextWriter) : new BinaryWriter);
+    const std::unique_ptr<CQlwFile> file = MakeWriter(text, 0);
     LXFileOpenError error;
     EXPECT_FALSE(file->Open(Wide(notAFolder + "/out.txt").c_str(), CLXFile::modeWrite | CLXFile::modeCreate, &error));
     EXPECT_EQ(error.m_lOsError, ERROR_PATH_NOT_FOUND);
@@ -183,16 +178,7 @@ TEST(FileReplace, PlacesThatTakeNoFileFailToOpenAndAFullDeviceFailsTheWrite) {
   }
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   for (bool text : {false, true}) {
-    std::unique_ptr<CQlwFile> file;
-    if (text) {
-      auto* writer = new TextWriter;
-      writer->size = 100;
-      file.reset(writer);
-    } else {
-      auto* writer = new BinaryWriter;
-      writer->size = 100;
-      file.reset(writer);
-    }
+    const std::unique_ptr<CQlwFile> file = MakeWriter(text, 100);
     ASSERT_TRUE(file->Open(L"/dev/full", CLXFile::modeWrite | CLXFile::modeCreate));
     testing::internal::CaptureStderr();
     EXPECT_FALSE(file->WriteFile(nullptr, nullptr, nullptr)) << (text ? "text" : "binary");
