@@ -122,6 +122,7 @@ TEST(LXAppDropTarget, ExistingFilesAreAcceptedAndTheMainWindowIsTold) {
   }
   TakePostedList();
   main.initialOpens = 0;
+  ASSERT_TRUE(CLXAppDropTarget::RegisterFactory(true));
   EXPECT_TRUE(CLXAppDropTarget::DropFiles({path}));
   EXPECT_EQ(TakePostedList(), std::vector<CString>{path});
   EXPECT_EQ(main.initialOpens, 2);
