@@ -1,12 +1,33 @@
 // Show state of window objects through their style bits.
 #include <QWidget>
 
+#include <algorithm>
+
+#include "Resources.h"
 #include "WndGeometry.h"
 #include "WndQt.h"
 #include "WndState.h"
 
 namespace {
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
+
+// The window's answer to WM_GETMINMAXINFO limits how far the desktop lets the user size it.
+void ApplyTrackSizes(QWidget* w) {
+  HWND hwnd = qlw::HwndOf(w);
+  if (!hwnd) return;
+  MINMAXINFO info{};
+  info.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+  info.ptMaxTrackSize = POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+  info.ptMaxSize = POINT{GetSystemMetrics(SM_CXMAXIMIZED), GetSystemMetrics(SM_CYMAXIMIZED)};
+  const MINMAXINFO defaults = info;
+  SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  const POINT& mn = info.ptMinTrackSize;
+  const POINT& mx = info.ptMaxTrackSize;
+  if (mn.x != defaults.ptMinTrackSize.x || mn.y != defaults.ptMinTrackSize.y)
+    w->setMinimumSize(std::max<LONG>(0, mn.x), std::max<LONG>(0, mn.y));
+  if (mx.x != defaults.ptMaxTrackSize.x || mx.y != defaults.ptMaxTrackSize.y)
+    w->setMaximumSize(std::max<LONG>(1, mx.x), std::max<LONG>(1, mx.y));
+}
 
 void ApplyToWidget(QWidget* w, int command) {
   const bool noActivate = command == SW_SHOWNA || command == SW_SHOWNOACTIVATE || command == SW_SHOWMINNOACTIVE;
@@ -19,6 +40,7 @@ void ApplyToWidget(QWidget* w, int command) {
     w->show();
     return;
   }
+  ApplyTrackSizes(w);
   switch (command) {
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE:

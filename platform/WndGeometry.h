@@ -70,6 +70,15 @@ BOOL IsZoomed(HWND hwnd);
 #define MK_MBUTTON 0x0010u
 #define WHEEL_DELTA 120
 
+// Asked when a top-level window is shown: its track sizes bound how far the user may size it.
+struct MINMAXINFO {
+  POINT ptReserved;
+  POINT ptMaxSize;
+  POINT ptMaxPosition;
+  POINT ptMinTrackSize;
+  POINT ptMaxTrackSize;
+};
+
 BOOL GetWindowRect(HWND hwnd, LPRECT rect);
 BOOL GetClientRect(HWND hwnd, LPRECT rect);
 BOOL ClientToScreen(HWND hwnd, LPPOINT point);

@@ -380,8 +380,29 @@ void ShowIcon(HWND hwnd, HICON icon) {
   else w->setWindowIcon(QIcon());
 }
 
+// The application's activation reaches every top-level window of the UI thread.
+void WatchApplicationState() {
+  static bool watching = false;
+  if (watching) return;
+  watching = true;
+  QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp, [](Qt::ApplicationState state) {
+    static int last = -1;
+    const int active = state == Qt::ApplicationActive ? 1 : 0;
+    if (active == last) return;
+    last = active;
+    std::vector<HWND> tops;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM l) -> BOOL {
+      reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
+      return TRUE;
+    }, reinterpret_cast<LPARAM>(&tops));
+    for (HWND h : tops)
+      if (IsWindow(h)) SendMessageW(h, WM_ACTIVATEAPP, static_cast<WPARAM>(active), 0);
+  });
+}
+
 void AttachWidget(HWND hwnd, const CREATESTRUCTW& cs) {
   if (!qlw::OnWidgetThread()) return;
+  WatchApplicationState();
   WidgetFactory factory;
   QWidget* parentWidget = nullptr;
   RECT placed;

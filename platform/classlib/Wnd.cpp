@@ -34,6 +34,8 @@ thread_local std::vector<MSG> t_current;
 
 // Key messages go first to the focus window's PreTranslateMessage, then up through its parents.
 bool PreTranslate(MSG* msg) {
+  // The application's own filter first, as its pre-translation runs before the windows'.
+  if (CWinApp* app = AfxGetApp(); app && app->PreTranslateMessage(msg)) return true;
   for (HWND h = msg->hwnd; h; h = ::GetParent(h)) {
     if (CWnd* w = CWnd::FromHandlePermanent(h))
       if (w->PreTranslateMessage(msg)) return true;

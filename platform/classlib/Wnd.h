@@ -9,13 +9,6 @@
 class CDC;
 class CFont;
 class CScrollBar;
-struct MINMAXINFO {
-  POINT ptReserved;
-  POINT ptMaxSize;
-  POINT ptMaxPosition;
-  POINT ptMinTrackSize;
-  POINT ptMaxTrackSize;
-};
 
 class CMenu : public CObject {
  public:

@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
 
   if (argc == 3 && std::string(argv[1]) == "--grab") {
     const QString dir = QString::fromLocal8Bit(argv[2]);
-    QTimer::singleShot(800, [&] {
+    QTimer::singleShot(800, [dir, frame, &dialog] {
       qlw::WidgetOf(frame->m_hWnd)->grab().save(dir + "/frame.png");
       qlw::WidgetOf(dialog.m_hWnd)->grab().save(dir + "/dialog.png");
       QApplication::quit();

@@ -700,3 +700,33 @@ TEST(ClassLibCommands, DestroyingTheMainWindowEndsTheMessageLoop) {
   ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
 }
+
+namespace {
+class SizedWnd : public CWnd {
+ public:
+  std::vector<int> appActive;
+  void OnGetMinMaxInfo(MINMAXINFO* info) { info->ptMinTrackSize = POINT{300, 200}; }
+  LRESULT OnActivateApp(WPARAM active, LPARAM) {
+    appActive.push_back(static_cast<int>(active));
+    return 0;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(SizedWnd, CWnd)
+ON_WM_GETMINMAXINFO()
+ON_MESSAGE(WM_ACTIVATEAPP, &SizedWnd::OnActivateApp)
+END_MESSAGE_MAP()
+}  // namespace
+
+TEST(ClassLibMessages, TrackSizesAndApplicationActivationReachTopLevelWindows) {
+  EnsureApp();
+  SizedWnd w;
+  ASSERT_TRUE(w.CreateEx(0, nullptr, L"Sized", WS_OVERLAPPEDWINDOW, CRect(0, 0, 400, 300), nullptr, 0));
+  ProbeWnd child;
+  ASSERT_TRUE(child.Create(nullptr, L"", WS_VISIBLE, CRect(0, 0, 10, 10), &w, 3));
+  w.ShowWindow(SW_SHOW);
+  EXPECT_EQ(Widget(w)->minimumSize(), QSize(300, 200));
+  emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+  emit qApp->applicationStateChanged(Qt::ApplicationActive);
+  EXPECT_EQ(w.appActive, (std::vector<int>{0, 1}));
+}
