@@ -1,5 +1,6 @@
 // Scattering-factor records, species look-up through the "ASF" table, and scattering factors.
 #include "LXASF.h"
+#include "LXUtils.h"
 
 #include <cmath>
 #include <cstring>
@@ -50,6 +51,20 @@ std::wstring GetUtf16(const uint8_t* p, size_t fieldBytes) {
 }  // namespace
 
 std::vector<CLXASF> g_ElementTable = MakeElementTable();
+
+namespace {
+bool TableHasSymbol(const char* symbol) {
+  for (const CLXASF& record : g_ElementTable) {
+    const wchar_t* s = record.GetSymbol();
+    size_t i = 0;
+    while (symbol[i] && s[i] == static_cast<wchar_t>(symbol[i])) ++i;
+    if (symbol[i] == '\0' && s[i] == L'\0') return true;
+  }
+  return false;
+}
+// Installed right after the table is built, so element codes check against it.
+const bool g_symbolTestInstalled = (SetElementSymbolTest(TableHasSymbol), true);
+}  // namespace
 
 CLXASF::CLXASF()
     : m_symbolLength(0),

@@ -14,6 +14,7 @@
 #include "LXPreferences.h"
 #include "LXRegistry.h"
 #include "LXUtils.h"
+#include "StaticInit.h"
 #include "Status.h"
 #include "Watchdog.h"
 
@@ -84,7 +85,7 @@ BOOL CLXApp::InitInstance() {
   m_productVersion = versionText;
   CStatus::EnableForThread();
 
-  const CString queryName = MakeInstanceName(CString(kQueryMutexBase) + L"-13dca11d-78cb-484a-892b-10aa643d11ae", -1);
+  const CString queryName = MakeInstanceName(CString(kQueryMutexBase) + L"-" + g_appGuid.GetText(), -1);
   SetLastError(ERROR_SUCCESS);
   m_queryMutex = CreateMutexW(nullptr, FALSE, queryName);
   const DWORD error = GetLastError();
@@ -349,7 +350,7 @@ bool CLXApp::FindRunningInstance(int scope, bool owner, HWND* window) {
     SetLastError(ERROR_SUCCESS);
     m_instanceMutex = CreateMutexW(
         nullptr, owner ? TRUE : FALSE,
-        MakeInstanceName(CString(kInstanceMutexBase) + L"-13dca11d-78cb-484a-892b-10aa643d11ae", scope));
+        MakeInstanceName(CString(kInstanceMutexBase) + L"-" + g_appGuid.GetText(), scope));
     const DWORD error = GetLastError();
     ReleaseMutex(m_queryMutex);
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return true;

@@ -6,6 +6,7 @@
 #include "LXApp.h"
 #include "LXDocTypes.h"
 #include "LXException.h"
+#include "StaticInit.h"
 
 namespace {
 void PutU32(uint8_t* p, uint32_t v) {
@@ -56,13 +57,13 @@ void CLXCommandLineInfo::ParseParam(const char* param, BOOL isSwitch, BOOL isLas
 void CLXCommandLineInfo::ParseTypesValue(CString value) {
   m_fileTypes.clear();
   m_noTypes = false;
-  if (value == L"?") {
+  if (value == g_textChoose) {
     m_chooseTypes = true;
     return;
   }
-  if (value == L"!") {
+  if (value == g_textChooseAll) {
     m_chooseTypes = true;
-    value = L"*";
+    value = g_textAll;
   }
   if (value.IsEmpty()) {
     m_noTypes = true;
@@ -123,9 +124,9 @@ void CLXCommandLineInfo::ParseParam(const wchar_t* param, BOOL isSwitch, BOOL is
 std::vector<uint32_t> CLXCommandLineInfo::ParseDefTypes(const CString& value) {
   std::vector<uint32_t> types;
   const auto& rows = LXDocTypes::GetTable();
-  if (value == L"*" || value == L"&") {
+  if (value == g_textAll || value == g_textDefault) {
     for (const CLXDocTypeRow& row : rows)
-      if (value == L"*" || row.shell) types.push_back(row.fileType);
+      if (value == g_textAll || row.shell) types.push_back(row.fileType);
     return types;
   }
   std::vector<CString> tokens;

@@ -18,19 +18,30 @@ enum : UINT {
 };
 
 namespace LXExceptionDetail {
-// C varargs carry only trivial values: strings go as their characters, and a `long` keeps the
-// 32-bit meaning that "%ld" has in our formatter.
+// C varargs carry only numbers and strings: strings go as their characters, 64-bit integers
+// (`long` is 64-bit here) keep all their bits for "%lld", smaller integers travel as int, and
+// anything else is refused at compile time.
 inline const wchar_t* Arg(const CString& s) { return static_cast<LPCWSTR>(s); }
 inline const wchar_t* Arg(const std::wstring& s) { return s.c_str(); }
+inline const wchar_t* Arg(const wchar_t* s) { return s; }
+inline const char* Arg(const char* s) { return s; }
 template <std::size_t N>
 inline const wchar_t* Arg(const wchar_t (&s)[N]) { return s; }
 template <std::size_t N>
 inline const char* Arg(const char (&s)[N]) { return s; }
-inline int Arg(long v) { return static_cast<int>(v); }
-inline unsigned int Arg(unsigned long v) { return static_cast<unsigned int>(v); }
 template <typename T>
-inline std::enable_if_t<std::is_trivially_copyable_v<std::decay_t<T>>, std::decay_t<T>> Arg(const T& v) {
-  return v;
+inline auto Arg(const T& v)
+  requires(std::is_arithmetic_v<T> || std::is_enum_v<T>)
+{
+  if constexpr (std::is_enum_v<T>) {
+    return Arg(static_cast<std::underlying_type_t<T>>(v));
+  } else if constexpr (std::is_floating_point_v<T>) {
+    return static_cast<double>(v);
+  } else if constexpr (sizeof(T) == 8) {
+    return static_cast<std::conditional_t<std::is_signed_v<T>, long long, unsigned long long>>(v);
+  } else {
+    return static_cast<std::conditional_t<std::is_signed_v<T> || sizeof(T) < 4, int, unsigned int>>(v);
+  }
 }
 }  // namespace LXExceptionDetail
 

@@ -131,6 +131,10 @@ bool GetTextField(const char* line, int index, char out[21]);
 // Element codes: the symbol's first letter in the high byte, the second (or a blank) in the low
 // byte; 0x3F3F is an unknown symbol and 0 no element.
 constexpr uint16_t kUnknownElementCode = 0x3F3F;
+// Whether the element table has a record for a symbol of one or two letters; the engine's table
+// installs it, so that valid symbols are exactly the table's.
+using ElementSymbolTest = bool (*)(const char* symbol);
+void SetElementSymbolTest(ElementSymbolTest test);
 uint16_t ElementCodeFromString(LPCWSTR text);
 uint16_t ElementCodeFromText(const CString& text);
 CString ElementCodeToString(uint16_t code);

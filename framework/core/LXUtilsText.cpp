@@ -1,4 +1,5 @@
 // CUtils numbers, versions and text helpers; free functions for text lines, fields and element codes.
+#include <atomic>
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
@@ -24,27 +25,18 @@ bool ParseIntegerPiece(const CString& piece, bool strict, long emptyValue, doubl
   return true;
 }
 
-// Symbols with a record in the element table.
-const char* const kElementSymbols[] = {
-    "D",  "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "OH", "Ne", "Na", "Mg", "Al", "Si", "P",  "S",
-    "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se",
-    "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te",
-    "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb",
-    "Lu", "Hf", "Ta", "W",  "Re", "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra",
-    "Ac", "Th", "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf",
-};
+std::atomic<ElementSymbolTest> g_elementSymbolTest{nullptr};
 
 bool IsAsciiLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 char ToUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 char ToLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
+// A symbol is valid when the element table has a record of that name; without a table none is.
 bool IsValidSymbol(const char symbol[2]) {
-  const bool single = symbol[1] == ' ' || symbol[1] == '\0';
-  for (const char* s : kElementSymbols) {
-    if (s[0] != symbol[0]) continue;
-    if (single ? s[1] == '\0' : s[1] == symbol[1]) return true;
-  }
-  return false;
+  const ElementSymbolTest test = g_elementSymbolTest.load();
+  if (!test) return false;
+  const char text[3] = {symbol[0], symbol[1] == ' ' ? '\0' : symbol[1], '\0'};
+  return test(text);
 }
 
 uint16_t CodeFromSymbol(const char symbol[2]) {
@@ -304,6 +296,8 @@ bool GetTextField(const char* line, int index, char out[21]) {
 }
 
 // ---- Element codes ----
+
+void SetElementSymbolTest(ElementSymbolTest test) { g_elementSymbolTest.store(test); }
 
 bool NormalizeElementSymbol(char symbol[2]) {
   const bool wasHo = symbol[0] == 'H' && symbol[1] == 'o';

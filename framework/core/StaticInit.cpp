@@ -10,11 +10,24 @@ CLXGuid::CLXGuid(LPCWSTR text) {
   if (UuidFromStringW(const_cast<RPC_WSTR>(text), &m_guid) != RPC_S_OK) UuidCreateNil(&m_guid);
 }
 
+const CString& CLXGuid::GetText() const {
+  if (m_text.IsEmpty()) {
+    RPC_WSTR text = nullptr;
+    if (UuidToStringW(&m_guid, &text) == RPC_S_OK) {
+      m_text = text;
+      RpcStringFreeW(&text);
+    }
+  }
+  return m_text;
+}
+
 const int g_halfFrameWidth = GetSystemMetrics(SM_CXFRAME) / 2;
 const int g_captionHeight = GetSystemMetrics(SM_CYCAPTION);
 const LXGraphics::CSyncRect g_menuBarBand(0.0f, 0.0f, 2.0f * GetSystemMetrics(SM_CYMENU),
                                           float(GetSystemMetrics(SM_CYMENU)));
 const int g_smallCaptionButton = static_cast<int>(GetSystemMetrics(SM_CXSMSIZE) * 1.5);
+const CLXSmallButtonRecord g_smallCaptionButtonRecord{3804, 4, static_cast<int>(GetSystemMetrics(SM_CXSMSIZE) * 1.5),
+                                                      static_cast<int>(GetSystemMetrics(SM_CXSMSIZE) * 1.5)};
 const float g_focusBorder = static_cast<float>(GetSystemMetrics(SM_CXFOCUSBORDER) * 2);
 
 const CLXGuid g_appGuid(L"13dca11d-78cb-484a-892b-10aa643d11ae");
@@ -103,6 +116,14 @@ const CString g_rigakuStep(L"*STEP");
 const CString g_rigakuCount(L"*COUNT");
 const CString g_rigakuEnd(L"*END");
 const CString g_rigakuEof(L"*EOF");
+
+CLXThreadMutex g_frameworkMutexes[5];
+
+const CString g_textZero(L"0");
+const CString g_textAll(L"*");
+const CString g_textDefault(L"&");
+const CString g_textChoose(L"?");
+const CString g_textChooseAll(L"!");
 
 const CString g_fontArialBold(L"Arial Bold");
 const CString g_fontArial(L"Arial");

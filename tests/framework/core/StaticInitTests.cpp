@@ -9,6 +9,10 @@ TEST(StaticInit, GuidTextsParseAndBadTextGivesNil) {
   EXPECT_STREQ(reinterpret_cast<wchar_t*>(text), L"13dca11d-78cb-484a-892b-10aa643d11ae");
   RpcStringFreeW(&text);
   EXPECT_EQ(g_helpViewControlClsid.Get().Data1, 0x5f8181c7u);
+  EXPECT_EQ(g_appGuid.GetText(), CString(L"13dca11d-78cb-484a-892b-10aa643d11ae"));
+  EXPECT_EQ(g_smallCaptionButtonRecord.id, 3804);
+  EXPECT_EQ(g_smallCaptionButtonRecord.width, g_smallCaptionButton);
+  EXPECT_EQ(g_smallCaptionButtonRecord.height, g_smallCaptionButton);
 
   const CLXGuid bad(L"not-a-guid");
   RPC_STATUS status = 0;

@@ -380,36 +380,6 @@ TEST(Utils, GetTextFieldHonoursQuotes) {
   EXPECT_FALSE(GetTextField(line, 5, field));
 }
 
-TEST(Utils, NormalizeElementSymbol) {
-  const struct {
-    char in[3];
-    char out[3];
-    bool valid;
-  } cases[] = {{"FE", "Fe", true}, {"ho", "HO", false}, {"Ho", "Ho", true}, {"OH", "OH", true},
-               {"oh", "OH", true}, {"1c", "C ", true},  {"Xx", "Xx", false}, {"c ", "C ", true}};
-  for (const auto& c : cases) {
-    char symbol[2] = {c.in[0], c.in[1]};
-    EXPECT_EQ(NormalizeElementSymbol(symbol), c.valid) << c.in;
-    EXPECT_EQ(symbol[0], c.out[0]) << c.in;
-    EXPECT_EQ(symbol[1], c.out[1]) << c.in;
-  }
-}
-
-TEST(Utils, ElementCodes) {
-  EXPECT_EQ(ElementCodeFromString(L"FE2+"), 0x4665);
-  EXPECT_EQ(ElementCodeFromString(L"O1"), 0x4F20);
-  EXPECT_EQ(ElementCodeFromString(L"Ho3"), 0x486F);
-  EXPECT_EQ(ElementCodeFromString(L"1Fe"), kUnknownElementCode);
-  EXPECT_EQ(ElementCodeFromString(L"Qz"), kUnknownElementCode);
-  EXPECT_EQ(ElementCodeFromText(CString(L"si")), 0x5369);
-  EXPECT_EQ(ElementCodeToString(0x4F20), CString(L"O"));
-  EXPECT_EQ(ElementCodeToString(0x4665), CString(L"Fe"));
-  EXPECT_TRUE(IsElementCodeNormalized(0));
-  EXPECT_TRUE(IsElementCodeNormalized(kUnknownElementCode));
-  EXPECT_TRUE(IsElementCodeNormalized(0x4665));
-  EXPECT_FALSE(IsElementCodeNormalized(0x4645));  // "FE"
-}
-
 TEST(Utils, CollectFilesWalksFoldersAndFollowsShortcuts) {
   namespace fs = std::filesystem;
   const fs::path root = fs::temp_directory_path() / ("qlw-collect-" + std::to_string(::getpid()));
