@@ -38,6 +38,14 @@ class CUtils {
   static void MultiStringToString(const std::vector<CString>& strings, CString& out);
   static bool FileURLToPath(const CString& text, CString& path);
   static bool PathToURL(const CString& path, CString& url);
+  // A URL from its parts: scheme "://" host, ":" and the port unless it is the scheme's default
+  // (or 0), then path and extra information ("?query" or "#part"). False, out empty, without a scheme.
+  struct URLParts {
+    CString scheme, host;
+    int port = 0;
+    CString path, extra;
+  };
+  static bool ComposeURL(const URLParts& parts, CString& out);
 
   // Processes and the registry.
   static bool GetProcessImagePath(HANDLE process, CString& out);

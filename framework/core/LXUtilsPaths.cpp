@@ -256,6 +256,22 @@ bool CUtils::PathToURL(const CString& path, CString& url) {
 
 // ---- Processes and the registry ----
 
+bool CUtils::ComposeURL(const URLParts& parts, CString& out) {
+  out.Empty();
+  if (parts.scheme.IsEmpty()) return false;
+  CString scheme = parts.scheme;
+  scheme.MakeLower();
+  const int defaultPort = scheme == L"http" ? 80 : scheme == L"https" ? 443 : scheme == L"ftp" ? 21 : 0;
+  out = parts.scheme + L"://" + parts.host;
+  if (parts.port != 0 && parts.port != defaultPort) {
+    CString port;
+    port.Format(L":%d", parts.port);
+    out += port;
+  }
+  out += parts.path + parts.extra;
+  return true;
+}
+
 bool CUtils::GetProcessImagePath(HANDLE process, CString& out) {
   wchar_t buffer[MAX_PATH + 1] = {};
   DWORD size = MAX_PATH;

@@ -96,6 +96,11 @@ class CProgress : public CStatus {
   CProgress(UINT stringId, T min, T max, const Args&... args) {
     PushFromId(stringId, static_cast<double>(min), static_cast<double>(min), static_cast<double>(max), args...);
   }
+  // A frame with the formatted text, at value between min and max.
+  template <typename... Args>
+  CProgress(LPCWSTR format, T value, T min, T max, const Args&... args) {
+    Push(format, static_cast<double>(value), static_cast<double>(min), static_cast<double>(max), args...);
+  }
   // Sets the top frame's text and value.
   template <typename... Args>
   void Report(LPCWSTR format, T value, const Args&... args) {
@@ -103,6 +108,11 @@ class CProgress : public CStatus {
       ReportV(format, static_cast<double>(value), nullptr);
     else
       ReportVarargs(format, static_cast<double>(value), LXExceptionDetail::Arg(args)...);
+  }
+  // Report with a string-table text; nothing when the table has no such string.
+  void ReportFromId(UINT stringId, T value) {
+    CString text;
+    if (text.LoadString(stringId)) ReportV(text, static_cast<double>(value), nullptr);
   }
 };
 

@@ -104,6 +104,18 @@ TEST_F(StatusFixture, FramesNestAndTheTopFrameIsReported) {
   EXPECT_TRUE(CStatus::GetThreadFrames()->frames.empty());
 }
 
+TEST_F(StatusFixture, ProgressFromAFormatAndReportsFromTheStringTable) {
+  CProgress<double> progress(L"Reading %s", 25.0, 0.0, 100.0, L"x.cif");
+  EXPECT_EQ(Given().first, L"Reading x.cif");
+  EXPECT_DOUBLE_EQ(Given().second, 0.25);
+  progress.ReportFromId(1300, 50.0);
+  EXPECT_EQ(Given().first, L"Reading data from file...");
+  EXPECT_DOUBLE_EQ(Given().second, 0.5);
+  progress.ReportFromId(99999, 75.0);  // no such string: nothing changes
+  EXPECT_EQ(Given().first, L"Reading data from file...");
+  EXPECT_DOUBLE_EQ(Given().second, 0.5);
+}
+
 TEST_F(StatusFixture, SuspendedThreadReportsNothingUntilEnabledAgain) {
   CStatus base(L"Base");
   {

@@ -443,3 +443,21 @@ TEST(Utils, GetProcAddressByNameFindsAnEntryPointOrNothing) {
   EXPECT_EQ(CUtils::GetProcAddressByName("no_such_entry_point", L"libm.so.6"), nullptr);
   EXPECT_EQ(CUtils::GetProcAddressByName("cos", L"libno-such-library.so"), nullptr);
 }
+
+TEST(Utils, ComposeURLLeavesOutTheSchemesDefaultPort) {
+  const struct {
+    CUtils::URLParts parts;
+    bool ok;
+    const wchar_t* url;
+  } cases[] = {
+      {{L"http", L"example.org", 80, L"/a/b.html", L"?x=1"}, true, L"http://example.org/a/b.html?x=1"},
+      {{L"https", L"example.org", 8443, L"/", L""}, true, L"https://example.org:8443/"},
+      {{L"HTTPS", L"example.org", 443, L"", L"#top"}, true, L"HTTPS://example.org#top"},
+      {{L"", L"example.org", 80, L"/", L""}, false, L""},
+  };
+  for (const auto& c : cases) {
+    CString out = L"stale";
+    EXPECT_EQ(CUtils::ComposeURL(c.parts, out), c.ok) << c.url;
+    EXPECT_EQ(out, CString(c.url));
+  }
+}
