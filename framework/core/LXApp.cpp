@@ -305,6 +305,32 @@ bool CLXApp::GetDataFolder(CString& out, const CString& relative, bool create, b
   return false;
 }
 
+bool CLXApp::GetCommandURL(UINT command, const CString& folder, CString& url) {
+  url.Empty();
+  struct Target {
+    UINT command;
+    UINT stringId;
+    bool helpPage;
+  };
+  static const Target kTargets[] = {{57671, 1353, true},  {32770, 1150, true},  {32785, 1358, true},
+                                    {32776, 1355, true},  {32774, 1354, false}, {32780, 1142, false},
+                                    {32782, 1137, false}, {32783, 1139, false}, {32784, 1140, false}};
+  for (const Target& t : kTargets) {
+    if (t.command != command) continue;
+    CString target;
+    // An empty or missing entry points nowhere: the command has no target.
+    if (!target.LoadString(t.stringId) || target.IsEmpty()) return false;
+    if (!t.helpPage) {
+      url = target;
+      return true;
+    }
+    if (folder.IsEmpty()) return false;
+    url = JoinPath(folder, target);
+    return true;
+  }
+  return false;
+}
+
 CString CLXApp::MakeInstanceName(const CString& base, int scope) {
   if (scope < 0) scope = GetInstanceScope();
   CString name = base;

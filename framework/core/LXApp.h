@@ -58,6 +58,11 @@ class CLXApp : public CWinApp {
   // The main window when it is a frame window, else null.
   virtual HWND GetMainFrame();
 
+  // The target of a help or web command: a help page in folder (which must not be empty), or a
+  // web address. The program has no web site, so its web addresses are empty and those
+  // commands have no target; false then and for unknown commands.
+  virtual bool GetCommandURL(UINT command, const CString& folder, CString& url);
+
   // "-" and the user name for scope 3; scope -1 asks GetInstanceScope.
   CString MakeInstanceName(const CString& base, int scope);
   bool HandOverCommandLine(HWND window);

@@ -75,6 +75,13 @@ HKEY CLXPreferences::OpenKey(LPCWSTR subKey) {
   return LXRegistry::OpenPreferenceRoot(subKey ? subKey : L"Preferences", true);
 }
 
+void CLXPreferences::GetKeyPath(CString& out) const {
+  HKEY root = nullptr;
+  const CString path = LXRegistry::PreferenceRootPath(L"Preferences", false, &root);
+  const wchar_t* rootName = root == HKEY_USERS ? L"HKEY_USERS" : L"HKEY_CURRENT_USER";
+  out = CString(rootName) + L"\\" + path;
+}
+
 void CLXPreferences::SetHelpViewerWriter(CStateWriter* writer) { g_helpViewerWriter = writer; }
 void CLXPreferences::SetDocWindowStateWriter(DocWindowStateWriter writer) { g_docWindowWriter = writer; }
 

@@ -58,6 +58,8 @@ class CLXPreferences {
   // The "Preferences" key (or subKey) of the program's registry key, read and write; null when
   // it cannot be opened. The caller closes it.
   virtual HKEY OpenKey(LPCWSTR subKey = nullptr);
+  // The store's key as a full registry path ("HKEY_CURRENT_USER\\Software\\…\\Preferences").
+  void GetKeyPath(CString& out) const;
   virtual uint32_t GetPrefsVersion() = 0;
   virtual uint32_t GetMinPrefsVersion() = 0;
   virtual void SaveDocWindowState();

@@ -28,7 +28,7 @@ const CString& GetUserSid() { return g_userSid; }
 void SetPerUser(bool perUser) { g_perUser = perUser; }
 bool IsPerUser() { return g_perUser; }
 
-HKEY OpenPreferenceRoot(LPCWSTR subKey, bool write, bool machine) {
+CString PreferenceRootPath(LPCWSTR subKey, bool machine, HKEY* rootOut) {
   HKEY root = HKEY_CURRENT_USER;
   CString path = kPreferenceRoot;
   if (machine) {
@@ -38,6 +38,13 @@ HKEY OpenPreferenceRoot(LPCWSTR subKey, bool write, bool machine) {
     path = g_userSid + L"\\" + path;
   }
   if (subKey && *subKey) path += CString(L"\\") + subKey;
+  if (rootOut) *rootOut = root;
+  return path;
+}
+
+HKEY OpenPreferenceRoot(LPCWSTR subKey, bool write, bool machine) {
+  HKEY root = nullptr;
+  const CString path = PreferenceRootPath(subKey, machine, &root);
   HKEY key = nullptr;
   const LSTATUS status =
       write ? RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr)

@@ -15,6 +15,8 @@ bool IsPerUser();
 // HKEY_USERS\<SID> when a user was named, else HKEY_CURRENT_USER. Writing creates missing keys;
 // read-only opening never does. Null when it cannot be opened.
 HKEY OpenPreferenceRoot(LPCWSTR subKey, bool write, bool machine = false);
+// The path that OpenPreferenceRoot opens below its root, and that root.
+CString PreferenceRootPath(LPCWSTR subKey, bool machine, HKEY* root = nullptr);
 
 // Where file types are registered: HKEY_USERS\<SID>_Classes or HKEY_CURRENT_USER\SOFTWARE\Classes
 // for per-user registration, else HKEY_CLASSES_ROOT. The caller closes a key it gets (closing a

@@ -213,3 +213,27 @@ TEST(AppBase, RegisteringWithoutChoosingTypesIsQuiet) {
   CLXAlert::SetPresenter(previous);
   if (!env.empty()) setenv("QLW_QUIET", env.c_str(), 1);
 }
+
+TEST(AppBase, HelpCommandsFindTheirPagesAndWebCommandsHaveNoTarget) {
+  TestApp app;
+  const struct {
+    UINT command;
+    const char* folder;
+    bool found;
+    const wchar_t* url;
+  } cases[] = {
+      {57671, "/opt/help", true, L"/opt/help/index.html"},
+      {32770, "/opt/help/", true, L"/opt/help/pages/Credits.html"},
+      {32785, "/opt/help", true, L"/opt/help/pages/WhatsNew.html"},
+      {57671, "", false, L""},           // a help page needs the help folder
+      {32776, "/opt/help", false, L""},  // no page of its own
+      {32774, "/opt/help", false, L""},  // web addresses: none
+      {32782, "", false, L""},
+      {12345, "/opt/help", false, L""},
+  };
+  for (const auto& c : cases) {
+    CString url = L"stale";
+    EXPECT_EQ(app.GetCommandURL(c.command, CString(c.folder), url), c.found) << c.command;
+    EXPECT_EQ(url, CString(c.url)) << c.command;
+  }
+}

@@ -222,3 +222,17 @@ TEST_F(PreferencesTest, NewSettingsCrystalsAndPatternsStartFromTheStore) {
   EXPECT_FLOAT_EQ(factory.m_lineWidth, 1.0f);
   EXPECT_EQ(factory.m_labelHKL, 1);
 }
+
+TEST_F(PreferencesTest, KeyPathNamesTheKeyTheStoreWrites) {
+  CPreferences::Create(false);
+  CString path;
+  g_pStore->GetKeyPath(path);
+  EXPECT_EQ(path, CString(L"HKEY_CURRENT_USER\\") + kPrefsPath);
+  EXPECT_NE(StoredHex(L"PrefsVersion"), "absent") << "the store writes where its path says";
+
+  // A user named on the command line moves the store below HKEY_USERS.
+  LXRegistry::SetUserSid(L"S-1-5-21-7");
+  g_pStore->GetKeyPath(path);
+  LXRegistry::SetUserSid(L"");
+  EXPECT_EQ(path, CString(L"HKEY_USERS\\S-1-5-21-7\\") + kPrefsPath);
+}

@@ -1,16 +1,13 @@
 // The probe's `data` command: type, count and end points of observed-data files, and the
 // reader's own message when a file holds no usable data.
+#include "ProbeRun.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 struct DataRun {
@@ -19,19 +16,9 @@ struct DataRun {
 };
 
 DataRun ProbeData(const std::string& path) {
-  DataRun run;
   const std::string errPath = qlwtest::ScratchDir() + "/probe-data.err";
-  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe data '" + path + "' 2>'" + errPath + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream err(errPath);
-  run.err.assign(std::istreambuf_iterator<char>(err), {});
-  return run;
+  const qlwtest::ProbeRun run = qlwtest::RunShell(qlwtest::ProbeCommand("data '" + path + "'") + " 2>'" + errPath + "'");
+  return {run.out, qlwtest::Slurp(errPath), run.status};
 }
 
 std::string Scratch(const std::string& name, const std::string& text) {

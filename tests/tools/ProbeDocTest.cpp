@@ -1,26 +1,17 @@
 // The probe's `doc` command: a structure opened, a second appended, saved as a session and
 // reopened with the same tree and ranges.
+#include "ProbeRun.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 std::string RunProbe(const std::string& arguments, int& status) {
-  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe doc " + arguments + " 2>/dev/null";
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-  const int raw = pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
+  const qlwtest::ProbeRun run = qlwtest::RunShell(qlwtest::ProbeCommand("doc " + arguments) + " 2>/dev/null");
+  status = run.status;
+  return run.out;
 }
 }  // namespace
 

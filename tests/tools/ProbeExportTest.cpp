@@ -1,17 +1,15 @@
 // The probe's text exports: profiles, listings and mixtures written by the program's own writers.
 #include <gtest/gtest.h>
 
+#include "ProbeRun.h"
 #include "TestSupport.h"
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
+using qlwtest::Slurp;
+
 struct ExportRun {
   std::string err;
   int status = -1;
@@ -19,21 +17,8 @@ struct ExportRun {
 
 // Runs the probe; its standard output must stay empty, what it reports is kept.
 ExportRun Probe(const std::string& args) {
-  ExportRun run;
-  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe " + args + " 2>&1 1>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.err.append(buffer.data(), n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  const qlwtest::ProbeRun run = qlwtest::RunShell(qlwtest::ProbeCommand(args) + " 2>&1 1>/dev/null");
+  return {run.out, run.status};
 }
 
 const std::string kRutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";

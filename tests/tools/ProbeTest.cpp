@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "HexBytes.h"
+#include "ProbeRun.h"
 #include "TestSupport.h"
 
 #include <array>
@@ -9,33 +10,16 @@
 #include <iterator>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
-struct ProbeRun {
-  std::string out;
-  int status = -1;
-};
+using qlwtest::ProbeRun;
+using qlwtest::Slurp;
 
 ProbeRun Probe(const std::string& args, bool withErrors = false) {
-  ProbeRun run;
-  const std::string command = std::string(QLW_BIN_DIR) + "/qlwprobe " + args + (withErrors ? " 2>&1" : " 2>/dev/null");
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return qlwtest::RunShell(qlwtest::ProbeCommand(args) + (withErrors ? " 2>&1" : " 2>/dev/null"));
 }
 
 std::string Example() { return std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif"; }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 }  // namespace
 
 TEST(Probe, PrintsExactTexts) {
@@ -120,16 +104,7 @@ TEST(Probe, ReportsAPreferencesMutexThatCannotBeCreated) {
 namespace {
 // Runs the probe with extra environment assignments ("A=b C=d").
 ProbeRun ProbeWithEnv(const std::string& env, const std::string& args) {
-  ProbeRun run;
-  const std::string command = env + " " + std::string(QLW_BIN_DIR) + "/qlwprobe " + args + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return run;
+  return qlwtest::RunShell(env + " " + qlwtest::ProbeCommand(args) + " 2>/dev/null");
 }
 
 std::string ScratchFolder(const std::string& name) {
