@@ -1,8 +1,13 @@
-// The interactive plot tools as the settings record holds them: flat records, a cursor and a ruler.
-// Drawing and mouse handling belong to the plot view; only the state the settings copy lives here.
+// The interactive plot tools as the settings record holds them: the tool base with its position,
+// angle, switches and notifications, a cursor and a ruler. Their drawing lives with the plot.
 #pragma once
 
+#include "LXSyncRect.h"
+#include "Win.h"
+
 #include <cstdint>
+
+class CGraphRenderer;
 
 class CTool
 {
@@ -22,20 +27,57 @@ public:
     explicit CTool(const FlatRec& rec) : m_rec(rec) {}
     virtual ~CTool() = default;
 
+    // Takes the record with its angle normalised; non-finite offsets and angles read as 0.
+    virtual void SetFromFlatRec(const FlatRec& rec);
+    virtual void CopyFrom(const CTool& other);
+    virtual bool HitTest(const POINT&) { return false; }
+    virtual void Hide();
+    // The cursor and the ruler draw themselves over the plot; the base draws nothing.
+    virtual void Draw(CGraphRenderer*) {}
     virtual void GetFlatRec(FlatRec& rec) const { rec = m_rec; }
-    // Tells the tool's view that the tool changed; a tool without a view has nothing to tell.
-    virtual void Notify(int code, int value) { (void)code, (void)value; }
-    // A tool that is on is hidden, switched off and notified (4, 0).
-    void Deactivate()
+    // A mouse-cursor id, or 0xFFFFFFFF when the tool offers none.
+    virtual UINT GetCursorIdAt(const POINT&, bool) { return 0xFFFFFFFFu; }
+    virtual bool OnLButtonDown(const POINT&, bool) { return false; }
+    virtual void MoveBy(float dx, float dy);
+    // Puts the tool's centre on the point (client pixels).
+    virtual void MoveTo(float x, float y);
+    virtual void Show();
+    virtual void EnsureInitialised() { m_initialised = 1; }
+    virtual void ClampToPlot();
+    // Asks the target window (the main frame without one) to redraw the tool layer; every caller
+    // passes (4, 0).
+    virtual void Notify(int code, int value);
+    virtual void RotateBy(double degrees) { SetAngle(m_rec.angle + degrees); }
+    virtual void SetAngle(double degrees);
+
+    // The plot rectangle: the attached renderer's, else asked of the target window.
+    void GetPlotGeometry(LXGraphics::CSyncRect& out) const;
+    void GetCentre(LXGraphics::CSyncPoint& out) const;
+    void Deactivate();
+    void ToggleActive();
+    // While a renderer draws the tool or converts for it, with its plot rectangle.
+    void AttachRenderer(CGraphRenderer* renderer, const LXGraphics::CSyncRect& plot)
     {
-        if (!m_on) return;
-        m_rec.visible = 0;
-        m_on = 0;
-        Notify(4, 0);
+        m_renderer = renderer;
+        m_rendererPlot = plot;
     }
+    void DetachRenderer() { m_renderer = nullptr; }
+
+    // Switched on: the record's flag, or the legacy readers' switch.
+    bool IsActive() const { return m_rec.visible != 0 || m_on != 0; }
+    bool IsShown() const { return m_shown; }
+
+    // [0, 360): 370.5 gives 10.5, -30 gives 330; non-finite gives 0.
+    static double NormaliseAngle(double degrees);
 
     FlatRec m_rec;
-    std::uint8_t m_on = 0;  // switched on
+    std::uint8_t m_on = 0;            // switched on
+    bool m_shown = false;             // selected: readouts drawn, receives drags
+    std::int32_t m_elevation = 2;     // shadow depth, renumbered by the renderer's tool pass
+    std::uint64_t m_initialised = 0;
+    CGraphRenderer* m_renderer = nullptr;
+    LXGraphics::CSyncRect m_rendererPlot;
+    HWND m_target = nullptr;
 };
 
 class CRuler : public CTool

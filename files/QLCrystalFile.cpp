@@ -368,18 +368,25 @@ void CQLCrystalFile::ReadPositions7() {
   for (size_t i = 0; i < sites; ++i) m_crystal->m_sites[i].m_positions = std::move(lists[i]);
 }
 
-void CQLCrystalFile::ReadPositionsOld() {
+std::vector<uint16_t> CQLCrystalFile::ReadPositionRecordCounts(int emptyLine, uint64_t& expected) {
   auto& sites = m_crystal->m_sites;
-  uint64_t expected = 0;
+  expected = 0;
   for (size_t i = 0; i < sites.size(); ++i) {
     sites[i].m_positions.clear();
     expected += m_positionCounts[i];
   }
-  if (expected == 0) throw CLXXFileNumAtomsErr(kLXSeverityMessage, 0, 1958);
+  if (expected == 0) throw CLXXFileNumAtomsErr(kLXSeverityMessage, 0, emptyLine);
   NeedRecords(1 + sites.size(), 2);
   ReadUInt16();
   std::vector<uint16_t> records(sites.size());
   for (auto& r : records) r = ReadUInt16();
+  return records;
+}
+
+void CQLCrystalFile::ReadPositionsOld() {
+  auto& sites = m_crystal->m_sites;
+  uint64_t expected = 0;
+  const std::vector<uint16_t> records = ReadPositionRecordCounts(1958, expected);
   uint64_t kept = 0;
   for (size_t i = 0; i < sites.size(); ++i) {
     NeedRecords(records[i], 17);

@@ -62,6 +62,9 @@ class CQLCrystalFile : public CQlwFile {
   // so no count from the file makes the reader allocate or read beyond its chunk.
   void NeedRecords(uint64_t count, uint64_t recordSize);
   uint64_t LimitRemaining() const;
+  // Opens an old-style position chunk: the sites' positions cleared, the number of records per
+  // site read. expected is the number of positions the sites ask for; none at all is an error.
+  std::vector<uint16_t> ReadPositionRecordCounts(int emptyLine, uint64_t& expected);
 
   CQLCrystal* m_crystal = nullptr;
   std::vector<uint64_t> m_positionCounts;

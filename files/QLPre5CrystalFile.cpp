@@ -128,15 +128,7 @@ void CQLPre5CrystalFile::ReadPre5Positions() {
   auto& sites = m_crystal->m_sites;
   std::vector<std::vector<QLPosition>> lists(sites.size());
   uint64_t expected = 0;
-  for (size_t i = 0; i < sites.size(); ++i) {
-    sites[i].m_positions.clear();
-    expected += m_positionCounts[i];
-  }
-  if (expected == 0) throw CLXXFileNumAtomsErr(kLXSeverityMessage, 0, 810);
-  NeedRecords(1 + sites.size(), 2);
-  ReadUInt16();
-  std::vector<uint16_t> records(sites.size());
-  for (auto& r : records) r = ReadUInt16();
+  const std::vector<uint16_t> records = ReadPositionRecordCounts(810, expected);
   uint64_t kept = 0;
   for (size_t i = 0; i < sites.size(); ++i) {
     NeedRecords(records[i], 29);

@@ -236,7 +236,7 @@ void CGraphRenderer::DrawFrameRect()
 bool CGraphRenderer::CursorOn()
 {
     const CCursor* cursor = m_settings->GetCursor(true);
-    return cursor && cursor->m_rec.visible;
+    return cursor && cursor->IsActive();
 }
 
 double CGraphRenderer::CursorDataX()

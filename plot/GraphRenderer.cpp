@@ -377,3 +377,21 @@ void CGraphRenderer::DrawTopLayer(Gdiplus::Graphics* graphics)
     }
     EndEntry(state);
 }
+
+void CGraphRenderer::DrawTools(Gdiplus::Graphics* graphics)
+{
+    EntryState state;
+    if (!BeginEntry(graphics, state)) return;
+    std::int32_t elevation = 2;
+    auto& tools = m_settings->m_tools;
+    for (auto it = tools.rbegin(); it != tools.rend(); ++it) {
+        CTool* tool = it->get();
+        if (!tool || !tool->IsActive()) continue;
+        tool->m_elevation = elevation++;
+        tool->AttachRenderer(this, m_plotRect);
+        tool->EnsureInitialised();
+        tool->Draw(this);
+        tool->DetachRenderer();
+    }
+    EndEntry(state);
+}

@@ -58,6 +58,8 @@ public:
 
     void DrawFrame(Gdiplus::Graphics* graphics, bool clear);
     void DrawPlot(Gdiplus::Graphics* graphics);
+    // Every switched-on tool, last in the list first, with elevations 2, 3, ...
+    void DrawTools(Gdiplus::Graphics* graphics);
     // Hands a visible peak tip this renderer and the settings, and has it refresh.
     void DrawTopLayer(Gdiplus::Graphics* graphics);
     void AttachPeakTip(CFloatingPeakTip* tip) { m_peakTip = tip; }

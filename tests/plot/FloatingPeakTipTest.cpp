@@ -80,6 +80,12 @@ TEST_F(FloatingPeakTipTest, FindsTheReflexionWhereThePlotDrawsIt)
     EXPECT_EQ(tip.GetValuesText().Left(7), CString(L"30.000\u00B0"));
     EXPECT_NE(tip.GetValuesText().Find(L"43.162 (100.0%)\n4\n0.100"), -1) << tip.GetValuesText().GetString();
 
+    // Four pixels away is a hit, five are not (8.75 pixels per unit).
+    tip.SetPeak(float(32 + 3.99 / 8.75), pattern);
+    EXPECT_TRUE(tip.FindAndPlace());
+    tip.SetPeak(float(32 + 5 / 8.75), pattern);
+    EXPECT_FALSE(tip.FindAndPlace());
+
     // Where the reflexion would be without the offset there is nothing: the content stays.
     tip.SetPeak(30.0f, pattern);
     EXPECT_FALSE(tip.FindAndPlace());
