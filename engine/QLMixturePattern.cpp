@@ -2,7 +2,6 @@
 #include "QLMixturePattern.h"
 
 #include "QLCrystal.h"
-#include "Preferences.h"
 #include "QLObservedPattern.h"
 #include "ReflexionText.h"
 #include "Status.h"
@@ -42,16 +41,8 @@ CQLMixturePattern::CQLMixturePattern(bool factoryDefaults) : CQLPattern(factoryD
     m_labelHKL = 0;
     m_labelRelIntensity = 0;
     m_labelXUnits = 0;
-    if (!factoryDefaults && g_pPreferences) {
-        const CPreferences& prefs = *g_pPreferences;
-        m_showLabels = prefs.m_ShowLabels.Get() ? 1 : 0;
-        m_labelThreshold = prefs.m_LabelThreshold.Get();
-        m_labelHKL = prefs.m_LabelHKL.Get() ? 1 : 0;
-        m_labelDSpacing = prefs.m_LabelDSpacing.Get() ? 1 : 0;
-        m_labelXUnits = prefs.m_LabelXUnits.Get() ? 1 : 0;
-        m_labelPhaseName = prefs.m_LabelPhaseName.Get() ? 1 : 0;
-        m_labelRelIntensity = prefs.m_LabelRelIntensity.Get() ? 1 : 0;
-    }
+    if (!factoryDefaults)
+        ReadLabelPreferences();
     m_title.LoadString(kIdsNewMixture);
 }
 

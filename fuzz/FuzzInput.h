@@ -2,8 +2,10 @@
 #pragma once
 
 #include "DiffractionSettings.h"
+#include "LXFile.h"
 #include "QLCrystal.h"
 #include "QLPattern.h"
+#include "QlwDocWindowState.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -56,5 +58,23 @@ inline void ComputeCrystals(const CQLPatternList& list) {
     }
     if (const CQLPatternList* components = pattern->GetComponents()) ComputeCrystals(*components);
   }
+}
+
+// The round of a session reader's target: the content test, the read of all three records
+// through ReadFile, then the reflexions of every crystal in the tree.
+template <class SessionFile>
+int ReadSession(const uint8_t* data, size_t size) {
+  const std::wstring path = WriteInput(data, size);
+  if (path.empty()) return 0;
+  uint32_t type = 0;
+  SessionFile::TestFile(path.c_str(), type);
+  SessionFile file;
+  if (!file.Open(path.c_str(), CLXFile::modeRead | CLXFile::shareDenyWrite)) return 0;
+  CQLPatternList list;
+  CDiffractionSettings settings(true);
+  CQlwDocWindowState state;
+  file.ReadFile(&list, &settings, &state);
+  ComputeCrystals(list);
+  return 0;
 }
 }  // namespace qlwfuzz

@@ -10,6 +10,7 @@
 using filestest::BE32;
 using filestest::LE32;
 using filestest::LoadHex;
+using filestest::Patch;
 using filestest::Wide;
 using filestest::WriteScratch;
 
@@ -30,8 +31,6 @@ struct Reader : File {
   }
   const CQLCrystal& Crystal() const { return pattern.m_crystal; }
 };
-
-std::string Patch(std::string bytes, size_t at, const std::string& with) { return bytes.replace(at, with.size(), with); }
 
 std::string WithCRC(const std::string& bytes, bool bigEndian, uint32_t delta = 0) {
   const uint32_t crc = ~CLXFile::UpdateCRC(0xFFFFFFFFu, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) + delta;

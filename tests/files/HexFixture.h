@@ -16,4 +16,7 @@ inline std::string LoadHex(const std::string& name) { return qlwtest::ParseHex(S
 // Little- and big-endian pieces for patching fixtures.
 inline std::string LE32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
 inline std::string BE32(uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+
+// The bytes with those at `at` overwritten by `with`.
+inline std::string Patch(std::string bytes, size_t at, const std::string& with) { return bytes.replace(at, with.size(), with); }
 }  // namespace filestest

@@ -11,12 +11,11 @@
 
 using filestest::BE32;
 using filestest::LoadHex;
+using filestest::Patch;
 using filestest::Wide;
 using filestest::WriteScratch;
 
 namespace {
-std::string Patch(std::string bytes, size_t at, const std::string& with) { return bytes.replace(at, with.size(), with); }
-
 struct Legacy {
   CQLPatternList patterns;
   CDiffractionSettings settings{true};

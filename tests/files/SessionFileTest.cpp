@@ -16,13 +16,12 @@
 
 using filestest::LE32;
 using filestest::LoadHex;
+using filestest::Patch;
 using filestest::Slurp;
 using filestest::Wide;
 using filestest::WriteScratch;
 
 namespace {
-std::string Patch(std::string bytes, size_t at, const std::string& with) { return bytes.replace(at, with.size(), with); }
-
 // The fixture's CRC trailer made to match its (patched) contents again.
 std::string Resign(std::string bytes) {
   const size_t body = bytes.size() - 8;
