@@ -1,6 +1,7 @@
 // `export KIND IN OUT [options]`: a structure's profile, reflexion listing or structure-factor
 // listing written by the program's own text-file writers.
 #include "Probe.h"
+#include "ProbeOptions.h"
 
 #include "DiffractionSettings.h"
 #include "FileTypes.h"
@@ -12,8 +13,6 @@
 #include <memory>
 
 namespace qlwprobe {
-bool LoadPatterns(const std::string& path, CQLPatternList& list);
-
 // Writes the patterns to path as a file of the type code, the way the document saves one;
 // false (the error shown on standard error) when it fails.
 bool WritePatterns(uint32_t type, const std::string& path, CQLPatternList& list, CDiffractionSettings& settings) {
@@ -62,14 +61,7 @@ int RunExport(const std::vector<std::string>& args) {
     if (a == "--block") {
       block = std::strtoul(v.c_str(), nullptr, 10);
     } else if (a == "--radiation") {
-      if (v == "xray")
-        settings.m_simulationType = LXTypes::kSimXRays;
-      else if (v == "neutron")
-        settings.m_simulationType = LXTypes::kSimNeutrons;
-      else if (v == "electron")
-        settings.m_simulationType = LXTypes::kSimElectrons;
-      else
-        return ExportUsage();
+      if (!qlwprobe::SetRadiation(v, settings)) return ExportUsage();
     } else if (a == "--lambda") {
       lambda = qlw::StringToDouble(v.c_str());
     } else if (a == "--dmin") {
@@ -92,17 +84,12 @@ int RunExport(const std::vector<std::string>& args) {
       return ExportUsage();
     }
   }
-  const bool electrons = settings.m_simulationType == LXTypes::kSimElectrons;
-  if (lambda > 0) (electrons ? settings.m_lambdaTEM : settings.m_lambda) = lambda;
-  if (fwhm > 0) (electrons ? settings.m_peakWidthTEM : settings.m_tthPeakWidth) = fwhm;
+  qlwprobe::SetLambda(lambda, settings);
+  if (fwhm > 0)
+    (settings.m_simulationType == LXTypes::kSimElectrons ? settings.m_peakWidthTEM : settings.m_tthPeakWidth) = fwhm;
 
-  CQLPatternList list;
-  if (!qlwprobe::LoadPatterns(args[1], list)) return 1;
-  if (block < 1 || block > list.size()) {
-    std::fprintf(stderr, "qlwprobe: %s has %zu structure(s); no block %zu\n", args[1].c_str(), list.size(), block);
-    return 1;
-  }
-  CQLPatternPtr pattern = *std::next(list.begin(), static_cast<long>(block - 1));
+  const CQLPatternPtr pattern = qlwprobe::LoadBlock(args[1], block);
+  if (!pattern) return 1;
   pattern->ApplySettings(settings);
   if (type == kFileTypeProfile) pattern->GetComputedProfile(settings);
   CQLPatternList source{pattern};

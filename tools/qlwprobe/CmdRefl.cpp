@@ -1,5 +1,6 @@
 // `refl PATH [options]`: the reflexion list of a structure file as CSV, in the engine's order.
 #include "Probe.h"
+#include "ProbeOptions.h"
 
 #include "DiffractionSettings.h"
 #include "FileTypes.h"
@@ -8,10 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
-
-namespace qlwprobe {
-bool LoadPatterns(const std::string& path, CQLPatternList& list);
-}
 
 static int ReflUsage() {
   std::fprintf(stderr,
@@ -34,15 +31,7 @@ static int RunRefl(const std::vector<std::string>& args) {
     } else if (a == "--block" && hasValue) {
       block = std::strtoul(args[++i].c_str(), nullptr, 10);
     } else if (a == "--radiation" && hasValue) {
-      const std::string& r = args[++i];
-      if (r == "xray")
-        settings.m_simulationType = LXTypes::kSimXRays;
-      else if (r == "neutron")
-        settings.m_simulationType = LXTypes::kSimNeutrons;
-      else if (r == "electron")
-        settings.m_simulationType = LXTypes::kSimElectrons;
-      else
-        return ReflUsage();
+      if (!qlwprobe::SetRadiation(args[++i], settings)) return ReflUsage();
     } else if (a == "--lambda" && hasValue) {
       lambda = std::strtod(args[++i].c_str(), nullptr);
     } else if (a == "--dmin" && hasValue) {
@@ -55,19 +44,9 @@ static int RunRefl(const std::vector<std::string>& args) {
       return ReflUsage();
     }
   }
-  if (lambda > 0) {
-    if (settings.m_simulationType == LXTypes::kSimElectrons)
-      settings.m_lambdaTEM = lambda;
-    else
-      settings.m_lambda = lambda;
-  }
-  CQLPatternList list;
-  if (!qlwprobe::LoadPatterns(args[0], list)) return 1;
-  if (block < 1 || block > list.size()) {
-    std::fprintf(stderr, "qlwprobe: %s has %zu structure(s); no block %zu\n", args[0].c_str(), list.size(), block);
-    return 1;
-  }
-  auto pattern = *std::next(list.begin(), static_cast<long>(block - 1));
+  qlwprobe::SetLambda(lambda, settings);
+  const CQLPatternPtr pattern = qlwprobe::LoadBlock(args[0], block);
+  if (!pattern) return 1;
   CQLCrystal* crystal = pattern->GetCrystal();
   if (!crystal) return 1;
   if (noAdp) crystal->m_useThermalEllipsoids = false;

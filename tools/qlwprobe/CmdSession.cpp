@@ -1,6 +1,7 @@
 // `session-save OUT IN… [--radiation …] [--lambda Å]` and `session-read PATH`: a session written
 // from structure and data files with factory settings, and a session's settings and pattern tree.
 #include "Probe.h"
+#include "ProbeOptions.h"
 
 #include "DiffractionSettings.h"
 #include "QLCrystal.h"
@@ -8,10 +9,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-
-namespace qlwprobe {
-bool LoadPatterns(const std::string& path, CQLPatternList& list);
-}
 
 namespace {
 const char* const kRadiations[] = {"?", "xray", "neutron", "edx", "tof", "electron"};
@@ -31,15 +28,7 @@ int RunSessionSave(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--radiation" && i + 1 < args.size()) {
-      const std::string& r = args[++i];
-      if (r == "xray")
-        settings.m_simulationType = LXTypes::kSimXRays;
-      else if (r == "neutron")
-        settings.m_simulationType = LXTypes::kSimNeutrons;
-      else if (r == "electron")
-        settings.m_simulationType = LXTypes::kSimElectrons;
-      else
-        return SaveUsage();
+      if (!qlwprobe::SetRadiation(args[++i], settings)) return SaveUsage();
     } else if (a == "--lambda" && i + 1 < args.size()) {
       lambda = std::strtod(args[++i].c_str(), nullptr);
       if (!(lambda > 0)) return SaveUsage();
@@ -50,7 +39,7 @@ int RunSessionSave(const std::vector<std::string>& args) {
     }
   }
   if (inputs.empty()) return SaveUsage();
-  if (lambda > 0) (settings.m_simulationType == LXTypes::kSimElectrons ? settings.m_lambdaTEM : settings.m_lambda) = lambda;
+  qlwprobe::SetLambda(lambda, settings);
   CQLPatternList patterns;
   for (const std::string& in : inputs)
     if (!qlwprobe::LoadPatterns(in, patterns)) return 1;
