@@ -1,6 +1,7 @@
 // The document inside the class library: made by a document template with a frame and a view,
 // telling the view its hints, and answering File > Save As routed from the frame.
 #include "DocTestSupport.h"
+#include "WidgetApp.h"
 
 #include "FileTypes.h"
 #include "TestSupport.h"
@@ -23,13 +24,7 @@ class HintView : public CView {
 };
 IMPLEMENT_DYNCREATE(HintView, CView)
 
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_app";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureApp() { qlwtest::EnsureWidgetApp("test_app"); }
 }  // namespace
 
 TEST(DocFrame, TemplateMadeDocumentTellsItsViewAndTakesFrameCommands) {

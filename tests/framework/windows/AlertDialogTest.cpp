@@ -1,5 +1,6 @@
 // The alert's window: buttons, default, hidden parts and the "Don't show this again" choice.
 #include "LXAlertDialog.h"
+#include "WidgetApp.h"
 
 #include "WndQt.h"
 
@@ -14,13 +15,7 @@
 #include <functional>
 
 namespace {
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_windows";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureApp() { qlwtest::EnsureWidgetApp("test_windows"); }
 
 QWidget* Item(CDialog* d, int id) { return qlw::WidgetOf(::GetDlgItem(d->m_hWnd, id)); }
 

@@ -1,6 +1,7 @@
 // The dialog base, the pane and the tooltip dialog: guards, the OK button, document-window
 // messages, apply, tooltips, help, and the pane's host messages.
 #include "DialogPane.h"
+#include "WidgetApp.h"
 #include "LXDocWnd.h"
 #include "ToolTipDialog.h"
 
@@ -19,11 +20,7 @@ constexpr int kTipControl = 12085;    // string 20585 is its tip text
 constexpr int kNoTipControl = 12086;  // no string 20586
 
 void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_windows";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
+  if (!qlwtest::EnsureWidgetApp("test_windows")) return;
   std::string error;
   EXPECT_TRUE(qlw::AddResourceText("DIALOG 7301 \"Dialog\"\n"
                                    "  EDIT 12085 \"\"\n"

@@ -1,5 +1,6 @@
 // The file dialog's memory of folders and file types, and the name check before it closes.
 #include "LXFileDialog.h"
+#include "WidgetApp.h"
 
 #include "Preferences.h"
 #include "TestSupport.h"
@@ -16,13 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 CString W(const std::string& s) { return CString(s.c_str()); }
 
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_windows";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureApp() { qlwtest::EnsureWidgetApp("test_windows"); }
 
 // Answers every file dialog shown in its scope, as a user working Qt's dialog would.
 class Answer {

@@ -2,6 +2,7 @@
 // of each kind of item (checked directly, whatever the system), mnemonics, the popup border, and
 // owner-drawn items drawn by their owner on a real menu.
 #include "MenuXP.h"
+#include "WidgetApp.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -15,13 +16,7 @@
 #include "ScopedDC.h"
 
 namespace {
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_windows";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureApp() { qlwtest::EnsureWidgetApp("test_windows"); }
 
 // Reports a system version for the scope; the style is worked out again on both sides.
 struct ReportedVersion {

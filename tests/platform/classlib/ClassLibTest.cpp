@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "ControlWnds.h"
+#include "WidgetApp.h"
 #include "AfxApp.h"
 #include "Dialog.h"
 #include "Frame.h"
@@ -34,13 +35,7 @@
 #include "WndQt.h"
 
 namespace {
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_classlib";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureApp() { qlwtest::EnsureWidgetApp("test_classlib"); }
 
 void Pump() {
   for (int i = 0; i < 5; ++i) QApplication::processEvents();

@@ -11,16 +11,11 @@
 #include <vector>
 
 #include "CommonDialogs.h"
+#include "WidgetApp.h"
 #include "TestSupport.h"
 
 namespace {
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_classlib";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureApp() { qlwtest::EnsureWidgetApp("test_classlib"); }
 
 std::filesystem::path Folder() {
   const auto dir = std::filesystem::path(qlwtest::ScratchDir()) / "dialogs";
