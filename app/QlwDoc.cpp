@@ -160,10 +160,7 @@ void PrepareNewPattern(CQLPattern& pattern) {
 }
 }  // namespace
 
-CQLPatternPtr CQlwDoc::AddCrystalPattern(const CQLCrystal& crystal) {
-  auto pattern = std::make_shared<CQLCrystalPattern>(false);
-  pattern->m_crystal = crystal;
-  if (pattern->m_title.IsEmpty()) pattern->m_title.LoadString(1120);
+CQLPatternPtr CQlwDoc::AddNewPattern(const CQLPatternPtr& pattern) {
   UniqueTitle(*pattern, CString(), 1, CollectPatterns(m_patterns, false, false, false));
   PrepareNewPattern(*pattern);
   pattern->ApplySettings(m_settings);
@@ -175,16 +172,15 @@ CQLPatternPtr CQlwDoc::AddCrystalPattern(const CQLCrystal& crystal) {
   return pattern;
 }
 
+CQLPatternPtr CQlwDoc::AddCrystalPattern(const CQLCrystal& crystal) {
+  auto pattern = std::make_shared<CQLCrystalPattern>(false);
+  pattern->m_crystal = crystal;
+  if (pattern->m_title.IsEmpty()) pattern->m_title.LoadString(1120);
+  return AddNewPattern(pattern);
+}
+
 CQLPatternPtr CQlwDoc::AddObservedPattern(const CQLProfile& points) {
-  auto pattern = std::make_shared<CQLObservedPattern>(points, false);
-  UniqueTitle(*pattern, CString(), 1, CollectPatterns(m_patterns, false, false, false));
-  PrepareNewPattern(*pattern);
-  pattern->ApplySettings(m_settings);
-  m_patterns.push_front(pattern);
-  m_bLive = true;
-  CUpdateHint hint(kHintPatternTree, this);
-  DispatchUpdateHint(hint);
-  return pattern;
+  return AddNewPattern(std::make_shared<CQLObservedPattern>(points, false));
 }
 
 namespace {

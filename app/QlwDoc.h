@@ -129,6 +129,8 @@ class CQlwDoc : public CDocument {
   void FillWindowStateFromWindow(WindowState& state) const;
   void PlotHint();
   void UniqueTitle(CQLPattern& pattern, const CString& word, int firstNumber, const CQLPatternList& among) const;
+  // Puts a pattern the user made at the top of the tree: unique title, next colour, shown and selected.
+  CQLPatternPtr AddNewPattern(const CQLPatternPtr& pattern);
   // Rescales the selected shown crystals' cells to keep their volumes; false when one cannot be.
   bool RescaleCellsAtConstantVolume();
 
