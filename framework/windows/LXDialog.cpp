@@ -70,6 +70,19 @@ int CToolTipHelper::MaxTipWidth(int clientWidth) {
   return std::clamp(clientWidth / 3, lower, upper);
 }
 
+bool CToolTipHelper::AnswerToolTipNotify(LPARAM lParam, LRESULT* result, BOOL& answer) {
+  auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+  if (!hdr || hdr->code != TTN_NEEDTEXTW) return false;
+  if (result) *result = 0;
+  answer = m_bToolTipsEnabled && OnToolTipText(reinterpret_cast<NMTTDISPINFOW*>(hdr)) ? TRUE : FALSE;
+  return true;
+}
+
+void CToolTipHelper::AddChildTools(CToolTipCtrl& tip, HWND dialog) {
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+    if (child != tip.m_hWnd) tip.AddTool(CWnd::FromHandle(child));
+}
+
 bool CToolTipHelper::GetToolTipText(UINT id, CString& text) {
   text.Empty();
   if (id == static_cast<UINT>(-1)) return false;
@@ -262,19 +275,12 @@ void CLXDialog::OnInitMenuPopup(CMenu* popup, UINT, BOOL) { CInitMenuPopupHelper
 void CLXDialog::EnableToolTips(bool enable) {
   if (enable && !m_toolTip.m_hWnd) m_toolTip.Create(this, TTS_ALWAYSTIP);
   if (!m_toolTip.m_hWnd) return;
-  if (enable) {
-    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-      if (child != m_toolTip.m_hWnd) m_toolTip.AddTool(CWnd::FromHandle(child));
-  }
+  if (enable) AddChildTools(m_toolTip, m_hWnd);
   m_toolTip.Activate(enable ? TRUE : FALSE);
 }
 
 BOOL CLXDialog::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
-  auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-  if (hdr && hdr->code == TTN_NEEDTEXTW) {
-    if (result) *result = 0;
-    if (!m_bToolTipsEnabled) return FALSE;
-    return OnToolTipText(reinterpret_cast<NMTTDISPINFOW*>(hdr)) ? TRUE : FALSE;
-  }
+  BOOL answer = FALSE;
+  if (AnswerToolTipNotify(lParam, result, answer)) return answer;
   return CDialog::OnNotify(wParam, lParam, result);
 }

@@ -57,6 +57,10 @@ class CToolTipHelper {
   // The maximum tip width in pixels for a window of that client width: a third of it, within
   // 144 and 288 points.
   static int MaxTipWidth(int clientWidth);
+  // A dialog's WM_NOTIFY: true, with the answer set, when it asked for tip text.
+  bool AnswerToolTipNotify(LPARAM lParam, LRESULT* result, BOOL& answer);
+  // Gives every child window of the dialog but the tip window itself a tool.
+  static void AddChildTools(CToolTipCtrl& tip, HWND dialog);
 
   bool m_bToolTipsEnabled = false;
   wchar_t* m_pszToolTip = nullptr;

@@ -21,20 +21,15 @@ BOOL CToolTipDialog::OnInitDialog() {
   CMenuXP::UpdateWindowMenu(this);
   if (!m_bToolTipsEnabled) {
     if (!m_toolTip.m_hWnd) m_toolTip.Create(this, TTS_ALWAYSTIP);
-    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-      if (child != m_toolTip.m_hWnd) m_toolTip.AddTool(CWnd::FromHandle(child));
+    AddChildTools(m_toolTip, m_hWnd);
     m_bToolTipsEnabled = true;
   }
   return result;
 }
 
 BOOL CToolTipDialog::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
-  auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-  if (hdr && hdr->code == TTN_NEEDTEXTW) {
-    if (result) *result = 0;
-    if (!m_bToolTipsEnabled) return FALSE;
-    return OnToolTipText(reinterpret_cast<NMTTDISPINFOW*>(hdr)) ? TRUE : FALSE;
-  }
+  BOOL answer = FALSE;
+  if (AnswerToolTipNotify(lParam, result, answer)) return answer;
   return CDialog::OnNotify(wParam, lParam, result);
 }
 
