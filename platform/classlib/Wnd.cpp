@@ -329,22 +329,23 @@ CWnd* CWnd::GetParentFrame() const {
   return nullptr;
 }
 
-BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) {
-  const DWORD style = GetStyle();
+namespace {
+// Style or extended style: false when nothing changes; flags, when given, make the frame take it.
+BOOL ModifyStyleLong(HWND hwnd, int index, DWORD style, DWORD remove, DWORD add, UINT flags) {
   const DWORD next = (style & ~remove) | add;
   if (next == style) return FALSE;
-  ::SetWindowLongW(m_hWnd, GWL_STYLE, static_cast<LONG>(next));
-  if (flags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, flags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowLongW(hwnd, index, static_cast<LONG>(next));
+  if (flags) ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, flags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   return TRUE;
+}
+}  // namespace
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) {
+  return ModifyStyleLong(m_hWnd, GWL_STYLE, GetStyle(), remove, add, flags);
 }
 
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags) {
-  const DWORD style = GetExStyle();
-  const DWORD next = (style & ~remove) | add;
-  if (next == style) return FALSE;
-  ::SetWindowLongW(m_hWnd, GWL_EXSTYLE, static_cast<LONG>(next));
-  if (flags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, flags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  return TRUE;
+  return ModifyStyleLong(m_hWnd, GWL_EXSTYLE, GetExStyle(), remove, add, flags);
 }
 
 void CWnd::ClientToScreen(LPRECT r) const {
