@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <gtest/gtest.h>
+#include "WidgetApp.h"
 
 namespace {
 float g_valuesWidth = 100;
@@ -23,10 +24,7 @@ class FloatingPeakTipTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        static int argc = 1;
-        static char name[] = "test_plot";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QApplication(argc, argv);
+        qlwtest::EnsureWidgetApp("test_plot");
     }
     void SetUp() override
     {

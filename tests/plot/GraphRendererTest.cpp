@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include "WidgetApp.h"
 
 namespace {
 // "0.00" is 24 × 14: a 780 × 570 area then leaves a 700 × 500 plot at (50, 30).
@@ -23,10 +24,7 @@ class GraphRendererTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        static int argc = 1;
-        static char name[] = "test_plot";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QApplication(argc, argv);
+        qlwtest::EnsureWidgetApp("test_plot");
     }
     void SetUp() override
     {

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <gtest/gtest.h>
+#include "WidgetApp.h"
 
 namespace {
 class OverviewBoxTest : public ::testing::Test
@@ -14,10 +15,7 @@ class OverviewBoxTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        static int argc = 1;
-        static char name[] = "test_plot";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QApplication(argc, argv);
+        qlwtest::EnsureWidgetApp("test_plot");
     }
     void SetUp() override
     {

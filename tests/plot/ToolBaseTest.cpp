@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include "WidgetApp.h"
 
 namespace {
 class CountingTool : public CTool
@@ -109,10 +110,7 @@ TEST(ToolBase, SwitchesNotifyOnlyOnChange)
 
 TEST(ToolBase, TheRendererDrawsActiveToolsLastFirst)
 {
-    static int argc = 1;
-    static char name[] = "test_plot";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+    qlwtest::EnsureWidgetApp("test_plot");
     CDiffractionSettings settings(true);
     settings.m_visibleXMax = 80;
     settings.m_visibleYMax = 1000;

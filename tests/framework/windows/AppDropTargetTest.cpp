@@ -11,6 +11,7 @@
 #include "LXApp.h"
 #include "LXAppDropTarget.h"
 #include "LXMessage.h"
+#include "WidgetApp.h"
 
 namespace fs = std::filesystem;
 
@@ -92,12 +93,7 @@ TEST(LXAppDropTarget, ManyFilesAskFirstAndTheWholeListIsPosted) {
 }
 
 TEST(LXAppDropTarget, ExistingFilesAreAcceptedAndTheMainWindowIsTold) {
-  if (!QApplication::instance()) {
-    static int argc = 1;
-    static char name[] = "test_windows";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-  }
+  qlwtest::EnsureWidgetApp("test_windows");
   MainWnd main;
   ASSERT_TRUE(main.CreateEx(0, nullptr, L"main", WS_OVERLAPPEDWINDOW, RECT{0, 0, 100, 100}, nullptr, 0));
   LXAppWindows::SetMainWindow(main.m_hWnd, false);

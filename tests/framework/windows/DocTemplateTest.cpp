@@ -7,18 +7,13 @@
 #include "LXDocTemplate.h"
 #include "LXDocWnd.h"
 #include "LXMessage.h"
+#include "WidgetApp.h"
 
 namespace {
 constexpr UINT kSessionStrings = 1030;  // filter extensions ".diffract;.quillonographic"
 constexpr UINT kLegacyStrings = 1031;   // filter extensions ".qlsf"
 
-void EnsureQt() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_windows";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureQt() { qlwtest::EnsureWidgetApp("test_windows"); }
 
 std::vector<std::string> g_events;
 

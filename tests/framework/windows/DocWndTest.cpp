@@ -6,15 +6,10 @@
 
 #include "LXDocWnd.h"
 #include "LXMessage.h"
+#include "WidgetApp.h"
 
 namespace {
-void EnsureQt() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_windows";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureQt() { qlwtest::EnsureWidgetApp("test_windows"); }
 
 class TestDocWnd : public CLXDocWnd {
  public:

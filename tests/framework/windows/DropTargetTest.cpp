@@ -13,17 +13,12 @@
 
 #include "LXDropTarget.h"
 #include "WndQt.h"
+#include "WidgetApp.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-void EnsureQt() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_windows";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureQt() { qlwtest::EnsureWidgetApp("test_windows"); }
 
 // Accepts ".cif" files; cancels the drop when it opens the file named `cancelAt`.
 class CifTarget : public CLXDropTarget {

@@ -152,8 +152,12 @@ TEST_F(FileDialog, NamesAreCheckedBeforeTheDialogCloses) {
     const bool accepted = Check(dialog, {c.typed});
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(accepted, !c.accepted.empty()) << c.typed;
-    if (accepted) EXPECT_EQ(dialog.GetPathName(), W(c.accepted)) << c.typed;
-    if (!c.message.empty()) EXPECT_NE(err.find(c.message), std::string::npos) << c.typed << ": " << err;
+    if (accepted) {
+      EXPECT_EQ(dialog.GetPathName(), W(c.accepted)) << c.typed;
+    }
+    if (!c.message.empty()) {
+      EXPECT_NE(err.find(c.message), std::string::npos) << c.typed << ": " << err;
+    }
   }
 
   // Several names: one missing keeps the dialog open.

@@ -9,15 +9,10 @@
 #include "LXMessage.h"
 #include "STSplitterWnd.h"
 #include "WndQt.h"
+#include "WidgetApp.h"
 
 namespace {
-void EnsureQt() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_windows";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureQt() { qlwtest::EnsureWidgetApp("test_windows"); }
 
 // A pane that counts the end-of-drag announcements it receives.
 class Pane : public CWnd {
