@@ -1,6 +1,9 @@
 // Test entry point: every test process gets its own registry and runtime folder and quiet alerts.
 #include "TestSupport.h"
 
+#include "CString.h"
+#include "Resources.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -43,6 +46,16 @@ std::string SharedTestDataPath(const std::string& relative) {
 }
 
 std::string ScratchDir() { return g_scratch.dir; }
+
+std::string AlertMessage(unsigned id) {
+  CString text;
+  if (!LoadString(id, text)) return "";
+  const std::string all = text.ToUtf8();
+  const size_t first = all.find('|');
+  if (first == std::string::npos) return all;
+  const size_t second = all.find('|', first + 1);
+  return all.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+}
 }  // namespace qlwtest
 
 int main(int argc, char** argv) {

@@ -9,4 +9,7 @@ std::string DataPath(const std::string& name);
 std::string SharedTestDataPath(const std::string& relative);
 // The temporary folder that this test process uses for its registry and runtime files.
 std::string ScratchDir();
+// The message line (second "|" field) of an alert text in the string table, in UTF-8; "" when
+// the id has no text. Tests match alerts through it rather than copying the program's wording.
+std::string AlertMessage(unsigned id);
 }

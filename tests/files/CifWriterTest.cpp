@@ -38,7 +38,7 @@ TEST(CifWriter, LaysOutBlockCellAndRows) {
   EXPECT_EQ(lines[0], "data_My_Quartz");
   EXPECT_EQ(lines[2], "_cell_length_a" + std::string(15, ' ') + "    4.9134");
   EXPECT_EQ(lines[9], "_symmetry_space_group_name_H-M     'P 31 2 1'");
-  // The six operators of the group, then one row per species; a site without displacement has U 0.
+  // The six operators of the group, then one row per element on a site; a site without displacement has U 0.
   EXPECT_EQ(Count(lines, "  '"), 6u);
   EXPECT_NE(std::find(lines.begin(), lines.end(), " Si1  Si 1.0000  0.4697  0.0000  0.0000  0.0066"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), " O1  O 1.0000  0.4135  0.2669  0.1191  0.0000"), lines.end());

@@ -153,27 +153,31 @@ TEST(RigakuFile, RefusesHeadersAndValuesThatDoNotAgree) {
     for (int i = 0; i < n; ++i) s += (i ? "," : "") + std::to_string(100 + i);
     return s + "\n";
   };
+  const std::string kBadRange = qlwtest::AlertMessage(22845);
+  const std::string kMissingBlock = qlwtest::AlertMessage(22849);
+  ASSERT_FALSE(kBadRange.empty());
+  ASSERT_FALSE(kMissingBlock.empty());
   const struct {
     const char* what;
     std::string text;
-    const char* message;  // empty: read
+    std::string message;  // empty: read
   } cases[] = {
       {"count that fits the range", tenToTwenty + "*COUNT = 21\n" + values(21), ""},
-      {"count one short of the range", tenToTwenty + "*COUNT = 20\n" + values(20), "Measurement range specification is invalid."},
-      {"count one over the range", tenToTwenty + "*COUNT = 22\n" + values(22), "Measurement range specification is invalid."},
-      {"fewer values than counted", tenToTwenty + "*COUNT = 21\n" + values(20), "Measurement range specification is invalid."},
-      {"more values than counted", tenToTwenty + "*COUNT = 21\n" + values(22), "Measurement range specification is invalid."},
-      {"zero step", "*START = 10\n*STOP = 20\n*STEP = 0\n*COUNT = 1\n1\n", "Measurement range specification is invalid."},
+      {"count one short of the range", tenToTwenty + "*COUNT = 20\n" + values(20), kBadRange},
+      {"count one over the range", tenToTwenty + "*COUNT = 22\n" + values(22), kBadRange},
+      {"fewer values than counted", tenToTwenty + "*COUNT = 21\n" + values(20), kBadRange},
+      {"more values than counted", tenToTwenty + "*COUNT = 21\n" + values(22), kBadRange},
+      {"zero step", "*START = 10\n*STOP = 20\n*STEP = 0\n*COUNT = 1\n1\n", kBadRange},
       {"a step without '='", "*START = 10\n*STOP = 20\n*STEP 0.5\n*COUNT = 21\n", "Invalid *STEP block."},
       {"a count that is no number", tenToTwenty + "*COUNT = many\n", "Invalid *COUNT block."},
       {"a start that is no number", "*START = ?\n", "Invalid *START block."},
       {"a stop that is no number", "*STOP = nan\n", "Invalid *STOP block."},
-      {"no stop", "*START = 10\n*STEP = 0.5\n*COUNT = 21\n" + values(21), "Invalid dataset specification."},
+      {"no stop", "*START = 10\n*STEP = 0.5\n*COUNT = 21\n" + values(21), kMissingBlock},
       {"letters among the values", tenToTwenty + "*COUNT = 21\n100,abc,120\n", "Invalid data value."},
   };
   for (const auto& c : cases) {
     const ReadResult r = Read("range.asc", c.text, 34);
-    if (*c.message == '\0') {
+    if (c.message.empty()) {
       ASSERT_NE(r.pattern, nullptr) << c.what << ": " << r.alert;
       EXPECT_EQ(r.pattern->GetProfile(true).back().x, 20.0) << c.what;
     } else {

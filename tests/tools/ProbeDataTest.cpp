@@ -54,7 +54,7 @@ TEST(ProbeData, FailsWithTheReadersMessage) {
   } cases[] = {
       {Scratch("column.dat", "1\n2\n3\n"), "No data in file."},
       {Scratch("short.asc", "*START = 10\n*STOP = 10.06\n*STEP = 0.02\n*COUNT = 4\n5, 6, 7\n"),
-       "Measurement range specification is invalid."},
+       qlwtest::AlertMessage(22845)},
       {"/nonexistent/scan.dat", "Unable to open file."},
   };
   for (const auto& c : cases) {
