@@ -72,15 +72,7 @@ std::int64_t ClampedIndex(double v, double lo, double hi)
 
 CQLCrystalPattern::CQLCrystalPattern(bool factoryDefaults) : CQLPattern(factoryDefaults), m_crystal(factoryDefaults)
 {
-    m_showLabels = 0;
-    m_labelThreshold = 10.0;
-    m_labelHKL = 1;
-    m_labelDSpacing = 0;
-    m_labelPhaseName = 0;
-    m_labelRelIntensity = 0;
-    m_labelXUnits = 0;
-    if (!factoryDefaults)
-        ReadLabelPreferences();
+    StartLabels(factoryDefaults, true, false);
     m_title.LoadString(kIdsNewCrystal);
 }
 

@@ -34,15 +34,7 @@ private:
 
 CQLMixturePattern::CQLMixturePattern(bool factoryDefaults) : CQLPattern(factoryDefaults)
 {
-    m_showLabels = 0;
-    m_labelThreshold = 10.0;
-    m_labelPhaseName = 1;
-    m_labelDSpacing = 0;
-    m_labelHKL = 0;
-    m_labelRelIntensity = 0;
-    m_labelXUnits = 0;
-    if (!factoryDefaults)
-        ReadLabelPreferences();
+    StartLabels(factoryDefaults, false, true);
     m_title.LoadString(kIdsNewMixture);
 }
 

@@ -260,6 +260,19 @@ void CQLPattern::ReadLabelPreferences()
     m_labelXUnits = p.m_LabelXUnits.Get() ? 1 : 0;
 }
 
+void CQLPattern::StartLabels(bool factoryDefaults, bool hkl, bool phaseName)
+{
+    m_showLabels = 0;
+    m_labelThreshold = 10.0;
+    m_labelHKL = hkl ? 1 : 0;
+    m_labelDSpacing = 0;
+    m_labelPhaseName = phaseName ? 1 : 0;
+    m_labelRelIntensity = 0;
+    m_labelXUnits = 0;
+    if (!factoryDefaults)
+        ReadLabelPreferences();
+}
+
 CQLPatternPtr CQLPattern::NewPatternFromFilePath(const CString& path)
 {
     std::error_code error;

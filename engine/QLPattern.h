@@ -167,6 +167,9 @@ protected:
     virtual void AssignKindFields(const CQLPattern& from);
     // The label values of the program's preference store, when there is one.
     void ReadLabelPreferences();
+    // A labelling kind's start: its factory labels (indices or phase name), then the user's
+    // label preferences unless factory defaults were asked for.
+    void StartLabels(bool factoryDefaults, bool hkl, bool phaseName);
     // Gives an uncoloured pattern the next colour of the rotating default table.
     void TakeDefaultColourIfNone();
     // The base fields at their places in a kind's flat image, and back.
