@@ -61,16 +61,16 @@ void CScopedDC::Release() {
   m_bRelease = false;
 }
 
-CScopedPen::CScopedPen(HDC dc, int style, int width, COLORREF colour) : m_hDC(dc) {
+CScopedPen::CScopedPen(HDC dc, int style, int width, COLORREF colour) : CScopedSelection(dc) {
   m_created = CreatePen(style, width, colour);
   m_previous = SelectObject(dc, m_created);
 }
-CScopedPen::~CScopedPen() {
+CScopedSelection::~CScopedSelection() {
   if (m_previous) SelectObject(m_hDC, m_previous);
   if (m_created) DeleteObject(m_created);
 }
 
-CScopedBrush::CScopedBrush(HDC dc, COLORREF colour) : m_hDC(dc) {
+CScopedBrush::CScopedBrush(HDC dc, COLORREF colour) : CScopedSelection(dc) {
   if (colour == CLR_INVALID) {
     m_previous = SelectObject(dc, GetStockObject(NULL_BRUSH));
   } else {
@@ -78,12 +78,7 @@ CScopedBrush::CScopedBrush(HDC dc, COLORREF colour) : m_hDC(dc) {
     m_previous = SelectObject(dc, m_created);
   }
 }
-CScopedBrush::~CScopedBrush() {
-  if (m_previous) SelectObject(m_hDC, m_previous);
-  if (m_created) DeleteObject(m_created);
-}
-
-CScopedFontWeight::CScopedFontWeight(HDC dc, bool bold) : m_hDC(dc) {
+CScopedFontWeight::CScopedFontWeight(HDC dc, bool bold) : CScopedSelection(dc) {
   LOGFONTW lf{};
   HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
   if (!current || !GetObjectW(current, sizeof lf, &lf)) return;
@@ -93,11 +88,6 @@ CScopedFontWeight::CScopedFontWeight(HDC dc, bool bold) : m_hDC(dc) {
   m_created = CreateFontIndirectW(&lf);
   if (m_created) m_previous = SelectObject(dc, m_created);
 }
-CScopedFontWeight::~CScopedFontWeight() {
-  if (m_previous) SelectObject(m_hDC, m_previous);
-  if (m_created) DeleteObject(m_created);
-}
-
 CScopedObjectTextColor::CScopedObjectTextColor(HDC dc, HGDIOBJ created, COLORREF textColour)
     : m_created(created), m_hDC(dc) {
   if (created) m_previous = SelectObject(dc, created);

@@ -41,34 +41,37 @@ class CScopedDC {
   void Hold(HDC dc);
 };
 
-// Selects a new pen for the scope.
-class CScopedPen {
+// An object selected into a DC for a scope: the previous one goes back and the one made for
+// the scope (if any) is deleted at its end.
+class CScopedSelection {
  public:
-  CScopedPen(HDC dc, int style, int width, COLORREF colour);
-  ~CScopedPen();
+  CScopedSelection(const CScopedSelection&) = delete;
+  CScopedSelection& operator=(const CScopedSelection&) = delete;
   HGDIOBJ m_created = nullptr;
   HDC m_hDC = nullptr;
   HGDIOBJ m_previous = nullptr;
+
+ protected:
+  explicit CScopedSelection(HDC dc) : m_hDC(dc) {}
+  ~CScopedSelection();
+};
+
+// Selects a new pen for the scope.
+class CScopedPen : public CScopedSelection {
+ public:
+  CScopedPen(HDC dc, int style, int width, COLORREF colour);
 };
 
 // A solid brush of the colour, or the hollow stock brush for CLR_INVALID.
-class CScopedBrush {
+class CScopedBrush : public CScopedSelection {
  public:
   CScopedBrush(HDC dc, COLORREF colour);
-  ~CScopedBrush();
-  HGDIOBJ m_created = nullptr;
-  HDC m_hDC = nullptr;
-  HGDIOBJ m_previous = nullptr;
 };
 
 // The DC's font in bold (700) or normal (400) weight; nothing when it already is.
-class CScopedFontWeight {
+class CScopedFontWeight : public CScopedSelection {
  public:
   CScopedFontWeight(HDC dc, bool bold);
-  ~CScopedFontWeight();
-  HGDIOBJ m_created = nullptr;
-  HDC m_hDC = nullptr;
-  HGDIOBJ m_previous = nullptr;
 };
 
 // Selects an object made for the scope (owned) and optionally sets the text colour.
