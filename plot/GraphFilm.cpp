@@ -90,6 +90,17 @@ void CGraphRenderer::DrawFilmStrip(const CQLPattern& pattern)
         }
     }
 
+    // A peak narrower than a pixel column falls between two samples and would vanish from the
+    // film: each column also takes the highest profile point within it.
+    for (const CQLProfilePoint& point : profile) {
+        const double x = point.x + pattern.m_xOffset;
+        if (x < s.m_visibleXMin || x > s.m_visibleXMax) continue;
+        const double column = std::floor((x - s.m_visibleXMin) * m_xPixelsPerUnit);
+        if (!(column >= 0) || column >= double(m_filmSamples.size())) continue;
+        double& value = m_filmSamples[size_t(column)].second;
+        value = std::max(value, point.y * scale);
+    }
+
     const size_t count = m_drawing.size();
     size_t index = 0;
     while (index < count && m_drawing[index].get() != &pattern) ++index;

@@ -288,6 +288,26 @@ TEST_F(GraphRendererTest, FilmStripsColourColumnsByIntensity)
     EXPECT_EQ(light.GetValue(), 0xFFFFFFFFu);
 }
 
+TEST_F(GraphRendererTest, FilmColumnsKeepPeaksNarrowerThanAPixel)
+{
+    settings.m_filmMode = 1;
+    settings.m_filmType = 1;
+    settings.m_showLegend = 0;
+    // 0–80 over 700 px: columns 0.114 wide; the spike lies between two column starts.
+    AddObserved({{0, 0}, {40.04, 0}, {40.05, 1000}, {40.06, 0}, {80, 0}});
+    auto r = Make();
+    Gdiplus::Bitmap bitmap(780, 570);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        r->DrawPlot(&graphics);
+    }
+    Gdiplus::Color peak, empty;
+    bitmap.GetPixel(r->DataToPixel(40.05, 0).X, 280, &peak);
+    bitmap.GetPixel(r->DataToPixel(20, 0).X, 280, &empty);
+    EXPECT_EQ(peak.GetValue(), 0xFFFFFFFFu);
+    EXPECT_EQ(empty.GetValue(), 0xFF020202u);
+}
+
 TEST_F(GraphRendererTest, OverlappingLabelsGiveWayToStrongerPeaks)
 {
     auto p = AddObserved({{0, 0}, {80, 0}});
