@@ -10,7 +10,10 @@
 #include "QLPattern.h"
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -108,6 +111,8 @@ public:
                        const LXGraphics::CSyncRect& area);
     // The label pass over collected peaks: area is the plot rectangle or a film band.
     void DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film);
+    // The same pass over the plot rectangle as its own draw entry (benchmarks and tests).
+    void DrawPeakLabels(Gdiplus::Graphics* graphics, CQLPeakLabelList& peaks);
     // The point buffer as BuildPixelPoints leaves it (for the tests of thinning).
     void BuildPixelPoints(const CQLPattern& pattern, const CQLProfile& points);
     const std::vector<Gdiplus::PointF>& GetPointBuffer() const { return m_points; }
@@ -164,6 +169,9 @@ private:
     void DrawStripLabel(const CString& text, const LXGraphics::CSyncRect& band, bool selected);
 
     Gdiplus::Graphics* m_graphics = nullptr;
+    // Text sizes measured during this drawing: text, size, style and the graphics' DPI.
+    using MeasureKey = std::tuple<std::wstring, float, UINT, float>;
+    mutable std::map<MeasureKey, Gdiplus::SizeF> m_measured;
     std::vector<CQLPatternPtr> m_drawing;
     std::vector<CQLPatternPtr> m_legend;
     std::unique_ptr<CDiffractionSettings> m_settings;
