@@ -331,6 +331,13 @@ TEST_F(GraphicsPaneTest, EnterInTheFieldPostsTheFind) {
   EXPECT_EQ(recorder.codes.back(), CUHReflexionSelected::kCode);
 }
 
+TEST_F(GraphicsPaneTest, CanvasHearsOfADocumentReadBeforeThePaneWasMade) {
+  // The template reads the document before the pane's initial update: the canvas must not wait
+  // for the next change to show it.
+  EXPECT_FALSE(pane->GetCanvas().IsSuspended());
+  EXPECT_EQ(pane->GetCanvas().GetDlgCtrlID(), static_cast<int>(CImagingPane::kControlId));
+}
+
 TEST_F(GraphicsPaneTest, MinimumSizeKeepsTheBandControlsInView) {
   SIZE size{};
   pane->GetMinSize(size);
