@@ -108,6 +108,9 @@ class CQlwDoc : public CDocument {
 
   // ----- open, save, import -----
   BOOL OnOpenDocument(LPCWSTR path) override;
+  // Opens the path (a new empty session when null) through the session template: into the open
+  // window while g_openInSameWindow is set. Null after a reported failure.
+  static CQlwDoc* OpenOrCreateDocument(std::uint32_t type, const wchar_t* path);
   bool ReadFileIntoDocument(std::uint32_t type, const CString& path);
   void AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state, bool replace);
   void AddFilesFromDrop(const std::vector<CString>& paths);

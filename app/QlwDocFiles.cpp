@@ -3,6 +3,7 @@
 #include "QlwDoc.h"
 
 #include "FileTypes.h"
+#include "LXApp.h"
 #include "LXFileDialog.h"
 #include "LXMessage.h"
 #include "LXUtils.h"
@@ -71,6 +72,27 @@ BOOL CQlwDoc::OnOpenDocument(LPCWSTR path) {
   if (m_window) m_window->InvalidateAll();
   UpdateAllViews(nullptr);
   return result;
+}
+
+CQlwDoc* CQlwDoc::OpenOrCreateDocument(uint32_t type, const wchar_t* path) {
+  try {
+    if (path && type == 0) {
+      type = IdentifyFileType(path, true);
+      if (type == 0) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, CString(path));
+      if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
+    }
+    CLXApp* app = CLXApp::GetApp();
+    CDocTemplate* session = app ? app->GetTemplateForFileType(kFileTypeSession) : nullptr;
+    auto* doc = dynamic_cast<CQlwDoc*>(session ? session->OpenDocumentFile(path, TRUE) : nullptr);
+    if (!doc) throw CLXXNoDocument(kLXSeverityMessage, 0, __LINE__);
+    if (!path) doc->SetModifiedFlag(FALSE);
+    return doc;
+  } catch (CLXException&) {
+    throw;
+  } catch (const std::exception& e) {
+    CLXException(e, kLXSeverityMessage).Report();
+  }
+  return nullptr;
 }
 
 bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {

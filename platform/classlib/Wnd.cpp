@@ -181,6 +181,9 @@ HWND CWnd::Detach() {
 BOOL CWnd::SubclassWindow(HWND hwnd) {
   if (!Attach(hwnd)) return FALSE;
   m_pfnSuper = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&QlwWndProc)));
+  // A window of our own class (a template's CUSTOM item) has no procedure of its own beneath:
+  // calling QlwWndProc again would come straight back here.
+  if (m_pfnSuper == &QlwWndProc) m_pfnSuper = nullptr;
   return TRUE;
 }
 

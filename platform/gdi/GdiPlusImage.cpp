@@ -639,6 +639,14 @@ Metafile::Metafile(const WCHAR* path, HDC referenceDc, const RectF& frame, Metaf
     return;
   }
   Init(referenceDc, QString::fromWCharArray(path), QRectF());
+  SetFrame(frame, unit, description);
+}
+Metafile::Metafile(HDC referenceDc, const RectF& frame, MetafileFrameUnit unit, EmfType, const WCHAR* description)
+    : Image(ImageTypeMetafile) {
+  Init(referenceDc, QString(), QRectF());
+  SetFrame(frame, unit, description);
+}
+void Metafile::SetFrame(const RectF& frame, MetafileFrameUnit unit, const WCHAR* description) {
   // The frame in pixels of the reference resolution; the GDI unit is 0.01 mm.
   double k = unit == MetafileFrameUnitGdi        ? m_dpiX / 2540.0
              : unit == MetafileFrameUnitMillimeter ? m_dpiX / 25.4
