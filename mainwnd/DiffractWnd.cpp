@@ -142,7 +142,7 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
     bool& flag;
     ~LayoutScope() { flag = false; }
   } scope{m_bInLayout};
-  CRuntimeClass* const graphicsClass = RUNTIME_CLASS(CEmptyPane);
+  CRuntimeClass* const graphicsClass = RUNTIME_CLASS(CGraphicsPane);
   CRuntimeClass* const patternsClass = RUNTIME_CLASS(CEmptyPane);
   CRuntimeClass* const parametersClass = RUNTIME_CLASS(CEmptyPane);
   CRuntimeClass* const reflexionsClass = RUNTIME_CLASS(CEmptyPane);
@@ -161,7 +161,7 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
   m_pGraphSplitter->m_nResizeMode = ST_SplitterWnd::kProportional;
   m_pPatternsPane = m_wndSplitter.GetPane(0, 0);
   m_pParametersPane = m_pParamSplitter->GetPane(0, 1);
-  m_pGraphicsPane = m_pGraphSplitter->GetPane(0, 0);
+  m_pGraphicsPane = DYNAMIC_DOWNCAST(CGraphicsPane, m_pGraphSplitter->GetPane(0, 0));
   m_pReflexionsPane = m_pGraphSplitter->GetPane(1, 0);
   if (!m_pPatternsPane || !m_pParametersPane || !m_pGraphicsPane || !m_pReflexionsPane)
     throw CLXXDiffWindow(2, 0, __LINE__);
@@ -178,8 +178,8 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
   // The toolbar is not part of the program yet: its place stays empty.
   auto* doc = context ? dynamic_cast<CQlwDoc*>(context->m_pCurrentDoc) : nullptr;
   if (doc) doc->SetDiffractWnd(this);
-  if (auto* graphics = dynamic_cast<CView*>(m_pGraphicsPane)) SetActiveView(graphics, FALSE);
-  for (CWnd* pane : {m_pGraphicsPane, m_pReflexionsPane, m_pPatternsPane, m_pParametersPane})
+  SetActiveView(m_pGraphicsPane, FALSE);
+  for (CWnd* pane : {static_cast<CWnd*>(m_pGraphicsPane), m_pReflexionsPane, m_pPatternsPane, m_pParametersPane})
     if (auto* view = dynamic_cast<CView*>(pane)) view->OnInitialUpdate();
 
   const bool showPatterns = !g_pPreferences || g_pPreferences->m_ShowStructures.Get();
@@ -197,10 +197,7 @@ void CDiffractWnd::ActivateFrame(int cmdShow) {
   ApplyPaneSizes();
 }
 
-CQlwDoc* CDiffractWnd::GetDocument() const {
-  auto* view = dynamic_cast<CView*>(m_pGraphicsPane);
-  return view ? dynamic_cast<CQlwDoc*>(view->GetDocument()) : nullptr;
-}
+CQlwDoc* CDiffractWnd::GetDocument() const { return m_pGraphicsPane ? m_pGraphicsPane->GetDocument() : nullptr; }
 
 CDiffractionSettings* CDiffractWnd::GetDocSettings() {
   CQlwDoc* doc = GetDocument();
@@ -227,13 +224,10 @@ void CDiffractWnd::SaveWindowState() {
   if (g_pPreferences) g_pPreferences->SaveGroup(CLXPreferences::kGroupWindows, false);
 }
 
-CWnd* CDiffractWnd::GetFocusPane() { return m_pGraphicsPane ? m_pGraphicsPane : this; }
+CWnd* CDiffractWnd::GetFocusPane() { return m_pGraphicsPane ? static_cast<CWnd*>(m_pGraphicsPane) : this; }
 
 HWND CDiffractWnd::PlotWindow() const {
-  // The canvas inside the graphics pane takes the notice when there is one.
-  if (m_pGraphicsPane && m_pGraphicsPane->m_hWnd) {
-    if (HWND canvas = ::GetWindow(m_pGraphicsPane->m_hWnd, GW_CHILD)) return canvas;
-  }
+  if (m_pGraphicsPane && m_pGraphicsPane->GetCanvas().m_hWnd) return m_pGraphicsPane->GetCanvas().m_hWnd;
   return m_hWnd;
 }
 
@@ -283,7 +277,14 @@ void CDiffractWnd::OnPaint() {
 int CDiffractWnd::UpdatePlotRect() {
   SetPlotImage(nullptr);
   LXGraphics::CSyncRect rect;
-  if (m_pGraphicsPane && m_pGraphicsPane->m_hWnd) {
+  // Which form the area was computed in: the film's float rectangle or the pane's window one.
+  uint32_t tag = LXGraphics::CSyncRect::kWindowWritten;
+  const CDiffractionSettings* settings = GetDocSettings();
+  if (m_pGraphicsPane && m_pGraphicsPane->m_hWnd && settings && settings->m_filmMode) {
+    // A film is drawn at its own aspect inside the canvas.
+    m_pGraphicsPane->GetCanvas().GetPlotRect(rect);
+    tag = LXGraphics::CSyncRect::kFloatWritten;
+  } else if (m_pGraphicsPane && m_pGraphicsPane->m_hWnd) {
     RECT client{};
     m_pGraphicsPane->GetClientRect(&client);
     // The pane's band of controls sits above the plot.
@@ -291,12 +292,13 @@ int CDiffractWnd::UpdatePlotRect() {
     if (client.bottom < client.top) client.bottom = client.top;
     rect.m_rect = client;
     rect.m_dirty = LXGraphics::CSyncRect::kWindowWritten;
-    rect.Sync();
   }
-  const int width = rect.m_rect.right - rect.m_rect.left, height = rect.m_rect.bottom - rect.m_rect.top;
+  rect.Sync();
+  const int width = rect.m_int.Width, height = rect.m_int.Height;
   if (width > 0 && height > 0) SetPlotImage(CreateBitmap(static_cast<UINT>(width), static_cast<UINT>(height)));
   m_plotRect = rect;
-  return static_cast<int>(m_plotRect.m_dirty);
+  m_plotRect.m_dirty = tag;
+  return static_cast<int>(tag);
 }
 
 void CDiffractWnd::SetPlotImage(Gdiplus::Image* image) {

@@ -4,7 +4,7 @@
 // sizes are in DiffractWndLayout.cpp, command routing in DiffractWndCommands.cpp.
 #pragma once
 #include "GdiPlus.h"
-#include "LXException.h"
+#include "GraphicsPane.h"
 #include "QlwDocView.h"
 #include "QlwMainFrame.h"
 #include "STSplitterWnd.h"
@@ -13,9 +13,6 @@
 class CDiffractionSettings;
 class CQlwDoc;
 class CLXAppDropTarget;
-
-// "Diffraction Window Error|Unable to open the Diffraction window.|…"
-LX_DECLARE_EXCEPTION(CLXXDiffWindow, CLXXMain, 20796);
 
 class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDocWindow {
   DECLARE_DYNCREATE(CDiffractWnd)
@@ -72,7 +69,7 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   ST_SplitterWnd& GetTopSplitter() { return m_wndSplitter; }
   ST_SplitterWnd* GetParamSplitter() const { return m_pParamSplitter; }
   ST_SplitterWnd* GetGraphSplitter() const { return m_pGraphSplitter; }
-  CWnd* GetGraphicsPane() const { return m_pGraphicsPane; }
+  CGraphicsPane* GetGraphicsPane() const { return m_pGraphicsPane; }
   CWnd* GetParametersPane() const { return m_pParametersPane; }
   CWnd* GetPatternsPane() const { return m_pPatternsPane; }
   CWnd* GetReflexionsPane() const { return m_pReflexionsPane; }
@@ -94,7 +91,7 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   ST_SplitterWnd m_wndSplitter{0};
   ST_SplitterWnd* m_pParamSplitter = nullptr;
   ST_SplitterWnd* m_pGraphSplitter = nullptr;
-  CWnd* m_pGraphicsPane = nullptr;
+  CGraphicsPane* m_pGraphicsPane = nullptr;
   CWnd* m_pParametersPane = nullptr;
   CWnd* m_pPatternsPane = nullptr;
   CWnd* m_pReflexionsPane = nullptr;

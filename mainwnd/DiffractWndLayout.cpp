@@ -9,7 +9,6 @@
 
 namespace {
 // Minimum sizes of the panes whose places are still empty.
-constexpr SIZE kGraphicsMinSize{350, 300};
 constexpr SIZE kPatternsMinSize{120, 100};
 constexpr SIZE kReflexionsMinSize{100, 80};
 
@@ -32,7 +31,11 @@ bool PaneShown(const ST_SplitterWnd* splitter, int pane) {
 }
 }  // namespace
 
-SIZE CDiffractWnd::GraphicsMinSize() const { return kGraphicsMinSize; }
+SIZE CDiffractWnd::GraphicsMinSize() const {
+  SIZE size{CGraphicsPane::kMinWidth, CGraphicsPane::kMinHeight};
+  if (m_pGraphicsPane) m_pGraphicsPane->GetMinSize(size);
+  return size;
+}
 SIZE CDiffractWnd::PatternsMinSize() const { return kPatternsMinSize; }
 SIZE CDiffractWnd::ReflexionsMinSize() const { return kReflexionsMinSize; }
 
@@ -119,7 +122,7 @@ void CDiffractWnd::OnGetMinMaxInfo(MINMAXINFO* info) {
 
 void CDiffractWnd::AfterToggle(CWnd* shownPane, bool shown, CWnd* toInvalidate) {
   ApplyPaneSizes();
-  CWnd* active = shown ? shownPane : m_pGraphicsPane;
+  CWnd* active = shown ? shownPane : static_cast<CWnd*>(m_pGraphicsPane);
   if (auto* view = dynamic_cast<CView*>(active)) SetActiveView(view);
   if (toInvalidate && toInvalidate->m_hWnd) toInvalidate->Invalidate();
 }

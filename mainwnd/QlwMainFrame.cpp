@@ -26,6 +26,7 @@ BEGIN_MESSAGE_MAP(CQlwMainFrame, CLXDocWnd)
   ON_MESSAGE(WM_SIZING, &CQlwMainFrame::OnSizing)
   ON_MESSAGE(WM_SYSCOMMAND, &CQlwMainFrame::OnSysCommand)
   ON_WM_TIMER()
+  ON_MESSAGE(kMsgCompleteFirstShowing, &CQlwMainFrame::OnCompleteFirstShowing)
   ON_REGISTERED_MESSAGE(g_msgAreYouMeSync, &CQlwMainFrame::OnAreYouMe)
   ON_REGISTERED_MESSAGE(g_msgAreYouMeAsync, &CQlwMainFrame::OnAreYouMe)
   ON_REGISTERED_MESSAGE(g_msgHasEmptyWindowSync, &CQlwMainFrame::OnHasEmptyWindow)
@@ -192,10 +193,17 @@ void CQlwMainFrame::OnPaint() {
       CMenuXP::UpdateWindowMenu(this);
       DrawMenuBar();
     }
-    CompleteFirstShowing();
+    // Hiding and moving a window inside its own paint is not allowed on Qt: the rest of the
+    // first showing runs as soon as the paint is over.
+    PostMessage(kMsgCompleteFirstShowing, 0, 0);
   }
   Default();
   if (g_pStore) g_pStore->m_FirstLaunch.Set(false);
+}
+
+LRESULT CQlwMainFrame::OnCompleteFirstShowing(WPARAM, LPARAM) {
+  CompleteFirstShowing();
+  return 0;
 }
 
 void CQlwMainFrame::CompleteFirstShowing() {

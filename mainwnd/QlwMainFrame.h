@@ -13,6 +13,8 @@ class CQlwMainFrame : public CLXDocWnd {
  public:
   static constexpr UINT kResourceId = 1000;
   static constexpr wchar_t kWindowClass[] = L"Quillonographic-MainWindow";
+  // Posted by the first paint to finish the first showing.
+  static constexpr UINT kMsgCompleteFirstShowing = WM_APP + 0x143;
 
   CQlwMainFrame();
   ~CQlwMainFrame() override;
@@ -66,6 +68,7 @@ class CQlwMainFrame : public CLXDocWnd {
   LRESULT OnSizing(WPARAM, LPARAM);
   LRESULT OnSysCommand(WPARAM command, LPARAM lParam);
   void OnTimer(UINT_PTR id);
+  LRESULT OnCompleteFirstShowing(WPARAM, LPARAM);
   LRESULT OnAreYouMe(WPARAM, LPARAM);
   LRESULT OnHasEmptyWindow(WPARAM, LPARAM);
   LRESULT OnIdleMsg(WPARAM, LPARAM);

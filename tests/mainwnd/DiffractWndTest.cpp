@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "DiffractWnd.h"
-#include "EmptyPane.h"
+#include "GraphicsPane.h"
 #include "FileTypes.h"
 #include "LXApp.h"
 #include "LXDocTemplate.h"
@@ -44,13 +44,15 @@ class MainWindow {
     g_pPreferences->m_MainFrameRect.Set(CRect(0, 0, 1000, 600));
     if (prefs) prefs(*g_pPreferences);
     m_template = std::make_unique<CLXDocTemplate>(1030, RUNTIME_CLASS(CQlwDoc), RUNTIME_CLASS(CDiffractWnd),
-                                                      RUNTIME_CLASS(CEmptyPane));
+                                                      RUNTIME_CLASS(CGraphicsPane));
     doc = dynamic_cast<CQlwDoc*>(m_template->OpenDocumentFile(CString(kRutile.c_str()).GetString(), TRUE));
     if (!doc) return;
     wnd = dynamic_cast<CDiffractWnd*>(doc->GetDiffractWnd());
     if (!wnd) return;
     LXAppWindows::SetMainWindow(wnd->m_hWnd, true);
     wnd->SendMessage(g_msgInitialOpen, 0, 0);
+    // The first paint, then the end of the first showing that it posts.
+    QApplication::processEvents();
     QApplication::processEvents();
     // The window has painted once; the placement is saved only while the program is active.
     wnd->SendMessage(WM_ACTIVATEAPP, TRUE, 0);
@@ -116,6 +118,9 @@ TEST(DiffractWnd, NestsThreeSplittersAroundTheGraph) {
   EXPECT_TRUE(w.IsWindowVisible());
   EXPECT_EQ(w.GetDocument(), m.doc);
   EXPECT_EQ(w.GetDocSettings(), m.doc->GetSettings());
+  // A document that took over the views of another in this window finds the window through them.
+  m.doc->SetDiffractWnd(nullptr);
+  EXPECT_EQ(m.doc->GetDiffractWnd(), static_cast<CQlwDocWindow*>(&w));
   EXPECT_TRUE(w.HasPatterns());
   EXPECT_FALSE(w.IsSuspended());
   EXPECT_FALSE(w.IsFirstPaintPending());
@@ -150,6 +155,15 @@ TEST(DiffractWnd, NestsThreeSplittersAroundTheGraph) {
   EXPECT_EQ(Width(patterns), g_pPreferences->m_StructuresWinWidth.Get());
   EXPECT_EQ(Width(parameters), CDiffractWnd::kDefaultParametersWidth);
   EXPECT_FALSE(w.GetReflexionsPane()->IsWindowVisible());
+
+  // The plot area is the graphics pane less the band of its controls, with a bitmap of its size.
+  EXPECT_EQ(w.UpdatePlotRect(), static_cast<int>(LXGraphics::CSyncRect::kWindowWritten));
+  RECT pane{};
+  w.GetGraphicsPane()->GetClientRect(&pane);
+  EXPECT_EQ(w.GetPlotRect().m_int.Width, pane.right);
+  EXPECT_EQ(w.GetPlotRect().m_int.Height, pane.bottom - (GetSystemMetrics(SM_CYMENU) * 3 / 2 + 1));
+  ASSERT_NE(w.m_pPlotImage, nullptr);
+  EXPECT_EQ(static_cast<int>(w.m_pPlotImage->GetWidth()), pane.right);
 
   // A wider window widens the graph alone.
   RECT client{};

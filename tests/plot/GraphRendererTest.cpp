@@ -438,10 +438,10 @@ TEST_F(GraphRendererTest, GridDrawnInPiecesMatchesTheGridDrawnAsLines)
         r->DrawFrame(&graphics, false);
     }
     {
-        // A scale a hair above 1 takes the line-by-line path and moves nothing by a visible amount.
+        // An offset finer than the rasterizer resolves takes the line-by-line path.
         Gdiplus::Graphics graphics(&lines);
         graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
-        graphics.ScaleTransform(1.0000001f, 1.0000001f);
+        graphics.TranslateTransform(1.0f / 4096, 1.0f / 4096);
         ASSERT_FALSE(graphics.DrawsWholePixels());
         r->DrawFrame(&graphics, false);
     }
@@ -458,5 +458,63 @@ TEST_F(GraphRendererTest, GridDrawnInPiecesMatchesTheGridDrawnAsLines)
         }
     EXPECT_GT(gridPixels, 10000);
     EXPECT_LE(largest, 3);
+}
+// Compares two renderings channel by channel; counts the pixels the first one changed from white.
+int LargestDifference(Gdiplus::Bitmap& a, Gdiplus::Bitmap& b, int* inked)
+{
+    int largest = 0;
+    *inked = 0;
+    for (UINT y = 0; y < a.GetHeight(); ++y)
+        for (UINT x = 0; x < a.GetWidth(); ++x) {
+            Gdiplus::Color p, q;
+            a.GetPixel(int(x), int(y), &p);
+            b.GetPixel(int(x), int(y), &q);
+            *inked += p.GetValue() != 0xFFFFFFFFu;
+            for (int shift : {0, 8, 16, 24})
+                largest = std::max(largest, std::abs(int((p.GetValue() >> shift) & 0xFF) -
+                                                     int((q.GetValue() >> shift) & 0xFF)));
+        }
+    return largest;
+}
+
+TEST_F(GraphRendererTest, LabelTextCopiedFromTilesMatchesTextDrawnInPlace)
+{
+    CGraphRenderer::SetTextMeasurer(nullptr);  // real text, real sizes
+    auto p = AddObserved({{0, 0}, {80, 0}});
+    p->m_labelAlignment = 3;
+    p->m_labelFrame = 1;
+    p->m_labelOutline = 1;
+    p->m_labelColor = 0xFF2040A0u;
+    for (int rotate : {0, 1}) {
+        SCOPED_TRACE(rotate);
+        p->m_rotateLabels = rotate;
+        CQLPeakLabelList peaks;
+        for (int i = 0; i < 12; ++i)
+            peaks.push_back({p.get(), 5 + 6.3 * i, 150 + 53.7 * i, i % 2 ? L"1 1 0" : L"2 0 0"});
+        auto r = Make();
+        Gdiplus::Bitmap tiles(780, 570), direct(780, 570);
+        {
+            Gdiplus::Graphics graphics(&tiles);
+            graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+            CQLPeakLabelList copy = peaks;
+            r->DrawPeakLabels(&graphics, copy);
+            copy = peaks;
+            r->DrawPeakLabels(&graphics, copy);  // the second pass copies every text from its tile
+        }
+        {
+            // An offset finer than the rasterizer resolves draws every text in place.
+            Gdiplus::Graphics graphics(&direct);
+            graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+            graphics.TranslateTransform(1.0f / 4096, 1.0f / 4096);
+            ASSERT_FALSE(graphics.DrawsWholePixels());
+            CQLPeakLabelList copy = peaks;
+            r->DrawPeakLabels(&graphics, copy);
+            copy = peaks;
+            r->DrawPeakLabels(&graphics, copy);
+        }
+        int inked = 0;
+        EXPECT_LE(LargestDifference(tiles, direct, &inked), 3);
+        EXPECT_GT(inked, 1000);
+    }
 }
 }  // namespace

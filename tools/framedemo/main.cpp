@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "DiffractWnd.h"
-#include "EmptyPane.h"
+#include "GraphicsPane.h"
 #include "FileTypes.h"
 #include "LXApp.h"
 #include "LXDocTemplate.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   g_silentMode = false;
   InstallFileTypeRecogniser();
   CPreferences::Create(true);
-  CLXDocTemplate docTemplate(1030, RUNTIME_CLASS(CQlwDoc), RUNTIME_CLASS(CDiffractWnd), RUNTIME_CLASS(CEmptyPane));
+  CLXDocTemplate docTemplate(1030, RUNTIME_CLASS(CQlwDoc), RUNTIME_CLASS(CDiffractWnd), RUNTIME_CLASS(CGraphicsPane));
   auto* doc = dynamic_cast<CQlwDoc*>(docTemplate.OpenDocumentFile(CString(files[0].c_str()).GetString(), TRUE));
   if (!doc) {
     std::fprintf(stderr, "could not open %s\n", files[0].c_str());
