@@ -118,6 +118,9 @@ TEST(DiffractWnd, NestsThreeSplittersAroundTheGraph) {
   EXPECT_TRUE(w.IsWindowVisible());
   EXPECT_EQ(w.GetDocument(), m.doc);
   EXPECT_EQ(w.GetDocSettings(), m.doc->GetSettings());
+  // A document that took over the views of another in this window finds the window through them.
+  m.doc->SetDiffractWnd(nullptr);
+  EXPECT_EQ(m.doc->GetDiffractWnd(), static_cast<CQlwDocWindow*>(&w));
   EXPECT_TRUE(w.HasPatterns());
   EXPECT_FALSE(w.IsSuspended());
   EXPECT_FALSE(w.IsFirstPaintPending());
