@@ -414,6 +414,12 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
 
 Status Graphics::Clear(const Color& colour) {
   if (!m_painter) return SetStatus(InvalidParameter);
+  if (m_bitmap && !m_st.clipped && m_bitmap->Q().format() == QImage::Format_ARGB32) {
+    // Straight into the pixels: a painter would drop the colour of a transparent clear (0x00FFFFFF
+    // must not become 0), and the bitmap is not premultiplied.
+    m_bitmap->Q().fill(static_cast<uint>(colour.GetValue()));
+    return Ok;
+  }
   QColor c(colour.GetR(), colour.GetG(), colour.GetB(), colour.GetA());
   QPainterPath all = RectPath(m_deviceBounds);
   if (m_st.clipped) all = all.intersected(m_st.clip);
