@@ -344,13 +344,19 @@ void CGraphRenderer::DrawLegend(bool withCursorValues)
     float height = 0, widest = 0, tallest = 0;
     std::vector<CString> texts;
     std::vector<Gdiplus::SizeF> sizes;
+    const float fontPixels = s.m_fontSize * g_textScale * m_graphics->GetDpiY() / 72.0f;
+    auto spare = [&](float rowHeight) { return std::max(0.0f, (rowHeight - fontPixels) / 2); };
     for (const CQLPatternPtr& p : m_legend) {
         CString text;
         p->GetLegendText(text);
         if (withCursorValues) text += L": ";
         const Gdiplus::SizeF size = Measure(text, s.m_fontSize, 0);
         if (gap2 + m10 + height + size.Height > plot.Height) break;
-        height += 1.5f * size.Height + gap2;
+        // A row that would push the padded box out of the plot is left out: otherwise many
+        // patterns would leave no legend at all.
+        const float grown = height + 1.5f * size.Height + gap2;
+        if (m10 + grown + 2 * spare(std::max(tallest, 1.5f * size.Height)) > plot.Height) break;
+        height = grown;
         widest = std::max(widest, size.Width + size.Height);
         tallest = std::max(tallest, 1.5f * size.Height);
         texts.push_back(text);
@@ -359,8 +365,7 @@ void CGraphRenderer::DrawLegend(bool withCursorValues)
     if (texts.empty()) return;
     float width = widest + sampleWidth + 3 * m6;
     if (withCursorValues) width += Measure(L": 888.888", s.m_fontSize, 0).Width;
-    const float fontPixels = s.m_fontSize * g_textScale * m_graphics->GetDpiY() / 72.0f;
-    const float d = std::max(0.0f, (tallest - fontPixels) / 2);
+    const float d = spare(tallest);
     height += 2 * d;
     const LXGraphics::CSyncRect box = RectXYWH(plot.X + plot.Width - m10 - width, plot.Y + m10, width, height);
     // Only a box that fits wholly inside the plot is drawn, and only the rows that fit in it.

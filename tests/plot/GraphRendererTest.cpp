@@ -517,4 +517,51 @@ TEST_F(GraphRendererTest, LabelTextCopiedFromTilesMatchesTextDrawnInPlace)
         EXPECT_GT(inked, 1000);
     }
 }
+TEST_F(GraphRendererTest, LegendDrawsOnlyTheRowsThatFitAndOnlyWithItsBox)
+{
+    settings.m_showGrid = 0;
+    settings.m_showLegend = 1;
+    for (int i = 0; i < 40; ++i) AddObserved({});  // no curves: only the legend marks the plot
+    auto nonWhiteRows = [](Gdiplus::Bitmap& bitmap, int x0, int x1, int y0, int y1) {
+        int rows = 0;
+        for (int y = y0; y < y1; ++y) {
+            bool any = false;
+            for (int x = x0; x < x1 && !any; ++x) {
+                Gdiplus::Color c;
+                bitmap.GetPixel(x, y, &c);
+                any = c.GetValue() != 0xFFFFFFFFu;
+            }
+            rows += any;
+        }
+        return rows;
+    };
+    {
+        auto r = Make();
+        Gdiplus::Bitmap bitmap(780, 570);
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawPlot(&graphics);
+        // The box hangs 10 pixels inside the plot's top-right corner; find where it ends.
+        int bottom = 40;
+        for (int y = 40; y < 530; ++y) {
+            Gdiplus::Color c;
+            bitmap.GetPixel(700, y, &c);
+            if (c.GetValue() != 0xFFFFFFFFu) bottom = y;
+        }
+        EXPECT_GT(bottom, 300);  // twenty-odd rows of 23 pixels fit
+        EXPECT_LE(bottom, 529);
+        // Nothing of the rows that did not fit is drawn below the box.
+        EXPECT_EQ(nonWhiteRows(bitmap, 600, 745, bottom + 1, 529), 0);
+        EXPECT_GT(nonWhiteRows(bitmap, 600, 745, 40, bottom), 300);
+    }
+    {
+        // A plot too narrow for the box shows no legend at all.
+        auto r = Make(200, 570);
+        Gdiplus::Bitmap bitmap(200, 570);
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawPlot(&graphics);
+        EXPECT_EQ(nonWhiteRows(bitmap, 0, 200, 0, 570), 0);
+    }
+}
 }  // namespace
