@@ -72,6 +72,8 @@ typedef NMHDR* LPNMHDR;
 #define EM_LIMITTEXT 0x00C5
 #define EM_SETLIMITTEXT EM_LIMITTEXT
 #define EM_SETREADONLY 0x00CF
+// The grey hint an empty field shows (lParam the text).
+#define EM_SETCUEBANNER 0x1501
 #define EN_SETFOCUS 0x0100
 #define EN_KILLFOCUS 0x0200
 #define EN_CHANGE 0x0300

@@ -292,6 +292,10 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
       if (e) e->setReadOnly(wParam != 0);
       else t->setReadOnly(wParam != 0);
       return TRUE;
+    case EM_SETCUEBANNER:
+      if (e) e->setPlaceholderText(Q(reinterpret_cast<const wchar_t*>(lParam)));
+      else t->setPlaceholderText(Q(reinterpret_cast<const wchar_t*>(lParam)));
+      return TRUE;
     case EM_GETMODIFY: return e ? e->isModified() : t->document()->isModified();
     case EM_SETMODIFY:
       if (e) e->setModified(wParam != 0);

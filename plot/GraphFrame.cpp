@@ -8,7 +8,9 @@
 #include "Resources.h"
 
 #include <cfloat>
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 constexpr UINT kIdsUntitled = 1120;
@@ -119,6 +121,49 @@ CString CGraphRenderer::GetYAxisTitle() const
     return title;
 }
 
+namespace {
+// One grid level: its pen width and the pixel positions of its lines across the axis.
+struct GridLevel
+{
+    float width;
+    std::vector<float> at;
+};
+
+// Lines of every level, each from `from` to `to` along its length; vertical lines stand at x =
+// position + shift, horizontal ones at y = position + shift.
+void StrokeGridLines(Gdiplus::Graphics& graphics, const std::vector<GridLevel>& levels, std::uint32_t colour,
+                     bool vertical, float shift, float from, float to, float along)
+{
+    for (const GridLevel& level : levels) {
+        Gdiplus::Pen pen(Gdiplus::Color(colour), level.width);
+        pen.SetAlignment(Gdiplus::PenAlignmentInset);
+        for (float position : level.at) {
+            const float across = position + shift;
+            if (vertical)
+                graphics.DrawLine(&pen, across, from + along, across, to + along);
+            else
+                graphics.DrawLine(&pen, from + along, across, to + along, across);
+        }
+    }
+}
+
+// A piece of the grid drawn into a bitmap of its own: `across` pixels wide across the lines
+// from `acrossStart`, `length` pixels along them from `lengthStart`; the lines are cut to a
+// margin around it, which leaves its pixels as they were.
+Gdiplus::Bitmap* DrawGridPiece(const std::vector<GridLevel>& levels, std::uint32_t colour, bool vertical,
+                               Gdiplus::SmoothingMode smoothing, float acrossStart, int across, float from,
+                               float to, int lengthStart, int length, int margin)
+{
+    auto* piece = vertical ? new Gdiplus::Bitmap(across, length) : new Gdiplus::Bitmap(length, across);
+    Gdiplus::Graphics graphics(piece);
+    graphics.SetSmoothingMode(smoothing);
+    const float low = float(lengthStart - margin), high = float(lengthStart + length + margin);
+    const float a = std::clamp(from, low, high), b = std::clamp(to, low, high);
+    if (a != b) StrokeGridLines(graphics, levels, colour, vertical, -acrossStart, a, b, -float(lengthStart));
+    return piece;
+}
+}  // namespace
+
 void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
 {
     const CDiffractionSettings& s = *m_settings;
@@ -130,21 +175,53 @@ void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
         max = std::log10(max + 1);
     }
     // Finest level first so the coarser lines are drawn over it.
+    std::vector<GridLevel> levels;
+    float widest = 0;
     for (int level = 2; level >= 0; --level) {
         const double step = steps[level];
         if (!(step > 0)) continue;
-        Gdiplus::Pen pen(Gdiplus::Color(s.m_gridColor), kWidths[2 - level] * Scale());
-        pen.SetAlignment(Gdiplus::PenAlignmentInset);
-        for (double v : TickValues(min, max, step, 1.0)) {
-            if (xAxis) {
-                const Gdiplus::PointF bottom = DataToPixel(v, s.m_visibleYMin);
-                m_graphics->DrawLine(&pen, bottom.X, r.Y + r.Height, bottom.X, r.Y);
-            } else {
-                const float y = float((r.Y + r.Height) - (v - min) * m_yPixelsPerUnit);
-                m_graphics->DrawLine(&pen, r.X, y, r.X + r.Width, y);
-            }
-        }
+        GridLevel grid{kWidths[2 - level] * Scale(), {}};
+        widest = std::max(widest, grid.width);
+        for (double v : TickValues(min, max, step, 1.0))
+            grid.at.push_back(xAxis ? DataToPixel(v, s.m_visibleYMin).X
+                                    : float((r.Y + r.Height) - (v - min) * m_yPixelsPerUnit));
+        levels.push_back(std::move(grid));
     }
+    // Vertical lines run from the plot's bottom to its top, horizontal ones from left to right.
+    const bool vertical = xAxis;
+    const float from = vertical ? r.Y + r.Height : r.X, to = vertical ? r.Y : r.X + r.Width;
+    const float acrossLow = vertical ? r.X : r.Y, acrossHigh = vertical ? r.X + r.Width : r.Y + r.Height;
+    // A grid line is the same at every point between its ends, but the raster engine fills it
+    // pixel by pixel: on an image one cross-section is drawn and stretched, and only the ends
+    // are drawn as lines.
+    const int margin = int(std::ceil(widest / 2)) + 2;
+    const float lowEnd = std::min(from, to), highEnd = std::max(from, to);
+    const int first = int(std::ceil(lowEnd)) + margin, last = int(std::floor(highEnd)) - margin;
+    if (!m_graphics->DrawsWholePixels() || last - first < 4 * margin) {
+        StrokeGridLines(*m_graphics, levels, s.m_gridColor, vertical, 0, from, to, 0);
+        return;
+    }
+    const int acrossStart = int(std::floor(acrossLow)) - margin;
+    const int across = int(std::ceil(acrossHigh)) + margin - acrossStart;
+    const int before = int(std::floor(lowEnd)) - margin, after = int(std::ceil(highEnd)) + margin;
+    const Gdiplus::SmoothingMode smoothing = m_graphics->GetSmoothingMode();
+    auto blit = [&](int lengthStart, int length, int drawnLength) {
+        std::unique_ptr<Gdiplus::Bitmap> piece(DrawGridPiece(levels, s.m_gridColor, vertical, smoothing,
+                                                             float(acrossStart), across, from, to, lengthStart,
+                                                             drawnLength, margin));
+        const float w = float(vertical ? across : drawnLength), h = float(vertical ? drawnLength : across);
+        const Gdiplus::RectF dest = vertical ? Gdiplus::RectF(float(acrossStart), float(lengthStart), float(across),
+                                                              float(length))
+                                             : Gdiplus::RectF(float(lengthStart), float(acrossStart), float(length),
+                                                              float(across));
+        m_graphics->DrawImage(piece.get(), dest, 0, 0, w, h, Gdiplus::UnitPixel);
+    };
+    const Gdiplus::InterpolationMode interpolation = m_graphics->GetInterpolationMode();
+    m_graphics->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    blit(before, first - before, first - before);
+    blit(first, last - first, 1);
+    blit(last, after - last, after - last);
+    m_graphics->SetInterpolationMode(interpolation);
 }
 
 void CGraphRenderer::DrawAxes()

@@ -45,6 +45,14 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
     }
 }
 
+void CGraphRenderer::DrawPeakLabels(Gdiplus::Graphics* graphics, CQLPeakLabelList& peaks)
+{
+    EntryState state;
+    if (!BeginEntry(graphics, state)) return;
+    if (m_rangesValid) DrawPeakLabels(peaks, m_plotRect, false);
+    EndEntry(state);
+}
+
 void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gdiplus::PointF& point,
                                    const CQLPattern& owner, const LXGraphics::CSyncRect& area)
 {

@@ -108,6 +108,8 @@ public:
                        const LXGraphics::CSyncRect& area);
     // The label pass over collected peaks: area is the plot rectangle or a film band.
     void DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film);
+    // The same pass over the plot rectangle as its own draw entry (benchmarks and tests).
+    void DrawPeakLabels(Gdiplus::Graphics* graphics, CQLPeakLabelList& peaks);
     // The point buffer as BuildPixelPoints leaves it (for the tests of thinning).
     void BuildPixelPoints(const CQLPattern& pattern, const CQLProfile& points);
     const std::vector<Gdiplus::PointF>& GetPointBuffer() const { return m_points; }

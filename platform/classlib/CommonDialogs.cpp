@@ -20,15 +20,7 @@ QWidget* OwnerWidget(CWnd* parent) {
   return h ? qlw::WidgetOf(::GetAncestor(h, GA_ROOT)) : nullptr;
 }
 
-// Runs Qt's dialog, or lets the test seam answer in place of the user.
-int Run(QDialog& dialog) {
-  if (!g_answer) return dialog.exec();
-  dialog.setModal(true);
-  dialog.show();
-  g_answer(&dialog);
-  if (dialog.isVisible()) dialog.reject();
-  return dialog.result();
-}
+int Run(QDialog& dialog) { return qlw::RunCommonDialog(dialog); }
 
 // "BMP (*.bmp;*.dib)" and "*.bmp;*.dib" become Qt's "BMP (*.bmp *.dib)".
 QString NameFilter(const std::wstring& description, const std::wstring& patterns) {
@@ -84,6 +76,15 @@ class QlwFileDialog : public QFileDialog {
 
 namespace qlw {
 void SetCommonDialogAnswer(CommonDialogAnswer answer) { g_answer = std::move(answer); }
+
+int RunCommonDialog(QDialog& dialog) {
+  if (!g_answer) return dialog.exec();
+  dialog.setModal(true);
+  dialog.show();
+  g_answer(&dialog);
+  if (dialog.isVisible()) dialog.reject();
+  return dialog.result();
+}
 }  // namespace qlw
 
 CFileDialog::CFileDialog(BOOL openFileDialog, LPCWSTR defaultExt, LPCWSTR fileName, DWORD flags, LPCWSTR filter,

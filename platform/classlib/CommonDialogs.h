@@ -130,4 +130,6 @@ namespace qlw {
 // accept it. A dialog it leaves open is cancelled.
 using CommonDialogAnswer = std::function<void(QDialog* dialog)>;
 void SetCommonDialogAnswer(CommonDialogAnswer answer);
+// Runs Qt's dialog modally, or lets the test seam answer in place of the user; Qt's result code.
+int RunCommonDialog(QDialog& dialog);
 }  // namespace qlw

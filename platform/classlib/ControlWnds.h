@@ -46,6 +46,7 @@ class CEdit : public CWnd {
   BOOL SetReadOnly(BOOL readOnly = TRUE) { return static_cast<BOOL>(SendMessage(EM_SETREADONLY, readOnly)); }
   BOOL GetModify() const { return static_cast<BOOL>(SendMessage(EM_GETMODIFY)); }
   void SetModify(BOOL modified = TRUE) { SendMessage(EM_SETMODIFY, modified); }
+  BOOL SetCueBanner(LPCWSTR text) { return static_cast<BOOL>(SendMessage(EM_SETCUEBANNER, 0, reinterpret_cast<LPARAM>(text))); }
 };
 
 class CRichEditCtrl : public CEdit {

@@ -10,6 +10,7 @@ class CDocument;
 class CView;
 class CDocTemplate;
 class CFrameWnd;
+class CPrintInfo;
 
 struct CCreateContext {
   CRuntimeClass* m_pNewViewClass = nullptr;
@@ -117,6 +118,20 @@ class CView : public CWnd {
   BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
   void PostNcDestroy() override;
   ~CView() override;
+
+  // Printing (Print.cpp): a job asks OnPreparePrinting (FALSE cancels), then for each page
+  // OnPrepareDC and OnPrint with the printer's DC, between OnBeginPrinting and OnEndPrinting.
+  virtual BOOL OnPreparePrinting(CPrintInfo* info) { return DoPreparePrinting(info); }
+  // Asks for the printer and the pages unless the job is a preview or direct.
+  BOOL DoPreparePrinting(CPrintInfo* info);
+  virtual void OnBeginPrinting(CDC*, CPrintInfo*) {}
+  virtual void OnPrepareDC(CDC*, CPrintInfo* = nullptr) {}
+  virtual void OnPrint(CDC* dc, CPrintInfo*) { OnDraw(dc); }
+  virtual void OnEndPrinting(CDC*, CPrintInfo*) {}
+  // The print command: the pages on the application's printer.
+  void OnFilePrint();
+  // The pages shown in a preview window over the application's printer.
+  void OnFilePrintPreview();
 
   void OnPaint();
   int OnCreate(LPCREATESTRUCT cs);

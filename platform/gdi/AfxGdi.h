@@ -94,6 +94,8 @@ class CDC {
   BOOL DeleteDC();
   HDC GetSafeHdc() const { return m_hDC; }
   operator HDC() const { return m_hDC; }
+  // Set by whoever prints with this DC (a printer or a print preview).
+  BOOL IsPrinting() const { return m_bPrinting; }
   // A temporary wrapper kept per handle for the thread, as the class library gives.
   static CDC* FromHandle(HDC dc);
 
@@ -192,6 +194,7 @@ class CDC {
   BOOL GetTextMetrics(LPTEXTMETRICW metrics) const { return ::GetTextMetricsW(m_hDC, metrics); }
 
   HDC m_hDC = nullptr;
+  BOOL m_bPrinting = FALSE;
 
  private:
   bool m_owned = false;

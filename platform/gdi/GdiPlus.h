@@ -631,6 +631,10 @@ class Graphics : public GdiplusBase {
 
   // The painter under this Graphics (for the framework's own Qt-side helpers).
   QPainter* Painter() const { return m_painter; }
+  // True when world units are the pixels of an image, offset by whole pixels (no recording,
+  // printer, scaling or device pixel ratio): a caller may then compose drawing in bitmaps of
+  // its own and blit them without changing what lands in any pixel.
+  bool DrawsWholePixels() const;
 
  private:
   struct State {

@@ -7,6 +7,8 @@
 
 #include <QPainterPathStroker>
 
+#include <cmath>
+
 namespace Gdiplus {
 namespace {
 QPainterPath RectPath(const QRectF& r) {
@@ -142,6 +144,14 @@ void Graphics::ReleaseHDC(HDC dc) {
 }
 
 void Graphics::Flush(INT) {}
+
+bool Graphics::DrawsWholePixels() const {
+  if (!m_painter || m_metafile) return false;
+  const QPaintDevice* device = m_painter->device();
+  if (!device || device->devType() != QInternal::Image || device->devicePixelRatioF() != 1.0) return false;
+  const QTransform t = m_st.world * m_base;
+  return t.type() <= QTransform::TxTranslate && t.dx() == std::round(t.dx()) && t.dy() == std::round(t.dy());
+}
 
 void Graphics::Begin() const {
   m_painter->save();

@@ -425,4 +425,38 @@ TEST_F(GraphRendererTest, OverviewPutsBackWhatItChanged)
     EXPECT_DOUBLE_EQ(after.second, before.second);
     EXPECT_EQ(r->GetXMax(), 80);
 }
+TEST_F(GraphRendererTest, GridDrawnInPiecesMatchesTheGridDrawnAsLines)
+{
+    settings.m_showGrid = 1;
+    settings.m_visibleXMax = 180;
+    auto r = Make();
+    Gdiplus::Bitmap pieces(780, 570), lines(780, 570);
+    {
+        Gdiplus::Graphics graphics(&pieces);
+        ASSERT_TRUE(graphics.DrawsWholePixels());
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawFrame(&graphics, false);
+    }
+    {
+        // A scale a hair above 1 takes the line-by-line path and moves nothing by a visible amount.
+        Gdiplus::Graphics graphics(&lines);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        graphics.ScaleTransform(1.0000001f, 1.0000001f);
+        ASSERT_FALSE(graphics.DrawsWholePixels());
+        r->DrawFrame(&graphics, false);
+    }
+    int largest = 0, gridPixels = 0;
+    for (int y = 0; y < 570; ++y)
+        for (int x = 0; x < 780; ++x) {
+            Gdiplus::Color a, b;
+            pieces.GetPixel(x, y, &a);
+            lines.GetPixel(x, y, &b);
+            for (int shift : {0, 8, 16, 24})
+                largest = std::max(largest, std::abs(int((a.GetValue() >> shift) & 0xFF) -
+                                                     int((b.GetValue() >> shift) & 0xFF)));
+            gridPixels += x > 60 && y > 40 && x < 740 && y < 520 && b.GetValue() != 0xFFFFFFFFu;
+        }
+    EXPECT_GT(gridPixels, 10000);
+    EXPECT_LE(largest, 3);
+}
 }  // namespace
