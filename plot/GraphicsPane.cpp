@@ -118,7 +118,8 @@ void CGraphicsPane::OnInitialUpdate() {
 
     RECT canvasRect;
     GetCanvasRect(canvasRect);
-    m_canvas.SetDocument(GetDocument());
+    // No document is pinned on the canvas: it asks this view each time, since a file opened into
+    // the same window moves the view to a new document and deletes the old one.
     if (!m_canvas.Create(this, canvasRect)) throw CLXXDiffWindow(kLXSeverityFatal, 0, __LINE__);
     // Shown like its frame, except that a maximised child would cover the band: a zoomed frame
     // shows it normally, at the rectangle just given.
