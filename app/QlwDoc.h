@@ -58,7 +58,9 @@ class CQlwDoc : public CDocument {
   // ----- queries -----
   CDiffractionSettings* GetSettings() { return m_bClosing ? nullptr : &m_settings; }
   WindowState* GetWindowState() { return m_bClosing ? nullptr : &m_windowState; }
-  CQlwDocWindow* GetDiffractWnd() const { return m_window; }
+  // The window given to the document, else the frame around one of its views (a document that
+  // took over another's views in the same window was given none).
+  CQlwDocWindow* GetDiffractWnd() const;
   void SetDiffractWnd(CQlwDocWindow* window) { m_window = window; }
   CQLPatternList& GetPatterns() { return m_patterns; }
 

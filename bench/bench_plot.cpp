@@ -90,7 +90,8 @@ int main(int argc, char** argv)
 
     LXGraphics::CSyncRect whole;
     whole.SetXYWH(0, 0, 1920, 1080);
-    Gdiplus::Bitmap bitmap(1920, 1080);
+    // Layers kept premultiplied, as the raster engine composes them.
+    Gdiplus::Bitmap bitmap(1920, 1080, Gdiplus::PixelFormat32bppPARGB);
     std::vector<double> full, frame, curves, labels;
     std::shared_ptr<CGraphRenderer> renderer;
     for (int run = 0; run < runs; ++run) {
@@ -120,7 +121,7 @@ int main(int argc, char** argv)
     tool->m_rec.visible = 1;
     settings.m_tools.push_back(tool);
     renderer = std::make_shared<CGraphRenderer>(tree, settings, whole, false);
-    Gdiplus::Bitmap tools(1920, 1080), window(1920, 1080);
+    Gdiplus::Bitmap tools(1920, 1080, Gdiplus::PixelFormat32bppPARGB), window(1920, 1080, Gdiplus::PixelFormat32bppPARGB);
     std::vector<double> layer;
     for (int run = 0; run < 40; ++run) {
         const auto start = std::chrono::steady_clock::now();

@@ -476,6 +476,11 @@ class Bitmap : public Image {
   // One painter shared by every Graphics on this bitmap (Qt allows one per device).
   QPainter* AcquirePainter();
   void ReleasePainter();
+  bool Premultiplied() const { return m_image.format() == QImage::Format_ARGB32_Premultiplied; }
+  // A lock in the format the pixels are kept in hands out the pixels themselves.
+  bool DirectLock(PixelFormat format) const {
+    return format == (Premultiplied() ? PixelFormat32bppPARGB : PixelFormat32bppARGB);
+  }
 
  private:
   struct Lock {

@@ -149,7 +149,9 @@ TextBlock LayOutNew(const QString& text, const QFont& font, QPaintDevice* device
 TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, const QRectF& box, bool hasBox,
                  const StringFormat* format) {
   struct Key {
-    QString text, font;
+    QString text, family;
+    qreal points, letters, words;
+    int pixels, weight, traits, strategy, hinting, stretch;
     int dpiX, dpiY;
     qreal width, height;
     bool hasBox, typographic;
@@ -157,14 +159,21 @@ TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, c
     int align, lineAlign, trimming;
     std::vector<REAL> tabs;
     bool operator<(const Key& o) const {
-      return std::tie(text, font, dpiX, dpiY, width, height, hasBox, typographic, flags, align, lineAlign, trimming,
-                      tabs) < std::tie(o.text, o.font, o.dpiX, o.dpiY, o.width, o.height, o.hasBox, o.typographic,
-                                       o.flags, o.align, o.lineAlign, o.trimming, o.tabs);
+      return std::tie(text, family, points, letters, words, pixels, weight, traits, strategy, hinting, stretch, dpiX, dpiY,
+                      width, height, hasBox, typographic, flags, align, lineAlign, trimming, tabs) <
+             std::tie(o.text, o.family, o.points, o.letters, o.words, o.pixels, o.weight, o.traits, o.strategy, o.hinting,
+                      o.stretch, o.dpiX, o.dpiY, o.width, o.height, o.hasBox, o.typographic, o.flags, o.align,
+                      o.lineAlign, o.trimming, o.tabs);
     }
   };
   static std::mutex lock;
   static std::map<Key, TextBlock> cache;
-  Key key{text, font.key(), device->logicalDpiX(), device->logicalDpiY(), box.width(), box.height(), hasBox,
+  // The font's own fields: its key() string costs as much to build as a short layout.
+  const int traits = int(font.italic()) | int(font.underline()) << 1 | int(font.strikeOut()) << 2 |
+                     int(font.kerning()) << 3 | int(font.letterSpacingType()) << 4 | int(font.capitalization()) << 5;
+  Key key{text, font.family(), font.pointSizeF(), font.letterSpacing(), font.wordSpacing(),
+          font.pixelSize(), font.weight(), traits, int(font.styleStrategy()), int(font.hintingPreference()),
+          font.stretch(), device->logicalDpiX(), device->logicalDpiY(), box.width(), box.height(), hasBox,
           format && format->Typographic(), format ? format->GetFormatFlags() : 0,
           format ? int(format->GetAlignment()) : -1, format ? int(format->GetLineAlignment()) : -1,
           format ? int(format->GetTrimming()) : -1, format ? format->TabStops() : std::vector<REAL>()};
