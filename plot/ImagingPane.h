@@ -138,6 +138,8 @@ protected:
     // ----- input: mouse, wheel, keys, menus, commands (ImagingPaneInput.cpp) -----
 public:
     BOOL PreTranslateMessage(MSG* msg) override;
+    // Plot commands and their updates go to OnPlotCommand and OnUpdatePlotCommand first.
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
     // Ends any drag: clears the state, tidies the tool list, releases the capture.
     void EndDrag();
     void ClearDragState();

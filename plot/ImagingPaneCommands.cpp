@@ -17,6 +17,7 @@
 namespace {
 constexpr int kWheelNotch = 120;
 constexpr UINT kContextMenuId = 137;
+constexpr UINT kCmdFirst = 32768, kCmdLast = 34577, kCmdCopyGraphics = 57634;
 constexpr UINT kCmdShowCursor = 33582, kCmdShowRuler = 33590;
 constexpr UINT kDlgcWantArrows = 0x0001, kDlgcWantChars = 0x0080;
 
@@ -195,10 +196,21 @@ BOOL CImagingPane::OnPlotCommand(UINT id)
 void CImagingPane::OnUpdatePlotCommand(CCmdUI* cmdUI)
 {
     if (!cmdUI) return;
-    if (CTool* tool = GetActiveTool())
-        tool->OnUpdateMenuCommand(cmdUI);
-    else
-        cmdUI->ContinueRouting();
+    if (CTool* tool = GetActiveTool()) tool->OnUpdateMenuCommand(cmdUI);
+    // The document's own update handlers still run: a selected tool must not freeze the menus.
+    cmdUI->ContinueRouting();
+}
+
+BOOL CImagingPane::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo)
+{
+    // The plot commands are offered to the canvas and its tools, but the canvas claims only those
+    // it takes, not the whole range, from the windows that route through it.
+    const bool plotCommand = (nID >= kCmdFirst && nID <= kCmdLast) || nID == kCmdCopyGraphics;
+    if (plotCommand && !pHandlerInfo) {
+        if (nCode == CN_COMMAND && OnPlotCommand(nID)) return TRUE;
+        if (nCode == CN_UPDATE_COMMAND_UI && pExtra) OnUpdatePlotCommand(static_cast<CCmdUI*>(pExtra));
+    }
+    return CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
 }
 
 void CImagingPane::OnInitMenuPopup(CMenu* popup, UINT, BOOL) { CInitMenuPopupHelper::OnInitMenuPopup(this, popup); }

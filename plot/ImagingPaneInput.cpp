@@ -35,7 +35,6 @@ constexpr UINT_PTR kTimerHideScroller = 4001, kTimerScrollerRepeat = 4002;
 constexpr UINT kHideScrollerMs = 2500, kScrollerRepeatMs = 100;
 // How near, in pixels, the pointer must be to a peak.
 constexpr double kPickPixels = 4;
-constexpr UINT kCmdFirst = 32768, kCmdLast = 34577, kCmdCopyGraphics = 57634;
 constexpr UINT kMsgMouseHWheel = 0x020E;
 // The colour popup's accept and cancel messages; both carry a COLORREF in lParam.
 constexpr UINT kMsgColourAccept = 0x7EC, kMsgColourCancel = 0x7ED;
@@ -93,16 +92,6 @@ const AFX_MSGMAP* CImagingPane::GetInputMessageMap()
         ON_WM_TIMER()
         ON_WM_CONTEXTMENU()
         ON_WM_INITMENUPOPUP()
-        {WM_COMMAND, nullptr, CN_COMMAND, kCmdFirst, kCmdLast, QLW_CALL {
-             QLW_UNUSED;
-             return QLW_SELF->OnPlotCommand(UINT(wp_)) != FALSE;
-         }},
-        {WM_COMMAND, nullptr, CN_COMMAND, kCmdCopyGraphics, kCmdCopyGraphics, QLW_CALL {
-             QLW_UNUSED;
-             return QLW_SELF->OnPlotCommand(UINT(wp_)) != FALSE;
-         }},
-        ON_UPDATE_COMMAND_UI_RANGE(kCmdFirst, kCmdLast, &ThisClass::OnUpdatePlotCommand)
-        ON_UPDATE_COMMAND_UI(kCmdCopyGraphics, &ThisClass::OnUpdatePlotCommand)
         ON_MESSAGE(kMsgColourAccept, &ThisClass::OnColorChanged)
         ON_MESSAGE(kMsgColourCancel, &ThisClass::OnColorChanged)
         ON_REGISTERED_MESSAGE(g_msgIdleSync, &ThisClass::OnIdle)

@@ -499,4 +499,33 @@ TEST_F(CanvasInput, APressOutsideTheCapturedCanvasEndsTheDragAndGoesWhereItWasMa
     EXPECT_EQ(sibling.presses, 1);
     sibling.DestroyWindow();
 }
+TEST_F(CanvasInput, PlotCommandsGoToTheSwitchedOnToolsWithoutClaimingTheRange)
+{
+    AddNaCl();
+    Paint();
+    struct CommandTool : CTool
+    {
+        std::vector<UINT> seen;
+        bool OnMenuCommand(CGraphRenderer* renderer, UINT id) override
+        {
+            seen.push_back(id);
+            return renderer && id == 34170;
+        }
+    };
+    auto tool = std::make_shared<CommandTool>();
+    tool->m_rec.visible = 1;
+    doc.GetSettings()->m_tools.push_back(tool);
+    EXPECT_TRUE(canvas.OnCmdMsg(34170, CN_COMMAND, nullptr, nullptr)) << "the tool takes it, with the renderer";
+    EXPECT_FALSE(canvas.OnCmdMsg(34171, CN_COMMAND, nullptr, nullptr));
+    EXPECT_EQ(tool->seen, (std::vector<UINT>{34170, 34171}));
+    // Show Cursor gives the canvas the focus and goes on to the document.
+    ::SetFocus(host.m_hWnd);
+    EXPECT_FALSE(canvas.OnCmdMsg(33582, CN_COMMAND, nullptr, nullptr));
+    EXPECT_EQ(::GetFocus(), canvas.m_hWnd);
+    // Asked only whether it has a handler, the canvas does not claim the plot commands.
+    AFX_CMDHANDLERINFO info{};
+    EXPECT_FALSE(canvas.OnCmdMsg(34170, CN_COMMAND, nullptr, &info));
+    tool->m_rec.visible = 0;
+    EXPECT_FALSE(canvas.OnCmdMsg(34170, CN_COMMAND, nullptr, nullptr)) << "a switched-off tool hears nothing";
+}
 }  // namespace
