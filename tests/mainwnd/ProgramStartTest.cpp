@@ -1,6 +1,6 @@
-// The program's start-up with its graphics pane: the files of the command line become one
-// document whose patterns the shown pane draws, although each file opened into the window
-// moves the pane to a new document.
+// The program's start-up with its diffraction window: the files of the command line become one
+// document whose patterns the shown graphics pane draws, although each file opened into the
+// window moves the pane to a new document.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "DiffractWnd.h"
 #include "GraphicsPane.h"
 #include "LXMessage.h"
 #include "QlwApp.h"
 #include "QlwDoc.h"
-#include "QlwStartFrame.h"
 #include "TestSupport.h"
 #include "WidgetApp.h"
 #include "WndQt.h"
@@ -39,10 +39,10 @@ TEST(ProgramStart, TwoStructuresOpenIntoOneDocumentThatTheGraphicsPaneDraws) {
   for (std::string& a : args) argv.push_back(a.data());
 
   CQlwApp app;
-  app.SetWindowClasses(RUNTIME_CLASS(CQlwStartFrame), RUNTIME_CLASS(CGraphicsPane));
+  app.SetWindowClasses(RUNTIME_CLASS(CDiffractWnd), RUNTIME_CLASS(CGraphicsPane));
   app.SetArguments(static_cast<int>(argv.size()), argv.data());
   ASSERT_TRUE(app.InitInstance());
-  auto* frame = dynamic_cast<CFrameWnd*>(app.GetDocWindow());
+  auto* frame = dynamic_cast<CDiffractWnd*>(app.GetDocWindow());
   ASSERT_NE(frame, nullptr);
   auto patterns = [&] {
     auto* doc = dynamic_cast<CQlwDoc*>(frame->GetActiveDocument());
@@ -59,7 +59,7 @@ TEST(ProgramStart, TwoStructuresOpenIntoOneDocumentThatTheGraphicsPaneDraws) {
   auto* doc = dynamic_cast<CQlwDoc*>(frame->GetActiveDocument());
   ASSERT_NE(doc, nullptr);
   EXPECT_EQ(doc->GetPatterns().size(), 2u);
-  auto* pane = dynamic_cast<CGraphicsPane*>(frame->GetActiveView());
+  CGraphicsPane* pane = frame->GetGraphicsPane();
   ASSERT_NE(pane, nullptr);
   EXPECT_TRUE(IsWindowVisible(pane->m_hWnd));
   EXPECT_EQ(pane->GetCanvas().GetDocument(), doc) << "the canvas draws the window's current document";
