@@ -32,11 +32,13 @@
 namespace {
 constexpr double kNaCl200 = 31.6996;  // 2θ of NaCl 200 at 1.5406 Å (d = 2.82 Å)
 
-// Passes every hint on to the canvas, as the graphics pane does, and keeps the codes.
+// Passes every hint on to its canvas, as the graphics pane does, and keeps the codes. As the
+// canvas's parent it is the view that the canvas names as the sender of its own hints.
 class HintRelay : public CView
 {
 public:
     void OnDraw(CDC*) override {}
+    void PostNcDestroy() override {}
     void OnUpdate(CView*, LPARAM lHint, CObject*) override
     {
         auto* hint = reinterpret_cast<CUpdateHint*>(lHint);
@@ -87,6 +89,7 @@ protected:
         s.m_lambda = 1.5406;
         s.m_showPeakTips = 1;
         doc.AddView(&relay);
+        doc.AddView(&watcher);
         relay.canvas = &canvas;
         canvas.SetDocument(&doc);
         ASSERT_TRUE(host.CreateEx(0, nullptr, L"Canvas host", WS_OVERLAPPEDWINDOW, CRect(0, 0, 780, 570), nullptr, 0));
@@ -101,6 +104,7 @@ protected:
         canvas.DestroyWindow();
         host.DestroyWindow();
         doc.RemoveView(&relay);
+        doc.RemoveView(&watcher);
         g_bPlotDragging = false;
         g_hPlotCaptureWnd = nullptr;
     }
@@ -161,7 +165,8 @@ protected:
     CQlwDoc doc;
     CQLPatternPtr nacl;
     HintRelay relay;
-    CWnd host;
+    HintRelay watcher;  // every hint, its own included
+    CWnd& host = relay;
     TestCanvas canvas;
 };
 
@@ -367,11 +372,11 @@ TEST_F(CanvasInput, DoubleClickOnAPeakCentresOnItsDSpacingAndSelectsIt)
     const Gdiplus::PointF p = PeakPixel(kNaCl200);
 
     Click(p.X, p.Y);
-    EXPECT_EQ(relay.Count(21), 0) << "a single click selects nothing";
+    EXPECT_EQ(watcher.Count(21), 0) << "a single click selects nothing";
     EXPECT_NEAR(Centre(), 40, 1e-9);
 
     DoubleClick(p.X, p.Y);
-    EXPECT_EQ(relay.Count(21), 1);
+    EXPECT_EQ(watcher.Count(21), 1);
     EXPECT_NEAR(Centre(), kNaCl200, 0.01) << "centred at 31.70° 2θ, not at the d spacing 2.82";
 }
 
@@ -386,12 +391,12 @@ TEST_F(CanvasInput, PeaksAreSoughtWhereTheOffsetPlotDrawsThem)
     Send(WM_MOUSEMOVE, 0, At(shifted.X, shifted.Y));
     ASSERT_TRUE(canvas.m_pHoverReflexion);
     EXPECT_EQ(canvas.m_pHoverReflexion->indexNorm, 4) << "200";
-    EXPECT_EQ(relay.Count(36), 1) << "the peak under the pointer is announced";
+    EXPECT_EQ(watcher.Count(36), 1) << "the peak under the pointer is announced";
     ASSERT_TRUE(canvas.GetPeakTip());
     EXPECT_TRUE(canvas.GetPeakTip()->IsWindowVisible());
 
     DoubleClick(shifted.X, shifted.Y);
-    EXPECT_EQ(relay.Count(21), 1);
+    EXPECT_EQ(watcher.Count(21), 1);
     EXPECT_NEAR(Centre(), kNaCl200, 0.01);
 }
 
@@ -527,5 +532,24 @@ TEST_F(CanvasInput, PlotCommandsGoToTheSwitchedOnToolsWithoutClaimingTheRange)
     EXPECT_FALSE(canvas.OnCmdMsg(34170, CN_COMMAND, nullptr, &info));
     tool->m_rec.visible = 0;
     EXPECT_FALSE(canvas.OnCmdMsg(34170, CN_COMMAND, nullptr, nullptr)) << "a switched-off tool hears nothing";
+}
+TEST_F(CanvasInput, QtMouseEventsPanAndDoubleClickLikeTheMessages)
+{
+    AddNaCl();
+    ShowAround200();
+    const double ppu = canvas.GetRenderer()->GetXPixelsPerUnit();
+    QTest::mousePress(Widget(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 150));
+    QTest::mouseMove(Widget(), QPoint(350, 150));
+    QTest::mouseMove(Widget(), QPoint(300, 150));
+    QTest::mouseRelease(Widget(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
+    EXPECT_NEAR(doc.GetSettings()->m_visibleXMin, 25 + 100 / ppu, 1e-9);
+    EXPECT_FALSE(g_bPlotDragging);
+    EXPECT_EQ(::GetCapture(), nullptr) << "the release ended the grab";
+
+    ShowAround200();
+    const Gdiplus::PointF p = PeakPixel(kNaCl200);
+    QTest::mouseDClick(Widget(), Qt::LeftButton, Qt::NoModifier, QPoint(int(std::lround(p.X)), int(std::lround(p.Y))));
+    EXPECT_EQ(watcher.Count(21), 1);
+    EXPECT_NEAR(Centre(), kNaCl200, 0.01);
 }
 }  // namespace
