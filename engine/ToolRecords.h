@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+class CCmdUI;
 class CGraphRenderer;
 
 class CTool
@@ -38,10 +39,17 @@ public:
     // A mouse-cursor id, or 0xFFFFFFFF when the tool offers none.
     virtual UINT GetCursorIdAt(const POINT&, bool) { return 0xFFFFFFFFu; }
     virtual bool OnLButtonDown(const POINT&, bool) { return false; }
+    // A menu command with the renderer of the last paint (may be null); true when handled.
+    virtual bool OnMenuCommand(CGraphRenderer*, UINT) { return false; }
     virtual void MoveBy(float dx, float dy);
     // Puts the tool's centre on the point (client pixels).
     virtual void MoveTo(float x, float y);
+    // One step of a mouse drag: the pointer and its move since the last step.
+    virtual void DragBy(const POINT&, float, float) {}
+    // The tool's own context menu at a screen point; false when it has none.
+    virtual bool ShowContextMenu(HWND, const POINT&) { return false; }
     virtual void Show();
+    virtual void OnUpdateMenuCommand(CCmdUI*) {}
     virtual void EnsureInitialised() { m_initialised = 1; }
     virtual void ClampToPlot();
     // Asks the target window (the main frame without one) to redraw the tool layer; every caller
