@@ -64,7 +64,8 @@ void CQlwDoc::OnCloseDocument() {
 
 bool CQlwDoc::SaveModified() {
   if (!g_pPreferences || g_appAddingToDocument || !m_bLive || !IsModified()) return true;
-  CLXAlert alert(m_window ? m_window->GetSafeHwnd() : nullptr);
+  const CQlwDocWindow* window = GetDiffractWnd();
+  CLXAlert alert(window ? window->GetSafeHwnd() : nullptr);
   CString parts[CLXAlert::kPartCount];
   parts[0] = L"Quillonographic";
   parts[1].Format(L"Save changes to %s?", m_strTitle.GetString());
@@ -75,6 +76,13 @@ bool CQlwDoc::SaveModified() {
   if (alert.DoModal() != 1) return true;  // the first button saves
   OnFileSave();
   return !IsModified();
+}
+
+CQlwDocWindow* CQlwDoc::GetDiffractWnd() const {
+  if (m_window) return m_window;
+  for (CView* view : m_views)
+    if (auto* window = dynamic_cast<CQlwDocWindow*>(view->GetParentFrame())) return window;
+  return nullptr;
 }
 
 void CQlwDoc::SetPathName(LPCWSTR path, BOOL) {

@@ -58,7 +58,9 @@ class CQlwDoc : public CDocument {
   // ----- queries -----
   CDiffractionSettings* GetSettings() { return m_bClosing ? nullptr : &m_settings; }
   WindowState* GetWindowState() { return m_bClosing ? nullptr : &m_windowState; }
-  CQlwDocWindow* GetDiffractWnd() const { return m_window; }
+  // The window given to the document, else the frame around one of its views (a document that
+  // took over another's views in the same window was given none).
+  CQlwDocWindow* GetDiffractWnd() const;
   void SetDiffractWnd(CQlwDocWindow* window) { m_window = window; }
   CQLPatternList& GetPatterns() { return m_patterns; }
 
@@ -108,6 +110,9 @@ class CQlwDoc : public CDocument {
 
   // ----- open, save, import -----
   BOOL OnOpenDocument(LPCWSTR path) override;
+  // Opens the path (a new empty session when null) through the session template: into the open
+  // window while g_openInSameWindow is set. Null after a reported failure.
+  static CQlwDoc* OpenOrCreateDocument(std::uint32_t type, const wchar_t* path);
   bool ReadFileIntoDocument(std::uint32_t type, const CString& path);
   void AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state, bool replace);
   void AddFilesFromDrop(const std::vector<CString>& paths);

@@ -3,6 +3,7 @@
 #include "QlwDoc.h"
 
 #include "FileTypes.h"
+#include "LXApp.h"
 #include "LXFileDialog.h"
 #include "LXMessage.h"
 #include "LXUtils.h"
@@ -68,9 +69,30 @@ BOOL CQlwDoc::OnOpenDocument(LPCWSTR path) {
   } catch (const std::exception& e) {
     CLXException(e, kLXSeverityMessage).Report();
   }
-  if (m_window) m_window->InvalidateAll();
+  if (CQlwDocWindow* window = GetDiffractWnd()) window->InvalidateAll();
   UpdateAllViews(nullptr);
   return result;
+}
+
+CQlwDoc* CQlwDoc::OpenOrCreateDocument(uint32_t type, const wchar_t* path) {
+  try {
+    if (path && type == 0) {
+      type = IdentifyFileType(path, true);
+      if (type == 0) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, CString(path));
+      if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
+    }
+    CLXApp* app = CLXApp::GetApp();
+    CDocTemplate* session = app ? app->GetTemplateForFileType(kFileTypeSession) : nullptr;
+    auto* doc = dynamic_cast<CQlwDoc*>(session ? session->OpenDocumentFile(path, TRUE) : nullptr);
+    if (!doc) throw CLXXNoDocument(kLXSeverityMessage, 0, __LINE__);
+    if (!path) doc->SetModifiedFlag(FALSE);
+    return doc;
+  } catch (CLXException&) {
+    throw;
+  } catch (const std::exception& e) {
+    CLXException(e, kLXSeverityMessage).Report();
+  }
+  return nullptr;
 }
 
 bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
@@ -96,7 +118,7 @@ bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
 
 void CQlwDoc::AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state,
                               bool replace) {
-  CQlwDocWindow* window = m_window;
+  CQlwDocWindow* window = GetDiffractWnd();
   const BOOL wasModified = m_bModified;
   const bool restoreLayout = replace && !m_bLive && window && !window->HasRestoredLayout();
   bool anyPending = false;
@@ -320,22 +342,23 @@ bool CQlwDoc::ReloadPatternsWithoutData(const CQLPatternList& patterns) {
 }
 
 void CQlwDoc::FillWindowStateFromWindow(WindowState& state) const {
-  if (!m_window) return;
+  const CQlwDocWindow* window = GetDiffractWnd();
+  if (!window) return;
   LXGraphics::CSyncRect rect;
-  if (m_window->GetScreenRect(rect)) {
+  if (window->GetScreenRect(rect)) {
     state.rect = rect;
     state.rectKind = 3;
   }
-  state.showStructures = m_window->IsPaneShown(CQlwDocWindow::kPaneStructures);
-  state.showParameters = m_window->IsPaneShown(CQlwDocWindow::kPaneParameters);
-  state.showReflexions = m_window->IsPaneShown(CQlwDocWindow::kPaneReflexions);
+  state.showStructures = window->IsPaneShown(CQlwDocWindow::kPaneStructures);
+  state.showParameters = window->IsPaneShown(CQlwDocWindow::kPaneParameters);
+  state.showReflexions = window->IsPaneShown(CQlwDocWindow::kPaneReflexions);
   if (g_pPreferences) {
     state.structuresWidth = g_pPreferences->m_StructuresWinWidth.Get();
     state.reflexionsRelHeight = g_pPreferences->m_ReflexionsRelHeight.Get();
   }
-  state.parametersTab = m_window->GetParametersTab();
+  state.parametersTab = window->GetParametersTab();
   state.openPanes.clear();
-  m_window->GetOpenPaneNames(state.openPanes);
+  window->GetOpenPaneNames(state.openPanes);
 }
 
 BOOL CQlwDoc::OnSaveDocument(LPCWSTR path) {
@@ -400,13 +423,14 @@ void CQlwDoc::OnFileSaveAs() {
   // Without one the dialog could not add the chosen type's extension to a name typed bare.
   if (defaultExtension.IsEmpty()) GetFileTypeExtension(kFileTypeSession, defaultExtension);
   if (defaultExtension.Left(1) == L".") defaultExtension = defaultExtension.Mid(1);
-  HWND owner = m_window ? m_window->GetSafeHwnd() : nullptr;
+  const CQlwDocWindow* window = GetDiffractWnd();
+  HWND owner = window ? window->GetSafeHwnd() : nullptr;
   CLXFileDialog dialog(FALSE, defaultExtension, m_strTitle, 0, GetSessionFilter(), owner ? CWnd::FromHandle(owner) : nullptr);
   CString title;
   title.LoadString(1324);
   dialog.SetTitle(title);
   const INT_PTR answer = dialog.DoModal();
-  if (m_window) m_window->InvalidateAll();
+  if (CQlwDocWindow* window = GetDiffractWnd()) window->InvalidateAll();
   if (answer != IDOK) return;
   CString path = dialog.GetPathName();
   CString extension;

@@ -12,7 +12,10 @@
 // Views are the class library's: OnUpdate receives the CUpdateHint's address as lHint.
 using CQlwDocView = CView;
 
-// The window side of a session's layout; the diffraction window implements it.
+class CDiffractionSettings;
+
+// The window side of a session's layout and of the plot; the diffraction window implements it,
+// and the panes below it reach it through their document (CQlwDoc::GetDiffractWnd).
 class CQlwDocWindow {
  public:
   enum Pane { kPaneStructures = 0, kPaneParameters = 1, kPaneReflexions = 2 };
@@ -32,4 +35,12 @@ class CQlwDocWindow {
   virtual void DisclosePane(const CString& header) = 0;
   virtual void GetOpenPaneNames(std::list<CString>& out) const = 0;
   virtual void InvalidateAll() = 0;
+  // The document's settings, or null while the document is closing (or without a window).
+  virtual CDiffractionSettings* GetDocSettings() { return nullptr; }
+  // Recomputes the plot area (and its bitmap) from the graphics pane; the rectangle's tag.
+  virtual int UpdatePlotRect() { return 0; }
+  virtual const LXGraphics::CSyncRect& GetPlotRect() const {
+    static const LXGraphics::CSyncRect none;
+    return none;
+  }
 };

@@ -79,6 +79,20 @@ struct MINMAXINFO {
   POINT ptMaxTrackSize;
 };
 
+// The normal (restored) rectangle of a top-level window with its show state.
+struct WINDOWPLACEMENT {
+  UINT length;
+  UINT flags;
+  UINT showCmd;
+  POINT ptMinPosition;
+  POINT ptMaxPosition;
+  RECT rcNormalPosition;
+};
+// A maximised or minimised window answers the rectangle it had when restored.
+BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* placement);
+// Moves a restored window to the normal rectangle; a maximised or minimised one keeps it for its restore.
+BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* placement);
+
 BOOL GetWindowRect(HWND hwnd, LPRECT rect);
 BOOL GetClientRect(HWND hwnd, LPRECT rect);
 BOOL ClientToScreen(HWND hwnd, LPPOINT point);

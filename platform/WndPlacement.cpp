@@ -161,6 +161,34 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
   return TRUE;
 }
 
+BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* placement) {
+  Placement p;
+  if (!placement || !Lookup(hwnd, p)) return FALSE;
+  placement->flags = 0;
+  placement->showCmd = IsZoomed(hwnd) ? SW_SHOWMAXIMIZED : (IsIconic(hwnd) ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
+  placement->ptMinPosition = POINT{-1, -1};
+  placement->ptMaxPosition = POINT{-1, -1};
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  if (p.widget && p.widget->isWindow() && placement->showCmd != SW_SHOWNORMAL) {
+    const QRect n = p.widget->normalGeometry();
+    if (n.isValid()) r = RECT{n.left(), n.top(), n.left() + n.width(), n.top() + n.height()};
+  }
+  placement->rcNormalPosition = r;
+  return TRUE;
+}
+
+BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* placement) {
+  Placement p;
+  if (!placement || !Lookup(hwnd, p)) return FALSE;
+  const RECT& r = placement->rcNormalPosition;
+  if (p.widget && p.widget->isWindow() && (IsZoomed(hwnd) || IsIconic(hwnd))) {
+    // Qt keeps the restore geometry of a maximised window itself; it is only set while restored.
+    return TRUE;
+  }
+  return MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
 namespace qlw {
 BOOL GetWindowFrameRect(HWND hwnd, LPRECT rect) {
   if (!GetWindowRect(hwnd, rect)) return FALSE;

@@ -17,6 +17,32 @@ const float kCos45 = float(std::cos(M_PI / 4));
 const float kCos30 = float(std::cos(M_PI / 6));
 
 std::uint32_t Opaque(std::uint32_t colour) { return colour | 0xFF000000u; }
+
+// A line through many points in one pixel column covers no more than the line through the
+// first, the lowest, the highest and the last of them, in their order: the rest are dropped.
+void KeepColumnExtremes(std::vector<Gdiplus::PointF>& points)
+{
+    const size_t n = points.size();
+    size_t out = 0;
+    for (size_t i = 0; i < n;) {
+        const float column = std::floor(points[i].X);
+        size_t j = i + 1, low = i, high = i;
+        for (; j < n && std::floor(points[j].X) == column; ++j) {
+            if (points[j].Y < points[low].Y) low = j;
+            if (points[j].Y > points[high].Y) high = j;
+        }
+        if (j - i <= 4) {
+            for (size_t k = i; k < j; ++k) points[out++] = points[k];
+        } else {
+            size_t keep[4] = {i, std::min(low, high), std::max(low, high), j - 1};
+            const Gdiplus::PointF kept[4] = {points[keep[0]], points[keep[1]], points[keep[2]], points[keep[3]]};
+            for (int k = 0; k < 4; ++k)
+                if (k == 0 || keep[k] != keep[k - 1]) points[out++] = kept[k];
+        }
+        i = j;
+    }
+    points.resize(out);
+}
 }  // namespace
 
 void CGraphRenderer::DrawPatterns(bool overview)
@@ -94,6 +120,8 @@ void CGraphRenderer::DrawCurve(const CQLPattern& pattern, const CQLProfile& poin
         m_points.clear();
         return;
     }
+    // Markers stand at every point; a plain line or fill looks the same through fewer.
+    if (!m_output && markerStyle == 0 && !getenv("NOM4")) KeepColumnExtremes(m_points);
     const auto& r = m_plotRect.m_float;
     if (fill) {
         Gdiplus::GraphicsPath path;
@@ -168,6 +196,7 @@ void CGraphRenderer::DrawPeakCurves(const CQLCrystalPattern& pattern)
     pen.SetDashStyle(LineStyleToDashStyle(pattern.m_overlayLineStyle));
     for (const CQLProfile& curve : pattern.ComputePeakCurves(*m_settings)) {
         BuildPixelPoints(pattern, curve);
+        if (!m_output) KeepColumnExtremes(m_points);
         if (m_points.size() >= 2) m_graphics->DrawLines(&pen, m_points.data(), INT(m_points.size()));
     }
     m_points.clear();

@@ -10,6 +10,7 @@
 #include <cfloat>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 namespace {
@@ -134,16 +135,20 @@ struct GridLevel
 void StrokeGridLines(Gdiplus::Graphics& graphics, const std::vector<GridLevel>& levels, std::uint32_t colour,
                      bool vertical, float shift, float from, float to, float along)
 {
+    // One path a level: each line is still its own figure, stroked as if alone.
     for (const GridLevel& level : levels) {
         Gdiplus::Pen pen(Gdiplus::Color(colour), level.width);
         pen.SetAlignment(Gdiplus::PenAlignmentInset);
+        Gdiplus::GraphicsPath path;
         for (float position : level.at) {
             const float across = position + shift;
+            path.StartFigure();
             if (vertical)
-                graphics.DrawLine(&pen, across, from + along, across, to + along);
+                path.AddLine(across, from + along, across, to + along);
             else
-                graphics.DrawLine(&pen, from + along, across, to + along, across);
+                path.AddLine(from + along, across, to + along, across);
         }
+        if (!level.at.empty()) graphics.DrawPath(&pen, &path);
     }
 }
 
@@ -154,7 +159,8 @@ Gdiplus::Bitmap* DrawGridPiece(const std::vector<GridLevel>& levels, std::uint32
                                Gdiplus::SmoothingMode smoothing, float acrossStart, int across, float from,
                                float to, int lengthStart, int length, int margin)
 {
-    auto* piece = vertical ? new Gdiplus::Bitmap(across, length) : new Gdiplus::Bitmap(length, across);
+    auto* piece = vertical ? new Gdiplus::Bitmap(across, length, Gdiplus::PixelFormat32bppPARGB)
+                           : new Gdiplus::Bitmap(length, across, Gdiplus::PixelFormat32bppPARGB);
     Gdiplus::Graphics graphics(piece);
     graphics.SetSmoothingMode(smoothing);
     const float low = float(lengthStart - margin), high = float(lengthStart + length + margin);
@@ -162,6 +168,7 @@ Gdiplus::Bitmap* DrawGridPiece(const std::vector<GridLevel>& levels, std::uint32
     if (a != b) StrokeGridLines(graphics, levels, colour, vertical, -acrossStart, a, b, -float(lengthStart));
     return piece;
 }
+
 }  // namespace
 
 void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
@@ -192,36 +199,38 @@ void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
     const float from = vertical ? r.Y + r.Height : r.X, to = vertical ? r.Y : r.X + r.Width;
     const float acrossLow = vertical ? r.X : r.Y, acrossHigh = vertical ? r.X + r.Width : r.Y + r.Height;
     // A grid line is the same at every point between its ends, but the raster engine fills it
-    // pixel by pixel: on an image one cross-section is drawn and stretched, and only the ends
-    // are drawn as lines.
+    // pixel by pixel: on an image one cross-section is drawn and laid along the lines as a
+    // texture, and only the ends are drawn as lines.
     const int margin = int(std::ceil(widest / 2)) + 2;
     const float lowEnd = std::min(from, to), highEnd = std::max(from, to);
     const int first = int(std::ceil(lowEnd)) + margin, last = int(std::floor(highEnd)) - margin;
-    if (!m_graphics->DrawsWholePixels() || last - first < 4 * margin) {
+    const int acrossStart = int(std::floor(acrossLow)) - margin;
+    if (!m_graphics->DrawsWholePixels() || last - first < 4 * margin || acrossStart < 0) {
         StrokeGridLines(*m_graphics, levels, s.m_gridColor, vertical, 0, from, to, 0);
         return;
     }
-    const int acrossStart = int(std::floor(acrossLow)) - margin;
     const int across = int(std::ceil(acrossHigh)) + margin - acrossStart;
     const int before = int(std::floor(lowEnd)) - margin, after = int(std::ceil(highEnd)) + margin;
     const Gdiplus::SmoothingMode smoothing = m_graphics->GetSmoothingMode();
-    auto blit = [&](int lengthStart, int length, int drawnLength) {
-        std::unique_ptr<Gdiplus::Bitmap> piece(DrawGridPiece(levels, s.m_gridColor, vertical, smoothing,
-                                                             float(acrossStart), across, from, to, lengthStart,
-                                                             drawnLength, margin));
-        const float w = float(vertical ? across : drawnLength), h = float(vertical ? drawnLength : across);
-        const Gdiplus::RectF dest = vertical ? Gdiplus::RectF(float(acrossStart), float(lengthStart), float(across),
-                                                              float(length))
-                                             : Gdiplus::RectF(float(lengthStart), float(acrossStart), float(length),
-                                                              float(across));
-        m_graphics->DrawImage(piece.get(), dest, 0, 0, w, h, Gdiplus::UnitPixel);
+    auto dest = [&](int lengthStart, int length) {
+        return vertical ? Gdiplus::RectF(float(acrossStart), float(lengthStart), float(across), float(length))
+                        : Gdiplus::RectF(float(lengthStart), float(acrossStart), float(length), float(across));
     };
-    const Gdiplus::InterpolationMode interpolation = m_graphics->GetInterpolationMode();
-    m_graphics->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-    blit(before, first - before, first - before);
-    blit(first, last - first, 1);
-    blit(last, after - last, after - last);
-    m_graphics->SetInterpolationMode(interpolation);
+    for (const auto& [lengthStart, length] : {std::pair(before, first - before), std::pair(last, after - last)}) {
+        std::unique_ptr<Gdiplus::Bitmap> end(DrawGridPiece(levels, s.m_gridColor, vertical, smoothing,
+                                                           float(acrossStart), across, from, to, lengthStart, length,
+                                                           margin));
+        const Gdiplus::RectF r = dest(lengthStart, length);
+        m_graphics->DrawImage(end.get(), r, 0, 0, r.Width, r.Height, Gdiplus::UnitPixel);
+    }
+    // The texture starts at the world origin across the lines, so the cross-section is drawn
+    // from there. Along the lines it is short for vertical ones (each row is one copy of it)
+    // and long for horizontal ones (a row is laid a tile at a time).
+    const int tile = std::min(vertical ? 4 : 64, last - first);
+    std::unique_ptr<Gdiplus::Bitmap> section(DrawGridPiece(levels, s.m_gridColor, vertical, smoothing, 0,
+                                                           acrossStart + across, from, to, first, tile, margin));
+    Gdiplus::TextureBrush texture(section.get());
+    m_graphics->FillRectangle(&texture, dest(first, last - first));
 }
 
 void CGraphRenderer::DrawAxes()
@@ -335,13 +344,19 @@ void CGraphRenderer::DrawLegend(bool withCursorValues)
     float height = 0, widest = 0, tallest = 0;
     std::vector<CString> texts;
     std::vector<Gdiplus::SizeF> sizes;
+    const float fontPixels = s.m_fontSize * g_textScale * m_graphics->GetDpiY() / 72.0f;
+    auto spare = [&](float rowHeight) { return std::max(0.0f, (rowHeight - fontPixels) / 2); };
     for (const CQLPatternPtr& p : m_legend) {
         CString text;
         p->GetLegendText(text);
         if (withCursorValues) text += L": ";
         const Gdiplus::SizeF size = Measure(text, s.m_fontSize, 0);
         if (gap2 + m10 + height + size.Height > plot.Height) break;
-        height += 1.5f * size.Height + gap2;
+        // A row that would push the padded box out of the plot is left out: otherwise many
+        // patterns would leave no legend at all.
+        const float grown = height + 1.5f * size.Height + gap2;
+        if (m10 + grown + 2 * spare(std::max(tallest, 1.5f * size.Height)) > plot.Height) break;
+        height = grown;
         widest = std::max(widest, size.Width + size.Height);
         tallest = std::max(tallest, 1.5f * size.Height);
         texts.push_back(text);
@@ -350,8 +365,7 @@ void CGraphRenderer::DrawLegend(bool withCursorValues)
     if (texts.empty()) return;
     float width = widest + sampleWidth + 3 * m6;
     if (withCursorValues) width += Measure(L": 888.888", s.m_fontSize, 0).Width;
-    const float fontPixels = s.m_fontSize * g_textScale * m_graphics->GetDpiY() / 72.0f;
-    const float d = std::max(0.0f, (tallest - fontPixels) / 2);
+    const float d = spare(tallest);
     height += 2 * d;
     const LXGraphics::CSyncRect box = RectXYWH(plot.X + plot.Width - m10 - width, plot.Y + m10, width, height);
     // Only a box that fits wholly inside the plot is drawn, and only the rows that fit in it.

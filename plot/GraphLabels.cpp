@@ -3,11 +3,17 @@
 #include "GraphRenderer.h"
 
 #include "LXShapes.h"
+#include "LXGdiplus.h"
 #include "LXText.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cwctype>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <tuple>
 
 namespace {
 constexpr UINT kIdsXAxisUnits = 2329;
@@ -17,6 +23,38 @@ LXGraphics::CSyncRect Centred(float cx, float cy, float w, float h)
     LXGraphics::CSyncRect r;
     r.SetXYWH(cx - w / 2, cy - h / 2, w, h);
     return r;
+}
+
+// What makes a label's text tile: text, font, flags, colour, turn, the box centre's place within
+// a pixel, the box size, the resolutions and the smoothing.
+using LabelTileKey = std::tuple<std::wstring, std::wstring, float, UINT, std::uint32_t, bool, float, float, float,
+                                float, float, float, int, int, float, int>;
+
+class LabelTileCache
+{
+public:
+    std::shared_ptr<Gdiplus::Bitmap> Find(const LabelTileKey& key)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto it = m_tiles.find(key);
+        return it == m_tiles.end() ? nullptr : it->second;
+    }
+    void Keep(const LabelTileKey& key, std::shared_ptr<Gdiplus::Bitmap> tile)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_tiles.size() >= 4000) m_tiles.clear();  // many distinct labels: start over rather than grow
+        m_tiles.emplace(key, std::move(tile));
+    }
+
+private:
+    std::mutex m_lock;
+    std::map<LabelTileKey, std::shared_ptr<Gdiplus::Bitmap>> m_tiles;
+};
+
+LabelTileCache& LabelTiles()
+{
+    static LabelTileCache cache;
+    return cache;
 }
 
 // Strict overlap: touching edges do not count.
@@ -134,14 +172,44 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
     pen.SetAlignment(Gdiplus::PenAlignmentInset);
     m_graphics->DrawPath(&pen, &path);
     if (text.IsEmpty()) return;
-    const LXGraphics::CSyncRect textBox = Centred(std::floor(point.X) + 0.5f, std::floor(centre) + 0.5f,
-                                                  std::ceil(w), std::ceil(h));
-    if (rotate) {
-        DrawRotatedLabel(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, flags, owner.m_labelColor, -90.0f,
-                         0.0f, textBox, false);
-    } else {
-        DrawTextString(m_graphics, text.GetString(), -1, s.m_fontName, s.m_fontSize, flags & ~0x700u,
-                       owner.m_labelColor, textBox.m_float.X, textBox.m_float.Y,
-                       owner.m_labelOutline ? 0xFFFDFDFDu : 0, true, false, nullptr);
+    const float cx = std::floor(point.X) + 0.5f, cy = std::floor(centre) + 0.5f;
+    const float textW = std::ceil(w), textH = std::ceil(h);
+    const bool outlined = owner.m_labelOutline != 0;
+    auto drawText = [&](Gdiplus::Graphics* graphics, float dx, float dy) {
+        const LXGraphics::CSyncRect textBox = Centred(cx + dx, cy + dy, textW, textH);
+        if (rotate)
+            DrawRotatedLabel(graphics, text.GetString(), s.m_fontName, s.m_fontSize, flags, owner.m_labelColor, -90.0f,
+                             0.0f, textBox, false);
+        else
+            DrawTextString(graphics, text.GetString(), -1, s.m_fontName, s.m_fontSize, flags & ~0x700u,
+                           owner.m_labelColor, textBox.m_float.X, textBox.m_float.Y, outlined ? 0xFFFDFDFDu : 0,
+                           true, false, nullptr);
+    };
+    if (!m_graphics->DrawsWholePixels()) {
+        drawText(m_graphics, 0, 0);
+        return;
     }
+    // Laying out, outlining and filling the glyphs of a label costs far more than copying its
+    // pixels: on an image, each text is drawn once into a tile of its own at the same offset
+    // within a pixel, and the tile is copied to every label that shows it.
+    const int radius = int(std::ceil(std::max(textW, textH) / 2)) + 4, side = 2 * radius + 1;
+    const float tileLeft = std::floor(cx) - float(radius), tileTop = std::floor(cy) - float(radius);
+    const LabelTileKey key{std::wstring(text.GetString()), std::wstring(s.m_fontName.GetString()), s.m_fontSize,
+                           flags, owner.m_labelColor, rotate, cx - std::floor(cx), cy - std::floor(cy), textW, textH,
+                           m_graphics->GetDpiX(), m_graphics->GetDpiY(), g_drawDpi, g_screenDpi, g_textScale,
+                           int(m_graphics->GetSmoothingMode())};
+    std::shared_ptr<Gdiplus::Bitmap> tile = LabelTiles().Find(key);
+    if (!tile) {
+        tile = std::make_shared<Gdiplus::Bitmap>(side, side, Gdiplus::PixelFormat32bppPARGB);
+        tile->SetResolution(m_graphics->GetDpiX(), m_graphics->GetDpiY());
+        {
+            Gdiplus::Graphics graphics(tile.get());
+            graphics.SetSmoothingMode(m_graphics->GetSmoothingMode());
+            graphics.SetCompositingMode(m_graphics->GetCompositingMode());
+            drawText(&graphics, -tileLeft, -tileTop);
+        }
+        LabelTiles().Keep(key, tile);
+    }
+    m_graphics->DrawImage(tile.get(), Gdiplus::RectF(tileLeft, tileTop, float(side), float(side)), 0, 0, float(side),
+                          float(side), Gdiplus::UnitPixel);
 }

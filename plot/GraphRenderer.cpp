@@ -133,12 +133,21 @@ float CGraphRenderer::Metric(int k) const { return float((k * m_drawDpi) / m_scr
 
 Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT style) const
 {
-    if (Measurer() || !m_graphics) return MeasureText(text, m_settings->m_fontName, size, style);
+    // Labels and ticks repeat the same few texts; laying each out again dominated the label pass.
+    const float dpi = Measurer() || !m_graphics ? 0.0f : m_graphics->GetDpiY();
+    MeasureKey key{std::wstring(text.GetString()), size, style, dpi};
+    auto found = m_measured.find(key);
+    if (found != m_measured.end()) return found->second;
     Gdiplus::SizeF measured;
-    CTextBox box;
-    box.style = style;
-    box.measured = &measured;
-    MeasureTextBox(m_graphics, text.GetString(), m_settings->m_fontName, size, box);
+    if (Measurer() || !m_graphics) {
+        measured = MeasureText(text, m_settings->m_fontName, size, style);
+    } else {
+        CTextBox box;
+        box.style = style;
+        box.measured = &measured;
+        MeasureTextBox(m_graphics, text.GetString(), m_settings->m_fontName, size, box);
+    }
+    m_measured.emplace(std::move(key), measured);
     return measured;
 }
 

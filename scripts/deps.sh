@@ -9,6 +9,8 @@ if [ "${1:-}" = "--test" ]; then
   # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests;
   # the desktop's MIME and application databases that shell registration rebuilds.
   pkgs+=(cif2hkl gdis-data locales shared-mime-info desktop-file-utils)
+  # Rendering printed PDF pages to check where the plot landed on the page.
+  pkgs+=(ghostscript)
   # Screenshots of windows on a virtual display (by hand, not in the suite).
   pkgs+=(xvfb x11-apps xdotool)
 fi

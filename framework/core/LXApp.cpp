@@ -444,8 +444,10 @@ bool CLXApp::HandOverCommandLine(HWND window) {
     std::memcpy(view, block.get(), size);
     DWORD_PTR answer = 0;
     // The receiver opens the mapping while this call waits, so it still exists.
+    // Taken only when the receiver answered that it processed the block.
     sent = SendMessageTimeoutW(window, g_msgProcessShellCmd, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG | SMTO_NOTIMEOUTIFNOTHUNG,
-                               kHandOverTimeout, &answer) != 0;
+                               kHandOverTimeout, &answer) != 0 &&
+           answer != 0;
     UnmapViewOfFile(view);
   }
   CloseHandle(mapping);

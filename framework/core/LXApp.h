@@ -10,8 +10,12 @@
 #include "LXCommandLineInfo.h"
 #include "LXDocTypes.h"
 
+class CDocTemplate;
+
 // Alerts go to standard error instead of a box: true until start-up decides.
 extern bool g_silentMode;
+// True while a list of several files is being opened.
+extern bool g_batchOpen;
 
 class CLXApp : public CWinApp {
  public:
@@ -65,14 +69,17 @@ class CLXApp : public CWinApp {
 
   // "-" and the user name for scope 3; scope -1 asks GetInstanceScope.
   CString MakeInstanceName(const CString& base, int scope);
+  // True when the running instance took the command line (it answered that it processed it).
   bool HandOverCommandLine(HWND window);
-  bool OpenFileList(const std::vector<CString>& paths, int flag);
+  virtual bool OpenFileList(const std::vector<CString>& paths, int flag);
   static bool IsOtherInstanceGone();
   // The process's own temporary folder, created on first use; false when none can be made.
   static bool GetTempFolder(CString& out);
   static CString StripNumericExtension(const CString& name);
   // The template row of a file type (codes 6 and 7 use 1 and 2).
   const CLXDocTypeRow* FindTemplateForFileType(uint32_t fileType) const;
+  // The document template of that row; null when the application has no templates.
+  virtual CDocTemplate* GetTemplateForFileType(uint32_t) { return nullptr; }
 
   // Answers the registered messages of the instance search, the hand-over and file opening;
   // the main window's procedure passes them here. False when the message is none of them.

@@ -41,10 +41,10 @@ bool CheckGdiplusStatus(GdiplusBase* object, bool lastTry) {
   return false;
 }
 
-Bitmap* CreateBitmap(UINT width, UINT height) {
-  auto bitmap = std::make_unique<Bitmap>(INT(width), INT(height), PixelFormat32bppARGB);
+Bitmap* CreateBitmap(UINT width, UINT height, PixelFormat format) {
+  auto bitmap = std::make_unique<Bitmap>(INT(width), INT(height), format);
   if (CheckGdiplusStatus(bitmap.get(), false)) {
-    auto second = std::make_unique<Bitmap>(INT(width), INT(height), PixelFormat32bppARGB);
+    auto second = std::make_unique<Bitmap>(INT(width), INT(height), format);
     bitmap = std::move(second);
     CheckGdiplusStatus(bitmap.get(), true);
   }

@@ -12,7 +12,7 @@ class GdiplusBase;
 // try and throws CLXXAllocationFailed on the last; any other failure throws CLXXGDIPlus.
 bool CheckGdiplusStatus(Gdiplus::GdiplusBase* object, bool lastTry);
 // A 32-bit ARGB bitmap owned by the caller; throws when it cannot be made.
-Gdiplus::Bitmap* CreateBitmap(UINT width, UINT height);
+Gdiplus::Bitmap* CreateBitmap(UINT width, UINT height, Gdiplus::PixelFormat format = Gdiplus::PixelFormat32bppARGB);
 // The pixels of a 32-bit DIB section, alpha included; null when it is none.
 Gdiplus::Bitmap* BitmapFromHBITMAP(HBITMAP bitmap);
 Gdiplus::Bitmap* LoadBitmapResource(UINT resourceId);

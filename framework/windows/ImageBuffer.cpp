@@ -51,7 +51,9 @@ void CImageBuffer::Prepare(const LXGraphics::CSyncRect& area, float dpiX, float 
   }
   if (!m_pBitmap) {
     try {
-      m_pBitmap = CreateBitmap(std::max(width, 1u), std::max(height, 1u));
+      // A layer is drawn and copied, never read back byte for byte: premultiplied pixels are
+      // what the raster engine composes, about twice as fast as straight ones.
+      m_pBitmap = CreateBitmap(std::max(width, 1u), std::max(height, 1u), Gdiplus::PixelFormat32bppPARGB);
     } catch (...) {
       m_pBitmap = nullptr;
       m_rect = LXGraphics::CSyncRect();

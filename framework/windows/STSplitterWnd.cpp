@@ -112,7 +112,10 @@ CWnd* ST_SplitterWnd::GetPane(int row, int col) const {
 CWnd* ST_SplitterWnd::GetSplitPane(int index) const { return m_bVertical ? GetPane(0, index) : GetPane(index, 0); }
 
 HWND ST_SplitterWnd::Announcer() const {
+  // A nested splitter speaks to the window that holds the whole layout, not to the splitter
+  // around it, which has no use for the notice.
   HWND parent = ::GetParent(m_hWnd);
+  while (parent && DYNAMIC_DOWNCAST(ST_SplitterWnd, CWnd::FromHandlePermanent(parent))) parent = ::GetParent(parent);
   return parent ? parent : LXAppWindows::GetMainWindow();
 }
 

@@ -287,7 +287,13 @@ void CFrameWnd::InitialUpdateFrame(CDocument* doc, BOOL makeVisible) {
   (void)doc;
   OnUpdateFrameTitle(TRUE);
   RecalcLayout();
-  if (makeVisible) ShowWindow(SW_SHOW);
+  if (makeVisible) ActivateFrame();
+}
+
+void CFrameWnd::ActivateFrame(int cmdShow) {
+  if (cmdShow == -1) cmdShow = IsIconic() ? SW_RESTORE : SW_SHOW;
+  ShowWindow(cmdShow);
+  BringWindowToTop();
 }
 
 // ---- View ---------------------------------------------------------------------------------
@@ -398,7 +404,13 @@ void CDocument::OnCloseDocument() {
   if (m_bAutoDelete) delete this;
 }
 
-void CDocument::SetTitle(LPCWSTR title) { m_strTitle = title; }
+void CDocument::SetTitle(LPCWSTR title) {
+  m_strTitle = title;
+  // The frames showing the document carry its title in their captions.
+  for (CView* v : m_views)
+    if (auto* frame = dynamic_cast<CFrameWnd*>(v->GetParentFrame()); frame && frame->m_hWnd)
+      if (frame->GetActiveDocument() == this) frame->OnUpdateFrameTitle(TRUE);
+}
 
 void CDocument::SetPathName(LPCWSTR path, BOOL) {
   m_strPathName = path;

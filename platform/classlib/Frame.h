@@ -87,6 +87,8 @@ class CFrameWnd : public CWnd {
   virtual CDocument* GetActiveDocument();
   virtual void OnUpdateFrameTitle(BOOL addToTitle);
   void InitialUpdateFrame(CDocument* doc, BOOL makeVisible);
+  // Shows the frame (restored when minimised, -1: as it is) and brings it to the top.
+  virtual void ActivateFrame(int cmdShow = -1);
   void AddControlBar(CControlBar* bar);
   void RemoveControlBar(CControlBar* bar);
   HACCEL m_hAccelTable = nullptr;

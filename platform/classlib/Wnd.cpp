@@ -25,8 +25,15 @@ std::unordered_map<HWND, std::unique_ptr<CWnd>>& Temporary() {
   static std::unordered_map<HWND, std::unique_ptr<CWnd>> map;
   return map;
 }
+// Its objects let go of their handles before they go: a menu object's destructor looks the
+// handle up in this map, which at program exit is the map being destroyed.
+struct TemporaryMenuMap : std::map<HMENU, std::unique_ptr<CMenu>> {
+  ~TemporaryMenuMap() {
+    for (auto& entry : *this) entry.second->Detach();
+  }
+};
 std::map<HMENU, std::unique_ptr<CMenu>>& TemporaryMenus() {
-  static std::map<HMENU, std::unique_ptr<CMenu>> map;
+  static TemporaryMenuMap map;
   return map;
 }
 thread_local CWnd* t_creating = nullptr;
@@ -181,6 +188,9 @@ HWND CWnd::Detach() {
 BOOL CWnd::SubclassWindow(HWND hwnd) {
   if (!Attach(hwnd)) return FALSE;
   m_pfnSuper = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&QlwWndProc)));
+  // A window of our own class (a template's CUSTOM item) has no procedure of its own beneath:
+  // calling QlwWndProc again would come straight back here.
+  if (m_pfnSuper == &QlwWndProc) m_pfnSuper = nullptr;
   return TRUE;
 }
 

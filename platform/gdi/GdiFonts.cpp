@@ -2,6 +2,7 @@
 #include "GdiInternal.h"
 
 #include <QFontDatabase>
+#include <QHash>
 #include <QGuiApplication>
 #include <QSet>
 
@@ -53,7 +54,8 @@ bool FontFamilyInstalled(const QString& family) {
   return InstalledFamilies().contains(family.trimmed().toLower());
 }
 
-QString MapFontFamily(const QString& windowsName) {
+namespace {
+QString LookUpFamily(const QString& windowsName) {
   QString name = windowsName.trimmed().toLower();
   for (int attempt = 0; attempt < 4 && !name.isEmpty(); ++attempt) {
     for (const FaceMap& f : kFaces)
@@ -74,6 +76,29 @@ QString MapFontFamily(const QString& windowsName) {
     name = name.left(space).trimmed();
   }
   return {};
+}
+}  // namespace
+
+// Every text call maps its face name; the answer is kept once the font database is loaded.
+QString MapFontFamily(const QString& windowsName) {
+  static std::mutex lock;
+  static QHash<QString, QString> answers;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = answers.constFind(windowsName);
+    if (it != answers.constEnd()) return it.value();
+  }
+  QString family = LookUpFamily(windowsName);
+  bool loaded;
+  {
+    std::lock_guard<std::mutex> guard(g_familyLock);
+    loaded = !InstalledFamilies().isEmpty();
+  }
+  if (loaded) {
+    std::lock_guard<std::mutex> guard(lock);
+    answers.insert(windowsName, family);
+  }
+  return family;
 }
 
 QFont FontFromLogFont(const LOGFONTW& lf) {

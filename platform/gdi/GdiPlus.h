@@ -476,6 +476,11 @@ class Bitmap : public Image {
   // One painter shared by every Graphics on this bitmap (Qt allows one per device).
   QPainter* AcquirePainter();
   void ReleasePainter();
+  bool Premultiplied() const { return m_image.format() == QImage::Format_ARGB32_Premultiplied; }
+  // A lock in the format the pixels are kept in hands out the pixels themselves.
+  bool DirectLock(PixelFormat format) const {
+    return format == (Premultiplied() ? PixelFormat32bppPARGB : PixelFormat32bppARGB);
+  }
 
  private:
   struct Lock {
@@ -499,6 +504,9 @@ class Metafile : public Image {
            const WCHAR* description = nullptr);
   Metafile(const WCHAR* path, HDC referenceDc, const RectF& frame, MetafileFrameUnit unit = MetafileFrameUnitGdi,
            EmfType type = EmfTypeEmfPlusDual, const WCHAR* description = nullptr);
+  // In memory with a frame (in `unit`, at the reference DC's resolution).
+  Metafile(HDC referenceDc, const RectF& frame, MetafileFrameUnit unit = MetafileFrameUnitGdi,
+           EmfType type = EmfTypeEmfPlusDual, const WCHAR* description = nullptr);
   explicit Metafile(HENHMETAFILE emf, BOOL deleteEmf = FALSE);
   ~Metafile() override;
   Image* Clone() const override;
@@ -517,6 +525,7 @@ class Metafile : public Image {
 
  private:
   void Init(HDC referenceDc, const QString& path, const QRectF& frame);
+  void SetFrame(const RectF& frame, MetafileFrameUnit unit, const WCHAR* description);
   QPicture m_picture;
   QString m_path;
   QString m_description;

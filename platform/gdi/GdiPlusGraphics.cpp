@@ -6,6 +6,9 @@
 #include "WndQt.h"
 
 #include <QPainterPathStroker>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include <cmath>
 
@@ -15,6 +18,27 @@ QPainterPath RectPath(const QRectF& r) {
   QPainterPath p;
   p.addRect(r.normalized());
   return p;
+}
+
+// The raster engine splits every batch of more than about a hundred spans across the global
+// thread pool and waits for the pieces, unless it already runs on a pool thread: an
+// anti-aliased line of a thousand pixels costs a dozen such waits. A large shape on an image
+// is handed whole to one pool thread instead, one wait in all.
+template <class Draw>
+void PaintLarge(QPainter* painter, const QRectF& deviceBounds, Draw&& draw) {
+  QThreadPool* pool = QThreadPool::globalInstance();
+  const QPaintDevice* device = painter->device();
+  if (deviceBounds.width() + deviceBounds.height() < 96 || !pool || !device ||
+      device->devType() != QInternal::Image || pool->contains(QThread::currentThread())) {
+    draw();
+    return;
+  }
+  QSemaphore done;
+  pool->start([&] {
+    draw();
+    done.release();
+  });
+  done.acquire();
 }
 }  // namespace
 
@@ -326,7 +350,8 @@ Status Graphics::Fill(const QPainterPath& path, const Brush* brush) {
     return Ok;
   }
   Begin();
-  m_painter->fillPath(shape, qb);
+  PaintLarge(m_painter, m_painter->transform().mapRect(shape.controlPointRect()),
+             [&] { m_painter->fillPath(shape, qb); });
   End();
   return Ok;
 }
@@ -348,7 +373,7 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
     wide.setJoinStyle(Qt::MiterJoin);
     Begin();
     m_painter->setClipPath(inside, Qt::IntersectClip);
-    m_painter->strokePath(path, wide);
+    PaintLarge(m_painter, m_painter->transform().mapRect(bounds), [&] { m_painter->strokePath(path, wide); });
     End();
     return Ok;
   }
@@ -382,13 +407,19 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
     return Ok;
   }
   Begin();
-  m_painter->strokePath(path, qp);
+  PaintLarge(m_painter, m_painter->transform().mapRect(bounds), [&] { m_painter->strokePath(path, qp); });
   End();
   return Ok;
 }
 
 Status Graphics::Clear(const Color& colour) {
   if (!m_painter) return SetStatus(InvalidParameter);
+  if (m_bitmap && !m_st.clipped && m_bitmap->Q().format() == QImage::Format_ARGB32) {
+    // Straight into the pixels: a painter would drop the colour of a transparent clear (0x00FFFFFF
+    // must not become 0), and the bitmap is not premultiplied.
+    m_bitmap->Q().fill(static_cast<uint>(colour.GetValue()));
+    return Ok;
+  }
   QColor c(colour.GetR(), colour.GetG(), colour.GetB(), colour.GetA());
   QPainterPath all = RectPath(m_deviceBounds);
   if (m_st.clipped) all = all.intersected(m_st.clip);
@@ -443,11 +474,16 @@ Status Graphics::DrawPolygon(const Pen* pen, const PointF* points, INT count) {
 }
 Status Graphics::DrawPath(const Pen* pen, const GraphicsPath* path) {
   if (!path) return SetStatus(InvalidParameter);
-  QPainterPath q = path->Q();
-  // Closed when every figure ends where it starts.
-  bool closed = q.elementCount() > 0;
-  for (const QPolygonF& poly : q.toSubpathPolygons())
-    closed = closed && poly.size() > 2 && poly.isClosed();
+  const QPainterPath& q = path->Q();
+  // Closed when every figure ends where it starts, with more than a line's two points.
+  const int n = q.elementCount();
+  bool closed = n > 0;
+  for (int start = 0, i = 1; closed && i <= n; ++i) {
+    if (i < n && !q.elementAt(i).isMoveTo()) continue;
+    const QPainterPath::Element &first = q.elementAt(start), &last = q.elementAt(i - 1);
+    closed = i - start > 2 && first.x == last.x && first.y == last.y;
+    start = i;
+  }
   return Stroke(q, pen, closed);
 }
 Status Graphics::FillRectangle(const Brush* brush, REAL x, REAL y, REAL w, REAL h) {

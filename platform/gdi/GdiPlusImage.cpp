@@ -243,10 +243,14 @@ Status Image::Save(const WCHAR* path, const CLSID* clsid, const EncoderParameter
   const Codec* codec = CodecByClsid(clsid);
   if (!codec) return SetStatus(InvalidParameter);
   if (m_image.isNull()) return SetStatus(WrongState);
-  return Encode(m_image, m_dpiX, m_dpiY, file, *codec, params) ? Ok : SetStatus(Win32Error);
+  const QImage& image =
+      m_image.format() == QImage::Format_ARGB32 ? m_image : m_image.convertToFormat(QImage::Format_ARGB32);
+  return Encode(image, m_dpiX, m_dpiY, file, *codec, params) ? Ok : SetStatus(Win32Error);
 }
 
-Bitmap::Bitmap(INT width, INT height, PixelFormat) : Image(ImageTypeBitmap) {
+// 32bppPARGB keeps premultiplied pixels, as the raster engine composes them: drawing into such
+// a bitmap and copying it are about twice as fast. Every other format keeps straight ARGB.
+Bitmap::Bitmap(INT width, INT height, PixelFormat format) : Image(ImageTypeBitmap) {
   m_rawFormat = ImageFormatPNG;
   if (width <= 0 || height <= 0) {
     SetStatus(InvalidParameter);
@@ -262,7 +266,8 @@ Bitmap::Bitmap(INT width, INT height, PixelFormat) : Image(ImageTypeBitmap) {
     SetStatus(OutOfMemory);
     return;
   }
-  m_image = QImage(width, height, QImage::Format_ARGB32);
+  m_image = QImage(width, height,
+                   format == PixelFormat32bppPARGB ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
   if (m_image.isNull()) {
     SetStatus(OutOfMemory);
     return;
@@ -282,7 +287,7 @@ Bitmap::Bitmap(INT width, INT height, INT stride, PixelFormat format, BYTE* scan
         uint32_t v;
         std::memcpy(&v, src + 4 * x, 4);
         if (format == PixelFormat32bppRGB) v |= 0xFF000000u;
-        else if (format == PixelFormat32bppPARGB) v = qUnpremultiply(v);
+        else if (format == PixelFormat32bppPARGB && !Premultiplied()) v = qUnpremultiply(v);
         dst[x] = v;
       }
     }
@@ -341,12 +346,13 @@ Status Bitmap::SetResolution(REAL dpiX, REAL dpiY) {
 }
 Status Bitmap::GetPixel(INT x, INT y, Color* colour) const {
   if (!colour || !m_image.valid(x, y)) return InvalidParameter;
-  *colour = Color(m_image.pixel(x, y));
+  const QRgb stored = reinterpret_cast<const QRgb*>(m_image.constScanLine(y))[x];
+  *colour = Color(Premultiplied() ? qUnpremultiply(stored) : stored);
   return Ok;
 }
 Status Bitmap::SetPixel(INT x, INT y, const Color& colour) {
   if (!m_image.valid(x, y)) return SetStatus(InvalidParameter);
-  m_image.setPixel(x, y, colour.GetValue());
+  reinterpret_cast<QRgb*>(m_image.scanLine(y))[x] = Premultiplied() ? qPremultiply(colour.GetValue()) : colour.GetValue();
   return Ok;
 }
 
@@ -364,7 +370,7 @@ Status Bitmap::LockBits(const Rect* rect, UINT flags, PixelFormat format, Bitmap
   lock->format = format;
   int bpp = format == PixelFormat24bppRGB ? 3 : 4;
   bool userBuffer = flags & ImageLockModeUserInputBuf;
-  if (format == PixelFormat32bppARGB && !userBuffer) {
+  if (DirectLock(format) && !userBuffer) {
     data->Scan0 = m_image.scanLine(area.y()) + area.x() * 4;
     data->Stride = INT(m_image.bytesPerLine());
   } else {
@@ -382,11 +388,14 @@ Status Bitmap::LockBits(const Rect* rect, UINT flags, PixelFormat format, Bitmap
         const QRgb* src = reinterpret_cast<const QRgb*>(m_image.constScanLine(area.y() + y)) + area.x();
         uint8_t* dst = buffer + ptrdiff_t(y) * stride;
         for (int x = 0; x < area.width(); ++x) {
-          QRgb c = src[x];
+          const QRgb stored = src[x];
+          const QRgb c = Premultiplied() ? qUnpremultiply(stored) : stored;
           if (bpp == 3) {
             dst[3 * x] = uint8_t(qBlue(c)), dst[3 * x + 1] = uint8_t(qGreen(c)), dst[3 * x + 2] = uint8_t(qRed(c));
           } else {
-            uint32_t v = format == PixelFormat32bppPARGB ? qPremultiply(c) : format == PixelFormat32bppRGB ? (c | 0xFF000000u) : c;
+            uint32_t v = format == PixelFormat32bppPARGB ? (Premultiplied() ? stored : qPremultiply(c))
+                         : format == PixelFormat32bppRGB ? (c | 0xFF000000u)
+                                                         : c;
             std::memcpy(dst + 4 * x, &v, 4);
           }
         }
@@ -406,7 +415,7 @@ Status Bitmap::LockBits(const Rect* rect, UINT flags, PixelFormat format, Bitmap
 Status Bitmap::UnlockBits(BitmapData* data) {
   if (!data || !m_lock) return SetStatus(WrongState);
   std::unique_ptr<Lock> lock = std::move(m_lock);
-  bool direct = lock->format == PixelFormat32bppARGB && !(lock->flags & ImageLockModeUserInputBuf);
+  bool direct = DirectLock(lock->format) && !(lock->flags & ImageLockModeUserInputBuf);
   if (!direct && (lock->flags & ImageLockModeWrite)) {
     int bpp = lock->format == PixelFormat24bppRGB ? 3 : 4;
     const QRect& area = lock->rect;
@@ -419,9 +428,12 @@ Status Bitmap::UnlockBits(BitmapData* data) {
         } else {
           uint32_t v;
           std::memcpy(&v, src + 4 * x, 4);
-          dst[x] = lock->format == PixelFormat32bppPARGB ? qUnpremultiply(v)
-                   : lock->format == PixelFormat32bppRGB ? (v | 0xFF000000u)
-                                                         : v;
+          if (lock->format == PixelFormat32bppPARGB)
+            dst[x] = Premultiplied() ? v : qUnpremultiply(v);
+          else if (lock->format == PixelFormat32bppRGB)
+            dst[x] = v | 0xFF000000u;
+          else
+            dst[x] = Premultiplied() ? qPremultiply(v) : v;
         }
       }
     }
@@ -627,6 +639,14 @@ Metafile::Metafile(const WCHAR* path, HDC referenceDc, const RectF& frame, Metaf
     return;
   }
   Init(referenceDc, QString::fromWCharArray(path), QRectF());
+  SetFrame(frame, unit, description);
+}
+Metafile::Metafile(HDC referenceDc, const RectF& frame, MetafileFrameUnit unit, EmfType, const WCHAR* description)
+    : Image(ImageTypeMetafile) {
+  Init(referenceDc, QString(), QRectF());
+  SetFrame(frame, unit, description);
+}
+void Metafile::SetFrame(const RectF& frame, MetafileFrameUnit unit, const WCHAR* description) {
   // The frame in pixels of the reference resolution; the GDI unit is 0.01 mm.
   double k = unit == MetafileFrameUnitGdi        ? m_dpiX / 2540.0
              : unit == MetafileFrameUnitMillimeter ? m_dpiX / 25.4

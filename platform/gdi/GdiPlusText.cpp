@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 namespace Gdiplus {
 namespace {
@@ -60,15 +61,15 @@ CellMetrics Metrics(const QString& family, INT style) {
 
 // A laid-out string: the layout drawn at `origin`, and the box its lines take.
 struct TextBlock {
-  std::unique_ptr<QTextLayout> layout;
+  std::shared_ptr<const QTextLayout> layout;
   QPointF origin;
   QRectF bounds;
   int lines = 0;
   int charsFitted = 0;
 };
 
-TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, const QRectF& box, bool hasBox,
-                 const StringFormat* format) {
+TextBlock LayOutNew(const QString& text, const QFont& font, QPaintDevice* device, const QRectF& box, bool hasBox,
+                    const StringFormat* format) {
   TextBlock block;
   INT flags = format ? format->GetFormatFlags() : 0;
   bool noWrap = (flags & StringFormatFlagsNoWrap) || !hasBox || box.width() <= 0;
@@ -88,7 +89,8 @@ TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, c
     s = lines.join(QLatin1Char('\n'));
   }
   s.replace(QLatin1Char('\n'), QChar::LineSeparator);
-  block.layout = std::make_unique<QTextLayout>(s, font, device);
+  auto layout = std::make_shared<QTextLayout>(s, font, device);
+  block.layout = layout;
   QTextOption option;
   option.setWrapMode(noWrap ? QTextOption::NoWrap : QTextOption::WrapAtWordBoundaryOrAnywhere);
   if (flags & StringFormatFlagsMeasureTrailingSpaces) option.setFlags(QTextOption::IncludeTrailingSpaces);
@@ -98,13 +100,13 @@ TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, c
     for (REAL t : format->TabStops()) tabs.append(pos += t);
     option.setTabArray(tabs);
   }
-  block.layout->setTextOption(option);
-  block.layout->setCacheEnabled(true);
+  layout->setTextOption(option);
+  layout->setCacheEnabled(true);
   double width = noWrap ? 1e7 : box.width();
   double y = 0, maxWidth = 0;
-  block.layout->beginLayout();
+  layout->beginLayout();
   for (;;) {
-    QTextLine line = block.layout->createLine();
+    QTextLine line = layout->createLine();
     if (!line.isValid()) break;
     line.setLineWidth(width);
     line.setPosition(QPointF(0, y));
@@ -117,7 +119,7 @@ TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, c
     block.charsFitted = line.textStart() + line.textLength();
     ++block.lines;
   }
-  block.layout->endLayout();
+  layout->endLayout();
   double pad = format && format->Typographic() ? 0 : QFontMetricsF(font, device).height() / 6.0;
   StringAlignment h = format ? format->GetAlignment() : StringAlignmentNear;
   StringAlignment v = format ? format->GetLineAlignment() : StringAlignmentNear;
@@ -128,7 +130,7 @@ TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, c
   double boxHeight = hasBox && box.height() > 0 ? box.height() : 0;
   double left = 1e300;
   for (int i = 0; i < block.layout->lineCount(); ++i) {
-    QTextLine line = block.layout->lineAt(i);
+    QTextLine line = layout->lineAt(i);
     double lineWidth = line.naturalTextWidth() + 2 * pad;
     double x = kh * (boxWidth - lineWidth) + pad;
     line.setPosition(QPointF(x, line.position().y()));
@@ -139,6 +141,87 @@ TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, c
   block.origin = QPointF(box.x(), box.y() + top);
   block.bounds = QRectF(box.x() + left, box.y() + top, maxWidth + 2 * pad, y);
   return block;
+}
+
+// Laying out is the costly part of measuring and drawing text, and the same strings come back
+// at every redraw: layouts are kept by text, font, device resolution, format and box size, and
+// moved to the box's place.
+TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, const QRectF& box, bool hasBox,
+                 const StringFormat* format) {
+  struct Key {
+    QString text, family;
+    qreal points, letters, words;
+    int pixels, weight, traits, strategy, hinting, stretch;
+    int dpiX, dpiY;
+    qreal width, height;
+    bool hasBox, typographic;
+    INT flags;
+    int align, lineAlign, trimming;
+    std::vector<REAL> tabs;
+    bool operator<(const Key& o) const {
+      return std::tie(text, family, points, letters, words, pixels, weight, traits, strategy, hinting, stretch, dpiX, dpiY,
+                      width, height, hasBox, typographic, flags, align, lineAlign, trimming, tabs) <
+             std::tie(o.text, o.family, o.points, o.letters, o.words, o.pixels, o.weight, o.traits, o.strategy, o.hinting,
+                      o.stretch, o.dpiX, o.dpiY, o.width, o.height, o.hasBox, o.typographic, o.flags, o.align,
+                      o.lineAlign, o.trimming, o.tabs);
+    }
+  };
+  static std::mutex lock;
+  static std::map<Key, TextBlock> cache;
+  // The font's own fields: its key() string costs as much to build as a short layout.
+  const int traits = int(font.italic()) | int(font.underline()) << 1 | int(font.strikeOut()) << 2 |
+                     int(font.kerning()) << 3 | int(font.letterSpacingType()) << 4 | int(font.capitalization()) << 5;
+  Key key{text, font.family(), font.pointSizeF(), font.letterSpacing(), font.wordSpacing(),
+          font.pixelSize(), font.weight(), traits, int(font.styleStrategy()), int(font.hintingPreference()),
+          font.stretch(), device->logicalDpiX(), device->logicalDpiY(), box.width(), box.height(), hasBox,
+          format && format->Typographic(), format ? format->GetFormatFlags() : 0,
+          format ? int(format->GetAlignment()) : -1, format ? int(format->GetLineAlignment()) : -1,
+          format ? int(format->GetTrimming()) : -1, format ? format->TabStops() : std::vector<REAL>()};
+  TextBlock block;
+  bool found = false;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = cache.find(key);
+    if (it != cache.end()) block = it->second, found = true;
+  }
+  if (!found) {
+    block = LayOutNew(text, font, device, QRectF(0, 0, box.width(), box.height()), hasBox, format);
+    std::lock_guard<std::mutex> guard(lock);
+    if (cache.size() > 4000) cache.clear();  // a flood of distinct texts: start over rather than grow
+    cache.emplace(std::move(key), block);
+  }
+  block.origin += box.topLeft();
+  block.bounds.translate(box.topLeft());
+  return block;
+}
+
+// A glyph's outline at one size. Loading an outline runs the font's hinting program each
+// time, far slower than copying a path, and labels draw the same few glyphs over and over.
+QPainterPath GlyphPath(const QRawFont& raw, quint32 glyph) {
+  struct Key {
+    QString family, style;
+    qreal pixels;
+    int weight, fontStyle, hinting;
+    quint32 glyph;
+    bool operator<(const Key& o) const {
+      return std::tie(family, style, pixels, weight, fontStyle, hinting, glyph) <
+             std::tie(o.family, o.style, o.pixels, o.weight, o.fontStyle, o.hinting, o.glyph);
+    }
+  };
+  static std::mutex lock;
+  static std::map<Key, QPainterPath> cache;
+  Key key{raw.familyName(), raw.styleName(), raw.pixelSize(), raw.weight(), int(raw.style()),
+          int(raw.hintingPreference()), glyph};
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+  }
+  QPainterPath path = raw.pathForGlyph(glyph);
+  std::lock_guard<std::mutex> guard(lock);
+  if (cache.size() > 20000) cache.clear();  // many sizes and faces: start over rather than grow
+  cache.emplace(std::move(key), path);
+  return path;
 }
 
 // Outlines of the laid-out glyphs, with underline and strikeout bars, in world units.
@@ -153,7 +236,7 @@ QPainterPath BlockPath(const TextBlock& block, const QFont& font, QPaintDevice* 
       const QList<quint32> glyphs = run.glyphIndexes();
       const QList<QPointF> positions = run.positions();
       for (qsizetype g = 0; g < glyphs.size(); ++g)
-        path.addPath(raw.pathForGlyph(glyphs[g]).translated(block.origin + positions[g]));
+        path.addPath(GlyphPath(raw, glyphs[g]).translated(block.origin + positions[g]));
     }
     double baseline = block.origin.y() + line.y() + line.ascent();
     double x = block.origin.x() + line.x();

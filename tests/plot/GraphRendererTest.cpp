@@ -438,10 +438,10 @@ TEST_F(GraphRendererTest, GridDrawnInPiecesMatchesTheGridDrawnAsLines)
         r->DrawFrame(&graphics, false);
     }
     {
-        // A scale a hair above 1 takes the line-by-line path and moves nothing by a visible amount.
+        // An offset finer than the rasterizer resolves takes the line-by-line path.
         Gdiplus::Graphics graphics(&lines);
         graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
-        graphics.ScaleTransform(1.0000001f, 1.0000001f);
+        graphics.TranslateTransform(1.0f / 4096, 1.0f / 4096);
         ASSERT_FALSE(graphics.DrawsWholePixels());
         r->DrawFrame(&graphics, false);
     }
@@ -458,5 +458,110 @@ TEST_F(GraphRendererTest, GridDrawnInPiecesMatchesTheGridDrawnAsLines)
         }
     EXPECT_GT(gridPixels, 10000);
     EXPECT_LE(largest, 3);
+}
+// Compares two renderings channel by channel; counts the pixels the first one changed from white.
+int LargestDifference(Gdiplus::Bitmap& a, Gdiplus::Bitmap& b, int* inked)
+{
+    int largest = 0;
+    *inked = 0;
+    for (UINT y = 0; y < a.GetHeight(); ++y)
+        for (UINT x = 0; x < a.GetWidth(); ++x) {
+            Gdiplus::Color p, q;
+            a.GetPixel(int(x), int(y), &p);
+            b.GetPixel(int(x), int(y), &q);
+            *inked += p.GetValue() != 0xFFFFFFFFu;
+            for (int shift : {0, 8, 16, 24})
+                largest = std::max(largest, std::abs(int((p.GetValue() >> shift) & 0xFF) -
+                                                     int((q.GetValue() >> shift) & 0xFF)));
+        }
+    return largest;
+}
+
+TEST_F(GraphRendererTest, LabelTextCopiedFromTilesMatchesTextDrawnInPlace)
+{
+    CGraphRenderer::SetTextMeasurer(nullptr);  // real text, real sizes
+    auto p = AddObserved({{0, 0}, {80, 0}});
+    p->m_labelAlignment = 3;
+    p->m_labelFrame = 1;
+    p->m_labelOutline = 1;
+    p->m_labelColor = 0xFF2040A0u;
+    for (int rotate : {0, 1}) {
+        SCOPED_TRACE(rotate);
+        p->m_rotateLabels = rotate;
+        CQLPeakLabelList peaks;
+        for (int i = 0; i < 12; ++i)
+            peaks.push_back({p.get(), 5 + 6.3 * i, 150 + 53.7 * i, i % 2 ? L"1 1 0" : L"2 0 0"});
+        auto r = Make();
+        Gdiplus::Bitmap tiles(780, 570), direct(780, 570);
+        {
+            Gdiplus::Graphics graphics(&tiles);
+            graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+            CQLPeakLabelList copy = peaks;
+            r->DrawPeakLabels(&graphics, copy);
+            copy = peaks;
+            r->DrawPeakLabels(&graphics, copy);  // the second pass copies every text from its tile
+        }
+        {
+            // An offset finer than the rasterizer resolves draws every text in place.
+            Gdiplus::Graphics graphics(&direct);
+            graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+            graphics.TranslateTransform(1.0f / 4096, 1.0f / 4096);
+            ASSERT_FALSE(graphics.DrawsWholePixels());
+            CQLPeakLabelList copy = peaks;
+            r->DrawPeakLabels(&graphics, copy);
+            copy = peaks;
+            r->DrawPeakLabels(&graphics, copy);
+        }
+        int inked = 0;
+        EXPECT_LE(LargestDifference(tiles, direct, &inked), 3);
+        EXPECT_GT(inked, 1000);
+    }
+}
+TEST_F(GraphRendererTest, LegendDrawsOnlyTheRowsThatFitAndOnlyWithItsBox)
+{
+    settings.m_showGrid = 0;
+    settings.m_showLegend = 1;
+    for (int i = 0; i < 40; ++i) AddObserved({});  // no curves: only the legend marks the plot
+    auto nonWhiteRows = [](Gdiplus::Bitmap& bitmap, int x0, int x1, int y0, int y1) {
+        int rows = 0;
+        for (int y = y0; y < y1; ++y) {
+            bool any = false;
+            for (int x = x0; x < x1 && !any; ++x) {
+                Gdiplus::Color c;
+                bitmap.GetPixel(x, y, &c);
+                any = c.GetValue() != 0xFFFFFFFFu;
+            }
+            rows += any;
+        }
+        return rows;
+    };
+    {
+        auto r = Make();
+        Gdiplus::Bitmap bitmap(780, 570);
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawPlot(&graphics);
+        // The box hangs 10 pixels inside the plot's top-right corner; find where it ends.
+        int bottom = 40;
+        for (int y = 40; y < 530; ++y) {
+            Gdiplus::Color c;
+            bitmap.GetPixel(700, y, &c);
+            if (c.GetValue() != 0xFFFFFFFFu) bottom = y;
+        }
+        EXPECT_GT(bottom, 300);  // twenty-odd rows of 23 pixels fit
+        EXPECT_LE(bottom, 529);
+        // Nothing of the rows that did not fit is drawn below the box.
+        EXPECT_EQ(nonWhiteRows(bitmap, 600, 745, bottom + 1, 529), 0);
+        EXPECT_GT(nonWhiteRows(bitmap, 600, 745, 40, bottom), 300);
+    }
+    {
+        // A plot too narrow for the box shows no legend at all.
+        auto r = Make(200, 570);
+        Gdiplus::Bitmap bitmap(200, 570);
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawPlot(&graphics);
+        EXPECT_EQ(nonWhiteRows(bitmap, 0, 200, 0, 570), 0);
+    }
 }
 }  // namespace

@@ -725,3 +725,21 @@ TEST(ClassLibMessages, TrackSizesAndApplicationActivationReachTopLevelWindows) {
   emit qApp->applicationStateChanged(Qt::ApplicationActive);
   EXPECT_EQ(w.appActive, (std::vector<int>{0, 1}));
 }
+
+TEST(ClassLibControls, ObjectTakesOverATemplatesCustomItem) {
+  EnsureApp();
+  std::string error;
+  ASSERT_TRUE(qlw::AddResourceText("DIALOG 7290 \"Custom\"\n  CUSTOM 7291 \"Plain\"\nEND\n", &error)) << error;
+  CWnd host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"host", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+  ASSERT_TRUE(qlw::BuildFromTemplate(&host, 7290));
+  ProbeWnd item;
+  ASSERT_TRUE(item.SubclassDlgItem(7291, &host));
+  // Unhandled messages reach the default handling once, not the object again and again.
+  CString text;
+  item.GetWindowText(text);
+  EXPECT_EQ(std::wstring(text.GetString()), L"Plain");
+  EXPECT_EQ(item.SendMessage(g_pingMessage, 2, 3), 5);
+  item.UnsubclassWindow();
+  host.DestroyWindow();
+}

@@ -93,6 +93,49 @@ TEST(GdiPlusBitmap, LockBitsKeepsStraightAlphaUnchanged) {
   bitmap.UnlockBits(&data);
 }
 
+TEST(GdiPlusBitmap, PremultipliedBitmapKeepsPremultipliedPixels) {
+  Bitmap bitmap(3, 1, PixelFormat32bppPARGB);
+  Rect all(0, 0, 3, 1);
+  BitmapData data{};
+  // Its own format is handed out in place; straight ARGB is converted both ways.
+  ASSERT_EQ(bitmap.LockBits(&all, ImageLockModeWrite, PixelFormat32bppPARGB, &data), Ok);
+  const uint32_t premultiplied[3] = {0x80081018u, 0x00000000u, 0xFF102030u};
+  std::memcpy(data.Scan0, premultiplied, sizeof premultiplied);
+  ASSERT_EQ(bitmap.UnlockBits(&data), Ok);
+  ASSERT_EQ(bitmap.LockBits(&all, ImageLockModeRead, PixelFormat32bppPARGB, &data), Ok);
+  EXPECT_EQ(std::memcmp(data.Scan0, premultiplied, sizeof premultiplied), 0);
+  bitmap.UnlockBits(&data);
+  ASSERT_EQ(bitmap.LockBits(&all, ImageLockModeRead | ImageLockModeWrite, PixelFormat32bppARGB, &data), Ok);
+  EXPECT_EQ(static_cast<uint32_t*>(data.Scan0)[0], 0x80102030u);
+  static_cast<uint32_t*>(data.Scan0)[1] = 0x80FFFFFFu;
+  ASSERT_EQ(bitmap.UnlockBits(&data), Ok);
+  EXPECT_EQ(At(bitmap, 0, 0), 0x80102030u);
+  EXPECT_EQ(At(bitmap, 1, 0), 0x80FFFFFFu);
+  EXPECT_EQ(At(bitmap, 2, 0), 0xFF102030u);
+  ASSERT_EQ(bitmap.SetPixel(1, 0, Color(0x40FF0000u)), Ok);
+  EXPECT_EQ(At(bitmap, 1, 0), 0x40FF0000u);
+
+  // Drawn into and copied like a straight bitmap.
+  Bitmap layer(4, 4, PixelFormat32bppPARGB), target(4, 4);
+  {
+    Graphics g(&layer);
+    SolidBrush half(Color(0x80FF0000u));
+    g.FillRectangle(&half, 0.0f, 0.0f, 2.0f, 4.0f);
+  }
+  EXPECT_EQ(At(layer, 0, 0), 0x80FF0000u);
+  EXPECT_EQ(At(layer, 3, 0), 0u);
+  {
+    Graphics g(&target);
+    g.Clear(Color(0xFFFFFFFFu));
+    g.DrawImage(&layer, 0.0f, 0.0f, 4.0f, 4.0f);
+  }
+  Color mixed;
+  target.GetPixel(1, 1, &mixed);
+  EXPECT_EQ(mixed.GetR(), 255);
+  EXPECT_NEAR(mixed.GetG(), 127, 1);
+  EXPECT_EQ(At(target, 3, 3), 0xFFFFFFFFu);
+}
+
 TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
   Matrix m;
   m.Translate(10, 0);

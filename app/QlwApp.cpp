@@ -1,0 +1,349 @@
+// Start-up, the document templates and where an opened file goes.
+#include "QlwApp.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "FileTypes.h"
+#include "LXAlertDialog.h"
+#include "LXAppDropTarget.h"
+#include "LXDialog.h"
+#include "LXDocWnd.h"
+#include "LXGdiplus.h"
+#include "LXMessage.h"
+#include "LXUtils.h"
+#include "MenuXP.h"
+#include "Preferences.h"
+#include "QlwCommandLineInfo.h"
+#include "QlwDoc.h"
+#include "QlwDocTemplate.h"
+#include "QlwDocTypes.h"
+#include "QlwStartFrame.h"
+#include "ShellFolders.h"
+#include "StatusWidget.h"
+#include "WaitCursorHook.h"
+
+namespace {
+constexpr UINT kNewWindowCommand = 57600;
+
+// Puts a flag back on every way out of a scope.
+class CFlagScope {
+ public:
+  CFlagScope(bool& flag, bool value) : m_flag(flag), m_saved(flag) { flag = value; }
+  ~CFlagScope() { m_flag = m_saved; }
+  CFlagScope(const CFlagScope&) = delete;
+  CFlagScope& operator=(const CFlagScope&) = delete;
+
+ private:
+  bool& m_flag;
+  bool m_saved;
+};
+
+bool IsDirectory(const CString& path) {
+  struct stat st;
+  return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+CQlwDoc* DocumentOf(CWnd* window) {
+  auto* frame = dynamic_cast<CFrameWnd*>(window);
+  return frame ? dynamic_cast<CQlwDoc*>(frame->GetActiveDocument()) : nullptr;
+}
+}  // namespace
+
+// The application's commands at the end of the command route.
+class CQlwAppCommands : public CCmdTarget {
+ public:
+  explicit CQlwAppCommands(CQlwApp& app) : m_app(app) {}
+  void OnNewWindow() { m_app.OnNewWindow(); }
+  void OnUpdateAlwaysEnabled(CCmdUI* ui) { ui->Enable(TRUE); }
+
+ private:
+  CQlwApp& m_app;
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CQlwAppCommands, CCmdTarget)
+ON_COMMAND(kNewWindowCommand, &CQlwAppCommands::OnNewWindow)
+ON_UPDATE_COMMAND_UI(kNewWindowCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
+END_MESSAGE_MAP()
+
+// Touches no file, registry value or preference: it runs before the program's entry, and perhaps
+// before the document-type table of another file is built, so the table is copied at start-up.
+CQlwApp::CQlwApp() : CLXApp(L"Quillonographic") {}
+
+CQlwApp::~CQlwApp() {
+  if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);
+  delete g_pPreferences;
+}
+
+CQlwApp* CQlwApp::GetApp() { return dynamic_cast<CQlwApp*>(AfxGetApp()); }
+
+BOOL CQlwApp::InitInstance() {
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  try {
+    if (!CLXApp::InitInstance()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
+    auto& info = static_cast<CQlwCommandLineInfo&>(*m_cmdInfo);
+    const int command = info.m_nShellCommand;
+    const bool registering = command == CCommandLineInfo::AppRegister || command == CCommandLineInfo::AppUnregister;
+
+    // A window this program started for itself never hands over: it would hand back to its parent.
+    if (!registering && !info.m_bRunEmbedded && HandOverToRunningInstance()) return FALSE;
+
+    StartUp();
+    if (command == CCommandLineInfo::AppRegister) RegisterShellFileTypes(FALSE);
+    if (command == CCommandLineInfo::AppUnregister) UnregisterShellFileTypes();
+
+    if (!g_silentMode && !registering) {
+      if (!ProcessCommandLine(info)) return FALSE;
+      HWND main = GetMainFrame();
+      if (!main) throw CLXXNoNewApp(kLXSeverityFatal, 0, __LINE__);
+      CLXAppDropTarget::RegisterFactory(true);
+      // A window started with files was announced by the drop that brought them.
+      if (!info.m_bRunEmbedded || info.m_files.empty())
+        CLXMsgTarget(main, g_msgInitialOpen).Send(CLXMessage::kModeSync);
+    }
+    return registering ? FALSE : TRUE;
+  } catch (CLXXAbortAppInit&) {
+    m_exitCode = 1;
+  } catch (CLXException& e) {
+    e.Report();
+  } catch (const std::exception& e) {
+    CLXException(e, kLXSeverityFatal).Report();
+  } catch (...) {
+  }
+  if (m_exitCode == 0) m_exitCode = 1;
+  return FALSE;
+}
+
+void CQlwApp::StartUp() {
+  if (!g_silentMode) CLXAlertDialog::Install();
+  if (!StartGdiplus()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
+  InstallFileTypeRecogniser();
+  CMenuXP::Install();
+  m_menusInstalled = true;
+  InstallStatusWindowDrawer();
+  InstallWaitCursorHook();
+
+  HDC screen = GetDC(nullptr);
+  g_screenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  if (g_screenDpi <= 0) g_screenDpi = 96;
+  g_drawDpi = g_screenDpi;
+  if (!g_pPreferences) CPreferences::Create(false);
+
+  m_commands = std::make_unique<CQlwAppCommands>(*this);
+  qlw::SetApplicationCommandTarget(m_commands.get());
+}
+
+int CQlwApp::ExitInstance() {
+  CLXDialog::SetAppQuitting(true);
+  RemoveWaitCursorHook();
+  if (m_menusInstalled) CMenuXP::Uninstall();
+  m_menusInstalled = false;
+  if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);
+  return CLXApp::ExitInstance();
+}
+
+BOOL CQlwApp::PumpMessage() {
+  if (m_msgCur.message == WM_QUIT) CLXDialog::SetAppQuitting(true);
+  return CLXApp::PumpMessage();
+}
+
+BOOL CQlwApp::PreTranslateMessage(MSG* msg) {
+  // Thread messages of the bus: files handed over or dropped on the program itself.
+  if (!msg->hwnd) {
+    LRESULT result = 0;
+    try {
+      if (HandleInstanceMessage(msg->message, msg->wParam, msg->lParam, result)) return TRUE;
+    } catch (CLXException& e) {
+      e.Report();
+      return TRUE;
+    } catch (const std::exception& e) {
+      CLXException(e, kLXSeverityMessage).Report();
+      return TRUE;
+    }
+  }
+  return CLXApp::PreTranslateMessage(msg);
+}
+
+bool CQlwApp::HandOverToRunningInstance() {
+  HWND running = FindOtherInstanceWindow();
+  if (!running) return false;
+  CUtils::BringToFront(running);
+  // A busy or failing instance does not take the files: then this start goes on by itself.
+  return HandOverCommandLine(running);
+}
+
+HWND CQlwApp::FindOtherInstanceWindow() {
+  struct Search {
+    DWORD me;
+    HWND found;
+  } search{GetCurrentProcessId(), nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lParam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lParam);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == s->me) return TRUE;
+        DWORD_PTR answer = 0;
+        if (SendMessageTimeoutW(hwnd, g_msgAreYouMe, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, kHandOverTimeout, &answer) &&
+            answer == g_msgAreYouMe) {
+          s->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found && IsWindow(search.found) ? search.found : nullptr;
+}
+
+BOOL CQlwApp::ProcessCommandLine(CLXCommandLineInfo& info) {
+  const int command = info.m_nShellCommand;
+  if (command != CCommandLineInfo::FileNew && command != CCommandLineInfo::FileOpen)
+    return CLXApp::ProcessCommandLine(info);
+  CFlagScope processing(m_processingCommandLine, true);
+  m_handedElsewhere = false;
+  const std::vector<CString> files = info.m_files;
+  if (files.empty()) {
+    OnNewWindow();
+    return GetMainFrame() != nullptr || m_handedElsewhere;
+  }
+  // The window first, so that the files have somewhere to go and the user sees the program at once.
+  if (!GetDocWindow() && !OpenDocumentOfType(kFileTypeSession, nullptr)) return FALSE;
+  // Files named at start-up, from the desktop or handed over, take the road of a drop on the
+  // program: the question before many files, then one "OpenDocumentFiles" list.
+  CLXAppDropTarget::RegisterFactory(true);
+  CLXAppDropTarget::DropFiles(files);
+  return TRUE;
+}
+
+void CQlwApp::OnNewWindow() {
+  if (!m_processingCommandLine) {
+    StartNewProcess();
+    return;
+  }
+  OpenDocumentOfType(kFileTypeSession, nullptr);
+  HWND target = GetMainFrame();
+  if (!target) target = LXAppWindows::GetMainWindow();
+  if (target) CLXMsgTarget(target, g_msgInitialOpen).Send(CLXMessage::kModeSync);
+}
+
+bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
+  if (paths.size() <= 1) return CLXApp::OpenFileList(paths, flag);
+  // One list opens in one window: this one while its document is empty, else one new process.
+  if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow)
+    return OpenFilesInNewWindow(paths);
+  CFlagScope batch(g_batchOpen, true);
+  bool all = OpenOneFile(0, paths.front());
+  CFlagScope sameWindow(g_openInSameWindow, true);
+  for (size_t i = 1; i < paths.size(); ++i) all = OpenOneFile(0, paths[i]) && all;
+  return all;
+}
+
+bool CQlwApp::OpenOneFile(int, const wchar_t* path) {
+  m_handedElsewhere = false;
+  try {
+    if (!path) return OpenDocumentOfType(kFileTypeSession, nullptr) != nullptr || m_handedElsewhere;
+    return OpenDocumentFile(path) != nullptr || m_handedElsewhere;
+  } catch (CLXException& e) {
+    // One file that cannot be opened is reported; the others of its list still open.
+    e.Report();
+  } catch (const std::exception& e) {
+    CLXException(e, kLXSeverityMessage).Report();
+  }
+  return false;
+}
+
+CDocument* CQlwApp::OpenDocumentFile(const wchar_t* path) {
+  const uint32_t type = path ? IdentifyFileType(path, true) : 0;
+  return OpenDocumentOfType(type, path);
+}
+
+CDocument* CQlwApp::OpenDocumentFile(const wchar_t* path, BOOL) { return OpenDocumentFile(path); }
+
+CQlwDoc* CQlwApp::OpenDocumentOfType(uint32_t fileType, const wchar_t* path) {
+  CFlagScope restore(g_openInSameWindow, g_openInSameWindow);
+  if (CQlwDoc* doc = DocumentOf(GetDocWindow())) {
+    if (doc->GetPatterns().empty()) {
+      g_openInSameWindow = true;
+    } else if (!g_openInSameWindow) {
+      std::vector<CString> list;
+      if (path) list.emplace_back(path);
+      OpenFilesInNewWindow(list);
+      return nullptr;
+    }
+  }
+  CQlwDoc* opened = CQlwDoc::OpenOrCreateDocument(fileType, path);
+  if (m_pMainWnd && LXAppWindows::GetMainWindow() != m_pMainWnd->m_hWnd)
+    LXAppWindows::SetMainWindow(m_pMainWnd->m_hWnd, true);
+  return opened;
+}
+
+CRuntimeClass* CQlwApp::GetFrameClass() const {
+  return m_pFrameClass ? m_pFrameClass : RUNTIME_CLASS(CQlwStartFrame);
+}
+
+CRuntimeClass* CQlwApp::GetViewClass() const { return m_pViewClass ? m_pViewClass : RUNTIME_CLASS(CQlwStartView); }
+
+void CQlwApp::SetWindowClasses(CRuntimeClass* frameClass, CRuntimeClass* viewClass) {
+  m_pFrameClass = frameClass;
+  m_pViewClass = viewClass;
+  for (const auto& docTemplate : m_templates) {
+    docTemplate->m_pFrameClass = GetFrameClass();
+    docTemplate->m_pViewClass = GetViewClass();
+  }
+}
+
+void CQlwApp::RegisterDocTemplates() {
+  if (!m_templates.empty()) return;
+  LXDocTypes::SetTable(g_DocTypeTable);
+  for (const CLXDocTypeRow& row : g_DocTypeTable) {
+    auto docTemplate =
+        std::make_unique<CQlwDocTemplate>(row.stringId, RUNTIME_CLASS(CQlwDoc), GetFrameClass(), GetViewClass());
+    if (row.main && row.stringId == 1030) m_pMainDocTemplate = docTemplate.get();
+    m_templates.push_back(std::move(docTemplate));
+  }
+}
+
+CDocTemplate* CQlwApp::GetTemplateForFileType(uint32_t fileType) {
+  const CLXDocTypeRow* row = FindTemplateForFileType(fileType);
+  if (!row) return nullptr;
+  for (const auto& docTemplate : m_templates)
+    if (docTemplate->m_nIDResource == row->stringId) return docTemplate.get();
+  return nullptr;
+}
+
+CLXCommandLineInfo* CQlwApp::CreateCommandLineInfo() { return new CQlwCommandLineInfo(); }
+
+bool CQlwApp::HasStoredPreferences() {
+  if (CLXApp::HasStoredPreferences()) return true;
+  wchar_t common[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common)) || !*common)
+    return false;
+  CString folder;
+  if (!folder.LoadString(1063)) return false;
+  folder.Replace(L"\\", L"/");
+  return IsDirectory(CString(common) + L"/" + folder);
+}
+
+bool CQlwApp::StartNewProcess() { return OpenFilesInNewWindow({}); }
+
+bool CQlwApp::OpenFilesInNewWindow(const std::vector<CString>& paths) {
+  CString arguments = kNewWindowSwitch;
+  for (const CString& path : paths) arguments += CString(L" \"") + path + L"\"";
+  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments, false);
+  if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
+  return m_handedElsewhere;
+}
+
+HWND CQlwApp::GetMainFrame() {
+  CWnd* window = GetDocWindow();
+  return window ? window->m_hWnd : nullptr;
+}
+
+CWnd* CQlwApp::GetDocWindow() const {
+  CLXDocWnd* window = CLXDocWnd::FromWindow(nullptr);
+  return window && window->m_hWnd && IsWindow(window->m_hWnd) ? window : nullptr;
+}

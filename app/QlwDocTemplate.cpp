@@ -1,0 +1,20 @@
+// The old document's patterns, settings and layout join the one opened into its window.
+#include "QlwDocTemplate.h"
+
+#include "QlwDoc.h"
+
+IMPLEMENT_DYNAMIC(CQlwDocTemplate, CLXDocTemplate)
+
+void CQlwDocTemplate::TransferDocument(CDocument* oldDoc, CDocument* newDoc) {
+  auto* from = dynamic_cast<CQlwDoc*>(oldDoc);
+  auto* to = dynamic_cast<CQlwDoc*>(newDoc);
+  if (!from || !to || !g_openInSameWindow) return;
+  CDiffractionSettings* settings = from->GetSettings();
+  CQlwDoc::WindowState* state = from->GetWindowState();
+  // A closing document hands over its patterns only.
+  CDiffractionSettings keepSettings = settings ? *settings : *to->GetSettings();
+  CQlwDocWindowState keepState = state ? static_cast<CQlwDocWindowState&>(*state)
+                                       : static_cast<CQlwDocWindowState&>(*to->GetWindowState());
+  CQLPatternList patterns = from->GetPatterns();
+  to->AddReadPatterns(patterns, keepSettings, keepState, false);
+}

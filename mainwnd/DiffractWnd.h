@@ -1,0 +1,136 @@
+// CDiffractWnd: the program's one top-level window, paired with the document by the session
+// template. It arranges the panes in three nested splitters, keeps their sizes and visibility in
+// the preferences, routes commands to the visible panes and hosts the live link. Layout and pane
+// sizes are in DiffractWndLayout.cpp, command routing in DiffractWndCommands.cpp.
+#pragma once
+#include "GdiPlus.h"
+#include "GraphicsPane.h"
+#include "QlwDocView.h"
+#include "QlwMainFrame.h"
+#include "STSplitterWnd.h"
+#include "TandemixHelper.h"
+
+class CDiffractionSettings;
+class CQlwDoc;
+class CLXAppDropTarget;
+
+class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDocWindow {
+  DECLARE_DYNCREATE(CDiffractWnd)
+ public:
+  static constexpr int kMinFrameWidth = 600;
+  static constexpr int kMinFrameHeight = 300;
+  static constexpr int kDefaultParametersWidth = 200;
+  // The layout commands.
+  static constexpr UINT kCmdShowParameters = 33586;
+  static constexpr UINT kCmdShowReflexions = 33589;
+  static constexpr UINT kCmdShowPatterns = 33591;
+  static constexpr UINT kCmdMinimiseWindow = 33768;
+  static constexpr UINT kCmdMaximiseWindow = 33772;
+
+  CDiffractWnd();
+  ~CDiffractWnd() override;
+
+  // The window before creation: 1000 × 600 centred in the work area when nothing is stored, at
+  // least 600 × 300 (the right or bottom edge moves). FitToMonitor is left to the caller.
+  static RECT DefaultFrameRect(const RECT& workArea);
+  static void EnforceMinimumFrameSize(RECT& rect);
+  // The graphics row's height for a relative reflexions height on splitter B's client height.
+  static int GraphRowHeight(double reflexionsRelHeight, int clientHeight);
+  // The relative reflexions height saved for a graphics row on splitter B's client height.
+  static double ReflexionsRelHeight(int graphRowHeight, int clientHeight);
+
+  BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
+  BOOL OnCreateClient(LPCREATESTRUCT cs, CCreateContext* context) override;
+  void ActivateFrame(int cmdShow = -1) override;
+  BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+
+  CQlwDoc* GetDocument() const;
+  // Null while the document is closing.
+  CDiffractionSettings* GetDocSettings() override;
+  bool HasPatterns() override;
+  bool IsEmptyWindow() override { return !HasPatterns(); }
+  void SaveWindowPlacement() override;
+  void OnOptionsApplied(WPARAM, LPARAM) override {}
+  bool HasShownPatterns();
+
+  ST_SplitterWnd* ApplyPaneSizes();
+  int UpdatePlotRect() override;
+  const LXGraphics::CSyncRect& GetPlotRect() const override { return m_plotRect; }
+  void SetPlotImage(Gdiplus::Image* image);
+  void TogglePatternsPane();
+  void ToggleParametersPane();
+  void ToggleReflexionsPane();
+
+  // Which panes show: the splitter exists and its pane is not the hidden one.
+  bool IsPatternsPaneShown() const;
+  bool IsParametersPaneShown() const;
+  bool IsReflexionsPaneShown() const;
+
+  ST_SplitterWnd& GetTopSplitter() { return m_wndSplitter; }
+  ST_SplitterWnd* GetParamSplitter() const { return m_pParamSplitter; }
+  ST_SplitterWnd* GetGraphSplitter() const { return m_pGraphSplitter; }
+  CGraphicsPane* GetGraphicsPane() const { return m_pGraphicsPane; }
+  CWnd* GetParametersPane() const { return m_pParametersPane; }
+  CWnd* GetPatternsPane() const { return m_pPatternsPane; }
+  CWnd* GetReflexionsPane() const { return m_pReflexionsPane; }
+
+  // The document's side of the window (CQlwDocWindow).
+  HWND GetSafeHwnd() const override { return m_hWnd; }
+  bool HasRestoredLayout() const override { return m_bRestoredLayout; }
+  bool GetScreenRect(LXGraphics::CSyncRect& out) const override;
+  void MoveOnScreen(const LXGraphics::CSyncRect& rect) override;
+  bool IsPaneShown(Pane pane) const override;
+  void PostMenuCommand(UINT commandId) override;
+  int GetParametersTab() const override { return 0; }
+  void SelectParametersTab(int) override { m_bRestoredLayout = true; }
+  void CloseInspectorPanes() override {}
+  void DisclosePane(const CString&) override {}
+  void GetOpenPaneNames(std::list<CString>&) const override {}
+  void InvalidateAll() override;
+
+  ST_SplitterWnd m_wndSplitter{0};
+  ST_SplitterWnd* m_pParamSplitter = nullptr;
+  ST_SplitterWnd* m_pGraphSplitter = nullptr;
+  CGraphicsPane* m_pGraphicsPane = nullptr;
+  CWnd* m_pParametersPane = nullptr;
+  CWnd* m_pPatternsPane = nullptr;
+  CWnd* m_pReflexionsPane = nullptr;
+  Gdiplus::Image* m_pPlotImage = nullptr;
+  LXGraphics::CSyncRect m_plotRect;
+  bool m_bFirstPaint = true;
+  bool m_bInPaint = false;
+  bool m_bInLayout = false;
+
+ protected:
+  HWND GetHelperWindow() const override { return m_hWnd; }
+  CWnd* GetFocusPane() override;
+  // Writes the placement and, when changed, the window-layout group of the preferences.
+  void SaveWindowState();
+  void BuildClient(CCreateContext* context);
+  SIZE GraphicsMinSize() const;
+  SIZE PatternsMinSize() const;
+  SIZE ReflexionsMinSize() const;
+  int ParametersWidth() const;
+  // The window whose "ExitSizeMove" tells the plot a size change is over.
+  HWND PlotWindow() const;
+  void AfterToggle(CWnd* shownPane, bool shown, CWnd* toInvalidate);
+
+  int OnCreate(LPCREATESTRUCT cs);
+  void OnDestroy();
+  void OnGetMinMaxInfo(MINMAXINFO* info);
+  void OnSize(UINT type, int cx, int cy);
+  void OnPaint();
+  LRESULT OnCopyDataMsg(WPARAM wParam, LPARAM lParam);
+  LRESULT OnNewTool(WPARAM, LPARAM lParam);
+  LRESULT OnSplitterDoubleClick(WPARAM, LPARAM lParam);
+  LRESULT OnSplitterRecalcLayout(WPARAM, LPARAM lParam);
+  LRESULT OnTandemixPending(WPARAM, LPARAM);
+  BOOL OnWindowCommand(UINT id);
+  void OnUpdateWindowCommand(CCmdUI* ui);
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  bool m_bRestoredLayout = false;
+  bool m_bParametersLaidOut = false;
+  CLXAppDropTarget* m_pDropTarget = nullptr;
+};

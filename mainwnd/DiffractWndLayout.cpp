@@ -1,0 +1,149 @@
+// The diffraction window's pane sizes: applied from the preferences, saved back after each
+// splitter layout, the minimum window size, and hiding and showing the pane columns.
+#include "DiffractWnd.h"
+
+#include <algorithm>
+
+#include "LXMessage.h"
+#include "Preferences.h"
+
+namespace {
+// Minimum sizes of the panes whose places are still empty.
+constexpr SIZE kPatternsMinSize{120, 100};
+constexpr SIZE kReflexionsMinSize{100, 80};
+
+// The size entry of a pane: a hidden pane's entry sits past the visible one.
+ST_SplitterWnd::CRowColInfo& InfoOf(ST_SplitterWnd& splitter, int pane) {
+  const int hidden = splitter.m_nHidden;
+  if (hidden < 0) return splitter.SplitInfo(pane);
+  return splitter.SplitInfo(pane == hidden ? 1 : 0);
+}
+
+void SetSizes(ST_SplitterWnd& splitter, int pane, int current, int ideal, int minimum) {
+  ST_SplitterWnd::CRowColInfo& info = InfoOf(splitter, pane);
+  info.nCurSize = current;
+  info.nIdealSize = ideal;
+  info.nMinSize = minimum;
+}
+
+bool PaneShown(const ST_SplitterWnd* splitter, int pane) {
+  return splitter && splitter->m_hWnd && splitter->m_nHidden != pane;
+}
+}  // namespace
+
+SIZE CDiffractWnd::GraphicsMinSize() const {
+  SIZE size{CGraphicsPane::kMinWidth, CGraphicsPane::kMinHeight};
+  if (m_pGraphicsPane) m_pGraphicsPane->GetMinSize(size);
+  return size;
+}
+SIZE CDiffractWnd::PatternsMinSize() const { return kPatternsMinSize; }
+SIZE CDiffractWnd::ReflexionsMinSize() const { return kReflexionsMinSize; }
+
+int CDiffractWnd::ParametersWidth() const {
+  if (!m_bParametersLaidOut || !m_pParametersPane || !m_pParametersPane->m_hWnd) return kDefaultParametersWidth;
+  RECT r{};
+  m_pParametersPane->GetWindowRect(&r);
+  return r.right - r.left > 0 ? r.right - r.left : kDefaultParametersWidth;
+}
+
+bool CDiffractWnd::IsPatternsPaneShown() const { return PaneShown(&m_wndSplitter, 0); }
+bool CDiffractWnd::IsParametersPaneShown() const { return PaneShown(m_pParamSplitter, 1); }
+bool CDiffractWnd::IsReflexionsPaneShown() const { return PaneShown(m_pGraphSplitter, 1); }
+
+ST_SplitterWnd* CDiffractWnd::ApplyPaneSizes() {
+  if (!m_wndSplitter.m_hWnd || !m_pParamSplitter || !m_pGraphSplitter) return m_pParamSplitter;
+  const SIZE graphics = GraphicsMinSize(), patterns = PatternsMinSize(), reflexions = ReflexionsMinSize();
+  const int parameters = ParametersWidth();
+  int graphColumnMin = graphics.cx;
+  if (m_pParamSplitter->m_hWnd && IsParametersPaneShown())
+    graphColumnMin += parameters + m_pParamSplitter->m_cxSplitterGap;
+
+  const int patternsWidth = g_pPreferences ? g_pPreferences->m_StructuresWinWidth.Get() : 200;
+  SetSizes(m_wndSplitter, 0, patternsWidth, std::max(patternsWidth, static_cast<int>(patterns.cx)), patterns.cx);
+  const int graphColumn = m_wndSplitter.GetRemainingSize(patternsWidth);
+  SetSizes(m_wndSplitter, 1, graphColumn, std::max(graphColumn, graphColumnMin), graphColumnMin);
+
+  SetSizes(*m_pParamSplitter, 1, parameters, parameters, parameters);
+  const int graphWidth = m_pParamSplitter->GetRemainingSize(parameters);
+  SetSizes(*m_pParamSplitter, 0, graphWidth, std::max(graphWidth, static_cast<int>(graphics.cx)), graphics.cx);
+
+  RECT client{};
+  m_pGraphSplitter->GetClientRect(&client);
+  const double relHeight = g_pPreferences ? g_pPreferences->m_ReflexionsRelHeight.Get() : 0.3;
+  const int graphHeight = GraphRowHeight(relHeight, client.bottom - client.top);
+  SetSizes(*m_pGraphSplitter, 0, graphHeight, std::max(graphHeight, static_cast<int>(graphics.cy)), graphics.cy);
+  const int listHeight = m_pGraphSplitter->GetRemainingSize(graphHeight);
+  SetSizes(*m_pGraphSplitter, 1, listHeight, std::max(listHeight, static_cast<int>(reflexions.cy)), reflexions.cy);
+
+  m_wndSplitter.RecalcLayout();
+  // The parameters pane keeps its width: its bar cannot be dragged.
+  m_pParamSplitter->m_bLocked = true;
+  if (IsParametersPaneShown()) m_bParametersLaidOut = true;
+  return m_pParamSplitter;
+}
+
+LRESULT CDiffractWnd::OnSplitterRecalcLayout(WPARAM, LPARAM lParam) {
+  const auto* from = reinterpret_cast<const ST_SplitterWnd*>(lParam);
+  if (m_bCreated && !m_bInLayout && g_pPreferences) {
+    CPreferences& prefs = *g_pPreferences;
+    const bool patterns = IsPatternsPaneShown();
+    prefs.m_ShowStructures.Set(patterns);
+    if (patterns && from == &m_wndSplitter) prefs.m_StructuresWinWidth.Set(InfoOf(m_wndSplitter, 0).nCurSize);
+    prefs.m_ShowParameters.Set(IsParametersPaneShown());
+    const bool reflexions = IsReflexionsPaneShown();
+    prefs.m_ShowReflexions.Set(reflexions);
+    if (reflexions && from == m_pGraphSplitter) {
+      RECT client{};
+      m_pGraphSplitter->GetClientRect(&client);
+      const int height = client.bottom - client.top;
+      if (height > 0)
+        prefs.m_ReflexionsRelHeight.Set(ReflexionsRelHeight(InfoOf(*m_pGraphSplitter, 0).nCurSize, height));
+    }
+    SaveWindowState();
+  }
+  ForwardCurrentMessageToChildren(this);
+  return 1;
+}
+
+void CDiffractWnd::OnGetMinMaxInfo(MINMAXINFO* info) {
+  const SIZE graphics = GraphicsMinSize();
+  int width = std::max(kMinFrameWidth, static_cast<int>(graphics.cx));
+  if (m_pParamSplitter && m_pParamSplitter->m_hWnd && IsParametersPaneShown()) {
+    const int parameters = ParametersWidth();
+    width += parameters + m_pParamSplitter->m_cxSplitterGap;
+    SetSizes(*m_pParamSplitter, 1, parameters, parameters, parameters);
+  }
+  if (IsPatternsPaneShown()) width += PatternsMinSize().cx + m_wndSplitter.m_cxSplitterGap;
+  info->ptMinTrackSize.x = width;
+  // Six toolbar heights once the window has a toolbar; it has none yet.
+  info->ptMinTrackSize.y = std::max<LONG>(kMinFrameHeight, info->ptMinTrackSize.y);
+  Default();
+}
+
+void CDiffractWnd::AfterToggle(CWnd* shownPane, bool shown, CWnd* toInvalidate) {
+  ApplyPaneSizes();
+  CWnd* active = shown ? shownPane : static_cast<CWnd*>(m_pGraphicsPane);
+  if (auto* view = dynamic_cast<CView*>(active)) SetActiveView(view);
+  if (toInvalidate && toInvalidate->m_hWnd) toInvalidate->Invalidate();
+}
+
+void CDiffractWnd::TogglePatternsPane() {
+  if (!m_wndSplitter.m_hWnd) return;
+  if (m_wndSplitter.m_nHidden == 0) m_wndSplitter.ShowColumn(true);
+  else if (m_wndSplitter.m_nHidden < 0) m_wndSplitter.HideColumn(0, true);
+  AfterToggle(m_pPatternsPane, IsPatternsPaneShown(), m_pGraphSplitter);
+}
+
+void CDiffractWnd::ToggleParametersPane() {
+  if (!m_pParamSplitter || !m_pParamSplitter->m_hWnd) return;
+  if (m_pParamSplitter->m_nHidden == 1) m_pParamSplitter->ShowColumn(true);
+  else if (m_pParamSplitter->m_nHidden < 0) m_pParamSplitter->HideColumn(1, true);
+  AfterToggle(m_pParametersPane, IsParametersPaneShown(), m_pGraphSplitter);
+}
+
+void CDiffractWnd::ToggleReflexionsPane() {
+  if (!m_pGraphSplitter || !m_pGraphSplitter->m_hWnd) return;
+  if (m_pGraphSplitter->m_nHidden == 1) m_pGraphSplitter->ShowRow(true);
+  else if (m_pGraphSplitter->m_nHidden < 0) m_pGraphSplitter->HideRow(1, true);
+  AfterToggle(m_pReflexionsPane, IsReflexionsPaneShown(), m_pGraphicsPane);
+}

@@ -1,0 +1,493 @@
+// The imaging canvas: hint-to-layer invalidation, the throttled paint with its cached layers and
+// composite, the overview box's place, printing, and rendering into bitmaps and metafiles.
+#include "ImagingPane.h"
+
+#include "FloatingPeakTip.h"
+#include "GraphRenderer.h"
+#include "LXGdiplus.h"
+#include "LXGraphicsErrors.h"
+#include "LXMessage.h"
+#include "Paint.h"
+#include "QLReflexion.h"
+#include "QlwDoc.h"
+#include "Status.h"
+#include "ToolRecords.h"
+#include "UpdateHint.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr float kEpsilon = 1.1920929e-7f;
+constexpr UINT_PTR kDeferredPaintTimer = 4003;
+constexpr std::int32_t kHintRepaintFromLayers = 27;
+constexpr std::int32_t kHintPeakUnderPointer = 36;
+
+// Draws the top-left w x h pixels of a buffer's bitmap at (x, y), one to one.
+void BlitBuffer(Gdiplus::Graphics& g, Gdiplus::Bitmap* bitmap, const LXGraphics::CSyncRect& at)
+{
+    if (!bitmap) return;
+    const auto& r = at.m_int;
+    const float w = float(std::min<INT>(r.Width, INT(bitmap->GetWidth())));
+    const float h = float(std::min<INT>(r.Height, INT(bitmap->GetHeight())));
+    if (w <= 0 || h <= 0) return;
+    g.DrawImage(bitmap, Gdiplus::RectF(float(r.X), float(r.Y), w, h), 0, 0, w, h, Gdiplus::UnitPixel);
+}
+
+// Puts the program-wide drawing resolution back however a paint ends.
+struct DrawScaleReset
+{
+    ~DrawScaleReset()
+    {
+        g_drawDpi = g_screenDpi;
+        g_textScale = 1.0f;
+    }
+};
+}  // namespace
+
+IMPLEMENT_DYNAMIC(CImagingPane, CWnd)
+
+BEGIN_MESSAGE_MAP(CImagingPane, CImagingPane::InputEntries)
+  ON_WM_PAINT()
+  ON_WM_ERASEBKGND()
+  ON_WM_SIZE()
+  ON_WM_DESTROY()
+  ON_REGISTERED_MESSAGE(g_msgExitSizeMoveSync, &CImagingPane::OnExitSizeMove)
+  ON_REGISTERED_MESSAGE(g_msgExitSizeMoveAsync, &CImagingPane::OnExitSizeMove)
+  ON_REGISTERED_MESSAGE(g_msgToolGetPlotRectSync, &CImagingPane::OnToolGetPlotRect)
+  ON_REGISTERED_MESSAGE(g_msgToolGetPlotRectAsync, &CImagingPane::OnToolGetPlotRect)
+  ON_REGISTERED_MESSAGE(g_msgToolUpdateRequestSync, &CImagingPane::OnToolUpdateRequest)
+  ON_REGISTERED_MESSAGE(g_msgToolUpdateRequestAsync, &CImagingPane::OnToolUpdateRequest)
+END_MESSAGE_MAP()
+
+CImagingPane::CImagingPane() = default;
+
+CImagingPane::~CImagingPane()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd)) DestroyWindow();
+}
+
+BOOL CImagingPane::Create(CWnd* parent, const RECT& rect)
+{
+    return CWnd::Create(nullptr, L"Qlw Imaging Pane", kStyle, rect, parent, kControlId);
+}
+
+BOOL CImagingPane::PreCreateWindow(CREATESTRUCTW& cs)
+{
+    cs.style |= WS_CLIPCHILDREN;
+    return CWnd::PreCreateWindow(cs);
+}
+
+CQlwDoc* CImagingPane::GetDocument() const
+{
+    if (m_pDocument) return m_pDocument;
+    if (!m_hWnd) return nullptr;
+    for (HWND h = ::GetParent(m_hWnd); h; h = ::GetParent(h)) {
+        if (auto* view = dynamic_cast<CView*>(CWnd::FromHandlePermanent(h)))
+            return dynamic_cast<CQlwDoc*>(view->GetDocument());
+    }
+    return nullptr;
+}
+
+bool CImagingPane::IsPrinting() const { return m_pPrintDC && m_pPrintDC->IsPrinting() && m_pPrintPage; }
+
+// ----- hints and invalidation -----
+
+std::uint16_t CImagingPane::MaskForHint(const CUpdateHint& hint)
+{
+    switch (hint.code) {
+    case kHintBackground: return kLayerPlot | kLayerTools;
+    case 5: return kLayerPlot | kLayerTop | kLayerTools;
+    case CUHReflexionSelected::kCode: return kLayerPlot | kLayerTop | kLayerTools;
+    case kHintRepaintFromLayers: return 0;
+    case kHintPeakUnderPointer: return kLayerPlot | kLayerTop;
+    case CUHRequestPlotUpdate::kCode:
+        if (auto* request = dynamic_cast<const CUHRequestPlotUpdate*>(&hint)) return request->level;
+        return kLayerAll;
+    default: return kLayerPlot;
+    }
+}
+
+void CImagingPane::InvalidateLayers(std::uint16_t mask, bool immediate)
+{
+    if (mask & kLayerPlot) m_plotBuffer.Clear();
+    if (mask & kLayerTop) m_topBuffer.Clear();
+    if (mask & kLayerTools) m_toolsBuffer.Clear();
+    // The composite is rebuilt at every paint; its pixels are kept, so that a paint the throttle
+    // skips still shows the last picture.
+    if (m_bSuspended || !m_hWnd || !::IsWindow(m_hWnd)) return;
+    if (m_bPainting) {
+        // Asked from inside a paint: come back after it rather than invalidate now.
+        RequestDeferredPaint(USER_TIMER_MINIMUM);
+        return;
+    }
+    UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN;
+    if (immediate) flags |= RDW_INTERNALPAINT | RDW_UPDATENOW;
+    RedrawWindow(nullptr, nullptr, flags);
+}
+
+void CImagingPane::OnDocumentUpdate(const CUpdateHint* hint)
+{
+    if (!hint) return;
+    if (m_bSuspended) {
+        EndDrag();
+        m_bSuspended = false;
+    }
+    if (hint->code == CUHReflexionSelected::kCode) {
+        auto* selected = dynamic_cast<const CUHReflexionSelected*>(hint);
+        if (selected && selected->reflexion) {
+            // The document centres on a d spacing, whatever the axis unit.
+            if (CQlwDoc* doc = GetDocument()) doc->CentrePlotOn(selected->reflexion->d);
+            if (m_hWnd && ::IsWindow(m_hWnd)) SetFocus();
+        }
+    }
+    InvalidateLayers(MaskForHint(*hint), hint->flag);
+}
+
+// ----- geometry -----
+
+void CImagingPane::GetPlotRect(LXGraphics::CSyncRect& out) const
+{
+    RECT client{0, 0, 0, 0};
+    if (m_hWnd) ::GetClientRect(m_hWnd, &client);
+    const float cw = float(client.right - client.left), ch = float(client.bottom - client.top);
+    if (!IsPrinting()) {
+        out.SetXYWH(float(client.left), float(client.top), cw, ch);
+        return;
+    }
+    const RECT& page = m_pPrintPage->drawRect;
+    const float pw = float(page.right - page.left), ph = float(page.bottom - page.top);
+    float w = pw, h = ph;
+    if (cw > kEpsilon && ch > kEpsilon) {
+        h = w * ch / cw;
+        if (h > ph) {
+            h = ph;
+            w = h * cw / ch;
+        }
+    }
+    out.SetXYWH(float(page.left) + (pw - w) / 2, float(page.top) + (ph - h) / 2, w, h);
+}
+
+// ----- painting -----
+
+bool CImagingPane::CanPaint()
+{
+    if (m_bPainting || m_bSuspended) return false;
+    CQlwDoc* doc = GetDocument();
+    return doc && doc->GetSettings() && !doc->AnyPatternNeedsRecompute();
+}
+
+void CImagingPane::OnPaint()
+{
+    CPaintDC dc(this);
+    const DWORD now = GetTickCount();
+    if (m_bHasPainted && now - m_lastPaintTick < kPaintInterval) {
+        PaintLastComposite(&dc);
+        RequestDeferredPaint(kPaintInterval - (now - m_lastPaintTick));
+        return;
+    }
+    if (!CanPaint()) {
+        // A recompute sends its own plot update; until then the last picture stays.
+        PaintLastComposite(&dc);
+        return;
+    }
+    PaintPlot(&dc);
+    m_lastPaintTick = GetTickCount();
+    m_bHasPainted = true;
+}
+
+void CImagingPane::PaintLastComposite(CDC* dc)
+{
+    Gdiplus::Graphics g(dc->GetSafeHdc());
+    RECT client{0, 0, 0, 0};
+    ::GetClientRect(m_hWnd, &client);
+    g.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+    g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFFu));
+    g.FillRectangle(&white, 0.0f, 0.0f, float(client.right), float(client.bottom));
+    if (m_bHasPainted) BlitBuffer(g, m_composite.m_pBitmap, m_composite.m_rect);
+}
+
+void CImagingPane::RequestDeferredPaint(DWORD delay)
+{
+    if (m_bDeferredPaint || !m_hWnd) return;
+    m_bDeferredPaint = ::SetTimer(m_hWnd, kDeferredPaintTimer, std::max<DWORD>(delay, USER_TIMER_MINIMUM),
+                                  &CImagingPane::DeferredPaintTimer) != 0;
+}
+
+void CALLBACK CImagingPane::DeferredPaintTimer(HWND hwnd, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(hwnd, id);
+    auto* pane = dynamic_cast<CImagingPane*>(CWnd::FromHandlePermanent(hwnd));
+    if (!pane) return;
+    pane->m_bDeferredPaint = false;
+    pane->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void CImagingPane::PreparePrintScale(CDC* dc)
+{
+    LXGraphics::CSyncRect screen;
+    GetPlotRect(screen);
+    m_pPrintDC = dc;
+    LXGraphics::CSyncRect target;
+    GetPlotRect(target);
+    const float first = screen.m_float.Width;
+    g_drawDpi = first > kEpsilon ? int(target.m_float.Width * float(g_screenDpi) / first) : g_screenDpi;
+    if (g_drawDpi <= 0) g_drawDpi = g_screenDpi;
+    if (IsPrinting() && m_pPrintPage->preview && g_screenDpi > 0) g_textScale = float(g_drawDpi) / float(g_screenDpi);
+}
+
+Gdiplus::Graphics* CImagingPane::CreateWindowGraphics()
+{
+    Gdiplus::Graphics* g = nullptr;
+    if (IsPrinting()) {
+        g = new Gdiplus::Graphics(m_pPrintDC->GetSafeHdc());
+        g->SetClip(Gdiplus::Rect(0, 0, m_pPrintDC->GetDeviceCaps(HORZRES), m_pPrintDC->GetDeviceCaps(VERTRES)));
+    } else {
+        g = new Gdiplus::Graphics(m_hWnd, FALSE);
+        LXGraphics::CSyncRect plot;
+        GetPlotRect(plot);
+        g->SetClip(Gdiplus::Rect(plot.m_int.X, plot.m_int.Y, plot.m_int.Width, plot.m_int.Height));
+    }
+    g->SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+    g->SetPageUnit(Gdiplus::UnitPixel);
+    return g;
+}
+
+void CImagingPane::PaintPlot(CDC* dc)
+{
+    if (m_bPainting || !dc) return;
+    m_bPainting = true;
+    struct PaintingReset
+    {
+        CImagingPane* pane;
+        ~PaintingReset()
+        {
+            pane->m_pPrintDC = nullptr;
+            pane->m_bPainting = false;
+        }
+    } paintingReset{this};
+    CStatusDisabler quiet;
+    DrawScaleReset scaleReset;
+
+    PreparePrintScale(dc);
+    CQlwDoc* doc = GetDocument();
+    CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr;
+    if (!settings) return;
+    std::unique_ptr<Gdiplus::Graphics> window(CreateWindowGraphics());
+    const Gdiplus::GraphicsState saved = window->Save();
+    LXGraphics::CSyncRect plot;
+    GetPlotRect(plot);
+
+    if (IsPrinting()) {
+        // Straight onto the printer's painter, so the page keeps vector drawing; no tools, no
+        // overview box.
+        CGraphRenderer renderer(doc->GetPatterns(), *settings, plot, true);
+        renderer.DrawFrame(window.get(), false);
+        renderer.DrawPlot(window.get());
+    } else {
+        const float dpiX = window->GetDpiX(), dpiY = window->GetDpiY();
+        try {
+            m_composite.Prepare(plot, dpiX, dpiY);
+        } catch (const CLXException&) {
+            window->Restore(saved);
+            return;
+        }
+        std::unique_ptr<Gdiplus::Graphics> composite(m_composite.CreateGraphics());
+        if (composite) {
+            // Replaced, not reset in place: a peak tip that still holds the old one weakly finds
+            // it gone rather than reading a deleted renderer.
+            m_pRenderer = std::make_shared<CGraphRenderer>(doc->GetPatterns(), *settings, plot, false);
+            m_pRenderer->AttachPeakTip(m_pPeakTip.get());
+            composite->Clear(Gdiplus::Color(0xFFFFFFFFu));
+            m_pRenderer->DrawFrame(composite.get(), false);
+            DrawLayers(composite.get(), dpiX, dpiY);
+            DrawOverviewBox(composite.get());
+            composite->Flush();
+            composite.reset();
+            window->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+            BlitBuffer(*window, m_composite.m_pBitmap, m_composite.m_rect);
+        }
+    }
+    window->Flush();
+    window->Restore(saved);
+}
+
+void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dpiY)
+{
+    LXGraphics::CSyncRect plot;
+    GetPlotRect(plot);
+    CGraphRenderer& renderer = *m_pRenderer;
+    struct Layer
+    {
+        CImageBuffer& buffer;
+        void (CGraphRenderer::*draw)(Gdiplus::Graphics*);
+    } layers[] = {{m_plotBuffer, &CGraphRenderer::DrawPlot},
+                  {m_toolsBuffer, &CGraphRenderer::DrawTools},
+                  {m_topBuffer, &CGraphRenderer::DrawTopLayer}};
+    composite->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    for (Layer& layer : layers) {
+        CImageBuffer& buffer = layer.buffer;
+        if (buffer.NeedsRealloc(plot)) {
+            try {
+                buffer.Prepare(plot, dpiX, dpiY);
+            } catch (const CLXException&) {
+                continue;
+            }
+        }
+        // The drawn flag: set once the layer holds its drawing, dropped by Clear.
+        if (!buffer.m_bClearPending && buffer.m_pBitmap) {
+            std::unique_ptr<Gdiplus::Graphics> g(buffer.CreateGraphics());
+            if (g) {
+                (renderer.*layer.draw)(g.get());
+                g->Flush();
+            }
+            buffer.m_bClearPending = true;
+        }
+        BlitBuffer(*composite, buffer.m_pBitmap, plot);
+    }
+}
+
+void CImagingPane::DrawOverviewBox(Gdiplus::Graphics* composite)
+{
+    if (!m_bScrollerShown || !m_pRenderer) return;
+    CGraphRenderer& r = *m_pRenderer;
+    const CDiffractionSettings& s = r.GetSettings();
+    const Gdiplus::PointF topLeft = r.DataToPixel(s.m_visibleXMin, s.m_visibleYMax);
+    const double xMaxPixel = (s.m_visibleXMax - r.GetXMin()) * r.GetXPixelsPerUnit() + r.GetPlotRect().m_float.X;
+    const float right = float(0.45 * xMaxPixel);
+    LXGraphics::CSyncRect box;
+    box.SetLTRB(topLeft.X + 10, topLeft.Y + 10, right + 10, topLeft.Y + 85 + 10);
+    if (!(box.m_float.Width > kEpsilon) || !(box.m_float.Height > kEpsilon)) return;
+    m_fScrollerScale = box.m_float.Width;
+    m_scroller.Draw(composite, box, r);
+}
+
+// ----- rendering for copy, export and the loupe -----
+
+Gdiplus::Image* CImagingPane::RenderToBuffer(const RenderRequest& request)
+{
+    LXGraphics::CSyncRect plot;
+    GetPlotRect(plot);
+    std::unique_ptr<Gdiplus::Image> image;
+    std::unique_ptr<Gdiplus::Graphics> g;
+    if (request.kind == kRenderBitmap) {
+        const double w = std::floor(double(plot.m_float.Width) * request.scale);
+        const double h = std::floor(double(plot.m_float.Height) * request.scale);
+        if (!(w >= 1 && h >= 1 && w < 2147483647.0 && h < 2147483647.0))
+            throw CLXXCopyGrfxNoBitmap(2, Gdiplus::InvalidParameter, __LINE__);
+        auto bitmap = std::make_unique<Gdiplus::Bitmap>(INT(w), INT(h), Gdiplus::PixelFormat32bppARGB);
+        // Too large an image is an error to report, not an empty picture.
+        if (const Gdiplus::Status status = bitmap->GetLastStatus(); status != Gdiplus::Ok)
+            throw CLXXCopyGrfxNoBitmap(2, status, __LINE__);
+        g = std::make_unique<Gdiplus::Graphics>(bitmap.get());
+        image = std::move(bitmap);
+    } else if (request.kind == kRenderMetafile) {
+        CQlwDoc* doc = GetDocument();
+        const CString title = doc ? doc->GetTitle() : CString();
+        HDC screen = ::GetDC(nullptr);
+        auto metafile = std::make_unique<Gdiplus::Metafile>(
+            screen, Gdiplus::RectF(plot.m_float.X, plot.m_float.Y, plot.m_float.Width, plot.m_float.Height),
+            Gdiplus::MetafileFrameUnitPixel, Gdiplus::EmfTypeEmfPlusDual, title.GetString());
+        ::ReleaseDC(nullptr, screen);
+        if (const Gdiplus::Status status = metafile->GetLastStatus(); status != Gdiplus::Ok)
+            throw CLXXCopyGrfxNoBitmap(2, status, __LINE__);
+        g = std::make_unique<Gdiplus::Graphics>(metafile.get());
+        image = std::move(metafile);
+    } else {
+        return nullptr;
+    }
+    if (const Gdiplus::Status status = g->GetLastStatus(); status != Gdiplus::Ok)
+        throw CLXXCopyGrfxNoBitmap(2, status, __LINE__);
+    const Gdiplus::GraphicsState saved = g->Save();
+    if (request.kind == kRenderBitmap) g->ScaleTransform(float(request.scale), float(request.scale));
+
+    CQlwDoc* doc = GetDocument();
+    CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr;
+    g->Clear(Gdiplus::Color(request.transparent ? 0x00FFFFFFu : 0xFFFFFFFFu));
+    if (settings) {
+        CStatusDisabler quiet;
+        auto renderer = std::make_shared<CGraphRenderer>(doc->GetPatterns(), *settings, plot, true);
+        renderer->DrawFrame(g.get(), false);
+        renderer->DrawPlot(g.get());
+        renderer->DrawTopLayer(g.get());
+    }
+    g->Flush();
+    g->Restore(saved);
+    g.reset();
+    return image.release();
+}
+
+std::shared_ptr<CGraphRenderer> CImagingPane::CreateRenderer()
+{
+    CQlwDoc* doc = GetDocument();
+    CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr;
+    if (!settings) return nullptr;
+    LXGraphics::CSyncRect plot;
+    GetPlotRect(plot);
+    CStatusDisabler quiet;
+    return std::make_shared<CGraphRenderer>(doc->GetPatterns(), *settings, plot, false);
+}
+
+void CImagingPane::PrintPlot(CDC* printerDc, const PrintPage& page)
+{
+    if (!printerDc) return;
+    const BOOL wasPrinting = printerDc->m_bPrinting;
+    printerDc->m_bPrinting = TRUE;
+    m_pPrintPage = &page;
+    PaintPlot(printerDc);
+    m_pPrintPage = nullptr;
+    printerDc->m_bPrinting = wasPrinting;
+}
+
+// ----- window messages -----
+
+BOOL CImagingPane::OnEraseBkgnd(CDC*) { return TRUE; }
+
+void CImagingPane::OnSize(UINT, int, int)
+{
+    if (m_bSuspended) return;
+    // A drag converts through the window's plot area, which must follow the new size first.
+    if (g_bPlotDragging) {
+        CQlwDoc* doc = GetDocument();
+        if (CQlwDocWindow* window = doc ? doc->GetDiffractWnd() : nullptr) window->UpdatePlotRect();
+    }
+    InvalidateLayers(kLayerAll, true);
+}
+
+void CImagingPane::OnDestroy()
+{
+    EndDrag();
+    if (g_hPlotCaptureWnd && g_hPlotCaptureWnd == m_hWnd) {
+        if (::GetCapture() == m_hWnd) ::ReleaseCapture();
+        g_hPlotCaptureWnd = nullptr;
+    }
+    if (m_bDeferredPaint) ::KillTimer(m_hWnd, kDeferredPaintTimer);
+    m_bDeferredPaint = false;
+    m_pRenderer.reset();
+    CWnd::OnDestroy();
+}
+
+LRESULT CImagingPane::OnExitSizeMove(WPARAM, LPARAM lParam)
+{
+    if (lParam != 2) InvalidateLayers(kLayerAll, false);
+    return 0;
+}
+
+LRESULT CImagingPane::OnToolGetPlotRect(WPARAM, LPARAM lParam)
+{
+    auto* rect = reinterpret_cast<RECT*>(lParam);
+    if (rect) *rect = RECT{0, 0, 0, 0};
+    // No renderer yet means no plot: tools must not place themselves on an empty rectangle.
+    if (!m_pRenderer) return FALSE;
+    const LXGraphics::CSyncRect& plot = m_pRenderer->GetPlotRect();
+    if (rect) *rect = plot.m_rect;
+    return plot.m_float.Width > kEpsilon && plot.m_float.Height > kEpsilon;
+}
+
+LRESULT CImagingPane::OnToolUpdateRequest(WPARAM, LPARAM lParam)
+{
+    auto* tool = reinterpret_cast<CTool*>(lParam);
+    InvalidateLayers(dynamic_cast<CCursor*>(tool) ? kLayerPlot | kLayerTools : kLayerTools, true);
+    return TRUE;
+}

@@ -1,0 +1,230 @@
+// The program's start-up, each instance in a process of its own: files of the command line open
+// into one window, a second start hands its files to the running instance, a busy instance makes
+// the second start go on by itself, and files for a full window go to another process.
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <signal.h>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "LXMessage.h"
+#include "QlwApp.h"
+#include "QlwDoc.h"
+#include "TestSupport.h"
+#include "WidgetApp.h"
+#include "testing/ProcessRecorder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string Rutile() { return std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif"; }
+
+// A copy of the example structure under the scratch folder.
+std::string CopyOfRutile(const fs::path& path) {
+  fs::create_directories(path.parent_path());
+  fs::copy_file(Rutile(), path, fs::copy_options::overwrite_existing);
+  return path.string();
+}
+
+void SetArguments(CWinApp& app, std::vector<std::string> args) {
+  args.insert(args.begin(), "quillonographic");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  app.SetArguments(static_cast<int>(argv.size()), argv.data());
+}
+
+CQlwDoc* Document(CQlwApp& app) {
+  auto* frame = dynamic_cast<CFrameWnd*>(app.GetDocWindow());
+  return frame ? dynamic_cast<CQlwDoc*>(frame->GetActiveDocument()) : nullptr;
+}
+
+size_t PatternCount(CQlwApp& app) {
+  CQlwDoc* doc = Document(app);
+  return doc ? doc->GetPatterns().size() : 0;
+}
+
+// Runs the message loop until done answers true or the time is up.
+void RunUntil(CQlwApp& app, const std::function<bool()>& done, int timeoutMs) {
+  QTimer poll;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (done() || std::chrono::steady_clock::now() > end) PostQuitMessage(0);
+  });
+  poll.start(20);
+  app.Run();
+}
+
+// A window that says it is the running instance, then keeps its thread busy far beyond the
+// hand-over's time-out, as an instance computing a large structure would.
+LRESULT CALLBACK BusyInstanceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == g_msgAreYouMe) {
+    PostMessageW(hwnd, WM_USER + 1, 0, 0);
+    return static_cast<LRESULT>(g_msgAreYouMe);
+  }
+  if (message == WM_USER + 1) {
+    std::this_thread::sleep_for(std::chrono::seconds(12));
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void RunChildJob(const std::string& job) {
+  qlwtest::EnsureWidgetApp("quillonographic");
+  const fs::path scratch = qlwtest::ScratchDir();
+  if (job == "first") {
+    CQlwApp app;
+    SetArguments(app, {});
+    if (!app.InitInstance()) _exit(3);
+    apptest::Report("ready\n");
+    RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    apptest::Report("patterns " + std::to_string(PatternCount(app)) + "\n");
+    _exit(0);
+  }
+  if (job == "second") {
+    CQlwApp app;
+    SetArguments(app, {CopyOfRutile(scratch / "handed.cif")});
+    const BOOL own = app.InitInstance();
+    apptest::Report(own ? "own\n" : "handed\n");
+    _exit(app.ExitInstance());
+  }
+  if (job == "busy") {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = BusyInstanceProc;
+    wc.lpszClassName = L"BusyInstance";
+    RegisterClassW(&wc);
+    CreateWindowW(L"BusyInstance", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    qlw::StartWindowServer();
+    apptest::Report("ready\n");
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    _exit(0);
+  }
+  if (job == "after-busy") {
+    CQlwApp app;
+    SetArguments(app, {CopyOfRutile(scratch / "late.cif")});
+    if (!app.InitInstance()) _exit(4);
+    RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    apptest::Report("own window, patterns " + std::to_string(PatternCount(app)) + "\n");
+    _exit(0);
+  }
+  _exit(2);
+}
+
+// Each test leaves no main window behind for the next application object of this process.
+class AppStart : public testing::Test {
+ protected:
+  void SetUp() override {
+      qlwtest::EnsureWidgetApp("quillonographic");
+  }
+  void TearDown() override {
+    if (m_app) {
+      if (CWnd* window = m_app->GetDocWindow()) window->DestroyWindow();
+      m_app.reset();
+    }
+    LXAppWindows::SetMainWindow(nullptr, false);
+  }
+  CQlwApp& NewApp(const std::vector<std::string>& args) {
+    m_app = std::make_unique<CQlwApp>();
+    SetArguments(*m_app, args);
+    return *m_app;
+  }
+  std::unique_ptr<CQlwApp> m_app;
+};
+}  // namespace
+
+// Runs only in child processes: one instance of the program each.
+TEST(AppStartChild, Jobs) {
+  if (!apptest::Job()) GTEST_SKIP() << "runs in child processes only";
+  RunChildJob(apptest::Job());
+}
+
+TEST_F(AppStart, FilesOfTheCommandLineOpenAsOneDropIntoOneDocument) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "start";
+  const std::string a = CopyOfRutile(scratch / "a.cif");
+  // A folder is walked like a dropped one: its files open, a link to another folder is not followed.
+  CopyOfRutile(scratch / "folder" / "b.cif");
+  CopyOfRutile(scratch / "elsewhere" / "c.cif");
+  fs::create_directory_symlink(scratch / "elsewhere", scratch / "folder" / "link");
+
+  CQlwApp& app = NewApp({a, (scratch / "folder").string()});
+  ASSERT_TRUE(app.InitInstance());
+  ASSERT_NE(app.GetDocWindow(), nullptr) << "the window exists before the files arrive";
+  EXPECT_TRUE(IsWindowVisible(app.GetMainFrame()));
+  RunUntil(app, [&] { return PatternCount(app) >= 2; }, 20000);
+  ASSERT_NE(Document(app), nullptr);
+  EXPECT_EQ(PatternCount(app), 2u);
+  EXPECT_FALSE(g_openInSameWindow);
+}
+
+TEST_F(AppStart, ManyFilesOnTheCommandLineAskOnceBeforeOpening) {
+  std::vector<std::string> args;
+  for (int i = 0; i < 21; ++i) args.push_back(qlwtest::ScratchDir() + "/missing-" + std::to_string(i) + ".cif");
+  CQlwApp& app = NewApp(args);
+  testing::internal::CaptureStderr();
+  const BOOL started = app.InitInstance();
+  RunUntil(app, [] { return false; }, 300);
+  const std::string alerts = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(started);
+  size_t questions = 0;
+  for (size_t at = alerts.find("21 files"); at != std::string::npos; at = alerts.find("21 files", at + 1)) ++questions;
+  EXPECT_EQ(questions, 1u) << alerts;
+  EXPECT_EQ(PatternCount(app), 0u);
+}
+
+TEST_F(AppStart, ASecondStartHandsItsFileToTheRunningInstance) {
+  auto first = apptest::Start("AppStartChild.Jobs", "first");
+  ASSERT_EQ(apptest::ReadUntil(first, "ready\n"), "ready\n");
+  auto second = apptest::Start("AppStartChild.Jobs", "second");
+  EXPECT_EQ(apptest::ReadUntil(second, "\n"), "handed\n");
+  EXPECT_EQ(apptest::Wait(second), 0);
+  EXPECT_EQ(apptest::ReadUntil(first, "\n"), "patterns 1\n");
+  EXPECT_EQ(apptest::Wait(first), 0);
+}
+
+TEST_F(AppStart, ASecondStartThatABusyInstanceDoesNotTakeOpensItsOwnWindow) {
+  auto busy = apptest::Start("AppStartChild.Jobs", "busy");
+  ASSERT_EQ(apptest::ReadUntil(busy, "ready\n"), "ready\n");
+  auto second = apptest::Start("AppStartChild.Jobs", "after-busy");
+  EXPECT_EQ(apptest::ReadUntil(second, "\n"), "own window, patterns 1\n");
+  EXPECT_EQ(apptest::Wait(second), 0);
+  kill(busy.pid, SIGKILL);
+  apptest::Wait(busy);
+}
+
+TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "routing";
+  const std::string a = CopyOfRutile(scratch / "a.cif");
+  const std::string b = CopyOfRutile(scratch / "b.cif");
+  CQlwApp& app = NewApp({a});
+  ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+  ASSERT_EQ(PatternCount(app), 1u);
+
+  qlw::testing::ProcessRecorder launches;
+  EXPECT_EQ(app.OpenDocumentFile(CString(b.c_str())), nullptr);
+  app.OnNewWindow();
+  const auto records = launches.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"/Embedding", CString(b.c_str()).GetString()}));
+  EXPECT_EQ(records[1].arguments, std::vector<std::wstring>{L"/Embedding"});
+  EXPECT_EQ(PatternCount(app), 1u) << "this window is left as it was";
+  EXPECT_FALSE(g_openInSameWindow);
+
+  // Open in Same Window adds to it instead.
+  g_openInSameWindow = true;
+  EXPECT_NE(app.OpenDocumentFile(CString(b.c_str())), nullptr);
+  g_openInSameWindow = false;
+  EXPECT_EQ(PatternCount(app), 2u);
+  EXPECT_EQ(launches.Records().size(), 2u);
+}

@@ -1,0 +1,402 @@
+// The main window on real widgets: its placement, the three nested splitters and their resize
+// rules, hiding and showing each column around the graph, the pane sizes kept in the
+// preferences, command routing, and files dropped on it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+
+#include <memory>
+#include <utility>
+
+#include "DiffractWnd.h"
+#include "GraphicsPane.h"
+#include "FileTypes.h"
+#include "LXApp.h"
+#include "LXDocTemplate.h"
+#include "LXMessage.h"
+#include "Preferences.h"
+#include "QlwDoc.h"
+#include "WidgetApp.h"
+#include "WndQt.h"
+
+namespace {
+const std::string kRutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+
+RECT WindowRectOf(CWnd* w) {
+  RECT r{};
+  w->GetWindowRect(&r);
+  return r;
+}
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+// A fresh preference store, a document on rutile and its diffraction window, shown.
+class MainWindow {
+ public:
+  explicit MainWindow(void (*prefs)(CPreferences&) = nullptr) {
+    qlwtest::EnsureWidgetApp("test_mainwnd");
+    InstallFileTypeRecogniser();
+    CPreferences::Create(true);
+    g_pPreferences->m_MainFrameRect.Set(CRect(0, 0, 1000, 600));
+    if (prefs) prefs(*g_pPreferences);
+    m_template = std::make_unique<CLXDocTemplate>(1030, RUNTIME_CLASS(CQlwDoc), RUNTIME_CLASS(CDiffractWnd),
+                                                      RUNTIME_CLASS(CGraphicsPane));
+    doc = dynamic_cast<CQlwDoc*>(m_template->OpenDocumentFile(CString(kRutile.c_str()).GetString(), TRUE));
+    if (!doc) return;
+    wnd = dynamic_cast<CDiffractWnd*>(doc->GetDiffractWnd());
+    if (!wnd) return;
+    LXAppWindows::SetMainWindow(wnd->m_hWnd, true);
+    wnd->SendMessage(g_msgInitialOpen, 0, 0);
+    // The first paint, then the end of the first showing that it posts.
+    QApplication::processEvents();
+    QApplication::processEvents();
+    // The window has painted once; the placement is saved only while the program is active.
+    wnd->SendMessage(WM_ACTIVATEAPP, TRUE, 0);
+  }
+  ~MainWindow() {
+    if (wnd && wnd->m_hWnd) wnd->DestroyWindow();
+    LXAppWindows::SetMainWindow(nullptr, false);
+    m_template.reset();
+    g_silentMode = m_silent;
+  }
+  // Sizes the frame so that its client area is cx × cy.
+  void SetClientSize(int cx, int cy) {
+    RECT w = WindowRectOf(wnd), c{};
+    wnd->GetClientRect(&c);
+    wnd->MoveWindow(w.left, w.top, cx + Width(w) - c.right, cy + Height(w) - c.bottom);
+    QApplication::processEvents();
+  }
+  void Command(UINT id) { wnd->SendMessage(WM_COMMAND, id, 0); }
+
+  bool m_silent = std::exchange(g_silentMode, false);
+  CQlwDoc* doc = nullptr;
+  CDiffractWnd* wnd = nullptr;
+
+ private:
+  std::unique_ptr<CLXDocTemplate> m_template;
+};
+}  // namespace
+
+TEST(DiffractWnd, PlacesANewWindowInTheMiddleOfTheWorkAreaAndKeepsItsMinimumSize) {
+  struct Case {
+    RECT work;
+    RECT expected;
+  } cases[] = {
+      {{0, 0, 1920, 1040}, {460, 220, 1460, 820}},
+      {{0, 40, 1280, 1024}, {140, 232, 1140, 832}},
+      {{1920, 0, 3840, 1200}, {2380, 300, 3380, 900}},
+  };
+  for (const Case& c : cases) {
+    const RECT r = CDiffractWnd::DefaultFrameRect(c.work);
+    EXPECT_EQ(r.left, c.expected.left);
+    EXPECT_EQ(r.top, c.expected.top);
+    EXPECT_EQ(r.right, c.expected.right);
+    EXPECT_EQ(r.bottom, c.expected.bottom);
+  }
+  RECT small{40, 50, 540, 250};
+  CDiffractWnd::EnforceMinimumFrameSize(small);
+  EXPECT_EQ(small.left, 40);
+  EXPECT_EQ(small.top, 50);
+  EXPECT_EQ(Width(small), 600);
+  EXPECT_EQ(Height(small), 300);
+}
+
+TEST(DiffractWnd, ReflexionsShareOfTheHeightRoundsAndSavesInSinglePrecision) {
+  EXPECT_EQ(CDiffractWnd::GraphRowHeight(0.25, 401), 301);
+  EXPECT_EQ(CDiffractWnd::ReflexionsRelHeight(301, 401), 0.24937653541564941);
+  EXPECT_EQ(CDiffractWnd::GraphRowHeight(0.3, 400), 280);
+}
+
+TEST(DiffractWnd, NestsThreeSplittersAroundTheGraph) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  EXPECT_TRUE(w.IsWindowVisible());
+  EXPECT_EQ(w.GetDocument(), m.doc);
+  EXPECT_EQ(w.GetDocSettings(), m.doc->GetSettings());
+  // A document that took over the views of another in this window finds the window through them.
+  m.doc->SetDiffractWnd(nullptr);
+  EXPECT_EQ(m.doc->GetDiffractWnd(), static_cast<CQlwDocWindow*>(&w));
+  EXPECT_TRUE(w.HasPatterns());
+  EXPECT_FALSE(w.IsSuspended());
+  EXPECT_FALSE(w.IsFirstPaintPending());
+
+  ASSERT_NE(w.GetParamSplitter(), nullptr);
+  ASSERT_NE(w.GetGraphSplitter(), nullptr);
+  EXPECT_EQ(w.GetParamSplitter()->m_nLevel, 1);
+  EXPECT_EQ(w.GetGraphSplitter()->m_nLevel, 2);
+  EXPECT_EQ(w.GetTopSplitter().m_nResizeMode, ST_SplitterWnd::kPane1Takes);
+  EXPECT_EQ(w.GetParamSplitter()->m_nResizeMode, ST_SplitterWnd::kPane0Takes);
+  EXPECT_EQ(w.GetGraphSplitter()->m_nResizeMode, ST_SplitterWnd::kProportional);
+  EXPECT_TRUE(w.GetParamSplitter()->m_bLocked);
+
+  CString title;
+  w.GetGraphicsPane()->GetWindowText(title);
+  EXPECT_EQ(title, CString(L"Qlw Graphics Pane"));
+  w.GetPatternsPane()->GetWindowText(title);
+  EXPECT_EQ(title, CString(L"Qlw Patterns Pane"));
+  w.GetWindowText(title);
+  // A structure file opens into an untitled session.
+  EXPECT_STREQ(title.GetString(), L"Untitled - Quillonographic");
+
+  // Patterns | graph | parameters side by side; the reflexions list starts hidden.
+  EXPECT_TRUE(w.IsPatternsPaneShown());
+  EXPECT_TRUE(w.IsParametersPaneShown());
+  EXPECT_FALSE(w.IsReflexionsPaneShown());
+  const RECT patterns = WindowRectOf(w.GetPatternsPane());
+  const RECT graph = WindowRectOf(w.GetGraphicsPane());
+  const RECT parameters = WindowRectOf(w.GetParametersPane());
+  EXPECT_LT(patterns.right, graph.left);
+  EXPECT_LT(graph.right, parameters.left);
+  EXPECT_EQ(Width(patterns), g_pPreferences->m_StructuresWinWidth.Get());
+  EXPECT_EQ(Width(parameters), CDiffractWnd::kDefaultParametersWidth);
+  EXPECT_FALSE(w.GetReflexionsPane()->IsWindowVisible());
+
+  // The plot area is the graphics pane less the band of its controls, with a bitmap of its size.
+  EXPECT_EQ(w.UpdatePlotRect(), static_cast<int>(LXGraphics::CSyncRect::kWindowWritten));
+  RECT pane{};
+  w.GetGraphicsPane()->GetClientRect(&pane);
+  EXPECT_EQ(w.GetPlotRect().m_int.Width, pane.right);
+  EXPECT_EQ(w.GetPlotRect().m_int.Height, pane.bottom - (GetSystemMetrics(SM_CYMENU) * 3 / 2 + 1));
+  ASSERT_NE(w.m_pPlotImage, nullptr);
+  EXPECT_EQ(static_cast<int>(w.m_pPlotImage->GetWidth()), pane.right);
+
+  // A wider window widens the graph alone.
+  RECT client{};
+  w.GetClientRect(&client);
+  m.SetClientSize(client.right + 100, client.bottom);
+  EXPECT_EQ(Width(WindowRectOf(w.GetGraphicsPane())), Width(graph) + 100);
+  EXPECT_EQ(Width(WindowRectOf(w.GetPatternsPane())), Width(patterns));
+  EXPECT_EQ(Width(WindowRectOf(w.GetParametersPane())), Width(parameters));
+}
+
+TEST(DiffractWnd, HidingAndShowingEachColumnKeepsTheGraph) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  struct Case {
+    UINT command;
+    bool (CDiffractWnd::*shown)() const;
+    CWnd* (CDiffractWnd::*pane)() const;
+    CPrefScalar<bool> CPreferences::*pref;
+    bool widthChanges;
+  } cases[] = {
+      {CDiffractWnd::kCmdShowPatterns, &CDiffractWnd::IsPatternsPaneShown, &CDiffractWnd::GetPatternsPane,
+       &CPreferences::m_ShowStructures, true},
+      {CDiffractWnd::kCmdShowParameters, &CDiffractWnd::IsParametersPaneShown, &CDiffractWnd::GetParametersPane,
+       &CPreferences::m_ShowParameters, true},
+      {CDiffractWnd::kCmdShowReflexions, &CDiffractWnd::IsReflexionsPaneShown, &CDiffractWnd::GetReflexionsPane,
+       &CPreferences::m_ShowReflexions, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    const bool before = (w.*c.shown)();
+    const RECT graphBefore = WindowRectOf(w.GetGraphicsPane());
+    m.Command(c.command);
+    QApplication::processEvents();
+    EXPECT_NE((w.*c.shown)(), before);
+    EXPECT_EQ(((w.*c.pane)()->IsWindowVisible() != FALSE), !before);
+    EXPECT_EQ((g_pPreferences->*c.pref).Get(), !before);
+    EXPECT_TRUE(w.GetGraphicsPane()->IsWindowVisible());
+    const RECT graphAfter = WindowRectOf(w.GetGraphicsPane());
+    if (c.widthChanges) {
+      EXPECT_EQ(Width(graphAfter) > Width(graphBefore), before);
+      EXPECT_EQ(Height(graphAfter), Height(graphBefore));
+    } else {
+      EXPECT_EQ(Height(graphAfter) > Height(graphBefore), before);
+      EXPECT_EQ(Width(graphAfter), Width(graphBefore));
+    }
+    m.Command(c.command);
+    QApplication::processEvents();
+    EXPECT_EQ((w.*c.shown)(), before);
+    const RECT graphBack = WindowRectOf(w.GetGraphicsPane());
+    EXPECT_EQ(Width(graphBack), Width(graphBefore));
+    EXPECT_EQ(Height(graphBack), Height(graphBefore));
+  }
+}
+
+TEST(DiffractWnd, LayoutCommandsSayWhatTheyWillDo) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  struct TextUI : CCmdUI {
+    CString text;
+    bool enabled = false;
+    void Enable(BOOL on) override {
+      enabled = on != FALSE;
+      m_bEnableChanged = TRUE;
+    }
+    void SetText(LPCWSTR t) override { text = t; }
+  };
+  auto ask = [&](UINT id) {
+    TextUI ui;
+    ui.m_nID = id;
+    ui.DoUpdate(m.wnd, TRUE);
+    return ui;
+  };
+  EXPECT_EQ(ask(CDiffractWnd::kCmdShowPatterns).text, CString(L"Hide Patterns List"));
+  EXPECT_EQ(ask(CDiffractWnd::kCmdShowReflexions).text, CString(L"Show Reflexions List"));
+  m.Command(CDiffractWnd::kCmdShowParameters);
+  const TextUI parameters = ask(CDiffractWnd::kCmdShowParameters);
+  EXPECT_TRUE(parameters.enabled);
+  EXPECT_EQ(parameters.text, CString(L"Show Parameters List"));
+  EXPECT_EQ(ask(CDiffractWnd::kCmdMaximiseWindow).text, CString(L"Maximise Window"));
+  // A command nothing handles yet is not offered.
+  EXPECT_FALSE(ask(33280).enabled);
+}
+
+TEST(DiffractWnd, PaneSizesComeFromAndGoBackToThePreferences) {
+  MainWindow m([](CPreferences& p) {
+    p.m_StructuresWinWidth.Set(260);
+    p.m_ShowParameters.Set(false);
+    p.m_ReflexionsRelHeight.Set(0.25);
+  });
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  EXPECT_EQ(Width(WindowRectOf(w.GetPatternsPane())), 260);
+  EXPECT_FALSE(w.IsParametersPaneShown());
+  // Building the window stored nothing of its own.
+  EXPECT_FALSE(g_pPreferences->m_ShowParameters.Get());
+  EXPECT_FALSE(g_pPreferences->m_ShowReflexions.Get());
+  EXPECT_EQ(g_pPreferences->m_ReflexionsRelHeight.Get(), 0.25);
+  // Without the parameters pane the window may be narrower by its width and bar.
+  MINMAXINFO limits{};
+  w.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(limits.ptMinTrackSize.x, 600 + 120 + 3);
+  EXPECT_EQ(limits.ptMinTrackSize.y, 300);
+
+  // Dragging the patterns bar stores the new width.
+  w.GetTopSplitter().StartTracking();
+  w.GetTopSplitter().TrackColumnSize(300, 0);
+  w.GetTopSplitter().StopTracking();
+  QApplication::processEvents();
+  EXPECT_EQ(Width(WindowRectOf(w.GetPatternsPane())), 300);
+  EXPECT_EQ(g_pPreferences->m_StructuresWinWidth.Get(), 300);
+
+  // With the reflexions list shown on a 401-pixel splitter, a quarter of it goes to the list.
+  m.Command(CDiffractWnd::kCmdShowReflexions);
+  ST_SplitterWnd& b = *w.GetGraphSplitter();
+  RECT bClient{}, client{};
+  b.GetClientRect(&bClient);
+  w.GetClientRect(&client);
+  m.SetClientSize(client.right, client.bottom + 401 - bClient.bottom);
+  b.GetClientRect(&bClient);
+  ASSERT_EQ(bClient.bottom, 401);
+  g_pPreferences->m_ReflexionsRelHeight.Set(0.25);
+  w.ApplyPaneSizes();
+  EXPECT_EQ(Height(WindowRectOf(w.GetGraphicsPane())), 301);
+  EXPECT_EQ(g_pPreferences->m_ReflexionsRelHeight.Get(), 0.24937653541564941);
+  EXPECT_TRUE(g_pPreferences->m_ShowReflexions.Get());
+
+}
+
+TEST(DiffractWnd, RoutesCommandsToItsVisiblePanesAndTogglesOnADoubleClick) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  // Printing belongs to the graphics pane; the window itself only says where it goes.
+  AFX_CMDHANDLERINFO info{};
+  EXPECT_TRUE(w.OnCmdMsg(57607, CN_COMMAND, nullptr, &info));
+  EXPECT_EQ(info.pTarget, static_cast<CCmdTarget*>(w.GetGraphicsPane()));
+  info = AFX_CMDHANDLERINFO{};
+  EXPECT_TRUE(w.OnCmdMsg(CDiffractWnd::kCmdShowPatterns, CN_COMMAND, nullptr, &info));
+  EXPECT_EQ(info.pTarget, static_cast<CCmdTarget*>(&w));
+
+  // A double click on a splitter's bar toggles that splitter's pane, as the layout commands do.
+  ASSERT_FALSE(w.IsReflexionsPaneShown());
+  w.SendMessage(g_msgSplitterDoubleClick, 0, reinterpret_cast<LPARAM>(w.GetGraphSplitter()));
+  QApplication::processEvents();
+  EXPECT_TRUE(w.IsReflexionsPaneShown());
+  w.SendMessage(g_msgNewTool, 0, static_cast<LPARAM>(LXFourCC("strc")));
+  QApplication::processEvents();
+  EXPECT_FALSE(w.IsPatternsPaneShown());
+}
+
+TEST(DiffractWnd, SavesThePlacementOnlyOnceShownAndActive) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  w.MoveWindow(30, 40, 1100, 650);
+  QApplication::processEvents();
+  const CRect saved = g_pPreferences->m_MainFrameRect.Get();
+  EXPECT_EQ(saved.left, 30);
+  EXPECT_EQ(saved.top, 40);
+  EXPECT_EQ(saved.Width(), 1100);
+  EXPECT_EQ(saved.Height(), 650);
+  // Narrower than its panes' minimums the window does not go: graph, parameters and patterns.
+  w.MoveWindow(30, 40, 700, 650);
+  QApplication::processEvents();
+  EXPECT_EQ(Width(WindowRectOf(&w)), 350 + 600 - 350 + 200 + 3 + 120 + 3);
+  EXPECT_FALSE(g_pPreferences->m_MainFrameMaximized.Get());
+  // The store's window save takes the placement from the main window.
+  w.MoveWindow(50, 60, 1100, 650);
+  g_pPreferences->m_MainFrameRect.Set(CRect(1, 2, 3, 4));
+  g_pPreferences->SaveAllWindowStates();
+  EXPECT_EQ(g_pPreferences->m_MainFrameRect.Get(), CRect(50, 60, 1150, 710));
+
+  // Inactive, the window leaves the stored rectangle alone.
+  g_pPreferences->m_MainFrameRect.Set(CRect(1, 2, 3, 4));
+  w.SendMessage(WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_FALSE(w.IsAppActive());
+  w.SaveWindowPlacement();
+  EXPECT_EQ(g_pPreferences->m_MainFrameRect.Get(), CRect(1, 2, 3, 4));
+}
+
+TEST(DiffractWnd, TakesFilesDroppedOnItForTheApplication) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  QWidget* widget = qlw::WidgetOf(m.wnd->m_hWnd);
+  ASSERT_NE(widget, nullptr);
+  EXPECT_TRUE(widget->acceptDrops());
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(kRutile))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  MSG msg{};
+  ASSERT_TRUE(::PeekMessageW(&msg, nullptr, g_msgOpenDocumentFiles, g_msgOpenDocumentFiles, PM_REMOVE));
+  std::unique_ptr<std::vector<CString>> list(reinterpret_cast<std::vector<CString>*>(msg.lParam));
+  ASSERT_EQ(list->size(), 1u);
+  EXPECT_EQ((*list)[0], CString(kRutile.c_str()));
+}
+
+namespace {
+// A top-level window of the thread that hears "MainFrameActivate".
+class ActivationListener : public CWnd {
+ public:
+  std::vector<LPARAM> heard;
+  LRESULT OnActivate(WPARAM, LPARAM lParam) {
+    heard.push_back(lParam);
+    return 0;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(ActivationListener, CWnd)
+  ON_REGISTERED_MESSAGE(g_msgMainFrameActivateSync, &ActivationListener::OnActivate)
+END_MESSAGE_MAP()
+}  // namespace
+
+TEST(QlwMainFrame, AnswersItsInstanceQuestionsAndTellsOfMinimisingAndRestoring) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  EXPECT_EQ(static_cast<UINT>(w.SendMessage(g_msgAreYouMe, 0, 0)), g_msgAreYouMe);
+  EXPECT_EQ(w.SendMessage(g_msgHasEmptyWindow, 0, 0), 0) << "the window holds rutile";
+
+  ActivationListener listener;
+  ASSERT_TRUE(listener.CreateEx(0, nullptr, L"listener", WS_OVERLAPPED, RECT{0, 0, 10, 10}, nullptr, 0));
+  w.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(w.IsIconic());
+  w.SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+  w.SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  EXPECT_EQ(listener.heard, (std::vector<LPARAM>{0, 1, 1}));
+  QApplication::processEvents();
+  EXPECT_TRUE(g_pPreferences->m_MainFrameMaximized.Get());
+  listener.DestroyWindow();
+}

@@ -1,0 +1,510 @@
+// The imaging canvas: hints to layers, the paint throttle and the layer cache, the first hint,
+// plot-rectangle answers, printing geometry, and renderings for copy and export.
+#include "ImagingPane.h"
+
+#include "FileTypes.h"
+#include "FloatingPeakTip.h"
+#include "GdiQt.h"
+#include "GraphRenderer.h"
+#include "LXGdiplus.h"
+#include "LXGraphicsErrors.h"
+#include "LXMessage.h"
+#include "QLReflexion.h"
+#include "QlwDoc.h"
+#include "TestSupport.h"
+#include "ToolRecords.h"
+#include "UpdateHint.h"
+#include "WidgetApp.h"
+#include "WndQt.h"
+#include "testing/FakeClock.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+
+namespace {
+// Counts the tools-layer draws it takes part in.
+class CountingTool : public CTool
+{
+public:
+    CountingTool() { m_rec.visible = 1; }
+    void Notify(int, int) override {}
+    void Draw(CGraphRenderer*) override { ++draws; }
+    int draws = 0;
+};
+
+// The canvas with its protected state in reach of the tests.
+class TestCanvas : public CImagingPane
+{
+public:
+    CImageBuffer& PlotBuffer() { return m_plotBuffer; }
+    CImageBuffer& ToolsBuffer() { return m_toolsBuffer; }
+    CImageBuffer& TopBuffer() { return m_topBuffer; }
+    CImageBuffer& Composite() { return m_composite; }
+    bool DeferredPaintPending() const { return m_bDeferredPaint; }
+    void SetScrollerShown(bool shown) { m_bScrollerShown = shown; }
+    const COverviewBox& Scroller() const { return m_scroller; }
+    void SetPeakTip(const std::shared_ptr<CFloatingPeakTip>& tip) { m_pPeakTip = tip; }
+    // Enters the printing state the way a print does, without drawing.
+    void BeginPrintState(CDC* dc, const PrintPage& page)
+    {
+        m_pPrintPage = &page;
+        PreparePrintScale(dc);
+    }
+    void EndPrintState()
+    {
+        m_pPrintDC = nullptr;
+        m_pPrintPage = nullptr;
+        g_drawDpi = g_screenDpi;
+        g_textScale = 1.0f;
+    }
+};
+
+std::string Scratch(const std::string& name)
+{
+    const auto dir = std::filesystem::path(qlwtest::ScratchDir()) / "canvas";
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+}
+
+bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+class ImagingPaneTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        qlwtest::EnsureWidgetApp("test_plot");
+        InstallFileTypeRecogniser();
+    }
+
+    void SetUp() override
+    {
+        const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+        ASSERT_TRUE(doc.OnOpenDocument(CString(rutile.c_str()).GetString()));
+        ASSERT_FALSE(doc.AnyPatternNeedsRecompute());
+        doc.GetSettings()->m_tools.push_back(tool);
+        ASSERT_TRUE(parent.CreateEx(0, nullptr, L"Canvas", WS_OVERLAPPEDWINDOW, CRect(0, 0, 900, 700), nullptr, 0));
+        ASSERT_TRUE(canvas.Create(&parent, CRect(0, 0, 640, 480)));
+        canvas.SetDocument(&doc);
+        canvas.ShowWindow(SW_SHOW);
+        parent.ShowWindow(SW_SHOW);
+        QApplication::processEvents();
+    }
+
+    void TearDown() override
+    {
+        canvas.DestroyWindow();
+        parent.DestroyWindow();
+    }
+
+    // A hint as the graphics pane hands it on; immediate, so the paint happens now.
+    void Hint(std::int32_t code)
+    {
+        CUpdateHint hint(code, &doc, nullptr, true);
+        canvas.OnDocumentUpdate(&hint);
+    }
+    void PlotUpdate(std::uint16_t mask)
+    {
+        CUHRequestPlotUpdate hint(&doc, nullptr, true, mask);
+        canvas.OnDocumentUpdate(&hint);
+    }
+    void PaintNow() { canvas.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
+    QWidget* Widget() { return qlw::WidgetOf(canvas.GetSafeHwnd()); }
+
+    qlwtest::FakeClock clock;
+    CQlwDoc doc;
+    std::shared_ptr<CountingTool> tool = std::make_shared<CountingTool>();
+    CWnd parent;
+    TestCanvas canvas;
+};
+
+TEST(ImagingPane, HintCodesNameTheLayersToRedraw)
+{
+    const struct {
+        std::int32_t code;
+        std::uint16_t mask;
+    } cases[] = {{3, 5}, {5, 7}, {21, 7}, {27, 0}, {36, 3}, {0, 1}, {7, 1}, {19, 1}, {24, 1}};
+    for (const auto& c : cases) EXPECT_EQ(CImagingPane::MaskForHint(CUpdateHint(c.code, nullptr)), c.mask) << c.code;
+    EXPECT_EQ(CImagingPane::MaskForHint(CUHRequestPlotUpdate(nullptr, nullptr, false, 4)), 4);
+    EXPECT_EQ(CImagingPane::MaskForHint(CUHRequestPlotUpdate(nullptr, nullptr, false, CUHRequestPlotUpdate::kRedrawAll)),
+              0xFFFF);
+}
+
+TEST_F(ImagingPaneTest, LayersAreRedrawnOnlyWhenTheirBitIsInvalidated)
+{
+    Hint(kHintPatternTree);
+    ASSERT_TRUE(canvas.GetRenderer());
+    ASSERT_TRUE(canvas.PlotBuffer().m_pBitmap);
+    EXPECT_EQ(tool->draws, 1);
+    // A mark only the cached plot body holds: a redraw of that layer would wipe it.
+    const Gdiplus::Color mark(0xFF123456u);
+    canvas.PlotBuffer().m_pBitmap->SetPixel(3, 3, mark);
+    auto marked = [&] {
+        Gdiplus::Color c;
+        canvas.PlotBuffer().m_pBitmap->GetPixel(3, 3, &c);
+        return c.GetValue() == mark.GetValue();
+    };
+
+    clock.Advance(200);
+    PlotUpdate(CImagingPane::kLayerTools);
+    EXPECT_EQ(tool->draws, 2) << "the tools layer is drawn again";
+    EXPECT_TRUE(marked()) << "the plot body comes from its buffer";
+    Gdiplus::Color shown;
+    canvas.Composite().m_pBitmap->GetPixel(3, 3, &shown);
+    EXPECT_EQ(shown.GetValue(), mark.GetValue()) << "and is composed as it was cached";
+
+    clock.Advance(200);
+    const CGraphRenderer* before = canvas.GetRenderer().get();
+    Hint(27);
+    EXPECT_NE(canvas.GetRenderer().get(), before) << "the composite was painted again";
+    EXPECT_EQ(tool->draws, 2) << "from the cached layers only";
+    EXPECT_TRUE(marked());
+
+    clock.Advance(200);
+    Hint(kHintBackground);
+    EXPECT_EQ(tool->draws, 3);
+    EXPECT_FALSE(marked()) << "code 3 redraws the plot body";
+}
+
+TEST_F(ImagingPaneTest, PaintsAtMostEveryHundredMillisecondsAndShowsTheLastPictureMeanwhile)
+{
+    Hint(kHintPatternTree);
+    ASSERT_EQ(tool->draws, 1);
+    const CGraphRenderer* first = canvas.GetRenderer().get();
+
+    clock.Advance(50);
+    PlotUpdate(CImagingPane::kLayerTools);
+    EXPECT_EQ(tool->draws, 1) << "50 ms after a paint nothing is drawn";
+    EXPECT_EQ(canvas.GetRenderer().get(), first);
+    EXPECT_TRUE(canvas.DeferredPaintPending()) << "but a later paint is asked for";
+
+    // A paint in between shows the last composite, not an empty window.
+    const QImage grabbed = Widget()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage& composite = canvas.Composite().m_pBitmap->Q();
+    int differing = 0;
+    for (int y = 0; y < 480; y += 7)
+        for (int x = 0; x < 640; x += 7)
+            if (grabbed.pixel(x, y) != composite.pixel(x, y)) ++differing;
+    EXPECT_EQ(differing, 0);
+
+    clock.Advance(60);
+    EXPECT_TRUE(PumpUntil([&] { return tool->draws == 2; })) << "the deferred paint draws";
+    EXPECT_FALSE(canvas.DeferredPaintPending());
+}
+
+TEST_F(ImagingPaneTest, NothingIsPaintedBeforeTheFirstHint)
+{
+    canvas.MoveWindow(0, 0, 500, 400);
+    QApplication::processEvents();
+    EXPECT_TRUE(canvas.IsSuspended());
+    EXPECT_FALSE(canvas.GetRenderer());
+    EXPECT_EQ(tool->draws, 0);
+
+    // Without a renderer there is no plot for the tools.
+    RECT rect{1, 2, 3, 4};
+    EXPECT_EQ(canvas.SendMessage(g_msgToolGetPlotRect, 0, reinterpret_cast<LPARAM>(&rect)), FALSE);
+    EXPECT_EQ(rect.left | rect.top | rect.right | rect.bottom, 0);
+
+    CUpdateHint hint(kHintPatternTree, &doc, nullptr, false);
+    canvas.OnDocumentUpdate(&hint);
+    EXPECT_FALSE(canvas.IsSuspended());
+    ASSERT_TRUE(PumpUntil([&] { return canvas.GetRenderer() != nullptr; }));
+    EXPECT_EQ(canvas.SendMessage(g_msgToolGetPlotRectAsync, 0, reinterpret_cast<LPARAM>(&rect)), TRUE);
+    const RECT& plot = canvas.GetRenderer()->GetPlotRect().m_rect;
+    EXPECT_EQ(rect.left, plot.left);
+    EXPECT_EQ(rect.bottom, plot.bottom);
+    EXPECT_GT(rect.right - rect.left, 300);
+
+    // Once announced, a resize redraws every layer at once.
+    clock.Advance(200);
+    const int draws = tool->draws;
+    canvas.MoveWindow(0, 0, 520, 400);
+    EXPECT_EQ(tool->draws, draws + 1);
+}
+
+// The diffraction window as the canvas sees it: counts its plot-area updates.
+class PlotAreaWindow : public CQlwDocWindow
+{
+public:
+    HWND GetSafeHwnd() const override { return nullptr; }
+    bool HasRestoredLayout() const override { return false; }
+    bool GetScreenRect(LXGraphics::CSyncRect&) const override { return false; }
+    void MoveOnScreen(const LXGraphics::CSyncRect&) override {}
+    bool IsPaneShown(Pane) const override { return true; }
+    void PostMenuCommand(UINT) override {}
+    int GetParametersTab() const override { return 0; }
+    void SelectParametersTab(int) override {}
+    void CloseInspectorPanes() override {}
+    void DisclosePane(const CString&) override {}
+    void GetOpenPaneNames(std::list<CString>&) const override {}
+    void InvalidateAll() override {}
+    int UpdatePlotRect() override { return ++updates; }
+    int updates = 0;
+};
+
+TEST_F(ImagingPaneTest, AResizeDuringADragHasTheWindowUpdateItsPlotAreaFirst)
+{
+    PlotAreaWindow window;
+    doc.SetDiffractWnd(&window);
+    Hint(kHintPatternTree);
+    canvas.MoveWindow(0, 0, 600, 450);
+    EXPECT_EQ(window.updates, 0);
+    g_bPlotDragging = true;
+    canvas.MoveWindow(0, 0, 620, 450);
+    g_bPlotDragging = false;
+    EXPECT_EQ(window.updates, 1);
+    doc.SetDiffractWnd(nullptr);
+}
+
+TEST_F(ImagingPaneTest, BusMessagesInvalidateTheirLayers)
+{
+    Hint(kHintPatternTree);
+    clock.Advance(200);
+    // A cursor's request redraws the plot body too (its readout sits in the legend).
+    auto cursor = std::make_shared<CCursor>();
+    canvas.SendMessage(g_msgToolUpdateRequest, 0, reinterpret_cast<LPARAM>(cursor.get()));
+    EXPECT_EQ(tool->draws, 2);
+    canvas.PlotBuffer().m_pBitmap->SetPixel(3, 3, Gdiplus::Color(0xFF123456u));
+    clock.Advance(200);
+    canvas.SendMessage(g_msgToolUpdateRequest, 0, reinterpret_cast<LPARAM>(tool.get()));
+    EXPECT_EQ(tool->draws, 3);
+    Gdiplus::Color c;
+    canvas.PlotBuffer().m_pBitmap->GetPixel(3, 3, &c);
+    EXPECT_EQ(c.GetValue(), 0xFF123456u) << "another tool's request leaves the plot body";
+
+    canvas.SendMessage(g_msgExitSizeMove, 0, 2);
+    EXPECT_TRUE(canvas.PlotBuffer().m_bClearPending) << "lParam 2 is ignored";
+    canvas.SendMessage(g_msgExitSizeMove, 0, 6);
+    EXPECT_FALSE(canvas.PlotBuffer().m_bClearPending);
+    EXPECT_FALSE(canvas.ToolsBuffer().m_bClearPending);
+    EXPECT_FALSE(canvas.TopBuffer().m_bClearPending);
+}
+
+TEST_F(ImagingPaneTest, PrintingFitsTheOnScreenAspectIntoThePage)
+{
+    canvas.MoveWindow(0, 0, 800, 600);
+    CDC printer;
+    printer.m_bPrinting = TRUE;
+    const struct {
+        RECT page;
+        float x, y, w, h;
+    } cases[] = {{{0, 0, 4800, 6800}, 0, 1600, 4800, 3600},
+                 {{0, 0, 4800, 2000}, 1066.6667f, 0, 2666.6667f, 2000},
+                 {{100, 200, 4900, 7000}, 100, 1800, 4800, 3600}};
+    for (const auto& c : cases) {
+        CImagingPane::PrintPage page;
+        page.drawRect = c.page;
+        canvas.BeginPrintState(&printer, page);
+        LXGraphics::CSyncRect plot;
+        canvas.GetPlotRect(plot);
+        EXPECT_NEAR(plot.m_float.X, c.x, 0.01) << c.page.bottom;
+        EXPECT_NEAR(plot.m_float.Y, c.y, 0.01);
+        EXPECT_NEAR(plot.m_float.Width, c.w, 0.01);
+        EXPECT_NEAR(plot.m_float.Height, c.h, 0.01);
+        if (c.page.bottom == 6800) {
+            EXPECT_EQ(g_drawDpi, 576);
+            EXPECT_EQ(g_textScale, 1.0f) << "only a preview scales lines";
+            CGraphRenderer renderer(doc.GetPatterns(), *doc.GetSettings(), plot, true);
+            EXPECT_EQ(renderer.GetTickLength(), 36.0f);
+        }
+        canvas.EndPrintState();
+    }
+
+    CImagingPane::PrintPage preview;
+    preview.drawRect = RECT{0, 0, 4800, 6800};
+    preview.preview = true;
+    canvas.BeginPrintState(&printer, preview);
+    EXPECT_EQ(g_textScale, 6.0f);
+    canvas.EndPrintState();
+
+    // A window without size takes the page as it is.
+    canvas.MoveWindow(0, 0, 0, 0);
+    CImagingPane::PrintPage page;
+    page.drawRect = RECT{0, 0, 4800, 6800};
+    canvas.BeginPrintState(&printer, page);
+    LXGraphics::CSyncRect plot;
+    canvas.GetPlotRect(plot);
+    EXPECT_EQ(plot.m_float.Width, 4800);
+    EXPECT_EQ(plot.m_float.Height, 6800);
+    canvas.EndPrintState();
+}
+
+TEST_F(ImagingPaneTest, PrintsOnThePrintersPainterWithoutToolsOrOverview)
+{
+    canvas.MoveWindow(0, 0, 800, 600);
+    Hint(kHintPatternTree);
+    const int draws = tool->draws;
+    const CGraphRenderer* onScreen = canvas.GetRenderer().get();
+    canvas.SetScrollerShown(true);
+
+    const std::string pdf = Scratch("rutile-print.pdf");
+    std::filesystem::remove(pdf);
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        printer.setResolution(600);
+        printer.setFullPage(true);
+        printer.setColorMode(QPrinter::Color);
+        QPainter painter(&printer);
+        const QRect page = printer.pageLayout().fullRectPixels(600);
+        HDC hdc = qlw::CreatePainterDC(&painter, RECT{0, 0, page.width(), page.height()}, 600);
+        CDC dc;
+        dc.Attach(hdc);
+        CImagingPane::PrintPage target;
+        target.drawRect = RECT{0, 0, page.width(), page.height()};
+        canvas.PrintPlot(&dc, target);
+        EXPECT_FALSE(dc.IsPrinting()) << "the DC is handed back as it came";
+        dc.Detach();
+        qlw::DeletePainterDC(hdc);
+        painter.end();
+    }
+    EXPECT_EQ(tool->draws, draws) << "no tools on paper";
+    EXPECT_EQ(canvas.GetRenderer().get(), onScreen) << "printing leaves the screen's geometry";
+    EXPECT_EQ(g_drawDpi, g_screenDpi);
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    EXPECT_GT(std::filesystem::file_size(pdf), 2000u);
+}
+
+TEST_F(ImagingPaneTest, ExportsBitmapsAtScaleOnAClearOrWhiteBackground)
+{
+    Hint(kHintPatternTree);
+    const int draws = tool->draws;
+    for (const bool transparent : {true, false}) {
+        CImagingPane::RenderRequest request;
+        request.kind = CImagingPane::kRenderBitmap;
+        request.scale = 2;
+        request.transparent = transparent;
+        std::unique_ptr<Gdiplus::Image> image(canvas.RenderToBuffer(request));
+        ASSERT_TRUE(image);
+        auto* bitmap = dynamic_cast<Gdiplus::Bitmap*>(image.get());
+        ASSERT_TRUE(bitmap);
+        EXPECT_EQ(bitmap->GetWidth(), 1280u);
+        EXPECT_EQ(bitmap->GetHeight(), 960u);
+        Gdiplus::Color corner;
+        bitmap->GetPixel(1, 1, &corner);
+        EXPECT_EQ(corner.GetValue(), transparent ? 0x00FFFFFFu : 0xFFFFFFFFu);
+        // Curves and text are there: a good share of the plot is not background.
+        int inked = 0;
+        const QImage& q = bitmap->Q();
+        for (int y = 0; y < 960; y += 4)
+            for (int x = 0; x < 1280; x += 4)
+                if (qAlpha(q.pixel(x, y)) == 255 && (q.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) ++inked;
+        EXPECT_GT(inked, 200);
+        if (!transparent) q.save(QString::fromStdString(Scratch("rutile-export.png")));
+    }
+    EXPECT_EQ(tool->draws, draws) << "exports carry no tools";
+
+    CImagingPane::RenderRequest request;
+    request.kind = 3;
+    EXPECT_EQ(canvas.RenderToBuffer(request), nullptr);
+
+    // The loupe's renderer sees the canvas as it is.
+    const std::shared_ptr<CGraphRenderer> loupe = canvas.CreateRenderer();
+    ASSERT_TRUE(loupe);
+    EXPECT_EQ(loupe->GetWholeRect().m_float.Width, 640);
+    EXPECT_EQ(loupe->GetWholeRect().m_float.Height, 480);
+}
+
+TEST_F(ImagingPaneTest, ExportsMetafilesAsSvg)
+{
+    Hint(kHintPatternTree);
+    CImagingPane::RenderRequest request;
+    request.kind = CImagingPane::kRenderMetafile;
+    std::unique_ptr<Gdiplus::Image> image(canvas.RenderToBuffer(request));
+    ASSERT_TRUE(image);
+    auto* metafile = dynamic_cast<Gdiplus::Metafile*>(image.get());
+    ASSERT_TRUE(metafile);
+    EXPECT_EQ(metafile->Frame(), QRectF(0, 0, 640, 480));
+    const QByteArray svg = metafile->SvgBytes();
+    EXPECT_TRUE(svg.contains("<svg"));
+    EXPECT_TRUE(svg.contains("<path") || svg.contains("<polyline")) << "vector drawing, not a picture";
+    EXPECT_TRUE(metafile->SaveSvg(QString::fromStdString(Scratch("rutile-export.svg"))));
+}
+
+TEST_F(ImagingPaneTest, AnExportTooLargeToMakeIsReportedNotReturned)
+{
+    canvas.MoveWindow(0, 0, 3840, 2160);
+    Hint(kHintPatternTree);
+    CImagingPane::RenderRequest request;
+    request.kind = CImagingPane::kRenderBitmap;
+    request.scale = 8;
+    try {
+        std::unique_ptr<Gdiplus::Image> image(canvas.RenderToBuffer(request));
+        ADD_FAILURE() << "an image of 30720 x 17280 came back";
+    } catch (const CLXXCopyGrfxNoBitmap& e) {
+        EXPECT_EQ(e.GetSeverity(), 2u);
+    }
+}
+
+TEST_F(ImagingPaneTest, SelectingAReflexionCentresOnItsPosition)
+{
+    // NaCl 200 at 1.5406 Å lies at 31.70° 2θ.
+    CDiffractionSettings& s = *doc.GetSettings();
+    s.m_lambda = 1.5406;
+    s.m_axisType = LXTypes::kAxis2Theta;
+    doc.SetPlotRange(20, 60, s.m_visibleYMin, s.m_visibleYMax, false);
+    CQLReflexion reflexion;
+    reflexion.h = 2;
+    reflexion.d = 5.6402 / 2;
+    reflexion.x = 31.70;
+    CUHReflexionSelected hint(&doc, nullptr, &reflexion);
+    canvas.OnDocumentUpdate(&hint);
+    EXPECT_NEAR((s.m_visibleXMin + s.m_visibleXMax) / 2, 31.70, 0.01);
+    CCursor* cursor = s.GetCursor(false);
+    ASSERT_TRUE(cursor);
+    EXPECT_NEAR(cursor->m_rec.x, 31.70, 0.01);
+}
+
+TEST_F(ImagingPaneTest, TheOverviewStripLeavesTheOnScreenGeometry)
+{
+    canvas.SetScrollerShown(true);
+    CDiffractionSettings& s = *doc.GetSettings();
+    doc.SetPlotRange(30, 50, s.m_visibleYMin, s.m_visibleYMax, false);
+    Hint(kHintPatternTree);
+    canvas.Composite().m_pBitmap->Q().copy(0, 0, 640, 480).save(QString::fromStdString(Scratch("rutile-screen.png")));
+    // Placed at the plot's top left, 10 pixels in, 85 high (the hit margin adds 5 each side).
+    const CGraphRenderer& r = *canvas.GetRenderer();
+    const auto& box = canvas.Scroller().GetBoxRect().m_float;
+    EXPECT_NEAR(box.X, r.GetPlotRect().m_float.X + 10 - 5, 0.01);
+    EXPECT_NEAR(box.Height, 85 + 10, 0.01);
+    EXPECT_DOUBLE_EQ(r.GetXMin(), 30);
+    EXPECT_DOUBLE_EQ(r.GetXMax(), 50);
+    const auto& plot = r.GetPlotRect().m_float;
+    EXPECT_NEAR(r.GetXPixelsPerUnit(), plot.Width / 20.0, 1e-9);
+    const auto data = r.PixelToData(Gdiplus::PointF(plot.X + plot.Width / 2, plot.Y + plot.Height / 2));
+    EXPECT_NEAR(data.first, 40, 1e-6);
+    EXPECT_NEAR(data.second, (s.m_visibleYMin + s.m_visibleYMax) / 2, 1e-6 * s.m_visibleYMax);
+}
+
+TEST_F(ImagingPaneTest, APeakTipNeverKeepsAReplacedRenderer)
+{
+    auto tip = std::make_shared<CFloatingPeakTip>();
+    canvas.SetPeakTip(tip);
+    Hint(kHintPatternTree);
+    std::weak_ptr<CGraphRenderer> first = canvas.GetRenderer();
+    tip->SetRenderer(first, *doc.GetSettings());
+    tip->SetPeak(27.4f, doc.GetPatterns().front());
+    EXPECT_TRUE(tip->FindAndPlace()) << "rutile 110 lies at 27.4°";
+
+    clock.Advance(200);
+    Hint(kHintPatternTree);
+    EXPECT_TRUE(first.expired()) << "the next paint's renderer replaces it";
+    EXPECT_FALSE(tip->FindAndPlace()) << "and the tip finds none rather than a deleted one";
+}
+}  // namespace
