@@ -23,7 +23,6 @@ BEGIN_MESSAGE_MAP(CGraphicsPane, CFormView)
   ON_WM_SETFOCUS()
   ON_WM_SETCURSOR()
   ON_EN_CHANGE(CGraphicsPane::kHKLFieldId, &CGraphicsPane::OnChangeHKL)
-  ON_BN_CLICKED(CGraphicsPane::kReflexionsButtonId, &CGraphicsPane::OnReflexionsButton)
   ON_COMMAND(ID_FILE_PAGE_SETUP, &CGraphicsPane::OnFilePageSetup)
   ON_COMMAND(ID_FILE_PRINT, &CGraphicsPane::OnFilePrint)
   ON_COMMAND(ID_FILE_PRINT_PREVIEW, &CGraphicsPane::OnFilePrintPreview)
@@ -119,7 +118,8 @@ void CGraphicsPane::OnInitialUpdate() {
 
     RECT canvasRect;
     GetCanvasRect(canvasRect);
-    m_canvas.SetDocument(GetDocument());
+    // No document is pinned on the canvas: it asks this view each time, since a file opened into
+    // the same window moves the view to a new document and deletes the old one.
     if (!m_canvas.Create(this, canvasRect)) throw CLXXDiffWindow(kLXSeverityFatal, 0, __LINE__);
     // Shown like its frame, except that a maximised child would cover the band: a zoomed frame
     // shows it normally, at the rectangle just given.
@@ -209,7 +209,9 @@ void CGraphicsPane::GetMinSize(SIZE& out) const {
 void CGraphicsPane::OnDraw(CDC* dc) {
   if (!dc) return;
   if (dc->IsPrinting()) {
-    if (m_pPrintInfo) m_canvas.PrintPlot(dc, CImagingPane::PrintPage{m_pPrintInfo->m_rectDraw, m_bPreview});
+    // Qt's preview pages are printer pages of the printer's own resolution, so a preview is drawn
+    // exactly as the print; scaling its text once more would make it many times too large.
+    if (m_pPrintInfo) m_canvas.PrintPlot(dc, CImagingPane::PrintPage{m_pPrintInfo->m_rectDraw, false});
     return;
   }
   RECT client;
@@ -228,6 +230,13 @@ void CGraphicsPane::OnDraw(CDC* dc) {
 // ---- Hints and commands -------------------------------------------------------------------
 void CGraphicsPane::OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) {
   auto* update = reinterpret_cast<CUpdateHint*>(hint);
+  if (!m_bNotInitialised && !update) {
+    // A plain update of every view (a document just opened): the band and the plot both anew.
+    RefreshControls();
+    m_canvas.InvalidateLayers(CImagingPane::kLayerAll, false);
+    CFormView::OnUpdate(sender, hint, hintObject);
+    return;
+  }
   if (!m_bNotInitialised && update && dynamic_cast<CQlwDoc*>(update->document)) {
     // The menu's items index the shown crystal patterns, so every change of that list rebuilds it.
     if (update->code == kHintPatternTree || update->code == kHintSelection || update->code == kHintPatternsShown)
