@@ -53,6 +53,14 @@ namespace {
 constexpr LPARAM kExitSizeMoveRestored = 5;
 constexpr LPARAM kExitSizeMoveMaximised = 3;
 
+// The store's window-state save asks the main window for its placement first.
+bool WriteMainWindowPlacement() {
+  auto* window = DYNAMIC_DOWNCAST(CDiffractWnd, CWnd::FromHandlePermanent(LXAppWindows::GetMainFrameWindow()));
+  if (!window || !window->m_hWnd) return false;
+  window->SaveWindowPlacement();
+  return true;
+}
+
 RECT PrimaryWorkArea() {
   MONITORINFO info{};
   info.cbSize = sizeof(info);
@@ -114,6 +122,7 @@ BOOL CDiffractWnd::PreCreateWindow(CREATESTRUCTW& cs) {
 int CDiffractWnd::OnCreate(LPCREATESTRUCT cs) {
   if (CQlwMainFrame::OnCreate(cs) == -1) return -1;
   CUtils::SetAppIcon(m_hWnd);
+  CPreferences::SetMainFrameWriter(&WriteMainWindowPlacement);
   // Files dropped on the window outside a pane of its own take the road of a drop on the program.
   m_pDropTarget = new CLXAppDropTarget;
   m_pDropTarget->Register(this);

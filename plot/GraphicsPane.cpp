@@ -209,7 +209,9 @@ void CGraphicsPane::GetMinSize(SIZE& out) const {
 void CGraphicsPane::OnDraw(CDC* dc) {
   if (!dc) return;
   if (dc->IsPrinting()) {
-    if (m_pPrintInfo) m_canvas.PrintPlot(dc, CImagingPane::PrintPage{m_pPrintInfo->m_rectDraw, m_bPreview});
+    // Qt's preview pages are printer pages of the printer's own resolution, so a preview is drawn
+    // exactly as the print; scaling its text once more would make it many times too large.
+    if (m_pPrintInfo) m_canvas.PrintPlot(dc, CImagingPane::PrintPage{m_pPrintInfo->m_rectDraw, false});
     return;
   }
   RECT client;

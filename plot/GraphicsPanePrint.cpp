@@ -3,6 +3,7 @@
 #include "GraphicsPane.h"
 
 #include "AfxApp.h"
+#include "QlwDoc.h"
 
 BOOL CGraphicsPane::OnPreparePrinting(CPrintInfo* info) {
   if (!info) return FALSE;
@@ -23,8 +24,12 @@ void CGraphicsPane::OnPrint(CDC* dc, CPrintInfo* info) {
   m_pPrintInfo = info;
   m_bPrinting = dc && dc->IsPrinting();
   m_bPreview = info && info->m_bPreview;
+  CQlwDoc* doc = GetDocument();
+  CQlwDocWindow* window = doc ? doc->GetDiffractWnd() : nullptr;
+  if (window) window->UpdatePlotRect();
   CFormView::OnPrint(dc, info);
   m_bPrinting = m_bPreview = false;
+  if (window) window->UpdatePlotRect();
   m_pPrintInfo = nullptr;
   RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }

@@ -447,6 +447,11 @@ BOOL CImagingPane::OnEraseBkgnd(CDC*) { return TRUE; }
 void CImagingPane::OnSize(UINT, int, int)
 {
     if (m_bSuspended) return;
+    // A drag converts through the window's plot area, which must follow the new size first.
+    if (g_bPlotDragging) {
+        CQlwDoc* doc = GetDocument();
+        if (CQlwDocWindow* window = doc ? doc->GetDiffractWnd() : nullptr) window->UpdatePlotRect();
+    }
     InvalidateLayers(kLayerAll, true);
 }
 

@@ -258,6 +258,15 @@ TEST(DiffractWnd, PaneSizesComeFromAndGoBackToThePreferences) {
   CDiffractWnd& w = *m.wnd;
   EXPECT_EQ(Width(WindowRectOf(w.GetPatternsPane())), 260);
   EXPECT_FALSE(w.IsParametersPaneShown());
+  // Building the window stored nothing of its own.
+  EXPECT_FALSE(g_pPreferences->m_ShowParameters.Get());
+  EXPECT_FALSE(g_pPreferences->m_ShowReflexions.Get());
+  EXPECT_EQ(g_pPreferences->m_ReflexionsRelHeight.Get(), 0.25);
+  // Without the parameters pane the window may be narrower by its width and bar.
+  MINMAXINFO limits{};
+  w.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(limits.ptMinTrackSize.x, 600 + 120 + 3);
+  EXPECT_EQ(limits.ptMinTrackSize.y, 300);
 
   // Dragging the patterns bar stores the new width.
   w.GetTopSplitter().StartTracking();
@@ -284,6 +293,28 @@ TEST(DiffractWnd, PaneSizesComeFromAndGoBackToThePreferences) {
 
 }
 
+TEST(DiffractWnd, RoutesCommandsToItsVisiblePanesAndTogglesOnADoubleClick) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  // Printing belongs to the graphics pane; the window itself only says where it goes.
+  AFX_CMDHANDLERINFO info{};
+  EXPECT_TRUE(w.OnCmdMsg(57607, CN_COMMAND, nullptr, &info));
+  EXPECT_EQ(info.pTarget, static_cast<CCmdTarget*>(w.GetGraphicsPane()));
+  info = AFX_CMDHANDLERINFO{};
+  EXPECT_TRUE(w.OnCmdMsg(CDiffractWnd::kCmdShowPatterns, CN_COMMAND, nullptr, &info));
+  EXPECT_EQ(info.pTarget, static_cast<CCmdTarget*>(&w));
+
+  // A double click on a splitter's bar toggles that splitter's pane, as the layout commands do.
+  ASSERT_FALSE(w.IsReflexionsPaneShown());
+  w.SendMessage(g_msgSplitterDoubleClick, 0, reinterpret_cast<LPARAM>(w.GetGraphSplitter()));
+  QApplication::processEvents();
+  EXPECT_TRUE(w.IsReflexionsPaneShown());
+  w.SendMessage(g_msgNewTool, 0, static_cast<LPARAM>(LXFourCC("strc")));
+  QApplication::processEvents();
+  EXPECT_FALSE(w.IsPatternsPaneShown());
+}
+
 TEST(DiffractWnd, SavesThePlacementOnlyOnceShownAndActive) {
   MainWindow m;
   ASSERT_NE(m.wnd, nullptr);
@@ -300,6 +331,11 @@ TEST(DiffractWnd, SavesThePlacementOnlyOnceShownAndActive) {
   QApplication::processEvents();
   EXPECT_EQ(Width(WindowRectOf(&w)), 350 + 600 - 350 + 200 + 3 + 120 + 3);
   EXPECT_FALSE(g_pPreferences->m_MainFrameMaximized.Get());
+  // The store's window save takes the placement from the main window.
+  w.MoveWindow(50, 60, 1100, 650);
+  g_pPreferences->m_MainFrameRect.Set(CRect(1, 2, 3, 4));
+  g_pPreferences->SaveAllWindowStates();
+  EXPECT_EQ(g_pPreferences->m_MainFrameRect.Get(), CRect(50, 60, 1150, 710));
 
   // Inactive, the window leaves the stored rectangle alone.
   g_pPreferences->m_MainFrameRect.Set(CRect(1, 2, 3, 4));

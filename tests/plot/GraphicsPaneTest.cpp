@@ -29,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <list>
 #include <regex>
 #include <utility>
 
@@ -61,6 +62,33 @@ class HintRecorder : public CView {
     codes.push_back(lHint ? reinterpret_cast<CUpdateHint*>(lHint)->code : -1);
   }
   std::vector<int> codes;
+};
+
+// The diffraction window as far as printing asks it: it notes whether the pane was printing
+// each time it recomputed its plot area.
+class PlotAreaWindow : public CQlwDocWindow {
+ public:
+  explicit PlotAreaWindow(const CGraphicsPane*& pane) : m_pane(pane) {}
+  HWND GetSafeHwnd() const override { return nullptr; }
+  bool HasRestoredLayout() const override { return false; }
+  bool GetScreenRect(LXGraphics::CSyncRect&) const override { return false; }
+  void MoveOnScreen(const LXGraphics::CSyncRect&) override {}
+  bool IsPaneShown(Pane) const override { return true; }
+  void PostMenuCommand(UINT) override {}
+  int GetParametersTab() const override { return 0; }
+  void SelectParametersTab(int) override {}
+  void CloseInspectorPanes() override {}
+  void DisclosePane(const CString&) override {}
+  void GetOpenPaneNames(std::list<CString>&) const override {}
+  void InvalidateAll() override {}
+  int UpdatePlotRect() override {
+    updates.push_back(m_pane && m_pane->m_bPrinting);
+    return 0;
+  }
+  std::vector<bool> updates;
+
+ private:
+  const CGraphicsPane*& m_pane;
 };
 
 // Alerts answered by the test instead of quiet output; their texts kept.
@@ -482,8 +510,14 @@ TEST_F(GraphicsPaneTest, PrintsOnePageWithThePlotCentredAtTheScreensAspect) {
     print->printer()->setPageOrientation(QPageLayout::Portrait);
     print->printer()->setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
   });
+  const CGraphicsPane* printing = pane;
+  PlotAreaWindow window(printing);
+  doc->SetDiffractWnd(&window);
   frame->SendMessage(WM_COMMAND, ID_FILE_PRINT, 0);
+  doc->SetDiffractWnd(nullptr);
   EXPECT_EQ(dialogs, 1);
+  // The diffraction window's plot area follows the page while printing and the screen after.
+  EXPECT_EQ(window.updates, (std::vector<bool>{true, false}));
   ASSERT_EQ(pane->prints.size(), 1u);
   EXPECT_TRUE(pane->prints[0].printing);
   EXPECT_FALSE(pane->prints[0].preview);

@@ -237,6 +237,40 @@ TEST_F(ImagingPaneTest, NothingIsPaintedBeforeTheFirstHint)
     EXPECT_EQ(tool->draws, draws + 1);
 }
 
+// The diffraction window as the canvas sees it: counts its plot-area updates.
+class PlotAreaWindow : public CQlwDocWindow
+{
+public:
+    HWND GetSafeHwnd() const override { return nullptr; }
+    bool HasRestoredLayout() const override { return false; }
+    bool GetScreenRect(LXGraphics::CSyncRect&) const override { return false; }
+    void MoveOnScreen(const LXGraphics::CSyncRect&) override {}
+    bool IsPaneShown(Pane) const override { return true; }
+    void PostMenuCommand(UINT) override {}
+    int GetParametersTab() const override { return 0; }
+    void SelectParametersTab(int) override {}
+    void CloseInspectorPanes() override {}
+    void DisclosePane(const CString&) override {}
+    void GetOpenPaneNames(std::list<CString>&) const override {}
+    void InvalidateAll() override {}
+    int UpdatePlotRect() override { return ++updates; }
+    int updates = 0;
+};
+
+TEST_F(ImagingPaneTest, AResizeDuringADragHasTheWindowUpdateItsPlotAreaFirst)
+{
+    PlotAreaWindow window;
+    doc.SetDiffractWnd(&window);
+    Hint(kHintPatternTree);
+    canvas.MoveWindow(0, 0, 600, 450);
+    EXPECT_EQ(window.updates, 0);
+    g_bPlotDragging = true;
+    canvas.MoveWindow(0, 0, 620, 450);
+    g_bPlotDragging = false;
+    EXPECT_EQ(window.updates, 1);
+    doc.SetDiffractWnd(nullptr);
+}
+
 TEST_F(ImagingPaneTest, BusMessagesInvalidateTheirLayers)
 {
     Hint(kHintPatternTree);
