@@ -230,6 +230,13 @@ void CGraphicsPane::OnDraw(CDC* dc) {
 // ---- Hints and commands -------------------------------------------------------------------
 void CGraphicsPane::OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) {
   auto* update = reinterpret_cast<CUpdateHint*>(hint);
+  if (!m_bNotInitialised && !update) {
+    // A plain update of every view (a document just opened): the band and the plot both anew.
+    RefreshControls();
+    m_canvas.InvalidateLayers(CImagingPane::kLayerAll, false);
+    CFormView::OnUpdate(sender, hint, hintObject);
+    return;
+  }
   if (!m_bNotInitialised && update && dynamic_cast<CQlwDoc*>(update->document)) {
     // The menu's items index the shown crystal patterns, so every change of that list rebuilds it.
     if (update->code == kHintPatternTree || update->code == kHintSelection || update->code == kHintPatternsShown)

@@ -249,6 +249,14 @@ TEST_F(GraphicsPaneTest, CaptionsAndEnableStatesFollowTheSelectedCrystals) {
   EXPECT_TRUE(pane->m_hklField.IsWindowEnabled());
 }
 
+TEST_F(GraphicsPaneTest, OpeningAFileIntoTheDocumentRefreshesTheBand) {
+  ASSERT_TRUE(doc->OnOpenDocument(CString(QLW_SOURCE_DIR "/examples/rutile.cif").GetString()));
+  ASSERT_EQ(CountCrystalPatterns(doc->GetPatterns(), false, false, false), 1);
+  // Opening tells the views with a plain update, no hint code.
+  EXPECT_TRUE(pane->m_patternButton.IsWindowEnabled());
+  EXPECT_EQ(MenuItemCount(), 1u);
+}
+
 TEST_F(GraphicsPaneTest, MenuItemSelectsThatCrystalAloneAndTellsTheViews) {
   CQLPatternPtr nacl = AddCrystal(crystalfixtures::NaCl(), L"NaCl");
   CQLPatternPtr rutile = AddCrystal(crystalfixtures::Rutile(), L"rutile");
