@@ -1,5 +1,7 @@
 #include "Resources.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cwchar>
 #include <utility>
@@ -108,4 +110,12 @@ int GetSystemMetrics(int index) {
 
 DWORD GetSysColor(int index) {
   return index >= 0 && index < static_cast<int>(std::size(kColors)) ? kColors[index] : 0;
+}
+
+bool qlw::ReadImageResource(const char* name, std::string& bytes) {
+  QFile file(QStringLiteral(":/images/") + QString::fromUtf8(name));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray data = file.readAll();
+  bytes.assign(data.constData(), static_cast<size_t>(data.size()));
+  return true;
 }

@@ -1,5 +1,7 @@
 // The compiled string table (resources/strings/*.txt, see tools/rc) and fixed 96-DPI system metrics and colours.
 #pragma once
+#include <string>
+
 #include "CString.h"
 #include "WinTypes.h"
 
@@ -17,6 +19,9 @@ struct StringTableEntry {
 };
 // The entry for `id` or nullptr; the text lives for the whole run.
 const wchar_t* FindString(UINT id);
+// The bytes of one of the program's images (resources/images, for example "ico1000.svg"); false
+// when the program was built without it.
+bool ReadImageResource(const char* name, std::string& bytes);
 }  // namespace qlw
 
 #define SM_CXSCREEN 0

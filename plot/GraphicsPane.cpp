@@ -23,7 +23,6 @@ BEGIN_MESSAGE_MAP(CGraphicsPane, CFormView)
   ON_WM_SETFOCUS()
   ON_WM_SETCURSOR()
   ON_EN_CHANGE(CGraphicsPane::kHKLFieldId, &CGraphicsPane::OnChangeHKL)
-  ON_BN_CLICKED(CGraphicsPane::kReflexionsButtonId, &CGraphicsPane::OnReflexionsButton)
   ON_COMMAND(ID_FILE_PAGE_SETUP, &CGraphicsPane::OnFilePageSetup)
   ON_COMMAND(ID_FILE_PRINT, &CGraphicsPane::OnFilePrint)
   ON_COMMAND(ID_FILE_PRINT_PREVIEW, &CGraphicsPane::OnFilePrintPreview)
@@ -119,7 +118,8 @@ void CGraphicsPane::OnInitialUpdate() {
 
     RECT canvasRect;
     GetCanvasRect(canvasRect);
-    m_canvas.SetDocument(GetDocument());
+    // No document is pinned on the canvas: it asks this view each time, since a file opened into
+    // the same window moves the view to a new document and deletes the old one.
     if (!m_canvas.Create(this, canvasRect)) throw CLXXDiffWindow(kLXSeverityFatal, 0, __LINE__);
     // Shown like its frame, except that a maximised child would cover the band: a zoomed frame
     // shows it normally, at the rectangle just given.

@@ -16,11 +16,13 @@
 #include "LXApp.h"
 #include "LXException.h"
 #include "LXRegistry.h"
+#include "Resources.h"
 
 namespace {
 constexpr wchar_t kAppGuidBraced[] = L"{13dca11d-78cb-484a-892b-10aa643d11ae}";
 constexpr char kDesktopFileName[] = "quillonographic.desktop";
 constexpr char kMimePackageName[] = "quillonographic.xml";
+constexpr char kIconName[] = "quillonographic";
 CLXApp::FileTypeChooser g_fileTypeChooser = nullptr;
 // Above the shared database's usual 50, so that the desktop settles an extension on our type.
 constexpr int kGlobWeight = 60;
@@ -162,10 +164,20 @@ void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
   const std::string mime = DataHome() + "/mime";
   const std::string desktopPath = applications + "/" + kDesktopFileName;
   const std::string packagePath = mime + "/packages/" + kMimePackageName;
+  const std::string iconFolder = DataHome() + "/icons/hicolor/scalable/apps";
+  const std::string iconPath = iconFolder + "/" + kIconName + ".svg";
   if (types.empty()) {
     std::remove(desktopPath.c_str());
     std::remove(packagePath.c_str());
+    std::remove(iconPath.c_str());
   } else {
+    // The launcher and the task bar show the program's own icon from the icon theme.
+    std::string icon;
+    const bool hasIcon = qlw::ReadImageResource("ico1000.svg", icon);
+    if (hasIcon) {
+      qlw::MakeFolders(iconFolder);
+      std::ofstream(iconPath, std::ios::binary | std::ios::trunc) << icon;
+    }
     qlw::MakeFolders(applications);
     qlw::MakeFolders(mime + "/packages");
     std::string mimeList;
@@ -193,6 +205,9 @@ void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
                "Exec=\""
             << Narrow(exe) << "\" %F\nTerminal=false\nCategories=Science;Physics;Chemistry;Education;\nMimeType="
             << mimeList << "\n";
+    // The window's class, so that the desktop matches the running program to this entry.
+    desktop << "StartupWMClass=" << kIconName << "\n";
+    if (hasIcon) desktop << "Icon=" << kIconName << "\n";
   }
   RunTool("update-mime-database", mime);
   RunTool("update-desktop-database", applications);

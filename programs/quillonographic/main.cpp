@@ -4,6 +4,8 @@
 #include <QIcon>
 
 #include "AfxApp.h"
+#include "DiffractWnd.h"
+#include "GraphicsPane.h"
 #include "QlwApp.h"
 
 CQlwApp theApp;
@@ -13,5 +15,6 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("quillonographic"));
   QApplication application(argc, argv);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/ico1000.svg")));
+  theApp.SetWindowClasses(RUNTIME_CLASS(CDiffractWnd), RUNTIME_CLASS(CGraphicsPane));
   return AfxWinMain(argc, argv);
 }

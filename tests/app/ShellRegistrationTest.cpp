@@ -76,6 +76,10 @@ TEST_F(ShellRegistrationTest, RegistersTheTypesForTheRegistryAndTheDesktop) {
   EXPECT_NE(desktop.find("MimeType=application/x-quillonographic-crystal-5-6;application/x-quillonographic-cif;\n"),
             std::string::npos)
       << desktop;
+  // The launcher shows the program's icon and matches its windows to the entry.
+  EXPECT_NE(desktop.find("\nIcon=quillonographic\n"), std::string::npos) << desktop;
+  EXPECT_NE(desktop.find("\nStartupWMClass=quillonographic\n"), std::string::npos) << desktop;
+  EXPECT_NE(Slurp(m_data + "/icons/hicolor/scalable/apps/quillonographic.svg").find("<svg"), std::string::npos);
   const std::string package = Slurp(m_data + "/mime/packages/quillonographic.xml");
   EXPECT_NE(package.find("<glob pattern=\"*.cif\" weight=\"60\"/>"), std::string::npos) << package;
   EXPECT_NE(package.find("value=\"LXD5\""), std::string::npos) << package;
@@ -113,6 +117,7 @@ TEST_F(ShellRegistrationTest, UnregistrationRemovesWhatRegistrationWrote) {
   EXPECT_EQ(Default(HKEY_CLASSES_ROOT, L"CLSID\\{13dca11d-78cb-484a-892b-10aa643d11ae}"), CString(L"<no key>"));
   EXPECT_EQ(Slurp(m_data + "/applications/quillonographic.desktop"), "");
   EXPECT_EQ(Slurp(m_data + "/mime/packages/quillonographic.xml"), "");
+  EXPECT_EQ(Slurp(m_data + "/icons/hicolor/scalable/apps/quillonographic.svg"), "");
 }
 
 TEST_F(ShellRegistrationTest, PerUserRegistrationUsesTheUsersClasses) {
