@@ -48,6 +48,10 @@ void SetMenuText(CCmdUI* ui, UINT id, const CString& text)
 
 void DrawCursorHook(CCursor& cursor, CGraphRenderer* renderer) { cursor.DrawOnPlot(renderer); }
 void DrawRulerHook(CRuler& ruler, CGraphRenderer* renderer) { ruler.DrawOnPlot(renderer); }
+
+// Any program that links the renderer lends the tools the plot from the start, so a menu update
+// before the first paint already finds them.
+const bool kToolHooksInstalled = (InstallToolPlotHooks(), true);
 }  // namespace
 
 void InstallToolPlotHooks()

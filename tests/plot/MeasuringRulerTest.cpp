@@ -2,6 +2,8 @@
 // and texts, menu commands, the zoom to its measuring points, and its drawing.
 #include "ToolTestSupport.h"
 
+#include "CmdTarget.h"
+#include "Menus.h"
 #include "QlwDoc.h"
 #include "WndState.h"
 
@@ -152,6 +154,44 @@ TEST_F(MeasuringRulerTest, MenuCommands)
     EXPECT_TRUE(ruler->IsActive());
     EXPECT_FLOAT_EQ(ruler->m_length, 200);
     EXPECT_EQ(ruler->m_rec.color, 0xD81919FFu);
+}
+
+TEST_F(MeasuringRulerTest, ContextMenuColourAndMenuText)
+{
+    CountingRuler ruler;  // as the settings record makes it: with its context menu
+    ASSERT_NE(ruler.m_contextMenu, nullptr);
+    HMENU items = GetSubMenu(ruler.m_contextMenu, 0);
+    ASSERT_NE(items, nullptr);
+    const UINT expected[] = {34169, 34170, 0, 34172, 34173, 0, 34168, 0, 34171};
+    ASSERT_EQ(GetMenuItemCount(items), 9);
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(GetMenuItemID(items, i), expected[i]) << i;
+    qlw::SetMenuAnswer([](HMENU, HWND) -> UINT { return 0; });
+    EXPECT_TRUE(ruler.ShowContextMenu(nullptr, POINT{10, 10}));
+    qlw::SetMenuAnswer(nullptr);
+
+    // A colour chosen in the dialog keeps the ruler's translucency.
+    const auto saved = ToolPlotHooks().pickColour;
+    ToolPlotHooks().pickColour = [](HWND, COLORREF& colour) {
+        colour = 0x0000FFu;  // pure red as 0x00BBGGRR
+        return true;
+    };
+    ruler.m_rec.color = 0xD81919FFu;
+    const int before = ruler.notifications;
+    EXPECT_TRUE(ruler.OnMenuCommand(nullptr, 34168));
+    ToolPlotHooks().pickColour = saved;
+    EXPECT_EQ(ruler.m_rec.color, 0xD8FF0000u);
+    EXPECT_EQ(ruler.notifications, before + 1);
+
+    struct TextUI : CCmdUI {
+        void SetText(LPCWSTR text) override { this->text = text; }
+        CString text;
+    } ui;
+    ui.m_nID = 34170;
+    ruler.OnUpdateMenuCommand(&ui);
+    EXPECT_TRUE(ui.text.IsEmpty());
+    ui.m_nID = 34169;
+    ruler.OnUpdateMenuCommand(&ui);
+    EXPECT_EQ(ui.text, CString(L"Copy \u0394x"));
 }
 
 TEST_F(MeasuringRulerTest, ZoomsToTheMeasuringPointsButNotToAnEmptyRange)
