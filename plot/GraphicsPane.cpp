@@ -3,17 +3,13 @@
 
 #include "GraphicsPaneBand.h"
 #include "LXCursors.h"
-#include "LXMessage.h"
-#include "LXUtils.h"
-#include "Paint.h"
-#include "QLCrystalPattern.h"
-#include "QLMixturePattern.h"
-#include "QlwDoc.h"
 #include "LXGdiplus.h"
+#include "LXMessage.h"
+#include "QLCrystalPattern.h"
+#include "QlwDoc.h"
 #include "Resources.h"
 
 #include <algorithm>
-
 #include <cwctype>
 
 IMPLEMENT_DYNCREATE(CGraphicsPane, CFormView)
@@ -23,7 +19,6 @@ BEGIN_MESSAGE_MAP(CGraphicsPane, CFormView)
   ON_WM_SETFOCUS()
   ON_WM_SETCURSOR()
   ON_EN_CHANGE(CGraphicsPane::kHKLFieldId, &CGraphicsPane::OnChangeHKL)
-  ON_BN_CLICKED(CGraphicsPane::kReflexionsButtonId, &CGraphicsPane::OnReflexionsButton)
   ON_COMMAND(ID_FILE_PAGE_SETUP, &CGraphicsPane::OnFilePageSetup)
   ON_COMMAND(ID_FILE_PRINT, &CGraphicsPane::OnFilePrint)
   ON_COMMAND(ID_FILE_PRINT_PREVIEW, &CGraphicsPane::OnFilePrintPreview)

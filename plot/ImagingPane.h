@@ -13,10 +13,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 class CDC;
 class CFloatingPeakTip;
 class CGraphRenderer;
+class CDiffractionSettings;
+class CQLObservedPattern;
 class CQlwDoc;
 class CTool;
 class CUpdateHint;
@@ -135,6 +138,8 @@ protected:
     // ----- input: mouse, wheel, keys, menus, commands (ImagingPaneInput.cpp) -----
 public:
     BOOL PreTranslateMessage(MSG* msg) override;
+    // Plot commands and their updates go to OnPlotCommand and OnUpdatePlotCommand first.
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
     // Ends any drag: clears the state, tidies the tool list, releases the capture.
     void EndDrag();
     void ClearDragState();
@@ -163,6 +168,24 @@ protected:
     void DragTool();
     void DragControlNode();
     void SetCursorForState();
+    // No renderer (before the first paint) or no usable ranges: no plot to act on.
+    bool HasPlot() const;
+    bool IsInsidePlot(const POINT& point) const;
+    std::pair<double, double> PixelToData(const LXGraphics::CSyncPoint& point) const;
+    CDiffractionSettings* GetSettings() const;
+    // A plot update (code 45) with the layer mask, through the document's dispatcher.
+    void RequestPlotUpdate(std::uint16_t mask, bool flag);
+    // The selected background node while it is still in its pattern's list, and that pattern.
+    CQLControlPoint* SelectedNode(CQLObservedPattern** owner = nullptr);
+    // A press outside the canvas while it holds the capture goes to the window under it.
+    bool RedirectPressOutside(const MSG& msg);
+    void StorePointer(const POINT& point);
+    bool CentreOnReflexionAt(const POINT& point);
+    bool MoveSelectedNodeBy(float dx, float dy);
+    void ToggleCursorAt(const POINT& point);
+    void ZoomAboutCentre(double factor);
+    void ScaleIntensityBy(double factor);
+    void WheelNotches(UINT flags, int delta, bool horizontal);
 
     void OnLButtonDown(UINT flags, CPoint point);
     void OnLButtonDblClk(UINT flags, CPoint point);
@@ -190,6 +213,7 @@ protected:
     bool m_bButtonDown = false;
     bool m_bDoubleClick = false;
     bool m_bScrollerDrag = false;
+    bool m_bCentredOnPeak = false;  // the double click in progress centred on a peak
     LXGraphics::CSyncPoint m_ptMouse;
     LXGraphics::CSyncPoint m_ptPrevMouse;
     LXGraphics::CSyncPoint m_ptDown;

@@ -1,0 +1,555 @@
+// The canvas's input: clicks, drags, wheel notches, keys, the overview box and its timers, peaks
+// under the mouse, the context menu and the colour popup, on a real canvas over a document.
+#include "ImagingPane.h"
+
+#include "../engine/CrystalFixtures.h"
+#include "FloatingPeakTip.h"
+#include "GraphRenderer.h"
+#include "LXMessage.h"
+#include "Menus.h"
+#include "Preferences.h"
+#include "QLCrystalPattern.h"
+#include "QLObservedPattern.h"
+#include "QlwDoc.h"
+#include "WndQt.h"
+#include "testing/FakeClock.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "WidgetApp.h"
+
+namespace {
+constexpr double kNaCl200 = 31.6996;  // 2θ of NaCl 200 at 1.5406 Å (d = 2.82 Å)
+
+// Passes every hint on to its canvas, as the graphics pane does, and keeps the codes. As the
+// canvas's parent it is the view that the canvas names as the sender of its own hints.
+class HintRelay : public CView
+{
+public:
+    void OnDraw(CDC*) override {}
+    void PostNcDestroy() override {}
+    void OnUpdate(CView*, LPARAM lHint, CObject*) override
+    {
+        auto* hint = reinterpret_cast<CUpdateHint*>(lHint);
+        if (!hint) return;
+        codes.push_back(hint->code);
+        if (canvas) canvas->OnDocumentUpdate(hint);
+    }
+    int Count(int code) const { return int(std::count(codes.begin(), codes.end(), code)); }
+    CImagingPane* canvas = nullptr;
+    std::vector<int> codes;
+};
+
+// The canvas with its input state in reach of the tests.
+class TestCanvas : public CImagingPane
+{
+public:
+    using CImagingPane::m_bDragging;
+    using CImagingPane::m_bScrollerShown;
+    using CImagingPane::m_pHoverReflexion;
+    using CImagingPane::m_pSelectedNode;
+    using CImagingPane::m_scroller;
+};
+
+void Pump(int ms = 0)
+{
+    QElapsedTimer t;
+    t.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    } while (t.elapsed() < ms);
+}
+
+LPARAM At(double x, double y) { return MAKELPARAM(short(std::lround(x)), short(std::lround(y))); }
+
+class CanvasInput : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { qlwtest::EnsureWidgetApp("test_plot"); }
+
+    void SetUp() override
+    {
+        CPreferences::Create(true);
+        g_pPreferences->m_ShowScroller.Set(true);
+        g_pPreferences->m_MinWheelZDelta.Set(120);
+        g_pPreferences->m_RelScaleXFactInc.Set(0.1);
+        g_pPreferences->m_RelScaleYFactInc.Set(0.01);
+        CDiffractionSettings& s = *doc.GetSettings();
+        s.m_lambda = 1.5406;
+        s.m_showPeakTips = 1;
+        doc.AddView(&relay);
+        doc.AddView(&watcher);
+        relay.canvas = &canvas;
+        canvas.SetDocument(&doc);
+        ASSERT_TRUE(host.CreateEx(0, nullptr, L"Canvas host", WS_OVERLAPPEDWINDOW, CRect(0, 0, 780, 570), nullptr, 0));
+        ASSERT_TRUE(canvas.Create(&host, CRect(0, 0, 780, 570)));
+        host.ShowWindow(SW_SHOW);
+        canvas.ShowWindow(SW_SHOW);
+        Pump();
+    }
+
+    void TearDown() override
+    {
+        canvas.DestroyWindow();
+        host.DestroyWindow();
+        doc.RemoveView(&relay);
+        doc.RemoveView(&watcher);
+        g_bPlotDragging = false;
+        g_hPlotCaptureWnd = nullptr;
+    }
+
+    // NaCl over 10–90° with x offset `offset`, computed and announced to the canvas.
+    void AddNaCl(double offset = 0)
+    {
+        nacl = doc.AddCrystalPattern(crystalfixtures::NaCl());
+        nacl->m_xOffset = offset;
+        doc.RecomputeAllPatterns(true, false, true);
+        doc.SetPlotRange(10, 90, 0, doc.GetSettings()->m_visibleYMax, true);
+    }
+
+    // The window 25–55° (centre 40), painted.
+    void ShowAround200()
+    {
+        doc.SetPlotRange(25, 55, 0, doc.GetSettings()->m_visibleYMax, true);
+        Paint();
+    }
+
+    // Halfway up the peak drawn at x.
+    Gdiplus::PointF PeakPixel(double x) const { return Pixel(x, nacl->GetIntensityAt(x) / 2); }
+
+    // A paint, so that the canvas has the renderer of what it shows.
+    void Paint()
+    {
+        clock.Advance(500);
+        canvas.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        Pump();
+        ASSERT_TRUE(canvas.GetRenderer()) << "the canvas painted";
+    }
+
+    Gdiplus::PointF Pixel(double x, double y) const { return canvas.GetRenderer()->DataToPixel(x, y); }
+    double DataX(float px) const { return canvas.GetRenderer()->PixelToData(Gdiplus::PointF(px, 300)).first; }
+
+    LRESULT Send(UINT message, WPARAM w, LPARAM l) { return ::SendMessageW(canvas.m_hWnd, message, w, l); }
+    void Click(double x, double y)
+    {
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, At(x, y));
+        Send(WM_LBUTTONUP, 0, At(x, y));
+    }
+    void DoubleClick(double x, double y)
+    {
+        Click(x, y);
+        Send(WM_LBUTTONDBLCLK, MK_LBUTTON, At(x, y));
+        Send(WM_LBUTTONUP, 0, At(x, y));
+    }
+    void Wheel(int delta, UINT keys = 0) { Send(WM_MOUSEWHEEL, MAKEWPARAM(keys, short(delta)), At(400, 300)); }
+    QWidget* Widget() const { return qlw::WidgetOf(canvas.m_hWnd); }
+    CCursor* Cursor() { return doc.GetSettings()->GetCursor(true); }
+    double Centre() const
+    {
+        const CDiffractionSettings& s = *const_cast<CQlwDoc&>(doc).GetSettings();
+        return (s.m_visibleXMin + s.m_visibleXMax) / 2;
+    }
+
+    qlwtest::FakeClock clock;
+    CQlwDoc doc;
+    CQLPatternPtr nacl;
+    HintRelay relay;
+    HintRelay watcher;  // every hint, its own included
+    CWnd& host = relay;
+    TestCanvas canvas;
+};
+
+TEST_F(CanvasInput, WithoutAPaintThereIsNoPlotToClickOn)
+{
+    AddNaCl();
+    // A second canvas on the document that no hint has reached: it has never painted.
+    TestCanvas fresh;
+    fresh.SetDocument(&doc);
+    ASSERT_TRUE(fresh.Create(&host, CRect(0, 0, 780, 570)));
+    ASSERT_FALSE(fresh.GetRenderer());
+    auto send = [&](UINT message, WPARAM w, LPARAM l) { ::SendMessageW(fresh.m_hWnd, message, w, l); };
+    send(WM_LBUTTONDOWN, MK_LBUTTON, At(400, 300));
+    send(WM_MOUSEMOVE, MK_LBUTTON, At(300, 300));
+    send(WM_LBUTTONUP, 0, At(300, 300));
+    EXPECT_FALSE(Cursor()->IsActive());
+    EXPECT_DOUBLE_EQ(doc.GetSettings()->m_visibleXMin, 10) << "no pan";
+    EXPECT_EQ(fresh.GetCursorIdForState(), 2105u);
+    fresh.DestroyWindow();
+}
+
+TEST_F(CanvasInput, ClickOnEmptyPlotShowsTheCursorThereAndASecondHidesIt)
+{
+    AddNaCl();
+    Paint();
+    Click(400, 300);
+    ASSERT_TRUE(Cursor()->IsActive());
+    LXGraphics::CSyncPoint centre;
+    Cursor()->GetCentre(centre);
+    EXPECT_EQ(centre.m_int.X, 400);
+    Click(400, 300);
+    EXPECT_FALSE(Cursor()->IsActive());
+    EXPECT_FALSE(canvas.m_bDragging);
+}
+
+TEST_F(CanvasInput, CursorShapesFollowTheState)
+{
+    AddNaCl();
+    Paint();
+    Send(WM_MOUSEMOVE, 0, At(5, 5));  // outside the plot rectangle
+    EXPECT_EQ(canvas.GetCursorIdForState(), 2105u);
+    Send(WM_MOUSEMOVE, 0, At(400, 100));
+    EXPECT_EQ(canvas.GetCursorIdForState(), 2105u);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(400, 100));
+    EXPECT_EQ(canvas.GetCursorIdForState(), 2101u);
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(380, 100));
+    EXPECT_TRUE(canvas.m_bDragging);
+    EXPECT_EQ(canvas.GetCursorIdForState(), 2101u) << "panning";
+    Send(WM_LBUTTONUP, 0, At(380, 100));
+    EXPECT_EQ(canvas.GetCursorIdForState(), 2105u);
+}
+
+TEST_F(CanvasInput, DragPansByTheDataUnderThePointer)
+{
+    AddNaCl();
+    Paint();
+    const double ppu = canvas.GetRenderer()->GetXPixelsPerUnit();
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(400, 200));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(350, 200));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(300, 200));
+    EXPECT_TRUE(g_bPlotDragging);
+    EXPECT_EQ(::GetCapture(), canvas.m_hWnd);
+    // Dragged 100 px to the left: the plot shows what lay 100 px further right.
+    EXPECT_NEAR(doc.GetSettings()->m_visibleXMin, 10 + 100 / ppu, 1e-9);
+    Send(WM_LBUTTONUP, 0, At(300, 200));
+    EXPECT_FALSE(g_bPlotDragging);
+    EXPECT_EQ(::GetCapture(), nullptr);
+    EXPECT_FALSE(Cursor()->IsActive()) << "a drag is no click";
+}
+
+TEST_F(CanvasInput, AMoveWithoutTheButtonEndsADragWhoseReleaseWasLost)
+{
+    AddNaCl();
+    Paint();
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(400, 200));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(380, 200));
+    ASSERT_TRUE(canvas.m_bDragging);
+    const double lo = doc.GetSettings()->m_visibleXMin;
+    // The release went to a modal alert; the next moves come without the button.
+    Send(WM_MOUSEMOVE, 0, At(300, 200));
+    Send(WM_MOUSEMOVE, 0, At(200, 200));
+    EXPECT_EQ(doc.GetSettings()->m_visibleXMin, lo) << "no pan";
+    EXPECT_FALSE(canvas.m_bDragging);
+    EXPECT_FALSE(g_bPlotDragging);
+    EXPECT_EQ(::GetCapture(), nullptr);
+}
+
+TEST_F(CanvasInput, WheelNotchesAccumulateSmallDeltas)
+{
+    AddNaCl();
+    struct Case
+    {
+        int minDelta;
+        std::vector<bool> acts;  // after each 40-delta event
+    };
+    for (const Case& c : {Case{40, {false, false, true, false, false, true}}, Case{120, {true, true, true}}}) {
+        g_pPreferences->m_MinWheelZDelta.Set(c.minDelta);
+        for (size_t i = 0; i < c.acts.size(); ++i) {
+            const double before = doc.GetSettings()->m_visibleYMax;
+            Wheel(40);
+            const double after = doc.GetSettings()->m_visibleYMax;
+            EXPECT_EQ(after != before, c.acts[i]) << "MinWheelZDelta " << c.minDelta << ", event " << i + 1;
+            if (after != before) EXPECT_NEAR(after, before / 1.01, 1e-9 * before);
+        }
+    }
+}
+
+TEST_F(CanvasInput, TouchpadWheelEventsWithoutADeltaAreNoNotches)
+{
+    AddNaCl();
+    const double before = doc.GetSettings()->m_visibleYMax;
+    QWheelEvent pixelsOnly(QPointF(400, 300), Widget()->mapToGlobal(QPointF(400, 300)), QPoint(0, 6), QPoint(0, 0),
+                           Qt::NoButton, Qt::NoModifier, Qt::ScrollUpdate, false);
+    for (int i = 0; i < 5; ++i) QCoreApplication::sendEvent(Widget(), &pixelsOnly);
+    EXPECT_EQ(doc.GetSettings()->m_visibleYMax, before);
+}
+
+TEST_F(CanvasInput, ShiftWheelScrollsOneUnitDownAndControlWheelZoomsAboutTheCentre)
+{
+    AddNaCl();
+    doc.SetPlotRange(30, 70, 0, doc.GetSettings()->m_visibleYMax, true);
+    Wheel(120, MK_SHIFT);
+    EXPECT_DOUBLE_EQ(doc.GetSettings()->m_visibleXMin, 29);
+    EXPECT_DOUBLE_EQ(doc.GetSettings()->m_visibleXMax, 69);
+    Wheel(120, MK_CONTROL);
+    EXPECT_NEAR(doc.GetSettings()->m_visibleXMax - doc.GetSettings()->m_visibleXMin, 40 / 1.1, 1e-9);
+    EXPECT_NEAR(Centre(), 49, 1e-9);
+    // An increment of 1 would zoom out by a factor of 0: refused.
+    g_pPreferences->m_RelScaleXFactInc.Set(1.0);
+    const double width = doc.GetSettings()->m_visibleXMax - doc.GetSettings()->m_visibleXMin;
+    Wheel(-120, MK_CONTROL);
+    EXPECT_NEAR(doc.GetSettings()->m_visibleXMax - doc.GetSettings()->m_visibleXMin, width, 1e-12);
+    EXPECT_TRUE(std::isfinite(doc.GetSettings()->m_visibleXMin));
+}
+
+TEST_F(CanvasInput, OverviewBoxHidesTwoAndAHalfSecondsAfterTheLastScroll)
+{
+    AddNaCl();
+    doc.SetPlotRange(30, 70, 0, doc.GetSettings()->m_visibleYMax, true);
+    Wheel(120, MK_SHIFT);
+    ASSERT_TRUE(canvas.m_bScrollerShown);
+    Pump(1500);
+    Wheel(120, MK_SHIFT);  // re-arms the hiding
+    Pump(1500);
+    EXPECT_TRUE(canvas.m_bScrollerShown) << "3 s after the first scroll, 1.5 s after the last";
+    Pump(1800);
+    EXPECT_FALSE(canvas.m_bScrollerShown);
+}
+
+TEST_F(CanvasInput, HoldingTheButtonOnAScrollerArrowStepsOnePercentEveryTenthOfASecond)
+{
+    AddNaCl();
+    CDiffractionSettings& s = *doc.GetSettings();
+    doc.SetPlotRange(50, 70, 0, s.m_visibleYMax, true);
+    Wheel(120, MK_SHIFT);
+    Paint();
+    ASSERT_TRUE(canvas.m_bScrollerShown);
+    const auto& box = canvas.m_scroller.GetBoxRect().m_int;
+    const auto& window = canvas.m_scroller.GetWindowRect().m_int;
+    ASSERT_GT(window.X, box.X + 8) << "room left of the window";
+    const double start = s.m_visibleXMin;
+    const double step = 0.01 * s.m_defaultXMax;
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(box.X + 6, box.Y + box.Height / 2));
+    EXPECT_EQ(s.m_visibleXMin, start) << "the first step comes after 100 ms";
+    Pump(650);
+    const double steps = (start - s.m_visibleXMin) / step;
+    EXPECT_GE(steps, 3.0);
+    EXPECT_LE(steps, 7.0);
+    EXPECT_NEAR(steps, std::round(steps), 1e-6) << "whole steps of 1 % of the data maximum";
+    Send(WM_LBUTTONUP, 0, At(box.X + 6, box.Y + box.Height / 2));
+    const double stopped = s.m_visibleXMin;
+    Pump(300);
+    EXPECT_EQ(s.m_visibleXMin, stopped) << "the release stops it";
+    EXPECT_FALSE(Cursor()->IsActive()) << "a press on the box is no click on the plot";
+}
+
+TEST_F(CanvasInput, DraggingTheOverviewWindowScrollsByTheWholeRangeOverTheBoxWidth)
+{
+    AddNaCl();
+    CDiffractionSettings& s = *doc.GetSettings();
+    doc.SetPlotRange(50, 70, 0, s.m_visibleYMax, true);
+    Wheel(120, MK_SHIFT);
+    Paint();
+    ASSERT_TRUE(canvas.m_bScrollerShown);
+    const auto& window = canvas.m_scroller.GetWindowRect().m_int;
+    // The box as drawn: its hit rectangle less the 5-pixel margin on each side.
+    const double boxWidth = canvas.m_scroller.GetBoxRect().m_float.Width - 10;
+    const double start = s.m_visibleXMin, span = s.m_defaultXMax - s.m_defaultXMin;
+    const int x = window.X + window.Width / 2, y = window.Y + window.Height / 2;
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(x, y));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(x + 20, y));
+    EXPECT_NEAR(s.m_visibleXMin - start, 20 / boxWidth * span, 1e-6);
+    Send(WM_LBUTTONUP, 0, At(x + 20, y));
+    EXPECT_FALSE(Cursor()->IsActive()) << "a press on the box is no click on the plot";
+    EXPECT_FALSE(g_bPlotDragging);
+}
+
+TEST_F(CanvasInput, DoubleClickOnAPeakCentresOnItsDSpacingAndSelectsIt)
+{
+    AddNaCl();
+    doc.GetSettings()->m_showPeakTips = 0;
+    ShowAround200();
+    const Gdiplus::PointF p = PeakPixel(kNaCl200);
+
+    Click(p.X, p.Y);
+    EXPECT_EQ(watcher.Count(21), 0) << "a single click selects nothing";
+    EXPECT_NEAR(Centre(), 40, 1e-9);
+
+    DoubleClick(p.X, p.Y);
+    EXPECT_EQ(watcher.Count(21), 1);
+    EXPECT_NEAR(Centre(), kNaCl200, 0.01) << "centred at 31.70° 2θ, not at the d spacing 2.82";
+}
+
+TEST_F(CanvasInput, PeaksAreSoughtWhereTheOffsetPlotDrawsThem)
+{
+    AddNaCl(5);
+    ShowAround200();
+    // Drawn at 36.70: found there, and nothing at the unshifted 31.70.
+    const Gdiplus::PointF shifted = PeakPixel(kNaCl200 + 5), plain = PeakPixel(kNaCl200);
+    Send(WM_MOUSEMOVE, 0, At(plain.X, shifted.Y));
+    EXPECT_FALSE(canvas.m_pHoverReflexion);
+    Send(WM_MOUSEMOVE, 0, At(shifted.X, shifted.Y));
+    ASSERT_TRUE(canvas.m_pHoverReflexion);
+    EXPECT_EQ(canvas.m_pHoverReflexion->indexNorm, 4) << "200";
+    EXPECT_EQ(watcher.Count(36), 1) << "the peak under the pointer is announced";
+    ASSERT_TRUE(canvas.GetPeakTip());
+    EXPECT_TRUE(canvas.GetPeakTip()->IsWindowVisible());
+
+    DoubleClick(shifted.X, shifted.Y);
+    EXPECT_EQ(watcher.Count(21), 1);
+    EXPECT_NEAR(Centre(), kNaCl200, 0.01);
+}
+
+TEST_F(CanvasInput, ShiftArrowsMoveASelectedNodeTenPixels)
+{
+    CQLProfile points;
+    for (int i = 0; i <= 80; ++i) points.push_back({10.0 + i, 100.0 + 10 * std::sin(i * 0.3)});
+    CQLPatternPtr p = doc.AddObservedPattern(points);
+    auto& observed = static_cast<CQLObservedPattern&>(*p);
+    observed.AddBackgroundCurve();
+    doc.SetPlotRange(10, 90, 0, 200, true);
+    ASSERT_FALSE(observed.m_controlPoints.empty());
+    Paint();
+    // Nothing selected: up and down do nothing, left and right move nothing either.
+    const std::vector<CQLControlPoint> before = observed.m_controlPoints;
+    QTest::keyClick(Widget(), Qt::Key_Up);
+    QTest::keyClick(Widget(), Qt::Key_Down);
+    for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(observed.m_controlPoints[i].y, before[i].y);
+
+    CQLControlPoint& node = observed.m_controlPoints[1];
+    const Gdiplus::PointF at = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    Click(at.X, at.Y);
+    ASSERT_EQ(canvas.m_pSelectedNode, &node);
+    EXPECT_FALSE(Cursor()->IsActive()) << "a click on a node is no click on the plot";
+
+    QTest::keyClick(Widget(), Qt::Key_Right, Qt::ShiftModifier);
+    Gdiplus::PointF moved = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    EXPECT_NEAR(moved.X - at.X, 10, 0.01);
+    EXPECT_NEAR(moved.Y - at.Y, 0, 0.01);
+    QTest::keyClick(Widget(), Qt::Key_Up);
+    moved = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    EXPECT_NEAR(moved.Y - at.Y, -1, 0.01);
+}
+
+TEST_F(CanvasInput, ArrowKeysMoveTheCursorWhenNoNodeIsSelected)
+{
+    AddNaCl();
+    Paint();
+    Click(400, 300);
+    ASSERT_TRUE(Cursor()->IsActive());
+    QTest::keyClick(Widget(), Qt::Key_Left, Qt::ShiftModifier);
+    LXGraphics::CSyncPoint centre;
+    Cursor()->GetCentre(centre);
+    EXPECT_EQ(centre.m_int.X, 390);
+    QTest::keyClick(Widget(), Qt::Key_Down);
+    Cursor()->GetCentre(centre);
+    EXPECT_EQ(centre.m_int.X, 390);
+}
+
+TEST_F(CanvasInput, ColourPopupChoiceBecomesAnOpaqueCursorColour)
+{
+    AddNaCl();
+    Send(0x7EC, 0, LPARAM(RGB(255, 0, 0)));
+    EXPECT_EQ(Cursor()->m_rec.color, 0xFFFF0000u);
+    Send(0x7EC, 0, LPARAM(RGB(0x12, 0x34, 0x56)));
+    EXPECT_EQ(Cursor()->m_rec.color, 0xFF123456u);
+}
+
+TEST_F(CanvasInput, ContextMenuOffersThePlotCommands)
+{
+    AddNaCl();
+    Paint();
+    static std::vector<std::wstring> items;
+    items.clear();
+    qlw::SetMenuAnswer([](HMENU menu, HWND) -> UINT {
+        wchar_t text[128];
+        for (int i = 0; i < ::GetMenuItemCount(menu); ++i)
+            if (::GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION) > 0) items.push_back(text);
+        return 0;
+    });
+    Send(WM_CONTEXTMENU, WPARAM(canvas.m_hWnd), MAKELPARAM(100, 100));
+    qlw::SetMenuAnswer(nullptr);
+    const std::vector<std::wstring> expected{L"Plot Range...\tCtrl+L", L"Autoscale Y",  L"Autoscale X && Y",
+                                             L"Show Peak Tips",         L"Show Cursor",  L"Show Ruler",
+                                             L"Show Loupe",             L"Show Legend",  L"Copy Graphics",
+                                             L"Export Graphics..."};
+    EXPECT_EQ(items, expected);
+}
+TEST_F(CanvasInput, APressOutsideTheCapturedCanvasEndsTheDragAndGoesWhereItWasMade)
+{
+    AddNaCl();
+    Paint();
+    // A sibling beside the canvas that counts its presses.
+    struct Sibling : CWnd
+    {
+        int presses = 0;
+        LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override
+        {
+            if (message == WM_LBUTTONDOWN) ++presses;
+            return CWnd::WindowProc(message, w, l);
+        }
+    } sibling;
+    canvas.MoveWindow(0, 0, 600, 570);
+    ASSERT_TRUE(sibling.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, CRect(620, 0, 780, 570), &host, 7));
+    Pump();
+    Paint();
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(300, 200));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(280, 200));
+    ASSERT_EQ(::GetCapture(), canvas.m_hWnd);
+    // While the canvas holds the capture, a press over the sibling comes to the canvas.
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(700, 100));
+    EXPECT_FALSE(canvas.m_bDragging);
+    EXPECT_EQ(::GetCapture(), nullptr);
+    Pump(50);
+    EXPECT_EQ(sibling.presses, 1);
+    sibling.DestroyWindow();
+}
+TEST_F(CanvasInput, PlotCommandsGoToTheSwitchedOnToolsWithoutClaimingTheRange)
+{
+    AddNaCl();
+    Paint();
+    struct CommandTool : CTool
+    {
+        std::vector<UINT> seen;
+        bool OnMenuCommand(CGraphRenderer* renderer, UINT id) override
+        {
+            seen.push_back(id);
+            return renderer && id == 34170;
+        }
+    };
+    auto tool = std::make_shared<CommandTool>();
+    tool->m_rec.visible = 1;
+    doc.GetSettings()->m_tools.push_back(tool);
+    EXPECT_TRUE(canvas.OnCmdMsg(34170, CN_COMMAND, nullptr, nullptr)) << "the tool takes it, with the renderer";
+    EXPECT_FALSE(canvas.OnCmdMsg(34171, CN_COMMAND, nullptr, nullptr));
+    EXPECT_EQ(tool->seen, (std::vector<UINT>{34170, 34171}));
+    // Show Cursor gives the canvas the focus and goes on to the document.
+    ::SetFocus(host.m_hWnd);
+    EXPECT_FALSE(canvas.OnCmdMsg(33582, CN_COMMAND, nullptr, nullptr));
+    EXPECT_EQ(::GetFocus(), canvas.m_hWnd);
+    // Asked only whether it has a handler, the canvas does not claim the plot commands.
+    AFX_CMDHANDLERINFO info{};
+    EXPECT_FALSE(canvas.OnCmdMsg(34170, CN_COMMAND, nullptr, &info));
+    tool->m_rec.visible = 0;
+    EXPECT_FALSE(canvas.OnCmdMsg(34170, CN_COMMAND, nullptr, nullptr)) << "a switched-off tool hears nothing";
+}
+TEST_F(CanvasInput, QtMouseEventsPanAndDoubleClickLikeTheMessages)
+{
+    AddNaCl();
+    ShowAround200();
+    const double ppu = canvas.GetRenderer()->GetXPixelsPerUnit();
+    QTest::mousePress(Widget(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 150));
+    QTest::mouseMove(Widget(), QPoint(350, 150));
+    QTest::mouseMove(Widget(), QPoint(300, 150));
+    QTest::mouseRelease(Widget(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
+    EXPECT_NEAR(doc.GetSettings()->m_visibleXMin, 25 + 100 / ppu, 1e-9);
+    EXPECT_FALSE(g_bPlotDragging);
+    EXPECT_EQ(::GetCapture(), nullptr) << "the release ended the grab";
+
+    ShowAround200();
+    const Gdiplus::PointF p = PeakPixel(kNaCl200);
+    QTest::mouseDClick(Widget(), Qt::LeftButton, Qt::NoModifier, QPoint(int(std::lround(p.X)), int(std::lround(p.Y))));
+    EXPECT_EQ(watcher.Count(21), 1);
+    EXPECT_NEAR(Centre(), kNaCl200, 0.01);
+}
+}  // namespace
