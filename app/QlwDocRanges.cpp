@@ -240,8 +240,6 @@ void CQlwDoc::CentrePlotOn(double dSpacing) {
   const double x = m_settings.ConvertFromDSpacing(dSpacing);
   ScrollPlotRange(x - (m_settings.m_visibleXMin + m_settings.m_visibleXMax) / 2.0);
   Autoscale(false);
-  if (CCursor* cursor = m_settings.GetCursor(true)) {
-    cursor->m_rec.visible = 1;
-    cursor->m_rec.x = static_cast<float>(x);
-  }
+  // The cursor's offset is in pixels: it moves to the data x when it is next drawn.
+  if (CCursor* cursor = m_settings.GetCursor(true)) cursor->PlaceAt(x);
 }

@@ -140,27 +140,9 @@ void CDiffractionSettings::Reset(bool factoryDefaults)
         cursor.color = 0xFFFF0000u;
         m_tools.push_back(std::make_shared<CCursor>(cursor));
     }
-    else if (g_pPreferences)
-    {
-        // The tools as the user left them.
-        CPreferences& p = *g_pPreferences;
-        CRuler::FlatRec ruler;
-        const LXTypes::CPointT<float> offset = p.m_RulerOffset.Get();
-        ruler.x = offset.x;
-        ruler.y = offset.y;
-        ruler.color = p.m_RulerColor.Get().GetValue();
-        ruler.visible = p.m_RulerVisible.Get() ? 1 : 0;
-        ruler.locked = p.m_RulerLocked.Get() ? 1 : 0;
-        ruler.length = static_cast<float>(p.m_RulerLength.Get());
-        ruler.numDivisions = p.m_RulerNumDivisions.Get();
-        m_tools.push_back(std::make_shared<CRuler>(ruler));
-        CCursor::FlatRec cursor;
-        cursor.color = p.m_CursorColor.Get().GetValue();
-        cursor.visible = p.m_CursorVisible.Get() ? 1 : 0;
-        m_tools.push_back(std::make_shared<CCursor>(cursor));
-    }
     else
     {
+        // The tools as the user left them (their constructors read the preferences).
         m_tools.push_back(std::make_shared<CRuler>());
         m_tools.push_back(std::make_shared<CCursor>());
     }

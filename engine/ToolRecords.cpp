@@ -1,9 +1,59 @@
-// The tool base: angle normalisation, clamping to the plot, switches and update requests.
+// The tool base: angle normalisation, clamping to the plot, switches and update requests. The
+// cursor's and the ruler's own behaviour is in ToolCursor.cpp and ToolRuler.cpp.
 #include "ToolRecords.h"
 
 #include "LXMessage.h"
+#include "Menus.h"
 
 #include <cmath>
+
+CToolPlotHooks& ToolPlotHooks()
+{
+    static CToolPlotHooks hooks;
+    return hooks;
+}
+
+CTool::~CTool()
+{
+    if (m_contextMenu) DestroyMenu(m_contextMenu);
+}
+
+void CTool::LoadContextMenu(UINT id)
+{
+    if (m_contextMenu) DestroyMenu(m_contextMenu);
+    m_contextMenu = LoadMenuW(nullptr, MAKEINTRESOURCEW(id));
+}
+
+void CTool::AttachRenderer(CGraphRenderer* renderer)
+{
+    m_renderer = renderer;
+    m_rendererPlot = LXGraphics::CSyncRect();
+    m_axes = CToolAxes();
+    if (renderer && ToolPlotHooks().readAxes) ToolPlotHooks().readAxes(renderer, m_rendererPlot, m_axes);
+}
+
+double CTool::PixelToDataX(float px) const
+{
+    LXGraphics::CSyncRect plot;
+    GetPlotGeometry(plot);
+    if (!(m_axes.xPixelsPerUnit > 0) || !std::isfinite(m_axes.xPixelsPerUnit)) return m_axes.xMin;
+    return (px - plot.m_float.X) / m_axes.xPixelsPerUnit + m_axes.xMin;
+}
+
+bool CTool::ChooseColour()
+{
+    auto pick = ToolPlotHooks().pickColour;
+    if (!pick) return false;
+    const std::uint32_t argb = m_rec.color;
+    COLORREF rgb = (argb >> 16 & 0xFFu) | (argb & 0xFF00u) | (argb & 0xFFu) << 16;
+    if (!pick(m_target, rgb)) return false;
+    const std::uint32_t chosen =
+        (argb & 0xFF000000u) | (rgb & 0xFFu) << 16 | (rgb & 0xFF00u) | (rgb >> 16 & 0xFFu);
+    if (chosen == m_rec.color) return false;
+    m_rec.color = chosen;
+    Notify(4, 0);
+    return true;
+}
 
 double CTool::NormaliseAngle(double v)
 {
@@ -109,10 +159,17 @@ void CTool::GetPlotGeometry(LXGraphics::CSyncRect& out) const
 
 void CTool::GetCentre(LXGraphics::CSyncPoint& out) const
 {
+    float x = 0, y = 0;
+    GetCentreF(x, y);
+    out = LXGraphics::CSyncPoint(x, y);
+}
+
+void CTool::GetCentreF(float& x, float& y) const
+{
     LXGraphics::CSyncRect plot;
     GetPlotGeometry(plot);
-    out = LXGraphics::CSyncPoint(plot.m_float.X + plot.m_float.Width * 0.5f + m_rec.x,
-                                 plot.m_float.Y + plot.m_float.Height * 0.5f + m_rec.y);
+    x = plot.m_float.X + plot.m_float.Width * 0.5f + m_rec.x;
+    y = plot.m_float.Y + plot.m_float.Height * 0.5f + m_rec.y;
 }
 
 void CTool::Deactivate()

@@ -200,7 +200,7 @@ void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
     const float acrossLow = vertical ? r.X : r.Y, acrossHigh = vertical ? r.X + r.Width : r.Y + r.Height;
     // A grid line is the same at every point between its ends, but the raster engine fills it
     // pixel by pixel: on an image one cross-section is drawn and laid along the lines as a
-    // texture, and only the ends are drawn as lines.
+    // texture, from end to end (the ends lie under the frame).
     const int margin = int(std::ceil(widest / 2)) + 2;
     const float lowEnd = std::min(from, to), highEnd = std::max(from, to);
     const int first = int(std::ceil(lowEnd)) + margin, last = int(std::floor(highEnd)) - margin;
@@ -210,27 +210,33 @@ void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
         return;
     }
     const int across = int(std::ceil(acrossHigh)) + margin - acrossStart;
-    const int before = int(std::floor(lowEnd)) - margin, after = int(std::ceil(highEnd)) + margin;
-    const Gdiplus::SmoothingMode smoothing = m_graphics->GetSmoothingMode();
-    auto dest = [&](int lengthStart, int length) {
-        return vertical ? Gdiplus::RectF(float(acrossStart), float(lengthStart), float(across), float(length))
-                        : Gdiplus::RectF(float(lengthStart), float(acrossStart), float(length), float(across));
-    };
-    for (const auto& [lengthStart, length] : {std::pair(before, first - before), std::pair(last, after - last)}) {
-        std::unique_ptr<Gdiplus::Bitmap> end(DrawGridPiece(levels, s.m_gridColor, vertical, smoothing,
-                                                           float(acrossStart), across, from, to, lengthStart, length,
-                                                           margin));
-        const Gdiplus::RectF r = dest(lengthStart, length);
-        m_graphics->DrawImage(end.get(), r, 0, 0, r.Width, r.Height, Gdiplus::UnitPixel);
+    // The cross-section starts at the world origin across the lines, where a texture starts;
+    // along them it is a few pixels long.
+    const int tile = std::min(vertical ? 4 : 8, last - first);
+    std::unique_ptr<Gdiplus::Bitmap> section(DrawGridPiece(levels, s.m_gridColor, vertical,
+                                                           m_graphics->GetSmoothingMode(), 0, acrossStart + across,
+                                                           from, to, first, tile, margin));
+    const float length = highEnd - lowEnd;
+    if (!vertical) {
+        // A row of horizontal lines is one colour from end to end: one fill a row, each a
+        // single span, where a texture would be laid a tile at a time.
+        Gdiplus::BitmapData pixels{};
+        if (section->LockBits(nullptr, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &pixels) !=
+            Gdiplus::Ok)
+            return;
+        for (UINT row = 0; row < pixels.Height; ++row) {
+            const auto* line = reinterpret_cast<const std::uint32_t*>(static_cast<const BYTE*>(pixels.Scan0) +
+                                                                      std::ptrdiff_t(row) * pixels.Stride);
+            const std::uint32_t colour = line[pixels.Width / 2];
+            if ((colour >> 24) == 0) continue;
+            Gdiplus::SolidBrush brush{Gdiplus::Color(colour)};
+            m_graphics->FillRectangle(&brush, lowEnd, float(row), length, 1.0f);
+        }
+        section->UnlockBits(&pixels);
+        return;
     }
-    // The texture starts at the world origin across the lines, so the cross-section is drawn
-    // from there. Along the lines it is short for vertical ones (each row is one copy of it)
-    // and long for horizontal ones (a row is laid a tile at a time).
-    const int tile = std::min(vertical ? 4 : 64, last - first);
-    std::unique_ptr<Gdiplus::Bitmap> section(DrawGridPiece(levels, s.m_gridColor, vertical, smoothing, 0,
-                                                           acrossStart + across, from, to, first, tile, margin));
     Gdiplus::TextureBrush texture(section.get());
-    m_graphics->FillRectangle(&texture, dest(first, last - first));
+    m_graphics->FillRectangle(&texture, Gdiplus::RectF(float(acrossStart), lowEnd, float(across), length));
 }
 
 void CGraphRenderer::DrawAxes()

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
+#include <cmath>
 #include <cwctype>
 #include <map>
 #include <memory>
@@ -83,6 +85,46 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
     }
 }
 
+// Thousands of peaks against hundreds of placed frames: the frames are filed by the columns of
+// pixels they cover, and a new frame is tested only against those sharing a column band.
+bool CGraphRenderer::OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame)
+{
+    constexpr float kBand = 32;
+    auto bands = [&](const LXGraphics::CSyncRect& r) {
+        const float low = std::floor(r.m_float.X / kBand), high = std::floor((r.m_float.X + r.m_float.Width) / kBand);
+        // A frame too far out or not finite is filed in one band that every query also reads.
+        if (!(low > -1e6f && high < 1e6f)) return std::pair<int, int>(INT_MIN, INT_MIN);
+        return std::pair<int, int>(int(low), int(high));
+    };
+    if (m_labelBandsFiled > m_placedLabels.size()) {
+        m_labelBands.clear();
+        m_labelBandsFiled = 0;
+    }
+    for (; m_labelBandsFiled < m_placedLabels.size(); ++m_labelBandsFiled) {
+        const auto [low, high] = bands(m_placedLabels[m_labelBandsFiled]);
+        for (int b = low; b <= high; ++b) {
+            m_labelBands[b].push_back(m_labelBandsFiled);
+            if (b == INT_MIN) break;
+        }
+    }
+    auto hits = [&](int band) {
+        auto it = m_labelBands.find(band);
+        if (it == m_labelBands.end()) return false;
+        for (size_t i : it->second)
+            if (Overlaps(frame, m_placedLabels[i])) return true;
+        return false;
+    };
+    const auto [low, high] = bands(frame);
+    if (low == INT_MIN) {
+        for (const LXGraphics::CSyncRect& placed : m_placedLabels)
+            if (Overlaps(frame, placed)) return true;
+        return false;
+    }
+    for (int b = low; b <= high; ++b)
+        if (hits(b)) return true;
+    return hits(INT_MIN);  // frames filed out of range
+}
+
 void CGraphRenderer::DrawPeakLabels(Gdiplus::Graphics* graphics, CQLPeakLabelList& peaks)
 {
     EntryState state;
@@ -142,9 +184,7 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
         // A square at the stem's far end, reaching from the tip toward the peak.
         frame.SetXYWH(point.X - g, direction > 0 ? tip : tip - 2 * g, 2 * g, 2 * g);
     }
-    if (s.m_hideOverlappingLabels)
-        for (const LXGraphics::CSyncRect& placed : m_placedLabels)
-            if (Overlaps(frame, placed)) return;
+    if (s.m_hideOverlappingLabels && OverlapsPlacedLabel(frame)) return;
     m_placedLabels.push_back(frame);
     if (!m_graphics) return;
 

@@ -5,6 +5,7 @@
 #include "LXText.h"
 #include "FloatingPeakTip.h"
 #include "QLCrystalPattern.h"
+#include "ToolDrawing.h"
 
 #include <cfloat>
 #include <cmath>
@@ -91,6 +92,8 @@ CGraphRenderer::CGraphRenderer(const CQLPatternList& tree, const CDiffractionSet
                                const LXGraphics::CSyncRect& whole, bool output)
     : m_settings(std::make_unique<CDiffractionSettings>(settings)), m_wholeRect(whole), m_output(output)
 {
+    // The settings' tools draw and convert through the plot from here on.
+    InstallToolPlotHooks();
     m_drawDpi = g_drawDpi > 0 ? g_drawDpi : 96;
     m_screenDpi = g_screenDpi > 0 ? g_screenDpi : 96;
     m_tickLength = Metric(6);

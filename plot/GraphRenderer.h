@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -186,6 +187,10 @@ private:
     std::vector<Gdiplus::PointF> m_points;
     bool m_output = false;
     std::vector<LXGraphics::CSyncRect> m_placedLabels;
+    // The placed frames filed by bands of pixel columns, and how many of them are filed.
+    bool OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame);
+    std::unordered_map<int, std::vector<size_t>> m_labelBands;
+    size_t m_labelBandsFiled = 0;
     LXGraphics::CSyncRect m_overviewRect;
     CFloatingPeakTip* m_peakTip = nullptr;
     bool m_inOverview = false;  // the overview strip draws no labels

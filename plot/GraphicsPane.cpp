@@ -3,17 +3,13 @@
 
 #include "GraphicsPaneBand.h"
 #include "LXCursors.h"
-#include "LXMessage.h"
-#include "LXUtils.h"
-#include "Paint.h"
-#include "QLCrystalPattern.h"
-#include "QLMixturePattern.h"
-#include "QlwDoc.h"
 #include "LXGdiplus.h"
+#include "LXMessage.h"
+#include "QLCrystalPattern.h"
+#include "QlwDoc.h"
 #include "Resources.h"
 
 #include <algorithm>
-
 #include <cwctype>
 
 IMPLEMENT_DYNCREATE(CGraphicsPane, CFormView)

@@ -3,10 +3,14 @@
 #include <QBoxLayout>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QPainter>
 #include <QWidget>
 
 #include <algorithm>
 
+#include "GdiPlus.h"
+#include "GdiQt.h"
+#include "LXGdiplus.h"
 #include "Resources.h"
 #include "Wnd.h"
 #include "WndQt.h"
@@ -17,6 +21,30 @@ constexpr int kBandMargin = 6;
 constexpr int kTextPadding = 16;
 
 QWidget* Widget(CWnd* window) { return window && window->m_hWnd ? qlw::WidgetOf(window->m_hWnd) : nullptr; }
+
+// A transparent child over the canvas that draws only the feedback frame, so the canvas's own
+// paints neither erase it nor need to know of it.
+class DropFrame : public QWidget {
+ public:
+  explicit DropFrame(QWidget* canvas) : QWidget(canvas) {
+    setObjectName(QStringLiteral("qlwDropFrame"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_TranslucentBackground);
+  }
+  RECT frame{0, 0, 0, 0};
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    HDC dc = qlw::CreatePainterDC(&painter, RECT{0, 0, width(), height()});
+    {
+      Gdiplus::Graphics graphics(dc);
+      DrawFocusFrame(graphics, frame);
+    }
+    qlw::DeletePainterDC(dc);
+  }
+};
 }  // namespace
 
 namespace qlwplot {
@@ -53,5 +81,22 @@ void FitBandControl(CWnd* control, int extraWidth) {
   const int height = std::min(QLineEdit().sizeHint().height(), 3 * GetSystemMetrics(SM_CYMENU) / 2);
   const int width = QFontMetrics(w->font()).horizontalAdvance(QString::fromStdWString(text.GetString())) + extraWidth + kTextPadding;
   w->setFixedSize(width, height);
+}
+
+void ShowDropFrame(CWnd* canvas, const RECT* frame) {
+  QWidget* host = Widget(canvas);
+  if (!host) return;
+  auto* overlay = host->findChild<DropFrame*>(QStringLiteral("qlwDropFrame"), Qt::FindDirectChildrenOnly);
+  if (!frame) {
+    if (overlay) overlay->hide();
+    return;
+  }
+  if (!overlay) overlay = new DropFrame(host);
+  const QPoint origin = qlw::ClientOrigin(canvas->m_hWnd);
+  overlay->setGeometry(QRect(origin, host->size()));
+  overlay->frame = *frame;
+  overlay->raise();
+  overlay->show();
+  overlay->update();
 }
 }  // namespace qlwplot

@@ -3,6 +3,7 @@
 #include "GraphicsPane.h"
 
 #include "FileTypes.h"
+#include "GraphicsPaneBand.h"
 #include "LXGdiplus.h"
 #include "QlwDoc.h"
 #include "Resources.h"
@@ -74,8 +75,9 @@ void CGraphicsPaneDrop::DrawDropFeedback(CWnd*, CPoint, bool show) {
       m_pPane->MapWindowPoints(&canvas, &frame);
     }
     frame.NormalizeRect();
-    DrawFocusFrame(&canvas, frame);
+    qlwplot::ShowDropFrame(&canvas, frame);
   } else {
+    qlwplot::ShowDropFrame(&canvas, nullptr);
     canvas.InvalidateLayers(0, true);
   }
 }

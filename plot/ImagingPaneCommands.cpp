@@ -18,7 +18,7 @@ namespace {
 constexpr int kWheelNotch = 120;
 constexpr UINT kContextMenuId = 137;
 constexpr UINT kCmdFirst = 32768, kCmdLast = 34577, kCmdCopyGraphics = 57634;
-constexpr UINT kCmdShowCursor = 33582, kCmdShowRuler = 33590;
+constexpr UINT kCmdShowCursor = 33582, kCmdShowRuler = 33590, kCmdZoomToCursors = 34173;
 constexpr UINT kDlgcWantArrows = 0x0001, kDlgcWantChars = 0x0080;
 
 bool Finite(double v) { return std::isfinite(v); }
@@ -186,6 +186,10 @@ BOOL CImagingPane::OnPlotCommand(UINT id)
     CQlwDoc* doc = GetDocument();
     CDiffractionSettings* s = doc ? doc->GetSettings() : nullptr;
     if (!s) return FALSE;
+    if (id == kCmdZoomToCursors) {
+        if (CRuler* ruler = s->GetRuler(false); ruler && m_pRenderer) ruler->ZoomToCursors(doc, m_pRenderer.get());
+        return TRUE;
+    }
     // A copy: a tool may add to or remove from the list while it handles the command.
     const auto tools = s->m_tools;
     for (const auto& tool : tools)

@@ -25,8 +25,15 @@ std::unordered_map<HWND, std::unique_ptr<CWnd>>& Temporary() {
   static std::unordered_map<HWND, std::unique_ptr<CWnd>> map;
   return map;
 }
+// Its objects let go of their handles before they go: a menu object's destructor looks the
+// handle up in this map, which at program exit is the map being destroyed.
+struct TemporaryMenuMap : std::map<HMENU, std::unique_ptr<CMenu>> {
+  ~TemporaryMenuMap() {
+    for (auto& entry : *this) entry.second->Detach();
+  }
+};
 std::map<HMENU, std::unique_ptr<CMenu>>& TemporaryMenus() {
-  static std::map<HMENU, std::unique_ptr<CMenu>> map;
+  static TemporaryMenuMap map;
   return map;
 }
 thread_local CWnd* t_creating = nullptr;

@@ -350,8 +350,9 @@ Status Graphics::Fill(const QPainterPath& path, const Brush* brush) {
     return Ok;
   }
   Begin();
-  PaintLarge(m_painter, m_painter->transform().mapRect(shape.controlPointRect()),
-             [&] { m_painter->fillPath(shape, qb); });
+  // A fill makes a span or a few per row: a shape a few rows high stays on this thread.
+  const QRectF box = m_painter->transform().mapRect(shape.controlPointRect());
+  PaintLarge(m_painter, box.height() > 48 ? box : QRectF(), [&] { m_painter->fillPath(shape, qb); });
   End();
   return Ok;
 }

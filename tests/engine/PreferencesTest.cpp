@@ -2,6 +2,8 @@
 // group saves and the migration of an old name.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -221,6 +223,26 @@ TEST_F(PreferencesTest, NewSettingsCrystalsAndPatternsStartFromTheStore) {
   CQLCrystalPattern factory(true);
   EXPECT_FLOAT_EQ(factory.m_lineWidth, 1.0f);
   EXPECT_EQ(factory.m_labelHKL, 1);
+}
+
+TEST_F(PreferencesTest, ToolsStartFromTheStoreWithAnOpaqueCursorAndFiniteOffsets) {
+  CPreferences::Create(false);
+  CPreferences& p = *g_pPreferences;
+  p.m_CursorColor.Set(LXGraphics::CColor(0x8000FF00u));
+  p.m_CursorVisible.Set(true);
+  p.m_RulerOffset.Set(LXTypes::CPointT<float>(std::numeric_limits<float>::quiet_NaN(), 12.0f));
+  p.m_RulerLength.Set(std::numeric_limits<double>::infinity());
+  p.m_RulerVisible.Set(true);
+
+  CDiffractionSettings settings(false);
+  const CCursor* cursor = settings.GetCursor(false);
+  EXPECT_EQ(cursor->m_rec.color, 0xFF00FF00u);  // a translucent line would vanish on the curves
+  EXPECT_TRUE(cursor->IsActive());
+  const CRuler* ruler = settings.GetRuler(false);
+  EXPECT_EQ(ruler->m_rec.x, 0.0f);
+  EXPECT_EQ(ruler->m_rec.y, 12.0f);
+  EXPECT_FLOAT_EQ(ruler->m_length, 200.0f);
+  EXPECT_TRUE(ruler->IsActive());
 }
 
 TEST_F(PreferencesTest, KeyPathNamesTheKeyTheStoreWrites) {

@@ -315,6 +315,21 @@ TEST(DiffractWnd, RoutesCommandsToItsVisiblePanesAndTogglesOnADoubleClick) {
   EXPECT_FALSE(w.IsPatternsPaneShown());
 }
 
+TEST(DiffractWnd, QueuesLiveLinkRecordsAndHandlesThemFromItsOwnLoop) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  CTandemixRecord record;
+  record.code = CTandemixRecord::kInit;
+  COPYDATASTRUCT data{0, sizeof record, &record};
+  EXPECT_EQ(w.SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), 1);
+  EXPECT_EQ(w.GetQueuedCount(), 1u);
+  QApplication::processEvents();
+  EXPECT_EQ(w.GetQueuedCount(), 0u) << "\"TandemixPending\" handled the record";
+  COPYDATASTRUCT torn{0, sizeof record - 1, &record};
+  EXPECT_EQ(w.SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&torn)), 0);
+}
+
 TEST(DiffractWnd, SavesThePlacementOnlyOnceShownAndActive) {
   MainWindow m;
   ASSERT_NE(m.wnd, nullptr);
@@ -399,4 +414,16 @@ TEST(QlwMainFrame, AnswersItsInstanceQuestionsAndTellsOfMinimisingAndRestoring) 
   QApplication::processEvents();
   EXPECT_TRUE(g_pPreferences->m_MainFrameMaximized.Get());
   listener.DestroyWindow();
+}
+
+TEST(QlwMainFrame, StaysActiveWhileAWindowOfItsOwnThreadTakesTheFocus) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  w.SendMessage(WM_ACTIVATEAPP, FALSE, static_cast<LPARAM>(GetCurrentThreadId()));
+  EXPECT_TRUE(w.IsAppActive()) << "a palette of the program took the activation";
+  w.SendMessage(WM_ACTIVATEAPP, FALSE, static_cast<LPARAM>(GetCurrentThreadId() + 1));
+  EXPECT_FALSE(w.IsAppActive()) << "another program took it";
+  w.SendMessage(WM_ACTIVATEAPP, TRUE, 0);
+  EXPECT_TRUE(w.IsAppActive());
 }

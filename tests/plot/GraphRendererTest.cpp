@@ -327,6 +327,31 @@ TEST_F(GraphRendererTest, OverlappingLabelsGiveWayToStrongerPeaks)
     EXPECT_EQ(all->GetPlacedLabels().size(), 2u);
 }
 
+TEST_F(GraphRendererTest, ManyLabelsLeaveNoTwoFramesOverlapping)
+{
+    auto p = AddObserved({{0, 0}, {80, 0}});
+    p->m_labelAlignment = 3;
+    p->m_rotateLabels = 0;
+    settings.m_hideOverlappingLabels = true;
+    CQLPeakLabelList peaks;
+    for (int i = 0; i < 600; ++i) peaks.push_back({p.get(), 80.0 * ((i * 37) % 600) / 600, 1.0 + (i * 7919) % 997, L"h k l"});
+    auto r = Make();
+    r->DrawPeakLabels(peaks, r->GetPlotRect(), false);
+    const auto& placed = r->GetPlacedLabels();
+    ASSERT_GT(placed.size(), 20u);
+    ASSERT_LT(placed.size(), peaks.size());
+    for (size_t i = 0; i < placed.size(); ++i)
+        for (size_t j = i + 1; j < placed.size(); ++j) {
+            const auto &a = placed[i].m_float, &b = placed[j].m_float;
+            ASSERT_FALSE(a.X < b.X + b.Width && b.X < a.X + a.Width && a.Y < b.Y + b.Height && b.Y < a.Y + a.Height)
+                << i << " and " << j;
+        }
+    // A second pass starts from an empty list and places the same frames.
+    const size_t first = placed.size();
+    r->DrawPeakLabels(peaks, r->GetPlotRect(), false);
+    EXPECT_EQ(r->GetPlacedLabels().size(), first);
+}
+
 TEST_F(GraphRendererTest, LabelsNearTheTopFlipBelowThePeak)
 {
     auto p = AddObserved({{0, 0}, {80, 0}});

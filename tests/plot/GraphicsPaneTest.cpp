@@ -475,6 +475,29 @@ TEST_F(GraphicsPaneTest, DropOfManyFilesAsksFirstAndAddsTheFilesSelected) {
   EXPECT_TRUE(drop.GetCollected().empty());
 }
 
+TEST_F(GraphicsPaneTest, DragOverThePlotFramesItUntilTheDragLeaves) {
+  AddCrystal(crystalfixtures::Rutile(), L"rutile");
+  QApplication::processEvents();
+  QWidget* canvas = qlw::WidgetOf(pane->GetCanvas().m_hWnd);
+  ASSERT_NE(canvas, nullptr);
+  auto edge = [&] {
+    QApplication::processEvents();
+    const QImage image = canvas->grab().toImage();
+    return image.pixelColor(1, image.height() / 2);
+  };
+  std::vector<CString> files{Path(Rutile())};
+  CLXDropData data(files);
+  CGraphicsPaneDrop drop(pane);
+  ASSERT_EQ(drop.OnDragEnter(pane, &data, 0, CPoint(200, 200)), static_cast<DWORD>(DROPEFFECT_COPY));
+  drop.OnDragOver(pane, &data, 0, CPoint(200, 200));
+  // The frame is the highlight colour at half opacity over the white plot: bluer than it is red.
+  const QColor during = edge();
+  EXPECT_GT(during.blue() - during.red(), 20);
+  drop.OnDragLeave(pane);
+  const QColor after = edge();
+  EXPECT_EQ(after.blue(), after.red());
+}
+
 // ---- Printing -----------------------------------------------------------------------------
 namespace {
 // The PDF rendered at `dpi` by Ghostscript; a null image when it cannot be.

@@ -1,0 +1,52 @@
+// What the data cursor and the measuring ruler share for drawing: their shadow caches, the grey
+// readout label, the smoothing rule and the hooks through which the engine's tools reach the plot.
+// The cursor's drawing is in DataCursor.cpp, the ruler's in MeasuringRuler.cpp.
+#pragma once
+
+#include "CString.h"
+#include "GdiPlus.h"
+#include "LXShadow.h"
+
+class CGraphRenderer;
+
+struct CToolDrawCache
+{
+    // Cursor: line, pattern markers, the two readout labels.
+    LXGraphics::CShadowPath line{nullptr, nullptr, false, 2, 1.0f};
+    LXGraphics::CShadowEllipse marker{Gdiplus::RectF(), 2, 1.0f};
+    LXGraphics::CShadowPath label{nullptr, nullptr, false, 2, 1.0f};
+    // Ruler: body, end lines, level line, x readouts and intensity readout.
+    LXGraphics::CShadowRgn body{nullptr, 2, 1.0f};
+    LXGraphics::CShadowPath endLine{nullptr, nullptr, false, 2, 1.0f};
+    LXGraphics::CShadowPath levelLine{nullptr, nullptr, false, 2, 1.0f};
+    LXGraphics::CShadowPath xLabel{nullptr, nullptr, false, 2, 1.0f};
+    LXGraphics::CShadowPath intensityLabel{nullptr, nullptr, false, 2, 1.0f};
+};
+
+// The grey callout label of the tools' readouts, its pointer touching the anchor: the box lies
+// below the anchor, or above it with pointerDown; with rotate it stands left of the anchor,
+// reading upwards. size in points; alpha 0..1 for the shadow.
+void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdiplus::PointF& anchor, bool pointerDown,
+                   bool rotate, const CString& family, UINT style, float size, LXGraphics::CShadowPath* shadow,
+                   int elevation, float alpha);
+
+// A tool's stroke changes the smoothing mode; the saved one comes back, except that smoothing is
+// not brought back at 300 dots per inch and above.
+class CToolSmoothing
+{
+public:
+    CToolSmoothing(Gdiplus::Graphics* graphics, Gdiplus::SmoothingMode mode);
+    ~CToolSmoothing();
+    CToolSmoothing(const CToolSmoothing&) = delete;
+    CToolSmoothing& operator=(const CToolSmoothing&) = delete;
+
+private:
+    Gdiplus::Graphics* m_graphics;
+    Gdiplus::SmoothingMode m_saved;
+};
+
+// The drawing DPI over the screen's: the width of a one-pixel tool pen.
+float ToolPenWidth();
+
+// Lends the tools their drawing, transforms, colour dialog and popup; the renderer calls it.
+void InstallToolPlotHooks();
