@@ -107,6 +107,13 @@ int CQlwMainFrame::OnCreate(LPCREATESTRUCT cs) {
     rect = RECT{stored.left, stored.top, stored.right, stored.bottom};
     // A second window of the program cascades below and right of the first.
     if (FindOtherInstanceWindow()) ::OffsetRect(&rect, g_captionHeight, g_captionHeight);
+    // A rectangle stored on a monitor that is gone, or cascaded past the edge, is brought back
+    // on screen rather than leaving the window where nobody can reach it.
+    LXGraphics::CSyncRect fitted;
+    fitted.SetLTRB(static_cast<float>(rect.left), static_cast<float>(rect.top), static_cast<float>(rect.right),
+                   static_cast<float>(rect.bottom));
+    CUtils::FitRectToMonitor(fitted, true, true);
+    rect = fitted.m_rect;
     if (!maximised) MoveWindow(&rect);
   } else {
     GetWindowRect(&rect);
@@ -128,7 +135,6 @@ int CQlwMainFrame::OnCreate(LPCREATESTRUCT cs) {
 }
 
 HWND CQlwMainFrame::FindOtherInstanceWindow() {
-  if (CLXApp::IsOtherInstanceGone()) return nullptr;
   struct Search {
     DWORD me;
     HWND found;
@@ -149,7 +155,7 @@ HWND CQlwMainFrame::FindOtherInstanceWindow() {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return search.found && IsWindow(search.found) ? search.found : nullptr;
 }
 
 void CQlwMainFrame::ActivateFrame(int cmdShow) {

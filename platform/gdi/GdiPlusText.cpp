@@ -167,7 +167,8 @@ TextBlock LayOut(const QString& text, const QFont& font, QPaintDevice* device, c
     }
   };
   static std::mutex lock;
-  static std::map<Key, TextBlock> cache;
+  // Never destroyed: layouts hold fonts, which must not be released after the application ends.
+  static auto& cache = *new std::map<Key, TextBlock>;
   // The font's own fields: its key() string costs as much to build as a short layout.
   const int traits = int(font.italic()) | int(font.underline()) << 1 | int(font.strikeOut()) << 2 |
                      int(font.kerning()) << 3 | int(font.letterSpacingType()) << 4 | int(font.capitalization()) << 5;

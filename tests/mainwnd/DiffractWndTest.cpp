@@ -37,7 +37,7 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 // A fresh preference store, a document on rutile and its diffraction window, shown.
 class MainWindow {
  public:
-  explicit MainWindow(void (*prefs)(CPreferences&) = nullptr) {
+  explicit MainWindow(void (*prefs)(CPreferences&) = nullptr, const char* path = kRutile.c_str()) {
     qlwtest::EnsureWidgetApp("test_mainwnd");
     InstallFileTypeRecogniser();
     CPreferences::Create(true);
@@ -45,7 +45,8 @@ class MainWindow {
     if (prefs) prefs(*g_pPreferences);
     m_template = std::make_unique<CLXDocTemplate>(1030, RUNTIME_CLASS(CQlwDoc), RUNTIME_CLASS(CDiffractWnd),
                                                       RUNTIME_CLASS(CGraphicsPane));
-    doc = dynamic_cast<CQlwDoc*>(m_template->OpenDocumentFile(CString(kRutile.c_str()).GetString(), TRUE));
+    const CString file(path ? path : "");
+    doc = dynamic_cast<CQlwDoc*>(m_template->OpenDocumentFile(path ? file.GetString() : nullptr, TRUE));
     if (!doc) return;
     wnd = dynamic_cast<CDiffractWnd*>(doc->GetDiffractWnd());
     if (!wnd) return;
@@ -103,6 +104,28 @@ TEST(DiffractWnd, PlacesANewWindowInTheMiddleOfTheWorkAreaAndKeepsItsMinimumSize
   EXPECT_EQ(small.top, 50);
   EXPECT_EQ(Width(small), 600);
   EXPECT_EQ(Height(small), 300);
+}
+
+TEST(DiffractWnd, ARectangleStoredOffTheScreensOpensOnOne) {
+  // An empty window: nothing read moves it afterwards.
+  MainWindow m(
+      [](CPreferences& p) {
+        p.m_MainFrameRect.Set(CRect(5000, 4000, 5700, 4400));
+        // Not the first run, which centres the window anyway.
+        p.m_FirstLaunch.Set(false);
+      },
+      nullptr);
+  ASSERT_NE(m.wnd, nullptr);
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info));
+  const RECT r = WindowRectOf(m.wnd);
+  // Its top left corner, and so its menu bar, is on the screen.
+  const RECT& work = info.rcWork;
+  EXPECT_GE(r.left, work.left);
+  EXPECT_GE(r.top, work.top);
+  EXPECT_LT(r.left, work.right - GetSystemMetrics(SM_CYCAPTION));
+  EXPECT_LT(r.top, work.bottom - GetSystemMetrics(SM_CYCAPTION));
 }
 
 TEST(DiffractWnd, ReflexionsShareOfTheHeightRoundsAndSavesInSinglePrecision) {
@@ -426,4 +449,20 @@ TEST(QlwMainFrame, StaysActiveWhileAWindowOfItsOwnThreadTakesTheFocus) {
   EXPECT_FALSE(w.IsAppActive()) << "another program took it";
   w.SendMessage(WM_ACTIVATEAPP, TRUE, 0);
   EXPECT_TRUE(w.IsAppActive());
+}
+
+// Last in the file: the program counts as closing from here on in this process.
+TEST(QlwMainFrame, ClosingWritesThePlacementToTheStore) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  m.wnd->MoveWindow(70, 80, 1120, 660);
+  QApplication::processEvents();
+  m.doc->SetModifiedFlag(FALSE);
+  m.wnd->SendMessage(WM_CLOSE, 0, 0);
+  m.wnd = nullptr;  // the frame deletes itself with its window
+  EXPECT_TRUE(CQlwMainFrame::IsAppClosing());
+  // The registry holds the window's last place.
+  g_pPreferences->m_MainFrameRect.Set(CRect(0, 0, 0, 0));
+  EXPECT_EQ(g_pPreferences->m_MainFrameRect.Read(), CPrefValue::kReadOK);
+  EXPECT_EQ(g_pPreferences->m_MainFrameRect.Get(), CRect(70, 80, 1190, 740));
 }
