@@ -510,7 +510,8 @@ void CImagingPane::OnMouseMove(UINT flags, CPoint point)
         SetCursorForState();
         return;
     }
-    if (::GetCapture() == m_hWnd) SetCursorForState();
+    // WM_SETCURSOR comes before the move, with the pointer's last place: the shape follows here.
+    SetCursorForState();
     CQlwDoc* doc = GetDocument();
     CDiffractionSettings* s = doc ? doc->GetSettings() : nullptr;
     if (m_bScrollerDrag) {

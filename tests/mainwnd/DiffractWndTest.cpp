@@ -450,3 +450,19 @@ TEST(QlwMainFrame, StaysActiveWhileAWindowOfItsOwnThreadTakesTheFocus) {
   w.SendMessage(WM_ACTIVATEAPP, TRUE, 0);
   EXPECT_TRUE(w.IsAppActive());
 }
+
+// Last in the file: the program counts as closing from here on in this process.
+TEST(QlwMainFrame, ClosingWritesThePlacementToTheStore) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  m.wnd->MoveWindow(70, 80, 1120, 660);
+  QApplication::processEvents();
+  m.doc->SetModifiedFlag(FALSE);
+  m.wnd->SendMessage(WM_CLOSE, 0, 0);
+  m.wnd = nullptr;  // the frame deletes itself with its window
+  EXPECT_TRUE(CQlwMainFrame::IsAppClosing());
+  // The registry holds the window's last place.
+  g_pPreferences->m_MainFrameRect.Set(CRect(0, 0, 0, 0));
+  EXPECT_EQ(g_pPreferences->m_MainFrameRect.Read(), CPrefValue::kReadOK);
+  EXPECT_EQ(g_pPreferences->m_MainFrameRect.Get(), CRect(70, 80, 1190, 740));
+}

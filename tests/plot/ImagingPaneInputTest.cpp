@@ -552,4 +552,53 @@ TEST_F(CanvasInput, QtMouseEventsPanAndDoubleClickLikeTheMessages)
     EXPECT_EQ(watcher.Count(21), 1);
     EXPECT_NEAR(Centre(), kNaCl200, 0.01);
 }
+TEST_F(CanvasInput, ZoomToCursorsTakesTheRulersSpanAndRefusesAnEmptyOne)
+{
+    AddNaCl();
+    Paint();
+    CDiffractionSettings& s = *doc.GetSettings();
+    CRuler* ruler = s.GetRuler(true);
+    ruler->m_target = canvas.m_hWnd;
+    ruler->m_rec.visible = 1;
+    const auto& plot = canvas.GetRenderer()->GetPlotRect().m_float;
+    // Level with the plot's bottom: the zoom would give a y range of zero.
+    ruler->m_rec.x = 0;
+    ruler->m_rec.y = plot.Height / 2;
+    EXPECT_TRUE(canvas.OnCmdMsg(34173, CN_COMMAND, nullptr, nullptr));
+    EXPECT_DOUBLE_EQ(s.m_visibleXMin, 10);
+    EXPECT_DOUBLE_EQ(s.m_visibleXMax, 90);
+    EXPECT_TRUE(ruler->IsActive()) << "refused: nothing changed";
+
+    ruler->m_rec.y = -plot.Height / 4;
+    float lx = 0, ly = 0, rx = 0, ry = 0;
+    ruler->AttachRenderer(canvas.GetRenderer().get());
+    ruler->GetEndPoint(1, lx, ly);
+    ruler->GetEndPoint(0, rx, ry);
+    ruler->DetachRenderer();
+    EXPECT_TRUE(canvas.OnCmdMsg(34173, CN_COMMAND, nullptr, nullptr));
+    EXPECT_NEAR(s.m_visibleXMin, DataX(lx), 1e-3);
+    EXPECT_NEAR(s.m_visibleXMax, DataX(rx), 1e-3);
+    EXPECT_GT(s.m_visibleYMax, 0);
+    EXPECT_FALSE(ruler->IsActive()) << "the ruler goes once it has zoomed";
+}
+TEST_F(CanvasInput, APressOnTheCursorSelectsItAndTheDragMovesIt)
+{
+    AddNaCl();
+    Paint();
+    Click(400, 300);
+    ASSERT_TRUE(Cursor()->IsActive());
+    Send(WM_MOUSEMOVE, 0, At(403, 200));
+    EXPECT_EQ(canvas.GetCursorIdForState(), 2003u) << "the cursor's own shape over its line";
+    const double lo = doc.GetSettings()->m_visibleXMin;
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(403, 200));
+    EXPECT_TRUE(Cursor()->IsShown());
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(430, 220));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(453, 240));
+    Send(WM_LBUTTONUP, 0, At(453, 240));
+    LXGraphics::CSyncPoint centre;
+    Cursor()->GetCentre(centre);
+    EXPECT_EQ(centre.m_int.X, 450);
+    EXPECT_EQ(doc.GetSettings()->m_visibleXMin, lo) << "a tool drag does not pan";
+    EXPECT_TRUE(Cursor()->IsActive()) << "a drag is no click";
+}
 }  // namespace
