@@ -11,6 +11,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
+#include <tuple>
 
 namespace {
 CGraphRenderer::TextMeasurer& Measurer()
@@ -133,13 +137,21 @@ float CGraphRenderer::Metric(int k) const { return float((k * m_drawDpi) / m_scr
 
 Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT style) const
 {
-    // Labels and ticks repeat the same few texts; laying each out again dominated the label pass.
-    const float dpi = Measurer() || !m_graphics ? 0.0f : m_graphics->GetDpiY();
-    MeasureKey key{std::wstring(text.GetString()), size, style, dpi};
-    auto found = m_measured.find(key);
-    if (found != m_measured.end()) return found->second;
+    if (Measurer()) return Measurer()(text, size, style);
+    // Labels and ticks repeat the same texts at every redraw; laying each out again dominated
+    // the label pass. Sizes are kept by text, face, size, style and the graphics' resolution.
+    using Key = std::tuple<std::wstring, std::wstring, float, UINT, float>;
+    static std::mutex lock;
+    static std::map<Key, Gdiplus::SizeF> sizes;
+    Key key{std::wstring(text.GetString()), std::wstring(m_settings->m_fontName.GetString()), size, style,
+            m_graphics ? m_graphics->GetDpiY() : 0.0f};
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        auto found = sizes.find(key);
+        if (found != sizes.end()) return found->second;
+    }
     Gdiplus::SizeF measured;
-    if (Measurer() || !m_graphics) {
+    if (!m_graphics) {
         measured = MeasureText(text, m_settings->m_fontName, size, style);
     } else {
         CTextBox box;
@@ -147,7 +159,9 @@ Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT sty
         box.measured = &measured;
         MeasureTextBox(m_graphics, text.GetString(), m_settings->m_fontName, size, box);
     }
-    m_measured.emplace(std::move(key), measured);
+    std::lock_guard<std::mutex> guard(lock);
+    if (sizes.size() > 8000) sizes.clear();  // a flood of distinct texts: start over rather than grow
+    sizes.emplace(std::move(key), measured);
     return measured;
 }
 
