@@ -46,6 +46,10 @@ std::string CopyOfRutile(const fs::path& path) {
 class CProgramApp : public CQlwApp {
  public:
   CProgramApp() { SetWindowClasses(RUNTIME_CLASS(CDiffractWnd), RUNTIME_CLASS(CGraphicsPane)); }
+  // While set, the end of a message loop does not end the application, so that a test can go on
+  // with it after RunUntil.
+  bool m_deferExit = false;
+  int ExitInstance() override { return m_deferExit ? 0 : CQlwApp::ExitInstance(); }
 };
 
 void SetArguments(CWinApp& app, std::vector<std::string> args) {
@@ -141,16 +145,19 @@ class AppStart : public testing::Test {
   void TearDown() override {
     if (m_app) {
       if (CWnd* window = m_app->GetDocWindow()) window->DestroyWindow();
+      m_app->m_deferExit = false;
+      m_app->ExitInstance();
       m_app.reset();
     }
     LXAppWindows::SetMainWindow(nullptr, false);
   }
   CQlwApp& NewApp(const std::vector<std::string>& args) {
     m_app = std::make_unique<CProgramApp>();
+    m_app->m_deferExit = true;
     SetArguments(*m_app, args);
     return *m_app;
   }
-  std::unique_ptr<CQlwApp> m_app;
+  std::unique_ptr<CProgramApp> m_app;
 };
 }  // namespace
 
@@ -229,6 +236,10 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"/Embedding", CString(b.c_str()).GetString()}));
   EXPECT_EQ(records[1].arguments, std::vector<std::wstring>{L"/Embedding"});
+  // File > New Window from the window's menu takes the same road.
+  app.GetDocWindow()->SendMessage(WM_COMMAND, 57600, 0);
+  ASSERT_EQ(launches.Records().size(), 3u);
+  EXPECT_EQ(launches.Records()[2].arguments, std::vector<std::wstring>{L"/Embedding"});
   EXPECT_EQ(PatternCount(app), 1u) << "this window is left as it was";
   EXPECT_FALSE(g_openInSameWindow);
 
@@ -237,7 +248,7 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   EXPECT_NE(app.OpenDocumentFile(CString(b.c_str())), nullptr);
   g_openInSameWindow = false;
   EXPECT_EQ(PatternCount(app), 2u);
-  EXPECT_EQ(launches.Records().size(), 2u);
+  EXPECT_EQ(launches.Records().size(), 3u);
 }
 
 TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyWithoutAWindow) {
