@@ -240,6 +240,11 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   app.GetDocWindow()->SendMessage(WM_COMMAND, 57600, 0);
   ASSERT_EQ(launches.Records().size(), 3u);
   EXPECT_EQ(launches.Records()[2].arguments, std::vector<std::wstring>{L"/Embedding"});
+  // A list of files, dropped or handed over, goes whole to one new window.
+  EXPECT_TRUE(app.OpenFileList({CString(a.c_str()), CString(b.c_str())}, 0));
+  ASSERT_EQ(launches.Records().size(), 4u);
+  EXPECT_EQ(launches.Records()[3].arguments,
+            (std::vector<std::wstring>{L"/Embedding", CString(a.c_str()).GetString(), CString(b.c_str()).GetString()}));
   EXPECT_EQ(PatternCount(app), 1u) << "this window is left as it was";
   EXPECT_FALSE(g_openInSameWindow);
 
@@ -248,7 +253,7 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   EXPECT_NE(app.OpenDocumentFile(CString(b.c_str())), nullptr);
   g_openInSameWindow = false;
   EXPECT_EQ(PatternCount(app), 2u);
-  EXPECT_EQ(launches.Records().size(), 3u);
+  EXPECT_EQ(launches.Records().size(), 4u);
 }
 
 TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyWithoutAWindow) {
