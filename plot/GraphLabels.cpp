@@ -224,8 +224,9 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
     auto drawText = [&](Gdiplus::Graphics* graphics, float dx, float dy) {
         const LXGraphics::CSyncRect textBox = Centred(cx + dx, cy + dy, textW, textH);
         if (rotate)
-            DrawRotatedLabel(graphics, text.GetString(), s.m_fontName, s.m_fontSize, flags, owner.m_labelColor, -90.0f,
-                             0.0f, textBox, false);
+            // Turned text is not scaled for an export by the text routines; the size is given scaled.
+            DrawRotatedLabel(graphics, text.GetString(), s.m_fontName, s.m_fontSize * g_textScale, flags,
+                             owner.m_labelColor, -90.0f, 0.0f, textBox, false);
         else
             DrawTextString(graphics, text.GetString(), -1, s.m_fontName, s.m_fontSize, flags & ~0x700u,
                            owner.m_labelColor, textBox.m_float.X, textBox.m_float.Y, outlined ? 0xFFFDFDFDu : 0,

@@ -597,6 +597,38 @@ TEST_F(GraphRendererTest, LabelTextCopiedFromTilesMatchesTextDrawnInPlace)
         EXPECT_GT(inked, 1000);
     }
 }
+TEST_F(GraphRendererTest, TurnedLabelsGrowWithAnExportAsOtherText)
+{
+    CGraphRenderer::SetTextMeasurer(nullptr);
+    settings.m_showGrid = 0;
+    auto p = AddObserved({});
+    p->m_labelAlignment = 3;
+    p->m_labelColor = 0xFF000000u;
+    p->m_rotateLabels = 1;
+    auto ink = [&](int dpi) {
+        const float k = float(dpi) / 96.0f;
+        g_drawDpi = dpi;
+        g_textScale = k;
+        auto r = Make(780 * k, 570 * k, true);
+        Gdiplus::Bitmap bitmap(int(780 * k), int(570 * k));
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        CQLPeakLabelList peaks{{p.get(), 40, 500, L"2 1 1"}};
+        r->DrawPeakLabels(&graphics, peaks);
+        int dark = 0;
+        Gdiplus::Color c;
+        for (UINT y = 0; y < bitmap.GetHeight(); ++y)
+            for (UINT x = 0; x < bitmap.GetWidth(); ++x)
+                if (bitmap.GetPixel(INT(x), INT(y), &c) == Gdiplus::Ok && c.GetR() < 128) ++dark;
+        return dark;
+    };
+    const int screen = ink(96), twice = ink(192);
+    ASSERT_GT(screen, 30);
+    // Twice the resolution: stem, arrowhead and text all twice as long and as thick.
+    EXPECT_GT(twice, 3 * screen);
+    EXPECT_LT(twice, 5 * screen);
+}
+
 TEST_F(GraphRendererTest, LegendDrawsOnlyTheRowsThatFitAndOnlyWithItsBox)
 {
     settings.m_showGrid = 0;
