@@ -115,7 +115,7 @@ void CRuler::DrawOnPlot(CGraphRenderer* renderer)
                       m_elevation, alpha);
         text.Format(L"%.3f %s", PixelToDataX(rx), settings.m_unitSymbol.GetString());
         DrawToolLabel(graphics, text, PointF(rx, plotBottom), false, false, settings.m_fontName,
-                      settings.m_fontStyle & 0xFu, kLabelPoints, &cache.xLabel, m_elevation, alpha);
+                      settings.m_fontStyle & 0xFu, kLabelPoints, &cache.rightXLabel, m_elevation, alpha);
         DrawGuideLine(graphics, PointF(plotRight, cy), PointF(plot.X, cy), kLevelColour, paper, &cache.levelLine,
                       m_elevation, alpha);
         m_intensity = GetIntensityAtLevel();
@@ -133,7 +133,13 @@ void CRuler::DrawOnPlot(CGraphRenderer* renderer)
         path.AddEllipse(rx - kHoleRadius, cy - kHoleRadius, 2 * kHoleRadius, 2 * kHoleRadius);
         RectF bounds;
         path.GetBounds(&bounds);
-        Region region(&path);
+        // The shadow's shape at the origin: moving the bar keeps the cached shadow.
+        GraphicsPath local(FillModeAlternate);
+        local.AddRectangle(RectF(0, 0, body.Width, body.Height));
+        const float holeY = cy - body.Y - kHoleRadius;
+        local.AddEllipse(lx - body.X - kHoleRadius, holeY, 2 * kHoleRadius, 2 * kHoleRadius);
+        local.AddEllipse(rx - body.X - kHoleRadius, holeY, 2 * kHoleRadius, 2 * kHoleRadius);
+        Region region(&local);
         cache.body.Create(&region, unsigned(std::max(0, m_elevation)), alpha);
         cache.body.Draw(graphics, bounds);
         LinearGradientBrush fill(bounds, shades[0], shades[7], LinearGradientModeVertical);

@@ -93,14 +93,18 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
     if (!graphics || !std::isfinite(anchor.X) || !std::isfinite(anchor.Y)) return;
     const SizeF measured = CGraphRenderer::MeasureText(text, family, size, style);
     const float h = measured.Height, w = measured.Width;
-    const float radius = 0.9f * h, boxHeight = 1.8f * h, boxWidth = w + boxHeight;
+    const float radius = 0.9f * h, boxHeight = 1.8f * h;
+    // Whole pixels for the box and its tip, so that a label that moves keeps its shape and its
+    // cached shadow.
+    const float boxWidth = std::ceil(w + boxHeight);
     const float pointer = size < 12 ? 7.0f : size / 12 * 7;
+    const PointF at(std::floor(anchor.X + 0.5f), std::floor(anchor.Y + 0.5f));
 
-    const float left = std::floor(anchor.X - boxWidth / 2), right = std::floor(left + boxWidth);
-    const float top = std::floor(pointerDown ? anchor.Y - boxHeight - pointer : anchor.Y + pointer);
+    const float left = std::floor(at.X - boxWidth / 2), right = std::floor(left + boxWidth);
+    const float top = std::floor(pointerDown ? at.Y - boxHeight - pointer : at.Y + pointer);
     const float bottom = std::floor(top + boxHeight);
     LXGraphics::CSyncRect box(left, top, right, bottom);
-    const LXGraphics::CSyncPoint tip(anchor.X, anchor.Y);
+    const LXGraphics::CSyncPoint tip(at.X, at.Y);
 
     GraphicsPath outer, inner;
     BuildMarkerPath(outer, box, radius, true, tip);
@@ -110,7 +114,7 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
     BuildMarkerPath(inner, innerBox, std::max(0.0f, radius - 1.5f), true, tip);
     if (rotate) {
         Matrix turn;
-        turn.RotateAt(-90, anchor);
+        turn.RotateAt(-90, at);
         outer.Transform(&turn);
         inner.Transform(&turn);
     }
@@ -130,9 +134,9 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
 
     const GraphicsState state = graphics->Save();
     if (rotate) {
-        graphics->TranslateTransform(anchor.X, anchor.Y);
+        graphics->TranslateTransform(at.X, at.Y);
         graphics->RotateTransform(-90);
-        graphics->TranslateTransform(-anchor.X, -anchor.Y);
+        graphics->TranslateTransform(-at.X, -at.Y);
     }
     const float centreY = (top + bottom) / 2;
     LXGraphics::CSyncRect textBox;

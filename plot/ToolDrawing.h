@@ -20,6 +20,7 @@ struct CToolDrawCache
     LXGraphics::CShadowPath endLine{nullptr, nullptr, false, 2, 1.0f};
     LXGraphics::CShadowPath levelLine{nullptr, nullptr, false, 2, 1.0f};
     LXGraphics::CShadowPath xLabel{nullptr, nullptr, false, 2, 1.0f};
+    LXGraphics::CShadowPath rightXLabel{nullptr, nullptr, false, 2, 1.0f};  // each end keeps its own
     LXGraphics::CShadowPath intensityLabel{nullptr, nullptr, false, 2, 1.0f};
 };
 

@@ -11,6 +11,7 @@
 #include <QThreadPool>
 
 #include <cmath>
+#include <exception>
 
 namespace Gdiplus {
 namespace {
@@ -34,11 +35,17 @@ void PaintLarge(QPainter* painter, const QRectF& deviceBounds, Draw&& draw) {
     return;
   }
   QSemaphore done;
+  std::exception_ptr failure;
   pool->start([&] {
-    draw();
+    try {
+      draw();
+    } catch (...) {
+      failure = std::current_exception();  // thrown on where the caller can catch it
+    }
     done.release();
   });
   done.acquire();
+  if (failure) std::rethrow_exception(failure);
 }
 }  // namespace
 

@@ -136,6 +136,31 @@ TEST(GdiPlusBitmap, PremultipliedBitmapKeepsPremultipliedPixels) {
   EXPECT_EQ(At(target, 3, 3), 0xFFFFFFFFu);
 }
 
+TEST(GdiPlusPixels, WholePixelDrawingOnlyOnImagesWithWholeOffsets) {
+  Bitmap bitmap(20, 20);
+  Graphics g(&bitmap);
+  EXPECT_TRUE(g.DrawsWholePixels());
+  g.TranslateTransform(3.0f, -4.0f);
+  EXPECT_TRUE(g.DrawsWholePixels());
+  g.TranslateTransform(0.5f, 0.0f);
+  EXPECT_FALSE(g.DrawsWholePixels());
+  g.ResetTransform();
+  g.ScaleTransform(2.0f, 2.0f);
+  EXPECT_FALSE(g.DrawsWholePixels());
+  Metafile meta(static_cast<HDC>(nullptr));
+  Graphics recording(&meta);
+  EXPECT_FALSE(recording.DrawsWholePixels());
+  // A long anti-aliased line (painted whole on a pool thread) lands where a short one would.
+  Bitmap wide(400, 400);
+  Graphics w(&wide);
+  w.SetSmoothingMode(SmoothingModeAntiAlias);
+  Pen pen(Color(255, 0, 0, 0), 1.0f);
+  w.DrawLine(&pen, 0.0f, 200.5f, 400.0f, 200.5f);
+  EXPECT_EQ(At(wide, 300, 200), 0xFF000000u);
+  EXPECT_EQ(At(wide, 300, 199), 0u);
+  EXPECT_EQ(At(wide, 300, 201), 0u);
+}
+
 TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
   Matrix m;
   m.Translate(10, 0);
