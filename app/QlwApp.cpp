@@ -20,7 +20,6 @@
 #include "QlwDoc.h"
 #include "QlwDocTemplate.h"
 #include "QlwDocTypes.h"
-#include "QlwStartFrame.h"
 #include "ShellFolders.h"
 #include "StatusWidget.h"
 #include "WaitCursorHook.h"
@@ -143,7 +142,11 @@ int CQlwApp::ExitInstance() {
   if (m_menusInstalled) CMenuXP::Uninstall();
   m_menusInstalled = false;
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);
-  return CLXApp::ExitInstance();
+  const int result = CLXApp::ExitInstance();
+  // Here rather than in the destructor of theApp: the store writes to the registry as it goes,
+  // and at static destruction the registry's own tables may be gone already.
+  delete g_pPreferences;
+  return result;
 }
 
 BOOL CQlwApp::PumpMessage() {
@@ -281,18 +284,12 @@ CQlwDoc* CQlwApp::OpenDocumentOfType(uint32_t fileType, const wchar_t* path) {
   return opened;
 }
 
-CRuntimeClass* CQlwApp::GetFrameClass() const {
-  return m_pFrameClass ? m_pFrameClass : RUNTIME_CLASS(CQlwStartFrame);
-}
-
-CRuntimeClass* CQlwApp::GetViewClass() const { return m_pViewClass ? m_pViewClass : RUNTIME_CLASS(CQlwStartView); }
-
 void CQlwApp::SetWindowClasses(CRuntimeClass* frameClass, CRuntimeClass* viewClass) {
   m_pFrameClass = frameClass;
   m_pViewClass = viewClass;
   for (const auto& docTemplate : m_templates) {
-    docTemplate->m_pFrameClass = GetFrameClass();
-    docTemplate->m_pViewClass = GetViewClass();
+    docTemplate->m_pFrameClass = m_pFrameClass;
+    docTemplate->m_pViewClass = m_pViewClass;
   }
 }
 
@@ -301,7 +298,7 @@ void CQlwApp::RegisterDocTemplates() {
   LXDocTypes::SetTable(g_DocTypeTable);
   for (const CLXDocTypeRow& row : g_DocTypeTable) {
     auto docTemplate =
-        std::make_unique<CQlwDocTemplate>(row.stringId, RUNTIME_CLASS(CQlwDoc), GetFrameClass(), GetViewClass());
+        std::make_unique<CQlwDocTemplate>(row.stringId, RUNTIME_CLASS(CQlwDoc), m_pFrameClass, m_pViewClass);
     if (row.main && row.stringId == 1030) m_pMainDocTemplate = docTemplate.get();
     m_templates.push_back(std::move(docTemplate));
   }

@@ -31,8 +31,8 @@ class CQlwApp : public CLXApp {
   BOOL PumpMessage() override;
   BOOL PreTranslateMessage(MSG* msg) override;
 
-  // The frame and view classes of every template (the program's diffraction window and graphics
-  // pane); until they are given, a plain document window with an empty view.
+  // The frame and view classes of every template: the program's diffraction window and graphics
+  // pane, which live above this folder. Set before start-up.
   void SetWindowClasses(CRuntimeClass* frameClass, CRuntimeClass* viewClass);
 
   CDocument* OpenDocumentFile(const wchar_t* path) override;
@@ -70,8 +70,6 @@ class CQlwApp : public CLXApp {
   // Hands this start's command line to the running instance; false when it did not take it.
   bool HandOverToRunningInstance();
   void StartUp();
-  CRuntimeClass* GetFrameClass() const;
-  CRuntimeClass* GetViewClass() const;
 
   CQlwDocTemplate* m_pMainDocTemplate = nullptr;
   CRuntimeClass* m_pFrameClass = nullptr;

@@ -68,6 +68,10 @@ void CQlwDoc::Autoscale(bool hint) {
 }
 
 void CQlwDoc::FitPlotToPatterns() {
+  // A settings change drops the computed profiles; fitted to those, every pattern would look empty
+  // and the window would span the whole data range.
+  for (const CQLPatternPtr& p : m_patterns)
+    if (p->IsShown() && p->GetProfile().empty()) p->ComputeProfile(m_settings);
   bool found = false;
   double first = 0.0, last = 0.0, top = 0.0;
   for (const CQLPatternPtr& p : CollectPatterns(m_patterns, false, true, false)) {

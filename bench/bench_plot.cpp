@@ -85,8 +85,12 @@ int main(int argc, char** argv)
         tree.push_back(p);
     }
     CQLPeakLabelList peaks;
-    for (int i = 0; i < 3000; ++i)
-        peaks.push_back({tree.front().get(), 180.0 * i / 3000, 100 + (i * 37) % 1000, L"1 2 3"});
+    for (int i = 0; i < 3000; ++i) {
+        // Miller indices as a crystal's labels would read, a thousand different texts.
+        CString hkl;
+        hkl.Format(L"%d %d %d", (i / 100) % 10, (i / 10) % 10, i % 10);
+        peaks.push_back({tree.front().get(), 180.0 * i / 3000, 100 + (i * 37) % 1000, hkl});
+    }
 
     LXGraphics::CSyncRect whole;
     whole.SetXYWH(0, 0, 1920, 1080);

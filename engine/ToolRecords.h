@@ -8,6 +8,7 @@
 #include "LXSyncRect.h"
 #include "Win.h"
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 
@@ -61,7 +62,8 @@ public:
     };
 
     CTool() = default;
-    explicit CTool(const FlatRec& rec) : m_rec(rec) {}
+    // As stored, except that non-finite offsets and angles read as 0.
+    explicit CTool(const FlatRec& rec) : m_rec(rec) { DropNonFinite(); }
     CTool(const CTool&) = delete;
     CTool& operator=(const CTool&) = delete;
     virtual ~CTool();
@@ -130,6 +132,18 @@ public:
 
     // [0, 360): 370.5 gives 10.5, -30 gives 330; non-finite gives 0.
     static double NormaliseAngle(double degrees);
+    // A damaged record must not put infinities into pixel positions.
+    void DropNonFinite()
+    {
+        if (!std::isfinite(m_rec.x)) m_rec.x = 0.0f;
+        if (!std::isfinite(m_rec.y)) m_rec.y = 0.0f;
+        if (!std::isfinite(m_rec.angle)) m_rec.angle = 0.0;
+    }
+    // A usable ruler length: positive and finite, else the factory 200 pixels.
+    static float UsableLength(double length)
+    {
+        return std::isfinite(length) && length > 0 ? float(length) : 200.0f;
+    }
 
     FlatRec m_rec;
     std::uint8_t m_on = 0;            // switched on
@@ -165,7 +179,10 @@ public:
 
     // The ruler as the preferences describe it (factory values without a preference store).
     CRuler();
-    explicit CRuler(const FlatRec& rec) : CTool(rec), m_length(rec.length), m_numDivisions(rec.numDivisions) {}
+    explicit CRuler(const FlatRec& rec)
+        : CTool(rec), m_length(UsableLength(rec.length)), m_numDivisions(rec.numDivisions)
+    {
+    }
 
     void GetRulerRec(FlatRec& rec) const
     {

@@ -17,12 +17,9 @@ constexpr float kBodyExtra = 50.0f;       // body width beyond the measuring poi
 constexpr float kBodyHeight = 80.0f;
 constexpr float kLabelWidth = 90.0f, kLabelHeight = 16.0f;
 constexpr float kMinLength = 90.0f;
-constexpr float kDefaultLength = 200.0f;
 constexpr UINT kRulerMenu = 141;
 constexpr UINT kStringCopyDeltaX = 3046;
 constexpr UINT kIdBody = 2105, kIdEndLine = 2110, kIdLevelLine = 2109;
-
-float UsableLength(double length) { return std::isfinite(length) && length > 0 ? float(length) : kDefaultLength; }
 }  // namespace
 
 CRuler::CRuler() : CTool(DefaultRec())

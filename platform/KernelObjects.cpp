@@ -317,7 +317,17 @@ std::map<uintptr_t, size_t>& Views() {
 }
 
 std::string ShmName(const std::wstring& name) {
-  return "/qlw-" + std::to_string(getuid()) + "-" + EncodeName(name);
+  std::string scope = std::to_string(getuid());
+  // A runtime folder given for isolation (tests) keeps its mappings apart as it keeps its
+  // mutexes and windows: two such runs must not share the hand-over block.
+  if (const char* env = getenv("QLW_RUNTIME_DIR"); env && *env) {
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char* p = env; *p; ++p) hash = (hash ^ static_cast<unsigned char>(*p)) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    scope += std::string("-") + text;
+  }
+  return "/qlw-" + scope + "-" + EncodeName(name);
 }
 
 }  // namespace

@@ -44,11 +44,17 @@ public:
     void Keep(const LabelTileKey& key, std::shared_ptr<Gdiplus::Bitmap> tile)
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (m_tiles.size() >= 4000) m_tiles.clear();  // many distinct labels: start over rather than grow
-        m_tiles.emplace(key, std::move(tile));
+        // Many distinct labels: start over rather than grow past about 16 MB.
+        const std::size_t pixels = std::size_t(tile->GetWidth()) * tile->GetHeight();
+        if (m_pixels + pixels > (std::size_t(4) << 20)) {
+            m_tiles.clear();
+            m_pixels = 0;
+        }
+        if (m_tiles.emplace(key, std::move(tile)).second) m_pixels += pixels;
     }
 
 private:
+    std::size_t m_pixels = 0;
     std::mutex m_lock;
     std::map<LabelTileKey, std::shared_ptr<Gdiplus::Bitmap>> m_tiles;
 };

@@ -11,6 +11,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
+#include <tuple>
 
 namespace {
 CGraphRenderer::TextMeasurer& Measurer()
@@ -36,12 +40,15 @@ double MajorStepFor(double min, double max, double ppu, int drawDpi, int screenD
 {
     const double range = max - min;
     if (!(ppu > 0) || !Finite(ppu) || !Finite(range)) return 0;
-    const double axisLength = drawDpi * (ppu * range) / screenDpi;
+    // Spacings are weighed in screen pixels, so that a printout or an export at a higher draw
+    // DPI gets the ticks of the screen rather than ticks as dense as 100 of its own pixels.
+    const double toScreen = double(screenDpi) / double(drawDpi);
+    const double axisLength = screenDpi * (ppu * range) / drawDpi;
     const double base = (range == 0 ? 1.0 : std::pow(10.0, std::floor(std::log10(std::fabs(range))))) * 0.1;
     double best = 0, bestDistance = 0;
     for (double c : {1.0, 2.0, 5.0, 10.0, 20.0, 50.0}) {
-        const double spacing = c * ppu * base;
-        if (spacing < minSpacing || spacing > axisLength) continue;
+        const double spacing = c * ppu * base * toScreen;
+        if (spacing < minSpacing * toScreen || spacing > axisLength) continue;
         const double distance = std::fabs(spacing - 100);
         if (best == 0 || distance < bestDistance) {
             best = c;
@@ -55,7 +62,8 @@ double MinorStepFor(double step, double ppu, int target, int drawDpi, int screen
 {
     step = CleanStep(step);
     if (!(ppu > 0) || !Finite(ppu) || step <= 0) return 0;
-    const double limit = drawDpi * (ppu * step) / screenDpi;
+    const double toScreen = double(screenDpi) / double(drawDpi);
+    const double limit = screenDpi * (ppu * step) / drawDpi;
     const double base = std::trunc(std::pow(10.0, std::floor(std::log10(step) + 1e-9)));
     double best = 0, bestDistance = 0;
     for (double c : {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0}) {
@@ -64,8 +72,8 @@ double MinorStepFor(double step, double ppu, int target, int drawDpi, int screen
         // Divisibility with a tolerance: 1 / 0.1 is not a whole number in binary.
         const double ratio = step / s;
         if (std::fabs(ratio - std::nearbyint(ratio)) > 1e-6 * std::max(1.0, std::fabs(ratio))) continue;
-        const double p = s * ppu;
-        if (p > limit * (1 + 1e-9) || p < minSpacing) continue;
+        const double p = s * ppu * toScreen;
+        if (p > limit * (1 + 1e-9) || p < minSpacing * toScreen) continue;
         const double distance = std::fabs(p - target);
         if (best == 0 || distance < bestDistance) {
             best = s;
@@ -133,21 +141,33 @@ float CGraphRenderer::Metric(int k) const { return float((k * m_drawDpi) / m_scr
 
 Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT style) const
 {
-    // Labels and ticks repeat the same few texts; laying each out again dominated the label pass.
-    const float dpi = Measurer() || !m_graphics ? 0.0f : m_graphics->GetDpiY();
-    MeasureKey key{std::wstring(text.GetString()), size, style, dpi};
-    auto found = m_measured.find(key);
-    if (found != m_measured.end()) return found->second;
+    if (Measurer()) return Measurer()(text, size, style);
+    // Labels and ticks repeat the same texts at every redraw; laying each out again dominated
+    // the label pass. Sizes are kept by text, face, size, style and the graphics' resolution.
+    using Key = std::tuple<std::wstring, std::wstring, float, UINT, float, float>;
+    static std::mutex lock;
+    static std::map<Key, Gdiplus::SizeF> sizes;
+    Key key{std::wstring(text.GetString()), std::wstring(m_settings->m_fontName.GetString()), size, style,
+            m_graphics ? m_graphics->GetDpiY() : 0.0f, g_textScale};
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        auto found = sizes.find(key);
+        if (found != sizes.end()) return found->second;
+    }
     Gdiplus::SizeF measured;
-    if (Measurer() || !m_graphics) {
-        measured = MeasureText(text, m_settings->m_fontName, size, style);
+    if (!m_graphics) {
+        measured = MeasureText(text, m_settings->m_fontName, size * g_textScale, style);
     } else {
         CTextBox box;
         box.style = style;
         box.measured = &measured;
+        // Measured as the text routines draw it: scaled for an export.
+        box.exportScaled = true;
         MeasureTextBox(m_graphics, text.GetString(), m_settings->m_fontName, size, box);
     }
-    m_measured.emplace(std::move(key), measured);
+    std::lock_guard<std::mutex> guard(lock);
+    if (sizes.size() > 8000) sizes.clear();  // a flood of distinct texts: start over rather than grow
+    sizes.emplace(std::move(key), measured);
     return measured;
 }
 

@@ -170,9 +170,6 @@ private:
     void DrawStripLabel(const CString& text, const LXGraphics::CSyncRect& band, bool selected);
 
     Gdiplus::Graphics* m_graphics = nullptr;
-    // Text sizes measured during this drawing: text, size, style and the graphics' DPI.
-    using MeasureKey = std::tuple<std::wstring, float, UINT, float>;
-    mutable std::map<MeasureKey, Gdiplus::SizeF> m_measured;
     std::vector<CQLPatternPtr> m_drawing;
     std::vector<CQLPatternPtr> m_legend;
     std::unique_ptr<CDiffractionSettings> m_settings;

@@ -234,7 +234,14 @@ void CImagingPane::PreparePrintScale(CDC* dc)
     const float first = screen.m_float.Width;
     g_drawDpi = first > kEpsilon ? int(target.m_float.Width * float(g_screenDpi) / first) : g_screenDpi;
     if (g_drawDpi <= 0) g_drawDpi = g_screenDpi;
-    if (IsPrinting() && m_pPrintPage->preview && g_screenDpi > 0) g_textScale = float(g_drawDpi) / float(g_screenDpi);
+    if (IsPrinting() && m_pPrintPage->preview && g_screenDpi > 0) {
+        g_textScale = float(g_drawDpi) / float(g_screenDpi);
+    } else if (IsPrinting()) {
+        // Text is sized by the page's own resolution; scaled to the draw DPI it keeps the
+        // proportions of the screen, as the lines and margins do.
+        const int pageDpi = dc->GetDeviceCaps(LOGPIXELSY);
+        if (pageDpi > 0) g_textScale = float(g_drawDpi) / float(pageDpi);
+    }
 }
 
 Gdiplus::Graphics* CImagingPane::CreateWindowGraphics()

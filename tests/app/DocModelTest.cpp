@@ -315,6 +315,29 @@ TEST(DocRanges, FitShowsTheDataWithAMargin) {
   EXPECT_DOUBLE_EQ(s.m_visibleYMax, 8.4);
 }
 
+TEST(DocRanges, FitAfterARecomputeShowsTheReflexionsInEveryUnit) {
+  // The recompute drops the profiles before the fit; rutile's lines lie between 27° and 175° 2θ,
+  // d 0.77 to 3.25 Å at 1.5406 Å.
+  CQlwDoc doc;
+  doc.OnNewDocument();
+  doc.GetSettings()->m_lambda = 1.5406;
+  doc.AddFilesFromDrop({CString(doctest::RutilePath().c_str())});
+  ASSERT_NE(doc.GetAnyCrystalPattern(), nullptr);
+  const CDiffractionSettings& s = *doc.GetSettings();
+  doc.RecomputeAllPatterns(true, true, false);
+  EXPECT_GT(s.m_visibleXMin, 20.0);
+  EXPECT_LT(s.m_visibleXMin, 27.4);
+  EXPECT_GT(s.m_visibleXMax, 160.0);
+  EXPECT_LT(s.m_visibleXMax, 185.0);
+
+  doc.SetAxisType(LXTypes::kAxisDSpacing);
+  doc.RecomputeAllPatterns(true, true, false);
+  EXPECT_GT(s.m_visibleXMin, 0.5);
+  EXPECT_LT(s.m_visibleXMin, 0.78);
+  EXPECT_GT(s.m_visibleXMax, 3.25);
+  EXPECT_LT(s.m_visibleXMax, 4.0) << "not the d unit's whole range of 105 Å";
+}
+
 TEST(DocRanges, UnitChangeKeepsTheSameDSpacings) {
   CQlwDoc doc;
   CDiffractionSettings& s = *doc.GetSettings();

@@ -42,6 +42,7 @@ protected:
     {
         CGraphRenderer::SetTextMeasurer(nullptr);
         g_drawDpi = g_screenDpi = 96;
+        g_textScale = 1.0f;
     }
     static LXGraphics::CSyncRect Area(float w, float h)
     {
@@ -126,6 +127,60 @@ TEST_F(GraphRendererTest, TickStepsOfBothAxes)
     auto r = Make();
     // A step below 1 has no whole-number base and so no minor step.
     EXPECT_EQ(r->MinorTickStep(0.5f, true, 40), 0.0f);
+}
+
+TEST_F(GraphRendererTest, PrintScaledPlotKeepsTheTicksOfTheScreen)
+{
+    // An 800-pixel client printed 4800 pixels wide draws at 576 DPI: six times the pixels,
+    // the same ticks.
+    struct Case
+    {
+        double min, max;
+        float width;
+        bool xAxis;
+    };
+    const Case cases[] = {{0, 80, 780, true}, {0, 20, 880, true}, {0, 1000, 780, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.max);
+        (c.xAxis ? settings.m_visibleXMin : settings.m_visibleYMin) = c.min;
+        (c.xAxis ? settings.m_visibleXMax : settings.m_visibleYMax) = c.max;
+        g_drawDpi = 96;
+        auto screen = Make(c.width, 570);
+        g_drawDpi = 576;
+        auto print = Make(c.width * 6, 570 * 6);
+        const float major = screen->MajorTickStep(c.xAxis);
+        ASSERT_GT(major, 0.0f);
+        EXPECT_FLOAT_EQ(print->MajorTickStep(c.xAxis), major);
+        const float minor = screen->MinorTickStep(major, c.xAxis, 40);
+        EXPECT_FLOAT_EQ(print->MinorTickStep(major, c.xAxis, 40), minor);
+        EXPECT_FLOAT_EQ(print->MinorTickStep(minor, c.xAxis, 5), screen->MinorTickStep(minor, c.xAxis, 5));
+    }
+}
+
+TEST_F(GraphRendererTest, ExportAtTwiceTheResolutionKeepsTheLayoutOfTheScreen)
+{
+    // Real fonts: tick numbers must be measured at the size they are drawn in an export.
+    CGraphRenderer::SetTextMeasurer(nullptr);
+    settings.m_visibleYMax = 447;
+    settings.m_visibleXMax = 189;
+    auto plotAt = [&](int dpi) {
+        const float k = float(dpi) / 96.0f;
+        g_drawDpi = dpi;
+        g_textScale = k;
+        Gdiplus::Bitmap bitmap(int(780 * k), int(570 * k));
+        Gdiplus::Graphics graphics(&bitmap);
+        CGraphRenderer r(tree, settings, Area(780 * k, 570 * k), true);
+        r.DrawFrame(&graphics, false);
+        return std::make_pair(r.GetPlotRect().m_float, r.MajorTickStep(false));
+    };
+    const auto [screen, screenStep] = plotAt(96);
+    const auto [twice, twiceStep] = plotAt(192);
+    // Hinting leaves the two sizes of a font a few pixels apart; unscaled text was 35 off.
+    EXPECT_NEAR(twice.X, 2 * screen.X, 5);
+    EXPECT_NEAR(twice.Y, 2 * screen.Y, 5);
+    EXPECT_NEAR(twice.Width, 2 * screen.Width, 8);
+    EXPECT_NEAR(twice.Height, 2 * screen.Height, 8);
+    EXPECT_EQ(twiceStep, screenStep);
 }
 
 TEST_F(GraphRendererTest, TickMetricsScaleWithDrawDpi)

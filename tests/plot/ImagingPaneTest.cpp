@@ -325,6 +325,24 @@ TEST_F(ImagingPaneTest, PrintingFitsTheOnScreenAspectIntoThePage)
         canvas.EndPrintState();
     }
 
+    {
+        // A 600-DPI page drawn at 576 DPI: text follows the draw DPI, as lines and margins do.
+        QImage sheet(8, 8, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&sheet);
+        HDC hdc = qlw::CreatePainterDC(&painter, RECT{0, 0, 4800, 6800}, 600);
+        CDC page600;
+        page600.Attach(hdc);
+        page600.m_bPrinting = TRUE;
+        CImagingPane::PrintPage page;
+        page.drawRect = RECT{0, 0, 4800, 6800};
+        canvas.BeginPrintState(&page600, page);
+        EXPECT_EQ(g_drawDpi, 576);
+        EXPECT_FLOAT_EQ(g_textScale, 576.0f / 600.0f);
+        canvas.EndPrintState();
+        page600.Detach();
+        qlw::DeletePainterDC(hdc);
+    }
+
     CImagingPane::PrintPage preview;
     preview.drawRect = RECT{0, 0, 4800, 6800};
     preview.preview = true;

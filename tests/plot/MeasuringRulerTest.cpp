@@ -11,6 +11,8 @@
 #include <QGuiApplication>
 
 #include <cmath>
+#include <functional>
+#include <limits>
 
 namespace {
 using CountingRuler = qlwtest::Counting<CRuler>;
@@ -154,6 +156,28 @@ TEST_F(MeasuringRulerTest, MenuCommands)
     EXPECT_TRUE(ruler->IsActive());
     EXPECT_FLOAT_EQ(ruler->m_length, 200);
     EXPECT_EQ(ruler->m_rec.color, 0xD81919FFu);
+}
+
+TEST_F(MeasuringRulerTest, DamagedRecordsGiveAUsableRuler)
+{
+    CRuler::FlatRec rec;
+    rec.x = std::numeric_limits<float>::quiet_NaN();
+    rec.y = std::numeric_limits<float>::infinity();
+    rec.angle = -std::numeric_limits<double>::infinity();
+    rec.length = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        const char* how;
+        std::function<void(CountingRuler&)> apply;
+    } ways[] = {{"constructed", [](CountingRuler&) {}},
+                {"set", [&rec](CountingRuler& r) { r.SetFromRulerRec(rec); }}};
+    for (const auto& way : ways) {
+        CountingRuler ruler(rec);
+        way.apply(ruler);
+        EXPECT_EQ(ruler.m_rec.x, 0.0f) << way.how;
+        EXPECT_EQ(ruler.m_rec.y, 0.0f) << way.how;
+        EXPECT_EQ(ruler.m_rec.angle, 0.0) << way.how;
+        EXPECT_FLOAT_EQ(ruler.m_length, 200.0f) << way.how;
+    }
 }
 
 TEST_F(MeasuringRulerTest, ContextMenuColourAndMenuText)

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,10 +18,13 @@
 #include <signal.h>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "../app/ChildProcess.h"
+#include "DiffractWnd.h"
+#include "GraphicsPane.h"
 #include "LXMessage.h"
 #include "QlwApp.h"
 #include "QlwDoc.h"
+#include "QlwDocTemplate.h"
 #include "TestSupport.h"
 #include "WidgetApp.h"
 #include "testing/ProcessRecorder.h"
@@ -36,6 +40,17 @@ std::string CopyOfRutile(const fs::path& path) {
   fs::copy_file(Rutile(), path, fs::copy_options::overwrite_existing);
   return path.string();
 }
+
+// The application object as the program makes it: its windows are the diffraction window with
+// the graphics pane.
+class CProgramApp : public CQlwApp {
+ public:
+  CProgramApp() { SetWindowClasses(RUNTIME_CLASS(CDiffractWnd), RUNTIME_CLASS(CGraphicsPane)); }
+  // While set, the end of a message loop does not end the application, so that a test can go on
+  // with it after RunUntil.
+  bool m_deferExit = false;
+  int ExitInstance() override { return m_deferExit ? 0 : CQlwApp::ExitInstance(); }
+};
 
 void SetArguments(CWinApp& app, std::vector<std::string> args) {
   args.insert(args.begin(), "quillonographic");
@@ -83,7 +98,7 @@ void RunChildJob(const std::string& job) {
   qlwtest::EnsureWidgetApp("quillonographic");
   const fs::path scratch = qlwtest::ScratchDir();
   if (job == "first") {
-    CQlwApp app;
+    CProgramApp app;
     SetArguments(app, {});
     if (!app.InitInstance()) _exit(3);
     apptest::Report("ready\n");
@@ -92,7 +107,7 @@ void RunChildJob(const std::string& job) {
     _exit(0);
   }
   if (job == "second") {
-    CQlwApp app;
+    CProgramApp app;
     SetArguments(app, {CopyOfRutile(scratch / "handed.cif")});
     const BOOL own = app.InitInstance();
     apptest::Report(own ? "own\n" : "handed\n");
@@ -111,7 +126,7 @@ void RunChildJob(const std::string& job) {
     _exit(0);
   }
   if (job == "after-busy") {
-    CQlwApp app;
+    CProgramApp app;
     SetArguments(app, {CopyOfRutile(scratch / "late.cif")});
     if (!app.InitInstance()) _exit(4);
     RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
@@ -130,16 +145,19 @@ class AppStart : public testing::Test {
   void TearDown() override {
     if (m_app) {
       if (CWnd* window = m_app->GetDocWindow()) window->DestroyWindow();
+      m_app->m_deferExit = false;
+      m_app->ExitInstance();
       m_app.reset();
     }
     LXAppWindows::SetMainWindow(nullptr, false);
   }
   CQlwApp& NewApp(const std::vector<std::string>& args) {
-    m_app = std::make_unique<CQlwApp>();
+    m_app = std::make_unique<CProgramApp>();
+    m_app->m_deferExit = true;
     SetArguments(*m_app, args);
     return *m_app;
   }
-  std::unique_ptr<CQlwApp> m_app;
+  std::unique_ptr<CProgramApp> m_app;
 };
 }  // namespace
 
@@ -218,6 +236,15 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"/Embedding", CString(b.c_str()).GetString()}));
   EXPECT_EQ(records[1].arguments, std::vector<std::wstring>{L"/Embedding"});
+  // File > New Window from the window's menu takes the same road.
+  app.GetDocWindow()->SendMessage(WM_COMMAND, 57600, 0);
+  ASSERT_EQ(launches.Records().size(), 3u);
+  EXPECT_EQ(launches.Records()[2].arguments, std::vector<std::wstring>{L"/Embedding"});
+  // A list of files, dropped or handed over, goes whole to one new window.
+  EXPECT_TRUE(app.OpenFileList({CString(a.c_str()), CString(b.c_str())}, 0));
+  ASSERT_EQ(launches.Records().size(), 4u);
+  EXPECT_EQ(launches.Records()[3].arguments,
+            (std::vector<std::wstring>{L"/Embedding", CString(a.c_str()).GetString(), CString(b.c_str()).GetString()}));
   EXPECT_EQ(PatternCount(app), 1u) << "this window is left as it was";
   EXPECT_FALSE(g_openInSameWindow);
 
@@ -226,5 +253,38 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   EXPECT_NE(app.OpenDocumentFile(CString(b.c_str())), nullptr);
   g_openInSameWindow = false;
   EXPECT_EQ(PatternCount(app), 2u);
-  EXPECT_EQ(launches.Records().size(), 2u);
+  EXPECT_EQ(launches.Records().size(), 4u);
+}
+
+TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyWithoutAWindow) {
+  const fs::path data = fs::path(qlwtest::ScratchDir()) / "desktop-data";
+  const std::string program = std::string(QLW_BIN_DIR) + "/quillonographic";
+  ASSERT_TRUE(fs::exists(program));
+  const std::string prefix = "XDG_DATA_HOME='" + data.string() + "' '" + program + "' ";
+  const fs::path entry = data / "applications" / "quillonographic.desktop";
+  // Several rounds: the exit once crashed in the preference store's last registry write.
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(std::system((prefix + "/Register").c_str()), 0) << round;
+    EXPECT_TRUE(fs::exists(entry)) << round;
+    EXPECT_EQ(std::system((prefix + "/Unregister").c_str()), 0) << round;
+    EXPECT_FALSE(fs::exists(entry)) << round;
+  }
+}
+
+TEST_F(AppStart, EveryDocumentTypeHasItsTemplateAndTheSessionsIsTheMainOne) {
+  CQlwApp& app = NewApp({});
+  app.RegisterDocTemplates();
+  ASSERT_NE(app.GetMainDocTemplate(), nullptr);
+  EXPECT_EQ(app.GetMainDocTemplate()->m_nIDResource, 1030u);
+  const struct {
+    uint32_t fileType;
+    UINT stringId;
+  } cases[] = {{1, 1001}, {6, 1001}, {4, 1003}, {22, 1009}, {10, 1030}, {11, 1031}, {12, 1035}};
+  for (const auto& c : cases) {
+    CDocTemplate* docTemplate = app.GetTemplateForFileType(c.fileType);
+    ASSERT_NE(docTemplate, nullptr) << c.fileType;
+    EXPECT_EQ(docTemplate->m_nIDResource, c.stringId) << c.fileType;
+    EXPECT_EQ(docTemplate->m_pFrameClass, RUNTIME_CLASS(CDiffractWnd)) << c.fileType;
+  }
+  EXPECT_EQ(app.GetTemplateForFileType(99), nullptr);
 }
