@@ -359,6 +359,74 @@ LRESULT SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   }
 }
 
+namespace qlw::wnd {
+LRESULT SendForOtherProcess(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs,
+                            std::shared_ptr<void> keepAlive, const std::function<void()>& stillWaiting,
+                            PDWORD_PTR result) {
+  auto me = CurrentQueue();
+  std::unique_lock<std::mutex> lock(Lock());
+  auto w = FindWindowLocked(hwnd);
+  if (!w || w->threadId == me->threadId) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  auto target = FindQueueLocked(w->threadId);
+  // A thread that already does not answer is not waited for, whatever the flags.
+  if (!target || IsHungLocked(*target)) {
+    SetLastError(ERROR_TIMEOUT);
+    return 0;
+  }
+  auto s = std::make_shared<SentMessage>();
+  s->hwnd = hwnd;
+  s->message = message;
+  s->wParam = wParam;
+  s->lParam = lParam;
+  s->queuedAt = Clock::now();
+  s->sender = me;
+  s->keepAlive = std::move(keepAlive);
+  target->sent.push_back(s);
+  WakeLocked(*target);
+
+  const bool infinite = timeoutMs == INFINITE;
+  const bool untilHung = infinite || (flags & SMTO_NOTIMEOUTIFNOTHUNG);
+  const auto deadline = s->queuedAt + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
+  // While the handler runs, an empty message queued behind it tells whether the thread still
+  // takes messages (a modal loop does); one left waiting past the hung time means it does not.
+  std::shared_ptr<SentMessage> probe;
+  auto nextSign = Clock::now() + std::chrono::seconds(1);
+  for (;;) {
+    if (s->done) {
+      if (result) *result = static_cast<DWORD_PTR>(s->result);
+      return TRUE;
+    }
+    const auto now = Clock::now();
+    if (s->started && (!probe || probe->done)) {
+      probe = std::make_shared<SentMessage>();
+      probe->queuedAt = now;
+      target->sent.push_back(probe);
+      WakeLocked(*target);
+    }
+    const bool hung = !target->alive || IsHungLocked(*target);
+    if (hung || (!untilHung && now >= deadline)) {
+      auto& q = target->sent;
+      q.erase(std::remove(q.begin(), q.end(), s), q.end());
+      SetLastError(ERROR_TIMEOUT);
+      return 0;
+    }
+    if (stillWaiting && now >= nextSign) {
+      nextSign = now + std::chrono::seconds(1);
+      lock.unlock();
+      stillWaiting();
+      lock.lock();
+      continue;
+    }
+    auto wake = std::min(now + std::chrono::milliseconds(100), nextSign);
+    if (!untilHung && deadline > now) wake = std::min(wake, deadline);
+    me->cv.wait_until(lock, wake);
+  }
+}
+}  // namespace qlw::wnd
+
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
   SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, INFINITE, &result);

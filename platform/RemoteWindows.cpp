@@ -54,6 +54,12 @@ struct Reply {
 };
 
 constexpr uint32_t kLargestPayload = 1u << 20;
+// The answer to a send: any number of kStillWaiting bytes (about one a second while the window's
+// thread works on it), then kAnswer and the Reply.
+constexpr char kStillWaiting = 'w';
+constexpr char kAnswer = 'r';
+// A receiver that sends no sign of life for this long is given up (stopped, or its server stuck).
+constexpr auto kSilenceLimit = std::chrono::seconds(10);
 
 std::atomic<int> g_listenFd{-1};
 std::atomic<bool> g_serving{false};
@@ -186,15 +192,24 @@ void Serve(int client) {
         PostMessageW(hwnd, request.message, static_cast<WPARAM>(request.wParam), static_cast<LPARAM>(request.lParam));
       return;
     case kOpSend: {
-      COPYDATASTRUCT copy{static_cast<ULONG_PTR>(request.copyDataTag), request.payloadSize,
-                          payload.empty() ? nullptr : payload.data()};
+      // Held by the message, so that a handler still running when the wait is given up reads valid data.
+      struct CopyData {
+        std::vector<uint8_t> bytes;
+        COPYDATASTRUCT copy{};
+      };
+      auto data = std::make_shared<CopyData>();
+      data->bytes = std::move(payload);
+      data->copy = COPYDATASTRUCT{static_cast<ULONG_PTR>(request.copyDataTag), request.payloadSize,
+                                  data->bytes.empty() ? nullptr : data->bytes.data()};
       LPARAM lParam = static_cast<LPARAM>(request.lParam);
-      if (request.message == WM_COPYDATA) lParam = reinterpret_cast<LPARAM>(&copy);
+      if (request.message == WM_COPYDATA) lParam = reinterpret_cast<LPARAM>(&data->copy);
       DWORD_PTR result = 0;
-      reply.ok = SendMessageTimeoutW(hwnd, request.message, static_cast<WPARAM>(request.wParam), lParam,
-                                     request.flags, request.timeout, &result) != 0;
+      reply.ok = SendForOtherProcess(hwnd, request.message, static_cast<WPARAM>(request.wParam), lParam, request.flags,
+                                     request.timeout, data, [client] { WriteAll(client, &kStillWaiting, 1); },
+                                     &result) != 0;
       reply.error = reply.ok ? 0 : GetLastError();
       reply.result = static_cast<int64_t>(result);
+      WriteAll(client, &kAnswer, 1);
       break;
     }
     default:
@@ -246,11 +261,29 @@ LRESULT RemoteSend(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT f
     payload = copy->lpData;
     request.lParam = 0;
   }
-  // The receiver applies the time-out; a little more here covers the way there and back.
+  // The receiver applies the time-out, and ends an unlimited wait once its thread hangs; here a
+  // little more covers the way there and back, and a receiver that falls silent is given up.
   const bool unlimited = timeoutMs == INFINITE || (flags & SMTO_NOTIMEOUTIFNOTHUNG);
-  Reply reply{};
-  if (!Call(ProcessOfHandle(hwnd), request, payload, reply, nullptr, unlimited ? INFINITE : timeoutMs + 1000)) {
+  const int fd = Connect(ProcessOfHandle(hwnd));
+  if (fd < 0) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  bool ok = WriteAll(fd, &request, sizeof request) && (!payload || WriteAll(fd, payload, request.payloadSize));
+  const auto start = std::chrono::steady_clock::now();
+  const auto end = start + std::chrono::milliseconds(unlimited ? 0 : timeoutMs + 1000);
+  auto deadline = unlimited ? start + kSilenceLimit : std::min(end, start + kSilenceLimit);
+  char sign = 0;
+  while (ok && (ok = ReadAll(fd, &sign, 1, &deadline)) && sign == kStillWaiting) {
+    const auto now = std::chrono::steady_clock::now();
+    deadline = unlimited ? now + kSilenceLimit : std::min(end, now + kSilenceLimit);
+  }
+  Reply reply{};
+  ok = ok && sign == kAnswer && ReadAll(fd, &reply, sizeof reply, &deadline);
+  close(fd);
+  if (!ok) {
+    // Out of time, or the process went away meanwhile.
+    SetLastError(std::chrono::steady_clock::now() >= deadline ? ERROR_TIMEOUT : ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
   if (!reply.ok) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -59,6 +60,7 @@ struct SentMessage {
   bool done{};
   Clock::time_point queuedAt;
   std::shared_ptr<ThreadQueue> sender;
+  std::shared_ptr<void> keepAlive;  // what lParam points into, when the sender may leave before the end
 };
 
 struct QueuedMessage {
@@ -107,6 +109,13 @@ bool IsRemoteHandle(HWND hwnd);
 LRESULT RemoteSend(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs,
                    PDWORD_PTR result);
 BOOL RemotePost(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Delivers a message another process sends (on the thread that serves those requests). Unlike a
+// send between threads, the wait also ends once the window's thread hangs, even inside the
+// handler: the data lParam points into is held by keepAlive, and stillWaiting runs about once a
+// second while the wait goes on.
+LRESULT SendForOtherProcess(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs,
+                            std::shared_ptr<void> keepAlive, const std::function<void()>& stillWaiting,
+                            PDWORD_PTR result);
 bool RemoteIsWindow(HWND hwnd);
 bool RemoteBringToFront(HWND hwnd);
 // Widgets of the window layer (WndWidget.cpp): made after the window enters the table and before

@@ -5,8 +5,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -27,6 +29,11 @@ class TestApp : public CLXApp {
   CLXCommandLineInfo* CreateCommandLineInfo() override { return new CQlwCommandLineInfo(); }
   CDocument* OpenDocumentFile(const wchar_t* path) override {
     opened.push_back(path);
+    // Running instances that misbehave while they take a hand-over.
+    const std::string job = apptest::Job() ? apptest::Job() : "";
+    if (job == "stalls") std::this_thread::sleep_for(std::chrono::seconds(40));
+    if (job == "sends-back")  // to a window of the process that hands over, which waits for this one
+      SendMessageW(reinterpret_cast<HWND>(std::stoull(CString(path).ToUtf8())), WM_NULL, 0, 0);
     apptest::Report(CString(path).ToUtf8() + "\n");
     return reinterpret_cast<CDocument*>(this);  // any non-null document
   }
@@ -89,14 +96,42 @@ TEST(AppBase, ASecondStartHandsItsFilesToTheRunningInstance) {
     second.Start({"x.cif", "/tmp/y z.cif"});
     HWND running = nullptr;
     EXPECT_TRUE(second.FindRunningInstance(-1, false, &running));
-    ASSERT_NE(running, nullptr);
-    EXPECT_TRUE(second.HandOverCommandLine(running));
+    ASSERT_NE(running, nullptr) << GetLastError();
+    EXPECT_TRUE(second.HandOverCommandLine(running)) << GetLastError();
     EXPECT_EQ(apptest::ReadUntil(child, "y z.cif\n"), "x.cif\n/tmp/y z.cif\n");
     EXPECT_TRUE(second.opened.empty());
     second.ExitInstance();
   }
   kill(child.pid, SIGKILL);
   apptest::Wait(child);
+}
+
+// The sender waits without taking messages, so neither a stalled handler nor one that sends back
+// to the sender may keep it waiting: the wait ends once the instance's thread hangs.
+TEST(AppBase, AHandOverEndsWhenTheRunningInstanceHangsOrSendsBack) {
+  for (const std::string job : {"stalls", "sends-back"}) {
+    auto child = apptest::Start("AppBase.ChildJobs", job);
+    ASSERT_EQ(apptest::ReadUntil(child, "ready\n"), "ready\n");
+    HWND mine = MakeWindow();
+    const std::string file = std::to_string(reinterpret_cast<uintptr_t>(mine));
+    TestApp second;
+    second.Start({file});
+    HWND running = nullptr;
+    EXPECT_TRUE(second.FindRunningInstance(-1, false, &running));
+    ASSERT_NE(running, nullptr) << job;
+    const auto start = std::chrono::steady_clock::now();
+    const bool handed = second.HandOverCommandLine(running);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << job;
+    if (job == "stalls") {
+      EXPECT_FALSE(handed) << "a hung instance did not take the files";
+    } else {
+      EXPECT_EQ(apptest::ReadUntil(child, "\n"), file + "\n") << "the instance went on after its send failed";
+    }
+    second.ExitInstance();
+    DestroyWindow(mine);
+    kill(child.pid, SIGKILL);
+    apptest::Wait(child);
+  }
 }
 
 TEST(AppBase, AnotherUsersInstanceIsNotThisUsers) {

@@ -1,20 +1,45 @@
 // Runs one test of this executable in a child process (its job chosen by QLW_APP_CHILD), with
 // extra environment entries and a pipe on which it reports to the parent.
+// Every wait on a child is bounded: a child that hangs makes a test fail, never hang.
 #pragma once
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
 
 namespace apptest {
+constexpr int kChildWaitMs = 60000;
+
 struct Child {
   pid_t pid = -1;
   int reportFd = -1;
+  Child() = default;
+  Child(pid_t p, int fd) : pid(p), reportFd(fd) {}
+  Child(Child&& other) noexcept : pid(std::exchange(other.pid, -1)), reportFd(std::exchange(other.reportFd, -1)) {}
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  // A test that stops early still ends its child: a child left running would keep the test
+  // runner's output pipe open until its time-out.
+  ~Child() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    if (reportFd >= 0) close(reportFd);
+  }
 };
 
 inline const char* Job() { return std::getenv("QLW_APP_CHILD"); }
@@ -26,7 +51,8 @@ inline void Report(const std::string& text) {
 
 inline Child Start(const std::string& test, const std::string& job, const std::vector<std::string>& extraEnv = {}) {
   int fds[2];
-  if (pipe(fds) != 0) return {};
+  // Not inherited by other children, so that each report pipe ends when its own child does.
+  if (pipe2(fds, O_CLOEXEC) != 0) return {};
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     bool replaced = std::strncmp(*e, "QLW_APP_CHILD", 13) == 0;
@@ -43,9 +69,14 @@ inline Child Start(const std::string& test, const std::string& job, const std::v
   std::string filter = "--gtest_filter=" + test;
   char exe[] = "/proc/self/exe";
   char* argv[] = {exe, filter.data(), nullptr};
+  const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) {
     close(fds[0]);
+    fcntl(fds[1], F_SETFD, 0);
+    // Ends with the test too, even when that is killed.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(126);
     execve(exe, argv, envp.data());
     _exit(127);
   }
@@ -53,22 +84,48 @@ inline Child Start(const std::string& test, const std::string& job, const std::v
   return Child{pid, fds[0]};
 }
 
-// Reads what the child reports until it has written `until` or closed its end.
-inline std::string ReadUntil(const Child& child, const std::string& until) {
+// Reads what the child reports until it has written `until`, closed its end, or the time is up.
+inline std::string ReadUntil(const Child& child, const std::string& until, int timeoutMs = kChildWaitMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   std::string out;
-  char c;
   while (out.size() < until.size() || out.compare(out.size() - until.size(), until.size(), until) != 0) {
-    if (read(child.reportFd, &c, 1) != 1) break;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    pollfd pfd{child.reportFd, POLLIN, 0};
+    const int ready = poll(&pfd, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    char c;
+    const ssize_t n = read(child.reportFd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 1) break;
     out += c;
   }
   return out;
 }
 
-inline int Wait(Child& child) {
+// The child's exit code (128 + signal when killed); a child still running after the time-out is killed.
+inline int Wait(Child& child, int timeoutMs = kChildWaitMs) {
+  if (child.pid <= 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   int status = 0;
-  if (waitpid(child.pid, &status, 0) != child.pid) return -1;
+  pid_t done = 0;
+  for (;;) {
+    done = waitpid(child.pid, &status, WNOHANG);
+    if (done < 0 && errno == EINTR) continue;
+    if (done != 0 || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (done == 0) {
+    kill(child.pid, SIGKILL);
+    while ((done = waitpid(child.pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+  }
+  child.pid = -1;
   close(child.reportFd);
   child.reportFd = -1;
+  if (done <= 0) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 }  // namespace apptest
