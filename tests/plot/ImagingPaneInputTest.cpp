@@ -606,4 +606,31 @@ TEST_F(CanvasInput, APressOnTheCursorSelectsItAndTheDragMovesIt)
     EXPECT_EQ(doc.GetSettings()->m_visibleXMin, lo) << "a tool drag does not pan";
     EXPECT_TRUE(Cursor()->IsActive()) << "a drag is no click";
 }
+
+TEST_F(CanvasInput, DraggingABackgroundNodePutsItUnderThePointer)
+{
+    CQLProfile points;
+    for (int i = 0; i <= 80; ++i) points.push_back({10.0 + i, 100.0});
+    CQLPatternPtr p = doc.AddObservedPattern(points);
+    auto& observed = static_cast<CQLObservedPattern&>(*p);
+    observed.AddBackgroundCurve();
+    observed.m_xOffset = 2;
+    doc.SetPlotRange(10, 90, 0, 200, true);
+    ASSERT_GE(observed.m_controlPoints.size(), 2u);
+    Paint();
+    CQLControlPoint& node = observed.m_controlPoints[0];  // at 10 + 2, inside the plot
+    const Gdiplus::PointF at = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    const double lo = doc.GetSettings()->m_visibleXMin;
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(at.X, at.Y));
+    EXPECT_EQ(canvas.GetCursorIdForState(), 2000u);
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(at.X + 15, at.Y - 20));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(at.X + 30, at.Y - 40));
+    EXPECT_EQ(canvas.GetCursorIdForState(), 2000u);
+    Send(WM_LBUTTONUP, 0, At(at.X + 30, at.Y - 40));
+    const Gdiplus::PointF moved = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    EXPECT_NEAR(moved.X, std::lround(at.X) + 30, 0.01);
+    EXPECT_NEAR(moved.Y, std::lround(at.Y) - 40, 0.01);
+    EXPECT_EQ(doc.GetSettings()->m_visibleXMin, lo) << "a node drag does not pan";
+    EXPECT_FALSE(Cursor()->IsActive());
+}
 }  // namespace
