@@ -179,29 +179,6 @@ bool CQlwApp::HandOverToRunningInstance() {
   return HandOverCommandLine(running);
 }
 
-HWND CQlwApp::FindOtherInstanceWindow() {
-  struct Search {
-    DWORD me;
-    HWND found;
-  } search{GetCurrentProcessId(), nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lParam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lParam);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == s->me) return TRUE;
-        DWORD_PTR answer = 0;
-        if (SendMessageTimeoutW(hwnd, g_msgAreYouMe, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, kHandOverTimeout, &answer) &&
-            answer == g_msgAreYouMe) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found && IsWindow(search.found) ? search.found : nullptr;
-}
-
 BOOL CQlwApp::ProcessCommandLine(CLXCommandLineInfo& info) {
   const int command = info.m_nShellCommand;
   if (command != CCommandLineInfo::FileNew && command != CCommandLineInfo::FileOpen)

@@ -60,9 +60,6 @@ class CQlwApp : public CLXApp {
   // File > New Window: another process, or during a command line an empty session here.
   void OnNewWindow();
 
-  // The main window of another running instance of the program for this user; null when none.
-  static HWND FindOtherInstanceWindow();
-
   // The window the program shows its documents in; null until the first document is open.
   CWnd* GetDocWindow() const;
 

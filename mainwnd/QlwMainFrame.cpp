@@ -106,7 +106,7 @@ int CQlwMainFrame::OnCreate(LPCREATESTRUCT cs) {
   if (static_cast<float>(stored.Width()) > kSizeEpsilon && static_cast<float>(stored.Height()) > kSizeEpsilon) {
     rect = RECT{stored.left, stored.top, stored.right, stored.bottom};
     // A second window of the program cascades below and right of the first.
-    if (FindOtherInstanceWindow()) ::OffsetRect(&rect, g_captionHeight, g_captionHeight);
+    if (CLXApp::FindOtherInstanceWindow()) ::OffsetRect(&rect, g_captionHeight, g_captionHeight);
     // A rectangle stored on a monitor that is gone, or cascaded past the edge, is brought back
     // on screen rather than leaving the window where nobody can reach it.
     LXGraphics::CSyncRect fitted;
@@ -132,30 +132,6 @@ int CQlwMainFrame::OnCreate(LPCREATESTRUCT cs) {
   m_windowRect.SetFromWindowRect(m_hWnd);
   if (CMenuXP::UseXPMenus()) DrawMenuBar();
   return 0;
-}
-
-HWND CQlwMainFrame::FindOtherInstanceWindow() {
-  struct Search {
-    DWORD me;
-    HWND found;
-  } search{GetCurrentProcessId(), nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lParam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lParam);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        DWORD_PTR answer = 0;
-        if (pid != s->me &&
-            SendMessageTimeoutW(hwnd, g_msgAreYouMe, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, CLXApp::kHandOverTimeout,
-                                &answer) &&
-            answer == g_msgAreYouMe) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found && IsWindow(search.found) ? search.found : nullptr;
 }
 
 void CQlwMainFrame::ActivateFrame(int cmdShow) {

@@ -30,8 +30,6 @@ class CQlwMainFrame : public CLXDocWnd {
 
   // Passes the message being handled on to the window's children as a message of the bus.
   static bool ForwardCurrentMessageToChildren(CWnd* window);
-  // The window of another running instance of the program, or null.
-  static HWND FindOtherInstanceWindow();
   // The program is closing: set by the first close of the main window.
   static bool IsAppClosing();
 

@@ -382,10 +382,22 @@ bool CLXApp::FindRunningInstance(int scope, bool owner, HWND* window) {
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return true;
   }
   if (!window && !owner) return true;
+  const HWND found = FindOtherInstanceWindow(SMTO_NOTIMEOUTIFNOTHUNG);
+  if (found) {
+    if (owner) SetForegroundWindow(found);
+    if (window) *window = found;
+  }
+  return !owner;
+}
+
+bool CLXApp::IsOtherInstanceGone() { return FindOtherInstanceWindow() == nullptr; }
+
+HWND CLXApp::FindOtherInstanceWindow(UINT extraFlags) {
   struct Search {
     DWORD me;
+    UINT flags;
     HWND found;
-  } search{GetCurrentProcessId(), nullptr};
+  } search{GetCurrentProcessId(), SMTO_BLOCK | SMTO_ABORTIFHUNG | extraFlags, nullptr};
   EnumWindows(
       [](HWND hwnd, LPARAM lParam) -> BOOL {
         auto* s = reinterpret_cast<Search*>(lParam);
@@ -393,8 +405,7 @@ bool CLXApp::FindRunningInstance(int scope, bool owner, HWND* window) {
         GetWindowThreadProcessId(hwnd, &pid);
         if (pid == s->me) return TRUE;
         DWORD_PTR answer = 0;
-        if (SendMessageTimeoutW(hwnd, g_msgAreYouMe, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG | SMTO_NOTIMEOUTIFNOTHUNG,
-                                kHandOverTimeout, &answer) &&
+        if (SendMessageTimeoutW(hwnd, g_msgAreYouMe, 0, 0, s->flags, kHandOverTimeout, &answer) &&
             answer == g_msgAreYouMe) {
           s->found = hwnd;
           return FALSE;
@@ -402,34 +413,7 @@ bool CLXApp::FindRunningInstance(int scope, bool owner, HWND* window) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
-  if (search.found && IsWindow(search.found)) {
-    if (owner) SetForegroundWindow(search.found);
-    if (window) *window = search.found;
-  }
-  return !owner;
-}
-
-bool CLXApp::IsOtherInstanceGone() {
-  struct Search {
-    DWORD me;
-    HWND found;
-  } search{GetCurrentProcessId(), nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lParam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lParam);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        DWORD_PTR answer = 0;
-        if (pid != s->me &&
-            SendMessageTimeoutW(hwnd, g_msgAreYouMe, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, kHandOverTimeout, &answer) &&
-            answer == g_msgAreYouMe) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return !search.found || !IsWindow(search.found);
+  return search.found && IsWindow(search.found) ? search.found : nullptr;
 }
 
 bool CLXApp::HandOverCommandLine(HWND window) {

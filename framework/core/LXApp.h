@@ -73,6 +73,9 @@ class CLXApp : public CWinApp {
   bool HandOverCommandLine(HWND window);
   virtual bool OpenFileList(const std::vector<CString>& paths, int flag);
   static bool IsOtherInstanceGone();
+  // The first window of another process of the program that answers "AreYouMe", or null;
+  // extraFlags are added to the send's flags.
+  static HWND FindOtherInstanceWindow(UINT extraFlags = 0);
   // The process's own temporary folder, created on first use; false when none can be made.
   static bool GetTempFolder(CString& out);
   static CString StripNumericExtension(const CString& name);
