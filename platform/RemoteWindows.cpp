@@ -271,7 +271,7 @@ LRESULT RemoteSend(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT f
   }
   bool ok = WriteAll(fd, &request, sizeof request) && (!payload || WriteAll(fd, payload, request.payloadSize));
   const auto start = std::chrono::steady_clock::now();
-  const auto end = start + std::chrono::milliseconds(unlimited ? 0 : timeoutMs + 1000);
+  const auto end = start + std::chrono::milliseconds(unlimited ? 0 : timeoutMs) + std::chrono::seconds(1);
   auto deadline = unlimited ? start + kSilenceLimit : std::min(end, start + kSilenceLimit);
   char sign = 0;
   while (ok && (ok = ReadAll(fd, &sign, 1, &deadline)) && sign == kStillWaiting) {
