@@ -10,6 +10,7 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <cwctype>
 #include <map>
 #include <memory>
@@ -32,31 +33,65 @@ LXGraphics::CSyncRect Centred(float cx, float cy, float w, float h)
 using LabelTileKey = std::tuple<std::wstring, std::wstring, float, UINT, std::uint32_t, bool, float, float, float,
                                 float, float, float, int, int, float, int>;
 
+// A tile keeps only the pixels the text covers (none when it covers none), at its offset within
+// the square it was drawn in: copying the transparent rest changes no pixel but costs the time.
+struct LabelTile
+{
+    std::shared_ptr<Gdiplus::Bitmap> bitmap;
+    int left = 0, top = 0;
+};
+
+LabelTile CropTile(Gdiplus::Bitmap& drawn)
+{
+    const QImage& image = drawn.Q();
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (row[x]) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    }
+    LabelTile tile;
+    if (right < 0) return tile;
+    tile.left = left, tile.top = top;
+    tile.bitmap = std::make_shared<Gdiplus::Bitmap>(right - left + 1, bottom - top + 1, Gdiplus::PixelFormat32bppPARGB);
+    tile.bitmap->SetResolution(drawn.GetHorizontalResolution(), drawn.GetVerticalResolution());
+    QImage& cropped = tile.bitmap->Q();
+    for (int y = top; y <= bottom; ++y)
+        std::memcpy(cropped.scanLine(y - top), image.constScanLine(y) + 4 * left, std::size_t(4) * (right - left + 1));
+    return tile;
+}
+
 class LabelTileCache
 {
 public:
-    std::shared_ptr<Gdiplus::Bitmap> Find(const LabelTileKey& key)
+    bool Find(const LabelTileKey& key, LabelTile& tile)
     {
         std::lock_guard<std::mutex> guard(m_lock);
         auto it = m_tiles.find(key);
-        return it == m_tiles.end() ? nullptr : it->second;
+        if (it == m_tiles.end()) return false;
+        tile = it->second;
+        return true;
     }
-    void Keep(const LabelTileKey& key, std::shared_ptr<Gdiplus::Bitmap> tile)
+    void Keep(const LabelTileKey& key, const LabelTile& tile)
     {
         std::lock_guard<std::mutex> guard(m_lock);
         // Many distinct labels: start over rather than grow past about 16 MB.
-        const std::size_t pixels = std::size_t(tile->GetWidth()) * tile->GetHeight();
+        const std::size_t pixels =
+            tile.bitmap ? std::size_t(tile.bitmap->GetWidth()) * tile.bitmap->GetHeight() + 64 : 64;
         if (m_pixels + pixels > (std::size_t(4) << 20)) {
             m_tiles.clear();
             m_pixels = 0;
         }
-        if (m_tiles.emplace(key, std::move(tile)).second) m_pixels += pixels;
+        if (m_tiles.emplace(key, tile).second) m_pixels += pixels;
     }
 
 private:
     std::size_t m_pixels = 0;
     std::mutex m_lock;
-    std::map<LabelTileKey, std::shared_ptr<Gdiplus::Bitmap>> m_tiles;
+    std::map<LabelTileKey, LabelTile> m_tiles;
 };
 
 LabelTileCache& LabelTiles()
@@ -232,7 +267,8 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
                            owner.m_labelColor, textBox.m_float.X, textBox.m_float.Y, outlined ? 0xFFFDFDFDu : 0,
                            true, false, nullptr);
     };
-    if (!m_graphics->DrawsWholePixels()) {
+    // A tile copied over would also copy its transparent margin.
+    if (!m_graphics->DrawsWholePixels() || m_graphics->GetCompositingMode() != Gdiplus::CompositingModeSourceOver) {
         drawText(m_graphics, 0, 0);
         return;
     }
@@ -245,18 +281,22 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
                            flags, owner.m_labelColor, rotate, cx - std::floor(cx), cy - std::floor(cy), textW, textH,
                            m_graphics->GetDpiX(), m_graphics->GetDpiY(), g_drawDpi, g_screenDpi, g_textScale,
                            int(m_graphics->GetSmoothingMode())};
-    std::shared_ptr<Gdiplus::Bitmap> tile = LabelTiles().Find(key);
-    if (!tile) {
-        tile = std::make_shared<Gdiplus::Bitmap>(side, side, Gdiplus::PixelFormat32bppPARGB);
-        tile->SetResolution(m_graphics->GetDpiX(), m_graphics->GetDpiY());
+    LabelTile tile;
+    if (!LabelTiles().Find(key, tile)) {
+        Gdiplus::Bitmap drawn(side, side, Gdiplus::PixelFormat32bppPARGB);
+        drawn.SetResolution(m_graphics->GetDpiX(), m_graphics->GetDpiY());
         {
-            Gdiplus::Graphics graphics(tile.get());
+            Gdiplus::Graphics graphics(&drawn);
             graphics.SetSmoothingMode(m_graphics->GetSmoothingMode());
             graphics.SetCompositingMode(m_graphics->GetCompositingMode());
             drawText(&graphics, -tileLeft, -tileTop);
         }
+        tile = CropTile(drawn);
         LabelTiles().Keep(key, tile);
     }
-    m_graphics->DrawImage(tile.get(), Gdiplus::RectF(tileLeft, tileTop, float(side), float(side)), 0, 0, float(side),
-                          float(side), Gdiplus::UnitPixel);
+    if (!tile.bitmap) return;
+    const float tileW = float(tile.bitmap->GetWidth()), tileH = float(tile.bitmap->GetHeight());
+    m_graphics->DrawImage(tile.bitmap.get(),
+                          Gdiplus::RectF(tileLeft + float(tile.left), tileTop + float(tile.top), tileW, tileH), 0, 0,
+                          tileW, tileH, Gdiplus::UnitPixel);
 }

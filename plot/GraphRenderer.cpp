@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 
 namespace {
 CGraphRenderer::TextMeasurer& Measurer()
@@ -145,8 +146,22 @@ Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT sty
     // Labels and ticks repeat the same texts at every redraw; laying each out again dominated
     // the label pass. Sizes are kept by text, face, size, style and the graphics' resolution.
     using Key = std::tuple<std::wstring, std::wstring, float, UINT, float, float>;
+    struct Hash {
+        std::size_t operator()(const Key& k) const
+        {
+            std::size_t h = std::hash<std::wstring>()(std::get<0>(k));
+            auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
+            mix(std::hash<std::wstring>()(std::get<1>(k)));
+            mix(std::hash<float>()(std::get<2>(k)));
+            mix(std::get<3>(k));
+            mix(std::hash<float>()(std::get<4>(k)));
+            mix(std::hash<float>()(std::get<5>(k)));
+            return h;
+        }
+    };
     static std::mutex lock;
-    static std::map<Key, Gdiplus::SizeF> sizes;
+    // Hashed: thousands of labels are looked up at every redraw.
+    static std::unordered_map<Key, Gdiplus::SizeF, Hash> sizes;
     Key key{std::wstring(text.GetString()), std::wstring(m_settings->m_fontName.GetString()), size, style,
             m_graphics ? m_graphics->GetDpiY() : 0.0f, g_textScale};
     {

@@ -659,6 +659,7 @@ class Graphics : public GdiplusBase {
   void Init(QPainter* painter, const QRectF& deviceBounds, REAL dpiX, REAL dpiY);
   Status Fill(const QPainterPath& worldPath, const Brush* brush);
   Status Stroke(const QPainterPath& worldPath, const Pen* pen, bool closedShape);
+  bool StrokeSmall(const QPainterPath& worldPath, const QPen& pen) const;
   Status Combine(const QPainterPath& deviceShape, bool infinite, CombineMode mode);
   void Begin() const;
   void End() const;

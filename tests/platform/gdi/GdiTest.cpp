@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <QGuiApplication>
+#include <QPainter>
 #include <QSvgRenderer>
 
 using namespace Gdiplus;
@@ -159,6 +163,72 @@ TEST(GdiPlusPixels, WholePixelDrawingOnlyOnImagesWithWholeOffsets) {
   EXPECT_EQ(At(wide, 300, 200), 0xFF000000u);
   EXPECT_EQ(At(wide, 300, 199), 0u);
   EXPECT_EQ(At(wide, 300, 201), 0u);
+}
+
+// Small wide strokes onto premultiplied bitmaps are filled without the raster engine's stroke;
+// they must land as the engine's own would, to a level or two of anti-aliasing.
+TEST(GdiPlusPixels, SmallWideStrokesMatchThePaintersOwn) {
+  struct Case {
+    float x, y, width;
+    ARGB colour;
+    bool clipThrough;  // a clip cutting the shape
+  };
+  const Case cases[] = {
+      {20.3f, 30.7f, 3.0f, 0xFFFDFDFDu, false}, {41.55f, 12.02f, 3.0f, 0xFF2040C0u, false},
+      {-1.4f, 5.25f, 2.5f, 0xFF00FF00u, false},  // partly off the left and top edges
+      {77.9f, 45.6f, 4.0f, 0xFF000000u, false},  // partly off the right and bottom edges
+      {30.37f, 25.81f, 3.0f, 0xFFC02020u, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    Bitmap bitmap(80, 50, PixelFormat32bppPARGB);
+    QImage expected(80, 50, QImage::Format_ARGB32_Premultiplied);
+    // Something under the stroke to blend with.
+    for (int y = 0; y < 50; ++y)
+      for (int x = 0; x < 80; ++x) {
+        const QRgb under = qPremultiply(qRgba(x * 3, y * 5, 128, (x * 7 + y * 11) % 256));
+        bitmap.Q().setPixel(x, y, under);
+        expected.setPixel(x, y, under);
+      }
+    // A label's arrow: an arrowhead and its stem, as two figures of one path.
+    GraphicsPath path;
+    path.AddLine(c.x - 3, c.y - 5, c.x, c.y);
+    path.AddLine(c.x, c.y, c.x + 3, c.y - 5);
+    path.StartFigure();
+    path.AddLine(c.x, c.y, c.x, c.y - 12);
+    {
+      Graphics g(&bitmap);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.TranslateTransform(1.0f, 2.0f);
+      if (c.clipThrough) g.SetClip(RectF(0, 0, c.x, 50));
+      Pen pen(Color(c.colour), c.width);
+      ASSERT_EQ(g.DrawPath(&pen, &path), Ok);
+    }
+    const QImage under = expected.copy();
+    QPainter painter(&expected);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(1, 2);
+    if (c.clipThrough) painter.setClipRect(QRectF(0, 0, c.x, 50));
+    QPen pen{QColor::fromRgba(c.colour), c.width};
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    painter.strokePath(path.Q(), pen);
+    painter.end();
+    int worst = 0, changed = 0, touched = 0;
+    for (int y = 0; y < 50; ++y)
+      for (int x = 0; x < 80; ++x) {
+        const QRgb a = bitmap.Q().pixel(x, y), b = expected.pixel(x, y);
+        const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+        worst = std::max(worst, d);
+        changed += d > 0;
+        touched += b != under.pixel(x, y);
+      }
+    EXPECT_LE(worst, 2);
+    EXPECT_GT(touched, 20);
+    EXPECT_LE(changed * 4, touched);  // most pixels exactly alike
+  }
 }
 
 TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
