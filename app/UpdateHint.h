@@ -8,6 +8,7 @@ class CQlwDoc;
 class CView;
 using CQlwDocView = CView;
 struct CQLReflexion;
+class CQLPattern;
 
 class CUpdateHint {
  public:
@@ -35,9 +36,11 @@ class CUHRequestPlotUpdate : public CUpdateHint {
 class CUHReflexionSelected : public CUpdateHint {
  public:
   static constexpr std::int32_t kCode = 21;
-  CUHReflexionSelected(CQlwDoc* document, CQlwDocView* sender, const CQLReflexion* reflexion)
-      : CUpdateHint(kCode, document, sender, false), reflexion(reflexion) {}
+  CUHReflexionSelected(CQlwDoc* document, CQlwDocView* sender, const CQLReflexion* reflexion,
+                       const CQLPattern* pattern = nullptr)
+      : CUpdateHint(kCode, document, sender, false), reflexion(reflexion), pattern(pattern) {}
   const CQLReflexion* reflexion;
+  const CQLPattern* pattern;  // the crystal pattern the reflexion belongs to
 };
 
 // Hint codes the document itself sends or acts on.

@@ -394,6 +394,6 @@ void CGraphicsPane::OnDoFindHKL() {
   }
   // The document centres on a d spacing and converts it to the axis unit itself.
   doc->CentrePlotOn(reflexion->d);
-  CUHReflexionSelected hint(doc, this, reflexion.get());
+  CUHReflexionSelected hint(doc, this, reflexion.get(), pattern.get());
   doc->DispatchUpdateHint(hint);
 }

@@ -453,7 +453,7 @@ bool CImagingPane::CentreOnReflexionAt(const POINT& point)
         return false;
     // The document centres on a d spacing, whatever the axis unit.
     doc->CentrePlotOn(reflexion->d);
-    CUHReflexionSelected hint(doc, dynamic_cast<CView*>(GetParent()), reflexion.get());
+    CUHReflexionSelected hint(doc, dynamic_cast<CView*>(GetParent()), reflexion.get(), pattern.get());
     doc->DispatchUpdateHint(hint);
     return true;
 }

@@ -60,8 +60,11 @@ class HintRecorder : public CView {
   void OnDraw(CDC*) override {}
   void OnUpdate(CView*, LPARAM lHint, CObject*) override {
     codes.push_back(lHint ? reinterpret_cast<CUpdateHint*>(lHint)->code : -1);
+    if (auto* selected = dynamic_cast<CUHReflexionSelected*>(reinterpret_cast<CUpdateHint*>(lHint)))
+      selectedPattern = selected->pattern;
   }
   std::vector<int> codes;
+  const CQLPattern* selectedPattern = nullptr;
 };
 
 // The diffraction window as far as printing asks it: it notes whether the pane was printing
@@ -302,7 +305,7 @@ TEST_F(GraphicsPaneTest, MenuOlderThanThePatternListChoosesNothingWrong) {
 
 TEST_F(GraphicsPaneTest, FindCentresOnTheReflexionsAngleAndSelectsIt) {
   doc->GetSettings()->m_lambda = 1.5406;
-  AddCrystal(crystalfixtures::NaCl(), L"NaCl");
+  CQLPatternPtr nacl = AddCrystal(crystalfixtures::NaCl(), L"NaCl");
   doc->RecomputeAllPatterns(true, true, true);
   // A narrow window far from the peak, so that centring has room to move.
   doc->SetPlotRange(70, 90, 0, 100, false);
@@ -314,6 +317,7 @@ TEST_F(GraphicsPaneTest, FindCentresOnTheReflexionsAngleAndSelectsIt) {
   EXPECT_NEAR((s.m_visibleXMin + s.m_visibleXMax) / 2, 31.70, 0.01);
   ASSERT_FALSE(recorder.codes.empty());
   EXPECT_EQ(recorder.codes.back(), CUHReflexionSelected::kCode);
+  EXPECT_EQ(recorder.selectedPattern, nacl.get()) << "the hint names the pattern of the reflexion";
 }
 
 TEST_F(GraphicsPaneTest, FindWithoutSuchReflexionAlertsAndLeavesThePlot) {
