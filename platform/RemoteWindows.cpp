@@ -69,8 +69,6 @@ std::mutex g_serverLock;
 std::string WindowsFolder() { return qlw::RuntimeFolder() + "/windows"; }
 std::string SocketPath(DWORD pid) { return WindowsFolder() + "/" + std::to_string(pid); }
 
-DWORD ProcessOfHandle(HWND hwnd) { return static_cast<DWORD>(reinterpret_cast<uintptr_t>(hwnd) >> 32); }
-
 bool WriteAll(int fd, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {

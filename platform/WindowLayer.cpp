@@ -253,6 +253,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   qlw::wnd::RegisterControlClasses();
   qlw::AttachQueueToQtEventLoop();
   const DWORD me = GetCurrentThreadId();  // before taking the lock: it may create the queue
+  const HWND handle = NewWindowHandle();   // unique among the user's processes
   auto window = std::make_shared<Window>();
   {
     std::lock_guard<std::mutex> lock(Lock());
@@ -278,10 +279,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
       SetLastError(ERROR_TLW_WITH_WSCHILD);
       return nullptr;
     }
-    // The process id in the high half makes handles unique among the user's processes.
-    static uint32_t nextHandle = 0x10000;
-    nextHandle += 4;
-    window->handle = reinterpret_cast<HWND>(uintptr_t(GetCurrentProcessId()) << 32 | nextHandle);
+    window->handle = handle;
     window->threadId = me;
     window->style = style;
     window->exStyle = exStyle;
@@ -390,7 +388,7 @@ DWORD GetWindowThreadProcessId(HWND hwnd, LPDWORD processId) {
     local = FindWindowLocked(hwnd) != nullptr;
   }
   if (!local && IsRemoteHandle(hwnd) && RemoteIsWindow(hwnd)) {
-    if (processId) *processId = static_cast<DWORD>(reinterpret_cast<uintptr_t>(hwnd) >> 32);
+    if (processId) *processId = ProcessOfHandle(hwnd);
     return 1;  // the other process's thread ids mean nothing here; not 0, which is failure
   }
   std::shared_ptr<Window> w;

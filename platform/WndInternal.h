@@ -104,7 +104,11 @@ void RemoveWindowTimersLocked(const Window& window);
 void ForgetThreadWindowsLocked(DWORD threadId);
 // Top-level windows of every thread of this process, top of the Z order first.
 const std::vector<HWND>& TopLevelWindowsLocked();
-// Windows of other processes (RemoteWindows.cpp): a handle carries its process id in its high half.
+// Window handle numbers (WindowHandles.cpp): non-zero, below 2^31, from blocks each process
+// reserves in the runtime folder; the block of a handle names the process that owns it (0: none).
+HWND NewWindowHandle();
+DWORD ProcessOfHandle(HWND hwnd);
+// Windows of other processes (RemoteWindows.cpp).
 bool IsRemoteHandle(HWND hwnd);
 LRESULT RemoteSend(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs,
                    PDWORD_PTR result);

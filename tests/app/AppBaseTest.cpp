@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -134,6 +135,34 @@ TEST(AppBase, AHandOverEndsWhenTheRunningInstanceHangsOrSendsBack) {
   }
 }
 
+// A new-window process is handed the window to link to as "LXW=" with a 32-bit number: it names
+// that window, of the other process.
+TEST(AppBase, ALinkWindowOnTheCommandLineNamesAnotherProcessesWindow) {
+  auto child = apptest::Start("AppBase.ChildJobs", "instance");
+  ASSERT_EQ(apptest::ReadUntil(child, "ready\n"), "ready\n");
+  TestApp app;
+  app.Start({});
+  HWND running = nullptr;
+  EXPECT_TRUE(app.FindRunningInstance(-1, false, &running));
+  ASSERT_NE(running, nullptr);
+  char text[32];
+  std::snprintf(text, sizeof text, "/LXW=%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(running)));
+  char program[] = "quillonographic";
+  char* argv[] = {program, text};
+  app.SetArguments(2, argv);
+  CQlwCommandLineInfo info;
+  app.ParseCommandLine(info);
+  const HWND named = reinterpret_cast<HWND>(static_cast<uintptr_t>(info.m_linkWindow));
+  EXPECT_EQ(named, running) << text;
+  DWORD owner = 0;
+  EXPECT_NE(GetWindowThreadProcessId(named, &owner), 0u);
+  EXPECT_EQ(owner, static_cast<DWORD>(child.pid));
+  EXPECT_TRUE(IsWindow(named));
+  app.ExitInstance();
+  kill(child.pid, SIGKILL);
+  apptest::Wait(child);
+}
+
 TEST(AppBase, AnotherUsersInstanceIsNotThisUsers) {
   auto child = apptest::Start("AppBase.ChildJobs", "instance", {"USER=someone-else"});
   ASSERT_EQ(apptest::ReadUntil(child, "ready\n"), "ready\n");
@@ -198,7 +227,7 @@ TEST(AppBase, AWheelOverAnotherProcessesWindowIsSwallowed) {
   HWND wnd = MakeWindow();
   MSG local{wnd, WM_MOUSEWHEEL, 0, 0, 0, {}};
   EXPECT_FALSE(app.PreTranslateMessage(&local));
-  const HWND foreign = reinterpret_cast<HWND>((uintptr_t(getpid()) + 1) << 32 | 0x10004);
+  const HWND foreign = reinterpret_cast<HWND>(uintptr_t{0x7FFF0004});  // in a block no process holds
   MSG remote{foreign, WM_MOUSEWHEEL, 0, 0, 0, {}};
   EXPECT_TRUE(app.PreTranslateMessage(&remote));
   DestroyWindow(wnd);

@@ -2,6 +2,9 @@
 // by PostMessage, and forgotten when the process has gone.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -33,7 +36,9 @@ int ServeOneWindow() {
   RegisterClassW(&wc);
   HWND wnd = CreateWindowW(L"ServedWindow", L"served", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   if (!wnd) return 3;
-  qlwtest::ChildReport("R");
+  char handle[32];
+  std::snprintf(handle, sizeof handle, "R%08llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(wnd)));
+  qlwtest::ChildReport(handle);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
   return static_cast<int>(msg.wParam);
@@ -44,6 +49,14 @@ const int g_childJob = [] {
   if (job && std::strcmp(job, "remote-serve-window") == 0) _exit(ServeOneWindow());
   return 0;
 }();
+
+// Starts a child that serves one window; its handle as it reported it.
+HWND StartServing(qlwtest::Child& child) {
+  child = qlwtest::StartChild("remote-serve-window");
+  const std::string report = qlwtest::ReadReport(child, 9);
+  if (report.size() != 9 || report[0] != 'R') return nullptr;
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::stoull(report.substr(1), nullptr, 16)));
+}
 
 std::vector<HWND> WindowsOfProcess(pid_t pid) {
   struct Search {
@@ -65,7 +78,7 @@ std::vector<HWND> WindowsOfProcess(pid_t pid) {
 
 TEST(RemoteWindows, AnotherProcessesWindowIsFoundSentToAndForgotten) {
   auto child = qlwtest::StartChild("remote-serve-window");
-  ASSERT_EQ(qlwtest::ReadReport(child, 1), "R");
+  ASSERT_EQ(qlwtest::ReadReport(child, 9).substr(0, 1), "R");
   const std::vector<HWND> found = WindowsOfProcess(child.pid);
   ASSERT_EQ(found.size(), 1u);
   const HWND wnd = found[0];
@@ -83,4 +96,58 @@ TEST(RemoteWindows, AnotherProcessesWindowIsFoundSentToAndForgotten) {
   EXPECT_FALSE(IsWindow(wnd));
   EXPECT_TRUE(WindowsOfProcess(child.pid).empty());
   EXPECT_FALSE(SendMessageTimeoutW(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_BLOCK, 500, &result));
+}
+
+// Handles travel as 32-bit numbers, so they stay below 2^31 in every process, and the number
+// alone still tells which process owns the window, also once an ended process's numbers are
+// given to a new one.
+TEST(RemoteWindows, HandlesStayBelow2To31AndNameTheirProcess) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpszClassName = L"LocalWindow";
+  RegisterClassW(&wc);
+  HWND local = CreateWindowW(L"LocalWindow", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(local, nullptr);
+  const auto value = [](HWND h) { return reinterpret_cast<uintptr_t>(h); };
+  EXPECT_LT(value(local), uintptr_t{1} << 31);
+
+  HWND previous = nullptr;
+  for (int round = 0; round < 2; ++round) {
+    qlwtest::Child child;
+    const HWND remote = StartServing(child);
+    // A child left serving would keep the test running after a failed check.
+    struct Ender {
+      qlwtest::Child& child;
+      bool waited = false;
+      ~Ender() {
+        if (!waited && child.pid > 0) kill(child.pid, SIGKILL), qlwtest::WaitChild(child);
+      }
+    } ender{child};
+    ASSERT_NE(remote, nullptr) << round;
+    EXPECT_LT(value(remote), uintptr_t{1} << 31) << round;
+    EXPECT_NE(value(remote) >> 16, value(local) >> 16) << "the processes share a block";
+    // The first child has ended: the second takes its block.
+    if (previous) {
+      EXPECT_EQ(value(remote) >> 16, value(previous) >> 16);
+    }
+
+    DWORD owner = 0;
+    EXPECT_EQ(GetWindowThreadProcessId(remote, &owner), 1u) << round;
+    EXPECT_EQ(owner, static_cast<DWORD>(child.pid)) << round;
+    EXPECT_EQ(GetWindowThreadProcessId(local, &owner), GetCurrentThreadId());
+    EXPECT_EQ(owner, GetCurrentProcessId());
+    const char data[] = "x";
+    COPYDATASTRUCT copy{1, 1, const_cast<char*>(data)};
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(
+        SendMessageTimeoutW(remote, WM_COPYDATA, 2, reinterpret_cast<LPARAM>(&copy), SMTO_BLOCK, 5000, &result));
+    EXPECT_EQ(result, DWORD_PTR(1 + 2 + 'x')) << round;
+
+    EXPECT_TRUE(PostMessageW(remote, kQuitPlease, 0, 0));
+    ender.waited = true;
+    EXPECT_EQ(qlwtest::WaitChild(child), 3);
+    EXPECT_FALSE(IsWindow(remote)) << round;
+    previous = remote;
+  }
+  DestroyWindow(local);
 }
