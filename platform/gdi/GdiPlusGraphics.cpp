@@ -123,10 +123,12 @@ void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransfo
     last = next;
   }
   const int width = image.width(), height = image.height();
+  uchar* const bits = image.bits();  // once: each scan line fetch would check for sharing
+  const qsizetype stride = image.bytesPerLine();
   double sum = 0;
   for (int y = 0; y < h; ++y) {
     const int iy = top + y;
-    quint32* pixels = iy >= 0 && iy < height ? reinterpret_cast<quint32*>(image.scanLine(iy)) : nullptr;
+    quint32* pixels = iy >= 0 && iy < height ? reinterpret_cast<quint32*>(bits + iy * stride) : nullptr;
     for (int x = 0; x < w; ++x) {
       sum += acc[std::size_t(y) * w + x];
       const int ix = left + x;
@@ -532,14 +534,50 @@ bool Graphics::StrokeSmall(const QPainterPath& path, const QPen& pen) const {
   if (image.format() != QImage::Format_ARGB32_Premultiplied || image.devicePixelRatio() != 1.0) return false;
   const QTransform toBase = m_st.world, toDevice = m_st.world * m_base;
   if (toDevice.type() > QTransform::TxTranslate || pen.widthF() <= 1) return false;
-  for (int i = 0, n = path.elementCount(); i < n; ++i)
-    if (path.elementAt(i).type == QPainterPath::CurveToElement) return false;
-  const QPainterPath outline = QPainterPathStroker(pen).createStroke(path);
-  const QRectF box = toDevice.mapRect(outline.controlPointRect());
+  const int n = path.elementCount();
+  if (n == 0) return false;
+  // Labels stroke the same shape at thousands of places: the outlines of the last few shapes are
+  // kept, relative to their first point (to 1/4096 pixel), and moved into place.
+  const QPointF origin = path.elementAt(0);
+  thread_local std::vector<double> key;
+  key.assign({pen.widthF(), double(pen.capStyle()), double(pen.joinStyle()), pen.miterLimit()});
+  for (int i = 0; i < n; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    if (e.type == QPainterPath::CurveToElement) return false;
+    key.insert(key.end(), {double(e.type), std::round((e.x - origin.x()) * 4096), std::round((e.y - origin.y()) * 4096)});
+  }
+  struct Kept {
+    std::vector<double> key;
+    QPainterPath outline;
+  };
+  thread_local Kept kept[4];
+  thread_local int nextKept = 0;
+  const Kept* found = nullptr;
+  for (const Kept& k : kept)
+    if (k.key == key) found = &k;
+  if (!found) {
+    QPainterPath shape;
+    for (std::size_t i = 4; i < key.size(); i += 3) {
+      const QPointF p(key[i + 1] / 4096, key[i + 2] / 4096);
+      if (key[i] == QPainterPath::MoveToElement)
+        shape.moveTo(p);
+      else
+        shape.lineTo(p);
+    }
+    Kept& slot = kept[nextKept];
+    nextKept = (nextKept + 1) % 4;
+    slot.key = key;
+    slot.outline = QPainterPathStroker(pen).createStroke(shape);
+    found = &slot;
+  }
+  const QPainterPath& outline = found->outline;
+  const QTransform placed = QTransform::fromTranslate(origin.x(), origin.y()) * toDevice;
+  const QRectF box = placed.mapRect(outline.controlPointRect());
   if (!(box.width() + box.height() < 96)) return false;
-  if (m_st.clipped && !m_st.clip.contains(toBase.mapRect(outline.controlPointRect()).adjusted(-1, -1, 1, 1)))
+  const QTransform toBasePlaced = QTransform::fromTranslate(origin.x(), origin.y()) * toBase;
+  if (m_st.clipped && !m_st.clip.contains(toBasePlaced.mapRect(outline.controlPointRect()).adjusted(-1, -1, 1, 1)))
     return false;
-  FillSmallOutline(image, outline, toDevice, colour);
+  FillSmallOutline(image, outline, placed, colour);
   return true;
 }
 
