@@ -66,6 +66,16 @@ void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransfo
   const QRectF box = toDevice.mapRect(outline.controlPointRect());
   const int left = int(std::floor(box.left())) - 1, top = int(std::floor(box.top())) - 1;
   const int w = int(std::ceil(box.right())) - left + 3, h = int(std::ceil(box.bottom())) - top + 2;
+  const int width = image.width(), height = image.height();
+  uchar* const bits = image.bits();  // once: each scan line fetch would check for sharing
+  const qsizetype stride = image.bytesPerLine();
+  // Scattered over a large image, the rows under the shape are rarely cached: ask for them now
+  // and rasterize while they arrive.
+  const int firstX = std::clamp(left, 0, width - 1), lastX = std::clamp(left + w - 1, 0, width - 1);
+  for (int y = std::max(top, 0); y < std::min(top + h, height); ++y) {
+    __builtin_prefetch(bits + y * stride + 4 * firstX, 1);
+    __builtin_prefetch(bits + y * stride + 4 * lastX, 1);
+  }
   thread_local std::vector<double> acc;
   acc.assign(std::size_t(w) * h + 2, 0.0);
   auto line = [&](QPointF p0, QPointF p1) {
@@ -122,9 +132,6 @@ void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransfo
     line(last, next);
     last = next;
   }
-  const int width = image.width(), height = image.height();
-  uchar* const bits = image.bits();  // once: each scan line fetch would check for sharing
-  const qsizetype stride = image.bytesPerLine();
   double sum = 0;
   for (int y = 0; y < h; ++y) {
     const int iy = top + y;
