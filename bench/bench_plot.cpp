@@ -6,7 +6,7 @@
 #include "GraphRenderer.h"
 
 #include "LXGdiplus.h"
-#include "QLObservedPattern.h"
+#include "MeasuredScene.h"
 #include "ToolRecords.h"
 
 #include <QGuiApplication>
@@ -73,17 +73,7 @@ int main(int argc, char** argv)
         if (!std::strcmp(argv[i], "--save") && i + 1 < argc) save = argv[++i];
     }
     CQLPatternList tree;
-    for (int k = 0; k < 3; ++k) {
-        CQLProfile points(72000);
-        for (size_t i = 0; i < points.size(); ++i) {
-            const double x = 180.0 * double(i) / double(points.size());
-            points[i] = {x, 100 + 300 * k + 200 * std::pow(std::sin(x * 3.1 + k), 8)};
-        }
-        auto p = std::make_shared<CQLObservedPattern>(std::move(points), true);
-        p->SetShown(true);
-        p->m_color = 0xFF000000u | (0x3F << (8 * k));
-        tree.push_back(p);
-    }
+    AddMeasuredPatterns(tree);
     CQLPeakLabelList peaks;
     for (int i = 0; i < 3000; ++i) {
         // Miller indices as a crystal's labels would read, a thousand different texts.

@@ -9,8 +9,8 @@
 
 #include "GraphRenderer.h"
 #include "LXGdiplus.h"
+#include "MeasuredScene.h"
 #include "Preferences.h"
-#include "QLObservedPattern.h"
 #include "QlwDoc.h"
 #include "UpdateHint.h"
 
@@ -69,17 +69,7 @@ int main(int argc, char** argv)
     CQlwDoc doc;
     doc.OnNewDocument();
     doc.GetSettings()->m_hideOverlappingLabels = true;
-    for (int k = 0; k < 3; ++k) {
-        CQLProfile points(72000);
-        for (size_t i = 0; i < points.size(); ++i) {
-            const double x = 180.0 * double(i) / double(points.size());
-            points[i] = {x, 100 + 300 * k + 200 * std::pow(std::sin(x * 3.1 + k), 8)};
-        }
-        auto p = std::make_shared<CQLObservedPattern>(std::move(points), true);
-        p->SetShown(true);
-        p->m_color = 0xFF000000u | (0x3F << (8 * k));
-        doc.GetPatterns().push_back(p);
-    }
+    AddMeasuredPatterns(doc.GetPatterns());
     doc.AddFilesFromDrop({CString(cif.c_str())});
     size_t reflexions = 0;
     for (const CQLPatternPtr& p : doc.GetPatterns())

@@ -10,6 +10,7 @@
 #include "LXMessage.h"
 #include "QLCrystalPattern.h"
 #include "QLMixturePattern.h"
+#include "PlotAreaWindow.h"
 #include "QlwDoc.h"
 #include "TestSupport.h"
 #include "WidgetApp.h"
@@ -67,28 +68,15 @@ class HintRecorder : public CView {
   const CQLPattern* selectedPattern = nullptr;
 };
 
-// The diffraction window as far as printing asks it: it notes whether the pane was printing
-// each time it recomputed its plot area.
-class PlotAreaWindow : public CQlwDocWindow {
+// Notes whether the pane was printing each time the diffraction window recomputed its plot area.
+class PrintingPlotAreaWindow : public PlotAreaWindow {
  public:
-  explicit PlotAreaWindow(const CGraphicsPane*& pane) : m_pane(pane) {}
-  HWND GetSafeHwnd() const override { return nullptr; }
-  bool HasRestoredLayout() const override { return false; }
-  bool GetScreenRect(LXGraphics::CSyncRect&) const override { return false; }
-  void MoveOnScreen(const LXGraphics::CSyncRect&) override {}
-  bool IsPaneShown(Pane) const override { return true; }
-  void PostMenuCommand(UINT) override {}
-  int GetParametersTab() const override { return 0; }
-  void SelectParametersTab(int) override {}
-  void CloseInspectorPanes() override {}
-  void DisclosePane(const CString&) override {}
-  void GetOpenPaneNames(std::list<CString>&) const override {}
-  void InvalidateAll() override {}
+  explicit PrintingPlotAreaWindow(const CGraphicsPane*& pane) : m_pane(pane) {}
   int UpdatePlotRect() override {
-    updates.push_back(m_pane && m_pane->m_bPrinting);
-    return 0;
+    printingAtUpdate.push_back(m_pane && m_pane->m_bPrinting);
+    return PlotAreaWindow::UpdatePlotRect();
   }
-  std::vector<bool> updates;
+  std::vector<bool> printingAtUpdate;
 
  private:
   const CGraphicsPane*& m_pane;
@@ -546,13 +534,13 @@ TEST_F(GraphicsPaneTest, PrintsOnePageWithThePlotCentredAtTheScreensAspect) {
     print->printer()->setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
   });
   const CGraphicsPane* printing = pane;
-  PlotAreaWindow window(printing);
+  PrintingPlotAreaWindow window(printing);
   doc->SetDiffractWnd(&window);
   frame->SendMessage(WM_COMMAND, ID_FILE_PRINT, 0);
   doc->SetDiffractWnd(nullptr);
   EXPECT_EQ(dialogs, 1);
   // The diffraction window's plot area follows the page while printing and the screen after.
-  EXPECT_EQ(window.updates, (std::vector<bool>{true, false}));
+  EXPECT_EQ(window.printingAtUpdate, (std::vector<bool>{true, false}));
   ASSERT_EQ(pane->prints.size(), 1u);
   EXPECT_TRUE(pane->prints[0].printing);
   EXPECT_FALSE(pane->prints[0].preview);

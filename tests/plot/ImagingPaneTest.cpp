@@ -10,6 +10,7 @@
 #include "LXGraphicsErrors.h"
 #include "LXMessage.h"
 #include "QLReflexion.h"
+#include "PlotAreaWindow.h"
 #include "QlwDoc.h"
 #include "TestSupport.h"
 #include "ToolRecords.h"
@@ -236,26 +237,6 @@ TEST_F(ImagingPaneTest, NothingIsPaintedBeforeTheFirstHint)
     canvas.MoveWindow(0, 0, 520, 400);
     EXPECT_EQ(tool->draws, draws + 1);
 }
-
-// The diffraction window as the canvas sees it: counts its plot-area updates.
-class PlotAreaWindow : public CQlwDocWindow
-{
-public:
-    HWND GetSafeHwnd() const override { return nullptr; }
-    bool HasRestoredLayout() const override { return false; }
-    bool GetScreenRect(LXGraphics::CSyncRect&) const override { return false; }
-    void MoveOnScreen(const LXGraphics::CSyncRect&) override {}
-    bool IsPaneShown(Pane) const override { return true; }
-    void PostMenuCommand(UINT) override {}
-    int GetParametersTab() const override { return 0; }
-    void SelectParametersTab(int) override {}
-    void CloseInspectorPanes() override {}
-    void DisclosePane(const CString&) override {}
-    void GetOpenPaneNames(std::list<CString>&) const override {}
-    void InvalidateAll() override {}
-    int UpdatePlotRect() override { return ++updates; }
-    int updates = 0;
-};
 
 TEST_F(ImagingPaneTest, AResizeDuringADragHasTheWindowUpdateItsPlotAreaFirst)
 {
