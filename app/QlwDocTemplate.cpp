@@ -2,6 +2,7 @@
 #include "QlwDocTemplate.h"
 
 #include "QlwDoc.h"
+#include "UpdateHint.h"
 
 IMPLEMENT_DYNAMIC(CQlwDocTemplate, CLXDocTemplate)
 
@@ -17,4 +18,7 @@ void CQlwDocTemplate::TransferDocument(CDocument* oldDoc, CDocument* newDoc) {
                                        : static_cast<CQlwDocWindowState&>(*to->GetWindowState());
   CQLPatternList patterns = from->GetPatterns();
   to->AddReadPatterns(patterns, keepSettings, keepState, false);
+  // The views were told of the new file alone; the patterns kept from before join it now.
+  CUpdateHint hint(kHintPatternTree, to);
+  to->UpdateAllViews(nullptr, reinterpret_cast<LPARAM>(&hint));
 }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -29,21 +30,18 @@ std::string CopyOfRutile(const fs::path& path) {
   fs::copy_file(std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif", path, fs::copy_options::overwrite_existing);
   return path.string();
 }
-}  // namespace
 
-TEST(ProgramStart, TwoStructuresOpenIntoOneDocumentThatTheGraphicsPaneDraws) {
+// Starts the program on the files and runs it until its window holds two patterns (or 20 s).
+CDiffractWnd* StartAndWaitForTwoPatterns(CQlwApp& app, std::vector<std::string> args) {
   qlwtest::EnsureWidgetApp("quillonographic");
-  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "program";
-  std::vector<std::string> args = {"quillonographic", CopyOfRutile(scratch / "a.cif"), CopyOfRutile(scratch / "b.cif")};
+  args.insert(args.begin(), "quillonographic");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
-
-  CQlwApp app;
   app.SetWindowClasses(RUNTIME_CLASS(CDiffractWnd), RUNTIME_CLASS(CGraphicsPane));
   app.SetArguments(static_cast<int>(argv.size()), argv.data());
-  ASSERT_TRUE(app.InitInstance());
+  if (!app.InitInstance()) return nullptr;
   auto* frame = dynamic_cast<CDiffractWnd*>(app.GetDocWindow());
-  ASSERT_NE(frame, nullptr);
+  if (!frame) return nullptr;
   auto patterns = [&] {
     auto* doc = dynamic_cast<CQlwDoc*>(frame->GetActiveDocument());
     return doc ? doc->GetPatterns().size() : 0u;
@@ -55,6 +53,15 @@ TEST(ProgramStart, TwoStructuresOpenIntoOneDocumentThatTheGraphicsPaneDraws) {
   });
   poll.start(20);
   app.Run();
+  return frame;
+}
+}  // namespace
+
+TEST(ProgramStart, TwoStructuresOpenIntoOneDocumentThatTheGraphicsPaneDraws) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "program";
+  CQlwApp app;
+  CDiffractWnd* frame = StartAndWaitForTwoPatterns(app, {CopyOfRutile(scratch / "a.cif"), CopyOfRutile(scratch / "b.cif")});
+  ASSERT_NE(frame, nullptr);
 
   auto* doc = dynamic_cast<CQlwDoc*>(frame->GetActiveDocument());
   ASSERT_NE(doc, nullptr);
@@ -74,6 +81,32 @@ TEST(ProgramStart, TwoStructuresOpenIntoOneDocumentThatTheGraphicsPaneDraws) {
   for (int y = 0; y < shot.height(); y += 4)
     for (int x = 0; x < shot.width(); x += 4) differing += shot.pixel(x, y) != background;
   EXPECT_GT(differing, 50);
+
+  frame->DestroyWindow();
+  LXAppWindows::SetMainWindow(nullptr, false);
+}
+
+TEST(ProgramStart, ADataFileOpenedAfterAStructureLeavesTheBandOnTheStructure) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "program-data";
+  const std::string cif = CopyOfRutile(scratch / "rutile.cif");
+  const std::string data = (scratch / "measured.dat").string();
+  {
+    std::ofstream out(data);
+    out << "10 1\n20 5\n30 2\n40 1\n";
+  }
+  CQlwApp app;
+  CDiffractWnd* frame = StartAndWaitForTwoPatterns(app, {cif, data});
+  ASSERT_NE(frame, nullptr);
+  auto* doc = dynamic_cast<CQlwDoc*>(frame->GetActiveDocument());
+  ASSERT_NE(doc, nullptr);
+  ASSERT_EQ(doc->GetPatterns().size(), 2u);
+  CGraphicsPane* pane = frame->GetGraphicsPane();
+  ASSERT_NE(pane, nullptr);
+  // The structure kept from the first file is in the band: its menu can be used.
+  EXPECT_TRUE(pane->m_patternButton.IsWindowEnabled());
+  CString caption;
+  pane->m_patternButton.GetWindowText(caption);
+  EXPECT_EQ(caption, CString(L"Search rutile:"));
 
   frame->DestroyWindow();
   LXAppWindows::SetMainWindow(nullptr, false);
