@@ -299,11 +299,10 @@ LRESULT SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   auto me = CurrentQueue();
   std::unique_lock<std::mutex> lock(Lock());
   auto w = FindWindowLocked(hwnd);
-  if (!w && IsRemoteHandle(hwnd)) {
-    lock.unlock();
-    return RemoteSend(hwnd, message, wParam, lParam, flags, timeoutMs, result);
-  }
   if (!w) {
+    // Whose handle it is may take a look at the disk: not under the window lock.
+    lock.unlock();
+    if (IsRemoteHandle(hwnd)) return RemoteSend(hwnd, message, wParam, lParam, flags, timeoutMs, result);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
@@ -436,19 +435,20 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!hwnd) return PostThreadMessageW(GetCurrentThreadId(), message, wParam, lParam);
   DWORD threadId = 0;
-  bool remote = false;
+  bool local = false;
   {
     std::lock_guard<std::mutex> lock(Lock());
-    auto w = FindWindowLocked(hwnd);
-    if (!w && IsRemoteHandle(hwnd)) remote = true;
-    else if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    } else {
+    if (auto w = FindWindowLocked(hwnd)) {
+      local = true;
       threadId = w->threadId;
     }
   }
-  if (remote) return RemotePost(hwnd, message, wParam, lParam);
+  if (!local) {
+    // Whose handle it is may take a look at the disk: not under the window lock.
+    if (IsRemoteHandle(hwnd)) return RemotePost(hwnd, message, wParam, lParam);
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
   return PostToQueue(threadId, MakeMsg(hwnd, message, wParam, lParam));
 }
 
