@@ -50,6 +50,15 @@ const int g_childJob = [] {
   return 0;
 }();
 
+// Ends a child left serving by a failed check, which would otherwise keep the test running.
+struct ChildEnder {
+  qlwtest::Child& child;
+  bool waited = false;
+  ~ChildEnder() {
+    if (!waited && child.pid > 0) kill(child.pid, SIGKILL), qlwtest::WaitChild(child);
+  }
+};
+
 // Starts a child that serves one window; its handle as it reported it.
 HWND StartServing(qlwtest::Child& child) {
   child = qlwtest::StartChild("remote-serve-window");
@@ -77,8 +86,9 @@ std::vector<HWND> WindowsOfProcess(pid_t pid) {
 }  // namespace
 
 TEST(RemoteWindows, AnotherProcessesWindowIsFoundSentToAndForgotten) {
-  auto child = qlwtest::StartChild("remote-serve-window");
-  ASSERT_EQ(qlwtest::ReadReport(child, 9).substr(0, 1), "R");
+  qlwtest::Child child;
+  ChildEnder ender{child};
+  ASSERT_NE(StartServing(child), nullptr);
   const std::vector<HWND> found = WindowsOfProcess(child.pid);
   ASSERT_EQ(found.size(), 1u);
   const HWND wnd = found[0];
@@ -92,6 +102,7 @@ TEST(RemoteWindows, AnotherProcessesWindowIsFoundSentToAndForgotten) {
   EXPECT_FALSE(PostMessageW(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy)));
 
   EXPECT_TRUE(PostMessageW(wnd, kQuitPlease, 0, 0));
+  ender.waited = true;
   EXPECT_EQ(qlwtest::WaitChild(child), 3);
   EXPECT_FALSE(IsWindow(wnd));
   EXPECT_TRUE(WindowsOfProcess(child.pid).empty());
@@ -115,14 +126,7 @@ TEST(RemoteWindows, HandlesStayBelow2To31AndNameTheirProcess) {
   for (int round = 0; round < 2; ++round) {
     qlwtest::Child child;
     const HWND remote = StartServing(child);
-    // A child left serving would keep the test running after a failed check.
-    struct Ender {
-      qlwtest::Child& child;
-      bool waited = false;
-      ~Ender() {
-        if (!waited && child.pid > 0) kill(child.pid, SIGKILL), qlwtest::WaitChild(child);
-      }
-    } ender{child};
+    ChildEnder ender{child};
     ASSERT_NE(remote, nullptr) << round;
     EXPECT_LT(value(remote), uintptr_t{1} << 31) << round;
     EXPECT_NE(value(remote) >> 16, value(local) >> 16) << "the processes share a block";
