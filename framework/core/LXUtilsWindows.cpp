@@ -17,9 +17,8 @@ constexpr WPARAM kSystemCommandRestore = 0xF120;
 void CUtils::GetVirtualScreenRect(LXGraphics::CSyncRect& out) {
   const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
   const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  out.m_rect = RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-  out.m_dirty = LXGraphics::CSyncRect::kWindowWritten;
-  out.Sync();
+  out.SetFromRECT(
+      RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
 }
 
 void CUtils::RestoreWindow(HWND window) {
@@ -145,15 +144,12 @@ void CUtils::FitRectToMonitor(LXGraphics::CSyncRect& rect, bool fitWhole, bool n
   RECT r = rect.m_rect;
   const MONITORINFO info = MonitorFor(r, fitWhole || noMargin);
   FitInto(r, info.rcWork, fitWhole, noMargin);
-  rect.m_rect = r;
-  rect.m_dirty = LXGraphics::CSyncRect::kWindowWritten;
-  rect.Sync();
+  rect.SetFromRECT(r);
 }
 
 void CUtils::FitRECTToMonitor(RECT& rect) {
   LXGraphics::CSyncRect r;
-  r.m_rect = rect;
-  r.m_dirty = LXGraphics::CSyncRect::kWindowWritten;
+  r.SetFromRECT(rect);
   FitRectToMonitor(r, false, false);
   rect = r.m_rect;
 }
