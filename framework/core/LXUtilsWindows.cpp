@@ -70,7 +70,6 @@ MONITORINFO MonitorFor(const RECT& rect, bool wholeRect) {
 }
 
 void FitInto(RECT& r, const RECT& area, bool fitWhole, bool noMargin) {
-  const LONG width = r.right - r.left, height = r.bottom - r.top;
   if (fitWhole) {
     if (r.left < area.left) {
       OffsetRect(&r, area.left - r.left, 0);
@@ -88,20 +87,18 @@ void FitInto(RECT& r, const RECT& area, bool fitWhole, bool noMargin) {
     }
     return;
   }
+  const LONG caption = GetSystemMetrics(SM_CYCAPTION);
   RECT inner = area;
   if (!noMargin) {
     // A margin as wide as the caption keeps a grip on the window, at most half the area.
-    const LONG caption = GetSystemMetrics(SM_CYCAPTION);
     const LONG mx = std::min<LONG>(caption, (area.right - area.left) / 2);
     const LONG my = std::min<LONG>(caption, (area.bottom - area.top) / 2);
     InflateRect(&inner, -mx, -my);
   }
   if (r.left > inner.right) OffsetRect(&r, inner.right - r.left, 0);
   else if (r.right < inner.left) OffsetRect(&r, inner.left - r.right, 0);
-  const LONG caption = GetSystemMetrics(SM_CYCAPTION);
   if (r.top < inner.top - caption) OffsetRect(&r, 0, inner.top - caption - r.top);
   else if (r.top > inner.bottom) OffsetRect(&r, 0, inner.bottom - r.top);
-  (void)width, (void)height;
 }
 
 // How far the visible frame lies outside the window rectangle on each side.
