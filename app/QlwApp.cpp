@@ -1,8 +1,6 @@
 // Start-up, the document templates and where an opened file goes.
 #include "QlwApp.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <ctime>
 
@@ -39,11 +37,6 @@ class CFlagScope {
   bool& m_flag;
   bool m_saved;
 };
-
-bool IsDirectory(const CString& path) {
-  struct stat st;
-  return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 CQlwDoc* DocumentOf(CWnd* window) {
   auto* frame = dynamic_cast<CFrameWnd*>(window);
@@ -299,7 +292,7 @@ bool CQlwApp::HasStoredPreferences() {
   CString folder;
   if (!folder.LoadString(1063)) return false;
   folder.Replace(L"\\", L"/");
-  return IsDirectory(CString(common) + L"/" + folder);
+  return GetFileAttributesW(CString(common) + L"/" + folder) == FILE_ATTRIBUTE_DIRECTORY;
 }
 
 bool CQlwApp::StartNewProcess() { return OpenFilesInNewWindow({}); }

@@ -6,6 +6,7 @@
 #include "Status.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
@@ -59,6 +60,24 @@ std::string FactorSignature(const CQLSite& site)
         }
     }
     return key;
+}
+
+std::array<int, 3> IndexMagnitudes(const CQLReflexion& r)
+{
+    return {std::abs(r.h), std::abs(r.k), std::abs(r.l)};
+}
+
+// The largest |h|, |k|, |l| of the list: the extent of a phase table that serves all of them.
+std::array<int, 3> MaxIndexMagnitudes(const std::vector<std::shared_ptr<CQLReflexion>>& reflexions)
+{
+    std::array<int, 3> out = {0, 0, 0};
+    for (const auto& r : reflexions)
+    {
+        const std::array<int, 3> m = IndexMagnitudes(*r);
+        for (int i = 0; i < 3; ++i)
+            out[i] = std::max(out[i], m[i]);
+    }
+    return out;
 }
 
 int RadiationFor(LXTypes::QLSimulationType type)
@@ -149,17 +168,11 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
             perImageSites.push_back(i);
             points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
         }
-    int maxIndex[3] = {0, 0, 0};
-    for (const auto& r : m_reflexions)
-    {
-        maxIndex[0] = std::max(maxIndex[0], std::abs(r->h));
-        maxIndex[1] = std::max(maxIndex[1], std::abs(r->k));
-        maxIndex[2] = std::max(maxIndex[2], std::abs(r->l));
-    }
+    const std::array<int, 3> maxIndex = MaxIndexMagnitudes(m_reflexions);
     std::unique_ptr<CQLPhaseTable> table;
     if (!points.empty() && !m_reflexions.empty() &&
-        CQLPhaseTable::Footprint(points.size(), maxIndex) <= kPhaseTableBudget)
-        table = std::make_unique<CQLPhaseTable>(points, maxIndex);
+        CQLPhaseTable::Footprint(points.size(), maxIndex.data()) <= kPhaseTableBudget)
+        table = std::make_unique<CQLPhaseTable>(points, maxIndex.data());
 
     const long count = static_cast<long>(m_reflexions.size());
     const long work = count * static_cast<long>(points.size() + perImageSites.size() + 1);
@@ -212,24 +225,15 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
             blocks.push_back({key, first, std::min(points.size(), first + kPointBlock)});
     }
 
-    int maxIndex[3] = {0, 0, 0};
-    for (const auto& r : m_reflexions)
-    {
-        maxIndex[0] = std::max(maxIndex[0], std::abs(r->h));
-        maxIndex[1] = std::max(maxIndex[1], std::abs(r->k));
-        maxIndex[2] = std::max(maxIndex[2], std::abs(r->l));
-    }
+    const std::array<int, 3> maxIndex = MaxIndexMagnitudes(m_reflexions);
     // Reflexions that share index magnitudes read the same table rows: visited together, those
     // rows stay in cache.
     std::vector<std::size_t> order(numRefl);
     for (std::size_t i = 0; i < numRefl; ++i)
         order[i] = i;
-    auto magnitudes = [&](std::size_t i) {
-        const CQLReflexion& r = *m_reflexions[i];
-        return std::array<int, 3>{std::abs(r.h), std::abs(r.k), std::abs(r.l)};
-    };
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return magnitudes(a) < magnitudes(b); });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return IndexMagnitudes(*m_reflexions[a]) < IndexMagnitudes(*m_reflexions[b]);
+    });
 
     // Each block's share of every reflexion is kept apart and the shares are added in block order,
     // so the sums do not depend on the number of threads; the reflexions are taken in chunks that
@@ -248,7 +252,7 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
             const Block& block = blocks[static_cast<std::size_t>(b)];
             const std::vector<CQLPhaseTable::Point> blockPoints(points.begin() + static_cast<long>(block.first),
                                                                 points.begin() + static_cast<long>(block.last));
-            const CQLPhaseTable table(blockPoints, maxIndex);
+            const CQLPhaseTable table(blockPoints, maxIndex.data());
             const CQLSite& site = m_sites[representative[block.key]];
             const bool displaced = m_useThermalEllipsoids && site.m_displacement;
             double* out = shares.data() + static_cast<std::size_t>(b) * width * 2;

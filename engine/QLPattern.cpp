@@ -262,15 +262,11 @@ void CQLPattern::ReadLabelPreferences()
 
 void CQLPattern::StartLabels(bool factoryDefaults, bool hkl, bool phaseName)
 {
-    m_showLabels = 0;
-    m_labelThreshold = 10.0;
+    // The base constructor has already taken the user's labels when there were any to take.
+    if (!factoryDefaults && g_pPreferences)
+        return;
     m_labelHKL = hkl ? 1 : 0;
-    m_labelDSpacing = 0;
     m_labelPhaseName = phaseName ? 1 : 0;
-    m_labelRelIntensity = 0;
-    m_labelXUnits = 0;
-    if (!factoryDefaults)
-        ReadLabelPreferences();
 }
 
 CQLPatternPtr CQLPattern::NewPatternFromFilePath(const CString& path)

@@ -167,8 +167,8 @@ protected:
     virtual void AssignKindFields(const CQLPattern& from);
     // The label values of the program's preference store, when there is one.
     void ReadLabelPreferences();
-    // A labelling kind's start: its factory labels (indices or phase name), then the user's
-    // label preferences unless factory defaults were asked for.
+    // A labelling kind's start: its factory labels (indices or phase name) unless the user's
+    // label preferences were taken.
     void StartLabels(bool factoryDefaults, bool hkl, bool phaseName);
     // Gives an uncoloured pattern the next colour of the rotating default table.
     void TakeDefaultColourIfNone();

@@ -159,6 +159,29 @@ bool IsHungLocked(const ThreadQueue& q) {
   return oldest != Clock::time_point::max() && Clock::now() - oldest > kHungAfter;
 }
 
+// Puts a message on another thread's sent queue and wakes it; the caller waits on s->done.
+std::shared_ptr<SentMessage> QueueSentLocked(ThreadQueue& target, HWND hwnd, UINT message, WPARAM wParam,
+                                             LPARAM lParam, std::shared_ptr<ThreadQueue> sender,
+                                             std::shared_ptr<void> keepAlive = nullptr) {
+  auto s = std::make_shared<SentMessage>();
+  s->hwnd = hwnd;
+  s->message = message;
+  s->wParam = wParam;
+  s->lParam = lParam;
+  s->queuedAt = Clock::now();
+  s->sender = std::move(sender);
+  s->keepAlive = std::move(keepAlive);
+  target.sent.push_back(s);
+  WakeLocked(target);
+  return s;
+}
+
+// Takes back a message the receiver has not started on.
+void UnqueueSentLocked(ThreadQueue& target, const std::shared_ptr<SentMessage>& s) {
+  auto& q = target.sent;
+  q.erase(std::remove(q.begin(), q.end(), s), q.end());
+}
+
 // Handles one message sent to the calling thread by another thread; false when there is none.
 bool ProcessOneSent(ThreadQueue& q) {
   std::shared_ptr<SentMessage> s;
@@ -299,11 +322,10 @@ LRESULT SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   auto me = CurrentQueue();
   std::unique_lock<std::mutex> lock(Lock());
   auto w = FindWindowLocked(hwnd);
-  if (!w && IsRemoteHandle(hwnd)) {
-    lock.unlock();
-    return RemoteSend(hwnd, message, wParam, lParam, flags, timeoutMs, result);
-  }
   if (!w) {
+    // Whose handle it is may take a look at the disk: not under the window lock.
+    lock.unlock();
+    if (IsRemoteHandle(hwnd)) return RemoteSend(hwnd, message, wParam, lParam, flags, timeoutMs, result);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
@@ -318,15 +340,7 @@ LRESULT SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     SetLastError(ERROR_TIMEOUT);
     return 0;
   }
-  auto s = std::make_shared<SentMessage>();
-  s->hwnd = hwnd;
-  s->message = message;
-  s->wParam = wParam;
-  s->lParam = lParam;
-  s->queuedAt = Clock::now();
-  s->sender = me;
-  target->sent.push_back(s);
-  WakeLocked(*target);
+  auto s = QueueSentLocked(*target, hwnd, message, wParam, lParam, me);
 
   const bool infinite = timeoutMs == INFINITE;
   const auto deadline = s->queuedAt + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
@@ -347,8 +361,7 @@ LRESULT SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       const bool keepWaiting = (flags & SMTO_NOTIMEOUTIFNOTHUNG) && target->alive && !IsHungLocked(*target);
       // Once the receiver has started, lParam may point into this caller's data: wait for the end.
       if (!keepWaiting && !s->started) {
-        auto& q = target->sent;
-        q.erase(std::remove(q.begin(), q.end(), s), q.end());
+        UnqueueSentLocked(*target, s);
         SetLastError(ERROR_TIMEOUT);
         return 0;
       }
@@ -376,16 +389,7 @@ LRESULT SendForOtherProcess(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     SetLastError(ERROR_TIMEOUT);
     return 0;
   }
-  auto s = std::make_shared<SentMessage>();
-  s->hwnd = hwnd;
-  s->message = message;
-  s->wParam = wParam;
-  s->lParam = lParam;
-  s->queuedAt = Clock::now();
-  s->sender = me;
-  s->keepAlive = std::move(keepAlive);
-  target->sent.push_back(s);
-  WakeLocked(*target);
+  auto s = QueueSentLocked(*target, hwnd, message, wParam, lParam, me, std::move(keepAlive));
 
   const bool infinite = timeoutMs == INFINITE;
   const bool untilHung = infinite || (flags & SMTO_NOTIMEOUTIFNOTHUNG);
@@ -401,15 +405,11 @@ LRESULT SendForOtherProcess(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     const auto now = Clock::now();
     if (s->started && (!probe || probe->done)) {
-      probe = std::make_shared<SentMessage>();
-      probe->queuedAt = now;
-      target->sent.push_back(probe);
-      WakeLocked(*target);
+      probe = QueueSentLocked(*target, nullptr, 0, 0, 0, nullptr);
     }
     const bool hung = !target->alive || IsHungLocked(*target);
     if (hung || (!untilHung && now >= deadline)) {
-      auto& q = target->sent;
-      q.erase(std::remove(q.begin(), q.end(), s), q.end());
+      UnqueueSentLocked(*target, s);
       SetLastError(ERROR_TIMEOUT);
       return 0;
     }
@@ -436,19 +436,20 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!hwnd) return PostThreadMessageW(GetCurrentThreadId(), message, wParam, lParam);
   DWORD threadId = 0;
-  bool remote = false;
+  bool local = false;
   {
     std::lock_guard<std::mutex> lock(Lock());
-    auto w = FindWindowLocked(hwnd);
-    if (!w && IsRemoteHandle(hwnd)) remote = true;
-    else if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    } else {
+    if (auto w = FindWindowLocked(hwnd)) {
+      local = true;
       threadId = w->threadId;
     }
   }
-  if (remote) return RemotePost(hwnd, message, wParam, lParam);
+  if (!local) {
+    // Whose handle it is may take a look at the disk: not under the window lock.
+    if (IsRemoteHandle(hwnd)) return RemotePost(hwnd, message, wParam, lParam);
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
   return PostToQueue(threadId, MakeMsg(hwnd, message, wParam, lParam));
 }
 

@@ -42,7 +42,6 @@ void CFloatingPeakTip::SetPeak(float dataX, const CQLPatternPtr& pattern)
         rim.Darken(0.5f).Lighten(0.3f);
         SetColours(colour.GetValue(), light.GetValue(), rim.GetValue());
     }
-    ::GetCursorPos(&m_mouse);
     if (GetSafeHwnd() && IsWindowVisible()) StartTimer(kExpandedMs);
 }
 
@@ -108,7 +107,6 @@ void CFloatingPeakTip::ComputeContent()
     const float w = std::max(a, b);
     SetTipSize(w, 115, 40);
     m_tipWidth = w;
-    m_compactWidth = b;
     m_compactOffset = int((w - b) / 2);
     m_expandedOffset = w > 192 ? 2 * int(w - 192) : 0;
 }

@@ -51,11 +51,10 @@ private:
     float m_dataX = 0;
     CQLPatternPtr m_pattern;
     CWnd* m_target = nullptr;
-    POINT m_mouse{0, 0};
     std::shared_ptr<CQLReflexion> m_reflexion;
     std::weak_ptr<CGraphRenderer> m_renderer;
     CString m_phaseName, m_hklText, m_valuesText, m_valueLabels;
     int m_compactOffset = 0, m_expandedOffset = 0;
-    float m_tipWidth = 160, m_compactWidth = 160;
+    float m_tipWidth = 160;
     std::unique_ptr<CDiffractionSettings> m_settings;
 };

@@ -79,11 +79,7 @@ std::vector<CGraphRenderer::TickLabel> CGraphRenderer::GetYTickLabels() const
     std::vector<TickLabel> labels;
     const CDiffractionSettings& s = *m_settings;
     if (!m_rangesValid || s.m_filmMode) return labels;
-    double min = s.m_visibleYMin, max = s.m_visibleYMax;
-    if (s.m_logarithmicYAxis) {
-        min = std::log10(min + 1);
-        max = std::log10(max + 1);
-    }
+    const auto [min, max] = AxisRange(false);
     const float h0 = Measure(L"0.00", s.m_fontSize, s.m_fontStyle).Height;
     double steps[3];
     AxisSteps(false, steps);
@@ -176,11 +172,7 @@ void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
     const CDiffractionSettings& s = *m_settings;
     const auto& r = m_plotRect.m_float;
     static const float kWidths[3] = {0.25f, 0.5f, 1.0f};
-    double min = xAxis ? s.m_visibleXMin : s.m_visibleYMin, max = xAxis ? s.m_visibleXMax : s.m_visibleYMax;
-    if (!xAxis && s.m_logarithmicYAxis) {
-        min = std::log10(min + 1);
-        max = std::log10(max + 1);
-    }
+    const auto [min, max] = AxisRange(xAxis);
     // Finest level first so the coarser lines are drawn over it.
     std::vector<GridLevel> levels;
     float widest = 0;
@@ -274,8 +266,7 @@ void CGraphRenderer::DrawYTickLabel(double value, const CString& text)
     const CDiffractionSettings& s = *m_settings;
     Gdiplus::Pen pen(Gdiplus::Color(s.m_frameColor), Scale());
     pen.SetAlignment(Gdiplus::PenAlignmentInset);
-    double min = s.m_visibleYMin;
-    if (s.m_logarithmicYAxis) min = std::log10(min + 1);
+    const double min = AxisRange(false).first;
     const auto& r = m_plotRect.m_float;
     const float y = float((r.Y + r.Height) - (value - min) * m_yPixelsPerUnit);
     m_graphics->DrawLine(&pen, r.X, y, r.X - m_tickLength, y);

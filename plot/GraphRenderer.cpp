@@ -299,15 +299,17 @@ float CGraphRenderer::MinorTickStep(float step, bool xAxis, int target) const
                               m_minTickSpacing));
 }
 
-void CGraphRenderer::AxisSteps(bool xAxis, double steps[3]) const
+std::pair<double, double> CGraphRenderer::AxisRange(bool xAxis) const
 {
     const CDiffractionSettings& s = *m_settings;
-    double min = xAxis ? s.m_visibleXMin : s.m_visibleYMin;
-    double max = xAxis ? s.m_visibleXMax : s.m_visibleYMax;
-    if (!xAxis && s.m_logarithmicYAxis) {
-        min = std::log10(min + 1);
-        max = std::log10(max + 1);
-    }
+    if (xAxis) return {s.m_visibleXMin, s.m_visibleXMax};
+    if (s.m_logarithmicYAxis) return {std::log10(s.m_visibleYMin + 1), std::log10(s.m_visibleYMax + 1)};
+    return {s.m_visibleYMin, s.m_visibleYMax};
+}
+
+void CGraphRenderer::AxisSteps(bool xAxis, double steps[3]) const
+{
+    const auto [min, max] = AxisRange(xAxis);
     const double ppu = xAxis ? m_xPixelsPerUnit : m_yPixelsPerUnit;
     steps[0] = MajorStepFor(min, max, ppu, m_drawDpi, m_screenDpi, m_minTickSpacing);
     steps[1] = MinorStepFor(steps[0], ppu, 40, m_drawDpi, m_screenDpi, m_minTickSpacing);

@@ -127,6 +127,4 @@ class Scope {
   HDC m_dc;
   QPainter* m_p;
 };
-
-QFont FontOf(HDC dc);
 }  // namespace qlw::gdi

@@ -11,7 +11,7 @@ using namespace qlw::gdi;
 namespace {
 bool Valid(HDC dc) { return ValidDC(dc); }
 
-QFont FontOfImpl(HDC dc) {
+QFont FontOf(HDC dc) {
   auto* f = As<Font>(dc->s.font, Kind::Font);
   return qlw::FontFromLogFont(f ? f->log : As<Font>(DefaultFont(), Kind::Font)->log);
 }
@@ -45,8 +45,6 @@ QString Text(LPCWSTR text, int count) {
   return QString::fromWCharArray(text, count);
 }
 }  // namespace
-
-QFont qlw::gdi::FontOf(HDC dc) { return FontOfImpl(dc); }
 
 BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count) {
   if (!Valid(dc) || !text) return FALSE;
