@@ -26,10 +26,6 @@ bool IsDirectory(const CString& path) {
   struct stat st;
   return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
-bool Exists(const CString& path) {
-  struct stat st;
-  return stat(path.ToUtf8().c_str(), &st) == 0;
-}
 
 CString JoinPath(const CString& folder, const CString& more) {
   wchar_t buffer[MAX_PATH * 4] = {};
@@ -288,7 +284,7 @@ bool CLXApp::GetDataFolder(CString& out, const CString& relative, bool create, b
   for (const CString& folder : candidates) {
     if (folder.IsEmpty()) continue;
     const CString path = JoinPath(folder, relative);
-    if (Exists(path)) {
+    if (PathFileExistsW(path)) {
       out = path + (IsDirectory(path) ? L"/" : L"");
       return true;
     }

@@ -51,37 +51,32 @@ void CSyncRect::Sync() {
   m_dirty = kInSync;
 }
 
-void CSyncRect::SetFromClientRect(HWND window) {
-  RECT r;
-  if (window == nullptr || !::GetClientRect(window, &r)) return;
-  m_rect = r;
+void CSyncRect::SetFromRECT(const RECT& rect) {
+  m_rect = rect;
   m_dirty = kWindowWritten;
   Sync();
 }
 
+void CSyncRect::SetFromClientRect(HWND window) {
+  RECT r;
+  if (window != nullptr && ::GetClientRect(window, &r)) SetFromRECT(r);
+}
+
 void CSyncRect::SetFromWindowRect(HWND window) {
   RECT r;
-  if (window == nullptr || !::GetWindowRect(window, &r)) return;
-  m_rect = r;
-  m_dirty = kWindowWritten;
-  Sync();
+  if (window != nullptr && ::GetWindowRect(window, &r)) SetFromRECT(r);
 }
 
 void CSyncRect::SetFromWindowFrame(HWND window) {
   RECT r;
   // The desktop's frame around a top-level window is what the user sees of it.
-  if (window == nullptr || !qlw::GetWindowFrameRect(window, &r)) return;
-  m_rect = r;
-  m_dirty = kWindowWritten;
-  Sync();
+  if (window != nullptr && qlw::GetWindowFrameRect(window, &r)) SetFromRECT(r);
 }
 
 void CSyncRect::ScreenToClient(HWND window) {
   POINT corners[2] = {{m_rect.left, m_rect.top}, {m_rect.right, m_rect.bottom}};
   if (window == nullptr || !::ScreenToClient(window, &corners[0]) || !::ScreenToClient(window, &corners[1])) return;
-  m_rect = RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
-  m_dirty = kWindowWritten;
-  Sync();
+  SetFromRECT(RECT{corners[0].x, corners[0].y, corners[1].x, corners[1].y});
 }
 
 void CSyncRect::SetLTRB(float left, float top, float right, float bottom) {

@@ -40,6 +40,8 @@ class CSyncRect {
   void ScaleAboutCentre(float sx, float sy);
   // Non-negative width and height, x and y moved to the smaller edges.
   void Normalize();
+  // Sets the window form and brings the other two in step.
+  void SetFromRECT(const RECT& rect);
   // The window form from a window (client, screen or visible-frame rectangle); nothing for a null
   // or dead window.
   void SetFromClientRect(HWND window);

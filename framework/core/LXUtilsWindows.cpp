@@ -17,9 +17,8 @@ constexpr WPARAM kSystemCommandRestore = 0xF120;
 void CUtils::GetVirtualScreenRect(LXGraphics::CSyncRect& out) {
   const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
   const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  out.m_rect = RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-  out.m_dirty = LXGraphics::CSyncRect::kWindowWritten;
-  out.Sync();
+  out.SetFromRECT(
+      RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
 }
 
 void CUtils::RestoreWindow(HWND window) {
@@ -71,7 +70,6 @@ MONITORINFO MonitorFor(const RECT& rect, bool wholeRect) {
 }
 
 void FitInto(RECT& r, const RECT& area, bool fitWhole, bool noMargin) {
-  const LONG width = r.right - r.left, height = r.bottom - r.top;
   if (fitWhole) {
     if (r.left < area.left) {
       OffsetRect(&r, area.left - r.left, 0);
@@ -89,20 +87,18 @@ void FitInto(RECT& r, const RECT& area, bool fitWhole, bool noMargin) {
     }
     return;
   }
+  const LONG caption = GetSystemMetrics(SM_CYCAPTION);
   RECT inner = area;
   if (!noMargin) {
     // A margin as wide as the caption keeps a grip on the window, at most half the area.
-    const LONG caption = GetSystemMetrics(SM_CYCAPTION);
     const LONG mx = std::min<LONG>(caption, (area.right - area.left) / 2);
     const LONG my = std::min<LONG>(caption, (area.bottom - area.top) / 2);
     InflateRect(&inner, -mx, -my);
   }
   if (r.left > inner.right) OffsetRect(&r, inner.right - r.left, 0);
   else if (r.right < inner.left) OffsetRect(&r, inner.left - r.right, 0);
-  const LONG caption = GetSystemMetrics(SM_CYCAPTION);
   if (r.top < inner.top - caption) OffsetRect(&r, 0, inner.top - caption - r.top);
   else if (r.top > inner.bottom) OffsetRect(&r, 0, inner.bottom - r.top);
-  (void)width, (void)height;
 }
 
 // How far the visible frame lies outside the window rectangle on each side.
@@ -145,15 +141,12 @@ void CUtils::FitRectToMonitor(LXGraphics::CSyncRect& rect, bool fitWhole, bool n
   RECT r = rect.m_rect;
   const MONITORINFO info = MonitorFor(r, fitWhole || noMargin);
   FitInto(r, info.rcWork, fitWhole, noMargin);
-  rect.m_rect = r;
-  rect.m_dirty = LXGraphics::CSyncRect::kWindowWritten;
-  rect.Sync();
+  rect.SetFromRECT(r);
 }
 
 void CUtils::FitRECTToMonitor(RECT& rect) {
   LXGraphics::CSyncRect r;
-  r.m_rect = rect;
-  r.m_dirty = LXGraphics::CSyncRect::kWindowWritten;
+  r.SetFromRECT(rect);
   FitRectToMonitor(r, false, false);
   rect = r.m_rect;
 }

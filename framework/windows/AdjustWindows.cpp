@@ -7,9 +7,7 @@
 namespace {
 LXGraphics::CSyncRect FromRect(const RECT& r) {
   LXGraphics::CSyncRect s;
-  s.m_rect = r;
-  s.m_dirty = LXGraphics::CSyncRect::kWindowWritten;
-  s.Sync();
+  s.SetFromRECT(r);
   return s;
 }
 

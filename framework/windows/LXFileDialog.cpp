@@ -15,11 +15,6 @@
 namespace {
 std::filesystem::path FsPath(const CString& path) { return std::filesystem::path(path.ToUtf8()); }
 
-bool Exists(const CString& path) {
-  std::error_code ec;
-  return !path.IsEmpty() && std::filesystem::exists(FsPath(path), ec);
-}
-
 bool IsDirectory(const CString& path) {
   std::error_code ec;
   return !path.IsEmpty() && std::filesystem::is_directory(FsPath(path), ec);
@@ -138,8 +133,8 @@ INT_PTR CLXFileDialog::DoModal() {
 
   const std::vector<CString> names = GetPathNames();
   CString chosen = names.empty() ? CString() : names.front();
-  if (!Exists(chosen)) chosen = GetPathName();
-  if (m_bOpenFileDialog && !Exists(chosen)) return result;
+  if (!PathFileExistsW(chosen)) chosen = GetPathName();
+  if (m_bOpenFileDialog && !PathFileExistsW(chosen)) return result;
   const CString folder(FsPath(chosen).parent_path().string().c_str());
   if (IsDirectory(folder)) {
     wchar_t canonical[MAX_PATH] = {};
@@ -155,7 +150,7 @@ BOOL CLXFileDialog::OnFileNameOK() {
     if (names.empty()) return 1;
     if (m_bOpenFileDialog && (m_ofn.Flags & OFN_ALLOWMULTISELECT) && names.size() > 1) {
       for (const CString& name : names)
-        if (!Exists(name)) throw CLXXFileOpenMultiBadName(kLXSeverityMessage, 0, __LINE__);
+        if (!PathFileExistsW(name)) throw CLXXFileOpenMultiBadName(kLXSeverityMessage, 0, __LINE__);
       return 0;
     }
     CString name = names.front();
@@ -183,19 +178,19 @@ BOOL CLXFileDialog::OnFileNameOK() {
     const CString extension = NameExtension(name);
     if (!extension.IsEmpty()) {
       if (m_bOpenFileDialog) {
-        if (!Exists(name)) throw CLXXFileNotFound(kLXSeverityMessage, 0, __LINE__);
+        if (!PathFileExistsW(name)) throw CLXXFileNotFound(kLXSeverityMessage, 0, __LINE__);
       } else if (!CUtils::FilterHasExtension(extension, m_filterText)) {
         throw CLXXFileSaveAsBadExt(kLXSeverityMessage, 0, __LINE__);
       }
       return 0;
     }
     if (!m_bOpenFileDialog) throw CLXXFileSaveAsNeedExt(kLXSeverityMessage, 0, __LINE__);
-    if (Exists(name)) return 0;
+    if (PathFileExistsW(name)) return 0;
     if (hasPattern) {
       int position = 0;
       for (CString piece = pattern.Tokenize(L"*;", position); position >= 0; piece = pattern.Tokenize(L"*;", position)) {
         const CString candidate = name + piece;
-        if (!Exists(candidate)) continue;
+        if (!PathFileExistsW(candidate)) continue;
         // A name that does not fit the buffer is refused without a message.
         return takeName(candidate) ? 0 : 1;
       }
