@@ -19,6 +19,10 @@ class CQlwDoc;
 class CRuler;
 class CTool;
 
+// A logarithmic y axis measures y in these units, for its scale, its transform and its labels
+// alike; y at or below 0 sits at the axis's zero.
+inline double LogAxisUnits(double y) { return std::log10((y > 0 ? y : 0.0) + 1.0); }
+
 // The renderer's transforms as the tools read them (pixels per data unit; 0 when the displayed
 // span is not usable).
 struct CToolAxes
