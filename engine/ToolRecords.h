@@ -59,7 +59,7 @@ public:
     {
         float x = 0.0f;
         float y = 0.0f;
-        std::uint32_t color = 0xFF000000u;
+        std::uint32_t color = 0xD81919FFu;  // blue at 85 % opacity
         double angle = 0.0;
         std::uint8_t visible = 0;
         std::uint8_t locked = 0;
