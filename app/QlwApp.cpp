@@ -11,6 +11,7 @@
 #include "LXDocWnd.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
+#include "LXText.h"
 #include "LXUtils.h"
 #include "MenuXP.h"
 #include "Preferences.h"
@@ -18,6 +19,7 @@
 #include "QlwDoc.h"
 #include "QlwDocTemplate.h"
 #include "QlwDocTypes.h"
+#include "QLSessionFile.h"
 #include "ShellFolders.h"
 #include "StatusWidget.h"
 #include "WaitCursorHook.h"
@@ -113,6 +115,7 @@ void CQlwApp::StartUp() {
   if (!g_silentMode) CLXAlertDialog::Install();
   if (!StartGdiplus()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
   InstallFileTypeRecogniser();
+  CQLSessionFile::SetFontFamilyResolver(&ResolveFontFamilyName);
   CMenuXP::Install();
   m_menusInstalled = true;
   InstallStatusWindowDrawer();
