@@ -423,10 +423,13 @@ void CQLCrystalFile::ReadDisplacements() {
     for (float& t : terms) t = ReadFloat();
     double tensor[9];
     TensorFromBinaryOrder(terms, tensor);
-    if ((type == 2 || type == 3) && !IsPositiveDefinite3x3(tensor)) valid = false;
     if (type < 1 || type > 3) continue;
     c.m_hasDisplacements = true;
-    if (!valid) continue;
+    // A tensor that is not positive definite costs its own site its displacement, no other.
+    if ((type == 2 || type == 3) && !IsPositiveDefinite3x3(tensor)) {
+      valid = false;
+      continue;
+    }
     if (type == 1) {
       site.m_displacement = std::make_unique<CQLThermalEllipsoid>(u);
     } else if (type == 2) {

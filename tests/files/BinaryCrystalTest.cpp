@@ -134,7 +134,7 @@ TEST(BinaryCrystal, ReadFileReportsCountErrorsAndAppendsNothing) {
   EXPECT_FALSE(file.IsOpen());
 }
 
-TEST(BinaryCrystal, InvalidTensorDropsThatSiteAndLaterOnesWithOneAlert) {
+TEST(BinaryCrystal, InvalidTensorDropsOnlyItsOwnSiteWithOneAlert) {
   Reader<CQLCrystalFile> reader;
   testing::internal::CaptureStderr();
   // The first site's type becomes 2 (a U tensor) over six zero terms: not positive definite.
@@ -143,7 +143,10 @@ TEST(BinaryCrystal, InvalidTensorDropsThatSiteAndLaterOnesWithOneAlert) {
   EXPECT_EQ(err.find("Invalid atomic displacement parameter."), err.rfind("Invalid atomic displacement parameter."));
   EXPECT_NE(err.find("Invalid atomic displacement parameter."), std::string::npos);
   EXPECT_FALSE(reader.Crystal().m_sites[0].m_displacement);
-  EXPECT_FALSE(reader.Crystal().m_sites[1].m_displacement);
+  // The later site's good tensor is kept.
+  const auto* aniso = dynamic_cast<const CQLAnisoThermalEllipsoid*>(reader.Crystal().m_sites[1].m_displacement.get());
+  ASSERT_NE(aniso, nullptr);
+  EXPECT_FLOAT_EQ(static_cast<float>(aniso->m_beta[8]), 0.03f);
   EXPECT_TRUE(reader.Crystal().m_hasDisplacements);
 }
 
