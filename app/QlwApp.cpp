@@ -298,9 +298,12 @@ bool CQlwApp::HasStoredPreferences() {
 bool CQlwApp::StartNewProcess() { return OpenFilesInNewWindow({}); }
 
 bool CQlwApp::OpenFilesInNewWindow(const std::vector<CString>& paths) {
-  CString arguments = kNewWindowSwitch;
-  for (const CString& path : paths) arguments += CString(L" \"") + path + L"\"";
-  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments, false);
+  // One argument per path, after "--": a name holding quotes, blanks or a leading dash or slash
+  // reaches the new process as that one file, never as switches.
+  std::vector<CString> arguments{kNewWindowSwitch};
+  if (!paths.empty()) arguments.emplace_back(L"--");
+  arguments.insert(arguments.end(), paths.begin(), paths.end());
+  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments);
   if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
   return m_handedElsewhere;
 }
