@@ -298,6 +298,9 @@ bool CQlwApp::HasStoredPreferences() {
 bool CQlwApp::StartNewProcess() { return OpenFilesInNewWindow({}); }
 
 bool CQlwApp::OpenFilesInNewWindow(const std::vector<CString>& paths) {
+  // The new window cascades from this one's placement, which it finds in the store: a place
+  // reached by a move alone is not stored yet, and the new window would cascade from an old one.
+  if (g_pPreferences) g_pPreferences->SaveAllWindowStates();
   // One argument per path, after "--": a name holding quotes, blanks or a leading dash or slash
   // reaches the new process as that one file, never as switches.
   std::vector<CString> arguments{kNewWindowSwitch};
