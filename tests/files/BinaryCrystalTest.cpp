@@ -83,7 +83,7 @@ TEST(BinaryCrystal, ReadsCurrentFormatWithEveryChunk) {
 }
 
 TEST(BinaryCrystal, RefusesDamagedHeadersMapsAndCounts) {
-  const std::string v9 = LoadHex("crystal-v9.hex");
+  const std::string v9 = LoadHex("crystal-v9.hex"), v5 = LoadHex("crystal-mac-v5.hex");
   std::string unlistedFirst = v9;  // the CELL chunk at 32 left out of the map
   unlistedFirst = Patch(unlistedFirst, kV9Map + 4, std::string{5, 0}) .erase(kV9Map + 6, 4);
   unlistedFirst = Patch(unlistedFirst, kV9Map + 4, std::string{5, 0});
@@ -95,6 +95,12 @@ TEST(BinaryCrystal, RefusesDamagedHeadersMapsAndCounts) {
       {"valid", v9, 0},
       {"valid with its CRC", WithCRC(v9, false), 0},
       {"wrong CRC", WithCRC(v9, false, 1), 21088},
+      // The trailer follows the chunk map; a byte after it must not hide it from the check.
+      {"a byte after the trailer", WithCRC(v9, false) + "x", 21088},
+      {"a flipped bit and a byte after the trailer", Patch(WithCRC(v9, false), kV9CellA, "\x01") + "x", 21088},
+      {"a byte after the map", v9 + "x", 21088},
+      {"big-endian file with its CRC", WithCRC(v5, true), 0},
+      {"big-endian file with a byte after its trailer", WithCRC(v5, true) + "x", 21088},
       {"format 10", Patch(v9, kV9FormatByte, "\x0a"), 21115},
       {"format 8 reads the little-endian map offset big-endian", Patch(v9, kV9FormatByte, "\x08"), 21095},
       {"signature", Patch(v9, 4, "Lumaxisw0rks"), 21084},
