@@ -54,6 +54,9 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
 
   // Content test of the recogniser: the nine cell and coordinate items within 9000 lines.
   static bool TestFile(const wchar_t* path, uint32_t& typeCode);
+  // Whether the first line that is neither blank nor a comment opens a data block: true of a CIF
+  // cut short too, which the content test refuses.
+  static bool StartsAsCIF(const wchar_t* path);
 
   bool IndexBlocks() override;
   void ReadBlock(uint32_t index) override;

@@ -259,6 +259,11 @@ TEST(Pre5Crystal, RefusesObsoleteDamagedAndMoleculeFiles) {
     Reader<CQLPre5CrystalFile> reader;
     EXPECT_EQ(reader.Read("old.lxdf", c.bytes), c.error) << c.what;
   }
+  // Cut where a record would start: before the sites, or after them but before their positions.
+  for (const size_t cut : {90, 107, 139, 207, 250, 278, 294}) {
+    Reader<CQLPre5CrystalFile> reader;
+    EXPECT_EQ(reader.Read("cut.lxdf", pre5.substr(0, cut)), 21090u) << "cut at " << cut;
+  }
   uint32_t code = 99;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(CQLPre5CrystalFile::TestFile(Wide(WriteScratch("mol.lxmf", Patch(pre5, 4, "LXMF"))).c_str(), code));

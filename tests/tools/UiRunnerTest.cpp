@@ -44,7 +44,9 @@ TEST(UiRunner, DrivesTheMainWindowFromAScript) {
                               "open " + kRutile + "\n"
                               "dump\n"
                               "state 33591 57603 33583\n"
-                              "print 2102 2104\n"
+                              "print 2102 2104@5500\n"
+                              "field settings Lambda ShowGrid FontName AxisType\n"
+                              "field 0 CrystalLineWidth LabelColor ParticleSize\n"
                               "click 2105\n"
                               "\n"
                               "type 2102 2 1 1\n"
@@ -66,9 +68,18 @@ TEST(UiRunner, DrivesTheMainWindowFromAScript) {
             "33591: Hide Patterns List\n"
             "57603: Save\n"
             "disabled 33583: Show Gridlines\n"
-            "> print 2102 2104\n"
+            "> print 2102 2104@5500\n"
             "2102: \n"
-            "2104: Reflexions\n"
+            "2104@5500: Reflexions\n"
+            "> field settings Lambda ShowGrid FontName AxisType\n"
+            "Lambda: 1.5405\n"
+            "ShowGrid: 1\n"
+            "FontName: MS Shell Dlg 2\n"
+            "AxisType: 1\n"
+            "> field 0 CrystalLineWidth LabelColor ParticleSize\n"
+            "CrystalLineWidth: 1\n"
+            "LabelColor: 0xFF000000\n"
+            "ParticleSize: 10000\n"
             "> click 2105\n"
             "menu: [x] rutile\n"
             "> type 2102 2 1 1\n"
@@ -129,6 +140,10 @@ TEST(UiRunner, StopsAtTheFirstLineThatCannotRun) {
       {"type 2104 abc", "error: control 2104 takes no text"},
       {"key ctrl+nonsense", "error: unknown key ctrl+nonsense"},
       {"command 33583 menu 1", "error: no popup menu opened for the menu choice"},
+      {"field settings Colour", "error: no settings field Colour"},
+      {"field 0 ObservedLineWidth", "error: no field ObservedLineWidth in the pattern of row 0"},
+      {"field 1 LabelColor", "error: row 1 is out of range (1)"},
+      {"quit", "error: the program ended before line 3"},
   };
   for (const Case& c : cases) {
     const UiRun run = RunScript("errors", "open " + kRutile + "\n" + c.line + "\ndump\n");

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <functional>
 
+#include "LXColorButton.h"
 #include "LXEdit.h"
 #include "LXMessage.h"
 #include "LXSlider.h"
@@ -92,6 +93,7 @@ struct CControlsDemo::Controls {
   CLXSpinner<int> bigSpinner;
   CLXSlider<double> squaredSlider, windowSlider;
   CUpdateCounter numberUpdates, committedUpdates;
+  CColorButton blue, green;
 };
 
 BEGIN_MESSAGE_MAP(CControlsDemo, CToolTipDialog)
@@ -143,6 +145,12 @@ BOOL CControlsDemo::OnInitDialog() {
   c.committedUpdates.SubclassDlgItem(9352, this);
   c.committedUpdates.value = [&c] { return c.committed.m_value; };
   c.committed.AddNotifyTarget(&c.committedUpdates);
+
+  c.blue.SubclassDlgItem(9315, this);
+  c.blue.SetColor(0xFF0000FFu);
+  c.green.SubclassDlgItem(9316, this);
+  c.green.SetColor(0xFF00FF00u);
+  c.green.SetLivePreview(true);
   for (ControlsDemoPart part : Parts()) part(this);
   return TRUE;
 }

@@ -3,6 +3,7 @@
 // The runner itself is UiRunner.cpp; each group of line commands lives in a Ui*Commands.cpp file
 // and registers itself with QLW_UI_COMMAND, so a new command needs no edit elsewhere.
 #pragma once
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 #include <Qt>
 
 class QWidget;
+class CString;
+class CDiffractionSettings;
+class CQLPattern;
 class QAbstractItemView;
 class QHeaderView;
 class QModelIndex;
@@ -101,6 +105,21 @@ std::vector<int> ListColumns(QAbstractItemView* view);
 // A button's or label's text as shown: "&" marks removed, "&&" as "&".
 std::string WithoutMnemonic(const std::string& text);
 std::string Utf8(const wchar_t* text);
+
+// ---- values: `field settings NAME…` and `field ROW NAME…` ----
+
+// A value named as the preferences name it: from the document's settings, or from the pattern at
+// a row of the structures pane (false: the name is no field of that pattern's kind). In pattern
+// names "*" stands for the kind, as in the preferences' CrystalLineWidth.
+using SettingsField = std::string (*)(const CDiffractionSettings& settings);
+using PatternField = bool (*)(CQLPattern& pattern, std::string& value);
+void AddSettingsField(const char* name, SettingsField read);
+void AddPatternField(const char* name, PatternField read);
+// The forms `field` prints: numbers %.10g, flags 0 or 1, colours 0xAARRGGBB, texts as stored.
+std::string FieldNumber(double value);
+std::string FieldFlag(bool value);
+std::string FieldColour(std::uint32_t argb);
+std::string FieldText(const CString& text);
 
 // ---- input, as a user gives it ----
 

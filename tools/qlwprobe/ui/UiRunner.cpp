@@ -36,6 +36,8 @@ namespace fs = std::filesystem;
 namespace qlwui {
 namespace {
 constexpr long kShortTimerMs = 200;
+constexpr std::chrono::seconds kTimerPatience(3);
+constexpr std::chrono::seconds kIdlePatience(60);
 
 std::vector<Command>& Table() {
   static std::vector<Command> table;
@@ -243,7 +245,8 @@ bool AnswerOpenAlert() {
 
 // Runs the lines on Qt's event loop: a fresh zero-interval timer per step fires once the loop has
 // handled what was waiting; a step runs the next line only after two such turns in a row saw no
-// event at all, so posted messages, timers due now and idle updates have all been handled. A line
+// event at all, so posted messages, timers due now and idle updates have all been handled, and
+// no timer is due within kShortTimerMs (work the program deferred on purpose). A line
 // whose command opens a modal loop does not stop the script: the next step fires inside that loop.
 class Driver : public QObject {
  public:
@@ -262,8 +265,10 @@ class Driver : public QObject {
 
   // The exit code once the program ended by itself.
   int Ended() {
-    if (m_next < m_lines.size()) {
-      Print("error: the program ended before line " + std::to_string(m_next + 1));
+    for (size_t i = m_next; i < m_lines.size(); ++i) {
+      const std::string line = Trim(m_lines[i]);
+      if (line.empty() || line[0] == '#') continue;
+      Print("error: the program ended before line " + std::to_string(i + 1));
       return 1;
     }
     return 0;
@@ -284,7 +289,6 @@ class Driver : public QObject {
     if (m_events != m_seen) {
       m_seen = m_events;
       m_quietTurns = 0;
-      m_busySince = std::chrono::steady_clock::now();
       return false;
     }
     for (auto check : SettledChecks())
@@ -295,18 +299,24 @@ class Driver : public QObject {
   void Step() {
     try {
       const auto now = std::chrono::steady_clock::now();
-      if (now < g_state.waitUntil) {
-        Schedule(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(g_state.waitUntil - now).count()) + 1);
-        return;
+      if (g_state.waitUntil != std::chrono::steady_clock::time_point{}) {
+        if (now < g_state.waitUntil) {
+          Schedule(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(g_state.waitUntil - now).count()) + 1);
+          return;
+        }
+        g_state.waitUntil = {};
+        m_lineStarted = now;
       }
-      // A timer due soon holds work the program deferred (a throttled repaint): it comes first.
-      if (const long due = qlw::testing::NextTimerDueMs(); due >= 0 && due <= kShortTimerMs) {
+      // A timer due soon holds work the program deferred (a throttled repaint): it comes first,
+      // unless it keeps coming back (a repeating timer), which would hold the script forever.
+      const long due = qlw::testing::NextTimerDueMs();
+      if (due >= 0 && due <= kShortTimerMs && now - m_lineStarted < kTimerPatience) {
         Schedule(static_cast<int>(due) + 1);
         return;
       }
       if (!Settled()) {
         // Something that never stops posting would hold the script forever.
-        if (now - m_busySince > std::chrono::seconds(30)) throw Failure("the program never became idle");
+        if (now - m_lineStarted > kIdlePatience) throw Failure("the program never became idle");
         Schedule(0);
         return;
       }
@@ -332,6 +342,7 @@ class Driver : public QObject {
       if (m_next >= m_lines.size()) Finish(0);
       const std::string raw = m_lines[m_next++];
       const std::string trimmed = Trim(raw);
+      m_lineStarted = std::chrono::steady_clock::now();
       Schedule(0);
       if (trimmed.empty() || trimmed[0] == '#') return;
       RunLine(trimmed);
@@ -373,7 +384,7 @@ class Driver : public QObject {
   unsigned long m_events = 0;
   unsigned long m_seen = ~0ul;
   int m_quietTurns = 0;
-  std::chrono::steady_clock::time_point m_busySince = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point m_lineStarted = std::chrono::steady_clock::now();
 };
 
 std::string g_tempFolder;
