@@ -14,6 +14,7 @@
 #include "Status.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -135,6 +136,10 @@ bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
   if (!file->ReadFile(&list, &settings, &state)) return false;
   file->Close();
   const bool replace = (m_bOpening || m_bNewDocument) && !m_bLive;
+  // A session brings the plot ranges it was saved with; they are not autoscaled away.
+  CRestore<bool> keepRanges(m_bKeepReadRanges,
+                            replace && (type == kFileTypeSession || type == kFileTypeSessionPre6) &&
+                                std::isfinite(settings.m_visibleYMin) && settings.m_visibleYMax > settings.m_visibleYMin);
   AddReadPatterns(list, settings, state, replace);
   SetModifiedFlag(TRUE);
   return true;
@@ -171,7 +176,7 @@ void CQlwDoc::AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settin
       if (m_bLive) m_settings.m_fourthText = title;
     }
     m_settings.UpdateTOFFactor();
-    if (anyPending) RecomputeAllPatterns(true, false, !m_bAddingSeveral);
+    if (anyPending) RecomputeAllPatterns(!(replace && m_bKeepReadRanges), false, !m_bAddingSeveral);
   } catch (...) {
     // Take out only what this read brought in; the document's own patterns stay.
     if (replace) {
