@@ -11,6 +11,7 @@
 #include "LXUtils.h"
 #include "Preferences.h"
 #include "QlwDoc.h"
+#include "QlwToolbar.h"
 #include "Resources.h"
 
 IMPLEMENT_DYNCREATE(CDiffractWnd, CQlwMainFrame)
@@ -75,6 +76,7 @@ CDiffractWnd::~CDiffractWnd() {
   delete m_pPlotImage;
   m_pPlotImage = nullptr;
   delete m_pDropTarget;
+  delete m_pToolbar;
 }
 
 RECT CDiffractWnd::DefaultFrameRect(const RECT& work) {
@@ -184,7 +186,11 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
   m_wndSplitter.MoveWindow(&client);
   ApplyPaneSizes();
 
-  // The toolbar is not part of the program yet: its place stays empty.
+  m_pToolbar = new CQlwToolbar;
+  if (!m_pToolbar->Create(this, WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP, AFX_IDW_TOOLBAR))
+    throw CLXXNoToolbar(2, 0, __LINE__);
+  m_pToolbar->SetWindowText(L"Qlw Toolbar");
+  AddControlBar(m_pToolbar);
   auto* doc = context ? dynamic_cast<CQlwDoc*>(context->m_pCurrentDoc) : nullptr;
   if (doc) doc->SetDiffractWnd(this);
   SetActiveView(m_pGraphicsPane, FALSE);

@@ -13,6 +13,7 @@
 class CDiffractionSettings;
 class CQlwDoc;
 class CLXAppDropTarget;
+class CQlwToolbar;
 
 class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDocWindow {
   DECLARE_DYNCREATE(CDiffractWnd)
@@ -73,6 +74,7 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   CWnd* GetParametersPane() const { return m_pParametersPane; }
   CWnd* GetPatternsPane() const { return m_pPatternsPane; }
   CWnd* GetReflexionsPane() const { return m_pReflexionsPane; }
+  CQlwToolbar* GetToolbar() const { return m_pToolbar; }
 
   // The document's side of the window (CQlwDocWindow).
   HWND GetSafeHwnd() const override { return m_hWnd; }
@@ -95,6 +97,7 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   CWnd* m_pParametersPane = nullptr;
   CWnd* m_pPatternsPane = nullptr;
   CWnd* m_pReflexionsPane = nullptr;
+  CQlwToolbar* m_pToolbar = nullptr;  // owned
   Gdiplus::Image* m_pPlotImage = nullptr;
   LXGraphics::CSyncRect m_plotRect;
   bool m_bFirstPaint = true;

@@ -7,6 +7,7 @@
 #include "LXMessage.h"
 #include "LXUtils.h"
 #include "QlwDoc.h"
+#include "QlwToolbar.h"
 
 namespace {
 // String-table texts of the layout commands.
@@ -35,7 +36,10 @@ BOOL CDiffractWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINF
       if (!update) return TRUE;
     }
   }
-  // The toolbar would come next; the window has none yet.
+  if (m_pToolbar && m_pToolbar->m_hWnd && m_pToolbar->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) {
+    handled = true;
+    if (!update) return TRUE;
+  }
   if (CQlwMainFrame::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) handled = true;
   return handled ? TRUE : FALSE;
 }

@@ -1,6 +1,7 @@
 // The diffraction window's pane sizes: applied from the preferences, saved back after each
 // splitter layout, the minimum window size, and hiding and showing the pane columns.
 #include "DiffractWnd.h"
+#include "QlwToolbar.h"
 
 #include <algorithm>
 
@@ -115,8 +116,13 @@ void CDiffractWnd::OnGetMinMaxInfo(MINMAXINFO* info) {
   }
   if (IsPatternsPaneShown()) width += PatternsMinSize().cx + m_wndSplitter.m_cxSplitterGap;
   info->ptMinTrackSize.x = width;
-  // Six toolbar heights once the window has a toolbar; it has none yet.
-  info->ptMinTrackSize.y = std::max<LONG>(kMinFrameHeight, info->ptMinTrackSize.y);
+  LONG height = kMinFrameHeight;
+  if (m_pToolbar && m_pToolbar->m_hWnd && m_pToolbar->IsWindowVisible()) {
+    RECT bar{};
+    m_pToolbar->GetWindowRect(&bar);
+    if (bar.bottom > bar.top && bar.right > bar.left) height = 6 * (bar.bottom - bar.top);
+  }
+  info->ptMinTrackSize.y = std::max<LONG>(height, info->ptMinTrackSize.y);
   Default();
 }
 

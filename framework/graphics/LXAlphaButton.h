@@ -56,6 +56,11 @@ class CAlphaButton : public CButton {
   virtual void DrawItem(LPDRAWITEMSTRUCT item);
 
   void SetMode(UINT mode) { m_mode = mode; }
+  // What the button shows (a Content) and where its text goes (0: no text, 3: below the image).
+  void SetContent(UINT kind, UINT textPlacement) {
+    m_kind = kind;
+    m_textPlacement = textPlacement;
+  }
   void SetMenuKind(UINT kind) { m_menuKind = kind; }
   void SetMenuPlacement(UINT placement) { m_menuPlacement = placement; }
   void SetMenuReturnsCommand(bool returns) { m_menuReturnsCommand = returns ? 1 : 0; }
