@@ -298,6 +298,12 @@ bool CQlwApp::HasStoredPreferences() {
 bool CQlwApp::StartNewProcess() { return OpenFilesInNewWindow({}); }
 
 bool CQlwApp::OpenFilesInNewWindow(const std::vector<CString>& paths) {
+  // The new window cascades from this one's placement, which it finds in the store: a place
+  // reached by a move alone is not stored yet, and the new window would cascade from an old one.
+  if (g_pPreferences) g_pPreferences->SaveAllWindowStates();
+  // The new window cascades from this one's placement, which it finds in the store: without it
+  // (nothing stored yet, or a place left since) it would open exactly over this window.
+  if (g_pPreferences) g_pPreferences->SaveAllWindowStates();
   CString arguments = kNewWindowSwitch;
   for (const CString& path : paths) arguments += CString(L" \"") + path + L"\"";
   m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments, false);

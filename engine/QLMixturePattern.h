@@ -39,8 +39,9 @@ public:
     int RemoveComponent(const CQLPattern* pattern);
     double GetTotalFraction() const;
 
-    // Reads the form written by Flatten; the reader sits just behind the kind code.
-    static std::shared_ptr<CQLMixturePattern> CreateFromFlatBuffer(CQLFlatReader& reader);
+    // Reads the form written by Flatten; the reader sits just behind the kind code. depth: the
+    // mixtures around this one in the block.
+    static std::shared_ptr<CQLMixturePattern> CreateFromFlatBuffer(CQLFlatReader& reader, int depth = 0);
 
 
     std::uint8_t m_fillUp = 1;     // a shortfall after an edit is shared among the others

@@ -226,14 +226,33 @@ CQLSite ReadSite(CQLFlatReader& reader, const CQLCrystal& crystal)
     return site;
 }
 
+// A crystallographic rotation on fractional coordinates: whole numbers, determinant ±1.
+bool IsLatticeRotation(const CSymmetryOperator& op)
+{
+    const auto& r = op.m_rotation;
+    for (const auto& row : r)
+        for (double v : row)
+            if (!std::isfinite(v) || std::fabs(v) > 1e6 || std::fabs(v - std::round(v)) > kOperatorTolerance) return false;
+    for (double t : op.m_translation)
+        if (!std::isfinite(t)) return false;
+    const double det = r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) -
+                       r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
+                       r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);
+    return std::fabs(std::fabs(det) - 1.0) < 0.5;
+}
+
 void ReadCrystalBlocks(CQLFlatReader& reader, CQLCrystal* crystal)
 {
+    // Checked before anything is expanded: thousands of operators over thousands of sites take
+    // minutes, and a rotation that is no lattice rotation makes no crystal.
     const std::uint64_t operators = reader.ReadCount(kOperatorSize);
+    if (operators > kMaxFlatOperators) throw CQLFlatOverrun();
     std::vector<CSymmetryOperator> ops(operators);
     for (CSymmetryOperator& op : ops) {
         for (auto& row : op.m_rotation)
             for (double& v : row) v = reader.Read<double>();
         for (double& v : op.m_translation) v = reader.Read<double>();
+        if (!IsLatticeRotation(op)) throw CQLFlatOverrun();
     }
     const std::uint64_t sites = reader.ReadCount(kSiteFixedSize);
     std::vector<CQLSite> siteList;
@@ -542,7 +561,7 @@ std::uint64_t CQLMixturePattern::Flatten(std::uint8_t*& cursor) const
     return std::uint64_t(cursor - start);
 }
 
-std::shared_ptr<CQLMixturePattern> CQLMixturePattern::CreateFromFlatBuffer(CQLFlatReader& reader)
+std::shared_ptr<CQLMixturePattern> CQLMixturePattern::CreateFromFlatBuffer(CQLFlatReader& reader, int depth)
 {
     auto p = std::make_shared<CQLMixturePattern>(false);
     const std::uint8_t* image = reader.Take(kMixtureImageSize);
@@ -556,7 +575,7 @@ std::shared_ptr<CQLMixturePattern> CQLMixturePattern::CreateFromFlatBuffer(CQLFl
     const std::uint64_t count = reader.ReadCount(4);
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint32_t kind = reader.Read<std::uint32_t>();
-        CQLPatternPtr component = ReadFlatPattern(kind, reader);
+        CQLPatternPtr component = ReadFlatPattern(kind, reader, depth + 1);
         // An unknown kind ends the block; a mixture missing a component is not complete.
         if (!component) throw CQLFlatOverrun();
         p->m_components.push_back(std::move(component));
@@ -632,12 +651,14 @@ std::shared_ptr<CQLObservedPattern> CQLObservedPattern::CreateFromFlatBuffer(CQL
     return p;
 }
 
-CQLPatternPtr ReadFlatPattern(std::uint32_t kind, CQLFlatReader& reader)
+CQLPatternPtr ReadFlatPattern(std::uint32_t kind, CQLFlatReader& reader, int depth)
 {
+    // Unbounded nesting would run the stack out.
+    if (depth > kMaxFlatNesting) throw CQLFlatOverrun();
     switch (kind) {
         case kFlatObserved: return CQLObservedPattern::CreateFromFlatBuffer(reader);
         case kFlatCrystal: return CQLCrystalPattern::CreateFromFlatBuffer(reader);
-        case kFlatMixture: return CQLMixturePattern::CreateFromFlatBuffer(reader);
+        case kFlatMixture: return CQLMixturePattern::CreateFromFlatBuffer(reader, depth);
         default: return nullptr;
     }
 }

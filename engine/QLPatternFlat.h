@@ -18,10 +18,16 @@ enum : std::uint32_t
     kFlatMixture = 4,
 };
 
-// Thrown by CQLFlatReader when a count or a field would run past the end of the block.
+// Thrown by CQLFlatReader when a count or a field would run past the end of the block, and by
+// the form readers when a form breaks the limits below: the block counts as ending there.
 struct CQLFlatOverrun
 {
 };
+
+// Mixtures nested deeper are refused, as the session reader refuses them.
+inline constexpr int kMaxFlatNesting = 32;
+// The most operators a space group has with its centring (F m -3 m: 192).
+inline constexpr std::uint64_t kMaxFlatOperators = 192;
 
 // A cursor over a received block that never reads past its end.
 class CQLFlatReader
@@ -82,5 +88,6 @@ struct CQLFlatDrop
 };
 CQLFlatDrop ReadFlatPatternList(const std::uint8_t* data, std::uint64_t size, std::uint32_t ownProcessId);
 
-// One form by its kind code, the reader just behind the code; null for an unknown kind.
-CQLPatternPtr ReadFlatPattern(std::uint32_t kind, CQLFlatReader& reader);
+// One form by its kind code, the reader just behind the code; null for an unknown kind. depth:
+// the mixtures around the form (0 at the top level).
+CQLPatternPtr ReadFlatPattern(std::uint32_t kind, CQLFlatReader& reader, int depth = 0);

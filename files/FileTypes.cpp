@@ -104,6 +104,10 @@ uint32_t IdentifyFileType(const wchar_t* path, bool sniff, void*) {
       test(path, result);
       if (result != 0) return IsKnownResult(result) ? result : 0;
     }
+    // A CIF cut short fails its content test, yet it is a CIF: its reader says what is wrong with
+    // it, where the loose tests below could take it for x–y data.
+    for (uint32_t code : candidates)
+      if (code == kFileTypeCIF && CQLCIFFile::StartsAsCIF(path)) return code;
   }
   // Strict tests before loose ones: a CIF has many lines of two numbers and would pass as x-y data.
   for (TestFn test : {&CQLSessionFile::TestFile, &CQLSessionPre6File::TestFile, &CQLCrystalFile::TestFile,

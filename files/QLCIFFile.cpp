@@ -59,6 +59,23 @@ bool CQLCIFFile::TestFile(const wchar_t* path, uint32_t& typeCode) {
   return false;
 }
 
+bool CQLCIFFile::StartsAsCIF(const wchar_t* path) {
+  try {
+    CQLCIFFile file;
+    if (!file.Open(path, modeRead | shareDenyWrite)) return false;
+    std::string line;
+    for (int lines = 0; lines < 9000 && file.ReadLine(line, 2049) >= 0; ++lines) {
+      if (lines == 0) DropByteOrderMark(line);
+      line = TrimLeft(line);
+      if (line.empty() || line[0] == '#') continue;
+      return line.compare(0, 5, "data_") == 0;
+    }
+  } catch (...) {
+    // A content test answers no rather than failing the recogniser.
+  }
+  return false;
+}
+
 bool CQLCIFFile::IndexBlocks() {
   if (m_blocks.empty()) {
     const long remembered = Position();

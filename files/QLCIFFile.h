@@ -54,6 +54,9 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
 
   // Content test of the recogniser: the nine cell and coordinate items within 9000 lines.
   static bool TestFile(const wchar_t* path, uint32_t& typeCode);
+  // Whether the first line that is neither blank nor a comment opens a data block: true of a CIF
+  // cut short too, which the content test refuses.
+  static bool StartsAsCIF(const wchar_t* path);
 
   bool IndexBlocks() override;
   void ReadBlock(uint32_t index) override;
@@ -85,6 +88,16 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   uint64_t m_loopRows = 0;
   uint64_t m_committedRows = 0;
   bool m_symbolFromHM = false;
+  // Space-group symbols looked up from Hermann-Mauguin texts, by text, with the cell angles they
+  // were looked up for.
+  struct SymbolLookup {
+    bool done = false;
+    bool found = false;
+    double alpha = 0, beta = 0, gamma = 0;
+    CString symbol;
+    int originChoice = 0;
+  };
+  std::unordered_map<std::string, SymbolLookup> m_symbolLookups;
   bool m_keepRowsApart = true;
   bool m_checkingLoop = false;  // the loop check reads the values that the row pass reads again
 
@@ -95,7 +108,9 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   bool CheckLoop(size_t names);
   bool AtValue();
   bool AtReservedWord();
-  void DispatchItem(const std::string& name, const std::string& value);
+  void DispatchItem(const std::string& rawName, const std::string& value);
+  // name: rawName lower-cased.
+  void DispatchItem(const std::string& name, const std::string& rawName, const std::string& value);
   bool HandleCellItem(const std::string& name, const std::string& value);
   void HandleSymmetryItem(const std::string& name, const std::string& value);
   void HandleAtomSiteItem(const std::string& name, const std::string& value);

@@ -44,11 +44,13 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// The progress text of an item: "Reading CIF file" and the item's name.
+// The progress text of an item: "Reading CIF file" and the item's name. The name is cut as the
+// block parser cuts single item names, so that a loop of a very long name costs the same per value.
 CString ItemProgressText(const std::string& name) {
+  constexpr size_t kShownName = 80;
   CString text;
   if (!text.LoadString(3713)) text = L"Reading CIF file";
-  return text + L" " + CString(name.c_str());
+  return text + L" " + CString(name.substr(0, kShownName).c_str());
 }
 
 bool MatchesCategory(const std::string& a, const std::string& b) {
@@ -314,13 +316,17 @@ void CQLCIFFile::ReadLoop() {
   if (names.empty()) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, CString(L"loop_"));
   const CString first(names[0].c_str());
   if (!CheckLoop(names.size())) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, first);
+  // Lower-cased once for the loop, not once for each of its values.
+  std::vector<std::string> lowerNames;
+  lowerNames.reserve(names.size());
+  for (const std::string& name : names) lowerNames.push_back(Lower(name));
   m_committedRows = 0;
   std::string value;
   for (uint64_t row = 0; row < m_loopRows; ++row) {
     if (!AtValue()) throw CLXXFileCIFMissingDataInLoop(kLXSeverityMessage, 0, __LINE__, first);
-    for (const std::string& name : names) {
+    for (size_t i = 0; i < names.size(); ++i) {
       if (!ReadValue(value)) throw CLXXFileCIFMissingDataInLoop(kLXSeverityMessage, 0, __LINE__, first);
-      DispatchItem(name, value);
+      DispatchItem(lowerNames[i], names[i], value);
     }
   }
   CommitRecord();
@@ -328,8 +334,11 @@ void CQLCIFFile::ReadLoop() {
 }
 
 void CQLCIFFile::DispatchItem(const std::string& rawName, const std::string& value) {
+  DispatchItem(Lower(rawName), rawName, value);
+}
+
+void CQLCIFFile::DispatchItem(const std::string& name, const std::string& rawName, const std::string& value) {
   if (value.empty()) return;
-  const std::string name = Lower(rawName);
   if (MatchesCategory(name, "_database") || MatchesCategory(name, "_amcsd_database")) {
     if (m_blockName.CompareNoCase(L"global") == 0) m_blockName = CString(value.c_str());
   } else if (MatchesCategory(name, "_symmetry") || MatchesCategory(name, "_space")) {
@@ -386,12 +395,18 @@ void CQLCIFFile::HandleSymmetryItem(const std::string& name, const std::string& 
     std::string text;
     for (char ch : value)
       if (ch != '{' && ch != '[' && ch != '<') text += ch;
-    CString symbol(text.c_str());
-    int originChoice = 0, row = -1, system = 0;
-    if (!ParseSpaceGroupSymbol(symbol, originChoice, &row)) return;
-    if (LookupSpaceGroupSymbol(symbol, originChoice, m_crystal->m_alpha, m_crystal->m_beta, m_crystal->m_gamma, system)) {
-      m_crystal->m_spaceGroupSymbol = symbol;
-      m_crystal->m_originChoice = originChoice;
+    // Looked up once for each distinct text and cell: files may repeat the item on every line.
+    SymbolLookup& lookup = m_symbolLookups[text];
+    const CQLCrystal& c = *m_crystal;
+    if (!lookup.done || lookup.alpha != c.m_alpha || lookup.beta != c.m_beta || lookup.gamma != c.m_gamma) {
+      lookup = SymbolLookup{true, false, c.m_alpha, c.m_beta, c.m_gamma, CString(text.c_str()), 0};
+      int row = -1, system = 0;
+      lookup.found = ParseSpaceGroupSymbol(lookup.symbol, lookup.originChoice, &row) &&
+                     LookupSpaceGroupSymbol(lookup.symbol, lookup.originChoice, c.m_alpha, c.m_beta, c.m_gamma, system);
+    }
+    if (lookup.found) {
+      m_crystal->m_spaceGroupSymbol = lookup.symbol;
+      m_crystal->m_originChoice = lookup.originChoice;
       m_symbolFromHM = true;
     }
   } else if (name == "_symmetry_int_tables_number" || name == "_space_group_it_number") {

@@ -126,9 +126,9 @@ void CQLCIFFile::WriteBlock(uint32_t) {
     const std::string position = "  " + qlwtext::Fixed(site.m_x + shift[0], 4) + "  " +
                                  qlwtext::Fixed(site.m_y + shift[1], 4) + "  " + qlwtext::Fixed(site.m_z + shift[2], 4);
     std::string displacement;
-    // A site without displacement moves not at all: U = 0. An inapplicable "." would be as true,
-    // but some readers then drop the whole column and with it every other site's U.
-    if (withU) displacement = "  " + qlwtext::Fixed(site.m_displacement ? site.m_displacement->m_u : 0.0, 4);
+    // A site without displacement has none to give: "." (inapplicable), never a U of 0 that
+    // would read back as an atom that does not move.
+    if (withU) displacement = "  " + (site.m_displacement ? qlwtext::Fixed(site.m_displacement->m_u, 4) : std::string("."));
     for (const CSiteSpecies& species : site.m_species) {
       out += " " + label + "  " + CifValueText(species.m_name.ToUtf8(), false) + " " +
              qlwtext::Fixed(species.m_occupancy, 4) + position + displacement + "\n";

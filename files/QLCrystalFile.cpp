@@ -125,7 +125,7 @@ void CQLCrystalFile::ReadHeader() {
   }
   if (m_formatVersion > 9) throw CLXXFileTooNew(kLXSeverityMessage, 0, 1212);
   m_nativeOrder = !IsBigEndian();
-  if (!CheckCRC()) throw CLXXFileCRCFailed(kLXSeverityMessage, 0, 1225);
+  if (!CheckTrailer()) throw CLXXFileCRCFailed(kLXSeverityMessage, 0, 1225);
   Seek(28, begin);
   m_mapOffset = static_cast<uint32_t>(ReadInt32());
   const uint64_t length = GetLength();
@@ -134,6 +134,19 @@ void CQLCrystalFile::ReadHeader() {
   if (length <= m_dataStart) throw CLXXFileMapError(kLXSeverityMessage, 0, 1238);
   m_headerRead = true;
   ReadChunkMap();
+}
+
+bool CQLCrystalFile::CheckTrailer() {
+  // The trailer follows the chunk map. A map that cannot be found here is refused as a map error
+  // just after.
+  const uint64_t length = GetLength();
+  Seek(28, begin);
+  const uint64_t mapOffset = static_cast<uint32_t>(ReadInt32());
+  if (mapOffset < 32 || mapOffset + 6 > length) return true;
+  Seek(static_cast<int64_t>(mapOffset), begin);
+  if (static_cast<uint32_t>(ReadInt32BigEndian()) != kFMAP) return true;
+  const uint64_t mapEnd = mapOffset + 6 + uint64_t(ReadUInt16()) * 4;
+  return mapEnd > length || CheckCRCAt(mapEnd);
 }
 
 void CQLCrystalFile::ReadChunkMap() {
@@ -423,10 +436,13 @@ void CQLCrystalFile::ReadDisplacements() {
     for (float& t : terms) t = ReadFloat();
     double tensor[9];
     TensorFromBinaryOrder(terms, tensor);
-    if ((type == 2 || type == 3) && !IsPositiveDefinite3x3(tensor)) valid = false;
     if (type < 1 || type > 3) continue;
     c.m_hasDisplacements = true;
-    if (!valid) continue;
+    // A tensor that is not positive definite costs its own site its displacement, no other.
+    if ((type == 2 || type == 3) && !IsPositiveDefinite3x3(tensor)) {
+      valid = false;
+      continue;
+    }
     if (type == 1) {
       site.m_displacement = std::make_unique<CQLThermalEllipsoid>(u);
     } else if (type == 2) {

@@ -49,6 +49,8 @@ class CQLCrystalFile : public CQlwFile {
 
   void ReadHeader();
   void ReadChunkMap();
+  // The CRC check of the trailer where the format puts it: right after the chunk map.
+  bool CheckTrailer();
   void ReadCell();
   void ReadSymmetry();
   void ReadSites(bool version7);

@@ -6,6 +6,7 @@
 #include "QLObservedPattern.h"
 #include "Status.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <new>
@@ -46,6 +47,10 @@ bool CQLObservedDataFile::ReadDataLine(std::string& line) {
 }
 
 void CQLObservedDataFile::MakePattern(CQLProfile points) {
+  // Everything downstream (mixtures, background, interpolation) walks the points by rising x;
+  // a scan recorded from high angle to low would add nothing and get no background.
+  const auto byX = [](const CQLProfilePoint& a, const CQLProfilePoint& b) { return a.x < b.x; };
+  if (!std::is_sorted(points.begin(), points.end(), byX)) std::stable_sort(points.begin(), points.end(), byX);
   m_pattern = std::make_unique<CQLObservedPattern>(std::move(points), false);
   m_pattern->SetFilePath(GetFilePath());
   m_pattern->m_title = GetFileTitle();

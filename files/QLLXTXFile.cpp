@@ -282,7 +282,16 @@ void CQLLXTXFile::ReadAtoms() {
     char symbol[kLineBuffer], label[kLineBuffer];
     double x = 0, y = 0, z = 0;
     bool hasLabel = qlw::ScanC(line.c_str(), "%2s %255s %lf %lf %lf", symbol, label, &x, &y, &z) == 5;
-    if (!hasLabel && qlw::ScanC(line.c_str(), "%2s %lf %lf %lf", symbol, &x, &y, &z) != 4) continue;
+    if (!hasLabel && qlw::ScanC(line.c_str(), "%2s %lf %lf %lf", symbol, &x, &y, &z) != 4) {
+      // A site must not vanish without a word, as from a line cut short.
+      const std::vector<std::string> tokens = Tokens(line);
+      double number = 0;
+      if (!tokens.empty()) {
+        const std::string& site = tokens.size() > 1 && !ReadNumber(tokens[1], number) ? tokens[1] : tokens[0];
+        Warn(2643u, CString(Trim(line).c_str()), CString(site.c_str()));
+      }
+      continue;
+    }
     x = Single(x), y = Single(y), z = Single(z);
     // A coordinate that is no number must not put the site anywhere.
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {

@@ -63,16 +63,20 @@ void CQLPre5CrystalFile::ReadBlock(uint32_t) {
   CStatus::SetText(1302, m_versionText, GetFilePath());
 
   // A valid file ends where a record would start; running out inside a record is an error.
+  bool sitesRead = false, positionsRead = false;
   while (BytesRemaining() > 0) {
     const int32_t length = ReadInt32();
     const auto tag = static_cast<uint32_t>(ReadInt32BigEndian());
     if (length < 4 || uint64_t(length) - 4 > BytesRemaining()) throw CLXXFileEOF(kLXSeverityMessage, 0, __LINE__);
     m_limit = GetPosition() + uint64_t(length) - 4;
-    if (tag == QLTag("ATOM"))
+    if (tag == QLTag("ATOM")) {
       ReadPre5Positions();
-    else if (tag == QLTag("AUCR"))
+      positionsRead = true;
+    } else if (tag == QLTag("AUCR")) {
       ReadPre5Sites();
-    else if (tag == QLTag("SYMM"))
+      sitesRead = true;
+      positionsRead = false;
+    } else if (tag == QLTag("SYMM"))
       ReadPre5Symmetry();
     else if (tag == QLTag("CELL"))
       ReadCell();
@@ -83,6 +87,9 @@ void CQLPre5CrystalFile::ReadBlock(uint32_t) {
     // The record's length says where the next one starts, whatever its reader took.
     Seek(static_cast<int64_t>(m_limit), begin);
   }
+  // A file cut at a record boundary ends cleanly too: the sites and their positions must both
+  // have come, or the structure is not all there.
+  if (!sitesRead || m_crystal->m_sites.empty() || !positionsRead) throw CLXXFileEOF(kLXSeverityMessage, 0, __LINE__);
 }
 
 void CQLPre5CrystalFile::ReadPre5Sites() {

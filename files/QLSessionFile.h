@@ -64,6 +64,9 @@ class CQLSessionFile : public CQlwFile {
 
   // ----- reading -----
   void ReadHeader();
+  // Where the trailer stands, right after STOP, found by stepping over the top-level records by
+  // their lengths; false when they do not lead to STOP.
+  bool FindTrailer(uint64_t& at);
   uint32_t ReadTag();
   // Reads the records of a block of `length` bytes. handler(tag, length) reads a record it
   // knows and answers true, or false to have it skipped. A record must end exactly where its

@@ -15,7 +15,9 @@
 #include <cstring>
 
 namespace {
-constexpr int64_t kMaxProfilePoints = 1 << 24;
+// Fourteen times the default grid of 72,000 points; more, from a file, is a damaged value, as eight
+// patterns on a grid of 2^24 points would take gigabytes.
+constexpr uint32_t kMaxProfilePoints = 1u << 20;
 constexpr double kStoredPositionTolerance = 1e-4;  // positions are stored as floats
 
 // The positions come from the file, but an anisotropic tensor turns with each image: each
@@ -171,8 +173,28 @@ void CQLSessionFile::ReadHeader() {
   if (m_formatVersion < kFormatVersion) throw CLXXFileBadVersion(kLXSeverityMessage, 0, 1314);
 }
 
+bool CQLSessionFile::FindTrailer(uint64_t& at) {
+  constexpr int kTopLevelRecords = 8;  // QLSF, VERS, PLAT, FVER, WINS, PLOT, PATS, STOP
+  Seek(0, begin);
+  for (int i = 0; i < kTopLevelRecords && BytesRemaining() >= 8; ++i) {
+    const uint32_t tag = ReadTag();
+    const auto length = static_cast<uint32_t>(ReadInt32());
+    if (tag == QLTag("STOP")) {
+      at = GetPosition();
+      return true;
+    }
+    if (length > BytesRemaining()) break;
+    Seek(static_cast<int64_t>(length), current);
+  }
+  return false;
+}
+
 void CQLSessionFile::ReadBlock(uint32_t) {
-  if (!CheckCRC()) throw CLXXFileCRCFailed(kLXSeverityMessage, 0, 691);
+  // Checked before anything is read, so that a damaged file adds no pattern. Records that do not
+  // lead to STOP leave the file to the checks of the header and blocks.
+  uint64_t trailer = 0;
+  if (!(FindTrailer(trailer) ? CheckCRCAt(trailer) : CheckCRC()))
+    throw CLXXFileCRCFailed(kLXSeverityMessage, 0, 691);
   ReadHeader();
   if (m_platform == 0 && m_programVersion < 0x05000080u) throw CLXXFileObsoleteMac5(kLXSeverityMessage, 0, 705);
   if (m_formatVersion > kFormatVersion) throw CLXXFileTooNew(kLXSeverityMessage, 0, 707);
@@ -273,9 +295,9 @@ void CQLSessionFile::ReadSettings(uint32_t length, CDiffractionSettings& s) {
       case QLTag("MAXR"): s.m_maxNumRefs = GetU32(size); return true;
       case QLTag("MON?"): s.m_monochromatic = GetBool(size); return true;
       case QLTag("NPTS"): {
-        const auto points = static_cast<int64_t>(static_cast<int32_t>(GetU32(size)));
-        // Every profile is computed on this grid: a count no plot needs would exhaust memory.
-        if (points >= 2 && points <= kMaxProfilePoints) s.m_numProfilePoints = static_cast<uint64_t>(points);
+        const uint32_t points = GetU32(size);
+        if (points > kMaxProfilePoints) throw CLXXFileInvalid(kLXSeverityMessage, 0, __LINE__);
+        if (points >= 2) s.m_numProfilePoints = points;
         return true;
       }
       case QLTag("PRO#"): SetIfInRange(s.m_profileType, GetByte(size), 1, 4); return true;

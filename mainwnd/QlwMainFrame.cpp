@@ -176,21 +176,23 @@ void CQlwMainFrame::OnPaint() {
       DrawMenuBar();
     }
     // Hiding and moving a window inside its own paint is not allowed on Qt: the rest of the
-    // first showing runs as soon as the paint is over.
-    PostMessage(kMsgCompleteFirstShowing, 0, 0);
+    // first showing runs as soon as the paint is over. The first-launch flag is cleared below,
+    // before then, so it travels with the message.
+    const bool firstLaunch = g_pStore && g_pStore->m_FirstLaunch.Get();
+    PostMessage(kMsgCompleteFirstShowing, firstLaunch ? 1 : 0, 0);
   }
   Default();
   if (g_pStore) g_pStore->m_FirstLaunch.Set(false);
 }
 
-LRESULT CQlwMainFrame::OnCompleteFirstShowing(WPARAM, LPARAM) {
-  CompleteFirstShowing();
+LRESULT CQlwMainFrame::OnCompleteFirstShowing(WPARAM firstLaunch, LPARAM) {
+  CompleteFirstShowing(firstLaunch != 0);
   return 0;
 }
 
-void CQlwMainFrame::CompleteFirstShowing() {
+void CQlwMainFrame::CompleteFirstShowing(bool firstLaunch) {
   if (g_pStore && !g_pStore->m_DontInitPalettes.Get()) {
-    if (g_pStore->m_FirstLaunch.Get()) PlaceAnew();
+    if (firstLaunch) PlaceAnew();
   }
   SetForegroundWindow();
   Resume();

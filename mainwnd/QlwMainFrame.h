@@ -53,7 +53,8 @@ class CQlwMainFrame : public CLXDocWnd {
   virtual CWnd* GetFocusPane() { return this; }
   // Marks the program as closing and saves the preference store's window groups, once.
   void BeginClosing();
-  void CompleteFirstShowing();
+  // firstLaunch: the store's first-launch flag as the first paint found it.
+  void CompleteFirstShowing(bool firstLaunch);
   void PlaceAnew();
 
   int OnCreate(LPCREATESTRUCT cs);
@@ -66,7 +67,7 @@ class CQlwMainFrame : public CLXDocWnd {
   LRESULT OnSizing(WPARAM, LPARAM);
   LRESULT OnSysCommand(WPARAM command, LPARAM lParam);
   void OnTimer(UINT_PTR id);
-  LRESULT OnCompleteFirstShowing(WPARAM, LPARAM);
+  LRESULT OnCompleteFirstShowing(WPARAM firstLaunch, LPARAM);
   LRESULT OnAreYouMe(WPARAM, LPARAM);
   LRESULT OnHasEmptyWindow(WPARAM, LPARAM);
   LRESULT OnIdleMsg(WPARAM, LPARAM);

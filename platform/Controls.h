@@ -84,7 +84,14 @@ typedef NMHDR* LPNMHDR;
 #define CBS_SIMPLE 0x0001u
 #define CBS_DROPDOWN 0x0002u
 #define CBS_DROPDOWNLIST 0x0003u
+#define CBS_OWNERDRAWFIXED 0x0010u
+#define CBS_OWNERDRAWVARIABLE 0x0020u
 #define CBS_SORT 0x0100u
+#define CBS_HASSTRINGS 0x0200u
+#define CB_GETITEMHEIGHT 0x0154
+// The number of rows an open list shows.
+#define CB_SETMINVISIBLE 0x1701
+#define CB_GETMINVISIBLE 0x1702
 #define CB_ERR (-1)
 #define CB_GETEDITSEL 0x0140
 #define CB_LIMITTEXT 0x0141
@@ -545,7 +552,14 @@ struct NMTTDISPINFOW {
 };
 
 // Up-down (spin) buttons.
+#define UDS_SETBUDDYINT 0x0002u
+#define UDS_ALIGNRIGHT 0x0004u
+#define UDS_ALIGNLEFT 0x0008u
 #define UDS_HORZ 0x0040u
+#define UDS_HOTTRACK 0x0100u
+// The buddy window is only recorded: the control never writes its position into the buddy.
+#define UDM_SETBUDDY (WM_USER + 105)
+#define UDM_GETBUDDY (WM_USER + 106)
 #define UDM_SETRANGE32 (WM_USER + 111)
 #define UDM_GETRANGE32 (WM_USER + 112)
 #define UDM_SETPOS32 (WM_USER + 113)

@@ -113,6 +113,10 @@ void qlw::SetMenuPainterDC(PainterDCMaker make, PainterDCFreer free) {
   g_free = free;
 }
 bool qlw::HasMenuPainterDC() { return g_make && g_free; }
+HDC qlw::MakeOwnerDrawDC(QPainter* painter, const RECT& bounds) { return g_make && g_free ? g_make(painter, bounds) : nullptr; }
+void qlw::FreeOwnerDrawDC(HDC dc) {
+  if (dc && g_free) g_free(dc);
+}
 
 void qlw::SetMenuFramePainter(MenuFramePainter frame, COLORREF panel) {
   g_frame = frame;

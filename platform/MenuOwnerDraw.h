@@ -15,6 +15,9 @@ using PainterDCMaker = HDC (*)(QPainter* painter, const RECT& bounds);
 using PainterDCFreer = void (*)(HDC dc);
 void SetMenuPainterDC(PainterDCMaker make, PainterDCFreer free);
 bool HasMenuPainterDC();
+// The same makers serve owner-drawn buttons and combo boxes; null without a maker.
+HDC MakeOwnerDrawDC(QPainter* painter, const RECT& bounds);
+void FreeOwnerDrawDC(HDC dc);
 // The frame of a popup that holds owner-drawn items: drawn by `frame` on a DC over the popup
 // (its screen rectangle given), three pixels wide, over a panel of colour `panel`. Null: Qt's.
 using MenuFramePainter = void (*)(HDC dc, const RECT& screen);

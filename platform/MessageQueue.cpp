@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "WndInternal.h"
+#include "testing/TimerQuery.h"
 
 using namespace qlw::wnd;
 
@@ -629,6 +630,17 @@ LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
 }
 
 namespace qlw {
+namespace testing {
+long NextTimerDueMs() {
+  auto q = CurrentQueue();
+  std::lock_guard<std::mutex> lock(Lock());
+  const auto next = NextTimerLocked(*q);
+  if (next == Clock::time_point::max()) return -1;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+  return left < 0 ? 0 : static_cast<long>(left);
+}
+}  // namespace testing
+
 void SetThreadMessageHandler(ThreadMessageHandler handler) {
   auto q = CurrentQueue();
   std::lock_guard<std::mutex> lock(Lock());

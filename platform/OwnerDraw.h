@@ -5,6 +5,7 @@
 #include "WinTypes.h"
 
 #define ODT_MENU 1
+#define ODT_COMBOBOX 3
 #define ODT_BUTTON 4
 #define ODA_DRAWENTIRE 0x0001u
 #define ODA_SELECT 0x0002u
@@ -17,6 +18,11 @@
 #define ODS_DEFAULT 0x0020u
 #define ODS_HOTLIGHT 0x0040u
 #define ODS_NOACCEL 0x0100u
+#define ODS_COMBOBOXEDIT 0x1000u
+#ifndef WM_DELETEITEM
+#define WM_DELETEITEM 0x002D
+#define WM_COMPAREITEM 0x0039
+#endif
 
 struct DRAWITEMSTRUCT {
   UINT CtlType;
@@ -40,6 +46,27 @@ struct MEASUREITEMSTRUCT {
   ULONG_PTR itemData;
 };
 typedef MEASUREITEMSTRUCT* LPMEASUREITEMSTRUCT;
+
+struct COMPAREITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  HWND hwndItem;
+  UINT itemID1;
+  ULONG_PTR itemData1;
+  UINT itemID2;
+  ULONG_PTR itemData2;
+  DWORD dwLocaleId;
+};
+typedef COMPAREITEMSTRUCT* LPCOMPAREITEMSTRUCT;
+
+struct DELETEITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  UINT itemID;
+  HWND hwndItem;
+  ULONG_PTR itemData;
+};
+typedef DELETEITEMSTRUCT* LPDELETEITEMSTRUCT;
 
 #ifndef TPM_CENTERALIGN
 #define TPM_CENTERALIGN 0x0004u

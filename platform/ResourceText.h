@@ -41,7 +41,8 @@ struct DialogTemplateItem {
   int id = -1;
   std::wstring caption;
   std::vector<std::wstring> flags;  // DEFAULT, GROUP, DISABLED, HIDDEN, READONLY, MULTILINE, OWNERDATA,
-                                    // NUMBER, PASSWORD, SINGLESEL, VERTICAL, STRETCH, CLASS=name
+                                    // NUMBER, PASSWORD, SINGLESEL, VERTICAL, STRETCH, OWNERDRAW,
+                                    // CLASS=name
   int row = 0;                      // items of one ROW share the number
   bool HasFlag(const wchar_t* flag) const;
   std::wstring FlagValue(const wchar_t* prefix) const;

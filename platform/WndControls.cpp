@@ -8,10 +8,14 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QStylePainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,6 +34,7 @@
 #include <set>
 
 #include "Controls.h"
+#include "MenuOwnerDraw.h"
 #include "Resources.h"
 #include "WndGeometry.h"
 #include "WndInternal.h"
@@ -91,6 +96,44 @@ bool TextMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, QString 
 }
 
 // ---- Button -------------------------------------------------------------------------------
+// A push button whose style says BS_OWNERDRAW asks its parent to draw it (WM_DRAWITEM), whenever
+// the style was set.
+class PushButton : public QPushButton {
+ public:
+  PushButton(HWND hwnd, const QString& text, QWidget* parent) : QPushButton(text, parent), m_hwnd(hwnd) {}
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    if ((Style(m_hwnd) & BS_TYPEMASK) != BS_OWNERDRAW) {
+      QPushButton::paintEvent(e);
+      return;
+    }
+    QPainter painter(this);
+    RECT r{0, 0, width(), height()};
+    HDC dc = qlw::MakeOwnerDrawDC(&painter, r);
+    HWND parent = GetParent(m_hwnd);
+    if (!dc || !parent) {
+      qlw::FreeOwnerDrawDC(dc);
+      return;
+    }
+    DRAWITEMSTRUCT di{};
+    di.CtlType = ODT_BUTTON;
+    di.CtlID = static_cast<UINT>(GetDlgCtrlID(m_hwnd));
+    di.itemAction = ODA_DRAWENTIRE;
+    if (isDown()) di.itemState |= ODS_SELECTED;
+    if (hasFocus()) di.itemState |= ODS_FOCUS;
+    if (!isEnabled()) di.itemState |= ODS_DISABLED;
+    di.hwndItem = m_hwnd;
+    di.hDC = dc;
+    di.rcItem = r;
+    SendMessageW(parent, WM_DRAWITEM, di.CtlID, reinterpret_cast<LPARAM>(&di));
+    qlw::FreeOwnerDrawDC(dc);
+  }
+
+ private:
+  HWND m_hwnd;
+};
+
 QWidget* MakeButton(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
   const DWORD type = static_cast<DWORD>(cs.style) & BS_TYPEMASK;
   const QString text = Q(cs.lpszName).replace(QLatin1Char('&'), QLatin1String("&"));
@@ -115,7 +158,7 @@ QWidget* MakeButton(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
       break;
     }
     default: {
-      auto* p = new QPushButton(text, parent);
+      auto* p = new PushButton(hwnd, text, parent);
       p->setDefault(type == BS_DEFPUSHBUTTON);
       p->setAutoDefault(false);
       b = p;
@@ -218,11 +261,11 @@ QWidget* MakeEdit(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
   const DWORD align = style & 0x3;
   if (align == ES_RIGHT) e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   if (align == ES_CENTER) e->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-  // EN_CHANGE follows every change of the text, the owner's own included, as on the platform.
+  // EN_UPDATE and EN_CHANGE follow every change of the text, the owner's own included, as on the platform.
   QObject::connect(e, &QLineEdit::textChanged, e, [hwnd] {
-    if (IsWindow(hwnd)) {
-      HWND parent = GetParent(hwnd);
-      if (parent) SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), EN_CHANGE), reinterpret_cast<LPARAM>(hwnd));
+    for (UINT code : {EN_UPDATE, EN_CHANGE}) {
+      HWND parent = IsWindow(hwnd) ? GetParent(hwnd) : nullptr;
+      if (parent) SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), code), reinterpret_cast<LPARAM>(hwnd));
     }
   });
   return e;
@@ -244,9 +287,15 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   LRESULT r;
   switch (message) {
     case WM_SETTEXT:
-      if (e) e->setText(Q(reinterpret_cast<const wchar_t*>(lParam)));
-      else t->setPlainText(Q(reinterpret_cast<const wchar_t*>(lParam)));
-      if (e) e->setModified(false);
+      if (e) {
+        // Setting the same text again still notifies, as on the platform (Qt stays silent).
+        const QString text = Q(reinterpret_cast<const wchar_t*>(lParam));
+        if (text == e->text()) emit e->textChanged(text);
+        else e->setText(text);
+        e->setModified(false);
+      } else {
+        t->setPlainText(Q(reinterpret_cast<const wchar_t*>(lParam)));
+      }
       break;  // the handle table keeps the text too
     case EM_SETSEL: {
       int from = static_cast<int>(wParam), to = static_cast<int>(lParam);
@@ -311,8 +360,110 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 // ---- Combo box ----------------------------------------------------------------------------
+bool IsOwnerDrawnCombo(HWND hwnd) { return (Style(hwnd) & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0; }
+
+// Asks the parent to draw item `index` of an owner-drawn combo box into `rect` of the painter.
+void DrawComboItem(HWND hwnd, QComboBox* c, QPainter& painter, const QRect& rect, int index, UINT state) {
+  HWND parent = GetParent(hwnd);
+  RECT r{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+  HDC dc = parent ? qlw::MakeOwnerDrawDC(&painter, r) : nullptr;
+  if (!dc) return;
+  DRAWITEMSTRUCT di{};
+  di.CtlType = ODT_COMBOBOX;
+  di.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
+  di.itemID = static_cast<UINT>(index);
+  di.itemAction = ODA_DRAWENTIRE;
+  di.itemState = state | (c->isEnabled() ? 0u : ODS_DISABLED);
+  di.hwndItem = hwnd;
+  di.hDC = dc;
+  di.rcItem = r;
+  di.itemData = index >= 0 && index < c->count() ? static_cast<ULONG_PTR>(c->itemData(index).value<qlonglong>()) : 0;
+  SendMessageW(parent, WM_DRAWITEM, di.CtlID, reinterpret_cast<LPARAM>(&di));
+  qlw::FreeOwnerDrawDC(dc);
+}
+
+// The item height that the parent gives an owner-drawn combo box (WM_MEASUREITEM), asked once.
+int MeasureComboItems(HWND hwnd, QComboBox* c) {
+  QVariant known = c->property("qlwItemHeight");
+  if (known.isValid()) return known.toInt();
+  MEASUREITEMSTRUCT mi{ODT_COMBOBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), 0, 0,
+                       static_cast<UINT>(c->fontMetrics().height() + 2), 0};
+  if (HWND parent = GetParent(hwnd)) SendMessageW(parent, WM_MEASUREITEM, mi.CtlID, reinterpret_cast<LPARAM>(&mi));
+  const int height = std::max<int>(static_cast<int>(mi.itemHeight), 4);
+  c->setProperty("qlwItemHeight", height);
+  return height;
+}
+
+class OwnerDrawDelegate : public QStyledItemDelegate {
+ public:
+  OwnerDrawDelegate(HWND hwnd, QComboBox* combo) : QStyledItemDelegate(combo), m_hwnd(hwnd), m_combo(combo) {}
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    if (!IsOwnerDrawnCombo(m_hwnd)) return QStyledItemDelegate::paint(painter, option, index);
+    UINT state = 0;
+    if (option.state & (QStyle::State_Selected | QStyle::State_MouseOver)) state |= ODS_SELECTED;
+    if (option.state & QStyle::State_HasFocus) state |= ODS_FOCUS;
+    painter->save();
+    DrawComboItem(m_hwnd, m_combo, *painter, option.rect, index.row(), state);
+    painter->restore();
+  }
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (IsOwnerDrawnCombo(m_hwnd)) size.setHeight(MeasureComboItems(m_hwnd, m_combo));
+    return size;
+  }
+
+ private:
+  HWND m_hwnd;
+  QComboBox* m_combo;
+};
+
+// A combo box whose closed face an owner-drawn style has its parent draw (the selected item).
+class ComboWidget : public QComboBox {
+ public:
+  ComboWidget(HWND hwnd, QWidget* parent) : QComboBox(parent), m_hwnd(hwnd) { setItemDelegate(new OwnerDrawDelegate(hwnd, this)); }
+  void showPopup() override {
+    NotifyCommand(m_hwnd, CBN_DROPDOWN);
+    QComboBox::showPopup();
+  }
+
+ protected:
+  void focusOutEvent(QFocusEvent* e) override {
+    QComboBox::focusOutEvent(e);
+    // The list of an open drop-down takes the focus without the box losing it.
+    if (!view()->isVisible()) NotifyCommand(m_hwnd, CBN_KILLFOCUS);
+  }
+  void paintEvent(QPaintEvent* e) override {
+    if (!IsOwnerDrawnCombo(m_hwnd) || isEditable()) return QComboBox::paintEvent(e);
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.currentText.clear();
+    option.currentIcon = QIcon();
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    UINT state = ODS_COMBOBOXEDIT;
+    if (hasFocus()) state |= ODS_SELECTED | ODS_FOCUS;
+    painter.save();
+    painter.setClipRect(field);
+    DrawComboItem(m_hwnd, this, painter, field, currentIndex(), state);
+    painter.restore();
+  }
+
+ private:
+  HWND m_hwnd;
+};
+
+// Owner-drawn items are told to their parent as they go (WM_DELETEITEM).
+void AnnounceComboDeletion(HWND hwnd, QComboBox* c, int index) {
+  HWND parent = GetParent(hwnd);
+  if (!parent || !IsOwnerDrawnCombo(hwnd) || index < 0 || index >= c->count()) return;
+  DELETEITEMSTRUCT di{ODT_COMBOBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(index), hwnd,
+                      static_cast<ULONG_PTR>(c->itemData(index).value<qlonglong>())};
+  SendMessageW(parent, WM_DELETEITEM, di.CtlID, reinterpret_cast<LPARAM>(&di));
+}
+
 QWidget* MakeCombo(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
-  auto* c = new QComboBox(parent);
+  auto* c = new ComboWidget(hwnd, parent);
   const DWORD kind = static_cast<DWORD>(cs.style) & 0x3;
   c->setEditable(kind == CBS_DROPDOWN || kind == CBS_SIMPLE);
   c->setInsertPolicy(QComboBox::NoInsert);
@@ -353,9 +504,22 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     case CB_DELETESTRING:
       if (index < 0 || index >= c->count()) return CB_ERR;
+      AnnounceComboDeletion(hwnd, c, index);
       c->removeItem(index);
       return c->count();
-    case CB_RESETCONTENT: c->clear(); return 0;
+    case CB_RESETCONTENT:
+      for (int i = c->count() - 1; i >= 0; --i) AnnounceComboDeletion(hwnd, c, i);
+      c->clear();
+      return 0;
+    case CB_SETMINVISIBLE:
+      // The rows the drop-down shows: Qt's list is a window of its own beside the box.
+      if (wParam < 1) return FALSE;
+      c->setMaxVisibleItems(static_cast<int>(wParam));
+      return TRUE;
+    case CB_GETMINVISIBLE: return c->maxVisibleItems();
+    case CB_GETITEMHEIGHT:
+      if (IsOwnerDrawnCombo(hwnd)) return MeasureComboItems(hwnd, c);
+      return c->fontMetrics().height() + 2;
     case CB_GETCOUNT: return c->count();
     case CB_GETCURSEL: return c->currentIndex();
     case CB_SETCURSEL:
@@ -609,6 +773,7 @@ class UpDownWidget : public QWidget {
     QObject::connect(down, &QToolButton::clicked, this, [this] { Step(-1); });
   }
   int low = 0, high = 100, pos = 0;
+  HWND buddy = nullptr;
 
  private:
   void Step(int delta) {
@@ -652,6 +817,12 @@ LRESULT CALLBACK UpDownProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case UDM_GETPOS32:
       if (lParam) *reinterpret_cast<BOOL*>(lParam) = FALSE;
       return u->pos;
+    case UDM_SETBUDDY: {
+      HWND old = u->buddy;
+      u->buddy = reinterpret_cast<HWND>(wParam);
+      return reinterpret_cast<LRESULT>(old);
+    }
+    case UDM_GETBUDDY: return reinterpret_cast<LRESULT>(IsWindow(u->buddy) ? u->buddy : nullptr);
     default: break;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -66,7 +66,12 @@ void CGraphRenderer::DrawPatterns(bool overview)
             if (observed->m_smoothing && observed->m_overlaySmoothed)
                 DrawCurve(p, observed->m_smoothedCurve, Opaque(st.color), st.lineStyle, st.lineWidth, st.markerStyle,
                           st.markerSize * markerFactor, false, 0);
-            if (!observed->m_controlPoints.empty()) {
+            // Subtracting the background hides it: the processed curve is then the pattern's own.
+            if (!observed->m_controlPoints.empty() && !observed->m_subtractBackground) {
+                const CQLCurveStyle& ex = observed->m_extraStyle;
+                if (observed->m_previewSubtraction)
+                    DrawCurve(p, observed->m_processedCurve, Opaque(ex.color), ex.lineStyle, ex.lineWidth,
+                              ex.markerStyle, ex.markerSize * markerFactor, false, 0);
                 const CQLCurveStyle& bg = observed->m_backgroundStyle;
                 DrawCurve(p, observed->m_backgroundCurve, Opaque(bg.color), bg.lineStyle, bg.lineWidth, 0, 0, false, 0);
                 if (p.IsSelected() && !overview)
@@ -121,7 +126,7 @@ void CGraphRenderer::DrawCurve(const CQLPattern& pattern, const CQLProfile& poin
         return;
     }
     // Markers stand at every point; a plain line or fill looks the same through fewer.
-    if (!m_output && markerStyle == 0 && !getenv("NOM4")) KeepColumnExtremes(m_points);
+    if (!m_output && markerStyle == 0) KeepColumnExtremes(m_points);
     const auto& r = m_plotRect.m_float;
     if (fill) {
         Gdiplus::GraphicsPath path;
@@ -138,6 +143,8 @@ void CGraphRenderer::DrawCurve(const CQLPattern& pattern, const CQLProfile& poin
         Gdiplus::Pen pen(Gdiplus::Color(colour), lineWidth * Scale());
         pen.SetAlignment(Gdiplus::PenAlignmentInset);
         pen.SetDashStyle(LineStyleToDashStyle(lineStyle));
+        // A mitred join overshoots a sharp peak by several line widths.
+        pen.SetLineJoin(Gdiplus::LineJoinRound);
         m_graphics->DrawLines(&pen, m_points.data(), INT(m_points.size()));
     }
     if (markerStyle != 0)
@@ -194,6 +201,7 @@ void CGraphRenderer::DrawPeakCurves(const CQLCrystalPattern& pattern)
     Gdiplus::Pen pen(Gdiplus::Color(pattern.m_overlayColor), pattern.m_overlayLineWidth * Scale());
     pen.SetAlignment(Gdiplus::PenAlignmentInset);
     pen.SetDashStyle(LineStyleToDashStyle(pattern.m_overlayLineStyle));
+    pen.SetLineJoin(Gdiplus::LineJoinRound);
     for (const CQLProfile& curve : pattern.ComputePeakCurves(*m_settings)) {
         BuildPixelPoints(pattern, curve);
         if (!m_output) KeepColumnExtremes(m_points);

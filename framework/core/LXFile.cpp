@@ -632,8 +632,11 @@ uint32_t CLXFile::UpdateCRC(uint32_t crc, const uint8_t* data, size_t size) {
 }
 
 uint32_t CLXFile::ComputeCRC(bool excludeTrailer) {
-  uint64_t length = GetLength();
-  length = excludeTrailer ? (length >= 8 ? length - 8 : 0) : length;
+  const uint64_t length = GetLength();
+  return ComputeCRCOf(excludeTrailer ? (length >= 8 ? length - 8 : 0) : length);
+}
+
+uint32_t CLXFile::ComputeCRCOf(uint64_t length) {
   uint32_t crc = 0xFFFFFFFFu;
   if (m_mapped) return ~UpdateCRC(crc, m_buffer, std::min(length, m_capacity));
   const uint64_t remembered = GetPosition();
@@ -677,6 +680,18 @@ bool CLXFile::CheckCRC() {
   if (static_cast<uint32_t>(ReadInt32BigEndian()) != kCRCKTag) return true;
   const auto stored = static_cast<uint32_t>(ReadInt32());
   return stored == ComputeCRC(true);
+}
+
+bool CLXFile::CheckCRCAt(uint64_t at) {
+  const uint64_t length = GetLength();
+  if (at == length) return true;
+  // Anything after the data but one whole trailer is damage: a stray byte would otherwise hide
+  // the trailer from a check that looks only at the last eight bytes.
+  if (at > length || length - at != 8) return false;
+  Seek(static_cast<int64_t>(at), begin);
+  if (static_cast<uint32_t>(ReadInt32BigEndian()) != kCRCKTag) return false;
+  const auto stored = static_cast<uint32_t>(ReadInt32());
+  return stored == ComputeCRCOf(at);
 }
 
 // ----- extension table -----

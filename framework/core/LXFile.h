@@ -110,6 +110,11 @@ class CLXFile {
   uint64_t WriteUTF8String(const CString& text);
   uint32_t PatchBlockLength(uint64_t start);
   uint32_t ComputeCRC(bool excludeTrailer);
+  // CRC of the first `length` bytes of the file.
+  uint32_t ComputeCRCOf(uint64_t length);
+  // For a format that knows where its data end: true when the file ends at `at`, or when exactly
+  // one "CRCK" trailer follows there and its CRC matches the bytes before it.
+  bool CheckCRCAt(uint64_t at);
   void ReadDoubleRect(LXGraphics::CSyncRect& out);
   void WriteDoubleRect(const LXGraphics::CSyncRect& rect);
   void ReadColor(LXGraphics::CColor& out);

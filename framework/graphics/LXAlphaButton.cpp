@@ -191,6 +191,15 @@ void CAlphaButton::OnLButtonUp(UINT flags, CPoint point) {
     Invalidate();
     return;
   }
+  // A gesture that left the button (and was reported then) or ends outside it changes nothing:
+  // a second report would make a toggling target toggle twice.
+  CRect client;
+  GetClientRect(&client);
+  if (!wasDown || !client.PtInRect(point)) {
+    if (wasDown && !m_pressedBefore) m_pressed = 0;
+    RedrawWindow();
+    return;
+  }
   if (m_mode == kPush || m_mode == kRepeat) m_pressed = m_pressedBefore;
   RedrawWindow();
   NotifyTargets();

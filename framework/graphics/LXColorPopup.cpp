@@ -45,6 +45,7 @@ BEGIN_MESSAGE_MAP(CColorPopup, CWnd)
   ON_WM_LBUTTONUP()
   ON_WM_KEYDOWN()
   ON_MESSAGE(WM_ACTIVATEAPP, &CColorPopup::OnActivateApp)
+  ON_WM_CLOSE()
 END_MESSAGE_MAP()
 
 std::vector<CColorPopup::Entry>& CColorPopup::Palette() {
@@ -104,6 +105,7 @@ void CColorPopup::Open(POINT at, DWORD argb, CWnd* owner, LPCWSTR defaultText, L
 
   CRect rect(at.x, at.y, at.x + 10, at.y + 10);
   if (!CreateEx(0, nullptr, L"", WS_POPUP, rect, owner, 0)) return;
+  lxcolorpopup::MakePopupWindow(m_hWnd);
   SetFont(CFont::FromHandle(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))), FALSE);
 
   // Layout.
@@ -259,6 +261,8 @@ LRESULT CColorPopup::OnActivateApp(WPARAM active, LPARAM) {
   return 0;
 }
 
+void CColorPopup::OnClose() { EndSelection(false); }
+
 void CColorPopup::EndSelection(bool accept) {
   if (m_ended) return;
   m_ended = true;
@@ -269,6 +273,8 @@ void CColorPopup::EndSelection(bool accept) {
     for (int i = 0; i < kCustomSlots; ++i) custom[i] = ToColorRef(palette[size_t(kNamedColours + i)].colour.GetValue());
     CColorDialog dialog(ToColorRef(m_current), CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR, this);
     dialog.m_cc.lpCustColors = custom;
+    // Out of the way of the dialog, which would otherwise close it as a click outside it.
+    ShowWindow(SW_HIDE);
     m_dialogOpen = true;
     if (dialog.DoModal() == IDOK) {
       m_current = FromColorRef(dialog.GetColor());

@@ -57,6 +57,8 @@ class CColorPopup : public CWnd {
   void OnLButtonUp(UINT flags, CPoint point);
   void OnKeyDown(UINT key, UINT repeat, UINT flags);
   LRESULT OnActivateApp(WPARAM active, LPARAM);
+  // Closed from outside (a click outside the popup): a cancellation.
+  void OnClose();
   void PostNcDestroy() override;
   void ChangeHot(int index);
   void EndSelection(bool accept);
@@ -82,3 +84,9 @@ class CColorPopup : public CWnd {
   bool m_ended = false;
   bool m_pressSeen = false;
 };
+
+namespace lxcolorpopup {
+// Makes the popup's window a popup of the window system: it has the keyboard while shown, and a
+// click outside it closes it (LXColorPopupQt.cpp).
+void MakePopupWindow(HWND popup);
+}  // namespace lxcolorpopup

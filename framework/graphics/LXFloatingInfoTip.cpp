@@ -63,8 +63,10 @@ RectF CFloatingInfoTip::BalloonRect() const {
   if (m_hWnd) ::GetClientRect(m_hWnd, &client);
   const float width = m_expanded ? m_expandedWidth : m_collapsedWidth;
   const float height = GetCurrentHeight();
-  const float centre = (client.right - client.left) / 2.0f;
-  return RectF(centre - width / 2, float(client.bottom - client.top) - height, width, height + 15);
+  // Centred, on a whole pixel: the window is one pixel wider than the balloon, and a rim at half
+  // a pixel would be drawn blurred over two.
+  const float left = std::floor((float(client.right - client.left) - width) / 2);
+  return RectF(left, float(client.bottom - client.top) - height, width, height + 15);
 }
 
 void CFloatingInfoTip::DrawBalloon(Graphics& g, const RectF& rect) const {
@@ -115,8 +117,9 @@ void CFloatingInfoTip::OnPaint() {
   Render(*buffer);
   Graphics g(dc.m_hDC);
   g.DrawImage(buffer.get(), 0.0f, 0.0f);
-  // White is see-through.
-  lxtip::ApplyTipMask(m_hWnd, *buffer);
+  // White is see-through. This paint was clipped to the shape before it; a new shape (the tip
+  // expanded) is painted whole by the next one.
+  if (lxtip::ApplyTipMask(m_hWnd, *buffer)) Invalidate(FALSE);
 }
 
 BOOL CFloatingInfoTip::OnEraseBkgnd(CDC* dc) {

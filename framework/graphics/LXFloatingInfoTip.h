@@ -67,5 +67,6 @@ namespace lxtip {
 // Qt side: the window shaped to the non-white pixels of the rendering, frameless and on top,
 // and its widget's enter and leave events passed to the tip.
 void PrepareTipWindow(CFloatingInfoTip* tip);
-void ApplyTipMask(HWND window, Gdiplus::Bitmap& rendering);
+// True when the shape changed.
+bool ApplyTipMask(HWND window, Gdiplus::Bitmap& rendering);
 }  // namespace lxtip

@@ -34,12 +34,14 @@ void lxtip::PrepareTipWindow(CFloatingInfoTip* tip) {
   w->installEventFilter(hover);
 }
 
-void lxtip::ApplyTipMask(HWND window, Gdiplus::Bitmap& rendering) {
+bool lxtip::ApplyTipMask(HWND window, Gdiplus::Bitmap& rendering) {
   QWidget* w = qlw::WidgetOf(window);
-  if (!w) return;
+  if (!w) return false;
   // A translucent background turns black on some X servers; a mask does not.
   QImage shape = rendering.Q().createMaskFromColor(0xFFFFFFFFu, Qt::MaskInColor);
   QRegion region(QBitmap::fromImage(shape));
   region.translate(qlw::ClientOrigin(window));
-  if (w->mask() != region) w->setMask(region);
+  if (w->mask() == region) return false;
+  w->setMask(region);
+  return true;
 }

@@ -1,5 +1,6 @@
 #include "LXAlertDialog.h"
 
+#include "AfxApp.h"
 #include "LXMessage.h"
 
 namespace {
@@ -11,6 +12,11 @@ UINT PresentAlert(const CLXAlert& alert) {
 CWnd* OwnerOf(const CLXAlert& alert) {
   HWND owner = alert.GetOwner();
   if (!owner) owner = LXAppWindows::GetMainWindow();
+  // At start-up the main window exists before it is announced: an alert without it as owner
+  // opens under it.
+  if (!owner)
+    if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd && ::IsWindow(app->m_pMainWnd->m_hWnd))
+      owner = app->m_pMainWnd->m_hWnd;
   return owner ? CWnd::FromHandle(owner) : nullptr;
 }
 }  // namespace

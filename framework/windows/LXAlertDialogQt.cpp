@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 QWidget* Item(HWND dialog, int id) { return qlw::WidgetOf(::GetDlgItem(dialog, id)); }
@@ -53,10 +54,27 @@ void Apply(HWND dialog, UINT kind, UINT defaultId, HWND owner) {
     }
   if (QWidget* chosen = Item(dialog, static_cast<int>(defaultId))) chosen->setFocus(Qt::OtherFocusReason);
 
-  // Fitted to its texts, then centred on its owner (or the screen).
+  // Fitted to its texts, then centred on its owner (or the screen). The layout does not carry a
+  // wrapped label's height for its width up to the window, so each label is given it.
   window->adjustSize();
+  bool grew = false;
+  for (int id : {CLXAlertDialog::kIdMessage, CLXAlertDialog::kIdExplanation})
+    if (auto* label = qobject_cast<QLabel*>(Item(dialog, id)); label && !label->isHidden()) {
+      const int width = label->width();
+      label->setFixedWidth(width);
+      const int height = label->heightForWidth(width);
+      if (height > label->height()) grew = true;
+      label->setMinimumHeight(height);
+    }
+  if (grew) window->adjustSize();
   QRect frame = window->frameGeometry();
   QWidget* ownerWidget = owner ? qlw::WidgetOf(::GetAncestor(owner, GA_ROOT)) : nullptr;
+  if (ownerWidget) {
+    // Kept above its owner by the window manager, also when the owner is shown after it.
+    ownerWidget->window()->winId();
+    window->winId();
+    window->windowHandle()->setTransientParent(ownerWidget->window()->windowHandle());
+  }
   if (ownerWidget && ownerWidget->isVisible()) {
     frame.moveCenter(ownerWidget->frameGeometry().center());
   } else if (QScreen* screen = QApplication::primaryScreen()) {

@@ -100,6 +100,16 @@ struct AFX_MSGMAP {
     typedef baseClass TheBaseClass;                                                \
     (void)sizeof(ThisClass*);                                                      \
     static const AFX_MSGMAP_ENTRY _messageEntries[] = {
+// The same for a class template with one type parameter: BEGIN_TEMPLATE_MESSAGE_MAP(CMySpin, T, CWnd).
+#define BEGIN_TEMPLATE_MESSAGE_MAP(theClass, typeParam, baseClass)                                  \
+  template <class typeParam>                                                                     \
+  const AFX_MSGMAP* theClass<typeParam>::GetMessageMap() const { return GetThisMessageMap(); }   \
+  template <class typeParam>                                                                     \
+  const AFX_MSGMAP* theClass<typeParam>::GetThisMessageMap() {                                   \
+    typedef theClass<typeParam> ThisClass;                                                       \
+    typedef baseClass TheBaseClass;                                                              \
+    (void)sizeof(ThisClass*);                                                                    \
+    static const AFX_MSGMAP_ENTRY _messageEntries[] = {
 #define END_MESSAGE_MAP()                                                              \
   {0, nullptr, 0, 0, 0, nullptr}};                                                     \
   static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, _messageEntries}; \
@@ -151,6 +161,24 @@ struct AFX_MSGMAP {
      QLW_UNUSED; (QLW_SELF->*(fn))(reinterpret_cast<NMHDR*>(lp_), res_); return true; }},
 #define ON_CONTROL_REFLECT(code, fn) \
   {WM_REFLECT_BASE + WM_COMMAND, nullptr, (UINT)(code), 0, 0, QLW_CALL { QLW_UNUSED; (QLW_SELF->*(fn))(); return true; }},
+// The handler answers FALSE to let the parent handle the notification too.
+#define ON_CONTROL_REFLECT_EX(code, fn) \
+  {WM_REFLECT_BASE + WM_COMMAND, nullptr, (UINT)(code), 0, 0, QLW_CALL { QLW_UNUSED; return (QLW_SELF->*(fn))() != FALSE; }},
+// Reflected scroll messages of a trackbar or up-down: handler(UINT code, UINT position).
+#define ON_WM_HSCROLL_REFLECT_TO(fn) \
+  {WM_REFLECT_BASE + 0x0114, nullptr, 0, 0, 0, QLW_CALL { QLW_UNUSED; (QLW_SELF->*(fn))(LOWORD(wp_), HIWORD(wp_)); return true; }},
+#define ON_WM_VSCROLL_REFLECT_TO(fn) \
+  {WM_REFLECT_BASE + 0x0115, nullptr, 0, 0, 0, QLW_CALL { QLW_UNUSED; (QLW_SELF->*(fn))(LOWORD(wp_), HIWORD(wp_)); return true; }},
+// Reflected owner drawing: DrawItem(LPDRAWITEMSTRUCT), MeasureItem(LPMEASUREITEMSTRUCT),
+// CompareItem(LPCOMPAREITEMSTRUCT) -> int, DeleteItem(LPDELETEITEMSTRUCT).
+#define ON_WM_DRAWITEM_REFLECT() \
+  {WM_REFLECT_BASE + 0x002B, nullptr, 0, 0, 0, QLW_CALL { QLW_UNUSED; QLW_SELF->DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lp_)); *res_ = TRUE; return true; }},
+#define ON_WM_MEASUREITEM_REFLECT() \
+  {WM_REFLECT_BASE + 0x002C, nullptr, 0, 0, 0, QLW_CALL { QLW_UNUSED; QLW_SELF->MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lp_)); *res_ = TRUE; return true; }},
+#define ON_WM_COMPAREITEM_REFLECT() \
+  {WM_REFLECT_BASE + 0x0039, nullptr, 0, 0, 0, QLW_CALL { QLW_UNUSED; *res_ = QLW_SELF->CompareItem(reinterpret_cast<LPCOMPAREITEMSTRUCT>(lp_)); return true; }},
+#define ON_WM_DELETEITEM_REFLECT() \
+  {WM_REFLECT_BASE + 0x002D, nullptr, 0, 0, 0, QLW_CALL { QLW_UNUSED; QLW_SELF->DeleteItem(reinterpret_cast<LPDELETEITEMSTRUCT>(lp_)); *res_ = TRUE; return true; }},
 
 // Any message: LRESULT handler(WPARAM, LPARAM).
 #define ON_MESSAGE(message, fn) \

@@ -58,6 +58,10 @@ DWORD StyleFor(const qlw::DialogTemplateItem& item, const Kind& kind) {
   if (item.HasFlag(L"RIGHT")) style |= ES_RIGHT;
   if (item.kind == L"BUTTON" && item.HasFlag(L"DEFAULT")) style = (style & ~BS_TYPEMASK) | BS_DEFPUSHBUTTON;
   if (item.kind == L"RADIO" && item.HasFlag(L"GROUP")) style |= WS_TABSTOP;
+  if (item.HasFlag(L"OWNERDRAW")) {
+    if (item.kind == L"BUTTON") style = (style & ~BS_TYPEMASK) | BS_OWNERDRAW;
+    if (item.kind == L"COMBO" || item.kind == L"DROPLIST") style |= CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
+  }
   return style;
 }
 

@@ -9,6 +9,7 @@
 
 #include "AfxApp.h"
 #include "AfxGdi.h"
+#include "OwnerDraw.h"
 #include "Frame.h"
 #include "WndQt.h"
 
@@ -38,6 +39,27 @@ std::map<HMENU, std::unique_ptr<CMenu>>& TemporaryMenus() {
 }
 thread_local CWnd* t_creating = nullptr;
 thread_local std::vector<MSG> t_current;
+
+// The control that a scroll or owner-draw message to its parent comes from (null for others and
+// for menus): the control gets it first, reflected.
+HWND ReflectedControl(HWND self, UINT message, WPARAM, LPARAM lParam) {
+  if (!lParam) return nullptr;
+  switch (message) {
+    case WM_HSCROLL:
+    case WM_VSCROLL: return reinterpret_cast<HWND>(lParam);
+    case WM_DRAWITEM: {
+      auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      return item->CtlType == ODT_MENU ? nullptr : item->hwndItem;
+    }
+    case WM_MEASUREITEM: {
+      auto* item = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
+      return item->CtlType == ODT_MENU ? nullptr : ::GetDlgItem(self, static_cast<int>(item->CtlID));
+    }
+    case WM_COMPAREITEM: return reinterpret_cast<const COMPAREITEMSTRUCT*>(lParam)->hwndItem;
+    case WM_DELETEITEM: return reinterpret_cast<const DELETEITEMSTRUCT*>(lParam)->hwndItem;
+    default: return nullptr;
+  }
+}
 
 // Key messages go first to the focus window's PreTranslateMessage, then up through its parents.
 bool PreTranslate(MSG* msg) {
@@ -172,7 +194,12 @@ BOOL CWnd::Attach(HWND hwnd) {
   if (!hwnd || m_hWnd) return FALSE;
   m_hWnd = hwnd;
   Permanent()[hwnd] = this;
-  Temporary().erase(hwnd);
+  // A temporary object made for the window earlier lets go of it: its going must not take the
+  // window along.
+  if (auto it = Temporary().find(hwnd); it != Temporary().end()) {
+    it->second->m_hWnd = nullptr;
+    Temporary().erase(it);
+  }
   return TRUE;
 }
 
@@ -191,6 +218,7 @@ BOOL CWnd::SubclassWindow(HWND hwnd) {
   // A window of our own class (a template's CUSTOM item) has no procedure of its own beneath:
   // calling QlwWndProc again would come straight back here.
   if (m_pfnSuper == &QlwWndProc) m_pfnSuper = nullptr;
+  PreSubclassWindow();
   return TRUE;
 }
 
@@ -232,6 +260,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
                              cs.cy, cs.hwndParent, cs.hMenu, nullptr, cs.lpCreateParams);
   t_creating = nullptr;
   if (h && m_hWnd != h) SubclassWindow(h);
+  else if (h) PreSubclassWindow();
   return h != nullptr;
 }
 
@@ -271,6 +300,13 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     if (!hdr || !OnNotify(wParam, lParam, &r)) return FALSE;
     *result = r;
     return TRUE;
+  }
+  if (HWND control = ReflectedControl(m_hWnd, message, wParam, lParam)) {
+    CWnd* child = FromHandlePermanent(control);
+    if (child && child != this && child->OnChildNotify(message, wParam, lParam, &r)) {
+      *result = r;
+      return TRUE;
+    }
   }
   UINT code = 0;
   if (message == WM_REFLECT_BASE + WM_NOTIFY) code = reinterpret_cast<NMHDR*>(lParam)->code;

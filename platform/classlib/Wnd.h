@@ -75,6 +75,8 @@ class CWnd : public CCmdTarget {
   virtual BOOL DestroyWindow();
   virtual BOOL PreCreateWindow(CREATESTRUCTW& cs);
   virtual BOOL PreTranslateMessage(MSG* msg);
+  // Called once the object is attached to its window, created or subclassed.
+  virtual void PreSubclassWindow() {}
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);

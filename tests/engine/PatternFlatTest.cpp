@@ -286,3 +286,108 @@ TEST(PatternFlat, DamagedBlocksKeepOnlyWholePatterns)
     std::memcpy(huge.data() + 20 + 4 + 696, &count, 8);  // the crystal's file-path length
     EXPECT_EQ(ReadFlatPatternList(huge.data(), huge.size(), 2u).patterns.size(), 0u);
 }
+
+namespace {
+// The block of `levels` mixtures, each the only component of the one around it, around one scan.
+std::vector<std::uint8_t> NestedMixtures(size_t levels)
+{
+    auto scan = std::make_shared<CQLObservedPattern>(CQLProfile{{1.0, 1.0}, {2.0, 3.0}}, true);
+    auto mixture = std::make_shared<CQLMixturePattern>(true);
+    mixture->m_components = {scan};
+    const std::vector<std::uint8_t> one = Flat(*mixture);
+    // A mixture's form up to its first component: kind, image, three empty blocks, points, count.
+    const size_t head = 4 + 248 + 24 + 8 + 8;
+    std::vector<std::uint8_t> block(20, 0);
+    const std::uint64_t count = 1;
+    std::memcpy(block.data() + 12, &count, 8);
+    for (size_t i = 0; i < levels; ++i) block.insert(block.end(), one.begin(), one.begin() + head);
+    block.insert(block.end(), one.begin() + head, one.end());
+    return block;
+}
+
+size_t Depth(const CQLPatternPtr& p)
+{
+    size_t depth = 0;
+    for (auto m = std::dynamic_pointer_cast<CQLMixturePattern>(p); m && !m->m_components.empty();
+         m = std::dynamic_pointer_cast<CQLMixturePattern>(m->m_components.front()))
+        ++depth;
+    return depth;
+}
+
+// A crystal form whose operator block is replaced by `ops`.
+std::vector<std::uint8_t> CrystalWithOperators(const std::vector<CSymmetryOperator>& ops)
+{
+    auto crystal = CrystalPattern(MakeCrystal(5, 5, 5, 90, 90, 90, L"P 1", {{L"Cu1", L"Cu", 0.1, 0.2, 0.3}}), L"X");
+    const std::vector<std::uint8_t> form = Flat(*crystal);
+    const size_t at = 4 + 696 + size_t(FlatStringSize(crystal->GetFilePath()) + FlatStringSize(crystal->m_title));
+    std::uint64_t carried = 0;
+    std::memcpy(&carried, form.data() + at, 8);
+    std::vector<std::uint8_t> block(20, 0);
+    const std::uint64_t count = 1;
+    std::memcpy(block.data() + 12, &count, 8);
+    block.insert(block.end(), form.begin(), form.begin() + at);
+    std::uint8_t* cursor = nullptr;
+    std::vector<std::uint8_t> opBytes(8 + 96 * ops.size());
+    cursor = opBytes.data();
+    WriteFlat<std::uint64_t>(cursor, ops.size());
+    for (const CSymmetryOperator& op : ops) {
+        for (const auto& row : op.m_rotation)
+            for (double v : row) WriteFlat(cursor, v);
+        for (double v : op.m_translation) WriteFlat(cursor, v);
+    }
+    block.insert(block.end(), opBytes.begin(), opBytes.end());
+    block.insert(block.end(), form.begin() + at + 8 + 96 * size_t(carried), form.end());
+    return block;
+}
+}  // namespace
+
+TEST(PatternFlat, MixturesNestedBeyondTheLimitAreRefused)
+{
+    const struct {
+        size_t levels;
+        size_t patterns;
+    } cases[] = {{1, 1}, {kMaxFlatNesting, 1}, {kMaxFlatNesting + 1, 0}, {100000, 0}};
+    for (const auto& c : cases) {
+        const std::vector<std::uint8_t> block = NestedMixtures(c.levels);
+        const CQLFlatDrop drop = ReadFlatPatternList(block.data(), block.size(), 2u);
+        ASSERT_EQ(drop.patterns.size(), c.patterns) << c.levels;
+        if (c.patterns) {
+            EXPECT_EQ(Depth(drop.patterns.front()), c.levels);
+        }
+    }
+}
+
+TEST(PatternFlat, OperatorsAreCheckedBeforeTheyAreExpanded)
+{
+    const CSymmetryOperator identity(L"x,y,z");
+    const CSymmetryOperator inversion(L"-x,-y,-z");
+    CSymmetryOperator half = identity;
+    half.m_rotation[0][0] = 0.5;
+    CSymmetryOperator flat = identity;
+    flat.m_rotation[2][2] = 0.0;
+    CSymmetryOperator notANumber = identity;
+    notANumber.m_translation[1] = std::nan("");
+
+    std::vector<CSymmetryOperator> many(kMaxFlatOperators, identity);
+    for (size_t i = 0; i < many.size(); ++i) many[i].m_translation[0] = double(i) / double(many.size());
+    std::vector<CSymmetryOperator> tooMany = many;
+    tooMany.push_back(inversion);
+
+    const struct {
+        const char* what;
+        std::vector<CSymmetryOperator> ops;
+        size_t patterns;
+    } cases[] = {
+        {"P -1", {identity, inversion}, 1},
+        {"192 operators", many, 1},
+        {"193 operators", tooMany, 0},
+        {"a half in the rotation", {identity, half}, 0},
+        {"a singular rotation", {identity, flat}, 0},
+        {"a translation that is no number", {identity, notANumber}, 0},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::uint8_t> block = CrystalWithOperators(c.ops);
+        const CQLFlatDrop drop = ReadFlatPatternList(block.data(), block.size(), 2u);
+        EXPECT_EQ(drop.patterns.size(), c.patterns) << c.what;
+    }
+}

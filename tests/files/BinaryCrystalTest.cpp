@@ -83,7 +83,7 @@ TEST(BinaryCrystal, ReadsCurrentFormatWithEveryChunk) {
 }
 
 TEST(BinaryCrystal, RefusesDamagedHeadersMapsAndCounts) {
-  const std::string v9 = LoadHex("crystal-v9.hex");
+  const std::string v9 = LoadHex("crystal-v9.hex"), v5 = LoadHex("crystal-mac-v5.hex");
   std::string unlistedFirst = v9;  // the CELL chunk at 32 left out of the map
   unlistedFirst = Patch(unlistedFirst, kV9Map + 4, std::string{5, 0}) .erase(kV9Map + 6, 4);
   unlistedFirst = Patch(unlistedFirst, kV9Map + 4, std::string{5, 0});
@@ -95,6 +95,12 @@ TEST(BinaryCrystal, RefusesDamagedHeadersMapsAndCounts) {
       {"valid", v9, 0},
       {"valid with its CRC", WithCRC(v9, false), 0},
       {"wrong CRC", WithCRC(v9, false, 1), 21088},
+      // The trailer follows the chunk map; a byte after it must not hide it from the check.
+      {"a byte after the trailer", WithCRC(v9, false) + "x", 21088},
+      {"a flipped bit and a byte after the trailer", Patch(WithCRC(v9, false), kV9CellA, "\x01") + "x", 21088},
+      {"a byte after the map", v9 + "x", 21088},
+      {"big-endian file with its CRC", WithCRC(v5, true), 0},
+      {"big-endian file with a byte after its trailer", WithCRC(v5, true) + "x", 21088},
       {"format 10", Patch(v9, kV9FormatByte, "\x0a"), 21115},
       {"format 8 reads the little-endian map offset big-endian", Patch(v9, kV9FormatByte, "\x08"), 21095},
       {"signature", Patch(v9, 4, "Lumaxisw0rks"), 21084},
@@ -134,7 +140,7 @@ TEST(BinaryCrystal, ReadFileReportsCountErrorsAndAppendsNothing) {
   EXPECT_FALSE(file.IsOpen());
 }
 
-TEST(BinaryCrystal, InvalidTensorDropsThatSiteAndLaterOnesWithOneAlert) {
+TEST(BinaryCrystal, InvalidTensorDropsOnlyItsOwnSiteWithOneAlert) {
   Reader<CQLCrystalFile> reader;
   testing::internal::CaptureStderr();
   // The first site's type becomes 2 (a U tensor) over six zero terms: not positive definite.
@@ -143,7 +149,10 @@ TEST(BinaryCrystal, InvalidTensorDropsThatSiteAndLaterOnesWithOneAlert) {
   EXPECT_EQ(err.find("Invalid atomic displacement parameter."), err.rfind("Invalid atomic displacement parameter."));
   EXPECT_NE(err.find("Invalid atomic displacement parameter."), std::string::npos);
   EXPECT_FALSE(reader.Crystal().m_sites[0].m_displacement);
-  EXPECT_FALSE(reader.Crystal().m_sites[1].m_displacement);
+  // The later site's good tensor is kept.
+  const auto* aniso = dynamic_cast<const CQLAnisoThermalEllipsoid*>(reader.Crystal().m_sites[1].m_displacement.get());
+  ASSERT_NE(aniso, nullptr);
+  EXPECT_FLOAT_EQ(static_cast<float>(aniso->m_beta[8]), 0.03f);
   EXPECT_TRUE(reader.Crystal().m_hasDisplacements);
 }
 
@@ -249,6 +258,11 @@ TEST(Pre5Crystal, RefusesObsoleteDamagedAndMoleculeFiles) {
   for (const auto& c : cases) {
     Reader<CQLPre5CrystalFile> reader;
     EXPECT_EQ(reader.Read("old.lxdf", c.bytes), c.error) << c.what;
+  }
+  // Cut where a record would start: before the sites, or after them but before their positions.
+  for (const size_t cut : {90, 107, 139, 207, 250, 278, 294}) {
+    Reader<CQLPre5CrystalFile> reader;
+    EXPECT_EQ(reader.Read("cut.lxdf", pre5.substr(0, cut)), 21090u) << "cut at " << cut;
   }
   uint32_t code = 99;
   testing::internal::CaptureStderr();

@@ -38,13 +38,26 @@ TEST(CifWriter, LaysOutBlockCellAndRows) {
   EXPECT_EQ(lines[0], "data_My_Quartz");
   EXPECT_EQ(lines[2], "_cell_length_a" + std::string(15, ' ') + "    4.9134");
   EXPECT_EQ(lines[9], "_symmetry_space_group_name_H-M     'P 31 2 1'");
-  // The six operators of the group, then one row per element on a site; a site without displacement has U 0.
+  // The six operators of the group, then one row per element on a site; a site without displacement has ".".
   EXPECT_EQ(Count(lines, "  '"), 6u);
   EXPECT_NE(std::find(lines.begin(), lines.end(), " Si1  Si 1.0000  0.4697  0.0000  0.0000  0.0066"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), " O1  O 1.0000  0.4135  0.2669  0.1191  0.0000"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), " M_2  Fe 0.5000  0.1000  0.2000  0.3000  0.0000"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), " M_2  Mg 0.5000  0.1000  0.2000  0.3000  0.0000"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), " O1  O 1.0000  0.4135  0.2669  0.1191  ."), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), " M_2  Fe 0.5000  0.1000  0.2000  0.3000  ."), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), " M_2  Mg 0.5000  0.1000  0.2000  0.3000  ."), lines.end());
   EXPECT_EQ(Count(lines, "_atom_site_aniso_label"), 0u);
+
+  // Read back, the sites without displacement have none, quietly; the others keep theirs.
+  CQLPatternList list;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(ReadStructures(path, list));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  const CQLCrystal& back = FirstCrystal(list);
+  const CQLSite* si = FindSite(back, L"Si1");
+  const CQLSite* o = FindSite(back, L"O1");
+  ASSERT_TRUE(si && o);
+  ASSERT_TRUE(si->m_displacement);
+  EXPECT_NEAR(si->m_displacement->m_u, 0.0066, 1e-9);
+  EXPECT_FALSE(o->m_displacement);
 }
 
 TEST(CifWriter, QuotesWhatCifSyntaxWouldMisread) {

@@ -65,6 +65,23 @@ TEST(FileTypes, StrictCifTestRunsBeforeTheLooseXyTest) {
   EXPECT_EQ(IdentifyFileType(Wide(WriteScratch("profile.txt", "# x y\n20.0 13\n20.1 17\n")).c_str(), true), 12u);
 }
 
+TEST(FileTypes, CifCutShortIsReadAsCifAndReportedNotTakenForData) {
+  // Cut after a loop whose rows begin with two numbers, before the atom sites.
+  const std::string cut = "# comment\n" + kCif.substr(0, kCif.find("loop_")) +
+                          "loop_\n_citation_id\n_citation_year\n1 1952\nloop_\n";
+  const std::wstring path = Wide(WriteScratch("cut.cif", cut));
+  ASSERT_EQ(IdentifyFileType(path.c_str(), true), 22u);
+  std::unique_ptr<CQlwFile> file(CreateFileForType(22));
+  ASSERT_TRUE(file->Open(path.c_str(), CLXFile::modeRead | CLXFile::shareDenyWrite));
+  CQLPatternList list;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(file->ReadFile(&list, nullptr, nullptr));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Unexpected end of input file."), std::string::npos);
+  EXPECT_TRUE(list.empty());
+  // The same lines with no data block before them are data, whatever the name.
+  EXPECT_EQ(IdentifyFileType(Wide(WriteScratch("nodata.cif", "# x y\n1 1952\n")).c_str(), true), 12u);
+}
+
 TEST(FileTypes, ReadFileReportsAndReadsNothingWhenNotOpen) {
   CQLCIFFile file;
   CQLPatternList list;

@@ -89,13 +89,14 @@ TEST(Lxtx, RefusesWhatCannotBeRead) {
 
 TEST(Lxtx, BadRecordsLoseOnlyThemselves) {
   const Read r = ReadLxtx(kCell + kP1 +
-                          "ATOM\nSi A 0 0 0\nSi B 0.5 0.5 0.5\nFe Fe3 0.25 0.25 0.25\n"
+                          "ATOM\nSi A 0 0 0\nSi B 0.5 0.5 0.5\nFe Fe3 0.25 0.25 0.25\nO O1 0.1 0.2\n    \n"
                           "OCCU\nFe3\n"
                           "UANI\nA 0.01 0.02 0.03 0.001\nB 0.01 0.02 0.03 0.001 0.002 0.003\n"
                           "UISO\nFe3\nFe3 nan\nB 1e39\n");
   ASSERT_TRUE(r.ok);
   const CQLCrystal& c = r.crystal();
-  EXPECT_EQ(r.warnings, 5u);
+  EXPECT_EQ(r.warnings, 6u);  // the blank line is no record
+  EXPECT_EQ(c.m_sites.size(), 3u);  // the line cut short is warned of
   EXPECT_EQ(FindSite(c, L"A")->m_displacement, nullptr);
   EXPECT_NE(dynamic_cast<const CQLAnisoThermalEllipsoid*>(FindSite(c, L"B")->m_displacement.get()), nullptr);
   const CQLSite* iron = FindSite(c, L"Fe3");

@@ -83,7 +83,7 @@ TEST(DatasetFile, ReadsPointsAndPassesOverEverythingElse) {
   const ReadResult r = Read("mixed.xy", text, 12);
   ASSERT_NE(r.pattern, nullptr) << r.alert;
   const CQLProfile& p = r.pattern->GetProfile(true);
-  const CQLProfile expected = {{10.0, 100.0}, {1.0, 2.0}, {11.5, -300.0}, {12.0, 7.0}, {13.0, 8.0}, {14.0, 5.0}};
+  const CQLProfile expected = {{1.0, 2.0}, {10.0, 100.0}, {11.5, -300.0}, {12.0, 7.0}, {13.0, 8.0}, {14.0, 5.0}};
   ASSERT_EQ(p.size(), expected.size());
   for (size_t i = 0; i < p.size(); ++i) {
     EXPECT_EQ(p[i].x, expected[i].x) << i;
@@ -93,6 +93,38 @@ TEST(DatasetFile, ReadsPointsAndPassesOverEverythingElse) {
   EXPECT_EQ(r.pattern->m_title, CString(L"mixed"));
   EXPECT_TRUE(r.pattern->IsShown());
   EXPECT_EQ(r.pattern->m_settingsPending, 1u);
+}
+
+TEST(ObservedDataFiles, FallingXIsReadRising) {
+  const struct {
+    const char* name;
+    std::string text;
+    uint32_t type;
+  } cases[] = {
+      {"falling.xy", "30 5\n20 7\n20 8\n10 9\n", 12},
+      {"falling.asc", "*START = 30\n*STOP = 10\n*STEP = -10\n*COUNT = 3\n5, 7, 9\n", 34},
+  };
+  for (const auto& c : cases) {
+    const ReadResult r = Read(c.name, c.text, c.type);
+    ASSERT_NE(r.pattern, nullptr) << c.name << r.alert;
+    const CQLProfile& p = r.pattern->GetProfile(true);
+    ASSERT_GE(p.size(), 3u) << c.name;
+    EXPECT_EQ(p.front().x, 10.0) << c.name;
+    EXPECT_EQ(p.front().y, 9.0) << c.name;
+    EXPECT_EQ(p.back().x, 30.0) << c.name;
+    EXPECT_EQ(p.back().y, 5.0) << c.name;
+    for (size_t i = 1; i < p.size(); ++i) EXPECT_LE(p[i - 1].x, p[i].x) << c.name << " " << i;
+    // Data that rise get a background to edit.
+    auto* observed = dynamic_cast<CQLObservedPattern*>(r.pattern.get());
+    ASSERT_NE(observed, nullptr);
+    observed->AddBackgroundCurve();
+    EXPECT_EQ(observed->m_controlPoints.size(), 2u) << c.name;
+  }
+  // Points at the same x keep the order of the file.
+  const ReadResult r = Read("falling.xy", cases[0].text, 12);
+  ASSERT_NE(r.pattern, nullptr);
+  EXPECT_EQ(r.pattern->GetProfile(true)[1].y, 7.0);
+  EXPECT_EQ(r.pattern->GetProfile(true)[2].y, 8.0);
 }
 
 TEST(DatasetFile, AFileWithoutPointsIsAnError) {

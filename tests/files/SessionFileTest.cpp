@@ -126,6 +126,11 @@ TEST(SessionFile, RefusesDamagedOrForeignFiles) {
   } cases[] = {
       {"valid", v6, 0},
       {"wrong CRC", Patch(v6, v6.size() - 1, "\x01"), 21088},
+      // The trailer is where STOP ends, not wherever the last eight bytes are.
+      {"a byte after the trailer", v6 + "x", 21088},
+      {"a flipped bit and a byte after the trailer", Patch(v6, kCellA, "\x01") + "x", 21088},
+      {"a trailer after STOP and a byte", bare + "x" + v6.substr(v6.size() - 8), 21088},
+      {"Mac file with a byte after STOP", Patch(bare, kPlatformText, "Mac") + "x", 21088},
       {"format version 7", Resign(Patch(v6, kFormatValue, LE32(7))), 21115},
       {"format version 5", Resign(Patch(v6, kFormatValue, LE32(5))), 21085},
       {"Windows file without its trailer", bare, 22852},
@@ -291,6 +296,22 @@ TEST(SessionFile, MixturesAndObservedPatternsRoundTripAsATree) {
   EXPECT_FALSE(o->m_smoothedCurve.empty());  // recomputed after reading
   ASSERT_TRUE(WriteSession(b, read));
   EXPECT_EQ(Slurp(a), Slurp(b));
+}
+
+TEST(SessionFile, ProfileGridAboveTwoToTheTwentyPointsIsDamage) {
+  for (const uint64_t points : {uint64_t(1) << 20, (uint64_t(1) << 20) + 1, uint64_t(1) << 24}) {
+    Session s;
+    s.patterns = {std::make_shared<CQLCrystalPattern>()};
+    s.settings.m_numProfilePoints = points;
+    const std::string path = qlwtest::ScratchDir() + "/grid.quillono";
+    ASSERT_TRUE(WriteSession(path, s));
+    Session read;
+    testing::internal::CaptureStderr();
+    const bool ok = ReadSession(path, read);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ok, points <= (uint64_t(1) << 20)) << points;
+    if (ok) EXPECT_EQ(read.settings.m_numProfilePoints, points);
+  }
 }
 
 TEST(SessionFile, NestingOfMixturesIsBounded) {

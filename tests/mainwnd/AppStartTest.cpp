@@ -113,6 +113,31 @@ void RunChildJob(const std::string& job) {
     apptest::Report(own ? "own\n" : "handed\n");
     _exit(app.ExitInstance());
   }
+  if (job == "origin") {
+    CProgramApp app;
+    app.m_deferExit = true;
+    // A window that holds a pattern: an empty one would take the new document itself.
+    SetArguments(app, {CopyOfRutile(scratch / "origin.cif")});
+    if (!app.InitInstance()) _exit(5);
+    RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    RunUntil(app, [] { return false; }, 200);
+    // Moved without a change of size, then asked for a new window.
+    RECT before{};
+    app.GetDocWindow()->GetWindowRect(&before);
+    app.GetDocWindow()->MoveWindow(before.left + 17, before.top + 41, before.right - before.left,
+                                   before.bottom - before.top);
+    {
+      // File > New Window, recorded rather than started: the test process plays the new window.
+      qlw::testing::ProcessRecorder launches;
+      app.GetDocWindow()->SendMessage(WM_COMMAND, 57600, 0);
+      if (launches.Records().size() != 1) _exit(6);
+    }
+    RECT r{};
+    app.GetDocWindow()->GetWindowRect(&r);
+    apptest::Report("ready " + std::to_string(r.left) + " " + std::to_string(r.top) + "\n");
+    RunUntil(app, [] { return false; }, 30000);
+    _exit(0);
+  }
   if (job == "busy") {
     WNDCLASSW wc{};
     wc.lpfnWndProc = BusyInstanceProc;
@@ -254,6 +279,22 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   g_openInSameWindow = false;
   EXPECT_EQ(PatternCount(app), 2u);
   EXPECT_EQ(launches.Records().size(), 4u);
+}
+
+TEST_F(AppStart, ANewWindowCascadesFromTheWindowItComesFrom) {
+  auto origin = apptest::Start("AppStartChild.Jobs", "origin");
+  const std::string ready = apptest::ReadUntil(origin, "\n");
+  int left = 0, top = 0;
+  ASSERT_EQ(std::sscanf(ready.c_str(), "ready %d %d", &left, &top), 2) << ready;
+  CQlwApp& app = NewApp({"/Embedding"});
+  ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [] { return false; }, 300);
+  RECT r{};
+  app.GetDocWindow()->GetWindowRect(&r);
+  const int caption = GetSystemMetrics(SM_CYCAPTION);
+  EXPECT_EQ(r.top, top + caption);
+  kill(origin.pid, SIGKILL);
+  apptest::Wait(origin);
 }
 
 TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyWithoutAWindow) {

@@ -128,6 +128,32 @@ TEST(DiffractWnd, ARectangleStoredOffTheScreensOpensOnOne) {
   EXPECT_LT(r.top, work.bottom - GetSystemMetrics(SM_CYCAPTION));
 }
 
+TEST(QlwMainFrame, OnlyTheFirstLaunchCentresTheWindowOnItsScreen) {
+  for (const bool first : {true, false}) {
+    static bool s_first;
+    s_first = first;
+    MainWindow m(
+        [](CPreferences& p) {
+          // Lower than the screen, which is narrower than the panes' minimum width.
+          p.m_MainFrameRect.Set(CRect(10, 20, 1010, 420));
+          p.m_FirstLaunch.Set(s_first);
+        },
+        nullptr);
+    ASSERT_NE(m.wnd, nullptr);
+    EXPECT_FALSE(g_pStore->m_FirstLaunch.Get());
+    EXPECT_TRUE(m.wnd->IsWindowVisible());
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(m.wnd->m_hWnd, MONITOR_DEFAULTTOPRIMARY), &info));
+    const RECT r = WindowRectOf(m.wnd);
+    EXPECT_EQ(Height(r), 400);
+    if (first)
+      EXPECT_NEAR((r.top + r.bottom) / 2, (info.rcWork.top + info.rcWork.bottom) / 2, 1);
+    else
+      EXPECT_EQ(r.top, 20);
+  }
+}
+
 TEST(DiffractWnd, ReflexionsShareOfTheHeightRoundsAndSavesInSinglePrecision) {
   EXPECT_EQ(CDiffractWnd::GraphRowHeight(0.25, 401), 301);
   EXPECT_EQ(CDiffractWnd::ReflexionsRelHeight(301, 401), 0.24937653541564941);

@@ -25,23 +25,38 @@ const char* KindName(const CQLPattern& p) {
   }
 }
 
-void PrintTree(const CQLPatternList& list, int depth) {
+void TreeLines(const CQLPatternList& list, int depth, bool marksSelected, std::vector<std::string>& lines) {
+  char buffer[64];
   for (const CQLPatternPtr& p : list) {
-    std::printf("%d %s %s %s\n", depth, KindName(*p), qlw::ToUtf8(p->m_title.GetString()).c_str(),
-                p->IsShown() ? "shown" : "hidden");
-    if (const CQLPatternList* components = p->GetComponents()) PrintTree(*components, depth + 1);
+    std::snprintf(buffer, sizeof buffer, "%d %s ", depth, KindName(*p));
+    lines.push_back(buffer + qlw::ToUtf8(p->m_title.GetString()) + (p->IsShown() ? " shown" : " hidden") +
+                    (marksSelected && p->IsSelected() ? " selected" : ""));
+    if (const CQLPatternList* components = p->GetComponents()) TreeLines(*components, depth + 1, marksSelected, lines);
   }
 }
 
 void PrintDocument(CQlwDoc& doc) {
-  PrintTree(doc.GetPatterns(), 0);
-  const CDiffractionSettings& s = *doc.GetSettings();
-  std::printf("data range: %.6f %.6f\n", s.m_defaultXMin, s.m_defaultXMax);
-  std::printf("visible: %.6f %.6f\n", s.m_visibleXMin, s.m_visibleXMax);
-  std::printf("y range: %.6f %.6f\n", s.m_visibleYMin, s.m_visibleYMax);
-  std::printf("x axis: %s\n", s.m_axisType < 7 ? kAxes[s.m_axisType] : "?");
+  for (const std::string& line : qlwprobe::DocumentLines(doc, false)) std::printf("%s\n", line.c_str());
 }
 
+}  // namespace
+
+std::vector<std::string> qlwprobe::DocumentLines(CQlwDoc& doc, bool marksSelected) {
+  std::vector<std::string> lines;
+  TreeLines(doc.GetPatterns(), 0, marksSelected, lines);
+  const CDiffractionSettings& s = *doc.GetSettings();
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, "data range: %.6f %.6f", s.m_defaultXMin, s.m_defaultXMax);
+  lines.push_back(buffer);
+  std::snprintf(buffer, sizeof buffer, "visible: %.6f %.6f", s.m_visibleXMin, s.m_visibleXMax);
+  lines.push_back(buffer);
+  std::snprintf(buffer, sizeof buffer, "y range: %.6f %.6f", s.m_visibleYMin, s.m_visibleYMax);
+  lines.push_back(buffer);
+  lines.push_back(std::string("x axis: ") + (s.m_axisType < 7 ? kAxes[s.m_axisType] : "?"));
+  return lines;
+}
+
+namespace {
 int RunDoc(const std::vector<std::string>& args) {
   if (args.size() < 2) {
     std::fprintf(stderr, "usage: qlwprobe doc OUT IN...\n");

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+class CQlwDoc;
+
 namespace qlwprobe {
 // args: the words after the subcommand's name. Returns the process exit code.
 using CommandFn = int (*)(const std::vector<std::string>& args);
@@ -14,6 +16,10 @@ struct Command {
 };
 
 std::vector<Command>& Commands();
+
+// The pattern tree, one line per pattern ("DEPTH KIND TITLE shown|hidden", " selected" added when
+// asked), then the plot ranges and the x axis, as `doc` prints a document.
+std::vector<std::string> DocumentLines(CQlwDoc& doc, bool marksSelected);
 
 struct Registrar {
   Registrar(const char* name, const char* usage, CommandFn run) { Commands().push_back({name, usage, run}); }

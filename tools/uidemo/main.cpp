@@ -1,5 +1,6 @@
 // Shows a frame with a menu bar, a status bar and a form of standard controls, and a dialog made
 // from a template beside it. With "--grab DIR" it saves both windows as PNG and quits.
+// "--controls [--grab DIR]" shows the framework's value-controls demo (dialog 9300) instead.
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -7,7 +8,9 @@
 #include <cstdio>
 #include <string>
 
+#include "ControlsDemo.h"
 #include "Dialog.h"
+#include "LXAlertDialog.h"
 #include "Frame.h"
 #include "ResourceText.h"
 #include "WndQt.h"
@@ -111,8 +114,30 @@ class RangeDialog : public CDialog {
 };
 }  // namespace
 
+int RunControlsDemo(int argc, char** argv) {
+  CLXAlertDialog::Install();
+  CControlsDemo demo;
+  if (!demo.Create(CControlsDemo::kTemplateId, nullptr)) {
+    std::fprintf(stderr, "the controls demo did not open\n");
+    return 1;
+  }
+  QWidget* window = qlw::WidgetOf(demo.m_hWnd);
+  QObject::connect(window, &QObject::destroyed, qApp, &QApplication::quit);
+  if (argc == 4 && std::string(argv[2]) == "--grab") {
+    const QString dir = QString::fromLocal8Bit(argv[3]);
+    QTimer::singleShot(800, [dir, window] {
+      window->grab().save(dir + "/controls.png");
+      QApplication::quit();
+    });
+  }
+  const int result = QApplication::exec();
+  if (demo.m_hWnd) demo.DestroyWindow();
+  return result;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == "--controls") return RunControlsDemo(argc, argv);
   std::string error;
   if (!qlw::AddResourceText(kResources, &error)) {
     std::fprintf(stderr, "resources: %s\n", error.c_str());

@@ -107,6 +107,22 @@ TEST(AlphaButton, ModesPressToggleAndLatchAndPostOneChangePerRelease) {
   }
 }
 
+TEST(AlphaButton, AReleaseOutsideTheButtonSendsNothing) {
+  for (const UINT mode : {CAlphaButton::kPush, CAlphaButton::kToggle}) {
+    for (const bool movedOutFirst : {true, false}) {
+      Fixture f(mode);
+      f.Press();
+      if (movedOutFirst) QTest::mouseMove(f.W(), QPoint(80, 16));
+      QTest::mouseRelease(f.W(), Qt::LeftButton, {}, QPoint(80, 16));
+      f.Settle();
+      // Leaving the button reports the press undone once; the release itself reports nothing.
+      EXPECT_EQ(f.parent.changed.size(), movedOutFirst ? 1u : 0u) << mode << " " << movedOutFirst;
+      EXPECT_FALSE(f.button.IsChecked()) << mode << " " << movedOutFirst;
+      EXPECT_FALSE(f.button.IsMouseDown());
+    }
+  }
+}
+
 TEST(AlphaButton, RepeatPostsWhileHeldInsideAndStopsWhenDraggedOut) {
   Fixture f(CAlphaButton::kRepeat);
   f.Press();

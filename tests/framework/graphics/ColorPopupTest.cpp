@@ -2,7 +2,9 @@
 // colours kept through the colour dialog and the preferences.
 #include "LXColorPopup.h"
 
+#include <QApplication>
 #include <QColorDialog>
+#include <QWindow>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -168,4 +170,25 @@ TEST(ColorPopup, CustomColoursFromTheDialogReachLaterPopupsAndThePreferences) {
   EXPECT_EQ(owner.Last(), (std::pair<UINT, LPARAM>(WM_COLORPICK_CANCEL, RGB(0x12, 0x34, 0x56))));
   delete g_pStore;
   CColorPopup::ResetPalette();
+}
+
+TEST(ColorPopup, HasTheKeyboardAndAClickOutsideCancels) {
+  Owner owner;
+  owner.ShowWindow(SW_SHOW);
+  QWidget* ownerWidget = qlw::WidgetOf(owner.m_hWnd);
+  ownerWidget->activateWindow();
+  QApplication::processEvents();
+  auto* p = new CColorPopup(CPoint(10, 10), 0xFF123456u, &owner);
+  QApplication::processEvents();
+  // Keys typed while the popup is open: the window system hands them to the owner's window.
+  QTest::keyClick(ownerWidget->windowHandle(), Qt::Key_Right);
+  EXPECT_EQ(p->GetHotIndex(), 0);
+  QTest::keyClick(ownerWidget->windowHandle(), Qt::Key_Right);
+  EXPECT_EQ(p->GetHotIndex(), 1);
+  ASSERT_EQ(owner.Last().first, UINT(WM_COLORPICK_CHANGE));
+
+  // A press far from the popup, as on another program's window under the popup's grab.
+  QTest::mousePress(ownerWidget->windowHandle(), Qt::LeftButton, {}, QPoint(190, 90));
+  QApplication::processEvents();
+  EXPECT_EQ(owner.Last(), (std::pair<UINT, LPARAM>(WM_COLORPICK_CANCEL, RGB(0x12, 0x34, 0x56))));
 }

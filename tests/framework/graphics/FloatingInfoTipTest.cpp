@@ -2,6 +2,8 @@
 // mouse has moved off the balloon, and the see-through white around the balloon.
 #include "LXFloatingInfoTip.h"
 
+#include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -48,7 +50,8 @@ TEST(FloatingInfoTip, StartsHiddenAtItsExpandedSizeAndResizesWithoutMoving) {
 TEST(FloatingInfoTip, BalloonSitsOnTheBottomCentredForEachState) {
   Tip t;
   Gdiplus::RectF collapsed = t.tip.BalloonRect();
-  EXPECT_FLOAT_EQ(collapsed.X, 151 / 2.0f - 75);
+  // The window is one pixel wider than the balloon: the balloon starts on a whole pixel.
+  EXPECT_FLOAT_EQ(collapsed.X, 0);
   EXPECT_FLOAT_EQ(collapsed.Y, 115 - 40);
   EXPECT_FLOAT_EQ(collapsed.Width, 150);
   EXPECT_FLOAT_EQ(collapsed.Height, 55);
@@ -56,6 +59,24 @@ TEST(FloatingInfoTip, BalloonSitsOnTheBottomCentredForEachState) {
   Gdiplus::RectF expanded = t.tip.BalloonRect();
   EXPECT_FLOAT_EQ(expanded.Y, 0);
   EXPECT_FLOAT_EQ(expanded.Height, 130);
+}
+
+TEST(FloatingInfoTip, TheRimsAreSharpOnBothSides) {
+  Tip t;
+  t.tip.SetColours(0xFF000000u, 0xFFFFF3B0u, 0xFF404040u);
+  for (const float width : {150.0f, 161.0f}) {
+    t.tip.SetTipSize(width, 115, 40);
+    CRect client = t.Client();
+    Gdiplus::Bitmap image(client.Width(), client.Height());
+    t.tip.Render(image);
+    const QImage& shot = image.Q();
+    const Gdiplus::RectF balloon = t.tip.BalloonRect();
+    const int y = int(balloon.Y + (balloon.Height - 30) / 2);  // half-way down the body, between its corners
+    const int left = int(balloon.X), right = int(balloon.X + balloon.Width) - 1;
+    for (int x : {left, right}) EXPECT_EQ(shot.pixel(x, y), 0xFF404040u) << width << " at " << x;
+    EXPECT_EQ(shot.pixel(left + 1, y), 0xFFFFFFFFu) << width;
+    if (left > 0) EXPECT_EQ(shot.pixel(left - 1, y), 0xFFFFFFFFu) << width;
+  }
 }
 
 TEST(FloatingInfoTip, AClickTogglesTheStateAndItsTimerInterval) {
@@ -101,4 +122,18 @@ TEST(FloatingInfoTip, WhiteAroundTheBalloonIsSeeThrough) {
   EXPECT_TRUE(mask.contains(QPoint(75, 107)));    // the pointer
   EXPECT_FALSE(mask.contains(QPoint(50, 112)));   // beside the pointer
   EXPECT_EQ(shot.pixelColor(75, 95).rgb(), QColor(0xFF, 0xF3, 0xB0).rgb());
+}
+
+TEST(FloatingInfoTip, ExpandingPaintsTheWholeBalloonAtOnce) {
+  Tip t;
+  t.tip.SetColours(0xFF000000u, 0xFFFFF3B0u, 0xFF404040u);
+  t.tip.ShowWindow(SW_SHOWNOACTIVATE);
+  QApplication::processEvents();
+  t.tip.RestartTimer(0);  // expanded
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  // What the window system shows, not a fresh rendering of the widget.
+  const QImage shown = t.W()->screen()->grabWindow(t.W()->winId()).toImage();
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_TRUE(t.W()->mask().contains(QPoint(75, 20)));
+  EXPECT_EQ(shown.pixelColor(75, 20).rgb(), QColor(0xFF, 0xF3, 0xB0).rgb()) << "inside the expanded body";
 }

@@ -1,5 +1,8 @@
 // The alert's window: buttons, default, hidden parts and the "Don't show this again" choice.
 #include "LXAlertDialog.h"
+#include "AfxApp.h"
+#include "Frame.h"
+#include "LXMessage.h"
 #include "WidgetApp.h"
 
 #include "WndQt.h"
@@ -8,6 +11,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QWindow>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -126,4 +130,51 @@ TEST(AlertDialog, QuietModeAnswersOKOnOneLine) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(question.DoModal(), 1u);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Quillonographic : [0005:0001:0042] : Go on? (It is late.)\n");
+}
+
+TEST(AlertDialog, WrappedTextsGetTheirWholeHeight) {
+  const wchar_t* message =
+      L"The file \"rutile-anatase-brookite mixture, measured at 300 K.cif\" could not be read, "
+      L"because a typing error in it stopped the reader at line 42 before the atom sites; every glyph "
+      L"with a descender (g, j, p, q, y) on the last line must show.";
+  const wchar_t* explanation =
+      L"Check the file in a text editor: the reader stops at the first line it cannot parse, and a "
+      L"missing quote or a stray semicolon there is the usual cause, typically.";
+  bool seen = false;
+  ShownAlerts shown([&](CLXAlertDialog* d) {
+    seen = true;
+    QApplication::processEvents();
+    for (int id : {CLXAlertDialog::kIdMessage, CLXAlertDialog::kIdExplanation}) {
+      auto* label = qobject_cast<QLabel*>(Item(d, id));
+      ASSERT_NE(label, nullptr);
+      const QRect text = label->fontMetrics().boundingRect(label->contentsRect(), Qt::TextWordWrap, label->text());
+      EXPECT_GE(label->contentsRect().height(), text.height()) << "label " << id;
+      EXPECT_GT(text.height(), 2 * label->fontMetrics().height()) << "the text wraps";
+    }
+    if (const char* dir = std::getenv("QLW_SHOTS")) qlw::WidgetOf(d->m_hWnd)->grab().save(QString(dir) + "/alert.png");
+    QTest::mouseClick(Item(d, IDOK), Qt::LeftButton);
+  });
+  CLXAlert alert = Make(CLXAlert::kError, {L"Error", message, explanation});
+  alert.DoModal();
+  EXPECT_TRUE(seen);
+}
+
+TEST(AlertDialog, AnAlertBeforeTheMainWindowIsAnnouncedStaysAboveIt) {
+  EnsureApp();
+  // The application's frame exists, but the message bus does not know it as the main window yet.
+  CWinApp app(L"alerttest");
+  auto* frame = new CFrameWnd;  // deletes itself with its window
+  ASSERT_TRUE(frame->Create(nullptr, L"main", WS_OVERLAPPEDWINDOW, RECT{0, 0, 600, 400}));
+  app.m_pMainWnd = frame;
+  ASSERT_EQ(LXAppWindows::GetMainWindow(), nullptr);
+  QWindow* transientParent = nullptr;
+  ShownAlerts shown([&](CLXAlertDialog* d) {
+    if (QWindow* w = qlw::WidgetOf(d->m_hWnd)->windowHandle()) transientParent = w->transientParent();
+    QTest::mouseClick(Item(d, IDOK), Qt::LeftButton);
+  });
+  CLXAlert alert = Make(CLXAlert::kError, {L"Error", L"The file could not be read.", L""});
+  alert.DoModal();
+  ASSERT_NE(qlw::WidgetOf(frame->m_hWnd)->windowHandle(), nullptr);
+  EXPECT_EQ(transientParent, qlw::WidgetOf(frame->m_hWnd)->windowHandle());
+  frame->DestroyWindow();
 }

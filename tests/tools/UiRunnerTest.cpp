@@ -1,0 +1,155 @@
+// The window-script runner `qlwprobe ui`: scripts drive the program's real main window on the
+// offscreen platform, and the runner's output is what the window did.
+#include "ProbeRun.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kRutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+
+struct UiRun {
+  std::string out;
+  int status = -1;
+};
+
+// Runs the script in a folder of its own, with a fresh registry and runtime folder.
+UiRun RunScript(const std::string& name, const std::string& script, const std::string& options = "") {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / ("ui-" + name);
+  fs::create_directories(folder);
+  const fs::path path = folder / "script.txt";
+  std::ofstream(path) << script;
+  const qlwtest::ProbeRun run = qlwtest::RunShell("cd '" + folder.string() + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
+                                                  qlwtest::ProbeCommand("ui '" + path.string() + "' " + options) +
+                                                  " 2>/dev/null");
+  return {run.out, run.status};
+}
+}  // namespace
+
+// Opening, the hkl field typed into and confirmed with Return, a popup menu listed, command
+// states and a shot: every line's effect comes through the widgets as a user's would.
+TEST(UiRunner, DrivesTheMainWindowFromAScript) {
+  const fs::path shots = fs::path(qlwtest::ScratchDir()) / "ui-shots";
+  const UiRun run = RunScript("drive",
+                              "# rutile, then its 211 reflexion centred through the hkl field\n"
+                              "open " + kRutile + "\n"
+                              "dump\n"
+                              "state 33591 57603 33583\n"
+                              "print 2102 2104@5500\n"
+                              "field settings Lambda ShowGrid FontName AxisType\n"
+                              "field 0 CrystalLineWidth LabelColor ParticleSize\n"
+                              "click 2105\n"
+                              "\n"
+                              "type 2102 2 1 1\n"
+                              "key Return\n"
+                              "print 2102\n"
+                              "dump\n"
+                              "shot main.png\n",
+                              "--shots '" + shots.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open " + kRutile + "\n"
+            "> dump\n"
+            "0 crystal rutile shown selected\n"
+            "data range: 0.000000 189.000000\n"
+            "visible: 0.000000 80.000000\n"
+            "y range: 0.000000 425.735396\n"
+            "x axis: 2theta\n"
+            "> state 33591 57603 33583\n"
+            "33591: Hide Patterns List\n"
+            "57603: Save\n"
+            "disabled 33583: Show Gridlines\n"
+            "> print 2102 2104@5500\n"
+            "2102: \n"
+            "2104@5500: Reflexions\n"
+            "> field settings Lambda ShowGrid FontName AxisType\n"
+            "Lambda: 1.5405\n"
+            "ShowGrid: 1\n"
+            "FontName: MS Shell Dlg 2\n"
+            "AxisType: 1\n"
+            "> field 0 CrystalLineWidth LabelColor ParticleSize\n"
+            "CrystalLineWidth: 1\n"
+            "LabelColor: 0xFF000000\n"
+            "ParticleSize: 10000\n"
+            "> click 2105\n"
+            "menu: [x] rutile\n"
+            "> type 2102 2 1 1\n"
+            "> key Return\n"
+            "> print 2102\n"
+            "2102: 2 1 1\n"
+            "> dump\n"
+            "0 crystal rutile shown selected\n"
+            "data range: 0.000000 189.000000\n"
+            "visible: 14.316845 94.316845\n"
+            "y range: 0.000000 425.735396\n"
+            "x axis: 2theta\n"
+            "> shot main.png\n");
+
+  const QImage shot(QString::fromStdString((shots / "main.png").string()));
+  ASSERT_FALSE(shot.isNull());
+  std::set<QRgb> colours;
+  for (int y = 0; y < shot.height(); y += 3)
+    for (int x = 0; x < shot.width(); x += 3) colours.insert(shot.pixel(x, y));
+  EXPECT_GT(colours.size(), 20u) << "the shot shows the drawn window, not a blank";
+}
+
+// Alerts are printed and answered; a file dialog answered with a name its check refuses says so;
+// Save As with a good name writes the session; `quit` ends the program and the runner with 0.
+TEST(UiRunner, AnswersAlertsAndFileDialogs) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-files";
+  fs::create_directories(folder);
+  const std::string missing = (folder / "missing.cif").string();
+  const std::string saved = (folder / "saved.quillonographic").string();
+  const UiRun run = RunScript("files",
+                              "open " + missing + "\n"
+                              "open " + kRutile + "\n"
+                              "save " + (folder / "saved.txt").string() + "\n"
+                              "files\n"
+                              "command 57604\n"
+                              "save " + saved + "\n"
+                              "quit\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("> open " + missing + "\nalert: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("' is of a type not recognised"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("files: refused\n> files\n> command 57604\n> save " + saved + "\n> quit\n"), std::string::npos)
+      << run.out;
+  EXPECT_TRUE(fs::exists(saved));
+  EXPECT_FALSE(fs::exists(folder / "saved.txt"));
+}
+
+// The first line that cannot run ends the script with "error: WHY" and exit 1; later lines do not run.
+TEST(UiRunner, StopsAtTheFirstLineThatCannotRun) {
+  struct Case {
+    const char* line;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"frobnicate 1", "error: unknown command \"frobnicate\""},
+      {"print 9999", "error: no control 9999"},
+      {"click 2105 menu 99", "error: the popup menu has no item 99"},
+      {"click 2105 menu \"anatase\"", "error: the popup menu has no item \"anatase\""},
+      {"type 2104 abc", "error: control 2104 takes no text"},
+      {"key ctrl+nonsense", "error: unknown key ctrl+nonsense"},
+      {"command 33583 menu 1", "error: no popup menu opened for the menu choice"},
+      {"field settings Colour", "error: no settings field Colour"},
+      {"field 0 ObservedLineWidth", "error: no field ObservedLineWidth in the pattern of row 0"},
+      {"field 1 LabelColor", "error: row 1 is out of range (1)"},
+      {"quit", "error: the program ended before line 3"},
+  };
+  for (const Case& c : cases) {
+    const UiRun run = RunScript("errors", "open " + kRutile + "\n" + c.line + "\ndump\n");
+    EXPECT_EQ(run.status, 1) << c.line << "\n" << run.out;
+    EXPECT_EQ(run.out, "> open " + kRutile + "\n> " + c.line + "\n" + (std::string(c.line).rfind("command", 0) == 0 ? "disabled\n" : "") +
+                           c.error + "\n")
+        << c.line;
+  }
+}

@@ -1,0 +1,179 @@
+// Files in scripts: `files PATH…` answers the next file dialog, `open PATH…` opens through
+// File > Open and drops the rest on the window, `save PATH` saves through File > Save As.
+#include "UiApi.h"
+#include "UiRunnerState.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QWidget>
+
+#include <filesystem>
+
+#include "CommonDialogs.h"
+#include "DiffractWnd.h"
+#include "Menus.h"
+#include "Process.h"
+#include "WndQt.h"
+
+namespace fs = std::filesystem;
+
+namespace qlwui {
+void InstallMenuSeam();
+
+namespace {
+constexpr UINT kOpenCommand = 57601;
+constexpr UINT kSaveAsCommand = 57604;
+
+std::string Absolute(const std::string& path) {
+  std::error_code ignored;
+  const fs::path absolute = fs::absolute(path, ignored);
+  return absolute.empty() ? path : absolute.lexically_normal().string();
+}
+
+// The name filter whose patterns take the path's extension; the current one when none does.
+QString FilterFor(QFileDialog& dialog, const std::string& path) {
+  const QString name = QString::fromStdString(fs::path(path).filename().string());
+  for (const QString& filter : dialog.nameFilters()) {
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\(([^()]*)\\)\\s*$")).match(filter);
+    if (!m.hasMatch()) continue;
+    for (const QString& pattern : m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+      if (pattern == QLatin1String("*") || pattern == QLatin1String("*.*")) continue;
+      const QRegularExpression glob(QRegularExpression::wildcardToRegularExpression(pattern),
+                                    QRegularExpression::CaseInsensitiveOption);
+      if (glob.match(name).hasMatch()) return filter;
+    }
+  }
+  return dialog.selectedNameFilter();
+}
+
+void AnswerFileDialog(QFileDialog& dialog) {
+  RunnerState& state = State();
+  if (!state.filesGiven) Abort("a file dialog opened with no files line before it");
+  state.filesGiven = false;
+  const std::vector<std::string> files = std::move(state.files);
+  state.files.clear();
+  if (files.empty()) {
+    dialog.reject();
+    return;
+  }
+  dialog.selectNameFilter(FilterFor(dialog, files.front()));
+  if (files.size() == 1) {
+    dialog.selectFile(QString::fromStdString(files.front()));
+  } else {
+    QString names;
+    for (const std::string& f : files) names += QStringLiteral("\"%1\" ").arg(QString::fromStdString(f));
+    dialog.selectFile(names.trimmed());
+  }
+  // As the dialog's own button accepts it: the program's name check runs first.
+  static_cast<QDialog&>(dialog).accept();
+  if (dialog.isVisible()) {
+    Print("files: refused");
+    dialog.reject();
+  }
+}
+
+void AnswerCommonDialog(QDialog* dialog) {
+  if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
+    AnswerFileDialog(*files);
+    return;
+  }
+  // Colour and font dialogs are met as a user meets them; the script's next lines operate them.
+  dialog->exec();
+}
+
+void RunFiles(const Line& line) {
+  RunnerState& state = State();
+  state.files.clear();
+  for (size_t i = 1; i < line.words.size(); ++i) state.files.push_back(Absolute(line.words[i]));
+  state.filesGiven = true;
+}
+
+// The main window's widget that takes a drop at its centre.
+QWidget* DropWidget(QPoint& at) {
+  QWidget* window = qlw::WidgetOf(MainWindow()->m_hWnd);
+  if (!window) throw Failure("the main window has no widget");
+  const QPoint centre = window->rect().center();
+  QWidget* w = window->childAt(centre);
+  if (!w) w = window;
+  while (w && !w->acceptDrops()) w = w->parentWidget();
+  if (!w) throw Failure("the main window takes no drops");
+  at = w->mapFrom(window, centre);
+  return w;
+}
+
+void Drop(const std::vector<std::string>& paths) {
+  QPoint at;
+  QWidget* target = DropWidget(at);
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const std::string& p : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(p)));
+  mime.setUrls(urls);
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) throw Failure("the window refuses the drop");
+  QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &move);
+  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+}
+
+void RunOpen(const Line& line) {
+  if (line.words.size() < 2) throw Failure("missing path");
+  std::vector<std::string> paths;
+  for (size_t i = 1; i < line.words.size(); ++i) paths.push_back(Absolute(line.words[i]));
+  RunnerState& state = State();
+  state.files = {paths.front()};
+  state.filesGiven = true;
+  if (!SendMenuCommand(kOpenCommand)) {
+    // While File > Open has no handler in the program, every path comes as the one drop.
+    state.filesGiven = false;
+    state.files.clear();
+    Drop(paths);
+    return;
+  }
+  // The drop comes once the opening is over, as a user's would.
+  if (paths.size() > 1) {
+    std::vector<std::string> dropped(paths.begin() + 1, paths.end());
+    state.afterSettle.push_back([dropped] { Drop(dropped); });
+  }
+}
+
+void RunSave(const Line& line) {
+  RunnerState& state = State();
+  const std::string path = line.Rest(1);
+  if (path.empty()) throw Failure("missing path");
+  state.files = {Absolute(path)};
+  state.filesGiven = true;
+  if (!SendMenuCommand(kSaveAsCommand)) throw Failure("File > Save As is disabled");
+}
+}  // namespace
+
+namespace {
+// The runner is not the program: a process the program would start for a new window is printed
+// instead, its arguments one by one, and taken as started.
+bool RecordLaunch(const qlw::LaunchRecord& record) {
+  std::string program = Utf8(record.program.c_str());
+  if (std::error_code ignored; fs::equivalent(program, "/proc/self/exe", ignored)) program = "quillonographic";
+  std::string text = "launch: " + program;
+  for (const std::wstring& argument : record.arguments) text += " \"" + Utf8(argument.c_str()) + "\"";
+  Print(text);
+  return true;
+}
+}  // namespace
+
+void InstallRunnerSeams() {
+  qlw::SetLaunchRecorder(&RecordLaunch);
+  qlw::SetCommonDialogAnswer(&AnswerCommonDialog);
+  InstallMenuSeam();
+}
+}  // namespace qlwui
+
+QLW_UI_COMMAND(files, "files", "[PATH...]", qlwui::RunFiles);
+QLW_UI_COMMAND(open, "open", "PATH...", qlwui::RunOpen);
+QLW_UI_COMMAND(save, "save", "PATH", qlwui::RunSave);
