@@ -35,6 +35,7 @@ BEGIN_MESSAGE_MAP(CSubEditList, CListCtrl)
   ON_REGISTERED_MESSAGE(g_msgEditCancelAsync, &CSubEditList::OnEditCancel)
   ON_REGISTERED_MESSAGE(g_msgSubEditExitSizeMoveSync, &CSubEditList::OnExitSizeMove)
   ON_REGISTERED_MESSAGE(g_msgSubEditExitSizeMoveAsync, &CSubEditList::OnExitSizeMove)
+  ON_MESSAGE(WM_THEMECHANGED, &CSubEditList::OnThemeChanged)
   ON_MESSAGE(WM_COLORPICK_ACCEPT, &CSubEditList::OnColorPickEnd)
   ON_MESSAGE(WM_COLORPICK_CANCEL, &CSubEditList::OnColorPickEnd)
 END_MESSAGE_MAP()
@@ -58,6 +59,7 @@ CSubEditList::~CSubEditList() {
   if (m_imageList) ImageList_Destroy(m_imageList);
   if (m_redrawLocks > 0 && m_redrawWindow && ::IsWindow(m_redrawWindow)) ::SendMessageW(m_redrawWindow, WM_SETREDRAW, TRUE, 0);
   delete m_pCellImage;
+  if (m_hTheme) CloseThemeData(m_hTheme);
 }
 
 BOOL CSubEditList::PreCreateWindow(CREATESTRUCTW& cs) {
@@ -492,13 +494,18 @@ LRESULT CSubEditList::OnExitSizeMove(WPARAM, LPARAM) {
 }
 
 LRESULT CSubEditList::OnThemeChanged(WPARAM, LPARAM) {
-  OpenTheme();
+  if (m_hTheme) OpenTheme();
   return Default();
 }
 
 void CSubEditList::OpenTheme() {
-  // The platform draws controls with the application's style; there is no theme to open.
-  m_hTheme = nullptr;
+  if (m_hTheme) CloseThemeData(m_hTheme);
+  m_hTheme = OpenThemeData(m_hWnd, L"Button");
+}
+
+HTHEME CSubEditList::Theme() {
+  if (!m_hTheme) OpenTheme();
+  return m_hTheme;
 }
 
 // ---- Mouse ---------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "LXException.h"
 #include "OwnerDraw.h"
 #include "SubEdit.h"
+#include "Themes.h"
 
 namespace Gdiplus {
 class Bitmap;
@@ -144,8 +145,8 @@ class CSubEditList : public CListCtrl {
   void DrawCheckCell(CDC* dc, int row, int column, const CRect& cell);
   void DrawMenuCell(CDC* dc, int row, int column, const CRect& cell);
   void DrawColorCell(CDC* dc, int row, int column, const CRect& cell);
-  // The colour button's swatch painter, shared with the colour cells (state: ODS_SELECTED, ODS_DISABLED).
-  void PaintCellSwatch(CDC* dc, const CRect& rect, UINT state, DWORD argb);
+  // The "Button" theme, opened on first use.
+  HTHEME Theme();
 
   void OnLButtonDown(UINT flags, CPoint point);
   void OnLButtonUp(UINT flags, CPoint point);
@@ -198,7 +199,7 @@ class CSubEditList : public CListCtrl {
   int m_redrawLocks = 0;
   HWND m_redrawWindow = nullptr;
   bool m_hookRegistered = false;
-  void* m_hTheme = nullptr;
+  HTHEME m_hTheme = nullptr;
   int m_selectedAtClick = 0;
   int m_lastSelectedRow = -1, m_previousSelectedRow = -1;
   bool m_layingOut = false;

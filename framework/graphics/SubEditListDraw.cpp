@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "GdiPlus.h"
+#include "LXColorButton.h"
 #include "LXColor.h"
 #include "Resources.h"
 #include "SubEditList.h"
@@ -161,7 +162,7 @@ bool CSubEditList::DrawCell(CDC* dc, int row, int column, const CRect& cell) {
   }
 }
 
-void CSubEditList::GetCellControlRect(int column, const CRect& cell, UINT, CRect& out) {
+void CSubEditList::GetCellControlRect(int column, const CRect& cell, UINT state, CRect& out) {
   const UINT kind = GetColumnKind(column);
   CSize size;
   switch (kind) {
@@ -171,11 +172,24 @@ void CSubEditList::GetCellControlRect(int column, const CRect& cell, UINT, CRect
       size = CSize(static_cast<int>(1.618034 * height), height);
       break;
     }
-    case kKindCheck: size = CSize(GetSystemMetrics(SM_CXSMSIZE) + 1, GetSystemMetrics(SM_CYSMSIZE) + 1); break;
+    case kKindCheck: {
+      size = CSize(GetSystemMetrics(SM_CXSMSIZE) + 1, GetSystemMetrics(SM_CYSMSIZE) + 1);
+      SIZE themed{0, 0};
+      if (HTHEME theme = Theme();
+          theme && GetThemePartSize(theme, nullptr, BP_CHECKBOX, state ? static_cast<int>(state) : CBS_UNCHECKEDNORMAL, nullptr, TS_TRUE,
+                                    &themed) == S_OK)
+        size = CSize(std::max<LONG>(1, themed.cx), std::max<LONG>(1, themed.cy));
+      break;
+    }
     case kKindMenu: {
       const int bx = std::min(GetSystemMetrics(SM_CXBORDER), cell.Width() / 2);
       const int by = std::min(GetSystemMetrics(SM_CYBORDER), cell.Height() / 2);
       size = CSize(cell.Width() - 2 * bx, cell.Height() - 2 * by);
+      SIZE themed{0, 0};
+      const RECT inner{cell.left + bx, cell.top + by, cell.right - bx, cell.bottom - by};
+      if (HTHEME theme = Theme(); theme && GetThemePartSize(theme, nullptr, BP_PUSHBUTTON, PBS_NORMAL, &inner, TS_DRAW, &themed) == S_OK &&
+                                  themed.cx > 0 && themed.cy > 0)
+        size = CSize(std::min<LONG>(themed.cx, size.cx), std::min<LONG>(themed.cy, size.cy));
       break;
     }
     default: out = cell; return;
@@ -197,7 +211,7 @@ void CSubEditList::DrawColorCell(CDC* dc, int row, int column, const CRect& cell
   bool disabled = false;
   AccessCellColor(row, column, false, colour, disabled);
   const UINT state = disabled ? ODS_DISABLED : CellPressed(row, column, control) ? ODS_SELECTED : 0;
-  PaintCellSwatch(dc, control, state, colour);
+  CColorButton::DrawSwatch(dc->m_hDC, control, state, colour, Theme());
 }
 
 void CSubEditList::DrawCheckCell(CDC* dc, int row, int column, const CRect& cell) {
@@ -210,11 +224,23 @@ void CSubEditList::DrawCheckCell(CDC* dc, int row, int column, const CRect& cell
   CRect control;
   GetCellControlRect(column, cell, 0, control);
   const CRect box = control;
-  UINT flags = DFCS_BUTTONCHECK | DFCS_ADJUSTRECT;
-  if (CellPressed(row, column, control)) flags |= DFCS_PUSHED;
-  if (check & 1u) flags |= DFCS_CHECKED;
-  if (check & 2u) flags |= DFCS_INACTIVE;
-  ::DrawFrameControl(dc->m_hDC, &control, DFC_BUTTON, flags);
+  const bool pressed = CellPressed(row, column, control);
+  if (HTHEME theme = Theme()) {
+    // Pressed before disabled, as the states are numbered.
+    const int base = (check & 1u) ? CBS_CHECKEDNORMAL : (check & 2u) ? CBS_MIXEDNORMAL : CBS_UNCHECKEDNORMAL;
+    const int state = base + (pressed ? 2 : disabled ? 3 : 0);
+    SIZE size{control.Width(), control.Height()};
+    GetThemePartSize(theme, dc->m_hDC, BP_CHECKBOX, state, nullptr, TS_TRUE, &size);
+    CRect part(CPoint(control.left + (control.Width() - size.cx) / 2, control.top + (control.Height() - size.cy) / 2),
+               CSize(size.cx, size.cy));
+    DrawThemeBackground(theme, dc->m_hDC, BP_CHECKBOX, state, &part, nullptr);
+  } else {
+    UINT flags = DFCS_BUTTONCHECK | DFCS_ADJUSTRECT;
+    if (pressed) flags |= DFCS_PUSHED;
+    if (check & 1u) flags |= DFCS_CHECKED;
+    if (check & 2u) flags |= DFCS_INACTIVE;
+    ::DrawFrameControl(dc->m_hDC, &control, DFC_BUTTON, flags);
+  }
   if ((colour >> 24) == 0) return;
   Gdiplus::Graphics g(dc->m_hDC);
   const BYTE r = (colour >> 16) & 0xFF, gr = (colour >> 8) & 0xFF, b = colour & 0xFF;
@@ -237,7 +263,13 @@ void CSubEditList::DrawMenuCell(CDC* dc, int row, int column, const CRect& cell)
   GetCellControlRect(column, r, 0, control);
   const bool pressed = CellPressed(row, column, control) || m_menuRow == row;
   CRect frame = control;
-  ::DrawFrameControl(dc->m_hDC, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (disabled ? DFCS_INACTIVE : 0) | (pressed ? DFCS_PUSHED : 0));
+  if (HTHEME theme = Theme()) {
+    const int state = disabled ? PBS_DISABLED : pressed ? PBS_PRESSED : PBS_NORMAL;
+    if (IsThemeBackgroundPartiallyTransparent(theme, BP_PUSHBUTTON, state)) DrawThemeParentBackground(m_hWnd, dc->m_hDC, &frame);
+    DrawThemeBackground(theme, dc->m_hDC, BP_PUSHBUTTON, state, &frame, nullptr);
+  } else {
+    ::DrawFrameControl(dc->m_hDC, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (disabled ? DFCS_INACTIVE : 0) | (pressed ? DFCS_PUSHED : 0));
+  }
   CGdiObject* old = dc->SelectObject(GetFont());
   const CSize extent = dc->GetTextExtent(text);
   const int x = control.left + (control.Width() - extent.cx) / 2, y = control.top + (control.Height() - extent.cy) / 2;
@@ -261,31 +293,4 @@ void CSubEditList::DrawMenuCell(CDC* dc, int row, int column, const CRect& cell)
                                            static_cast<float>(frameHeight)),
               static_cast<float>(disabled ? frameWidth : 0), 0.0f, static_cast<float>(frameWidth), static_cast<float>(frameHeight),
               Gdiplus::UnitPixel);
-}
-
-// The colour button's swatch: a pushed or flat frame, and a well with a dark top-left rim and a
-// light bottom-right one; a disabled swatch is veiled and shows no colour.
-void CSubEditList::PaintCellSwatch(CDC* dc, const CRect& rect, UINT state, DWORD argb) {
-  CRect frame = rect;
-  UINT flags = DFCS_BUTTONPUSH | DFCS_FLAT | DFCS_ADJUSTRECT;
-  if (state & ODS_SELECTED) flags |= DFCS_PUSHED;
-  if (state & ODS_DISABLED) flags |= DFCS_INACTIVE;
-  ::DrawFrameControl(dc->m_hDC, &frame, DFC_BUTTON, flags);
-  CRect well = rect;
-  well.DeflateRect(std::min(GetSystemMetrics(SM_CXEDGE), well.Width() / 2), std::min(GetSystemMetrics(SM_CYEDGE), well.Height() / 2));
-  Gdiplus::Graphics g(dc->m_hDC);
-  g.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
-  const auto fill = [&g](DWORD colour, const CRect& r) {
-    if (r.Width() <= 0 || r.Height() <= 0) return;
-    Gdiplus::SolidBrush brush{Gdiplus::Color(colour)};
-    g.FillRectangle(&brush, r.left, r.top, r.Width(), r.Height());
-  };
-  if (state & ODS_DISABLED) {
-    const DWORD window = LXGraphics::CColor::FromThemeSysColor(m_hTheme, COLOR_WINDOW).GetValue();
-    fill((static_cast<DWORD>(0.6 * 255) << 24) | (window & 0xFFFFFF), rect);
-    return;
-  }
-  fill(LXGraphics::CColor(argb).Lighten(0.6f).GetValue(), well);
-  fill(LXGraphics::CColor(argb).Darken(0.3f).GetValue(), CRect(well.left, well.top, well.right - 1, well.bottom - 1));
-  fill(argb, CRect(well.left + 1, well.top + 1, well.right - 1, well.bottom - 1));
 }

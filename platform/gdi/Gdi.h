@@ -336,26 +336,6 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL FillRgn(HDC dc, HRGN rgn, HBRUSH brush);
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
 BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags);
-// Classic frame controls, drawn with the application's style: DFC_BUTTON as a check box
-// (DFCS_BUTTONCHECK) or a push button (DFCS_BUTTONPUSH). DFCS_ADJUSTRECT leaves the interior in rect.
-#define DFC_BUTTON 4
-#define DFCS_BUTTONCHECK 0x0000u
-#define DFCS_BUTTON3STATE 0x0008u
-#define DFCS_BUTTONPUSH 0x0010u
-#define DFCS_INACTIVE 0x0100u
-#define DFCS_PUSHED 0x0200u
-#define DFCS_CHECKED 0x0400u
-#define DFCS_ADJUSTRECT 0x2000u
-#define DFCS_FLAT 0x4000u
-BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
-// DrawState for text only (DST_TEXT; lData the text, wData its length or 0), normal or embossed (DSS_DISABLED).
-typedef BOOL(CALLBACK* DRAWSTATEPROC)(HDC dc, LPARAM data, WPARAM length, int cx, int cy);
-#define DST_TEXT 0x0001u
-#define DSS_NORMAL 0x0000u
-#define DSS_DISABLED 0x0020u
-BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM data, WPARAM length, int x, int y, int cx, int cy,
-                UINT flags);
-#define DrawState DrawStateW
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "GraphicsTestSupport.h"
+#include "LXColorButton.h"
 #include "LXColorPopup.h"
 #include "LXMessage.h"
 #include "Menus.h"
@@ -463,9 +464,9 @@ TEST(SubEditList, CellsPaintShadedRowsSwatchRimsAndSkipHiddenColumns) {
   const CRect hidden = rig.Cell(1, 3);
   EXPECT_NE(pixel(CPoint(hidden.left + 3, hidden.CenterPoint().y)), 0xFFF2F2F2u);
   // Rutile's red well: dark rim at its top left, light rim at its bottom right.
-  CRect well;
-  rig.list.GetCellControlRect(4, rig.Cell(0, 4), 0, well);
-  well.DeflateRect(GetSystemMetrics(SM_CXEDGE), GetSystemMetrics(SM_CYEDGE));
+  CRect control;
+  rig.list.GetCellControlRect(4, rig.Cell(0, 4), 0, control);
+  const CRect well = CColorButton::WellRect(control, true);
   EXPECT_EQ(pixel(well.TopLeft()), 0xFFB20000u);
   EXPECT_EQ(pixel(CPoint(well.right - 1, well.bottom - 1)), 0xFFFF9999u);
   EXPECT_EQ(pixel(well.CenterPoint()), 0xFFFF0000u);
