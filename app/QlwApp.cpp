@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "CancelInputFilter.h"
 #include "FileTypes.h"
 #include "LXAlertDialog.h"
 #include "LXAppDropTarget.h"
 #include "LXDialog.h"
 #include "LXDocWnd.h"
+#include "LXFileDialog.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
 #include "LXUtils.h"
@@ -117,6 +119,8 @@ void CQlwApp::StartUp() {
   m_menusInstalled = true;
   InstallStatusWindowDrawer();
   InstallWaitCursorHook();
+  InstallCancelInputFilter();
+  CLXFileDialog::InstallForApplication();
 
   HDC screen = GetDC(nullptr);
   g_screenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
@@ -132,6 +136,7 @@ void CQlwApp::StartUp() {
 int CQlwApp::ExitInstance() {
   CLXDialog::SetAppQuitting(true);
   RemoveWaitCursorHook();
+  RemoveCancelInputFilter();
   if (m_menusInstalled) CMenuXP::Uninstall();
   m_menusInstalled = false;
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);
@@ -301,12 +306,12 @@ bool CQlwApp::OpenFilesInNewWindow(const std::vector<CString>& paths) {
   // The new window cascades from this one's placement, which it finds in the store: a place
   // reached by a move alone is not stored yet, and the new window would cascade from an old one.
   if (g_pPreferences) g_pPreferences->SaveAllWindowStates();
-  // The new window cascades from this one's placement, which it finds in the store: without it
-  // (nothing stored yet, or a place left since) it would open exactly over this window.
-  if (g_pPreferences) g_pPreferences->SaveAllWindowStates();
-  CString arguments = kNewWindowSwitch;
-  for (const CString& path : paths) arguments += CString(L" \"") + path + L"\"";
-  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments, false);
+  // One argument per path, after "--": a name holding quotes, blanks or a leading dash or slash
+  // reaches the new process as that one file, never as switches.
+  std::vector<CString> arguments{kNewWindowSwitch};
+  if (!paths.empty()) arguments.emplace_back(L"--");
+  arguments.insert(arguments.end(), paths.begin(), paths.end());
+  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments);
   if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
   return m_handedElsewhere;
 }

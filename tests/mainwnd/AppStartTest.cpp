@@ -259,7 +259,7 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   app.OnNewWindow();
   const auto records = launches.Records();
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"/Embedding", CString(b.c_str()).GetString()}));
+  EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"/Embedding", L"--", CString(b.c_str()).GetString()}));
   EXPECT_EQ(records[1].arguments, std::vector<std::wstring>{L"/Embedding"});
   // File > New Window from the window's menu takes the same road.
   app.GetDocWindow()->SendMessage(WM_COMMAND, 57600, 0);
@@ -269,7 +269,7 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   EXPECT_TRUE(app.OpenFileList({CString(a.c_str()), CString(b.c_str())}, 0));
   ASSERT_EQ(launches.Records().size(), 4u);
   EXPECT_EQ(launches.Records()[3].arguments,
-            (std::vector<std::wstring>{L"/Embedding", CString(a.c_str()).GetString(), CString(b.c_str()).GetString()}));
+            (std::vector<std::wstring>{L"/Embedding", L"--", CString(a.c_str()).GetString(), CString(b.c_str()).GetString()}));
   EXPECT_EQ(PatternCount(app), 1u) << "this window is left as it was";
   EXPECT_FALSE(g_openInSameWindow);
 
