@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include "CancelInputFilter.h"
 #include "FileTypes.h"
@@ -214,9 +215,15 @@ bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow)
     return OpenFilesInNewWindow(paths);
   CFlagScope batch(g_batchOpen, true);
-  bool all = OpenOneFile(0, paths.front());
-  CFlagScope sameWindow(g_openInSameWindow, true);
-  for (size_t i = 1; i < paths.size(); ++i) all = OpenOneFile(0, paths[i]) && all;
+  CLXCancellableScope cancel(true);
+  bool all = true;
+  // The first file may open a window; the others join it.
+  std::optional<CFlagScope> sameWindow;
+  for (const CString& path : paths) {
+    if (cancel.Cancelled()) return false;
+    all = OpenOneFile(0, path) && all;
+    if (!sameWindow) sameWindow.emplace(g_openInSameWindow, true);
+  }
   return all;
 }
 
