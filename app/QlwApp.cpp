@@ -3,8 +3,10 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include "CancelInputFilter.h"
+#include "FileAssociation.h"
 #include "FileTypes.h"
 #include "LXAlertDialog.h"
 #include "LXAppDropTarget.h"
@@ -13,6 +15,7 @@
 #include "LXFileDialog.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
+#include "LXText.h"
 #include "LXUtils.h"
 #include "MenuXP.h"
 #include "Preferences.h"
@@ -20,6 +23,7 @@
 #include "QlwDoc.h"
 #include "QlwDocTemplate.h"
 #include "QlwDocTypes.h"
+#include "QLSessionFile.h"
 #include "ShellFolders.h"
 #include "StatusWidget.h"
 #include "WaitCursorHook.h"
@@ -93,6 +97,8 @@ BOOL CQlwApp::InitInstance() {
     if (!registering && !info.m_bRunEmbedded && HandOverToRunningInstance()) return FALSE;
 
     StartUp();
+    // File ▸ File Associations... lets the user choose the types before they are registered.
+    CLXApp::SetFileTypeChooser(&CFileAssociation::ChooseFileTypes);
     if (command == CCommandLineInfo::AppRegister) RegisterShellFileTypes(FALSE);
     if (command == CCommandLineInfo::AppUnregister) UnregisterShellFileTypes();
 
@@ -122,6 +128,7 @@ void CQlwApp::StartUp() {
   if (!g_silentMode) CLXAlertDialog::Install();
   if (!StartGdiplus()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
   InstallFileTypeRecogniser();
+  CQLSessionFile::SetFontFamilyResolver(&ResolveFontFamilyName);
   CMenuXP::Install();
   m_menusInstalled = true;
   InstallStatusWindowDrawer();
@@ -221,9 +228,15 @@ bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow)
     return OpenFilesInNewWindow(paths);
   CFlagScope batch(g_batchOpen, true);
-  bool all = OpenOneFile(0, paths.front());
-  CFlagScope sameWindow(g_openInSameWindow, true);
-  for (size_t i = 1; i < paths.size(); ++i) all = OpenOneFile(0, paths[i]) && all;
+  CLXCancellableScope cancel(true);
+  bool all = true;
+  // The first file may open a window; the others join it.
+  std::optional<CFlagScope> sameWindow;
+  for (const CString& path : paths) {
+    if (cancel.Cancelled()) return false;
+    all = OpenOneFile(0, path) && all;
+    if (!sameWindow) sameWindow.emplace(g_openInSameWindow, true);
+  }
   return all;
 }
 

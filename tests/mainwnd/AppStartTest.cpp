@@ -3,7 +3,9 @@
 // the second start go on by itself, and files for a full window go to another process.
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QTimer>
+#include <QWidget>
 
 #include <chrono>
 #include <cstdio>
@@ -223,6 +225,29 @@ TEST_F(AppStart, ManyFilesOnTheCommandLineAskOnceBeforeOpening) {
   for (size_t at = alerts.find("21 files"); at != std::string::npos; at = alerts.find("21 files", at + 1)) ++questions;
   EXPECT_EQ(questions, 1u) << alerts;
   EXPECT_EQ(PatternCount(app), 0u);
+}
+
+// A list of files, as dropped on the window, stops at the file being opened when Escape comes.
+TEST_F(AppStart, EscapeStopsOpeningAListOfFiles) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "escape";
+  std::vector<CString> files;
+  for (const char* name : {"a.cif", "b.cif", "c.cif"}) files.emplace_back(CopyOfRutile(scratch / name).c_str());
+  CQlwApp& app = NewApp({});
+  ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [&] { return Document(app) != nullptr; }, 20000);
+  ASSERT_NE(Document(app), nullptr);
+  QWidget focus;
+  focus.show();
+  QCoreApplication::postEvent(&focus, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  EXPECT_FALSE(app.OpenFileList(files, 0));
+  EXPECT_EQ(PatternCount(app), 1u);
+  // The cancel does not stick: the next list (into this window) opens whole.
+  qlw::testing::ProcessRecorder launches;
+  g_openInSameWindow = true;
+  EXPECT_TRUE(app.OpenFileList({files[1], files[2]}, 0));
+  g_openInSameWindow = false;
+  EXPECT_EQ(PatternCount(app), 3u);
+  EXPECT_TRUE(launches.Records().empty());
 }
 
 TEST_F(AppStart, ASecondStartHandsItsFileToTheRunningInstance) {

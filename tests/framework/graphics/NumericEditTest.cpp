@@ -311,6 +311,22 @@ TEST(NumericEdit, SetValueKeepsTheRangeAndIsMuteWhileNotifying) {
   EXPECT_EQ(Text(edit), CString(L"4.00"));
 }
 
+TEST(NumericEdit, NormalisedTextsKeepTheirWholeNumbers) {
+  Host host;
+  CLXEdit<double> edit;
+  Attach(edit, host, 0.0, 1000.0, L"%0.0f", 0.0);
+  edit.m_options = CLXEdit<double>::kTrimDropPoint;
+  edit.SetValue(100.0, true);
+  EXPECT_EQ(Text(edit), CString(L"100"));  // no point: no zeros to trim
+  edit.SetFormat(L"%0#.3f");
+  EXPECT_EQ(Text(edit), CString(L"100"));
+  edit.m_options = CLXEdit<double>::kTrimKeepPoint;
+  edit.SetValue(12.5, true);
+  EXPECT_EQ(Text(edit), CString(L"12.5"));
+  edit.SetValue(40.0, true);
+  EXPECT_EQ(Text(edit), CString(L"40.0"));
+}
+
 TEST(NumericEdit, LostActivationDropsWhatWasTypedWithoutAlert) {
   Host host;
   CLXEdit<double> edit;
@@ -474,4 +490,25 @@ TEST(Slider, RelativeWindowUsesTheMagnitudeAndAZeroWidthTheWholeRange) {
   EXPECT_DOUBLE_EQ(slider.m_windowLow, -100.0);
   EXPECT_DOUBLE_EQ(slider.m_windowHigh, 0.0);
   EXPECT_EQ(slider.GetPos(), 100);
+}
+
+TEST(Slider, IntegerSliderKeepsWholeWindowEnds) {
+  Host host;
+  CLXEdit<int> edit;
+  Attach(edit, host, 0, 1000, nullptr, 0);
+  CLXSlider<int> slider;
+  ASSERT_TRUE(slider.SubclassDlgItem(103, &host));
+  slider.SetRange(0, 100);
+  slider.m_buddy = &edit;
+  slider.m_windowWidth = 101;  // half width 50 in integer division
+  edit.AddNotifyTarget(&slider);
+  edit.SetValue(500, true);
+  EXPECT_EQ(slider.m_windowLow, 450);
+  EXPECT_EQ(slider.m_windowHigh, 550);
+  EXPECT_EQ(slider.GetPos(), 50);
+  slider.OnScroll(TB_THUMBTRACK, 75);
+  EXPECT_EQ(edit.m_value, 525);  // 100 × 0.75 + 450, truncated
+  edit.SetValue(990, true);
+  EXPECT_EQ(slider.m_windowLow, 899);
+  EXPECT_EQ(slider.m_windowHigh, 1000);
 }
