@@ -191,7 +191,15 @@ BOOL CQlwToolbar::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO
         }
         if (changed) m_bNeedsRelayout = true;
       }
-      return OnUpdateToolbarCommand(static_cast<CCmdUI*>(pExtra)) ? TRUE : FALSE;
+      // The toggles stay enabled (the state refresh says so): their own idle update ends here,
+      // so the document's rule does not disable them between two refreshes.
+      auto* ui = static_cast<CCmdUI*>(pExtra);
+      if ((nID == kCmdFilm || nID == kCmdGraph || nID == kCmdLogY || nID == kCmdPeakTips) &&
+          dynamic_cast<CLXToolCmdUI*>(ui) && ui->m_pOther && ui->m_pOther->GetParent() == this) {
+        ui->Enable(TRUE);
+        return TRUE;
+      }
+      return OnUpdateToolbarCommand(ui) ? TRUE : FALSE;
     }
   }
   return CLXToolbar::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
