@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "CancelInputFilter.h"
 #include "FileTypes.h"
 #include "LXAlertDialog.h"
 #include "LXAppDropTarget.h"
 #include "LXDialog.h"
 #include "LXDocWnd.h"
+#include "LXFileDialog.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
 #include "LXUtils.h"
@@ -117,6 +119,8 @@ void CQlwApp::StartUp() {
   m_menusInstalled = true;
   InstallStatusWindowDrawer();
   InstallWaitCursorHook();
+  InstallCancelInputFilter();
+  CLXFileDialog::InstallForApplication();
 
   HDC screen = GetDC(nullptr);
   g_screenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
@@ -132,6 +136,7 @@ void CQlwApp::StartUp() {
 int CQlwApp::ExitInstance() {
   CLXDialog::SetAppQuitting(true);
   RemoveWaitCursorHook();
+  RemoveCancelInputFilter();
   if (m_menusInstalled) CMenuXP::Uninstall();
   m_menusInstalled = false;
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);

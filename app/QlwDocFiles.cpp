@@ -23,6 +23,30 @@
 #include <unistd.h>
 
 namespace {
+// A step of long work that Escape may cancel (with more than one item to do); between items the
+// user's input gets its chance.
+class CCancellableScope {
+ public:
+  explicit CCancellableScope(bool cancellable)
+      : m_cookie(cancellable ? CLXApp::BeginCancellable(nullptr, &m_cancelled, false) : 0) {}
+  ~CCancellableScope() {
+    if (m_cookie) CLXApp::EndCancellable(m_cookie);
+  }
+  CCancellableScope(const CCancellableScope&) = delete;
+  CCancellableScope& operator=(const CCancellableScope&) = delete;
+  // Asked before each item but the first.
+  bool Cancelled() {
+    if (m_cookie && m_started) CLXApp::PollCancelInput();
+    m_started = true;
+    return m_cancelled;
+  }
+
+ private:
+  bool m_cancelled = false;
+  bool m_started = false;
+  DWORD m_cookie;
+};
+
 // Puts flags back on every way out of a scope.
 template <class T>
 class CRestore {
@@ -197,8 +221,10 @@ void CQlwDoc::AddFilesFromDrop(const std::vector<CString>& paths) {
   CRestore<bool> several(m_bAddingSeveral, paths.size() > 1);
   {
     CProgress<unsigned long long> progress(2300u, 0ull, static_cast<unsigned long long>(paths.size()));
+    CCancellableScope cancel(paths.size() > 1);
     unsigned long long done = 0;
     for (const CString& path : paths) {
+      if (cancel.Cancelled()) break;
       const uint32_t type = IdentifyFileType(path.GetString(), true);
       if (type != 0) {
         std::optional<CStatusDisabler> quiet;
@@ -234,7 +260,9 @@ void CQlwDoc::ShowPatterns(const CQLPatternList& patterns) {
   const bool reloaded = ReloadPatternsWithoutData(patterns);
   bool anyShown = false, anyComputed = false;
   unsigned long long done = 0;
+  CCancellableScope cancel(patterns.size() > 1);
   for (const CQLPatternPtr& p : patterns) {
+    if (cancel.Cancelled()) break;
     std::optional<CStatusDisabler> quiet;
     if (patterns.size() > 1) quiet.emplace();
     // A pattern whose file is gone stays hidden.
