@@ -504,8 +504,12 @@ bool CLXApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   if (paths.empty()) return OpenOneFile(0, nullptr);
   if (paths.size() == 1) return OpenOneFile(flag, paths[0]);
   FlagScope batch(g_batchOpen, true);
+  CLXCancellableScope cancel(true);
   bool all = true;
-  for (const CString& path : paths) all = OpenOneFile(0, path) && all;
+  for (const CString& path : paths) {
+    if (cancel.Cancelled()) return false;
+    all = OpenOneFile(0, path) && all;
+  }
   return all;
 }
 

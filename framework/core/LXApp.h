@@ -179,3 +179,27 @@ class CLXApp : public CWinApp {
   bool m_closing = false;
   HWND m_instanceWindow = nullptr;
 };
+
+// A loop of long work that Escape may cancel, registered for the scope when it has several steps;
+// asked between steps, it lets the user's input through and says whether to stop.
+class CLXCancellableScope {
+ public:
+  explicit CLXCancellableScope(bool cancellable)
+      : m_cookie(cancellable ? CLXApp::BeginCancellable(nullptr, &m_cancelled, false) : 0) {}
+  ~CLXCancellableScope() {
+    if (m_cookie) CLXApp::EndCancellable(m_cookie);
+  }
+  CLXCancellableScope(const CLXCancellableScope&) = delete;
+  CLXCancellableScope& operator=(const CLXCancellableScope&) = delete;
+  // Asked before each step; the first always goes ahead.
+  bool Cancelled() {
+    if (m_cookie && m_started) CLXApp::PollCancelInput();
+    m_started = true;
+    return m_cancelled;
+  }
+
+ private:
+  bool m_cancelled = false;
+  bool m_started = false;
+  DWORD m_cookie;
+};
