@@ -69,6 +69,11 @@ public:
     // Symmetry
     void InstallOperatorsFromSymbol();
     void GetFullOperatorList(std::vector<CSymmetryOperator>& out) const;
+    // When every site's positions fall into whole cosets of the lattice's centring translations
+    // and no reflexion of the list is turned by them, the number of translations in a coset (the
+    // identity's included) and per site the first position of each coset; 1 and no lists
+    // otherwise. The members of a coset then add alike to every structure factor.
+    std::size_t FindCentringCosets(std::vector<std::vector<std::uint32_t>>& representatives) const;
     int IdentifySpaceGroup();
     void RemoveCentringOperators();
     void AddCentringOperators();
@@ -157,10 +162,11 @@ private:
     // f_X of every record at every reflexion, records.size() a reflexion; empty for neutrons.
     std::vector<double> FormFactorsOfRecords(const SiteTermList& terms, const CDiffractionSettings& settings) const;
     // A, B of every reflexion from the sites whose factor does not turn with each image; order
-    // lists the reflexions in the order to visit them.
+    // lists the reflexions in the order to visit them, cosetFirsts the positions of each site to sum
+    // (all when empty).
     std::vector<double> SumPlainSites(const CDiffractionSettings& settings, const SiteTermList& terms,
-                                      const std::vector<double>& formFactors,
-                                      const std::vector<std::size_t>& order) const;
+                                      const std::vector<double>& formFactors, const std::vector<std::size_t>& order,
+                                      const std::vector<std::vector<std::uint32_t>>& cosetFirsts) const;
     // The scattering factor of site i; formFactors: the reflexion's f_X of each record, or null.
     double SiteScatteringFactor(std::size_t i, double d, int radiation, const SiteTermList& terms,
                                 const double* formFactors) const;

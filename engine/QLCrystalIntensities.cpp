@@ -95,6 +95,17 @@ int RadiationFor(LXTypes::QLSimulationType type)
     }
 }
 
+// The positions of a site that the sums visit: all, or the listed ones.
+void AppendSummedPositions(const CQLSite& site, const std::vector<std::uint32_t>* listed,
+                           std::vector<CQLPhaseTable::Point>& points)
+{
+    if (!listed)
+        points.insert(points.end(), site.m_positions.begin(), site.m_positions.end());
+    else
+        for (std::uint32_t p : *listed)
+            points.push_back(site.m_positions[p]);
+}
+
 // Per pair of site and image rotation, the site's damping exponent at the turned indices: the same
 // operations as CQLAnisoThermalEllipsoid::ExponentAt, so the same bits. R: the nine rotation
 // entries, b: β11 β22 β33 β12 β13 β23, one array each.
@@ -126,7 +137,9 @@ __attribute__((target_clones("default", "avx2", "avx512f"))) void PointWeights(
 class CPerImageSums
 {
 public:
-    CPerImageSums(const std::vector<CQLSite>& sites, const std::vector<std::size_t>& perImageSites)
+    // cosetFirsts: per site, the positions summed (all when empty).
+    CPerImageSums(const std::vector<CQLSite>& sites, const std::vector<std::size_t>& perImageSites,
+                  const std::vector<std::vector<std::uint32_t>>& cosetFirsts)
     {
         for (std::size_t s = 0; s < perImageSites.size(); ++s)
         {
@@ -143,11 +156,16 @@ public:
                     m_beta[e].push_back(betas[e]);
                 ++m_numPairs;
             }
-            for (std::uint16_t r : site.m_positionRotations)
-            {
-                m_pairOf.push_back(firstPair + r);
+            auto add = [&](std::size_t p) {
+                m_pairOf.push_back(firstPair + site.m_positionRotations[p]);
                 m_siteOf.push_back(static_cast<std::uint32_t>(s));
-            }
+            };
+            if (cosetFirsts.empty())
+                for (std::size_t p = 0; p < site.m_positions.size(); ++p)
+                    add(p);
+            else
+                for (std::uint32_t p : cosetFirsts[perImageSites[s]])
+                    add(p);
         }
     }
 
@@ -254,14 +272,20 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return IndexMagnitudes(*m_reflexions[a]) < IndexMagnitudes(*m_reflexions[b]);
     });
-    const std::vector<double> plain = SumPlainSites(settings, terms, formFactors, order);
+    // In a centred lattice only one member of each coset of positions is summed, the sum counted
+    // once for each member.
+    std::vector<std::vector<std::uint32_t>> cosetFirsts;
+    const std::size_t cosetSize = FindCentringCosets(cosetFirsts);
+    std::vector<double> plain = SumPlainSites(settings, terms, formFactors, order, cosetFirsts);
+    for (double& v : plain)
+        v *= static_cast<double>(cosetSize);
     std::vector<CQLPhaseTable::Point> points;
     std::vector<std::size_t> perImageSites;
     for (std::size_t i = 0; i < m_sites.size(); ++i)
         if (m_sites[i].m_included && terms[i].perImage)
         {
             perImageSites.push_back(i);
-            points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
+            AppendSummedPositions(m_sites[i], cosetFirsts.empty() ? nullptr : &cosetFirsts[i], points);
         }
     const std::array<int, 3> maxIndex = MaxIndexMagnitudes(m_reflexions);
     std::unique_ptr<CQLPhaseTable> table;
@@ -275,7 +299,7 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     const int radiation = RadiationFor(settings.m_simulationType);
     std::unique_ptr<CPerImageSums> perImage;
     if (table)
-        perImage = std::make_unique<CPerImageSums>(m_sites, perImageSites);
+        perImage = std::make_unique<CPerImageSums>(m_sites, perImageSites, cosetFirsts);
 #pragma omp parallel for schedule(dynamic, 16) if (work > kParallelPhaseTerms)
     for (long n = 0; n < count; ++n)
     {
@@ -294,7 +318,8 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
             siteFactors[s] = SiteScatteringFactor(perImageSites[s], refl.d, radiation, terms, rowFactors);
         double A = 0.0, B = 0.0;
         perImage->Sum(refl.h, refl.k, refl.l, siteFactors.data(), *table, A, B);
-        FinishReflexion(refl, settings, plain[2 * i] + A, plain[2 * i + 1] + B);
+        const double scale = static_cast<double>(cosetSize);
+        FinishReflexion(refl, settings, plain[2 * i] + scale * A, plain[2 * i + 1] + scale * B);
     }
 }
 
@@ -338,7 +363,8 @@ double CQLCrystal::SiteScatteringFactor(std::size_t i, double d, int radiation, 
 
 std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settings, const SiteTermList& terms,
                                               const std::vector<double>& formFactors,
-                                              const std::vector<std::size_t>& order) const
+                                              const std::vector<std::size_t>& order,
+                                              const std::vector<std::vector<std::uint32_t>>& cosetFirsts) const
 {
     const std::size_t numRefl = m_reflexions.size();
     std::vector<double> sums(2 * numRefl, 0.0);
@@ -376,7 +402,7 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
     {
         const std::size_t start = points.size();
         for (std::size_t i : sitesOfKey[key])
-            points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
+            AppendSummedPositions(m_sites[i], cosetFirsts.empty() ? nullptr : &cosetFirsts[i], points);
         for (std::size_t first = start; first < points.size(); first += kPointBlock)
             blocks.push_back({key, first, std::min(points.size(), first + kPointBlock)});
     }

@@ -23,6 +23,7 @@ BEGIN_MESSAGE_MAP(CColorButton, CButton)
   ON_MESSAGE(WM_COLORPICK_ACCEPT, &CColorButton::OnPopupAccept)
   ON_MESSAGE(WM_COLORPICK_CANCEL, &CColorButton::OnPopupCancel)
   ON_MESSAGE(WM_THEMECHANGED, &CColorButton::OnThemeChanged)
+  ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CColorButton::CColorButton() {
@@ -32,6 +33,13 @@ CColorButton::CColorButton() {
 
 CColorButton::~CColorButton() {
   if (m_theme) CloseThemeData(m_theme);
+}
+
+void CColorButton::OnDestroy() {
+  // An open popup is owned by the button and goes with it, without a word: forget it.
+  m_popup = nullptr;
+  m_popupOpen = false;
+  CButton::OnDestroy();
 }
 
 void CColorButton::PreSubclassWindow() {

@@ -39,6 +39,7 @@ class CColorButton : public CButton {
   LRESULT OnPopupAccept(WPARAM, LPARAM colour);
   LRESULT OnPopupCancel(WPARAM, LPARAM colour);
   LRESULT OnThemeChanged(WPARAM, LPARAM);
+  void OnDestroy();
   void NotifyParent(UINT message, DWORD colourRef);
 
   DWORD m_colour = 0xFF000000u;

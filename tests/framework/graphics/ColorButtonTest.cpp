@@ -167,3 +167,16 @@ TEST(ColorButton, CancelledLivePreviewPutsTheColourBack) {
   EXPECT_EQ(host.log, expected);
   EXPECT_TRUE(host.m_hWnd != nullptr);  // Escape went to the popup, not to the dialog
 }
+
+TEST(ColorButton, APopupOpenWhenTheButtonGoesGoesWithIt) {
+  Host host;
+  host.button.SendMessage(BM_CLICK);
+  ASSERT_NE(host.button.GetPopup(), nullptr);
+  const HWND popup = host.button.GetPopup()->m_hWnd;
+  host.button.DestroyWindow();
+  EXPECT_FALSE(::IsWindow(popup));
+  EXPECT_EQ(::GetCapture(), nullptr);
+  EXPECT_EQ(host.button.GetPopup(), nullptr);
+  const std::vector<std::wstring> expected = {L"open #FF000000"};
+  EXPECT_EQ(host.log, expected);
+}
