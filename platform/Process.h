@@ -120,5 +120,4 @@ struct LaunchRecord {
 // success. Only tests set it (see platform/testing/ProcessRecorder.h).
 using LaunchRecorder = std::function<bool(const LaunchRecord&)>;
 void SetLaunchRecorder(LaunchRecorder recorder);
-
 }  // namespace qlw
