@@ -3,12 +3,15 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
+#include "CancelInputFilter.h"
 #include "FileTypes.h"
 #include "LXAlertDialog.h"
 #include "LXAppDropTarget.h"
 #include "LXDialog.h"
 #include "LXDocWnd.h"
+#include "LXFileDialog.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
 #include "LXUtils.h"
@@ -117,6 +120,8 @@ void CQlwApp::StartUp() {
   m_menusInstalled = true;
   InstallStatusWindowDrawer();
   InstallWaitCursorHook();
+  InstallCancelInputFilter();
+  CLXFileDialog::InstallForApplication();
 
   HDC screen = GetDC(nullptr);
   g_screenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
@@ -132,6 +137,7 @@ void CQlwApp::StartUp() {
 int CQlwApp::ExitInstance() {
   CLXDialog::SetAppQuitting(true);
   RemoveWaitCursorHook();
+  RemoveCancelInputFilter();
   if (m_menusInstalled) CMenuXP::Uninstall();
   m_menusInstalled = false;
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);
@@ -209,9 +215,15 @@ bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow)
     return OpenFilesInNewWindow(paths);
   CFlagScope batch(g_batchOpen, true);
-  bool all = OpenOneFile(0, paths.front());
-  CFlagScope sameWindow(g_openInSameWindow, true);
-  for (size_t i = 1; i < paths.size(); ++i) all = OpenOneFile(0, paths[i]) && all;
+  CLXCancellableScope cancel(true);
+  bool all = true;
+  // The first file may open a window; the others join it.
+  std::optional<CFlagScope> sameWindow;
+  for (const CString& path : paths) {
+    if (cancel.Cancelled()) return false;
+    all = OpenOneFile(0, path) && all;
+    if (!sameWindow) sameWindow.emplace(g_openInSameWindow, true);
+  }
   return all;
 }
 
@@ -301,12 +313,12 @@ bool CQlwApp::OpenFilesInNewWindow(const std::vector<CString>& paths) {
   // The new window cascades from this one's placement, which it finds in the store: a place
   // reached by a move alone is not stored yet, and the new window would cascade from an old one.
   if (g_pPreferences) g_pPreferences->SaveAllWindowStates();
-  // The new window cascades from this one's placement, which it finds in the store: without it
-  // (nothing stored yet, or a place left since) it would open exactly over this window.
-  if (g_pPreferences) g_pPreferences->SaveAllWindowStates();
-  CString arguments = kNewWindowSwitch;
-  for (const CString& path : paths) arguments += CString(L" \"") + path + L"\"";
-  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments, false);
+  // One argument per path, after "--": a name holding quotes, blanks or a leading dash or slash
+  // reaches the new process as that one file, never as switches.
+  std::vector<CString> arguments{kNewWindowSwitch};
+  if (!paths.empty()) arguments.emplace_back(L"--");
+  arguments.insert(arguments.end(), paths.begin(), paths.end());
+  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments);
   if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
   return m_handedElsewhere;
 }

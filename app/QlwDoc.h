@@ -146,6 +146,7 @@ class CQlwDoc : public CDocument {
   bool m_bAddingSeveral = false;
   bool m_bAddingPatterns = false;
   bool m_bLive = false;
+  bool m_bKeepReadRanges = false;  // the file being read brings plot ranges of its own
   CQLPatternList m_patterns;
   WindowState m_windowState;
   CDiffractionSettings m_settings;

@@ -14,6 +14,7 @@
 #include "Status.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -111,6 +112,10 @@ bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
   if (!file->ReadFile(&list, &settings, &state)) return false;
   file->Close();
   const bool replace = (m_bOpening || m_bNewDocument) && !m_bLive;
+  // A session brings the plot ranges it was saved with; they are not autoscaled away.
+  CRestore<bool> keepRanges(m_bKeepReadRanges,
+                            replace && (type == kFileTypeSession || type == kFileTypeSessionPre6) &&
+                                std::isfinite(settings.m_visibleYMin) && settings.m_visibleYMax > settings.m_visibleYMin);
   AddReadPatterns(list, settings, state, replace);
   SetModifiedFlag(TRUE);
   return true;
@@ -147,7 +152,7 @@ void CQlwDoc::AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settin
       if (m_bLive) m_settings.m_fourthText = title;
     }
     m_settings.UpdateTOFFactor();
-    if (anyPending) RecomputeAllPatterns(true, false, !m_bAddingSeveral);
+    if (anyPending) RecomputeAllPatterns(!(replace && m_bKeepReadRanges), false, !m_bAddingSeveral);
   } catch (...) {
     // Take out only what this read brought in; the document's own patterns stay.
     if (replace) {
@@ -197,8 +202,10 @@ void CQlwDoc::AddFilesFromDrop(const std::vector<CString>& paths) {
   CRestore<bool> several(m_bAddingSeveral, paths.size() > 1);
   {
     CProgress<unsigned long long> progress(2300u, 0ull, static_cast<unsigned long long>(paths.size()));
+    CLXCancellableScope cancel(paths.size() > 1);
     unsigned long long done = 0;
     for (const CString& path : paths) {
+      if (cancel.Cancelled()) break;
       const uint32_t type = IdentifyFileType(path.GetString(), true);
       if (type != 0) {
         std::optional<CStatusDisabler> quiet;
@@ -234,7 +241,9 @@ void CQlwDoc::ShowPatterns(const CQLPatternList& patterns) {
   const bool reloaded = ReloadPatternsWithoutData(patterns);
   bool anyShown = false, anyComputed = false;
   unsigned long long done = 0;
+  CLXCancellableScope cancel(patterns.size() > 1);
   for (const CQLPatternPtr& p : patterns) {
+    if (cancel.Cancelled()) break;
     std::optional<CStatusDisabler> quiet;
     if (patterns.size() > 1) quiet.emplace();
     // A pattern whose file is gone stays hidden.

@@ -151,10 +151,14 @@ void CSiteSpecies::LookupScatteringFactors() {
 }
 
 double CSiteSpecies::GetScatteringFactor(double d, int radiation) const {
+  if (!(m_occupancy > 0.0) || radiation == kRadiationNeutrons) return GetScatteringFactor(d, radiation, 0.0);
+  return GetScatteringFactor(d, radiation, m_asf.XRayFormFactor(1.0 / (4.0 * d * d)));
+}
+
+double CSiteSpecies::GetScatteringFactor(double d, int radiation, double fX) const {
   if (!(m_occupancy > 0.0)) return 0.0;
   if (radiation == kRadiationNeutrons) return m_asf.m_neutronLength * m_occupancy;
   const double s2 = 1.0 / (4.0 * d * d);
-  const double fX = m_asf.XRayFormFactor(s2);
   if (radiation == kRadiationElectrons) return (m_asf.m_Z - fX) * kElectronFactor / s2 * m_occupancy;
   return fX * m_occupancy;
 }

@@ -59,6 +59,8 @@ public:
 
   // d: d-spacing in Å. Already multiplied by the occupancy.
   double GetScatteringFactor(double d, int radiation) const;
+  // The same from fX, the record's X-ray form factor at this d, found beforehand.
+  double GetScatteringFactor(double d, int radiation, double fX) const;
 
   CString m_name;
   CLXASF m_asf;

@@ -18,6 +18,8 @@ constexpr double kEdgeLow = 9.99999974737875e-06;
 constexpr double kEdgeHigh = 0.9999900000002526;
 // Positions equal within this, per coordinate (single precision 1.1e-4).
 constexpr double kPositionTolerance = 0.00011000000085914508;
+// A phase h·t this close to a whole number of turns counts as whole (t: a centring translation).
+constexpr double kWholeTurnTolerance = 1e-6;
 // Amu per Å³ to kg/m³, single precision.
 constexpr double kDensityConstant = 1660.56005859375;
 
@@ -242,6 +244,74 @@ void CQLCrystal::ExpandSitesBySymmetry()
             std::copy(std::begin(mean), std::end(mean), std::begin(aniso->m_beta));
         }
     }
+}
+
+std::size_t CQLCrystal::FindCentringCosets(std::vector<std::vector<std::uint32_t>>& representatives) const
+{
+    representatives.clear();
+    std::vector<CSymmetryOperator> ops;
+    GetFullOperatorList(ops);
+    static constexpr std::array<int, 9> kIdentity = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    const QLPosition origin = {0.0, 0.0, 0.0};
+    std::vector<QLPosition> translations;
+    for (const auto& op : ops)
+    {
+        const QLPosition t = {op.m_translation[0], op.m_translation[1], op.m_translation[2]};
+        if (IntegerRotation(op) != kIdentity || WithinTolerance(t, origin))
+            continue;
+        if (std::none_of(translations.begin(), translations.end(),
+                         [&](const QLPosition& known) { return WithinTolerance(known, t); }))
+            translations.push_back(t);
+    }
+    if (translations.empty())
+        return 1;
+    // Only where every translation leaves each reflexion's phase whole do the members of a coset
+    // add alike.
+    for (const auto& r : m_reflexions)
+        for (const auto& t : translations)
+        {
+            const double turns = r->h * t[0] + r->k * t[1] + r->l * t[2];
+            if (!(std::fabs(turns - std::round(turns)) < kWholeTurnTolerance))
+                return 1;
+        }
+    const std::size_t cosetSize = translations.size() + 1;
+    std::vector<std::vector<std::uint32_t>> found(m_sites.size());
+    for (std::size_t i = 0; i < m_sites.size(); ++i)
+    {
+        const CQLSite& site = m_sites[i];
+        const auto& positions = site.m_positions;
+        if (positions.size() % cosetSize != 0)
+            return 1;
+        // A member of a coset may have been reached by another rotation than its first member when
+        // the site is on a special position; the expansion made the tensor obey the site symmetry,
+        // so both rotations turn it alike.
+        std::vector<char> taken(positions.size(), 0);
+        for (std::size_t p = 0; p < positions.size(); ++p)
+        {
+            if (taken[p])
+                continue;
+            taken[p] = 1;
+            found[i].push_back(static_cast<std::uint32_t>(p));
+            for (std::size_t j = 0; j < translations.size(); ++j)
+            {
+                const QLPosition& t = translations[j];
+                const QLPosition moved = {positions[p][0] + t[0], positions[p][1] + t[1], positions[p][2] + t[2]};
+                auto matches = [&](std::size_t q) { return !taken[q] && WithinTolerance(positions[q], moved); };
+                // The expansion applies the operators translation by translation, so the image
+                // usually stands a whole coset's length further on.
+                std::size_t q = p + (j + 1) * (positions.size() / cosetSize);
+                if (q >= positions.size() || !matches(q))
+                    for (q = 0; q < positions.size() && !matches(q); ++q)
+                    {
+                    }
+                if (q == positions.size())
+                    return 1;
+                taken[q] = 1;
+            }
+        }
+    }
+    representatives = std::move(found);
+    return cosetSize;
 }
 
 namespace

@@ -69,6 +69,11 @@ public:
     // Symmetry
     void InstallOperatorsFromSymbol();
     void GetFullOperatorList(std::vector<CSymmetryOperator>& out) const;
+    // When every site's positions fall into whole cosets of the lattice's centring translations
+    // and no reflexion of the list is turned by them, the number of translations in a coset (the
+    // identity's included) and per site the first position of each coset; 1 and no lists
+    // otherwise. The members of a coset then add alike to every structure factor.
+    std::size_t FindCentringCosets(std::vector<std::vector<std::uint32_t>>& representatives) const;
     int IdentifySpaceGroup();
     void RemoveCentringOperators();
     void AddCentringOperators();
@@ -136,24 +141,42 @@ private:
                                           const std::vector<std::array<double, 9>>& rotations) const;
 
     // What the structure-factor sum needs of a site, found once for all reflexions: its range
-    // in the phase table and, when its tensor turns with each image, that tensor.
+    // in the phase table, when its tensor turns with each image that tensor, and per species the
+    // place of its scattering record in the list of distinct ones.
     struct SiteTerms
     {
         std::size_t first = 0, last = 0;
         const CQLAnisoThermalEllipsoid* perImage = nullptr;
-        // Per image rotation, an earlier rotation that is its negative (so damps alike), or itself.
-        std::vector<std::uint16_t> sameFactor;
+        std::vector<std::uint32_t> records;
     };
-    using SiteTermList = std::vector<SiteTerms>;
+    struct SiteTermList
+    {
+        std::vector<SiteTerms> sites;
+        // Records with distinct form-factor coefficients: sites of one element share their f_X.
+        std::vector<const CLXASF*> records;
+        const SiteTerms& operator[](std::size_t i) const { return sites[i]; }
+    };
     // perImageOnly: only sites whose tensor turns with each image take places in the table.
     SiteTermList MakeSiteTerms(bool perImageOnly) const;
     bool IsPerImageSite(const CQLSite& site) const;
-    // A, B of every reflexion from the sites whose factor does not turn with each image.
-    std::vector<double> SumPlainSites(const CDiffractionSettings& settings) const;
+    // f_X of every record at every reflexion, records.size() a reflexion; empty for neutrons.
+    std::vector<double> FormFactorsOfRecords(const SiteTermList& terms, const CDiffractionSettings& settings) const;
+    // A, B of every reflexion from the sites whose factor does not turn with each image; order
+    // lists the reflexions in the order to visit them, cosetFirsts the positions of each site to sum
+    // (all when empty).
+    std::vector<double> SumPlainSites(const CDiffractionSettings& settings, const SiteTermList& terms,
+                                      const std::vector<double>& formFactors, const std::vector<std::size_t>& order,
+                                      const std::vector<std::vector<std::uint32_t>>& cosetFirsts) const;
+    // The scattering factor of site i; formFactors: the reflexion's f_X of each record, or null.
+    double SiteScatteringFactor(std::size_t i, double d, int radiation, const SiteTermList& terms,
+                                const double* formFactors) const;
     // With a table, position sums come from its phase factors (terms index the table per site);
     // with plainSum, the sites other than those with a per-image tensor are already in it and
     // visit lists the others (null: every site).
     void ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
                                    const CQLPhaseTable* table, const SiteTermList& terms,
-                                   const double* plainSum, const std::vector<std::size_t>* visit) const;
+                                   const double* plainSum, const std::vector<std::size_t>* visit,
+                                   const double* formFactors) const;
+    // Lorentz-polarisation, phase and intensity of a reflexion from its structure factor A + iB.
+    void FinishReflexion(CQLReflexion& refl, const CDiffractionSettings& settings, double A, double B) const;
 };

@@ -4,11 +4,13 @@
 #include "EngineConstants.h"
 #include "QLCrystalPhaseTable.h"
 #include "Status.h"
+#include "VectorMath.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <unordered_map>
@@ -93,6 +95,107 @@ int RadiationFor(LXTypes::QLSimulationType type)
     }
 }
 
+// The positions of a site that the sums visit: all, or the listed ones.
+void AppendSummedPositions(const CQLSite& site, const std::vector<std::uint32_t>* listed,
+                           std::vector<CQLPhaseTable::Point>& points)
+{
+    if (!listed)
+        points.insert(points.end(), site.m_positions.begin(), site.m_positions.end());
+    else
+        for (std::uint32_t p : *listed)
+            points.push_back(site.m_positions[p]);
+}
+
+// Per pair of site and image rotation, the site's damping exponent at the turned indices: the same
+// operations as CQLAnisoThermalEllipsoid::ExponentAt, so the same bits. R: the nine rotation
+// entries, b: β11 β22 β33 β12 β13 β23, one array each.
+__attribute__((target_clones("default", "avx2", "avx512f"))) void DampingExponents(
+    const int* const R[9], const double* const b[6], int h, int k, int l, double* __restrict x, std::size_t numPairs)
+{
+    for (std::size_t q = 0; q < numPairs; ++q)
+    {
+        const int th = R[0][q] * h + R[3][q] * k + R[6][q] * l;
+        const int tk = R[1][q] * h + R[4][q] * k + R[7][q] * l;
+        const int tl = R[2][q] * h + R[5][q] * k + R[8][q] * l;
+        x[q] = -(b[0][q] * th * th + b[1][q] * tk * tk + b[2][q] * tl * tl + 2.0 * b[3][q] * th * tk +
+                 2.0 * b[4][q] * th * tl + 2.0 * b[5][q] * tk * tl);
+    }
+}
+
+__attribute__((target_clones("default", "avx2", "avx512f"))) void PointWeights(
+    const double* siteFactors, const double* dampings, const std::uint32_t* siteOf, const std::uint32_t* pairOf,
+    double* __restrict weights, std::size_t numPoints)
+{
+    for (std::size_t p = 0; p < numPoints; ++p)
+        weights[p] = siteFactors[siteOf[p]] * dampings[pairOf[p]];
+}
+
+// The sites whose tensor turns with each image, all at once per reflexion: one damping exponent per
+// pair of site and image rotation (the indices turned in integers, as the tensor's own factor turns
+// them), their exponentials in one vector loop, and one weighted sum over all their table points
+// with each point's weight the site's scattering factor times its rotation's damping.
+class CPerImageSums
+{
+public:
+    // cosetFirsts: per site, the positions summed (all when empty).
+    CPerImageSums(const std::vector<CQLSite>& sites, const std::vector<std::size_t>& perImageSites,
+                  const std::vector<std::vector<std::uint32_t>>& cosetFirsts)
+    {
+        for (std::size_t s = 0; s < perImageSites.size(); ++s)
+        {
+            const CQLSite& site = sites[perImageSites[s]];
+            const auto* tensor = static_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+            const std::uint32_t firstPair = static_cast<std::uint32_t>(m_numPairs);
+            for (const auto& R : site.m_imageRotations)
+            {
+                for (int e = 0; e < 9; ++e)
+                    m_rotation[e].push_back(R[static_cast<std::size_t>(e)]);
+                const double* b = tensor->m_beta;
+                const double betas[6] = {b[0], b[4], b[8], b[1], b[2], b[5]};
+                for (int e = 0; e < 6; ++e)
+                    m_beta[e].push_back(betas[e]);
+                ++m_numPairs;
+            }
+            auto add = [&](std::size_t p) {
+                m_pairOf.push_back(firstPair + site.m_positionRotations[p]);
+                m_siteOf.push_back(static_cast<std::uint32_t>(s));
+            };
+            if (cosetFirsts.empty())
+                for (std::size_t p = 0; p < site.m_positions.size(); ++p)
+                    add(p);
+            else
+                for (std::uint32_t p : cosetFirsts[perImageSites[s]])
+                    add(p);
+        }
+    }
+
+    // siteFactors: the scattering factor of each per-image site at this reflexion.
+    void Sum(int h, int k, int l, const double* siteFactors, const CQLPhaseTable& table, double& A, double& B) const
+    {
+        thread_local std::vector<double> exponents, dampings, weights;
+        exponents.resize(m_numPairs);
+        dampings.resize(m_numPairs);
+        weights.resize(m_pairOf.size());
+        const int* R[9];
+        for (int e = 0; e < 9; ++e)
+            R[e] = m_rotation[e].data();
+        const double* b[6];
+        for (int e = 0; e < 6; ++e)
+            b[e] = m_beta[e].data();
+        DampingExponents(R, b, h, k, l, exponents.data(), m_numPairs);
+        ExpOfEach(exponents.data(), dampings.data(), m_numPairs);
+        PointWeights(siteFactors, dampings.data(), m_siteOf.data(), m_pairOf.data(), weights.data(), m_pairOf.size());
+        const double* w = weights.data();
+        table.WeightedSum(h, k, l, 0, m_pairOf.size(), w, A, B);
+    }
+
+private:
+    std::size_t m_numPairs = 0;
+    std::array<std::vector<int>, 9> m_rotation;     // row-major rotation entries, one vector each
+    std::array<std::vector<double>, 6> m_beta;      // β11 β22 β33 β12 β13 β23 of the pair's site
+    std::vector<std::uint32_t> m_pairOf, m_siteOf;  // per table point
+};
+
 double PhaseOf(double A, double B)
 {
     if (A == 0.0)
@@ -159,14 +262,30 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     // Sites whose factor is one number per reflexion are summed in blocks over all reflexions;
     // sites whose tensor turns with each image are summed per reflexion from a phase table.
     const SiteTermList terms = MakeSiteTerms(true);
-    const std::vector<double> plain = SumPlainSites(settings);
+    const std::vector<double> formFactors = FormFactorsOfRecords(terms, settings);
+    // Reflexions that share index magnitudes read the same table rows: visited together, those
+    // rows stay in cache.
+    const std::size_t numRefl = m_reflexions.size();
+    std::vector<std::size_t> order(numRefl);
+    for (std::size_t i = 0; i < numRefl; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return IndexMagnitudes(*m_reflexions[a]) < IndexMagnitudes(*m_reflexions[b]);
+    });
+    // In a centred lattice only one member of each coset of positions is summed, the sum counted
+    // once for each member.
+    std::vector<std::vector<std::uint32_t>> cosetFirsts;
+    const std::size_t cosetSize = FindCentringCosets(cosetFirsts);
+    std::vector<double> plain = SumPlainSites(settings, terms, formFactors, order, cosetFirsts);
+    for (double& v : plain)
+        v *= static_cast<double>(cosetSize);
     std::vector<CQLPhaseTable::Point> points;
     std::vector<std::size_t> perImageSites;
     for (std::size_t i = 0; i < m_sites.size(); ++i)
         if (m_sites[i].m_included && terms[i].perImage)
         {
             perImageSites.push_back(i);
-            points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
+            AppendSummedPositions(m_sites[i], cosetFirsts.empty() ? nullptr : &cosetFirsts[i], points);
         }
     const std::array<int, 3> maxIndex = MaxIndexMagnitudes(m_reflexions);
     std::unique_ptr<CQLPhaseTable> table;
@@ -174,15 +293,78 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
         CQLPhaseTable::Footprint(points.size(), maxIndex.data()) <= kPhaseTableBudget)
         table = std::make_unique<CQLPhaseTable>(points, maxIndex.data());
 
-    const long count = static_cast<long>(m_reflexions.size());
+    const long count = static_cast<long>(numRefl);
     const long work = count * static_cast<long>(points.size() + perImageSites.size() + 1);
+    const std::size_t numRecords = terms.records.size();
+    const int radiation = RadiationFor(settings.m_simulationType);
+    std::unique_ptr<CPerImageSums> perImage;
+    if (table)
+        perImage = std::make_unique<CPerImageSums>(m_sites, perImageSites, cosetFirsts);
 #pragma omp parallel for schedule(dynamic, 16) if (work > kParallelPhaseTerms)
-    for (long i = 0; i < count; ++i)
-        ComputeReflexionIntensity(*m_reflexions[static_cast<std::size_t>(i)], settings, table.get(), terms,
-                                  plain.data() + 2 * i, &perImageSites);
+    for (long n = 0; n < count; ++n)
+    {
+        const std::size_t i = order[static_cast<std::size_t>(n)];
+        CQLReflexion& refl = *m_reflexions[i];
+        const double* rowFactors = formFactors.empty() ? nullptr : formFactors.data() + i * numRecords;
+        if (!perImage)
+        {
+            ComputeReflexionIntensity(refl, settings, table.get(), terms, plain.data() + 2 * i, &perImageSites,
+                                      rowFactors);
+            continue;
+        }
+        thread_local std::vector<double> siteFactors;
+        siteFactors.resize(perImageSites.size());
+        for (std::size_t s = 0; s < perImageSites.size(); ++s)
+            siteFactors[s] = SiteScatteringFactor(perImageSites[s], refl.d, radiation, terms, rowFactors);
+        double A = 0.0, B = 0.0;
+        perImage->Sum(refl.h, refl.k, refl.l, siteFactors.data(), *table, A, B);
+        const double scale = static_cast<double>(cosetSize);
+        FinishReflexion(refl, settings, plain[2 * i] + scale * A, plain[2 * i + 1] + scale * B);
+    }
 }
 
-std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settings) const
+std::vector<double> CQLCrystal::FormFactorsOfRecords(const SiteTermList& terms,
+                                                     const CDiffractionSettings& settings) const
+{
+    std::vector<double> values;
+    if (RadiationFor(settings.m_simulationType) == kRadiationNeutrons || terms.records.empty())
+        return values;
+    const std::size_t numRecords = terms.records.size();
+    const long count = static_cast<long>(m_reflexions.size());
+    values.resize(static_cast<std::size_t>(count) * numRecords);
+#pragma omp parallel for schedule(static) if (count * static_cast<long>(numRecords) > kParallelReflexions)
+    for (long n = 0; n < count; ++n)
+    {
+        // s² as the species computes it, so that the factors are the same to the bit.
+        const double d = m_reflexions[static_cast<std::size_t>(n)]->d;
+        const double s2 = 1.0 / (4.0 * d * d);
+        for (std::size_t r = 0; r < numRecords; ++r)
+            values[static_cast<std::size_t>(n) * numRecords + r] = terms.records[r]->XRayFormFactor(s2);
+    }
+    return values;
+}
+
+double CQLCrystal::SiteScatteringFactor(std::size_t i, double d, int radiation, const SiteTermList& terms,
+                                        const double* formFactors) const
+{
+    const CQLSite& site = m_sites[i];
+    double f = 0.0;
+    if (!formFactors)
+    {
+        for (const auto& species : site.m_species)
+            f += species.GetScatteringFactor(d, radiation);
+        return f;
+    }
+    const std::uint32_t* records = terms[i].records.data();
+    for (std::size_t j = 0; j < site.m_species.size(); ++j)
+        f += site.m_species[j].GetScatteringFactor(d, radiation, formFactors[records[j]]);
+    return f;
+}
+
+std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settings, const SiteTermList& terms,
+                                              const std::vector<double>& formFactors,
+                                              const std::vector<std::size_t>& order,
+                                              const std::vector<std::vector<std::uint32_t>>& cosetFirsts) const
 {
     const std::size_t numRefl = m_reflexions.size();
     std::vector<double> sums(2 * numRefl, 0.0);
@@ -220,20 +402,13 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
     {
         const std::size_t start = points.size();
         for (std::size_t i : sitesOfKey[key])
-            points.insert(points.end(), m_sites[i].m_positions.begin(), m_sites[i].m_positions.end());
+            AppendSummedPositions(m_sites[i], cosetFirsts.empty() ? nullptr : &cosetFirsts[i], points);
         for (std::size_t first = start; first < points.size(); first += kPointBlock)
             blocks.push_back({key, first, std::min(points.size(), first + kPointBlock)});
     }
 
     const std::array<int, 3> maxIndex = MaxIndexMagnitudes(m_reflexions);
-    // Reflexions that share index magnitudes read the same table rows: visited together, those
-    // rows stay in cache.
-    std::vector<std::size_t> order(numRefl);
-    for (std::size_t i = 0; i < numRefl; ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return IndexMagnitudes(*m_reflexions[a]) < IndexMagnitudes(*m_reflexions[b]);
-    });
+    const std::size_t numRecords = terms.records.size();
 
     // Each block's share of every reflexion is kept apart and the shares are added in block order,
     // so the sums do not depend on the number of threads; the reflexions are taken in chunks that
@@ -259,9 +434,9 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
             for (std::size_t n = from; n < to; ++n)
             {
                 const CQLReflexion& r = *m_reflexions[order[n]];
-                double f = 0.0;
-                for (const auto& species : site.m_species)
-                    f += species.GetScatteringFactor(r.d, radiation);
+                double f = SiteScatteringFactor(representative[block.key], r.d, radiation, terms,
+                                                formFactors.empty() ? nullptr
+                                                                    : formFactors.data() + order[n] * numRecords);
                 if (displaced)
                     f *= site.m_displacement->GetTemperatureFactor(r.h, r.k, r.l, r.d);
                 double re, im;
@@ -293,48 +468,44 @@ bool CQLCrystal::IsPerImageSite(const CQLSite& site) const
 
 CQLCrystal::SiteTermList CQLCrystal::MakeSiteTerms(bool perImageOnly) const
 {
-    SiteTermList terms(m_sites.size());
+    SiteTermList terms;
+    terms.sites.resize(m_sites.size());
     std::size_t next = 0;
     for (std::size_t i = 0; i < m_sites.size(); ++i)
     {
         const CQLSite& site = m_sites[i];
+        SiteTerms& term = terms.sites[i];
+        for (const auto& species : site.m_species)
+        {
+            const double* c = species.m_asf.m_coefficients;
+            auto same = std::find_if(terms.records.begin(), terms.records.end(), [c](const CLXASF* record) {
+                return std::memcmp(record->m_coefficients, c, sizeof record->m_coefficients) == 0;
+            });
+            term.records.push_back(static_cast<std::uint32_t>(same - terms.records.begin()));
+            if (same == terms.records.end())
+                terms.records.push_back(&species.m_asf);
+        }
         // An anisotropic tensor turns with its image: the image made by rotation R damps h as the
         // site itself damps Rᵀh.
         if (IsPerImageSite(site))
-            terms[i].perImage = static_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
-        terms[i].first = next;
-        if (site.m_included && (!perImageOnly || terms[i].perImage))
+            term.perImage = static_cast<const CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+        term.first = next;
+        if (site.m_included && (!perImageOnly || term.perImage))
             next += site.m_positions.size();
-        terms[i].last = next;
-        if (!terms[i].perImage)
-            continue;
-        // The factor is even in h, so a rotation and its negative give the same factor, bit for bit.
-        const auto& rotations = site.m_imageRotations;
-        auto& same = terms[i].sameFactor;
-        same.resize(rotations.size());
-        for (std::size_t r = 0; r < rotations.size(); ++r)
-        {
-            same[r] = static_cast<std::uint16_t>(r);
-            for (std::size_t e = 0; e < r; ++e)
-                if (std::equal(rotations[r].begin(), rotations[r].end(), rotations[e].begin(),
-                               [](int a, int b) { return a == -b; }))
-                {
-                    same[r] = same[e];
-                    break;
-                }
-        }
+        term.last = next;
     }
     return terms;
 }
 
 void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings) const
 {
-    ComputeReflexionIntensity(refl, settings, nullptr, MakeSiteTerms(false), nullptr, nullptr);
+    ComputeReflexionIntensity(refl, settings, nullptr, MakeSiteTerms(false), nullptr, nullptr, nullptr);
 }
 
 void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
                                            const CQLPhaseTable* table, const SiteTermList& terms,
-                                           const double* plainSum, const std::vector<std::size_t>* visit) const
+                                           const double* plainSum, const std::vector<std::size_t>* visit,
+                                           const double* formFactors) const
 {
     const int h = refl.h, k = refl.k, l = refl.l;
     const double d = refl.d;
@@ -344,7 +515,8 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
     double A = plainSum ? plainSum[0] : 0.0, B = plainSum ? plainSum[1] : 0.0;
     double f = 0.0;
     std::int64_t fGroup = -1;
-    std::vector<double> rotationFactors, weights;
+    // Kept between reflexions: a loop over thousands of them would otherwise allocate each time.
+    thread_local std::vector<double> exponents, rotationFactors, weights;
     const std::size_t numVisited = visit ? visit->size() : m_sites.size();
     for (std::size_t v = 0; v < numVisited; ++v)
     {
@@ -354,9 +526,7 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
             continue;
         if (site.m_speciesGroup != fGroup)
         {
-            f = 0.0;
-            for (const auto& species : site.m_species)
-                f += species.GetScatteringFactor(d, radiation);
+            f = SiteScatteringFactor(i, d, radiation, terms, formFactors);
             fGroup = site.m_speciesGroup;
         }
         double factor = f;
@@ -367,19 +537,16 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
             factor *= site.m_displacement->GetTemperatureFactor(h, k, l, d);
         if (perImage)
         {
-            rotationFactors.resize(site.m_imageRotations.size());
-            const std::uint16_t* same = terms[i].sameFactor.data();
-            for (std::size_t r = 0; r < rotationFactors.size(); ++r)
+            const std::size_t numRotations = site.m_imageRotations.size();
+            exponents.resize(numRotations);
+            rotationFactors.resize(numRotations);
+            for (std::size_t r = 0; r < numRotations; ++r)
             {
-                if (same[r] != r)
-                {
-                    rotationFactors[r] = rotationFactors[same[r]];
-                    continue;
-                }
                 const auto& R = site.m_imageRotations[r];
-                rotationFactors[r] = turned->FactorAt(R[0] * h + R[3] * k + R[6] * l, R[1] * h + R[4] * k + R[7] * l,
-                                                      R[2] * h + R[5] * k + R[8] * l);
+                exponents[r] = turned->ExponentAt(R[0] * h + R[3] * k + R[6] * l, R[1] * h + R[4] * k + R[7] * l,
+                                                  R[2] * h + R[5] * k + R[8] * l);
             }
+            ExpOfEach(exponents.data(), rotationFactors.data(), numRotations);
             weights.resize(site.m_positions.size());
             for (std::size_t p = 0; p < weights.size(); ++p)
                 weights[p] = rotationFactors[site.m_positionRotations[p]];
@@ -402,6 +569,13 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
         A += factor * siteA;
         B += factor * siteB;
     }
+    FinishReflexion(refl, settings, A, B);
+}
+
+void CQLCrystal::FinishReflexion(CQLReflexion& refl, const CDiffractionSettings& settings, double A, double B) const
+{
+    const double d = refl.d;
+    const int radiation = RadiationFor(settings.m_simulationType);
 
     // Lorentz factor, wavelength term and Bragg angle of the geometry.
     double L = 1.0, W = 1.0, theta = 0.0;

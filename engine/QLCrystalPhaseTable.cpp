@@ -79,28 +79,16 @@ CQLPhaseTable::CQLPhaseTable(const std::vector<Point>& points, const int maxInde
     }
 }
 
-template <bool kWeighted>
-void CQLPhaseTable::SumRows(int h, int k, int l, std::size_t first, std::size_t last, const double* weights,
-                            double& re, double& im) const
+namespace
 {
-    const int idx[3] = {h, k, l};
-    const double* c[3];
-    const double* s[3];
-    double sign[3];
-    for (int axis = 0; axis < 3; ++axis)
-    {
-        const std::size_t n = static_cast<std::size_t>(idx[axis] < 0 ? -idx[axis] : idx[axis]);
-        c[axis] = m_cos[axis].get() + n * m_numPoints;
-        s[axis] = m_sin[axis].get() + n * m_numPoints;
-        sign[axis] = idx[axis] < 0 ? -1.0 : 1.0;  // exp(-iθ) is the conjugate
-    }
-    const double* cx = c[0];
-    const double* cy = c[1];
-    const double* cz = c[2];
-    const double* sx = s[0];
-    const double* sy = s[1];
-    const double* sz = s[2];
-    const double gx = sign[0], gy = sign[1], gz = sign[2];
+// Σ over points of the product of the three axes' factors; signs conjugate the factors of negative
+// indices. Inlined into one function per instruction set below.
+template <bool kWeighted>
+__attribute__((always_inline)) inline void SumOfProducts(const double* cx, const double* sx, const double* cy,
+                                                         const double* sy, const double* cz, const double* sz,
+                                                         double gx, double gy, double gz, const double* weights,
+                                                         std::size_t first, std::size_t last, double& re, double& im)
+{
     double sumRe = 0.0, sumIm = 0.0;
 #pragma omp simd reduction(+ : sumRe, sumIm)
     for (std::size_t p = first; p < last; ++p)
@@ -124,6 +112,43 @@ void CQLPhaseTable::SumRows(int h, int k, int l, std::size_t first, std::size_t 
     }
     re = sumRe;
     im = sumIm;
+}
+
+__attribute__((target_clones("default", "avx2", "avx512f"))) void PlainSum(
+    const double* cx, const double* sx, const double* cy, const double* sy, const double* cz, const double* sz,
+    double gx, double gy, double gz, std::size_t first, std::size_t last, double& re, double& im)
+{
+    SumOfProducts<false>(cx, sx, cy, sy, cz, sz, gx, gy, gz, nullptr, first, last, re, im);
+}
+
+__attribute__((target_clones("default", "avx2", "avx512f"))) void WeightedSum(
+    const double* cx, const double* sx, const double* cy, const double* sy, const double* cz, const double* sz,
+    double gx, double gy, double gz, const double* weights, std::size_t first, std::size_t last, double& re,
+    double& im)
+{
+    SumOfProducts<true>(cx, sx, cy, sy, cz, sz, gx, gy, gz, weights, first, last, re, im);
+}
+}
+
+template <bool kWeighted>
+void CQLPhaseTable::SumRows(int h, int k, int l, std::size_t first, std::size_t last, const double* weights,
+                            double& re, double& im) const
+{
+    const int idx[3] = {h, k, l};
+    const double* c[3];
+    const double* s[3];
+    double sign[3];
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        const std::size_t n = static_cast<std::size_t>(idx[axis] < 0 ? -idx[axis] : idx[axis]);
+        c[axis] = m_cos[axis].get() + n * m_numPoints;
+        s[axis] = m_sin[axis].get() + n * m_numPoints;
+        sign[axis] = idx[axis] < 0 ? -1.0 : 1.0;  // exp(-iθ) is the conjugate
+    }
+    if constexpr (kWeighted)
+        ::WeightedSum(c[0], s[0], c[1], s[1], c[2], s[2], sign[0], sign[1], sign[2], weights, first, last, re, im);
+    else
+        PlainSum(c[0], s[0], c[1], s[1], c[2], s[2], sign[0], sign[1], sign[2], first, last, re, im);
 }
 
 void CQLPhaseTable::Sum(int h, int k, int l, std::size_t first, std::size_t last, double& re, double& im) const

@@ -28,11 +28,14 @@ public:
     std::unique_ptr<CQLThermalEllipsoid> Clone() const override;
     double GetTemperatureFactor(int h, int k, int l, double) const override { return FactorAt(h, k, l); }
     // The factor without a virtual call, for loops over many images.
-    double FactorAt(int h, int k, int l) const
+    double FactorAt(int h, int k, int l) const { return std::exp(ExponentAt(h, k, l)); }
+    // The exponent of the factor, for callers that take the exponentials of many at once; even in
+    // (h, k, l), bit for bit.
+    double ExponentAt(int h, int k, int l) const
     {
         const double* b = m_beta;
-        return std::exp(-(b[0] * h * h + b[4] * k * k + b[8] * l * l + 2.0 * b[1] * h * k + 2.0 * b[2] * h * l +
-                          2.0 * b[5] * k * l));
+        return -(b[0] * h * h + b[4] * k * k + b[8] * l * l + 2.0 * b[1] * h * k + 2.0 * b[2] * h * l +
+                 2.0 * b[5] * k * l);
     }
     // The tensor of the image that the fractional rotation r (row-major) makes: beta' = r beta rᵀ.
     void Rotate(const std::array<int, 9>& r);

@@ -158,13 +158,20 @@ bool CWinApp::IsSwitchArgument(const CString& argument) {
 }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) {
-  const int count = static_cast<int>(m_argv.size());
-  for (int i = 1; i < count; ++i) {
+  std::vector<std::pair<CString, bool>> params;
+  bool switchesEnded = false;
+  for (size_t i = 1; i < m_argv.size(); ++i) {
     const CString& argument = m_argv[i];
-    const bool isSwitch = IsSwitchArgument(argument);
-    const CString param = isSwitch ? argument.Mid(1) : argument;
-    info.ParseParam(param.GetString(), isSwitch, i == count - 1);
+    // After "--" every argument is a file, whatever it starts with.
+    if (!switchesEnded && argument == L"--") {
+      switchesEnded = true;
+      continue;
+    }
+    const bool isSwitch = !switchesEnded && IsSwitchArgument(argument);
+    params.emplace_back(isSwitch ? argument.Mid(1) : argument, isSwitch);
   }
+  for (size_t i = 0; i < params.size(); ++i)
+    info.ParseParam(params[i].first.GetString(), params[i].second, i + 1 == params.size());
 }
 
 BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& info) {

@@ -60,7 +60,8 @@ class CWinApp {
 
   // Command line: each argument of m_argv (after the program) goes to info.ParseParam. An
   // argument starting with "-" is a switch; one starting with "/" is a switch unless it names an
-  // existing file or its name part (before any "=") holds another "/", as paths do.
+  // existing file or its name part (before any "=") holds another "/", as paths do. After an
+  // argument "--" every argument is a file.
   void ParseCommandLine(CCommandLineInfo& info);
   static bool IsSwitchArgument(const CString& argument);
   virtual BOOL ProcessShellCommand(CCommandLineInfo& info);

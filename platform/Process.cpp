@@ -231,9 +231,37 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine) {
   return args;
 }
 
+bool LaunchProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
+  if (program.empty()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  LaunchRecord launch;
+  launch.program = program;
+  launch.arguments = arguments;
+  const Spawned spawned = Spawn(launch, nullptr);
+  // The child's record goes at once: it is reaped in the background when it ends.
+  if (spawned.ok && spawned.pid) ChildState(spawned.pid);
+  return spawned.ok;
+}
+
 void SetLaunchRecorder(LaunchRecorder recorder) {
   std::lock_guard<std::mutex> lock(g_recorderMutex);
   Recorder() = std::move(recorder);
+}
+
+bool StartProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
+  if (program.empty()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  LaunchRecord launch;
+  launch.program = program;
+  launch.arguments = arguments;
+  const Spawned spawned = Spawn(launch, nullptr);
+  // Dropping the state reaps the child once it ends.
+  if (spawned.pid) ChildState(spawned.pid);
+  return spawned.ok;
 }
 
 }  // namespace qlw

@@ -103,6 +103,11 @@ namespace qlw {
 // Splits a Windows command line into its arguments.
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
 
+// Starts the program with these arguments, each reaching the child as it stands: no command line
+// is joined or split, so quotes, blanks and leading dashes in a file name stay in that name. The
+// child is reaped when it ends. False (with the last error set) when it cannot be started.
+bool LaunchProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);
+
 // One launch as the recorder sees it: program, arguments (without the program), verb ("" for
 // CreateProcess), working folder.
 struct LaunchRecord {
@@ -115,4 +120,8 @@ struct LaunchRecord {
 // success. Only tests set it (see platform/testing/ProcessRecorder.h).
 using LaunchRecorder = std::function<bool(const LaunchRecord&)>;
 void SetLaunchRecorder(LaunchRecorder recorder);
+
+// Starts program with exactly these arguments, one each, without a command line to split; false
+// (with the last error set) when it cannot start. The child is reaped in the background.
+bool StartProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);
 }  // namespace qlw

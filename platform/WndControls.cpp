@@ -746,7 +746,7 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 
 class UpDownWidget : public QWidget {
  public:
-  UpDownWidget(HWND hwnd, bool horizontal, QWidget* parent) : QWidget(parent), m_hwnd(hwnd) {
+  UpDownWidget(HWND hwnd, bool horizontal, QWidget* parent) : QWidget(parent), m_hwnd(hwnd), m_horizontal(horizontal) {
     QBoxLayout* box = horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(this)) : new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
     box->setSpacing(0);
@@ -758,7 +758,10 @@ class UpDownWidget : public QWidget {
     down->setAutoRepeat(true);
     up->setObjectName("up");
     down->setObjectName("down");
-    for (QToolButton* b : {up, down}) b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    for (QToolButton* b : {up, down}) {
+      b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+      b->setMinimumSize(1, 1);
+    }
     if (horizontal) {
       box->addWidget(down);
       box->addWidget(up);
@@ -772,6 +775,9 @@ class UpDownWidget : public QWidget {
     QObject::connect(up, &QToolButton::clicked, this, [this] { Step(+1); });
     QObject::connect(down, &QToolButton::clicked, this, [this] { Step(-1); });
   }
+  // As tall as the edit it sits beside, whatever its arrows would ask for.
+  QSize sizeHint() const override { return m_horizontal ? QSize(36, 18) : QSize(18, 24); }
+  QSize minimumSizeHint() const override { return m_horizontal ? QSize(24, 12) : QSize(12, 16); }
   int low = 0, high = 100, pos = 0;
   HWND buddy = nullptr;
 
@@ -791,6 +797,7 @@ class UpDownWidget : public QWidget {
     if (parent) SendMessageW(parent, msg, MAKEWPARAM(SB_THUMBPOSITION, pos), reinterpret_cast<LPARAM>(m_hwnd));
   }
   HWND m_hwnd;
+  bool m_horizontal;
 };
 
 QWidget* MakeUpDown(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {

@@ -146,6 +146,11 @@ int VirtualKeyOf(const QKeyEvent* e) {
 }
 
 bool TranslateKey(HWND hwnd, QKeyEvent* e, bool native) {
+  // A popup that holds the mouse capture (a drop-down picker shown without activation) takes the
+  // keys too, whichever window has the focus.
+  if (HWND capture = GetCapture(); capture && capture != hwnd && IsWindow(capture) &&
+                                   (GetWindowLongW(capture, GWL_STYLE) & (WS_POPUP | WS_CHILD)) == WS_POPUP)
+    hwnd = capture;
   const int vk = VirtualKeyOf(e);
   const bool down = e->type() == QEvent::KeyPress;
   const bool alt = (e->modifiers() & Qt::AltModifier) != 0;

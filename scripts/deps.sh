@@ -20,10 +20,39 @@ missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# Another package manager (an upgrade, a software centre) may hold the package lock for a while:
+# wait for it up to QLW_APT_WAIT seconds (default 600) instead of failing at once.
+lock_wait="${QLW_APT_WAIT:-600}"
+apt_get() {
+  local waited=0 status errors
+  while true; do
+    status=0
+    { errors=$($sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@" 2>&1 1>&3 3>&-) || status=$?; } 3>&1
+    if [ "$status" -eq 0 ]; then
+      [ -z "$errors" ] || printf '%s\n' "$errors" >&2
+      return 0
+    fi
+    if ! grep -qiE 'could not get lock|unable to acquire the dpkg frontend lock|unable to lock' <<<"$errors"; then
+      printf '%s\n' "$errors" >&2
+      return "$status"
+    fi
+    if [ "$waited" -ge "$lock_wait" ]; then
+      printf '%s\n' "$errors" >&2
+      echo "error: another package manager still holds the package lock after ${lock_wait} s; run this again once it has finished" >&2
+      return "$status"
+    fi
+    if [ "$waited" -eq 0 ]; then
+      echo "Another package manager holds the package lock; waiting for it (at most ${lock_wait} s):" >&2
+      grep -iE 'lock' <<<"$errors" | head -n 1 >&2
+    fi
+    sleep 2
+    waited=$((waited + 2))
+  done
+}
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  apt_get update -qq
+  apt_get install -y -qq "${missing[@]}"
 fi
 if [ "${1:-}" = "--test" ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "warning: could not generate the de_DE.UTF-8 locale" >&2

@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-bash scripts/build.sh
+# Only the two programs run below: the tests are built by scripts/test.sh.
+bash scripts/build.sh quillonographic qlwprobe
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec build/bin/quillonographic examples/rutile.cif
 fi

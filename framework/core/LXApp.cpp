@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -14,6 +15,7 @@
 #include "LXPreferences.h"
 #include "LXRegistry.h"
 #include "LXUtils.h"
+#include "OSVersion.h"
 #include "StaticInit.h"
 #include "Status.h"
 #include "Watchdog.h"
@@ -21,6 +23,36 @@
 namespace {
 CString g_tempFolder;
 bool g_singleFilePerStart = false;
+CLXApp::OpenFilesPrompt g_openFilesPrompt = nullptr;
+
+// Query values: letters, digits and "-._~" as they are, everything else percent-encoded UTF-8.
+CString QueryEscape(const CString& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  CString out;
+  for (const unsigned char c : text.ToUtf8()) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += static_cast<wchar_t>(c);
+    } else {
+      out += L'%';
+      out += static_cast<wchar_t>(kHex[c >> 4]);
+      out += static_cast<wchar_t>(kHex[c & 15]);
+    }
+  }
+  return out;
+}
+
+// The system's tag for the support site: the named Windows releases, workstations only.
+const wchar_t* SystemTag(const OSVERSIONINFOEXW& v) {
+  if (v.wProductType != VER_NT_WORKSTATION && !(v.dwMajorVersion == 5 && v.dwMinorVersion == 2)) return L"other";
+  if (v.dwMajorVersion == 5 && v.dwMinorVersion == 1) return L"winxp";
+  // 5.2 on a workstation exists only as the x64 edition of XP; this program is 64-bit.
+  if (v.dwMajorVersion == 5 && v.dwMinorVersion == 2 && sizeof(void*) == 8) return L"winxp";
+  if (v.dwMajorVersion == 6) {
+    static const wchar_t* const kTags[] = {L"winvista", L"win7", L"win8", L"win8_1"};
+    if (v.dwMinorVersion < 4) return kTags[v.dwMinorVersion];
+  }
+  return L"other";
+}
 
 bool IsDirectory(const CString& path) {
   struct stat st;
@@ -74,6 +106,7 @@ CLXApp::~CLXApp() {
 CLXApp* CLXApp::GetApp() { return dynamic_cast<CLXApp*>(AfxGetApp()); }
 
 BOOL CLXApp::InitInstance() {
+  CLXMessage::RestoreRegistry();
   SetRegistryKey(L"Lumaxisworks Software");
   CString versionText;
   if (!CUtils::GetAppVersionInfo(m_productName, m_legalNotice, versionText, &m_versionNumber))
@@ -115,6 +148,7 @@ int CLXApp::ExitInstance() {
     DestroyWindow(m_instanceWindow);
     m_instanceWindow = nullptr;
   }
+  CLXMessage::DestroyRegistry();
   const int result = CWinApp::ExitInstance();
   return m_exitCode != 0 ? m_exitCode : result;
 }
@@ -157,11 +191,17 @@ BOOL CLXApp::IsIdleMessage(MSG* msg) {
 }
 
 BOOL CLXApp::PreTranslateMessage(MSG* msg) {
-  // A wheel turn meant for another program's window is not ours to scroll.
-  if (msg->message == WM_MOUSEWHEEL && msg->hwnd) {
+  // The wheel scrolls what is under the pointer, not what has the focus; over another program's
+  // window (or none) it is not ours to scroll.
+  if (msg->message == WM_MOUSEWHEEL) {
+    const POINT pointer{static_cast<short>(LOWORD(msg->lParam)), static_cast<short>(HIWORD(msg->lParam))};
+    const HWND under = WindowFromPoint(pointer);
     DWORD owner = 0;
-    GetWindowThreadProcessId(msg->hwnd, &owner);
-    if (owner != GetCurrentProcessId()) return TRUE;
+    if (!under || !GetWindowThreadProcessId(under, &owner) || owner != GetCurrentProcessId()) return TRUE;
+    if (under != msg->hwnd) {
+      SendMessageW(under, msg->message, msg->wParam, msg->lParam);
+      return TRUE;
+    }
   }
   return CWinApp::PreTranslateMessage(msg);
 }
@@ -301,6 +341,31 @@ bool CLXApp::GetDataFolder(CString& out, const CString& relative, bool create, b
   return false;
 }
 
+bool CLXApp::GetHelpFolder(CString& out) {
+  CString name;
+  name.LoadString(1091);
+  CString folder;
+  if (!GetDataFolder(folder, name, false, false, false) || !IsDirectory(folder)) return false;
+  out = folder;
+  return true;
+}
+
+void CLXApp::GetSystemQuery(CString& url) {
+  OSVERSIONINFOEXW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  GetVersionExW(&version);
+  CString product = m_pszAppName ? m_pszAppName : L"";
+  product.MakeLower();
+  CString query;
+  query.Format(L"os=%s&osver=%lu.%lu(%lu)&sp=%u.%u&product=%s&version=%s", SystemTag(version),
+               static_cast<unsigned long>(version.dwMajorVersion), static_cast<unsigned long>(version.dwMinorVersion),
+               static_cast<unsigned long>(version.dwBuildNumber), static_cast<unsigned>(version.wServicePackMajor),
+               static_cast<unsigned>(version.wServicePackMinor), QueryEscape(product).GetString(),
+               QueryEscape(m_productVersion).GetString());
+  url += url.Find(L'?') >= 0 ? L"&" : L"?";
+  url += query;
+}
+
 bool CLXApp::GetCommandURL(UINT command, const CString& folder, CString& url) {
   url.Empty();
   struct Target {
@@ -318,6 +383,7 @@ bool CLXApp::GetCommandURL(UINT command, const CString& folder, CString& url) {
     if (!target.LoadString(t.stringId) || target.IsEmpty()) return false;
     if (!t.helpPage) {
       url = target;
+      if (command == 32782) GetSystemQuery(url);
       return true;
     }
     if (folder.IsEmpty()) return false;
@@ -438,8 +504,12 @@ bool CLXApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   if (paths.empty()) return OpenOneFile(0, nullptr);
   if (paths.size() == 1) return OpenOneFile(flag, paths[0]);
   FlagScope batch(g_batchOpen, true);
+  CLXCancellableScope cancel(true);
   bool all = true;
-  for (const CString& path : paths) all = OpenOneFile(0, path) && all;
+  for (const CString& path : paths) {
+    if (cancel.Cancelled()) return false;
+    all = OpenOneFile(0, path) && all;
+  }
   return all;
 }
 
@@ -447,6 +517,56 @@ bool CLXApp::StartNewProcess() {
   m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), CString(), false);
   if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
   return m_handedElsewhere;
+}
+
+bool CLXApp::OpenFilesInNewProcess(const std::vector<CString>& paths) {
+  if (paths.empty()) return StartNewProcess();
+  std::vector<std::wstring> arguments{kNewProcessSwitch};
+  for (const CString& path : paths) {
+    // Absolute, so that the child, which reads a leading "-" or "/" as a switch, sees a path.
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path.GetString()), error);
+    arguments.push_back(error ? std::wstring(path.GetString()) : absolute.wstring());
+  }
+  m_handedElsewhere = qlw::StartProgram(GetExecutablePath().GetString(), arguments);
+  if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
+  return m_handedElsewhere;
+}
+
+void CLXApp::SetOpenFilesPrompt(OpenFilesPrompt prompt) { g_openFilesPrompt = prompt; }
+
+bool CLXApp::OpenFilesDialog(const std::vector<uint32_t>& fileTypes, std::vector<CString>& paths,
+                             uint32_t initialType, bool, bool) {
+  std::vector<CDocTemplate*> templates;
+  int initialFilter = 0;
+  for (const uint32_t type : fileTypes) {
+    CDocTemplate* docTemplate = GetTemplateForFileType(type);
+    if (!docTemplate) continue;
+    templates.push_back(docTemplate);
+    if (type == initialType && initialFilter == 0) initialFilter = static_cast<int>(templates.size());
+  }
+  std::vector<CString> chosen;
+  if (!g_openFilesPrompt || !g_openFilesPrompt(templates, initialFilter, AcceptsSeveralFiles(), chosen)) return false;
+  paths.insert(paths.end(), chosen.begin(), chosen.end());
+  return true;
+}
+
+std::vector<uint32_t> CLXApp::GetTypesToAssociate() {
+  std::vector<uint32_t> types;
+  for (const CLXDocTypeRow& row : LXDocTypes::GetTable()) {
+    bool associated = false;
+    if (row.shell && IsFileTypeAssociated(row.fileType, associated) && !associated) types.push_back(row.fileType);
+  }
+  return types;
+}
+
+UINT_PTR CLXApp::StartReleaseNotesTimer(UINT delayMs) {
+  return SetTimer(nullptr, 0, delayMs, &CLXApp::ReleaseNotesTimerProc);
+}
+
+void CALLBACK CLXApp::ReleaseNotesTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+  KillTimer(hwnd, id);
+  CLXMsgMenuCmd(nullptr, kReleaseNotesCommand).Send(CLXMessage::kModeAsync);
 }
 
 bool CLXApp::GetTempFolder(CString& out) {

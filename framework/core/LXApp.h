@@ -1,6 +1,9 @@
 // The framework's application base CLXApp: start-up and exit, the per-user instance and the
-// hand-over of a second start's command line, several files per start, the message pump with its
-// exception handling and idle broadcast, folders, and shell registration (LXShellRegistration.cpp).
+// hand-over of a second start's command line, several files per start, new windows as new
+// processes, the message pump with its exception handling and idle broadcast, folders, cancellable
+// long operations (LXAppCancel.cpp), and shell registration (LXShellRegistration.cpp). What needs
+// the document templates or the file dialog is in framework/windows/LXAppTemplates.cpp, and the
+// Qt side of cancelling in framework/core/gui/CancelInputFilter.cpp.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -25,6 +28,9 @@ class CLXApp : public CWinApp {
   static constexpr UINT kHandOverTimeout = 500;
   static constexpr DWORD kQueryWait = 3000;
   static constexpr LONG kIdleBroadcastCount = 200;
+  // The switch that starts the program as a new window of its own, with the files that follow.
+  static constexpr wchar_t kNewProcessSwitch[] = L"/Embedding";
+  static constexpr UINT kReleaseNotesCommand = 32774;
 
   explicit CLXApp(const wchar_t* appName = L"Quillonographic");
   ~CLXApp() override;
@@ -54,6 +60,16 @@ class CLXApp : public CWinApp {
   // receives the running instance's window when one answered.
   virtual bool FindRunningInstance(int scope, bool owner, HWND* window);
   virtual bool StartNewProcess();
+  // Another process of the program opens the files (none: an empty window); each path is one
+  // argument of the child. Sets the handed-elsewhere flag; a failure is reported.
+  virtual bool OpenFilesInNewProcess(const std::vector<CString>& paths);
+  // The file dialog over the templates of the given types, initialType pre-selected; on OK the
+  // chosen paths are appended. False when cancelled or when no dialog is available.
+  virtual bool OpenFilesDialog(const std::vector<uint32_t>& fileTypes, std::vector<CString>& paths,
+                               uint32_t initialType, bool flag1, bool flag2);
+  // The types marked for registration by default whose files the desktop does not open with the
+  // program.
+  virtual std::vector<uint32_t> GetTypesToAssociate();
   virtual CLXCommandLineInfo* CreateCommandLineInfo();
   virtual void SavePreferences();
   virtual bool HasStoredPreferences();
@@ -66,6 +82,40 @@ class CLXApp : public CWinApp {
   // web address. The program has no web site, so its web addresses are empty and those
   // commands have no target; false then and for unknown commands.
   virtual bool GetCommandURL(UINT command, const CString& folder, CString& url);
+
+  // The help folder of the data folder; true when it is a directory.
+  bool GetHelpFolder(CString& out);
+  // url with a query that names the system and the program appended.
+  void GetSystemQuery(CString& url);
+  // The file-type code of the template's document-type row; 0 for a template that is no
+  // framework template or has no row. In framework/windows/LXAppTemplates.cpp.
+  uint32_t GetTemplateFileType(const CDocTemplate* docTemplate) const;
+  // Every view of every document updates, then the main window redraws with its children.
+  // In framework/windows/LXAppTemplates.cpp.
+  void RedrawAllViews();
+
+  // Posts "Release Notes" to the main frame once delayMs have passed.
+  static UINT_PTR StartReleaseNotesTimer(UINT delayMs);
+  static void CALLBACK ReleaseNotesTimerProc(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+
+  // Long work on the user-interface thread that the user may cancel (Escape; a mouse click too
+  // when blockMouse is set, which also keeps the mouse from the windows meanwhile). The caller's
+  // flag is cleared now and set when the user cancels; target (or the main frame) then gets
+  // "Cancel". Returns the cookie for EndCancellable.
+  static DWORD BeginCancellable(HWND target, bool* cancelled, bool blockMouse);
+  static void EndCancellable(DWORD cookie);
+  // The user cancelled: every running operation, the innermost first, is cancelled and ended.
+  // False when none runs.
+  static bool CancelCancellables();
+  static bool IsCancellableRunning();
+  static bool IsBlockingMouse();
+  // Called by long operations between their steps: lets the user's Escape (or click) through
+  // while the work keeps the user-interface thread busy.
+  static void PollCancelInput();
+  // The Qt side: told when the input to watch changes, and asked to let input through.
+  using CancelInputWatcher = void (*)(bool keyboard, bool mouse);
+  using CancelInputPoller = void (*)();
+  static void SetCancelInputHandlers(CancelInputWatcher watcher, CancelInputPoller poller);
 
   // "-" and the user name for scope 3; scope -1 asks GetInstanceScope.
   CString MakeInstanceName(const CString& base, int scope);
@@ -100,6 +150,12 @@ class CLXApp : public CWinApp {
   // The file-association dialog: false when the user cancels; types holds the chosen ones.
   using FileTypeChooser = bool (*)(std::vector<uint32_t>& types);
   static void SetFileTypeChooser(FileTypeChooser chooser);
+  // The framework file dialog behind OpenFilesDialog (framework/windows installs it): the
+  // templates of the rows, in order, the 1-based filter to pre-select and whether several files
+  // may be chosen; false when cancelled.
+  using OpenFilesPrompt = bool (*)(const std::vector<CDocTemplate*>& templates, int initialFilter, bool multiple,
+                                   std::vector<CString>& paths);
+  static void SetOpenFilesPrompt(OpenFilesPrompt prompt);
   // Whether the type's extensions point at the program where the desktop looks them up.
   bool IsFileTypeAssociated(uint32_t fileType, bool& associated);
   // The program's executable as registered in the shell entries.
@@ -122,4 +178,28 @@ class CLXApp : public CWinApp {
   HANDLE m_instanceMutex = nullptr;
   bool m_closing = false;
   HWND m_instanceWindow = nullptr;
+};
+
+// A loop of long work that Escape may cancel, registered for the scope when it has several steps;
+// asked between steps, it lets the user's input through and says whether to stop.
+class CLXCancellableScope {
+ public:
+  explicit CLXCancellableScope(bool cancellable)
+      : m_cookie(cancellable ? CLXApp::BeginCancellable(nullptr, &m_cancelled, false) : 0) {}
+  ~CLXCancellableScope() {
+    if (m_cookie) CLXApp::EndCancellable(m_cookie);
+  }
+  CLXCancellableScope(const CLXCancellableScope&) = delete;
+  CLXCancellableScope& operator=(const CLXCancellableScope&) = delete;
+  // Asked before each step; the first always goes ahead.
+  bool Cancelled() {
+    if (m_cookie && m_started) CLXApp::PollCancelInput();
+    m_started = true;
+    return m_cancelled;
+  }
+
+ private:
+  bool m_cancelled = false;
+  bool m_started = false;
+  DWORD m_cookie;
 };

@@ -103,6 +103,11 @@ bool CLXMessage::LookupId(UINT id, IdPair& pair) {
   return true;
 }
 
+void CLXMessage::DestroyRegistry() {
+  std::lock_guard<std::mutex> lock(RegistryLock());
+  std::map<UINT, IdPair>().swap(Registry());
+}
+
 bool CLXMessage::IsAsyncId(UINT id) {
   IdPair pair;
   return LookupId(id, pair) && pair.async == id;

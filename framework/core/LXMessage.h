@@ -46,6 +46,11 @@ class CLXMessage {
   static bool IsAsyncId(UINT id);
   // The pair registered for id; false when id is not a registered message.
   static bool LookupId(UINT id, IdPair& pair);
+  // Empties the registry at the program's exit; afterwards no id counts as registered.
+  static void DestroyRegistry();
+  // Registers the program's names again when the registry was destroyed (a new start-up in the
+  // same process).
+  static void RestoreRegistry();
 
   void SetMode(int mode);
   bool Deliver(HWND target);

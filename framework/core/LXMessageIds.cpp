@@ -8,3 +8,11 @@
   UINT g_msg##name = g_msg##name##Sync;
 LX_MESSAGE_NAMES(LX_DEFINE_MESSAGE_IDS)
 #undef LX_DEFINE_MESSAGE_IDS
+
+void CLXMessage::RestoreRegistry() {
+  IdPair pair;
+  if (LookupId(g_msgAreYouMeSync, pair)) return;
+#define LX_REGISTER_MESSAGE_NAME(name) RegisterMessage(L## #name);
+  LX_MESSAGE_NAMES(LX_REGISTER_MESSAGE_NAME)
+#undef LX_REGISTER_MESSAGE_NAME
+}

@@ -54,6 +54,9 @@ class CUtils {
   using EntryPoint = void (*)();
   static EntryPoint GetProcAddressByName(const char* functionName, LPCWSTR libraryName);
   static bool RunProgram(const CString& program, const CString& arguments, bool quoteArguments);
+  // The program with one argument per entry, never joined into a command line: a file name
+  // holding quotes or blanks cannot turn into switches of the child.
+  static bool RunProgram(const CString& program, const std::vector<CString>& arguments);
   static bool OpenWithShell(const CString& pathOrURL, bool report);
   static bool CopyRegistryKey(HKEY source, HKEY destination);
 

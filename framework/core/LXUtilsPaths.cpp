@@ -312,6 +312,14 @@ bool CUtils::RunProgram(const CString& program, const CString& arguments, bool q
   return true;
 }
 
+bool CUtils::RunProgram(const CString& program, const std::vector<CString>& arguments) {
+  if (!PathFileExistsW(program)) return false;
+  std::vector<std::wstring> list;
+  list.reserve(arguments.size());
+  for (const CString& a : arguments) list.emplace_back(a.GetString());
+  return qlw::LaunchProgram(program.GetString(), list);
+}
+
 bool CUtils::OpenWithShell(const CString& pathOrURL, bool report) {
   const bool isURL = pathOrURL.Find(L"://") > 0 || pathOrURL.Left(7).CompareNoCase(L"mailto:") == 0;
   CString target = pathOrURL;

@@ -84,7 +84,7 @@ bool CLXAppDropTarget::BeginDrop(CWnd* window, FileList& list) {
       return false;
     }
   }
-  if (list.size() > 1) m_nCancelCookie = LXCancellable::Begin(&m_bCancelled);
+  if (list.size() > 1) m_nCancelCookie = CLXApp::BeginCancellable(nullptr, &m_bCancelled, false);
   const HWND to = window && window->m_hWnd ? window->m_hWnd : MainWindow();
   CLXMsgTarget(to, g_msgInitialOpen).Send(CLXMessage::kModeSync);
   return true;

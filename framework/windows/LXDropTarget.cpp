@@ -1,33 +1,11 @@
 // The drag protocol of a file drop.
 #include "LXDropTarget.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <map>
 
+#include "LXApp.h"
 #include "LXUtils.h"
-
-namespace LXCancellable {
-namespace {
-std::map<DWORD, bool*>& Operations() {
-  static std::map<DWORD, bool*> operations;
-  return operations;
-}
-DWORD g_nextCookie = 0;
-}  // namespace
-
-DWORD Begin(bool* cancelled) {
-  if (++g_nextCookie == 0) ++g_nextCookie;
-  Operations()[g_nextCookie] = cancelled;
-  return g_nextCookie;
-}
-
-void End(DWORD cookie) { Operations().erase(cookie); }
-
-void CancelAll() {
-  for (auto& [cookie, flag] : Operations())
-    if (flag) *flag = true;
-}
-}  // namespace LXCancellable
 
 bool CLXDropTarget::s_droppingSeveral = false;
 
@@ -87,13 +65,13 @@ bool CLXDropTarget::OpenDroppedFile(CWnd* window, CPoint point, const CString& p
 }
 
 void CLXDropTarget::EndDragTracking(CWnd* window) {
-  if (m_nCancelCookie) LXCancellable::End(m_nCancelCookie);
+  if (m_nCancelCookie) CLXApp::EndCancellable(m_nCancelCookie);
   m_nCancelCookie = 0;
   DrawDropFeedback(window, CPoint(0, 0), false);
 }
 
 bool CLXDropTarget::BeginDrop(CWnd*, FileList& list) {
-  if (list.size() >= 2) m_nCancelCookie = LXCancellable::Begin(&m_bCancelled);
+  if (list.size() >= 2) m_nCancelCookie = CLXApp::BeginCancellable(nullptr, &m_bCancelled, false);
   return true;
 }
 
@@ -102,6 +80,7 @@ bool CLXDropTarget::OpenFiles(CWnd* window, CPoint point, FileList& list) {
   for (const CString& path : list) {
     if (m_bCancelled) break;
     if (OpenDroppedFile(window, point, path)) opened = true;
+    CLXApp::PollCancelInput();
   }
   return opened;
 }

@@ -29,13 +29,6 @@ class CLXDropData {
   bool m_hasFiles = false;
 };
 
-// Long operations that the user may cancel: the owner's flag is raised by CancelAll.
-namespace LXCancellable {
-DWORD Begin(bool* cancelled);
-void End(DWORD cookie);
-void CancelAll();
-}  // namespace LXCancellable
-
 class CLXDropTarget {
  public:
   using FileList = std::list<CString>;

@@ -48,6 +48,8 @@ class CLXFileDialog : public CFileDialog {
   // The name an export proposes: without extension, the suffix added, characters a file name
   // cannot hold replaced.
   static CString MakeExportFileName(const CString& name, const CString& suffix);
+  // Makes this dialog the one that the application's OpenFilesDialog shows (LXAppTemplates.cpp).
+  static void InstallForApplication();
 
  private:
   CString m_filterText;

@@ -1,5 +1,6 @@
 // Windows font names mapped to installed families, and LOGFONT to QFont.
 #include "GdiInternal.h"
+#include "Themes.h"
 
 #include <QFontDatabase>
 #include <QHash>
@@ -163,6 +164,12 @@ BOOL SystemParametersInfoW(UINT action, UINT, PVOID value, UINT) {
     case SPI_GETFONTSMOOTHINGTYPE:
       *static_cast<UINT*>(value) = DesktopSmoothing().subpixel ? FE_FONTSMOOTHINGCLEARTYPE : FE_FONTSMOOTHINGSTANDARD;
       return TRUE;
+    case SPI_GETHIGHCONTRAST: {
+      auto* contrast = static_cast<HIGHCONTRASTW*>(value);
+      contrast->dwFlags = qlw::HighContrastForTesting() ? HCF_HIGHCONTRASTON : 0;
+      contrast->lpszDefaultScheme = nullptr;
+      return TRUE;
+    }
     default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
   }
 }

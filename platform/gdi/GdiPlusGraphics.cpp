@@ -596,6 +596,12 @@ Status Graphics::Clear(const Color& colour) {
     m_bitmap->Q().fill(static_cast<uint>(colour.GetValue()));
     return Ok;
   }
+  if (m_bitmap && !m_st.clipped && m_base.isIdentity() &&
+      m_bitmap->Q().format() == QImage::Format_ARGB32_Premultiplied) {
+    // The same pixels as the source fill below, without rasterizing a path over the whole bitmap.
+    m_bitmap->Q().fill(qPremultiply(static_cast<QRgb>(colour.GetValue())));
+    return Ok;
+  }
   QColor c(colour.GetR(), colour.GetG(), colour.GetB(), colour.GetA());
   QPainterPath all = RectPath(m_deviceBounds);
   if (m_st.clipped) all = all.intersected(m_st.clip);

@@ -7,12 +7,15 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "OSVersion.h"
+#include "testing/ProcessRecorder.h"
 #include "LXAlert.h"
 #include "LXApp.h"
 #include "LXException.h"
@@ -20,6 +23,9 @@
 #include "QlwCommandLineInfo.h"
 #include "QlwDocTypes.h"
 #include "Watchdog.h"
+#include "WidgetApp.h"
+
+#include <QCoreApplication>
 
 namespace {
 class TestApp : public CLXApp {
@@ -49,7 +55,17 @@ class TestApp : public CLXApp {
 
 int g_idleBroadcasts = 0;
 LPARAM g_idleLParam = 0;
+std::vector<HWND> g_wheels;
+std::vector<WPARAM> g_commands;
 LRESULT CALLBACK IdleCounterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_MOUSEWHEEL) {
+    g_wheels.push_back(hwnd);
+    return 0;
+  }
+  if (message == WM_COMMAND) {
+    g_commands.push_back(wParam);
+    return 0;
+  }
   if (message == g_msgIdle) {
     ++g_idleBroadcasts;
     g_idleLParam = lParam;
@@ -222,15 +238,35 @@ TEST(AppBase, ThePumpReportsExceptionsAndEndsOnlyOnSevereOnes) {
   DestroyWindow(wnd);
 }
 
-TEST(AppBase, AWheelOverAnotherProcessesWindowIsSwallowed) {
+// A wheel message goes to the window under the pointer, whichever window it was queued for; over
+// no window of the program (another program's, or none) it is swallowed.
+TEST(AppBase, TheWheelGoesToTheWindowUnderThePointer) {
+  qlwtest::EnsureWidgetApp("test_app");
   TestApp app;
-  HWND wnd = MakeWindow();
-  MSG local{wnd, WM_MOUSEWHEEL, 0, 0, 0, {}};
-  EXPECT_FALSE(app.PreTranslateMessage(&local));
-  const HWND foreign = reinterpret_cast<HWND>(uintptr_t{0x7FFF0004});  // in a block no process holds
-  MSG remote{foreign, WM_MOUSEWHEEL, 0, 0, 0, {}};
-  EXPECT_TRUE(app.PreTranslateMessage(&remote));
-  DestroyWindow(wnd);
+  DestroyWindow(MakeWindow());  // registers the class
+  HWND focused = CreateWindowW(L"AppBaseTestWindow", L"", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, nullptr, nullptr,
+                               nullptr, nullptr);
+  ASSERT_NE(focused, nullptr);
+  HWND under = CreateWindowW(L"AppBaseTestWindow", L"", WS_POPUP | WS_VISIBLE, 300, 10, 100, 100, nullptr, nullptr,
+                             nullptr, nullptr);
+  ASSERT_NE(under, nullptr);
+  QCoreApplication::processEvents();
+  auto wheelAt = [](HWND to, int x, int y) {
+    return MSG{to, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(x, y), 0, {}};
+  };
+  g_wheels.clear();
+  MSG over = wheelAt(focused, 350, 50);
+  EXPECT_TRUE(app.PreTranslateMessage(&over));
+  EXPECT_EQ(g_wheels, std::vector<HWND>{under}) << "redirected";
+  g_wheels.clear();
+  MSG own = wheelAt(focused, 50, 50);
+  EXPECT_FALSE(app.PreTranslateMessage(&own)) << "already the window under the pointer";
+  EXPECT_TRUE(g_wheels.empty());
+  MSG nowhere = wheelAt(focused, 1000, 700);
+  EXPECT_TRUE(app.PreTranslateMessage(&nowhere));
+  EXPECT_TRUE(g_wheels.empty()) << "swallowed";
+  DestroyWindow(focused);
+  DestroyWindow(under);
 }
 
 TEST(AppBase, EachProcessHasItsOwnTemporaryFolderRemovedAtExit) {
@@ -300,4 +336,100 @@ TEST(AppBase, HelpCommandsFindTheirPagesAndWebCommandsHaveNoTarget) {
     EXPECT_EQ(app.GetCommandURL(c.command, CString(c.folder), url), c.found) << c.command;
     EXPECT_EQ(url, CString(c.url)) << c.command;
   }
+}
+
+// Each path is one argument of the new process, whatever it holds; relative paths are made
+// absolute, so that none can be read as a switch.
+TEST(AppBase, FilesForANewProcessAreOneArgumentEach) {
+  TestApp app;
+  const std::string cwd = std::filesystem::current_path().string();
+  const std::vector<CString> paths = {L"/tmp/q\" -Unregister \"z.cif", L"/tmp/with blank.cif", L"-dash.cif",
+                                      L"/Register", L"sub\\dir/x.cif"};
+  {
+    qlw::testing::ProcessRecorder recorder;
+    EXPECT_TRUE(app.OpenFilesInNewProcess(paths));
+    EXPECT_TRUE(app.WasHandedElsewhere());
+    const auto records = recorder.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(CString(records[0].program.c_str()), app.GetExecutablePath());
+    const std::vector<std::wstring> expected = {L"/Embedding",
+                                                L"/tmp/q\" -Unregister \"z.cif",
+                                                L"/tmp/with blank.cif",
+                                                CString((cwd + "/-dash.cif").c_str()).GetString(),
+                                                L"/Register",
+                                                CString((cwd + "/sub\\dir/x.cif").c_str()).GetString()};
+    EXPECT_EQ(records[0].arguments, expected);
+  }
+  {
+    qlw::testing::ProcessRecorder recorder;
+    EXPECT_TRUE(app.OpenFilesInNewProcess({}));
+    ASSERT_EQ(recorder.Records().size(), 1u);
+    EXPECT_TRUE(recorder.Records()[0].arguments.empty()) << "no file: an empty new window";
+  }
+  {
+    qlw::testing::ProcessRecorder recorder(false);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(app.OpenFilesInNewProcess({L"/tmp/a.cif"}));
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "") << "the failure is reported";
+    EXPECT_FALSE(app.WasHandedElsewhere());
+  }
+}
+
+TEST(AppBase, TheSupportQueryNamesTheSystemAndTheProgram) {
+  TestApp app;
+  app.m_productVersion = L"1.2 beta";
+  const struct {
+    DWORD major, minor;
+    BYTE productType;
+    const wchar_t* tag;
+  } cases[] = {{5, 1, VER_NT_WORKSTATION, L"winxp"}, {5, 2, VER_NT_SERVER, L"winxp"},
+               {6, 0, VER_NT_WORKSTATION, L"winvista"}, {6, 1, VER_NT_WORKSTATION, L"win7"},
+               {6, 3, VER_NT_WORKSTATION, L"win8_1"}, {6, 1, VER_NT_SERVER, L"other"},
+               {10, 0, VER_NT_WORKSTATION, L"other"}};
+  for (const auto& c : cases) {
+    qlw::SetReportedOSVersion(c.major, c.minor, c.productType);
+    CString url = L"https://example.org/support";
+    app.GetSystemQuery(url);
+    CString expected;
+    expected.Format(L"https://example.org/support?os=%s&osver=%lu.%lu(0)&sp=0.0&product=quillonographic&version=1.2%%20beta",
+                    c.tag, static_cast<unsigned long>(c.major), static_cast<unsigned long>(c.minor));
+    EXPECT_EQ(url, expected);
+  }
+  qlw::SetReportedOSVersion(10, 0, VER_NT_WORKSTATION);
+  CString withQuery = L"https://example.org/s?a=1";
+  app.GetSystemQuery(withQuery);
+  EXPECT_EQ(withQuery.Left(29), CString(L"https://example.org/s?a=1&os="));
+}
+
+TEST(AppBase, TheMessageRegistryIsEmptiedAtExitAndRefilledByAStart) {
+  TestApp app;
+  app.Start({});
+  CLXMessage::IdPair pair;
+  EXPECT_TRUE(CLXMessage::LookupId(g_msgAreYouMe, pair));
+  app.ExitInstance();
+  EXPECT_FALSE(CLXMessage::LookupId(g_msgAreYouMe, pair));
+  EXPECT_FALSE(CLXMessage::LookupId(g_msgCancelAsync, pair));
+  app.Start({});
+  EXPECT_TRUE(CLXMessage::LookupId(g_msgCancelAsync, pair));
+  EXPECT_EQ(pair.sync, g_msgCancelSync);
+  app.ExitInstance();
+}
+
+TEST(AppBase, TheReleaseNotesTimerPostsItsCommandOnce) {
+  qlwtest::EnsureWidgetApp("test_app");
+  HWND frame = MakeWindow();
+  LXAppWindows::SetMainWindow(frame, true);
+  g_commands.clear();
+  ASSERT_NE(CLXApp::StartReleaseNotesTimer(1), 0u);
+  for (int i = 0; i < 100 && g_commands.empty(); ++i) {
+    QCoreApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  for (int i = 0; i < 20; ++i) {
+    QCoreApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(g_commands, std::vector<WPARAM>{CLXApp::kReleaseNotesCommand}) << "one shot";
+  LXAppWindows::SetMainWindow(nullptr, false);
+  DestroyWindow(frame);
 }

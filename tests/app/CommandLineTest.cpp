@@ -7,8 +7,10 @@
 
 #include "LXAlert.h"
 #include "LXApp.h"
+#include "QlwApp.h"
 #include "QlwCommandLineInfo.h"
 #include "QlwDocTypes.h"
+#include "testing/ProcessRecorder.h"
 
 namespace {
 class CommandLineTest : public ::testing::Test {
@@ -219,4 +221,32 @@ TEST_F(CommandLineTest, ManyFilesAskFirstAndCancelOpensNone) {
   CLXAlert::SetPresenter(previous);
   g_silentMode = silent;
   if (!quiet.empty()) setenv("QLW_QUIET", quiet.c_str(), 1);
+}
+
+TEST_F(CommandLineTest, FilesForANewWindowArriveThereAsFilesWhateverTheirNames) {
+  const std::vector<CString> names = {L"q\" -Unregister \"z.cif", L"two blanks  here.cif", L"-Unregister",
+                                      L"/Register",              L"/tmp/a dir/b.cif",     L"--",
+                                      L"back\\\"slash.cif",      L"-DefTypes=*"};
+  std::vector<qlw::LaunchRecord> records;
+  {
+    CQlwApp app;
+    qlw::testing::ProcessRecorder recorder;
+    ASSERT_TRUE(app.OpenFilesInNewWindow(names));
+    records = recorder.Records();
+  }
+  ASSERT_EQ(records.size(), 1u);
+  // One argument each, as given, after the new window's switch.
+  std::vector<std::string> args;
+  for (const std::wstring& a : records[0].arguments) args.push_back(CString(a.c_str()).ToUtf8());
+  ASSERT_EQ(args.size(), names.size() + 2);
+  EXPECT_EQ(args[0], "/Embedding");
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(CString(args[i + 2].c_str()), names[i]) << i;
+
+  // The new process reads them back as files, and nothing else.
+  CQlwCommandLineInfo info;
+  Parse(info, args);
+  EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::FileOpen);
+  EXPECT_TRUE(info.m_bRunEmbedded);
+  EXPECT_TRUE(info.m_fileTypes.empty());
+  EXPECT_EQ(Drain(info), names);
 }

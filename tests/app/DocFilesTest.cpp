@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -136,6 +137,50 @@ TEST_F(DocFiles, SessionReplacesAFreshDocumentAndLaterFilesAppend) {
   EXPECT_EQ(doc.GetWindowState()->structuresWidth, 321) << "an added file keeps the layout";
   EXPECT_FLOAT_EQ(doc.GetSettings()->m_lambda, 1.2f) << "sessions keep single precision";
   EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(DocFiles, SessionBringsBackThePlotRangesItWasSavedWith) {
+  std::string scan;
+  for (int i = 0; i < 1400; ++i) {
+    const double x = 10.0 + 0.05 * i;
+    scan += std::to_string(x) + " " + std::to_string(40.0 + 900.0 * std::exp(-std::pow((x - 36.1) / 0.2, 2))) + "\n";
+  }
+  const std::string data = doctest::WriteScratchFile("scan.xy", scan);
+  struct Ranges {
+    double dataMin, dataMax, xMin, xMax, yMin, yMax;
+  };
+  const auto ranges = [](CQlwDoc& doc) {
+    const CDiffractionSettings& s = *doc.GetSettings();
+    return Ranges{s.m_defaultXMin, s.m_defaultXMax, s.m_visibleXMin, s.m_visibleXMax, s.m_visibleYMin, s.m_visibleYMax};
+  };
+  // As autoscaled after the files were read, and as a user zoomed it.
+  for (bool zoomed : {false, true}) {
+    const std::string session = Scratch(zoomed ? "zoomed.quillonographic" : "autoscaled.quillonographic");
+    Ranges saved{};
+    {
+      CQlwDoc doc;
+      doc.OnNewDocument();
+      ASSERT_TRUE(doc.OnOpenDocument(W(doctest::RutilePath()).GetString()));
+      doc.AddFilesFromDrop({W(data)});
+      if (zoomed) doc.SetPlotRange(25.0, 48.5, 12.0, 1234.5, false);
+      saved = ranges(doc);
+      ASSERT_TRUE(doc.OnSaveDocument(W(session).GetString()));
+    }
+    CQlwDoc doc;
+    doc.OnNewDocument();
+    ASSERT_TRUE(doc.OnOpenDocument(W(session).GetString()));
+    const Ranges back = ranges(doc);
+    const double* a = &saved.dataMin;
+    const double* b = &back.dataMin;
+    // Sessions keep single precision.
+    for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(float(b[i]), float(a[i])) << (zoomed ? "zoomed " : "") << "range value " << i;
+  }
+  // A structure file brings no range: it is autoscaled.
+  CQlwDoc doc;
+  doc.OnNewDocument();
+  ASSERT_TRUE(doc.OnOpenDocument(W(doctest::RutilePath()).GetString()));
+  EXPECT_GT(doc.GetSettings()->m_visibleYMax, 0.0);
+  EXPECT_NEAR(doc.GetSettings()->m_visibleYMax, 1.05 * doc.GetMaxVisibleIntensity(), 1e-9 * doc.GetSettings()->m_visibleYMax);
 }
 
 TEST_F(DocFiles, DamagedSessionLeavesTheDocumentAsItWas) {

@@ -139,3 +139,15 @@ TEST_F(ShellRegistrationTest, PerUserRegistrationUsesTheUsersClasses) {
     EXPECT_EQ(Default(c.root, c.classes), CString(L"<no key>"));
   }
 }
+
+TEST_F(ShellRegistrationTest, TheTypesToAssociateAreTheDefaultOnesNotYetAssociated) {
+  std::vector<uint32_t> defaults;
+  for (const CLXDocTypeRow& row : g_DocTypeTable)
+    if (row.shell) defaults.push_back(row.fileType);
+  EXPECT_EQ(m_app.GetTypesToAssociate(), defaults) << "nothing registered yet";
+  ASSERT_TRUE(m_app.RegisterFileTypes({22, 4}));
+  std::vector<uint32_t> rest;
+  for (uint32_t type : defaults)
+    if (type != 22 && type != 4) rest.push_back(type);
+  EXPECT_EQ(m_app.GetTypesToAssociate(), rest);
+}

@@ -166,6 +166,72 @@ TEST(Intensity, ParallelLoopAgreesWithSingleReflexionSums)
     }
 }
 
+TEST(Intensity, CentredCellsSumOneMemberOfEachCosetLikeAllPositions)
+{
+    // The loop over all reflexions sums one position of each coset of the centring translations
+    // and counts it for all; one reflexion on its own sums every position. Tensors on general and
+    // special positions, for two, three and four translations in a coset.
+    const double u[9] = {0.012, 0.003, -0.002, 0.003, 0.020, 0.004, -0.002, 0.004, 0.015};
+    struct Case
+    {
+        CQLCrystal crystal;
+        std::size_t cosetSize;
+    } cases[] = {
+        {MakeCrystal(4.1, 4.1, 9.3, 90, 90, 90, L"I 4/m m m",
+                     {{L"Ti1", L"Ti", 0.1, 0.23, 0.31}, {L"O1", L"O", 0, 0, 0.35}, {L"Cu1", L"Cu", 0, 0, 0}}),
+         2},
+        {MakeCrystal(4.76, 4.76, 12.99, 90, 90, 120, L"R -3 c",
+                     {{L"Al1", L"Al", 0, 0, 0.352}, {L"O1", L"O", 0.306, 0, 0.25}, {L"Cu1", L"Cu", 0.1, 0.2, 0.05}}),
+         3},
+        {MakeCrystal(8.08, 8.08, 8.08, 90, 90, 90, L"F d -3 m",
+                     {{L"Mg1", L"Mg", 0.125, 0.125, 0.125}, {L"O1", L"O", 0.26, 0.26, 0.26},
+                      {L"Al1", L"Al", 0.5, 0.5, 0.5}, {L"Cu1", L"Cu", 0.03, 0.07, 0.2}}),
+         4},
+    };
+    CDiffractionSettings settings(true);
+    for (auto& [crystal, cosetSize] : cases)
+    {
+        // Tensors set before the expansion, which makes each obey its site's symmetry.
+        for (auto& site : crystal.m_sites)
+            site.m_displacement =
+                std::make_unique<CQLAnisoThermalEllipsoid>(u, crystal.m_aStar, crystal.m_bStar, crystal.m_cStar);
+        crystal.ExpandSitesBySymmetry();
+        ASSERT_TRUE(crystal.Recompute(settings));
+        std::vector<std::vector<std::uint32_t>> firsts;
+        EXPECT_EQ(crystal.FindCentringCosets(firsts), cosetSize) << crystal.m_spaceGroupSymbol.ToUtf8();
+        for (const auto& r : crystal.m_reflexions)
+        {
+            CQLReflexion single = *r;
+            crystal.ComputeReflexionIntensity(single, settings);
+            const double scale = std::sqrt(F2(*r)) + 1.0;
+            EXPECT_NEAR(single.A, r->A, 1e-12 * scale) << r->h << " " << r->k << " " << r->l;
+            EXPECT_NEAR(single.B, r->B, 1e-12 * scale) << r->h << " " << r->k << " " << r->l;
+        }
+    }
+}
+
+TEST(Intensity, CosetsNeedEverySiteWhole)
+{
+    // A site that lost one of its images no longer falls into whole cosets: every position is summed.
+    CQLCrystal crystal = MakeCrystal(4.1, 4.1, 9.3, 90, 90, 90, L"I 4/m m m", {{L"Ti1", L"Ti", 0.1, 0.23, 0.31}});
+    std::vector<std::vector<std::uint32_t>> firsts;
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(crystal.Recompute(settings));
+    EXPECT_EQ(crystal.FindCentringCosets(firsts), 2u);
+    crystal.m_sites[0].m_positions.pop_back();
+    crystal.m_sites[0].m_positions.pop_back();
+    EXPECT_EQ(crystal.FindCentringCosets(firsts), 1u);
+    EXPECT_TRUE(firsts.empty());
+    ASSERT_TRUE(crystal.Recompute(settings));
+    for (const auto& r : crystal.m_reflexions)
+    {
+        CQLReflexion single = *r;
+        crystal.ComputeReflexionIntensity(single, settings);
+        EXPECT_NEAR(single.A, r->A, 1e-12 * (std::fabs(r->A) + 1.0));
+        EXPECT_NEAR(single.B, r->B, 1e-12 * (std::fabs(r->B) + 1.0));
+    }
+}
+
 TEST(Intensity, LargeParallelTableAgreesWithDirectSums)
 {
     // Enough positions and rows that the table is built on the team; the images of each site

@@ -7,6 +7,7 @@
 #include "QLCrystal.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
@@ -234,3 +235,35 @@ INSTANTIATE_TEST_SUITE_P(SharedTestData, CifReference, ::testing::ValuesIn(kRefe
                              if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                            return name;
                          });
+
+TEST(CifRealFiles, GiantCellGivesOneListOnAnyThreadCount) {
+  // 93,000 Å³ with 6,400 atoms, tensors on special positions and an F lattice: every parallel and
+  // vectorised path of the structure factors runs. The list must not depend on the team's size.
+  const std::string cif = qlwtest::SharedTestDataPath("cif/20_TaCuAl_giant_COD2104374.cif");
+  if (cif.empty()) GTEST_SKIP() << "../shared/testdata is absent";
+  auto run = [&](int threads) {
+    omp_set_num_threads(threads);
+    CQLPatternList list;
+    EXPECT_TRUE(ReadPatterns(cif, list)) << cif;
+    std::vector<CQLReflexion> out;
+    if (list.empty()) return out;
+    CQLCrystal& c = *list.front()->GetCrystal();
+    EXPECT_TRUE(c.Recompute(CDiffractionSettings(true)));
+    for (const auto& r : c.m_reflexions) out.push_back(*r);
+    return out;
+  };
+  const int saved = omp_get_max_threads();
+  const std::vector<CQLReflexion> one = run(1), eight = run(8);
+  omp_set_num_threads(saved);
+  ASSERT_EQ(one.size(), eight.size());
+  ASSERT_GT(one.size(), 5000u);
+  for (size_t i = 0; i < one.size(); ++i) {
+    const CQLReflexion &a = one[i], &b = eight[i];
+    ASSERT_TRUE(a.h == b.h && a.k == b.k && a.l == b.l && a.multiplicity == b.multiplicity) << i;
+    EXPECT_EQ(a.d, b.d);
+    EXPECT_EQ(a.A, b.A);
+    EXPECT_EQ(a.B, b.B);
+    EXPECT_EQ(a.intensity, b.intensity);
+    EXPECT_EQ(a.relativeIntensity, b.relativeIntensity);
+  }
+}

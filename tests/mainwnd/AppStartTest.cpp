@@ -3,7 +3,9 @@
 // the second start go on by itself, and files for a full window go to another process.
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QTimer>
+#include <QWidget>
 
 #include <chrono>
 #include <cstdio>
@@ -225,6 +227,29 @@ TEST_F(AppStart, ManyFilesOnTheCommandLineAskOnceBeforeOpening) {
   EXPECT_EQ(PatternCount(app), 0u);
 }
 
+// A list of files, as dropped on the window, stops at the file being opened when Escape comes.
+TEST_F(AppStart, EscapeStopsOpeningAListOfFiles) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "escape";
+  std::vector<CString> files;
+  for (const char* name : {"a.cif", "b.cif", "c.cif"}) files.emplace_back(CopyOfRutile(scratch / name).c_str());
+  CQlwApp& app = NewApp({});
+  ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [&] { return Document(app) != nullptr; }, 20000);
+  ASSERT_NE(Document(app), nullptr);
+  QWidget focus;
+  focus.show();
+  QCoreApplication::postEvent(&focus, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  EXPECT_FALSE(app.OpenFileList(files, 0));
+  EXPECT_EQ(PatternCount(app), 1u);
+  // The cancel does not stick: the next list (into this window) opens whole.
+  qlw::testing::ProcessRecorder launches;
+  g_openInSameWindow = true;
+  EXPECT_TRUE(app.OpenFileList({files[1], files[2]}, 0));
+  g_openInSameWindow = false;
+  EXPECT_EQ(PatternCount(app), 3u);
+  EXPECT_TRUE(launches.Records().empty());
+}
+
 TEST_F(AppStart, ASecondStartHandsItsFileToTheRunningInstance) {
   auto first = apptest::Start("AppStartChild.Jobs", "first");
   ASSERT_EQ(apptest::ReadUntil(first, "ready\n"), "ready\n");
@@ -259,7 +284,7 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   app.OnNewWindow();
   const auto records = launches.Records();
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"/Embedding", CString(b.c_str()).GetString()}));
+  EXPECT_EQ(records[0].arguments, (std::vector<std::wstring>{L"/Embedding", L"--", CString(b.c_str()).GetString()}));
   EXPECT_EQ(records[1].arguments, std::vector<std::wstring>{L"/Embedding"});
   // File > New Window from the window's menu takes the same road.
   app.GetDocWindow()->SendMessage(WM_COMMAND, 57600, 0);
@@ -269,7 +294,7 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   EXPECT_TRUE(app.OpenFileList({CString(a.c_str()), CString(b.c_str())}, 0));
   ASSERT_EQ(launches.Records().size(), 4u);
   EXPECT_EQ(launches.Records()[3].arguments,
-            (std::vector<std::wstring>{L"/Embedding", CString(a.c_str()).GetString(), CString(b.c_str()).GetString()}));
+            (std::vector<std::wstring>{L"/Embedding", L"--", CString(a.c_str()).GetString(), CString(b.c_str()).GetString()}));
   EXPECT_EQ(PatternCount(app), 1u) << "this window is left as it was";
   EXPECT_FALSE(g_openInSameWindow);
 

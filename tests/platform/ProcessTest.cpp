@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,6 +61,24 @@ TEST(Process, CreateProcessRunsTheCommandAndReportsItsExit) {
 
   std::wstring missing = L"/no/such/program --flag";
   EXPECT_FALSE(CreateProcessW(nullptr, missing.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(Process, LaunchProgramGivesEachArgumentAsItStands) {
+  const std::string out = qlwtest::ScratchDir() + "/launched-args.txt";
+  std::remove(out.c_str());
+  const std::vector<std::wstring> names = {L"q\" -Unregister \"z.cif", L"a  b", L"-x", L"/Register", L"back\\\"slash", L""};
+  std::vector<std::wstring> args = {L"-c", L"for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$0.tmp\" && mv \"$0.tmp\" \"$0\"",
+                                    Wide(out)};
+  args.insert(args.end(), names.begin(), names.end());
+  ASSERT_TRUE(qlw::LaunchProgram(L"/bin/sh", args));
+  std::string text;
+  for (int i = 0; i < 1000 && !std::filesystem::exists(out); ++i) usleep(10000);
+  std::ifstream in(out);
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "[q\" -Unregister \"z.cif]\n[a  b]\n[-x]\n[/Register]\n[back\\\"slash]\n[]\n");
+
+  EXPECT_FALSE(qlw::LaunchProgram(L"/no/such/program", {L"a"}));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 }
 

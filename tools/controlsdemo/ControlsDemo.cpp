@@ -4,6 +4,9 @@
 #include <cwchar>
 #include <functional>
 
+#include "DiffractionSettings.h"
+#include "IDCombo.h"
+#include "LXColorButton.h"
 #include "LXEdit.h"
 #include "LXMessage.h"
 #include "LXSlider.h"
@@ -92,6 +95,16 @@ struct CControlsDemo::Controls {
   CLXSpinner<int> bigSpinner;
   CLXSlider<double> squaredSlider, windowSlider;
   CUpdateCounter numberUpdates, committedUpdates;
+  CColorButton blue, green;
+  CIDCombo<LXTypes::QLMarkerStyle> markers;
+  CIDCombo<LXTypes::QLProfileType> profiles;
+  CIDCombo<LXTypes::QLLineStyle> lines;
+  // The value selected in a combo, by control id.
+  long SelectedValue(UINT id) const {
+    if (id == 9313) return static_cast<long>(markers.GetSelectedID());
+    if (id == 9314) return static_cast<long>(profiles.GetSelectedID());
+    return static_cast<long>(lines.GetSelectedID());
+  }
 };
 
 BEGIN_MESSAGE_MAP(CControlsDemo, CToolTipDialog)
@@ -143,6 +156,20 @@ BOOL CControlsDemo::OnInitDialog() {
   c.committedUpdates.SubclassDlgItem(9352, this);
   c.committedUpdates.value = [&c] { return c.committed.m_value; };
   c.committed.AddNotifyTarget(&c.committedUpdates);
+
+  c.blue.SubclassDlgItem(9315, this);
+  c.blue.SetColor(0xFF0000FFu);
+  c.green.SubclassDlgItem(9316, this);
+  c.green.SetColor(0xFF00FF00u);
+  c.green.SetLivePreview(true);
+
+  c.markers.SubclassDlgItem(9313, this);
+  c.markers.Fill(IDComboTables::kMarkerStyles, false);
+  c.profiles.SubclassDlgItem(9314, this);
+  c.profiles.Fill(IDComboTables::kProfileTypes, true);
+  c.lines.SubclassDlgItem(9317, this);
+  c.lines.Fill(IDComboTables::kLineStyles, false);
+  for (UINT id : {9313u, 9314u, 9317u}) OnComboChanged(id);
   for (ControlsDemoPart part : Parts()) part(this);
   return TRUE;
 }
@@ -157,7 +184,7 @@ void CControlsDemo::OnPressed() {
 
 void CControlsDemo::OnComboChanged(UINT id) {
   CString text;
-  text.Format(L"value: %d", static_cast<int>(SendDlgItemMessage(static_cast<int>(id), CB_GETCURSEL)));
+  text.Format(L"value: %ld", m_controls->SelectedValue(id));
   SetDlgItemText(static_cast<int>(id) + 40, text);
 }
 

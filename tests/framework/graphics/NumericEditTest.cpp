@@ -311,6 +311,22 @@ TEST(NumericEdit, SetValueKeepsTheRangeAndIsMuteWhileNotifying) {
   EXPECT_EQ(Text(edit), CString(L"4.00"));
 }
 
+TEST(NumericEdit, NormalisedTextsKeepTheirWholeNumbers) {
+  Host host;
+  CLXEdit<double> edit;
+  Attach(edit, host, 0.0, 1000.0, L"%0.0f", 0.0);
+  edit.m_options = CLXEdit<double>::kTrimDropPoint;
+  edit.SetValue(100.0, true);
+  EXPECT_EQ(Text(edit), CString(L"100"));  // no point: no zeros to trim
+  edit.SetFormat(L"%0#.3f");
+  EXPECT_EQ(Text(edit), CString(L"100"));
+  edit.m_options = CLXEdit<double>::kTrimKeepPoint;
+  edit.SetValue(12.5, true);
+  EXPECT_EQ(Text(edit), CString(L"12.5"));
+  edit.SetValue(40.0, true);
+  EXPECT_EQ(Text(edit), CString(L"40.0"));
+}
+
 TEST(NumericEdit, LostActivationDropsWhatWasTypedWithoutAlert) {
   Host host;
   CLXEdit<double> edit;

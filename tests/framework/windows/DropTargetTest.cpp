@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "LXApp.h"
 #include "LXDropTarget.h"
 #include "WndQt.h"
 #include "WidgetApp.h"
@@ -26,7 +27,7 @@ class CifTarget : public CLXDropTarget {
   bool IsAcceptableFile(CWnd*, const CString& path) override { return path.Right(4) == L".cif"; }
   bool OpenFile(CWnd*, CPoint, const CString& path) override {
     opened.push_back(fs::path(path.GetString()).filename().string());
-    if (opened.size() == cancelAt) LXCancellable::CancelAll();
+    if (opened.size() == cancelAt) CLXApp::CancelCancellables();
     return true;
   }
   std::vector<std::string> opened;

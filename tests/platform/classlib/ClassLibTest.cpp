@@ -743,3 +743,22 @@ TEST(ClassLibControls, ObjectTakesOverATemplatesCustomItem) {
   item.UnsubclassWindow();
   host.DestroyWindow();
 }
+
+// A control looked at through a temporary object (a tooltip helper walking the children) and then
+// subclassed keeps its window: the temporary lets go of it.
+TEST(ClassLibControls, SubclassingAfterATemporaryObjectKeepsTheWindow) {
+  EnsureApp();
+  CWnd host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"Host", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+  CEdit made;
+  ASSERT_TRUE(made.Create(WS_VISIBLE, CRect(0, 0, 100, 20), &host, 7));
+  HWND edit = made.Detach();
+  CWnd* temporary = CWnd::FromHandle(edit);
+  ASSERT_NE(temporary, nullptr);
+  CEdit subclassed;
+  ASSERT_TRUE(subclassed.SubclassWindow(edit));
+  EXPECT_TRUE(::IsWindow(edit));
+  EXPECT_EQ(CWnd::FromHandlePermanent(edit), &subclassed);
+  subclassed.DestroyWindow();
+  host.DestroyWindow();
+}

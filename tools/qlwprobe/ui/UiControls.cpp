@@ -70,14 +70,18 @@ std::vector<HWND> TopWindows() {
 
 bool IsDialogWindow(HWND h) { return dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(h)) != nullptr; }
 
+// Any descendant with the id; a visible one before a hidden one (an in-place editor over a
+// list shares its id with others).
 HWND FindIn(HWND root, int id, UINT templateId, bool visibleOnly) {
+  HWND hidden = nullptr;
   for (HWND h : Descendants(root)) {
     if (GetDlgCtrlID(h) != id) continue;
     if (visibleOnly && !IsWindowVisible(GetParent(h))) continue;
     if (templateId && TemplateOf(h) != templateId) continue;
-    return h;
+    if (IsWindowVisible(h)) return h;
+    if (!hidden) hidden = h;
   }
-  return nullptr;
+  return hidden;
 }
 
 QString ItemText(const QModelIndex& index) { return index.data(Qt::DisplayRole).toString(); }
@@ -217,7 +221,12 @@ std::vector<int> ListColumns(QAbstractItemView* view) {
   return columns;
 }
 
-void AddDescriber(Describer describer) { Describers().push_back(describer); }
+// The standard describer answers for any control: it stays last asked, whichever file's
+// describers register first.
+void AddDescriber(Describer describer) {
+  if (describer == &DescribeStandard) Describers().insert(Describers().begin(), describer);
+  else Describers().push_back(describer);
+}
 void AddRowsReader(RowsReader reader) { RowsReaders().push_back(reader); }
 
 std::string Utf8(const wchar_t* text) { return qlw::ToUtf8(text ? text : L""); }

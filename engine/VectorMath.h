@@ -1,0 +1,9 @@
+// Elementwise loops over arrays of doubles, each built for several instruction sets and chosen
+// when the program loads; the phase-table sums are in QLCrystalPhaseTable.cpp.
+#pragma once
+
+#include <cstddef>
+
+// out[i] = e^x[i] within one unit in the last place of std::exp between x = -708 and 709; 0 below
+// that range and +inf above it, where the result would leave the normal doubles.
+void ExpOfEach(const double* x, double* out, std::size_t n);
