@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "CancelInputFilter.h"
+#include "FileAssociation.h"
 #include "FileTypes.h"
 #include "LXAlertDialog.h"
 #include "LXAppDropTarget.h"
@@ -89,6 +90,8 @@ BOOL CQlwApp::InitInstance() {
     if (!registering && !info.m_bRunEmbedded && HandOverToRunningInstance()) return FALSE;
 
     StartUp();
+    // File ▸ File Associations... lets the user choose the types before they are registered.
+    CLXApp::SetFileTypeChooser(&CFileAssociation::ChooseFileTypes);
     if (command == CCommandLineInfo::AppRegister) RegisterShellFileTypes(FALSE);
     if (command == CCommandLineInfo::AppUnregister) UnregisterShellFileTypes();
 
