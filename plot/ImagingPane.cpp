@@ -352,9 +352,8 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
                 g->Flush();
             }
             buffer.m_bClearPending = true;
-            // The tools and top layers mostly stay empty: looking costs less than wiping and
-            // composing a whole bitmap.
-            buffer.m_bBlank = buffer.IsBlank();
+            // The tools and top layers mostly stay empty: such a bitmap is neither wiped nor composed.
+            buffer.m_bBlank = g && !g->HasDrawn();
         }
         if (!buffer.m_bBlank) BlitBuffer(*composite, buffer.m_pBitmap, plot);
     }

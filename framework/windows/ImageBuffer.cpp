@@ -3,8 +3,6 @@
 #include "LXImages.h"
 
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
 
 using namespace Gdiplus;
 
@@ -83,22 +81,4 @@ void CImageBuffer::Clear() {
   }
   m_bClearPending = false;
   m_bBlank = false;
-}
-
-bool CImageBuffer::IsBlank() {
-  if (!m_pBitmap) return true;
-  BitmapData data{};
-  const Rect all(0, 0, INT(m_pBitmap->GetWidth()), INT(m_pBitmap->GetHeight()));
-  if (m_pBitmap->LockBits(&all, ImageLockModeRead, PixelFormat32bppPARGB, &data) != Ok) return false;
-  // Premultiplied, so a pixel that holds nothing is all zero bits.
-  bool blank = true;
-  for (UINT y = 0; y < data.Height && blank; ++y) {
-    const auto* row = reinterpret_cast<const uint64_t*>(static_cast<const uint8_t*>(data.Scan0) + ptrdiff_t(y) * data.Stride);
-    uint64_t bits = 0;
-    for (UINT x = 0; x < data.Width / 2; ++x) bits |= row[x];
-    if (data.Width % 2) bits |= reinterpret_cast<const uint32_t*>(row)[data.Width - 1];
-    blank = bits == 0;
-  }
-  m_pBitmap->UnlockBits(&data);
-  return blank;
 }

@@ -17,15 +17,12 @@ class CImageBuffer {
   // A Graphics on the bitmap whose origin is the area's top-left; the caller owns it.
   Gdiplus::Graphics* CreateGraphics();
   void Clear();
-  // True when no pixel of the bitmap holds anything: such a layer needs no wipe and adds nothing
-  // when composed.
-  bool IsBlank();
 
   Gdiplus::Bitmap* m_pBitmap = nullptr;
   LXGraphics::CSyncRect m_rect;
   Gdiplus::Matrix m_matrix;
   bool m_bClearPending = false;
   bool m_bLocked = false;
-  // Set by whoever found IsBlank true after drawing; a wipe then has nothing to do.
+  // Set by the drawer when nothing was drawn since the last wipe: another wipe has nothing to do.
   bool m_bBlank = false;
 };
