@@ -14,6 +14,7 @@
 #include "LXFileDialog.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
+#include "LXText.h"
 #include "LXUtils.h"
 #include "MenuXP.h"
 #include "Preferences.h"
@@ -21,6 +22,7 @@
 #include "QlwDoc.h"
 #include "QlwDocTemplate.h"
 #include "QlwDocTypes.h"
+#include "QLSessionFile.h"
 #include "ShellFolders.h"
 #include "StatusWidget.h"
 #include "WaitCursorHook.h"
@@ -116,6 +118,7 @@ void CQlwApp::StartUp() {
   if (!g_silentMode) CLXAlertDialog::Install();
   if (!StartGdiplus()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
   InstallFileTypeRecogniser();
+  CQLSessionFile::SetFontFamilyResolver(&ResolveFontFamilyName);
   CMenuXP::Install();
   m_menusInstalled = true;
   InstallStatusWindowDrawer();

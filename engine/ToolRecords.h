@@ -19,6 +19,10 @@ class CQlwDoc;
 class CRuler;
 class CTool;
 
+// A logarithmic y axis measures y in these units, for its scale, its transform and its labels
+// alike; y at or below 0 sits at the axis's zero.
+inline double LogAxisUnits(double y) { return std::log10((y > 0 ? y : 0.0) + 1.0); }
+
 // The renderer's transforms as the tools read them (pixels per data unit; 0 when the displayed
 // span is not usable).
 struct CToolAxes
@@ -55,7 +59,7 @@ public:
     {
         float x = 0.0f;
         float y = 0.0f;
-        std::uint32_t color = 0xFF000000u;
+        std::uint32_t color = 0xD81919FFu;  // blue at 85 % opacity
         double angle = 0.0;
         std::uint8_t visible = 0;
         std::uint8_t locked = 0;

@@ -282,7 +282,7 @@ double CRuler::GetIntensityAtLevel() const
     float x = 0, y = 0;
     GetCentreF(x, y);
     const double t = (plot.m_float.Y + plot.m_float.Height) - y;
-    if (m_axes.logY) return std::pow(10.0, t / ppu) + m_axes.yMin - 1.0;
+    if (m_axes.logY) return std::pow(10.0, t / ppu + LogAxisUnits(m_axes.yMin)) - 1.0;
     return t / ppu + m_axes.yMin;
 }
 

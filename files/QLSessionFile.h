@@ -38,6 +38,11 @@ class CQLSessionFile : public CQlwFile {
   void ReadBlock(uint32_t index) override;
   void WriteBlock(uint32_t index) override;
 
+  // The graphics layer's font family for a font name (ResolveFontFamilyName); the plot font of a
+  // session saved on the Mac platform is replaced by it. The program sets it at start-up.
+  using FontFamilyResolver = bool (*)(const CString& name, CString& family);
+  static void SetFontFamilyResolver(FontFamilyResolver resolver);
+
   uint32_t ProgramVersion() const { return m_programVersion; }
   uint32_t FormatVersion() const { return m_formatVersion; }
   bool IsFromWindows() const { return m_platform != 0; }

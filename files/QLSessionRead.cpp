@@ -157,6 +157,12 @@ void CQLSessionFile::NeedItems(uint64_t count, uint64_t itemSize, uint64_t lengt
 
 // ----- header and top level -----
 
+namespace {
+CQLSessionFile::FontFamilyResolver g_fontFamilyResolver = nullptr;
+}  // namespace
+
+void CQLSessionFile::SetFontFamilyResolver(FontFamilyResolver resolver) { g_fontFamilyResolver = resolver; }
+
 void CQLSessionFile::ReadHeader() {
   Seek(0, begin);
   if (ReadTag() != QLTag("QLSF")) throw CLXXFileBadHeader(kLXSeverityMessage, 0, 1247);
@@ -271,7 +277,15 @@ void CQLSessionFile::ReadSettings(uint32_t length, CDiffractionSettings& s) {
     switch (tag) {
       case QLTag("TXCL"): s.m_fontColor = GetColour(size); return true;
       case QLTag("TXSZ"): s.m_fontSize = GetFloat(size); return true;
-      case QLTag("TXNM"): s.m_fontName = GetString(size); return true;
+      case QLTag("TXNM"):
+        s.m_fontName = GetString(size);
+        // A Mac font name is replaced by the family this system has for it.
+        if (m_platform == 0 && g_fontFamilyResolver) {
+          CString family;
+          g_fontFamilyResolver(s.m_fontName, family);
+          s.m_fontName = family;
+        }
+        return true;
       case QLTag("AXS#"): SetIfInRange(s.m_axisType, GetByte(size), 1, 6); return true;
       case QLTag("DMIN"): s.m_dMin = GetFloat(size); return true;
       case QLTag("FEDX"): s.m_edxPeakWidth = GetFloat(size); return true;

@@ -1,5 +1,6 @@
 // Film mode: colour ramps, one strip per pattern with its labels; the overview strip.
 #include "GraphRenderer.h"
+#include "ToolRecords.h"
 
 #include "LXGdiplus.h"
 #include "LXText.h"
@@ -188,9 +189,12 @@ bool CGraphRenderer::DrawOverview(Gdiplus::Graphics* graphics, const LXGraphics:
     graphics->FillRectangle(&white, float(a.X), float(a.Y), float(a.Width), float(a.Height));
     s.m_visibleXMin = s.m_defaultXMin;
     s.m_visibleXMax = s.m_defaultXMax;
+    // The same y units as the plot's transform.
+    const double ySpan = s.m_logarithmicYAxis ? LogAxisUnits(s.m_visibleYMax) - LogAxisUnits(s.m_visibleYMin)
+                                              : s.m_visibleYMax - s.m_visibleYMin;
     if (s.m_logarithmicYAxis) s.m_visibleYMax = std::log10(s.m_visibleYMax + 1);
     m_xPixelsPerUnit = a.Width / (s.m_visibleXMax - s.m_visibleXMin);
-    m_yPixelsPerUnit = a.Height / (s.m_visibleYMax - s.m_visibleYMin);
+    m_yPixelsPerUnit = a.Height / ySpan;
     const bool valid = std::isfinite(m_xPixelsPerUnit) && m_xPixelsPerUnit > 0 && std::isfinite(m_yPixelsPerUnit) &&
                        m_yPixelsPerUnit > 0;
     const bool drawn = valid && !m_drawing.empty();

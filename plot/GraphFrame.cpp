@@ -325,6 +325,13 @@ bool CGraphRenderer::CursorOn()
 double CGraphRenderer::CursorDataX()
 {
     const CCursor* cursor = m_settings->GetCursor(true);
+    // Placed at a data x (centred on a reflexion), the line moves there only when the tools are
+    // drawn, after the legend; the legend reads that x already, kept on the plot as the line is.
+    if (cursor && cursor->m_xSet && std::isfinite(cursor->m_x)) {
+        const CDiffractionSettings& s = *m_settings;
+        return std::clamp(cursor->m_x, std::min(s.m_visibleXMin, s.m_visibleXMax),
+                          std::max(s.m_visibleXMin, s.m_visibleXMax));
+    }
     const auto& r = m_plotRect.m_float;
     // Tool positions are offsets from the plot centre; a stored NaN reads as the centre.
     const float dx = cursor && std::isfinite(cursor->m_rec.x) ? cursor->m_rec.x : 0.0f;

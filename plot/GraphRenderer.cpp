@@ -6,6 +6,7 @@
 #include "FloatingPeakTip.h"
 #include "QLCrystalPattern.h"
 #include "ToolDrawing.h"
+#include "ToolRecords.h"
 
 #include <cfloat>
 #include <cmath>
@@ -233,7 +234,7 @@ double CGraphRenderer::GetYPixelsPerUnit() const
     const double h = m_plotRect.m_int.Height;
     if (h <= 0) return h;
     const CDiffractionSettings& s = *m_settings;
-    const double span = s.m_logarithmicYAxis ? std::log10((s.m_visibleYMax + 1) / (s.m_visibleYMin + 1))
+    const double span = s.m_logarithmicYAxis ? LogAxisUnits(s.m_visibleYMax) - LogAxisUnits(s.m_visibleYMin)
                                              : s.m_visibleYMax - s.m_visibleYMin;
     const double ppu = h / span;
     return Finite(ppu) && ppu > 0 ? ppu : 0;
@@ -248,7 +249,7 @@ Gdiplus::PointF CGraphRenderer::DataToPixel(double x, double y) const
     const double px = (x - s.m_visibleXMin) * m_xPixelsPerUnit + r.X;
     double py;
     if (s.m_logarithmicYAxis)
-        py = (r.Y + r.Height) - std::log10(std::max(0.0, y - s.m_visibleYMin) + 1) * m_yPixelsPerUnit;
+        py = (r.Y + r.Height) - (LogAxisUnits(y) - LogAxisUnits(s.m_visibleYMin)) * m_yPixelsPerUnit;
     else
         py = (r.Y + r.Height) - (y - s.m_visibleYMin) * m_yPixelsPerUnit;
     return Gdiplus::PointF(float(px), float(py));
@@ -262,7 +263,7 @@ std::pair<double, double> CGraphRenderer::PixelToData(const Gdiplus::PointF& poi
     const double x = (point.X - r.X) / m_xPixelsPerUnit + s.m_visibleXMin;
     if (m_yPixelsPerUnit <= 0) return {x, 0.0};
     const double v = ((r.Y + r.Height) - point.Y) / m_yPixelsPerUnit;
-    return {x, s.m_logarithmicYAxis ? std::pow(10.0, v) + s.m_visibleYMin - 1 : v + s.m_visibleYMin};
+    return {x, s.m_logarithmicYAxis ? std::pow(10.0, v + LogAxisUnits(s.m_visibleYMin)) - 1 : v + s.m_visibleYMin};
 }
 
 LXGraphics::CSyncRect CGraphRenderer::GetPatternBandRect(const CQLPattern* pattern) const
@@ -303,7 +304,7 @@ std::pair<double, double> CGraphRenderer::AxisRange(bool xAxis) const
 {
     const CDiffractionSettings& s = *m_settings;
     if (xAxis) return {s.m_visibleXMin, s.m_visibleXMax};
-    if (s.m_logarithmicYAxis) return {std::log10(s.m_visibleYMin + 1), std::log10(s.m_visibleYMax + 1)};
+    if (s.m_logarithmicYAxis) return {LogAxisUnits(s.m_visibleYMin), LogAxisUnits(s.m_visibleYMax)};
     return {s.m_visibleYMin, s.m_visibleYMax};
 }
 

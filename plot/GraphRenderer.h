@@ -149,7 +149,7 @@ private:
     bool CursorOn();
     // Tick values k × step between the displayed limits, computed in double.
     std::vector<double> TickValues(double min, double max, double step, double upperFactor) const;
-    // The visible span in the axis's own units: log10(v + 1) on a logarithmic y axis.
+    // The visible span in the axis's own units: LogAxisUnits on a logarithmic y axis.
     std::pair<double, double> AxisRange(bool xAxis) const;
     void AxisSteps(bool xAxis, double steps[3]) const;
 

@@ -26,7 +26,7 @@ CIDComboBase::~CIDComboBase() {
   if (m_theme) CloseThemeData(m_theme);
 }
 
-int CIDComboBase::AddItem(const CString& text, UINT id) {
+int CIDComboBase::AddItem(const CString& text, std::uint64_t id) {
   const int index = AddString(text);
   if (index < 0) return index;
   m_ids.push_back(id);
@@ -34,7 +34,7 @@ int CIDComboBase::AddItem(const CString& text, UINT id) {
   return index;
 }
 
-int CIDComboBase::AddItemUnique(const CString& text, UINT id, bool unique) {
+int CIDComboBase::AddItemUnique(const CString& text, std::uint64_t id, bool unique) {
   if (unique)
     for (int i = 0; i < GetCount(); ++i) {
       CString item;
@@ -58,12 +58,12 @@ int CIDComboBase::FillRows(const IDComboEntry* table, bool unique, bool addPlain
   }
   int selected = -1;
   for (int i = 0; i < GetCount() && selected < 0; ++i)
-    if (UINT value; ValueOf(i, value) && value == row->value) selected = i;
+    if (std::uint64_t value; ValueOf(i, value) && value == row->value) selected = i;
   SetCurSel(selected >= 0 ? selected : 0);
   return GetCurSel();
 }
 
-bool CIDComboBase::ValueOf(int index, UINT& value) const {
+bool CIDComboBase::ValueOf(int index, std::uint64_t& value) const {
   if (index < 0 || index >= GetCount()) return false;
   const DWORD_PTR slot = GetItemData(index);
   // The item data index the ids; an item added behind our back has none.
@@ -72,14 +72,14 @@ bool CIDComboBase::ValueOf(int index, UINT& value) const {
   return true;
 }
 
-UINT CIDComboBase::SelectedValue() const {
-  UINT value = 0;
+std::uint64_t CIDComboBase::SelectedValue() const {
+  std::uint64_t value = 0;
   return ValueOf(GetCurSel(), value) ? value : 0;
 }
 
-int CIDComboBase::SelectValue(UINT wanted, const CString& unknownName) {
+int CIDComboBase::SelectValue(std::uint64_t wanted, const CString& unknownName) {
   for (int i = 0; i < GetCount(); ++i)
-    if (UINT value; ValueOf(i, value) && value == wanted) {
+    if (std::uint64_t value; ValueOf(i, value) && value == wanted) {
       SetCurSel(i);
       return i;
     }
@@ -88,7 +88,7 @@ int CIDComboBase::SelectValue(UINT wanted, const CString& unknownName) {
   return -1;
 }
 
-CString CIDComboBase::TableName(UINT value) const {
+CString CIDComboBase::TableName(std::uint64_t value) const {
   CString name;
   for (const IDComboEntry* row = m_table; row && row->nameId != 0; ++row)
     if (row->value == value) {
@@ -170,7 +170,7 @@ void CIDComboBase::DrawItem(LPDRAWITEMSTRUCT item) {
     if (!(state & ODS_SELECTED)) g.FillRectangle(&background, x, y, w, h);
     else g.DrawRectangle(&frame, x, y, w - 2, h - 2);
   }
-  UINT value = 0;
+  std::uint64_t value = 0;
   const bool known = ValueOf(static_cast<int>(item->itemID), value);
   RECT content = r;
   const int insetX = r.right - r.left < 4 ? (r.right - r.left) / 2 : 2, insetY = r.bottom - r.top < 4 ? (r.bottom - r.top) / 2 : 2;
@@ -212,7 +212,7 @@ void CIDComboBase::DrawItem(LPDRAWITEMSTRUCT item) {
 
 void CIDComboBase::MeasureItem(LPMEASUREITEMSTRUCT item) {
   const int index = static_cast<int>(item->itemID);
-  UINT value = 0;
+  std::uint64_t value = 0;
   if (ValueOf(index, value) && m_images.count(value)) return;  // the proposed size stands
   CString text;
   if (index >= 0 && index < GetCount()) GetLBText(index, text);
@@ -227,11 +227,11 @@ void CIDComboBase::MeasureItem(LPMEASUREITEMSTRUCT item) {
 }
 
 int CIDComboBase::CompareItem(LPCOMPAREITEMSTRUCT item) {
-  const auto valueOf = [this](UINT index, ULONG_PTR data) -> UINT {
+  const auto valueOf = [this](UINT index, ULONG_PTR data) -> std::uint64_t {
     if (static_cast<int>(index) < 0 || data >= m_ids.size()) return 0;
     return m_ids[data];
   };
-  const UINT a = valueOf(item->itemID1, item->itemData1), b = valueOf(item->itemID2, item->itemData2);
+  const std::uint64_t a = valueOf(item->itemID1, item->itemData1), b = valueOf(item->itemID2, item->itemData2);
   return a < b ? -1 : a > b ? 1 : 0;
 }
 

@@ -63,8 +63,9 @@ class CIDComboBase : public CComboBox {
  public:
   CIDComboBase();
   ~CIDComboBase() override;
-  int AddItem(const CString& text, UINT id);
-  int AddItemUnique(const CString& text, UINT id, bool unique);
+  // Ids are 64 bits wide, so that a combo of pointers (sites, say) keeps them whole.
+  int AddItem(const CString& text, std::uint64_t id);
+  int AddItemUnique(const CString& text, std::uint64_t id, bool unique);
   virtual void DrawItem(LPDRAWITEMSTRUCT item);
   virtual void MeasureItem(LPMEASUREITEMSTRUCT item);
   virtual int CompareItem(LPCOMPAREITEMSTRUCT item);
@@ -78,18 +79,18 @@ class CIDComboBase : public CComboBox {
 
  protected:
   int FillRows(const IDComboEntry* table, bool unique, bool addPlainly);
-  int SelectValue(UINT value, const CString& unknownName);
-  UINT SelectedValue() const;
+  int SelectValue(std::uint64_t value, const CString& unknownName);
+  std::uint64_t SelectedValue() const;
   // The value of an item; false when the item or its id entry does not exist.
-  bool ValueOf(int index, UINT& value) const;
+  bool ValueOf(int index, std::uint64_t& value) const;
   // The name of a value in the table last filled from; empty when it has none.
-  CString TableName(UINT value) const;
+  CString TableName(std::uint64_t value) const;
   BOOL AdjustDropHeight();
   BOOL SelectByText();
   LRESULT OnThemeChanged(WPARAM, LPARAM);
 
-  std::map<UINT, std::unique_ptr<Gdiplus::Bitmap>> m_images;
-  std::vector<UINT> m_ids;
+  std::map<std::uint64_t, std::unique_ptr<Gdiplus::Bitmap>> m_images;
+  std::vector<std::uint64_t> m_ids;
   HTHEME m_theme = nullptr;
   const IDComboEntry* m_table = nullptr;
   DECLARE_MESSAGE_MAP()
@@ -99,6 +100,16 @@ namespace IDComboDetail {
 // Line and marker styles take AddItem (a style may repeat), the others AddItemUnique.
 template <class T>
 constexpr bool kAddsPlainly = std::is_same_v<T, LXTypes::QLLineStyle> || std::is_same_v<T, LXTypes::QLMarkerStyle>;
+template <class T>
+std::uint64_t ToId(T value) {
+  if constexpr (std::is_pointer_v<T>) return reinterpret_cast<std::uintptr_t>(value);
+  else return static_cast<std::uint64_t>(value);
+}
+template <class T>
+T FromId(std::uint64_t id) {
+  if constexpr (std::is_pointer_v<T>) return reinterpret_cast<T>(static_cast<std::uintptr_t>(id));
+  else return static_cast<T>(id);
+}
 }  // namespace IDComboDetail
 
 template <class T>
@@ -113,9 +124,9 @@ class CIDCombo : public CIDComboBase {
     CString name;
     if constexpr (std::is_same_v<T, LXTypes::QLMarkerStyle>) MarkerStyleName(value, name);
     else if constexpr (std::is_same_v<T, LXTypes::QLLineStyle>) LineStyleName(value, name);
-    else name = TableName(static_cast<UINT>(value));
-    return SelectValue(static_cast<UINT>(value), name);
+    else name = TableName(IDComboDetail::ToId(value));
+    return SelectValue(IDComboDetail::ToId(value), name);
   }
   // The selected item's value; 0 when nothing (or nothing known) is selected.
-  T GetSelectedID() const { return static_cast<T>(SelectedValue()); }
+  T GetSelectedID() const { return IDComboDetail::FromId<T>(SelectedValue()); }
 };

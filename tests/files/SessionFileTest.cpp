@@ -327,3 +327,39 @@ TEST(SessionFile, NestingOfMixturesIsBounded) {
   ASSERT_TRUE(WriteSession(path, s));
   EXPECT_EQ(ReadError(Slurp(path)), 21093u);
 }
+
+TEST(SessionFile, TheFontOfAMacSessionIsTheFamilyThisSystemHasForIt) {
+  Session saved;
+  saved.settings.m_fontName = L"Helvetica";
+  const std::string path = WriteScratch("font.quillono", "");
+  ASSERT_TRUE(WriteSession(path, saved));
+  const std::string windows = Slurp(path);
+  const size_t platform = windows.find("PLAT") + 8;
+  ASSERT_EQ(windows.substr(platform, 3), "Win");
+  // The same file as the Mac platform writes it: no CRC trailer, and from a version that the Mac
+  // platform still reads (whatever this build calls itself).
+  const size_t version = windows.find("VERS") + 4;
+  const uint32_t versionLength = uint32_t(uint8_t(windows[version])) | uint32_t(uint8_t(windows[version + 1])) << 8;
+  ASSERT_GE(versionLength, 5u);
+  std::string macVersion = "6.0.0";
+  macVersion.resize(versionLength, ' ');
+  const std::string mac =
+      Patch(Patch(windows.substr(0, windows.size() - 8), platform, "Mac"), version + 4, macVersion);
+
+  static std::vector<std::wstring> asked;
+  asked.clear();
+  CQLSessionFile::SetFontFamilyResolver([](const CString& name, CString& family) {
+    asked.emplace_back(name.GetString());
+    family = L"Liberation Sans";
+    return true;
+  });
+  Session fromMac, fromWindows;
+  const bool macRead = ReadSession(WriteScratch("mac.quillono", mac), fromMac);
+  const bool windowsRead = ReadSession(WriteScratch("win.quillono", windows), fromWindows);
+  CQLSessionFile::SetFontFamilyResolver(nullptr);
+  ASSERT_TRUE(macRead);
+  ASSERT_TRUE(windowsRead);
+  EXPECT_EQ(fromMac.settings.m_fontName, CString(L"Liberation Sans"));
+  EXPECT_EQ(fromWindows.settings.m_fontName, CString(L"Helvetica"));
+  EXPECT_EQ(asked, std::vector<std::wstring>{L"Helvetica"});
+}

@@ -152,3 +152,38 @@ TEST_F(DataCursorTest, ResetKeepsTheDSpacingReadout)
     EXPECT_EQ(cursor.notifications, 1);
 }
 }  // namespace
+
+TEST_F(DataCursorTest, TheLegendReadsAPlacedCursorBeforeTheLineHasMoved)
+{
+    // A ramp: every x has its own intensity in the legend, measured with the fonts it is drawn in.
+    CGraphRenderer::SetTextMeasurer(nullptr);
+    auto p = std::make_shared<CQLObservedPattern>(CQLProfile{{0, 0}, {80, 800}}, true);
+    p->SetShown(true);
+    tree.push_back(p);
+    settings.m_showLegend = 1;
+    auto cursor = std::make_shared<CCursor>(CCursor::FlatRec{});  // the plot looks for this very class
+    settings.m_tools = {cursor};
+    auto legend = [&] {
+        Gdiplus::Bitmap bitmap(780, 570);
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        Renderer().DrawPlot(&graphics);
+        QImage image = bitmap.Q().copy(400, 30, 380, 100);  // the plot's top right corner
+        return image;
+    };
+    // Centred on a reflexion: placed at a data x, the line moves there when the tools are drawn,
+    // after the legend.
+    cursor->PlaceAt(22.8);
+    const QImage placed = legend();
+    {
+        Gdiplus::Bitmap bitmap(780, 570);
+        Gdiplus::Graphics graphics(&bitmap);
+        Renderer().DrawTools(&graphics);
+    }
+    ASSERT_EQ(cursor->m_xSet, 0);
+    const QImage moved = legend();
+    EXPECT_TRUE(placed == moved) << "the legend shows the value at the placed x at once";
+    // And the value is not the one at the plot's middle.
+    cursor->m_rec.x = 0;
+    EXPECT_FALSE(legend() == moved);
+}

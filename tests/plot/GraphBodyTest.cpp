@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 #include "WidgetApp.h"
@@ -125,4 +126,38 @@ TEST_F(GraphBodyTest, TheBackgroundAndItsSubtractionPreviewShowUnlessHidden)
         // Subtracted, the pattern's own curve is the processed one.
         EXPECT_TRUE(near(c.subtract ? 400 : 600, Blue)) << which;
     }
+}
+
+TEST_F(GraphBodyTest, ALogarithmicAxisAboveZeroUsesOneMappingForScaleCurvesAndLabels)
+{
+    settings.m_logarithmicYAxis = 1;
+    settings.m_visibleYMin = 100;
+    settings.m_visibleYMax = 10000;
+    AddObserved({{0, 1000}, {80, 1000}}, 0xFF0000FFu);
+    Gdiplus::Bitmap bitmap(780, 570);
+    auto r = Draw(bitmap);
+    const auto& plot = r->GetPlotRect().m_float;
+    const double bottom = plot.Y + plot.Height;
+    auto u = [](double y) { return std::log10(y + 1); };
+    // The axis ends are the range's ends; 1000 lies where log10(y + 1) puts it between them.
+    EXPECT_NEAR(r->DataToPixel(40, 100).Y, bottom, 0.01);
+    EXPECT_NEAR(r->DataToPixel(40, 10000).Y, plot.Y, 0.01);
+    const double at1000 = bottom - (u(1000) - u(100)) / (u(10000) - u(100)) * plot.Height;
+    EXPECT_NEAR(r->DataToPixel(40, 1000).Y, at1000, 0.01);
+    EXPECT_NEAR(r->PixelToData(Gdiplus::PointF(200, float(at1000))).second, 1000, 0.01);
+    // Each label stands where the transform puts the value it names.
+    const auto labels = r->GetYTickLabels();
+    ASSERT_FALSE(labels.empty());
+    for (const auto& label : labels) {
+        const double labelY = bottom - (label.value - u(100)) * r->GetYPixelsPerUnit();
+        EXPECT_NEAR(r->DataToPixel(40, std::pow(10.0, label.value) - 1).Y, labelY, 0.01) << label.value;
+    }
+    // And the curve is drawn there, inside the plot.
+    Gdiplus::Color c;
+    bool found = false;
+    for (int dy = -2; dy <= 2 && !found; ++dy) {
+        bitmap.GetPixel(int(r->DataToPixel(40, 1000).X), int(at1000) + dy, &c);
+        found = Blue(c);
+    }
+    EXPECT_TRUE(found);
 }

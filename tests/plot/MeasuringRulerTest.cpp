@@ -124,6 +124,13 @@ TEST_F(MeasuringRulerTest, ReadsDeltaXAndTheIntensityAtItsHeight)
     settings.m_logarithmicYAxis = 1;  // 500 px over log10(1001)
     ruler->AttachRenderer(&Renderer());
     EXPECT_NEAR(ruler->GetIntensityAtLevel(), std::pow(10.0, 0.5 * std::log10(1001.0)) - 1, 1e-6);
+    // Above 0 the minimum is the axis's bottom in the same log10(y + 1) units: half-way up lies
+    // half-way between log10(101) and log10(1001), as the plot draws it.
+    settings.m_visibleYMin = 100;
+    ruler->AttachRenderer(&Renderer());
+    const double level = std::pow(10.0, (std::log10(101.0) + std::log10(1001.0)) / 2) - 1;
+    EXPECT_NEAR(ruler->GetIntensityAtLevel(), level, 1e-6);
+    EXPECT_NEAR(Renderer().DataToPixel(0, level).Y, 280, 1e-3);
 }
 
 TEST_F(MeasuringRulerTest, MenuCommands)

@@ -69,6 +69,21 @@ TEST(ToolBase, DamagedRecordsReadAsZero)
     EXPECT_EQ(tool.notifications, 0);
 }
 
+TEST(ToolBase, ADefaultToolIsTranslucentBlueAndAChosenColourKeepsItsAlpha)
+{
+    CountingTool tool;
+    EXPECT_EQ(tool.m_rec.color, 0xD81919FFu);
+    CToolPlotHooks& hooks = ToolPlotHooks();
+    const auto saved = hooks.pickColour;
+    hooks.pickColour = [](HWND, COLORREF& colour) {
+        colour = RGB(0xFF, 0, 0);
+        return true;
+    };
+    EXPECT_TRUE(tool.ChooseColour());
+    hooks.pickColour = saved;
+    EXPECT_EQ(tool.m_rec.color, 0xD8FF0000u);
+}
+
 TEST(ToolBase, OffsetsAreClampedToThePlot)
 {
     CountingTool tool;

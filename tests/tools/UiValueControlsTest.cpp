@@ -154,3 +154,21 @@ TEST(UiValueControls, ColoursAndEnumerationsArePicked) {
   EXPECT_GT(width, 20);
   EXPECT_GE(height, 18);
 }
+
+// Tab leaves the field through the focus-loss check: a number past the range comes back as the
+// last good one, a good one is shown in the field's format.
+TEST(UiValueControls, TabAwayChecksTheNumber) {
+  const UiRun run = RunScript("tab-away", "demo controls\ntype 9301 11\nkey Tab\nprint 9301\ntype 9301 8\nkey Tab\nprint 9301\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> demo controls\n"
+            "> type 9301 11\n"
+            "> key Tab\n"
+            "alert: Value out of range. | Please enter a value between 0.0 and 10.0. The previous value has been restored.\n"
+            "> print 9301\n"
+            "9301: 5.0\n"
+            "> type 9301 8\n"
+            "> key Tab\n"
+            "> print 9301\n"
+            "9301: 8.0\n");
+}

@@ -156,3 +156,17 @@ TEST(IDCombo, PicturesKeepTheirShapeAndInvertOnADarkHighContrastWindow) {
     EXPECT_EQ(canvas.At(50, 10), 0x000000u);
   }
 }
+
+// A combo of pointers keeps them whole (64 bits), as the crystal editor's site combo needs.
+TEST(IDCombo, PointerValuesKeepAllTheirBits) {
+  Host host;
+  CIDCombo<const double*> sites;
+  ASSERT_TRUE(sites.Create(WS_VISIBLE | CBS_DROPDOWNLIST, CRect(0, 0, 100, 20), &host, 399));
+  static const double first = 1, second = 2;
+  sites.AddItem(L"Ti1", reinterpret_cast<std::uintptr_t>(&first));
+  sites.AddItem(L"O1", reinterpret_cast<std::uintptr_t>(&second));
+  EXPECT_EQ(sites.SelectID(&second), 1);
+  EXPECT_EQ(sites.GetSelectedID(), &second);
+  sites.SetCurSel(-1);
+  EXPECT_EQ(sites.GetSelectedID(), nullptr);
+}

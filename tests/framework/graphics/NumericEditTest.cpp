@@ -491,3 +491,24 @@ TEST(Slider, RelativeWindowUsesTheMagnitudeAndAZeroWidthTheWholeRange) {
   EXPECT_DOUBLE_EQ(slider.m_windowHigh, 0.0);
   EXPECT_EQ(slider.GetPos(), 100);
 }
+
+TEST(Slider, IntegerSliderKeepsWholeWindowEnds) {
+  Host host;
+  CLXEdit<int> edit;
+  Attach(edit, host, 0, 1000, nullptr, 0);
+  CLXSlider<int> slider;
+  ASSERT_TRUE(slider.SubclassDlgItem(103, &host));
+  slider.SetRange(0, 100);
+  slider.m_buddy = &edit;
+  slider.m_windowWidth = 101;  // half width 50 in integer division
+  edit.AddNotifyTarget(&slider);
+  edit.SetValue(500, true);
+  EXPECT_EQ(slider.m_windowLow, 450);
+  EXPECT_EQ(slider.m_windowHigh, 550);
+  EXPECT_EQ(slider.GetPos(), 50);
+  slider.OnScroll(TB_THUMBTRACK, 75);
+  EXPECT_EQ(edit.m_value, 525);  // 100 × 0.75 + 450, truncated
+  edit.SetValue(990, true);
+  EXPECT_EQ(slider.m_windowLow, 899);
+  EXPECT_EQ(slider.m_windowHigh, 1000);
+}
