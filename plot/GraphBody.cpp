@@ -91,18 +91,16 @@ void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfil
     const CDiffractionSettings& s = *m_settings;
     const double low = s.m_visibleXMin * 0.99, high = s.m_visibleXMax * 1.01;
     const double windowMin = std::min(low, high), windowMax = std::max(low, high);
-    // DataToPixel's mapping with its constants taken once: a call per point was most of the cost.
+    // DataToPixel's linear mapping with its constants taken once: a call per point was most of the
+    // cost. A logarithmic axis keeps the call.
     const auto& r = m_plotRect.m_float;
-    const bool valid = m_rangesValid, logarithmic = s.m_logarithmicYAxis != 0;
+    const bool linear = m_rangesValid && !s.m_logarithmicYAxis;
     const double xMin = s.m_visibleXMin, yMin = s.m_visibleYMin, xScale = m_xPixelsPerUnit, yScale = m_yPixelsPerUnit;
     const double left = r.X, bottom = r.Y + r.Height;
     const double xOffset = pattern.m_xOffset;
     auto toPixel = [&](double x, double y) {
-        if (!valid) return Gdiplus::PointF(r.X, r.Y + r.Height);
-        const double px = (x - xMin) * xScale + left;
-        const double py = logarithmic ? bottom - std::log10(std::max(0.0, y - yMin) + 1) * yScale
-                                      : bottom - (y - yMin) * yScale;
-        return Gdiplus::PointF(float(px), float(py));
+        if (!linear) return DataToPixel(x, y);
+        return Gdiplus::PointF(float((x - xMin) * xScale + left), float(bottom - (y - yMin) * yScale));
     };
     // Points within a pixel of the run's mean merge into it; the mean kept as sums, so that no
     // division waits on the one before.
