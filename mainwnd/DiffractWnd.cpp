@@ -34,6 +34,7 @@ BEGIN_MESSAGE_MAP(CDiffractWnd, CQlwMainFrame)
   ON_COMMAND_EX(57634, &CDiffractWnd::OnWindowCommand)
   // Only the ids handled here: others keep their "no handler" state and are disabled by it.
   ON_COMMAND_EX(33270, &CDiffractWnd::OnWindowCommand)
+  ON_COMMAND_EX(33368, &CDiffractWnd::OnWindowCommand)
   ON_COMMAND_EX(33586, &CDiffractWnd::OnWindowCommand)
   ON_COMMAND_EX(33589, &CDiffractWnd::OnWindowCommand)
   ON_COMMAND_EX(33591, &CDiffractWnd::OnWindowCommand)

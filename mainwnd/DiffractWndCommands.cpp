@@ -1,6 +1,7 @@
 // The diffraction window's commands: routing to the visible panes first, and the window-level
 // commands it handles itself (pane layout and window state).
 #include "DiffractWnd.h"
+#include "LXApp.h"
 
 #include <vector>
 
@@ -16,6 +17,7 @@ constexpr UINT kTextHideReflexions = 2954, kTextShowReflexions = 2955;
 constexpr UINT kTextRestoreWindow = 2958, kTextMinimiseWindow = 2959, kTextMaximiseWindow = 2960;
 constexpr UINT kCmdNewWindow = 57600;
 constexpr UINT kCmdCloseWithoutSaving = 33270;
+constexpr UINT kCmdFileAssociations = 33368;
 }  // namespace
 
 BOOL CDiffractWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {
@@ -49,6 +51,10 @@ BOOL CDiffractWnd::OnWindowCommand(UINT id) {
     case kCmdCloseWithoutSaving:
       if (CQlwDoc* doc = GetDocument()) doc->SetModifiedFlag(FALSE);
       ::PostMessageW(m_hWnd ? m_hWnd : LXAppWindows::GetMainWindow(), WM_CLOSE, 0, 0);
+      return TRUE;
+    case kCmdFileAssociations:
+      // The chooser (the file-association dialog) asks first; an empty list lets the registry say.
+      if (auto* app = dynamic_cast<CLXApp*>(AfxGetApp())) app->RegisterFileTypesElevated({}, true);
       return TRUE;
     case kCmdShowParameters:
       ToggleParametersPane();
