@@ -103,7 +103,8 @@ class Host : public CWnd {
       return FALSE;
     }
     got.push_back(s);
-    return TRUE;
+    // Left to the default handling, as a parent that only listens does.
+    return FALSE;
   }
   bool Has(const wchar_t* what) const { return std::find(got.begin(), got.end(), CString(what)) != got.end(); }
   DECLARE_MESSAGE_MAP()
