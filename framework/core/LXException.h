@@ -146,6 +146,8 @@ class CLXXMFC : public CLXException {
 LX_DECLARE_EXCEPTION(CLXXUnknown, CLXException, 20481);
 LX_DECLARE_EXCEPTION(CLXXMemory, CLXException, 20484);
 LX_DECLARE_EXCEPTION(CLXXAllocationFailed, CLXXMemory, 20583);
+// A command the program does not carry out yet.
+LX_DECLARE_EXCEPTION(CLXXUnimplemented, CLXException, 20582);
 LX_DECLARE_EXCEPTION(CLXXOutOfMemory, CLXXMemory, 20584);
 LX_DECLARE_EXCEPTION(CLXXResource, CLXException, 20487);
 LX_DECLARE_EXCEPTION(CLXXNoVersionInfo, CLXXResource, 20587);
