@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "CancelInputFilter.h"
+#include "FileAssociation.h"
 #include "FileTypes.h"
 #include "LXAlertDialog.h"
 #include "LXAppDropTarget.h"
@@ -30,6 +31,7 @@
 
 namespace {
 constexpr UINT kNewWindowCommand = 57600;
+constexpr UINT kExitCommand = 57665;
 
 // Puts a flag back on every way out of a scope.
 class CFlagScope {
@@ -55,6 +57,10 @@ class CQlwAppCommands : public CCmdTarget {
  public:
   explicit CQlwAppCommands(CQlwApp& app) : m_app(app) {}
   void OnNewWindow() { m_app.OnNewWindow(); }
+  // File > Exit closes the main window as its close box does, save question included.
+  void OnAppExit() {
+    if (HWND main = m_app.GetMainFrame()) ::SendMessageW(main, WM_CLOSE, 0, 0);
+  }
   void OnUpdateAlwaysEnabled(CCmdUI* ui) { ui->Enable(TRUE); }
 
  private:
@@ -65,6 +71,8 @@ class CQlwAppCommands : public CCmdTarget {
 BEGIN_MESSAGE_MAP(CQlwAppCommands, CCmdTarget)
 ON_COMMAND(kNewWindowCommand, &CQlwAppCommands::OnNewWindow)
 ON_UPDATE_COMMAND_UI(kNewWindowCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
+ON_COMMAND(kExitCommand, &CQlwAppCommands::OnAppExit)
+ON_UPDATE_COMMAND_UI(kExitCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
 END_MESSAGE_MAP()
 
 // Touches no file, registry value or preference: it runs before the program's entry, and perhaps
@@ -90,6 +98,8 @@ BOOL CQlwApp::InitInstance() {
     if (!registering && !info.m_bRunEmbedded && HandOverToRunningInstance()) return FALSE;
 
     StartUp();
+    // File ▸ File Associations... lets the user choose the types before they are registered.
+    CLXApp::SetFileTypeChooser(&CFileAssociation::ChooseFileTypes);
     if (command == CCommandLineInfo::AppRegister) RegisterShellFileTypes(FALSE);
     if (command == CCommandLineInfo::AppUnregister) UnregisterShellFileTypes();
 
@@ -258,6 +268,8 @@ CQlwDoc* CQlwApp::OpenDocumentOfType(uint32_t fileType, const wchar_t* path) {
   CFlagScope restore(g_openInSameWindow, g_openInSameWindow);
   if (CQlwDoc* doc = DocumentOf(GetDocWindow())) {
     if (doc->GetPatterns().empty()) {
+      // The window's document gives way to the one opened: its changes are asked about first.
+      if (!doc->SaveModified()) return nullptr;
       g_openInSameWindow = true;
     } else if (!g_openInSameWindow) {
       std::vector<CString> list;
@@ -327,6 +339,12 @@ bool CQlwApp::OpenFilesInNewWindow(const std::vector<CString>& paths) {
   m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments);
   if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
   return m_handedElsewhere;
+}
+
+BOOL CQlwApp::SaveAllModified() {
+  for (const auto& docTemplate : m_templates)
+    if (CDocument* doc = docTemplate->GetDocument(); doc && !doc->SaveModified()) return FALSE;
+  return TRUE;
 }
 
 HWND CQlwApp::GetMainFrame() {

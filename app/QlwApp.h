@@ -54,6 +54,8 @@ class CQlwApp : public CLXApp {
   bool HasStoredPreferences() override;
   bool StartNewProcess() override;
   HWND GetMainFrame() override;
+  // Every template's document is asked in turn; false at the first the user keeps.
+  BOOL SaveAllModified() override;
 
   // Another process of the program, given the files (none: an empty window).
   bool OpenFilesInNewWindow(const std::vector<CString>& paths);

@@ -1,7 +1,7 @@
 #include "QlwDoc.h"
 
 #include "FileTypes.h"
-#include "LXAlert.h"
+#include "LXApp.h"
 #include "LXUtils.h"
 #include "Preferences.h"
 #include "QLCrystalPattern.h"
@@ -62,18 +62,14 @@ void CQlwDoc::OnCloseDocument() {
   CDocument::OnCloseDocument();
 }
 
-bool CQlwDoc::SaveModified() {
-  if (!g_pPreferences || g_appAddingToDocument || !m_bLive || !IsModified()) return true;
-  const CQlwDocWindow* window = GetDiffractWnd();
-  CLXAlert alert(window ? window->GetSafeHwnd() : nullptr);
-  CString parts[CLXAlert::kPartCount];
-  parts[0] = L"Quillonographic";
-  parts[1].Format(L"Save changes to %s?", m_strTitle.GetString());
-  parts[3] = L"Save";
-  parts[4] = L"Don't Save";
-  parts[5] = L"Save";
-  alert.SetMessage(CLXAlert::kQuestion, parts, CString());
-  if (alert.DoModal() != 1) return true;  // the first button saves
+BOOL CQlwDoc::SaveModified() {
+  if (!g_pPreferences || g_appAddingToDocument || !m_bLive) return TRUE;
+  if (CDocument::SaveModified()) return TRUE;
+  if (CLXApp* app = CLXApp::GetApp()) app->SetClosing(false, true);
+  return FALSE;
+}
+
+BOOL CQlwDoc::DoFileSave() {
   OnFileSave();
   return !IsModified();
 }

@@ -52,8 +52,11 @@ class CQlwDoc : public CDocument {
   void DeleteContents() override;
   BOOL OnNewDocument() override;
   void OnCloseDocument() override;
-  // False when the user cancels; otherwise the document may be closed.
-  bool SaveModified();
+  // False when the user cancels (or the save fails); otherwise the document may go. A cancel
+  // abandons the program's closing.
+  BOOL SaveModified() override;
+  // Save, or Save As where the document has no session to write to; false unless saved.
+  BOOL DoFileSave() override;
 
   // ----- queries -----
   CDiffractionSettings* GetSettings() { return m_bClosing ? nullptr : &m_settings; }

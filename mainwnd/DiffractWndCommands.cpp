@@ -1,6 +1,7 @@
 // The diffraction window's commands: routing to the visible panes first, and the window-level
 // commands it handles itself (pane layout, window state, graphics, fonts, the visualiser).
 #include "DiffractWnd.h"
+#include "LXApp.h"
 
 #include <vector>
 
@@ -95,8 +96,9 @@ BOOL CDiffractWnd::OnWindowCommand(UINT id) {
       ExportGraphics();
       break;
     case kCmdFileAssociations:
-      if (CLXApp* app = CLXApp::GetApp()) app->RegisterFileTypesElevated({}, true);
-      break;
+      // The chooser (the file-association dialog) asks first; an empty list lets the registry say.
+      if (auto* app = dynamic_cast<CLXApp*>(AfxGetApp())) app->RegisterFileTypesElevated({}, true);
+      return TRUE;
     case kCmdPreferences:
     case kCmdScatteringFactors:
       // Their dialog and palette are not part of the program yet.

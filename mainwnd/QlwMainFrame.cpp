@@ -249,7 +249,8 @@ LRESULT CQlwMainFrame::OnSysCommand(WPARAM command, LPARAM) {
       CLXMsgGeneral(g_msgMainFrameActivate, 1, 0).Send(CLXMessage::kModeSync);
       break;
     case SC_CLOSE:
-      BeginClosing();
+      // The WM_CLOSE that the default processing sent has begun the closing already, or the
+      // user kept the window at the save question: then the program is not closing.
       break;
     default:
       break;
@@ -258,8 +259,19 @@ LRESULT CQlwMainFrame::OnSysCommand(WPARAM command, LPARAM) {
 }
 
 void CQlwMainFrame::OnClose() {
+  const HWND window = m_hWnd;
+  const bool wasClosing = IsAppClosing();
   BeginClosing();
   CLXDocWnd::OnClose();
+  // Cancelled at the save question: the window and the program go on.
+  if (!wasClosing && ::IsWindow(window)) EndClosing();
+}
+
+void CQlwMainFrame::EndClosing() {
+  if (CLXApp* app = CLXApp::GetApp())
+    app->SetClosing(false, true);
+  else
+    g_closingWithoutApp = false;
 }
 
 LRESULT CQlwMainFrame::OnSizing(WPARAM, LPARAM) {

@@ -53,6 +53,8 @@ class CQlwMainFrame : public CLXDocWnd {
   virtual CWnd* GetFocusPane() { return this; }
   // Marks the program as closing and saves the preference store's window groups, once.
   void BeginClosing();
+  // A close the user cancelled: the program is no longer closing.
+  static void EndClosing();
   // firstLaunch: the store's first-launch flag as the first paint found it.
   void CompleteFirstShowing(bool firstLaunch);
   void PlaceAnew();

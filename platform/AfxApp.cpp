@@ -236,9 +236,29 @@ BOOL CWinApp::PreTranslateMessage(MSG* msg) { return ProcessMessageFilter(0, msg
 
 BOOL CWinApp::ProcessMessageFilter(int, LPMSG) { return FALSE; }
 
-int CWinApp::DoMessageBox(const wchar_t* prompt, UINT, UINT) {
+namespace {
+// With nobody to ask, the first button answers; a question that may also be cancelled (the save
+// question) answers No: it neither writes a file nobody chose nor keeps anything from going.
+int FirstButton(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_YESNOCANCEL: return 7;  // IDNO
+    case MB_YESNO: return 6;        // IDYES
+    default: return 1;              // IDOK
+  }
+}
+}  // namespace
+
+int CWinApp::DoMessageBox(const wchar_t* prompt, UINT type, UINT) {
   std::fprintf(stderr, "%s\n", qlw::ToUtf8(prompt ? prompt : L"").c_str());
-  return 1;  // IDOK
+  return FirstButton(type);
+}
+
+BOOL CWinApp::SaveAllModified() { return TRUE; }
+
+int AfxMessageBox(const wchar_t* text, UINT type, UINT helpId) {
+  if (CWinApp* app = AfxGetApp()) return app->DoMessageBox(text, type, helpId);
+  std::fprintf(stderr, "%s\n", qlw::ToUtf8(text ? text : L"").c_str());
+  return FirstButton(type);
 }
 
 void CWinApp::NoteActivity() {

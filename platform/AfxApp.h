@@ -10,6 +10,13 @@
 class CWnd;
 class CDocument;
 
+// Message-box kinds beside the sounds of WinTypes.h, and the help id of the save question.
+#define MB_OKCANCEL 0x00000001u
+#define MB_YESNOCANCEL 0x00000003u
+#define MB_YESNO 0x00000004u
+#define MB_TYPEMASK 0x0000000Fu
+#define AFX_IDP_ASK_TO_SAVE 0xF10Fu
+
 class CCommandLineInfo {
  public:
   enum { FileNew = 0, FileOpen = 1, FilePrint = 2, FilePrintTo = 3, FileDDE = 4, AppRegister = 5,
@@ -56,7 +63,11 @@ class CWinApp {
   virtual BOOL IsIdleMessage(MSG* msg);
   virtual BOOL PreTranslateMessage(MSG* msg);
   virtual BOOL ProcessMessageFilter(int code, LPMSG msg);
+  // Answers IDOK, IDCANCEL, IDYES or IDNO as the kind offers them.
   virtual int DoMessageBox(const wchar_t* prompt, UINT type, UINT helpId);
+  // Asks every open document whether it may go (saving it when the user says so); false when
+  // the user cancels.
+  virtual BOOL SaveAllModified();
 
   // Command line: each argument of m_argv (after the program) goes to info.ParseParam. An
   // argument starting with "-" is a switch; one starting with "/" is a switch unless it names an
@@ -108,6 +119,9 @@ class CWinApp {
 
 CWinApp* AfxGetApp();
 const wchar_t* AfxGetAppName();
+// The application's message box (CWinApp::DoMessageBox); without an application the text goes to
+// standard error and the first button is the answer (No for Yes, No and Cancel).
+int AfxMessageBox(const wchar_t* text, UINT type = MB_OK, UINT helpId = 0);
 // The class library's idle update of the main window's command states (CCmdUI): called at the
 // start of every idle period with the main window. The window classes install it.
 using AfxIdleUpdateHandler = void (*)(CWnd* mainWnd);

@@ -9,6 +9,7 @@
 #define WC_COMBOBOX L"ComboBox"
 #define WC_LISTBOX L"ListBox"
 #define WC_LISTVIEW L"SysListView32"
+#define WC_HEADER L"SysHeader32"
 #define WC_TREEVIEW L"SysTreeView32"
 #define WC_TABCONTROL L"SysTabControl32"
 #define TOOLTIPS_CLASS L"tooltips_class32"
@@ -151,16 +152,80 @@ typedef NMHDR* LPNMHDR;
 #define NM_RCLICK (NM_FIRST - 5)
 #define NM_SETFOCUS (NM_FIRST - 7)
 #define NM_KILLFOCUS (NM_FIRST - 8)
+#define NM_CUSTOMDRAW (NM_FIRST - 12)
+
+// Custom draw: the control asks its parent before and after it draws (the paint, each item, each
+// sub-item); the answer says what further notifications it wants and whether to draw at all.
+#define CDDS_PREPAINT 0x00000001u
+#define CDDS_POSTPAINT 0x00000002u
+#define CDDS_ITEM 0x00010000u
+#define CDDS_ITEMPREPAINT (CDDS_ITEM | CDDS_PREPAINT)
+#define CDDS_ITEMPOSTPAINT (CDDS_ITEM | CDDS_POSTPAINT)
+#define CDDS_SUBITEM 0x00020000u
+#define CDRF_DODEFAULT 0x00000000
+#define CDRF_NEWFONT 0x00000002
+#define CDRF_SKIPDEFAULT 0x00000004
+#define CDRF_NOTIFYPOSTPAINT 0x00000010
+#define CDRF_NOTIFYITEMDRAW 0x00000020
+#define CDRF_NOTIFYSUBITEMDRAW 0x00000020
+#define CDIS_SELECTED 0x0001u
+#define CDIS_GRAYED 0x0002u
+#define CDIS_DISABLED 0x0004u
+#define CDIS_CHECKED 0x0008u
+#define CDIS_FOCUS 0x0010u
+#define CDIS_DEFAULT 0x0020u
+#define CDIS_HOT 0x0040u
+#define CLR_NONE 0xFFFFFFFFu
+#define CLR_DEFAULT 0xFF000000u
+struct NMCUSTOMDRAW {
+  NMHDR hdr;
+  DWORD dwDrawStage;
+  HDC hdc;
+  RECT rc;
+  DWORD_PTR dwItemSpec;
+  UINT uItemState;
+  LPARAM lItemlParam;
+};
+typedef NMCUSTOMDRAW* LPNMCUSTOMDRAW;
+struct NMLVCUSTOMDRAW {
+  NMCUSTOMDRAW nmcd;
+  COLORREF clrText;
+  COLORREF clrTextBk;
+  int iSubItem;
+};
+typedef NMLVCUSTOMDRAW* LPNMLVCUSTOMDRAW;
+
+// Image lists: here only their image size counts (a list view's rows are at least as high).
+QLW_DECLARE_HANDLE(HIMAGELIST);
+#define ILC_COLOR32 0x0020u
+HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int initial, int grow);
+BOOL ImageList_Destroy(HIMAGELIST list);
+BOOL ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy);
 
 // List views (report view; LVS_OWNERDATA asks the parent for every cell with LVN_GETDISPINFOW).
 #define LVS_REPORT 0x0001u
+#define LVS_SMALLICON 0x0002u
 #define LVS_SINGLESEL 0x0004u
 #define LVS_SHOWSELALWAYS 0x0008u
+#define LVS_SORTASCENDING 0x0010u
+#define LVS_SORTDESCENDING 0x0020u
+#define LVS_EDITLABELS 0x0200u
+#define LVS_OWNERDRAWFIXED 0x0400u
 #define LVS_OWNERDATA 0x1000u
+#define LVS_NOSCROLL 0x2000u
+#define LVS_NOCOLUMNHEADER 0x4000u
 #define LVS_NOSORTHEADER 0x8000u
 #define LVS_EX_GRIDLINES 0x0001u
 #define LVS_EX_CHECKBOXES 0x0004u
+#define LVS_EX_TRACKSELECT 0x0008u
+#define LVS_EX_HEADERDRAGDROP 0x0010u
 #define LVS_EX_FULLROWSELECT 0x0020u
+#define LVS_EX_ONECLICKACTIVATE 0x0040u
+#define LVS_EX_TWOCLICKACTIVATE 0x0080u
+#define LVS_EX_DOUBLEBUFFER 0x00010000u
+#define LVSIL_SMALL 1
+#define LVSICF_NOINVALIDATEALL 0x0001u
+#define LVSICF_NOSCROLL 0x0002u
 #define LVIF_TEXT 0x0001u
 #define LVIF_IMAGE 0x0002u
 #define LVIF_PARAM 0x0004u
@@ -177,9 +242,25 @@ typedef NMHDR* LPNMHDR;
 #define LVCFMT_LEFT 0x0000
 #define LVCFMT_RIGHT 0x0001
 #define LVCFMT_CENTER 0x0002
+#define LVCFMT_JUSTIFYMASK 0x0003
 #define LPSTR_TEXTCALLBACKW ((LPWSTR)(LONG_PTR)-1)
 #define LVM_FIRST 0x1000
+#define LVM_GETBKCOLOR (LVM_FIRST + 0)
+#define LVM_SETBKCOLOR (LVM_FIRST + 1)
+#define LVM_SETIMAGELIST (LVM_FIRST + 3)
 #define LVM_GETITEMCOUNT (LVM_FIRST + 4)
+#define LVM_SCROLL (LVM_FIRST + 20)
+#define LVM_GETTEXTCOLOR (LVM_FIRST + 35)
+#define LVM_SETTEXTCOLOR (LVM_FIRST + 36)
+#define LVM_SETCOLUMNORDERARRAY (LVM_FIRST + 58)
+#define LVM_GETCOLUMNORDERARRAY (LVM_FIRST + 59)
+#define LVM_GETHOTITEM (LVM_FIRST + 61)
+#define LVM_GETSELECTIONMARK (LVM_FIRST + 66)
+#define LVM_SETSELECTIONMARK (LVM_FIRST + 67)
+#define LVM_GETCOLUMNW (LVM_FIRST + 95)
+#define LVM_SETCOLUMNW (LVM_FIRST + 96)
+#define LVM_SETSELECTEDCOLUMN (LVM_FIRST + 140)
+#define LVM_GETSELECTEDCOLUMN (LVM_FIRST + 174)
 #define LVM_DELETEITEM (LVM_FIRST + 8)
 #define LVM_DELETEALLITEMS (LVM_FIRST + 9)
 #define LVM_GETNEXTITEM (LVM_FIRST + 12)
@@ -213,6 +294,9 @@ typedef NMHDR* LPNMHDR;
 #define LVN_KEYDOWN (LVN_FIRST - 55)
 #define LVN_GETDISPINFOW (LVN_FIRST - 77)
 #define LVN_ODCACHEHINT (LVN_FIRST - 13)
+#define LVN_ODSTATECHANGED (LVN_FIRST - 15)
+#define LVN_HOTTRACK (LVN_FIRST - 21)
+#define LVN_SETDISPINFOW (LVN_FIRST - 78)
 #define LVIR_BOUNDS 0
 #define LVHT_ONITEM 0x000E
 
@@ -269,12 +353,82 @@ struct NMLVKEYDOWN {
   WORD wVKey;
   UINT flags;
 };
+struct NMLVODSTATECHANGE {
+  NMHDR hdr;
+  int iFrom;
+  int iTo;
+  UINT uNewState;
+  UINT uOldState;
+};
+struct NMLVCACHEHINT {
+  NMHDR hdr;
+  int iFrom;
+  int iTo;
+};
 struct LVHITTESTINFO {
   POINT pt;
   UINT flags;
   int iItem;
   int iSubItem;
 };
+
+// Headers (a list view's column header is one, LVM_GETHEADER). The header notifies the list, which
+// handles clicks and divider double-clicks itself and passes the others on to its own parent.
+#define HDS_BUTTONS 0x0002u
+#define HDS_DRAGDROP 0x0040u
+#define HDS_FLAT 0x0200u
+#define HDI_WIDTH 0x0001u
+#define HDI_TEXT 0x0002u
+#define HDI_FORMAT 0x0004u
+#define HDI_LPARAM 0x0008u
+#define HDI_ORDER 0x0080u
+#define HDF_LEFT 0x0000
+#define HDF_RIGHT 0x0001
+#define HDF_CENTER 0x0002
+#define HDF_JUSTIFYMASK 0x0003
+#define HDF_SORTDOWN 0x0200
+#define HDF_SORTUP 0x0400
+#define HDF_STRING 0x4000
+#define HDM_FIRST 0x1200
+#define HDM_GETITEMCOUNT (HDM_FIRST + 0)
+#define HDM_GETITEMRECT (HDM_FIRST + 7)
+#define HDM_GETITEMW (HDM_FIRST + 11)
+#define HDM_SETITEMW (HDM_FIRST + 12)
+#define HDM_ORDERTOINDEX (HDM_FIRST + 15)
+#define HDM_GETORDERARRAY (HDM_FIRST + 17)
+#define HDN_FIRST (0u - 300u)
+#define HDN_BEGINDRAG (HDN_FIRST - 10)
+#define HDN_ENDDRAG (HDN_FIRST - 11)
+#define HDN_ITEMCHANGEDW (HDN_FIRST - 21)
+#define HDN_ITEMCLICKW (HDN_FIRST - 22)
+#define HDN_DIVIDERDBLCLICKW (HDN_FIRST - 25)
+#define HDN_BEGINTRACKW (HDN_FIRST - 26)
+#define HDN_ENDTRACKW (HDN_FIRST - 27)
+#define HDN_TRACKW (HDN_FIRST - 28)
+#define HDN_ITEMCHANGED HDN_ITEMCHANGEDW
+#define HDN_ITEMCLICK HDN_ITEMCLICKW
+#define HDN_DIVIDERDBLCLICK HDN_DIVIDERDBLCLICKW
+#define HDN_BEGINTRACK HDN_BEGINTRACKW
+#define HDN_ENDTRACK HDN_ENDTRACKW
+#define HDN_TRACK HDN_TRACKW
+struct HDITEMW {
+  UINT mask;
+  int cxy;
+  LPWSTR pszText;
+  int cchTextMax;
+  int fmt;
+  LPARAM lParam;
+  int iOrder;
+};
+typedef HDITEMW HDITEM;
+struct NMHEADERW {
+  NMHDR hdr;
+  int iItem;
+  int iButton;
+  HDITEMW* pitem;
+};
+typedef NMHEADERW NMHEADER;
+typedef NMHEADERW* LPNMHEADER;
 
 // Trees.
 QLW_DECLARE_HANDLE(HTREEITEM);

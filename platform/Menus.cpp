@@ -6,7 +6,9 @@
 #include <QEvent>
 #include <QActionGroup>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QMenuBar>
 #include <QPointer>
 #include <QWidget>
@@ -17,6 +19,7 @@
 #include <memory>
 
 #include "MenuOwnerDraw.h"
+#include "OwnerDraw.h"
 #include "ResourceText.h"
 #include "WndGeometry.h"
 #include "WndInternal.h"
@@ -503,7 +506,7 @@ BOOL DrawMenuBar(HWND hwnd) {
   return TRUE;
 }
 
-BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, void*) {
+BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, void* params) {
   if (!IsMenu(menu) || !IsWindow(owner)) return FALSE;
   UINT chosen = 0;
   if (g_answer) {
@@ -512,7 +515,18 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, void*) {
   } else {
     std::unique_ptr<QMenu> qmenu(MakePopup(menu, owner, QString(), qlw::WidgetOf(owner)));
     // The items' own triggers would post the command too: the choice is taken from exec instead.
-    QAction* a = qmenu->exec(QPoint(x, y));
+    QPoint at(x, y);
+    if (auto* tpm = static_cast<const TPMPARAMS*>(params); tpm && tpm->cbSize >= sizeof(TPMPARAMS)) {
+      const QRect exclude(QPoint(tpm->rcExclude.left, tpm->rcExclude.top), QPoint(tpm->rcExclude.right - 1, tpm->rcExclude.bottom - 1));
+      const QSize size = qmenu->sizeHint();
+      if (QRect(at, size).intersects(exclude)) {
+        const QScreen* screen = QGuiApplication::screenAt(at);
+        const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
+        if (flags & TPM_VERTICAL) at.setY(exclude.bottom() + 1 + size.height() <= avail.bottom() + 1 ? exclude.bottom() + 1 : exclude.top() - size.height());
+        else at.setX(exclude.right() + 1 + size.width() <= avail.right() + 1 ? exclude.right() + 1 : exclude.left() - size.width());
+      }
+    }
+    QAction* a = qmenu->exec(at);
     if (a) chosen = a->data().value<uint>();
     for (QAction* act : qmenu->actions()) act->disconnect();
   }

@@ -86,6 +86,12 @@ BOOL DrawMenuBar(HWND hwnd);
 // Shows the menu at a screen point and waits; the chosen command is sent to the owner as
 // WM_COMMAND, or returned with TPM_RETURNCMD. A test may answer in place of the user (menu seam).
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect);
+// params, when given, is a TPMPARAMS: the menu keeps clear of its rcExclude (screen coordinates),
+// below or above it with TPM_VERTICAL, else right or left of it.
+struct TPMPARAMS {
+  UINT cbSize;
+  RECT rcExclude;
+};
 BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, void* params);
 // A menu template of the resource texts; null (ERROR_RESOURCE_NAME_NOT_FOUND) when absent.
 HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name);

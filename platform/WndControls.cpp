@@ -1185,6 +1185,8 @@ LRESULT CALLBACK TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 namespace qlw::wnd {
 QWidget* MakeListView(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent);
 LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+QWidget* MakeHeader(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent);
+LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 void ShowTitle(QWidget* widget, const wchar_t* text) {
   if (widget->isWindow()) widget->setWindowTitle(QString::fromStdWString(text));
@@ -1207,6 +1209,7 @@ void RegisterControlClasses() {
   RegisterBuiltinClass(TOOLTIPS_CLASS, ToolTipProc, MakeToolTip);
   RegisterBuiltinClass(WC_TREEVIEW, TreeProc, MakeTree);
   RegisterBuiltinClass(WC_LISTVIEW, ListViewProc, MakeListView);
+  RegisterBuiltinClass(WC_HEADER, HeaderProc, MakeHeader);
 }
 }  // namespace qlw::wnd
 

@@ -1,4 +1,6 @@
 // Placement, focus, capture, activation, repainting, cursors, keys and monitors of window objects.
+#include <QAbstractScrollArea>
+#include <QScrollBar>
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
@@ -211,6 +213,11 @@ BOOL GetClientRect(HWND hwnd, LPRECT rect) {
   if (!rect || !Lookup(hwnd, p)) return FALSE;
   if (p.widget) {
     QRect c = p.widget->contentsRect();
+    // Scroll bars lie outside the client area.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(p.widget)) {
+      if (area->verticalScrollBar()->isVisibleTo(area)) c.setWidth(c.width() - area->verticalScrollBar()->width());
+      if (area->horizontalScrollBar()->isVisibleTo(area)) c.setHeight(c.height() - area->horizontalScrollBar()->height());
+    }
     *rect = RECT{0, 0, std::max(0, c.width()), std::max(0, c.height())};
   } else {
     *rect = RECT{0, 0, std::max<LONG>(0, p.placed.right - p.placed.left), std::max<LONG>(0, p.placed.bottom - p.placed.top)};

@@ -33,6 +33,16 @@ using PreTranslateHook = bool (*)(MSG* msg);
 void SetPreTranslateHook(PreTranslateHook hook);
 }  // namespace qlw
 
+namespace qlw {
+// Device contexts over a painter (for controls' custom draw) come from the GDI layer, which
+// installs the maker when it is linked in; without one, custom draw gets a null DC.
+using PainterDCMaker = HDC (*)(QPainter* painter, const RECT& bounds);
+using PainterDCRelease = void (*)(HDC dc);
+void SetPainterDCMaker(PainterDCMaker make, PainterDCRelease release);
+HDC MakePainterDC(QPainter* painter, const RECT& bounds);
+void ReleasePainterDC(HDC dc);
+}  // namespace qlw
+
 class QCursor;
 namespace qlw {
 // Image cursors come from the GDI layer: it answers the Qt cursor of a handle it made.

@@ -23,6 +23,10 @@ class CLXAlert {
 
   // parts: title, message, explanation and up to three button labels.
   void SetMessage(UINT kind, const CString parts[kPartCount], const CString& codeText);
+  // A question may offer a third choice between its two buttons (Save, Don't Save, Cancel); the
+  // presenter answers IDNO when it is chosen. Empty: two buttons.
+  void SetThirdButton(const CString& caption) { m_thirdButton = caption; }
+  const CString& GetThirdButton() const { return m_thirdButton; }
   UINT DoModal();
 
   static bool IsQuiet();
@@ -42,4 +46,5 @@ class CLXAlert {
   UINT m_kind = kInformation;
   CString m_parts[kPartCount];
   CString m_codeText;
+  CString m_thirdButton;
 };

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "Controls.h"
 #include "LXAlert.h"
 #include "LXCrashReport.h"
 #include "LXException.h"
@@ -206,13 +207,33 @@ BOOL CLXApp::PreTranslateMessage(MSG* msg) {
   return CWinApp::PreTranslateMessage(msg);
 }
 
-int CLXApp::DoMessageBox(const wchar_t* prompt, UINT, UINT) {
+int CLXApp::DoMessageBox(const wchar_t* prompt, UINT type, UINT helpId) {
   CString parts[CLXAlert::kPartCount];
   parts[0] = L"Quillonographic";
   parts[1] = prompt;
   CLXAlert alert(GetMainFrame());
-  alert.SetMessage(CLXAlert::kInformation, parts, CString());
-  return static_cast<int>(alert.DoModal());
+  if ((type & MB_TYPEMASK) != MB_YESNOCANCEL) {
+    alert.SetMessage(CLXAlert::kInformation, parts, CString());
+    return static_cast<int>(alert.DoModal());
+  }
+  // Yes, No and Cancel: the alert's first button, its third, and Cancel (which Escape presses).
+  const bool askToSave = helpId == AFX_IDP_ASK_TO_SAVE;
+  parts[3] = askToSave ? L"Save" : L"Yes";
+  parts[4] = L"Cancel";
+  parts[5] = parts[3];
+  alert.SetMessage(CLXAlert::kQuestion, parts, CString());
+  alert.SetThirdButton(askToSave ? L"Don't Save" : L"No");
+  // Nobody can answer a quiet question: it neither writes files nobody chose nor keeps the
+  // program from closing, as before there was a question.
+  if (CLXAlert::IsQuiet()) {
+    alert.DoModal();
+    return IDNO;
+  }
+  switch (alert.DoModal()) {
+    case IDOK: return IDYES;
+    case IDNO: return IDNO;
+    default: return IDCANCEL;
+  }
 }
 
 bool CLXApp::AcceptsSeveralFiles() { return !g_singleFilePerStart; }

@@ -41,6 +41,7 @@ DWORD FromColorRef(COLORREF c) { return 0xFF000000u | (DWORD(GetRValue(c)) << 16
 BEGIN_MESSAGE_MAP(CColorPopup, CWnd)
   ON_WM_PAINT()
   ON_WM_MOUSEMOVE()
+  ON_WM_LBUTTONDOWN()
   ON_WM_LBUTTONUP()
   ON_WM_KEYDOWN()
   ON_MESSAGE(WM_ACTIVATEAPP, &CColorPopup::OnActivateApp)
@@ -150,6 +151,7 @@ void CColorPopup::Open(POINT at, DWORD argb, CWnd* owner, LPCWSTR defaultText, L
       m_chosen = i;
       break;
     }
+  m_pressSeen = (::GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0;
   CUtils::BeginCapture(m_hWnd);
   ShowWindow(SW_SHOWNOACTIVATE);
 }
@@ -225,7 +227,12 @@ void CColorPopup::ChangeHot(int index) {
 
 void CColorPopup::OnMouseMove(UINT, CPoint point) { ChangeHot(HitTest(point)); }
 
+void CColorPopup::OnLButtonDown(UINT, CPoint) { m_pressSeen = true; }
+
 void CColorPopup::OnLButtonUp(UINT, CPoint point) {
+  // The release of the press that opened the popup (a list's colour cell opens it on the press)
+  // chooses nothing, not even the colour it had.
+  if (!m_pressSeen) return;
   CPoint screen = point;
   ClientToScreen(&screen);
   CRect window;

@@ -53,6 +53,7 @@ class CColorPopup : public CWnd {
   void Open(POINT at, DWORD argb, CWnd* owner, LPCWSTR defaultText, LPCWSTR customText);
   void OnPaint();
   void OnMouseMove(UINT flags, CPoint point);
+  void OnLButtonDown(UINT flags, CPoint point);
   void OnLButtonUp(UINT flags, CPoint point);
   void OnKeyDown(UINT key, UINT repeat, UINT flags);
   LRESULT OnActivateApp(WPARAM active, LPARAM);
@@ -81,6 +82,7 @@ class CColorPopup : public CWnd {
   CWnd* m_owner = nullptr;
   bool m_dialogOpen = false;
   bool m_ended = false;
+  bool m_pressSeen = false;
 };
 
 namespace lxcolorpopup {

@@ -46,6 +46,11 @@ BOOL CLXAlertDialog::OnInitDialog() {
     if (CWnd* explanation = GetDlgItem(kIdExplanation)) explanation->ShowWindow(SW_HIDE);
   if (!m_alert.GetPart(3).IsEmpty()) SetDlgItemText(IDOK, m_alert.GetPart(3));
   if (!m_alert.GetPart(4).IsEmpty()) SetDlgItemText(IDCANCEL, m_alert.GetPart(4));
+  if (CWnd* third = GetDlgItem(IDNO)) {
+    const bool shown = kind == CLXAlert::kQuestion && !m_alert.GetThirdButton().IsEmpty();
+    third->ShowWindow(shown ? SW_SHOW : SW_HIDE);
+    if (shown) third->SetWindowText(m_alert.GetThirdButton());
+  }
 
   // A question defaults to its second button unless the default caption names the first; a
   // one-button alert defaults to the one it shows.
@@ -57,6 +62,14 @@ BOOL CLXAlertDialog::OnInitDialog() {
   SetDefID(m_defaultId);
   LXAlertLook::Apply(m_hWnd, kind, m_defaultId, m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr);
   return FALSE;
+}
+
+BOOL CLXAlertDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(wParam) == IDNO && HIWORD(wParam) == BN_CLICKED) {
+    EndDialog(IDNO);
+    return TRUE;
+  }
+  return CDialog::OnCommand(wParam, lParam);
 }
 
 void CLXAlertDialog::OnOK() {

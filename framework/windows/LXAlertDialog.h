@@ -14,6 +14,8 @@ class CLXAlertDialog : public CDialog {
   explicit CLXAlertDialog(const CLXAlert& alert);
   BOOL OnInitDialog() override;
   void OnOK() override;
+  // The third choice of a question ends the alert with IDNO.
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
   // The button Enter presses.
   UINT GetDefaultButton() const { return m_defaultId; }
 

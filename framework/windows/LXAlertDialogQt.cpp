@@ -47,7 +47,7 @@ void Apply(HWND dialog, UINT kind, UINT defaultId, HWND owner) {
     label->setPixmap(window->style()->standardIcon(icon, nullptr, window).pixmap(size, size));
     label->setAlignment(Qt::AlignTop);
   }
-  for (int id : {IDOK, IDCANCEL})
+  for (int id : {IDOK, IDNO, IDCANCEL})
     if (auto* button = qobject_cast<QPushButton*>(Item(dialog, id))) {
       button->setDefault(static_cast<UINT>(id) == defaultId);
       button->setAutoDefault(static_cast<UINT>(id) == defaultId);

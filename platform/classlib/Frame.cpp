@@ -259,6 +259,10 @@ void CFrameWnd::OnSize(UINT type, int, int) {
 }
 
 void CFrameWnd::OnClose() {
+  // The user may keep the window and the work: the document's save question is asked first.
+  CDocument* active = GetActiveDocument();
+  if (active && !active->CanCloseFrame(this)) return;
+  if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this && !active && !app->SaveAllModified()) return;
   if (CDocument* doc = GetActiveDocument(); doc && doc->m_bAutoDelete) {
     DestroyWindow();
     doc->OnCloseDocument();
@@ -396,6 +400,30 @@ BOOL CDocument::OnSaveDocument(LPCWSTR path) {
   return TRUE;
 }
 
+BOOL CDocument::SaveModified() {
+  if (!IsModified()) return TRUE;
+  CString name = m_strTitle;
+  if (name.IsEmpty() && !LoadString(1120, name)) name = L"Untitled";
+  CString prompt;
+  prompt.Format(L"Save changes to %s?", name.GetString());
+  switch (AfxMessageBox(prompt, MB_YESNOCANCEL | MB_ICONEXCLAMATION, AFX_IDP_ASK_TO_SAVE)) {
+    case IDCANCEL:
+      return FALSE;
+    case IDNO:
+      return TRUE;
+    default:
+      return DoFileSave();
+  }
+}
+
+BOOL CDocument::CanCloseFrame(CFrameWnd* frame) {
+  for (CView* v : m_views)
+    if (v->GetParentFrame() != frame) return TRUE;
+  return SaveModified();
+}
+
+BOOL CDocument::DoFileSave() { return !m_strPathName.IsEmpty() && OnSaveDocument(m_strPathName); }
+
 void CDocument::OnCloseDocument() {
   const std::vector<CView*> views = m_views;
   for (CView* v : views)
@@ -502,6 +530,8 @@ CSingleDocTemplate::~CSingleDocTemplate() {
 CDocument* CSingleDocTemplate::OpenDocumentFile(LPCWSTR path, BOOL makeVisible) {
   CDocument* doc = m_pOnlyDoc;
   CFrameWnd* frame = nullptr;
+  // The one document is about to be emptied for the new one.
+  if (doc && !doc->SaveModified()) return nullptr;
   if (!doc) {
     doc = CreateNewDocument();
     if (!doc) return nullptr;

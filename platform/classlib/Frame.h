@@ -177,6 +177,15 @@ class CDocument : public CCmdTarget {
   const CString& GetPathName() const { return m_strPathName; }
   virtual BOOL IsModified() { return m_bModified; }
   virtual void SetModifiedFlag(BOOL modified = TRUE) { m_bModified = modified; }
+  // Before the document goes (its window closes, another document takes its place): a modified
+  // document asks "Save changes to TITLE?" with Yes (save), No and Cancel (AfxMessageBox,
+  // AFX_IDP_ASK_TO_SAVE). False when the user cancels or the save fails: the document stays.
+  virtual BOOL SaveModified();
+  // Asked by a frame that closes: true while another frame still shows the document, else
+  // SaveModified.
+  virtual BOOL CanCloseFrame(CFrameWnd* frame);
+  // Saves under the document's path; false without one. Documents that can ask for a path override it.
+  virtual BOOL DoFileSave();
   CDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
   BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
   BOOL m_bAutoDelete = TRUE;

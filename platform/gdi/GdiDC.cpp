@@ -1,5 +1,6 @@
 // Device contexts over QPainter: creation, attributes, clipping, shapes, blits and text.
 #include "GdiInternal.h"
+#include "WndQt.h"
 
 #include <QFontMetricsF>
 #include <QPainterPath>
@@ -18,6 +19,12 @@ std::unordered_set<HDC>& LiveDCs() {
   return live;
 }
 
+// Controls of the window layer draw their custom-draw cells into DCs made here.
+const bool g_painterDCMakerInstalled = [] {
+  qlw::SetPainterDCMaker([](QPainter* painter, const RECT& bounds) { return qlw::CreatePainterDC(painter, bounds); },
+                         [](HDC dc) { qlw::DeletePainterDC(dc); });
+  return true;
+}();
 }  // namespace
 
 bool qlw::gdi::ValidDC(HDC dc) {

@@ -490,3 +490,19 @@ TEST(QlwMainFrame, ClosingWritesThePlacementToTheStore) {
   EXPECT_EQ(g_pPreferences->m_MainFrameRect.Read(), CPrefValue::kReadOK);
   EXPECT_EQ(g_pPreferences->m_MainFrameRect.Get(), CRect(70, 80, 1190, 740));
 }
+
+TEST(DiffractWnd, FileAssociationsAskTheChooserWithAnEmptyList) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CLXApp app;
+  static std::vector<std::vector<uint32_t>> asked;
+  asked.clear();
+  CLXApp::SetFileTypeChooser([](std::vector<uint32_t>& types) {
+    asked.push_back(types);
+    return false;  // the user cancels: nothing is registered
+  });
+  m.Command(33368);
+  CLXApp::SetFileTypeChooser(nullptr);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_TRUE(asked[0].empty());
+}

@@ -82,6 +82,7 @@ TEST(AlertDialog, ButtonsAndDefaultFollowTheKindAndCaptions) {
       EXPECT_EQ(qobject_cast<QPushButton*>(Item(d, IDOK))->text(), c.first);
       EXPECT_EQ(qobject_cast<QPushButton*>(Item(d, IDCANCEL))->text(), c.second);
       EXPECT_FALSE(Item(d, CLXAlertDialog::kIdDontShow)->isVisible()) << "no flag, no check box";
+      EXPECT_FALSE(Item(d, IDNO)->isVisible()) << "no third choice";
       EXPECT_EQ(Item(d, CLXAlertDialog::kIdExplanation)->isVisible(), std::wstring(c.parts.begin()[2]) != L"");
       EXPECT_TRUE(Item(d, CLXAlertDialog::kIdMessage)->font().bold());
       EXPECT_EQ(qobject_cast<QLabel*>(Item(d, CLXAlertDialog::kIdCode))->text(), "0005:0001:0042");
@@ -122,6 +123,37 @@ TEST(AlertDialog, DontShowAgainIsKeptOnlyThroughOK) {
     EXPECT_EQ(suppressed.DoModal(), static_cast<UINT>(IDOK));
   }
   EXPECT_EQ(shownCount, 2);
+}
+
+// Save, Don't Save and Cancel: each button answers its own, Escape cancels, Enter saves.
+TEST(AlertDialog, AQuestionWithAThirdChoice) {
+  const struct {
+    const char* what;
+    std::function<void(CLXAlertDialog*)> act;
+    UINT answer;
+  } cases[] = {
+      {"Save", [](CLXAlertDialog* d) { QTest::mouseClick(Item(d, IDOK), Qt::LeftButton); }, IDOK},
+      {"Don't Save", [](CLXAlertDialog* d) { QTest::mouseClick(Item(d, IDNO), Qt::LeftButton); }, IDNO},
+      {"Cancel", [](CLXAlertDialog* d) { QTest::mouseClick(Item(d, IDCANCEL), Qt::LeftButton); }, IDCANCEL},
+      {"Escape", [](CLXAlertDialog* d) { QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : qlw::WidgetOf(d->m_hWnd), Qt::Key_Escape); }, IDCANCEL},
+      {"Enter", [](CLXAlertDialog* d) { QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : qlw::WidgetOf(d->m_hWnd), Qt::Key_Return); }, IDOK},
+  };
+  for (const auto& c : cases) {
+    bool seen = false;
+    ShownAlerts shown([&](CLXAlertDialog* d) {
+      seen = true;
+      for (int id : {IDOK, IDNO, IDCANCEL}) EXPECT_TRUE(Item(d, id)->isVisible()) << id;
+      EXPECT_EQ(qobject_cast<QPushButton*>(Item(d, IDOK))->text(), "Save");
+      EXPECT_EQ(qobject_cast<QPushButton*>(Item(d, IDNO))->text(), "Don't Save");
+      EXPECT_EQ(qobject_cast<QPushButton*>(Item(d, IDCANCEL))->text(), "Cancel");
+      EXPECT_EQ(d->GetDefaultButton(), static_cast<UINT>(IDOK));
+      c.act(d);
+    });
+    CLXAlert alert = Make(CLXAlert::kQuestion, {L"Quillonographic", L"Save changes to Untitled?", L"", L"Save", L"Cancel", L"Save"});
+    alert.SetThirdButton(L"Don't Save");
+    EXPECT_EQ(alert.DoModal(), c.answer) << c.what;
+    EXPECT_TRUE(seen) << c.what;
+  }
 }
 
 TEST(AlertDialog, QuietModeAnswersOKOnOneLine) {

@@ -1,0 +1,220 @@
+#include "FileAssociation.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "Frame.h"
+#include "LXApp.h"
+#include "LXDocTypes.h"
+#include "LXMessage.h"
+
+BEGIN_MESSAGE_MAP(CFileAssociation, CToolTipDialog)
+  ON_BN_CLICKED(CFileAssociation::kChooseAll, &CFileAssociation::OnChooseAll)
+  ON_BN_CLICKED(CFileAssociation::kChooseNative, &CFileAssociation::OnChooseNative)
+  ON_BN_CLICKED(CFileAssociation::kChooseNone, &CFileAssociation::OnChooseNone)
+  ON_WM_GETMINMAXINFO()
+  ON_WM_SIZE()
+END_MESSAGE_MAP()
+
+namespace {
+CLXApp* App() { return dynamic_cast<CLXApp*>(AfxGetApp()); }
+
+// "Prog.Type.3" -> "Type": a trailing version number goes, then the text after the last ".".
+CString ShortNameOf(CString id) {
+  const int dot = id.ReverseFind(L'.');
+  if (dot >= 0 && dot + 1 < id.GetLength()) {
+    bool digits = true;
+    for (int i = dot + 1; i < id.GetLength(); ++i) digits = digits && std::iswdigit(id[i]);
+    if (digits) id = id.Left(dot);
+  }
+  const int last = id.ReverseFind(L'.');
+  return last >= 0 ? id.Mid(last + 1) : id;
+}
+
+const CSubEditList::ColumnSpec kTypeColumns[] = {
+    {LVCFMT_CENTER, 10, 1, -1, -1, 1250, CSubEditList::kKindCheck},
+    {LVCFMT_LEFT, 15, 1, -1, -1, 1253, CSubEditList::kKindText},
+    {LVCFMT_LEFT, 55, 1, -1, -1, 1251, CSubEditList::kKindText},
+    {LVCFMT_LEFT, 20, 1, -1, -1, 1252, CSubEditList::kKindText},
+};
+}  // namespace
+
+CFileAssociationItem::CFileAssociationItem(CSubEditList* list, UINT fileType, UINT native, bool ticked)
+    : m_pList(list), m_fileType(fileType), m_native(native), m_state(ticked ? 1u : 0u) {
+  CLXApp* app = App();
+  CDocTemplate* t = app ? app->GetTemplateForFileType(fileType) : nullptr;
+  const CLXDocTypeRow* row = LXDocTypes::FindRowForFileType(fileType);
+  if (!t || !row) return;
+  CString id;
+  t->GetDocString(id, LXDocTypes::kRegFileTypeId);
+  m_shortName = ShortNameOf(id);
+  t->GetDocString(m_description, LXDocTypes::kRegFileTypeName);
+  if (m_description.IsEmpty()) m_description = m_shortName;
+  for (const CString& ext : LXDocTypes::GetExtensions(*row)) {
+    if (!m_extensions.IsEmpty()) m_extensions += L"; ";
+    m_extensions += ext;
+  }
+}
+
+// ---- The list ------------------------------------------------------------------------------
+
+CFileAssociation* CFileAssociation::CTypeList::Dialog() const { return dynamic_cast<CFileAssociation*>(GetOwnerWindow()); }
+
+CFileAssociationItem* CFileAssociation::CTypeList::Item(int row) const {
+  CFileAssociation* d = Dialog();
+  if (!d || row < 0 || row >= static_cast<int>(d->m_rows.size())) return nullptr;
+  return &*std::next(d->m_rows.begin(), row);
+}
+
+bool CFileAssociation::CTypeList::IsCellEditable(int, int column) { return column == 1; }
+
+bool CFileAssociation::CTypeList::GetColumnSpecs(const ColumnSpec*& specs, bool& stretch, int& stretchColumn) {
+  specs = kTypeColumns;
+  stretch = false;
+  stretchColumn = -1;
+  return true;
+}
+
+void CFileAssociation::CTypeList::SortBy(int column, bool ascending) {
+  CSubEditList::SortBy(column, ascending);
+  CFileAssociation* d = Dialog();
+  if (!d) return;
+  if (column < 0) column = GetSortColumn(), ascending = GetColumnRecord(column) ? GetColumnRecord(column)->ascending : true;
+  const auto key = [column](const CFileAssociationItem& a, const CFileAssociationItem& b) -> int {
+    switch (column) {
+      case 1: return a.m_state < b.m_state ? -1 : a.m_state > b.m_state ? 1 : 0;
+      case 2: return a.m_shortName.Compare(b.m_shortName);
+      case 3: return a.m_description.Compare(b.m_description);
+      case 4: return a.m_extensions.Compare(b.m_extensions);
+      default: return 0;
+    }
+  };
+  d->m_rows.sort([&](const CFileAssociationItem& a, const CFileAssociationItem& b) {
+    const int c = key(a, b);
+    return ascending ? c < 0 : c > 0;
+  });
+  Invalidate();
+}
+
+void CFileAssociation::CTypeList::AccessCellCheck(int row, int, bool set, UINT& state) {
+  CFileAssociationItem* item = Item(row);
+  if (!item) return;
+  if (set) item->m_state = state;
+  else state = item->m_state;
+}
+
+void CFileAssociation::CTypeList::AccessCellText(int row, int column, bool set, CString& text) {
+  CFileAssociationItem* item = Item(row);
+  if (set || !item) return;
+  text = column == 2 ? item->m_shortName : column == 3 ? item->m_description : column == 4 ? item->m_extensions : CString();
+}
+
+// ---- The dialog ----------------------------------------------------------------------------
+
+CFileAssociation::CFileAssociation(CWnd* parent, const std::vector<UINT>* chosen) : CToolTipDialog(kTemplateId, parent) {
+  if (chosen) m_chosen = *chosen;
+}
+
+void CFileAssociation::DoDataExchange(CDataExchange* dx) {
+  CToolTipDialog::DoDataExchange(dx);
+  DDX_Control(dx, kList, m_typeList);
+  DDX_Control(dx, kChooseAll, m_chooseAll);
+  DDX_Control(dx, kChooseNative, m_chooseNative);
+  DDX_Control(dx, kChooseNone, m_chooseNone);
+}
+
+BOOL CFileAssociation::OnInitDialog() {
+  CToolTipDialog::OnInitDialog();
+  m_typeList.Initialise(this, 4, nullptr);
+  m_typeList.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, 0);
+  for (int c = 2; c <= 4; ++c)
+    if (auto* r = m_typeList.GetColumnRecord(c)) r->textFormat = DT_VCENTER | DT_SINGLELINE | DT_WORDBREAK | DT_NOCLIP;
+  if (CDC* dc = m_typeList.GetDC()) {
+    CGdiObject* old = dc->SelectObject(m_typeList.GetFont());
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(dc->m_hDC, &tm);
+    if (old) dc->SelectObject(old);
+    m_typeList.ReleaseDC(dc);
+    m_typeList.SetRowHeight(tm.tmHeight + tm.tmExternalLeading);
+  }
+  m_typeList.SortBy(2, true);
+  CLXApp* app = App();
+  for (const CLXDocTypeRow& row : LXDocTypes::GetTable()) {
+    if (!row.shell) continue;
+    bool ticked = false;
+    if (!m_chosen.empty()) ticked = std::find(m_chosen.begin(), m_chosen.end(), row.fileType) != m_chosen.end();
+    else if (app) app->IsFileTypeAssociated(row.fileType, ticked);
+    m_rows.emplace_back(&m_typeList, row.fileType, row.main, ticked);
+  }
+  if (!m_typeList.SendMessage(LVM_SETITEMCOUNT, m_rows.size(), LVSICF_NOINVALIDATEALL))
+    throw CLXXAllocationFailed(kLXSeverityMessage, static_cast<LONGLONG>(m_rows.size()), __LINE__);
+  m_typeList.Invalidate();
+  m_typeList.SortBy(-1, true);
+
+  GetClientRect(&m_lastClient);
+  CRect window, listClient, listWindow;
+  GetWindowRect(&window);
+  m_fixedWidth = window.Width();
+  m_typeList.GetClientRect(&listClient);
+  m_typeList.GetWindowRect(&listWindow);
+  int header = 0;
+  if (CWnd* h = CWnd::FromHandle(reinterpret_cast<HWND>(m_typeList.SendMessage(LVM_GETHEADER)))) {
+    CRect r;
+    h->GetWindowRect(&r);
+    header = r.Height();
+  }
+  const int rowHeight = std::max(1, m_typeList.GetRowHeight());
+  // Five rows, the window outside the list's client area, and the header.
+  m_minHeight = 5 * rowHeight + (window.Height() - listClient.Height()) + header;
+  m_minHeight = std::min(m_minHeight, window.Height());
+  m_initialising = false;
+  if (CWnd* ok = GetDlgItem(IDOK)) GotoDlgCtrl(ok);
+  return FALSE;
+}
+
+void CFileAssociation::SetAllStates(UINT (*state)(const CFileAssociationItem&)) {
+  for (CFileAssociationItem& item : m_rows) item.m_state = state(item);
+  m_typeList.Invalidate();
+}
+
+void CFileAssociation::OnChooseAll() {
+  SetAllStates([](const CFileAssociationItem&) { return 1u; });
+}
+
+void CFileAssociation::OnChooseNative() {
+  SetAllStates([](const CFileAssociationItem& item) { return item.m_native ? 1u : 0u; });
+}
+
+void CFileAssociation::OnChooseNone() {
+  SetAllStates([](const CFileAssociationItem&) { return 0u; });
+}
+
+void CFileAssociation::OnOK() {
+  m_chosen.clear();
+  for (const CFileAssociationItem& item : m_rows)
+    if (item.m_state & 1u) m_chosen.push_back(static_cast<UINT>(item.m_fileType));
+  EndDialog(IDOK);
+}
+
+void CFileAssociation::OnGetMinMaxInfo(MINMAXINFO* info) {
+  Default();
+  if (m_initialising) return;
+  info->ptMinTrackSize = POINT{m_fixedWidth, m_minHeight};
+  info->ptMaxTrackSize.x = m_fixedWidth;
+  info->ptMaxSize.x = m_fixedWidth;
+}
+
+void CFileAssociation::OnSize(UINT type, int cx, int cy) {
+  CToolTipDialog::OnSize(type, cx, cy);
+  if (m_initialising) return;
+  // The dialog's layout places the list and the buttons; the list's columns follow its width.
+  GetClientRect(&m_lastClient);
+}
+
+bool CFileAssociation::ChooseFileTypes(std::vector<uint32_t>& types) {
+  const std::vector<UINT> given(types.begin(), types.end());
+  CFileAssociation dialog(CWnd::FromHandle(LXAppWindows::GetMainWindow()), &given);
+  if (dialog.DoModal() != IDOK) return false;
+  types.assign(dialog.GetChosenTypes().begin(), dialog.GetChosenTypes().end());
+  return true;
+}

@@ -1,0 +1,151 @@
+// The file-association dialog: its rows from the document types, the ticks it starts with (given
+// or from the registry), the three choice buttons, OK and Cancel, sorting, and a window that
+// only grows taller.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "Dialog.h"
+#include "FileAssociation.h"
+#include "LXApp.h"
+#include "LXDocTemplate.h"
+#include "LXRegistry.h"
+#include "QlwDocTypes.h"
+#include "TestSupport.h"
+#include "WidgetApp.h"
+
+namespace {
+// An application whose templates answer the document strings of the program's table.
+class TemplatesApp : public CLXApp {
+ public:
+  CDocTemplate* GetTemplateForFileType(uint32_t type) override {
+    if (type == 37) return nullptr;  // a type without a template
+    const CLXDocTypeRow* row = LXDocTypes::FindRowForFileType(type);
+    if (!row) return nullptr;
+    auto& t = m_templates[row->stringId];
+    if (!t) t = std::make_unique<CLXDocTemplate>(row->stringId, nullptr, nullptr, nullptr);
+    return t.get();
+  }
+  std::map<UINT, std::unique_ptr<CLXDocTemplate>> m_templates;
+};
+
+class FileAssociationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qlwtest::EnsureWidgetApp("test_app");
+    LXDocTypes::SetTable(g_DocTypeTable);
+    const std::string data = qlwtest::ScratchDir() + "/xdg-data", config = qlwtest::ScratchDir() + "/xdg-config";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  }
+  void TearDown() override {
+    qlw::SetModalAnswer(nullptr);
+    m_app.UnregisterFileTypes({});
+  }
+  // Runs the dialog; `act` sees it open and ends it.
+  INT_PTR Run(CFileAssociation& dialog, std::function<void(CFileAssociation&)> act) {
+    qlw::SetModalAnswer([act](CDialog* d) { act(*static_cast<CFileAssociation*>(d)); });
+    return dialog.DoModal();
+  }
+  static std::vector<UINT> Ticked(const CFileAssociation& d) {
+    std::vector<UINT> t;
+    for (const CFileAssociationItem& item : d.GetRows())
+      if (item.m_state & 1u) t.push_back(static_cast<UINT>(item.m_fileType));
+    return t;
+  }
+  static std::vector<CString> Names(const CFileAssociation& d) {
+    std::vector<CString> n;
+    for (const CFileAssociationItem& item : d.GetRows()) n.push_back(item.m_shortName);
+    return n;
+  }
+  TemplatesApp m_app;
+};
+}  // namespace
+
+TEST_F(FileAssociationTest, RowsShowTheShellTypesSortedByNameWithTheGivenTicks) {
+  const std::vector<UINT> given = {22, 10};
+  CFileAssociation dialog(nullptr, &given);
+  std::vector<UINT> seen;
+  Run(dialog, [&](CFileAssociation& d) {
+    seen = Ticked(d);
+    EXPECT_EQ(d.GetRows().size(), 8u);
+    const std::vector<CString> names = Names(d);
+    EXPECT_TRUE(std::is_sorted(names.begin() + 1, names.end()));  // the type without a template sorts first
+    EXPECT_TRUE(names.front().IsEmpty());
+    for (const CFileAssociationItem& item : d.GetRows())
+      if (item.m_fileType == 22) {
+        EXPECT_EQ(item.m_shortName, CString(L"CIF"));
+        EXPECT_EQ(item.m_description, CString(L"Crystallographic Information File (CIF)"));
+        EXPECT_EQ(item.m_extensions, CString(L".cif"));
+      }
+    CString text;
+    d.GetTypeList().AccessCellText(1, 4, false, text);
+    EXPECT_EQ(text, std::next(d.GetRows().begin())->m_extensions);
+    d.SendMessage(WM_COMMAND, IDOK);
+  });
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, std::vector<UINT>({10, 22}));
+  std::vector<UINT> chosen = dialog.GetChosenTypes();
+  std::sort(chosen.begin(), chosen.end());
+  EXPECT_EQ(chosen, std::vector<UINT>({10, 22}));
+}
+
+TEST_F(FileAssociationTest, ChoiceButtonsSetEveryTickAndCancelKeepsTheGivenList) {
+  const std::vector<UINT> given = {1, 3};
+  CFileAssociation dialog(nullptr, &given);
+  EXPECT_EQ(Run(dialog, [&](CFileAssociation& d) {
+              d.SendMessage(WM_COMMAND, MAKEWPARAM(CFileAssociation::kChooseAll, BN_CLICKED));
+              EXPECT_EQ(Ticked(d).size(), 8u);
+              d.SendMessage(WM_COMMAND, MAKEWPARAM(CFileAssociation::kChooseNone, BN_CLICKED));
+              EXPECT_TRUE(Ticked(d).empty());
+              // Only the session type is the program's own.
+              d.SendMessage(WM_COMMAND, MAKEWPARAM(CFileAssociation::kChooseNative, BN_CLICKED));
+              EXPECT_EQ(Ticked(d), std::vector<UINT>({10}));
+              d.SendMessage(WM_COMMAND, IDCANCEL);
+            }),
+            IDCANCEL);
+  EXPECT_EQ(dialog.GetChosenTypes(), given);
+}
+
+TEST_F(FileAssociationTest, WithoutAListTheRegistrySaysWhatIsTicked) {
+  ASSERT_TRUE(m_app.RegisterFileTypes({22}));
+  CFileAssociation dialog(nullptr, nullptr);
+  Run(dialog, [&](CFileAssociation& d) {
+    EXPECT_EQ(Ticked(d), std::vector<UINT>({22}));
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
+}
+
+TEST_F(FileAssociationTest, SortingByTheTickPutsUntickedRowsFirstWhenAscending) {
+  const std::vector<UINT> given = {4, 34};
+  CFileAssociation dialog(nullptr, &given);
+  Run(dialog, [&](CFileAssociation& d) {
+    d.GetTypeList().SortBy(1, true);
+    std::vector<UINT> states;
+    for (const CFileAssociationItem& item : d.GetRows()) states.push_back(item.m_state);
+    EXPECT_EQ(states, std::vector<UINT>({0, 0, 0, 0, 0, 0, 1, 1}));
+    d.GetTypeList().SortBy(1, false);
+    EXPECT_EQ(d.GetRows().front().m_state, 1u);
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
+}
+
+TEST_F(FileAssociationTest, TheWindowGrowsOnlyTaller) {
+  CFileAssociation dialog(nullptr, nullptr);
+  Run(dialog, [&](CFileAssociation& d) {
+    CRect window;
+    d.GetWindowRect(&window);
+    MINMAXINFO info{};
+    info.ptMaxTrackSize = POINT{5000, 5000};
+    info.ptMaxSize = POINT{5000, 5000};
+    d.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMaxTrackSize.x, window.Width());
+    EXPECT_EQ(info.ptMaxSize.x, window.Width());
+    EXPECT_EQ(info.ptMinTrackSize.x, window.Width());
+    EXPECT_GT(info.ptMinTrackSize.y, 0);
+    EXPECT_LE(info.ptMinTrackSize.y, window.Height());
+    EXPECT_EQ(info.ptMaxTrackSize.y, 5000);
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
+}
