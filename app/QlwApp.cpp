@@ -230,6 +230,10 @@ bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   // One list opens in one window: this one while its document is empty, else one new process.
   if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow)
     return OpenFilesInNewWindow(paths);
+  // An empty window's changes are asked about once for the whole list, not once per file.
+  if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && doc->GetPatterns().empty() && !doc->SaveModified())
+    return false;
+  CFlagScope asked(g_appAddingToDocument, true);
   CFlagScope batch(g_batchOpen, true);
   CLXCancellableScope cancel(true);
   bool all = true;

@@ -30,6 +30,10 @@ LX_DECLARE_EXCEPTION(CLXXCellRescale, CLXXMain, 20820);
 // A pattern whose file cannot be read again; it stays in the tree, hidden.
 LX_DECLARE_EXCEPTION(CLXXPatternFileMissing, CLXXFile, 21120);
 
+LX_DECLARE_EXCEPTION(CLXXFindPeak, CLXXProduct, 23128);
+// Go to Peak and the hkl field: no reflexion of the pattern is equivalent to the indices.
+LX_DECLARE_EXCEPTION(CLXXFindPeakNoReflexion, CLXXFindPeak, 23129);
+
 // Set by the application while it adds files to the current document: no save question then.
 extern bool g_appAddingToDocument;
 
@@ -126,6 +130,35 @@ class CQlwDoc : public CDocument {
   void OnFileSaveAs();
   // The session template's filter list, as the Save As dialog shows it.
   static CString GetSessionFilter();
+
+  // ----- the pattern, diffraction and plot commands (32768 to 34577) -----
+  // Carried out here: true when the id is one of the document's commands.
+  bool OnDocCommand(UINT id);
+  // Sets the item's state; ids the document does not know are passed on.
+  void OnUpdateDocCommand(CCmdUI* ui);
+  static bool IsDocCommand(UINT id);
+  BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+
+  void EditCrystalPattern(bool isNew);
+  void EditObservedPattern(bool isNew);
+  // The first selected crystal pattern (or, for the profile, pattern) written as the file type.
+  void ExportPatterns(UINT fileType);
+  void GoToPeak();
+  void EditPeakWidth();
+  void SetSimulationType(LXTypes::QLSimulationType type);
+  void SetPeakFunction(LXTypes::QLProfileType function);
+  void RunSettingsDialog(CQlwDocWindow::SettingsDialog dialog);
+  void ChoosePatternColour();
+  void ChooseGridColour();
+  // Each shown pattern over the next, the last at 0; the y range spans them all.
+  void StackPatterns();
+  void CollapsePatterns();
+  void ScaleObservedX();
+  void ToggleTool(bool cursor);
+  // 33670 Bring Forward, 33671 Bring to Front, 33669 Send Backward, 33668 Send to Back.
+  void ReorderSelectedPatterns(UINT command);
+  // The step of the keyboard's intensity scaling: the preference, kept inside (0, 0.5].
+  static double RelativeYScaleStep();
 
   bool IsLive() const { return m_bLive; }
   bool IsAddingSeveral() const { return m_bAddingSeveral; }

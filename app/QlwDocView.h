@@ -3,7 +3,9 @@
 #pragma once
 
 #include "Frame.h"
+#include "LXException.h"
 #include "LXSyncRect.h"
+#include "QLPattern.h"
 #include "Win.h"
 
 #include <list>
@@ -13,6 +15,8 @@
 using CQlwDocView = CView;
 
 class CDiffractionSettings;
+class CQLCrystal;
+class CQlwDoc;
 
 // The window side of a session's layout and of the plot; the diffraction window implements it,
 // and the panes below it reach it through their document (CQlwDoc::GetDiffractWnd).
@@ -43,4 +47,30 @@ class CQlwDocWindow {
     static const LXGraphics::CSyncRect none;
     return none;
   }
+
+  // ----- what the document's commands ask of the window -----
+  // The plot's scroller after a keyboard scroll or intensity change.
+  virtual void ShowScroller(bool /*restart*/) {}
+  virtual void ToggleLoupe() { throw CLXXUnimplemented(kLXSeverityMessage, 0, __LINE__); }
+  virtual bool IsLoupeVisible() const { return false; }
+  // The modal dialogs of the document's commands, owned by this window; each answers IDOK when
+  // the user accepted. A window that has not the dialog reports the command as not implemented.
+  // The crystal editor on a crystal the caller owns.
+  virtual INT_PTR RunEditCrystal(CQLCrystal& /*crystal*/) { return NoDialog(); }
+  // The data editor on a list of x-y points.
+  virtual INT_PTR RunEditData(CQLProfile& /*points*/) { return NoDialog(); }
+  // Go to Peak: the indices, kept by the caller between runs.
+  virtual INT_PTR RunFindPeak(double& /*h*/, double& /*k*/, double& /*l*/) { return NoDialog(); }
+  // The instrumental broadening: a peak width in the current x-axis unit.
+  virtual INT_PTR RunPeakWidth(double& /*width*/) { return NoDialog(); }
+  // The x scale factor of observed data, starting at 1.
+  virtual INT_PTR RunScaleX(double& /*factor*/) { return NoDialog(); }
+  // The dialogs that write their values into the document's settings before they end with OK:
+  // plot range, plot title, reflexions limit, wavelength, electron wavelength.
+  enum SettingsDialog { kPlotLimits = 5270, kPlotTitle = 5280, kReflexionLimit = 5290, kWavelength = 5330,
+                        kElectronWavelength = 5340 };
+  virtual INT_PTR RunSettingsDialog(SettingsDialog /*dialog*/, CQlwDoc& /*document*/) { return NoDialog(); }
+
+ protected:
+  static INT_PTR NoDialog() { throw CLXXUnimplemented(kLXSeverityMessage, 0, __LINE__); }
 };

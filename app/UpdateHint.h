@@ -46,6 +46,7 @@ class CUHReflexionSelected : public CUpdateHint {
 // Hint codes the document itself sends or acts on.
 enum : std::int32_t {
   kHintBackground = 3,
+  kHintOverlay = 5,
   kHintInstrument = 7,
   kHintOccupancy = 10,
   kHintReflexionPositions = 13,
@@ -58,6 +59,18 @@ enum : std::int32_t {
   kHintReflexionSelected = 21,
   kHintPatternsRecomputed = 22,
   kHintPatternsShown = 24,
+  kHintFilmType = 26,
+  kHintGridColour = 27,
+  kHintLabels = 28,
+  kHintLabelThreshold = 29,
+  kHintLineStyle = 30,
+  kHintLineWidth = 31,
+  kHintMarkerSize = 32,
+  kHintMarkerStyle = 33,
+  kHintPeakWidth = 37,
+  kHintPeakFunction = 38,
+  kHintSimulationType = 41,
   kHintSampleOccupancy = 42,
+  kHintPlotTitle = 43,
   kHintPlotUpdate = 45,
 };

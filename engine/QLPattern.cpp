@@ -294,6 +294,11 @@ std::uint32_t MakeArgbFrom16BitRgb(std::uint16_t red, std::uint16_t green, std::
     return 0xFF000000u | std::uint32_t(red >> 8) << 16 | std::uint32_t(green >> 8) << 8 | std::uint32_t(blue >> 8);
 }
 
+void ResetDefaultPatternColourIndex()
+{
+    g_nextDefaultColour = 0;
+}
+
 std::uint32_t TakeNextDefaultPatternColour()
 {
     const std::uint32_t colour = g_DefaultPatternColors[g_nextDefaultColour];

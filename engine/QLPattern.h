@@ -182,6 +182,8 @@ std::uint32_t MakeArgbFrom16BitRgb(std::uint16_t red, std::uint16_t green, std::
 
 // The next colour of the default table, shared by every pattern; the index wraps after 15.
 std::uint32_t TakeNextDefaultPatternColour();
+// Starts the default colours again at the first.
+void ResetDefaultPatternColourIndex();
 
 // A place in the tree: the list that holds a pattern and the pattern's position in it.
 struct CQLPatternNode

@@ -250,20 +250,6 @@ void SetLaunchRecorder(LaunchRecorder recorder) {
   Recorder() = std::move(recorder);
 }
 
-bool StartProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
-  if (program.empty()) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
-  LaunchRecord launch;
-  launch.program = program;
-  launch.arguments = arguments;
-  const Spawned spawned = Spawn(launch, nullptr);
-  // Dropping the state reaps the child once it ends.
-  if (spawned.pid) ChildState(spawned.pid);
-  return spawned.ok;
-}
-
 }  // namespace qlw
 
 using namespace qlw;

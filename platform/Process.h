@@ -120,8 +120,4 @@ struct LaunchRecord {
 // success. Only tests set it (see platform/testing/ProcessRecorder.h).
 using LaunchRecorder = std::function<bool(const LaunchRecord&)>;
 void SetLaunchRecorder(LaunchRecorder recorder);
-
-// Starts program with exactly these arguments, one each, without a command line to split; false
-// (with the last error set) when it cannot start. The child is reaped in the background.
-bool StartProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);
 }  // namespace qlw

@@ -80,13 +80,13 @@ class HeaderView : public QHeaderView {
     m_formats[static_cast<size_t>(section)] = fmt;
     ShowSortArrow();
   }
-  // Qt's ascending indicator points down; HDF_SORTUP shows the upward arrow.
+  // HDF_SORTUP is Qt's ascending indicator (drawn as the style draws ascending).
   void ShowSortArrow() {
     for (int i = 0; i < static_cast<int>(m_formats.size()); ++i) {
       const int fmt = m_formats[static_cast<size_t>(i)];
       if (fmt & (HDF_SORTUP | HDF_SORTDOWN)) {
         setSortIndicatorShown(true);
-        setSortIndicator(i, (fmt & HDF_SORTUP) ? Qt::DescendingOrder : Qt::AscendingOrder);
+        setSortIndicator(i, (fmt & HDF_SORTUP) ? Qt::AscendingOrder : Qt::DescendingOrder);
         return;
       }
     }

@@ -13,8 +13,14 @@ struct FocusState {
   HCURSOR cursor{};
 };
 FocusState& Focus();
-// Set when a message reached DefWindowProc (the end of its procedure chain) on this thread.
+// Set when the watched message reached DefWindowProc (the end of its procedure chain) on this
+// thread; messages that its handlers send on the way do not count.
 bool& DefaultReached();
+struct DefaultWatch {
+  HWND hwnd = nullptr;
+  UINT message = 0;
+};
+DefaultWatch& WatchedForDefault();
 // The widget under the mouse while a mouse message is handled (where SetCursor puts the cursor).
 class ScopedMouseWidget {
  public:

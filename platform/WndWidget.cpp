@@ -59,10 +59,13 @@ WPARAM MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
 // Sends a message and tells whether the procedure chain reached its default handling.
 bool SendReachesDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
   const bool saved = qlw::wnd::DefaultReached();
+  const qlw::wnd::DefaultWatch savedWatch = qlw::wnd::WatchedForDefault();
   qlw::wnd::DefaultReached() = false;
+  qlw::wnd::WatchedForDefault() = qlw::wnd::DefaultWatch{hwnd, message};
   LRESULT r = SendMessageW(hwnd, message, wParam, lParam);
   const bool reached = qlw::wnd::DefaultReached();
   qlw::wnd::DefaultReached() = saved;
+  qlw::wnd::WatchedForDefault() = savedWatch;
   if (result) *result = r;
   return reached;
 }
@@ -354,6 +357,11 @@ QWidget* DefaultFactory(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
 }  // namespace
 
 namespace qlw::wnd {
+DefaultWatch& WatchedForDefault() {
+  thread_local DefaultWatch watched;
+  return watched;
+}
+
 bool& DefaultReached() {
   thread_local bool reached = false;
   return reached;

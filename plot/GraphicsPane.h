@@ -11,6 +11,7 @@
 #include "LXDialog.h"
 #include "LXDropTarget.h"
 #include "Print.h"
+#include "QlwDoc.h"
 #include "Frame.h"
 
 #include <memory>
@@ -20,8 +21,6 @@ class CQlwDoc;
 class CGraphicsPane;
 
 LX_DECLARE_EXCEPTION(CLXXDiffWindow, CLXXDiffWnd, 23034);
-LX_DECLARE_EXCEPTION(CLXXFindPeak, CLXXProduct, 23128);
-LX_DECLARE_EXCEPTION(CLXXFindPeakNoReflexion, CLXXFindPeak, 23129);
 
 // Files dropped on the graphics pane join its document as new, selected patterns.
 class CGraphicsPaneDrop : public CLXDropTarget {

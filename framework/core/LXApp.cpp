@@ -549,7 +549,7 @@ bool CLXApp::OpenFilesInNewProcess(const std::vector<CString>& paths) {
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path.GetString()), error);
     arguments.push_back(error ? std::wstring(path.GetString()) : absolute.wstring());
   }
-  m_handedElsewhere = qlw::StartProgram(GetExecutablePath().GetString(), arguments);
+  m_handedElsewhere = qlw::LaunchProgram(GetExecutablePath().GetString(), arguments);
   if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
   return m_handedElsewhere;
 }

@@ -167,6 +167,12 @@ BOOL CFileAssociation::OnInitDialog() {
   // Five rows, the window outside the list's client area, and the header.
   m_minHeight = 5 * rowHeight + (window.Height() - listClient.Height()) + header;
   m_minHeight = std::min(m_minHeight, window.Height());
+  if (auto big = static_cast<HICON>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(1000), IMAGE_ICON, 0, 0, 0))) {
+    auto small = static_cast<HICON>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(1000), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    SetIcon(big, TRUE);
+    SetIcon(small ? small : big, FALSE);
+  }
   m_initialising = false;
   if (CWnd* ok = GetDlgItem(IDOK)) GotoDlgCtrl(ok);
   return FALSE;

@@ -1,6 +1,7 @@
 #include "LXFileDialog.h"
 
 #include "GdiPlus.h"
+#include "LXDocTypes.h"
 #include "LXMessage.h"
 #include "Wnd.h"
 
@@ -282,6 +283,13 @@ bool CLXFileDialog::PromptExportFile(CWnd* parent, const CString& fileName, cons
     filter = e.filter ? CString(e.filter) : EncoderFilter();
     if (typeName.IsEmpty()) typeName = e.typeName;
     if (suffix.IsEmpty()) suffix = e.suffix;
+  }
+  // Any other type: the filter and the name of the document template registered for it.
+  const CLXDocTypeRow* row = filter.IsEmpty() && type != 0 ? LXDocTypes::FindRowForFileType(type) : nullptr;
+  if (row) {
+    CString filterName;
+    if (LXDocTypes::GetDocString(*row, 3, filterName)) GetFilterFromName(filterName, filter);
+    if (typeName.IsEmpty()) LXDocTypes::GetDocString(*row, 2, typeName);
   }
   if (!filter.IsEmpty()) {
     if (addAllFiles) filter += L"All Files|*.*|";

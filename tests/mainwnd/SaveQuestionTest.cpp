@@ -181,6 +181,15 @@ TEST(SaveQuestion, AChangedDocumentReplacedInItsWindowIsAskedAbout) {
     EXPECT_TRUE(m.doc->IsModified());
   }
   {
+    // A list of files handed over or dropped is asked about once, and a cancel opens none.
+    Answers answers({IDCANCEL});
+    const CString path(kRutile.c_str());
+    EXPECT_FALSE(app.OpenFileList({path, path, path}, 0));
+    EXPECT_EQ(Answers::s_asked, std::vector<std::string>{kAsked});
+    EXPECT_EQ(m.Document(), m.doc);
+    EXPECT_TRUE(m.doc->GetPatterns().empty());
+  }
+  {
     Answers answers({IDNO});
     CQlwDoc* opened = app.OpenDocumentOfType(0, CString(kRutile.c_str()).GetString());
     ASSERT_NE(opened, nullptr);

@@ -67,7 +67,7 @@ TEST(UiRunner, DrivesTheMainWindowFromAScript) {
             "> state 33591 57603 33583\n"
             "33591: Hide Patterns List\n"
             "57603: Save\n"
-            "disabled 33583: Show Gridlines\n"
+            "33583: Hide Gridlines\n"
             "> print 2102 2104@5500\n"
             "2102: \n"
             "2104@5500: Reflexions\n"
@@ -149,8 +149,7 @@ TEST(UiRunner, StopsAtTheFirstLineThatCannotRun) {
   for (const Case& c : cases) {
     const UiRun run = RunScript("errors", "open " + kRutile + "\n" + c.line + "\ndump\n");
     EXPECT_EQ(run.status, 1) << c.line << "\n" << run.out;
-    EXPECT_EQ(run.out, "> open " + kRutile + "\n> " + c.line + "\n" + (std::string(c.line).rfind("command", 0) == 0 ? "disabled\n" : "") +
-                           c.error + "\n")
+    EXPECT_EQ(run.out, "> open " + kRutile + "\n> " + c.line + "\n" + c.error + "\n")
         << c.line;
   }
 }

@@ -103,7 +103,8 @@ class Host : public CWnd {
       return FALSE;
     }
     got.push_back(s);
-    return TRUE;
+    // Left to the default handling, as a parent that only listens does.
+    return FALSE;
   }
   bool Has(const wchar_t* what) const { return std::find(got.begin(), got.end(), CString(what)) != got.end(); }
   DECLARE_MESSAGE_MAP()
@@ -470,4 +471,22 @@ TEST(SubEditList, CellsPaintShadedRowsSwatchRimsAndSkipHiddenColumns) {
   EXPECT_EQ(pixel(well.TopLeft()), 0xFFB20000u);
   EXPECT_EQ(pixel(CPoint(well.right - 1, well.bottom - 1)), 0xFFFF9999u);
   EXPECT_EQ(pixel(well.CenterPoint()), 0xFFFF0000u);
+}
+
+TEST(SubEditList, HotTrackingMakesTheHotCellCurrentUnlessAnEditRuns) {
+  Rig rig;
+  rig.list.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_TRACKSELECT, LVS_EX_TRACKSELECT);
+  const auto hover = [&](int row, int column) {
+    QTest::mouseMove(rig.View()->viewport(), rig.At(rig.Cell(row, column).CenterPoint()));
+    qlw::ProcessPendingMessages();
+  };
+  hover(2, 3);
+  EXPECT_EQ(rig.list.GetCurrentRow(), 2);
+  EXPECT_EQ(rig.list.GetCurrentColumn(), 3);
+  EXPECT_EQ(rig.list.SendMessage(LVM_GETHOTITEM), 2);
+  rig.Edit(0, 2);
+  ASSERT_TRUE(rig.list.IsEditing());
+  hover(3, 3);
+  EXPECT_EQ(rig.list.GetCurrentRow(), 0);
+  EXPECT_EQ(rig.list.SendMessage(LVM_GETHOTITEM), 2);
 }

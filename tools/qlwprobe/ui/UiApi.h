@@ -102,6 +102,10 @@ std::vector<std::string> RowsOf(HWND control, QWidget* widget, const std::string
 std::vector<QModelIndex> ListRows(QAbstractItemView* view);
 QHeaderView* ListHeader(QAbstractItemView* view);
 std::vector<int> ListColumns(QAbstractItemView* view);
+// Editable lists (UiSubEditList.cpp): their column 0 is hidden from the runner, and a cell is
+// clicked in the middle of its check box, swatch or button (false for other lists).
+bool IsEditableListHiddenColumn(QAbstractItemView* view, int logical);
+bool EditableListCellPoint(QAbstractItemView* view, const QModelIndex& index, QPoint& viewportPoint);
 // A button's or label's text as shown: "&" marks removed, "&&" as "&".
 std::string WithoutMnemonic(const std::string& text);
 std::string Utf8(const wchar_t* text);

@@ -56,7 +56,9 @@ void ClickIndex(QAbstractItemView* view, const QModelIndex& index, Qt::KeyboardM
   view->scrollTo(index);
   const QRect r = view->visualRect(index);
   if (!r.isValid()) throw Failure("the row is not shown");
-  ClickAt(view->viewport(), r.center(), modifiers);
+  QPoint at = r.center();
+  EditableListCellPoint(view, index, at);
+  ClickAt(view->viewport(), at, modifiers);
 }
 
 void Type(QWidget* target, const QString& text) {

@@ -216,7 +216,9 @@ std::vector<int> ListColumns(QAbstractItemView* view) {
   const int count = view->model() ? view->model()->columnCount(view->rootIndex()) : 0;
   for (int visual = 0; visual < (header ? header->count() : count); ++visual) {
     const int logical = header ? header->logicalIndex(visual) : visual;
-    if (logical >= 0 && logical < count && !(header && header->isSectionHidden(logical))) columns.push_back(logical);
+    if (logical >= 0 && logical < count && !(header && header->isSectionHidden(logical)) &&
+        !IsEditableListHiddenColumn(view, logical))
+      columns.push_back(logical);
   }
   return columns;
 }

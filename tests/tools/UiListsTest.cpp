@@ -1,0 +1,116 @@
+// The demo's editable lists and splitter through the window-script runner: cells read as the
+// list draws them, ticks, sorting from the header, a menu cell, editing in place, Shift
+// selection, Delete, and a splitter dragged past its limits.
+#include "ProbeRun.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+TEST(UiLists, DemoListsAndSplitterWorkAsAUserDrivesThem) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-lists";
+  fs::create_directories(folder);
+  const fs::path path = folder / "script.txt";
+  std::ofstream(path) << "demo controls\n"
+                         "rows 9320\n"
+                         "columns 9320\n"
+                         "columns 9321\n"
+                         "cell 9320 2 1\n"
+                         "cell 9320 3 1\n"
+                         "rows 9320\n"
+                         "header 9320 2\n"
+                         "header 9320 2\n"
+                         "rows 9320\n"
+                         "columns 9320\n"
+                         "cell 9321 0 2\n"
+                         "cell 9321 1 2 menu 9383\n"
+                         "rows 9321\n"
+                         "cell 9320 0 2\n"
+                         "cell 9320 0 2\n"
+                         "focus 666\n"
+                         "type 666 Ilmenite\n"
+                         "key Return\n"
+                         "print 9399\n"
+                         "cell 9320 1 2 shift\n"
+                         "rows 9320\n"
+                         "key Delete\n"
+                         "rows 9320\n"
+                         "drag-by 9330 300 0\n"
+                         "print 9356\n"
+                         "drag-by 9330 -1000 0\n"
+                         "print 9356\n";
+  const qlwtest::ProbeRun run = qlwtest::RunShell("cd '" + folder.string() + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
+                                                  qlwtest::ProbeCommand("ui '" + path.string() + "'") + " 2>/dev/null");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> demo controls\n"
+            "> rows 9320\n"
+            "[x] | Rutile | 0.50 | #FFFF0000\n"
+            "[x] | Anatase | 0.25 | #FF0000FF\n"
+            "[ ] | Brookite | 0.25 | #FF000000\n"
+            "[-] | Corundum | 0.00 | #FFFFFFFF\n"
+            "> columns 9320\n"
+            "9320: client 400\n"
+            "1  40\n"
+            "2 Name 60\n"
+            "3 Fraction 220\n"
+            "4  80\n"
+            "> columns 9321\n"
+            "9321: client 300\n"
+            "1 Site 100\n"
+            "2 Label 200\n"
+            "> cell 9320 2 1\n"
+            "> cell 9320 3 1\n"
+            "> rows 9320\n"
+            "[x] | Rutile | 0.50 | #FFFF0000\n"
+            "[x] | Anatase | 0.25 | #FF0000FF\n"
+            "[x] | Brookite | 0.25 | #FF000000\n"
+            "[x] | Corundum | 0.00 | #FFFFFFFF *\n"
+            "> header 9320 2\n"
+            "> header 9320 2\n"
+            "> rows 9320\n"
+            "[x] | Rutile | 0.50 | #FFFF0000\n"
+            "[x] | Corundum | 0.00 | #FFFFFFFF\n"
+            "[x] | Brookite | 0.25 | #FF000000\n"
+            "[x] | Anatase | 0.25 | #FF0000FF\n"
+            "> columns 9320\n"
+            "9320: client 400\n"
+            "1  40\n"
+            "2 Name 60 v\n"
+            "3 Fraction 220\n"
+            "4  80\n"
+            "> cell 9321 0 2\n"
+            "menu: Float | Top | Bottom\n"
+            "> cell 9321 1 2 menu 9383\n"
+            "> rows 9321\n"
+            "Ti1 | Float\n"
+            "O1 | Bottom *\n"
+            "> cell 9320 0 2\n"
+            "> cell 9320 0 2\n"
+            "> focus 666\n"
+            "> type 666 Ilmenite\n"
+            "> key Return\n"
+            "> print 9399\n"
+            "9399: Pressed 0\n"
+            "> cell 9320 1 2 shift\n"
+            "> rows 9320\n"
+            "[x] | Ilmenite | 0.50 | #FFFF0000 *\n"
+            "[x] | Corundum | 0.00 | #FFFFFFFF *\n"
+            "[x] | Brookite | 0.25 | #FF000000\n"
+            "[x] | Anatase | 0.25 | #FF0000FF\n"
+            "> key Delete\n"
+            "> rows 9320\n"
+            "[x] | Brookite | 0.25 | #FF000000\n"
+            "[x] | Anatase | 0.25 | #FF0000FF\n"
+            "> drag-by 9330 300 0\n"
+            "> print 9356\n"
+            "9356: moved: 160\n"
+            "> drag-by 9330 -1000 0\n"
+            "> print 9356\n"
+            "9356: moved: -320\n");
+}
