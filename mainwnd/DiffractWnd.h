@@ -113,6 +113,9 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   void DisclosePane(const CString&) override {}
   void GetOpenPaneNames(std::list<CString>&) const override {}
   void InvalidateAll() override;
+  void ShowScroller(bool restart) override {
+    if (m_pGraphicsPane) m_pGraphicsPane->GetCanvas().ShowScroller(restart);
+  }
 
   ST_SplitterWnd m_wndSplitter{0};
   ST_SplitterWnd* m_pParamSplitter = nullptr;
