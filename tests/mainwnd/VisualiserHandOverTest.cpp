@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -72,14 +73,16 @@ CQLPatternPtr PatternTitled(const wchar_t* title) {
   return p;
 }
 
-std::vector<std::vector<std::string>> Records(const fs::path& file) {
-  std::vector<std::vector<std::string>> records(1);
-  std::ifstream in(file);
-  for (std::string line; std::getline(in, line);) {
-    if (line == "--") records.emplace_back();
-    else records.back().push_back(line);
+// The argument lists the fake visualiser wrote, one file each.
+std::vector<std::vector<std::string>> Records(const fs::path& folder) {
+  std::vector<std::vector<std::string>> records;
+  if (!fs::is_directory(folder)) return records;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().rfind("rec.", 0) != 0) continue;
+    std::ifstream in(entry.path());
+    records.emplace_back();
+    for (std::string line; std::getline(in, line);) records.back().push_back(line);
   }
-  records.pop_back();
   return records;
 }
 }  // namespace
@@ -141,9 +144,12 @@ TEST(VisualiserHandOver, FindsTheStoredProgramFirstThenPath) {
 // pattern selected before it is not what the file holds.
 TEST(VisualiserHandOver, HandsQuartzToTheVisualiserInAFolderOfItsOwn) {
   const fs::path folder = Scratch("handover");
-  const fs::path record = folder / "args.txt";
-  WriteExecutable(folder / "bin/Lxw", "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done >> '" + record.string() +
-                                          "'\necho -- >> '" + record.string() + "'\n");
+  // Each start writes its arguments to a file of its own, complete before it is named rec.PID.
+  const fs::path record = folder / "records";
+  fs::create_directories(record);
+  const std::string r = record.string();
+  WriteExecutable(folder / "bin/Lxw", "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '" + r + "'/tmp.$$\nmv '" + r +
+                                          "'/tmp.$$ '" + r + "'/rec.$$\n");
   EnvVar path("PATH", (folder / "bin").string() + ":/usr/bin:/bin");
   EnvVar runtime("XDG_RUNTIME_DIR", folder.string());
   MainWindowFixture m(qlwtest::DataPath("Quartz.cif").c_str());
@@ -157,7 +163,7 @@ TEST(VisualiserHandOver, HandsQuartzToTheVisualiserInAFolderOfItsOwn) {
   m.Command(33737);
 
   std::vector<std::vector<std::string>> records;
-  for (int i = 0; i < 100 && (records = Records(record)).size() < 2; ++i)
+  for (int i = 0; i < 600 && (records = Records(record)).size() < 2; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   ASSERT_EQ(records.size(), 2u);
   const auto& sessions = m.wnd->GetSessions();
@@ -165,14 +171,15 @@ TEST(VisualiserHandOver, HandsQuartzToTheVisualiserInAFolderOfItsOwn) {
   char window[32];
   std::snprintf(window, sizeof window, "/LXW=%016llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(m.wnd->m_hWnd)));
   std::vector<fs::path> folders;
-  auto session = sessions.begin();
+  std::vector<UUID> ids;
   for (const auto& args : records) {
     ASSERT_EQ(args.size(), 3u);
     UUID id{};
     std::wstring text = CString(args[0].substr(5).c_str()).GetString();
     ASSERT_EQ(args[0].substr(0, 5), "/LXS=");
     ASSERT_EQ(UuidFromStringW(text.data(), &id), RPC_S_OK);
-    EXPECT_TRUE(id == (session++)->m_id);
+    EXPECT_EQ(std::count_if(sessions.begin(), sessions.end(), [&](const CSession& s) { return s.m_id == id; }), 1);
+    ids.push_back(id);
     EXPECT_EQ(args[1], window);
     const fs::path file = args[2];
     EXPECT_EQ(file.filename(), "Quartz.lxtx");
@@ -186,6 +193,7 @@ TEST(VisualiserHandOver, HandsQuartzToTheVisualiserInAFolderOfItsOwn) {
     folders.push_back(file.parent_path());
   }
   EXPECT_NE(folders[0], folders[1]);
+  EXPECT_FALSE(ids[0] == ids[1]);
   EXPECT_EQ(Utf8(g_pPreferences->m_HelperAppVisualisePath.Get().m_strPath), (folder / "bin/Lxw").string());
 }
 
