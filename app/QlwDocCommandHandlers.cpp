@@ -14,7 +14,6 @@
 #include "QlwFile.h"
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -124,9 +123,7 @@ void CQlwDoc::ExportPatterns(UINT fileType) {
   if (!file) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
   LXFileOpenError error;
   if (!file->Open(path.GetString(), kExportOpenFlags, &error)) {
-    CString text;
-    text.Format(L"%s: %s", path.GetString(), CString(std::strerror(error.m_lOsError)).GetString());
-    throw CLXXMFC(text, kLXSeverityMessage, error.m_lOsError, __LINE__);
+    throw CLXXMFC(DescribeOpenError(error.m_lOsError, path), kLXSeverityMessage, error.m_lOsError, __LINE__);
   }
   WindowState state = m_windowState;
   FillWindowStateFromWindow(state);
