@@ -41,6 +41,15 @@ BEGIN_MESSAGE_MAP(CDiffractWnd, CQlwMainFrame)
   ON_COMMAND_EX(33591, &CDiffractWnd::OnWindowCommand)
   ON_COMMAND_EX(33768, &CDiffractWnd::OnWindowCommand)
   ON_COMMAND_EX(33772, &CDiffractWnd::OnWindowCommand)
+  ON_COMMAND_EX(33280, &CDiffractWnd::OnWindowCommand)
+  ON_COMMAND_EX(33369, &CDiffractWnd::OnWindowCommand)
+  ON_COMMAND_EX(33370, &CDiffractWnd::OnWindowCommand)
+  ON_COMMAND_EX(33372, &CDiffractWnd::OnWindowCommand)
+  ON_COMMAND_EX(33737, &CDiffractWnd::OnWindowCommand)
+  ON_COMMAND_EX(33769, &CDiffractWnd::OnWindowCommand)
+  ON_COMMAND_EX(57605, &CDiffractWnd::OnPrintCommand)
+  ON_COMMAND_EX(57607, &CDiffractWnd::OnPrintCommand)
+  ON_COMMAND_EX(57609, &CDiffractWnd::OnPrintCommand)
   ON_UPDATE_COMMAND_UI_RANGE(32768, 34577, &CDiffractWnd::OnUpdateWindowCommand)
   ON_UPDATE_COMMAND_UI(57600, &CDiffractWnd::OnUpdateWindowCommand)
   ON_UPDATE_COMMAND_UI(57603, &CDiffractWnd::OnUpdateWindowCommand)
@@ -187,11 +196,11 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
   m_wndSplitter.MoveWindow(&client);
   ApplyPaneSizes();
 
-  m_pToolbar = new CQlwToolbar;
-  if (!m_pToolbar->Create(this, WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP, AFX_IDW_TOOLBAR))
-    throw CLXXNoToolbar(2, 0, __LINE__);
-  m_pToolbar->SetWindowText(L"Qlw Toolbar");
-  AddControlBar(m_pToolbar);
+  auto* toolbar = new CQlwToolbar;
+  m_pToolbar = toolbar;
+  if (!toolbar->Create(this, WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP, AFX_IDW_TOOLBAR)) throw CLXXNoToolbar(2, 0, __LINE__);
+  toolbar->SetWindowText(L"Qlw Toolbar");
+  AddControlBar(toolbar);
   auto* doc = context ? dynamic_cast<CQlwDoc*>(context->m_pCurrentDoc) : nullptr;
   if (doc) doc->SetDiffractWnd(this);
   SetActiveView(m_pGraphicsPane, FALSE);

@@ -221,6 +221,8 @@ void CQlwToolbar::RefreshItems() {
 LRESULT CQlwToolbar::OnAlphaButtonChanged(WPARAM wParam, LPARAM) {
   InvokeItem(GetItemCode(static_cast<UINT>(wParam)));
   RefreshItems();
+  // A toggle pressed itself: its label follows at once.
+  UpdateTexts(true);
   return 1;
 }
 

@@ -563,9 +563,9 @@ void CLXToolbar::Layout(bool rebuild) {
       if (button != item.buttonRect) {
         CRect both;
         both.UnionRect(&button, &item.buttonRect);
-        item.window->MoveWindow(&button, FALSE);
+        // Painted with the next paint of the bar rather than at once: a resize moves half the row.
+        item.window->MoveWindow(&button, TRUE);
         InvalidateRect(&both);
-        item.window->RedrawWindow();
       }
       item.window->ShowWindow(SW_SHOWNA);
     }
@@ -644,13 +644,11 @@ void CLXToolCmdUI::Enable(BOOL on) {
 void CLXToolCmdUI::SetText(LPCWSTR text) {
   CString kept(text);
   if (auto* bar = m_pOther ? dynamic_cast<CLXToolbar*>(m_pOther->GetParent()) : nullptr) {
+    // The item's label as the toolbar gives it, so that a label that follows the button's state
+    // is not overwritten by the menu text of the same command.
     const LXToolCode code = bar->GetItemCode(m_nIndex);
-    if (code != kToolNull) {
-      if (const CLXToolDef* def = bar->FindDefinition(code); def && def->labelId) {
-        CString label;
-        if (LoadString(def->labelId, label)) kept = label;
-      }
-    }
+    CString label;
+    if (code != kToolNull && bar->GetItemLabel(code, label)) kept = label;
   }
   if (m_pOther && m_pOther->m_hWnd) {
     CString now;

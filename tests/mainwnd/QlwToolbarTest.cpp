@@ -59,7 +59,7 @@ class Window {
     wnd->SendMessage(g_msgInitialOpen, 0, 0);
     QApplication::processEvents();
     QApplication::processEvents();
-    bar = wnd->GetToolbar();
+    bar = dynamic_cast<CQlwToolbar*>(wnd->GetToolbar());
   }
   ~Window() {
     if (wnd && wnd->m_hWnd) wnd->DestroyWindow();

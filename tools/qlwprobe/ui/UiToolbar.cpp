@@ -12,7 +12,7 @@
 namespace qlwui {
 namespace {
 CQlwToolbar* Toolbar() {
-  CQlwToolbar* bar = MainWindow()->GetToolbar();
+  auto* bar = dynamic_cast<CQlwToolbar*>(MainWindow()->GetToolbar());
   if (!bar || !bar->m_hWnd) throw Failure("the window has no toolbar");
   return bar;
 }
