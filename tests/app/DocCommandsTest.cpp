@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -457,6 +458,19 @@ TEST_F(DocCommands, ExportWritesTheSelectedCrystalUnderItsTitle) {
   ASSERT_NE(crystal, nullptr);
   EXPECT_NEAR(crystal->m_crystal.m_a, 4.5937, 1e-4);
 
+  // A folder that is not there: the class library's reason, not an errno text for its number.
+  qlw::SetCommonDialogAnswer([&](QDialog* d) {
+    qobject_cast<QFileDialog*>(d)->selectFile(QString::fromStdString(folder + "/no-such-folder/x.cif"));
+    d->accept();
+  });
+  try {
+    doc.OnDocCommand(33271);
+    ADD_FAILURE() << "the export did not fail";
+  } catch (CLXXMFC& e) {
+    EXPECT_NE(e.GetErrorText().Find(L"is not valid"), -1) << e.GetErrorText().ToUtf8();
+  }
+  qlw::SetCommonDialogAnswer(nullptr);
+
   // Nothing selected: the export items are off and the command does nothing.
   doc.GetPatterns().front()->SetSelected(false);
   EXPECT_FALSE(Update(doc, 33271).enabled);
@@ -509,4 +523,27 @@ TEST_F(DocCommands, UpdateRulesFollowTheSelection) {
   EXPECT_TRUE(other.m_bContinueRouting);
   EXPECT_FALSE(doc.OnDocCommand(33586));
   EXPECT_FALSE(CQlwDoc::IsDocCommand(33591));
+}
+
+TEST_F(DocCommands, PatternColourGoesOpaqueToEverySelectedPattern) {
+  qlwtest::EnsureWidgetApp("test_app");
+  const CQLPatternPtr first = Pattern({1.0}), chosen = Pattern({1.0}, true), hidden = Pattern({1.0}, true);
+  first->m_color = 0xFF0A141Eu;
+  hidden->SetShown(false);
+  doc.GetPatterns() = {first, chosen, hidden};
+  QColor offered;
+  qlw::SetCommonDialogAnswer([&](QDialog* d) {
+    auto* c = qobject_cast<QColorDialog*>(d);
+    offered = c->currentColor();
+    c->setCurrentColor(QColor(0x12, 0x34, 0x56));
+    d->accept();
+  });
+  view.codes.clear();
+  doc.OnDocCommand(33717);
+  qlw::SetCommonDialogAnswer(nullptr);
+  EXPECT_EQ(offered, QColor(0x0A, 0x14, 0x1E)) << "the first pattern's colour";
+  EXPECT_EQ(chosen->m_color, 0xFF123456u);
+  EXPECT_EQ(hidden->m_color, 0xFF123456u) << "selected, shown or not";
+  EXPECT_EQ(first->m_color, 0xFF0A141Eu);
+  EXPECT_EQ(view.codes, (std::vector<int>{18}));
 }
