@@ -17,6 +17,8 @@ IMPLEMENT_DYNAMIC(CLXToolbar, CControlBar)
 
 BEGIN_MESSAGE_MAP(CLXToolButton, CAlphaButton)
   ON_WM_CONTEXTMENU()
+  ON_MESSAGE(WM_SETFONT, &CLXToolButton::OnSetFont)
+  ON_MESSAGE(WM_GETFONT, &CLXToolButton::OnGetFont)
 END_MESSAGE_MAP()
 
 BEGIN_MESSAGE_MAP(CLXToolbar, CControlBar)
@@ -53,6 +55,14 @@ void CLXToolButton::SetShowText(bool textOnly) {
   SetContent(textOnly ? kTextOnly : kImageScaled, textOnly ? 3 : 0);
   if (m_hWnd) Invalidate();
 }
+
+LRESULT CLXToolButton::OnSetFont(WPARAM font, LPARAM redraw) {
+  m_hFont = reinterpret_cast<HFONT>(font);
+  if (redraw) Invalidate();
+  return 0;
+}
+
+LRESULT CLXToolButton::OnGetFont(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hFont); }
 
 void CLXToolButton::OnContextMenu(CWnd* window, CPoint point) {
   if (GetPopupMenu()) {

@@ -59,6 +59,10 @@ class CLXToolButton : public CAlphaButton {
 
  protected:
   void OnContextMenu(CWnd* window, CPoint point);
+  // The window keeps the font it is given, as standard controls do; the text is drawn in it.
+  LRESULT OnSetFont(WPARAM font, LPARAM redraw);
+  LRESULT OnGetFont(WPARAM, LPARAM);
+  HFONT m_hFont = nullptr;
   DECLARE_MESSAGE_MAP()
 };
 
