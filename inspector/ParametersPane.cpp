@@ -51,7 +51,7 @@ const std::vector<UINT> kSetTables[8] = {
     {5800, 5710},
     {5840, 5720, 5730, 5780, 5860, 5820},
 };
-enum { kNone = 0, kCrystal = 1, kMixture = 2, kObserved = 3 };
+enum { kKindNone = 0, kKindCrystal = 1, kKindMixture = 2, kKindObserved = 3 };
 
 constexpr COLORREF kHostFill = RGB(0xF7, 0xF7, 0xF7);
 
@@ -278,12 +278,12 @@ std::set<UINT> CParametersPane::ChooseShownIds() {
   if (doc && first) {
     CQLPatternList& patterns = doc->GetPatterns();
     if (FindFirstCrystalPattern(patterns, true, false))
-      shown = m_sets[kCrystal * 2 + m_nTab];
+      shown = m_sets[kKindCrystal * 2 + m_nTab];
     else if (FindFirstPatternOfType<CQLObservedPattern>(patterns, true, false))
-      shown = m_sets[kObserved * 2 + m_nTab];
-    if (FindFirstMixturePattern(patterns, false)) shown.insert(m_sets[kMixture * 2 + m_nTab].begin(), m_sets[kMixture * 2 + m_nTab].end());
+      shown = m_sets[kKindObserved * 2 + m_nTab];
+    if (FindFirstMixturePattern(patterns, false)) shown.insert(m_sets[kKindMixture * 2 + m_nTab].begin(), m_sets[kKindMixture * 2 + m_nTab].end());
   } else {
-    shown = m_sets[kNone * 2 + m_nTab];
+    shown = m_sets[kKindNone * 2 + m_nTab];
   }
   const CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr;
   if (shown.count(kFilm) && shown.count(kGraph)) {
