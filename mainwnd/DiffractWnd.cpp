@@ -12,6 +12,7 @@
 #include "Preferences.h"
 #include "QlwDoc.h"
 #include "Resources.h"
+#include "StructuresPane.h"
 
 IMPLEMENT_DYNCREATE(CDiffractWnd, CQlwMainFrame)
 
@@ -153,7 +154,7 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
     ~LayoutScope() { flag = false; }
   } scope{m_bInLayout};
   CRuntimeClass* const graphicsClass = RUNTIME_CLASS(CGraphicsPane);
-  CRuntimeClass* const patternsClass = RUNTIME_CLASS(CEmptyPane);
+  CRuntimeClass* const patternsClass = RUNTIME_CLASS(CStructuresPane);
   CRuntimeClass* const parametersClass = RUNTIME_CLASS(CEmptyPane);
   CRuntimeClass* const reflexionsClass = RUNTIME_CLASS(CEmptyPane);
   if (!m_wndSplitter.Create(this, patternsClass, nullptr, context, true, AFX_IDW_PANE_FIRST))
