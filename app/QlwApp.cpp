@@ -151,6 +151,7 @@ int CQlwApp::ExitInstance() {
   CLXDialog::SetAppQuitting(true);
   RemoveWaitCursorHook();
   RemoveCancelInputFilter();
+  CLXAppDropTarget::RevokeFactory();
   if (m_menusInstalled) CMenuXP::Uninstall();
   m_menusInstalled = false;
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);

@@ -129,6 +129,8 @@ class CQlwDoc : public CDocument {
   bool DoSave(const CString& path, bool replace);
   void OnFileSave();
   void OnFileSaveAs();
+  // The class library's text for a file that could not be opened.
+  static CString DescribeOpenError(int osError, const CString& path);
   // The session template's filter list, as the Save As dialog shows it.
   static CString GetSessionFilter();
 

@@ -14,7 +14,6 @@
 #include "QlwFile.h"
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -124,9 +123,7 @@ void CQlwDoc::ExportPatterns(UINT fileType) {
   if (!file) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
   LXFileOpenError error;
   if (!file->Open(path.GetString(), kExportOpenFlags, &error)) {
-    CString text;
-    text.Format(L"%s: %s", path.GetString(), CString(std::strerror(error.m_lOsError)).GetString());
-    throw CLXXMFC(text, kLXSeverityMessage, error.m_lOsError, __LINE__);
+    throw CLXXMFC(DescribeOpenError(error.m_lOsError, path), kLXSeverityMessage, error.m_lOsError, __LINE__);
   }
   WindowState state = m_windowState;
   FillWindowStateFromWindow(state);
@@ -345,26 +342,18 @@ bool IsSelected(const CQLPatternPtr& p) { return p->IsSelected(); }
 // its mixtures. A list of one is not reordered, but a mixture in it still is.
 void Reorder(CQLPatternList& list, UINT command) {
   if (CountPatterns(list, true, false, false) == 0) return;
-  if (list.size() >= 2) {
+  if (command == 33668) {  // Send to Back: std::list::sort is stable
+    list.sort(&CQlwDoc::LessUnselectedFirst);
+  } else if (command == 33671) {  // Bring to Front
+    list.sort(&CQlwDoc::LessSelectedFirst);
+  } else if (list.size() >= 2) {
     std::vector<CQLPatternPtr> v(list.begin(), list.end());
-    const size_t n = v.size();
-    switch (command) {
-      case 33668:  // Send to Back
-        list.sort(&CQlwDoc::LessUnselectedFirst);
-        v.assign(list.begin(), list.end());
-        break;
-      case 33671:  // Bring to Front
-        list.sort(&CQlwDoc::LessSelectedFirst);
-        v.assign(list.begin(), list.end());
-        break;
-      case 33669:  // Send Backward
-        for (size_t i = n - 1; i-- > 0;)
-          if (IsSelected(v[i]) && !IsSelected(v[i + 1])) std::swap(v[i], v[i + 1]);
-        break;
-      default:  // 33670 Bring Forward
-        for (size_t i = 1; i < n; ++i)
-          if (IsSelected(v[i]) && !IsSelected(v[i - 1])) std::swap(v[i], v[i - 1]);
-        break;
+    if (command == 33669) {  // Send Backward: from the back, each selected one past its neighbour
+      for (size_t i = v.size() - 1; i-- > 0;)
+        if (IsSelected(v[i]) && !IsSelected(v[i + 1])) std::swap(v[i], v[i + 1]);
+    } else {  // 33670 Bring Forward: the mirror, from the front
+      for (size_t i = 1; i < v.size(); ++i)
+        if (IsSelected(v[i]) && !IsSelected(v[i - 1])) std::swap(v[i], v[i - 1]);
     }
     list.assign(v.begin(), v.end());
   }

@@ -570,9 +570,13 @@ void CQlwDoc::OnUpdateDocCommand(CCmdUI* ui) {
     case kCmdCloseWithoutSaving:
       ui->Enable(IsModified());
       break;
-    case kCmdOpenInSameWindow:
-      ui->Enable(hasPatterns);
+    case kCmdOpenInSameWindow: {
+      // The application carries it out; until it has the command the item stays off.
+      AFX_CMDHANDLERINFO info{};
+      CCmdTarget* app = qlw::ApplicationCommandTarget();
+      ui->Enable(hasPatterns && app && app->OnCmdMsg(id, CN_COMMAND, nullptr, &info));
       break;
+    }
     default:
       // The keyboard's plot commands and every id of another target.
       ui->ContinueRouting();

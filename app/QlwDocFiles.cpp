@@ -2,6 +2,7 @@
 // joins the document, how a session's layout is restored, and how a session is written.
 #include "QlwDoc.h"
 
+#include "CFile.h"
 #include "FileTypes.h"
 #include "LXApp.h"
 #include "LXFileDialog.h"
@@ -377,9 +378,7 @@ BOOL CQlwDoc::OnSaveDocument(LPCWSTR path) {
   LXFileOpenError error;
   // The session file writes beside the old one and renames it over only when complete.
   if (!file.Open(p.GetString(), CLXFile::modeCreate | CLXFile::modeReadWrite, &error)) {
-    CString text;
-    text.Format(L"%s: %s", p.GetString(), CString(std::strerror(error.m_lOsError)).GetString());
-    CLXXMFC(text, kLXSeverityMessage, error.m_lOsError, __LINE__).Report();
+    CLXXMFC(DescribeOpenError(error.m_lOsError, p), kLXSeverityMessage, error.m_lOsError, __LINE__).Report();
     return FALSE;
   }
   WindowState state = m_windowState;
@@ -389,6 +388,14 @@ BOOL CQlwDoc::OnSaveDocument(LPCWSTR path) {
   m_windowState = state;
   SetModifiedFlag(FALSE);
   return TRUE;
+}
+
+CString CQlwDoc::DescribeOpenError(int osError, const CString& path) {
+  // The file layer keeps the platform's error number, not errno.
+  const CFileException e(CFileException::OsErrorToException(osError), osError, path.GetString());
+  wchar_t text[512] = {};
+  e.GetErrorMessage(text, 511);
+  return text;
 }
 
 bool CQlwDoc::DoSave(const CString& path, bool replace) {

@@ -89,11 +89,22 @@ int main(int argc, char** argv) {
     view->viewport()->repaint();
     scroll.push_back(t.nsecsElapsed() / 1e6);
   }
+  // A Shift+click range over every row.
+  QElapsedTimer range;
+  range.start();
+  list.SelectRange(0, kRows - 1, 1, false);
+  list.SelectRange(1, kRows - 1, 1, true);
+  const double rangeMs = range.nsecsElapsed() / 1e6;
+  range.start();
+  const int selected = static_cast<int>(list.GetSelectedCount());
+  const int first = list.GetSelectedRow();
+  const double readMs = range.nsecsElapsed() / 1e6;
   std::printf("rows %d, %d per page, median of %d runs\n", kRows, list.GetCountPerPage(), runs);
   std::printf("set count        %8.3f ms (goal < 5)\n", Median(count));
   std::printf("count, 1st paint %8.3f ms\n", Median(countAndPaint));
   std::printf("paint a page     %8.3f ms (goal < 16)\n", Median(paint));
   std::printf("scroll and paint %8.3f ms (goal < 16)\n", Median(scroll));
+  std::printf("select %d rows   %8.3f ms, read back (first %d) %.3f ms\n", selected, rangeMs, first, readMs);
   host.DestroyWindow();
   return 0;
 }

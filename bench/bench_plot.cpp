@@ -1,5 +1,5 @@
 // Full redraw of the plot at 1920 × 1080: three measured patterns of 72,000 points each, then
-// 3,000 peak labels; the goal is under 16 ms a frame. Then one layer: a tool moved over the
+// 3,000 peak labels; the goal is under 12 ms a frame. Then one layer: a tool moved over the
 // cached plot, its layer redrawn and the layers composed; the goal is under 4 ms.
 // Run by hand: bench_plot [--no-grid] [--save PNG] [--runs N]; --save keeps the full redraw's
 // picture, --runs sets the number of full redraws (12; fewer under a profiler).
@@ -106,7 +106,7 @@ int main(int argc, char** argv)
         labels.push_back(Ms(drawn, end));
     }
     std::printf("full redraw 1920x1080, 3 x 72000 points + 3000 labels: median %.1f ms "
-                "(frame %.1f, curves %.1f, labels %.1f); goal 16 ms\n",
+                "(frame %.1f, curves %.1f, labels %.1f); goal 12 ms\n",
                 Median(full), Median(frame), Median(curves), Median(labels));
     if (save) bitmap.Q().save(QString::fromLocal8Bit(save));
 

@@ -395,6 +395,27 @@ void SetState(ListView* v, int row, UINT state, UINT mask) {
   if (count == 0) return;
   const int first = row < 0 ? 0 : row, last = row < 0 ? count - 1 : row;
   if (first >= count) return;
+  QItemSelectionModel* sm = v->selectionModel();
+  if ((mask & LVIS_SELECTED) && (state & LVIS_SELECTED) && row >= 0) {
+    // A row next to a selected run joins it: rows selected one by one (a Shift range) stay one
+    // range, so that the selection's cost does not grow with every row.
+    QItemSelection selection = sm->selection();
+    const int lastColumn = v->Model().columnCount() - 1;
+    for (qsizetype i = 0; i < selection.size(); ++i) {
+      const QItemSelectionRange r = selection[i];
+      if (r.top() <= row && row <= r.bottom()) {
+        mask &= ~LVIS_SELECTED;
+        break;
+      }
+      if (r.bottom() + 1 == row || r.top() - 1 == row) {
+        selection[i] = QItemSelectionRange(v->Model().index(std::min(r.top(), row), 0),
+                                           v->Model().index(std::max(r.bottom(), row), std::max(0, lastColumn)));
+        sm->select(selection, QItemSelectionModel::ClearAndSelect);
+        mask &= ~LVIS_SELECTED;
+        break;
+      }
+    }
+  }
   if (mask & LVIS_SELECTED) {
     const QItemSelection range(v->Model().index(first, 0), v->Model().index(std::min(last, count - 1), 0));
     v->selectionModel()->select(range, ((state & LVIS_SELECTED) ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |

@@ -91,26 +91,40 @@ void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfil
     const CDiffractionSettings& s = *m_settings;
     const double low = s.m_visibleXMin * 0.99, high = s.m_visibleXMax * 1.01;
     const double windowMin = std::min(low, high), windowMax = std::max(low, high);
-    double meanX = 0, meanY = 0;
+    // DataToPixel's linear mapping with its constants taken once: a call per point was most of the
+    // cost. A logarithmic axis keeps the call.
+    const auto& r = m_plotRect.m_float;
+    const bool linear = m_rangesValid && !s.m_logarithmicYAxis;
+    const double xMin = s.m_visibleXMin, yMin = s.m_visibleYMin, xScale = m_xPixelsPerUnit, yScale = m_yPixelsPerUnit;
+    const double left = r.X, bottom = r.Y + r.Height;
+    const double xOffset = pattern.m_xOffset;
+    auto toPixel = [&](double x, double y) {
+        if (!linear) return DataToPixel(x, y);
+        return Gdiplus::PointF(float((x - xMin) * xScale + left), float(bottom - (y - yMin) * yScale));
+    };
+    // Points within a pixel of the run's mean merge into it; the mean kept as sums, so that no
+    // division waits on the one before.
+    double sumX = 0, sumY = 0, meanX = 0, meanY = 0;
     int run = 0;
     for (const CQLProfilePoint& point : points) {
-        const double x = point.x + pattern.m_xOffset;
+        const double x = point.x + xOffset;
         if (x < windowMin || x > windowMax) continue;
-        const Gdiplus::PointF pixel = DataToPixel(x, pattern.PlottedY(point.y));
+        const Gdiplus::PointF pixel = toPixel(x, pattern.PlottedY(point.y));
         if (m_output) {
             m_points.push_back(pixel);
             continue;
         }
-        // Points within a pixel of the run's mean merge into it.
         if (run > 0 && std::fabs(pixel.X - meanX) < 1 && std::fabs(pixel.Y - meanY) < 1) {
             ++run;
-            meanX += (pixel.X - meanX) / run;
-            meanY += (pixel.Y - meanY) / run;
+            sumX += pixel.X;
+            sumY += pixel.Y;
+            meanX = sumX / run;
+            meanY = sumY / run;
             continue;
         }
         if (run > 0) m_points.emplace_back(float(meanX), float(meanY));
-        meanX = pixel.X;
-        meanY = pixel.Y;
+        sumX = meanX = pixel.X;
+        sumY = meanY = pixel.Y;
         run = 1;
     }
     if (run > 0) m_points.emplace_back(float(meanX), float(meanY));

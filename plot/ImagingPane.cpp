@@ -313,6 +313,8 @@ void CImagingPane::PaintPlot(CDC* dc)
             composite->Flush();
             composite.reset();
             window->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+            // The composite is opaque: copied, not blended.
+            window->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
             BlitBuffer(*window, m_composite.m_pBitmap, m_composite.m_rect);
         }
     }
@@ -350,8 +352,10 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
                 g->Flush();
             }
             buffer.m_bClearPending = true;
+            // The tools and top layers mostly stay empty: such a bitmap is neither wiped nor composed.
+            buffer.m_bBlank = g && !g->HasDrawn();
         }
-        BlitBuffer(*composite, buffer.m_pBitmap, plot);
+        if (!buffer.m_bBlank) BlitBuffer(*composite, buffer.m_pBitmap, plot);
     }
 }
 

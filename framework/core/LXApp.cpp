@@ -45,9 +45,9 @@ CString QueryEscape(const CString& text) {
 
 // The system's tag for the support site: the named Windows releases, workstations only.
 const wchar_t* SystemTag(const OSVERSIONINFOEXW& v) {
-  if (v.wProductType != VER_NT_WORKSTATION && !(v.dwMajorVersion == 5 && v.dwMinorVersion == 2)) return L"other";
+  if (v.wProductType != VER_NT_WORKSTATION) return L"other";
   if (v.dwMajorVersion == 5 && v.dwMinorVersion == 1) return L"winxp";
-  // 5.2 on a workstation exists only as the x64 edition of XP; this program is 64-bit.
+  // A 5.2 workstation is the x64 edition of XP; this program is 64-bit.
   if (v.dwMajorVersion == 5 && v.dwMinorVersion == 2 && sizeof(void*) == 8) return L"winxp";
   if (v.dwMajorVersion == 6) {
     static const wchar_t* const kTags[] = {L"winvista", L"win7", L"win8", L"win8_1"};
@@ -543,14 +543,10 @@ bool CLXApp::StartNewProcess() {
 
 bool CLXApp::OpenFilesInNewProcess(const std::vector<CString>& paths) {
   if (paths.empty()) return StartNewProcess();
-  std::vector<std::wstring> arguments{kNewProcessSwitch};
-  for (const CString& path : paths) {
-    // Absolute, so that the child, which reads a leading "-" or "/" as a switch, sees a path.
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path.GetString()), error);
-    arguments.push_back(error ? std::wstring(path.GetString()) : absolute.wstring());
-  }
-  m_handedElsewhere = qlw::LaunchProgram(GetExecutablePath().GetString(), arguments);
+  // One argument per path after "--", so that the child reads every one as a file, whatever it holds.
+  std::vector<CString> arguments{kNewProcessSwitch, L"--"};
+  arguments.insert(arguments.end(), paths.begin(), paths.end());
+  m_handedElsewhere = CUtils::RunProgram(GetExecutablePath(), arguments);
   if (!m_handedElsewhere) CLXXNoNewApp(kLXSeverityMessage, GetLastError(), __LINE__).Report();
   return m_handedElsewhere;
 }

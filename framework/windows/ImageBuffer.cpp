@@ -75,9 +75,10 @@ Graphics* CImageBuffer::CreateGraphics() {
 }
 
 void CImageBuffer::Clear() {
-  if (m_pBitmap && m_bClearPending) {
+  if (m_pBitmap && m_bClearPending && !m_bBlank) {
     Graphics g(m_pBitmap);
     g.Clear(Color(0));
   }
   m_bClearPending = false;
+  m_bBlank = false;
 }

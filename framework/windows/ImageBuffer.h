@@ -23,4 +23,6 @@ class CImageBuffer {
   Gdiplus::Matrix m_matrix;
   bool m_bClearPending = false;
   bool m_bLocked = false;
+  // Set by the drawer when nothing was drawn since the last wipe: another wipe has nothing to do.
+  bool m_bBlank = false;
 };

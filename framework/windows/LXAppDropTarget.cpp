@@ -31,6 +31,8 @@ bool CLXAppDropTarget::RegisterFactory(bool multipleInstances) {
   return g_appDropTargetFactory->IsRegistered();
 }
 
+void CLXAppDropTarget::RevokeFactory() { g_appDropTargetFactory.reset(); }
+
 CLXAppDropTarget::CFactory* CLXAppDropTarget::GetFactory() { return g_appDropTargetFactory.get(); }
 
 CLXAppDropTarget::CLXAppDropTarget() : m_hMainWnd(MainWindow()) {

@@ -25,6 +25,8 @@ class CLXAppDropTarget : public CLXDropTarget {
 
   // Creates the factory on the first call, registers it when it is not; whether it is registered.
   static bool RegisterFactory(bool multipleInstances);
+  // Revokes and deletes the factory at the program's exit: nothing more is dropped on it.
+  static void RevokeFactory();
   static CFactory* GetFactory();
   // The road of a drop from outside: a target made by the factory takes the paths as one drop.
   static bool DropFiles(const std::vector<CString>& paths);

@@ -644,6 +644,9 @@ class Graphics : public GdiplusBase {
   // printer, scaling or device pixel ratio): a caller may then compose drawing in bitmaps of
   // its own and blit them without changing what lands in any pixel.
   bool DrawsWholePixels() const;
+  // False while nothing has been drawn through this Graphics: a layer that stayed empty need not
+  // be wiped or composed.
+  bool HasDrawn() const { return m_drawn; }
 
  private:
   struct State {
@@ -674,6 +677,7 @@ class Graphics : public GdiplusBase {
   QPainter* m_painter = nullptr;
   std::unique_ptr<QPainter> m_ownPainter;
   QTransform m_base;
+  mutable bool m_drawn = false;
   QRectF m_deviceBounds;
   REAL m_dpiX = 96, m_dpiY = 96;
   State m_st;

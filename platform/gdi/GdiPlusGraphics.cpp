@@ -260,6 +260,7 @@ HDC Graphics::GetHDC() {
     SetStatus(m_painter ? ObjectBusy : InvalidParameter);
     return nullptr;
   }
+  m_drawn = true;  // whatever the DC's holder draws
   m_painter->save();
   m_painter->setTransform(m_base);
   RECT bounds{LONG(m_deviceBounds.left()), LONG(m_deviceBounds.top()), LONG(m_deviceBounds.right()),
@@ -289,6 +290,7 @@ bool Graphics::DrawsWholePixels() const {
 }
 
 void Graphics::Begin() const {
+  m_drawn = true;
   m_painter->save();
   m_painter->setTransform(m_base);
   if (m_st.clipped && !m_metafile) m_painter->setClipPath(m_st.clip, Qt::IntersectClip);
@@ -453,6 +455,7 @@ Status Graphics::Fill(const QPainterPath& path, const Brush* brush) {
     QPainterPath device = m_st.world.map(shape);
     if (m_st.clipped) device = device.intersected(m_st.clip);
     qb.setTransform(qb.transform() * m_st.world);
+    m_drawn = true;
     m_painter->save();
     m_painter->setTransform(m_base);
     m_painter->setRenderHint(QPainter::Antialiasing, true);
@@ -511,6 +514,7 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
     if (m_st.clipped) outline = outline.intersected(m_st.clip);
     QBrush qb = qp.brush();
     qb.setTransform(qb.transform() * m_st.world);
+    m_drawn = true;
     m_painter->save();
     m_painter->setTransform(m_base);
     m_painter->setRenderHint(QPainter::Antialiasing, true);
@@ -585,11 +589,13 @@ bool Graphics::StrokeSmall(const QPainterPath& path, const QPen& pen) const {
   if (m_st.clipped && !m_st.clip.contains(toBasePlaced.mapRect(outline.controlPointRect()).adjusted(-1, -1, 1, 1)))
     return false;
   FillSmallOutline(image, outline, placed, colour);
+  m_drawn = true;
   return true;
 }
 
 Status Graphics::Clear(const Color& colour) {
   if (!m_painter) return SetStatus(InvalidParameter);
+  m_drawn = true;
   if (m_bitmap && !m_st.clipped && m_bitmap->Q().format() == QImage::Format_ARGB32) {
     // Straight into the pixels: a painter would drop the colour of a transparent clear (0x00FFFFFF
     // must not become 0), and the bitmap is not premultiplied.

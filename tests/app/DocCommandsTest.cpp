@@ -458,6 +458,19 @@ TEST_F(DocCommands, ExportWritesTheSelectedCrystalUnderItsTitle) {
   ASSERT_NE(crystal, nullptr);
   EXPECT_NEAR(crystal->m_crystal.m_a, 4.5937, 1e-4);
 
+  // A folder that is not there: the class library's reason, not an errno text for its number.
+  qlw::SetCommonDialogAnswer([&](QDialog* d) {
+    qobject_cast<QFileDialog*>(d)->selectFile(QString::fromStdString(folder + "/no-such-folder/x.cif"));
+    d->accept();
+  });
+  try {
+    doc.OnDocCommand(33271);
+    ADD_FAILURE() << "the export did not fail";
+  } catch (CLXXMFC& e) {
+    EXPECT_NE(e.GetErrorText().Find(L"is not valid"), -1) << e.GetErrorText().ToUtf8();
+  }
+  qlw::SetCommonDialogAnswer(nullptr);
+
   // Nothing selected: the export items are off and the command does nothing.
   doc.GetPatterns().front()->SetSelected(false);
   EXPECT_FALSE(Update(doc, 33271).enabled);

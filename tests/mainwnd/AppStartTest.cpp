@@ -23,6 +23,7 @@
 #include "../app/ChildProcess.h"
 #include "DiffractWnd.h"
 #include "GraphicsPane.h"
+#include "LXAppDropTarget.h"
 #include "LXMessage.h"
 #include "QlwApp.h"
 #include "QlwDoc.h"
@@ -248,6 +249,18 @@ TEST_F(AppStart, EscapeStopsOpeningAListOfFiles) {
   g_openInSameWindow = false;
   EXPECT_EQ(PatternCount(app), 3u);
   EXPECT_TRUE(launches.Records().empty());
+}
+
+TEST_F(AppStart, ExitRevokesTheDropTargetOfTheProgram) {
+  CQlwApp& app = NewApp({});
+  ASSERT_TRUE(app.InitInstance());
+  ASSERT_NE(CLXAppDropTarget::GetFactory(), nullptr);
+  if (CWnd* window = app.GetDocWindow()) window->DestroyWindow();
+  m_app->m_deferExit = false;
+  m_app->ExitInstance();
+  m_app.reset();
+  EXPECT_EQ(CLXAppDropTarget::GetFactory(), nullptr);
+  EXPECT_FALSE(CLXAppDropTarget::DropFiles({CString(Rutile().c_str())}));
 }
 
 TEST_F(AppStart, ASecondStartHandsItsFileToTheRunningInstance) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -489,4 +490,30 @@ TEST(SubEditList, HotTrackingMakesTheHotCellCurrentUnlessAnEditRuns) {
   hover(3, 3);
   EXPECT_EQ(rig.list.GetCurrentRow(), 0);
   EXPECT_EQ(rig.list.SendMessage(LVM_GETHOTITEM), 2);
+}
+
+TEST(SubEditList, DraggingADividerResizesOnlyVisibleColumnsBeyondColumnZero) {
+  Rig rig;
+  QHeaderView* header = rig.View()->header();
+  QWidget* target = header->viewport();
+  const auto drag = [&](int x, int dx) {
+    const int y = header->height() / 2;
+    QTest::mousePress(target, Qt::LeftButton, {}, QPoint(x, y));
+    QMouseEvent move(QEvent::MouseMove, QPointF(x + dx, y), header->mapToGlobal(QPointF(x + dx, y)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(x + dx, y));
+    qlw::ProcessPendingMessages();
+  };
+  // Column 0 ends where column 1 begins: its divider is refused.
+  drag(header->sectionViewportPosition(1) + 1, 30);
+  EXPECT_EQ(rig.list.GetColumnWidth(0), 0);
+  EXPECT_EQ(rig.list.GetColumnWidth(1), 40);
+  // Column 2's right divider is free.
+  drag(header->sectionViewportPosition(2) + header->sectionSize(2) - 1, 30);
+  EXPECT_EQ(rig.list.GetColumnWidth(2), 90);
+  // A hidden column's divider is refused.
+  rig.list.GetColumnRecord(3)->visible = false;
+  drag(header->sectionViewportPosition(3) + header->sectionSize(3) - 1, -50);
+  EXPECT_EQ(rig.list.GetColumnWidth(3), 220);
 }
