@@ -1,5 +1,6 @@
 // Start-up, the document templates and where an opened file goes.
 #include "QlwApp.h"
+#include "TransferFolder.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -142,6 +143,8 @@ void CQlwApp::StartUp() {
   if (g_screenDpi <= 0) g_screenDpi = 96;
   g_drawDpi = g_screenDpi;
   if (!g_pPreferences) CPreferences::Create(false);
+  // Structures handed to the visualiser by earlier runs, which it has long read.
+  TransferFolder::RemoveStale(std::time(nullptr));
 
   m_commands = std::make_unique<CQlwAppCommands>(*this);
   qlw::SetApplicationCommandTarget(m_commands.get());

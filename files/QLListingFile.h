@@ -7,7 +7,7 @@
 #include <cstdio>
 
 // A listing that would hold no reflexion at all.
-LX_DECLARE_EXCEPTION(CLXXFileNoReflexions, CLXXQLFile, 22870);
+LX_DECLARE_EXCEPTION(CLXXFileNoReflexions, CLXXQLFile, 22879);
 
 // The heading of the program's text listings: a row of asterisks, the title and a blank line
 // when there is one, and a line naming the program and its version.

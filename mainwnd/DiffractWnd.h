@@ -1,7 +1,8 @@
 // CDiffractWnd: the program's one top-level window, paired with the document by the session
 // template. It arranges the panes in three nested splitters, keeps their sizes and visibility in
 // the preferences, routes commands to the visible panes and hosts the live link. Layout and pane
-// sizes are in DiffractWndLayout.cpp, command routing in DiffractWndCommands.cpp.
+// sizes are in DiffractWndLayout.cpp, command routing in DiffractWndCommands.cpp, copy, export and
+// the plot font in DiffractWndGraphics.cpp, the hand-over to the visualiser in VisualiserHandOver.cpp.
 #pragma once
 #include "GdiPlus.h"
 #include "GraphicsPane.h"
@@ -13,6 +14,7 @@
 class CDiffractionSettings;
 class CQlwDoc;
 class CLXAppDropTarget;
+class CControlBar;
 
 class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDocWindow {
   DECLARE_DYNCREATE(CDiffractWnd)
@@ -26,6 +28,16 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   static constexpr UINT kCmdShowPatterns = 33591;
   static constexpr UINT kCmdMinimiseWindow = 33768;
   static constexpr UINT kCmdMaximiseWindow = 33772;
+
+  // What the Export Graphics dialog hands back: how to render and the file type offered first.
+  struct GraphicsExportChoice {
+    CImagingPane::RenderRequest request;
+    UINT fileType = 54;
+  };
+  // Runs the Export Graphics dialog for a plot of width × height pixels; IDOK with the choice set.
+  using GraphicsExportDialog = INT_PTR (*)(CWnd* parent, int width, int height, GraphicsExportChoice& choice);
+  // The dialog's own code installs it; until then the command reports that it is not implemented.
+  static void SetGraphicsExportDialog(GraphicsExportDialog dialog);
 
   CDiffractWnd();
   ~CDiffractWnd() override;
@@ -60,6 +72,20 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   void TogglePatternsPane();
   void ToggleParametersPane();
   void ToggleReflexionsPane();
+
+  // The plot as a bitmap of its own size on the clipboard; a failure is reported here.
+  void CopyGraphics();
+  // The Export Graphics dialog, then the save dialog, then the image written to the chosen file.
+  void ExportGraphics();
+  // Renders the plot as the choice asks and writes it to path: SVG for type 45, else a bitmap
+  // through the encoder of the path's extension. A failed write is reported and its partial file
+  // removed; a render that gives no image throws CLXXCopyGrfxNoBitmap.
+  void SaveGraphics(const GraphicsExportChoice& choice, UINT fileType, const CString& path);
+  // The font dialog on the plot font; on OK the patterns are recomputed and the plot redrawn.
+  void ChooseFont();
+  // The command bar that routing offers commands after the panes; null while the window has none.
+  CControlBar* GetToolbar() const { return m_pToolbar; }
+  void SetToolbar(CControlBar* toolbar) { m_pToolbar = toolbar; }
 
   // Which panes show: the splitter exists and its pane is not the hidden one.
   bool IsPatternsPaneShown() const;
@@ -130,10 +156,13 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   LRESULT OnTandemixPending(WPARAM, LPARAM);
   BOOL OnWindowCommand(UINT id);
   void OnUpdateWindowCommand(CCmdUI* ui);
+  BOOL OnPrintCommand(UINT id);
+  void ToggleToolbar();
   DECLARE_MESSAGE_MAP()
 
  private:
   bool m_bRestoredLayout = false;
   bool m_bParametersLaidOut = false;
   CLXAppDropTarget* m_pDropTarget = nullptr;
+  CControlBar* m_pToolbar = nullptr;
 };

@@ -1,13 +1,18 @@
 // The diffraction window's commands: routing to the visible panes first, and the window-level
-// commands it handles itself (pane layout and window state).
+// commands it handles itself (pane layout, window state, graphics, fonts, the visualiser).
 #include "DiffractWnd.h"
 #include "LXApp.h"
 
 #include <vector>
 
+#include "AfxApp.h"
+#include "LXApp.h"
 #include "LXMessage.h"
 #include "LXUtils.h"
+#include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
 #include "QlwDoc.h"
+#include "VisualiserHandOver.h"
 
 namespace {
 // String-table texts of the layout commands.
@@ -15,9 +20,33 @@ constexpr UINT kTextHidePatterns = 2950, kTextShowPatterns = 2951;
 constexpr UINT kTextHideParameters = 2952, kTextShowParameters = 2953;
 constexpr UINT kTextHideReflexions = 2954, kTextShowReflexions = 2955;
 constexpr UINT kTextRestoreWindow = 2958, kTextMinimiseWindow = 2959, kTextMaximiseWindow = 2960;
+constexpr UINT kTextHideToolbar = 2963, kTextShowToolbar = 2964;
+constexpr UINT kTextEditCrystal = 2965, kTextEditObserved = 2966;
 constexpr UINT kCmdNewWindow = 57600;
+constexpr UINT kCmdCopy = 57634;
 constexpr UINT kCmdCloseWithoutSaving = 33270;
+constexpr UINT kCmdExportGraphics = 33280;
 constexpr UINT kCmdFileAssociations = 33368;
+constexpr UINT kCmdPreferences = 33369;
+constexpr UINT kCmdScatteringFactors = 33370;
+constexpr UINT kCmdEditPattern = 33371;
+constexpr UINT kCmdFonts = 33372;
+constexpr UINT kCmdVisualise = 33737;
+constexpr UINT kCmdShowToolbar = 33769;
+// Enabled by the window whatever the document's state.
+constexpr UINT kAlwaysEnabled[] = {33274, 33277, 33280, 33368, 33369, 33370, 33372, 33771, 57605, 57634};
+
+bool IsAlwaysEnabled(UINT id) {
+  for (UINT a : kAlwaysEnabled)
+    if (a == id) return true;
+  return false;
+}
+
+// The one selected pattern, looking inside mixtures; null unless exactly one is selected.
+CQLPatternPtr OnlySelectedPattern(const CQLPatternList& patterns) {
+  const CQLPatternList selected = CollectPatternsOfType<CQLPattern>(patterns, true, false, false);
+  return selected.size() == 1 ? selected.front() : nullptr;
+}
 }  // namespace
 
 BOOL CDiffractWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {
@@ -37,8 +66,16 @@ BOOL CDiffractWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINF
       if (!update) return TRUE;
     }
   }
-  // The toolbar would come next; the window has none yet.
-  if (CQlwMainFrame::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) handled = true;
+  if (m_pToolbar && m_pToolbar->m_hWnd && m_pToolbar->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) {
+    handled = true;
+    if (!update) return TRUE;
+  }
+  // The frame's own handlers come before the active view's, so that for an update the window's
+  // rules are applied after the panes' and the document's and decide the item's state.
+  if (CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) return TRUE;
+  if (CView* active = GetActiveView(); active && active->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) return TRUE;
+  if (CCmdTarget* app = qlw::ApplicationCommandTarget(); app && app->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
+    return TRUE;
   return handled ? TRUE : FALSE;
 }
 
@@ -48,14 +85,33 @@ BOOL CDiffractWnd::OnWindowCommand(UINT id) {
       // An empty window takes the new document itself; otherwise the application opens a window.
       if (HasPatterns()) return FALSE;
       break;
+    case kCmdCopy:
+      CopyGraphics();
+      break;
     case kCmdCloseWithoutSaving:
       if (CQlwDoc* doc = GetDocument()) doc->SetModifiedFlag(FALSE);
       ::PostMessageW(m_hWnd ? m_hWnd : LXAppWindows::GetMainWindow(), WM_CLOSE, 0, 0);
       return TRUE;
+    case kCmdExportGraphics:
+      ExportGraphics();
+      break;
     case kCmdFileAssociations:
       // The chooser (the file-association dialog) asks first; an empty list lets the registry say.
       if (auto* app = dynamic_cast<CLXApp*>(AfxGetApp())) app->RegisterFileTypesElevated({}, true);
       return TRUE;
+    case kCmdPreferences:
+    case kCmdScatteringFactors:
+      // Their dialog and palette are not part of the program yet.
+      throw CLXXUnimplemented(kLXSeverityMessage, 0, __LINE__);
+    case kCmdFonts:
+      ChooseFont();
+      break;
+    case kCmdVisualise:
+      SendStructureToVisualiser(*this);
+      break;
+    case kCmdShowToolbar:
+      if (m_pToolbar) ToggleToolbar();
+      break;
     case kCmdShowParameters:
       ToggleParametersPane();
       break;
@@ -107,13 +163,45 @@ void CDiffractWnd::OnUpdateWindowCommand(CCmdUI* ui) {
       ui->Enable(TRUE);
       CUtils::SetCmdUIText(ui, IsZoomed() != FALSE, kTextRestoreWindow, kTextMaximiseWindow);
       break;
+    case kCmdShowToolbar:
+      ui->Enable(TRUE);
+      CUtils::SetCmdUIText(ui, m_pToolbar && m_pToolbar->m_hWnd && m_pToolbar->IsWindowVisible(), kTextHideToolbar,
+                           kTextShowToolbar);
+      break;
     case kCmdCloseWithoutSaving: {
       CQlwDoc* doc = GetDocument();
       ui->Enable(doc && doc->IsModified());
       break;
     }
+    case kCmdVisualise: {
+      CQlwDoc* doc = GetDocument();
+      ui->Enable(doc && CountCrystalPatterns(doc->GetPatterns(), true, false, false) == 1);
+      break;
+    }
+    case kCmdEditPattern: {
+      CQlwDoc* doc = GetDocument();
+      const CQLPatternPtr only = doc ? OnlySelectedPattern(doc->GetPatterns()) : nullptr;
+      ui->Enable(only && !dynamic_cast<CQLMixturePattern*>(only.get()));
+      const bool noCrystal = !doc || CountCrystalPatterns(doc->GetPatterns(), true, false, false) == 0;
+      CUtils::SetCmdUIText(ui, noCrystal, kTextEditObserved, kTextEditCrystal);
+      break;
+    }
     default:
-      ui->ContinueRouting();
+      if (IsAlwaysEnabled(ui->m_nID)) ui->Enable(TRUE);
+      else ui->ContinueRouting();
       break;
   }
+}
+
+BOOL CDiffractWnd::OnPrintCommand(UINT id) {
+  if (!m_pGraphicsPane || !m_pGraphicsPane->m_hWnd) return FALSE;
+  m_pGraphicsPane->SetFocus();
+  CLXMsgMenuCmd(m_pGraphicsPane->m_hWnd, id).Send(CLXMessage::kModeAsync);
+  return TRUE;
+}
+
+void CDiffractWnd::ToggleToolbar() {
+  if (!m_pToolbar || !m_pToolbar->m_hWnd) return;
+  m_pToolbar->ShowWindow(m_pToolbar->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+  RecalcLayout();
 }

@@ -713,12 +713,12 @@ const ExtensionEntry kExtensions[] = {
     {31, L"mcm"},     {31, L"mm"},      {32, L"mol"},   {33, L"pdb"},     {34, L"rint"},   {34, L"asc"},
     {35, L"sdf"},     {36, L"shelx"},   {36, L"res"},   {37, L"struplo"}, {37, L"str"},    {38, L"topas"},
     {39, L"vasp"},    {39, L"poscar"},  {39, L"contcar"}, {40, L"vesta"}, {41, L"wien2k"}, {41, L"struct"},
-    {42, L"xyz"},     {43, L"bmp"},     {44, L"dae"},   {44, L"collada"}, {45, L"emf"},    {46, L"gif"},
+    {42, L"xyz"},     {43, L"bmp"},     {44, L"dae"},   {44, L"collada"}, {45, L"svg"},    {45, L"emf"},    {46, L"gif"},
     {47, L"html"},    {47, L"htm"},     {48, L"ico"},   {50, L"jpg"},     {50, L"jpeg"},   {51, L"avi"},
     {52, L"mov"},     {53, L"mov"},     {54, L"png"},   {56, L"rtf"},     {55, L"stl"},    {57, L"txt"},
     {57, L"text"},    {58, L"tiff"},    {58, L"tif"},   {59, L"url"},     {60, L"wmf"},
 };
-static_assert(sizeof(kExtensions) / sizeof(kExtensions[0]) == 88);
+static_assert(sizeof(kExtensions) / sizeof(kExtensions[0]) == 89);
 
 std::wstring LowerAscii(std::wstring s) {
   for (auto& c : s)

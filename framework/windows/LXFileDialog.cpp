@@ -240,7 +240,8 @@ struct ExportType {
 };
 const ExportType kExportTypes[] = {
     {43, L"BMP (*.bmp;*.di;*.rle)|*.bmp;*.dib;*.rle|", L"Image file", L" Image"},
-    {45, L"Windows Metafile (*.emf)|*.emf|", L"Windows metafile", L" Image"},
+    // The program's vector drawings are written as SVG.
+    {45, L"SVG (*.svg)|*.svg|", L"SVG image", L" Image"},
     {46, L"GIF (*.gif)|*.gif|", L"Image file", L" Image"},
     {47, L"HTML File (*.html;*.htm)|*.html;*.htm|", L"Web page", L""},
     {49, nullptr, L"Image file", L" Image"},

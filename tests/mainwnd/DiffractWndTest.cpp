@@ -293,8 +293,6 @@ TEST(DiffractWnd, LayoutCommandsSayWhatTheyWillDo) {
   EXPECT_TRUE(parameters.enabled);
   EXPECT_EQ(parameters.text, CString(L"Show Parameters List"));
   EXPECT_EQ(ask(CDiffractWnd::kCmdMaximiseWindow).text, CString(L"Maximise Window"));
-  // A command nothing handles yet is not offered.
-  EXPECT_FALSE(ask(33280).enabled);
 }
 
 TEST(DiffractWnd, PaneSizesComeFromAndGoBackToThePreferences) {

@@ -65,6 +65,10 @@ void RunClipboard(const Line&) {
   if (data && data->hasImage()) {
     const QImage image = qvariant_cast<QImage>(data->imageData());
     Print("clipboard: image " + std::to_string(image.width()) + " x " + std::to_string(image.height()));
+  } else if (data && data->hasFormat(QStringLiteral("image/png")) && !data->hasFormat(QStringLiteral("image/svg+xml"))) {
+    // A bitmap copied by the program itself travels as PNG.
+    const QImage image = QImage::fromData(data->data(QStringLiteral("image/png")));
+    Print("clipboard: image " + std::to_string(image.width()) + " x " + std::to_string(image.height()));
   } else if (data && data->hasFormat(QStringLiteral("image/svg+xml"))) {
     QSvgRenderer svg(data->data(QStringLiteral("image/svg+xml")));
     const QSize size = svg.defaultSize();
