@@ -49,13 +49,9 @@ bool MakeOwnFolder(const std::string& path) {
   return errno == EEXIST && IsOwnFolder(path);
 }
 
-// The new folder's name: a UUID that is really new (a failure must not give the nil UUID, which
-// every failed hand-over would share).
 bool NewFolderName(std::string& name) {
   UUID id{};
-  const RPC_STATUS status = UuidCreateSequential(&id);
-  RPC_STATUS nilStatus = RPC_S_OK;
-  if ((status != RPC_S_OK && status != RPC_S_UUID_LOCAL_ONLY) || UuidIsNil(&id, &nilStatus)) return false;
+  if (!TransferFolder::NewId(id)) return false;
   RPC_WSTR text = nullptr;
   if (UuidToStringW(&id, &text) != RPC_S_OK || !text) return false;
   name = CString(text).ToUtf8();
@@ -63,6 +59,12 @@ bool NewFolderName(std::string& name) {
   return !name.empty();
 }
 }  // namespace
+
+bool TransferFolder::NewId(UUID& id) {
+  const RPC_STATUS status = UuidCreateSequential(&id);
+  RPC_STATUS nilStatus = RPC_S_OK;
+  return (status == RPC_S_OK || status == RPC_S_UUID_LOCAL_ONLY) && !UuidIsNil(&id, &nilStatus);
+}
 
 std::vector<CString> TransferFolder::Roots() {
   std::vector<CString> roots;

@@ -6,10 +6,14 @@
 #include <vector>
 
 #include "CString.h"
+#include "Uuid.h"
 
 namespace TransferFolder {
 constexpr std::time_t kMaxAgeSeconds = 24 * 60 * 60;
 
+// A new time-based UUID; false on any failure other than "local only", and for the nil UUID,
+// which every failed hand-over would share.
+bool NewId(UUID& id);
 // The transfer roots, best first: "$XDG_RUNTIME_DIR/quillonographic/Xfer", then
 // "$XDG_CACHE_HOME/quillonographic/Xfer" ("~/.cache" when that is unset).
 std::vector<CString> Roots();

@@ -184,9 +184,7 @@ void SendStructureToVisualiser(CDiffractWnd& window) {
     throw CLXXFileVisualiseXferNoFile(kLXSeverityMessage, 0, __LINE__, kMakerName);
   }
   UUID session{};
-  RPC_STATUS nilStatus = RPC_S_OK;
-  const RPC_STATUS made = UuidCreateSequential(&session);
-  if ((made != RPC_S_OK && made != RPC_S_UUID_LOCAL_ONLY) || UuidIsNil(&session, &nilStatus)) {
+  if (!TransferFolder::NewId(session)) {
     ::rmdir(Utf8(folder).c_str());
     throw CLXXFileVisualiseXferNoFile(kLXSeverityMessage, 0, __LINE__, kMakerName);
   }
