@@ -1,6 +1,8 @@
 #include "PlotFontDialog.h"
 
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +17,28 @@ constexpr std::uint32_t kBold = 1, kItalic = 2, kUnderline = 4, kStrikeOut = 8;
 constexpr int kBoldWeight = 600;
 // Face names are kept to the length the settings' record gives them.
 constexpr int kMaxFaceLength = 31;
+// The family's own name for the style (as "Book" or "Oblique"): without it the dialog matches a
+// generic name such as "Normal" to none of the family's styles and selects its first, so that an
+// unchanged OK would change the font.
+QString StyleNameFor(const QString& family, bool bold, bool italic) {
+  QString best;
+  int bestDistance = 1 << 20;
+  const int wanted = bold ? QFont::Bold : QFont::Normal;
+  for (const QString& style : QFontDatabase::styles(family)) {
+    // Oblique counts as italic, as the plot's text draws it.
+    if (QFontDatabase::font(family, style, 10).italic() != italic) continue;
+    // Narrow and wide forms come last; among equals the plainest (shortest) name.
+    static const QRegularExpression kStretched(QStringLiteral("condensed|narrow|expanded|extended"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    const int distance = 10 * std::abs(QFontDatabase::weight(family, style) - wanted) +
+                         (style.contains(kStretched) ? 100000 : 0) + int(style.size());
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = style;
+    }
+  }
+  return best;
+}
 }  // namespace
 
 bool RunPlotFontDialog(CWnd* parent, PlotFontChoice& choice) {
@@ -33,6 +57,9 @@ bool RunPlotFontDialog(CWnd* parent, PlotFontChoice& choice) {
   font.setItalic((choice.style & kItalic) != 0);
   font.setUnderline((choice.style & kUnderline) != 0);
   font.setStrikeOut((choice.style & kStrikeOut) != 0);
+  if (const QString style = StyleNameFor(family, (choice.style & kBold) != 0, (choice.style & kItalic) != 0);
+      !style.isEmpty())
+    font.setStyleName(style);
   dialog.setCurrentFont(font);
   // The dialog offers whole points; a size it only rounded is kept as it was.
   const double offered = dialog.currentFont().pointSizeF();

@@ -221,13 +221,18 @@ TEST(DiffractWndCommands, FontsKeepThePointSizeAcceptedUnchanged) {
   MainWindowFixture m;
   ASSERT_NE(m.wnd, nullptr);
   CDiffractionSettings& s = *m.doc->GetSettings();
-  for (float size : {10.0f, 13.5f, 7.0f}) {
-    s.m_fontSize = size;
-    s.m_fontStyle = 2;
+  struct Case {
+    float size;
+    std::uint32_t style;
+  } cases[] = {{10.0f, 0}, {13.5f, 2}, {7.0f, 1}, {8.0f, 3}};
+  for (const Case& c : cases) {
+    s.m_fontName = L"MS Shell Dlg 2";
+    s.m_fontSize = c.size;
+    s.m_fontStyle = c.style;
     qlw::SetCommonDialogAnswer([](QDialog* dialog) { dialog->accept(); });
     m.Command(33372);
-    EXPECT_FLOAT_EQ(s.m_fontSize, size);
-    EXPECT_EQ(s.m_fontStyle, 2u);
+    EXPECT_FLOAT_EQ(s.m_fontSize, c.size);
+    EXPECT_EQ(s.m_fontStyle, c.style) << c.size;
   }
   m.doc->SetModifiedFlag(FALSE);
   qlw::SetCommonDialogAnswer([](QDialog* dialog) {
