@@ -167,12 +167,27 @@ double CQLCrystal::WrapCoordinate(double v)
 
 void CQLCrystal::ExpandSitesBySymmetry()
 {
+    std::vector<CSymmetryOperator> listed;
+    GetFullOperatorList(listed);
+    // A list that names the centring operators and a centred symbol as well gives every operator
+    // again with a whole-cell shift: the same images, so one of each is kept.
     std::vector<CSymmetryOperator> ops;
-    GetFullOperatorList(ops);
     std::vector<std::array<int, 9>> opRotations;
-    opRotations.reserve(ops.size());
-    for (const auto& op : ops)
-        opRotations.push_back(IntegerRotation(op));
+    ops.reserve(listed.size());
+    opRotations.reserve(listed.size());
+    for (const auto& op : listed)
+    {
+        const std::array<int, 9> rotation = IntegerRotation(op);
+        const QLPosition shift = {op.m_translation[0], op.m_translation[1], op.m_translation[2]};
+        bool known = false;
+        for (std::size_t k = 0; k < ops.size() && !known; ++k)
+            known = opRotations[k] == rotation &&
+                    WithinTolerance({ops[k].m_translation[0], ops[k].m_translation[1], ops[k].m_translation[2]}, shift);
+        if (known)
+            continue;
+        ops.push_back(op);
+        opRotations.push_back(rotation);
+    }
     const auto& s = m_originShift;
     for (auto& site : m_sites)
     {

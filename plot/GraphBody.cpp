@@ -102,11 +102,15 @@ void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfil
         if (!linear) return DataToPixel(x, y);
         return Gdiplus::PointF(float((x - xMin) * xScale + left), float(bottom - (y - yMin) * yScale));
     };
-    // Points within a pixel of the run's mean merge into it; the mean kept as sums, so that no
-    // division waits on the one before.
-    double sumX = 0, sumY = 0, meanX = 0, meanY = 0;
+    // Points within a pixel of the run's mean merge into it; the run is kept as sums and compared
+    // as such, so that no division stands between one point and the next.
+    double sumX = 0, sumY = 0;
     int run = 0;
-    for (const CQLProfilePoint& point : points) {
+    const CQLProfilePoint* const end = points.data() + points.size();
+    for (const CQLProfilePoint* p = points.data(); p != end; ++p) {
+        // The branches below keep the processor from reading far ahead on its own.
+        __builtin_prefetch(p + 64);
+        const CQLProfilePoint& point = *p;
         const double x = point.x + xOffset;
         if (x < windowMin || x > windowMax) continue;
         const Gdiplus::PointF pixel = toPixel(x, pattern.PlottedY(point.y));
@@ -114,20 +118,19 @@ void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfil
             m_points.push_back(pixel);
             continue;
         }
-        if (run > 0 && std::fabs(pixel.X - meanX) < 1 && std::fabs(pixel.Y - meanY) < 1) {
+        if (run > 0 && std::fabs(double(pixel.X) * run - sumX) < run &&
+            std::fabs(double(pixel.Y) * run - sumY) < run) {
             ++run;
             sumX += pixel.X;
             sumY += pixel.Y;
-            meanX = sumX / run;
-            meanY = sumY / run;
             continue;
         }
-        if (run > 0) m_points.emplace_back(float(meanX), float(meanY));
-        sumX = meanX = pixel.X;
-        sumY = meanY = pixel.Y;
+        if (run > 0) m_points.emplace_back(float(sumX / run), float(sumY / run));
+        sumX = pixel.X;
+        sumY = pixel.Y;
         run = 1;
     }
-    if (run > 0) m_points.emplace_back(float(meanX), float(meanY));
+    if (run > 0) m_points.emplace_back(float(sumX / run), float(sumY / run));
 }
 
 void CGraphRenderer::DrawCurve(const CQLPattern& pattern, const CQLProfile& points, std::uint32_t colour,

@@ -13,6 +13,8 @@ if [ "${1:-}" = "--test" ]; then
   pkgs+=(ghostscript)
   # Screenshots of windows on a virtual display (by hand, not in the suite).
   pkgs+=(xvfb x11-apps xdotool)
+  # Opening a registered file the way the desktop does, and reading the clipboard from another process.
+  pkgs+=(xdg-utils xclip)
 fi
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -15,6 +16,7 @@
 
 #include "LXApp.h"
 #include "LXException.h"
+#include "LXFile.h"
 #include "LXRegistry.h"
 #include "Resources.h"
 
@@ -44,9 +46,12 @@ bool GetTypeInfo(const CLXDocTypeRow& row, TypeInfo& info) {
 std::string Narrow(const CString& s) { return s.ToUtf8(); }
 
 // The MIME type of a registry file-type id: "Qlw.Crystal-5/6" becomes
-// "application/x-quillonographic-crystal-5-6", valid as a MIME type and as a file name.
-std::string MimeTypeOf(const CString& progId) {
-  std::string name = Narrow(progId.Mid(progId.ReverseFind(L'.') + 1));
+// "application/x-quillonographic-crystal-5-6", valid as a MIME type and as a file name. CIF is
+// the established chemical type, which other programs open too.
+constexpr char kCifMimeType[] = "chemical/x-cif";
+std::string MimeTypeOf(const TypeInfo& t) {
+  if (t.row->fileType == 22) return kCifMimeType;
+  std::string name = Narrow(t.progId.Mid(t.progId.ReverseFind(L'.') + 1));
   for (char& c : name) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '+') c = '-';
@@ -54,12 +59,45 @@ std::string MimeTypeOf(const CString& progId) {
   return "application/x-quillonographic-" + name;
 }
 
-// Magic of the types that have one: the binary crystal files begin with their four characters.
-const char* MagicOf(uint32_t fileType) {
+// Extensions that other programs' files carry too (keys and signatures, plain text, other
+// structure formats): a glob would take them all, and these types have no signature to check.
+bool IsSharedExtension(const CString& ext) {
+  static const wchar_t* const kShared[] = {L".asc", L".str", L".txt", L".text", L".dat"};
+  for (const wchar_t* shared : kShared)
+    if (ext.CompareNoCase(shared) == 0) return true;
+  return false;
+}
+
+// Every extension the type has, from its document string and from the program's extension table.
+std::vector<CString> GlobExtensionsOf(const TypeInfo& t) {
+  std::vector<CString> all = t.extensions;
+  std::vector<CString> more;
+  GetFileTypeExtensions(t.row->fileType, more);
+  for (const CString& ext : more)
+    if (std::none_of(all.begin(), all.end(), [&](const CString& e) { return e.CompareNoCase(ext) == 0; }))
+      all.push_back(ext);
+  std::vector<CString> globs;
+  for (const CString& ext : all)
+    if (!IsSharedExtension(ext)) globs.push_back(ext);
+  return globs;
+}
+
+// The signature of the binary types as shared-mime-info magic; empty for the text formats.
+// Nested matches must all hold; sibling matches are alternatives.
+std::string MagicOf(uint32_t fileType) {
+  const std::string session =
+      "<match type=\"string\" offset=\"0\" value=\"QLSF\"><match type=\"string\" offset=\"8\" "
+      "value=\"Quillonographic\"/></match>";
   switch (fileType) {
-    case 1: return "LXDF";
-    case 4: return "LXD5";
-    default: return nullptr;
+    case 1:  // current files, and the older ones whose header length comes first
+      return "<magic priority=\"60\"><match type=\"string\" offset=\"0\" value=\"LXDF\"/>"
+             "<match type=\"string\" offset=\"4\" value=\"LXDF\"><match type=\"string\" offset=\"11\" "
+             "value=\"LUMAXISWORKS\"/></match></magic>";
+    case 4: return "<magic priority=\"60\"><match type=\"string\" offset=\"0\" value=\"LXD5\"/></magic>";
+    // Both session generations share the first record; without an extension the current one wins.
+    case 10: return "<magic priority=\"60\">" + session + "</magic>";
+    case 11: return "<magic priority=\"55\">" + session + "</magic>";
+    default: return {};
   }
 }
 
@@ -94,6 +132,96 @@ std::string ConfigHome() {
 bool FileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> SystemDataDirs() {
+  std::vector<std::string> dirs;
+  const char* list = std::getenv("XDG_DATA_DIRS");
+  std::stringstream paths(list && *list ? list : "/usr/local/share:/usr/share");
+  std::string dir;
+  while (std::getline(paths, dir, ':'))
+    if (!dir.empty()) dirs.push_back(dir);
+  return dirs;
+}
+
+// Whether the system's MIME database already declares a type, so that ours need not.
+bool SystemDeclaresMimeType(const std::string& type) {
+  for (const std::string& dir : SystemDataDirs())
+    if (FileExists(dir + "/mime/" + type + ".xml")) return true;
+  return false;
+}
+
+// One argument of a desktop entry's Exec key: quoted only when it holds a reserved character,
+// with the characters the quotes leave special escaped, and then backslashes and percent signs
+// escaped once more for the entry's string syntax.
+std::string ExecArgument(const std::string& arg) {
+  const bool quote = arg.empty() || arg.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos;
+  std::string out = quote ? "\"" : "";
+  for (char c : arg) {
+    if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) out += '\\';
+    out += c;
+  }
+  if (quote) out += '"';
+  std::string escaped;
+  for (char c : out) {
+    if (c == '\\') escaped += "\\\\";
+    else if (c == '%') escaped += "%%";
+    else escaped += c;
+  }
+  return escaped;
+}
+
+// Makes the desktop entry the default of the registered types and withdraws it from the others,
+// in the user's mimeapps.list; lines of other programs stay as they are.
+void WriteDefaultApplications(const std::set<std::string>& ours, const std::set<std::string>& known) {
+  const std::string path = ConfigHome() + "/mimeapps.list";
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  std::string line;
+  bool inDefaults = false, sawDefaults = false;
+  std::set<std::string> written;
+  auto addOurs = [&]() {
+    for (const std::string& type : ours)
+      if (!written.count(type)) lines.push_back(type + "=" + kDesktopFileName + ";");
+    written = ours;
+  };
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[0] == '[') {
+      if (inDefaults) addOurs();
+      inDefaults = line == "[Default Applications]";
+      sawDefaults = sawDefaults || inDefaults;
+      lines.push_back(line);
+      continue;
+    }
+    if (inDefaults) {
+      const size_t eq = line.find('=');
+      const std::string type = eq == std::string::npos ? std::string() : line.substr(0, eq);
+      if (ours.count(type) || (known.count(type) && line.substr(eq + 1, std::strlen(kDesktopFileName) + 1) ==
+                                                        std::string(kDesktopFileName) + ";"))
+        continue;
+    }
+    lines.push_back(line);
+  }
+  in.close();
+  if (inDefaults) addOurs();
+  if (!sawDefaults && !ours.empty()) {
+    lines.push_back("[Default Applications]");
+    addOurs();
+  }
+  // Drop a section that unregistration left empty, and the file when nothing is left in it.
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const bool emptySection = lines[i] == "[Default Applications]" &&
+                              (i + 1 == lines.size() || (!lines[i + 1].empty() && lines[i + 1][0] == '['));
+    if (!emptySection) kept.push_back(lines[i]);
+  }
+  if (kept.empty()) {
+    std::remove(path.c_str());
+    return;
+  }
+  qlw::MakeFolders(ConfigHome());
+  std::ofstream out(path, std::ios::trunc);
+  for (const std::string& l : kept) out << l << "\n";
 }
 
 // Runs a desktop database tool when it is installed; nothing when it is not.
@@ -157,8 +285,8 @@ std::vector<TypeInfo> RegisteredTypes(HKEY root, const CString& exe) {
   return types;
 }
 
-// Rewrites (or, with no type left, removes) the desktop entry and the MIME package, then lets
-// the desktop's databases catch up.
+// Rewrites (or, with no type left, removes) the desktop entry and the MIME package, makes the
+// entry the default of its types, then lets the desktop's databases catch up.
 void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
   const std::string applications = DataHome() + "/applications";
   const std::string mime = DataHome() + "/mime";
@@ -166,6 +294,12 @@ void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
   const std::string packagePath = mime + "/packages/" + kMimePackageName;
   const std::string iconFolder = DataHome() + "/icons/hicolor/scalable/apps";
   const std::string iconPath = iconFolder + "/" + kIconName + ".svg";
+  std::set<std::string> ours, known;
+  for (const CLXDocTypeRow& row : LXDocTypes::GetTable()) {
+    TypeInfo info;
+    if (GetTypeInfo(row, info)) known.insert(MimeTypeOf(info));
+  }
+  for (const TypeInfo& t : types) ours.insert(MimeTypeOf(t));
   if (types.empty()) {
     std::remove(desktopPath.c_str());
     std::remove(packagePath.c_str());
@@ -185,30 +319,32 @@ void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
     package << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
     for (const TypeInfo& t : types) {
-      const std::string type = MimeTypeOf(t.progId);
+      const std::string type = MimeTypeOf(t);
       mimeList += type + ";";
+      if (type == kCifMimeType && SystemDeclaresMimeType(type)) continue;
       package << "  <mime-type type=\"" << type << "\">\n";
       package << "    <comment>" << XmlEscape(Narrow(t.name.IsEmpty() ? t.progId : t.name)) << "</comment>\n";
-      for (const CString& ext : t.extensions)
+      const std::string magic = MagicOf(t.row->fileType);
+      // Text editors stay among the programs that open the text formats.
+      if (magic.empty()) package << "    <sub-class-of type=\"text/plain\"/>\n";
+      for (const CString& ext : GlobExtensionsOf(t))
         package << "    <glob pattern=\"*" << XmlEscape(Narrow(ext)) << "\" weight=\"" << kGlobWeight << "\"/>\n";
-      if (const char* magic = MagicOf(t.row->fileType))
-        package << "    <magic priority=\"60\"><match type=\"string\" offset=\"0\" value=\"" << magic
-                << "\"/></magic>\n";
+      if (!magic.empty()) package << "    " << magic << "\n";
       package << "  </mime-type>\n";
     }
     package << "</mime-info>\n";
     package.close();
     std::ofstream desktop(desktopPath, std::ios::trunc);
-    // Quoted, so that a folder with blanks in its name still starts the program.
     desktop << "[Desktop Entry]\nType=Application\nName=Quillonographic\n"
                "Comment=Simulates powder diffraction patterns from crystal structures\n"
-               "Exec=\""
-            << Narrow(exe) << "\" %F\nTerminal=false\nCategories=Science;Physics;Chemistry;Education;\nMimeType="
+               "Exec="
+            << ExecArgument(Narrow(exe)) << " %F\nTerminal=false\nCategories=Science;Physics;Chemistry;\nMimeType="
             << mimeList << "\n";
     // The window's class, so that the desktop matches the running program to this entry.
     desktop << "StartupWMClass=" << kIconName << "\n";
     if (hasIcon) desktop << "Icon=" << kIconName << "\n";
   }
+  WriteDefaultApplications(ours, known);
   RunTool("update-mime-database", mime);
   RunTool("update-desktop-database", applications);
 }
@@ -399,9 +535,9 @@ bool CLXApp::IsFileTypeAssociated(uint32_t fileType, bool& associated) {
   if (root != HKEY_CLASSES_ROOT) RegCloseKey(root);
   // What the desktop will use: each extension must resolve to our type, which our entry opens
   // and no other application is the chosen default for.
-  const std::string type = MimeTypeOf(t.progId);
+  const std::string type = MimeTypeOf(t);
   bool desktop = DesktopEntryListsType(type);
-  for (const CString& ext : t.extensions) {
+  for (const CString& ext : GlobExtensionsOf(t)) {
     if (MimeTypeForName("file" + Narrow(ext)) != type) desktop = false;
   }
   const std::string chosen = DefaultApplicationFor(type);

@@ -2,9 +2,16 @@
 // desktop reads, whether a type is associated, and unregistration.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "LXApp.h"
 #include "LXRegistry.h"
@@ -45,8 +52,52 @@ class ShellRegistrationTest : public ::testing::Test {
     return s.str();
   }
 
+  // Runs a desktop tool in the private XDG environment and returns its output, trimmed.
+  std::string Run(const std::string& command) const {
+    const std::string env = "env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID "
+                            "XDG_DATA_HOME='" + m_data + "' XDG_CONFIG_HOME='" + m_config +
+                            "' XDG_DATA_DIRS=/usr/share BROWSER=false ";
+    FILE* pipe = popen((env + command + " 2>&1").c_str(), "r");
+    if (!pipe) return "<no pipe>";
+    std::string out;
+    char buffer[512];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    pclose(pipe);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+  }
+  static bool HasTool(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+  }
+
   CLXApp m_app;
   std::string m_data, m_config;
+};
+
+// The program as the desktop starts it: a script that records its arguments, in a folder of the test's choice.
+class CFakeProgram : public CLXApp {
+ public:
+  explicit CFakeProgram(const std::string& folder) : m_exe(folder + "/quillonographic") {
+    std::filesystem::create_directories(folder);
+    m_record = folder + "/arguments";
+    std::remove(m_record.c_str());
+    std::ofstream(m_exe) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/arguments.tmp\"\n"
+                            "mv \"$(dirname \"$0\")/arguments.tmp\" \"$(dirname \"$0\")/arguments\"\n";
+    chmod(m_exe.c_str(), 0755);
+  }
+  CString GetExecutablePath() override { return CString(m_exe.c_str()); }
+  // The arguments of the last start, once it has written them.
+  std::string Arguments() const {
+    for (int i = 0; i < 100 && !std::filesystem::exists(m_record); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::ifstream in(m_record);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+ private:
+  std::string m_exe, m_record;
 };
 }  // namespace
 
@@ -72,9 +123,7 @@ TEST_F(ShellRegistrationTest, RegistersTheTypesForTheRegistryAndTheDesktop) {
   EXPECT_EQ(Default(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\test_app"), exe);
 
   const std::string desktop = Slurp(m_data + "/applications/quillonographic.desktop");
-  EXPECT_NE(desktop.find("Exec=\"" + exe.ToUtf8() + "\" %F\n"), std::string::npos) << desktop;
-  EXPECT_NE(desktop.find("MimeType=application/x-quillonographic-crystal-5-6;application/x-quillonographic-cif;\n"),
-            std::string::npos)
+  EXPECT_NE(desktop.find("MimeType=application/x-quillonographic-crystal-5-6;chemical/x-cif;\n"), std::string::npos)
       << desktop;
   // The launcher shows the program's icon and matches its windows to the entry.
   EXPECT_NE(desktop.find("\nIcon=quillonographic\n"), std::string::npos) << desktop;
@@ -84,7 +133,7 @@ TEST_F(ShellRegistrationTest, RegistersTheTypesForTheRegistryAndTheDesktop) {
   EXPECT_NE(package.find("<glob pattern=\"*.cif\" weight=\"60\"/>"), std::string::npos) << package;
   EXPECT_NE(package.find("value=\"LXD5\""), std::string::npos) << package;
   // The shared database has been rebuilt from the package.
-  EXPECT_NE(Slurp(m_data + "/mime/globs2").find("application/x-quillonographic-cif:*.cif"), std::string::npos);
+  EXPECT_NE(Slurp(m_data + "/mime/globs2").find("chemical/x-cif:*.cif"), std::string::npos);
 
   bool associated = false;
   ASSERT_TRUE(m_app.IsFileTypeAssociated(22, associated));
@@ -95,7 +144,7 @@ TEST_F(ShellRegistrationTest, RegistersTheTypesForTheRegistryAndTheDesktop) {
   // The user chose another program for the type: the desktop will not use ours.
   qlw::MakeFolders(m_config);
   std::ofstream(m_config + "/mimeapps.list")
-      << "[Default Applications]\napplication/x-quillonographic-cif=other.desktop;\n";
+      << "[Default Applications]\nchemical/x-cif=other.desktop;\n";
   ASSERT_TRUE(m_app.IsFileTypeAssociated(22, associated));
   EXPECT_FALSE(associated);
 }
@@ -150,4 +199,82 @@ TEST_F(ShellRegistrationTest, TheTypesToAssociateAreTheDefaultOnesNotYetAssociat
   for (uint32_t type : defaults)
     if (type != 22 && type != 4) rest.push_back(type);
   EXPECT_EQ(m_app.GetTypesToAssociate(), rest);
+}
+
+// What a file manager does after /Register: recognise the files by name and by content, find the
+// program as their default, and start it with the file, wherever the program is installed.
+TEST_F(ShellRegistrationTest, TheDesktopRecognisesAndOpensTheRegisteredFiles) {
+  if (!HasTool("xdg-open") || !HasTool("xdg-mime") || !HasTool("update-mime-database"))
+    GTEST_SKIP() << "xdg-utils and shared-mime-info are needed";
+  const std::string files = qlwtest::ScratchDir() + "/desktop-files";
+  std::filesystem::create_directories(files);
+  std::ofstream(files + "/x.cif") << "data_x\n_cell_length_a 5.43\n";
+  std::ofstream(files + "/notes.str") << "a plain note\n";
+  std::ofstream(files + "/plain.txt") << "a plain note\n";
+  std::ofstream(files + "/crystal", std::ios::binary) << std::string("LXD5\0\0\0\x10rest of the file", 22);
+  std::ofstream(files + "/older", std::ios::binary)
+      << std::string("\0\0\0HLXDF\0\0\0LUMAXISWORKS and the rest", 36);
+  std::ofstream(files + "/session", std::ios::binary) << std::string("QLSF\0\0\0\x0fQuillonographic then", 28);
+  for (const char* ext : {".quillono", ".quillonographic", ".lxdf", ".lxd5", ".crystal"})
+    std::ofstream(files + "/x" + ext) << "x";
+
+  const std::string programs = qlwtest::ScratchDir() + "/programs";
+  const struct {
+    std::string folder, exec;
+  } installs[] = {
+      {programs + "/plain", "Exec=" + programs + "/plain/quillonographic %F\n"},
+      // Quoted as the desktop-entry rules ask, with the string escaping of the entry on top.
+      {programs + "/with blanks, $HOME and `quotes` 100% \\",
+       "Exec=\"" + programs + "/with blanks, \\\\$HOME and \\\\`quotes\\\\` 100%% \\\\\\\\/quillonographic\" %F\n"},
+  };
+  for (const auto& install : installs) {
+    SCOPED_TRACE(install.folder);
+    CFakeProgram program(install.folder);
+    ASSERT_TRUE(program.RegisterFileTypes({}));
+    const std::string desktop = m_data + "/applications/quillonographic.desktop";
+    EXPECT_NE(Slurp(desktop).find("\n" + install.exec), std::string::npos) << Slurp(desktop);
+    if (HasTool("desktop-file-validate")) EXPECT_EQ(Run("desktop-file-validate '" + desktop + "'"), "");
+
+    const struct {
+      const char* file;
+      const char* type;
+    } cases[] = {
+        {"x.cif", "chemical/x-cif"},
+        {"x.quillono", "application/x-quillonographic-session"},
+        {"x.quillonographic", "application/x-quillonographic-session"},
+        {"x.lxdf", "application/x-quillonographic-crystal"},
+        {"x.crystal", "application/x-quillonographic-crystal"},
+        {"x.lxd5", "application/x-quillonographic-crystal-5-6"},
+        {"crystal", "application/x-quillonographic-crystal-5-6"},
+        {"older", "application/x-quillonographic-crystal"},
+        {"session", "application/x-quillonographic-session"},
+        {"notes.str", "text/plain"},
+        {"plain.txt", "text/plain"},
+    };
+    for (const auto& c : cases)
+      EXPECT_EQ(Run("xdg-mime query filetype '" + files + "/" + c.file + "'"), c.type) << c.file;
+    EXPECT_EQ(Run("xdg-mime query default chemical/x-cif"), "quillonographic.desktop");
+    EXPECT_EQ(Run("xdg-mime query default application/x-quillonographic-session"), "quillonographic.desktop");
+    // The text formats stay open to text editors.
+    const std::string package = Slurp(m_data + "/mime/packages/quillonographic.xml");
+    EXPECT_NE(package.find("<mime-type type=\"application/x-quillonographic-lxtx\">\n"
+                           "    <comment>Lumaxisworks Text Data File</comment>\n"
+                           "    <sub-class-of type=\"text/plain\"/>"),
+              std::string::npos)
+        << package;
+    EXPECT_EQ(package.find("*.asc"), std::string::npos) << package;
+
+    // xdg-open asks the desktop's handlers only with a display named; the program never connects to
+    // it. Debian's xdg-open reads no quotes in Exec, so it can start only a program that needs none.
+    if (&install == &installs[0]) {
+      const std::string opened = Run("DISPLAY=:97 xdg-open '" + files + "/x.cif'");
+      EXPECT_EQ(program.Arguments(), files + "/x.cif\n") << opened;
+    }
+
+    ASSERT_TRUE(program.UnregisterFileTypes({}));
+    EXPECT_FALSE(std::filesystem::exists(desktop));
+    EXPECT_FALSE(std::filesystem::exists(m_data + "/mime/packages/quillonographic.xml"));
+    EXPECT_EQ(Slurp(m_config + "/mimeapps.list").find("quillonographic"), std::string::npos);
+    EXPECT_NE(Run("xdg-mime query filetype '" + files + "/x.quillono'"), "application/x-quillonographic-session");
+  }
 }
