@@ -11,6 +11,7 @@
 #include "LXUtils.h"
 #include "Preferences.h"
 #include "QlwDoc.h"
+#include "ParametersPane.h"
 #include "Resources.h"
 
 IMPLEMENT_DYNCREATE(CDiffractWnd, CQlwMainFrame)
@@ -163,7 +164,7 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
   } scope{m_bInLayout};
   CRuntimeClass* const graphicsClass = RUNTIME_CLASS(CGraphicsPane);
   CRuntimeClass* const patternsClass = RUNTIME_CLASS(CEmptyPane);
-  CRuntimeClass* const parametersClass = RUNTIME_CLASS(CEmptyPane);
+  CRuntimeClass* const parametersClass = RUNTIME_CLASS(CParametersPane);
   CRuntimeClass* const reflexionsClass = RUNTIME_CLASS(CEmptyPane);
   if (!m_wndSplitter.Create(this, patternsClass, nullptr, context, true, AFX_IDW_PANE_FIRST))
     throw CLXXMFC(L"Unable to create the splitter window.", 2, 0, __LINE__);

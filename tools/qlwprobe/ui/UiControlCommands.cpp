@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QAbstractButton>
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
@@ -273,6 +274,13 @@ bool ClickTab(QWidget* root, const std::string& name) {
       ClickAt(bar, bar->tabRect(i).center());
       return true;
     }
+  }
+  // Tabs drawn as buttons (the inspector's) carry the "qlwTab" property.
+  for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+    if (!button->isVisible() || !button->property("qlwTab").toBool()) continue;
+    if (WithoutMnemonic(button->text().toStdString()) != name) continue;
+    ClickAt(button, button->rect().center());
+    return true;
   }
   return false;
 }
