@@ -13,6 +13,7 @@
 #include "QlwDoc.h"
 #include "ParametersPane.h"
 #include "Resources.h"
+#include "StructuresPane.h"
 
 IMPLEMENT_DYNCREATE(CDiffractWnd, CQlwMainFrame)
 
@@ -163,7 +164,7 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
     ~LayoutScope() { flag = false; }
   } scope{m_bInLayout};
   CRuntimeClass* const graphicsClass = RUNTIME_CLASS(CGraphicsPane);
-  CRuntimeClass* const patternsClass = RUNTIME_CLASS(CEmptyPane);
+  CRuntimeClass* const patternsClass = RUNTIME_CLASS(CStructuresPane);
   CRuntimeClass* const parametersClass = RUNTIME_CLASS(CParametersPane);
   CRuntimeClass* const reflexionsClass = RUNTIME_CLASS(CEmptyPane);
   if (!m_wndSplitter.Create(this, patternsClass, nullptr, context, true, AFX_IDW_PANE_FIRST))

@@ -261,7 +261,7 @@ void RunSelect(const Line& line) {
   const std::vector<QModelIndex> rows = ListRows(view);
   for (size_t i = 1; i < line.words.size(); ++i) {
     const size_t row = Index(line.words[i], rows.size(), "row");
-    ClickIndex(view, rows[row], i == 1 ? Qt::NoModifier : Qt::ControlModifier);
+    ClickIndex(view, RowClickIndex(view, rows[row]), i == 1 ? Qt::NoModifier : Qt::ControlModifier);
   }
 }
 
