@@ -13,6 +13,7 @@
 #include "QlwDoc.h"
 #include "ParametersPane.h"
 #include "Resources.h"
+#include "ReflexionsPane.h"
 #include "StructuresPane.h"
 
 IMPLEMENT_DYNCREATE(CDiffractWnd, CQlwMainFrame)
@@ -166,7 +167,7 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
   CRuntimeClass* const graphicsClass = RUNTIME_CLASS(CGraphicsPane);
   CRuntimeClass* const patternsClass = RUNTIME_CLASS(CStructuresPane);
   CRuntimeClass* const parametersClass = RUNTIME_CLASS(CParametersPane);
-  CRuntimeClass* const reflexionsClass = RUNTIME_CLASS(CEmptyPane);
+  CRuntimeClass* const reflexionsClass = RUNTIME_CLASS(CReflexionsPane);
   if (!m_wndSplitter.Create(this, patternsClass, nullptr, context, true, AFX_IDW_PANE_FIRST))
     throw CLXXMFC(L"Unable to create the splitter window.", 2, 0, __LINE__);
   m_pParamSplitter = m_wndSplitter.AddSubDivision(1, nullptr, parametersClass, context, true);

@@ -8,7 +8,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cmath>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -159,4 +163,79 @@ TEST(UiStructures, ShowingMoreThanTwentyPatternsAsksFirst) {
                                 "> command 34378\ndisabled\n> answer yes\n> command 34369\n" + question +
                                 "> command 34378\n";
   EXPECT_NE(run.out.find(twentyOne), std::string::npos) << run.out;
+}
+
+namespace {
+struct ReflexionRow {
+  int no = 0, h = 0, k = 0, l = 0, m = 0, n = 0;
+  double d = 0, x = 0, intensity = 0, relative = 0, lp = 0;
+};
+
+// The rows printed by `rows 3100` after the line `marker` of the output.
+std::vector<ReflexionRow> ReflexionRows(const std::string& out, const std::string& marker) {
+  std::vector<ReflexionRow> rows;
+  size_t at = out.find(marker);
+  if (at == std::string::npos) return rows;
+  std::istringstream lines(out.substr(at + marker.size()));
+  std::string line;
+  while (std::getline(lines, line) && line.rfind("> ", 0) != 0) {
+    ReflexionRow r;
+    char bar = 0;
+    std::istringstream in(line);
+    in >> r.no >> bar >> r.h >> bar >> r.k >> bar >> r.l >> bar >> r.d >> bar >> r.x >> bar >> r.intensity >> bar >>
+        r.relative >> bar >> bar >> r.m >> bar >> r.n >> bar >> r.lp;
+    if (in) rows.push_back(r);
+  }
+  return rows;
+}
+}  // namespace
+
+// Rutile's list against the formulas of its columns, NaCl's against its cell, the list
+// following the selection, and sorting from the header.
+TEST(UiStructures, ReflexionsListTheSelectedCrystal) {
+  const Folder folder("ui-reflexions");
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  const std::string dir = folder.path.string();
+  const qlwtest::ProbeRun run = folder.Run("open " + rutile + "\ncommand 33589\nprint 3100\nrows 3100\n" +
+                                           "files " + dir + "/nacl.cif\ncommand 34368\n"
+                                           "select 0 1\nprint 3100\nselect 1\nprint 3100\nrows 3100\n"
+                                           "header 3100 5\nheader 3100 5\nheader 3100 1\nrows 3100\ncolumns 3100\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("> print 3100\n3100: 49 rows, 0 selected\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("> select 0 1\n> print 3100\ndisabled 3100: 0 rows, 0 selected\n"), std::string::npos);
+  EXPECT_NE(run.out.find("> select 1\n> print 3100\n3100: 22 rows, 0 selected\n"), std::string::npos);
+
+  const std::vector<ReflexionRow> titania = ReflexionRows(run.out, "> print 3100\n3100: 49 rows, 0 selected\n> rows 3100\n");
+  ASSERT_EQ(titania.size(), 49u);
+  const double lambda = 1.5405, rad = std::acos(-1.0) / 180.0;
+  for (size_t i = 0; i < titania.size(); ++i) {
+    const ReflexionRow& r = titania[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(r.no, static_cast<int>(i) + 1);
+    if (i) EXPECT_GE(r.x, titania[i - 1].x) << "sorted by 2θ first";
+    // d is shown to 5 decimals: its rounding moves 2θ by up to 2 tan θ / d × 5e-6 rad.
+    const double theta = std::asin(lambda / (2.0 * r.d));
+    EXPECT_NEAR(r.x, 2.0 * theta / rad, 6e-5 + 2.0 * std::tan(theta) / r.d * 5e-6 / rad);
+    const double t = r.x * rad;
+    EXPECT_NEAR(r.lp, (1.0 + std::cos(t) * std::cos(t)) / 2.0 / (std::sin(t) * std::sin(t / 2.0)), 2e-3);
+    EXPECT_EQ(r.n, r.h * r.h + r.k * r.k + r.l * r.l);
+    EXPECT_GE(r.d, 0.77025 - 5e-6);
+  }
+  EXPECT_EQ(std::tie(titania[0].h, titania[0].k, titania[0].l), std::make_tuple(1, 1, 0));
+  EXPECT_DOUBLE_EQ(titania[0].relative, 100.0);
+  EXPECT_EQ(std::tie(titania[1].h, titania[1].k, titania[1].l), std::make_tuple(0, 1, 1));
+  EXPECT_NEAR(titania[1].relative, 45.0, 2.0);
+
+  // NaCl by d descending: "No." counts the new order; a click on "No." sorts nothing.
+  const std::vector<ReflexionRow> salt = ReflexionRows(run.out, "> header 3100 1\n> rows 3100\n");
+  ASSERT_EQ(salt.size(), 22u);
+  const ReflexionRow* strongest = &salt[0];
+  for (size_t i = 0; i < salt.size(); ++i) {
+    EXPECT_EQ(salt[i].no, static_cast<int>(i) + 1);
+    if (i) EXPECT_LE(salt[i].d, salt[i - 1].d);
+    EXPECT_NEAR(salt[i].d * std::sqrt(salt[i].n), 5.6393, 1e-4);
+    if (salt[i].relative > strongest->relative) strongest = &salt[i];
+  }
+  EXPECT_EQ(strongest->n, 4) << "0 0 2 is the strongest";
+  EXPECT_NE(run.out.find("5 d-Spacing (Å) 95 v\n"), std::string::npos) << run.out;
 }
