@@ -24,6 +24,16 @@ constexpr UINT kColourChosen = 0x7EC;
 
 }  // namespace
 
+BEGIN_MESSAGE_MAP(CPaneEditRelay, CWnd)
+  ON_REGISTERED_MESSAGE(g_msgLXEditUpdateSync, &CPaneEditRelay::OnEditUpdate)
+  ON_REGISTERED_MESSAGE(g_msgLXEditUpdateAsync, &CPaneEditRelay::OnEditUpdate)
+END_MESSAGE_MAP()
+
+LRESULT CPaneEditRelay::OnEditUpdate(WPARAM, LPARAM) {
+  if (m_pane) m_pane->OnControlChanged();
+  return 1;
+}
+
 // ---- CDiscloseablePane ---------------------------------------------------------------------
 
 IMPLEMENT_DYNAMIC(CDiscloseablePane, CDialogPane)
@@ -33,8 +43,6 @@ BEGIN_MESSAGE_MAP(CDiscloseablePane, CDialogPane)
   ON_WM_SIZE()
   ON_REGISTERED_MESSAGE(g_msgAlphaButtonChangedSync, &CDiscloseablePane::OnAlphaButtonChanged)
   ON_REGISTERED_MESSAGE(g_msgAlphaButtonChangedAsync, &CDiscloseablePane::OnAlphaButtonChanged)
-  ON_REGISTERED_MESSAGE(g_msgLXEditUpdateSync, &CDiscloseablePane::OnEditUpdate)
-  ON_REGISTERED_MESSAGE(g_msgLXEditUpdateAsync, &CDiscloseablePane::OnEditUpdate)
   ON_MESSAGE(kColourChosen, &CDiscloseablePane::OnColorChosen)
 END_MESSAGE_MAP()
 
@@ -46,7 +54,16 @@ CDiscloseablePane::CDiscloseablePane(UINT headerId, UINT templateId, CWnd* paren
   LockUpdates();
 }
 
+CWnd* CDiscloseablePane::EditRelay() {
+  if (!m_editRelay.m_hWnd) {
+    m_editRelay.m_pane = this;
+    m_editRelay.CreateEx(0, nullptr, L"", WS_CHILD, CRect(0, 0, 0, 0), this, 0);
+  }
+  return &m_editRelay;
+}
+
 CDiscloseablePane::~CDiscloseablePane() {
+  if (m_editRelay.m_hWnd) m_editRelay.DestroyWindow();
   if (m_header.m_hWnd) m_header.DestroyWindow();
   delete m_closedImage;
   delete m_openImage;
@@ -90,7 +107,8 @@ BOOL CDiscloseablePane::OnInitDialog() {
     column->setContentsMargins(10, kHeaderHeight + 4, 8, 6);
     column->setSpacing(4);
     column->activate();
-    m_fullHeight = std::max(column->heightForWidth(kPaneWidth), column->sizeHint().height());
+    m_fullWidth = std::clamp(column->minimumSize().width(), kPaneWidth, kMaxPaneWidth);
+    m_fullHeight = std::max(column->heightForWidth(m_fullWidth), column->sizeHint().height());
   }
   if (m_fullHeight <= kHeaderHeight) m_fullHeight = kHeaderHeight + 8;
   SetWindowPos(nullptr, 0, 0, m_fullWidth, m_fullHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -149,6 +167,18 @@ LRESULT CDiscloseablePane::Disclose(bool open, bool redraw) {
   HWND host = GetHost() ? GetHost()->m_hWnd : LXAppWindows::GetMainWindow();
   CLXMsgTarget(host, g_msgParametersPaneConfig, reinterpret_cast<LPARAM>(this), 0, &answer).Send(CLXMessage::kModeKeep);
   return answer;
+}
+
+void CDiscloseablePane::SetPaneWidth(int width) {
+  m_fullWidth = width;
+  CRect r;
+  GetWindowRect(&r);
+  SetWindowPos(nullptr, 0, 0, width, r.Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CDiscloseablePane::EnableControls(const UINT* ids, bool enable) {
+  for (; *ids; ++ids)
+    if (HWND control = ::GetDlgItem(m_hWnd, static_cast<int>(*ids))) ::EnableWindow(control, enable ? TRUE : FALSE);
 }
 
 void CDiscloseablePane::ShowControls(const UINT* ids, bool show) {

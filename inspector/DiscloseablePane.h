@@ -10,7 +10,9 @@
 #include "AfxGdi.h"
 #include "GdiPlus.h"
 #include "LXAlphaButton.h"
+#include "LXColorButton.h"
 #include "LXEdit.h"
+#include "LXSpinner.h"
 #include "PrefValue.h"
 
 class CQlwDoc;
@@ -27,7 +29,22 @@ struct CPaneField {
   void Show(T value, bool force);
   // The value to write: the typed one when it is finite, inside the range and either shown from the
   // model or edited since; otherwise `stored` stays.
-  T ValueOr(T stored) const;
+  T ValueOr(T stored) const { return Writable() ? edit->m_value : stored; }
+  // The typed value may be written: finite, in range, and shown exactly or edited since.
+  bool Writable() const;
+};
+
+class CDiscloseablePane;
+
+// Hears a pane's numeric fields announce accepted values. A field also passes its enabled and
+// shown state on to whom it tells, so the pane cannot listen itself.
+class CPaneEditRelay : public CWnd {
+ public:
+  CDiscloseablePane* m_pane = nullptr;
+
+ protected:
+  LRESULT OnEditUpdate(WPARAM, LPARAM);
+  DECLARE_MESSAGE_MAP()
 };
 
 class CDiscloseablePane : public CDialogPane {
@@ -35,6 +52,7 @@ class CDiscloseablePane : public CDialogPane {
  public:
   // With the scroll bar the inspector keeps the 200 px the window gives its column.
   static constexpr int kPaneWidth = 183;
+  static constexpr int kMaxPaneWidth = 183;
   static constexpr int kHeaderHeight = 22;
 
   CDiscloseablePane(UINT headerId, UINT templateId, CWnd* parent);
@@ -59,6 +77,9 @@ class CDiscloseablePane : public CDialogPane {
   bool IsOpen() const { return m_header.IsChecked(); }
   int GetFullHeight() const { return m_fullHeight; }
   bool IsUpdateLocked() const { return m_refreshGuard.held; }
+  int GetFullWidth() const { return m_fullWidth; }
+  // Every pane of the host takes the widest one's width.
+  void SetPaneWidth(int width);
 
   // The update lock: one level per class level, freed by the most derived OnInitDialog.
   void LockUpdates();
@@ -71,6 +92,36 @@ class CDiscloseablePane : public CDialogPane {
  protected:
   // Shows or hides the listed controls keeping their state; a null-terminated list.
   void ShowControls(const UINT* ids, bool show);
+  // A numeric field with its spinner (null for none): range, spinner steps, printf format; it
+  // announces on Enter and focus loss, to this pane.
+  template <class T>
+  void SetUpField(CPaneField<T>& field, CLXEdit<T>& edit, CLXSpinner<T>* spinner, T low, T high, int steps,
+                  const wchar_t* format) {
+    edit.m_options = std::is_floating_point_v<T> ? CLXEdit<T>::kTrimKeepPoint : 0;
+    UINT previous = 0;
+    edit.AddDisplayFlag(previous);
+    if (format) edit.SetFormat(format);
+    edit.SetRange(low, high);
+    edit.SetValue(low, true);
+    if (spinner) {
+      spinner->SetStepCount(steps);
+      spinner->SetBuddy(&edit);
+    }
+    edit.AddNotifyTarget(EditRelay());
+    field.edit = &edit;
+  }
+  // Sets a colour button, repainting it only when the colour changes.
+  static void ShowColour(CColorButton& button, DWORD argb) {
+    if (button.GetColor() != argb) button.SetColor(argb);
+  }
+  // Ticks a check box only when its state differs.
+  static void ShowCheck(CButton& box, bool on) {
+    const int state = on ? BST_CHECKED : BST_UNCHECKED;
+    if (box.GetCheck() != state) box.SetCheck(state);
+  }
+  static bool IsChecked(const CButton& box) { return box.GetCheck() == BST_CHECKED; }
+  void EnableControls(const UINT* ids, bool enable);
+  CWnd* EditRelay();
   // Sends the pane's hint to the document, the host as sender.
   void SendHint(int code);
   // The hint of an apply from this pane, after the base apply; false when not modified.
@@ -89,6 +140,7 @@ class CDiscloseablePane : public CDialogPane {
   int m_fullHeight = 0;
   int m_fullWidth = kPaneWidth;
   CBrush m_background;
+  CPaneEditRelay m_editRelay;
   DECLARE_MESSAGE_MAP()
 };
 
@@ -102,12 +154,11 @@ void CPaneField<T>::Show(T value, bool force) {
 }
 
 template <class T>
-T CPaneField<T>::ValueOr(T stored) const {
-  if (!edit) return stored;
+bool CPaneField<T>::Writable() const {
+  if (!edit) return false;
   const T v = edit->m_value;
   if constexpr (std::is_floating_point_v<T>)
-    if (!std::isfinite(v)) return stored;
-  if (v < edit->m_min || v > edit->m_max) return stored;
-  if (refused && v == shown) return stored;
-  return v;
+    if (!std::isfinite(v)) return false;
+  if (v < edit->m_min || v > edit->m_max) return false;
+  return !(refused && v == shown);
 }

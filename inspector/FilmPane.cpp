@@ -34,7 +34,7 @@ BOOL CFilmPane::OnInitDialog() {
   m_slider.SetFromValue(m_gamma.m_value);
   m_spinner.SetStepCount(10);
   m_spinner.SetBuddy(&m_gamma);
-  m_gamma.AddNotifyTarget(this);
+  m_gamma.AddNotifyTarget(EditRelay());
   m_gammaField.edit = &m_gamma;
   UnlockUpdates();
   RefreshControls();

@@ -185,12 +185,14 @@ void CParametersPane::OnInitialUpdate() {
     m_panes.push_back(pane);
   }
 
+  int paneWidth = CDiscloseablePane::kPaneWidth;
+  for (CDiscloseablePane* pane : m_panes) paneWidth = std::max(paneWidth, pane->GetFullWidth());
+  for (CDiscloseablePane* pane : m_panes) pane->SetPaneWidth(paneWidth);
   m_nBandHeight = (3 * ::GetSystemMetrics(SM_CYMENU)) / 2 + 1;
   QWidget* self = qlw::WidgetOf(m_hWnd);
   m_scrollBar = new QScrollBar(Qt::Vertical, self);
   m_scrollBar->setObjectName(QStringLiteral("Inspector Scroll Bar"));
   const int barWidth = ::GetSystemMetrics(SM_CXVSCROLL);
-  const int paneWidth = CDiscloseablePane::kPaneWidth;
   m_scrollBar->setGeometry(paneWidth, m_nBandHeight, barWidth, std::max(0, int(client.Height()) - m_nBandHeight));
   m_scrollBar->show();
   QObject::connect(m_scrollBar, &QScrollBar::actionTriggered, self, [this](int action) { OnScrollBarAction(action); });

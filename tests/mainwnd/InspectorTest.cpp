@@ -78,7 +78,7 @@ TEST(Inspector, CollapsedPanesStackUnderTheTabsAndOpenOnesScroll) {
   host->ShowFormatTab();
   host->DiscloseAll(false);
   CDiscloseablePane* film = host->FindPane(CParametersPane::kFilm);
-  CDiscloseablePane* options = host->FindPane(CParametersPane::kGraphOptions);
+  CDiscloseablePane* options = host->FindPane(CParametersPane::kLabels);  // the next one shown
   ASSERT_TRUE(film && options);
   CRect a, b;
   film->GetWindowRect(&a);
@@ -95,7 +95,7 @@ TEST(Inspector, CollapsedPanesStackUnderTheTabsAndOpenOnesScroll) {
   // Open panes taller than the column: the bar scrolls them; closing them again resets it.
   host->DiscloseAll(true);
   EXPECT_EQ(film->GetFullHeight() > CDiscloseablePane::kHeaderHeight, true);
-  host->SetWindowPos(nullptr, 0, 0, host->m_nContentWidth, host->m_nBandHeight + 60, SWP_NOMOVE | SWP_NOZORDER);
+  host->SetWindowPos(nullptr, 0, 0, host->m_nContentWidth, host->m_nBandHeight + 100, SWP_NOMOVE | SWP_NOZORDER);
   host->Relayout(true);
   EXPECT_TRUE(host->IsScrollBarEnabled());
   host->SetScrollPosition(30);

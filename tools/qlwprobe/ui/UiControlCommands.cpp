@@ -14,6 +14,8 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QStyleOption>
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
@@ -146,6 +148,14 @@ void RunClick(const Line& line) {
   const Control c = Find(line.Word(1, "control id"));
   QWidget* target = c.widget;
   if (auto* view = qobject_cast<QAbstractItemView*>(target)) target = view->viewport();
+  // A check box wider than its text takes clicks on its box and text only: click the box.
+  if (auto* box = qobject_cast<QCheckBox*>(target)) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    ClickAt(target, indicator.center());
+    return;
+  }
   ClickAt(target, target->rect().center());
 }
 
