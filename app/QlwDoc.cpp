@@ -115,6 +115,11 @@ void CQlwDoc::GetFirstObservedPattern(std::shared_ptr<CQLObservedPattern>& out, 
   out = FirstInTree<CQLObservedPattern>(m_patterns, onlySelected);
 }
 
+// In tree order, looking into mixtures, shown or not.
+void CQlwDoc::GetFirstCrystalPattern(std::shared_ptr<CQLCrystalPattern>& out, bool onlySelected) const {
+  out = FirstInTree<CQLCrystalPattern>(m_patterns, onlySelected);
+}
+
 CQLPattern* CQlwDoc::GetSelectedPattern() const { return FirstInTree<CQLPattern>(m_patterns, true).get(); }
 CQLCrystalPattern* CQlwDoc::GetSelectedCrystalPattern() const {
   return FirstInTree<CQLCrystalPattern>(m_patterns, true).get();

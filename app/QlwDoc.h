@@ -73,6 +73,7 @@ class CQlwDoc : public CDocument {
 
   void GetFirstPattern(CQLPatternPtr& out, bool onlySelected) const;
   void GetFirstObservedPattern(std::shared_ptr<CQLObservedPattern>& out, bool onlySelected) const;
+  void GetFirstCrystalPattern(std::shared_ptr<CQLCrystalPattern>& out, bool onlySelected) const;
   CQLPattern* GetSelectedPattern() const;
   CQLCrystalPattern* GetSelectedCrystalPattern() const;
   CQLObservedPattern* GetSelectedObservedPattern() const;

@@ -29,6 +29,8 @@ constexpr long long kMaxIndexTriples = 1LL << 26;
 constexpr double kMaxImageIndex = 1e6;
 // Relative tolerance of a cell's metric under its own rotations.
 constexpr double kMetricTolerance = 1e-3;
+// A phase h·t this close to a whole number of turns counts as whole (t: a centring translation).
+constexpr double kWholeTurnTolerance = 1e-6;
 
 constexpr UINT kIdsGenerating = 3706;
 constexpr UINT kIdsMerging = 3709;
@@ -82,6 +84,55 @@ std::vector<std::array<double, 3>> AbsenceTestPoints(const std::vector<CSymmetry
         points.push_back({image[0] - s[0], image[1] - s[1], image[2] - s[2]});
     }
     return points;
+}
+
+// One image of each coset of the operator list's centring translations (returned), or every image
+// when there are none or the images do not fall into whole cosets.
+std::vector<std::array<double, 3>> OneImagePerCoset(const std::vector<CSymmetryOperator>& ops,
+                                                    const std::vector<std::array<double, 3>>& images,
+                                                    std::vector<std::array<double, 3>>& translations)
+{
+    auto same = [](const std::array<double, 3>& a, const std::array<double, 3>& b) {
+        for (int i = 0; i < 3; ++i)
+        {
+            const double diff = a[static_cast<std::size_t>(i)] - b[static_cast<std::size_t>(i)];
+            if (!(std::fabs(diff - std::round(diff)) < kImageTolerance))
+                return false;
+        }
+        return true;
+    };
+    translations.clear();
+    const std::array<double, 3> origin = {0.0, 0.0, 0.0};
+    for (const auto& op : ops)
+    {
+        bool pure = true;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                pure = pure && op.m_rotation[i][j] == (i == j ? 1.0 : 0.0);
+        const std::array<double, 3> t = {op.m_translation[0], op.m_translation[1], op.m_translation[2]};
+        if (pure && !same(t, origin) &&
+            std::none_of(translations.begin(), translations.end(), [&](const auto& known) { return same(known, t); }))
+            translations.push_back(t);
+    }
+    if (translations.empty())
+        return images;
+    std::vector<std::array<double, 3>> kept;
+    for (const auto& p : images)
+    {
+        const bool joined = std::any_of(kept.begin(), kept.end(), [&](const auto& q) {
+            return std::any_of(translations.begin(), translations.end(), [&](const auto& t) {
+                return same({q[0] + t[0], q[1] + t[1], q[2] + t[2]}, p);
+            });
+        });
+        if (!joined)
+            kept.push_back(p);
+    }
+    if (kept.size() * (translations.size() + 1) != images.size())
+    {
+        translations.clear();
+        return images;
+    }
+    return kept;
 }
 
 // A reflexion is absent when the operator sum of its phases vanishes.
@@ -438,19 +489,33 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
     std::vector<Candidate> candidates;
     const bool skipSymmetry = SkipsSymmetryTests(m_operators);
     const auto points = AbsenceTestPoints(m_operators, m_originShift);
+    // Where a centring translation leaves a triple's phase whole, the images it joins add alike:
+    // the sum runs over one image of each coset, counted for all of them.
+    std::vector<std::array<double, 3>> translations;
+    const std::vector<std::array<double, 3>> summed = OneImagePerCoset(m_operators, points, translations);
+    const double cosetSize = static_cast<double>(translations.size() + 1);
+    auto wholeTurns = [&](int h, int k, int l) {
+        for (const auto& t : translations)
+        {
+            const double turns = h * t[0] + k * t[1] + l * t[2];
+            if (!(std::fabs(turns - std::round(turns)) < kWholeTurnTolerance))
+                return false;
+        }
+        return true;
+    };
     // The operator sum of the absence test from phase factors, when the table stays small.
     const int limits[3] = {hmax, kmax, lmax};
     std::unique_ptr<CQLPhaseTable> phases;
-    if (!skipSymmetry && CQLPhaseTable::Footprint(points.size(), limits) <= kAbsenceTableBudget)
-        phases = std::make_unique<CQLPhaseTable>(points, limits);
+    if (!skipSymmetry && CQLPhaseTable::Footprint(summed.size(), limits) <= kAbsenceTableBudget)
+        phases = std::make_unique<CQLPhaseTable>(summed, limits);
     auto allowed = [&](int h, int k, int l) {
         if (skipSymmetry)
             return true;
-        if (!phases)
+        if (!phases || !wholeTurns(h, k, l))
             return AllowedAt(points, h, k, l);
         double sumCos, sumSin;
-        phases->Sum(h, k, l, 0, points.size(), sumCos, sumSin);
-        return NonZeroSum(sumCos, sumSin);
+        phases->Sum(h, k, l, 0, summed.size(), sumCos, sumSin);
+        return NonZeroSum(cosetSize * sumCos, cosetSize * sumSin);
     };
     auto add = [&](int h, int k, int l, std::vector<Candidate>& to) {
         const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);

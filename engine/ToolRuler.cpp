@@ -320,8 +320,14 @@ bool CRuler::OnMenuCommand(CGraphRenderer* renderer, UINT id)
         case 34168:
             ChooseColour();
             break;
-        case 34169:
         case 57634:
+            // Copy belongs to the plot unless the ruler is the selected tool.
+            if (!IsShown()) {
+                handled = false;
+                break;
+            }
+            [[fallthrough]];
+        case 34169:
             text.Format(L"%.5f", GetDeltaX());
             CUtils::CopyTextToClipboard(m_target, text);
             break;

@@ -11,7 +11,10 @@
 #include "LXUtils.h"
 #include "Preferences.h"
 #include "QlwDoc.h"
+#include "ParametersPane.h"
 #include "Resources.h"
+#include "ReflexionsPane.h"
+#include "StructuresPane.h"
 
 IMPLEMENT_DYNCREATE(CDiffractWnd, CQlwMainFrame)
 
@@ -162,9 +165,9 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
     ~LayoutScope() { flag = false; }
   } scope{m_bInLayout};
   CRuntimeClass* const graphicsClass = RUNTIME_CLASS(CGraphicsPane);
-  CRuntimeClass* const patternsClass = RUNTIME_CLASS(CEmptyPane);
-  CRuntimeClass* const parametersClass = RUNTIME_CLASS(CEmptyPane);
-  CRuntimeClass* const reflexionsClass = RUNTIME_CLASS(CEmptyPane);
+  CRuntimeClass* const patternsClass = RUNTIME_CLASS(CStructuresPane);
+  CRuntimeClass* const parametersClass = RUNTIME_CLASS(CParametersPane);
+  CRuntimeClass* const reflexionsClass = RUNTIME_CLASS(CReflexionsPane);
   if (!m_wndSplitter.Create(this, patternsClass, nullptr, context, true, AFX_IDW_PANE_FIRST))
     throw CLXXMFC(L"Unable to create the splitter window.", 2, 0, __LINE__);
   m_pParamSplitter = m_wndSplitter.AddSubDivision(1, nullptr, parametersClass, context, true);

@@ -113,6 +113,10 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   void DisclosePane(const CString&) override {}
   void GetOpenPaneNames(std::list<CString>&) const override {}
   void InvalidateAll() override;
+  // The document's dialogs (DiffractWndDialogs.cpp).
+  INT_PTR RunFindPeak(double& h, double& k, double& l) override;
+  INT_PTR RunPeakWidth(double& width) override;
+  INT_PTR RunSettingsDialog(SettingsDialog dialog, CQlwDoc& document) override;
   void ShowScroller(bool restart) override {
     if (m_pGraphicsPane) m_pGraphicsPane->GetCanvas().ShowScroller(restart);
   }

@@ -214,6 +214,7 @@ protected:
     bool m_bDoubleClick = false;
     bool m_bScrollerDrag = false;
     bool m_bCentredOnPeak = false;  // the double click in progress centred on a peak
+    bool m_bPressOnTool = false;    // the press in progress went to a tool other than the cursor
     LXGraphics::CSyncPoint m_ptMouse;
     LXGraphics::CSyncPoint m_ptPrevMouse;
     LXGraphics::CSyncPoint m_ptDown;

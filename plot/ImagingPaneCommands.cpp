@@ -187,7 +187,8 @@ BOOL CImagingPane::OnPlotCommand(UINT id)
     CDiffractionSettings* s = doc ? doc->GetSettings() : nullptr;
     if (!s) return FALSE;
     if (id == kCmdZoomToCursors) {
-        if (CRuler* ruler = s->GetRuler(false); ruler && m_pRenderer) ruler->ZoomToCursors(doc, m_pRenderer.get());
+        CRuler* ruler = s->GetRuler(false);
+        if (!ruler || !m_pRenderer || !ruler->ZoomToCursors(doc, m_pRenderer.get())) ::MessageBeep(MB_OK);
         return TRUE;
     }
     // A copy: a tool may add to or remove from the list while it handles the command.

@@ -203,6 +203,7 @@ void CImagingPane::ClearDragState()
     m_bDragging = m_bDragNode = m_bDragPan = m_bDragTool = false;
     m_bButtonDown = m_bDoubleClick = m_bScrollerDrag = false;
     m_bCentredOnPeak = false;
+    m_bPressOnTool = false;
 }
 
 // ----- cursor shape -----
@@ -461,6 +462,7 @@ bool CImagingPane::CentreOnReflexionAt(const POINT& point)
 void CImagingPane::BeginMouseAction()
 {
     const POINT at = m_ptDown.m_point;
+    m_bPressOnTool = false;
     if (m_bScrollerShown) {
         COverviewBox::MouseEvent event;
         event.point = m_ptDown;
@@ -493,6 +495,8 @@ void CImagingPane::BeginMouseAction()
             mask |= kLayerTools;
             accepted = true;
         }
+        // Selecting the ruler is no click on the plot; a click on the cursor's line still is.
+        m_bPressOnTool = !dynamic_cast<CCursor*>(tool);
     } else {
         s->GetCursor(true);
     }
@@ -621,7 +625,8 @@ void CImagingPane::OnLButtonUp(UINT, CPoint point)
         if (CTool* tool = ToolAt(point)) tool->OnLButtonDown(point, false);
         if (!m_bScrollerDrag) {
             // A plain click on the plot: the cursor comes or goes.
-            if (!m_bDragging && !SelectedNode() && !m_bNodeChanged && !m_bCentredOnPeak) ToggleCursorAt(point);
+            if (!m_bDragging && !SelectedNode() && !m_bNodeChanged && !m_bCentredOnPeak && !m_bPressOnTool)
+                ToggleCursorAt(point);
         } else {
             m_bScrollerDrag = false;
         }
@@ -634,5 +639,6 @@ void CImagingPane::OnLButtonUp(UINT, CPoint point)
     }
     m_bDoubleClick = false;
     m_bCentredOnPeak = false;
+    m_bPressOnTool = false;
     SetCursorForState();
 }

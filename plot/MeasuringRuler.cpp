@@ -277,8 +277,10 @@ bool CRuler::ZoomToCursors(CQlwDoc* document, CGraphRenderer* renderer)
     m_axes = previousAxes;
     // A ruler level with the plot's bottom, or a span outside the data, would give the plot a
     // range of zero: refuse rather than divide by it.
-    if (!usable || !std::isfinite(xMin) || !std::isfinite(xMax) || !(xMax > xMin) || !std::isfinite(yMax) ||
-        !(yMax > 0))
+    // Narrower than the zoom commands allow, repeated zooms would shrink the window towards zero.
+    const double narrowest = (settings->m_defaultXMax - settings->m_defaultXMin) / 1000.0;
+    if (!usable || !std::isfinite(xMin) || !std::isfinite(xMax) || !(xMax - xMin > narrowest) ||
+        !std::isfinite(yMax) || !(yMax > 0))
         return false;
     settings->m_visibleXMin = xMin;
     settings->m_visibleXMax = xMax;

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -566,6 +567,18 @@ bool CLXApp::OpenFilesDialog(const std::vector<uint32_t>& fileTypes, std::vector
   if (!g_openFilesPrompt || !g_openFilesPrompt(templates, initialFilter, AcceptsSeveralFiles(), chosen)) return false;
   paths.insert(paths.end(), chosen.begin(), chosen.end());
   return true;
+}
+
+std::vector<CString> CLXApp::ChooseFilesToOpen(const std::vector<uint32_t>& fileTypes) {
+  std::vector<CDocTemplate*> templates;
+  for (const uint32_t type : fileTypes) {
+    CDocTemplate* docTemplate = GetTemplateForFileType(type);
+    if (docTemplate && std::find(templates.begin(), templates.end(), docTemplate) == templates.end())
+      templates.push_back(docTemplate);
+  }
+  std::vector<CString> chosen;
+  if (templates.empty() || !g_openFilesPrompt || !g_openFilesPrompt(templates, 0, true, chosen)) return {};
+  return chosen;
 }
 
 std::vector<uint32_t> CLXApp::GetTypesToAssociate() {

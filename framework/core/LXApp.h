@@ -67,6 +67,9 @@ class CLXApp : public CWinApp {
   // chosen paths are appended. False when cancelled or when no dialog is available.
   virtual bool OpenFilesDialog(const std::vector<uint32_t>& fileTypes, std::vector<CString>& paths,
                                uint32_t initialType, bool flag1, bool flag2);
+  // The framework file dialog, several files allowed, over the templates of the given types in
+  // their order (a type given twice is offered once); the chosen paths, none when cancelled.
+  std::vector<CString> ChooseFilesToOpen(const std::vector<uint32_t>& fileTypes);
   // The types marked for registration by default whose files the desktop does not open with the
   // program.
   virtual std::vector<uint32_t> GetTypesToAssociate();

@@ -116,7 +116,17 @@ class CLXHelpButton : public CAlphaButton {
   ~CLXHelpButton() override;
 };
 
+// The header of an inspector pane: a toggle (on = pane open) drawn with a disclosure triangle
+// (the alternate image when on) and the caption beside it.
 class CDisclosureButton : public CAlphaButton {
  public:
   using CAlphaButton::CAlphaButton;
+  CDisclosureButton() : CAlphaButton(kToggle, kImage, kCustomFrame, 1) {}
+  CMenu* GetPopupMenu() override { return nullptr; }
+  void DrawItem(LPDRAWITEMSTRUCT item) override;
+  // The caption's box: the rectangle less 22.5 px on the left, or a zero-width box at the middle
+  // of a narrower button.
+  static Gdiplus::RectF TextBox(const Gdiplus::RectF& button);
+  Gdiplus::Bitmap* m_closedImage = nullptr;  // not owned
+  Gdiplus::Bitmap* m_openImage = nullptr;    // not owned
 };

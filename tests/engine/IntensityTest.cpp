@@ -232,6 +232,39 @@ TEST(Intensity, CosetsNeedEverySiteWhole)
     }
 }
 
+TEST(Intensity, ManyAlikeSitesSummedInBlocksAgreeWithDirectSums)
+{
+    // Thousands of atoms of one element with one displacement in P 1: they share one factor and
+    // their positions are summed in several blocks, each with its own phase table, the blocks'
+    // shares added afterwards. One reflexion on its own sums every position directly.
+    CQLCrystal crystal = MakeCrystal(30, 31, 32, 89, 91, 92, L"P 1", {{L"O1", L"O", 0.1, 0.2, 0.3}});
+    crystal.m_sites.clear();
+    unsigned state = 12345;
+    auto next = [&] {
+        state = state * 1103515245u + 12345u;
+        return double((state >> 8) & 0xFFFF) / 65536.0;
+    };
+    for (int i = 0; i < 3000; ++i)
+    {
+        CQLSite site = MakeSite({L"O", L"O", next(), next(), next()});
+        site.m_displacement = std::make_unique<CQLThermalEllipsoid>(0.012);
+        crystal.m_sites.push_back(std::move(site));
+    }
+    crystal.ExpandSitesBySymmetry();
+    CDiffractionSettings settings(true);
+    settings.m_dMin = 3.0;
+    ASSERT_TRUE(crystal.Recompute(settings));
+    ASSERT_GT(crystal.m_reflexions.size(), 500u);
+    const double bound = 1e-13 * 8.0 * 3000;  // |f| of oxygen at most 8, per position
+    for (const auto& r : crystal.m_reflexions)
+    {
+        CQLReflexion single = *r;
+        crystal.ComputeReflexionIntensity(single, settings);
+        EXPECT_NEAR(single.A, r->A, bound) << r->h << " " << r->k << " " << r->l;
+        EXPECT_NEAR(single.B, r->B, bound) << r->h << " " << r->k << " " << r->l;
+    }
+}
+
 TEST(Intensity, LargeParallelTableAgreesWithDirectSums)
 {
     // Enough positions and rows that the table is built on the team; the images of each site

@@ -586,6 +586,52 @@ TEST_F(CanvasInput, ZoomToCursorsTakesTheRulersSpanAndRefusesAnEmptyOne)
     EXPECT_GT(s.m_visibleYMax, 0);
     EXPECT_FALSE(ruler->IsActive()) << "the ruler goes once it has zoomed";
 }
+TEST_F(CanvasInput, ZoomToCursorsRefusesASpanNarrowerThanTheZoomLimitAndBeeps)
+{
+    AddNaCl();
+    // 0.05° shown of 80°: any ruler span here is under the 1/1000 that the zoom commands allow.
+    doc.SetPlotRange(40, 40.05, 0, doc.GetSettings()->m_visibleYMax, true);
+    Paint();
+    CDiffractionSettings& s = *doc.GetSettings();
+    CRuler* ruler = s.GetRuler(true);
+    ruler->m_target = canvas.m_hWnd;
+    ruler->m_rec.visible = 1;
+    ruler->m_rec.y = -canvas.GetRenderer()->GetPlotRect().m_float.Height / 4;
+    const unsigned beeps = qlw::MessageBeepCount();
+    EXPECT_TRUE(canvas.OnCmdMsg(34173, CN_COMMAND, nullptr, nullptr));
+    EXPECT_DOUBLE_EQ(s.m_visibleXMin, 40);
+    EXPECT_DOUBLE_EQ(s.m_visibleXMax, 40.05);
+    EXPECT_TRUE(ruler->IsActive());
+    EXPECT_EQ(qlw::MessageBeepCount(), beeps + 1) << "a refused zoom beeps";
+}
+TEST_F(CanvasInput, SelectingTheRulerIsNoPlotClickAndItTakesCopyOnlyWhileSelected)
+{
+    AddNaCl();
+    Paint();
+    CDiffractionSettings& s = *doc.GetSettings();
+    CRuler* ruler = s.GetRuler(true);
+    ruler->m_target = canvas.m_hWnd;
+    ruler->m_rec.visible = 1;
+    const auto& plot = canvas.GetRenderer()->GetPlotRect().m_float;
+    const double cx = plot.X + plot.Width / 2, cy = plot.Y + plot.Height / 2;
+    // Switched on but not selected: Copy is the plot's.
+    EXPECT_FALSE(ruler->IsShown());
+    EXPECT_FALSE(canvas.OnCmdMsg(57634, CN_COMMAND, nullptr, nullptr));
+
+    Click(cx, cy);
+    EXPECT_TRUE(ruler->IsShown()) << "the click selected the ruler";
+    EXPECT_FALSE(Cursor()->IsActive()) << "and did not put the cursor there";
+    EXPECT_TRUE(canvas.OnCmdMsg(57634, CN_COMMAND, nullptr, nullptr)) << "selected, the ruler copies its span";
+
+    // A plain click away from the ruler's guide lines shows the cursor; a click on its line
+    // hides it again.
+    Click(plot.X + 40, plot.Y + 30);
+    ASSERT_TRUE(Cursor()->IsActive());
+    EXPECT_FALSE(ruler->IsShown());
+    EXPECT_FALSE(canvas.OnCmdMsg(57634, CN_COMMAND, nullptr, nullptr));
+    Click(plot.X + 40, plot.Y + 30);
+    EXPECT_FALSE(Cursor()->IsActive());
+}
 TEST_F(CanvasInput, APressOnTheCursorSelectsItAndTheDragMovesIt)
 {
     AddNaCl();

@@ -93,6 +93,11 @@ void AddDescriber(Describer describer);
 // " *" after a selected row.
 using RowsReader = bool (*)(HWND control, QWidget* widget, std::vector<std::string>& rows);
 void AddRowsReader(RowsReader reader);
+// Readers and describers of particular controls, asked before all the others.
+void AddPriorityRowsReader(RowsReader reader);
+void AddPriorityDescriber(Describer describer);
+// Where `select` clicks a row of a list: a cell that selects without editing or toggling.
+QModelIndex RowClickIndex(QAbstractItemView* view, const QModelIndex& row);
 // The line `print` shows for a control, and the rows `rows` shows (Failure for a control that is
 // no list).
 std::string DescribeControl(const std::string& spec, HWND control, QWidget* widget);

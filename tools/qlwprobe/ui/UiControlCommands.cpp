@@ -13,6 +13,9 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QStyleOption>
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
@@ -145,6 +148,14 @@ void RunClick(const Line& line) {
   const Control c = Find(line.Word(1, "control id"));
   QWidget* target = c.widget;
   if (auto* view = qobject_cast<QAbstractItemView*>(target)) target = view->viewport();
+  // A check box wider than its text takes clicks on its box and text only: click the box.
+  if (auto* box = qobject_cast<QCheckBox*>(target)) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    ClickAt(target, indicator.center());
+    return;
+  }
   ClickAt(target, target->rect().center());
 }
 
@@ -260,7 +271,7 @@ void RunSelect(const Line& line) {
   const std::vector<QModelIndex> rows = ListRows(view);
   for (size_t i = 1; i < line.words.size(); ++i) {
     const size_t row = Index(line.words[i], rows.size(), "row");
-    ClickIndex(view, rows[row], i == 1 ? Qt::NoModifier : Qt::ControlModifier);
+    ClickIndex(view, RowClickIndex(view, rows[row]), i == 1 ? Qt::NoModifier : Qt::ControlModifier);
   }
 }
 
@@ -273,6 +284,13 @@ bool ClickTab(QWidget* root, const std::string& name) {
       ClickAt(bar, bar->tabRect(i).center());
       return true;
     }
+  }
+  // Tabs drawn as buttons (the inspector's) carry the "qlwTab" property.
+  for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+    if (!button->isVisible() || !button->property("qlwTab").toBool()) continue;
+    if (WithoutMnemonic(button->text().toStdString()) != name) continue;
+    ClickAt(button, button->rect().center());
+    return true;
   }
   return false;
 }

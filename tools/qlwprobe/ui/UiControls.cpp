@@ -231,6 +231,19 @@ void AddDescriber(Describer describer) {
 }
 void AddRowsReader(RowsReader reader) { RowsReaders().push_back(reader); }
 
+namespace {
+std::vector<RowsReader>& PriorityRowsReaders() {
+  static std::vector<RowsReader> list;
+  return list;
+}
+std::vector<Describer>& PriorityDescribers() {
+  static std::vector<Describer> list;
+  return list;
+}
+}  // namespace
+void AddPriorityRowsReader(RowsReader reader) { PriorityRowsReaders().push_back(reader); }
+void AddPriorityDescriber(Describer describer) { PriorityDescribers().push_back(describer); }
+
 std::string Utf8(const wchar_t* text) { return qlw::ToUtf8(text ? text : L""); }
 
 std::string WithoutMnemonic(const std::string& text) {
@@ -295,13 +308,19 @@ QWidget* WidgetOfControl(HWND control, const std::string& spec) {
 std::string DescribeControl(const std::string& spec, HWND control, QWidget* w) {
   if (!IsWindowVisible(control)) return spec + ": hidden";
   std::string text;
-  for (auto it = Describers().rbegin(); it != Describers().rend(); ++it)
-    if ((*it)(control, w, text)) break;
+  bool described = false;
+  for (Describer d : PriorityDescribers())
+    if ((described = d(control, w, text))) break;
+  if (!described)
+    for (auto it = Describers().rbegin(); it != Describers().rend(); ++it)
+      if ((*it)(control, w, text)) break;
   return (IsWindowEnabled(control) && w->isEnabled() ? "" : "disabled ") + spec + ": " + text;
 }
 
 std::vector<std::string> RowsOf(HWND control, QWidget* w, const std::string& spec) {
   std::vector<std::string> rows;
+  for (RowsReader r : PriorityRowsReaders())
+    if (r(control, w, rows)) return rows;
   for (auto it = RowsReaders().rbegin(); it != RowsReaders().rend(); ++it)
     if ((*it)(control, w, rows)) return rows;
   throw Failure("control " + spec + " is not a list");

@@ -115,6 +115,31 @@ void RunPopup(const Line& line) {
   QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
 }
 
+// Clicks colour button ID, then the swatch of the opaque colour RRGGBB in the popup it opens.
+void RunColour(const Line& line) {
+  const std::string spec = line.Word(1, "control id");
+  const std::string hex = line.Word(2, "colour");
+  char* end = nullptr;
+  const unsigned long rgb = std::strtoul(hex.c_str(), &end, 16);
+  if (hex.size() != 6 || !end || *end) throw Failure("bad colour \"" + hex + "\"");
+  HWND control = FindControl(spec);
+  QWidget* button = WidgetOfControl(control, spec);
+  ClickAt(button, button->rect().center());
+  QApplication::processEvents();
+  CColorPopup* popup = OpenPopup();
+  const std::vector<CColorPopup::Entry>& palette = CColorPopup::Palette();
+  for (int i = 0; i < popup->GetColourCount() && i < static_cast<int>(palette.size()); ++i) {
+    if ((palette[static_cast<size_t>(i)].colour.GetValue() & 0xFFFFFFu) != rgb) continue;
+    const CRect r = popup->GetSwatchRect(i);
+    const QPoint at = QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2) + qlw::ClientOrigin(popup->m_hWnd);
+    QWidget* widget = WidgetOfControl(popup->m_hWnd, "popup");
+    QTest::mouseMove(widget, at);
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
+    return;
+  }
+  throw Failure("the popup has no swatch " + hex);
+}
+
 // In the pixels of `shot FILE dialog`: the topmost dialog's widget.
 void RunRect(const Line& line) {
   if (line.words.size() < 2) throw Failure("missing control id");
@@ -137,3 +162,4 @@ QLW_UI_COMMAND(drag_by, "drag-by", "ID DX DY", qlwui::RunDragBy);
 QLW_UI_COMMAND(hover, "hover", "N", qlwui::RunHover);
 QLW_UI_COMMAND(popup, "popup", "N", qlwui::RunPopup);
 QLW_UI_COMMAND(rect, "rect", "ID...", qlwui::RunRect);
+QLW_UI_COMMAND(colour, "colour", "ID RRGGBB", qlwui::RunColour);

@@ -1,0 +1,71 @@
+// The film pane: film type and gamma of the document's settings.
+#include "FilmPane.h"
+
+#include "DiffractionSettings.h"
+#include "Preferences.h"
+#include "QlwDoc.h"
+
+BEGIN_MESSAGE_MAP(CFilmPane, CDiscloseablePane)
+  ON_CBN_SELCHANGE(CFilmPane::kType, &CFilmPane::OnControlChanged)
+END_MESSAGE_MAP()
+
+void CFilmPane::DoDataExchange(CDataExchange* dx) {
+  CDiscloseablePane::DoDataExchange(dx);
+  DDX_Control(dx, kType, m_type);
+  DDX_Control(dx, kSlider, m_slider);
+  DDX_Control(dx, kGamma, m_gamma);
+  DDX_Control(dx, kSpinner, m_spinner);
+}
+
+BOOL CFilmPane::OnInitDialog() {
+  const BOOL result = CDiscloseablePane::OnInitDialog();
+  m_type.Fill(IDComboTables::kFilmTypes, false);
+  m_gamma.m_options = CLXEdit<double>::kTrimKeepPoint;
+  UINT previous = 0;
+  m_gamma.AddDisplayFlag(previous);
+  m_gamma.SetFormat(L"%0#.1f");
+  m_gamma.SetRange(kMinGamma, kMaxGamma);
+  m_gamma.SetValue(kMinGamma, true);
+  m_slider.m_steps = 100;
+  m_slider.SetRange(0, 100, TRUE);
+  m_slider.SetTicFreq(5);
+  m_slider.m_buddy = &m_gamma;
+  m_gamma.AddNotifyTarget(&m_slider);
+  m_slider.SetFromValue(m_gamma.m_value);
+  m_spinner.SetStepCount(10);
+  m_spinner.SetBuddy(&m_gamma);
+  m_gamma.AddNotifyTarget(EditRelay());
+  m_gammaField.edit = &m_gamma;
+  UnlockUpdates();
+  RefreshControls();
+  m_type.SetFocus();
+  return result;
+}
+
+CPrefScalar<bool>* CFilmPane::OpenPreference() { return g_pPreferences ? &g_pPreferences->m_ParamOpenFilm : nullptr; }
+
+bool CFilmPane::ApplyChanges() {
+  CQlwDoc* doc = GetDocument();
+  if (!IsModified()) return false;
+  if (CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr) {
+    // A combo with no selection leaves the stored type alone.
+    if (m_type.GetCurSel() >= 0) settings->m_filmType = m_type.GetSelectedID();
+    settings->m_filmGamma = m_gammaField.ValueOr(settings->m_filmGamma);
+  }
+  return ApplyFinished(kHint);
+}
+
+void CFilmPane::UpdateControls(bool fromModel) {
+  if (!fromModel) return;
+  CQlwDoc* doc = GetDocument();
+  const CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr;
+  if (!settings) return;
+  m_type.SelectID(settings->m_filmType);
+  m_gammaField.Show(settings->m_filmGamma, true);
+  m_slider.SetFromValue(m_gamma.m_value);
+}
+
+void CFilmPane::ShowPaneControls(bool show) {
+  static const UINT ids[] = {kTypeLabel, kType, kGammaLabel, kGamma, kSlider, kSpinner, 0};
+  ShowControls(ids, show);
+}

@@ -1,0 +1,24 @@
+// The panes the inspector host creates, by template id.
+#include "FilmPane.h"
+#include "GraphOptionsPane.h"
+#include "GraphPane.h"
+#include "LabelsPane.h"
+#include "PeakOverlayPane.h"
+#include "ParametersPane.h"
+
+CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
+  switch (templateId) {
+    case kFilm:
+      return new CFilmPane(host);
+    case kGraph:
+      return new CGraphPane(host);
+    case kLabels:
+      return new CLabelsPane(host);
+    case kPeakOverlay:
+      return new CPeakOverlayPane(host);
+    case kGraphOptions:
+      return new CGraphOptionsPane(host);
+    default:
+      return nullptr;
+  }
+}

@@ -1,0 +1,109 @@
+// The inspector in the diffraction window: which panes the tab and the selection show, film or
+// plot, one instrument pane, and the stacking with its scroll bar.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "DiffractionSettings.h"
+#include "DiscloseablePane.h"
+#include "MainWindowFixture.h"
+#include "ParametersPane.h"
+#include "QLCrystalPattern.h"
+
+using qlwtest::MainWindowFixture;
+
+namespace {
+CParametersPane* Inspector(MainWindowFixture& m) { return dynamic_cast<CParametersPane*>(m.wnd->GetParametersPane()); }
+
+void SelectOnly(CQlwDoc* doc, const std::vector<CQLPatternPtr>& selected) {
+  for (const CQLPatternPtr& p : CollectPatterns(doc->GetPatterns(), false, false, false)) p->SetSelected(false);
+  for (const CQLPatternPtr& p : selected) p->SetSelected(true);
+}
+}  // namespace
+
+TEST(Inspector, PaneSetsFollowTabSelectionFilmAndInstrument) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  CParametersPane* host = Inspector(m);
+  ASSERT_NE(host, nullptr);
+  CQLPatternList& tree = m.doc->GetPatterns();
+  const CQLPatternPtr rutile = tree.front();
+  CDiffractionSettings& settings = *m.doc->GetSettings();
+
+  using S = std::set<UINT>;
+  struct Case {
+    const char* what;
+    std::vector<CQLPatternPtr> selected;
+    bool format;
+    bool film;
+    UINT simulation;
+    S expected;
+  } cases[] = {
+      {"nothing, parameters, electrons", {}, false, false, 5, S{5741, 5800, 5710, 5760, 5790, 5850, 5810, 5770}},
+      {"nothing, parameters, x-rays", {}, false, false, 1, S{5743, 5800, 5710, 5760, 5790, 5850, 5810, 5770}},
+      {"crystal, format", {rutile}, true, false, 1, S{5840, 5730, 5780, 5750, 5830, 5820}},
+      {"crystal, format, film", {rutile}, true, true, 1, S{5840, 5720, 5780, 5750, 5830, 5820}},
+      {"crystal, parameters, time of flight", {rutile}, false, false, 4, S{5742, 5790, 5850, 5810, 5770}},
+  };
+  for (const Case& c : cases) {
+    SelectOnly(m.doc, c.selected);
+    settings.m_filmMode = c.film ? 1 : 0;
+    settings.m_simulationType = static_cast<LXTypes::QLSimulationType>(c.simulation);
+    if (c.format) host->ShowFormatTab();
+    else host->ShowParametersTab();
+    EXPECT_EQ(host->ChooseShownIds(), c.expected) << c.what;
+  }
+
+  // A mixture anywhere in the tree adds its set to a selected crystal's; an observed pattern's own.
+  const CQLCrystal crystal = dynamic_cast<CQLCrystalPattern&>(*rutile).m_crystal;
+  const CQLPatternPtr inMixture = m.doc->AddCrystalPattern(crystal);
+  ASSERT_TRUE(m.doc->NewMixtureFromPatterns({inMixture}));
+  const CQLPatternPtr observed = m.doc->AddObservedPattern(CQLProfile{{10, 5}, {20, 50}, {30, 10}});
+  settings.m_filmMode = 0;
+  settings.m_simulationType = static_cast<LXTypes::QLSimulationType>(1);
+  SelectOnly(m.doc, {rutile});
+  host->ShowParametersTab();
+  EXPECT_EQ(host->ChooseShownIds(), (S{5743, 5790, 5850, 5810, 5770, 5760}));
+  SelectOnly(m.doc, {observed});
+  host->ShowFormatTab();
+  EXPECT_EQ(host->ChooseShownIds(), (S{5840, 5730, 5780, 5860, 5820, 5750, 5830}));
+}
+
+TEST(Inspector, CollapsedPanesStackUnderTheTabsAndOpenOnesScroll) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  CParametersPane* host = Inspector(m);
+  ASSERT_NE(host, nullptr);
+  m.doc->GetSettings()->m_filmMode = 1;
+  host->ShowFormatTab();
+  host->DiscloseAll(false);
+  CDiscloseablePane* film = host->FindPane(CParametersPane::kFilm);
+  CDiscloseablePane* options = host->FindPane(CParametersPane::kLabels);  // the next one shown
+  ASSERT_TRUE(film && options);
+  CRect a, b;
+  film->GetWindowRect(&a);
+  options->GetWindowRect(&b);
+  host->ScreenToClient(&a);
+  host->ScreenToClient(&b);
+  EXPECT_EQ(a.top, host->m_nBandHeight);
+  EXPECT_EQ(a.Height(), CDiscloseablePane::kHeaderHeight);
+  EXPECT_EQ(b.top, a.bottom);
+  EXPECT_FALSE(film->GetDlgItem(2243)->IsWindowVisible());
+  EXPECT_EQ(host->GetScrollPosition(), 0);
+  EXPECT_FALSE(host->IsScrollBarEnabled());
+
+  // Open panes taller than the column: the bar scrolls them; closing them again resets it.
+  host->DiscloseAll(true);
+  EXPECT_EQ(film->GetFullHeight() > CDiscloseablePane::kHeaderHeight, true);
+  host->SetWindowPos(nullptr, 0, 0, host->m_nContentWidth, host->m_nBandHeight + 100, SWP_NOMOVE | SWP_NOZORDER);
+  host->Relayout(true);
+  EXPECT_TRUE(host->IsScrollBarEnabled());
+  host->SetScrollPosition(30);
+  host->Relayout(true);
+  film->GetWindowRect(&a);
+  host->ScreenToClient(&a);
+  EXPECT_EQ(a.top, host->m_nBandHeight - 30);
+  host->DiscloseAll(false);
+  EXPECT_EQ(host->GetScrollPosition(), 0);
+  EXPECT_FALSE(host->IsScrollBarEnabled());
+}

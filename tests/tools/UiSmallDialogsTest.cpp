@@ -1,0 +1,92 @@
+// The small dialogs of the document's commands, driven in the real window: what they show, what
+// they refuse and what they leave in the document.
+#include "ProbeRun.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kRutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+
+std::string RunScript(const std::string& name, const std::string& script) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / ("ui-small-" + name);
+  fs::create_directories(folder);
+  const fs::path path = folder / "script.txt";
+  std::ofstream(path) << "open " << kRutile << "\n" << script;
+  const qlwtest::ProbeRun run = qlwtest::RunShell("cd '" + folder.string() + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
+                                                  qlwtest::ProbeCommand("ui '" + path.string() + "'") + " 2>/dev/null");
+  EXPECT_EQ(run.status, 0) << run.out;
+  return run.out;
+}
+
+bool Has(const std::string& out, const std::string& text) { return out.find(text) != std::string::npos; }
+}  // namespace
+
+// 1 1 1 at the first opening; 0 0 0 is refused with the dialog still open; what OK accepted is
+// shown at the next opening.
+TEST(UiSmallDialogs, FindPeakRemembersAndRefusesZeroIndices) {
+  const std::string out = RunScript("findpeak",
+                                    "command 33672\nprint 2004 2005 2006\n"
+                                    "type 2004 0\ntype 2005 0\ntype 2006 0\nkey Return\nprint 2004\n"
+                                    "type 2006 1\nkey Return\n"
+                                    "command 33672\nprint 2004 2005 2006\nkey Escape\n");
+  EXPECT_TRUE(Has(out, "> print 2004 2005 2006\n2004: 1\n2005: 1\n2006: 1\n")) << out;
+  EXPECT_TRUE(Has(out, "alert: Invalid Miller indices for peak. | At least one Miller index must be non-zero.\n"
+                       "> print 2004\n2004: 0\n"))
+      << out;
+  EXPECT_TRUE(Has(out, "2004: 0\n2005: 0\n2006: 1\n")) << out;
+}
+
+// An empty or reversed range is refused and the visible window shown again; a good one is stored.
+TEST(UiSmallDialogs, PlotLimitsRefuseABadRangeAndRestore) {
+  const std::string out = RunScript("limits",
+                                    "command 33578\nprint 2704 2701\n"
+                                    "type 2704 30\ntype 2701 30\nkey Return\nprint 2704 2701\n"
+                                    "type 2701 500\nprint 2701\n"
+                                    "type 2704 20\ntype 2701 40\nkey Return\ndump\n");
+  EXPECT_TRUE(Has(out, "2704: 0.000\n2701: 80.000\n> type")) << out;
+  EXPECT_TRUE(Has(out, "alert: Invalid plot range. | The range of values you entered does not form a valid plot "
+                       "range. The previous values have been restored.\n> print 2704 2701\n2704: 0.000\n2701: 80.000\n"))
+      << out;
+  EXPECT_TRUE(Has(out, "visible: 20.000000 40.000000\n")) << out;
+}
+
+// OK is disabled while the title is empty, and Return then does not store the empty title.
+TEST(UiSmallDialogs, PlotTitleNeedsText) {
+  const std::string out = RunScript("title",
+                                    "command 33581\nprint 2801 1\nkey Return\nprint 1\n"
+                                    "type 2801 Rutile at 300 K\nprint 1\nkey Return\n"
+                                    "command 33581\nprint 2801\nkey Escape\n");
+  EXPECT_TRUE(Has(out, "> print 2801 1\n2801: \ndisabled 1: OK\n> key Return\n> print 1\ndisabled 1: OK\n")) << out;
+  EXPECT_TRUE(Has(out, "> print 1\n1: OK\n")) << out;
+  EXPECT_TRUE(Has(out, "> print 2801\n2801: Rutile at 300 K\n")) << out;
+}
+
+// A monochromatic source hides the second line and the ratio; a preset still sets both lines and
+// OK stores them.
+TEST(UiSmallDialogs, WavelengthPresetsAndMonochromaticRule) {
+  const std::string out = RunScript("wave",
+                                    "command 33485\nprint 3911 3902 3912\nclick 3906\nprint 3900\nkey Return\n"
+                                    "command 33485\nprint 3900\nkey Escape\n");
+  EXPECT_TRUE(Has(out, "3911: [x] Monochromatic radiation\n3902: hidden\n3912: hidden\n")) << out;
+  EXPECT_TRUE(Has(out, "> click 3906\n> print 3900\n3900: 1.54060\n")) << out;
+  EXPECT_TRUE(Has(out, "> command 33485\n> print 3900\n3900: 1.54060\n")) << out;
+}
+
+// The width in the plot's unit with its label: 0.1° 2θ at 1.5405 Å is 0.00985 Å on a d axis, and
+// OK without an edit leaves the stored 2θ width as it was.
+TEST(UiSmallDialogs, PeakWidthShowsThePlotUnit) {
+  const std::string out = RunScript("width",
+                                    "command 33468\nprint 2601 2604\nkey Return\n"
+                                    "command 33470\ncommand 33468\nprint 2601 2604\nkey Return\n"
+                                    "command 33484\ncommand 33468\nprint 2601\nkey Escape\n");
+  EXPECT_TRUE(Has(out, "2601: 0.100\n2604: °2θ\n")) << out;
+  EXPECT_TRUE(Has(out, "2601: 0.010\n2604: Å\n")) << out;
+  EXPECT_TRUE(Has(out, "> print 2601\n2601: 0.100\n")) << out;
+}

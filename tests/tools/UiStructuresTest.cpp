@@ -1,0 +1,241 @@
+// The structures pane through the window-script runner: patterns added from files (one alert
+// for the files that give none), selection by clicks, mixtures and their refusals, hide and show,
+// the triangle, delete with its question, and the question before showing many patterns.
+#include "ProbeRun.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+struct Folder {
+  fs::path path;
+  explicit Folder(const std::string& name) : path(fs::path(qlwtest::ScratchDir()) / name) {
+    fs::remove_all(path);
+    fs::create_directories(path);
+    for (const char* file : {"anatase.cif", "nacl.cif"})
+      fs::copy_file(fs::path(QLW_SOURCE_DIR) / "tests/data" / file, path / file);
+    std::ofstream(path / "notes.cif") << "no structure here\n";
+  }
+  qlwtest::ProbeRun Run(const std::string& script) const {
+    std::ofstream(path / "script.txt") << script;
+    return qlwtest::RunShell("cd '" + path.string() + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
+                             qlwtest::ProbeCommand("ui '" + (path / "script.txt").string() + "'") + " 2>/dev/null");
+  }
+};
+}  // namespace
+
+TEST(UiStructures, PatternsAreListedSelectedMixedHiddenAndDeleted) {
+  const Folder folder("ui-structures");
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  const std::string dir = folder.path.string();
+  const qlwtest::ProbeRun run = folder.Run("open " + rutile + "\n" +
+                                           "files " + dir + "/anatase.cif " + dir + "/nacl.cif " + dir + "/notes.cif\n"
+                                           "command 34368\n"
+                                           "rows 3606\n"
+                                           "print 3606\n"
+                                           "select 0 1\n"
+                                           "command 34373\n"
+                                           "rows 3606\n"
+                                           "select 1\n"
+                                           "command 34373\n"
+                                           "select 0 3\n"
+                                           "command 34373\n"
+                                           "select 1\n"
+                                           "command 34375\n"
+                                           "rows 3606\n"
+                                           "command 34369\n"
+                                           "select 0\n"
+                                           "cell 3606 0 1\n"
+                                           "rows 3606\n"
+                                           "cell 3606 0 1\n"
+                                           "rows 3606\n"
+                                           "select 2\n"
+                                           "answer no\n"
+                                           "command 34374\n"
+                                           "rows 3606\n"
+                                           "answer yes\n"
+                                           "command 34374\n"
+                                           "rows 3606\n"
+                                           "command 34378\n"
+                                           "rows 3606\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open " + rutile + "\n"
+            "> files " + dir + "/anatase.cif " + dir + "/nacl.cif " + dir + "/notes.cif\n"
+            "> command 34368\n"
+            "alert: No pattern could be made from some files. | These files hold no pattern that Quillonographic can "
+            "read: notes.cif\n"
+            "> rows 3606\n"
+            ". | crystal | rutile | [x] #FF000000 *\n"
+            ". | crystal | anatase | [x] #FFCC0000 *\n"
+            ". | crystal | NaCl | [x] #FF00CC00 *\n"
+            "> print 3606\n"
+            "3606: 3 rows, 3 selected\n"
+            "> select 0 1\n"
+            "> command 34373\n"
+            "> rows 3606\n"
+            "- | mixture | New Mixture | [x] #FF0000CC *\n"
+            ". | > crystal | rutile | [x] #FF000000 *\n"
+            ". | > crystal | anatase | [x] #FFCC0000 *\n"
+            ". | crystal | NaCl | [x] #FF00CC00\n"
+            "> select 1\n"
+            "> command 34373\n"
+            "alert: Cannot create nested mixtures. | A new mixture cannot be created within another mixture. Please "
+            "choose patterns that are not part of a mixture.\n"
+            "> select 0 3\n"
+            "> command 34373\n"
+            "alert: Cannot create mixtures with other mixtures. | A new mixture cannot contain another mixture. "
+            "Please remove any mixtures from your selection.\n"
+            "> select 1\n"
+            "> command 34375\n"
+            "> rows 3606\n"
+            "- | mixture | New Mixture | [x] #FF0000CC\n"
+            ". | > crystal | rutile | [ ] #FF000000 *\n"
+            ". | > crystal | anatase | [x] #FFCC0000\n"
+            ". | crystal | NaCl | [x] #FF00CC00\n"
+            "> command 34369\n"
+            "> select 0\n"
+            "> cell 3606 0 1\n"
+            "> rows 3606\n"
+            "+ | mixture | New Mixture | [x] #FF0000CC *\n"
+            ". | crystal | NaCl | [x] #FF00CC00\n"
+            "> cell 3606 0 1\n"
+            "> rows 3606\n"
+            "- | mixture | New Mixture | [x] #FF0000CC *\n"
+            ". | > crystal | rutile | [x] #FF000000\n"
+            ". | > crystal | anatase | [x] #FFCC0000\n"
+            ". | crystal | NaCl | [x] #FF00CC00\n"
+            "> select 2\n"
+            "> answer no\n"
+            "> command 34374\n"
+            "alert: Are you sure you want to discard the selected diffraction patterns? | The selected patterns will "
+            "be deleted from this session.\n"
+            "> rows 3606\n"
+            "- | mixture | New Mixture | [x] #FF0000CC\n"
+            ". | > crystal | rutile | [x] #FF000000\n"
+            ". | > crystal | anatase | [x] #FFCC0000 *\n"
+            ". | crystal | NaCl | [x] #FF00CC00\n"
+            "> answer yes\n"
+            "> command 34374\n"
+            "alert: Are you sure you want to discard the selected diffraction patterns? | The selected patterns will "
+            "be deleted from this session.\n"
+            "> rows 3606\n"
+            "- | mixture | New Mixture | [x] #FF0000CC\n"
+            ". | > crystal | rutile | [x] #FF000000\n"
+            ". | crystal | NaCl | [x] #FF00CC00\n"
+            "> command 34378\n"
+            "> rows 3606\n"
+            "- | mixture | New Mixture | [x] #FF0000CC *\n"
+            ". | > crystal | rutile | [x] #FF000000 *\n"
+            ". | crystal | NaCl | [x] #FF00CC00 *\n");
+}
+
+// Twenty hidden patterns are shown at once; a twenty-first makes the pane ask first.
+TEST(UiStructures, ShowingMoreThanTwentyPatternsAsksFirst) {
+  const Folder folder("ui-structures-many");
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  std::string script = "open " + rutile + "\nselect 0\ncommand 34375\n";
+  // 1, 2, 4, 8, 16, then four more: 20 hidden copies.
+  for (int i = 0; i < 4; ++i) script += "command 34371\ncommand 57642\n";
+  script += "select 0 1 2 3\ncommand 34371\ncommand 57642\nprint 3606\ncommand 34369\n";
+  // Hidden again, one more copy: 21.
+  script += "command 57642\ncommand 34375\nselect 0\ncommand 34371\ncommand 57642\nprint 3606\n";
+  script += "answer no\ncommand 34369\ncommand 34378\nanswer yes\ncommand 34369\ncommand 34378\n";
+  const qlwtest::ProbeRun run = folder.Run(script);
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::string question =
+      "alert: You are adding a large number of patterns to the plot. Are you sure want to do this? | This "
+      "operation could take a long time.\n";
+  // No question: the next line follows at once.
+  const std::string twenty = "> print 3606\n3606: 20 rows, 20 selected\n> command 34369\n> command 57642\n";
+  EXPECT_NE(run.out.find(twenty), std::string::npos) << run.out;
+  const std::string twentyOne = "> print 3606\n3606: 21 rows, 21 selected\n> answer no\n> command 34369\n" + question +
+                                "> command 34378\ndisabled\n> answer yes\n> command 34369\n" + question +
+                                "> command 34378\n";
+  EXPECT_NE(run.out.find(twentyOne), std::string::npos) << run.out;
+}
+
+namespace {
+struct ReflexionRow {
+  int no = 0, h = 0, k = 0, l = 0, m = 0, n = 0;
+  double d = 0, x = 0, intensity = 0, relative = 0, lp = 0;
+};
+
+// The rows printed by `rows 3100` after the line `marker` of the output.
+std::vector<ReflexionRow> ReflexionRows(const std::string& out, const std::string& marker) {
+  std::vector<ReflexionRow> rows;
+  size_t at = out.find(marker);
+  if (at == std::string::npos) return rows;
+  std::istringstream lines(out.substr(at + marker.size()));
+  std::string line;
+  while (std::getline(lines, line) && line.rfind("> ", 0) != 0) {
+    ReflexionRow r;
+    char bar = 0;
+    std::istringstream in(line);
+    in >> r.no >> bar >> r.h >> bar >> r.k >> bar >> r.l >> bar >> r.d >> bar >> r.x >> bar >> r.intensity >> bar >>
+        r.relative >> bar >> bar >> r.m >> bar >> r.n >> bar >> r.lp;
+    if (in) rows.push_back(r);
+  }
+  return rows;
+}
+}  // namespace
+
+// Rutile's list against the formulas of its columns, NaCl's against its cell, the list
+// following the selection, and sorting from the header.
+TEST(UiStructures, ReflexionsListTheSelectedCrystal) {
+  const Folder folder("ui-reflexions");
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  const std::string dir = folder.path.string();
+  const qlwtest::ProbeRun run = folder.Run("open " + rutile + "\ncommand 33589\nprint 3100\nrows 3100\n" +
+                                           "files " + dir + "/nacl.cif\ncommand 34368\n"
+                                           "select 0 1\nprint 3100\nselect 1\nprint 3100\nrows 3100\n"
+                                           "header 3100 5\nheader 3100 5\nheader 3100 1\nrows 3100\ncolumns 3100\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("> print 3100\n3100: 49 rows, 0 selected\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("> select 0 1\n> print 3100\ndisabled 3100: 0 rows, 0 selected\n"), std::string::npos);
+  EXPECT_NE(run.out.find("> select 1\n> print 3100\n3100: 22 rows, 0 selected\n"), std::string::npos);
+
+  const std::vector<ReflexionRow> titania = ReflexionRows(run.out, "> print 3100\n3100: 49 rows, 0 selected\n> rows 3100\n");
+  ASSERT_EQ(titania.size(), 49u);
+  const double lambda = 1.5405, rad = std::acos(-1.0) / 180.0;
+  for (size_t i = 0; i < titania.size(); ++i) {
+    const ReflexionRow& r = titania[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(r.no, static_cast<int>(i) + 1);
+    if (i) EXPECT_GE(r.x, titania[i - 1].x) << "sorted by 2θ first";
+    // d is shown to 5 decimals: its rounding moves 2θ by up to 2 tan θ / d × 5e-6 rad.
+    const double theta = std::asin(lambda / (2.0 * r.d));
+    EXPECT_NEAR(r.x, 2.0 * theta / rad, 6e-5 + 2.0 * std::tan(theta) / r.d * 5e-6 / rad);
+    const double t = r.x * rad;
+    EXPECT_NEAR(r.lp, (1.0 + std::cos(t) * std::cos(t)) / 2.0 / (std::sin(t) * std::sin(t / 2.0)), 2e-3);
+    EXPECT_EQ(r.n, r.h * r.h + r.k * r.k + r.l * r.l);
+    EXPECT_GE(r.d, 0.77025 - 5e-6);
+  }
+  EXPECT_EQ(std::tie(titania[0].h, titania[0].k, titania[0].l), std::make_tuple(1, 1, 0));
+  EXPECT_DOUBLE_EQ(titania[0].relative, 100.0);
+  EXPECT_EQ(std::tie(titania[1].h, titania[1].k, titania[1].l), std::make_tuple(0, 1, 1));
+  EXPECT_NEAR(titania[1].relative, 45.0, 2.0);
+
+  // NaCl by d descending: "No." counts the new order; a click on "No." sorts nothing.
+  const std::vector<ReflexionRow> salt = ReflexionRows(run.out, "> header 3100 1\n> rows 3100\n");
+  ASSERT_EQ(salt.size(), 22u);
+  const ReflexionRow* strongest = &salt[0];
+  for (size_t i = 0; i < salt.size(); ++i) {
+    EXPECT_EQ(salt[i].no, static_cast<int>(i) + 1);
+    if (i) EXPECT_LE(salt[i].d, salt[i - 1].d);
+    EXPECT_NEAR(salt[i].d * std::sqrt(salt[i].n), 5.6393, 1e-4);
+    if (salt[i].relative > strongest->relative) strongest = &salt[i];
+  }
+  EXPECT_EQ(strongest->n, 4) << "0 0 2 is the strongest";
+  EXPECT_NE(run.out.find("5 d-Spacing (Å) 95 v\n"), std::string::npos) << run.out;
+}
