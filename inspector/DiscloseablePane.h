@@ -97,7 +97,7 @@ class CDiscloseablePane : public CDialogPane {
   template <class T>
   void SetUpField(CPaneField<T>& field, CLXEdit<T>& edit, CLXSpinner<T>* spinner, T low, T high, int steps,
                   const wchar_t* format) {
-    edit.m_options = std::is_floating_point_v<T> ? CLXEdit<T>::kTrimKeepPoint : 0;
+    edit.m_options = 0;  // the format's own text: "0.5", not ".5"
     UINT previous = 0;
     edit.AddDisplayFlag(previous);
     if (format) edit.SetFormat(format);

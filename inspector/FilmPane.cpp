@@ -20,22 +20,13 @@ void CFilmPane::DoDataExchange(CDataExchange* dx) {
 BOOL CFilmPane::OnInitDialog() {
   const BOOL result = CDiscloseablePane::OnInitDialog();
   m_type.Fill(IDComboTables::kFilmTypes, false);
-  m_gamma.m_options = CLXEdit<double>::kTrimKeepPoint;
-  UINT previous = 0;
-  m_gamma.AddDisplayFlag(previous);
-  m_gamma.SetFormat(L"%0#.1f");
-  m_gamma.SetRange(kMinGamma, kMaxGamma);
-  m_gamma.SetValue(kMinGamma, true);
+  SetUpField(m_gammaField, m_gamma, &m_spinner, kMinGamma, kMaxGamma, 10, L"%0#.1f");
   m_slider.m_steps = 100;
   m_slider.SetRange(0, 100, TRUE);
   m_slider.SetTicFreq(5);
   m_slider.m_buddy = &m_gamma;
   m_gamma.AddNotifyTarget(&m_slider);
   m_slider.SetFromValue(m_gamma.m_value);
-  m_spinner.SetStepCount(10);
-  m_spinner.SetBuddy(&m_gamma);
-  m_gamma.AddNotifyTarget(EditRelay());
-  m_gammaField.edit = &m_gamma;
   UnlockUpdates();
   RefreshControls();
   m_type.SetFocus();

@@ -32,8 +32,6 @@ BOOL CGraphPane::OnInitDialog() {
   m_lineStyle.Fill(IDComboTables::kLineStyles, false);
   m_markerStyle.Fill(IDComboTables::kMarkerStyles, false);
   SetUpField(m_opacityField, m_opacity, &m_opacitySpinner, 0.0, 1.0, 10, L"%0#.1f");
-  m_opacity.m_options &= ~CLXEdit<double>::kTrimKeepPoint;  // "0.1", not ".1"
-  m_opacity.SetValue(m_opacity.m_value, true);
   SetUpField(m_sizeField, m_size, &m_sizeSpinner, 0.1, 10.0, 99, L"%0#.1f");
   SetUpField(m_widthField, m_width, &m_widthSpinner, 0.1, 10.0, 99, L"%0#.1f");
   UnlockUpdates();

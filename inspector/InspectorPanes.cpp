@@ -1,4 +1,5 @@
 // The panes the inspector host creates, by template id.
+#include "BackgroundOverlayPane.h"
 #include "FilmPane.h"
 #include "GraphOptionsPane.h"
 #include "GraphPane.h"
@@ -10,6 +11,8 @@ CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
   switch (templateId) {
     case kFilm:
       return new CFilmPane(host);
+    case kBackgroundOverlay:
+      return new CBackgroundOverlayPane(host);
     case kGraph:
       return new CGraphPane(host);
     case kLabels:

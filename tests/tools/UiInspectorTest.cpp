@@ -194,3 +194,32 @@ TEST(UiInspector, PatternPanesWriteTheSelectedCrystal) {
             "2346: hidden\n"
             "2260: hidden\n");
 }
+
+TEST(UiInspector, BackgroundOverlayWaitsForABackgroundCurve) {
+  const fs::path scan = fs::path(qlwtest::ScratchDir()) / "inspector-scan.xy";
+  std::ofstream(scan) << "10.5 100\n11 120.25\n11.5 90\n12 80\n";
+  const UiRun run = RunScript("inspector-background",
+                              "open " + scan.string() + "\n"
+                              "select 0\n"
+                              "tab Format\n"
+                              "command 34069\n"
+                              "click 2240\n"
+                              "print 2212 2237 2230\n"
+                              "tab Parameters\n"
+                              "print 2240\n");
+  // No background curve yet: both groups greyed. The Parameters tab holds none of these panes.
+  ASSERT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(run.out,
+            "> open " + scan.string() + "\n"
+            "> select 0\n"
+            "> tab Format\n"
+            "> command 34069\n"
+            "> click 2240\n"
+            "> print 2212 2237 2230\n"
+            "disabled 2212: #FF000000\n"
+            "disabled 2237: 2.0\n"
+            "disabled 2230: 0.5\n"
+            "> tab Parameters\n"
+            "> print 2240\n"
+            "error: no control 2240\n");
+}
