@@ -31,7 +31,16 @@
 
 namespace {
 constexpr UINT kNewWindowCommand = 57600;
+constexpr UINT kOpenCommand = 57601;
+constexpr UINT kAboutCommand = 57664;
+constexpr UINT kHelpCommand = 57671;
 constexpr UINT kExitCommand = 57665;
+constexpr UINT kOpenInSameWindowCommand = 33278;
+// The application's own range of command ids.
+constexpr UINT kFirstAppCommand = 32768, kLastAppCommand = 32789;
+constexpr UINT kUpdateNotifyCommand = 32768;
+// Ids of the range that have no item and stay disabled.
+constexpr UINT kDisabledAppCommands[] = {32772, 32773, 32780};
 
 // Puts a flag back on every way out of a scope.
 class CFlagScope {
@@ -62,6 +71,30 @@ class CQlwAppCommands : public CCmdTarget {
     if (HWND main = m_app.GetMainFrame()) ::SendMessageW(main, WM_CLOSE, 0, 0);
   }
   void OnUpdateAlwaysEnabled(CCmdUI* ui) { ui->Enable(TRUE); }
+  void OnOpen() { m_app.ShowOpenDialog(); }
+  // The document enables it while it holds a pattern; the flag is back on every way out.
+  void OnOpenInSameWindow() {
+    CFlagScope same(g_openInSameWindow, true);
+    m_app.ShowOpenDialog();
+  }
+  void OnAppCommand(UINT id) {
+    if (id == kUpdateNotifyCommand && g_pPreferences) {
+      g_pPreferences->m_UpdateCheckNotify.Set(!g_pPreferences->m_UpdateCheckNotify.Get());
+      return;
+    }
+    throw CLXXUnimplemented(kLXSeverityMessage, 0, __LINE__);
+  }
+  void OnUpdateAppCommand(CCmdUI* ui) {
+    for (const UINT id : kDisabledAppCommands) {
+      if (ui->m_nID == id) {
+        ui->Enable(FALSE);
+        return;
+      }
+    }
+    ui->Enable(TRUE);
+    if (ui->m_nID == kUpdateNotifyCommand)
+      ui->SetCheck(g_pPreferences && g_pPreferences->m_UpdateCheckNotify.Get() ? 1 : 0);
+  }
 
  private:
   CQlwApp& m_app;
@@ -73,6 +106,15 @@ ON_COMMAND(kNewWindowCommand, &CQlwAppCommands::OnNewWindow)
 ON_UPDATE_COMMAND_UI(kNewWindowCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
 ON_COMMAND(kExitCommand, &CQlwAppCommands::OnAppExit)
 ON_UPDATE_COMMAND_UI(kExitCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
+ON_COMMAND(kOpenCommand, &CQlwAppCommands::OnOpen)
+ON_UPDATE_COMMAND_UI(kOpenCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
+ON_COMMAND(kOpenInSameWindowCommand, &CQlwAppCommands::OnOpenInSameWindow)
+ON_COMMAND_RANGE(kFirstAppCommand, kLastAppCommand, &CQlwAppCommands::OnAppCommand)
+ON_UPDATE_COMMAND_UI_RANGE(kFirstAppCommand, kLastAppCommand, &CQlwAppCommands::OnUpdateAppCommand)
+ON_COMMAND_RANGE(kAboutCommand, kAboutCommand, &CQlwAppCommands::OnAppCommand)
+ON_UPDATE_COMMAND_UI(kAboutCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
+ON_COMMAND_RANGE(kHelpCommand, kHelpCommand, &CQlwAppCommands::OnAppCommand)
+ON_UPDATE_COMMAND_UI(kHelpCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
 END_MESSAGE_MAP()
 
 // Touches no file, registry value or preference: it runs before the program's entry, and perhaps
@@ -328,6 +370,12 @@ bool CQlwApp::HasStoredPreferences() {
   if (!folder.LoadString(1063)) return false;
   folder.Replace(L"\\", L"/");
   return GetFileAttributesW(CString(common) + L"/" + folder) == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+bool CQlwApp::ShowOpenDialog() {
+  return OpenFilesOfTypes({kFileTypeSession, kFileTypeSessionPre6, kFileTypeCrystal5, kFileTypeCrystal, kFileTypeDataset,
+                           kFileTypeProfile},
+                          0, false, false);
 }
 
 bool CQlwApp::StartNewProcess() { return OpenFilesInNewWindow({}); }

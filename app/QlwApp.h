@@ -59,6 +59,8 @@ class CQlwApp : public CLXApp {
 
   // Another process of the program, given the files (none: an empty window).
   bool OpenFilesInNewWindow(const std::vector<CString>& paths);
+  // File > Open: the open dialog over the session, crystal, data and profile types.
+  bool ShowOpenDialog();
   // File > New Window: another process, or during a command line an empty session here.
   void OnNewWindow();
 

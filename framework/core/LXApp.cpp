@@ -20,6 +20,7 @@
 #include "OSVersion.h"
 #include "StaticInit.h"
 #include "Status.h"
+#include "VersionInfo.h"
 #include "Watchdog.h"
 
 namespace {
@@ -567,6 +568,31 @@ bool CLXApp::OpenFilesDialog(const std::vector<uint32_t>& fileTypes, std::vector
   if (!g_openFilesPrompt || !g_openFilesPrompt(templates, initialFilter, AcceptsSeveralFiles(), chosen)) return false;
   paths.insert(paths.end(), chosen.begin(), chosen.end());
   return true;
+}
+
+int CLXApp::GetProgramBuildNumber() {
+  wchar_t exe[MAX_PATH + 1] = {};
+  if (GetModuleFileNameW(nullptr, exe, MAX_PATH) == 0) return 0;
+  const CString file = CString(exe) + L".exe";
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(file, &handle);
+  if (size == 0) return 0;
+  std::vector<BYTE> block(size);
+  if (!GetFileVersionInfoW(file, handle, size, block.data())) return 0;
+  LPVOID value = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(block.data(), L"\\", &value, &length) || !value || length < sizeof(VS_FIXEDFILEINFO)) return 0;
+  return static_cast<int>(static_cast<const VS_FIXEDFILEINFO*>(value)->dwFileVersionLS & 0xFFFF);
+}
+
+bool CLXApp::OpenFilesOfTypes(const std::vector<uint32_t>& fileTypes, uint32_t initialType, bool flag1, bool flag2) {
+  std::vector<CString> paths;
+  if (!OpenFilesDialog(fileTypes, paths, initialType, flag1, flag2) || paths.empty()) return false;
+  if (paths.size() > static_cast<size_t>(CLXCommandLineInfo::kLotsOfFiles)) {
+    CLXXFileLotsOfFiles question(kLXSeverityUser, 0, 0, static_cast<int>(paths.size()));
+    if (!question.Report()) return false;
+  }
+  return OpenFileList(paths, 0);
 }
 
 std::vector<CString> CLXApp::ChooseFilesToOpen(const std::vector<uint32_t>& fileTypes) {

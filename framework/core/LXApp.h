@@ -67,6 +67,9 @@ class CLXApp : public CWinApp {
   // chosen paths are appended. False when cancelled or when no dialog is available.
   virtual bool OpenFilesDialog(const std::vector<uint32_t>& fileTypes, std::vector<CString>& paths,
                                uint32_t initialType, bool flag1, bool flag2);
+  // That dialog, then the chosen files opened as one list (more than 20 asked about first);
+  // false when cancelled or when nothing opened.
+  virtual bool OpenFilesOfTypes(const std::vector<uint32_t>& fileTypes, uint32_t initialType, bool flag1, bool flag2);
   // The framework file dialog, several files allowed, over the templates of the given types in
   // their order (a type given twice is offered once); the chosen paths, none when cancelled.
   std::vector<CString> ChooseFilesToOpen(const std::vector<uint32_t>& fileTypes);
@@ -85,6 +88,9 @@ class CLXApp : public CWinApp {
   // web address. The program has no web site, so its web addresses are empty and those
   // commands have no target; false then and for unknown commands.
   virtual bool GetCommandURL(UINT command, const CString& folder, CString& url);
+
+  // The fourth part of the program file's version (stage * 100 + build); 0 when unavailable.
+  static int GetProgramBuildNumber();
 
   // The help folder of the data folder; true when it is a directory.
   bool GetHelpFolder(CString& out);

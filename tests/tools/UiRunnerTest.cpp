@@ -102,15 +102,19 @@ TEST(UiRunner, DrivesTheMainWindowFromAScript) {
   EXPECT_GT(colours.size(), 20u) << "the shot shows the drawn window, not a blank";
 }
 
-// Alerts are printed and answered; a file dialog answered with a name its check refuses says so;
-// Save As with a good name writes the session; `quit` ends the program and the runner with 0.
+// Alerts are printed and answered; a file dialog answered with a name its check refuses says so
+// (File > Open of a missing file, Save As without a session extension); Save As with a good name
+// writes the session; `quit` ends the program and the runner with 0.
 TEST(UiRunner, AnswersAlertsAndFileDialogs) {
   const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-files";
   fs::create_directories(folder);
   const std::string missing = (folder / "missing.cif").string();
+  const std::string odd = (folder / "odd.cif").string();
+  std::ofstream(odd) << "hello there\n";
   const std::string saved = (folder / "saved.quillonographic").string();
   const UiRun run = RunScript("files",
                               "open " + missing + "\n"
+                              "open " + odd + "\n"
                               "open " + kRutile + "\n"
                               "save " + (folder / "saved.txt").string() + "\n"
                               "files\n"
@@ -118,7 +122,8 @@ TEST(UiRunner, AnswersAlertsAndFileDialogs) {
                               "save " + saved + "\n"
                               "quit\n");
   ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("> open " + missing + "\nalert: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("> open " + missing + "\nfiles: refused\n> open " + odd + "\nalert: "), std::string::npos)
+      << run.out;
   EXPECT_NE(run.out.find("' is of a type not recognised"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("files: refused\n> files\n> command 57604\n> save " + saved + "\n> quit\n"), std::string::npos)
       << run.out;

@@ -1,0 +1,72 @@
+// The application's commands in the real window: File > Open and Open in Same Window through the
+// file dialog, the update-notice switch and the ids that have no command.
+#include "ProbeRun.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kRutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+
+std::string RunScript(const std::string& name, const std::string& script) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / ("ui-app-" + name);
+  fs::create_directories(folder);
+  const fs::path path = folder / "script.txt";
+  std::ofstream(path) << script;
+  const qlwtest::ProbeRun run = qlwtest::RunShell("cd '" + folder.string() + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
+                                                  qlwtest::ProbeCommand("ui '" + path.string() + "'") + " 2>/dev/null");
+  EXPECT_EQ(run.status, 0) << run.out;
+  return run.out;
+}
+}  // namespace
+
+// A cancelled Open in Same Window leaves the flag off: the next File > Open of a full window goes
+// to a new process, while Open in Same Window adds to this one.
+TEST(UiAppCommands, OpenInSameWindowRestoresTheFlag) {
+  const std::string quartz = qlwtest::DataPath("Quartz.cif");
+  const std::string out = RunScript("same-window",
+                                    "state 33278 57601\n"
+                                    "files " + kRutile + "\n"
+                                    "command 57601\n"
+                                    "state 33278\n"
+                                    "files\n"
+                                    "command 33278\n"
+                                    "files " + quartz + "\n"
+                                    "command 57601\n"
+                                    "files " + quartz + "\n"
+                                    "command 33278\n"
+                                    "dump\n");
+  EXPECT_NE(out.find("> state 33278 57601\ndisabled 33278: Open in Same Window...\n57601: Open...\n"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("> state 33278\n33278: Open in Same Window...\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 57601\nlaunch: quillonographic \"/Embedding\" \"--\" \"" + quartz + "\"\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("> dump\n0 crystal Quartz shown selected\n0 crystal rutile shown selected\nd"), std::string::npos) << out;
+}
+
+// The notice switch's check mark follows the preference; two choices give it back. Ids of the
+// range without a command are disabled or report that they do not exist yet.
+TEST(UiAppCommands, UpdateNoticeSwitchAndUnknownIds) {
+  const std::string out = RunScript("range",
+                                    "state 32768 32772 32773 32780\n"
+                                    "command 32768\n"
+                                    "state 32768\n"
+                                    "command 32768\n"
+                                    "state 32768\n"
+                                    "command 32775\n");
+  EXPECT_NE(out.find("> state 32768 32772 32773 32780\n32768: [x] \ndisabled 32772: \ndisabled 32773: \ndisabled 32780: \n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("> command 32768\n> state 32768\n32768: \n> command 32768\n> state 32768\n32768: [x] \n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("> command 32775\nalert: The requested feature has not yet been implemented."), std::string::npos)
+      << out;
+}
