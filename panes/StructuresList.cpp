@@ -10,6 +10,9 @@
 #include "QlwDoc.h"
 #include "RedrawLock.h"
 #include "StructuresPane.h"
+#include "QLPatternFlat.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +24,8 @@ IMPLEMENT_DYNAMIC(CStructuresList, CSubEditList)
 BEGIN_MESSAGE_MAP(CStructuresList, CSubEditList)
   ON_REGISTERED_MESSAGE(g_msgSplitterRecalcLayoutSync, &CStructuresList::OnSplitterRecalcLayout)
   ON_REGISTERED_MESSAGE(g_msgSplitterRecalcLayoutAsync, &CStructuresList::OnSplitterRecalcLayout)
+  ON_WM_MOUSEMOVE()
+  ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 namespace {
@@ -82,6 +87,7 @@ void CStructuresList::Initialise(CWnd* owner, int columnCount, void* context) {
   SetAlternateShading(false);
   // The style's header flag is read when the view is made; the list is made from a template.
   if (GetHeader().m_hWnd) GetHeader().ShowWindow(SW_HIDE);
+  m_dropTarget.Register(this);
   SetRowHeight(UpdateRowHeight(20) + 4);
 }
 
@@ -190,6 +196,8 @@ void CStructuresList::ToggleExpanded(int row) {
 }
 
 bool CStructuresList::OnCellClick(bool down, bool state, int row, int column, UINT flags, CPoint point) {
+  m_dragCandidate = down && (column == 2 || column == 3) && row >= 0;
+  m_dragFrom = point;
   const bool taken = CSubEditList::OnCellClick(down, state, row, column, flags, point);
   if (!taken && down && column == 1) {
     int hitRow = -1, hitColumn = 0;
@@ -199,6 +207,12 @@ bool CStructuresList::OnCellClick(bool down, bool state, int row, int column, UI
 }
 
 bool CStructuresList::DrawCell(CDC* dc, int row, int column, const CRect& cell) {
+  const bool drawn = DrawOwnCell(dc, row, column, cell);
+  if (drawn && dc) DrawFeedbackMark(dc, row, column, cell);
+  return drawn;
+}
+
+bool CStructuresList::DrawOwnCell(CDC* dc, int row, int column, const CRect& cell) {
   const Row* r = row >= 0 && row < static_cast<int>(m_rows.size()) ? &m_rows[static_cast<size_t>(row)] : nullptr;
   if (!r || !dc || column < 1 || column > 3) return CSubEditList::DrawCell(dc, row, column, cell);
   DrawCellBackground(dc, row, column, cell);
@@ -284,4 +298,98 @@ bool CStructuresList::SyncSelection() {
 LRESULT CStructuresList::OnSplitterRecalcLayout(WPARAM, LPARAM) {
   FitColumnsToWidth();
   return 0;
+}
+
+// ---- Drag and drop ---------------------------------------------------------------------------
+std::vector<std::uint8_t> CStructuresList::BuildDragBlock() {
+  m_dragged = SelectedPatterns();
+  // The list's address travels for the format's sake only: a drop tells this process by the
+  // drag's source, never by these bytes.
+  return FlattenPatternList(m_dragged, static_cast<std::uint32_t>(::getpid()),
+                            static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&m_dragged)));
+}
+
+int CStructuresList::HitTestDrop(CPoint point, int& row) {
+  row = -1;
+  int column = 0;
+  if (!HitCell(point, row, column)) row = -1;
+  CRect client;
+  GetClientRect(&client);
+  if (row < 0 && client.PtInRect(point) && GetItemCount() > 0) row = GetLastVisibleRow();
+  if (row < 0) return CStructListDrop::kDropNone;
+  CRect r;
+  if (!GetItemRect(row, &r, LVIR_BOUNDS)) return CStructListDrop::kDropNone;
+  const CQLPattern* p = PatternAt(row);
+  if (p && p->GetPatternType() == kPatternMixture) {
+    const int band = 4 * 2 * GetSystemMetrics(SM_CXFOCUSBORDER);
+    if (point.y < r.top + band) return CStructListDrop::kDropBefore;
+    if (point.y > r.bottom - band) return CStructListDrop::kDropAfter;
+    return CStructListDrop::kDropInto;
+  }
+  return point.y < (r.top + r.bottom + 1) / 2 ? CStructListDrop::kDropBefore : CStructListDrop::kDropAfter;
+}
+
+void CStructuresList::DrawDropFeedback(CPoint point, bool show) {
+  if (!show) {
+    if (m_feedbackRow >= 0) Invalidate(FALSE);
+    m_feedbackRow = -1;
+    m_feedbackCode = 0;
+    return;
+  }
+  int row = -1;
+  const int code = HitTestDrop(point, row);
+  if (row == m_feedbackRow && code == m_feedbackCode) return;
+  m_feedbackRow = row;
+  m_feedbackCode = code;
+  // The mark is drawn with the row's cells.
+  Invalidate(FALSE);
+}
+
+void CStructuresList::DrawFeedbackMark(CDC* dc, int row, int column, const CRect& cell) {
+  if (row != m_feedbackRow || m_feedbackCode == CStructListDrop::kDropNone) return;
+  const COLORREF c = ::GetSysColor(COLOR_HIGHLIGHT);
+  Gdiplus::Graphics g(dc->m_hDC);
+  Gdiplus::Pen pen(Gdiplus::Color(0xFF, GetRValue(c), GetGValue(c), GetBValue(c)), 2.0f);
+  pen.SetAlignment(Gdiplus::PenAlignmentInset);
+  const float l = static_cast<float>(cell.left), r = static_cast<float>(cell.right);
+  const float t = static_cast<float>(cell.top) + 1.0f, b = static_cast<float>(cell.bottom) - 1.0f;
+  if (m_feedbackCode == CStructListDrop::kDropInto) {
+    g.DrawLine(&pen, l, t, r, t);
+    g.DrawLine(&pen, l, b, r, b);
+    if (column == 1) g.DrawLine(&pen, l + 1.0f, t, l + 1.0f, b);
+    if (column == GetColumnCount() - 1) g.DrawLine(&pen, r - 1.0f, t, r - 1.0f, b);
+    return;
+  }
+  const float y = m_feedbackCode == CStructListDrop::kDropBefore ? t : b;
+  const bool indent = row < static_cast<int>(m_rows.size()) && m_rows[static_cast<size_t>(row)].indent;
+  float from = l;
+  if (column == 1) {
+    // A small circle at the row's left, then the line to the right edge.
+    const float u = 2.0f * static_cast<float>(GetSystemMetrics(SM_CXFOCUSBORDER));
+    const float x = l + 2.0f * u + (indent ? static_cast<float>(kIndent) : 0.0f);
+    g.DrawEllipse(&pen, x - 2.0f * u, y - 2.0f * u, 4.0f * u, 4.0f * u);
+    from = x + 2.0f * u;
+  }
+  g.DrawLine(&pen, from, y, r, y);
+}
+
+void CStructuresList::OnMouseMove(UINT flags, CPoint point) {
+  CSubEditList::OnMouseMove(flags, point);
+  if (!m_dragCandidate || !(flags & MK_LBUTTON)) return;
+  const int dx = std::abs(point.x - m_dragFrom.x), dy = std::abs(point.y - m_dragFrom.y);
+  if (std::max(dx, dy) < DragDistance()) return;
+  m_dragCandidate = false;
+  try {
+    RunDrag();
+  } catch (CLXException& e) {
+    e.Report();
+  }
+  // The drag took the button's release: the list's press ends here.
+  if (m_hWnd) SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+  Invalidate(FALSE);
+}
+
+void CStructuresList::OnDestroy() {
+  m_dropTarget.Revoke();
+  Default();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "QLPattern.h"
+#include "StructuresDrop.h"
 #include "SubEditList.h"
 
 #include <memory>
@@ -49,15 +50,38 @@ class CStructuresList : public CSubEditList {
   bool SyncSelection();
 
   const std::vector<Row>& GetRows() const { return m_rows; }
+  CStructListDrop& GetDropTarget() { return m_dropTarget; }
+  // The drag data of the selected rows; the dragged patterns are kept until the drag ends.
+  std::vector<std::uint8_t> BuildDragBlock();
+  const CQLPatternList& GetDraggedPatterns() const { return m_dragged; }
+  void ClearDraggedPatterns() { m_dragged.clear(); }
+  // The drop position at a client point: a CStructListDrop code, and the row it refers to.
+  int HitTestDrop(CPoint point, int& row);
+  void DrawDropFeedback(CPoint point, bool show);
+  // Runs a drag of the selected rows (StructuresDragQt.cpp); whether anything took it.
+  bool RunDrag();
+  // How far the pointer moves before a press becomes a drag (the toolkit's distance).
+  static int DragDistance();
   CQLPattern* PatternAt(int row) const;
   // The selected rows' patterns in row order.
   CQLPatternList SelectedPatterns() const;
 
  protected:
   void SendHint(int code, bool fromPane);
+  bool DrawOwnCell(CDC* dc, int row, int column, const CRect& cell);
   void ToggleExpanded(int row);
 
   std::vector<Row> m_rows;
+  CStructListDrop m_dropTarget{this};
+  int m_feedbackRow = -1, m_feedbackCode = 0;
+  CQLPatternList m_dragged;
+  // Where a press on the icon or title may start a drag.
+  bool m_dragCandidate = false;
+  CPoint m_dragFrom;
+
+  void DrawFeedbackMark(CDC* dc, int row, int column, const CRect& cell);
+  void OnMouseMove(UINT flags, CPoint point);
+  void OnDestroy();
 
   LRESULT OnSplitterRecalcLayout(WPARAM, LPARAM);
   DECLARE_MESSAGE_MAP()

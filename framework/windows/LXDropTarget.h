@@ -3,7 +3,10 @@
 // multi-file open); a derived target says which files it accepts and opens one. The Qt side
 // (drag events, `text/uri-list`) is in LXDropTargetQt.cpp.
 #pragma once
+#include <cstdint>
 #include <list>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "Wnd.h"
@@ -23,10 +26,21 @@ class CLXDropData {
   bool HasFiles() const { return m_hasFiles; }
   // The file-drop handle: null when the data holds no files.
   const std::vector<CString>* GetDropHandle() const { return m_hasFiles ? &m_files : nullptr; }
+  // The bytes of another format the drag offers, by MIME type; null when it offers none.
+  void SetFormat(const std::string& mime, std::vector<uint8_t> bytes) { m_formats[mime] = std::move(bytes); }
+  const std::vector<uint8_t>* GetFormat(const std::string& mime) const {
+    const auto it = m_formats.find(mime);
+    return it == m_formats.end() ? nullptr : &it->second;
+  }
+  // The window that started the drag when it runs in this process; null for a drag from elsewhere.
+  void SetSourceWindow(HWND window) { m_source = window; }
+  HWND GetSourceWindow() const { return m_source; }
 
  private:
   std::vector<CString> m_files;
   bool m_hasFiles = false;
+  std::map<std::string, std::vector<uint8_t>> m_formats;
+  HWND m_source = nullptr;
 };
 
 class CLXDropTarget {

@@ -14,7 +14,7 @@
 
 namespace {
 
-CLXDropData DataOf(const QMimeData* mime) {
+CLXDropData FilesOf(const QMimeData* mime) {
   if (!mime || !mime->hasUrls()) return CLXDropData();
   std::vector<CString> files;
   for (const QUrl& url : mime->urls())
@@ -22,6 +22,29 @@ CLXDropData DataOf(const QMimeData* mime) {
   if (files.empty()) return CLXDropData();
   return CLXDropData(std::move(files));
 }
+
+// The files, the program's own formats ("application/x-qlw-..."), and the source window when
+// the drag started in this process (Qt gives a source only then).
+CLXDropData DataOf(const QDropEvent* e) {
+  const QMimeData* mime = e->mimeData();
+  CLXDropData data = FilesOf(mime);
+  if (mime)
+    for (const QString& format : mime->formats())
+      if (format.startsWith(QStringLiteral("application/x-qlw-"))) {
+        const QByteArray bytes = mime->data(format);
+        data.SetFormat(format.toStdString(), std::vector<uint8_t>(bytes.begin(), bytes.end()));
+      }
+  if (auto* source = qobject_cast<QWidget*>(e->source())) {
+    for (QWidget* w = source; w; w = w->parentWidget())
+      if (HWND h = qlw::HwndOf(w)) {
+        data.SetSourceWindow(h);
+        break;
+      }
+  }
+  return data;
+}
+
+DWORD KeysOf(const QDropEvent* e) { return (e->modifiers() & Qt::ControlModifier) ? MK_CONTROL : 0; }
 
 class DropBridge : public QObject {
  public:
@@ -35,13 +58,13 @@ class DropBridge : public QObject {
     switch (event->type()) {
       case QEvent::DragEnter: {
         auto* e = static_cast<QDragEnterEvent*>(event);
-        m_data = DataOf(e->mimeData());
-        Answer(e, m_target->OnDragEnter(window, &m_data, 0, ClientPoint(e->position().toPoint())));
+        m_data = DataOf(e);
+        Answer(e, m_target->OnDragEnter(window, &m_data, KeysOf(e), ClientPoint(e->position().toPoint())));
         return true;
       }
       case QEvent::DragMove: {
         auto* e = static_cast<QDragMoveEvent*>(event);
-        Answer(e, m_target->OnDragOver(window, &m_data, 0, ClientPoint(e->position().toPoint())));
+        Answer(e, m_target->OnDragOver(window, &m_data, KeysOf(e), ClientPoint(e->position().toPoint())));
         return true;
       }
       case QEvent::DragLeave:
@@ -49,7 +72,7 @@ class DropBridge : public QObject {
         return true;
       case QEvent::Drop: {
         auto* e = static_cast<QDropEvent*>(event);
-        CLXDropData data = DataOf(e->mimeData());
+        CLXDropData data = DataOf(e);
         const BOOL dropped = m_target->OnDrop(window, &data, DROPEFFECT_COPY, ClientPoint(e->position().toPoint()));
         if (dropped) {
           e->setDropAction(Qt::CopyAction);
@@ -66,8 +89,8 @@ class DropBridge : public QObject {
 
  private:
   static void Answer(QDropEvent* e, DWORD effect) {
-    if (effect & DROPEFFECT_COPY) {
-      e->setDropAction(Qt::CopyAction);
+    if (effect & (DROPEFFECT_COPY | DROPEFFECT_MOVE)) {
+      e->setDropAction((effect & DROPEFFECT_COPY) ? Qt::CopyAction : Qt::MoveAction);
       e->accept();
     } else {
       e->ignore();

@@ -239,3 +239,61 @@ TEST(UiStructures, ReflexionsListTheSelectedCrystal) {
   EXPECT_EQ(strongest->n, 4) << "0 0 2 is the strongest";
   EXPECT_NE(run.out.find("5 d-Spacing (Å) 95 v\n"), std::string::npos) << run.out;
 }
+
+// Rows dragged inside the list move (before, into a mixture's middle band, after); a block from
+// another process adds computed copies, whatever pid it carries; a short block or one with an
+// unknown kind is refused whole; dropped files land where they are dropped.
+TEST(UiStructures, DragsMoveRowsAndForeignBlocksAddCheckedCopies) {
+  const Folder folder("ui-structures-drag");
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  const std::string dir = folder.path.string();
+  const std::string setup = "open " + rutile + "\nfiles " + dir + "/anatase.cif " + dir + "/nacl.cif\ncommand 34368\n" +
+                            "select 0 1\ncommand 34373\n";
+  const qlwtest::ProbeRun first = folder.Run(setup + "drag-out 3 " + dir + "/nacl.bin\n");
+  ASSERT_EQ(first.status, 0) << first.out;
+  const std::string block = qlwtest::Slurp(dir + "/nacl.bin");
+  ASSERT_GT(block.size(), 24u);
+  std::ofstream(dir + "/short.bin", std::ios::binary) << block.substr(0, block.size() - 1);
+  std::string tagged = block;
+  tagged[20] = 3;
+  std::ofstream(dir + "/tag.bin", std::ios::binary) << tagged;
+
+  const qlwtest::ProbeRun run = folder.Run(setup + "drag 3 to 0 above\nrows 3606\ndrag 0 to 1 middle\nrows 3606\n" +
+                                           "drag 3 to 0 below\nrows 3606\n"
+                                           "drop-in " + dir + "/nacl.bin end ownpid\nrows 3606\n"
+                                           "drop-in " + dir + "/short.bin end\ndrop-in " + dir + "/tag.bin 0 above\n"
+                                           "print 3606\n"
+                                           "drop-files 0 above " + dir + "/anatase.cif " + dir + "/notes.cif\nrows 3606\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::string expected =
+      "> drag 3 to 0 above\n> rows 3606\n"
+      ". | crystal | NaCl | [x] #FF00CC00 *\n"
+      "- | mixture | New Mixture | [x] #FF0000CC\n"
+      ". | > crystal | rutile | [x] #FF000000\n"
+      ". | > crystal | anatase | [x] #FFCC0000\n"
+      "> drag 0 to 1 middle\n> rows 3606\n"
+      "- | mixture | New Mixture | [x] #FF0000CC\n"
+      ". | > crystal | rutile | [x] #FF000000\n"
+      ". | > crystal | anatase | [x] #FFCC0000\n"
+      ". | > crystal | NaCl | [x] #FF00CC00 *\n"
+      "> drag 3 to 0 below\n> rows 3606\n"
+      "- | mixture | New Mixture | [x] #FF0000CC\n"
+      ". | > crystal | rutile | [x] #FF000000\n"
+      ". | > crystal | anatase | [x] #FFCC0000\n"
+      ". | crystal | NaCl | [x] #FF00CC00 *\n"
+      "> drop-in " + dir + "/nacl.bin end ownpid\n> rows 3606\n"
+      "- | mixture | New Mixture | [x] #FF0000CC\n"
+      ". | > crystal | rutile | [x] #FF000000\n"
+      ". | > crystal | anatase | [x] #FFCC0000\n"
+      ". | crystal | NaCl | [x] #FF00CC00 *\n"
+      ". | crystal | NaCl | [x] #FF00CC00 *\n"
+      "> drop-in " + dir + "/short.bin end\ndrop: refused\n"
+      "> drop-in " + dir + "/tag.bin 0 above\ndrop: refused\n"
+      "> print 3606\n3606: 5 rows, 2 selected\n"
+      "> drop-files 0 above " + dir + "/anatase.cif " + dir + "/notes.cif\n"
+      "alert: No pattern could be made from some files. | These files hold no pattern that Quillonographic can "
+      "read: notes.cif\n"
+      "> rows 3606\n"
+      ". | crystal | anatase | [x] #FF004400 *\n";
+  EXPECT_NE(run.out.find(expected), std::string::npos) << run.out;
+}
