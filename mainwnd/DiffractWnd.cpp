@@ -85,6 +85,7 @@ RECT PrimaryWorkArea() {
 CDiffractWnd::CDiffractWnd() = default;
 
 CDiffractWnd::~CDiffractWnd() {
+  m_pLoupe.reset();
   delete m_pPlotImage;
   m_pPlotImage = nullptr;
   delete m_pDropTarget;

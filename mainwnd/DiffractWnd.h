@@ -11,10 +11,13 @@
 #include "STSplitterWnd.h"
 #include "TandemixHelper.h"
 
+#include <memory>
+
 class CDiffractionSettings;
 class CQlwDoc;
 class CLXAppDropTarget;
 class CControlBar;
+class CLoupe;
 
 class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDocWindow {
   DECLARE_DYNCREATE(CDiffractWnd)
@@ -57,6 +60,10 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
 
   CQlwDoc* GetDocument() const;
+  // The window's one loupe over the plot, made hidden on first use (null without a plot canvas).
+  std::shared_ptr<CLoupe> GetOrCreateLoupe();
+  void ToggleLoupe() override;
+  bool IsLoupeVisible() const override;
   // Null while the document is closing.
   CDiffractionSettings* GetDocSettings() override;
   bool HasPatterns() override;
@@ -169,4 +176,5 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   bool m_bParametersLaidOut = false;
   CLXAppDropTarget* m_pDropTarget = nullptr;
   CControlBar* m_pToolbar = nullptr;
+  std::shared_ptr<CLoupe> m_pLoupe;
 };

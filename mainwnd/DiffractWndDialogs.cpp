@@ -1,6 +1,7 @@
 // The diffraction window's side of the document's dialogs: it owns and runs them.
 #include "DiffractWnd.h"
 #include "QlwDoc.h"
+#include "GraphicsExportDialog.h"
 #include "SmallDialogs.h"
 
 INT_PTR CDiffractWnd::RunFindPeak(double& h, double& k, double& l) {
@@ -43,3 +44,22 @@ INT_PTR CDiffractWnd::RunSettingsDialog(SettingsDialog which, CQlwDoc& document)
       return CQlwDocWindow::RunSettingsDialog(which, document);
   }
 }
+
+namespace {
+INT_PTR RunGraphicsExportDialog(CWnd* parent, int width, int height, CDiffractWnd::GraphicsExportChoice& choice) {
+  GraphicsExportDialog dialog;
+  dialog.m_baseWidth = width;
+  dialog.m_baseHeight = height;
+  // The dialog has no parent of its own; the window it exports from keeps it in front.
+  dialog.SetTransientParent(parent);
+  const INT_PTR result = dialog.DoModal();
+  if (result != IDOK) return result;
+  choice.request.transparent = dialog.m_transparent;
+  choice.request.scale = dialog.m_magnification;
+  choice.request.kind = dialog.m_formatCode == 45 ? CImagingPane::kRenderMetafile : CImagingPane::kRenderBitmap;
+  choice.fileType = static_cast<UINT>(dialog.m_formatCode);
+  return result;
+}
+
+const bool g_exportDialogInstalled = (CDiffractWnd::SetGraphicsExportDialog(&RunGraphicsExportDialog), true);
+}  // namespace

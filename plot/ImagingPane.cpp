@@ -141,7 +141,9 @@ void CImagingPane::OnDocumentUpdate(const CUpdateHint* hint)
             if (m_hWnd && ::IsWindow(m_hWnd)) SetFocus();
         }
     }
-    InvalidateLayers(MaskForHint(*hint), hint->flag);
+    const std::uint16_t mask = MaskForHint(*hint);
+    InvalidateLayers(mask, hint->flag);
+    if (mask && m_plotChanged) m_plotChanged();
 }
 
 // ----- geometry -----

@@ -12,6 +12,7 @@
 #include "Wnd.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -88,6 +89,8 @@ public:
     Gdiplus::Image* RenderToBuffer(const RenderRequest& request);
     // A renderer for the document as it is now, at the plot rectangle (for the loupe).
     std::shared_ptr<CGraphRenderer> CreateRenderer();
+    // Told of every hint that redraws part of the plot (the loupe draws it again).
+    void SetPlotChangedListener(std::function<void()> listener) { m_plotChanged = std::move(listener); }
     // Draws the plot into the DC: the window's paint DC, or a printer DC (its printing flag set)
     // while PrintPlot runs.
     void PaintPlot(CDC* dc);
@@ -214,7 +217,8 @@ protected:
     bool m_bDoubleClick = false;
     bool m_bScrollerDrag = false;
     bool m_bCentredOnPeak = false;  // the double click in progress centred on a peak
-    bool m_bPressOnTool = false;    // the press in progress went to a tool other than the cursor
+    bool m_bPressOnTool = false;
+    std::function<void()> m_plotChanged;    // the press in progress went to a tool other than the cursor
     LXGraphics::CSyncPoint m_ptMouse;
     LXGraphics::CSyncPoint m_ptPrevMouse;
     LXGraphics::CSyncPoint m_ptDown;

@@ -1,5 +1,6 @@
 // Qt's drag events on a registered window, turned into the drop target's calls; files arrive
 // as local `text/uri-list` entries.
+#include <QAbstractItemView>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
@@ -48,12 +49,17 @@ DWORD KeysOf(const QDropEvent* e) { return (e->modifiers() & Qt::ControlModifier
 
 class DropBridge : public QObject {
  public:
-  DropBridge(CLXDropTarget* target, QWidget* widget) : QObject(widget), m_target(target), m_widget(widget) {}
+  DropBridge(CLXDropTarget* target, QWidget* widget) : QObject(widget), m_target(target), m_widget(widget) {
+    // A list view gets its drags on its viewport.
+    if (auto* view = qobject_cast<QAbstractItemView*>(widget)) m_viewport = view->viewport();
+  }
+  QWidget* Viewport() const { return m_viewport; }
   void Detach() { m_target = nullptr; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!m_target || watched != m_widget) return false;
+    if (!m_target || (watched != m_widget && (!m_viewport || watched != m_viewport))) return false;
+    m_watched = static_cast<QWidget*>(watched);
     CWnd* window = m_target->GetWindow();
     switch (event->type()) {
       case QEvent::DragEnter: {
@@ -97,12 +103,15 @@ class DropBridge : public QObject {
     }
   }
   CPoint ClientPoint(QPoint p) const {
+    if (m_watched && m_watched != m_widget) p = m_watched->mapTo(m_widget, p);
     const QPoint origin = qlw::ClientOrigin(m_target->GetWindow()->m_hWnd);
     return CPoint(p.x() - origin.x(), p.y() - origin.y());
   }
 
   CLXDropTarget* m_target;
   QWidget* m_widget;
+  QWidget* m_viewport = nullptr;
+  QWidget* m_watched = nullptr;
   CLXDropData m_data;
 };
 
@@ -117,6 +126,10 @@ BOOL CLXDropTarget::Register(CWnd* window) {
   auto* bridge = new DropBridge(this, widget);
   widget->installEventFilter(bridge);
   widget->setAcceptDrops(true);
+  if (QWidget* viewport = bridge->Viewport()) {
+    viewport->installEventFilter(bridge);
+    viewport->setAcceptDrops(true);
+  }
   m_pBridge = new QPointer<DropBridge>(bridge);
   return TRUE;
 }

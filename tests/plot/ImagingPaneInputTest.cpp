@@ -6,6 +6,7 @@
 #include "FloatingPeakTip.h"
 #include "GraphRenderer.h"
 #include "LXMessage.h"
+#include "Loupe.h"
 #include "Menus.h"
 #include "Preferences.h"
 #include "QLCrystalPattern.h"
@@ -680,3 +681,116 @@ TEST_F(CanvasInput, DraggingABackgroundNodePutsItUnderThePointer)
     EXPECT_FALSE(Cursor()->IsActive());
 }
 }  // namespace
+
+// The loupe over the canvas of the fixture, shown, so that its lens draws the plot.
+struct LoupeOverCanvas : CanvasInput
+{
+    void SetUp() override
+    {
+        CanvasInput::SetUp();
+        AddNaCl();
+        Paint();
+        ASSERT_TRUE(loupe.Create(&host, &canvas));
+        canvas.SetPlotChangedListener([this] { loupe.PlotChanged(); });
+        loupe.OnLoupeCommand(33585);
+        ASSERT_TRUE(loupe.IsLoupeVisible());
+    }
+    void TearDown() override
+    {
+        canvas.SetPlotChangedListener(nullptr);
+        loupe.DestroyWindow();
+        CanvasInput::TearDown();
+    }
+    LRESULT ToLoupe(UINT message, WPARAM w, LPARAM l) { return ::SendMessageW(loupe.m_hWnd, message, w, l); }
+    void PaintLoupe()
+    {
+        loupe.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        Pump();
+    }
+    void WheelLoupe(int delta) { ToLoupe(WM_MOUSEWHEEL, MAKEWPARAM(0, short(delta)), At(300, 300)); }
+    CLoupe loupe;
+};
+
+TEST_F(LoupeOverCanvas, WheelStepsByTenWithinItsLimitsAndIgnoresTouchpadPhases)
+{
+    for (int k = 0; k < 5; ++k) WheelLoupe(120);
+    EXPECT_FLOAT_EQ(loupe.GetZoom(), 450);
+    EXPECT_EQ(loupe.GetCheckedZoomCommand(), 34573u) << "450% checks 400%";
+    WheelLoupe(0);
+    EXPECT_FLOAT_EQ(loupe.GetZoom(), 450) << "a delta of 0 is no step";
+    for (int k = 0; k < 60; ++k) WheelLoupe(120);
+    EXPECT_FLOAT_EQ(loupe.GetZoom(), 800);
+    EXPECT_EQ(loupe.GetCheckedZoomCommand(), 34577u);
+    for (int k = 0; k < 80; ++k) WheelLoupe(-120);
+    EXPECT_FLOAT_EQ(loupe.GetZoom(), 100);
+    loupe.OnLoupeCommand(34571);
+    EXPECT_FLOAT_EQ(loupe.GetZoom(), 200);
+    EXPECT_EQ(loupe.GetCheckedZoomCommand(), 34571u);
+}
+
+TEST_F(LoupeOverCanvas, TheGripResizesWithinItsLimitsAndOnlyFromTwentyPixels)
+{
+    const POINT grip = loupe.GetGripPoint();
+    EXPECT_EQ(loupe.PressModeAt(POINT{grip.x, grip.y + 20}), CLoupe::kModeResize);
+    EXPECT_NE(loupe.PressModeAt(POINT{grip.x + 21, grip.y}), CLoupe::kModeResize);
+    EXPECT_EQ(loupe.PressModeAt(POINT{300, 300}), CLoupe::kModeLens);
+    EXPECT_EQ(loupe.PressModeAt(POINT{5, 5}), CLoupe::kModeFrame);
+
+    ToLoupe(WM_LBUTTONDOWN, MK_LBUTTON, At(grip.x, grip.y));
+    ToLoupe(WM_MOUSEMOVE, MK_LBUTTON, At(grip.x, grip.y + 400));
+    EXPECT_EQ(loupe.GetLensSize(), 600);
+    ToLoupe(WM_MOUSEMOVE, MK_LBUTTON, At(grip.x, grip.y - 400));
+    EXPECT_EQ(loupe.GetLensSize(), 280);
+    ToLoupe(WM_LBUTTONUP, 0, At(grip.x, grip.y));
+    EXPECT_EQ(loupe.GetMode(), CLoupe::kModeNone);
+}
+
+TEST_F(LoupeOverCanvas, ALensDragMovesTheWindowAndRendersOnlyAtTheRelease)
+{
+    PaintLoupe();
+    const int renders = loupe.GetRenderCount();
+    EXPECT_GE(renders, 1);
+    RECT before{};
+    loupe.GetWindowRect(&before);
+    ToLoupe(WM_LBUTTONDOWN, MK_LBUTTON, At(300, 300));
+    ToLoupe(WM_MOUSEMOVE, MK_LBUTTON, At(320, 310));
+    PaintLoupe();
+    RECT after{};
+    loupe.GetWindowRect(&after);
+    EXPECT_EQ(after.left - before.left, 20);
+    EXPECT_EQ(after.top - before.top, 10);
+    EXPECT_EQ(loupe.GetRenderCount(), renders) << "no render while dragged by the lens";
+    ToLoupe(WM_LBUTTONUP, 0, At(300, 300));
+    PaintLoupe();
+    EXPECT_EQ(loupe.GetRenderCount(), renders + 1);
+}
+
+TEST_F(LoupeOverCanvas, APressEndsAfterTheMenuOrALostReleaseAndPlotChangesRenderAgain)
+{
+    // The label's menu: the next press is taken.
+    qlw::SetMenuAnswer([](HMENU, HWND) -> UINT { return 34569; });
+    const RECT label = loupe.GetLabelRect();
+    ToLoupe(WM_LBUTTONDOWN, MK_LBUTTON, At(label.left + 5, label.top + 5));
+    qlw::SetMenuAnswer(nullptr);
+    EXPECT_FALSE(loupe.IsCircle()) << "Square was chosen";
+    EXPECT_EQ(loupe.GetMode(), CLoupe::kModeNone);
+    const POINT grip = loupe.GetGripPoint();
+    ToLoupe(WM_LBUTTONDOWN, MK_LBUTTON, At(grip.x, grip.y));
+    EXPECT_EQ(loupe.GetMode(), CLoupe::kModeResize);
+    // The release went elsewhere: a move without the button ends the press.
+    ToLoupe(WM_MOUSEMOVE, 0, At(grip.x, grip.y + 50));
+    EXPECT_EQ(loupe.GetMode(), CLoupe::kModeNone);
+    EXPECT_EQ(loupe.GetLensSize(), 300);
+
+    PaintLoupe();
+    const int renders = loupe.GetRenderCount();
+    PaintLoupe();
+    EXPECT_EQ(loupe.GetRenderCount(), renders) << "nothing changed, nothing rendered";
+    doc.SetPlotRange(20, 60, 0, doc.GetSettings()->m_visibleYMax, true);
+    PaintLoupe();
+    EXPECT_EQ(loupe.GetRenderCount(), renders + 1) << "the plot changed under the lens";
+
+    loupe.OnLoupeCommand(33585);
+    EXPECT_FALSE(loupe.IsLoupeVisible());
+    EXPECT_FALSE(loupe.IsWindowVisible());
+}

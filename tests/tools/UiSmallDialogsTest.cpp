@@ -90,3 +90,18 @@ TEST(UiSmallDialogs, PeakWidthShowsThePlotUnit) {
   EXPECT_TRUE(Has(out, "2601: 0.010\n2604: Å\n")) << out;
   EXPECT_TRUE(Has(out, "> print 2601\n2601: 0.100\n")) << out;
 }
+
+// Export Graphics opens on the vector format; a pixel format shows the magnification and size
+// lines, and BMP hides the transparency choice behind its white-background note.
+TEST(UiSmallDialogs, ExportDialogShowsWhatEachFormatNeeds) {
+  const std::string out = RunScript("export",
+                                    "command 33280\nprint 4100 4104 4107 4113 4111\n"
+                                    "click 4104\nprint 4100 4104 4115 4112 4111\n"
+                                    "click 4101\nprint 4111 4112\nkey Escape\n");
+  EXPECT_TRUE(Has(out, "4100: [x] SVG\n4104: [ ] PNG\n4107: hidden\n4113: Graphics will be exported in a "
+                       "resolution-independent vector format.\n4111: [ ] Transparent background\n"))
+      << out;
+  EXPECT_TRUE(Has(out, "4100: [ ] SVG\n4104: [x] PNG\n4115: 2.00\n4112: hidden\n4111: [ ] Transparent background\n"))
+      << out;
+  EXPECT_TRUE(Has(out, "4111: hidden\n4112: Graphics will be drawn on a white background.\n")) << out;
+}

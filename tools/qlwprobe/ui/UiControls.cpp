@@ -130,6 +130,9 @@ bool DescribeStandard(HWND control, QWidget* w, std::string& text) {
   }
   if (auto* button = qobject_cast<QAbstractButton*>(w)) {
     text = WithoutMnemonic(button->text().toStdString());
+    // A flat format button shows its checked flag like a check box.
+    static const UINT flatChecked = RegisterWindowMessageW(L"QlwFlatButtonChecked");
+    if (const LRESULT flag = SendMessageW(control, flatChecked, 0, 0)) text = (flag == 2 ? "[x] " : "[ ] ") + text;
     return true;
   }
   // Owner-drawn and other controls: their window text.

@@ -1,0 +1,134 @@
+// The Export Graphics dialog and its flat format buttons.
+#include "GraphicsExportDialog.h"
+
+#include "Gdi.h"
+
+namespace {
+constexpr UINT kIdMagLabel = 4108, kIdSlider = 4107, kIdMagValue = 4115, kIdSizeLabel = 4114, kIdPixels = 4109,
+               kIdCentimetres = 4110, kIdWhiteNote = 4112, kIdVectorNote = 4113, kIdTransparent = 4111;
+constexpr int kCodeVector = 45, kCodeBmp = 43, kCodeJpeg = 50;
+}  // namespace
+
+// ----- FlatButton -----
+
+BEGIN_MESSAGE_MAP(FlatButton, CButton)
+  ON_WM_DRAWITEM_REFLECT()
+END_MESSAGE_MAP()
+
+UINT FlatButton::CheckMessage() {
+  static const UINT message = RegisterWindowMessageW(L"QlwFlatButtonChecked");
+  return message;
+}
+
+void FlatButton::SetChecked(bool checked) {
+  m_checked = checked;
+  if (m_hWnd) Invalidate();
+}
+
+LRESULT FlatButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == CheckMessage()) return m_checked ? 2 : 1;
+  return CButton::WindowProc(message, wParam, lParam);
+}
+
+void FlatButton::DrawItem(LPDRAWITEMSTRUCT item) {
+  const HDC dc = item->hDC;
+  RECT r = item->rcItem;
+  const COLORREF fill = m_checked ? GetSysColor(COLOR_HIGHLIGHT) : RGB(0xFB, 0xFB, 0xFB);
+  HBRUSH brush = CreateSolidBrush(fill);
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+  HBRUSH frame = CreateSolidBrush(RGB(0x88, 0x88, 0x88));
+  RECT f{r.left, r.top, r.right - 1, r.bottom - 1};
+  FrameRect(dc, &f, frame);
+  DeleteObject(frame);
+  CString text;
+  GetWindowText(text);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, m_checked ? RGB(0xFD, 0xFD, 0xFD) : RGB(0, 0, 0));
+  DrawTextW(dc, text.GetString(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+}
+
+// ----- GraphicsExportDialog -----
+
+const GraphicsExportDialog::Format GraphicsExportDialog::kFormats[6] = {
+    {4100, kCodeVector}, {4101, kCodeBmp}, {4102, kCodeJpeg}, {4103, 46}, {4104, 54}, {4105, 58},
+};
+
+BEGIN_MESSAGE_MAP(GraphicsExportDialog, CDialog)
+  ON_COMMAND_RANGE(4100, 4105, &GraphicsExportDialog::OnFormat)
+  ON_MESSAGE(WM_HSCROLL, &GraphicsExportDialog::OnHScroll)
+END_MESSAGE_MAP()
+
+GraphicsExportDialog::GraphicsExportDialog() : CDialog(kTemplateId, nullptr) {}
+
+int GraphicsExportDialog::CodeOf(UINT id) {
+  for (const Format& f : kFormats)
+    if (f.id == id) return f.code;
+  return 0;
+}
+
+bool GraphicsExportDialog::AllowsTransparency(int code) { return code != 0 && code != kCodeBmp && code != kCodeJpeg; }
+
+void GraphicsExportDialog::SizeTexts(int width, int height, double m, CString& value, CString& pixels, CString& cm) {
+  value.Format(L"%.2f", m);
+  pixels.Format(L"%i x %i pixels", static_cast<int>(width * m), static_cast<int>(height * m));
+  cm.Format(L"%.2f x %.2f cm at 300 dpi", width * m * 2.54 / 300.0, height * m * 2.54 / 300.0);
+}
+
+void GraphicsExportDialog::DoDataExchange(CDataExchange* dx) {
+  CDialog::DoDataExchange(dx);
+  for (int i = 0; i < 6; ++i) DDX_Control(dx, static_cast<int>(kFormats[i].id), m_buttons[i]);
+  DDX_Control(dx, kIdSlider, m_slider);
+  DDX_Control(dx, kIdTransparent, m_transparentBox);
+}
+
+BOOL GraphicsExportDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  m_slider.SetRange(100, 800, TRUE);
+  m_slider.SetTicFreq(100);
+  m_slider.SetPos(200);
+  UpdateSizes();
+  OnFormat(kFormats[0].id);
+  return TRUE;
+}
+
+void GraphicsExportDialog::UpdateSizes() {
+  CString value, pixels, cm;
+  SizeTexts(m_baseWidth, m_baseHeight, m_slider.GetPos() / 100.0, value, pixels, cm);
+  SetDlgItemText(kIdMagValue, value);
+  SetDlgItemText(kIdPixels, pixels);
+  SetDlgItemText(kIdCentimetres, cm);
+}
+
+LRESULT GraphicsExportDialog::OnHScroll(WPARAM, LPARAM control) {
+  if (reinterpret_cast<HWND>(control) == m_slider.m_hWnd) UpdateSizes();
+  return 0;
+}
+
+void GraphicsExportDialog::SelectFormatButton(UINT id) {
+  for (int i = 0; i < 6; ++i) m_buttons[i].SetChecked(kFormats[i].id == id);
+}
+
+void GraphicsExportDialog::OnFormat(UINT id) {
+  SelectFormatButton(id);
+  const int code = CodeOf(id);
+  const bool vector = code == kCodeVector, opaque = code == kCodeBmp || code == kCodeJpeg;
+  auto show = [this](int control, bool on) {
+    if (CWnd* w = GetDlgItem(control)) w->ShowWindow(on ? SW_SHOW : SW_HIDE);
+  };
+  for (int control : {kIdMagLabel, kIdSlider, kIdMagValue, kIdSizeLabel, kIdPixels, kIdCentimetres})
+    show(control, !vector);
+  show(kIdVectorNote, vector);
+  show(kIdWhiteNote, opaque);
+  show(kIdTransparent, !opaque);
+}
+
+void GraphicsExportDialog::OnOK() {
+  m_magnification = m_slider.GetPos() / 100.0;
+  m_formatCode = 0;
+  for (int i = 0; i < 6; ++i)
+    if (m_buttons[i].m_checked) m_formatCode = kFormats[i].code;
+  // The box is hidden, not cleared, for BMP and JPEG: a transparent white would save as black.
+  m_transparent = AllowsTransparency(m_formatCode) && m_transparentBox.GetCheck() == BST_CHECKED;
+  CDialog::OnOK();
+}

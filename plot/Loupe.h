@@ -1,0 +1,80 @@
+// The loupe: a magnifier over the plot, a round or square lens that shows the plot under its
+// centre drawn again by the graph renderer at 100 % to 800 %. One per diffraction window, a
+// frameless child of it, so that it is placed in the window's own coordinates everywhere.
+#pragma once
+
+#include "ToolRecords.h"
+#include "GdiPlus.h"
+#include "Wnd.h"
+
+#include <memory>
+
+class CImagingPane;
+class CGraphRenderer;
+
+class CLoupe : public CWnd, public CTool
+{
+public:
+    static constexpr int kWindowSize = 600, kCentre = 300, kMinLens = 280, kMaxLens = 600;
+    static constexpr int kMenuId = 147;
+    enum Mode { kModeNone = 0, kModeLens = 1, kModeMenu = 2, kModeResize = 3, kModeFrame = 4 };
+
+    CLoupe();
+    ~CLoupe() override;
+
+    // Created hidden over `parent`, magnifying the canvas `target`.
+    BOOL Create(CWnd* parent, CImagingPane* target);
+
+    // The commands of the loupe's menu: shape, zoom, and Hide Loupe (which also shows it).
+    void OnLoupeCommand(UINT id);
+    bool IsLoupeVisible() const { return m_visible; }
+    // The plot changed: the lens must be drawn again.
+    void PlotChanged();
+
+    // What a press at a client point would start.
+    int PressModeAt(POINT point) const;
+    float GetZoom() const { return m_zoom; }
+    int GetLensSize() const { return m_lensSize; }
+    bool IsCircle() const { return m_circle; }
+    UINT GetCheckedZoomCommand() const { return m_checkedZoom; }
+    int GetMode() const { return m_mode; }
+    int GetRenderCount() const { return m_renders; }
+    RECT GetLensRect() const;
+    RECT GetLabelRect() const;
+    POINT GetGripPoint() const;
+
+    // Draws the loupe as the window shows it (the paint, without the window).
+    void Render(Gdiplus::Bitmap& target);
+
+protected:
+    void OnPaint();
+    BOOL OnEraseBkgnd(CDC* dc);
+    void OnLButtonDown(UINT flags, CPoint point);
+    void OnLButtonUp(UINT flags, CPoint point);
+    void OnMouseMove(UINT flags, CPoint point);
+    BOOL OnMouseWheel(UINT flags, short delta, CPoint point);
+    void OnCaptureChanged(CWnd* window);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    int Radius() const { return m_lensSize / 2 - 1; }
+    void SetZoom(float zoom);
+    void EndPress();
+    void ApplyShape();
+    void RenderMagnified();
+    POINT LensOffset() const;
+
+    CImagingPane* m_target = nullptr;
+    UINT m_checkedZoom = 34573;
+    bool m_reRender = true, m_visible = false, m_circle = true, m_labelHover = false;
+    int m_lensSize = 300;
+    int m_mode = kModeNone;
+    bool m_buttonDown = false;
+    float m_zoom = 400;
+    POINT m_pressScreen{0, 0};
+    POINT m_windowAtPress{0, 0};
+    POINT m_last{0, 0};
+    int m_renders = 0;
+    std::unique_ptr<Gdiplus::Bitmap> m_magnified;
+    std::unique_ptr<Gdiplus::Bitmap> m_snapshot;
+};
