@@ -109,7 +109,7 @@ void AppendSummedPositions(const CQLSite& site, const std::vector<std::uint32_t>
 // Per pair of site and image rotation, the site's damping exponent at the turned indices: the same
 // operations as CQLAnisoThermalEllipsoid::ExponentAt, so the same bits. R: the nine rotation
 // entries, b: β11 β22 β33 β12 β13 β23, one array each.
-__attribute__((target_clones("default", "avx2", "avx512f"))) void DampingExponents(
+QLW_SIMD_CLONES void DampingExponents(
     const int* const R[9], const double* const b[6], int h, int k, int l, double* __restrict x, std::size_t numPairs)
 {
     for (std::size_t q = 0; q < numPairs; ++q)
@@ -122,7 +122,7 @@ __attribute__((target_clones("default", "avx2", "avx512f"))) void DampingExponen
     }
 }
 
-__attribute__((target_clones("default", "avx2", "avx512f"))) void PointWeights(
+QLW_SIMD_CLONES void PointWeights(
     const double* siteFactors, const double* dampings, const std::uint32_t* siteOf, const std::uint32_t* pairOf,
     double* __restrict weights, std::size_t numPoints)
 {

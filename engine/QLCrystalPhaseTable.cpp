@@ -2,6 +2,7 @@
 #include "QLCrystalPhaseTable.h"
 
 #include "EngineConstants.h"
+#include "VectorMath.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -114,14 +115,14 @@ __attribute__((always_inline)) inline void SumOfProducts(const double* cx, const
     im = sumIm;
 }
 
-__attribute__((target_clones("default", "avx2", "avx512f"))) void PlainSum(
+QLW_SIMD_CLONES void PlainSum(
     const double* cx, const double* sx, const double* cy, const double* sy, const double* cz, const double* sz,
     double gx, double gy, double gz, std::size_t first, std::size_t last, double& re, double& im)
 {
     SumOfProducts<false>(cx, sx, cy, sy, cz, sz, gx, gy, gz, nullptr, first, last, re, im);
 }
 
-__attribute__((target_clones("default", "avx2", "avx512f"))) void WeightedSum(
+QLW_SIMD_CLONES void WeightedSum(
     const double* cx, const double* sx, const double* cy, const double* sy, const double* cz, const double* sz,
     double gx, double gy, double gz, const double* weights, std::size_t first, std::size_t last, double& re,
     double& im)

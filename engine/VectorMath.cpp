@@ -18,7 +18,7 @@ constexpr double kLowestArgument = -708.0;
 constexpr double kHighestArgument = 709.0;
 }
 
-__attribute__((target_clones("default", "avx2", "avx512f"))) void ExpOfEach(const double* x, double* out,
+QLW_SIMD_CLONES void ExpOfEach(const double* x, double* out,
                                                                             std::size_t n)
 {
 #pragma omp simd
