@@ -5,6 +5,7 @@
 #include "GraphPane.h"
 #include "LabelsPane.h"
 #include "PeakOverlayPane.h"
+#include "TextPane.h"
 #include "ParametersPane.h"
 
 CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
@@ -13,6 +14,8 @@ CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
       return new CFilmPane(host);
     case kBackgroundOverlay:
       return new CBackgroundOverlayPane(host);
+    case kText:
+      return new CTextPane(host);
     case kGraph:
       return new CGraphPane(host);
     case kLabels:

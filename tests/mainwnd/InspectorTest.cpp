@@ -85,7 +85,7 @@ TEST(Inspector, CollapsedPanesStackUnderTheTabsAndOpenOnesScroll) {
   options->GetWindowRect(&b);
   host->ScreenToClient(&a);
   host->ScreenToClient(&b);
-  EXPECT_EQ(a.top, host->m_nBandHeight);
+  EXPECT_EQ(a.top, host->m_nBandHeight + CDiscloseablePane::kHeaderHeight);  // under the Text pane
   EXPECT_EQ(a.Height(), CDiscloseablePane::kHeaderHeight);
   EXPECT_EQ(b.top, a.bottom);
   EXPECT_FALSE(film->GetDlgItem(2243)->IsWindowVisible());
@@ -95,14 +95,14 @@ TEST(Inspector, CollapsedPanesStackUnderTheTabsAndOpenOnesScroll) {
   // Open panes taller than the column: the bar scrolls them; closing them again resets it.
   host->DiscloseAll(true);
   EXPECT_EQ(film->GetFullHeight() > CDiscloseablePane::kHeaderHeight, true);
-  host->SetWindowPos(nullptr, 0, 0, host->m_nContentWidth, host->m_nBandHeight + 100, SWP_NOMOVE | SWP_NOZORDER);
+  host->SetWindowPos(nullptr, 0, 0, host->m_nContentWidth, host->m_nBandHeight + 140, SWP_NOMOVE | SWP_NOZORDER);
   host->Relayout(true);
   EXPECT_TRUE(host->IsScrollBarEnabled());
   host->SetScrollPosition(30);
   host->Relayout(true);
   film->GetWindowRect(&a);
   host->ScreenToClient(&a);
-  EXPECT_EQ(a.top, host->m_nBandHeight - 30);
+  EXPECT_EQ(a.top, host->m_nBandHeight - 30 + host->FindPane(CParametersPane::kText)->GetFullHeight());
   host->DiscloseAll(false);
   EXPECT_EQ(host->GetScrollPosition(), 0);
   EXPECT_FALSE(host->IsScrollBarEnabled());

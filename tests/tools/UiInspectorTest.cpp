@@ -223,3 +223,47 @@ TEST(UiInspector, BackgroundOverlayWaitsForABackgroundCurve) {
             "> print 2240\n"
             "error: no control 2240\n");
 }
+
+// DejaVu Sans (fonts-dejavu-core) has a bold face and no italic one.
+TEST(UiInspector, TextPaneWritesFontAndColour) {
+  const UiRun run = RunScript("inspector-text",
+                              "open rutile.cif\n"
+                              "tab Format\n"
+                              "click 2510\n"
+                              "choose 2513 DejaVu Sans\n"
+                              "rows 2514\n"
+                              "choose 2514 Bold\n"
+                              "field settings FontName FontStyle\n"
+                              "type 2523 14\n"
+                              "key Return\n"
+                              "type 2523 301\n"
+                              "key Return\n"
+                              "field settings FontSize FontStyle\n"
+                              "colour 2522 FF0000\n"
+                              "field settings FontColor\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open rutile.cif\n"
+            "> tab Format\n"
+            "> click 2510\n"
+            "> choose 2513 DejaVu Sans\n"
+            "> rows 2514\n"
+            "Normal *\n"
+            "Bold\n"
+            "> choose 2514 Bold\n"
+            "> field settings FontName FontStyle\n"
+            "FontName: DejaVu Sans\n"
+            "FontStyle: 1\n"
+            "> type 2523 14\n"
+            "> key Return\n"
+            "> type 2523 301\n"
+            "> key Return\n"
+            "alert: Value out of range. | Please enter a value between 1 and 300. The previous value has been "
+            "restored.\n"
+            "> field settings FontSize FontStyle\n"
+            "FontSize: 14\n"
+            "FontStyle: 1\n"
+            "> colour 2522 FF0000\n"
+            "> field settings FontColor\n"
+            "FontColor: 0xFFFF0000\n");
+}
