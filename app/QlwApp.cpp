@@ -9,6 +9,7 @@
 #include "CancelInputFilter.h"
 #include "FileAssociation.h"
 #include "FileTypes.h"
+#include "LXAboutDlg.h"
 #include "LXAlertDialog.h"
 #include "LXAppDropTarget.h"
 #include "LXDialog.h"
@@ -77,6 +78,12 @@ class CQlwAppCommands : public CCmdTarget {
     CFlagScope same(g_openInSameWindow, true);
     m_app.ShowOpenDialog();
   }
+  // The box runs modally; afterwards the window is redrawn with its children.
+  void OnAbout() {
+    CLXAboutDlg about(m_app.GetDocWindow());
+    about.DoModal();
+    if (HWND main = m_app.GetMainFrame()) ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  }
   void OnAppCommand(UINT id) {
     if (id == kUpdateNotifyCommand && g_pPreferences) {
       g_pPreferences->m_UpdateCheckNotify.Set(!g_pPreferences->m_UpdateCheckNotify.Get());
@@ -111,7 +118,7 @@ ON_UPDATE_COMMAND_UI(kOpenCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
 ON_COMMAND(kOpenInSameWindowCommand, &CQlwAppCommands::OnOpenInSameWindow)
 ON_COMMAND_RANGE(kFirstAppCommand, kLastAppCommand, &CQlwAppCommands::OnAppCommand)
 ON_UPDATE_COMMAND_UI_RANGE(kFirstAppCommand, kLastAppCommand, &CQlwAppCommands::OnUpdateAppCommand)
-ON_COMMAND_RANGE(kAboutCommand, kAboutCommand, &CQlwAppCommands::OnAppCommand)
+ON_COMMAND(kAboutCommand, &CQlwAppCommands::OnAbout)
 ON_UPDATE_COMMAND_UI(kAboutCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
 ON_COMMAND_RANGE(kHelpCommand, kHelpCommand, &CQlwAppCommands::OnAppCommand)
 ON_UPDATE_COMMAND_UI(kHelpCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)

@@ -70,3 +70,24 @@ TEST(UiAppCommands, UpdateNoticeSwitchAndUnknownIds) {
   EXPECT_NE(out.find("> command 32775\nalert: The requested feature has not yet been implemented."), std::string::npos)
       << out;
 }
+
+// The about box shows the name, the version with the build number (the fourth version part), the
+// two notices with a blank line between; Website goes to the shell unreported; OK closes the box.
+TEST(UiAppCommands, AboutBoxShowsTheVersionAndClosesWithOK) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-app-about";
+  fs::create_directories(folder);
+  const fs::path path = folder / "script.txt";
+  std::ofstream(path) << "command 57664\nprint 1002 1003 1004\nclick 1012\nclick 1\nprint 1003\n";
+  const qlwtest::ProbeRun run = qlwtest::RunShell("cd '" + folder.string() + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
+                                                  qlwtest::ProbeCommand("ui '" + path.string() + "'") + " 2>/dev/null");
+  EXPECT_NE(run.out.find("1002: Quillonographic\n1003: version 1.0.0 (300)\n1004: Copyright © 2026 Lumaxisworks "
+                         "Software. All rights reserved.\n\nQuillonographic is provided"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("> click 1012\nlaunch: xdg-open \"https://lumaxisworks.example/\"\n> click 1\n"),
+            std::string::npos)
+      << run.out;
+  // Once closed, the box's controls are gone.
+  EXPECT_NE(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("> print 1003\nerror: "), std::string::npos) << run.out;
+}
