@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QMenuBar>
 #include <QPointer>
 #include <QWidget>
@@ -497,6 +498,16 @@ BOOL DrawMenuBar(HWND hwnd) {
       bar = new QMenuBar(host);
       bar->setNativeMenuBar(false);
       host->installEventFilter(new BarSizer(bar));
+      // F10 opens the menu bar at its first menu, as on the desktops the program comes from.
+      auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), bar);
+      f10->setContext(Qt::WindowShortcut);
+      QObject::connect(f10, &QShortcut::activated, bar, [b = bar.data()] {
+        for (QAction* a : b->actions())
+          if (a->isEnabled() && a->isVisible() && !a->isSeparator()) {
+            b->setActiveAction(a);
+            return;
+          }
+      });
       bar->show();
     }
     FillBar(bar, menu, hwnd);

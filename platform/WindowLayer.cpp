@@ -437,7 +437,7 @@ LONG_PTR GetWindowLongPtrW(HWND hwnd, int index) {
 }
 
 LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
-  std::lock_guard<std::mutex> lock(Lock());
+  std::unique_lock<std::mutex> lock(Lock());
   auto w = FindWindowLocked(hwnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -477,6 +477,9 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
       std::memcpy(w->extra.data() + index, &value, sizeof value);
       break;
   }
+  const bool tabStopChanged = index == GWL_STYLE && ((static_cast<DWORD>(old) ^ static_cast<DWORD>(value)) & WS_TABSTOP);
+  lock.unlock();
+  if (tabStopChanged) ApplyTabStop(hwnd, (static_cast<DWORD>(value) & WS_TABSTOP) != 0);
   // Lets a caller tell a previous value of 0 from a failure.
   SetLastError(ERROR_SUCCESS);
   return old;

@@ -127,6 +127,8 @@ bool RemoteBringToFront(HWND hwnd);
 using WidgetFactory = QWidget* (*)(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parentWidget);
 void AttachWidget(HWND hwnd, const CREATESTRUCTW& cs);
 void ReleaseWidget(QWidget* widget);
+// A window of the layer's own widget with WS_TABSTOP is reached by Tab like a control.
+void ApplyTabStop(HWND hwnd, bool tabStop);
 // Built-in window classes (controls) bring their own widget.
 ATOM RegisterBuiltinClass(const wchar_t* name, WNDPROC proc, WidgetFactory factory);
 WidgetFactory FactoryOfClassLocked(const std::wstring& className);

@@ -316,6 +316,12 @@ class WndWidget : public QWidget {
 
  protected:
   bool event(QEvent* e) override {
+    if (e->type() == QEvent::KeyPress && MovesFocusOnTab(static_cast<QKeyEvent*>(e))) {
+      focusNextPrevChild(static_cast<QKeyEvent*>(e)->key() == Qt::Key_Tab &&
+                         !(static_cast<QKeyEvent*>(e)->modifiers() & Qt::ShiftModifier));
+      e->accept();
+      return true;
+    }
     if (Translate(m_hwnd, this, e, false)) {
       e->accept();
       return true;
@@ -324,6 +330,17 @@ class WndWidget : public QWidget {
   }
 
  private:
+  // A tab stop hands Tab and Shift+Tab on to the next control unless it asks for the key itself.
+  bool MovesFocusOnTab(const QKeyEvent* e) const {
+    if ((e->key() != Qt::Key_Tab && e->key() != Qt::Key_Backtab) ||
+        (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+      return false;
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE));
+    if ((style & (WS_CHILD | WS_TABSTOP)) != (WS_CHILD | WS_TABSTOP)) return false;
+    const LRESULT code = SendMessageW(m_hwnd, WM_GETDLGCODE, 0, 0);
+    return !(code & (DLGC_WANTTAB | DLGC_WANTALLKEYS));
+  }
+
   HWND m_hwnd;
 };
 
@@ -357,6 +374,12 @@ QWidget* DefaultFactory(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
 }  // namespace
 
 namespace qlw::wnd {
+void ApplyTabStop(HWND hwnd, bool tabStop) {
+  QWidget* widget = qlw::WidgetOf(hwnd);
+  if (!dynamic_cast<WndWidget*>(widget)) return;  // native controls keep their own policy
+  widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
 DefaultWatch& WatchedForDefault() {
   thread_local DefaultWatch watched;
   return watched;

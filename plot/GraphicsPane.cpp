@@ -126,6 +126,9 @@ void CGraphicsPane::OnInitialUpdate() {
     m_patternButton.SubclassDlgItem(kPatternButtonId, this);
     m_hklField.SubclassDlgItem(kHKLFieldId, this);
     m_reflexionsButton.SubclassDlgItem(kReflexionsButtonId, this);
+    // Tab walks the band: pattern button, hkl field, Reflexions button.
+    m_patternButton.ModifyStyle(0, WS_TABSTOP);
+    m_reflexionsButton.ModifyStyle(0, WS_TABSTOP);
     RECT band{};
     m_bandFrame.GetClientRect(&band);
     m_nBandLineY = BandHeight() + band.top;

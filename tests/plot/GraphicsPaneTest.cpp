@@ -606,3 +606,26 @@ TEST_F(GraphicsPaneTest, PageSetupMakesTheChosenPageTheApplicationsAndKeepsItsMa
   pane->SendMessage(WM_COMMAND, ID_FILE_PAGE_SETUP, 0);
   EXPECT_EQ(pane->m_pageMargins.left, 1200);
 }
+
+TEST_F(GraphicsPaneTest, TabMovesThroughTheBandInOrder) {
+  AddCrystal(crystalfixtures::NaCl(), L"NaCl");
+  doc->RecomputeAllPatterns(true, true, true);
+  qlw::WidgetOf(frame->m_hWnd)->activateWindow();
+  QWidget* button = qlw::WidgetOf(pane->m_patternButton.m_hWnd);
+  QWidget* field = qlw::WidgetOf(pane->m_hklField.m_hWnd);
+  QWidget* reflexions = qlw::WidgetOf(pane->m_reflexionsButton.m_hWnd);
+  button->setFocus(Qt::TabFocusReason);
+  QApplication::processEvents();
+  ASSERT_EQ(QApplication::focusWidget(), button);
+  const struct {
+    Qt::Key key;
+    QWidget* next;
+    const char* name;
+  } steps[] = {{Qt::Key_Tab, field, "hkl field"}, {Qt::Key_Tab, reflexions, "Reflexions button"},
+               {Qt::Key_Backtab, field, "hkl field, back"}};
+  for (const auto& step : steps) {
+    QTest::keyClick(QApplication::focusWidget(), step.key);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), step.next) << step.name;
+  }
+}

@@ -247,6 +247,27 @@ TEST(ClassLibCommands, MenuFromResourcesIsAMenuBarWithTheTemplateItems) {
   EXPECT_EQ(window.Height() - client.Height(), bar->height());
 }
 
+TEST(ClassLibCommands, F10OpensTheMenuBarAtItsFirstMenu) {
+  Frame f;
+  QWidget* window = Widget(*f.frame);
+  window->show();
+  window->activateWindow();
+  Pump();
+  QMenuBar* bar = window->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(bar->activeAction(), nullptr);
+  QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+  QTest::keyClick(focus, Qt::Key_F10);
+  Pump();
+  ASSERT_NE(bar->activeAction(), nullptr);
+  EXPECT_EQ(bar->activeAction()->text(), "&File");
+  QMenu* open = bar->activeAction()->menu();
+  ASSERT_NE(open, nullptr);
+  EXPECT_TRUE(open->isVisible());
+  open->close();
+  Pump();
+}
+
 TEST(ClassLibCommands, UpdateHandlersSetMenuStateBeforeThePopupOpens) {
   Frame f;
   f.frame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(f.Popup(0)), 0);
