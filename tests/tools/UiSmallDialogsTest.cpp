@@ -105,3 +105,10 @@ TEST(UiSmallDialogs, ExportDialogShowsWhatEachFormatNeeds) {
       << out;
   EXPECT_TRUE(Has(out, "4111: hidden\n4112: Graphics will be drawn on a white background.\n")) << out;
 }
+
+// Time of flight never uses the 2θ width the broadening dialog would edit, so its command is off.
+TEST(UiSmallDialogs, BroadeningIsOffForTimeOfFlight) {
+  const std::string out = RunScript("tof", "state 33468\ncommand 33478\nstate 33468\n");
+  EXPECT_TRUE(Has(out, "> state 33468\n33468: ")) << out;
+  EXPECT_TRUE(Has(out, "> command 33478\n> state 33468\ndisabled 33468: ")) << out;
+}
