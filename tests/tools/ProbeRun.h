@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -29,6 +30,19 @@ inline ProbeRun RunShell(const std::string& command) {
 
 // The probe with its arguments, as a shell command line to which redirections can be added.
 inline std::string ProbeCommand(const std::string& args) { return std::string(QLW_BIN_DIR) + "/qlwprobe " + args; }
+
+// Writes SCRIPT to FOLDER/FILE and runs it through `qlwprobe ui` from WORKDIR (FOLDER when empty);
+// ENV sets the environment of the run, by default a fresh registry and runtime folder.
+inline ProbeRun RunUiScript(const std::filesystem::path& folder, const std::string& script, const std::string& options = "",
+                            const std::string& workdir = "",
+                            const std::string& env = "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR",
+                            const std::string& file = "script.txt") {
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path path = folder / file;
+  std::ofstream(path) << script;
+  const std::string cwd = workdir.empty() ? folder.string() : workdir;
+  return RunShell("cd '" + cwd + "' && " + env + " " + ProbeCommand("ui '" + path.string() + "' " + options) + " 2>/dev/null");
+}
 
 inline std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

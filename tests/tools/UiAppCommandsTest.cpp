@@ -15,12 +15,7 @@ namespace {
 const std::string kRutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
 
 std::string RunScript(const std::string& name, const std::string& script) {
-  const fs::path folder = fs::path(qlwtest::ScratchDir()) / ("ui-app-" + name);
-  fs::create_directories(folder);
-  const fs::path path = folder / "script.txt";
-  std::ofstream(path) << script;
-  const qlwtest::ProbeRun run = qlwtest::RunShell("cd '" + folder.string() + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
-                                                  qlwtest::ProbeCommand("ui '" + path.string() + "'") + " 2>/dev/null");
+  const qlwtest::ProbeRun run = qlwtest::RunUiScript(fs::path(qlwtest::ScratchDir()) / ("ui-app-" + name), script);
   EXPECT_EQ(run.status, 0) << run.out;
   return run.out;
 }

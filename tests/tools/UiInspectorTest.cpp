@@ -18,13 +18,8 @@ struct UiRun {
 };
 
 UiRun RunScript(const std::string& name, const std::string& script) {
-  const fs::path folder = fs::path(qlwtest::ScratchDir()) / ("ui-" + name);
-  fs::create_directories(folder);
-  const fs::path path = folder / "script.txt";
-  std::ofstream(path) << script;
-  const std::string examples = std::string(QLW_SOURCE_DIR) + "/examples";
-  const qlwtest::ProbeRun run = qlwtest::RunShell("cd '" + examples + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
-                                                  qlwtest::ProbeCommand("ui '" + path.string() + "'") + " 2>/dev/null");
+  const qlwtest::ProbeRun run = qlwtest::RunUiScript(fs::path(qlwtest::ScratchDir()) / ("ui-" + name), script, "",
+                                                     std::string(QLW_SOURCE_DIR) + "/examples");
   return {run.out, run.status};
 }
 }  // namespace

@@ -24,13 +24,7 @@ struct UiRun {
 
 // Runs the script in a folder of its own, with a fresh registry and runtime folder.
 UiRun RunScript(const std::string& name, const std::string& script, const std::string& options = "") {
-  const fs::path folder = fs::path(qlwtest::ScratchDir()) / ("ui-" + name);
-  fs::create_directories(folder);
-  const fs::path path = folder / "script.txt";
-  std::ofstream(path) << script;
-  const qlwtest::ProbeRun run = qlwtest::RunShell("cd '" + folder.string() + "' && env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR " +
-                                                  qlwtest::ProbeCommand("ui '" + path.string() + "' " + options) +
-                                                  " 2>/dev/null");
+  const qlwtest::ProbeRun run = qlwtest::RunUiScript(fs::path(qlwtest::ScratchDir()) / ("ui-" + name), script, options);
   return {run.out, run.status};
 }
 }  // namespace

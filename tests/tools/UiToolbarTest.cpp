@@ -21,13 +21,9 @@ struct UiRun {
 
 // Runs a script with the registry in `folder`, so that a second run starts where the first left.
 UiRun RunScript(const fs::path& folder, const std::string& name, const std::string& script) {
-  fs::create_directories(folder);
-  const fs::path path = folder / (name + ".txt");
-  std::ofstream(path) << script;
   const qlwtest::ProbeRun run =
-      qlwtest::RunShell("cd '" + folder.string() + "' && env -u QLW_RUNTIME_DIR QLW_REGISTRY_DIR='" +
-                        (folder / "registry").string() + "' " + qlwtest::ProbeCommand("ui '" + path.string() + "'") +
-                        " 2>/dev/null");
+      qlwtest::RunUiScript(folder, script, "", "", "env -u QLW_RUNTIME_DIR QLW_REGISTRY_DIR='" + (folder / "registry").string() + "'",
+                           name + ".txt");
   return {run.out, run.status};
 }
 
