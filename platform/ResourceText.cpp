@@ -237,7 +237,7 @@ const std::pair<const wchar_t*, WORD> kKeyNames[] = {
     {L"Home", VK_HOME}, {L"End", VK_END},     {L"PgUp", VK_PRIOR}, {L"PgDn", VK_NEXT},  {L"Esc", VK_ESCAPE},
     {L"Enter", VK_RETURN}, {L"Tab", VK_TAB},  {L"Space", VK_SPACE}, {L"Backspace", VK_BACK}, {L"Plus", VK_OEM_PLUS},
     {L"Minus", VK_OEM_MINUS}, {L"Num+", VK_ADD}, {L"Num-", VK_SUBTRACT}, {L"Period", VK_OEM_PERIOD},
-    {L"Comma", VK_OEM_COMMA},
+    {L"Comma", VK_OEM_COMMA}, {L"[", VK_OEM_4}, {L"]", VK_OEM_6},
 };
 }  // namespace
 

@@ -202,6 +202,8 @@ HCURSOR GetCursor();
 #define VK_OEM_COMMA 0xBC
 #define VK_OEM_MINUS 0xBD
 #define VK_OEM_PERIOD 0xBE
+#define VK_OEM_4 0xDB  // [ on a US keyboard
+#define VK_OEM_6 0xDD  // ]
 // High bit set while the key is down (from Qt's modifier and button state).
 SHORT GetKeyState(int virtualKey);
 SHORT GetAsyncKeyState(int virtualKey);

@@ -143,6 +143,8 @@ int VirtualKeyOf(const QKeyEvent* e) {
     case Qt::Key_Minus: return (e->modifiers() & Qt::KeypadModifier) ? VK_SUBTRACT : VK_OEM_MINUS;
     case Qt::Key_Period: return (e->modifiers() & Qt::KeypadModifier) ? VK_DECIMAL : VK_OEM_PERIOD;
     case Qt::Key_Comma: return VK_OEM_COMMA;
+    case Qt::Key_BracketLeft: return VK_OEM_4;
+    case Qt::Key_BracketRight: return VK_OEM_6;
     case Qt::Key_Slash: return VK_DIVIDE;
     default: return 0;
   }

@@ -58,6 +58,7 @@ MENU 7100
 END
 ACCELERATORS 7100
   7101 "Ctrl+O"
+  7101 "Ctrl+]"
   7102 "Ctrl+S"
 END
 DIALOG 7200 "Sample Settings"
@@ -316,6 +317,8 @@ TEST(ClassLibCommands, CommandsRouteThroughViewDocumentAndAccelerators) {
   f.view->SetFocus();
   QTest::keyClick(Widget(*f.view), Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(f.doc.opened, 2);
+  QTest::keyClick(Widget(*f.view), Qt::Key_BracketRight, Qt::ControlModifier);
+  EXPECT_EQ(f.doc.opened, 3);
   // A command its update handler disables is not carried out, from the keyboard or the menu.
   f.doc.canSave = false;
   QTest::keyClick(Widget(*f.view), Qt::Key_S, Qt::ControlModifier);
