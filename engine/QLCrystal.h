@@ -140,9 +140,9 @@ private:
     std::size_t MergeEquivalentCandidates(std::vector<Candidate>& candidates, int hmax, int kmax, int lmax,
                                           const std::vector<std::array<double, 9>>& rotations) const;
 
-    // What the structure-factor sum needs of a site, found once for all reflexions: its range
-    // in the phase table, when its tensor turns with each image that tensor, and per species the
-    // place of its scattering record in the list of distinct ones.
+    // What the structure-factor sum needs of a site, found once for all reflexions: its range in
+    // the phase table, when its tensor turns with each image that tensor, and for each element on
+    // the site the place of its scattering record in the list of distinct ones.
     struct SiteTerms
     {
         std::size_t first = 0, last = 0;

@@ -76,9 +76,9 @@ void AddSettledCheck(bool (*settled)());
 
 // "ID" or "ID@TEMPLATE": looked up in the topmost dialog, then the palettes, then the main
 // window's visible panes. Failure when not found.
-HWND FindControl(const std::string& spec);
+HWND FindControl(const std::string& idText);
 // The Qt widget of a control (never null: Failure otherwise).
-QWidget* WidgetOfControl(HWND control, const std::string& spec);
+QWidget* WidgetOfControl(HWND control, const std::string& idText);
 // The topmost dialog (a platform dialog or a Qt one), null when none is up.
 QWidget* TopmostDialog();
 // The template id of the dialog or form a window sits in, 0 when none.
@@ -100,8 +100,8 @@ void AddPriorityDescriber(Describer describer);
 QModelIndex RowClickIndex(QAbstractItemView* view, const QModelIndex& row);
 // The line `print` shows for a control, and the rows `rows` shows (Failure for a control that is
 // no list).
-std::string DescribeControl(const std::string& spec, HWND control, QWidget* widget);
-std::vector<std::string> RowsOf(HWND control, QWidget* widget, const std::string& spec);
+std::string DescribeControl(const std::string& idText, HWND control, QWidget* widget);
+std::vector<std::string> RowsOf(HWND control, QWidget* widget, const std::string& idText);
 // A list's rows in display order (children of expanded rows after their parent), its header, and
 // its columns' logical indices in the order the header shows them, hidden ones left out.
 std::vector<QModelIndex> ListRows(QAbstractItemView* view);

@@ -28,14 +28,14 @@
 namespace qlwui {
 namespace {
 struct Control {
-  std::string spec;
+  std::string idText;
   HWND hwnd;
   QWidget* widget;
 };
 
-Control Find(const std::string& spec) {
-  Control c{spec, FindControl(spec), nullptr};
-  c.widget = WidgetOfControl(c.hwnd, spec);
+Control Find(const std::string& idText) {
+  Control c{idText, FindControl(idText), nullptr};
+  c.widget = WidgetOfControl(c.hwnd, idText);
   return c;
 }
 
@@ -43,7 +43,7 @@ template <class W>
 W* As(const Control& c, const char* kind) {
   if (auto* w = qobject_cast<W*>(c.widget)) return w;
   if (auto* inner = c.widget->findChild<W*>()) return inner;
-  throw Failure("control " + c.spec + " is not " + kind);
+  throw Failure("control " + c.idText + " is not " + kind);
 }
 
 QAbstractItemView* ListOf(const Control& c) { return As<QAbstractItemView>(c, "a list"); }
@@ -82,20 +82,20 @@ void RunPrint(const Line& line) {
   if (line.words.size() < 2) throw Failure("missing control id");
   for (size_t i = 1; i < line.words.size(); ++i) {
     const Control c = Find(line.words[i]);
-    Print(DescribeControl(c.spec, c.hwnd, c.widget));
+    Print(DescribeControl(c.idText, c.hwnd, c.widget));
   }
 }
 
 void RunRows(const Line& line) {
   const Control c = Find(line.Word(1, "control id"));
-  for (const std::string& row : RowsOf(c.hwnd, c.widget, c.spec)) Print(row);
+  for (const std::string& row : RowsOf(c.hwnd, c.widget, c.idText)) Print(row);
 }
 
 void RunColumns(const Line& line) {
   const Control c = Find(line.Word(1, "control id"));
   QAbstractItemView* view = ListOf(c);
   QHeaderView* header = ListHeader(view);
-  Print(c.spec + ": client " + std::to_string(view->viewport()->width()));
+  Print(c.idText + ": client " + std::to_string(view->viewport()->width()));
   if (!header) return;
   const std::vector<int> columns = ListColumns(view);
   for (size_t i = 0; i < columns.size(); ++i) {
@@ -116,7 +116,7 @@ QWidget* TextTarget(const Control& c) {
       qobject_cast<QPlainTextEdit*>(c.widget) || qobject_cast<QAbstractSpinBox*>(c.widget))
     return c.widget;
   if (auto* edit = c.widget->findChild<QLineEdit*>()) return edit;
-  throw Failure("control " + c.spec + " takes no text");
+  throw Failure("control " + c.idText + " takes no text");
 }
 
 void SelectAll(QWidget* target) {
@@ -252,7 +252,7 @@ void RunHeader(const Line& line) {
   const Control c = Find(line.Word(1, "control id"));
   QAbstractItemView* view = ListOf(c);
   QHeaderView* header = ListHeader(view);
-  if (!header || header->isHidden()) throw Failure("control " + c.spec + " shows no header");
+  if (!header || header->isHidden()) throw Failure("control " + c.idText + " shows no header");
   const std::vector<int> columns = ListColumns(view);
   const size_t column = Index(std::to_string(ParseInt(line.Word(2, "column"), "column") - 1), columns.size(), "column");
   const int logical = columns[column];

@@ -279,10 +279,10 @@ QWidget* TopmostDialog() {
   return nullptr;
 }
 
-HWND FindControl(const std::string& spec) {
-  const size_t at = spec.find('@');
-  const int id = ParseInt(spec.substr(0, at), "control id");
-  const UINT templateId = at == std::string::npos ? 0u : static_cast<UINT>(ParseInt(spec.substr(at + 1), "template id"));
+HWND FindControl(const std::string& idText) {
+  const size_t at = idText.find('@');
+  const int id = ParseInt(idText.substr(0, at), "control id");
+  const UINT templateId = at == std::string::npos ? 0u : static_cast<UINT>(ParseInt(idText.substr(at + 1), "template id"));
   const std::vector<HWND> tops = TopWindows();
   HWND main = nullptr;
   try {
@@ -299,17 +299,17 @@ HWND FindControl(const std::string& spec) {
       if (HWND found = FindIn(h, id, templateId, false)) return found;
   if (main)
     if (HWND found = FindIn(main, id, templateId, true)) return found;
-  throw Failure("no control " + spec);
+  throw Failure("no control " + idText);
 }
 
-QWidget* WidgetOfControl(HWND control, const std::string& spec) {
+QWidget* WidgetOfControl(HWND control, const std::string& idText) {
   QWidget* w = qlw::WidgetOf(control);
-  if (!w) throw Failure("control " + spec + " has no widget");
+  if (!w) throw Failure("control " + idText + " has no widget");
   return w;
 }
 
-std::string DescribeControl(const std::string& spec, HWND control, QWidget* w) {
-  if (!IsWindowVisible(control)) return spec + ": hidden";
+std::string DescribeControl(const std::string& idText, HWND control, QWidget* w) {
+  if (!IsWindowVisible(control)) return idText + ": hidden";
   std::string text;
   bool described = false;
   for (Describer d : PriorityDescribers())
@@ -317,16 +317,16 @@ std::string DescribeControl(const std::string& spec, HWND control, QWidget* w) {
   if (!described)
     for (auto it = Describers().rbegin(); it != Describers().rend(); ++it)
       if ((*it)(control, w, text)) break;
-  return (IsWindowEnabled(control) && w->isEnabled() ? "" : "disabled ") + spec + ": " + text;
+  return (IsWindowEnabled(control) && w->isEnabled() ? "" : "disabled ") + idText + ": " + text;
 }
 
-std::vector<std::string> RowsOf(HWND control, QWidget* w, const std::string& spec) {
+std::vector<std::string> RowsOf(HWND control, QWidget* w, const std::string& idText) {
   std::vector<std::string> rows;
   for (RowsReader r : PriorityRowsReaders())
     if (r(control, w, rows)) return rows;
   for (auto it = RowsReaders().rbegin(); it != RowsReaders().rend(); ++it)
     if ((*it)(control, w, rows)) return rows;
-  throw Failure("control " + spec + " is not a list");
+  throw Failure("control " + idText + " is not a list");
 }
 
 void ActivateWindowOf(QWidget* widget) {

@@ -78,20 +78,20 @@ void RunDemo(const Line& line) {
 }
 
 void RunSpin(const Line& line) {
-  const std::string& spec = line.Word(1, "control id");
-  QWidget* widget = WidgetOfControl(FindControl(spec), spec);
+  const std::string& idText = line.Word(1, "control id");
+  QWidget* widget = WidgetOfControl(FindControl(idText), idText);
   const std::string& direction = line.Word(2, "up or down");
   if (direction != "up" && direction != "down") throw Failure("bad direction \"" + direction + "\"");
   const int times = line.words.size() > 3 ? ParseInt(line.words[3], "count") : 1;
   if (times < 1) throw Failure("bad count \"" + line.words[3] + "\"");
   auto* arrow = widget->findChild<QToolButton*>(QString::fromStdString(direction));
-  if (!arrow) throw Failure("control " + spec + " is no up-down");
+  if (!arrow) throw Failure("control " + idText + " is no up-down");
   for (int i = 0; i < times; ++i) ClickAt(arrow, arrow->rect().center());
 }
 
 void RunDragBy(const Line& line) {
-  const std::string& spec = line.Word(1, "control id");
-  QWidget* widget = WidgetOfControl(FindControl(spec), spec);
+  const std::string& idText = line.Word(1, "control id");
+  QWidget* widget = WidgetOfControl(FindControl(idText), idText);
   const QPoint by(ParseInt(line.Word(2, "dx"), "dx"), ParseInt(line.Word(3, "dy"), "dy"));
   const QPoint from = widget->rect().center();
   ActivateWindowOf(widget);
@@ -117,13 +117,13 @@ void RunPopup(const Line& line) {
 
 // Clicks colour button ID, then the swatch of the opaque colour RRGGBB in the popup it opens.
 void RunColour(const Line& line) {
-  const std::string spec = line.Word(1, "control id");
+  const std::string idText = line.Word(1, "control id");
   const std::string hex = line.Word(2, "colour");
   char* end = nullptr;
   const unsigned long rgb = std::strtoul(hex.c_str(), &end, 16);
   if (hex.size() != 6 || !end || *end) throw Failure("bad colour \"" + hex + "\"");
-  HWND control = FindControl(spec);
-  QWidget* button = WidgetOfControl(control, spec);
+  HWND control = FindControl(idText);
+  QWidget* button = WidgetOfControl(control, idText);
   ClickAt(button, button->rect().center());
   QApplication::processEvents();
   CColorPopup* popup = OpenPopup();
@@ -145,11 +145,11 @@ void RunRect(const Line& line) {
   if (line.words.size() < 2) throw Failure("missing control id");
   QWidget* dialog = TopmostDialog();
   for (size_t i = 1; i < line.words.size(); ++i) {
-    const std::string& spec = line.words[i];
-    QWidget* widget = WidgetOfControl(FindControl(spec), spec);
+    const std::string& idText = line.words[i];
+    QWidget* widget = WidgetOfControl(FindControl(idText), idText);
     QWidget* frame = dialog && dialog->isAncestorOf(widget) ? dialog : widget->window();
     const QPoint at = widget->mapTo(frame, QPoint(0, 0));
-    Print(spec + ": " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " " + std::to_string(widget->width()) +
+    Print(idText + ": " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " " + std::to_string(widget->width()) +
           " " + std::to_string(widget->height()));
   }
 }
