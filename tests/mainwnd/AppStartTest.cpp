@@ -335,19 +335,32 @@ TEST_F(AppStart, ANewWindowCascadesFromTheWindowItComesFrom) {
   apptest::Wait(origin);
 }
 
-TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyWithoutAWindow) {
-  const fs::path data = fs::path(qlwtest::ScratchDir()) / "desktop-data";
+TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyAndUnregisteringLeavesNothing) {
+  const fs::path home = fs::path(qlwtest::ScratchDir()) / "register-home";
+  fs::remove_all(home);
+  fs::create_directories(home);
   const std::string program = std::string(QLW_BIN_DIR) + "/quillonographic";
   ASSERT_TRUE(fs::exists(program));
-  const std::string prefix = "XDG_DATA_HOME='" + data.string() + "' '" + program + "' ";
-  const fs::path entry = data / "applications" / "quillonographic.desktop";
+  // A new user's home: no documents folder and no desktop database yet.
+  const std::string prefix = "env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u QLW_REGISTRY_DIR HOME='" + home.string() +
+                             "' '" + program + "' ";
+  const fs::path entry = home / ".local/share/applications/quillonographic.desktop";
   // Several rounds: the exit once crashed in the preference store's last registry write.
   for (int round = 0; round < 3; ++round) {
     EXPECT_EQ(std::system((prefix + "/Register").c_str()), 0) << round;
     EXPECT_TRUE(fs::exists(entry)) << round;
+    EXPECT_FALSE(fs::exists(home / "Documents")) << round;
     EXPECT_EQ(std::system((prefix + "/Unregister").c_str()), 0) << round;
     EXPECT_FALSE(fs::exists(entry)) << round;
   }
+  // Only the settings store and the desktop's base folders stay.
+  std::vector<std::string> left;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(home)) {
+    const std::string path = fs::relative(e.path(), home).string();
+    if (path != ".config" && path != ".local" && path != ".local/share" && path.rfind(".config/quillonographic", 0) != 0)
+      left.push_back(path);
+  }
+  EXPECT_EQ(left, std::vector<std::string>{});
 }
 
 TEST_F(AppStart, EveryDocumentTypeHasItsTemplateAndTheSessionsIsTheMainOne) {
