@@ -319,6 +319,39 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   EXPECT_EQ(launches.Records().size(), 4u);
 }
 
+TEST_F(AppStart, FilesThatCannotBeReadAreReportedHereAndOpenNoNewWindow) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "unreadable";
+  const std::string a = CopyOfRutile(scratch / "a.cif");
+  const std::string good = CopyOfRutile(scratch / "good.cif");
+  std::string text;
+  {
+    std::ifstream in(Rutile());
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string cut = (scratch / "cut.cif").string();
+  std::ofstream(cut) << text.substr(0, text.find("_atom_site_fract_z") + 3);
+  CQlwApp& app = NewApp({a});
+  ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+  ASSERT_EQ(PatternCount(app), 1u);
+
+  qlw::testing::ProcessRecorder launches;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(app.OpenDocumentFile(CString(cut.c_str())), nullptr);
+  EXPECT_FALSE(app.OpenFileList({CString(cut.c_str()), CString(cut.c_str())}, 0));
+  const std::string alerts = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(launches.Records().empty()) << "a new window would stay empty";
+  EXPECT_NE(alerts.find("Unexpected end of input file"), std::string::npos) << alerts;
+  // Of a list, only what can be read goes to the new window.
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(app.OpenFileList({CString(cut.c_str()), CString(good.c_str())}, 0));
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(launches.Records().size(), 1u);
+  EXPECT_EQ(launches.Records()[0].arguments,
+            (std::vector<std::wstring>{L"/Embedding", L"--", CString(good.c_str()).GetString()}));
+  EXPECT_EQ(PatternCount(app), 1u);
+}
+
 TEST_F(AppStart, ANewWindowCascadesFromTheWindowItComesFrom) {
   auto origin = apptest::Start("AppStartChild.Jobs", "origin");
   const std::string ready = apptest::ReadUntil(origin, "\n");
