@@ -244,12 +244,16 @@ std::string FormatASFFile(const std::vector<CLXASF>& table) {
   AppendLine(out, kCaptionF, kTableHeadWidth);
   AppendLine(out, kCaptionNames, kTableHeadWidth);
   AppendLine(out, tableRule);
-  CString line;
+  CString line, number;
   for (const CLXASF& r : table) {
-    const double* c = r.m_coefficients;
-    line.Format(L"%-5s %3ld  %8.3f %12.6f%12.6f%12.6f%12.6f%12.6f%12.6f%12.6f%12.6f%12.6f%10.4f", r.GetSymbol(),
-                static_cast<int32_t>(r.m_Z), r.m_weight, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8],
-                r.m_neutronLength);
+    line.Format(L"%-5s %3ld  %8.3f ", r.GetSymbol(), static_cast<int32_t>(r.m_Z), r.m_weight);
+    for (int k = 0; k <= 9; ++k) {
+      const bool length = k == 9;
+      number.Format(length ? L"%10.4f" : L"%12.6f", length ? r.m_neutronLength : r.m_coefficients[k]);
+      // A number that fills its column would run into the one before and read back as another.
+      if (number[0] != L' ') line += L' ';
+      line += number;
+    }
     if (!r.m_note.IsEmpty()) line.AppendFormat(L"   \"%s\"", NoteForFile(r.m_note).GetString());
     out += line.ToUtf8();
     out += "\r\n";

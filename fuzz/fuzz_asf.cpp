@@ -4,6 +4,7 @@
 #include "FuzzInput.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cwchar>
 
@@ -35,6 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CLXASF& a = table[i];
     const CLXASF& b = reread[i];
     if (std::wcscmp(a.GetSymbol(), b.GetSymbol()) != 0 || a.m_Z != b.m_Z || a.m_note != b.m_note) std::abort();
+    // Within the rounding of the written decimals.
+    auto near = [](double x, double y, double tolerance) {
+      return std::fabs(x - y) <= tolerance + 1e-15 * std::fabs(x);
+    };
+    if (!near(a.m_weight, b.m_weight, 5e-4) || !near(a.m_neutronLength, b.m_neutronLength, 5e-5)) std::abort();
+    for (int k = 0; k < 9; ++k)
+      if (!near(a.m_coefficients[k], b.m_coefficients[k], 5e-7)) std::abort();
   }
   return 0;
 }

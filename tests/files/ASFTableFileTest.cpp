@@ -162,6 +162,20 @@ TEST(ASFTableFile, ReaderAcceptsCommentsSeparatorsAndNotes) {
   EXPECT_TRUE(r[4].m_note.IsEmpty());
 }
 
+// Numbers that fill their column get a blank before them: run together, two fields would read
+// back as one and every later column would shift.
+TEST(ASFTableFile, NumbersThatFillTheirColumnStaySeparate) {
+  const double coefficients[9] = {11.7695, 22200.0, -1000.5, 0.3072, 3.5222, 15.3535, 2.3045, 76.8805, 1.0369};
+  const CLXASF wide(L"Fe", 26, 55.847, coefficients, -12345.6789, L"");
+  const std::string path = qlwtest::ScratchDir() + "/wide-asf.txt";
+  WriteASFFile(Wide(path).c_str(), {wide});
+  std::vector<CLXASF> read;
+  ASSERT_TRUE(ReadASFFile(Wide(path).c_str(), read));
+  ASSERT_EQ(read.size(), 1u);
+  for (int k = 0; k < 9; ++k) EXPECT_DOUBLE_EQ(read[0].m_coefficients[k], coefficients[k]) << k;
+  EXPECT_DOUBLE_EQ(read[0].m_neutronLength, -12345.6789);
+}
+
 TEST(ASFTableFile, SymbolsKeepIonsAndIsotopesAndNormaliseElements) {
   const struct {
     const wchar_t* typed;
