@@ -83,8 +83,7 @@ void CQlwDoc::EditObservedPattern(bool isNew) {
   if (isNew) {
     AddObservedPattern(points);
   } else {
-    pattern->m_profile = points;
-    pattern->ComputeSmoothedCurve();
+    pattern->ReplacePoints(points);
   }
   RecomputeAllPatterns(true, false, true);
   CUpdateHint hint(kHintPatternsRecomputed, this);

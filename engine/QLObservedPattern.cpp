@@ -254,6 +254,18 @@ void CQLObservedPattern::ComputeBackgroundCurve()
     m_interpolatedCurve.clear();
 }
 
+void CQLObservedPattern::ReplacePoints(const CQLProfile& points)
+{
+    m_profile = points;
+    m_smoothedCurve.clear();
+    m_processedCurve.clear();
+    m_interpolatedCurve.clear();
+    m_interpolatedGrid = InterpolationGrid{};
+    ComputeSmoothedCurve();
+    // Too few points to smooth return early, before the background is subtracted anew.
+    if (m_smoothedCurve.empty()) ComputeBackgroundCurve();
+}
+
 void CQLObservedPattern::ComputeSmoothedCurve()
 {
     const std::int64_t m = m_smoothingPoints;

@@ -65,6 +65,8 @@ public:
     // The background interpolated at x; 0 outside the chain.
     double GetBackgroundAt(double x) const;
     void ScaleX(double factor);
+    // New measured points: the curves made from the old ones go (the smoothed one is made anew).
+    void ReplacePoints(const CQLProfile& points);
 
     // Reads the form written by Flatten; the reader sits just behind the kind code.
     static std::shared_ptr<CQLObservedPattern> CreateFromFlatBuffer(CQLFlatReader& reader);

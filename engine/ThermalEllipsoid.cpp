@@ -68,7 +68,14 @@ void CQLAnisoThermalEllipsoid::Rotate(const std::array<int, 9>& r)
 
 bool IsPositiveDefinite3x3(const double m[9])
 {
-    double det = m[0] * (m[4] * m[8] - m[7] * m[5]) + m[1] * (m[5] * m[6] - m[3] * m[8]) +
-                 m[2] * (m[7] * m[3] - m[4] * m[6]);
-    return det > 0.0 && m[0] > 0.0 && m[4] > 0.0 && m[8] > 0.0;
+    // Only the upper triangle is the tensor: a stale lower triangle must not decide. Sylvester's
+    // test needs all three leading minors; a positive diagonal with det > 0 lets two negative
+    // eigenvalues through.
+    const double u11 = m[0], u12 = m[1], u13 = m[2], u22 = m[4], u23 = m[5], u33 = m[8];
+    if (!(std::isfinite(u11) && std::isfinite(u12) && std::isfinite(u13) && std::isfinite(u22) &&
+          std::isfinite(u23) && std::isfinite(u33)))
+        return false;
+    const double minor2 = u11 * u22 - u12 * u12;
+    const double det = u11 * (u22 * u33 - u23 * u23) - u12 * (u12 * u33 - u23 * u13) + u13 * (u12 * u23 - u22 * u13);
+    return u11 > 0.0 && minor2 > 0.0 && det > 0.0;
 }

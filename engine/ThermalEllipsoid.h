@@ -43,5 +43,5 @@ public:
     double m_beta[9] = {};  // row-major, symmetric
 };
 
-// True when the determinant and the three diagonal elements of a row-major 3×3 tensor are positive.
+// True when the symmetric tensor of the upper triangle of a row-major 3×3 matrix is positive definite.
 bool IsPositiveDefinite3x3(const double m[9]);

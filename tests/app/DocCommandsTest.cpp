@@ -81,6 +81,11 @@ class DialogWindow : public CQlwDocWindow {
     crystal.m_a = crystalA;
     return answer;
   }
+  INT_PTR RunEditData(CQLProfile& points) override {
+    ++runs;
+    points = typedPoints;
+    return answer;
+  }
   INT_PTR RunFindPeak(double& h, double& k, double& l) override {
     ++runs;
     given = {h, k, l};
@@ -97,6 +102,7 @@ class DialogWindow : public CQlwDocWindow {
   INT_PTR answer = IDOK;
   int runs = 0;
   double crystalA = 5.0;
+  CQLProfile typedPoints;
   double hkl[3] = {1, 1, 1};
   double width = std::numeric_limits<double>::quiet_NaN();  // NaN: confirm the value shown
   std::vector<double> given;
@@ -371,11 +377,11 @@ TEST_F(DocCommands, PeakWidthIsStoredInTheInstrumentsOwnField) {
 }
 
 TEST_F(DocCommands, DialogsNotYetBuiltReportTheCommandAsUnimplemented) {
-  DialogWindow window;  // has the crystal editor, the find-peak and peak-width dialogs only
+  DialogWindow window;  // has the editors, the find-peak and peak-width dialogs only
   doc.SetDiffractWnd(&window);
   doc.GetPatterns().push_back(std::make_shared<CQLObservedPattern>(CQLProfile{{1, 2}, {2, 3}}));
   doc.GetPatterns().back()->SetSelected(true);
-  for (UINT id : {33269u, 33485u, 33482u, 33578u, 33581u, 33725u, 33585u})
+  for (UINT id : {33485u, 33482u, 33578u, 33581u, 33725u, 33585u})
     EXPECT_THROW(doc.OnDocCommand(id), CLXXUnimplemented) << id;
   EXPECT_EQ(doc.GetPatterns().size(), 1u);
   doc.SetDiffractWnd(nullptr);
@@ -403,6 +409,33 @@ TEST_F(DocCommands, EditingACrystalAddsAPatternOnlyForANewOne) {
   doc.OnDocCommand(33371);
   EXPECT_EQ(doc.GetPatterns().size(), 1u) << "the edited crystal stays one pattern";
   EXPECT_DOUBLE_EQ(made->m_crystal.m_a, 6.1);
+  doc.SetDiffractWnd(nullptr);
+}
+
+TEST_F(DocCommands, EditedDataReplacesTheCurvesMadeFromTheOldPoints) {
+  DialogWindow window;
+  doc.SetDiffractWnd(&window);
+  CQLProfile points;
+  for (int i = 0; i <= 100; ++i) points.push_back({double(i), 1.0 + i % 7});
+  auto observed = std::make_shared<CQLObservedPattern>(points);
+  observed->m_smoothing = 1;
+  observed->m_subtractBackground = 1;
+  observed->AddBackgroundCurve();
+  observed->ComputeSmoothedCurve();
+  doc.GetPatterns().push_back(observed);
+  observed->SetSelected(true);
+  ASSERT_EQ(observed->GetProfile(false).size(), 95u) << "smoothed, then the background subtracted";
+
+  // Five points are too few to smooth: nothing made from the 101 old ones may be drawn.
+  window.typedPoints = {{0, 5}, {25, 5}, {50, 5}, {75, 5}, {100, 5}};
+  doc.OnDocCommand(33371);
+  EXPECT_EQ(view.codes.back(), 22);
+  EXPECT_EQ(observed->m_profile.size(), 5u);
+  EXPECT_TRUE(observed->m_smoothedCurve.empty());
+  EXPECT_EQ(observed->GetProfile(false).size(), 5u) << "the background is subtracted from the new points";
+  const CQLProfile& plotted = observed->GetComputedProfile(S());
+  ASSERT_FALSE(plotted.empty());
+  EXPECT_DOUBLE_EQ(plotted[plotted.size() / 2].y, 5.0);
   doc.SetDiffractWnd(nullptr);
 }
 

@@ -360,3 +360,23 @@ TEST(Displacement, IsotropicAndAnisotropicFactors)
     EXPECT_FALSE(IsPositiveDefinite3x3(flat));
 }
 }
+
+TEST(ThermalEllipsoid, PositiveDefiniteNeedsEveryLeadingMinorOfTheUpperTriangle)
+{
+    struct Case
+    {
+        const char* what;
+        double m[9];
+        bool expected;
+    };
+    const Case cases[] = {
+        {"det > 0 and a positive diagonal, eigenvalues 5, -1, -1", {1, 2, 2, 2, 1, 2, 2, 2, 1}, false},
+        {"U12 = 2 typed over the identity, lower triangle stale", {1, 2, 0, 0, 1, 0, 0, 0, 1}, false},
+        {"a stale lower triangle does not spoil a sound tensor", {0.02, 0.001, 0, 7, 0.03, 0, -9, 5, 0.01}, true},
+        {"semi-definite", {1, 1, 0, 1, 1, 0, 0, 0, 1}, false},
+        {"not finite", {1, 0, 0, 0, INFINITY, 0, 0, 0, 1}, false},
+        {"oblique but positive", {0.02, 0.005, -0.004, 0.005, 0.03, 0.002, -0.004, 0.002, 0.01}, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsPositiveDefinite3x3(c.m), c.expected) << c.what;
+}
