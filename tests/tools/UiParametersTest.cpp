@@ -148,6 +148,7 @@ TEST(UiParameters, SampleOrientationAndPositionPanesWriteTheirUnits) {
             "disabled 2543: 0.9000\n"
             "> click 2531\n"
             "> click 2545 menu 34669\n"
+            "menu: [x] Plane Normal: N(hkl) | Lattice Vector: [UVW]\n"
             "> print 2535 2537 2539 2543\n"
             "2535: U\n"
             "2537: V\n"
