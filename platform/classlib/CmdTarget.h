@@ -159,6 +159,10 @@ struct AFX_MSGMAP {
 #define ON_NOTIFY_REFLECT(code, fn)                                                                   \
   {WM_REFLECT_BASE + WM_NOTIFY, nullptr, (UINT)(code), 0, 0, QLW_CALL {                                 \
      QLW_UNUSED; (QLW_SELF->*(fn))(reinterpret_cast<NMHDR*>(lp_), res_); return true; }},
+// The handler answers FALSE to let the parent handle the notification too.
+#define ON_NOTIFY_REFLECT_EX(code, fn)                                                                \
+  {WM_REFLECT_BASE + WM_NOTIFY, nullptr, (UINT)(code), 0, 0, QLW_CALL {                                 \
+     QLW_UNUSED; return (QLW_SELF->*(fn))(reinterpret_cast<NMHDR*>(lp_), res_) != FALSE; }},
 #define ON_CONTROL_REFLECT(code, fn) \
   {WM_REFLECT_BASE + WM_COMMAND, nullptr, (UINT)(code), 0, 0, QLW_CALL { QLW_UNUSED; (QLW_SELF->*(fn))(); return true; }},
 // The handler answers FALSE to let the parent handle the notification too.
