@@ -1,5 +1,5 @@
 // Line commands on controls: `print`, `rows`, `columns`, `type`, `key`, `click`, `choose`,
-// `focus`, `slide`, `cell`, `edit`, `header`, `select` and `tab`.
+// `focus`, `slide`, `cell`, `header`, `select` and `tab`.
 #include "UiApi.h"
 
 #include <QAbstractItemView>
@@ -248,39 +248,6 @@ void RunCell(const Line& line) {
   ClickIndex(view, index, ModifierWord(line, 4));
 }
 
-// Opens the in-place editor on ROW, COL as clicks do (a first click selects an unselected row),
-// types TEXT over its selected text and presses Return.
-void RunEdit(const Line& line) {
-  const Control c = Find(line.Word(1, "control id"));
-  QAbstractItemView* view = ListOf(c);
-  const std::vector<QModelIndex> rows = ListRows(view);
-  const size_t row = Index(line.Word(2, "row"), rows.size(), "row");
-  const std::vector<int> columns = ListColumns(view);
-  const size_t column = Index(std::to_string(ParseInt(line.Word(3, "column"), "column") - 1), columns.size(), "column");
-  if (line.words.size() < 5) throw Failure("missing text");
-  const QModelIndex index = rows[row].sibling(rows[row].row(), columns[column]);
-  const auto settle = [] {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  };
-  const bool selected =
-      ::SendMessageW(c.hwnd, LVM_GETITEMSTATE, static_cast<WPARAM>(rows[row].row()), LVIS_SELECTED) & LVIS_SELECTED;
-  if (!selected) {
-    ClickIndex(view, index);
-    settle();
-  }
-  ClickIndex(view, index);
-  settle();
-  HWND editor = ::GetDlgItem(c.hwnd, 666);
-  QWidget* widget = editor ? WidgetOfControl(editor, "666") : nullptr;
-  if (!widget || !widget->isVisible()) throw Failure("no editor opened on the cell");
-  QWidget* target = qobject_cast<QLineEdit*>(widget) ? widget : widget->findChild<QLineEdit*>();
-  if (!target) throw Failure("the editor takes no text");
-  target->setFocus(Qt::OtherFocusReason);
-  SelectAll(target);
-  Type(target, QString::fromStdString(line.Rest(4)));
-  PressKey(target, "Return");
-}
-
 void RunHeader(const Line& line) {
   const Control c = Find(line.Word(1, "control id"));
   QAbstractItemView* view = ListOf(c);
@@ -350,6 +317,5 @@ QLW_UI_COMMAND(focus, "focus", "ID", qlwui::RunFocus);
 QLW_UI_COMMAND(slide, "slide", "ID POS", qlwui::RunSlide);
 QLW_UI_COMMAND(cell, "cell", "ID ROW COL [shift|ctrl]", qlwui::RunCell);
 QLW_UI_COMMAND(header, "header", "ID N", qlwui::RunHeader);
-QLW_UI_COMMAND(edit, "edit", "ID ROW COL TEXT", qlwui::RunEdit);
 QLW_UI_COMMAND(select, "select", "N...", qlwui::RunSelect);
 QLW_UI_COMMAND(tab, "tab", "NAME", qlwui::RunTab);
