@@ -195,7 +195,18 @@ namespace qlw {
 BOOL GetWindowFrameRect(HWND hwnd, LPRECT rect) {
   if (!GetWindowRect(hwnd, rect)) return FALSE;
   QWidget* w = WidgetOf(hwnd);
-  if (w && w->isWindow() && w->isVisible()) {
+  if (w && w->isWindow() && !w->isVisible() && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+    // Not framed yet: where a window manager will decorate it, reckon with a caption and borders,
+    // so that a window placed before it shows keeps its title bar on screen.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb") || platform == QLatin1String("wayland")) {
+      const int border = GetSystemMetrics(SM_CXFRAME);
+      rect->left -= border;
+      rect->right += border;
+      rect->top -= GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
+      rect->bottom += GetSystemMetrics(SM_CYFRAME);
+    }
+  } else if (w && w->isWindow() && w->isVisible()) {
     const QRect frame = w->frameGeometry();
     const QRect inner = w->geometry();
     // frameGeometry is relative to the same origin as geometry: add the frame around ours.
