@@ -115,7 +115,7 @@ struct DeferredPositions__ {
 };
 
 namespace qlw::wnd {
-void AnnouncePlacement(HWND hwnd) {
+void AnnouncePlacement(HWND hwnd, bool kindChanged) {
   Placement p;
   if (!Lookup(hwnd, p)) return;
   RECT local = LocalRect(p);
@@ -138,7 +138,7 @@ void AnnouncePlacement(HWND hwnd) {
     w->lastClient = SIZE{client.right, client.bottom};
   }
   if (moved) SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<short>(pos.x), static_cast<short>(pos.y)));
-  if (sized) {
+  if (sized || kindChanged) {
     WPARAM kind = IsIconic(hwnd) ? SIZE_MINIMIZED : (IsZoomed(hwnd) ? SIZE_MAXIMIZED : SIZE_RESTORED);
     SendMessageW(hwnd, WM_SIZE, kind, MAKELPARAM(client.right, client.bottom));
   }

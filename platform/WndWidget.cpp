@@ -298,7 +298,7 @@ bool Translate(HWND hwnd, QWidget* widget, QEvent* e, bool native) {
         else if (widget->isMaximized()) next |= WS_MAXIMIZE;
         if (next != style) {
           SetWindowLongW(hwnd, GWL_STYLE, static_cast<LONG>(next));
-          AnnouncePlacement(hwnd);
+          AnnouncePlacement(hwnd, true);
         }
       }
       return false;
