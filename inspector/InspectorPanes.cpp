@@ -3,6 +3,8 @@
 #include "FilmPane.h"
 #include "GraphOptionsPane.h"
 #include "GraphPane.h"
+#include "InstrumentPane.h"
+#include "BackgroundPane.h"
 #include "LabelsPane.h"
 #include "PeakOverlayPane.h"
 #include "TextPane.h"
@@ -24,6 +26,16 @@ CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
       return new CPeakOverlayPane(host);
     case kGraphOptions:
       return new CGraphOptionsPane(host);
+    case kInstrumentTTH:
+      return new CInstrumentTTHPane(host);
+    case kInstrumentTOF:
+      return new CInstrumentTOFPane(host);
+    case kInstrumentEDX:
+      return new CInstrumentEDXPane(host);
+    case kInstrumentTEM:
+      return new CInstrumentTEMPane(host);
+    case kBackground:
+      return new CBackgroundPane(host);
     default:
       return nullptr;
   }
