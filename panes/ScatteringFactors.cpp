@@ -26,6 +26,8 @@ BEGIN_MESSAGE_MAP(CScatteringFactors, CLXPalette)
   ON_REGISTERED_MESSAGE(g_msgToolGetPlotRectAsync, &CScatteringFactors::OnToolGetPlotRect)
   ON_REGISTERED_MESSAGE(g_msgToolUpdateRequestSync, &CScatteringFactors::OnToolUpdateRequest)
   ON_REGISTERED_MESSAGE(g_msgToolUpdateRequestAsync, &CScatteringFactors::OnToolUpdateRequest)
+  ON_REGISTERED_MESSAGE(g_msgAlphaButtonChangedSync, &CScatteringFactors::OnAlphaButton)
+  ON_REGISTERED_MESSAGE(g_msgAlphaButtonChangedAsync, &CScatteringFactors::OnAlphaButton)
   ON_MESSAGE(0x7EC, &CScatteringFactors::OnCursorColour)
   ON_MESSAGE(0x7ED, &CScatteringFactors::OnCursorColour)
 END_MESSAGE_MAP()
@@ -363,7 +365,9 @@ void CScatteringFactors::OnImport() {
   CString filter = LoadText(1325) + LoadText(1310) + L"|";
   CLXFileDialog dialog(TRUE, nullptr, nullptr, OFN_FILEMUSTEXIST, filter, this);
   dialog.SetTitle(LoadText(3617));
-  if (dialog.DoModal() != IDOK) return;
+  const INT_PTR answer = dialog.DoModal();
+  TakeBackActivation();
+  if (answer != IDOK) return;
   std::vector<CLXASF> records;
   // A failed read has been reported; the rows stay as they are.
   if (!ReadASFFile(dialog.GetPathName(), records)) return;
@@ -376,7 +380,9 @@ void CScatteringFactors::OnExport() {
   CString filter = LoadText(1325) + L"|";
   CLXFileDialog dialog(FALSE, L"txt", LoadText(3600), OFN_OVERWRITEPROMPT, filter, this);
   dialog.SetTitle(LoadText(3621));
-  if (dialog.DoModal() != IDOK) return;
+  const INT_PTR answer = dialog.DoModal();
+  TakeBackActivation();
+  if (answer != IDOK) return;
   // The file holds what the list shows: rows edited since the last store are stored first.
   StoreToPreferences();
   std::vector<CLXASF> table;
@@ -388,6 +394,12 @@ void CScatteringFactors::OnExport() {
     for (size_t i = 0; i < count; ++i) table.push_back(*stored.At(i));
   }
   WriteASFFile(dialog.GetPathName(), table);
+}
+
+void CScatteringFactors::TakeBackActivation() {
+  // A closed file dialog need not hand the activation back (the offscreen platform does not): with
+  // no active window the program counts as left, and its palettes would hide.
+  if (m_hWnd && IsWindowVisible()) SetActiveWindow();
 }
 
 void CScatteringFactors::OnFactoryReset() {
@@ -445,8 +457,6 @@ BOOL CScatteringFactors::OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLER
         return TRUE;
       case kCmdCopyGraphics: OnCopyGraphics(); return TRUE;
       case kCmdExportGraphics: OnExportGraphics(); return TRUE;
-      case kAddId: OnAddFactor(); return TRUE;
-      case kDeleteId: OnDeleteFactors(); return TRUE;
       case kCmdHelp:
         // Help belongs to the main window.
         if (HWND main = LXAppWindows::GetMainWindow()) ::PostMessageW(main, WM_COMMAND, kCmdHelp, 0);
@@ -466,6 +476,17 @@ BOOL CScatteringFactors::OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLER
     return TRUE;
   }
   return CLXPalette::OnCmdMsg(id, code, extra, info);
+}
+
+LRESULT CScatteringFactors::OnAlphaButton(WPARAM id, LPARAM) {
+  if (!m_initialised) return 0;
+  try {
+    if (id == kAddId) OnAddFactor();
+    else if (id == kDeleteId) OnDeleteFactors();
+  } catch (CLXException& e) {
+    e.Report();
+  }
+  return 0;
 }
 
 BOOL CScatteringFactors::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -39,7 +39,6 @@ class CScatteringFactors : public CLXPalette {
   };
 
   class CASFList : public CSubEditList {
-    DECLARE_DYNAMIC(CASFList)
    public:
     bool IsCellEditable(int row, int column) override;
     bool IsColumnSortable(int column) override { return column >= 1 && column <= kColumnCount; }
@@ -150,12 +149,14 @@ class CScatteringFactors : public CLXPalette {
  protected:
   void LayOut();
   void RepaintGraph();
+  void TakeBackActivation();
   void SetItemCount(bool allocation);
   void OnSize(UINT type, int cx, int cy);
   void OnGetMinMaxInfo(MINMAXINFO* info);
   LRESULT OnToolGetPlotRect(WPARAM, LPARAM lParam);
   LRESULT OnToolUpdateRequest(WPARAM, LPARAM);
   LRESULT OnCursorColour(WPARAM colour, LPARAM);
+  LRESULT OnAlphaButton(WPARAM id, LPARAM);
   DECLARE_MESSAGE_MAP()
 
   std::vector<ASFRec> m_rows;

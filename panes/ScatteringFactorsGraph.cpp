@@ -10,6 +10,7 @@
 #include "LXGraphicsErrors.h"
 #include "LXImages.h"
 #include "QLObservedPattern.h"
+#include "Paint.h"
 #include "Status.h"
 
 #include <cmath>
@@ -43,15 +44,12 @@ CString LoadText(UINT id) {
 
 // ---- The graph window ----------------------------------------------------------------------
 void CScatteringFactors::CGraphArea::OnPaint() {
-  PAINTSTRUCT ps{};
-  CDC* dc = BeginPaint(&ps);
-  if (dc && m_palette) {
-    CRect client;
-    GetClientRect(&client);
-    Gdiplus::Graphics graphics(dc->m_hDC);
-    m_palette->DrawGraph(&graphics, client, RenderRequest(), true);
-  }
-  EndPaint(&ps);
+  CPaintDC dc(this);
+  if (!m_palette) return;
+  CRect client;
+  GetClientRect(&client);
+  Gdiplus::Graphics graphics(dc.m_hDC);
+  m_palette->DrawGraph(&graphics, client, RenderRequest(), true);
 }
 
 void CScatteringFactors::CGraphArea::OnLButtonDown(UINT, CPoint point) {
@@ -180,7 +178,7 @@ Gdiplus::Image* CScatteringFactors::RenderGraphImage(const RenderRequest& reques
   } else {
     const double w = std::floor(client.Width() * request.scale), h = std::floor(client.Height() * request.scale);
     if (!(w >= 1 && h >= 1 && w < 32768 && h < 32768)) return nullptr;
-    auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), PixelFormat32bppARGB);
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), Gdiplus::PixelFormat32bppARGB);
     if (bitmap->GetLastStatus() != Gdiplus::Ok) return nullptr;
     g = std::make_unique<Gdiplus::Graphics>(bitmap.get());
     image = std::move(bitmap);

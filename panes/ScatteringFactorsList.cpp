@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cwchar>
 
-IMPLEMENT_DYNAMIC(CScatteringFactors::CASFList, CSubEditList)
+
 
 namespace {
 // Column widths in average characters; the notes column takes what is left.
