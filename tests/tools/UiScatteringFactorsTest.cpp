@@ -80,9 +80,9 @@ TEST(UiScatteringFactors, MenusFollowTheGridlinesAndTheCursor) {
                               "click 3500\n"
                               "rclick 3502 menu 34271\nclipboard\n");
   ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_TRUE(Has(run.out, "> rclick 3502\nmenu: Hide Gridlines | Show Cursor | - | Copy Graphics | Export Graphics...\n"
-                           "> rclick 3502 menu 34275\n> rclick 3502\n"
-                           "menu: Show Gridlines | Show Cursor | - | Copy Graphics | Export Graphics...\n"))
+  const std::string before = "menu: Hide Gridlines | Show Cursor | - | Copy Graphics | Export Graphics...\n";
+  EXPECT_TRUE(Has(run.out, "> rclick 3502\n" + before + "> rclick 3502 menu 34275\n" + before +
+                               "> rclick 3502\nmenu: Show Gridlines | Show Cursor | - | Copy Graphics | Export Graphics...\n"))
       << run.out;
   // The cursor went away from the middle with the drag: the middle's menu is the graph's.
   EXPECT_TRUE(Has(run.out, "> drag-by 3502 80 0\n> rclick 3502\n"
@@ -132,7 +132,9 @@ TEST(UiScatteringFactors, ExportImportAndReset) {
                            "Li+1 | 3 | 6.941 | 0.69680 | 4.62370 | 0.78880 | 1.95570 | 0.34140 | 0.63160 | 0.15630 | "
                            "10.09530 | 0.01670 | 0.0000 | \n"))
       << run.out;
-  EXPECT_TRUE(Has(run.out, "> click 3500 menu 34270\n> print 3506\n3506: 0 of 102 factors selected\n")) << run.out;
+  EXPECT_TRUE(std::regex_search(run.out, std::regex("> click 3500 menu 34270\n(menu: [^\n]*\n)?> print 3506\n"
+                                                    "3506: 0 of 102 factors selected\n")))
+      << run.out;
 }
 
 // Rows deleted and added are stored with the preferences when the program ends, and the next
