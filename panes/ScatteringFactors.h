@@ -124,6 +124,9 @@ class CScatteringFactors : public CLXPalette {
   static CString GraphTitle(const std::vector<CLXASF>& records);
   // Draws the graph of the selected rows into rect; tools only on screen.
   void DrawGraph(Gdiplus::Graphics* graphics, const RECT& rect, const RenderRequest& request, bool screen);
+  // The same for any records (the benchmark draws the whole table).
+  void DrawRecords(Gdiplus::Graphics* graphics, const RECT& rect, const RenderRequest& request, bool screen,
+                   const std::vector<CLXASF>& records);
   // The graph as an image of its size times the scale, without the cursor; null on failure.
   Gdiplus::Image* RenderGraphImage(const RenderRequest& request);
 

@@ -106,8 +106,12 @@ CString CScatteringFactors::GraphTitle(const std::vector<CLXASF>& records) {
 
 void CScatteringFactors::DrawGraph(Gdiplus::Graphics* graphics, const RECT& rect, const RenderRequest& request,
                                    bool screen) {
+  DrawRecords(graphics, rect, request, screen, CollectSelected());
+}
+
+void CScatteringFactors::DrawRecords(Gdiplus::Graphics* graphics, const RECT& rect, const RenderRequest& request,
+                                     bool screen, const std::vector<CLXASF>& records) {
   if (!graphics) return;
-  const std::vector<CLXASF> records = CollectSelected();
   CDiffractionSettings& s = m_graphSettings;
   const int samples = std::max(0, static_cast<int>(rect.right - rect.left));
   const double step = samples > 0 ? (s.m_visibleXMax - s.m_visibleXMin) / samples : 0.0;
