@@ -62,6 +62,8 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   CQlwDoc* GetDocument() const;
   // The window's one loupe over the plot, made hidden on first use (null without a plot canvas).
   std::shared_ptr<CLoupe> GetOrCreateLoupe();
+  // The loupe when one was made (null before the first Show Loupe).
+  const std::shared_ptr<CLoupe>& GetLoupe() const { return m_pLoupe; }
   void ToggleLoupe() override;
   bool IsLoupeVisible() const override;
   // Null while the document is closing.

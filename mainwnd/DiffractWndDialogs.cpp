@@ -1,5 +1,6 @@
 // The diffraction window's side of the document's dialogs: it owns and runs them.
 #include "DiffractWnd.h"
+#include "ElectronWavelengthDlg.h"
 #include "QlwDoc.h"
 #include "GraphicsExportDialog.h"
 #include "SmallDialogs.h"
@@ -39,6 +40,13 @@ INT_PTR CDiffractWnd::RunSettingsDialog(SettingsDialog which, CQlwDoc& document)
     case kWavelength: {
       CWavelength dialog(this, settings);
       return dialog.DoModal();
+    }
+    case kElectronWavelength: {
+      ElectronWavelengthDlg dialog(this, settings);
+      const INT_PTR result = dialog.DoModal();
+      if (result != IDOK || !(dialog.m_result > 0.0)) return IDCANCEL;
+      if (settings) settings->m_lambdaTEM = dialog.m_result;
+      return result;
     }
     default:
       return CQlwDocWindow::RunSettingsDialog(which, document);
