@@ -326,9 +326,23 @@ void CEditCrystal::OnGetMinMaxInfo(MINMAXINFO* info) {
 
 // ---- OK ----
 
+BOOL CEditCrystal::PreTranslateMessage(MSG* msg) {
+  // Return means OK even while the button is disabled, so that an unknown symbol is reported
+  // (the list has taken the Return that edits its cells before it gets here).
+  if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+    CWnd* ok = GetDlgItem(IDOK);
+    if (ok && !ok->IsWindowEnabled()) {
+      OnOK();
+      return TRUE;
+    }
+  }
+  return CToolTipDialog::PreTranslateMessage(msg);
+}
+
 void CEditCrystal::OnOK() {
-  // Return reaches here even while OK is disabled: the same conditions hold.
-  if (m_rows.empty() || !m_symbolValid) return;
+  // Return reaches here even while OK is disabled, and an unknown symbol is then reported below;
+  // a crystal without sites is never written.
+  if (m_rows.empty()) return;
   for (CLXEdit<double>* e : {&m_a, &m_b, &m_c, &m_alpha, &m_beta, &m_gamma})
     if (!e->Validate(true)) return;
   const double a = m_a.m_value, b = m_b.m_value, c = m_c.m_value;

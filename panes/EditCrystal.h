@@ -80,6 +80,7 @@ class CEditCrystal : public CToolTipDialog, public CContextHelpHelper {
   BOOL OnInitDialog() override;
   void OnOK() override;
   int GetHelpCommand(LPARAM context) override;
+  BOOL PreTranslateMessage(MSG* msg) override;
 
   void OnAddSite();
   void OnDeleteSites();

@@ -83,15 +83,21 @@ CEditCrystal::SiteRec CEditCrystal::SiteRec::NewRow(std::uint64_t number) {
 }
 
 double CEditCrystal::SnapCoordinate(double value) {
-  switch (static_cast<long long>(value * 10000.0)) {
+  const double scaled = value * 10000.0;
+  double snapped = 0.0, exact = 0.0;
+  switch (static_cast<long long>(scaled)) {
     case 1666:
-    case 1667: return kSixth;
-    case 3333: return kThird;
+    case 1667: snapped = kSixth, exact = 1.0 / 6.0; break;
+    case 3333: snapped = kThird, exact = 1.0 / 3.0; break;
     case 6666:
-    case 6667: return kTwoThirds;
-    case 8333: return kFiveSixths;
+    case 6667: snapped = kTwoThirds, exact = 2.0 / 3.0; break;
+    case 8333: snapped = kFiveSixths, exact = 5.0 / 6.0; break;
     default: return value;
   }
+  // Only the fraction written to four decimals (0.3333) or in full (1/3) is meant as the fraction;
+  // a value with a further digit of its own (0.33334) is the user's.
+  const bool fourDecimals = std::fabs(scaled - std::round(scaled)) < 1e-6;
+  return fourDecimals || std::fabs(value - exact) < 1e-6 ? snapped : value;
 }
 
 std::vector<CSiteSpecies> CEditCrystal::ParseOccupancy(const CString& label, const CString& text) {
