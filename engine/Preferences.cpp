@@ -40,10 +40,17 @@ CPreferences* CPreferences::Create(bool defaultsOnly) {
 CPreferences::CPreferences(bool defaultsOnly) {
   g_pPreferences = this;
   SetScatteringFactorTable(&m_ASF);
-  m_hasStoredPrefs = m_PrefsVersion.Read() == CPrefValue::kReadOK;
-  InitLocale();
-  SetDefaults();
-  Load(defaultsOnly || !m_hasStoredPrefs);
+  try {
+    m_hasStoredPrefs = m_PrefsVersion.Read() == CPrefValue::kReadOK;
+    InitLocale();
+    SetDefaults();
+    Load(defaultsOnly || !m_hasStoredPrefs);
+  } catch (...) {
+    // No destructor runs for a store that failed to construct: leave no global pointing into it.
+    g_pPreferences = nullptr;
+    SetScatteringFactorTable(nullptr);
+    throw;
+  }
 }
 
 CPreferences::~CPreferences() {

@@ -18,7 +18,9 @@ class CPreferences : public CLXPreferences {
 
   // Builds a new store that replaces the current one. Unless defaultsOnly, values are read
   // from the registry and every changed group is then written back (all of them for a new
-  // store). Threads that read preferences are paused around the replacement.
+  // store). Threads that read preferences are paused around the replacement. The previous store
+  // is deleted here and the new one belongs to the program (g_pPreferences): callers never delete
+  // a store they replaced, and pointers into it are invalid afterwards.
   static CPreferences* Create(bool defaultsOnly);
 
   explicit CPreferences(bool defaultsOnly);

@@ -258,3 +258,23 @@ TEST_F(PreferencesTest, KeyPathNamesTheKeyTheStoreWrites) {
   LXRegistry::SetUserSid(L"");
   EXPECT_EQ(path, CString(L"HKEY_USERS\\S-1-5-21-7\\") + kPrefsPath);
 }
+
+// The store belongs to the program: a new one destroys the one it replaces (whose destructor writes
+// its last folder for the new one to read), so a caller that deletes the old store frees it twice.
+TEST_F(PreferencesTest, ReplacingALiveStoreDestroysItAndLeavesOnlyTheNewOne) {
+  CPreferences* first = CPreferences::Create(false);
+  first->m_LastVisitedFolder.Set(CPath(L"/data/patterns"));
+  EXPECT_EQ(&GetScatteringFactorTable(), &first->m_ASF);
+
+  CPreferences* second = CPreferences::Create(false);
+  EXPECT_EQ(g_pPreferences, second);
+  EXPECT_EQ(g_pStore, second);
+  EXPECT_EQ(&GetScatteringFactorTable(), &second->m_ASF) << "the old store's destructor unregistered the new table";
+  EXPECT_EQ(CString(second->m_LastVisitedFolder.Get().m_strPath), CString(L"/data/patterns"));
+
+  const CASFPrefArray* secondTable = &second->m_ASF;
+  delete second;
+  EXPECT_EQ(g_pPreferences, nullptr);
+  EXPECT_EQ(g_pStore, nullptr);
+  EXPECT_NE(&GetScatteringFactorTable(), secondTable);
+}
