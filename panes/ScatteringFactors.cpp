@@ -372,7 +372,6 @@ void CScatteringFactors::OnImport() {
   CLXFileDialog dialog(TRUE, nullptr, nullptr, OFN_FILEMUSTEXIST, filter, this);
   dialog.SetTitle(LoadText(3617));
   const INT_PTR answer = dialog.DoModal();
-  TakeBackActivation();
   if (answer != IDOK) return;
   std::vector<CLXASF> records;
   // A failed read has been reported; the rows stay as they are.
@@ -387,7 +386,6 @@ void CScatteringFactors::OnExport() {
   CLXFileDialog dialog(FALSE, L"txt", LoadText(3600), OFN_OVERWRITEPROMPT, filter, this);
   dialog.SetTitle(LoadText(3621));
   const INT_PTR answer = dialog.DoModal();
-  TakeBackActivation();
   if (answer != IDOK) return;
   // The file holds what the list shows: rows edited since the last store are stored first.
   StoreToPreferences();
@@ -400,12 +398,6 @@ void CScatteringFactors::OnExport() {
     for (size_t i = 0; i < count; ++i) table.push_back(*stored.At(i));
   }
   WriteASFFile(dialog.GetPathName(), table);
-}
-
-void CScatteringFactors::TakeBackActivation() {
-  // A closed file dialog need not hand the activation back (the offscreen platform does not): with
-  // no active window the program counts as left, and its palettes would hide.
-  if (m_hWnd && IsWindowVisible()) SetActiveWindow();
 }
 
 void CScatteringFactors::OnFactoryReset() {

@@ -156,7 +156,6 @@ class CScatteringFactors : public CLXPalette {
  protected:
   void LayOut();
   void RepaintGraph();
-  void TakeBackActivation();
   void SetItemCount(bool allocation);
   void OnSize(UINT type, int cx, int cy);
   void OnGetMinMaxInfo(MINMAXINFO* info);

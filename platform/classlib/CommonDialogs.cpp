@@ -78,12 +78,21 @@ namespace qlw {
 void SetCommonDialogAnswer(CommonDialogAnswer answer) { g_answer = std::move(answer); }
 
 int RunCommonDialog(QDialog& dialog) {
-  if (!g_answer) return dialog.exec();
-  dialog.setModal(true);
-  dialog.show();
-  g_answer(&dialog);
-  if (dialog.isVisible()) dialog.reject();
-  return dialog.result();
+  const HWND owner = dialog.parentWidget() ? ::GetAncestor(HwndOf(dialog.parentWidget()), GA_ROOT) : nullptr;
+  int result = 0;
+  if (!g_answer) {
+    result = dialog.exec();
+  } else {
+    dialog.setModal(true);
+    dialog.show();
+    g_answer(&dialog);
+    if (dialog.isVisible()) dialog.reject();
+    result = dialog.result();
+  }
+  // The owner gets the activation back, as after CDialog's modal loop: a platform that activates
+  // nothing when the dialog closes would leave the program inactive, and its palettes hidden.
+  if (owner && ::IsWindow(owner) && ::IsWindowVisible(owner)) ::SetActiveWindow(owner);
+  return result;
 }
 }  // namespace qlw
 

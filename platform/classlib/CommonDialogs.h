@@ -130,6 +130,7 @@ namespace qlw {
 // accept it. A dialog it leaves open is cancelled.
 using CommonDialogAnswer = std::function<void(QDialog* dialog)>;
 void SetCommonDialogAnswer(CommonDialogAnswer answer);
-// Runs Qt's dialog modally, or lets the test seam answer in place of the user; Qt's result code.
+// Runs Qt's dialog modally, or lets the test seam answer in place of the user, then activates the
+// window that owns it (its Qt parent's top-level window); Qt's result code.
 int RunCommonDialog(QDialog& dialog);
 }  // namespace qlw

@@ -13,6 +13,7 @@
 #include "CommonDialogs.h"
 #include "WidgetApp.h"
 #include "TestSupport.h"
+#include "WndQt.h"
 
 namespace {
 void EnsureApp() { qlwtest::EnsureWidgetApp("test_classlib"); }
@@ -128,4 +129,29 @@ TEST(CommonDialogs, ColourAndFontDialogsReturnTheChoice) {
     EXPECT_EQ(font.GetSize(), 120);
     EXPECT_FALSE(font.GetFaceName().IsEmpty());
   }
+}
+
+// A closed dialog gives the activation back to the window it was opened from, whatever the
+// platform activates next: with no active window the program would count as left.
+TEST(CommonDialogs, ClosingGivesTheActivationBackToTheOwner) {
+  EnsureApp();
+  CWnd owner;
+  ASSERT_TRUE(owner.CreateEx(0, nullptr, L"Owner", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+  owner.ShowWindow(SW_SHOW);
+  owner.SetActiveWindow();
+  QApplication::processEvents();
+  ASSERT_EQ(QApplication::activeWindow(), qlw::WidgetOf(owner.m_hWnd));
+  Answer answer([](QDialog* d) { d->reject(); });
+  CFileDialog file(TRUE, nullptr, nullptr, 0, nullptr, &owner);
+  CColorDialog colour(RGB(10, 20, 30), 0, &owner);
+  CFontDialog font(nullptr, CF_SCREENFONTS, nullptr, &owner);
+  const std::vector<std::pair<const char*, CDialog*>> dialogs{{"file", &file}, {"colour", &colour}, {"font", &font}};
+  for (const auto& [name, dialog] : dialogs) {
+    EXPECT_EQ(dialog->DoModal(), IDCANCEL) << name;
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), qlw::WidgetOf(owner.m_hWnd)) << name;
+    EXPECT_EQ(::GetActiveWindow(), owner.m_hWnd) << name;
+    EXPECT_EQ(QGuiApplication::applicationState(), Qt::ApplicationActive) << name;
+  }
+  owner.DestroyWindow();
 }
