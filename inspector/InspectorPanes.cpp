@@ -6,8 +6,13 @@
 #include "InstrumentPane.h"
 #include "BackgroundPane.h"
 #include "LabelsPane.h"
+#include "OffsetsPane.h"
 #include "PeakOverlayPane.h"
+#include "PreferredOrientationPane.h"
+#include "SamplePane.h"
+#include "SmoothingPane.h"
 #include "TextPane.h"
+#include "UnitCellPane.h"
 #include "ParametersPane.h"
 
 CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
@@ -26,6 +31,16 @@ CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
       return new CPeakOverlayPane(host);
     case kGraphOptions:
       return new CGraphOptionsPane(host);
+    case kOffsets:
+      return new COffsetsPane(host);
+    case kSample:
+      return new CSamplePane(host);
+    case kSmoothing:
+      return new CSmoothingPane(host);
+    case kUnitCell:
+      return new CUnitCellPane(host);
+    case kPreferredOrientation:
+      return new CPreferredOrientationPane(host);
     case kInstrumentTTH:
       return new CInstrumentTTHPane(host);
     case kInstrumentTOF:

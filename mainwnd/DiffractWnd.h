@@ -123,6 +123,8 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   void GetOpenPaneNames(std::list<CString>&) const override {}
   void InvalidateAll() override;
   // The document's dialogs (DiffractWndDialogs.cpp).
+  INT_PTR RunEditCrystal(CQLCrystal& crystal) override;
+  INT_PTR RunEditData(CQLProfile& points) override;
   INT_PTR RunFindPeak(double& h, double& k, double& l) override;
   INT_PTR RunPeakWidth(double& width) override;
   INT_PTR RunSettingsDialog(SettingsDialog dialog, CQlwDoc& document) override;

@@ -12,6 +12,7 @@
 #include "QLCrystalPattern.h"
 #include "QLMixturePattern.h"
 #include "QlwDoc.h"
+#include "ScatteringFactors.h"
 #include "QlwToolbar.h"
 #include "VisualiserHandOver.h"
 
@@ -101,9 +102,11 @@ BOOL CDiffractWnd::OnWindowCommand(UINT id) {
       if (auto* app = dynamic_cast<CLXApp*>(AfxGetApp())) app->RegisterFileTypesElevated({}, true);
       return TRUE;
     case kCmdPreferences:
-    case kCmdScatteringFactors:
-      // Their dialog and palette are not part of the program yet.
+      // Its dialog is not part of the program yet.
       throw CLXXUnimplemented(kLXSeverityMessage, 0, __LINE__);
+    case kCmdScatteringFactors:
+      CScatteringFactors::TogglePalette();
+      return TRUE;
     case kCmdFonts:
       ChooseFont();
       break;

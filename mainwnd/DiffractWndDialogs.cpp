@@ -2,8 +2,20 @@
 #include "DiffractWnd.h"
 #include "ElectronWavelengthDlg.h"
 #include "QlwDoc.h"
+#include "EditCrystal.h"
+#include "EditData.h"
 #include "GraphicsExportDialog.h"
 #include "SmallDialogs.h"
+
+INT_PTR CDiffractWnd::RunEditCrystal(CQLCrystal& crystal) {
+  CEditCrystal dialog(&crystal, this);
+  return dialog.DoModal();
+}
+
+INT_PTR CDiffractWnd::RunEditData(CQLProfile& points) {
+  CEditData dialog(points, this);
+  return dialog.DoModal();
+}
 
 INT_PTR CDiffractWnd::RunFindPeak(double& h, double& k, double& l) {
   CFindPeak::s_LastHKL[0] = h;

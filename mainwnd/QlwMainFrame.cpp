@@ -112,11 +112,8 @@ int CQlwMainFrame::OnCreate(LPCREATESTRUCT cs) {
     if (CLXApp::FindOtherInstanceWindow()) ::OffsetRect(&rect, g_captionHeight, g_captionHeight);
     // A rectangle stored on a monitor that is gone, or cascaded past the edge, is brought back
     // on screen rather than leaving the window where nobody can reach it.
-    LXGraphics::CSyncRect fitted;
-    fitted.SetLTRB(static_cast<float>(rect.left), static_cast<float>(rect.top), static_cast<float>(rect.right),
-                   static_cast<float>(rect.bottom));
-    CUtils::FitRectToMonitor(fitted, true, true);
-    rect = fitted.m_rect;
+    // The title bar and borders count: a rectangle at (0, 0) would put the title above the screen.
+    CUtils::FitWindowRectToMonitor(m_hWnd, rect);
     if (!maximised) MoveWindow(&rect);
   } else {
     GetWindowRect(&rect);

@@ -126,6 +126,9 @@ using SettingsField = std::string (*)(const CDiffractionSettings& settings);
 using PatternField = bool (*)(CQLPattern& pattern, std::string& value);
 void AddSettingsField(const char* name, SettingsField read);
 void AddPatternField(const char* name, PatternField read);
+// A family of pattern values named PREFIX:KEY (Site:O1): `read` gets the KEY.
+using PatternKeyField = bool (*)(CQLPattern& pattern, const std::string& key, std::string& value);
+void AddPatternKeyField(const char* prefix, PatternKeyField read);
 // The forms `field` prints: numbers %.10g, flags 0 or 1, colours 0xAARRGGBB, texts as stored.
 std::string FieldNumber(double value);
 std::string FieldFlag(bool value);
