@@ -214,11 +214,13 @@ double CDiffractionSettings::GetWavelength() const
     return m_simulationType == LXTypes::kSimElectrons ? m_lambdaTEM : m_lambda;
 }
 
+// Both use the wavelength of the present radiation: with electrons the 2θ axis is drawn from the
+// electron wavelength, so the cursor's d and the centring on a reflexion must be too.
 double CDiffractionSettings::ConvertFromDSpacing(double d) const
 {
     switch (m_axisType)
     {
-    case LXTypes::kAxis2Theta: return 2.0 * AsinDegrees(m_lambda * 0.5 / d);
+    case LXTypes::kAxis2Theta: return 2.0 * AsinDegrees(GetWavelength() * 0.5 / d);
     case LXTypes::kAxisDSpacing: return d;
     case LXTypes::kAxisInverseD: return 1.0 / d;
     case LXTypes::kAxisTimeOfFlight: return d * 2.0 * m_tofDistance * kTOFConstant * GuardedSin(m_tofTheta);
@@ -232,7 +234,7 @@ double CDiffractionSettings::ConvertToDSpacing(double x) const
 {
     switch (m_axisType)
     {
-    case LXTypes::kAxis2Theta: return m_lambda / (2.0 * std::sin(x * 0.5 * kDegToRad));
+    case LXTypes::kAxis2Theta: return GetWavelength() / (2.0 * std::sin(x * 0.5 * kDegToRad));
     case LXTypes::kAxisDSpacing: return x;
     case LXTypes::kAxisInverseD: return 1.0 / x;
     case LXTypes::kAxisTimeOfFlight: return x / (2.0 * m_tofDistance * kTOFConstant * GuardedSin(m_tofTheta));
