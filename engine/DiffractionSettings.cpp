@@ -306,6 +306,20 @@ double CDiffractionSettings::ConvertWidth(double width, LXTypes::QLAxisType from
     return ConvertWidthWith(width, from, to, GetWavelength(), m_tofFactor, m_edxFactor);
 }
 
+double CDiffractionSettings::GetWidthPole(LXTypes::QLAxisType unit) const
+{
+    switch (unit)
+    {
+    case LXTypes::kAxis2Theta: return 4.0 * AsinDegrees(GetWavelength() / (2.0 * kReferenceD));
+    case LXTypes::kAxisDSpacing: return 2.0 * kReferenceD;
+    case LXTypes::kAxisInverseD: return 2.0 / kReferenceD;
+    case LXTypes::kAxisTimeOfFlight: return m_tofFactor > 0.0 ? 2.0 * kReferenceD * m_tofFactor : 0.0;
+    case LXTypes::kAxisEnergy: return std::isfinite(m_edxFactor) ? 2.0 * std::fabs(m_edxFactor) / kReferenceD : 0.0;
+    case LXTypes::kAxisTwoPiOverD: return 2.0 * kTwoPi / kReferenceD;
+    default: return 0.0;
+    }
+}
+
 double CDiffractionSettings::GetPeakWidth(double x) const
 {
     switch (m_simulationType)
