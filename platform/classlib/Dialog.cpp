@@ -171,7 +171,17 @@ void MoveDialogFocus(CWnd* host, WPARAM wParam, LPARAM lParam) {
   }
   QWidget* f = QApplication::focusWidget();
   if (!f || !hostWidget || !hostWidget->isAncestorOf(f)) return;
-  (wParam ? f->previousInFocusChain() : f->nextInFocusChain())->setFocus(wParam ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+  // The next control that takes the focus by Tab, as a tab stop would: labels and hidden or
+  // disabled controls (a hidden page's, say) are passed over.
+  QWidget* w = f;
+  for (int guard = 0; guard < 10000; ++guard) {
+    w = wParam ? w->previousInFocusChain() : w->nextInFocusChain();
+    if (!w || w == f) return;
+    if (hostWidget->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+      w->setFocus(wParam ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+      return;
+    }
+  }
 }
 
 BOOL ExchangeData(CWnd* host, BOOL saveAndValidate, const std::function<void(CDataExchange*)>& exchange) {

@@ -92,6 +92,7 @@ void AnswerFontDialog(QFontDialog& dialog) {
   font.setBold(state.fontBold);
   font.setItalic(state.fontItalic);
   dialog.setCurrentFont(font);
+  dialog.setProperty("qlwAnsweredFont", font);
   dialog.accept();
 }
 }  // namespace qlwui
