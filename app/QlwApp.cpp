@@ -278,8 +278,13 @@ void CQlwApp::OnNewWindow() {
 bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   if (paths.size() <= 1) return CLXApp::OpenFileList(paths, flag);
   // One list opens in one window: this one while its document is empty, else one new process.
-  if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow)
-    return OpenFilesInNewWindow(paths);
+  if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow) {
+    // What cannot be read is reported here, in the window that received it, not as an empty new window.
+    std::vector<CString> readable;
+    for (const CString& path : paths)
+      if (CQlwDoc::CanBeRead(path)) readable.push_back(path);
+    return !readable.empty() && OpenFilesInNewWindow(readable) && readable.size() == paths.size();
+  }
   // An empty window's changes are asked about once for the whole list, not once per file.
   if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && doc->GetPatterns().empty() && !doc->SaveModified())
     return false;
@@ -327,7 +332,10 @@ CQlwDoc* CQlwApp::OpenDocumentOfType(uint32_t fileType, const wchar_t* path) {
       g_openInSameWindow = true;
     } else if (!g_openInSameWindow) {
       std::vector<CString> list;
-      if (path) list.emplace_back(path);
+      if (path) {
+        if (!CQlwDoc::CanBeRead(path)) return nullptr;
+        list.emplace_back(path);
+      }
       OpenFilesInNewWindow(list);
       return nullptr;
     }

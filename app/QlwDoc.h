@@ -122,6 +122,8 @@ class CQlwDoc : public CDocument {
   // window while g_openInSameWindow is set. Null after a reported failure.
   static CQlwDoc* OpenOrCreateDocument(std::uint32_t type, const wchar_t* path);
   bool ReadFileIntoDocument(std::uint32_t type, const CString& path);
+  // Reads the file into nothing: false, after reporting why, when it cannot be opened as a document.
+  static bool CanBeRead(const CString& path);
   void AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state, bool replace);
   void AddFilesFromDrop(const std::vector<CString>& paths);
   bool ReloadPatternsWithoutData(const CQLPatternList& patterns);

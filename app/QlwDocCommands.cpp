@@ -96,8 +96,8 @@ enum : UINT {
 };
 
 // Texts of the items that name what they will do: the Hide form first.
-constexpr UINT kTextGrid = 2400, kTextLogY = 2402, kTextPeakTips = 2404, kTextCursor = 2406, kTextRuler = 2408,
-               kTextLoupe = 2410, kTextLegend = 2412, kTextPlotTitle = 2414, kTextOverlay = 2416, kTextLabels = 2418;
+constexpr UINT kTextGrid = 2560, kTextLogY = 2562, kTextPeakTips = 2564, kTextCursor = 2566, kTextRuler = 2568,
+               kTextLoupe = 2570, kTextLegend = 2572, kTextPlotTitle = 2574, kTextOverlay = 2576, kTextLabels = 2578;
 constexpr UINT kText2Theta = 2328, kTextTwoPiOverD = 2325;
 
 // The commands that need no more than the table or one handler, with nothing else to look up.

@@ -122,6 +122,28 @@ bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
   return true;
 }
 
+bool CQlwDoc::CanBeRead(const CString& path) {
+  try {
+    const uint32_t type = IdentifyFileType(path.GetString(), true);
+    if (type == 0) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
+    if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
+    std::unique_ptr<CQlwFile> file = OpenForReading(type, path);
+    if (!file) {
+      CLXXFileNotOpen(kLXSeverityMessage, errno, __LINE__).Report();
+      return false;
+    }
+    CQLPatternList list;
+    CDiffractionSettings settings(false);
+    CQlwDocWindowState state;
+    return file->ReadFile(&list, &settings, &state);
+  } catch (CLXException& e) {
+    e.Report();
+  } catch (const std::exception& e) {
+    CLXException(e, kLXSeverityMessage).Report();
+  }
+  return false;
+}
+
 void CQlwDoc::AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state,
                               bool replace) {
   CQlwDocWindow* window = GetDiffractWnd();

@@ -152,6 +152,20 @@ CString CCursor::FormatIntensity(double intensity)
     return text;
 }
 
+CString CCursor::FormatIntensityLabel(double intensity, double yMax)
+{
+    if (!(intensity >= 0 && intensity <= yMax)) return CString();
+    return FormatIntensity(intensity);
+}
+
+CString CCursor::FormatDReadout(double d)
+{
+    CString text;
+    // At 2θ = 0 the d spacing is infinite: no number to show.
+    if (std::isfinite(d) && d > 0) text.Format(L"%.3f \u00C5", d);
+    return text;
+}
+
 CString CCursor::FormatXReadout(double x, const CString& unitSymbol, std::uint32_t axisUnit)
 {
     CString unit;

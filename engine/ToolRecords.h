@@ -228,6 +228,8 @@ public:
     static CString FormatIntensity(double intensity);
     // "Δx: %.3f" followed by the unit symbol.
     static CString FormatDeltaX(double dx, const CString& unitSymbol);
+    // The readout of a measuring point's x: "%.3f", a blank and the unit symbol.
+    static CString FormatPointX(double x, const CString& unitSymbol);
 
     // Drawing with the plot (plot/MeasuringRuler.cpp), reached through Draw.
     void DrawOnPlot(CGraphRenderer* renderer);
@@ -284,6 +286,10 @@ public:
     // The intensity beside a pattern's marker: "0", "%.3f" for 0.1 to 100, else a mantissa with
     // "× 10^e" (250 gives "2.500 × 10^2").
     static CString FormatIntensity(double intensity);
+    // The label beside a marker: none (empty) below 0 or above the plot's y maximum.
+    static CString FormatIntensityLabel(double intensity, double yMax);
+    // The d-spacing readout "%.3f Å"; empty where d is not finite and positive (2θ = 0).
+    static CString FormatDReadout(double d);
     // The x readout: four decimals, the unit symbol after a blank except in 2θ (unit 1).
     static CString FormatXReadout(double x, const CString& unitSymbol, std::uint32_t axisUnit);
 

@@ -301,6 +301,13 @@ CString CRuler::FormatIntensity(double intensity)
     return text;
 }
 
+CString CRuler::FormatPointX(double x, const CString& unitSymbol)
+{
+    CString text;
+    text.Format(L"%.3f %s", x, unitSymbol.GetString());
+    return text;
+}
+
 CString CRuler::FormatDeltaX(double dx, const CString& unitSymbol)
 {
     CString text;

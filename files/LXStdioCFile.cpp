@@ -18,7 +18,14 @@ CLXStdioFile<CFile>::CLXStdioFile(const wchar_t* path) {
 }
 
 CLXStdioFile<CFile>::~CLXStdioFile() {
-  if (m_stream) Close();
+  if (!m_stream) return;
+  // A destructor must not throw: whoever needs to know that the last buffer reached the disk
+  // calls Close and catches.
+  try {
+    Close();
+  } catch (CException* e) {
+    e->Delete();
+  }
 }
 
 void CLXStdioFile<CFile>::BuildModeString() {

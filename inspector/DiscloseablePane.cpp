@@ -158,6 +158,10 @@ LRESULT CDiscloseablePane::Disclose(bool open, bool redraw) {
     ScreenToClient(&header);
     height = std::abs(header.Height());
   }
+  CRect now;
+  GetWindowRect(&now);
+  // A refresh that leaves the pane as it is need not make the host lay every pane out again.
+  if (now.Width() == m_fullWidth && now.Height() == height && m_header.IsChecked() == open) return 1;
   SetWindowPos(nullptr, 0, 0, m_fullWidth, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
   if (redraw && m_header.IsChecked() != open) {
     m_header.SetChecked(open);

@@ -3,9 +3,16 @@
 #include "FilmPane.h"
 #include "GraphOptionsPane.h"
 #include "GraphPane.h"
+#include "InstrumentPane.h"
+#include "BackgroundPane.h"
 #include "LabelsPane.h"
+#include "OffsetsPane.h"
 #include "PeakOverlayPane.h"
+#include "PreferredOrientationPane.h"
+#include "SamplePane.h"
+#include "SmoothingPane.h"
 #include "TextPane.h"
+#include "UnitCellPane.h"
 #include "ParametersPane.h"
 
 CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
@@ -24,6 +31,26 @@ CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
       return new CPeakOverlayPane(host);
     case kGraphOptions:
       return new CGraphOptionsPane(host);
+    case kOffsets:
+      return new COffsetsPane(host);
+    case kSample:
+      return new CSamplePane(host);
+    case kSmoothing:
+      return new CSmoothingPane(host);
+    case kUnitCell:
+      return new CUnitCellPane(host);
+    case kPreferredOrientation:
+      return new CPreferredOrientationPane(host);
+    case kInstrumentTTH:
+      return new CInstrumentTTHPane(host);
+    case kInstrumentTOF:
+      return new CInstrumentTOFPane(host);
+    case kInstrumentEDX:
+      return new CInstrumentEDXPane(host);
+    case kInstrumentTEM:
+      return new CInstrumentTEMPane(host);
+    case kBackground:
+      return new CBackgroundPane(host);
     default:
       return nullptr;
   }

@@ -62,6 +62,8 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   CQlwDoc* GetDocument() const;
   // The window's one loupe over the plot, made hidden on first use (null without a plot canvas).
   std::shared_ptr<CLoupe> GetOrCreateLoupe();
+  // The loupe when one was made (null before the first Show Loupe).
+  const std::shared_ptr<CLoupe>& GetLoupe() const { return m_pLoupe; }
   void ToggleLoupe() override;
   bool IsLoupeVisible() const override;
   // Null while the document is closing.
@@ -122,6 +124,8 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   void GetOpenPaneNames(std::list<CString>&) const override {}
   void InvalidateAll() override;
   // The document's dialogs (DiffractWndDialogs.cpp).
+  INT_PTR RunEditCrystal(CQLCrystal& crystal) override;
+  INT_PTR RunEditData(CQLProfile& points) override;
   INT_PTR RunFindPeak(double& h, double& k, double& l) override;
   INT_PTR RunPeakWidth(double& width) override;
   INT_PTR RunSettingsDialog(SettingsDialog dialog, CQlwDoc& document) override;

@@ -1,10 +1,23 @@
 // The diffraction window's side of the document's dialogs: it owns and runs them.
 #include "DiffractWnd.h"
+#include "ElectronWavelengthDlg.h"
 #include "QlwDoc.h"
+#include "EditCrystal.h"
+#include "EditData.h"
 #include "GraphicsExportDialog.h"
 #include "PreferencesDlg.h"
 #include "ReflexionLimit.h"
 #include "SmallDialogs.h"
+
+INT_PTR CDiffractWnd::RunEditCrystal(CQLCrystal& crystal) {
+  CEditCrystal dialog(&crystal, this);
+  return dialog.DoModal();
+}
+
+INT_PTR CDiffractWnd::RunEditData(CQLProfile& points) {
+  CEditData dialog(points, this);
+  return dialog.DoModal();
+}
 
 INT_PTR CDiffractWnd::RunFindPeak(double& h, double& k, double& l) {
   CFindPeak::s_LastHKL[0] = h;
@@ -46,6 +59,13 @@ INT_PTR CDiffractWnd::RunSettingsDialog(SettingsDialog which, CQlwDoc& document)
       // Null while the document closes: the dialog then ends without writing.
       CReflexionLimit dialog(this, GetDocSettings() ? settings : nullptr);
       return dialog.DoModal();
+    }
+    case kElectronWavelength: {
+      ElectronWavelengthDlg dialog(this, settings);
+      const INT_PTR result = dialog.DoModal();
+      if (result != IDOK || !(dialog.m_result > 0.0)) return IDCANCEL;
+      if (settings) settings->m_lambdaTEM = dialog.m_result;
+      return result;
     }
     default:
       return CQlwDocWindow::RunSettingsDialog(which, document);

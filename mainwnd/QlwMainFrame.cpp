@@ -5,6 +5,7 @@
 
 #include "LXApp.h"
 #include "LXMessage.h"
+#include "LXPalette.h"
 #include "LXUtils.h"
 #include "MenuXP.h"
 #include "Preferences.h"
@@ -29,6 +30,8 @@ BEGIN_MESSAGE_MAP(CQlwMainFrame, CLXDocWnd)
   ON_MESSAGE(kMsgCompleteFirstShowing, &CQlwMainFrame::OnCompleteFirstShowing)
   ON_REGISTERED_MESSAGE(g_msgAreYouMeSync, &CQlwMainFrame::OnAreYouMe)
   ON_REGISTERED_MESSAGE(g_msgAreYouMeAsync, &CQlwMainFrame::OnAreYouMe)
+  ON_REGISTERED_MESSAGE(g_msgGetAnchorEdgesSync, &CQlwMainFrame::OnGetAnchorEdges)
+  ON_REGISTERED_MESSAGE(g_msgGetAnchorEdgesAsync, &CQlwMainFrame::OnGetAnchorEdges)
   ON_REGISTERED_MESSAGE(g_msgHasEmptyWindowSync, &CQlwMainFrame::OnHasEmptyWindow)
   ON_REGISTERED_MESSAGE(g_msgHasEmptyWindowAsync, &CQlwMainFrame::OnHasEmptyWindow)
   ON_REGISTERED_MESSAGE(g_msgIdleSync, &CQlwMainFrame::OnIdleMsg)
@@ -109,11 +112,8 @@ int CQlwMainFrame::OnCreate(LPCREATESTRUCT cs) {
     if (CLXApp::FindOtherInstanceWindow()) ::OffsetRect(&rect, g_captionHeight, g_captionHeight);
     // A rectangle stored on a monitor that is gone, or cascaded past the edge, is brought back
     // on screen rather than leaving the window where nobody can reach it.
-    LXGraphics::CSyncRect fitted;
-    fitted.SetLTRB(static_cast<float>(rect.left), static_cast<float>(rect.top), static_cast<float>(rect.right),
-                   static_cast<float>(rect.bottom));
-    CUtils::FitRectToMonitor(fitted, true, true);
-    rect = fitted.m_rect;
+    // The title bar and borders count: a rectangle at (0, 0) would put the title above the screen.
+    CUtils::FitWindowRectToMonitor(m_hWnd, rect);
     if (!maximised) MoveWindow(&rect);
   } else {
     GetWindowRect(&rect);
@@ -297,6 +297,20 @@ void CQlwMainFrame::OnTimer(UINT_PTR) { Default(); }
 LRESULT CQlwMainFrame::OnAreYouMe(WPARAM, LPARAM) {
   const MSG* current = GetCurrentMessage();
   return current ? static_cast<LRESULT>(current->message) : static_cast<LRESULT>(g_msgAreYouMe);
+}
+
+LRESULT CQlwMainFrame::OnGetAnchorEdges(WPARAM, LPARAM lParam) {
+  auto* edges = reinterpret_cast<CLXAnchorEdges*>(lParam);
+  if (!edges) return 0;
+  const RECT rect = edges->rect.m_rect;
+  // Palettes meet the main window's edges and the edges of the screen's work area.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  const bool onScreen = ::GetMonitorInfoW(::MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor) != FALSE;
+  RECT window{};
+  const bool visible = IsWindowVisible() && !IsIconic() && ::GetWindowRect(m_hWnd, &window);
+  CLXPalette::ComputeAnchorDeltas(rect, &monitor.rcWork, onScreen ? 1 : 0, &window, visible ? 1 : 0, *edges);
+  return 1;
 }
 
 LRESULT CQlwMainFrame::OnHasEmptyWindow(WPARAM, LPARAM) {

@@ -71,6 +71,7 @@ class CQlwMainFrame : public CLXDocWnd {
   void OnTimer(UINT_PTR id);
   LRESULT OnCompleteFirstShowing(WPARAM firstLaunch, LPARAM);
   LRESULT OnAreYouMe(WPARAM, LPARAM);
+  LRESULT OnGetAnchorEdges(WPARAM, LPARAM edges);
   LRESULT OnHasEmptyWindow(WPARAM, LPARAM);
   LRESULT OnIdleMsg(WPARAM, LPARAM);
   LRESULT OnInitialOpen(WPARAM, LPARAM);

@@ -30,7 +30,7 @@
 using namespace qlw::wnd;
 
 namespace {
-enum Op : uint32_t { kOpList = 1, kOpSend = 2, kOpPost = 3, kOpIsWindow = 4, kOpFront = 5 };
+enum Op : uint32_t { kOpList = 1, kOpSend = 2, kOpPost = 3, kOpIsWindow = 4, kOpFront = 5, kOpStyles = 6 };
 
 struct Request {
   uint32_t op;
@@ -170,6 +170,12 @@ void Serve(int client) {
       break;
     case kOpIsWindow:
       reply.ok = IsWindow(hwnd) ? 1 : 0;
+      break;
+    case kOpStyles:
+      reply.ok = IsWindow(hwnd) ? 1 : 0;
+      if (reply.ok)
+        reply.result = static_cast<int64_t>((static_cast<uint64_t>(static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE))) << 32) |
+                                            static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)));
       break;
     case kOpFront:
       reply.ok = IsWindow(hwnd) ? 1 : 0;
@@ -317,6 +323,18 @@ bool RemoteIsWindow(HWND hwnd) {
   request.hwnd = reinterpret_cast<uintptr_t>(hwnd);
   Reply reply{};
   return Call(ProcessOfHandle(hwnd), request, nullptr, reply, nullptr, 5000) && reply.ok;
+}
+
+bool RemoteStyles(HWND hwnd, DWORD* style, DWORD* exStyle) {
+  Request request{};
+  request.op = kOpStyles;
+  request.hwnd = reinterpret_cast<uintptr_t>(hwnd);
+  Reply reply{};
+  if (!Call(ProcessOfHandle(hwnd), request, nullptr, reply, nullptr, 5000) || !reply.ok) return false;
+  const auto both = static_cast<uint64_t>(reply.result);
+  *style = static_cast<DWORD>(both & 0xFFFFFFFFu);
+  *exStyle = static_cast<DWORD>(both >> 32);
+  return true;
 }
 
 bool RemoteBringToFront(HWND hwnd) {

@@ -114,7 +114,7 @@ HRESULT SHGetFolderPathW(HWND, int csidl, HANDLE, DWORD, LPWSTR path) {
   if (!path) return E_INVALIDARG;
   const std::string folder = FolderFor(csidl & 0xFF);
   if (folder.empty()) return E_INVALIDARG;
-  if (!IsDirectory(folder)) {
+  if (!(csidl & CSIDL_FLAG_DONT_VERIFY) && !IsDirectory(folder)) {
     if (!(csidl & CSIDL_FLAG_CREATE)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     const int rc = SHCreateDirectoryExW(nullptr, qlw::FromUtf8(folder).c_str(), nullptr);
     if (rc != ERROR_SUCCESS && rc != ERROR_ALREADY_EXISTS) return HRESULT_FROM_WIN32(rc);

@@ -16,6 +16,7 @@
 #define CSIDL_PROFILE 0x0028
 #define CSIDL_COMMON_DOCUMENTS 0x002e
 #define CSIDL_FLAG_CREATE 0x8000
+#define CSIDL_FLAG_DONT_VERIFY 0x4000
 
 #define SHGFP_TYPE_CURRENT 0
 #define SHGFP_TYPE_DEFAULT 1
@@ -31,7 +32,7 @@
 // CSIDL_PERSONAL: the XDG documents folder; CSIDL_APPDATA: $XDG_CONFIG_HOME; CSIDL_LOCAL_APPDATA:
 // $XDG_DATA_HOME; CSIDL_COMMON_APPDATA: the first of $XDG_DATA_DIRS; CSIDL_PROFILE: $HOME;
 // CSIDL_COMMON_DOCUMENTS: the XDG public-share folder. A folder that does not exist answers
-// E_FAIL unless CSIDL_FLAG_CREATE asks to create it.
+// E_FAIL unless CSIDL_FLAG_CREATE asks to create it or CSIDL_FLAG_DONT_VERIFY only asks its name.
 HRESULT SHGetFolderPathW(HWND owner, int csidl, HANDLE token, DWORD flags, LPWSTR path);
 BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int csidl, BOOL create);
 // Creates the folder and its missing parents: ERROR_SUCCESS, ERROR_ALREADY_EXISTS or an error.

@@ -411,6 +411,15 @@ BOOL BringWindowToTop(HWND hwnd) {
 }
 
 LONG_PTR GetWindowLongPtrW(HWND hwnd, int index) {
+  // Another process's window answers its styles (palettes find each other by them).
+  if ((index == GWL_STYLE || index == GWL_EXSTYLE) && IsRemoteHandle(hwnd)) {
+    DWORD style = 0, exStyle = 0;
+    if (!RemoteStyles(hwnd, &style, &exStyle)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    return static_cast<LONG_PTR>(index == GWL_STYLE ? style : exStyle);
+  }
   std::lock_guard<std::mutex> lock(Lock());
   auto w = FindWindowLocked(hwnd);
   if (!w) {

@@ -121,6 +121,8 @@ LRESULT SendForOtherProcess(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
                             std::shared_ptr<void> keepAlive, const std::function<void()>& stillWaiting,
                             PDWORD_PTR result);
 bool RemoteIsWindow(HWND hwnd);
+// The style and extended style of another process's window; false when it cannot be asked.
+bool RemoteStyles(HWND hwnd, DWORD* style, DWORD* exStyle);
 bool RemoteBringToFront(HWND hwnd);
 // Widgets of the window layer (WndWidget.cpp): made after the window enters the table and before
 // WM_NCCREATE (without the lock: Qt may send events meanwhile), deleted when the handle goes away.

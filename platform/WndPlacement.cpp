@@ -115,7 +115,7 @@ struct DeferredPositions__ {
 };
 
 namespace qlw::wnd {
-void AnnouncePlacement(HWND hwnd) {
+void AnnouncePlacement(HWND hwnd, bool kindChanged) {
   Placement p;
   if (!Lookup(hwnd, p)) return;
   RECT local = LocalRect(p);
@@ -138,7 +138,7 @@ void AnnouncePlacement(HWND hwnd) {
     w->lastClient = SIZE{client.right, client.bottom};
   }
   if (moved) SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<short>(pos.x), static_cast<short>(pos.y)));
-  if (sized) {
+  if (sized || kindChanged) {
     WPARAM kind = IsIconic(hwnd) ? SIZE_MINIMIZED : (IsZoomed(hwnd) ? SIZE_MAXIMIZED : SIZE_RESTORED);
     SendMessageW(hwnd, WM_SIZE, kind, MAKELPARAM(client.right, client.bottom));
   }
@@ -195,7 +195,18 @@ namespace qlw {
 BOOL GetWindowFrameRect(HWND hwnd, LPRECT rect) {
   if (!GetWindowRect(hwnd, rect)) return FALSE;
   QWidget* w = WidgetOf(hwnd);
-  if (w && w->isWindow() && w->isVisible()) {
+  if (w && w->isWindow() && !w->isVisible() && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+    // Not framed yet: where a window manager will decorate it, reckon with a caption and borders,
+    // so that a window placed before it shows keeps its title bar on screen.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb") || platform == QLatin1String("wayland")) {
+      const int border = GetSystemMetrics(SM_CXFRAME);
+      rect->left -= border;
+      rect->right += border;
+      rect->top -= GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
+      rect->bottom += GetSystemMetrics(SM_CYFRAME);
+    }
+  } else if (w && w->isWindow() && w->isVisible()) {
     const QRect frame = w->frameGeometry();
     const QRect inner = w->geometry();
     // frameGeometry is relative to the same origin as geometry: add the frame around ours.

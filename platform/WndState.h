@@ -41,6 +41,7 @@ void ShowTitle(QWidget* widget, const wchar_t* text);
 void ShowIcon(HWND hwnd, HICON icon);
 // The standard control classes (WndControls.cpp), registered on first window creation.
 void RegisterControlClasses();
-// Sends WM_MOVE and WM_SIZE for what changed since they were last sent.
-void AnnouncePlacement(HWND hwnd);
+// Sends WM_MOVE and WM_SIZE for what changed since they were last sent; WM_SIZE also when only the minimised or maximised state
+// changed (kindChanged), as its kind tells it.
+void AnnouncePlacement(HWND hwnd, bool kindChanged = false);
 }  // namespace qlw::wnd

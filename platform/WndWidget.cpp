@@ -294,6 +294,19 @@ bool Translate(HWND hwnd, QWidget* widget, QEvent* e, bool native) {
     case QEvent::Move:
       AnnouncePlacement(hwnd);
       return false;
+    case QEvent::WindowStateChange:
+      // The window manager minimises, maximises and restores too: the styles follow Qt's state.
+      if (widget->isWindow()) {
+        const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+        DWORD next = style & ~(WS_MINIMIZE | WS_MAXIMIZE);
+        if (widget->isMinimized()) next |= WS_MINIMIZE;
+        else if (widget->isMaximized()) next |= WS_MAXIMIZE;
+        if (next != style) {
+          SetWindowLongW(hwnd, GWL_STYLE, static_cast<LONG>(next));
+          AnnouncePlacement(hwnd, true);
+        }
+      }
+      return false;
     case QEvent::ActivationChange:
       // Only top-level windows are activated, whatever Qt tells their children.
       if (widget->isWindow()) AnnounceActivation(hwnd, widget->isActiveWindow());

@@ -21,8 +21,8 @@ float AlphaOf(std::uint32_t argb) { return float(argb >> 24) / 255.0f; }
 void DrawIntensityLabel(Gdiplus::Graphics* graphics, const CQLPattern& pattern, const Gdiplus::PointF& at,
                         double intensity, double yMax)
 {
-    if (!(intensity >= 0 && intensity <= yMax)) return;
-    const CString text = CCursor::FormatIntensity(intensity);
+    const CString text = CCursor::FormatIntensityLabel(intensity, yMax);
+    if (text.IsEmpty()) return;
     DrawTextString(graphics, text.GetString(), -1, kIntensityFont, kLabelPoints, kIntensityTextFlags,
                    pattern.m_color, at.X + kIntensityLabelGap, at.Y, kNearWhite, false, false, nullptr);
 }
@@ -105,11 +105,8 @@ void CCursor::DrawOnPlot(CGraphRenderer* renderer)
     DrawToolLabel(graphics, FormatXReadout(x, settings.m_unitSymbol, settings.m_axisType), PointF(cx, plot.Y + plot.Height),
                   false, false, settings.m_fontName, style, kLabelPoints, &cache.label, m_elevation, alpha);
     if (m_showDSpacing) {
-        const double d = settings.ConvertToDSpacing(x);
-        // At 2θ = 0 the d spacing is infinite: no number to show.
-        if (std::isfinite(d) && d > 0) {
-            CString text;
-            text.Format(L"%.3f \u00C5", d);
+        const CString text = FormatDReadout(settings.ConvertToDSpacing(x));
+        if (!text.IsEmpty()) {
             DrawToolLabel(graphics, text, PointF(cx, plot.Y), true, false, settings.m_fontName, style, kLabelPoints,
                           &cache.label, m_elevation, alpha);
         }

@@ -146,6 +146,9 @@ public:
     // Ends any drag: clears the state, tidies the tool list, releases the capture.
     void EndDrag();
     void ClearDragState();
+    // Until the guard goes, every tool converts through the painted renderer, as it does while
+    // drawing: the plot rectangle a message carries is in whole pixels, the drawn one is not.
+    std::shared_ptr<void> AttachToolsToRenderer();
     CTool* ToolAt(const POINT& point);
     CTool* GetActiveTool();
     void SelectTool(CTool* tool);

@@ -145,6 +145,7 @@ void CImagingPane::OnKillFocus(CWnd* newWindow)
 
 BOOL CImagingPane::OnSetCursor(CWnd*, UINT, UINT)
 {
+    const auto attached = AttachToolsToRenderer();
     SetCursorForState();
     return TRUE;
 }
@@ -166,8 +167,11 @@ void CImagingPane::OnContextMenu(CWnd*, CPoint point)
         ClientToScreen(&at);
         point = CPoint(at.x, at.y);
     }
-    if (CTool* tool = ToolAt(m_ptMouse.m_point))
-        if (tool->ShowContextMenu(m_hWnd, point)) return;
+    {
+        const auto attached = AttachToolsToRenderer();
+        if (CTool* tool = ToolAt(m_ptMouse.m_point))
+            if (tool->ShowContextMenu(m_hWnd, point)) return;
+    }
     CMenu menu;
     if (!menu.LoadMenu(kContextMenuId)) throw CLXXCantLoadResource(kLXSeverityFatal, kContextMenuId, __LINE__);
     CMenu* popup = menu.GetSubMenu(0);
@@ -188,13 +192,16 @@ BOOL CImagingPane::OnPlotCommand(UINT id)
     if (!s) return FALSE;
     if (id == kCmdZoomToCursors) {
         CRuler* ruler = s->GetRuler(false);
-        if (!ruler || !m_pRenderer || !ruler->ZoomToCursors(doc, m_pRenderer.get())) ::MessageBeep(MB_OK);
+        const auto renderer = m_pRenderer;
+        if (!ruler || !renderer || !ruler->ZoomToCursors(doc, renderer.get())) ::MessageBeep(MB_OK);
         return TRUE;
     }
-    // A copy: a tool may add to or remove from the list while it handles the command.
+    // Copies: a tool may add to or remove from the list while it handles the command, and a paint
+    // may replace the renderer.
     const auto tools = s->m_tools;
+    const auto renderer = m_pRenderer;
     for (const auto& tool : tools)
-        if (tool && tool->IsActive() && tool->OnMenuCommand(m_pRenderer.get(), id)) return TRUE;
+        if (tool && tool->IsActive() && tool->OnMenuCommand(renderer.get(), id)) return TRUE;
     return FALSE;
 }
 

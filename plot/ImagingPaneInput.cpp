@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 HWND g_hPlotCaptureWnd = nullptr;
 bool g_bPlotDragging = false;
@@ -133,6 +134,41 @@ void CImagingPane::RequestPlotUpdate(std::uint16_t mask, bool flag)
 }
 
 // ----- tools -----
+
+std::shared_ptr<void> CImagingPane::AttachToolsToRenderer()
+{
+    CDiffractionSettings* s = GetSettings();
+    if (!s || !m_pRenderer) return nullptr;
+    struct Saved
+    {
+        std::shared_ptr<CTool> tool;
+        CGraphRenderer* renderer;
+        LXGraphics::CSyncRect plot;
+        CToolAxes axes;
+    };
+    struct Guard
+    {
+        // Kept alive: a paint inside the handler replaces the canvas's renderer.
+        std::shared_ptr<CGraphRenderer> renderer;
+        std::vector<Saved> saved;
+        ~Guard()
+        {
+            for (Saved& k : saved) {
+                k.tool->m_renderer = k.renderer;
+                k.tool->m_rendererPlot = k.plot;
+                k.tool->m_axes = k.axes;
+            }
+        }
+    };
+    auto guard = std::make_shared<Guard>();
+    guard->renderer = m_pRenderer;
+    for (const auto& tool : s->m_tools) {
+        if (!tool) continue;
+        guard->saved.push_back({tool, tool->m_renderer, tool->m_rendererPlot, tool->m_axes});
+        tool->AttachRenderer(m_pRenderer.get());
+    }
+    return guard;
+}
 
 CTool* CImagingPane::ToolAt(const POINT& point)
 {
@@ -430,6 +466,7 @@ void CImagingPane::OnLButtonDblClk(UINT flags, CPoint point)
 
 void CImagingPane::OnLButtonDown(UINT flags, CPoint point)
 {
+    const auto attached = AttachToolsToRenderer();
     // The mouse comes here while this canvas holds the capture, also for presses elsewhere.
     const MSG press{m_hWnd, WM_LBUTTONDOWN, flags, MAKELPARAM(short(point.x), short(point.y)), 0, POINT{0, 0}};
     if (RedirectPressOutside(press)) return;
@@ -505,6 +542,7 @@ void CImagingPane::BeginMouseAction()
 
 void CImagingPane::OnMouseMove(UINT flags, CPoint point)
 {
+    const auto attached = AttachToolsToRenderer();
     StorePointer(point);
     // A release lost while a modal window had the mouse: the press is over, nothing pans.
     if ((m_bButtonDown || m_bDragging || m_bScrollerDrag) && !(flags & MK_LBUTTON)) {
@@ -619,6 +657,7 @@ void CImagingPane::ToggleCursorAt(const POINT& point)
 
 void CImagingPane::OnLButtonUp(UINT, CPoint point)
 {
+    const auto attached = AttachToolsToRenderer();
     StorePointer(point);
     if (m_bButtonDown) {
         m_bButtonDown = false;

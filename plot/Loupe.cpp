@@ -132,10 +132,14 @@ void CLoupe::OnLoupeCommand(UINT id)
     } else if (id == kCmdHideLoupe) {
         if (!m_visible && m_hWnd && m_target && m_target->m_hWnd) {
             // Shown for the first time, or again: over the middle of the plot.
+            // The painted plot's rectangle; before the first paint, the canvas's.
             LXGraphics::CSyncRect plot;
-            m_target->GetPlotRect(plot);
-            POINT centre{plot.m_rect.left + (plot.m_rect.right - plot.m_rect.left) / 2,
-                         plot.m_rect.top + (plot.m_rect.bottom - plot.m_rect.top) / 2};
+            if (const auto& renderer = m_target->GetRenderer())
+                plot = renderer->GetPlotRect();
+            else
+                m_target->GetPlotRect(plot);
+            const auto& area = plot.m_float;
+            POINT centre{LONG(std::lround(area.X + area.Width / 2)), LONG(std::lround(area.Y + area.Height / 2))};
             m_target->ClientToScreen(&centre);
             GetParent()->ScreenToClient(&centre);
             SetWindowPos(nullptr, centre.x - kCentre, centre.y - kCentre, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);

@@ -108,12 +108,12 @@ void CRuler::DrawOnPlot(CGraphRenderer* renderer)
         CString text;
         DrawGuideLine(graphics, PointF(lx, plotBottom), PointF(lx, plot.Y), kLeftColour, paper, &cache.endLine,
                       m_elevation, alpha);
-        text.Format(L"%.3f %s", PixelToDataX(lx), settings.m_unitSymbol.GetString());
+        text = FormatPointX(PixelToDataX(lx), settings.m_unitSymbol);
         DrawToolLabel(graphics, text, PointF(lx, plotBottom), false, false, settings.m_fontName,
                       settings.m_fontStyle & 0xFu, kLabelPoints, &cache.xLabel, m_elevation, alpha);
         DrawGuideLine(graphics, PointF(rx, plotBottom), PointF(rx, plot.Y), kRightColour, paper, &cache.endLine,
                       m_elevation, alpha);
-        text.Format(L"%.3f %s", PixelToDataX(rx), settings.m_unitSymbol.GetString());
+        text = FormatPointX(PixelToDataX(rx), settings.m_unitSymbol);
         DrawToolLabel(graphics, text, PointF(rx, plotBottom), false, false, settings.m_fontName,
                       settings.m_fontStyle & 0xFu, kLabelPoints, &cache.rightXLabel, m_elevation, alpha);
         DrawGuideLine(graphics, PointF(plotRight, cy), PointF(plot.X, cy), kLevelColour, paper, &cache.levelLine,

@@ -5,6 +5,7 @@
 #include <execinfo.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@ constexpr size_t kAltStackSize = 64 * 1024;
 
 std::atomic<bool> g_installed{false};
 char g_reportPath[4096];  // fixed before any crash, read by the handler
+char g_fallbackPath[4096];  // in the temporary folder, when the first cannot be written
 CString g_reportPathText;
 
 using SigactionFn = int (*)(int, const struct sigaction*, struct sigaction*);
@@ -78,10 +80,24 @@ void PutNumber(int fd, unsigned long long value, int base) {
   Put(fd, out);
 }
 
+// The report's folders are made only when a report is written, so that a run that never fails
+// leaves no folder in the user's documents. mkdir is safe in a signal handler.
+int OpenReport(const char* path) {
+  char partial[sizeof g_reportPath];
+  std::memcpy(partial, path, sizeof partial);
+  for (char* slash = std::strchr(partial + 1, '/'); slash; slash = std::strchr(slash + 1, '/')) {
+    *slash = '\0';
+    mkdir(partial, 0777);
+    *slash = '/';
+  }
+  return open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+}
+
 void CrashHandler(int sig, siginfo_t* info, void*) {
   const int saved = errno;
   if (g_reportPath[0]) {
-    const int fd = open(g_reportPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int fd = OpenReport(g_reportPath);
+    if (fd < 0 && g_fallbackPath[0]) fd = open(g_fallbackPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd >= 0) {
       Put(fd, "Quillonographic crash report\nsignal ");
       PutNumber(fd, static_cast<unsigned>(sig), 10);
@@ -112,32 +128,36 @@ void CrashHandler(int sig, siginfo_t* info, void*) {
   raise(sig);
 }
 
-void ChooseReportPath() {
-  CString folder;
-  wchar_t documents[MAX_PATH] = {};
-  CString programFolder;
-  programFolder.LoadString(1063);
-  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, documents))) {
-    wchar_t path[MAX_PATH] = {};
-    wcsncpy(path, documents, MAX_PATH - 1);
-    if (PathAppendW(path, programFolder)) {
-      const int made = SHCreateDirectoryExW(nullptr, path, nullptr);
-      if (made == ERROR_SUCCESS || made == ERROR_ALREADY_EXISTS) folder = path;
-    }
-  }
-  if (folder.IsEmpty()) {
-    wchar_t temp[MAX_PATH] = {};
-    if (GetTempPathW(MAX_PATH, temp)) folder = temp;
-  }
-  if (folder.IsEmpty()) return;
+bool SetPath(char* target, const CString& folder, CString* text = nullptr) {
   CString path = folder;
   if (path.Right(1) != L"/") path += L"/";
   path += L"Quillonographic_Crash_Info.dmp";
-  if (path.GetLength() > 259) return;  // as long a path as the program handles anywhere
+  if (path.GetLength() > 259) return false;  // as long a path as the program handles anywhere
   const std::string narrow = path.ToUtf8();
-  if (narrow.size() >= sizeof g_reportPath) return;
-  std::memcpy(g_reportPath, narrow.c_str(), narrow.size() + 1);
-  g_reportPathText = path;
+  if (narrow.size() >= sizeof g_reportPath) return false;
+  std::memcpy(target, narrow.c_str(), narrow.size() + 1);
+  if (text) *text = path;
+  return true;
+}
+
+void ChooseReportPath() {
+  wchar_t temp[MAX_PATH] = {};
+  const bool hasTemp = GetTempPathW(MAX_PATH, temp) != 0;
+  if (hasTemp) SetPath(g_fallbackPath, temp);
+  CString programFolder;
+  programFolder.LoadString(1063);
+  CString folder;
+  wchar_t documents[MAX_PATH] = {};
+  // Named, not created: a run that never fails leaves no folder in the user's documents.
+  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT,
+                                 documents))) {
+    wchar_t path[MAX_PATH] = {};
+    wcsncpy(path, documents, MAX_PATH - 1);
+    if (PathAppendW(path, programFolder)) folder = path;
+  }
+  if (folder.IsEmpty() || !SetPath(g_reportPath, folder, &g_reportPathText)) {
+    if (hasTemp) SetPath(g_reportPath, temp, &g_reportPathText);
+  }
 }
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -285,6 +286,56 @@ std::vector<TypeInfo> RegisteredTypes(HKEY root, const CString& exe) {
   return types;
 }
 
+// Removes folder and then its parents up to (not including) stop, while each is empty.
+void RemoveEmptyFolders(const std::string& folder, const std::string& stop) {
+  std::error_code error;
+  for (std::filesystem::path p(folder); p.string().size() > stop.size() && p.string().compare(0, stop.size(), stop) == 0;
+       p = p.parent_path())
+    if (!std::filesystem::is_directory(p, error) || !std::filesystem::is_empty(p, error) ||
+        !std::filesystem::remove(p, error))
+      break;
+}
+
+// With no package left in the user's MIME folder, the database that update-mime-database made
+// from ours is all that remains in it: remove it rather than leave an empty database behind.
+bool RemoveEmptyMimeDatabase(const std::string& mime) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path packages = fs::path(mime) / "packages";
+  if (fs::is_directory(packages, error) && !fs::is_empty(packages, error)) return false;
+  static const std::set<std::string> generated = {"aliases", "generic-icons", "globs",    "globs2", "icons",
+                                                  "magic",   "mime.cache",    "subclasses", "treemagic",
+                                                  "types",   "version",       "XMLnamespaces"};
+  std::vector<fs::path> doomed;
+  for (const fs::directory_entry& entry : fs::directory_iterator(mime, error)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file(error) && generated.count(name)) {
+      doomed.push_back(entry.path());
+    } else if (entry.is_directory(error) && name != "packages") {
+      // A media-type folder holds only the per-type files the tool wrote.
+      bool onlyTypes = true;
+      for (const fs::directory_entry& file : fs::directory_iterator(entry.path(), error))
+        if (!file.is_regular_file(error) || file.path().extension() != ".xml") onlyTypes = false;
+      if (onlyTypes) doomed.push_back(entry.path());
+    }
+  }
+  for (const fs::path& p : doomed) fs::remove_all(p, error);
+  RemoveEmptyFolders(packages.string(), mime);
+  RemoveEmptyFolders(mime, DataHome());
+  return true;
+}
+
+// The desktop entries' cache, once no entry is left to cache.
+bool RemoveEmptyDesktopCache(const std::string& applications) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(applications, error))
+    if (entry.path().filename() != "mimeinfo.cache") return false;
+  fs::remove(fs::path(applications) / "mimeinfo.cache", error);
+  RemoveEmptyFolders(applications, DataHome());
+  return true;
+}
+
 // Rewrites (or, with no type left, removes) the desktop entry and the MIME package, makes the
 // entry the default of its types, then lets the desktop's databases catch up.
 void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
@@ -304,6 +355,7 @@ void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
     std::remove(desktopPath.c_str());
     std::remove(packagePath.c_str());
     std::remove(iconPath.c_str());
+    RemoveEmptyFolders(iconFolder, DataHome());
   } else {
     // The launcher and the task bar show the program's own icon from the icon theme.
     std::string icon;
@@ -345,8 +397,8 @@ void WriteDesktopFiles(const std::vector<TypeInfo>& types, const CString& exe) {
     if (hasIcon) desktop << "Icon=" << kIconName << "\n";
   }
   WriteDefaultApplications(ours, known);
-  RunTool("update-mime-database", mime);
-  RunTool("update-desktop-database", applications);
+  if (!RemoveEmptyMimeDatabase(mime)) RunTool("update-mime-database", mime);
+  if (!RemoveEmptyDesktopCache(applications)) RunTool("update-desktop-database", applications);
 }
 
 // The MIME type that the desktop gives a file name, from the globs of the user's database and

@@ -102,7 +102,12 @@ class CUtils {
   // margin unless noMargin.
   static void FitRectToMonitor(LXGraphics::CSyncRect& rect, bool fitWhole, bool noMargin);
   static void FitRECTToMonitor(RECT& rect);
-  // Fits the rectangle (the visible frame) to its monitor and moves the window there.
+  // Moves, and shrinks when needed, a window rectangle (as GetWindowRect gives it: decorations
+  // lie outside it by margins) so that the whole frame lies in the work area.
+  static void FitFrameIntoWorkArea(RECT& rect, const RECT& margins, const RECT& work);
+  // The same for the window's own decorations and the work area of the monitor it would be on.
+  static void FitWindowRectToMonitor(HWND window, RECT& rect);
+  // Fits the window rectangle, decorations included, to its monitor and moves the window there.
   static void MoveWindowOnScreen(HWND window, const RECT& rect);
   static void WindowToVisibleRect(HWND window, RECT& rect);
   static void VisibleToWindowRect(HWND window, RECT& rect);

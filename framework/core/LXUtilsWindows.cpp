@@ -151,10 +151,22 @@ void CUtils::FitRECTToMonitor(RECT& rect) {
   rect = r.m_rect;
 }
 
+void CUtils::FitFrameIntoWorkArea(RECT& rect, const RECT& margins, const RECT& work) {
+  RECT frame{rect.left - margins.left, rect.top - margins.top, rect.right + margins.right, rect.bottom + margins.bottom};
+  FitInto(frame, work, true, true);
+  rect = RECT{frame.left + margins.left, frame.top + margins.top, frame.right - margins.right,
+              frame.bottom - margins.bottom};
+}
+
+void CUtils::FitWindowRectToMonitor(HWND window, RECT& rect) {
+  const RECT m = FrameMargins(window);
+  const RECT frame{rect.left - m.left, rect.top - m.top, rect.right + m.right, rect.bottom + m.bottom};
+  FitFrameIntoWorkArea(rect, m, MonitorFor(frame, true).rcWork);
+}
+
 void CUtils::MoveWindowOnScreen(HWND window, const RECT& rect) {
   RECT r = rect;
-  FitRECTToMonitor(r);
-  VisibleToWindowRect(window, r);
+  FitWindowRectToMonitor(window, r);
   MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 

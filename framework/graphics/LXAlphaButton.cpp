@@ -24,6 +24,8 @@ BEGIN_MESSAGE_MAP(CAlphaButton, CButton)
   ON_WM_MOUSEMOVE()
   ON_WM_TIMER()
   ON_WM_PAINT()
+  // On a dialog's owner-drawn push button the drawing comes as the parent's WM_DRAWITEM.
+  ON_WM_DRAWITEM_REFLECT()
 END_MESSAGE_MAP()
 
 CAlphaButton::CAlphaButton() = default;

@@ -357,7 +357,7 @@ BOOL CDialog::CreateFromTemplate(UINT templateId, CWnd* parent, bool child) {
   const DWORD style = child ? WS_CHILD : (WS_POPUP | WS_CAPTION | WS_SYSMENU);
   HWND owner = parent ? parent->m_hWnd : nullptr;
   if (!child && owner) owner = ::GetAncestor(owner, GA_ROOT);
-  if (!CWnd::CreateEx(0, nullptr, L"", style, 0, 0, 200, 100, owner, nullptr)) return FALSE;
+  if (!CWnd::CreateEx(child ? 0 : m_createExStyle, nullptr, L"", style, 0, 0, 200, 100, owner, nullptr)) return FALSE;
   if (!qlw::BuildFromTemplate(this, templateId)) return FALSE;
   if (!child) CenterWindow();
   ::SendMessageW(m_hWnd, WM_INITDIALOG, 0, 0);

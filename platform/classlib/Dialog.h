@@ -67,6 +67,8 @@ class CDialog : public CWnd {
   bool m_ended = false;
   int m_result = IDCANCEL;
   void* m_loop = nullptr;
+  // Extended style of the top-level window that CreateFromTemplate makes (tool windows).
+  DWORD m_createExStyle = 0;
   BOOL CreateFromTemplate(UINT templateId, CWnd* parent, bool child);
 };
 

@@ -1,3 +1,5 @@
+#include "CrystalFixtures.h"
+#include "DiffractionSettings.h"
 #include "ElectronWavelength.h"
 
 #include <gtest/gtest.h>
@@ -31,5 +33,17 @@ TEST(ElectronWavelength, RangeEndsBelongToTheVoltageEnds)
     EXPECT_NEAR(MaxElectronWavelength(), 0.3876403, 5e-8);
     EXPECT_NEAR(ElectronEnergyFromWavelength(MinElectronWavelength()), kMaxBeamVoltage, 1e-9);
     EXPECT_NEAR(ElectronEnergyFromWavelength(MaxElectronWavelength()), kMinBeamVoltage, 1e-12);
+}
+
+TEST(ElectronWavelength, PeaksOfA200KeVBeamLieAtTheirBraggAngles)
+{
+    CQLCrystal nacl = crystalfixtures::NaCl();
+    CDiffractionSettings settings(true);
+    settings.m_simulationType = LXTypes::kSimElectrons;
+    settings.m_lambdaTEM = ElectronWavelengthFromEnergy(200);
+    ASSERT_TRUE(nacl.Recompute(settings));
+    const CQLReflexion* r002 = crystalfixtures::Find(nacl, 0, 0, 2);
+    ASSERT_NE(r002, nullptr);
+    EXPECT_NEAR(r002->x, 0.5096, 0.00005);
 }
 }

@@ -82,3 +82,27 @@ TEST(StdioCFile, FailuresAreReportedNeverOpenedQuietly) {
     EXPECT_FALSE(e.GetErrorText().IsEmpty());
   }
 }
+
+// A full disk shows when the last buffer is written: Close says so, the destructor swallows it
+// rather than end the program, and a second Close has nothing left to do.
+TEST(StdioCFile, AFullDiskShowsAtCloseAndNeverInTheDestructor) {
+  {
+    CLXStdioFile<CFile> full;
+    ASSERT_TRUE(full.Open(L"/dev/full", CFile::modeCreate | CFile::modeReadWrite));
+    std::fputs("lost", full.Stream());
+    try {
+      full.Close();
+      ADD_FAILURE() << "a write to a full disk closed quietly";
+    } catch (CFileException* e) {
+      EXPECT_EQ(e->m_cause, CFileException::diskFull);
+      e->Delete();
+    }
+    EXPECT_NO_THROW(full.Close());
+  }
+  {
+    CLXStdioFile<CFile> full;
+    ASSERT_TRUE(full.Open(L"/dev/full", CFile::modeCreate | CFile::modeReadWrite));
+    std::fputs("lost", full.Stream());
+  }
+  CLXStdioFile<CFile> unopened;
+}

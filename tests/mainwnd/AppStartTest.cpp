@@ -319,6 +319,39 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   EXPECT_EQ(launches.Records().size(), 4u);
 }
 
+TEST_F(AppStart, FilesThatCannotBeReadAreReportedHereAndOpenNoNewWindow) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "unreadable";
+  const std::string a = CopyOfRutile(scratch / "a.cif");
+  const std::string good = CopyOfRutile(scratch / "good.cif");
+  std::string text;
+  {
+    std::ifstream in(Rutile());
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string cut = (scratch / "cut.cif").string();
+  std::ofstream(cut) << text.substr(0, text.find("_atom_site_fract_z") + 3);
+  CQlwApp& app = NewApp({a});
+  ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+  ASSERT_EQ(PatternCount(app), 1u);
+
+  qlw::testing::ProcessRecorder launches;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(app.OpenDocumentFile(CString(cut.c_str())), nullptr);
+  EXPECT_FALSE(app.OpenFileList({CString(cut.c_str()), CString(cut.c_str())}, 0));
+  const std::string alerts = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(launches.Records().empty()) << "a new window would stay empty";
+  EXPECT_NE(alerts.find("Unexpected end of input file"), std::string::npos) << alerts;
+  // Of a list, only what can be read goes to the new window.
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(app.OpenFileList({CString(cut.c_str()), CString(good.c_str())}, 0));
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(launches.Records().size(), 1u);
+  EXPECT_EQ(launches.Records()[0].arguments,
+            (std::vector<std::wstring>{L"/Embedding", L"--", CString(good.c_str()).GetString()}));
+  EXPECT_EQ(PatternCount(app), 1u);
+}
+
 TEST_F(AppStart, ANewWindowCascadesFromTheWindowItComesFrom) {
   auto origin = apptest::Start("AppStartChild.Jobs", "origin");
   const std::string ready = apptest::ReadUntil(origin, "\n");
@@ -335,19 +368,32 @@ TEST_F(AppStart, ANewWindowCascadesFromTheWindowItComesFrom) {
   apptest::Wait(origin);
 }
 
-TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyWithoutAWindow) {
-  const fs::path data = fs::path(qlwtest::ScratchDir()) / "desktop-data";
+TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyAndUnregisteringLeavesNothing) {
+  const fs::path home = fs::path(qlwtest::ScratchDir()) / "register-home";
+  fs::remove_all(home);
+  fs::create_directories(home);
   const std::string program = std::string(QLW_BIN_DIR) + "/quillonographic";
   ASSERT_TRUE(fs::exists(program));
-  const std::string prefix = "XDG_DATA_HOME='" + data.string() + "' '" + program + "' ";
-  const fs::path entry = data / "applications" / "quillonographic.desktop";
+  // A new user's home: no documents folder and no desktop database yet.
+  const std::string prefix = "env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u QLW_REGISTRY_DIR HOME='" + home.string() +
+                             "' '" + program + "' ";
+  const fs::path entry = home / ".local/share/applications/quillonographic.desktop";
   // Several rounds: the exit once crashed in the preference store's last registry write.
   for (int round = 0; round < 3; ++round) {
     EXPECT_EQ(std::system((prefix + "/Register").c_str()), 0) << round;
     EXPECT_TRUE(fs::exists(entry)) << round;
+    EXPECT_FALSE(fs::exists(home / "Documents")) << round;
     EXPECT_EQ(std::system((prefix + "/Unregister").c_str()), 0) << round;
     EXPECT_FALSE(fs::exists(entry)) << round;
   }
+  // Only the settings store and the desktop's base folders stay.
+  std::vector<std::string> left;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(home)) {
+    const std::string path = fs::relative(e.path(), home).string();
+    if (path != ".config" && path != ".local" && path != ".local/share" && path.rfind(".config/quillonographic", 0) != 0)
+      left.push_back(path);
+  }
+  EXPECT_EQ(left, std::vector<std::string>{});
 }
 
 TEST_F(AppStart, EveryDocumentTypeHasItsTemplateAndTheSessionsIsTheMainOne) {

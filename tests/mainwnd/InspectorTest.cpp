@@ -78,7 +78,7 @@ TEST(Inspector, CollapsedPanesStackUnderTheTabsAndOpenOnesScroll) {
   host->ShowFormatTab();
   host->DiscloseAll(false);
   CDiscloseablePane* film = host->FindPane(CParametersPane::kFilm);
-  CDiscloseablePane* options = host->FindPane(CParametersPane::kLabels);  // the next one shown
+  CDiscloseablePane* options = host->FindPane(CParametersPane::kOffsets);  // the next one shown
   ASSERT_TRUE(film && options);
   CRect a, b;
   film->GetWindowRect(&a);

@@ -87,6 +87,7 @@ TEST(UiLists, DemoListsAndSplitterWorkAsAUserDrivesThem) {
             "> cell 9321 0 2\n"
             "menu: Float | Top | Bottom\n"
             "> cell 9321 1 2 menu 9383\n"
+            "menu: Float | Top | Bottom\n"
             "> rows 9321\n"
             "Ti1 | Float\n"
             "O1 | Bottom *\n"

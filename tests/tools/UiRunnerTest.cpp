@@ -134,8 +134,8 @@ TEST(UiRunner, StopsAtTheFirstLineThatCannotRun) {
   const Case cases[] = {
       {"frobnicate 1", "error: unknown command \"frobnicate\""},
       {"print 9999", "error: no control 9999"},
-      {"click 2105 menu 99", "error: the popup menu has no item 99"},
-      {"click 2105 menu \"anatase\"", "error: the popup menu has no item \"anatase\""},
+      {"click 2105 menu 99", "menu: [x] rutile\nerror: the popup menu has no item 99"},
+      {"click 2105 menu \"anatase\"", "menu: [x] rutile\nerror: the popup menu has no item \"anatase\""},
       {"type 2104 abc", "error: control 2104 takes no text"},
       {"key ctrl+nonsense", "error: unknown key ctrl+nonsense"},
       {"command 33583 menu 1", "error: no popup menu opened for the menu choice"},

@@ -81,6 +81,26 @@ TEST(UtilsPlacement, FitRectToMonitorMovesAndShrinksOrKeepsReachable) {
   EXPECT_EQ(plain.left, 1920 - caption);
 }
 
+// A window rectangle leaves the title bar and borders outside it: they must land in the work area too.
+TEST(UtilsPlacement, AWindowIsFittedWithItsDecorationsIntoTheWorkArea) {
+  const RECT work{0, 0, 1920, 1017};
+  const RECT margins{4, 27, 4, 4};
+  const struct {
+    RECT in, out;
+  } cases[] = {
+      {{0, 0, 1000, 600}, {4, 27, 1004, 627}},
+      {{1800, 900, 2800, 1500}, {916, 413, 1916, 1013}},
+      {{-50, -50, 2000, 1200}, {4, 27, 1916, 1013}},
+      {{100, 100, 500, 400}, {100, 100, 500, 400}},
+  };
+  for (const auto& c : cases) {
+    RECT got = c.in;
+    CUtils::FitFrameIntoWorkArea(got, margins, work);
+    EXPECT_TRUE(Same(got, c.out)) << c.in.left << "," << c.in.top << " -> " << got.left << "," << got.top << ","
+                                  << got.right << "," << got.bottom;
+  }
+}
+
 TEST(UtilsPlacement, SyncRectTakesClientWindowAndScreenToClient) {
   HWND top = MakeWindow(nullptr, WS_OVERLAPPED, 100, 50, 300, 200);
   HWND child = MakeWindow(top, WS_CHILD, 10, 20, 30, 40, 7);

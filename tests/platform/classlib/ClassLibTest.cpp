@@ -171,6 +171,30 @@ TEST(ClassLibMessages, OnlyTopLevelWindowsAreActivated) {
   EXPECT_EQ(std::count(child.log.begin(), child.log.end(), "active"), 0);
 }
 
+// The window manager minimises and restores windows too (the task bar, its own buttons): the
+// window's state, and the menus that read it, follow Qt's.
+TEST(ClassLibMessages, MinimisedAndMaximisedFollowTheRealWindowState) {
+  EnsureApp();
+  ProbeWnd w;
+  ASSERT_TRUE(w.CreateEx(0, nullptr, L"State", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+  w.ShowWindow(SW_SHOW);
+  Pump();
+  w.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  Pump();
+  EXPECT_TRUE(Widget(w)->isMinimized());
+  EXPECT_TRUE(w.IsIconic());
+  Widget(w)->setWindowState(Qt::WindowNoState);
+  Pump();
+  EXPECT_FALSE(w.IsIconic());
+  Widget(w)->setWindowState(Qt::WindowMaximized);
+  Pump();
+  EXPECT_TRUE(w.IsZoomed());
+  EXPECT_FALSE(w.IsIconic());
+  Widget(w)->setWindowState(Qt::WindowNoState);
+  Pump();
+  EXPECT_FALSE(w.IsZoomed());
+}
+
 namespace {
 class TestDoc : public CDocument {
  public:

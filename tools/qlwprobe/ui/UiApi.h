@@ -81,6 +81,8 @@ HWND FindControl(const std::string& idText);
 QWidget* WidgetOfControl(HWND control, const std::string& idText);
 // The topmost dialog (a platform dialog or a Qt one), null when none is up.
 QWidget* TopmostDialog();
+// The loupe's window over the plot; Failure when it is not shown.
+QWidget* LoupeWindow();
 // The template id of the dialog or form a window sits in, 0 when none.
 UINT TemplateOf(HWND window);
 
@@ -124,6 +126,9 @@ using SettingsField = std::string (*)(const CDiffractionSettings& settings);
 using PatternField = bool (*)(CQLPattern& pattern, std::string& value);
 void AddSettingsField(const char* name, SettingsField read);
 void AddPatternField(const char* name, PatternField read);
+// A family of pattern values named PREFIX:KEY (Site:O1): `read` gets the KEY.
+using PatternKeyField = bool (*)(CQLPattern& pattern, const std::string& key, std::string& value);
+void AddPatternKeyField(const char* prefix, PatternKeyField read);
 // The forms `field` prints: numbers %.10g, flags 0 or 1, colours 0xAARRGGBB, texts as stored.
 std::string FieldNumber(double value);
 std::string FieldFlag(bool value);

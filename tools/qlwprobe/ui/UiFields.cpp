@@ -40,6 +40,19 @@ const char* KindPrefix(const CQLPattern& p) {
   }
 }
 
+std::map<std::string, PatternKeyField>& PatternKeyFields() {
+  static std::map<std::string, PatternKeyField> fields;
+  return fields;
+}
+
+// A PREFIX:KEY name read by its family; false when the name is none of them.
+bool ReadKeyField(CQLPattern& pattern, const std::string& name, std::string& value) {
+  const size_t colon = name.find(':');
+  if (colon == std::string::npos) return false;
+  const auto family = PatternKeyFields().find(name.substr(0, colon));
+  return family != PatternKeyFields().end() && family->second(pattern, name.substr(colon + 1), value);
+}
+
 void RunField(const Line& line) {
   const std::string& where = line.Word(1, "settings or row");
   if (line.words.size() < 3) throw Failure("missing field name");
@@ -65,8 +78,15 @@ void RunField(const Line& line) {
     auto field = PatternFields().find(name);
     // The kind's line and marker values are named with the kind first (CrystalLineWidth).
     const std::string prefix = KindPrefix(pattern);
-    if (field == PatternFields().end() && !prefix.empty() && name.rfind(prefix, 0) == 0)
-      field = PatternFields().find("*" + name.substr(prefix.size()));
+    if (field == PatternFields().end() && !prefix.empty() && name.rfind(prefix, 0) == 0) {
+      std::string starred = "*";
+      starred.append(name, prefix.size(), std::string::npos);
+      field = PatternFields().find(starred);
+    }
+    if (ReadKeyField(pattern, name, value)) {
+      Print(name + ": " + value);
+      continue;
+    }
     if (field == PatternFields().end() || !field->second(pattern, value))
       throw Failure("no field " + name + " in the pattern of row " + where);
     Print(name + ": " + value);
@@ -204,6 +224,7 @@ struct StandardFields {
 
 void AddSettingsField(const char* name, SettingsField read) { SettingsFields()[name] = read; }
 void AddPatternField(const char* name, PatternField read) { PatternFields()[name] = read; }
+void AddPatternKeyField(const char* prefix, PatternKeyField read) { PatternKeyFields()[prefix] = read; }
 
 std::string FieldNumber(double value) {
   char buffer[64];

@@ -151,13 +151,12 @@ bool FindChoice(HMENU menu, HWND owner, const MenuChoice& choice, UINT& id, bool
 
 UINT AnswerPopup(HMENU menu, HWND owner) {
   MenuChoice& choice = State().choice;
-  if (!choice.given || choice.used) {
-    std::string list;
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) list += (i ? " | " : "") + PopupItem(menu, i);
-    Print("menu: " + list);
-    return 0;
-  }
+  // The menu is printed as it opened, also when the line chooses from it.
+  std::string list;
+  const int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) list += (i ? " | " : "") + PopupItem(menu, i);
+  Print("menu: " + list);
+  if (!choice.given || choice.used) return 0;
   choice.used = true;
   UINT id = 0;
   bool enabled = false;

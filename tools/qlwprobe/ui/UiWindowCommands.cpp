@@ -27,7 +27,9 @@ void RunShot(const Line& line) {
   std::filesystem::path path = line.Word(1, "file");
   if (!ShotsFolder().empty() && path.is_relative()) path = std::filesystem::path(ShotsFolder()) / path;
   QWidget* window = nullptr;
-  if (line.words.size() > 2) {
+  if (line.words.size() > 2 && line.words[2] == "loupe") {
+    window = LoupeWindow();
+  } else if (line.words.size() > 2) {
     if (line.words[2] != "dialog") throw Failure("bad shot target \"" + line.words[2] + "\"");
     window = TopmostDialog();
     if (!window) throw Failure("no dialog is up");
@@ -97,7 +99,7 @@ void RunAnswer(const Line& line) {
 }  // namespace qlwui
 
 QLW_UI_COMMAND(dump, "dump", "", qlwui::RunDump);
-QLW_UI_COMMAND(shot, "shot", "FILE [dialog]", qlwui::RunShot);
+QLW_UI_COMMAND(shot, "shot", "FILE [dialog|loupe]", qlwui::RunShot);
 QLW_UI_COMMAND(wait, "wait", "MS", qlwui::RunWait);
 QLW_UI_COMMAND(resize, "resize", "[dialog] W H", qlwui::RunResize);
 QLW_UI_COMMAND(clipboard, "clipboard", "", qlwui::RunClipboard);

@@ -1,0 +1,60 @@
+// Helpers shared by the crystal and data editors.
+#include "EditorSupport.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "LXMessage.h"
+#include "LXUtils.h"
+
+namespace editors {
+namespace {
+int AverageCharWidth(CWnd& window) {
+  int width = 7;
+  if (CDC* dc = window.GetDC()) {
+    CGdiObject* old = dc->SelectObject(window.GetFont());
+    TEXTMETRICW tm{};
+    if (::GetTextMetricsW(dc->m_hDC, &tm) && tm.tmAveCharWidth > 0) width = tm.tmAveCharWidth;
+    if (old) dc->SelectObject(old);
+    window.ReleaseDC(dc);
+  }
+  return width;
+}
+}  // namespace
+
+std::vector<CSubEditList::ColumnSpec> MeasureColumns(CSubEditList& list, const ColumnUnits* units, int count) {
+  const int character = AverageCharWidth(list);
+  std::vector<CSubEditList::ColumnSpec> specs;
+  specs.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const ColumnUnits& u = units[i];
+    const int width = u.characters * character;
+    specs.push_back({u.format, width, 0, width / 2, -1, u.title, u.kind});
+  }
+  return specs;
+}
+
+bool ParseFiniteNumber(const CString& text, double& out) {
+  double value = 0.0;
+  if (!CUtils::ParseNumber(text, true, &value) || !std::isfinite(value)) return false;
+  out = value;
+  return true;
+}
+
+void PostHelpCommand(UINT command) { CLXMsgMenuCmd(nullptr, command).Send(CLXMessage::kModeAsync); }
+
+void FitDialogToList(CWnd& dialog, CSubEditList& list, int rows) {
+  CRect window, listRect;
+  dialog.GetWindowRect(&window);
+  list.GetWindowRect(&listRect);
+  int columns = 0;
+  for (int c = 1; c < list.GetColumnCount(); ++c) columns += list.GetColumnWidth(c);
+  const int wantedList = columns + GetSystemMetrics(SM_CXVSCROLL) + 6;
+  const int wantedRows = rows * std::max(list.GetRowHeight(), 1) + CSubEditList::MeasureListHeaderHeight() + 6;
+  const int width = std::min(window.Width() + std::max(0, wantedList - listRect.Width()),
+                             GetSystemMetrics(SM_CXSCREEN) * 9 / 10);
+  const int height = std::min(window.Height() + std::max(0, wantedRows - listRect.Height()),
+                              GetSystemMetrics(SM_CYSCREEN) * 8 / 10);
+  dialog.SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+}  // namespace editors
