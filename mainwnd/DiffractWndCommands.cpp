@@ -13,6 +13,7 @@
 #include "QLCrystalPattern.h"
 #include "QLMixturePattern.h"
 #include "QlwDoc.h"
+#include "ScatteringFactors.h"
 #include "QlwToolbar.h"
 #include "VisualiserHandOver.h"
 
@@ -105,8 +106,8 @@ BOOL CDiffractWnd::OnWindowCommand(UINT id) {
       CPreferencesDlg::Run(this);
       return TRUE;
     case kCmdScatteringFactors:
-      // Their dialog and palette are not part of the program yet.
-      throw CLXXUnimplemented(kLXSeverityMessage, 0, __LINE__);
+      CScatteringFactors::TogglePalette();
+      return TRUE;
     case kCmdFonts:
       ChooseFont();
       break;

@@ -51,7 +51,12 @@ void CDiffractWnd::CopyGraphics() {
     CImagingPane::RenderRequest request;
     request.kind = CImagingPane::kRenderBitmap;
     std::unique_ptr<Gdiplus::Image> image(m_pGraphicsPane->GetCanvas().RenderToBuffer(request));
-    if (!image || !CopyImageToClipboard(image.get(), m_hWnd))
+    // The vector form beside the pixels: word processors and drawing programs paste it sharp.
+    request.kind = CImagingPane::kRenderMetafile;
+    std::unique_ptr<Gdiplus::Image> vector(m_pGraphicsPane->GetCanvas().RenderToBuffer(request));
+    std::vector<Gdiplus::Image*> images{image.get()};
+    if (vector) images.push_back(vector.get());
+    if (!image || !CopyImagesToClipboard(images, m_hWnd))
       throw CLXXCopyGrfxNoBitmap(kLXSeverityMessage, 0, __LINE__);
   } catch (CLXException& e) {
     e.Report();

@@ -1,5 +1,7 @@
 #include "LXImages.h"
 
+#include <utility>
+
 #include "LXGraphicsErrors.h"
 #include "LXUtils.h"
 #include "Win.h"
@@ -167,29 +169,52 @@ HGLOBAL BitmapToPackedDIB(Bitmap* bitmap) {
 
 bool CopyImageToClipboard(Image* image, HWND owner) {
   if (!image) return false;
-  HGLOBAL dib = nullptr;
-  if (image->GetType() == ImageTypeBitmap) {
-    dib = BitmapToPackedDIB(static_cast<Bitmap*>(image));
-    if (!dib) return false;
+  return CopyImagesToClipboard({image}, owner);
+}
+
+bool CopyImagesToClipboard(const std::vector<Image*>& images, HWND owner) {
+  if (images.empty()) return false;
+  std::vector<HGLOBAL> dibs(images.size(), nullptr);
+  auto freeDibs = [&dibs] {
+    for (HGLOBAL& dib : dibs)
+      if (dib) GlobalFree(std::exchange(dib, nullptr));
+  };
+  for (size_t i = 0; i < images.size(); ++i) {
+    if (!images[i]) return false;
+    if (images[i]->GetType() == ImageTypeBitmap) {
+      dibs[i] = BitmapToPackedDIB(static_cast<Bitmap*>(images[i]));
+      if (!dibs[i]) {
+        freeDibs();
+        return false;
+      }
+    }
   }
   if (!OpenClipboard(owner)) {
-    if (dib) GlobalFree(dib);
+    freeDibs();
     return false;
   }
   if (!EmptyClipboard()) {
     CloseClipboard();
-    if (dib) GlobalFree(dib);
+    freeDibs();
     return false;
   }
-  bool taken = false;
-  if (dib) {
-    taken = SetClipboardData(CF_DIB, dib) != nullptr;
-    // A refused block stays ours; nothing leaks.
-    if (!taken) GlobalFree(dib);
-  } else if (auto* meta = dynamic_cast<Metafile*>(image)) {
-    HENHMETAFILE emf = meta->GetHENHMETAFILE();
-    taken = emf && SetClipboardData(CF_ENHMETAFILE, emf) != nullptr;
-    if (emf && !taken) DeleteEnhMetaFile(emf);
+  bool taken = true;
+  for (size_t i = 0; i < images.size(); ++i) {
+    if (dibs[i]) {
+      // A refused block stays ours; nothing leaks.
+      if (SetClipboardData(CF_DIB, dibs[i]) == nullptr) {
+        GlobalFree(dibs[i]);
+        taken = false;
+      }
+      dibs[i] = nullptr;
+    } else if (auto* meta = dynamic_cast<Metafile*>(images[i])) {
+      HENHMETAFILE emf = meta->GetHENHMETAFILE();
+      const bool placed = emf && SetClipboardData(CF_ENHMETAFILE, emf) != nullptr;
+      if (emf && !placed) DeleteEnhMetaFile(emf);
+      taken = taken && placed;
+    } else {
+      taken = false;
+    }
   }
   CloseClipboard();
   return taken;

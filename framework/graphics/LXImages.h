@@ -1,6 +1,7 @@
 // GDI+ bitmaps made with one retry after a memory shortage, conversions to and from GDI bitmaps,
 // clipboard images, image files and the codec filters of the file dialogs.
 #pragma once
+#include <vector>
 #include "CString.h"
 #include "GdiPlus.h"
 
@@ -23,6 +24,9 @@ Gdiplus::Bitmap* MakeGrayscaleBitmap(Gdiplus::Bitmap* bitmap);
 HGLOBAL BitmapToPackedDIB(Gdiplus::Bitmap* bitmap);
 // False when the clipboard is held or refuses the data; a metafile is left invalid for drawing.
 bool CopyImageToClipboard(Gdiplus::Image* image, HWND owner);
+// Several renderings of one picture at once (a bitmap and a metafile), so that each program that
+// pastes takes the form it reads; true when the clipboard took every one.
+bool CopyImagesToClipboard(const std::vector<Gdiplus::Image*>& images, HWND owner);
 bool FindEncoderByExtension(const CString& extension, CLSID* encoder, GUID* format);
 // Bitmaps by the path's extension (JPEG at quality 95, TIFF with LZW); metafiles as SVG.
 bool SaveImageToFile(Gdiplus::Image* image, const CString& path);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -43,4 +44,53 @@ TEST(UiWindowCommands, CopyIsAtThePlotsSizeAndVisualiseLaunchesLxw) {
                           "\" \"/LXW=[0-9a-f]{16}\" \"" + (folder / "run/quillonographic/Xfer/").string() + uuid +
                           "/Quartz.lxtx\"\n");
   EXPECT_TRUE(std::regex_search(run.out, launch)) << run.out;
+}
+
+// Another program sees what Copy put on the system clipboard: the plot as PNG and as SVG, at one
+// size. Needs a display server, so it runs under Xvfb, and xclip as the other program.
+TEST(UiWindowCommands, CopyOffersThePlotToOtherProgramsAsPngAndSvg) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1 && command -v xclip >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xvfb-run and xclip are needed";
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-system-clipboard";
+  fs::remove_all(folder);
+  fs::create_directories(folder / "run");
+  fs::permissions(folder / "run", fs::perms::owner_all);
+  std::ofstream(folder / "script.txt") << "open " << qlwtest::DataPath("Quartz.cif") << "\n"
+                                       << "command 57634\n"
+                                       << "wait 30000\n";
+  // The window keeps the clipboard while it runs: read it then, and end the window once read.
+  std::ofstream(folder / "read.sh")
+      << "cd '" << folder.string() << "'\n"
+      << qlwtest::ProbeCommand("ui script.txt --show") << " >/dev/null 2>&1 &\n"
+      << "P=$!\ni=0\n"
+      << "while [ $i -lt 150 ]; do\n"
+      << "  t=$(xclip -o -selection clipboard -t TARGETS 2>/dev/null)\n"
+      << "  case \"$t\" in *image/svg+xml*) break;; esac\n"
+      << "  sleep 0.2; i=$((i+1))\n"
+      << "done\n"
+      << "printf '%s\\n' \"$t\" > targets.txt\n"
+      << "xclip -o -selection clipboard -t image/png > plot.png\n"
+      << "xclip -o -selection clipboard -t image/svg+xml > plot.svg\n"
+      << "kill $P; wait $P\n";
+  const qlwtest::ProbeRun run = qlwtest::RunShell(
+      "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR -u DISPLAY QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR='" + (folder / "run").string() +
+      "' xvfb-run -a -s '-screen 0 1280x800x24' sh '" + (folder / "read.sh").string() + "' 2>&1");
+  const std::string targets = qlwtest::Slurp((folder / "targets.txt").string());
+  EXPECT_NE(targets.find("image/png\n"), std::string::npos) << targets << run.out;
+  EXPECT_NE(targets.find("image/svg+xml\n"), std::string::npos) << targets;
+  const std::string png = qlwtest::Slurp((folder / "plot.png").string());
+  ASSERT_GT(png.size(), 24u);
+  ASSERT_EQ(png.compare(1, 3, "PNG"), 0);
+  auto be32 = [&png](size_t at) {
+    return (unsigned(static_cast<unsigned char>(png[at])) << 24) | (unsigned(static_cast<unsigned char>(png[at + 1])) << 16) |
+           (unsigned(static_cast<unsigned char>(png[at + 2])) << 8) | unsigned(static_cast<unsigned char>(png[at + 3]));
+  };
+  const unsigned width = be32(16), height = be32(20);
+  EXPECT_GT(width, 200u);
+  EXPECT_GT(height, 200u);
+  const std::string svg = qlwtest::Slurp((folder / "plot.svg").string());
+  EXPECT_NE(svg.find("<svg width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) + "\""),
+            std::string::npos)
+      << svg.substr(0, 300);
+  EXPECT_NE(svg.find("<path"), std::string::npos);
 }
