@@ -120,6 +120,8 @@ class CScatteringFactors : public CLXPalette {
 
   // The records of the selected rows in row order.
   std::vector<CLXASF> CollectSelected() const;
+  // f = Σ aᵢ·exp(−bᵢ·s²) + c at s = x / 2 (x is d*) for x = x0 + k·h, k = 0 .. n − 1, into out.
+  static void SampleFormFactor(const CLXASF& record, double x0, double h, int n, double* out);
   // The plot title for the records ("X-ray Atomic Scattering Factors for Fe, Co, and Ni").
   static CString GraphTitle(const std::vector<CLXASF>& records);
   // Draws the graph of the selected rows into rect; tools only on screen.
@@ -136,6 +138,8 @@ class CScatteringFactors : public CLXPalette {
   CCursor* GetGraphCursor() { return m_graphSettings.GetCursor(true); }
   const std::vector<GraphCurve>& GetLastCurves() const { return m_lastCurves; }
   int GetSelectedCount() const;
+  // Selects the row alone, as a click on it would.
+  void SelectOnly(int row);
   // Selects exactly the rows whose mark is set.
   void ApplyMarksAsSelection();
   // Every edit, addition, deletion, import and reset; cleared when the rows are stored.

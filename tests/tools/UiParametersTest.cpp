@@ -250,3 +250,278 @@ TEST(UiParameters, SmoothingPaneEnablesInTiersAndSmoothsOverTheRadius) {
             "disabled 2426: [x] Overlay smoothed data:\n"
             "disabled 2427: #FFFF0000\n");
 }
+
+// Two components at 0.5/0.5: a slider moved to 80 (the last step by key) gives 0.8/0.2; with the total locked a typed 0.05 gives
+// the other 0.95; typed text that is no share between 0 and 1 is refused; a rename retitles the
+// component; unlocked, a lowered share leaves the total short; zeroing also unlocks.
+TEST(UiParameters, MixtureSlidersTypedValuesAndMenuKeepTheFractions) {
+  const UiRun run = RunScript("params-mixture",
+                              "open anatase.cif\n"
+                              "files nacl.cif\n"
+                              "command 34368\n"
+                              "select 0 1\n"
+                              "command 34373\n"
+                              "select 0\n"
+                              "tab Parameters\n"
+                              "command 34069\n"
+                              "click 2360\n"
+                              "rows 2363\n"
+                              "print 2365 2364 2361\n"
+                              "slide 2367 79\n"
+                              "focus 2367\n"
+                              "key Right\n"
+                              "field 1 WeightFraction\n"
+                              "field 2 WeightFraction\n"
+                              "edit 2363 1 3 0.05\n"
+                              "rows 2363\n"
+                              "print 2365\n"
+                              "edit 2363 0 3 nan\n"
+                              "edit 2363 0 3 5\n"
+                              "edit 2363 0 1 Titania\n"
+                              "rows 3606\n"
+                              "click 2364\n"
+                              "field 0 LockTotal\n"
+                              "edit 2363 0 3 0.5\n"
+                              "print 2365\n"
+                              "click 2361 menu 34070\n"
+                              "rows 2363\n"
+                              "click 2361 menu 34071\n"
+                              "rows 2363\n"
+                              "print 2365 2364\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open anatase.cif\n"
+            "> files nacl.cif\n"
+            "> command 34368\n"
+            "> select 0 1\n"
+            "> command 34373\n"
+            "> select 0\n"
+            "> tab Parameters\n"
+            "> command 34069\n"
+            "> click 2360\n"
+            "> rows 2363\n"
+            "anatase |  | 0.5000\n"
+            "NaCl |  | 0.5000\n"
+            "> print 2365 2364 2361\n"
+            "2365: 1.000\n"
+            "2364: [x] Lock mixture total\n"
+            "2361: \n"
+            "> slide 2367 79\n"
+            "> focus 2367\n"
+            "> key Right\n"
+            "> field 1 WeightFraction\n"
+            "WeightFraction: 0.8\n"
+            "> field 2 WeightFraction\n"
+            "WeightFraction: 0.2\n"
+            "> edit 2363 1 3 0.05\n"
+            "> rows 2363\n"
+            "anatase |  | 0.9500\n"
+            "NaCl |  | 0.0500 *\n"
+            "> print 2365\n"
+            "2365: 1.000\n"
+            "> edit 2363 0 3 nan\n"
+            "alert: Value out of range. | Please enter a value between 0.0000 and 1.0000. The previous value has been restored.\n"
+            "> edit 2363 0 3 5\n"
+            "alert: Value out of range. | Please enter a value between 0.0000 and 1.0000. The previous value has been restored.\n"
+            "> edit 2363 0 1 Titania\n"
+            "> rows 3606\n"
+            "- | mixture | New Mixture | [x] #FF00CC00 *\n"
+            ". | > crystal | Titania | [x] #FF000000\n"
+            ". | > crystal | NaCl | [x] #FFCC0000\n"
+            "> click 2364\n"
+            "> field 0 LockTotal\n"
+            "LockTotal: 0\n"
+            "> edit 2363 0 3 0.5\n"
+            "> print 2365\n"
+            "2365: 0.550\n"
+            "> click 2361 menu 34070\n"
+            "menu: Equalise Phase Proportions | Zero Phase Proportions\n"
+            "> rows 2363\n"
+            "Titania |  | 0.5000 *\n"
+            "NaCl |  | 0.5000\n"
+            "> click 2361 menu 34071\n"
+            "menu: Equalise Phase Proportions | Zero Phase Proportions\n"
+            "> rows 2363\n"
+            "Titania |  | 0.0000 *\n"
+            "NaCl |  | 0.0000\n"
+            "> print 2365 2364\n"
+            "2365: 0.000\n"
+            "2364: [ ] Lock mixture total\n");
+}
+
+// One element at 1.0: "+" adds the first symbol of the table not on the site and both take 0.5;
+// a rename takes the new element's factors or is refused; "–" needs a chosen row and a second
+// element; zeroing unlocks the total.
+TEST(UiParameters, OccupancyListAddsRenamesAndRemovesElements) {
+  const UiRun run = RunScript("params-occupancy",
+                              "open cell-8-9-10.cif\n"
+                              "tab Parameters\n"
+                              "command 34069\n"
+                              "click 2370\n"
+                              "print 2382 2377 2378\n"
+                              "rows 2375\n"
+                              "click 2372\n"
+                              "rows 2375\n"
+                              "field 0 Site:Fe1\n"
+                              "edit 2375 1 1 Zn\n"
+                              "edit 2375 1 1 Xx\n"
+                              "field 0 Site:Fe1\n"
+                              "edit 2375 1 3 0.3\n"
+                              "print 2378\n"
+                              "edit 2375 0 3 nan\n"
+                              "slide 2383 80\n"
+                              "rows 2375\n"
+                              "click 2376\n"
+                              "click 2380\n"
+                              "field 0 Site:Fe1\n"
+                              "print 2377\n"
+                              "click 2377\n"
+                              "rows 2375\n"
+                              "print 2377\n"
+                              "click 2371 menu 34073\n"
+                              "print 2378 2376\n"
+                              "field 0 Site:Fe1\n"
+                              "choose 2382 O1\n"
+                              "rows 2375\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open cell-8-9-10.cif\n"
+            "> tab Parameters\n"
+            "> command 34069\n"
+            "> click 2370\n"
+            "> print 2382 2377 2378\n"
+            "2382: Fe1 (1 of 2)\n"
+            "disabled 2377: –\n"
+            "2378: 1.000\n"
+            "> rows 2375\n"
+            "Fe |  | 1.0000\n"
+            "> click 2372\n"
+            "> rows 2375\n"
+            "Fe |  | 0.5000\n"
+            "D |  | 0.5000\n"
+            "> field 0 Site:Fe1\n"
+            "Site:Fe1: Fe=0.5000 D=0.5000 include=1 lock=0\n"
+            "> edit 2375 1 1 Zn\n"
+            "> edit 2375 1 1 Xx\n"
+            "alert: Error matching atomic scattering factors! | No atomic scattering factor data for element symbols provided were found.\n"
+            "> field 0 Site:Fe1\n"
+            "Site:Fe1: Fe=0.5000 Zn=0.5000 include=1 lock=0\n"
+            "> edit 2375 1 3 0.3\n"
+            "> print 2378\n"
+            "2378: 0.800\n"
+            "> edit 2375 0 3 nan\n"
+            "alert: Value out of range. | Please enter a value between 0.0000 and 1.0000. The previous value has been restored.\n"
+            "> slide 2383 80\n"
+            "> rows 2375\n"
+            "Fe |  | 0.8000 *\n"
+            "Zn |  | 0.2000\n"
+            "> click 2376\n"
+            "> click 2380\n"
+            "> field 0 Site:Fe1\n"
+            "Site:Fe1: Fe=0.8000 Zn=0.2000 include=0 lock=1\n"
+            "> print 2377\n"
+            "2377: –\n"
+            "> click 2377\n"
+            "> rows 2375\n"
+            "Zn |  | 0.2000\n"
+            "> print 2377\n"
+            "disabled 2377: –\n"
+            "> click 2371 menu 34073\n"
+            "menu: disabled Equalise Occupancies | Zero Occupancies\n"
+            "> print 2378 2376\n"
+            "2378: 0.000\n"
+            "2376: [ ] Lock occupancy total\n"
+            "> field 0 Site:Fe1\n"
+            "Site:Fe1: Zn=0.0000 include=0 lock=0\n"
+            "> choose 2382 O1\n"
+            "> rows 2375\n"
+            "O |  | 1.0000\n");
+}
+
+// A drop selects both crystals: the panes show no crystal's cell or sites and take no edit, rather
+// than write the first crystal's values into both.
+TEST(UiParameters, CellAndOccupancyPanesLetGoOfACrystalNoLongerAloneSelected) {
+  const UiRun run = RunScript("params-stale",
+                              "open anatase.cif\n"
+                              "tab Parameters\n"
+                              "command 34069\n"
+                              "click 2460\n"
+                              "click 2370\n"
+                              "print 2461 2382\n"
+                              "drop-files end nacl.cif\n"
+                              "rows 3606\n"
+                              "print 2461 2382 2375\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open anatase.cif\n"
+            "> tab Parameters\n"
+            "> command 34069\n"
+            "> click 2460\n"
+            "> click 2370\n"
+            "> print 2461 2382\n"
+            "2461: 3.7852\n"
+            "2382: O1 (1 of 2)\n"
+            "> drop-files end nacl.cif\n"
+            "> rows 3606\n"
+            ". | crystal | anatase | [x] #FF000000 *\n"
+            ". | crystal | NaCl | [x] #FFCC0000 *\n"
+            "> print 2461 2382 2375\n"
+            "disabled 2461: 8.0000\n"
+            "disabled 2382:  (0 of 0)\n"
+            "disabled 2375: 0 rows, 0 selected\n");
+}
+
+// NaCl (no displacement parameters) shown first beside quartz read from a text crystal file (with
+// them): the box shows NaCl's state, greyed, and a size edit leaves quartz's own choice alone.
+TEST(UiParameters, AGreyedDisplacementBoxWritesNoCrystal) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-params-adp";
+  fs::create_directories(folder);
+  fs::copy_file(fs::path(QLW_SOURCE_DIR) / "tests/data/nacl.cif", folder / "nacl.cif",
+                fs::copy_options::overwrite_existing);
+  const std::string quartz = (folder / "quartz.lxtx").string();
+  ASSERT_EQ(qlwtest::RunShell(qlwtest::ProbeCommand("convert '" + std::string(QLW_SOURCE_DIR) +
+                                                    "/tests/data/Quartz.cif' '" + quartz + "' >/dev/null 2>&1"))
+                .status,
+            0);
+  const UiRun run = RunScript("params-adp",
+                              "open nacl.cif\n"
+                              "files quartz.lxtx\n"
+                              "command 34368\n"
+                              "tab Parameters\n"
+                              "command 34069\n"
+                              "click 2410\n"
+                              "select 1\n"
+                              "click 2421@5790\n"
+                              "field 1 HasADP UseADP\n"
+                              "select 0 1\n"
+                              "print 2421@5790\n"
+                              "type 2411 0.5\n"
+                              "key Return\n"
+                              "field 0 UseADP ParticleSize\n"
+                              "field 1 UseADP ParticleSize\n",
+                              folder.string());
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open nacl.cif\n"
+            "> files quartz.lxtx\n"
+            "> command 34368\n"
+            "> tab Parameters\n"
+            "> command 34069\n"
+            "> click 2410\n"
+            "> select 1\n"
+            "> click 2421@5790\n"
+            "> field 1 HasADP UseADP\n"
+            "HasADP: 1\n"
+            "UseADP: 0\n"
+            "> select 0 1\n"
+            "> print 2421@5790\n"
+            "disabled 2421@5790: [x] Use displacement parameters\n"
+            "> type 2411 0.5\n"
+            "> key Return\n"
+            "> field 0 UseADP ParticleSize\n"
+            "UseADP: 1\n"
+            "ParticleSize: 5000\n"
+            "> field 1 UseADP ParticleSize\n"
+            "UseADP: 0\n"
+            "ParticleSize: 5000\n");
+}
