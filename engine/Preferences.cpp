@@ -53,7 +53,10 @@ CPreferences::CPreferences(bool defaultsOnly) {
   }
 }
 
+CPreferences::CPreferences(DetachedTag tag) : CLXPreferences(tag) { SetDefaults(); }
+
 CPreferences::~CPreferences() {
+  if (m_detached) return;
   m_LastVisitedFolder.Write();
   if (g_pPreferences == this) g_pPreferences = nullptr;
   SetScatteringFactorTable(nullptr);
