@@ -16,6 +16,7 @@
 #include "LXDocWnd.h"
 #include "LXFileDialog.h"
 #include "LXGdiplus.h"
+#include "LXHelpViewer.h"
 #include "LXMessage.h"
 #include "LXText.h"
 #include "LXUtils.h"
@@ -42,6 +43,14 @@ constexpr UINT kFirstAppCommand = 32768, kLastAppCommand = 32789;
 constexpr UINT kUpdateNotifyCommand = 32768;
 // Ids of the range that have no item and stay disabled.
 constexpr UINT kDisabledAppCommands[] = {32772, 32773, 32780};
+// Ids of the range that the help command carries out.
+constexpr UINT kHelpCommands[] = {32770, 32774, 32776, 32777, 32779, 32782, 32783,
+                                  32784, 32785, 32786, 32787, 32788, 32789};
+
+bool ShowHelpPage(const CString& url) {
+  CLXHelpViewer* viewer = CLXHelpViewer::ShowHelp();
+  return viewer && viewer->ShowPage(url, true);
+}
 
 // Puts a flag back on every way out of a scope.
 class CFlagScope {
@@ -89,8 +98,15 @@ class CQlwAppCommands : public CCmdTarget {
       g_pPreferences->m_UpdateCheckNotify.Set(!g_pPreferences->m_UpdateCheckNotify.Get());
       return;
     }
+    for (const UINT help : kHelpCommands) {
+      if (id == help) {
+        m_app.OpenHelp(id);
+        return;
+      }
+    }
     throw CLXXUnimplemented(kLXSeverityMessage, 0, __LINE__);
   }
+  void OnHelp() { m_app.OpenHelp(kHelpCommand); }
   void OnUpdateAppCommand(CCmdUI* ui) {
     for (const UINT id : kDisabledAppCommands) {
       if (ui->m_nID == id) {
@@ -120,13 +136,26 @@ ON_COMMAND_RANGE(kFirstAppCommand, kLastAppCommand, &CQlwAppCommands::OnAppComma
 ON_UPDATE_COMMAND_UI_RANGE(kFirstAppCommand, kLastAppCommand, &CQlwAppCommands::OnUpdateAppCommand)
 ON_COMMAND(kAboutCommand, &CQlwAppCommands::OnAbout)
 ON_UPDATE_COMMAND_UI(kAboutCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
-ON_COMMAND_RANGE(kHelpCommand, kHelpCommand, &CQlwAppCommands::OnAppCommand)
+ON_COMMAND(kHelpCommand, &CQlwAppCommands::OnHelp)
 ON_UPDATE_COMMAND_UI(kHelpCommand, &CQlwAppCommands::OnUpdateAlwaysEnabled)
 END_MESSAGE_MAP()
 
 // Touches no file, registry value or preference: it runs before the program's entry, and perhaps
 // before the document-type table of another file is built, so the table is copied at start-up.
-CQlwApp::CQlwApp() : CLXApp(L"Quillonographic") {}
+CQlwApp::CQlwApp() : CLXApp(L"Quillonographic") { SetHelpPageShower(&ShowHelpPage); }
+
+bool CQlwApp::GetCommandURL(UINT command, const CString& folder, CString& url) {
+  url.Empty();
+  if (command >= 32786 && command <= 32789) {
+    CString page;
+    if (folder.IsEmpty() || !page.LoadString(2800 + (command - 32786))) return false;
+    url = folder;
+    if (url.Right(1) != L"/") url += L"/";
+    url += page;
+    return true;
+  }
+  return CLXApp::GetCommandURL(command, folder, url);
+}
 
 CQlwApp::~CQlwApp() {
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);

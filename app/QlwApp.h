@@ -54,6 +54,8 @@ class CQlwApp : public CLXApp {
   bool HasStoredPreferences() override;
   bool StartNewProcess() override;
   HWND GetMainFrame() override;
+  // The help pages of the editors' and palettes' help buttons (32786 to 32789), then the framework's.
+  bool GetCommandURL(UINT command, const CString& folder, CString& url) override;
   // Every template's document is asked in turn; false at the first the user keeps.
   BOOL SaveAllModified() override;
 

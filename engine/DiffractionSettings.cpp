@@ -214,11 +214,13 @@ double CDiffractionSettings::GetWavelength() const
     return m_simulationType == LXTypes::kSimElectrons ? m_lambdaTEM : m_lambda;
 }
 
+// Both use the wavelength of the present radiation: with electrons the 2θ axis is drawn from the
+// electron wavelength, so the cursor's d and the centring on a reflexion must be too.
 double CDiffractionSettings::ConvertFromDSpacing(double d) const
 {
     switch (m_axisType)
     {
-    case LXTypes::kAxis2Theta: return 2.0 * AsinDegrees(m_lambda * 0.5 / d);
+    case LXTypes::kAxis2Theta: return 2.0 * AsinDegrees(GetWavelength() * 0.5 / d);
     case LXTypes::kAxisDSpacing: return d;
     case LXTypes::kAxisInverseD: return 1.0 / d;
     case LXTypes::kAxisTimeOfFlight: return d * 2.0 * m_tofDistance * kTOFConstant * GuardedSin(m_tofTheta);
@@ -232,7 +234,7 @@ double CDiffractionSettings::ConvertToDSpacing(double x) const
 {
     switch (m_axisType)
     {
-    case LXTypes::kAxis2Theta: return m_lambda / (2.0 * std::sin(x * 0.5 * kDegToRad));
+    case LXTypes::kAxis2Theta: return GetWavelength() / (2.0 * std::sin(x * 0.5 * kDegToRad));
     case LXTypes::kAxisDSpacing: return x;
     case LXTypes::kAxisInverseD: return 1.0 / x;
     case LXTypes::kAxisTimeOfFlight: return x / (2.0 * m_tofDistance * kTOFConstant * GuardedSin(m_tofTheta));
@@ -302,6 +304,20 @@ double ConvertWidthWith(double w, int from, int to, double lambda, double tofFac
 double CDiffractionSettings::ConvertWidth(double width, LXTypes::QLAxisType from, LXTypes::QLAxisType to) const
 {
     return ConvertWidthWith(width, from, to, GetWavelength(), m_tofFactor, m_edxFactor);
+}
+
+double CDiffractionSettings::GetWidthPole(LXTypes::QLAxisType unit) const
+{
+    switch (unit)
+    {
+    case LXTypes::kAxis2Theta: return 4.0 * AsinDegrees(GetWavelength() / (2.0 * kReferenceD));
+    case LXTypes::kAxisDSpacing: return 2.0 * kReferenceD;
+    case LXTypes::kAxisInverseD: return 2.0 / kReferenceD;
+    case LXTypes::kAxisTimeOfFlight: return m_tofFactor > 0.0 ? 2.0 * kReferenceD * m_tofFactor : 0.0;
+    case LXTypes::kAxisEnergy: return std::isfinite(m_edxFactor) ? 2.0 * std::fabs(m_edxFactor) / kReferenceD : 0.0;
+    case LXTypes::kAxisTwoPiOverD: return 2.0 * kTwoPi / kReferenceD;
+    default: return 0.0;
+    }
 }
 
 double CDiffractionSettings::GetPeakWidth(double x) const

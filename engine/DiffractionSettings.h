@@ -66,6 +66,9 @@ public:
     double GetWavelength() const;
     double GetPeakWidth(double x) const;
     double ConvertWidth(double width, LXTypes::QLAxisType from, LXTypes::QLAxisType to) const;
+    // The width in `unit` at which ConvertWidth's conversion about d = 3 Å has its pole (2θ: twice
+    // 2θ at 3 Å; 1/d: 2/3 Å⁻¹); widths must stay below it. 0 when there is none.
+    double GetWidthPole(LXTypes::QLAxisType unit) const;
     double ConvertFromDSpacing(double d) const;
     double ConvertToDSpacing(double x) const;
 

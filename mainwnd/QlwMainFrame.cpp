@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "LXApp.h"
+#include "LXHelpViewer.h"
 #include "LXMessage.h"
 #include "LXPalette.h"
 #include "LXUtils.h"
@@ -192,6 +193,12 @@ LRESULT CQlwMainFrame::OnCompleteFirstShowing(WPARAM firstLaunch, LPARAM) {
 
 void CQlwMainFrame::CompleteFirstShowing(bool firstLaunch) {
   if (g_pStore && !g_pStore->m_DontInitPalettes.Get()) {
+    // The help viewer comes back as the last run left it; a failure costs only the viewer.
+    try {
+      CLXHelpViewer::ShowHelp();
+    } catch (CLXException& e) {
+      e.Report();
+    }
     if (firstLaunch) PlaceAnew();
   }
   SetForegroundWindow();

@@ -93,14 +93,38 @@ void CPeakWidth::DoDataExchange(CDataExchange* dx) {
   DDX_Control(dx, 2604, m_units);
 }
 
+namespace {
+// The unit in which the settings keep the width of their instrument.
+LXTypes::QLAxisType StoredWidthUnit(const CDiffractionSettings* s) {
+  if (!s) return LXTypes::kAxis2Theta;
+  if (s->m_simulationType == LXTypes::kSimElectrons) return LXTypes::kAxisInverseD;
+  if (s->m_simulationType == LXTypes::kSimEnergyDispersive) return LXTypes::kAxisEnergy;
+  return LXTypes::kAxis2Theta;
+}
+
+// The top of a width's range stays this fraction below the conversion's pole, where a width in
+// another unit would turn negative or infinite.
+constexpr double kBelowPole = 1e-9;
+}  // namespace
+
 BOOL CPeakWidth::OnInitDialog() {
   CToolTipDialog::OnInitDialog();
   const bool electron = m_settings && m_settings->m_simulationType == LXTypes::kSimElectrons;
   double low = electron ? 0.001 : 0.0, high = electron ? 1.0 : 1000.0;
+  const LXTypes::QLAxisType shownUnit = m_settings ? m_settings->m_axisType : LXTypes::kAxis2Theta;
+  if (m_settings && shownUnit != StoredWidthUnit(m_settings)) {
+    // The range's numbers are the stored unit's; in another unit only the pole bounds the width.
+    low = 0.0;
+    high = DBL_MAX;
+  }
+  if (m_settings) {
+    const double pole = m_settings->GetWidthPole(shownUnit);
+    if (pole > 0.0 && std::isfinite(pole)) high = std::min(high, pole * (1.0 - kBelowPole));
+  }
   m_spinner.SetBuddy(&m_edit);
   m_edit.SetFormat(electron ? L"%.4f" : L"%.3f");
-  // The range is in the stored unit's numbers; a width shown in another unit may lie outside it,
-  // and must still be shown as it is so that OK without an edit keeps it.
+  // A stored width outside the range must still be shown as it is, so that OK without an edit
+  // keeps it.
   const double shown = m_width;
   if (std::isfinite(shown)) {
     low = std::min(low, shown);
@@ -111,7 +135,7 @@ BOOL CPeakWidth::OnInitDialog() {
   const double steps = std::round((high - low) / 0.1);
   if (steps > 0 && steps < INT_MAX) m_spinner.SetStepCount(static_cast<int>(steps));
   UINT unit = 0;
-  switch (m_settings ? m_settings->m_axisType : LXTypes::kAxis2Theta) {
+  switch (shownUnit) {
     case LXTypes::kAxis2Theta: unit = 2102; break;
     case LXTypes::kAxisDSpacing: unit = 1105; break;
     case LXTypes::kAxisInverseD:
@@ -134,6 +158,19 @@ void CPeakWidth::OnOK() {
   m_edit.GetWindowText(text);
   if (text == m_shownText) return CToolTipDialog::OnOK();
   if (!Accept({&m_edit})) return;
+  if (m_settings) {
+    // In the stored unit the width must lie below that unit's pole too (2/3 Å⁻¹ for electrons).
+    const LXTypes::QLAxisType storedUnit = StoredWidthUnit(m_settings);
+    const double stored = m_settings->ConvertWidth(m_edit.m_value, m_settings->m_axisType, storedUnit);
+    const double pole = m_settings->GetWidthPole(storedUnit);
+    if (!(std::isfinite(stored) && stored >= 0.0 && (pole <= 0.0 || stored < pole))) {
+      CLXXFloatRange error(kLXSeverityMessage, 0, __LINE__, m_edit.FormatValue(m_edit.m_min),
+                           m_edit.FormatValue(m_edit.m_max));
+      error.SetOwnerWindow(m_edit.m_hWnd);
+      error.Report();
+      return;
+    }
+  }
   m_width = m_edit.m_value;
   CToolTipDialog::OnOK();
 }

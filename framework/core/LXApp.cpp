@@ -372,12 +372,65 @@ bool CLXApp::GetDataFolder(CString& out, const CString& relative, bool create, b
 }
 
 bool CLXApp::GetHelpFolder(CString& out) {
+  if (const char* forced = std::getenv("QLW_HELP_DIR"); forced && *forced) {
+    if (!IsDirectory(CString(forced))) return false;
+    out = CString(forced);
+    return true;
+  }
   CString name;
   name.LoadString(1091);
   CString folder;
   if (!GetDataFolder(folder, name, false, false, false) || !IsDirectory(folder)) return false;
   out = folder;
   return true;
+}
+
+namespace {
+CLXApp::HelpPageShower g_helpPageShower = nullptr;
+
+bool IsWebAddress(const CString& target) {
+  return target.Find(L"://") > 0 || target.Left(7).CompareNoCase(L"mailto:") == 0;
+}
+}  // namespace
+
+void CLXApp::SetHelpPageShower(HelpPageShower shower) { g_helpPageShower = shower; }
+
+void CLXApp::OpenHelp(UINT command) {
+  static bool running = false;
+  if (running) return;
+  running = true;
+  struct Done {
+    ~Done() { running = false; }
+  } done;
+  constexpr UINT kGuideCommand = 32779, kTutorialCommand = 32777;
+  if (command == kGuideCommand || command == kTutorialCommand) {
+    const bool guide = command == kGuideCommand;
+    CString name, path;
+    name.LoadString(guide ? 1357 : 1356);
+    if (!GetDataFolder(path, name, false, false, false) || IsDirectory(path)) {
+      if (guide) throw CLXXUserGuideNotFound(kLXSeverityMessage, 0, __LINE__);
+      throw CLXXTutorialNotFound(kLXSeverityMessage, 0, __LINE__);
+    }
+    if (CUtils::OpenWithShell(path, false)) return;
+    UINT answer = 0;
+    if (guide)
+      CLXXUserGuideCantOpen(kLXSeverityUser, 0, __LINE__).ShowAlert(answer);
+    else
+      CLXXTutorialCantOpen(kLXSeverityUser, 0, __LINE__).ShowAlert(answer);
+    CString reader;
+    if (answer == 1 && reader.LoadString(1130) && !reader.IsEmpty()) CUtils::OpenWithShell(reader, false);
+    return;
+  }
+  CString folder, url;
+  if (!GetHelpFolder(folder)) folder.Empty();
+  if (!GetCommandURL(command, folder, url) || url.IsEmpty()) throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
+  if (IsWebAddress(url)) {
+    if (!CUtils::OpenWithShell(url, false)) throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
+    return;
+  }
+  // A page that is missing, or no page of the help folder, is no help.
+  if (!PathFileExistsW(url) || !g_helpPageShower || !g_helpPageShower(url))
+    throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
 }
 
 void CLXApp::GetSystemQuery(CString& url) {

@@ -96,8 +96,15 @@ class CLXApp : public CWinApp {
   // The fourth part of the program file's version (stage * 100 + build); 0 when unavailable.
   static int GetProgramBuildNumber();
 
-  // The help folder of the data folder; true when it is a directory.
+  // The help folder of the data folder (QLW_HELP_DIR in its place when set); true when it is a directory.
   bool GetHelpFolder(CString& out);
+  // Carries out a help command: the PDF guides with the desktop's viewer, help pages in the
+  // built-in viewer, web addresses in the browser. Not re-entrant. Throws CLXXNoHelp and the
+  // guides' errors.
+  virtual void OpenHelp(UINT command);
+  // The built-in viewer's "show this help page"; false when it is no help page.
+  using HelpPageShower = bool (*)(const CString& url);
+  static void SetHelpPageShower(HelpPageShower shower);
   // url with a query that names the system and the program appended.
   void GetSystemQuery(CString& url);
   // The file-type code of the template's document-type row; 0 for a template that is no

@@ -131,22 +131,24 @@ TEST(AppBaseTemplates, RedrawingAllViewsUpdatesEveryViewOfEveryDocument) {
   cif.RemoveView(&secondCifView);
 }
 
+// The build ships the help folder beside the programs, which the data-folder search tries first;
+// QLW_HELP_DIR takes its place, and counts only when it is a folder.
 TEST(AppBaseTemplates, TheHelpFolderIsFoundOnlyWhenItIsAFolder) {
   TemplateApp app;
-  const fs::path data = fs::path(qlwtest::ScratchDir()) / "help-data";
-  fs::remove_all(data);
-  fs::create_directories(data);
-  setenv("XDG_DATA_HOME", data.c_str(), 1);
   CString folder;
-  EXPECT_FALSE(app.GetHelpFolder(folder));
-  wchar_t local[MAX_PATH] = {};
-  ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)));
-  const fs::path help = fs::path(CString(local).ToUtf8()) / "Lumaxisworks Software" / "Quillonographic" / "Quillonographic Help";
+  ASSERT_TRUE(app.GetHelpFolder(folder));
+  EXPECT_EQ(fs::path(folder.ToUtf8()).lexically_normal(),
+            (fs::path(QLW_BIN_DIR) / "Quillonographic Help" / "").lexically_normal());
+  const fs::path help = fs::path(qlwtest::ScratchDir()) / "help-data" / "Help";
+  fs::remove_all(help.parent_path());
   fs::create_directories(help.parent_path());
+  setenv("QLW_HELP_DIR", help.c_str(), 1);
+  EXPECT_FALSE(app.GetHelpFolder(folder));
   std::ofstream(help.string()) << "a file, not the folder";
   EXPECT_FALSE(app.GetHelpFolder(folder));
   fs::remove(help);
   fs::create_directories(help);
   ASSERT_TRUE(app.GetHelpFolder(folder));
-  EXPECT_EQ(fs::path(folder.ToUtf8()).lexically_normal(), (help / "").lexically_normal());
+  EXPECT_EQ(fs::path(folder.ToUtf8()).lexically_normal(), help.lexically_normal());
+  unsetenv("QLW_HELP_DIR");
 }

@@ -93,6 +93,13 @@ TEST(Settings, TwoThetaOfBraggLaw)
     // λ = 2 d sin θ with d = 2.82 Å
     const double expected = 2.0 * std::asin(1.5405 / (2.0 * 2.82)) * 180.0 / kPi;
     EXPECT_NEAR(settings.ConvertFromDSpacing(2.82), expected, 1e-12);
+
+    // Electrons: the 2θ axis follows the electron wavelength, not the X-ray one.
+    settings.m_simulationType = LXTypes::kSimElectrons;
+    settings.m_lambdaTEM = 0.0251;
+    const double electron = 2.0 * std::asin(0.0251 / (2.0 * 2.82)) * 180.0 / kPi;
+    EXPECT_NEAR(settings.ConvertFromDSpacing(2.82), electron, 1e-12);
+    EXPECT_NEAR(settings.ConvertToDSpacing(electron), 2.82, 1e-9);
 }
 
 TEST(Settings, ConvertWidthKeepsEqualUnitsAndUnknownTargets)

@@ -86,3 +86,35 @@ TEST(UiAppCommands, AboutBoxShowsTheVersionAndClosesWithOK) {
   EXPECT_NE(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("> print 1003\nerror: "), std::string::npos) << run.out;
 }
+
+// F1 and the help pages show in the help viewer from the shipped help folder; web addresses go
+// to the desktop; a command without a page, a missing page and the missing guides are reported.
+TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
+  const std::string help = std::string(QLW_BIN_DIR) + "/Quillonographic Help/";
+  std::string out = RunScript("help",
+                              "key F1\nprint 1155\nlink 1155 Credits\nprint 1155\n"
+                              "command 32786\nprint 1155\ncommand 32783\ncommand 32774\ncommand 32779\ncommand 32777\n");
+  auto url = [&](const std::string& page) {
+    std::string encoded = "file://" + help + page;
+    for (size_t at = 0; (at = encoded.find(' ', at)) != std::string::npos;) encoded.replace(at, 1, "%20");
+    return encoded;
+  };
+  EXPECT_NE(out.find("> print 1155\n1155: " + url("index.html") + "\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("1155: " + url("pages/Credits.html") + "\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 32786\n> print 1155\n1155: " + url("pages/EditCrystal.html") + "\n"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("> command 32783\nlaunch: xdg-open \"https://lumaxisworks.example/\"\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 32774\nalert: " + qlwtest::AlertMessage(20795)), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 32779\nalert: " + qlwtest::AlertMessage(20806)), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 32777\nalert: " + qlwtest::AlertMessage(20802)), std::string::npos) << out;
+
+  // A help folder that lacks the page of a command.
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-app-help-partial" / "Help";
+  fs::create_directories(folder);
+  std::ofstream(folder / "index.html") << "<html><body>Home</body></html>";
+  const qlwtest::ProbeRun run =
+      qlwtest::RunUiScript(folder.parent_path(), "command 32787\nkey F1\nprint 1155\n", "", "",
+                           "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_HELP_DIR='" + folder.string() + "'");
+  EXPECT_NE(run.out.find("> command 32787\nalert: " + qlwtest::AlertMessage(20795)), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1155: file://" + (folder / "index.html").string()), std::string::npos) << run.out;
+}

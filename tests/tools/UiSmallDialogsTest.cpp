@@ -108,3 +108,19 @@ TEST(UiSmallDialogs, BroadeningIsOffForTimeOfFlight) {
   EXPECT_TRUE(Has(out, "> state 33468\n33468: ")) << out;
   EXPECT_TRUE(Has(out, "> command 33478\n> state 33468\ndisabled 33468: ")) << out;
 }
+
+// Widths stop below the poles of the conversion about d = 3 Å, where they would turn negative in
+// another unit: 2θ under twice 2θ at 3 Å (59.509° at 1.5405 Å), 1/d under 2/3 Å⁻¹.
+TEST(UiSmallDialogs, PeakWidthStaysBelowThePoles) {
+  const std::string out = RunScript("width-poles",
+                                    "command 33468\ntype 2601 70\nkey Return\ntype 2601 59\nkey Return\n"
+                                    "field settings TTHPeakWidth\ncommand 33472\ncommand 33481\ncommand 33468\n"
+                                    "type 2601 0.7\nkey Return\nkey Escape\n"
+                                    "command 33470\ncommand 33468\nprint 2601 2604\nkey Return\nfield settings PeakWidthTEM\n");
+  EXPECT_TRUE(Has(out, "alert: Value out of range. | Please enter a value between 0.000 and 59.509.")) << out;
+  EXPECT_TRUE(Has(out, "TTHPeakWidth: 59\n")) << out;
+  EXPECT_TRUE(Has(out, "alert: Value out of range. | Please enter a value between 0.0010 and 0.6667.")) << out;
+  // 0.02 Å⁻¹ about 3 Å on a d axis, confirmed unchanged.
+  EXPECT_TRUE(Has(out, "2601: 0.1802\n2604: Å\n> key Return\n> field settings PeakWidthTEM\nPeakWidthTEM: 0.02\n"))
+      << out;
+}

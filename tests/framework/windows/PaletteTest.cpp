@@ -21,7 +21,10 @@ namespace {
 constexpr UINT kTemplate = 7311;
 
 void EnsureApp() {
-  if (!qlwtest::EnsureWidgetApp("test_windows")) return;
+  qlwtest::EnsureWidgetApp("test_windows");
+  static bool added = false;
+  if (added) return;
+  added = true;
   std::string error;
   EXPECT_TRUE(qlw::AddResourceText("DIALOG 7311 \"Palette\"\n"
                                    "  EDIT 12090 \"\"\n"

@@ -81,6 +81,8 @@ HWND FindControl(const std::string& idText);
 QWidget* WidgetOfControl(HWND control, const std::string& idText);
 // The topmost dialog (a platform dialog or a Qt one), null when none is up.
 QWidget* TopmostDialog();
+// The front visible palette (a floating tool window of the program), null when none is up.
+QWidget* FrontPalette();
 // The loupe's window over the plot; Failure when it is not shown.
 QWidget* LoupeWindow();
 // The template id of the dialog or form a window sits in, 0 when none.

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTableView>
 #include <QTreeView>
@@ -68,7 +69,10 @@ std::vector<HWND> TopWindows() {
   return found;
 }
 
-bool IsDialogWindow(HWND h) { return dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(h)) != nullptr; }
+// Palettes are dialogs too, but tool windows that stay up beside the others: never "the dialog".
+bool IsDialogWindow(HWND h) {
+  return dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(h)) != nullptr && !(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+}
 
 // Any descendant with the id; a visible one before a hidden one (an in-place editor over a
 // list shares its id with others).
@@ -270,6 +274,13 @@ UINT TemplateOf(HWND window) {
   return 0;
 }
 
+QWidget* FrontPalette() {
+  for (HWND h : TopWindows())
+    if (dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(h)) && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+      return qlw::WidgetOf(h);
+  return nullptr;
+}
+
 QWidget* TopmostDialog() {
   for (HWND h : TopWindows())
     if (IsDialogWindow(h)) return qlw::WidgetOf(h);
@@ -309,7 +320,8 @@ QWidget* WidgetOfControl(HWND control, const std::string& idText) {
 }
 
 std::string DescribeControl(const std::string& idText, HWND control, QWidget* w) {
-  if (!IsWindowVisible(control)) return idText + ": hidden";
+  // A text browser tells its page whether it is shown or not.
+  if (!IsWindowVisible(control) && !w->findChild<QTextBrowser*>()) return idText + ": hidden";
   std::string text;
   bool described = false;
   for (Describer d : PriorityDescribers())

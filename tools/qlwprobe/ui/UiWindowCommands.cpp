@@ -32,6 +32,7 @@ void RunShot(const Line& line) {
   } else if (line.words.size() > 2) {
     if (line.words[2] != "dialog") throw Failure("bad shot target \"" + line.words[2] + "\"");
     window = TopmostDialog();
+    if (!window) window = FrontPalette();
     if (!window) throw Failure("no dialog is up");
   } else {
     window = qlw::WidgetOf(MainWindow()->m_hWnd);
