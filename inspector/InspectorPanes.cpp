@@ -6,6 +6,8 @@
 #include "InstrumentPane.h"
 #include "BackgroundPane.h"
 #include "LabelsPane.h"
+#include "MixturePane.h"
+#include "OccupancyPane.h"
 #include "OffsetsPane.h"
 #include "PeakOverlayPane.h"
 #include "PreferredOrientationPane.h"
@@ -31,6 +33,10 @@ CDiscloseablePane* CParametersPane::CreatePane(UINT templateId, CWnd* host) {
       return new CPeakOverlayPane(host);
     case kGraphOptions:
       return new CGraphOptionsPane(host);
+    case kMixture:
+      return new CMixturePane(host);
+    case kOccupancy:
+      return new COccupancyPane(host);
     case kOffsets:
       return new COffsetsPane(host);
     case kSample:

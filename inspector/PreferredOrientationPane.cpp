@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "ParameterPaneTools.h"
+#include "SliderRowList.h"
 #include "Preferences.h"
 #include "QLCrystal.h"
 #include "QLCrystalPattern.h"
@@ -61,6 +62,7 @@ BOOL CPreferredOrientationPane::OnInitDialog() {
     SetUpField(m_componentFields[i], m_components[i], static_cast<CLXSpinner<int>*>(nullptr), INT_MIN, INT_MAX, 0, L"%0d");
     m_components[i].SetValue(start[i], true);
   }
+  FixControlSize(m_vectorButton.m_hWnd, 22, 22);
   m_vectorButton.SetPopupMenu(kVectorMenu, this);
   m_vectorButton.SetMenuKind(CAlphaButton::kMenuOnPress);
   ShowVectorType();
