@@ -120,6 +120,8 @@ class CScatteringFactors : public CLXPalette {
 
   // The records of the selected rows in row order.
   std::vector<CLXASF> CollectSelected() const;
+  // f = Σ aᵢ·exp(−bᵢ·s²) + c at s = x / 2 (x is d*) for x = x0 + k·h, k = 0 .. n − 1, into out.
+  static void SampleFormFactor(const CLXASF& record, double x0, double h, int n, double* out);
   // The plot title for the records ("X-ray Atomic Scattering Factors for Fe, Co, and Ni").
   static CString GraphTitle(const std::vector<CLXASF>& records);
   // Draws the graph of the selected rows into rect; tools only on screen.

@@ -35,12 +35,41 @@ constexpr size_t kMaxTitleSymbols = 8;
 constexpr UINT kPlotCursorId = 2105;
 constexpr UINT kFileTypeSvg = 45;
 
+// Samples between which the exponentials are taken afresh rather than stepped on.
+constexpr int kResync = 64;
+// Below this a term is nothing: stepping on would only make slow subnormal numbers.
+constexpr double kNegligible = 1e-290;
+
 CString LoadText(UINT id) {
   CString text;
   text.LoadString(id);
   return text;
 }
 }  // namespace
+
+// With E_k = exp(−b·s_k²), E_k+1 = E_k·R_k and R_k+1 = R_k·Q: two multiplications a term in
+// place of an exponential, which was the drawing's dearest part; every kResync samples both come
+// from exp again, so rounding cannot pile up.
+void CScatteringFactors::SampleFormFactor(const CLXASF& record, double x0, double h, int n, double* out) {
+  const double* c = record.m_coefficients;
+  for (int k = 0; k < n; ++k) out[k] = c[8];
+  for (int term = 0; term < 4; ++term) {
+    const double a = c[2 * term], b = c[2 * term + 1];
+    const double q = std::exp(-b * h * h / 2.0);
+    double e = 0.0, r = 0.0;
+    for (int k = 0; k < n; ++k) {
+      if (k % kResync == 0) {
+        const double x = x0 + k * h;
+        e = std::exp(-b * x * x / 4.0);
+        r = std::exp(-b * (2.0 * x * h + h * h) / 4.0);
+      }
+      if (b > 0 && x0 >= 0 && h > 0 && e < kNegligible) break;  // only smaller from here on
+      out[k] += a * e;
+      e *= r;
+      r *= q;
+    }
+  }
+}
 
 // ---- The graph window ----------------------------------------------------------------------
 void CScatteringFactors::CGraphArea::OnPaint() {
@@ -118,16 +147,18 @@ void CScatteringFactors::DrawRecords(Gdiplus::Graphics* graphics, const RECT& re
   double largest = -std::numeric_limits<double>::infinity();
   CQLPatternList curves;
   std::vector<GraphCurve> described;
+  std::vector<double> values;
   for (size_t i = 0; i < records.size(); ++i) {
     const CLXASF& record = records[i];
     CQLProfile points(static_cast<size_t>(samples));
     GraphCurve curve;
     curve.title = record.GetSymbol();
     curve.points.reserve(points.size());
+    values.resize(static_cast<size_t>(samples));
+    SampleFormFactor(record, s.m_visibleXMin, step, samples, values.data());
     for (int k = 0; k < samples; ++k) {
       const double x = s.m_visibleXMin + k * step;
-      const double half = x / 2.0;  // s = sin θ / λ = d* / 2
-      const double f = record.XRayFormFactor(half * half);
+      const double f = values[static_cast<size_t>(k)];
       if (f > largest) largest = f;
       points[static_cast<size_t>(k)] = CQLProfilePoint{x, f};
       curve.points.emplace_back(x, f);

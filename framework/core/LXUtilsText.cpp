@@ -249,16 +249,19 @@ int CountTextLines(FILE* stream) {
 
 int ReadTextLine(FILE* stream, char* buffer, int size) {
   int kept = 0;
+  // One lock for the line: a locked call per character was most of the time of reading a file.
+  flockfile(stream);
   for (;;) {
-    const int c = std::fgetc(stream);
+    const int c = getc_unlocked(stream);
     if (c == EOF || c == '\n' || c == '\0') break;
     if (c == '\r') {
-      const int next = std::fgetc(stream);
+      const int next = getc_unlocked(stream);
       if (next != '\n' && next != EOF) std::ungetc(next, stream);
       break;
     }
     if (kept < size - 1) buffer[kept++] = char(c);
   }
+  funlockfile(stream);
   if (size > 0) buffer[kept] = '\0';
   return kept;
 }

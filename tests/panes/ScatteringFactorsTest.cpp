@@ -2,9 +2,14 @@
 // graph's title. The palette in the running program is tests/tools/UiScatteringFactorsTest.cpp.
 #include "ScatteringFactors.h"
 
+#include "Preferences.h"
+#include "WidgetApp.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -70,4 +75,51 @@ TEST(ScatteringFactorsGraph, TitleNamesTheSelectedRecords) {
   EXPECT_EQ(title({L"Fe", L"Ni", L"Co"}), "X-ray Atomic Scattering Factors for Fe, Ni, and Co");
   EXPECT_EQ(title({L"H", L"He", L"Li", L"Be", L"B", L"C", L"N", L"O", L"F", L"Ne"}),
             "X-ray Atomic Scattering Factors for H, He, Li, Be, B, C, N, O...");
+}
+
+// The graph steps each exponential on from the one before: every record of the table, sampled as
+// a graph 1200 pixels wide (and from a range that does not start at 0), matches the formula.
+TEST(ScatteringFactorsGraph, SamplesMatchTheFormFactor) {
+  for (const double x0 : {0.0, 0.37}) {
+    const int n = 1200;
+    const double h = (4.0 - x0) / n;
+    std::vector<double> f(n);
+    for (const CLXASF& record : g_ElementTable) {
+      CScatteringFactors::SampleFormFactor(record, x0, h, n, f.data());
+      for (int k = 0; k < n; ++k) {
+        const double s = (x0 + k * h) / 2;
+        const double expected = record.XRayFormFactor(s * s);
+        ASSERT_NEAR(f[k], expected, 1e-10 * std::max(1.0, std::fabs(expected)))
+            << CString(record.GetSymbol()).ToUtf8() << " at sample " << k;
+      }
+    }
+  }
+}
+
+// Rows edited but not stored survive a refresh; loading the stored table is no edit; storing a
+// changed table writes "ASF" to the registry at once, so that the next start reads it.
+TEST(ScatteringFactorsPalette, RefreshKeepsUnstoredRowsAndStoringWritesTheTable) {
+  qlwtest::EnsureWidgetApp("test_panes");
+  std::unique_ptr<CPreferences> prefs(CPreferences::Create(false));
+  CScatteringFactors* palette = CScatteringFactors::OpenPalette(2);
+  ASSERT_NE(palette, nullptr);
+  EXPECT_FALSE(palette->IsTableModified()) << "the stored table was loaded";
+  EXPECT_EQ(palette->GetRows().size(), g_ElementTable.size());
+
+  const std::vector<CLXASF> two{CLXASF(), Record(L"xx")};
+  palette->LoadList(&two);
+  EXPECT_TRUE(palette->IsTableModified());
+  palette->RefreshControls();
+  EXPECT_EQ(palette->GetRows().size(), 2u) << "a refresh threw the user's rows away";
+
+  palette->StoreToPreferences();
+  EXPECT_FALSE(palette->IsTableModified());
+  // What the registry holds, read back in place of the table in memory.
+  std::vector<CLXASF> none;
+  prefs->m_ASF.Swap(none);
+  EXPECT_EQ(prefs->m_ASF.Read(), CPrefValue::kReadOK);
+  ASSERT_EQ(prefs->m_ASF.Count(), 2u);
+  EXPECT_STREQ(prefs->m_ASF.At(1)->GetSymbol(), L"xx");
+  palette->DestroyWindow();
+  EXPECT_EQ(CScatteringFactors::GetPalette(), nullptr);
 }
