@@ -185,7 +185,7 @@ BOOL CScatteringFactors::OnInitDialog() {
   LayOut();
 
   RefreshControls();
-  if (!m_rows.empty()) m_list.SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  if (!m_rows.empty()) SelectOnly(0);
   UpdateControls(false);
   return TRUE;
 }
@@ -308,6 +308,14 @@ std::vector<CLXASF> CScatteringFactors::CollectSelected() const {
   return records;
 }
 
+void CScatteringFactors::SelectOnly(int row) {
+  m_list.SetItemState(-1, 0, LVIS_SELECTED);
+  m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  // A shift-click then reaches from this row, as from a row the user clicked.
+  m_list.SendMessage(LVM_SETSELECTIONMARK, 0, row);
+  m_list.EnsureVisible(row, FALSE);
+}
+
 void CScatteringFactors::ApplyMarksAsSelection() {
   if (!m_list.m_hWnd) return;
   m_list.SetItemState(-1, 0, LVIS_SELECTED);
@@ -335,9 +343,7 @@ void CScatteringFactors::OnAddFactor() {
   m_rows.push_back(ASFRec{CLXASF(), 0, &m_list});
   SetItemCount(false);
   const int row = static_cast<int>(m_rows.size()) - 1;
-  m_list.SetItemState(-1, 0, LVIS_SELECTED);
-  m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  m_list.EnsureVisible(row, FALSE);
+  SelectOnly(row);
   CLXMsgTarget(m_list.m_hWnd, g_msgEditStart, row, 1).Post();
   MarkTableModified();
   UpdateControls(false);
@@ -372,7 +378,7 @@ void CScatteringFactors::OnImport() {
   // A failed read has been reported; the rows stay as they are.
   if (!ReadASFFile(dialog.GetPathName(), records)) return;
   LoadList(&records);
-  if (!m_rows.empty()) m_list.SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  if (!m_rows.empty()) SelectOnly(0);
   UpdateControls(false);
 }
 

@@ -138,6 +138,8 @@ class CScatteringFactors : public CLXPalette {
   CCursor* GetGraphCursor() { return m_graphSettings.GetCursor(true); }
   const std::vector<GraphCurve>& GetLastCurves() const { return m_lastCurves; }
   int GetSelectedCount() const;
+  // Selects the row alone, as a click on it would.
+  void SelectOnly(int row);
   // Selects exactly the rows whose mark is set.
   void ApplyMarksAsSelection();
   // Every edit, addition, deletion, import and reset; cleared when the rows are stored.

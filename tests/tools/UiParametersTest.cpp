@@ -470,3 +470,58 @@ TEST(UiParameters, CellAndOccupancyPanesLetGoOfACrystalNoLongerAloneSelected) {
             "disabled 2382:  (0 of 0)\n"
             "disabled 2375: 0 rows, 0 selected\n");
 }
+
+// NaCl (no displacement parameters) shown first beside quartz read from a text crystal file (with
+// them): the box shows NaCl's state, greyed, and a size edit leaves quartz's own choice alone.
+TEST(UiParameters, AGreyedDisplacementBoxWritesNoCrystal) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-params-adp";
+  fs::create_directories(folder);
+  fs::copy_file(fs::path(QLW_SOURCE_DIR) / "tests/data/nacl.cif", folder / "nacl.cif",
+                fs::copy_options::overwrite_existing);
+  const std::string quartz = (folder / "quartz.lxtx").string();
+  ASSERT_EQ(qlwtest::RunShell(qlwtest::ProbeCommand("convert '" + std::string(QLW_SOURCE_DIR) +
+                                                    "/tests/data/Quartz.cif' '" + quartz + "' >/dev/null 2>&1"))
+                .status,
+            0);
+  const UiRun run = RunScript("params-adp",
+                              "open nacl.cif\n"
+                              "files quartz.lxtx\n"
+                              "command 34368\n"
+                              "tab Parameters\n"
+                              "command 34069\n"
+                              "click 2410\n"
+                              "select 1\n"
+                              "click 2421@5790\n"
+                              "field 1 HasADP UseADP\n"
+                              "select 0 1\n"
+                              "print 2421@5790\n"
+                              "type 2411 0.5\n"
+                              "key Return\n"
+                              "field 0 UseADP ParticleSize\n"
+                              "field 1 UseADP ParticleSize\n",
+                              folder.string());
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open nacl.cif\n"
+            "> files quartz.lxtx\n"
+            "> command 34368\n"
+            "> tab Parameters\n"
+            "> command 34069\n"
+            "> click 2410\n"
+            "> select 1\n"
+            "> click 2421@5790\n"
+            "> field 1 HasADP UseADP\n"
+            "HasADP: 1\n"
+            "UseADP: 0\n"
+            "> select 0 1\n"
+            "> print 2421@5790\n"
+            "disabled 2421@5790: [x] Use displacement parameters\n"
+            "> type 2411 0.5\n"
+            "> key Return\n"
+            "> field 0 UseADP ParticleSize\n"
+            "UseADP: 1\n"
+            "ParticleSize: 5000\n"
+            "> field 1 UseADP ParticleSize\n"
+            "UseADP: 0\n"
+            "ParticleSize: 5000\n");
+}

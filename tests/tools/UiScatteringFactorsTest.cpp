@@ -115,9 +115,10 @@ TEST(UiScatteringFactors, ExportImportAndReset) {
       "files " + first + "\nclick 3500 menu 34268\n" +
       "files " + first + "\nclick 3500 menu 34269\n" +
       "files " + second + "\nclick 3500 menu 34268\n" +
-      "files " + (folder / "bad.txt").string() + "\nclick 3500 menu 34269\n" + "print 3506\n" +
-      "files " + (folder / "comments.txt").string() + "\nclick 3500 menu 34269\n" + "print 3506\n" +
-      "files " + (folder / "two.txt").string() + "\nclick 3500 menu 34269\n" + "print 3506\nrows 3503\n" +
+      "files " + (folder / "bad.txt").string() + "\nclick 3500 menu 34269\nprint 3506\n" +
+      "files " + (folder / "comments.txt").string() + "\nclick 3500 menu 34269\nprint 3506\n" +
+      "files " + (folder / "two.txt").string() + "\nclick 3500 menu 34269\nprint 3506\nrows 3503\n" +
+      "cell 3503 1 2 shift\nprint 3506 3504\n" +
       "click 3500 menu 34270\nprint 3506\n");
   ASSERT_EQ(run.status, 0) << run.out;
   const std::string exported = qlwtest::Slurp(first);
@@ -132,6 +133,8 @@ TEST(UiScatteringFactors, ExportImportAndReset) {
                            "Li+1 | 3 | 6.941 | 0.69680 | 4.62370 | 0.78880 | 1.95570 | 0.34140 | 0.63160 | 0.15630 | "
                            "10.09530 | 0.01670 | 0.0000 | \n"))
       << run.out;
+  // Removing every row would leave no table: "-" is off while all are selected.
+  EXPECT_TRUE(Has(run.out, "3506: 2 of 2 factors selected\ndisabled 3504: -\n")) << run.out;
   EXPECT_TRUE(std::regex_search(run.out, std::regex("> click 3500 menu 34270\n(menu: [^\n]*\n)?> print 3506\n"
                                                     "3506: 0 of 102 factors selected\n")))
       << run.out;
