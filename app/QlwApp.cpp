@@ -17,6 +17,7 @@
 #include "LXFileDialog.h"
 #include "LXGdiplus.h"
 #include "LXHelpViewer.h"
+#include "UpdateCheck.h"
 #include "LXMessage.h"
 #include "LXText.h"
 #include "LXUtils.h"
@@ -41,6 +42,7 @@ constexpr UINT kOpenInSameWindowCommand = 33278;
 // The application's own range of command ids.
 constexpr UINT kFirstAppCommand = 32768, kLastAppCommand = 32789;
 constexpr UINT kUpdateNotifyCommand = 32768;
+constexpr UINT kCheckForUpdateCommand = 32769;
 // Ids of the range that have no item and stay disabled.
 constexpr UINT kDisabledAppCommands[] = {32772, 32773, 32780};
 // Ids of the range that the help command carries out.
@@ -96,6 +98,10 @@ class CQlwAppCommands : public CCmdTarget {
   void OnAppCommand(UINT id) {
     if (id == kUpdateNotifyCommand && g_pPreferences) {
       g_pPreferences->m_UpdateCheckNotify.Set(!g_pPreferences->m_UpdateCheckNotify.Get());
+      return;
+    }
+    if (id == kCheckForUpdateCommand) {
+      CUpdateCheck::CheckForUpdates(false, false);
       return;
     }
     for (const UINT help : kHelpCommands) {
@@ -189,6 +195,12 @@ BOOL CQlwApp::InitInstance() {
       // A window started with files was announced by the drop that brought them.
       if (!info.m_bRunEmbedded || info.m_files.empty())
         CLXMsgTarget(main, g_msgInitialOpen).Send(CLXMessage::kModeSync);
+      // Every start asks for updates (quietly); a failure costs only the check.
+      try {
+        CUpdateCheck::CheckForUpdates(true, true);
+      } catch (CLXException& e) {
+        e.Report();
+      }
     }
     return registering ? FALSE : TRUE;
   } catch (CLXXAbortAppInit&) {

@@ -107,11 +107,10 @@ std::shared_ptr<CQLMixturePattern> CMixturePane::ShownMixture() const {
   return doc ? SoleSelectedPattern<CQLMixturePattern>(doc->GetPatterns()) : nullptr;
 }
 
+// Also while the pane is filled from the model: another mixture's total must not stay on show.
 void CMixturePane::ShowTotal() {
-  if (IsUpdateLocked()) return;
-  CQlwDoc* doc = GetDocument();
-  const std::shared_ptr<CQLMixturePattern> mixture = doc ? FindFirstMixturePattern(doc->GetPatterns(), true, true) : nullptr;
-  if (!mixture) return;
+  const std::shared_ptr<CQLMixturePattern> mixture = ShownMixture();
+  if (!mixture || !mixture->IsShown()) return;
   CString total;
   total.Format(L"%0.3f", mixture->GetTotalFraction());
   SetDlgItemText(kTotal, total);

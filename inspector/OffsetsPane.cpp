@@ -52,17 +52,18 @@ void COffsetsPane::DoDataExchange(CDataExchange* dx) {
 BOOL COffsetsPane::OnInitDialog() {
   const BOOL result = CDiscloseablePane::OnInitDialog();
   SetUpField(m_xOffsetField, m_xOffset, &m_xOffsetSpinner, -kOffsetLimit, kOffsetLimit, 32767, L"%0#.3f");
-  m_xOffset.SetValue(0.0, true);
+  // Linked first, so that the window is placed around the start value.
   LinkSlider(m_xOffsetSlider, m_xOffset, 100, 20.0);
+  m_xOffset.SetValue(0.0, true);
   SetUpField(m_yOffsetField, m_yOffset, &m_yOffsetSpinner, -kOffsetLimit, kOffsetLimit, 32767, L"%0#.3f");
-  m_yOffset.SetValue(0.0, true);
   LinkSlider(m_yOffsetSlider, m_yOffset, 100, 20.0);
+  m_yOffset.SetValue(0.0, true);
   SetUpField(m_yScaleField, m_yScale, &m_yScaleSpinner, 0.0001, 32767.0, 32767, L"%0#.4f");
-  m_yScale.SetValue(1.0, true);
   LinkSlider(m_yScaleSlider, m_yScale, 100, 10.0, true);
+  m_yScale.SetValue(1.0, true);
   SetUpField(m_fractionField, m_fraction, &m_fractionSpinner, 0.0, 1.0, 100, L"%0#.2f");
-  m_fraction.SetValue(1.0, true);
   LinkSlider(m_fractionSlider, m_fraction, 100);
+  m_fraction.SetValue(1.0, true);
   UnlockUpdates();
   RefreshControls();
   m_fraction.SetFocus();

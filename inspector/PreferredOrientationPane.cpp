@@ -55,8 +55,8 @@ BOOL CPreferredOrientationPane::OnInitDialog() {
   m_geometry.AddString(L"Needles");
   m_geometry.SetCurSel(kPlatesIndex);
   SetUpField(m_alignmentField, m_alignment, &m_alignmentSpinner, 0.0, 1.0, 100, L"%.4f");
-  m_alignment.SetValue(0.9, true);
   LinkSlider(m_alignmentSlider, m_alignment, 100);
+  m_alignment.SetValue(0.9, true);
   const int start[] = {0, 0, 1};
   for (int i = 0; i < 3; ++i) {
     SetUpField(m_componentFields[i], m_components[i], static_cast<CLXSpinner<int>*>(nullptr), INT_MIN, INT_MAX, 0, L"%0d");

@@ -5,6 +5,8 @@ pkgs=(g++ cmake ninja-build ccache pkg-config libgtest-dev qt6-base-dev qt6-svg-
 # Drawing: GIF encoding (Qt writes none), the TIFF plugin, fontconfig's smoothing settings, and the
 # families that Windows font names map to.
 pkgs+=(libgif-dev qt6-image-formats-plugins libfontconfig-dev fonts-liberation2 fonts-dejavu-core)
+# The update check's XML pull parser: irrXML, which Debian ships inside Irrlicht's development package.
+pkgs+=(libirrlicht-dev)
 if [ "${1:-}" = "--test" ]; then
   # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests;
   # the desktop's MIME and application databases that shell registration rebuilds.

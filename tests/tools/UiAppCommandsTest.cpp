@@ -5,9 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -117,4 +123,67 @@ TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
                            "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_HELP_DIR='" + folder.string() + "'");
   EXPECT_NE(run.out.find("> command 32787\nalert: " + qlwtest::AlertMessage(20795)), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("1155: file://" + (folder / "index.html").string()), std::string::npos) << run.out;
+}
+
+namespace {
+// A version-file server on the loopback interface, answering every request with one file.
+class VersionServer {
+ public:
+  explicit VersionServer(const std::string& body) {
+    m_fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    listen(m_fd, 8);
+    const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) +
+                              "\r\nConnection: close\r\n\r\n" + body;
+    m_thread = std::thread([this, reply] {
+      for (;;) {
+        const int client = accept(m_fd, nullptr, nullptr);
+        if (client < 0) return;
+        std::string request;
+        char buffer[1024];
+        ssize_t n;
+        while (request.find("\r\n\r\n") == std::string::npos && (n = read(client, buffer, sizeof buffer)) > 0)
+          request.append(buffer, static_cast<size_t>(n));
+        (void)!write(client, reply.data(), reply.size());
+        close(client);
+      }
+    });
+  }
+  ~VersionServer() {
+    shutdown(m_fd, SHUT_RDWR);
+    close(m_fd);
+    m_thread.join();
+  }
+  int port = 0;
+
+ private:
+  int m_fd = -1;
+  std::thread m_thread;
+};
+}  // namespace
+
+// The start-up check runs before line 1; Check for Update asks again and offers the update every
+// time; a refused connection is reported.
+TEST(UiAppCommands, CheckForUpdateAsksTheServerAndOffersTheUpdate) {
+  VersionServer server(
+      "<?xml version=\"1.0\"?><versionfile version=\"1\"><productlist><product name=\"quillonographic\">"
+      "<platform name=\"windows\"><versionlist><version>1.0.1</version><version>2.0.0</version></versionlist>"
+      "</platform></product></productlist></versionfile>");
+  const std::string offer =
+      "alert: A newer version (1.0.1) of Quillonographic is available and can be downloaded. | Would you like to go "
+      "to the Lumaxisworks Software website now?\n";
+  const std::string env = "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_UPDATE_URL=http://127.0.0.1:" + std::to_string(server.port);
+  qlwtest::ProbeRun run = qlwtest::RunUiScript(fs::path(qlwtest::ScratchDir()) / "ui-app-update", "command 32769\ncommand 32769\n", "", "", env);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, offer + "> command 32769\n" + offer + "> command 32769\n" + offer);
+  // Nobody listens: a manual check says it could not connect.
+  run = qlwtest::RunUiScript(fs::path(qlwtest::ScratchDir()) / "ui-app-update-refused", "command 32769\n", "", "",
+                             "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_UPDATE_URL=http://127.0.0.1:1");
+  EXPECT_NE(run.out.find("> command 32769\nalert: " + qlwtest::AlertMessage(20803)), std::string::npos) << run.out;
 }

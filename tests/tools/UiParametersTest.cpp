@@ -525,3 +525,58 @@ TEST(UiParameters, AGreyedDisplacementBoxWritesNoCrystal) {
             "UseADP: 0\n"
             "ParticleSize: 5000\n");
 }
+
+// Two mixtures selected: no list, the lock unticked, everything greyed; one of them again: its rows.
+TEST(UiParameters, TwoSelectedMixturesLeaveTheMixturePaneEmpty) {
+  const UiRun run = RunScript("params-two-mixtures",
+                              "open anatase.cif\n"
+                              "files nacl.cif\n"
+                              "command 34368\n"
+                              "select 0 1\n"
+                              "command 34373\n"
+                              "files Quartz.cif cell-8-9-10.cif\n"
+                              "command 34368\n"
+                              "select 3 4\n"
+                              "command 34373\n"
+                              "select 0 3\n"
+                              "tab Parameters\n"
+                              "command 34069\n"
+                              "click 2360\n"
+                              "rows 3606\n"
+                              "print 2363 2364 2361\n"
+                              "select 3\n"
+                              "rows 2363\n"
+                              "print 2365\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> open anatase.cif\n"
+            "> files nacl.cif\n"
+            "> command 34368\n"
+            "> select 0 1\n"
+            "> command 34373\n"
+            "> files Quartz.cif cell-8-9-10.cif\n"
+            "> command 34368\n"
+            "> select 3 4\n"
+            "> command 34373\n"
+            "> select 0 3\n"
+            "> tab Parameters\n"
+            "> command 34069\n"
+            "> click 2360\n"
+            "> rows 3606\n"
+            "- | mixture | New Mixture 1 | [x] #FF6633CC *\n"
+            ". | > crystal | Quartz | [x] #FF0000CC\n"
+            ". | > crystal | cell | [x] #FF004400\n"
+            "- | mixture | New Mixture | [x] #FF00CC00 *\n"
+            ". | > crystal | anatase | [x] #FF000000\n"
+            ". | > crystal | NaCl | [x] #FFCC0000\n"
+            "> print 2363 2364 2361\n"
+            "disabled 2363: 0 rows, 0 selected\n"
+            "disabled 2364: [ ] Lock mixture total\n"
+            "disabled 2361: \n"
+            "> select 3\n"
+            "> rows 2363\n"
+            "anatase |  | 0.5000\n"
+            "NaCl |  | 0.5000\n"
+            "> print 2365\n"
+            "2365: 1.000\n");
+}

@@ -1,6 +1,7 @@
 // Text browsers (the help viewer's page): `print` gives the page's address, `link ID TEXT` clicks
-// the anchor whose text is TEXT, as the user would.
+// the anchor whose text is TEXT, as the user would; and a running update check keeps a line open.
 #include "UiApi.h"
+#include "UpdateCheck.h"
 
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -22,8 +23,14 @@ bool DescribeTextBrowser(HWND, QWidget* widget, std::string& text) {
   return true;
 }
 
+bool UpdateCheckSettled() { return !CUpdateCheck::IsRunning(); }
+
 struct Registration {
-  Registration() { AddPriorityDescriber(&DescribeTextBrowser); }
+  Registration() {
+    AddPriorityDescriber(&DescribeTextBrowser);
+    // A check for updates waits for its server in a loop of its own: the line is not over yet.
+    AddSettledCheck(&UpdateCheckSettled);
+  }
 } g_registration;
 
 void RunLink(const Line& line) {

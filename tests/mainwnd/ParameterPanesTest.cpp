@@ -1,0 +1,41 @@
+// Parameters-tab panes in the diffraction window, where the runner cannot look: what an edit
+// leaves behind in the patterns it does not show.
+#include <gtest/gtest.h>
+
+#include "DiscloseablePane.h"
+#include "LXEdit.h"
+#include "MainWindowFixture.h"
+#include "OffsetsPane.h"
+#include "ParametersPane.h"
+#include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
+
+using qlwtest::MainWindowFixture;
+
+// A mixture sums its components with their offsets and fractions: an edit of a component must
+// leave the mixture to sum again, or it shows the component where it was.
+TEST(ParameterPanes, AComponentsOffsetLeavesItsMixtureToSumAgain) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  auto* host = dynamic_cast<CParametersPane*>(m.wnd->GetParametersPane());
+  ASSERT_NE(host, nullptr);
+  const CQLCrystal crystal = dynamic_cast<CQLCrystalPattern&>(*m.doc->GetPatterns().front()).m_crystal;
+  const CQLPatternPtr component = m.doc->AddCrystalPattern(crystal);
+  const CQLPatternPtr mixture = m.doc->NewMixtureFromPatterns({component});
+  ASSERT_TRUE(mixture);
+  ASSERT_FALSE(mixture->GetComputedProfile(*m.doc->GetSettings()).empty());
+
+  for (const CQLPatternPtr& p : CollectPatterns(m.doc->GetPatterns(), false, false, false)) p->SetSelected(false);
+  component->SetSelected(true);
+  host->ShowFormatTab();
+  CDiscloseablePane* pane = host->FindPane(COffsetsPane::kTemplateId);
+  ASSERT_NE(pane, nullptr);
+  pane->RefreshControls();
+  auto* offset = dynamic_cast<CLXEdit<double>*>(CWnd::FromHandlePermanent(::GetDlgItem(pane->m_hWnd, COffsetsPane::kXOffset)));
+  ASSERT_NE(offset, nullptr);
+  offset->SetValue(0.5, true);
+
+  EXPECT_EQ(component->m_xOffset, 0.5);
+  EXPECT_TRUE(mixture->m_profile.empty());
+  EXPECT_EQ(m.doc->GetPatterns().back()->m_xOffset, 0.0);  // the crystal outside the mixture
+}
