@@ -54,9 +54,9 @@ double COccupancyPane::COccList::GetShare(int row) const {
 void COccupancyPane::COccList::SetShare(int row, double share) {
   CQLSite* site = GetSite();
   if (!site || size_t(row) >= site->m_species.size()) return;
-  CSiteSpecies& species = site->m_species[size_t(row)];
-  species.m_occupancy = share;
-  site->BalanceOccupancies(species);
+  CSiteSpecies& element = site->m_species[size_t(row)];
+  element.m_occupancy = share;
+  site->BalanceOccupancies(element);
 }
 
 CString COccupancyPane::COccList::GetName(int row) const {
@@ -72,9 +72,9 @@ bool COccupancyPane::COccList::SetName(int row, const CString& name) {
     CLXXUnableToMatchScattering(kLXSeverityMessage, 0, __LINE__).Report();
     return false;
   }
-  CSiteSpecies& species = site->m_species[size_t(row)];
-  species.m_name = name;
-  species.LookupScatteringFactors();
+  CSiteSpecies& element = site->m_species[size_t(row)];
+  element.m_name = name;
+  element.LookupScatteringFactors();
   return true;
 }
 
@@ -208,8 +208,8 @@ void COccupancyPane::OnSiteChange() {
 
 LRESULT COccupancyPane::OnButton(WPARAM id, LPARAM) {
   if (id == m_headerId) OnHeaderClicked();
-  else if (id == kAdd) OnAddSpecies();
-  else if (id == kRemove) OnRemoveSpecies();
+  else if (id == kAdd) OnAddElement();
+  else if (id == kRemove) OnRemoveElement();
   return 0;
 }
 
@@ -241,7 +241,7 @@ void COccupancyPane::OnListNotify(NMHDR*, LRESULT* result) {
   if (result) *result = 0;
 }
 
-void COccupancyPane::OnAddSpecies() {
+void COccupancyPane::OnAddElement() {
   CQLSite* site = ChosenSite();
   if (!site) return;
   CString symbol;
@@ -264,7 +264,7 @@ void COccupancyPane::OnAddSpecies() {
   ApplyEdit();
 }
 
-void COccupancyPane::OnRemoveSpecies() {
+void COccupancyPane::OnRemoveElement() {
   CQLSite* site = ChosenSite();
   const int row = m_list.GetSelectedRow();
   if (!site || row < 0 || size_t(row) >= site->m_species.size() || site->m_species.size() < 2) return;

@@ -51,8 +51,8 @@ class COccupancyPane : public CDiscloseablePane {
   CPrefScalar<bool>* OpenPreference() override;
 
   COccList& GetList() { return m_list; }
-  void OnAddSpecies();
-  void OnRemoveSpecies();
+  void OnAddElement();
+  void OnRemoveElement();
   void EqualiseOccupancies();
   void ZeroOccupancies();
 

@@ -25,7 +25,7 @@ BEGIN_MESSAGE_MAP(CSliderRowList, CSubEditList)
 END_MESSAGE_MAP()
 
 CSliderRowList::CSliderRowList(int nameWidth, int sliderWidth, int valueWidth)
-    : m_specs{{LVCFMT_LEFT, nameWidth, 1, -1, -1, 0xFFFFFFFFu, kKindText},
+    : m_layout{{LVCFMT_LEFT, nameWidth, 1, -1, -1, 0xFFFFFFFFu, kKindText},
               {LVCFMT_CENTER, sliderWidth, 1, -1, -1, 0xFFFFFFFFu, kKindOther},
               {LVCFMT_LEFT, valueWidth, 1, -1, -1, 0xFFFFFFFFu, kKindText}} {}
 
@@ -41,8 +41,8 @@ void CSliderRowList::Setup(CWnd* owner) {
   SetRowHeight(UpdateRowHeight(::GetSystemMetrics(SM_CYSIZE)));
 }
 
-bool CSliderRowList::GetColumnSpecs(const ColumnSpec*& specs, bool& stretch, int& stretchColumn) {
-  specs = m_specs;
+bool CSliderRowList::GetColumnSpecs(const ColumnSpec*& table, bool& stretch, int& stretchColumn) {
+  table = m_layout;
   stretch = true;
   stretchColumn = -1;
   return true;

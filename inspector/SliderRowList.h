@@ -1,5 +1,5 @@
 // CSliderRowList: the editable list of the mixture and occupancy panes: one row per share (a
-// component's weight fraction, a species' occupancy) with its name, a slider laid over column 2
+// component's weight fraction, an element's occupancy) with its name, a slider laid over column 2
 // and the share's value; sliders, typed values and names all take one road to the pane.
 #pragma once
 #include <memory>
@@ -21,7 +21,7 @@ class CSliderRowList : public CSubEditList {
   // Sets the columns, the full-row selection and the row height.
   void Setup(CWnd* owner);
   bool IsCellEditable(int, int column) override { return column == 1 || column == 3; }
-  bool GetColumnSpecs(const ColumnSpec*& specs, bool& stretch, int& stretchColumn) override;
+  bool GetColumnSpecs(const ColumnSpec*& table, bool& stretch, int& stretchColumn) override;
   bool DrawCell(CDC* dc, int row, int column, const CRect& cell) override;
   void AccessCellText(int row, int column, bool set, CString& text) override;
 
@@ -49,7 +49,7 @@ class CSliderRowList : public CSubEditList {
   void OnVScroll(UINT code, UINT position, CScrollBar* bar);
   BOOL OnMouseWheel(UINT flags, short delta, CPoint point);
 
-  ColumnSpec m_specs[3];
+  ColumnSpec m_layout[3];
   std::vector<std::unique_ptr<CSliderCtrl>> m_sliders;
   std::vector<CRect> m_placed;
   bool m_inSlider = false;
