@@ -6,6 +6,8 @@
 #include "Paint.h"
 #include "WndQt.h"
 
+#include <QPainterPath>
+#include <QPolygon>
 #include <QRegion>
 #include <QWidget>
 
@@ -18,10 +20,10 @@ namespace {
 constexpr UINT kCmdCircle = 34568, kCmdSquare = 34569, kCmdZoom100 = 34570, kCmdZoom800 = 34577,
                kCmdHideLoupe = 33585;
 constexpr ARGB kFrameDark = 0xFF646464, kFrameLight = 0xFF969696, kPill = 0xFF323232, kLensBack = 0xFFDCDCDC,
-               kGrip = 0xFFC0C0C0;
+               kGrip = 0xFFC0C0C0, kFootprint = 0xFFFEFEFE;
 }  // namespace
 
-BEGIN_MESSAGE_MAP(CLoupe, CWnd)
+BEGIN_MESSAGE_MAP(CLoupe, CDialog)
   ON_WM_PAINT()
   ON_WM_ERASEBKGND()
   ON_WM_LBUTTONDOWN()
@@ -40,8 +42,9 @@ CLoupe::~CLoupe()
 BOOL CLoupe::Create(CWnd* parent, CImagingPane* target)
 {
     m_target = target;
-    const RECT rect{0, 0, kWindowSize, kWindowSize};
-    if (!CWnd::Create(nullptr, L"Qlw Loupe", WS_CHILD | WS_CLIPSIBLINGS, rect, parent, 0)) return FALSE;
+    if (!CreateFromTemplate(kTemplateId, parent, true)) return FALSE;
+    ModifyStyle(0, WS_CLIPSIBLINGS);
+    SetWindowPos(nullptr, 0, 0, kWindowSize, kWindowSize, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ApplyShape();
     return TRUE;
 }
@@ -93,12 +96,16 @@ void CLoupe::ApplyShape()
     // not show what lies beneath.
     const RECT lens = GetLensRect();
     const QRect box(lens.left, lens.top, m_lensSize, m_lensSize);
-    QRegion shape;
-    if (m_circle)
-        shape = QRegion(box, QRegion::Ellipse).united(QRect(kCentre, kCentre, lens.right - kCentre, lens.bottom - kCentre));
-    else
-        shape = QRegion(box);
-    widget->setMask(shape);
+    QPainterPath outline;
+    if (m_circle) {
+        outline.addEllipse(QRectF(box));
+        outline.addRoundedRect(QRectF(kCentre, kCentre, lens.right - kCentre, lens.bottom - kCentre), 10, 10);
+        outline.addRect(QRectF(kCentre, kCentre, lens.right - kCentre - 10, lens.bottom - kCentre - 10));
+    } else {
+        outline.addRoundedRect(QRectF(box), 10, 10);
+    }
+    outline.setFillRule(Qt::WindingFill);
+    widget->setMask(QRegion(outline.simplified().toFillPolygon().toPolygon()));
 }
 
 void CLoupe::PlotChanged()
@@ -177,6 +184,7 @@ void CLoupe::OnLButtonDown(UINT, CPoint point)
         if (chosen) OnLoupeCommand(chosen);
         return;
     }
+    if (m_mode == kModeLens) TakeSnapshot();
     POINT screen = p;
     ClientToScreen(&screen);
     m_pressScreen = screen;
@@ -279,6 +287,44 @@ void CLoupe::RenderMagnified()
     m_reRender = false;
 }
 
+void CLoupe::BuildLensPath(GraphicsPath& path) const
+{
+    const RECT lens = GetLensRect();
+    const float l = float(lens.left), t = float(lens.top), r = float(lens.right), b = float(lens.bottom);
+    if (m_circle) {
+        const float radius = float(Radius());
+        path.AddEllipse(kCentre - radius + 2, kCentre - radius + 2, 2 * radius - 4, 2 * radius - 4);
+        return;
+    }
+    // Rounded corners, and a notch at the bottom right (rounded inside too) for the label and grip.
+    // Every arc starts where the line before it ends: a step back would put a miter spike there.
+    path.AddArc(l + 2, t + 2, 16, 16, 180, 90);
+    path.AddLine(l + 10, t + 2, r - 10, t + 2);
+    path.AddArc(r - 18, t + 2, 16, 16, 270, 90);
+    path.AddLine(r - 2, t + 10, r - 2, b - 32);
+    path.AddLine(r - 2, b - 32, r - 80, b - 32);
+    path.AddArc(r - 90, b - 32, 20, 20, 270, -90);
+    path.AddLine(r - 90, b - 22, r - 90, b - 2);
+    path.AddLine(r - 90, b - 2, l + 10, b - 2);
+    path.AddArc(l + 2, b - 18, 16, 16, 90, 90);
+    path.AddLine(l + 2, b - 10, l + 2, t + 10);
+    path.CloseFigure();
+}
+
+void CLoupe::TakeSnapshot()
+{
+    m_snapshot.reset();
+    if (!m_target || !m_target->m_hWnd) return;
+    CImagingPane::RenderRequest request;
+    request.kind = CImagingPane::kRenderBitmap;
+    request.scale = 1.0;
+    try {
+        m_snapshot.reset(m_target->RenderToBuffer(request));
+    } catch (const CLXException&) {
+        // No plot to show (an empty canvas): the lens shows its background while dragged.
+    }
+}
+
 void CLoupe::Render(Bitmap& target)
 {
     Graphics g(&target);
@@ -289,33 +335,54 @@ void CLoupe::Render(Bitmap& target)
     const RectF box(float(lens.left), float(lens.top), float(m_lensSize), float(m_lensSize));
     LinearGradientBrush frame(PointF(0, float(kWindowSize)), PointF(float(kWindowSize), 0), Color(kFrameDark),
                               Color(kFrameLight));
-    GraphicsPath lensPath;
     if (m_circle) {
         g.FillEllipse(&frame, kCentre - r, kCentre - r, 2 * r, 2 * r);
         g.FillRectangle(&frame, float(kCentre), float(kCentre), r - 10, r);
         g.FillRectangle(&frame, float(kCentre), float(kCentre), r, r - 10);
         g.FillEllipse(&frame, float(lens.right - 20), float(lens.bottom - 20), 20.0f, 20.0f);
-        lensPath.AddEllipse(kCentre - r + 2, kCentre - r + 2, 2 * r - 4, 2 * r - 4);
     } else {
-        g.FillRectangle(&frame, box);
-        // The bottom-right notch holds the label and the grip.
-        lensPath.AddRectangle(RectF(box.X + 2, box.Y + 2, box.Width - 4, box.Height - 34));
-        lensPath.AddRectangle(RectF(box.X + 2, box.Y + 2, box.Width - 92, box.Height - 4));
+        // The square's corners rounded by discs of 20.
+        g.FillRectangle(&frame, box.X + 10, box.Y, box.Width - 20, box.Height);
+        g.FillRectangle(&frame, box.X, box.Y + 10, box.Width, box.Height - 20);
+        for (const PointF corner : {PointF(box.X, box.Y), PointF(box.X + box.Width - 20, box.Y),
+                                    PointF(box.X, box.Y + box.Height - 20), PointF(box.X + box.Width - 20, box.Y + box.Height - 20)})
+            g.FillEllipse(&frame, corner.X, corner.Y, 20.0f, 20.0f);
     }
-    if (m_reRender && !(m_buttonDown && m_mode == kModeLens)) RenderMagnified();
+    GraphicsPath lensPath(FillModeWinding);
+    BuildLensPath(lensPath);
+    const bool draggedByLens = m_buttonDown && m_mode == kModeLens;
+    if (m_reRender && !draggedByLens) RenderMagnified();
     g.SetClip(&lensPath);
     SolidBrush back{Color(kLensBack)};
     g.FillRectangle(&back, box);
-    if (m_buttonDown && m_mode == kModeLens && m_magnified) {
-        // While dragged by the lens the image is not rendered again: the old one, dimmed.
-        g.DrawImage(m_magnified.get(), 0.0f, 0.0f);
+    if (!draggedByLens) {
+        if (m_magnified) g.DrawImage(m_magnified.get(), 0.0f, 0.0f);
+    } else if (m_snapshot) {
+        // The plot in place, unmagnified and dimmed, with the footprint that the magnified view
+        // will cover once released.
+        const POINT offset = LensOffset();
+        const float sx = float(kCentre + offset.x), sy = float(kCentre + offset.y);
+        g.DrawImage(m_snapshot.get(), sx, sy);
         SolidBrush dim{Color(0x80646464)};
         g.FillRectangle(&dim, box);
-    } else if (m_magnified) {
-        g.DrawImage(m_magnified.get(), 0.0f, 0.0f);
+        const float z = m_zoom / 100.0f;
+        Matrix footprintMatrix;
+        footprintMatrix.Scale(1.0f / z, 1.0f / z);
+        footprintMatrix.Translate((z - 1.0f) * kCentre, (z - 1.0f) * kCentre);
+        GraphicsPath footprint(FillModeWinding);
+        BuildLensPath(footprint);
+        footprint.Transform(&footprintMatrix);
+        g.SetClip(&footprint);
+        g.FillRectangle(&back, box);
+        g.DrawImage(m_snapshot.get(), sx, sy);
+        g.ResetClip();
+        Pen footprintPen(Color(kFootprint), 4.0f);
+        footprintPen.SetLineJoin(LineJoinRound);
+        g.DrawPath(&footprintPen, &footprint);
     }
     g.ResetClip();
     Pen outline(&frame, 2.0f);
+    outline.SetLineJoin(LineJoinRound);
     g.DrawPath(&outline, &lensPath);
     Pen grip(Color(kGrip), 1.75f);
     for (int k : {14, 18, 22})

@@ -5,25 +5,29 @@
 
 #include "ToolRecords.h"
 #include "GdiPlus.h"
-#include "Wnd.h"
+#include "Dialog.h"
 
 #include <memory>
 
 class CImagingPane;
 class CGraphRenderer;
 
-class CLoupe : public CWnd, public CTool
+class CLoupe : public CDialog, public CTool
 {
 public:
     static constexpr int kWindowSize = 600, kCentre = 300, kMinLens = 280, kMaxLens = 600;
     static constexpr int kMenuId = 147;
+    static constexpr UINT kTemplateId = 5560;
     enum Mode { kModeNone = 0, kModeLens = 1, kModeMenu = 2, kModeResize = 3, kModeFrame = 4 };
 
     CLoupe();
     ~CLoupe() override;
 
-    // Created hidden over `parent`, magnifying the canvas `target`.
+    // Created hidden from its template over `parent`, magnifying the canvas `target`.
     BOOL Create(CWnd* parent, CImagingPane* target);
+    // Enter and Escape do not close the loupe: Hide Loupe hides it.
+    void OnOK() override {}
+    void OnCancel() override {}
 
     // The commands of the loupe's menu: shape, zoom, and Hide Loupe (which also shows it).
     void OnLoupeCommand(UINT id);
@@ -62,6 +66,10 @@ private:
     void EndPress();
     void ApplyShape();
     void RenderMagnified();
+    // The plot rendered unmagnified at the press that drags the loupe by its lens.
+    void TakeSnapshot();
+    // The lens's outline: a circle, or a rounded square with a notch for the label and grip.
+    void BuildLensPath(Gdiplus::GraphicsPath& path) const;
     POINT LensOffset() const;
 
     CImagingPane* m_target = nullptr;
@@ -76,5 +84,5 @@ private:
     POINT m_last{0, 0};
     int m_renders = 0;
     std::unique_ptr<Gdiplus::Bitmap> m_magnified;
-    std::unique_ptr<Gdiplus::Bitmap> m_snapshot;
+    std::unique_ptr<Gdiplus::Image> m_snapshot;
 };

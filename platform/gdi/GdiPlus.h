@@ -663,6 +663,13 @@ class Graphics : public GdiplusBase {
   Status Fill(const QPainterPath& worldPath, const Brush* brush);
   Status Stroke(const QPainterPath& worldPath, const Pen* pen, bool closedShape);
   bool StrokeSmall(const QPainterPath& worldPath, const QPen& pen) const;
+  // A long open polyline reaching far outside an image, cut to the runs of segments that can
+  // touch it; false when nothing was cut.
+  bool CutToImage(const QPainterPath& worldPath, const QPen& pen, QPainterPath& cut) const;
+  // A long anti-aliased polyline wider than a pixel, stroked a few segments at a time (its caps
+  // rounded, as its joins are): the engine's coverage of one outline that crosses itself at every
+  // column grows far faster than its length. False when the path is not such a line.
+  bool StrokeInPieces(const QPainterPath& path, const QPen& pen) const;
   Status Combine(const QPainterPath& deviceShape, bool infinite, CombineMode mode);
   void Begin() const;
   void End() const;

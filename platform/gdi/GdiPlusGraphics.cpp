@@ -523,10 +523,124 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
     return Ok;
   }
   if (StrokeSmall(path, qp)) return Ok;
+  // The engine rasterizes a stroke's whole outline, seen or not: a curve magnified past the
+  // image's edges would cost a second.
+  QPainterPath cut;
+  const bool isCut = CutToImage(path, qp, cut);
+  const QPainterPath& stroked = isCut ? cut : path;
+  if (isCut) bounds = cut.boundingRect();
   Begin();
-  PaintLarge(m_painter, m_painter->transform().mapRect(bounds), [&] { m_painter->strokePath(path, qp); });
+  const QRectF deviceBounds = m_painter->transform().mapRect(bounds);
+  if (StrokeInPieces(stroked, qp)) {
+    End();
+    return Ok;
+  }
+  PaintLarge(m_painter, deviceBounds, [&] { m_painter->strokePath(stroked, qp); });
   End();
   return Ok;
+}
+
+bool Graphics::StrokeInPieces(const QPainterPath& path, const QPen& pen) const {
+  constexpr int kPiece = 8;
+  const int n = path.elementCount();
+  if (n <= 2 * kPiece || !m_painter->testRenderHint(QPainter::Antialiasing)) return false;
+  if (pen.style() != Qt::SolidLine || pen.joinStyle() != Qt::RoundJoin || pen.brush().style() != Qt::SolidPattern)
+    return false;
+  const QTransform& toDevice = m_painter->transform();
+  const double width = pen.isCosmetic() ? pen.widthF() : pen.widthF() * std::sqrt(std::fabs(toDevice.determinant()));
+  if (width <= 1.5) return false;
+  for (int i = 0; i < n; ++i)
+    if (path.elementAt(i).type == QPainterPath::CurveToElement) return false;
+  // Round caps where the pieces meet draw the round joins.
+  QPen piecePen = pen;
+  piecePen.setCapStyle(Qt::RoundCap);
+  QPainterPath piece;
+  int segments = 0;
+  auto flush = [&] {
+    if (segments > 0) m_painter->strokePath(piece, piecePen);
+    piece.clear();
+    segments = 0;
+  };
+  PaintLarge(m_painter, toDevice.mapRect(path.controlPointRect()), [&] {
+    QPointF last;
+    for (int i = 0; i < n; ++i) {
+      const QPainterPath::Element& e = path.elementAt(i);
+      const QPointF point(e.x, e.y);
+      if (e.isMoveTo()) {
+        flush();
+        piece.moveTo(point);
+      } else {
+        if (segments == kPiece) {
+          flush();
+          piece.moveTo(last);
+        }
+        piece.lineTo(point);
+        ++segments;
+      }
+      last = point;
+    }
+    flush();
+  });
+  return true;
+}
+
+bool Graphics::CutToImage(const QPainterPath& path, const QPen& pen, QPainterPath& cut) const {
+  const int n = path.elementCount();
+  if (n < 2 || m_metafile) return false;
+  // Breaking the line restarts its dashes.
+  if (pen.style() != Qt::SolidLine) return false;
+  const QPaintDevice* device = m_painter->device();
+  if (!device || device->devType() != QInternal::Image) return false;
+  const QTransform toDevice = m_st.world * m_base;
+  const double scale = pen.isCosmetic() ? 1.0 : std::sqrt(std::fabs(toDevice.determinant()));
+  // Far enough out that a cap or join at a cut lies wholly off the image.
+  const double reach = std::max(pen.widthF(), 1.0) * scale / 2 *
+                           (pen.joinStyle() == Qt::MiterJoin ? std::max(pen.miterLimit(), 1.5) : 1.5) + 2;
+  const QRectF area = QRectF(0, 0, device->width(), device->height()).adjusted(-reach, -reach, reach, reach);
+  if (area.contains(toDevice.mapRect(path.controlPointRect()))) return false;
+  for (int i = 0; i < n; ++i)
+    if (path.elementAt(i).type == QPainterPath::CurveToElement) return false;
+  // The part of the segment a→b (device points) inside the area, as parameters t0 ≤ t1 of the
+  // segment; false when none is.
+  auto clip = [&](const QPointF& a, const QPointF& b, double& t0, double& t1) {
+    t0 = 0;
+    t1 = 1;
+    const double d[2] = {b.x() - a.x(), b.y() - a.y()};
+    const double lo[2] = {area.left() - a.x(), area.top() - a.y()}, hi[2] = {area.right() - a.x(), area.bottom() - a.y()};
+    for (int k = 0; k < 2; ++k) {
+      if (d[k] == 0) {
+        if (lo[k] > 0 || hi[k] < 0) return false;
+        continue;
+      }
+      double enter = lo[k] / d[k], leave = hi[k] / d[k];
+      if (enter > leave) std::swap(enter, leave);
+      t0 = std::max(t0, enter);
+      t1 = std::min(t1, leave);
+      if (t0 > t1) return false;
+    }
+    return true;
+  };
+  bool changed = false, open = false;
+  QPointF last = path.elementAt(0), lastDevice = toDevice.map(last);
+  for (int i = 1; i < n; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    const QPointF point(e.x, e.y), pointDevice = toDevice.map(point);
+    double t0 = 0, t1 = 1;
+    if (e.isMoveTo()) {
+      open = false;
+    } else if (!clip(lastDevice, pointDevice, t0, t1)) {
+      changed = true;
+      open = false;
+    } else {
+      if (!open || t0 > 0) cut.moveTo(last + (point - last) * t0);
+      cut.lineTo(last + (point - last) * t1);
+      open = t1 >= 1;
+      changed = changed || t0 > 0 || t1 < 1;
+    }
+    last = point;
+    lastDevice = pointDevice;
+  }
+  return changed;
 }
 
 // A small anti-aliased stroke wider than a pixel onto a premultiplied image with no clip in the

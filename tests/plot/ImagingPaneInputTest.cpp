@@ -794,3 +794,36 @@ TEST_F(LoupeOverCanvas, APressEndsAfterTheMenuOrALostReleaseAndPlotChangesRender
     EXPECT_FALSE(loupe.IsLoupeVisible());
     EXPECT_FALSE(loupe.IsWindowVisible());
 }
+
+TEST_F(LoupeOverCanvas, DraggedByItsLensItShowsThePlotInPlaceDimmedAroundTheFootprint)
+{
+    PaintLoupe();
+    ToLoupe(WM_LBUTTONDOWN, MK_LBUTTON, At(300, 300));
+    Gdiplus::Bitmap shown(CLoupe::kWindowSize, CLoupe::kWindowSize, Gdiplus::PixelFormat32bppARGB);
+    loupe.Render(shown);
+    std::unique_ptr<Gdiplus::Image> image(canvas.RenderToBuffer(CImagingPane::RenderRequest()));
+    auto* plot = dynamic_cast<Gdiplus::Bitmap*>(image.get());
+    ASSERT_NE(plot, nullptr);
+    POINT loupeOrigin{0, 0}, canvasOrigin{0, 0};
+    loupe.ClientToScreen(&loupeOrigin);
+    canvas.ClientToScreen(&canvasOrigin);
+    // A loupe pixel and the plot pixel beneath it.
+    const auto pair = [&](int x, int y) {
+        Gdiplus::Color a, b;
+        shown.GetPixel(x, y, &a);
+        plot->GetPixel(x + loupeOrigin.x - canvasOrigin.x, y + loupeOrigin.y - canvasOrigin.y, &b);
+        return std::make_pair(a, b);
+    };
+    // Inside the footprint (a quarter of the lens at 400 %) the plot as it is; between the
+    // footprint and the lens's rim, the plot under half-transparent grey.
+    for (const POINT p : {POINT{300, 300}, POINT{310, 280}}) {
+        const auto [lens, under] = pair(p.x, p.y);
+        EXPECT_EQ(lens.GetValue(), under.GetValue()) << p.x << "," << p.y;
+    }
+    for (const POINT p : {POINT{300, 200}, POINT{220, 320}}) {
+        const auto [lens, under] = pair(p.x, p.y);
+        const int dimmed = (under.GetR() * 127 + 0x64 * 128 + 127) / 255;
+        EXPECT_NEAR(lens.GetR(), dimmed, 2) << p.x << "," << p.y;
+    }
+    ToLoupe(WM_LBUTTONUP, 0, At(300, 300));
+}

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -228,6 +229,63 @@ TEST(GdiPlusPixels, SmallWideStrokesMatchThePaintersOwn) {
     EXPECT_LE(worst, 2);
     EXPECT_GT(touched, 20);
     EXPECT_LE(changed * 4, touched);  // most pixels exactly alike
+  }
+}
+
+// A long curve magnified far past the image (a loupe's view), and a grid line much longer than
+// the image: cut to what reaches the image and stroked a few segments at a time, they look as
+// the painter's own stroke of the whole line does.
+TEST(GdiPlusPixels, MagnifiedLongLinesMatchThePaintersOwn) {
+  struct Case {
+    float scale, width;
+    int points;
+  };
+  const Case cases[] = {{4.0f, 1.0f, 400}, {6.0f, 0.5f, 400}, {4.0f, 1.0f, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.points);
+    std::vector<PointF> line;
+    for (int i = 0; i < c.points; ++i)
+      line.emplace_back(float(i) * 300.0f / float(std::max(1, c.points - 1)), c.points == 2 ? 40.0f + 30 * i : 40.0f + 25.0f * float(i % 3) + (i % 7 == 0 ? 18 : 0));
+    Bitmap bitmap(90, 70, PixelFormat32bppPARGB);
+    bitmap.Q().fill(Qt::white);
+    QImage expected(90, 70, QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::white);
+    {
+      Graphics g(&bitmap);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.TranslateTransform(45.0f, 35.0f);
+      g.ScaleTransform(c.scale, c.scale);
+      g.TranslateTransform(-150.0f, -55.0f);
+      Pen pen(Color(0xFF203040u), c.width);
+      pen.SetLineJoin(LineJoinRound);
+      ASSERT_EQ(g.DrawLines(&pen, line.data(), INT(line.size())), Ok);
+    }
+    QPainter painter(&expected);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(45, 35);
+    painter.scale(c.scale, c.scale);
+    painter.translate(-150, -55);
+    QPen pen{QColor::fromRgba(0xFF203040u), c.width};
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    QPainterPath path;
+    path.moveTo(line[0].X, line[0].Y);
+    for (const PointF& p : line) path.lineTo(p.X, p.Y);
+    painter.strokePath(path, pen);
+    painter.end();
+    int worst = 0, touched = 0, differing = 0;
+    for (int y = 0; y < 70; ++y)
+      for (int x = 0; x < 90; ++x) {
+        const QRgb a = bitmap.Q().pixel(x, y), b = expected.pixel(x, y);
+        const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+        worst = std::max(worst, d);
+        differing += d > 8;
+        touched += b != 0xFFFFFFFFu;
+      }
+    EXPECT_GT(touched, 100);
+    // Where pieces meet, their anti-aliased rims overlap: darker there, and only there.
+    EXPECT_LE(worst, 96);
+    EXPECT_LE(differing * 20, touched) << differing << " of " << touched;
   }
 }
 
