@@ -288,7 +288,11 @@ void CQLCIFFile::BuildSites() {
   for (CIFSiteRecord& r : m_records) {
     CQLSite site;
     // A record that cannot become a site is left out, with its warning, rather than kept empty.
-    if (BuildSite(r, site)) sites.push_back(std::move(site));
+    if (BuildSite(r, site)) {
+      // Marked as the text crystal reader marks it, so the sample pane offers its displacement switch.
+      if (site.m_displacement) m_crystal->m_hasDisplacements = true;
+      sites.push_back(std::move(site));
+    }
   }
   m_crystal->m_sites = std::move(sites);
   ClearRecords();

@@ -308,8 +308,8 @@ void CImagingPane::PaintPlot(CDC* dc)
             // it gone rather than reading a deleted renderer.
             m_pRenderer = std::make_shared<CGraphRenderer>(doc->GetPatterns(), *settings, plot, false);
             m_pRenderer->AttachPeakTip(m_pPeakTip.get());
-            composite->Clear(Gdiplus::Color(0xFFFFFFFFu));
-            m_pRenderer->DrawFrame(composite.get(), false);
+            // Laid out now: a paint that keeps the base layer draws no frame, which would.
+            m_pRenderer->UpdateLayout();
             DrawLayers(composite.get(), dpiX, dpiY);
             DrawOverviewBox(composite.get());
             composite->Flush();
@@ -339,10 +339,17 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
     composite->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
     for (Layer& layer : layers) {
         CImageBuffer& buffer = layer.buffer;
+        // The plot layer is the opaque base: white, the frame and the curves in one bitmap, copied
+        // rather than blended, and drawn again only with the curves.
+        const bool base = &buffer == &m_plotBuffer;
         if (buffer.NeedsRealloc(plot)) {
             try {
                 buffer.Prepare(plot, dpiX, dpiY);
             } catch (const CLXException&) {
+                if (base) {
+                    composite->Clear(Gdiplus::Color(0xFFFFFFFFu));
+                    renderer.DrawFrame(composite, false);
+                }
                 continue;
             }
         }
@@ -350,14 +357,21 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
         if (!buffer.m_bClearPending && buffer.m_pBitmap) {
             std::unique_ptr<Gdiplus::Graphics> g(buffer.CreateGraphics());
             if (g) {
+                if (base) {
+                    g->Clear(Gdiplus::Color(0xFFFFFFFFu));
+                    renderer.DrawFrame(g.get(), false);
+                }
                 (renderer.*layer.draw)(g.get());
                 g->Flush();
             }
             buffer.m_bClearPending = true;
             // The tools and top layers mostly stay empty: such a bitmap is neither wiped nor composed.
-            buffer.m_bBlank = g && !g->HasDrawn();
+            buffer.m_bBlank = g && !base && !g->HasDrawn();
         }
-        if (!buffer.m_bBlank) BlitBuffer(*composite, buffer.m_pBitmap, plot);
+        if (buffer.m_bBlank) continue;
+        if (base) composite->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        BlitBuffer(*composite, buffer.m_pBitmap, plot);
+        if (base) composite->SetCompositingMode(Gdiplus::CompositingModeSourceOver);
     }
 }
 

@@ -127,6 +127,7 @@ TEST(Cif, AnisotropicRowsMergeByWholeLabel) {
   EXPECT_NE(dynamic_cast<const CQLAnisoThermalEllipsoid*>(c.m_sites[0].m_displacement.get()), nullptr);
   EXPECT_NEAR(c.m_sites[0].m_x, 0.3, 1e-6);
   EXPECT_EQ(c.m_sites[1].m_displacement, nullptr);
+  EXPECT_TRUE(c.m_hasDisplacements);
 }
 
 TEST(Cif, AnisotropicBTensorGivesTheSameTensorAsU) {
@@ -178,6 +179,7 @@ TEST(Cif, SortsSitesByLetterThenNumber) {
                       "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
                       "O10 0.1 0 0\nO2 0.2 0 0\nFe1 0.3 0 0");  // no newline at the very end
   EXPECT_EQ(Labels(Crystal(list)), (std::vector<std::wstring>{L"Fe1", L"O2", L"O10"}));
+  EXPECT_FALSE(Crystal(list).m_hasDisplacements);  // no displacement given for any site
 }
 
 TEST(Cif, Utf8TextInUnquotedValuesIsKept) {
@@ -276,6 +278,7 @@ TEST(Cif, ASiteGivenBySingleItemsIsRead) {
   ASSERT_EQ(Labels(c), (std::vector<std::wstring>{L"Cu1"}));
   EXPECT_EQ(c.m_sites[0].m_positions.size(), 4u);
   EXPECT_NE(c.m_sites[0].m_displacement, nullptr);
+  EXPECT_TRUE(c.m_hasDisplacements);
 }
 
 TEST(Cif, AProblemInsideALoopIsWarnedOnce) {
