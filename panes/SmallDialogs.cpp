@@ -283,7 +283,8 @@ void CWavelength::DoDataExchange(CDataExchange* dx) {
 
 BOOL CWavelength::OnInitDialog() {
   CToolTipDialog::OnInitDialog();
-  const double lowest = static_cast<double>(0.0001f);
+  // One range for λ wherever it is typed: 0.0001 to 100000 Å.
+  const double lowest = 0.0001;
   for (CLXEdit<double>* e : {&m_alpha1, &m_alpha2}) {
     e->SetFormat(L"%.5f");
     SetEditRange(*e, lowest, 100000.0);

@@ -36,7 +36,7 @@ TEST(UiEditors, NewCrystalStatusLines) {
   const std::string out = RunScript("status",
                                     "command 33268\nprint 1820 1822\nedit 1806 0 7 0.5\ntype 1821 Q 12\nprint 1820 1 1803\n"
                                     "key Return\nprint 1821\ntype 1821 Fm-3m\nprint 1820 1 1803\nkey Escape\nkey Escape\n"
-                                    "print 3606\n");
+                                    "print 3606\ncommand 33268\nclick 1819\nprint 1 1822\nkey Escape\n");
   EXPECT_TRUE(Has(out, "> print 1820 1822\n1820: Triclinic spacegroup (No. 1): 1 general equivalent positions.\n"
                        "1822: 1 of 1 sites selected\n"
                        "> edit 1806 0 7 0.5\nread-only\n"))
@@ -48,6 +48,7 @@ TEST(UiEditors, NewCrystalStatusLines) {
   EXPECT_TRUE(Has(out, "1820: Cubic spacegroup (No. 225): 48 general equivalent positions.\n1: OK\n1803: hidden\n"))
       << out;
   EXPECT_TRUE(Has(out, "> print 3606\n3606: 0 rows")) << "Cancel adds no pattern\n" << out;
+  EXPECT_TRUE(Has(out, "> print 1 1822\ndisabled 1: OK\n1822: 0 of 0 sites selected\n")) << out;
 }
 
 // OK refuses, one check at a time and with the dialog open: Uiso outside 0..100, a Uij tensor
