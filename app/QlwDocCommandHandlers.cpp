@@ -311,6 +311,10 @@ void CQlwDoc::ScaleObservedX() {
   if (!std::isfinite(factor) || factor <= 0.0) return;
   for (const CQLPatternPtr& p : CollectPatternsOfType<CQLObservedPattern>(m_patterns, true, false, true))
     static_cast<CQLObservedPattern&>(*p).ScaleX(factor);
+  // The data range, and the window on it, follow the scaled data.
+  UpdateDataRange();
+  m_settings.m_visibleXMin = m_settings.m_defaultXMin;
+  m_settings.m_visibleXMax = m_settings.m_defaultXMax;
   RefreshReflexionPositions();
   Autoscale(true);
 }

@@ -46,7 +46,10 @@ CPreferences::CPreferences(bool defaultsOnly) {
   Load(defaultsOnly || !m_hasStoredPrefs);
 }
 
+CPreferences::CPreferences(DetachedTag tag) : CLXPreferences(tag) { SetDefaults(); }
+
 CPreferences::~CPreferences() {
+  if (m_detached) return;
   m_LastVisitedFolder.Write();
   if (g_pPreferences == this) g_pPreferences = nullptr;
   SetScatteringFactorTable(nullptr);

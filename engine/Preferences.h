@@ -22,6 +22,9 @@ class CPreferences : public CLXPreferences {
   static CPreferences* Create(bool defaultsOnly);
 
   explicit CPreferences(bool defaultsOnly);
+  // A detached store holding the factory defaults: the current store, the registry and the
+  // program-wide pointers are left alone. Used to compare, copy and put back values.
+  explicit CPreferences(DetachedTag tag);
   ~CPreferences() override;
 
   uint32_t GetPrefsVersion() override { return kPrefsVersion; }

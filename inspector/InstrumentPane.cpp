@@ -17,11 +17,8 @@ constexpr UINT kBaseControls[] = {CInstrumentPane::kProfile,   CInstrumentPane::
 constexpr UINT kPeakWidthControls[] = {CInstrumentPane::kPeakWidth, CInstrumentPane::kPeakWidthLabel,
                                        CInstrumentPane::kPeakWidthSlider, CInstrumentPane::kPeakWidthSpinner,
                                        CInstrumentPane::kWidthUnit};
-// Widths convert about this d spacing (Å), as the settings' conversions do.
-constexpr double kReferenceD = 3.0;
 // The edit's top stays this fraction below a pole, where the conversion is still finite.
 constexpr double kBelowPole = 1e-9;
-constexpr double kTwoPi = 6.283185307179586;
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CInstrumentFieldRelay, CWnd)
@@ -120,26 +117,11 @@ void CInstrumentPane::ShowLocked(CInstrumentField& f, double value) {
   UnlockUpdates();
 }
 
-double CInstrumentPane::WidthPole(const CDiffractionSettings& s, LXTypes::QLAxisType unit) {
-  switch (unit) {
-    case LXTypes::kAxis2Theta: {
-      const double twoTheta0 = 2.0 * AsinDegrees(s.GetWavelength() / (2.0 * kReferenceD));
-      return 2.0 * twoTheta0;
-    }
-    case LXTypes::kAxisDSpacing: return 2.0 * kReferenceD;
-    case LXTypes::kAxisInverseD: return 2.0 / kReferenceD;
-    case LXTypes::kAxisTimeOfFlight: return s.m_tofFactor > 0.0 ? 2.0 * kReferenceD * s.m_tofFactor : 0.0;
-    case LXTypes::kAxisEnergy: return std::isfinite(s.m_edxFactor) ? 2.0 * std::fabs(s.m_edxFactor) / kReferenceD : 0.0;
-    case LXTypes::kAxisTwoPiOverD: return 2.0 * kTwoPi / kReferenceD;
-    default: return 0.0;
-  }
-}
-
 void CInstrumentPane::ShowPeakWidth(CDiffractionSettings& settings) {
   double* stored = StoredWidth(settings);
   if (!stored) return;
   const LXTypes::QLAxisType unit = settings.m_axisType;
-  const double pole = WidthPole(settings, unit);
+  const double pole = settings.GetWidthPole(unit);
   if (pole > 0.0 && std::isfinite(pole)) m_peakWidth.edit.SetRange(0.0, pole * (1.0 - kBelowPole));
   m_peakWidth.field.Show(settings.ConvertWidth(*stored, StoredWidthUnit(), unit), true);
 }
@@ -149,7 +131,7 @@ bool CInstrumentPane::ApplyPeakWidth(CDiffractionSettings& settings) {
   if (!stored || !m_peakWidth.field.Writable()) return false;
   CLXEdit<double>& edit = m_peakWidth.edit;
   const double width = settings.ConvertWidth(edit.m_value, settings.m_axisType, StoredWidthUnit());
-  const double pole = WidthPole(settings, StoredWidthUnit());
+  const double pole = settings.GetWidthPole(StoredWidthUnit());
   if (!(std::isfinite(width) && width >= 0.0 && (pole <= 0.0 || width < pole))) {
     CLXXFloatRange error(kLXSeverityMessage, 0, __LINE__, edit.FormatValue(edit.m_min), edit.FormatValue(edit.m_max));
     error.SetOwnerWindow(edit.m_hWnd);

@@ -70,10 +70,6 @@ class CInstrumentPane : public CDiscloseablePane {
   // A user's edit of any other value.
   void OnValueChanged();
 
-  // The widest width, in `unit`, that the conversions between units can carry: below the pole
-  // where the width reaches about the 3 Å reference spacing. 0 for a unit without one.
-  static double WidthPole(const CDiffractionSettings& settings, LXTypes::QLAxisType unit);
-
  protected:
   // The settings field of the peak width and its unit; null for a pane without a peak width.
   virtual double* StoredWidth(CDiffractionSettings&) { return nullptr; }

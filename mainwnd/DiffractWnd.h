@@ -71,7 +71,8 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   bool HasPatterns() override;
   bool IsEmptyWindow() override { return !HasPatterns(); }
   void SaveWindowPlacement() override;
-  void OnOptionsApplied(WPARAM, LPARAM) override {}
+  // The preferences were saved: the panes are shown as they now say.
+  void OnOptionsApplied(WPARAM, LPARAM) override;
   bool HasShownPatterns();
 
   ST_SplitterWnd* ApplyPaneSizes();
@@ -128,6 +129,7 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   INT_PTR RunFindPeak(double& h, double& k, double& l) override;
   INT_PTR RunPeakWidth(double& width) override;
   INT_PTR RunSettingsDialog(SettingsDialog dialog, CQlwDoc& document) override;
+  INT_PTR RunScaleX(double& factor) override;
   void ShowScroller(bool restart) override {
     if (m_pGraphicsPane) m_pGraphicsPane->GetCanvas().ShowScroller(restart);
   }

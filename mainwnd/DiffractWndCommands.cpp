@@ -1,6 +1,7 @@
 // The diffraction window's commands: routing to the visible panes first, and the window-level
 // commands it handles itself (pane layout, window state, graphics, fonts, the visualiser).
 #include "DiffractWnd.h"
+#include "PreferencesDlg.h"
 #include "LXApp.h"
 
 #include <vector>
@@ -102,8 +103,8 @@ BOOL CDiffractWnd::OnWindowCommand(UINT id) {
       if (auto* app = dynamic_cast<CLXApp*>(AfxGetApp())) app->RegisterFileTypesElevated({}, true);
       return TRUE;
     case kCmdPreferences:
-      // Its dialog is not part of the program yet.
-      throw CLXXUnimplemented(kLXSeverityMessage, 0, __LINE__);
+      CPreferencesDlg::Run(this);
+      return TRUE;
     case kCmdScatteringFactors:
       CScatteringFactors::TogglePalette();
       return TRUE;

@@ -5,6 +5,8 @@
 #include "EditCrystal.h"
 #include "EditData.h"
 #include "GraphicsExportDialog.h"
+#include "PreferencesDlg.h"
+#include "ReflexionLimit.h"
 #include "SmallDialogs.h"
 
 INT_PTR CDiffractWnd::RunEditCrystal(CQLCrystal& crystal) {
@@ -53,6 +55,11 @@ INT_PTR CDiffractWnd::RunSettingsDialog(SettingsDialog which, CQlwDoc& document)
       CWavelength dialog(this, settings);
       return dialog.DoModal();
     }
+    case kReflexionLimit: {
+      // Null while the document closes: the dialog then ends without writing.
+      CReflexionLimit dialog(this, GetDocSettings() ? settings : nullptr);
+      return dialog.DoModal();
+    }
     case kElectronWavelength: {
       ElectronWavelengthDlg dialog(this, settings);
       const INT_PTR result = dialog.DoModal();
@@ -63,6 +70,21 @@ INT_PTR CDiffractWnd::RunSettingsDialog(SettingsDialog which, CQlwDoc& document)
     default:
       return CQlwDocWindow::RunSettingsDialog(which, document);
   }
+}
+
+INT_PTR CDiffractWnd::RunScaleX(double& factor) {
+  CScaleX dialog(this, factor);
+  const INT_PTR result = dialog.DoModal();
+  if (result == IDOK) factor = dialog.m_factor;
+  return result;
+}
+
+void CDiffractWnd::OnOptionsApplied(WPARAM, LPARAM) {
+  if (!g_pPreferences || !m_bCreated) return;
+  const CPreferences& prefs = *g_pPreferences;
+  if (prefs.m_ShowStructures.Get() != IsPatternsPaneShown()) TogglePatternsPane();
+  if (prefs.m_ShowParameters.Get() != IsParametersPaneShown()) ToggleParametersPane();
+  if (prefs.m_ShowReflexions.Get() != IsReflexionsPaneShown()) ToggleReflexionsPane();
 }
 
 namespace {

@@ -42,7 +42,7 @@ struct DialogTemplateItem {
   std::wstring caption;
   std::vector<std::wstring> flags;  // DEFAULT, GROUP, DISABLED, HIDDEN, READONLY, MULTILINE, OWNERDATA,
                                     // NUMBER, PASSWORD, SINGLESEL, VERTICAL, STRETCH, OWNERDRAW,
-                                    // CLASS=name
+                                    // SORT, CLASS=name, WIDTH=pixels
   int row = 0;                      // items of one ROW share the number
   bool HasFlag(const wchar_t* flag) const;
   std::wstring FlagValue(const wchar_t* prefix) const;

@@ -496,7 +496,18 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
   };
   LRESULT r;
   switch (message) {
-    case CB_ADDSTRING: c->addItem(text()); return c->count() - 1;
+    case CB_ADDSTRING: {
+      if (!(GetWindowLongW(hwnd, GWL_STYLE) & CBS_SORT)) {
+        c->addItem(text());
+        return c->count() - 1;
+      }
+      // A sorted list places the text before the first item that sorts after it.
+      const QString added = text();
+      int at = 0;
+      while (at < c->count() && c->itemText(at).compare(added, Qt::CaseInsensitive) <= 0) ++at;
+      c->insertItem(at, added);
+      return at;
+    }
     case CB_INSERTSTRING: {
       const int at = index < 0 || index > c->count() ? c->count() : index;
       c->insertItem(at, text());

@@ -191,7 +191,12 @@ void AnnounceFocus(HWND hwnd, bool gained) {
   } else if (f.focus == hwnd) {
     // Focus left for a widget that is no window of ours (or nothing): announce the loss only.
     QWidget* now = QApplication::focusWidget();
-    if (now && qlw::HwndOf(now)) return;  // the gaining window announces both
+    if (HWND owner = now ? qlw::HwndOf(now) : nullptr) {
+      // A part of a control (a tab control's tab row) hears no focus of its own: its control
+      // gains it now. A window's own widget announces both itself.
+      if (owner != hwnd && qlw::WidgetOf(owner) != now) AnnounceFocus(owner, true);
+      return;
+    }
     f.focus = nullptr;
     SendMessageW(hwnd, WM_KILLFOCUS, 0, 0);
   }

@@ -51,6 +51,9 @@ class CLXPreferences {
 
   // Replaces (deletes) the store that g_pStore points to.
   CLXPreferences();
+  // A store of values only, beside the current one: it neither replaces it nor opens the registry.
+  struct DetachedTag {};
+  explicit CLXPreferences(DetachedTag) : m_detached(true) {}
   CLXPreferences(const CLXPreferences&) = delete;
   CLXPreferences& operator=(const CLXPreferences&) = delete;
   virtual ~CLXPreferences();
@@ -128,6 +131,7 @@ class CLXPreferences {
  protected:
   CString m_userCountry, m_userLanguage, m_uiCountry, m_uiLanguage;
   bool m_hasStoredPrefs = false;
+  bool m_detached = false;
   std::map<uint16_t, uint32_t> m_groupChecksums;
 };
 

@@ -241,6 +241,12 @@ class CPrefValue {
   virtual void Write() = 0;
   virtual size_t Count() = 0;
   virtual size_t ElementSize() = 0;
+  // Takes the value of another value of the same type (each under its own lock); false, changing
+  // nothing, for another type.
+  virtual bool CopyFrom(const CPrefValue& other) {
+    (void)other;
+    return false;
+  }
 
   const CString& GetName() const { return m_name; }
   uint16_t GetGroups() const { return m_groups; }
@@ -372,6 +378,12 @@ class CPrefScalar : public CPrefValue {
   }
 
   size_t Count() override { return 1; }
+  bool CopyFrom(const CPrefValue& other) override {
+    const auto* from = dynamic_cast<const CPrefScalar<T>*>(&other);
+    if (!from) return false;
+    if (from != this) Set(from->Get());
+    return true;
+  }
   size_t ElementSize() override {
     if constexpr (kPrefIsText<T>)
       return sizeof(T);

@@ -47,7 +47,7 @@ namespace IDComboTables {
 extern const IDComboEntry kLineStyles[];
 extern const IDComboEntry kMarkerStyles[];
 extern const IDComboEntry kProfileTypes[];
-extern const IDComboEntry kSimulationTypes[];        // the preferences' four instruments
+extern const IDComboEntry kSimulationTypes[];        // the preferences' five instruments
 extern const IDComboEntry kSimulationTypes2Theta[];  // the 2θ instrument pane: X-rays and neutrons
 extern const IDComboEntry kLabelAlignments[];
 extern const IDComboEntry kFilmTypes[];

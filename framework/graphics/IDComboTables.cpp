@@ -24,9 +24,10 @@ const IDComboEntry kProfileTypes[] = {
     {3350, 1, kIDComboNoBitmap}, {3351, 3, kIDComboNoBitmap}, {3352, 2, kIDComboNoBitmap},
     {3353, 4, kIDComboNoBitmap}, {0, 0, 0},
 };
-// Values of LXTypes::QLSimulationType: X-rays 1, neutrons 2, energy-dispersive 3, time of flight 4.
+// Values of LXTypes::QLSimulationType: X-rays 1, neutrons 2, energy-dispersive 3, time of flight 4,
+// electrons 5.
 const IDComboEntry kSimulationTypes[] = {
-    {3355, 3, kIDComboNoBitmap}, {3356, 2, kIDComboNoBitmap}, {3357, 4, kIDComboNoBitmap},
+    {3359, 5, kIDComboNoBitmap}, {3355, 3, kIDComboNoBitmap}, {3356, 2, kIDComboNoBitmap}, {3357, 4, kIDComboNoBitmap},
     {3358, 1, kIDComboNoBitmap}, {0, 0, 0},
 };
 const IDComboEntry kSimulationTypes2Theta[] = {

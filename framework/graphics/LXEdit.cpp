@@ -144,14 +144,15 @@ bool CLXEdit<T>::Validate(bool checkRange) {
   const auto take = [this](T v) {
     if (!m_settingText) m_value = v;
   };
+  const T empty = (m_options & kKeepOnEmpty) ? m_accepted : T(0);
   if (n == 0) {
-    take(0);
+    take(empty);
     return true;
   }
   const wchar_t c = text[0];
   const bool sign = c == L'+' || c == L'-';
   if ((n == 1 && (sign || c == L'.')) || (n == 2 && sign && text[1] == L'.')) {
-    take(0);
+    take(empty);
     return true;
   }
   double number = 0;

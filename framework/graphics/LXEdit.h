@@ -15,8 +15,9 @@ template <class T>
 class CLXEdit : public CEdit {
  public:
   // Option bits: normalise the text keeping a trailing ".0", normalise dropping a trailing point,
-  // announce only on Enter (commit on Enter; set by AddDisplayFlag).
-  enum : UINT { kTrimKeepPoint = 1, kTrimDropPoint = 2, kCommitOnEnter = 4 };
+  // announce only on Enter (commit on Enter; set by AddDisplayFlag), and an empty text (or a lone
+  // sign or point) keeps the last accepted value instead of counting as 0.
+  enum : UINT { kTrimKeepPoint = 1, kTrimDropPoint = 2, kCommitOnEnter = 4, kKeepOnEmpty = 8 };
 
   CLXEdit();
   ~CLXEdit() override = default;

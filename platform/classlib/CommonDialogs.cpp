@@ -252,7 +252,10 @@ INT_PTR CFontDialog::DoModal() {
   dialog.setOption(QFontDialog::DontUseNativeDialog, true);
   if (m_cf.Flags & CF_INITTOLOGFONTSTRUCT) dialog.setCurrentFont(qlw::FontFromLogFont(m_lf));
   if (Run(dialog) != QDialog::Accepted) return IDCANCEL;
-  const QFont f = dialog.selectedFont();
+  // A test seam's answer names its font outright: the dialog's lists hold installed families
+  // only, and a face such as Arial stands there under its substitute's name.
+  const QVariant answered = dialog.property("qlwAnsweredFont");
+  const QFont f = answered.isValid() ? answered.value<QFont>() : dialog.selectedFont();
   LOGFONTW lf{};
   const std::wstring family = f.family().toStdWString();
   std::wcsncpy(lf.lfFaceName, family.c_str(), LF_FACESIZE - 1);

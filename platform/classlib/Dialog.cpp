@@ -56,6 +56,7 @@ DWORD StyleFor(const qlw::DialogTemplateItem& item, const Kind& kind) {
   if (item.HasFlag(L"VERTICAL")) style |= TBS_VERT;
   if (item.HasFlag(L"NOTIFY")) style |= SS_NOTIFY;
   if (item.HasFlag(L"RIGHT")) style |= ES_RIGHT;
+  if (item.HasFlag(L"SORT")) style |= CBS_SORT;
   if (item.kind == L"BUTTON" && item.HasFlag(L"DEFAULT")) style = (style & ~BS_TYPEMASK) | BS_DEFPUSHBUTTON;
   if (item.kind == L"RADIO" && item.HasFlag(L"GROUP")) style |= WS_TABSTOP;
   if (item.HasFlag(L"OWNERDRAW")) {
@@ -120,7 +121,19 @@ bool BuildFromTemplate(CWnd* host, UINT templateId) {
       column->addLayout(row, IsGrowing(item.kind) ? 1 : 0);
       currentRow = item.row;
     }
-    row->addWidget(w, item.kind == L"LABEL" || item.kind == L"BUTTON" || item.kind == L"CHECKBOX" ? 0 : 1);
+    // WIDTH=n: a label's least width (columns line up), any other control's fixed width.
+    if (const std::wstring width = item.FlagValue(L"WIDTH="); !width.empty()) {
+      const int pixels = std::wcstol(width.c_str(), nullptr, 10);
+      if (item.kind == L"LABEL" || item.kind == L"CHECKBOX" || item.kind == L"RADIO") w->setMinimumWidth(pixels);
+      else if (pixels > 0) w->setFixedWidth(pixels);
+    }
+    // In a row with a STRETCH item only those items take the spare width.
+    bool rowStretches = false;
+    for (const DialogTemplateItem& other : t->items)
+      if (other.row == item.row && other.HasFlag(L"STRETCH")) rowStretches = true;
+    const bool stretches = rowStretches ? item.HasFlag(L"STRETCH")
+                                        : !(item.kind == L"LABEL" || item.kind == L"BUTTON" || item.kind == L"CHECKBOX");
+    row->addWidget(w, stretches ? 1 : 0);
     if (IsGrowing(item.kind)) grows = true;
   }
   if (!column) return true;
@@ -158,7 +171,17 @@ void MoveDialogFocus(CWnd* host, WPARAM wParam, LPARAM lParam) {
   }
   QWidget* f = QApplication::focusWidget();
   if (!f || !hostWidget || !hostWidget->isAncestorOf(f)) return;
-  (wParam ? f->previousInFocusChain() : f->nextInFocusChain())->setFocus(wParam ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+  // The next control that takes the focus by Tab, as a tab stop would: labels and hidden or
+  // disabled controls (a hidden page's, say) are passed over.
+  QWidget* w = f;
+  for (int guard = 0; guard < 10000; ++guard) {
+    w = wParam ? w->previousInFocusChain() : w->nextInFocusChain();
+    if (!w || w == f) return;
+    if (hostWidget->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+      w->setFocus(wParam ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+      return;
+    }
+  }
 }
 
 BOOL ExchangeData(CWnd* host, BOOL saveAndValidate, const std::function<void(CDataExchange*)>& exchange) {

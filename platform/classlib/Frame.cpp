@@ -361,6 +361,8 @@ IMPLEMENT_DYNAMIC(CDocument, CCmdTarget)
 
 CDocument::~CDocument() {
   for (CView* v : m_views) v->m_pDocument = nullptr;
+  // A template must not keep a document that deleted itself on closing.
+  if (m_pDocTemplate) m_pDocTemplate->RemoveDocument(this);
 }
 
 void CDocument::AddView(CView* view) {

@@ -1,6 +1,7 @@
-// `prefs-create` and `prefs-get NAME`: the program's preference store in the registry that
-// QLW_REGISTRY_DIR names.
+// `prefs-create`, `prefs-get NAME` and `prefs-set NAME HEX`: the program's preference store in the
+// registry that QLW_REGISTRY_DIR names.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "Preferences.h"
@@ -124,7 +125,44 @@ int RunPrefsGet(const std::vector<std::string>& args) {
     std::printf("unreadable (%d)\n", read);
   return 0;
 }
+
+int RunPrefsSet(const std::vector<std::string>& args) {
+  if (args.size() != 2 || args[1].size() % 2 != 0) {
+    std::fprintf(stderr, "usage: qlwprobe prefs-set NAME HEX\n");
+    return 2;
+  }
+  std::vector<BYTE> bytes;
+  for (size_t i = 0; i < args[1].size(); i += 2) {
+    char* end = nullptr;
+    const std::string pair = args[1].substr(i, 2);
+    const unsigned long b = std::strtoul(pair.c_str(), &end, 16);
+    if (end != pair.c_str() + 2) {
+      std::fprintf(stderr, "qlwprobe: '%s' is no hexadecimal byte string\n", args[1].c_str());
+      return 2;
+    }
+    bytes.push_back(static_cast<BYTE>(b));
+  }
+  const CString name(args[0].c_str());
+  // Defaults only, to learn the value's type; never destroyed (its destructor writes).
+  auto* store = new CPreferences(true);
+  CPrefValue* value = store->FindValue(name);
+  if (!value) {
+    std::fprintf(stderr, "qlwprobe: '%s' is no preference value\n", args[0].c_str());
+    return 1;
+  }
+  const bool text = dynamic_cast<CPrefScalar<CString>*>(value) || dynamic_cast<CPrefScalar<CPath>*>(value);
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kPrefsPath, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    std::fprintf(stderr, "qlwprobe: the preferences key cannot be opened\n");
+    return 1;
+  }
+  const LSTATUS status = RegSetValueExW(key, value->GetName(), 0, text ? REG_SZ : REG_BINARY, bytes.data(),
+                                        static_cast<DWORD>(bytes.size()));
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? 0 : 1;
+}
 }  // namespace
 
 QLW_PROBE_COMMAND(prefs_create, "prefs-create", "", RunPrefsCreate);
 QLW_PROBE_COMMAND(prefs_get, "prefs-get", "NAME", RunPrefsGet);
+QLW_PROBE_COMMAND(prefs_set, "prefs-set", "NAME HEX", RunPrefsSet);

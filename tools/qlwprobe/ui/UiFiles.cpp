@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QUrl>
@@ -83,7 +84,11 @@ void AnswerCommonDialog(QDialog* dialog) {
     AnswerFileDialog(*files);
     return;
   }
-  // Colour and font dialogs are met as a user meets them; the script's next lines operate them.
+  if (auto* font = qobject_cast<QFontDialog*>(dialog)) {
+    AnswerFontDialog(*font);
+    return;
+  }
+  // Colour dialogs are met as a user meets them; the script's next lines operate them.
   dialog->exec();
 }
 

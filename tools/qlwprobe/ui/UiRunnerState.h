@@ -8,6 +8,8 @@
 
 #include "UiApi.h"
 
+class QFontDialog;
+
 namespace qlwui {
 // A line's trailing `menu ID` or `menu "TEXT"`: the item to choose in the popup the line opens.
 struct MenuChoice {
@@ -23,6 +25,11 @@ struct RunnerState {
   bool filesGiven = false;
   std::vector<std::string> files;  // the next file dialog's paths; none: cancel it
   MenuChoice choice;
+  // The next font dialog's answer: a family (with the size and style below) or "cancel"; empty:
+  // cancel it.
+  std::string fontAnswer;
+  double fontPoints = 0.0;
+  bool fontBold = false, fontItalic = false;
   std::chrono::steady_clock::time_point waitUntil{};
   std::function<void(int)> finish;
   // Run at the next step once everything has settled, before the next line.
@@ -37,4 +44,10 @@ Line ParseLine(const std::string& raw, MenuChoice& choice);
 bool SendMenuCommand(UINT id);
 // The menu and file-dialog seams of the platform, answered from the state above.
 void InstallRunnerSeams();
+// `answer font …` (UiPreferences.cpp), and the font dialog answered from it.
+void SetFontAnswer(const Line& line);
+void AnswerFontDialog(QFontDialog& dialog);
+// `rect dialog` and `resize dialog W H`: the topmost dialog's window.
+void PrintDialogRect();
+void ResizeDialog(int width, int height);
 }  // namespace qlwui

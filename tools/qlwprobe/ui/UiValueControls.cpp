@@ -2,6 +2,7 @@
 // `drag-by`, `hover` and `popup` (the open colour popup) and `rect`; `print` of trackbars and
 // up-downs ("P of N") and of colour buttons ("#AARRGGBB").
 #include "UiApi.h"
+#include "UiRunnerState.h"
 
 #include <QApplication>
 #include <QTest>
@@ -143,6 +144,7 @@ void RunColour(const Line& line) {
 // In the pixels of `shot FILE dialog`: the topmost dialog's widget.
 void RunRect(const Line& line) {
   if (line.words.size() < 2) throw Failure("missing control id");
+  if (line.words[1] == "dialog") return PrintDialogRect();
   QWidget* dialog = TopmostDialog();
   for (size_t i = 1; i < line.words.size(); ++i) {
     const std::string& idText = line.words[i];
@@ -161,5 +163,5 @@ QLW_UI_COMMAND(spin, "spin", "ID up|down [N]", qlwui::RunSpin);
 QLW_UI_COMMAND(drag_by, "drag-by", "ID DX DY", qlwui::RunDragBy);
 QLW_UI_COMMAND(hover, "hover", "N", qlwui::RunHover);
 QLW_UI_COMMAND(popup, "popup", "N", qlwui::RunPopup);
-QLW_UI_COMMAND(rect, "rect", "ID...", qlwui::RunRect);
+QLW_UI_COMMAND(rect, "rect", "dialog|ID...", qlwui::RunRect);
 QLW_UI_COMMAND(colour, "colour", "ID RRGGBB", qlwui::RunColour);

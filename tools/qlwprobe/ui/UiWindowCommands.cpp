@@ -49,6 +49,13 @@ void RunWait(const Line& line) {
 }
 
 void RunResize(const Line& line) {
+  if (line.Word(1, "width") == "dialog") {
+    const int width = ParseInt(line.Word(2, "width"), "width");
+    const int height = ParseInt(line.Word(3, "height"), "height");
+    if (width <= 0 || height <= 0) throw Failure("bad size");
+    ResizeDialog(width, height);
+    return;
+  }
   const int width = ParseInt(line.Word(1, "width"), "width");
   const int height = ParseInt(line.Word(2, "height"), "height");
   if (width <= 0 || height <= 0) throw Failure("bad size");
@@ -85,6 +92,7 @@ void RunClipboard(const Line&) {
 
 void RunAnswer(const Line& line) {
   const std::string& word = line.Word(1, "answer");
+  if (word == "font") return SetFontAnswer(line);
   if (word != "yes" && word != "no" && word != "ok" && word != "cancel") throw Failure("bad answer \"" + word + "\"");
   State().answer = word;
 }
@@ -94,6 +102,6 @@ void RunAnswer(const Line& line) {
 QLW_UI_COMMAND(dump, "dump", "", qlwui::RunDump);
 QLW_UI_COMMAND(shot, "shot", "FILE [dialog|loupe]", qlwui::RunShot);
 QLW_UI_COMMAND(wait, "wait", "MS", qlwui::RunWait);
-QLW_UI_COMMAND(resize, "resize", "W H", qlwui::RunResize);
+QLW_UI_COMMAND(resize, "resize", "[dialog] W H", qlwui::RunResize);
 QLW_UI_COMMAND(clipboard, "clipboard", "", qlwui::RunClipboard);
-QLW_UI_COMMAND(answer, "answer", "yes|no|ok|cancel", qlwui::RunAnswer);
+QLW_UI_COMMAND(answer, "answer", "yes|no|ok|cancel|font FAMILY... POINTS [bold] [italic]|font cancel", qlwui::RunAnswer);
