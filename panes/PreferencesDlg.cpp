@@ -202,11 +202,14 @@ bool CPreferencesDlg::ApplyChanges() {
   }
   if (CPreferences* store = g_pPreferences) {
     store->SaveSettings();
-    // The pages also hold values of the file and window groups; written with them, they stay.
-    if (applied) {
-      store->SaveGroup(CLXPreferences::kGroupFiles, false);
-      store->SaveGroup(CLXPreferences::kGroupWindows, false);
-    }
+    // The pages' values outside the preference group are written too, when they changed: left in
+    // memory only, the next start would lose them.
+    if (applied && m_before)
+      ForPairs(*store, *m_before, [](CPrefValue& live, CPrefValue& before) {
+        if (IsPageValueOutsideGroup(live) && !(live.GetGroups() & CLXPreferences::kGroupSettings) &&
+            live.Checksum(0) != before.Checksum(0))
+          live.Write();
+      });
   }
   SetModified(false, true);
   return true;
