@@ -12,7 +12,6 @@
 
 #include "DiffractionSettings.h"
 #include "DiscloseablePane.h"
-#include "LXApp.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
 #include "LXOwnerDraw.h"
@@ -250,7 +249,7 @@ LRESULT CParametersPane::OnParametersPaneConfig(WPARAM, LPARAM) {
 }
 
 void CParametersPane::Relayout(bool redraw) {
-  if (m_bNotInitialised || m_inRelayout || CLXApp::IsBusy()) return;
+  if (m_bNotInitialised || m_inRelayout) return;
   m_inRelayout = true;
   struct Reset {
     bool& flag;

@@ -291,13 +291,6 @@ void CLXApp::SetClosing(bool closing, bool force) {
 
 bool CLXApp::PauseWatchdog() { return CWatchdog::Pause(); }
 
-namespace {
-bool g_appBusy = false;  // user-interface thread only
-}  // namespace
-
-bool CLXApp::IsBusy() { return g_appBusy; }
-void CLXApp::SetBusy(bool busy) { g_appBusy = busy; }
-
 void CLXApp::AddDocTemplates() {}
 
 CLXCommandLineInfo* CLXApp::CreateCommandLineInfo() { return new CLXCommandLineInfo(); }

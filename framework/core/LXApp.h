@@ -54,10 +54,6 @@ class CLXApp : public CWinApp {
   virtual bool ProcessHandedOverCommandLine();
   virtual void SetClosing(bool closing, bool force);
   virtual bool PauseWatchdog();
-  // Set while the watchdog reports the user-interface thread busy (its wait cursor is up); windows
-  // that lay themselves out skip that work meanwhile.
-  static bool IsBusy();
-  static void SetBusy(bool busy);
   virtual void AddDocTemplates();
   virtual int GetInstanceScope() { return 0; }
   // True when no other instance runs (or, without owner, when this start may go on); window
