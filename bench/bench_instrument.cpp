@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchWindow.h"
 #include "DiffractWnd.h"
 #include "FileTypes.h"
 #include "GraphicsPane.h"
@@ -27,41 +28,25 @@
 #include "Preferences.h"
 #include "QlwDoc.h"
 
-namespace {
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-}  // namespace
+using benchwindow::Median;
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QTemporaryDir registry;
-  qputenv("QLW_REGISTRY_DIR", QDir(registry.path()).filePath("registry").toUtf8());
+  benchwindow::OffscreenRegistry registry;
   QApplication app(argc, argv);
   int runs = 41;
   std::string cif = QLW_SOURCE_DIR "/examples/rutile.cif";
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[i + 1]));
+  runs = benchwindow::RunsOption(argc, argv, runs);
+  for (int i = 1; i + 1 < argc; ++i)
     if (!std::strcmp(argv[i], "--cif")) cif = argv[i + 1];
-  }
 
-  InstallFileTypeRecogniser();
-  CPreferences::Create(true);
-  g_pPreferences->m_MainFrameRect.Set(CRect(0, 0, 1000, 600));
-  auto docTemplate = std::make_unique<CLXDocTemplate>(1030, RUNTIME_CLASS(CQlwDoc), RUNTIME_CLASS(CDiffractWnd),
-                                                      RUNTIME_CLASS(CGraphicsPane));
-  const CString file(cif.c_str());
-  auto* doc = dynamic_cast<CQlwDoc*>(docTemplate->OpenDocumentFile(file.GetString(), TRUE));
-  auto* wnd = doc ? dynamic_cast<CDiffractWnd*>(doc->GetDiffractWnd()) : nullptr;
+  std::unique_ptr<CLXDocTemplate> docTemplate;
+  CDiffractWnd* wnd = benchwindow::OpenWindow(docTemplate, CString(cif.c_str()));
   auto* host = wnd ? dynamic_cast<CParametersPane*>(wnd->GetParametersPane()) : nullptr;
-  if (!host || !wnd->GetGraphicsPane()) {
+  if (!wnd || !host) {
     std::fprintf(stderr, "bench_instrument: no window\n");
     return 1;
   }
-  LXAppWindows::SetMainWindow(wnd->m_hWnd, true);
-  wnd->SendMessage(g_msgInitialOpen, 0, 0);
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  CQlwDoc* doc = wnd->GetDocument();
   host->ShowParametersTab();
   CDiscloseablePane* pane = host->FindPane(CInstrumentTTHPane::kTemplateId);
   auto* lambda = pane ? dynamic_cast<CLXEdit<double>*>(

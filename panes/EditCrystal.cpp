@@ -285,24 +285,14 @@ void CEditCrystal::OnHelpCommand() { editors::PostHelpCommand(kHelpCommand); }
 void CEditCrystal::OnAddSite() {
   m_rows.push_back(SiteRec::NewRow(m_counter++));
   SetItemCountOrThrow(false);
-  const int last = static_cast<int>(m_rows.size()) - 1;
-  m_list.SetItemState(-1, 0, LVIS_SELECTED);
-  m_list.SetItemState(last, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  m_list.SendMessage(LVM_SETSELECTIONMARK, 0, last);
-  m_list.EnsureVisible(last, FALSE);
-  m_list.ActivateCell(last, 2, true);
+  editors::SelectAndEditLastRow(m_list, static_cast<int>(m_rows.size()) - 1);
   UpdateState();
 }
 
 void CEditCrystal::OnDeleteSites() {
   if (!m_rows.empty()) {
     try {
-      for (int row = m_list.GetNextItem(-1, LVNI_SELECTED); row >= 0; row = m_list.GetNextItem(row, LVNI_SELECTED)) {
-        if (row >= static_cast<int>(m_rows.size())) break;
-        m_rows[static_cast<size_t>(row)].deleteMark = true;
-      }
-      m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(), [](const SiteRec& r) { return r.deleteMark; }),
-                   m_rows.end());
+      editors::EraseSelectedRows(m_list, m_rows);
       m_list.SetItemState(-1, 0, LVIS_SELECTED);
       SetItemCountOrThrow(false);
       m_list.Invalidate();

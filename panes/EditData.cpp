@@ -165,24 +165,14 @@ void CEditData::OnAddPoint() {
   m_rows.push_back({m_rows.size(), 0.0, 0.0, false});
   m_counter = m_rows.size();
   SetItemCountOrThrow(false);
-  const int last = static_cast<int>(m_rows.size()) - 1;
-  m_list.SetItemState(-1, 0, LVIS_SELECTED);
-  m_list.SetItemState(last, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  m_list.SendMessage(LVM_SETSELECTIONMARK, 0, last);
-  m_list.EnsureVisible(last, FALSE);
-  m_list.ActivateCell(last, 2, true);
+  editors::SelectAndEditLastRow(m_list, static_cast<int>(m_rows.size()) - 1);
   UpdateState();
 }
 
 void CEditData::OnDeletePoints() {
   if (!m_rows.empty()) {
     try {
-      for (int row = m_list.GetNextItem(-1, LVNI_SELECTED); row >= 0; row = m_list.GetNextItem(row, LVNI_SELECTED)) {
-        if (row >= static_cast<int>(m_rows.size())) break;
-        m_rows[static_cast<size_t>(row)].deleteMark = true;
-      }
-      m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(), [](const PointRec& r) { return r.deleteMark; }),
-                   m_rows.end());
+      editors::EraseSelectedRows(m_list, m_rows);
       std::uint64_t number = 0;
       for (PointRec& r : m_rows) r.number = number++;
       m_counter = m_rows.size();

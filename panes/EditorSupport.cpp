@@ -43,6 +43,14 @@ bool ParseFiniteNumber(const CString& text, double& out) {
 
 void PostHelpCommand(UINT command) { CLXMsgMenuCmd(nullptr, command).Send(CLXMessage::kModeAsync); }
 
+void SelectAndEditLastRow(CSubEditList& list, int last) {
+  list.SetItemState(-1, 0, LVIS_SELECTED);
+  list.SetItemState(last, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  list.SendMessage(LVM_SETSELECTIONMARK, 0, last);
+  list.EnsureVisible(last, FALSE);
+  list.ActivateCell(last, 2, true);
+}
+
 void FitDialogToList(CWnd& dialog, CSubEditList& list, int rows) {
   CRect window, listRect;
   dialog.GetWindowRect(&window);
