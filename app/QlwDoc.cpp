@@ -11,6 +11,7 @@
 #include <algorithm>
 
 bool g_appAddingToDocument = false;
+bool g_bKeepFocus = false;
 
 IMPLEMENT_DYNCREATE(CQlwDoc, CDocument)
 

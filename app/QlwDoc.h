@@ -36,6 +36,8 @@ LX_DECLARE_EXCEPTION(CLXXFindPeakNoReflexion, CLXXFindPeak, 23129);
 
 // Set by the application while it adds files to the current document: no save question then.
 extern bool g_appAddingToDocument;
+// While set, the inspector's and the panes' commands leave the keyboard focus where it is.
+extern bool g_bKeepFocus;
 
 class CQlwDoc : public CDocument {
   DECLARE_DYNCREATE(CQlwDoc)

@@ -366,8 +366,8 @@ void CParametersPane::UpdateScrollBar(bool redraw) {
     m_scrollBar->setEnabled(true);
     m_scrollBar->setRange(0, m_nContentHeight - page);
     m_scrollBar->setPageStep(std::max(1, page));
-    const int step = std::max(1, page / 10);
-    m_scrollBar->setSingleStep(step);
+    m_scrollBar->setSingleStep(
+        LineStep(page, m_nContentHeight, m_scrollBar->height() - 2 * ::GetSystemMetrics(SM_CXVSCROLL)));
     m_scrollBar->setValue(std::clamp(m_scrollBar->value(), 0, m_nContentHeight - page));
   } else {
     m_scrollBar->setRange(0, 0);
@@ -376,6 +376,11 @@ void CParametersPane::UpdateScrollBar(bool redraw) {
   }
   if (redraw) m_scrollBar->update();
   m_inScrollBarUpdate = false;
+}
+
+int CParametersPane::LineStep(int page, int range, int trackLength) {
+  if (trackLength <= 0) return 0;
+  return (page + range + trackLength - 1) / trackLength;
 }
 
 void CParametersPane::OnScrollBarAction(int action) {
@@ -445,7 +450,7 @@ void CParametersPane::DiscloseAll(bool open) {
 
 void CParametersPane::RunDiscloseAll(bool open) {
   DiscloseAll(open);
-  SetFocus();
+  if (!g_bKeepFocus) SetFocus();
 }
 
 void CParametersPane::OnContextMenu(CWnd*, CPoint point) {

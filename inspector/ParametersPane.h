@@ -53,6 +53,9 @@ class CParametersPane : public CFormView, public CToolTipHelper, public CInitMen
 
   // A new pane of that template for the host; null for a pane the program does not have.
   static CDiscloseablePane* CreatePane(UINT templateId, CWnd* host);
+  // An arrow of the scroll bar moves the panes by what one pixel of the thumb's travel covers:
+  // (page + range) / track, rounded up; none without a track.
+  static int LineStep(int page, int range, int trackLength);
 
   void OnInitialUpdate() override;
   void OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) override;

@@ -6,9 +6,11 @@
 
 #include "DiffractionSettings.h"
 #include "DiscloseablePane.h"
+#include "GraphicsPane.h"
 #include "MainWindowFixture.h"
 #include "ParametersPane.h"
 #include "QLCrystalPattern.h"
+#include "QlwDoc.h"
 
 using qlwtest::MainWindowFixture;
 
@@ -106,4 +108,32 @@ TEST(Inspector, CollapsedPanesStackUnderTheTabsAndOpenOnesScroll) {
   host->DiscloseAll(false);
   EXPECT_EQ(host->GetScrollPosition(), 0);
   EXPECT_FALSE(host->IsScrollBarEnabled());
+}
+
+TEST(Inspector, ArrowStepCoversOnePixelOfTheThumbsTravel) {
+  const struct {
+    int page, range, track, step;
+  } cases[] = {{100, 300, 400, 1}, {100, 300, 399, 2}, {200, 1000, 100, 12}, {200, 1000, 0, 0}, {200, 1000, -34, 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(CParametersPane::LineStep(c.page, c.range, c.track), c.step) << c.page << " " << c.range << " " << c.track;
+}
+
+// Expand All and Collapse All take the focus to the inspector unless the program asks to keep it.
+TEST(Inspector, ExpandAndCollapseAllKeepTheFocusWhileAsked) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  CParametersPane* host = Inspector(m);
+  ASSERT_NE(host, nullptr);
+  host->ShowFormatTab();
+  CWnd* plot = m.wnd->GetGraphicsPane();
+  ASSERT_NE(plot, nullptr);
+  plot->SetFocus();
+  const HWND focused = ::GetFocus();
+  ASSERT_NE(focused, host->m_hWnd);
+  g_bKeepFocus = true;
+  host->SendMessage(WM_COMMAND, CParametersPane::kExpandAll, 0);
+  g_bKeepFocus = false;
+  EXPECT_EQ(::GetFocus(), focused);
+  host->SendMessage(WM_COMMAND, CParametersPane::kCollapseAll, 0);
+  EXPECT_EQ(::GetFocus(), host->m_hWnd);
 }
