@@ -105,3 +105,15 @@ CLXMutexLock::CLXMutexLock(CLXMutexBase* mutex) : m_mutex(mutex) {
 CLXMutexLock::~CLXMutexLock() {
   if (m_mutex != nullptr) m_mutex->Unlock();
 }
+
+CLXNamedMutexWait::CLXNamedMutexWait(LPCWSTR name, DWORD timeout) {
+  m_handle = CreateMutexW(nullptr, FALSE, name);
+  if (!m_handle) return;
+  const DWORD wait = WaitForSingleObject(m_handle, timeout);
+  m_owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+CLXNamedMutexWait::~CLXNamedMutexWait() {
+  if (m_owned) ReleaseMutex(m_handle);
+  if (m_handle) CloseHandle(m_handle);
+}

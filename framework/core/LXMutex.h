@@ -74,3 +74,18 @@ class CLXMutexLock {
  private:
   CLXMutexBase* m_mutex;
 };
+
+// Scope lock on a named kernel mutex between processes: waits up to `timeout` ms, never throws, and
+// gives the mutex back on leaving. Owned() says whether the wait succeeded.
+class CLXNamedMutexWait {
+ public:
+  CLXNamedMutexWait(LPCWSTR name, DWORD timeout);
+  ~CLXNamedMutexWait();
+  CLXNamedMutexWait(const CLXNamedMutexWait&) = delete;
+  CLXNamedMutexWait& operator=(const CLXNamedMutexWait&) = delete;
+  bool Owned() const { return m_owned; }
+
+ private:
+  HANDLE m_handle = nullptr;
+  bool m_owned = false;
+};

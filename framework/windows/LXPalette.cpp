@@ -10,6 +10,7 @@
 #include "LXApp.h"
 #include "LXDocWnd.h"
 #include "LXMessage.h"
+#include "LXMutex.h"
 #include "LXUtils.h"
 #include "StaticInit.h"
 
@@ -32,27 +33,12 @@ bool IsQuitting() {
   return app && app->IsClosing();
 }
 
-// The mutex that serialises the writers of the shared record.
-class CSyncMutex {
- public:
-  CSyncMutex() {
-    CString name = CLXPalette::SyncMappingName();
-    if (CLXApp* app = CLXApp::GetApp()) name = app->MakeInstanceName(name, -1);
-    m_handle = CreateMutexW(nullptr, FALSE, name);
-    if (!m_handle) return;
-    const DWORD wait = WaitForSingleObject(m_handle, kSyncWaitMs);
-    m_owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-  }
-  ~CSyncMutex() {
-    if (m_owned) ReleaseMutex(m_handle);
-    if (m_handle) CloseHandle(m_handle);
-  }
-  bool Owned() const { return m_owned; }
-
- private:
-  HANDLE m_handle = nullptr;
-  bool m_owned = false;
-};
+// The name of the mutex that serialises the writers of the shared record in this instance.
+CString SyncMutexName() {
+  CString name = CLXPalette::SyncMappingName();
+  if (CLXApp* app = CLXApp::GetApp()) name = app->MakeInstanceName(name, -1);
+  return name;
+}
 
 struct PaletteTargets {
   HWND self;
@@ -232,7 +218,7 @@ void CLXPalette::WriteSyncState() {
   if (!CanSync() || m_syncGuard || !m_hWnd) return;
   const size_t size = GetSyncStateSize();
   if (size == 0) return;
-  CSyncMutex lock;
+  CLXNamedMutexWait lock(SyncMutexName(), kSyncWaitMs);
   if (!lock.Owned()) return;
   const size_t total = sizeof(CLXPaletteSyncHeader) + size;
   HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(total),

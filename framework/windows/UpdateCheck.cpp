@@ -10,6 +10,7 @@
 #include "KernelObjects.h"
 #include "LXApp.h"
 #include "LXMessage.h"
+#include "LXMutex.h"
 #include "LXPreferences.h"
 #include "LXUtils.h"
 #include "StaticInit.h"
@@ -46,25 +47,6 @@ void SplitOrigin(const std::string& url, std::string& origin, std::string& path)
   origin = slash == std::string::npos ? url : url.substr(0, slash);
   path = slash == std::string::npos ? "/" : url.substr(slash);
 }
-
-class CNamedMutexLock {
- public:
-  explicit CNamedMutexLock(const CString& name) {
-    m_handle = CreateMutexW(nullptr, FALSE, name);
-    if (!m_handle) return;
-    const DWORD wait = WaitForSingleObject(m_handle, kMutexWaitMs);
-    m_owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-  }
-  ~CNamedMutexLock() {
-    if (m_owned) ReleaseMutex(m_handle);
-    if (m_handle) CloseHandle(m_handle);
-  }
-  bool Owned() const { return m_owned; }
-
- private:
-  HANDLE m_handle = nullptr;
-  bool m_owned = false;
-};
 
 void OpenPage(UINT pageId) {
   const std::string url = CUpdateCheck::PageURL(pageId);
@@ -227,7 +209,7 @@ bool CUpdateCheck::IsRunning() { return g_running; }
 void CUpdateCheck::CheckForUpdates(uint32_t own, bool automatic, bool ignoreInterval) {
   CString name = CString(L"Quillonographic-UpdateCheck-") + g_appGuid.GetText();
   if (CLXApp* app = CLXApp::GetApp()) name = app->MakeInstanceName(name, -1);
-  CNamedMutexLock lock(name);
+  CLXNamedMutexWait lock(name, kMutexWaitMs);
   if (!lock.Owned() || !g_pStore) return;
   CLXPreferences& store = *g_pStore;
   store.m_UpdateCheckLastCheck.Read();
