@@ -268,7 +268,9 @@ void CQlwDoc::DuplicatePatterns(const CQLPatternList& patterns) {
   CString word;
   word.LoadString(1081);
   word.Trim();
-  CQLPatternList among = patterns;
+  // Named against every pattern of the document, not only those copied: two patterns of one title
+  // cannot be told apart in the list, and a reload matches patterns by title.
+  CQLPatternList among = CollectPatterns(m_patterns, false, false, false);
   for (const CQLPatternPtr& p : patterns) {
     CQLPatternPtr copy = p->Clone();
     p->SetSelected(false);

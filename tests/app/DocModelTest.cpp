@@ -105,7 +105,7 @@ TEST(DocTree, DuplicatesAreNamedAsCopies) {
   EXPECT_FALSE((*it)->IsSelected());
   EXPECT_EQ((*++it)->m_title, CString(L"rutile copy"));
   EXPECT_TRUE((*it)->IsSelected());
-  EXPECT_EQ((*++it)->m_title, CString(L"rutile copy")) << "each call names against its own list";
+  EXPECT_EQ((*++it)->m_title, CString(L"rutile copy 2")) << "a second copy is named against the first";
 }
 
 TEST(DocModified, NothingIsModifiedBeforeTheDocumentIsLive) {
