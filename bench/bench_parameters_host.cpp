@@ -1,6 +1,6 @@
 // The inspector host on rutile with every pane of a tab open: one update hint (each pane's refresh,
 // then the relayout), and a switch between the tabs. The goals are under 2 ms and under 16 ms.
-// Run by hand: bench_inspector [--runs N] [--cif CIF].
+// Run by hand: bench_parameters_host [--runs N] [--cif CIF].
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   auto* wnd = doc ? dynamic_cast<CDiffractWnd*>(doc->GetDiffractWnd()) : nullptr;
   auto* host = wnd ? dynamic_cast<CParametersPane*>(wnd->GetParametersPane()) : nullptr;
   if (!host) {
-    std::fprintf(stderr, "bench_inspector: no window\n");
+    std::fprintf(stderr, "bench_parameters_host: no window\n");
     return 1;
   }
   LXAppWindows::SetMainWindow(wnd->m_hWnd, true);
