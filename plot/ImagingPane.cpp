@@ -530,6 +530,7 @@ LRESULT CImagingPane::OnToolGetPlotRect(WPARAM, LPARAM lParam)
 LRESULT CImagingPane::OnToolUpdateRequest(WPARAM, LPARAM lParam)
 {
     auto* tool = reinterpret_cast<CTool*>(lParam);
-    InvalidateLayers(dynamic_cast<CCursor*>(tool) ? kLayerPlot | kLayerTools : kLayerTools, true);
+    // A tool that reports its own move during a drag step is painted with the step, not twice.
+    InvalidateLayers(dynamic_cast<CCursor*>(tool) ? kLayerPlot | kLayerTools : kLayerTools, !m_bMovingTool);
     return TRUE;
 }
