@@ -12,6 +12,7 @@
 
 #include "DiffractionSettings.h"
 #include "DiscloseablePane.h"
+#include "LXApp.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
 #include "LXOwnerDraw.h"
@@ -250,6 +251,11 @@ LRESULT CParametersPane::OnParametersPaneConfig(WPARAM, LPARAM) {
 
 void CParametersPane::Relayout(bool redraw) {
   if (m_bNotInitialised || m_inRelayout) return;
+  if (CLXApp::IsBusy()) {
+    // Put off, not dropped: the panes are restacked once the busy spell ends.
+    CLXApp::SendWhenNotBusy(m_hWnd, g_msgParametersPaneConfig);
+    return;
+  }
   m_inRelayout = true;
   struct Reset {
     bool& flag;

@@ -238,15 +238,6 @@ void CPreferencesDlg::OnCancel() {
   CTabbedDialog<CLXDialog>::OnCancel();
 }
 
-bool CPreferencesDlg::GetToolTipText(UINT id, CString& text) {
-  // Save is the dialog's OK button; its tip is kept under its own number.
-  if (id == IDOK) {
-    text.LoadString(9400);
-    return !text.IsEmpty();
-  }
-  return CTabbedDialog<CLXDialog>::GetToolTipText(id, text);
-}
-
 INT_PTR CPreferencesDlg::Run(CWnd* parent) {
   CPreferencesDlg dialog(parent);
   try {

@@ -31,7 +31,6 @@ class CPreferencesDlg : public CTabbedDialog<CLXDialog> {
   void RefreshControls() override;
   void OnTabChanged() override;
   void OnCancel() override;
-  bool GetToolTipText(UINT id, CString& text) override;
 
   CFont* GetHeaderFont() const { return m_pBoldFont; }
   CPreferencesPane* GetPage(int tab) const { return tab >= 0 && tab < kPageCount ? m_pages[tab] : nullptr; }

@@ -2,6 +2,7 @@
 #include "ResourceText.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -297,6 +298,21 @@ const DialogTemplate* FindDialogTemplate(UINT id) {
   auto& m = TheTables().dialogs;
   auto it = m.find(id);
   return it == m.end() ? nullptr : &it->second;
+}
+
+UINT FindToolTipString(UINT templateId, int controlId) {
+  const DialogTemplate* dialog = FindDialogTemplate(templateId);
+  if (dialog == nullptr || controlId == -1) return 0;
+  for (const DialogTemplateItem& item : dialog->items) {
+    if (item.id != controlId) continue;
+    if (item.HasFlag(L"TIP")) return static_cast<UINT>(controlId) + 8500;
+    const std::wstring named = item.FlagValue(L"TIP=");
+    if (named.empty()) continue;
+    wchar_t* end = nullptr;
+    const unsigned long id = std::wcstoul(named.c_str(), &end, 10);
+    return *end == L'\0' && id <= 0xFFFF ? static_cast<UINT>(id) : 0;
+  }
+  return 0;
 }
 
 bool AddResourceText(const char* text, std::string* error) {

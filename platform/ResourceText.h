@@ -42,7 +42,8 @@ struct DialogTemplateItem {
   std::wstring caption;
   std::vector<std::wstring> flags;  // DEFAULT, GROUP, DISABLED, HIDDEN, READONLY, MULTILINE, OWNERDATA,
                                     // NUMBER, PASSWORD, SINGLESEL, VERTICAL, STRETCH, OWNERDRAW,
-                                    // SORT, CLASS=name, WIDTH=pixels
+                                    // SORT, CLASS=name, WIDTH=pixels, TIP (tooltip string
+                                    // id + 8500), TIP=string id
   int row = 0;                      // items of one ROW share the number
   bool HasFlag(const wchar_t* flag) const;
   std::wstring FlagValue(const wchar_t* prefix) const;
@@ -58,6 +59,9 @@ struct DialogTemplate {
 const std::vector<MenuTemplateItem>* FindMenuTemplate(UINT id);
 const std::vector<AccelTemplateEntry>* FindAccelTemplate(UINT id);
 const DialogTemplate* FindDialogTemplate(UINT id);
+// The string id of the tooltip that a template gives one of its controls; 0 when it gives none.
+// Tips are keyed by template and control together, since control ids repeat across templates.
+UINT FindToolTipString(UINT templateId, int controlId);
 // Adds templates from text (UTF-8) at run time, for tests; a later id replaces an earlier one.
 // Answers false, adding nothing, when the text does not parse; `error` says where.
 bool AddResourceText(const char* text, std::string* error = nullptr);

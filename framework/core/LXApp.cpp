@@ -291,6 +291,33 @@ void CLXApp::SetClosing(bool closing, bool force) {
 
 bool CLXApp::PauseWatchdog() { return CWatchdog::Pause(); }
 
+namespace {
+// User-interface thread only.
+bool g_appBusy = false;
+std::vector<std::pair<HWND, UINT>> g_putOffWhileBusy;
+}  // namespace
+
+bool CLXApp::IsBusy() { return g_appBusy; }
+
+void CLXApp::SetBusy(bool busy) {
+  g_appBusy = busy;
+  if (busy) return;
+  std::vector<std::pair<HWND, UINT>> due;
+  due.swap(g_putOffWhileBusy);
+  for (const auto& [window, message] : due)
+    if (IsWindow(window)) SendMessageW(window, message, 0, 0);
+}
+
+void CLXApp::SendWhenNotBusy(HWND window, UINT message) {
+  if (!g_appBusy) {
+    if (IsWindow(window)) SendMessageW(window, message, 0, 0);
+    return;
+  }
+  const std::pair<HWND, UINT> item{window, message};
+  if (std::find(g_putOffWhileBusy.begin(), g_putOffWhileBusy.end(), item) == g_putOffWhileBusy.end())
+    g_putOffWhileBusy.push_back(item);
+}
+
 void CLXApp::AddDocTemplates() {}
 
 CLXCommandLineInfo* CLXApp::CreateCommandLineInfo() { return new CLXCommandLineInfo(); }

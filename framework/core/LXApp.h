@@ -54,6 +54,14 @@ class CLXApp : public CWinApp {
   virtual bool ProcessHandedOverCommandLine();
   virtual void SetClosing(bool closing, bool force);
   virtual bool PauseWatchdog();
+  // Set while the watchdog reports the user-interface thread busy (its wait cursor is up); windows
+  // that lay themselves out put that work off meanwhile. User-interface thread only.
+  static bool IsBusy();
+  // Clearing the flag sends what was put off with SendWhenNotBusy, so nothing stays stale.
+  static void SetBusy(bool busy);
+  // message to window once the busy spell ends (at once when not busy); the same pair put off
+  // twice is sent once, and a window gone by then is skipped.
+  static void SendWhenNotBusy(HWND window, UINT message);
   virtual void AddDocTemplates();
   virtual int GetInstanceScope() { return 0; }
   // True when no other instance runs (or, without owner, when this start may go on); window

@@ -7,10 +7,12 @@
 #include <cmath>
 #include <cwchar>
 
+#include "Frame.h"
 #include "LXDocWnd.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
 #include "MenuXP.h"
+#include "ResourceText.h"
 #include "Resources.h"
 
 namespace {
@@ -83,10 +85,19 @@ void CToolTipHelper::AddChildTools(CToolTipCtrl& tip, HWND dialog) {
     if (child != tip.m_hWnd) tip.AddTool(CWnd::FromHandle(child));
 }
 
+UINT CToolTipHelper::GetToolTipTemplate() {
+  if (auto* dialog = dynamic_cast<CDialog*>(this)) return dialog->m_nIDHelp;
+  if (auto* form = dynamic_cast<CFormView*>(this)) return form->m_nIDTemplate;
+  return 0;
+}
+
 bool CToolTipHelper::GetToolTipText(UINT id, CString& text) {
   text.Empty();
   if (id == static_cast<UINT>(-1)) return false;
-  LoadString(id + kTextOffset, text);
+  const UINT templateId = GetToolTipTemplate();
+  const UINT stringId = templateId != 0 ? qlw::FindToolTipString(templateId, static_cast<int>(id)) : id + kTextOffset;
+  if (stringId == 0) return false;
+  LoadString(stringId, text);
   return !text.IsEmpty();
 }
 

@@ -52,8 +52,12 @@ class CToolTipHelper {
   static constexpr int kBufferLength = 1024;
   virtual ~CToolTipHelper();
   virtual bool OnToolTipText(NMTTDISPINFOW* info);
-  // String id + 8500 (none for id -1); true when the text is not empty.
+  // The tip of control id: in a window made from a dialog template, the string that template
+  // names for the control, so a tip never leaks to another template's control of the same id;
+  // otherwise string id + 8500. None for id -1; true when the text is not empty.
   virtual bool GetToolTipText(UINT id, CString& text);
+  // The dialog template the window's controls come from; 0 for a window without one.
+  virtual UINT GetToolTipTemplate();
   // The maximum tip width in pixels for a window of that client width: a third of it, within
   // 144 and 288 points.
   static int MaxTipWidth(int clientWidth);

@@ -7,6 +7,7 @@
 #include "DiffractionSettings.h"
 #include "DiscloseablePane.h"
 #include "GraphicsPane.h"
+#include "LXApp.h"
 #include "MainWindowFixture.h"
 #include "ParametersPane.h"
 #include "QLCrystalPattern.h"
@@ -136,4 +137,37 @@ TEST(Inspector, ExpandAndCollapseAllKeepTheFocusWhileAsked) {
   EXPECT_EQ(::GetFocus(), focused);
   host->SendMessage(WM_COMMAND, CParametersPane::kCollapseAll, 0);
   EXPECT_EQ(::GetFocus(), host->m_hWnd);
+}
+
+// While the application is busy the inspector puts its restacking off, and does it when the busy
+// spell ends, so the panes are never left where they were.
+TEST(Inspector, RelayoutPutOffWhileBusyRunsWhenBusyEnds) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  CParametersPane* host = Inspector(m);
+  ASSERT_NE(host, nullptr);
+  host->ShowFormatTab();
+  CDiscloseablePane* text = host->FindPane(CParametersPane::kText);
+  CDiscloseablePane* next = host->FindPane(CParametersPane::kGraph);
+  ASSERT_TRUE(text && next);
+  text->Disclose(false, true);
+  CRect before, after;
+  next->GetWindowRect(&before);
+
+  CLXApp::SetBusy(true);
+  text->Disclose(true, true);
+  text->Disclose(false, true);
+  text->Disclose(true, true);
+  next->GetWindowRect(&after);
+  EXPECT_EQ(after.top, before.top) << "restacked while busy";
+  CLXApp::SetBusy(false);
+  EXPECT_FALSE(CLXApp::IsBusy());
+  next->GetWindowRect(&after);
+  EXPECT_EQ(after.top, before.top + text->GetFullHeight() - CDiscloseablePane::kHeaderHeight)
+      << "not restacked when the busy spell ended";
+
+  // Not busy, a relayout runs at once.
+  text->Disclose(false, true);
+  next->GetWindowRect(&after);
+  EXPECT_EQ(after.top, before.top);
 }

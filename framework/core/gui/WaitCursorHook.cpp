@@ -2,6 +2,7 @@
 // cursor lives.
 #include "WaitCursorHook.h"
 
+#include "LXApp.h"
 #include "Watchdog.h"
 
 #include <QCursor>
@@ -19,10 +20,12 @@ void ApplyWaitCursor(int delta) {
   if (delta > 0 && g_installed.load()) {
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     ++g_depth;
+    CLXApp::SetBusy(true);
   } else if (delta < 0 && g_depth > 0) {
     // Only our own cursor is restored: an unmatched removal must not pop someone else's.
     QGuiApplication::restoreOverrideCursor();
     --g_depth;
+    if (g_depth == 0) CLXApp::SetBusy(false);
   }
 }
 

@@ -16,15 +16,21 @@
 
 namespace {
 constexpr UINT kTemplate = 7301;
-constexpr int kTipControl = 12085;    // string 20585 is its tip text
-constexpr int kNoTipControl = 12086;  // no string 20586
+constexpr UINT kOtherTemplate = 7302;  // shares both control ids, with tips of its own
+constexpr int kTipControl = 12085;     // string 20585 is its tip text
+constexpr int kNoTipControl = 12086;   // no string 20586
 
 void EnsureApp() {
   if (!qlwtest::EnsureWidgetApp("test_windows")) return;
   std::string error;
   EXPECT_TRUE(qlw::AddResourceText("DIALOG 7301 \"Dialog\"\n"
-                                   "  EDIT 12085 \"\"\n"
+                                   "  EDIT 12085 \"\" TIP\n"
                                    "  EDIT 12086 \"\"\n"
+                                   "  BUTTON 1 \"OK\" DEFAULT\n"
+                                   "END\n"
+                                   "DIALOG 7302 \"Other\"\n"
+                                   "  EDIT 12085 \"\" TIP=20584\n"
+                                   "  EDIT 12086 \"\" TIP=20585\n"
                                    "  BUTTON 1 \"OK\" DEFAULT\n"
                                    "END\n",
                                    &error))
@@ -228,27 +234,36 @@ TEST(LXDialog, OKAppliesOnlyWhenTheDialogManagesItsButton) {
   if (::IsWindow(managing.m_hWnd)) managing.DestroyWindow();
 }
 
-TEST(LXDialog, TooltipTextsAreControlIdPlus8500WithinWidthBounds) {
+// A tip belongs to a template and a control together: the same control id in another template
+// shows that template's tip, or none.
+TEST(LXDialog, TooltipsAreKeyedByTemplateAndControlWithinWidthBounds) {
   World w;
-  Probe d;
+  Probe d, other;
   ASSERT_TRUE(d.Create(kTemplate, nullptr));
-  auto ask = [&](int control, LRESULT* result) {
+  ASSERT_TRUE(other.Create(kOtherTemplate, nullptr));
+  auto ask = [&](Probe& dialog, int control, LRESULT* result) {
     NMTTDISPINFOW info{};
     info.hdr.hwndFrom = nullptr;
-    info.hdr.idFrom = reinterpret_cast<UINT_PTR>(::GetDlgItem(d.m_hWnd, control));
+    info.hdr.idFrom = reinterpret_cast<UINT_PTR>(::GetDlgItem(dialog.m_hWnd, control));
     info.hdr.code = TTN_NEEDTEXTW;
     info.uFlags = TTF_IDISHWND;
-    BOOL answered = d.OnNotify(0, reinterpret_cast<LPARAM>(&info), result);
+    BOOL answered = dialog.OnNotify(0, reinterpret_cast<LPARAM>(&info), result);
     return std::pair<BOOL, CString>(answered, info.lpszText ? CString(info.lpszText) : CString());
   };
-  LRESULT result = 99;
-  auto tip = ask(kTipControl, &result);
-  EXPECT_TRUE(tip.first);
-  EXPECT_EQ(result, 0);
-  CString expected;
-  LoadString(20585, expected);
-  EXPECT_EQ(tip.second, expected);
-  EXPECT_FALSE(ask(kNoTipControl, &result).first);
+  const struct {
+    Probe& dialog;
+    int control;
+    UINT stringId;  // 0: no tip
+  } cases[] = {{d, kTipControl, 20585}, {d, kNoTipControl, 0}, {other, kTipControl, 20584}, {other, kNoTipControl, 20585}};
+  for (const auto& c : cases) {
+    LRESULT result = 99;
+    auto tip = ask(c.dialog, c.control, &result);
+    CString expected;
+    if (c.stringId != 0) ASSERT_TRUE(LoadString(c.stringId, expected));
+    EXPECT_EQ(tip.first, c.stringId != 0) << c.dialog.m_nIDHelp << " " << c.control;
+    EXPECT_EQ(tip.second, expected) << c.dialog.m_nIDHelp << " " << c.control;
+    EXPECT_EQ(result, 0);
+  }
   CString none;
   EXPECT_FALSE(d.GetToolTipText(static_cast<UINT>(-1), none));
   // 144 and 288 points at 96 pixels an inch.
@@ -257,6 +272,7 @@ TEST(LXDialog, TooltipTextsAreControlIdPlus8500WithinWidthBounds) {
   } widths[] = {{0, 192}, {300, 192}, {900, 300}, {3000, 384}};
   for (const auto& c : widths) EXPECT_EQ(CToolTipHelper::MaxTipWidth(c.client), c.width) << c.client;
   d.DestroyWindow();
+  other.DestroyWindow();
 }
 
 TEST(LXDialog, HelpContextWithoutCommandRunsNothing) {

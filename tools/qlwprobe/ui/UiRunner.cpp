@@ -25,6 +25,7 @@
 #include "DiffractWnd.h"
 #include "GraphicsPane.h"
 #include "LXAlertDialog.h"
+#include "LXApp.h"
 #include "NumberLocale.h"
 #include "Probe.h"
 #include "QlwApp.h"
@@ -330,6 +331,12 @@ class Driver : public QObject {
         g_state.afterSettle.clear();
         Schedule(0);
         for (const auto& action : actions) action();
+        return;
+      }
+      // Long work that lets events through between its steps (showing or reading many patterns)
+      // has not finished: a line run now would see it half done, which no user input can.
+      if (CLXApp::IsCancellableRunning()) {
+        Schedule(0);
         return;
       }
       // Lines wait for the window: start-up may raise an alert before it exists.

@@ -3,6 +3,7 @@
 
 #include "GuiTestApp.h"
 
+#include "LXApp.h"
 #include "Watchdog.h"
 
 #include <QCursor>
@@ -46,8 +47,10 @@ TEST_F(WaitCursorFixture, ShowAndRemoveFromTheWatchdogThreadSetAndRestoreTheOver
   CallHookFromAnotherThread(1);
   EXPECT_FALSE(ShowsWaitCursor()) << "the change waits for the user-interface thread";
   ASSERT_TRUE(PumpUntil(ShowsWaitCursor));
+  EXPECT_TRUE(CLXApp::IsBusy()) << "the application's busy flag follows the wait cursor";
   CallHookFromAnotherThread(-1);
   EXPECT_TRUE(PumpUntil([]() { return QGuiApplication::overrideCursor() == nullptr; }));
+  EXPECT_FALSE(CLXApp::IsBusy());
 
   // A second busy period shows it again.
   CallHookFromAnotherThread(1);
