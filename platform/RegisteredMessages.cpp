@@ -10,6 +10,7 @@
 #include <cwctype>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "CString.h"
@@ -77,8 +78,10 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-// Looks the key up in the file, appending it with the next free id when absent; 0 on failure.
-UINT LookUpOrAdd(const std::string& key) {
+// Reads every name of the file into `known` and returns the key's id, appending the key with the
+// next free id when the file lacks it; 0 on failure. A program registers a hundred names as it
+// starts, so one reading serves them all.
+UINT LookUpOrAdd(const std::string& key, std::unordered_map<std::string, UINT>& known) {
   const std::string path = qlw::RuntimeFolder() + "/registered-messages";
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) {
@@ -95,31 +98,30 @@ UINT LookUpOrAdd(const std::string& key) {
     for (size_t pos = 0; pos < text.size();) {
       size_t eol = text.find('\n', pos);
       if (eol == std::string::npos) break;  // a line cut short by a crash is ignored and overwritten
-      std::string line = text.substr(pos, eol - pos);
+      const std::string_view line(text.data() + pos, eol - pos);
       pos = eol + 1;
       size_t tab = line.find('\t');
       if (tab == std::string::npos) continue;
-      UINT lineId = static_cast<UINT>(std::strtoul(line.substr(0, tab).c_str(), nullptr, 16));
+      UINT lineId = static_cast<UINT>(std::strtoul(std::string(line.substr(0, tab)).c_str(), nullptr, 16));
       if (lineId < QLW_REGISTERED_MESSAGE_FIRST || lineId > QLW_REGISTERED_MESSAGE_LAST) continue;
       validEnd = pos;
       highest = std::max(highest, lineId);
-      if (Unescape(line.substr(tab + 1)) == key) {
-        id = lineId;
-        break;
-      }
+      // The first line of a name is its id; ids never change once given out.
+      known.emplace(Unescape(std::string(line.substr(tab + 1))), lineId);
     }
-    if (!id) {
-      if (highest >= QLW_REGISTERED_MESSAGE_LAST) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    if (auto it = known.find(key); it != known.end()) {
+      id = it->second;
+    } else if (highest >= QLW_REGISTERED_MESSAGE_LAST) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    } else {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "%04X\t", highest + 1);
+      if (ftruncate(fd, static_cast<off_t>(validEnd)) == 0 && lseek(fd, 0, SEEK_END) >= 0 &&
+          WriteAll(fd, hex + Escape(key) + "\n") && fsync(fd) == 0) {
+        id = highest + 1;
+        known.emplace(key, id);
       } else {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "%04X\t", highest + 1);
-        if (ftruncate(fd, static_cast<off_t>(validEnd)) == 0 && lseek(fd, 0, SEEK_END) >= 0 &&
-            WriteAll(fd, hex + Escape(key) + "\n") && fsync(fd) == 0) {
-          id = highest + 1;
-        } else {
-          SetLastError(ERROR_WRITE_FAULT);
-        }
+        SetLastError(ERROR_WRITE_FAULT);
       }
     }
   }
@@ -134,13 +136,11 @@ UINT RegisterWindowMessageW(LPCWSTR name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  // Ids never change once given out, so each process asks the file once per name.
+  // Ids never change once given out: the file is read again only for a name it did not hold.
   static std::mutex mutex;
   static std::unordered_map<std::string, UINT> known;
   const std::string key = Key(name);
   std::lock_guard<std::mutex> lock(mutex);
   if (auto it = known.find(key); it != known.end()) return it->second;
-  UINT id = LookUpOrAdd(key);
-  if (id) known.emplace(key, id);
-  return id;
+  return LookUpOrAdd(key, known);
 }

@@ -19,7 +19,7 @@ BEGIN_MESSAGE_MAP(CFloatingPeakTip, CFloatingInfoTip)
   ON_WM_LBUTTONUP()
 END_MESSAGE_MAP()
 
-CFloatingPeakTip::CFloatingPeakTip() : m_settings(std::make_unique<CDiffractionSettings>(true)) {}
+CFloatingPeakTip::CFloatingPeakTip() : m_valueLabels(kValueLabels), m_settings(std::make_unique<CDiffractionSettings>(true)) {}
 
 CFloatingPeakTip::~CFloatingPeakTip() = default;
 
@@ -27,7 +27,6 @@ BOOL CFloatingPeakTip::OnInitDialog()
 {
     CFloatingInfoTip::OnInitDialog();
     SetTipSize(160, 115, 40);
-    m_valueLabels = kValueLabels;
     return TRUE;
 }
 
@@ -145,8 +144,11 @@ void CFloatingPeakTip::DrawContent(Gdiplus::Graphics* graphics, const Gdiplus::R
                    false, nullptr);
     if (!IsExpanded()) return;
     const float o = float(m_expandedOffset);
-    DrawTextString(graphics, m_valueLabels.GetString(), -1, font, 8, 0x40111, 0xFF444444u, o + 73, balloon.Y + 26, 0,
-                   false, false, nullptr);
-    DrawTextString(graphics, m_valuesText.GetString(), -1, font, 8, 0x40010, 0xFF444444u, o + 69, balloon.Y + 26, 0,
-                   false, false, nullptr);
+    // The labels end 4 px right of where the values begin, and our text is drawn flush with its
+    // anchor: each column keeps this far off the shared edge, so "FWHM =" stays apart from its value.
+    constexpr float kColumnInset = 3.5f;
+    DrawTextString(graphics, m_valueLabels.GetString(), -1, font, 8, 0x40111, 0xFF444444u, o + 73 - kColumnInset,
+                   balloon.Y + 26, 0, false, false, nullptr);
+    DrawTextString(graphics, m_valuesText.GetString(), -1, font, 8, 0x40010, 0xFF444444u, o + 69 + kColumnInset,
+                   balloon.Y + 26, 0, false, false, nullptr);
 }

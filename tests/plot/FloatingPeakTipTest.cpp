@@ -129,4 +129,52 @@ TEST_F(FloatingPeakTipTest, LongNamesAreShortenedAndTheLoopEnds)
     tip.ComputeContent();
     EXPECT_TRUE(tip.GetPhaseName().IsEmpty());
 }
+
+// Whether any pixel of column x in rows [top, bottom) is darker than the balloon.
+bool Inked(Gdiplus::Bitmap& image, int x, int top, int bottom)
+{
+    for (int y = top; y < bottom; ++y) {
+        Gdiplus::Color c;
+        image.GetPixel(x, y, &c);
+        if (c.GetR() < 200) return true;
+    }
+    return false;
+}
+
+// The expanded tip's labels and values in real text: the widest label, "FWHM =", keeps a blank
+// gap before its value, which starts where every value starts.
+TEST_F(FloatingPeakTipTest, LabelsStayApartFromTheirValues)
+{
+    CFloatingPeakTip expanded;
+    expanded.RestartTimer(0);  // as a click expands it
+    ASSERT_TRUE(expanded.IsExpanded());
+    expanded.SetRenderer(renderer, settings);
+    expanded.SetPeak(32, pattern);
+    ASSERT_TRUE(expanded.FindAndPlace());
+    expanded.ComputeContent();
+    const int width = int(expanded.GetTipWidth()), height = 115;
+    Gdiplus::Bitmap image(width, height, Gdiplus::PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics g(&image);
+        g.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        expanded.DrawContent(&g, Gdiplus::RectF(0, 0, float(width), float(height)));
+    }
+    // The text lines below the heading: runs of rows with ink.
+    std::vector<std::pair<int, int>> lines;
+    for (int y = 24; y < height; ++y) {
+        bool ink = false;
+        for (int x = 0; x < width && !ink; ++x) ink = Inked(image, x, y, y + 1);
+        if (ink && (lines.empty() || lines.back().second != y)) lines.push_back({y, y + 1});
+        else if (ink) lines.back().second = y + 1;
+    }
+    ASSERT_EQ(lines.size(), 5u);
+    // The values' left edge, from the first line, whose label "x =" is short.
+    int valuesLeft = 45;
+    while (valuesLeft < width && !Inked(image, valuesLeft, lines[0].first, lines[0].second)) ++valuesLeft;
+    ASSERT_LT(valuesLeft, width);
+    const auto& fwhm = lines.back();
+    EXPECT_TRUE(Inked(image, valuesLeft + 1, fwhm.first, fwhm.second)) << "the value starts with the others";
+    for (int x = valuesLeft - 2; x < valuesLeft; ++x)
+        EXPECT_FALSE(Inked(image, x, fwhm.first, fwhm.second)) << "\"FWHM =\" touches its value at x = " << x;
+}
 }  // namespace

@@ -6,9 +6,11 @@
 #include "FileTypes.h"
 #include "QLCrystal.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
 
 static int ReflUsage() {
   std::fprintf(stderr,
@@ -16,6 +18,23 @@ static int ReflUsage() {
                "[--max N] [--no-adp]\n");
   return 2;
 }
+
+namespace {
+void AppendNumber(std::string& text, int value, char after) {
+  char buffer[16];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  text.append(buffer, end);
+  text += after;
+}
+
+// Six digits after the point (fixed) or six significant digits (general), as printf's %.6f and %.6g.
+void AppendNumber(std::string& text, double value, char after, std::chars_format format) {
+  char buffer[400];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, format, 6).ptr;
+  text.append(buffer, end);
+  text += after;
+}
+}  // namespace
 
 static int RunRefl(const std::vector<std::string>& args) {
   if (args.empty()) return ReflUsage();
@@ -55,11 +74,22 @@ static int RunRefl(const std::vector<std::string>& args) {
     std::fprintf(stderr, "qlwprobe: %s: no reflexion list could be computed\n", args[0].c_str());
     return 1;
   }
-  std::printf("h,k,l,d,mult,F2,position,intensity,relative\n");
+  // As printf's "%d,%d,%d,%.6f,%d,%.6g,%.6f,%.6g,%.6g", written in one piece: printf took longer
+  // than the structure factors' last step on a large cell.
+  std::string text = "h,k,l,d,mult,F2,position,intensity,relative\n";
+  text.reserve(text.size() + crystal->m_reflexions.size() * 96);
   for (const auto& r : crystal->m_reflexions) {
-    std::printf("%d,%d,%d,%.6f,%d,%.6g,%.6f,%.6g,%.6g\n", r->h, r->k, r->l, r->d, r->multiplicity, r->A * r->A + r->B * r->B,
-                r->x, r->intensity, r->relativeIntensity);
+    AppendNumber(text, r->h, ',');
+    AppendNumber(text, r->k, ',');
+    AppendNumber(text, r->l, ',');
+    AppendNumber(text, r->d, ',', std::chars_format::fixed);
+    AppendNumber(text, r->multiplicity, ',');
+    AppendNumber(text, r->A * r->A + r->B * r->B, ',', std::chars_format::general);
+    AppendNumber(text, r->x, ',', std::chars_format::fixed);
+    AppendNumber(text, r->intensity, ',', std::chars_format::general);
+    AppendNumber(text, r->relativeIntensity, '\n', std::chars_format::general);
   }
+  std::fwrite(text.data(), 1, text.size(), stdout);
   return 0;
 }
 
