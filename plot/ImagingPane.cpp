@@ -13,6 +13,9 @@
 #include "Status.h"
 #include "ToolRecords.h"
 #include "UpdateHint.h"
+#include "WndQt.h"
+
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -69,7 +72,11 @@ CImagingPane::~CImagingPane()
 
 BOOL CImagingPane::Create(CWnd* parent, const RECT& rect)
 {
-    return CWnd::Create(nullptr, L"Qlw Imaging Pane", kStyle, rect, parent, kControlId);
+    if (!CWnd::Create(nullptr, L"Qlw Imaging Pane", kStyle, rect, parent, kControlId)) return FALSE;
+    // Every paint covers the whole client area: a background filled first would be a wasted
+    // pass over a full-screen picture at each drag step.
+    if (QWidget* widget = qlw::WidgetOf(m_hWnd)) widget->setAttribute(Qt::WA_OpaquePaintEvent);
+    return TRUE;
 }
 
 BOOL CImagingPane::PreCreateWindow(CREATESTRUCTW& cs)
@@ -282,7 +289,10 @@ void CImagingPane::PaintPlot(CDC* dc)
     PreparePrintScale(dc);
     CQlwDoc* doc = GetDocument();
     CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr;
-    if (!settings) return;
+    if (!settings) {
+        if (!IsPrinting()) PaintLastComposite(dc);
+        return;
+    }
     std::unique_ptr<Gdiplus::Graphics> window(CreateWindowGraphics());
     const Gdiplus::GraphicsState saved = window->Save();
     LXGraphics::CSyncRect plot;
@@ -300,25 +310,30 @@ void CImagingPane::PaintPlot(CDC* dc)
             m_composite.Prepare(plot, dpiX, dpiY);
         } catch (const CLXException&) {
             window->Restore(saved);
+            window.reset();
+            PaintLastComposite(dc);
             return;
         }
         std::unique_ptr<Gdiplus::Graphics> composite(m_composite.CreateGraphics());
-        if (composite) {
-            // Replaced, not reset in place: a peak tip that still holds the old one weakly finds
-            // it gone rather than reading a deleted renderer.
-            m_pRenderer = std::make_shared<CGraphRenderer>(doc->GetPatterns(), *settings, plot, false);
-            m_pRenderer->AttachPeakTip(m_pPeakTip.get());
-            // Laid out now: a paint that keeps the base layer draws no frame, which would.
-            m_pRenderer->UpdateLayout();
-            DrawLayers(composite.get(), dpiX, dpiY);
-            DrawOverviewBox(composite.get());
-            composite->Flush();
-            composite.reset();
-            window->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-            // The composite is opaque: copied, not blended.
-            window->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-            BlitBuffer(*window, m_composite.m_pBitmap, m_composite.m_rect);
+        if (!composite) {
+            window.reset();
+            PaintLastComposite(dc);
+            return;
         }
+        // Replaced, not reset in place: a peak tip that still holds the old one weakly finds
+        // it gone rather than reading a deleted renderer.
+        m_pRenderer = std::make_shared<CGraphRenderer>(doc->GetPatterns(), *settings, plot, false);
+        m_pRenderer->AttachPeakTip(m_pPeakTip.get());
+        // Laid out now: a paint that keeps the base layer draws no frame, which would.
+        m_pRenderer->UpdateLayout();
+        DrawLayers(composite.get(), dpiX, dpiY);
+        DrawOverviewBox(composite.get());
+        composite->Flush();
+        composite.reset();
+        window->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        // The composite is opaque: copied, not blended.
+        window->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        BlitBuffer(*window, m_composite.m_pBitmap, m_composite.m_rect);
     }
     window->Flush();
     window->Restore(saved);
@@ -515,6 +530,7 @@ LRESULT CImagingPane::OnToolGetPlotRect(WPARAM, LPARAM lParam)
 LRESULT CImagingPane::OnToolUpdateRequest(WPARAM, LPARAM lParam)
 {
     auto* tool = reinterpret_cast<CTool*>(lParam);
-    InvalidateLayers(dynamic_cast<CCursor*>(tool) ? kLayerPlot | kLayerTools : kLayerTools, true);
+    // A tool that reports its own move during a drag step is painted with the step, not twice.
+    InvalidateLayers(dynamic_cast<CCursor*>(tool) ? kLayerPlot | kLayerTools : kLayerTools, !m_bMovingTool);
     return TRUE;
 }

@@ -216,6 +216,7 @@ protected:
     bool m_bDragNode = false;
     bool m_bDragPan = false;
     bool m_bDragTool = false;
+    bool m_bMovingTool = false;  // inside a tool's drag step, which asks for one paint at its end
     bool m_bButtonDown = false;
     bool m_bDoubleClick = false;
     bool m_bScrollerDrag = false;

@@ -606,7 +606,14 @@ void CImagingPane::DragTool()
     CTool* tool = GetActiveTool();
     if (!tool || !HasPlot()) return;
     const POINT at = m_ptMouse.m_point;
-    tool->DragBy(at, m_ptMouse.m_float.X - m_ptPrevMouse.m_float.X, m_ptMouse.m_float.Y - m_ptPrevMouse.m_float.Y);
+    {
+        struct Moving
+        {
+            bool& flag;
+            ~Moving() { flag = false; }
+        } moving{m_bMovingTool = true};
+        tool->DragBy(at, m_ptMouse.m_float.X - m_ptPrevMouse.m_float.X, m_ptMouse.m_float.Y - m_ptPrevMouse.m_float.Y);
+    }
     RequestPlotUpdate(kLayerTools, true);
 }
 
