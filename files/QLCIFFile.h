@@ -109,8 +109,11 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   bool AtValue();
   bool AtReservedWord();
   void DispatchItem(const std::string& rawName, const std::string& value);
-  // name: rawName lower-cased.
-  void DispatchItem(const std::string& name, const std::string& rawName, const std::string& value);
+  // Which handler reads an item, from its lower-cased name; a loop finds it once for each column.
+  enum class ItemKind { kOther, kDatabase, kSymmetry, kCell, kAtomSite };
+  static ItemKind KindOfItem(const std::string& name);
+  // name: rawName lower-cased; kind: KindOfItem(name).
+  void DispatchItem(ItemKind kind, const std::string& name, const std::string& rawName, const std::string& value);
   bool HandleCellItem(const std::string& name, const std::string& value);
   void HandleSymmetryItem(const std::string& name, const std::string& value);
   void HandleAtomSiteItem(const std::string& name, const std::string& value);

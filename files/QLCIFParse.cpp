@@ -318,15 +318,20 @@ void CQLCIFFile::ReadLoop() {
   if (!CheckLoop(names.size())) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, first);
   // Lower-cased once for the loop, not once for each of its values.
   std::vector<std::string> lowerNames;
+  std::vector<ItemKind> kinds;
   lowerNames.reserve(names.size());
-  for (const std::string& name : names) lowerNames.push_back(Lower(name));
+  kinds.reserve(names.size());
+  for (const std::string& name : names) {
+    lowerNames.push_back(Lower(name));
+    kinds.push_back(KindOfItem(lowerNames.back()));
+  }
   m_committedRows = 0;
   std::string value;
   for (uint64_t row = 0; row < m_loopRows; ++row) {
     if (!AtValue()) throw CLXXFileCIFMissingDataInLoop(kLXSeverityMessage, 0, __LINE__, first);
     for (size_t i = 0; i < names.size(); ++i) {
       if (!ReadValue(value)) throw CLXXFileCIFMissingDataInLoop(kLXSeverityMessage, 0, __LINE__, first);
-      DispatchItem(lowerNames[i], names[i], value);
+      DispatchItem(kinds[i], lowerNames[i], names[i], value);
     }
   }
   CommitRecord();
@@ -334,20 +339,32 @@ void CQLCIFFile::ReadLoop() {
 }
 
 void CQLCIFFile::DispatchItem(const std::string& rawName, const std::string& value) {
-  DispatchItem(Lower(rawName), rawName, value);
+  const std::string name = Lower(rawName);
+  DispatchItem(KindOfItem(name), name, rawName, value);
 }
 
-void CQLCIFFile::DispatchItem(const std::string& name, const std::string& rawName, const std::string& value) {
+CQLCIFFile::ItemKind CQLCIFFile::KindOfItem(const std::string& name) {
+  if (MatchesCategory(name, "_database") || MatchesCategory(name, "_amcsd_database")) return ItemKind::kDatabase;
+  if (MatchesCategory(name, "_symmetry") || MatchesCategory(name, "_space")) return ItemKind::kSymmetry;
+  if (MatchesCategory(name, "_cell")) return ItemKind::kCell;
+  if (MatchesCategory(name, "_atom_site_aniso") || MatchesCategory(name, "_atom")) return ItemKind::kAtomSite;
+  return ItemKind::kOther;
+}
+
+void CQLCIFFile::DispatchItem(ItemKind kind, const std::string& name, const std::string& rawName,
+                              const std::string& value) {
   if (value.empty()) return;
-  if (MatchesCategory(name, "_database") || MatchesCategory(name, "_amcsd_database")) {
-    if (m_blockName.CompareNoCase(L"global") == 0) m_blockName = CString(value.c_str());
-  } else if (MatchesCategory(name, "_symmetry") || MatchesCategory(name, "_space")) {
-    HandleSymmetryItem(name, value);
-  } else if (MatchesCategory(name, "_cell")) {
-    if (!HandleCellItem(name, value))
-      throw CLXXFileCIFReadError(kLXSeverityMessage, 0, __LINE__, CString(rawName.c_str()), CString(value.c_str()));
-  } else if (MatchesCategory(name, "_atom_site_aniso") || MatchesCategory(name, "_atom")) {
-    HandleAtomSiteItem(name, value);
+  switch (kind) {
+    case ItemKind::kDatabase:
+      if (m_blockName.CompareNoCase(L"global") == 0) m_blockName = CString(value.c_str());
+      break;
+    case ItemKind::kSymmetry: HandleSymmetryItem(name, value); break;
+    case ItemKind::kCell:
+      if (!HandleCellItem(name, value))
+        throw CLXXFileCIFReadError(kLXSeverityMessage, 0, __LINE__, CString(rawName.c_str()), CString(value.c_str()));
+      break;
+    case ItemKind::kAtomSite: HandleAtomSiteItem(name, value); break;
+    case ItemKind::kOther: break;
   }
 }
 

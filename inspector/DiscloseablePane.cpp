@@ -2,6 +2,7 @@
 #include "DiscloseablePane.h"
 
 #include <QLayout>
+#include <QPushButton>
 #include <QWidget>
 
 #include <algorithm>
@@ -106,9 +107,13 @@ BOOL CDiscloseablePane::OnInitDialog() {
       }
     column->setContentsMargins(10, kHeaderHeight + 4, 8, 6);
     column->setSpacing(4);
+    // The style gives every push button with a text 80 px; a row of them needs only their texts.
+    for (QPushButton* button : self->findChildren<QPushButton*>())
+      if (!button->text().isEmpty())
+        button->setMinimumWidth(button->fontMetrics().size(Qt::TextShowMnemonic, button->text()).width() + 16);
     column->activate();
-    m_fullWidth = std::clamp(column->minimumSize().width(), kPaneWidth, kMaxPaneWidth);
-    m_fullHeight = std::max(column->heightForWidth(m_fullWidth), column->sizeHint().height());
+    m_fullWidth = std::max(column->minimumSize().width(), int(kPaneWidth));
+    m_fullHeight = LayoutHeight(m_fullWidth);
   }
   if (m_fullHeight <= kHeaderHeight) m_fullHeight = kHeaderHeight + 8;
   SetWindowPos(nullptr, 0, 0, m_fullWidth, m_fullHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -151,6 +156,9 @@ void CDiscloseablePane::RefreshControls() {
 LRESULT CDiscloseablePane::Disclose(bool open, bool redraw) {
   if (CPrefScalar<bool>* preference = OpenPreference()) preference->Set(open);
   ShowPaneControls(open);
+  // Controls shown, hidden or refilled since may need more or less height.
+  if (open)
+    if (const int need = LayoutHeight(m_fullWidth); need > kHeaderHeight) m_fullHeight = need;
   int height = m_fullHeight;
   if (!open) {
     CRect header;
@@ -173,11 +181,23 @@ LRESULT CDiscloseablePane::Disclose(bool open, bool redraw) {
   return answer;
 }
 
+int CDiscloseablePane::LayoutHeight(int width) const {
+  QWidget* self = m_hWnd ? qlw::WidgetOf(m_hWnd) : nullptr;
+  QLayout* column = self ? self->layout() : nullptr;
+  if (!column) return 0;
+  // With wrapped texts the preferred size is measured one line high: the height at this width counts.
+  return column->hasHeightForWidth() ? column->heightForWidth(width) : column->sizeHint().height();
+}
+
 void CDiscloseablePane::SetPaneWidth(int width) {
   m_fullWidth = width;
+  // A collapsed pane's controls are hidden and measure nothing: it keeps its height.
+  if (IsOpen())
+    if (const int height = LayoutHeight(width); height > kHeaderHeight) m_fullHeight = height;
   CRect r;
   GetWindowRect(&r);
-  SetWindowPos(nullptr, 0, 0, width, r.Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int shown = IsOpen() ? m_fullHeight : r.Height();
+  SetWindowPos(nullptr, 0, 0, width, shown, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDiscloseablePane::EnableControls(const UINT* ids, bool enable) {

@@ -50,9 +50,8 @@ class CPaneEditRelay : public CWnd {
 class CDiscloseablePane : public CDialogPane {
   DECLARE_DYNAMIC(CDiscloseablePane)
  public:
-  // With the scroll bar the inspector keeps the 200 px the window gives its column.
+  // The least pane width; a pane whose controls need more takes what they need.
   static constexpr int kPaneWidth = 183;
-  static constexpr int kMaxPaneWidth = 183;
   static constexpr int kHeaderHeight = 22;
 
   CDiscloseablePane(UINT headerId, UINT templateId, CWnd* parent);
@@ -78,7 +77,8 @@ class CDiscloseablePane : public CDialogPane {
   int GetFullHeight() const { return m_fullHeight; }
   bool IsUpdateLocked() const { return m_refreshGuard.held; }
   int GetFullWidth() const { return m_fullWidth; }
-  // Every pane of the host takes the widest one's width.
+  // Every pane of the host takes the widest one's width, and the height its controls then need
+  // (wrapped texts take more lines at a smaller width).
   void SetPaneWidth(int width);
 
   // The update lock: one level per class level, freed by the most derived OnInitDialog.
@@ -132,6 +132,8 @@ class CDiscloseablePane : public CDialogPane {
   LRESULT OnAlphaButtonChanged(WPARAM wParam, LPARAM);
   LRESULT OnEditUpdate(WPARAM, LPARAM);
   void OnControlCommand(UINT id);
+  // The height the laid-out controls need at this width, header included; 0 without a layout.
+  int LayoutHeight(int width) const;
 
   Gdiplus::Bitmap* m_closedImage = nullptr;
   Gdiplus::Bitmap* m_openImage = nullptr;

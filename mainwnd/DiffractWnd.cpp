@@ -218,7 +218,8 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
   if (showParameters && m_pParamSplitter->m_nHidden == 1) m_pParamSplitter->ShowColumn(false);
   if (!showParameters && m_pParamSplitter->m_nHidden < 0) m_pParamSplitter->HideColumn(1, false);
   if (m_pGraphSplitter->m_nHidden < 0) m_pGraphSplitter->HideRow(1, false);
-  m_wndSplitter.RecalcLayout();
+  // The panes know their sizes now (the inspector its width): lay out with them.
+  ApplyPaneSizes();
 }
 
 void CDiffractWnd::ActivateFrame(int cmdShow) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "LXMessage.h"
+#include "ParametersPane.h"
 #include "Preferences.h"
 
 namespace {
@@ -41,6 +42,11 @@ SIZE CDiffractWnd::PatternsMinSize() const { return kPatternsMinSize; }
 SIZE CDiffractWnd::ReflexionsMinSize() const { return kReflexionsMinSize; }
 
 int CDiffractWnd::ParametersWidth() const {
+  // The inspector knows its width once it has stacked its panes, before the splitter has given
+  // it that width: asking its window would give the splitter's own last guess back.
+  if (const auto* host = dynamic_cast<const CParametersPane*>(m_pParametersPane);
+      host && host->m_hWnd && !host->m_bNotInitialised && host->m_nContentWidth > 0)
+    return host->m_nContentWidth;
   if (!m_bParametersLaidOut || !m_pParametersPane || !m_pParametersPane->m_hWnd) return kDefaultParametersWidth;
   RECT r{};
   m_pParametersPane->GetWindowRect(&r);
@@ -55,18 +61,23 @@ ST_SplitterWnd* CDiffractWnd::ApplyPaneSizes() {
   if (!m_wndSplitter.m_hWnd || !m_pParamSplitter || !m_pGraphSplitter) return m_pParamSplitter;
   const SIZE graphics = GraphicsMinSize(), patterns = PatternsMinSize(), reflexions = ReflexionsMinSize();
   const int parameters = ParametersWidth();
-  int graphColumnMin = graphics.cx;
+  // Splitter A's border comes off the column before its panes share it: without it the fixed
+  // column would lack two pixels at the least width and be hidden.
+  int graphColumnMin = graphics.cx + 2 * m_pParamSplitter->m_cxBorder;
   if (m_pParamSplitter->m_hWnd && IsParametersPaneShown())
     graphColumnMin += parameters + m_pParamSplitter->m_cxSplitterGap;
 
   const int patternsWidth = g_pPreferences ? g_pPreferences->m_StructuresWinWidth.Get() : 200;
   SetSizes(m_wndSplitter, 0, patternsWidth, std::max(patternsWidth, static_cast<int>(patterns.cx)), patterns.cx);
+  // The column that takes a change of size gets its ideal unclamped: the splitter adds the change
+  // since its last size to it, and an ideal raised to the minimum at a stale (smaller) size would
+  // come out too wide and push the fixed column out of sight.
   const int graphColumn = m_wndSplitter.GetRemainingSize(patternsWidth);
-  SetSizes(m_wndSplitter, 1, graphColumn, std::max(graphColumn, graphColumnMin), graphColumnMin);
+  SetSizes(m_wndSplitter, 1, graphColumn, graphColumn, graphColumnMin);
 
   SetSizes(*m_pParamSplitter, 1, parameters, parameters, parameters);
   const int graphWidth = m_pParamSplitter->GetRemainingSize(parameters);
-  SetSizes(*m_pParamSplitter, 0, graphWidth, std::max(graphWidth, static_cast<int>(graphics.cx)), graphics.cx);
+  SetSizes(*m_pParamSplitter, 0, graphWidth, graphWidth, graphics.cx);
 
   RECT client{};
   m_pGraphSplitter->GetClientRect(&client);

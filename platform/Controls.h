@@ -37,6 +37,7 @@ typedef NMHDR* LPNMHDR;
 #define BS_AUTORADIOBUTTON 0x0009u
 #define BS_OWNERDRAW 0x000Bu
 #define BS_TYPEMASK 0x000Fu
+#define BS_MULTILINE 0x2000u
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
 #define BM_GETSTATE 0x00F2
@@ -53,6 +54,7 @@ typedef NMHDR* LPNMHDR;
 #define SS_CENTER 0x0001u
 #define SS_RIGHT 0x0002u
 #define SS_NOTIFY 0x0100u
+#define SS_EDITCONTROL 0x2000u
 #define STN_CLICKED 0
 
 // Edits.

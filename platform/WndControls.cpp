@@ -134,6 +134,57 @@ class PushButton : public QPushButton {
   HWND m_hwnd;
 };
 
+// A check box of BS_MULTILINE style: its text wraps onto further lines at the width the layout
+// gives it, and it asks for the height of the lines it then needs.
+class WrappingCheckBox : public QCheckBox {
+ public:
+  WrappingCheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent) {
+    QSizePolicy policy = sizePolicy();
+    policy.setHorizontalPolicy(QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+  }
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override {
+    const QRect lines = TextBounds(TextWidth(width));
+    return std::max(QCheckBox::sizeHint().height(), lines.height() + 2);
+  }
+  // At least the box and the longest word.
+  QSize minimumSizeHint() const override {
+    int widest = 0;
+    for (const QString& word : text().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+      widest = std::max(widest, fontMetrics().horizontalAdvance(word));
+    const int width = widest + (QCheckBox::sizeHint().width() - TextWidth(QCheckBox::sizeHint().width())) + 1;
+    return QSize(width, heightForWidth(width));
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    painter.drawControl(QStyle::CE_CheckBox, option);
+    const QRect contents = style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
+    painter.drawItemText(contents, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
+                         palette(), isEnabled(), text(), QPalette::WindowText);
+  }
+  // The whole face answers a click, as a one-line box answers on its box and text.
+  bool hitButton(const QPoint& at) const override { return rect().contains(at); }
+
+ private:
+  // The width left to the text in a box `width` wide.
+  int TextWidth(int width) const {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.rect = QRect(0, 0, width, QCheckBox::sizeHint().height());
+    return std::max(1, style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this).width());
+  }
+  QRect TextBounds(int width) const {
+    return fontMetrics().boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap | Qt::TextShowMnemonic, text());
+  }
+};
+
 QWidget* MakeButton(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
   const DWORD type = static_cast<DWORD>(cs.style) & BS_TYPEMASK;
   const QString text = Q(cs.lpszName).replace(QLatin1Char('&'), QLatin1String("&"));
@@ -144,7 +195,7 @@ QWidget* MakeButton(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
     case BS_AUTOCHECKBOX:
     case BS_3STATE:
     case BS_AUTO3STATE: {
-      auto* c = new QCheckBox(text, parent);
+      auto* c = (cs.style & BS_MULTILINE) ? new WrappingCheckBox(text, parent) : new QCheckBox(text, parent);
       c->setTristate(type == BS_3STATE || type == BS_AUTO3STATE);
       b = c;
       break;
@@ -233,6 +284,7 @@ QWidget* MakeStatic(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
   auto* l = new QLabel(Q(cs.lpszName), parent);
   const DWORD align = static_cast<DWORD>(cs.style) & 0x3;
   l->setAlignment((align == SS_CENTER ? Qt::AlignHCenter : align == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+  l->setWordWrap((cs.style & SS_EDITCONTROL) != 0);
   (void)hwnd;
   return l;
 }

@@ -192,8 +192,6 @@ void ST_SplitterWnd::RecalcLayout() {
   RECT client{};
   GetClientRect(&client);
   if (client.right - client.left <= 0 || client.bottom - client.top <= 0) return;
-  for (auto* nested : m_pNested)
-    if (nested) nested->RecalcLayout();
 
   const RECT in = GetInsideRect();
   const int total = m_bVertical ? in.right - in.left : in.bottom - in.top;
@@ -209,6 +207,10 @@ void ST_SplitterWnd::RecalcLayout() {
   Invalidate(FALSE);
   // The first visible pane keeps its size as its ideal (a hidden pane's entry sits past it).
   m_pSplitInfo[0].nIdealSize = m_pSplitInfo[0].nCurSize;
+  // Nested splitters lay out once they have their new size: at their old one, a column that
+  // fits the new size can look too wide and be hidden for good.
+  for (auto* nested : m_pNested)
+    if (nested) nested->RecalcLayout();
 
   CLXMsgTarget(Announcer(), g_msgSplitterRecalcLayout, reinterpret_cast<LPARAM>(this)).Send(CLXMessage::kModeSync);
 }

@@ -48,7 +48,12 @@ DWORD StyleFor(const qlw::DialogTemplateItem& item, const Kind& kind) {
   if (item.HasFlag(L"DISABLED")) style |= WS_DISABLED;
   if (item.HasFlag(L"GROUP")) style |= WS_GROUP;
   if (item.HasFlag(L"READONLY")) style |= ES_READONLY;
-  if (item.HasFlag(L"MULTILINE")) style |= ES_MULTILINE;
+  // MULTILINE: an edit of several lines; a button or label whose text wraps at its width.
+  if (item.HasFlag(L"MULTILINE")) {
+    if (item.kind == L"LABEL") style |= SS_EDITCONTROL;
+    else if (item.kind == L"CHECKBOX" || item.kind == L"RADIO" || item.kind == L"BUTTON") style |= BS_MULTILINE;
+    else style |= ES_MULTILINE;
+  }
   if (item.HasFlag(L"PASSWORD")) style |= ES_PASSWORD;
   if (item.HasFlag(L"NUMBER")) style |= ES_NUMBER;
   if (item.HasFlag(L"OWNERDATA")) style |= LVS_OWNERDATA;

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "DiffractWnd.h"
@@ -18,6 +19,7 @@
 #include "LXApp.h"
 #include "LXDocTemplate.h"
 #include "LXMessage.h"
+#include "ParametersPane.h"
 #include "Preferences.h"
 #include "QlwDoc.h"
 #include "WidgetApp.h"
@@ -202,7 +204,7 @@ TEST(DiffractWnd, NestsThreeSplittersAroundTheGraph) {
   EXPECT_LT(patterns.right, graph.left);
   EXPECT_LT(graph.right, parameters.left);
   EXPECT_EQ(Width(patterns), g_pPreferences->m_StructuresWinWidth.Get());
-  EXPECT_EQ(Width(parameters), CDiffractWnd::kDefaultParametersWidth);
+  EXPECT_EQ(Width(parameters), dynamic_cast<CParametersPane&>(*w.GetParametersPane()).m_nContentWidth);
   EXPECT_FALSE(w.GetReflexionsPane()->IsWindowVisible());
 
   // The plot area is the graphics pane less the band of its controls, with a bitmap of its size.
@@ -221,6 +223,54 @@ TEST(DiffractWnd, NestsThreeSplittersAroundTheGraph) {
   EXPECT_EQ(Width(WindowRectOf(w.GetGraphicsPane())), Width(graph) + 100);
   EXPECT_EQ(Width(WindowRectOf(w.GetPatternsPane())), Width(patterns));
   EXPECT_EQ(Width(WindowRectOf(w.GetParametersPane())), Width(parameters));
+}
+
+// The inspector's column is as wide as the inspector wants, and it stays shown at every width the
+// window allows, also when the window opens at its least width.
+TEST(DiffractWnd, TheInspectorColumnKeepsItsWidthAtEveryWidthTheWindowAllows) {
+  int least = 0;
+  auto check = [&least](MainWindow& m, const char* what) {
+    SCOPED_TRACE(what);
+    CDiffractWnd& w = *m.wnd;
+    const auto& host = dynamic_cast<CParametersPane&>(*w.GetParametersPane());
+    ASSERT_TRUE(w.IsParametersPaneShown());
+    EXPECT_TRUE(w.IsPatternsPaneShown());
+    const RECT inspector = WindowRectOf(w.GetParametersPane()), graph = WindowRectOf(w.GetGraphicsPane());
+    EXPECT_EQ(Width(inspector), host.m_nContentWidth);
+    EXPECT_TRUE(w.GetParametersPane()->IsWindowVisible());
+    // Inside its splitter, right of the graph, which keeps at least its own least width.
+    RECT inside = w.GetParamSplitter()->GetInsideRect();
+    w.GetParamSplitter()->ClientToScreen(&inside);
+    EXPECT_LE(inspector.right, inside.right);
+    EXPECT_LT(graph.right, inspector.left);
+    SIZE graphMin{};
+    w.GetGraphicsPane()->GetMinSize(graphMin);
+    EXPECT_GE(Width(graph), graphMin.cx - 2);
+  };
+  {
+    MainWindow m;
+    ASSERT_NE(m.wnd, nullptr);
+    MINMAXINFO limits{};
+    m.wnd->SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    least = limits.ptMinTrackSize.x;
+    const int inspector = dynamic_cast<CParametersPane&>(*m.wnd->GetParametersPane()).m_nContentWidth;
+    EXPECT_EQ(least, 600 + inspector + 3 + 120 + 3);
+    // The window's first size is one it allows.
+    EXPECT_LE(least, 1000);
+    check(m, "as opened");
+    for (int width : {least, 1100, 1000}) {
+      RECT r = WindowRectOf(m.wnd);
+      m.wnd->MoveWindow(r.left, r.top, width, 650);
+      QApplication::processEvents();
+      ASSERT_EQ(Width(WindowRectOf(m.wnd)), width);
+      check(m, std::to_string(width).c_str());
+    }
+  }
+  static int s_least = 0;
+  s_least = least;
+  MainWindow narrow([](CPreferences& p) { p.m_MainFrameRect.Set(CRect(0, 0, s_least, 600)); });
+  ASSERT_NE(narrow.wnd, nullptr);
+  check(narrow, "opened at its least width");
 }
 
 TEST(DiffractWnd, HidingAndShowingEachColumnKeepsTheGraph) {
@@ -391,7 +441,8 @@ TEST(DiffractWnd, SavesThePlacementOnlyOnceShownAndActive) {
   // Narrower than its panes' minimums the window does not go: graph, parameters and patterns.
   w.MoveWindow(30, 40, 700, 650);
   QApplication::processEvents();
-  EXPECT_EQ(Width(WindowRectOf(&w)), 350 + 600 - 350 + 200 + 3 + 120 + 3);
+  EXPECT_EQ(Width(WindowRectOf(&w)),
+            600 + dynamic_cast<CParametersPane&>(*w.GetParametersPane()).m_nContentWidth + 3 + 120 + 3);
   EXPECT_FALSE(g_pPreferences->m_MainFrameMaximized.Get());
   // The store's window save takes the placement from the main window.
   w.MoveWindow(50, 60, 1100, 650);

@@ -2,7 +2,19 @@
 // plot, one instrument pane, and the stacking with its scroll bar.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOption>
+
 #include <set>
+#include <string>
 
 #include "DiffractionSettings.h"
 #include "DiscloseablePane.h"
@@ -12,6 +24,7 @@
 #include "ParametersPane.h"
 #include "QLCrystalPattern.h"
 #include "QlwDoc.h"
+#include "WndQt.h"
 
 using qlwtest::MainWindowFixture;
 
@@ -70,6 +83,104 @@ TEST(Inspector, PaneSetsFollowTabSelectionFilmAndInstrument) {
   SelectOnly(m.doc, {observed});
   host->ShowFormatTab();
   EXPECT_EQ(host->ChooseShownIds(), (S{5840, 5730, 5780, 5860, 5820, 5750, 5830}));
+}
+
+namespace {
+// Where a control of a pane draws less than its whole text, or lies past the pane's right edge.
+std::vector<std::string> ClippedTexts(QWidget* pane) {
+  std::vector<std::string> clipped;
+  for (QWidget* control : pane->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (!control->isVisible() || control->width() <= 0) continue;
+    const QFontMetrics metrics = control->fontMetrics();
+    QString text;
+    QRect room;  // where the text is drawn
+    bool wraps = false;
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+      text = label->text();
+      room = label->contentsRect();
+      wraps = label->wordWrap();
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+      text = button->text();
+      QStyleOptionButton option;
+      option.initFrom(button);
+      option.text = text;
+      const bool box = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button);
+      room = control->style()->subElementRect(box ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents,
+                                              &option, button);
+      wraps = box && button->hasHeightForWidth();
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+      text = edit->text();
+      room = edit->contentsRect().adjusted(2 + edit->textMargins().left(), 0, -2 - edit->textMargins().right(), 0);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control); combo && !combo->isEditable()) {
+      // Owner-drawn boxes paint pictures of their own.
+      if (::GetWindowLongW(qlw::HwndOf(combo), GWL_STYLE) & CBS_OWNERDRAWFIXED) continue;
+      text = combo->currentText();
+      QStyleOptionComboBox option;
+      option.initFrom(combo);
+      room = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+    }
+    const QString what = QString("%1 \"%2\" in %3×%4").arg(control->metaObject()->className(), text)
+                             .arg(control->width()).arg(control->height());
+    if (control->geometry().right() >= pane->width()) clipped.push_back(("past the edge: " + what).toStdString());
+    if (text.isEmpty()) continue;
+    const QRect need = wraps ? metrics.boundingRect(QRect(0, 0, room.width(), 10000), Qt::TextWordWrap, text)
+                             : QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
+    if (need.width() > room.width() || need.height() > room.height())
+      clipped.push_back((what + QString(" needs %1×%2").arg(need.width()).arg(need.height())).toStdString());
+  }
+  return clipped;
+}
+}  // namespace
+
+// Every pane of either tab, for each kind of selection, film view and instrument, shows every
+// text of its controls whole inside the pane.
+TEST(Inspector, EveryPaneShowsItsTextsWhole) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  CParametersPane* host = Inspector(m);
+  ASSERT_NE(host, nullptr);
+  const CQLPatternPtr rutile = m.doc->GetPatterns().front();
+  const CQLCrystal crystal = dynamic_cast<CQLCrystalPattern&>(*rutile).m_crystal;
+  const CQLPatternPtr mixture = m.doc->NewMixtureFromPatterns({m.doc->AddCrystalPattern(crystal)});
+  ASSERT_TRUE(mixture);
+  const CQLPatternPtr observed = m.doc->AddObservedPattern(CQLProfile{{10, 5}, {20, 50}, {30, 10}});
+  CDiffractionSettings& settings = *m.doc->GetSettings();
+
+  const struct {
+    const char* what;
+    CQLPatternPtr selected;
+    bool format, film;
+    int simulation;
+  } cases[] = {
+      {"crystal, format", rutile, true, false, 1},  {"crystal, film", rutile, true, true, 1},
+      {"data, format", observed, true, false, 1},   {"nothing, format", nullptr, true, false, 1},
+      {"crystal, x-rays", rutile, false, false, 1}, {"crystal, neutrons", rutile, false, false, 2},
+      {"crystal, EDX", rutile, false, false, 3},    {"crystal, time of flight", rutile, false, false, 4},
+      {"crystal, electrons", rutile, false, false, 5}, {"data, parameters", observed, false, false, 1},
+      {"mixture, parameters", mixture, false, false, 1}, {"nothing, parameters", nullptr, false, false, 1},
+  };
+  std::set<UINT> checked;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SelectOnly(m.doc, c.selected ? std::vector<CQLPatternPtr>{c.selected} : std::vector<CQLPatternPtr>{});
+    settings.m_filmMode = c.film ? 1 : 0;
+    settings.m_simulationType = static_cast<LXTypes::QLSimulationType>(c.simulation);
+    if (c.format) host->ShowFormatTab();
+    else host->ShowParametersTab();
+    m.doc->UpdateAllViews(nullptr);
+    host->DiscloseAll(true);
+    QApplication::processEvents();
+    for (UINT id : host->ChooseShownIds()) {
+      CDiscloseablePane* pane = host->FindPane(id);
+      ASSERT_NE(pane, nullptr) << id;
+      QWidget* widget = qlw::WidgetOf(pane->m_hWnd);
+      ASSERT_TRUE(widget && widget->isVisible()) << id;
+      EXPECT_EQ(widget->width() + ::GetSystemMetrics(SM_CXVSCROLL), host->m_nContentWidth) << id;
+      for (const std::string& fault : ClippedTexts(widget)) ADD_FAILURE() << "pane " << id << ": " << fault;
+      checked.insert(id);
+    }
+  }
+  EXPECT_EQ(checked.size(), host->GetPanes().size()) << "every pane looked at";
 }
 
 TEST(Inspector, CollapsedPanesStackUnderTheTabsAndOpenOnesScroll) {

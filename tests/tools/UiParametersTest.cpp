@@ -251,7 +251,8 @@ TEST(UiParameters, SmoothingPaneEnablesInTiersAndSmoothsOverTheRadius) {
             "disabled 2427: #FFFF0000\n");
 }
 
-// Two components at 0.5/0.5: a slider moved to 80 (the last step by key) gives 0.8/0.2; with the total locked a typed 0.05 gives
+// Two components at 0.5/0.5: a slider dragged to its end and stepped back by key gives 0.99/0.01
+// (an end maps to its value at any slider width); with the total locked a typed 0.05 gives
 // the other 0.95; typed text that is no share between 0 and 1 is refused; a rename retitles the
 // component; unlocked, a lowered share leaves the total short; zeroing also unlocks.
 TEST(UiParameters, MixtureSlidersTypedValuesAndMenuKeepTheFractions) {
@@ -267,9 +268,9 @@ TEST(UiParameters, MixtureSlidersTypedValuesAndMenuKeepTheFractions) {
                               "click 2360\n"
                               "rows 2363\n"
                               "print 2365 2364 2361\n"
-                              "slide 2367 79\n"
+                              "slide 2367 100\n"
                               "focus 2367\n"
-                              "key Right\n"
+                              "key Left\n"
                               "field 1 WeightFraction\n"
                               "field 2 WeightFraction\n"
                               "edit 2363 1 3 0.05\n"
@@ -306,13 +307,13 @@ TEST(UiParameters, MixtureSlidersTypedValuesAndMenuKeepTheFractions) {
             "2365: 1.000\n"
             "2364: [x] Lock mixture total\n"
             "2361: \n"
-            "> slide 2367 79\n"
+            "> slide 2367 100\n"
             "> focus 2367\n"
-            "> key Right\n"
+            "> key Left\n"
             "> field 1 WeightFraction\n"
-            "WeightFraction: 0.8\n"
+            "WeightFraction: 0.99\n"
             "> field 2 WeightFraction\n"
-            "WeightFraction: 0.2\n"
+            "WeightFraction: 0.01\n"
             "> edit 2363 1 3 0.05\n"
             "> rows 2363\n"
             "anatase |  | 0.9500\n"
