@@ -603,7 +603,7 @@ bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QR
   if (n < 256 || !pool || pool->maxThreadCount() < 2 || pool->contains(QThread::currentThread())) return false;
   const int top = std::max(0, int(std::floor(deviceBounds.top())) - 2);
   const int bottom = std::min(image.height(), int(std::ceil(deviceBounds.bottom())) + 2);
-  const int bands = std::min({4, pool->maxThreadCount(), (bottom - top) / 32});
+  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 32});
   if (bands < 2) return false;
   // One polyline (a curve), not a bundle of figures such as a grid; and a long one: a smooth curve
   // across the image strokes in less time than handing its bands to the pool and waiting costs.
