@@ -414,47 +414,53 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
     // so the sums do not depend on the number of threads; the reflexions are taken in chunks that
     // keep the shares within budget.
     const std::size_t chunk = std::max<std::size_t>(1, kShareBudget / (blocks.size() * 2 * sizeof(double)));
-    std::vector<double> shares;
+    // Every share is written before it is read: no zeroing of megabytes.
+    const auto shares = std::make_unique_for_overwrite<double[]>(blocks.size() * std::min(chunk, numRefl) * 2);
     const long numBlocks = static_cast<long>(blocks.size());
     const bool parallel = static_cast<double>(numRefl) * static_cast<double>(points.size()) > kParallelPhaseTerms;
     for (std::size_t from = 0; from < numRefl; from += chunk)
     {
         const std::size_t to = std::min(numRefl, from + chunk), width = to - from;
-        shares.assign(blocks.size() * width * 2, 0.0);
-#pragma omp parallel for schedule(dynamic, 1) if (parallel)
-        for (long b = 0; b < numBlocks; ++b)
+#pragma omp parallel if (parallel)
         {
-            const Block& block = blocks[static_cast<std::size_t>(b)];
-            const std::vector<CQLPhaseTable::Point> blockPoints(points.begin() + static_cast<long>(block.first),
-                                                                points.begin() + static_cast<long>(block.last));
-            const CQLPhaseTable table(blockPoints, maxIndex.data());
-            const CQLSite& site = m_sites[representative[block.key]];
-            const bool displaced = m_useThermalEllipsoids && site.m_displacement;
-            double* out = shares.data() + static_cast<std::size_t>(b) * width * 2;
-            for (std::size_t n = from; n < to; ++n)
+#pragma omp for schedule(dynamic, 1)
+            for (long b = 0; b < numBlocks; ++b)
             {
-                const CQLReflexion& r = *m_reflexions[order[n]];
-                double f = SiteScatteringFactor(representative[block.key], r.d, radiation, terms,
-                                                formFactors.empty() ? nullptr
-                                                                    : formFactors.data() + order[n] * numRecords);
-                if (displaced)
-                    f *= site.m_displacement->GetTemperatureFactor(r.h, r.k, r.l, r.d);
-                double re, im;
-                table.Sum(r.h, r.k, r.l, 0, blockPoints.size(), re, im);
-                out[2 * (n - from)] = f * re;
-                out[2 * (n - from) + 1] = f * im;
+                const Block& block = blocks[static_cast<std::size_t>(b)];
+                const std::vector<CQLPhaseTable::Point> blockPoints(points.begin() + static_cast<long>(block.first),
+                                                                    points.begin() + static_cast<long>(block.last));
+                const CQLPhaseTable table(blockPoints, maxIndex.data());
+                const CQLSite& site = m_sites[representative[block.key]];
+                const bool displaced = m_useThermalEllipsoids && site.m_displacement;
+                double* out = shares.get() + static_cast<std::size_t>(b) * width * 2;
+                for (std::size_t n = from; n < to; ++n)
+                {
+                    const CQLReflexion& r = *m_reflexions[order[n]];
+                    double f = SiteScatteringFactor(representative[block.key], r.d, radiation, terms,
+                                                    formFactors.empty() ? nullptr
+                                                                        : formFactors.data() + order[n] * numRecords);
+                    if (displaced)
+                        f *= site.m_displacement->GetTemperatureFactor(r.h, r.k, r.l, r.d);
+                    double re, im;
+                    table.Sum(r.h, r.k, r.l, 0, blockPoints.size(), re, im);
+                    out[2 * (n - from)] = f * re;
+                    out[2 * (n - from) + 1] = f * im;
+                }
             }
-        }
-        for (std::size_t n = from; n < to; ++n)
-        {
-            double A = 0.0, B = 0.0;
-            for (std::size_t b = 0; b < blocks.size(); ++b)
+            // Each reflexion's shares added in block order, whichever thread adds them.
+#pragma omp for schedule(static)
+            for (long m = static_cast<long>(from); m < static_cast<long>(to); ++m)
             {
-                A += shares[(b * width + (n - from)) * 2];
-                B += shares[(b * width + (n - from)) * 2 + 1];
+                const std::size_t n = static_cast<std::size_t>(m);
+                double A = 0.0, B = 0.0;
+                for (std::size_t b = 0; b < blocks.size(); ++b)
+                {
+                    A += shares[(b * width + (n - from)) * 2];
+                    B += shares[(b * width + (n - from)) * 2 + 1];
+                }
+                sums[2 * order[n]] = A;
+                sums[2 * order[n] + 1] = B;
             }
-            sums[2 * order[n]] = A;
-            sums[2 * order[n] + 1] = B;
         }
     }
     return sums;
