@@ -5,6 +5,7 @@
 #include "QLCrystalPhaseTable.h"
 #include "Status.h"
 #include "VectorMath.h"
+#include "WorkerTeam.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -300,27 +302,28 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     std::unique_ptr<CPerImageSums> perImage;
     if (table)
         perImage = std::make_unique<CPerImageSums>(m_sites, perImageSites, cosetFirsts);
-#pragma omp parallel for schedule(dynamic, 16) if (work > kParallelPhaseTerms)
-    for (long n = 0; n < count; ++n)
-    {
-        const std::size_t i = order[static_cast<std::size_t>(n)];
-        CQLReflexion& refl = *m_reflexions[i];
-        const double* rowFactors = formFactors.empty() ? nullptr : formFactors.data() + i * numRecords;
-        if (!perImage)
+    qlw::ParallelFor(count, 16, work > kParallelPhaseTerms, [&](long begin, long end) {
+        for (long n = begin; n < end; ++n)
         {
-            ComputeReflexionIntensity(refl, settings, table.get(), terms, plain.data() + 2 * i, &perImageSites,
-                                      rowFactors);
-            continue;
+            const std::size_t i = order[static_cast<std::size_t>(n)];
+            CQLReflexion& refl = *m_reflexions[i];
+            const double* rowFactors = formFactors.empty() ? nullptr : formFactors.data() + i * numRecords;
+            if (!perImage)
+            {
+                ComputeReflexionIntensity(refl, settings, table.get(), terms, plain.data() + 2 * i, &perImageSites,
+                                          rowFactors);
+                continue;
+            }
+            thread_local std::vector<double> siteFactors;
+            siteFactors.resize(perImageSites.size());
+            for (std::size_t s = 0; s < perImageSites.size(); ++s)
+                siteFactors[s] = SiteScatteringFactor(perImageSites[s], refl.d, radiation, terms, rowFactors);
+            double A = 0.0, B = 0.0;
+            perImage->Sum(refl.h, refl.k, refl.l, siteFactors.data(), *table, A, B);
+            const double scale = static_cast<double>(cosetSize);
+            FinishReflexion(refl, settings, plain[2 * i] + scale * A, plain[2 * i + 1] + scale * B);
         }
-        thread_local std::vector<double> siteFactors;
-        siteFactors.resize(perImageSites.size());
-        for (std::size_t s = 0; s < perImageSites.size(); ++s)
-            siteFactors[s] = SiteScatteringFactor(perImageSites[s], refl.d, radiation, terms, rowFactors);
-        double A = 0.0, B = 0.0;
-        perImage->Sum(refl.h, refl.k, refl.l, siteFactors.data(), *table, A, B);
-        const double scale = static_cast<double>(cosetSize);
-        FinishReflexion(refl, settings, plain[2 * i] + scale * A, plain[2 * i + 1] + scale * B);
-    }
+    });
 }
 
 std::vector<double> CQLCrystal::FormFactorsOfRecords(const SiteTermList& terms,
@@ -332,15 +335,16 @@ std::vector<double> CQLCrystal::FormFactorsOfRecords(const SiteTermList& terms,
     const std::size_t numRecords = terms.records.size();
     const long count = static_cast<long>(m_reflexions.size());
     values.resize(static_cast<std::size_t>(count) * numRecords);
-#pragma omp parallel for schedule(static) if (count * static_cast<long>(numRecords) > kParallelReflexions)
-    for (long n = 0; n < count; ++n)
-    {
-        // s² as the species computes it, so that the factors are the same to the bit.
-        const double d = m_reflexions[static_cast<std::size_t>(n)]->d;
-        const double s2 = 1.0 / (4.0 * d * d);
-        for (std::size_t r = 0; r < numRecords; ++r)
-            values[static_cast<std::size_t>(n) * numRecords + r] = terms.records[r]->XRayFormFactor(s2);
-    }
+    qlw::ParallelFor(count, 256, count * static_cast<long>(numRecords) > kParallelReflexions, [&](long begin, long end) {
+        for (long n = begin; n < end; ++n)
+        {
+            // s² as the species computes it, so that the factors are the same to the bit.
+            const double d = m_reflexions[static_cast<std::size_t>(n)]->d;
+            const double s2 = 1.0 / (4.0 * d * d);
+            for (std::size_t r = 0; r < numRecords; ++r)
+                values[static_cast<std::size_t>(n) * numRecords + r] = terms.records[r]->XRayFormFactor(s2);
+        }
+    });
     return values;
 }
 
@@ -421,10 +425,8 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
     for (std::size_t from = 0; from < numRefl; from += chunk)
     {
         const std::size_t to = std::min(numRefl, from + chunk), width = to - from;
-#pragma omp parallel if (parallel)
-        {
-#pragma omp for schedule(dynamic, 1)
-            for (long b = 0; b < numBlocks; ++b)
+        qlw::ParallelFor(numBlocks, 1, parallel, [&](long firstBlock, long endBlock) {
+            for (long b = firstBlock; b < endBlock; ++b)
             {
                 const Block& block = blocks[static_cast<std::size_t>(b)];
                 const std::vector<CQLPhaseTable::Point> blockPoints(points.begin() + static_cast<long>(block.first),
@@ -447,11 +449,12 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
                     out[2 * (n - from) + 1] = f * im;
                 }
             }
-            // Each reflexion's shares added in block order, whichever thread adds them.
-#pragma omp for schedule(static)
-            for (long m = static_cast<long>(from); m < static_cast<long>(to); ++m)
+        });
+        // Each reflexion's shares added in block order, whichever thread adds them.
+        qlw::ParallelFor(static_cast<long>(width), 512, parallel, [&](long begin, long end) {
+            for (long m = begin; m < end; ++m)
             {
-                const std::size_t n = static_cast<std::size_t>(m);
+                const std::size_t n = from + static_cast<std::size_t>(m);
                 double A = 0.0, B = 0.0;
                 for (std::size_t b = 0; b < blocks.size(); ++b)
                 {
@@ -461,7 +464,7 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
                 sums[2 * order[n]] = A;
                 sums[2 * order[n] + 1] = B;
             }
-        }
+        });
     }
     return sums;
 }
@@ -709,16 +712,22 @@ void CQLCrystal::ComputeRelativeIntensities()
     m_maxIntensity = 0.0;
     const long count = static_cast<long>(m_reflexions.size());
     double maximum = 0.0;
-#pragma omp parallel for schedule(dynamic, 1) reduction(max : maximum) if (count > kParallelReflexions)
-    for (long i = 0; i < count; ++i)
-        maximum = std::max(maximum, m_reflexions[static_cast<std::size_t>(i)]->intensity);
+    std::mutex maximumMutex;
+    qlw::ParallelFor(count, 4096, count > kParallelReflexions, [&](long begin, long end) {
+        double pieceMaximum = 0.0;
+        for (long i = begin; i < end; ++i)
+            pieceMaximum = std::max(pieceMaximum, m_reflexions[static_cast<std::size_t>(i)]->intensity);
+        std::lock_guard<std::mutex> lock(maximumMutex);
+        maximum = std::max(maximum, pieceMaximum);
+    });
     m_maxIntensity = maximum;
-#pragma omp parallel for schedule(dynamic, 1) if (count > kParallelReflexions)
-    for (long i = 0; i < count; ++i)
-    {
-        CQLReflexion& r = *m_reflexions[static_cast<std::size_t>(i)];
-        r.relativeIntensity = r.intensity / maximum;
-    }
+    qlw::ParallelFor(count, 4096, count > kParallelReflexions, [&](long begin, long end) {
+        for (long i = begin; i < end; ++i)
+        {
+            CQLReflexion& r = *m_reflexions[static_cast<std::size_t>(i)];
+            r.relativeIntensity = r.intensity / maximum;
+        }
+    });
 }
 
 double CQLCrystal::PeakWidthAt(const CDiffractionSettings& settings, double x) const

@@ -5,10 +5,12 @@
 #include "EngineConstants.h"
 #include "QLCrystalPhaseTable.h"
 #include "Status.h"
+#include "WorkerTeam.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <atomic>
 #include <memory>
 #include <omp.h>
 #include <unordered_map>
@@ -607,14 +609,16 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
             add(h, k, 0, candidates);
     // The bulk of the enumeration, one slab of h per task, joined in order afterwards.
     std::vector<std::vector<Candidate>> slabs(static_cast<std::size_t>(2 * hmax + 1));
-#pragma omp parallel for schedule(dynamic, 1) if (numTriples > kParallelTriples)
-    for (int h = -hmax; h <= hmax; ++h)
-    {
-        std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(h + hmax)];
-        for (int k = -kmax; k <= kmax; ++k)
-            for (int l = 1; l <= lmax; ++l)
-                add(h, k, l, slab);
-    }
+    qlw::ParallelFor(2 * hmax + 1, 1, numTriples > kParallelTriples, [&](long begin, long end) {
+        for (long n = begin; n < end; ++n)
+        {
+            const int h = static_cast<int>(n) - hmax;
+            std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(n)];
+            for (int k = -kmax; k <= kmax; ++k)
+                for (int l = 1; l <= lmax; ++l)
+                    add(h, k, l, slab);
+        }
+    });
     std::size_t total = candidates.size();
     for (const auto& slab : slabs)
         total += slab.size();
@@ -731,15 +735,14 @@ std::size_t CQLCrystal::MergeEquivalentCandidates(std::vector<Candidate>& candid
         return rangeStarts[a + 1] - rangeStarts[a] > rangeStarts[b + 1] - rangeStarts[b];
     });
 
-    std::size_t uniqueCount = 0;
-    const long numRangesLong = static_cast<long>(numRanges);
-#pragma omp parallel if (numRanges > 1) reduction(+ : uniqueCount)
-    {
-        std::vector<std::array<double, 3>> images;
-        std::vector<QLIndexTriple> equivalents;
-        std::vector<std::int32_t> record(stride);
-#pragma omp for schedule(dynamic, 1)
-        for (long n = 0; n < numRangesLong; ++n)
+    std::atomic<std::size_t> uniqueCount{0};
+    qlw::ParallelFor(static_cast<long>(numRanges), 1, numRanges > 1, [&](long begin, long end) {
+        thread_local std::vector<std::array<double, 3>> images;
+        thread_local std::vector<QLIndexTriple> equivalents;
+        thread_local std::vector<std::int32_t> record;
+        record.resize(stride);
+        std::size_t unique = 0;
+        for (long n = begin; n < end; ++n)
         {
             const std::uint32_t range = rangeOrder[static_cast<std::size_t>(n)];
             for (std::size_t j = rangeStarts[range]; j < rangeStarts[range + 1]; ++j)
@@ -748,7 +751,7 @@ std::size_t CQLCrystal::MergeEquivalentCandidates(std::vector<Candidate>& candid
                 Candidate& c = candidates[i];
                 if (c.count == 0)
                     continue;
-                ++uniqueCount;
+                ++unique;
                 lookUpFamily(c, images, equivalents, record.data());
                 // The current triple is always a listed one, so a member equal to it or to its
                 // opposite is the one listed at its place.
@@ -780,8 +783,9 @@ std::size_t CQLCrystal::MergeEquivalentCandidates(std::vector<Candidate>& candid
                 }
             }
         }
-    }
-    return uniqueCount;
+        uniqueCount += unique;
+    });
+    return uniqueCount.load();
 }
 
 void CQLCrystal::ComputeReflexionPositions(const CDiffractionSettings& settings)
