@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 using namespace QLEngineConstants;
 
@@ -67,6 +69,91 @@ bool SecondPeakPosition(const ProfileGrid& g, double d, double& c2)
 std::int64_t ClampedIndex(double v, double lo, double hi)
 {
     return static_cast<std::int64_t>(std::clamp(std::trunc(v), lo, hi));
+}
+
+// One reflexion's contribution: its lines and the grid points [i0, i1) it is summed over.
+struct PeakTerm
+{
+    double c = 0.0, c2 = 0.0, w = 0.0, intensity = 0.0;
+    bool second = false;
+    std::int64_t i0 = 0, i1 = 0;
+};
+
+std::vector<PeakTerm> CollectPeakTerms(const ProfileGrid& g, const std::vector<std::shared_ptr<CQLReflexion>>& list)
+{
+    std::vector<PeakTerm> terms;
+    terms.reserve(list.size());
+    const double n = g.count;
+    for (const auto& refl : list) {
+        PeakTerm t;
+        t.c = refl->x;
+        t.intensity = refl->intensity;
+        t.w = g.shape == LXTypes::kProfileDelta ? kDeltaWidthInSteps * g.step : refl->width;
+        // Without a width a peak has no points; the Lorentzian of width 0 would be NaN off centre.
+        if (std::isnan(t.c) || !(t.w > 0.0)) continue;
+        t.second = SecondPeakPosition(g, refl->d, t.c2);
+        // The second line may lie on either side of the first (a shorter second wavelength).
+        const double lower = t.second ? std::min(t.c, t.c2) : t.c;
+        const double upper = t.second ? std::max(t.c, t.c2) : t.c;
+        const double hi = upper + g.cutOff * t.w;
+        t.i0 = ClampedIndex((lower - g.cutOff * t.w - g.xMin) / g.step, 0.0, n);
+        t.i1 = ClampedIndex((hi - g.xMin) / g.step, -1.0, n);
+        if (t.i1 >= g.count) t.i1 = g.count - 1;
+        if (t.i0 < t.i1) terms.push_back(t);
+    }
+    return terms;
+}
+
+// Points per block: a block's values and scratch stay in the first-level cache.
+constexpr std::int64_t kBlockPoints = 1024;
+
+// Adds every term's peak to ys[first, last), term by term in list order, so each point's sum
+// is the same whatever the blocks.
+void AddPeaksToBlock(const ProfileGrid& g, const std::vector<PeakTerm>& terms, const std::int32_t* which,
+                     size_t count, const double* xs, double* ys, std::int64_t first, std::int64_t last)
+{
+    double f1[kBlockPoints], f2[kBlockPoints];
+    for (size_t k = 0; k < count; ++k) {
+        const PeakTerm& t = terms[size_t(which[k])];
+        const std::int64_t a = std::max(t.i0, first), b = std::min(t.i1, last);
+        if (a >= b) continue;
+        const size_t m = size_t(b - a);
+        const double* x = xs + a;
+        double* y = ys + a;
+        PeakShapeValues(g.shape, x, m, t.c, t.w, g.eta, f1);
+        const double intensity = t.intensity;
+        if (t.second) {
+            PeakShapeValues(g.shape, x, m, t.c2, t.w, g.eta, f2);
+            for (size_t i = 0; i < m; ++i) y[i] += f1[i] * intensity * g.weight1 + f2[i] * intensity * g.weight2;
+        } else {
+            for (size_t i = 0; i < m; ++i) y[i] += f1[i] * intensity;
+        }
+    }
+}
+
+// The sum of all peaks over the grid, block by block; a block sees only the terms that reach it.
+void SumPeaks(const ProfileGrid& g, const std::vector<PeakTerm>& terms, const std::vector<double>& xs,
+              std::vector<double>& ys)
+{
+    const std::int64_t points = std::int64_t(xs.size());
+    const std::int64_t blocks = (points + kBlockPoints - 1) / kBlockPoints;
+    // Terms by block in list order, as offsets into one array.
+    std::vector<std::int64_t> start(size_t(blocks) + 1, 0);
+    for (const PeakTerm& t : terms)
+        for (std::int64_t b = t.i0 / kBlockPoints; b <= (t.i1 - 1) / kBlockPoints; ++b) ++start[size_t(b) + 1];
+    for (std::int64_t b = 0; b < blocks; ++b) start[size_t(b) + 1] += start[size_t(b)];
+    std::vector<std::int32_t> which(size_t(start.back()));
+    std::vector<std::int64_t> fill(start.begin(), start.end() - 1);
+    for (size_t k = 0; k < terms.size(); ++k) {
+        const PeakTerm& t = terms[k];
+        for (std::int64_t b = t.i0 / kBlockPoints; b <= (t.i1 - 1) / kBlockPoints; ++b)
+            which[size_t(fill[size_t(b)]++)] = std::int32_t(k);
+    }
+    for (std::int64_t b = 0; b < blocks; ++b) {
+        const std::int64_t first = b * kBlockPoints, last = std::min(points, first + kBlockPoints);
+        AddPeaksToBlock(g, terms, which.data() + start[size_t(b)], size_t(start[size_t(b) + 1] - start[size_t(b)]),
+                        xs.data(), ys.data(), first, last);
+    }
 }
 }  // namespace
 
@@ -128,31 +215,10 @@ void CQLCrystalPattern::ComputeProfile(const CDiffractionSettings& settings)
     for (std::int32_t i = 0; i < g.count; ++i, x += g.step) grid.push_back({x, 0.0});
 
     if (g.step > 0.0 && std::isfinite(g.step)) {
-        const double n = g.count;
-        for (const auto& refl : m_crystal.m_reflexions) {
-            const double c = refl->x;
-            const double intensity = refl->intensity;
-            const double w = g.shape == LXTypes::kProfileDelta ? kDeltaWidthInSteps * g.step : refl->width;
-            // Without a width a peak has no points; the Lorentzian of width 0 would be NaN off centre.
-            if (std::isnan(c) || !(w > 0.0)) continue;
-            double c2 = 0.0;
-            const bool second = SecondPeakPosition(g, refl->d, c2);
-            // The second line may lie on either side of the first (a shorter second wavelength).
-            const double lower = second ? std::min(c, c2) : c;
-            const double upper = second ? std::max(c, c2) : c;
-            const double hi = upper + g.cutOff * w;
-            const std::int64_t i0 = ClampedIndex((lower - g.cutOff * w - g.xMin) / g.step, 0.0, n);
-            std::int64_t i1 = ClampedIndex((hi - g.xMin) / g.step, -1.0, n);
-            if (i1 >= g.count) i1 = g.count - 1;
-            for (std::int64_t i = i0; i < i1; ++i) {
-                CQLProfilePoint& p = grid[static_cast<size_t>(i)];
-                if (second)
-                    p.y += PeakShapeValue(g.shape, p.x, c, w, g.eta) * intensity * g.weight1 +
-                           PeakShapeValue(g.shape, p.x, c2, w, g.eta) * intensity * g.weight2;
-                else
-                    p.y += PeakShapeValue(g.shape, p.x, c, w, g.eta) * intensity;
-            }
-        }
+        std::vector<double> xs(grid.size()), ys(grid.size(), 0.0);
+        for (size_t i = 0; i < grid.size(); ++i) xs[i] = grid[i].x;
+        SumPeaks(g, CollectPeakTerms(g, m_crystal.m_reflexions), xs, ys);
+        for (size_t i = 0; i < grid.size(); ++i) grid[i].y = ys[i];
     }
     m_profile = std::move(grid);
 }

@@ -119,7 +119,7 @@ void CImagingPane::InvalidateLayers(std::uint16_t mask, bool immediate)
 {
     if (mask & kLayerPlot) m_plotBuffer.Clear();
     if (mask & kLayerTop) m_topBuffer.Clear();
-    if (mask & kLayerTools) m_toolsBuffer.Clear();
+    if (mask & kLayerTools) WipeToolsLayer();
     // The composite is rebuilt at every paint; its pixels are kept, so that a paint the throttle
     // skips still shows the last picture.
     if (m_bSuspended || !m_hWnd || !::IsWindow(m_hWnd)) return;
@@ -306,6 +306,7 @@ void CImagingPane::PaintPlot(CDC* dc)
         renderer.DrawPlot(window.get());
     } else {
         const float dpiX = window->GetDpiX(), dpiY = window->GetDpiY();
+        if (m_composite.NeedsRealloc(plot)) m_composedBitmap = nullptr;
         try {
             m_composite.Prepare(plot, dpiX, dpiY);
         } catch (const CLXException&) {
@@ -351,25 +352,13 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
     } layers[] = {{m_plotBuffer, &CGraphRenderer::DrawPlot},
                   {m_toolsBuffer, &CGraphRenderer::DrawTools},
                   {m_topBuffer, &CGraphRenderer::DrawTopLayer}};
-    composite->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-    for (Layer& layer : layers) {
+    // Draws a layer that was wiped, and marks it drawn (the flag is dropped by a wipe).
+    auto draw = [&](Layer& layer) {
         CImageBuffer& buffer = layer.buffer;
-        // The plot layer is the opaque base: white, the frame and the curves in one bitmap, copied
-        // rather than blended, and drawn again only with the curves.
         const bool base = &buffer == &m_plotBuffer;
-        if (buffer.NeedsRealloc(plot)) {
-            try {
-                buffer.Prepare(plot, dpiX, dpiY);
-            } catch (const CLXException&) {
-                if (base) {
-                    composite->Clear(Gdiplus::Color(0xFFFFFFFFu));
-                    renderer.DrawFrame(composite, false);
-                }
-                continue;
-            }
-        }
-        // The drawn flag: set once the layer holds its drawing, dropped by Clear.
-        if (!buffer.m_bClearPending && buffer.m_pBitmap) {
+        if (buffer.m_bClearPending || !buffer.m_pBitmap) return;
+        bool drawn = false;
+        {
             std::unique_ptr<Gdiplus::Graphics> g(buffer.CreateGraphics());
             if (g) {
                 if (base) {
@@ -378,21 +367,251 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
                 }
                 (renderer.*layer.draw)(g.get());
                 g->Flush();
+                drawn = g->HasDrawn();
             }
             buffer.m_bClearPending = true;
             // The tools and top layers mostly stay empty: such a bitmap is neither wiped nor composed.
-            buffer.m_bBlank = g && !base && !g->HasDrawn();
+            buffer.m_bBlank = g && !base && !drawn;
         }
+        if (&buffer == &m_toolsBuffer) {
+            // Looked at only when needed: a whole redraw does not pay for it.
+            if (!drawn) std::fill(m_toolTiles.drawn.begin(), m_toolTiles.drawn.end(), 0);
+            m_toolTiles.drawnKnown = !drawn;
+        }
+    };
+
+    const int width = plot.m_int.Width, height = plot.m_int.Height;
+    const bool toolsOnly = m_composedBitmap && m_composedBitmap == m_composite.m_pBitmap &&
+                           width == m_composedWidth && height == m_composedHeight &&
+                           plot.m_int.X == m_composite.m_rect.m_int.X && plot.m_int.Y == m_composite.m_rect.m_int.Y &&
+                           m_plotBuffer.m_bClearPending && m_topBuffer.m_bClearPending &&
+                           !m_toolsBuffer.m_bClearPending && !m_plotBuffer.NeedsRealloc(plot) &&
+                           !m_topBuffer.NeedsRealloc(plot) && !m_toolsBuffer.NeedsRealloc(plot) &&
+                           m_toolTiles.bitmap == m_toolsBuffer.m_pBitmap && m_toolTiles.shownKnown;
+    m_composedBitmap = nullptr;
+    if (toolsOnly) {
+        draw(layers[1]);
+        FindToolTiles();
+        if (ComposeToolTiles(width, height)) {
+            m_composedBitmap = m_composite.m_pBitmap;
+            return;
+        }
+    }
+
+    bool whole = true;
+    composite->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    for (Layer& layer : layers) {
+        CImageBuffer& buffer = layer.buffer;
+        // The plot layer is the opaque base: white, the frame and the curves in one bitmap, copied
+        // rather than blended, and drawn again only with the curves.
+        const bool base = &buffer == &m_plotBuffer;
+        if (buffer.NeedsRealloc(plot)) {
+            if (&buffer == &m_toolsBuffer) m_toolTiles.bitmap = nullptr;
+            try {
+                buffer.Prepare(plot, dpiX, dpiY);
+                if (&buffer == &m_toolsBuffer) ResetToolTiles();
+            } catch (const CLXException&) {
+                if (base) {
+                    composite->Clear(Gdiplus::Color(0xFFFFFFFFu));
+                    renderer.DrawFrame(composite, false);
+                }
+                whole = false;
+                continue;
+            }
+        }
+        draw(layer);
         if (buffer.m_bBlank) continue;
         if (base) composite->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
         BlitBuffer(*composite, buffer.m_pBitmap, plot);
         if (base) composite->SetCompositingMode(Gdiplus::CompositingModeSourceOver);
     }
+    ToolTiles& t = m_toolTiles;
+    if (!whole || !t.bitmap || t.bitmap != m_toolsBuffer.m_pBitmap) return;
+    t.shownKnown = t.drawnKnown;
+    t.shownAsDrawn = !t.drawnKnown;
+    if (t.drawnKnown) t.shown = t.drawn;
+    m_composedBitmap = m_composite.m_pBitmap;
+    m_composedWidth = width;
+    m_composedHeight = height;
+}
+
+namespace {
+// Qt's premultiplied source-over, pixel for pixel as its raster engine blends an image.
+inline std::uint32_t ByteMul(std::uint32_t x, std::uint32_t a)
+{
+    std::uint32_t t = (x & 0xFF00FFu) * a;
+    t = (t + ((t >> 8) & 0xFF00FFu) + 0x800080u) >> 8;
+    t &= 0xFF00FFu;
+    x = ((x >> 8) & 0xFF00FFu) * a;
+    x = x + ((x >> 8) & 0xFF00FFu) + 0x800080u;
+    x &= 0xFF00FF00u;
+    return x | t;
+}
+
+void BlendRow(std::uint32_t* dst, const std::uint32_t* src, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t s = src[i];
+        if (s >= 0xFF000000u)
+            dst[i] = s;
+        else if (s != 0)
+            dst[i] = s + ByteMul(dst[i], (~s) >> 24);
+    }
+}
+
+// A bitmap's pixels in place, unlocked however the caller leaves.
+struct Pixels
+{
+    Gdiplus::Bitmap* bitmap = nullptr;
+    Gdiplus::BitmapData data{};
+    bool Lock(Gdiplus::Bitmap* b, UINT mode)
+    {
+        if (!b) return false;
+        Gdiplus::Rect all(0, 0, INT(b->GetWidth()), INT(b->GetHeight()));
+        if (b->LockBits(&all, mode, Gdiplus::PixelFormat32bppPARGB, &data) != Gdiplus::Ok) return false;
+        bitmap = b;
+        return true;
+    }
+    std::uint32_t* Row(int y) const
+    {
+        return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(data.Scan0) + std::ptrdiff_t(y) * data.Stride);
+    }
+    ~Pixels()
+    {
+        if (bitmap) bitmap->UnlockBits(&data);
+    }
+};
+}  // namespace
+
+void CImagingPane::ResetToolTiles()
+{
+    ToolTiles& t = m_toolTiles;
+    const Gdiplus::Bitmap* bitmap = m_toolsBuffer.m_pBitmap;
+    t.bitmap = bitmap;
+    t.columns = bitmap ? (int(bitmap->GetWidth()) + ToolTiles::kWidth - 1) / ToolTiles::kWidth : 0;
+    t.rows = bitmap ? (int(bitmap->GetHeight()) + ToolTiles::kHeight - 1) / ToolTiles::kHeight : 0;
+    // A bitmap just made or wiped whole holds nothing; what the composite shows is not known.
+    t.drawn.assign(std::size_t(t.columns) * t.rows, 0);
+    t.shown.assign(t.drawn.size(), 1);
+    t.drawnKnown = true;
+    t.shownKnown = false;
+    t.shownAsDrawn = false;
+}
+
+void CImagingPane::FindToolTiles()
+{
+    ToolTiles& t = m_toolTiles;
+    Gdiplus::Bitmap* bitmap = m_toolsBuffer.m_pBitmap;
+    if (!bitmap || t.bitmap != bitmap || t.drawnKnown) return;
+    const int w = int(bitmap->GetWidth()), h = int(bitmap->GetHeight());
+    std::fill(t.drawn.begin(), t.drawn.end(), 0);
+    Pixels pixels;
+    if (pixels.Lock(bitmap, Gdiplus::ImageLockModeRead)) {
+        for (int y = 0; y < h; ++y) {
+            const std::uint32_t* row = pixels.Row(y);
+            std::uint8_t* flags = &t.drawn[std::size_t(y / ToolTiles::kHeight) * t.columns];
+            for (int c = 0; c < t.columns; ++c) {
+                if (flags[c]) continue;
+                const int x0 = c * ToolTiles::kWidth, x1 = std::min(x0 + ToolTiles::kWidth, w);
+                std::uint32_t any = 0;
+                for (int x = x0; x < x1; ++x) any |= row[x];
+                flags[c] = any != 0;
+            }
+        }
+    } else {
+        std::fill(t.drawn.begin(), t.drawn.end(), 1);
+    }
+    t.drawnKnown = true;
+    if (t.shownAsDrawn) {
+        t.shown = t.drawn;
+        t.shownKnown = true;
+        t.shownAsDrawn = false;
+    }
+}
+
+void CImagingPane::WipeToolsLayer()
+{
+    CImageBuffer& tools = m_toolsBuffer;
+    ToolTiles& t = m_toolTiles;
+    if (tools.m_pBitmap && tools.m_bClearPending && !tools.m_bBlank && t.bitmap == tools.m_pBitmap) {
+        FindToolTiles();
+        Pixels pixels;
+        if (pixels.Lock(tools.m_pBitmap, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite)) {
+            const int w = int(tools.m_pBitmap->GetWidth()), h = int(tools.m_pBitmap->GetHeight());
+            for (int r = 0; r < t.rows; ++r) {
+                const int y0 = r * ToolTiles::kHeight, y1 = std::min(y0 + ToolTiles::kHeight, h);
+                for (int c = 0; c < t.columns; ++c) {
+                    if (!t.drawn[std::size_t(r) * t.columns + c]) continue;
+                    int end = c + 1;
+                    while (end < t.columns && t.drawn[std::size_t(r) * t.columns + end]) ++end;
+                    const int x0 = c * ToolTiles::kWidth, x1 = std::min(end * ToolTiles::kWidth, w);
+                    for (int y = y0; y < y1; ++y) std::fill(pixels.Row(y) + x0, pixels.Row(y) + x1, 0u);
+                    c = end;
+                }
+            }
+            std::fill(t.drawn.begin(), t.drawn.end(), 0);
+            tools.m_bClearPending = false;
+            tools.m_bBlank = false;
+            return;
+        }
+    }
+    tools.Clear();
+    if (t.bitmap == tools.m_pBitmap) {
+        std::fill(t.drawn.begin(), t.drawn.end(), 0);
+        t.drawnKnown = true;
+        t.shownAsDrawn = false;
+    }
+}
+
+bool CImagingPane::ComposeToolTiles(int width, int height)
+{
+    ToolTiles& t = m_toolTiles;
+    if (t.bitmap != m_toolsBuffer.m_pBitmap || !t.drawnKnown || !t.shownKnown) return false;
+    const bool top = !m_topBuffer.m_bBlank;
+    Pixels out, base, tools, over;
+    if (!out.Lock(m_composite.m_pBitmap, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite) ||
+        !base.Lock(m_plotBuffer.m_pBitmap, Gdiplus::ImageLockModeRead) ||
+        !tools.Lock(m_toolsBuffer.m_pBitmap, Gdiplus::ImageLockModeRead) ||
+        (top && !over.Lock(m_topBuffer.m_pBitmap, Gdiplus::ImageLockModeRead)))
+        return false;
+    for (const Pixels* p : {&out, &base, &tools}) {
+        width = std::min(width, INT(p->bitmap->GetWidth()));
+        height = std::min(height, INT(p->bitmap->GetHeight()));
+    }
+    if (top) {
+        width = std::min(width, INT(over.bitmap->GetWidth()));
+        height = std::min(height, INT(over.bitmap->GetHeight()));
+    }
+    // Each run of tiles the tools covered or cover now: the base copied, the tools and the top
+    // layer blended over it, as the whole composition does.
+    for (int r = 0; r < t.rows; ++r) {
+        const int y0 = r * ToolTiles::kHeight, y1 = std::min(y0 + ToolTiles::kHeight, height);
+        if (y0 >= y1) break;
+        const std::size_t at = std::size_t(r) * t.columns;
+        for (int c = 0; c < t.columns; ++c) {
+            if (!t.drawn[at + c] && !t.shown[at + c]) continue;
+            int end = c + 1;
+            while (end < t.columns && (t.drawn[at + end] || t.shown[at + end])) ++end;
+            const int x0 = c * ToolTiles::kWidth, x1 = std::min(end * ToolTiles::kWidth, width);
+            c = end;
+            if (x0 >= x1) continue;
+            for (int y = y0; y < y1; ++y) {
+                std::uint32_t* dst = out.Row(y) + x0;
+                std::copy(base.Row(y) + x0, base.Row(y) + x1, dst);
+                BlendRow(dst, tools.Row(y) + x0, x1 - x0);
+                if (top) BlendRow(dst, over.Row(y) + x0, x1 - x0);
+            }
+        }
+    }
+    t.shown = t.drawn;
+    return true;
 }
 
 void CImagingPane::DrawOverviewBox(Gdiplus::Graphics* composite)
 {
     if (!m_bScrollerShown || !m_pRenderer) return;
+    // Drawn over the layers: the composite no longer holds them alone.
+    m_composedBitmap = nullptr;
     CGraphRenderer& r = *m_pRenderer;
     const CDiffractionSettings& s = r.GetSettings();
     const Gdiplus::PointF topLeft = r.DataToPixel(s.m_visibleXMin, s.m_visibleYMax);

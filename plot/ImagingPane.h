@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class CDC;
 class CFloatingPeakTip;
@@ -27,6 +28,7 @@ class CUpdateHint;
 struct CQLControlPoint;
 struct CQLReflexion;
 namespace Gdiplus {
+class Bitmap;
 class Graphics;
 class Image;
 }  // namespace Gdiplus
@@ -137,6 +139,27 @@ protected:
     DWORD m_lastPaintTick = 0;
     bool m_bHasPainted = false;
     bool m_bDeferredPaint = false;
+
+    // Where the tools layer holds pixels, by tiles of its bitmap: a change of the tools alone wipes
+    // and composes the tiles they covered and cover now, not the whole plot.
+    struct ToolTiles
+    {
+        static constexpr int kWidth = 32, kHeight = 16;
+        const Gdiplus::Bitmap* bitmap = nullptr;  // the tools bitmap the tiles describe
+        int columns = 0, rows = 0;
+        std::vector<std::uint8_t> drawn;  // what the tools bitmap holds
+        std::vector<std::uint8_t> shown;  // what the composite holds of it
+        bool drawnKnown = false;
+        bool shownKnown = false;
+        bool shownAsDrawn = false;  // the composite shows the bitmap as it is, before it is looked at
+    } m_toolTiles;
+    // The composite as last composed, when it holds nothing but the three layers.
+    const Gdiplus::Bitmap* m_composedBitmap = nullptr;
+    int m_composedWidth = 0, m_composedHeight = 0;
+    void ResetToolTiles();
+    void FindToolTiles();
+    void WipeToolsLayer();
+    bool ComposeToolTiles(int width, int height);
 
     // ----- input: mouse, wheel, keys, menus, commands (ImagingPaneInput.cpp) -----
 public:

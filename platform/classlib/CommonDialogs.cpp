@@ -63,10 +63,12 @@ class QlwFileDialog : public QFileDialog {
     const int index = static_cast<int>(nameFilters().indexOf(selectedNameFilter()));
     m_owner->m_ofn.nFilterIndex = index >= 0 ? static_cast<DWORD>(index + 1) : 0;
     m_owner->SetChosen(paths);
-    if (m_owner->m_bOpenFileDialog && (m_owner->m_ofn.Flags & OFN_FILEMUSTEXIST))
-      for (const QString& f : files)
-        if (!QFileInfo::exists(f)) return;
+    // The name check first: it tells the user why a name is refused, and may complete a name typed
+    // without its extension, so that the names that must exist are the ones it leaves.
     if (m_owner->OnFileNameOK()) return;
+    if (m_owner->m_bOpenFileDialog && (m_owner->m_ofn.Flags & OFN_FILEMUSTEXIST))
+      for (POSITION p = m_owner->GetStartPosition(); p;)
+        if (!QFileInfo::exists(QString::fromStdWString(m_owner->GetNextPathName(p).GetString()))) return;
     QFileDialog::accept();
   }
 
@@ -124,12 +126,16 @@ void CFileDialog::SetChosen(const std::vector<std::wstring>& paths) {
   if (paths.size() == 1) {
     out = paths[0];
   } else if (!paths.empty()) {
-    // folder NUL name NUL name NUL NUL, as a multiple selection is handed over.
-    const std::wstring& first = paths[0];
-    out = first.substr(0, first.find_last_of(L'/'));
+    // folder NUL name NUL name NUL NUL, as a multiple selection is handed over. Names typed as full
+    // paths may come from several folders: the folder is the one they share, and names keep the rest.
+    std::wstring folder = paths[0].substr(0, paths[0].find_last_of(L'/') + 1);
+    for (const std::wstring& p : paths)
+      while (!folder.empty() && p.compare(0, folder.size(), folder) != 0)
+        folder.resize(folder.size() < 2 ? 0 : folder.find_last_of(L'/', folder.size() - 2) + 1);
+    out = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
     for (const std::wstring& p : paths) {
       out.push_back(L'\0');
-      out += p.substr(p.find_last_of(L'/') + 1);
+      out += p.substr(folder.size());
     }
   }
   std::fill(m_fileBuffer.begin(), m_fileBuffer.end(), L'\0');
@@ -211,7 +217,8 @@ CString CFileDialog::GetNextPathName(POSITION& position) const {
   // Past the folder on the first call.
   if (at == base) at = base + firstLength + 1;
   const size_t length = std::wcslen(at);
-  CString path(std::wstring(base) + L"/" + std::wstring(at, length));
+  const std::wstring folder(base);
+  CString path(folder + (folder.empty() || folder.back() != L'/' ? L"/" : L"") + std::wstring(at, length));
   const wchar_t* next = at + length + 1;
   position = *next ? const_cast<wchar_t*>(next) : nullptr;
   return path;

@@ -670,6 +670,9 @@ class Graphics : public GdiplusBase {
   // rounded, as its joins are): the engine's coverage of one outline that crosses itself at every
   // column grows far faster than its length. False when the path is not such a line.
   bool StrokeInPieces(const QPainterPath& path, const QPen& pen) const;
+  // A long thin line on an image, stroked in horizontal bands on several threads at once: the same
+  // pixels as one stroke. False when the line or the target does not qualify.
+  bool StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const;
   Status Combine(const QPainterPath& deviceShape, bool infinite, CombineMode mode);
   void Begin() const;
   void End() const;

@@ -5,6 +5,7 @@
 #include "WndGeometry.h"
 #include "WndQt.h"
 
+#include <QMutex>
 #include <QPainterPathStroker>
 #include <QSemaphore>
 #include <QThread>
@@ -531,7 +532,7 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
   if (isCut) bounds = cut.boundingRect();
   Begin();
   const QRectF deviceBounds = m_painter->transform().mapRect(bounds);
-  if (StrokeInPieces(stroked, qp)) {
+  if (StrokeInPieces(stroked, qp) || StrokeInBands(stroked, qp, deviceBounds)) {
     End();
     return Ok;
   }
@@ -581,6 +582,84 @@ bool Graphics::StrokeInPieces(const QPainterPath& path, const QPen& pen) const {
     }
     flush();
   });
+  return true;
+}
+
+bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const {
+  if (m_metafile || m_handedOutDc || !m_bitmap) return false;
+  QPaintDevice* device = m_painter->device();
+  if (!device || device->devType() != QInternal::Image) return false;
+  QImage& image = *static_cast<QImage*>(device);
+  if (image.devicePixelRatio() != 1.0) return false;
+  // Only the engine's thin-line stroker with flat caps: it steps each segment from its own ends
+  // and clips by pixels, so a band gets exactly the pixels the whole stroke gives there from the
+  // segments that reach it (a cap would move the end of a segment that starts a piece).
+  const QTransform toDevice = m_st.world * m_base;
+  if (toDevice.type() > QTransform::TxTranslate || pen.style() != Qt::SolidLine ||
+      pen.brush().style() != Qt::SolidPattern || pen.widthF() > 1 || pen.capStyle() != Qt::FlatCap)
+    return false;
+  const int n = path.elementCount();
+  QThreadPool* pool = QThreadPool::globalInstance();
+  if (n < 256 || !pool || pool->maxThreadCount() < 2 || pool->contains(QThread::currentThread())) return false;
+  const int top = std::max(0, int(std::floor(deviceBounds.top())) - 2);
+  const int bottom = std::min(image.height(), int(std::ceil(deviceBounds.bottom())) + 2);
+  const int bands = std::min({4, pool->maxThreadCount(), (bottom - top) / 32});
+  if (bands < 2) return false;
+  // One polyline (a curve), not a bundle of figures such as a grid.
+  for (int i = 1; i < n; ++i)
+    if (path.elementAt(i).type != QPainterPath::LineToElement) return false;
+  const bool antialias = m_painter->testRenderHint(QPainter::Antialiasing);
+  const QPainter::CompositionMode mode = m_painter->compositionMode();
+  const double shiftY = toDevice.dy();
+  uchar* const bits = image.bits();
+  QSemaphore done;
+  std::exception_ptr failure;
+  QMutex failureLock;
+  for (int band = 0; band < bands; ++band) {
+    const int from = top + (bottom - top) * band / bands, to = top + (bottom - top) * (band + 1) / bands;
+    pool->start([&, from, to] {
+      try {
+        // The segments that reach the band (a pixel or two of anti-aliasing beyond their ends),
+        // in their order; a path of its own, since the engine caches its conversion in a path.
+        const double low = from - 4 - shiftY, high = to + 4 - shiftY;
+        QPainterPath own;
+        bool open = false;
+        for (int i = 1; i < n; ++i) {
+          const QPainterPath::Element &a = path.elementAt(i - 1), &b = path.elementAt(i);
+          if (std::max(a.y, b.y) < low || std::min(a.y, b.y) > high) {
+            open = false;
+            continue;
+          }
+          if (!open) own.moveTo(a.x, a.y);
+          own.lineTo(b.x, b.y);
+          open = true;
+        }
+        if (own.isEmpty()) {
+          done.release();
+          return;
+        }
+        // A painter of its own on another image over the same pixels: a painter is never shared
+        // across threads.
+        QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
+        QPainter painter(&view);
+        painter.setTransform(m_base);
+        if (m_st.clipped) painter.setClipPath(m_st.clip);
+        painter.setTransform(QTransform());
+        painter.setClipRect(QRect(0, from, image.width(), to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+        painter.setTransform(toDevice);
+        painter.setRenderHint(QPainter::Antialiasing, antialias);
+        painter.setCompositionMode(mode);
+        painter.strokePath(own, pen);
+      } catch (...) {
+        QMutexLocker guard(&failureLock);
+        failure = std::current_exception();
+      }
+      done.release();
+    });
+  }
+  done.acquire(bands);
+  if (failure) std::rethrow_exception(failure);
+  m_drawn = true;
   return true;
 }
 

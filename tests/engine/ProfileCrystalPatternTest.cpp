@@ -358,3 +358,58 @@ TEST_F(CrystalProfile, DoubletOverlayCurveCoversBothLines)
     for (const CQLProfilePoint& p : curves[0]) sum += p.y;
     EXPECT_NEAR(sum * Step(), 6.0, 6.0 * 1e-3);
 }
+
+TEST_F(CrystalProfile, BroadPeaksSumInListOrderOnEveryPointWhateverTheThreadCount)
+{
+    // Tiny particles and strain make peaks wider than the grid; the doublet adds a second line.
+    settings.m_monochromatic = 0;
+    settings.m_numProfilePoints = 9001;
+    pattern.m_crystal.m_particleSize = 5.0;
+    pattern.m_crystal.m_isotropicStrain = 0.1;
+    for (int i = 0; i < 300; ++i) Add(0.78 + 0.0237 * ((i * 37) % 300), 1.0 + (i * 13) % 17);
+    const int threads = omp_get_max_threads();
+    for (LXTypes::QLProfileType type : {LXTypes::kProfileDelta, LXTypes::kProfileLorentzian,
+                                        LXTypes::kProfileGaussian, LXTypes::kProfilePseudoVoigt}) {
+        SCOPED_TRACE(type);
+        settings.m_profileType = type;
+        CQLProfile profiles[2];
+        for (int run = 0; run < 2; ++run) {
+            omp_set_num_threads(run == 0 ? 1 : 8);
+            pattern.ClearProfile();
+            profiles[run] = pattern.GetComputedProfile(settings);
+        }
+        omp_set_num_threads(threads);
+
+        // The sum as defined: reflexion after reflexion, each over the points of its range.
+        const CQLProfile& p = profiles[0];
+        const double s = Step(), n = double(p.size()), k = PeakCutOff(type, settings.m_eta);
+        const double r = settings.m_lambdaRatio, a1 = r / (r + 1.0), a2 = 1.0 / (r + 1.0);
+        std::vector<double> y(p.size(), 0.0);
+        for (const auto& refl : pattern.m_crystal.m_reflexions) {
+            const double c = refl->x, w = type == LXTypes::kProfileDelta ? 9.0 * s : refl->width;
+            const double v = settings.m_lambda2 * 0.5 / refl->d;
+            const bool second = v <= 1.0;
+            const double c2 = second ? 2.0 * std::asin(v) * kRadToDeg : c;
+            const double i0 = std::clamp(std::trunc((std::min(c, c2) - k * w) / s), 0.0, n);
+            const double i1 = std::min(std::clamp(std::trunc((std::max(c, c2) + k * w) / s), -1.0, n), n - 1);
+            for (auto i = size_t(i0); double(i) < i1; ++i) {
+                const double x = p[i].x, I = refl->intensity;
+                if (second)
+                    y[i] += PeakShapeValue(type, x, c, w, settings.m_eta) * I * a1 +
+                            PeakShapeValue(type, x, c2, w, settings.m_eta) * I * a2;
+                else
+                    y[i] += PeakShapeValue(type, x, c, w, settings.m_eta) * I;
+            }
+        }
+        ASSERT_EQ(profiles[1].size(), p.size());
+        for (size_t i = 0; i < p.size(); ++i) {
+            ASSERT_EQ(p[i].y, y[i]) << i;
+            ASSERT_EQ(profiles[1][i].y, y[i]) << i;
+        }
+        double widest = 0.0;
+        for (const auto& refl : pattern.m_crystal.m_reflexions) widest = std::max(widest, k * refl->width);
+        if (type != LXTypes::kProfileDelta) {
+            EXPECT_GT(widest, 180.0) << "no peak spans the grid";
+        }
+    }
+}

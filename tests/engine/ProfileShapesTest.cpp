@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 const double kPi = std::acos(-1.0);
@@ -70,4 +71,24 @@ TEST(PeakShape, CutOffsAndUnknownTypes)
     }
     EXPECT_EQ(PeakShapeValue(5, 1.0, 1.0, 0.1, 0.2), 0.0);
     EXPECT_EQ(PeakShapeValue(0, 1.0, 1.0, 0.1, 0.2), 0.0);
+}
+
+TEST(PeakShape, ArrayFormGivesTheSingleValuesBitForBit)
+{
+    // Points across the centre, the half width, the Gaussian's exponent floor and the cut-offs,
+    // with lengths that leave odd tails after the vectorised part of each loop.
+    std::vector<double> x;
+    for (int i = 0; i < 1001; ++i) x.push_back(-3.0 + i * 0.00613);
+    x.push_back(1.0 + 6.5788 * 0.1);
+    x.push_back(1.0 - 6.5788 * 0.1);
+    x.push_back(1.0);
+    for (int type : {QLPeakShape::kDelta, QLPeakShape::kLorentzian, QLPeakShape::kGaussian, QLPeakShape::kPseudoVoigt, 0, 5})
+        for (double w : {0.1, 0.0137, 250.0})
+            for (size_t n : {size_t(0), size_t(1), size_t(3), x.size()}) {
+                SCOPED_TRACE(testing::Message() << "type " << type << " w " << w << " n " << n);
+                std::vector<double> out(n + 1, -1.0);
+                PeakShapeValues(type, x.data(), n, 1.0, w, 0.35, out.data());
+                for (size_t i = 0; i < n; ++i) ASSERT_EQ(out[i], PeakShapeValue(type, x[i], 1.0, w, 0.35)) << x[i];
+                EXPECT_EQ(out[n], -1.0) << "written past the end";
+            }
 }

@@ -165,9 +165,6 @@ TEST_F(ImagingPaneTest, LayersAreRedrawnOnlyWhenTheirBitIsInvalidated)
     PlotUpdate(CImagingPane::kLayerTools);
     EXPECT_EQ(tool->draws, 2) << "the tools layer is drawn again";
     EXPECT_TRUE(marked()) << "the plot body comes from its buffer";
-    Gdiplus::Color shown;
-    canvas.Composite().m_pBitmap->GetPixel(3, 3, &shown);
-    EXPECT_EQ(shown.GetValue(), mark.GetValue()) << "and is composed as it was cached";
 
     clock.Advance(200);
     const CGraphRenderer* before = canvas.GetRenderer().get();
@@ -175,11 +172,58 @@ TEST_F(ImagingPaneTest, LayersAreRedrawnOnlyWhenTheirBitIsInvalidated)
     EXPECT_NE(canvas.GetRenderer().get(), before) << "the composite was painted again";
     EXPECT_EQ(tool->draws, 2) << "from the cached layers only";
     EXPECT_TRUE(marked());
+    Gdiplus::Color shown;
+    canvas.Composite().m_pBitmap->GetPixel(3, 3, &shown);
+    EXPECT_EQ(shown.GetValue(), mark.GetValue()) << "composed as it was cached";
 
     clock.Advance(200);
     Hint(kHintBackground);
     EXPECT_EQ(tool->draws, 3);
     EXPECT_FALSE(marked()) << "code 3 redraws the plot body";
+}
+
+TEST_F(ImagingPaneTest, ToolsMovedAloneComposeTheSamePictureAsAWholeRedrawAndLeaveThePlotElsewhere)
+{
+    CDiffractionSettings& s = *doc.GetSettings();
+    CRuler* ruler = s.GetRuler(true);
+    ruler->m_target = canvas.m_hWnd;
+    ruler->m_rec.visible = 1;
+    CCursor* cursor = s.GetCursor(true);
+    cursor->m_target = canvas.m_hWnd;
+    cursor->m_rec.visible = 1;
+    Hint(kHintPatternTree);
+    ASSERT_TRUE(canvas.Composite().m_pBitmap);
+    const Gdiplus::Color mark(0xFF123456u);
+    // Steps of a drag, a jump across the plot, the ruler selected (guide lines and readouts over
+    // the whole plot), hidden and shown again.
+    const struct {
+        float dx, dy;
+        bool shown, visible;
+    } steps[] = {{4, 0, false, true},  {-4, 3, false, true}, {250, -120, false, true},
+                 {5, 5, true, true},   {-300, 90, true, true}, {0, 0, true, false},
+                 {10, 0, false, true}, {0, 0, false, true}};
+    for (const auto& step : steps) {
+        ruler->m_rec.x += step.dx;
+        ruler->m_rec.y += step.dy;
+        ruler->m_shown = step.shown;
+        ruler->m_rec.visible = step.visible;
+        // The top-left pixel lies under no tool: only a whole composition would overwrite it.
+        canvas.Composite().m_pBitmap->SetPixel(0, 0, mark);
+        clock.Advance(200);
+        PlotUpdate(CImagingPane::kLayerTools);
+        const QImage stepped = canvas.Composite().m_pBitmap->Q().copy();
+        EXPECT_EQ(stepped.pixel(0, 0), mark.GetValue()) << "a tools step composes only where the tools were and are";
+
+        clock.Advance(200);
+        PlotUpdate(CUHRequestPlotUpdate::kRedrawAll);
+        const QImage whole = canvas.Composite().m_pBitmap->Q();
+        ASSERT_EQ(stepped.size(), whole.size());
+        int differing = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                if ((x || y) && stepped.pixel(x, y) != whole.pixel(x, y)) ++differing;
+        EXPECT_EQ(differing, 0) << "step " << (&step - steps);
+    }
 }
 
 TEST_F(ImagingPaneTest, PaintsAtMostEveryHundredMillisecondsAndShowsTheLastPictureMeanwhile)

@@ -187,3 +187,14 @@ TEST(UiAppCommands, CheckForUpdateAsksTheServerAndOffersTheUpdate) {
                              "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_UPDATE_URL=http://127.0.0.1:1");
   EXPECT_NE(run.out.find("> command 32769\nalert: " + qlwtest::AlertMessage(20803)), std::string::npos) << run.out;
 }
+
+// The file dialog takes full paths typed from several folders: each file opens, none is looked
+// for in the first one's folder.
+TEST(UiAppCommands, OpenTakesFilesOfSeveralFolders) {
+  const std::string quartz = qlwtest::DataPath("Quartz.cif");
+  const std::string out = RunScript("folders",
+                                    "files " + quartz + " " + kRutile + "\n"
+                                    "command 57601\n"
+                                    "dump\n");
+  EXPECT_NE(out.find("> dump\n0 crystal rutile shown selected\n0 crystal Quartz shown selected\nd"), std::string::npos) << out;
+}

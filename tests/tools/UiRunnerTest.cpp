@@ -116,7 +116,7 @@ TEST(UiRunner, AnswersAlertsAndFileDialogs) {
                               "save " + saved + "\n"
                               "quit\n");
   ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("> open " + missing + "\nfiles: refused\n> open " + odd + "\nalert: "), std::string::npos)
+  EXPECT_NE(run.out.find("> open " + missing + "\nalert: Unable to locate file. | The specified file could not be found.\nfiles: refused\n> open " + odd + "\nalert: "), std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("' is of a type not recognised"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("files: refused\n> files\n> command 57604\n> save " + saved + "\n> quit\n"), std::string::npos)

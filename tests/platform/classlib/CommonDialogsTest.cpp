@@ -67,23 +67,37 @@ TEST(CommonDialogs, SaveDialogReportsPathAndFilterAndAsksTheNameCheckFirst) {
   EXPECT_EQ(dialog.m_ofn.nFilterIndex, 2u);
 }
 
+// Qt's dialog takes quoted full paths typed in its name field, from several folders at once.
 TEST(CommonDialogs, OpenDialogHandsOverAMultipleSelection) {
   EnsureApp();
   const auto folder = Folder();
-  for (const char* n : {"a.txt", "b.txt"}) std::ofstream(folder / n) << "x";
-  CFileDialog dialog(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST, L"Text (*.txt)|*.txt||");
-  Answer answer([&](QDialog* d) {
-    auto* f = qobject_cast<QFileDialog*>(d);
-    f->setDirectory(QString::fromStdString(folder.string()));
-    f->selectFile("\"a.txt\" \"b.txt\"");
-    d->accept();
-  });
-  ASSERT_EQ(dialog.DoModal(), IDOK);
-  std::vector<std::wstring> names;
-  for (POSITION p = dialog.GetStartPosition(); p;) names.push_back(dialog.GetNextPathName(p).Str());
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_EQ(names[0], (folder / "a.txt").wstring());
-  EXPECT_EQ(names[1], (folder / "b.txt").wstring());
+  std::filesystem::create_directories(folder / "sub" / "deeper");
+  std::filesystem::create_directories(folder / "other");
+  for (const char* n : {"a.txt", "b.txt", "sub/c.txt", "sub/deeper/d.txt", "other/e.txt"}) std::ofstream(folder / n) << "x";
+  const auto full = [&](const char* n) { return (folder / n).string(); };
+  const struct {
+    std::string typed;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"\"a.txt\" \"b.txt\"", {full("a.txt"), full("b.txt")}},
+      {"\"" + full("a.txt") + "\" \"" + full("sub/c.txt") + "\" \"" + full("b.txt") + "\"",
+       {full("a.txt"), full("sub/c.txt"), full("b.txt")}},
+      {"\"" + full("sub/deeper/d.txt") + "\" \"" + full("other/e.txt") + "\"",
+       {full("sub/deeper/d.txt"), full("other/e.txt")}},
+  };
+  for (const auto& c : cases) {
+    CFileDialog dialog(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST, L"Text (*.txt)|*.txt||");
+    Answer answer([&](QDialog* d) {
+      auto* f = qobject_cast<QFileDialog*>(d);
+      f->setDirectory(QString::fromStdString(folder.string()));
+      f->selectFile(QString::fromStdString(c.typed));
+      d->accept();
+    });
+    ASSERT_EQ(dialog.DoModal(), IDOK) << c.typed;
+    std::vector<std::string> names;
+    for (POSITION p = dialog.GetStartPosition(); p;) names.push_back(std::filesystem::path(dialog.GetNextPathName(p).Str()).string());
+    EXPECT_EQ(names, c.expected) << c.typed;
+  }
 }
 
 TEST(CommonDialogs, CancelledDialogsChangeNothing) {

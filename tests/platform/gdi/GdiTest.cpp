@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -286,6 +288,63 @@ TEST(GdiPlusPixels, MagnifiedLongLinesMatchThePaintersOwn) {
     // Where pieces meet, their anti-aliased rims overlap: darker there, and only there.
     EXPECT_LE(worst, 96);
     EXPECT_LE(differing * 20, touched) << differing << " of " << touched;
+  }
+}
+
+// A long thin curve on an image is stroked in bands on several threads: every pixel as the
+// painter's own stroke of the whole curve gives it, with and without a clip and an offset.
+TEST(GdiPlusPixels, LongThinCurvesMatchThePaintersOwnExactly) {
+  struct Case {
+    float width, dx, dy;
+    bool clip;
+  };
+  const Case cases[] = {{1.0f, 0, 0, false}, {1.0f, 3.0f, -2.0f, true}, {0.5f, 0, 5.0f, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    // Steep swings over most of the height, as a pattern's peaks are, with fractional points.
+    std::vector<PointF> line;
+    for (int i = 0; i < 1500; ++i)
+      line.emplace_back(2.3f + float(i) * 0.41f,
+                        150.0f + 140.0f * std::sin(float(i) * 0.37f) * std::cos(float(i) * 0.011f) + float(i % 3) * 0.3f);
+    Bitmap bitmap(640, 320, PixelFormat32bppPARGB);
+    QImage expected(640, 320, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 320; ++y)
+      for (int x = 0; x < 640; ++x) {
+        const QRgb under = qPremultiply(qRgba(255 - x % 200, 200 + y % 50, 180, 255));
+        bitmap.Q().setPixel(x, y, under);
+        expected.setPixel(x, y, under);
+      }
+    const RectF clip(40.6f, 20.3f, 500.5f, 270.8f);
+    for (std::uint32_t colour : {0xFF2030A0u, 0xFFC03020u}) {
+      {
+        Graphics g(&bitmap);
+        g.SetSmoothingMode(SmoothingModeAntiAlias);
+        g.TranslateTransform(c.dx, c.dy);
+        if (c.clip) g.SetClip(clip);
+        Pen pen(Color(colour), c.width);
+        pen.SetLineJoin(LineJoinRound);
+        ASSERT_EQ(g.DrawLines(&pen, line.data(), INT(line.size())), Ok);
+      }
+      QPainter painter(&expected);
+      painter.translate(c.dx, c.dy);
+      if (c.clip) painter.setClipRect(QRectF(clip.X, clip.Y, clip.Width, clip.Height));
+      painter.setRenderHint(QPainter::Antialiasing);
+      QPen pen{QColor::fromRgba(colour), c.width};
+      pen.setCapStyle(Qt::FlatCap);
+      pen.setJoinStyle(Qt::RoundJoin);
+      QPainterPath path;
+      path.moveTo(line[0].X, line[0].Y);
+      for (const PointF& p : line) path.lineTo(p.X, p.Y);
+      painter.strokePath(path, pen);
+    }
+    int differing = 0, touched = 0;
+    for (int y = 0; y < 320; ++y)
+      for (int x = 0; x < 640; ++x) {
+        differing += bitmap.Q().pixel(x, y) != expected.pixel(x, y);
+        touched += expected.pixel(x, y) != qPremultiply(qRgba(255 - x % 200, 200 + y % 50, 180, 255));
+      }
+    EXPECT_GT(touched, 20000);
+    EXPECT_EQ(differing, 0);
   }
 }
 
