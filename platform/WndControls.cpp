@@ -297,6 +297,34 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 // ---- Edit and rich edit -------------------------------------------------------------------
+namespace {
+// An edit shows its selection only while it has the focus, as on the platform; the selection itself
+// stays (a pane selects a field's text after a refresh, and three fields would otherwise look chosen).
+class SelectionHider : public QObject {
+ public:
+  explicit SelectionHider(QLineEdit* edit) : QObject(edit), m_shown(edit->palette()) { Show(edit, edit->hasFocus()); }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+      Show(static_cast<QLineEdit*>(watched), event->type() == QEvent::FocusIn);
+    return false;
+  }
+
+ private:
+  void Show(QLineEdit* edit, bool shown) {
+    QPalette palette = edit->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+      palette.setBrush(group, QPalette::Highlight, shown ? m_shown.brush(group, QPalette::Highlight) : palette.brush(group, QPalette::Base));
+      palette.setBrush(group, QPalette::HighlightedText,
+                       shown ? m_shown.brush(group, QPalette::HighlightedText) : palette.brush(group, QPalette::Text));
+    }
+    edit->setPalette(palette);
+  }
+
+  QPalette m_shown;
+};
+}  // namespace
+
 QWidget* MakeEdit(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
   const DWORD style = static_cast<DWORD>(cs.style);
   if (style & ES_MULTILINE) {
@@ -310,6 +338,7 @@ QWidget* MakeEdit(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
   auto* e = new QLineEdit(Q(cs.lpszName), parent);
   e->setReadOnly(style & ES_READONLY);
   if (style & ES_PASSWORD) e->setEchoMode(QLineEdit::Password);
+  if (!(style & ES_NOHIDESEL)) e->installEventFilter(new SelectionHider(e));
   const DWORD align = style & 0x3;
   if (align == ES_RIGHT) e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   if (align == ES_CENTER) e->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);

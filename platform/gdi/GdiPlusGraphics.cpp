@@ -605,9 +605,15 @@ bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QR
   const int bottom = std::min(image.height(), int(std::ceil(deviceBounds.bottom())) + 2);
   const int bands = std::min({4, pool->maxThreadCount(), (bottom - top) / 32});
   if (bands < 2) return false;
-  // One polyline (a curve), not a bundle of figures such as a grid.
-  for (int i = 1; i < n; ++i)
-    if (path.elementAt(i).type != QPainterPath::LineToElement) return false;
+  // One polyline (a curve), not a bundle of figures such as a grid; and a long one: a smooth curve
+  // across the image strokes in less time than handing its bands to the pool and waiting costs.
+  double length = 0;
+  for (int i = 1; i < n; ++i) {
+    const QPainterPath::Element &a = path.elementAt(i - 1), &b = path.elementAt(i);
+    if (b.type != QPainterPath::LineToElement) return false;
+    length += std::fabs(b.x - a.x) + std::fabs(b.y - a.y);
+  }
+  if (length < 8192) return false;
   const bool antialias = m_painter->testRenderHint(QPainter::Antialiasing);
   const QPainter::CompositionMode mode = m_painter->compositionMode();
   const double shiftY = toDevice.dy();

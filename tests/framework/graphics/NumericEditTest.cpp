@@ -1,6 +1,7 @@
 // The numeric edit with its spinner and slider: reading texts, alerts and restores, the Enter key
 // before the dialog's default button, announcements to companions, and the position mappings.
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -511,4 +512,34 @@ TEST(Slider, IntegerSliderKeepsWholeWindowEnds) {
   edit.SetValue(990, true);
   EXPECT_EQ(slider.m_windowLow, 899);
   EXPECT_EQ(slider.m_windowHigh, 1000);
+}
+
+// Pixels of the edit painted in the selection colour.
+int SelectionPixels(QLineEdit* line) {
+  const QImage image = line->grab().toImage();
+  const QRgb highlight = QApplication::palette().color(QPalette::Active, QPalette::Highlight).rgb();
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) count += image.pixel(x, y) == highlight;
+  return count;
+}
+
+TEST(NumericEdit, ShowsItsSelectionOnlyWhileItHasTheFocus) {
+  Host host;
+  host.ShowWindow(SW_SHOW);
+  QWidget* window = qlw::WidgetOf(host.m_hWnd)->window();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  CLXEdit<double> edit;
+  Attach(edit, host, 0.0, 10.0, L"%0#.4f", 1.5);
+  edit.SetSel(0, -1);
+  ::SetFocus(host.GetDlgItem(104)->m_hWnd);
+  // A pane selects a field's text after each refresh: unfocused, it must not look chosen.
+  EXPECT_EQ(SelectionPixels(Line(edit)), 0);
+  ::SetFocus(edit.m_hWnd);
+  edit.SetSel(0, -1);
+  EXPECT_GT(SelectionPixels(Line(edit)), 20);
+  ::SetFocus(host.GetDlgItem(104)->m_hWnd);
+  edit.SetSel(0, -1);
+  EXPECT_EQ(SelectionPixels(Line(edit)), 0);
 }
