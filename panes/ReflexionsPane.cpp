@@ -289,6 +289,7 @@ void CReflexionsPane::UpdateHeader() {
       CString title;
       title.LoadString(PositionTitle(settings->m_axisType));
       m_list.SetColumnTitle(kPositionColumn, title);
+      m_titledAxis = settings->m_axisType;
     }
   m_list.EnableWindow(CountSelectedCrystals() == 1);
 }
@@ -345,6 +346,15 @@ void CReflexionsPane::OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) 
   }
   if (update->document != GetDocument()) return;
   try {
+    // A new x axis moves every position in place and sends no recompute: the title and the
+    // order of the rows are brought to the new unit here.
+    const CDiffractionSettings* settings = GetDocument()->GetSettings();
+    if (settings && settings->m_axisType != m_titledAxis) {
+      const CQLReflexion* kept = m_list.ReflexionAt(m_list.GetSelectedRow());
+      RefillList();
+      UpdateHeader();
+      SelectReflexion(kept);
+    }
     switch (update->code) {
       case kHintPaneRecomputedAll:
       case kHintPaneRecomputed12:
