@@ -285,9 +285,19 @@ public:
                                 static_cast<std::size_t>(lmax + 1);
         if (box <= kDenseBox && candidates.size() < std::size_t(0x7FFFFFFF))
         {
-            m_dense.assign(box, -1);
-            for (std::size_t i = 0; i < candidates.size(); ++i)
-                m_dense[Cell(candidates[i].h, candidates[i].k, candidates[i].l)] = static_cast<std::int32_t>(i);
+            // Megabytes of places, filled by the team: every triple of the list has a cell of its own.
+            m_dense = std::make_unique_for_overwrite<std::int32_t[]>(box);
+            const bool parallel = box > kParallelPlaces;
+            qlw::ParallelFor(static_cast<long>(box), 1 << 16, parallel, [&](long begin, long end) {
+                std::fill(m_dense.get() + begin, m_dense.get() + end, -1);
+            });
+            qlw::ParallelFor(static_cast<long>(candidates.size()), 1 << 14, parallel, [&](long begin, long end) {
+                for (long i = begin; i < end; ++i)
+                {
+                    const CQLCrystal::Candidate& c = candidates[static_cast<std::size_t>(i)];
+                    m_dense[Cell(c.h, c.k, c.l)] = static_cast<std::int32_t>(i);
+                }
+            });
             return;
         }
         m_sparse.reserve(candidates.size());
@@ -300,7 +310,7 @@ public:
     {
         if (std::abs(e[0]) > m_max[0] || std::abs(e[1]) > m_max[1] || e[2] < 0 || e[2] > m_max[2])
             return -1;
-        if (!m_dense.empty())
+        if (m_dense)
             return m_dense[Cell(e[0], e[1], e[2])];
         auto found = m_sparse.find(Pack(e[0], e[1], e[2]));
         return found != m_sparse.end() ? static_cast<long long>(found->second) : -1;
@@ -308,6 +318,7 @@ public:
 
 private:
     static constexpr std::size_t kDenseBox = std::size_t(8) << 20;  // 32 MB of places
+    static constexpr std::size_t kParallelPlaces = std::size_t(1) << 18;
 
     std::size_t Cell(int h, int k, int l) const
     {
@@ -324,7 +335,7 @@ private:
     }
 
     int m_max[3];
-    std::vector<std::int32_t> m_dense;
+    std::unique_ptr<std::int32_t[]> m_dense;
     std::unordered_map<std::uint64_t, std::size_t> m_sparse;
 };
 
@@ -340,38 +351,42 @@ void SplitIntoMergeRanges(const std::vector<CQLCrystal::Candidate>& candidates, 
     const std::size_t n = candidates.size();
     rangeOf.assign(n, 0);
     members.resize(n);
+    std::vector<double> q;
     double qMin = 0.0, qMax = 0.0;
     if (split && n > 0)
     {
-        qMin = qMax = 1.0 / (candidates[0].d * candidates[0].d);
-        for (const auto& c : candidates)
-        {
-            const double q = 1.0 / (c.d * c.d);
-            qMin = std::min(qMin, q);
-            qMax = std::max(qMax, q);
-        }
+        q.resize(n);
+        for (std::size_t i = 0; i < n; ++i)
+            q[i] = 1.0 / (candidates[i].d * candidates[i].d);
+        const auto [low, high] = std::minmax_element(q.begin(), q.end());
+        qMin = *low;
+        qMax = *high;
     }
-    const double width = (qMax - qMin) / static_cast<double>(kMergeBins);
-    if (!split || !(width > 0.0) || !std::isfinite(width))
+    const double perBin = static_cast<double>(kMergeBins) / (qMax - qMin);
+    if (!split || !(perBin > 0.0) || !std::isfinite(perBin))
     {
         for (std::size_t i = 0; i < n; ++i)
             members[i] = static_cast<std::uint32_t>(i);
         rangeStarts = {0, n};
         return;
     }
-    auto binOf = [&](double q) {
-        const double b = (q - qMin) / width;
+    // Monotonic in q, which is all that the borders need.
+    auto binOf = [&](double value) {
+        const double b = (value - qMin) * perBin;
         if (!(b > 0.0))
             return std::size_t(0);
         return std::min(kMergeBins - 1, static_cast<std::size_t>(b));
     };
     // joined[b]: bins b - 1 and b belong to one range.
     std::vector<int> joined(kMergeBins + 1, 0);
-    for (const auto& c : candidates)
+    std::vector<std::uint32_t> binOfCandidate(n);
+    for (std::size_t i = 0; i < n; ++i)
     {
-        const double above = c.d + 2.0 * kSameD, below = c.d - 2.0 * kSameD;
+        const double d = candidates[i].d;
+        const double above = d + 2.0 * kSameD, below = d - 2.0 * kSameD;
         const std::size_t first = binOf(1.0 / (above * above));
         const std::size_t last = below > 0.0 ? binOf(1.0 / (below * below)) : kMergeBins - 1;
+        binOfCandidate[i] = static_cast<std::uint32_t>(binOf(q[i]));
         if (last > first)
         {
             ++joined[first + 1];
@@ -392,7 +407,7 @@ void SplitIntoMergeRanges(const std::vector<CQLCrystal::Candidate>& candidates, 
     std::vector<std::size_t> counts(numRanges + 1, 0);
     for (std::size_t i = 0; i < n; ++i)
     {
-        rangeOf[i] = rangeOfBin[binOf(1.0 / (candidates[i].d * candidates[i].d))];
+        rangeOf[i] = rangeOfBin[binOfCandidate[i]];
         ++counts[rangeOf[i] + 1];
     }
     for (std::size_t r = 0; r < numRanges; ++r)
@@ -619,15 +634,18 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
                     add(h, k, l, slab);
         }
     });
-    std::size_t total = candidates.size();
-    for (const auto& slab : slabs)
-        total += slab.size();
-    candidates.reserve(total);
-    for (auto& slab : slabs)
-    {
-        candidates.insert(candidates.end(), slab.begin(), slab.end());
-        std::vector<Candidate>().swap(slab);
-    }
+    std::vector<std::size_t> slabStarts(slabs.size() + 1, candidates.size());
+    for (std::size_t i = 0; i < slabs.size(); ++i)
+        slabStarts[i + 1] = slabStarts[i] + slabs[i].size();
+    candidates.resize(slabStarts.back());
+    qlw::ParallelFor(static_cast<long>(slabs.size()), 4, numTriples > kParallelTriples, [&](long begin, long end) {
+        for (long i = begin; i < end; ++i)
+        {
+            std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(i)];
+            std::copy(slab.begin(), slab.end(), candidates.begin() + static_cast<long>(slabStarts[static_cast<std::size_t>(i)]));
+            std::vector<Candidate>().swap(slab);
+        }
+    });
 
     std::size_t uniqueCount = candidates.size();
     const bool merge = !(m_operators.size() < 2 || (m_operators.size() == 2 && m_centrosymmetric));
