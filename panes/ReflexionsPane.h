@@ -90,5 +90,5 @@ class CReflexionsPane : public CFormView {
   CQLPatternPtr m_shown;
   CReflList m_list;
   // The unit whose title column 6 shows; 0 before the first title.
-  int m_titledAxis = 0;
+  LXTypes::QLAxisType m_titledAxis{};
 };
