@@ -3,7 +3,8 @@
 // so broad (large strain, tiny particles) that each one spans the whole grid. Prints the median
 // and best of the runs and a hash of the profile's bytes, to compare results before and after a
 // change and across thread counts. With --save PREFIX each case's profile is written to
-// PREFIX-NAME.bin as raw doubles.
+// PREFIX-NAME.bin as raw doubles. With --dirty-upper each run starts with the upper halves of
+// the vector registers in use, as code on the window's thread has been seen to leave them.
 #include "QLCrystalPattern.h"
 
 #include <omp.h>
@@ -61,6 +62,13 @@ void BuildCell(CQLCrystal& crystal)
     crystal.ExpandSitesBySymmetry();
 }
 
+void DirtyUpperHalves()
+{
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2")) __asm__ volatile("vpcmpeqb %%ymm8, %%ymm8, %%ymm8" ::: "xmm8");
+#endif
+}
+
 std::uint64_t HashBytes(const CQLProfile& profile)
 {
     std::uint64_t h = 1469598103934665603ull;  // FNV-1a
@@ -77,13 +85,16 @@ int main(int argc, char** argv)
 {
     const char* savePrefix = nullptr;
     const char* only = nullptr;
+    bool dirtyUpper = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
             savePrefix = argv[++i];
         else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
             only = argv[++i];
+        else if (std::strcmp(argv[i], "--dirty-upper") == 0)
+            dirtyUpper = true;
         else {
-            std::fprintf(stderr, "usage: bench_profile [--only NAME-PART] [--save PREFIX]\n");
+            std::fprintf(stderr, "usage: bench_profile [--only NAME-PART] [--save PREFIX] [--dirty-upper]\n");
             return 2;
         }
     }
@@ -105,6 +116,7 @@ int main(int argc, char** argv)
         std::vector<double> times;
         for (int run = 0; run < c.runs; ++run) {
             pattern.ClearProfile();
+            if (dirtyUpper) DirtyUpperHalves();
             const auto start = std::chrono::steady_clock::now();
             pattern.ComputeProfile(settings);
             times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());

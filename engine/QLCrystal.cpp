@@ -4,6 +4,7 @@
 #include "EngineConstants.h"
 #include "Preferences.h"
 #include "SpaceGroups.h"
+#include "WorkerTeam.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,8 @@ constexpr double kEdgeHigh = 0.9999900000002526;
 constexpr double kPositionTolerance = 0.00011000000085914508;
 // A phase h·t this close to a whole number of turns counts as whole (t: a centring translation).
 constexpr double kWholeTurnTolerance = 1e-6;
+// Fewer site images than this are made on the calling thread.
+constexpr std::size_t kParallelSiteImages = 4096;
 // Amu per Å³ to kg/m³, single precision.
 constexpr double kDensityConstant = 1660.56005859375;
 
@@ -189,76 +192,81 @@ void CQLCrystal::ExpandSitesBySymmetry()
         opRotations.push_back(rotation);
     }
     const auto& s = m_originShift;
-    for (auto& site : m_sites)
-    {
-        site.m_x = WrapCoordinate(site.m_x);
-        site.m_y = WrapCoordinate(site.m_y);
-        site.m_z = WrapCoordinate(site.m_z);
-        const double p[3] = {site.m_x + s[0], site.m_y + s[1], site.m_z + s[2]};
-        site.m_positions.clear();
-        site.m_imageRotations.clear();
-        site.m_positionRotations.clear();
-        // Images that coincide mark a special position given to a few decimals (z = 0.3333 for
-        // 1/3); their mean is the position the site symmetry demands, so each kept position
-        // becomes the mean of its images, taken on the same side of the cell edge.
-        std::vector<QLPosition> sums;
-        std::vector<int> counts;
-        // Rotations of the operators that leave the site where it is (its site symmetry).
-        std::vector<std::array<int, 9>> stabiliser;
-        const QLPosition home = {site.m_x, site.m_y, site.m_z};
-        for (std::size_t o = 0; o < ops.size(); ++o)
+    // Each site's images are its own: the sites are spread over the worker team.
+    const bool parallel = m_sites.size() * ops.size() > kParallelSiteImages;
+    qlw::ParallelFor(static_cast<long>(m_sites.size()), 1, parallel, [&](long begin, long end) {
+        for (long n = begin; n < end; ++n)
         {
-            const std::array<int, 9>& rotation = opRotations[o];
-            double image[3];
-            ops[o].Apply(p, image);
-            QLPosition pos = {WrapCoordinate(image[0] - s[0]), WrapCoordinate(image[1] - s[1]),
-                              WrapCoordinate(image[2] - s[2])};
-            if (WithinTolerance(pos, home))
-                stabiliser.push_back(rotation);
-            auto known = std::find_if(site.m_positions.begin(), site.m_positions.end(),
-                                      [&](const QLPosition& q) { return WithinTolerance(q, pos); });
-            if (known == site.m_positions.end())
+            CQLSite& site = m_sites[static_cast<std::size_t>(n)];
+            site.m_x = WrapCoordinate(site.m_x);
+            site.m_y = WrapCoordinate(site.m_y);
+            site.m_z = WrapCoordinate(site.m_z);
+            const double p[3] = {site.m_x + s[0], site.m_y + s[1], site.m_z + s[2]};
+            site.m_positions.clear();
+            site.m_imageRotations.clear();
+            site.m_positionRotations.clear();
+            // Images that coincide mark a special position given to a few decimals (z = 0.3333 for
+            // 1/3); their mean is the position the site symmetry demands, so each kept position
+            // becomes the mean of its images, taken on the same side of the cell edge.
+            std::vector<QLPosition> sums;
+            std::vector<int> counts;
+            // Rotations of the operators that leave the site where it is (its site symmetry).
+            std::vector<std::array<int, 9>> stabiliser;
+            const QLPosition home = {site.m_x, site.m_y, site.m_z};
+            for (std::size_t o = 0; o < ops.size(); ++o)
             {
-                site.m_positions.push_back(pos);
-                sums.push_back(pos);
-                counts.push_back(1);
-                auto seen = std::find(site.m_imageRotations.begin(), site.m_imageRotations.end(), rotation);
-                if (seen == site.m_imageRotations.end())
-                    seen = site.m_imageRotations.insert(seen, rotation);
-                site.m_positionRotations.push_back(
-                    static_cast<std::uint16_t>(seen - site.m_imageRotations.begin()));
-                continue;
-            }
-            const std::size_t i = static_cast<std::size_t>(known - site.m_positions.begin());
-            for (int c = 0; c < 3; ++c)
-            {
-                const double diff = pos[c] - (*known)[c];
-                sums[i][c] += (*known)[c] + diff - std::round(diff);
-            }
-            ++counts[i];
-        }
-        for (std::size_t i = 0; i < site.m_positions.size(); ++i)
-            if (counts[i] > 1)
+                const std::array<int, 9>& rotation = opRotations[o];
+                double image[3];
+                ops[o].Apply(p, image);
+                QLPosition pos = {WrapCoordinate(image[0] - s[0]), WrapCoordinate(image[1] - s[1]),
+                                  WrapCoordinate(image[2] - s[2])};
+                if (WithinTolerance(pos, home))
+                    stabiliser.push_back(rotation);
+                auto known = std::find_if(site.m_positions.begin(), site.m_positions.end(),
+                                          [&](const QLPosition& q) { return WithinTolerance(q, pos); });
+                if (known == site.m_positions.end())
+                {
+                    site.m_positions.push_back(pos);
+                    sums.push_back(pos);
+                    counts.push_back(1);
+                    auto seen = std::find(site.m_imageRotations.begin(), site.m_imageRotations.end(), rotation);
+                    if (seen == site.m_imageRotations.end())
+                        seen = site.m_imageRotations.insert(seen, rotation);
+                    site.m_positionRotations.push_back(
+                        static_cast<std::uint16_t>(seen - site.m_imageRotations.begin()));
+                    continue;
+                }
+                const std::size_t i = static_cast<std::size_t>(known - site.m_positions.begin());
                 for (int c = 0; c < 3; ++c)
-                    site.m_positions[i][c] = WrapCoordinate(sums[i][c] / counts[i]);
-
-        // Likewise a tensor given to a few decimals need not obey the site symmetry exactly (U22 =
-        // 2 U12 on a two-fold axis along a): it becomes its mean over the site symmetry, so that
-        // every operator reaching an image gives that image the same tensor.
-        auto* aniso = dynamic_cast<CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
-        if (aniso && stabiliser.size() > 1)
-        {
-            double mean[9] = {};
-            for (const auto& rotation : stabiliser)
-            {
-                CQLAnisoThermalEllipsoid image(*aniso);
-                image.Rotate(rotation);
-                for (int n = 0; n < 9; ++n)
-                    mean[n] += image.m_beta[n] / static_cast<double>(stabiliser.size());
+                {
+                    const double diff = pos[c] - (*known)[c];
+                    sums[i][c] += (*known)[c] + diff - std::round(diff);
+                }
+                ++counts[i];
             }
-            std::copy(std::begin(mean), std::end(mean), std::begin(aniso->m_beta));
+            for (std::size_t i = 0; i < site.m_positions.size(); ++i)
+                if (counts[i] > 1)
+                    for (int c = 0; c < 3; ++c)
+                        site.m_positions[i][c] = WrapCoordinate(sums[i][c] / counts[i]);
+
+            // Likewise a tensor given to a few decimals need not obey the site symmetry exactly (U22 =
+            // 2 U12 on a two-fold axis along a): it becomes its mean over the site symmetry, so that
+            // every operator reaching an image gives that image the same tensor.
+            auto* aniso = dynamic_cast<CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
+            if (aniso && stabiliser.size() > 1)
+            {
+                double mean[9] = {};
+                for (const auto& rotation : stabiliser)
+                {
+                    CQLAnisoThermalEllipsoid image(*aniso);
+                    image.Rotate(rotation);
+                    for (int n = 0; n < 9; ++n)
+                        mean[n] += image.m_beta[n] / static_cast<double>(stabiliser.size());
+                }
+                std::copy(std::begin(mean), std::end(mean), std::begin(aniso->m_beta));
+            }
         }
-    }
+    });
 }
 
 std::size_t CQLCrystal::FindCentringCosets(std::vector<std::vector<std::uint32_t>>& representatives) const

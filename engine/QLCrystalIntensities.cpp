@@ -5,6 +5,7 @@
 #include "QLCrystalPhaseTable.h"
 #include "Status.h"
 #include "VectorMath.h"
+#include "WorkerTeam.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -300,27 +302,28 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     std::unique_ptr<CPerImageSums> perImage;
     if (table)
         perImage = std::make_unique<CPerImageSums>(m_sites, perImageSites, cosetFirsts);
-#pragma omp parallel for schedule(dynamic, 16) if (work > kParallelPhaseTerms)
-    for (long n = 0; n < count; ++n)
-    {
-        const std::size_t i = order[static_cast<std::size_t>(n)];
-        CQLReflexion& refl = *m_reflexions[i];
-        const double* rowFactors = formFactors.empty() ? nullptr : formFactors.data() + i * numRecords;
-        if (!perImage)
+    qlw::ParallelFor(count, 16, work > kParallelPhaseTerms, [&](long begin, long end) {
+        for (long n = begin; n < end; ++n)
         {
-            ComputeReflexionIntensity(refl, settings, table.get(), terms, plain.data() + 2 * i, &perImageSites,
-                                      rowFactors);
-            continue;
+            const std::size_t i = order[static_cast<std::size_t>(n)];
+            CQLReflexion& refl = *m_reflexions[i];
+            const double* rowFactors = formFactors.empty() ? nullptr : formFactors.data() + i * numRecords;
+            if (!perImage)
+            {
+                ComputeReflexionIntensity(refl, settings, table.get(), terms, plain.data() + 2 * i, &perImageSites,
+                                          rowFactors);
+                continue;
+            }
+            thread_local std::vector<double> siteFactors;
+            siteFactors.resize(perImageSites.size());
+            for (std::size_t s = 0; s < perImageSites.size(); ++s)
+                siteFactors[s] = SiteScatteringFactor(perImageSites[s], refl.d, radiation, terms, rowFactors);
+            double A = 0.0, B = 0.0;
+            perImage->Sum(refl.h, refl.k, refl.l, siteFactors.data(), *table, A, B);
+            const double scale = static_cast<double>(cosetSize);
+            FinishReflexion(refl, settings, plain[2 * i] + scale * A, plain[2 * i + 1] + scale * B);
         }
-        thread_local std::vector<double> siteFactors;
-        siteFactors.resize(perImageSites.size());
-        for (std::size_t s = 0; s < perImageSites.size(); ++s)
-            siteFactors[s] = SiteScatteringFactor(perImageSites[s], refl.d, radiation, terms, rowFactors);
-        double A = 0.0, B = 0.0;
-        perImage->Sum(refl.h, refl.k, refl.l, siteFactors.data(), *table, A, B);
-        const double scale = static_cast<double>(cosetSize);
-        FinishReflexion(refl, settings, plain[2 * i] + scale * A, plain[2 * i + 1] + scale * B);
-    }
+    });
 }
 
 std::vector<double> CQLCrystal::FormFactorsOfRecords(const SiteTermList& terms,
@@ -332,15 +335,16 @@ std::vector<double> CQLCrystal::FormFactorsOfRecords(const SiteTermList& terms,
     const std::size_t numRecords = terms.records.size();
     const long count = static_cast<long>(m_reflexions.size());
     values.resize(static_cast<std::size_t>(count) * numRecords);
-#pragma omp parallel for schedule(static) if (count * static_cast<long>(numRecords) > kParallelReflexions)
-    for (long n = 0; n < count; ++n)
-    {
-        // s² as the species computes it, so that the factors are the same to the bit.
-        const double d = m_reflexions[static_cast<std::size_t>(n)]->d;
-        const double s2 = 1.0 / (4.0 * d * d);
-        for (std::size_t r = 0; r < numRecords; ++r)
-            values[static_cast<std::size_t>(n) * numRecords + r] = terms.records[r]->XRayFormFactor(s2);
-    }
+    qlw::ParallelFor(count, 256, count * static_cast<long>(numRecords) > kParallelReflexions, [&](long begin, long end) {
+        for (long n = begin; n < end; ++n)
+        {
+            // s² as the species computes it, so that the factors are the same to the bit.
+            const double d = m_reflexions[static_cast<std::size_t>(n)]->d;
+            const double s2 = 1.0 / (4.0 * d * d);
+            for (std::size_t r = 0; r < numRecords; ++r)
+                values[static_cast<std::size_t>(n) * numRecords + r] = terms.records[r]->XRayFormFactor(s2);
+        }
+    });
     return values;
 }
 
@@ -414,48 +418,53 @@ std::vector<double> CQLCrystal::SumPlainSites(const CDiffractionSettings& settin
     // so the sums do not depend on the number of threads; the reflexions are taken in chunks that
     // keep the shares within budget.
     const std::size_t chunk = std::max<std::size_t>(1, kShareBudget / (blocks.size() * 2 * sizeof(double)));
-    std::vector<double> shares;
+    // Every share is written before it is read: no zeroing of megabytes.
+    const auto shares = std::make_unique_for_overwrite<double[]>(blocks.size() * std::min(chunk, numRefl) * 2);
     const long numBlocks = static_cast<long>(blocks.size());
     const bool parallel = static_cast<double>(numRefl) * static_cast<double>(points.size()) > kParallelPhaseTerms;
     for (std::size_t from = 0; from < numRefl; from += chunk)
     {
         const std::size_t to = std::min(numRefl, from + chunk), width = to - from;
-        shares.assign(blocks.size() * width * 2, 0.0);
-#pragma omp parallel for schedule(dynamic, 1) if (parallel)
-        for (long b = 0; b < numBlocks; ++b)
-        {
-            const Block& block = blocks[static_cast<std::size_t>(b)];
-            const std::vector<CQLPhaseTable::Point> blockPoints(points.begin() + static_cast<long>(block.first),
-                                                                points.begin() + static_cast<long>(block.last));
-            const CQLPhaseTable table(blockPoints, maxIndex.data());
-            const CQLSite& site = m_sites[representative[block.key]];
-            const bool displaced = m_useThermalEllipsoids && site.m_displacement;
-            double* out = shares.data() + static_cast<std::size_t>(b) * width * 2;
-            for (std::size_t n = from; n < to; ++n)
+        qlw::ParallelFor(numBlocks, 1, parallel, [&](long firstBlock, long endBlock) {
+            for (long b = firstBlock; b < endBlock; ++b)
             {
-                const CQLReflexion& r = *m_reflexions[order[n]];
-                double f = SiteScatteringFactor(representative[block.key], r.d, radiation, terms,
-                                                formFactors.empty() ? nullptr
-                                                                    : formFactors.data() + order[n] * numRecords);
-                if (displaced)
-                    f *= site.m_displacement->GetTemperatureFactor(r.h, r.k, r.l, r.d);
-                double re, im;
-                table.Sum(r.h, r.k, r.l, 0, blockPoints.size(), re, im);
-                out[2 * (n - from)] = f * re;
-                out[2 * (n - from) + 1] = f * im;
+                const Block& block = blocks[static_cast<std::size_t>(b)];
+                const std::vector<CQLPhaseTable::Point> blockPoints(points.begin() + static_cast<long>(block.first),
+                                                                    points.begin() + static_cast<long>(block.last));
+                const CQLPhaseTable table(blockPoints, maxIndex.data());
+                const CQLSite& site = m_sites[representative[block.key]];
+                const bool displaced = m_useThermalEllipsoids && site.m_displacement;
+                double* out = shares.get() + static_cast<std::size_t>(b) * width * 2;
+                for (std::size_t n = from; n < to; ++n)
+                {
+                    const CQLReflexion& r = *m_reflexions[order[n]];
+                    double f = SiteScatteringFactor(representative[block.key], r.d, radiation, terms,
+                                                    formFactors.empty() ? nullptr
+                                                                        : formFactors.data() + order[n] * numRecords);
+                    if (displaced)
+                        f *= site.m_displacement->GetTemperatureFactor(r.h, r.k, r.l, r.d);
+                    double re, im;
+                    table.Sum(r.h, r.k, r.l, 0, blockPoints.size(), re, im);
+                    out[2 * (n - from)] = f * re;
+                    out[2 * (n - from) + 1] = f * im;
+                }
             }
-        }
-        for (std::size_t n = from; n < to; ++n)
-        {
-            double A = 0.0, B = 0.0;
-            for (std::size_t b = 0; b < blocks.size(); ++b)
+        });
+        // Each reflexion's shares added in block order, whichever thread adds them.
+        qlw::ParallelFor(static_cast<long>(width), 512, parallel, [&](long begin, long end) {
+            for (long m = begin; m < end; ++m)
             {
-                A += shares[(b * width + (n - from)) * 2];
-                B += shares[(b * width + (n - from)) * 2 + 1];
+                const std::size_t n = from + static_cast<std::size_t>(m);
+                double A = 0.0, B = 0.0;
+                for (std::size_t b = 0; b < blocks.size(); ++b)
+                {
+                    A += shares[(b * width + (n - from)) * 2];
+                    B += shares[(b * width + (n - from)) * 2 + 1];
+                }
+                sums[2 * order[n]] = A;
+                sums[2 * order[n] + 1] = B;
             }
-            sums[2 * order[n]] = A;
-            sums[2 * order[n] + 1] = B;
-        }
+        });
     }
     return sums;
 }
@@ -703,16 +712,22 @@ void CQLCrystal::ComputeRelativeIntensities()
     m_maxIntensity = 0.0;
     const long count = static_cast<long>(m_reflexions.size());
     double maximum = 0.0;
-#pragma omp parallel for schedule(dynamic, 1) reduction(max : maximum) if (count > kParallelReflexions)
-    for (long i = 0; i < count; ++i)
-        maximum = std::max(maximum, m_reflexions[static_cast<std::size_t>(i)]->intensity);
+    std::mutex maximumMutex;
+    qlw::ParallelFor(count, 4096, count > kParallelReflexions, [&](long begin, long end) {
+        double pieceMaximum = 0.0;
+        for (long i = begin; i < end; ++i)
+            pieceMaximum = std::max(pieceMaximum, m_reflexions[static_cast<std::size_t>(i)]->intensity);
+        std::lock_guard<std::mutex> lock(maximumMutex);
+        maximum = std::max(maximum, pieceMaximum);
+    });
     m_maxIntensity = maximum;
-#pragma omp parallel for schedule(dynamic, 1) if (count > kParallelReflexions)
-    for (long i = 0; i < count; ++i)
-    {
-        CQLReflexion& r = *m_reflexions[static_cast<std::size_t>(i)];
-        r.relativeIntensity = r.intensity / maximum;
-    }
+    qlw::ParallelFor(count, 4096, count > kParallelReflexions, [&](long begin, long end) {
+        for (long i = begin; i < end; ++i)
+        {
+            CQLReflexion& r = *m_reflexions[static_cast<std::size_t>(i)];
+            r.relativeIntensity = r.intensity / maximum;
+        }
+    });
 }
 
 double CQLCrystal::PeakWidthAt(const CDiffractionSettings& settings, double x) const

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 #include <memory>
 #include <vector>
 
@@ -106,12 +109,34 @@ std::vector<PeakTerm> CollectPeakTerms(const ProfileGrid& g, const std::vector<s
 
 // Points per block: a block's values and scratch stay in the first-level cache.
 constexpr std::int64_t kBlockPoints = 1024;
+// Peak values below which one thread is kept (some 40 ms of work): on a busy machine waking
+// threads for less can cost more than they save.
+constexpr std::int64_t kParallelPoints = 8000000;
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx"))) void ZeroUpperHalves()
+{
+    _mm256_zeroupper();
+}
+#endif
+
+// Code that left the upper halves of the vector registers in use (seen on the window's thread)
+// makes every switch between glibc's AVX exp and this SSE code a state transition, which cost
+// some twenty times the exp itself; clearing them first is free when they are clean.
+void ClearUpperVectorState()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx) ZeroUpperHalves();
+#endif
+}
 
 // Adds every term's peak to ys[first, last), term by term in list order, so each point's sum
 // is the same whatever the blocks.
 void AddPeaksToBlock(const ProfileGrid& g, const std::vector<PeakTerm>& terms, const std::int32_t* which,
                      size_t count, const double* xs, double* ys, std::int64_t first, std::int64_t last)
 {
+    ClearUpperVectorState();
     double f1[kBlockPoints], f2[kBlockPoints];
     for (size_t k = 0; k < count; ++k) {
         const PeakTerm& t = terms[size_t(which[k])];
@@ -149,6 +174,11 @@ void SumPeaks(const ProfileGrid& g, const std::vector<PeakTerm>& terms, const st
         for (std::int64_t b = t.i0 / kBlockPoints; b <= (t.i1 - 1) / kBlockPoints; ++b)
             which[size_t(fill[size_t(b)]++)] = std::int32_t(k);
     }
+    std::int64_t values = 0;
+    for (const PeakTerm& t : terms) values += (t.i1 - t.i0) * (t.second ? 2 : 1);
+    const bool parallel = values > kParallelPoints;
+    // Blocks are apart, so threads share no point and every point keeps its order of terms.
+#pragma omp parallel for schedule(dynamic, 1) if (parallel)
     for (std::int64_t b = 0; b < blocks; ++b) {
         const std::int64_t first = b * kBlockPoints, last = std::min(points, first + kBlockPoints);
         AddPeaksToBlock(g, terms, which.data() + start[size_t(b)], size_t(start[size_t(b) + 1] - start[size_t(b)]),

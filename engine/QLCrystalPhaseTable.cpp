@@ -3,6 +3,7 @@
 
 #include "EngineConstants.h"
 #include "VectorMath.h"
+#include "WorkerTeam.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -29,55 +30,58 @@ CQLPhaseTable::CQLPhaseTable(const std::vector<Point>& points, const int maxInde
     // gets its factors computed once and copied to every point that has it.
     std::vector<double> distinct[3];
     std::vector<std::uint32_t> which[3];
-#pragma omp parallel for schedule(static, 1) if (parallel)
-    for (int axis = 0; axis < 3; ++axis)
-    {
-        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(numPoints);
-        for (std::size_t p = 0; p < numPoints; ++p)
+    qlw::ParallelFor(3, 1, parallel, [&](long begin, long end) {
+        for (long axisIndex = begin; axisIndex < end; ++axisIndex)
         {
-            std::uint64_t bits;
-            std::memcpy(&bits, &points[p][static_cast<std::size_t>(axis)], sizeof bits);
-            keyed[p] = {bits, static_cast<std::uint32_t>(p)};
+            const int axis = static_cast<int>(axisIndex);
+            std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(numPoints);
+            for (std::size_t p = 0; p < numPoints; ++p)
+            {
+                std::uint64_t bits;
+                std::memcpy(&bits, &points[p][static_cast<std::size_t>(axis)], sizeof bits);
+                keyed[p] = {bits, static_cast<std::uint32_t>(p)};
+            }
+            std::sort(keyed.begin(), keyed.end());
+            which[axis].resize(numPoints);
+            for (std::size_t i = 0; i < keyed.size(); ++i)
+            {
+                if (i == 0 || keyed[i].first != keyed[i - 1].first)
+                    distinct[axis].push_back(points[keyed[i].second][static_cast<std::size_t>(axis)]);
+                which[axis][keyed[i].second] = static_cast<std::uint32_t>(distinct[axis].size() - 1);
+            }
         }
-        std::sort(keyed.begin(), keyed.end());
-        which[axis].resize(numPoints);
-        for (std::size_t i = 0; i < keyed.size(); ++i)
-        {
-            if (i == 0 || keyed[i].first != keyed[i - 1].first)
-                distinct[axis].push_back(points[keyed[i].second][static_cast<std::size_t>(axis)]);
-            which[axis][keyed[i].second] = static_cast<std::uint32_t>(distinct[axis].size() - 1);
-        }
-    }
+    });
 
     // Both factors from the half angle (cos as 1 - 2 sin², as the crystal computes a phase),
     // values below 2^-43 set to 0 so that special positions cancel exactly.
     const long taskCount = static_cast<long>(totalRows);
-#pragma omp parallel for schedule(dynamic, 4) if (parallel)
-    for (long task = 0; task < taskCount; ++task)
-    {
-        int axis = 0;
-        std::size_t n = static_cast<std::size_t>(task);
-        while (n >= rows[axis])
-            n -= rows[axis++];
-        const std::vector<double>& values = distinct[axis];
-        std::vector<double> distinctCos(values.size()), distinctSin(values.size());
-        for (std::size_t u = 0; u < values.size(); ++u)
+    qlw::ParallelFor(taskCount, 4, parallel, [&](long begin, long end) {
+        for (long task = begin; task < end; ++task)
         {
-            const double phi = kTwoPi * (static_cast<double>(n) * values[u]);
-            double halfSin, halfCos;
-            sincos(phi * 0.5, &halfSin, &halfCos);
-            distinctCos[u] = ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
-            distinctSin[u] = ZeroIfTiny(2.0 * halfSin * halfCos);
+            int axis = 0;
+            std::size_t n = static_cast<std::size_t>(task);
+            while (n >= rows[axis])
+                n -= rows[axis++];
+            const std::vector<double>& values = distinct[axis];
+            std::vector<double> distinctCos(values.size()), distinctSin(values.size());
+            for (std::size_t u = 0; u < values.size(); ++u)
+            {
+                const double phi = kTwoPi * (static_cast<double>(n) * values[u]);
+                double halfSin, halfCos;
+                sincos(phi * 0.5, &halfSin, &halfCos);
+                distinctCos[u] = ZeroIfTiny(1.0 - 2.0 * halfSin * halfSin);
+                distinctSin[u] = ZeroIfTiny(2.0 * halfSin * halfCos);
+            }
+            double* cosRow = m_cos[axis].get() + n * numPoints;
+            double* sinRow = m_sin[axis].get() + n * numPoints;
+            const std::uint32_t* index = which[axis].data();
+            for (std::size_t p = 0; p < numPoints; ++p)
+            {
+                cosRow[p] = distinctCos[index[p]];
+                sinRow[p] = distinctSin[index[p]];
+            }
         }
-        double* cosRow = m_cos[axis].get() + n * numPoints;
-        double* sinRow = m_sin[axis].get() + n * numPoints;
-        const std::uint32_t* index = which[axis].data();
-        for (std::size_t p = 0; p < numPoints; ++p)
-        {
-            cosRow[p] = distinctCos[index[p]];
-            sinRow[p] = distinctSin[index[p]];
-        }
-    }
+    });
 }
 
 namespace

@@ -5,11 +5,14 @@
 #include "EngineConstants.h"
 #include "QLCrystalPhaseTable.h"
 #include "Status.h"
+#include "WorkerTeam.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <atomic>
 #include <memory>
+#include <omp.h>
 #include <unordered_map>
 
 using namespace QLEngineConstants;
@@ -22,6 +25,9 @@ constexpr std::size_t kLotsOfReflexions = 100000;
 constexpr std::size_t kAbsenceTableBudget = std::size_t(32) << 20;
 // Fewer index triples are enumerated on the calling thread.
 constexpr long long kParallelTriples = 200000;
+// Fewer candidates are merged on the calling thread, in one range.
+constexpr std::size_t kParallelMergeCandidates = 20000;
+constexpr std::size_t kMergeBins = 4096;
 // More index triples than this would take gigabytes of candidates: an error, not an attempt.
 constexpr long long kMaxIndexTriples = 1LL << 26;
 // An image of a plane beyond this index cannot be a listed reflexion (limits stop at 32767);
@@ -279,9 +285,19 @@ public:
                                 static_cast<std::size_t>(lmax + 1);
         if (box <= kDenseBox && candidates.size() < std::size_t(0x7FFFFFFF))
         {
-            m_dense.assign(box, -1);
-            for (std::size_t i = 0; i < candidates.size(); ++i)
-                m_dense[Cell(candidates[i].h, candidates[i].k, candidates[i].l)] = static_cast<std::int32_t>(i);
+            // Megabytes of places, filled by the team: every triple of the list has a cell of its own.
+            m_dense = std::make_unique_for_overwrite<std::int32_t[]>(box);
+            const bool parallel = box > kParallelPlaces;
+            qlw::ParallelFor(static_cast<long>(box), 1 << 16, parallel, [&](long begin, long end) {
+                std::fill(m_dense.get() + begin, m_dense.get() + end, -1);
+            });
+            qlw::ParallelFor(static_cast<long>(candidates.size()), 1 << 14, parallel, [&](long begin, long end) {
+                for (long i = begin; i < end; ++i)
+                {
+                    const CQLCrystal::Candidate& c = candidates[static_cast<std::size_t>(i)];
+                    m_dense[Cell(c.h, c.k, c.l)] = static_cast<std::int32_t>(i);
+                }
+            });
             return;
         }
         m_sparse.reserve(candidates.size());
@@ -294,7 +310,7 @@ public:
     {
         if (std::abs(e[0]) > m_max[0] || std::abs(e[1]) > m_max[1] || e[2] < 0 || e[2] > m_max[2])
             return -1;
-        if (!m_dense.empty())
+        if (m_dense)
             return m_dense[Cell(e[0], e[1], e[2])];
         auto found = m_sparse.find(Pack(e[0], e[1], e[2]));
         return found != m_sparse.end() ? static_cast<long long>(found->second) : -1;
@@ -302,6 +318,7 @@ public:
 
 private:
     static constexpr std::size_t kDenseBox = std::size_t(8) << 20;  // 32 MB of places
+    static constexpr std::size_t kParallelPlaces = std::size_t(1) << 18;
 
     std::size_t Cell(int h, int k, int l) const
     {
@@ -318,9 +335,87 @@ private:
     }
 
     int m_max[3];
-    std::vector<std::int32_t> m_dense;
+    std::unique_ptr<std::int32_t[]> m_dense;
     std::unordered_map<std::uint64_t, std::size_t> m_sparse;
 };
+
+// Splits the candidates into ranges of d that no merge crosses: the candidates of range r are
+// members[rangeStarts[r] .. rangeStarts[r + 1]) in list order, rangeOf[i] is candidate i's range.
+// Bins of equal width in 1/d² are joined wherever a candidate lies within twice kSameD of their
+// border; candidates of two ranges then differ in d by more than kSameD. One range when `split`
+// is false.
+void SplitIntoMergeRanges(const std::vector<CQLCrystal::Candidate>& candidates, bool split,
+                          std::vector<std::uint32_t>& members, std::vector<std::size_t>& rangeStarts,
+                          std::vector<std::uint32_t>& rangeOf)
+{
+    const std::size_t n = candidates.size();
+    rangeOf.assign(n, 0);
+    members.resize(n);
+    std::vector<double> q;
+    double qMin = 0.0, qMax = 0.0;
+    if (split && n > 0)
+    {
+        q.resize(n);
+        for (std::size_t i = 0; i < n; ++i)
+            q[i] = 1.0 / (candidates[i].d * candidates[i].d);
+        const auto [low, high] = std::minmax_element(q.begin(), q.end());
+        qMin = *low;
+        qMax = *high;
+    }
+    const double perBin = static_cast<double>(kMergeBins) / (qMax - qMin);
+    if (!split || !(perBin > 0.0) || !std::isfinite(perBin))
+    {
+        for (std::size_t i = 0; i < n; ++i)
+            members[i] = static_cast<std::uint32_t>(i);
+        rangeStarts = {0, n};
+        return;
+    }
+    // Monotonic in q, which is all that the borders need.
+    auto binOf = [&](double value) {
+        const double b = (value - qMin) * perBin;
+        if (!(b > 0.0))
+            return std::size_t(0);
+        return std::min(kMergeBins - 1, static_cast<std::size_t>(b));
+    };
+    // joined[b]: bins b - 1 and b belong to one range.
+    std::vector<int> joined(kMergeBins + 1, 0);
+    std::vector<std::uint32_t> binOfCandidate(n);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        const double d = candidates[i].d;
+        const double above = d + 2.0 * kSameD, below = d - 2.0 * kSameD;
+        const std::size_t first = binOf(1.0 / (above * above));
+        const std::size_t last = below > 0.0 ? binOf(1.0 / (below * below)) : kMergeBins - 1;
+        binOfCandidate[i] = static_cast<std::uint32_t>(binOf(q[i]));
+        if (last > first)
+        {
+            ++joined[first + 1];
+            --joined[last + 1];
+        }
+    }
+    std::vector<std::uint32_t> rangeOfBin(kMergeBins);
+    std::uint32_t range = 0;
+    int open = 0;
+    for (std::size_t b = 0; b < kMergeBins; ++b)
+    {
+        open += joined[b];
+        if (b > 0 && open == 0)
+            ++range;
+        rangeOfBin[b] = range;
+    }
+    const std::size_t numRanges = range + 1;
+    std::vector<std::size_t> counts(numRanges + 1, 0);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        rangeOf[i] = rangeOfBin[binOfCandidate[i]];
+        ++counts[rangeOf[i] + 1];
+    }
+    for (std::size_t r = 0; r < numRanges; ++r)
+        counts[r + 1] += counts[r];
+    rangeStarts = counts;
+    for (std::size_t i = 0; i < n; ++i)
+        members[counts[rangeOf[i]]++] = static_cast<std::uint32_t>(i);
+}
 
 bool HasInversionRotation(const CSymmetryOperator& op)
 {
@@ -529,23 +624,28 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
             add(h, k, 0, candidates);
     // The bulk of the enumeration, one slab of h per task, joined in order afterwards.
     std::vector<std::vector<Candidate>> slabs(static_cast<std::size_t>(2 * hmax + 1));
-#pragma omp parallel for schedule(dynamic, 1) if (numTriples > kParallelTriples)
-    for (int h = -hmax; h <= hmax; ++h)
-    {
-        std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(h + hmax)];
-        for (int k = -kmax; k <= kmax; ++k)
-            for (int l = 1; l <= lmax; ++l)
-                add(h, k, l, slab);
-    }
-    std::size_t total = candidates.size();
-    for (const auto& slab : slabs)
-        total += slab.size();
-    candidates.reserve(total);
-    for (auto& slab : slabs)
-    {
-        candidates.insert(candidates.end(), slab.begin(), slab.end());
-        std::vector<Candidate>().swap(slab);
-    }
+    qlw::ParallelFor(2 * hmax + 1, 1, numTriples > kParallelTriples, [&](long begin, long end) {
+        for (long n = begin; n < end; ++n)
+        {
+            const int h = static_cast<int>(n) - hmax;
+            std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(n)];
+            for (int k = -kmax; k <= kmax; ++k)
+                for (int l = 1; l <= lmax; ++l)
+                    add(h, k, l, slab);
+        }
+    });
+    std::vector<std::size_t> slabStarts(slabs.size() + 1, candidates.size());
+    for (std::size_t i = 0; i < slabs.size(); ++i)
+        slabStarts[i + 1] = slabStarts[i] + slabs[i].size();
+    candidates.resize(slabStarts.back());
+    qlw::ParallelFor(static_cast<long>(slabs.size()), 4, numTriples > kParallelTriples, [&](long begin, long end) {
+        for (long i = begin; i < end; ++i)
+        {
+            std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(i)];
+            std::copy(slab.begin(), slab.end(), candidates.begin() + static_cast<long>(slabStarts[static_cast<std::size_t>(i)]));
+            std::vector<Candidate>().swap(slab);
+        }
+    });
 
     std::size_t uniqueCount = candidates.size();
     const bool merge = !(m_operators.size() < 2 || (m_operators.size() == 2 && m_centrosymmetric));
@@ -636,47 +736,74 @@ std::size_t CQLCrystal::MergeEquivalentCandidates(std::vector<Candidate>& candid
         }
     };
 
-    // In list order on one thread: a family is looked up only when its candidate is reached
-    // unmerged, which on real lists is a small fraction of them, so threads looking families up
-    // ahead gained less than their coordination cost; the outcome needs no care for thread counts.
-    std::vector<std::array<double, 3>> images;
-    std::vector<QLIndexTriple> equivalents;
-    std::vector<std::int32_t> record(stride);
-    std::size_t uniqueCount = 0;
-    for (std::size_t i = 0; i < candidates.size(); ++i)
-    {
-        Candidate& c = candidates[i];
-        if (c.count == 0)
-            continue;
-        ++uniqueCount;
-        lookUpFamily(c, images, equivalents, record.data());
-        // The current triple is always a listed one, so a member equal to it or to its opposite
-        // is the one listed at its place.
-        long long currentPlace = static_cast<long long>(i);
-        for (std::int32_t m = 1; m <= record[0]; ++m)
+    // A candidate merges only with members within kSameD of its d, so the list falls apart into
+    // ranges of d that no merge crosses. Each range is merged in list order on its own, which gives
+    // the outcome of one pass over the whole list for any number of threads; a family is looked up
+    // only when its candidate is reached unmerged.
+    std::vector<std::uint32_t> members, rangeOf;
+    std::vector<std::size_t> rangeStarts;
+    SplitIntoMergeRanges(candidates, omp_get_max_threads() > 1 && candidates.size() > kParallelMergeCandidates,
+                         members, rangeStarts, rangeOf);
+    const std::size_t numRanges = rangeStarts.size() - 1;
+    // Largest ranges first, so that no thread is left with a large one at the end.
+    std::vector<std::uint32_t> rangeOrder(numRanges);
+    for (std::size_t r = 0; r < numRanges; ++r)
+        rangeOrder[r] = static_cast<std::uint32_t>(r);
+    std::stable_sort(rangeOrder.begin(), rangeOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return rangeStarts[a + 1] - rangeStarts[a] > rangeStarts[b + 1] - rangeStarts[b];
+    });
+
+    std::atomic<std::size_t> uniqueCount{0};
+    qlw::ParallelFor(static_cast<long>(numRanges), 1, numRanges > 1, [&](long begin, long end) {
+        thread_local std::vector<std::array<double, 3>> images;
+        thread_local std::vector<QLIndexTriple> equivalents;
+        thread_local std::vector<std::int32_t> record;
+        record.resize(stride);
+        std::size_t unique = 0;
+        for (long n = begin; n < end; ++n)
         {
-            const long long place = record[static_cast<std::size_t>(m)];
-            if (place == currentPlace || place < 0 || static_cast<std::size_t>(place) <= i)
-                continue;
-            Candidate& other = candidates[static_cast<std::size_t>(place)];
-            if (!(std::fabs(other.d - c.d) < kSameD))
-                continue;
-            const QLIndexTriple current = {c.h, c.k, c.l};
-            const QLIndexTriple found = {other.h, other.k, other.l};
-            if (PreferTriple(current, found))
+            const std::uint32_t range = rangeOrder[static_cast<std::size_t>(n)];
+            for (std::size_t j = rangeStarts[range]; j < rangeStarts[range + 1]; ++j)
             {
-                c.h = found[0];
-                c.k = found[1];
-                c.l = found[2];
-                c.indexNorm = other.indexNorm;
-                currentPlace = place;
+                const std::size_t i = members[j];
+                Candidate& c = candidates[i];
+                if (c.count == 0)
+                    continue;
+                ++unique;
+                lookUpFamily(c, images, equivalents, record.data());
+                // The current triple is always a listed one, so a member equal to it or to its
+                // opposite is the one listed at its place.
+                long long currentPlace = static_cast<long long>(i);
+                for (std::int32_t m = 1; m <= record[0]; ++m)
+                {
+                    const long long place = record[static_cast<std::size_t>(m)];
+                    if (place == currentPlace || place < 0 || static_cast<std::size_t>(place) <= i)
+                        continue;
+                    // A member of another range is never within kSameD (and another thread's).
+                    if (rangeOf[static_cast<std::size_t>(place)] != range)
+                        continue;
+                    Candidate& other = candidates[static_cast<std::size_t>(place)];
+                    if (!(std::fabs(other.d - c.d) < kSameD))
+                        continue;
+                    const QLIndexTriple current = {c.h, c.k, c.l};
+                    const QLIndexTriple found = {other.h, other.k, other.l};
+                    if (PreferTriple(current, found))
+                    {
+                        c.h = found[0];
+                        c.k = found[1];
+                        c.l = found[2];
+                        c.indexNorm = other.indexNorm;
+                        currentPlace = place;
+                    }
+                    c.count += other.count;
+                    other.count = 0;
+                    other.d = 0.0;
+                }
             }
-            c.count += other.count;
-            other.count = 0;
-            other.d = 0.0;
         }
-    }
-    return uniqueCount;
+        uniqueCount += unique;
+    });
+    return uniqueCount.load();
 }
 
 void CQLCrystal::ComputeReflexionPositions(const CDiffractionSettings& settings)

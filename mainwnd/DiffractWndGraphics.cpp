@@ -3,6 +3,9 @@
 #include "DiffractWnd.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <memory>
 
@@ -92,6 +95,15 @@ void CDiffractWnd::SaveGraphics(const GraphicsExportChoice& choice, UINT fileTyp
   if (saved) return;
   // What the failed write left is no picture; a file it never reached is the user's and stays.
   if (WasTouched(before, StampOf(path))) ::DeleteFileW(path.GetString());
+  // A folder that is missing or closed to writing is named with the path, as a session's save does.
+  const std::string folder = std::filesystem::path(path.ToUtf8()).parent_path().string();
+  const int cause = ::access(folder.empty() ? "." : folder.c_str(), F_OK) != 0   ? ERROR_PATH_NOT_FOUND
+                    : ::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0 ? ERROR_ACCESS_DENIED
+                                                                                  : 0;
+  if (cause) {
+    CLXXMFC(CQlwDoc::DescribeOpenError(cause, path), kLXSeverityMessage, cause, __LINE__).Report();
+    return;
+  }
   CLXXFile(kLXSeverityMessage, error, __LINE__).Report();
 }
 

@@ -90,10 +90,17 @@ void CReflList::Initialise(CWnd* owner, int columnCount, void* context) {
     CGdiObject* old = dc->SelectObject(GetFont());
     for (size_t i = 0; i < m_specs.size(); ++i) {
       // The cell's text is inset by 5 pixels on each side.
-      CString title;
-      title.LoadString(m_specs[i].title);
-      // Room for the header's title and its sort mark too.
-      const int need = std::max(dc->GetTextExtent(kWidestValues[i]).cx + 10, dc->GetTextExtent(title).cx + 20);
+      // Room for the header's title and its sort mark too; the position column for the title of
+      // every x-axis unit it may come to show.
+      const bool position = static_cast<int>(i) + 1 == CReflexionsPane::kPositionColumn;
+      const UINT firstTitle = position ? 3312 : m_specs[i].title, lastTitle = position ? 3318 : m_specs[i].title;
+      int titleWidth = 0;
+      for (UINT id = firstTitle; id <= lastTitle; ++id) {
+        CString title;
+        title.LoadString(id);
+        titleWidth = std::max(titleWidth, dc->GetTextExtent(title).cx);
+      }
+      const int need = std::max(dc->GetTextExtent(kWidestValues[i]).cx + 10, titleWidth + 20);
       m_specs[i].minWidth = std::max(m_specs[i].minWidth, need);
     }
     if (old) dc->SelectObject(old);
@@ -289,6 +296,7 @@ void CReflexionsPane::UpdateHeader() {
       CString title;
       title.LoadString(PositionTitle(settings->m_axisType));
       m_list.SetColumnTitle(kPositionColumn, title);
+      m_titledAxis = settings->m_axisType;
     }
   m_list.EnableWindow(CountSelectedCrystals() == 1);
 }
@@ -345,6 +353,15 @@ void CReflexionsPane::OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) 
   }
   if (update->document != GetDocument()) return;
   try {
+    // A new x axis moves every position in place and sends no recompute: the title and the
+    // order of the rows are brought to the new unit here.
+    const CDiffractionSettings* settings = GetDocument()->GetSettings();
+    if (settings && settings->m_axisType != m_titledAxis) {
+      const CQLReflexion* kept = m_list.ReflexionAt(m_list.GetSelectedRow());
+      RefillList();
+      UpdateHeader();
+      SelectReflexion(kept);
+    }
     switch (update->code) {
       case kHintPaneRecomputedAll:
       case kHintPaneRecomputed12:

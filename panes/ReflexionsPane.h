@@ -89,4 +89,6 @@ class CReflexionsPane : public CFormView {
   bool m_bNotInitialised = true;
   CQLPatternPtr m_shown;
   CReflList m_list;
+  // The unit whose title column 6 shows; 0 before the first title.
+  LXTypes::QLAxisType m_titledAxis{};
 };

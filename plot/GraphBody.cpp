@@ -9,6 +9,7 @@
 #include "Resources.h"
 
 #include <algorithm>
+#include <future>
 
 #include <cmath>
 
@@ -50,10 +51,28 @@ void CGraphRenderer::DrawPatterns(bool overview)
     CQLPeakLabelList peaks;
     const CDiffractionSettings& s = *m_settings;
     const float markerFactor = overview ? 0.5f : 1.0f;
-    for (const CQLPatternPtr& pattern : m_drawing) {
-        const CQLPattern& p = *pattern;
+    // Long profiles are mapped to pixels on threads of their own while the curves before them are
+    // drawn: mapping is pure arithmetic, drawing keeps its order.
+    constexpr size_t kLongProfile = 10000, kAhead = 8;
+    std::vector<std::future<std::vector<Gdiplus::PointF>>> mapped(m_drawing.size());
+    for (size_t i = 1, started = 0; i < m_drawing.size() && started < kAhead; ++i) {
+        const CQLPattern& p = *m_drawing[i];
+        if (p.GetProfile().size() < kLongProfile) continue;
+        const bool thin = !m_output && p.m_markerStyle == 0;
+        mapped[i] = std::async(std::launch::async, [this, pattern = &p, thin] {
+            std::vector<Gdiplus::PointF> points;
+            BuildPixelPoints(*pattern, pattern->GetProfile(), points);
+            if (thin) KeepColumnExtremes(points);
+            return points;
+        });
+        ++started;
+    }
+    for (size_t i = 0; i < m_drawing.size(); ++i) {
+        const CQLPattern& p = *m_drawing[i];
+        const bool ahead = mapped[i].valid();
+        std::vector<Gdiplus::PointF> ready = ahead ? mapped[i].get() : std::vector<Gdiplus::PointF>();
         DrawCurve(p, p.GetProfile(), p.m_color, p.m_lineStyle, p.m_lineWidth, p.m_markerStyle,
-                  p.m_markerSize * markerFactor, p.m_fill, p.m_fillOpacity);
+                  p.m_markerSize * markerFactor, p.m_fill, p.m_fillOpacity, ahead ? &ready : nullptr);
         if (const auto* crystal = dynamic_cast<const CQLCrystalPattern*>(&p))
             if (crystal->m_showOverlay) DrawPeakCurves(*crystal);
         if (!overview) {
@@ -86,8 +105,14 @@ void CGraphRenderer::DrawPatterns(bool overview)
 
 void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfile& points)
 {
-    m_points.clear();
-    m_points.reserve(points.size());
+    BuildPixelPoints(pattern, points, m_points);
+}
+
+void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfile& points,
+                                      std::vector<Gdiplus::PointF>& out) const
+{
+    out.clear();
+    out.reserve(points.size());
     const CDiffractionSettings& s = *m_settings;
     const double low = s.m_visibleXMin * 0.99, high = s.m_visibleXMax * 1.01;
     const double windowMin = std::min(low, high), windowMax = std::max(low, high);
@@ -115,7 +140,7 @@ void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfil
         if (x < windowMin || x > windowMax) continue;
         const Gdiplus::PointF pixel = toPixel(x, pattern.PlottedY(point.y));
         if (m_output) {
-            m_points.push_back(pixel);
+            out.push_back(pixel);
             continue;
         }
         if (run > 0 && std::fabs(double(pixel.X) * run - sumX) < run &&
@@ -125,25 +150,28 @@ void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfil
             sumY += pixel.Y;
             continue;
         }
-        if (run > 0) m_points.emplace_back(float(sumX / run), float(sumY / run));
+        if (run > 0) out.emplace_back(float(sumX / run), float(sumY / run));
         sumX = pixel.X;
         sumY = pixel.Y;
         run = 1;
     }
-    if (run > 0) m_points.emplace_back(float(sumX / run), float(sumY / run));
+    if (run > 0) out.emplace_back(float(sumX / run), float(sumY / run));
 }
 
 void CGraphRenderer::DrawCurve(const CQLPattern& pattern, const CQLProfile& points, std::uint32_t colour,
                                std::uint32_t lineStyle, float lineWidth, std::uint32_t markerStyle, float markerSize,
-                               bool fill, float fillOpacity)
+                               bool fill, float fillOpacity, std::vector<Gdiplus::PointF>* mapped)
 {
-    BuildPixelPoints(pattern, points);
+    if (mapped)
+        m_points.swap(*mapped);
+    else
+        BuildPixelPoints(pattern, points);
     if (m_points.size() < 2) {
         m_points.clear();
         return;
     }
     // Markers stand at every point; a plain line or fill looks the same through fewer.
-    if (!m_output && markerStyle == 0) KeepColumnExtremes(m_points);
+    if (!mapped && !m_output && markerStyle == 0) KeepColumnExtremes(m_points);
     const auto& r = m_plotRect.m_float;
     if (fill) {
         Gdiplus::GraphicsPath path;

@@ -116,6 +116,9 @@ public:
     void DrawPeakLabels(Gdiplus::Graphics* graphics, CQLPeakLabelList& peaks);
     // The point buffer as BuildPixelPoints leaves it (for the tests of thinning).
     void BuildPixelPoints(const CQLPattern& pattern, const CQLProfile& points);
+    // The same into a buffer of the caller's; safe to run on several threads at once.
+    void BuildPixelPoints(const CQLPattern& pattern, const CQLProfile& points,
+                          std::vector<Gdiplus::PointF>& out) const;
     const std::vector<Gdiplus::PointF>& GetPointBuffer() const { return m_points; }
 
 private:
@@ -155,9 +158,11 @@ private:
 
     // Body
     void DrawPatterns(bool overview);
+    // mapped: the points already mapped to pixels (and thinned where the curve would thin them),
+    // or null to map them here.
     void DrawCurve(const CQLPattern& pattern, const CQLProfile& points, std::uint32_t colour,
                    std::uint32_t lineStyle, float lineWidth, std::uint32_t markerStyle, float markerSize, bool fill,
-                   float fillOpacity);
+                   float fillOpacity, std::vector<Gdiplus::PointF>* mapped = nullptr);
     void DrawMarker(const Gdiplus::PointF& at, std::uint32_t style, float size, std::uint32_t colour);
     void DrawPeakCurves(const CQLCrystalPattern& pattern);
     void DrawControlNode(const CQLControlPoint& node);

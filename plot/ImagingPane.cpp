@@ -117,7 +117,9 @@ std::uint16_t CImagingPane::MaskForHint(const CUpdateHint& hint)
 
 void CImagingPane::InvalidateLayers(std::uint16_t mask, bool immediate)
 {
-    if (mask & kLayerPlot) m_plotBuffer.Clear();
+    // The base layer is opaque and drawn whole (white first) whenever it is drawn: marked for
+    // drawing, not wiped, which would be a wasted pass over a full-screen bitmap.
+    if (mask & kLayerPlot) m_plotBuffer.m_bClearPending = false;
     if (mask & kLayerTop) m_topBuffer.Clear();
     if (mask & kLayerTools) WipeToolsLayer();
     // The composite is rebuilt at every paint; its pixels are kept, so that a paint the throttle

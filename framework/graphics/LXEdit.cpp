@@ -122,7 +122,19 @@ void CLXEdit<T>::SetRange(T minimum, T maximum) {
 
 template <class T>
 void CLXEdit<T>::ReportRange(T low, T high) {
-  CLXXFloatRange error(kLXSeverityMessage, 0, __LINE__, FormatValue(low), FormatValue(high));
+  // A bound far beyond what the field's format shows readably (a field open at its top) is named
+  // in exponent form rather than as hundreds of digits.
+  const auto bound = [this](T value) {
+    if constexpr (std::is_floating_point_v<T>) {
+      if (std::abs(value) >= 1e15) {
+        CString text;
+        text.Format(L"%g", static_cast<double>(value));
+        return text;
+      }
+    }
+    return FormatValue(value);
+  };
+  CLXXFloatRange error(kLXSeverityMessage, 0, __LINE__, bound(low), bound(high));
   error.SetOwnerWindow(m_hWnd);
   error.Report();
 }

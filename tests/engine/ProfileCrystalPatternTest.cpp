@@ -362,11 +362,12 @@ TEST_F(CrystalProfile, DoubletOverlayCurveCoversBothLines)
 TEST_F(CrystalProfile, BroadPeaksSumInListOrderOnEveryPointWhateverTheThreadCount)
 {
     // Tiny particles and strain make peaks wider than the grid; the doublet adds a second line.
+    // Enough peak values (some 10⁷) that the sum is shared among threads.
     settings.m_monochromatic = 0;
-    settings.m_numProfilePoints = 9001;
+    settings.m_numProfilePoints = 15001;
     pattern.m_crystal.m_particleSize = 5.0;
     pattern.m_crystal.m_isotropicStrain = 0.1;
-    for (int i = 0; i < 300; ++i) Add(0.78 + 0.0237 * ((i * 37) % 300), 1.0 + (i * 13) % 17);
+    for (int i = 0; i < 800; ++i) Add(0.78 + 0.0089 * ((i * 37) % 800), 1.0 + (i * 13) % 17);
     const int threads = omp_get_max_threads();
     for (LXTypes::QLProfileType type : {LXTypes::kProfileDelta, LXTypes::kProfileLorentzian,
                                         LXTypes::kProfileGaussian, LXTypes::kProfilePseudoVoigt}) {

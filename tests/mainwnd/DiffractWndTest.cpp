@@ -22,6 +22,7 @@
 #include "ParametersPane.h"
 #include "Preferences.h"
 #include "QlwDoc.h"
+#include "ReflexionsPane.h"
 #include "WidgetApp.h"
 #include "WndQt.h"
 
@@ -556,4 +557,42 @@ TEST(DiffractWnd, FileAssociationsAskTheChooserWithAnEmptyList) {
   CLXApp::SetFileTypeChooser(nullptr);
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_TRUE(asked[0].empty());
+}
+
+// The reflexions list's position column is wide enough for the title of every x-axis unit and the
+// sort mark beside it, not only for "2θ", which it is first made with.
+TEST(DiffractWnd, ReflexionsPositionTitleFitsEveryUnit) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  m.Command(CDiffractWnd::kCmdShowReflexions);
+  QApplication::processEvents();
+  auto* pane = dynamic_cast<CReflexionsPane*>(m.wnd->GetReflexionsPane());
+  ASSERT_NE(pane, nullptr);
+  CReflList& list = pane->GetList();
+  const struct {
+    LXTypes::QLSimulationType instrument;
+    LXTypes::QLAxisType axis;
+  } units[] = {{LXTypes::kSimXRays, LXTypes::kAxisDSpacing},         {LXTypes::kSimXRays, LXTypes::kAxisInverseD},
+               {LXTypes::kSimXRays, LXTypes::kAxisTwoPiOverD},       {LXTypes::kSimXRays, LXTypes::kAxis2Theta},
+               {LXTypes::kSimTimeOfFlight, LXTypes::kAxisTimeOfFlight}, {LXTypes::kSimEnergyDispersive, LXTypes::kAxisEnergy}};
+  for (const auto& unit : units) {
+    m.doc->SetSimulationType(unit.instrument);
+    m.doc->SetAxisType(unit.axis);
+    QApplication::processEvents();
+    wchar_t text[64] = {};
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = text;
+    column.cchTextMax = 63;
+    list.SendMessage(LVM_GETCOLUMNW, CReflexionsPane::kPositionColumn, reinterpret_cast<LPARAM>(&column));
+    SCOPED_TRACE(CString(text).ToUtf8());
+    CDC* dc = list.GetDC();
+    ASSERT_NE(dc, nullptr);
+    CGdiObject* old = dc->SelectObject(list.GetFont());
+    const int need = dc->GetTextExtent(text).cx;
+    if (old) dc->SelectObject(old);
+    list.ReleaseDC(dc);
+    // The cell's 5-pixel insets and a sort mark of at least 8 pixels.
+    EXPECT_GE(list.SendMessage(LVM_GETCOLUMNWIDTH, CReflexionsPane::kPositionColumn, 0), need + 18);
+  }
 }

@@ -124,3 +124,12 @@ TEST(UiSmallDialogs, PeakWidthStaysBelowThePoles) {
   EXPECT_TRUE(Has(out, "2601: 0.1802\n2604: Å\n> key Return\n> field settings PeakWidthTEM\nPeakWidthTEM: 0.02\n"))
       << out;
 }
+
+// A field open at its top (any d-spacing from 0 up) names its bounds readably when it refuses a
+// value, not as the 309 digits of the largest double.
+TEST(UiSmallDialogs, RangeAlertNamesAnOpenTopReadably) {
+  const std::string out = RunScript("open-top", "command 33482\ntype 3002 -1\nkey Return\nprint 3002\nkey Escape\n");
+  EXPECT_TRUE(Has(out, "alert: Value out of range. | Please enter a value between 0.0000 and 1.79769e+308. The "
+                       "previous value has been restored.\n> print 3002\n3002: 0.7000\n"))
+      << out;
+}

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <filesystem>
 #include <fstream>
 #include <cmath>
@@ -245,6 +247,37 @@ TEST(UiStructures, ReflexionsListTheSelectedCrystal) {
   }
   EXPECT_EQ(strongest->n, 4) << "0 0 2 is the strongest";
   EXPECT_NE(run.out.find("5 d-Spacing (Å) 95 v\n"), std::string::npos) << run.out;
+}
+
+// The position column follows the x axis: after each change of unit or instrument its title is
+// the new unit's and its rows stay sorted ascending on the values it now shows.
+TEST(UiStructures, ReflexionsPositionColumnFollowsTheAxis) {
+  const Folder folder("ui-reflexions-axis");
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  const struct {
+    const char* command;
+    const char* title;
+  } steps[] = {{"33470", "d-Spacing"}, {"33481", "1/d"},       {"33480", "2π/d"},
+               {"33478", "2π/d"},      {"33470", "d-Spacing"}, {"33486", "d-Spacing"},
+               {"33484", "2θ"},        {"33478", "Time-of-Flight"}, {"33471", "Energy"},
+               {"33472", "2θ"}};
+  std::string script = "open " + rutile + "\ncommand 33589\n";
+  for (const auto& step : steps) script += std::string("command ") + step.command + "\ncolumns 3100\nrows 3100\n";
+  const qlwtest::ProbeRun run = folder.Run(script);
+  ASSERT_EQ(run.status, 0) << run.out;
+  size_t at = 0;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.command);
+    at = run.out.find(std::string("> command ") + step.command + "\n> columns 3100\n", at);
+    ASSERT_NE(at, std::string::npos) << run.out;
+    const size_t title = run.out.find("\n6 ", at);
+    ASSERT_NE(title, std::string::npos);
+    EXPECT_EQ(run.out.compare(title, 4 + std::strlen(step.title), "\n6 " + std::string(step.title) + " "), 0) << run.out;
+    const std::vector<ReflexionRow> rows = ReflexionRows(run.out.substr(at), "> rows 3100\n");
+    ASSERT_GT(rows.size(), 40u);
+    for (size_t i = 1; i < rows.size(); ++i) EXPECT_GE(rows[i].x, rows[i - 1].x) << i;
+    ++at;
+  }
 }
 
 // Rows dragged inside the list move (before, into a mixture's middle band, after); a block from

@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QUrl>
@@ -65,7 +66,15 @@ void AnswerFileDialog(QFileDialog& dialog) {
   }
   dialog.selectNameFilter(FilterFor(dialog, files.front()));
   if (files.size() == 1) {
-    dialog.selectFile(QString::fromStdString(files.front()));
+    std::error_code ignored;
+    auto* nameEdit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (nameEdit && !fs::is_directory(fs::path(files.front()).parent_path(), ignored)) {
+      // Qt's selectFile joins a path into a missing folder to the dialog's own folder; typed into
+      // the name field, as a user gives it, it stays the path it is.
+      nameEdit->setText(QString::fromStdString(files.front()));
+    } else {
+      dialog.selectFile(QString::fromStdString(files.front()));
+    }
   } else {
     QString names;
     for (const std::string& f : files) names += QStringLiteral("\"%1\" ").arg(QString::fromStdString(f));
