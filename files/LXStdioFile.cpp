@@ -169,44 +169,6 @@ uint64_t CLXStdioFile<Base>::GetLength() const {
 }
 
 template <class Base>
-int CLXStdioFile<Base>::NextChar() {
-  if (m_mapped) {
-    if (m_cursor > m_last) return -1;
-    return *m_cursor++;
-  }
-  return m_stream ? std::getc(m_stream) : -1;
-}
-
-template <class Base>
-void CLXStdioFile<Base>::PushBack(int c) {
-  if (c < 0) return;
-  if (m_mapped) {
-    if (m_cursor > m_view) --m_cursor;
-  } else if (m_stream) {
-    std::ungetc(c, m_stream);
-  }
-}
-
-template <class Base>
-long CLXStdioFile<Base>::Position() const {
-  if (m_mapped) return static_cast<long>(m_cursor - m_view);
-  return m_stream ? std::ftell(m_stream) : 0;
-}
-
-template <class Base>
-int CLXStdioFile<Base>::SeekTo(long offset) {
-  if (m_mapped) {
-    if (offset < 0 || static_cast<uint64_t>(offset) >= m_length) {
-      m_cursor = m_last + 1;
-      return offset == static_cast<long>(m_length) ? 0 : -1;
-    }
-    m_cursor = m_view + offset;
-    return 0;
-  }
-  return m_stream ? std::fseek(m_stream, static_cast<int32_t>(offset), SEEK_SET) : -1;
-}
-
-template <class Base>
 void CLXStdioFile<Base>::SkipLine() {
   for (int c = NextChar(); c >= 0; c = NextChar()) {
     if (c == '\n') return;

@@ -31,12 +31,40 @@ class CLXStdioFile : public Base {
   const std::wstring& ModeString() const { return m_mode; }
 
   // Character reading for the text parsers. NextChar answers 0..255, or -1 at end of file.
-  int NextChar();
+  // Defined here so that the parsers' loops inline them: a call per character was a sixth of
+  // reading a large file.
+  int NextChar() {
+    if (m_mapped) {
+      if (m_cursor > m_last) return -1;
+      return *m_cursor++;
+    }
+    return m_stream ? std::getc(m_stream) : -1;
+  }
   // Steps back over the character last read; pushing back end of file does nothing, so a
   // parser that peeked at the end never re-reads the last real byte.
-  void PushBack(int c);
-  long Position() const;
-  int SeekTo(long offset);
+  void PushBack(int c) {
+    if (c < 0) return;
+    if (m_mapped) {
+      if (m_cursor > m_view) --m_cursor;
+    } else if (m_stream) {
+      std::ungetc(c, m_stream);
+    }
+  }
+  long Position() const {
+    if (m_mapped) return static_cast<long>(m_cursor - m_view);
+    return m_stream ? std::ftell(m_stream) : 0;
+  }
+  int SeekTo(long offset) {
+    if (m_mapped) {
+      if (offset < 0 || static_cast<uint64_t>(offset) >= m_length) {
+        m_cursor = m_last + 1;
+        return offset == static_cast<long>(m_length) ? 0 : -1;
+      }
+      m_cursor = m_view + offset;
+      return 0;
+    }
+    return m_stream ? std::fseek(m_stream, static_cast<int32_t>(offset), SEEK_SET) : -1;
+  }
   void SkipLine();
   // Reads one line without its end (CR, LF or CR-LF) into buffer, keeping at most size - 1
   // bytes and dropping the rest of the line. Returns the bytes kept, or -1 at end of file.

@@ -69,13 +69,13 @@ bool IsReservedWord(const std::string& word) {
          w == "stop_";
 }
 
-// The value with surrounding white space removed, or empty for the CIF unknown "?" and inapplicable ".".
-std::string FinishValue(const std::string& text) {
+// Empties a value that is, white space aside, the CIF unknown "?" or inapplicable "."; in place,
+// as every value of a file passes here.
+void FinishValue(std::string& text) {
   size_t b = 0, e = text.size();
   while (b < e && IsCIFWhite(static_cast<unsigned char>(text[b]))) ++b;
   while (e > b && IsCIFWhite(static_cast<unsigned char>(text[e - 1]))) --e;
-  const std::string trimmed = text.substr(b, e - b);
-  return (trimmed == "?" || trimmed == ".") ? std::string() : text;
+  if (e - b == 1 && (text[b] == '?' || text[b] == '.')) text.clear();
 }
 }  // namespace
 
@@ -146,7 +146,7 @@ bool CQLCIFFile::ReadValue(std::string& out) {
   // A bare word that is a reserved word is left for the block or loop parser to see.
   auto finishBare = [&]() {
     if (!IsReservedWord(out)) {
-      out = FinishValue(out);
+      FinishValue(out);
       return true;
     }
     SeekTo(wordStart);
@@ -165,7 +165,7 @@ bool CQLCIFFile::ReadValue(std::string& out) {
       if (state == kBefore) return false;
       if ((state == kSingle || state == kDouble) && out.empty()) return false;
       if (state == kBare) return finishBare();
-      out = FinishValue(out);
+      FinishValue(out);
       return true;
     }
     switch (state) {
@@ -206,7 +206,7 @@ bool CQLCIFFile::ReadValue(std::string& out) {
         } else if (c == '\n' || c == '\r') {
           Warn(true, 2609, CString(out.c_str()));
           if (out.empty()) return false;
-          out = FinishValue(out);
+          FinishValue(out);
           return true;
         } else if (IsIllegal(c)) {
           Warn(true, 2604, c);
@@ -217,7 +217,7 @@ bool CQLCIFFile::ReadValue(std::string& out) {
       }
       case kText:
         if (c == ';' && (prev == '\n' || prev == '\r')) {
-          out = FinishValue(out);
+          FinishValue(out);
           return true;
         }
         if (IsIllegal(c))

@@ -673,6 +673,8 @@ class Graphics : public GdiplusBase {
   // A long thin line on an image, stroked in horizontal bands on several threads at once: the same
   // pixels as one stroke. False when the line or the target does not qualify.
   bool StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const;
+  // A large fill on an image, in horizontal bands on several threads: the same pixels as one fill.
+  bool FillInBands(const QPainterPath& shape, const QBrush& brush, const QRectF& deviceBounds) const;
   Status Combine(const QPainterPath& deviceShape, bool infinite, CombineMode mode);
   void Begin() const;
   void End() const;

@@ -51,6 +51,56 @@ void PaintLarge(QPainter* painter, const QRectF& deviceBounds, Draw&& draw) {
   if (failure) std::rethrow_exception(failure);
 }
 
+// Runs draw(from, to) for `bands` horizontal bands of the rows [top, bottom) on the global pool
+// and waits for all of them; the first exception is thrown on here.
+template <class Draw>
+void RunInBands(QThreadPool* pool, int top, int bottom, int bands, Draw&& draw) {
+  QSemaphore done;
+  std::exception_ptr failure;
+  QMutex failureLock;
+  for (int band = 0; band < bands; ++band) {
+    const int from = top + (bottom - top) * band / bands, to = top + (bottom - top) * (band + 1) / bands;
+    pool->start([&, from, to] {
+      try {
+        draw(from, to);
+      } catch (...) {
+        QMutexLocker guard(&failureLock);
+        if (!failure) failure = std::current_exception();
+      }
+      done.release();
+    });
+  }
+  done.acquire(bands);
+  if (failure) std::rethrow_exception(failure);
+}
+
+// A path with storage of its own: the engine caches its conversion inside a path, so threads
+// must not share one.
+QPainterPath OwnCopy(const QPainterPath& path) {
+  QPainterPath own;
+  own.setFillRule(path.fillRule());
+  own.reserve(path.elementCount());
+  for (int i = 0, n = path.elementCount(); i < n; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    if (e.isMoveTo()) {
+      own.moveTo(e.x, e.y);
+    } else if (e.isLineTo()) {
+      own.lineTo(e.x, e.y);
+    } else if (e.isCurveTo() && i + 2 < n) {
+      own.cubicTo(e, path.elementAt(i + 1), path.elementAt(i + 2));
+      i += 2;
+    }
+  }
+  return own;
+}
+
+// The pool, when work may be handed to it from this thread (never from one of its own threads,
+// which could wait on itself).
+QThreadPool* BandPool() {
+  QThreadPool* pool = QThreadPool::globalInstance();
+  return pool && pool->maxThreadCount() >= 2 && !pool->contains(QThread::currentThread()) ? pool : nullptr;
+}
+
 // Qt's byte multiply, t * a / 255 rounded, on each channel of a premultiplied pixel.
 inline quint32 ByteMul(quint32 x, quint32 a) {
   quint64 t = ((quint64(x) | (quint64(x) << 24)) & 0x00FF00FF00FF00FFull) * a;
@@ -467,7 +517,8 @@ Status Graphics::Fill(const QPainterPath& path, const Brush* brush) {
   Begin();
   // A fill makes a span or a few per row: a shape a few rows high stays on this thread.
   const QRectF box = m_painter->transform().mapRect(shape.controlPointRect());
-  PaintLarge(m_painter, box.height() > 48 ? box : QRectF(), [&] { m_painter->fillPath(shape, qb); });
+  if (!FillInBands(shape, qb, box))
+    PaintLarge(m_painter, box.height() > 48 ? box : QRectF(), [&] { m_painter->fillPath(shape, qb); });
   End();
   return Ok;
 }
@@ -599,11 +650,11 @@ bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QR
       pen.brush().style() != Qt::SolidPattern || pen.widthF() > 1 || pen.capStyle() != Qt::FlatCap)
     return false;
   const int n = path.elementCount();
-  QThreadPool* pool = QThreadPool::globalInstance();
-  if (n < 256 || !pool || pool->maxThreadCount() < 2 || pool->contains(QThread::currentThread())) return false;
+  QThreadPool* pool = BandPool();
+  if (n < 256 || !pool) return false;
   const int top = std::max(0, int(std::floor(deviceBounds.top())) - 2);
   const int bottom = std::min(image.height(), int(std::ceil(deviceBounds.bottom())) + 2);
-  const int bands = std::min({4, pool->maxThreadCount(), (bottom - top) / 32});
+  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 32});
   if (bands < 2) return false;
   // One polyline (a curve), not a bundle of figures such as a grid; and a long one: a smooth curve
   // across the image strokes in less time than handing its bands to the pool and waiting costs.
@@ -618,53 +669,79 @@ bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QR
   const QPainter::CompositionMode mode = m_painter->compositionMode();
   const double shiftY = toDevice.dy();
   uchar* const bits = image.bits();
-  QSemaphore done;
-  std::exception_ptr failure;
-  QMutex failureLock;
-  for (int band = 0; band < bands; ++band) {
-    const int from = top + (bottom - top) * band / bands, to = top + (bottom - top) * (band + 1) / bands;
-    pool->start([&, from, to] {
-      try {
-        // The segments that reach the band (a pixel or two of anti-aliasing beyond their ends),
-        // in their order; a path of its own, since the engine caches its conversion in a path.
-        const double low = from - 4 - shiftY, high = to + 4 - shiftY;
-        QPainterPath own;
-        bool open = false;
-        for (int i = 1; i < n; ++i) {
-          const QPainterPath::Element &a = path.elementAt(i - 1), &b = path.elementAt(i);
-          if (std::max(a.y, b.y) < low || std::min(a.y, b.y) > high) {
-            open = false;
-            continue;
-          }
-          if (!open) own.moveTo(a.x, a.y);
-          own.lineTo(b.x, b.y);
-          open = true;
-        }
-        if (own.isEmpty()) {
-          done.release();
-          return;
-        }
-        // A painter of its own on another image over the same pixels: a painter is never shared
-        // across threads.
-        QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
-        QPainter painter(&view);
-        painter.setTransform(m_base);
-        if (m_st.clipped) painter.setClipPath(m_st.clip);
-        painter.setTransform(QTransform());
-        painter.setClipRect(QRect(0, from, image.width(), to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
-        painter.setTransform(toDevice);
-        painter.setRenderHint(QPainter::Antialiasing, antialias);
-        painter.setCompositionMode(mode);
-        painter.strokePath(own, pen);
-      } catch (...) {
-        QMutexLocker guard(&failureLock);
-        failure = std::current_exception();
+  RunInBands(pool, top, bottom, bands, [&](int from, int to) {
+    // The segments that reach the band (a pixel or two of anti-aliasing beyond their ends), in
+    // their order; a path of its own, since the engine caches its conversion in a path.
+    const double low = from - 4 - shiftY, high = to + 4 - shiftY;
+    QPainterPath own;
+    bool open = false;
+    for (int i = 1; i < n; ++i) {
+      const QPainterPath::Element &a = path.elementAt(i - 1), &b = path.elementAt(i);
+      if (std::max(a.y, b.y) < low || std::min(a.y, b.y) > high) {
+        open = false;
+        continue;
       }
-      done.release();
-    });
-  }
-  done.acquire(bands);
-  if (failure) std::rethrow_exception(failure);
+      if (!open) own.moveTo(a.x, a.y);
+      own.lineTo(b.x, b.y);
+      open = true;
+    }
+    if (own.isEmpty()) return;
+    // A painter of its own on another image over the same pixels: a painter is never shared
+    // across threads.
+    QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
+    QPainter painter(&view);
+    painter.setTransform(m_base);
+    if (m_st.clipped) painter.setClipPath(m_st.clip);
+    painter.setTransform(QTransform());
+    painter.setClipRect(QRect(0, from, image.width(), to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+    painter.setTransform(toDevice);
+    painter.setRenderHint(QPainter::Antialiasing, antialias);
+    painter.setCompositionMode(mode);
+    painter.strokePath(own, pen);
+  });
+  m_drawn = true;
+  return true;
+}
+
+bool Graphics::FillInBands(const QPainterPath& shape, const QBrush& brush, const QRectF& deviceBounds) const {
+  if (m_metafile || m_handedOutDc || !m_bitmap || m_painter->hasClipping()) return false;
+  // Scanline fills: each row's coverage comes from the shape alone, a clip only keeps or drops it.
+  QPaintDevice* device = m_painter->device();
+  if (!device || device->devType() != QInternal::Image) return false;
+  QImage& image = *static_cast<QImage*>(device);
+  const QRectF onImage = deviceBounds & QRectF(0, 0, image.width(), image.height());
+  if (image.devicePixelRatio() != 1.0 || onImage.width() * onImage.height() < 262144.0) return false;
+  // One figure: a bundle of small ones far apart costs each band a pass over all of them.
+  for (int i = 1, n = shape.elementCount(); i < n; ++i)
+    if (shape.elementAt(i).isMoveTo()) return false;
+  QThreadPool* pool = BandPool();
+  if (!pool) return false;
+  const int top = std::max(0, int(std::floor(onImage.top())) - 1);
+  const int bottom = std::min(image.height(), int(std::ceil(onImage.bottom())) + 1);
+  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 64});
+  if (bands < 2) return false;
+  // Laid out as the painter lays it: the state Begin gave it, a clip of the band's rows more.
+  const QTransform toDevice = m_painter->transform();
+  const bool antialias = m_painter->testRenderHint(QPainter::Antialiasing);
+  const bool smooth = m_painter->testRenderHint(QPainter::SmoothPixmapTransform);
+  const QPainter::CompositionMode mode = m_painter->compositionMode();
+  const QPoint origin = m_painter->brushOrigin();
+  uchar* const bits = image.bits();
+  RunInBands(pool, top, bottom, bands, [&](int from, int to) {
+    const QPainterPath own = OwnCopy(shape);
+    QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
+    QPainter painter(&view);
+    painter.setTransform(m_base);
+    if (m_st.clipped) painter.setClipPath(m_st.clip);
+    painter.setTransform(QTransform());
+    painter.setClipRect(QRect(0, from, image.width(), to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+    painter.setTransform(toDevice);
+    painter.setRenderHint(QPainter::Antialiasing, antialias);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    painter.setCompositionMode(mode);
+    painter.setBrushOrigin(origin);
+    painter.fillPath(own, brush);
+  });
   m_drawn = true;
   return true;
 }
@@ -803,8 +880,21 @@ Status Graphics::Clear(const Color& colour) {
   }
   if (m_bitmap && !m_st.clipped && m_base.isIdentity() &&
       m_bitmap->Q().format() == QImage::Format_ARGB32_Premultiplied) {
-    // The same pixels as the source fill below, without rasterizing a path over the whole bitmap.
-    m_bitmap->Q().fill(qPremultiply(static_cast<QRgb>(colour.GetValue())));
+    // The same pixels as the source fill below, without rasterizing a path over the whole bitmap;
+    // a large one in bands on several threads, since one thread cannot write memory that fast.
+    QImage& image = m_bitmap->Q();
+    const QRgb value = qPremultiply(static_cast<QRgb>(colour.GetValue()));
+    QThreadPool* pool = image.width() * image.height() >= 524288 ? BandPool() : nullptr;
+    if (!pool) {
+      image.fill(value);
+      return Ok;
+    }
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int width = image.width();
+    RunInBands(pool, 0, image.height(), std::min(4, pool->maxThreadCount()), [&](int from, int to) {
+      for (int y = from; y < to; ++y) std::fill_n(reinterpret_cast<QRgb*>(bits + y * stride), width, value);
+    });
     return Ok;
   }
   QColor c(colour.GetR(), colour.GetG(), colour.GetB(), colour.GetA());

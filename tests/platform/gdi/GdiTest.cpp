@@ -348,6 +348,53 @@ TEST(GdiPlusPixels, LongThinCurvesMatchThePaintersOwnExactly) {
   }
 }
 
+// Large fills on an image are painted in bands on several threads: every pixel as the painter's
+// own fill gives it, for a curved outline and for a texture, with and without a clip.
+TEST(GdiPlusPixels, LargeFillsMatchThePaintersOwnExactly) {
+  QImage texels(7, 5, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) texels.setPixel(x, y, qPremultiply(qRgba(40 * x, 50 * y, 90, (x * 37 + y * 61) % 256)));
+  Bitmap tile(7, 5, PixelFormat32bppPARGB);
+  tile.Q() = texels.copy();
+  for (const bool clip : {false, true}) {
+    SCOPED_TRACE(clip);
+    Bitmap bitmap(700, 520, PixelFormat32bppPARGB);
+    QImage expected(700, 520, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 520; ++y)
+      for (int x = 0; x < 700; ++x) {
+        const QRgb under = qPremultiply(qRgba(x % 256, 255 - y % 200, 140, 255));
+        bitmap.Q().setPixel(x, y, under);
+        expected.setPixel(x, y, under);
+      }
+    const RectF area(30.4f, 12.7f, 610.3f, 480.6f), cut(50.5f, 40.25f, 560.0f, 400.5f);
+    {
+      Graphics g(&bitmap);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.TranslateTransform(2.0f, 3.0f);
+      if (clip) g.SetClip(cut);
+      SolidBrush ink(Color(0x9A3060C0u));
+      ASSERT_EQ(g.FillEllipse(&ink, area), Ok);
+      TextureBrush texture(&tile);
+      ASSERT_EQ(g.FillRectangle(&texture, RectF(20.0f, 8.6f, 640.0f, 490.2f)), Ok);
+    }
+    QPainter painter(&expected);
+    painter.translate(2, 3);
+    if (clip) painter.setClipRect(QRectF(cut.X, cut.Y, cut.Width, cut.Height));
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath ellipse;
+    ellipse.addEllipse(QRectF(area.X, area.Y, area.Width, area.Height));
+    painter.fillPath(ellipse, QColor::fromRgba(0x9A3060C0u));
+    QPainterPath rect;
+    rect.addRect(QRectF(20.0, 8.6f, 640.0, 490.2f));
+    painter.fillPath(rect, QBrush(texels));
+    painter.end();
+    int differing = 0;
+    for (int y = 0; y < 520; ++y)
+      for (int x = 0; x < 700; ++x) differing += bitmap.Q().pixel(x, y) != expected.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+  }
+}
+
 TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
   Matrix m;
   m.Translate(10, 0);
