@@ -216,15 +216,18 @@ void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
         if (section->LockBits(nullptr, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &pixels) !=
             Gdiplus::Ok)
             return;
+        std::vector<Gdiplus::RectF> rows;
+        std::vector<Gdiplus::ARGB> colours;
         for (UINT row = 0; row < pixels.Height; ++row) {
             const auto* line = reinterpret_cast<const std::uint32_t*>(static_cast<const BYTE*>(pixels.Scan0) +
                                                                       std::ptrdiff_t(row) * pixels.Stride);
             const std::uint32_t colour = line[pixels.Width / 2];
             if ((colour >> 24) == 0) continue;
-            Gdiplus::SolidBrush brush{Gdiplus::Color(colour)};
-            m_graphics->FillRectangle(&brush, lowEnd, float(row), length, 1.0f);
+            rows.emplace_back(lowEnd, float(row), length, 1.0f);
+            colours.push_back(colour);
         }
         section->UnlockBits(&pixels);
+        m_graphics->FillRectanglesEach(rows.data(), colours.data(), INT(rows.size()));
         return;
     }
     Gdiplus::TextureBrush texture(section.get());

@@ -615,6 +615,9 @@ class Graphics : public GdiplusBase {
   Status FillRectangle(const Brush* brush, REAL x, REAL y, REAL width, REAL height);
   Status FillRectangle(const Brush* brush, const RectF& r) { return FillRectangle(brush, r.X, r.Y, r.Width, r.Height); }
   Status FillRectangles(const Brush* brush, const RectF* rects, INT count);
+  // Each rectangle filled with its own solid colour, one after another as FillRectangle would;
+  // on an image many of them are shared out among threads by rows.
+  Status FillRectanglesEach(const RectF* rects, const ARGB* colours, INT count);
   Status FillEllipse(const Brush* brush, REAL x, REAL y, REAL width, REAL height);
   Status FillEllipse(const Brush* brush, const RectF& r) { return FillEllipse(brush, r.X, r.Y, r.Width, r.Height); }
   Status FillPolygon(const Brush* brush, const PointF* points, INT count, FillMode mode = FillModeAlternate);

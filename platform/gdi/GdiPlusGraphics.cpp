@@ -973,6 +973,65 @@ Status Graphics::FillRectangles(const Brush* brush, const RectF* rects, INT coun
   for (INT i = 0; i < count; ++i) p.addRect(QRectF(rects[i].X, rects[i].Y, rects[i].Width, rects[i].Height).normalized());
   return Fill(p, brush);
 }
+Status Graphics::FillRectanglesEach(const RectF* rects, const ARGB* colours, INT count) {
+  if (!rects || !colours || count < 0) return SetStatus(InvalidParameter);
+  if (!m_painter) return SetStatus(InvalidParameter);
+  QThreadPool* pool = count >= 64 && m_bitmap && !m_metafile && !m_handedOutDc ? BandPool() : nullptr;
+  QPaintDevice* device = m_painter->device();
+  const bool image = device && device->devType() == QInternal::Image && device->devicePixelRatioF() == 1.0;
+  if (!pool || !image || m_painter->hasClipping()) {
+    for (INT i = 0; i < count; ++i) {
+      SolidBrush brush{Color(colours[i])};
+      if (const Status status = FillRectangle(&brush, rects[i]); status != Ok) return status;
+    }
+    return Ok;
+  }
+  QImage& target = *static_cast<QImage*>(device);
+  const QTransform toDevice = m_st.world * m_base;
+  std::vector<QRectF> shapes(count), onDevice(count);
+  QRectF all;
+  for (INT i = 0; i < count; ++i) {
+    shapes[i] = QRectF(rects[i].X, rects[i].Y, rects[i].Width, rects[i].Height).normalized();
+    onDevice[i] = toDevice.mapRect(shapes[i]);
+    all |= onDevice[i];
+  }
+  const int top = std::max(0, int(std::floor(all.top())) - 1);
+  const int bottom = std::min(target.height(), int(std::ceil(all.bottom())) + 1);
+  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 32});
+  if (bands < 2) {
+    for (INT i = 0; i < count; ++i) {
+      SolidBrush brush{Color(colours[i])};
+      if (const Status status = FillRectangle(&brush, rects[i]); status != Ok) return status;
+    }
+    return Ok;
+  }
+  const bool antialias = m_st.smoothing == SmoothingModeAntiAlias || m_st.smoothing == SmoothingModeHighQuality;
+  const QPainter::CompositionMode mode =
+      m_st.compositing == CompositingModeSourceCopy ? QPainter::CompositionMode_Source : QPainter::CompositionMode_SourceOver;
+  uchar* const bits = target.bits();
+  // Each band fills, in their order, the rectangles that reach its rows, clipped to them: the
+  // same pixels as the fills one after another.
+  RunInBands(pool, top, bottom, bands, [&](int from, int to) {
+    QImage view(bits, target.width(), target.height(), target.bytesPerLine(), target.format());
+    QPainter painter(&view);
+    painter.setTransform(m_base);
+    if (m_st.clipped) painter.setClipPath(m_st.clip);
+    painter.setTransform(QTransform());
+    painter.setClipRect(QRect(0, from, target.width(), to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+    painter.setTransform(toDevice);
+    painter.setRenderHint(QPainter::Antialiasing, antialias);
+    painter.setCompositionMode(mode);
+    for (INT i = 0; i < count; ++i) {
+      if (onDevice[i].bottom() < from - 1 || onDevice[i].top() > to + 1) continue;
+      SolidBrush brush{Color(colours[i])};
+      const QPainterPath shape = RectPath(shapes[i]);
+      painter.fillPath(shape, brush.Q(m_st.world, shape.boundingRect()));
+    }
+  });
+  m_drawn = true;
+  return Ok;
+}
+
 Status Graphics::FillEllipse(const Brush* brush, REAL x, REAL y, REAL w, REAL h) {
   QPainterPath p;
   p.addEllipse(QRectF(x, y, w, h));

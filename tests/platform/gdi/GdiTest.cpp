@@ -395,6 +395,47 @@ TEST(GdiPlusPixels, LargeFillsMatchThePaintersOwnExactly) {
   }
 }
 
+// Many rectangles each of its own colour, filled at once (rows shared out among threads), leave
+// every pixel as filling them one after another does: overlaps keep their order.
+TEST(GdiPlusPixels, RectanglesEachOfItsColourMatchOneAfterAnother) {
+  std::vector<RectF> rects;
+  std::vector<ARGB> colours;
+  for (int i = 0; i < 300; ++i) {
+    // Thin rows, and every tenth one tall and crossing many others.
+    const float y = float(i) * 1.7f + 0.3f * float(i % 3);
+    rects.emplace_back(10.4f + float(i % 7), y, i % 10 == 0 ? 40.5f : 500.25f, i % 10 == 0 ? 120.6f : 1.0f);
+    colours.push_back((ARGB(60 + (i * 13) % 190) << 24) | ARGB(0x00305070u + ARGB(i) * 0x00010203u));
+  }
+  for (const bool clip : {false, true}) {
+    SCOPED_TRACE(clip);
+    Bitmap each(560, 540, PixelFormat32bppPARGB), oneByOne(560, 540, PixelFormat32bppPARGB);
+    each.Q().fill(0xFFE0E0E0u);
+    oneByOne.Q().fill(0xFFE0E0E0u);
+    for (Bitmap* b : {&each, &oneByOne}) {
+      Graphics g(b);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.TranslateTransform(3.0f, 2.0f);
+      if (clip) g.SetClip(RectF(20.5f, 30.25f, 400.0f, 380.5f));
+      if (b == &each) {
+        ASSERT_EQ(g.FillRectanglesEach(rects.data(), colours.data(), INT(rects.size())), Ok);
+      } else {
+        for (size_t i = 0; i < rects.size(); ++i) {
+          SolidBrush brush{Color(colours[i])};
+          ASSERT_EQ(g.FillRectangle(&brush, rects[i]), Ok);
+        }
+      }
+    }
+    int differing = 0, touched = 0;
+    for (int y = 0; y < 540; ++y)
+      for (int x = 0; x < 560; ++x) {
+        differing += each.Q().pixel(x, y) != oneByOne.Q().pixel(x, y);
+        touched += oneByOne.Q().pixel(x, y) != 0xFFE0E0E0u;
+      }
+    EXPECT_GT(touched, 50000);
+    EXPECT_EQ(differing, 0);
+  }
+}
+
 TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
   Matrix m;
   m.Translate(10, 0);
