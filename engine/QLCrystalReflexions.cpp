@@ -612,9 +612,12 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
         phases->Sum(h, k, l, 0, summed.size(), sumCos, sumSin);
         return NonZeroSum(cosetSize * sumCos, cosetSize * sumSin);
     };
+    // The lattice test first: in centred cells it turns most triples away before any arithmetic.
     auto add = [&](int h, int k, int l, std::vector<Candidate>& to) {
+        if (IsLatticeAbsent(h, k, l))
+            return;
         const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);
-        if (dd > d && !IsLatticeAbsent(h, k, l) && allowed(h, k, l))
+        if (dd > d && allowed(h, k, l))
             to.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
     };
     for (int h = 1; h <= hmax; ++h)
@@ -627,11 +630,15 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
     qlw::ParallelFor(2 * hmax + 1, 1, numTriples > kParallelTriples, [&](long begin, long end) {
         for (long n = begin; n < end; ++n)
         {
+            // Gathered in a buffer that each thread keeps, then copied once at their final size:
+            // slabs grown one candidate at a time were copied over and over.
+            thread_local std::vector<Candidate> gathered;
+            gathered.clear();
             const int h = static_cast<int>(n) - hmax;
-            std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(n)];
             for (int k = -kmax; k <= kmax; ++k)
                 for (int l = 1; l <= lmax; ++l)
-                    add(h, k, l, slab);
+                    add(h, k, l, gathered);
+            slabs[static_cast<std::size_t>(n)].assign(gathered.begin(), gathered.end());
         }
     });
     std::vector<std::size_t> slabStarts(slabs.size() + 1, candidates.size());
