@@ -122,19 +122,19 @@ void CLXEdit<T>::SetRange(T minimum, T maximum) {
 
 template <class T>
 void CLXEdit<T>::ReportRange(T low, T high) {
-  // A bound far beyond what the field's format shows readably (a field open at its top) is named
-  // in exponent form rather than as hundreds of digits.
-  const auto bound = [this](T value) {
+  // A bound is named as the field shows values, unless that reads as hundreds of digits (a field
+  // open at its top) or rounds it outside the range (0.01 shown as "0.0", which invites a 0 that
+  // is then refused): then in its shortest exact form.
+  const auto bound = [this](T value, int outward) {
+    CString text = FormatValue(value);
     if constexpr (std::is_floating_point_v<T>) {
-      if (std::abs(value) >= 1e15) {
-        CString text;
+      const double shown = std::wcstod(text.GetString(), nullptr);
+      if (std::abs(value) >= 1e15 || (shown - static_cast<double>(value)) * outward > 0.0)
         text.Format(L"%g", static_cast<double>(value));
-        return text;
-      }
     }
-    return FormatValue(value);
+    return text;
   };
-  CLXXFloatRange error(kLXSeverityMessage, 0, __LINE__, bound(low), bound(high));
+  CLXXFloatRange error(kLXSeverityMessage, 0, __LINE__, bound(low, -1), bound(high, 1));
   error.SetOwnerWindow(m_hWnd);
   error.Report();
 }

@@ -64,7 +64,7 @@ TEST(UiInstrument, ElectronPaneCouplesVoltageAndWavelength) {
           {"key Return", ""},
           {"field settings LambdaTEM", "LambdaTEM: 0.008719186336\n"},
           {"type 2317@5741 0.5", ""},
-          {"key Return", kRangeAlert + "0.0087 and 0.3876" + kRestored},
+          {"key Return", kRangeAlert + "0.00871919 and 0.3876" + kRestored},
           {"print 2291@5741", "2291@5741: 1000.0\n"},
       }));
 }
@@ -117,6 +117,10 @@ TEST(UiInstrument, RadiationAndDetectorAngles) {
           {"type 2291@5742 0", ""},
           {"key Return", kRangeAlert + "0.001 and 180.000" + kRestored},
           {"field settings TOFTheta", "TOFTheta: 0.7853981634\n"},
+          // A bound that the field's format would round outside the range is named exactly:
+          // 0.01 m is no "0.0", which would invite the 0 it refuses.
+          {"type 2296 0", ""},
+          {"key Return", kRangeAlert + "0.01 and 100000.0" + kRestored},
           {"command 33471", ""},
           {"type 2291@5740 90", ""},
           {"key Return", ""},
@@ -136,7 +140,7 @@ TEST(UiInstrument, ElectronWavelengthDialogPresetsAndRanges) {
                        {"type 3950 0.0370", ""},
                        {"print 3951", "3951: 100\n"},
                        {"type 3950 0.5", ""},
-                       {"click 1", kRangeAlert + "0.0087 and 0.3876" + kRestored},
+                       {"click 1", kRangeAlert + "0.00871919 and 0.3876" + kRestored},
                        {"print 3950", "3950: 0.0370\n"},
                        {"type 3951 0", ""},
                        {"click 1", kRangeAlert + "1 and 1000" + kRestored},
