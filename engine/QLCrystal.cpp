@@ -4,6 +4,7 @@
 #include "EngineConstants.h"
 #include "Preferences.h"
 #include "SpaceGroups.h"
+#include "VectorMath.h"
 #include "WorkerTeam.h"
 
 #include <algorithm>
@@ -512,6 +513,8 @@ void CQLCrystal::AddCentringOperators()
 
 bool CQLCrystal::Recompute(const CDiffractionSettings& settings)
 {
+    // Form factors and displacement terms call glibc's maths on the calling thread.
+    ClearUpperVectorState();
     m_reflexions.clear();
     try
     {

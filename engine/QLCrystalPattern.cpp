@@ -5,11 +5,11 @@
 #include "PeakProfile.h"
 #include "ReflexionText.h"
 #include "Status.h"
+#include "VectorMath.h"
 
 #include <algorithm>
 #include <cmath>
 #if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
 #endif
 #include <memory>
 #include <vector>
@@ -112,24 +112,6 @@ constexpr std::int64_t kBlockPoints = 1024;
 // Peak values below which one thread is kept (some 40 ms of work): on a busy machine waking
 // threads for less can cost more than they save.
 constexpr std::int64_t kParallelPoints = 8000000;
-
-#if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx"))) void ZeroUpperHalves()
-{
-    _mm256_zeroupper();
-}
-#endif
-
-// Code that left the upper halves of the vector registers in use (seen on the window's thread)
-// makes every switch between glibc's AVX exp and this SSE code a state transition, which cost
-// some twenty times the exp itself; clearing them first is free when they are clean.
-void ClearUpperVectorState()
-{
-#if defined(__x86_64__) || defined(__i386__)
-    static const bool avx = __builtin_cpu_supports("avx");
-    if (avx) ZeroUpperHalves();
-#endif
-}
 
 // Adds every term's peak to ys[first, last), term by term in list order, so each point's sum
 // is the same whatever the blocks.

@@ -3,6 +3,9 @@
 #include "VectorMath.h"
 
 #include <cstdint>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 #include <cstring>
 #include <limits>
 
@@ -51,4 +54,18 @@ QLW_SIMD_CLONES void ExpOfEach(const double* x, double* out,
         const double value = given > kHighestArgument ? std::numeric_limits<double>::infinity() : p * scale;
         out[i] = given < kLowestArgument ? 0.0 : value;
     }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+namespace {
+__attribute__((target("avx"))) void ZeroUpperHalves() { _mm256_zeroupper(); }
+}  // namespace
+#endif
+
+void ClearUpperVectorState()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx) ZeroUpperHalves();
+#endif
 }
