@@ -349,22 +349,33 @@ void SplitIntoMergeRanges(const std::vector<CQLCrystal::Candidate>& candidates, 
                           std::vector<std::uint32_t>& rangeOf)
 {
     const std::size_t n = candidates.size();
-    rangeOf.assign(n, 0);
+    rangeOf.resize(n);
     members.resize(n);
-    std::vector<double> q;
-    double qMin = 0.0, qMax = 0.0;
-    if (split && n > 0)
+    if (!split || n == 0)
     {
-        q.resize(n);
+        std::fill(rangeOf.begin(), rangeOf.end(), 0);
         for (std::size_t i = 0; i < n; ++i)
-            q[i] = 1.0 / (candidates[i].d * candidates[i].d);
-        const auto [low, high] = std::minmax_element(q.begin(), q.end());
-        qMin = *low;
-        qMax = *high;
+            members[i] = static_cast<std::uint32_t>(i);
+        rangeStarts = {0, n};
+        return;
     }
-    const double perBin = static_cast<double>(kMergeBins) / (qMax - qMin);
-    if (!split || !(perBin > 0.0) || !std::isfinite(perBin))
+    // The passes over the candidates run on the team; only the joining of bins and the ordering
+    // by range go through them one by one.
+    const long count = static_cast<long>(n);
+    constexpr long kPiece = 8192;
+    const auto q = std::make_unique_for_overwrite<double[]>(n);
+    qlw::ParallelFor(count, kPiece, true, [&](long begin, long end) {
+        for (long i = begin; i < end; ++i)
+        {
+            const double d = candidates[static_cast<std::size_t>(i)].d;
+            q[static_cast<std::size_t>(i)] = 1.0 / (d * d);
+        }
+    });
+    const auto [low, high] = std::minmax_element(q.get(), q.get() + n);
+    const double qMin = *low, perBin = static_cast<double>(kMergeBins) / (*high - qMin);
+    if (!(perBin > 0.0) || !std::isfinite(perBin))
     {
+        std::fill(rangeOf.begin(), rangeOf.end(), 0);
         for (std::size_t i = 0; i < n; ++i)
             members[i] = static_cast<std::uint32_t>(i);
         rangeStarts = {0, n};
@@ -374,25 +385,29 @@ void SplitIntoMergeRanges(const std::vector<CQLCrystal::Candidate>& candidates, 
     auto binOf = [&](double value) {
         const double b = (value - qMin) * perBin;
         if (!(b > 0.0))
-            return std::size_t(0);
-        return std::min(kMergeBins - 1, static_cast<std::size_t>(b));
+            return std::uint32_t(0);
+        return static_cast<std::uint32_t>(std::min(kMergeBins - 1, static_cast<std::size_t>(b)));
     };
+    // Each candidate's bin and the bins its d ± 2 kSameD reach.
+    const auto bins = std::make_unique_for_overwrite<std::array<std::uint32_t, 3>[]>(n);
+    qlw::ParallelFor(count, kPiece, true, [&](long begin, long end) {
+        for (long i = begin; i < end; ++i)
+        {
+            const std::size_t c = static_cast<std::size_t>(i);
+            const double d = candidates[c].d;
+            const double above = d + 2.0 * kSameD, below = d - 2.0 * kSameD;
+            bins[c] = {binOf(q[c]), binOf(1.0 / (above * above)),
+                       below > 0.0 ? binOf(1.0 / (below * below)) : std::uint32_t(kMergeBins - 1)};
+        }
+    });
     // joined[b]: bins b - 1 and b belong to one range.
     std::vector<int> joined(kMergeBins + 1, 0);
-    std::vector<std::uint32_t> binOfCandidate(n);
     for (std::size_t i = 0; i < n; ++i)
-    {
-        const double d = candidates[i].d;
-        const double above = d + 2.0 * kSameD, below = d - 2.0 * kSameD;
-        const std::size_t first = binOf(1.0 / (above * above));
-        const std::size_t last = below > 0.0 ? binOf(1.0 / (below * below)) : kMergeBins - 1;
-        binOfCandidate[i] = static_cast<std::uint32_t>(binOf(q[i]));
-        if (last > first)
+        if (bins[i][2] > bins[i][1])
         {
-            ++joined[first + 1];
-            --joined[last + 1];
+            ++joined[bins[i][1] + 1];
+            --joined[bins[i][2] + 1];
         }
-    }
     std::vector<std::uint32_t> rangeOfBin(kMergeBins);
     std::uint32_t range = 0;
     int open = 0;
@@ -403,13 +418,14 @@ void SplitIntoMergeRanges(const std::vector<CQLCrystal::Candidate>& candidates, 
             ++range;
         rangeOfBin[b] = range;
     }
+    qlw::ParallelFor(count, kPiece, true, [&](long begin, long end) {
+        for (long i = begin; i < end; ++i)
+            rangeOf[static_cast<std::size_t>(i)] = rangeOfBin[bins[static_cast<std::size_t>(i)][0]];
+    });
     const std::size_t numRanges = range + 1;
     std::vector<std::size_t> counts(numRanges + 1, 0);
     for (std::size_t i = 0; i < n; ++i)
-    {
-        rangeOf[i] = rangeOfBin[binOfCandidate[i]];
         ++counts[rangeOf[i] + 1];
-    }
     for (std::size_t r = 0; r < numRanges; ++r)
         counts[r + 1] += counts[r];
     rangeStarts = counts;
@@ -612,9 +628,12 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
         phases->Sum(h, k, l, 0, summed.size(), sumCos, sumSin);
         return NonZeroSum(cosetSize * sumCos, cosetSize * sumSin);
     };
+    // The lattice test first: in centred cells it turns most triples away before any arithmetic.
     auto add = [&](int h, int k, int l, std::vector<Candidate>& to) {
+        if (IsLatticeAbsent(h, k, l))
+            return;
         const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);
-        if (dd > d && !IsLatticeAbsent(h, k, l) && allowed(h, k, l))
+        if (dd > d && allowed(h, k, l))
             to.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
     };
     for (int h = 1; h <= hmax; ++h)
@@ -627,11 +646,15 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
     qlw::ParallelFor(2 * hmax + 1, 1, numTriples > kParallelTriples, [&](long begin, long end) {
         for (long n = begin; n < end; ++n)
         {
+            // Gathered in a buffer that each thread keeps, then copied once at their final size:
+            // slabs grown one candidate at a time were copied over and over.
+            thread_local std::vector<Candidate> gathered;
+            gathered.clear();
             const int h = static_cast<int>(n) - hmax;
-            std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(n)];
             for (int k = -kmax; k <= kmax; ++k)
                 for (int l = 1; l <= lmax; ++l)
-                    add(h, k, l, slab);
+                    add(h, k, l, gathered);
+            slabs[static_cast<std::size_t>(n)].assign(gathered.begin(), gathered.end());
         }
     });
     std::vector<std::size_t> slabStarts(slabs.size() + 1, candidates.size());

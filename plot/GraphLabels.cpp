@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <tuple>
 
 namespace {
@@ -29,9 +31,66 @@ LXGraphics::CSyncRect Centred(float cx, float cy, float w, float h)
 }
 
 // What makes a label's text tile: text, font, flags, colour, turn, the box centre's place within
-// a pixel, the box size, the resolutions and the smoothing.
-using LabelTileKey = std::tuple<std::wstring, std::wstring, float, UINT, std::uint32_t, bool, float, float, float,
-                                float, float, float, int, int, float, int>;
+// a pixel, the box size, the resolutions and the smoothing. Looked up by views of the texts, so
+// that a label that finds its tile copies no string.
+struct LabelTileLook
+{
+    float size;
+    UINT flags;
+    std::uint32_t colour;
+    bool rotate;
+    float fx, fy, w, h, dpiX, dpiY;
+    int drawDpi, screenDpi;
+    float textScale;
+    int smoothing;
+    bool operator==(const LabelTileLook&) const = default;
+};
+
+struct LabelTileKey
+{
+    std::wstring_view text, face;
+    LabelTileLook look;
+};
+
+struct KeptTileKey
+{
+    std::wstring text, face;
+    LabelTileLook look;
+    operator LabelTileKey() const { return {text, face, look}; }
+};
+
+struct LabelTileHash
+{
+    using is_transparent = void;
+    std::size_t operator()(const LabelTileKey& k) const
+    {
+        std::size_t h = std::hash<std::wstring_view>()(k.text);
+        auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
+        const LabelTileLook& l = k.look;
+        mix(std::hash<std::wstring_view>()(k.face));
+        for (float f : {l.size, l.fx, l.fy, l.w, l.h, l.dpiX, l.dpiY, l.textScale}) mix(std::hash<float>()(f));
+        for (std::size_t v : {std::size_t(l.flags), std::size_t(l.colour), std::size_t(l.rotate), std::size_t(l.drawDpi),
+                              std::size_t(l.screenDpi), std::size_t(l.smoothing)})
+            mix(v);
+        return h;
+    }
+    std::size_t operator()(const KeptTileKey& k) const { return (*this)(LabelTileKey(k)); }
+};
+
+struct LabelTileEqual
+{
+    using is_transparent = void;
+    bool operator()(const LabelTileKey& a, const LabelTileKey& b) const
+    {
+        return a.text == b.text && a.face == b.face && a.look == b.look;
+    }
+    bool operator()(const KeptTileKey& a, const LabelTileKey& b) const { return (*this)(LabelTileKey(a), b); }
+    bool operator()(const LabelTileKey& a, const KeptTileKey& b) const { return (*this)(a, LabelTileKey(b)); }
+    bool operator()(const KeptTileKey& a, const KeptTileKey& b) const
+    {
+        return (*this)(LabelTileKey(a), LabelTileKey(b));
+    }
+};
 
 // A tile keeps only the pixels the text covers (none when it covers none), at its offset within
 // the square it was drawn in: copying the transparent rest changes no pixel but costs the time.
@@ -85,13 +144,14 @@ public:
             m_tiles.clear();
             m_pixels = 0;
         }
-        if (m_tiles.emplace(key, tile).second) m_pixels += pixels;
+        if (m_tiles.emplace(KeptTileKey{std::wstring(key.text), std::wstring(key.face), key.look}, tile).second)
+            m_pixels += pixels;
     }
 
 private:
     std::size_t m_pixels = 0;
     std::mutex m_lock;
-    std::map<LabelTileKey, LabelTile> m_tiles;
+    std::unordered_map<KeptTileKey, LabelTile, LabelTileHash, LabelTileEqual> m_tiles;
 };
 
 LabelTileCache& LabelTiles()
@@ -183,12 +243,15 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
     UINT flags = 0x210;
     float w = 0, h = 0;
     if (!text.IsEmpty()) {
-        CString symbol = s.m_unitSymbol;
-        if (!symbol.IsEmpty() && std::iswdigit(symbol[0])) symbol = L" " + symbol;
-        CString placeholder;
-        placeholder.LoadString(kIdsXAxisUnits);
-        if (placeholder.IsEmpty()) placeholder = L"<XAxisUnits>";
-        text.Replace(placeholder.GetString(), symbol.GetString());
+        if (!m_unitsKnown) {
+            // The same for every label of this drawing: looked up once.
+            m_unitSymbol = s.m_unitSymbol;
+            if (!m_unitSymbol.IsEmpty() && std::iswdigit(m_unitSymbol[0])) m_unitSymbol = L" " + m_unitSymbol;
+            m_unitPlaceholder.LoadString(kIdsXAxisUnits);
+            if (m_unitPlaceholder.IsEmpty()) m_unitPlaceholder = L"<XAxisUnits>";
+            m_unitsKnown = true;
+        }
+        text.Replace(m_unitPlaceholder.GetString(), m_unitSymbol.GetString());
         if (owner.m_labelOutline) flags = 0x20000210;
         const Gdiplus::SizeF size = Measure(text, s.m_fontSize, flags);
         w = size.Width + 1;
@@ -277,10 +340,11 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
     // within a pixel, and the tile is copied to every label that shows it.
     const int radius = int(std::ceil(std::max(textW, textH) / 2)) + 4, side = 2 * radius + 1;
     const float tileLeft = std::floor(cx) - float(radius), tileTop = std::floor(cy) - float(radius);
-    const LabelTileKey key{std::wstring(text.GetString()), std::wstring(s.m_fontName.GetString()), s.m_fontSize,
-                           flags, owner.m_labelColor, rotate, cx - std::floor(cx), cy - std::floor(cy), textW, textH,
-                           m_graphics->GetDpiX(), m_graphics->GetDpiY(), g_drawDpi, g_screenDpi, g_textScale,
-                           int(m_graphics->GetSmoothingMode())};
+    const LabelTileKey key{std::wstring_view(text.GetString(), std::size_t(text.GetLength())),
+                           std::wstring_view(s.m_fontName.GetString(), std::size_t(s.m_fontName.GetLength())),
+                           {s.m_fontSize, flags, owner.m_labelColor, rotate, cx - std::floor(cx), cy - std::floor(cy),
+                            textW, textH, m_graphics->GetDpiX(), m_graphics->GetDpiY(), g_drawDpi, g_screenDpi,
+                            g_textScale, int(m_graphics->GetSmoothingMode())}};
     LabelTile tile;
     if (!LabelTiles().Find(key, tile)) {
         Gdiplus::Bitmap drawn(side, side, Gdiplus::PixelFormat32bppPARGB);

@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 
@@ -145,26 +146,56 @@ Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT sty
 {
     if (Measurer()) return Measurer()(text, size, style);
     // Labels and ticks repeat the same texts at every redraw; laying each out again dominated
-    // the label pass. Sizes are kept by text, face, size, style and the graphics' resolution.
-    using Key = std::tuple<std::wstring, std::wstring, float, UINT, float, float>;
-    struct Hash {
+    // the label pass. Sizes are kept by text, face, size, style and the graphics' resolution, and
+    // looked up without copying the texts (thousands of labels are looked up at every redraw).
+    struct Key
+    {
+        std::wstring_view text, face;
+        float size;
+        UINT style;
+        float dpi, scale;
+    };
+    struct Kept
+    {
+        std::wstring text, face;
+        float size;
+        UINT style;
+        float dpi, scale;
+        operator Key() const { return {text, face, size, style, dpi, scale}; }
+    };
+    struct Hash
+    {
+        using is_transparent = void;
         std::size_t operator()(const Key& k) const
         {
-            std::size_t h = std::hash<std::wstring>()(std::get<0>(k));
+            std::size_t h = std::hash<std::wstring_view>()(k.text);
             auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
-            mix(std::hash<std::wstring>()(std::get<1>(k)));
-            mix(std::hash<float>()(std::get<2>(k)));
-            mix(std::get<3>(k));
-            mix(std::hash<float>()(std::get<4>(k)));
-            mix(std::hash<float>()(std::get<5>(k)));
+            mix(std::hash<std::wstring_view>()(k.face));
+            mix(std::hash<float>()(k.size));
+            mix(k.style);
+            mix(std::hash<float>()(k.dpi));
+            mix(std::hash<float>()(k.scale));
             return h;
         }
+        std::size_t operator()(const Kept& k) const { return (*this)(Key(k)); }
+    };
+    struct Equal
+    {
+        using is_transparent = void;
+        bool operator()(const Key& a, const Key& b) const
+        {
+            return a.text == b.text && a.face == b.face && a.size == b.size && a.style == b.style && a.dpi == b.dpi &&
+                   a.scale == b.scale;
+        }
+        bool operator()(const Kept& a, const Key& b) const { return (*this)(Key(a), b); }
+        bool operator()(const Key& a, const Kept& b) const { return (*this)(a, Key(b)); }
+        bool operator()(const Kept& a, const Kept& b) const { return (*this)(Key(a), Key(b)); }
     };
     static std::mutex lock;
-    // Hashed: thousands of labels are looked up at every redraw.
-    static std::unordered_map<Key, Gdiplus::SizeF, Hash> sizes;
-    Key key{std::wstring(text.GetString()), std::wstring(m_settings->m_fontName.GetString()), size, style,
-            m_graphics ? m_graphics->GetDpiY() : 0.0f, g_textScale};
+    static std::unordered_map<Kept, Gdiplus::SizeF, Hash, Equal> sizes;
+    const Key key{std::wstring_view(text.GetString(), std::size_t(text.GetLength())),
+                  std::wstring_view(m_settings->m_fontName.GetString(), std::size_t(m_settings->m_fontName.GetLength())),
+                  size, style, m_graphics ? m_graphics->GetDpiY() : 0.0f, g_textScale};
     {
         std::lock_guard<std::mutex> guard(lock);
         auto found = sizes.find(key);
@@ -183,7 +214,8 @@ Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT sty
     }
     std::lock_guard<std::mutex> guard(lock);
     if (sizes.size() > 8000) sizes.clear();  // a flood of distinct texts: start over rather than grow
-    sizes.emplace(std::move(key), measured);
+    sizes.emplace(Kept{std::wstring(key.text), std::wstring(key.face), key.size, key.style, key.dpi, key.scale},
+                  measured);
     return measured;
 }
 

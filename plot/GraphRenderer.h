@@ -191,6 +191,9 @@ private:
     std::vector<Gdiplus::PointF> m_points;
     bool m_output = false;
     std::vector<LXGraphics::CSyncRect> m_placedLabels;
+    // The x unit as peak labels show it in place of their placeholder, once looked up.
+    CString m_unitPlaceholder, m_unitSymbol;
+    bool m_unitsKnown = false;
     // The placed frames filed by bands of pixel columns, and how many of them are filed.
     bool OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame);
     std::unordered_map<int, std::vector<size_t>> m_labelBands;

@@ -152,3 +152,22 @@ TEST(AppBaseTemplates, TheHelpFolderIsFoundOnlyWhenItIsAFolder) {
   EXPECT_EQ(fs::path(folder.ToUtf8()).lexically_normal(), help.lexically_normal());
   unsetenv("QLW_HELP_DIR");
 }
+
+// A session saved under a bare name gets the first session extension of the file-type table
+// (Save As offers them all): the Open dialog's session filter must list each, or a saved session
+// is hidden from File > Open.
+TEST(AppBaseTemplates, TheOpenDialogListsSessionsUnderEveryExtensionTheyAreSavedWith) {
+  TemplateApp app;
+  CLXFileDialog::InstallForApplication();
+  std::vector<CString> paths;
+  DialogAnswer answer({});
+  EXPECT_FALSE(app.OpenFilesDialog({10}, paths, 10, false, false));
+  ASSERT_EQ(answer.filters.size(), 1) << answer.filters.join(" / ").toStdString();
+  std::vector<CString> extensions;
+  ASSERT_TRUE(GetFileTypeExtensions(10, extensions));
+  for (const CString& extension : extensions)
+    EXPECT_TRUE(answer.filters[0].contains("*" + QString::fromStdWString(extension.GetString()) + " ") ||
+                answer.filters[0].contains("*" + QString::fromStdWString(extension.GetString()) + ")"))
+        << extension.ToUtf8() << " in " << answer.filters[0].toStdString();
+  CLXApp::SetOpenFilesPrompt(nullptr);
+}

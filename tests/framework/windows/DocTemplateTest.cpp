@@ -10,7 +10,7 @@
 #include "WidgetApp.h"
 
 namespace {
-constexpr UINT kSessionStrings = 1030;  // filter extensions ".diffract;.quillonographic"
+constexpr UINT kSessionStrings = 1030;  // filter extensions ".diffract;.quillonographic;.quillono"
 constexpr UINT kLegacyStrings = 1031;   // filter extensions ".qlsf"
 
 void EnsureQt() { qlwtest::EnsureWidgetApp("test_windows"); }
@@ -77,7 +77,7 @@ TEST(LXDocTemplate, DocStringsAndFilters) {
 
   CString filter;
   EXPECT_EQ(session.AppendFilter(filter, true, true), 2);
-  EXPECT_EQ(filter, L"Session File (*.diffract;*.quillonographic)|*.diffract;*.quillonographic|All Files|*.*||");
+  EXPECT_EQ(filter, L"Session File (*.diffract;*.quillonographic;*.quillono)|*.diffract;*.quillonographic;*.quillono|All Files|*.*||");
   EXPECT_EQ(legacy.AppendFilter(filter, false, false), 1);
   EXPECT_EQ(filter, L"Legacy Session File (*.qlsf)|*.qlsf|");
   CLXDocTemplate none(999999, nullptr, nullptr, nullptr);
