@@ -115,6 +115,9 @@ class CQlwDoc : public CDocument {
   void ZoomPlotRange(double factor, double anchor, bool autoscale);
   void ScaleReferenceIntensity(double factor);
   void SetAxisType(LXTypes::QLAxisType unit);
+  // The same, the window's present 2θ ends read with the wavelength they were shown with (a
+  // change of instrument has already stored the new one).
+  void SetAxisType(LXTypes::QLAxisType unit, double shownWavelength);
   void CentrePlotOn(double dSpacing);
   double GetMaxVisibleIntensity() const;
 

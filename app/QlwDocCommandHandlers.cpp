@@ -200,13 +200,15 @@ void CQlwDoc::SetSimulationType(LXTypes::QLSimulationType type) {
       if (unit == kAxisTimeOfFlight || unit == kAxisEnergy) unit = kAxis2Theta;
       break;
   }
+  // The window's 2θ ends were shown with the old instrument's wavelength.
+  const double shownWavelength = s.m_simulationType == kSimElectrons ? s.m_lambdaTEM : s.m_lambda;
   s.m_simulationType = type;
   RecomputeHintedPatterns(false, false);
   if (unit == s.m_axisType) {
     RefreshReflexionPositions();
     Autoscale(false);
   } else {
-    SetAxisType(unit);
+    SetAxisType(unit, shownWavelength);
   }
   CUpdateHint hint(kHintSimulationType, this);
   DispatchUpdateHint(hint);

@@ -158,10 +158,10 @@ double Wavelength(const CDiffractionSettings& s) {
   return s.m_simulationType == LXTypes::kSimElectrons ? s.m_lambdaTEM : s.m_lambda;
 }
 
-double ToDSpacing(const CDiffractionSettings& s, LXTypes::QLAxisType unit, double x) {
+double ToDSpacing(const CDiffractionSettings& s, LXTypes::QLAxisType unit, double x, double lambda) {
   switch (unit) {
     case LXTypes::kAxis2Theta:
-      return Wavelength(s) / (2.0 * std::sin(x * std::numbers::pi / 360.0));
+      return lambda / (2.0 * std::sin(x * std::numbers::pi / 360.0));
     case LXTypes::kAxisDSpacing:
       return x;
     case LXTypes::kAxisInverseD:
@@ -199,13 +199,16 @@ double FromDSpacing(const CDiffractionSettings& s, LXTypes::QLAxisType unit, dou
 }
 }  // namespace
 
-void CQlwDoc::SetAxisType(LXTypes::QLAxisType unit) {
+void CQlwDoc::SetAxisType(LXTypes::QLAxisType unit) { SetAxisType(unit, Wavelength(m_settings)); }
+
+void CQlwDoc::SetAxisType(LXTypes::QLAxisType unit, double shownWavelength) {
   CDiffractionSettings& s = m_settings;
   if (unit == s.m_axisType) return;
   const double lo = std::max(s.m_visibleXMin, kSmallestEnd);
   double hi = std::max(s.m_visibleXMax, kSmallestEnd);
   if (lo == hi) hi += kSmallestEnd;
-  const double d1 = ToDSpacing(s, s.m_axisType, lo), d2 = ToDSpacing(s, s.m_axisType, hi);
+  const double d1 = ToDSpacing(s, s.m_axisType, lo, shownWavelength),
+               d2 = ToDSpacing(s, s.m_axisType, hi, shownWavelength);
   s.m_axisType = unit;
   double dataMax = 0.0;
   GetDefaultAxisMaximum(unit, nullptr, &dataMax);

@@ -8,6 +8,7 @@
 #include "WorkerTeam.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <unordered_map>
 
@@ -300,40 +301,59 @@ std::size_t CQLCrystal::FindCentringCosets(std::vector<std::vector<std::uint32_t
         }
     const std::size_t cosetSize = translations.size() + 1;
     std::vector<std::vector<std::uint32_t>> found(m_sites.size());
-    for (std::size_t i = 0; i < m_sites.size(); ++i)
-    {
-        const CQLSite& site = m_sites[i];
-        const auto& positions = site.m_positions;
-        if (positions.size() % cosetSize != 0)
-            return 1;
-        // A member of a coset may have been reached by another rotation than its first member when
-        // the site is on a special position; the expansion made the tensor obey the site symmetry,
-        // so both rotations turn it alike.
-        std::vector<char> taken(positions.size(), 0);
-        for (std::size_t p = 0; p < positions.size(); ++p)
+    // Sites are independent: they are looked at on the worker team, and any site that does not fall
+    // into whole cosets makes the answer 1.
+    std::atomic<bool> whole{true};
+    std::size_t numPositions = 0;
+    for (const auto& site : m_sites)
+        numPositions += site.m_positions.size();
+    qlw::ParallelFor(static_cast<long>(m_sites.size()), 1, numPositions * translations.size() > kParallelSiteImages,
+                     [&](long begin, long end) {
+        for (long n = begin; n < end && whole.load(std::memory_order_relaxed); ++n)
         {
-            if (taken[p])
-                continue;
-            taken[p] = 1;
-            found[i].push_back(static_cast<std::uint32_t>(p));
-            for (std::size_t j = 0; j < translations.size(); ++j)
+            const std::size_t i = static_cast<std::size_t>(n);
+            const CQLSite& site = m_sites[i];
+            const auto& positions = site.m_positions;
+            if (positions.size() % cosetSize != 0)
             {
-                const QLPosition& t = translations[j];
-                const QLPosition moved = {positions[p][0] + t[0], positions[p][1] + t[1], positions[p][2] + t[2]};
-                auto matches = [&](std::size_t q) { return !taken[q] && WithinTolerance(positions[q], moved); };
-                // The expansion applies the operators translation by translation, so the image
-                // usually stands a whole coset's length further on.
-                std::size_t q = p + (j + 1) * (positions.size() / cosetSize);
-                if (q >= positions.size() || !matches(q))
-                    for (q = 0; q < positions.size() && !matches(q); ++q)
+                whole = false;
+                return;
+            }
+            // A member of a coset may have been reached by another rotation than its first member
+            // when the site is on a special position; the expansion made the tensor obey the site
+            // symmetry, so both rotations turn it alike.
+            std::vector<char> taken(positions.size(), 0);
+            for (std::size_t p = 0; p < positions.size(); ++p)
+            {
+                if (taken[p])
+                    continue;
+                taken[p] = 1;
+                found[i].push_back(static_cast<std::uint32_t>(p));
+                for (std::size_t j = 0; j < translations.size(); ++j)
+                {
+                    const QLPosition& t = translations[j];
+                    const QLPosition moved = {positions[p][0] + t[0], positions[p][1] + t[1],
+                                              positions[p][2] + t[2]};
+                    auto matches = [&](std::size_t q) { return !taken[q] && WithinTolerance(positions[q], moved); };
+                    // The expansion applies the operators translation by translation, so the image
+                    // usually stands a whole coset's length further on.
+                    std::size_t q = p + (j + 1) * (positions.size() / cosetSize);
+                    if (q >= positions.size() || !matches(q))
+                        for (q = 0; q < positions.size() && !matches(q); ++q)
+                        {
+                        }
+                    if (q == positions.size())
                     {
+                        whole = false;
+                        return;
                     }
-                if (q == positions.size())
-                    return 1;
-                taken[q] = 1;
+                    taken[q] = 1;
+                }
             }
         }
-    }
+    });
+    if (!whole)
+        return 1;
     representatives = std::move(found);
     return cosetSize;
 }

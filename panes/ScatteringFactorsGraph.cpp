@@ -12,11 +12,9 @@
 #include "QLObservedPattern.h"
 #include "Paint.h"
 #include "Status.h"
+#include "VectorMath.h"
 
 #include <cmath>
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
 #include <limits>
 
 BEGIN_MESSAGE_MAP(CScatteringFactors::CGraphArea, CWnd)
@@ -47,19 +45,6 @@ CString LoadText(UINT id) {
   CString text;
   text.LoadString(id);
   return text;
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx"), noinline)) void ZeroUpperHalves() { _mm256_zeroupper(); }
-#endif
-
-// The toolkit's drawing leaves the upper halves of the wide vector registers in use; until they
-// are cleared, each exp of the maths library called from this code stalls for thirty times its cost.
-void ClearWideRegisters() {
-#if defined(__x86_64__) || defined(__i386__)
-  static const bool avx = __builtin_cpu_supports("avx");
-  if (avx) ZeroUpperHalves();
-#endif
 }
 }  // namespace
 
@@ -164,7 +149,8 @@ void CScatteringFactors::DrawRecords(Gdiplus::Graphics* graphics, const RECT& re
   CQLPatternList curves;
   std::vector<GraphCurve> described;
   std::vector<double> values;
-  ClearWideRegisters();
+  // The toolkit's drawing leaves the wide registers in use: each exp below would stall.
+  ClearUpperVectorState();
   for (size_t i = 0; i < records.size(); ++i) {
     const CLXASF& record = records[i];
     CQLProfile points(static_cast<size_t>(samples));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -94,4 +95,38 @@ TEST(UiDocCommands, AGraphicsExportIntoAMissingFolderSaysWhy) {
               std::string::npos)
         << out;
   EXPECT_FALSE(fs::exists(missing));
+}
+
+namespace {
+// The visible window of the first `dump` after `from`.
+std::pair<double, double> VisibleAfter(const std::string& out, size_t from) {
+  const size_t at = from == std::string::npos ? from : out.find("visible: ", from);
+  double lo = -1, hi = -1;
+  if (at != std::string::npos) std::sscanf(out.c_str() + at, "visible: %lf %lf", &lo, &hi);
+  return {lo, hi};
+}
+}  // namespace
+
+// Leaving electrons for time of flight or energy-dispersive X-rays keeps the d-spacings in view:
+// the window's old 2θ ends are read with the electron wavelength they were shown with, so a trip
+// through electrons comes back to the window it left.
+TEST(UiDocCommands, ATripThroughElectronsKeepsTheDSpacingsInView) {
+  const struct {
+    const char* instrument;
+    const char* lo;
+    const char* hi;
+  } trips[] = {{"33478", "100", "400"}, {"33471", "20", "60"}};
+  for (const auto& trip : trips) {
+    SCOPED_TRACE(trip.instrument);
+    const std::string command = std::string("command ") + trip.instrument + "\n";
+    const std::string out =
+        RunScript(std::string("electrons-") + trip.instrument,
+                  "open " + kRutile + "\n" + command + "command 33578\ntype 2704 " + trip.lo + "\ntype 2701 " + trip.hi +
+                      "\nclick 1\ndump\ncommand 33472\n" + command + "dump\n");
+    const auto before = VisibleAfter(out, out.find("> click 1"));
+    const auto after = VisibleAfter(out, out.rfind("> " + command));
+    EXPECT_EQ(before, std::make_pair(std::stod(trip.lo), std::stod(trip.hi))) << out;
+    EXPECT_NEAR(after.first, before.first, 1e-6 * before.second) << out;
+    EXPECT_NEAR(after.second, before.second, 1e-6 * before.second) << out;
+  }
 }
