@@ -678,6 +678,7 @@ class Graphics : public GdiplusBase {
   bool StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const;
   // A large fill on an image, in horizontal bands on several threads: the same pixels as one fill.
   bool FillInBands(const QPainterPath& shape, const QBrush& brush, const QRectF& deviceBounds) const;
+  void SetUpBandPainter(QPainter& painter, int width, int from, int to, const QTransform& toDevice, bool antialias) const;
   Status Combine(const QPainterPath& deviceShape, bool infinite, CombineMode mode);
   void Begin() const;
   void End() const;

@@ -690,17 +690,23 @@ bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QR
     // across threads.
     QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
     QPainter painter(&view);
-    painter.setTransform(m_base);
-    if (m_st.clipped) painter.setClipPath(m_st.clip);
-    painter.setTransform(QTransform());
-    painter.setClipRect(QRect(0, from, image.width(), to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
-    painter.setTransform(toDevice);
-    painter.setRenderHint(QPainter::Antialiasing, antialias);
+    SetUpBandPainter(painter, image.width(), from, to, toDevice, antialias);
     painter.setCompositionMode(mode);
     painter.strokePath(own, pen);
   });
   m_drawn = true;
   return true;
+}
+
+// A band's own painter: the graphics' clip and transform, its rows only.
+void Graphics::SetUpBandPainter(QPainter& painter, int width, int from, int to, const QTransform& toDevice,
+                                bool antialias) const {
+  painter.setTransform(m_base);
+  if (m_st.clipped) painter.setClipPath(m_st.clip);
+  painter.setTransform(QTransform());
+  painter.setClipRect(QRect(0, from, width, to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+  painter.setTransform(toDevice);
+  painter.setRenderHint(QPainter::Antialiasing, antialias);
 }
 
 bool Graphics::FillInBands(const QPainterPath& shape, const QBrush& brush, const QRectF& deviceBounds) const {
@@ -731,12 +737,7 @@ bool Graphics::FillInBands(const QPainterPath& shape, const QBrush& brush, const
     const QPainterPath own = OwnCopy(shape);
     QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
     QPainter painter(&view);
-    painter.setTransform(m_base);
-    if (m_st.clipped) painter.setClipPath(m_st.clip);
-    painter.setTransform(QTransform());
-    painter.setClipRect(QRect(0, from, image.width(), to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
-    painter.setTransform(toDevice);
-    painter.setRenderHint(QPainter::Antialiasing, antialias);
+    SetUpBandPainter(painter, image.width(), from, to, toDevice, antialias);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     painter.setCompositionMode(mode);
     painter.setBrushOrigin(origin);
@@ -1014,12 +1015,7 @@ Status Graphics::FillRectanglesEach(const RectF* rects, const ARGB* colours, INT
   RunInBands(pool, top, bottom, bands, [&](int from, int to) {
     QImage view(bits, target.width(), target.height(), target.bytesPerLine(), target.format());
     QPainter painter(&view);
-    painter.setTransform(m_base);
-    if (m_st.clipped) painter.setClipPath(m_st.clip);
-    painter.setTransform(QTransform());
-    painter.setClipRect(QRect(0, from, target.width(), to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
-    painter.setTransform(toDevice);
-    painter.setRenderHint(QPainter::Antialiasing, antialias);
+    SetUpBandPainter(painter, target.width(), from, to, toDevice, antialias);
     painter.setCompositionMode(mode);
     for (INT i = 0; i < count; ++i) {
       if (onDevice[i].bottom() < from - 1 || onDevice[i].top() > to + 1) continue;
