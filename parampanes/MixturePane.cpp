@@ -11,7 +11,6 @@
 
 namespace {
 constexpr int kShownRows = 4;
-constexpr int kButtonSize = 22;
 constexpr int kCodeSelection = 23;
 
 std::vector<const CQLPattern*> ComponentsOf(const CQLPattern* mixture) {
@@ -82,16 +81,11 @@ void CMixturePane::DoDataExchange(CDataExchange* dx) {
 
 BOOL CMixturePane::OnInitDialog() {
   const BOOL result = CDiscloseablePane::OnInitDialog();
-  m_list.Setup(this);
-  FixControlSize(m_action.m_hWnd, kButtonSize, kButtonSize);
-  const int height = CSubEditList::MeasureListHeaderHeight() + kShownRows * m_list.GetRowHeight() + 4;
-  if (const int full = FitPaneToList(m_hWnd, m_list.m_hWnd, height, m_fullWidth); full > 0) {
+  if (const int full = SetUpSliderListPane(this, m_list, kShownRows, m_action, kActionImage, kActionMenu, m_fullWidth);
+      full > 0) {
     m_fullHeight = full;
     SetWindowPos(nullptr, 0, 0, m_fullWidth, m_fullHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  m_action.LoadImages(kActionImage, kActionImage);
-  m_action.SetPopupMenu(kActionMenu, this);
-  m_action.SetMenuKind(CAlphaButton::kMenuOnPress);
   UnlockUpdates();
   RefreshControls();
   m_list.SetFocus();

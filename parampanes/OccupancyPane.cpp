@@ -16,7 +16,6 @@
 
 namespace {
 constexpr int kShownRows = 3;
-constexpr int kButtonSize = 22;
 constexpr int kCodeSelection = 23;
 constexpr UINT kRefreshLater = WM_APP + 0x2370;
 
@@ -124,16 +123,12 @@ void COccupancyPane::DoDataExchange(CDataExchange* dx) {
 
 BOOL COccupancyPane::OnInitDialog() {
   const BOOL result = CDiscloseablePane::OnInitDialog();
-  m_list.Setup(this);
-  for (CAlphaButton* button : {&m_add, &m_remove, &m_action}) FixControlSize(button->m_hWnd, kButtonSize, kButtonSize);
-  const int height = CSubEditList::MeasureListHeaderHeight() + kShownRows * m_list.GetRowHeight() + 4;
-  if (const int full = FitPaneToList(m_hWnd, m_list.m_hWnd, height, m_fullWidth); full > 0) {
+  for (CAlphaButton* button : {&m_add, &m_remove}) FixControlSize(button->m_hWnd, kPaneButtonSize, kPaneButtonSize);
+  if (const int full = SetUpSliderListPane(this, m_list, kShownRows, m_action, kActionImage, kActionMenu, m_fullWidth);
+      full > 0) {
     m_fullHeight = full;
     SetWindowPos(nullptr, 0, 0, m_fullWidth, m_fullHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  m_action.LoadImages(kActionImage, kActionImage);
-  m_action.SetPopupMenu(kActionMenu, this);
-  m_action.SetMenuKind(CAlphaButton::kMenuOnPress);
   UnlockUpdates();
   RefreshControls();
   m_list.SetFocus();

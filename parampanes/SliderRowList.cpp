@@ -190,3 +190,14 @@ int FitPaneToList(HWND pane, HWND list, int listHeight, int paneWidth) {
 void FixControlSize(HWND control, int width, int height) {
   if (QWidget* w = qlw::WidgetOf(control)) w->setFixedSize(width, height);
 }
+
+int SetUpSliderListPane(CWnd* pane, CSliderRowList& list, int rows, CAlphaButton& action, UINT image, UINT menu,
+                        int paneWidth) {
+  list.Setup(pane);
+  FixControlSize(action.m_hWnd, kPaneButtonSize, kPaneButtonSize);
+  action.LoadImages(image, image);
+  action.SetPopupMenu(menu, pane);
+  action.SetMenuKind(CAlphaButton::kMenuOnPress);
+  const int height = CSubEditList::MeasureListHeaderHeight() + rows * list.GetRowHeight() + 4;
+  return FitPaneToList(pane->m_hWnd, list.m_hWnd, height, paneWidth);
+}

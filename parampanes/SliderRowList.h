@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ControlWnds.h"
+#include "LXAlphaButton.h"
 #include "SubEditList.h"
 
 class CSliderRowList : public CSubEditList {
@@ -61,3 +62,9 @@ class CSliderRowList : public CSubEditList {
 int FitPaneToList(HWND pane, HWND list, int listHeight, int paneWidth);
 // Gives a control the layout has no size for (an image button) a fixed one.
 void FixControlSize(HWND control, int width, int height);
+// Side of the panes' image buttons, which the layout has no size for.
+constexpr int kPaneButtonSize = 22;
+// A pane built round a slider list: the list takes its owner and shows ROWS rows, the action
+// button its image and its menu on press. Answers the pane's open height (0: not measured).
+int SetUpSliderListPane(CWnd* pane, CSliderRowList& list, int rows, CAlphaButton& action, UINT image, UINT menu,
+                        int paneWidth);
