@@ -1084,6 +1084,32 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
     m_painter->setClipRect(m_st.clip.boundingRect(), Qt::IntersectClip);
     m_painter->setTransform(m_st.world * m_base);
   }
+  const QTransform& t = m_painter->transform();
+  auto whole = [](qreal v) { return v == std::round(v); };
+  if (m_hwnd && !m_st.clipped && m_st.compositing == CompositingModeSourceCopy && dest.size() == source.size() &&
+      t.type() <= QTransform::TxTranslate && whole(t.dx()) && whole(t.dy()) && whole(dest.x()) && whole(dest.y()) &&
+      whole(source.x()) && whole(source.y()) && m_painter->hasClipping()) {
+    // A copy onto a window paint whose update region has several pieces: piece by piece in
+    // bands of rows, each a plain copy on this thread. Through the whole region at once the
+    // engine goes pixel by pixel over every row, and hands taller copies to its threads, whose
+    // wake-ups cost more than these small copies.
+    const QRegion region = m_painter->clipRegion();
+    if (region.rectCount() > 1) {
+      constexpr int kBandRows = 64;
+      const QPointF shift = source.topLeft() - dest.topLeft();
+      for (const QRect& piece : region) {
+        for (int top = piece.top(); top <= piece.bottom(); top += kBandRows) {
+          const QRect band(piece.left(), top, piece.width(), std::min(kBandRows, piece.bottom() + 1 - top));
+          const QRectF part = dest.intersected(QRectF(band));
+          if (part.isEmpty()) continue;
+          m_painter->setClipRect(band, Qt::ReplaceClip);
+          m_painter->drawImage(part, src, part.translated(shift));
+        }
+      }
+      End();
+      return Ok;
+    }
+  }
   m_painter->drawImage(dest, src, source);
   End();
   return Ok;
