@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <list>
 #include <memory>
+#include <mutex>
 
 namespace {
 constexpr UINT kIdsUntitled = 1120;
@@ -124,6 +126,7 @@ struct GridLevel
 {
     float width;
     std::vector<float> at;
+    bool operator==(const GridLevel&) const = default;
 };
 
 // Lines of every level, each from `from` to `to` along its length; vertical lines stand at x =
@@ -163,6 +166,61 @@ Gdiplus::Bitmap* DrawGridPiece(const std::vector<GridLevel>& levels, std::uint32
     const float a = std::clamp(from, low, high), b = std::clamp(to, low, high);
     if (a != b) StrokeGridLines(graphics, levels, colour, vertical, -acrossStart, a, b, -float(lengthStart));
     return piece;
+}
+
+// What a grid's cross-section is drawn from; equal keys give equal pixels.
+struct GridPieceKey
+{
+    std::vector<GridLevel> levels;
+    std::uint32_t colour;
+    bool vertical;
+    int smoothing;
+    int across;
+    float from, to;
+    int first, tile, margin;
+    bool operator==(const GridPieceKey&) const = default;
+};
+
+// A cross-section and, for horizontal lines, its rows that are not blank (row, colour).
+struct GridPiece
+{
+    std::shared_ptr<Gdiplus::Bitmap> section;
+    std::vector<std::pair<int, Gdiplus::ARGB>> rows;
+};
+
+// Drawing the cross-sections of a few hundred lines costs more than laying them along the
+// plot; redraws with the same axes find them here (a few, for the two directions and a
+// second plot).
+class GridPieceCache
+{
+public:
+    bool Find(const GridPieceKey& key, GridPiece& piece)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (auto it = m_kept.begin(); it != m_kept.end(); ++it)
+            if (it->first == key) {
+                piece = it->second;
+                m_kept.splice(m_kept.begin(), m_kept, it);
+                return true;
+            }
+        return false;
+    }
+    void Keep(const GridPieceKey& key, const GridPiece& piece)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_kept.emplace_front(key, piece);
+        if (m_kept.size() > 6) m_kept.pop_back();
+    }
+
+private:
+    std::mutex m_lock;
+    std::list<std::pair<GridPieceKey, GridPiece>> m_kept;
+};
+
+GridPieceCache& GridPieces()
+{
+    static GridPieceCache cache;
+    return cache;
 }
 
 }  // namespace
@@ -205,32 +263,43 @@ void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
     // The cross-section starts at the world origin across the lines, where a texture starts;
     // along them it is a few pixels long.
     const int tile = std::min(vertical ? 4 : 8, last - first);
-    std::unique_ptr<Gdiplus::Bitmap> section(DrawGridPiece(levels, s.m_gridColor, vertical,
-                                                           m_graphics->GetSmoothingMode(), 0, acrossStart + across,
-                                                           from, to, first, tile, margin));
+    GridPieceKey key{std::move(levels), s.m_gridColor, vertical, int(m_graphics->GetSmoothingMode()),
+                     acrossStart + across, from, to, first, tile, margin};
+    GridPiece piece;
+    if (!GridPieces().Find(key, piece)) {
+        piece.section.reset(DrawGridPiece(key.levels, s.m_gridColor, vertical, m_graphics->GetSmoothingMode(), 0,
+                                          acrossStart + across, from, to, first, tile, margin));
+        if (!vertical) {
+            // A row of horizontal lines is one colour from end to end: one fill a row, each a
+            // single span, where a texture would be laid a tile at a time.
+            Gdiplus::BitmapData pixels{};
+            if (piece.section->LockBits(nullptr, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB,
+                                        &pixels) != Gdiplus::Ok)
+                return;
+            for (UINT row = 0; row < pixels.Height; ++row) {
+                const auto* line = reinterpret_cast<const std::uint32_t*>(static_cast<const BYTE*>(pixels.Scan0) +
+                                                                          std::ptrdiff_t(row) * pixels.Stride);
+                const std::uint32_t colour = line[pixels.Width / 2];
+                if ((colour >> 24) != 0) piece.rows.emplace_back(int(row), colour);
+            }
+            piece.section->UnlockBits(&pixels);
+        }
+        GridPieces().Keep(key, piece);
+    }
     const float length = highEnd - lowEnd;
     if (!vertical) {
-        // A row of horizontal lines is one colour from end to end: one fill a row, each a
-        // single span, where a texture would be laid a tile at a time.
-        Gdiplus::BitmapData pixels{};
-        if (section->LockBits(nullptr, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &pixels) !=
-            Gdiplus::Ok)
-            return;
         std::vector<Gdiplus::RectF> rows;
         std::vector<Gdiplus::ARGB> colours;
-        for (UINT row = 0; row < pixels.Height; ++row) {
-            const auto* line = reinterpret_cast<const std::uint32_t*>(static_cast<const BYTE*>(pixels.Scan0) +
-                                                                      std::ptrdiff_t(row) * pixels.Stride);
-            const std::uint32_t colour = line[pixels.Width / 2];
-            if ((colour >> 24) == 0) continue;
+        rows.reserve(piece.rows.size());
+        colours.reserve(piece.rows.size());
+        for (const auto& [row, colour] : piece.rows) {
             rows.emplace_back(lowEnd, float(row), length, 1.0f);
             colours.push_back(colour);
         }
-        section->UnlockBits(&pixels);
         m_graphics->FillRectanglesEach(rows.data(), colours.data(), INT(rows.size()));
         return;
     }
-    Gdiplus::TextureBrush texture(section.get());
+    Gdiplus::TextureBrush texture(piece.section.get());
     m_graphics->FillRectangle(&texture, Gdiplus::RectF(float(acrossStart), lowEnd, float(across), length));
 }
 
