@@ -1041,6 +1041,56 @@ Status Graphics::FillRectanglesEach(const RectF* rects, const ARGB* colours, INT
   return Ok;
 }
 
+Status Graphics::DrawLinesEach(const Pen* const* pens, const PointF* const* points, const INT* counts, INT count) {
+  if (!pens || !points || !counts || count < 0) return SetStatus(InvalidParameter);
+  if (!m_painter) return SetStatus(InvalidParameter);
+  auto oneByOne = [&] {
+    for (INT i = 0; i < count; ++i)
+      if (const Status status = DrawLines(pens[i], points[i], counts[i]); status != Ok) return status;
+    return Ok;
+  };
+  QPaintDevice* device = m_painter->device();
+  if (count < 2 || !m_bitmap || m_metafile || m_handedOutDc || !device || device->devType() != QInternal::Image ||
+      m_st.compositing != CompositingModeSourceOver)
+    return oneByOne();
+  QImage& target = *static_cast<QImage*>(device);
+  if (target.format() != QImage::Format_ARGB32 || target.devicePixelRatio() != 1.0) return oneByOne();
+  // Thin lines only, each the path Stroke would give the engine.
+  const QTransform toDevice = m_st.world * m_base;
+  std::vector<std::pair<QPainterPath, QPen>> lines(count);
+  QRectF all;
+  for (INT i = 0; i < count; ++i) {
+    if (!pens[i] || !points[i] || counts[i] < 2) return oneByOne();
+    QPainterPath path;
+    path.moveTo(points[i][0].X, points[i][0].Y);
+    for (INT k = 1; k < counts[i]; ++k) path.lineTo(points[i][k].X, points[i][k].Y);
+    QPen pen = pens[i]->Q(m_st.world, path.boundingRect());
+    if (!IsThinPen(pen, toDevice)) return oneByOne();
+    QPainterPath cut;
+    lines[i] = {CutToImage(path, pen, cut) ? cut : path, pen};
+    all |= toDevice.mapRect(lines[i].first.controlPointRect());
+  }
+  // A non-premultiplied image whose pixels are all opaque holds the same bytes as its premultiplied
+  // form, and opaque pixels stay opaque under source-over. Drawn as premultiplied, the engine
+  // blends in place instead of converting every short span of a line there and back.
+  const int top = std::max(0, int(std::floor(all.top())) - 3);
+  const int bottom = std::min(target.height(), int(std::ceil(all.bottom())) + 3);
+  if (top >= bottom) return oneByOne();
+  for (int y = top; y < bottom; ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(target.constScanLine(y));
+    QRgb opaque = 0xFF000000u;
+    for (int x = 0, w = target.width(); x < w; ++x) opaque &= row[x];
+    if (opaque != 0xFF000000u) return oneByOne();
+  }
+  QImage view(target.bits(), target.width(), target.height(), target.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&view);
+  SetUpBandPainter(painter, target.width(), top, bottom, toDevice,
+                   m_st.smoothing == SmoothingModeAntiAlias || m_st.smoothing == SmoothingModeHighQuality);
+  for (const auto& [path, pen] : lines) painter.strokePath(path, pen);
+  m_drawn = true;
+  return Ok;
+}
+
 Status Graphics::FillEllipse(const Brush* brush, REAL x, REAL y, REAL w, REAL h) {
   QPainterPath p;
   p.addEllipse(QRectF(x, y, w, h));
