@@ -340,6 +340,11 @@ bool Graphics::DrawsWholePixels() const {
   return t.type() <= QTransform::TxTranslate && t.dx() == std::round(t.dx()) && t.dy() == std::round(t.dy());
 }
 
+bool Graphics::DrawsOnPremultiplied() const {
+  if (!DrawsWholePixels()) return false;
+  return static_cast<const QImage*>(m_painter->device())->format() == QImage::Format_ARGB32_Premultiplied;
+}
+
 void Graphics::Begin() const {
   m_drawn = true;
   m_painter->save();
