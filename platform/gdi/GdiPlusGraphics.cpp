@@ -51,6 +51,14 @@ void PaintLarge(QPainter* painter, const QRectF& deviceBounds, Draw&& draw) {
   if (failure) std::rethrow_exception(failure);
 }
 
+// A pen the engine strokes with its one-pixel line stepper: at most a pixel wide on the device,
+// under a transform without rotation.
+bool IsThinPen(const QPen& pen, const QTransform& toDevice) {
+  if (pen.isCosmetic()) return pen.widthF() <= 1;
+  if (toDevice.type() > QTransform::TxScale) return false;
+  return pen.widthF() * std::max(std::fabs(toDevice.m11()), std::fabs(toDevice.m22())) <= 1;
+}
+
 // Runs draw(from, to) for `bands` horizontal bands of the rows [top, bottom) on the global pool
 // and waits for all of them; the first exception is thrown on here.
 template <class Draw>
@@ -592,7 +600,12 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
     End();
     return Ok;
   }
-  PaintLarge(m_painter, deviceBounds, [&] { m_painter->strokePath(stroked, qp); });
+  // The engine steps a thin line pixel by pixel on the calling thread whatever its length: handing
+  // it to the pool would only add a wait.
+  if (IsThinPen(qp, m_painter->transform()))
+    m_painter->strokePath(stroked, qp);
+  else
+    PaintLarge(m_painter, deviceBounds, [&] { m_painter->strokePath(stroked, qp); });
   End();
   return Ok;
 }
