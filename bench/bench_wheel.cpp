@@ -53,7 +53,7 @@ public:
 class Canvas : public CImagingPane
 {
 public:
-    Gdiplus::Bitmap* Composite() { return m_composite.m_pBitmap; }
+    Gdiplus::Bitmap* Composite() { return ShownBitmap(); }
 };
 }  // namespace
 

@@ -216,7 +216,7 @@ void CImagingPane::PaintLastComposite(CDC* dc)
     g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
     Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFFu));
     g.FillRectangle(&white, 0.0f, 0.0f, float(client.right), float(client.bottom));
-    if (m_bHasPainted) BlitBuffer(g, m_composite.m_pBitmap, m_composite.m_rect);
+    if (m_bHasPainted) BlitBuffer(g, ShownBitmap(), m_composite.m_rect);
 }
 
 void CImagingPane::RequestDeferredPaint(DWORD delay)
@@ -336,7 +336,7 @@ void CImagingPane::PaintPlot(CDC* dc)
         window->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
         // The composite is opaque: copied, not blended.
         window->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-        BlitBuffer(*window, m_composite.m_pBitmap, m_composite.m_rect);
+        BlitBuffer(*window, ShownBitmap(), m_composite.m_rect);
     }
     window->Flush();
     window->Restore(saved);
@@ -400,32 +400,41 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
         }
     }
 
+    m_bBaseShown = false;
     bool whole = true;
-    composite->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    bool drawn[3] = {false, false, false};
     for (Layer& layer : layers) {
         CImageBuffer& buffer = layer.buffer;
-        // The plot layer is the opaque base: white, the frame and the curves in one bitmap, copied
-        // rather than blended, and drawn again only with the curves.
-        const bool base = &buffer == &m_plotBuffer;
         if (buffer.NeedsRealloc(plot)) {
             if (&buffer == &m_toolsBuffer) m_toolTiles.bitmap = nullptr;
             try {
                 buffer.Prepare(plot, dpiX, dpiY);
                 if (&buffer == &m_toolsBuffer) ResetToolTiles();
             } catch (const CLXException&) {
-                if (base) {
-                    composite->Clear(Gdiplus::Color(0xFFFFFFFFu));
-                    renderer.DrawFrame(composite, false);
-                }
                 whole = false;
                 continue;
             }
         }
         draw(layer);
-        if (buffer.m_bBlank) continue;
-        if (base) composite->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-        BlitBuffer(*composite, buffer.m_pBitmap, plot);
-        if (base) composite->SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+        drawn[&layer - layers] = buffer.m_pBitmap && (&buffer == &m_plotBuffer || !buffer.m_bBlank);
+    }
+    // The plot layer is the opaque base: white, the frame and the curves in one bitmap, copied
+    // rather than blended, and drawn again only with the curves. With nothing over it, the window
+    // shows it as it is.
+    if (drawn[0] && !drawn[1] && !drawn[2]) {
+        m_bBaseShown = true;
+    } else {
+        composite->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        if (drawn[0]) {
+            composite->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+            BlitBuffer(*composite, m_plotBuffer.m_pBitmap, plot);
+            composite->SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+        } else {
+            composite->Clear(Gdiplus::Color(0xFFFFFFFFu));
+            renderer.DrawFrame(composite, false);
+        }
+        for (int i = 1; i < 3; ++i)
+            if (drawn[i]) BlitBuffer(*composite, layers[i].buffer.m_pBitmap, plot);
     }
     ToolTiles& t = m_toolTiles;
     if (!whole || !t.bitmap || t.bitmap != m_toolsBuffer.m_pBitmap) return;
@@ -570,6 +579,8 @@ bool CImagingPane::ComposeToolTiles(int width, int height)
     ToolTiles& t = m_toolTiles;
     if (t.bitmap != m_toolsBuffer.m_pBitmap || !t.drawnKnown || !t.shownKnown) return false;
     const bool top = !m_topBuffer.m_bBlank;
+    // The window shows the base alone and still may: nothing to compose.
+    if (m_bBaseShown && !top && std::find(t.drawn.begin(), t.drawn.end(), 1) == t.drawn.end()) return true;
     Pixels out, base, tools, over;
     if (!out.Lock(m_composite.m_pBitmap, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite) ||
         !base.Lock(m_plotBuffer.m_pBitmap, Gdiplus::ImageLockModeRead) ||
@@ -583,6 +594,11 @@ bool CImagingPane::ComposeToolTiles(int width, int height)
     if (top) {
         width = std::min(width, INT(over.bitmap->GetWidth()));
         height = std::min(height, INT(over.bitmap->GetHeight()));
+    }
+    if (m_bBaseShown) {
+        // The composite was left behind while the base was shown straight: it catches up whole.
+        for (int y = 0; y < height; ++y) std::copy(base.Row(y), base.Row(y) + width, out.Row(y));
+        m_bBaseShown = false;
     }
     // Each run of tiles the tools covered or cover now: the base copied, the tools and the top
     // layer blended over it, as the whole composition does.
@@ -614,6 +630,15 @@ void CImagingPane::DrawOverviewBox(Gdiplus::Graphics* composite)
     if (!m_bScrollerShown || !m_pRenderer) return;
     // Drawn over the layers: the composite no longer holds them alone.
     m_composedBitmap = nullptr;
+    if (m_bBaseShown) {
+        LXGraphics::CSyncRect plot;
+        GetPlotRect(plot);
+        composite->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        composite->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        BlitBuffer(*composite, m_plotBuffer.m_pBitmap, plot);
+        composite->SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+        m_bBaseShown = false;
+    }
     CGraphRenderer& r = *m_pRenderer;
     const CDiffractionSettings& s = r.GetSettings();
     const Gdiplus::PointF topLeft = r.DataToPixel(s.m_visibleXMin, s.m_visibleYMax);

@@ -153,6 +153,10 @@ protected:
         bool shownKnown = false;
         bool shownAsDrawn = false;  // the composite shows the bitmap as it is, before it is looked at
     } m_toolTiles;
+    // Set while the tools and top layers are blank: the window is given the base layer itself and
+    // the composite's pixels are stale until something is composed over the base.
+    bool m_bBaseShown = false;
+    Gdiplus::Bitmap* ShownBitmap() const { return m_bBaseShown ? m_plotBuffer.m_pBitmap : m_composite.m_pBitmap; }
     // The composite as last composed, when it holds nothing but the three layers.
     const Gdiplus::Bitmap* m_composedBitmap = nullptr;
     int m_composedWidth = 0, m_composedHeight = 0;

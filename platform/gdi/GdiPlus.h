@@ -648,6 +648,9 @@ class Graphics : public GdiplusBase {
   // printer, scaling or device pixel ratio): a caller may then compose drawing in bitmaps of
   // its own and blit them without changing what lands in any pixel.
   bool DrawsWholePixels() const;
+  // True when that image is premultiplied: a premultiplied copy blended over it then gives each
+  // pixel exactly what one blend of the same coverage drawn there gives, translucent pixels too.
+  bool DrawsOnPremultiplied() const;
   // False while nothing has been drawn through this Graphics: a layer that stayed empty need not
   // be wiped or composed.
   bool HasDrawn() const { return m_drawn; }

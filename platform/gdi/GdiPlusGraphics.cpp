@@ -52,6 +52,14 @@ void PaintLarge(QPainter* painter, const QRectF& deviceBounds, Draw&& draw) {
   if (failure) std::rethrow_exception(failure);
 }
 
+// A pen the engine strokes with its one-pixel line stepper: at most a pixel wide on the device,
+// under a transform without rotation.
+bool IsThinPen(const QPen& pen, const QTransform& toDevice) {
+  if (pen.isCosmetic()) return pen.widthF() <= 1;
+  if (toDevice.type() > QTransform::TxScale) return false;
+  return pen.widthF() * std::max(std::fabs(toDevice.m11()), std::fabs(toDevice.m22())) <= 1;
+}
+
 // Runs draw(from, to) for `bands` horizontal bands of the rows [top, bottom) on the global pool
 // and waits for all of them; the first exception is thrown on here.
 template <class Draw>
@@ -356,6 +364,11 @@ bool Graphics::DrawsWholePixels() const {
   return t.type() <= QTransform::TxTranslate && t.dx() == std::round(t.dx()) && t.dy() == std::round(t.dy());
 }
 
+bool Graphics::DrawsOnPremultiplied() const {
+  if (!DrawsWholePixels()) return false;
+  return static_cast<const QImage*>(m_painter->device())->format() == QImage::Format_ARGB32_Premultiplied;
+}
+
 void Graphics::Begin() const {
   m_drawn = true;
   m_painter->save();
@@ -603,7 +616,12 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
     End();
     return Ok;
   }
-  PaintLarge(m_painter, deviceBounds, [&] { m_painter->strokePath(stroked, qp); });
+  // The engine steps a thin line pixel by pixel on the calling thread whatever its length: handing
+  // it to the pool would only add a wait.
+  if (IsThinPen(qp, m_painter->transform()))
+    m_painter->strokePath(stroked, qp);
+  else
+    PaintLarge(m_painter, deviceBounds, [&] { m_painter->strokePath(stroked, qp); });
   End();
   return Ok;
 }

@@ -540,6 +540,54 @@ TEST_F(GraphRendererTest, GridDrawnInPiecesMatchesTheGridDrawnAsLines)
     EXPECT_GT(gridPixels, 10000);
     EXPECT_LE(largest, 3);
 }
+TEST_F(GraphRendererTest, GridPiecesKeptFromAnEarlierDrawingFollowEveryChange)
+{
+    settings.m_showGrid = 1;
+    struct Variant
+    {
+        double xMax, yMax;
+        std::uint32_t colour;
+    };
+    // The first comes back last: its pieces were kept, and must give the same pixels again.
+    const Variant variants[] = {
+        {180, 1000, 0xFFC0C0C0u}, {180, 1000, 0xFF4080C0u}, {180, 700, 0xFFC0C0C0u}, {95, 1000, 0xFFC0C0C0u},
+        {180, 1000, 0xFFC0C0C0u}};
+    std::vector<std::unique_ptr<Gdiplus::Bitmap>> drawn;
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(drawn.size());
+        settings.m_visibleXMax = v.xMax;
+        settings.m_visibleYMax = v.yMax;
+        settings.m_gridColor = v.colour;
+        auto r = Make();
+        auto pieces = std::make_unique<Gdiplus::Bitmap>(780, 570);
+        Gdiplus::Bitmap lines(780, 570);
+        {
+            Gdiplus::Graphics graphics(pieces.get());
+            graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+            r->DrawFrame(&graphics, false);
+        }
+        {
+            Gdiplus::Graphics graphics(&lines);
+            graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+            graphics.TranslateTransform(1.0f / 4096, 1.0f / 4096);
+            r->DrawFrame(&graphics, false);
+        }
+        int largest = 0;
+        for (int y = 0; y < 570; ++y)
+            for (int x = 0; x < 780; ++x) {
+                Gdiplus::Color a, b;
+                pieces->GetPixel(x, y, &a);
+                lines.GetPixel(x, y, &b);
+                for (int shift : {0, 8, 16, 24})
+                    largest = std::max(largest, std::abs(int((a.GetValue() >> shift) & 0xFF) -
+                                                         int((b.GetValue() >> shift) & 0xFF)));
+            }
+        EXPECT_LE(largest, 3);
+        drawn.push_back(std::move(pieces));
+    }
+    EXPECT_TRUE(drawn.front()->Q() == drawn.back()->Q());
+    EXPECT_FALSE(drawn.front()->Q() == drawn[1]->Q());
+}
 // Compares two renderings channel by channel; counts the pixels the first one changed from white.
 int LargestDifference(Gdiplus::Bitmap& a, Gdiplus::Bitmap& b, int* inked)
 {

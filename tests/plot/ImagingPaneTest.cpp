@@ -20,6 +20,7 @@
 #include "testing/FakeClock.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
@@ -50,6 +51,8 @@ public:
     CImageBuffer& ToolsBuffer() { return m_toolsBuffer; }
     CImageBuffer& TopBuffer() { return m_topBuffer; }
     CImageBuffer& Composite() { return m_composite; }
+    // The picture the window is given: the composite, or the base layer when nothing lies over it.
+    Gdiplus::Bitmap* Shown() const { return ShownBitmap(); }
     bool DeferredPaintPending() const { return m_bDeferredPaint; }
     void SetScrollerShown(bool shown) { m_bScrollerShown = shown; }
     const COverviewBox& Scroller() const { return m_scroller; }
@@ -126,6 +129,25 @@ protected:
     }
     void PaintNow() { canvas.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
     QWidget* Widget() { return qlw::WidgetOf(canvas.GetSafeHwnd()); }
+    // What the canvas has put on screen: its part of the window's backing store.
+    QImage OnScreen()
+    {
+        QWidget* w = Widget();
+        QBackingStore* store = w ? w->window()->backingStore() : nullptr;
+        auto* image = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
+        if (!image) return QImage();
+        const QPoint at = w->mapTo(w->window(), QPoint(0, 0));
+        return image->copy(QRect(at, w->size())).convertToFormat(QImage::Format_ARGB32);
+    }
+    static int Differing(const QImage& a, const QImage& b, const QRect& skip = QRect())
+    {
+        if (a.size() != b.size()) return -1;
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                if (!skip.contains(x, y) && a.pixel(x, y) != b.pixel(x, y)) ++n;
+        return n;
+    }
 
     qlwtest::FakeClock clock;
     CQlwDoc doc;
@@ -173,7 +195,7 @@ TEST_F(ImagingPaneTest, LayersAreRedrawnOnlyWhenTheirBitIsInvalidated)
     EXPECT_EQ(tool->draws, 2) << "from the cached layers only";
     EXPECT_TRUE(marked());
     Gdiplus::Color shown;
-    canvas.Composite().m_pBitmap->GetPixel(3, 3, &shown);
+    canvas.Shown()->GetPixel(3, 3, &shown);
     EXPECT_EQ(shown.GetValue(), mark.GetValue()) << "composed as it was cached";
 
     clock.Advance(200);
@@ -226,6 +248,51 @@ TEST_F(ImagingPaneTest, ToolsMovedAloneComposeTheSamePictureAsAWholeRedrawAndLea
     }
 }
 
+TEST_F(ImagingPaneTest, WithNothingOverThePlotTheWindowShowsThePlotLayerAndLaterCompositionsCatchUp)
+{
+    CDiffractionSettings& s = *doc.GetSettings();
+    CRuler* ruler = s.GetRuler(true);
+    ruler->m_target = canvas.m_hWnd;
+    ruler->m_rec.visible = 0;
+    Hint(kHintPatternTree);
+    auto shown = [&] { return canvas.Shown()->Q().copy(0, 0, 640, 480).convertToFormat(QImage::Format_ARGB32); };
+    auto base = [&] { return canvas.PlotBuffer().m_pBitmap->Q().copy(0, 0, 640, 480).convertToFormat(QImage::Format_ARGB32); };
+    ASSERT_FALSE(OnScreen().isNull());
+    EXPECT_EQ(Differing(OnScreen(), base()), 0) << "the plot layer alone, as a copy of it would show";
+
+    // Each step: the ruler shown or hidden, by a tools update or a whole one, with or without the
+    // overview box; the picture must be the one a whole redraw of the same state composes.
+    const struct {
+        bool visible, whole, box;
+    } steps[] = {{true, false, false}, {false, false, false}, {true, true, false}, {false, true, false},
+                 {false, true, true},  {true, false, false},  {false, true, false}, {true, true, true}};
+    for (const auto& step : steps) {
+        const int i = int(&step - steps);
+        ruler->m_rec.visible = step.visible;
+        canvas.SetScrollerShown(step.box);
+        clock.Advance(200);
+        PlotUpdate(step.whole ? CUHRequestPlotUpdate::kRedrawAll : CImagingPane::kLayerTools);
+        const QImage stepped = shown();
+        EXPECT_EQ(Differing(OnScreen(), stepped), 0) << "step " << i;
+        if (step.box) {
+            // Away from the box, the plot layer and the ruler as a composition without the box has them.
+            const auto& f = canvas.Scroller().GetBoxRect().m_float;
+            const QRect box = QRectF(f.X, f.Y, f.Width, f.Height).toAlignedRect().adjusted(-2, -2, 2, 2);
+            canvas.SetScrollerShown(false);
+            clock.Advance(200);
+            PlotUpdate(CUHRequestPlotUpdate::kRedrawAll);
+            const int away = Differing(stepped, shown(), box);
+            EXPECT_EQ(away, 0) << "step " << i;
+            EXPECT_GT(Differing(stepped, shown()), 0) << "step " << i << ": the box is drawn";
+            continue;
+        }
+        clock.Advance(200);
+        PlotUpdate(CUHRequestPlotUpdate::kRedrawAll);
+        EXPECT_EQ(Differing(stepped, shown()), 0) << "step " << i;
+        if (!step.visible) EXPECT_EQ(Differing(stepped, base()), 0) << "step " << i;
+    }
+}
+
 TEST_F(ImagingPaneTest, PaintsAtMostEveryHundredMillisecondsAndShowsTheLastPictureMeanwhile)
 {
     Hint(kHintPatternTree);
@@ -240,7 +307,7 @@ TEST_F(ImagingPaneTest, PaintsAtMostEveryHundredMillisecondsAndShowsTheLastPictu
 
     // A paint in between shows the last composite, not an empty window.
     const QImage grabbed = Widget()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-    const QImage& composite = canvas.Composite().m_pBitmap->Q();
+    const QImage& composite = canvas.Shown()->Q();
     int differing = 0;
     for (int y = 0; y < 480; y += 7)
         for (int x = 0; x < 640; x += 7)
@@ -523,7 +590,7 @@ TEST_F(ImagingPaneTest, TheOverviewStripLeavesTheOnScreenGeometry)
     CDiffractionSettings& s = *doc.GetSettings();
     doc.SetPlotRange(30, 50, s.m_visibleYMin, s.m_visibleYMax, false);
     Hint(kHintPatternTree);
-    canvas.Composite().m_pBitmap->Q().copy(0, 0, 640, 480).save(QString::fromStdString(Scratch("rutile-screen.png")));
+    canvas.Shown()->Q().copy(0, 0, 640, 480).save(QString::fromStdString(Scratch("rutile-screen.png")));
     // Placed at the plot's top left, 10 pixels in, 85 high (the hit margin adds 5 each side).
     const CGraphRenderer& r = *canvas.GetRenderer();
     const auto& box = canvas.Scroller().GetBoxRect().m_float;
