@@ -5,6 +5,7 @@
 #include "LXGdiplus.h"
 #include "LXShapes.h"
 #include "LXText.h"
+#include "LXTextTiles.h"
 #include "Resources.h"
 
 #include <cfloat>
@@ -329,8 +330,8 @@ void CGraphRenderer::DrawXTickLabel(double value, const CString& text)
     m_graphics->DrawLine(&pen, x, bottom, x, bottom + m_tickLength);
     const Gdiplus::SizeF size = Measure(text, s.m_fontSize, s.m_fontStyle);
     const float w = size.Width + m_labelMargin;
-    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500, s.m_fontColor,
-                RectXYWH(x - w / 2, bottom + m_tickLength + m_gap, w, size.Height));
+    DrawTextBoxFromTile(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500,
+                        s.m_fontColor, RectXYWH(x - w / 2, bottom + m_tickLength + m_gap, w, size.Height));
 }
 
 void CGraphRenderer::DrawYTickLabel(double value, const CString& text)
@@ -344,8 +345,8 @@ void CGraphRenderer::DrawYTickLabel(double value, const CString& text)
     m_graphics->DrawLine(&pen, r.X, y, r.X - m_tickLength, y);
     const Gdiplus::SizeF size = Measure(text, s.m_fontSize, s.m_fontStyle);
     const float w = size.Width + m_labelMargin;
-    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500, s.m_fontColor,
-                RectXYWH(r.X - m_tickLength - m_gap - w, y - size.Height / 2, w, size.Height));
+    DrawTextBoxFromTile(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500,
+                        s.m_fontColor, RectXYWH(r.X - m_tickLength - m_gap - w, y - size.Height / 2, w, size.Height));
 }
 
 void CGraphRenderer::DrawXAxisTitle()
@@ -355,8 +356,8 @@ void CGraphRenderer::DrawXAxisTitle()
     if (!s.m_unitSymbol.IsEmpty()) text.Format(L"%s [%s]", s.m_unitName.GetString(), s.m_unitSymbol.GetString());
     const float h = Measure(text, s.m_fontSize, s.m_fontStyle).Height + 2 * m_gap;
     const float bottom = m_wholeRect.m_float.Y + m_wholeRect.m_float.Height;
-    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x600, s.m_fontColor,
-                RectXYWH(m_plotRect.m_float.X, bottom - h, m_plotRect.m_float.Width, h));
+    DrawTextBoxFromTile(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x600,
+                        s.m_fontColor, RectXYWH(m_plotRect.m_float.X, bottom - h, m_plotRect.m_float.Width, h));
 }
 
 void CGraphRenderer::DrawYAxisTitle()
