@@ -198,6 +198,13 @@ private:
     bool OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame);
     std::unordered_map<int, std::vector<size_t>> m_labelBands;
     size_t m_labelBandsFiled = 0;
+    // A placed label's shapes and text tile; while a label pass draws onto an image they are
+    // collected here and then drawn in bands of rows at once.
+    struct LabelDrawing;
+    std::vector<LabelDrawing>* m_labelDrawings = nullptr;
+    template <class Target>
+    void DrawLabel(Target& target, const LabelDrawing& label) const;
+    void PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film);
     LXGraphics::CSyncRect m_overviewRect;
     CFloatingPeakTip* m_peakTip = nullptr;
     bool m_inOverview = false;  // the overview strip draws no labels

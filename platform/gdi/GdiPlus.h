@@ -13,6 +13,7 @@
 #include <QPen>
 #include <QPicture>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -669,13 +670,17 @@ class Graphics : public GdiplusBase {
   Status Fill(const QPainterPath& worldPath, const Brush* brush);
   Status Stroke(const QPainterPath& worldPath, const Pen* pen, bool closedShape);
   bool StrokeSmall(const QPainterPath& worldPath, const QPen& pen) const;
+  // What StrokeSmall fills: the pen's outline, its placing on the device and its device bounds;
+  // false when the stroke does not qualify.
+  bool SmallStrokeOutline(const QPainterPath& worldPath, const QPen& pen, QPainterPath& outline, QTransform& placed,
+                          QRectF& box) const;
   // A long open polyline reaching far outside an image, cut to the runs of segments that can
   // touch it; false when nothing was cut.
   bool CutToImage(const QPainterPath& worldPath, const QPen& pen, QPainterPath& cut) const;
   // A long anti-aliased polyline wider than a pixel, stroked a few segments at a time (its caps
   // rounded, as its joins are): the engine's coverage of one outline that crosses itself at every
   // column grows far faster than its length. False when the path is not such a line.
-  bool StrokeInPieces(const QPainterPath& path, const QPen& pen) const;
+  bool StrokeInPieces(QPainter& painter, const QPainterPath& path, const QPen& pen) const;
   // A long thin line on an image, stroked in horizontal bands on several threads at once: the same
   // pixels as one stroke. False when the line or the target does not qualify.
   bool StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const;
@@ -707,6 +712,42 @@ class Graphics : public GdiplusBase {
   HDC m_dc = nullptr;
   HWND m_hwnd = nullptr;
   HDC m_handedOutDc = nullptr;
+  friend class BandedDrawing;
+};
+
+// Drawing onto an image in horizontal bands of rows, on several threads at once. Run calls
+// `draw` once for each band, each on a thread of its own; a band's calls draw only into its
+// rows and leave every pixel there as the same calls on the Graphics would. Only while
+// Available() and while the Graphics' state stays as it is: it draws onto a premultiplied image
+// without clip, source over, offset by whole pixels.
+class BandedDrawing {
+ public:
+  class Band {
+   public:
+    int Top() const { return m_from; }
+    int Bottom() const { return m_to; }  // the first row after the band
+    Status DrawPath(const Pen* pen, const GraphicsPath* path);
+    Status FillPath(const Brush* brush, const GraphicsPath* path);
+    // Bitmaps only.
+    Status DrawImage(Image* image, const RectF& dest, REAL srcX, REAL srcY, REAL srcWidth, REAL srcHeight,
+                     Unit srcUnit);
+
+   private:
+    friend class BandedDrawing;
+    Band(const Graphics& graphics, uchar* bits, int from, int to);
+    QPainter& Painter();
+    const Graphics& m_graphics;
+    QImage m_view;  // the image's pixels; a painter is never shared across threads
+    std::unique_ptr<QPainter> m_painter;
+    int m_from, m_to;
+  };
+  explicit BandedDrawing(Graphics* graphics);
+  bool Available() const;
+  // The rows [top, bottom) shared out; returns when every band is drawn.
+  void Run(int top, int bottom, const std::function<void(Band&)>& draw);
+
+ private:
+  Graphics* m_graphics;
 };
 
 }  // namespace Gdiplus

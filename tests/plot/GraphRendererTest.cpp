@@ -6,6 +6,7 @@
 #include "QLObservedPattern.h"
 
 #include <QApplication>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -644,6 +645,42 @@ TEST_F(GraphRendererTest, LabelTextCopiedFromTilesMatchesTextDrawnInPlace)
         EXPECT_LE(LargestDifference(tiles, direct, &inked), 3);
         EXPECT_GT(inked, 1000);
     }
+}
+// On an image, placed labels are drawn in bands of rows on several threads; with one thread
+// they are drawn one after another. Both leave the same pixels, overlapping and crossing bands.
+TEST_F(GraphRendererTest, LabelsDrawnInBandsMatchLabelsDrawnInTurn)
+{
+    CGraphRenderer::SetTextMeasurer(nullptr);
+    settings.m_hideOverlappingLabels = false;  // overlapping labels keep their order
+    auto framed = AddObserved({{0, 0}, {80, 0}});
+    framed->m_labelAlignment = 3;
+    framed->m_labelFrame = 1;
+    framed->m_labelOutline = 1;
+    framed->m_labelColor = 0xFF2040A0u;
+    auto turned = AddObserved({{0, 0}, {80, 0}});
+    turned->m_labelAlignment = 3;
+    turned->m_labelOutline = 1;
+    turned->m_rotateLabels = 1;
+    turned->m_labelColor = 0xFFA02020u;
+    CQLPeakLabelList peaks;
+    for (int i = 0; i < 60; ++i)
+        peaks.push_back({i % 2 ? turned.get() : framed.get(), 1.0 + 1.3 * i, 60 + (i * 173) % 900,
+                         i % 3 ? L"1 1 0" : L"2 0 0"});
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    Gdiplus::Bitmap banded(780, 570, Gdiplus::PixelFormat32bppPARGB), inTurn(780, 570, Gdiplus::PixelFormat32bppPARGB);
+    for (Gdiplus::Bitmap* bitmap : {&banded, &inTurn}) {
+        pool->setMaxThreadCount(bitmap == &banded ? std::max(threads, 6) : 1);
+        auto r = Make();
+        Gdiplus::Graphics graphics(bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        CQLPeakLabelList copy = peaks;
+        r->DrawPeakLabels(&graphics, copy);
+    }
+    pool->setMaxThreadCount(threads);
+    int inked = 0;
+    EXPECT_EQ(LargestDifference(banded, inTurn, &inked), 0);
+    EXPECT_GT(inked, 5000);
 }
 TEST_F(GraphRendererTest, TurnedLabelsGrowWithAnExportAsOtherText)
 {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QThreadPool>
 
 using namespace Gdiplus;
 
@@ -434,6 +436,102 @@ TEST(GdiPlusPixels, RectanglesEachOfItsColourMatchOneAfterAnother) {
     EXPECT_GT(touched, 50000);
     EXPECT_EQ(differing, 0);
   }
+}
+
+// Label arrows, framed boxes and text tiles drawn in bands of rows on several threads leave
+// every pixel as the same calls on the Graphics one after another do, where they overlap and
+// where they cross from one band into the next.
+TEST(GdiPlusPixels, BandsDrawAsTheGraphicsDoesExactly) {
+  QThreadPool* pool = QThreadPool::globalInstance();
+  const int threads = pool->maxThreadCount();
+  pool->setMaxThreadCount(std::max(threads, 6));
+  Bitmap tile(11, 23, PixelFormat32bppPARGB);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 11; ++x) tile.Q().setPixel(x, y, qPremultiply(qRgba(30 * (x % 8), 11 * y, 200, (x * 41 + y * 23) % 256)));
+  // Each step draws onto the Graphics or onto a band alike.
+  auto steps = [&](auto& target) {
+    for (int i = 0; i < 90; ++i) {
+      const float x = 9.3f + float(i) * 6.77f, tip = 20.6f + float((i * 53) % 260) + 0.37f * float(i % 3);
+      const float up = i % 4 == 0 ? -1.0f : 1.0f;
+      GraphicsPath arrow;
+      arrow.AddLine(x - 3, tip - up * 5, x, tip);
+      arrow.AddLine(x, tip, x + 3, tip - up * 5);
+      arrow.StartFigure();
+      arrow.AddLine(x, tip, x, tip - up * 12);
+      if (i % 5 == 0) {
+        // A rounded frame on paper, in the same path as its arrow.
+        GraphicsPath box;
+        box.AddArc(x - 8, tip - up * 12 - 40, 8, 8, 180, 90);
+        box.AddArc(x + 4, tip - up * 12 - 40, 8, 8, 270, 90);
+        box.AddArc(x + 4, tip - up * 12 - 8, 8, 8, 0, 90);
+        box.AddArc(x - 8, tip - up * 12 - 8, 8, 8, 90, 90);
+        box.CloseFigure();
+        SolidBrush paper(Color(0xF0FFFFF4u));
+        ASSERT_EQ(target.FillPath(&paper, &box), Ok);
+        arrow.StartFigure();
+        arrow.AddPath(&box, FALSE);
+        if (i % 10 == 0) {
+          // Alone and closed: an inset pen draws inside it.
+          Pen inset(Color(0xFF308030u), 2.0f);
+          inset.SetAlignment(PenAlignmentInset);
+          ASSERT_EQ(target.DrawPath(&inset, &box), Ok);
+        }
+      }
+      Pen outline(Color(0xFFFDFDFDu), 3.0f), line(Color(0xFF000000u | (0x10305u * ARGB(i))), 1.0f);
+      outline.SetAlignment(PenAlignmentInset);
+      line.SetAlignment(PenAlignmentInset);
+      ASSERT_EQ(target.DrawPath(&outline, &arrow), Ok);
+      ASSERT_EQ(target.DrawPath(&line, &arrow), Ok);
+      const float left = std::floor(x) - 5, top = std::floor(tip - up * 12) - (up > 0 ? 23 : 0);
+      ASSERT_EQ(target.DrawImage(&tile, RectF(left, top, 11, 23), 0, 0, 11, 23, UnitPixel), Ok);
+    }
+    // A long wide line through every band, a scaled copy of the tile and a fraction-placed one.
+    GraphicsPath across;
+    across.AddLine(3.5f, 5.25f, 600.0f, 330.7f);
+    across.AddLine(600.0f, 330.7f, 620.0f, 12.0f);
+    Pen wide(Color(0xC0A02040u), 2.5f);
+    ASSERT_EQ(target.DrawPath(&wide, &across), Ok);
+    ASSERT_EQ(target.DrawImage(&tile, RectF(100, 150, 33, 69), 0, 0, 11, 23, UnitPixel), Ok);
+    ASSERT_EQ(target.DrawImage(&tile, RectF(300.5f, 200.25f, 11, 23), 0, 0, 11, 23, UnitPixel), Ok);
+  };
+  Bitmap whole(640, 340, PixelFormat32bppPARGB), banded(640, 340, PixelFormat32bppPARGB);
+  for (Bitmap* b : {&whole, &banded})
+    for (int y = 0; y < 340; ++y)
+      for (int x = 0; x < 640; ++x) b->Q().setPixel(x, y, qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255)));
+  {
+    Graphics g(&whole);
+    g.SetSmoothingMode(SmoothingModeAntiAlias);
+    g.TranslateTransform(2.0f, 3.0f);
+    steps(g);
+  }
+  {
+    Graphics g(&banded);
+    g.SetSmoothingMode(SmoothingModeAntiAlias);
+    g.TranslateTransform(2.0f, 3.0f);
+    BandedDrawing bands(&g);
+    ASSERT_TRUE(bands.Available());
+    std::atomic<int> count{0};
+    bands.Run(0, 340, [&](BandedDrawing::Band& band) {
+      ++count;
+      steps(band);
+    });
+    EXPECT_GE(count, 4);
+    // Not on a clip or at a fraction of a pixel.
+    g.SetClip(RectF(0, 0, 300, 300));
+    EXPECT_FALSE(bands.Available());
+    g.ResetClip();
+    g.TranslateTransform(0.5f, 0);
+    EXPECT_FALSE(bands.Available());
+  }
+  pool->setMaxThreadCount(threads);
+  int differing = 0, touched = 0;
+  for (int y = 0; y < 340; ++y)
+    for (int x = 0; x < 640; ++x) {
+      differing += whole.Q().pixel(x, y) != banded.Q().pixel(x, y);
+      touched += whole.Q().pixel(x, y) != qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255));
+    }
+  EXPECT_GT(touched, 30000);
+  EXPECT_EQ(differing, 0);
 }
 
 TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
