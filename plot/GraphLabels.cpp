@@ -211,8 +211,17 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
 void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film)
 {
     m_placedLabels.clear();
-    if (m_settings->m_hideOverlappingLabels)
-        std::sort(peaks.begin(), peaks.end(), [](const CQLPeakLabel& a, const CQLPeakLabel& b) { return a.y > b.y; });
+    if (m_settings->m_hideOverlappingLabels) {
+        // Strongest first. Sorting their places makes the same comparisons, hence the same order
+        // among equals, as sorting the labels, without moving their texts about.
+        std::vector<std::pair<double, std::size_t>> order(peaks.size());
+        for (std::size_t i = 0; i < peaks.size(); ++i) order[i] = {peaks[i].y, i};
+        std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        CQLPeakLabelList sorted;
+        sorted.reserve(peaks.size());
+        for (const auto& [y, i] : order) sorted.push_back(std::move(peaks[i]));
+        peaks.swap(sorted);
+    }
     for (const CQLPeakLabel& peak : peaks) {
         if (!peak.pattern) continue;
         int alignment = int(peak.pattern->m_labelAlignment);
@@ -279,10 +288,12 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
 {
     const CDiffractionSettings& s = *m_settings;
     const float g = m_labelGap, a = m_arrowLength, t = m_stemLength;
-    CString text = label;
+    // A copy only for a text that shows the x unit.
+    CString replaced;
+    const CString* shown = &label;
     UINT flags = 0x210;
     float w = 0, h = 0;
-    if (!text.IsEmpty()) {
+    if (!label.IsEmpty()) {
         if (!m_unitsKnown) {
             // The same for every label of this drawing: looked up once.
             m_unitSymbol = s.m_unitSymbol;
@@ -291,7 +302,16 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
             if (m_unitPlaceholder.IsEmpty()) m_unitPlaceholder = L"<XAxisUnits>";
             m_unitsKnown = true;
         }
-        text.Replace(m_unitPlaceholder.GetString(), m_unitSymbol.GetString());
+        const std::wstring_view placeholder(m_unitPlaceholder.GetString(), std::size_t(m_unitPlaceholder.GetLength()));
+        if (std::wstring_view(label.GetString(), std::size_t(label.GetLength())).find(placeholder) !=
+            std::wstring_view::npos) {
+            replaced = label;
+            replaced.Replace(m_unitPlaceholder.GetString(), m_unitSymbol.GetString());
+            shown = &replaced;
+        }
+    }
+    const CString& text = *shown;
+    if (!text.IsEmpty()) {
         if (owner.m_labelOutline) flags = 0x20000210;
         const Gdiplus::SizeF size = Measure(text, s.m_fontSize, flags);
         w = size.Width + 1;

@@ -60,6 +60,14 @@ bool IsThinPen(const QPen& pen, const QTransform& toDevice) {
   return pen.widthF() * std::max(std::fabs(toDevice.m11()), std::fabs(toDevice.m22())) <= 1;
 }
 
+// More than one figure: a bundle of lines (a grid) gives the engine span batches large enough
+// to be split across the pool and waited for, unless it already runs there.
+bool ManyFigures(const QPainterPath& path) {
+  for (int i = 1, n = path.elementCount(); i < n; ++i)
+    if (path.elementAt(i).isMoveTo()) return true;
+  return false;
+}
+
 // Runs draw(from, to) for `bands` horizontal bands of the rows [top, bottom) on the global pool
 // and waits for all of them; the first exception is thrown on here.
 template <class Draw>
@@ -618,7 +626,7 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
   }
   // The engine steps a thin line pixel by pixel on the calling thread whatever its length: handing
   // it to the pool would only add a wait.
-  if (IsThinPen(qp, m_painter->transform()))
+  if (IsThinPen(qp, m_painter->transform()) && !ManyFigures(stroked))
     m_painter->strokePath(stroked, qp);
   else
     PaintLarge(m_painter, deviceBounds, [&] { m_painter->strokePath(stroked, qp); });
