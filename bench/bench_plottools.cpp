@@ -3,7 +3,8 @@
 // by the lens, which moves the window and shows the unmagnified snapshot (goal under 4 ms), and one
 // step of a ruler drag, from the mouse move to the painted frame with only the tools layer redrawn
 // (goal under 4 ms).
-// Run by hand: bench_plottools [--runs N] [--save PNG]; --save keeps the loupe as last rendered.
+// Run by hand: bench_plottools [--runs N] [--save PNG] [--save-lens PNG]; --save keeps the loupe as
+// last rendered (dragged by its lens), --save-lens the loupe with its magnified render.
 #include "ImagingPane.h"
 
 #include "DiffractionSettings.h"
@@ -75,8 +76,10 @@ int main(int argc, char** argv)
     CPreferences::Create(true);
     int runs = 30;
     const char* save = nullptr;
+    const char* saveLens = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--save") && i + 1 < argc) save = argv[++i];
+        if (!std::strcmp(argv[i], "--save-lens") && i + 1 < argc) saveLens = argv[++i];
         if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
     }
 
@@ -124,6 +127,7 @@ int main(int argc, char** argv)
         loupe.Render(shown);
         if (loupe.GetRenderCount() != before) renders.push_back(Ms(start));
     }
+    if (saveLens) shown.Q().save(QString::fromLocal8Bit(saveLens));
 
     // The magnified render's parts, drawn as the loupe draws them.
     double parts[4] = {0, 0, 0, 0};

@@ -5,13 +5,16 @@
 #include "LXGdiplus.h"
 #include "LXShapes.h"
 #include "LXText.h"
+#include "LXTextTiles.h"
 #include "Resources.h"
 
 #include <cfloat>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <list>
 #include <memory>
+#include <mutex>
 
 namespace {
 constexpr UINT kIdsUntitled = 1120;
@@ -124,6 +127,7 @@ struct GridLevel
 {
     float width;
     std::vector<float> at;
+    bool operator==(const GridLevel&) const = default;
 };
 
 // Lines of every level, each from `from` to `to` along its length; vertical lines stand at x =
@@ -163,6 +167,61 @@ Gdiplus::Bitmap* DrawGridPiece(const std::vector<GridLevel>& levels, std::uint32
     const float a = std::clamp(from, low, high), b = std::clamp(to, low, high);
     if (a != b) StrokeGridLines(graphics, levels, colour, vertical, -acrossStart, a, b, -float(lengthStart));
     return piece;
+}
+
+// What a grid's cross-section is drawn from; equal keys give equal pixels.
+struct GridPieceKey
+{
+    std::vector<GridLevel> levels;
+    std::uint32_t colour;
+    bool vertical;
+    int smoothing;
+    int across;
+    float from, to;
+    int first, tile, margin;
+    bool operator==(const GridPieceKey&) const = default;
+};
+
+// A cross-section and, for horizontal lines, its rows that are not blank (row, colour).
+struct GridPiece
+{
+    std::shared_ptr<Gdiplus::Bitmap> section;
+    std::vector<std::pair<int, Gdiplus::ARGB>> rows;
+};
+
+// Drawing the cross-sections of a few hundred lines costs more than laying them along the
+// plot; redraws with the same axes find them here (a few, for the two directions and a
+// second plot).
+class GridPieceCache
+{
+public:
+    bool Find(const GridPieceKey& key, GridPiece& piece)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (auto it = m_kept.begin(); it != m_kept.end(); ++it)
+            if (it->first == key) {
+                piece = it->second;
+                m_kept.splice(m_kept.begin(), m_kept, it);
+                return true;
+            }
+        return false;
+    }
+    void Keep(const GridPieceKey& key, const GridPiece& piece)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_kept.emplace_front(key, piece);
+        if (m_kept.size() > 6) m_kept.pop_back();
+    }
+
+private:
+    std::mutex m_lock;
+    std::list<std::pair<GridPieceKey, GridPiece>> m_kept;
+};
+
+GridPieceCache& GridPieces()
+{
+    static GridPieceCache cache;
+    return cache;
 }
 
 }  // namespace
@@ -205,32 +264,43 @@ void CGraphRenderer::DrawGridLines(bool xAxis, const double steps[3])
     // The cross-section starts at the world origin across the lines, where a texture starts;
     // along them it is a few pixels long.
     const int tile = std::min(vertical ? 4 : 8, last - first);
-    std::unique_ptr<Gdiplus::Bitmap> section(DrawGridPiece(levels, s.m_gridColor, vertical,
-                                                           m_graphics->GetSmoothingMode(), 0, acrossStart + across,
-                                                           from, to, first, tile, margin));
+    GridPieceKey key{std::move(levels), s.m_gridColor, vertical, int(m_graphics->GetSmoothingMode()),
+                     acrossStart + across, from, to, first, tile, margin};
+    GridPiece piece;
+    if (!GridPieces().Find(key, piece)) {
+        piece.section.reset(DrawGridPiece(key.levels, s.m_gridColor, vertical, m_graphics->GetSmoothingMode(), 0,
+                                          acrossStart + across, from, to, first, tile, margin));
+        if (!vertical) {
+            // A row of horizontal lines is one colour from end to end: one fill a row, each a
+            // single span, where a texture would be laid a tile at a time.
+            Gdiplus::BitmapData pixels{};
+            if (piece.section->LockBits(nullptr, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB,
+                                        &pixels) != Gdiplus::Ok)
+                return;
+            for (UINT row = 0; row < pixels.Height; ++row) {
+                const auto* line = reinterpret_cast<const std::uint32_t*>(static_cast<const BYTE*>(pixels.Scan0) +
+                                                                          std::ptrdiff_t(row) * pixels.Stride);
+                const std::uint32_t colour = line[pixels.Width / 2];
+                if ((colour >> 24) != 0) piece.rows.emplace_back(int(row), colour);
+            }
+            piece.section->UnlockBits(&pixels);
+        }
+        GridPieces().Keep(key, piece);
+    }
     const float length = highEnd - lowEnd;
     if (!vertical) {
-        // A row of horizontal lines is one colour from end to end: one fill a row, each a
-        // single span, where a texture would be laid a tile at a time.
-        Gdiplus::BitmapData pixels{};
-        if (section->LockBits(nullptr, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &pixels) !=
-            Gdiplus::Ok)
-            return;
         std::vector<Gdiplus::RectF> rows;
         std::vector<Gdiplus::ARGB> colours;
-        for (UINT row = 0; row < pixels.Height; ++row) {
-            const auto* line = reinterpret_cast<const std::uint32_t*>(static_cast<const BYTE*>(pixels.Scan0) +
-                                                                      std::ptrdiff_t(row) * pixels.Stride);
-            const std::uint32_t colour = line[pixels.Width / 2];
-            if ((colour >> 24) == 0) continue;
+        rows.reserve(piece.rows.size());
+        colours.reserve(piece.rows.size());
+        for (const auto& [row, colour] : piece.rows) {
             rows.emplace_back(lowEnd, float(row), length, 1.0f);
             colours.push_back(colour);
         }
-        section->UnlockBits(&pixels);
         m_graphics->FillRectanglesEach(rows.data(), colours.data(), INT(rows.size()));
         return;
     }
-    Gdiplus::TextureBrush texture(section.get());
+    Gdiplus::TextureBrush texture(piece.section.get());
     m_graphics->FillRectangle(&texture, Gdiplus::RectF(float(acrossStart), lowEnd, float(across), length));
 }
 
@@ -260,8 +330,8 @@ void CGraphRenderer::DrawXTickLabel(double value, const CString& text)
     m_graphics->DrawLine(&pen, x, bottom, x, bottom + m_tickLength);
     const Gdiplus::SizeF size = Measure(text, s.m_fontSize, s.m_fontStyle);
     const float w = size.Width + m_labelMargin;
-    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500, s.m_fontColor,
-                RectXYWH(x - w / 2, bottom + m_tickLength + m_gap, w, size.Height));
+    DrawTextBoxFromTile(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500,
+                        s.m_fontColor, RectXYWH(x - w / 2, bottom + m_tickLength + m_gap, w, size.Height));
 }
 
 void CGraphRenderer::DrawYTickLabel(double value, const CString& text)
@@ -275,8 +345,8 @@ void CGraphRenderer::DrawYTickLabel(double value, const CString& text)
     m_graphics->DrawLine(&pen, r.X, y, r.X - m_tickLength, y);
     const Gdiplus::SizeF size = Measure(text, s.m_fontSize, s.m_fontStyle);
     const float w = size.Width + m_labelMargin;
-    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500, s.m_fontColor,
-                RectXYWH(r.X - m_tickLength - m_gap - w, y - size.Height / 2, w, size.Height));
+    DrawTextBoxFromTile(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x500,
+                        s.m_fontColor, RectXYWH(r.X - m_tickLength - m_gap - w, y - size.Height / 2, w, size.Height));
 }
 
 void CGraphRenderer::DrawXAxisTitle()
@@ -286,8 +356,8 @@ void CGraphRenderer::DrawXAxisTitle()
     if (!s.m_unitSymbol.IsEmpty()) text.Format(L"%s [%s]", s.m_unitName.GetString(), s.m_unitSymbol.GetString());
     const float h = Measure(text, s.m_fontSize, s.m_fontStyle).Height + 2 * m_gap;
     const float bottom = m_wholeRect.m_float.Y + m_wholeRect.m_float.Height;
-    DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x600, s.m_fontColor,
-                RectXYWH(m_plotRect.m_float.X, bottom - h, m_plotRect.m_float.Width, h));
+    DrawTextBoxFromTile(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, s.m_fontStyle | 0x600,
+                        s.m_fontColor, RectXYWH(m_plotRect.m_float.X, bottom - h, m_plotRect.m_float.Width, h));
 }
 
 void CGraphRenderer::DrawYAxisTitle()

@@ -168,11 +168,60 @@ bool Overlaps(const LXGraphics::CSyncRect& a, const LXGraphics::CSyncRect& b)
 }
 }  // namespace
 
+struct CGraphRenderer::LabelDrawing
+{
+    const CQLPattern* owner;
+    Gdiplus::PointF point;
+    float tip, direction;
+    LXGraphics::CSyncRect frame;
+    LabelTile tile;
+    Gdiplus::RectF tileAt;
+    int top, bottom;  // the rows it may reach
+};
+
 void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film)
 {
+    Gdiplus::BandedDrawing banded(m_graphics);
+    if (!m_graphics || !banded.Available()) {
+        PlacePeakLabels(peaks, area, film);
+        return;
+    }
+    // Placed one after another (each against those before it), then drawn in bands of rows on
+    // several threads: on a large plot most of a label's cost is its drawing.
+    std::vector<LabelDrawing> drawings;
+    struct Collecting
+    {
+        std::vector<LabelDrawing>*& into;
+        ~Collecting() { into = nullptr; }
+    } collecting{m_labelDrawings};
+    m_labelDrawings = &drawings;
+    PlacePeakLabels(peaks, area, film);
+    if (drawings.empty()) return;
+    int top = INT_MAX, bottom = INT_MIN;
+    for (const LabelDrawing& d : drawings) {
+        top = std::min(top, d.top);
+        bottom = std::max(bottom, d.bottom);
+    }
+    banded.Run(top, bottom, [&](Gdiplus::BandedDrawing::Band& band) {
+        for (const LabelDrawing& d : drawings)
+            if (d.bottom > band.Top() && d.top < band.Bottom()) DrawLabel(band, d);
+    });
+}
+
+void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film)
+{
     m_placedLabels.clear();
-    if (m_settings->m_hideOverlappingLabels)
-        std::sort(peaks.begin(), peaks.end(), [](const CQLPeakLabel& a, const CQLPeakLabel& b) { return a.y > b.y; });
+    if (m_settings->m_hideOverlappingLabels) {
+        // Strongest first. Sorting their places makes the same comparisons, hence the same order
+        // among equals, as sorting the labels, without moving their texts about.
+        std::vector<std::pair<double, std::size_t>> order(peaks.size());
+        for (std::size_t i = 0; i < peaks.size(); ++i) order[i] = {peaks[i].y, i};
+        std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        CQLPeakLabelList sorted;
+        sorted.reserve(peaks.size());
+        for (const auto& [y, i] : order) sorted.push_back(std::move(peaks[i]));
+        peaks.swap(sorted);
+    }
     for (const CQLPeakLabel& peak : peaks) {
         if (!peak.pattern) continue;
         int alignment = int(peak.pattern->m_labelAlignment);
@@ -238,11 +287,13 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
                                    const CQLPattern& owner, const LXGraphics::CSyncRect& area)
 {
     const CDiffractionSettings& s = *m_settings;
-    const float g = m_labelGap, hw = m_arrowHalfWidth, a = m_arrowLength, t = m_stemLength;
-    CString text = label;
+    const float g = m_labelGap, a = m_arrowLength, t = m_stemLength;
+    // A copy only for a text that shows the x unit.
+    CString replaced;
+    const CString* shown = &label;
     UINT flags = 0x210;
     float w = 0, h = 0;
-    if (!text.IsEmpty()) {
+    if (!label.IsEmpty()) {
         if (!m_unitsKnown) {
             // The same for every label of this drawing: looked up once.
             m_unitSymbol = s.m_unitSymbol;
@@ -251,7 +302,16 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
             if (m_unitPlaceholder.IsEmpty()) m_unitPlaceholder = L"<XAxisUnits>";
             m_unitsKnown = true;
         }
-        text.Replace(m_unitPlaceholder.GetString(), m_unitSymbol.GetString());
+        const std::wstring_view placeholder(m_unitPlaceholder.GetString(), std::size_t(m_unitPlaceholder.GetLength()));
+        if (std::wstring_view(label.GetString(), std::size_t(label.GetLength())).find(placeholder) !=
+            std::wstring_view::npos) {
+            replaced = label;
+            replaced.Replace(m_unitPlaceholder.GetString(), m_unitSymbol.GetString());
+            shown = &replaced;
+        }
+    }
+    const CString& text = *shown;
+    if (!text.IsEmpty()) {
         if (owner.m_labelOutline) flags = 0x20000210;
         const Gdiplus::SizeF size = Measure(text, s.m_fontSize, flags);
         w = size.Width + 1;
@@ -292,6 +352,85 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
     m_placedLabels.push_back(frame);
     if (!m_graphics) return;
 
+    LabelDrawing drawing{&owner, point, tip, direction, frame, {}, {}, 0, 0};
+    if (!text.IsEmpty()) {
+        const float cx = std::floor(point.X) + 0.5f, cy = std::floor(centre) + 0.5f;
+        const float textW = std::ceil(w), textH = std::ceil(h);
+        const bool outlined = owner.m_labelOutline != 0;
+        auto drawText = [&](Gdiplus::Graphics* graphics, float dx, float dy) {
+            const LXGraphics::CSyncRect textBox = Centred(cx + dx, cy + dy, textW, textH);
+            if (rotate)
+                // Turned text is not scaled for an export by the text routines; the size is given scaled.
+                DrawRotatedLabel(graphics, text.GetString(), s.m_fontName, s.m_fontSize * g_textScale, flags,
+                                 owner.m_labelColor, -90.0f, 0.0f, textBox, false);
+            else
+                DrawTextString(graphics, text.GetString(), -1, s.m_fontName, s.m_fontSize, flags & ~0x700u,
+                               owner.m_labelColor, textBox.m_float.X, textBox.m_float.Y, outlined ? 0xFFFDFDFDu : 0,
+                               true, false, nullptr);
+        };
+        // A tile copied over would also copy its transparent margin.
+        if (!m_graphics->DrawsWholePixels() || m_graphics->GetCompositingMode() != Gdiplus::CompositingModeSourceOver) {
+            DrawLabel(*m_graphics, drawing);
+            drawText(m_graphics, 0, 0);
+            return;
+        }
+        // Laying out, outlining and filling the glyphs of a label costs far more than copying its
+        // pixels: on an image, each text is drawn once into a tile of its own at the same offset
+        // within a pixel, and the tile is copied to every label that shows it.
+        const int radius = int(std::ceil(std::max(textW, textH) / 2)) + 4, side = 2 * radius + 1;
+        const float tileLeft = std::floor(cx) - float(radius), tileTop = std::floor(cy) - float(radius);
+        const LabelTileKey key{std::wstring_view(text.GetString(), std::size_t(text.GetLength())),
+                               std::wstring_view(s.m_fontName.GetString(), std::size_t(s.m_fontName.GetLength())),
+                               {s.m_fontSize, flags, owner.m_labelColor, rotate, cx - std::floor(cx),
+                                cy - std::floor(cy), textW, textH, m_graphics->GetDpiX(), m_graphics->GetDpiY(),
+                                g_drawDpi, g_screenDpi, g_textScale, int(m_graphics->GetSmoothingMode())}};
+        LabelTile& tile = drawing.tile;
+        if (!LabelTiles().Find(key, tile)) {
+            Gdiplus::Bitmap drawn(side, side, Gdiplus::PixelFormat32bppPARGB);
+            drawn.SetResolution(m_graphics->GetDpiX(), m_graphics->GetDpiY());
+            {
+                Gdiplus::Graphics graphics(&drawn);
+                graphics.SetSmoothingMode(m_graphics->GetSmoothingMode());
+                graphics.SetCompositingMode(m_graphics->GetCompositingMode());
+                drawText(&graphics, -tileLeft, -tileTop);
+            }
+            tile = CropTile(drawn);
+            LabelTiles().Keep(key, tile);
+        }
+        if (tile.bitmap)
+            drawing.tileAt = Gdiplus::RectF(tileLeft + float(tile.left), tileTop + float(tile.top),
+                                            float(tile.bitmap->GetWidth()), float(tile.bitmap->GetHeight()));
+    }
+    if (!m_labelDrawings) {
+        DrawLabel(*m_graphics, drawing);
+        return;
+    }
+    // The rows of the frame, the arrow and the tile, with the pens' reach beyond them (the mitre
+    // at the arrow's tip, up to the pens' limit of 10) and a pixel or two of smoothing.
+    const float half = std::max(m_labelOutlineWidth, m_labelLineWidth) / 2, hw = m_arrowHalfWidth;
+    const float mitre = hw > 0 ? std::sqrt(hw * hw + a * a) / hw : 10.0f;
+    const float reach = half * std::clamp(mitre, 1.5f, 10.0f) + 2;
+    float low = std::min({frame.m_float.Y, tip, tip - direction * (t + a)});
+    float high = std::max({frame.m_float.Y + frame.m_float.Height, tip, tip - direction * (t + a)});
+    if (drawing.tile.bitmap) {
+        low = std::min(low, drawing.tileAt.Y);
+        high = std::max(high, drawing.tileAt.Y + drawing.tileAt.Height);
+    }
+    drawing.top = int(std::floor(std::clamp(low - reach, -1e6f, 1e6f)));
+    drawing.bottom = int(std::ceil(std::clamp(high + reach, -1e6f, 1e6f)));
+    m_labelDrawings->push_back(std::move(drawing));
+}
+
+// The paper under the frame, the white outline, the arrow and frame, then the text's tile; onto
+// the graphics or onto one band of its rows.
+template <class Target>
+void CGraphRenderer::DrawLabel(Target& target, const LabelDrawing& label) const
+{
+    const CQLPattern& owner = *label.owner;
+    const float hw = m_arrowHalfWidth, a = m_arrowLength, t = m_stemLength;
+    const Gdiplus::PointF& point = label.point;
+    const float tip = label.tip, direction = label.direction;
+    const LXGraphics::CSyncRect& frame = label.frame;
     Gdiplus::GraphicsPath path;
     if (owner.m_labelArrowhead) {
         path.AddLine(point.X - hw, tip - direction * a, point.X, tip);
@@ -303,64 +442,19 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
         Gdiplus::GraphicsPath box;
         BuildMarkerPath(box, frame, float(int(4 * m_drawDpi / m_screenDpi)), false, LXGraphics::CSyncPoint());
         Gdiplus::SolidBrush paper{Gdiplus::Color(m_paperColor)};
-        m_graphics->FillPath(&paper, &box);
+        target.FillPath(&paper, &box);
         path.StartFigure();
         BuildMarkerPath(path, frame, float(int(4 * m_drawDpi / m_screenDpi)), false, LXGraphics::CSyncPoint());
     }
     if (owner.m_labelOutline) {
         Gdiplus::Pen outline(Gdiplus::Color(0xFFFDFDFDu), m_labelOutlineWidth);
         outline.SetAlignment(Gdiplus::PenAlignmentInset);
-        m_graphics->DrawPath(&outline, &path);
+        target.DrawPath(&outline, &path);
     }
     Gdiplus::Pen pen(Gdiplus::Color(owner.m_labelColor), m_labelLineWidth);
     pen.SetAlignment(Gdiplus::PenAlignmentInset);
-    m_graphics->DrawPath(&pen, &path);
-    if (text.IsEmpty()) return;
-    const float cx = std::floor(point.X) + 0.5f, cy = std::floor(centre) + 0.5f;
-    const float textW = std::ceil(w), textH = std::ceil(h);
-    const bool outlined = owner.m_labelOutline != 0;
-    auto drawText = [&](Gdiplus::Graphics* graphics, float dx, float dy) {
-        const LXGraphics::CSyncRect textBox = Centred(cx + dx, cy + dy, textW, textH);
-        if (rotate)
-            // Turned text is not scaled for an export by the text routines; the size is given scaled.
-            DrawRotatedLabel(graphics, text.GetString(), s.m_fontName, s.m_fontSize * g_textScale, flags,
-                             owner.m_labelColor, -90.0f, 0.0f, textBox, false);
-        else
-            DrawTextString(graphics, text.GetString(), -1, s.m_fontName, s.m_fontSize, flags & ~0x700u,
-                           owner.m_labelColor, textBox.m_float.X, textBox.m_float.Y, outlined ? 0xFFFDFDFDu : 0,
-                           true, false, nullptr);
-    };
-    // A tile copied over would also copy its transparent margin.
-    if (!m_graphics->DrawsWholePixels() || m_graphics->GetCompositingMode() != Gdiplus::CompositingModeSourceOver) {
-        drawText(m_graphics, 0, 0);
-        return;
-    }
-    // Laying out, outlining and filling the glyphs of a label costs far more than copying its
-    // pixels: on an image, each text is drawn once into a tile of its own at the same offset
-    // within a pixel, and the tile is copied to every label that shows it.
-    const int radius = int(std::ceil(std::max(textW, textH) / 2)) + 4, side = 2 * radius + 1;
-    const float tileLeft = std::floor(cx) - float(radius), tileTop = std::floor(cy) - float(radius);
-    const LabelTileKey key{std::wstring_view(text.GetString(), std::size_t(text.GetLength())),
-                           std::wstring_view(s.m_fontName.GetString(), std::size_t(s.m_fontName.GetLength())),
-                           {s.m_fontSize, flags, owner.m_labelColor, rotate, cx - std::floor(cx), cy - std::floor(cy),
-                            textW, textH, m_graphics->GetDpiX(), m_graphics->GetDpiY(), g_drawDpi, g_screenDpi,
-                            g_textScale, int(m_graphics->GetSmoothingMode())}};
-    LabelTile tile;
-    if (!LabelTiles().Find(key, tile)) {
-        Gdiplus::Bitmap drawn(side, side, Gdiplus::PixelFormat32bppPARGB);
-        drawn.SetResolution(m_graphics->GetDpiX(), m_graphics->GetDpiY());
-        {
-            Gdiplus::Graphics graphics(&drawn);
-            graphics.SetSmoothingMode(m_graphics->GetSmoothingMode());
-            graphics.SetCompositingMode(m_graphics->GetCompositingMode());
-            drawText(&graphics, -tileLeft, -tileTop);
-        }
-        tile = CropTile(drawn);
-        LabelTiles().Keep(key, tile);
-    }
-    if (!tile.bitmap) return;
-    const float tileW = float(tile.bitmap->GetWidth()), tileH = float(tile.bitmap->GetHeight());
-    m_graphics->DrawImage(tile.bitmap.get(),
-                          Gdiplus::RectF(tileLeft + float(tile.left), tileTop + float(tile.top), tileW, tileH), 0, 0,
-                          tileW, tileH, Gdiplus::UnitPixel);
+    target.DrawPath(&pen, &path);
+    if (!label.tile.bitmap) return;
+    const Gdiplus::RectF& at = label.tileAt;
+    target.DrawImage(label.tile.bitmap.get(), at, 0, 0, at.Width, at.Height, Gdiplus::UnitPixel);
 }

@@ -308,6 +308,20 @@ void MeasureTextBox(Graphics* g, LPCWSTR text, const CString& familyName, float 
                  tb.exportScaled, true, &line);
 }
 
+PointF TextBoxOrigin(const LXGraphics::CSyncRect& box, UINT style, const SizeF& measured) {
+  const float bw = box.m_float.Width, bh = box.m_float.Height;
+  // Half a pixel at the drawing resolution around the box, whole pixels for the text.
+  float grow = 0.5f * (g_screenDpi > 0 ? float(g_drawDpi) / float(g_screenDpi) : 1.0f);
+  float gx = std::min(grow, bw / 2), gy = std::min(grow, bh / 2);
+  float left = box.m_float.X - gx, topEdge = box.m_float.Y - gy, width = bw + 2 * gx, height = bh + 2 * gy;
+  float x = left, y = topEdge;
+  if (style & kTextAlignCentre) x = left + (width - measured.Width) / 2;
+  else if (style & kTextAlignRight) x = left + width - measured.Width;
+  if (style & kTextVCentre) y = topEdge + (height - measured.Height) / 2;
+  else if (style & kTextAlignBottom) y = topEdge + height - measured.Height;
+  return PointF(std::round(x), std::round(y));
+}
+
 void DrawTextBox(Graphics* g, LPCWSTR text, const CString& family, float size, UINT style, ARGB colour,
                  const LXGraphics::CSyncRect& box) {
   if (!g || !text) return;
@@ -325,21 +339,14 @@ void DrawTextBox(Graphics* g, LPCWSTR text, const CString& family, float size, U
     tb.style = style & ~kTextSingleLine;
     MeasureTextBox(g, text, family, size, tb);
   }
-  // Half a pixel at the drawing resolution around the box, whole pixels for the text.
   float grow = 0.5f * (g_screenDpi > 0 ? float(g_drawDpi) / float(g_screenDpi) : 1.0f);
   float gx = std::min(grow, bw / 2), gy = std::min(grow, bh / 2);
   float left = box.m_float.X - gx, topEdge = box.m_float.Y - gy, width = bw + 2 * gx, height = bh + 2 * gy;
-  float x = left, y = topEdge;
-  if (style & kTextAlignCentre) x = left + (width - measured.Width) / 2;
-  else if (style & kTextAlignRight) x = left + width - measured.Width;
-  if (style & kTextVCentre) y = topEdge + (height - measured.Height) / 2;
-  else if (style & kTextAlignBottom) y = topEdge + height - measured.Height;
-  x = std::round(x);
-  y = std::round(y);
   UINT used = tb.style;
   if (!(used & kTextTrimming) && (used & kTextSingleLine)) {
+    const PointF at = TextBoxOrigin(box, style, measured);
     DrawTextString(g, text, -1, family, size, used & ~(kTextAlignRight | kTextAlignCentre | kTextVCentre | kTextAlignBottom),
-                   colour, x, y, 0, true, false, nullptr);
+                   colour, at.X, at.Y, 0, true, false, nullptr);
     return;
   }
   FontFamily fam(family.GetString());

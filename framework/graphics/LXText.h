@@ -61,6 +61,8 @@ void DrawTextAtPoint(Gdiplus::Graphics* graphics, LPCWSTR text, const CString& f
 void MeasureTextBox(Gdiplus::Graphics* graphics, LPCWSTR text, const CString& family, float size, CTextBox& textBox);
 void DrawTextBox(Gdiplus::Graphics* graphics, LPCWSTR text, const CString& family, float size, UINT style,
                  Gdiplus::ARGB colour, const LXGraphics::CSyncRect& box);
+// Where DrawTextBox starts a single line of the measured size: whole pixels.
+Gdiplus::PointF TextBoxOrigin(const LXGraphics::CSyncRect& box, UINT style, const Gdiplus::SizeF& measured);
 // Turned about the box centre by angle degrees; size 0 fits the text to the box; a non-zero
 // emboss offset draws light and dark copies above and below.
 void DrawRotatedLabel(Gdiplus::Graphics* graphics, LPCWSTR text, const CString& family, float size, UINT style,

@@ -13,6 +13,7 @@
 #include <QPen>
 #include <QPicture>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -618,6 +619,9 @@ class Graphics : public GdiplusBase {
   // Each rectangle filled with its own solid colour, one after another as FillRectangle would;
   // on an image many of them are shared out among threads by rows.
   Status FillRectanglesEach(const RectF* rects, const ARGB* colours, INT count);
+  // Each polyline stroked with its own pen, one after another as DrawLines would; on an image many
+  // thin ones on an opaque image are drawn without converting its pixels for each span.
+  Status DrawLinesEach(const Pen* const* pens, const PointF* const* points, const INT* counts, INT count);
   Status FillEllipse(const Brush* brush, REAL x, REAL y, REAL width, REAL height);
   Status FillEllipse(const Brush* brush, const RectF& r) { return FillEllipse(brush, r.X, r.Y, r.Width, r.Height); }
   Status FillPolygon(const Brush* brush, const PointF* points, INT count, FillMode mode = FillModeAlternate);
@@ -647,6 +651,9 @@ class Graphics : public GdiplusBase {
   // printer, scaling or device pixel ratio): a caller may then compose drawing in bitmaps of
   // its own and blit them without changing what lands in any pixel.
   bool DrawsWholePixels() const;
+  // True when that image is premultiplied: a premultiplied copy blended over it then gives each
+  // pixel exactly what one blend of the same coverage drawn there gives, translucent pixels too.
+  bool DrawsOnPremultiplied() const;
   // False while nothing has been drawn through this Graphics: a layer that stayed empty need not
   // be wiped or composed.
   bool HasDrawn() const { return m_drawn; }
@@ -666,13 +673,17 @@ class Graphics : public GdiplusBase {
   Status Fill(const QPainterPath& worldPath, const Brush* brush);
   Status Stroke(const QPainterPath& worldPath, const Pen* pen, bool closedShape);
   bool StrokeSmall(const QPainterPath& worldPath, const QPen& pen) const;
+  // What StrokeSmall fills: the pen's outline, its placing on the device and its device bounds;
+  // false when the stroke does not qualify.
+  bool SmallStrokeOutline(const QPainterPath& worldPath, const QPen& pen, QPainterPath& outline, QTransform& placed,
+                          QRectF& box) const;
   // A long open polyline reaching far outside an image, cut to the runs of segments that can
   // touch it; false when nothing was cut.
   bool CutToImage(const QPainterPath& worldPath, const QPen& pen, QPainterPath& cut) const;
   // A long anti-aliased polyline wider than a pixel, stroked a few segments at a time (its caps
   // rounded, as its joins are): the engine's coverage of one outline that crosses itself at every
   // column grows far faster than its length. False when the path is not such a line.
-  bool StrokeInPieces(const QPainterPath& path, const QPen& pen) const;
+  bool StrokeInPieces(QPainter& painter, const QPainterPath& path, const QPen& pen) const;
   // A long thin line on an image, stroked in horizontal bands on several threads at once: the same
   // pixels as one stroke. False when the line or the target does not qualify.
   bool StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const;
@@ -704,6 +715,42 @@ class Graphics : public GdiplusBase {
   HDC m_dc = nullptr;
   HWND m_hwnd = nullptr;
   HDC m_handedOutDc = nullptr;
+  friend class BandedDrawing;
+};
+
+// Drawing onto an image in horizontal bands of rows, on several threads at once. Run calls
+// `draw` once for each band, each on a thread of its own; a band's calls draw only into its
+// rows and leave every pixel there as the same calls on the Graphics would. Only while
+// Available() and while the Graphics' state stays as it is: it draws onto a premultiplied image
+// without clip, source over, offset by whole pixels.
+class BandedDrawing {
+ public:
+  class Band {
+   public:
+    int Top() const { return m_from; }
+    int Bottom() const { return m_to; }  // the first row after the band
+    Status DrawPath(const Pen* pen, const GraphicsPath* path);
+    Status FillPath(const Brush* brush, const GraphicsPath* path);
+    // Bitmaps only.
+    Status DrawImage(Image* image, const RectF& dest, REAL srcX, REAL srcY, REAL srcWidth, REAL srcHeight,
+                     Unit srcUnit);
+
+   private:
+    friend class BandedDrawing;
+    Band(const Graphics& graphics, uchar* bits, int from, int to);
+    QPainter& Painter();
+    const Graphics& m_graphics;
+    QImage m_view;  // the image's pixels; a painter is never shared across threads
+    std::unique_ptr<QPainter> m_painter;
+    int m_from, m_to;
+  };
+  explicit BandedDrawing(Graphics* graphics);
+  bool Available() const;
+  // The rows [top, bottom) shared out; returns when every band is drawn.
+  void Run(int top, int bottom, const std::function<void(Band&)>& draw);
+
+ private:
+  Graphics* m_graphics;
 };
 
 }  // namespace Gdiplus

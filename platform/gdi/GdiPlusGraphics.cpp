@@ -12,6 +12,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <exception>
 #include <vector>
@@ -49,6 +50,22 @@ void PaintLarge(QPainter* painter, const QRectF& deviceBounds, Draw&& draw) {
   });
   done.acquire();
   if (failure) std::rethrow_exception(failure);
+}
+
+// A pen the engine strokes with its one-pixel line stepper: at most a pixel wide on the device,
+// under a transform without rotation.
+bool IsThinPen(const QPen& pen, const QTransform& toDevice) {
+  if (pen.isCosmetic()) return pen.widthF() <= 1;
+  if (toDevice.type() > QTransform::TxScale) return false;
+  return pen.widthF() * std::max(std::fabs(toDevice.m11()), std::fabs(toDevice.m22())) <= 1;
+}
+
+// More than one figure: a bundle of lines (a grid) gives the engine span batches large enough
+// to be split across the pool and waited for, unless it already runs there.
+bool ManyFigures(const QPainterPath& path) {
+  for (int i = 1, n = path.elementCount(); i < n; ++i)
+    if (path.elementAt(i).isMoveTo()) return true;
+  return false;
 }
 
 // Runs draw(from, to) for `bands` horizontal bands of the rows [top, bottom) on the global pool
@@ -101,6 +118,19 @@ QThreadPool* BandPool() {
   return pool && pool->maxThreadCount() >= 2 && !pool->contains(QThread::currentThread()) ? pool : nullptr;
 }
 
+// Closed when every figure ends where it starts, with more than a line's two points.
+bool AllFiguresClosed(const QPainterPath& q) {
+  const int n = q.elementCount();
+  bool closed = n > 0;
+  for (int start = 0, i = 1; closed && i <= n; ++i) {
+    if (i < n && !q.elementAt(i).isMoveTo()) continue;
+    const QPainterPath::Element &first = q.elementAt(start), &last = q.elementAt(i - 1);
+    closed = i - start > 2 && first.x == last.x && first.y == last.y;
+    start = i;
+  }
+  return closed;
+}
+
 // Qt's byte multiply, t * a / 255 rounded, on each channel of a premultiplied pixel.
 inline quint32 ByteMul(quint32 x, quint32 a) {
   quint64 t = ((quint64(x) | (quint64(x) << 24)) & 0x00FF00FF00FF00FFull) * a;
@@ -112,9 +142,10 @@ inline quint32 ByteMul(quint32 x, quint32 a) {
 // in an opaque colour, as the raster engine would: vertices on its 1/64-pixel grid, coverage the
 // exact area under the non-zero rule in 255 levels, blended source-over with its arithmetic.
 // Each call of the engine sets up spans, blending and a rasterizer pool; for the few dozen
-// pixels of a label's stem that set-up is most of the cost.
-void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransform& toDevice, QRgb colour) {
-  const QRectF box = toDevice.mapRect(outline.controlPointRect());
+// pixels of a label's stem that set-up is most of the cost. `box` is the outline's device bounds;
+// only the rows [from, to) are written (the coverage of each row is the same whatever they are).
+void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransform& toDevice, const QRectF& box,
+                      QRgb colour, int from = INT_MIN, int to = INT_MAX) {
   const int left = int(std::floor(box.left())) - 1, top = int(std::floor(box.top())) - 1;
   const int w = int(std::ceil(box.right())) - left + 3, h = int(std::ceil(box.bottom())) - top + 2;
   const int width = image.width(), height = image.height();
@@ -123,7 +154,8 @@ void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransfo
   // Scattered over a large image, the rows under the shape are rarely cached: ask for them now
   // and rasterize while they arrive.
   const int firstX = std::clamp(left, 0, width - 1), lastX = std::clamp(left + w - 1, 0, width - 1);
-  for (int y = std::max(top, 0); y < std::min(top + h, height); ++y) {
+  const int firstRow = std::max({top, 0, from}), endRow = std::min({top + h, height, to});
+  for (int y = firstRow; y < endRow; ++y) {
     __builtin_prefetch(bits + y * stride + 4 * firstX, 1);
     __builtin_prefetch(bits + y * stride + 4 * lastX, 1);
   }
@@ -186,7 +218,7 @@ void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransfo
   double sum = 0;
   for (int y = 0; y < h; ++y) {
     const int iy = top + y;
-    quint32* pixels = iy >= 0 && iy < height ? reinterpret_cast<quint32*>(bits + iy * stride) : nullptr;
+    quint32* pixels = iy >= firstRow && iy < endRow ? reinterpret_cast<quint32*>(bits + iy * stride) : nullptr;
     for (int x = 0; x < w; ++x) {
       sum += acc[std::size_t(y) * w + x];
       const int ix = left + x;
@@ -338,6 +370,11 @@ bool Graphics::DrawsWholePixels() const {
   if (!device || device->devType() != QInternal::Image || device->devicePixelRatioF() != 1.0) return false;
   const QTransform t = m_st.world * m_base;
   return t.type() <= QTransform::TxTranslate && t.dx() == std::round(t.dx()) && t.dy() == std::round(t.dy());
+}
+
+bool Graphics::DrawsOnPremultiplied() const {
+  if (!DrawsWholePixels()) return false;
+  return static_cast<const QImage*>(m_painter->device())->format() == QImage::Format_ARGB32_Premultiplied;
 }
 
 void Graphics::Begin() const {
@@ -583,22 +620,27 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
   if (isCut) bounds = cut.boundingRect();
   Begin();
   const QRectF deviceBounds = m_painter->transform().mapRect(bounds);
-  if (StrokeInPieces(stroked, qp) || StrokeInBands(stroked, qp, deviceBounds)) {
+  if (StrokeInPieces(*m_painter, stroked, qp) || StrokeInBands(stroked, qp, deviceBounds)) {
     End();
     return Ok;
   }
-  PaintLarge(m_painter, deviceBounds, [&] { m_painter->strokePath(stroked, qp); });
+  // The engine steps a thin line pixel by pixel on the calling thread whatever its length: handing
+  // it to the pool would only add a wait.
+  if (IsThinPen(qp, m_painter->transform()) && !ManyFigures(stroked))
+    m_painter->strokePath(stroked, qp);
+  else
+    PaintLarge(m_painter, deviceBounds, [&] { m_painter->strokePath(stroked, qp); });
   End();
   return Ok;
 }
 
-bool Graphics::StrokeInPieces(const QPainterPath& path, const QPen& pen) const {
+bool Graphics::StrokeInPieces(QPainter& painter, const QPainterPath& path, const QPen& pen) const {
   constexpr int kPiece = 8;
   const int n = path.elementCount();
-  if (n <= 2 * kPiece || !m_painter->testRenderHint(QPainter::Antialiasing)) return false;
+  if (n <= 2 * kPiece || !painter.testRenderHint(QPainter::Antialiasing)) return false;
   if (pen.style() != Qt::SolidLine || pen.joinStyle() != Qt::RoundJoin || pen.brush().style() != Qt::SolidPattern)
     return false;
-  const QTransform& toDevice = m_painter->transform();
+  const QTransform& toDevice = painter.transform();
   const double width = pen.isCosmetic() ? pen.widthF() : pen.widthF() * std::sqrt(std::fabs(toDevice.determinant()));
   if (width <= 1.5) return false;
   for (int i = 0; i < n; ++i)
@@ -609,11 +651,11 @@ bool Graphics::StrokeInPieces(const QPainterPath& path, const QPen& pen) const {
   QPainterPath piece;
   int segments = 0;
   auto flush = [&] {
-    if (segments > 0) m_painter->strokePath(piece, piecePen);
+    if (segments > 0) painter.strokePath(piece, piecePen);
     piece.clear();
     segments = 0;
   };
-  PaintLarge(m_painter, toDevice.mapRect(path.controlPointRect()), [&] {
+  PaintLarge(&painter, toDevice.mapRect(path.controlPointRect()), [&] {
     QPointF last;
     for (int i = 0; i < n; ++i) {
       const QPainterPath::Element& e = path.elementAt(i);
@@ -810,6 +852,17 @@ bool Graphics::CutToImage(const QPainterPath& path, const QPen& pen, QPainterPat
 // way, in an opaque solid colour: the pen's outline filled here in place of the engine's own fill.
 // Thinner pens take the engine's line drawing, which this would not match.
 bool Graphics::StrokeSmall(const QPainterPath& path, const QPen& pen) const {
+  QPainterPath outline;
+  QTransform placed;
+  QRectF box;
+  if (!SmallStrokeOutline(path, pen, outline, placed, box)) return false;
+  FillSmallOutline(*static_cast<QImage*>(m_painter->device()), outline, placed, box, pen.color().rgba());
+  m_drawn = true;
+  return true;
+}
+
+bool Graphics::SmallStrokeOutline(const QPainterPath& path, const QPen& pen, QPainterPath& outline, QTransform& placed,
+                                  QRectF& box) const {
   if (m_metafile || m_handedOutDc || m_painter->hasClipping()) return false;
   if (m_st.smoothing != SmoothingModeAntiAlias && m_st.smoothing != SmoothingModeHighQuality) return false;
   if (m_st.compositing != CompositingModeSourceOver) return false;
@@ -837,6 +890,7 @@ bool Graphics::StrokeSmall(const QPainterPath& path, const QPen& pen) const {
   struct Kept {
     std::vector<double> key;
     QPainterPath outline;
+    QRectF bounds;
   };
   thread_local Kept kept[4];
   thread_local int nextKept = 0;
@@ -856,17 +910,16 @@ bool Graphics::StrokeSmall(const QPainterPath& path, const QPen& pen) const {
     nextKept = (nextKept + 1) % 4;
     slot.key = key;
     slot.outline = QPainterPathStroker(pen).createStroke(shape);
+    slot.bounds = slot.outline.controlPointRect();
     found = &slot;
   }
-  const QPainterPath& outline = found->outline;
-  const QTransform placed = QTransform::fromTranslate(origin.x(), origin.y()) * toDevice;
-  const QRectF box = placed.mapRect(outline.controlPointRect());
+  placed = QTransform::fromTranslate(origin.x(), origin.y()) * toDevice;
+  box = placed.mapRect(found->bounds);
   if (!(box.width() + box.height() < 96)) return false;
   const QTransform toBasePlaced = QTransform::fromTranslate(origin.x(), origin.y()) * toBase;
-  if (m_st.clipped && !m_st.clip.contains(toBasePlaced.mapRect(outline.controlPointRect()).adjusted(-1, -1, 1, 1)))
+  if (m_st.clipped && !m_st.clip.contains(toBasePlaced.mapRect(found->bounds).adjusted(-1, -1, 1, 1)))
     return false;
-  FillSmallOutline(image, outline, placed, colour);
-  m_drawn = true;
+  outline = found->outline;
   return true;
 }
 
@@ -953,16 +1006,7 @@ Status Graphics::DrawPolygon(const Pen* pen, const PointF* points, INT count) {
 Status Graphics::DrawPath(const Pen* pen, const GraphicsPath* path) {
   if (!path) return SetStatus(InvalidParameter);
   const QPainterPath& q = path->Q();
-  // Closed when every figure ends where it starts, with more than a line's two points.
-  const int n = q.elementCount();
-  bool closed = n > 0;
-  for (int start = 0, i = 1; closed && i <= n; ++i) {
-    if (i < n && !q.elementAt(i).isMoveTo()) continue;
-    const QPainterPath::Element &first = q.elementAt(start), &last = q.elementAt(i - 1);
-    closed = i - start > 2 && first.x == last.x && first.y == last.y;
-    start = i;
-  }
-  return Stroke(q, pen, closed);
+  return Stroke(q, pen, AllFiguresClosed(q));
 }
 Status Graphics::FillRectangle(const Brush* brush, REAL x, REAL y, REAL w, REAL h) {
   return Fill(RectPath(QRectF(x, y, w, h)), brush);
@@ -1024,6 +1068,56 @@ Status Graphics::FillRectanglesEach(const RectF* rects, const ARGB* colours, INT
       painter.fillPath(shape, brush.Q(m_st.world, shape.boundingRect()));
     }
   });
+  m_drawn = true;
+  return Ok;
+}
+
+Status Graphics::DrawLinesEach(const Pen* const* pens, const PointF* const* points, const INT* counts, INT count) {
+  if (!pens || !points || !counts || count < 0) return SetStatus(InvalidParameter);
+  if (!m_painter) return SetStatus(InvalidParameter);
+  auto oneByOne = [&] {
+    for (INT i = 0; i < count; ++i)
+      if (const Status status = DrawLines(pens[i], points[i], counts[i]); status != Ok) return status;
+    return Ok;
+  };
+  QPaintDevice* device = m_painter->device();
+  if (count < 2 || !m_bitmap || m_metafile || m_handedOutDc || !device || device->devType() != QInternal::Image ||
+      m_st.compositing != CompositingModeSourceOver)
+    return oneByOne();
+  QImage& target = *static_cast<QImage*>(device);
+  if (target.format() != QImage::Format_ARGB32 || target.devicePixelRatio() != 1.0) return oneByOne();
+  // Thin lines only, each the path Stroke would give the engine.
+  const QTransform toDevice = m_st.world * m_base;
+  std::vector<std::pair<QPainterPath, QPen>> lines(count);
+  QRectF all;
+  for (INT i = 0; i < count; ++i) {
+    if (!pens[i] || !points[i] || counts[i] < 2) return oneByOne();
+    QPainterPath path;
+    path.moveTo(points[i][0].X, points[i][0].Y);
+    for (INT k = 1; k < counts[i]; ++k) path.lineTo(points[i][k].X, points[i][k].Y);
+    QPen pen = pens[i]->Q(m_st.world, path.boundingRect());
+    if (!IsThinPen(pen, toDevice)) return oneByOne();
+    QPainterPath cut;
+    lines[i] = {CutToImage(path, pen, cut) ? cut : path, pen};
+    all |= toDevice.mapRect(lines[i].first.controlPointRect());
+  }
+  // A non-premultiplied image whose pixels are all opaque holds the same bytes as its premultiplied
+  // form, and opaque pixels stay opaque under source-over. Drawn as premultiplied, the engine
+  // blends in place instead of converting every short span of a line there and back.
+  const int top = std::max(0, int(std::floor(all.top())) - 3);
+  const int bottom = std::min(target.height(), int(std::ceil(all.bottom())) + 3);
+  if (top >= bottom) return oneByOne();
+  for (int y = top; y < bottom; ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(target.constScanLine(y));
+    QRgb opaque = 0xFF000000u;
+    for (int x = 0, w = target.width(); x < w; ++x) opaque &= row[x];
+    if (opaque != 0xFF000000u) return oneByOne();
+  }
+  QImage view(target.bits(), target.width(), target.height(), target.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&view);
+  SetUpBandPainter(painter, target.width(), top, bottom, toDevice,
+                   m_st.smoothing == SmoothingModeAntiAlias || m_st.smoothing == SmoothingModeHighQuality);
+  for (const auto& [path, pen] : lines) painter.strokePath(path, pen);
   m_drawn = true;
   return Ok;
 }
@@ -1137,6 +1231,109 @@ Status Graphics::DrawImage(Image* image, const RectF& d, REAL sx, REAL sy, REAL 
                            const ImageAttributes* attributes) {
   if (unit != UnitPixel) return SetStatus(NotImplemented);
   return DrawImageRect(image, QRectF(d.X, d.Y, d.Width, d.Height), QRectF(sx, sy, sw, sh), attributes);
+}
+
+BandedDrawing::BandedDrawing(Graphics* graphics) : m_graphics(graphics) {}
+
+bool BandedDrawing::Available() const {
+  const Graphics* g = m_graphics;
+  if (!g || !g->m_painter || !g->m_bitmap || g->m_metafile || g->m_handedOutDc || !BandPool()) return false;
+  if (g->m_st.clipped || g->m_painter->hasClipping() || g->m_st.compositing != CompositingModeSourceOver) return false;
+  if (!g->DrawsWholePixels()) return false;
+  const QImage& image = *static_cast<const QImage*>(g->m_painter->device());
+  return image.format() == QImage::Format_ARGB32_Premultiplied;
+}
+
+void BandedDrawing::Run(int top, int bottom, const std::function<void(Band&)>& draw) {
+  if (!Available()) return;
+  QImage& image = *static_cast<QImage*>(m_graphics->m_painter->device());
+  top = std::max(top, 0);
+  bottom = std::min(bottom, image.height());
+  if (bottom <= top) return;
+  uchar* const bits = image.bits();  // here: never a detach on a pool thread
+  m_graphics->m_drawn = true;
+  QThreadPool* pool = BandPool();
+  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 32});
+  auto run = [&](int from, int to) {
+    Band band(*m_graphics, bits, from, to);
+    draw(band);
+  };
+  if (bands < 2)
+    run(top, bottom);
+  else
+    RunInBands(pool, top, bottom, bands, run);
+}
+
+BandedDrawing::Band::Band(const Graphics& graphics, uchar* bits, int from, int to)
+    : m_graphics(graphics), m_from(from), m_to(to) {
+  const QImage& image = *static_cast<const QImage*>(graphics.m_painter->device());
+  m_view = QImage(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
+}
+
+// Made only when a band has the engine's work to do; set up as Begin sets up the Graphics'
+// painter, and clipped to the band.
+QPainter& BandedDrawing::Band::Painter() {
+  if (!m_painter) {
+    m_painter = std::make_unique<QPainter>(&m_view);
+    const Graphics::State& st = m_graphics.m_st;
+    m_graphics.SetUpBandPainter(*m_painter, m_view.width(), m_from, m_to, st.world * m_graphics.m_base,
+                                st.smoothing == SmoothingModeAntiAlias || st.smoothing == SmoothingModeHighQuality);
+    m_painter->setRenderHint(QPainter::SmoothPixmapTransform, st.interpolation != InterpolationModeNearestNeighbor);
+  }
+  return *m_painter;
+}
+
+// As Graphics::Stroke draws on an image, each figure clipped to the band's rows: the engine's
+// scanlines and thin lines give a row the same pixels with or without such a clip.
+Status BandedDrawing::Band::DrawPath(const Pen* pen, const GraphicsPath* path) {
+  if (!pen || !path) return InvalidParameter;
+  const QPainterPath q = path->Q();
+  const QPen qp = pen->Q(m_graphics.m_st.world, q.boundingRect());
+  if (pen->GetAlignment() == PenAlignmentInset && AllFiguresClosed(q) && pen->GetWidth() > 0) {
+    QPainterPath inside = q;
+    inside.setFillRule(Qt::WindingFill);
+    QPen wide = qp;
+    wide.setWidthF(2.0 * pen->GetWidth());
+    wide.setJoinStyle(Qt::MiterJoin);
+    QPainter& painter = Painter();
+    painter.save();
+    painter.setClipPath(inside, Qt::IntersectClip);
+    painter.strokePath(q, wide);
+    painter.restore();
+    return Ok;
+  }
+  QPainterPath outline;
+  QTransform placed;
+  QRectF box;
+  if (m_graphics.SmallStrokeOutline(q, qp, outline, placed, box)) {
+    FillSmallOutline(m_view, outline, placed, box, qp.color().rgba(), m_from, m_to);
+    return Ok;
+  }
+  // Long lines as the Graphics strokes them (its bands of a thin line give the pixels of one stroke).
+  QPainterPath cut;
+  const QPainterPath& stroked = m_graphics.CutToImage(q, qp, cut) ? cut : q;
+  QPainter& painter = Painter();
+  if (!m_graphics.StrokeInPieces(painter, stroked, qp)) painter.strokePath(stroked, qp);
+  return Ok;
+}
+
+Status BandedDrawing::Band::FillPath(const Brush* brush, const GraphicsPath* path) {
+  if (!brush || !path) return InvalidParameter;
+  QPainterPath shape = path->Q();
+  const QPainterPath coverage = brush->Coverage();
+  if (!coverage.isEmpty()) shape = shape.intersected(coverage);
+  Painter().fillPath(shape, brush->Q(m_graphics.m_st.world, shape.boundingRect()));
+  return Ok;
+}
+
+Status BandedDrawing::Band::DrawImage(Image* image, const RectF& dest, REAL srcX, REAL srcY, REAL srcWidth,
+                                      REAL srcHeight, Unit srcUnit) {
+  auto* bitmap = dynamic_cast<Bitmap*>(image);
+  if (!bitmap) return InvalidParameter;
+  if (srcUnit != UnitPixel) return NotImplemented;
+  Painter().drawImage(QRectF(dest.X, dest.Y, dest.Width, dest.Height), bitmap->Q(),
+                      QRectF(srcX, srcY, srcWidth, srcHeight));
+  return Ok;
 }
 
 }  // namespace Gdiplus

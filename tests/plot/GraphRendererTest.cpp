@@ -6,6 +6,7 @@
 #include "QLObservedPattern.h"
 
 #include <QApplication>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -297,6 +298,38 @@ TEST_F(GraphRendererTest, CurvesAreDrawnWhereTheTransformPutsThem)
     EXPECT_EQ(far.GetValue(), 0xFFFFFFFFu);
 }
 
+// Plain lines are stroked together, yet each in its turn: a filled curve covers the lines drawn
+// before it and lies under those drawn after it.
+TEST_F(GraphRendererTest, CurvesKeepTheirOrderAroundAFill)
+{
+    settings.m_showGrid = 0;
+    for (double y : {500.0, 450.0}) AddObserved({{0, y}, {80, y}})->m_color = 0xFFFF0000u;
+    auto filled = AddObserved({{0, 800}, {80, 800}});
+    filled->m_fill = true;
+    filled->m_fillOpacity = 1;
+    for (double y : {300.0, 250.0}) AddObserved({{0, y}, {80, y}})->m_color = 0xFF00A000u;
+    auto r = Make();
+    Gdiplus::Bitmap bitmap(780, 570);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawPlot(&graphics);
+    }
+    for (double y : {500.0, 450.0, 300.0, 250.0}) {
+        SCOPED_TRACE(y);
+        const Gdiplus::PointF at = r->DataToPixel(20, y);
+        int red = 0, green = 0;
+        for (int dy = -2; dy <= 2; ++dy) {
+            Gdiplus::Color c;
+            bitmap.GetPixel(int(at.X), int(at.Y) + dy, &c);
+            red += c.GetR() > 100;
+            green += c.GetG() > 60 && c.GetR() < 60;
+        }
+        EXPECT_EQ(red, 0);
+        EXPECT_EQ(green > 0, y < 400);
+    }
+}
+
 TEST_F(GraphRendererTest, PatternBandsSplitThePlotHeight)
 {
     auto a = AddObserved({{0, 1}, {80, 1}});
@@ -539,6 +572,54 @@ TEST_F(GraphRendererTest, GridDrawnInPiecesMatchesTheGridDrawnAsLines)
     EXPECT_GT(gridPixels, 10000);
     EXPECT_LE(largest, 3);
 }
+TEST_F(GraphRendererTest, GridPiecesKeptFromAnEarlierDrawingFollowEveryChange)
+{
+    settings.m_showGrid = 1;
+    struct Variant
+    {
+        double xMax, yMax;
+        std::uint32_t colour;
+    };
+    // The first comes back last: its pieces were kept, and must give the same pixels again.
+    const Variant variants[] = {
+        {180, 1000, 0xFFC0C0C0u}, {180, 1000, 0xFF4080C0u}, {180, 700, 0xFFC0C0C0u}, {95, 1000, 0xFFC0C0C0u},
+        {180, 1000, 0xFFC0C0C0u}};
+    std::vector<std::unique_ptr<Gdiplus::Bitmap>> drawn;
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(drawn.size());
+        settings.m_visibleXMax = v.xMax;
+        settings.m_visibleYMax = v.yMax;
+        settings.m_gridColor = v.colour;
+        auto r = Make();
+        auto pieces = std::make_unique<Gdiplus::Bitmap>(780, 570);
+        Gdiplus::Bitmap lines(780, 570);
+        {
+            Gdiplus::Graphics graphics(pieces.get());
+            graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+            r->DrawFrame(&graphics, false);
+        }
+        {
+            Gdiplus::Graphics graphics(&lines);
+            graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+            graphics.TranslateTransform(1.0f / 4096, 1.0f / 4096);
+            r->DrawFrame(&graphics, false);
+        }
+        int largest = 0;
+        for (int y = 0; y < 570; ++y)
+            for (int x = 0; x < 780; ++x) {
+                Gdiplus::Color a, b;
+                pieces->GetPixel(x, y, &a);
+                lines.GetPixel(x, y, &b);
+                for (int shift : {0, 8, 16, 24})
+                    largest = std::max(largest, std::abs(int((a.GetValue() >> shift) & 0xFF) -
+                                                         int((b.GetValue() >> shift) & 0xFF)));
+            }
+        EXPECT_LE(largest, 3);
+        drawn.push_back(std::move(pieces));
+    }
+    EXPECT_TRUE(drawn.front()->Q() == drawn.back()->Q());
+    EXPECT_FALSE(drawn.front()->Q() == drawn[1]->Q());
+}
 // Compares two renderings channel by channel; counts the pixels the first one changed from white.
 int LargestDifference(Gdiplus::Bitmap& a, Gdiplus::Bitmap& b, int* inked)
 {
@@ -596,6 +677,42 @@ TEST_F(GraphRendererTest, LabelTextCopiedFromTilesMatchesTextDrawnInPlace)
         EXPECT_LE(LargestDifference(tiles, direct, &inked), 3);
         EXPECT_GT(inked, 1000);
     }
+}
+// On an image, placed labels are drawn in bands of rows on several threads; with one thread
+// they are drawn one after another. Both leave the same pixels, overlapping and crossing bands.
+TEST_F(GraphRendererTest, LabelsDrawnInBandsMatchLabelsDrawnInTurn)
+{
+    CGraphRenderer::SetTextMeasurer(nullptr);
+    settings.m_hideOverlappingLabels = false;  // overlapping labels keep their order
+    auto framed = AddObserved({{0, 0}, {80, 0}});
+    framed->m_labelAlignment = 3;
+    framed->m_labelFrame = 1;
+    framed->m_labelOutline = 1;
+    framed->m_labelColor = 0xFF2040A0u;
+    auto turned = AddObserved({{0, 0}, {80, 0}});
+    turned->m_labelAlignment = 3;
+    turned->m_labelOutline = 1;
+    turned->m_rotateLabels = 1;
+    turned->m_labelColor = 0xFFA02020u;
+    CQLPeakLabelList peaks;
+    for (int i = 0; i < 60; ++i)
+        peaks.push_back({i % 2 ? turned.get() : framed.get(), 1.0 + 1.3 * i, 60 + (i * 173) % 900,
+                         i % 3 ? L"1 1 0" : L"2 0 0"});
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    Gdiplus::Bitmap banded(780, 570, Gdiplus::PixelFormat32bppPARGB), inTurn(780, 570, Gdiplus::PixelFormat32bppPARGB);
+    for (Gdiplus::Bitmap* bitmap : {&banded, &inTurn}) {
+        pool->setMaxThreadCount(bitmap == &banded ? std::max(threads, 6) : 1);
+        auto r = Make();
+        Gdiplus::Graphics graphics(bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        CQLPeakLabelList copy = peaks;
+        r->DrawPeakLabels(&graphics, copy);
+    }
+    pool->setMaxThreadCount(threads);
+    int inked = 0;
+    EXPECT_EQ(LargestDifference(banded, inTurn, &inked), 0);
+    EXPECT_GT(inked, 5000);
 }
 TEST_F(GraphRendererTest, TurnedLabelsGrowWithAnExportAsOtherText)
 {

@@ -6,14 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QThreadPool>
 
 using namespace Gdiplus;
 
@@ -434,6 +437,169 @@ TEST(GdiPlusPixels, RectanglesEachOfItsColourMatchOneAfterAnother) {
     EXPECT_GT(touched, 50000);
     EXPECT_EQ(differing, 0);
   }
+}
+
+// Many thin lines stroked at once leave every pixel as DrawLines one after another: dashed and
+// solid, translucent pens, with a clip and a scale, on an opaque image and on one with a few
+// translucent pixels in the lines' way.
+TEST(GdiPlusPixels, LinesEachOfItsPenMatchOneAfterAnother) {
+  struct Case {
+    bool clip;
+    float scale;
+    bool translucentUnder;
+  };
+  const Case cases[] = {{false, 1.0f, false}, {true, 1.0f, false}, {true, 0.5f, false}, {false, 1.0f, true}};
+  const DashStyle dashes[] = {DashStyleSolid, DashStyleDash, DashStyleDot, DashStyleDashDot};
+  std::vector<std::vector<PointF>> lines;
+  for (int c = 0; c < 24; ++c) {
+    // Falling curves that crowd together towards the right, with small wiggles, as the
+    // scattering factors do; two steep ones cross them all.
+    std::vector<PointF> line;
+    for (int i = 0; i < 400; ++i) {
+      const float x = 5.3f + float(i) * (c % 12 == 5 ? 0.2f : 1.01f);
+      const float fall = c % 12 == 5 ? float(i) * 0.7f : (10.0f + 11.0f * float(c)) * std::exp(-float(i) * 0.006f);
+      line.emplace_back(x, 290.0f - fall - 0.4f * std::sin(float(i) * 0.3f + float(c)));
+    }
+    lines.push_back(std::move(line));
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.clip << " " << c.scale << " " << c.translucentUnder);
+    Bitmap each(420, 300, PixelFormat32bppARGB), oneByOne(420, 300, PixelFormat32bppARGB);
+    for (Bitmap* b : {&each, &oneByOne})
+      for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 420; ++x)
+          b->Q().setPixel(x, y, c.translucentUnder && x == 200 && y % 40 == 0 ? qRgba(90, 160, 30, 128)
+                                                                                : qRgb(250 - x % 60, 240, 200 + y % 50));
+    std::vector<std::unique_ptr<Pen>> pens;
+    std::vector<const Pen*> penList;
+    std::vector<const PointF*> pointList;
+    std::vector<INT> counts;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const ARGB colour = (i % 5 == 2 ? 0x90000000u : 0xFF000000u) | ARGB(0x00A01030u + ARGB(i) * 0x00050A07u);
+      pens.push_back(std::make_unique<Pen>(Color(colour), 1.0f / c.scale));
+      pens.back()->SetDashStyle(dashes[i % 4]);
+      pens.back()->SetLineJoin(LineJoinRound);
+      penList.push_back(pens.back().get());
+      pointList.push_back(lines[i].data());
+      counts.push_back(INT(lines[i].size()));
+    }
+    for (Bitmap* b : {&each, &oneByOne}) {
+      Graphics g(b);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.ScaleTransform(c.scale, c.scale);
+      g.TranslateTransform(2.0f, -3.0f);
+      if (c.clip) g.SetClip(RectF(20.5f / c.scale, 30.25f / c.scale, 330.0f / c.scale, 240.5f / c.scale));
+      if (b == &each) {
+        ASSERT_EQ(g.DrawLinesEach(penList.data(), pointList.data(), counts.data(), INT(lines.size())), Ok);
+      } else {
+        for (size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(g.DrawLines(penList[i], pointList[i], counts[i]), Ok);
+      }
+    }
+    int differing = 0, touched = 0;
+    for (int y = 0; y < 300; ++y)
+      for (int x = 0; x < 420; ++x) {
+        differing += each.Q().pixel(x, y) != oneByOne.Q().pixel(x, y);
+        touched += oneByOne.Q().pixel(x, y) != qRgb(250 - x % 60, 240, 200 + y % 50);
+      }
+    EXPECT_GT(touched, 4000);
+    EXPECT_EQ(differing, 0);
+  }
+}
+
+// Label arrows, framed boxes and text tiles drawn in bands of rows on several threads leave
+// every pixel as the same calls on the Graphics one after another do, where they overlap and
+// where they cross from one band into the next.
+TEST(GdiPlusPixels, BandsDrawAsTheGraphicsDoesExactly) {
+  QThreadPool* pool = QThreadPool::globalInstance();
+  const int threads = pool->maxThreadCount();
+  pool->setMaxThreadCount(std::max(threads, 6));
+  Bitmap tile(11, 23, PixelFormat32bppPARGB);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 11; ++x) tile.Q().setPixel(x, y, qPremultiply(qRgba(30 * (x % 8), 11 * y, 200, (x * 41 + y * 23) % 256)));
+  // Each step draws onto the Graphics or onto a band alike.
+  auto steps = [&](auto& target) {
+    for (int i = 0; i < 90; ++i) {
+      const float x = 9.3f + float(i) * 6.77f, tip = 20.6f + float((i * 53) % 260) + 0.37f * float(i % 3);
+      const float up = i % 4 == 0 ? -1.0f : 1.0f;
+      GraphicsPath arrow;
+      arrow.AddLine(x - 3, tip - up * 5, x, tip);
+      arrow.AddLine(x, tip, x + 3, tip - up * 5);
+      arrow.StartFigure();
+      arrow.AddLine(x, tip, x, tip - up * 12);
+      if (i % 5 == 0) {
+        // A rounded frame on paper, in the same path as its arrow.
+        GraphicsPath box;
+        box.AddArc(x - 8, tip - up * 12 - 40, 8, 8, 180, 90);
+        box.AddArc(x + 4, tip - up * 12 - 40, 8, 8, 270, 90);
+        box.AddArc(x + 4, tip - up * 12 - 8, 8, 8, 0, 90);
+        box.AddArc(x - 8, tip - up * 12 - 8, 8, 8, 90, 90);
+        box.CloseFigure();
+        SolidBrush paper(Color(0xF0FFFFF4u));
+        ASSERT_EQ(target.FillPath(&paper, &box), Ok);
+        arrow.StartFigure();
+        arrow.AddPath(&box, FALSE);
+        if (i % 10 == 0) {
+          // Alone and closed: an inset pen draws inside it.
+          Pen inset(Color(0xFF308030u), 2.0f);
+          inset.SetAlignment(PenAlignmentInset);
+          ASSERT_EQ(target.DrawPath(&inset, &box), Ok);
+        }
+      }
+      Pen outline(Color(0xFFFDFDFDu), 3.0f), line(Color(0xFF000000u | (0x10305u * ARGB(i))), 1.0f);
+      outline.SetAlignment(PenAlignmentInset);
+      line.SetAlignment(PenAlignmentInset);
+      ASSERT_EQ(target.DrawPath(&outline, &arrow), Ok);
+      ASSERT_EQ(target.DrawPath(&line, &arrow), Ok);
+      const float left = std::floor(x) - 5, top = std::floor(tip - up * 12) - (up > 0 ? 23 : 0);
+      ASSERT_EQ(target.DrawImage(&tile, RectF(left, top, 11, 23), 0, 0, 11, 23, UnitPixel), Ok);
+    }
+    // A long wide line through every band, a scaled copy of the tile and a fraction-placed one.
+    GraphicsPath across;
+    across.AddLine(3.5f, 5.25f, 600.0f, 330.7f);
+    across.AddLine(600.0f, 330.7f, 620.0f, 12.0f);
+    Pen wide(Color(0xC0A02040u), 2.5f);
+    ASSERT_EQ(target.DrawPath(&wide, &across), Ok);
+    ASSERT_EQ(target.DrawImage(&tile, RectF(100, 150, 33, 69), 0, 0, 11, 23, UnitPixel), Ok);
+    ASSERT_EQ(target.DrawImage(&tile, RectF(300.5f, 200.25f, 11, 23), 0, 0, 11, 23, UnitPixel), Ok);
+  };
+  Bitmap whole(640, 340, PixelFormat32bppPARGB), banded(640, 340, PixelFormat32bppPARGB);
+  for (Bitmap* b : {&whole, &banded})
+    for (int y = 0; y < 340; ++y)
+      for (int x = 0; x < 640; ++x) b->Q().setPixel(x, y, qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255)));
+  {
+    Graphics g(&whole);
+    g.SetSmoothingMode(SmoothingModeAntiAlias);
+    g.TranslateTransform(2.0f, 3.0f);
+    steps(g);
+  }
+  {
+    Graphics g(&banded);
+    g.SetSmoothingMode(SmoothingModeAntiAlias);
+    g.TranslateTransform(2.0f, 3.0f);
+    BandedDrawing bands(&g);
+    ASSERT_TRUE(bands.Available());
+    std::atomic<int> count{0};
+    bands.Run(0, 340, [&](BandedDrawing::Band& band) {
+      ++count;
+      steps(band);
+    });
+    EXPECT_GE(count, 4);
+    // Not on a clip or at a fraction of a pixel.
+    g.SetClip(RectF(0, 0, 300, 300));
+    EXPECT_FALSE(bands.Available());
+    g.ResetClip();
+    g.TranslateTransform(0.5f, 0);
+    EXPECT_FALSE(bands.Available());
+  }
+  pool->setMaxThreadCount(threads);
+  int differing = 0, touched = 0;
+  for (int y = 0; y < 340; ++y)
+    for (int x = 0; x < 640; ++x) {
+      differing += whole.Q().pixel(x, y) != banded.Q().pixel(x, y);
+      touched += whole.Q().pixel(x, y) != qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255));
+    }
+  EXPECT_GT(touched, 30000);
+  EXPECT_EQ(differing, 0);
 }
 
 TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
