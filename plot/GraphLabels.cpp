@@ -7,9 +7,11 @@
 #include "LXText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <cwctype>
 #include <map>
@@ -59,6 +61,13 @@ struct KeptTileKey
     operator LabelTileKey() const { return {text, face, look}; }
 };
 
+// A float's bits (the two zeros alike, as they compare): the library's float hash runs a
+// byte-string hash over four bytes.
+std::size_t FloatHash(float f)
+{
+    return f == 0 ? 0 : std::size_t(std::bit_cast<std::uint32_t>(f));
+}
+
 struct LabelTileHash
 {
     using is_transparent = void;
@@ -68,7 +77,7 @@ struct LabelTileHash
         auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
         const LabelTileLook& l = k.look;
         mix(std::hash<std::wstring_view>()(k.face));
-        for (float f : {l.size, l.fx, l.fy, l.w, l.h, l.dpiX, l.dpiY, l.textScale}) mix(std::hash<float>()(f));
+        for (float f : {l.size, l.fx, l.fy, l.w, l.h, l.dpiX, l.dpiY, l.textScale}) mix(FloatHash(f));
         for (std::size_t v : {std::size_t(l.flags), std::size_t(l.colour), std::size_t(l.rotate), std::size_t(l.drawDpi),
                               std::size_t(l.screenDpi), std::size_t(l.smoothing)})
             mix(v);
@@ -211,6 +220,14 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
 void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film)
 {
     m_placedLabels.clear();
+    // Bands over the area's columns and a margin of frames half out of it; fewer for an area too
+    // wide to be finite or sensible.
+    const float first = std::floor(area.m_float.X / 32) - 8, count = std::ceil(area.m_float.Width / 32) + 17;
+    const bool sized = first > -1e6f && first < 1e6f && count > 0 && count < 65536;
+    m_labelBandsBase = sized ? int(first) : 0;
+    for (std::vector<size_t>& band : m_labelBands) band.clear();
+    m_labelBands.resize(sized ? std::size_t(count) + 1 : 1);
+    m_labelBandsFiled = 0;
     if (m_settings->m_hideOverlappingLabels) {
         // Strongest first. Sorting their places makes the same comparisons, hence the same order
         // among equals, as sorting the labels, without moving their texts about.
@@ -240,39 +257,38 @@ void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::
 bool CGraphRenderer::OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame)
 {
     constexpr float kBand = 32;
+    if (m_labelBands.empty()) m_labelBands.resize(1);
+    const int far = int(m_labelBands.size()) - 1;
+    // The bands a frame covers; none (-1) for a frame reaching outside them or not finite.
     auto bands = [&](const LXGraphics::CSyncRect& r) {
-        const float low = std::floor(r.m_float.X / kBand), high = std::floor((r.m_float.X + r.m_float.Width) / kBand);
-        // A frame too far out or not finite is filed in one band that every query also reads.
-        if (!(low > -1e6f && high < 1e6f)) return std::pair<int, int>(INT_MIN, INT_MIN);
+        const float low = std::floor(r.m_float.X / kBand) - float(m_labelBandsBase);
+        const float high = std::floor((r.m_float.X + r.m_float.Width) / kBand) - float(m_labelBandsBase);
+        if (!(low >= 0 && high < float(far))) return std::pair<int, int>(-1, -1);
         return std::pair<int, int>(int(low), int(high));
     };
     if (m_labelBandsFiled > m_placedLabels.size()) {
-        m_labelBands.clear();
+        for (std::vector<size_t>& band : m_labelBands) band.clear();
         m_labelBandsFiled = 0;
     }
     for (; m_labelBandsFiled < m_placedLabels.size(); ++m_labelBandsFiled) {
         const auto [low, high] = bands(m_placedLabels[m_labelBandsFiled]);
-        for (int b = low; b <= high; ++b) {
-            m_labelBands[b].push_back(m_labelBandsFiled);
-            if (b == INT_MIN) break;
-        }
+        if (low < 0) m_labelBands[std::size_t(far)].push_back(m_labelBandsFiled);
+        for (int b = low; b >= 0 && b <= high; ++b) m_labelBands[std::size_t(b)].push_back(m_labelBandsFiled);
     }
     auto hits = [&](int band) {
-        auto it = m_labelBands.find(band);
-        if (it == m_labelBands.end()) return false;
-        for (size_t i : it->second)
+        for (size_t i : m_labelBands[std::size_t(band)])
             if (Overlaps(frame, m_placedLabels[i])) return true;
         return false;
     };
     const auto [low, high] = bands(frame);
-    if (low == INT_MIN) {
+    if (low < 0) {
         for (const LXGraphics::CSyncRect& placed : m_placedLabels)
             if (Overlaps(frame, placed)) return true;
         return false;
     }
     for (int b = low; b <= high; ++b)
         if (hits(b)) return true;
-    return hits(INT_MIN);  // frames filed out of range
+    return hits(far);  // frames filed out of range
 }
 
 void CGraphRenderer::DrawPeakLabels(Gdiplus::Graphics* graphics, CQLPeakLabelList& peaks)
