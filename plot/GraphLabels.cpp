@@ -185,7 +185,7 @@ struct CGraphRenderer::LabelDrawing
     LXGraphics::CSyncRect frame;
     LabelTile tile;
     Gdiplus::RectF tileAt;
-    int top, bottom;  // the rows it may reach
+    int left, right;  // the columns it may reach
 };
 
 void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film)
@@ -195,8 +195,9 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
         PlacePeakLabels(peaks, area, film);
         return;
     }
-    // Placed one after another (each against those before it), then drawn in bands of rows on
-    // several threads: on a large plot most of a label's cost is its drawing.
+    // Placed one after another (each against those before it), then drawn in strips of columns on
+    // several threads: on a large plot most of a label's cost is its drawing. Labels are narrow,
+    // so few of them reach into two strips.
     std::vector<LabelDrawing> drawings;
     struct Collecting
     {
@@ -206,14 +207,14 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
     m_labelDrawings = &drawings;
     PlacePeakLabels(peaks, area, film);
     if (drawings.empty()) return;
-    int top = INT_MAX, bottom = INT_MIN;
+    int left = INT_MAX, right = INT_MIN;
     for (const LabelDrawing& d : drawings) {
-        top = std::min(top, d.top);
-        bottom = std::max(bottom, d.bottom);
+        left = std::min(left, d.left);
+        right = std::max(right, d.right);
     }
-    banded.Run(top, bottom, [&](Gdiplus::BandedDrawing::Band& band) {
+    banded.Run(left, right, [&](Gdiplus::BandedDrawing::Strip& strip) {
         for (const LabelDrawing& d : drawings)
-            if (d.bottom > band.Top() && d.top < band.Bottom()) DrawLabel(band, d);
+            if (d.right > strip.Left() && d.left < strip.Right()) DrawLabel(strip, d);
     });
 }
 
@@ -421,24 +422,23 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
         DrawLabel(*m_graphics, drawing);
         return;
     }
-    // The rows of the frame, the arrow and the tile, with the pens' reach beyond them (the mitre
-    // at the arrow's tip, up to the pens' limit of 10) and a pixel or two of smoothing.
+    // The columns of the frame, the arrow and the tile, with the pens' reach beyond them (the
+    // mitre at the arrow's tip, up to the pens' limit of 10) and a pixel or two of smoothing.
     const float half = std::max(m_labelOutlineWidth, m_labelLineWidth) / 2, hw = m_arrowHalfWidth;
     const float mitre = hw > 0 ? std::sqrt(hw * hw + a * a) / hw : 10.0f;
     const float reach = half * std::clamp(mitre, 1.5f, 10.0f) + 2;
-    float low = std::min({frame.m_float.Y, tip, tip - direction * (t + a)});
-    float high = std::max({frame.m_float.Y + frame.m_float.Height, tip, tip - direction * (t + a)});
+    float low = std::min(frame.m_float.X, point.X - hw), high = std::max(frame.m_float.X + frame.m_float.Width, point.X + hw);
     if (drawing.tile.bitmap) {
-        low = std::min(low, drawing.tileAt.Y);
-        high = std::max(high, drawing.tileAt.Y + drawing.tileAt.Height);
+        low = std::min(low, drawing.tileAt.X);
+        high = std::max(high, drawing.tileAt.X + drawing.tileAt.Width);
     }
-    drawing.top = int(std::floor(std::clamp(low - reach, -1e6f, 1e6f)));
-    drawing.bottom = int(std::ceil(std::clamp(high + reach, -1e6f, 1e6f)));
+    drawing.left = int(std::floor(std::clamp(low - reach, -1e6f, 1e6f)));
+    drawing.right = int(std::ceil(std::clamp(high + reach, -1e6f, 1e6f)));
     m_labelDrawings->push_back(std::move(drawing));
 }
 
 // The paper under the frame, the white outline, the arrow and frame, then the text's tile; onto
-// the graphics or onto one band of its rows.
+// the graphics or onto one strip of its columns.
 template <class Target>
 void CGraphRenderer::DrawLabel(Target& target, const LabelDrawing& label) const
 {

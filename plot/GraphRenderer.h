@@ -202,7 +202,7 @@ private:
     int m_labelBandsBase = 0;
     size_t m_labelBandsFiled = 0;
     // A placed label's shapes and text tile; while a label pass draws onto an image they are
-    // collected here and then drawn in bands of rows at once.
+    // collected here and then drawn in strips of columns at once.
     struct LabelDrawing;
     std::vector<LabelDrawing>* m_labelDrawings = nullptr;
     template <class Target>
