@@ -19,6 +19,16 @@ const float kCos30 = float(std::cos(M_PI / 6));
 
 std::uint32_t Opaque(std::uint32_t colour) { return colour | 0xFF000000u; }
 
+std::unique_ptr<Gdiplus::Pen> CurvePen(std::uint32_t colour, std::uint32_t lineStyle, float width)
+{
+    auto pen = std::make_unique<Gdiplus::Pen>(Gdiplus::Color(colour), width);
+    pen->SetAlignment(Gdiplus::PenAlignmentInset);
+    pen->SetDashStyle(LineStyleToDashStyle(lineStyle));
+    // A mitred join overshoots a sharp peak by several line widths.
+    pen->SetLineJoin(Gdiplus::LineJoinRound);
+    return pen;
+}
+
 // A line through many points in one pixel column covers no more than the line through the
 // first, the lowest, the highest and the last of them, in their order: the rest are dropped.
 void KeepColumnExtremes(std::vector<Gdiplus::PointF>& points)
@@ -54,6 +64,15 @@ void CGraphRenderer::DrawPatterns(bool overview)
     // Long profiles are mapped to pixels on threads of their own while the curves before them are
     // drawn: mapping is pure arithmetic, drawing keeps its order.
     constexpr size_t kLongProfile = 10000, kAhead = 8;
+    struct Gathering {
+        CGraphRenderer& r;
+        explicit Gathering(CGraphRenderer& renderer) : r(renderer) { r.m_gathering = true; }
+        ~Gathering()
+        {
+            r.m_gathering = false;
+            r.m_gathered.clear();
+        }
+    } gathering(*this);
     std::vector<std::future<std::vector<Gdiplus::PointF>>> mapped(m_drawing.size());
     for (size_t i = 1, started = 0; i < m_drawing.size() && started < kAhead; ++i) {
         const CQLPattern& p = *m_drawing[i];
@@ -74,7 +93,10 @@ void CGraphRenderer::DrawPatterns(bool overview)
         DrawCurve(p, p.GetProfile(), p.m_color, p.m_lineStyle, p.m_lineWidth, p.m_markerStyle,
                   p.m_markerSize * markerFactor, p.m_fill, p.m_fillOpacity, ahead ? &ready : nullptr);
         if (const auto* crystal = dynamic_cast<const CQLCrystalPattern*>(&p))
-            if (crystal->m_showOverlay) DrawPeakCurves(*crystal);
+            if (crystal->m_showOverlay) {
+                StrokeGatheredLines();
+                DrawPeakCurves(*crystal);
+            }
         if (!overview) {
             CQLPeakLabelList collected;
             p.CollectPeaks(s.m_visibleXMin, s.m_visibleXMax, collected);
@@ -93,11 +115,14 @@ void CGraphRenderer::DrawPatterns(bool overview)
                               ex.markerStyle, ex.markerSize * markerFactor, false, 0);
                 const CQLCurveStyle& bg = observed->m_backgroundStyle;
                 DrawCurve(p, observed->m_backgroundCurve, Opaque(bg.color), bg.lineStyle, bg.lineWidth, 0, 0, false, 0);
-                if (p.IsSelected() && !overview)
+                if (p.IsSelected() && !overview) {
+                    StrokeGatheredLines();
                     for (const CQLControlPoint& node : observed->m_controlPoints) DrawControlNode(node);
+                }
             }
         }
     }
+    StrokeGatheredLines();
     if (overview) return;
     DrawPeakLabels(peaks, m_plotRect, false);
     DrawLegend(CursorOn());
@@ -172,6 +197,12 @@ void CGraphRenderer::DrawCurve(const CQLPattern& pattern, const CQLProfile& poin
     }
     // Markers stand at every point; a plain line or fill looks the same through fewer.
     if (!mapped && !m_output && markerStyle == 0) KeepColumnExtremes(m_points);
+    if (m_gathering && !fill && lineStyle != 0 && markerStyle == 0) {
+        m_gathered.push_back({CurvePen(colour, lineStyle, lineWidth * Scale()), {}});
+        m_gathered.back().points.swap(m_points);
+        return;
+    }
+    StrokeGatheredLines();
     const auto& r = m_plotRect.m_float;
     if (fill) {
         Gdiplus::GraphicsPath path;
@@ -184,17 +215,27 @@ void CGraphRenderer::DrawCurve(const CQLPattern& pattern, const CQLProfile& poin
         Gdiplus::SolidBrush brush(Gdiplus::Color((alpha << 24) | (colour & 0xFFFFFFu)));
         m_graphics->FillPath(&brush, &path);
     }
-    if (lineStyle != 0) {
-        Gdiplus::Pen pen(Gdiplus::Color(colour), lineWidth * Scale());
-        pen.SetAlignment(Gdiplus::PenAlignmentInset);
-        pen.SetDashStyle(LineStyleToDashStyle(lineStyle));
-        // A mitred join overshoots a sharp peak by several line widths.
-        pen.SetLineJoin(Gdiplus::LineJoinRound);
-        m_graphics->DrawLines(&pen, m_points.data(), INT(m_points.size()));
-    }
+    if (lineStyle != 0)
+        m_graphics->DrawLines(CurvePen(colour, lineStyle, lineWidth * Scale()).get(), m_points.data(),
+                              INT(m_points.size()));
     if (markerStyle != 0)
         for (const Gdiplus::PointF& point : m_points) DrawMarker(point, markerStyle, markerSize * Scale(), colour);
     m_points.clear();
+}
+
+void CGraphRenderer::StrokeGatheredLines()
+{
+    if (m_gathered.empty()) return;
+    std::vector<const Gdiplus::Pen*> pens;
+    std::vector<const Gdiplus::PointF*> points;
+    std::vector<INT> counts;
+    for (const GatheredLine& line : m_gathered) {
+        pens.push_back(line.pen.get());
+        points.push_back(line.points.data());
+        counts.push_back(INT(line.points.size()));
+    }
+    m_graphics->DrawLinesEach(pens.data(), points.data(), counts.data(), INT(m_gathered.size()));
+    m_gathered.clear();
 }
 
 void CGraphRenderer::DrawMarker(const Gdiplus::PointF& at, std::uint32_t style, float size, std::uint32_t colour)

@@ -163,6 +163,8 @@ private:
     void DrawCurve(const CQLPattern& pattern, const CQLProfile& points, std::uint32_t colour,
                    std::uint32_t lineStyle, float lineWidth, std::uint32_t markerStyle, float markerSize, bool fill,
                    float fillOpacity, std::vector<Gdiplus::PointF>* mapped = nullptr);
+    // Strokes the plain curves gathered so far, together and in their order.
+    void StrokeGatheredLines();
     void DrawMarker(const Gdiplus::PointF& at, std::uint32_t style, float size, std::uint32_t colour);
     void DrawPeakCurves(const CQLCrystalPattern& pattern);
     void DrawControlNode(const CQLControlPoint& node);
@@ -189,6 +191,14 @@ private:
     std::uint32_t m_paperColor = 0;
     std::vector<std::pair<double, double>> m_filmSamples;
     std::vector<Gdiplus::PointF> m_points;
+    // While the curves are drawn, plain lines (no fill, no markers) wait here to be stroked
+    // together in one pass: a hundred short curves cost more in set-up than in pixels.
+    struct GatheredLine {
+        std::unique_ptr<Gdiplus::Pen> pen;
+        std::vector<Gdiplus::PointF> points;
+    };
+    std::vector<GatheredLine> m_gathered;
+    bool m_gathering = false;
     bool m_output = false;
     std::vector<LXGraphics::CSyncRect> m_placedLabels;
     // The x unit as peak labels show it in place of their placeholder, once looked up.

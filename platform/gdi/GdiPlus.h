@@ -619,6 +619,9 @@ class Graphics : public GdiplusBase {
   // Each rectangle filled with its own solid colour, one after another as FillRectangle would;
   // on an image many of them are shared out among threads by rows.
   Status FillRectanglesEach(const RectF* rects, const ARGB* colours, INT count);
+  // Each polyline stroked with its own pen, one after another as DrawLines would; on an image many
+  // thin ones on an opaque image are drawn without converting its pixels for each span.
+  Status DrawLinesEach(const Pen* const* pens, const PointF* const* points, const INT* counts, INT count);
   Status FillEllipse(const Brush* brush, REAL x, REAL y, REAL width, REAL height);
   Status FillEllipse(const Brush* brush, const RectF& r) { return FillEllipse(brush, r.X, r.Y, r.Width, r.Height); }
   Status FillPolygon(const Brush* brush, const PointF* points, INT count, FillMode mode = FillModeAlternate);

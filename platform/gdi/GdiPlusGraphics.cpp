@@ -1073,6 +1073,56 @@ Status Graphics::FillRectanglesEach(const RectF* rects, const ARGB* colours, INT
   return Ok;
 }
 
+Status Graphics::DrawLinesEach(const Pen* const* pens, const PointF* const* points, const INT* counts, INT count) {
+  if (!pens || !points || !counts || count < 0) return SetStatus(InvalidParameter);
+  if (!m_painter) return SetStatus(InvalidParameter);
+  auto oneByOne = [&] {
+    for (INT i = 0; i < count; ++i)
+      if (const Status status = DrawLines(pens[i], points[i], counts[i]); status != Ok) return status;
+    return Ok;
+  };
+  QPaintDevice* device = m_painter->device();
+  if (count < 2 || !m_bitmap || m_metafile || m_handedOutDc || !device || device->devType() != QInternal::Image ||
+      m_st.compositing != CompositingModeSourceOver)
+    return oneByOne();
+  QImage& target = *static_cast<QImage*>(device);
+  if (target.format() != QImage::Format_ARGB32 || target.devicePixelRatio() != 1.0) return oneByOne();
+  // Thin lines only, each the path Stroke would give the engine.
+  const QTransform toDevice = m_st.world * m_base;
+  std::vector<std::pair<QPainterPath, QPen>> lines(count);
+  QRectF all;
+  for (INT i = 0; i < count; ++i) {
+    if (!pens[i] || !points[i] || counts[i] < 2) return oneByOne();
+    QPainterPath path;
+    path.moveTo(points[i][0].X, points[i][0].Y);
+    for (INT k = 1; k < counts[i]; ++k) path.lineTo(points[i][k].X, points[i][k].Y);
+    QPen pen = pens[i]->Q(m_st.world, path.boundingRect());
+    if (!IsThinPen(pen, toDevice)) return oneByOne();
+    QPainterPath cut;
+    lines[i] = {CutToImage(path, pen, cut) ? cut : path, pen};
+    all |= toDevice.mapRect(lines[i].first.controlPointRect());
+  }
+  // A non-premultiplied image whose pixels are all opaque holds the same bytes as its premultiplied
+  // form, and opaque pixels stay opaque under source-over. Drawn as premultiplied, the engine
+  // blends in place instead of converting every short span of a line there and back.
+  const int top = std::max(0, int(std::floor(all.top())) - 3);
+  const int bottom = std::min(target.height(), int(std::ceil(all.bottom())) + 3);
+  if (top >= bottom) return oneByOne();
+  for (int y = top; y < bottom; ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(target.constScanLine(y));
+    QRgb opaque = 0xFF000000u;
+    for (int x = 0, w = target.width(); x < w; ++x) opaque &= row[x];
+    if (opaque != 0xFF000000u) return oneByOne();
+  }
+  QImage view(target.bits(), target.width(), target.height(), target.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&view);
+  SetUpBandPainter(painter, target.width(), top, bottom, toDevice,
+                   m_st.smoothing == SmoothingModeAntiAlias || m_st.smoothing == SmoothingModeHighQuality);
+  for (const auto& [path, pen] : lines) painter.strokePath(path, pen);
+  m_drawn = true;
+  return Ok;
+}
+
 Status Graphics::FillEllipse(const Brush* brush, REAL x, REAL y, REAL w, REAL h) {
   QPainterPath p;
   p.addEllipse(QRectF(x, y, w, h));
@@ -1128,6 +1178,32 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
     m_painter->setTransform(m_base);
     m_painter->setClipRect(m_st.clip.boundingRect(), Qt::IntersectClip);
     m_painter->setTransform(m_st.world * m_base);
+  }
+  const QTransform& t = m_painter->transform();
+  auto whole = [](qreal v) { return v == std::round(v); };
+  if (m_hwnd && !m_st.clipped && m_st.compositing == CompositingModeSourceCopy && dest.size() == source.size() &&
+      t.type() <= QTransform::TxTranslate && whole(t.dx()) && whole(t.dy()) && whole(dest.x()) && whole(dest.y()) &&
+      whole(source.x()) && whole(source.y()) && m_painter->hasClipping()) {
+    // A copy onto a window paint whose update region has several pieces: piece by piece in
+    // bands of rows, each a plain copy on this thread. Through the whole region at once the
+    // engine goes pixel by pixel over every row, and hands taller copies to its threads, whose
+    // wake-ups cost more than these small copies.
+    const QRegion region = m_painter->clipRegion();
+    if (region.rectCount() > 1) {
+      constexpr int kBandRows = 64;
+      const QPointF shift = source.topLeft() - dest.topLeft();
+      for (const QRect& piece : region) {
+        for (int top = piece.top(); top <= piece.bottom(); top += kBandRows) {
+          const QRect band(piece.left(), top, piece.width(), std::min(kBandRows, piece.bottom() + 1 - top));
+          const QRectF part = dest.intersected(QRectF(band));
+          if (part.isEmpty()) continue;
+          m_painter->setClipRect(band, Qt::ReplaceClip);
+          m_painter->drawImage(part, src, part.translated(shift));
+        }
+      }
+      End();
+      return Ok;
+    }
   }
   m_painter->drawImage(dest, src, source);
   End();

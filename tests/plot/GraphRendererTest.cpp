@@ -298,6 +298,38 @@ TEST_F(GraphRendererTest, CurvesAreDrawnWhereTheTransformPutsThem)
     EXPECT_EQ(far.GetValue(), 0xFFFFFFFFu);
 }
 
+// Plain lines are stroked together, yet each in its turn: a filled curve covers the lines drawn
+// before it and lies under those drawn after it.
+TEST_F(GraphRendererTest, CurvesKeepTheirOrderAroundAFill)
+{
+    settings.m_showGrid = 0;
+    for (double y : {500.0, 450.0}) AddObserved({{0, y}, {80, y}})->m_color = 0xFFFF0000u;
+    auto filled = AddObserved({{0, 800}, {80, 800}});
+    filled->m_fill = true;
+    filled->m_fillOpacity = 1;
+    for (double y : {300.0, 250.0}) AddObserved({{0, y}, {80, y}})->m_color = 0xFF00A000u;
+    auto r = Make();
+    Gdiplus::Bitmap bitmap(780, 570);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawPlot(&graphics);
+    }
+    for (double y : {500.0, 450.0, 300.0, 250.0}) {
+        SCOPED_TRACE(y);
+        const Gdiplus::PointF at = r->DataToPixel(20, y);
+        int red = 0, green = 0;
+        for (int dy = -2; dy <= 2; ++dy) {
+            Gdiplus::Color c;
+            bitmap.GetPixel(int(at.X), int(at.Y) + dy, &c);
+            red += c.GetR() > 100;
+            green += c.GetG() > 60 && c.GetR() < 60;
+        }
+        EXPECT_EQ(red, 0);
+        EXPECT_EQ(green > 0, y < 400);
+    }
+}
+
 TEST_F(GraphRendererTest, PatternBandsSplitThePlotHeight)
 {
     auto a = AddObserved({{0, 1}, {80, 1}});

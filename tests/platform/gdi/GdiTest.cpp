@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include <QGuiApplication>
@@ -434,6 +435,73 @@ TEST(GdiPlusPixels, RectanglesEachOfItsColourMatchOneAfterAnother) {
         touched += oneByOne.Q().pixel(x, y) != 0xFFE0E0E0u;
       }
     EXPECT_GT(touched, 50000);
+    EXPECT_EQ(differing, 0);
+  }
+}
+
+// Many thin lines stroked at once leave every pixel as DrawLines one after another: dashed and
+// solid, translucent pens, with a clip and a scale, on an opaque image and on one with a few
+// translucent pixels in the lines' way.
+TEST(GdiPlusPixels, LinesEachOfItsPenMatchOneAfterAnother) {
+  struct Case {
+    bool clip;
+    float scale;
+    bool translucentUnder;
+  };
+  const Case cases[] = {{false, 1.0f, false}, {true, 1.0f, false}, {true, 0.5f, false}, {false, 1.0f, true}};
+  const DashStyle dashes[] = {DashStyleSolid, DashStyleDash, DashStyleDot, DashStyleDashDot};
+  std::vector<std::vector<PointF>> lines;
+  for (int c = 0; c < 24; ++c) {
+    // Falling curves that crowd together towards the right, with small wiggles, as the
+    // scattering factors do; two steep ones cross them all.
+    std::vector<PointF> line;
+    for (int i = 0; i < 400; ++i) {
+      const float x = 5.3f + float(i) * (c % 12 == 5 ? 0.2f : 1.01f);
+      const float fall = c % 12 == 5 ? float(i) * 0.7f : (10.0f + 11.0f * float(c)) * std::exp(-float(i) * 0.006f);
+      line.emplace_back(x, 290.0f - fall - 0.4f * std::sin(float(i) * 0.3f + float(c)));
+    }
+    lines.push_back(std::move(line));
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.clip << " " << c.scale << " " << c.translucentUnder);
+    Bitmap each(420, 300, PixelFormat32bppARGB), oneByOne(420, 300, PixelFormat32bppARGB);
+    for (Bitmap* b : {&each, &oneByOne})
+      for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 420; ++x)
+          b->Q().setPixel(x, y, c.translucentUnder && x == 200 && y % 40 == 0 ? qRgba(90, 160, 30, 128)
+                                                                                : qRgb(250 - x % 60, 240, 200 + y % 50));
+    std::vector<std::unique_ptr<Pen>> pens;
+    std::vector<const Pen*> penList;
+    std::vector<const PointF*> pointList;
+    std::vector<INT> counts;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const ARGB colour = (i % 5 == 2 ? 0x90000000u : 0xFF000000u) | ARGB(0x00A01030u + ARGB(i) * 0x00050A07u);
+      pens.push_back(std::make_unique<Pen>(Color(colour), 1.0f / c.scale));
+      pens.back()->SetDashStyle(dashes[i % 4]);
+      pens.back()->SetLineJoin(LineJoinRound);
+      penList.push_back(pens.back().get());
+      pointList.push_back(lines[i].data());
+      counts.push_back(INT(lines[i].size()));
+    }
+    for (Bitmap* b : {&each, &oneByOne}) {
+      Graphics g(b);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.ScaleTransform(c.scale, c.scale);
+      g.TranslateTransform(2.0f, -3.0f);
+      if (c.clip) g.SetClip(RectF(20.5f / c.scale, 30.25f / c.scale, 330.0f / c.scale, 240.5f / c.scale));
+      if (b == &each) {
+        ASSERT_EQ(g.DrawLinesEach(penList.data(), pointList.data(), counts.data(), INT(lines.size())), Ok);
+      } else {
+        for (size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(g.DrawLines(penList[i], pointList[i], counts[i]), Ok);
+      }
+    }
+    int differing = 0, touched = 0;
+    for (int y = 0; y < 300; ++y)
+      for (int x = 0; x < 420; ++x) {
+        differing += each.Q().pixel(x, y) != oneByOne.Q().pixel(x, y);
+        touched += oneByOne.Q().pixel(x, y) != qRgb(250 - x % 60, 240, 200 + y % 50);
+      }
+    EXPECT_GT(touched, 4000);
     EXPECT_EQ(differing, 0);
   }
 }
