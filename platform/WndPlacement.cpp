@@ -507,6 +507,15 @@ BOOL UpdateWindow(HWND hwnd) {
 
 BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN, UINT flags) {
   if (!IsWindow(hwnd)) return FALSE;
+  if (rect && (flags & RDW_INVALIDATE) && (flags & RDW_UPDATENOW)) {
+    // Painted now, with what else is invalid, but not the whole window: a small change to a
+    // large window stays a small paint.
+    QWidget* w = qlw::WidgetOf(hwnd);
+    if (w && w->isVisible() && qlw::PaintPainter(hwnd) == nullptr) {
+      w->repaint(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top).translated(qlw::ClientOrigin(hwnd)));
+      return TRUE;
+    }
+  }
   if (flags & RDW_INVALIDATE) InvalidateRect(hwnd, rect, (flags & RDW_ERASE) != 0);
   if (flags & RDW_UPDATENOW) UpdateWindow(hwnd);
   return TRUE;

@@ -7,9 +7,11 @@
 #include "LXText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <cwctype>
 #include <map>
@@ -59,6 +61,13 @@ struct KeptTileKey
     operator LabelTileKey() const { return {text, face, look}; }
 };
 
+// A float's bits (the two zeros alike, as they compare): the library's float hash runs a
+// byte-string hash over four bytes.
+std::size_t FloatHash(float f)
+{
+    return f == 0 ? 0 : std::size_t(std::bit_cast<std::uint32_t>(f));
+}
+
 struct LabelTileHash
 {
     using is_transparent = void;
@@ -68,7 +77,7 @@ struct LabelTileHash
         auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
         const LabelTileLook& l = k.look;
         mix(std::hash<std::wstring_view>()(k.face));
-        for (float f : {l.size, l.fx, l.fy, l.w, l.h, l.dpiX, l.dpiY, l.textScale}) mix(std::hash<float>()(f));
+        for (float f : {l.size, l.fx, l.fy, l.w, l.h, l.dpiX, l.dpiY, l.textScale}) mix(FloatHash(f));
         for (std::size_t v : {std::size_t(l.flags), std::size_t(l.colour), std::size_t(l.rotate), std::size_t(l.drawDpi),
                               std::size_t(l.screenDpi), std::size_t(l.smoothing)})
             mix(v);
@@ -176,7 +185,7 @@ struct CGraphRenderer::LabelDrawing
     LXGraphics::CSyncRect frame;
     LabelTile tile;
     Gdiplus::RectF tileAt;
-    int top, bottom;  // the rows it may reach
+    int left, right;  // the columns it may reach
 };
 
 void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film)
@@ -186,8 +195,9 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
         PlacePeakLabels(peaks, area, film);
         return;
     }
-    // Placed one after another (each against those before it), then drawn in bands of rows on
-    // several threads: on a large plot most of a label's cost is its drawing.
+    // Placed one after another (each against those before it), then drawn in strips of columns on
+    // several threads: on a large plot most of a label's cost is its drawing. Labels are narrow,
+    // so few of them reach into two strips.
     std::vector<LabelDrawing> drawings;
     struct Collecting
     {
@@ -197,20 +207,28 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
     m_labelDrawings = &drawings;
     PlacePeakLabels(peaks, area, film);
     if (drawings.empty()) return;
-    int top = INT_MAX, bottom = INT_MIN;
+    int left = INT_MAX, right = INT_MIN;
     for (const LabelDrawing& d : drawings) {
-        top = std::min(top, d.top);
-        bottom = std::max(bottom, d.bottom);
+        left = std::min(left, d.left);
+        right = std::max(right, d.right);
     }
-    banded.Run(top, bottom, [&](Gdiplus::BandedDrawing::Band& band) {
+    banded.Run(left, right, [&](Gdiplus::BandedDrawing::Strip& strip) {
         for (const LabelDrawing& d : drawings)
-            if (d.bottom > band.Top() && d.top < band.Bottom()) DrawLabel(band, d);
+            if (d.right > strip.Left() && d.left < strip.Right()) DrawLabel(strip, d);
     });
 }
 
 void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film)
 {
     m_placedLabels.clear();
+    // Bands over the area's columns and a margin of frames half out of it; fewer for an area too
+    // wide to be finite or sensible.
+    const float first = std::floor(area.m_float.X / 32) - 8, count = std::ceil(area.m_float.Width / 32) + 17;
+    const bool sized = first > -1e6f && first < 1e6f && count > 0 && count < 65536;
+    m_labelBandsBase = sized ? int(first) : 0;
+    for (std::vector<size_t>& band : m_labelBands) band.clear();
+    m_labelBands.resize(sized ? std::size_t(count) + 1 : 1);
+    m_labelBandsFiled = 0;
     if (m_settings->m_hideOverlappingLabels) {
         // Strongest first. Sorting their places makes the same comparisons, hence the same order
         // among equals, as sorting the labels, without moving their texts about.
@@ -240,39 +258,38 @@ void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::
 bool CGraphRenderer::OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame)
 {
     constexpr float kBand = 32;
+    if (m_labelBands.empty()) m_labelBands.resize(1);
+    const int far = int(m_labelBands.size()) - 1;
+    // The bands a frame covers; none (-1) for a frame reaching outside them or not finite.
     auto bands = [&](const LXGraphics::CSyncRect& r) {
-        const float low = std::floor(r.m_float.X / kBand), high = std::floor((r.m_float.X + r.m_float.Width) / kBand);
-        // A frame too far out or not finite is filed in one band that every query also reads.
-        if (!(low > -1e6f && high < 1e6f)) return std::pair<int, int>(INT_MIN, INT_MIN);
+        const float low = std::floor(r.m_float.X / kBand) - float(m_labelBandsBase);
+        const float high = std::floor((r.m_float.X + r.m_float.Width) / kBand) - float(m_labelBandsBase);
+        if (!(low >= 0 && high < float(far))) return std::pair<int, int>(-1, -1);
         return std::pair<int, int>(int(low), int(high));
     };
     if (m_labelBandsFiled > m_placedLabels.size()) {
-        m_labelBands.clear();
+        for (std::vector<size_t>& band : m_labelBands) band.clear();
         m_labelBandsFiled = 0;
     }
     for (; m_labelBandsFiled < m_placedLabels.size(); ++m_labelBandsFiled) {
         const auto [low, high] = bands(m_placedLabels[m_labelBandsFiled]);
-        for (int b = low; b <= high; ++b) {
-            m_labelBands[b].push_back(m_labelBandsFiled);
-            if (b == INT_MIN) break;
-        }
+        if (low < 0) m_labelBands[std::size_t(far)].push_back(m_labelBandsFiled);
+        for (int b = low; b >= 0 && b <= high; ++b) m_labelBands[std::size_t(b)].push_back(m_labelBandsFiled);
     }
     auto hits = [&](int band) {
-        auto it = m_labelBands.find(band);
-        if (it == m_labelBands.end()) return false;
-        for (size_t i : it->second)
+        for (size_t i : m_labelBands[std::size_t(band)])
             if (Overlaps(frame, m_placedLabels[i])) return true;
         return false;
     };
     const auto [low, high] = bands(frame);
-    if (low == INT_MIN) {
+    if (low < 0) {
         for (const LXGraphics::CSyncRect& placed : m_placedLabels)
             if (Overlaps(frame, placed)) return true;
         return false;
     }
     for (int b = low; b <= high; ++b)
         if (hits(b)) return true;
-    return hits(INT_MIN);  // frames filed out of range
+    return hits(far);  // frames filed out of range
 }
 
 void CGraphRenderer::DrawPeakLabels(Gdiplus::Graphics* graphics, CQLPeakLabelList& peaks)
@@ -405,24 +422,23 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
         DrawLabel(*m_graphics, drawing);
         return;
     }
-    // The rows of the frame, the arrow and the tile, with the pens' reach beyond them (the mitre
-    // at the arrow's tip, up to the pens' limit of 10) and a pixel or two of smoothing.
+    // The columns of the frame, the arrow and the tile, with the pens' reach beyond them (the
+    // mitre at the arrow's tip, up to the pens' limit of 10) and a pixel or two of smoothing.
     const float half = std::max(m_labelOutlineWidth, m_labelLineWidth) / 2, hw = m_arrowHalfWidth;
     const float mitre = hw > 0 ? std::sqrt(hw * hw + a * a) / hw : 10.0f;
     const float reach = half * std::clamp(mitre, 1.5f, 10.0f) + 2;
-    float low = std::min({frame.m_float.Y, tip, tip - direction * (t + a)});
-    float high = std::max({frame.m_float.Y + frame.m_float.Height, tip, tip - direction * (t + a)});
+    float low = std::min(frame.m_float.X, point.X - hw), high = std::max(frame.m_float.X + frame.m_float.Width, point.X + hw);
     if (drawing.tile.bitmap) {
-        low = std::min(low, drawing.tileAt.Y);
-        high = std::max(high, drawing.tileAt.Y + drawing.tileAt.Height);
+        low = std::min(low, drawing.tileAt.X);
+        high = std::max(high, drawing.tileAt.X + drawing.tileAt.Width);
     }
-    drawing.top = int(std::floor(std::clamp(low - reach, -1e6f, 1e6f)));
-    drawing.bottom = int(std::ceil(std::clamp(high + reach, -1e6f, 1e6f)));
+    drawing.left = int(std::floor(std::clamp(low - reach, -1e6f, 1e6f)));
+    drawing.right = int(std::ceil(std::clamp(high + reach, -1e6f, 1e6f)));
     m_labelDrawings->push_back(std::move(drawing));
 }
 
 // The paper under the frame, the white outline, the arrow and frame, then the text's tile; onto
-// the graphics or onto one band of its rows.
+// the graphics or onto one strip of its columns.
 template <class Target>
 void CGraphRenderer::DrawLabel(Target& target, const LabelDrawing& label) const
 {

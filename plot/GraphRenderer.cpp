@@ -8,6 +8,7 @@
 #include "ToolDrawing.h"
 #include "ToolRecords.h"
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -170,11 +171,13 @@ Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT sty
         {
             std::size_t h = std::hash<std::wstring_view>()(k.text);
             auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
+            // A float's bits, the two zeros alike (the library's float hash hashes four bytes as a string).
+            auto bits = [](float f) { return f == 0 ? std::size_t(0) : std::size_t(std::bit_cast<std::uint32_t>(f)); };
             mix(std::hash<std::wstring_view>()(k.face));
-            mix(std::hash<float>()(k.size));
+            mix(bits(k.size));
             mix(k.style);
-            mix(std::hash<float>()(k.dpi));
-            mix(std::hash<float>()(k.scale));
+            mix(bits(k.dpi));
+            mix(bits(k.scale));
             return h;
         }
         std::size_t operator()(const Kept& k) const { return (*this)(Key(k)); }

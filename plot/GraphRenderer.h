@@ -206,10 +206,13 @@ private:
     bool m_unitsKnown = false;
     // The placed frames filed by bands of pixel columns, and how many of them are filed.
     bool OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame);
-    std::unordered_map<int, std::vector<size_t>> m_labelBands;
+    // By bands of 32 columns from m_labelBandsBase, over the plot and a margin; the last one holds
+    // the frames that reach outside.
+    std::vector<std::vector<size_t>> m_labelBands;
+    int m_labelBandsBase = 0;
     size_t m_labelBandsFiled = 0;
     // A placed label's shapes and text tile; while a label pass draws onto an image they are
-    // collected here and then drawn in bands of rows at once.
+    // collected here and then drawn in strips of columns at once.
     struct LabelDrawing;
     std::vector<LabelDrawing>* m_labelDrawings = nullptr;
     template <class Target>

@@ -25,6 +25,8 @@ constexpr float kEpsilon = 1.1920929e-7f;
 constexpr UINT_PTR kDeferredPaintTimer = 4003;
 constexpr std::int32_t kHintRepaintFromLayers = 27;
 constexpr std::int32_t kHintPeakUnderPointer = 36;
+// Posted by a change of the tools alone that need not be painted at once.
+constexpr UINT kMsgComposeTools = WM_APP + 0x2D1;
 
 // Draws the top-left w x h pixels of a buffer's bitmap at (x, y), one to one.
 void BlitBuffer(Gdiplus::Graphics& g, Gdiplus::Bitmap* bitmap, const LXGraphics::CSyncRect& at)
@@ -61,6 +63,7 @@ BEGIN_MESSAGE_MAP(CImagingPane, CImagingPane::InputEntries)
   ON_REGISTERED_MESSAGE(g_msgToolGetPlotRectAsync, &CImagingPane::OnToolGetPlotRect)
   ON_REGISTERED_MESSAGE(g_msgToolUpdateRequestSync, &CImagingPane::OnToolUpdateRequest)
   ON_REGISTERED_MESSAGE(g_msgToolUpdateRequestAsync, &CImagingPane::OnToolUpdateRequest)
+  ON_MESSAGE(kMsgComposeTools, &CImagingPane::OnComposeTools)
 END_MESSAGE_MAP()
 
 CImagingPane::CImagingPane() = default;
@@ -130,6 +133,21 @@ void CImagingPane::InvalidateLayers(std::uint16_t mask, bool immediate)
         RequestDeferredPaint(USER_TIMER_MINIMUM);
         return;
     }
+    m_bComposedAhead = false;
+    if (mask == kLayerTools) {
+        // A change of the tools alone: composed before the paint, so that the window gets only
+        // the tiles that changed; one that may wait is composed once the queue comes to it.
+        if (immediate) {
+            m_bToolsComposePosted = false;
+            if (ComposeToolsAhead()) return;
+        } else {
+            if (!m_bToolsComposePosted) m_bToolsComposePosted = ::PostMessage(m_hWnd, kMsgComposeTools, 0, 0) != FALSE;
+            if (m_bToolsComposePosted) return;
+        }
+    } else {
+        // The whole window is painted anyway.
+        m_bToolsComposePosted = false;
+    }
     UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN;
     if (immediate) flags |= RDW_INTERNALPAINT | RDW_UPDATENOW;
     RedrawWindow(nullptr, nullptr, flags);
@@ -191,6 +209,24 @@ bool CImagingPane::CanPaint()
 void CImagingPane::OnPaint()
 {
     CPaintDC dc(this);
+    if (m_bComposedAhead) {
+        // Composed when the tools moved: only the copy to the window is left.
+        m_bComposedAhead = false;
+        LXGraphics::CSyncRect plot;
+        GetPlotRect(plot);
+        if (!m_composite.NeedsRealloc(plot) && plot.m_int.X == m_composite.m_rect.m_int.X &&
+            plot.m_int.Y == m_composite.m_rect.m_int.Y && plot.m_int.Width == m_composite.m_rect.m_int.Width &&
+            plot.m_int.Height == m_composite.m_rect.m_int.Height) {
+            std::unique_ptr<Gdiplus::Graphics> window(CreateWindowGraphics());
+            window->ResetClip();
+            window->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+            window->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+            BlitBuffer(*window, ShownBitmap(), m_composite.m_rect);
+            window->Flush();
+            m_lastPaintTick = GetTickCount();
+            return;
+        }
+    }
     const DWORD now = GetTickCount();
     if (m_bHasPainted && now - m_lastPaintTick < kPaintInterval) {
         PaintLastComposite(&dc);
@@ -354,47 +390,15 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
     } layers[] = {{m_plotBuffer, &CGraphRenderer::DrawPlot},
                   {m_toolsBuffer, &CGraphRenderer::DrawTools},
                   {m_topBuffer, &CGraphRenderer::DrawTopLayer}};
-    // Draws a layer that was wiped, and marks it drawn (the flag is dropped by a wipe).
-    auto draw = [&](Layer& layer) {
-        CImageBuffer& buffer = layer.buffer;
-        const bool base = &buffer == &m_plotBuffer;
-        if (buffer.m_bClearPending || !buffer.m_pBitmap) return;
-        bool drawn = false;
-        {
-            std::unique_ptr<Gdiplus::Graphics> g(buffer.CreateGraphics());
-            if (g) {
-                if (base) {
-                    g->Clear(Gdiplus::Color(0xFFFFFFFFu));
-                    renderer.DrawFrame(g.get(), false);
-                }
-                (renderer.*layer.draw)(g.get());
-                g->Flush();
-                drawn = g->HasDrawn();
-            }
-            buffer.m_bClearPending = true;
-            // The tools and top layers mostly stay empty: such a bitmap is neither wiped nor composed.
-            buffer.m_bBlank = g && !base && !drawn;
-        }
-        if (&buffer == &m_toolsBuffer) {
-            // Looked at only when needed: a whole redraw does not pay for it.
-            if (!drawn) std::fill(m_toolTiles.drawn.begin(), m_toolTiles.drawn.end(), 0);
-            m_toolTiles.drawnKnown = !drawn;
-        }
-    };
+    auto draw = [&](Layer& layer) { DrawLayer(layer.buffer, layer.draw); };
 
     const int width = plot.m_int.Width, height = plot.m_int.Height;
-    const bool toolsOnly = m_composedBitmap && m_composedBitmap == m_composite.m_pBitmap &&
-                           width == m_composedWidth && height == m_composedHeight &&
-                           plot.m_int.X == m_composite.m_rect.m_int.X && plot.m_int.Y == m_composite.m_rect.m_int.Y &&
-                           m_plotBuffer.m_bClearPending && m_topBuffer.m_bClearPending &&
-                           !m_toolsBuffer.m_bClearPending && !m_plotBuffer.NeedsRealloc(plot) &&
-                           !m_topBuffer.NeedsRealloc(plot) && !m_toolsBuffer.NeedsRealloc(plot) &&
-                           m_toolTiles.bitmap == m_toolsBuffer.m_pBitmap && m_toolTiles.shownKnown;
+    const bool toolsOnly = OnlyToolsChanged(plot);
     m_composedBitmap = nullptr;
     if (toolsOnly) {
         draw(layers[1]);
         FindToolTiles();
-        if (ComposeToolTiles(width, height)) {
+        if (ComposeToolTiles(width, height, nullptr)) {
             m_composedBitmap = m_composite.m_pBitmap;
             return;
         }
@@ -444,6 +448,85 @@ void CImagingPane::DrawLayers(Gdiplus::Graphics* composite, float dpiX, float dp
     m_composedBitmap = m_composite.m_pBitmap;
     m_composedWidth = width;
     m_composedHeight = height;
+}
+
+void CImagingPane::DrawLayer(CImageBuffer& buffer, void (CGraphRenderer::*drawLayer)(Gdiplus::Graphics*))
+{
+    CGraphRenderer& renderer = *m_pRenderer;
+    const bool base = &buffer == &m_plotBuffer;
+    if (buffer.m_bClearPending || !buffer.m_pBitmap) return;
+    bool drawn = false;
+    {
+        std::unique_ptr<Gdiplus::Graphics> g(buffer.CreateGraphics());
+        if (g) {
+            if (base) {
+                g->Clear(Gdiplus::Color(0xFFFFFFFFu));
+                renderer.DrawFrame(g.get(), false);
+            }
+            (renderer.*drawLayer)(g.get());
+            g->Flush();
+            drawn = g->HasDrawn();
+        }
+        buffer.m_bClearPending = true;
+        // The tools and top layers mostly stay empty: such a bitmap is neither wiped nor composed.
+        buffer.m_bBlank = g && !base && !drawn;
+    }
+    if (&buffer == &m_toolsBuffer) {
+        // Looked at only when needed: a whole redraw does not pay for it.
+        if (!drawn) std::fill(m_toolTiles.drawn.begin(), m_toolTiles.drawn.end(), 0);
+        m_toolTiles.drawnKnown = !drawn;
+    }
+}
+
+bool CImagingPane::OnlyToolsChanged(const LXGraphics::CSyncRect& plot) const
+{
+    return m_composedBitmap && m_composedBitmap == m_composite.m_pBitmap && plot.m_int.Width == m_composedWidth &&
+           plot.m_int.Height == m_composedHeight && plot.m_int.X == m_composite.m_rect.m_int.X &&
+           plot.m_int.Y == m_composite.m_rect.m_int.Y && m_plotBuffer.m_bClearPending && m_topBuffer.m_bClearPending &&
+           !m_toolsBuffer.m_bClearPending && !m_plotBuffer.NeedsRealloc(plot) && !m_topBuffer.NeedsRealloc(plot) &&
+           !m_toolsBuffer.NeedsRealloc(plot) && m_toolTiles.bitmap == m_toolsBuffer.m_pBitmap && m_toolTiles.shownKnown;
+}
+
+bool CImagingPane::ComposeToolsAhead()
+{
+    // Only when the paint would compose now, neither held back by the throttle nor kept from drawing.
+    if (!m_bHasPainted || GetTickCount() - m_lastPaintTick < kPaintInterval || !CanPaint() || !IsWindowVisible())
+        return false;
+    CQlwDoc* doc = GetDocument();
+    LXGraphics::CSyncRect plot;
+    GetPlotRect(plot);
+    if (m_composite.NeedsRealloc(plot) || !OnlyToolsChanged(plot)) return false;
+    std::vector<RECT> changed;
+    bool composed = false;
+    {
+        m_bPainting = true;
+        struct PaintingReset
+        {
+            bool& flag;
+            ~PaintingReset() { flag = false; }
+        } paintingReset{m_bPainting};
+        CStatusDisabler quiet;
+        DrawScaleReset scaleReset;
+        m_pRenderer = std::make_shared<CGraphRenderer>(doc->GetPatterns(), *doc->GetSettings(), plot, false);
+        m_pRenderer->AttachPeakTip(m_pPeakTip.get());
+        m_pRenderer->UpdateLayout();
+        m_composedBitmap = nullptr;
+        DrawLayer(m_toolsBuffer, &CGraphRenderer::DrawTools);
+        FindToolTiles();
+        composed = ComposeToolTiles(plot.m_int.Width, plot.m_int.Height, &changed);
+        if (composed) m_composedBitmap = m_composite.m_pBitmap;
+    }
+    // Not composed: the paint composes whole from the layers.
+    if (!composed) return false;
+    m_bComposedAhead = true;
+    // Only the changed tiles go to the window; the rest of it shows the composite already.
+    if (changed.empty()) return true;
+    for (RECT& r : changed) {
+        ::OffsetRect(&r, plot.m_int.X, plot.m_int.Y);
+        ::InvalidateRect(m_hWnd, &r, FALSE);
+    }
+    RedrawWindow(&changed.back(), nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    return true;
 }
 
 namespace {
@@ -574,7 +657,7 @@ void CImagingPane::WipeToolsLayer()
     }
 }
 
-bool CImagingPane::ComposeToolTiles(int width, int height)
+bool CImagingPane::ComposeToolTiles(int width, int height, std::vector<RECT>* changed)
 {
     ToolTiles& t = m_toolTiles;
     if (t.bitmap != m_toolsBuffer.m_pBitmap || !t.drawnKnown || !t.shownKnown) return false;
@@ -613,6 +696,16 @@ bool CImagingPane::ComposeToolTiles(int width, int height)
             const int x0 = c * ToolTiles::kWidth, x1 = std::min(end * ToolTiles::kWidth, width);
             c = end;
             if (x0 >= x1) continue;
+            if (changed) {
+                // A run under the same run of the row above lengthens it: a guide line is one rectangle.
+                auto above = std::find_if(changed->begin(), changed->end(), [&](const RECT& a) {
+                    return a.left == x0 && a.right == x1 && a.bottom == y0;
+                });
+                if (above != changed->end())
+                    above->bottom = y1;
+                else
+                    changed->push_back(RECT{x0, y0, x1, y1});
+            }
             for (int y = y0; y < y1; ++y) {
                 std::uint32_t* dst = out.Row(y) + x0;
                 std::copy(base.Row(y) + x0, base.Row(y) + x1, dst);
@@ -771,6 +864,19 @@ LRESULT CImagingPane::OnToolGetPlotRect(WPARAM, LPARAM lParam)
     const LXGraphics::CSyncRect& plot = m_pRenderer->GetPlotRect();
     if (rect) *rect = plot.m_rect;
     return plot.m_float.Width > kEpsilon && plot.m_float.Height > kEpsilon;
+}
+
+LRESULT CImagingPane::OnComposeTools(WPARAM, LPARAM)
+{
+    if (!m_bToolsComposePosted) return 0;
+    m_bToolsComposePosted = false;
+    if (m_bSuspended) return 0;
+    if (m_bPainting) {
+        RequestDeferredPaint(USER_TIMER_MINIMUM);
+        return 0;
+    }
+    if (!ComposeToolsAhead()) RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return 0;
 }
 
 LRESULT CImagingPane::OnToolUpdateRequest(WPARAM, LPARAM lParam)

@@ -163,7 +163,19 @@ protected:
     void ResetToolTiles();
     void FindToolTiles();
     void WipeToolsLayer();
-    bool ComposeToolTiles(int width, int height);
+    // Composes the tiles the tools covered or cover now; `changed`, when given, gets their
+    // rectangles in the composite.
+    bool ComposeToolTiles(int width, int height, std::vector<RECT>* changed);
+    // Draws a layer that was wiped, and marks it drawn (the flag is dropped by a wipe).
+    void DrawLayer(CImageBuffer& buffer, void (CGraphRenderer::*drawLayer)(Gdiplus::Graphics*));
+    // The composite holds the three layers as they are but for the tools, which were wiped.
+    bool OnlyToolsChanged(const LXGraphics::CSyncRect& plot) const;
+    // A change of the tools alone, composed before the paint so that the paint copies only the
+    // tiles that changed; false when the paint must compose (throttled, another layer changed).
+    bool ComposeToolsAhead();
+    bool m_bComposedAhead = false;
+    bool m_bToolsComposePosted = false;
+    LRESULT OnComposeTools(WPARAM wParam, LPARAM lParam);
 
     // ----- input: mouse, wheel, keys, menus, commands (ImagingPaneInput.cpp) -----
 public:

@@ -720,17 +720,17 @@ class Graphics : public GdiplusBase {
   friend class BandedDrawing;
 };
 
-// Drawing onto an image in horizontal bands of rows, on several threads at once. Run calls
-// `draw` once for each band, each on a thread of its own; a band's calls draw only into its
-// rows and leave every pixel there as the same calls on the Graphics would. Only while
+// Drawing onto an image in vertical strips of columns, on several threads at once. Run calls
+// `draw` once for each strip, each on a thread of its own; a strip's calls draw only into its
+// columns and leave every pixel there as the same calls on the Graphics would. Only while
 // Available() and while the Graphics' state stays as it is: it draws onto a premultiplied image
 // without clip, source over, offset by whole pixels.
 class BandedDrawing {
  public:
-  class Band {
+  class Strip {
    public:
-    int Top() const { return m_from; }
-    int Bottom() const { return m_to; }  // the first row after the band
+    int Left() const { return m_from; }
+    int Right() const { return m_to; }  // the first column after the strip
     Status DrawPath(const Pen* pen, const GraphicsPath* path);
     Status FillPath(const Brush* brush, const GraphicsPath* path);
     // Bitmaps only.
@@ -739,7 +739,7 @@ class BandedDrawing {
 
    private:
     friend class BandedDrawing;
-    Band(const Graphics& graphics, uchar* bits, int from, int to);
+    Strip(const Graphics& graphics, uchar* bits, int from, int to);
     QPainter& Painter();
     const Graphics& m_graphics;
     QImage m_view;  // the image's pixels; a painter is never shared across threads
@@ -748,8 +748,8 @@ class BandedDrawing {
   };
   explicit BandedDrawing(Graphics* graphics);
   bool Available() const;
-  // The rows [top, bottom) shared out; returns when every band is drawn.
-  void Run(int top, int bottom, const std::function<void(Band&)>& draw);
+  // The columns [left, right) shared out; returns when every strip is drawn.
+  void Run(int left, int right, const std::function<void(Strip&)>& draw);
 
  private:
   Graphics* m_graphics;

@@ -144,7 +144,7 @@ inline quint32 ByteMul(quint32 x, quint32 a) {
 // exact area under the non-zero rule in 255 levels, blended source-over with its arithmetic.
 // Each call of the engine sets up spans, blending and a rasterizer pool; for the few dozen
 // pixels of a label's stem that set-up is most of the cost. `box` is the outline's device bounds;
-// only the rows [from, to) are written (the coverage of each row is the same whatever they are).
+// only the columns [from, to) are written (the coverage of each pixel is the same whatever they are).
 void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransform& toDevice, const QRectF& box,
                       QRgb colour, int from = INT_MIN, int to = INT_MAX) {
   const int left = int(std::floor(box.left())) - 1, top = int(std::floor(box.top())) - 1;
@@ -154,9 +154,10 @@ void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransfo
   const qsizetype stride = image.bytesPerLine();
   // Scattered over a large image, the rows under the shape are rarely cached: ask for them now
   // and rasterize while they arrive.
-  const int firstX = std::clamp(left, 0, width - 1), lastX = std::clamp(left + w - 1, 0, width - 1);
-  const int firstRow = std::max({top, 0, from}), endRow = std::min({top + h, height, to});
-  for (int y = firstRow; y < endRow; ++y) {
+  const int firstX = std::clamp(std::max(left, from), 0, width - 1);
+  const int lastX = std::clamp(std::min(left + w, to) - 1, 0, width - 1);
+  const int firstColumn = std::max(0, from), endColumn = std::min(width, to);
+  for (int y = std::max(top, 0); y < std::min(top + h, height); ++y) {
     __builtin_prefetch(bits + y * stride + 4 * firstX, 1);
     __builtin_prefetch(bits + y * stride + 4 * lastX, 1);
   }
@@ -219,11 +220,11 @@ void FillSmallOutline(QImage& image, const QPainterPath& outline, const QTransfo
   double sum = 0;
   for (int y = 0; y < h; ++y) {
     const int iy = top + y;
-    quint32* pixels = iy >= firstRow && iy < endRow ? reinterpret_cast<quint32*>(bits + iy * stride) : nullptr;
+    quint32* pixels = iy >= 0 && iy < height ? reinterpret_cast<quint32*>(bits + iy * stride) : nullptr;
     for (int x = 0; x < w; ++x) {
       sum += acc[std::size_t(y) * w + x];
       const int ix = left + x;
-      if (!pixels || ix < 0 || ix >= width) continue;
+      if (!pixels || ix < firstColumn || ix >= endColumn) continue;
       const int coverage = std::min(255, int(std::fabs(sum) * 256 + 0.5));
       if (coverage == 0) continue;
       if (coverage == 255) {
@@ -1222,6 +1223,32 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
     m_painter->setClipRect(m_st.clip.boundingRect(), Qt::IntersectClip);
     m_painter->setTransform(m_st.world * m_base);
   }
+  const QTransform& t = m_painter->transform();
+  auto whole = [](qreal v) { return v == std::round(v); };
+  if (m_hwnd && !m_st.clipped && m_st.compositing == CompositingModeSourceCopy && dest.size() == source.size() &&
+      t.type() <= QTransform::TxTranslate && whole(t.dx()) && whole(t.dy()) && whole(dest.x()) && whole(dest.y()) &&
+      whole(source.x()) && whole(source.y()) && m_painter->hasClipping()) {
+    // A copy onto a window paint whose update region has several pieces: piece by piece in
+    // bands of rows, each a plain copy on this thread. Through the whole region at once the
+    // engine goes pixel by pixel over every row, and hands taller copies to its threads, whose
+    // wake-ups cost more than these small copies.
+    const QRegion region = m_painter->clipRegion();
+    if (region.rectCount() > 1) {
+      constexpr int kBandRows = 64;
+      const QPointF shift = source.topLeft() - dest.topLeft();
+      for (const QRect& piece : region) {
+        for (int top = piece.top(); top <= piece.bottom(); top += kBandRows) {
+          const QRect band(piece.left(), top, piece.width(), std::min(kBandRows, piece.bottom() + 1 - top));
+          const QRectF part = dest.intersected(QRectF(band));
+          if (part.isEmpty()) continue;
+          m_painter->setClipRect(band, Qt::ReplaceClip);
+          m_painter->drawImage(part, src, part.translated(shift));
+        }
+      }
+      End();
+      return Ok;
+    }
+  }
   m_painter->drawImage(dest, src, source);
   End();
   return Ok;
@@ -1262,48 +1289,50 @@ bool BandedDrawing::Available() const {
   return image.format() == QImage::Format_ARGB32_Premultiplied;
 }
 
-void BandedDrawing::Run(int top, int bottom, const std::function<void(Band&)>& draw) {
+void BandedDrawing::Run(int left, int right, const std::function<void(Strip&)>& draw) {
   if (!Available()) return;
   QImage& image = *static_cast<QImage*>(m_graphics->m_painter->device());
-  top = std::max(top, 0);
-  bottom = std::min(bottom, image.height());
-  if (bottom <= top) return;
+  left = std::max(left, 0);
+  right = std::min(right, image.width());
+  if (right <= left) return;
   uchar* const bits = image.bits();  // here: never a detach on a pool thread
   m_graphics->m_drawn = true;
   QThreadPool* pool = BandPool();
-  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 32});
+  const int strips = std::min({8, pool->maxThreadCount(), (right - left) / 32});
   auto run = [&](int from, int to) {
-    Band band(*m_graphics, bits, from, to);
-    draw(band);
+    Strip strip(*m_graphics, bits, from, to);
+    draw(strip);
   };
-  if (bands < 2)
-    run(top, bottom);
+  if (strips < 2)
+    run(left, right);
   else
-    RunInBands(pool, top, bottom, bands, run);
+    RunInBands(pool, left, right, strips, run);
 }
 
-BandedDrawing::Band::Band(const Graphics& graphics, uchar* bits, int from, int to)
+BandedDrawing::Strip::Strip(const Graphics& graphics, uchar* bits, int from, int to)
     : m_graphics(graphics), m_from(from), m_to(to) {
   const QImage& image = *static_cast<const QImage*>(graphics.m_painter->device());
   m_view = QImage(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
 }
 
-// Made only when a band has the engine's work to do; set up as Begin sets up the Graphics'
-// painter, and clipped to the band.
-QPainter& BandedDrawing::Band::Painter() {
+// Made only when a strip has the engine's work to do; set up as Begin sets up the Graphics'
+// painter, and clipped to the strip.
+QPainter& BandedDrawing::Strip::Painter() {
   if (!m_painter) {
     m_painter = std::make_unique<QPainter>(&m_view);
     const Graphics::State& st = m_graphics.m_st;
-    m_graphics.SetUpBandPainter(*m_painter, m_view.width(), m_from, m_to, st.world * m_graphics.m_base,
-                                st.smoothing == SmoothingModeAntiAlias || st.smoothing == SmoothingModeHighQuality);
+    m_painter->setClipRect(QRect(m_from, 0, m_to - m_from, m_view.height()));
+    m_painter->setTransform(st.world * m_graphics.m_base);
+    m_painter->setRenderHint(QPainter::Antialiasing,
+                             st.smoothing == SmoothingModeAntiAlias || st.smoothing == SmoothingModeHighQuality);
     m_painter->setRenderHint(QPainter::SmoothPixmapTransform, st.interpolation != InterpolationModeNearestNeighbor);
   }
   return *m_painter;
 }
 
-// As Graphics::Stroke draws on an image, each figure clipped to the band's rows: the engine's
-// scanlines and thin lines give a row the same pixels with or without such a clip.
-Status BandedDrawing::Band::DrawPath(const Pen* pen, const GraphicsPath* path) {
+// As Graphics::Stroke draws on an image, each figure clipped to the strip's columns: the engine's
+// scanlines and thin lines give a pixel the same value with or without such a clip.
+Status BandedDrawing::Strip::DrawPath(const Pen* pen, const GraphicsPath* path) {
   if (!pen || !path) return InvalidParameter;
   const QPainterPath q = path->Q();
   const QPen qp = pen->Q(m_graphics.m_st.world, q.boundingRect());
@@ -1335,7 +1364,7 @@ Status BandedDrawing::Band::DrawPath(const Pen* pen, const GraphicsPath* path) {
   return Ok;
 }
 
-Status BandedDrawing::Band::FillPath(const Brush* brush, const GraphicsPath* path) {
+Status BandedDrawing::Strip::FillPath(const Brush* brush, const GraphicsPath* path) {
   if (!brush || !path) return InvalidParameter;
   QPainterPath shape = path->Q();
   const QPainterPath coverage = brush->Coverage();
@@ -1344,7 +1373,7 @@ Status BandedDrawing::Band::FillPath(const Brush* brush, const GraphicsPath* pat
   return Ok;
 }
 
-Status BandedDrawing::Band::DrawImage(Image* image, const RectF& dest, REAL srcX, REAL srcY, REAL srcWidth,
+Status BandedDrawing::Strip::DrawImage(Image* image, const RectF& dest, REAL srcX, REAL srcY, REAL srcWidth,
                                       REAL srcHeight, Unit srcUnit) {
   auto* bitmap = dynamic_cast<Bitmap*>(image);
   if (!bitmap) return InvalidParameter;

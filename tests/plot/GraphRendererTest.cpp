@@ -678,9 +678,9 @@ TEST_F(GraphRendererTest, LabelTextCopiedFromTilesMatchesTextDrawnInPlace)
         EXPECT_GT(inked, 1000);
     }
 }
-// On an image, placed labels are drawn in bands of rows on several threads; with one thread
-// they are drawn one after another. Both leave the same pixels, overlapping and crossing bands.
-TEST_F(GraphRendererTest, LabelsDrawnInBandsMatchLabelsDrawnInTurn)
+// On an image, placed labels are drawn in strips of columns on several threads; with one thread
+// they are drawn one after another. Both leave the same pixels, overlapping and crossing strips.
+TEST_F(GraphRendererTest, LabelsDrawnInStripsMatchLabelsDrawnInTurn)
 {
     CGraphRenderer::SetTextMeasurer(nullptr);
     settings.m_hideOverlappingLabels = false;  // overlapping labels keep their order
@@ -700,9 +700,9 @@ TEST_F(GraphRendererTest, LabelsDrawnInBandsMatchLabelsDrawnInTurn)
                          i % 3 ? L"1 1 0" : L"2 0 0"});
     QThreadPool* pool = QThreadPool::globalInstance();
     const int threads = pool->maxThreadCount();
-    Gdiplus::Bitmap banded(780, 570, Gdiplus::PixelFormat32bppPARGB), inTurn(780, 570, Gdiplus::PixelFormat32bppPARGB);
-    for (Gdiplus::Bitmap* bitmap : {&banded, &inTurn}) {
-        pool->setMaxThreadCount(bitmap == &banded ? std::max(threads, 6) : 1);
+    Gdiplus::Bitmap strips(780, 570, Gdiplus::PixelFormat32bppPARGB), inTurn(780, 570, Gdiplus::PixelFormat32bppPARGB);
+    for (Gdiplus::Bitmap* bitmap : {&strips, &inTurn}) {
+        pool->setMaxThreadCount(bitmap == &strips ? std::max(threads, 6) : 1);
         auto r = Make();
         Gdiplus::Graphics graphics(bitmap);
         graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
@@ -711,7 +711,7 @@ TEST_F(GraphRendererTest, LabelsDrawnInBandsMatchLabelsDrawnInTurn)
     }
     pool->setMaxThreadCount(threads);
     int inked = 0;
-    EXPECT_EQ(LargestDifference(banded, inTurn, &inked), 0);
+    EXPECT_EQ(LargestDifference(strips, inTurn, &inked), 0);
     EXPECT_GT(inked, 5000);
 }
 TEST_F(GraphRendererTest, TurnedLabelsGrowWithAnExportAsOtherText)

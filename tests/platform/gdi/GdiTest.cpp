@@ -562,17 +562,17 @@ TEST(GdiPlusPixels, LinesEachOfItsPenMatchOneAfterAnother) {
   }
 }
 
-// Label arrows, framed boxes and text tiles drawn in bands of rows on several threads leave
+// Label arrows, framed boxes and text tiles drawn in strips of columns on several threads leave
 // every pixel as the same calls on the Graphics one after another do, where they overlap and
-// where they cross from one band into the next.
-TEST(GdiPlusPixels, BandsDrawAsTheGraphicsDoesExactly) {
+// where they cross from one strip into the next.
+TEST(GdiPlusPixels, StripsDrawAsTheGraphicsDoesExactly) {
   QThreadPool* pool = QThreadPool::globalInstance();
   const int threads = pool->maxThreadCount();
   pool->setMaxThreadCount(std::max(threads, 6));
   Bitmap tile(11, 23, PixelFormat32bppPARGB);
   for (int y = 0; y < 23; ++y)
     for (int x = 0; x < 11; ++x) tile.Q().setPixel(x, y, qPremultiply(qRgba(30 * (x % 8), 11 * y, 200, (x * 41 + y * 23) % 256)));
-  // Each step draws onto the Graphics or onto a band alike.
+  // Each step draws onto the Graphics or onto a strip alike.
   auto steps = [&](auto& target) {
     for (int i = 0; i < 90; ++i) {
       const float x = 9.3f + float(i) * 6.77f, tip = 20.6f + float((i * 53) % 260) + 0.37f * float(i % 3);
@@ -609,7 +609,7 @@ TEST(GdiPlusPixels, BandsDrawAsTheGraphicsDoesExactly) {
       const float left = std::floor(x) - 5, top = std::floor(tip - up * 12) - (up > 0 ? 23 : 0);
       ASSERT_EQ(target.DrawImage(&tile, RectF(left, top, 11, 23), 0, 0, 11, 23, UnitPixel), Ok);
     }
-    // A long wide line through every band, a scaled copy of the tile and a fraction-placed one.
+    // A long wide line through every strip, a scaled copy of the tile and a fraction-placed one.
     GraphicsPath across;
     across.AddLine(3.5f, 5.25f, 600.0f, 330.7f);
     across.AddLine(600.0f, 330.7f, 620.0f, 12.0f);
@@ -632,20 +632,20 @@ TEST(GdiPlusPixels, BandsDrawAsTheGraphicsDoesExactly) {
     Graphics g(&banded);
     g.SetSmoothingMode(SmoothingModeAntiAlias);
     g.TranslateTransform(2.0f, 3.0f);
-    BandedDrawing bands(&g);
-    ASSERT_TRUE(bands.Available());
+    BandedDrawing strips(&g);
+    ASSERT_TRUE(strips.Available());
     std::atomic<int> count{0};
-    bands.Run(0, 340, [&](BandedDrawing::Band& band) {
+    strips.Run(0, 640, [&](BandedDrawing::Strip& strip) {
       ++count;
-      steps(band);
+      steps(strip);
     });
     EXPECT_GE(count, 4);
     // Not on a clip or at a fraction of a pixel.
     g.SetClip(RectF(0, 0, 300, 300));
-    EXPECT_FALSE(bands.Available());
+    EXPECT_FALSE(strips.Available());
     g.ResetClip();
     g.TranslateTransform(0.5f, 0);
-    EXPECT_FALSE(bands.Available());
+    EXPECT_FALSE(strips.Available());
   }
   pool->setMaxThreadCount(threads);
   int differing = 0, touched = 0;
