@@ -206,7 +206,11 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
     } collecting{m_labelDrawings};
     m_labelDrawings = &drawings;
     PlacePeakLabels(peaks, area, film);
-    if (drawings.empty()) return;
+    // A handful of labels are drawn sooner than the strips are handed out.
+    if (drawings.size() < 16) {
+        for (const LabelDrawing& d : drawings) DrawLabel(*m_graphics, d);
+        return;
+    }
     int left = INT_MAX, right = INT_MIN;
     for (const LabelDrawing& d : drawings) {
         left = std::min(left, d.left);
