@@ -684,6 +684,8 @@ class Graphics : public GdiplusBase {
   // rounded, as its joins are): the engine's coverage of one outline that crosses itself at every
   // column grows far faster than its length. False when the path is not such a line.
   bool StrokeInPieces(QPainter& painter, const QPainterPath& path, const QPen& pen) const;
+  // The pieces in bands of rows on the pool, each band stroking in order those that reach it.
+  bool StrokePiecesInBands(const std::vector<QPainterPath>& pieces, const QPen& pen) const;
   // A long thin line on an image, stroked in horizontal bands on several threads at once: the same
   // pixels as one stroke. False when the line or the target does not qualify.
   bool StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const;

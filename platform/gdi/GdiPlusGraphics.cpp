@@ -6,6 +6,7 @@
 #include "WndQt.h"
 
 #include <QMutex>
+#include <QPaintEngine>
 #include <QPainterPathStroker>
 #include <QSemaphore>
 #include <QThread>
@@ -663,31 +664,74 @@ bool Graphics::StrokeInPieces(QPainter& painter, const QPainterPath& path, const
   piecePen.setCapStyle(Qt::RoundCap);
   QPainterPath piece;
   int segments = 0;
+  std::vector<QPainterPath> pieces;
   auto flush = [&] {
-    if (segments > 0) painter.strokePath(piece, piecePen);
-    piece.clear();
+    if (segments > 0) pieces.push_back(piece);
+    piece = QPainterPath();
     segments = 0;
   };
-  PaintLarge(&painter, toDevice.mapRect(path.controlPointRect()), [&] {
-    QPointF last;
-    for (int i = 0; i < n; ++i) {
-      const QPainterPath::Element& e = path.elementAt(i);
-      const QPointF point(e.x, e.y);
-      if (e.isMoveTo()) {
+  QPointF last;
+  for (int i = 0; i < n; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    const QPointF point(e.x, e.y);
+    if (e.isMoveTo()) {
+      flush();
+      piece.moveTo(point);
+    } else {
+      if (segments == kPiece) {
         flush();
-        piece.moveTo(point);
-      } else {
-        if (segments == kPiece) {
-          flush();
-          piece.moveTo(last);
-        }
-        piece.lineTo(point);
-        ++segments;
+        piece.moveTo(last);
       }
-      last = point;
+      piece.lineTo(point);
+      ++segments;
     }
-    flush();
+    last = point;
+  }
+  flush();
+  if (&painter == m_painter && StrokePiecesInBands(pieces, piecePen)) return true;
+  PaintLarge(&painter, toDevice.mapRect(path.controlPointRect()), [&] {
+    for (const QPainterPath& p : pieces) painter.strokePath(p, piecePen);
   });
+  return true;
+}
+
+bool Graphics::StrokePiecesInBands(const std::vector<QPainterPath>& pieces, const QPen& pen) const {
+  if (m_metafile || m_handedOutDc || !m_bitmap) return false;
+  QPaintDevice* device = m_painter->device();
+  if (!device || device->devType() != QInternal::Image) return false;
+  QImage& image = *static_cast<QImage*>(device);
+  QThreadPool* pool = BandPool();
+  if (image.devicePixelRatio() != 1.0 || !pool) return false;
+  const QTransform toDevice = m_painter->transform();
+  // Where each piece can leave pixels: its points, half the pen (round caps and joins) and a pixel
+  // of anti-aliasing out.
+  const double half = pen.isCosmetic() ? 0 : pen.widthF() / 2, reach = (pen.isCosmetic() ? pen.widthF() / 2 : 0) + 2;
+  std::vector<std::pair<double, double>> rows(pieces.size());
+  double low = image.height(), high = 0;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    const QRectF box = toDevice.mapRect(pieces[i].controlPointRect().adjusted(-half, -half, half, half));
+    rows[i] = {box.top() - reach, box.bottom() + reach};
+    low = std::min(low, rows[i].first);
+    high = std::max(high, rows[i].second);
+  }
+  const int top = std::max(0, int(std::floor(low))), bottom = std::min(image.height(), int(std::ceil(high)));
+  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 48});
+  if (bands < 2) return false;
+  const bool antialias = m_painter->testRenderHint(QPainter::Antialiasing);
+  const QPainter::CompositionMode mode = m_painter->compositionMode();
+  uchar* const bits = image.bits();
+  RunInBands(pool, top, bottom, bands, [&](int from, int to) {
+    // The band's rows as the painter's system clip: the engine then rasterizes only those rows,
+    // where a clip alone would keep them but still rasterize every row of each piece.
+    QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
+    view.paintEngine()->setSystemClip(QRegion(0, from, image.width(), to - from));
+    QPainter painter(&view);
+    SetUpBandPainter(painter, image.width(), from, to, toDevice, antialias);
+    painter.setCompositionMode(mode);
+    for (size_t i = 0; i < pieces.size(); ++i)
+      if (rows[i].second >= from && rows[i].first <= to) painter.strokePath(OwnCopy(pieces[i]), pen);
+  });
+  m_drawn = true;
   return true;
 }
 

@@ -15,6 +15,8 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QSvgRenderer>
 #include <QThreadPool>
 
@@ -291,6 +293,60 @@ TEST(GdiPlusPixels, MagnifiedLongLinesMatchThePaintersOwn) {
     // Where pieces meet, their anti-aliased rims overlap: darker there, and only there.
     EXPECT_LE(worst, 96);
     EXPECT_LE(differing * 20, touched) << differing << " of " << touched;
+  }
+}
+
+// A long curve magnified past a pixel's width is stroked a few segments at a time in bands of rows
+// on several threads: every pixel as the same pieces stroked on one thread give it.
+TEST(GdiPlusPixels, MagnifiedCurvesInBandsMatchOneThreadExactly) {
+  struct Case {
+    float sx, sy;
+    bool clip;
+    ARGB colour;
+    PixelFormat format;
+  };
+  const Case cases[] = {{4.0f, 4.0f, true, 0xFF004400u, PixelFormat32bppARGB},
+                        {3.0f, 5.0f, false, 0x80C02060u, PixelFormat32bppPARGB},
+                        {2.5f, 2.5f, true, 0xC0FF8000u, PixelFormat32bppARGB}};
+  // Tall narrow peaks, as a magnified pattern has, with fractional points.
+  std::vector<PointF> line;
+  for (int i = 0; i < 300; ++i)
+    line.emplace_back(1.3f + float(i) * 0.37f, 70.0f - 55.0f * std::pow(std::fabs(std::sin(float(i) * 0.21f)), 6.0f) +
+                                                   float(i % 4) * 0.13f);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sy);
+    auto draw = [&](Bitmap& b) {
+      for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 320; ++x) b.Q().setPixel(x, y, qRgb(255 - x % 90, 230, 170 + y % 80));
+      Graphics g(&b);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.TranslateTransform(160.0f, 150.0f);
+      g.ScaleTransform(c.sx, c.sy);
+      g.TranslateTransform(-50.0f, -45.0f);
+      if (c.clip) g.SetClip(RectF(12.3f, 8.6f, 70.2f, 60.4f));
+      Pen pen(Color(c.colour), 1.0f);
+      pen.SetLineJoin(LineJoinRound);
+      return g.DrawLines(&pen, line.data(), INT(line.size()));
+    };
+    Bitmap banded(320, 300, c.format), oneThread(320, 300, c.format);
+    ASSERT_EQ(draw(banded), Ok);
+    // Drawn from a pool thread, nothing is handed on: the pieces are stroked there one by one.
+    QSemaphore done;
+    Status status = GenericError;
+    QThreadPool::globalInstance()->start([&] {
+      status = draw(oneThread);
+      done.release();
+    });
+    done.acquire();
+    ASSERT_EQ(status, Ok);
+    int differing = 0, touched = 0;
+    for (int y = 0; y < 300; ++y)
+      for (int x = 0; x < 320; ++x) {
+        differing += banded.Q().pixel(x, y) != oneThread.Q().pixel(x, y);
+        touched += oneThread.Q().pixel(x, y) != qRgb(255 - x % 90, 230, 170 + y % 80);
+      }
+    EXPECT_GT(touched, 8000);
+    EXPECT_EQ(differing, 0);
   }
 }
 
