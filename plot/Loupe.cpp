@@ -325,9 +325,8 @@ void CLoupe::TakeSnapshot()
     }
 }
 
-void CLoupe::Render(Bitmap& target)
+void CLoupe::DrawGround(Graphics& g) const
 {
-    Graphics g(&target);
     g.SetSmoothingMode(SmoothingModeAntiAlias);
     g.Clear(Color(0xFFFFFFFF));
     const RECT lens = GetLensRect();
@@ -348,6 +347,32 @@ void CLoupe::Render(Bitmap& target)
                                     PointF(box.X, box.Y + box.Height - 20), PointF(box.X + box.Width - 20, box.Y + box.Height - 20)})
             g.FillEllipse(&frame, corner.X, corner.Y, 20.0f, 20.0f);
     }
+}
+
+void CLoupe::Render(Bitmap& target)
+{
+    Graphics g(&target);
+    // The white ground and the frame change only with the lens: drawn once and copied at every
+    // render (a drag by the lens renders at each step).
+    const UINT width = target.GetWidth(), height = target.GetHeight();
+    const bool premultiplied = target.Premultiplied();
+    if (!m_ground || m_ground->GetWidth() != width || m_ground->GetHeight() != height ||
+        m_ground->Premultiplied() != premultiplied || m_groundCircle != m_circle || m_groundSize != m_lensSize) {
+        m_ground = std::make_unique<Bitmap>(INT(width), INT(height),
+                                            premultiplied ? PixelFormat32bppPARGB : PixelFormat32bppARGB);
+        Graphics ground(m_ground.get());
+        DrawGround(ground);
+        m_groundCircle = m_circle;
+        m_groundSize = m_lensSize;
+    }
+    g.SetCompositingMode(CompositingModeSourceCopy);
+    g.DrawImage(m_ground.get(), RectF(0, 0, REAL(width), REAL(height)), 0, 0, REAL(width), REAL(height), UnitPixel);
+    g.SetCompositingMode(CompositingModeSourceOver);
+    g.SetSmoothingMode(SmoothingModeAntiAlias);
+    const RECT lens = GetLensRect();
+    const RectF box(float(lens.left), float(lens.top), float(m_lensSize), float(m_lensSize));
+    LinearGradientBrush frame(PointF(0, float(kWindowSize)), PointF(float(kWindowSize), 0), Color(kFrameDark),
+                              Color(kFrameLight));
     GraphicsPath lensPath(FillModeWinding);
     BuildLensPath(lensPath);
     const bool draggedByLens = m_buttonDown && m_mode == kModeLens;

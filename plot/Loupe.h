@@ -71,6 +71,8 @@ private:
     // The lens's outline: a circle, or a rounded square with a notch for the label and grip.
     void BuildLensPath(Gdiplus::GraphicsPath& path) const;
     POINT LensOffset() const;
+    // The window's white ground with the lens's frame, under everything else.
+    void DrawGround(Gdiplus::Graphics& g) const;
 
     CImagingPane* m_target = nullptr;
     UINT m_checkedZoom = 34573;
@@ -85,4 +87,7 @@ private:
     int m_renders = 0;
     std::unique_ptr<Gdiplus::Bitmap> m_magnified;
     std::unique_ptr<Gdiplus::Image> m_snapshot;
+    std::unique_ptr<Gdiplus::Bitmap> m_ground;  // DrawGround's picture, for the lens it was drawn for
+    bool m_groundCircle = true;
+    int m_groundSize = 0;
 };

@@ -827,3 +827,38 @@ TEST_F(LoupeOverCanvas, DraggedByItsLensItShowsThePlotInPlaceDimmedAroundTheFoot
     }
     ToLoupe(WM_LBUTTONUP, 0, At(300, 300));
 }
+
+TEST_F(LoupeOverCanvas, ItsFrameDrawnOnceRendersAsAFreshLoupeDoesAcrossShapesAndSizes)
+{
+    const auto rendered = [](CLoupe& l) {
+        Gdiplus::Bitmap target(CLoupe::kWindowSize, CLoupe::kWindowSize, Gdiplus::PixelFormat32bppARGB);
+        l.Render(target);
+        return target.Q().copy();
+    };
+    const auto grow = [](CLoupe& l, int by) {
+        const POINT grip = l.GetGripPoint();
+        ::SendMessageW(l.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, At(grip.x, grip.y));
+        ::SendMessageW(l.m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, At(grip.x, grip.y + by / 2));
+        ::SendMessageW(l.m_hWnd, WM_LBUTTONUP, 0, At(grip.x, grip.y + by / 2));
+    };
+    // Each step changes the loupe, which then renders as a loupe made in that state at once.
+    const struct {
+        UINT shape;
+        int growBy;
+    } steps[] = {{34568, 0}, {34569, 0}, {34569, 100}, {34568, 0}};  // Circle, Square
+    int grown = 0;
+    for (const auto& step : steps) {
+        loupe.OnLoupeCommand(step.shape);
+        if (step.growBy) grow(loupe, step.growBy);
+        grown += step.growBy;
+        const QImage cached = rendered(loupe);
+        CLoupe fresh;
+        ASSERT_TRUE(fresh.Create(&host, &canvas));
+        fresh.OnLoupeCommand(33585);
+        fresh.OnLoupeCommand(step.shape);
+        if (grown) grow(fresh, grown);
+        ASSERT_EQ(fresh.GetLensSize(), loupe.GetLensSize());
+        EXPECT_TRUE(cached == rendered(fresh)) << "step " << (&step - steps);
+        fresh.DestroyWindow();
+    }
+}
