@@ -238,10 +238,20 @@ void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::
         std::vector<std::pair<double, std::size_t>> order(peaks.size());
         for (std::size_t i = 0; i < peaks.size(); ++i) order[i] = {peaks[i].y, i};
         std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        CQLPeakLabelList sorted;
-        sorted.reserve(peaks.size());
-        for (const auto& [y, i] : order) sorted.push_back(std::move(peaks[i]));
-        peaks.swap(sorted);
+        // Put in place cycle by cycle: label k goes where order[k] says, without a second list.
+        for (std::size_t start = 0; start < order.size(); ++start) {
+            if (order[start].second == SIZE_MAX) continue;
+            CQLPeakLabel held = std::move(peaks[start]);
+            std::size_t at = start;
+            while (order[at].second != start) {
+                const std::size_t from = order[at].second;
+                peaks[at] = std::move(peaks[from]);
+                order[at].second = SIZE_MAX;
+                at = from;
+            }
+            peaks[at] = std::move(held);
+            order[at].second = SIZE_MAX;
+        }
     }
     for (const CQLPeakLabel& peak : peaks) {
         if (!peak.pattern) continue;
