@@ -170,9 +170,8 @@ LabelTileCache& LabelTiles()
 }
 
 // Strict overlap: touching edges do not count.
-bool Overlaps(const LXGraphics::CSyncRect& a, const LXGraphics::CSyncRect& b)
+bool Overlaps(const LXGraphics::CSyncFloatRect& p, const LXGraphics::CSyncFloatRect& q)
 {
-    const auto &p = a.m_float, &q = b.m_float;
     return p.X < q.X + q.Width && q.X < p.X + p.Width && p.Y < q.Y + q.Height && q.Y < p.Y + p.Height;
 }
 }  // namespace
@@ -206,7 +205,11 @@ void CGraphRenderer::DrawPeakLabels(CQLPeakLabelList& peaks, const LXGraphics::C
     } collecting{m_labelDrawings};
     m_labelDrawings = &drawings;
     PlacePeakLabels(peaks, area, film);
-    if (drawings.empty()) return;
+    // A handful of labels are drawn sooner than the strips are handed out.
+    if (drawings.size() < 16) {
+        for (const LabelDrawing& d : drawings) DrawLabel(*m_graphics, d);
+        return;
+    }
     int left = INT_MAX, right = INT_MIN;
     for (const LabelDrawing& d : drawings) {
         left = std::min(left, d.left);
@@ -235,10 +238,20 @@ void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::
         std::vector<std::pair<double, std::size_t>> order(peaks.size());
         for (std::size_t i = 0; i < peaks.size(); ++i) order[i] = {peaks[i].y, i};
         std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        CQLPeakLabelList sorted;
-        sorted.reserve(peaks.size());
-        for (const auto& [y, i] : order) sorted.push_back(std::move(peaks[i]));
-        peaks.swap(sorted);
+        // Put in place cycle by cycle: label k goes where order[k] says, without a second list.
+        for (std::size_t start = 0; start < order.size(); ++start) {
+            if (order[start].second == SIZE_MAX) continue;
+            CQLPeakLabel held = std::move(peaks[start]);
+            std::size_t at = start;
+            while (order[at].second != start) {
+                const std::size_t from = order[at].second;
+                peaks[at] = std::move(peaks[from]);
+                order[at].second = SIZE_MAX;
+                at = from;
+            }
+            peaks[at] = std::move(held);
+            order[at].second = SIZE_MAX;
+        }
     }
     for (const CQLPeakLabel& peak : peaks) {
         if (!peak.pattern) continue;
@@ -255,15 +268,15 @@ void CGraphRenderer::PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::
 
 // Thousands of peaks against hundreds of placed frames: the frames are filed by the columns of
 // pixels they cover, and a new frame is tested only against those sharing a column band.
-bool CGraphRenderer::OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame)
+bool CGraphRenderer::OverlapsPlacedLabel(const LXGraphics::CSyncFloatRect& frame)
 {
     constexpr float kBand = 32;
     if (m_labelBands.empty()) m_labelBands.resize(1);
     const int far = int(m_labelBands.size()) - 1;
     // The bands a frame covers; none (-1) for a frame reaching outside them or not finite.
-    auto bands = [&](const LXGraphics::CSyncRect& r) {
-        const float low = std::floor(r.m_float.X / kBand) - float(m_labelBandsBase);
-        const float high = std::floor((r.m_float.X + r.m_float.Width) / kBand) - float(m_labelBandsBase);
+    auto bands = [&](const LXGraphics::CSyncFloatRect& r) {
+        const float low = std::floor(r.X / kBand) - float(m_labelBandsBase);
+        const float high = std::floor((r.X + r.Width) / kBand) - float(m_labelBandsBase);
         if (!(low >= 0 && high < float(far))) return std::pair<int, int>(-1, -1);
         return std::pair<int, int>(int(low), int(high));
     };
@@ -272,19 +285,19 @@ bool CGraphRenderer::OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame)
         m_labelBandsFiled = 0;
     }
     for (; m_labelBandsFiled < m_placedLabels.size(); ++m_labelBandsFiled) {
-        const auto [low, high] = bands(m_placedLabels[m_labelBandsFiled]);
+        const auto [low, high] = bands(m_placedLabels[m_labelBandsFiled].m_float);
         if (low < 0) m_labelBands[std::size_t(far)].push_back(m_labelBandsFiled);
         for (int b = low; b >= 0 && b <= high; ++b) m_labelBands[std::size_t(b)].push_back(m_labelBandsFiled);
     }
     auto hits = [&](int band) {
         for (size_t i : m_labelBands[std::size_t(band)])
-            if (Overlaps(frame, m_placedLabels[i])) return true;
+            if (Overlaps(frame, m_placedLabels[i].m_float)) return true;
         return false;
     };
     const auto [low, high] = bands(frame);
     if (low < 0) {
         for (const LXGraphics::CSyncRect& placed : m_placedLabels)
-            if (Overlaps(frame, placed)) return true;
+            if (Overlaps(frame, placed.m_float)) return true;
         return false;
     }
     for (int b = low; b <= high; ++b)
@@ -357,15 +370,19 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
         }
     }
     const float boxW = rotate ? h : w, boxH = rotate ? w : h;
-    LXGraphics::CSyncRect frame;
+    LXGraphics::CSyncFloatRect box;
     if (!text.IsEmpty()) {
         const float gx = boxW < 2 * g ? boxW / 2 : g, gy = boxH < 2 * g ? boxH / 2 : g;
-        frame = Centred(point.X, centre, boxW + 2 * gx, boxH + 2 * gy);
+        const float frameW = boxW + 2 * gx, frameH = boxH + 2 * gy;
+        box = {point.X - frameW / 2, centre - frameH / 2, frameW, frameH};
     } else {
         // A square at the stem's far end, reaching from the tip toward the peak.
-        frame.SetXYWH(point.X - g, direction > 0 ? tip : tip - 2 * g, 2 * g, 2 * g);
+        box = {point.X - g, direction > 0 ? tip : tip - 2 * g, 2 * g, 2 * g};
     }
-    if (s.m_hideOverlappingLabels && OverlapsPlacedLabel(frame)) return;
+    // Most labels give way: their frames' whole-pixel forms are worked out only when placed.
+    if (s.m_hideOverlappingLabels && OverlapsPlacedLabel(box)) return;
+    LXGraphics::CSyncRect frame;
+    frame.SetXYWH(box.X, box.Y, box.Width, box.Height);
     m_placedLabels.push_back(frame);
     if (!m_graphics) return;
 

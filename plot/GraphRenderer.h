@@ -205,7 +205,7 @@ private:
     CString m_unitPlaceholder, m_unitSymbol;
     bool m_unitsKnown = false;
     // The placed frames filed by bands of pixel columns, and how many of them are filed.
-    bool OverlapsPlacedLabel(const LXGraphics::CSyncRect& frame);
+    bool OverlapsPlacedLabel(const LXGraphics::CSyncFloatRect& frame);
     // By bands of 32 columns from m_labelBandsBase, over the plot and a margin; the last one holds
     // the frames that reach outside.
     std::vector<std::vector<size_t>> m_labelBands;

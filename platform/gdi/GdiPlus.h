@@ -723,8 +723,8 @@ class Graphics : public GdiplusBase {
 // Drawing onto an image in vertical strips of columns, on several threads at once. Run calls
 // `draw` once for each strip, each on a thread of its own; a strip's calls draw only into its
 // columns and leave every pixel there as the same calls on the Graphics would. Only while
-// Available() and while the Graphics' state stays as it is: it draws onto a premultiplied image
-// without clip, source over, offset by whole pixels.
+// Available() and while the Graphics' state stays as it is: it draws onto a premultiplied image,
+// clipped to a rectangle or not at all, source over, offset by whole pixels.
 class BandedDrawing {
  public:
   class Strip {

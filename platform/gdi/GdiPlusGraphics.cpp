@@ -132,6 +132,18 @@ bool AllFiguresClosed(const QPainterPath& q) {
   return closed;
 }
 
+// An axis-aligned rectangle: one figure whose corners each share x or y with the next.
+bool IsRectangle(const QPainterPath& path) {
+  const int n = path.elementCount();
+  if (n != 4 && n != 5) return false;
+  for (int i = 0; i < n; ++i) {
+    const QPainterPath::Element &a = path.elementAt(i), &b = path.elementAt((i + 1) % n);
+    if ((i == 0) != a.isMoveTo() || a.isCurveTo()) return false;
+    if (a.x != b.x && a.y != b.y) return false;
+  }
+  return !path.controlPointRect().isEmpty();
+}
+
 // Qt's byte multiply, t * a / 255 rounded, on each channel of a premultiplied pixel.
 inline quint32 ByteMul(quint32 x, quint32 a) {
   quint64 t = ((quint64(x) | (quint64(x) << 24)) & 0x00FF00FF00FF00FFull) * a;
@@ -1308,7 +1320,9 @@ BandedDrawing::BandedDrawing(Graphics* graphics) : m_graphics(graphics) {}
 bool BandedDrawing::Available() const {
   const Graphics* g = m_graphics;
   if (!g || !g->m_painter || !g->m_bitmap || g->m_metafile || g->m_handedOutDc || !BandPool()) return false;
-  if (g->m_st.clipped || g->m_painter->hasClipping() || g->m_st.compositing != CompositingModeSourceOver) return false;
+  // A rectangle clips whole pixels, the same in a strip as across the image.
+  if (g->m_st.clipped && !IsRectangle(g->m_st.clip)) return false;
+  if (g->m_painter->hasClipping() || g->m_st.compositing != CompositingModeSourceOver) return false;
   if (!g->DrawsWholePixels()) return false;
   const QImage& image = *static_cast<const QImage*>(g->m_painter->device());
   return image.format() == QImage::Format_ARGB32_Premultiplied;
@@ -1346,7 +1360,11 @@ QPainter& BandedDrawing::Strip::Painter() {
   if (!m_painter) {
     m_painter = std::make_unique<QPainter>(&m_view);
     const Graphics::State& st = m_graphics.m_st;
-    m_painter->setClipRect(QRect(m_from, 0, m_to - m_from, m_view.height()));
+    m_painter->setTransform(m_graphics.m_base);
+    if (st.clipped) m_painter->setClipPath(st.clip);
+    m_painter->setTransform(QTransform());
+    m_painter->setClipRect(QRect(m_from, 0, m_to - m_from, m_view.height()),
+                           st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
     m_painter->setTransform(st.world * m_graphics.m_base);
     m_painter->setRenderHint(QPainter::Antialiasing,
                              st.smoothing == SmoothingModeAntiAlias || st.smoothing == SmoothingModeHighQuality);

@@ -665,44 +665,53 @@ TEST(GdiPlusPixels, StripsDrawAsTheGraphicsDoesExactly) {
     ASSERT_EQ(target.DrawImage(&tile, RectF(100, 150, 33, 69), 0, 0, 11, 23, UnitPixel), Ok);
     ASSERT_EQ(target.DrawImage(&tile, RectF(300.5f, 200.25f, 11, 23), 0, 0, 11, 23, UnitPixel), Ok);
   };
-  Bitmap whole(640, 340, PixelFormat32bppPARGB), banded(640, 340, PixelFormat32bppPARGB);
-  for (Bitmap* b : {&whole, &banded})
+  // Without a clip, and clipped to a rectangle (as a plot's labels are) cutting through shapes.
+  for (const bool clip : {false, true}) {
+    SCOPED_TRACE(clip);
+    Bitmap whole(640, 340, PixelFormat32bppPARGB), banded(640, 340, PixelFormat32bppPARGB);
+    for (Bitmap* b : {&whole, &banded})
+      for (int y = 0; y < 340; ++y)
+        for (int x = 0; x < 640; ++x) b->Q().setPixel(x, y, qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255)));
+    const RectF cut(40.5f, 30.25f, 500.0f, 250.5f);
+    {
+      Graphics g(&whole);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.TranslateTransform(2.0f, 3.0f);
+      if (clip) g.SetClip(cut);
+      steps(g);
+    }
+    {
+      Graphics g(&banded);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.TranslateTransform(2.0f, 3.0f);
+      if (clip) g.SetClip(cut);
+      BandedDrawing strips(&g);
+      ASSERT_TRUE(strips.Available());
+      std::atomic<int> count{0};
+      strips.Run(0, 640, [&](BandedDrawing::Strip& strip) {
+        ++count;
+        steps(strip);
+      });
+      EXPECT_GE(count, 4);
+      // Not on a clip of another shape or at a fraction of a pixel.
+      GraphicsPath round;
+      round.AddEllipse(10.0f, 10.0f, 300.0f, 200.0f);
+      g.SetClip(&round);
+      EXPECT_FALSE(strips.Available());
+      g.ResetClip();
+      g.TranslateTransform(0.5f, 0);
+      EXPECT_FALSE(strips.Available());
+    }
+    int differing = 0, touched = 0;
     for (int y = 0; y < 340; ++y)
-      for (int x = 0; x < 640; ++x) b->Q().setPixel(x, y, qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255)));
-  {
-    Graphics g(&whole);
-    g.SetSmoothingMode(SmoothingModeAntiAlias);
-    g.TranslateTransform(2.0f, 3.0f);
-    steps(g);
-  }
-  {
-    Graphics g(&banded);
-    g.SetSmoothingMode(SmoothingModeAntiAlias);
-    g.TranslateTransform(2.0f, 3.0f);
-    BandedDrawing strips(&g);
-    ASSERT_TRUE(strips.Available());
-    std::atomic<int> count{0};
-    strips.Run(0, 640, [&](BandedDrawing::Strip& strip) {
-      ++count;
-      steps(strip);
-    });
-    EXPECT_GE(count, 4);
-    // Not on a clip or at a fraction of a pixel.
-    g.SetClip(RectF(0, 0, 300, 300));
-    EXPECT_FALSE(strips.Available());
-    g.ResetClip();
-    g.TranslateTransform(0.5f, 0);
-    EXPECT_FALSE(strips.Available());
+      for (int x = 0; x < 640; ++x) {
+        differing += whole.Q().pixel(x, y) != banded.Q().pixel(x, y);
+        touched += whole.Q().pixel(x, y) != qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255));
+      }
+    EXPECT_GT(touched, 20000);
+    EXPECT_EQ(differing, 0);
   }
   pool->setMaxThreadCount(threads);
-  int differing = 0, touched = 0;
-  for (int y = 0; y < 340; ++y)
-    for (int x = 0; x < 640; ++x) {
-      differing += whole.Q().pixel(x, y) != banded.Q().pixel(x, y);
-      touched += whole.Q().pixel(x, y) != qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255));
-    }
-  EXPECT_GT(touched, 30000);
-  EXPECT_EQ(differing, 0);
 }
 
 TEST(GdiPlusGeometry, MatrixOrderAndArcDirection) {
