@@ -698,6 +698,9 @@ TEST_F(GraphRendererTest, LabelsDrawnInStripsMatchLabelsDrawnInTurn)
     for (int i = 0; i < 60; ++i)
         peaks.push_back({i % 2 ? turned.get() : framed.get(), 1.0 + 1.3 * i, 60 + (i * 173) % 900,
                          i % 3 ? L"1 1 0" : L"2 0 0"});
+    // Places far out or not finite change nothing in either.
+    peaks.push_back({framed.get(), 1e12, 500, L"3 0 0"});
+    peaks.push_back({turned.get(), std::numeric_limits<double>::quiet_NaN(), 500, L"3 1 0"});
     QThreadPool* pool = QThreadPool::globalInstance();
     const int threads = pool->maxThreadCount();
     // Unclipped, and clipped to a rectangle through labels as the plot clips them.
