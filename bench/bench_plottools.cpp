@@ -133,7 +133,7 @@ int main(int argc, char** argv)
     double parts[4] = {0, 0, 0, 0};
     for (int run = 0; run < runs; ++run) {
         std::shared_ptr<CGraphRenderer> renderer = canvas.CreateRenderer();
-        Gdiplus::Bitmap magnified(CLoupe::kWindowSize, CLoupe::kWindowSize, Gdiplus::PixelFormat32bppARGB);
+        Gdiplus::Bitmap magnified(CLoupe::kWindowSize, CLoupe::kWindowSize, Gdiplus::PixelFormat32bppPARGB);
         Gdiplus::Graphics g(&magnified);
         g.TranslateTransform(float(CLoupe::kCentre), float(CLoupe::kCentre));
         g.ScaleTransform(loupe.GetZoom() / 100, loupe.GetZoom() / 100);

@@ -54,16 +54,53 @@ void KeepColumnExtremes(std::vector<Gdiplus::PointF>& points)
     }
     points.resize(out);
 }
+
+// Long profiles are mapped to pixels on threads of their own while what comes before them is
+// drawn: mapping is pure arithmetic, drawing keeps its order.
+constexpr size_t kLongProfile = 10000, kAhead = 8;
 }  // namespace
+
+std::vector<double> CGraphRenderer::MappingKey() const
+{
+    const CDiffractionSettings& s = *m_settings;
+    const auto& r = m_plotRect.m_float;
+    std::vector<double> key = {double(m_rangesValid), double(m_output), s.m_visibleXMin, s.m_visibleXMax,
+                               s.m_visibleYMin, s.m_visibleYMax, double(s.m_logarithmicYAxis), r.X, r.Y, r.Width,
+                               r.Height, m_xPixelsPerUnit, m_yPixelsPerUnit};
+    for (const CQLPatternPtr& p : m_drawing) {
+        const CQLProfile& profile = p->GetProfile();
+        key.insert(key.end(), {double(reinterpret_cast<std::uintptr_t>(profile.data())), double(profile.size()),
+                               p->m_xOffset, p->PlottedY(0), p->PlottedY(1), double(p->m_markerStyle)});
+    }
+    return key;
+}
+
+void CGraphRenderer::MapLongProfilesAhead(size_t first)
+{
+    std::vector<double> key = MappingKey();
+    if (!m_ahead.empty() && key == m_aheadKey) return;
+    m_ahead.clear();
+    m_ahead.resize(m_drawing.size());
+    m_aheadKey = std::move(key);
+    for (size_t i = first, started = 0; i < m_drawing.size() && started < kAhead; ++i) {
+        const CQLPattern& p = *m_drawing[i];
+        if (p.GetProfile().size() < kLongProfile) continue;
+        const bool thin = !m_output && p.m_markerStyle == 0;
+        m_ahead[i] = std::async(std::launch::async, [this, pattern = &p, thin] {
+            std::vector<Gdiplus::PointF> points;
+            BuildPixelPoints(*pattern, pattern->GetProfile(), points);
+            if (thin) KeepColumnExtremes(points);
+            return points;
+        });
+        ++started;
+    }
+}
 
 void CGraphRenderer::DrawPatterns(bool overview)
 {
     CQLPeakLabelList peaks;
     const CDiffractionSettings& s = *m_settings;
     const float markerFactor = overview ? 0.5f : 1.0f;
-    // Long profiles are mapped to pixels on threads of their own while the curves before them are
-    // drawn: mapping is pure arithmetic, drawing keeps its order.
-    constexpr size_t kLongProfile = 10000, kAhead = 8;
     struct Gathering {
         CGraphRenderer& r;
         explicit Gathering(CGraphRenderer& renderer) : r(renderer) { r.m_gathering = true; }
@@ -73,19 +110,12 @@ void CGraphRenderer::DrawPatterns(bool overview)
             r.m_gathered.clear();
         }
     } gathering(*this);
-    std::vector<std::future<std::vector<Gdiplus::PointF>>> mapped(m_drawing.size());
-    for (size_t i = 1, started = 0; i < m_drawing.size() && started < kAhead; ++i) {
-        const CQLPattern& p = *m_drawing[i];
-        if (p.GetProfile().size() < kLongProfile) continue;
-        const bool thin = !m_output && p.m_markerStyle == 0;
-        mapped[i] = std::async(std::launch::async, [this, pattern = &p, thin] {
-            std::vector<Gdiplus::PointF> points;
-            BuildPixelPoints(*pattern, pattern->GetProfile(), points);
-            if (thin) KeepColumnExtremes(points);
-            return points;
-        });
-        ++started;
-    }
+    // Mapped ahead while the frame was drawn; else now, for all but the first curve, which this
+    // thread maps itself.
+    MapLongProfilesAhead(1);
+    std::vector<std::future<std::vector<Gdiplus::PointF>>> mapped;
+    mapped.swap(m_ahead);
+    m_aheadKey.clear();
     for (size_t i = 0; i < m_drawing.size(); ++i) {
         const CQLPattern& p = *m_drawing[i];
         const bool ahead = mapped[i].valid();

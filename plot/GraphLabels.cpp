@@ -449,8 +449,9 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
         low = std::min(low, drawing.tileAt.X);
         high = std::max(high, drawing.tileAt.X + drawing.tileAt.Width);
     }
-    drawing.left = int(std::floor(std::clamp(low - reach, -1e6f, 1e6f)));
-    drawing.right = int(std::ceil(std::clamp(high + reach, -1e6f, 1e6f)));
+    // A label far out or not finite is given to every strip, which draws what the graphics would.
+    drawing.left = low - reach > -1e6f ? int(std::floor(std::min(low - reach, 1e6f))) : -1000000;
+    drawing.right = high + reach < 1e6f ? int(std::ceil(std::max(high + reach, -1e6f))) : 1000000;
     m_labelDrawings->push_back(std::move(drawing));
 }
 

@@ -405,6 +405,7 @@ void CGraphRenderer::DrawFrame(Gdiplus::Graphics* graphics, bool clear)
 {
     EntryState state;
     if (!BeginEntry(graphics, state)) return;
+    if (m_rangesValid && !m_settings->m_filmMode) MapLongProfilesAhead(0);
     const CDiffractionSettings& s = *m_settings;
     if (clear) {
         m_graphics->Clear(Gdiplus::Color(0xFFDDDDDDu));

@@ -10,6 +10,7 @@
 #include "QLPattern.h"
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
@@ -227,4 +228,12 @@ private:
     float m_tickLength = 6, m_nodeSize = 6, m_outerMargin = 30, m_gap = 2, m_minTickSpacing = 4;
     float m_labelMargin = 2, m_referenceFontSize = 12, m_labelGap = 5;
     float m_arrowHalfWidth = 3, m_arrowLength = 5, m_stemLength = 7, m_labelLineWidth = 1, m_labelOutlineWidth = 3;
+
+    // Long profiles from the `first` on, mapped to pixels on threads of their own; started with the
+    // frame, the curves find them ready. Taken only while all that the mapping reads is as it was.
+    // Last member: its threads end before what they read is destroyed.
+    std::vector<double> MappingKey() const;
+    void MapLongProfilesAhead(size_t first);
+    std::vector<double> m_aheadKey;
+    std::vector<std::future<std::vector<Gdiplus::PointF>>> m_ahead;
 };

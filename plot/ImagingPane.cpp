@@ -14,6 +14,7 @@
 #include "ToolRecords.h"
 #include "UpdateHint.h"
 #include "WndQt.h"
+#include "WorkerTeam.h"
 
 #include <QWidget>
 
@@ -530,6 +531,9 @@ bool CImagingPane::ComposeToolsAhead()
 }
 
 namespace {
+// Rows of tiles a thread takes at a time when the tools' tiles are looked for or composed.
+constexpr long kTileRowsAPiece = 8;
+
 // Qt's premultiplied source-over, pixel for pixel as its raster engine blends an image.
 inline std::uint32_t ByteMul(std::uint32_t x, std::uint32_t a)
 {
@@ -601,17 +605,20 @@ void CImagingPane::FindToolTiles()
     std::fill(t.drawn.begin(), t.drawn.end(), 0);
     Pixels pixels;
     if (pixels.Lock(bitmap, Gdiplus::ImageLockModeRead)) {
-        for (int y = 0; y < h; ++y) {
-            const std::uint32_t* row = pixels.Row(y);
-            std::uint8_t* flags = &t.drawn[std::size_t(y / ToolTiles::kHeight) * t.columns];
-            for (int c = 0; c < t.columns; ++c) {
-                if (flags[c]) continue;
-                const int x0 = c * ToolTiles::kWidth, x1 = std::min(x0 + ToolTiles::kWidth, w);
-                std::uint32_t any = 0;
-                for (int x = x0; x < x1; ++x) any |= row[x];
-                flags[c] = any != 0;
+        // A full-screen read: shared out by rows of tiles, each thread setting its own rows' flags.
+        qlw::ParallelFor(t.rows, kTileRowsAPiece, true, [&](long first, long end) {
+            for (int y = int(first) * ToolTiles::kHeight, y1 = std::min(int(end) * ToolTiles::kHeight, h); y < y1; ++y) {
+                const std::uint32_t* row = pixels.Row(y);
+                std::uint8_t* flags = &t.drawn[std::size_t(y / ToolTiles::kHeight) * t.columns];
+                for (int c = 0; c < t.columns; ++c) {
+                    if (flags[c]) continue;
+                    const int x0 = c * ToolTiles::kWidth, x1 = std::min(x0 + ToolTiles::kWidth, w);
+                    std::uint32_t any = 0;
+                    for (int x = x0; x < x1; ++x) any |= row[x];
+                    flags[c] = any != 0;
+                }
             }
-        }
+        });
     } else {
         std::fill(t.drawn.begin(), t.drawn.end(), 1);
     }
@@ -680,14 +687,23 @@ bool CImagingPane::ComposeToolTiles(int width, int height, std::vector<RECT>* ch
     }
     if (m_bBaseShown) {
         // The composite was left behind while the base was shown straight: it catches up whole.
-        for (int y = 0; y < height; ++y) std::copy(base.Row(y), base.Row(y) + width, out.Row(y));
+        qlw::ParallelFor(height, kTileRowsAPiece * ToolTiles::kHeight, true, [&](long first, long end) {
+            for (long y = first; y < end; ++y) std::copy(base.Row(int(y)), base.Row(int(y)) + width, out.Row(int(y)));
+        });
         m_bBaseShown = false;
     }
     // Each run of tiles the tools covered or cover now: the base copied, the tools and the top
     // layer blended over it, as the whole composition does.
+    struct Run
+    {
+        int y0, y1, x0, x1;
+    };
+    std::vector<Run> runs;
+    std::vector<std::size_t> rowStarts;  // the first run of each row of tiles
     for (int r = 0; r < t.rows; ++r) {
         const int y0 = r * ToolTiles::kHeight, y1 = std::min(y0 + ToolTiles::kHeight, height);
         if (y0 >= y1) break;
+        rowStarts.push_back(runs.size());
         const std::size_t at = std::size_t(r) * t.columns;
         for (int c = 0; c < t.columns; ++c) {
             if (!t.drawn[at + c] && !t.shown[at + c]) continue;
@@ -696,6 +712,7 @@ bool CImagingPane::ComposeToolTiles(int width, int height, std::vector<RECT>* ch
             const int x0 = c * ToolTiles::kWidth, x1 = std::min(end * ToolTiles::kWidth, width);
             c = end;
             if (x0 >= x1) continue;
+            runs.push_back(Run{y0, y1, x0, x1});
             if (changed) {
                 // A run under the same run of the row above lengthens it: a guide line is one rectangle.
                 auto above = std::find_if(changed->begin(), changed->end(), [&](const RECT& a) {
@@ -706,14 +723,21 @@ bool CImagingPane::ComposeToolTiles(int width, int height, std::vector<RECT>* ch
                 else
                     changed->push_back(RECT{x0, y0, x1, y1});
             }
-            for (int y = y0; y < y1; ++y) {
-                std::uint32_t* dst = out.Row(y) + x0;
-                std::copy(base.Row(y) + x0, base.Row(y) + x1, dst);
-                BlendRow(dst, tools.Row(y) + x0, x1 - x0);
-                if (top) BlendRow(dst, over.Row(y) + x0, x1 - x0);
-            }
         }
     }
+    rowStarts.push_back(runs.size());
+    // Rows of tiles shared out among threads: each writes only its own rows of the composite.
+    qlw::ParallelFor(long(rowStarts.size()) - 1, kTileRowsAPiece, !runs.empty(), [&](long first, long end) {
+        for (std::size_t i = rowStarts[std::size_t(first)]; i < rowStarts[std::size_t(end)]; ++i) {
+            const Run& run = runs[i];
+            for (int y = run.y0; y < run.y1; ++y) {
+                std::uint32_t* dst = out.Row(y) + run.x0;
+                std::copy(base.Row(y) + run.x0, base.Row(y) + run.x1, dst);
+                BlendRow(dst, tools.Row(y) + run.x0, run.x1 - run.x0);
+                if (top) BlendRow(dst, over.Row(y) + run.x0, run.x1 - run.x0);
+            }
+        }
+    });
     t.shown = t.drawn;
     return true;
 }

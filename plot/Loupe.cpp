@@ -270,7 +270,9 @@ void CLoupe::RenderMagnified()
     if (!m_target || !m_target->m_hWnd) return;
     std::shared_ptr<CGraphRenderer> renderer = m_target->CreateRenderer();
     if (!renderer) return;
-    if (!m_magnified) m_magnified = std::make_unique<Bitmap>(kWindowSize, kWindowSize, PixelFormat32bppARGB);
+    // Premultiplied: the engine blends into it in place instead of converting each span there and
+    // back. The picture is opaque, so its pixels are the same either way.
+    if (!m_magnified) m_magnified = std::make_unique<Bitmap>(kWindowSize, kWindowSize, PixelFormat32bppPARGB);
     const POINT offset = LensOffset();
     Graphics g(m_magnified.get());
     g.Clear(Color(kLensBack));

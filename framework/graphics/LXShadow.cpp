@@ -128,8 +128,19 @@ void CShadow::Draw(Graphics* graphics, const RectF& target) {
     Blur();
   }
   GraphicsStateScope state(graphics);
-  ExcludeShape(graphics, target);
   PointF at = BitmapOrigin(target);
+  Matrix world;
+  graphics->GetTransform(&world);
+  REAL m[6] = {};
+  world.GetElements(m);
+  if (m[0] == 1 && m[1] == 0 && m[2] == 0 && m[3] == 1) {
+    // First kept to whole pixels around the bitmap: the shape taken out of an open clip leaves a
+    // clip over the whole picture, which the engine rasterizes row by row at every drawing.
+    graphics->SetClip(RectF(std::floor(at.X + m[4]) - m[4] - 2, std::floor(at.Y + m[5]) - m[5] - 2,
+                            REAL(m_bitmapRect.Width + 5), REAL(m_bitmapRect.Height + 5)),
+                      CombineModeIntersect);
+  }
+  ExcludeShape(graphics, target);
   graphics->SetCompositingMode(CompositingModeSourceOver);
   graphics->DrawImage(m_bitmap.get(), at.X, at.Y, REAL(m_bitmapRect.Width), REAL(m_bitmapRect.Height));
   graphics->Flush();
@@ -277,6 +288,9 @@ void CShadowPath::Render() {
   }
 }
 void CShadowPath::ExcludeShape(Graphics* graphics, const RectF& target) {
+  // A single segment (a stroked line) encloses nothing: there is nothing to take out, and a clip
+  // with it would still cost every drawing a pass over the whole picture.
+  if (m_path->Q().elementCount() == 2 && m_path->Q().elementAt(1).isLineTo()) return;
   graphics->SetClip(Translated(m_path.get(), target.X, target.Y).get(), CombineModeExclude);
 }
 

@@ -1282,6 +1282,13 @@ Status Graphics::FillRegion(const Brush* brush, const Region* region) {
   return Fill(region->Infinite() ? m_st.world.inverted().map(RectPath(m_deviceBounds)) : region->Q(), brush);
 }
 
+namespace {
+// The engine shares out among its threads fills of 96 rows and more; bands of these many rows
+// it keeps on the calling thread.
+constexpr int kOwnThreadRows = 64;
+constexpr qreal kNarrowImage = 64;
+}  // namespace
+
 Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& source, const ImageAttributes* attributes) {
   if (!m_painter) return SetStatus(InvalidParameter);
   if (!image) return SetStatus(InvalidParameter);
@@ -1314,7 +1321,7 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
     m_painter->setClipRect(m_st.clip.boundingRect(), Qt::IntersectClip);
     m_painter->setTransform(m_st.world * m_base);
   }
-  const QTransform& t = m_painter->transform();
+  const QTransform t = m_painter->transform();
   auto whole = [](qreal v) { return v == std::round(v); };
   if (m_hwnd && !m_st.clipped && m_st.compositing == CompositingModeSourceCopy && dest.size() == source.size() &&
       t.type() <= QTransform::TxTranslate && whole(t.dx()) && whole(t.dy()) && whole(dest.x()) && whole(dest.y()) &&
@@ -1339,6 +1346,24 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
       End();
       return Ok;
     }
+  }
+  const QRectF onDevice = t.mapRect(dest);
+  if (!m_metafile && m_bitmap && m_base.isIdentity() && t.type() <= QTransform::TxTranslate &&
+      onDevice.width() <= kNarrowImage && onDevice.height() >= 1.5 * kOwnThreadRows) {
+    // A tall narrow image (the shadow of a guide line): the engine would hand its rows to its
+    // threads, whose wake-ups cost more than its few pixels. Drawn band by band of rows, each
+    // clipped to whole pixel rows, it stays on this thread and samples as it would whole.
+    for (int top = int(std::floor(onDevice.top())); top < onDevice.bottom(); top += kOwnThreadRows) {
+      m_painter->save();
+      m_painter->setTransform(QTransform());
+      m_painter->setClipRect(QRect(int(std::floor(onDevice.left())) - 1, top, int(std::ceil(onDevice.width())) + 3, kOwnThreadRows),
+                             Qt::IntersectClip);
+      m_painter->setTransform(t);
+      m_painter->drawImage(dest, src, source);
+      m_painter->restore();
+    }
+    End();
+    return Ok;
   }
   m_painter->drawImage(dest, src, source);
   End();

@@ -330,6 +330,47 @@ TEST_F(GraphRendererTest, CurvesKeepTheirOrderAroundAFill)
     }
 }
 
+// Long profiles are mapped while the frame is drawn: the curves come out as a renderer that maps
+// them itself draws them, and a pattern moved after the frame is drawn where it now lies.
+TEST_F(GraphRendererTest, CurvesMappedWithTheFrameMatchCurvesMappedWithThePlot)
+{
+    std::shared_ptr<CQLObservedPattern> middle;
+    for (int k = 0; k < 3; ++k) {
+        CQLProfile points;
+        for (int i = 0; i < 12000; ++i)
+            points.push_back({80.0 * i / 12000, 400 + 300 * std::sin(i * 0.013 * (k + 1)) + 37 * std::sin(i * 0.71)});
+        auto p = AddObserved(std::move(points));
+        p->m_color = 0xFF000000u | (0x00A03000u >> (4 * k));
+        if (k == 1) middle = p;
+    }
+    const auto draw = [&](CGraphRenderer& framed, CGraphRenderer& plotted, bool moveBetween) {
+        auto bitmap = std::make_unique<Gdiplus::Bitmap>(780, 570);
+        Gdiplus::Graphics graphics(bitmap.get());
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        framed.DrawFrame(&graphics, false);
+        if (moveBetween) middle->m_xOffset = 3.5;
+        plotted.DrawPlot(&graphics);
+        return bitmap;
+    };
+    for (const bool moveBetween : {false, true}) {
+        SCOPED_TRACE(moveBetween);
+        middle->m_xOffset = 0;
+        auto ahead = Make();
+        const auto mappedAhead = draw(*ahead, *ahead, moveBetween);
+        middle->m_xOffset = 0;
+        auto frameOnly = Make(), plotOnly = Make();
+        const auto mappedWithPlot = draw(*frameOnly, *plotOnly, moveBetween);
+        int differing = 0, curve = 0;
+        for (int y = 0; y < 570; ++y)
+            for (int x = 0; x < 780; ++x) {
+                differing += mappedAhead->Q().pixel(x, y) != mappedWithPlot->Q().pixel(x, y);
+                curve += qRed(mappedWithPlot->Q().pixel(x, y)) > 150 && qGreen(mappedWithPlot->Q().pixel(x, y)) < 100;
+            }
+        EXPECT_GT(curve, 1000);
+        EXPECT_EQ(differing, 0);
+    }
+}
+
 TEST_F(GraphRendererTest, PatternBandsSplitThePlotHeight)
 {
     auto a = AddObserved({{0, 1}, {80, 1}});
@@ -698,6 +739,9 @@ TEST_F(GraphRendererTest, LabelsDrawnInStripsMatchLabelsDrawnInTurn)
     for (int i = 0; i < 60; ++i)
         peaks.push_back({i % 2 ? turned.get() : framed.get(), 1.0 + 1.3 * i, 60 + (i * 173) % 900,
                          i % 3 ? L"1 1 0" : L"2 0 0"});
+    // Places far out or not finite change nothing in either.
+    peaks.push_back({framed.get(), 1e12, 500, L"3 0 0"});
+    peaks.push_back({turned.get(), std::numeric_limits<double>::quiet_NaN(), 500, L"3 1 0"});
     QThreadPool* pool = QThreadPool::globalInstance();
     const int threads = pool->maxThreadCount();
     // Unclipped, and clipped to a rectangle through labels as the plot clips them.

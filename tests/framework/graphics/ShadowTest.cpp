@@ -120,3 +120,73 @@ TEST(Shadow, NeverPaintsInsideTheShapeAndFallsBelowRight) {
     EXPECT_FALSE(Inked(*b, 45, 18)) << names[i];
   }
 }
+
+// Drawn as the caller places it (a guide line, a label's box, a hole-punched bar, at fractional
+// places and under a moved origin), a shadow leaves every pixel as the bitmap drawn through the
+// clip with the whole shape taken out does.
+TEST(Shadow, DrawsAsThroughTheWholeClipWithoutTheShape) {
+  GraphicsPath line, box;
+  line.AddLine(PointF(40.5f, 170.0f), PointF(40.5f, 12.0f));
+  box.AddArc(60.3f, 40.6f, 18.0f, 18.0f, 90, 180);
+  box.AddArc(120.3f, 40.6f, 18.0f, 18.0f, 270, 180);
+  box.CloseFigure();
+  Region bar(RectF(0, 0, 70, 24));
+  GraphicsPath hole;
+  hole.AddEllipse(10.0f, 2.0f, 20.0f, 20.0f);
+  bar.Exclude(&hole);
+  Pen pen(Color(0xFF000000u), 1);
+  for (const PointF origin : {PointF(0, 0), PointF(3.25f, -1.5f)}) {
+    for (int kind = 0; kind < 3; ++kind) {
+      SCOPED_TRACE(kind);
+      RectF bounds;
+      std::unique_ptr<CShadow> shadow;
+      if (kind == 0) {
+        line.GetBounds(&bounds, nullptr, &pen);
+        shadow = std::make_unique<LXGraphics::CShadowPath>(&line, &pen, false, 1, 1.0f);
+      } else if (kind == 1) {
+        box.GetBounds(&bounds);
+        shadow = std::make_unique<LXGraphics::CShadowPath>(&box, &pen, true, 2, 0.8f);
+      } else {
+        bar.GetBounds(&bounds, nullptr);
+        bounds.X = 30.7f, bounds.Y = 120.2f;
+        shadow = std::make_unique<LXGraphics::CShadowRgn>(&bar, 2, 1.0f);
+      }
+      auto prepare = [&](Graphics& g) {
+        g.Clear(Color(0xFF808890u));
+        g.TranslateTransform(origin.X, origin.Y);
+      };
+      auto drawn = Draw(200, 200, [&](Graphics& g) {
+        prepare(g);
+        shadow->Draw(&g, bounds);
+      });
+      // The shape as the shadow keeps it (moved to the origin), moved back to where it is drawn.
+      auto expected = Draw(200, 200, [&](Graphics& g) {
+        prepare(g);
+        Matrix toOrigin, back;
+        if (kind < 2) {
+          RectF own;
+          (kind ? box : line).GetBounds(&own, nullptr, kind ? nullptr : &pen);
+          std::unique_ptr<GraphicsPath> placed((kind ? box : line).Clone());
+          toOrigin.Translate(-own.X, -own.Y);
+          placed->Transform(&toOrigin);
+          back.Translate(bounds.X, bounds.Y);
+          placed->Transform(&back);
+          g.SetClip(placed.get(), CombineModeExclude);
+        } else {
+          RectF own;
+          bar.GetBounds(&own, nullptr);
+          std::unique_ptr<Region> placed(bar.Clone());
+          placed->Translate(-own.X, -own.Y);
+          placed->Translate(bounds.X, bounds.Y);
+          g.SetClip(placed.get(), CombineModeExclude);
+        }
+        const PointF at = shadow->BitmapOrigin(bounds);
+        g.DrawImage(shadow->GetBitmap(), at.X, at.Y, REAL(shadow->GetBitmapRect().Width), REAL(shadow->GetBitmapRect().Height));
+      });
+      int differing = 0;
+      for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x) differing += drawn->Q().pixel(x, y) != expected->Q().pixel(x, y);
+      EXPECT_EQ(differing, 0);
+    }
+  }
+}

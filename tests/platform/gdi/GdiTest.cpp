@@ -531,6 +531,53 @@ TEST(GdiPlusPixels, LargeFillsMatchThePaintersOwnExactly) {
   }
 }
 
+// A tall narrow image (drawn band by band of rows), at a fractional place, smoothed, over a moved
+// origin, with and without a clip that has a hole, leaves every pixel as the painter's own
+// drawing of it does.
+TEST(GdiPlusPixels, TallNarrowImagesMatchThePaintersOwnExactly) {
+  QImage texels(9, 700, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < 700; ++y)
+    for (int x = 0; x < 9; ++x) texels.setPixel(x, y, qPremultiply(qRgba(0, 0, 0, (x * 29 + y * 7) % 256)));
+  Bitmap image(9, 700, PixelFormat32bppPARGB);
+  image.Q() = texels.copy();
+  for (const bool clip : {false, true}) {
+    SCOPED_TRACE(clip);
+    Bitmap bitmap(60, 760, PixelFormat32bppPARGB);
+    QImage expected(60, 760, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 760; ++y)
+      for (int x = 0; x < 60; ++x) {
+        const QRgb under = qPremultiply(qRgba(x * 4, 255 - y % 200, 140, 255));
+        bitmap.Q().setPixel(x, y, under);
+        expected.setPixel(x, y, under);
+      }
+    QPainterPath outside;
+    outside.addRect(QRectF(-100, -100, 300, 1000));
+    QPainterPath hole;
+    hole.addEllipse(QRectF(12.5, 200.25, 20, 300));
+    outside = outside.subtracted(hole);
+    {
+      Graphics g(&bitmap);
+      g.TranslateTransform(2.0f, 3.5f);
+      if (clip) {
+        GraphicsPath shape;
+        shape.AddEllipse(12.5f, 200.25f, 20.0f, 300.0f);
+        g.SetClip(&shape, CombineModeExclude);
+      }
+      ASSERT_EQ(g.DrawImage(&image, 10.41f, 17.3f, 9.0f, 700.0f), Ok);
+    }
+    QPainter painter(&expected);
+    painter.translate(2, 3.5);
+    if (clip) painter.setClipPath(painter.transform().map(outside).translated(-2, -3.5), Qt::IntersectClip);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(10.41, 17.3, 9, 700), texels, QRectF(0, 0, 9, 700));
+    painter.end();
+    int differing = 0;
+    for (int y = 0; y < 760; ++y)
+      for (int x = 0; x < 60; ++x) differing += bitmap.Q().pixel(x, y) != expected.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+  }
+}
+
 // Many rectangles each of its own colour, filled at once (rows shared out among threads), leave
 // every pixel as filling them one after another does: overlaps keep their order.
 TEST(GdiPlusPixels, RectanglesEachOfItsColourMatchOneAfterAnother) {
