@@ -252,8 +252,27 @@ CShadowPath::CShadowPath(const GraphicsPath* path, const Pen* pen, bool fill, un
 bool CShadowPath::Create(const GraphicsPath* path, const Pen* pen, bool fill, unsigned radius, float opacity) {
   CShadowPath fresh(path, pen, fill, radius, opacity, m_flag);
   if (IsEqual(fresh)) return false;
-  CopyFrom(fresh);
+  if (!m_previous) m_previous = std::make_unique<CShadowPath>(nullptr, nullptr, false, m_radius, m_opacity, m_flag);
+  const bool before = m_previous->IsEqual(fresh);
+  SwapShape(*m_previous);
+  if (!before) CopyFrom(fresh);
   return true;
+}
+void CShadowPath::SwapShape(CShadowPath& other) {
+  std::swap(m_bitmap, other.m_bitmap);
+  std::swap(m_bitmapRect, other.m_bitmapRect);
+  std::swap(m_shapeRect, other.m_shapeRect);
+  std::swap(m_radius, other.m_radius);
+  std::swap(m_extent, other.m_extent);
+  std::swap(m_opacity, other.m_opacity);
+  std::swap(m_kernel, other.m_kernel);
+  std::swap(m_work, other.m_work);
+  std::swap(m_kernelLength, other.m_kernelLength);
+  std::swap(m_kernelSum, other.m_kernelSum);
+  std::swap(m_path, other.m_path);
+  std::swap(m_pen, other.m_pen);
+  std::swap(m_fill, other.m_fill);
+  std::swap(m_flag, other.m_flag);
 }
 bool CShadowPath::IsEqual(const CShadow& other) const {
   auto* o = dynamic_cast<const CShadowPath*>(&other);

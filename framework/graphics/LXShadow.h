@@ -100,6 +100,8 @@ class CShadowPath : public CShadow {
   // The path is filled when `fill` is set, else stroked with the pen. Both are cloned.
   CShadowPath(const Gdiplus::GraphicsPath* path, const Gdiplus::Pen* pen, bool fill, unsigned radius, float opacity,
               bool flag = false);
+  // True when the shape changed; the shape before it is kept with its bitmap and comes back
+  // without a new render (a label's width goes back and forth as its digits change).
   bool Create(const Gdiplus::GraphicsPath* path, const Gdiplus::Pen* pen, bool fill, unsigned radius, float opacity);
   bool IsEqual(const CShadow& other) const override;
   void Render() override;
@@ -107,10 +109,13 @@ class CShadowPath : public CShadow {
   void CopyFrom(const CShadow& other) override;
 
  private:
+  void SwapShape(CShadowPath& other);
+
   std::unique_ptr<Gdiplus::GraphicsPath> m_path;
   std::unique_ptr<Gdiplus::Pen> m_pen;
   bool m_fill;
   bool m_flag;
+  std::unique_ptr<CShadowPath> m_previous;
 };
 
 class CShadowRgn : public CShadow {

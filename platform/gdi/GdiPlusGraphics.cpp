@@ -1285,7 +1285,7 @@ Status Graphics::FillRegion(const Brush* brush, const Region* region) {
 namespace {
 // The engine shares out among its threads fills of 96 rows and more; bands of these many rows
 // it keeps on the calling thread.
-constexpr int kOwnThreadRows = 64;
+constexpr int kOwnThreadRows = 95;
 constexpr qreal kNarrowImage = 64;
 }  // namespace
 
@@ -1332,11 +1332,10 @@ Status Graphics::DrawImageRect(Image* image, const QRectF& dest, const QRectF& s
     // wake-ups cost more than these small copies.
     const QRegion region = m_painter->clipRegion();
     if (region.rectCount() > 1) {
-      constexpr int kBandRows = 64;
       const QPointF shift = source.topLeft() - dest.topLeft();
       for (const QRect& piece : region) {
-        for (int top = piece.top(); top <= piece.bottom(); top += kBandRows) {
-          const QRect band(piece.left(), top, piece.width(), std::min(kBandRows, piece.bottom() + 1 - top));
+        for (int top = piece.top(); top <= piece.bottom(); top += kOwnThreadRows) {
+          const QRect band(piece.left(), top, piece.width(), std::min(kOwnThreadRows, piece.bottom() + 1 - top));
           const QRectF part = dest.intersected(QRectF(band));
           if (part.isEmpty()) continue;
           m_painter->setClipRect(band, Qt::ReplaceClip);

@@ -190,3 +190,26 @@ TEST(Shadow, DrawsAsThroughTheWholeClipWithoutTheShape) {
     }
   }
 }
+
+// A label's box going back and forth between two widths: the shape before comes back with its
+// bitmap, and draws as a shadow made for it afresh.
+TEST(Shadow, TheShapeBeforeComesBackWithItsBitmap) {
+  GraphicsPath narrow, wide;
+  narrow.AddEllipse(0.0f, 0.0f, 30.0f, 12.0f);
+  wide.AddEllipse(0.0f, 0.0f, 34.0f, 12.0f);
+  LXGraphics::CShadowPath s(&narrow, nullptr, true, 2, 0.8f);
+  const RectF at(20.3f, 30.6f, 30, 12);
+  Draw(100, 80, [&](Graphics& g) { s.Draw(&g, at); });
+  Bitmap* first = s.GetBitmap();
+  EXPECT_TRUE(s.Create(&wide, nullptr, true, 2, 0.8f));
+  Draw(100, 80, [&](Graphics& g) { s.Draw(&g, RectF(20.3f, 30.6f, 34, 12)); });
+  EXPECT_NE(s.GetBitmap(), first);
+  EXPECT_TRUE(s.Create(&narrow, nullptr, true, 2, 0.8f));
+  EXPECT_EQ(s.GetBitmap(), first) << "kept, not rendered again";
+  auto back = Draw(100, 80, [&](Graphics& g) { s.Draw(&g, at); });
+  LXGraphics::CShadowPath fresh(&narrow, nullptr, true, 2, 0.8f);
+  auto made = Draw(100, 80, [&](Graphics& g) { fresh.Draw(&g, at); });
+  EXPECT_TRUE(back->Q() == made->Q());
+  EXPECT_TRUE(s.Create(&narrow, nullptr, true, 3, 0.8f)) << "another radius is another shadow";
+  EXPECT_EQ(s.GetBitmap(), nullptr);
+}
