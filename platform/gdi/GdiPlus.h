@@ -689,6 +689,17 @@ class Graphics : public GdiplusBase {
   // A long thin line on an image, stroked in horizontal bands on several threads at once: the same
   // pixels as one stroke. False when the line or the target does not qualify.
   bool StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const;
+  // Such a line with its pen and the rows [top, bottom) its stroke is drawn in.
+  struct BandLine {
+    QPainterPath path;
+    QPen pen;
+    int top, bottom;
+  };
+  // Whether StrokeInBands may stroke the line, and the rows it then draws in.
+  bool BandsCanStroke(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds, int& top,
+                      int& bottom) const;
+  // Such lines in one set of bands of about equal work, each band stroking them in their order.
+  bool StrokeLinesInBands(const BandLine* lines, size_t count) const;
   // A large fill on an image, in horizontal bands on several threads: the same pixels as one fill.
   bool FillInBands(const QPainterPath& shape, const QBrush& brush, const QRectF& deviceBounds) const;
   void SetUpBandPainter(QPainter& painter, int width, int from, int to, const QTransform& toDevice, bool antialias) const;

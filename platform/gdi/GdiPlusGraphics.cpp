@@ -735,11 +735,12 @@ bool Graphics::StrokePiecesInBands(const std::vector<QPainterPath>& pieces, cons
   return true;
 }
 
-bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const {
+bool Graphics::BandsCanStroke(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds, int& top,
+                              int& bottom) const {
   if (m_metafile || m_handedOutDc || !m_bitmap) return false;
   QPaintDevice* device = m_painter->device();
   if (!device || device->devType() != QInternal::Image) return false;
-  QImage& image = *static_cast<QImage*>(device);
+  const QImage& image = *static_cast<const QImage*>(device);
   if (image.devicePixelRatio() != 1.0) return false;
   // Only the engine's thin-line stroker with flat caps: it steps each segment from its own ends
   // and clips by pixels, so a band gets exactly the pixels the whole stroke gives there from the
@@ -749,12 +750,10 @@ bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QR
       pen.brush().style() != Qt::SolidPattern || pen.widthF() > 1 || pen.capStyle() != Qt::FlatCap)
     return false;
   const int n = path.elementCount();
-  QThreadPool* pool = BandPool();
-  if (n < 256 || !pool) return false;
-  const int top = std::max(0, int(std::floor(deviceBounds.top())) - 2);
-  const int bottom = std::min(image.height(), int(std::ceil(deviceBounds.bottom())) + 2);
-  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 32});
-  if (bands < 2) return false;
+  if (n < 256) return false;
+  top = std::max(0, int(std::floor(deviceBounds.top())) - 2);
+  bottom = std::min(image.height(), int(std::ceil(deviceBounds.bottom())) + 2);
+  if (bottom - top < 64) return false;
   // One polyline (a curve), not a bundle of figures such as a grid; and a long one: a smooth curve
   // across the image strokes in less time than handing its bands to the pool and waiting costs.
   double length = 0;
@@ -763,35 +762,97 @@ bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QR
     if (b.type != QPainterPath::LineToElement) return false;
     length += std::fabs(b.x - a.x) + std::fabs(b.y - a.y);
   }
-  if (length < 8192) return false;
-  const bool antialias = m_painter->testRenderHint(QPainter::Antialiasing);
-  const QPainter::CompositionMode mode = m_painter->compositionMode();
+  return length >= 8192;
+}
+
+bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const {
+  BandLine line{path, pen, 0, 0};
+  if (!BandsCanStroke(path, pen, deviceBounds, line.top, line.bottom)) return false;
+  return StrokeLinesInBands(&line, 1);
+}
+
+bool Graphics::StrokeLinesInBands(const BandLine* lines, size_t count) const {
+  QThreadPool* pool = BandPool();
+  if (!pool || count == 0) return false;
+  QImage& image = *static_cast<QImage*>(m_painter->device());
+  int top = image.height(), bottom = 0;
+  for (size_t k = 0; k < count; ++k) {
+    top = std::min(top, lines[k].top);
+    bottom = std::max(bottom, lines[k].bottom);
+  }
+  const int bands = std::min({8, pool->maxThreadCount(), (bottom - top) / 32});
+  if (bands < 2) return false;
+  const QTransform toDevice = m_st.world * m_base;
   const double shiftY = toDevice.dy();
-  uchar* const bits = image.bits();
-  RunInBands(pool, top, bottom, bands, [&](int from, int to) {
-    // The segments that reach the band (a pixel or two of anti-aliasing beyond their ends), in
-    // their order; a path of its own, since the engine caches its conversion in a path.
-    const double low = from - 4 - shiftY, high = to + 4 - shiftY;
-    QPainterPath own;
-    bool open = false;
-    for (int i = 1; i < n; ++i) {
-      const QPainterPath::Element &a = path.elementAt(i - 1), &b = path.elementAt(i);
-      if (std::max(a.y, b.y) < low || std::min(a.y, b.y) > high) {
-        open = false;
-        continue;
-      }
-      if (!open) own.moveTo(a.x, a.y);
-      own.lineTo(b.x, b.y);
-      open = true;
+  // The points once, in plain arrays: every band reads them all.
+  std::vector<std::vector<QPointF>> points(count);
+  for (size_t k = 0; k < count; ++k) {
+    const QPainterPath& path = lines[k].path;
+    points[k].resize(size_t(path.elementCount()));
+    for (int i = 0, n = path.elementCount(); i < n; ++i) points[k][size_t(i)] = path.elementAt(i);
+  }
+  // Bands of equal work rather than equal height: a pattern's curve spends most of its pixels
+  // near its base line. A segment costs about a pixel step along its longer side, spread over
+  // its rows, and a little for itself.
+  const int rows = bottom - top;
+  std::vector<double> work(size_t(rows) + 1, 0.0);
+  for (size_t k = 0; k < count; ++k)
+    for (size_t i = 1; i < points[k].size(); ++i) {
+      const QPointF &a = points[k][i - 1], &b = points[k][i];
+      const double low = std::min(a.y(), b.y()) + shiftY, high = std::max(a.y(), b.y()) + shiftY;
+      const int first = std::clamp(int(std::floor(low)) - top, 0, rows - 1);
+      const int last = std::clamp(int(std::floor(high)) - top, 0, rows - 1);
+      const double steps = std::max(std::fabs(b.x() - a.x()), high - low) + 8;
+      const double each = steps / (last - first + 1);
+      work[size_t(first)] += each;
+      work[size_t(last) + 1] -= each;
     }
-    if (own.isEmpty()) return;
+  std::vector<int> edges{top};
+  double total = 0, running = 0;
+  for (int r = 0; r < rows; ++r) total += (running += work[size_t(r)]);
+  running = 0;
+  double done = 0;
+  for (int r = 0, band = 1; r < rows && band < bands; ++r) {
+    done += (running += work[size_t(r)]);
+    if (done >= total * band / bands && r + 1 < rows && top + r + 1 > edges.back()) {
+      edges.push_back(top + r + 1);
+      ++band;
+    }
+  }
+  edges.push_back(bottom);
+  const bool antialias = m_st.smoothing == SmoothingModeAntiAlias || m_st.smoothing == SmoothingModeHighQuality;
+  const QPainter::CompositionMode mode =
+      m_st.compositing == CompositingModeSourceCopy ? QPainter::CompositionMode_Source : QPainter::CompositionMode_SourceOver;
+  uchar* const bits = image.bits();
+  const int pieces = int(edges.size()) - 1;
+  RunInBands(pool, 0, pieces, pieces, [&](int piece, int) {
+    const int from = edges[size_t(piece)], to = edges[size_t(piece) + 1];
     // A painter of its own on another image over the same pixels: a painter is never shared
     // across threads.
     QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
     QPainter painter(&view);
     SetUpBandPainter(painter, image.width(), from, to, toDevice, antialias);
     painter.setCompositionMode(mode);
-    painter.strokePath(own, pen);
+    const double low = from - 4 - shiftY, high = to + 4 - shiftY;
+    for (size_t k = 0; k < count; ++k) {
+      // Only rows the line's own stroke reaches: no line is drawn outside them.
+      if (lines[k].bottom <= from || lines[k].top >= to) continue;
+      // The segments that reach the band (a pixel or two of anti-aliasing beyond their ends), in
+      // their order; a path of its own, since the engine caches its conversion in a path.
+      QPainterPath own;
+      bool open = false;
+      const std::vector<QPointF>& p = points[k];
+      for (size_t i = 1; i < p.size(); ++i) {
+        if (std::max(p[i - 1].y(), p[i].y()) < low || std::min(p[i - 1].y(), p[i].y()) > high) {
+          open = false;
+          continue;
+        }
+        if (!open) own.moveTo(p[i - 1]);
+        own.lineTo(p[i]);
+        open = true;
+      }
+      if (!own.isEmpty()) painter.strokePath(own, lines[k].pen);
+    }
   });
   m_drawn = true;
   return true;
@@ -1142,9 +1203,27 @@ Status Graphics::DrawLinesEach(const Pen* const* pens, const PointF* const* poin
       m_st.compositing != CompositingModeSourceOver)
     return oneByOne();
   QImage& target = *static_cast<QImage*>(device);
-  if (target.format() != QImage::Format_ARGB32 || target.devicePixelRatio() != 1.0) return oneByOne();
-  // Thin lines only, each the path Stroke would give the engine.
   const QTransform toDevice = m_st.world * m_base;
+  if (target.format() != QImage::Format_ARGB32 || target.devicePixelRatio() != 1.0) {
+    // Long thin curves that Stroke would each share out in bands: all of them in one set of bands,
+    // each band stroking them in their order, so no band waits on another between curves.
+    std::vector<BandLine> bandLines;
+    for (INT i = 0; i < count; ++i) {
+      if (!pens[i] || !points[i] || counts[i] < 2) return oneByOne();
+      QPainterPath path;
+      path.moveTo(points[i][0].X, points[i][0].Y);
+      for (INT k = 1; k < counts[i]; ++k) path.lineTo(points[i][k].X, points[i][k].Y);
+      BandLine line{path, pens[i]->Q(m_st.world, path.boundingRect()), 0, 0};
+      QPainterPath cut;
+      if (CutToImage(path, line.pen, cut)) line.path = cut;
+      if (!BandsCanStroke(line.path, line.pen, toDevice.mapRect(line.path.boundingRect()), line.top, line.bottom))
+        return oneByOne();
+      bandLines.push_back(std::move(line));
+    }
+    if (!StrokeLinesInBands(bandLines.data(), bandLines.size())) return oneByOne();
+    return Ok;
+  }
+  // Thin lines only, each the path Stroke would give the engine.
   std::vector<std::pair<QPainterPath, QPen>> lines(count);
   QRectF all;
   for (INT i = 0; i < count; ++i) {

@@ -407,6 +407,83 @@ TEST(GdiPlusPixels, LongThinCurvesMatchThePaintersOwnExactly) {
   }
 }
 
+// Several long thin curves handed over together are stroked in one set of bands whose heights
+// follow the work: every pixel as the painter's own strokes one after another give it, where
+// translucent curves cross, where one keeps to a few rows and where one runs off the image.
+TEST(GdiPlusPixels, LongThinCurvesTogetherMatchThePaintersOwnExactly) {
+  QThreadPool* pool = QThreadPool::globalInstance();
+  const int threads = pool->maxThreadCount();
+  pool->setMaxThreadCount(std::max(threads, 6));
+  std::vector<std::vector<PointF>> lines(4);
+  for (int i = 0; i < 1500; ++i) {
+    const float x = 2.3f + float(i) * 0.41f, t = float(i);
+    // Mostly near a base line with tall narrow peaks, as a pattern is drawn.
+    lines[0].emplace_back(x, 300.0f - 260.0f * std::pow(std::fabs(std::sin(t * 0.05f)), 40.0f) + float(i % 5) * 0.7f);
+    lines[1].emplace_back(x + 0.2f, 160.0f + 140.0f * std::sin(t * 0.37f) * std::cos(t * 0.011f));
+    lines[2].emplace_back(x, 40.0f + 30.0f * std::sin(t * 0.9f));
+    lines[3].emplace_back(x * 1.3f - 60.0f, 170.0f + 120.0f * std::sin(t * 0.23f) + t * 0.02f);
+  }
+  const ARGB colours[] = {0xFF2030A0u, 0x90C03020u, 0xFF108040u, 0xC0602090u};
+  const float widths[] = {1.0f, 1.0f, 0.5f, 1.0f};
+  struct Case {
+    float dx, dy;
+    bool clip;
+  };
+  for (const Case& c : {Case{0, 0, false}, Case{3.0f, -2.0f, true}, Case{0, 5.0f, true}}) {
+    SCOPED_TRACE(testing::Message() << c.dx << " " << c.dy << " " << c.clip);
+    Bitmap bitmap(640, 320, PixelFormat32bppPARGB);
+    QImage expected(640, 320, QImage::Format_ARGB32_Premultiplied);
+    auto under = [](int x, int y) { return qPremultiply(qRgba(255 - x % 200, 200 + y % 50, 180, 255)); };
+    for (int y = 0; y < 320; ++y)
+      for (int x = 0; x < 640; ++x) {
+        bitmap.Q().setPixel(x, y, under(x, y));
+        expected.setPixel(x, y, under(x, y));
+      }
+    const RectF clip(40.6f, 20.3f, 500.5f, 270.8f);
+    std::vector<std::unique_ptr<Pen>> pens;
+    std::vector<const Pen*> penList;
+    std::vector<const PointF*> pointList;
+    std::vector<INT> counts;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      pens.push_back(std::make_unique<Pen>(Color(colours[i]), widths[i]));
+      pens.back()->SetLineJoin(LineJoinRound);
+      penList.push_back(pens.back().get());
+      pointList.push_back(lines[i].data());
+      counts.push_back(INT(lines[i].size()));
+    }
+    {
+      Graphics g(&bitmap);
+      g.SetSmoothingMode(SmoothingModeAntiAlias);
+      g.TranslateTransform(c.dx, c.dy);
+      if (c.clip) g.SetClip(clip);
+      ASSERT_EQ(g.DrawLinesEach(penList.data(), pointList.data(), counts.data(), INT(lines.size())), Ok);
+    }
+    QPainter painter(&expected);
+    painter.translate(c.dx, c.dy);
+    if (c.clip) painter.setClipRect(QRectF(clip.X, clip.Y, clip.Width, clip.Height));
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      QPen pen{QColor::fromRgba(colours[i]), widths[i]};
+      pen.setCapStyle(Qt::FlatCap);
+      pen.setJoinStyle(Qt::RoundJoin);
+      QPainterPath path;
+      path.moveTo(lines[i][0].X, lines[i][0].Y);
+      for (size_t k = 1; k < lines[i].size(); ++k) path.lineTo(lines[i][k].X, lines[i][k].Y);
+      painter.strokePath(path, pen);
+    }
+    painter.end();
+    int differing = 0, touched = 0;
+    for (int y = 0; y < 320; ++y)
+      for (int x = 0; x < 640; ++x) {
+        differing += bitmap.Q().pixel(x, y) != expected.pixel(x, y);
+        touched += expected.pixel(x, y) != under(x, y);
+      }
+    EXPECT_GT(touched, 20000);
+    EXPECT_EQ(differing, 0);
+  }
+  pool->setMaxThreadCount(threads);
+}
+
 // Large fills on an image are painted in bands on several threads: every pixel as the painter's
 // own fill gives it, for a curved outline and for a texture, with and without a clip.
 TEST(GdiPlusPixels, LargeFillsMatchThePaintersOwnExactly) {
