@@ -5,6 +5,7 @@
 #include "LXShapes.h"
 #include "LXGdiplus.h"
 #include "LXText.h"
+#include "LXTextTiles.h"
 
 #include <algorithm>
 #include <bit>
@@ -32,9 +33,8 @@ LXGraphics::CSyncRect Centred(float cx, float cy, float w, float h)
     return r;
 }
 
-// What makes a label's text tile: text, font, flags, colour, turn, the box centre's place within
-// a pixel, the box size, the resolutions and the smoothing. Looked up by views of the texts, so
-// that a label that finds its tile copies no string.
+// What makes a label's text tile besides text and font: flags, colour, turn, the box centre's place
+// within a pixel, the box size, the resolutions and the smoothing.
 struct LabelTileLook
 {
     float size;
@@ -46,126 +46,25 @@ struct LabelTileLook
     float textScale;
     int smoothing;
     bool operator==(const LabelTileLook&) const = default;
-};
-
-struct LabelTileKey
-{
-    std::wstring_view text, face;
-    LabelTileLook look;
-};
-
-struct KeptTileKey
-{
-    std::wstring text, face;
-    LabelTileLook look;
-    operator LabelTileKey() const { return {text, face, look}; }
-};
-
-// A float's bits (the two zeros alike, as they compare): the library's float hash runs a
-// byte-string hash over four bytes.
-std::size_t FloatHash(float f)
-{
-    return f == 0 ? 0 : std::size_t(std::bit_cast<std::uint32_t>(f));
-}
-
-struct LabelTileHash
-{
-    using is_transparent = void;
-    std::size_t operator()(const LabelTileKey& k) const
+    std::size_t Hash() const
     {
-        std::size_t h = std::hash<std::wstring_view>()(k.text);
-        auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
-        const LabelTileLook& l = k.look;
-        mix(std::hash<std::wstring_view>()(k.face));
-        for (float f : {l.size, l.fx, l.fy, l.w, l.h, l.dpiX, l.dpiY, l.textScale}) mix(FloatHash(f));
-        for (std::size_t v : {std::size_t(l.flags), std::size_t(l.colour), std::size_t(l.rotate), std::size_t(l.drawDpi),
-                              std::size_t(l.screenDpi), std::size_t(l.smoothing)})
-            mix(v);
-        return h;
-    }
-    std::size_t operator()(const KeptTileKey& k) const { return (*this)(LabelTileKey(k)); }
-};
-
-struct LabelTileEqual
-{
-    using is_transparent = void;
-    bool operator()(const LabelTileKey& a, const LabelTileKey& b) const
-    {
-        return a.text == b.text && a.face == b.face && a.look == b.look;
-    }
-    bool operator()(const KeptTileKey& a, const LabelTileKey& b) const { return (*this)(LabelTileKey(a), b); }
-    bool operator()(const LabelTileKey& a, const KeptTileKey& b) const { return (*this)(a, LabelTileKey(b)); }
-    bool operator()(const KeptTileKey& a, const KeptTileKey& b) const
-    {
-        return (*this)(LabelTileKey(a), LabelTileKey(b));
+        std::size_t hash = 0;
+        for (float f : {size, fx, fy, w, h, dpiX, dpiY, textScale})
+            LXGraphics::MixHash(hash, LXGraphics::FloatBits(f));
+        for (std::size_t v : {std::size_t(flags), std::size_t(colour), std::size_t(rotate), std::size_t(drawDpi),
+                              std::size_t(screenDpi), std::size_t(smoothing)})
+            LXGraphics::MixHash(hash, v);
+        return hash;
     }
 };
 
-// A tile keeps only the pixels the text covers (none when it covers none), at its offset within
-// the square it was drawn in: copying the transparent rest changes no pixel but costs the time.
-struct LabelTile
-{
-    std::shared_ptr<Gdiplus::Bitmap> bitmap;
-    int left = 0, top = 0;
-};
-
-LabelTile CropTile(Gdiplus::Bitmap& drawn)
-{
-    const QImage& image = drawn.Q();
-    int left = image.width(), top = image.height(), right = -1, bottom = -1;
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (row[x]) {
-                left = std::min(left, x), right = std::max(right, x);
-                top = std::min(top, y), bottom = std::max(bottom, y);
-            }
-    }
-    LabelTile tile;
-    if (right < 0) return tile;
-    tile.left = left, tile.top = top;
-    tile.bitmap = std::make_shared<Gdiplus::Bitmap>(right - left + 1, bottom - top + 1, Gdiplus::PixelFormat32bppPARGB);
-    tile.bitmap->SetResolution(drawn.GetHorizontalResolution(), drawn.GetVerticalResolution());
-    QImage& cropped = tile.bitmap->Q();
-    for (int y = top; y <= bottom; ++y)
-        std::memcpy(cropped.scanLine(y - top), image.constScanLine(y) + 4 * left, std::size_t(4) * (right - left + 1));
-    return tile;
-}
-
-class LabelTileCache
-{
-public:
-    bool Find(const LabelTileKey& key, LabelTile& tile)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        auto it = m_tiles.find(key);
-        if (it == m_tiles.end()) return false;
-        tile = it->second;
-        return true;
-    }
-    void Keep(const LabelTileKey& key, const LabelTile& tile)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        // Many distinct labels: start over rather than grow past about 16 MB.
-        const std::size_t pixels =
-            tile.bitmap ? std::size_t(tile.bitmap->GetWidth()) * tile.bitmap->GetHeight() + 64 : 64;
-        if (m_pixels + pixels > (std::size_t(4) << 20)) {
-            m_tiles.clear();
-            m_pixels = 0;
-        }
-        if (m_tiles.emplace(KeptTileKey{std::wstring(key.text), std::wstring(key.face), key.look}, tile).second)
-            m_pixels += pixels;
-    }
-
-private:
-    std::size_t m_pixels = 0;
-    std::mutex m_lock;
-    std::unordered_map<KeptTileKey, LabelTile, LabelTileHash, LabelTileEqual> m_tiles;
-};
+using LabelTile = LXGraphics::CTextTile;
+using LabelTileCache = LXGraphics::CTextKeyedCache<LabelTileLook, LabelTile>;
+using LabelTileKey = LabelTileCache::Key;
 
 LabelTileCache& LabelTiles()
 {
-    static LabelTileCache cache;
+    static LabelTileCache cache(std::size_t(4) << 20);  // pixels: about 16 MB
     return cache;
 }
 
@@ -428,8 +327,8 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
                 graphics.SetCompositingMode(m_graphics->GetCompositingMode());
                 drawText(&graphics, -tileLeft, -tileTop);
             }
-            tile = CropTile(drawn);
-            LabelTiles().Keep(key, tile);
+            tile = LXGraphics::CropCovered(drawn, 0, 0);
+            LabelTiles().Keep(key, tile, LXGraphics::TileCost(tile));
         }
         if (tile.bitmap)
             drawing.tileAt = Gdiplus::RectF(tileLeft + float(tile.left), tileTop + float(tile.top),

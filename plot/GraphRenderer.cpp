@@ -3,6 +3,7 @@
 
 #include "LXGdiplus.h"
 #include "LXText.h"
+#include "LXTextTiles.h"
 #include "FloatingPeakTip.h"
 #include "QLCrystalPattern.h"
 #include "ToolDrawing.h"
@@ -149,61 +150,28 @@ Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT sty
     // Labels and ticks repeat the same texts at every redraw; laying each out again dominated
     // the label pass. Sizes are kept by text, face, size, style and the graphics' resolution, and
     // looked up without copying the texts (thousands of labels are looked up at every redraw).
-    struct Key
+    struct Look
     {
-        std::wstring_view text, face;
         float size;
         UINT style;
         float dpi, scale;
-    };
-    struct Kept
-    {
-        std::wstring text, face;
-        float size;
-        UINT style;
-        float dpi, scale;
-        operator Key() const { return {text, face, size, style, dpi, scale}; }
-    };
-    struct Hash
-    {
-        using is_transparent = void;
-        std::size_t operator()(const Key& k) const
+        bool operator==(const Look&) const = default;
+        std::size_t Hash() const
         {
-            std::size_t h = std::hash<std::wstring_view>()(k.text);
-            auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
-            // A float's bits, the two zeros alike (the library's float hash hashes four bytes as a string).
-            auto bits = [](float f) { return f == 0 ? std::size_t(0) : std::size_t(std::bit_cast<std::uint32_t>(f)); };
-            mix(std::hash<std::wstring_view>()(k.face));
-            mix(bits(k.size));
-            mix(k.style);
-            mix(bits(k.dpi));
-            mix(bits(k.scale));
+            std::size_t h = 0;
+            LXGraphics::MixHash(h, LXGraphics::FloatBits(size));
+            LXGraphics::MixHash(h, style);
+            LXGraphics::MixHash(h, LXGraphics::FloatBits(dpi));
+            LXGraphics::MixHash(h, LXGraphics::FloatBits(scale));
             return h;
         }
-        std::size_t operator()(const Kept& k) const { return (*this)(Key(k)); }
     };
-    struct Equal
-    {
-        using is_transparent = void;
-        bool operator()(const Key& a, const Key& b) const
-        {
-            return a.text == b.text && a.face == b.face && a.size == b.size && a.style == b.style && a.dpi == b.dpi &&
-                   a.scale == b.scale;
-        }
-        bool operator()(const Kept& a, const Key& b) const { return (*this)(Key(a), b); }
-        bool operator()(const Key& a, const Kept& b) const { return (*this)(a, Key(b)); }
-        bool operator()(const Kept& a, const Kept& b) const { return (*this)(Key(a), Key(b)); }
-    };
-    static std::mutex lock;
-    static std::unordered_map<Kept, Gdiplus::SizeF, Hash, Equal> sizes;
-    const Key key{std::wstring_view(text.GetString(), std::size_t(text.GetLength())),
-                  std::wstring_view(m_settings->m_fontName.GetString(), std::size_t(m_settings->m_fontName.GetLength())),
-                  size, style, m_graphics ? m_graphics->GetDpiY() : 0.0f, g_textScale};
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        auto found = sizes.find(key);
-        if (found != sizes.end()) return found->second;
-    }
+    using Sizes = LXGraphics::CTextKeyedCache<Look, Gdiplus::SizeF>;
+    static Sizes sizes(8000);  // a flood of distinct texts: start over rather than grow
+    const Sizes::Key key{std::wstring_view(text.GetString(), std::size_t(text.GetLength())),
+                         std::wstring_view(m_settings->m_fontName.GetString(), std::size_t(m_settings->m_fontName.GetLength())),
+                         {size, style, m_graphics ? m_graphics->GetDpiY() : 0.0f, g_textScale}};
+    if (Gdiplus::SizeF kept; sizes.Find(key, kept)) return kept;
     Gdiplus::SizeF measured;
     if (!m_graphics) {
         measured = MeasureText(text, m_settings->m_fontName, size * g_textScale, style);
@@ -215,10 +183,7 @@ Gdiplus::SizeF CGraphRenderer::Measure(const CString& text, float size, UINT sty
         box.exportScaled = true;
         MeasureTextBox(m_graphics, text.GetString(), m_settings->m_fontName, size, box);
     }
-    std::lock_guard<std::mutex> guard(lock);
-    if (sizes.size() > 8000) sizes.clear();  // a flood of distinct texts: start over rather than grow
-    sizes.emplace(Kept{std::wstring(key.text), std::wstring(key.face), key.size, key.style, key.dpi, key.scale},
-                  measured);
+    sizes.Keep(key, measured);
     return measured;
 }
 
