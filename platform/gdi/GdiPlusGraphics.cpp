@@ -32,25 +32,12 @@ QPainterPath RectPath(const QRectF& r) {
 // is handed whole to one pool thread instead, one wait in all.
 template <class Draw>
 void PaintLarge(QPainter* painter, const QRectF& deviceBounds, Draw&& draw) {
-  QThreadPool* pool = QThreadPool::globalInstance();
   const QPaintDevice* device = painter->device();
-  if (deviceBounds.width() + deviceBounds.height() < 96 || !pool || !device ||
-      device->devType() != QInternal::Image || pool->contains(QThread::currentThread())) {
+  if (deviceBounds.width() + deviceBounds.height() < 96 || !device || device->devType() != QInternal::Image) {
     draw();
     return;
   }
-  QSemaphore done;
-  std::exception_ptr failure;
-  pool->start([&] {
-    try {
-      draw();
-    } catch (...) {
-      failure = std::current_exception();  // thrown on where the caller can catch it
-    }
-    done.release();
-  });
-  done.acquire();
-  if (failure) std::rethrow_exception(failure);
+  DrawOnOneThread([&] { draw(); });
 }
 
 // A pen the engine strokes with its one-pixel line stepper: at most a pixel wide on the device,
