@@ -351,7 +351,20 @@ void CLoupe::DrawGround(Graphics& g) const
     }
 }
 
-void CLoupe::Render(Bitmap& target)
+void CLoupe::Render(Bitmap& target, bool handOff)
+{
+    const bool draggedByLens = m_buttonDown && m_mode == kModeLens;
+    if (m_reRender && !draggedByLens) RenderMagnified();
+    const POINT offset = draggedByLens ? LensOffset() : POINT{0, 0};
+    // Dragged by the lens, each step draws the plot over the lens twice and dims it: drawings that
+    // the engine would each share out among its threads, whose hand-offs cost more than they do.
+    if (draggedByLens && handOff)
+        DrawOnOneThread([&] { Paint(target, offset); });
+    else
+        Paint(target, offset);
+}
+
+void CLoupe::Paint(Bitmap& target, POINT offset)
 {
     Graphics g(&target);
     // The white ground and the frame change only with the lens: drawn once and copied at every
@@ -378,7 +391,6 @@ void CLoupe::Render(Bitmap& target)
     GraphicsPath lensPath(FillModeWinding);
     BuildLensPath(lensPath);
     const bool draggedByLens = m_buttonDown && m_mode == kModeLens;
-    if (m_reRender && !draggedByLens) RenderMagnified();
     g.SetClip(&lensPath);
     SolidBrush back{Color(kLensBack)};
     g.FillRectangle(&back, box);
@@ -387,7 +399,6 @@ void CLoupe::Render(Bitmap& target)
     } else if (m_snapshot) {
         // The plot in place, unmagnified and dimmed, with the footprint that the magnified view
         // will cover once released.
-        const POINT offset = LensOffset();
         const float sx = float(kCentre + offset.x), sy = float(kCentre + offset.y);
         g.DrawImage(m_snapshot.get(), sx, sy);
         SolidBrush dim{Color(0x80646464)};

@@ -48,7 +48,8 @@ public:
     POINT GetGripPoint() const;
 
     // Draws the loupe as the window shows it (the paint, without the window).
-    void Render(Gdiplus::Bitmap& target);
+    // handOff false keeps a drag step's drawing on the calling thread (what it is compared with).
+    void Render(Gdiplus::Bitmap& target, bool handOff = true);
 
 protected:
     void OnPaint();
@@ -66,6 +67,9 @@ private:
     void EndPress();
     void ApplyShape();
     void RenderMagnified();
+    // Draws the window's picture; offset: from the lens's centre to the plot's origin, while
+    // dragged by the lens.
+    void Paint(Gdiplus::Bitmap& target, POINT offset);
     // The plot rendered unmagnified at the press that drags the loupe by its lens.
     void TakeSnapshot();
     // The lens's outline: a circle, or a rounded square with a notch for the label and grip.

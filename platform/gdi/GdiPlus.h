@@ -731,6 +731,13 @@ class Graphics : public GdiplusBase {
   friend class BandedDrawing;
 };
 
+// Runs drawing onto bitmaps on one thread of the engine's pool while the caller waits. From the
+// caller's thread the engine shares every drawing of a hundred rows and more out among that
+// pool and waits for the pieces; from inside the pool it draws each whole. For a picture of a
+// few such drawings, one hand-off costs less than theirs. Nothing else may use the bitmaps or
+// windows meanwhile.
+void DrawOnOneThread(const std::function<void()>& draw);
+
 // Drawing onto an image in vertical strips of columns, on several threads at once. Run calls
 // `draw` once for each strip, each on a thread of its own; a strip's calls draw only into its
 // columns and leave every pixel there as the same calls on the Graphics would. Only while

@@ -1303,6 +1303,26 @@ Status Graphics::FillRegion(const Brush* brush, const Region* region) {
   return Fill(region->Infinite() ? m_st.world.inverted().map(RectPath(m_deviceBounds)) : region->Q(), brush);
 }
 
+void DrawOnOneThread(const std::function<void()>& draw) {
+  QThreadPool* pool = QThreadPool::globalInstance();
+  if (!pool || pool->contains(QThread::currentThread())) {
+    draw();
+    return;
+  }
+  QSemaphore done;
+  std::exception_ptr failure;
+  pool->start([&] {
+    try {
+      draw();
+    } catch (...) {
+      failure = std::current_exception();  // thrown on where the caller can catch it
+    }
+    done.release();
+  });
+  done.acquire();
+  if (failure) std::rethrow_exception(failure);
+}
+
 namespace {
 // The engine shares out among its threads fills of 96 rows and more; bands of these many rows
 // it keeps on the calling thread.

@@ -862,3 +862,26 @@ TEST_F(LoupeOverCanvas, ItsFrameDrawnOnceRendersAsAFreshLoupeDoesAcrossShapesAnd
         fresh.DestroyWindow();
     }
 }
+
+TEST_F(LoupeOverCanvas, ADragStepDrawnOnOneThreadOfThePoolMatchesTheCallingThreadsDrawing)
+{
+    PaintLoupe();
+    ToLoupe(WM_LBUTTONDOWN, MK_LBUTTON, At(300, 300));
+    // Steps of the drag, round and square, with the label hovered on the way.
+    const struct {
+        int dx, dy;
+        UINT shape;
+    } steps[] = {{3, 0, 34568}, {-7, 5, 34568}, {12, -9, 34569}, {0, 0, 34569}};
+    int x = 300, y = 300;
+    for (const auto& step : steps) {
+        loupe.OnLoupeCommand(step.shape);
+        x += step.dx, y += step.dy;
+        ToLoupe(WM_MOUSEMOVE, MK_LBUTTON, At(x, y));
+        Gdiplus::Bitmap handed(CLoupe::kWindowSize, CLoupe::kWindowSize, Gdiplus::PixelFormat32bppARGB);
+        Gdiplus::Bitmap here(CLoupe::kWindowSize, CLoupe::kWindowSize, Gdiplus::PixelFormat32bppARGB);
+        loupe.Render(handed);
+        loupe.Render(here, false);
+        EXPECT_TRUE(handed.Q() == here.Q()) << "step " << (&step - steps);
+    }
+    ToLoupe(WM_LBUTTONUP, 0, At(x, y));
+}
