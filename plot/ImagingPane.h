@@ -1,7 +1,8 @@
 // The imaging canvas: the child window that shows the plot. It has the graph renderer draw into
 // cached layers (plot body, tools, top layer), composes them and copies the result to the window;
 // it also renders the graph for copy, export and printing. Painting, layers and rendering are in
-// ImagingPane.cpp; mouse, wheel, keys, menus and commands in ImagingPaneInput.cpp.
+// ImagingPane.cpp, the tools layer's tiles in ImagingPaneTiles.cpp; mouse, wheel, keys, menus and
+// commands in ImagingPaneInput.cpp.
 #pragma once
 
 #include "ImageBuffer.h"
