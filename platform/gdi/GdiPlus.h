@@ -691,12 +691,12 @@ class Graphics : public GdiplusBase {
   bool StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const;
   // Such a line with its pen and the rows [top, bottom) its stroke is drawn in.
   struct BandLine {
-    QPainterPath path;
+    std::vector<QPointF> points;
     QPen pen;
     int top, bottom;
   };
   // Whether StrokeInBands may stroke the line, and the rows it then draws in.
-  bool BandsCanStroke(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds, int& top,
+  bool BandsCanStroke(const std::vector<QPointF>& points, const QPen& pen, const QRectF& deviceBounds, int& top,
                       int& bottom) const;
   // Such lines in one set of bands of about equal work, each band stroking them in their order.
   bool StrokeLinesInBands(const BandLine* lines, size_t count) const;

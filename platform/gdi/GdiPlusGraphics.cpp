@@ -722,8 +722,8 @@ bool Graphics::StrokePiecesInBands(const std::vector<QPainterPath>& pieces, cons
   return true;
 }
 
-bool Graphics::BandsCanStroke(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds, int& top,
-                              int& bottom) const {
+bool Graphics::BandsCanStroke(const std::vector<QPointF>& points, const QPen& pen, const QRectF& deviceBounds,
+                              int& top, int& bottom) const {
   if (m_metafile || m_handedOutDc || !m_bitmap) return false;
   QPaintDevice* device = m_painter->device();
   if (!device || device->devType() != QInternal::Image) return false;
@@ -736,25 +736,36 @@ bool Graphics::BandsCanStroke(const QPainterPath& path, const QPen& pen, const Q
   if (toDevice.type() > QTransform::TxTranslate || pen.style() != Qt::SolidLine ||
       pen.brush().style() != Qt::SolidPattern || pen.widthF() > 1 || pen.capStyle() != Qt::FlatCap)
     return false;
-  const int n = path.elementCount();
-  if (n < 256) return false;
+  if (points.size() < 256) return false;
   top = std::max(0, int(std::floor(deviceBounds.top())) - 2);
   bottom = std::min(image.height(), int(std::ceil(deviceBounds.bottom())) + 2);
   if (bottom - top < 64) return false;
-  // One polyline (a curve), not a bundle of figures such as a grid; and a long one: a smooth curve
-  // across the image strokes in less time than handing its bands to the pool and waiting costs.
+  // A long line: a smooth curve across the image strokes in less time than handing its bands to
+  // the pool and waiting costs.
   double length = 0;
-  for (int i = 1; i < n; ++i) {
-    const QPainterPath::Element &a = path.elementAt(i - 1), &b = path.elementAt(i);
-    if (b.type != QPainterPath::LineToElement) return false;
-    length += std::fabs(b.x - a.x) + std::fabs(b.y - a.y);
-  }
+  for (size_t i = 1; i < points.size(); ++i)
+    length += std::fabs(points[i].x() - points[i - 1].x()) + std::fabs(points[i].y() - points[i - 1].y());
   return length >= 8192;
 }
 
+namespace {
+// The points of a single polyline; false for a bundle of figures (a grid) or curved segments.
+bool PolylinePoints(const QPainterPath& path, std::vector<QPointF>& points) {
+  const int n = path.elementCount();
+  points.resize(size_t(n));
+  for (int i = 0; i < n; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    if (i > 0 && e.type != QPainterPath::LineToElement) return false;
+    points[size_t(i)] = QPointF(e.x, e.y);
+  }
+  return n > 0;
+}
+}  // namespace
+
 bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const {
-  BandLine line{path, pen, 0, 0};
-  if (!BandsCanStroke(path, pen, deviceBounds, line.top, line.bottom)) return false;
+  BandLine line{{}, pen, 0, 0};
+  if (!PolylinePoints(path, line.points) || !BandsCanStroke(line.points, pen, deviceBounds, line.top, line.bottom))
+    return false;
   return StrokeLinesInBands(&line, 1);
 }
 
@@ -771,29 +782,23 @@ bool Graphics::StrokeLinesInBands(const BandLine* lines, size_t count) const {
   if (bands < 2) return false;
   const QTransform toDevice = m_st.world * m_base;
   const double shiftY = toDevice.dy();
-  // The points once, in plain arrays: every band reads them all.
-  std::vector<std::vector<QPointF>> points(count);
-  for (size_t k = 0; k < count; ++k) {
-    const QPainterPath& path = lines[k].path;
-    points[k].resize(size_t(path.elementCount()));
-    for (int i = 0, n = path.elementCount(); i < n; ++i) points[k][size_t(i)] = path.elementAt(i);
-  }
   // Bands of equal work rather than equal height: a pattern's curve spends most of its pixels
   // near its base line. A segment costs about a pixel step along its longer side, spread over
   // its rows, and a little for itself.
   const int rows = bottom - top;
   std::vector<double> work(size_t(rows) + 1, 0.0);
-  for (size_t k = 0; k < count; ++k)
-    for (size_t i = 1; i < points[k].size(); ++i) {
-      const QPointF &a = points[k][i - 1], &b = points[k][i];
-      const double low = std::min(a.y(), b.y()) + shiftY, high = std::max(a.y(), b.y()) + shiftY;
+  for (size_t k = 0; k < count; ++k) {
+    const std::vector<QPointF>& p = lines[k].points;
+    for (size_t i = 1; i < p.size(); ++i) {
+      const double low = std::min(p[i - 1].y(), p[i].y()) + shiftY, high = std::max(p[i - 1].y(), p[i].y()) + shiftY;
       const int first = std::clamp(int(std::floor(low)) - top, 0, rows - 1);
       const int last = std::clamp(int(std::floor(high)) - top, 0, rows - 1);
-      const double steps = std::max(std::fabs(b.x() - a.x()), high - low) + 8;
+      const double steps = std::max(std::fabs(p[i].x() - p[i - 1].x()), high - low) + 8;
       const double each = steps / (last - first + 1);
       work[size_t(first)] += each;
       work[size_t(last) + 1] -= each;
     }
+  }
   std::vector<int> edges{top};
   double total = 0, running = 0;
   for (int r = 0; r < rows; ++r) total += (running += work[size_t(r)]);
@@ -828,7 +833,7 @@ bool Graphics::StrokeLinesInBands(const BandLine* lines, size_t count) const {
       // their order; a path of its own, since the engine caches its conversion in a path.
       QPainterPath own;
       bool open = false;
-      const std::vector<QPointF>& p = points[k];
+      const std::vector<QPointF>& p = lines[k].points;
       for (size_t i = 1; i < p.size(); ++i) {
         if (std::max(p[i - 1].y(), p[i].y()) < low || std::min(p[i - 1].y(), p[i].y()) > high) {
           open = false;
@@ -1194,18 +1199,34 @@ Status Graphics::DrawLinesEach(const Pen* const* pens, const PointF* const* poin
   if (target.format() != QImage::Format_ARGB32 || target.devicePixelRatio() != 1.0) {
     // Long thin curves that Stroke would each share out in bands: all of them in one set of bands,
     // each band stroking them in their order, so no band waits on another between curves.
-    std::vector<BandLine> bandLines;
+    std::vector<BandLine> bandLines(static_cast<size_t>(count));
+    const QRectF image(0, 0, target.width(), target.height());
     for (INT i = 0; i < count; ++i) {
       if (!pens[i] || !points[i] || counts[i] < 2) return oneByOne();
-      QPainterPath path;
-      path.moveTo(points[i][0].X, points[i][0].Y);
-      for (INT k = 1; k < counts[i]; ++k) path.lineTo(points[i][k].X, points[i][k].Y);
-      BandLine line{path, pens[i]->Q(m_st.world, path.boundingRect()), 0, 0};
-      QPainterPath cut;
-      if (CutToImage(path, line.pen, cut)) line.path = cut;
-      if (!BandsCanStroke(line.path, line.pen, toDevice.mapRect(line.path.boundingRect()), line.top, line.bottom))
-        return oneByOne();
-      bandLines.push_back(std::move(line));
+      BandLine& line = bandLines[size_t(i)];
+      line.points.resize(size_t(counts[i]));
+      double left = points[i][0].X, right = left, high = points[i][0].Y, low = high;
+      for (INT k = 0; k < counts[i]; ++k) {
+        const double x = points[i][k].X, y = points[i][k].Y;
+        line.points[size_t(k)] = QPointF(x, y);
+        left = std::min(left, x);
+        right = std::max(right, x);
+        high = std::min(high, y);
+        low = std::max(low, y);
+      }
+      QRectF bounds(QPointF(left, high), QPointF(right, low));
+      line.pen = pens[i]->Q(m_st.world, bounds);
+      // Only a line reaching past the image can be cut to it.
+      if (!image.contains(toDevice.mapRect(bounds))) {
+        QPainterPath path, cut;
+        path.moveTo(points[i][0].X, points[i][0].Y);
+        for (INT k = 1; k < counts[i]; ++k) path.lineTo(points[i][k].X, points[i][k].Y);
+        if (CutToImage(path, line.pen, cut)) {
+          if (!PolylinePoints(cut, line.points)) return oneByOne();
+          bounds = cut.boundingRect();
+        }
+      }
+      if (!BandsCanStroke(line.points, line.pen, toDevice.mapRect(bounds), line.top, line.bottom)) return oneByOne();
     }
     if (!StrokeLinesInBands(bandLines.data(), bandLines.size())) return oneByOne();
     return Ok;
