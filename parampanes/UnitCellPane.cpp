@@ -32,18 +32,6 @@ double VolumeFactor(double alpha, double beta, double gamma) {
   return 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg;
 }
 
-double Value(const CQLCrystal& c, int i) {
-  switch (i) {
-    case 0: return c.m_a;
-    case 1: return c.m_b;
-    case 2: return c.m_c;
-    case 3: return c.m_alpha;
-    case 4: return c.m_beta;
-    case 5: return c.m_gamma;
-    default: return c.m_volume;
-  }
-}
-
 double& Field(CQLCrystal& c, int i) {
   switch (i) {
     case 0: return c.m_a;
@@ -55,6 +43,8 @@ double& Field(CQLCrystal& c, int i) {
     default: return c.m_volume;
   }
 }
+
+double Value(const CQLCrystal& c, int i) { return Field(const_cast<CQLCrystal&>(c), i); }
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CUnitCellEditRelay, CWnd)
