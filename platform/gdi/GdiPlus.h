@@ -695,6 +695,9 @@ class Graphics : public GdiplusBase {
     QPen pen;
     int top, bottom;
   };
+  // The bitmap's own image when drawing goes straight to its pixels, one to one (no metafile, no
+  // device context handed out); null otherwise. The paths that share out rows need it.
+  QImage* OwnImage() const;
   // Whether StrokeInBands may stroke the line, and the rows it then draws in.
   bool BandsCanStroke(const std::vector<QPointF>& points, const QPen& pen, const QRectF& deviceBounds, int& top,
                       int& bottom) const;

@@ -683,12 +683,10 @@ bool Graphics::StrokeInPieces(QPainter& painter, const QPainterPath& path, const
 }
 
 bool Graphics::StrokePiecesInBands(const std::vector<QPainterPath>& pieces, const QPen& pen) const {
-  if (m_metafile || m_handedOutDc || !m_bitmap) return false;
-  QPaintDevice* device = m_painter->device();
-  if (!device || device->devType() != QInternal::Image) return false;
-  QImage& image = *static_cast<QImage*>(device);
+  QImage* own = OwnImage();
   QThreadPool* pool = BandPool();
-  if (image.devicePixelRatio() != 1.0 || !pool) return false;
+  if (!own || !pool) return false;
+  QImage& image = *own;
   const QTransform toDevice = m_painter->transform();
   // Where each piece can leave pixels: its points, half the pen (round caps and joins) and a pixel
   // of anti-aliasing out.
@@ -722,13 +720,19 @@ bool Graphics::StrokePiecesInBands(const std::vector<QPainterPath>& pieces, cons
   return true;
 }
 
+QImage* Graphics::OwnImage() const {
+  if (m_metafile || m_handedOutDc || !m_bitmap || !m_painter) return nullptr;
+  QPaintDevice* device = m_painter->device();
+  if (!device || device->devType() != QInternal::Image) return nullptr;
+  QImage* image = static_cast<QImage*>(device);
+  return image->devicePixelRatio() == 1.0 ? image : nullptr;
+}
+
 bool Graphics::BandsCanStroke(const std::vector<QPointF>& points, const QPen& pen, const QRectF& deviceBounds,
                               int& top, int& bottom) const {
-  if (m_metafile || m_handedOutDc || !m_bitmap) return false;
-  QPaintDevice* device = m_painter->device();
-  if (!device || device->devType() != QInternal::Image) return false;
-  const QImage& image = *static_cast<const QImage*>(device);
-  if (image.devicePixelRatio() != 1.0) return false;
+  const QImage* own = OwnImage();
+  if (!own) return false;
+  const QImage& image = *own;
   // Only the engine's thin-line stroker with flat caps: it steps each segment from its own ends
   // and clips by pixels, so a band gets exactly the pixels the whole stroke gives there from the
   // segments that reach it (a cap would move the end of a segment that starts a piece).
@@ -862,13 +866,12 @@ void Graphics::SetUpBandPainter(QPainter& painter, int width, int from, int to, 
 }
 
 bool Graphics::FillInBands(const QPainterPath& shape, const QBrush& brush, const QRectF& deviceBounds) const {
-  if (m_metafile || m_handedOutDc || !m_bitmap || m_painter->hasClipping()) return false;
   // Scanline fills: each row's coverage comes from the shape alone, a clip only keeps or drops it.
-  QPaintDevice* device = m_painter->device();
-  if (!device || device->devType() != QInternal::Image) return false;
-  QImage& image = *static_cast<QImage*>(device);
+  QImage* own = OwnImage();
+  if (!own || m_painter->hasClipping()) return false;
+  QImage& image = *own;
   const QRectF onImage = deviceBounds & QRectF(0, 0, image.width(), image.height());
-  if (image.devicePixelRatio() != 1.0 || onImage.width() * onImage.height() < 262144.0) return false;
+  if (onImage.width() * onImage.height() < 262144.0) return false;
   // One figure: a bundle of small ones far apart costs each band a pass over all of them.
   for (int i = 1, n = shape.elementCount(); i < n; ++i)
     if (shape.elementAt(i).isMoveTo()) return false;
