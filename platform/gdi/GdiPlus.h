@@ -705,7 +705,7 @@ class Graphics : public GdiplusBase {
   bool StrokeLinesInBands(const BandLine* lines, size_t count) const;
   // A large fill on an image, in horizontal bands on several threads: the same pixels as one fill.
   bool FillInBands(const QPainterPath& shape, const QBrush& brush, const QRectF& deviceBounds) const;
-  void SetUpBandPainter(QPainter& painter, int width, int from, int to, const QTransform& toDevice, bool antialias) const;
+  void SetUpBandPainter(QPainter& painter, const QRect& band, const QTransform& toDevice, bool antialias) const;
   Status Combine(const QPainterPath& deviceShape, bool infinite, CombineMode mode);
   void Begin() const;
   void End() const;

@@ -107,6 +107,18 @@ QThreadPool* BandPool() {
 }
 
 // Closed when every figure ends where it starts, with more than a line's two points.
+// An inset pen on a closed shape: a pen twice as wide, clipped to the shape, gives the same band
+// without a boolean path operation. Leaves the shape as the painter's clip.
+void StrokeInset(QPainter& painter, const QPainterPath& path, const QPen& pen, REAL width) {
+  QPainterPath inside = path;
+  inside.setFillRule(Qt::WindingFill);
+  QPen wide = pen;
+  wide.setWidthF(2.0 * width);
+  wide.setJoinStyle(Qt::MiterJoin);
+  painter.setClipPath(inside, Qt::IntersectClip);
+  painter.strokePath(path, wide);
+}
+
 bool AllFiguresClosed(const QPainterPath& q) {
   const int n = q.elementCount();
   bool closed = n > 0;
@@ -570,15 +582,9 @@ Status Graphics::Stroke(const QPainterPath& path, const Pen* pen, bool closedSha
   QPen qp = pen->Q(m_st.world, bounds);
   const Brush* penBrush = pen->GetBrushObject();
   if (pen->GetAlignment() == PenAlignmentInset && closedShape && pen->GetWidth() > 0 && !m_metafile) {
-    // A pen twice as wide, clipped to the shape: the same band without a boolean path operation.
-    QPainterPath inside = path;
-    inside.setFillRule(Qt::WindingFill);
-    QPen wide = qp;
-    wide.setWidthF(2.0 * pen->GetWidth());
-    wide.setJoinStyle(Qt::MiterJoin);
     Begin();
-    m_painter->setClipPath(inside, Qt::IntersectClip);
-    PaintLarge(m_painter, m_painter->transform().mapRect(bounds), [&] { m_painter->strokePath(path, wide); });
+    PaintLarge(m_painter, m_painter->transform().mapRect(bounds),
+               [&] { StrokeInset(*m_painter, path, qp, pen->GetWidth()); });
     End();
     return Ok;
   }
@@ -711,7 +717,7 @@ bool Graphics::StrokePiecesInBands(const std::vector<QPainterPath>& pieces, cons
     QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
     view.paintEngine()->setSystemClip(QRegion(0, from, image.width(), to - from));
     QPainter painter(&view);
-    SetUpBandPainter(painter, image.width(), from, to, toDevice, antialias);
+    SetUpBandPainter(painter, QRect(0, from, image.width(), to - from), toDevice, antialias);
     painter.setCompositionMode(mode);
     for (size_t i = 0; i < pieces.size(); ++i)
       if (rows[i].second >= from && rows[i].first <= to) painter.strokePath(OwnCopy(pieces[i]), pen);
@@ -827,7 +833,7 @@ bool Graphics::StrokeLinesInBands(const BandLine* lines, size_t count) const {
     // across threads.
     QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
     QPainter painter(&view);
-    SetUpBandPainter(painter, image.width(), from, to, toDevice, antialias);
+    SetUpBandPainter(painter, QRect(0, from, image.width(), to - from), toDevice, antialias);
     painter.setCompositionMode(mode);
     const double low = from - 4 - shiftY, high = to + 4 - shiftY;
     for (size_t k = 0; k < count; ++k) {
@@ -854,13 +860,12 @@ bool Graphics::StrokeLinesInBands(const BandLine* lines, size_t count) const {
   return true;
 }
 
-// A band's own painter: the graphics' clip and transform, its rows only.
-void Graphics::SetUpBandPainter(QPainter& painter, int width, int from, int to, const QTransform& toDevice,
-                                bool antialias) const {
+// A band's own painter: the graphics' clip and transform, its pixels only.
+void Graphics::SetUpBandPainter(QPainter& painter, const QRect& band, const QTransform& toDevice, bool antialias) const {
   painter.setTransform(m_base);
   if (m_st.clipped) painter.setClipPath(m_st.clip);
   painter.setTransform(QTransform());
-  painter.setClipRect(QRect(0, from, width, to - from), m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+  painter.setClipRect(band, m_st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
   painter.setTransform(toDevice);
   painter.setRenderHint(QPainter::Antialiasing, antialias);
 }
@@ -892,7 +897,7 @@ bool Graphics::FillInBands(const QPainterPath& shape, const QBrush& brush, const
     const QPainterPath own = OwnCopy(shape);
     QImage view(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
     QPainter painter(&view);
-    SetUpBandPainter(painter, image.width(), from, to, toDevice, antialias);
+    SetUpBandPainter(painter, QRect(0, from, image.width(), to - from), toDevice, antialias);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     painter.setCompositionMode(mode);
     painter.setBrushOrigin(origin);
@@ -1172,7 +1177,7 @@ Status Graphics::FillRectanglesEach(const RectF* rects, const ARGB* colours, INT
   RunInBands(pool, top, bottom, bands, [&](int from, int to) {
     QImage view(bits, target.width(), target.height(), target.bytesPerLine(), target.format());
     QPainter painter(&view);
-    SetUpBandPainter(painter, target.width(), from, to, toDevice, antialias);
+    SetUpBandPainter(painter, QRect(0, from, target.width(), to - from), toDevice, antialias);
     painter.setCompositionMode(mode);
     for (INT i = 0; i < count; ++i) {
       if (onDevice[i].bottom() < from - 1 || onDevice[i].top() > to + 1) continue;
@@ -1262,7 +1267,7 @@ Status Graphics::DrawLinesEach(const Pen* const* pens, const PointF* const* poin
   }
   QImage view(target.bits(), target.width(), target.height(), target.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
   QPainter painter(&view);
-  SetUpBandPainter(painter, target.width(), top, bottom, toDevice,
+  SetUpBandPainter(painter, QRect(0, top, target.width(), bottom - top), toDevice,
                    m_st.smoothing == SmoothingModeAntiAlias || m_st.smoothing == SmoothingModeHighQuality);
   for (const auto& [path, pen] : lines) painter.strokePath(path, pen);
   m_drawn = true;
@@ -1469,14 +1474,9 @@ QPainter& BandedDrawing::Strip::Painter() {
   if (!m_painter) {
     m_painter = std::make_unique<QPainter>(&m_view);
     const Graphics::State& st = m_graphics.m_st;
-    m_painter->setTransform(m_graphics.m_base);
-    if (st.clipped) m_painter->setClipPath(st.clip);
-    m_painter->setTransform(QTransform());
-    m_painter->setClipRect(QRect(m_from, 0, m_to - m_from, m_view.height()),
-                           st.clipped ? Qt::IntersectClip : Qt::ReplaceClip);
-    m_painter->setTransform(st.world * m_graphics.m_base);
-    m_painter->setRenderHint(QPainter::Antialiasing,
-                             st.smoothing == SmoothingModeAntiAlias || st.smoothing == SmoothingModeHighQuality);
+    m_graphics.SetUpBandPainter(*m_painter, QRect(m_from, 0, m_to - m_from, m_view.height()),
+                                st.world * m_graphics.m_base,
+                                st.smoothing == SmoothingModeAntiAlias || st.smoothing == SmoothingModeHighQuality);
     m_painter->setRenderHint(QPainter::SmoothPixmapTransform, st.interpolation != InterpolationModeNearestNeighbor);
   }
   return *m_painter;
@@ -1489,15 +1489,9 @@ Status BandedDrawing::Strip::DrawPath(const Pen* pen, const GraphicsPath* path) 
   const QPainterPath q = path->Q();
   const QPen qp = pen->Q(m_graphics.m_st.world, q.boundingRect());
   if (pen->GetAlignment() == PenAlignmentInset && AllFiguresClosed(q) && pen->GetWidth() > 0) {
-    QPainterPath inside = q;
-    inside.setFillRule(Qt::WindingFill);
-    QPen wide = qp;
-    wide.setWidthF(2.0 * pen->GetWidth());
-    wide.setJoinStyle(Qt::MiterJoin);
     QPainter& painter = Painter();
     painter.save();
-    painter.setClipPath(inside, Qt::IntersectClip);
-    painter.strokePath(q, wide);
+    StrokeInset(painter, q, qp, pen->GetWidth());
     painter.restore();
     return Ok;
   }
