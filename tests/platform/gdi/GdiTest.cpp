@@ -35,6 +35,22 @@ struct GuiApp : ::testing::Environment {
 };
 const auto* g_app = ::testing::AddGlobalTestEnvironment(new GuiApp);
 
+// Pixels where `got` differs from `expected`, and where `expected` differs from the ground it was
+// drawn over (so a comparison of two blank pictures cannot pass unnoticed).
+struct PixelCount {
+  int differing = 0, touched = 0;
+};
+template <class Ground>
+PixelCount CountPixels(const QImage& got, const QImage& expected, int width, int height, Ground ground) {
+  PixelCount n;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      n.differing += got.pixel(x, y) != expected.pixel(x, y);
+      n.touched += expected.pixel(x, y) != ground(x, y);
+    }
+  return n;
+}
+
 ARGB At(Bitmap& b, int x, int y) {
   Color c;
   b.GetPixel(x, y, &c);
@@ -339,14 +355,11 @@ TEST(GdiPlusPixels, MagnifiedCurvesInBandsMatchOneThreadExactly) {
     });
     done.acquire();
     ASSERT_EQ(status, Ok);
-    int differing = 0, touched = 0;
-    for (int y = 0; y < 300; ++y)
-      for (int x = 0; x < 320; ++x) {
-        differing += banded.Q().pixel(x, y) != oneThread.Q().pixel(x, y);
-        touched += oneThread.Q().pixel(x, y) != qRgb(255 - x % 90, 230, 170 + y % 80);
-      }
-    EXPECT_GT(touched, 8000);
-    EXPECT_EQ(differing, 0);
+    const PixelCount n = CountPixels(banded.Q(), oneThread.Q(), 320, 300, [&](int x, int y) {
+      return qRgb(255 - x % 90, 230, 170 + y % 80);
+    });
+    EXPECT_GT(n.touched, 8000);
+    EXPECT_EQ(n.differing, 0);
   }
 }
 
@@ -396,14 +409,11 @@ TEST(GdiPlusPixels, LongThinCurvesMatchThePaintersOwnExactly) {
       for (const PointF& p : line) path.lineTo(p.X, p.Y);
       painter.strokePath(path, pen);
     }
-    int differing = 0, touched = 0;
-    for (int y = 0; y < 320; ++y)
-      for (int x = 0; x < 640; ++x) {
-        differing += bitmap.Q().pixel(x, y) != expected.pixel(x, y);
-        touched += expected.pixel(x, y) != qPremultiply(qRgba(255 - x % 200, 200 + y % 50, 180, 255));
-      }
-    EXPECT_GT(touched, 20000);
-    EXPECT_EQ(differing, 0);
+    const PixelCount n = CountPixels(bitmap.Q(), expected, 640, 320, [&](int x, int y) {
+      return qPremultiply(qRgba(255 - x % 200, 200 + y % 50, 180, 255));
+    });
+    EXPECT_GT(n.touched, 20000);
+    EXPECT_EQ(n.differing, 0);
   }
 }
 
@@ -472,14 +482,9 @@ TEST(GdiPlusPixels, LongThinCurvesTogetherMatchThePaintersOwnExactly) {
       painter.strokePath(path, pen);
     }
     painter.end();
-    int differing = 0, touched = 0;
-    for (int y = 0; y < 320; ++y)
-      for (int x = 0; x < 640; ++x) {
-        differing += bitmap.Q().pixel(x, y) != expected.pixel(x, y);
-        touched += expected.pixel(x, y) != under(x, y);
-      }
-    EXPECT_GT(touched, 20000);
-    EXPECT_EQ(differing, 0);
+    const PixelCount n = CountPixels(bitmap.Q(), expected, 640, 320, [&](int x, int y) { return under(x, y); });
+    EXPECT_GT(n.touched, 20000);
+    EXPECT_EQ(n.differing, 0);
   }
   pool->setMaxThreadCount(threads);
 }
@@ -608,14 +613,9 @@ TEST(GdiPlusPixels, RectanglesEachOfItsColourMatchOneAfterAnother) {
         }
       }
     }
-    int differing = 0, touched = 0;
-    for (int y = 0; y < 540; ++y)
-      for (int x = 0; x < 560; ++x) {
-        differing += each.Q().pixel(x, y) != oneByOne.Q().pixel(x, y);
-        touched += oneByOne.Q().pixel(x, y) != 0xFFE0E0E0u;
-      }
-    EXPECT_GT(touched, 50000);
-    EXPECT_EQ(differing, 0);
+    const PixelCount n = CountPixels(each.Q(), oneByOne.Q(), 560, 540, [](int, int) { return 0xFFE0E0E0u; });
+    EXPECT_GT(n.touched, 50000);
+    EXPECT_EQ(n.differing, 0);
   }
 }
 
@@ -675,14 +675,11 @@ TEST(GdiPlusPixels, LinesEachOfItsPenMatchOneAfterAnother) {
         for (size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(g.DrawLines(penList[i], pointList[i], counts[i]), Ok);
       }
     }
-    int differing = 0, touched = 0;
-    for (int y = 0; y < 300; ++y)
-      for (int x = 0; x < 420; ++x) {
-        differing += each.Q().pixel(x, y) != oneByOne.Q().pixel(x, y);
-        touched += oneByOne.Q().pixel(x, y) != qRgb(250 - x % 60, 240, 200 + y % 50);
-      }
-    EXPECT_GT(touched, 4000);
-    EXPECT_EQ(differing, 0);
+    const PixelCount n = CountPixels(each.Q(), oneByOne.Q(), 420, 300, [&](int x, int y) {
+      return qRgb(250 - x % 60, 240, 200 + y % 50);
+    });
+    EXPECT_GT(n.touched, 4000);
+    EXPECT_EQ(n.differing, 0);
   }
 }
 
@@ -779,14 +776,11 @@ TEST(GdiPlusPixels, StripsDrawAsTheGraphicsDoesExactly) {
       g.TranslateTransform(0.5f, 0);
       EXPECT_FALSE(strips.Available());
     }
-    int differing = 0, touched = 0;
-    for (int y = 0; y < 340; ++y)
-      for (int x = 0; x < 640; ++x) {
-        differing += whole.Q().pixel(x, y) != banded.Q().pixel(x, y);
-        touched += whole.Q().pixel(x, y) != qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255));
-      }
-    EXPECT_GT(touched, 20000);
-    EXPECT_EQ(differing, 0);
+    const PixelCount n = CountPixels(banded.Q(), whole.Q(), 640, 340, [&](int x, int y) {
+      return qPremultiply(qRgba(255 - x % 150, 180 + y % 70, 220, 255));
+    });
+    EXPECT_GT(n.touched, 20000);
+    EXPECT_EQ(n.differing, 0);
   }
   pool->setMaxThreadCount(threads);
 }
