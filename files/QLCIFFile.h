@@ -3,9 +3,12 @@
 // QLCIFSites.cpp, the writer in QLCIFWriter.cpp.
 #pragma once
 
+#include "LXASF.h"
 #include "LXStdioFile.h"
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -17,29 +20,35 @@ LX_DECLARE_EXCEPTION(CLXXFileCIFMissingDataInLoop, CLXXQLFile, 22832);
 LX_DECLARE_EXCEPTION(CLXXFileCIFReadError, CLXXQLFile, 22834);
 LX_DECLARE_EXCEPTION(CLXXFileCIFUnexpectedItem, CLXXQLFile, 22836);
 
-// One row of the atom-site loops; every value is optional.
+// One row of the atom-site loops; every value is optional. Kept small, as a file may hold
+// hundreds of thousands: the tensors, which few rows give, live apart.
 struct CIFSiteRecord {
   static constexpr int kMaxLabel = 6;
 
-  std::wstring label;  // at most six characters, white space removed
-  bool hasLabel = false;
-  uint16_t elementCode = 0;
-  bool hasElement = false;
-  double xyz[3] = {0, 0, 0};
-  bool hasXyz[3] = {false, false, false};
-  double su[3] = {0, 0, 0};
-  bool hasSu[3] = {false, false, false};
-  double occupancy = 1.0;
-  bool hasOccupancy = false;
-  double uIso = 0;
-  bool hasUIso = false;
-  double u[9] = {};  // 11 12 13 21 22 23 31 32 33
-  bool hasU[9] = {};
-  double bIso = 0;
-  bool hasBIso = false;
-  double b[9] = {};
-  bool hasB[9] = {};
+  struct Tensors {
+    double u[9] = {};  // 11 12 13 21 22 23 31 32 33
+    double b[9] = {};
+    bool hasU[9] = {};
+    bool hasB[9] = {};
+  };
 
+  std::wstring label;  // white space removed
+  double xyz[3] = {0, 0, 0};
+  double su[3] = {0, 0, 0};
+  double occupancy = 1.0;
+  double uIso = 0;
+  double bIso = 0;
+  std::unique_ptr<Tensors> tensors;  // null while no tensor item was read
+  uint16_t elementCode = 0;
+  bool hasLabel = false;
+  bool hasElement = false;
+  bool hasXyz[3] = {false, false, false};
+  bool hasSu[3] = {false, false, false};
+  bool hasOccupancy = false;
+  bool hasUIso = false;
+  bool hasBIso = false;
+
+  Tensors& MutableTensors();
   bool IsEmpty() const;
   bool HasDisplacement() const;
   // Whether `committed` may be merged into `into`: no value in both, and equal labels.
@@ -79,9 +88,32 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
  protected:
   CQLCrystal* m_crystal = nullptr;
   std::vector<CIFSiteRecord> m_records;
-  // Where the records stand, so that a commit finds its partner without a search of them all:
-  // by label, and those without one (both in list order).
-  std::unordered_map<std::wstring, std::vector<size_t>> m_recordsByLabel;
+  // Where the records stand, so that a commit finds its partner without a search of them all: by
+  // label, a chain through m_nextWithLabel from the first record of each label, and those without
+  // one (both in list order). Built at the first commit that may merge: rows of the first loop
+  // never do, and a file of one loop never needs it.
+  struct LabelHash {
+    using is_transparent = void;
+    const std::vector<CIFSiteRecord>* records;
+    size_t operator()(std::wstring_view label) const { return std::hash<std::wstring_view>()(label); }
+    size_t operator()(size_t record) const { return (*this)(std::wstring_view((*records)[record].label)); }
+  };
+  struct LabelEqual {
+    using is_transparent = void;
+    const std::vector<CIFSiteRecord>* records;
+    std::wstring_view Of(std::wstring_view label) const { return label; }
+    std::wstring_view Of(size_t record) const { return (*records)[record].label; }
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const { return Of(a) == Of(b); }
+  };
+  struct LabelChain {
+    size_t last;
+  };
+  // Keyed by the chain's first record, looked up by label text.
+  std::unordered_map<size_t, LabelChain, LabelHash, LabelEqual> m_recordsByLabel{
+      0, LabelHash{&m_records}, LabelEqual{&m_records}};
+  std::vector<size_t> m_nextWithLabel;  // the next record of the same label, or SIZE_MAX
+  bool m_recordsIndexed = false;
   std::vector<size_t> m_unlabelledRecords;
   size_t m_unlabelledFirst = 0;
   CIFSiteRecord m_current;
@@ -118,10 +150,14 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   void HandleSymmetryItem(const std::string& name, const std::string& value);
   void HandleAtomSiteItem(const std::string& name, const std::string& value);
   void CommitRecord();
+  void IndexRecords();
+  void IndexRecord(size_t record);
   size_t FindMergeTarget() const;
   void ClearRecords();
   void ValidateDisplacement(CIFSiteRecord& record);
   bool BuildSite(CIFSiteRecord& record, CQLSite& site);
+  CSiteSpecies SpeciesOf(uint16_t elementCode, double occupancy);
+  std::unordered_map<uint16_t, CSiteSpecies> m_speciesByElement;
   void BuildSites();
 
   // Logs a reader warning in red; `count` adds it to the warnings counter.
@@ -136,5 +172,5 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
 // A value as CIF syntax lets it stand: bare where it can, else quoted, else as a text field.
 std::string CifValueText(const std::string& text, bool alwaysQuote);
 
-// Sort order of sites read from text files: letters alike, then by the trailing number (O2 before O10).
-bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b);
+// Sorts sites read from text files, stably: letters alike, then by the trailing number (O2 before O10).
+void SortSitesByLogicalLabel(std::vector<CQLSite>& sites);

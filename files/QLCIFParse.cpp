@@ -325,6 +325,10 @@ void CQLCIFFile::ReadLoop() {
     lowerNames.push_back(Lower(name));
     kinds.push_back(KindOfItem(lowerNames.back()));
   }
+  // Rows of a loop before any merging are records of their own: room for all of them at once
+  // rather than a copy of a large list each time it grows.
+  if (m_keepRowsApart && std::find(kinds.begin(), kinds.end(), ItemKind::kAtomSite) != kinds.end())
+    m_records.reserve(m_records.size() + m_loopRows);
   m_committedRows = 0;
   std::string value;
   for (uint64_t row = 0; row < m_loopRows; ++row) {

@@ -1,12 +1,15 @@
 #include "QLCIFFile.h"
 
 #include "FilesTestUtil.h"
+#include "LXUtils.h"
 #include "QLCrystal.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cwctype>
 
 using filestest::Wide;
 using filestest::WriteScratch;
@@ -180,6 +183,62 @@ TEST(Cif, SortsSitesByLetterThenNumber) {
                       "O10 0.1 0 0\nO2 0.2 0 0\nFe1 0.3 0 0");  // no newline at the very end
   EXPECT_EQ(Labels(Crystal(list)), (std::vector<std::wstring>{L"Fe1", L"O2", L"O10"}));
   EXPECT_FALSE(Crystal(list).m_hasDisplacements);  // no displacement given for any site
+}
+
+// The order of sorting by whole written-out keys: the label without white space (80 characters at
+// most), its trailing digits moved to the 80th column by '#', compared logically.
+std::vector<std::wstring> OrderByWrittenOutKeys(const std::vector<std::wstring>& labels) {
+  auto key = [](const std::wstring& label) {
+    std::wstring text;
+    for (size_t i = 0; i < label.size() && i < 80; ++i)
+      if (!std::iswspace(static_cast<wint_t>(label[i]))) text += label[i];
+    size_t start = text.size();
+    while (start > 0 && std::iswdigit(static_cast<wint_t>(text[start - 1]))) --start;
+    if (start == text.size()) return text;
+    const std::wstring digits = text.substr(start);
+    text.erase(start);
+    return text + std::wstring(80 - text.size() - digits.size(), L'#') + digits;
+  };
+  std::vector<std::wstring> sorted = labels;
+  std::stable_sort(sorted.begin(), sorted.end(), [&](const std::wstring& a, const std::wstring& b) {
+    return CompareLogically(key(a).c_str(), key(b).c_str()) < 0;
+  });
+  return sorted;
+}
+
+TEST(Cif, SiteSortMatchesWrittenOutKeysAndKeepsTies) {
+  std::vector<std::wstring> labels = {L"O10", L"O2", L"o3", L"O02", L"O002", L"OA", L"O#1", L"O#", L"A1B2", L"A1B10",
+                                      L"a1b3", L"Fe 1", L"Fe1", L"Fe01", L"", L"12", L"012", L"7", L"Na", L"na", L"#",
+                                      L"##9", L"Ca1234", L"Ca999", L"O'1", L"O_1"};
+  labels.push_back(std::wstring(78, L'x') + L"123");  // cut at 80: the trailing 3 is dropped
+  labels.push_back(std::wstring(79, L'x') + L"5");
+  labels.push_back(std::wstring(85, L'y'));
+  // And many short labels from a few characters that meet every branch of the comparison.
+  const std::wstring alphabet = L"aA0019# _b";
+  uint32_t state = 12345;
+  for (int n = 0; n < 3000; ++n) {
+    std::wstring label;
+    state = state * 1103515245u + 12345u;
+    const int length = static_cast<int>((state >> 16) % 7);
+    for (int i = 0; i < length; ++i) {
+      state = state * 1103515245u + 12345u;
+      label += alphabet[(state >> 16) % alphabet.size()];
+    }
+    labels.push_back(label);
+  }
+  std::vector<CQLSite> sites(labels.size());
+  for (size_t i = 0; i < labels.size(); ++i) {
+    sites[i].m_label = CString(labels[i].c_str());
+    sites[i].m_x = static_cast<double>(i);  // tells equal labels apart
+  }
+  SortSitesByLogicalLabel(sites);
+  const std::vector<std::wstring> expected = OrderByWrittenOutKeys(labels);
+  ASSERT_EQ(sites.size(), expected.size());
+  std::vector<std::wstring> got;
+  for (const CQLSite& site : sites) got.push_back(site.m_label.GetString());
+  EXPECT_EQ(got, expected);
+  for (size_t i = 1; i < sites.size(); ++i)
+    if (got[i] == got[i - 1]) EXPECT_LT(sites[i - 1].m_x, sites[i].m_x) << "equal labels keep their order";
 }
 
 TEST(Cif, Utf8TextInUnquotedValuesIsKept) {
