@@ -56,6 +56,25 @@ struct CIFSiteRecord {
   static void MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst);
 };
 
+// The site records of a block, in chunks: a long list grows without copies, and the chunks
+// already turned into sites are freed while the rest are.
+class CIFSiteRecordList {
+ public:
+  size_t size() const { return m_size; }
+  CIFSiteRecord& operator[](size_t i) { return m_chunks[i / kChunk][i % kChunk]; }
+  const CIFSiteRecord& operator[](size_t i) const { return m_chunks[i / kChunk][i % kChunk]; }
+  void push_back(CIFSiteRecord&& record);
+  void clear();
+  // Frees the chunks wholly before `record`; the records there must not be used again.
+  void ReleaseBefore(size_t record);
+
+ private:
+  static constexpr size_t kChunk = 4096;
+  std::vector<std::vector<CIFSiteRecord>> m_chunks;
+  size_t m_size = 0;
+  size_t m_released = 0;  // chunks freed, from the first
+};
+
 class CQLCIFFile : public CLXStdioFile<CQlwFile> {
  public:
   CQLCIFFile();
@@ -82,25 +101,25 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
 
   // Used directly by the tests: the crystal that the item handlers fill.
   void SetCrystal(CQLCrystal* crystal) { m_crystal = crystal; }
-  const std::vector<CIFSiteRecord>& Records() const { return m_records; }
+  const CIFSiteRecordList& Records() const { return m_records; }
   void FinishStructure();
 
  protected:
   CQLCrystal* m_crystal = nullptr;
-  std::vector<CIFSiteRecord> m_records;
+  CIFSiteRecordList m_records;
   // Where the records stand, so that a commit finds its partner without a search of them all: by
   // label, a chain through m_nextWithLabel from the first record of each label, and those without
   // one (both in list order). Built at the first commit that may merge: rows of the first loop
   // never do, and a file of one loop never needs it.
   struct LabelHash {
     using is_transparent = void;
-    const std::vector<CIFSiteRecord>* records;
+    const CIFSiteRecordList* records;
     size_t operator()(std::wstring_view label) const { return std::hash<std::wstring_view>()(label); }
     size_t operator()(size_t record) const { return (*this)(std::wstring_view((*records)[record].label)); }
   };
   struct LabelEqual {
     using is_transparent = void;
-    const std::vector<CIFSiteRecord>* records;
+    const CIFSiteRecordList* records;
     std::wstring_view Of(std::wstring_view label) const { return label; }
     std::wstring_view Of(size_t record) const { return (*records)[record].label; }
     template <class A, class B>
@@ -144,11 +163,23 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   // Which handler reads an item, from its lower-cased name; a loop finds it once for each column.
   enum class ItemKind { kOther, kDatabase, kSymmetry, kCell, kAtomSite };
   static ItemKind KindOfItem(const std::string& name);
-  // name: rawName lower-cased; kind: KindOfItem(name).
-  void DispatchItem(ItemKind kind, const std::string& name, const std::string& rawName, const std::string& value);
+  // Which value of a site record an atom-site item sets, from its lower-cased name: one of the
+  // kAtom… codes, kAtomU + i or kAtomB + i for the tensor element i (row-major).
+  enum : int { kAtomOther = 0, kAtomLabel, kAtomType, kAtomX, kAtomY, kAtomZ, kAtomOccupancy, kAtomUIso, kAtomBIso,
+               kAtomU = 16, kAtomB = 32 };
+  static int AtomFieldOfItem(const std::string& name);
+  // An item's name as the handlers need it: found once for a loop's column, not once for each value.
+  struct ItemColumn {
+    std::string rawName;
+    std::string name;  // lower-cased
+    ItemKind kind = ItemKind::kOther;
+    int atomField = kAtomOther;
+  };
+  static ItemColumn ColumnOfItem(const std::string& rawName);
+  void DispatchItem(const ItemColumn& column, const std::string& value);
   bool HandleCellItem(const std::string& name, const std::string& value);
   void HandleSymmetryItem(const std::string& name, const std::string& value);
-  void HandleAtomSiteItem(const std::string& name, const std::string& value);
+  void HandleAtomSiteItem(int atomField, const std::string& value);
   void CommitRecord();
   void IndexRecords();
   void IndexRecord(size_t record);

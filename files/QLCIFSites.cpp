@@ -87,70 +87,105 @@ void CIFSiteRecord::MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst) {
 
 // ----- item handler -----
 
-void CQLCIFFile::HandleAtomSiteItem(const std::string& name, const std::string& value) {
-  CIFSiteRecord& r = m_current;
-  // A repeated item starts the next row's record.
+int CQLCIFFile::AtomFieldOfItem(const std::string& name) {
+  static const std::pair<const char*, int> kFields[] = {
+      {"_atom_site_label", kAtomLabel},       {"_atom_site_aniso_label", kAtomLabel},
+      {"_atom_site_type_symbol", kAtomType},  {"_atom_site_fract_x", kAtomX},
+      {"_atom_site_fract_y", kAtomY},         {"_atom_site_fract_z", kAtomZ},
+      {"_atom_site_occupancy", kAtomOccupancy}, {"_atom_site_u_iso_or_equiv", kAtomUIso},
+      {"_atom_site_b_iso_or_equiv", kAtomBIso},
+  };
+  for (const auto& [itemName, field] : kFields)
+    if (name == itemName) return field;
+  // _atom_site_aniso_u_ij or _b_ij, i and j 1 to 3.
+  static constexpr std::string_view kTensorPrefix = "_atom_site_aniso_";
+  const size_t n = kTensorPrefix.size();
+  if (name.size() != n + 4 || name.compare(0, n, kTensorPrefix) != 0 || name[n + 1] != '_') return kAtomOther;
+  const char kind = name[n];
+  const int row = name[n + 2] - '1', column = name[n + 3] - '1';
+  if ((kind != 'u' && kind != 'b') || row < 0 || row > 2 || column < 0 || column > 2) return kAtomOther;
+  return (kind == 'u' ? kAtomU : kAtomB) + 3 * row + column;
+}
+
+void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
+  // A repeated item starts the next row's record: each case asks before it sets a value.
   auto field = [this](bool present) {
     if (present) CommitRecord();
   };
-  if (name == "_atom_site_label" || name == "_atom_site_aniso_label") {
-    field(r.hasLabel);
-    std::wstring label;
-    for (wchar_t ch : std::wstring(CString(value.c_str()).GetString()))
-      if (!std::iswspace(static_cast<wint_t>(ch))) label += ch;
-    r.label = label;
-    r.hasLabel = true;
-    return;
-  }
-  if (name == "_atom_site_type_symbol") {
-    field(r.hasElement);
-    r.elementCode = ElementCodeFromString(CString(value.c_str()));
-    r.hasElement = true;
-    return;
-  }
-  static const char* const kCoordinates[] = {"_atom_site_fract_x", "_atom_site_fract_y", "_atom_site_fract_z"};
-  for (int i = 0; i < 3; ++i) {
-    if (name != kCoordinates[i]) continue;
-    field(r.hasXyz[i]);
-    bool hasSU = false;
-    ParseNumberWithSU(value, r.xyz[i], r.su[i], hasSU);
-    r.hasXyz[i] = true;
-    r.hasSu[i] = hasSU;
-    return;
-  }
-  auto setScalar = [&](double& v, bool& has) {
-    field(has);
-    v = ScanFloat(value);
-    has = true;
+  auto setScalar = [&](double CIFSiteRecord::*v, bool CIFSiteRecord::*has) {
+    field(m_current.*has);
+    m_current.*v = ScanFloat(value);
+    m_current.*has = true;
   };
-  if (name == "_atom_site_occupancy") return setScalar(r.occupancy, r.hasOccupancy);
-  if (name == "_atom_site_u_iso_or_equiv") return setScalar(r.uIso, r.hasUIso);
-  if (name == "_atom_site_b_iso_or_equiv") return setScalar(r.bIso, r.hasBIso);
-  // _atom_site_aniso_u_ij or _b_ij, i and j 1 to 3: matched in place, as every item of every row comes here.
-  static constexpr std::string_view kTensorPrefix = "_atom_site_aniso_";
-  const size_t n = kTensorPrefix.size();
-  if (name.size() != n + 4 || name.compare(0, n, kTensorPrefix) != 0 || name[n + 1] != '_') return;
-  const char kind = name[n];
-  const int row = name[n + 2] - '1', column = name[n + 3] - '1';
-  if ((kind != 'u' && kind != 'b') || row < 0 || row > 2 || column < 0 || column > 2) return;
-  const int i = 3 * row + column;
-  // Asked for before a value is set: a repeated item commits the record, tensors and all.
-  if (kind == 'u') {
-    field(r.tensors && r.tensors->hasU[i]);
+  switch (atomField) {
+    case kAtomLabel: {
+      field(m_current.hasLabel);
+      std::wstring label;
+      for (wchar_t ch : std::wstring(CString(value.c_str()).GetString()))
+        if (!std::iswspace(static_cast<wint_t>(ch))) label += ch;
+      m_current.label = std::move(label);
+      m_current.hasLabel = true;
+      return;
+    }
+    case kAtomType:
+      field(m_current.hasElement);
+      m_current.elementCode = ElementCodeFromString(CString(value.c_str()));
+      m_current.hasElement = true;
+      return;
+    case kAtomX:
+    case kAtomY:
+    case kAtomZ: {
+      const int i = atomField - kAtomX;
+      field(m_current.hasXyz[i]);
+      bool hasSU = false;
+      ParseNumberWithSU(value, m_current.xyz[i], m_current.su[i], hasSU);
+      m_current.hasXyz[i] = true;
+      m_current.hasSu[i] = hasSU;
+      return;
+    }
+    case kAtomOccupancy: return setScalar(&CIFSiteRecord::occupancy, &CIFSiteRecord::hasOccupancy);
+    case kAtomUIso: return setScalar(&CIFSiteRecord::uIso, &CIFSiteRecord::hasUIso);
+    case kAtomBIso: return setScalar(&CIFSiteRecord::bIso, &CIFSiteRecord::hasBIso);
+    default: break;
+  }
+  if (atomField >= kAtomU && atomField < kAtomU + 9) {
+    const int i = atomField - kAtomU;
+    field(m_current.tensors && m_current.tensors->hasU[i]);
     CIFSiteRecord::Tensors& t = m_current.MutableTensors();
     t.u[i] = ScanFloat(value);
     t.hasU[i] = true;
-  } else {
-    field(r.tensors && r.tensors->hasB[i]);
+  } else if (atomField >= kAtomB && atomField < kAtomB + 9) {
+    const int i = atomField - kAtomB;
+    field(m_current.tensors && m_current.tensors->hasB[i]);
     CIFSiteRecord::Tensors& t = m_current.MutableTensors();
     t.b[i] = ScanFloat(value);
     t.hasB[i] = true;
   }
 }
 
+void CIFSiteRecordList::push_back(CIFSiteRecord&& record) {
+  if (m_size % kChunk == 0) {
+    m_chunks.emplace_back();
+    m_chunks.back().reserve(kChunk);
+  }
+  m_chunks.back().push_back(std::move(record));
+  ++m_size;
+}
+
+void CIFSiteRecordList::clear() {
+  m_chunks.clear();
+  m_chunks.shrink_to_fit();
+  m_size = 0;
+  m_released = 0;
+}
+
+void CIFSiteRecordList::ReleaseBefore(size_t record) {
+  for (; m_released < record / kChunk && m_released < m_chunks.size(); ++m_released)
+    std::vector<CIFSiteRecord>().swap(m_chunks[m_released]);
+}
+
 void CQLCIFFile::ClearRecords() {
-  // Swapped, not cleared: the records of a large file must not keep their memory while the sites are built.
-  std::vector<CIFSiteRecord>().swap(m_records);
+  m_records.clear();
   m_recordsByLabel.clear();
   std::vector<size_t>().swap(m_nextWithLabel);
   m_recordsIndexed = false;
@@ -367,7 +402,10 @@ void CQLCIFFile::BuildSites() {
   m_speciesByElement.clear();
   std::vector<CQLSite> sites;
   sites.reserve(m_records.size());
-  for (CIFSiteRecord& r : m_records) {
+  for (size_t i = 0; i < m_records.size(); ++i) {
+    // Records already built are freed as the sites grow: a large file never holds both whole.
+    m_records.ReleaseBefore(i);
+    CIFSiteRecord& r = m_records[i];
     CQLSite site;
     // A record that cannot become a site is left out, with its warning, rather than kept empty.
     if (BuildSite(r, site)) {
