@@ -200,6 +200,10 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   }
 };
 
+// The number in text when it is a plain decimal ([-]digits[.digits]), read as "%f" reads it; false
+// for any other text, which the caller then reads the long way.
+bool ReadPlainDecimal(const std::string& text, float& out);
+
 // A value as CIF syntax lets it stand: bare where it can, else quoted, else as a text field.
 std::string CifValueText(const std::string& text, bool alwaysQuote);
 

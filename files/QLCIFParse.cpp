@@ -7,6 +7,7 @@
 #include "Status.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -79,6 +80,26 @@ void FinishValue(std::string& text) {
 }
 }  // namespace
 
+bool ReadPlainDecimal(const std::string& text, float& out) {
+  // Only [-]digits[.digits]: there from_chars and strtof agree, both rounding to nearest.
+  size_t i = text.size() && text[0] == '-' ? 1 : 0;
+  bool digits = false, point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (!digits) return false;
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, out);
+  return result.ec == std::errc() && result.ptr == end;
+}
+
 bool CQLCIFFile::ParseNumberWithSU(const std::string& input, double& value, double& su, bool& hasSU) {
   value = 0;
   su = 0;
@@ -86,6 +107,11 @@ bool CQLCIFFile::ParseNumberWithSU(const std::string& input, double& value, doub
   if (input.empty()) {
     value = kNoNumber;
     return false;
+  }
+  // Most values of a large file are plain decimals, with no uncertainty and no exponent.
+  if (float plain; ReadPlainDecimal(input, plain)) {
+    value = plain;
+    return true;
   }
   std::string text = input;
   bool hasExponent = false;

@@ -5,6 +5,7 @@
 #include "LXUtils.h"
 #include "QLCrystal.h"
 #include "Status.h"
+#include "WorkerTeam.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -16,6 +17,7 @@
 namespace {
 // "%f" read as single precision, 0 when nothing parses.
 double ScanFloat(const std::string& text) {
+  if (float plain; ReadPlainDecimal(text, plain)) return plain;
   char* end = nullptr;
   const float v = strtof_l(text.c_str(), &end, qlw::CNumericLocale());
   return end == text.c_str() ? 0.0 : static_cast<double>(v);
@@ -121,8 +123,15 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
     case kAtomLabel: {
       field(m_current.hasLabel);
       std::wstring label;
-      for (wchar_t ch : std::wstring(CString(value.c_str()).GetString()))
-        if (!std::iswspace(static_cast<wint_t>(ch))) label += ch;
+      // ASCII reads the same as UTF-8, without the decoding and its copies.
+      const bool ascii = std::all_of(value.begin(), value.end(), [](char ch) { return ch > 0; });
+      if (ascii) {
+        for (char ch : value)
+          if (!std::iswspace(static_cast<wint_t>(ch))) label += static_cast<wchar_t>(ch);
+      } else {
+        for (wchar_t ch : std::wstring(CString(value.c_str()).GetString()))
+          if (!std::iswspace(static_cast<wint_t>(ch))) label += ch;
+      }
       m_current.label = std::move(label);
       m_current.hasLabel = true;
       return;
@@ -435,8 +444,11 @@ class LogicalKeys {
     Key key;
     key.start = m_text.size();
     const wchar_t* raw = label.GetString();
+    // Lower-cased here once: the comparison orders two characters that differ by their lower
+    // case, and one that does not differ has the same lower case. No letter lowers to a digit.
     for (size_t i = 0; i < kKeyLength && raw[i]; ++i)
-      if (!std::iswspace(static_cast<wint_t>(raw[i]))) m_text.push_back(raw[i]);
+      if (!std::iswspace(static_cast<wint_t>(raw[i])))
+        m_text.push_back(static_cast<wchar_t>(std::towlower(static_cast<wint_t>(raw[i]))));
     key.length = m_text.size() - key.start;
     key.head = key.length;
     while (key.head > 0 && std::iswdigit(static_cast<wint_t>(m_text[key.start + key.head - 1]))) --key.head;
@@ -477,11 +489,7 @@ class LogicalKeys {
         }
         continue;
       }
-      const wint_t lowerA = std::towlower(static_cast<wint_t>(ca));
-      const wint_t lowerB = std::towlower(static_cast<wint_t>(cb));
-      if (lowerA != lowerB) return lowerA < lowerB ? -1 : 1;
-      ++i;
-      ++j;
+      return static_cast<wint_t>(ca) < static_cast<wint_t>(cb) ? -1 : 1;
     }
     if (i < la) return 1;
     if (j < lb) return -1;
@@ -514,9 +522,37 @@ class LogicalKeys {
 void SortSitesByLogicalLabel(std::vector<CQLSite>& sites) {
   LogicalKeys keys(sites.size());
   for (const CQLSite& site : sites) keys.Add(site.m_label);
+  const auto less = [&](size_t a, size_t b) { return keys.CompareKeys(a, b) < 0; };
   std::vector<size_t> order(sites.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys.CompareKeys(a, b) < 0; });
+  // A large list is sorted in pieces on the worker team, then merged; a stable sort has one
+  // result, however it is reached.
+  constexpr long kPieces = 8;
+  constexpr size_t kSortAlone = 20000;
+  if (order.size() < kSortAlone) {
+    std::stable_sort(order.begin(), order.end(), less);
+  } else {
+    std::vector<size_t> bounds(kPieces + 1);
+    for (long p = 0; p <= kPieces; ++p) bounds[p] = order.size() * static_cast<size_t>(p) / kPieces;
+    qlw::ParallelFor(kPieces, 1, true, [&](long begin, long end) {
+      for (long p = begin; p < end; ++p) std::stable_sort(order.begin() + bounds[p], order.begin() + bounds[p + 1], less);
+    });
+    std::vector<size_t> merged(order.size());
+    for (long width = 1; width < kPieces; width *= 2) {
+      const long pairs = (kPieces + 2 * width - 1) / (2 * width);
+      qlw::ParallelFor(pairs, 1, true, [&](long begin, long end) {
+        for (long pair = begin; pair < end; ++pair) {
+          const size_t first = bounds[pair * 2 * width];
+          const size_t middle = bounds[std::min(kPieces, pair * 2 * width + width)];
+          const size_t last = bounds[std::min(kPieces, pair * 2 * width + 2 * width)];
+          // On ties std::merge takes the first range's element: the earlier site stays first.
+          std::merge(order.begin() + first, order.begin() + middle, order.begin() + middle, order.begin() + last,
+                     merged.begin() + first, less);
+        }
+      });
+      order.swap(merged);
+    }
+  }
   // Moved into place along the permutation's cycles rather than into a second list of sites.
   for (size_t k = 0; k < order.size(); ++k) {
     if (order[k] == k) continue;

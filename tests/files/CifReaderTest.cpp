@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <cwctype>
 
 using filestest::Wide;
@@ -78,6 +79,40 @@ TEST(Cif, ParsesNumbersWithStandardUncertainties) {
     EXPECT_DOUBLE_EQ(v, c.value) << c.text;
     EXPECT_NEAR(su, c.su, 1e-9 + 1e-6 * c.su) << c.text;
     EXPECT_EQ(hasSU, c.hasSU) << c.text;
+  }
+}
+
+TEST(Cif, PlainDecimalsReadBitForBitAsStrtofReadsThem) {
+  std::vector<std::string> texts = {"0.25", "-0", "-0.0", ".5", "5.", "007.50", "0.1000000000000000055511151231257827",
+                                    "340282356779733661637539395458142568448",
+                                    "999999999999999999999999999999999999999999", "0.0000000000000000000000000000000000000000000014",
+                                    "0.00000000000000000000000000000000000000000000000001", "16777217", "1.00000005960464477539",
+                                    "1.0000000596046447753906250001"};  // just past a tie: rounds up
+  uint32_t state = 99;
+  for (int n = 0; n < 20000; ++n) {
+    std::string text = (n % 3 == 0) ? "-" : "";
+    for (int i = 0; i < 1 + n % 12; ++i) {
+      state = state * 1103515245u + 12345u;
+      text += static_cast<char>('0' + (state >> 16) % 10);
+      if (i == n % 5) text += '.';
+    }
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    char* end = nullptr;
+    const float expected = strtof_l(text.c_str(), &end, qlw::CNumericLocale());
+    float got = -1;
+    // Out of single precision's range the long way reads it (to infinity or zero).
+    if (!ReadPlainDecimal(text, got)) {
+      EXPECT_TRUE(std::isinf(expected) || expected == 0.0f || std::fpclassify(expected) == FP_SUBNORMAL) << text;
+      continue;
+    }
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+  }
+  // Anything else is left to the long way.
+  for (const char* text : {"", "-", ".", "1.2.3", "1e5", "+1", " 1", "1 ", "12(3)", "inf", "nan", "0x10", "1,5"}) {
+    float got = 0;
+    EXPECT_FALSE(ReadPlainDecimal(text, got)) << text;
   }
 }
 
@@ -213,10 +248,11 @@ TEST(Cif, SiteSortMatchesWrittenOutKeysAndKeepsTies) {
   labels.push_back(std::wstring(78, L'x') + L"123");  // cut at 80: the trailing 3 is dropped
   labels.push_back(std::wstring(79, L'x') + L"5");
   labels.push_back(std::wstring(85, L'y'));
-  // And many short labels from a few characters that meet every branch of the comparison.
+  // And many short labels from a few characters that meet every branch of the comparison, enough
+  // to be sorted in pieces and merged.
   const std::wstring alphabet = L"aA0019# _b";
   uint32_t state = 12345;
-  for (int n = 0; n < 3000; ++n) {
+  for (int n = 0; n < 24000; ++n) {
     std::wstring label;
     state = state * 1103515245u + 12345u;
     const int length = static_cast<int>((state >> 16) % 7);
