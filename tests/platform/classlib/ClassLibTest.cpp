@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <QWidget>
 
@@ -434,6 +435,39 @@ TEST(ClassLibCommands, CommandsRouteThroughViewDocumentAndAccelerators) {
   QTest::keyClick(Widget(*f.view), Qt::Key_S, Qt::ControlModifier);
   f.frame->SendMessage(WM_COMMAND, 7102, 0);
   EXPECT_EQ(f.view->saved, 1);
+}
+
+namespace {
+class CommandCounter : public CWnd {
+ public:
+  std::vector<UINT> commands;
+  BOOL OnCommand(WPARAM wParam, LPARAM) override {
+    commands.push_back(LOWORD(wParam));
+    return TRUE;
+  }
+};
+}  // namespace
+
+// The item's own trigger and the choice that the popup returns must not both post the command.
+TEST(ClassLibCommands, AChoiceFromATrackedPopupIsOneCommand) {
+  EnsureApp();
+  EnsureResources();
+  CommandCounter owner;
+  ASSERT_TRUE(owner.CreateEx(0, nullptr, L"Owner", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+  owner.ShowWindow(SW_SHOW);
+  Pump();
+  CMenu menu;
+  ASSERT_TRUE(menu.LoadMenu(7100));
+  // Chosen from the keyboard as a user would: the first item, then Return.
+  QTimer::singleShot(0, [] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      QTest::keyClick(popup, Qt::Key_Down);
+      QTest::keyClick(popup, Qt::Key_Return);
+    }
+  });
+  menu.GetSubMenu(0)->TrackPopupMenu(TPM_RIGHTBUTTON, 10, 10, &owner);
+  Pump();
+  EXPECT_EQ(owner.commands, std::vector<UINT>{7101});
 }
 
 TEST(ClassLibCommands, MenuCommandSearchFindsThePopupThatHoldsIt) {
