@@ -117,11 +117,11 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   void MoveOnScreen(const LXGraphics::CSyncRect& rect) override;
   bool IsPaneShown(Pane pane) const override;
   void PostMenuCommand(UINT commandId) override;
-  int GetParametersTab() const override { return 0; }
-  void SelectParametersTab(int) override { m_bRestoredLayout = true; }
-  void CloseInspectorPanes() override {}
-  void DisclosePane(const CString&) override {}
-  void GetOpenPaneNames(std::list<CString>&) const override {}
+  int GetParametersTab() const override;
+  void SelectParametersTab(int tab) override;
+  void CloseInspectorPanes() override;
+  void DisclosePane(const CString& header) override;
+  void GetOpenPaneNames(std::list<CString>& out) const override;
   void InvalidateAll() override;
   // The document's dialogs (DiffractWndDialogs.cpp).
   INT_PTR RunEditCrystal(CQLCrystal& crystal) override;

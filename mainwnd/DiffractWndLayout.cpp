@@ -184,3 +184,45 @@ void CDiffractWnd::ToggleReflexionsPane() {
   else if (m_pGraphSplitter->m_nHidden < 0) m_pGraphSplitter->HideRow(1, true);
   AfterToggle(m_pReflexionsPane, IsReflexionsPaneShown(), m_pGraphicsPane);
 }
+
+// ---- the inspector's side of a session's layout --------------------------------------------
+
+namespace {
+CParametersPane* InspectorHost(CWnd* pane) {
+  auto* host = dynamic_cast<CParametersPane*>(pane);
+  return host && host->m_hWnd && !host->m_bNotInitialised ? host : nullptr;
+}
+}  // namespace
+
+int CDiffractWnd::GetParametersTab() const {
+  const CParametersPane* host = InspectorHost(m_pParametersPane);
+  if (!host) return 0;
+  return host->GetTab() == 1 ? 1 : 2;
+}
+
+void CDiffractWnd::SelectParametersTab(int tab) {
+  m_bRestoredLayout = true;
+  if (CParametersPane* host = InspectorHost(m_pParametersPane)) {
+    if (tab == 2) host->ShowParametersTab();
+    else host->ShowFormatTab();
+  } else if (g_pPreferences) {
+    // The host takes its first tab from this when it lays itself out.
+    g_pPreferences->m_ParamTabChoice.Set(tab == 2);
+  }
+}
+
+void CDiffractWnd::CloseInspectorPanes() {
+  if (CParametersPane* host = InspectorHost(m_pParametersPane)) host->DiscloseAll(false);
+}
+
+void CDiffractWnd::DisclosePane(const CString& header) {
+  if (CParametersPane* host = InspectorHost(m_pParametersPane)) host->OpenPaneByName(header);
+}
+
+void CDiffractWnd::GetOpenPaneNames(std::list<CString>& out) const {
+  const CParametersPane* host = InspectorHost(m_pParametersPane);
+  if (!host) return;
+  std::vector<CString> names;
+  host->GetOpenPaneNames(names);
+  out.insert(out.end(), names.begin(), names.end());
+}

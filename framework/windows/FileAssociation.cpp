@@ -6,6 +6,7 @@
 #include "Frame.h"
 #include "LXApp.h"
 #include "LXDocTypes.h"
+#include "LXFile.h"
 #include "LXMessage.h"
 
 BEGIN_MESSAGE_MAP(CFileAssociation, CToolTipDialog)
@@ -50,7 +51,10 @@ CFileAssociationItem::CFileAssociationItem(CSubEditList* list, UINT fileType, UI
   m_shortName = ShortNameOf(id);
   t->GetDocString(m_description, LXDocTypes::kRegFileTypeName);
   if (m_description.IsEmpty()) m_description = m_shortName;
-  for (const CString& ext : LXDocTypes::GetExtensions(*row)) {
+  // The file-type table's extensions: those by which a file of the type is recognised and saved.
+  std::vector<CString> extensions;
+  GetFileTypeExtensions(fileType, extensions);
+  for (const CString& ext : extensions) {
     if (!m_extensions.IsEmpty()) m_extensions += L"; ";
     m_extensions += ext;
   }

@@ -10,6 +10,7 @@
 #include "FileAssociation.h"
 #include "LXApp.h"
 #include "LXDocTemplate.h"
+#include "LXFile.h"
 #include "LXRegistry.h"
 #include "QlwDocTypes.h"
 #include "TestSupport.h"
@@ -89,6 +90,30 @@ TEST_F(FileAssociationTest, RowsShowTheShellTypesSortedByNameWithTheGivenTicks) 
   std::vector<UINT> chosen = dialog.GetChosenTypes();
   std::sort(chosen.begin(), chosen.end());
   EXPECT_EQ(chosen, std::vector<UINT>({10, 22}));
+}
+
+// Every extension a template's dialogs offer is one the file-type table knows for the template's
+// type, and the dialog's row lists exactly the table's extensions of that type.
+TEST_F(FileAssociationTest, RowsListTheTablesExtensionsWhichHoldEveryOneATemplateOffers) {
+  for (const CLXDocTypeRow& row : g_DocTypeTable)
+    for (const CString& extension : LXDocTypes::GetExtensions(row)) {
+      std::vector<uint32_t> codes;
+      FileTypesFromExtension(extension, codes);
+      EXPECT_NE(std::find(codes.begin(), codes.end(), row.fileType), codes.end())
+          << extension.ToUtf8() << " of template " << row.stringId;
+    }
+  CFileAssociation dialog(nullptr, nullptr);
+  Run(dialog, [&](CFileAssociation& d) {
+    for (const CFileAssociationItem& item : d.GetRows()) {
+      if (item.m_shortName.IsEmpty()) continue;  // no template: no texts
+      std::vector<CString> table;
+      GetFileTypeExtensions(static_cast<uint32_t>(item.m_fileType), table);
+      CString joined;
+      for (const CString& e : table) joined += (joined.IsEmpty() ? L"" : L"; ") + e;
+      EXPECT_EQ(item.m_extensions.ToUtf8(), joined.ToUtf8()) << item.m_fileType;
+    }
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
 }
 
 TEST_F(FileAssociationTest, ChoiceButtonsSetEveryTickAndCancelKeepsTheGivenList) {

@@ -55,6 +55,27 @@ TEST(Probe, ListsTheExampleReflexionsAsCsv) {
   EXPECT_NE(run.out.find("\n0,1,1,2.487413,8,598.465,"), std::string::npos);
 }
 
+TEST(Probe, NeutronStructureFactorOfOneAtomIsItsPublishedLengthSquared) {
+  // One atom at the origin: every F2 is b². Cd absorbs strongly; its real part is 4.87 fm.
+  const std::string path = qlwtest::ScratchDir() + "/probe-cd.cif";
+  std::ofstream(path) << "data_cd\n_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n"
+                         "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+                         "_symmetry_space_group_name_H-M 'P 1'\n"
+                         "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
+                         "_atom_site_fract_y\n_atom_site_fract_z\nCd1 Cd 0 0 0\n";
+  const ProbeRun run = Probe("refl " + path + " --radiation neutron --no-adp --max 3");
+  ASSERT_EQ(run.status, 0);
+  size_t rows = 0;
+  for (size_t at = run.out.find('\n'); at != std::string::npos && at + 1 < run.out.size(); at = run.out.find('\n', at + 1)) {
+    // h,k,l,d,mult,F2,...
+    size_t field = at + 1;
+    for (int i = 0; i < 5; ++i) field = run.out.find(',', field) + 1;
+    EXPECT_NEAR(std::stod(run.out.substr(field)), 4.87 * 4.87, 1e-4) << run.out;
+    ++rows;
+  }
+  EXPECT_EQ(rows, 3u) << run.out;
+}
+
 TEST(Probe, AReflexionListTooLargeToBuildIsAFailureWithItsMessage) {
   // A spacing limit of 0.01 Å in rutile's cell means half a billion index triples.
   const ProbeRun run = Probe("refl " + Example() + " --lambda 0.02 --dmin 0 --max 0", true);
