@@ -153,7 +153,9 @@ void CDiffractWnd::TogglePatternsPane() {
 
 void CDiffractWnd::ToggleParametersPane() {
   if (!m_pParamSplitter || !m_pParamSplitter->m_hWnd) return;
-  if (m_pParamSplitter->m_nHidden == 1) m_pParamSplitter->ShowColumn(true);
+  // Shown without a layout of its own: laid out before the column around it makes room, the
+  // inspector would not fit beside the plot and be hidden again at once.
+  if (m_pParamSplitter->m_nHidden == 1) m_pParamSplitter->ShowColumn(false);
   else if (m_pParamSplitter->m_nHidden < 0) m_pParamSplitter->HideColumn(1, true);
   AfterToggle(m_pParametersPane, IsParametersPaneShown(), m_pGraphSplitter);
 }

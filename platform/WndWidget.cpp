@@ -104,9 +104,14 @@ bool TranslateMouse(HWND hwnd, QWidget* widget, QMouseEvent* e, bool native) {
     SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN)
     SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, message));
+  // The window a left press went to: a capture it took ends with its release, one that another
+  // window took meanwhile (a popup opened by the press) is that window's to end.
+  static HWND s_pressedWindow = nullptr;
+  if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) s_pressedWindow = target;
   const bool reached = SendReachesDefault(target, message, keys, MAKELPARAM(static_cast<short>(pt.x), static_cast<short>(pt.y)));
-  // A release ends Qt's implicit grab: a capture still held by the window is given up with it.
-  if (message == WM_LBUTTONUP && e->buttons() == Qt::NoButton && GetCapture() == target) ReleaseCapture();
+  // A release ends Qt's implicit grab: a capture still held by the pressed window is given up with it.
+  if (message == WM_LBUTTONUP && e->buttons() == Qt::NoButton && GetCapture() == target && target == s_pressedWindow)
+    ReleaseCapture();
   return native ? !reached || target != hwnd : true;
 }
 

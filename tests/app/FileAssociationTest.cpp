@@ -1,6 +1,10 @@
 // The file-association dialog: its rows from the document types, the ticks it starts with (given
 // or from the registry), the three choice buttons, OK and Cancel, sorting, and a window that
 // only grows taller.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -15,6 +19,7 @@
 #include "QlwDocTypes.h"
 #include "TestSupport.h"
 #include "WidgetApp.h"
+#include "WndQt.h"
 
 namespace {
 // An application whose templates answer the document strings of the program's table.
@@ -173,4 +178,33 @@ TEST_F(FileAssociationTest, TheWindowGrowsOnlyTaller) {
     EXPECT_EQ(info.ptMaxTrackSize.y, 5000);
     d.SendMessage(WM_COMMAND, IDCANCEL);
   });
+}
+
+// At its least height the list still shows five whole rows under its header, once its columns
+// have been fitted beside the scroll bar the rows then need.
+TEST_F(FileAssociationTest, TheLeastHeightShowsFiveRows) {
+  CFileAssociation dialog(nullptr, nullptr);
+  int shown = 0;
+  Run(dialog, [&](CFileAssociation& d) {
+    MINMAXINFO info{};
+    info.ptMaxTrackSize = POINT{5000, 5000};
+    d.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    CRect window;
+    d.GetWindowRect(&window);
+    d.MoveWindow(window.left, window.top, window.Width(), info.ptMinTrackSize.y);
+    auto* view = qobject_cast<QAbstractScrollArea*>(qlw::WidgetOf(d.GetTypeList().m_hWnd));
+    ASSERT_NE(view, nullptr);
+    // The list refits its columns a moment after a change of size.
+    QElapsedTimer clock;
+    clock.start();
+    do QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (view->horizontalScrollBar()->isVisible() && clock.elapsed() < 3000);
+    auto* items = qobject_cast<QAbstractItemView*>(view);
+    for (int row = 0; row < items->model()->rowCount(); ++row) {
+      const QRect r = items->visualRect(items->model()->index(row, 1));
+      if (r.isValid() && r.top() >= 0 && r.bottom() < items->viewport()->height()) ++shown;
+    }
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
+  EXPECT_EQ(shown, 5);
 }

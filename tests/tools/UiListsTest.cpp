@@ -117,6 +117,16 @@ TEST(UiLists, DemoListsAndSplitterWorkAsAUserDrivesThem) {
             "9356: moved: -320\n");
 }
 
+// A press in a colour cell opens the colour popup; the press's release chooses nothing, and the
+// popup keeps the pointer until an entry is clicked, whose colour the cell then takes.
+TEST(UiLists, ColourCellPressOpensThePopup) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-list-colour";
+  const qlwtest::ProbeRun run = qlwtest::RunUiScript(folder, "demo controls\ncell 9320 0 4\nrows 9320\nhover 3\npopup 3\nrows 9320\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("> cell 9320 0 4\n> rows 9320\n[x] | Rutile | 0.50 | #FFFF0000 *\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("> popup 3\n> rows 9320\n[x] | Rutile | 0.50 | #FFFF8C00 *\n"), std::string::npos) << run.out;
+}
+
 // The reflexions list and the species list keep their first column 0 px wide: `choose` clicks a
 // cell of the row that is drawn, and the row is chosen.
 TEST(UiLists, ChooseClicksADrawnCellWhenTheFirstColumnIsHidden) {

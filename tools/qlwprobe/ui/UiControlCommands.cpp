@@ -114,7 +114,8 @@ void RunColumns(const Line& line) {
                        view->model()->headerData(logical, Qt::Horizontal).toString().toStdString() + " " +
                        std::to_string(header->sectionSize(logical));
     if (header->isSortIndicatorShown() && header->sortIndicatorSection() == logical)
-      text += header->sortIndicatorOrder() == Qt::AscendingOrder ? " ^" : " v";
+      // The arrow as drawn: Qt's styles point the arrow of its descending order up.
+      text += header->sortIndicatorOrder() == Qt::DescendingOrder ? " ^" : " v";
     Print(text);
   }
 }
