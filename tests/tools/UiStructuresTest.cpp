@@ -373,3 +373,21 @@ TEST(UiStructures, DragsMoveRowsAndForeignBlocksAddCheckedCopies) {
       ". | crystal | anatase | [x] #FF004400 *\n";
   EXPECT_NE(run.out.find(expected), std::string::npos) << run.out;
 }
+
+// A right click on the selection opens one menu, whose command runs once: four patterns
+// duplicated twice are sixteen; a label of the inspector passes its click on to one menu too.
+TEST(UiStructures, ARightClickOpensOneMenuWhoseCommandRunsOnce) {
+  const Folder folder("ui-right-click");
+  const std::string dir = folder.path.string();
+  const std::string data = std::string(QLW_SOURCE_DIR) + "/tests/data/";
+  const qlwtest::ProbeRun run =
+      folder.Run("open " + std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif " + data + "Quartz.cif " + dir +
+                 "/anatase.cif " + dir + "/nacl.cif\nselect 0\n" +
+                 "rclick 3606 menu \"Select All\"\nrclick 3606 menu \"Duplicate\"\n"
+                 "rclick 3606 menu \"Select All\"\nrclick 3606 menu \"Duplicate\"\nprint 3606\nrclick 2515\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  size_t menus = 0;
+  for (size_t at = run.out.find("\nmenu: "); at != std::string::npos; at = run.out.find("\nmenu: ", at + 1)) ++menus;
+  EXPECT_EQ(menus, 5u) << run.out;
+  EXPECT_NE(run.out.find("> print 3606\n3606: 16 rows, 8 selected\n"), std::string::npos) << run.out;
+}
