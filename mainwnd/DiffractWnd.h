@@ -117,11 +117,11 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   void MoveOnScreen(const LXGraphics::CSyncRect& rect) override;
   bool IsPaneShown(Pane pane) const override;
   void PostMenuCommand(UINT commandId) override;
-  int GetParametersTab() const override { return 0; }
-  void SelectParametersTab(int) override { m_bRestoredLayout = true; }
-  void CloseInspectorPanes() override {}
-  void DisclosePane(const CString&) override {}
-  void GetOpenPaneNames(std::list<CString>&) const override {}
+  int GetParametersTab() const override;
+  void SelectParametersTab(int tab) override;
+  void CloseInspectorPanes() override;
+  void DisclosePane(const CString& header) override;
+  void GetOpenPaneNames(std::list<CString>& out) const override;
   void InvalidateAll() override;
   // The document's dialogs (DiffractWndDialogs.cpp).
   INT_PTR RunEditCrystal(CQLCrystal& crystal) override;
@@ -160,6 +160,11 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   // The window whose "ExitSizeMove" tells the plot a size change is over.
   HWND PlotWindow() const;
   void AfterToggle(CWnd* shownPane, bool shown, CWnd* toInvalidate);
+  // The least window width with the side columns as given.
+  int LeastWidth(bool patternsShown, bool parametersShown) const;
+  // Widens the window to the least width that the columns about to be shown need: a splitter
+  // would hide at once a column shown without room for it.
+  void WidenForColumns(bool patternsShown, bool parametersShown);
 
   int OnCreate(LPCREATESTRUCT cs);
   void OnDestroy();

@@ -91,12 +91,13 @@ void CBackgroundOverlayPane::UpdateControls(bool fromModel) {
     m_previewWidthField.Show(source.m_extraStyle.lineWidth, true);
     m_previewSizeField.Show(source.m_extraStyle.markerSize, true);
   }
-  // Only observed patterns selected, and the selected one has a background curve.
+  // Only observed patterns selected, and the selected one has a background curve that is shown.
   bool curve = false, preview = false;
   if (doc && selected) {
     const size_t all = CollectPatterns(doc->GetPatterns(), true, false, true).size();
     const size_t observed = CollectPatternsOfType<CQLObservedPattern>(doc->GetPatterns(), true, false, true).size();
-    curve = all == observed && observed > 0 && !selected->m_controlPoints.empty();
+    const bool shown = selected->m_subtractBackground == 0;  // the hide-background flag
+    curve = all == observed && observed > 0 && shown && !selected->m_controlPoints.empty();
     preview = curve && selected->m_previewSubtraction != 0;
   }
   EnableControls(kCurveGroup, curve);

@@ -185,6 +185,9 @@ int CDiscloseablePane::LayoutHeight(int width) const {
   QWidget* self = m_hWnd ? qlw::WidgetOf(m_hWnd) : nullptr;
   QLayout* column = self ? self->layout() : nullptr;
   if (!column) return 0;
+  // A hidden pane's layout is not activated when its controls are shown, and its rows would answer
+  // with the sizes they had while the controls were hidden.
+  column->activate();
   // With wrapped texts the preferred size is measured one line high: the height at this width counts.
   return column->hasHeightForWidth() ? column->heightForWidth(width) : column->sizeHint().height();
 }

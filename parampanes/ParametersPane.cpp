@@ -469,9 +469,15 @@ void CParametersPane::OnContextMenu(CWnd*, CPoint point) {
   popup->TrackPopupMenu(TPM_RIGHTBUTTON, point.x, point.y, owner);
 }
 
+// Every disclosed pane counts, shown or not: a session reopens by closing every pane not named, so
+// a pane open on the other tab (or under a hidden inspector) would otherwise come back closed. The
+// instrument panes share one header and are named once.
 void CParametersPane::GetOpenPaneNames(std::vector<CString>& names) const {
-  for (CDiscloseablePane* pane : m_panes)
-    if (pane->IsOpen() && pane->IsWindowVisible()) names.push_back(pane->GetCaption());
+  for (CDiscloseablePane* pane : m_panes) {
+    if (!pane->IsOpen()) continue;
+    const CString caption = pane->GetCaption();
+    if (std::find(names.begin(), names.end(), caption) == names.end()) names.push_back(caption);
+  }
 }
 
 void CParametersPane::OpenPaneByName(const CString& name) {

@@ -6,6 +6,7 @@
 #include "GraphRenderer.h"
 #include "LXAlphaButton.h"
 #include "LXMessage.h"
+#include "LXToolbar.h"
 #include "Preferences.h"
 #include "QlwDoc.h"
 #include "ToolRecords.h"
@@ -104,8 +105,12 @@ void CImagingPane::OnKeyDown(UINT key, UINT repeat, UINT flags)
 {
     const bool arrow = key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
     if (!arrow) {
-        // The diffraction window's toolbar shortcuts are not reachable from here yet.
-        CWnd::OnKeyDown(key, repeat, flags);
+        // Other keys are the toolbar's single-key shortcuts; a chord with Ctrl that no
+        // accelerator took is not one.
+        const wchar_t character = CLXToolbar::ShortcutCharacterOf(key);
+        CLXToolbar* toolbar = CLXToolbar::OfFrame(GetParentFrame());
+        const bool chord = (::GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+        if (chord || !character || !toolbar || !toolbar->HandleShortcutKey(character)) CWnd::OnKeyDown(key, repeat, flags);
         SetCursorForState();
         return;
     }

@@ -110,6 +110,7 @@ void CLXToolbar::Init(const CLXToolDef* defs, size_t defCount, const CLXToolSeqE
   reserved.code = kToolSepFlex;
   reserved.controlId = kSepFlexId;
   m_defs[kToolSepFlex] = reserved;
+  TakeShortcutsFromAccelerators();
 
   RecalcMetrics();
   CRect r(0, 0, m_metrics.itemHeight * 3 / 4, m_metrics.itemHeight);

@@ -1,7 +1,7 @@
 // CLXToolbar: the framework's toolbar, a control bar of image buttons named by four-character
 // codes, with separators, an overflow button, a context menu of items, display modes and the
 // item visibility kept in the preferences. Metrics, measuring, layout and painting are in
-// LXToolbar.cpp; menus, commands and the saved state in LXToolbarMenus.cpp.
+// LXToolbar.cpp; menus, commands, keys and the saved state in LXToolbarMenus.cpp.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -75,6 +75,8 @@ class CLXToolbar : public CControlBar, public CToolTipHelper, public CInitMenuPo
   static constexpr UINT kCmdOverflowFirst = 32969, kCmdOverflowLast = 33065;
   static constexpr UINT kOverflowButtonId = 1450, kSepFixedId = 1451, kSepFlexId = 1452;
   static constexpr UINT kOverflowImage = 2009;
+  // The program's accelerator table of the toolbar's commands.
+  static constexpr UINT kAcceleratorTable = 1002;
   static constexpr int kFixedSeparatorWidth = 19;
 
   struct MenuRecord {
@@ -148,6 +150,16 @@ class CLXToolbar : public CControlBar, public CToolTipHelper, public CInitMenuPo
   bool UpdateTexts(bool reload);
   // Makes a tool the selected member of its radio group.
   void SelectItem(LXToolCode code, bool notify);
+  // Triggers the first item, in code order, whose shortcut character matches after case folding;
+  // false when none does.
+  bool HandleShortcutKey(wchar_t character);
+  // The shortcut character of a virtual key: a letter lower-cased, a digit, '+' or '-' from either
+  // keyboard; 0 for any other key.
+  static wchar_t ShortcutCharacterOf(UINT virtualKey);
+  // The toolbar docked in a frame window; null when it has none.
+  static CLXToolbar* OfFrame(CWnd* frame);
+  // Keys of the accelerator table, while a window of the toolbar has the focus.
+  BOOL PreTranslateMessage(MSG* msg) override;
   // The separator rule: at most one separator between two visible items, none at the ends.
   static void NormaliseSeparators(std::vector<Item>& items);
 
@@ -188,6 +200,12 @@ class CLXToolbar : public CControlBar, public CToolTipHelper, public CInitMenuPo
   LRESULT OnDocWndModified(WPARAM, LPARAM lParam);
   LRESULT OnNewTool(WPARAM wParam, LPARAM lParam);
   void OnButtonCommand(UINT id);
+  // A key of the accelerator table presses the item whose command it names.
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  // Table 1002, loaded on first use and kept for the run; null when it does not load.
+  static HACCEL AcceleratorTable();
+  // Items without a shortcut character take the unmodified key that the table gives their command.
+  void TakeShortcutsFromAccelerators();
 
   void DestroyButtons();
   void RebuildMenuRecords();
@@ -212,6 +230,7 @@ class CLXToolbar : public CControlBar, public CToolTipHelper, public CInitMenuPo
   int m_buildGuard = 1;
   bool m_bRefreshing = false;
   bool m_bInLayout = false;
+  bool m_bInShortcut = false;
   bool m_overflowShown = false;
   Metrics m_metrics;
   CRect m_client;

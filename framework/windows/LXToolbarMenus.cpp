@@ -1,8 +1,10 @@
 // The framework toolbar's menus and commands: the item sequence and its saved state, the
-// separator rule, the context menu of items, the overflow menu and the display modes.
+// separator rule, the context menu of items, the overflow menu, the display modes, and the keys
+// (accelerator table and shortcut characters).
 #include "LXToolbar.h"
 
 #include <algorithm>
+#include <locale>
 
 #include "AfxApp.h"
 #include "LXDocWnd.h"
@@ -10,6 +12,7 @@
 #include "LXPreferences.h"
 #include "LXUtils.h"
 #include "Resources.h"
+#include "Status.h"
 
 namespace {
 bool IsSeparator(LXToolCode code) { return code == kToolSepFixed || code == kToolSepFlex; }
@@ -348,4 +351,87 @@ bool CLXToolbar::OnUpdateToolbarCommand(CCmdUI* ui) {
     default: break;
   }
   return true;
+}
+
+// ---- keys ----
+
+HACCEL CLXToolbar::AcceleratorTable() {
+  static const HACCEL table = ::LoadAcceleratorsW(nullptr, MAKEINTRESOURCEW(kAcceleratorTable));
+  return table;
+}
+
+wchar_t CLXToolbar::ShortcutCharacterOf(UINT virtualKey) {
+  if (virtualKey >= 'A' && virtualKey <= 'Z') return static_cast<wchar_t>(virtualKey - 'A' + 'a');
+  if (virtualKey >= '0' && virtualKey <= '9') return static_cast<wchar_t>(virtualKey);
+  switch (virtualKey) {
+    case VK_OEM_PLUS:
+    case VK_ADD: return L'+';
+    case VK_OEM_MINUS:
+    case VK_SUBTRACT: return L'-';
+    default: return 0;
+  }
+}
+
+void CLXToolbar::TakeShortcutsFromAccelerators() {
+  HACCEL table = AcceleratorTable();
+  const int count = table ? ::CopyAcceleratorTableW(table, nullptr, 0) : 0;
+  if (count <= 0) return;
+  std::vector<ACCEL> keys(static_cast<size_t>(count));
+  ::CopyAcceleratorTableW(table, keys.data(), count);
+  for (auto& [code, def] : m_defs) {
+    if (def.shortcut || def.commandId < 0 || IsSeparator(code) || code == kToolNull) continue;
+    for (const ACCEL& key : keys) {
+      if (key.cmd != static_cast<WORD>(def.commandId) || (key.fVirt & (FCONTROL | FALT | FSHIFT))) continue;
+      if (const wchar_t c = ShortcutCharacterOf(key.key)) {
+        def.shortcut = c;
+        break;
+      }
+    }
+  }
+}
+
+bool CLXToolbar::HandleShortcutKey(wchar_t character) {
+  const auto& ctype = std::use_facet<std::ctype<wchar_t>>(std::locale::classic());
+  const wchar_t folded = ctype.tolower(character);
+  if (!folded) return false;
+  for (const auto& [code, def] : m_defs) {
+    if (!def.shortcut || ctype.tolower(def.shortcut) != folded) continue;
+    if (m_bInShortcut) return true;
+    struct Guard {
+      bool& flag;
+      explicit Guard(bool& f) : flag(f) { flag = true; }
+      ~Guard() { flag = false; }
+    } guard(m_bInShortcut);
+    const LXToolCode item = GetItemCode(def.controlId);
+    const auto group = m_groups.find(def.group);
+    if (group == m_groups.end() || group->second != item) CStatus::ClearMessage();
+    InvokeItem(item);
+    return true;
+  }
+  return false;
+}
+
+CLXToolbar* CLXToolbar::OfFrame(CWnd* frame) {
+  if (!frame || !frame->m_hWnd) return nullptr;
+  HWND bar = ::GetDlgItem(frame->m_hWnd, AFX_IDW_TOOLBAR);
+  return bar ? dynamic_cast<CLXToolbar*>(CWnd::FromHandlePermanent(bar)) : nullptr;
+}
+
+BOOL CLXToolbar::PreTranslateMessage(MSG* msg) {
+  if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST)
+    if (HACCEL table = AcceleratorTable(); table && ::TranslateAcceleratorW(m_hWnd, table, msg)) return TRUE;
+  return CControlBar::PreTranslateMessage(msg);
+}
+
+BOOL CLXToolbar::OnCommand(WPARAM wParam, LPARAM lParam) {
+  // Only a key's command (code 1, no control) is taken here; the item's command itself is the
+  // frame's to route, and the toolbar would otherwise see it again.
+  if (HIWORD(wParam) != 1 || lParam != 0) return CControlBar::OnCommand(wParam, lParam);
+  const UINT id = LOWORD(wParam);
+  for (const auto& [code, def] : m_defs)
+    if (def.commandId >= 0 && static_cast<UINT>(def.commandId) == id && !IsSeparator(code) && code != kToolNull) {
+      InvokeItem(code);
+      return TRUE;
+    }
+  return RunCommand(id) ? TRUE : FALSE;
 }

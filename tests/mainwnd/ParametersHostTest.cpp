@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QStyleOption>
 
+#include <list>
 #include <set>
 #include <string>
 
@@ -24,6 +25,7 @@
 #include "ParametersPane.h"
 #include "QLCrystalPattern.h"
 #include "QlwDoc.h"
+#include "TestSupport.h"
 #include "WndQt.h"
 
 using qlwtest::MainWindowFixture;
@@ -281,4 +283,68 @@ TEST(Inspector, RelayoutPutOffWhileBusyRunsWhenBusyEnds) {
   text->Disclose(false, true);
   next->GetWindowRect(&after);
   EXPECT_EQ(after.top, before.top);
+}
+
+// A session keeps the tab in front and the open panes, those of the other tab included, and a
+// window opening it shows both whatever its own preferences said.
+TEST(Inspector, SessionReopensWithItsTabAndOpenPanes) {
+  const std::string session = qlwtest::ScratchDir() + "/inspector-layout.quillono";
+  {
+    MainWindowFixture m;
+    ASSERT_NE(m.wnd, nullptr);
+    CParametersPane* host = Inspector(m);
+    ASSERT_NE(host, nullptr);
+    host->ShowFormatTab();
+    host->DiscloseAll(false);
+    host->FindPane(CParametersPane::kText)->Disclose(true, true);
+    host->ShowParametersTab();
+    host->FindPane(CParametersPane::kInstrumentTTH)->Disclose(true, true);
+    ASSERT_TRUE(m.doc->OnSaveDocument(CString(session.c_str()).GetString()));
+    const CQlwDoc::WindowState* saved = m.doc->GetWindowState();
+    EXPECT_EQ(saved->parametersTab, 2);
+    EXPECT_EQ(saved->openPanes, (std::list<CString>{L"Instrument", L"Text"}));
+    // The window's own state now says otherwise.
+    host->ShowFormatTab();
+    host->DiscloseAll(false);
+  }
+  MainWindowFixture m(session.c_str());
+  ASSERT_NE(m.wnd, nullptr);
+  CParametersPane* host = Inspector(m);
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(host->GetTab(), 0) << "Parameters tab in front";
+  EXPECT_EQ(m.wnd->GetParametersTab(), 2);
+  EXPECT_TRUE(host->FindPane(CParametersPane::kText)->IsOpen());
+  EXPECT_TRUE(host->FindPane(CParametersPane::kInstrumentTTH)->IsOpen());
+  EXPECT_FALSE(host->FindPane(CParametersPane::kUnitCell)->IsOpen());
+  EXPECT_FALSE(host->FindPane(CParametersPane::kGraph)->IsOpen());
+  std::list<CString> open;
+  m.wnd->GetOpenPaneNames(open);
+  EXPECT_EQ(open, (std::list<CString>{L"Instrument", L"Text"}));
+}
+
+// Expand All opens the panes of the tab behind too; once in front they show all their controls.
+TEST(Inspector, PanesOpenedBehindTheOtherTabTakeTheirWholeHeight) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  CParametersPane* host = Inspector(m);
+  ASSERT_NE(host, nullptr);
+  host->ShowFormatTab();
+  std::vector<std::pair<CDiscloseablePane*, int>> heights;
+  for (UINT id : {CParametersPane::kText, CParametersPane::kGraph, CParametersPane::kLabels}) {
+    CDiscloseablePane* pane = host->FindPane(id);
+    pane->Disclose(true, true);
+    CRect r;
+    pane->GetWindowRect(&r);
+    EXPECT_GT(r.Height(), 2 * CDiscloseablePane::kHeaderHeight) << id;
+    heights.emplace_back(pane, r.Height());
+  }
+  host->DiscloseAll(false);
+  host->ShowParametersTab();
+  m.Command(CParametersPane::kExpandAll);
+  host->ShowFormatTab();
+  for (const auto& [pane, height] : heights) {
+    CRect r;
+    pane->GetWindowRect(&r);
+    EXPECT_EQ(r.Height(), height) << pane->GetTemplateID();
+  }
 }

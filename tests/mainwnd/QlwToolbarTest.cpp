@@ -7,10 +7,12 @@
 #include <QApplication>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "DiffractWnd.h"
+#include "DiffractionSettings.h"
 #include "FileTypes.h"
 #include "GraphicsPane.h"
 #include "LXDocTemplate.h"
@@ -401,4 +403,41 @@ TEST(QlwToolbar, TogglesFollowTheSettingsWithTheirLabelsAndTooltips) {
   EXPECT_EQ(std::wstring(tip.GetString()), L"Display plot as a simulated film");
   ASSERT_TRUE(w.bar->GetToolTipText(3801, tip));
   EXPECT_EQ(std::wstring(tip.GetString()), L"Autoscale x and y axes");
+}
+
+// The plot's commands have keys of their own (table 1002), distinct and none a key of the frame's
+// table; one typed on a toolbar button, or its character handed on by the plot, presses the item.
+TEST(QlwToolbar, KeysOfTheTablePressTheirItems) {
+  Window w;
+  ASSERT_NE(w.bar, nullptr);
+  std::set<wchar_t> characters;
+  for (const char* code : {"curs", "dist", "loup", "mag+", "mag-", "ascy", "asxy", "stck", "unst"}) {
+    const CLXToolDef* def = w.bar->FindDefinition(Code(code));
+    ASSERT_NE(def, nullptr) << code;
+    EXPECT_NE(def->shortcut, 0) << code;
+    EXPECT_TRUE(characters.insert(def->shortcut).second) << code;
+  }
+  auto keys = [](UINT id) {
+    HACCEL table = ::LoadAcceleratorsW(nullptr, MAKEINTRESOURCEW(id));
+    std::vector<ACCEL> entries(static_cast<size_t>(std::max(0, ::CopyAcceleratorTableW(table, nullptr, 0))));
+    ::CopyAcceleratorTableW(table, entries.data(), static_cast<int>(entries.size()));
+    return entries;
+  };
+  const std::vector<ACCEL> frame = keys(1000), toolbar = keys(CLXToolbar::kAcceleratorTable);
+  ASSERT_FALSE(toolbar.empty());
+  for (const ACCEL& a : toolbar)
+    for (const ACCEL& b : frame)
+      EXPECT_FALSE(a.key == b.key && (a.fVirt | FVIRTKEY) == (b.fVirt | FVIRTKEY)) << "command " << a.cmd;
+
+  CRuler* ruler = w.wnd->GetDocSettings() ? w.wnd->GetDocSettings()->GetRuler(false) : nullptr;
+  ASSERT_NE(ruler, nullptr);
+  const bool before = ruler->IsActive();
+  MSG key{w.bar->ButtonOf(Code("curs"))->m_hWnd, WM_KEYDOWN, 'R', 1, 0, {}};
+  EXPECT_TRUE(w.bar->PreTranslateMessage(&key));
+  QApplication::processEvents();
+  EXPECT_NE(ruler->IsActive(), before);
+  EXPECT_TRUE(w.bar->HandleShortcutKey(L'R'));
+  QApplication::processEvents();
+  EXPECT_EQ(ruler->IsActive(), before);
+  EXPECT_FALSE(w.bar->HandleShortcutKey(L'q'));
 }

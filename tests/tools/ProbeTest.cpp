@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <cstdio>
@@ -53,6 +54,47 @@ TEST(Probe, ListsTheExampleReflexionsAsCsv) {
   EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), "h,k,l,d,mult,F2,position,intensity,relative\n");
   EXPECT_NE(run.out.find("\n1,1,0,3.248236,4,"), std::string::npos);
   EXPECT_NE(run.out.find("\n0,1,1,2.487413,8,598.465,"), std::string::npos);
+}
+
+TEST(Probe, NeutronStructureFactorOfOneAtomIsItsPublishedLengthSquared) {
+  // One atom at the origin: every F2 is b². Cd absorbs strongly; its real part is 4.87 fm.
+  const std::string path = qlwtest::ScratchDir() + "/probe-cd.cif";
+  std::ofstream(path) << "data_cd\n_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n"
+                         "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+                         "_symmetry_space_group_name_H-M 'P 1'\n"
+                         "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
+                         "_atom_site_fract_y\n_atom_site_fract_z\nCd1 Cd 0 0 0\n";
+  const ProbeRun run = Probe("refl " + path + " --radiation neutron --no-adp --max 3");
+  ASSERT_EQ(run.status, 0);
+  size_t rows = 0;
+  for (size_t at = run.out.find('\n'); at != std::string::npos && at + 1 < run.out.size(); at = run.out.find('\n', at + 1)) {
+    // h,k,l,d,mult,F2,...
+    size_t field = at + 1;
+    for (int i = 0; i < 5; ++i) field = run.out.find(',', field) + 1;
+    EXPECT_NEAR(std::stod(run.out.substr(field)), 4.87 * 4.87, 1e-4) << run.out;
+    ++rows;
+  }
+  EXPECT_EQ(rows, 3u) << run.out;
+}
+
+TEST(Probe, ReadersWarningsGoToStandardErrorAndTheOutputStaysAsItWas) {
+  const std::string path = qlwtest::ScratchDir() + "/probe-lacking-z.lxtx";
+  std::ofstream(path) << "TITL  rutile\nCELL  4.5937 4.5937 2.9587  90 90 90\nSPGR  P 42/m n m\nATOM\n"
+                         "Ti  Ti1  0 0 0\nO  O1  0.3048 0.3048\n";
+  const std::string errors = qlwtest::ScratchDir() + "/probe-lacking-z.err";
+  const std::string warning = "warning: Unreadable atom record 'O  O1  0.3048 0.3048'; discarding site 'O1'.\n";
+  const ProbeRun read = qlwtest::RunShell(qlwtest::ProbeCommand("read " + path) + " 2>" + errors);
+  EXPECT_EQ(read.status, 0);
+  EXPECT_EQ(read.out,
+            "pattern: probe-lacking-z\ncell: 4.593700 4.593700 2.958700 90.0000 90.0000 90.0000\n"
+            "space group: P 42/m n m (136)\nsite: Ti1 [Ti:1.0000] 0.000000 0.000000 0.000000 positions 2\n");
+  EXPECT_EQ(Slurp(errors), warning);
+  for (const std::string args : {"refl " + path + " --max 1", "doc " + qlwtest::ScratchDir() + "/probe-lacking-z-out " + path}) {
+    std::filesystem::remove(qlwtest::ScratchDir() + "/probe-lacking-z-out.quillono");
+    const ProbeRun run = qlwtest::RunShell(qlwtest::ProbeCommand(args) + " 2>" + errors);
+    EXPECT_EQ(run.status, 0) << args;
+    EXPECT_NE(Slurp(errors).find(warning), std::string::npos) << args << "\n" << Slurp(errors);
+  }
 }
 
 TEST(Probe, AReflexionListTooLargeToBuildIsAFailureWithItsMessage) {

@@ -94,12 +94,13 @@ TEST(UiAppCommands, AboutBoxShowsTheVersionAndClosesWithOK) {
 }
 
 // F1 and the help pages show in the help viewer from the shipped help folder; web addresses go
-// to the desktop; a command without a page, a missing page and the missing guides are reported.
+// to the desktop; a missing page is reported, and the guides open in the desktop's PDF viewer.
 TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
   const std::string help = std::string(QLW_BIN_DIR) + "/Quillonographic Help/";
   std::string out = RunScript("help",
                               "key F1\nprint 1155\nlink 1155 Credits\nprint 1155\n"
-                              "command 32786\nprint 1155\ncommand 32783\ncommand 32774\ncommand 32779\ncommand 32777\n");
+                              "command 32786\nprint 1155\ncommand 32783\ncommand 32774\nprint 1155\ncommand 32784\ncommand 32782\n"
+                              "command 32779\ncommand 32777\n");
   auto url = [&](const std::string& page) {
     std::string encoded = "file://" + help + page;
     for (size_t at = 0; (at = encoded.find(' ', at)) != std::string::npos;) encoded.replace(at, 1, "%20");
@@ -110,9 +111,23 @@ TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
   EXPECT_NE(out.find("> command 32786\n> print 1155\n1155: " + url("pages/EditCrystal.html") + "\n"), std::string::npos)
       << out;
   EXPECT_NE(out.find("> command 32783\nlaunch: xdg-open \"https://lumaxisworks.example/\"\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("> command 32774\nalert: " + qlwtest::AlertMessage(20795)), std::string::npos) << out;
-  EXPECT_NE(out.find("> command 32779\nalert: " + qlwtest::AlertMessage(20806)), std::string::npos) << out;
-  EXPECT_NE(out.find("> command 32777\nalert: " + qlwtest::AlertMessage(20802)), std::string::npos) << out;
+  // Release Notes has no web address: it is the local What's New page. The support items say
+  // plainly that there is no address.
+  EXPECT_NE(out.find("> command 32774\n> print 1155\n1155: " + url("pages/WhatsNew.html") + "\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 32784\nalert: " + qlwtest::AlertMessage(20796)), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 32782\nalert: " + qlwtest::AlertMessage(20796)), std::string::npos) << out;
+  // The guides are PDFs that the build lays out beside the program.
+  for (const auto& [command, name] : {std::pair{"32779", "Quillonographic User's Guide.pdf"},
+                                      std::pair{"32777", "Quillonographic Tutorial.pdf"}}) {
+    const std::string path = std::string(QLW_BIN_DIR) + "/" + name;
+    EXPECT_NE(out.find(std::string("> command ") + command + "\nlaunch: xdg-open \"" + path + "\"\n"), std::string::npos)
+        << out;
+    const std::string pdf = qlwtest::Slurp(path);
+    EXPECT_EQ(pdf.rfind("%PDF-", 0), 0u) << path;
+    size_t pages = 0;
+    for (size_t at = 0; (at = pdf.find("/Type /Page\n", at)) != std::string::npos; ++at) ++pages;
+    EXPECT_GE(pages, 5u) << path;
+  }
 
   // A help folder that lacks the page of a command.
   const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-app-help-partial" / "Help";
@@ -123,6 +138,23 @@ TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
                            "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_HELP_DIR='" + folder.string() + "'");
   EXPECT_NE(run.out.find("> command 32787\nalert: " + qlwtest::AlertMessage(20795)), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("1155: file://" + (folder / "index.html").string()), std::string::npos) << run.out;
+}
+
+// A missing or empty help folder: nothing is said at start-up; the first F1 says it once and
+// shows the viewer empty with Home disabled; later help commands show it again without a word.
+TEST(UiAppCommands, MissingHelpIsReportedOnceAndTheViewerStillComesUp) {
+  const fs::path root = fs::path(qlwtest::ScratchDir()) / "ui-app-help-missing";
+  fs::create_directories(root / "empty");
+  const std::string once = "> key F1\nalert: " + qlwtest::AlertMessage(20795);
+  for (const std::string help : {"absent", "empty"}) {
+    const qlwtest::ProbeRun run = qlwtest::RunUiScript(
+        root / ("run-" + help), "key F1\nprint 1155 1154\nkey F1\ncommand 32785\nprint 1154\n", "", "",
+        "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_HELP_DIR='" + (root / help).string() + "'");
+    EXPECT_EQ(run.status, 0) << help << "\n" << run.out;
+    EXPECT_EQ(run.out.rfind(once, 0), 0u) << help << "\n" << run.out;
+    EXPECT_EQ(run.out.find("alert: ", once.size()), std::string::npos) << help << "\n" << run.out;
+    EXPECT_NE(run.out.find("> print 1155 1154\n1155: \ndisabled 1154: Home\n"), std::string::npos) << help << "\n" << run.out;
+  }
 }
 
 namespace {

@@ -118,3 +118,35 @@ TEST(UiToolbar, ANarrowWindowOffersTheLastItemsInTheOverflowMenu) {
   EXPECT_TRUE(Has(run.out, "33586: Show Parameters List")) << run.out;
   EXPECT_TRUE(Has(run.out, "33586: Hide Parameters List")) << run.out;
 }
+
+// Keys typed on the plot press the toolbar's items; a chord with Ctrl that no accelerator takes
+// presses none, and the arrows still move the cursor.
+TEST(UiToolbar, KeysOnThePlotPressTheToolbarsItems) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-toolbar-keys";
+  fs::remove_all(folder);
+  const UiRun run = RunScript(folder, "script",
+                              "open " + kRutile + "\n"
+                              "focus 5510\n"
+                              "key c r l\n"
+                              "tools\n"
+                              "key ctrl+r Right\n"
+                              "tools\n"
+                              "key plus\n"
+                              "plot\n"
+                              "key minus minus\n"
+                              "plot\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("> tools\ncursor: on, unselected, x 40.000000"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nruler: on,"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nloupe: shown,"), std::string::npos) << run.out;
+  const size_t second = run.out.find("> key ctrl+r Right\n> tools\n");
+  ASSERT_NE(second, std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("cursor: on, unselected, x 40.1", second), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nruler: on,", second), std::string::npos) << run.out;
+  // Zoom in narrows the x range of 0 to 80 about its centre; zoom out twice widens it, held at 0.
+  EXPECT_NE(run.out.find("> key plus\n> plot\nplot: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nx: 3.63636364 76.3636364 "), std::string::npos) << run.out;
+  const size_t out = run.out.find("> key minus minus\n> plot\n");
+  ASSERT_NE(out, std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nx: 0 88 ", out), std::string::npos) << run.out;
+}
