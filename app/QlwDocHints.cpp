@@ -4,6 +4,7 @@
 
 #include "QLCrystal.h"
 #include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
 
 #include <cmath>
@@ -18,10 +19,12 @@ void CQlwDoc::DispatchUpdateHint(CUpdateHint& hint) {
   SetModifiedFlag(TRUE);
   switch (hint.code) {
     case kHintBackground:
-    case kHintSmoothing:
-      for (const CQLPatternPtr& p : CollectPatternsOfType<CQLObservedPattern>(m_patterns, true, true, true))
-        static_cast<CQLObservedPattern&>(*p).ComputeSmoothedCurve();
+    case kHintSmoothing: {
+      const CQLPatternList observed = CollectPatternsOfType<CQLObservedPattern>(m_patterns, true, true, true);
+      for (const CQLPatternPtr& p : observed) static_cast<CQLObservedPattern&>(*p).ComputeSmoothedCurve();
+      ClearMixturesHolding(m_patterns, observed);
       break;
+    }
     case kHintInstrument:
       RecomputeAllPatterns(true, false, true);
       break;
@@ -134,6 +137,8 @@ void CQlwDoc::RecomputeHintedPatterns(bool onlySelected, bool withReflexions) {
   const CQLPatternList patterns = CollectPatterns(m_patterns, onlySelected, true, false);
   for (const CQLPatternPtr& p : patterns) p->Recompute(m_settings);
   if (patterns.empty()) return;
+  // A component recomputed alone, as a selected one is, leaves its mixture's sum behind.
+  ClearMixturesHolding(m_patterns, patterns);
   if (withReflexions) {
     RefreshReflexionPositions();
     PlotHint();
@@ -144,8 +149,10 @@ void CQlwDoc::RecomputeHintedPatterns(bool onlySelected, bool withReflexions) {
 }
 
 void CQlwDoc::RefreshReflexionPositions() {
-  for (const CQLPatternPtr& p : CollectPatternsOfType<CQLCrystalPattern>(m_patterns, false, true, false)) {
+  const CQLPatternList crystals = CollectPatternsOfType<CQLCrystalPattern>(m_patterns, false, true, false);
+  for (const CQLPatternPtr& p : crystals) {
     p->GetCrystal()->ComputeReflexionPositions(m_settings);
     p->ClearProfile();
   }
+  ClearMixturesHolding(m_patterns, crystals);
 }

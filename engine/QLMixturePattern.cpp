@@ -262,3 +262,18 @@ std::shared_ptr<CQLMixturePattern> FindFirstMixturePattern(const CQLPatternList&
 {
     return FindFirstMixtureIn(list, selectedOnly, shownOnly);
 }
+
+bool ClearMixturesHolding(const CQLPatternList& list, const CQLPatternList& changed)
+{
+    bool any = false;
+    for (const CQLPatternPtr& p : list) {
+        const CQLPatternList* components = p->GetComponents();
+        if (!components) continue;
+        bool holds = ClearMixturesHolding(*components, changed);
+        for (const CQLPatternPtr& c : *components)
+            holds = holds || std::find(changed.begin(), changed.end(), c) != changed.end();
+        if (holds) p->ClearProfile();
+        any = any || holds;
+    }
+    return any;
+}

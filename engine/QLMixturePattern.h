@@ -60,6 +60,11 @@ inline std::int64_t CountMixturePatterns(const CQLPatternList& list, bool select
     return CountPatternsOfType<CQLMixturePattern>(list, selectedOnly, shownOnly, topLevelOnly);
 }
 
+// A mixture sums its components' profiles with their fractions, offsets and scales: every mixture
+// of list that holds a pattern of changed, at any depth, drops its sum so that it sums again.
+// True when any did.
+bool ClearMixturesHolding(const CQLPatternList& list, const CQLPatternList& changed);
+
 // The first selected mixture of the document's top list, searched through the tree; a mixture
 // that fails the shown filter is searched among its components without it.
 std::shared_ptr<CQLMixturePattern> FindFirstMixturePattern(const CQLPatternList& list, bool selectedOnly = true,

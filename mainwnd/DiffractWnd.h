@@ -160,6 +160,11 @@ class CDiffractWnd : public CQlwMainFrame, public CTandemixHelper, public CQlwDo
   // The window whose "ExitSizeMove" tells the plot a size change is over.
   HWND PlotWindow() const;
   void AfterToggle(CWnd* shownPane, bool shown, CWnd* toInvalidate);
+  // The least window width with the side columns as given.
+  int LeastWidth(bool patternsShown, bool parametersShown) const;
+  // Widens the window to the least width that the columns about to be shown need: a splitter
+  // would hide at once a column shown without room for it.
+  void WidenForColumns(bool patternsShown, bool parametersShown);
 
   int OnCreate(LPCREATESTRUCT cs);
   void OnDestroy();

@@ -73,7 +73,7 @@ INT_PTR CDiffractWnd::RunSettingsDialog(SettingsDialog which, CQlwDoc& document)
 }
 
 INT_PTR CDiffractWnd::RunScaleX(double& factor) {
-  CScaleX dialog(this, factor);
+  CScaleX dialog(this);
   const INT_PTR result = dialog.DoModal();
   if (result == IDOK) factor = dialog.m_factor;
   return result;

@@ -117,16 +117,28 @@ LRESULT CDiffractWnd::OnSplitterRecalcLayout(WPARAM, LPARAM lParam) {
   return 1;
 }
 
+int CDiffractWnd::LeastWidth(bool patternsShown, bool parametersShown) const {
+  int width = std::max(kMinFrameWidth, static_cast<int>(GraphicsMinSize().cx));
+  if (m_pParamSplitter && m_pParamSplitter->m_hWnd && parametersShown)
+    width += ParametersWidth() + m_pParamSplitter->m_cxSplitterGap;
+  if (patternsShown) width += PatternsMinSize().cx + m_wndSplitter.m_cxSplitterGap;
+  return width;
+}
+
+void CDiffractWnd::WidenForColumns(bool patternsShown, bool parametersShown) {
+  if (IsIconic() || IsZoomed()) return;
+  const int least = LeastWidth(patternsShown, parametersShown);
+  RECT r{};
+  GetWindowRect(&r);
+  if (r.right - r.left < least) MoveWindow(r.left, r.top, least, r.bottom - r.top);
+}
+
 void CDiffractWnd::OnGetMinMaxInfo(MINMAXINFO* info) {
-  const SIZE graphics = GraphicsMinSize();
-  int width = std::max(kMinFrameWidth, static_cast<int>(graphics.cx));
   if (m_pParamSplitter && m_pParamSplitter->m_hWnd && IsParametersPaneShown()) {
     const int parameters = ParametersWidth();
-    width += parameters + m_pParamSplitter->m_cxSplitterGap;
     SetSizes(*m_pParamSplitter, 1, parameters, parameters, parameters);
   }
-  if (IsPatternsPaneShown()) width += PatternsMinSize().cx + m_wndSplitter.m_cxSplitterGap;
-  info->ptMinTrackSize.x = width;
+  info->ptMinTrackSize.x = LeastWidth(IsPatternsPaneShown(), IsParametersPaneShown());
   LONG height = kMinFrameHeight;
   if (m_pToolbar && m_pToolbar->m_hWnd && m_pToolbar->IsWindowVisible()) {
     RECT bar{};
@@ -146,15 +158,25 @@ void CDiffractWnd::AfterToggle(CWnd* shownPane, bool shown, CWnd* toInvalidate) 
 
 void CDiffractWnd::TogglePatternsPane() {
   if (!m_wndSplitter.m_hWnd) return;
-  if (m_wndSplitter.m_nHidden == 0) m_wndSplitter.ShowColumn(true);
-  else if (m_wndSplitter.m_nHidden < 0) m_wndSplitter.HideColumn(0, true);
+  if (m_wndSplitter.m_nHidden == 0) {
+    WidenForColumns(true, IsParametersPaneShown());
+    m_wndSplitter.ShowColumn(true);
+  } else if (m_wndSplitter.m_nHidden < 0) {
+    m_wndSplitter.HideColumn(0, true);
+  }
   AfterToggle(m_pPatternsPane, IsPatternsPaneShown(), m_pGraphSplitter);
 }
 
 void CDiffractWnd::ToggleParametersPane() {
   if (!m_pParamSplitter || !m_pParamSplitter->m_hWnd) return;
-  if (m_pParamSplitter->m_nHidden == 1) m_pParamSplitter->ShowColumn(true);
-  else if (m_pParamSplitter->m_nHidden < 0) m_pParamSplitter->HideColumn(1, true);
+  // Shown without a layout of its own: laid out before the column around it makes room, the
+  // inspector would not fit beside the plot and be hidden again at once.
+  if (m_pParamSplitter->m_nHidden == 1) {
+    WidenForColumns(IsPatternsPaneShown(), true);
+    m_pParamSplitter->ShowColumn(false);
+  } else if (m_pParamSplitter->m_nHidden < 0) {
+    m_pParamSplitter->HideColumn(1, true);
+  }
   AfterToggle(m_pParametersPane, IsParametersPaneShown(), m_pGraphSplitter);
 }
 

@@ -58,7 +58,7 @@ void CReflexionLimit::OnOK() {
   EndDialog(IDOK);
 }
 
-CScaleX::CScaleX(CWnd* parent, double factor) : CToolTipDialog(kTemplateId, parent), m_shown(factor) {}
+CScaleX::CScaleX(CWnd* parent) : CToolTipDialog(kTemplateId, parent) {}
 
 void CScaleX::DoDataExchange(CDataExchange* dx) {
   CToolTipDialog::DoDataExchange(dx);
@@ -69,7 +69,7 @@ BOOL CScaleX::OnInitDialog() {
   CToolTipDialog::OnInitDialog();
   m_edit.SetFormat(L"%0#.3f");
   m_edit.SetRange(0.001, 100.0);
-  m_edit.SetValue(m_shown, true);
+  m_edit.SetValue(10.0, true);
   CUtils::SetAppIcon(m_hWnd);
   m_updating = false;
   GotoDlgCtrl(&m_edit);

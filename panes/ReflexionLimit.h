@@ -33,8 +33,7 @@ class CReflexionLimit : public CToolTipDialog {
 class CScaleX : public CToolTipDialog {
  public:
   static constexpr UINT kTemplateId = 5310;
-  // factor: the factor shown at opening.
-  CScaleX(CWnd* parent, double factor);
+  explicit CScaleX(CWnd* parent);
   UINT GetTemplateID() const { return kTemplateId; }
   void DoDataExchange(CDataExchange* dx) override;
   BOOL OnInitDialog() override;
@@ -44,7 +43,4 @@ class CScaleX : public CToolTipDialog {
   // The factor accepted with OK (0 until then).
   double m_factor = 0.0;
   CLXEdit<double> m_edit;
-
- private:
-  double m_shown;
 };

@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 IMPLEMENT_DYNAMIC(CReflList, CSubEditList)
 IMPLEMENT_DYNCREATE(CReflexionsPane, CFormView)
@@ -44,6 +45,9 @@ UINT PositionTitle(LXTypes::QLAxisType axis) {
     default: return 3312;
   }
 }
+
+// Equal, or both NaN: a value that cannot be computed must not count as a change at every hint.
+bool SameValue(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
 // a < b on a column's key; columns outside 2..11 have none.
 bool KeyLess(int column, const CQLReflexion& a, const CQLReflexion& b) {
@@ -272,11 +276,16 @@ void CReflexionsPane::RefillList() {
     const int top = m_list.GetTopIndex();
     std::vector<CReflList::ReflexionPtr>& rows = m_list.GetRows();
     rows.clear();
+    m_listed.clear();
     if (m_shown)
       if (const CQLCrystal* crystal = m_shown->GetCrystal()) {
         rows.reserve(crystal->m_reflexions.size());
+        m_listed.reserve(crystal->m_reflexions.size());
         for (const auto& r : crystal->m_reflexions)
-          if (r) rows.push_back(r);
+          if (r) {
+            rows.push_back(r);
+            m_listed.push_back({r.get(), r->x, r->intensity});
+          }
       }
     m_list.SortRows();
     // A new count keeps the view: no reset, so nothing else of the list is lost.
@@ -299,6 +308,20 @@ void CReflexionsPane::UpdateHeader() {
       m_titledAxis = settings->m_axisType;
     }
   m_list.EnableWindow(CountSelectedCrystals() == 1);
+}
+
+bool CReflexionsPane::RowsMatchCrystal() const {
+  const CQLCrystal* crystal = m_shown ? m_shown->GetCrystal() : nullptr;
+  if (!crystal) return m_listed.empty();
+  size_t i = 0;
+  for (const auto& r : crystal->m_reflexions) {
+    if (!r) continue;
+    if (i == m_listed.size()) return false;
+    const ListedReflexion& listed = m_listed[i++];
+    if (listed.reflexion != r.get() || !SameValue(listed.x, r->x) || !SameValue(listed.intensity, r->intensity))
+      return false;
+  }
+  return i == m_listed.size();
 }
 
 void CReflexionsPane::SelectReflexion(const CQLReflexion* reflexion) {
@@ -395,6 +418,14 @@ void CReflexionsPane::OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) 
       case kHintPatternsRecomputed:
       case kHintPaneSelection: FollowSelection(); break;
       default: break;
+    }
+    // A wavelength, a reflexion limit or a cell sent from a dialog, a menu or another pane ends
+    // in a plot hint at the least: whatever came before it, the rows follow the crystal.
+    if (!RowsMatchCrystal()) {
+      const CQLReflexion* kept = m_list.ReflexionAt(m_list.GetSelectedRow());
+      RefillList();
+      UpdateHeader();
+      SelectReflexion(kept);
     }
   } catch (CLXException& e) {
     e.Report();

@@ -80,6 +80,8 @@ class CReflexionsPane : public CFormView {
   // Follows the document's selection: its one selected crystal, or none.
   void FollowSelection();
   void SelectReflexion(const CQLReflexion* reflexion);
+  // Whether the rows are still the shown crystal's reflexions, where and as strong as listed.
+  bool RowsMatchCrystal() const;
   void LayOut();
 
   void OnSize(UINT type, int cx, int cy);
@@ -89,6 +91,14 @@ class CReflexionsPane : public CFormView {
   bool m_bNotInitialised = true;
   CQLPatternPtr m_shown;
   CReflList m_list;
+  // The reflexions the rows were taken from, in the crystal's order, with their positions and
+  // intensities then: a recompute that regenerates, moves or reweighs them shows as a difference
+  // whichever window or hint made it, so the list never lists reflexions the plot no longer has.
+  struct ListedReflexion {
+    const CQLReflexion* reflexion;
+    double x, intensity;
+  };
+  std::vector<ListedReflexion> m_listed;
   // The unit whose title column 6 shows; 0 before the first title.
   LXTypes::QLAxisType m_titledAxis{};
 };

@@ -10,22 +10,6 @@
 
 namespace {
 constexpr double kOffsetLimit = 16383.5;
-
-// A mixture sums its components' profiles with their fractions, offsets and scales: a mixture
-// holding an edited pattern must sum again.
-bool ClearMixturesHolding(const CQLPatternList& list, const CQLPatternList& edited) {
-  bool any = false;
-  for (const CQLPatternPtr& p : list) {
-    const CQLPatternList* components = p->GetComponents();
-    if (!components) continue;
-    bool holds = ClearMixturesHolding(*components, edited);
-    for (const CQLPatternPtr& c : *components)
-      for (const CQLPatternPtr& e : edited) holds = holds || c == e;
-    if (holds) p->ClearProfile();
-    any = any || holds;
-  }
-  return any;
-}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(COffsetsPane, CDiscloseablePane)

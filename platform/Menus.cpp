@@ -160,9 +160,14 @@ QString ItemText(const Item& it) { return QString::fromStdWString(it.text); }
 
 void Fill(QMenu* qmenu, HMENU h, HWND owner);
 
+// Set on a tracked popup and its submenus: the choice comes back from exec, and an item's own
+// trigger must not post the command a second time.
+const char kChoiceReturned[] = "qlwChoiceReturned";
+
 // A popup's QMenu: its items are rebuilt each time it opens, after the owner has updated them.
-QMenu* MakePopup(HMENU h, HWND owner, const QString& title, QWidget* parent) {
+QMenu* MakePopup(HMENU h, HWND owner, const QString& title, QWidget* parent, bool choiceReturned = false) {
   auto* qmenu = new QMenu(title, parent);
+  if (choiceReturned) qmenu->setProperty(kChoiceReturned, true);
   QObject::connect(qmenu, &QMenu::aboutToShow, qmenu, [qmenu, h, owner] {
     if (IsWindow(owner)) {
       int index = 0;
@@ -182,6 +187,7 @@ void Fill(QMenu* qmenu, HMENU h, HWND owner) {
     if (!m) return;
     items = m->items;
   }
+  const bool choiceReturned = qmenu->property(kChoiceReturned).toBool();
   for (const Item& it : items) {
     if (it.type & MFT_SEPARATOR) {
       if (!(it.type & MFT_OWNERDRAW) || !qlw::AddOwnerDrawnItem(qmenu, h, owner, 0, MFS_GRAYED, it.data, QString()))
@@ -189,7 +195,7 @@ void Fill(QMenu* qmenu, HMENU h, HWND owner) {
       continue;
     }
     if (it.sub) {
-      QMenu* sub = MakePopup(it.sub, owner, ItemText(it), qmenu);
+      QMenu* sub = MakePopup(it.sub, owner, ItemText(it), qmenu, choiceReturned);
       sub->setEnabled(!(it.state & MFS_GRAYED));
       qmenu->addMenu(sub);
       continue;
@@ -207,6 +213,7 @@ void Fill(QMenu* qmenu, HMENU h, HWND owner) {
       a->setFont(f);
     }
     a->setData(QVariant::fromValue<uint>(it.id));
+    if (choiceReturned) continue;
     const UINT id = it.id;
     QObject::connect(a, &QAction::triggered, qmenu, [owner, id] {
       if (IsWindow(owner)) PostMessageW(owner, WM_COMMAND, MAKEWPARAM(id, 0), 0);
@@ -524,8 +531,7 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, void* pa
     SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
     chosen = g_answer(menu, owner);
   } else {
-    std::unique_ptr<QMenu> qmenu(MakePopup(menu, owner, QString(), qlw::WidgetOf(owner)));
-    // The items' own triggers would post the command too: the choice is taken from exec instead.
+    std::unique_ptr<QMenu> qmenu(MakePopup(menu, owner, QString(), qlw::WidgetOf(owner), true));
     QPoint at(x, y);
     if (auto* tpm = static_cast<const TPMPARAMS*>(params); tpm && tpm->cbSize >= sizeof(TPMPARAMS)) {
       const QRect exclude(QPoint(tpm->rcExclude.left, tpm->rcExclude.top), QPoint(tpm->rcExclude.right - 1, tpm->rcExclude.bottom - 1));
@@ -539,7 +545,6 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, void* pa
     }
     QAction* a = qmenu->exec(at);
     if (a) chosen = a->data().value<uint>();
-    for (QAction* act : qmenu->actions()) act->disconnect();
   }
   if (flags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
   if (chosen && !(flags & TPM_NONOTIFY)) PostMessageW(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);

@@ -521,7 +521,10 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
 
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   const qlw::wnd::DefaultWatch& watched = qlw::wnd::WatchedForDefault();
-  if (watched.hwnd == hwnd && watched.message == message) qlw::wnd::DefaultReached() = true;
+  if (watched.hwnd == hwnd && watched.message == message) {
+    qlw::wnd::DefaultReached() = true;
+    if (watched.skipDefault) return 0;
+  }
   switch (message) {
     case WM_SETCURSOR: {
       // The parent decides first; otherwise the arrow, except over a native control, which

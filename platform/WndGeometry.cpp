@@ -2,6 +2,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <set>
 
 #include "Resources.h"
 #include "WndGeometry.h"
@@ -10,6 +11,9 @@
 
 namespace {
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
+
+// Set on a widget whose minimum size came from WM_GETMINMAXINFO (rather than from a layout).
+const char kTrackMinimum[] = "qlwTrackMinimum";
 
 // The window's answer to WM_GETMINMAXINFO limits how far the desktop lets the user size it.
 void ApplyTrackSizes(QWidget* w) {
@@ -23,10 +27,32 @@ void ApplyTrackSizes(QWidget* w) {
   SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
   const POINT& mn = info.ptMinTrackSize;
   const POINT& mx = info.ptMaxTrackSize;
-  if (mn.x != defaults.ptMinTrackSize.x || mn.y != defaults.ptMinTrackSize.y)
+  if (mn.x != defaults.ptMinTrackSize.x || mn.y != defaults.ptMinTrackSize.y) {
     w->setMinimumSize(std::max<LONG>(0, mn.x), std::max<LONG>(0, mn.y));
+    w->setProperty(kTrackMinimum, true);
+  } else if (w->property(kTrackMinimum).toBool()) {
+    w->setMinimumSize(0, 0);
+    w->setProperty(kTrackMinimum, false);
+  }
   if (mx.x != defaults.ptMaxTrackSize.x || mx.y != defaults.ptMaxTrackSize.y)
     w->setMaximumSize(std::max<LONG>(1, mx.x), std::max<LONG>(1, mx.y));
+}
+
+// The desktop asks for the limits whenever the user sizes the window; Qt keeps the ones it was
+// given. A child shown or hidden (a pane of the window) may change them: they are asked for again
+// once the events in hand are done, not in the middle of the layout that hid the child.
+void RefreshTrackSizesLater(HWND child) {
+  static std::set<HWND> pending;
+  const HWND top = GetAncestor(child, GA_ROOT);
+  QWidget* w = top && top != child ? qlw::WidgetOf(top) : nullptr;
+  if (!w || !w->isWindow() || !w->isVisible() || !pending.insert(top).second) return;
+  QMetaObject::invokeMethod(
+      w,
+      [top] {
+        pending.erase(top);
+        if (QWidget* widget = qlw::WidgetOf(top); widget && widget->isVisible()) ApplyTrackSizes(widget);
+      },
+      Qt::QueuedConnection);
 }
 
 void ApplyToWidget(QWidget* w, int command) {
@@ -77,6 +103,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
   if (IsWindow(hwnd)) SetWindowLongW(hwnd, GWL_STYLE, static_cast<LONG>(next));
   if (QWidget* w = qlw::WidgetOf(hwnd)) ApplyToWidget(w, command);
   if (IsWindow(hwnd)) qlw::wnd::AnnouncePlacement(hwnd);
+  if (visible != wasVisible && (next & WS_CHILD) && IsWindow(hwnd)) RefreshTrackSizesLater(hwnd);
   return wasVisible ? TRUE : FALSE;
 }
 

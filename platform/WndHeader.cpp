@@ -80,13 +80,14 @@ class HeaderView : public QHeaderView {
     m_formats[static_cast<size_t>(section)] = fmt;
     ShowSortArrow();
   }
-  // HDF_SORTUP is Qt's ascending indicator (drawn as the style draws ascending).
+  // HDF_SORTUP draws ▲. Qt's styles draw the arrow of its descending order pointing up and that of
+  // its ascending order pointing down, so the orders are given crosswise.
   void ShowSortArrow() {
     for (int i = 0; i < static_cast<int>(m_formats.size()); ++i) {
       const int fmt = m_formats[static_cast<size_t>(i)];
       if (fmt & (HDF_SORTUP | HDF_SORTDOWN)) {
         setSortIndicatorShown(true);
-        setSortIndicator(i, (fmt & HDF_SORTUP) ? Qt::AscendingOrder : Qt::DescendingOrder);
+        setSortIndicator(i, (fmt & HDF_SORTUP) ? Qt::DescendingOrder : Qt::AscendingOrder);
         return;
       }
     }

@@ -19,6 +19,8 @@ bool& DefaultReached();
 struct DefaultWatch {
   HWND hwnd = nullptr;
   UINT message = 0;
+  // DefWindowProc only notes that the message reached it and leaves its default action undone.
+  bool skipDefault = false;
 };
 DefaultWatch& WatchedForDefault();
 // The widget under the mouse while a mouse message is handled (where SetCursor puts the cursor).

@@ -56,12 +56,14 @@ WPARAM MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
   return k;
 }
 
-// Sends a message and tells whether the procedure chain reached its default handling.
-bool SendReachesDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
+// Sends a message and tells whether the procedure chain reached its default handling; with
+// skipDefault, DefWindowProc leaves its default action to the caller.
+bool SendReachesDefault(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr,
+                        bool skipDefault = false) {
   const bool saved = qlw::wnd::DefaultReached();
   const qlw::wnd::DefaultWatch savedWatch = qlw::wnd::WatchedForDefault();
   qlw::wnd::DefaultReached() = false;
-  qlw::wnd::WatchedForDefault() = qlw::wnd::DefaultWatch{hwnd, message};
+  qlw::wnd::WatchedForDefault() = qlw::wnd::DefaultWatch{hwnd, message, skipDefault};
   LRESULT r = SendMessageW(hwnd, message, wParam, lParam);
   const bool reached = qlw::wnd::DefaultReached();
   qlw::wnd::DefaultReached() = saved;
@@ -104,9 +106,14 @@ bool TranslateMouse(HWND hwnd, QWidget* widget, QMouseEvent* e, bool native) {
     SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN)
     SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, message));
+  // The window a left press went to: a capture it took ends with its release, one that another
+  // window took meanwhile (a popup opened by the press) is that window's to end.
+  static HWND s_pressedWindow = nullptr;
+  if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) s_pressedWindow = target;
   const bool reached = SendReachesDefault(target, message, keys, MAKELPARAM(static_cast<short>(pt.x), static_cast<short>(pt.y)));
-  // A release ends Qt's implicit grab: a capture still held by the window is given up with it.
-  if (message == WM_LBUTTONUP && e->buttons() == Qt::NoButton && GetCapture() == target) ReleaseCapture();
+  // A release ends Qt's implicit grab: a capture still held by the pressed window is given up with it.
+  if (message == WM_LBUTTONUP && e->buttons() == Qt::NoButton && GetCapture() == target && target == s_pressedWindow)
+    ReleaseCapture();
   return native ? !reached || target != hwnd : true;
 }
 
@@ -221,6 +228,41 @@ void AnnounceActivation(HWND hwnd, bool active) {
   }
 }
 
+// A control's own Qt handling of a context-menu event in progress: which control, and whether
+// Qt passed the event on beyond the control's widgets.
+struct ControlContextMenu {
+  HWND control = nullptr;
+  bool passedOn = false;
+};
+thread_local ControlContextMenu* t_controlContextMenu = nullptr;
+
+// One right click (or menu key) makes one WM_CONTEXTMENU, which travels up the parents through
+// DefWindowProc. Qt passes an event its widget ignores to the parent widgets as well, which would
+// be a second message for each window on the way: every widget but the first consumes it.
+bool TranslateContextMenu(HWND hwnd, QWidget* widget, QContextMenuEvent* e, bool native) {
+  if (ControlContextMenu* own = t_controlContextMenu) {
+    if (own->control == hwnd) return false;  // the control's own widgets (a list's viewport) handle it in Qt
+    own->passedOn = true;
+    return true;
+  }
+  const LPARAM where = e->reason() == QContextMenuEvent::Keyboard ? MAKELPARAM(-1, -1) : PointParam(e->globalPos());
+  const WPARAM from = reinterpret_cast<WPARAM>(hwnd);
+  if (!native) {
+    SendMessageW(hwnd, WM_CONTEXTMENU, from, where);
+    return true;
+  }
+  // A control: its procedure chain first, then its Qt widget's own menu (an edit's), and only
+  // when neither shows one, its parent.
+  if (!SendReachesDefault(hwnd, WM_CONTEXTMENU, from, where, nullptr, true)) return true;
+  ControlContextMenu own{hwnd, false};
+  QContextMenuEvent copy(e->reason(), e->pos(), e->globalPos(), e->modifiers());
+  t_controlContextMenu = &own;
+  QApplication::sendEvent(widget, &copy);
+  t_controlContextMenu = nullptr;
+  if (!copy.isAccepted() || own.passedOn) DefWindowProcW(hwnd, WM_CONTEXTMENU, from, where);
+  return true;
+}
+
 void DrawPendingPictures(HWND hwnd, QPainter& painter) {
   auto& pending = PendingPictures();
   auto it = pending.find(hwnd);
@@ -284,12 +326,10 @@ bool Translate(HWND hwnd, QWidget* widget, QEvent* e, bool native) {
     case QEvent::FocusOut:
       AnnounceFocus(hwnd, false);
       return false;
-    case QEvent::ContextMenu: {
-      auto* c = static_cast<QContextMenuEvent*>(e);
-      const LPARAM where = c->reason() == QContextMenuEvent::Keyboard ? MAKELPARAM(-1, -1) : PointParam(c->globalPos());
-      const bool reached = SendReachesDefault(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), where);
-      return native ? !reached : true;
-    }
+    case QEvent::ContextMenu:
+      if (!TranslateContextMenu(hwnd, widget, static_cast<QContextMenuEvent*>(e), native)) return false;
+      e->accept();
+      return true;
     case QEvent::Resize:
     case QEvent::Move:
       AnnouncePlacement(hwnd);
@@ -343,7 +383,9 @@ class WndWidget : public QWidget {
       return true;
     }
     if (Translate(m_hwnd, this, e, false)) {
-      e->accept();
+      // A close request stays ignored: WM_CLOSE has destroyed the window when it was to go, and
+      // an accepted event would make Qt hide a window whose closing was cancelled.
+      if (e->type() != QEvent::Close) e->accept();
       return true;
     }
     return QWidget::event(e);

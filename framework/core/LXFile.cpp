@@ -704,7 +704,7 @@ struct ExtensionEntry {
 const ExtensionEntry kExtensions[] = {
     {1, L"lxdf"},     {1, L"crystal"},  {2, L"lxmf"},   {2, L"molecule"}, {4, L"lxd5"},    {5, L"lxm5"},
     {6, L"lxdf"},     {7, L"lxmf"},     {3, L"lxtx"},   {8, L"lxef"},     {9, L"cache"},   {10, L"quillono"},
-    {10, L"quillonographic"},           {11, L"qlsf"},  {12, L"dat"},     {12, L"txt"},    {12, L"text"},
+    {10, L"quillonographic"},           {10, L"diffract"}, {11, L"qlsf"},  {12, L"dat"},     {12, L"txt"},    {12, L"text"},
     {13, L"txt"},     {13, L"text"},    {14, L"txt"},   {14, L"text"},    {15, L"txt"},    {15, L"text"},
     {16, L"hxqf"},    {16, L"hexalune"}, {17, L"txt"},  {18, L"txt"},     {21, L"chem3d"}, {21, L"cc1"},
     {21, L"cc2"},     {19, L"str"},     {19, L"atoms"}, {20, L"ccl"},     {22, L"cif"},    {23, L"cssr"},
@@ -718,7 +718,9 @@ const ExtensionEntry kExtensions[] = {
     {52, L"mov"},     {53, L"mov"},     {54, L"png"},   {56, L"rtf"},     {55, L"stl"},    {57, L"txt"},
     {57, L"text"},    {58, L"tiff"},    {58, L"tif"},   {59, L"url"},     {60, L"wmf"},
 };
-static_assert(sizeof(kExtensions) / sizeof(kExtensions[0]) == 89);
+// "diffract" is the session template's first extension: without it here a session could be
+// offered by the dialogs under a name that saving then refuses.
+static_assert(sizeof(kExtensions) / sizeof(kExtensions[0]) == 90);
 
 std::wstring LowerAscii(std::wstring s) {
   for (auto& c : s)

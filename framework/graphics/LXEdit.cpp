@@ -196,10 +196,13 @@ bool CLXEdit<T>::Validate(bool checkRange) {
     return false;
   }
   if constexpr (std::is_integral_v<T>) {
-    // A number that T cannot hold is out of range even while typing: converting it is undefined.
+    // A number that T cannot hold ("-1" in an unsigned field) is never converted, which would be
+    // undefined or wrap; like any number out of range it is refused on Enter or on leaving the
+    // field, with the field's own bounds, and not while it is being typed.
     if (!(number >= static_cast<double>(std::numeric_limits<T>::min()) &&
           number <= static_cast<double>(std::numeric_limits<T>::max()))) {
-      ReportRange(std::numeric_limits<T>::min(), std::numeric_limits<T>::max());
+      if (!checkRange) return true;
+      ReportRange(m_min, m_max);
       m_modified = false;
       Restore(m_accepted);
       CUtils::ActivateControl(::GetParent(m_hWnd), m_hWnd);
@@ -284,7 +287,10 @@ BOOL CLXEdit<T>::OnUpdateReflect() {
   } else if (m_options & kCommitOnEnter) {
     announce = Validate(false) && m_settingText;
   } else {
-    announce = Validate(false);
+    // A text that reads is announced; one refused has been replaced by the value restored, which
+    // the companions must hear of too, as they hold what was typed before it.
+    Validate(false);
+    announce = true;
   }
   // Companions hear only of values they can take: finite and inside the range.
   if constexpr (std::is_floating_point_v<T>) announce = announce && std::isfinite(m_value);

@@ -7,6 +7,8 @@
 IMPLEMENT_DYNAMIC(CDialogPane, CLXDialog)
 
 BEGIN_MESSAGE_MAP(CDialogPane, CLXDialog)
+  // Return in a pane presses the host's default button, not the pane's (it has none).
+  ON_COMMAND(IDOK, &CDialogPane::OnOKCommand)
   ON_WM_ACTIVATE()
   ON_WM_SHOWWINDOW()
   ON_REGISTERED_MESSAGE(g_msgResetPaneSync, &CDialogPane::OnResetPane)

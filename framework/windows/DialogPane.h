@@ -19,6 +19,7 @@ class CDialogPane : public CLXDialog {
   LRESULT SetModified(bool modified, bool force) override;
 
  protected:
+  void OnOKCommand() { OnOK(); }
   void OnActivate(UINT state, CWnd* other, BOOL minimized);
   void OnShowWindow(BOOL show, UINT status);
   LRESULT OnResetPane(WPARAM, LPARAM);

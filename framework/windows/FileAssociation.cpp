@@ -6,6 +6,7 @@
 #include "Frame.h"
 #include "LXApp.h"
 #include "LXDocTypes.h"
+#include "LXFile.h"
 #include "LXMessage.h"
 
 BEGIN_MESSAGE_MAP(CFileAssociation, CToolTipDialog)
@@ -50,7 +51,10 @@ CFileAssociationItem::CFileAssociationItem(CSubEditList* list, UINT fileType, UI
   m_shortName = ShortNameOf(id);
   t->GetDocString(m_description, LXDocTypes::kRegFileTypeName);
   if (m_description.IsEmpty()) m_description = m_shortName;
-  for (const CString& ext : LXDocTypes::GetExtensions(*row)) {
+  // The file-type table's extensions: those by which a file of the type is recognised and saved.
+  std::vector<CString> extensions;
+  GetFileTypeExtensions(fileType, extensions);
+  for (const CString& ext : extensions) {
     if (!m_extensions.IsEmpty()) m_extensions += L"; ";
     m_extensions += ext;
   }
@@ -163,10 +167,14 @@ BOOL CFileAssociation::OnInitDialog() {
     h->GetWindowRect(&r);
     header = r.Height();
   }
-  const int rowHeight = std::max(1, m_typeList.GetRowHeight());
+  // A row as the list lays it out, which may be taller than the height asked for.
+  int rowHeight = std::max(1, m_typeList.GetRowHeight());
+  if (CRect item; !m_rows.empty() && m_typeList.GetItemRect(0, &item, LVIR_BOUNDS) && item.Height() > rowHeight)
+    rowHeight = item.Height();
   // Five rows, the window outside the list's client area, and the header.
   m_minHeight = 5 * rowHeight + (window.Height() - listClient.Height()) + header;
-  m_minHeight = std::min(m_minHeight, window.Height());
+  if (window.Height() < m_minHeight)
+    SetWindowPos(nullptr, 0, 0, window.Width(), m_minHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (auto big = static_cast<HICON>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(1000), IMAGE_ICON, 0, 0, 0))) {
     auto small = static_cast<HICON>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(1000), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));

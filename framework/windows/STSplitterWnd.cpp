@@ -145,8 +145,8 @@ void ST_SplitterWnd::LayoutSplit(int total, int change) {
     if (f.nCurSize < f.nMinSize) {
       if (m_bNeverHide[fi]) {
         f.nCurSize = f.nMinSize;
-        g.nCurSize = GetRemainingSize(f.nMinSize);
-        if (g.nCurSize < g.nMinSize) HidePane(gi, false);
+        g.nCurSize = std::max(GetRemainingSize(f.nMinSize), 0);
+        if (g.nCurSize < g.nMinSize && !m_bNeverHide[gi]) HidePane(gi, false);
       } else {
         HidePane(fi, false);
       }
@@ -173,11 +173,20 @@ void ST_SplitterWnd::LayoutSplit(int total, int change) {
     p0 -= info[1].nMinSize - p1;
     p1 = info[1].nMinSize;
   }
-  if (p0 < info[0].nMinSize) {
+  // A pane marked never-hide keeps its minimum, or all there is, and the other yields: hidden by
+  // a small window, it stayed hidden when the window grew, and no toggle or bar could bring it back.
+  if (p0 < info[0].nMinSize && m_bNeverHide[0]) {
+    p0 = info[0].nMinSize;
+    p1 = GetRemainingSize(p0);
+  } else if (p1 < info[1].nMinSize && m_bNeverHide[1]) {
+    p1 = info[1].nMinSize;
+    p0 = GetRemainingSize(p1);
+  }
+  if (p0 < info[0].nMinSize && !m_bNeverHide[0]) {
     HidePane(0, false);
     return;
   }
-  if (p1 < info[1].nMinSize) {
+  if (p1 < info[1].nMinSize && !m_bNeverHide[1]) {
     HidePane(1, false);
     return;
   }

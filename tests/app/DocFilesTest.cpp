@@ -229,7 +229,7 @@ TEST_F(DocFiles, SaveAsksForAPathWhereThereIsNoSessionToWrite) {
     doc.OnFileSave();
     EXPECT_EQ(answer.shown, 1);
     EXPECT_EQ(answer.title, "Save Quillonographic File As...");
-    EXPECT_EQ(answer.filters, QStringList{"Session File (*.quillono *.quillonographic)"});
+    EXPECT_EQ(answer.filters, QStringList{"Session File (*.quillono *.quillonographic *.diffract)"});
     EXPECT_TRUE(fs::exists(written));
     EXPECT_EQ(doc.GetPathName(), W(written));
     EXPECT_FALSE(doc.IsModified());

@@ -1,6 +1,10 @@
 // The file-association dialog: its rows from the document types, the ticks it starts with (given
 // or from the registry), the three choice buttons, OK and Cancel, sorting, and a window that
 // only grows taller.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,10 +14,12 @@
 #include "FileAssociation.h"
 #include "LXApp.h"
 #include "LXDocTemplate.h"
+#include "LXFile.h"
 #include "LXRegistry.h"
 #include "QlwDocTypes.h"
 #include "TestSupport.h"
 #include "WidgetApp.h"
+#include "WndQt.h"
 
 namespace {
 // An application whose templates answer the document strings of the program's table.
@@ -91,6 +97,30 @@ TEST_F(FileAssociationTest, RowsShowTheShellTypesSortedByNameWithTheGivenTicks) 
   EXPECT_EQ(chosen, std::vector<UINT>({10, 22}));
 }
 
+// Every extension a template's dialogs offer is one the file-type table knows for the template's
+// type, and the dialog's row lists exactly the table's extensions of that type.
+TEST_F(FileAssociationTest, RowsListTheTablesExtensionsWhichHoldEveryOneATemplateOffers) {
+  for (const CLXDocTypeRow& row : g_DocTypeTable)
+    for (const CString& extension : LXDocTypes::GetExtensions(row)) {
+      std::vector<uint32_t> codes;
+      FileTypesFromExtension(extension, codes);
+      EXPECT_NE(std::find(codes.begin(), codes.end(), row.fileType), codes.end())
+          << extension.ToUtf8() << " of template " << row.stringId;
+    }
+  CFileAssociation dialog(nullptr, nullptr);
+  Run(dialog, [&](CFileAssociation& d) {
+    for (const CFileAssociationItem& item : d.GetRows()) {
+      if (item.m_shortName.IsEmpty()) continue;  // no template: no texts
+      std::vector<CString> table;
+      GetFileTypeExtensions(static_cast<uint32_t>(item.m_fileType), table);
+      CString joined;
+      for (const CString& e : table) joined += (joined.IsEmpty() ? L"" : L"; ") + e;
+      EXPECT_EQ(item.m_extensions.ToUtf8(), joined.ToUtf8()) << item.m_fileType;
+    }
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
+}
+
 TEST_F(FileAssociationTest, ChoiceButtonsSetEveryTickAndCancelKeepsTheGivenList) {
   const std::vector<UINT> given = {1, 3};
   CFileAssociation dialog(nullptr, &given);
@@ -148,4 +178,33 @@ TEST_F(FileAssociationTest, TheWindowGrowsOnlyTaller) {
     EXPECT_EQ(info.ptMaxTrackSize.y, 5000);
     d.SendMessage(WM_COMMAND, IDCANCEL);
   });
+}
+
+// At its least height the list still shows five whole rows under its header, once its columns
+// have been fitted beside the scroll bar the rows then need.
+TEST_F(FileAssociationTest, TheLeastHeightShowsFiveRows) {
+  CFileAssociation dialog(nullptr, nullptr);
+  int shown = 0;
+  Run(dialog, [&](CFileAssociation& d) {
+    MINMAXINFO info{};
+    info.ptMaxTrackSize = POINT{5000, 5000};
+    d.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    CRect window;
+    d.GetWindowRect(&window);
+    d.MoveWindow(window.left, window.top, window.Width(), info.ptMinTrackSize.y);
+    auto* view = qobject_cast<QAbstractScrollArea*>(qlw::WidgetOf(d.GetTypeList().m_hWnd));
+    ASSERT_NE(view, nullptr);
+    // The list refits its columns a moment after a change of size.
+    QElapsedTimer clock;
+    clock.start();
+    do QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (view->horizontalScrollBar()->isVisible() && clock.elapsed() < 3000);
+    auto* items = qobject_cast<QAbstractItemView*>(view);
+    for (int row = 0; row < items->model()->rowCount(); ++row) {
+      const QRect r = items->visualRect(items->model()->index(row, 1));
+      if (r.isValid() && r.top() >= 0 && r.bottom() < items->viewport()->height()) ++shown;
+    }
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
+  EXPECT_EQ(shown, 5);
 }

@@ -138,8 +138,9 @@ TEST(FileBase, ExtensionTable) {
   EXPECT_FALSE(FileTypesFromExtension(L"nothing", none));
   std::vector<CString> exts;
   ASSERT_TRUE(GetFileTypeExtensions(10, exts));
-  ASSERT_EQ(exts.size(), 2u);
+  ASSERT_EQ(exts.size(), 3u);
   EXPECT_EQ(std::wstring(exts[1].GetString()), L".quillonographic");
+  EXPECT_EQ(std::wstring(exts[2].GetString()), L".diffract");
   CString first;
   EXPECT_TRUE(GetFileTypeExtension(22, first));
   EXPECT_EQ(std::wstring(first.GetString()), L".cif");

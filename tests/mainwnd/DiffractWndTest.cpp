@@ -319,6 +319,37 @@ TEST(DiffractWnd, HidingAndShowingEachColumnKeepsTheGraph) {
   }
 }
 
+// The least width follows the panes as they are hidden and shown, not only at the next start:
+// without both side panes the window narrows to the graph's own least width.
+TEST(DiffractWnd, TheLeastWidthFollowsThePanes) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  CDiffractWnd& w = *m.wnd;
+  auto leastWidth = [&w] {
+    const RECT r = WindowRectOf(&w);
+    w.MoveWindow(r.left, r.top, 100, 650);
+    QApplication::processEvents();
+    return Width(WindowRectOf(&w));
+  };
+  SIZE graph{};
+  w.GetGraphicsPane()->GetMinSize(graph);
+  const int bare = std::max<int>(600, graph.cx);
+  const int full = leastWidth();
+  EXPECT_GT(full, bare + 200);
+  m.Command(CDiffractWnd::kCmdShowPatterns);
+  m.Command(CDiffractWnd::kCmdShowParameters);
+  QApplication::processEvents();
+  EXPECT_EQ(leastWidth(), bare);
+  // Shown again, the panes widen the window back to what they need.
+  m.Command(CDiffractWnd::kCmdShowPatterns);
+  m.Command(CDiffractWnd::kCmdShowParameters);
+  QApplication::processEvents();
+  EXPECT_TRUE(w.IsPatternsPaneShown());
+  EXPECT_TRUE(w.IsParametersPaneShown());
+  EXPECT_EQ(Width(WindowRectOf(&w)), full);
+  EXPECT_EQ(leastWidth(), full);
+}
+
 TEST(DiffractWnd, LayoutCommandsSayWhatTheyWillDo) {
   MainWindow m;
   ASSERT_NE(m.wnd, nullptr);

@@ -9,6 +9,7 @@
 #include "ParametersPane.h"
 #include "QLCrystalPattern.h"
 #include "QLMixturePattern.h"
+#include "UnitCellPane.h"
 
 using qlwtest::MainWindowFixture;
 
@@ -38,4 +39,41 @@ TEST(ParameterPanes, AComponentsOffsetLeavesItsMixtureToSumAgain) {
   EXPECT_EQ(component->m_xOffset, 0.5);
   EXPECT_TRUE(mixture->m_profile.empty());
   EXPECT_EQ(m.doc->GetPatterns().back()->m_xOffset, 0.0);  // the crystal outside the mixture
+}
+
+// A component's new cell moves its peaks: the mixture that holds it sums again, so that it shows
+// the same curve as a fresh sum of its components.
+TEST(ParameterPanes, AComponentsCellLeavesItsMixtureToSumAgain) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  auto* host = dynamic_cast<CParametersPane*>(m.wnd->GetParametersPane());
+  ASSERT_NE(host, nullptr);
+  const CDiffractionSettings& settings = *m.doc->GetSettings();
+  const CQLCrystal crystal = dynamic_cast<CQLCrystalPattern&>(*m.doc->GetPatterns().front()).m_crystal;
+  const CQLPatternPtr component = m.doc->AddCrystalPattern(crystal);
+  const CQLPatternPtr mixture = m.doc->NewMixtureFromPatterns({component});
+  ASSERT_TRUE(mixture);
+  const CQLProfile before = mixture->GetComputedProfile(settings);
+  ASSERT_FALSE(before.empty());
+
+  for (const CQLPatternPtr& p : CollectPatterns(m.doc->GetPatterns(), false, false, false)) p->SetSelected(false);
+  component->SetSelected(true);
+  host->ShowParametersTab();
+  CDiscloseablePane* pane = host->FindPane(CUnitCellPane::kTemplateId);
+  ASSERT_NE(pane, nullptr);
+  pane->RefreshControls();
+  auto* a = dynamic_cast<CLXEdit<double>*>(CWnd::FromHandlePermanent(::GetDlgItem(pane->m_hWnd, CUnitCellPane::kA)));
+  ASSERT_NE(a, nullptr);
+  a->SetValue(crystal.m_a * 1.05, true);
+  ASSERT_DOUBLE_EQ(component->GetCrystal()->m_a, crystal.m_a * 1.05);
+
+  CQLMixturePattern fresh;
+  fresh.m_components = *mixture->GetComponents();
+  fresh.ComputeProfile(settings);
+  const CQLProfile& after = mixture->GetComputedProfile(settings);
+  ASSERT_EQ(after.size(), fresh.m_profile.size());
+  for (size_t i = 0; i < after.size(); ++i) ASSERT_EQ(after[i].y, fresh.m_profile[i].y) << "point " << i;
+  bool moved = after.size() != before.size();
+  for (size_t i = 0; !moved && i < after.size(); ++i) moved = after[i].y != before[i].y;
+  EXPECT_TRUE(moved);
 }

@@ -174,3 +174,21 @@ TEST(UiPlotTools, TheLoupeFollowsTheWheelAndALensDragRendersAtTheRelease) {
   EXPECT_TRUE(fs::file_size(folder / "loupe.png") > 0);
   EXPECT_TRUE(Has(run.out, "\nloupe: off, 410%, square, lens 300, centre " + moved + ", renders 4\n")) << run.out;
 }
+
+// The film draws the cursor's line without marks or labels: `tools` still names every pattern it
+// crosses, with "-" for the label.
+TEST(UiPlotTools, ToolsInFilmViewPrintTheCursorsMarksWithoutLabels) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-plot-tools-film";
+  fs::remove_all(folder);
+  const qlwtest::ProbeRun run = qlwtest::RunUiScript(folder, "open " + kRutile + "\n"
+                                                                 "mouse click 40 100px\n"
+                                                                 "tools\n"
+                                                                 "command 33569\n"
+                                                                 "tools\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const size_t graph = run.out.find("> tools\n"), film = run.out.find("> command 33569\n> tools\n");
+  ASSERT_NE(film, std::string::npos) << run.out;
+  EXPECT_TRUE(std::regex_search(run.out.substr(graph, film - graph), std::regex("\ncursor mark: rutile \\| [0-9.]+\n")))
+      << run.out;
+  EXPECT_NE(run.out.find("\ncursor mark: rutile | -\n", film), std::string::npos) << run.out;
+}

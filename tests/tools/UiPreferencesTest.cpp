@@ -87,7 +87,10 @@ TEST(UiPreferences, ReflexionCountTruncatesAndRefusesZeroNegativesAndEmptiness) 
   EXPECT_TRUE(Has(out, "alert: Value out of range. | Please enter a value between 1 and 4294967295. The previous value "
                        "has been restored.\n> print 2977\n2977: 2\n"))
       << out;
-  EXPECT_TRUE(Has(out, "> type 2977 -1\nalert: Value out of range.")) << out;
+  // A negative count is refused on leaving the field, not while it is typed, with the field's bounds.
+  EXPECT_TRUE(Has(out, "> type 2977 -1\n> key Tab\nalert: Value out of range. | Please enter a value between 1 and "
+                       "4294967295."))
+      << out;
   EXPECT_TRUE(Has(out, "2977: 2\n> click 1")) << out;
   EXPECT_EQ(registry.Get("MaxNumRefs"), "02000000\n2\n");
 }
@@ -143,6 +146,36 @@ TEST(UiPreferences, ResetCancelSaveAndTheGeneralPageRules) {
   EXPECT_EQ(registry.Get("ShowPeakTips").substr(0, 2), "01");
 }
 
+// Return in a page is the dialog's Save: an edited page is saved and the dialog closes; with
+// nothing edited it closes too.
+TEST(UiPreferences, ReturnInAPageSavesAndCloses) {
+  const Registry registry("return");
+  // The script ends on purpose in a control of the dialog closed by Return.
+  const qlwtest::ProbeRun edited = qlwtest::RunUiScript(registry.folder, "command 33369\ntab Profile\ntype 2973 0.7\n"
+                                                        "key Return\nprint 2973\n", "", "", registry.Env());
+  EXPECT_TRUE(Has(edited.out, "> key Return\n> print 2973\nerror: no control 2973\n")) << edited.out;
+  EXPECT_EQ(registry.Get("Eta"), "666666666666e63f\n0.69999999999999996\n");
+  const qlwtest::ProbeRun unedited = qlwtest::RunUiScript(registry.folder, "command 33369\ntab Profile\nprint 1 2973\n"
+                                                          "focus 2973\nkey Return\nprint 2973\n", "", "", registry.Env());
+  EXPECT_TRUE(Has(unedited.out, "disabled 1: Save\n2973: 0.700\n> focus 2973\n> key Return\n> print 2973\nerror: no control 2973\n"))
+      << unedited.out;
+}
+
+// A window started with the inspector hidden shows it again when Reset and Save turn the box back
+// on, and the inspector's command hides and shows it from then on.
+TEST(UiPreferences, ResetAndSaveShowTheInspectorStoredHidden) {
+  const Registry registry("inspector");
+  registry.Set("ShowParameters", "00");
+  const std::string out = registry.Run("state 33586\ncommand 33369\nclick 2900\nprint 2914\nclick 1\nstate 33586\n"
+                                       "command 33586\nstate 33586\ncommand 33586\nstate 33586\n");
+  EXPECT_TRUE(Has(out, "> state 33586\n33586: Show Parameters List\n> command 33369")) << out;
+  EXPECT_TRUE(Has(out, "2914: [x] Parameters list\n> click 1\n> state 33586\n33586: Hide Parameters List\n"
+                       "> command 33586\n> state 33586\n33586: Show Parameters List\n"
+                       "> command 33586\n> state 33586\n33586: Hide Parameters List\n"))
+      << out;
+  EXPECT_EQ(registry.Get("ShowParameters"), "01\ntrue\n");
+}
+
 // Save follows the pages' modified state across tab changes; the dialog keeps its opening width,
 // refits its height to each page, and its buttons keep their distance to the bottom.
 TEST(UiPreferences, SaveFollowsThePagesAndTheDialogKeepsItsShape) {
@@ -170,7 +203,7 @@ TEST(UiPreferences, SaveFollowsThePagesAndTheDialogKeepsItsShape) {
 }
 
 // Reflexions limit: the count is enabled only with its box; OK writes the document's settings.
-// Scale X opens at 1.000, refuses 0.0005 with its bounds, and a factor of 2 doubles the data range.
+// Scale X opens at 10.000, refuses 0.0005 with its bounds, and a factor of 2 doubles the data range.
 TEST(UiPreferences, ReflexionLimitAndScaleXDialogs) {
   const Registry registry("small");
   std::ofstream(registry.folder / "scan.xy") << "10 100\n20 200\n30 150\n40 120\n50 300\n60 90\n";
@@ -181,9 +214,9 @@ TEST(UiPreferences, ReflexionLimitAndScaleXDialogs) {
                                        "type 3001 0\nkey Return\nprint 3001\ntype 3002 0.75\ntype 3001 25\nkey Return\n"
                                        "field settings MaxNumRefs RestrictMaxNumRefs DMin\n"
                                        "command 33482\nprint 3002\nkey Escape\n");
-  EXPECT_TRUE(Has(out, "> print 3400\n3400: 1.000\n")) << out;
+  EXPECT_TRUE(Has(out, "> print 3400\n3400: 10.000\n")) << out;
   EXPECT_TRUE(Has(out, "Please enter a value between 0.001 and 100.000. The previous value has been restored.\n"
-                       "> print 3400\n3400: 1.000\n"))
+                       "> print 3400\n3400: 10.000\n"))
       << out;
   EXPECT_TRUE(Has(out, "data range: 0.000000 126.000000\n")) << out;
   EXPECT_TRUE(Has(out, "disabled 3001: 10000\n> click 3000\n> print 3001\n3001: 10000\n")) << out;

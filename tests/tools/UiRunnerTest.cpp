@@ -125,6 +125,27 @@ TEST(UiRunner, AnswersAlertsAndFileDialogs) {
   EXPECT_FALSE(fs::exists(folder / "saved.txt"));
 }
 
+// Save As takes every extension the session template offers, and each file it writes reads back
+// as the session it is.
+TEST(UiRunner, SavesASessionByEveryExtensionTheTemplateOffers) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-session-extensions";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::string script = "open " + kRutile + "\n";
+  for (const char* extension : {"diffract", "quillonographic", "quillono"})
+    script += "save " + (folder / "x.").string() + extension + "\n";
+  const UiRun run = RunScript("session-extensions", script);
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out.find("alert:"), std::string::npos) << run.out;
+  for (const char* extension : {"diffract", "quillonographic", "quillono"}) {
+    const std::string path = (folder / "x.").string() + extension;
+    const qlwtest::ProbeRun read = qlwtest::RunShell(qlwtest::ProbeCommand("session-read " + path) + " 2>&1");
+    EXPECT_EQ(read.status, 0) << path << "\n" << read.out;
+    EXPECT_NE(read.out.find("0 crystal rutile | 4.593700 4.593700 2.958700 90.0000 90.0000 90.0000 | P 42/m n m\n"), std::string::npos) << path << "\n" << read.out;
+    EXPECT_EQ(qlwtest::RunShell(qlwtest::ProbeCommand("identify " + path)).out, "10\n") << path;
+  }
+}
+
 // The first line that cannot run ends the script with "error: WHY" and exit 1; later lines do not run.
 TEST(UiRunner, StopsAtTheFirstLineThatCannotRun) {
   struct Case {

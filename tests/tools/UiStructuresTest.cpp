@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include <filesystem>
@@ -280,6 +281,41 @@ TEST(UiStructures, ReflexionsPositionColumnFollowsTheAxis) {
   }
 }
 
+// The wavelength and the reflexion limit set from their dialogs, which the list hears of only as
+// a plot update: the rows are the new ones, and a click on one centres the plot on its peak.
+TEST(UiStructures, ReflexionsFollowTheWavelengthAndLimitDialogs) {
+  const Folder folder("ui-reflexions-dialogs");
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  const qlwtest::ProbeRun run = folder.Run("open " + rutile + "\ncommand 33589\n"
+                                           "command 33485\nclick 3910\nkey Return\nrows 3100\n"
+                                           "command 33578\ntype 2704 30\ntype 2701 40\nkey Return\n"
+                                           "cell 3100 2 1\nplot\n"
+                                           "command 33482\ntype 3002 1.5\nkey Return\nrows 3100\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const double lambda = 0.70926, rad = std::acos(-1.0) / 180.0;
+  const std::vector<ReflexionRow> mo = ReflexionRows(run.out, "> key Return\n> rows 3100\n");
+  ASSERT_GT(mo.size(), 49u) << "Mo reaches reflexions that Cu does not\n" << run.out;
+  for (const ReflexionRow& r : mo) {
+    SCOPED_TRACE(r.no);
+    const double theta = std::asin(lambda / (2.0 * r.d));
+    EXPECT_NEAR(r.x, 2.0 * theta / rad, 6e-5 + 2.0 * std::tan(theta) / r.d * 5e-6 / rad);
+  }
+  EXPECT_EQ(std::tie(mo[0].h, mo[0].k, mo[0].l), std::make_tuple(1, 1, 0));
+
+  // The 10° window is centred on the third row's peak.
+  const size_t plot = run.out.find("> plot\nplot: ");
+  ASSERT_NE(plot, std::string::npos) << run.out;
+  double left = 0, right = 0;
+  ASSERT_EQ(std::sscanf(run.out.c_str() + run.out.find("\nx: ", plot), "\nx: %lf %lf", &left, &right), 2) << run.out;
+  EXPECT_NEAR((left + right) / 2.0, mo[2].x, 1e-3) << run.out;
+  EXPECT_NEAR(right - left, 10.0, 1e-6);
+
+  const std::vector<ReflexionRow> limited = ReflexionRows(run.out, "> command 33482\n> type 3002 1.5\n> key Return\n> rows 3100\n");
+  ASSERT_FALSE(limited.empty()) << run.out;
+  EXPECT_LT(limited.size(), mo.size());
+  for (const ReflexionRow& r : limited) EXPECT_GE(r.d, 1.5) << r.no;
+}
+
 // Rows dragged inside the list move (before, into a mixture's middle band, after); a block from
 // another process adds computed copies, whatever pid it carries; a short block or one with an
 // unknown kind is refused whole; dropped files land where they are dropped.
@@ -336,4 +372,22 @@ TEST(UiStructures, DragsMoveRowsAndForeignBlocksAddCheckedCopies) {
       "> rows 3606\n"
       ". | crystal | anatase | [x] #FF004400 *\n";
   EXPECT_NE(run.out.find(expected), std::string::npos) << run.out;
+}
+
+// A right click on the selection opens one menu, whose command runs once: four patterns
+// duplicated twice are sixteen; a label of the inspector passes its click on to one menu too.
+TEST(UiStructures, ARightClickOpensOneMenuWhoseCommandRunsOnce) {
+  const Folder folder("ui-right-click");
+  const std::string dir = folder.path.string();
+  const std::string data = std::string(QLW_SOURCE_DIR) + "/tests/data/";
+  const qlwtest::ProbeRun run =
+      folder.Run("open " + std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif " + data + "Quartz.cif " + dir +
+                 "/anatase.cif " + dir + "/nacl.cif\nselect 0\n" +
+                 "rclick 3606 menu \"Select All\"\nrclick 3606 menu \"Duplicate\"\n"
+                 "rclick 3606 menu \"Select All\"\nrclick 3606 menu \"Duplicate\"\nprint 3606\nrclick 2515\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  size_t menus = 0;
+  for (size_t at = run.out.find("\nmenu: "); at != std::string::npos; at = run.out.find("\nmenu: ", at + 1)) ++menus;
+  EXPECT_EQ(menus, 5u) << run.out;
+  EXPECT_NE(run.out.find("> print 3606\n3606: 16 rows, 8 selected\n"), std::string::npos) << run.out;
 }

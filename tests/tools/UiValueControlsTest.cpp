@@ -45,6 +45,7 @@ TEST(UiValueControls, NumbersAreCheckedSteppedAndSlid) {
                               "spin 9311 down 2\n"
                               "print 9310 9311\n"
                               "type 9308 3000000000\n"
+                              "key Return\n"
                               "print 9308 9309\n"
                               "type 9312 42.5\n"
                               "print 9352\n"
@@ -86,6 +87,7 @@ TEST(UiValueControls, NumbersAreCheckedSteppedAndSlid) {
             "9310: 499800\n"
             "9311: 4998 of 10000\n"
             "> type 9308 3000000000\n"
+            "> key Return\n"
             "alert: Value out of range. | Please enter a value between -2147483648 and 2147483647. The previous value has been restored.\n"
             "> print 9308 9309\n"
             "9308: 0\n"
@@ -166,4 +168,22 @@ TEST(UiValueControls, TabAwayChecksTheNumber) {
             "> key Tab\n"
             "> print 9301\n"
             "9301: 8.0\n");
+}
+
+// A refused text puts the last good value back in the field, and the companion that heard of what
+// was typed before hears of the value restored.
+TEST(UiValueControls, RestoredValueIsAnnounced) {
+  const UiRun run = RunScript("restored", "demo controls\ntype 9301 1\nprint 9351\ntype 9301 12a\nprint 9301 9351\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out,
+            "> demo controls\n"
+            "> type 9301 1\n"
+            "> print 9351\n"
+            "9351: updates: 1, last: 1\n"
+            "> type 9301 12a\n"
+            "alert: Invalid characters. | You entered one or more invalid characters. The previous value has been "
+            "restored.\n"
+            "> print 9301 9351\n"
+            "9301: 5.0\n"
+            "9351: updates: 3, last: 5\n");
 }

@@ -162,9 +162,13 @@ TEST(NumericEdit, ReadsNumbersInEveryEditKind) {
   }
   alerts.Take();
   i.SetValue(-2147483, true);
-  // Past an int: a range alert with the int's limits, never a wrapped value.
+  // Past an int: left alone while typed, then a range alert with the field's limits on Enter or
+  // leaving, never a wrapped value.
   for (const wchar_t* text : {L"3000000000", L"1E20", L"-2147483649"}) {
-    EXPECT_FALSE(Read(i, text, false)) << text;
+    EXPECT_TRUE(Read(i, text, false)) << text;
+    EXPECT_EQ(i.m_value, -2147483) << text;
+    EXPECT_TRUE(alerts.Take().empty()) << text;
+    EXPECT_FALSE(Read(i, text)) << text;
     const auto seen = alerts.Take();
     ASSERT_EQ(seen.size(), 1u) << text;
     EXPECT_TRUE(Contains(seen[0], L"-2147483648 and 2147483647")) << text;

@@ -413,8 +413,27 @@ TEST(SubEditList, SortableHeaderClicksToggleTheDirectionAndItsArrow) {
     rig.list.GetHeader().SendMessage(HDM_GETITEMW, static_cast<WPARAM>(section), reinterpret_cast<LPARAM>(&item));
     return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
   };
+  // The arrow as drawn: +1 when it points up (narrow at its top), -1 down, 0 when none is drawn.
+  // It sits at the section's right end, clear of the title at its left.
+  const auto arrow = [&](int section) {
+    const int left = header->sectionViewportPosition(section), width = header->sectionSize(section);
+    const QImage image = header->grab(QRect(left + width / 2, 0, width - width / 2, header->height())).toImage();
+    const QColor background = image.pixelColor(1, image.height() / 2);
+    std::vector<int> rowWidths;
+    for (int y = 0; y < image.height(); ++y) {
+      int dark = 0;
+      for (int x = 0; x < image.width(); ++x)
+        if (background.lightness() - image.pixelColor(x, y).lightness() > 60) ++dark;
+      // A row dark across the image is the header's border line, not the arrow.
+      if (dark > 0 && dark < image.width() / 2) rowWidths.push_back(dark);
+    }
+    if (rowWidths.size() < 3) return 0;
+    return rowWidths.front() < rowWidths.back() ? 1 : rowWidths.front() > rowWidths.back() ? -1 : 0;
+  };
   click(2);
+  EXPECT_EQ(arrow(2), 1) << "ascending draws an upward arrow";
   click(2);
+  EXPECT_EQ(arrow(2), -1) << "descending draws a downward arrow";
   click(3);
   EXPECT_EQ(rig.list.sorts, (std::vector<std::pair<int, bool>>{{2, true}, {2, false}}));
   EXPECT_EQ(format(2), HDF_SORTDOWN);

@@ -152,6 +152,44 @@ TEST(SplitterWnd, NeverHidePaneIsPushedToItsMinimumByADrag) {
   EXPECT_EQ(r.Extent(0), 403);
 }
 
+// The graph over the reflexions list in a window too low for the graph's minimum: the list,
+// pushed below its own by the graph, yields. Hidden instead, the graph never came back: no
+// resize, toggle or drag reaches a pane that the splitter has taken away.
+TEST(SplitterWnd, NeverHidePaneKeepsItsPlaceWhenThereIsNoRoom) {
+  Rig r(false, ST_SplitterWnd::kProportional);
+  r.SetInside(400, 210);
+  ASSERT_EQ(r.split.m_nHidden, -1);
+  // As the window leaves them after a first layout at this size: the graph asks for its
+  // minimum, the list got nothing.
+  r.split.m_bNeverHide[0] = true;
+  r.split.SetPaneMinimum(0, 300);
+  r.split.SetPaneMinimum(1, 46);
+  r.split.SetPaneSize(0, 300);
+  r.split.SplitInfo(1).nCurSize = 0;
+  r.split.RecalcLayout();
+  EXPECT_EQ(r.split.m_nHidden, 1);
+  EXPECT_EQ(r.Extent(0), 210);
+
+  r.SetInside(400, 800);
+  EXPECT_EQ(r.Extent(0), 800);
+  r.split.ShowRow();
+  ASSERT_EQ(r.split.m_nHidden, -1);
+  EXPECT_GE(r.Extent(0), 300);
+  EXPECT_GE(r.Extent(1), 46);
+  EXPECT_EQ(r.Extent(0) + 3 + r.Extent(1), 800);
+
+  // The bar drags again (inside starting at client y 1, the bar one pixel into its gap).
+  const int graph = r.Extent(0), list = r.Extent(1);
+  ASSERT_GT(list, 46 + 40);
+  QWidget* w = r.Widget();
+  QTest::mousePress(w, Qt::LeftButton, {}, QPoint(100, graph + 2));
+  QTest::mouseMove(w, QPoint(100, graph + 42));
+  QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(100, graph + 42));
+  EXPECT_EQ(r.split.m_nHidden, -1);
+  EXPECT_EQ(r.Extent(0), graph + 40);
+  EXPECT_EQ(r.Extent(1), list - 40);
+}
+
 TEST(SplitterWnd, HidingSwapsPaneIdsAndOnlyOnePaneAtATime) {
   Rig r(false, ST_SplitterWnd::kProportional);
   r.SetInside(200, 403);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QProgressBar>
 #include <QTabBar>
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <QWidget>
 
@@ -150,6 +152,91 @@ TEST(ClassLibMessages, QtEventsReachTheMapAsWindowMessages) {
   // The registered entry reads the id when the message comes, not when the map was built.
   ASSERT_NE(g_pingMessage, 0u);
   EXPECT_EQ(top.SendMessage(g_pingMessage, 2, 3), 5);
+}
+
+namespace {
+// Records the windows that the context menus reaching it name, and closes only when allowed.
+class MenuHost : public CWnd {
+ public:
+  std::vector<HWND> menus;
+  bool mayClose = false;
+  void OnContextMenu(CWnd* from, CPoint) { menus.push_back(from ? from->m_hWnd : nullptr); }
+  void OnClose() {
+    if (mayClose) Default();
+  }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(MenuHost, CWnd)
+ON_WM_CONTEXTMENU()
+ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+void RightClick(QWidget* widget) {
+  const QPoint at = widget->rect().center();
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+  QApplication::sendEvent(widget, &event);
+}
+}  // namespace
+
+// Qt hands an ignored context-menu event to every parent widget, and DefWindowProc hands the
+// message to every parent window: one right click must still make one menu.
+TEST(ClassLibMessages, OneRightClickReachesTheParentOnce) {
+  EnsureApp();
+  MenuHost host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"Menus", WS_OVERLAPPEDWINDOW, CRect(0, 0, 400, 300), nullptr, 0));
+  ProbeWnd panel;
+  ASSERT_TRUE(panel.Create(nullptr, L"", WS_VISIBLE, CRect(0, 0, 200, 300), &host, 1));
+  ProbeWnd inner;
+  ASSERT_TRUE(inner.Create(nullptr, L"", WS_VISIBLE, CRect(10, 10, 50, 50), &panel, 2));
+  CListCtrl list;
+  ASSERT_TRUE(list.Create(WS_VISIBLE | LVS_REPORT, CRect(10, 60, 190, 160), &panel, 3));
+  list.InsertColumn(0, L"Name", LVCFMT_LEFT, 100);
+  list.InsertItem(0, L"rutile");
+  CStatic label;
+  ASSERT_TRUE(label.Create(L"Label", WS_VISIBLE, CRect(10, 170, 190, 190), &panel, 4));
+  CEdit edit;
+  ASSERT_TRUE(edit.Create(WS_VISIBLE, CRect(10, 200, 190, 220), &panel, 5));
+  host.ShowWindow(SW_SHOW);
+  Pump();
+
+  const struct {
+    const char* what;
+    QWidget* widget;
+    HWND from;
+  } cases[] = {{"window", Widget(inner), inner.m_hWnd},
+               {"list", qobject_cast<QTreeView*>(Widget(list))->viewport(), list.m_hWnd},
+               {"label", Widget(label), label.m_hWnd}};
+  for (const auto& c : cases) {
+    host.menus.clear();
+    RightClick(c.widget);
+    EXPECT_EQ(host.menus, std::vector<HWND>{c.from}) << c.what;
+  }
+  // An edit shows its own menu, and the parent hears nothing.
+  host.menus.clear();
+  RightClick(Widget(edit));
+  EXPECT_TRUE(host.menus.empty());
+  QWidget* popup = QApplication::activePopupWidget();
+  EXPECT_NE(popup, nullptr);
+  if (popup) popup->close();
+}
+
+// The window manager's close button sends a close event; a window that stays (its owner said
+// Cancel) must stay on screen.
+TEST(ClassLibMessages, ACloseRequestThatIsRefusedKeepsTheWindowShown) {
+  EnsureApp();
+  MenuHost host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"Close", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+  host.ShowWindow(SW_SHOW);
+  Pump();
+  EXPECT_FALSE(Widget(host)->close());
+  Pump();
+  EXPECT_TRUE(Widget(host)->isVisible());
+  EXPECT_TRUE(host.IsWindowVisible());
+  host.mayClose = true;
+  const HWND handle = host.m_hWnd;
+  Widget(host)->close();
+  Pump();
+  EXPECT_FALSE(::IsWindow(handle));
 }
 
 TEST(ClassLibMessages, OnlyTopLevelWindowsAreActivated) {
@@ -348,6 +435,39 @@ TEST(ClassLibCommands, CommandsRouteThroughViewDocumentAndAccelerators) {
   QTest::keyClick(Widget(*f.view), Qt::Key_S, Qt::ControlModifier);
   f.frame->SendMessage(WM_COMMAND, 7102, 0);
   EXPECT_EQ(f.view->saved, 1);
+}
+
+namespace {
+class CommandCounter : public CWnd {
+ public:
+  std::vector<UINT> commands;
+  BOOL OnCommand(WPARAM wParam, LPARAM) override {
+    commands.push_back(LOWORD(wParam));
+    return TRUE;
+  }
+};
+}  // namespace
+
+// The item's own trigger and the choice that the popup returns must not both post the command.
+TEST(ClassLibCommands, AChoiceFromATrackedPopupIsOneCommand) {
+  EnsureApp();
+  EnsureResources();
+  CommandCounter owner;
+  ASSERT_TRUE(owner.CreateEx(0, nullptr, L"Owner", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+  owner.ShowWindow(SW_SHOW);
+  Pump();
+  CMenu menu;
+  ASSERT_TRUE(menu.LoadMenu(7100));
+  // Chosen from the keyboard as a user would: the first item, then Return.
+  QTimer::singleShot(0, [] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      QTest::keyClick(popup, Qt::Key_Down);
+      QTest::keyClick(popup, Qt::Key_Return);
+    }
+  });
+  menu.GetSubMenu(0)->TrackPopupMenu(TPM_RIGHTBUTTON, 10, 10, &owner);
+  Pump();
+  EXPECT_EQ(owner.commands, std::vector<UINT>{7101});
 }
 
 TEST(ClassLibCommands, MenuCommandSearchFindsThePopupThatHoldsIt) {

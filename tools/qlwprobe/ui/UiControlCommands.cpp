@@ -64,6 +64,16 @@ void ClickIndex(QAbstractItemView* view, const QModelIndex& index, Qt::KeyboardM
   ClickAt(view->viewport(), at, modifiers);
 }
 
+// A cell of the row that is drawn: some lists keep their first column 0 px wide.
+QModelIndex DrawnCellOf(QAbstractItemView* view, const QModelIndex& row) {
+  view->scrollTo(row);
+  if (view->visualRect(row).width() > 0) return row;
+  QHeaderView* header = ListHeader(view);
+  for (const int column : ListColumns(view))
+    if (!header || header->sectionSize(column) > 0) return row.sibling(row.row(), column);
+  return row;
+}
+
 void Type(QWidget* target, const QString& text) {
   for (QChar ch : text) {
     if (ch.unicode() < 128 && ch.isPrint()) {
@@ -104,7 +114,8 @@ void RunColumns(const Line& line) {
                        view->model()->headerData(logical, Qt::Horizontal).toString().toStdString() + " " +
                        std::to_string(header->sectionSize(logical));
     if (header->isSortIndicatorShown() && header->sortIndicatorSection() == logical)
-      text += header->sortIndicatorOrder() == Qt::AscendingOrder ? " ^" : " v";
+      // The arrow as drawn: Qt's styles point the arrow of its descending order up.
+      text += header->sortIndicatorOrder() == Qt::DescendingOrder ? " ^" : " v";
     Print(text);
   }
 }
@@ -185,7 +196,7 @@ void RunChoose(const Line& line) {
   const std::vector<QModelIndex> rows = ListRows(view);
   std::vector<QString> texts;
   for (const QModelIndex& row : rows) texts.push_back(row.data(Qt::DisplayRole).toString());
-  ClickIndex(view, rows[static_cast<size_t>(ItemIndex(item, texts))]);
+  ClickIndex(view, DrawnCellOf(view, rows[static_cast<size_t>(ItemIndex(item, texts))]));
 }
 
 // As Tab brings it: an edit field's text comes selected.

@@ -303,10 +303,11 @@ void PrintCursor(CCursor& cursor, CGraphRenderer* renderer, const CDiffractionSe
   Print(std::string("cursor: ") + (cursor.IsActive() ? "on" : "off") + ", " + (cursor.IsShown() ? "selected" : "unselected") +
         ", x " + Format("%.6f", x) + ", readout " + Quoted(CCursor::FormatXReadout(x, settings.m_unitSymbol, settings.m_axisType)) +
         ", d " + (d.IsEmpty() ? std::string("\"-\"") : Quoted(d)));
-  if (!cursor.IsActive() || !renderer || settings.m_filmMode) return;
+  if (!cursor.IsActive() || !renderer) return;
   for (const CQLPatternPtr& pattern : renderer->GetDrawingList()) {
     if (!pattern) continue;
-    const CString label = CCursor::FormatIntensityLabel(pattern->GetIntensityAt(x), renderer->GetYMax());
+    // The film draws the cursor's line alone: no mark carries a label there.
+    const CString label = settings.m_filmMode ? CString() : CCursor::FormatIntensityLabel(pattern->GetIntensityAt(x), renderer->GetYMax());
     Print("cursor mark: " + Utf8(pattern->m_title.GetString()) + " | " + (label.IsEmpty() ? "-" : Utf8(label.GetString())));
   }
 }

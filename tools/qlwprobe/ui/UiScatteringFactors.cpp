@@ -1,10 +1,14 @@
 // Window-script lines for owner-drawn graphs and right clicks: `graph ID` describes the last
-// drawing of the scattering-factors graph, `rclick ID` right-clicks the middle of a control.
+// drawing of the scattering-factors graph, `rclick ID` right-clicks the middle of a control (of a
+// list's first selected row).
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QContextMenuEvent>
 #include <QTest>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "ScatteringFactors.h"
@@ -22,8 +26,17 @@ std::string Number(double value) {
 void RunRightClick(const Line& line) {
   const std::string id = line.Word(1, "control id");
   QWidget* widget = WidgetOfControl(FindControl(id), id);
+  // A list is right-clicked on its first selected row, as a user acts on a selection.
+  QPoint middle;
+  if (auto* view = qobject_cast<QAbstractItemView*>(widget); view && view->selectionModel() &&
+                                                             view->selectionModel()->hasSelection()) {
+    QModelIndexList rows = view->selectionModel()->selectedIndexes();
+    std::sort(rows.begin(), rows.end());
+    view->scrollTo(rows.front());
+    middle = view->visualRect(rows.front()).center();
+  }
   if (auto* area = widget->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport"))) widget = area;
-  const QPoint middle = widget->rect().center();
+  if (middle.isNull()) middle = widget->rect().center();
   ActivateWindowOf(widget);
   QTest::mousePress(widget, Qt::RightButton, Qt::NoModifier, middle);
   QTest::mouseRelease(widget, Qt::RightButton, Qt::NoModifier, middle);
