@@ -315,8 +315,8 @@ bool ReadASFFile(const wchar_t* path, std::vector<CLXASF>& out) {
       }
       if (atEnd) break;
     }
-    if (out.empty()) throw CLXXFileASFEmpty(kLXSeverityMessage, 0, __LINE__, path);
-    ok = true;
+    // A file of comments only is no table: false, and nothing to report.
+    ok = !out.empty();
   } catch (CLXException& e) {
     e.Report();
   } catch (CException* e) {

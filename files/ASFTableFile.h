@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-LX_DECLARE_EXCEPTION(CLXXFileASFEmpty, CLXXFile, 21080);
 LX_DECLARE_EXCEPTION(CLXXFileASFBadLine, CLXXFile, 21081);
 LX_DECLARE_EXCEPTION(CLXXFileASFNotFound, CLXXFile, 21082);
 LX_DECLARE_EXCEPTION(CLXXFileASFNotOpen, CLXXFile, 21083);
@@ -32,6 +31,6 @@ void WriteASFFile(const wchar_t* path, const std::vector<CLXASF>& table);
 
 // Empties out, then reads the file's records into it; true when at least one was read. Throws
 // CLXXFileASFNotFound or CLXXFileASFNotOpen. A bad line (CLXXFileASFBadLine, with its line
-// number), a read error, or a file without records is reported here and answers false; records
-// read before a bad line are left in out, for the caller to discard.
+// number) or a read error is reported here and answers false; records read before a bad line are
+// left in out, for the caller to discard. A file without records answers false unreported.
 bool ReadASFFile(const wchar_t* path, std::vector<CLXASF>& out);

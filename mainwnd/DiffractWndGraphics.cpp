@@ -14,6 +14,7 @@
 #include "LXFileDialog.h"
 #include "LXGraphicsErrors.h"
 #include "LXImages.h"
+#include "GraphicsExportDialog.h"
 #include "LXMessage.h"
 #include "PlotFontDialog.h"
 #include "QlwDoc.h"
@@ -81,6 +82,8 @@ void CDiffractWnd::SaveGraphics(const GraphicsExportChoice& choice, UINT fileTyp
   if (!m_pGraphicsPane || !m_pGraphicsPane->m_hWnd) throw CLXXCopyGrfxNoBitmap(kLXSeverityMessage, 0, __LINE__);
   CImagingPane::RenderRequest request = choice.request;
   request.kind = fileType == kFileTypeSvg ? CImagingPane::kRenderMetafile : CImagingPane::kRenderBitmap;
+  // BMP and JPEG keep no transparency: a transparent white would save as black.
+  request.transparent = request.transparent && ::GraphicsExportDialog::AllowsTransparency(static_cast<int>(fileType));
   std::unique_ptr<Gdiplus::Image> image(m_pGraphicsPane->GetCanvas().RenderToBuffer(request));
   if (!image) throw CLXXCopyGrfxNoBitmap(kLXSeverityMessage, 0, __LINE__);
 

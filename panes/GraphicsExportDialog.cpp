@@ -2,10 +2,12 @@
 #include "GraphicsExportDialog.h"
 
 #include "Gdi.h"
+#include "LXOwnerDraw.h"
 
 namespace {
 constexpr UINT kIdMagLabel = 4108, kIdSlider = 4107, kIdMagValue = 4115, kIdSizeLabel = 4114, kIdPixels = 4109,
-               kIdCentimetres = 4110, kIdWhiteNote = 4112, kIdVectorNote = 4113, kIdTransparent = 4111;
+               kIdCentimetres = 4110, kIdWhiteNote = 4112, kIdVectorNote = 4113, kIdTransparent = 4111,
+               kIdVectorHeading = 4116, kIdPixelHeading = 4117;
 constexpr int kCodeVector = 45, kCodeBmp = 43, kCodeJpeg = 50;
 }  // namespace
 
@@ -48,6 +50,21 @@ void FlatButton::DrawItem(LPDRAWITEMSTRUCT item) {
   DrawTextW(dc, text.GetString(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
 }
 
+// ----- ColourStatic -----
+
+BEGIN_MESSAGE_MAP(ColourStatic, CStatic)
+  ON_MESSAGE(WM_REFLECT_BASE + WM_CTLCOLORSTATIC, &ColourStatic::OnCtlColor)
+END_MESSAGE_MAP()
+
+ColourStatic::ColourStatic() { LXGraphics::EnsureOwnerDrawDC(); }
+
+LRESULT ColourStatic::OnCtlColor(WPARAM dc, LPARAM) {
+  const uint32_t argb = m_colour.GetValue();
+  ::SetTextColor(reinterpret_cast<HDC>(dc), RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));
+  ::SetBkColor(reinterpret_cast<HDC>(dc), ::GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+}
+
 // ----- GraphicsExportDialog -----
 
 const GraphicsExportDialog::Format GraphicsExportDialog::kFormats[6] = {
@@ -80,6 +97,8 @@ void GraphicsExportDialog::DoDataExchange(CDataExchange* dx) {
   for (int i = 0; i < 6; ++i) DDX_Control(dx, static_cast<int>(kFormats[i].id), m_buttons[i]);
   DDX_Control(dx, kIdSlider, m_slider);
   DDX_Control(dx, kIdTransparent, m_transparentBox);
+  const int texts[7] = {kIdVectorHeading, kIdPixelHeading, kIdSizeLabel, kIdPixels, kIdCentimetres, kIdWhiteNote, kIdVectorNote};
+  for (int i = 0; i < 7; ++i) DDX_Control(dx, texts[i], m_texts[i]);
 }
 
 BOOL GraphicsExportDialog::OnInitDialog() {
@@ -128,7 +147,7 @@ void GraphicsExportDialog::OnOK() {
   m_formatCode = 0;
   for (int i = 0; i < 6; ++i)
     if (m_buttons[i].m_checked) m_formatCode = kFormats[i].code;
-  // The box is hidden, not cleared, for BMP and JPEG: a transparent white would save as black.
-  m_transparent = AllowsTransparency(m_formatCode) && m_transparentBox.GetCheck() == BST_CHECKED;
+  // The box is hidden, not cleared, for BMP and JPEG, and still answered.
+  m_transparent = m_transparentBox.GetCheck() == BST_CHECKED;
   CDialog::OnOK();
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include "ControlWnds.h"
 #include "Dialog.h"
+#include "LXColor.h"
 #include "OwnerDraw.h"
 
 // A format button drawn flat, filled in the highlight colour while checked.
@@ -16,6 +17,17 @@ class FlatButton : public CButton {
  protected:
   virtual void DrawItem(LPDRAWITEMSTRUCT item);
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  DECLARE_MESSAGE_MAP()
+};
+
+// A static text drawn in a colour of its own (grey by default) on the dialog's face.
+class ColourStatic : public CStatic {
+ public:
+  ColourStatic();
+  LXGraphics::CColor m_colour{0xFF888888u};
+
+ protected:
+  LRESULT OnCtlColor(WPARAM dc, LPARAM);
   DECLARE_MESSAGE_MAP()
 };
 
@@ -36,7 +48,8 @@ class GraphicsExportDialog : public CDialog {
   void OnOK() override;
 
   // The format code of a button id (0 for none), and whether a format may keep a transparent
-  // background: the vector format, GIF, PNG and TIFF can; BMP and JPEG cannot.
+  // background: the vector format, GIF, PNG and TIFF can; BMP and JPEG cannot. The dialog
+  // answers the box as ticked whatever the format; whoever saves asks this of the format used.
   static int CodeOf(UINT id);
   static bool AllowsTransparency(int code);
   // The three lines for a magnification on a base size: value, pixels, centimetres at 300 dpi.
@@ -51,6 +64,8 @@ class GraphicsExportDialog : public CDialog {
   FlatButton m_buttons[6];
   CSliderCtrl m_slider;
   CButton m_transparentBox;
+  // The two headings, "Output Size:", the two size lines and the two notes.
+  ColourStatic m_texts[7];
 
  protected:
   void OnFormat(UINT id);

@@ -382,13 +382,8 @@ void CScatteringFactors::OnImport() {
 }
 
 void CScatteringFactors::OnExport() {
-  CString filter = LoadText(1325) + L"|";
-  CLXFileDialog dialog(FALSE, L"txt", LoadText(3600), OFN_OVERWRITEPROMPT, filter, this);
-  dialog.SetTitle(LoadText(3621));
-  const INT_PTR answer = dialog.DoModal();
-  if (answer != IDOK) return;
-  // The file holds what the list shows: rows edited since the last store are stored first.
-  StoreToPreferences();
+  // The table as stored when Export is chosen: rows still being edited are not the program's
+  // table, even if an idle moment stores them while the file dialog is open.
   std::vector<CLXASF> table;
   {
     CASFPrefArray& stored = GetScatteringFactorTable();
@@ -397,6 +392,11 @@ void CScatteringFactors::OnExport() {
     table.reserve(count);
     for (size_t i = 0; i < count; ++i) table.push_back(*stored.At(i));
   }
+  CString filter = LoadText(1325) + L"|";
+  CLXFileDialog dialog(FALSE, L"txt", LoadText(3600), OFN_OVERWRITEPROMPT, filter, this);
+  dialog.SetTitle(LoadText(3621));
+  const INT_PTR answer = dialog.DoModal();
+  if (answer != IDOK) return;
   WriteASFFile(dialog.GetPathName(), table);
 }
 

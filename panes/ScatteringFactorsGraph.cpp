@@ -258,6 +258,8 @@ void CScatteringFactors::OnExportGraphics() {
   CString path;
   if (!CLXFileDialog::PromptExportFile(this, CString(), CString(), CString(), false, &fileType, &path)) return;
   request.kind = fileType == kFileTypeSvg ? 2 : 1;
+  // BMP and JPEG keep no transparency: a transparent white would save as black.
+  request.transparent = request.transparent && GraphicsExportDialog::AllowsTransparency(static_cast<int>(fileType));
   std::unique_ptr<Gdiplus::Image> image(RenderGraphImage(request));
   if (!image) throw CLXXCopyGrfxNoBitmap(kLXSeverityMessage, 0, __LINE__);
   if (!SaveImageToFile(image.get(), path)) throw CLXXFile(kLXSeverityMessage, ERROR_WRITE_FAULT, __LINE__);

@@ -102,20 +102,35 @@ LXTypes::QLAxisType StoredWidthUnit(const CDiffractionSettings* s) {
   return LXTypes::kAxis2Theta;
 }
 
+// The range of the stored width, in its stored unit: electron widths are 0.001 to 1 Å⁻¹.
+struct WidthRange {
+  double low, high;
+};
+WidthRange StoredWidthRange(const CDiffractionSettings* s) {
+  if (s && s->m_simulationType == LXTypes::kSimElectrons) return {0.001, 1.0};
+  return {0.0, 1000.0};
+}
+
 // The top of a width's range stays this fraction below the conversion's pole, where a width in
 // another unit would turn negative or infinite.
 constexpr double kBelowPole = 1e-9;
+// A width typed at a bound shown in another unit comes back from the conversion this close to it.
+constexpr double kRoundTrip = 1e-9;
 }  // namespace
 
 BOOL CPeakWidth::OnInitDialog() {
   CToolTipDialog::OnInitDialog();
   const bool electron = m_settings && m_settings->m_simulationType == LXTypes::kSimElectrons;
-  double low = electron ? 0.001 : 0.0, high = electron ? 1.0 : 1000.0;
+  const WidthRange stored = StoredWidthRange(m_settings);
+  double low = stored.low, high = stored.high;
   const LXTypes::QLAxisType shownUnit = m_settings ? m_settings->m_axisType : LXTypes::kAxis2Theta;
   if (m_settings && shownUnit != StoredWidthUnit(m_settings)) {
-    // The range's numbers are the stored unit's; in another unit only the pole bounds the width.
-    low = 0.0;
-    high = DBL_MAX;
+    // The range's numbers are the stored unit's: shown in the plot's unit, as far as the conversion
+    // reaches (past its pole only the pole bounds the width).
+    const double shownLow = m_settings->ConvertWidth(stored.low, StoredWidthUnit(m_settings), shownUnit);
+    const double shownHigh = m_settings->ConvertWidth(stored.high, StoredWidthUnit(m_settings), shownUnit);
+    low = std::isfinite(shownLow) && shownLow > 0.0 ? shownLow : 0.0;
+    high = std::isfinite(shownHigh) && shownHigh > low ? shownHigh : DBL_MAX;
   }
   if (m_settings) {
     const double pole = m_settings->GetWidthPole(shownUnit);
@@ -163,7 +178,9 @@ void CPeakWidth::OnOK() {
     const LXTypes::QLAxisType storedUnit = StoredWidthUnit(m_settings);
     const double stored = m_settings->ConvertWidth(m_edit.m_value, m_settings->m_axisType, storedUnit);
     const double pole = m_settings->GetWidthPole(storedUnit);
-    if (!(std::isfinite(stored) && stored >= 0.0 && (pole <= 0.0 || stored < pole))) {
+    const WidthRange range = StoredWidthRange(m_settings);
+    const bool inRange = stored >= range.low * (1.0 - kRoundTrip) && stored <= range.high * (1.0 + kRoundTrip);
+    if (!(std::isfinite(stored) && stored >= 0.0 && inRange && (pole <= 0.0 || stored < pole))) {
       CLXXFloatRange error(kLXSeverityMessage, 0, __LINE__, m_edit.FormatValue(m_edit.m_min),
                            m_edit.FormatValue(m_edit.m_max));
       error.SetOwnerWindow(m_edit.m_hWnd);

@@ -118,6 +118,16 @@ void qlw::FreeOwnerDrawDC(HDC dc) {
   if (dc && g_free) g_free(dc);
 }
 
+namespace {
+qlw::PainterDCTextColour g_textColour = nullptr;
+}  // namespace
+void qlw::SetPainterDCTextColour(PainterDCTextColour read) { g_textColour = read; }
+bool qlw::OwnerDrawDCTextColour(HDC dc, COLORREF& colour) {
+  if (!dc || !g_textColour) return false;
+  colour = g_textColour(dc);
+  return true;
+}
+
 void qlw::SetMenuFramePainter(MenuFramePainter frame, COLORREF panel) {
   g_frame = frame;
   g_panel = panel;

@@ -18,6 +18,11 @@ bool HasMenuPainterDC();
 // The same makers serve owner-drawn buttons and combo boxes; null without a maker.
 HDC MakeOwnerDrawDC(QPainter* painter, const RECT& bounds);
 void FreeOwnerDrawDC(HDC dc);
+// The text colour set on such a DC, read by the drawing layer once it has installed its reader;
+// false without one.
+using PainterDCTextColour = COLORREF (*)(HDC dc);
+void SetPainterDCTextColour(PainterDCTextColour read);
+bool OwnerDrawDCTextColour(HDC dc, COLORREF& colour);
 // The frame of a popup that holds owner-drawn items: drawn by `frame` on a DC over the popup
 // (its screen rectangle given), three pixels wide, over a panel of colour `panel`. Null: Qt's.
 using MenuFramePainter = void (*)(HDC dc, const RECT& screen);

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QImage>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -280,12 +281,56 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 // (QAbstractButton paints isChecked() whatever isCheckable() says after the state was set.)
 
 // ---- Static -------------------------------------------------------------------------------
+namespace {
+// A static text asks its parent for its colours before it paints (WM_CTLCOLORSTATIC with a device
+// context): the parent, or the static itself through the reflected message, may set the text
+// colour; a static nobody answers for keeps the style's colour.
+class StaticLabel : public QLabel {
+ public:
+  StaticLabel(HWND hwnd, const QString& text, QWidget* parent) : QLabel(text, parent), m_hwnd(hwnd) {}
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    TakeParentsColour();
+    QLabel::paintEvent(e);
+  }
+
+ private:
+  void TakeParentsColour() {
+    HWND parent = IsWindow(m_hwnd) ? GetParent(m_hwnd) : nullptr;
+    if (!parent) return;
+    // The DC is one over a scratch picture: the answer is read off it, nothing is drawn.
+    QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&scratch);
+    HDC dc = qlw::MakeOwnerDrawDC(&painter, RECT{0, 0, 1, 1});
+    if (!dc) return;
+    const LRESULT brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(m_hwnd));
+    COLORREF colour = 0;
+    const bool read = qlw::OwnerDrawDCTextColour(dc, colour);
+    qlw::FreeOwnerDrawDC(dc);
+    if (!brush || !read) {
+      if (m_coloured) setPalette(QPalette());
+      m_coloured = false;
+      return;
+    }
+    const QColor wanted(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    if (m_coloured && palette().color(QPalette::Active, QPalette::WindowText) == wanted) return;
+    QPalette p = palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) p.setColor(group, QPalette::WindowText, wanted);
+    setPalette(p);
+    m_coloured = true;
+  }
+
+  HWND m_hwnd;
+  bool m_coloured = false;
+};
+}  // namespace
+
 QWidget* MakeStatic(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
-  auto* l = new QLabel(Q(cs.lpszName), parent);
+  auto* l = new StaticLabel(hwnd, Q(cs.lpszName), parent);
   const DWORD align = static_cast<DWORD>(cs.style) & 0x3;
   l->setAlignment((align == SS_CENTER ? Qt::AlignHCenter : align == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
   l->setWordWrap((cs.style & SS_EDITCONTROL) != 0);
-  (void)hwnd;
   return l;
 }
 

@@ -422,7 +422,7 @@ void CLXApp::OpenHelp(UINT command) {
   struct Done {
     ~Done() { running = false; }
   } done;
-  constexpr UINT kGuideCommand = 32779, kTutorialCommand = 32777;
+  constexpr UINT kGuideCommand = 32779, kTutorialCommand = 32777, kHelpCommand = 57671;
   if (command == kGuideCommand || command == kTutorialCommand) {
     const bool guide = command == kGuideCommand;
     CString name, path;
@@ -443,14 +443,36 @@ void CLXApp::OpenHelp(UINT command) {
   }
   CString folder, url;
   if (!GetHelpFolder(folder)) folder.Empty();
-  if (!GetCommandURL(command, folder, url) || url.IsEmpty()) throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
+  CString home;
+  if (!folder.IsEmpty()) GetCommandURL(kHelpCommand, folder, home);
+  const bool haveHelp = !home.IsEmpty() && PathFileExistsW(home) && !IsDirectory(home);
+  if (!GetCommandURL(command, folder, url) || url.IsEmpty()) {
+    // A page command finds no page only for want of a help folder: the viewer then comes up
+    // empty and says so itself. Any other command lacks a web address, which is said plainly.
+    if (folder.IsEmpty() && IsHelpPageCommand(command) && g_helpPageShower) {
+      g_helpPageShower(CString());
+      return;
+    }
+    throw CLXXNoWebAddress(kLXSeverityMessage, 0, __LINE__);
+  }
   if (IsWebAddress(url)) {
     if (!CUtils::OpenWithShell(url, false)) throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
+    return;
+  }
+  // In an empty help folder the viewer comes up empty and says so itself.
+  if (!PathFileExistsW(url) && !haveHelp && g_helpPageShower) {
+    g_helpPageShower(CString());
     return;
   }
   // A page that is missing, or no page of the help folder, is no help.
   if (!PathFileExistsW(url) || !g_helpPageShower || !g_helpPageShower(url))
     throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
+}
+
+bool CLXApp::IsHelpPageCommand(UINT command) {
+  // Pages need a folder to be named at all; any folder will do to learn whether one is named.
+  CString target;
+  return GetCommandURL(command, CString(L"."), target) && !target.IsEmpty() && !IsWebAddress(target);
 }
 
 void CLXApp::GetSystemQuery(CString& url) {
@@ -479,9 +501,13 @@ bool CLXApp::GetCommandURL(UINT command, const CString& folder, CString& url) {
   static const Target kTargets[] = {{57671, 1353, true},  {32770, 1150, true},  {32785, 1358, true},
                                     {32776, 1355, true},  {32774, 1354, false}, {32780, 1142, false},
                                     {32782, 1137, false}, {32783, 1139, false}, {32784, 1140, false}};
+  constexpr UINT kReleaseNotesCommand = 32774, kWhatsNewCommand = 32785;
   for (const Target& t : kTargets) {
     if (t.command != command) continue;
     CString target;
+    // Release notes with no web address are the local What's New page.
+    if (command == kReleaseNotesCommand && (!target.LoadString(t.stringId) || target.IsEmpty()))
+      return GetCommandURL(kWhatsNewCommand, folder, url);
     // An empty or missing entry points nowhere: the command has no target.
     if (!target.LoadString(t.stringId) || target.IsEmpty()) return false;
     if (!t.helpPage) {

@@ -103,10 +103,13 @@ class CLXApp : public CWinApp {
   // The help folder of the data folder (QLW_HELP_DIR in its place when set); true when it is a directory.
   bool GetHelpFolder(CString& out);
   // Carries out a help command: the PDF guides with the desktop's viewer, help pages in the
-  // built-in viewer, web addresses in the browser. Not re-entrant. Throws CLXXNoHelp and the
-  // guides' errors.
+  // built-in viewer, web addresses in the browser. Not re-entrant. Throws CLXXNoHelp, CLXXNoWebAddress
+  // and the guides' errors; without help pages the viewer comes up empty.
   virtual void OpenHelp(UINT command);
-  // The built-in viewer's "show this help page"; false when it is no help page.
+  // Whether the command's target is a page of the help folder (rather than a web address).
+  bool IsHelpPageCommand(UINT command);
+  // The built-in viewer's "show this help page"; false when it is no help page. An empty url
+  // shows the viewer on its home page, or empty when there is none.
   using HelpPageShower = bool (*)(const CString& url);
   static void SetHelpPageShower(HelpPageShower shower);
   // url with a query that names the system and the program appended.

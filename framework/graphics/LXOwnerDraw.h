@@ -1,5 +1,6 @@
 // Owner drawing of standard controls (buttons, combo boxes) needs DCs over the painters of their
-// widgets; the controls that draw themselves make sure the maker is installed.
+// widgets, and a static text coloured by its owner reads its colour off such a DC; the controls
+// that draw themselves or colour their text make sure the maker is installed.
 #pragma once
 
 namespace LXGraphics {

@@ -93,6 +93,7 @@ CLXHelpViewer* CLXHelpViewer::ShowHelp() {
     const bool visible = g_pStore && g_pStore->m_HelpWinVisible.Get();
     const RECT rect{saved.left, saved.top, saved.right, saved.bottom};
     g_helpViewer->CreatePalette(&rect, visible ? 1 : 2);
+    if (visible) g_helpViewer->ReportMissingHelpOnce();
   } catch (...) {
     // CreatePalette has deleted the viewer; the next call tries again.
     g_helpViewer = nullptr;
@@ -117,9 +118,6 @@ BOOL CLXHelpViewer::OnInitDialog() {
     if (m_helpFolder.Right(1) != L"/") m_helpFolder += L"/";
     m_homePage = m_helpFolder + L"index.html";
   }
-  std::error_code error;
-  if (m_homePage.IsEmpty() || !std::filesystem::is_regular_file(PathOf(m_homePage), error))
-    CLXXNoHelp(kLXSeverityMessage, 0, __LINE__).Report();
   m_back.LoadImages(2011);
   m_forward.LoadImages(2012);
   m_home.LoadImages(2014);
@@ -127,7 +125,7 @@ BOOL CLXHelpViewer::OnInitDialog() {
   m_forward.EnableWindow(FALSE);
   // The first page loads quietly: a link that is no help page is dropped, not opened.
   m_refreshGuard.Take();
-  if (!m_homePage.IsEmpty()) Navigate(m_homePage);
+  if (HasHomePage()) Navigate(m_homePage);
   UpdateControls(true);
   m_refreshGuard.Release();
   return FALSE;
@@ -140,9 +138,20 @@ void CLXHelpViewer::RefreshControls() {
 
 void CLXHelpViewer::UpdateControls(bool fromModel) {
   CLXPalette::UpdateControls(fromModel);
+  if (m_home.m_hWnd) m_home.EnableWindow(HasHomePage() ? TRUE : FALSE);
+}
+
+bool CLXHelpViewer::HasHomePage() const {
   std::error_code error;
-  const bool home = !m_homePage.IsEmpty() && std::filesystem::is_regular_file(PathOf(m_homePage), error);
-  if (m_home.m_hWnd) m_home.EnableWindow(home ? TRUE : FALSE);
+  return !m_homePage.IsEmpty() && std::filesystem::is_regular_file(PathOf(m_homePage), error);
+}
+
+// The viewer is made hidden at every start; only a viewer that comes into sight says that its help
+// is missing, and it says so once in the run.
+void CLXHelpViewer::ReportMissingHelpOnce() {
+  if (m_missingHelpReported || HasHomePage()) return;
+  m_missingHelpReported = true;
+  CLXXNoHelp(kLXSeverityMessage, 0, __LINE__).Report();
 }
 
 bool CLXHelpViewer::IsHelpPage(const CString& url) const {
@@ -166,14 +175,17 @@ void CLXHelpViewer::Navigate(const CString& url) {
 }
 
 bool CLXHelpViewer::ShowPage(CString url, bool show) {
-  if (url.IsEmpty()) url = m_homePage;
-  Navigate(url);
+  if (url.IsEmpty() && HasHomePage()) url = m_homePage;
+  if (!url.IsEmpty()) Navigate(url);
   const bool helpPage = IsHelpPage(url);
-  if (helpPage && show && m_hWnd) {
+  // Without a help folder, or in an empty one, the viewer still comes up, empty, with Home disabled.
+  const bool empty = url.IsEmpty();
+  if ((helpPage || empty) && show && m_hWnd) {
     m_shown = true;
     ShowWindow(IsIconic() ? SW_RESTORE : (IsZoomed() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL));
     EnableWindow(TRUE);
     WriteSyncState();
+    if (empty) ReportMissingHelpOnce();
   }
   return helpPage;
 }

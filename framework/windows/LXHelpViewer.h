@@ -27,8 +27,12 @@ class CLXHelpViewer : public CLXPalette {
   static CLXHelpViewer* Get();
 
   // Navigates to url (the home page when empty); true when it is a help page, which is then shown
-  // when show is set.
+  // when show is set. With no url and no home page the viewer is shown empty (and false returned).
   bool ShowPage(CString url, bool show);
+  // Whether the help folder's home page exists.
+  bool HasHomePage() const;
+  // Reports a missing home page (CLXXNoHelp), the first time only.
+  void ReportMissingHelpOnce();
   void GoBack();
   void GoForward();
   void GoHome();
@@ -68,6 +72,7 @@ class CLXHelpViewer : public CLXPalette {
   void* m_browser = nullptr;  // the Qt browser, owned by control 1155's widget
   CString m_helpFolder;
   CString m_homePage;
+  bool m_missingHelpReported = false;
 };
 
 namespace LXHelpViewerQt {

@@ -46,7 +46,8 @@ HWND ReflectedControl(HWND self, UINT message, WPARAM, LPARAM lParam) {
   if (!lParam) return nullptr;
   switch (message) {
     case WM_HSCROLL:
-    case WM_VSCROLL: return reinterpret_cast<HWND>(lParam);
+    case WM_VSCROLL:
+    case WM_CTLCOLORSTATIC: return reinterpret_cast<HWND>(lParam);
     case WM_DRAWITEM: {
       auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
       return item->CtlType == ODT_MENU ? nullptr : item->hwndItem;

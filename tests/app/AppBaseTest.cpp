@@ -326,7 +326,9 @@ TEST(AppBase, HelpCommandsFindTheirPagesAndWebCommandsHaveNoTarget) {
       {32785, "/opt/help", true, L"/opt/help/pages/WhatsNew.html"},
       {57671, "", false, L""},           // a help page needs the help folder
       {32776, "/opt/help", false, L""},  // no page of its own
-      {32774, "/opt/help", false, L""},  // web addresses: none
+      {32774, "/opt/help", true, L"/opt/help/pages/WhatsNew.html"},  // no web address: the local page
+      {32774, "", false, L""},
+      {32784, "/opt/help", false, L""},  // web addresses: none
       {32782, "", false, L""},
       {12345, "/opt/help", false, L""},
   };

@@ -179,6 +179,18 @@ TEST(DiffractWndCommands, ExportWritesSvgForItsTypeAndBitmapsThroughTheEncoders)
   m.wnd->SaveGraphics(choice, 54, ToCString(png));
   const QImage image(QString::fromStdString(png.string()));
   EXPECT_EQ(image.size(), PlotSize(m.wnd) * 2);
+
+  // A transparent background is kept where the format holds it; BMP, which cannot, gets white
+  // rather than the black a transparent white would save as.
+  choice.request.transparent = true;
+  m.wnd->SaveGraphics(choice, 54, ToCString(folder / "clear.png"));
+  m.wnd->SaveGraphics(choice, 43, ToCString(folder / "clear.bmp"));
+  const QImage clear(QString::fromStdString((folder / "clear.png").string()));
+  const QImage bmp(QString::fromStdString((folder / "clear.bmp").string()));
+  ASSERT_FALSE(clear.isNull());
+  ASSERT_FALSE(bmp.isNull());
+  EXPECT_EQ(clear.pixelColor(0, 0).alpha(), 0);
+  EXPECT_EQ(bmp.pixelColor(0, 0), QColor(Qt::white));
 }
 
 // A failed write is reported and leaves no partial picture behind; a file that the write never

@@ -1,10 +1,15 @@
 // The Export Graphics dialog: the size lines it shows and the answers it gives.
 #include "GraphicsExportDialog.h"
 
+#include <QImage>
+#include <QWidget>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "TestSupport.h"
 #include "WidgetApp.h"
+#include "WndQt.h"
 
 TEST(GraphicsExportDialog, SizeLinesFollowTheMagnification) {
   struct Case {
@@ -26,28 +31,59 @@ TEST(GraphicsExportDialog, SizeLinesFollowTheMagnification) {
   }
 }
 
-// A ticked box left behind by a pixel format that can keep transparency must not reach BMP or
-// JPEG, where transparent white would save as black.
-TEST(GraphicsExportDialog, TransparencyOnlyForFormatsThatKeepIt) {
+// The transparency box is answered as it stands, also when the format hides it (BMP, JPEG):
+// whoever saves decides by the format it saves in (AllowsTransparency).
+TEST(GraphicsExportDialog, AnswersTheTransparencyBoxWhateverTheFormat) {
   qlwtest::EnsureWidgetApp("test_panes");
   struct Case {
     UINT button;
     int code;
-    bool transparent;
+    bool keepsTransparency;
   } cases[] = {{4100, 45, true}, {4101, 43, false}, {4102, 50, false}, {4103, 46, true}, {4104, 54, true},
                {4105, 58, true}};
   for (const Case& c : cases) {
-    GraphicsExportDialog dialog;
-    dialog.m_baseWidth = 640;
-    dialog.m_baseHeight = 480;
-    ASSERT_TRUE(dialog.Create(GraphicsExportDialog::kTemplateId, nullptr));
-    dialog.SendMessage(WM_COMMAND, 4104);
-    dialog.m_transparentBox.SetCheck(BST_CHECKED);
-    dialog.SendMessage(WM_COMMAND, c.button);
-    dialog.OnOK();
-    EXPECT_EQ(dialog.m_formatCode, c.code) << c.button;
-    EXPECT_EQ(dialog.m_transparent, c.transparent) << c.button;
-    EXPECT_DOUBLE_EQ(dialog.m_magnification, 2.0);
-    dialog.DestroyWindow();
+    for (const int box : {BST_CHECKED, BST_UNCHECKED}) {
+      GraphicsExportDialog dialog;
+      dialog.m_baseWidth = 640;
+      dialog.m_baseHeight = 480;
+      ASSERT_TRUE(dialog.Create(GraphicsExportDialog::kTemplateId, nullptr));
+      dialog.SendMessage(WM_COMMAND, 4104);
+      dialog.m_transparentBox.SetCheck(box);
+      dialog.SendMessage(WM_COMMAND, c.button);
+      dialog.OnOK();
+      EXPECT_EQ(dialog.m_formatCode, c.code) << c.button;
+      EXPECT_EQ(dialog.m_transparent, box == BST_CHECKED) << c.button;
+      EXPECT_EQ(GraphicsExportDialog::AllowsTransparency(c.code), c.keepsTransparency) << c.button;
+      EXPECT_DOUBLE_EQ(dialog.m_magnification, 2.0);
+      dialog.DestroyWindow();
+    }
   }
+}
+
+// The headings, the size lines and the notes are drawn grey; the format buttons' captions are not
+// among them.
+TEST(GraphicsExportDialog, HeadingsAndNotesAreGrey) {
+  qlwtest::EnsureWidgetApp("test_panes");
+  GraphicsExportDialog dialog;
+  ASSERT_TRUE(dialog.Create(GraphicsExportDialog::kTemplateId, nullptr));
+  dialog.ShowWindow(SW_SHOW);
+  for (const int id : {4116, 4117, 4113}) {
+    QWidget* label = qlw::WidgetOf(::GetDlgItem(dialog.m_hWnd, id));
+    ASSERT_NE(label, nullptr) << id;
+    // Drawn as it is painted on screen: its darkest pixel is the text's grey, not black.
+    const QImage image = label->grab().toImage();
+    int darkest = 255;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) darkest = std::min(darkest, image.pixelColor(x, y).lightness());
+    EXPECT_GT(darkest, 0x50) << id;
+    EXPECT_LT(darkest, 0xC0) << id;
+  }
+  QWidget* magnification = qlw::WidgetOf(::GetDlgItem(dialog.m_hWnd, 4108));
+  ASSERT_NE(magnification, nullptr);
+  const QImage plain = magnification->grab().toImage();
+  int darkest = 255;
+  for (int y = 0; y < plain.height(); ++y)
+    for (int x = 0; x < plain.width(); ++x) darkest = std::min(darkest, plain.pixelColor(x, y).lightness());
+  EXPECT_LT(darkest, 0x40) << "the magnification label keeps the style's text colour";
+  dialog.DestroyWindow();
 }

@@ -2,14 +2,19 @@
 // graph's title. The palette in the running program is tests/tools/UiScatteringFactorsTest.cpp.
 #include "ScatteringFactors.h"
 
+#include "ASFTableFile.h"
+#include "CommonDialogs.h"
 #include "Preferences.h"
+#include "TestSupport.h"
 #include "WidgetApp.h"
 
+#include <QFileDialog>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace {
@@ -122,4 +127,33 @@ TEST(ScatteringFactorsPalette, RefreshKeepsUnstoredRowsAndStoringWritesTheTable)
   EXPECT_STREQ(prefs->m_ASF.At(1)->GetSymbol(), L"xx");
   palette->DestroyWindow();
   EXPECT_EQ(CScatteringFactors::GetPalette(), nullptr);
+}
+
+// Export writes the table as stored in the preferences, not rows the list holds unstored.
+TEST(ScatteringFactorsPalette, ExportWritesTheStoredTable) {
+  qlwtest::EnsureWidgetApp("test_panes");
+  std::unique_ptr<CPreferences> prefs(CPreferences::Create(false));
+  CScatteringFactors* palette = CScatteringFactors::OpenPalette(2);
+  ASSERT_NE(palette, nullptr);
+  const size_t stored = prefs->m_ASF.Count();
+  // Rows of another count than the stored table's, not yet stored.
+  const std::vector<CLXASF> rows(stored + 1, Record(L"xx"));
+  palette->LoadList(&rows);
+  ASSERT_TRUE(palette->IsTableModified());
+
+  static std::string path;
+  path = qlwtest::ScratchDir() + "/stored-asf.txt";
+  qlw::SetCommonDialogAnswer([](QDialog* dialog) {
+    auto* files = qobject_cast<QFileDialog*>(dialog);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(QString::fromStdString(path));
+    static_cast<QDialog*>(files)->accept();
+  });
+  palette->OnExport();
+  qlw::SetCommonDialogAnswer(nullptr);
+  std::vector<CLXASF> written;
+  ASSERT_TRUE(ReadASFFile(CString(path.c_str()).GetString(), written));
+  ASSERT_GT(stored, 0u);
+  EXPECT_EQ(written.size(), stored);
+  palette->DestroyWindow();
 }

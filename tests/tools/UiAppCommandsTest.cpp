@@ -94,12 +94,13 @@ TEST(UiAppCommands, AboutBoxShowsTheVersionAndClosesWithOK) {
 }
 
 // F1 and the help pages show in the help viewer from the shipped help folder; web addresses go
-// to the desktop; a command without a page, a missing page and the missing guides are reported.
+// to the desktop; a missing page and the missing guides are reported.
 TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
   const std::string help = std::string(QLW_BIN_DIR) + "/Quillonographic Help/";
   std::string out = RunScript("help",
                               "key F1\nprint 1155\nlink 1155 Credits\nprint 1155\n"
-                              "command 32786\nprint 1155\ncommand 32783\ncommand 32774\ncommand 32779\ncommand 32777\n");
+                              "command 32786\nprint 1155\ncommand 32783\ncommand 32774\nprint 1155\ncommand 32784\ncommand 32782\n"
+                              "command 32779\ncommand 32777\n");
   auto url = [&](const std::string& page) {
     std::string encoded = "file://" + help + page;
     for (size_t at = 0; (at = encoded.find(' ', at)) != std::string::npos;) encoded.replace(at, 1, "%20");
@@ -110,7 +111,11 @@ TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
   EXPECT_NE(out.find("> command 32786\n> print 1155\n1155: " + url("pages/EditCrystal.html") + "\n"), std::string::npos)
       << out;
   EXPECT_NE(out.find("> command 32783\nlaunch: xdg-open \"https://lumaxisworks.example/\"\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("> command 32774\nalert: " + qlwtest::AlertMessage(20795)), std::string::npos) << out;
+  // Release Notes has no web address: it is the local What's New page. The support items say
+  // plainly that there is no address.
+  EXPECT_NE(out.find("> command 32774\n> print 1155\n1155: " + url("pages/WhatsNew.html") + "\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 32784\nalert: " + qlwtest::AlertMessage(20796)), std::string::npos) << out;
+  EXPECT_NE(out.find("> command 32782\nalert: " + qlwtest::AlertMessage(20796)), std::string::npos) << out;
   EXPECT_NE(out.find("> command 32779\nalert: " + qlwtest::AlertMessage(20806)), std::string::npos) << out;
   EXPECT_NE(out.find("> command 32777\nalert: " + qlwtest::AlertMessage(20802)), std::string::npos) << out;
 
@@ -123,6 +128,23 @@ TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
                            "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_HELP_DIR='" + folder.string() + "'");
   EXPECT_NE(run.out.find("> command 32787\nalert: " + qlwtest::AlertMessage(20795)), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("1155: file://" + (folder / "index.html").string()), std::string::npos) << run.out;
+}
+
+// A missing or empty help folder: nothing is said at start-up; the first F1 says it once and
+// shows the viewer empty with Home disabled; later help commands show it again without a word.
+TEST(UiAppCommands, MissingHelpIsReportedOnceAndTheViewerStillComesUp) {
+  const fs::path root = fs::path(qlwtest::ScratchDir()) / "ui-app-help-missing";
+  fs::create_directories(root / "empty");
+  const std::string once = "> key F1\nalert: " + qlwtest::AlertMessage(20795);
+  for (const std::string help : {"absent", "empty"}) {
+    const qlwtest::ProbeRun run = qlwtest::RunUiScript(
+        root / ("run-" + help), "key F1\nprint 1155 1154\nkey F1\ncommand 32785\nprint 1154\n", "", "",
+        "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR QLW_HELP_DIR='" + (root / help).string() + "'");
+    EXPECT_EQ(run.status, 0) << help << "\n" << run.out;
+    EXPECT_EQ(run.out.rfind(once, 0), 0u) << help << "\n" << run.out;
+    EXPECT_EQ(run.out.find("alert: ", once.size()), std::string::npos) << help << "\n" << run.out;
+    EXPECT_NE(run.out.find("> print 1155 1154\n1155: \ndisabled 1154: Home\n"), std::string::npos) << help << "\n" << run.out;
+  }
 }
 
 namespace {

@@ -125,6 +125,15 @@ TEST(UiSmallDialogs, PeakWidthStaysBelowThePoles) {
       << out;
 }
 
+// The electron width keeps its least 0.001 Å⁻¹ when the plot shows 2θ: 0.0005° 2θ lies below it
+// and is refused, leaving the stored width as it was.
+TEST(UiSmallDialogs, ElectronWidthKeepsItsLeastInThePlotUnit) {
+  const std::string out = RunScript("width-electron", "command 33472\ncommand 33468\nprint 2604\ntype 2601 0.0005\n"
+                                                      "key Return\nkey Escape\nfield settings PeakWidthTEM\n");
+  EXPECT_TRUE(Has(out, "2604: °2θ\n> type 2601 0.0005\n> key Return\nalert: Value out of range.")) << out;
+  EXPECT_TRUE(Has(out, "PeakWidthTEM: 0.02\n")) << out;
+}
+
 // A field open at its top (any d-spacing from 0 up) names its bounds readably when it refuses a
 // value, not as the 309 digits of the largest double.
 TEST(UiSmallDialogs, RangeAlertNamesAnOpenTopReadably) {

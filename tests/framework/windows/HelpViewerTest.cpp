@@ -140,15 +140,26 @@ TEST(LXHelpViewer, FollowsHelpLinksAndHandsOthersToTheDesktop) {
   EXPECT_TRUE(viewer->m_shown);
 }
 
-TEST(LXHelpViewer, WithoutAHelpFolderReportsOnceAndHomeStaysDisabled) {
+// The viewer is made hidden at start-up: only showing it reports the missing help, and only once;
+// it then comes up empty with Home disabled.
+TEST(LXHelpViewer, WithoutAHelpFolderShowsEmptyAndReportsOnce) {
   EnsureApp();
   setenv("QLW_HELP_DIR", (fs::path(qlwtest::ScratchDir()) / "no-such-help").c_str(), 1);
   testing::internal::CaptureStderr();
   CLXHelpViewer* viewer = FreshViewer();
-  const std::string alerts = testing::internal::GetCapturedStderr();
-  unsetenv("QLW_HELP_DIR");
+  const std::string atCreation = testing::internal::GetCapturedStderr();
   ASSERT_NE(viewer, nullptr);
-  EXPECT_NE(alerts.find(qlwtest::AlertMessage(20795)), std::string::npos) << alerts;
+  EXPECT_EQ(atCreation.find(qlwtest::AlertMessage(20795)), std::string::npos) << atCreation;
+
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(viewer->ShowPage(CString(), true));
+  const std::string firstShow = testing::internal::GetCapturedStderr();
+  EXPECT_NE(firstShow.find(qlwtest::AlertMessage(20795)), std::string::npos) << firstShow;
+  EXPECT_TRUE(::IsWindowVisible(viewer->m_hWnd));
+  testing::internal::CaptureStderr();
+  viewer->ShowPage(CString(), true);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  unsetenv("QLW_HELP_DIR");
   EXPECT_TRUE(viewer->GetHomePage().IsEmpty());
   EXPECT_FALSE(Enabled(viewer, CLXHelpViewer::kHomeId));
   EXPECT_TRUE(Location(viewer).empty());
