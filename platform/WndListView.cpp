@@ -212,6 +212,16 @@ class ListView : public QTreeView {
     for (int i = 0; i < m_model.columnCount(); ++i) qlw::wnd::HeaderColumnInserted(m_header, i, m_model.Format(i));
   }
 
+  // A row asked into view as a row (column 0: the focus, LVM_ENSUREVISIBLE) scrolls vertically
+  // only, as the platform's report view does: a list scrolled to its right-hand columns stays
+  // there when a click selects a row.
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
+    if (index.column() != 0) return QTreeView::scrollTo(index, hint);
+    const int across = horizontalScrollBar()->value();
+    QTreeView::scrollTo(index, hint);
+    horizontalScrollBar()->setValue(across);
+  }
+
   ListModel& Model() { return m_model; }
   HWND HeaderHwnd() const { return m_header; }
   LRESULT Notify(NMHDR& hdr, UINT code) const {

@@ -763,6 +763,7 @@ LRESULT CSubEditList::OnEditStart(WPARAM column, LPARAM row) {
     m_editingColumn = -1;
     return 0;
   }
+  ScrollCellIntoView(r, c);
   CString text;
   AccessCellText(r, c, false, text);
   m_editor.SetWindowText(text);
@@ -778,6 +779,17 @@ LRESULT CSubEditList::OnEditStart(WPARAM column, LPARAM row) {
   m_editor.SetSel(0, -1);
   DrawCellBackground(nullptr, r, c, cell);
   return 0;
+}
+
+void CSubEditList::ScrollCellIntoView(int row, int column) {
+  CRect cell, client;
+  if (!GetSubItemRect(row, column, LVIR_BOUNDS, cell)) return;
+  GetClientRect(&client);
+  int dx = 0;
+  if (cell.right > client.right) dx = cell.right - client.right;
+  // A cell wider than the list shows its left part.
+  if (cell.left - dx < client.left) dx = cell.left - client.left;
+  if (dx) SendMessage(LVM_SCROLL, static_cast<WPARAM>(dx), 0);
 }
 
 void CSubEditList::EndEdit(bool commit) {

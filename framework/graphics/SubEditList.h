@@ -127,6 +127,9 @@ class CSubEditList : public CListCtrl {
   void SelectOnClick(int row, int column, UINT flags);
   bool ModifierHeld(int key) const;
   void StartEdit(int row, int column);
+  // Scrolls sideways so that the cell shows whole (its left part when it is wider than the list):
+  // an edit that Tab moves past an edge is not typed out of sight.
+  void ScrollCellIntoView(int row, int column);
   void EndEdit(bool commit);
   void MoveEditOn();
   int NextEditableColumn(int from, bool forward);

@@ -157,3 +157,24 @@ TEST(UiScatteringFactors, AnEditedTableOutlivesTheRun) {
   EXPECT_TRUE(Has(after.out, "> rows 3503\nH | 1 | 1.008 |")) << after.out;  // D was removed
   EXPECT_TRUE(std::regex_search(after.out, std::regex("\nxx \\| 14 \\| 28.086 \\|[^\n]*\n$"))) << after.out;
 }
+
+// The table is wider than the palette: clicks on f9 and on the notes edit them, and Tab from W to
+// f9 brings f9 into view, where its editor shows what is typed.
+TEST(UiScatteringFactors, EveryColumnIsEditedWhereItShows) {
+  std::string script = "command 33370\nedit 3503 1 12 5\nedit 3503 1 14 note\ncell 3503 0 3\ncell 3503 0 3\n";
+  for (int i = 0; i < 9; ++i) script += "key Tab\n";
+  script += "rect 666 3503\ntype 666 7.5\nkey Return\nrows 3503\n";
+  const UiRun run = RunScript(Fresh("ui-asf-wide"), "wide", script);
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(Has(run.out, "> rows 3503\n"
+                           "D | 1 | 2.014 | 0.49300 | 10.51090 | 0.32291 | 26.12570 | 0.14019 | 3.14236 | 0.04081 | "
+                           "57.79970 | 7.50000 | 6.6710 | f for H *\n"
+                           "H | 1 | 1.008 | 0.49300 | 10.51090 | 0.32291 | 26.12570 | 0.14019 | 3.14236 | 0.04081 | "
+                           "57.79970 | 5.00000 | -3.7390 | note\n"))
+      << run.out;
+  std::smatch editor, list;
+  ASSERT_TRUE(std::regex_search(run.out, editor, std::regex("\n666: (-?\\d+) -?\\d+ (\\d+) \\d+\n"))) << run.out;
+  ASSERT_TRUE(std::regex_search(run.out, list, std::regex("\n3503: (-?\\d+) -?\\d+ (\\d+) \\d+\n"))) << run.out;
+  EXPECT_GE(std::stoi(editor[1]), std::stoi(list[1])) << run.out;
+  EXPECT_LE(std::stoi(editor[1]) + std::stoi(editor[2]), std::stoi(list[1]) + std::stoi(list[2])) << run.out;
+}

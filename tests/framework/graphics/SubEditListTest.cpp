@@ -3,6 +3,7 @@
 // header's refusals and the cells' colours as painted.
 #include <QApplication>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTest>
@@ -535,4 +536,43 @@ TEST(SubEditList, DraggingADividerResizesOnlyVisibleColumnsBeyondColumnZero) {
   rig.list.GetColumnRecord(3)->visible = false;
   drag(header->sectionViewportPosition(3) + header->sectionSize(3) - 1, -50);
   EXPECT_EQ(rig.list.GetColumnWidth(3), 220);
+}
+
+// Columns wider than the list: an edit that Tab moves past the right edge brings its cell into
+// view, and Shift+Tab back to the left edge; a click on a cell scrolled into view edits it.
+TEST(SubEditList, EditsScrollTheirCellIntoViewAndClicksEditScrolledCells) {
+  const std::vector<Spec> wide = {{LVCFMT_CENTER, 40, 0, -1, -1, 0xFFFFFFFFu, CSubEditList::kKindCheck},
+                                  {LVCFMT_LEFT, 120, 0, -1, -1, 0xFFFFFFFFu, CSubEditList::kKindText},
+                                  {LVCFMT_RIGHT, 120, 0, -1, -1, 0xFFFFFFFFu, CSubEditList::kKindText},
+                                  {LVCFMT_CENTER, 60, 0, -1, -1, 0xFFFFFFFFu, CSubEditList::kKindColor}};
+  Rig rig(200, wide);
+  CRect client;
+  rig.list.GetClientRect(&client);
+  rig.Edit(0, 2);
+  ASSERT_TRUE(rig.list.IsEditing());
+  rig.Key(rig.Editor(), Qt::Key_Tab);
+  ASSERT_EQ(rig.list.GetEditingColumn(), 3);
+  CRect cell = rig.Cell(0, 3);
+  EXPECT_GE(cell.left, client.left);
+  EXPECT_LE(cell.right, client.right);
+  EXPECT_TRUE(rig.Editor()->isVisible());
+  rig.Key(rig.Editor(), Qt::Key_Backtab, Qt::ShiftModifier);
+  ASSERT_EQ(rig.list.GetEditingColumn(), 2);
+  cell = rig.Cell(0, 2);
+  EXPECT_GE(cell.left, client.left);
+  EXPECT_LE(cell.right, client.right);
+  rig.Key(rig.Editor(), Qt::Key_Escape);
+
+  // Two clicks where the cell shows: the first selects the row and leaves the list where it is.
+  QScrollBar* across = rig.View()->horizontalScrollBar();
+  across->setValue(across->maximum());
+  qlw::ProcessPendingMessages();
+  const QPoint at = rig.At(rig.Cell(2, 3).CenterPoint());
+  for (int i = 0; i < 2; ++i) {
+    QTest::mouseClick(rig.View()->viewport(), Qt::LeftButton, {}, at);
+    qlw::ProcessPendingMessages();
+    EXPECT_EQ(across->value(), across->maximum()) << "click " << i;
+  }
+  EXPECT_TRUE(rig.list.IsEditing());
+  EXPECT_EQ(rig.list.GetEditingColumn(), 3);
 }
