@@ -30,6 +30,15 @@ LX_DECLARE_EXCEPTION(CLXXCellRescale, CLXXMain, 20820);
 // A pattern whose file cannot be read again; it stays in the tree, hidden.
 LX_DECLARE_EXCEPTION(CLXXPatternFileMissing, CLXXFile, 21120);
 
+// A file whose reader logged warnings: one alert names the file and lists the first
+// kListedWarnings of them, then how many more there are.
+class CLXXFileReadWarnings : public CLXXFile {
+ public:
+  static constexpr UINT kMessageId = 21121;
+  static constexpr size_t kListedWarnings = 20;
+  CLXXFileReadWarnings(const CString& path, const std::vector<CString>& warnings);
+};
+
 LX_DECLARE_EXCEPTION(CLXXFindPeak, CLXXProduct, 23128);
 // Go to Peak and the hkl field: no reflexion of the pattern is equivalent to the indices.
 LX_DECLARE_EXCEPTION(CLXXFindPeakNoReflexion, CLXXFindPeak, 23129);

@@ -14,6 +14,7 @@
 #include "QLSessionFile.h"
 #include "Status.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -46,11 +47,42 @@ std::unique_ptr<CQlwFile> OpenForReading(uint32_t type, const CString& path) {
   return file;
 }
 
+// Reads the file and keeps the warnings its reader logged.
+bool ReadKeepingWarnings(CQlwFile& file, CQLPatternList& list, CDiffractionSettings& settings,
+                         CQlwDocWindowState& state, std::vector<CString>& warnings) {
+  CLXLogCapture capture;
+  const bool read = file.ReadFile(&list, &settings, &state);
+  warnings = capture.GetWarnings();
+  return read;
+}
+
 bool FileExists(const CString& path) {
   std::error_code ec;
   return !path.IsEmpty() && std::filesystem::is_regular_file(std::filesystem::path(path.ToUtf8()), ec);
 }
 }  // namespace
+
+CLXXFileReadWarnings::CLXXFileReadWarnings(const CString& path, const std::vector<CString>& warnings)
+    : CLXXFile(kLXSeverityMessage, 0, 0, nullptr) {
+  m_messageId = kMessageId;
+  InitMessage();
+  // Filled in after the texts were split into their parts: a '|' in a path or in a line of the
+  // file must not start another part.
+  m_parts[kMessage].Replace(L"%s", path);
+  CString list;
+  const size_t listed = std::min(warnings.size(), kListedWarnings);
+  for (size_t i = 0; i < listed; ++i) {
+    if (i > 0) list += L"\n";
+    list += warnings[i];
+  }
+  if (warnings.size() > listed) {
+    CString format, more;
+    format.LoadString(21122);
+    more.Format(format, static_cast<int>(warnings.size() - listed));
+    list += L"\n" + more;
+  }
+  m_parts[kExplanation] = list;
+}
 
 BOOL CQlwDoc::OnOpenDocument(LPCWSTR path) {
   const CString p = path ? path : L"";
@@ -110,7 +142,11 @@ bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
   CQLPatternList list;
   CDiffractionSettings settings = m_settings;
   CQlwDocWindowState state = m_windowState;
-  if (!file->ReadFile(&list, &settings, &state)) return false;
+  std::vector<CString> warnings;
+  const bool read = ReadKeepingWarnings(*file, list, settings, state, warnings);
+  // After any alert of the read itself: what the reader worked round or dropped.
+  if (!warnings.empty()) CLXXFileReadWarnings(path, warnings).Report();
+  if (!read) return false;
   file->Close();
   const bool replace = (m_bOpening || m_bNewDocument) && !m_bLive;
   // A session brings the plot ranges it was saved with; they are not autoscaled away.
@@ -123,6 +159,8 @@ bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
 }
 
 bool CQlwDoc::CanBeRead(const CString& path) {
+  // A trial read: the open that follows logs and reports the file's warnings.
+  CLXLogCapture trial(false);
   try {
     const uint32_t type = IdentifyFileType(path.GetString(), true);
     if (type == 0) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
@@ -328,6 +366,8 @@ void TakeReadPattern(CQLPattern& pattern, const CQLPattern& read) {
 
 bool CQlwDoc::ReloadPatternsWithoutData(const CQLPatternList& patterns) {
   bool anyPresent = false;
+  // Several patterns may come from one file: its warnings are shown once.
+  std::vector<CString> warnedPaths;
   for (const CQLPatternPtr& p : CollectPatterns(patterns, false, false, false)) {
     if (p->HasData() || p->m_settingsPending || p->GetComponents()) {
       anyPresent = true;
@@ -342,7 +382,13 @@ bool CQlwDoc::ReloadPatternsWithoutData(const CQLPatternList& patterns) {
       CQLPatternList read;
       CDiffractionSettings settings = m_settings;
       CQlwDocWindowState state = m_windowState;
-      if (file && file->ReadFile(&read, &settings, &state)) {
+      std::vector<CString> warnings;
+      const bool wasRead = file && ReadKeepingWarnings(*file, read, settings, state, warnings);
+      if (!warnings.empty() && std::find(warnedPaths.begin(), warnedPaths.end(), path) == warnedPaths.end()) {
+        warnedPaths.push_back(path);
+        CLXXFileReadWarnings(path, warnings).Report();
+      }
+      if (wasRead) {
         // Of a file with several blocks, the one that carries the pattern's title.
         CQLPatternPtr match;
         for (const CQLPatternPtr& r : read)

@@ -45,6 +45,9 @@ BEGIN_MESSAGE_MAP(CQlwMainFrame, CLXDocWnd)
   ON_REGISTERED_MESSAGE(g_msgShowHidePalettesAsync, &CQlwMainFrame::OnShowHidePalettes)
   ON_REGISTERED_MESSAGE(g_msgStatusSetSubtitleSync, &CQlwMainFrame::OnStatusSetSubtitle)
   ON_REGISTERED_MESSAGE(g_msgStatusSetSubtitleAsync, &CQlwMainFrame::OnStatusSetSubtitle)
+  // Only the synchronous forms: the text lives while the sender waits.
+  ON_REGISTERED_MESSAGE(g_msgLogStringSync, &CQlwMainFrame::OnLogString)
+  ON_REGISTERED_MESSAGE(g_msgLogStringColorSync, &CQlwMainFrame::OnLogStringColor)
 END_MESSAGE_MAP()
 
 namespace {
@@ -335,6 +338,23 @@ LRESULT CQlwMainFrame::OnProcessShellCmd(WPARAM, LPARAM) {
 }
 
 LRESULT CQlwMainFrame::OnStatusSetSubtitle(WPARAM, LPARAM) { return ForwardCurrentMessageToChildren(this) ? 1 : 0; }
+
+LRESULT CQlwMainFrame::OnLogString(WPARAM, LPARAM text) {
+  AppendToLog(text, false, 0);
+  return 1;
+}
+
+LRESULT CQlwMainFrame::OnLogStringColor(WPARAM argb, LPARAM text) {
+  AppendToLog(text, true, static_cast<DWORD>(argb));
+  return 1;
+}
+
+void CQlwMainFrame::AppendToLog(LPARAM text, bool coloured, DWORD argb) {
+  const auto* line = reinterpret_cast<const CString*>(text);
+  if (!line) return;
+  m_log.push_back(LXLogLine{*line, coloured, argb});
+  while (m_log.size() > kLogLines) m_log.pop_front();
+}
 
 bool CQlwMainFrame::ForwardCurrentMessageToChildren(CWnd* window) {
   const MSG* current = GetCurrentMessage();

@@ -3,7 +3,10 @@
 // kept active while the program is active, the palettes told of activation, and the first showing.
 #pragma once
 #include "LXDocWnd.h"
+#include "LXException.h"
 #include "LXSyncRect.h"
+
+#include <deque>
 
 // Set while the user moves or sizes the main window.
 extern bool g_sizeMoveInProgress;
@@ -40,6 +43,10 @@ class CQlwMainFrame : public CLXDocWnd {
   const LXGraphics::CSyncRect& GetRecordedWindowRect() const { return m_windowRect; }
   // Leaves the suspended state once; the count never goes below 0.
   void Resume();
+  // The lines logged to the window ("LogString", "LogStringColor"), oldest first; beyond
+  // kLogLines the oldest go.
+  static constexpr size_t kLogLines = 1000;
+  const std::deque<LXLogLine>& GetLog() const { return m_log; }
 
   int m_nSuspendCount = 1;
   bool m_bSuspended = true;
@@ -78,5 +85,11 @@ class CQlwMainFrame : public CLXDocWnd {
   LRESULT OnProcessShellCmd(WPARAM, LPARAM);
   LRESULT OnShowHidePalettes(WPARAM, LPARAM);
   LRESULT OnStatusSetSubtitle(WPARAM, LPARAM);
+  LRESULT OnLogString(WPARAM, LPARAM text);
+  LRESULT OnLogStringColor(WPARAM argb, LPARAM text);
+  void AppendToLog(LPARAM text, bool coloured, DWORD argb);
   DECLARE_MESSAGE_MAP()
+
+ private:
+  std::deque<LXLogLine> m_log;
 };

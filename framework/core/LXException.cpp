@@ -4,6 +4,7 @@
 #include "LXAlert.h"
 #include "LXMessage.h"
 
+#include <atomic>
 #include <new>
 
 namespace {
@@ -181,11 +182,44 @@ void LogStringVarargs(UINT stringId, bool withColour, DWORD argb, ...) {
   va_end(args);
 }
 
+namespace {
+std::atomic<LXLogHandler> g_logHandlerWithoutWindow{nullptr};
+thread_local CLXLogCapture* t_innermostCapture = nullptr;
+}  // namespace
+
+LXLogHandler SetLogHandlerWithoutWindow(LXLogHandler handler) { return g_logHandlerWithoutWindow.exchange(handler); }
+
+CLXLogCapture::CLXLogCapture(bool passOn) : m_outer(t_innermostCapture), m_passOn(passOn) { t_innermostCapture = this; }
+
+CLXLogCapture::~CLXLogCapture() { t_innermostCapture = m_outer; }
+
+std::vector<CString> CLXLogCapture::GetWarnings() const {
+  std::vector<CString> warnings;
+  for (const LXLogLine& line : m_lines)
+    if (line.coloured) warnings.push_back(line.text);
+  return warnings;
+}
+
+bool CLXLogCapture::Capture(const LXLogLine& line) {
+  for (CLXLogCapture* capture = t_innermostCapture; capture != nullptr; capture = capture->m_outer) {
+    capture->m_lines.push_back(line);
+    if (!capture->m_passOn) return false;
+  }
+  return true;
+}
+
 void LogStringV(UINT stringId, bool withColour, DWORD argb, va_list* args) {
-  CString text;
-  if (!LoadFormatted(stringId, args, text)) return;
+  LXLogLine line;
+  if (!LoadFormatted(stringId, args, line.text)) return;
+  line.coloured = withColour;
+  line.argb = withColour ? argb : 0;
+  if (!CLXLogCapture::Capture(line)) return;
   // Synchronous: the receiver reads the text through its address.
   CLXMsgTarget message(static_cast<HWND>(nullptr), withColour ? g_msgLogStringColor : g_msgLogString,
-                       reinterpret_cast<LPARAM>(&text), withColour ? static_cast<WPARAM>(argb) : 0);
-  if (message.GetTarget() != nullptr) message.Send(1);
+                       reinterpret_cast<LPARAM>(&line.text), static_cast<WPARAM>(line.argb));
+  if (message.GetTarget() != nullptr) {
+    message.Send(CLXMessage::kModeSync);
+  } else if (LXLogHandler handler = g_logHandlerWithoutWindow.load()) {
+    handler(line);
+  }
 }

@@ -8,6 +8,7 @@
 #include <exception>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 // Severities of a CLXException.
 enum : UINT {
@@ -177,6 +178,40 @@ void LogString(UINT stringId, const Args&... args);
 // The same with a 32-bit ARGB colour ("LogStringColor").
 template <typename... Args>
 void LogStringColor(UINT stringId, DWORD argb, const Args&... args);
+
+// One line of the log. The readers send their warnings coloured (LogStringColor).
+struct LXLogLine {
+  CString text;
+  bool coloured = false;
+  DWORD argb = 0;
+};
+
+// Takes the lines that no main window receives, as a program without windows has none; returns
+// the handler installed before. Called on the logging thread.
+using LXLogHandler = void (*)(const LXLogLine& line);
+LXLogHandler SetLogHandlerWithoutWindow(LXLogHandler handler);
+
+// Keeps the lines that the calling thread logs while it lives, such as the warnings of one file's
+// read. Captures nest; one that does not pass the lines on keeps them from the outer captures,
+// the main window and the handler.
+class CLXLogCapture {
+ public:
+  explicit CLXLogCapture(bool passOn = true);
+  ~CLXLogCapture();
+  CLXLogCapture(const CLXLogCapture&) = delete;
+  CLXLogCapture& operator=(const CLXLogCapture&) = delete;
+
+  const std::vector<LXLogLine>& GetLines() const { return m_lines; }
+  // The texts of the coloured lines.
+  std::vector<CString> GetWarnings() const;
+  // Hands the line to the thread's captures, innermost first; false when one keeps it.
+  static bool Capture(const LXLogLine& line);
+
+ private:
+  CLXLogCapture* m_outer;
+  bool m_passOn;
+  std::vector<LXLogLine> m_lines;
+};
 
 // args is null when no format arguments were given.
 void LogStringV(UINT stringId, bool withColour, DWORD argb, va_list* args);

@@ -3,6 +3,7 @@
 #include "DocTestSupport.h"
 
 #include "FileTypes.h"
+#include "LXAlert.h"
 #include "LXMessage.h"
 #include "QLCrystal.h"
 #include "QLCrystalPattern.h"
@@ -11,10 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <utility>
 
 using doctest::RecordingView;
 namespace fs = std::filesystem;
@@ -410,4 +414,95 @@ TEST_F(DocFiles, AFileThatNowHoldsAnotherKindLeavesThePatternHidden) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("now-data.dat"), std::string::npos);
   EXPECT_EQ(doc.GetPatterns().size(), 1u);
   EXPECT_FALSE(crystal->IsShown());
+}
+
+namespace {
+// While it lives, alerts are answered at once and their message and explanation kept.
+class AlertTexts {
+ public:
+  AlertTexts() : m_silent(std::exchange(g_silentMode, false)) {
+    s_alerts.clear();
+    if (const char* quiet = std::getenv("QLW_QUIET")) m_quiet = quiet;
+    unsetenv("QLW_QUIET");
+    m_previous = CLXAlert::SetPresenter([](const CLXAlert& alert) -> UINT {
+      s_alerts.emplace_back(alert.GetPart(CLXException::kMessage).ToUtf8(), alert.GetPart(CLXException::kExplanation).ToUtf8());
+      return 1;
+    });
+  }
+  ~AlertTexts() {
+    CLXAlert::SetPresenter(m_previous);
+    if (!m_quiet.empty()) setenv("QLW_QUIET", m_quiet.c_str(), 1);
+    g_silentMode = m_silent;
+  }
+  static inline std::vector<std::pair<std::string, std::string>> s_alerts;
+
+ private:
+  bool m_silent;
+  std::string m_quiet;
+  CLXAlert::Presenter m_previous = nullptr;
+};
+
+// A text crystal file of rutile's cell whose first `bad` oxygen lines lack z: each is a warning.
+std::string CrystalWithAtomsLackingZ(const std::string& name, int bad) {
+  std::string text = "TITL  rutile\nCELL  4.5937 4.5937 2.9587  90 90 90\nSPGR  P 42/m n m\nATOM\nTi  Ti1  0 0 0\n";
+  for (int i = 1; i <= bad; ++i) text += "O  O" + std::to_string(i) + "  0.3048 0.3048\n";
+  return doctest::WriteScratchFile(name, text);
+}
+
+size_t CountLines(const std::string& text) { return text.empty() ? 0 : 1 + std::count(text.begin(), text.end(), '\n'); }
+}  // namespace
+
+TEST_F(DocFiles, AFileReadWithWarningsGivesOneAlertThatNamesItAndListsThem) {
+  const struct {
+    int bad;
+    size_t lines;
+    const char* last;
+  } cases[] = {{1, 1, "discarding site 'O1'."}, {20, 20, "discarding site 'O20'."}, {23, 21, "...and 3 more."}};
+  for (const auto& c : cases) {
+    const std::string path = CrystalWithAtomsLackingZ("lacking-z.lxtx", c.bad);
+    AlertTexts alerts;
+    CQlwDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(W(path).GetString())) << c.bad;
+    ASSERT_EQ(AlertTexts::s_alerts.size(), 1u) << c.bad;
+    const auto& [message, explanation] = AlertTexts::s_alerts[0];
+    EXPECT_EQ(message, "'" + path + "' was read with warnings.");
+    EXPECT_EQ(CountLines(explanation), c.lines) << explanation;
+    EXPECT_EQ(explanation.substr(0, explanation.find('\n')),
+              "Warning: Unreadable atom record 'O  O1  0.3048 0.3048'; discarding site 'O1'.");
+    EXPECT_EQ(explanation.substr(explanation.size() - std::string(c.last).size()), c.last) << explanation;
+    EXPECT_EQ(doc.GetPatterns().front()->GetCrystal()->m_sites.size(), 1u) << "Ti1 only";
+  }
+}
+
+TEST_F(DocFiles, WarningsAreShownPerFileOfADropAndNotForATrialRead) {
+  const std::string first = CrystalWithAtomsLackingZ("lacking-z-1.lxtx", 1);
+  const std::string second = CrystalWithAtomsLackingZ("lacking-z-2.lxtx", 2);
+  AlertTexts alerts;
+  EXPECT_TRUE(CQlwDoc::CanBeRead(W(first)));
+  EXPECT_TRUE(AlertTexts::s_alerts.empty()) << "the open that follows shows them";
+  CQlwDoc doc;
+  doc.AddFilesFromDrop({W(first), W(doctest::RutilePath()), W(second)});
+  ASSERT_EQ(AlertTexts::s_alerts.size(), 2u);
+  EXPECT_NE(AlertTexts::s_alerts[0].first.find(first), std::string::npos);
+  EXPECT_NE(AlertTexts::s_alerts[1].first.find(second), std::string::npos);
+  EXPECT_EQ(CountLines(AlertTexts::s_alerts[1].second), 2u);
+  EXPECT_EQ(doc.GetPatterns().size(), 3u);
+}
+
+TEST_F(DocFiles, PatternsReadAgainFromOneFileShowItsWarningsOnce) {
+  const std::string path = CrystalWithAtomsLackingZ("lacking-z-reload.lxtx", 1);
+  CQlwDoc doc;
+  std::vector<std::shared_ptr<CQLCrystalPattern>> patterns;
+  for (const wchar_t* title : {L"first", L"second"}) {
+    auto p = std::make_shared<CQLCrystalPattern>();
+    p->m_filePath = W(path);
+    p->m_title = title;
+    doc.GetPatterns().push_back(p);
+    patterns.push_back(p);
+  }
+  AlertTexts alerts;
+  doc.ShowPatterns({patterns[0], patterns[1]});
+  ASSERT_EQ(AlertTexts::s_alerts.size(), 1u);
+  EXPECT_NE(AlertTexts::s_alerts[0].second.find("'O1'"), std::string::npos);
+  EXPECT_TRUE(patterns[1]->IsShown());
 }

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,10 +20,12 @@
 #include "LXApp.h"
 #include "LXDocTemplate.h"
 #include "LXMessage.h"
+#include "MainWindowFixture.h"
 #include "ParametersPane.h"
 #include "Preferences.h"
 #include "QlwDoc.h"
 #include "ReflexionsPane.h"
+#include "TestSupport.h"
 #include "WidgetApp.h"
 #include "WndQt.h"
 
@@ -556,6 +559,23 @@ TEST(QlwMainFrame, StaysActiveWhileAWindowOfItsOwnThreadTakesTheFocus) {
   EXPECT_FALSE(w.IsAppActive()) << "another program took it";
   w.SendMessage(WM_ACTIVATEAPP, TRUE, 0);
   EXPECT_TRUE(w.IsAppActive());
+}
+
+TEST(QlwMainFrame, LogsTheReadersWarningsAndAFileAddedWithThemGivesOneAlert) {
+  MainWindow m;
+  ASSERT_NE(m.wnd, nullptr);
+  const std::string path = qlwtest::ScratchDir() + "/frame-lacking-z.lxtx";
+  std::ofstream(path) << "TITL  rutile\nCELL  4.5937 4.5937 2.9587  90 90 90\nSPGR  P 42/m n m\nATOM\n"
+                         "Ti  Ti1  0 0 0\nO  O1  0.3048 0.3048\n";
+  qlwtest::AlertRecorder alerts;
+  m.doc->AddFilesFromDrop({CString(path.c_str())});
+  ASSERT_EQ(alerts.Messages().size(), 1u);
+  EXPECT_NE(alerts.Messages()[0].find(path), std::string::npos);
+  ASSERT_EQ(m.wnd->GetLog().size(), 1u);
+  const LXLogLine& line = m.wnd->GetLog().front();
+  EXPECT_TRUE(line.coloured);
+  EXPECT_EQ(line.argb, 0xFFFF0000u);
+  EXPECT_NE(line.text.ToUtf8().find("discarding site 'O1'"), std::string::npos);
 }
 
 // Last in the file: the program counts as closing from here on in this process.

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <cstdio>
@@ -74,6 +75,26 @@ TEST(Probe, NeutronStructureFactorOfOneAtomIsItsPublishedLengthSquared) {
     ++rows;
   }
   EXPECT_EQ(rows, 3u) << run.out;
+}
+
+TEST(Probe, ReadersWarningsGoToStandardErrorAndTheOutputStaysAsItWas) {
+  const std::string path = qlwtest::ScratchDir() + "/probe-lacking-z.lxtx";
+  std::ofstream(path) << "TITL  rutile\nCELL  4.5937 4.5937 2.9587  90 90 90\nSPGR  P 42/m n m\nATOM\n"
+                         "Ti  Ti1  0 0 0\nO  O1  0.3048 0.3048\n";
+  const std::string errors = qlwtest::ScratchDir() + "/probe-lacking-z.err";
+  const std::string warning = "warning: Unreadable atom record 'O  O1  0.3048 0.3048'; discarding site 'O1'.\n";
+  const ProbeRun read = qlwtest::RunShell(qlwtest::ProbeCommand("read " + path) + " 2>" + errors);
+  EXPECT_EQ(read.status, 0);
+  EXPECT_EQ(read.out,
+            "pattern: probe-lacking-z\ncell: 4.593700 4.593700 2.958700 90.0000 90.0000 90.0000\n"
+            "space group: P 42/m n m (136)\nsite: Ti1 [Ti:1.0000] 0.000000 0.000000 0.000000 positions 2\n");
+  EXPECT_EQ(Slurp(errors), warning);
+  for (const std::string args : {"refl " + path + " --max 1", "doc " + qlwtest::ScratchDir() + "/probe-lacking-z-out " + path}) {
+    std::filesystem::remove(qlwtest::ScratchDir() + "/probe-lacking-z-out.quillono");
+    const ProbeRun run = qlwtest::RunShell(qlwtest::ProbeCommand(args) + " 2>" + errors);
+    EXPECT_EQ(run.status, 0) << args;
+    EXPECT_NE(Slurp(errors).find(warning), std::string::npos) << args << "\n" << Slurp(errors);
+  }
 }
 
 TEST(Probe, AReflexionListTooLargeToBuildIsAFailureWithItsMessage) {

@@ -2,6 +2,7 @@
 #include "Probe.h"
 
 #include "FileTypes.h"
+#include "LXException.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,15 @@ std::vector<Command>& Commands() {
   return commands;
 }
 }  // namespace qlwprobe
+
+// The readers' warnings go to standard error, so that standard output stays the command's own.
+static void PrintWarning(const LXLogLine& line) {
+  if (!line.coloured) return;
+  CString text = line.text;
+  // "warning: " says it already.
+  if (text.Left(9) == L"Warning: ") text = text.Mid(9);
+  std::fprintf(stderr, "warning: %s\n", text.ToUtf8().c_str());
+}
 
 static int Usage() {
   std::fprintf(stderr, "usage: qlwprobe COMMAND [ARGS...]\ncommands:\n");
@@ -51,6 +61,7 @@ int main(int argc, char** argv) {
 #endif
   if (argc < 2) return Usage();
   InstallFileTypeRecogniser();
+  SetLogHandlerWithoutWindow(PrintWarning);
   for (const auto& c : qlwprobe::Commands()) {
     if (std::strcmp(c.name, argv[1]) == 0) {
       std::vector<std::string> args(argv + 2, argv + argc);

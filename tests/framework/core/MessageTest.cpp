@@ -235,6 +235,43 @@ TEST_F(MessageFixture, LogTextsReachTheMainFrameSynchronouslyAndOnlyWhenThereIsO
   EXPECT_EQ(g_received[1].text, L"Fatal Error");
 }
 
+namespace {
+std::vector<LXLogLine> g_handled;
+void KeepLine(const LXLogLine& line) { g_handled.push_back(line); }
+}  // namespace
+
+TEST_F(MessageFixture, LogLinesAreCapturedPerThreadAndWithoutAWindowGoToTheHandler) {
+  g_handled.clear();
+  const LXLogHandler previous = SetLogHandlerWithoutWindow(KeepLine);
+  {
+    CLXLogCapture outer;
+    LogString(21094, 3L);
+    {
+      // A capture that keeps its lines: neither the outer capture nor the handler sees them.
+      CLXLogCapture trial(false);
+      LogStringColor(1203, 0xFFFF0000u);
+      EXPECT_EQ(trial.GetWarnings(), std::vector<CString>{L"Fatal Error"});
+    }
+    // Another thread's lines are not this thread's capture's.
+    std::thread([] { LogStringColor(1202, 0xFFFF0000u); }).join();
+    LogStringColor(1203, 0xFF00FF00u);
+    ASSERT_EQ(outer.GetLines().size(), 2u);
+    EXPECT_FALSE(outer.GetLines()[0].coloured);
+    EXPECT_EQ(outer.GetWarnings(), std::vector<CString>{L"Fatal Error"});
+    EXPECT_EQ(outer.GetLines()[1].argb, 0xFF00FF00u);
+  }
+  ASSERT_EQ(g_handled.size(), 3u);
+  EXPECT_FALSE(g_handled[0].coloured);
+  EXPECT_EQ(g_handled[2].argb, 0xFF00FF00u);
+
+  // With a main window the window takes the lines, not the handler.
+  LXAppWindows::SetMainWindow(Make(), true);
+  LogStringColor(1203, 0xFFFF0000u);
+  EXPECT_EQ(g_handled.size(), 3u);
+  EXPECT_EQ(Receivers(g_msgLogStringColor).size(), 1u);
+  SetLogHandlerWithoutWindow(previous);
+}
+
 TEST_F(MessageFixture, StatusMessageReachesTheMainFrameWithPercentSignsDoubled) {
   HWND main = Make();
   LXAppWindows::SetMainWindow(main, true);
