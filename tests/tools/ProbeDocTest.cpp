@@ -37,3 +37,19 @@ TEST(ProbeDoc, SavedSessionReopensWithTheSameTreeAndRanges) {
   EXPECT_NE(before.find("x axis: 2theta\n"), std::string::npos) << before;
   EXPECT_NE(before.find("data range: "), std::string::npos);
 }
+
+TEST(ProbeDoc, AnOutputNamedWithItsExtensionThatExistsIsReplaced) {
+  const std::string rutile = std::string(QLW_SOURCE_DIR) + "/examples/rutile.cif";
+  const std::string out = qlwtest::ScratchDir() + "/probe-doc-again.quillono";
+  int status = -1;
+  RunProbe("'" + out + "' '" + rutile + "'", status);
+  ASSERT_EQ(status, 0);
+  // The second save meets the first one's file; the caller named it, so it is replaced.
+  // Bounded: a question nobody can answer would hang it.
+  const qlwtest::ProbeRun run =
+      qlwtest::RunShell("timeout 60 " + qlwtest::ProbeCommand("doc '" + out + "' '" + rutile + "' '" + rutile + "'") + " 2>/dev/null");
+  const std::string& text = run.out;
+  ASSERT_EQ(run.status, 0) << text;
+  const std::string after = text.substr(text.find("--- reopened " + out + "\n"));
+  EXPECT_NE(after.find("0 crystal rutile shown\n0 crystal rutile shown\n"), std::string::npos) << text;
+}

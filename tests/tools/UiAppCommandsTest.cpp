@@ -98,7 +98,7 @@ TEST(UiAppCommands, AboutBoxShowsTheVersionAndClosesWithOK) {
 TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
   const std::string help = std::string(QLW_BIN_DIR) + "/Quillonographic Help/";
   std::string out = RunScript("help",
-                              "key F1\nprint 1155\nlink 1155 Credits\nprint 1155\n"
+                              "key F1\nprint 1155\nlink 1155 User's Guide\nlink 1155 Credits\nprint 1155\n"
                               "command 32786\nprint 1155\ncommand 32783\ncommand 32774\nprint 1155\ncommand 32784\ncommand 32782\n"
                               "command 32779\ncommand 32777\n");
   auto url = [&](const std::string& page) {
@@ -108,6 +108,11 @@ TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
   };
   EXPECT_NE(out.find("> print 1155\n1155: " + url("index.html") + "\n"), std::string::npos) << out;
   EXPECT_NE(out.find("1155: " + url("pages/Credits.html") + "\n"), std::string::npos) << out;
+  // The contents page links to the guide beside the help folder, which the desktop opens.
+  EXPECT_NE(out.find("> link 1155 User's Guide\nlaunch: xdg-open \"file://" + std::string(QLW_BIN_DIR) +
+                     "/Quillonographic%20User's%20Guide.pdf\"\n"),
+            std::string::npos)
+      << out;
   EXPECT_NE(out.find("> command 32786\n> print 1155\n1155: " + url("pages/EditCrystal.html") + "\n"), std::string::npos)
       << out;
   EXPECT_NE(out.find("> command 32783\nlaunch: xdg-open \"https://lumaxisworks.example/\"\n"), std::string::npos) << out;

@@ -82,6 +82,9 @@ int RunDoc(const std::vector<std::string>& args) {
   bool refused = false;
   qlw::SetCommonDialogAnswer([&](QDialog* d) {
     auto* dialog = qobject_cast<QFileDialog*>(d);
+    // OUT was named on the command line: replacing it is the caller's say, and no one is there
+    // to answer the dialog's question.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->selectNameFilter(dialog->nameFilters().value(0));
     dialog->selectFile(QString::fromStdString(out));
     static_cast<QDialog*>(dialog)->accept();
