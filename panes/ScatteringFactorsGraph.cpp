@@ -3,6 +3,7 @@
 #include "ScatteringFactors.h"
 
 #include "GraphRenderer.h"
+#include "ToolDrawing.h"
 #include "GraphicsExportDialog.h"
 #include "LXAlphaButton.h"
 #include "LXCursors.h"
@@ -186,6 +187,9 @@ void CScatteringFactors::DrawRecords(Gdiplus::Graphics* graphics, const RECT& re
                                     static_cast<float>(rect.right), static_cast<float>(rect.bottom));
   CStatusDisabler quiet;
   m_renderer = std::make_shared<CGraphRenderer>(curves, s, whole, !screen);
+  // On screen the cursor's d readout stands above the plot, under the title and never over it;
+  // kept whether the cursor is on or not, so that switching it does not move the plot.
+  if (screen) m_renderer->SetTitleClearance(CursorReadoutExtent(s));
   const Gdiplus::GraphicsState saved = graphics->Save();
   if (request.kind == 1 && request.scale != 1.0)
     graphics->ScaleTransform(static_cast<float>(request.scale), static_cast<float>(request.scale));

@@ -43,6 +43,11 @@ void DrawMarker(Gdiplus::Graphics* graphics, CToolDrawCache& cache, const Gdiplu
 }
 }  // namespace
 
+float CursorReadoutExtent(const CDiffractionSettings& settings)
+{
+    return ToolLabelExtent(settings.m_fontName, settings.m_fontStyle & 0xFu, kLabelPoints);
+}
+
 void CCursor::DrawOnPlot(CGraphRenderer* renderer)
 {
     using namespace Gdiplus;

@@ -49,7 +49,7 @@ void CGraphRenderer::DrawTitle()
     if (text.IsEmpty()) text.LoadString(kIdsUntitled);
     const LXGraphics::CSyncRect box = RectXYWH(float(m_plotRect.m_int.X), m_wholeRect.m_float.Y,
                                                float(m_plotRect.m_int.Width),
-                                               m_plotRect.m_float.Y - m_wholeRect.m_float.Y);
+                                               m_plotRect.m_float.Y - m_wholeRect.m_float.Y - m_titleClearance);
     DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize * 1.4f, s.m_fontStyle | 0x600, s.m_fontColor,
                 box);
 }

@@ -214,7 +214,7 @@ bool CGraphRenderer::UpdateLayout()
         titleBand = 1.5f * Measure(s.m_fourthText, s.m_fontSize * 1.4f, s.m_fontStyle).Height;
     const Gdiplus::SizeF number = Measure(L"0.00", s.m_fontSize, s.m_fontStyle);
     m_plotRect.Deflate(m_tickLength + m_gap + number.Width + m_gap + number.Height + m_gap,
-                       std::max(titleBand, m_outerMargin), m_outerMargin,
+                       std::max(titleBand + m_titleClearance, m_outerMargin), m_outerMargin,
                        m_tickLength + m_gap + number.Height + m_gap + number.Height + m_gap);
     const double xSpan = s.m_visibleXMax - s.m_visibleXMin;
     m_xPixelsPerUnit = m_plotRect.m_float.Width / xSpan;

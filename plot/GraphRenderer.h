@@ -73,6 +73,9 @@ public:
     // False when there is nothing to draw: no room, or a displayed span that is not positive
     // and finite (then only background, titles and frame are drawn).
     bool UpdateLayout();
+    // Keeps this many pixels between the title and the top of the plot (and at least as many
+    // above the plot when there is no title), for what a tool draws there.
+    void SetTitleClearance(float pixels) { m_titleClearance = pixels; }
     bool HasValidRanges() const { return m_rangesValid; }
     double GetYPixelsPerUnit() const;
     Gdiplus::PointF DataToPixel(double x, double y) const;
@@ -225,6 +228,7 @@ private:
 
     int m_drawDpi = 96;
     int m_screenDpi = 96;
+    float m_titleClearance = 0;
     float m_tickLength = 6, m_nodeSize = 6, m_outerMargin = 30, m_gap = 2, m_minTickSpacing = 4;
     float m_labelMargin = 2, m_referenceFontSize = 12, m_labelGap = 5;
     float m_arrowHalfWidth = 3, m_arrowLength = 5, m_stemLength = 7, m_labelLineWidth = 1, m_labelOutlineWidth = 3;

@@ -85,6 +85,18 @@ CToolSmoothing::~CToolSmoothing()
     m_graphics->SetSmoothingMode(smooth && g_drawDpi >= 300 ? SmoothingModeNone : m_saved);
 }
 
+namespace {
+float LabelBoxHeight(float textHeight) { return 1.8f * textHeight; }
+float LabelPointer(float size) { return size < 12 ? 7.0f : size / 12 * 7; }
+}  // namespace
+
+float ToolLabelExtent(const CString& family, UINT style, float size)
+{
+    const float h = CGraphRenderer::MeasureText(L"0", family, size, style).Height;
+    // The box's edge is rounded to whole pixels: one more keeps its rim clear.
+    return std::ceil(LabelBoxHeight(h) + LabelPointer(size)) + 1;
+}
+
 void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdiplus::PointF& anchor, bool pointerDown,
                    bool rotate, const CString& family, UINT style, float size, LXGraphics::CShadowPath* shadow,
                    int elevation, float alpha)
@@ -93,11 +105,11 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
     if (!graphics || !std::isfinite(anchor.X) || !std::isfinite(anchor.Y)) return;
     const SizeF measured = CGraphRenderer::MeasureText(text, family, size, style);
     const float h = measured.Height, w = measured.Width;
-    const float radius = 0.9f * h, boxHeight = 1.8f * h;
+    const float radius = 0.9f * h, boxHeight = LabelBoxHeight(h);
     // Whole pixels for the box and its tip, so that a label that moves keeps its shape and its
     // cached shadow.
     const float boxWidth = std::ceil(w + boxHeight);
-    const float pointer = size < 12 ? 7.0f : size / 12 * 7;
+    const float pointer = LabelPointer(size);
     const PointF at(std::floor(anchor.X + 0.5f), std::floor(anchor.Y + 0.5f));
 
     const float left = std::floor(at.X - boxWidth / 2), right = std::floor(left + boxWidth);

@@ -31,6 +31,14 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
                    bool rotate, const CString& family, UINT style, float size, LXGraphics::CShadowPath* shadow,
                    int elevation, float alpha);
 
+// How far such a label reaches from its anchor, pointer included, for text of this font.
+float ToolLabelExtent(const CString& family, UINT style, float size);
+
+// How far the cursor's d-spacing readout reaches above the plot: the room a title needs to keep
+// clear of it.
+class CDiffractionSettings;
+float CursorReadoutExtent(const CDiffractionSettings& settings);
+
 // A tool's stroke changes the smoothing mode; the saved one comes back, except that smoothing is
 // not brought back at 300 dots per inch and above.
 class CToolSmoothing

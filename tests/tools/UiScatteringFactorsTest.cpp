@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -177,4 +179,40 @@ TEST(UiScatteringFactors, EveryColumnIsEditedWhereItShows) {
   ASSERT_TRUE(std::regex_search(run.out, list, std::regex("\n3503: (-?\\d+) -?\\d+ (\\d+) \\d+\n"))) << run.out;
   EXPECT_GE(std::stoi(editor[1]), std::stoi(list[1])) << run.out;
   EXPECT_LE(std::stoi(editor[1]) + std::stoi(editor[2]), std::stoi(list[1]) + std::stoi(list[2])) << run.out;
+}
+
+// The cursor's readouts stand clear of the title: switched on in the middle of the graph, under
+// the title's centre, the cursor changes no pixel of the rows the title is drawn in.
+TEST(UiScatteringFactors, CursorReadoutsLeaveTheTitleAlone) {
+  const fs::path folder = Fresh("ui-asf-readout");
+  const UiRun run = RunScript(folder, "readout",
+                              "command 33370\ncell 3503 29 2\ncell 3503 30 2 ctrl\ncell 3503 31 2 ctrl\n"
+                              "shot " + (folder / "off.png").string() + " dialog\n"
+                              "click 3502\n"
+                              "shot " + (folder / "on.png").string() + " dialog\nrect 3502\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::smatch graph;
+  ASSERT_TRUE(std::regex_search(run.out, graph, std::regex("\n3502: (\\d+) (\\d+) (\\d+) (\\d+)\n"))) << run.out;
+  const int left = std::stoi(graph[1]), top = std::stoi(graph[2]), width = std::stoi(graph[3]);
+  const QImage off = QImage((folder / "off.png").string().c_str()).convertToFormat(QImage::Format_RGB32);
+  const QImage on = QImage((folder / "on.png").string().c_str()).convertToFormat(QImage::Format_RGB32);
+  ASSERT_FALSE(off.isNull());
+  ASSERT_EQ(off.size(), on.size());
+  auto inked = [&](int y) {
+    for (int x = left; x < left + width; ++x)
+      if (qGray(off.pixel(x, y)) < 128) return true;
+    return false;
+  };
+  // The title: the first run of rows with dark pixels from the graph's top.
+  int y = top;
+  while (y < off.height() && !inked(y)) ++y;
+  const int titleTop = y;
+  while (y < off.height() && inked(y)) ++y;
+  ASSERT_GT(y - titleTop, 5) << "no title found";
+  int changed = 0, elsewhere = 0;
+  for (int row = top; row < off.height(); ++row)
+    for (int x = left; x < left + width; ++x)
+      if (off.pixel(x, row) != on.pixel(x, row)) ++(row >= titleTop && row < y ? changed : elsewhere);
+  EXPECT_GT(elsewhere, 500) << "the cursor was not drawn";
+  EXPECT_EQ(changed, 0) << "rows " << titleTop << " to " << y;
 }
