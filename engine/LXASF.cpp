@@ -129,7 +129,7 @@ CSiteSpecies::CSiteSpecies(const wchar_t* name, double occupancy) : m_name(name)
   LookupScatteringFactors();
 }
 
-void CSiteSpecies::LookupScatteringFactors() {
+bool CSiteSpecies::LookupScatteringFactors() {
   bool found = false;
   {
     CASFPrefArray& table = GetScatteringFactorTable();
@@ -148,6 +148,7 @@ void CSiteSpecies::LookupScatteringFactors() {
     // Reported, not thrown: the species keeps its name, occupancy and the default record.
     CLXXUnableToMatchScattering(kLXSeverityMessage, 0, 0).Report();
   }
+  return found;
 }
 
 double CSiteSpecies::GetScatteringFactor(double d, int radiation) const {

@@ -54,8 +54,8 @@ public:
   CSiteSpecies(const wchar_t* name, double occupancy);
 
   // First record of the "ASF" table whose symbol equals the name in its first 9 characters;
-  // the default record and the mismatch alert when none does.
-  void LookupScatteringFactors();
+  // the default record and the mismatch alert when none does. True when a record matched.
+  bool LookupScatteringFactors();
 
   // d: d-spacing in Å. Already multiplied by the occupancy.
   double GetScatteringFactor(double d, int radiation) const;

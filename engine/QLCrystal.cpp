@@ -405,33 +405,41 @@ private:
 
 void CQLCrystal::MergeCoincidentSites()
 {
-    // Sites that stay, in order; a site merging into an earlier one takes the first that fits,
-    // found through the grid rather than by comparing all pairs.
-    std::vector<CQLSite> kept;
-    kept.reserve(m_sites.size());
+    // Sites that stay are moved to the front, in order; a site merging into an earlier one takes
+    // the first that fits, found through the grid rather than by comparing all pairs. The grid is
+    // made when the first site looks for a partner: full sites never do, and a large file of
+    // them needs neither the grid nor a second list of sites.
+    std::size_t keptCount = 0;
     CSiteGrid grid;
-    for (CQLSite& site : m_sites)
+    std::size_t inGrid = 0;
+    for (std::size_t n = 0; n < m_sites.size(); ++n)
     {
+        CQLSite& site = m_sites[n];
         const QLPosition position = {site.m_x, site.m_y, site.m_z};
         const double occS = site.TotalOccupancy();
-        std::size_t target = kept.size();
+        std::size_t target = keptCount;
         if (site.m_species.empty() || occS < 0.9999)
+        {
+            for (; inGrid < keptCount; ++inGrid)
+                grid.Add({m_sites[inGrid].m_x, m_sites[inGrid].m_y, m_sites[inGrid].m_z}, inGrid);
             grid.ForEachNear(position, [&](std::size_t j) {
                 if (j >= target)
                     return;
-                const CQLSite& earlier = kept[j];
+                const CQLSite& earlier = m_sites[j];
                 if (WithinTolerance(position, {earlier.m_x, earlier.m_y, earlier.m_z}) &&
                     occS <= 1.0 - earlier.TotalOccupancy() + kOccupancyTolerance &&
                     SameDisplacement(site.m_displacement.get(), earlier.m_displacement.get()))
                     target = j;
             });
-        if (target == kept.size())
+        }
+        if (target == keptCount)
         {
-            grid.Add(position, kept.size());
-            kept.push_back(std::move(site));
+            if (n != keptCount)
+                m_sites[keptCount] = std::move(site);
+            ++keptCount;
             continue;
         }
-        CQLSite& earlier = kept[target];
+        CQLSite& earlier = m_sites[target];
         for (const auto& species : site.m_species)
         {
             auto same = std::find_if(earlier.m_species.begin(), earlier.m_species.end(),
@@ -442,9 +450,11 @@ void CQLCrystal::MergeCoincidentSites()
                 earlier.m_species.push_back(species);
         }
     }
-    m_sites = std::move(kept);
+    m_sites.erase(m_sites.begin() + static_cast<std::ptrdiff_t>(keptCount), m_sites.end());
+    // A site of one species has nothing to sort, and stable_sort would still ask for a buffer.
     for (auto& site : m_sites)
-        std::stable_sort(site.m_species.begin(), site.m_species.end(), CompareSpeciesByOccupancyOnly);
+        if (site.m_species.size() > 1)
+            std::stable_sort(site.m_species.begin(), site.m_species.end(), CompareSpeciesByOccupancyOnly);
 }
 
 void CQLCrystal::SplitMultiPositionSites()

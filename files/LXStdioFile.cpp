@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <sys/mman.h>
 
 template <class Base>
 CLXStdioFile<Base>::~CLXStdioFile() {
@@ -166,6 +167,11 @@ uint64_t CLXStdioFile<Base>::GetLength() const {
   if (!m_stream) return 0;
   LARGE_INTEGER size{0};
   return ::GetFileSizeEx(this->m_hFile, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+}
+
+template <class Base>
+void CLXStdioFile<Base>::ReleaseViewPages() {
+  if (m_mapped && m_view) madvise(m_view, m_length, MADV_DONTNEED);
 }
 
 template <class Base>

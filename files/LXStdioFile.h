@@ -65,6 +65,30 @@ class CLXStdioFile : public Base {
     }
     return m_stream ? std::fseek(m_stream, static_cast<int32_t>(offset), SEEK_SET) : -1;
   }
+  // Appends the characters before the first for which stop(c) holds to out, leaving that one
+  // unread; returns it, or -1 at end of file. Over a mapped file a run is copied at once.
+  template <class Stop>
+  int AppendUntil(std::string& out, Stop stop) {
+    if (m_mapped) {
+      const uint8_t* p = m_cursor;
+      while (p <= m_last && !stop(static_cast<int>(*p))) ++p;
+      out.append(reinterpret_cast<const char*>(m_cursor), static_cast<size_t>(p - m_cursor));
+      m_cursor = const_cast<uint8_t*>(p);
+      return p <= m_last ? static_cast<int>(*p) : -1;
+    }
+    for (;;) {
+      const int c = NextChar();
+      if (c < 0) return -1;
+      if (stop(c)) {
+        PushBack(c);
+        return c;
+      }
+      out += static_cast<char>(c);
+    }
+  }
+  // Gives the pages of a mapped file back to the system: read again from the file when next
+  // touched, so a parser that is done with a large file's text does not hold it beside its results.
+  void ReleaseViewPages();
   void SkipLine();
   // Reads one line without its end (CR, LF or CR-LF) into buffer, keeping at most size - 1
   // bytes and dropping the rest of the line. Returns the bytes kept, or -1 at end of file.

@@ -138,6 +138,7 @@ void CQLCIFFile::ReadBlock(uint32_t index) {
       if (passed == index) {
         SeekTo(static_cast<long>(block.m_start));
         ParseBlock();
+        ReleaseViewPages();
       }
       if (block.m_flag) ++passed;
     }

@@ -3,9 +3,12 @@
 // QLCIFSites.cpp, the writer in QLCIFWriter.cpp.
 #pragma once
 
+#include "LXASF.h"
 #include "LXStdioFile.h"
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -17,34 +20,59 @@ LX_DECLARE_EXCEPTION(CLXXFileCIFMissingDataInLoop, CLXXQLFile, 22832);
 LX_DECLARE_EXCEPTION(CLXXFileCIFReadError, CLXXQLFile, 22834);
 LX_DECLARE_EXCEPTION(CLXXFileCIFUnexpectedItem, CLXXQLFile, 22836);
 
-// One row of the atom-site loops; every value is optional.
+// One row of the atom-site loops; every value is optional. Kept small, as a file may hold
+// hundreds of thousands: the tensors, which few rows give, live apart.
 struct CIFSiteRecord {
   static constexpr int kMaxLabel = 6;
 
-  std::wstring label;  // at most six characters, white space removed
-  bool hasLabel = false;
-  uint16_t elementCode = 0;
-  bool hasElement = false;
-  double xyz[3] = {0, 0, 0};
-  bool hasXyz[3] = {false, false, false};
-  double su[3] = {0, 0, 0};
-  bool hasSu[3] = {false, false, false};
-  double occupancy = 1.0;
-  bool hasOccupancy = false;
-  double uIso = 0;
-  bool hasUIso = false;
-  double u[9] = {};  // 11 12 13 21 22 23 31 32 33
-  bool hasU[9] = {};
-  double bIso = 0;
-  bool hasBIso = false;
-  double b[9] = {};
-  bool hasB[9] = {};
+  struct Tensors {
+    double u[9] = {};  // 11 12 13 21 22 23 31 32 33
+    double b[9] = {};
+    bool hasU[9] = {};
+    bool hasB[9] = {};
+  };
 
+  std::wstring label;  // white space removed
+  double xyz[3] = {0, 0, 0};
+  double su[3] = {0, 0, 0};
+  double occupancy = 1.0;
+  double uIso = 0;
+  double bIso = 0;
+  std::unique_ptr<Tensors> tensors;  // null while no tensor item was read
+  uint16_t elementCode = 0;
+  bool hasLabel = false;
+  bool hasElement = false;
+  bool hasXyz[3] = {false, false, false};
+  bool hasSu[3] = {false, false, false};
+  bool hasOccupancy = false;
+  bool hasUIso = false;
+  bool hasBIso = false;
+
+  Tensors& MutableTensors();
   bool IsEmpty() const;
   bool HasDisplacement() const;
   // Whether `committed` may be merged into `into`: no value in both, and equal labels.
   static bool CanMerge(const CIFSiteRecord& committed, const CIFSiteRecord& into);
   static void MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst);
+};
+
+// The site records of a block, in chunks: a long list grows without copies, and the chunks
+// already turned into sites are freed while the rest are.
+class CIFSiteRecordList {
+ public:
+  size_t size() const { return m_size; }
+  CIFSiteRecord& operator[](size_t i) { return m_chunks[i / kChunk][i % kChunk]; }
+  const CIFSiteRecord& operator[](size_t i) const { return m_chunks[i / kChunk][i % kChunk]; }
+  void push_back(CIFSiteRecord&& record);
+  void clear();
+  // Frees the chunks wholly before `record`; the records there must not be used again.
+  void ReleaseBefore(size_t record);
+
+ private:
+  static constexpr size_t kChunk = 4096;
+  std::vector<std::vector<CIFSiteRecord>> m_chunks;
+  size_t m_size = 0;
+  size_t m_released = 0;  // chunks freed, from the first
 };
 
 class CQLCIFFile : public CLXStdioFile<CQlwFile> {
@@ -73,15 +101,38 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
 
   // Used directly by the tests: the crystal that the item handlers fill.
   void SetCrystal(CQLCrystal* crystal) { m_crystal = crystal; }
-  const std::vector<CIFSiteRecord>& Records() const { return m_records; }
+  const CIFSiteRecordList& Records() const { return m_records; }
   void FinishStructure();
 
  protected:
   CQLCrystal* m_crystal = nullptr;
-  std::vector<CIFSiteRecord> m_records;
-  // Where the records stand, so that a commit finds its partner without a search of them all:
-  // by label, and those without one (both in list order).
-  std::unordered_map<std::wstring, std::vector<size_t>> m_recordsByLabel;
+  CIFSiteRecordList m_records;
+  // Where the records stand, so that a commit finds its partner without a search of them all: by
+  // label, a chain through m_nextWithLabel from the first record of each label, and those without
+  // one (both in list order). Built at the first commit that may merge: rows of the first loop
+  // never do, and a file of one loop never needs it.
+  struct LabelHash {
+    using is_transparent = void;
+    const CIFSiteRecordList* records;
+    size_t operator()(std::wstring_view label) const { return std::hash<std::wstring_view>()(label); }
+    size_t operator()(size_t record) const { return (*this)(std::wstring_view((*records)[record].label)); }
+  };
+  struct LabelEqual {
+    using is_transparent = void;
+    const CIFSiteRecordList* records;
+    std::wstring_view Of(std::wstring_view label) const { return label; }
+    std::wstring_view Of(size_t record) const { return (*records)[record].label; }
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const { return Of(a) == Of(b); }
+  };
+  struct LabelChain {
+    size_t last;
+  };
+  // Keyed by the chain's first record, looked up by label text.
+  std::unordered_map<size_t, LabelChain, LabelHash, LabelEqual> m_recordsByLabel{
+      0, LabelHash{&m_records}, LabelEqual{&m_records}};
+  std::vector<size_t> m_nextWithLabel;  // the next record of the same label, or SIZE_MAX
+  bool m_recordsIndexed = false;
   std::vector<size_t> m_unlabelledRecords;
   size_t m_unlabelledFirst = 0;
   CIFSiteRecord m_current;
@@ -112,16 +163,32 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   // Which handler reads an item, from its lower-cased name; a loop finds it once for each column.
   enum class ItemKind { kOther, kDatabase, kSymmetry, kCell, kAtomSite };
   static ItemKind KindOfItem(const std::string& name);
-  // name: rawName lower-cased; kind: KindOfItem(name).
-  void DispatchItem(ItemKind kind, const std::string& name, const std::string& rawName, const std::string& value);
+  // Which value of a site record an atom-site item sets, from its lower-cased name: one of the
+  // kAtom… codes, kAtomU + i or kAtomB + i for the tensor element i (row-major).
+  enum : int { kAtomOther = 0, kAtomLabel, kAtomType, kAtomX, kAtomY, kAtomZ, kAtomOccupancy, kAtomUIso, kAtomBIso,
+               kAtomU = 16, kAtomB = 32 };
+  static int AtomFieldOfItem(const std::string& name);
+  // An item's name as the handlers need it: found once for a loop's column, not once for each value.
+  struct ItemColumn {
+    std::string rawName;
+    std::string name;  // lower-cased
+    ItemKind kind = ItemKind::kOther;
+    int atomField = kAtomOther;
+  };
+  static ItemColumn ColumnOfItem(const std::string& rawName);
+  void DispatchItem(const ItemColumn& column, const std::string& value);
   bool HandleCellItem(const std::string& name, const std::string& value);
   void HandleSymmetryItem(const std::string& name, const std::string& value);
-  void HandleAtomSiteItem(const std::string& name, const std::string& value);
+  void HandleAtomSiteItem(int atomField, const std::string& value);
   void CommitRecord();
+  void IndexRecords();
+  void IndexRecord(size_t record);
   size_t FindMergeTarget() const;
   void ClearRecords();
   void ValidateDisplacement(CIFSiteRecord& record);
   bool BuildSite(CIFSiteRecord& record, CQLSite& site);
+  CSiteSpecies SpeciesOf(uint16_t elementCode, double occupancy);
+  std::unordered_map<uint16_t, CSiteSpecies> m_speciesByElement;
   void BuildSites();
 
   // Logs a reader warning in red; `count` adds it to the warnings counter.
@@ -133,8 +200,12 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   }
 };
 
+// The number in text when it is a plain decimal ([-]digits[.digits]), read as "%f" reads it; false
+// for any other text, which the caller then reads the long way.
+bool ReadPlainDecimal(const std::string& text, float& out);
+
 // A value as CIF syntax lets it stand: bare where it can, else quoted, else as a text field.
 std::string CifValueText(const std::string& text, bool alwaysQuote);
 
-// Sort order of sites read from text files: letters alike, then by the trailing number (O2 before O10).
-bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b);
+// Sorts sites read from text files, stably: letters alike, then by the trailing number (O2 before O10).
+void SortSitesByLogicalLabel(std::vector<CQLSite>& sites);

@@ -7,6 +7,7 @@
 #include "Status.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -79,6 +80,26 @@ void FinishValue(std::string& text) {
 }
 }  // namespace
 
+bool ReadPlainDecimal(const std::string& text, float& out) {
+  // Only [-]digits[.digits]: there from_chars and strtof agree, both rounding to nearest.
+  size_t i = text.size() && text[0] == '-' ? 1 : 0;
+  bool digits = false, point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (!digits) return false;
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, out);
+  return result.ec == std::errc() && result.ptr == end;
+}
+
 bool CQLCIFFile::ParseNumberWithSU(const std::string& input, double& value, double& su, bool& hasSU) {
   value = 0;
   su = 0;
@@ -86,6 +107,11 @@ bool CQLCIFFile::ParseNumberWithSU(const std::string& input, double& value, doub
   if (input.empty()) {
     value = kNoNumber;
     return false;
+  }
+  // Most values of a large file are plain decimals, with no uncertainty and no exponent.
+  if (float plain; ReadPlainDecimal(input, plain)) {
+    value = plain;
+    return true;
   }
   std::string text = input;
   bool hasExponent = false;
@@ -192,6 +218,8 @@ bool CQLCIFFile::ReadValue(std::string& out) {
           wordStart = Position() - 1;
           out += static_cast<char>(c);
           state = kBare;
+          // The rest of the word at once; the character that ends it is read below.
+          AppendUntil(out, [](int n) { return IsCIFWhite(n) || IsIllegal(n); });
         }
         break;
       case kSingle:
@@ -212,6 +240,7 @@ bool CQLCIFFile::ReadValue(std::string& out) {
           Warn(true, 2604, c);
         } else {
           out += static_cast<char>(c);
+          AppendUntil(out, [quote](int n) { return n == quote || n == '\n' || n == '\r' || IsIllegal(n); });
         }
         break;
       }
@@ -316,22 +345,16 @@ void CQLCIFFile::ReadLoop() {
   if (names.empty()) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, CString(L"loop_"));
   const CString first(names[0].c_str());
   if (!CheckLoop(names.size())) throw CLXXFileCIFInvalidLoop(kLXSeverityMessage, 0, __LINE__, first);
-  // Lower-cased once for the loop, not once for each of its values.
-  std::vector<std::string> lowerNames;
-  std::vector<ItemKind> kinds;
-  lowerNames.reserve(names.size());
-  kinds.reserve(names.size());
-  for (const std::string& name : names) {
-    lowerNames.push_back(Lower(name));
-    kinds.push_back(KindOfItem(lowerNames.back()));
-  }
+  std::vector<ItemColumn> columns;
+  columns.reserve(names.size());
+  for (const std::string& name : names) columns.push_back(ColumnOfItem(name));
   m_committedRows = 0;
   std::string value;
   for (uint64_t row = 0; row < m_loopRows; ++row) {
     if (!AtValue()) throw CLXXFileCIFMissingDataInLoop(kLXSeverityMessage, 0, __LINE__, first);
     for (size_t i = 0; i < names.size(); ++i) {
       if (!ReadValue(value)) throw CLXXFileCIFMissingDataInLoop(kLXSeverityMessage, 0, __LINE__, first);
-      DispatchItem(kinds[i], lowerNames[i], names[i], value);
+      DispatchItem(columns[i], value);
     }
   }
   CommitRecord();
@@ -339,8 +362,16 @@ void CQLCIFFile::ReadLoop() {
 }
 
 void CQLCIFFile::DispatchItem(const std::string& rawName, const std::string& value) {
-  const std::string name = Lower(rawName);
-  DispatchItem(KindOfItem(name), name, rawName, value);
+  DispatchItem(ColumnOfItem(rawName), value);
+}
+
+CQLCIFFile::ItemColumn CQLCIFFile::ColumnOfItem(const std::string& rawName) {
+  ItemColumn column;
+  column.rawName = rawName;
+  column.name = Lower(rawName);
+  column.kind = KindOfItem(column.name);
+  if (column.kind == ItemKind::kAtomSite) column.atomField = AtomFieldOfItem(column.name);
+  return column;
 }
 
 CQLCIFFile::ItemKind CQLCIFFile::KindOfItem(const std::string& name) {
@@ -351,10 +382,11 @@ CQLCIFFile::ItemKind CQLCIFFile::KindOfItem(const std::string& name) {
   return ItemKind::kOther;
 }
 
-void CQLCIFFile::DispatchItem(ItemKind kind, const std::string& name, const std::string& rawName,
-                              const std::string& value) {
+void CQLCIFFile::DispatchItem(const ItemColumn& column, const std::string& value) {
   if (value.empty()) return;
-  switch (kind) {
+  const std::string& name = column.name;
+  const std::string& rawName = column.rawName;
+  switch (column.kind) {
     case ItemKind::kDatabase:
       if (m_blockName.CompareNoCase(L"global") == 0) m_blockName = CString(value.c_str());
       break;
@@ -363,7 +395,7 @@ void CQLCIFFile::DispatchItem(ItemKind kind, const std::string& name, const std:
       if (!HandleCellItem(name, value))
         throw CLXXFileCIFReadError(kLXSeverityMessage, 0, __LINE__, CString(rawName.c_str()), CString(value.c_str()));
       break;
-    case ItemKind::kAtomSite: HandleAtomSiteItem(name, value); break;
+    case ItemKind::kAtomSite: HandleAtomSiteItem(column.atomField, value); break;
     case ItemKind::kOther: break;
   }
 }

@@ -5,6 +5,7 @@
 #include "LXUtils.h"
 #include "QLCrystal.h"
 #include "Status.h"
+#include "WorkerTeam.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -16,6 +17,7 @@
 namespace {
 // "%f" read as single precision, 0 when nothing parses.
 double ScanFloat(const std::string& text) {
+  if (float plain; ReadPlainDecimal(text, plain)) return plain;
   char* end = nullptr;
   const float v = strtof_l(text.c_str(), &end, qlw::CNumericLocale());
   return end == text.c_str() ? 0.0 : static_cast<double>(v);
@@ -24,21 +26,31 @@ double ScanFloat(const std::string& text) {
 bool DisplacementReadable(const CIFSiteRecord& r) {
   auto finite = [](double v, bool has) { return !has || std::isfinite(v); };
   if (!finite(r.uIso, r.hasUIso) || !finite(r.bIso, r.hasBIso)) return false;
-  for (int i = 0; i < 9; ++i)
-    if (!finite(r.u[i], r.hasU[i]) || !finite(r.b[i], r.hasB[i])) return false;
+  if (const CIFSiteRecord::Tensors* t = r.tensors.get())
+    for (int i = 0; i < 9; ++i)
+      if (!finite(t->u[i], t->hasU[i]) || !finite(t->b[i], t->hasB[i])) return false;
   return true;
 }
+
+constexpr size_t kNoRecord = SIZE_MAX;
 }  // namespace
 
 // ----- records -----
+
+CIFSiteRecord::Tensors& CIFSiteRecord::MutableTensors() {
+  if (!tensors) tensors = std::make_unique<Tensors>();
+  return *tensors;
+}
 
 bool CIFSiteRecord::IsEmpty() const {
   return !hasElement && !hasXyz[0] && !hasXyz[1] && !hasXyz[2] && !hasOccupancy && !HasDisplacement();
 }
 
 bool CIFSiteRecord::HasDisplacement() const {
-  return hasUIso || hasBIso || std::any_of(hasU, hasU + 9, [](bool b) { return b; }) ||
-         std::any_of(hasB, hasB + 9, [](bool b) { return b; });
+  if (hasUIso || hasBIso) return true;
+  if (!tensors) return false;
+  return std::any_of(tensors->hasU, tensors->hasU + 9, [](bool b) { return b; }) ||
+         std::any_of(tensors->hasB, tensors->hasB + 9, [](bool b) { return b; });
 }
 
 bool CIFSiteRecord::CanMerge(const CIFSiteRecord& a, const CIFSiteRecord& b) {
@@ -48,8 +60,9 @@ bool CIFSiteRecord::CanMerge(const CIFSiteRecord& a, const CIFSiteRecord& b) {
     return false;
   for (int i = 0; i < 3; ++i)
     if (both(a.hasXyz[i], b.hasXyz[i])) return false;
-  for (int i = 0; i < 9; ++i)
-    if (both(a.hasU[i], b.hasU[i]) || both(a.hasB[i], b.hasB[i])) return false;
+  if (a.tensors && b.tensors)
+    for (int i = 0; i < 9; ++i)
+      if (both(a.tensors->hasU[i], b.tensors->hasU[i]) || both(a.tensors->hasB[i], b.tensors->hasB[i])) return false;
   if (!a.hasLabel || !b.hasLabel) return true;
   // Whole labels only: O1's tensor must never land on O10.
   return a.label == b.label;
@@ -65,70 +78,168 @@ void CIFSiteRecord::MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst) {
   if (src.hasOccupancy) dst.occupancy = src.occupancy, dst.hasOccupancy = true;
   if (src.hasUIso) dst.uIso = src.uIso, dst.hasUIso = true;
   if (src.hasBIso) dst.bIso = src.bIso, dst.hasBIso = true;
+  if (!src.tensors) return;
+  const Tensors& from = *src.tensors;
+  Tensors& to = dst.MutableTensors();
   for (int i = 0; i < 9; ++i) {
-    if (src.hasU[i]) dst.u[i] = src.u[i], dst.hasU[i] = true;
-    if (src.hasB[i]) dst.b[i] = src.b[i], dst.hasB[i] = true;
+    if (from.hasU[i]) to.u[i] = from.u[i], to.hasU[i] = true;
+    if (from.hasB[i]) to.b[i] = from.b[i], to.hasB[i] = true;
   }
 }
 
 // ----- item handler -----
 
-void CQLCIFFile::HandleAtomSiteItem(const std::string& name, const std::string& value) {
-  CIFSiteRecord& r = m_current;
-  // A repeated item starts the next row's record.
+int CQLCIFFile::AtomFieldOfItem(const std::string& name) {
+  static const std::pair<const char*, int> kFields[] = {
+      {"_atom_site_label", kAtomLabel},       {"_atom_site_aniso_label", kAtomLabel},
+      {"_atom_site_type_symbol", kAtomType},  {"_atom_site_fract_x", kAtomX},
+      {"_atom_site_fract_y", kAtomY},         {"_atom_site_fract_z", kAtomZ},
+      {"_atom_site_occupancy", kAtomOccupancy}, {"_atom_site_u_iso_or_equiv", kAtomUIso},
+      {"_atom_site_b_iso_or_equiv", kAtomBIso},
+  };
+  for (const auto& [itemName, field] : kFields)
+    if (name == itemName) return field;
+  // _atom_site_aniso_u_ij or _b_ij, i and j 1 to 3.
+  static constexpr std::string_view kTensorPrefix = "_atom_site_aniso_";
+  const size_t n = kTensorPrefix.size();
+  if (name.size() != n + 4 || name.compare(0, n, kTensorPrefix) != 0 || name[n + 1] != '_') return kAtomOther;
+  const char kind = name[n];
+  const int row = name[n + 2] - '1', column = name[n + 3] - '1';
+  if ((kind != 'u' && kind != 'b') || row < 0 || row > 2 || column < 0 || column > 2) return kAtomOther;
+  return (kind == 'u' ? kAtomU : kAtomB) + 3 * row + column;
+}
+
+void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
+  // A repeated item starts the next row's record: each case asks before it sets a value.
   auto field = [this](bool present) {
     if (present) CommitRecord();
   };
-  if (name == "_atom_site_label" || name == "_atom_site_aniso_label") {
-    field(r.hasLabel);
-    std::wstring label;
-    for (wchar_t ch : std::wstring(CString(value.c_str()).GetString()))
-      if (!std::iswspace(static_cast<wint_t>(ch))) label += ch;
-    r.label = label;
-    r.hasLabel = true;
-    return;
-  }
-  if (name == "_atom_site_type_symbol") {
-    field(r.hasElement);
-    r.elementCode = ElementCodeFromString(CString(value.c_str()));
-    r.hasElement = true;
-    return;
-  }
-  static const char* const kCoordinates[] = {"_atom_site_fract_x", "_atom_site_fract_y", "_atom_site_fract_z"};
-  for (int i = 0; i < 3; ++i) {
-    if (name != kCoordinates[i]) continue;
-    field(r.hasXyz[i]);
-    bool hasSU = false;
-    ParseNumberWithSU(value, r.xyz[i], r.su[i], hasSU);
-    r.hasXyz[i] = true;
-    r.hasSu[i] = hasSU;
-    return;
-  }
-  auto setScalar = [&](double& v, bool& has) {
-    field(has);
-    v = ScanFloat(value);
-    has = true;
+  auto setScalar = [&](double CIFSiteRecord::*v, bool CIFSiteRecord::*has) {
+    field(m_current.*has);
+    m_current.*v = ScanFloat(value);
+    m_current.*has = true;
   };
-  if (name == "_atom_site_occupancy") return setScalar(r.occupancy, r.hasOccupancy);
-  if (name == "_atom_site_u_iso_or_equiv") return setScalar(r.uIso, r.hasUIso);
-  if (name == "_atom_site_b_iso_or_equiv") return setScalar(r.bIso, r.hasBIso);
-  // _atom_site_aniso_u_ij or _b_ij, i and j 1 to 3: matched in place, as every item of every row comes here.
-  static constexpr std::string_view kTensorPrefix = "_atom_site_aniso_";
-  const size_t n = kTensorPrefix.size();
-  if (name.size() != n + 4 || name.compare(0, n, kTensorPrefix) != 0 || name[n + 1] != '_') return;
-  const char kind = name[n];
-  const int row = name[n + 2] - '1', column = name[n + 3] - '1';
-  if ((kind != 'u' && kind != 'b') || row < 0 || row > 2 || column < 0 || column > 2) return;
-  const int i = 3 * row + column;
-  if (kind == 'u') return setScalar(r.u[i], r.hasU[i]);
-  setScalar(r.b[i], r.hasB[i]);
+  switch (atomField) {
+    case kAtomLabel: {
+      field(m_current.hasLabel);
+      std::wstring label;
+      // ASCII reads the same as UTF-8, without the decoding and its copies.
+      const bool ascii = std::all_of(value.begin(), value.end(), [](char ch) { return ch > 0; });
+      if (ascii) {
+        for (char ch : value)
+          if (!std::iswspace(static_cast<wint_t>(ch))) label += static_cast<wchar_t>(ch);
+      } else {
+        for (wchar_t ch : std::wstring(CString(value.c_str()).GetString()))
+          if (!std::iswspace(static_cast<wint_t>(ch))) label += ch;
+      }
+      m_current.label = std::move(label);
+      m_current.hasLabel = true;
+      return;
+    }
+    case kAtomType:
+      field(m_current.hasElement);
+      m_current.elementCode = ElementCodeFromString(CString(value.c_str()));
+      m_current.hasElement = true;
+      return;
+    case kAtomX:
+    case kAtomY:
+    case kAtomZ: {
+      const int i = atomField - kAtomX;
+      field(m_current.hasXyz[i]);
+      bool hasSU = false;
+      ParseNumberWithSU(value, m_current.xyz[i], m_current.su[i], hasSU);
+      m_current.hasXyz[i] = true;
+      m_current.hasSu[i] = hasSU;
+      return;
+    }
+    case kAtomOccupancy: return setScalar(&CIFSiteRecord::occupancy, &CIFSiteRecord::hasOccupancy);
+    case kAtomUIso: return setScalar(&CIFSiteRecord::uIso, &CIFSiteRecord::hasUIso);
+    case kAtomBIso: return setScalar(&CIFSiteRecord::bIso, &CIFSiteRecord::hasBIso);
+    default: break;
+  }
+  if (atomField >= kAtomU && atomField < kAtomU + 9) {
+    const int i = atomField - kAtomU;
+    field(m_current.tensors && m_current.tensors->hasU[i]);
+    CIFSiteRecord::Tensors& t = m_current.MutableTensors();
+    t.u[i] = ScanFloat(value);
+    t.hasU[i] = true;
+  } else if (atomField >= kAtomB && atomField < kAtomB + 9) {
+    const int i = atomField - kAtomB;
+    field(m_current.tensors && m_current.tensors->hasB[i]);
+    CIFSiteRecord::Tensors& t = m_current.MutableTensors();
+    t.b[i] = ScanFloat(value);
+    t.hasB[i] = true;
+  }
+}
+
+void CIFSiteRecordList::push_back(CIFSiteRecord&& record) {
+  if (m_size % kChunk == 0) {
+    m_chunks.emplace_back();
+    m_chunks.back().reserve(kChunk);
+  }
+  m_chunks.back().push_back(std::move(record));
+  ++m_size;
+}
+
+void CIFSiteRecordList::clear() {
+  m_chunks.clear();
+  m_chunks.shrink_to_fit();
+  m_size = 0;
+  m_released = 0;
+}
+
+void CIFSiteRecordList::ReleaseBefore(size_t record) {
+  for (; m_released < record / kChunk && m_released < m_chunks.size(); ++m_released)
+    std::vector<CIFSiteRecord>().swap(m_chunks[m_released]);
 }
 
 void CQLCIFFile::ClearRecords() {
   m_records.clear();
   m_recordsByLabel.clear();
-  m_unlabelledRecords.clear();
+  std::vector<size_t>().swap(m_nextWithLabel);
+  m_recordsIndexed = false;
+  std::vector<size_t>().swap(m_unlabelledRecords);
   m_unlabelledFirst = 0;
+}
+
+// Files the record at `record`, the last in the list or one that has just gained its label, under
+// its label or among the unlabelled ones; the chains stay in list order.
+void CQLCIFFile::IndexRecord(size_t record) {
+  if (m_nextWithLabel.size() < m_records.size()) m_nextWithLabel.resize(m_records.size(), kNoRecord);
+  if (!m_records[record].hasLabel) {
+    m_unlabelledRecords.push_back(record);
+    return;
+  }
+  const auto found = m_recordsByLabel.find(std::wstring_view(m_records[record].label));
+  if (found == m_recordsByLabel.end()) {
+    m_recordsByLabel.emplace(record, LabelChain{record});
+    return;
+  }
+  const size_t first = found->first;
+  LabelChain& chain = found->second;
+  if (record > chain.last) {
+    m_nextWithLabel[chain.last] = record;
+    chain.last = record;
+    return;
+  }
+  if (record < first) {
+    // It heads the chain now, and the chain is known by its first record.
+    const LabelChain moved = chain;
+    m_recordsByLabel.erase(found);
+    m_nextWithLabel[record] = first;
+    m_recordsByLabel.emplace(record, moved);
+    return;
+  }
+  size_t before = first;
+  while (m_nextWithLabel[before] < record) before = m_nextWithLabel[before];
+  m_nextWithLabel[record] = m_nextWithLabel[before];
+  m_nextWithLabel[before] = record;
+}
+
+void CQLCIFFile::IndexRecords() {
+  m_recordsByLabel.reserve(m_records.size());
+  for (size_t i = 0; i < m_records.size(); ++i) IndexRecord(i);
+  m_recordsIndexed = true;
 }
 
 // The first record that the current one may merge into, or the record count when none.
@@ -142,15 +253,14 @@ size_t CQLCIFFile::FindMergeTarget() const {
   }
   // A labelled record merges with the same label or with a record that has none: the first of
   // either list that fits.
-  static const std::vector<size_t> kNoRecords;
-  const auto found = m_recordsByLabel.find(m_current.label);
-  const std::vector<size_t>& same = found != m_recordsByLabel.end() ? found->second : kNoRecords;
   size_t best = none;
-  for (size_t i : same)
-    if (fits(i)) {
-      best = i;
-      break;
-    }
+  const auto found = m_recordsByLabel.find(std::wstring_view(m_current.label));
+  if (found != m_recordsByLabel.end())
+    for (size_t i = found->first; i != kNoRecord; i = m_nextWithLabel[i])
+      if (fits(i)) {
+        best = i;
+        break;
+      }
   for (size_t n = m_unlabelledFirst; n < m_unlabelledRecords.size(); ++n) {
     const size_t i = m_unlabelledRecords[n];
     if (i >= best) break;
@@ -161,22 +271,17 @@ size_t CQLCIFFile::FindMergeTarget() const {
 
 void CQLCIFFile::CommitRecord() {
   if (!m_current.IsEmpty()) {
+    if (!m_keepRowsApart && !m_recordsIndexed) IndexRecords();
     const size_t target = m_keepRowsApart ? m_records.size() : FindMergeTarget();
     if (target < m_records.size()) {
       CIFSiteRecord& into = m_records[target];
       const bool gainsLabel = !into.hasLabel && m_current.hasLabel;
       CIFSiteRecord::MergeInto(m_current, into);
       // It now answers to its label; its old entry among the unlabelled ones is passed over.
-      if (gainsLabel) {
-        std::vector<size_t>& same = m_recordsByLabel[into.label];
-        same.insert(std::lower_bound(same.begin(), same.end(), target), target);
-      }
+      if (gainsLabel && m_recordsIndexed) IndexRecord(target);
     } else {
-      m_records.push_back(m_current);
-      if (m_current.hasLabel)
-        m_recordsByLabel[m_current.label].push_back(target);
-      else
-        m_unlabelledRecords.push_back(target);
+      m_records.push_back(std::move(m_current));
+      if (m_recordsIndexed) IndexRecord(target);
     }
     // Entries at the front that have since gained a label are passed for good.
     while (m_unlabelledFirst < m_unlabelledRecords.size() && m_records[m_unlabelledRecords[m_unlabelledFirst]].hasLabel)
@@ -215,8 +320,10 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
     pair(2, 6);
     pair(5, 7);
   };
-  validate(r.b, r.hasB, 2601);
-  validate(r.u, r.hasU, 2602);
+  if (r.tensors) {
+    validate(r.tensors->b, r.tensors->hasB, 2601);
+    validate(r.tensors->u, r.tensors->hasU, 2602);
+  }
   if (r.hasBIso && r.bIso <= 0) {
     r.hasBIso = false;
     Warn(false, 2603, r.bIso, label);
@@ -259,7 +366,7 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
   CString siteLabel = r.label.empty() ? CString() : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel).c_str());
   if (siteLabel.IsEmpty()) siteLabel.LoadString(2600);
   site.m_label = siteLabel;
-  site.m_species.emplace_back(ElementCodeToString(r.elementCode).GetString(), occupancy);
+  site.m_species.push_back(SpeciesOf(r.elementCode, occupancy));
   site.m_x = r.xyz[0];
   site.m_y = r.xyz[1];
   site.m_z = r.xyz[2];
@@ -267,10 +374,11 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
   ValidateDisplacement(r);
   if (r.HasDisplacement()) {
     const double k = 8.0 * std::acos(-1.0) * std::acos(-1.0);
-    if (r.hasU[0] || r.hasB[0]) {
+    const CIFSiteRecord::Tensors* t = r.tensors.get();
+    if (t && (t->hasU[0] || t->hasB[0])) {
       double tensor[9];
-      const bool fromB = r.hasB[0];
-      for (int i = 0; i < 9; ++i) tensor[i] = fromB ? r.b[i] / k : r.u[i];
+      const bool fromB = t->hasB[0];
+      for (int i = 0; i < 9; ++i) tensor[i] = fromB ? t->b[i] / k : t->u[i];
       site.m_displacement =
           std::make_unique<CQLAnisoThermalEllipsoid>(tensor, m_crystal->m_aStar, m_crystal->m_bStar, m_crystal->m_cStar);
     } else if (r.hasUIso) {
@@ -282,10 +390,31 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
   return true;
 }
 
+// A species looked up in the scattering-factor table once for each element of the file: the table
+// is searched under its lock, and a large file has the same few elements on every site. A name
+// without a record is looked up again each time, so its alert is raised as often as before.
+CSiteSpecies CQLCIFFile::SpeciesOf(uint16_t elementCode, double occupancy) {
+  const auto known = m_speciesByElement.find(elementCode);
+  if (known != m_speciesByElement.end()) {
+    CSiteSpecies species = known->second;
+    species.m_occupancy = occupancy;
+    return species;
+  }
+  CSiteSpecies species;
+  species.m_name = ElementCodeToString(elementCode);
+  species.m_occupancy = occupancy;
+  if (species.LookupScatteringFactors()) m_speciesByElement.emplace(elementCode, species);
+  return species;
+}
+
 void CQLCIFFile::BuildSites() {
+  m_speciesByElement.clear();
   std::vector<CQLSite> sites;
   sites.reserve(m_records.size());
-  for (CIFSiteRecord& r : m_records) {
+  for (size_t i = 0; i < m_records.size(); ++i) {
+    // Records already built are freed as the sites grow: a large file never holds both whole.
+    m_records.ReleaseBefore(i);
+    CIFSiteRecord& r = m_records[i];
     CQLSite site;
     // A record that cannot become a site is left out, with its warning, rather than kept empty.
     if (BuildSite(r, site)) {
@@ -295,25 +424,150 @@ void CQLCIFFile::BuildSites() {
     }
   }
   m_crystal->m_sites = std::move(sites);
+  m_speciesByElement.clear();
   ClearRecords();
 }
 
 namespace {
-std::wstring LogicalKey(const CString& label) {
-  std::wstring text;
-  const std::wstring raw(label.GetString());
-  for (size_t i = 0; i < raw.size() && i < 80; ++i)
-    if (!std::iswspace(static_cast<wint_t>(raw[i]))) text += raw[i];
-  if (text.empty() || !std::iswdigit(static_cast<wint_t>(text.back()))) return text;
-  size_t start = text.size();
-  while (start > 0 && std::iswdigit(static_cast<wint_t>(text[start - 1]))) --start;
-  const std::wstring digits = text.substr(start);
-  text.erase(start);
-  text.append(80 - text.size() - digits.size(), L'#');
-  return text + digits;
-}
+// A site's sort key: its label without white space, cut at 80 characters, and when it ends in
+// digits those digits moved to the key's far end by a run of '#' up to 80 characters, so that O2
+// comes before O10 and O10 before OA. Kept as text and the length of the run, in one buffer for
+// all labels: compared through CompareKeys exactly as CompareLogically compares the written-out
+// keys, but without 80 characters made and stepped through for each label.
+class LogicalKeys {
+ public:
+  static constexpr size_t kKeyLength = 80;
 
+  explicit LogicalKeys(size_t count) { m_keys.reserve(count); }
+
+  void Add(const CString& label) {
+    Key key;
+    key.start = m_text.size();
+    const wchar_t* raw = label.GetString();
+    // Lower-cased here once: the comparison orders two characters that differ by their lower
+    // case, and one that does not differ has the same lower case. No letter lowers to a digit.
+    for (size_t i = 0; i < kKeyLength && raw[i]; ++i)
+      if (!std::iswspace(static_cast<wint_t>(raw[i])))
+        m_text.push_back(static_cast<wchar_t>(std::towlower(static_cast<wint_t>(raw[i]))));
+    key.length = m_text.size() - key.start;
+    key.head = key.length;
+    while (key.head > 0 && std::iswdigit(static_cast<wint_t>(m_text[key.start + key.head - 1]))) --key.head;
+    key.run = key.head < key.length ? kKeyLength - key.length : 0;
+    m_keys.push_back(key);
+  }
+
+  // Below, equal to or above zero as CompareLogically of the two written-out keys.
+  int CompareKeys(size_t first, size_t second) const {
+    const Key& a = m_keys[first];
+    const Key& b = m_keys[second];
+    const size_t la = a.length + a.run, lb = b.length + b.run;
+    size_t i = 0, j = 0;
+    while (i < la && j < lb) {
+      const wchar_t ca = At(a, i), cb = At(b, j);
+      if (IsDigit(ca) && IsDigit(cb)) {
+        while (At(a, i) == L'0') ++i;
+        while (At(b, j) == L'0') ++j;
+        size_t ae = i, be = j;
+        while (IsDigit(At(a, ae))) ++ae;
+        while (IsDigit(At(b, be))) ++be;
+        if (ae - i != be - j) return ae - i < be - j ? -1 : 1;
+        for (; i < ae; ++i, ++j) {
+          const wchar_t x = At(a, i), y = At(b, j);
+          if (x != y) return x < y ? -1 : 1;
+        }
+        continue;
+      }
+      if (ca == cb) {
+        // Both inside their runs of '#': equal for as long as the shorter lasts.
+        if (InRun(a, i) && InRun(b, j)) {
+          const size_t step = std::min(a.head + a.run - i, b.head + b.run - j);
+          i += step;
+          j += step;
+        } else {
+          ++i;
+          ++j;
+        }
+        continue;
+      }
+      return static_cast<wint_t>(ca) < static_cast<wint_t>(cb) ? -1 : 1;
+    }
+    if (i < la) return 1;
+    if (j < lb) return -1;
+    return 0;
+  }
+
+ private:
+  struct Key {
+    size_t start = 0;   // in m_text
+    size_t length = 0;  // characters kept from the label
+    size_t head = 0;    // of them, those before the trailing digits
+    size_t run = 0;     // the '#' between head and digits
+  };
+
+  static bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+  static bool InRun(const Key& k, size_t i) { return i >= k.head && i < k.head + k.run; }
+  // The character at i of the written-out key; 0 past its end.
+  wchar_t At(const Key& k, size_t i) const {
+    if (i < k.head) return m_text[k.start + i];
+    if (i < k.head + k.run) return L'#';
+    if (i < k.length + k.run) return m_text[k.start + i - k.run];
+    return 0;
+  }
+
+  std::vector<wchar_t> m_text;
+  std::vector<Key> m_keys;
+};
 }  // namespace
+
+void SortSitesByLogicalLabel(std::vector<CQLSite>& sites) {
+  LogicalKeys keys(sites.size());
+  for (const CQLSite& site : sites) keys.Add(site.m_label);
+  const auto less = [&](size_t a, size_t b) { return keys.CompareKeys(a, b) < 0; };
+  std::vector<size_t> order(sites.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  // A large list is sorted in pieces on the worker team, then merged; a stable sort has one
+  // result, however it is reached.
+  constexpr long kPieces = 8;
+  constexpr size_t kSortAlone = 20000;
+  if (order.size() < kSortAlone) {
+    std::stable_sort(order.begin(), order.end(), less);
+  } else {
+    std::vector<size_t> bounds(kPieces + 1);
+    for (long p = 0; p <= kPieces; ++p) bounds[p] = order.size() * static_cast<size_t>(p) / kPieces;
+    qlw::ParallelFor(kPieces, 1, true, [&](long begin, long end) {
+      for (long p = begin; p < end; ++p) std::stable_sort(order.begin() + bounds[p], order.begin() + bounds[p + 1], less);
+    });
+    std::vector<size_t> merged(order.size());
+    for (long width = 1; width < kPieces; width *= 2) {
+      const long pairs = (kPieces + 2 * width - 1) / (2 * width);
+      qlw::ParallelFor(pairs, 1, true, [&](long begin, long end) {
+        for (long pair = begin; pair < end; ++pair) {
+          const size_t first = bounds[pair * 2 * width];
+          const size_t middle = bounds[std::min(kPieces, pair * 2 * width + width)];
+          const size_t last = bounds[std::min(kPieces, pair * 2 * width + 2 * width)];
+          // On ties std::merge takes the first range's element: the earlier site stays first.
+          std::merge(order.begin() + first, order.begin() + middle, order.begin() + middle, order.begin() + last,
+                     merged.begin() + first, less);
+        }
+      });
+      order.swap(merged);
+    }
+  }
+  // Moved into place along the permutation's cycles rather than into a second list of sites.
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (order[k] == k) continue;
+    CQLSite held = std::move(sites[k]);
+    size_t j = k;
+    while (order[j] != k) {
+      const size_t from = order[j];
+      sites[j] = std::move(sites[from]);
+      order[j] = j;
+      j = from;
+    }
+    sites[j] = std::move(held);
+    order[j] = j;
+  }
+}
 
 void CQLCIFFile::FinishStructure() {
   CStatus status(3704u);
@@ -326,26 +580,7 @@ void CQLCIFFile::FinishStructure() {
   if (m_crystal->m_sites.empty()) throw CLXXFileImportNoAtoms(kLXSeverityMessage, 0, __LINE__);
   m_crystal->MergeCoincidentSites();
   CStatus::SetText(3729u);
-  // The same order as sorting by LessByLogicalLabel, with each site's key made once.
-  std::vector<CQLSite>& sites = m_crystal->m_sites;
-  std::vector<std::wstring> keys;
-  keys.reserve(sites.size());
-  for (const CQLSite& site : sites) keys.push_back(LogicalKey(site.m_label));
-  std::vector<size_t> order(sites.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return CompareLogically(keys[a].c_str(), keys[b].c_str()) < 0; });
-  std::vector<CQLSite> sorted;
-  sorted.reserve(sites.size());
-  for (size_t i : order) sorted.push_back(std::move(sites[i]));
-  sites = std::move(sorted);
+  SortSitesByLogicalLabel(m_crystal->m_sites);
   m_crystal->IdentifySpaceGroup();
   m_crystal->ExpandSitesBySymmetry();
-}
-
-// ----- sort order -----
-
-
-bool LessByLogicalLabel(const CQLSite& a, const CQLSite& b) {
-  return CompareLogically(LogicalKey(a.m_label).c_str(), LogicalKey(b.m_label).c_str()) < 0;
 }

@@ -169,7 +169,7 @@ void CQLLXTXFile::ReadBlock(uint32_t) {
   FinishSymmetry();
   m_crystal->MergeCoincidentSites();
   CStatus::SetText(3729u);
-  std::stable_sort(m_crystal->m_sites.begin(), m_crystal->m_sites.end(), LessByLogicalLabel);
+  SortSitesByLogicalLabel(m_crystal->m_sites);
   m_crystal->ExpandSitesBySymmetry();
   pattern->SetSelected(true);
   pattern->SetShown(true);

@@ -1,12 +1,16 @@
 #include "QLCIFFile.h"
 
 #include "FilesTestUtil.h"
+#include "LXUtils.h"
 #include "QLCrystal.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <cwctype>
 
 using filestest::Wide;
 using filestest::WriteScratch;
@@ -75,6 +79,40 @@ TEST(Cif, ParsesNumbersWithStandardUncertainties) {
     EXPECT_DOUBLE_EQ(v, c.value) << c.text;
     EXPECT_NEAR(su, c.su, 1e-9 + 1e-6 * c.su) << c.text;
     EXPECT_EQ(hasSU, c.hasSU) << c.text;
+  }
+}
+
+TEST(Cif, PlainDecimalsReadBitForBitAsStrtofReadsThem) {
+  std::vector<std::string> texts = {"0.25", "-0", "-0.0", ".5", "5.", "007.50", "0.1000000000000000055511151231257827",
+                                    "340282356779733661637539395458142568448",
+                                    "999999999999999999999999999999999999999999", "0.0000000000000000000000000000000000000000000014",
+                                    "0.00000000000000000000000000000000000000000000000001", "16777217", "1.00000005960464477539",
+                                    "1.0000000596046447753906250001"};  // just past a tie: rounds up
+  uint32_t state = 99;
+  for (int n = 0; n < 20000; ++n) {
+    std::string text = (n % 3 == 0) ? "-" : "";
+    for (int i = 0; i < 1 + n % 12; ++i) {
+      state = state * 1103515245u + 12345u;
+      text += static_cast<char>('0' + (state >> 16) % 10);
+      if (i == n % 5) text += '.';
+    }
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    char* end = nullptr;
+    const float expected = strtof_l(text.c_str(), &end, qlw::CNumericLocale());
+    float got = -1;
+    // Out of single precision's range the long way reads it (to infinity or zero).
+    if (!ReadPlainDecimal(text, got)) {
+      EXPECT_TRUE(std::isinf(expected) || expected == 0.0f || std::fpclassify(expected) == FP_SUBNORMAL) << text;
+      continue;
+    }
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+  }
+  // Anything else is left to the long way.
+  for (const char* text : {"", "-", ".", "1.2.3", "1e5", "+1", " 1", "1 ", "12(3)", "inf", "nan", "0x10", "1,5"}) {
+    float got = 0;
+    EXPECT_FALSE(ReadPlainDecimal(text, got)) << text;
   }
 }
 
@@ -180,6 +218,63 @@ TEST(Cif, SortsSitesByLetterThenNumber) {
                       "O10 0.1 0 0\nO2 0.2 0 0\nFe1 0.3 0 0");  // no newline at the very end
   EXPECT_EQ(Labels(Crystal(list)), (std::vector<std::wstring>{L"Fe1", L"O2", L"O10"}));
   EXPECT_FALSE(Crystal(list).m_hasDisplacements);  // no displacement given for any site
+}
+
+// The order of sorting by whole written-out keys: the label without white space (80 characters at
+// most), its trailing digits moved to the 80th column by '#', compared logically.
+std::vector<std::wstring> OrderByWrittenOutKeys(const std::vector<std::wstring>& labels) {
+  auto key = [](const std::wstring& label) {
+    std::wstring text;
+    for (size_t i = 0; i < label.size() && i < 80; ++i)
+      if (!std::iswspace(static_cast<wint_t>(label[i]))) text += label[i];
+    size_t start = text.size();
+    while (start > 0 && std::iswdigit(static_cast<wint_t>(text[start - 1]))) --start;
+    if (start == text.size()) return text;
+    const std::wstring digits = text.substr(start);
+    text.erase(start);
+    return text + std::wstring(80 - text.size() - digits.size(), L'#') + digits;
+  };
+  std::vector<std::wstring> sorted = labels;
+  std::stable_sort(sorted.begin(), sorted.end(), [&](const std::wstring& a, const std::wstring& b) {
+    return CompareLogically(key(a).c_str(), key(b).c_str()) < 0;
+  });
+  return sorted;
+}
+
+TEST(Cif, SiteSortMatchesWrittenOutKeysAndKeepsTies) {
+  std::vector<std::wstring> labels = {L"O10", L"O2", L"o3", L"O02", L"O002", L"OA", L"O#1", L"O#", L"A1B2", L"A1B10",
+                                      L"a1b3", L"Fe 1", L"Fe1", L"Fe01", L"", L"12", L"012", L"7", L"Na", L"na", L"#",
+                                      L"##9", L"Ca1234", L"Ca999", L"O'1", L"O_1"};
+  labels.push_back(std::wstring(78, L'x') + L"123");  // cut at 80: the trailing 3 is dropped
+  labels.push_back(std::wstring(79, L'x') + L"5");
+  labels.push_back(std::wstring(85, L'y'));
+  // And many short labels from a few characters that meet every branch of the comparison, enough
+  // to be sorted in pieces and merged.
+  const std::wstring alphabet = L"aA0019# _b";
+  uint32_t state = 12345;
+  for (int n = 0; n < 24000; ++n) {
+    std::wstring label;
+    state = state * 1103515245u + 12345u;
+    const int length = static_cast<int>((state >> 16) % 7);
+    for (int i = 0; i < length; ++i) {
+      state = state * 1103515245u + 12345u;
+      label += alphabet[(state >> 16) % alphabet.size()];
+    }
+    labels.push_back(label);
+  }
+  std::vector<CQLSite> sites(labels.size());
+  for (size_t i = 0; i < labels.size(); ++i) {
+    sites[i].m_label = CString(labels[i].c_str());
+    sites[i].m_x = static_cast<double>(i);  // tells equal labels apart
+  }
+  SortSitesByLogicalLabel(sites);
+  const std::vector<std::wstring> expected = OrderByWrittenOutKeys(labels);
+  ASSERT_EQ(sites.size(), expected.size());
+  std::vector<std::wstring> got;
+  for (const CQLSite& site : sites) got.push_back(site.m_label.GetString());
+  EXPECT_EQ(got, expected);
+  for (size_t i = 1; i < sites.size(); ++i)
+    if (got[i] == got[i - 1]) EXPECT_LT(sites[i - 1].m_x, sites[i].m_x) << "equal labels keep their order";
 }
 
 TEST(Cif, Utf8TextInUnquotedValuesIsKept) {

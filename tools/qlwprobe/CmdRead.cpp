@@ -6,7 +6,9 @@
 #include "QLCrystal.h"
 #include "SpaceGroups.h"
 
+#include <charconv>
 #include <cstdio>
+#include <string>
 #include <filesystem>
 #include <memory>
 
@@ -36,6 +38,16 @@ bool LoadPatterns(const std::string& path, CQLPatternList& list) {
 }
 }  // namespace qlwprobe
 
+namespace {
+// As printf's %.Nf, without its cost per call: a large structure prints hundreds of thousands of sites.
+void AppendFixed(std::string& text, double value, int decimals) {
+  char buffer[400];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
+  text.append(buffer, end);
+}
+constexpr size_t kFlushBytes = 1 << 16;
+}  // namespace
+
 static int RunRead(const std::vector<std::string>& args) {
   if (args.size() != 1) {
     std::fprintf(stderr, "usage: qlwprobe read PATH\n");
@@ -43,26 +55,42 @@ static int RunRead(const std::vector<std::string>& args) {
   }
   CQLPatternList list;
   if (!qlwprobe::LoadPatterns(args[0], list)) return 1;
+  std::string text;
   for (const auto& pattern : list) {
     const CQLCrystal* c = pattern->GetCrystal();
-    std::printf("pattern: %s\n", qlw::ToUtf8(pattern->m_title.GetString()).c_str());
+    text += "pattern: " + qlw::ToUtf8(pattern->m_title.GetString()) + "\n";
     if (!c) continue;
-    std::printf("cell: %.6f %.6f %.6f %.4f %.4f %.4f\n", c->m_a, c->m_b, c->m_c, c->m_alpha, c->m_beta, c->m_gamma);
+    char line[512];
+    std::snprintf(line, sizeof line, "cell: %.6f %.6f %.6f %.4f %.4f %.4f\n", c->m_a, c->m_b, c->m_c, c->m_alpha,
+                  c->m_beta, c->m_gamma);
+    text += line;
     const int row = FindSpaceGroupIndex(c->m_spaceGroupSymbol, c->m_originChoice);
-    std::printf("space group: %s (%d)\n", qlw::ToUtf8(c->m_spaceGroupSymbol.GetString()).c_str(),
-                row >= 0 ? g_SpaceGroupTable[row].number : 0);
+    std::snprintf(line, sizeof line, "space group: %s (%d)\n", qlw::ToUtf8(c->m_spaceGroupSymbol.GetString()).c_str(),
+                  row >= 0 ? g_SpaceGroupTable[row].number : 0);
+    text += line;
     for (const CQLSite& site : c->m_sites) {
-      std::string species;
-      for (const CSiteSpecies& s : site.m_species) {
-        char part[64];
-        std::snprintf(part, sizeof part, "%s%s:%.4f", species.empty() ? "" : " ", qlw::ToUtf8(s.m_name.GetString()).c_str(),
-                      s.m_occupancy);
-        species += part;
+      if (text.size() > kFlushBytes) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        text.clear();
       }
-      std::printf("site: %s [%s] %.6f %.6f %.6f positions %zu\n", qlw::ToUtf8(site.m_label.GetString()).c_str(),
-                  species.c_str(), site.m_x, site.m_y, site.m_z, site.m_positions.size());
+      text += "site: " + qlw::ToUtf8(site.m_label.GetString()) + " [";
+      for (size_t i = 0; i < site.m_species.size(); ++i) {
+        const CSiteSpecies& s = site.m_species[i];
+        if (i) text += ' ';
+        text += qlw::ToUtf8(s.m_name.GetString()) + ":";
+        AppendFixed(text, s.m_occupancy, 4);
+      }
+      text += "] ";
+      AppendFixed(text, site.m_x, 6);
+      text += ' ';
+      AppendFixed(text, site.m_y, 6);
+      text += ' ';
+      AppendFixed(text, site.m_z, 6);
+      text += " positions " + std::to_string(site.m_positions.size()) + "\n";
     }
   }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  qlwprobe::KeepUntilExit(std::move(list));
   return 0;
 }
 

@@ -90,6 +90,7 @@ static int RunRefl(const std::vector<std::string>& args) {
     AppendNumber(text, r->relativeIntensity, '\n', std::chars_format::general);
   }
   std::fwrite(text.data(), 1, text.size(), stdout);
+  qlwprobe::KeepUntilExit(CQLPatternPtr(pattern));
   return 0;
 }
 
