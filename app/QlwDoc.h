@@ -138,7 +138,9 @@ class CQlwDoc : public CDocument {
   bool ReadFileIntoDocument(std::uint32_t type, const CString& path);
   // Reads the file into nothing: false, after reporting why, when it cannot be opened as a document.
   static bool CanBeRead(const CString& path);
-  void AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state, bool replace);
+  // layoutRead: the file carried a window layout (a session), which a fresh window takes on.
+  void AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state, bool replace,
+                       bool layoutRead = false);
   void AddFilesFromDrop(const std::vector<CString>& paths);
   bool ReloadPatternsWithoutData(const CQLPatternList& patterns);
   BOOL OnSaveDocument(LPCWSTR path) override;

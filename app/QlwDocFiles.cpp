@@ -153,7 +153,7 @@ bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
   CRestore<bool> keepRanges(m_bKeepReadRanges,
                             replace && (type == kFileTypeSession || type == kFileTypeSessionPre6) &&
                                 std::isfinite(settings.m_visibleYMin) && settings.m_visibleYMax > settings.m_visibleYMin);
-  AddReadPatterns(list, settings, state, replace);
+  AddReadPatterns(list, settings, state, replace, type == kFileTypeSession || type == kFileTypeSessionPre6);
   SetModifiedFlag(TRUE);
   return true;
 }
@@ -183,10 +183,12 @@ bool CQlwDoc::CanBeRead(const CString& path) {
 }
 
 void CQlwDoc::AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settings, CQlwDocWindowState& state,
-                              bool replace) {
+                              bool replace, bool layoutRead) {
   CQlwDocWindow* window = GetDiffractWnd();
   const BOOL wasModified = m_bModified;
-  const bool restoreLayout = replace && !m_bLive && window && !window->HasRestoredLayout();
+  // A structure or data file has no layout of its own: the window stays where it opened (a new
+  // window cascades from the one it came from) rather than going back to the stored place.
+  const bool restoreLayout = replace && layoutRead && !m_bLive && window && !window->HasRestoredLayout();
   bool anyPending = false;
   for (const CQLPatternPtr& p : CollectPatterns(list, false, false, false)) {
     anyPending = anyPending || p->m_settingsPending != 0;

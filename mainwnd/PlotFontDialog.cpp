@@ -71,7 +71,8 @@ bool RunPlotFontDialog(CWnd* parent, PlotFontChoice& choice) {
   if (chosen.underline()) style |= kUnderline;
   if (chosen.strikeOut()) style |= kStrikeOut;
   if (chosen.weight() >= kBoldWeight) style |= kBold;
-  const std::wstring chosenFamily = chosen.family().left(kMaxFaceLength).toStdWString();
+  // The family by its own name: the dialog lists foundries that share a family apart.
+  const std::wstring chosenFamily = qlw::FamilyWithoutFoundry(chosen.family()).left(kMaxFaceLength).toStdWString();
   choice.face = CString(chosenFamily.c_str());
   // Tenths of a point, as the dialog's size list offers them.
   const double points = chosen.pointSizeF() > 0 ? chosen.pointSizeF() : chosen.pixelSize() * 72.0 / 96.0;

@@ -211,7 +211,11 @@ void CDiscloseablePane::EnableControls(const UINT* ids, bool enable) {
 void CDiscloseablePane::ShowControls(const UINT* ids, bool show) {
   for (; *ids; ++ids)
     if (HWND control = ::GetDlgItem(m_hWnd, static_cast<int>(*ids))) CUtils::ShowWindowKeepState(control, show);
-  if (show) UpdateControls(true);
+  if (!show) return;
+  // Filling the controls is a refresh: the edits it rewrites must not apply their text back.
+  LockUpdates();
+  UpdateControls(true);
+  UnlockUpdates();
 }
 
 void CDiscloseablePane::OnHeaderClicked() { Disclose(m_header.IsChecked(), false); }

@@ -1,17 +1,16 @@
 // The text pane: legend and title switches and the chart font of the document's settings.
 #include "TextPane.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
-
 #include <cmath>
 
 #include "DiffractionSettings.h"
+#include "GdiPlus.h"
 #include "Preferences.h"
 #include "QlwDoc.h"
 
 namespace {
 constexpr std::uint32_t kBold = 1, kItalic = 2;
+constexpr LONG kBoldWeight = 700;  // a face is the family's bold at exactly this weight
 
 CString StyleName(std::uint32_t style) {
   if ((style & kBold) && (style & kItalic)) return L"Bold Italic";
@@ -20,13 +19,38 @@ CString StyleName(std::uint32_t style) {
   return L"Normal";
 }
 
-QString ToQt(const CString& s) { return QString::fromStdWString(s.GetString()); }
-CString FromQt(const QString& s) { return CString(s.toStdWString().c_str()); }
-
 int SelectText(CComboBox& combo, const CString& text) {
   const int index = combo.FindStringExact(-1, text);
   if (index >= 0) combo.SetCurSel(index);
   return index;
+}
+
+CString SelectedText(const CComboBox& combo) {
+  CString text;
+  if (const int index = combo.GetCurSel(); index >= 0) combo.GetLBText(index, text);
+  return text;
+}
+
+// The faces a family has, as the style list names them.
+struct FamilyStyles {
+  bool normal = false, bold = false, italic = false, boldItalic = false;
+};
+
+// The installed family a font of that face is drawn with, in the pane's device context.
+CString DrawnFamily(HWND window, const CString& face) {
+  LOGFONTW lf{};
+  std::wcsncpy(lf.lfFaceName, face.GetString(), LF_FACESIZE - 1);
+  lf.lfCharSet = DEFAULT_CHARSET;
+  HDC dc = ::GetDC(window);
+  if (!dc) return {};
+  HFONT font = ::CreateFontIndirectW(&lf);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  WCHAR name[LF_FACESIZE] = {};
+  ::GetTextFaceW(dc, LF_FACESIZE, name);
+  ::SelectObject(dc, old);
+  ::DeleteObject(font);
+  ::ReleaseDC(window, dc);
+  return name;
 }
 }  // namespace
 
@@ -49,6 +73,23 @@ void CTextPane::DoDataExchange(CDataExchange* dx) {
   DDX_Control(dx, kColour, m_colour);
 }
 
+int CALLBACK CTextPane::EnumFamilyProc(const LOGFONTW* font, const TEXTMETRICW* metrics, DWORD fontType, LPARAM data) {
+  auto* pane = reinterpret_cast<CTextPane*>(data);
+  if (font && metrics && (fontType & TRUETYPE_FONTTYPE)) pane->m_fonts[font->lfFaceName] = Face{*font, *metrics};
+  return 1;
+}
+
+int CALLBACK CTextPane::EnumStyleProc(const LOGFONTW* font, const TEXTMETRICW*, DWORD fontType, LPARAM data) {
+  auto* styles = reinterpret_cast<FamilyStyles*>(data);
+  if (!font || !(fontType & TRUETYPE_FONTTYPE)) return 1;
+  const bool bold = font->lfWeight == kBoldWeight, italic = font->lfItalic != 0;
+  if (bold && italic) styles->boldItalic = true;
+  else if (bold) styles->bold = true;
+  else if (italic) styles->italic = true;
+  else styles->normal = true;
+  return 1;
+}
+
 BOOL CTextPane::OnInitDialog() {
   const BOOL result = CDiscloseablePane::OnInitDialog();
   SetUpField(m_sizeField, m_size, &m_sizeSpinner, 1, 300, 299, nullptr);
@@ -56,9 +97,14 @@ BOOL CTextPane::OnInitDialog() {
     m_size.SetValue(static_cast<int>(std::trunc(std::clamp(g_pPreferences->m_FontSize.Get(), 1.0f, 300.0f))), true);
     m_colour.SetColor(g_pPreferences->m_FontColor.Get().GetValue());
   }
-  // Scalable families that write Latin, by name.
-  for (const QString& family : QFontDatabase::families(QFontDatabase::Latin))
-    if (QFontDatabase::isScalable(family)) m_family.AddString(FromQt(family));
+  // One entry per family that writes Latin, by its family name.
+  if (HDC dc = ::GetDC(m_hWnd)) {
+    ::EnumFontFamiliesW(dc, nullptr, &CTextPane::EnumFamilyProc, reinterpret_cast<LPARAM>(this));
+    ::ReleaseDC(m_hWnd, dc);
+  }
+  for (const auto& [name, face] : m_fonts)
+    if (face.metrics.tmCharSet == ANSI_CHARSET) m_family.AddString(name);
+  if (g_pPreferences) SelectText(m_family, g_pPreferences->m_FontName.Get());
   UnlockUpdates();
   RefreshControls();
   return result;
@@ -70,54 +116,61 @@ void CTextPane::ListStyles(const CString& family, const CString& style) {
   // The style list depends on the family only: listed once per family.
   if (family != m_listedFamily) {
     m_style.ResetContent();
-    m_style.AddString(L"Normal");
-    const QString qt = ToQt(family);
-    bool bold = false, italic = false, boldItalic = false;
-    for (const QString& s : QFontDatabase::styles(qt)) {
-      const bool b = QFontDatabase::weight(qt, s) >= QFont::Bold, i = QFontDatabase::italic(qt, s);
-      bold |= b && !i;
-      italic |= i && !b;
-      boldItalic |= b && i;
+    FamilyStyles styles;
+    LOGFONTW lf{};
+    std::wcsncpy(lf.lfFaceName, family.GetString(), LF_FACESIZE - 1);
+    lf.lfCharSet = DEFAULT_CHARSET;
+    if (HDC dc = family.IsEmpty() ? nullptr : ::GetDC(m_hWnd)) {
+      ::EnumFontFamiliesExW(dc, &lf, &CTextPane::EnumStyleProc, reinterpret_cast<LPARAM>(&styles), 0);
+      ::ReleaseDC(m_hWnd, dc);
     }
-    if (bold) m_style.AddString(L"Bold");
-    if (italic) m_style.AddString(L"Italic");
-    if (boldItalic) m_style.AddString(L"Bold Italic");
+    if (styles.normal) m_style.AddString(L"Normal");
+    if (styles.bold) m_style.AddString(L"Bold");
+    if (styles.italic) m_style.AddString(L"Italic");
+    if (styles.boldItalic) m_style.AddString(L"Bold Italic");
+    if (m_style.GetCount() == 0) m_style.AddString(L"Normal");
     m_listedFamily = family;
   }
-  if (SelectText(m_style, style) < 0) m_style.SetCurSel(0);
+  if (SelectText(m_style, style) < 0 && SelectText(m_style, L"Normal") < 0) m_style.SetCurSel(0);
+}
+
+int CTextPane::FindFamily(const CString& name) {
+  if (name.IsEmpty()) return -1;
+  if (const int index = m_family.FindStringExact(-1, name); index >= 0) return index;
+  // A Windows face ("Arial") or a foundry-tagged name stands for the installed family drawn.
+  const Gdiplus::FontFamily family(name.GetString());
+  if (!family.IsAvailable()) return -1;
+  const CString drawn = DrawnFamily(m_hWnd, name);
+  return drawn.IsEmpty() ? -1 : m_family.FindStringExact(-1, drawn);
 }
 
 void CTextPane::OnFamilyChanged() {
   if (IsUpdateLocked()) return;
-  CString family, style;
-  const int f = m_family.GetCurSel();
-  if (f >= 0) m_family.GetLBText(f, family);
-  const int s = m_style.GetCurSel();
-  if (s >= 0) m_style.GetLBText(s, style);
+  const CString family = SelectedText(m_family), style = SelectedText(m_style);
   LockUpdates();
   ListStyles(family, style);
   UnlockUpdates();
   OnControlChanged();
 }
 
+void CTextPane::ApplyFont(CDiffractionSettings& settings) {
+  if (m_family.GetCurSel() < 0) return;
+  settings.m_fontName = SelectedText(m_family);
+  if (m_style.GetCurSel() >= 0) {
+    const CString style = SelectedText(m_style);
+    // Only bold and italic come from the list; every other bit stays.
+    std::uint32_t word = settings.m_fontStyle & ~(kBold | kItalic);
+    if (style.Find(L"Bold") >= 0) word |= kBold;
+    if (style.Find(L"Italic") >= 0) word |= kItalic;
+    settings.m_fontStyle = word;
+  }
+}
+
 bool CTextPane::ApplyChanges() {
   CQlwDoc* doc = GetDocument();
   if (!IsModified()) return false;
   if (CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr) {
-    if (const int f = m_family.GetCurSel(); f >= 0) {
-      CString family;
-      m_family.GetLBText(f, family);
-      settings->m_fontName = family;
-    }
-    if (const int s = m_style.GetCurSel(); s >= 0) {
-      CString style;
-      m_style.GetLBText(s, style);
-      // Only bold and italic come from the list; every other bit stays.
-      std::uint32_t word = settings->m_fontStyle & ~(kBold | kItalic);
-      if (style.Find(L"Bold") >= 0) word |= kBold;
-      if (style.Find(L"Italic") >= 0) word |= kItalic;
-      settings->m_fontStyle = word;
-    }
+    ApplyFont(*settings);
     if (m_sizeField.Writable()) settings->m_fontSize = static_cast<float>(m_size.m_value);
     settings->m_showLegend = IsChecked(m_legend) ? 1 : 0;
     settings->m_showPlotTitle = IsChecked(m_title);
@@ -127,19 +180,30 @@ bool CTextPane::ApplyChanges() {
   return true;
 }
 
-// A refresh shows the document's font and writes nothing back.
+// A refresh shows the document's font and writes nothing back, but for a font that cannot be
+// drawn here (the fallback shown is taken) or one named with a foundry tag (its family is taken).
 void CTextPane::UpdateControls(bool fromModel) {
   if (!fromModel) return;
   CQlwDoc* doc = GetDocument();
-  const CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr;
+  CDiffractionSettings* settings = doc ? doc->GetSettings() : nullptr;
   if (!settings) return;
-  CString family = settings->m_fontName;
-  if (SelectText(m_family, family) < 0) {
-    // Not installed: the family Qt draws it with.
-    family = FromQt(QFontInfo(QFont(ToQt(family))).family());
-    SelectText(m_family, family);
+  const CString name = settings->m_fontName;
+  int index = FindFamily(name);
+  bool takeShown = false;
+  if (index >= 0) {
+    CString listed;
+    m_family.GetLBText(index, listed);
+    takeShown = name.GetLength() > listed.GetLength() + 2 &&
+                name.Left(listed.GetLength() + 2).CompareNoCase(listed + L" [") == 0 && name.Right(1) == L"]";
+  } else {
+    // Not installed: the preference's font, else Arial.
+    index = FindFamily(g_pPreferences ? g_pPreferences->m_FontName.Get() : CString());
+    if (index < 0) index = FindFamily(L"Arial");
+    takeShown = index >= 0;
   }
-  ListStyles(family, StyleName(settings->m_fontStyle));
+  m_family.SetCurSel(index);
+  ListStyles(SelectedText(m_family), StyleName(settings->m_fontStyle));
+  if (takeShown) ApplyFont(*settings);
   const int shown = static_cast<int>(std::trunc(std::clamp(settings->m_fontSize, 1.0f, 300.0f)));
   m_sizeField.Show(shown, true);
   if (static_cast<float>(shown) != settings->m_fontSize) m_sizeField.refused = true;

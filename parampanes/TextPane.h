@@ -1,7 +1,11 @@
 // CTextPane: the Format pane for the chart's legend and title switches and its font: family,
 // style, size and colour.
 #pragma once
+#include <map>
+
 #include "DiscloseablePane.h"
+
+class CDiffractionSettings;
 
 class CTextPane : public CDiscloseablePane {
  public:
@@ -25,9 +29,26 @@ class CTextPane : public CDiscloseablePane {
   void OnFamilyChanged();
   LRESULT OnFontColour(WPARAM, LPARAM);
 
+  static int CALLBACK EnumFamilyProc(const LOGFONTW* font, const TEXTMETRICW* metrics, DWORD fontType, LPARAM data);
+  static int CALLBACK EnumStyleProc(const LOGFONTW* font, const TEXTMETRICW* metrics, DWORD fontType, LPARAM data);
+
  protected:
-  // Lists the chosen family's styles and selects `style` when listed, else "Normal".
+  struct NoCaseLess {
+    bool operator()(const CString& a, const CString& b) const { return a.CompareNoCase(b) < 0; }
+  };
+  struct Face {
+    LOGFONTW font;
+    TEXTMETRICW metrics;
+  };
+  // Lists the chosen family's styles and selects `style` when listed, else "Normal", else the first.
   void ListStyles(const CString& family, const CString& style);
+  // The family list's entry that shows the font `name`: listed as it stands, or the installed family
+  // it is drawn with; -1 for a family that is not installed.
+  int FindFamily(const CString& name);
+  // The chosen family and style into the settings' font fields.
+  void ApplyFont(CDiffractionSettings& settings);
+
+  std::map<CString, Face, NoCaseLess> m_fonts;  // the installed TrueType families by name
   CButton m_legend, m_title;
   CComboBox m_family, m_style;
   CLXEdit<int> m_size;

@@ -273,7 +273,7 @@ INT_PTR CFontDialog::DoModal() {
   const QVariant answered = dialog.property("qlwAnsweredFont");
   const QFont f = answered.isValid() ? answered.value<QFont>() : dialog.selectedFont();
   LOGFONTW lf{};
-  const std::wstring family = f.family().toStdWString();
+  const std::wstring family = qlw::FamilyWithoutFoundry(f.family()).toStdWString();
   std::wcsncpy(lf.lfFaceName, family.c_str(), LF_FACESIZE - 1);
   // Heights are character heights in pixels at the logical 96 DPI.
   const double points = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize() * 72.0 / 96.0;

@@ -198,6 +198,7 @@ typedef ICONINFO* PICONINFO;
 #define FW_DONTCARE 0
 #define FW_NORMAL 400
 #define FW_BOLD 700
+#define ANSI_CHARSET 0
 #define DEFAULT_CHARSET 1
 #define SYMBOL_CHARSET 2
 #define OUT_DEFAULT_PRECIS 0
@@ -350,12 +351,31 @@ LONG TabbedTextOutW(HDC dc, int x, int y, LPCWSTR text, int count, int tabCount,
 int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size);
 BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW metrics);
+// The family name of the font the DC draws with (an installed family); with a null name, the
+// length it needs. Answers the characters copied, the terminating null included.
+int GetTextFaceW(HDC dc, int count, LPWSTR name);
 #define TextOut TextOutW
 #define ExtTextOut ExtTextOutW
 #define TabbedTextOut TabbedTextOutW
 #define DrawText DrawTextW
 #define GetTextExtentPoint32 GetTextExtentPoint32W
 #define GetTextMetrics GetTextMetricsW
+#define GetTextFace GetTextFaceW
+
+// Installed fonts. Families are named once each, by their family name: foundries that share a
+// family are not told apart. A family that writes Latin reports ANSI_CHARSET, another
+// SYMBOL_CHARSET; scalable families are TRUETYPE_FONTTYPE. The procedure answers non-zero to go on.
+#define RASTER_FONTTYPE 0x0001
+#define TRUETYPE_FONTTYPE 0x0004
+typedef int(CALLBACK* FONTENUMPROCW)(const LOGFONTW* font, const TEXTMETRICW* metrics, DWORD fontType, LPARAM data);
+// With a null family, one call per installed family; with a family, one call per face of it
+// (weight and italic differ; an oblique face counts as italic). Answers the last procedure's answer.
+int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM data);
+// As EnumFontFamiliesW for the font's face name (empty: every family); the character set and
+// pitch of the font are not looked at.
+int EnumFontFamiliesExW(HDC dc, LPLOGFONTW font, FONTENUMPROCW proc, LPARAM data, DWORD flags);
+#define EnumFontFamilies EnumFontFamiliesW
+#define EnumFontFamiliesEx EnumFontFamiliesExW
 
 // Bitmap bits. GetDIBits fills the header when bits is null (size, bit count 32, image size), else
 // copies `lines` rows of 32-bit pixels in the header's row order.

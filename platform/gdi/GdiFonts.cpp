@@ -38,11 +38,15 @@ constexpr const char* kStyleWords[] = {"bold", "italic", "oblique", "regular", "
 
 std::mutex g_familyLock;
 
+// Lower-case names, each family both as the database spells it and without a foundry tag.
 const QSet<QString>& InstalledFamilies() {
   static QSet<QString> families;
   static bool loaded = false;
   if (!loaded && QGuiApplication::instance()) {
-    for (const QString& f : QFontDatabase::families()) families.insert(f.toLower());
+    for (const QString& f : QFontDatabase::families()) {
+      families.insert(f.toLower());
+      families.insert(qlw::FamilyWithoutFoundry(f).toLower());
+    }
     loaded = true;
   }
   return families;
@@ -50,6 +54,15 @@ const QSet<QString>& InstalledFamilies() {
 }  // namespace
 
 namespace qlw {
+// Qt tells foundries that share a family apart as "C059 [urw]" and "C059 [UKWN]"; the family
+// itself is "C059", and a font asked for by that name takes one of them.
+QString FamilyWithoutFoundry(const QString& family) {
+  const QString name = family.trimmed();
+  if (!name.endsWith(QLatin1Char(']'))) return name;
+  const int open = name.lastIndexOf(QLatin1String(" ["));
+  return open > 0 ? name.left(open).trimmed() : name;
+}
+
 bool FontFamilyInstalled(const QString& family) {
   std::lock_guard<std::mutex> lock(g_familyLock);
   return InstalledFamilies().contains(family.trimmed().toLower());
@@ -64,8 +77,11 @@ QString LookUpFamily(const QString& windowsName) {
         return QString::fromLatin1(f.installed);
     if (FontFamilyInstalled(name)) {
       std::lock_guard<std::mutex> lock(g_familyLock);
-      for (const QString& f : QFontDatabase::families())
+      const QStringList families = QFontDatabase::families();
+      for (const QString& f : families)
         if (f.toLower() == name) return f;
+      for (const QString& f : families)
+        if (FamilyWithoutFoundry(f).toLower() == name) return FamilyWithoutFoundry(f);
     }
     // Drop one trailing style word and try again.
     int space = name.lastIndexOf(QLatin1Char(' '));

@@ -40,8 +40,11 @@ QFont FontFromLogFont(const LOGFONTW& logFont);
 // "DejaVu Sans", "Arial Bold" -> the family of "Arial"); the name itself when Qt's font database
 // has it; empty when neither.
 QString MapFontFamily(const QString& windowsName);
-// True when Qt's font database has the family (Qt substitutes silently otherwise).
+// True when Qt's font database has the family (Qt substitutes silently otherwise); a family is
+// installed by its own name as well as by the foundry-tagged names Qt lists.
 bool FontFamilyInstalled(const QString& family);
+// The family name without the foundry tag Qt adds where foundries share it ("C059 [urw]" -> "C059").
+QString FamilyWithoutFoundry(const QString& family);
 
 // Image cursors made by CreateIconIndirect: the Qt cursor behind such a handle (the window layer's
 // CursorOf asks this through its resolver, installed when the first image cursor is made).

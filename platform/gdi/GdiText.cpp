@@ -3,8 +3,10 @@
 
 #include <QFontMetricsF>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cwchar>
 
 using namespace qlw::gdi;
 
@@ -127,6 +129,18 @@ BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) {
   size->cx = LONG(std::ceil(fm.horizontalAdvance(Text(text, count))));
   size->cy = LONG(std::ceil(fm.height()));
   return TRUE;
+}
+
+int GetTextFaceW(HDC dc, int count, LPWSTR name) {
+  if (!Valid(dc)) return 0;
+  // The family the selected font is drawn with: a Windows face takes its installed stand-in.
+  const std::wstring face = qlw::FamilyWithoutFoundry(FontOf(dc).family()).toStdWString();
+  if (!name) return int(face.size()) + 1;
+  if (count <= 0) return 0;
+  const size_t n = std::min(face.size(), size_t(count - 1));
+  std::wmemcpy(name, face.data(), n);
+  name[n] = L'\0';
+  return int(n) + 1;
 }
 
 BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW tm) {

@@ -124,6 +124,15 @@ void RunChildJob(const std::string& job) {
     if (!app.InitInstance()) _exit(5);
     RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
     RunUntil(app, [] { return false; }, 200);
+    // Made small enough for the test's screen, so that the new window below it needs no fitting:
+    // without its side panes (which the new window takes over from the preferences).
+    if (auto* window = dynamic_cast<CDiffractWnd*>(app.GetDocWindow())) {
+      if (window->IsPatternsPaneShown()) window->SendMessage(WM_COMMAND, CDiffractWnd::kCmdShowPatterns, 0);
+      if (window->IsParametersPaneShown()) window->SendMessage(WM_COMMAND, CDiffractWnd::kCmdShowParameters, 0);
+    }
+    RunUntil(app, [] { return false; }, 100);
+    app.GetDocWindow()->MoveWindow(17, 41, 600, 400);
+    RunUntil(app, [] { return false; }, 100);
     // Moved without a change of size, then asked for a new window.
     RECT before{};
     app.GetDocWindow()->GetWindowRect(&before);
@@ -352,20 +361,34 @@ TEST_F(AppStart, FilesThatCannotBeReadAreReportedHereAndOpenNoNewWindow) {
   EXPECT_EQ(PatternCount(app), 1u);
 }
 
-TEST_F(AppStart, ANewWindowCascadesFromTheWindowItComesFrom) {
+// The new window plays the process that File > New Window, or files for a full window, start.
+void ExpectCascadeFromOrigin(CQlwApp& app, size_t patterns) {
   auto origin = apptest::Start("AppStartChild.Jobs", "origin");
   const std::string ready = apptest::ReadUntil(origin, "\n");
   int left = 0, top = 0;
   ASSERT_EQ(std::sscanf(ready.c_str(), "ready %d %d", &left, &top), 2) << ready;
-  CQlwApp& app = NewApp({"/Embedding"});
   ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [&] { return PatternCount(app) >= patterns; }, 20000);
   RunUntil(app, [] { return false; }, 300);
+  EXPECT_EQ(PatternCount(app), patterns);
   RECT r{};
   app.GetDocWindow()->GetWindowRect(&r);
   const int caption = GetSystemMetrics(SM_CYCAPTION);
+  EXPECT_EQ(r.left, left + caption);
   EXPECT_EQ(r.top, top + caption);
+  EXPECT_EQ(r.right - r.left, 600);
   kill(origin.pid, SIGKILL);
   apptest::Wait(origin);
+}
+
+TEST_F(AppStart, ANewWindowCascadesFromTheWindowItComesFrom) {
+  ExpectCascadeFromOrigin(NewApp({"/Embedding"}), 0);
+}
+
+// A structure file says nothing of where its window goes: its reading leaves the cascade alone.
+TEST_F(AppStart, ANewWindowForAFileCascadesFromTheWindowItComesFrom) {
+  const std::string file = CopyOfRutile(fs::path(qlwtest::ScratchDir()) / "cascade" / "handed.cif");
+  ExpectCascadeFromOrigin(NewApp({"/Embedding", "--", file}), 1);
 }
 
 TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyAndUnregisteringLeavesNothing) {

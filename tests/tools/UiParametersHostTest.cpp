@@ -245,6 +245,8 @@ TEST(UiInspector, TextPaneWritesFontAndColour) {
             "> rows 2514\n"
             "Normal *\n"
             "Bold\n"
+            "Italic\n"
+            "Bold Italic\n"
             "> choose 2514 Bold\n"
             "> field settings FontName FontStyle\n"
             "FontName: DejaVu Sans\n"

@@ -10,12 +10,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <vector>
 
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSemaphore>
+#include <QSet>
 #include <QThreadPool>
 #include <QSvgRenderer>
 #include <QThreadPool>
@@ -858,6 +861,76 @@ TEST(GdiPlusFonts, WindowsNamesMapToInstalledFamilies) {
   EXPECT_EQ(qlw::MapFontFamily(QStringLiteral("Arial")), QStringLiteral("Liberation Sans"));
   Font missing(L"No Such Family", 10);
   EXPECT_EQ(missing.GetLastStatus(), FontFamilyNotFound);
+}
+
+// Where foundries share a family, Qt lists "C059 [urw]" and "C059 [UKWN]"; the enumeration, the
+// name mapping and the realised face all go by the family's own name.
+TEST(GdiFonts, FamiliesSharedByFoundriesGoByTheirFamilyName) {
+  QStringList tagged;
+  for (const QString& f : QFontDatabase::families())
+    if (f.endsWith(QLatin1Char(']'))) tagged << f;
+  if (tagged.isEmpty()) GTEST_SKIP() << "no family here is shared by foundries";
+
+  std::vector<std::wstring> names;
+  EnumFontFamiliesW(nullptr, nullptr, [](const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM data) {
+    reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(lf->lfFaceName);
+    return 1;
+  }, reinterpret_cast<LPARAM>(&names));
+  QSet<QString> seen;
+  for (const std::wstring& n : names) {
+    const QString name = QString::fromStdWString(n);
+    EXPECT_FALSE(name.endsWith(QLatin1Char(']'))) << name.toStdString();
+    EXPECT_FALSE(seen.contains(name.toLower())) << "twice: " << name.toStdString();
+    seen.insert(name.toLower());
+  }
+  HDC dc = CreateCompatibleDC(nullptr);
+  for (const QString& entry : tagged) {
+    const QString family = qlw::FamilyWithoutFoundry(entry);
+    EXPECT_NE(family, entry);
+    EXPECT_TRUE(seen.contains(family.toLower())) << family.toStdString();
+    EXPECT_EQ(qlw::MapFontFamily(family), family) << "drawn in another family";
+    // A name saved with its foundry is drawn, and reported, as its family.
+    LOGFONTW lf{};
+    const std::wstring w = entry.toStdWString();
+    std::wcsncpy(lf.lfFaceName, w.c_str(), LF_FACESIZE - 1);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    WCHAR face[LF_FACESIZE] = {};
+    EXPECT_EQ(GetTextFaceW(dc, LF_FACESIZE, face), int(family.size()) + 1);
+    EXPECT_EQ(QString::fromWCharArray(face), family);
+    SelectObject(dc, old);
+    DeleteObject(font);
+  }
+  DeleteDC(dc);
+}
+
+// The faces of a family by weight and slant: an oblique face is the family's italic.
+TEST(GdiFonts, FacesOfAFamilyCountObliqueAsItalic) {
+  struct Faces {
+    bool bold = false, italic = false;
+  } faces;
+  const int answer = EnumFontFamiliesW(nullptr, L"DejaVu Sans", [](const LOGFONTW* lf, const TEXTMETRICW*, DWORD type, LPARAM data) {
+    auto* f = reinterpret_cast<Faces*>(data);
+    EXPECT_EQ(type, DWORD(TRUETYPE_FONTTYPE));
+    EXPECT_STREQ(lf->lfFaceName, L"DejaVu Sans");
+    f->bold = f->bold || lf->lfWeight == FW_BOLD;
+    f->italic = f->italic || lf->lfItalic;
+    return 1;
+  }, reinterpret_cast<LPARAM>(&faces));
+  EXPECT_EQ(answer, 1);
+  EXPECT_TRUE(faces.bold);
+  EXPECT_TRUE(faces.italic);
+  HDC dc = CreateCompatibleDC(nullptr);
+  LOGFONTW lf{};
+  std::wcscpy(lf.lfFaceName, L"Arial");
+  HFONT font = CreateFontIndirectW(&lf);
+  HGDIOBJ old = SelectObject(dc, font);
+  WCHAR face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  EXPECT_STREQ(face, L"Liberation Sans");
+  SelectObject(dc, old);
+  DeleteObject(font);
+  DeleteDC(dc);
 }
 
 TEST(GdiPlusText, MeasuresAndAlignsAboutThePoint) {
