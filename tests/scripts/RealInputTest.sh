@@ -77,7 +77,7 @@ not_asked() { ! asked; }
 menu_open() { map | grep -q '^menu '; }
 main_window() { xdotool search --onlyvisible --pid "$app" --name ' - Quillonographic$' 2>/dev/null | head -n 1; }
 main_shown() { [ -n "$(main_window)" ]; }
-click() { xdotool mousemove --sync $1 click "$2"; }
+click() { timeout 20 xdotool mousemove --sync $1 click "$2"; }
 
 until_ok main_shown || fail "the main window did not come up"
 until_ok rows_are 2 || fail "the two structures are not listed"
@@ -85,7 +85,7 @@ window=$(main_window)
 
 # Alt+F4 is openbox's close key; the question comes up for the unsaved document.
 close_with_question() {
-  xdotool windowactivate --sync "$window" >/dev/null 2>&1
+  timeout 20 xdotool windowactivate --sync "$window" >/dev/null 2>&1
   xdotool key --clearmodifiers alt+F4
   until_ok asked || fail "the save question did not come up"
 }
@@ -102,7 +102,7 @@ quit() {
 
 case "$case" in
   close-cancel | close-escape)
-    xdotool windowactivate --sync "$window" >/dev/null 2>&1
+    timeout 20 xdotool windowactivate --sync "$window" >/dev/null 2>&1
     xdotool key --clearmodifiers ctrl+bracketleft
     placed=$(map | grep '^window ".* - Quillonographic"')
     close_with_question
