@@ -261,7 +261,15 @@ BOOL CLXEdit<T>::OnKillFocusReflect() {
   if (active && active->m_hWnd && ::IsChild(active->m_hWnd, m_hWnd)) {
     if (m_modified) {
       if (!Validate(true)) return TRUE;
-      if (m_modified) SetValue(m_value, false);
+      if (m_modified && (m_options & kCommitOnEnter)) {
+        // Leaving commits as Enter does: an unforced reprint of a text that already reads as the
+        // format prints it ("10") would announce nothing, and the typed value would be lost.
+        m_commitPending = true;
+        SetValue(m_value, true);
+        m_commitPending = false;
+      } else if (m_modified) {
+        SetValue(m_value, false);
+      }
     } else {
       SetFormat(m_format);
     }

@@ -14,15 +14,24 @@
 
 using qlwtest::MainWindowFixture;
 
-TEST(BackgroundPane, RemovePointWaitsForAPointPickedInThePlot) {
-  MainWindowFixture m;
-  ASSERT_NE(m.wnd, nullptr);
-  auto* host = dynamic_cast<CParametersPane*>(m.wnd->GetParametersPane());
-  ASSERT_NE(host, nullptr);
+namespace {
+// An observed pattern, the only one selected, with the inspector on its Parameters tab.
+CQLPatternPtr SelectObservedOnParametersTab(MainWindowFixture& m, CParametersPane*& host) {
+  host = dynamic_cast<CParametersPane*>(m.wnd->GetParametersPane());
   const CQLPatternPtr observed = m.doc->AddObservedPattern(CQLProfile{{10, 5}, {20, 50}, {30, 10}, {40, 8}});
   for (const CQLPatternPtr& p : CollectPatterns(m.doc->GetPatterns(), false, false, false)) p->SetSelected(false);
   observed->SetSelected(true);
-  host->ShowParametersTab();
+  if (host) host->ShowParametersTab();
+  return observed;
+}
+}  // namespace
+
+TEST(BackgroundPane, RemovePointWaitsForAPointPickedInThePlot) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  CParametersPane* host = nullptr;
+  const CQLPatternPtr observed = SelectObservedOnParametersTab(m, host);
+  ASSERT_NE(host, nullptr);
   CDiscloseablePane* pane = host->FindPane(CBackgroundPane::kTemplateId);
   ASSERT_NE(pane, nullptr);
   auto enabled = [&](UINT id) { return ::IsWindowEnabled(::GetDlgItem(pane->m_hWnd, static_cast<int>(id))) != FALSE; };
@@ -57,12 +66,9 @@ TEST(BackgroundPane, RemovePointWaitsForAPointPickedInThePlot) {
 TEST(BackgroundOverlayPane, GroupsGreyedWhileTheBackgroundIsHidden) {
   MainWindowFixture m;
   ASSERT_NE(m.wnd, nullptr);
-  auto* host = dynamic_cast<CParametersPane*>(m.wnd->GetParametersPane());
+  CParametersPane* host = nullptr;
+  const CQLPatternPtr observed = SelectObservedOnParametersTab(m, host);
   ASSERT_NE(host, nullptr);
-  const CQLPatternPtr observed = m.doc->AddObservedPattern(CQLProfile{{10, 5}, {20, 50}, {30, 10}, {40, 8}});
-  for (const CQLPatternPtr& p : CollectPatterns(m.doc->GetPatterns(), false, false, false)) p->SetSelected(false);
-  observed->SetSelected(true);
-  host->ShowParametersTab();
   CDiscloseablePane* background = host->FindPane(CBackgroundPane::kTemplateId);
   CDiscloseablePane* overlay = host->FindPane(CBackgroundOverlayPane::kTemplateId);
   ASSERT_TRUE(background && overlay);

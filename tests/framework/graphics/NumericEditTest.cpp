@@ -274,6 +274,44 @@ TEST(NumericEdit, CommitOnEnterAnnouncesOnceOnEnter) {
   EXPECT_EQ(host.pressed, 1);
 }
 
+// Leaving the field for another control of its window commits what was typed as Enter does, also
+// when the text already reads as the format prints it ("10" in a whole-number field), where no
+// reprint happens to announce it.
+TEST(NumericEdit, CommitOnEnterAnnouncesOnceOnLeavingTheField) {
+  Host host;
+  host.ShowWindow(SW_SHOW);
+  QWidget* window = qlw::WidgetOf(host.m_hWnd)->window();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  struct Case {
+    const wchar_t* format;
+    const char* typed;
+    double value;
+  };
+  for (const Case& c : {Case{L"%0.0f", "10", 10.0}, Case{L"%0#.1f", "2.5", 2.5}, Case{L"%0#.4f", "7", 7.0}}) {
+    SCOPED_TRACE(c.typed);
+    CLXEdit<double> edit;
+    Attach(edit, host, 0.0, 100.0, c.format, 3.0);
+    UINT previous = 0;
+    edit.AddDisplayFlag(previous);
+    UpdateCounter counter;
+    edit.AddNotifyTarget(&counter);
+    ::SetFocus(edit.m_hWnd);
+    edit.SetSel(0, -1);
+    QTest::keyClicks(Line(edit), c.typed);
+    EXPECT_EQ(counter.count, 0);
+    ::SetFocus(host.GetDlgItem(104)->m_hWnd);
+    EXPECT_EQ(counter.count, 1);
+    EXPECT_DOUBLE_EQ(edit.m_value, c.value);
+    // Passing through without typing announces nothing.
+    ::SetFocus(edit.m_hWnd);
+    ::SetFocus(host.GetDlgItem(104)->m_hWnd);
+    EXPECT_EQ(counter.count, 1);
+    edit.RemoveNotifyTarget(nullptr);
+    edit.UnsubclassWindow();
+  }
+}
+
 namespace {
 // Writes into the edit from inside its announcement.
 class Writer : public CWnd {
