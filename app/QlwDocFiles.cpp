@@ -4,6 +4,7 @@
 
 #include "CFile.h"
 #include "FileTypes.h"
+#include "LXASF.h"
 #include "LXApp.h"
 #include "LXFileDialog.h"
 #include "LXMessage.h"
@@ -51,6 +52,7 @@ std::unique_ptr<CQlwFile> OpenForReading(uint32_t type, const CString& path) {
 bool ReadKeepingWarnings(CQlwFile& file, CQLPatternList& list, CDiffractionSettings& settings,
                          CQlwDocWindowState& state, std::vector<CString>& warnings) {
   CLXLogCapture capture;
+  CScatteringMismatchScope once;
   const bool read = file.ReadFile(&list, &settings, &state);
   warnings = capture.GetWarnings();
   return read;
@@ -173,6 +175,7 @@ bool CQlwDoc::CanBeRead(const CString& path) {
     CQLPatternList list;
     CDiffractionSettings settings(false);
     CQlwDocWindowState state;
+    CScatteringMismatchScope silent(true);
     return file->ReadFile(&list, &settings, &state);
   } catch (CLXException& e) {
     e.Report();

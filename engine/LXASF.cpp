@@ -123,6 +123,24 @@ CASFPrefArray& GetScatteringFactorTable() { return g_pRegisteredTable ? *g_pRegi
 
 void SetScatteringFactorTable(CASFPrefArray* table) { g_pRegisteredTable = table; }
 
+namespace {
+thread_local CScatteringMismatchScope* t_mismatchScope = nullptr;
+}
+
+CScatteringMismatchScope::CScatteringMismatchScope(bool silent) : m_outer(t_mismatchScope), m_silent(silent) {
+  t_mismatchScope = this;
+}
+
+CScatteringMismatchScope::~CScatteringMismatchScope() { t_mismatchScope = m_outer; }
+
+bool CScatteringMismatchScope::TakeReport() {
+  CScatteringMismatchScope* scope = t_mismatchScope;
+  if (!scope) return true;
+  if (scope->m_silent || scope->m_reported) return false;
+  scope->m_reported = true;
+  return true;
+}
+
 CSiteSpecies::CSiteSpecies() : m_occupancy(0.0) {}
 
 CSiteSpecies::CSiteSpecies(const wchar_t* name, double occupancy) : m_name(name), m_occupancy(occupancy) {
@@ -146,7 +164,7 @@ bool CSiteSpecies::LookupScatteringFactors() {
   if (!found) {
     m_asf = CLXASF();
     // Reported, not thrown: the species keeps its name, occupancy and the default record.
-    CLXXUnableToMatchScattering(kLXSeverityMessage, 0, 0).Report();
+    if (CScatteringMismatchScope::TakeReport()) CLXXUnableToMatchScattering(kLXSeverityMessage, 0, 0).Report();
   }
   return found;
 }

@@ -92,3 +92,22 @@ void SetScatteringFactorTable(CASFPrefArray* table);  // null returns to the fre
 
 LX_DECLARE_EXCEPTION(CLXXDiffWnd, CLXXProduct, 23028);
 LX_DECLARE_EXCEPTION(CLXXUnableToMatchScattering, CLXXDiffWnd, 23729);
+
+// While one lives on this thread, a species with no record is reported at most once: the alert
+// names no species, so a file with nine unknown sites tells no more with nine alerts than with
+// one. A silent one reports none (a trial read, whose real read reports). Scopes nest; an inner
+// one goes by its own rule and leaves the outer one's count alone.
+class CScatteringMismatchScope {
+ public:
+  explicit CScatteringMismatchScope(bool silent = false);
+  ~CScatteringMismatchScope();
+  CScatteringMismatchScope(const CScatteringMismatchScope&) = delete;
+  CScatteringMismatchScope& operator=(const CScatteringMismatchScope&) = delete;
+  // False when the scope on this thread, if any, keeps the mismatch unreported; counts it as told.
+  static bool TakeReport();
+
+ private:
+  CScatteringMismatchScope* m_outer;
+  bool m_silent;
+  bool m_reported = false;
+};

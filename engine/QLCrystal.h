@@ -131,6 +131,9 @@ public:
     std::vector<CSymmetryOperator> m_operators;
     char m_latticeLetter = 'P';
     bool m_centrosymmetric = false;
+    // The species names last reported as lacking scattering factors: the alert comes up again
+    // only when they change, not at every recompute a setting or a slider step causes.
+    CString m_reportedMissingFactors;
 
 private:
     // cutToCount false keeps every reflexion of the (possibly raised) limit, for a caller that

@@ -241,8 +241,6 @@ void CQLCrystal::CheckScatteringFactors()
             if (std::find(missing.begin(), missing.end(), species.m_name) == missing.end())
                 missing.push_back(species.m_name);
         }
-    if (missing.empty())
-        return;
     CString names;
     for (std::size_t i = 0; i < missing.size(); ++i)
     {
@@ -250,7 +248,11 @@ void CQLCrystal::CheckScatteringFactors()
             names += L", ";
         names += missing[i];
     }
-    CLXXDiffractNoASF(kLXSeverityMessage, 0, __LINE__, names).Report();
+    if (names == m_reportedMissingFactors)
+        return;
+    m_reportedMissingFactors = names;
+    if (!names.IsEmpty())
+        CLXXDiffractNoASF(kLXSeverityMessage, 0, __LINE__, names).Report();
 }
 
 void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)

@@ -380,3 +380,46 @@ TEST(ThermalEllipsoid, PositiveDefiniteNeedsEveryLeadingMinorOfTheUpperTriangle)
     for (const Case& c : cases)
         EXPECT_EQ(IsPositiveDefinite3x3(c.m), c.expected) << c.what;
 }
+
+namespace
+{
+// Counts the "Missing scattering factor data" alerts (standard error in quiet mode) of one call.
+template <class F>
+int MissingFactorAlerts(F&& run)
+{
+    testing::internal::CaptureStderr();
+    run();
+    const std::string text = testing::internal::GetCapturedStderr();
+    int count = 0;
+    for (std::size_t at = text.find("Missing scattering factor data"); at != std::string::npos;
+         at = text.find("Missing scattering factor data", at + 1))
+        ++count;
+    return count;
+}
+
+// Every change of the settings recomputes: a crystal with a site of unknown element must not
+// put the same alert up again for each wavelength, width or slider step.
+TEST(Crystal, MissingScatteringFactorsAreReportedOnceUntilTheyChange)
+{
+    CQLCrystal crystal;
+    MissingFactorAlerts([&] {
+        crystal = MakeCrystal(5.64, 5.64, 5.64, 90, 90, 90, L"F m -3 m",
+                              {{L"Na1", L"Na", 0, 0, 0}, {L"W1", L"Wa", 0.5, 0.5, 0.5}});
+    });
+    CDiffractionSettings settings(true);
+    EXPECT_EQ(MissingFactorAlerts([&] { ASSERT_TRUE(crystal.Recompute(settings)); }), 1);
+    EXPECT_EQ(MissingFactorAlerts([&] { ASSERT_TRUE(crystal.Recompute(settings)); }), 0);
+    CQLCrystal copy = crystal;
+    EXPECT_EQ(MissingFactorAlerts([&] { ASSERT_TRUE(copy.Recompute(settings)); }), 0) << "a duplicate was told";
+    // Another unknown element is news; mending every site and breaking one again is too.
+    MissingFactorAlerts([&] { crystal.m_sites[0].m_species[0] = CSiteSpecies(L"Qq", 1.0); });
+    EXPECT_EQ(MissingFactorAlerts([&] { ASSERT_TRUE(crystal.Recompute(settings)); }), 1);
+    crystal.m_sites[0].m_species[0] = CSiteSpecies(L"Na", 1.0);
+    for (auto& site : crystal.m_sites)
+        if (site.m_label == L"W1")
+            site.m_species[0] = CSiteSpecies(L"O", 1.0);
+    EXPECT_EQ(MissingFactorAlerts([&] { ASSERT_TRUE(crystal.Recompute(settings)); }), 0);
+    MissingFactorAlerts([&] { crystal.m_sites.back().m_species[0] = CSiteSpecies(L"Wa", 1.0); });
+    EXPECT_EQ(MissingFactorAlerts([&] { ASSERT_TRUE(crystal.Recompute(settings)); }), 1);
+}
+}
