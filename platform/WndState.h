@@ -46,4 +46,6 @@ void RegisterControlClasses();
 // Sends WM_MOVE and WM_SIZE for what changed since they were last sent; WM_SIZE also when only the minimised or maximised state
 // changed (kindChanged), as its kind tells it.
 void AnnouncePlacement(HWND hwnd, bool kindChanged = false);
+// With QLW_CONTROL_MAP set, SIGUSR1 writes where the windows and controls are (WndControlMap.cpp).
+void InstallControlMap();
 }  // namespace qlw::wnd

@@ -483,6 +483,7 @@ void WatchApplicationState() {
   static bool watching = false;
   if (watching) return;
   watching = true;
+  InstallControlMap();
   QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp, [](Qt::ApplicationState state) {
     static int last = -1;
     const int active = state == Qt::ApplicationActive ? 1 : 0;

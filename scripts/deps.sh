@@ -15,6 +15,9 @@ if [ "${1:-}" = "--test" ]; then
   pkgs+=(ghostscript)
   # Screenshots of windows on a virtual display (by hand, not in the suite).
   pkgs+=(xvfb x11-apps xdotool)
+  # A window manager for the tests that act on the main window with real X input (its close key,
+  # context menus): Xvfb and xdotool alone leave out what the window manager does.
+  pkgs+=(openbox)
   # Opening a registered file the way the desktop does, and reading the clipboard from another process.
   pkgs+=(xdg-utils xclip)
 fi

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The main window under a window manager, acted on with real X input (Xvfb, openbox, xdotool):
+#   close-cancel, close-escape: the close key of the window manager (Alt+F4) on unsaved work, then
+#     Cancel or Escape at the save question: the window stays where it was, with its patterns and
+#     its unsaved state (the question comes again), and the program goes on;
+#   duplicate: a right click on a selected row of the patterns list, then Duplicate: one copy.
+# Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
+# Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
+set -u
+program=$1 source=$2 case=$3
+for tool in Xvfb openbox xdotool; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed (scripts/deps.sh --test installs it)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL ($case): $*"
+  [ -s "$work/map" ] && { echo "--- where the program's windows were:"; cat "$work/map"; }
+  [ -s "$work/program.log" ] && { echo "--- the program's output:"; cat "$work/program.log"; }
+  exit 1
+}
+
+# Runs its arguments until they succeed, for at most LIMIT tenths of a second (default 600).
+limit=600
+until_ok() {
+  local i
+  for ((i = 0; i < limit; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# A display of our own, at whatever number is free, with the window manager on it.
+Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+until_ok test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n 1 "$work/display")"
+HOME="$work" openbox --startup "touch '$work/managing'" >"$work/openbox.log" 2>&1 &
+pids+=($!)
+until_ok test -f "$work/managing" || fail "openbox did not start: $(cat "$work/openbox.log")"
+
+mkdir -m 700 "$work/registry" "$work/run"
+HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
+  "$program" "$source/examples/rutile.cif" "$source/tests/data/Quartz.cif" >"$work/program.log" 2>&1 &
+app=$!
+pids+=($app)
+
+# The program writes where its windows, controls, list rows and menu items are (screen pixels).
+map() {
+  rm -f "$work/map"
+  kill -USR1 "$app" 2>/dev/null || return 1
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ -f "$work/map" ] && { cat "$work/map"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+# The middle of the first line of the map that matches the pattern, as "X Y".
+middle_of() { map | grep -m 1 -E "$1" | awk '{ print $(NF-3) + int($(NF-1) / 2), $(NF-2) + int($NF / 2) }'; }
+rows() { map | grep -c '^row 3606 '; }
+rows_are() { [ "$(rows)" = "$1" ]; }
+rows_at_least() { [ "$(rows)" -ge "$1" ]; }
+asked() { map | grep -q '"Save changes to Untitled?"'; }
+not_asked() { ! asked; }
+menu_open() { map | grep -q '^menu '; }
+main_window() { xdotool search --onlyvisible --pid "$app" --name ' - Quillonographic$' 2>/dev/null | head -n 1; }
+main_shown() { [ -n "$(main_window)" ]; }
+click() { timeout 20 xdotool mousemove --sync $1 click "$2"; }
+
+until_ok main_shown || fail "the main window did not come up"
+until_ok rows_are 2 || fail "the two structures are not listed"
+window=$(main_window)
+
+# Alt+F4 is openbox's close key; the question comes up for the unsaved document.
+close_with_question() {
+  timeout 20 xdotool windowactivate --sync "$window" >/dev/null 2>&1
+  xdotool key --clearmodifiers alt+F4
+  until_ok asked || fail "the save question did not come up"
+}
+
+# Don't Save ends the program.
+quit() {
+  close_with_question
+  click "$(middle_of "^control [0-9]+ \"Don't Save\"")" 1
+  limit=300 until_ok eval '! kill -0 "$app" 2>/dev/null' || fail "Don't Save did not end the program"
+  wait "$app"
+  local status=$?
+  [ "$status" = 0 ] || fail "the program ended with status $status"
+}
+
+case "$case" in
+  close-cancel | close-escape)
+    timeout 20 xdotool windowactivate --sync "$window" >/dev/null 2>&1
+    xdotool key --clearmodifiers ctrl+bracketleft
+    placed=$(map | grep '^window ".* - Quillonographic"')
+    close_with_question
+    if [ "$case" = close-cancel ]; then
+      click "$(middle_of '^control 2 "Cancel"')" 1
+    else
+      xdotool key Escape
+    fi
+    until_ok not_asked || fail "the question stayed up"
+    kill -0 "$app" 2>/dev/null || fail "the program ended"
+    main_shown || fail "the main window is no longer on screen"
+    [ "$(main_window)" = "$window" ] || fail "another main window took its place"
+    [ "$(map | grep '^window ".* - Quillonographic"')" = "$placed" ] || fail "the window moved or changed size"
+    rows_are 2 || fail "the patterns are gone"
+    # Still unsaved: closing asks again.
+    quit
+    ;;
+  duplicate)
+    row=$(middle_of '^row 3606 0 ')
+    click "$row" 1
+    click "$row" 3
+    until_ok menu_open || fail "no menu came up"
+    click "$(middle_of '^menu "Duplicate"')" 1
+    until_ok rows_at_least 3 || fail "Duplicate made no copy"
+    until_ok eval '! menu_open' || fail "the menu stayed up"
+    # Whatever a second menu or a second command would do has had its time.
+    sleep 1
+    ! menu_open || fail "a second menu came up"
+    rows_are 3 || fail "Duplicate made $(rows) rows of 2, not 3"
+    quit
+    ;;
+  *)
+    fail "no case $case"
+    ;;
+esac
+echo "passed: $case"
