@@ -77,7 +77,7 @@ not_asked() { ! asked; }
 menu_open() { map | grep -q '^menu '; }
 main_window() { xdotool search --onlyvisible --pid "$app" --name ' - Quillonographic$' 2>/dev/null | head -n 1; }
 main_shown() { [ -n "$(main_window)" ]; }
-click() { timeout 20 xdotool mousemove --sync $1 click "$2"; }
+click() { timeout 20 xdotool mousemove $1 click "$2"; }
 
 until_ok main_shown || fail "the main window did not come up"
 until_ok rows_are 2 || fail "the two structures are not listed"
