@@ -8,6 +8,7 @@
 // then ended (SIGTERM to its group, SIGKILL after 3 s) before the next start.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -90,6 +91,12 @@ double TimeOneStart(Display* display, Atom pidAtom, const std::vector<std::strin
   const pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
+    // What the programs say (toolkit warnings) is not ours to show.
+    const int quiet = open("/dev/null", O_WRONLY);
+    if (quiet >= 0) {
+      dup2(quiet, STDOUT_FILENO);
+      dup2(quiet, STDERR_FILENO);
+    }
     execvp(argv[0], argv.data());
     _exit(127);
   }

@@ -29,8 +29,9 @@ for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 sleep 1
-# Both programs keep their settings away from the user's: a registry and a home of their own.
-export QLW_REGISTRY_DIR=$work/registry HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
+# Both programs keep their settings away from the user's: a registry and a home of their own,
+# and a runtime folder of their own, so that no running instance of the user takes the file.
+export QLW_REGISTRY_DIR=$work/registry QLW_RUNTIME_DIR=$work/runtime HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
 mkdir -p "$QLW_REGISTRY_DIR" "$XDG_CONFIG_HOME"
 unset QLW_UPDATE_URL
 uptime

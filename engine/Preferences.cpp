@@ -6,6 +6,7 @@
 #include "QLCrystalPattern.h"
 #include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
+#include "Registry.h"
 #include "StaticInit.h"
 
 CPreferences* g_pPreferences = nullptr;
@@ -26,6 +27,10 @@ CPreferences* CPreferences::Create(bool defaultsOnly) {
   ReportPrefsMutexFailure();
   PauseFrameworkThreads(true);
   CPreferences* store = nullptr;
+  // Held across the whole load and save, so that the values' own locks of it are taken in-process
+  // rather than through the lock file once for each of some hundreds of values.
+  CLXMutexLock registry(g_prefsNamedMutex);
+  qlw::RegistryBatch batch;  // and its hundreds of writes committed at once
   try {
     store = new CPreferences(defaultsOnly);
     if (!defaultsOnly) store->SaveGroup(kCreationMask, false);

@@ -13,12 +13,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <sys/file.h>
 #include <unistd.h>
+#include <string>
 #include <unordered_set>
+#include <utility>
 
 struct QlwRegKey__ {
   int hive;
@@ -51,13 +54,65 @@ struct Win32Status {
   LSTATUS code;
 };
 
+// Prepared statements kept per connection and text, as a start reads and writes hundreds of
+// values and preparing the same few statements again was a tenth of it. One that is in use (a
+// call inside another) is prepared anew for the inner use.
+struct CachedStatement {
+  sqlite3_stmt* stmt = nullptr;
+  bool busy = false;
+};
+std::mutex g_statementsMutex;
+std::map<std::pair<sqlite3*, std::string>, CachedStatement>& Statements() {
+  static std::map<std::pair<sqlite3*, std::string>, CachedStatement> statements;
+  return statements;
+}
+
+// Closes a connection with the statements kept for it.
+void CloseConnection(sqlite3* db) {
+  if (!db) return;
+  {
+    std::lock_guard<std::mutex> lock(g_statementsMutex);
+    auto& statements = Statements();
+    for (auto it = statements.lower_bound({db, std::string()}); it != statements.end() && it->first.first == db;) {
+      sqlite3_finalize(it->second.stmt);
+      it = statements.erase(it);
+    }
+  }
+  sqlite3_close(db);
+}
+
 class Stmt {
  public:
   Stmt(sqlite3* db, const char* sql) {
-    int rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
-    if (rc != SQLITE_OK) throw SqlError{rc};
+    std::lock_guard<std::mutex> lock(g_statementsMutex);
+    CachedStatement& cached = Statements()[{db, sql}];
+    if (cached.stmt && !cached.busy) {
+      m_stmt = cached.stmt;
+      m_cached = &cached;
+      cached.busy = true;
+      return;
+    }
+    int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_stmt, nullptr);
+    if (rc != SQLITE_OK) {
+      if (!cached.stmt) Statements().erase({db, sql});
+      throw SqlError{rc};
+    }
+    if (!cached.stmt) {
+      cached.stmt = m_stmt;
+      cached.busy = true;
+      m_cached = &cached;
+    }
   }
-  ~Stmt() { sqlite3_finalize(m_stmt); }
+  ~Stmt() {
+    if (!m_cached) {
+      sqlite3_finalize(m_stmt);
+      return;
+    }
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    std::lock_guard<std::mutex> lock(g_statementsMutex);
+    m_cached->busy = false;
+  }
   Stmt(const Stmt&) = delete;
   Stmt& operator=(const Stmt&) = delete;
 
@@ -95,6 +150,7 @@ class Stmt {
 
  private:
   sqlite3_stmt* m_stmt = nullptr;
+  CachedStatement* m_cached = nullptr;  // in the map, whose entries stay where they are
 };
 
 void Exec(sqlite3* db, const char* sql) {
@@ -152,7 +208,7 @@ sqlite3* OpenConnection(const std::string& path) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
-    sqlite3_close(db);
+    CloseConnection(db);
     throw SqlError{rc};
   }
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -188,7 +244,7 @@ sqlite3* OpenHiveFile(const std::string& path) {
       Exec(db, kSchema);
       return db;
     } catch (const SqlError& e) {
-      sqlite3_close(db);
+      CloseConnection(db);
       if (!IsDamage(e.code) || attempt > 0) throw;
       MoveAside(path, e.code == SQLITE_NOTADB ? "not a database" : "corrupt");
     }
@@ -207,9 +263,13 @@ struct HiveStore {
     }
     return db;
   }
+  // A batch of this process holds the hive: its lock, and its transaction from the first call.
+  std::unique_lock<std::recursive_mutex> batchLock;
+  bool batchOpen = false;
+
   // After damage is found during a call: the next call opens (and checks) the file again.
   void Drop() {
-    if (db) sqlite3_close(db);
+    if (db) CloseConnection(db);
     db = nullptr;
   }
   static HiveStore* Stores();
@@ -243,7 +303,7 @@ class TransactionObject : public KernelObject {
       try {
         Exec(db, "BEGIN IMMEDIATE");
       } catch (...) {
-        sqlite3_close(db);
+        CloseConnection(db);
         throw;
       }
       m_conns[hive] = db;
@@ -262,7 +322,7 @@ class TransactionObject : public KernelObject {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         ok = false;
       }
-      sqlite3_close(db);
+      CloseConnection(db);
       db = nullptr;
     }
     return ok;
@@ -339,6 +399,9 @@ std::vector<std::wstring> SplitPath(LPCWSTR path) {
 // One registry call: the hive's connection inside its own transaction, or the caller's
 // transaction. Writes take the write lock at once so that concurrent writers queue instead of
 // failing at commit.
+thread_local int t_batchDepth = 0;
+thread_local bool t_batchHives[kHiveCount] = {};  // the hives whose transaction this thread's batch opened
+
 class Call {
  public:
   Call(const KeyRef& ref, bool write) : m_hive(ref.hive) {
@@ -347,23 +410,44 @@ class Call {
       db = ref.transaction->Begin(ref.hive);
       return;
     }
-    m_hiveLock = std::unique_lock<std::recursive_mutex>(HiveStore::Stores()[m_hive].mutex);
-    db = HiveStore::Stores()[m_hive].Db();
+    HiveStore& store = HiveStore::Stores()[m_hive];
+    m_hiveLock = std::unique_lock<std::recursive_mutex>(store.mutex);
+    db = store.Db();
+    if (t_batchDepth > 0) {
+      if (!store.batchOpen) {
+        Exec(db, "BEGIN IMMEDIATE");
+        store.batchLock = std::unique_lock<std::recursive_mutex>(store.mutex);
+        store.batchOpen = true;
+        t_batchHives[m_hive] = true;
+      }
+      Exec(db, "SAVEPOINT qlw_call");
+      m_savepoint = true;
+      return;
+    }
     Exec(db, write ? "BEGIN IMMEDIATE" : "BEGIN");
     m_own = true;
   }
   ~Call() {
     if (m_own && !m_done) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_savepoint && !m_done) sqlite3_exec(db, "ROLLBACK TO qlw_call; RELEASE qlw_call", nullptr, nullptr, nullptr);
   }
   void Commit() {
     if (m_own) Exec(db, "COMMIT");
+    if (m_savepoint) Exec(db, "RELEASE qlw_call");
     m_done = true;
   }
   void Damaged() {
-    if (m_own) {
+    HiveStore& store = HiveStore::Stores()[m_hive];
+    if (m_own || m_savepoint) {
       sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
       m_done = true;
-      HiveStore::Stores()[m_hive].Drop();
+      if (m_savepoint) {
+        // The batch's transaction is gone with the file: later calls of the batch begin anew.
+        store.batchOpen = false;
+        store.batchLock = std::unique_lock<std::recursive_mutex>();
+        t_batchHives[m_hive] = false;
+      }
+      store.Drop();
     }
   }
 
@@ -372,6 +456,7 @@ class Call {
  private:
   int m_hive;
   bool m_own = false;
+  bool m_savepoint = false;
   bool m_done = false;
   std::unique_lock<std::recursive_mutex> m_hiveLock;
   std::unique_lock<std::recursive_mutex> m_txnLock;
@@ -623,6 +708,23 @@ LSTATUS FindValue(Call& call, const KeyRef& ref, LPCWSTR valueName, DWORD* type,
 }
 
 }  // namespace
+
+RegistryBatch::RegistryBatch() { ++t_batchDepth; }
+
+RegistryBatch::~RegistryBatch() {
+  if (--t_batchDepth > 0) return;
+  for (int hive = 0; hive < kHiveCount; ++hive) {
+    if (!t_batchHives[hive]) continue;
+    t_batchHives[hive] = false;
+    HiveStore& store = HiveStore::Stores()[hive];
+    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    if (store.db && sqlite3_exec(store.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+      sqlite3_exec(store.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    store.batchOpen = false;
+    store.batchLock.unlock();
+    store.batchLock = std::unique_lock<std::recursive_mutex>();
+  }
+}
 
 LSTATUS RegQueryStoredValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes) {
   return Run(key, false, [&](Call& call, KeyRef& ref) -> LSTATUS {

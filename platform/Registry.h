@@ -130,4 +130,15 @@ LSTATUS RegDeleteKeyTransactedW(HKEY key, LPCWSTR subKey, REGSAM access, DWORD r
 namespace qlw {
 // A value exactly as stored (strings as UTF-16LE bytes), for the registry dump.
 LSTATUS RegQueryStoredValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes);
+
+// Registry calls of this thread inside the scope share one transaction per hive, each call a
+// savepoint of it that its failure rolls back alone: a burst of hundreds of writes commits once.
+// Other threads' calls on a hive wait until the scope ends. Scopes nest.
+class RegistryBatch {
+ public:
+  RegistryBatch();
+  ~RegistryBatch();
+  RegistryBatch(const RegistryBatch&) = delete;
+  RegistryBatch& operator=(const RegistryBatch&) = delete;
+};
 }  // namespace qlw

