@@ -1,6 +1,7 @@
 // The old document's patterns, settings and layout join the one opened into its window.
 #include "QlwDocTemplate.h"
 
+#include "FileTypes.h"
 #include "QlwDoc.h"
 #include "UpdateHint.h"
 
@@ -18,6 +19,10 @@ void CQlwDocTemplate::TransferDocument(CDocument* oldDoc, CDocument* newDoc) {
                                        : static_cast<CQlwDocWindowState&>(*to->GetWindowState());
   CQLPatternList patterns = from->GetPatterns();
   to->AddReadPatterns(patterns, keepSettings, keepState, false);
+  // The new file was fitted alone; the patterns kept from before must fit under the top as well.
+  // A session keeps the ranges it was saved with.
+  const uint32_t type = IdentifyFileType(to->GetPathName().GetString(), true);
+  if (!patterns.empty() && type != kFileTypeSession && type != kFileTypeSessionPre6) to->Autoscale(true);
   // The views were told of the new file alone; the patterns kept from before join it now.
   CUpdateHint hint(kHintPatternTree, to);
   to->UpdateAllViews(nullptr, reinterpret_cast<LPARAM>(&hint));

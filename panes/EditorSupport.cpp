@@ -59,10 +59,16 @@ void FitDialogToList(CWnd& dialog, CSubEditList& list, int rows) {
   for (int c = 1; c < list.GetColumnCount(); ++c) columns += list.GetColumnWidth(c);
   const int wantedList = columns + GetSystemMetrics(SM_CXVSCROLL) + 6;
   const int wantedRows = rows * std::max(list.GetRowHeight(), 1) + CSubEditList::MeasureListHeaderHeight() + 6;
-  const int width = std::min(window.Width() + std::max(0, wantedList - listRect.Width()),
-                             GetSystemMetrics(SM_CXSCREEN) * 9 / 10);
-  const int height = std::min(window.Height() + std::max(0, wantedRows - listRect.Height()),
-                              GetSystemMetrics(SM_CYSCREEN) * 8 / 10);
-  dialog.SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  MONITORINFO monitor{sizeof monitor, {}, {}, 0};
+  CRect work(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  if (::GetMonitorInfoW(::MonitorFromWindow(dialog.m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) work = monitor.rcWork;
+  const int width = std::min(window.Width() + std::max(0, wantedList - listRect.Width()), work.Width() * 9 / 10);
+  const int height = std::min(window.Height() + std::max(0, wantedRows - listRect.Height()), work.Height() * 8 / 10);
+  // The dialog was centred on its owner at the template's size: it grows about that centre and
+  // stays on the screen, where its buttons and close box can be reached.
+  const CPoint centre = window.CenterPoint();
+  const int left = std::clamp(centre.x - width / 2, int(work.left), int(work.right) - width);
+  const int top = std::clamp(centre.y - height / 2, int(work.top), int(work.bottom) - height);
+  dialog.SetWindowPos(nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 }  // namespace editors

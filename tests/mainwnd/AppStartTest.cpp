@@ -436,3 +436,22 @@ TEST_F(AppStart, EveryDocumentTypeHasItsTemplateAndTheSessionsIsTheMainOne) {
   }
   EXPECT_EQ(app.GetTemplateForFileType(99), nullptr);
 }
+
+// Each file after the first opens into a new document that takes the patterns shown before: the
+// plot's height must be fitted to them too. Anatase's strongest peak is higher than rutile's, and
+// it stood cut off at the top when rutile came second.
+TEST_F(AppStart, EveryFileOfTheCommandLineFitsUnderTheAutoscaledTop) {
+  const std::string anatase = std::string(QLW_SOURCE_DIR) + "/examples/anatase-TiO2.cif";
+  CQlwApp& app = NewApp({anatase, Rutile()});
+  ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [&] { return PatternCount(app) >= 2; }, 20000);
+  CQlwDoc* doc = Document(app);
+  ASSERT_NE(doc, nullptr);
+  ASSERT_EQ(PatternCount(app), 2u);
+  const CDiffractionSettings& s = *doc->GetSettings();
+  for (const auto& p : doc->GetPatterns()) {
+    const double top = p->GetMaxIntensityInRange(s.m_visibleXMin, s.m_visibleXMax);
+    EXPECT_GT(top, 0.0) << p->m_title.ToUtf8();
+    EXPECT_LE(top, s.m_visibleYMax) << p->m_title.ToUtf8();
+  }
+}
