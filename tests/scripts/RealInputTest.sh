@@ -77,17 +77,28 @@ not_asked() { ! asked; }
 menu_open() { map | grep -q '^menu '; }
 main_window() { xdotool search --onlyvisible --pid "$app" --name ' - Quillonographic$' 2>/dev/null | head -n 1; }
 main_shown() { [ -n "$(main_window)" ]; }
-click() { timeout 20 xdotool mousemove --sync $1 click "$2"; }
+click() { timeout 20 xdotool mousemove $1 click "$2"; }
 
 until_ok main_shown || fail "the main window did not come up"
 until_ok rows_are 2 || fail "the two structures are not listed"
 window=$(main_window)
 
+# Keys go to the active window: asks the window manager for it until it is the main window.
+is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
+activate() {
+  local i
+  for ((i = 0; i < 30; i++)); do
+    xdotool windowactivate "$window" >/dev/null 2>&1
+    limit=20 until_ok is_active && return 0
+  done
+  fail "the window manager did not activate the main window (active: $(xdotool getactivewindow 2>&1))"
+}
+
 # Alt+F4 is openbox's close key; the question comes up for the unsaved document.
 close_with_question() {
-  timeout 20 xdotool windowactivate --sync "$window" >/dev/null 2>&1
+  activate
   xdotool key --clearmodifiers alt+F4
-  until_ok asked || fail "the save question did not come up"
+  until_ok asked || fail "the save question did not come up (active: $(xdotool getactivewindow 2>&1))"
 }
 
 # Don't Save ends the program.
@@ -102,7 +113,7 @@ quit() {
 
 case "$case" in
   close-cancel | close-escape)
-    timeout 20 xdotool windowactivate --sync "$window" >/dev/null 2>&1
+    activate
     xdotool key --clearmodifiers ctrl+bracketleft
     placed=$(map | grep '^window ".* - Quillonographic"')
     close_with_question
