@@ -197,6 +197,10 @@ void CQLCrystal::ExpandSitesBySymmetry()
     // Each site's images are its own: the sites are spread over the worker team.
     const bool parallel = m_sites.size() * ops.size() > kParallelSiteImages;
     qlw::ParallelFor(static_cast<long>(m_sites.size()), 1, parallel, [&](long begin, long end) {
+        // Working lists of one site, kept for the next: a large structure has hundreds of thousands.
+        std::vector<QLPosition> sums;
+        std::vector<int> counts;
+        std::vector<std::array<int, 9>> stabiliser;
         for (long n = begin; n < end; ++n)
         {
             CQLSite& site = m_sites[static_cast<std::size_t>(n)];
@@ -210,10 +214,10 @@ void CQLCrystal::ExpandSitesBySymmetry()
             // Images that coincide mark a special position given to a few decimals (z = 0.3333 for
             // 1/3); their mean is the position the site symmetry demands, so each kept position
             // becomes the mean of its images, taken on the same side of the cell edge.
-            std::vector<QLPosition> sums;
-            std::vector<int> counts;
+            sums.clear();
+            counts.clear();
             // Rotations of the operators that leave the site where it is (its site symmetry).
-            std::vector<std::array<int, 9>> stabiliser;
+            stabiliser.clear();
             const QLPosition home = {site.m_x, site.m_y, site.m_z};
             for (std::size_t o = 0; o < ops.size(); ++o)
             {
@@ -254,8 +258,9 @@ void CQLCrystal::ExpandSitesBySymmetry()
             // Likewise a tensor given to a few decimals need not obey the site symmetry exactly (U22 =
             // 2 U12 on a two-fold axis along a): it becomes its mean over the site symmetry, so that
             // every operator reaching an image gives that image the same tensor.
-            auto* aniso = dynamic_cast<CQLAnisoThermalEllipsoid*>(site.m_displacement.get());
-            if (aniso && stabiliser.size() > 1)
+            auto* aniso = stabiliser.size() > 1 ? dynamic_cast<CQLAnisoThermalEllipsoid*>(site.m_displacement.get())
+                                                : nullptr;
+            if (aniso)
             {
                 double mean[9] = {};
                 for (const auto& rotation : stabiliser)

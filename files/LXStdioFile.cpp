@@ -2,6 +2,7 @@
 
 #include "LXUtils.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <sys/mman.h>
@@ -217,10 +218,41 @@ int CLXStdioFile<Base>::ReadLine(char* buffer, int size) {
 
 template <class Base>
 int CLXStdioFile<Base>::ReadLine(std::string& line, int size) {
-  line.assign(size > 0 ? static_cast<size_t>(size) : 1, '\0');
-  const int n = ReadLine(line.data(), size);
-  line.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  return n;
+  // As ReadLine into a buffer, without filling a buffer of the full size for every line: the
+  // block index reads every line of a file this way.
+  line.clear();
+  const size_t keep = size > 0 ? static_cast<size_t>(size - 1) : 0;
+  bool ended = false, exhausted = false;
+  for (;;) {
+    if (m_mapped && line.size() < keep) {
+      // The run up to the line's end, a NUL or the limit, at once.
+      const uint8_t* p = m_cursor;
+      const uint8_t* const stop = m_cursor + std::min<uint64_t>(keep - line.size(), static_cast<uint64_t>(m_last + 1 - m_cursor));
+      while (p < stop && *p != '\n' && *p != '\r' && *p != 0) ++p;
+      line.append(reinterpret_cast<const char*>(m_cursor), static_cast<size_t>(p - m_cursor));
+      m_cursor = const_cast<uint8_t*>(p);
+    }
+    const int c = NextChar();
+    if (c < 0) {
+      exhausted = true;
+      break;
+    }
+    if (c == 0) continue;
+    if (c == '\n') {
+      ended = true;
+      break;
+    }
+    if (c == '\r') {
+      const int next = NextChar();
+      if (next != '\n') PushBack(next);
+      ended = true;
+      break;
+    }
+    if (line.size() < keep) line += static_cast<char>(c);
+  }
+  const int stored = static_cast<int>(line.size());
+  if (stored == 0 && (m_mapped ? m_cursor > m_last : (!ended && exhausted))) return -1;
+  return stored;
 }
 
 template class CLXStdioFile<CQlwFile>;

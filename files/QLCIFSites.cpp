@@ -297,17 +297,18 @@ void CQLCIFFile::CommitRecord() {
 // ----- building sites -----
 
 void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
-  const CString label(r.label.c_str());
+  // Made for a warning only: most records have none, and a large file has many records.
+  auto label = [&r] { return CString(r.label.c_str()); };
   auto validate = [&](double* t, bool* has, UINT warning) {
     const bool anyOther = std::any_of(has + 1, has + 9, [](bool b) { return b; });
     if (!has[0]) {
-      if (anyOther) Warn(false, warning, label);
+      if (anyOther) Warn(false, warning, label());
       return;
     }
     const bool complete = has[4] && has[8] && (has[1] || has[3]) && (has[2] || has[6]) && (has[5] || has[7]);
     if (!complete) {
       has[0] = false;
-      Warn(false, warning, label);
+      Warn(false, warning, label());
       return;
     }
     auto pair = [&](int i, int j) {
@@ -326,11 +327,11 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
   }
   if (r.hasBIso && r.bIso <= 0) {
     r.hasBIso = false;
-    Warn(false, 2603, r.bIso, label);
+    Warn(false, 2603, r.bIso, label());
   }
   if (r.hasUIso && r.uIso <= 0) {
     r.hasUIso = false;
-    Warn(false, 2606, r.uIso, label);
+    Warn(false, 2606, r.uIso, label());
   }
 }
 
@@ -340,32 +341,35 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
     r.hasElement = true;
   }
   const double occupancy = r.hasOccupancy ? r.occupancy : 1.0;
-  const CString label(r.label.c_str());
+  auto label = [&r] { return CString(r.label.c_str()); };
   if (!r.hasXyz[0] || !r.hasXyz[1] || !r.hasXyz[2]) {
-    Warn(true, 2607, label);
+    Warn(true, 2607, label());
     return false;
   }
   // A coordinate that does not read must not put the site at the origin.
   for (double v : r.xyz) {
     if (!std::isfinite(v) || v == -DBL_MAX) {
-      Warn(true, 2605, label);
+      Warn(true, 2605, label());
       return false;
     }
   }
   // A NaN or negative occupancy would silently remove every reflexion, an infinite one or an
   // unreadable displacement would make every intensity NaN: such a site is refused, by name.
   if (!std::isfinite(occupancy) || occupancy < 0.0) {
-    Warn(true, 2620, occupancy, label);
+    Warn(true, 2620, occupancy, label());
     return false;
   }
   if (!DisplacementReadable(r)) {
-    Warn(true, 2621, label);
+    Warn(true, 2621, label());
     return false;
   }
   site = CQLSite();
-  CString siteLabel = r.label.empty() ? CString() : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel).c_str());
+  CString siteLabel = r.label.empty() ? CString()
+                     : r.label.size() <= CIFSiteRecord::kMaxLabel
+                         ? CString(r.label.c_str())
+                         : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel).c_str());
   if (siteLabel.IsEmpty()) siteLabel.LoadString(2600);
-  site.m_label = siteLabel;
+  site.m_label = std::move(siteLabel);
   site.m_species.push_back(SpeciesOf(r.elementCode, occupancy));
   site.m_x = r.xyz[0];
   site.m_y = r.xyz[1];

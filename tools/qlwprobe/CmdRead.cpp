@@ -73,11 +73,11 @@ static int RunRead(const std::vector<std::string>& args) {
         std::fwrite(text.data(), 1, text.size(), stdout);
         text.clear();
       }
-      text += "site: " + qlw::ToUtf8(site.m_label.GetString()) + " [";
+      text += "site: " + site.m_label.ToUtf8() + " [";
       for (size_t i = 0; i < site.m_species.size(); ++i) {
         const CSiteSpecies& s = site.m_species[i];
         if (i) text += ' ';
-        text += qlw::ToUtf8(s.m_name.GetString()) + ":";
+        text += s.m_name.ToUtf8() + ":";
         AppendFixed(text, s.m_occupancy, 4);
       }
       text += "] ";
