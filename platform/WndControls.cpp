@@ -898,6 +898,8 @@ class UpDownWidget : public QWidget {
     for (QToolButton* b : {up, down}) {
       b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
       b->setMinimumSize(1, 1);
+      // The arrows are for the mouse: Tab goes from the buddy to the next field, not onto them.
+      b->setFocusPolicy(Qt::NoFocus);
     }
     if (horizontal) {
       box->addWidget(down);

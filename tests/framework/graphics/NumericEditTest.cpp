@@ -585,3 +585,35 @@ TEST(NumericEdit, ShowsItsSelectionOnlyWhileItHasTheFocus) {
   edit.SetSel(0, -1);
   EXPECT_EQ(SelectionPixels(Line(edit)), 0);
 }
+
+// Tab goes from a numeric field to the next field: the spinner's arrows are for the mouse, as an
+// up-down beside its buddy is, and a typed number must not land on them.
+TEST(Spinner, TabSkipsItsArrows) {
+  graphicstest::EnsureApp();
+  static const bool added = qlw::AddResourceText(R"(
+DIALOG 9989 "Tab"
+  ROW
+    EDIT 101 ""
+    SPIN 102 ""
+  END
+  ROW
+    EDIT 105 ""
+    SPIN 106 ""
+  END
+  BUTTON 1 "OK" DEFAULT
+END
+)");
+  ASSERT_TRUE(added);
+  CDialog dialog;
+  ASSERT_TRUE(dialog.Create(9989, nullptr));
+  dialog.ShowWindow(SW_SHOW);
+  QWidget* window = qlw::WidgetOf(dialog.m_hWnd)->window();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  ::SetFocus(dialog.GetDlgItem(101)->m_hWnd);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(::GetFocus(), dialog.GetDlgItem(105)->m_hWnd);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(::GetFocus(), dialog.GetDlgItem(1)->m_hWnd);
+  dialog.DestroyWindow();
+}
