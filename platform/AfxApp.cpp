@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 
+#include "Menus.h"
 #include "NumberLocale.h"
 #include "Resources.h"
 
@@ -334,6 +335,7 @@ int AfxWinMain(int argc, char** argv) {
   QApplication* owned = nullptr;
   if (!QCoreApplication::instance()) owned = new QApplication(s_argc, argv);
   qlw::ResetNumericLocale();
+  qlw::DeferMenuBarOverflowIcon();
   int result = -1;
   if (CWinApp* app = AfxGetApp()) {
     app->SetArguments(argc, argv);

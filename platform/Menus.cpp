@@ -6,18 +6,23 @@
 #include <QEvent>
 #include <QActionGroup>
 #include <QCursor>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
 #include <QMenuBar>
 #include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QWidget>
 
 #include <algorithm>
 #include <cwchar>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "MenuOwnerDraw.h"
 #include "OwnerDraw.h"
@@ -628,6 +633,69 @@ int TranslateAcceleratorW(HWND hwnd, HACCEL table, LPMSG msg) {
   return 1;
 }
 
+namespace {
+// Reading the style's overflow icon has Qt load every image plug-in (some milliseconds), and every
+// menu bar asks for it when it is made, though the button shows only on a narrow window. This icon
+// is the style's own, asked for when something first sizes or draws it.
+class DeferredStyleIcon : public QIconEngine {
+ public:
+  DeferredStyleIcon(QStyle* style, QStyle::StandardPixmap which, Qt::LayoutDirection direction)
+      : m_style(style), m_which(which), m_direction(direction) {}
+  QIconEngine* clone() const override { return new DeferredStyleIcon(*this); }
+  QString key() const override { return QStringLiteral("qlw-deferred-style"); }
+  // Answered without the style: a button asks it as it is made.
+  bool isNull() override { return false; }
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    Real().paint(painter, rect, Qt::AlignCenter, mode, state);
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return Real().pixmap(size, 1.0, mode, state);
+  }
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+    return Real().pixmap(size / scale, scale, mode, state);
+  }
+  QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return Real().actualSize(size, mode, state);
+  }
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    return Real().availableSizes(mode, state);
+  }
+
+ private:
+  const QIcon& Real() {
+    if (!m_real) {
+      QStyleOption option;
+      option.direction = m_direction;
+      m_real = m_style ? m_style->standardIcon(m_which, &option, nullptr) : QIcon();
+    }
+    return *m_real;
+  }
+  QPointer<QStyle> m_style;
+  QStyle::StandardPixmap m_which;
+  Qt::LayoutDirection m_direction;
+  std::optional<QIcon> m_real;
+};
+
+class DeferredOverflowIconStyle : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+  QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override {
+    if (which != SP_ToolBarHorizontalExtensionButton && which != SP_ToolBarVerticalExtensionButton)
+      return QProxyStyle::standardIcon(which, option, widget);
+    // Fixed now, as the style's own icon would be.
+    const Qt::LayoutDirection direction = option ? option->direction : QGuiApplication::layoutDirection();
+    return QIcon(new DeferredStyleIcon(baseStyle(), which, direction));
+  }
+};
+}  // namespace
+
 namespace qlw {
 void SetMenuAnswer(MenuAnswer answer) { g_answer = answer; }
+
+void DeferMenuBarOverflowIcon() {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  QStyle* current = QApplication::style();
+  if (!current || dynamic_cast<DeferredOverflowIconStyle*>(current)) return;
+  QApplication::setStyle(new DeferredOverflowIconStyle(current));
+}
 }  // namespace qlw

@@ -136,4 +136,7 @@ namespace qlw {
 // the menu; null restores the real menu.
 using MenuAnswer = UINT (*)(HMENU menu, HWND owner);
 void SetMenuAnswer(MenuAnswer answer);
+// Has the application's style hand menu bars an overflow button whose icon is read when the button
+// first shows it, not when the bar is made. Call once the application object exists.
+void DeferMenuBarOverflowIcon();
 }  // namespace qlw
