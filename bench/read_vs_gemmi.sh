@@ -38,7 +38,7 @@ for _ in $(seq "$runs"); do
 done
 report() {
   local name=$1 file=$2
-  printf '%-28s wall median %6.3f s (%s)   peak median %7.1f MB\n' "$name" \
+  printf '%-28s wall median %6.3f s (%s)   peak median %7.1f MiB\n' "$name" \
     "$(cut -d' ' -f1 "$file" | median)" "$(cut -d' ' -f1 "$file" | tr '\n' ' ' | sed 's/ $//')" \
     "$(cut -d' ' -f2 "$file" | median | awk '{print $1 / 1024}')"
 }

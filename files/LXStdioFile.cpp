@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <sys/mman.h>
 
 template <class Base>
@@ -189,30 +191,13 @@ void CLXStdioFile<Base>::SkipLine() {
 
 template <class Base>
 int CLXStdioFile<Base>::ReadLine(char* buffer, int size) {
-  int stored = 0;
-  bool ended = false, exhausted = false;
-  for (;;) {
-    const int c = NextChar();
-    if (c < 0) {
-      exhausted = true;
-      break;
-    }
-    if (c == 0) continue;
-    if (c == '\n') {
-      ended = true;
-      break;
-    }
-    if (c == '\r') {
-      const int next = NextChar();
-      if (next != '\n') PushBack(next);
-      ended = true;
-      break;
-    }
-    if (stored < size - 1) buffer[stored++] = static_cast<char>(c);
+  // One line reader for both forms; the string is kept so that lines cost no allocation.
+  thread_local std::string line;
+  const int stored = ReadLine(line, size);
+  if (size > 0) {
+    std::memcpy(buffer, line.data(), line.size());
+    buffer[line.size()] = '\0';
   }
-  if (size > 0) buffer[stored] = '\0';
-  // A stream that fails (a read error, not only the end) must end the caller's loop too.
-  if (stored == 0 && (m_mapped ? m_cursor > m_last : (!ended && exhausted))) return -1;
   return stored;
 }
 
@@ -251,6 +236,7 @@ int CLXStdioFile<Base>::ReadLine(std::string& line, int size) {
     if (line.size() < keep) line += static_cast<char>(c);
   }
   const int stored = static_cast<int>(line.size());
+  // A stream that fails (a read error, not only the end) must end the caller's loop too.
   if (stored == 0 && (m_mapped ? m_cursor > m_last : (!ended && exhausted))) return -1;
   return stored;
 }
