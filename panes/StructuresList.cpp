@@ -374,8 +374,14 @@ void CStructuresList::DrawFeedbackMark(CDC* dc, int row, int column, const CRect
 }
 
 void CStructuresList::OnMouseMove(UINT flags, CPoint point) {
-  CSubEditList::OnMouseMove(flags, point);
-  if (!m_dragCandidate || !(flags & MK_LBUTTON)) return;
+  if (!(flags & MK_LBUTTON)) m_dragCandidate = false;
+  if (!m_dragCandidate) {
+    CSubEditList::OnMouseMove(flags, point);
+    return;
+  }
+  // A press on the icon or title is the start of a drag or a plain click, never a sweep over
+  // rows: the list's own handling does not see these moves, so the selection stays the pressed
+  // row's and the press lasts until the pointer has gone the drag distance.
   const int dx = std::abs(point.x - m_dragFrom.x), dy = std::abs(point.y - m_dragFrom.y);
   if (std::max(dx, dy) < DragDistance()) return;
   m_dragCandidate = false;

@@ -59,7 +59,10 @@ void WriteRows(FILE* out, int id, QAbstractItemView* view) {
     for (int c = 1; c < model->columnCount(); ++c) box = box.united(view->visualRect(model->index(row, c)));
     box = box.intersected(port->rect());
     if (box.isEmpty()) continue;
-    std::fprintf(out, "row %d %d %s\n", id, row, Box(OnScreen(port, box)).c_str());
+    // The row's text is that of its first column that has one.
+    QString text;
+    for (int c = 0; c < model->columnCount() && text.isEmpty(); ++c) text = model->index(row, c).data().toString();
+    std::fprintf(out, "row %d %d %s %s\n", id, row, Quoted(text).c_str(), Box(OnScreen(port, box)).c_str());
   }
 }
 

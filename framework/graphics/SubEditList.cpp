@@ -418,8 +418,15 @@ BOOL CSubEditList::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRE
     case NM_CUSTOMDRAW: OnCustomDraw(hdr, result); return TRUE;
     case LVN_GETDISPINFOW: {
       auto* info = reinterpret_cast<NMLVDISPINFOW*>(lParam);
-      if (info->item.iSubItem != 0) return FALSE;
-      if ((info->item.mask & LVIF_TEXT) && info->item.pszText && info->item.cchTextMax > 0) info->item.pszText[0] = L'\0';
+      if (!(info->item.mask & LVIF_TEXT) || !info->item.pszText || info->item.cchTextMax <= 0) return info->item.iSubItem == 0;
+      info->item.pszText[0] = L'\0';
+      // A cell's text for those who read the list rather than look at it; the cells draw themselves.
+      if (info->item.iSubItem > 0 && RowExists(info->item.iItem)) {
+        CString text;
+        AccessCellText(info->item.iItem, info->item.iSubItem, false, text);
+        wcsncpy(info->item.pszText, text.GetString(), static_cast<size_t>(info->item.cchTextMax) - 1);
+        info->item.pszText[info->item.cchTextMax - 1] = L'\0';
+      }
       return TRUE;
     }
     case LVN_SETDISPINFOW: return reinterpret_cast<NMLVDISPINFOW*>(lParam)->item.iSubItem == 0;

@@ -3,7 +3,9 @@
 #   close-cancel, close-escape: the close key of the window manager (Alt+F4) on unsaved work, then
 #     Cancel or Escape at the save question: the window stays where it was, with its patterns and
 #     its unsaved state (the question comes again), and the program goes on;
-#   duplicate: a right click on a selected row of the patterns list, then Duplicate: one copy.
+#   duplicate: a right click on a selected row of the patterns list, then Duplicate: one copy;
+#   drag: the second row of the patterns list, selected, pressed and dragged above the first
+#     with the button held: the two change places.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -57,8 +59,12 @@ app=$!
 pids+=($app)
 
 # The program writes where its windows, controls, list rows and menu items are (screen pixels).
+# Only the program is signalled: once it has ended, its pid may be another process's.
+name=$(basename "$program" | cut -c 1-15)
+is_program() { [ "$(cat "/proc/$app/comm" 2>/dev/null)" = "$name" ]; }
 map() {
   rm -f "$work/map"
+  is_program || return 1
   kill -USR1 "$app" 2>/dev/null || return 1
   local i
   for ((i = 0; i < 100; i++)); do
@@ -70,6 +76,8 @@ map() {
 # The middle of the first line of the map that matches the pattern, as "X Y".
 middle_of() { map | grep -m 1 -E "$1" | awk '{ print $(NF-3) + int($(NF-1) / 2), $(NF-2) + int($NF / 2) }'; }
 rows() { map | grep -c '^row 3606 '; }
+# The patterns list's row texts, top to bottom, one a line.
+titles() { map | grep '^row 3606 ' | sed -E 's/^row 3606 [0-9]+ "(.*)" -?[0-9]+ -?[0-9]+ [0-9]+ [0-9]+$/\1/'; }
 rows_are() { [ "$(rows)" = "$1" ]; }
 rows_at_least() { [ "$(rows)" -ge "$1" ]; }
 asked() { map | grep -q '"Save changes to Untitled?"'; }
@@ -143,6 +151,29 @@ case "$case" in
     sleep 1
     ! menu_open || fail "a second menu came up"
     rows_are 3 || fail "Duplicate made $(rows) rows of 2, not 3"
+    quit
+    ;;
+  drag)
+    before=$(titles)
+    [ "$(echo "$before" | wc -l)" = 2 ] || fail "the rows have no titles: $before"
+    first=$(echo "$before" | sed -n 1p) second=$(echo "$before" | sed -n 2p)
+    top=($(map | grep -m 1 '^row 3606 0 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    # On the second row's title, then to the upper quarter of the first row, in small steps.
+    read -r x y <<<"$(middle_of '^row 3606 1 ')"
+    to=$((top[1] + top[3] / 4))
+    click "$x $y" 1
+    # Past the double-click time: the press below is a press of its own.
+    sleep 1
+    timeout 20 xdotool mousemove "$x" "$y" mousedown 1
+    for ((at = y - 2; at > to; at -= 3)); do
+      timeout 20 xdotool mousemove "$x" "$at"
+      sleep 0.05
+    done
+    timeout 20 xdotool mousemove "$x" "$to"
+    sleep 0.2
+    timeout 20 xdotool mouseup 1
+    swapped() { [ "$(titles)" = "$(printf '%s\n%s' "$second" "$first")" ]; }
+    limit=100 until_ok swapped || fail "the rows were not reordered: $(titles | tr '\n' '|') (before: $first|$second)"
     quit
     ;;
   *)
