@@ -33,7 +33,10 @@ CPreferences* CPreferences::Create(bool defaultsOnly) {
   qlw::RegistryBatch batch;  // and its hundreds of writes committed at once
   try {
     store = new CPreferences(defaultsOnly);
-    if (!defaultsOnly) store->SaveGroup(kCreationMask, false);
+    if (!defaultsOnly) {
+      CPrefValue::CStoreKeyScope storeKey;  // the new store's key, opened once for all its values
+      store->SaveGroup(kCreationMask, false);
+    }
   } catch (...) {
     PauseFrameworkThreads(false);
     throw;
@@ -46,6 +49,7 @@ CPreferences::CPreferences(bool defaultsOnly) {
   g_pPreferences = this;
   SetScatteringFactorTable(&m_ASF);
   try {
+    CPrefValue::CStoreKeyScope storeKey;  // this store's key, opened once for all its values
     m_hasStoredPrefs = m_PrefsVersion.Read() == CPrefValue::kReadOK;
     InitLocale();
     SetDefaults();

@@ -27,12 +27,17 @@ const CrcTable& GetCrcTable() {
   return table;
 }
 
-// The key closes itself on every path out.
+thread_local HKEY t_heldKey = nullptr;
+
+// The store's key, closed on every path out unless a scope holds it.
 struct KeyHolder {
   HKEY key;
-  explicit KeyHolder(HKEY k) : key(k) {}
+  bool owned;
+  KeyHolder() : key(t_heldKey), owned(t_heldKey == nullptr) {
+    if (owned) key = CPrefValue::OpenStoreKey();
+  }
   ~KeyHolder() {
-    if (key) RegCloseKey(key);
+    if (owned && key) RegCloseKey(key);
   }
 };
 
@@ -49,6 +54,18 @@ CPrefValue::~CPrefValue() {
 
 void CPrefValue::SetKeyOpener(KeyOpener opener) { g_keyOpener.store(opener); }
 
+CPrefValue::CStoreKeyScope::CStoreKeyScope() {
+  if (t_heldKey) return;  // an outer scope holds it
+  t_heldKey = OpenStoreKey();
+  m_owner = t_heldKey != nullptr;
+}
+
+CPrefValue::CStoreKeyScope::~CStoreKeyScope() {
+  if (!m_owner) return;
+  RegCloseKey(t_heldKey);
+  t_heldKey = nullptr;
+}
+
 HKEY CPrefValue::OpenStoreKey() {
   const KeyOpener opener = g_keyOpener.load();
   return opener ? opener() : nullptr;
@@ -56,7 +73,7 @@ HKEY CPrefValue::OpenStoreKey() {
 
 uint8_t* CPrefValue::GetPrefBlock(LPCWSTR name, DWORD& size) {
   size = 0;
-  KeyHolder key(OpenStoreKey());
+  KeyHolder key;
   if (!key.key) return nullptr;
   DWORD type = 0, bytes = 0;
   if (RegQueryValueExW(key.key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS || type != REG_BINARY ||
@@ -97,13 +114,13 @@ int CPrefValue::ReadFixed(size_t storedSize, void (*assign)(const uint8_t*, void
 }
 
 void CPrefValue::WriteBytes(const uint8_t* data, size_t count) {
-  KeyHolder key(OpenStoreKey());
+  KeyHolder key;
   if (!key.key) return;
   RegSetValueExW(key.key, m_name, 0, REG_BINARY, data, static_cast<DWORD>(count));
 }
 
 int CPrefValue::ReadText(CString& text) {
-  KeyHolder key(OpenStoreKey());
+  KeyHolder key;
   if (!key.key) return kReadAbsent;
   DWORD type = 0, bytes = 0;
   if (RegQueryValueExW(key.key, m_name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
@@ -125,7 +142,7 @@ int CPrefValue::ReadText(CString& text) {
 }
 
 void CPrefValue::WriteText(const CString& text) {
-  KeyHolder key(OpenStoreKey());
+  KeyHolder key;
   if (!key.key) return;
   RegSetValueExW(key.key, m_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.GetString()),
                  static_cast<DWORD>((text.GetLength() + 1) * 2));

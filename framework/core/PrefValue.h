@@ -270,6 +270,19 @@ class CPrefValue {
   static void SetKeyOpener(KeyOpener opener);
   static HKEY OpenStoreKey();
 
+  // While one lives, Read and Write on this thread use the one key it opened instead of opening
+  // and closing the key once for each value (the store's load and save at start: some hundreds).
+  class CStoreKeyScope {
+   public:
+    CStoreKeyScope();
+    ~CStoreKeyScope();
+    CStoreKeyScope(const CStoreKeyScope&) = delete;
+    CStoreKeyScope& operator=(const CStoreKeyScope&) = delete;
+
+   private:
+    bool m_owner = false;
+  };
+
   // A REG_BINARY value of non-zero size as a new block (free with delete[]), size set; null
   // with size 0 otherwise.
   static uint8_t* GetPrefBlock(LPCWSTR name, DWORD& size);

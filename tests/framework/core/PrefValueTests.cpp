@@ -119,6 +119,45 @@ TEST_F(PrefValue, FixedSizeTypesStoreTheirExactBytes) {
                    {0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40});
 }
 
+TEST_F(PrefValue, AScopeOpensTheStoreKeyOnceForAllValuesOnItsThread) {
+  static std::atomic<int> opened;
+  opened = 0;
+  CPrefValue::SetKeyOpener([]() -> HKEY {
+    ++opened;
+    return OpenTestKey();
+  });
+  CPrefScalar<int> number(L"Number", 8, nullptr);
+  CPrefScalar<CString> text(L"Text", 8, nullptr);
+  {
+    CPrefValue::CStoreKeyScope scope;
+    CPrefValue::CStoreKeyScope inner;  // uses the outer scope's key
+    number.Set(7);
+    number.Write();
+    text.Set(CString(L"abc"));
+    text.Write();
+    CPrefScalar<int> readBack(L"Number", 8, nullptr);
+    EXPECT_EQ(readBack.Read(), CPrefValue::kReadOK);
+    EXPECT_EQ(readBack.Get(), 7);
+    // Another thread opens its own.
+    std::thread([] {
+      CPrefScalar<CString> other(L"Text", 8, nullptr);
+      EXPECT_EQ(other.Read(), CPrefValue::kReadOK);
+      EXPECT_TRUE(other.Get() == CString(L"abc"));
+    }).join();
+    EXPECT_EQ(opened, 2);
+  }
+  // The writes were kept, and without a scope each access opens the key again.
+  EXPECT_EQ(Stored(L"Number"), (std::vector<uint8_t>{7, 0, 0, 0}));
+  CPrefScalar<CString> after(L"Text", 8, nullptr);
+  EXPECT_EQ(after.Read(), CPrefValue::kReadOK);
+  EXPECT_TRUE(after.Get() == CString(L"abc"));
+  EXPECT_EQ(opened, 3);
+
+  CPrefValue::SetKeyOpener(nullptr);  // no key to hold: values read as absent
+  CPrefValue::CStoreKeyScope none;
+  EXPECT_EQ(after.Read(), CPrefValue::kReadAbsent);
+}
+
 TEST_F(PrefValue, TimesStoreEightLittleEndianFields) {
   const SYSTEMTIME t{2026, 12, 3, 9, 21, 5, 59, 999};
   CPrefScalar<SYSTEMTIME> written(L"LastCheck", 8, nullptr);
