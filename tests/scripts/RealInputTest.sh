@@ -104,8 +104,8 @@ activate() {
 
 # Alt+F4 is openbox's close key; the question comes up for the unsaved document.
 # Now and then the close key is let go by (seen in a few of some hundred runs, with the main window
-# active and idle): after 20 s with no question, which
-# nothing in the program takes, the key is pressed once more, as a user would.
+# active and idle): with no question 20 s after it (nothing in the program takes that long), the key
+# is pressed once more, as a user would.
 close_with_question() {
   local attempt
   for attempt in 1 2; do
