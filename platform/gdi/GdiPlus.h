@@ -699,6 +699,8 @@ class Graphics : public GdiplusBase {
   // device context handed out); null otherwise. The paths that share out rows need it.
   QImage* OwnImage() const;
   // Whether StrokeInBands may stroke the line, and the rows it then draws in.
+  // The checks of BandsCanStroke that need no points.
+  bool BandsMayStroke(const QPen& pen, size_t pointCount) const;
   bool BandsCanStroke(const std::vector<QPointF>& points, const QPen& pen, const QRectF& deviceBounds, int& top,
                       int& bottom) const;
   // Such lines in one set of bands of about equal work, each band stroking them in their order.

@@ -734,19 +734,20 @@ QImage* Graphics::OwnImage() const {
   return image->devicePixelRatio() == 1.0 ? image : nullptr;
 }
 
-bool Graphics::BandsCanStroke(const std::vector<QPointF>& points, const QPen& pen, const QRectF& deviceBounds,
-                              int& top, int& bottom) const {
-  const QImage* own = OwnImage();
-  if (!own) return false;
-  const QImage& image = *own;
+bool Graphics::BandsMayStroke(const QPen& pen, size_t pointCount) const {
+  if (!OwnImage() || pointCount < 256) return false;
   // Only the engine's thin-line stroker with flat caps: it steps each segment from its own ends
   // and clips by pixels, so a band gets exactly the pixels the whole stroke gives there from the
   // segments that reach it (a cap would move the end of a segment that starts a piece).
   const QTransform toDevice = m_st.world * m_base;
-  if (toDevice.type() > QTransform::TxTranslate || pen.style() != Qt::SolidLine ||
-      pen.brush().style() != Qt::SolidPattern || pen.widthF() > 1 || pen.capStyle() != Qt::FlatCap)
-    return false;
-  if (points.size() < 256) return false;
+  return toDevice.type() <= QTransform::TxTranslate && pen.style() == Qt::SolidLine &&
+         pen.brush().style() == Qt::SolidPattern && pen.widthF() <= 1 && pen.capStyle() == Qt::FlatCap;
+}
+
+bool Graphics::BandsCanStroke(const std::vector<QPointF>& points, const QPen& pen, const QRectF& deviceBounds,
+                              int& top, int& bottom) const {
+  if (!BandsMayStroke(pen, points.size())) return false;
+  const QImage& image = *OwnImage();
   top = std::max(0, int(std::floor(deviceBounds.top())) - 2);
   bottom = std::min(image.height(), int(std::ceil(deviceBounds.bottom())) + 2);
   if (bottom - top < 64) return false;
@@ -773,6 +774,8 @@ bool PolylinePoints(const QPainterPath& path, std::vector<QPointF>& points) {
 }  // namespace
 
 bool Graphics::StrokeInBands(const QPainterPath& path, const QPen& pen, const QRectF& deviceBounds) const {
+  // Most strokes are turned away by the pen or the device: before their points are copied.
+  if (!BandsMayStroke(pen, size_t(std::max(0, path.elementCount())))) return false;
   BandLine line{{}, pen, 0, 0};
   if (!PolylinePoints(path, line.points) || !BandsCanStroke(line.points, pen, deviceBounds, line.top, line.bottom))
     return false;
