@@ -396,7 +396,7 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
 
 // A species looked up in the scattering-factor table once for each element of the file: the table
 // is searched under its lock, and a large file has the same few elements on every site. A name
-// without a record is looked up again each time, so its alert is raised as often as before.
+// without a record is kept too: its alert is raised once for the file, not once for each site.
 CSiteSpecies CQLCIFFile::SpeciesOf(uint16_t elementCode, double occupancy) {
   const auto known = m_speciesByElement.find(elementCode);
   if (known != m_speciesByElement.end()) {
@@ -407,7 +407,8 @@ CSiteSpecies CQLCIFFile::SpeciesOf(uint16_t elementCode, double occupancy) {
   CSiteSpecies species;
   species.m_name = ElementCodeToString(elementCode);
   species.m_occupancy = occupancy;
-  if (species.LookupScatteringFactors()) m_speciesByElement.emplace(elementCode, species);
+  species.LookupScatteringFactors();
+  m_speciesByElement.emplace(elementCode, species);
   return species;
 }
 
