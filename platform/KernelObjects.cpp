@@ -176,11 +176,14 @@ class MutexObject : public KernelObject {
     return true;
   }
 
-  // Called with g_waitMutex held.
-  bool Release() {
+  // Called with g_waitMutex held. Tells whether the mutex is free now (not only one level less
+  // deep): only then has a waiter anything to wake for.
+  bool Release(bool* freed) {
     MutexState& s = *m_state;
+    *freed = false;
     if (s.recursion == 0 || s.owner != std::this_thread::get_id()) return false;
     if (--s.recursion == 0) {
+      *freed = true;
       s.owner = std::thread::id();
       if (s.lockFd >= 0) {
         static const char kFree[16] = "0              ";
@@ -370,15 +373,17 @@ BOOL ReleaseMutex(HANDLE mutex) {
     return FALSE;
   }
   bool released;
+  bool freed;
   {
     std::lock_guard<std::mutex> lock(g_waitMutex);
-    released = object->Release();
+    released = object->Release(&freed);
   }
   if (!released) {
     SetLastError(ERROR_NOT_OWNER);
     return FALSE;
   }
-  g_waitCv.notify_all();
+  // Every waiter of every object sleeps on the one condition: wake them only for a freed mutex.
+  if (freed) g_waitCv.notify_all();
   return TRUE;
 }
 

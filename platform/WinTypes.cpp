@@ -5,6 +5,7 @@
 #include <ctime>
 #include <thread>
 
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -29,7 +30,20 @@ void FillSystemTime(LPSYSTEMTIME out, bool local) {
 }
 }  // namespace
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+// Every message to a window asks whose window it is, so the id is kept rather than asked of the
+// kernel thousands of times at start; a forked child asks again.
+DWORD GetCurrentProcessId() {
+  static std::atomic<DWORD> cached{0};
+  static const bool forgetOnFork = [] {
+    return pthread_atfork(nullptr, nullptr, [] { cached.store(0, std::memory_order_relaxed); }) == 0;
+  }();
+  DWORD id = cached.load(std::memory_order_relaxed);
+  if (id == 0) {
+    id = static_cast<DWORD>(getpid());
+    if (forgetOnFork) cached.store(id, std::memory_order_relaxed);
+  }
+  return id;
+}
 
 void GetSystemTime(LPSYSTEMTIME time) { FillSystemTime(time, false); }
 void GetLocalTime(LPSYSTEMTIME time) { FillSystemTime(time, true); }

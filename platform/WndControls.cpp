@@ -546,8 +546,13 @@ class OwnerDrawDelegate : public QStyledItemDelegate {
 // A combo box whose closed face an owner-drawn style has its parent draw (the selected item).
 class ComboWidget : public QComboBox {
  public:
-  ComboWidget(HWND hwnd, QWidget* parent) : QComboBox(parent), m_hwnd(hwnd) { setItemDelegate(new OwnerDrawDelegate(hwnd, this)); }
+  ComboWidget(HWND hwnd, QWidget* parent) : QComboBox(parent), m_hwnd(hwnd) {}
   void showPopup() override {
+    // The drop-down's list is built when it is first wanted: a dialog of many boxes opens sooner.
+    if (!m_delegate) {
+      m_delegate = new OwnerDrawDelegate(m_hwnd, this);
+      setItemDelegate(m_delegate);
+    }
     NotifyCommand(m_hwnd, CBN_DROPDOWN);
     QComboBox::showPopup();
   }
@@ -556,7 +561,7 @@ class ComboWidget : public QComboBox {
   void focusOutEvent(QFocusEvent* e) override {
     QComboBox::focusOutEvent(e);
     // The list of an open drop-down takes the focus without the box losing it.
-    if (!view()->isVisible()) NotifyCommand(m_hwnd, CBN_KILLFOCUS);
+    if (!m_delegate || !view()->isVisible()) NotifyCommand(m_hwnd, CBN_KILLFOCUS);
   }
   void paintEvent(QPaintEvent* e) override {
     if (!IsOwnerDrawnCombo(m_hwnd) || isEditable()) return QComboBox::paintEvent(e);
@@ -577,6 +582,7 @@ class ComboWidget : public QComboBox {
 
  private:
   HWND m_hwnd;
+  OwnerDrawDelegate* m_delegate = nullptr;
 };
 
 // Owner-drawn items are told to their parent as they go (WM_DELETEITEM).

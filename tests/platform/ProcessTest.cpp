@@ -14,6 +14,7 @@
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +28,17 @@ std::wstring SelfPath() {
 }
 
 }  // namespace
+
+// The id is kept once asked; a forked child must not answer with its parent's.
+TEST(Process, AForkedChildKnowsItsOwnId) {
+  ASSERT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(GetCurrentProcessId() == static_cast<DWORD>(getpid()) ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
 
 TEST(Process, CommandLineSplitsWithWindowsQuoting) {
   struct Case {
