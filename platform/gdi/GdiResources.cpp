@@ -7,9 +7,11 @@
 #include <QGuiApplication>
 #include <QFile>
 #include <QPixmap>
+#include <QResource>
 #include <QSvgRenderer>
 
 #include <atomic>
+#include <cstring>
 #include <cwchar>
 #include <map>
 #include <mutex>
@@ -68,6 +70,58 @@ std::map<std::pair<bool, UINT>, ResourceEntry>& Table() {
   return table;
 }
 
+// The SVG bitmaps as the build drew them (qlwbitmapbake), by file name: where the file is, its
+// pixels in the program's own data.
+struct BakedBitmap {
+  const uchar* rows = nullptr;
+  int width = 0;
+  int height = 0;
+};
+
+const std::map<QString, BakedBitmap>& Baked() {
+  static const std::map<QString, BakedBitmap> baked = [] {
+    std::map<QString, BakedBitmap> table;
+    const QResource file(QStringLiteral(":/baked/bitmaps.baked"));
+    if (!file.isValid() || file.compressionAlgorithm() != QResource::NoCompression) return table;
+    const uchar* at = file.data();
+    const uchar* const end = at + file.size();
+    const auto number = [&](uint32_t& value) {
+      if (end - at < 4) return false;
+      std::memcpy(&value, at, 4);
+      at += 4;
+      return true;
+    };
+    uint32_t count = 0;
+    if (file.size() < 8 || std::memcmp(at, "QLWBAKE1", 8) != 0) return table;
+    at += 8;
+    if (!number(count)) return table;
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t nameLength = 0, width = 0, height = 0;
+      if (!number(nameLength) || uint64_t(end - at) < nameLength) break;
+      const QString name = QString::fromUtf8(reinterpret_cast<const char*>(at), int(nameLength));
+      at += nameLength;
+      if (!number(width) || !number(height) || width > 4096 || height > 4096) break;
+      const uint64_t bytes = uint64_t(width) * height * 4;
+      if (uint64_t(end - at) < bytes) break;
+      table[name] = BakedBitmap{at, int(width), int(height)};
+      at += bytes;
+    }
+    return table;
+  }();
+  return baked;
+}
+
+// The build's drawing of an SVG bitmap at its own size; null when the build drew none.
+QImage BakedImage(const QString& path) {
+  const auto& baked = Baked();
+  const auto it = baked.find(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+  if (it == baked.end()) return QImage();
+  QImage image(it->second.width, it->second.height, QImage::Format_ARGB32);
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(image.scanLine(y), it->second.rows + size_t(y) * size_t(image.width()) * 4, size_t(image.width()) * 4);
+  return image;
+}
+
 // Draws a bitmap entry from the last of its files that reads (an SVG that does not parse is passed
 // over for an earlier file of the same number); false when none does.
 bool Draw(ResourceEntry& e) {
@@ -75,7 +129,9 @@ bool Draw(ResourceEntry& e) {
   for (auto it = e.candidates.rbegin(); it != e.candidates.rend(); ++it) {
     const QString& path = *it;
     QImage image;
-    if (path.endsWith(QLatin1String(".svg"))) {
+    if (path.endsWith(QLatin1String(".svg")) && !(image = BakedImage(path)).isNull()) {
+      e.svg = path;
+    } else if (path.endsWith(QLatin1String(".svg"))) {
       QSvgRenderer svg(path);
       if (!svg.isValid()) continue;
       image = QImage(svg.defaultSize(), QImage::Format_ARGB32);

@@ -16,7 +16,9 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QDir>
 #include <QPainter>
+#include <QResource>
 #include <QSemaphore>
 #include <QSet>
 #include <QThreadPool>
@@ -1120,6 +1122,32 @@ TEST(GdiPlusImageAttributes, ColourMatrixAndKeyApplyWhenDrawn) {
   target.GetPixel(1, 0, &c);
   EXPECT_EQ(c.GetA(), 0);
   EXPECT_EQ(source.GetLastStatus(), Ok);
+}
+
+// The bitmaps drawn at build time are the ones the SVGs draw today: a stale or damaged bake would
+// show old or broken pictures.
+TEST(GdiResources, EveryBitmapIsItsSvgDrawnAtItsOwnSize) {
+  const QResource baked(QStringLiteral(":/baked/bitmaps.baked"));
+  ASSERT_TRUE(baked.isValid());
+  EXPECT_EQ(baked.compressionAlgorithm(), QResource::NoCompression);
+  const QStringList svgs = QDir(QStringLiteral(":/images")).entryList({QStringLiteral("bmp*.svg")}, QDir::Files);
+  ASSERT_GT(svgs.size(), 40);
+  for (const QString& name : svgs) {
+    SCOPED_TRACE(name.toStdString());
+    const UINT id = name.mid(3, name.indexOf(QLatin1Char('.')) - 3).toUInt();
+    QSvgRenderer svg(QStringLiteral(":/images/") + name);
+    ASSERT_TRUE(svg.isValid());
+    QImage drawn(svg.defaultSize(), QImage::Format_ARGB32);
+    drawn.fill(0u);
+    {
+      QPainter p(&drawn);
+      svg.render(&p);
+    }
+    auto bitmap = static_cast<HBITMAP>(LoadImageW(qlw::ProgramModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_TRUE(bitmap);
+    EXPECT_TRUE(qlw::ImageOf(bitmap)->convertToFormat(QImage::Format_ARGB32) == drawn);
+    DeleteObject(bitmap);
+  }
 }
 
 TEST(GdiResources, ProgramImagesCursorsAndIcon) {
