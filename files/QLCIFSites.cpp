@@ -436,29 +436,45 @@ void CQLCIFFile::BuildSites() {
 namespace {
 // A site's sort key: its label without white space, cut at 80 characters, and when it ends in
 // digits those digits moved to the key's far end by a run of '#' up to 80 characters, so that O2
-// comes before O10 and O10 before OA. Kept as text and the length of the run, in one buffer for
-// all labels: compared through CompareKeys exactly as CompareLogically compares the written-out
-// keys, but without 80 characters made and stepped through for each label.
+// comes before O10 and O10 before OA. Kept as text and the length of the run: compared through
+// CompareKeys exactly as CompareLogically compares the written-out keys, but without 80
+// characters made and stepped through for each label.
 class LogicalKeys {
  public:
   static constexpr size_t kKeyLength = 80;
 
-  explicit LogicalKeys(size_t count) { m_keys.reserve(count); }
+  // Room for `count` keys, made in `pieces` pieces of text that may be filled at the same time.
+  LogicalKeys(size_t count, size_t pieces) : m_keys(count), m_texts(pieces) {
+    // The ASCII characters' classes and lower cases are asked of the locale once, not once for
+    // each character of every label; the answers are the same.
+    for (wint_t c = 0; c < kAscii; ++c) {
+      m_lower[c] = static_cast<wchar_t>(std::towlower(c));
+      m_space[c] = std::iswspace(c) != 0;
+      m_digit[c] = std::iswdigit(c) != 0;
+    }
+  }
 
-  void Add(const CString& label) {
-    Key key;
-    key.start = m_text.size();
-    const wchar_t* raw = label.GetString();
-    // Lower-cased here once: the comparison orders two characters that differ by their lower
-    // case, and one that does not differ has the same lower case. No letter lowers to a digit.
-    for (size_t i = 0; i < kKeyLength && raw[i]; ++i)
-      if (!std::iswspace(static_cast<wint_t>(raw[i])))
-        m_text.push_back(static_cast<wchar_t>(std::towlower(static_cast<wint_t>(raw[i]))));
-    key.length = m_text.size() - key.start;
-    key.head = key.length;
-    while (key.head > 0 && std::iswdigit(static_cast<wint_t>(m_text[key.start + key.head - 1]))) --key.head;
-    key.run = key.head < key.length ? kKeyLength - key.length : 0;
-    m_keys.push_back(key);
+  // The keys of sites [begin, end), into piece `piece` of the text.
+  void MakeKeys(size_t piece, const std::vector<CQLSite>& sites, size_t begin, size_t end) {
+    std::vector<wchar_t>& text = m_texts[piece];
+    text.reserve((end - begin) * 8);
+    std::vector<size_t> starts(end - begin);
+    for (size_t n = begin; n < end; ++n) {
+      Key& key = m_keys[n];
+      const size_t start = text.size();
+      starts[n - begin] = start;
+      const wchar_t* raw = sites[n].m_label.GetString();
+      // Lower-cased here once: the comparison orders two characters that differ by their lower
+      // case, and one that does not differ has the same lower case. No letter lowers to a digit.
+      for (size_t i = 0; i < kKeyLength && raw[i]; ++i)
+        if (!IsSpace(raw[i])) text.push_back(Lower(raw[i]));
+      key.length = static_cast<uint32_t>(text.size() - start);
+      key.head = key.length;
+      while (key.head > 0 && IsClassDigit(text[start + key.head - 1])) --key.head;
+      key.run = key.head < key.length ? static_cast<uint32_t>(kKeyLength - key.length) : 0;
+    }
+    // The text has stopped moving: each key points at its own characters from now on.
+    for (size_t n = begin; n < end; ++n) m_keys[n].text = text.data() + starts[n - begin];
   }
 
   // Below, equal to or above zero as CompareLogically of the two written-out keys.
@@ -503,45 +519,60 @@ class LogicalKeys {
 
  private:
   struct Key {
-    size_t start = 0;   // in m_text
-    size_t length = 0;  // characters kept from the label
-    size_t head = 0;    // of them, those before the trailing digits
-    size_t run = 0;     // the '#' between head and digits
+    const wchar_t* text = nullptr;  // the characters kept from the label
+    uint32_t length = 0;            // how many
+    uint32_t head = 0;              // of them, those before the trailing digits
+    uint32_t run = 0;               // the '#' between head and digits
   };
+  static constexpr wint_t kAscii = 128;
 
   static bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+  bool IsSpace(wchar_t c) const {
+    return static_cast<wint_t>(c) < kAscii ? m_space[c] : std::iswspace(static_cast<wint_t>(c)) != 0;
+  }
+  bool IsClassDigit(wchar_t c) const {
+    return static_cast<wint_t>(c) < kAscii ? m_digit[c] : std::iswdigit(static_cast<wint_t>(c)) != 0;
+  }
+  wchar_t Lower(wchar_t c) const {
+    return static_cast<wint_t>(c) < kAscii ? m_lower[c] : static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  }
   static bool InRun(const Key& k, size_t i) { return i >= k.head && i < k.head + k.run; }
   // The character at i of the written-out key; 0 past its end.
-  wchar_t At(const Key& k, size_t i) const {
-    if (i < k.head) return m_text[k.start + i];
+  static wchar_t At(const Key& k, size_t i) {
+    if (i < k.head) return k.text[i];
     if (i < k.head + k.run) return L'#';
-    if (i < k.length + k.run) return m_text[k.start + i - k.run];
+    if (i < k.length + k.run) return k.text[i - k.run];
     return 0;
   }
 
-  std::vector<wchar_t> m_text;
   std::vector<Key> m_keys;
+  std::vector<std::vector<wchar_t>> m_texts;
+  wchar_t m_lower[kAscii];
+  bool m_space[kAscii];
+  bool m_digit[kAscii];
 };
 }  // namespace
 
 void SortSitesByLogicalLabel(std::vector<CQLSite>& sites) {
-  LogicalKeys keys(sites.size());
-  for (const CQLSite& site : sites) keys.Add(site.m_label);
+  // A large list has its keys made and is sorted in pieces on the worker team, then merged; a
+  // stable sort has one result, however it is reached.
+  constexpr long kPieces = 8;
+  constexpr size_t kSortAlone = 20000;
+  const bool alone = sites.size() < kSortAlone;
+  const long pieces = alone ? 1 : kPieces;
+  std::vector<size_t> bounds(static_cast<size_t>(pieces) + 1);
+  for (long p = 0; p <= pieces; ++p) bounds[p] = sites.size() * static_cast<size_t>(p) / static_cast<size_t>(pieces);
+  LogicalKeys keys(sites.size(), static_cast<size_t>(pieces));
   const auto less = [&](size_t a, size_t b) { return keys.CompareKeys(a, b) < 0; };
   std::vector<size_t> order(sites.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  // A large list is sorted in pieces on the worker team, then merged; a stable sort has one
-  // result, however it is reached.
-  constexpr long kPieces = 8;
-  constexpr size_t kSortAlone = 20000;
-  if (order.size() < kSortAlone) {
-    std::stable_sort(order.begin(), order.end(), less);
-  } else {
-    std::vector<size_t> bounds(kPieces + 1);
-    for (long p = 0; p <= kPieces; ++p) bounds[p] = order.size() * static_cast<size_t>(p) / kPieces;
-    qlw::ParallelFor(kPieces, 1, true, [&](long begin, long end) {
-      for (long p = begin; p < end; ++p) std::stable_sort(order.begin() + bounds[p], order.begin() + bounds[p + 1], less);
-    });
+  qlw::ParallelFor(pieces, 1, !alone, [&](long begin, long end) {
+    for (long p = begin; p < end; ++p) {
+      keys.MakeKeys(static_cast<size_t>(p), sites, bounds[p], bounds[p + 1]);
+      std::stable_sort(order.begin() + bounds[p], order.begin() + bounds[p + 1], less);
+    }
+  });
+  if (!alone) {
     std::vector<size_t> merged(order.size());
     for (long width = 1; width < kPieces; width *= 2) {
       const long pairs = (kPieces + 2 * width - 1) / (2 * width);
@@ -558,13 +589,27 @@ void SortSitesByLogicalLabel(std::vector<CQLSite>& sites) {
       order.swap(merged);
     }
   }
-  // Moved into place along the permutation's cycles rather than into a second list of sites.
+  // Moved into place along the permutation's cycles rather than into a second list of sites. The
+  // sites lie in the permutation's order, far apart: the walk asks for those a few steps ahead of
+  // it early, so that it does not wait for each in turn.
+  constexpr int kAhead = 8;
+  const auto prefetch = [&](size_t i) {
+    const char* p = reinterpret_cast<const char*>(&sites[i]);
+    for (size_t line = 0; line < sizeof(CQLSite); line += 64) __builtin_prefetch(p + line, 1);
+  };
   for (size_t k = 0; k < order.size(); ++k) {
     if (order[k] == k) continue;
+    size_t ahead = order[k];
+    for (int n = 0; n < kAhead; ++n) {
+      prefetch(ahead);
+      ahead = order[ahead];
+    }
     CQLSite held = std::move(sites[k]);
     size_t j = k;
     while (order[j] != k) {
       const size_t from = order[j];
+      prefetch(ahead);
+      ahead = order[ahead];
       sites[j] = std::move(sites[from]);
       order[j] = j;
       j = from;

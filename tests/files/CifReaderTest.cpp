@@ -248,6 +248,9 @@ TEST(Cif, SiteSortMatchesWrittenOutKeysAndKeepsTies) {
   labels.push_back(std::wstring(78, L'x') + L"123");  // cut at 80: the trailing 3 is dropped
   labels.push_back(std::wstring(79, L'x') + L"5");
   labels.push_back(std::wstring(85, L'y'));
+  // Outside ASCII the locale's own lower case and classes apply, as inside it through a table.
+  for (const wchar_t* label : {L"\u00C4b1", L"\u00E4b2", L"\u00C4B10", L"\u0130\u00A0x", L"\u00DF 3", L"\u0661"})
+    labels.push_back(label);
   // And many short labels from a few characters that meet every branch of the comparison, enough
   // to be sorted in pieces and merged.
   const std::wstring alphabet = L"aA0019# _b";
@@ -275,6 +278,22 @@ TEST(Cif, SiteSortMatchesWrittenOutKeysAndKeepsTies) {
   EXPECT_EQ(got, expected);
   for (size_t i = 1; i < sites.size(); ++i)
     if (got[i] == got[i - 1]) EXPECT_LT(sites[i - 1].m_x, sites[i].m_x) << "equal labels keep their order";
+
+  // Sorted already, the list stays as it is; reversed, it comes back with its ties reversed too.
+  std::vector<double> sortedX;
+  for (const CQLSite& site : sites) sortedX.push_back(site.m_x);
+  SortSitesByLogicalLabel(sites);
+  for (size_t i = 0; i < sites.size(); ++i) ASSERT_EQ(sites[i].m_x, sortedX[i]) << "moved at " << i;
+  std::reverse(sites.begin(), sites.end());
+  std::vector<std::wstring> reversed(got.rbegin(), got.rend());
+  SortSitesByLogicalLabel(sites);
+  got.clear();
+  for (const CQLSite& site : sites) got.push_back(site.m_label.GetString());
+  EXPECT_EQ(got, OrderByWrittenOutKeys(reversed));
+  for (size_t i = 1; i < sites.size(); ++i)
+    if (got[i] == got[i - 1]) {
+      EXPECT_GT(sites[i - 1].m_x, sites[i].m_x) << "ties keep the reversed order";
+    }
 }
 
 TEST(Cif, Utf8TextInUnquotedValuesIsKept) {
