@@ -26,6 +26,7 @@ struct ResourceEntry {
   std::vector<QString> candidates;  // the files of a bitmap not yet drawn, in the folder's order
   QImage image;     // bitmaps
   QString svg;       // the drawing of an SVG bitmap, for other sizes
+  std::map<std::pair<int, int>, QImage> sized;  // and what it drew at them: every dialog asks for the small icon
   QByteArray bytes;  // other types
 };
 
@@ -230,15 +231,20 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int he
   }
   HRSRC res = FindResourceW(instance, name, RT_BITMAP);
   if (!res) return nullptr;
-  const ResourceEntry* entry = reinterpret_cast<ResourceEntry*>(res);
+  auto* entry = reinterpret_cast<ResourceEntry*>(res);
   QImage image = entry->image;
   if (width > 0 && height > 0 && image.size() != QSize(width, height)) {
     if (!entry->svg.isEmpty()) {
-      // Drawn again at the size asked for rather than scaled.
-      image = QImage(width, height, QImage::Format_ARGB32);
-      image.fill(0u);
-      QPainter p(&image);
-      QSvgRenderer(entry->svg).render(&p);
+      // Drawn again at the size asked for rather than scaled, once for each size.
+      std::lock_guard<std::mutex> lock(g_resourceLock);
+      QImage& drawn = entry->sized[{width, height}];
+      if (drawn.isNull()) {
+        drawn = QImage(width, height, QImage::Format_ARGB32);
+        drawn.fill(0u);
+        QPainter p(&drawn);
+        QSvgRenderer(entry->svg).render(&p);
+      }
+      image = drawn;
     } else {
       image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
