@@ -1,72 +1,58 @@
-// The version file's GET on Qt Network, blocking in a local event loop as the check expects; a
-// server that stays silent is given up after the stall time-out.
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <cstdio>
+// The version file's GET, from the module beside the program (fetch/), loaded on the first check
+// rather than at every start; and the platform's description for the request.
+#include <dlfcn.h>
 
+#include <QString>
+#include <QStringList>
 #include <QSysInfo>
-#include <QTimer>
-#include <QUrl>
 
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "NetworkFetch.h"
 #include "UpdateCheck.h"
+
+namespace {
+// Beside the program's own file first, then wherever the loader looks.
+QlwFetchGet FetchEntry() {
+  static const QlwFetchGet entry = []() -> QlwFetchGet {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    void* module = nullptr;
+    if (!error) module = dlopen((self.parent_path() / kQlwFetchModule).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) module = dlopen(kQlwFetchModule, RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+      std::fprintf(stderr, "update check: %s\n", dlerror());
+      return nullptr;
+    }
+    void* symbol = dlsym(module, kQlwFetchEntry);
+    QlwFetchGet entry = nullptr;
+    static_assert(sizeof entry == sizeof symbol);
+    std::memcpy(&entry, &symbol, sizeof entry);  // a function pointer from dlsym's object pointer
+    return entry;
+  }();
+  return entry;
+}
+}  // namespace
 
 namespace LXUpdateCheckQt {
 Fetch Get(const std::string& url, const std::vector<std::pair<std::string, std::string>>& headers, std::string& body) {
   body.clear();
-  QNetworkAccessManager manager;
-  QNetworkRequest request(QUrl(QString::fromStdString(url)));
-  for (const auto& [name, value] : headers) request.setRawHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
-  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-  request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-  QNetworkReply* reply = manager.get(request);
-  QEventLoop loop;
-  QTimer stall;
-  stall.setSingleShot(true);
-  bool timedOut = false, tooLarge = false;
-  QObject::connect(&stall, &QTimer::timeout, &loop, [&] {
-    timedOut = true;
-    reply->abort();
-  });
-  // Read as the bytes come, to the end, up to the cap.
-  QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-    stall.start(CUpdateCheck::kStallTimeoutMs);
-    const QByteArray chunk = reply->readAll();
-    if (body.size() + static_cast<size_t>(chunk.size()) > CUpdateCheck::kMaxFileBytes) {
-      tooLarge = true;
-      reply->abort();
-      return;
-    }
-    body.append(chunk.constData(), static_cast<size_t>(chunk.size()));
-  });
-  QObject::connect(reply, &QNetworkReply::downloadProgress, &stall, [&] { stall.start(CUpdateCheck::kStallTimeoutMs); });
-  QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-  stall.start(CUpdateCheck::kStallTimeoutMs);
-  if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-  if (!tooLarge && reply->bytesAvailable() > 0) {
-    const QByteArray rest = reply->readAll();
-    if (body.size() + static_cast<size_t>(rest.size()) > CUpdateCheck::kMaxFileBytes)
-      tooLarge = true;
-    else
-      body.append(rest.constData(), static_cast<size_t>(rest.size()));
+  const QlwFetchGet get = FetchEntry();
+  if (!get) return Fetch::Failed;
+  std::vector<const char*> pairs;
+  for (const auto& [name, value] : headers) {
+    pairs.push_back(name.c_str());
+    pairs.push_back(value.c_str());
   }
-  const QNetworkReply::NetworkError error = reply->error();
-  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-  reply->deleteLater();
-  if (tooLarge) return Fetch::TooLarge;
-  if (timedOut) return Fetch::NotConnected;
-  switch (error) {
-    case QNetworkReply::NoError: return status == 0 || (status >= 200 && status < 300) ? Fetch::Ok : Fetch::Failed;
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::HostNotFoundError:
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::UnknownNetworkError:
-      return Fetch::NotConnected;
-    default:
-      return Fetch::Failed;
+  switch (get(url.c_str(), pairs.data(), headers.size(), CUpdateCheck::kStallTimeoutMs, CUpdateCheck::kMaxFileBytes,
+              &body)) {
+    case kQlwFetchOk: return Fetch::Ok;
+    case kQlwFetchNotConnected: return Fetch::NotConnected;
+    case kQlwFetchTooLarge: return Fetch::TooLarge;
+    default: return Fetch::Failed;
   }
 }
 
