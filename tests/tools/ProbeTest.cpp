@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -95,6 +96,38 @@ TEST(Probe, ReadersWarningsGoToStandardErrorAndTheOutputStaysAsItWas) {
     EXPECT_EQ(run.status, 0) << args;
     EXPECT_NE(Slurp(errors).find(warning), std::string::npos) << args << "\n" << Slurp(errors);
   }
+}
+
+// The sites are printed as printf prints them, also where a value lies next to halfway between
+// two printed ones, and labels outside ASCII come out as UTF-8.
+TEST(Probe, ReadPrintsSitesAsPrintfWould) {
+  const char* const coordinates[] = {"0.1234565", "0.0000005", "0.4999995", "0.2500005", "0.0000004999",
+                                     "0.5",       "0.125",     "0.7654325", "0.3333333", "0.6666667"};
+  const char* const occupancies[] = {"0.33335", "0.00005", "0.99995", "0.5", "1", "0.12345", "0.25", "0.00004999", "0.1", "0.7"};
+  std::string cif =
+      "data_halfway\n_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_alpha 90\n"
+      "_cell_angle_beta 90\n_cell_angle_gamma 90\n_symmetry_space_group_name_H-M 'P 1'\nloop_\n_atom_site_label\n"
+      "_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n";
+  std::string expected = "pattern: halfway\ncell: 5.000000 5.000000 5.000000 90.0000 90.0000 90.0000\nspace group: P 1 (1)\n";
+  auto printed = [](const char* text, int decimals) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, static_cast<double>(std::strtof(text, nullptr)));
+    return std::string(buffer);
+  };
+  for (int i = 0; i < 10; ++i) {
+    const char* x = coordinates[i];
+    const char* y = coordinates[(i + 3) % 10];
+    const char* z = coordinates[(i + 7) % 10];
+    const std::string label = i == 9 ? "\xC3\x84u10" : "Cu" + std::to_string(i);  // sorts last either way
+    cif += label + " Cu " + x + " " + y + " " + z + " " + occupancies[i] + "\n";
+    expected += "site: " + label + " [Cu:" + printed(occupancies[i], 4) + "] " + printed(x, 6) + " " + printed(y, 6) + " " +
+                printed(z, 6) + " positions 1\n";
+  }
+  const std::string path = qlwtest::ScratchDir() + "/probe-halfway.cif";
+  std::ofstream(path) << cif;
+  const ProbeRun read = Probe("read " + path);
+  EXPECT_EQ(read.status, 0);
+  EXPECT_EQ(read.out, expected);
 }
 
 TEST(Probe, AReflexionListTooLargeToBuildIsAFailureWithItsMessage) {

@@ -1,12 +1,15 @@
 // `read PATH`: every pattern read from a structure file, with its cell, space group and sites.
 #include "Probe.h"
 
+#include "FixedText.h"
+
 #include "FileTypes.h"
 #include "QLCrystalFile.h"
 #include "QLCrystal.h"
 #include "SpaceGroups.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <filesystem>
@@ -39,12 +42,21 @@ bool LoadPatterns(const std::string& path, CQLPatternList& list) {
 }  // namespace qlwprobe
 
 namespace {
-// As printf's %.Nf, without its cost per call: a large structure prints hundreds of thousands of sites.
-void AppendFixed(std::string& text, double value, int decimals) {
-  char buffer[400];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
-  text.append(buffer, end);
+// A label or a species name in UTF-8: most are ASCII, copied as they are.
+void AppendUtf8(std::string& text, const CString& value) {
+  const wchar_t* s = value.GetString();
+  const size_t length = static_cast<size_t>(value.GetLength());
+  size_t i = 0;
+  while (i < length && static_cast<uint32_t>(s[i]) < 0x80) ++i;
+  if (i == length) {
+    const size_t at = text.size();
+    text.resize(at + length);
+    for (size_t k = 0; k < length; ++k) text[at + k] = static_cast<char>(s[k]);
+  } else {
+    text += value.ToUtf8();
+  }
 }
+
 constexpr size_t kFlushBytes = 1 << 16;
 }  // namespace
 
@@ -56,6 +68,7 @@ static int RunRead(const std::vector<std::string>& args) {
   CQLPatternList list;
   if (!qlwprobe::LoadPatterns(args[0], list)) return 1;
   std::string text;
+  text.reserve(2 * kFlushBytes);
   for (const auto& pattern : list) {
     const CQLCrystal* c = pattern->GetCrystal();
     text += "pattern: " + qlw::ToUtf8(pattern->m_title.GetString()) + "\n";
@@ -73,20 +86,26 @@ static int RunRead(const std::vector<std::string>& args) {
         std::fwrite(text.data(), 1, text.size(), stdout);
         text.clear();
       }
-      text += "site: " + site.m_label.ToUtf8() + " [";
+      text += "site: ";
+      AppendUtf8(text, site.m_label);
+      text += " [";
       for (size_t i = 0; i < site.m_species.size(); ++i) {
         const CSiteSpecies& s = site.m_species[i];
         if (i) text += ' ';
-        text += s.m_name.ToUtf8() + ":";
-        AppendFixed(text, s.m_occupancy, 4);
+        AppendUtf8(text, s.m_name);
+        text += ':';
+        qlwprobe::AppendFixed(text, s.m_occupancy, 4);
       }
       text += "] ";
-      AppendFixed(text, site.m_x, 6);
+      qlwprobe::AppendFixed(text, site.m_x, 6);
       text += ' ';
-      AppendFixed(text, site.m_y, 6);
+      qlwprobe::AppendFixed(text, site.m_y, 6);
       text += ' ';
-      AppendFixed(text, site.m_z, 6);
-      text += " positions " + std::to_string(site.m_positions.size()) + "\n";
+      qlwprobe::AppendFixed(text, site.m_z, 6);
+      text += " positions ";
+      char count[24];
+      text.append(count, std::to_chars(count, count + sizeof count, site.m_positions.size()).ptr);
+      text += '\n';
     }
   }
   std::fwrite(text.data(), 1, text.size(), stdout);
