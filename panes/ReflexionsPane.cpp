@@ -366,6 +366,13 @@ void CReflexionsPane::ReflexionClicked(int row) {
   doc->DispatchUpdateHint(hint);
 }
 
+void CReflexionsPane::RefillKeepingSelection() {
+  const CQLReflexion* kept = m_list.ReflexionAt(m_list.GetSelectedRow());
+  RefillList();
+  UpdateHeader();
+  SelectReflexion(kept);
+}
+
 void CReflexionsPane::OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) {
   auto* update = reinterpret_cast<CUpdateHint*>(hint);
   if (m_bNotInitialised) return;
@@ -380,20 +387,14 @@ void CReflexionsPane::OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) 
     // order of the rows are brought to the new unit here.
     const CDiffractionSettings* settings = GetDocument()->GetSettings();
     if (settings && settings->m_axisType != m_titledAxis) {
-      const CQLReflexion* kept = m_list.ReflexionAt(m_list.GetSelectedRow());
-      RefillList();
-      UpdateHeader();
-      SelectReflexion(kept);
+      RefillKeepingSelection();
     }
     switch (update->code) {
       case kHintPaneRecomputedAll:
       case kHintPaneRecomputed12:
       case kHintReflexionPositions:
         if (CountSelectedCrystals() == 1) {
-          const CQLReflexion* kept = m_list.ReflexionAt(m_list.GetSelectedRow());
-          RefillList();
-          UpdateHeader();
-          SelectReflexion(kept);
+          RefillKeepingSelection();
         }
         break;
       case CUHReflexionSelected::kCode: {
@@ -422,10 +423,7 @@ void CReflexionsPane::OnUpdate(CView* sender, LPARAM hint, CObject* hintObject) 
     // A wavelength, a reflexion limit or a cell sent from a dialog, a menu or another pane ends
     // in a plot hint at the least: whatever came before it, the rows follow the crystal.
     if (!RowsMatchCrystal()) {
-      const CQLReflexion* kept = m_list.ReflexionAt(m_list.GetSelectedRow());
-      RefillList();
-      UpdateHeader();
-      SelectReflexion(kept);
+      RefillKeepingSelection();
     }
   } catch (CLXException& e) {
     e.Report();

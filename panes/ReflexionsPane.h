@@ -65,6 +65,8 @@ class CReflexionsPane : public CFormView {
 
   void RefillList();
   void UpdateHeader();
+  // The rows again, the title with them, and the reflexion that was selected selected again.
+  void RefillKeepingSelection();
   // Selected crystal patterns as the list counts them: top level ones and, for every top-level
   // mixture, its selected crystal components.
   std::int64_t CountSelectedCrystals() const;
