@@ -457,7 +457,21 @@ class LogicalKeys {
  public:
   static constexpr size_t kKeyLength = 80;
 
-  // Room for `count` keys, made in `pieces` pieces of text that may be filled at the same time.
+  struct Key {
+    const wchar_t* text = nullptr;  // the characters kept from the label
+    uint32_t length = 0;            // how many
+    uint32_t head = 0;              // of them, those before the trailing digits
+    uint32_t run = 0;               // the '#' between head and digits
+  };
+  // What the sort moves: a site's index and, for most labels, the whole key in 16 bytes that
+  // compare as the key does (Code).
+  struct Entry {
+    uint64_t high = 0, low = 0;
+    uint32_t site = 0;
+    uint32_t coded = 0;  // whether high and low hold the key
+  };
+
+  // Room for keys made in `pieces` pieces of text that may be filled at the same time.
   LogicalKeys(size_t count, size_t pieces) : m_keys(count), m_texts(pieces) {
     // The ASCII characters' classes and lower cases are asked of the locale once, not once for
     // each character of every label; the answers are the same.
@@ -468,13 +482,14 @@ class LogicalKeys {
     }
   }
 
-  // The keys of sites [begin, end), into piece `piece` of the text.
-  void MakeKeys(size_t piece, const std::vector<CQLSite>& sites, size_t begin, size_t end) {
+  // The keys of sites [begin, end) and their entries, the text into piece `piece`.
+  void MakeKeys(size_t piece, const std::vector<CQLSite>& sites, size_t begin, size_t end, std::vector<Entry>& entries) {
+    std::vector<Key>& keys = m_keys;
     std::vector<wchar_t>& text = m_texts[piece];
     text.reserve((end - begin) * 8);
     std::vector<size_t> starts(end - begin);
     for (size_t n = begin; n < end; ++n) {
-      Key& key = m_keys[n];
+      Key& key = keys[n];
       const size_t start = text.size();
       starts[n - begin] = start;
       const wchar_t* raw = sites[n].m_label.GetString();
@@ -486,15 +501,21 @@ class LogicalKeys {
       key.head = key.length;
       while (key.head > 0 && IsClassDigit(text[start + key.head - 1])) --key.head;
       key.run = key.head < key.length ? static_cast<uint32_t>(kKeyLength - key.length) : 0;
+      Entry& entry = entries[n];
+      entry.site = static_cast<uint32_t>(n);
+      entry.coded = Code(key, text.data() + start, entry.high, entry.low);
     }
     // The text has stopped moving: each key points at its own characters from now on.
-    for (size_t n = begin; n < end; ++n) m_keys[n].text = text.data() + starts[n - begin];
+    for (size_t n = begin; n < end; ++n) keys[n].text = text.data() + starts[n - begin];
+  }
+
+  bool Less(const Entry& a, const Entry& b) const {
+    if (a.coded & b.coded) return a.high != b.high ? a.high < b.high : a.low < b.low;
+    return CompareKeys(m_keys[a.site], m_keys[b.site]) < 0;
   }
 
   // Below, equal to or above zero as CompareLogically of the two written-out keys.
-  int CompareKeys(size_t first, size_t second) const {
-    const Key& a = m_keys[first];
-    const Key& b = m_keys[second];
+  static int CompareKeys(const Key& a, const Key& b) {
     const size_t la = a.length + a.run, lb = b.length + b.run;
     size_t i = 0, j = 0;
     while (i < la && j < lb) {
@@ -532,12 +553,6 @@ class LogicalKeys {
   }
 
  private:
-  struct Key {
-    const wchar_t* text = nullptr;  // the characters kept from the label
-    uint32_t length = 0;            // how many
-    uint32_t head = 0;              // of them, those before the trailing digits
-    uint32_t run = 0;               // the '#' between head and digits
-  };
   static constexpr wint_t kAscii = 128;
 
   static bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
@@ -549,6 +564,35 @@ class LogicalKeys {
   }
   wchar_t Lower(wchar_t c) const {
     return static_cast<wint_t>(c) < kAscii ? m_lower[c] : static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  }
+  // A key of ASCII characters whose head holds neither digits nor '#', and short enough, written
+  // as bytes that compare as the written-out key: the head, then '#' where its run would start (0
+  // when it has no digits), the number of digits, fewer first, then the digits, which a key of
+  // as many compares as text. Zeros beyond. False for any other key.
+  static bool Code(const Key& key, const wchar_t* text, uint64_t& high, uint64_t& low) {
+    high = low = 0;
+    const size_t digits = key.length - key.head;
+    if (key.head + digits > 14) return false;
+    uint8_t bytes[16] = {};
+    size_t at = 0;
+    for (size_t i = 0; i < key.head; ++i) {
+      const wchar_t c = text[i];
+      if (static_cast<wint_t>(c) >= kAscii || c == L'#' || IsDigit(c)) return false;
+      bytes[at++] = static_cast<uint8_t>(c);
+    }
+    if (digits > 0) {
+      bytes[at++] = '#';
+      bytes[at++] = static_cast<uint8_t>(digits);
+      for (size_t i = key.head; i < key.length; ++i) {
+        if (!IsDigit(text[i])) return false;
+        bytes[at++] = static_cast<uint8_t>(text[i]);
+      }
+    }
+    for (int i = 0; i < 8; ++i) {
+      high = high << 8 | bytes[i];
+      low = low << 8 | bytes[8 + i];
+    }
+    return true;
   }
   static bool InRun(const Key& k, size_t i) { return i >= k.head && i < k.head + k.run; }
   // The character at i of the written-out key; 0 past its end.
@@ -576,18 +620,18 @@ void SortSitesByLogicalLabel(std::vector<CQLSite>& sites) {
   const long pieces = alone ? 1 : kPieces;
   std::vector<size_t> bounds(static_cast<size_t>(pieces) + 1);
   for (long p = 0; p <= pieces; ++p) bounds[p] = sites.size() * static_cast<size_t>(p) / static_cast<size_t>(pieces);
+  using Entry = LogicalKeys::Entry;
   LogicalKeys keys(sites.size(), static_cast<size_t>(pieces));
-  const auto less = [&](size_t a, size_t b) { return keys.CompareKeys(a, b) < 0; };
-  std::vector<size_t> order(sites.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<Entry> order(sites.size());
+  const auto less = [&keys](const Entry& a, const Entry& b) { return keys.Less(a, b); };
   qlw::ParallelFor(pieces, 1, !alone, [&](long begin, long end) {
     for (long p = begin; p < end; ++p) {
-      keys.MakeKeys(static_cast<size_t>(p), sites, bounds[p], bounds[p + 1]);
+      keys.MakeKeys(static_cast<size_t>(p), sites, bounds[p], bounds[p + 1], order);
       std::stable_sort(order.begin() + bounds[p], order.begin() + bounds[p + 1], less);
     }
   });
   if (!alone) {
-    std::vector<size_t> merged(order.size());
+    std::vector<Entry> merged(order.size());
     for (long width = 1; width < kPieces; width *= 2) {
       const long pairs = (kPieces + 2 * width - 1) / (2 * width);
       qlw::ParallelFor(pairs, 1, true, [&](long begin, long end) {
@@ -603,6 +647,9 @@ void SortSitesByLogicalLabel(std::vector<CQLSite>& sites) {
       order.swap(merged);
     }
   }
+  std::vector<size_t> source(order.size());
+  for (size_t i = 0; i < order.size(); ++i) source[i] = order[i].site;
+  std::vector<Entry>().swap(order);
   // Moved into place along the permutation's cycles rather than into a second list of sites. The
   // sites lie in the permutation's order, far apart: the walk asks for those a few steps ahead of
   // it early, so that it does not wait for each in turn.
@@ -611,25 +658,25 @@ void SortSitesByLogicalLabel(std::vector<CQLSite>& sites) {
     const char* p = reinterpret_cast<const char*>(&sites[i]);
     for (size_t line = 0; line < sizeof(CQLSite); line += 64) __builtin_prefetch(p + line, 1);
   };
-  for (size_t k = 0; k < order.size(); ++k) {
-    if (order[k] == k) continue;
-    size_t ahead = order[k];
+  for (size_t k = 0; k < source.size(); ++k) {
+    if (source[k] == k) continue;
+    size_t ahead = source[k];
     for (int n = 0; n < kAhead; ++n) {
       prefetch(ahead);
-      ahead = order[ahead];
+      ahead = source[ahead];
     }
     CQLSite held = std::move(sites[k]);
     size_t j = k;
-    while (order[j] != k) {
-      const size_t from = order[j];
+    while (source[j] != k) {
+      const size_t from = source[j];
       prefetch(ahead);
-      ahead = order[ahead];
+      ahead = source[ahead];
       sites[j] = std::move(sites[from]);
-      order[j] = j;
+      source[j] = j;
       j = from;
     }
     sites[j] = std::move(held);
-    order[j] = j;
+    source[j] = j;
   }
 }
 

@@ -244,7 +244,8 @@ std::vector<std::wstring> OrderByWrittenOutKeys(const std::vector<std::wstring>&
 TEST(Cif, SiteSortMatchesWrittenOutKeysAndKeepsTies) {
   std::vector<std::wstring> labels = {L"O10", L"O2", L"o3", L"O02", L"O002", L"OA", L"O#1", L"O#", L"A1B2", L"A1B10",
                                       L"a1b3", L"Fe 1", L"Fe1", L"Fe01", L"", L"12", L"012", L"7", L"Na", L"na", L"#",
-                                      L"##9", L"Ca1234", L"Ca999", L"O'1", L"O_1"};
+                                      L"##9", L"Ca1234", L"Ca999", L"O'1", L"O_1", L"O!1", L"O\"2", L"O!", L"O\"",
+                                      L"O\x1F" L"3", L"!", L"12345678901234567", L"Ab123456789012"};
   labels.push_back(std::wstring(78, L'x') + L"123");  // cut at 80: the trailing 3 is dropped
   labels.push_back(std::wstring(79, L'x') + L"5");
   labels.push_back(std::wstring(85, L'y'));
