@@ -191,8 +191,12 @@ std::string ScratchFolder(const std::string& name) {
 TEST(Probe, ShowsTheParsedCommandLine) {
   const ProbeRun run = Probe("cmdline /Register \"/DefTypes='cif+lxtx'\" -HKCU a.cif /tmp/b.cif /LXW=0x10");
   EXPECT_EQ(run.status, 0);
+  // A relative name is named from the folder the probe runs in (the test's own).
+  char folder[4096];
+  ASSERT_NE(getcwd(folder, sizeof folder), nullptr);
   EXPECT_EQ(run.out,
-            "shell-command 5\nfile-name /tmp/b.cif\nfiles 2\nfile a.cif\nfile /tmp/b.cif\nprinter \ndriver \nport \n"
+            "shell-command 5\nfile-name /tmp/b.cif\nfiles 2\nfile " + std::string(folder) +
+                "/a.cif\nfile /tmp/b.cif\nprinter \ndriver \nport \n"
             "splash true\nembedded false\nautomated false\nchoose-types false\nno-types false\ntypes 3,22\n"
             "types-text lxtx+cif\nper-user true\nsave-prefs false\ncaller -1 \nsid \n"
             "session 00000000-0000-0000-0000-000000000000\nwindow 16\nblock-size 5752\n");
