@@ -4,6 +4,7 @@
 #include "Status.h"
 
 #include <cstring>
+#include <cwctype>
 
 CQLCIFFile::CQLCIFFile() { m_fileType = 22; }
 
@@ -122,6 +123,8 @@ void CQLCIFFile::ResetBlockState() {
   m_symbolFromHM = false;
   m_keepRowsApart = true;
   m_checkingLoop = false;
+  m_elementCodeByStart.clear();
+  for (wint_t c = 0; c < 128; ++c) m_asciiSpace[c] = std::iswspace(c) != 0;
 }
 
 void CQLCIFFile::ReadBlock(uint32_t index) {

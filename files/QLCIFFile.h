@@ -69,7 +69,10 @@ class CIFSiteRecordList {
   void ReleaseBefore(size_t record);
 
  private:
-  static constexpr size_t kChunk = 4096;
+  // 64 KiB of records: below the allocator's threshold for a mapping of its own, so the chunks
+  // freed while the sites are built are reused for the sites rather than given back to the system
+  // and taken from it again, page by page.
+  static constexpr size_t kChunk = 512;
   std::vector<std::vector<CIFSiteRecord>> m_chunks;
   size_t m_size = 0;
   size_t m_released = 0;  // chunks freed, from the first
@@ -151,6 +154,11 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   std::unordered_map<std::string, SymbolLookup> m_symbolLookups;
   bool m_keepRowsApart = true;
   bool m_checkingLoop = false;  // the loop check reads the values that the row pass reads again
+  // Element codes of the type symbols read in this block, by their first two characters when
+  // those are ASCII, on which alone the code depends: a large file names the same few on each row.
+  std::unordered_map<uint16_t, uint16_t> m_elementCodeByStart;
+  // White space among the ASCII characters, as the locale classes them, for the labels.
+  bool m_asciiSpace[128] = {};
 
   void ResetBlockState();
   bool IsStructureBlock();
@@ -180,6 +188,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   bool HandleCellItem(const std::string& name, const std::string& value);
   void HandleSymmetryItem(const std::string& name, const std::string& value);
   void HandleAtomSiteItem(int atomField, const std::string& value);
+  uint16_t ElementCodeOfType(const std::string& value);
   void CommitRecord();
   void IndexRecords();
   void IndexRecord(size_t record);

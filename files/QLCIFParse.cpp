@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 constexpr double kNoNumber = -DBL_MAX;
@@ -64,10 +65,19 @@ bool MatchesCategory(const std::string& a, const std::string& b) {
 
 // CIF's reserved words end whatever came before them: they are never values.
 bool IsReservedWord(const std::string& word) {
-  if (word.size() < 5 || !std::strchr("dDlLsSgG", word[0])) return false;
-  const std::string w = Lower(word);
-  return w.compare(0, 5, "data_") == 0 || w.compare(0, 5, "save_") == 0 || w == "loop_" || w == "global_" ||
-         w == "stop_";
+  if (word.size() < 5) return false;
+  switch (word[0]) {
+    case 'd': case 'D': case 'l': case 'L': case 's': case 'S': case 'g': case 'G': break;
+    default: return false;  // most values: numbers and labels
+  }
+  // The word's start, lower-cased, against a reserved word; `whole` asks for the whole word.
+  auto is = [&word](std::string_view reserved, bool whole) {
+    if (word.size() < reserved.size() || (whole && word.size() != reserved.size())) return false;
+    for (size_t i = 0; i < reserved.size(); ++i)
+      if (std::tolower(static_cast<unsigned char>(word[i])) != reserved[i]) return false;
+    return true;
+  };
+  return is("data_", false) || is("save_", false) || is("loop_", true) || is("global_", true) || is("stop_", true);
 }
 
 // Empties a value that is, white space aside, the CIF unknown "?" or inapplicable "."; in place,

@@ -126,8 +126,9 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
       // ASCII reads the same as UTF-8, without the decoding and its copies.
       const bool ascii = std::all_of(value.begin(), value.end(), [](char ch) { return ch > 0; });
       if (ascii) {
+        label.reserve(value.size());
         for (char ch : value)
-          if (!std::iswspace(static_cast<wint_t>(ch))) label += static_cast<wchar_t>(ch);
+          if (!m_asciiSpace[static_cast<unsigned char>(ch)]) label += static_cast<wchar_t>(ch);
       } else {
         for (wchar_t ch : std::wstring(CString(value.c_str()).GetString()))
           if (!std::iswspace(static_cast<wint_t>(ch))) label += ch;
@@ -138,7 +139,7 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
     }
     case kAtomType:
       field(m_current.hasElement);
-      m_current.elementCode = ElementCodeFromString(CString(value.c_str()));
+      m_current.elementCode = ElementCodeOfType(value);
       m_current.hasElement = true;
       return;
     case kAtomX:
@@ -170,6 +171,18 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
     t.b[i] = ScanFloat(value);
     t.hasB[i] = true;
   }
+}
+
+uint16_t CQLCIFFile::ElementCodeOfType(const std::string& value) {
+  const auto first = static_cast<unsigned char>(value[0]);
+  const auto second = value.size() > 1 ? static_cast<unsigned char>(value[1]) : 0u;
+  if (first >= 0x80 || second >= 0x80) return ElementCodeFromString(CString(value.c_str()));
+  const auto start = static_cast<uint16_t>(first << 8 | second);
+  const auto known = m_elementCodeByStart.find(start);
+  if (known != m_elementCodeByStart.end()) return known->second;
+  const uint16_t code = ElementCodeFromString(CString(value.c_str()));
+  m_elementCodeByStart.emplace(start, code);
+  return code;
 }
 
 void CIFSiteRecordList::push_back(CIFSiteRecord&& record) {
@@ -364,10 +377,12 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
     return false;
   }
   site = CQLSite();
+  // Its warnings name the record by its whole label, which the site may then take over.
+  ValidateDisplacement(r);
   CString siteLabel = r.label.empty() ? CString()
                      : r.label.size() <= CIFSiteRecord::kMaxLabel
-                         ? CString(r.label.c_str())
-                         : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel).c_str());
+                         ? CString(std::move(r.label))
+                         : CString(r.label.substr(0, CIFSiteRecord::kMaxLabel));
   if (siteLabel.IsEmpty()) siteLabel.LoadString(2600);
   site.m_label = std::move(siteLabel);
   site.m_species.push_back(SpeciesOf(r.elementCode, occupancy));
@@ -375,7 +390,6 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
   site.m_y = r.xyz[1];
   site.m_z = r.xyz[2];
   site.m_included = true;
-  ValidateDisplacement(r);
   if (r.HasDisplacement()) {
     const double k = 8.0 * std::acos(-1.0) * std::acos(-1.0);
     const CIFSiteRecord::Tensors* t = r.tensors.get();

@@ -525,4 +525,32 @@ TEST(Cif, ReservedWordsAreNeverValuesAndEndTheBlock) {
   // Inside a loop a reserved word ends the rows; a quoted one is an ordinary value.
   const auto quoted = ReadText("quotedword.cif", "data_q\n" + kCubicCell + atoms + "'data_x' 0 0 0\nstop_\n");
   EXPECT_EQ(Labels(Crystal(quoted)), (std::vector<std::wstring>{L"data_x"}));
+  // In any case; a word that only starts like one is a value.
+  const auto cased = ReadText("casedword.cif", "data_c\n" + kCubicCell + atoms +
+                                                   "Loop_1 0 0 0\nglobal_x 0.5 0.5 0.5\nDATA 0 0 0.5\nSTOP_\n");
+  EXPECT_EQ(Labels(Crystal(cased)), (std::vector<std::wstring>{L"DATA", L"global", L"Loop_1"}));
+  const auto saved = ReadText("savedword.cif", "data_s\n" + kCubicCell + atoms + "S1 0 0 0\nSave_f\n");
+  EXPECT_EQ(Labels(Crystal(saved)), (std::vector<std::wstring>{L"S1"}));
+}
+
+// The element of each type symbol, also where one block names many, alike at their start or not.
+TEST(Cif, TypeSymbolsGiveTheirElementOnEveryRow) {
+  const std::vector<std::string> types = {"Fe3+", "F", "Fe", "fE", "O2-", "Oh", "OH-", "S", "Si4+", "Sn", "X", "?x", "1"};
+  std::string rows;
+  std::vector<std::wstring> expected;
+  for (int pass = 0; pass < 2; ++pass)
+    for (size_t i = 0; i < types.size(); ++i) {
+      const size_t t = pass ? types.size() - 1 - i : i;
+      rows += "A" + std::to_string(expected.size() + 10) + " " + types[t] + " 0." + std::to_string(expected.size() + 10) +
+              " 0 0\n";
+      CString name;
+      ElementCodeToText(ElementCodeFromString(Wide(types[t]).c_str()), name);
+      expected.push_back(name.GetString());
+    }
+  const auto list = ReadText("types.cif", "data_t\n" + kCubicCell +
+                                              "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
+                                              "_atom_site_fract_y\n_atom_site_fract_z\n" + rows);
+  std::vector<std::wstring> got;
+  for (const CQLSite& site : Crystal(list).m_sites) got.push_back(site.m_species.at(0).m_name.GetString());
+  EXPECT_EQ(got, expected);
 }
