@@ -90,7 +90,7 @@ TEST(Probe, ReadersWarningsGoToStandardErrorAndTheOutputStaysAsItWas) {
             "pattern: probe-lacking-z\ncell: 4.593700 4.593700 2.958700 90.0000 90.0000 90.0000\n"
             "space group: P 42/m n m (136)\nsite: Ti1 [Ti:1.0000] 0.000000 0.000000 0.000000 positions 2\n");
   EXPECT_EQ(Slurp(errors), warning);
-  for (const std::string args : {"refl " + path + " --max 1", "doc " + qlwtest::ScratchDir() + "/probe-lacking-z-out " + path}) {
+  for (const std::string& args : {"refl " + path + " --max 1", "doc " + qlwtest::ScratchDir() + "/probe-lacking-z-out " + path}) {
     std::filesystem::remove(qlwtest::ScratchDir() + "/probe-lacking-z-out.quillono");
     const ProbeRun run = qlwtest::RunShell(qlwtest::ProbeCommand(args) + " 2>" + errors);
     EXPECT_EQ(run.status, 0) << args;
