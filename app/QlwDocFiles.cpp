@@ -41,6 +41,20 @@ class CRestore {
   T m_saved;
 };
 
+// The type of a file to read, looked for in the file. A file that is not there is told as such,
+// not as a type the program does not know.
+uint32_t TypeToRead(const CString& path) {
+  const uint32_t type = IdentifyFileType(path.GetString(), true);
+  if (type == 0) {
+    struct stat st;
+    if (stat(path.ToUtf8().c_str(), &st) != 0 && errno == ENOENT)
+      throw CLXXFileNotFound(kLXSeverityMessage, ENOENT, __LINE__);
+    throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
+  }
+  if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
+  return type;
+}
+
 std::unique_ptr<CQlwFile> OpenForReading(uint32_t type, const CString& path) {
   std::unique_ptr<CQlwFile> file(CreateFileForType(type));
   if (!file) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
@@ -112,11 +126,7 @@ BOOL CQlwDoc::OnOpenDocument(LPCWSTR path) {
 
 CQlwDoc* CQlwDoc::OpenOrCreateDocument(uint32_t type, const wchar_t* path) {
   try {
-    if (path && type == 0) {
-      type = IdentifyFileType(path, true);
-      if (type == 0) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, CString(path));
-      if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
-    }
+    if (path && type == 0) type = TypeToRead(CString(path));
     CLXApp* app = CLXApp::GetApp();
     CDocTemplate* session = app ? app->GetTemplateForFileType(kFileTypeSession) : nullptr;
     auto* doc = dynamic_cast<CQlwDoc*>(session ? session->OpenDocumentFile(path, TRUE) : nullptr);
@@ -132,9 +142,8 @@ CQlwDoc* CQlwDoc::OpenOrCreateDocument(uint32_t type, const wchar_t* path) {
 }
 
 bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
-  if (type == 0) type = IdentifyFileType(path.GetString(), true);
-  if (type == 0) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
-  if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
+  if (type == 0) type = TypeToRead(path);
+  else if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
   std::unique_ptr<CQlwFile> file = OpenForReading(type, path);
   if (!file) {
     CLXXFileNotOpen(kLXSeverityMessage, errno, __LINE__).Report();
@@ -164,9 +173,7 @@ bool CQlwDoc::CanBeRead(const CString& path) {
   // A trial read: the open that follows logs and reports the file's warnings.
   CLXLogCapture trial(false);
   try {
-    const uint32_t type = IdentifyFileType(path.GetString(), true);
-    if (type == 0) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, path);
-    if (IsMoleculeFileType(type)) throw CLXXFileNoMoleculeDiffract(kLXSeverityMessage, 0, __LINE__);
+    const uint32_t type = TypeToRead(path);
     std::unique_ptr<CQlwFile> file = OpenForReading(type, path);
     if (!file) {
       CLXXFileNotOpen(kLXSeverityMessage, errno, __LINE__).Report();

@@ -608,7 +608,8 @@ HWND CLXApp::FindOtherInstanceWindow(UINT extraFlags) {
 }
 
 bool CLXApp::HandOverCommandLine(HWND window) {
-  if (!m_cmdInfo) return false;
+  // A name cut to its field would open another file or none: such a start opens its files itself.
+  if (!m_cmdInfo || !m_cmdInfo->FilesFitTheBlock()) return false;
   const size_t size = m_cmdInfo->GetBlockSize();
   HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
                                       kHandOverMapping);

@@ -2,17 +2,40 @@
 #include "LXCommandLineInfo.h"
 
 #include <cstring>
+#include <string>
+
+#include <unistd.h>
 
 #include "LXApp.h"
 #include "LXDocTypes.h"
 #include "LXException.h"
 #include "StaticInit.h"
+#include "Utf16.h"
 
 namespace {
 void PutU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
 uint32_t GetU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+// A file named relative to the folder the program was started in, named from the root: a running
+// program that takes the files over has a folder of its own.
+CString FromRoot(const CString& name) {
+  if (name.IsEmpty() || name[0] == L'/') return name;
+  std::string folder(4096, '\0');
+  if (!getcwd(folder.data(), folder.size())) return name;
+  folder.resize(std::strlen(folder.c_str()));
+  std::wstring path = qlw::FromUtf8(folder);
+  if (path.empty() || path.back() != L'/') path += L'/';
+  const wchar_t* rest = name.GetString();
+  while (rest[0] == L'.' && rest[1] == L'/') rest += 2;  // "./a.cif"
+  return CString((path + rest).c_str());
+}
+
+// The UTF-16 units of a text.
+size_t Utf16Units(const CString& text) {
+  return qlw::ToUtf16LE(std::wstring_view(text.GetString(), text.GetLength())).size() / 2;
+}
 
 // A zero-terminated UTF-16 text in a field of fieldBytes; a longer text is cut to fit.
 void PutText(uint8_t* field, size_t fieldBytes, const CString& text) {
@@ -118,7 +141,10 @@ void CLXCommandLineInfo::ParseParam(const wchar_t* param, BOOL isSwitch, BOOL is
   }
   m_strFileName.Empty();
   CCommandLineInfo::ParseParam(param, isSwitch, isLast);
-  if (!isSwitch && !m_strFileName.IsEmpty()) m_files.push_back(m_strFileName);
+  if (!isSwitch && !m_strFileName.IsEmpty()) {
+    m_strFileName = FromRoot(m_strFileName);
+    m_files.push_back(m_strFileName);
+  }
 }
 
 std::vector<uint32_t> CLXCommandLineInfo::ParseDefTypes(const CString& value) {
@@ -192,6 +218,12 @@ void CLXCommandLineInfo::PackFrameworkBlock(uint8_t* block) const {
   PutText(block + kTypesOffset, kTypesField, GetDefTypesText(m_fileTypes));
   PutU32(block + kFileCountOffset, static_cast<uint32_t>(m_files.size()));
   for (size_t i = 0; i < m_files.size(); ++i) PutText(block + kFilesOffset + kTextField * i, kTextField, m_files[i]);
+}
+
+bool CLXCommandLineInfo::FilesFitTheBlock() const {
+  for (const CString& file : m_files)
+    if (Utf16Units(file) > kTextField / 2 - 1) return false;
+  return true;
 }
 
 bool CLXCommandLineInfo::UnpackFromBlock(const uint8_t* block, size_t size) { return UnpackFrameworkBlock(block, size); }

@@ -26,6 +26,8 @@ class CLXCommandLineInfo : public CCommandLineInfo {
 
   // A new zero-filled block of GetBlockSize bytes (free with delete[]).
   virtual uint8_t* PackToBlock() const;
+  // Whether every file name fits its field of the block whole (a longer one would be cut).
+  bool FilesFitTheBlock() const;
   virtual size_t GetBlockSize() const;
   // Bytes that a derived command line puts in front of the framework block.
   virtual size_t GetBlockPrefixSize() const { return 0; }

@@ -38,8 +38,10 @@ class TestApp : public CLXApp {
     // Running instances that misbehave while they take a hand-over.
     const std::string job = apptest::Job() ? apptest::Job() : "";
     if (job == "stalls") std::this_thread::sleep_for(std::chrono::seconds(40));
-    if (job == "sends-back")  // to a window of the process that hands over, which waits for this one
-      SendMessageW(reinterpret_cast<HWND>(std::stoull(CString(path).ToUtf8())), WM_NULL, 0, 0);
+    if (job == "sends-back") {  // to a window of the process that hands over, which waits for this one
+      const std::string name = CString(path).ToUtf8();
+      SendMessageW(reinterpret_cast<HWND>(std::stoull(name.substr(name.rfind('/') + 1))), WM_NULL, 0, 0);
+    }
     apptest::Report(CString(path).ToUtf8() + "\n");
     return reinterpret_cast<CDocument*>(this);  // any non-null document
   }
@@ -85,6 +87,12 @@ HWND MakeWindow() {
   return CreateWindowW(L"AppBaseTestWindow", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
 }
 
+// The folder the test runs in, as a start names its relative files from it.
+std::string Here() {
+  char folder[4096];
+  return getcwd(folder, sizeof folder) ? std::string(folder) : std::string();
+}
+
 bool IsDirectory(const CString& path) {
   struct stat st;
   return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -114,9 +122,19 @@ TEST(AppBase, ASecondStartHandsItsFilesToTheRunningInstance) {
     EXPECT_TRUE(second.FindRunningInstance(-1, false, &running));
     ASSERT_NE(running, nullptr) << GetLastError();
     EXPECT_TRUE(second.HandOverCommandLine(running)) << GetLastError();
-    EXPECT_EQ(apptest::ReadUntil(child, "y z.cif\n"), "x.cif\n/tmp/y z.cif\n");
+    // A relative name goes over from the root: the running instance started elsewhere.
+    EXPECT_EQ(apptest::ReadUntil(child, "y z.cif\n"), Here() + "/x.cif\n/tmp/y z.cif\n");
     EXPECT_TRUE(second.opened.empty());
     second.ExitInstance();
+  }
+  {
+    // A name longer than the hand-over's field would arrive cut: this start keeps its files.
+    TestApp third;
+    third.Start({"/tmp/" + std::string(300, 'n') + ".cif"});
+    HWND running = nullptr;
+    ASSERT_TRUE(third.FindRunningInstance(-1, false, &running));
+    EXPECT_FALSE(third.HandOverCommandLine(running));
+    third.ExitInstance();
   }
   kill(child.pid, SIGKILL);
   apptest::Wait(child);
@@ -141,7 +159,7 @@ TEST(AppBase, AHandOverEndsWhenTheRunningInstanceHangsOrSendsBack) {
     if (job == "stalls") {
       EXPECT_FALSE(handed) << "a hung instance did not take the files";
     } else {
-      EXPECT_EQ(apptest::ReadUntil(child, "\n"), file + "\n") << "the instance went on after its send failed";
+      EXPECT_EQ(apptest::ReadUntil(child, "\n"), Here() + "/" + file + "\n") << "the instance went on after its send failed";
     }
     second.ExitInstance();
     DestroyWindow(mine);

@@ -10,7 +10,10 @@
 #include "QlwApp.h"
 #include "QlwCommandLineInfo.h"
 #include "QlwDocTypes.h"
+#include "Utf16.h"
 #include "testing/ProcessRecorder.h"
+
+#include <unistd.h>
 
 namespace {
 class CommandLineTest : public ::testing::Test {
@@ -44,9 +47,14 @@ UINT Answer(const CLXAlert&) {
 
 TEST_F(CommandLineTest, EveryFileNameIsKeptAndProcessedInOrder) {
   CLXCommandLineInfo info;
-  Parse(info, {"a.cif", "/tmp/b.lxtx"});
+  Parse(info, {"a.cif", "/tmp/b.lxtx", "./c é.cif", "../d.cif"});
   EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::FileOpen);
-  EXPECT_EQ(Drain(info), (std::vector<CString>{L"a.cif", L"/tmp/b.lxtx"}));
+  // Named from the root, so that a running program started elsewhere finds them.
+  char folder[4096];
+  ASSERT_NE(getcwd(folder, sizeof folder), nullptr);
+  const std::wstring here = qlw::FromUtf8(folder) + L"/";
+  EXPECT_EQ(Drain(info), (std::vector<CString>{(here + L"a.cif").c_str(), L"/tmp/b.lxtx", (here + L"c é.cif").c_str(),
+                                               (here + L"../d.cif").c_str()}));
   EXPECT_FALSE(info.NextFile());
 }
 
@@ -163,13 +171,15 @@ TEST_F(CommandLineTest, HandOverBlockSizesAndTextLimits) {
   EXPECT_EQ(program.GetBlockSize(), 6272u);
 
   CLXCommandLineInfo longName;
-  Parse(longName, {std::string(300, 'x')});
+  Parse(longName, {"/tmp/" + std::string(300, 'x')});
+  EXPECT_FALSE(longName.FilesFitTheBlock());
   std::unique_ptr<uint8_t[]> block(longName.PackToBlock());
   CLXCommandLineInfo back;
   ASSERT_TRUE(back.UnpackFromBlock(block.get(), longName.GetBlockSize()));
   ASSERT_EQ(back.m_files.size(), 1u);
-  EXPECT_EQ(back.m_files[0], CString(std::wstring(259, L'x')));
-  EXPECT_EQ(back.m_strFileName, CString(std::wstring(259, L'x')));
+  EXPECT_EQ(back.m_files[0], CString((L"/tmp/" + std::wstring(254, L'x')).c_str()));
+  EXPECT_EQ(back.m_strFileName, CString((L"/tmp/" + std::wstring(254, L'x')).c_str()));
+  EXPECT_TRUE(back.FilesFitTheBlock());
 }
 
 TEST_F(CommandLineTest, PackingAndUnpackingKeepsTheWholeCommandLine) {
@@ -248,5 +258,11 @@ TEST_F(CommandLineTest, FilesForANewWindowArriveThereAsFilesWhateverTheirNames) 
   EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::FileOpen);
   EXPECT_TRUE(info.m_bRunEmbedded);
   EXPECT_TRUE(info.m_fileTypes.empty());
-  EXPECT_EQ(Drain(info), names);
+  // Those not named from the root are named from the folder it was started in.
+  char folder[4096];
+  ASSERT_NE(getcwd(folder, sizeof folder), nullptr);
+  std::vector<CString> fromRoot;
+  for (const CString& name : names)
+    fromRoot.push_back(name[0] == L'/' ? name : CString((qlw::FromUtf8(folder) + L"/" + name.GetString()).c_str()));
+  EXPECT_EQ(Drain(info), fromRoot);
 }

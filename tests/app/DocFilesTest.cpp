@@ -112,6 +112,30 @@ TEST_F(DocFiles, MoleculeFileIsRefusedAndTheRestOfTheDropRead) {
   EXPECT_EQ(doc.GetPatterns().size(), 2u);
 }
 
+// A name that leads nowhere (a typing slip) is told as a missing file, not as a type the program
+// does not know; a file of no known kind still is.
+TEST_F(DocFiles, AMissingFileIsToldAsMissingAndAnUnknownOneAsOfUnknownType) {
+  const std::string unknown = doctest::WriteScratchFile("notes.xyz", "nothing a reader knows\n");
+  const struct {
+    std::string path;
+    const char* told;
+    const char* notTold;
+  } cases[] = {
+      {Scratch("no-such-file.cif"), "The specified file could not be found.", "not recognised"},
+      {unknown, "is of a type not recognised", "could not be found"},
+  };
+  for (const auto& c : cases) {
+    CQlwDoc doc;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(doc.OnOpenDocument(W(c.path).GetString())) << c.path;
+    EXPECT_FALSE(CQlwDoc::CanBeRead(W(c.path))) << c.path;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(c.told), std::string::npos) << err;
+    EXPECT_EQ(err.find(c.notTold), std::string::npos) << err;
+    EXPECT_TRUE(doc.GetPatterns().empty());
+  }
+}
+
 TEST_F(DocFiles, SessionReplacesAFreshDocumentAndLaterFilesAppend) {
   const std::string session = Scratch("round.quillono");
   {

@@ -278,7 +278,9 @@ TEST(Cif, SiteSortMatchesWrittenOutKeysAndKeepsTies) {
   for (const CQLSite& site : sites) got.push_back(site.m_label.GetString());
   EXPECT_EQ(got, expected);
   for (size_t i = 1; i < sites.size(); ++i)
-    if (got[i] == got[i - 1]) EXPECT_LT(sites[i - 1].m_x, sites[i].m_x) << "equal labels keep their order";
+    if (got[i] == got[i - 1]) {
+      EXPECT_LT(sites[i - 1].m_x, sites[i].m_x) << "equal labels keep their order";
+    }
 
   // Sorted already, the list stays as it is; reversed, it comes back with its ties reversed too.
   std::vector<double> sortedX;

@@ -90,7 +90,7 @@ TEST(Probe, ReadersWarningsGoToStandardErrorAndTheOutputStaysAsItWas) {
             "pattern: probe-lacking-z\ncell: 4.593700 4.593700 2.958700 90.0000 90.0000 90.0000\n"
             "space group: P 42/m n m (136)\nsite: Ti1 [Ti:1.0000] 0.000000 0.000000 0.000000 positions 2\n");
   EXPECT_EQ(Slurp(errors), warning);
-  for (const std::string args : {"refl " + path + " --max 1", "doc " + qlwtest::ScratchDir() + "/probe-lacking-z-out " + path}) {
+  for (const std::string& args : {"refl " + path + " --max 1", "doc " + qlwtest::ScratchDir() + "/probe-lacking-z-out " + path}) {
     std::filesystem::remove(qlwtest::ScratchDir() + "/probe-lacking-z-out.quillono");
     const ProbeRun run = qlwtest::RunShell(qlwtest::ProbeCommand(args) + " 2>" + errors);
     EXPECT_EQ(run.status, 0) << args;
@@ -191,8 +191,12 @@ std::string ScratchFolder(const std::string& name) {
 TEST(Probe, ShowsTheParsedCommandLine) {
   const ProbeRun run = Probe("cmdline /Register \"/DefTypes='cif+lxtx'\" -HKCU a.cif /tmp/b.cif /LXW=0x10");
   EXPECT_EQ(run.status, 0);
+  // A relative name is named from the folder the probe runs in (the test's own).
+  char folder[4096];
+  ASSERT_NE(getcwd(folder, sizeof folder), nullptr);
   EXPECT_EQ(run.out,
-            "shell-command 5\nfile-name /tmp/b.cif\nfiles 2\nfile a.cif\nfile /tmp/b.cif\nprinter \ndriver \nport \n"
+            "shell-command 5\nfile-name /tmp/b.cif\nfiles 2\nfile " + std::string(folder) +
+                "/a.cif\nfile /tmp/b.cif\nprinter \ndriver \nport \n"
             "splash true\nembedded false\nautomated false\nchoose-types false\nno-types false\ntypes 3,22\n"
             "types-text lxtx+cif\nper-user true\nsave-prefs false\ncaller -1 \nsid \n"
             "session 00000000-0000-0000-0000-000000000000\nwindow 16\nblock-size 5752\n");
