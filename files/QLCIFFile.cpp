@@ -6,7 +6,10 @@
 #include <cstring>
 #include <cwctype>
 
-CQLCIFFile::CQLCIFFile() { m_fileType = 22; }
+CQLCIFFile::CQLCIFFile() {
+  m_fileType = 22;
+  for (wint_t c = 0; c < 128; ++c) m_asciiSpace[c] = std::iswspace(c) != 0;
+}
 
 CQLCIFFile::~CQLCIFFile() = default;
 
@@ -124,7 +127,6 @@ void CQLCIFFile::ResetBlockState() {
   m_keepRowsApart = true;
   m_checkingLoop = false;
   m_elementCodeByStart.clear();
-  for (wint_t c = 0; c < 128; ++c) m_asciiSpace[c] = std::iswspace(c) != 0;
 }
 
 void CQLCIFFile::ReadBlock(uint32_t index) {
