@@ -123,6 +123,17 @@ QImage BakedImage(const QString& path) {
   return image;
 }
 
+// An SVG drawn on a clear ARGB32 picture, at its own size when size is empty; null when it does
+// not parse.
+QImage DrawSvg(QSvgRenderer& svg, QSize size) {
+  if (!svg.isValid()) return QImage();
+  QImage image(size.isEmpty() ? svg.defaultSize() : size, QImage::Format_ARGB32);
+  image.fill(0u);
+  QPainter p(&image);
+  svg.render(&p);
+  return image;
+}
+
 // Draws a bitmap entry from the last of its files that reads (an SVG that does not parse is passed
 // over for an earlier file of the same number); false when none does.
 bool Draw(ResourceEntry& e) {
@@ -130,15 +141,13 @@ bool Draw(ResourceEntry& e) {
   for (auto it = e.candidates.rbegin(); it != e.candidates.rend(); ++it) {
     const QString& path = *it;
     QImage image;
-    if (path.endsWith(QLatin1String(".svg")) && !(image = BakedImage(path)).isNull()) {
-      e.svg = path;
-    } else if (path.endsWith(QLatin1String(".svg"))) {
-      QSvgRenderer svg(path);
-      if (!svg.isValid()) continue;
-      image = QImage(svg.defaultSize(), QImage::Format_ARGB32);
-      image.fill(0u);
-      QPainter p(&image);
-      svg.render(&p);
+    if (path.endsWith(QLatin1String(".svg"))) {
+      image = BakedImage(path);
+      if (image.isNull()) {
+        QSvgRenderer svg(path);
+        image = DrawSvg(svg, QSize());
+      }
+      if (image.isNull()) continue;
       e.svg = path;
     } else {
       image.load(path);
@@ -239,10 +248,8 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int he
       std::lock_guard<std::mutex> lock(g_resourceLock);
       QImage& drawn = entry->sized[{width, height}];
       if (drawn.isNull()) {
-        drawn = QImage(width, height, QImage::Format_ARGB32);
-        drawn.fill(0u);
-        QPainter p(&drawn);
-        QSvgRenderer(entry->svg).render(&p);
+        QSvgRenderer svg(entry->svg);
+        drawn = DrawSvg(svg, QSize(width, height));
       }
       image = drawn;
     } else {
