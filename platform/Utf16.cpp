@@ -80,8 +80,20 @@ std::wstring FromUtf16LE(const void* bytes, size_t byteCount) {
 
 std::string ToUtf8(std::wstring_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (wchar_t ch : text) {
+  AppendUtf8(out, text);
+  return out;
+}
+
+void AppendUtf8(std::string& out, std::wstring_view text) {
+  // Most texts are ASCII: copied as they are.
+  size_t ascii = 0;
+  while (ascii < text.size() && static_cast<uint32_t>(text[ascii]) < 0x80) ++ascii;
+  const size_t at = out.size();
+  out.resize(at + ascii);
+  for (size_t k = 0; k < ascii; ++k) out[at + k] = static_cast<char>(text[k]);
+  if (ascii == text.size()) return;
+  out.reserve(out.size() + text.size() - ascii);
+  for (wchar_t ch : text.substr(ascii)) {
     char32_t c = ValidCodePoint(ch);
     if (c < 0x80) {
       out.push_back(static_cast<char>(c));
@@ -99,7 +111,6 @@ std::string ToUtf8(std::wstring_view text) {
       out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
   }
-  return out;
 }
 
 namespace {

@@ -20,6 +20,8 @@ std::vector<uint8_t> ToUtf16LE(std::wstring_view text);
 std::wstring FromUtf16LE(const void* bytes, size_t byteCount);
 
 std::string ToUtf8(std::wstring_view text);
+// The same appended to out, for long listings that build one text.
+void AppendUtf8(std::string& out, std::wstring_view text);
 inline std::string ToUtf8(const wchar_t* text) { return text ? ToUtf8(std::wstring_view(text)) : std::string(); }
 inline std::string ToUtf8(const std::wstring& text) { return ToUtf8(std::wstring_view(text)); }
 // Malformed or overlong sequences become U+FFFD, one per offending byte.

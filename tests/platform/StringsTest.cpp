@@ -109,6 +109,13 @@ TEST(Utf16, TextBeyondTheBmpRoundTripsThroughLittleEndianBytes) {
   EXPECT_EQ(bytes, expected);
   EXPECT_EQ(qlw::FromUtf16LE(bytes.data(), bytes.size()), text);
   EXPECT_EQ(qlw::FromUtf8(qlw::ToUtf8(text)), text);
+  // Appended after what a text holds, an ASCII head copied and the rest encoded.
+  std::string listing = "site: ";
+  qlw::AppendUtf8(listing, L"O1");
+  qlw::AppendUtf8(listing, L"");
+  qlw::AppendUtf8(listing, L" " + text);
+  EXPECT_EQ(listing, "site: O1 " + qlw::ToUtf8(text));
+  EXPECT_EQ(qlw::ToUtf8(text), "a\xC3\xA9\xE2\x88\x85\xF0\x9F\x98\x80\xF0\x90\x8D\x88z");
 }
 
 TEST(Utf16, BrokenInputBecomesReplacementCharacters) {

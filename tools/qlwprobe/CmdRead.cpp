@@ -42,19 +42,9 @@ bool LoadPatterns(const std::string& path, CQLPatternList& list) {
 }  // namespace qlwprobe
 
 namespace {
-// A label or a species name in UTF-8: most are ASCII, copied as they are.
+// A label or a species name in UTF-8.
 void AppendUtf8(std::string& text, const CString& value) {
-  const wchar_t* s = value.GetString();
-  const size_t length = static_cast<size_t>(value.GetLength());
-  size_t i = 0;
-  while (i < length && static_cast<uint32_t>(s[i]) < 0x80) ++i;
-  if (i == length) {
-    const size_t at = text.size();
-    text.resize(at + length);
-    for (size_t k = 0; k < length; ++k) text[at + k] = static_cast<char>(s[k]);
-  } else {
-    text += value.ToUtf8();
-  }
+  qlw::AppendUtf8(text, std::wstring_view(value.GetString(), static_cast<size_t>(value.GetLength())));
 }
 
 constexpr size_t kFlushBytes = 1 << 16;
