@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QTest>
+#include <QWindow>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -58,8 +62,27 @@ std::string AlertMessage(unsigned id) {
 }
 }  // namespace qlwtest
 
+namespace {
+// A test that ends with a mouse button held leaves every later test of the process a pressed
+// button it never pressed: name the test that did it rather than the one that trips over it.
+class LeakedStateCheck : public ::testing::EmptyTestEventListener {
+  void OnTestEnd(const ::testing::TestInfo& info) override {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
+    const Qt::MouseButtons down = QGuiApplication::mouseButtons();
+    if (down == Qt::NoButton) return;
+    ADD_FAILURE() << info.test_suite_name() << "." << info.name() << " left a mouse button down";
+    // Released here, so that only the test that left it fails.
+    QWindow window;
+    window.resize(10, 10);
+    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
+      if (down & b) QTest::mouseRelease(&window, b, {}, QPoint(1, 1));
+  }
+};
+}  // namespace
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new LeakedStateCheck);
   int rc = RUN_ALL_TESTS();
   if (g_scratch.owner == getpid()) {
     std::error_code ec;

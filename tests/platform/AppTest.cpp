@@ -8,15 +8,11 @@
 
 #include "AfxApp.h"
 #include "TestSupport.h"
+#include "WidgetApp.h"
 
 namespace {
-void EnsureApplication() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_platform";
-  static char* argv[] = {name, nullptr};
-  new QCoreApplication(argc, argv);
-}
+// The process's one application is the widget application that its window tests need too.
+void EnsureApplication() { qlwtest::EnsureWidgetApp("test_platform"); }
 
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -17,16 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "WidgetApp.h"
 #include "WindowLayer.h"
 
 namespace {
-void EnsureApplication() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_platform";
-  static char* argv[] = {name, nullptr};
-  new QCoreApplication(argc, argv);
-}
+// The process's one application is the widget application that its window tests need too.
+void EnsureApplication() { qlwtest::EnsureWidgetApp("test_platform"); }
 
 std::atomic<DWORD> g_handledOn{0};
 std::atomic<int> g_timerCount{0};

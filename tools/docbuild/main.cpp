@@ -105,7 +105,11 @@ int main(int argc, char** argv) {
     painter.scale(scale, scale);
     painter.translate(0, -p * page.height());
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, p * page.height(), page.width(), page.height());
+    const QRectF onPage(0, p * page.height(), page.width(), page.height());
+    // The layout draws whole every block the clip touches: without the painter's own clip, a
+    // paragraph across a page break shows its lines in the margins of both pages.
+    context.clip = onPage;
+    painter.setClipRect(onPage);
     document.documentLayout()->draw(&painter, context);
     painter.restore();
     painter.save();

@@ -45,12 +45,19 @@ RECT Fit(RECT r, bool whole, bool noMargin) {
   return s.m_rect;
 }
 
+// The one monitor these cases are written for, whatever screens an earlier test's application has.
+struct FixedMonitor {
+  FixedMonitor() { qlw::SetMonitorLayout({{RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1017}}}); }
+  ~FixedMonitor() { qlw::SetMonitorLayout({}); }
+};
+
 bool Same(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 }  // namespace
 
 TEST(UtilsPlacement, FitRectToMonitorMovesAndShrinksOrKeepsReachable) {
+  FixedMonitor monitor;
   const int caption = GetSystemMetrics(SM_CYCAPTION);  // 23, also the margin
   const struct {
     RECT in;

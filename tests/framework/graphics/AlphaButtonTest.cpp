@@ -191,6 +191,7 @@ TEST(AlphaButton, TheClickThatClosesTheMenuDoesNotPressTheButtonAgain) {
   EXPECT_EQ(MenuLog::shown, 1);
   EXPECT_FALSE(f.button.IsChecked());
   EXPECT_FALSE(f.button.IsMouseDown());
+  f.Release();  // the press's button must not stay down for the tests after this one
 }
 
 TEST(AlphaButton, MenuPlacementAnchors) {

@@ -191,4 +191,5 @@ TEST(ColorPopup, HasTheKeyboardAndAClickOutsideCancels) {
   QTest::mousePress(ownerWidget->windowHandle(), Qt::LeftButton, {}, QPoint(190, 90));
   QApplication::processEvents();
   EXPECT_EQ(owner.Last(), (std::pair<UINT, LPARAM>(WM_COLORPICK_CANCEL, RGB(0x12, 0x34, 0x56))));
+  QTest::mouseRelease(ownerWidget->windowHandle(), Qt::LeftButton, {}, QPoint(190, 90));
 }

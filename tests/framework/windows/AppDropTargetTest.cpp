@@ -44,6 +44,7 @@ std::vector<CString> TakePostedList() {
   MSG msg{};
   std::vector<CString> list;
   while (::PeekMessageW(&msg, nullptr, g_msgOpenDocumentFiles, g_msgOpenDocumentFiles, PM_REMOVE)) {
+    if (msg.message != g_msgOpenDocumentFiles) continue;  // a quit comes through any filter
     std::unique_ptr<std::vector<CString>> owned(reinterpret_cast<std::vector<CString>*>(msg.lParam));
     list = *owned;
   }

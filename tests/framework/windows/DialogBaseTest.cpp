@@ -21,7 +21,11 @@ constexpr int kTipControl = 12085;     // string 20585 is its tip text
 constexpr int kNoTipControl = 12086;   // no string 20586
 
 void EnsureApp() {
-  if (!qlwtest::EnsureWidgetApp("test_windows")) return;
+  qlwtest::EnsureWidgetApp("test_windows");
+  // Once per process, whichever test made the application.
+  static bool added = false;
+  if (added) return;
+  added = true;
   std::string error;
   EXPECT_TRUE(qlw::AddResourceText("DIALOG 7301 \"Dialog\"\n"
                                    "  EDIT 12085 \"\" TIP\n"

@@ -20,7 +20,11 @@ constexpr UINT kPageA = 7311, kPageB = 7312, kMissingPage = 7399;
 constexpr UINT kTabId = 1500;
 
 void EnsureApp() {
-  if (!qlwtest::EnsureWidgetApp("test_windows")) return;
+  qlwtest::EnsureWidgetApp("test_windows");
+  // Once per process, whichever test made the application.
+  static bool added = false;
+  if (added) return;
+  added = true;
   std::string error;
   EXPECT_TRUE(qlw::AddResourceText("DIALOG 7311 \"\"\n  CHECKBOX 7320 \"First\"\nEND\n"
                                    "DIALOG 7312 \"\"\n  EDIT 7321 \"\"\nEND\n",
