@@ -3,9 +3,6 @@
 #pragma once
 #include "WindowLayer.h"
 
-#include <utility>
-#include <vector>
-
 
 // Sets the show state; WM_SHOWWINDOW is sent first when the visibility changes. Answers whether
 // the window was visible before.
@@ -134,9 +131,6 @@ namespace qlw {
 // The rectangle the user sees of a window: a top-level window with the desktop's frame and title
 // around it (when the desktop says where they are), any other window its window rectangle.
 BOOL GetWindowFrameRect(HWND hwnd, LPRECT rect);
-// Monitors that stand in for the screens (whole area, work area; the first is the primary), for
-// tests whose expectations name a layout; an empty list gives the real screens back.
-void SetMonitorLayout(std::vector<std::pair<RECT, RECT>> monitors);
 }  // namespace qlw
 BOOL SetCursorPos(int x, int y);
 

@@ -75,17 +75,8 @@ struct Monitor {
   bool primary;
 };
 
-std::vector<std::pair<RECT, RECT>>& MonitorLayout() {
-  static std::vector<std::pair<RECT, RECT>> layout;
-  return layout;
-}
-
 std::vector<Monitor> Monitors() {
   std::vector<Monitor> out;
-  if (!MonitorLayout().empty()) {
-    for (const auto& [full, work] : MonitorLayout()) out.push_back(Monitor{full, work, out.empty()});
-    return out;
-  }
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     const QScreen* primary = QGuiApplication::primaryScreen();
     for (const QScreen* s : QGuiApplication::screens()) {
@@ -201,8 +192,6 @@ BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* placement) {
 }
 
 namespace qlw {
-void SetMonitorLayout(std::vector<std::pair<RECT, RECT>> monitors) { MonitorLayout() = std::move(monitors); }
-
 BOOL GetWindowFrameRect(HWND hwnd, LPRECT rect) {
   if (!GetWindowRect(hwnd, rect)) return FALSE;
   QWidget* w = WidgetOf(hwnd);

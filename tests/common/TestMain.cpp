@@ -3,6 +3,7 @@
 
 #include "CString.h"
 #include "Resources.h"
+#include "Win.h"
 
 #include <gtest/gtest.h>
 
@@ -67,6 +68,10 @@ namespace {
 // button it never pressed: name the test that did it rather than the one that trips over it.
 class LeakedStateCheck : public ::testing::EmptyTestEventListener {
   void OnTestEnd(const ::testing::TestInfo& info) override {
+    // A main window that ended asked its thread's loop to quit; the next test's loop would end at once.
+    MSG quit;
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
     const Qt::MouseButtons down = QGuiApplication::mouseButtons();
     if (down == Qt::NoButton) return;

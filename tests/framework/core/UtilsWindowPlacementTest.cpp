@@ -1,6 +1,6 @@
 // CUtils placement, capture and menu look-ups, CSyncRect from windows, the menu-command message
 // and the status-bar branch of progress reporting, on window objects without widgets (one
-// 1920 x 1080 monitor whose work area ends at 1017).
+// 1920 x 1080 monitor whose work area ends at 1017, or the screen of an application made before).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -45,11 +45,14 @@ RECT Fit(RECT r, bool whole, bool noMargin) {
   return s.m_rect;
 }
 
-// The one monitor these cases are written for, whatever screens an earlier test's application has.
-struct FixedMonitor {
-  FixedMonitor() { qlw::SetMonitorLayout({{RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1017}}}); }
-  ~FixedMonitor() { qlw::SetMonitorLayout({}); }
-};
+// The primary monitor's work area: the fixed 1920 x 1017 without a GUI application, the
+// application's own screen once an earlier test of the process has made one.
+RECT PrimaryWorkArea() {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+  return info.rcWork;
+}
 
 bool Same(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
@@ -57,7 +60,12 @@ bool Same(const RECT& a, const RECT& b) {
 }  // namespace
 
 TEST(UtilsPlacement, FitRectToMonitorMovesAndShrinksOrKeepsReachable) {
-  FixedMonitor monitor;
+  const RECT work = PrimaryWorkArea();
+  ASSERT_EQ(work.left, 0);
+  ASSERT_EQ(work.top, 0);
+  const LONG w = work.right, h = work.bottom;
+  ASSERT_GE(w, 600);
+  ASSERT_GE(h, 400);
   const int caption = GetSystemMetrics(SM_CYCAPTION);  // 23, also the margin
   const struct {
     RECT in;
@@ -66,14 +74,14 @@ TEST(UtilsPlacement, FitRectToMonitorMovesAndShrinksOrKeepsReachable) {
   } cases[] = {
       // Whole: moved in from the left and top, then cut to the area.
       {{-100, -50, 300, 250}, true, false, {0, 0, 400, 300}},
-      {{-100, 0, 2100, 200}, true, false, {0, 0, 1920, 200}},
+      {{-100, 0, w + 180, 200}, true, false, {0, 0, w, 200}},
       // Whole: sticking out right and below moves left and up.
-      {{1800, 900, 2000, 1100}, true, false, {1720, 817, 1920, 1017}},
+      {{w - 120, h - 117, w + 80, h + 83}, true, false, {w - 200, h - 200, w, h}},
       // Inside stays.
       {{100, 100, 500, 400}, false, false, {100, 100, 500, 400}},
       // Reachable: a window right of the area keeps a margin's width on screen.
-      {{2500, 100, 2900, 400}, false, false, {1920 - caption, 100, 1920 - caption + 400, 400}},
-      {{2500, 100, 2900, 400}, false, true, {1920, 100, 2320, 400}},
+      {{w + 580, 100, w + 980, 400}, false, false, {w - caption, 100, w - caption + 400, 400}},
+      {{w + 580, 100, w + 980, 400}, false, true, {w, 100, w + 400, 400}},
       // Left of the area: it ends at the inset left edge; a top above the area less the caption
       // comes down to it.
       {{-900, -200, -500, 100}, false, false, {caption - 400, 0, caption, 300}},
@@ -83,9 +91,9 @@ TEST(UtilsPlacement, FitRectToMonitorMovesAndShrinksOrKeepsReachable) {
     EXPECT_TRUE(Same(got, c.out)) << c.in.left << "," << c.in.top << " -> " << got.left << "," << got.top << ","
                                   << got.right << "," << got.bottom;
   }
-  RECT plain{2500, 100, 2900, 400};
+  RECT plain{w + 580, 100, w + 980, 400};
   CUtils::FitRECTToMonitor(plain);
-  EXPECT_EQ(plain.left, 1920 - caption);
+  EXPECT_EQ(plain.left, w - caption);
 }
 
 // A window rectangle leaves the title bar and borders outside it: they must land in the work area too.

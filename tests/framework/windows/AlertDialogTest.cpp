@@ -209,7 +209,4 @@ TEST(AlertDialog, AnAlertBeforeTheMainWindowIsAnnouncedStaysAboveIt) {
   ASSERT_NE(qlw::WidgetOf(frame->m_hWnd)->windowHandle(), nullptr);
   EXPECT_EQ(transientParent, qlw::WidgetOf(frame->m_hWnd)->windowHandle());
   frame->DestroyWindow();
-  MSG quit;  // the main window's end asks the loop to quit: not a loop of a later test
-  while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-  }
 }
