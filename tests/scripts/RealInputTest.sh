@@ -6,6 +6,8 @@
 #   duplicate: a right click on a selected row of the patterns list, then Duplicate: one copy;
 #   drag: the second row of the patterns list, selected, pressed and dragged above the first
 #     with the button held: the two change places;
+#   peak-tip: a peak cut off by the top of the plot, near the top of the screen, with the pointer
+#     resting on it: its tip opens on the screen and stays;
 #   large-window: the window made larger than the screen, File > Exit's question and Preferences
 #     open wholly on the screen, and their Cancel buttons can be clicked.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
@@ -220,6 +222,57 @@ case "$case" in
     on_screen "Preferences"
     click "$(middle_of '^control 2 "Cancel"')" 1
     until_ok eval '! preferences' || fail "Cancel did not close Preferences"
+    quit
+    ;;
+  peak-tip)
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    [ "${#pane[@]}" = 4 ] || fail "the plot is not in the map"
+    tips() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window"; }
+    # Along the line y, in steps of half the reach of a peak's pointer, from left of the two
+    # structures' strongest peaks (26.6 and 27.4 degrees of 0 to 80, some 40 % of the way along the
+    # plot's pane) to the first peak whose tip comes up.
+    find_tip() {
+      local x
+      tip=
+      for ((x = pane[0] + pane[2] * 3 / 10; x < pane[0] + pane[2] * 3 / 5; x += 4)); do
+        timeout 20 xdotool mousemove "$x" "$1"
+        sleep 0.03
+        tip=$(tips | head -n 1)
+        [ -n "$tip" ] && return 0
+      done
+      fail "no peak tip came up along y = $1"
+    }
+    tip_on_screen() {
+      local tx ty tw th
+      read -r tx ty tw th <<<"$(xdotool getwindowgeometry --shell "$tip" |
+        awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
+      [ "$tx" -ge 0 ] && [ "$ty" -ge 0 ] && [ $((tx + tw)) -le 1600 ] && [ $((ty + th)) -le 1000 ] ||
+        fail "the peak tip is not inside the screen: $tx $ty $tw $th"
+    }
+    away() {
+      timeout 20 xdotool mousemove $((pane[0] + pane[2] - 5)) $((pane[1] + pane[3] - 5))
+      limit=50 until_ok eval '[ -z "$(tips)" ]' || fail "the peak tip stayed after the pointer left"
+    }
+    # Resting on a peak half-way up the plot, below its tip: the tip stays well past both of its
+    # timer's intervals, and goes once the pointer has left.
+    find_tip $((pane[1] + pane[3] / 2))
+    sleep 4
+    [ -n "$(tips)" ] || fail "the peak tip went while the pointer rested on the peak"
+    away
+    # The plot's top close to the screen's, and the strongest peaks magnified past the plot's top:
+    # the tip of a peak cut off there opens on the screen.
+    read -r wx wy <<<"$(map | grep -m 1 '^window ".* - Quillonographic"' | awk '{ print $(NF-3), $(NF-2) }')"
+    xdotool windowmove "$window" "$wx" $((wy + 40 - pane[1]))
+    plot_high() { [ "$(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-2) }')" = 40 ]; }
+    until_ok plot_high || fail "the window was not moved up: $(map | grep -m 1 '^control 5510 ')"
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    timeout 20 xdotool mousemove $((pane[0] + pane[2] / 2)) $((pane[1] + pane[3] / 2))
+    for ((i = 0; i < 10; i++)); do timeout 20 xdotool click 4; sleep 0.1; done
+    # The overview box that the wheel brings up takes the pointer's hover while it is shown.
+    sleep 4
+    find_tip $((pane[1] + 45))
+    tip_on_screen
+    away
     quit
     ;;
   *)
