@@ -29,9 +29,6 @@ using QLIndexTriple = std::array<int, 3>;
 
 class CQLPhaseTable;
 
-// Midpoint-rule integral of the March–Dollase distribution over a hemisphere, for normalisation.
-double MarchDollaseIntegral(double r);
-
 class CQLCrystal
 {
 public:
@@ -126,7 +123,6 @@ public:
     QLVectorType m_poVectorType = kReciprocalVector;
     std::array<double, 3> m_poVector = {0.0, 0.0, 0.0};
     double m_poAlignment = 0.9;
-    double m_poNormalisation = 1.0;
     CString m_spaceGroupSymbol = L"P 1";
     std::vector<CSymmetryOperator> m_operators;
     char m_latticeLetter = 'P';
