@@ -726,6 +726,9 @@ double CQLCrystal::PeakWidthAt(const CDiffractionSettings& settings, double x) c
     const double Ls = std::clamp(m_particleSize, 0.0, 10000.0);
     const double e = std::clamp(m_isotropicStrain, 0.0, 1.0);
     const double g = 2.0 * std::sqrt(kLn2);
+    // Strain widens every reflexion by the same Δd/d = 2g·e whichever unit the axis shows; on the
+    // 2θ axis that is 4g·e·tan θ. In the units proportional to d or 1/d the width is Δd/d times x.
+    const double strainDd = 2.0 * g * e;
     double wS = 0.0, wE = 0.0;
     switch (settings.m_axisType)
     {
@@ -738,23 +741,23 @@ double CQLCrystal::PeakWidthAt(const CDiffractionSettings& settings, double x) c
     }
     case LXTypes::kAxisDSpacing:
         wS = kScherrer * x * x / Ls;
-        wE = e * x;
+        wE = strainDd * x;
         break;
     case LXTypes::kAxisInverseD:
         wS = kScherrer / Ls;
-        wE = e * x * g;
+        wE = strainDd * x;
         break;
     case LXTypes::kAxisTimeOfFlight:
         wS = kScherrer * x * x / (Ls * settings.m_tofFactor);
-        wE = e * x;
+        wE = strainDd * x;
         break;
     case LXTypes::kAxisEnergy:
         wS = kScherrer * settings.m_edxFactor / Ls;
-        wE = e * x * g;
+        wE = strainDd * x;
         break;
     case LXTypes::kAxisTwoPiOverD:
         wS = kScherrer * kTwoPi / Ls;
-        wE = e * x * g;
+        wE = strainDd * x;
         break;
     default: break;
     }

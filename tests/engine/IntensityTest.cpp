@@ -622,4 +622,35 @@ TEST(Intensity, PeakWidthsCombineInstrumentSizeAndStrain)
     settings.m_axisType = LXTypes::kAxisDSpacing;
     EXPECT_NEAR(crystal.PeakWidthAt(settings, 2.0), (0.888 * 4.0 / 10000.0 + settings.GetPeakWidth(2.0)) / 2.0, 1e-15);
 }
+
+// The same strain is the same sample whatever unit the axis shows: read back as d spacings, the
+// strain part of each width is Δd/d = 2g·e (g = 2√ln 2), as on the 2θ axis.
+TEST(Intensity, StrainGivesOneRelativeWidthOnEveryAxis)
+{
+    const double e = 0.005;
+    const double expected = 2.0 * 2.0 * std::sqrt(std::log(2.0)) * e;
+    CQLCrystal strained = Rutile();
+    strained.m_isotropicStrain = e;
+    const CQLCrystal plain = Rutile();
+    CDiffractionSettings settings(true);
+    // Lorentzian widths add, so the difference of the two is the strain's own part.
+    settings.m_profileType = LXTypes::kProfileLorentzian;
+    const LXTypes::QLAxisType units[] = {LXTypes::kAxis2Theta,        LXTypes::kAxisDSpacing,
+                                         LXTypes::kAxisInverseD,      LXTypes::kAxisTimeOfFlight,
+                                         LXTypes::kAxisEnergy,        LXTypes::kAxisTwoPiOverD};
+    const QLIndexTriple reflexions[] = {{1, 1, 0}, {1, 0, 1}, {2, 1, 1}};
+    for (const auto unit : units)
+    {
+        settings.m_axisType = unit;
+        for (const auto& hkl : reflexions)
+        {
+            const double d = plain.DSpacing(hkl[0], hkl[1], hkl[2]);
+            const double x = settings.ConvertFromDSpacing(d);
+            const double w = 2.0 * (strained.PeakWidthAt(settings, x) - plain.PeakWidthAt(settings, x));
+            const double relative =
+                std::fabs(settings.ConvertToDSpacing(x - w / 2) - settings.ConvertToDSpacing(x + w / 2)) / d;
+            EXPECT_NEAR(relative, expected, 1e-3 * expected) << "unit " << unit << " hkl " << hkl[0] << hkl[1] << hkl[2];
+        }
+    }
+}
 }
