@@ -24,6 +24,8 @@ LX_DECLARE_EXCEPTION(CLXXLotsOfRefs, CLXXQLEngine, 22932);
 LX_DECLARE_EXCEPTION(CLXXDegenerateCell, CLXXQLEngine, 22960);
 // A cell that the symmetry operators do not leave unchanged (a cubic group with a ≠ b).
 LX_DECLARE_EXCEPTION(CLXXCellContradictsSymmetry, CLXXQLEngine, 22961);
+// A crystal in a mixture whose density cannot be computed: its weight fraction stands for its volume.
+LX_DECLARE_EXCEPTION(CLXXMixtureNoDensity, CLXXQLEngine, 22962);
 
 using QLIndexTriple = std::array<int, 3>;
 
