@@ -198,16 +198,16 @@ void CFileAssociation::WidenToFitTexts() {
   m_typeList.GetClientRect(&client);
   int needed = client.Width();
   for (int c = 2; c <= 4; ++c) {
-    const CSubEditList::ColumnSpec& spec = kTypeColumns[c - 1];
+    const auto& column = kTypeColumns[c - 1];
     CString title;
-    int widest = spec.title != 0xFFFFFFFFu && title.LoadString(spec.title) ? dc->GetTextExtent(title).cx : 0;
+    int widest = column.title != 0xFFFFFFFFu && title.LoadString(column.title) ? dc->GetTextExtent(title).cx : 0;
     for (int row = 0; row < static_cast<int>(m_rows.size()); ++row) {
       CString text;
       m_typeList.AccessCellText(row, c, false, text);
       widest = std::max(widest, static_cast<int>(dc->GetTextExtent(text).cx));
     }
     // The cell's text keeps 5 px off either side; one pixel more for the column's divider.
-    needed = std::max(needed, static_cast<int>((widest + kCellTextInset + 1) * 100 / spec.width + 1));
+    needed = std::max(needed, static_cast<int>((widest + kCellTextInset + 1) * 100 / column.width + 1));
   }
   if (old) dc->SelectObject(old);
   m_typeList.ReleaseDC(dc);
