@@ -42,3 +42,13 @@ function(qlw_folder_tests name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QLW_QUIET=1"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# The SONAME of a shared library, for one that is loaded on first use rather than linked.
+function(qlw_library_soname out library)
+  execute_process(COMMAND objdump -p ${library} OUTPUT_VARIABLE headers)
+  string(REGEX MATCH "SONAME +([^\n]+)" soname "${headers}")
+  if(NOT CMAKE_MATCH_1)
+    message(FATAL_ERROR "no SONAME in ${library}")
+  endif()
+  set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
