@@ -166,6 +166,8 @@ bool CQlwApp::GetCommandURL(UINT command, const CString& folder, CString& url) {
 CQlwApp::~CQlwApp() {
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);
   delete g_pPreferences;
+  // The shared brushes and bitmap go with the object whose start-up made them.
+  if (m_startedGdiplus) StopGdiplus();
 }
 
 CQlwApp* CQlwApp::GetApp() { return dynamic_cast<CQlwApp*>(AfxGetApp()); }
@@ -217,7 +219,8 @@ BOOL CQlwApp::InitInstance() {
 
 void CQlwApp::StartUp() {
   if (!g_silentMode) CLXAlertDialog::Install();
-  if (!StartGdiplus()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
+  if (!GdiplusStarted()) m_startedGdiplus = StartGdiplus();
+  if (!GdiplusStarted()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
   InstallFileTypeRecogniser();
   CQLSessionFile::SetFontFamilyResolver(&ResolveFontFamilyName);
   CMenuXP::Install();

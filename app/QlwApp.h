@@ -80,6 +80,7 @@ class CQlwApp : public CLXApp {
   std::vector<std::unique_ptr<CQlwDocTemplate>> m_templates;
   std::unique_ptr<CCmdTarget> m_commands;
   bool m_menusInstalled = false;
+  bool m_startedGdiplus = false;
 };
 
 // While true, a file that is opened goes into the current window's document.

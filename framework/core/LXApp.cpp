@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "CFile.h"
 #include "Controls.h"
 #include "LXAlert.h"
 #include "LXCrashReport.h"
@@ -163,6 +164,9 @@ BOOL CLXApp::PumpMessage() {
   } catch (CLXException& e) {
     result = e.Report();
   } catch (const std::exception& e) {
+    CLXException converted(e, kLXSeverityFatal);
+    result = converted.Report();
+  } catch (CException* e) {
     CLXException converted(e, kLXSeverityFatal);
     result = converted.Report();
   } catch (...) {

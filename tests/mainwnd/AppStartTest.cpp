@@ -24,6 +24,7 @@
 #include "DiffractWnd.h"
 #include "GraphicsPane.h"
 #include "LXAppDropTarget.h"
+#include "LXGdiplus.h"
 #include "LXMessage.h"
 #include "QlwApp.h"
 #include "QlwDoc.h"
@@ -270,6 +271,19 @@ TEST_F(AppStart, ExitRevokesTheDropTargetOfTheProgram) {
   m_app.reset();
   EXPECT_EQ(CLXAppDropTarget::GetFactory(), nullptr);
   EXPECT_FALSE(CLXAppDropTarget::DropFiles({CString(Rutile().c_str())}));
+}
+
+TEST_F(AppStart, TheGraphicsLibraryStopsWithTheApplicationThatStartedIt) {
+  if (GdiplusStarted()) StopGdiplus();  // left running by another test
+  CQlwApp& app = NewApp({});
+  ASSERT_TRUE(app.InitInstance());
+  EXPECT_TRUE(GdiplusStarted());
+  if (CWnd* window = app.GetDocWindow()) window->DestroyWindow();
+  m_app->m_deferExit = false;
+  m_app->ExitInstance();
+  m_app.reset();
+  EXPECT_FALSE(GdiplusStarted());
+  EXPECT_EQ(g_blackPixel, nullptr);
 }
 
 TEST_F(AppStart, ASecondStartHandsItsFileToTheRunningInstance) {
