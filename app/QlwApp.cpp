@@ -29,6 +29,7 @@
 #include "QlwDocTypes.h"
 #include "QLSessionFile.h"
 #include "ShellFolders.h"
+#include "StaticInit.h"
 #include "StatusWidget.h"
 #include "WaitCursorHook.h"
 
@@ -180,7 +181,13 @@ BOOL CQlwApp::InitInstance() {
     const int command = info.m_nShellCommand;
     const bool registering = command == CCommandLineInfo::AppRegister || command == CCommandLineInfo::AppUnregister;
 
+    struct QueryRelease {
+      CQlwApp& app;
+      ~QueryRelease() { app.ReleaseInstanceQuery(); }
+    } queryRelease{*this};
     // A window this program started for itself never hands over: it would hand back to its parent.
+    // It still counts as an instance, so that later starts hand over to it.
+    if (!registering && info.m_bRunEmbedded) FindRunningInstance(-1, false, nullptr);
     if (!registering && !info.m_bRunEmbedded && HandOverToRunningInstance()) return FALSE;
 
     StartUp();
@@ -193,6 +200,7 @@ BOOL CQlwApp::InitInstance() {
       if (!ProcessCommandLine(info)) return FALSE;
       HWND main = GetMainFrame();
       if (!main) throw CLXXNoNewApp(kLXSeverityFatal, 0, __LINE__);
+      ReleaseInstanceQuery();
       CLXAppDropTarget::RegisterFactory(true);
       // A window started with files was announced by the drop that brought them.
       if (!info.m_bRunEmbedded || info.m_files.empty())
@@ -281,11 +289,33 @@ BOOL CQlwApp::PreTranslateMessage(MSG* msg) {
 }
 
 bool CQlwApp::HandOverToRunningInstance() {
-  HWND running = FindOtherInstanceWindow();
+  // Held until this start has a window that answers the search, so that a start at the same
+  // moment waits for it and then hands over, as a start a second later does.
+  if (m_queryMutex && !m_holdingQuery) {
+    const DWORD wait = WaitForSingleObject(m_queryMutex, kQueryWait);
+    m_holdingQuery = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  }
+  HWND running = nullptr;
+  if (m_holdingQuery) {
+    FindRunningInstance(-1, false, &running);
+  } else {
+    // A start that keeps the query this long is not coming up: look for a window as the search
+    // does when its wait ends, without waiting a second time.
+    running = FindOtherInstanceWindow(SMTO_NOTIMEOUTIFNOTHUNG);
+    if (!m_instanceMutex)
+      m_instanceMutex = CreateMutexW(nullptr, FALSE, MakeInstanceName(CString(kInstanceMutexBase) + L"-" + g_appGuid.GetText(), -1));
+  }
   if (!running) return false;
+  ReleaseInstanceQuery();
   CUtils::BringToFront(running);
   // A busy or failing instance does not take the files: then this start goes on by itself.
   return HandOverCommandLine(running);
+}
+
+void CQlwApp::ReleaseInstanceQuery() {
+  if (!m_holdingQuery) return;
+  m_holdingQuery = false;
+  ReleaseMutex(m_queryMutex);
 }
 
 BOOL CQlwApp::ProcessCommandLine(CLXCommandLineInfo& info) {
@@ -301,6 +331,8 @@ BOOL CQlwApp::ProcessCommandLine(CLXCommandLineInfo& info) {
   }
   // The window first, so that the files have somewhere to go and the user sees the program at once.
   if (!GetDocWindow() && !OpenDocumentOfType(kFileTypeSession, nullptr)) return FALSE;
+  // Other starts may hand over to it while the files open.
+  ReleaseInstanceQuery();
   // Files named at start-up, from the desktop or handed over, take the road of a drop on the
   // program: the question before many files, then one "OpenDocumentFiles" list.
   CLXAppDropTarget::RegisterFactory(true);

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +117,22 @@ void RunChildJob(const std::string& job) {
     const BOOL own = app.InitInstance();
     apptest::Report(own ? "own\n" : "handed\n");
     _exit(app.ExitInstance());
+  }
+  if (job == "at-once") {
+    // Ready before the line, then off when the go file appears: the two starts meet within a
+    // fraction of a millisecond.
+    CProgramApp app;
+    SetArguments(app, {});
+    const fs::path go = std::getenv("QLW_GO_FILE");
+    apptest::Report("waiting\n");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!fs::exists(go) && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    const BOOL own = app.InitInstance();
+    apptest::Report(own ? "own\n" : "handed\n");
+    if (!own) _exit(app.ExitInstance());
+    RunUntil(app, [] { return false; }, 30000);
+    _exit(0);
   }
   if (job == "origin") {
     CProgramApp app;
@@ -294,6 +311,26 @@ TEST_F(AppStart, ASecondStartHandsItsFileToTheRunningInstance) {
   EXPECT_EQ(apptest::Wait(second), 0);
   EXPECT_EQ(apptest::ReadUntil(first, "\n"), "patterns 1\n");
   EXPECT_EQ(apptest::Wait(first), 0);
+}
+
+// Two starts at the same moment behave as two a second apart: one instance, to which the other
+// hands over. Several rounds, since the race they run is not the same each time.
+TEST_F(AppStart, StartsAtTheSameMomentMakeOneInstance) {
+  for (int round = 0; round < 4; ++round) {
+    const fs::path go = fs::path(qlwtest::ScratchDir()) / ("go-" + std::to_string(round));
+    auto a = apptest::Start("AppStartChild.Jobs", "at-once", {"QLW_GO_FILE=" + go.string()});
+    auto b = apptest::Start("AppStartChild.Jobs", "at-once", {"QLW_GO_FILE=" + go.string()});
+    ASSERT_EQ(apptest::ReadUntil(a, "waiting\n"), "waiting\n");
+    ASSERT_EQ(apptest::ReadUntil(b, "waiting\n"), "waiting\n");
+    std::ofstream(go).put('\n');
+    std::vector<std::string> outcomes{apptest::ReadUntil(a, "\n"), apptest::ReadUntil(b, "\n")};
+    std::sort(outcomes.begin(), outcomes.end());
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"handed\n", "own\n"})) << "round " << round;
+    kill(a.pid, SIGKILL);
+    kill(b.pid, SIGKILL);
+    apptest::Wait(a);
+    apptest::Wait(b);
+  }
 }
 
 TEST_F(AppStart, ASecondStartThatABusyInstanceDoesNotTakeOpensItsOwnWindow) {
