@@ -244,6 +244,7 @@ void CQlwApp::StartUp() {
   if (g_screenDpi <= 0) g_screenDpi = 96;
   g_drawDpi = g_screenDpi;
   if (!g_pPreferences) CPreferences::Create(false);
+  LoadStdProfileSettings(10);
   // Structures handed to the visualiser by earlier runs, which it has long read.
   TransferFolder::RemoveStale(std::time(nullptr));
 

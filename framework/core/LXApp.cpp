@@ -19,6 +19,7 @@
 #include "LXRegistry.h"
 #include "LXUtils.h"
 #include "OSVersion.h"
+#include "RecentDocuments.h"
 #include "StaticInit.h"
 #include "Status.h"
 #include "VersionInfo.h"
@@ -126,6 +127,8 @@ BOOL CLXApp::InitInstance() {
     throw CLXXNoAppMutex(kLXSeverityFatal, error, __LINE__);
 
   AddDocTemplates();
+  // Files the program names recent carry the types of its own desktop registration.
+  qlw::SetRecentMimeTypeResolver(&CLXApp::MimeTypeOfFile);
   m_cmdInfo.reset(CreateCommandLineInfo());
   ParseCommandLine(*m_cmdInfo);
   LXRegistry::SetUserSid(m_cmdInfo->m_userSid);

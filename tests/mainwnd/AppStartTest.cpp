@@ -30,6 +30,7 @@
 #include "QlwApp.h"
 #include "QlwDoc.h"
 #include "QlwDocTemplate.h"
+#include "RecentFileList.h"
 #include "TestSupport.h"
 #include "WidgetApp.h"
 #include "testing/ProcessRecorder.h"
@@ -288,6 +289,37 @@ TEST_F(AppStart, ExitRevokesTheDropTargetOfTheProgram) {
   m_app.reset();
   EXPECT_EQ(CLXAppDropTarget::GetFactory(), nullptr);
   EXPECT_FALSE(CLXAppDropTarget::DropFiles({CString(Rutile().c_str())}));
+}
+
+// Start-up loads the list of ten; a file opened through the window and a session saved from it
+// become recent, in the registry and on the desktop's list with the program's types and name.
+TEST_F(AppStart, FilesOpenedAndSavedBecomeRecent) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "recent";
+  const fs::path data = scratch / "data";
+  fs::remove_all(scratch);
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  const std::string cif = CopyOfRutile(scratch / "rutile.cif");
+  const std::string session = (scratch / "work.diffract").string();
+  CQlwApp& app = NewApp({});
+  ASSERT_TRUE(app.InitInstance());
+  ASSERT_NE(app.m_pRecentFileList, nullptr);
+  EXPECT_EQ(app.m_pRecentFileList->GetSize(), 10);
+  ASSERT_NE(app.OpenDocumentFile(CString(cif.c_str())), nullptr);
+  EXPECT_EQ((*app.m_pRecentFileList)[0].ToUtf8(), cif);
+  ASSERT_NE(Document(app), nullptr);
+  ASSERT_TRUE(Document(app)->DoSave(CString(session.c_str()), true));
+  CRecentFileList stored(0, L"Recent File List", L"File%d", 10);
+  stored.ReadList();
+  EXPECT_EQ(stored[0].ToUtf8(), session);
+  EXPECT_EQ(stored[1].ToUtf8(), cif);
+
+  std::ifstream in(data / "recently-used.xbel");
+  const std::string list((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  setenv("XDG_DATA_HOME", (fs::path(qlwtest::ScratchDir()) / "data").c_str(), 1);
+  for (const std::string& expected :
+       {"href=\"file://" + cif + "\"", "href=\"file://" + session + "\"", std::string("type=\"chemical/x-cif\""),
+        std::string("type=\"application/x-quillonographic-session\""), std::string("name=\"Quillonographic\"")})
+    EXPECT_NE(list.find(expected), std::string::npos) << expected << "\n" << list;
 }
 
 TEST_F(AppStart, TheGraphicsLibraryStopsWithTheApplicationThatStartedIt) {
