@@ -29,6 +29,7 @@
 #include "QlwDocTypes.h"
 #include "QLSessionFile.h"
 #include "ShellFolders.h"
+#include "StaticInit.h"
 #include "StatusWidget.h"
 #include "WaitCursorHook.h"
 
@@ -166,6 +167,8 @@ bool CQlwApp::GetCommandURL(UINT command, const CString& folder, CString& url) {
 CQlwApp::~CQlwApp() {
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);
   delete g_pPreferences;
+  // The shared brushes and bitmap go with the object whose start-up made them.
+  if (m_startedGdiplus) StopGdiplus();
 }
 
 CQlwApp* CQlwApp::GetApp() { return dynamic_cast<CQlwApp*>(AfxGetApp()); }
@@ -178,7 +181,13 @@ BOOL CQlwApp::InitInstance() {
     const int command = info.m_nShellCommand;
     const bool registering = command == CCommandLineInfo::AppRegister || command == CCommandLineInfo::AppUnregister;
 
+    struct QueryRelease {
+      CQlwApp& app;
+      ~QueryRelease() { app.ReleaseInstanceQuery(); }
+    } queryRelease{*this};
     // A window this program started for itself never hands over: it would hand back to its parent.
+    // It still counts as an instance, so that later starts hand over to it.
+    if (!registering && info.m_bRunEmbedded) FindRunningInstance(-1, false, nullptr);
     if (!registering && !info.m_bRunEmbedded && HandOverToRunningInstance()) return FALSE;
 
     StartUp();
@@ -191,6 +200,7 @@ BOOL CQlwApp::InitInstance() {
       if (!ProcessCommandLine(info)) return FALSE;
       HWND main = GetMainFrame();
       if (!main) throw CLXXNoNewApp(kLXSeverityFatal, 0, __LINE__);
+      ReleaseInstanceQuery();
       CLXAppDropTarget::RegisterFactory(true);
       // A window started with files was announced by the drop that brought them.
       if (!info.m_bRunEmbedded || info.m_files.empty())
@@ -217,7 +227,8 @@ BOOL CQlwApp::InitInstance() {
 
 void CQlwApp::StartUp() {
   if (!g_silentMode) CLXAlertDialog::Install();
-  if (!StartGdiplus()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
+  if (!GdiplusStarted()) m_startedGdiplus = StartGdiplus();
+  if (!GdiplusStarted()) throw CLXXAppInit(kLXSeverityFatal, 0, __LINE__);
   InstallFileTypeRecogniser();
   CQLSessionFile::SetFontFamilyResolver(&ResolveFontFamilyName);
   CMenuXP::Install();
@@ -233,6 +244,7 @@ void CQlwApp::StartUp() {
   if (g_screenDpi <= 0) g_screenDpi = 96;
   g_drawDpi = g_screenDpi;
   if (!g_pPreferences) CPreferences::Create(false);
+  LoadStdProfileSettings(10);
   // Structures handed to the visualiser by earlier runs, which it has long read.
   TransferFolder::RemoveStale(std::time(nullptr));
 
@@ -278,11 +290,33 @@ BOOL CQlwApp::PreTranslateMessage(MSG* msg) {
 }
 
 bool CQlwApp::HandOverToRunningInstance() {
-  HWND running = FindOtherInstanceWindow();
+  // Held until this start has a window that answers the search, so that a start at the same
+  // moment waits for it and then hands over, as a start a second later does.
+  if (m_queryMutex && !m_holdingQuery) {
+    const DWORD wait = WaitForSingleObject(m_queryMutex, kQueryWait);
+    m_holdingQuery = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  }
+  HWND running = nullptr;
+  if (m_holdingQuery) {
+    FindRunningInstance(-1, false, &running);
+  } else {
+    // A start that keeps the query this long is not coming up: look for a window as the search
+    // does when its wait ends, without waiting a second time.
+    running = FindOtherInstanceWindow(SMTO_NOTIMEOUTIFNOTHUNG);
+    if (!m_instanceMutex)
+      m_instanceMutex = CreateMutexW(nullptr, FALSE, MakeInstanceName(CString(kInstanceMutexBase) + L"-" + g_appGuid.GetText(), -1));
+  }
   if (!running) return false;
+  ReleaseInstanceQuery();
   CUtils::BringToFront(running);
   // A busy or failing instance does not take the files: then this start goes on by itself.
   return HandOverCommandLine(running);
+}
+
+void CQlwApp::ReleaseInstanceQuery() {
+  if (!m_holdingQuery) return;
+  m_holdingQuery = false;
+  ReleaseMutex(m_queryMutex);
 }
 
 BOOL CQlwApp::ProcessCommandLine(CLXCommandLineInfo& info) {
@@ -298,6 +332,8 @@ BOOL CQlwApp::ProcessCommandLine(CLXCommandLineInfo& info) {
   }
   // The window first, so that the files have somewhere to go and the user sees the program at once.
   if (!GetDocWindow() && !OpenDocumentOfType(kFileTypeSession, nullptr)) return FALSE;
+  // Other starts may hand over to it while the files open.
+  ReleaseInstanceQuery();
   // Files named at start-up, from the desktop or handed over, take the road of a drop on the
   // program: the question before many files, then one "OpenDocumentFiles" list.
   CLXAppDropTarget::RegisterFactory(true);

@@ -71,7 +71,10 @@ class CQlwApp : public CLXApp {
 
  private:
   // Hands this start's command line to the running instance; false when it did not take it.
+  // A start that goes on by itself keeps the instance query until it has a window (below).
   bool HandOverToRunningInstance();
+  // Lets the next start search for instances: this one now has a window that answers.
+  void ReleaseInstanceQuery();
   void StartUp();
 
   CQlwDocTemplate* m_pMainDocTemplate = nullptr;
@@ -80,6 +83,8 @@ class CQlwApp : public CLXApp {
   std::vector<std::unique_ptr<CQlwDocTemplate>> m_templates;
   std::unique_ptr<CCmdTarget> m_commands;
   bool m_menusInstalled = false;
+  bool m_startedGdiplus = false;
+  bool m_holdingQuery = false;
 };
 
 // While true, a file that is opened goes into the current window's document.

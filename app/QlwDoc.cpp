@@ -82,8 +82,11 @@ CQlwDocWindow* CQlwDoc::GetDiffractWnd() const {
   return nullptr;
 }
 
-void CQlwDoc::SetPathName(LPCWSTR path, BOOL) {
+void CQlwDoc::SetPathName(LPCWSTR path, BOOL addToMru) {
   CString p = path ? path : L"";
+  // Every file the user opened or saved is recent, though only a session stays the document's path.
+  if (addToMru && !p.IsEmpty())
+    if (CWinApp* app = AfxGetApp()) app->AddToRecentFileList(p.GetString());
   CString title;
   if (!p.IsEmpty() && IdentifyFileType(p.GetString(), false) == kFileTypeSession) {
     CUtils::CanonicalizePath(p);

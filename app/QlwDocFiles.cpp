@@ -110,7 +110,8 @@ BOOL CQlwDoc::OnOpenDocument(LPCWSTR path) {
     if (ReadFileIntoDocument(type, p)) {
       // A session opened into a window is saved work; a structure or data file is not.
       const bool session = IdentifyFileType(p.GetString(), true) == kFileTypeSession;
-      SetPathName(p.GetString());
+      // The template that opened it names it recent.
+      SetPathName(p.GetString(), FALSE);
       m_bModified = m_bLive && !session;
       result = TRUE;
     }

@@ -1,5 +1,6 @@
 // The application object: command-line parsing, the message pump on Qt's event loop and idle time.
 #include "AfxApp.h"
+#include "RecentFileList.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -123,7 +124,20 @@ CWinApp::CWinApp(const wchar_t* appName) {
 }
 
 CWinApp::~CWinApp() {
+  delete m_pRecentFileList;
   if (g_app == this) g_app = nullptr;
+}
+
+void CWinApp::LoadStdProfileSettings(UINT maxMru) {
+  delete m_pRecentFileList;
+  m_pRecentFileList = nullptr;
+  if (maxMru == 0) return;
+  m_pRecentFileList = new CRecentFileList(0, L"Recent File List", L"File%d", static_cast<int>(maxMru));
+  m_pRecentFileList->ReadList();
+}
+
+void CWinApp::AddToRecentFileList(const wchar_t* path) {
+  if (m_pRecentFileList) m_pRecentFileList->Add(path);
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }

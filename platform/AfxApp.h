@@ -9,6 +9,7 @@
 
 class CWnd;
 class CDocument;
+class CRecentFileList;
 
 // Message-box kinds beside the sounds of WinTypes.h, and the help id of the save question.
 #define MB_OKCANCEL 0x00000001u
@@ -82,6 +83,10 @@ class CWinApp {
   virtual void UnregisterShellFileTypes();
 
   void SetRegistryKey(const wchar_t* key);
+  // Makes the recent-file list with room for maxMru files and reads it from the registry.
+  void LoadStdProfileSettings(UINT maxMru = 4);
+  // Puts the file at the top of the recent-file list; nothing until the list is loaded.
+  virtual void AddToRecentFileList(const wchar_t* path);
   CWnd* GetMainWnd() const { return m_pMainWnd; }
 
   // Makes the arguments the command line of this application (AfxWinMain does it).
@@ -95,6 +100,7 @@ class CWinApp {
   int m_nCmdShow = SW_SHOWNORMAL;
   CWnd* m_pMainWnd = nullptr;
   MSG m_msgCur{};
+  CRecentFileList* m_pRecentFileList = nullptr;  // owned
 
   // The idle period's count (reset by activity); for tests and the class library's windows.
   LONG GetIdleCount() const { return m_idleCount; }

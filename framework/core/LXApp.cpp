@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "CFile.h"
 #include "Controls.h"
 #include "LXAlert.h"
 #include "LXCrashReport.h"
@@ -18,6 +19,7 @@
 #include "LXRegistry.h"
 #include "LXUtils.h"
 #include "OSVersion.h"
+#include "RecentDocuments.h"
 #include "StaticInit.h"
 #include "Status.h"
 #include "VersionInfo.h"
@@ -125,6 +127,8 @@ BOOL CLXApp::InitInstance() {
     throw CLXXNoAppMutex(kLXSeverityFatal, error, __LINE__);
 
   AddDocTemplates();
+  // Files the program names recent carry the types of its own desktop registration.
+  qlw::SetRecentMimeTypeResolver(&CLXApp::MimeTypeOfFile);
   m_cmdInfo.reset(CreateCommandLineInfo());
   ParseCommandLine(*m_cmdInfo);
   LXRegistry::SetUserSid(m_cmdInfo->m_userSid);
@@ -163,6 +167,9 @@ BOOL CLXApp::PumpMessage() {
   } catch (CLXException& e) {
     result = e.Report();
   } catch (const std::exception& e) {
+    CLXException converted(e, kLXSeverityFatal);
+    result = converted.Report();
+  } catch (CException* e) {
     CLXException converted(e, kLXSeverityFatal);
     result = converted.Report();
   } catch (...) {

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "AfxApp.h"
@@ -183,6 +184,9 @@ class CLXApp : public CWinApp {
   using OpenFilesPrompt = bool (*)(const std::vector<CDocTemplate*>& templates, int initialFilter, bool multiple,
                                    std::vector<CString>& paths);
   static void SetOpenFilesPrompt(OpenFilesPrompt prompt);
+  // The MIME type the program's desktop registration gives a file by its extension; "" for an
+  // extension it leaves to other programs (".txt", ".dat"…) or does not know.
+  static std::string MimeTypeOfFile(const std::wstring& path);
   // Whether the type's extensions point at the program where the desktop looks them up.
   bool IsFileTypeAssociated(uint32_t fileType, bool& associated);
   // The program's executable as registered in the shell entries.

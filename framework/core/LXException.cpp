@@ -1,6 +1,7 @@
 // Building an exception's texts from the string table, converting caught objects, reporting and logging.
 #include "LXException.h"
 
+#include "CFile.h"
 #include "LXAlert.h"
 #include "LXMessage.h"
 
@@ -38,6 +39,18 @@ CLXException::CLXException(const std::exception& caught, UINT severity) {
   } else {
     *this = CLXXUnknown(severity, 0, 0);
   }
+}
+
+CLXException::CLXException(CException* caught, UINT severity) {
+  if (!caught) {
+    *this = CLXXUnknown(severity, 0, 0);
+    return;
+  }
+  const DWORD lastError = ::GetLastError();
+  wchar_t text[512] = {};
+  if (!caught->GetErrorMessage(text, 512)) text[0] = L'\0';
+  caught->Delete();
+  *this = CLXXMFC(CString(text), severity, static_cast<LONGLONG>(lastError), 481);
 }
 
 void CLXException::InitMessageVarargs(int unused, ...) {

@@ -10,6 +10,8 @@
 #include <type_traits>
 #include <vector>
 
+class CException;
+
 // Severities of a CLXException.
 enum : UINT {
   kLXSeverityInternal = 1,  // internal error
@@ -61,6 +63,9 @@ class CLXException : public std::exception {
   }
   // A caught standard exception becomes a framework exception (a CLXException is copied whole).
   CLXException(const std::exception& caught, UINT severity);
+  // A caught class-library exception (thrown as a pointer) becomes a CLXXMFC carrying its error
+  // text, and is deleted; a null pointer becomes a CLXXUnknown.
+  CLXException(CException* caught, UINT severity);
   CLXException(const CLXException& other);
   CLXException& operator=(const CLXException& other);
   ~CLXException() override;

@@ -570,6 +570,20 @@ bool CLXApp::UnregisterFileTypes(const std::vector<uint32_t>& fileTypes) {
   return true;
 }
 
+std::string CLXApp::MimeTypeOfFile(const std::wstring& path) {
+  const size_t dot = path.rfind(L'.');
+  const size_t slash = path.rfind(L'/');
+  if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return {};
+  const CString extension(path.substr(dot).c_str());
+  for (const CLXDocTypeRow& row : LXDocTypes::GetTable()) {
+    TypeInfo info;
+    if (!GetTypeInfo(row, info)) continue;
+    for (const CString& ext : GlobExtensionsOf(info))
+      if (ext.CompareNoCase(extension) == 0) return MimeTypeOf(info);
+  }
+  return {};
+}
+
 bool CLXApp::IsFileTypeAssociated(uint32_t fileType, bool& associated) {
   associated = false;
   const CLXDocTypeRow* row = FindTemplateForFileType(fileType);

@@ -391,7 +391,7 @@ BOOL CDocument::OnNewDocument() {
 
 BOOL CDocument::OnOpenDocument(LPCWSTR path) {
   DeleteContents();
-  SetPathName(path);
+  SetPathName(path, FALSE);  // the template that opens it names it recent
   SetModifiedFlag(FALSE);
   return TRUE;
 }
@@ -442,12 +442,14 @@ void CDocument::SetTitle(LPCWSTR title) {
       if (frame->GetActiveDocument() == this) frame->OnUpdateFrameTitle(TRUE);
 }
 
-void CDocument::SetPathName(LPCWSTR path, BOOL) {
+void CDocument::SetPathName(LPCWSTR path, BOOL addToMru) {
   m_strPathName = path;
   // The title is the file name; only the last component counts, so a dotted folder is no extension.
   std::wstring p = path ? path : L"";
   const size_t slash = p.find_last_of(L"/\\");
   SetTitle(p.substr(slash == std::wstring::npos ? 0 : slash + 1).c_str());
+  if (addToMru && !p.empty())
+    if (CWinApp* app = AfxGetApp()) app->AddToRecentFileList(p.c_str());
 }
 
 BOOL CDocument::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "CFile.h"
 #include "ChildProcess.h"
 #include "OSVersion.h"
 #include "testing/ProcessRecorder.h"
@@ -54,6 +55,19 @@ class TestApp : public CLXApp {
   }
 };
 
+// A class-library exception, thrown as the class library throws them: as a heap object.
+class CountedLibraryException : public CException {
+ public:
+  static inline int alive = 0;
+  CountedLibraryException() { ++alive; }
+  ~CountedLibraryException() override { --alive; }
+  BOOL GetErrorMessage(LPWSTR buffer, UINT maxCount, UINT*) const override {
+    wcsncpy(buffer, L"The volume went away.", maxCount - 1);
+    buffer[maxCount - 1] = L'\0';
+    return TRUE;
+  }
+};
+
 int g_idleBroadcasts = 0;
 LPARAM g_idleLParam = 0;
 std::vector<HWND> g_wheels;
@@ -76,6 +90,7 @@ LRESULT CALLBACK IdleCounterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     if (wParam == 0) throw std::runtime_error("standard failure");
     throw CLXXNoHelp(static_cast<UINT>(wParam), 0, __LINE__);
   }
+  if (message == WM_USER + 8) throw new CountedLibraryException;
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -240,18 +255,27 @@ TEST(AppBase, TheWatchdogsHeartbeatIsNoActivity) {
 
 TEST(AppBase, ThePumpReportsExceptionsAndEndsOnlyOnSevereOnes) {
   HWND wnd = MakeWindow();
+  // A class-library exception is reported as a fatal error that names what the library said.
   const struct {
+    UINT message;
     WPARAM severity;
     BOOL goOn;
-  } cases[] = {{kLXSeverityMessage, TRUE}, {kLXSeverityFatal, FALSE}, {0, FALSE}};
+    const char* shown;
+  } cases[] = {{WM_USER + 7, kLXSeverityMessage, TRUE, ""},
+               {WM_USER + 7, kLXSeverityFatal, FALSE, ""},
+               {WM_USER + 7, 0, FALSE, ""},
+               {WM_USER + 8, 0, FALSE, "The volume went away."}};
   for (const auto& c : cases) {
     TestApp app;
-    app.m_msgCur = MSG{wnd, WM_USER + 7, c.severity, 0, 0, {}};
+    app.m_msgCur = MSG{wnd, c.message, c.severity, 0, 0, {}};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(app.PumpMessage(), c.goOn) << c.severity;
-    EXPECT_NE(testing::internal::GetCapturedStderr(), "") << "reported";
+    EXPECT_EQ(app.PumpMessage(), c.goOn) << c.message << " " << c.severity;
+    const std::string alert = testing::internal::GetCapturedStderr();
+    EXPECT_NE(alert, "") << "reported";
+    EXPECT_NE(alert.find(c.shown), std::string::npos) << alert;
     EXPECT_EQ(app.IsClosing(), !c.goOn);
   }
+  EXPECT_EQ(CountedLibraryException::alive, 0) << "the library's object is deleted";
   DestroyWindow(wnd);
 }
 

@@ -30,6 +30,8 @@ struct ScratchEnvironment {
       if (char* made = mkdtemp(tmpl)) dir = made;
       owner = getpid();
       setenv("QLW_TEST_SCRATCH", dir.c_str(), 1);
+      // The desktop's files (recently used, desktop entries) of the user are no test's to change.
+      setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
     }
     // Keep the user's real settings out of reach and alerts off the screen.
     setenv("QLW_REGISTRY_DIR", (dir + "/registry").c_str(), 0);

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,10 +25,12 @@
 #include "DiffractWnd.h"
 #include "GraphicsPane.h"
 #include "LXAppDropTarget.h"
+#include "LXGdiplus.h"
 #include "LXMessage.h"
 #include "QlwApp.h"
 #include "QlwDoc.h"
 #include "QlwDocTemplate.h"
+#include "RecentFileList.h"
 #include "TestSupport.h"
 #include "WidgetApp.h"
 #include "testing/ProcessRecorder.h"
@@ -115,6 +118,22 @@ void RunChildJob(const std::string& job) {
     const BOOL own = app.InitInstance();
     apptest::Report(own ? "own\n" : "handed\n");
     _exit(app.ExitInstance());
+  }
+  if (job == "at-once") {
+    // Ready before the line, then off when the go file appears: the two starts meet within a
+    // fraction of a millisecond.
+    CProgramApp app;
+    SetArguments(app, {});
+    const fs::path go = std::getenv("QLW_GO_FILE");
+    apptest::Report("waiting\n");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!fs::exists(go) && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    const BOOL own = app.InitInstance();
+    apptest::Report(own ? "own\n" : "handed\n");
+    if (!own) _exit(app.ExitInstance());
+    RunUntil(app, [] { return false; }, 30000);
+    _exit(0);
   }
   if (job == "origin") {
     CProgramApp app;
@@ -275,6 +294,50 @@ TEST_F(AppStart, ExitRevokesTheDropTargetOfTheProgram) {
   EXPECT_FALSE(CLXAppDropTarget::DropFiles({CString(Rutile().c_str())}));
 }
 
+// Start-up loads the list of ten; a file opened through the window and a session saved from it
+// become recent, in the registry and on the desktop's list with the program's types and name.
+TEST_F(AppStart, FilesOpenedAndSavedBecomeRecent) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "recent";
+  const fs::path data = scratch / "data";
+  fs::remove_all(scratch);
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  const std::string cif = CopyOfRutile(scratch / "rutile.cif");
+  const std::string session = (scratch / "work.diffract").string();
+  CQlwApp& app = NewApp({});
+  ASSERT_TRUE(app.InitInstance());
+  ASSERT_NE(app.m_pRecentFileList, nullptr);
+  EXPECT_EQ(app.m_pRecentFileList->GetSize(), 10);
+  ASSERT_NE(app.OpenDocumentFile(CString(cif.c_str())), nullptr);
+  EXPECT_EQ((*app.m_pRecentFileList)[0].ToUtf8(), cif);
+  ASSERT_NE(Document(app), nullptr);
+  ASSERT_TRUE(Document(app)->DoSave(CString(session.c_str()), true));
+  CRecentFileList stored(0, L"Recent File List", L"File%d", 10);
+  stored.ReadList();
+  EXPECT_EQ(stored[0].ToUtf8(), session);
+  EXPECT_EQ(stored[1].ToUtf8(), cif);
+
+  std::ifstream in(data / "recently-used.xbel");
+  const std::string list((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  setenv("XDG_DATA_HOME", (fs::path(qlwtest::ScratchDir()) / "data").c_str(), 1);
+  for (const std::string& expected :
+       {"href=\"file://" + cif + "\"", "href=\"file://" + session + "\"", std::string("type=\"chemical/x-cif\""),
+        std::string("type=\"application/x-quillonographic-session\""), std::string("name=\"Quillonographic\"")})
+    EXPECT_NE(list.find(expected), std::string::npos) << expected << "\n" << list;
+}
+
+TEST_F(AppStart, TheGraphicsLibraryStopsWithTheApplicationThatStartedIt) {
+  if (GdiplusStarted()) StopGdiplus();  // left running by another test
+  CQlwApp& app = NewApp({});
+  ASSERT_TRUE(app.InitInstance());
+  EXPECT_TRUE(GdiplusStarted());
+  if (CWnd* window = app.GetDocWindow()) window->DestroyWindow();
+  m_app->m_deferExit = false;
+  m_app->ExitInstance();
+  m_app.reset();
+  EXPECT_FALSE(GdiplusStarted());
+  EXPECT_EQ(g_blackPixel, nullptr);
+}
+
 TEST_F(AppStart, ASecondStartHandsItsFileToTheRunningInstance) {
   auto first = apptest::Start("AppStartChild.Jobs", "first");
   ASSERT_EQ(apptest::ReadUntil(first, "ready\n"), "ready\n");
@@ -283,6 +346,26 @@ TEST_F(AppStart, ASecondStartHandsItsFileToTheRunningInstance) {
   EXPECT_EQ(apptest::Wait(second), 0);
   EXPECT_EQ(apptest::ReadUntil(first, "\n"), "patterns 1\n");
   EXPECT_EQ(apptest::Wait(first), 0);
+}
+
+// Two starts at the same moment behave as two a second apart: one instance, to which the other
+// hands over. Several rounds, since the race they run is not the same each time.
+TEST_F(AppStart, StartsAtTheSameMomentMakeOneInstance) {
+  for (int round = 0; round < 4; ++round) {
+    const fs::path go = fs::path(qlwtest::ScratchDir()) / ("go-" + std::to_string(round));
+    auto a = apptest::Start("AppStartChild.Jobs", "at-once", {"QLW_GO_FILE=" + go.string()});
+    auto b = apptest::Start("AppStartChild.Jobs", "at-once", {"QLW_GO_FILE=" + go.string()});
+    ASSERT_EQ(apptest::ReadUntil(a, "waiting\n"), "waiting\n");
+    ASSERT_EQ(apptest::ReadUntil(b, "waiting\n"), "waiting\n");
+    std::ofstream(go).put('\n');
+    std::vector<std::string> outcomes{apptest::ReadUntil(a, "\n"), apptest::ReadUntil(b, "\n")};
+    std::sort(outcomes.begin(), outcomes.end());
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"handed\n", "own\n"})) << "round " << round;
+    kill(a.pid, SIGKILL);
+    kill(b.pid, SIGKILL);
+    apptest::Wait(a);
+    apptest::Wait(b);
+  }
 }
 
 TEST_F(AppStart, ASecondStartThatABusyInstanceDoesNotTakeOpensItsOwnWindow) {
