@@ -31,6 +31,7 @@
 #include "ShellFolders.h"
 #include "StaticInit.h"
 #include "StatusWidget.h"
+#include "StatusXWindow.h"
 #include "WaitCursorHook.h"
 
 namespace {
@@ -234,6 +235,7 @@ void CQlwApp::StartUp() {
   CMenuXP::Install();
   m_menusInstalled = true;
   InstallStatusWindowDrawer();
+  StartStatusXWindow();
   InstallWaitCursorHook();
   InstallCancelInputFilter();
   CLXFileDialog::InstallForApplication();
@@ -261,6 +263,7 @@ int CQlwApp::ExitInstance() {
   m_menusInstalled = false;
   if (qlw::ApplicationCommandTarget() == m_commands.get()) qlw::SetApplicationCommandTarget(nullptr);
   const int result = CLXApp::ExitInstance();
+  StopStatusXWindow();
   // Here rather than in the destructor of theApp: the store writes to the registry as it goes,
   // and at static destruction the registry's own tables may be gone already.
   delete g_pPreferences;

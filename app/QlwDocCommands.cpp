@@ -449,8 +449,7 @@ void CQlwDoc::OnUpdateDocCommand(CCmdUI* ui) {
   const auto selectedCrystals = CountPatternsOfType<CQLCrystalPattern>(m_patterns, true, false, false);
   switch (id) {
     case kCmdPeakWidth:
-      // Time of flight never uses the 2θ width the dialog would edit there.
-      ui->Enable(m_settings.m_simulationType != LXTypes::kSimTimeOfFlight);
+      ui->Enable(TRUE);
       return;
     case kCmdNewCrystal:
     case kCmdNewObserved:

@@ -10,6 +10,9 @@ pkgs+=(libirrlicht-dev)
 # Sounds (the beeps and the peak tip's click) through the desktop's event sounds: libcanberra, its
 # header for the build and its library and sound theme, loaded on the first sound.
 pkgs+=(libcanberra-dev)
+# X11's client library: the progress window and the wait cursor are shown from the threads that
+# decide on them, while the user-interface thread works.
+pkgs+=(libxcb1-dev)
 if [ "${1:-}" = "--test" ]; then
   # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests;
   # the desktop's MIME and application databases that shell registration rebuilds.

@@ -88,6 +88,14 @@ LRESULT CALLBACK InstanceWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// The watchdog's heartbeat follows what the application counts as activity.
+bool AppCountsAsActivity(const MSG& msg) {
+  CWinApp* app = AfxGetApp();
+  if (app == nullptr) return true;
+  MSG copy = msg;
+  return app->IsIdleMessage(&copy) != FALSE;
+}
+
 struct FlagScope {
   bool& flag;
   bool old;
@@ -139,6 +147,7 @@ BOOL CLXApp::InitInstance() {
                  m_cmdInfo->m_bRunAutomated;
   // Other instances of the user find this one through its windows.
   qlw::StartWindowServer();
+  CWatchdog::SetActivityTest(AppCountsAsActivity);
   CWatchdog::Start();
   return TRUE;
 }
@@ -146,6 +155,7 @@ BOOL CLXApp::InitInstance() {
 int CLXApp::ExitInstance() {
   CStatus::DisableForThread();
   CWatchdog::Stop();
+  CWatchdog::SetActivityTest(nullptr);
   if (!g_tempFolder.IsEmpty() && IsDirectory(g_tempFolder)) {
     std::error_code ec;
     std::filesystem::remove_all(g_tempFolder.ToUtf8(), ec);

@@ -13,6 +13,7 @@
 
 namespace {
 std::atomic<CLXStatusWnd::Drawer> g_drawer{nullptr};
+std::atomic<CLXStatusWnd::Presenter> g_presenter{nullptr};
 
 // The "..." that ends a status text.
 CString Ellipsis() {
@@ -37,8 +38,14 @@ CLXStatusWnd::CLXStatusWnd() {
 CLXStatusWnd* CLXStatusWnd::Create() { return new CLXStatusWnd(); }
 
 CLXStatusWnd::Drawer CLXStatusWnd::SetDrawer(Drawer drawer) { return g_drawer.exchange(drawer); }
+CLXStatusWnd::Presenter CLXStatusWnd::SetPresenter(Presenter presenter) { return g_presenter.exchange(presenter); }
+bool CLXStatusWnd::HasPresenter() { return g_presenter.load() != nullptr; }
 
 void CLXStatusWnd::Publish() const {
+  if (Presenter presenter = g_presenter.load()) {
+    presenter(m_state);
+    return;
+  }
   Drawer drawer = g_drawer.load();
   QCoreApplication* app = QCoreApplication::instance();
   if (drawer == nullptr || app == nullptr || !app->inherits("QGuiApplication")) return;
@@ -65,6 +72,11 @@ void CLXStatusWnd::SetText(const CString& text) {
 
 void CLXStatusWnd::SetMarquee(bool on) {
   m_state.marquee = on;
+  Publish();
+}
+
+void CLXStatusWnd::StepMarquee() {
+  m_state.marqueeStep = (m_state.marqueeStep + 1) % 1000000;
   Publish();
 }
 
@@ -111,6 +123,10 @@ void CLXStatusMgr::Resume() {
   if (m_resumeEvent && m_pauseRequested.exchange(false)) SetEvent(m_resumeEvent);
 }
 
+bool CLXStatusMgr::AnimatesMarquee() const {
+  return m_window != nullptr && m_window->IsVisible() && m_window->IsMarquee() && CLXStatusWnd::HasPresenter();
+}
+
 void CLXStatusMgr::Run() {
   MSG msg;
   for (;;) {
@@ -118,10 +134,20 @@ void CLXStatusMgr::Run() {
       OnTimer(RemoveQueuedProgress(false));
       continue;
     }
-    if (m_timerId == 0) {
+    const bool animating = AnimatesMarquee();
+    if (animating && static_cast<LONG>(GetTickCount() - m_marqueeDueTick) >= 0) {
+      m_marqueeDueTick = GetTickCount() + CLXStatusWnd::kMarqueeInterval;
+      m_window->StepMarquee();
+      continue;
+    }
+    if (m_timerId == 0 && !animating) {
       if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
     } else if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      Sleep(std::min<DWORD>(10, m_timerDueTick - GetTickCount()));
+      const DWORD now = GetTickCount();
+      DWORD wait = 10;
+      if (m_timerId != 0) wait = std::min<DWORD>(wait, m_timerDueTick - now);
+      if (animating) wait = std::min<DWORD>(wait, m_marqueeDueTick - now);
+      Sleep(wait);
       continue;
     } else if (msg.message == WM_QUIT) {
       break;
@@ -248,7 +274,10 @@ void CLXStatusMgr::ShowStatus() {
 void CLXStatusMgr::ShowWindow(bool show) {
   if (show) {
     if (m_window == nullptr) m_window = CLXStatusWnd::Create();
-    if (!m_window->IsVisible()) m_window->Show();
+    if (!m_window->IsVisible()) {
+      m_window->Show();
+      m_marqueeDueTick = GetTickCount() + CLXStatusWnd::kMarqueeInterval;
+    }
   } else if (m_window != nullptr) {
     m_window->Destroy();
     m_window = nullptr;

@@ -1,5 +1,7 @@
 // The status manager thread, which decides when the progress window shows what, and the progress
-// window's state. The user-interface thread draws that state through an installed drawer.
+// window's state. The user-interface thread draws that state through an installed drawer, or,
+// where the window system lets another thread show a window, the manager's thread presents it
+// itself, so that it shows on time while the user-interface thread is the one at work.
 #pragma once
 #include "LXMutex.h"
 #include "Win.h"
@@ -15,18 +17,25 @@ class CLXStatusWnd {
     bool visible = false;
     CString text;
     bool marquee = false;
-    int position = 0;  // 0..1000
+    int position = 0;     // 0..1000
+    int marqueeStep = 0;  // advanced every kMarqueeInterval while a presenter shows the marquee
   };
   // Runs on the user-interface thread with the state to draw.
   using Drawer = void (*)(const State& state);
+  // Runs on the manager's thread with the state to show.
+  using Presenter = void (*)(const State& state);
 
   static constexpr int kRangeMax = 1000;
+  static constexpr DWORD kMarqueeInterval = 250;
   static constexpr UINT kTextControlId = 1401;
   static constexpr UINT kProgressControlId = 1400;
 
   // A new, hidden window: empty text, position 0, marquee on.
   static CLXStatusWnd* Create();
   static Drawer SetDrawer(Drawer drawer);
+  // With a presenter, the drawer is not used.
+  static Presenter SetPresenter(Presenter presenter);
+  static bool HasPresenter();
 
   void Show();
   void Destroy();
@@ -34,6 +43,8 @@ class CLXStatusWnd {
   void SetMarquee(bool on);
   // Ignored in marquee mode; fraction is clamped to 0..1.
   void SetPosition(double fraction);
+  // One step of a presented marquee.
+  void StepMarquee();
 
   bool IsVisible() const { return m_state.visible; }
   bool IsMarquee() const { return m_state.marquee; }
@@ -92,12 +103,15 @@ class CLXStatusMgr {
   void Run();
   // Drops further "StatusSetProgress" already queued; true when there were some.
   bool RemoveQueuedProgress(bool remove);
+  // Whether the manager's own thread moves a presented marquee.
+  bool AnimatesMarquee() const;
 
   CLXStatusWnd* m_window = nullptr;
   std::atomic<DWORD> m_lastSendTick{0};
   std::atomic<UINT> m_timerId{0};
   DWORD m_lastShowTick = 0;
   DWORD m_timerDueTick = 0;
+  DWORD m_marqueeDueTick = 0;
   std::atomic<DWORD> m_timerDelay{0};
   bool m_shownBefore = false;
   CString m_statusText;

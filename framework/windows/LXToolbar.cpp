@@ -357,11 +357,13 @@ int CLXToolbar::TextWidth(const CString& text) {
 
 bool CLXToolbar::UpdateTexts(bool reload) {
   bool changed = false;
+  bool relabelled = false;
   for (Item& item : m_items) {
     if (IsSeparator(item.code) || !item.button) continue;
     if (reload) {
       CString label;
       GetItemLabel(item.code, label);
+      relabelled = relabelled || label != item.label;
       item.label = label;
     }
     CString now;
@@ -382,9 +384,12 @@ bool CLXToolbar::UpdateTexts(bool reload) {
     LoadString(record.labelId, label);
     const int width = TextWidth(label);
     if (label != record.label || width != record.textWidth) changed = true;
+    relabelled = relabelled || label != record.label;
     record.label = label;
     record.textWidth = width;
   }
+  // The context menu names the items as they are labelled now (a toggle says what it will do).
+  if (relabelled && m_contextMenu.m_hMenu) BuildItemsMenu();
   if (changed && !m_buildGuard && m_hWnd) {
     Layout(false);
     Invalidate();

@@ -253,6 +253,30 @@ TEST(AppBase, TheWatchdogsHeartbeatIsNoActivity) {
   CWatchdog::Stop();
 }
 
+// The watchdog's message hook asks the running application what counts as activity, so that the
+// heartbeat timer's own ticks never keep the wait cursor away.
+TEST(AppBase, TheWatchdogAsksTheApplicationWhatCountsAsActivity) {
+  TestApp app;
+  app.Start({});
+  CWatchdog::ActivityTest test = CWatchdog::SetActivityTest(nullptr);
+  CWatchdog::SetActivityTest(test);
+  ASSERT_NE(test, nullptr);
+  ASSERT_NE(CWatchdog::Get(), nullptr);
+  const UINT_PTR heartbeat = CWatchdog::Get()->GetHeartbeatTimerId();
+  const struct {
+    MSG msg;
+    bool activity;
+  } cases[] = {
+      {{nullptr, WM_TIMER, heartbeat, 0, 0, {}}, false},
+      {{nullptr, WM_TIMER, heartbeat + 1, 0, 0, {}}, true},
+      {{nullptr, WM_PAINT, 0, 0, 0, {}}, false},
+      {{nullptr, WM_KEYDOWN, 'A', 0, 0, {}}, true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(test(c.msg), c.activity) << c.msg.message << " " << c.msg.wParam;
+  app.ExitInstance();
+  EXPECT_EQ(CWatchdog::SetActivityTest(nullptr), nullptr) << "the exit takes the test away with the watchdog";
+}
+
 TEST(AppBase, ThePumpReportsExceptionsAndEndsOnlyOnSevereOnes) {
   HWND wnd = MakeWindow();
   // A class-library exception is reported as a fatal error that names what the library said.

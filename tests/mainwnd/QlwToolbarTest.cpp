@@ -363,6 +363,20 @@ TEST(QlwToolbar, IdleUpdateWithoutAChangeNeitherLaysOutNorRepaints) {
   EXPECT_EQ(w.bar->GetCounters().repaints, before.repaints);
 }
 
+// The context menu's entry that toggles the item of the code (ids follow the item indices).
+std::wstring ContextMenuEntry(CQlwToolbar& bar, const char* code) {
+  const auto& items = bar.GetItems();
+  CMenu* popup = bar.GetContextMenu().GetSubMenu(0);
+  if (!popup) return L"(no menu)";
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i].code != Code(code)) continue;
+    CString text;
+    popup->GetMenuString(static_cast<UINT>(32872 + i), text, MF_BYCOMMAND);
+    return text.GetString();
+  }
+  return L"(no item)";
+}
+
 TEST(QlwToolbar, TogglesFollowTheSettingsWithTheirLabelsAndTooltips) {
   Window w;
   ASSERT_NE(w.bar, nullptr);
@@ -388,6 +402,8 @@ TEST(QlwToolbar, TogglesFollowTheSettingsWithTheirLabelsAndTooltips) {
       CString text;
       button->GetWindowText(text);
       EXPECT_EQ(std::wstring(text.GetString()), on ? c.on : c.off) << c.code;
+      // The context menu names the item as the button does now.
+      EXPECT_EQ(ContextMenuEntry(*w.bar, c.code), on ? c.on : c.off) << c.code;
       // Always enabled, whatever the document says of the command.
       EXPECT_TRUE(button->IsWindowEnabled()) << c.code;
     }

@@ -6,6 +6,9 @@
 #   duplicate: a right click on a selected row of the patterns list, then Duplicate: one copy;
 #   drag: the second row of the patterns list, selected, pressed and dragged above the first
 #     with the button held: the two change places;
+#   busy: a second start hands a large P 1 CIF to the empty window, whose thread is then busy
+#     reading it: the progress window comes up while it is (untitled, above the rest, a text above
+#     a bar) and goes when the structure is in the list;
 #   peak-tip: a peak cut off by the top of the plot, near the top of the screen, with the pointer
 #     resting on it: its tip opens on the screen and stays;
 #   large-window: the window made larger than the screen, File > Exit's question and Preferences
@@ -57,8 +60,10 @@ pids+=($!)
 until_ok test -f "$work/managing" || fail "openbox did not start: $(cat "$work/openbox.log")"
 
 mkdir -m 700 "$work/registry" "$work/run"
+files=("$source/examples/rutile.cif" "$source/tests/data/Quartz.cif")
+[ "$case" = busy ] && files=()
 HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
-  "$program" "$source/examples/rutile.cif" "$source/tests/data/Quartz.cif" >"$work/program.log" 2>&1 &
+  "$program" "${files[@]}" >"$work/program.log" 2>&1 &
 app=$!
 pids+=($app)
 
@@ -92,7 +97,7 @@ main_shown() { [ -n "$(main_window)" ]; }
 click() { timeout 20 xdotool mousemove $1 click "$2"; }
 
 until_ok main_shown || fail "the main window did not come up"
-until_ok rows_are 2 || fail "the two structures are not listed"
+[ "$case" = busy ] || until_ok rows_are 2 || fail "the two structures are not listed"
 window=$(main_window)
 
 # Keys go to the active window: asks the window manager for it until it is the main window.
@@ -186,6 +191,57 @@ case "$case" in
     timeout 20 xdotool mouseup 1
     swapped() { [ "$(titles)" = "$(printf '%s\n%s' "$second" "$first")" ]; }
     limit=100 until_ok swapped || fail "the rows were not reordered: $(titles | tr '\n' '|') (before: $first|$second)"
+    quit
+    ;;
+  busy)
+    # Sites spread over a small P 1 cell: reading them is the long part, not the reflexions.
+    awk -v n=300000 'BEGIN {
+      print "data_busy"; print "_cell_length_a 30"; print "_cell_length_b 30"; print "_cell_length_c 30"
+      print "_cell_angle_alpha 90"; print "_cell_angle_beta 90"; print "_cell_angle_gamma 90"
+      print "_symmetry_space_group_name_H-M \047P 1\047"
+      print "loop_"; print "_atom_site_label"; print "_atom_site_type_symbol"
+      print "_atom_site_fract_x"; print "_atom_site_fract_y"; print "_atom_site_fract_z"
+      g = (sqrt(5) - 1) / 2
+      for (i = 0; i < n; i++) {
+        x = 0.0713 + (3 * i + 1) * g; y = x + g; z = y + g
+        printf "O%d O %.6f %.6f %.6f\n", i + 1, x - int(x), y - int(y), z - int(z)
+      }
+    }' >"$work/busy.cif"
+    # The progress window: the status manager's own, with its window class.
+    status_window() { xwininfo -root -tree 2>/dev/null | grep -m 1 'Quillonographic-CLXStatusWnd' | awk '{ print $1 }'; }
+    listed() { rows_are 1 && [ -z "$(status_window)" ]; }
+    HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" \
+      "$program" "$work/busy.cif" >"$work/second.log" 2>&1 || fail "the second start failed: $(cat "$work/second.log")"
+    seen=""
+    for ((i = 0; i < 1200; i++)); do
+      [ -n "$seen" ] && break
+      id=$(status_window)
+      if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+        seen=$id
+      else
+        sleep 0.05
+      fi
+    done
+    [ -n "$seen" ] || fail "no progress window came up while the file was read"
+    info=$(xwininfo -id "$seen")
+    # The window's picture: dark text in its upper part, the bar's highlight colour in its lower.
+    sleep 0.3
+    xwd -silent -id "$seen" >"$work/status.xwd" 2>/dev/null
+    # QLW_KEEP_SHOT=FILE keeps the picture for a look.
+    [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/status.xwd" "$QLW_KEEP_SHOT"
+    width=$(echo "$info" | awk '/Width:/ { print $2 }') height=$(echo "$info" | awk '/Height:/ { print $2 }')
+    counts=$(tail -c $((width * height * 4)) "$work/status.xwd" | od -An -v -tu1 -w4 |
+      awk -v w="$width" -v h="$height" '{
+        row = int((NR - 1) / w)
+        if (row < h / 2 && $1 < 90 && $2 < 90 && $3 < 90) text++
+        if (row >= h / 2 && $1 > 180 && $2 > 90 && $2 < 150 && $3 < 40) bar++
+      } END { print text + 0, bar + 0 }')
+    read -r text bar <<<"$counts"
+    [ "$text" -gt 20 ] || fail "the progress window shows no text ($counts dark and highlight pixels; $info)"
+    [ "$bar" -gt 20 ] || fail "the progress window shows no bar ($counts dark and highlight pixels; $info)"
+    echo "$info" | grep -q 'has no name' || fail "the progress window has a title: $info"
+    echo "$info" | grep -q 'Override Redirect State: yes' || fail "the window manager frames the progress window: $info"
+    limit=1800 until_ok listed || fail "the progress window stayed, or the structure is not listed ($(rows) rows)"
     quit
     ;;
   large-window)

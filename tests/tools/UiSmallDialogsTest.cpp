@@ -102,11 +102,12 @@ TEST(UiSmallDialogs, ExportDialogShowsWhatEachFormatNeeds) {
   EXPECT_TRUE(Has(out, "4111: hidden\n4112: Graphics will be drawn on a white background.\n")) << out;
 }
 
-// Time of flight never uses the 2θ width the broadening dialog would edit, so its command is off.
-TEST(UiSmallDialogs, BroadeningIsOffForTimeOfFlight) {
-  const std::string out = RunScript("tof", "state 33468\ncommand 33478\nstate 33468\n");
-  EXPECT_TRUE(Has(out, "> state 33468\n33468: ")) << out;
-  EXPECT_TRUE(Has(out, "> command 33478\n> state 33468\ndisabled 33468: ")) << out;
+// Under time of flight the broadening command stays on and its dialog opens in the axis's unit.
+TEST(UiSmallDialogs, BroadeningStaysOnForTimeOfFlight) {
+  const std::string out = RunScript("tof", "command 33478\nstate 33468\ncommand 33468\nprint 2601 2604\nkey Escape\n");
+  EXPECT_TRUE(Has(out, "> command 33478\n> state 33468\n33468: ")) << out;
+  EXPECT_TRUE(Has(out, "> command 33468\n> print 2601 2604\n2601: ")) << out;
+  EXPECT_TRUE(Has(out, "\n2604: ms\n")) << out;
 }
 
 // Widths stop below the poles of the conversion about d = 3 Å, where they would turn negative in

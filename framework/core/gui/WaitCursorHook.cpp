@@ -1,8 +1,10 @@
-// The watchdog's wait-cursor hook: the change is queued to the user-interface thread, where Qt's
-// cursor lives.
+// The watchdog's wait-cursor hook: on X11 the watchdog's thread shows the cursor at once itself
+// (StatusXWindow.h); the change is also queued to the user-interface thread, where Qt's cursor
+// lives, and Qt's own cursor comes back from there.
 #include "WaitCursorHook.h"
 
 #include "LXApp.h"
+#include "StatusXWindow.h"
 #include "Watchdog.h"
 
 #include <QCursor>
@@ -30,6 +32,8 @@ void ApplyWaitCursor(int delta) {
 }
 
 void PostWaitCursor(int delta) {
+  // The user-interface thread is the busy one: it would show the cursor only once it is done.
+  if (delta != 0) SetStatusXWaitCursor(delta > 0);
   QCoreApplication* app = QCoreApplication::instance();
   if (app == nullptr || !app->inherits("QGuiApplication")) return;
   QMetaObject::invokeMethod(app, [delta]() { ApplyWaitCursor(delta); }, Qt::QueuedConnection);
@@ -45,5 +49,6 @@ void RemoveWaitCursorHook() {
   CWatchdog::SetWaitCursorHook(nullptr);
   // A show still queued when the hook goes must not leave a cursor that nobody removes.
   g_installed = false;
+  SetStatusXWaitCursor(false);
   while (g_depth > 0) ApplyWaitCursor(-1);
 }

@@ -1,5 +1,5 @@
-// The watchdog's wait cursor on Qt: the watchdog thread decides (Watchdog.h), the user-interface
-// thread sets and restores the application's override cursor.
+// The watchdog's wait cursor: the watchdog thread decides (Watchdog.h) and, on X11, shows it at
+// once; the user-interface thread sets and restores the application's override cursor.
 #pragma once
 
 // Installs the hook that posts the wait cursor (+1) and its removal (-1) to the user-interface

@@ -55,8 +55,10 @@ extern "C" __attribute__((visibility("default"))) int qlw_fetch_get(const char* 
   reply->deleteLater();
   if (tooLarge) return kQlwFetchTooLarge;
   if (timedOut) return kQlwFetchNotConnected;
+  // A server that answered, whatever its status, sent a body: the check reads it as the version file.
+  if (status != 0 && error != QNetworkReply::OperationCanceledError) return kQlwFetchOk;
   switch (error) {
-    case QNetworkReply::NoError: return status == 0 || (status >= 200 && status < 300) ? kQlwFetchOk : kQlwFetchFailed;
+    case QNetworkReply::NoError: return kQlwFetchOk;
     case QNetworkReply::ConnectionRefusedError:
     case QNetworkReply::HostNotFoundError:
     case QNetworkReply::TimeoutError:

@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 // Waits (real time, bounded) for the manager thread to reach a state.
@@ -22,6 +24,35 @@ bool WaitFor(const std::function<bool()>& condition) {
 
 // Gives the manager thread time to act on something it should ignore.
 void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(40)); }
+
+// What a presenter was given, and on which thread.
+struct Presented {
+  std::mutex lock;
+  std::vector<CLXStatusWnd::State> states;
+  std::vector<DWORD> threads;
+  CLXStatusWnd::State Last() {
+    std::lock_guard<std::mutex> guard(lock);
+    return states.empty() ? CLXStatusWnd::State() : states.back();
+  }
+};
+Presented g_presented;
+
+void RecordPresented(const CLXStatusWnd::State& state) {
+  std::lock_guard<std::mutex> guard(g_presented.lock);
+  g_presented.states.push_back(state);
+  g_presented.threads.push_back(GetCurrentThreadId());
+}
+
+// Installs the recording presenter for a scope.
+struct PresenterScope {
+  PresenterScope() {
+    std::lock_guard<std::mutex> guard(g_presented.lock);
+    g_presented.states.clear();
+    g_presented.threads.clear();
+    CLXStatusWnd::SetPresenter(RecordPresented);
+  }
+  ~PresenterScope() { CLXStatusWnd::SetPresenter(nullptr); }
+};
 
 class StatusFixture : public testing::Test {
  protected:
@@ -199,4 +230,46 @@ TEST_F(StatusFixture, ClosingTheLastFrameDestroysTheWindow) {
   ASSERT_TRUE(WaitFor([&]() { return Shows() == before + 2; }));
   EXPECT_FALSE(Shown().exists);
   EXPECT_FALSE(Shown().visible);
+}
+
+// Where the window system lets it, the manager's thread shows the window itself: the reporting
+// thread only reports, and is free to stay busy; the marquee moves every 250 ms meanwhile.
+TEST_F(StatusFixture, APresenterShowsTheWindowFromTheManagersOwnThreadAndMovesTheMarquee) {
+  qlwtest::FakeClock clock;
+  PresenterScope presenter;
+  {
+    CStatus frame(L"Reading");
+    ASSERT_TRUE(WaitFor([&]() { return Manager()->GetTimerId() != 0; }));
+    clock.Advance(749);
+    Settle();
+    EXPECT_FALSE(g_presented.Last().visible) << "nothing before 750 ms";
+    clock.Advance(1);
+    ASSERT_TRUE(WaitFor([]() { return g_presented.Last().text.Str() == L"Reading..."; }));
+    CLXStatusWnd::State shown = g_presented.Last();
+    EXPECT_TRUE(shown.visible);
+    EXPECT_TRUE(shown.marquee);
+    {
+      std::lock_guard<std::mutex> guard(g_presented.lock);
+      for (DWORD thread : g_presented.threads) EXPECT_EQ(thread, Manager()->GetThreadId());
+    }
+    for (int step = 1; step <= 2; ++step) {
+      clock.Advance(249);
+      Settle();
+      EXPECT_EQ(g_presented.Last().marqueeStep, shown.marqueeStep + step - 1);
+      clock.Advance(1);
+      ASSERT_TRUE(WaitFor([&]() { return g_presented.Last().marqueeStep == shown.marqueeStep + step; })) << step;
+    }
+    // A plain bar does not move.
+    clock.Advance(100);
+    CStatus::PushFrame(L"Half", 50, 0, 100, nullptr);
+    ASSERT_TRUE(WaitFor([]() { return !g_presented.Last().marquee; }));
+    const int still = g_presented.Last().marqueeStep;
+    clock.Advance(600);
+    Settle();
+    EXPECT_EQ(g_presented.Last().marqueeStep, still);
+    EXPECT_EQ(g_presented.Last().position, 500);
+    CStatus::GetThreadFrames()->frames.pop_back();
+    clock.Advance(200);
+  }
+  ASSERT_TRUE(WaitFor([]() { return !g_presented.Last().exists; })) << "closing the last frame takes the window away";
 }

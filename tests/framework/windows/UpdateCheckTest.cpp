@@ -186,9 +186,12 @@ TEST(UpdateCheck, AsksTheServerWithItsHeadersAndTellsWhatItFinds) {
     TinyServer server(std::string(CUpdateCheck::kMaxFileBytes + 100, ' '));
     EXPECT_TRUE(Has(Check(k620, false, false), 20804));
   }
-  {
-    TinyServer server("", 404);
-    EXPECT_TRUE(Has(Check(k620, false, false), 20803));
+  // A server that answers with an error status still answered: its body is no version file.
+  for (int status : {404, 500}) {
+    TinyServer server("<html><body>Not here</body></html>", status);
+    EXPECT_TRUE(Has(Check(k620, false, false), 20804)) << status;
+    EXPECT_TRUE(Has(Check(k620, true, true), 20804)) << status << " at start";
+    EXPECT_TRUE(g_pStore->m_UpdateCheckHadInternet.Get());
   }
 }
 

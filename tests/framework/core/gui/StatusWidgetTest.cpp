@@ -1,6 +1,8 @@
 // The progress window drawn on real widgets (offscreen platform) from the status manager's decisions.
 #include "StatusWidget.h"
 
+#include "StatusPicture.h"
+
 #include "GuiTestApp.h"
 
 #include "Status.h"
@@ -139,4 +141,54 @@ TEST(StatusWidget, StateQueuedAfterTheDrawerIsRemovedShowsNothing) {
   EXPECT_EQ(GetStatusWidget(), nullptr);
   wnd->Destroy();
   QCoreApplication::processEvents();
+}
+
+// The picture that the manager's thread shows: dark text in the upper part, the bar filled to its
+// position (or a block where the marquee has got to) in the lower.
+TEST(StatusPicture, TextAboveABarFilledToItsPositionOrItsMarqueeBlock) {
+  qlwtest::EnsureGuiApp();
+  const StatusPictureStyle style{StatusFontFamily(), 1};
+  auto highlightColumns = [](const QImage& image) {
+    // Columns of the bar's middle row in the highlight colour: first and last, -1 when none.
+    const int row = image.height() - 1 - 6 - GetSystemMetrics(SM_CYVSCROLL) / 2;
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixelColor(x, row) == QColor(0, 120, 215)) {
+        if (first < 0) first = x;
+        last = x;
+      }
+    return std::make_pair(first, last);
+  };
+  CLXStatusWnd::State state;
+  state.exists = state.visible = true;
+  state.text = L"Reading CIF file...";
+
+  const QImage text = DrawStatusPicture(state, style);
+  EXPECT_EQ(text.size(), QSize(333, 100));
+  int dark = 0;
+  for (int y = 0; y < text.height() / 2; ++y)
+    for (int x = 0; x < text.width(); ++x) dark += text.pixelColor(x, y).lightness() < 90 ? 1 : 0;
+  EXPECT_GT(dark, 50) << "the text is drawn";
+
+  // The groove runs from 9 to 323 inside the frame, margin and bar border.
+  const struct {
+    int position;
+    int last;
+  } plain[] = {{0, -1}, {500, 9 + 157 - 1}, {1000, 323}};
+  for (const auto& c : plain) {
+    state.marquee = false;
+    state.position = c.position;
+    const auto [first, last] = highlightColumns(DrawStatusPicture(state, style));
+    EXPECT_EQ(last, c.last) << c.position;
+    if (c.last >= 0) EXPECT_EQ(first, 9) << c.position;
+  }
+  state.marquee = true;
+  int previous = -1;
+  for (int step : {1, 10, 18}) {
+    state.marqueeStep = step;
+    const auto [first, last] = highlightColumns(DrawStatusPicture(state, style));
+    EXPECT_GT(first, previous) << "the block moves right, step " << step;
+    EXPECT_LE(last - first + 1, 315 / 4) << step;
+    previous = first;
+  }
 }
