@@ -22,6 +22,7 @@
 #include "QlwCommandLineInfo.h"
 #include "QlwDocTypes.h"
 #include "Watchdog.h"
+#include "Wnd.h"
 #include "WidgetApp.h"
 
 #include <QCoreApplication>
