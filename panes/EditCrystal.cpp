@@ -60,6 +60,7 @@ BEGIN_MESSAGE_MAP(CEditCrystal, CToolTipDialog)
   ON_NOTIFY(LVN_ODSTATECHANGED, CEditCrystal::kList, &CEditCrystal::OnListChanged)
   ON_WM_GETMINMAXINFO()
   ON_COMMAND(ID_HELP, &CEditCrystal::OnHelpCommand)
+  ON_MESSAGE(WM_HELP, &CEditCrystal::OnHelpRequest)
 END_MESSAGE_MAP()
 
 CEditCrystal::CEditCrystal(CQLCrystal* crystal, CWnd* parent)
@@ -281,6 +282,11 @@ LRESULT CEditCrystal::OnAlphaButton(WPARAM id, LPARAM) {
 }
 
 void CEditCrystal::OnHelpCommand() { editors::PostHelpCommand(kHelpCommand); }
+
+LRESULT CEditCrystal::OnHelpRequest(WPARAM, LPARAM) {
+  SendMessage(WM_COMMAND, ID_HELP, 0);
+  return TRUE;
+}
 
 void CEditCrystal::OnAddSite() {
   m_rows.push_back(SiteRec::NewRow(m_counter++));

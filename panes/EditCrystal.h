@@ -109,6 +109,8 @@ class CEditCrystal : public CToolTipDialog, public CContextHelpHelper {
   void OnListChanged(NMHDR*, LRESULT* result);
   void OnGetMinMaxInfo(MINMAXINFO* info);
   void OnHelpCommand();
+  // F1 (WM_HELP) does what the Help button does, through ID_HELP.
+  LRESULT OnHelpRequest(WPARAM, LPARAM);
   DECLARE_MESSAGE_MAP()
 
   CQLCrystal* m_crystal;

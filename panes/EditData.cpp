@@ -84,6 +84,7 @@ BEGIN_MESSAGE_MAP(CEditData, CToolTipDialog)
   ON_NOTIFY(LVN_ODSTATECHANGED, CEditData::kList, &CEditData::OnListChanged)
   ON_WM_GETMINMAXINFO()
   ON_COMMAND(ID_HELP, &CEditData::OnHelpCommand)
+  ON_MESSAGE(WM_HELP, &CEditData::OnHelpRequest)
 END_MESSAGE_MAP()
 
 CEditData::CEditData(CQLProfile& points, CWnd* parent)
@@ -160,6 +161,11 @@ LRESULT CEditData::OnAlphaButton(WPARAM id, LPARAM) {
 }
 
 void CEditData::OnHelpCommand() { editors::PostHelpCommand(kHelpCommand); }
+
+LRESULT CEditData::OnHelpRequest(WPARAM, LPARAM) {
+  SendMessage(WM_COMMAND, ID_HELP, 0);
+  return TRUE;
+}
 
 void CEditData::OnAddPoint() {
   m_rows.push_back({m_rows.size(), 0.0, 0.0, false});

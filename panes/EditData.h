@@ -59,6 +59,8 @@ class CEditData : public CToolTipDialog, public CContextHelpHelper {
   void OnListChanged(NMHDR*, LRESULT* result);
   void OnGetMinMaxInfo(MINMAXINFO* info);
   void OnHelpCommand();
+  // F1 (WM_HELP) does what the Help button does, through ID_HELP.
+  LRESULT OnHelpRequest(WPARAM, LPARAM);
   DECLARE_MESSAGE_MAP()
 
   CQLProfile& m_points;

@@ -152,20 +152,12 @@ void CPreferencesDlg::LayOutForPages() {
   m_minTrackWidth = window.right - window.left;
 }
 
-bool CPreferencesDlg::AnyPageModified() const {
-  for (CPreferencesPane* page : m_pages)
-    if (page && page->IsModified()) return true;
-  return false;
-}
-
 void CPreferencesDlg::RefreshControls() {
   if (m_refreshGuard.held) return;
   ++m_refreshGuard.count;
   if (g_pPreferences) SelectTab(*g_pPreferences->m_PrefsTabChoice.GetRef(), kTemplateId);
   CLXDialog::RefreshControls();
   Invalidate(TRUE);
-  // Edited pages keep Save enabled: a refresh reloads no page.
-  SetModified(AnyPageModified(), false);
   m_refreshGuard.Release();
 }
 

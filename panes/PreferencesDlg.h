@@ -34,7 +34,6 @@ class CPreferencesDlg : public CTabbedDialog<CLXDialog> {
 
   CFont* GetHeaderFont() const { return m_pBoldFont; }
   CPreferencesPane* GetPage(int tab) const { return tab >= 0 && tab < kPageCount ? m_pages[tab] : nullptr; }
-  bool AnyPageModified() const;
 
   std::array<CPreferencesPane*, kPageCount> m_pages{};
   CButton m_resetButton;

@@ -3,8 +3,6 @@
 #include "PreferencesPane.h"
 
 #include "LXColorPopup.h"
-#include "LXDocWnd.h"
-#include "LXMessage.h"
 #include "LXUtils.h"
 #include "PreferencesDlg.h"
 #include "PreferencesQt.h"
@@ -77,19 +75,7 @@ void CPreferencesPane::NoteLoaded(UINT id, bool shown) {
   else m_unshown.insert(id);
 }
 
-bool CPreferencesPane::ApplyChanges() {
-  if (m_applyGuard.Take()) {
-    // The document window hears that options changed; its document itself did not, so it is not
-    // marked modified.
-    if (CLXDocWnd* window = CLXDocWnd::FromWindow(this)) {
-      HWND to = window->m_hWnd ? window->m_hWnd : LXAppWindows::GetMainWindow();
-      CLXMsgTarget(to, g_msgOptionsApplied, 0, 0).Send(CLXMessage::kModeKeep);
-    }
-    m_applyGuard.Release();
-  }
-  SetModified(false, true);
-  return true;
-}
+bool CPreferencesPane::ApplyChanges() { return CDialogPane::ApplyChanges(); }
 
 // Enter and Escape in a page act on the dialog, whose buttons they stand for.
 void CPreferencesPane::OnOK() {

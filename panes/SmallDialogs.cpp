@@ -285,6 +285,8 @@ BEGIN_MESSAGE_MAP(CWavelength, CToolTipDialog)
   ON_COMMAND_RANGE(3904, 3910, &CWavelength::OnElement)
   ON_BN_CLICKED(3911, &CWavelength::OnMonochromatic)
   ON_BN_CLICKED(1150, &CWavelength::OnHelp)
+  ON_COMMAND(ID_HELP, &CWavelength::OnHelp)
+  ON_MESSAGE(WM_HELP, &CWavelength::OnHelpRequest)
 END_MESSAGE_MAP()
 
 CWavelength::CWavelength(CWnd* parent, CDiffractionSettings* settings)
@@ -340,7 +342,12 @@ void CWavelength::OnElement(UINT id) {
   }
 }
 
-void CWavelength::OnHelp() { CLXMsgMenuCmd(nullptr, 32789).Send(CLXMessage::kModeAsync); }
+void CWavelength::OnHelp() { CLXMsgMenuCmd(nullptr, kHelpCommand).Send(CLXMessage::kModeAsync); }
+
+LRESULT CWavelength::OnHelpRequest(WPARAM, LPARAM) {
+  SendMessage(WM_COMMAND, ID_HELP, 0);
+  return TRUE;
+}
 
 void CWavelength::OnOK() {
   if (!Accept({&m_alpha1, &m_alpha2, &m_ratio})) return;

@@ -99,8 +99,11 @@ class CWavelength : public CToolTipDialog {
   void OnElement(UINT id);
   void OnMonochromatic();
   void OnHelp();
+  // F1 (WM_HELP) does what the Help button does, through ID_HELP.
+  LRESULT OnHelpRequest(WPARAM, LPARAM);
   DECLARE_MESSAGE_MAP()
 
  private:
+  static constexpr UINT kHelpCommand = 32789;
   CDiffractionSettings* m_settings;
 };

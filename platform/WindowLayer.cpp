@@ -543,6 +543,19 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
       return FALSE;
     }
+    case WM_KEYDOWN:
+      // F1 asks the window with the focus for help; unanswered, the request goes up (WM_HELP below).
+      if (wParam == VK_F1) {
+        HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, GetDlgCtrlID(hwnd), hwnd, 0, POINT{0, 0}};
+        GetCursorPos(&info.MousePos);
+        SendMessageW(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+      }
+      return 0;
+    case WM_HELP: {
+      // To the parent of a child window, to the owner of a top-level one.
+      HWND next = (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) ? GetParent(hwnd) : GetWindow(hwnd, GW_OWNER);
+      return next ? SendMessageW(next, message, wParam, lParam) : 0;
+    }
     case WM_MOUSEWHEEL:
     case WM_MOUSEHWHEEL:
     case WM_CONTEXTMENU:

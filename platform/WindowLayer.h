@@ -258,6 +258,17 @@ HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, in
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 HWND GetParent(HWND hwnd);
+// What WM_HELP carries (lParam): the window that asked for help, as F1 in it does.
+#define HELPINFO_WINDOW 0x0001
+struct HELPINFO {
+  UINT cbSize;
+  int iContextType;
+  int iCtrlId;
+  HANDLE hItemHandle;
+  DWORD_PTR dwContextId;
+  POINT MousePos;
+};
+using LPHELPINFO = HELPINFO*;
 int GetDlgCtrlID(HWND hwnd);
 HWND GetDlgItem(HWND parent, int id);
 BOOL IsChild(HWND parent, HWND hwnd);

@@ -174,6 +174,8 @@ bool TranslateKey(HWND hwnd, QKeyEvent* e, bool native) {
   if (vk) {
     if (IsPreTranslated(hwnd, message, static_cast<WPARAM>(vk), lParam)) return true;
     if (!SendReachesDefault(hwnd, message, static_cast<WPARAM>(vk), lParam) && native) return true;
+    // F1 has asked for help (DefWindowProc): Qt must not hand the key on to the parent widgets too.
+    if (vk == VK_F1 && message == WM_KEYDOWN) return true;
   }
   if (!down) return !native;
   bool passOn = true;

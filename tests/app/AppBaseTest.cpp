@@ -23,6 +23,7 @@
 #include "QlwCommandLineInfo.h"
 #include "QlwDocTypes.h"
 #include "Watchdog.h"
+#include "Wnd.h"
 #include "WidgetApp.h"
 
 #include <QCoreApplication>
@@ -403,6 +404,28 @@ TEST(AppBase, HelpCommandsFindTheirPagesAndWebCommandsHaveNoTarget) {
     EXPECT_EQ(app.GetCommandURL(c.command, CString(c.folder), url), c.found) << c.command;
     EXPECT_EQ(url, CString(c.url)) << c.command;
   }
+}
+
+// The Help menu holds every help command that has a text, the support items between the guides
+// and What's New.
+TEST(AppBase, HelpMenuOffersTheSupportItems) {
+  CMenu bar;
+  ASSERT_TRUE(bar.LoadMenu(1000));
+  CMenu* help = nullptr;
+  for (UINT i = 0; i < bar.GetMenuItemCount(); ++i) {
+    CString title;
+    bar.GetMenuString(i, title, MF_BYPOSITION);
+    if (title == L"&Help") help = bar.GetSubMenu(static_cast<int>(i));
+  }
+  ASSERT_NE(help, nullptr);
+  std::vector<UINT> ids;
+  for (UINT i = 0; i < help->GetMenuItemCount(); ++i) ids.push_back(help->GetMenuItemID(static_cast<int>(i)));
+  EXPECT_EQ(ids, (std::vector<UINT>{57671, 32779, 32777, 32782, 32784, 32785, 32774, 0, 32769, 57664}));
+  CString text;
+  help->GetMenuString(32782, text, MF_BYCOMMAND);
+  EXPECT_EQ(text, L"Request Technical Support...");
+  help->GetMenuString(32784, text, MF_BYCOMMAND);
+  EXPECT_EQ(text, L"Web Support Resources");
 }
 
 // Each path is one argument of the new process after "--", whatever it holds.

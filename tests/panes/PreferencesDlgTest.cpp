@@ -42,3 +42,30 @@ TEST(PreferencesDlg, RefreshSelectsTheStoredTabOrTheFirst) {
     EXPECT_EQ(seen[i].shown, cases[i].shown) << "written back for " << cases[i].stored;
   }
 }
+
+// A refresh disables Save again, even while a page keeps its changes; switching to that page
+// enables it once more.
+TEST(PreferencesDlg, RefreshDisablesSaveWhileAPageKeepsItsChanges) {
+  qlwtest::EnsureWidgetApp("test_panes");
+  std::unique_ptr<CPreferences> store(CPreferences::Create(true));
+  store->m_PrefsTabChoice.Set(0);
+  bool checked = false;
+  qlw::SetModalAnswer([&](CDialog* dialog) {
+    auto* prefs = dynamic_cast<CPreferencesDlg*>(dialog);
+    ASSERT_NE(prefs, nullptr);
+    CPreferencesPane* general = prefs->GetPage(0);
+    general->MarkModified();
+    EXPECT_TRUE(prefs->GetOKButton().IsWindowEnabled());
+    prefs->RefreshControls();
+    EXPECT_TRUE(general->IsModified());
+    EXPECT_FALSE(prefs->GetOKButton().IsWindowEnabled()) << "Save after a refresh";
+    prefs->OnTabChanged();
+    EXPECT_TRUE(prefs->GetOKButton().IsWindowEnabled()) << "Save back on the modified page";
+    checked = true;
+    prefs->EndDialog(IDCANCEL);
+  });
+  CPreferencesDlg dialog(nullptr);
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  qlw::SetModalAnswer(nullptr);
+  EXPECT_TRUE(checked);
+}

@@ -145,6 +145,30 @@ TEST(UiAppCommands, HelpCommandsShowPagesOpenAddressesAndReportWhatIsMissing) {
   EXPECT_NE(run.out.find("1155: file://" + (folder / "index.html").string()), std::string::npos) << run.out;
 }
 
+// F1 in the crystal editor, the data editor and the wavelength dialog shows the page of the
+// dialog's Help button, as the button itself does.
+TEST(UiAppCommands, F1InADialogShowsThePageOfItsHelpButton) {
+  const std::string help = std::string(QLW_BIN_DIR) + "/Quillonographic Help/";
+  const struct {
+    const char* command;
+    const char* page;
+  } dialogs[] = {{"33268", "EditCrystal.html"}, {"33269", "ObservedOverview.html"}, {"33485", "ChangeWavelength.html"}};
+  std::string script = "open " + kRutile + "\n";
+  for (const auto& d : dialogs)
+    for (const char* ask : {"key F1", "click 1150"})
+      script += std::string("command ") + d.command + "\n" + ask + "\nkey Escape\nprint 1155\n";
+  const std::string out = RunScript("dialog-help", script);
+  for (const auto& d : dialogs) {
+    std::string url = "file://" + help + "pages/" + d.page;
+    for (size_t at = 0; (at = url.find(' ', at)) != std::string::npos;) url.replace(at, 1, "%20");
+    for (const char* ask : {"key F1", "click 1150"}) {
+      const std::string expected = std::string("> command ") + d.command + "\n> " + ask +
+                                   "\n> key Escape\n> print 1155\n1155: " + url + "\n";
+      EXPECT_NE(out.find(expected), std::string::npos) << d.command << " " << ask << "\n" << out;
+    }
+  }
+}
+
 // A missing or empty help folder: nothing is said at start-up; the first F1 says it once and
 // shows the viewer empty with Home disabled; later help commands show it again without a word.
 TEST(UiAppCommands, MissingHelpIsReportedOnceAndTheViewerStillComesUp) {

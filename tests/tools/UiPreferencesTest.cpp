@@ -202,6 +202,20 @@ TEST(UiPreferences, SaveFollowsThePagesAndTheDialogKeepsItsShape) {
   EXPECT_EQ(dialogs[2][3], dialogs[0][3]) << "a tab change refits the height";
 }
 
+// A page saved marks the open document modified, so that leaving it asks first; a dialog left
+// without saving does not.
+TEST(UiPreferences, SavedPagesMarkTheDocumentModified) {
+  const Registry registry("document");
+  const std::string session = (registry.folder / "kept.quillonographic").string();
+  const std::string asked = "> quit\nalert: Save changes to ";
+  const std::string saved =
+      registry.Run("open " + kNaCl + "\nsave " + session + "\ncommand 33369\nclick 2918\nclick 1\nanswer no\nquit\n");
+  EXPECT_TRUE(Has(saved, asked)) << saved;
+  const std::string cancelled =
+      registry.Run("open " + kNaCl + "\nsave " + session + "\ncommand 33369\nclick 2918\nclick 2\nanswer no\nquit\n");
+  EXPECT_FALSE(Has(cancelled, asked)) << cancelled;
+}
+
 // Reflexions limit: the count is enabled only with its box; OK writes the document's settings.
 // Scale X opens at 10.000, refuses 0.0005 with its bounds, and a factor of 2 doubles the data range.
 TEST(UiPreferences, ReflexionLimitAndScaleXDialogs) {

@@ -155,6 +155,42 @@ TEST(ClassLibMessages, QtEventsReachTheMapAsWindowMessages) {
 }
 
 namespace {
+// Records the help requests that reach it: the window that asked and its control id.
+class HelpHost : public CWnd {
+ public:
+  std::vector<std::pair<HWND, int>> asked;
+  LRESULT OnHelp(WPARAM, LPARAM l) {
+    const auto* info = reinterpret_cast<const HELPINFO*>(l);
+    asked.emplace_back(static_cast<HWND>(info->hItemHandle), info->iCtrlId);
+    return TRUE;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(HelpHost, CWnd)
+ON_MESSAGE(WM_HELP, &HelpHost::OnHelp)
+END_MESSAGE_MAP()
+}  // namespace
+
+// F1 in a control asks for help for it; the control leaves the request to the window it sits in.
+TEST(ClassLibMessages, F1InAControlAsksItsWindowForHelp) {
+  EnsureApp();
+  HelpHost top;
+  ASSERT_TRUE(top.CreateEx(0, nullptr, L"Help host", WS_OVERLAPPEDWINDOW, CRect(10, 10, 310, 210), nullptr, 0));
+  CWnd panel;
+  ASSERT_TRUE(panel.Create(nullptr, L"", WS_VISIBLE, CRect(0, 0, 300, 200), &top, 3));
+  CEdit edit;
+  ASSERT_TRUE(edit.Create(WS_CHILD | WS_VISIBLE, CRect(10, 10, 110, 30), &panel, 7));
+  top.ShowWindow(SW_SHOW);
+  Pump();
+  edit.SetFocus();
+  QTest::keyClick(Widget(edit), Qt::Key_F5);
+  EXPECT_TRUE(top.asked.empty());
+  QTest::keyClick(Widget(edit), Qt::Key_F1);
+  EXPECT_EQ(top.asked, (std::vector<std::pair<HWND, int>>{{edit.m_hWnd, 7}}));
+  top.DestroyWindow();
+}
+
+namespace {
 // Records the windows that the context menus reaching it name, and closes only when allowed.
 class MenuHost : public CWnd {
  public:
