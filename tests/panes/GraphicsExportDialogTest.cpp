@@ -1,6 +1,8 @@
 // The Export Graphics dialog: the size lines it shows and the answers it gives.
 #include "GraphicsExportDialog.h"
 
+#include "Gdi.h"
+
 #include <QImage>
 #include <QWidget>
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 
 #include "AdjustWindows.h"
 #include "BufferDC.h"
+#include "WidgetApp.h"
 
 namespace {
 // A 200 x 100 target bitmap filled white.
@@ -83,6 +84,7 @@ std::pair<int, int> InkColumns(HDC dc, int top, int bottom) {
 // Text drawn through the buffer's own text calls lands in the target only within the buffered
 // rectangle, and only when the buffer goes.
 TEST(BufferDC, TextCallsDrawIntoTheBufferAndReachTheTarget) {
+  qlwtest::EnsureWidgetApp("test_windows");
   Target target;
   const RECT area{10, 20, 110, 90};
   {
@@ -145,6 +147,7 @@ TEST(BufferDC, TextCallsDrawIntoTheBufferAndReachTheTarget) {
 
 // The tab length of DrawTextEx counts average character widths.
 TEST(BufferDC, DrawTextExSetsTabStopsInCharacterWidths) {
+  qlwtest::EnsureWidgetApp("test_windows");
   int second[2] = {};
   const int lengths[2] = {2, 12};
   for (int i = 0; i < 2; ++i) {
