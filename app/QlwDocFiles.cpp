@@ -239,7 +239,11 @@ void CQlwDoc::AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settin
   }
 
   if (restoreLayout) {
-    if (m_windowState.rect.m_float.Width > 0 && m_windowState.rect.m_float.Height > 0) {
+    // A window started for another window's files has cascaded from that window: a session's
+    // stored place would put it exactly over the window it came from, which saved it there.
+    const CLXApp* app = CLXApp::GetApp();
+    const bool cascaded = app && app->GetCommandLineInfo() && app->GetCommandLineInfo()->m_bRunEmbedded;
+    if (!cascaded && m_windowState.rect.m_float.Width > 0 && m_windowState.rect.m_float.Height > 0) {
       std::optional<bool> maximised;
       if (g_pPreferences) maximised = g_pPreferences->m_MainFrameMaximized.Get();
       window->MoveOnScreen(m_windowState.rect);

@@ -7,7 +7,9 @@
 #include "QLCrystal.h"
 #include "ReflexionText.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 const wchar_t kValueLabels[] = L"x =\nd =\nI(int) =\nm =\nFWHM =\n";
@@ -41,6 +43,11 @@ void CFloatingPeakTip::SetPeak(float dataX, const CQLPatternPtr& pattern)
         rim.Darken(0.5f).Lighten(0.3f);
         SetColours(colour.GetValue(), light.GetValue(), rim.GetValue());
     }
+    // The pointer resting where it found the peak keeps the tip up; the timer hides it once the
+    // pointer has moved and is not over the balloon.
+    POINT mouse{0, 0};
+    ::GetCursorPos(&mouse);
+    SetAnchor((ULONGLONG(std::uint32_t(mouse.y)) << 32) | std::uint32_t(mouse.x));
     if (GetSafeHwnd() && IsWindowVisible()) StartTimer(kExpandedMs);
 }
 
@@ -76,9 +83,17 @@ bool CFloatingPeakTip::FindAndPlace()
         CRect target, tip;
         m_target->GetWindowRect(&target);
         GetWindowRect(&tip);
-        const int left = target.left + int(p.X) - tip.Width() / 2;
+        int left = target.left + int(p.X) - tip.Width() / 2;
         int top = target.top + int(p.Y) - tip.Height();
         if (!(p.Y < float(target.top - tip.Height()))) top = std::min(top, int(target.bottom) - tip.Height());
+        // A peak cut off by the top of the plot, or a plot near the screen's edge, would put the
+        // tip off the screen: it stays inside the work area of the plot's screen.
+        MONITORINFO screen{sizeof screen, {}, {}, 0};
+        if (::GetMonitorInfoW(::MonitorFromWindow(m_target->m_hWnd, MONITOR_DEFAULTTONEAREST), &screen)) {
+            const RECT& work = screen.rcWork;
+            left = std::max<int>(work.left, std::min<int>(left, work.right - tip.Width()));
+            top = std::max<int>(work.top, std::min<int>(top, work.bottom - tip.Height()));
+        }
         SetWindowPos(nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     return true;

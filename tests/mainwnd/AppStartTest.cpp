@@ -146,7 +146,10 @@ void RunChildJob(const std::string& job) {
     }
     RECT r{};
     app.GetDocWindow()->GetWindowRect(&r);
-    apptest::Report("ready " + std::to_string(r.left) + " " + std::to_string(r.top) + "\n");
+    // Its session, saved where the window is, for the new window to open.
+    const std::string session = (scratch / "origin.quillonographic").string();
+    if (!Document(app) || !Document(app)->OnSaveDocument(CString(session.c_str()).GetString())) _exit(7);
+    apptest::Report("ready " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + session + "\n");
     RunUntil(app, [] { return false; }, 30000);
     _exit(0);
   }
@@ -362,11 +365,14 @@ TEST_F(AppStart, FilesThatCannotBeReadAreReportedHereAndOpenNoNewWindow) {
 }
 
 // The new window plays the process that File > New Window, or files for a full window, start.
-void ExpectCascadeFromOrigin(CQlwApp& app, size_t patterns) {
+// newApp makes the application from the origin's session.
+void ExpectCascadeFromOrigin(const std::function<CQlwApp&(const std::string&)>& newApp, size_t patterns) {
   auto origin = apptest::Start("AppStartChild.Jobs", "origin");
   const std::string ready = apptest::ReadUntil(origin, "\n");
   int left = 0, top = 0;
-  ASSERT_EQ(std::sscanf(ready.c_str(), "ready %d %d", &left, &top), 2) << ready;
+  char session[4096] = {};
+  ASSERT_EQ(std::sscanf(ready.c_str(), "ready %d %d %4095s", &left, &top, session), 3) << ready;
+  CQlwApp& app = newApp(session);
   ASSERT_TRUE(app.InitInstance());
   RunUntil(app, [&] { return PatternCount(app) >= patterns; }, 20000);
   RunUntil(app, [] { return false; }, 300);
@@ -382,13 +388,20 @@ void ExpectCascadeFromOrigin(CQlwApp& app, size_t patterns) {
 }
 
 TEST_F(AppStart, ANewWindowCascadesFromTheWindowItComesFrom) {
-  ExpectCascadeFromOrigin(NewApp({"/Embedding"}), 0);
+  ExpectCascadeFromOrigin([&](const std::string&) -> CQlwApp& { return NewApp({"/Embedding"}); }, 0);
 }
 
 // A structure file says nothing of where its window goes: its reading leaves the cascade alone.
 TEST_F(AppStart, ANewWindowForAFileCascadesFromTheWindowItComesFrom) {
   const std::string file = CopyOfRutile(fs::path(qlwtest::ScratchDir()) / "cascade" / "handed.cif");
-  ExpectCascadeFromOrigin(NewApp({"/Embedding", "--", file}), 1);
+  ExpectCascadeFromOrigin([&](const std::string&) -> CQlwApp& { return NewApp({"/Embedding", "--", file}); }, 1);
+}
+
+// A session saved by the window it comes from holds that window's place: the new window for it
+// cascades all the same, rather than landing exactly over the other.
+TEST_F(AppStart, ANewWindowForASessionCascadesFromTheWindowItComesFrom) {
+  ExpectCascadeFromOrigin(
+      [&](const std::string& session) -> CQlwApp& { return NewApp({"/Embedding", "--", session}); }, 1);
 }
 
 TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyAndUnregisteringLeavesNothing) {

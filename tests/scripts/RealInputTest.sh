@@ -5,7 +5,11 @@
 #     its unsaved state (the question comes again), and the program goes on;
 #   duplicate: a right click on a selected row of the patterns list, then Duplicate: one copy;
 #   drag: the second row of the patterns list, selected, pressed and dragged above the first
-#     with the button held: the two change places.
+#     with the button held: the two change places;
+#   peak-tip: a peak cut off by the top of the plot, near the top of the screen, with the pointer
+#     resting on it: its tip opens on the screen and stays;
+#   large-window: the window made larger than the screen, File > Exit's question and Preferences
+#     open wholly on the screen, and their Cancel buttons can be clicked.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -182,6 +186,93 @@ case "$case" in
     timeout 20 xdotool mouseup 1
     swapped() { [ "$(titles)" = "$(printf '%s\n%s' "$second" "$first")" ]; }
     limit=100 until_ok swapped || fail "the rows were not reordered: $(titles | tr '\n' '|') (before: $first|$second)"
+    quit
+    ;;
+  large-window)
+    # A window larger than the screen: what it opens is centred on it where that fits, and always
+    # wholly inside the screen (1600 x 1000, no panels), so that every button can be reached.
+    activate
+    xdotool key --clearmodifiers ctrl+bracketleft
+    xdotool windowsize "$window" 3000 2500
+    large() { map | grep -q '^window ".* - Quillonographic" -\?[0-9]\+ -\?[0-9]\+ 3000 2500$'; }
+    until_ok large || fail "the window was not made 3000 x 2500: $(map | grep '^window')"
+    on_screen() {
+      local place
+      place=($(map | grep -m 1 "^window \"$1\"" | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+      [ "${#place[@]}" = 4 ] || fail "no window \"$1\""
+      [ "${place[0]}" -ge 0 ] && [ "${place[1]}" -ge 0 ] && [ $((place[0] + place[2])) -le 1600 ] &&
+        [ $((place[1] + place[3])) -le 1000 ] || fail "\"$1\" is not inside the screen: ${place[*]}"
+    }
+    # File > Exit with unsaved work asks; Cancel, in reach, keeps the window.
+    activate
+    xdotool key --clearmodifiers alt+f
+    until_ok menu_open || fail "the File menu did not open"
+    click "$(middle_of '^menu "Exit"')" 1
+    until_ok asked || fail "Exit did not ask to save"
+    on_screen "Quillonographic"
+    click "$(middle_of '^control 2 "Cancel"')" 1
+    until_ok not_asked || fail "Cancel did not close the question"
+    # A dialog of the program's own.
+    activate
+    xdotool key --clearmodifiers alt+e
+    until_ok menu_open || fail "the Edit menu did not open"
+    click "$(middle_of '^menu "Preferences..."')" 1
+    preferences() { map | grep -q '^window "Preferences"'; }
+    until_ok preferences || fail "Preferences did not open"
+    on_screen "Preferences"
+    click "$(middle_of '^control 2 "Cancel"')" 1
+    until_ok eval '! preferences' || fail "Cancel did not close Preferences"
+    quit
+    ;;
+  peak-tip)
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    [ "${#pane[@]}" = 4 ] || fail "the plot is not in the map"
+    tips() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window"; }
+    # Along the line y, in steps of half the reach of a peak's pointer, from left of the two
+    # structures' strongest peaks (26.6 and 27.4 degrees of 0 to 80, some 40 % of the way along the
+    # plot's pane) to the first peak whose tip comes up.
+    find_tip() {
+      local x
+      tip=
+      for ((x = pane[0] + pane[2] * 3 / 10; x < pane[0] + pane[2] * 3 / 5; x += 4)); do
+        timeout 20 xdotool mousemove "$x" "$1"
+        sleep 0.03
+        tip=$(tips | head -n 1)
+        [ -n "$tip" ] && return 0
+      done
+      fail "no peak tip came up along y = $1"
+    }
+    tip_on_screen() {
+      local tx ty tw th
+      read -r tx ty tw th <<<"$(xdotool getwindowgeometry --shell "$tip" |
+        awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
+      [ "$tx" -ge 0 ] && [ "$ty" -ge 0 ] && [ $((tx + tw)) -le 1600 ] && [ $((ty + th)) -le 1000 ] ||
+        fail "the peak tip is not inside the screen: $tx $ty $tw $th"
+    }
+    away() {
+      timeout 20 xdotool mousemove $((pane[0] + pane[2] - 5)) $((pane[1] + pane[3] - 5))
+      limit=50 until_ok eval '[ -z "$(tips)" ]' || fail "the peak tip stayed after the pointer left"
+    }
+    # Resting on a peak half-way up the plot, below its tip: the tip stays well past both of its
+    # timer's intervals, and goes once the pointer has left.
+    find_tip $((pane[1] + pane[3] / 2))
+    sleep 4
+    [ -n "$(tips)" ] || fail "the peak tip went while the pointer rested on the peak"
+    away
+    # The plot's top close to the screen's, and the strongest peaks magnified past the plot's top:
+    # the tip of a peak cut off there opens on the screen.
+    read -r wx wy <<<"$(map | grep -m 1 '^window ".* - Quillonographic"' | awk '{ print $(NF-3), $(NF-2) }')"
+    xdotool windowmove "$window" "$wx" $((wy + 40 - pane[1]))
+    plot_high() { [ "$(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-2) }')" = 40 ]; }
+    until_ok plot_high || fail "the window was not moved up: $(map | grep -m 1 '^control 5510 ')"
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    timeout 20 xdotool mousemove $((pane[0] + pane[2] / 2)) $((pane[1] + pane[3] / 2))
+    for ((i = 0; i < 10; i++)); do timeout 20 xdotool click 4; sleep 0.1; done
+    # The overview box that the wheel brings up takes the pointer's hover while it is shown.
+    sleep 4
+    find_tip $((pane[1] + 45))
+    tip_on_screen
+    away
     quit
     ;;
   *)
