@@ -125,8 +125,9 @@ class CQlwDoc : public CDocument {
   void ScaleReferenceIntensity(double factor);
   void SetAxisType(LXTypes::QLAxisType unit);
   // The same, the window's present 2θ ends read with the wavelength they were shown with (a
-  // change of instrument has already stored the new one).
-  void SetAxisType(LXTypes::QLAxisType unit, double shownWavelength);
+  // change of instrument has already stored the new one). Without refresh the reflexion
+  // positions and the y range are left to a caller that recomputes the patterns next.
+  void SetAxisType(LXTypes::QLAxisType unit, double shownWavelength, bool refresh = true);
   void CentrePlotOn(double dSpacing);
   double GetMaxVisibleIntensity() const;
 

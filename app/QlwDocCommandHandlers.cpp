@@ -203,13 +203,13 @@ void CQlwDoc::SetSimulationType(LXTypes::QLSimulationType type) {
   // The window's 2θ ends were shown with the old instrument's wavelength.
   const double shownWavelength = s.m_simulationType == kSimElectrons ? s.m_lambdaTEM : s.m_lambda;
   s.m_simulationType = type;
+  // The reflexion limits hang on the unit shown: the new instrument's unit is in place before the
+  // recompute, so that the list is the one any later recompute gives.
+  const bool unitChanges = unit != s.m_axisType;
+  if (unitChanges) SetAxisType(unit, shownWavelength, false);
   RecomputeHintedPatterns(false, false);
-  if (unit == s.m_axisType) {
-    RefreshReflexionPositions();
-    Autoscale(false);
-  } else {
-    SetAxisType(unit, shownWavelength);
-  }
+  RefreshReflexionPositions();
+  Autoscale(unitChanges);
   CUpdateHint hint(kHintSimulationType, this);
   DispatchUpdateHint(hint);
 }

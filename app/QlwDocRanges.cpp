@@ -201,7 +201,7 @@ double FromDSpacing(const CDiffractionSettings& s, LXTypes::QLAxisType unit, dou
 
 void CQlwDoc::SetAxisType(LXTypes::QLAxisType unit) { SetAxisType(unit, Wavelength(m_settings)); }
 
-void CQlwDoc::SetAxisType(LXTypes::QLAxisType unit, double shownWavelength) {
+void CQlwDoc::SetAxisType(LXTypes::QLAxisType unit, double shownWavelength, bool refresh) {
   CDiffractionSettings& s = m_settings;
   if (unit == s.m_axisType) return;
   const double lo = std::max(s.m_visibleXMin, kSmallestEnd);
@@ -239,6 +239,7 @@ void CQlwDoc::SetAxisType(LXTypes::QLAxisType unit, double shownWavelength) {
   s.m_defaultXMax = dataMax;
   s.LoadUnitStrings();
   UpdateDataRange();
+  if (!refresh) return;
   RefreshReflexionPositions();
   Autoscale(true);
 }

@@ -24,13 +24,12 @@ LX_DECLARE_EXCEPTION(CLXXLotsOfRefs, CLXXQLEngine, 22932);
 LX_DECLARE_EXCEPTION(CLXXDegenerateCell, CLXXQLEngine, 22960);
 // A cell that the symmetry operators do not leave unchanged (a cubic group with a ≠ b).
 LX_DECLARE_EXCEPTION(CLXXCellContradictsSymmetry, CLXXQLEngine, 22961);
+// A crystal in a mixture whose density cannot be computed: its weight fraction stands for its volume.
+LX_DECLARE_EXCEPTION(CLXXMixtureNoDensity, CLXXQLEngine, 22962);
 
 using QLIndexTriple = std::array<int, 3>;
 
 class CQLPhaseTable;
-
-// Midpoint-rule integral of the March–Dollase distribution over a hemisphere, for normalisation.
-double MarchDollaseIntegral(double r);
 
 class CQLCrystal
 {
@@ -126,7 +125,6 @@ public:
     QLVectorType m_poVectorType = kReciprocalVector;
     std::array<double, 3> m_poVector = {0.0, 0.0, 0.0};
     double m_poAlignment = 0.9;
-    double m_poNormalisation = 1.0;
     CString m_spaceGroupSymbol = L"P 1";
     std::vector<CSymmetryOperator> m_operators;
     char m_latticeLetter = 'P';

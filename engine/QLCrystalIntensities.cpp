@@ -215,20 +215,6 @@ double PhaseOf(double A, double B)
 }
 }
 
-double MarchDollaseIntegral(double r)
-{
-    const int steps = 1000;
-    const double width = kHalfPi / steps;
-    double sum = 0.0;
-    for (int i = 0; i < steps; ++i)
-    {
-        const double x = (i + 0.5) * width;
-        const double s2 = std::sin(x) * std::sin(x);
-        sum += std::pow(s2 / r + (1.0 - s2) * r * r, -1.5) * width;
-    }
-    return sum * 2.0;
-}
-
 void CQLCrystal::CheckScatteringFactors()
 {
     CStatus status(kIdsIndexingASF);
@@ -258,11 +244,6 @@ void CQLCrystal::CheckScatteringFactors()
 void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
 {
     AssignSiteGroups();
-    if (m_usePreferredOrientation)
-    {
-        const double r = std::max(1.0 - m_poAlignment, kMinimumR);
-        m_poNormalisation = kPi / MarchDollaseIntegral(r);
-    }
     // Sites whose factor is one number per reflexion are summed in blocks over all reflexions;
     // sites whose tensor turns with each image are summed per reflexion from a phase table.
     const SiteTermList terms = MakeSiteTerms(true);
@@ -680,10 +661,12 @@ double CQLCrystal::PreferredOrientationFactor(const CQLReflexion& refl) const
     std::vector<QLIndexTriple> equivalents;
     GetEquivalentReflexions({refl.h, refl.k, refl.l}, true, equivalents);
     double sum = 0.0;
+    int count = 0;
     for (const auto& e : equivalents)
     {
         if (std::fabs(DSpacing(e[0], e[1], e[2]) - refl.d) > kSameD)
             continue;
+        ++count;
         const double hkl[3] = {double(e[0]), double(e[1]), double(e[2])};
         double alpha;
         if (m_poVectorType == kDirectVector)
@@ -701,7 +684,12 @@ double CQLCrystal::PreferredOrientationFactor(const CQLReflexion& refl) const
         const double c = std::cos(a), s = std::sin(a);
         sum += std::pow(r * r * c * c + s * s / r, -1.5);
     }
-    return sum * m_poNormalisation;
+    // The distribution is normalised over the sphere already: the mean over the equivalents takes
+    // the place of the multiplicity, so texture moves intensity between reflexions without
+    // shrinking the phase as a whole.
+    if (count == 0)
+        return refl.multiplicity;
+    return refl.multiplicity * (sum / count);
 }
 
 void CQLCrystal::RemoveZeroIntensityReflexions()
@@ -738,6 +726,9 @@ double CQLCrystal::PeakWidthAt(const CDiffractionSettings& settings, double x) c
     const double Ls = std::clamp(m_particleSize, 0.0, 10000.0);
     const double e = std::clamp(m_isotropicStrain, 0.0, 1.0);
     const double g = 2.0 * std::sqrt(kLn2);
+    // Strain widens every reflexion by the same Δd/d = 2g·e whichever unit the axis shows; on the
+    // 2θ axis that is 4g·e·tan θ. In the units proportional to d or 1/d the width is Δd/d times x.
+    const double strainDd = 2.0 * g * e;
     double wS = 0.0, wE = 0.0;
     switch (settings.m_axisType)
     {
@@ -750,23 +741,23 @@ double CQLCrystal::PeakWidthAt(const CDiffractionSettings& settings, double x) c
     }
     case LXTypes::kAxisDSpacing:
         wS = kScherrer * x * x / Ls;
-        wE = e * x;
+        wE = strainDd * x;
         break;
     case LXTypes::kAxisInverseD:
         wS = kScherrer / Ls;
-        wE = e * x * g;
+        wE = strainDd * x;
         break;
     case LXTypes::kAxisTimeOfFlight:
         wS = kScherrer * x * x / (Ls * settings.m_tofFactor);
-        wE = e * x;
+        wE = strainDd * x;
         break;
     case LXTypes::kAxisEnergy:
         wS = kScherrer * settings.m_edxFactor / Ls;
-        wE = e * x * g;
+        wE = strainDd * x;
         break;
     case LXTypes::kAxisTwoPiOverD:
         wS = kScherrer * kTwoPi / Ls;
-        wE = e * x * g;
+        wE = strainDd * x;
         break;
     default: break;
     }

@@ -17,6 +17,18 @@ constexpr UINT kIdsGeneratingProfile = 3707;
 // Axis minimum of a mixture without components.
 constexpr double kEmptyAxisMinimum = 999.9;
 
+// The crystal's density in kg/m³, or 0 when it cannot be known: no cell, no atoms, or a species
+// that took the default scattering record and so has no mass of its own.
+double CrystalDensity(const CQLCrystal& crystal)
+{
+    for (const auto& site : crystal.m_sites)
+        for (const auto& species : site.m_species)
+            if (std::wcsncmp(species.m_asf.m_symbol, species.m_name.GetString(), CLXASF::kMaxSymbolLength) != 0)
+                return 0.0;
+    const double density = crystal.m_density;
+    return std::isfinite(density) && density > 0.0 ? density : 0.0;
+}
+
 // Restores the balancing flag on every way out.
 class BalancingScope
 {
@@ -167,6 +179,58 @@ void CQLMixturePattern::BalanceFractions(const CQLPatternPtr& changed)
     m_profile.clear();
 }
 
+double CQLMixturePattern::GetDensity() const
+{
+    double weight = 0.0, volume = 0.0;
+    for (const CQLPatternPtr& p : m_components) {
+        const double density = DensityOf(*p);
+        if (!(density > 0.0)) return 0.0;
+        weight += p->m_fraction;
+        volume += p->m_fraction / density;
+    }
+    return volume > 0.0 ? weight / volume : 0.0;
+}
+
+double CQLMixturePattern::DensityOf(const CQLPattern& component)
+{
+    if (const CQLCrystal* crystal = component.GetCrystal()) return CrystalDensity(*crystal);
+    if (const auto* mixture = dynamic_cast<const CQLMixturePattern*>(&component)) return mixture->GetDensity();
+    return 0.0;
+}
+
+std::vector<double> CQLMixturePattern::GetCurveWeights() const
+{
+    // Each pattern is per unit volume, so a phase enters by its volume share wᵢ/ρᵢ; the shares are
+    // scaled to the total of the fractions they replace, leaving alone the components whose
+    // density is unknown.
+    std::vector<double> weights, densities;
+    double byWeight = 0.0, byVolume = 0.0;
+    for (const CQLPatternPtr& p : m_components) {
+        const double density = DensityOf(*p);
+        densities.push_back(density);
+        weights.push_back(p->m_fraction);
+        if (density > 0.0) {
+            byWeight += p->m_fraction;
+            byVolume += p->m_fraction / density;
+        }
+    }
+    if (byVolume > 0.0)
+        for (size_t i = 0; i < weights.size(); ++i)
+            if (densities[i] > 0.0) weights[i] = weights[i] / densities[i] / byVolume * byWeight;
+    return weights;
+}
+
+void CQLMixturePattern::ReportComponentsWithoutDensity()
+{
+    for (const CQLPatternPtr& p : m_components) {
+        if (!p->GetCrystal() || DensityOf(*p) > 0.0) continue;
+        auto& reported = m_reportedWithoutDensity;
+        if (std::find(reported.begin(), reported.end(), p->m_title) != reported.end()) continue;
+        reported.push_back(p->m_title);
+        CLXXMixtureNoDensity(kLXSeverityMessage, 0, __LINE__, p->m_title).Report();
+    }
+}
+
 void CQLMixturePattern::ComputeProfile(const CDiffractionSettings& settings)
 {
     if (!m_profile.empty()) return;
@@ -179,8 +243,15 @@ void CQLMixturePattern::ComputeProfile(const CDiffractionSettings& settings)
     double x = settings.m_defaultXMin;
     for (std::int32_t i = 0; i < count; ++i, x += step) grid.push_back({x, 0.0});
 
+    // The components' own computations give their densities.
+    std::vector<const CQLProfile*> profiles;
+    for (const CQLPatternPtr& component : m_components) profiles.push_back(&component->GetComputedProfile(settings));
+    ReportComponentsWithoutDensity();
+    const std::vector<double> weights = GetCurveWeights();
+    size_t c = 0;
     for (const CQLPatternPtr& component : m_components) {
-        const CQLProfile& p = component->GetComputedProfile(settings);
+        const double fraction = weights[c];
+        const CQLProfile& p = *profiles[c++];
         // A component without a profile is left out of the sum.
         if (p.empty()) continue;
         // An observed curve is resampled with its offset already applied; shifting it again
@@ -190,11 +261,11 @@ void CQLMixturePattern::ComputeProfile(const CDiffractionSettings& settings)
             const double steps = std::trunc(component->m_xOffset / step);
             shift = static_cast<std::int64_t>(std::clamp(steps, -double(count), double(count)));
         }
-        const double weight = component->m_yScale * component->m_fraction;
+        const double scale = component->m_yScale * fraction;
         const std::int64_t size = static_cast<std::int64_t>(p.size());
         const std::int64_t first = std::max<std::int64_t>(shift, 0);
         const std::int64_t last = std::min<std::int64_t>(count, size + shift);
-        for (std::int64_t i = first; i < last; ++i) grid[size_t(i)].y += p[size_t(i - shift)].y * weight;
+        for (std::int64_t i = first; i < last; ++i) grid[size_t(i)].y += p[size_t(i - shift)].y * scale;
     }
     m_profile = std::move(grid);
 }
@@ -204,20 +275,26 @@ void CQLMixturePattern::CollectPeaks(double xMin, double xMax, CQLPeakLabelList&
     list.clear();
     if (!m_showLabels || !IsCalculated()) return;
     const double threshold = m_labelThreshold * 0.01;
+    // The labels weigh the components as the curve does.
+    const std::vector<double> weights = GetCurveWeights();
     double strongest = 0.0;
-    for (const CQLPatternPtr& p : m_components)
-        if (const CQLCrystal* crystal = p->GetCrystal())
-            strongest = std::max(strongest, p->m_fraction * crystal->m_maxIntensity);
+    size_t c = 0;
+    for (const CQLPatternPtr& p : m_components) {
+        const double weight = weights[c++];
+        if (const CQLCrystal* crystal = p->GetCrystal()) strongest = std::max(strongest, weight * crystal->m_maxIntensity);
+    }
     if (!(strongest > 0.0)) return;
     CString separator;
     separator.LoadString(kIdsLabelSeparator);
 
+    c = 0;
     for (const CQLPatternPtr& p : m_components) {
+        const double weight = weights[c++];
         const CQLCrystal* crystal = p->GetCrystal();
         if (!crystal) continue;
         for (const auto& refl : crystal->m_reflexions) {
             if (refl->x < xMin - m_xOffset || refl->x > xMax - m_xOffset) continue;
-            const double r = p->m_fraction * refl->intensity / strongest;
+            const double r = weight * refl->intensity / strongest;
             if (!(r > threshold)) continue;
             CString text;
             bool first = true;

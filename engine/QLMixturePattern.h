@@ -5,6 +5,7 @@
 #include "QLPattern.h"
 
 #include <cstdint>
+#include <vector>
 
 class CQLMixturePattern : public CQLPattern
 {
@@ -38,6 +39,13 @@ public:
     // 1 when pattern was a component and is gone, else 0; the fractions are equalised either way.
     int RemoveComponent(const CQLPattern* pattern);
     double GetTotalFraction() const;
+    // What each component's fraction, a weight fraction, does to the curve: phases of known
+    // density enter by their share of the volume, the others by their fraction as it stands.
+    std::vector<double> GetCurveWeights() const;
+    // The density that the fractions give the mixture, 0 when a component's density is unknown.
+    double GetDensity() const;
+    // A crystal's or a mixture's density in kg/m³, 0 when it cannot be known.
+    static double DensityOf(const CQLPattern& component);
 
     // Reads the form written by Flatten; the reader sits just behind the kind code. depth: the
     // mixtures around this one in the block.
@@ -49,9 +57,14 @@ public:
     CQLPatternList m_components;
     std::uint8_t m_flag = 0;       // carried with the pattern and its flat form
     std::uint8_t m_balancing = 0;  // set while BalanceFractions runs
+    // Components already said to have no density: each is named once.
+    std::vector<CString> m_reportedWithoutDensity;
 
 protected:
     void AssignKindFields(const CQLPattern& from) override;
+
+private:
+    void ReportComponentsWithoutDensity();
 };
 
 inline std::int64_t CountMixturePatterns(const CQLPatternList& list, bool selectedOnly, bool shownOnly,

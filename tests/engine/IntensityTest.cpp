@@ -566,22 +566,38 @@ TEST(Intensity, PreferredOrientationFavoursPlanesNormalToTheVector)
     EXPECT_LT(r100(direct), 0.9 * r100(other));
 }
 
-TEST(Intensity, MarchDollaseNormalisesTheDistribution)
+// Texture moves intensity between reflexions but leaves the phase as much of the pattern as it
+// was: each reflexion is weighted by the mean of the March–Dollase function over its equivalents.
+// In rutile every equivalent of (h k l) makes the same angle with c*, cos α = |l|·d/c.
+TEST(Intensity, PreferredOrientationWeighsEachReflexionByTheMeanOverItsEquivalents)
 {
-    const double pi = std::acos(-1.0);
-    EXPECT_NEAR(MarchDollaseIntegral(1.0), pi, 1e-12);
-    // The 1000-step midpoint rule against a much finer one.
-    for (double r : {0.3, 0.7, 2.0})
+    CDiffractionSettings settings(true);
+    CQLCrystal plain = Rutile();
+    ASSERT_TRUE(plain.Recompute(settings));
+    const struct
     {
-        double sum = 0;
-        const int n = 400000;
-        for (int i = 0; i < n; ++i)
+        CQLCrystal::PreferredOrientationType geometry;
+        double r;
+    } cases[] = {{CQLCrystal::kPOPlates, 0.5}, {CQLCrystal::kPONeedles, 2.0}};
+    for (const auto& c : cases)
+    {
+        CQLCrystal po = Rutile();
+        po.m_usePreferredOrientation = 1;
+        po.m_poGeometry = c.geometry;
+        po.m_poAlignment = 0.5;
+        po.m_poVector = {0, 0, 1};
+        ASSERT_TRUE(po.Recompute(settings));
+        ASSERT_EQ(po.m_reflexions.size(), plain.m_reflexions.size());
+        for (size_t i = 0; i < po.m_reflexions.size(); ++i)
         {
-            double s2 = std::pow(std::sin((i + 0.5) * (pi / 2) / n), 2);
-            sum += std::pow(s2 / r + (1 - s2) * r * r, -1.5);
+            const CQLReflexion& with = *po.m_reflexions[i];
+            const CQLReflexion& without = *plain.m_reflexions[i];
+            const double cosAlpha = std::abs(with.l) * with.d / 2.9587;
+            const double sin2 = 1.0 - cosAlpha * cosAlpha;
+            const double expected = std::pow(c.r * c.r * cosAlpha * cosAlpha + sin2 / c.r, -1.5);
+            EXPECT_NEAR(with.intensity / without.intensity, expected, 1e-9 * expected)
+                << c.geometry << ": " << with.h << with.k << with.l;
         }
-        const double fine = 2.0 * sum * (pi / 2) / n;
-        EXPECT_NEAR(MarchDollaseIntegral(r), fine, 1e-6 * fine) << r;
     }
 }
 
@@ -605,5 +621,36 @@ TEST(Intensity, PeakWidthsCombineInstrumentSizeAndStrain)
     settings.m_profileType = LXTypes::kProfileLorentzian;
     settings.m_axisType = LXTypes::kAxisDSpacing;
     EXPECT_NEAR(crystal.PeakWidthAt(settings, 2.0), (0.888 * 4.0 / 10000.0 + settings.GetPeakWidth(2.0)) / 2.0, 1e-15);
+}
+
+// The same strain is the same sample whatever unit the axis shows: read back as d spacings, the
+// strain part of each width is Δd/d = 2g·e (g = 2√ln 2), as on the 2θ axis.
+TEST(Intensity, StrainGivesOneRelativeWidthOnEveryAxis)
+{
+    const double e = 0.005;
+    const double expected = 2.0 * 2.0 * std::sqrt(std::log(2.0)) * e;
+    CQLCrystal strained = Rutile();
+    strained.m_isotropicStrain = e;
+    const CQLCrystal plain = Rutile();
+    CDiffractionSettings settings(true);
+    // Lorentzian widths add, so the difference of the two is the strain's own part.
+    settings.m_profileType = LXTypes::kProfileLorentzian;
+    const LXTypes::QLAxisType units[] = {LXTypes::kAxis2Theta,        LXTypes::kAxisDSpacing,
+                                         LXTypes::kAxisInverseD,      LXTypes::kAxisTimeOfFlight,
+                                         LXTypes::kAxisEnergy,        LXTypes::kAxisTwoPiOverD};
+    const QLIndexTriple reflexions[] = {{1, 1, 0}, {1, 0, 1}, {2, 1, 1}};
+    for (const auto unit : units)
+    {
+        settings.m_axisType = unit;
+        for (const auto& hkl : reflexions)
+        {
+            const double d = plain.DSpacing(hkl[0], hkl[1], hkl[2]);
+            const double x = settings.ConvertFromDSpacing(d);
+            const double w = 2.0 * (strained.PeakWidthAt(settings, x) - plain.PeakWidthAt(settings, x));
+            const double relative =
+                std::fabs(settings.ConvertToDSpacing(x - w / 2) - settings.ConvertToDSpacing(x + w / 2)) / d;
+            EXPECT_NEAR(relative, expected, 1e-3 * expected) << "unit " << unit << " hkl " << hkl[0] << hkl[1] << hkl[2];
+        }
+    }
 }
 }

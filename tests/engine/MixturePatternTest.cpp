@@ -50,13 +50,20 @@ CDiffractionSettings SmallGrid()
     return s;
 }
 
-std::shared_ptr<CQLCrystalPattern> RockSalt(const wchar_t* title, const CDiffractionSettings& settings)
+std::shared_ptr<CQLCrystalPattern> Phase(const CQLCrystal& crystal, const wchar_t* title, double fraction,
+                                          const CDiffractionSettings& settings)
 {
     auto p = std::make_shared<CQLCrystalPattern>(true);
-    p->m_crystal = crystalfixtures::NaCl();
+    p->m_crystal = crystal;
     p->m_title = title;
+    p->m_fraction = fraction;
     p->ApplySettings(settings);
     return p;
+}
+
+std::shared_ptr<CQLCrystalPattern> RockSalt(const wchar_t* title, const CDiffractionSettings& settings)
+{
+    return Phase(crystalfixtures::NaCl(), title, 1.0, settings);
 }
 }  // namespace
 
@@ -211,6 +218,70 @@ TEST(MixturePattern, TwoHalvesOfRockSaltAreRockSalt)
         peak = std::max(peak, got[i].y);
     }
     EXPECT_GT(peak, 0.0);
+}
+
+// Each phase's pattern is per unit volume, so a weight fraction w enters the curve as the volume
+// share (w/ρ)/Σ(w/ρ): rutile (4248 kg/m³) and rock salt (2164 kg/m³) at 0.7 : 0.3 by weight are
+// 0.543 : 0.457 by volume. The fractions themselves stay as the user set them.
+TEST(MixturePattern, WeightFractionsEnterTheCurveByVolume)
+{
+    CDiffractionSettings settings(true);
+    auto rutile = Phase(crystalfixtures::Rutile(), L"Rutile", 0.7, settings);
+    auto salt = Phase(crystalfixtures::NaCl(), L"Salt", 0.3, settings);
+    auto mixture = MixtureOf({rutile, salt});
+    const CQLProfile& sum = mixture->GetComputedProfile(settings);
+
+    const double rhoR = rutile->m_crystal.m_density, rhoS = salt->m_crystal.m_density;
+    EXPECT_NEAR(rhoR, 4248.0, 2.0);  // kg/m³
+    EXPECT_NEAR(rhoS, 2164.0, 2.0);
+    const double vR = (0.7 / rhoR) / (0.7 / rhoR + 0.3 / rhoS), vS = 1.0 - vR;
+    const CQLProfile& pR = rutile->GetComputedProfile(settings);
+    const CQLProfile& pS = salt->GetComputedProfile(settings);
+    ASSERT_EQ(sum.size(), pR.size());
+    ASSERT_EQ(sum.size(), pS.size());
+    double peak = 0.0;
+    for (const auto& point : sum) peak = std::max(peak, point.y);
+    ASSERT_GT(peak, 0.0);
+    for (size_t i = 0; i < sum.size(); ++i)
+        ASSERT_NEAR(sum[i].y, vR * pR[i].y + vS * pS[i].y, 1e-12 * peak) << i;
+    EXPECT_EQ(Fractions(*mixture), (std::vector<double>{0.7, 0.3}));
+    EXPECT_NEAR(mixture->GetDensity(), 1.0 / (0.7 / rhoR + 0.3 / rhoS), 1e-12);
+
+    // A mixture inside a mixture is a phase of the density its own fractions give.
+    mixture->m_fraction = 0.5;
+    auto outer = MixtureOf({mixture, Phase(crystalfixtures::Rutile(), L"Rutile too", 0.5, settings)});
+    const std::vector<double> weights = outer->GetCurveWeights();
+    const double inner = 0.5 / mixture->GetDensity(), other = 0.5 / rhoR;
+    ASSERT_EQ(weights.size(), 2u);
+    EXPECT_NEAR(weights[0], inner / (inner + other), 1e-12);
+}
+
+// A phase whose density cannot be computed (an element without a mass of its own) keeps its
+// weight fraction; the others share what remains by volume, and the user is told once.
+TEST(MixturePattern, APhaseOfUnknownDensityKeepsItsFractionAndIsNamedOnce)
+{
+    CDiffractionSettings settings(true);
+    auto rutile = Phase(crystalfixtures::Rutile(), L"Rutile", 0.4, settings);
+    auto salt = Phase(crystalfixtures::NaCl(), L"Salt", 0.2, settings);
+    testing::internal::CaptureStderr();
+    auto unknown = Phase(crystalfixtures::MakeCrystal(5, 5, 5, 90, 90, 90, L"P 1", {{L"Q1", L"Qq", 0, 0, 0}}),
+                         L"Mystery", 0.4, settings);
+    auto mixture = MixtureOf({rutile, unknown, salt});
+    mixture->GetComputedProfile(settings);
+    mixture->ClearProfile();
+    mixture->GetComputedProfile(settings);
+    const std::string alerts = testing::internal::GetCapturedStderr();
+
+    const double rhoR = rutile->m_crystal.m_density, rhoS = salt->m_crystal.m_density;
+    const std::vector<double> weights = mixture->GetCurveWeights();
+    ASSERT_EQ(weights.size(), 3u);
+    EXPECT_NEAR(weights[0], 0.6 * (0.4 / rhoR) / (0.4 / rhoR + 0.2 / rhoS), 1e-12);
+    EXPECT_EQ(weights[1], 0.4);
+    EXPECT_NEAR(weights[0] + weights[2], 0.6, 1e-12);
+    EXPECT_EQ(mixture->GetDensity(), 0.0);
+    const size_t first = alerts.find("Mystery");
+    EXPECT_NE(first, std::string::npos) << alerts;
+    EXPECT_EQ(alerts.find("Mystery", first + 1), std::string::npos) << alerts;
 }
 
 TEST(MixturePattern, LabelsComeFromEveryCrystalComponent)

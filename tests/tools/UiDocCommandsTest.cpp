@@ -130,3 +130,21 @@ TEST(UiDocCommands, ATripThroughElectronsKeepsTheDSpacingsInView) {
     EXPECT_NEAR(after.second, before.second, 1e-6 * before.second) << out;
   }
 }
+
+// The same settings give the same reflexion list however they were reached: switched to time of
+// flight, rutile is listed down to DMin (0.7 Å) at once, not to the 2θ cut at λ/2 until some later
+// edit recomputes it.
+TEST(UiDocCommands, AChangeOfInstrumentListsWhatItsSettingsAllow) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-doc-instrument-list";
+  fs::create_directories(folder);
+  const std::string first = (folder / "first.txt").string(), second = (folder / "second.txt").string();
+  const std::string out = RunScript("instrument-list", "open " + kRutile + "\ncommand 33478\nfiles " + first +
+                                                           "\ncommand 33273\ncommand 33482\nclick 1\nfiles " + second +
+                                                           "\ncommand 33273\n");
+  EXPECT_EQ(out.find("alert"), std::string::npos) << out;
+  std::ifstream firstFile(first), secondFile(second);
+  const std::string firstText((std::istreambuf_iterator<char>(firstFile)), {});
+  const std::string secondText((std::istreambuf_iterator<char>(secondFile)), {});
+  EXPECT_FALSE(firstText.empty());
+  EXPECT_EQ(firstText, secondText);
+}
