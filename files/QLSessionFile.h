@@ -31,6 +31,8 @@ class CQLSessionFile : public CQlwFile {
 
   // QLSF naming the program, then VERS, PLAT and FVER of at least 6.
   static bool TestFile(const wchar_t* path, uint32_t& typeCode);
+  // reportFailedOpen false: a file that cannot be opened answers no without telling the user.
+  static bool TestFile(const wchar_t* path, uint32_t& typeCode, bool reportFailedOpen);
 
   bool CanRead() const override { return true; }
   bool CanWrite() const override { return true; }

@@ -41,12 +41,13 @@ void ApplyLegacyStyle(CQLPattern& pattern, uint32_t color, uint16_t s, uint16_t 
 
 bool CQLSessionPre6File::TestFile(const wchar_t* path, uint32_t& typeCode) {
   typeCode = 0;
-  // A current session shares the first record; read as a legacy one it would only fail.
+  // A current session shares the first record; read as a legacy one it would only fail. A file
+  // that cannot be opened is told once, below.
   uint32_t current = 0;
-  if (CQLSessionFile::TestFile(path, current)) return false;
+  if (CQLSessionFile::TestFile(path, current, false)) return false;
   try {
     CQLSessionPre6File file;
-    if (!file.Open(path, modeRead | shareDenyWrite)) return false;
+    if (!file.OpenForTest(path, true, 598)) return false;
     file.Seek(0, begin);
     if (static_cast<uint32_t>(file.ReadInt32BigEndian()) != QLTag("QLSF")) return false;
     typeCode = 11;

@@ -67,11 +67,13 @@ void SetIfInRange(E& field, uint32_t value, uint32_t low, uint32_t high) {
 }
 }  // namespace
 
-bool CQLSessionFile::TestFile(const wchar_t* path, uint32_t& typeCode) {
+bool CQLSessionFile::TestFile(const wchar_t* path, uint32_t& typeCode) { return TestFile(path, typeCode, true); }
+
+bool CQLSessionFile::TestFile(const wchar_t* path, uint32_t& typeCode, bool reportFailedOpen) {
   typeCode = 0;
   try {
     CQLSessionFile file;
-    if (!file.Open(path, modeRead | shareDenyWrite)) return false;
+    if (!file.OpenForTest(path, reportFailedOpen, 639)) return false;
     file.Seek(0, begin);
     if (file.ReadTag() != QLTag("QLSF")) return false;
     const auto length = static_cast<uint32_t>(file.ReadInt32());

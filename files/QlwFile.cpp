@@ -1,5 +1,6 @@
 #include "QlwFile.h"
 
+#include "CFile.h"
 #include "Status.h"
 
 #include <cerrno>
@@ -29,6 +30,18 @@ bool CQlwFile::ReadFile(CQLPatternList* target, CDiffractionSettings* settings, 
     return false;
   }
   return true;
+}
+
+bool CQlwFile::OpenForTest(const wchar_t* path, bool report, UINT throwSite) {
+  LXFileOpenError error;
+  if (Open(path, modeRead | shareDenyWrite, &error)) return true;
+  if (report) {
+    const CFileException e(CFileException::OsErrorToException(error.m_lOsError), error.m_lOsError, path);
+    wchar_t text[512] = {};
+    e.GetErrorMessage(text, 511);
+    CLXXMFC(CString(text), kLXSeverityMessage, error.m_lOsError, throwSite).Report();
+  }
+  return false;
 }
 
 bool CQlwFile::WriteFile(CQLPatternList* source, CDiffractionSettings* settings, CQlwDocWindowState* windowState) {

@@ -29,6 +29,10 @@ class CQlwFile : public CLXFile {
   virtual bool WriteFile(CQLPatternList* source, CDiffractionSettings* settings,
                          CQlwDocWindowState* windowState);
 
+  // Opens path for reading, denying writes to others, for a format's content test. With report
+  // set, a failed open is shown to the user with the system's text (a CLXXMFC from throwSite).
+  bool OpenForTest(const wchar_t* path, bool report, UINT throwSite);
+
  protected:
   // WriteFile's body: stores the source, writes block 0 and completes the file; a file error is
   // reported and answers false, and any failure drops the unfinished file. withStatus pushes

@@ -2,7 +2,10 @@
 #include "GraphicsExportDialog.h"
 
 #include "Gdi.h"
+#include "GdiPlus.h"
+#include "LXGdiplus.h"
 #include "LXOwnerDraw.h"
+#include "LXText.h"
 
 namespace {
 constexpr UINT kIdMagLabel = 4108, kIdSlider = 4107, kIdMagValue = 4115, kIdSizeLabel = 4114, kIdPixels = 4109,
@@ -33,21 +36,26 @@ LRESULT FlatButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void FlatButton::DrawItem(LPDRAWITEMSTRUCT item) {
-  const HDC dc = item->hDC;
-  RECT r = item->rcItem;
-  const COLORREF fill = m_checked ? GetSysColor(COLOR_HIGHLIGHT) : RGB(0xFB, 0xFB, 0xFB);
-  HBRUSH brush = CreateSolidBrush(fill);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
-  HBRUSH frame = CreateSolidBrush(RGB(0x88, 0x88, 0x88));
-  RECT f{r.left, r.top, r.right - 1, r.bottom - 1};
-  FrameRect(dc, &f, frame);
-  DeleteObject(frame);
+  const RECT& r = item->rcItem;
+  const float x = float(r.left), y = float(r.top), w = float(r.right - r.left), h = float(r.bottom - r.top);
+  Gdiplus::Graphics g(item->hDC);
+  const Gdiplus::ARGB fill = m_checked ? LXGraphics::CColor::FromThemeSysColor(nullptr, COLOR_HIGHLIGHT).GetValue() | 0xFF000000u
+                                       : 0xFFFBFBFBu;
+  Gdiplus::SolidBrush brush{Gdiplus::Color(fill)};
+  g.FillRectangle(&brush, x, y, w, h);
+  // One pixel to the left: beside each other, the buttons share one line between them.
+  Gdiplus::Pen frame{Gdiplus::Color(0xFF888888u), 1.0f};
+  g.DrawRectangle(&frame, x - 1, y, w, h - 1);
   CString text;
   GetWindowText(text);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, m_checked ? RGB(0xFD, 0xFD, 0xFD) : RGB(0, 0, 0));
-  DrawTextW(dc, text.GetString(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  // The dialog's face, two points larger than the DC's font.
+  LOGFONTW font{};
+  HFONT dialogFont = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(m_hWnd), WM_GETFONT, 0, 0));
+  if (!dialogFont) dialogFont = static_cast<HFONT>(::GetCurrentObject(item->hDC, OBJ_FONT));
+  if (dialogFont) ::GetObjectW(dialogFont, sizeof font, &font);
+  const float size = GetDCFontSize(CDC::FromHandle(item->hDC)) + 2.0f;
+  DrawTextBox(&g, text, StyledFaceName(font), size, 0x48600, m_checked ? 0xFFFDFDFDu : 0xFF000000u,
+              LXGraphics::CSyncRect(x, y, x + w, y + h));
 }
 
 // ----- ColourStatic -----

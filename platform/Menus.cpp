@@ -44,6 +44,7 @@ struct Item {
 
 struct Menu {
   bool bar = false;
+  DWORD style = 0;  // MNS_*
   std::vector<Item> items;
 };
 
@@ -186,11 +187,13 @@ QMenu* MakePopup(HMENU h, HWND owner, const QString& title, QWidget* parent, boo
 void Fill(QMenu* qmenu, HMENU h, HWND owner) {
   qmenu->clear();
   std::vector<Item> items;
+  bool noChecks = false;
   {
     std::lock_guard<std::recursive_mutex> lock(MenuLock());
     Menu* m = FindMenu(h);
     if (!m) return;
     items = m->items;
+    noChecks = (m->style & MNS_NOCHECK) != 0;
   }
   const bool choiceReturned = qmenu->property(kChoiceReturned).toBool();
   for (const Item& it : items) {
@@ -208,7 +211,7 @@ void Fill(QMenu* qmenu, HMENU h, HWND owner) {
     QAction* a = (it.type & MFT_OWNERDRAW) ? qlw::AddOwnerDrawnItem(qmenu, h, owner, it.id, it.state, it.data, ItemText(it)) : nullptr;
     if (!a) a = qmenu->addAction(ItemText(it));
     a->setEnabled(!(it.state & MFS_GRAYED));
-    if (it.state & MFS_CHECKED) {
+    if ((it.state & MFS_CHECKED) && !noChecks) {
       a->setCheckable(true);
       a->setChecked(true);
     }
@@ -474,6 +477,31 @@ BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition) {
   Item* it = Locate(menu, item, byPosition ? MF_BYPOSITION : 0);
   if (!it) return FALSE;
   it->state |= MFS_DEFAULT;
+  return TRUE;
+}
+
+BOOL SetMenuInfo(HMENU menu, LPCMENUINFO info) {
+  if (!info || info->cbSize != sizeof(MENUINFO)) return FALSE;
+  std::lock_guard<std::recursive_mutex> lock(MenuLock());
+  Menu* m = FindMenu(menu);
+  if (!m) return FALSE;
+  if (!(info->fMask & MIM_STYLE)) return TRUE;
+  m->style = info->dwStyle;
+  if (info->fMask & MIM_APPLYTOSUBMENUS) {
+    std::vector<HMENU> subs;
+    for (const Item& it : m->items)
+      if (it.sub) subs.push_back(it.sub);
+    for (HMENU sub : subs) SetMenuInfo(sub, info);
+  }
+  return TRUE;
+}
+
+BOOL GetMenuInfo(HMENU menu, LPMENUINFO info) {
+  if (!info || info->cbSize != sizeof(MENUINFO)) return FALSE;
+  std::lock_guard<std::recursive_mutex> lock(MenuLock());
+  Menu* m = FindMenu(menu);
+  if (!m) return FALSE;
+  if (info->fMask & MIM_STYLE) info->dwStyle = m->style;
   return TRUE;
 }
 

@@ -79,6 +79,22 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags);
 BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, LPMENUITEMINFOW info);
 BOOL SetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFOW* info);
 BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition);
+// A menu's style. MNS_NOCHECK leaves out the check column: checked items show no mark.
+// MNS_CHECKORBMP shares the check column with an item's bitmap; items here carry none, so it is
+// the plain look. MIM_APPLYTOSUBMENUS sets the style of every submenu too.
+#define MIM_STYLE 0x00000010u
+#define MIM_APPLYTOSUBMENUS 0x80000000u
+#define MNS_NOCHECK 0x80000000u
+#define MNS_CHECKORBMP 0x04000000u
+struct MENUINFO {
+  DWORD cbSize;
+  DWORD fMask;
+  DWORD dwStyle;
+};
+typedef MENUINFO* LPMENUINFO;
+typedef const MENUINFO* LPCMENUINFO;
+BOOL SetMenuInfo(HMENU menu, LPCMENUINFO info);
+BOOL GetMenuInfo(HMENU menu, LPMENUINFO info);
 // A window's menu bar.
 BOOL SetMenu(HWND hwnd, HMENU menu);
 HMENU GetMenu(HWND hwnd);

@@ -126,13 +126,11 @@ void CGraphRenderer::DrawFilmStrip(const CQLPattern& pattern)
         Gdiplus::Pen separator(Gdiplus::Color(s.m_frameColor), Scale());
         m_graphics->DrawLine(&separator, plot.X, top + height, plot.X + plot.Width, top + height);
     }
-    if (!m_inOverview) {
-        CQLPeakLabelList peaks;
-        pattern.CollectPeaks(s.m_visibleXMin, s.m_visibleXMax, peaks);
-        LXGraphics::CSyncRect band;
-        band.SetXYWH(plot.X, top, plot.Width, height);
-        DrawPeakLabels(peaks, band, true);
-    }
+    CQLPeakLabelList peaks;
+    pattern.CollectPeaks(s.m_visibleXMin, s.m_visibleXMax, peaks);
+    LXGraphics::CSyncRect band;
+    band.SetXYWH(plot.X, top, plot.Width, height);
+    DrawPeakLabels(peaks, band, true);
 }
 
 void CGraphRenderer::DrawFilmLabels(bool withCursorValues)
@@ -180,7 +178,6 @@ bool CGraphRenderer::DrawOverview(Gdiplus::Graphics* graphics, const LXGraphics:
     Gdiplus::Graphics* previous = m_graphics;
     m_graphics = graphics;
     m_plotRect = m_wholeRect = m_overviewRect = area;
-    m_inOverview = true;
     const double keptYMax = s.m_visibleYMax;
 
     graphics->Clear(Gdiplus::Color(0x00000000u));
@@ -217,7 +214,6 @@ bool CGraphRenderer::DrawOverview(Gdiplus::Graphics* graphics, const LXGraphics:
     s.m_visibleXMin = keptMin;
     s.m_visibleXMax = keptMax;
     s.m_visibleYMax = keptYMax;
-    m_inOverview = false;
     m_xPixelsPerUnit = keptX;
     m_yPixelsPerUnit = keptY;
     m_plotRect = keptPlot;

@@ -224,7 +224,6 @@ private:
     void PlacePeakLabels(CQLPeakLabelList& peaks, const LXGraphics::CSyncRect& area, bool film);
     LXGraphics::CSyncRect m_overviewRect;
     CFloatingPeakTip* m_peakTip = nullptr;
-    bool m_inOverview = false;  // the overview strip draws no labels
 
     int m_drawDpi = 96;
     int m_screenDpi = 96;

@@ -9,6 +9,7 @@
 #include "LXUtils.h"
 #include "Paint.h"
 #include "Resources.h"
+#include "Themes.h"
 #include "WndQt.h"
 
 #include <QWidget>
@@ -121,6 +122,20 @@ void CAlphaButton::AttachMenu(CMenu* menu, CWnd* owner, bool checks, UINT placem
   m_menuOwner = owner;
   m_menuChecks = checks;
   m_menuPlacement = placement;
+  if (!menu || !menu->m_hMenu) return;
+  MENUINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIM_STYLE | MIM_APPLYTOSUBMENUS;
+  info.dwStyle = checks ? MNS_CHECKORBMP : MNS_NOCHECK;
+  ::SetMenuInfo(menu->m_hMenu, &info);
+}
+
+bool CAlphaButton::InvertsImages() {
+  HIGHCONTRASTW contrast{sizeof(HIGHCONTRASTW), 0, nullptr};
+  if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0)) return false;
+  if (!(contrast.dwFlags & HCF_HIGHCONTRASTON)) return false;
+  const COLORREF face = GetThemeSysColor(nullptr, COLOR_BTNFACE);
+  return (0.2126 * GetRValue(face) + 0.7152 * GetGValue(face) + 0.0722 * GetBValue(face)) / 255 < 0.1;
 }
 
 bool CAlphaButton::SetChecked(bool pressed) {
@@ -466,12 +481,10 @@ void CAlphaButton::DrawItem(LPDRAWITEMSTRUCT item) {
     g.SetInterpolationMode(InterpolationModeHighQualityBicubic);
     if (m_kind != kTextOnly) {
       // A missing image draws nothing.
-      const DWORD face = GetSysColor(COLOR_BTNFACE);
-      const double luminance = (0.2126 * GetRValue(face) + 0.7152 * GetGValue(face) + 0.0722 * GetBValue(face)) / 255;
       if (disabled) {
         ColorMatrix m = Diagonal(1, 1, 1, 0.4f);
         DrawThrough(g, grey, imageRect, &m);
-      } else if (luminance < 0.1) {
+      } else if (InvertsImages()) {
         ColorMatrix m = Diagonal(-1, -1, -1, 1);
         m.m[4][0] = m.m[4][1] = m.m[4][2] = 1;
         DrawThrough(g, image, imageRect, &m);

@@ -36,6 +36,8 @@ class CAlphaButton : public CButton {
   void SetPopupMenu(UINT menuId, CWnd* owner);
   void AttachMenu(CMenu* menu, CWnd* owner, bool checks, UINT placement);
   bool SetChecked(bool pressed);
+  // Images are drawn inverted in high-contrast mode on a dark button face.
+  static bool InvertsImages();
   bool IsChecked() const { return m_pressed != 0; }
   void GetContentRect(const RECT& in, RECT& out);
 

@@ -12,11 +12,7 @@ constexpr Gdiplus::ARGB kSeparator = 0xFFEEEEEEu;
 CString StyledFace(CDC* dc) {
   LOGFONTW font{};
   if (HFONT h = static_cast<HFONT>(::GetCurrentObject(dc->GetSafeHdc(), OBJ_FONT))) ::GetObjectW(h, sizeof font, &font);
-  CString face = font.lfFaceName;
-  CString word;
-  if (font.lfWeight >= 700 && LoadString(1089, word)) face += L" " + word;
-  if (font.lfItalic && LoadString(1090, word)) face += L" " + word;
-  return face;
+  return StyledFaceName(font);
 }
 }  // namespace
 

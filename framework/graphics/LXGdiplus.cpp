@@ -6,6 +6,7 @@
 #include "LXImages.h"
 #include "LXPen.h"
 #include "LXText.h"
+#include "Resources.h"
 #include "Wnd.h"
 
 #include <algorithm>
@@ -163,6 +164,14 @@ float GetDCFontSize(CDC* dc) {
   float ratio = g_screenDpi > 0 ? float(g_drawDpi) / float(g_screenDpi) : 1.0f;
   float size = ratio > 0 ? points / ratio : 0;
   return size > 0 && std::isfinite(size) ? size : 8.0f;
+}
+
+CString StyledFaceName(const LOGFONTW& font) {
+  CString face = font.lfFaceName;
+  CString word;
+  if (font.lfWeight >= 700 && LoadString(1089, word)) face += L" " + word;
+  if (font.lfItalic && LoadString(1090, word)) face += L" " + word;
+  return face;
 }
 
 void LogFontForStyle(float points, UINT style, LOGFONTW& lf) {

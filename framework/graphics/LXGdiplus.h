@@ -50,6 +50,8 @@ int ScaleMetricForDrawing(int metric);
 // The DC's font height (without internal leading) in points at the screen's scale; 8 when it
 // cannot be read.
 float GetDCFontSize(CDC* dc);
+// The font's face name with " Bold" (weight 700 or more) and " Italic" appended as it asks.
+CString StyledFaceName(const LOGFONTW& font);
 void LogFontForStyle(float points, UINT style, LOGFONTW& logFont);
 CFont* CreateFontForStyle(LPCWSTR face, float points, UINT style, LOGFONTW* logFontOut);
 CFont* CreateFontFromLogFont(const LOGFONTW& logFont);

@@ -31,3 +31,10 @@ CSize CBufferDC::TabbedTextOut(int x, int y, LPCWSTR text, int count, int tabCou
 int CBufferDC::DrawText(LPCWSTR text, int count, LPRECT rect, UINT format) {
   return ::DrawTextW(m_hDC, text, count, rect, format);
 }
+int CBufferDC::DrawTextEx(LPWSTR text, int count, LPRECT rect, UINT format, LPDRAWTEXTPARAMS params) {
+  return ::DrawTextExW(m_hDC, text, count, rect, format, params);
+}
+BOOL CBufferDC::GrayString(CBrush* brush, GRAYSTRINGPROC output, LPARAM data, int count, int x, int y, int cx, int cy) {
+  return ::GrayStringW(m_hDC, brush ? HBRUSH(*brush) : nullptr, output, data, count, x, y, cx, cy);
+}
+int CBufferDC::Escape(int escape, int inCount, LPCSTR in, LPVOID out) { return ::Escape(m_hDC, escape, inCount, in, out); }

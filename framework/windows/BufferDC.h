@@ -18,6 +18,9 @@ class CBufferDC : public CDC {
   BOOL ExtTextOut(int x, int y, UINT options, LPCRECT rect, LPCWSTR text, UINT count, LPINT dx) override;
   CSize TabbedTextOut(int x, int y, LPCWSTR text, int count, int tabCount, LPINT tabs, int origin) override;
   int DrawText(LPCWSTR text, int count, LPRECT rect, UINT format) override;
+  int DrawTextEx(LPWSTR text, int count, LPRECT rect, UINT format, LPDRAWTEXTPARAMS params) override;
+  BOOL GrayString(CBrush* brush, GRAYSTRINGPROC output, LPARAM data, int count, int x, int y, int cx, int cy) override;
+  int Escape(int escape, int inCount, LPCSTR in, LPVOID out) override;
   using CDC::DrawText;
   using CDC::TextOut;
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "LXApp.h"
+#include "LXGdiplus.h"
 #include "LXUtils.h"
 
 bool CLXDropTarget::s_droppingSeveral = false;
@@ -56,8 +57,8 @@ void CLXDropTarget::AddDroppedPath(CWnd*, const CString& path, FileList& list) {
 
 void CLXDropTarget::DrawDropFeedback(CWnd* window, CPoint, bool show) {
   if (!window || !window->m_hWnd) return;
-  // The frame itself is drawn by the window's paint while the drag is accepted (Qt side).
-  window->Invalidate(show ? FALSE : TRUE);
+  if (show) DrawFocusFrame(window, nullptr);
+  else window->Invalidate(TRUE);
 }
 
 bool CLXDropTarget::OpenDroppedFile(CWnd* window, CPoint point, const CString& path) {

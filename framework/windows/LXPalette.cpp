@@ -88,6 +88,8 @@ BEGIN_MESSAGE_MAP(CLXPalette, CLXDialog)
   ON_REGISTERED_MESSAGE(g_msgReadDocumentBeginAsync, &CLXPalette::OnReadDocumentBegin)
   ON_REGISTERED_MESSAGE(g_msgReadDocumentEndSync, &CLXPalette::OnReadDocumentEnd)
   ON_REGISTERED_MESSAGE(g_msgReadDocumentEndAsync, &CLXPalette::OnReadDocumentEnd)
+  ON_REGISTERED_MESSAGE(g_msgResetPaletteSync, &CLXPalette::OnResetPalette)
+  ON_REGISTERED_MESSAGE(g_msgResetPaletteAsync, &CLXPalette::OnResetPalette)
 END_MESSAGE_MAP()
 
 CLXPalette::CLXPalette() { Construct(); }
@@ -462,5 +464,11 @@ LRESULT CLXPalette::OnReadDocumentEnd(WPARAM, LPARAM) {
     if (!target || !::IsWindow(target->m_hWnd)) target = CLXDocWnd::FromWindow(this);
     PostMessage(g_msgDocWndModifiedAsync, 0, reinterpret_cast<LPARAM>(target));
   }
+  return 1;
+}
+
+// A reset reloads the controls and leaves them to be applied, as a reset dialog pane does.
+LRESULT CLXPalette::OnResetPalette(WPARAM, LPARAM) {
+  RefreshAndSetModified(true);
   return 1;
 }

@@ -125,6 +125,7 @@ class CLXPalette : public CLXDialog, public CLXPreferences::CStateWriter {
   LRESULT OnPaletteSync(WPARAM, LPARAM);
   LRESULT OnReadDocumentBegin(WPARAM, LPARAM lParam);
   LRESULT OnReadDocumentEnd(WPARAM, LPARAM);
+  LRESULT OnResetPalette(WPARAM, LPARAM);
   DECLARE_MESSAGE_MAP()
 
  private:

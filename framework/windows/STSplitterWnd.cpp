@@ -5,7 +5,11 @@
 #include <cmath>
 
 #include "AfxGdi.h"
+#include "GdiPlus.h"
+#include "LXColor.h"
+#include "LXGdiplus.h"
 #include "LXMessage.h"
+#include "LXPen.h"
 #include "Paint.h"
 
 IMPLEMENT_DYNAMIC(ST_SplitterWnd, CWnd)
@@ -224,15 +228,19 @@ void ST_SplitterWnd::RecalcLayout() {
   CLXMsgTarget(Announcer(), g_msgSplitterRecalcLayout, reinterpret_cast<LPARAM>(this)).Send(CLXMessage::kModeSync);
 }
 
-void ST_SplitterWnd::PlacePanes() {
+RECT ST_SplitterWnd::PaneRect(int index) const {
   const RECT in = GetInsideRect();
-  const int count = GetPaneCount();
   int at = (m_bVertical ? in.left : in.top) + (m_bVertical ? m_cxBorderShare : m_cyBorderShare);
+  for (int i = 0; i < index; ++i) at += m_pSplitInfo[i].nCurSize + (m_bVertical ? m_cxSplitterGap : m_cySplitterGap);
+  const int size = m_pSplitInfo[index].nCurSize;
+  return m_bVertical ? RECT{at, in.top, at + size, in.bottom} : RECT{in.left, at, in.right, at + size};
+}
+
+void ST_SplitterWnd::PlacePanes() {
+  const int count = GetPaneCount();
   for (int i = 0; i < count; ++i) {
     CWnd* pane = GetSplitPane(i);
-    const int size = m_pSplitInfo[i].nCurSize;
-    RECT want = m_bVertical ? RECT{at, in.top, at + size, in.bottom} : RECT{in.left, at, in.right, at + size};
-    at += size + (m_bVertical ? m_cxSplitterGap : m_cySplitterGap);
+    const RECT want = PaneRect(i);
     if (!pane || !pane->m_hWnd) continue;
     RECT now{};
     ::GetWindowRect(pane->m_hWnd, &now);
@@ -369,8 +377,31 @@ void ST_SplitterWnd::ShowRow(bool relayout) {
   if (!m_bVertical) ShowPane(relayout);
 }
 
+int ST_SplitterWnd::ActiveSplitIndex() const {
+  HWND active = nullptr;
+  if (auto* frame = dynamic_cast<CFrameWnd*>(const_cast<ST_SplitterWnd*>(this)->GetParentFrame()))
+    if (CView* view = frame->GetActiveView()) active = view->m_hWnd;
+  if (!active || !::IsChild(m_hWnd, active)) active = ::GetFocus();
+  while (active && ::GetParent(active) != m_hWnd) active = ::GetParent(active);
+  if (!active) return -1;
+  for (int i = 0; i < GetPaneCount(); ++i)
+    if (CWnd* pane = GetSplitPane(i); pane && pane->m_hWnd == active) return i;
+  return -1;
+}
+
+void ST_SplitterWnd::ActivatePane(CWnd* pane) {
+  // A nested splitter is no place for the keyboard: its first pane is.
+  while (auto* nested = DYNAMIC_DOWNCAST(ST_SplitterWnd, pane)) pane = nested->GetSplitPane(0);
+  if (!pane || !pane->m_hWnd) return;
+  if (auto* view = DYNAMIC_DOWNCAST(CView, pane))
+    if (auto* frame = dynamic_cast<CFrameWnd*>(GetParentFrame())) frame->SetActiveView(view);
+  pane->SetFocus();
+}
+
 void ST_SplitterWnd::HidePane(int index, bool relayout) {
   if (m_nHidden >= 0 || index < 0 || index >= GetPaneCount()) return;
+  // The keyboard moves on to the next pane rather than staying in a hidden one.
+  if (ActiveSplitIndex() == index) ActivatePane(GetSplitPane((index + 1) % GetPaneCount()));
   m_nHidden = index;
   const int step = m_bVertical ? 1 : kPaneIdsPerRow;
   const int newCount = GetPaneCount() - 1;
@@ -421,15 +452,42 @@ BOOL ST_SplitterWnd::OnEraseBkgnd(CDC* dc) {
   if (!dc) return TRUE;
   RECT r{};
   GetClientRect(&r);
-  dc->FillSolidRect(&r, ::GetSysColor(COLOR_3DFACE));
+  // A frame in the window colour round the whole client area, drawn inside it.
+  Gdiplus::Graphics g(dc->GetSafeHdc());
+  const LXGraphics::CColor window = LXGraphics::CColor::FromThemeSysColor(nullptr, COLOR_WINDOW);
+  const float width = float(ScaleMetricForDrawing(2 * std::max(m_cxBorder, m_cyBorder)));
+  LXGraphics::CLXPen pen((window.GetValue() & 0x00FFFFFFu) | 0xFF000000u, width);
+  pen.SetAlignment(Gdiplus::PenAlignmentInset);
+  g.DrawRectangle(&pen, float(r.left), float(r.top), float(r.right - r.left), float(r.bottom - r.top));
+  g.Flush();
   return TRUE;
+}
+
+void ST_SplitterWnd::OnDrawSplitter(CDC* dc, ESplitType type, const RECT& rect) {
+  if (!dc) {
+    InvalidateRect(&rect, FALSE);
+    return;
+  }
+  if (type == splitBorder) {
+    dc->Draw3dRect(&rect, ::GetSysColor(COLOR_3DSHADOW), ::GetSysColor(COLOR_3DHILIGHT));
+    return;
+  }
+  dc->FillSolidRect(&rect, ::GetSysColor(COLOR_3DFACE));
 }
 
 void ST_SplitterWnd::OnPaint() {
   CPaintDC dc(this);
-  RECT r{};
-  GetClientRect(&r);
-  dc.FillSolidRect(&r, ::GetSysColor(COLOR_3DFACE));
-  // The border round the panes: shadow at the top and left, highlight at the bottom and right.
-  dc.Draw3dRect(&r, ::GetSysColor(COLOR_3DSHADOW), ::GetSysColor(COLOR_3DHILIGHT));
+  const int count = GetPaneCount();
+  const RECT in = GetInsideRect();
+  for (int i = 0; i + 1 < count; ++i) {
+    const RECT pane = PaneRect(i);
+    const RECT bar = m_bVertical ? RECT{pane.right, in.top, pane.right + m_cxSplitterGap, in.bottom}
+                                 : RECT{in.left, pane.bottom, in.right, pane.bottom + m_cySplitterGap};
+    OnDrawSplitter(&dc, splitBar, bar);
+  }
+  for (int i = 0; i < count; ++i) {
+    RECT border = PaneRect(i);
+    ::InflateRect(&border, m_cxBorder, m_cyBorder);
+    OnDrawSplitter(&dc, splitBorder, border);
+  }
 }

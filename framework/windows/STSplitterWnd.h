@@ -14,6 +14,7 @@ class ST_SplitterWnd : public CWnd {
     int nCurSize = 0;
   };
   enum ResizeMode { kProportional = 0, kPane1Takes = 1, kPane0Takes = 2 };
+  enum ESplitType { splitBox = 0, splitBar = 1, splitIntersection = 2, splitBorder = 3 };
 
   explicit ST_SplitterWnd(int level = 0);
   ~ST_SplitterWnd() override;
@@ -37,6 +38,9 @@ class ST_SplitterWnd : public CWnd {
   virtual void StopTracking();
   // The active pane's window; row and col -1 when none.
   CWnd* GetActivePane(int* row = nullptr, int* col = nullptr);
+  // Draws one part of the splitter: the 3-D border round a pane, or a bar in the face colour.
+  // Without a DC the part is only invalidated.
+  virtual void OnDrawSplitter(CDC* dc, ESplitType type, const RECT& rect);
 
   // Pane i of the split direction (the visible ones first), or null.
   CWnd* GetPane(int row, int col) const;
@@ -84,6 +88,11 @@ class ST_SplitterWnd : public CWnd {
  private:
   void TrackSize(int p);
   void HidePane(int index, bool relayout);
+  // The split index of the pane that holds the frame's active view or the focus, -1 for none.
+  int ActiveSplitIndex() const;
+  void ActivatePane(CWnd* pane);
+  // The rectangle of pane i as laid out, in client coordinates.
+  RECT PaneRect(int index) const;
   void ShowPane(bool relayout);
   void UpdateRatio();
   void LayoutSplit(int total, int change);

@@ -185,6 +185,13 @@ class CDC {
   int DrawText(const CString& text, LPRECT rect, UINT format) {
     return DrawText(text.GetString(), text.GetLength(), rect, format);
   }
+  virtual int DrawTextEx(LPWSTR text, int count, LPRECT rect, UINT format, LPDRAWTEXTPARAMS params) {
+    return ::DrawTextExW(m_hDC, text, count, rect, format, params);
+  }
+  virtual BOOL GrayString(CBrush* brush, GRAYSTRINGPROC output, LPARAM data, int count, int x, int y, int cx, int cy) {
+    return ::GrayStringW(m_hDC, brush ? HBRUSH(*brush) : nullptr, output, data, count, x, y, cx, cy);
+  }
+  virtual int Escape(int escape, int inCount, LPCSTR in, LPVOID out) { return ::Escape(m_hDC, escape, inCount, in, out); }
   CSize GetTextExtent(LPCWSTR text, int count) const {
     SIZE s{};
     ::GetTextExtentPoint32W(m_hDC, text, count, &s);

@@ -218,6 +218,7 @@ typedef ICONINFO* PICONINFO;
 #define DT_WORDBREAK 0x0010u
 #define DT_SINGLELINE 0x0020u
 #define DT_EXPANDTABS 0x0040u
+#define DT_TABSTOP 0x0080u
 #define DT_NOCLIP 0x0100u
 #define DT_CALCRECT 0x0400u
 #define DT_NOPREFIX 0x0800u
@@ -349,6 +350,26 @@ BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count);
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count, const INT* dx);
 LONG TabbedTextOutW(HDC dc, int x, int y, LPCWSTR text, int count, int tabCount, const INT* tabs, int tabOrigin);
 int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
+// DrawText with margins and a tab length (in average character widths); uiLengthDrawn answers the
+// characters handled. Without params it is DrawText.
+struct DRAWTEXTPARAMS {
+  UINT cbSize;
+  int iTabLength;
+  int iLeftMargin;
+  int iRightMargin;
+  UINT uiLengthDrawn;
+};
+typedef DRAWTEXTPARAMS* LPDRAWTEXTPARAMS;
+int DrawTextExW(HDC dc, LPWSTR text, int count, LPRECT rect, UINT format, LPDRAWTEXTPARAMS params);
+// Greyed text: what `output` draws (TextOut of the string data when null) on a white cx x cy
+// bitmap is laid at (x, y) through a half-tone in the brush's colour (the window-text colour when
+// brush is null). cx and cy 0 take the string's extent; an output that answers FALSE draws nothing.
+typedef BOOL(CALLBACK* GRAYSTRINGPROC)(HDC dc, LPARAM data, int count);
+BOOL GrayStringW(HDC dc, HBRUSH brush, GRAYSTRINGPROC output, LPARAM data, int count, int x, int y, int cx, int cy);
+// Device escapes. This layer's DCs support none but the query itself: QUERYESCSUPPORT answers
+// whether the escape named by the int at `in` is supported; any other escape answers 0.
+#define QUERYESCSUPPORT 8
+int Escape(HDC dc, int escape, int inCount, LPCSTR in, LPVOID out);
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size);
 BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW metrics);
 // The family name of the font the DC draws with (an installed family); with a null name, the
@@ -358,6 +379,8 @@ int GetTextFaceW(HDC dc, int count, LPWSTR name);
 #define ExtTextOut ExtTextOutW
 #define TabbedTextOut TabbedTextOutW
 #define DrawText DrawTextW
+#define DrawTextEx DrawTextExW
+#define GrayString GrayStringW
 #define GetTextExtentPoint32 GetTextExtentPoint32W
 #define GetTextMetrics GetTextMetricsW
 #define GetTextFace GetTextFaceW

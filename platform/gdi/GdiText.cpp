@@ -2,6 +2,7 @@
 #include "GdiInternal.h"
 
 #include <QFontMetricsF>
+#include <QTextOption>
 
 #include <algorithm>
 #include <cmath>
@@ -91,7 +92,23 @@ LONG TabbedTextOutW(HDC dc, int x, int y, LPCWSTR text, int count, int tabCount,
   return MAKELONG(WORD(std::lround(pos - x)), WORD(std::lround(fm.height())));
 }
 
-int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
+namespace {
+// Text without its mnemonic marks: "&&" is one ampersand, a lone "&" goes.
+QString WithoutPrefixes(const QString& s) {
+  QString out;
+  out.reserve(s.size());
+  for (int i = 0; i < s.size(); ++i) {
+    if (s[i] == QLatin1Char('&')) {
+      if (i + 1 < s.size() && s[i + 1] == QLatin1Char('&')) out += s[++i];
+      continue;
+    }
+    out += s[i];
+  }
+  return out;
+}
+
+// DrawText's body; tabDistance > 0 sets the tab stops (pixels) of DT_EXPANDTABS.
+int DrawTextCore(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format, double tabDistance) {
   if (!Valid(dc) || !text || !rect) return 0;
   QString s = Text(text, count);
   QFont font = FontOf(dc);
@@ -103,11 +120,15 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
   else flags |= Qt::AlignTop;
   if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) flags |= Qt::TextWordWrap;
   if (format & DT_EXPANDTABS) flags |= Qt::TextExpandTabs;
-  if (!(format & DT_NOPREFIX)) flags |= Qt::TextShowMnemonic;
+  // Qt's own tab stops come only through a text option, which knows no mnemonics: the marks are
+  // taken out instead.
+  const bool ownTabs = tabDistance > 0 && (format & DT_EXPANDTABS) && s.contains(QLatin1Char('\t'));
+  if (ownTabs && !(format & DT_NOPREFIX)) s = WithoutPrefixes(s);
+  else if (!(format & DT_NOPREFIX)) flags |= Qt::TextShowMnemonic;
   QRectF box(QPointF(rect->left, rect->top), QPointF(rect->right, rect->bottom));
   if (format & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS))
     s = fm.elidedText(s, (format & DT_PATH_ELLIPSIS) ? Qt::ElideMiddle : Qt::ElideRight, box.width());
-  QRectF needed = fm.boundingRect(box, flags, s);
+  QRectF needed = ownTabs ? fm.boundingRect(box, flags, s, int(std::lround(tabDistance))) : fm.boundingRect(box, flags, s);
   if (format & DT_CALCRECT) {
     rect->right = rect->left + LONG(std::ceil(needed.width()));
     rect->bottom = rect->top + LONG(std::ceil(needed.height()));
@@ -118,9 +139,104 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
   if (dc->s.bkMode == OPAQUE) p->fillRect(needed, ToQColor(dc->s.bkColour));
   p->setFont(font);
   p->setPen(ToQColor(dc->s.textColour));
-  p->drawText(box, flags, s);
+  if (ownTabs) {
+    QTextOption option(Qt::Alignment(flags & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)));
+    option.setWrapMode((flags & Qt::TextWordWrap) ? QTextOption::WordWrap : QTextOption::NoWrap);
+    option.setTabStopDistance(tabDistance);
+    p->drawText(box, s, option);
+  } else {
+    p->drawText(box, flags, s);
+  }
   p.Touch(needed);
   return int(std::ceil(needed.height()));
+}
+}  // namespace
+
+int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
+  return DrawTextCore(dc, text, count, rect, format, 0);
+}
+
+int DrawTextExW(HDC dc, LPWSTR text, int count, LPRECT rect, UINT format, LPDRAWTEXTPARAMS params) {
+  if (!params) return DrawTextW(dc, text, count, rect, format);
+  if (params->cbSize != sizeof(DRAWTEXTPARAMS) || !Valid(dc) || !text || !rect) return 0;
+  const int length = count < 0 ? int(std::wcslen(text)) : count;
+  double tabDistance = 0;
+  if (format & DT_EXPANDTABS) {
+    QFontMetricsF fm(FontOf(dc), dc->painter->device());
+    const int tabLength = params->iTabLength > 0 ? params->iTabLength : 8;
+    tabDistance = tabLength * fm.averageCharWidth();
+  }
+  RECT inner = *rect;
+  inner.left += params->iLeftMargin;
+  inner.right -= params->iRightMargin;
+  const int height = DrawTextCore(dc, text, length, &inner, format & ~DT_TABSTOP, tabDistance);
+  if (format & DT_CALCRECT) {
+    rect->right = inner.right + params->iRightMargin;
+    rect->bottom = inner.bottom;
+  }
+  params->uiLengthDrawn = UINT(length);
+  return height;
+}
+
+BOOL GrayStringW(HDC dc, HBRUSH brush, GRAYSTRINGPROC output, LPARAM data, int count, int x, int y, int cx, int cy) {
+  if (!Valid(dc) || (!output && !data)) return FALSE;
+  const auto* text = reinterpret_cast<const wchar_t*>(data);
+  if (!output && count <= 0) count = int(std::wcslen(text));
+  if (cx <= 0 || cy <= 0) {
+    if (output) return FALSE;
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text, count, &extent);
+    cx = extent.cx;
+    cy = extent.cy;
+  }
+  if (cx <= 0 || cy <= 0) return TRUE;
+  // The output draws black on white with the DC's font on a bitmap of its own.
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, cx, cy);
+  HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+  HGDIOBJ oldFont = SelectObject(memory, dc->s.font ? dc->s.font : DefaultFont());
+  const RECT all{0, 0, cx, cy};
+  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+  FillRect(memory, &all, white);
+  DeleteObject(white);
+  SetTextColor(memory, RGB(0, 0, 0));
+  SetBkMode(memory, TRANSPARENT);
+  const BOOL drawn = output ? output(memory, data, count) : TextOutW(memory, 0, 0, text, count);
+  QImage ink;
+  if (auto* b = As<Bitmap>(bitmap, Kind::Bitmap)) ink = b->image.convertToFormat(QImage::Format_ARGB32);
+  SelectObject(memory, oldFont);
+  SelectObject(memory, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  if (!drawn) return FALSE;
+  // Every other pixel of the ink, in a checkerboard, takes the greying colour.
+  COLORREF colour = GetSysColor(COLOR_WINDOWTEXT);
+  if (auto* b = As<Brush>(brush, Kind::Brush)) colour = b->log.lbColor;
+  const QRgb grey = ToQColor(colour).rgba();
+  QImage overlay(ink.size(), QImage::Format_ARGB32_Premultiplied);
+  overlay.fill(Qt::transparent);
+  for (int row = 0; row < ink.height(); ++row) {
+    const auto* in = reinterpret_cast<const QRgb*>(ink.constScanLine(row));
+    auto* out = reinterpret_cast<QRgb*>(overlay.scanLine(row));
+    for (int col = 0; col < ink.width(); ++col) {
+      const bool inked = qGray(in[col]) < 160;
+      if (inked && ((row + col) & 1) == 0) out[col] = grey;
+    }
+  }
+  Scope p(dc);
+  const QRectF target(x, y, cx, cy);
+  p->drawImage(target, overlay);
+  p.Touch(target);
+  return TRUE;
+}
+
+int Escape(HDC dc, int escape, int inCount, LPCSTR in, LPVOID) {
+  if (!Valid(dc)) return 0;
+  if (escape != QUERYESCSUPPORT) return 0;
+  if (!in || inCount < int(sizeof(int))) return 0;
+  int asked = 0;
+  std::memcpy(&asked, in, sizeof asked);
+  return asked == QUERYESCSUPPORT ? 1 : 0;
 }
 
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size) {

@@ -107,7 +107,7 @@ HRESULT DrawThemeParentBackground(HWND, HDC dc, const RECT* rect) {
 }
 
 COLORREF GetThemeSysColor(HTHEME, int index) {
-  if (index == COLOR_WINDOW && g_highContrast) return g_highContrastWindow;
+  if ((index == COLOR_WINDOW || index == COLOR_BTNFACE) && g_highContrast) return g_highContrastWindow;
   return GetSysColor(index);
 }
 

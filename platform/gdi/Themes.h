@@ -69,7 +69,8 @@ struct HIGHCONTRASTW {
   LPWSTR lpszDefaultScheme;
 };
 namespace qlw {
-// Test seam: high-contrast mode and the window colour that goes with it (COLOR_WINDOW).
+// Test seam: high-contrast mode and the background colour of its scheme (COLOR_WINDOW and
+// COLOR_BTNFACE as GetThemeSysColor answers them).
 void SetHighContrastForTesting(bool on, COLORREF window);
 bool HighContrastForTesting();
 }  // namespace qlw

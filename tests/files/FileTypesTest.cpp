@@ -3,6 +3,8 @@
 #include "FilesTestUtil.h"
 #include "QLCIFFile.h"
 #include "QLCrystal.h"
+#include "QLSessionFile.h"
+#include "QLSessionPre6File.h"
 
 #include <gtest/gtest.h>
 
@@ -124,5 +126,29 @@ TEST(FileTypes, ReadFileReadsTheBlocksThatIndexingFinds) {
     CQLPatternList list;
     EXPECT_TRUE(file.ReadFile(&list, nullptr, nullptr));
     EXPECT_EQ(file.reads, indexes ? 1 : 0);
+  }
+}
+
+// The session tests tell the user why a file could not be opened, once each, and answer no; the
+// legacy test's own look at the current form stays quiet.
+TEST(FileTypes, SessionTestsReportAFileTheyCannotOpen) {
+  using TestFn = bool (*)(const wchar_t*, uint32_t&);
+  const struct {
+    const char* what;
+    TestFn test;
+  } cases[] = {
+      {"current session", &CQLSessionFile::TestFile},
+      {"legacy session", &CQLSessionPre6File::TestFile},
+  };
+  const std::wstring missing = Wide(qlwtest::ScratchDir() + "/gone.quillono");
+  for (const auto& c : cases) {
+    uint32_t code = 99;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(c.test(missing.c_str(), code)) << c.what;
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, 0u) << c.what;
+    const size_t first = told.find("gone.quillono' was not found");
+    EXPECT_NE(first, std::string::npos) << c.what << ": " << told;
+    EXPECT_EQ(told.find("gone.quillono' was not found", first + 1), std::string::npos) << c.what << ": " << told;
   }
 }

@@ -1,6 +1,8 @@
 // The Export Graphics dialog: the size lines it shows and the answers it gives.
 #include "GraphicsExportDialog.h"
 
+#include "Gdi.h"
+
 #include <QImage>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -85,5 +87,53 @@ TEST(GraphicsExportDialog, HeadingsAndNotesAreGrey) {
   for (int y = 0; y < plain.height(); ++y)
     for (int x = 0; x < plain.width(); ++x) darkest = std::min(darkest, plain.pixelColor(x, y).lightness());
   EXPECT_LT(darkest, 0x40) << "the magnification label keeps the style's text colour";
+  dialog.DestroyWindow();
+}
+
+// A format button's caption is drawn two points larger than the text of the DC it is given (the
+// dialog font's size), and its frame leaves the left edge to the neighbouring button.
+TEST(GraphicsExportDialog, FormatCaptionsAreTwoPointsLargerThanTheDialogText) {
+  qlwtest::EnsureWidgetApp("test_panes");
+  GraphicsExportDialog dialog;
+  ASSERT_TRUE(dialog.Create(GraphicsExportDialog::kTemplateId, nullptr));
+  dialog.ShowWindow(SW_SHOW);
+  QWidget* button = qlw::WidgetOf(::GetDlgItem(dialog.m_hWnd, 4105));  // "TIFF", unchecked
+  ASSERT_NE(button, nullptr);
+  const QImage shot = button->grab().toImage();
+  // The caption's cap height: the rows holding dark pixels.
+  const auto inkRows = [](int width, int height, auto dark) {
+    int top = -1, bottom = -1;
+    for (int y = 0; y < height; ++y)
+      for (int x = 1; x < width - 2; ++x)
+        if (dark(x, y)) {
+          if (top < 0) top = y;
+          bottom = y;
+          break;
+        }
+    return top < 0 ? 0 : bottom - top + 1;
+  };
+  const int caption = inkRows(shot.width(), shot.height(), [&](int x, int y) { return shot.pixelColor(x, y).lightness() < 100; });
+  // The same word in the DC's own font, as a plain owner-drawn caption would show it.
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, shot.width(), shot.height());
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all{0, 0, shot.width(), shot.height()};
+  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+  FillRect(dc, &all, white);
+  DeleteObject(white);
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextW(dc, L"TIFF", -1, &all, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  const int plain = inkRows(shot.width(), shot.height(), [&](int x, int y) { return GetRValue(GetPixel(dc, x, y)) < 100; });
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ASSERT_GT(plain, 0);
+  // Two points are 2.7 pixels at 96 dpi.
+  EXPECT_GE(caption, plain + 2) << caption << " against " << plain;
+  EXPECT_LE(caption, plain + 4) << caption << " against " << plain;
+  const int middle = shot.height() / 2;
+  EXPECT_NE(shot.pixelColor(0, middle), QColor(0x88, 0x88, 0x88));
+  EXPECT_EQ(shot.pixelColor(shot.width() / 2, 0), QColor(0x88, 0x88, 0x88));
   dialog.DestroyWindow();
 }

@@ -579,6 +579,51 @@ TEST_F(GraphRendererTest, OverviewPutsBackWhatItChanged)
     EXPECT_DOUBLE_EQ(after.second, before.second);
     EXPECT_EQ(r->GetXMax(), 80);
 }
+// In film mode the overview draws each strip as the plot does, peak labels included; curves in
+// the overview carry none.
+TEST_F(GraphRendererTest, OverviewFilmStripsCarryTheirPeakLabels)
+{
+    struct Labelled : CQLObservedPattern
+    {
+        using CQLObservedPattern::CQLObservedPattern;
+        void CollectPeaks(double xMin, double xMax, CQLPeakLabelList& list) const override
+        {
+            list.clear();
+            if (120 >= xMin && 120 <= xMax) list.push_back({this, 120, 500, L"1 1 0"});
+        }
+    };
+    settings.m_defaultXMin = 0;
+    settings.m_defaultXMax = 160;
+    settings.m_showLegend = 0;
+    settings.m_filmType = 1;
+    auto p = std::make_shared<Labelled>(CQLProfile{{0, 0}, {160, 1000}}, true);
+    p->SetShown(true);
+    p->m_labelAlignment = 1;
+    p->m_rotateLabels = 0;
+    tree.push_back(p);
+    for (const int film : {1, 0}) {
+        settings.m_filmMode = film;
+        auto r = Make();
+        Gdiplus::Bitmap bitmap(400, 60);
+        Gdiplus::Graphics graphics(&bitmap);
+        LXGraphics::CSyncRect area;
+        area.SetXYWH(0, 0, 400, 60);
+        int low = -1, high = -1;
+        ASSERT_TRUE(r->DrawOverview(&graphics, area, low, high));
+        if (!film) {
+            EXPECT_TRUE(r->GetPlacedLabels().empty());
+            continue;
+        }
+        ASSERT_EQ(r->GetPlacedLabels().size(), 1u);
+        // Over the peak's place in the overview (120 of 160 across 400 pixels), inside the strip.
+        const auto& frame = r->GetPlacedLabels()[0].m_float;
+        EXPECT_LT(frame.X, 300.0f);
+        EXPECT_GT(frame.X + frame.Width, 300.0f);
+        EXPECT_GE(frame.Y, 0.0f);
+        EXPECT_LE(frame.Y + frame.Height, 60.0f);
+    }
+}
+
 TEST_F(GraphRendererTest, GridDrawnInPiecesMatchesTheGridDrawnAsLines)
 {
     settings.m_showGrid = 1;

@@ -11,6 +11,7 @@
 
 #include "GraphicsTestSupport.h"
 #include "LXMessage.h"
+#include "Themes.h"
 #include "WndQt.h"
 
 namespace {
@@ -240,4 +241,40 @@ TEST(AlphaButton, AMissingImageIsAMessageAndDrawsNothing) {
   }
   QImage shot = f.Grab();
   EXPECT_EQ(shot.pixelColor(16, 16).rgb(), QColor(shot.pixelColor(1, 1)).rgb());
+}
+
+// The attached menu and its submenus reserve a check column only when checks are wanted.
+TEST(AlphaButton, AttachedMenusGetTheCheckStyleDownToTheirSubmenus) {
+  for (const bool checks : {true, false}) {
+    MenuSeam seam;
+    Fixture f(CAlphaButton::kPush);
+    f.button.AttachMenu(&seam.menu, &f.parent, checks, 0);
+    for (HMENU menu : {seam.menu.m_hMenu, seam.sub.m_hMenu}) {
+      MENUINFO info{sizeof(MENUINFO), MIM_STYLE, 0};
+      ASSERT_TRUE(::GetMenuInfo(menu, &info));
+      EXPECT_EQ(info.dwStyle, checks ? DWORD(MNS_CHECKORBMP) : DWORD(MNS_NOCHECK)) << checks;
+    }
+  }
+}
+
+// Images are inverted only in high-contrast mode, and there only on a dark button face.
+TEST(AlphaButton, ImagesInvertOnlyOnADarkHighContrastFace) {
+  struct HighContrast {
+    HighContrast(bool on, COLORREF face) { qlw::SetHighContrastForTesting(on, face); }
+    ~HighContrast() { qlw::SetHighContrastForTesting(false, 0); }
+  };
+  const struct {
+    bool on;
+    COLORREF face;
+    bool inverted;
+  } cases[] = {{false, 0, false}, {true, RGB(0, 0, 0), true}, {true, RGB(255, 255, 255), false}};
+  for (const auto& c : cases) {
+    HighContrast mode(c.on, c.face);
+    Fixture f(CAlphaButton::kPush, CAlphaButton::kFlat);
+    const QColor centre = f.Grab().pixelColor(16, 16);
+    EXPECT_EQ(CAlphaButton::InvertsImages(), c.inverted) << c.on << " " << std::hex << c.face;
+    // The red square, or its inverse in cyan.
+    EXPECT_EQ(centre.red() < 60 && centre.green() > 200, c.inverted) << c.on << " " << std::hex << c.face;
+    EXPECT_EQ(centre.red() > 200 && centre.green() < 60, !c.inverted) << c.on << " " << std::hex << c.face;
+  }
 }

@@ -4,6 +4,7 @@
 
 #include "AdjustWindows.h"
 #include "BufferDC.h"
+#include "WidgetApp.h"
 
 namespace {
 // A 200 x 100 target bitmap filled white.
@@ -63,6 +64,110 @@ TEST(BufferDC, AnEmptyRectangleCoversTheTargetsClipBox) {
   SelectClipRgn(target.dc, nullptr);
   EXPECT_EQ(GetPixel(target.dc, 149, 59), RGB(255, 0, 0));
   EXPECT_EQ(GetPixel(target.dc, 160, 50), RGB(255, 255, 255));
+}
+
+namespace {
+// The columns of a band of rows where anything but white was drawn: first and last, -1 when none.
+std::pair<int, int> InkColumns(HDC dc, int top, int bottom) {
+  int first = -1, last = -1;
+  for (int x = 0; x < 200; ++x)
+    for (int y = top; y < bottom; ++y)
+      if (GetPixel(dc, x, y) != RGB(255, 255, 255)) {
+        if (first < 0) first = x;
+        last = x;
+        break;
+      }
+  return {first, last};
+}
+}  // namespace
+
+// Text drawn through the buffer's own text calls lands in the target only within the buffered
+// rectangle, and only when the buffer goes.
+TEST(BufferDC, TextCallsDrawIntoTheBufferAndReachTheTarget) {
+  qlwtest::EnsureWidgetApp("test_windows");
+  Target target;
+  const RECT area{10, 20, 110, 90};
+  {
+    CBufferDC buffer(target.dc, &area);
+    RECT fill = area;
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+    FillRect(buffer.m_hDC, &fill, white);
+    DeleteObject(white);
+    buffer.SetBkMode(TRANSPARENT);
+
+    // Margins: the text starts 40 pixels in; the right margin keeps it off the last 30.
+    wchar_t line[] = L"WWWWWWWWWWWWWWWWWWWW";
+    RECT box{10, 20, 110, 36};
+    DRAWTEXTPARAMS params{sizeof(DRAWTEXTPARAMS), 0, 40, 30, 0};
+    EXPECT_GT(buffer.DrawTextEx(line, -1, &box, DT_SINGLELINE | DT_NOPREFIX, &params), 0);
+    EXPECT_EQ(params.uiLengthDrawn, 20u);
+    DRAWTEXTPARAMS wrongSize{sizeof(DRAWTEXTPARAMS) + 1, 0, 0, 0, 0};
+    EXPECT_EQ(buffer.DrawTextEx(line, -1, &box, DT_SINGLELINE, &wrongSize), 0);
+
+    // Greyed text: a half-tone of the brush's colour.
+    CBrush blue;
+    blue.CreateSolidBrush(RGB(0, 0, 255));
+    EXPECT_TRUE(buffer.GrayString(&blue, nullptr, reinterpret_cast<LPARAM>(L"WWWW"), 4, 14, 40, 0, 0));
+    // An output routine that fails draws nothing.
+    const GRAYSTRINGPROC failing = [](HDC dc, LPARAM, int) -> BOOL {
+      TextOutW(dc, 0, 0, L"WWWW", 4);
+      return FALSE;
+    };
+    EXPECT_FALSE(buffer.GrayString(&blue, failing, 1, 4, 14, 62, 60, 16));
+
+    // Only the query itself is an escape these DCs know.
+    const int query = QUERYESCSUPPORT, newFrame = 1;
+    EXPECT_NE(buffer.Escape(QUERYESCSUPPORT, sizeof query, reinterpret_cast<LPCSTR>(&query), nullptr), 0);
+    EXPECT_EQ(buffer.Escape(QUERYESCSUPPORT, sizeof newFrame, reinterpret_cast<LPCSTR>(&newFrame), nullptr), 0);
+    EXPECT_EQ(buffer.Escape(newFrame, 0, nullptr, nullptr), 0);
+
+    EXPECT_EQ(InkColumns(target.dc, 0, 100).first, -1);  // nothing before the buffer goes
+  }
+  const auto [textFrom, textTo] = InkColumns(target.dc, 20, 36);
+  EXPECT_GE(textFrom, 50);
+  EXPECT_LE(textFrom, 53);
+  EXPECT_LT(textTo, 80);
+
+  int blue = 0, other = 0, neighbours = 0;
+  for (int y = 40; y < 58; ++y)
+    for (int x = 10; x < 110; ++x) {
+      const COLORREF c = GetPixel(target.dc, x, y);
+      if (c == RGB(0, 0, 255)) {
+        ++blue;
+        if (GetPixel(target.dc, x + 1, y) == RGB(0, 0, 255)) ++neighbours;
+      } else if (c != RGB(255, 255, 255)) {
+        ++other;
+      }
+    }
+  EXPECT_GT(blue, 20);
+  EXPECT_EQ(other, 0);
+  EXPECT_EQ(neighbours, 0) << "every other pixel of the ink";
+  EXPECT_EQ(InkColumns(target.dc, 62, 78).first, -1);
+}
+
+// The tab length of DrawTextEx counts average character widths.
+TEST(BufferDC, DrawTextExSetsTabStopsInCharacterWidths) {
+  qlwtest::EnsureWidgetApp("test_windows");
+  int second[2] = {};
+  const int lengths[2] = {2, 12};
+  for (int i = 0; i < 2; ++i) {
+    Target target;
+    const RECT area{0, 0, 200, 30};
+    {
+      CBufferDC buffer(target.dc, &area);
+      RECT fill = area;
+      HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+      FillRect(buffer.m_hDC, &fill, white);
+      DeleteObject(white);
+      buffer.SetBkMode(TRANSPARENT);
+      wchar_t text[] = L"I\tI";
+      RECT box = area;
+      DRAWTEXTPARAMS params{sizeof(DRAWTEXTPARAMS), lengths[i], 0, 0, 0};
+      buffer.DrawTextEx(text, -1, &box, DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX, &params);
+    }
+    second[i] = InkColumns(target.dc, 0, 30).second;
+  }
+  EXPECT_GT(second[1] - second[0], 30) << second[0] << " " << second[1];
 }
 
 namespace {

@@ -146,3 +146,35 @@ TEST(LXDropTarget, QtDropOfAnUriListOpensTheFiles) {
   EXPECT_FALSE(widget->acceptDrops());
   window.DestroyWindow();
 }
+
+// While an acceptable drag is over the window a focus frame runs round its client area; an
+// unacceptable one shows none, and leaving takes the frame away.
+TEST(LXDropTarget, AnAcceptedDragShowsAFocusFrameUntilItLeaves) {
+  EnsureQt();
+  TempFolder t;
+  CWnd window;
+  ASSERT_TRUE(window.CreateEx(0, nullptr, L"drop", WS_OVERLAPPEDWINDOW | WS_VISIBLE, RECT{0, 0, 200, 100}, nullptr, 0));
+  QWidget* widget = qlw::WidgetOf(window.m_hWnd);
+  const auto edgeAndMiddle = [&] {
+    const QImage shot = widget->grab().toImage();
+    return std::make_pair(shot.pixelColor(100, 0), shot.pixelColor(100, 50));
+  };
+  CifTarget target;
+  CLXDropData text = Files({t.Touch("notes.txt")});
+  target.OnDragEnter(&window, &text, 0, CPoint(5, 5));
+  target.OnDragOver(&window, &text, 0, CPoint(5, 5));
+  auto [edge, middle] = edgeAndMiddle();
+  EXPECT_EQ(edge, middle) << "no frame for a file the window does not take";
+  target.OnDragLeave(&window);
+
+  CLXDropData cif = Files({t.Touch("b.cif")});
+  ASSERT_EQ(target.OnDragEnter(&window, &cif, 0, CPoint(5, 5)), DWORD(DROPEFFECT_COPY));
+  ASSERT_EQ(target.OnDragOver(&window, &cif, 0, CPoint(5, 5)), DWORD(DROPEFFECT_COPY));
+  std::tie(edge, middle) = edgeAndMiddle();
+  EXPECT_NE(edge, middle);
+  EXPECT_LT(edge.red(), middle.red()) << "the highlight colour blended in";
+  target.OnDragLeave(&window);
+  std::tie(edge, middle) = edgeAndMiddle();
+  EXPECT_EQ(edge, middle);
+  window.DestroyWindow();
+}

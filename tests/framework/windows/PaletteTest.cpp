@@ -28,6 +28,10 @@ void EnsureApp() {
   std::string error;
   EXPECT_TRUE(qlw::AddResourceText("DIALOG 7311 \"Palette\"\n"
                                    "  EDIT 12090 \"\"\n"
+                                   "END\n"
+                                   "DIALOG 7312 \"Applying palette\"\n"
+                                   "  EDIT 12090 \"\"\n"
+                                   "  BUTTON 1 \"Apply\" DEFAULT\n"
                                    "END\n",
                                    &error))
       << error;
@@ -224,6 +228,34 @@ TEST(LXPalette, FollowsActivationClosesToHiddenAndIgnoresEscape) {
   EXPECT_EQ(palette->DoModal(), 3);
   palette->DestroyWindow();
   EXPECT_FALSE(IsWindow(hwnd));
+}
+
+// A reset reloads the controls and leaves them to be applied: the palette's Apply button comes on.
+TEST(LXPalette, AResetRefreshesAndMarksItModified) {
+  EnsureApp();
+  EnsureStore();
+  struct Applying : TestPalette {
+    UINT GetTemplateID() override { return 7312; }
+    void RefreshControls() override {
+      ++refreshes;
+      TestPalette::RefreshControls();
+    }
+    int refreshes = 0;
+  };
+  auto* palette = new Applying;
+  ASSERT_EQ(palette->CreatePalette(nullptr, 1), palette);
+  CWnd* apply = palette->GetDlgItem(IDOK);
+  ASSERT_NE(apply, nullptr);
+  for (UINT message : {g_msgResetPaletteSync, g_msgResetPaletteAsync}) {
+    palette->SetModified(false, true);
+    ASSERT_FALSE(apply->IsWindowEnabled());
+    const int before = palette->refreshes;
+    EXPECT_EQ(palette->SendMessage(message, 0, 0), 1);
+    EXPECT_EQ(palette->refreshes, before + 1);
+    EXPECT_TRUE(palette->IsModified());
+    EXPECT_TRUE(apply->IsWindowEnabled());
+  }
+  palette->DestroyWindow();
 }
 
 TEST(LXPalette, AFailedCreationLeavesNoWindowAndThrows) {

@@ -241,3 +241,54 @@ TEST(SplitterWnd, NestedSplitterSitsInItsPane) {
   EXPECT_EQ(n.right - n.left, 200);
   EXPECT_EQ(n.bottom - n.top, 303);
 }
+
+// The bar in the face colour, a 3-D border round each pane (shadow above and left, highlight below
+// and right), and the window colour round the client area where no border covers it.
+TEST(SplitterWnd, DrawsABorderRoundEachPaneAndAWindowColouredFrame) {
+  Rig r(true, ST_SplitterWnd::kProportional);
+  r.SetInside(403, 200);
+  r.split.SetPaneSize(0, 200);
+  r.split.RecalcLayout();
+  r.host.ShowWindow(SW_SHOW);
+  const QImage shot = r.Widget()->grab().toImage();
+  const auto colour = [&](int x, int y) {
+    const QColor c = shot.pixelColor(x, y);
+    return RGB(c.red(), c.green(), c.blue());
+  };
+  const COLORREF shadow = GetSysColor(COLOR_3DSHADOW), light = GetSysColor(COLOR_3DHILIGHT),
+                 face = GetSysColor(COLOR_3DFACE), window = GetSysColor(COLOR_WINDOW);
+  // Pane 0 spans x 1..200 and pane 1 x 204..403 (client coordinates), rows 1..200.
+  const struct {
+    int x, y;
+    COLORREF colour;
+    const char* what;
+  } probes[] = {
+      {0, 100, shadow, "left of pane 0"},       {100, 0, shadow, "above pane 0"},
+      {100, 201, light, "below pane 0"},        {201, 100, light, "right of pane 0"},
+      {202, 100, face, "middle of the bar"},    {203, 100, shadow, "left of pane 1"},
+      {404, 100, light, "right of pane 1"},     {300, 201, light, "below pane 1"},
+      {202, 0, window, "frame above the bar"},  {202, 201, window, "frame below the bar"},
+  };
+  for (const auto& p : probes) EXPECT_EQ(colour(p.x, p.y), p.colour) << p.what;
+}
+
+// Hiding the pane that holds the keyboard hands it to the other pane; another pane's focus stays.
+TEST(SplitterWnd, HidingTheActivePanePassesActivationOn) {
+  Rig r(true, ST_SplitterWnd::kProportional);
+  r.SetInside(403, 200);
+  r.host.ShowWindow(SW_SHOW);
+  Pane* left = r.PaneAt(0);
+  Pane* right = r.PaneAt(1);
+  const struct {
+    Pane* focused;
+    int hidden;
+    Pane* expected;
+  } cases[] = {{right, 1, left}, {left, 0, right}, {left, 1, left}};
+  for (const auto& c : cases) {
+    c.focused->SetFocus();
+    ASSERT_EQ(::GetFocus(), c.focused->m_hWnd);
+    r.split.HideColumn(c.hidden);
+    EXPECT_EQ(::GetFocus(), c.expected->m_hWnd) << "hiding " << c.hidden;
+    r.split.ShowColumn();
+  }
+}

@@ -443,6 +443,35 @@ TEST(ClassLibCommands, UpdateHandlersSetMenuStateBeforeThePopupOpens) {
   EXPECT_FALSE(file->actions()[3]->isEnabled());
 }
 
+// A popup styled without a check column shows its checked item without a mark; the style reaches
+// submenus when asked to.
+TEST(ClassLibMenus, APopupWithoutCheckSpaceShowsNoMark) {
+  EnsureApp();
+  for (const DWORD style : {DWORD(0), DWORD(MNS_CHECKORBMP), DWORD(MNS_NOCHECK)}) {
+    CWnd host;
+    ASSERT_TRUE(host.CreateEx(0, nullptr, L"Menus", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    HMENU bar = CreateMenu(), popup = CreatePopupMenu(), sub = CreatePopupMenu();
+    AppendMenuW(sub, MF_STRING | MF_CHECKED, 7201, L"Inner");
+    AppendMenuW(popup, MF_STRING | MF_CHECKED, 7200, L"Ticked");
+    AppendMenuW(popup, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), L"More");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"Menu");
+    MENUINFO info{sizeof(MENUINFO), MIM_STYLE | MIM_APPLYTOSUBMENUS, style};
+    ASSERT_TRUE(SetMenuInfo(popup, &info));
+    MENUINFO read{sizeof(MENUINFO), MIM_STYLE, 12345};
+    ASSERT_TRUE(GetMenuInfo(sub, &read));
+    EXPECT_EQ(read.dwStyle, style);
+    ASSERT_TRUE(::SetMenu(host.m_hWnd, bar));
+    QMenuBar* menuBar = Widget(host)->findChild<QMenuBar*>();
+    ASSERT_NE(menuBar, nullptr);
+    QMenu* menu = menuBar->actions()[0]->menu();
+    emit menu->aboutToShow();
+    ASSERT_GE(menu->actions().size(), 1);
+    QAction* ticked = menu->actions()[0];
+    EXPECT_EQ(ticked->isCheckable() && ticked->isChecked(), style != MNS_NOCHECK) << std::hex << style;
+    host.DestroyWindow();
+  }
+}
+
 TEST(ClassLibCommands, CommandsRouteThroughViewDocumentAndAccelerators) {
   Frame f;
   // Menu choice: the view's handler comes before anyone else's, the document's after it.
