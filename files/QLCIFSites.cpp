@@ -682,13 +682,14 @@ void SortSitesByLogicalLabel(std::vector<CQLSite>& sites) {
 
 void CQLCIFFile::FinishStructure() {
   CStatus status(3704u);
-  if (m_crystal->m_operators.empty() && !m_symbolFromHM) {
-    CLXXFileMissingSymmetry(kLXSeverityMessage, 0, __LINE__).Report();
-    m_crystal->m_spaceGroupSymbol = L"P 1";
-  }
+  const bool noSymmetry = m_crystal->m_operators.empty() && !m_symbolFromHM;
+  if (noSymmetry) m_crystal->m_spaceGroupSymbol = L"P 1";
   m_crystal->ComputeMetrics();
   BuildSites();
   if (m_crystal->m_sites.empty()) throw CLXXFileImportNoAtoms(kLXSeverityMessage, 0, __LINE__);
+  // Said only of a structure that is read: a file cut short before its atoms gets one alert, why
+  // it cannot be read, not a fallback to P 1 first.
+  if (noSymmetry) CLXXFileMissingSymmetry(kLXSeverityMessage, 0, __LINE__).Report();
   m_crystal->MergeCoincidentSites();
   CStatus::SetText(3729u);
   SortSitesByLogicalLabel(m_crystal->m_sites);

@@ -494,6 +494,14 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL) {
   if (!w) return IsWindow(hwnd);
   if (rect) w->update(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top).translated(qlw::ClientOrigin(hwnd)));
   else w->update();
+  // A list's rows are drawn by its viewport, a widget of its own that the frame's update leaves as it was.
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
+    QWidget* view = area->viewport();
+    if (rect)
+      view->update(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top)
+                       .translated(qlw::ClientOrigin(hwnd) - view->pos()));
+    else view->update();
+  }
   return TRUE;
 }
 

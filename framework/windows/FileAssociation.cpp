@@ -32,6 +32,8 @@ CString ShortNameOf(CString id) {
   return last >= 0 ? id.Mid(last + 1) : id;
 }
 
+constexpr int kCellTextInset = 2 * 5;
+
 const CSubEditList::ColumnSpec kTypeColumns[] = {
     {LVCFMT_CENTER, 10, 1, -1, -1, 1250, CSubEditList::kKindCheck},
     {LVCFMT_LEFT, 15, 1, -1, -1, 1253, CSubEditList::kKindText},
@@ -154,6 +156,7 @@ BOOL CFileAssociation::OnInitDialog() {
     throw CLXXAllocationFailed(kLXSeverityMessage, static_cast<LONGLONG>(m_rows.size()), __LINE__);
   m_typeList.Invalidate();
   m_typeList.SortBy(-1, true);
+  WidenToFitTexts();
 
   GetClientRect(&m_lastClient);
   CRect window, listClient, listWindow;
@@ -184,6 +187,43 @@ BOOL CFileAssociation::OnInitDialog() {
   m_initialising = false;
   if (CWnd* ok = GetDlgItem(IDOK)) GotoDlgCtrl(ok);
   return FALSE;
+}
+
+void CFileAssociation::WidenToFitTexts() {
+  // The window cannot be made wider later: it starts wide enough for every text of its columns.
+  CDC* dc = m_typeList.GetDC();
+  if (!dc) return;
+  CGdiObject* old = dc->SelectObject(m_typeList.GetFont());
+  CRect client;
+  m_typeList.GetClientRect(&client);
+  int needed = client.Width();
+  for (int c = 2; c <= 4; ++c) {
+    const CSubEditList::ColumnSpec& spec = kTypeColumns[c - 1];
+    CString title;
+    int widest = spec.title != 0xFFFFFFFFu && title.LoadString(spec.title) ? dc->GetTextExtent(title).cx : 0;
+    for (int row = 0; row < static_cast<int>(m_rows.size()); ++row) {
+      CString text;
+      m_typeList.AccessCellText(row, c, false, text);
+      widest = std::max(widest, static_cast<int>(dc->GetTextExtent(text).cx));
+    }
+    // The cell's text keeps 5 px off either side; one pixel more for the column's divider.
+    needed = std::max(needed, static_cast<int>((widest + kCellTextInset + 1) * 100 / spec.width + 1));
+  }
+  if (old) dc->SelectObject(old);
+  m_typeList.ReleaseDC(dc);
+  if (needed <= client.Width()) return;
+  CRect window;
+  GetWindowRect(&window);
+  // Never wider than the screen it opens on.
+  MONITORINFO screen{sizeof screen, {}, {}, 0};
+  ::GetMonitorInfoW(::MonitorFromWindow(GetParent() ? GetParent()->m_hWnd : m_hWnd, MONITOR_DEFAULTTONEAREST), &screen);
+  const int width = std::min<int>(window.Width() + needed - client.Width(),
+                                  screen.rcWork.right - screen.rcWork.left - 2 * GetSystemMetrics(SM_CXFRAME));
+  if (width <= window.Width()) return;
+  SetWindowPos(nullptr, 0, 0, width, window.Height(),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CenterWindow();
+  m_typeList.FitColumnsToWidth();
 }
 
 void CFileAssociation::SetAllStates(UINT (*state)(const CFileAssociationItem&)) {

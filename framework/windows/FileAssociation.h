@@ -61,6 +61,8 @@ class CFileAssociation : public CToolTipDialog {
   void OnGetMinMaxInfo(MINMAXINFO* info);
   void OnSize(UINT type, int cx, int cy);
   void SetAllStates(UINT (*state)(const CFileAssociationItem&));
+  // Makes the window wide enough that each text column shows its widest text at its share of the list.
+  void WidenToFitTexts();
   DECLARE_MESSAGE_MAP()
 
   bool m_initialising = true;

@@ -67,7 +67,6 @@ void Apply(HWND dialog, UINT kind, UINT defaultId, HWND owner) {
       label->setMinimumHeight(height);
     }
   if (grew) window->adjustSize();
-  QRect frame = window->frameGeometry();
   QWidget* ownerWidget = owner ? qlw::WidgetOf(::GetAncestor(owner, GA_ROOT)) : nullptr;
   if (ownerWidget) {
     // Kept above its owner by the window manager, also when the owner is shown after it.
@@ -75,12 +74,9 @@ void Apply(HWND dialog, UINT kind, UINT defaultId, HWND owner) {
     window->winId();
     window->windowHandle()->setTransientParent(ownerWidget->window()->windowHandle());
   }
-  if (ownerWidget && ownerWidget->isVisible()) {
-    frame.moveCenter(ownerWidget->frameGeometry().center());
-  } else if (QScreen* screen = QApplication::primaryScreen()) {
-    frame.moveCenter(screen->availableGeometry().center());
-  }
-  window->move(frame.topLeft());
+  // Centred on a shown owner, else on its screen; wholly inside that screen's work area either way.
+  const HWND around = ownerWidget && ownerWidget->isVisible() ? ::GetAncestor(owner, GA_ROOT) : nullptr;
+  CWnd::FromHandle(dialog)->CenterWindow(around ? CWnd::FromHandle(around) : nullptr);
   window->raise();
   window->activateWindow();
 }

@@ -1,6 +1,7 @@
 #include "Wnd.h"
 
 #include <QWidget>
+#include <algorithm>
 
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "AfxGdi.h"
 #include "OwnerDraw.h"
 #include "Frame.h"
+#include "WndGeometry.h"
 #include "WndQt.h"
 
 LRESULT CALLBACK QlwWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -467,6 +469,8 @@ void CWnd::CenterWindow(CWnd* alternate) {
   RECT me{}, around{};
   ::GetWindowRect(m_hWnd, &me);
   HWND ref = alternate ? alternate->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
+  // A hidden or minimised owner gives no place to centre on: the screen does.
+  if (!alternate && ref && !(GetStyle() & WS_CHILD) && (!::IsWindowVisible(ref) || ::IsIconic(ref))) ref = nullptr;
   if (!(GetStyle() & WS_CHILD) || !ref) {
     if (ref) ::GetWindowRect(ref, &around);
     else {
@@ -483,6 +487,17 @@ void CWnd::CenterWindow(CWnd* alternate) {
     POINT p{x, y};
     if (!ref) ::ScreenToClient(::GetParent(m_hWnd), &p);
     x = p.x, y = p.y;
+  } else {
+    // An owner larger than its screen, or partly off it, would put the window where nobody can
+    // reach it: its frame is kept inside the work area of the owner's screen.
+    RECT frame{};
+    qlw::GetWindowFrameRect(m_hWnd, &frame);
+    const RECT margins{me.left - frame.left, me.top - frame.top, frame.right - me.right, frame.bottom - me.bottom};
+    MONITORINFO mi{sizeof mi, {}, {}, 0};
+    ::GetMonitorInfoW(::MonitorFromWindow(ref ? ref : m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+    const RECT& work = mi.rcWork;
+    x = std::max<int>(work.left + margins.left, std::min<int>(x, work.right - margins.right - w));
+    y = std::max<int>(work.top + margins.top, std::min<int>(y, work.bottom - margins.bottom - h));
   }
   ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

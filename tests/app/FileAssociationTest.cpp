@@ -4,7 +4,10 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QScreen>
 #include <QScrollBar>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -207,4 +210,77 @@ TEST_F(FileAssociationTest, TheLeastHeightShowsFiveRows) {
     d.SendMessage(WM_COMMAND, IDCANCEL);
   });
   EXPECT_EQ(shown, 5);
+}
+
+namespace {
+// Counts the paint events of one widget.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+void Settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+}  // namespace
+
+// The ticks a choice button sets are drawn at once, not row by row as the pointer passes.
+TEST_F(FileAssociationTest, ChoiceButtonsRepaintTheRows) {
+  const std::vector<UINT> given = {22};
+  CFileAssociation dialog(nullptr, &given);
+  Run(dialog, [&](CFileAssociation& d) {
+    auto* view = qobject_cast<QAbstractItemView*>(qlw::WidgetOf(d.GetTypeList().m_hWnd));
+    ASSERT_NE(view, nullptr);
+    PaintCounter counter;
+    view->viewport()->installEventFilter(&counter);
+    for (UINT button : {CFileAssociation::kChooseAll, CFileAssociation::kChooseNative, CFileAssociation::kChooseNone}) {
+      Settle();
+      counter.paints = 0;
+      d.SendMessage(WM_COMMAND, MAKEWPARAM(button, BN_CLICKED));
+      Settle();
+      EXPECT_GT(counter.paints, 0) << button;
+    }
+    view->viewport()->removeEventFilter(&counter);
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
+}
+
+// The window can grow only taller: at its first size every text and title of the list is whole,
+// unless the window is already as wide as its screen.
+TEST_F(FileAssociationTest, EveryTextIsWholeAtTheFirstSize) {
+  CFileAssociation dialog(nullptr, nullptr);
+  Run(dialog, [&](CFileAssociation& d) {
+    auto* view = qobject_cast<QTreeView*>(qlw::WidgetOf(d.GetTypeList().m_hWnd));
+    ASSERT_NE(view, nullptr);
+    // The list fits its columns to its width a moment after it is sized.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 500) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    // Measured in the font the cells are drawn with; a cell's text keeps 5 px off either side.
+    CDC* dc = d.GetTypeList().GetDC();
+    ASSERT_NE(dc, nullptr);
+    CGdiObject* old = dc->SelectObject(d.GetTypeList().GetFont());
+    std::vector<std::string> cut;
+    for (int column = 2; column <= 4; ++column) {
+      const int width = view->header()->sectionSize(column);
+      const QString title = view->model()->headerData(column, Qt::Horizontal).toString();
+      if (QFontMetrics(view->header()->font()).horizontalAdvance(title) + 10 > width) cut.push_back(title.toStdString());
+      for (int row = 0; row < static_cast<int>(d.GetRows().size()); ++row) {
+        CString text;
+        d.GetTypeList().AccessCellText(row, column, false, text);
+        if (dc->GetTextExtent(text).cx + 10 > width) cut.push_back(text.ToUtf8());
+      }
+    }
+    if (old) dc->SelectObject(old);
+    d.GetTypeList().ReleaseDC(dc);
+    CRect window;
+    d.GetWindowRect(&window);
+    const int room = QGuiApplication::primaryScreen()->availableGeometry().width() - 2 * GetSystemMetrics(SM_CXFRAME);
+    if (window.Width() < room) EXPECT_EQ(cut, std::vector<std::string>{});
+    else EXPECT_EQ(window.Width(), room);
+    d.SendMessage(WM_COMMAND, IDCANCEL);
+  });
 }

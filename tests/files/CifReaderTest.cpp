@@ -326,13 +326,29 @@ TEST(Cif, BlocksBecomePatternsNamedAfterThem) {
 }
 
 TEST(Cif, MissingSymmetryFallsBackToP1) {
+  testing::internal::CaptureStderr();
   const auto list = ReadText("nosym.cif",
                              "data_x\n_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n"
                              "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
                              "Cu1 0 0 0\n");
+  const std::string alerts = testing::internal::GetCapturedStderr();
   const CQLCrystal& c = Crystal(list);
   EXPECT_EQ(std::wstring(c.m_spaceGroupSymbol.GetString()), L"P 1");
   EXPECT_EQ(c.m_sites.at(0).m_positions.size(), 1u);
+  EXPECT_NE(alerts.find("Missing symmetry"), std::string::npos) << alerts;
+}
+
+// The example structure cut short before its symmetry, or before its atoms, cannot be read: the
+// one alert says so, with no word of a space group that would not be used.
+TEST(Cif, AFileCutBeforeItsAtomsSaysOnlyWhyItCannotBeRead) {
+  const std::string whole = filestest::Slurp(QLW_SOURCE_DIR "/examples/rutile.cif");
+  for (const char* cutBefore : {"_cell_volume", "_symmetry_space_group_name_H-M", "loop_"}) {
+    ASSERT_NE(whole.find(cutBefore), std::string::npos) << cutBefore;
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(ReadText("cut.cif", whole.substr(0, whole.find(cutBefore))), CLXXFileImportNoAtoms) << cutBefore;
+    const std::string alerts = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(alerts.find("symmetry"), std::string::npos) << cutBefore << ": " << alerts;
+  }
 }
 
 TEST(Cif, RecognisesCifByItsItemsWithinTheFirstLines) {

@@ -5,7 +5,9 @@
 #     its unsaved state (the question comes again), and the program goes on;
 #   duplicate: a right click on a selected row of the patterns list, then Duplicate: one copy;
 #   drag: the second row of the patterns list, selected, pressed and dragged above the first
-#     with the button held: the two change places.
+#     with the button held: the two change places;
+#   large-window: the window made larger than the screen, File > Exit's question and Preferences
+#     open wholly on the screen, and their Cancel buttons can be clicked.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -182,6 +184,42 @@ case "$case" in
     timeout 20 xdotool mouseup 1
     swapped() { [ "$(titles)" = "$(printf '%s\n%s' "$second" "$first")" ]; }
     limit=100 until_ok swapped || fail "the rows were not reordered: $(titles | tr '\n' '|') (before: $first|$second)"
+    quit
+    ;;
+  large-window)
+    # A window larger than the screen: what it opens is centred on it where that fits, and always
+    # wholly inside the screen (1600 x 1000, no panels), so that every button can be reached.
+    activate
+    xdotool key --clearmodifiers ctrl+bracketleft
+    xdotool windowsize "$window" 3000 2500
+    large() { map | grep -q '^window ".* - Quillonographic" -\?[0-9]\+ -\?[0-9]\+ 3000 2500$'; }
+    until_ok large || fail "the window was not made 3000 x 2500: $(map | grep '^window')"
+    on_screen() {
+      local place
+      place=($(map | grep -m 1 "^window \"$1\"" | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+      [ "${#place[@]}" = 4 ] || fail "no window \"$1\""
+      [ "${place[0]}" -ge 0 ] && [ "${place[1]}" -ge 0 ] && [ $((place[0] + place[2])) -le 1600 ] &&
+        [ $((place[1] + place[3])) -le 1000 ] || fail "\"$1\" is not inside the screen: ${place[*]}"
+    }
+    # File > Exit with unsaved work asks; Cancel, in reach, keeps the window.
+    activate
+    xdotool key --clearmodifiers alt+f
+    until_ok menu_open || fail "the File menu did not open"
+    click "$(middle_of '^menu "Exit"')" 1
+    until_ok asked || fail "Exit did not ask to save"
+    on_screen "Quillonographic"
+    click "$(middle_of '^control 2 "Cancel"')" 1
+    until_ok not_asked || fail "Cancel did not close the question"
+    # A dialog of the program's own.
+    activate
+    xdotool key --clearmodifiers alt+e
+    until_ok menu_open || fail "the Edit menu did not open"
+    click "$(middle_of '^menu "Preferences..."')" 1
+    preferences() { map | grep -q '^window "Preferences"'; }
+    until_ok preferences || fail "Preferences did not open"
+    on_screen "Preferences"
+    click "$(middle_of '^control 2 "Cancel"')" 1
+    until_ok eval '! preferences' || fail "Cancel did not close Preferences"
     quit
     ;;
   *)
