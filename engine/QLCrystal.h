@@ -132,6 +132,9 @@ public:
     // The species names last reported as lacking scattering factors: the alert comes up again
     // only when they change, not at every recompute a setting or a slider step causes.
     CString m_reportedMissingFactors;
+    // The group whose operators the cell was last reported not to fit: a cell edited step by step
+    // is reported once, and again only after it has fitted or the group has changed.
+    CString m_reportedCellMisfit;
 
 private:
     // cutToCount false keeps every reflexion of the (possibly raised) limit, for a caller that

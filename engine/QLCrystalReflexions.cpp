@@ -676,10 +676,15 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
     {
         CStatus::SetText(kIdsMerging);
         const std::vector<Rotation> rotations = DistinctRotations(OperatorsOrIdentity(m_operators));
-        if (!CellFitsRotations(rotations, m_metric))
+        if (CellFitsRotations(rotations, m_metric))
+            m_reportedCellMisfit.Empty();
+        else if (m_reportedCellMisfit != m_spaceGroupSymbol)
+        {
+            m_reportedCellMisfit = m_spaceGroupSymbol;
             CLXXCellContradictsSymmetry(kLXSeverityMessage, 0, __LINE__, m_spaceGroupSymbol, m_a, m_b, m_c, m_alpha,
                                         m_beta, m_gamma)
                 .Report();
+        }
         uniqueCount = MergeEquivalentCandidates(candidates, hmax, kmax, lmax, rotations);
     }
 

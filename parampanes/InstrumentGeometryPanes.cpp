@@ -84,9 +84,12 @@ BOOL CInstrumentTOFPane::OnInitDialog() {
   SetUpField(m_detector,
              {QLRanges::kMinDetectorTwoTheta, QLRanges::kMaxDetectorTwoTheta, L"%0#.3f", 180, 45, 0.0, 1, 1800},
              changed);
-  SetUpField(m_flightPath, {QLRanges::kMinFlightPath, QLRanges::kMaxFlightPath, nullptr, 200, 100, 200.0, 1, 100000},
+  // The edits take the wider ranges; the sliders keep to the usual instruments.
+  SetUpField(m_flightPath,
+             {QLRanges::kMinFlightPath, QLRanges::kMaxFlightPath, nullptr, 200, 100, 200.0, 1, 100000, 1.0, 32768.0},
              changed);
-  SetUpField(m_resolution, {QLRanges::kMinResolution, QLRanges::kMaxResolution, L"%0#.5f", 100, 50, 0.0, 2, 100000},
+  SetUpField(m_resolution,
+             {QLRanges::kMinResolution, QLRanges::kMaxResolution, L"%0#.5f", 100, 50, 0.0, 2, 100000, 0.00001, 0.1},
              changed);
   SetLabel(this, kDetectorLabel, kTwoThetaLabelText);
   SetLabel(this, kResolutionLabel, kResolutionLabelText);
@@ -162,9 +165,10 @@ void CInstrumentTEMPane::DoDataExchange(CDataExchange* dx) {
 
 BOOL CInstrumentTEMPane::OnInitDialog() {
   const BOOL result = CInstrumentPane::OnInitDialog();
-  SetUpField(m_voltage, {kMinBeamVoltage, kMaxBeamVoltage, L"%0#.1f", 400, 100, 0.0, 1, 999},
+  SetUpField(m_voltage, {kMinBeamVoltage, kMaxBeamVoltage, L"%0#.1f", 400, 100, 0.0, 1, 999, 1.0, 400.0},
              [this] { OnBeamVoltageChanged(); });
-  SetUpField(m_wavelength, {MinElectronWavelength(), MaxElectronWavelength(), L"%0#.4f", 1000, 500, 1.0, 1, 4000},
+  SetUpField(m_wavelength,
+             {MinElectronWavelength(), MaxElectronWavelength(), L"%0#.4f", 1000, 500, 1.0, 1, 4000, 0.01, 0.1},
              [this] { OnWavelengthChanged(); });
   SetUpField(m_peakWidth, {0.0, 1.0, L"%03.4f", 1000, 500, 1.0, 1, 999}, [this] { OnPeakWidthChanged(); });
   UnlockUpdates();

@@ -74,6 +74,8 @@ void CInstrumentPane::SetUpField(CInstrumentField& f, const CInstrumentFieldSetu
   f.slider.m_relativeWindow = false;
   f.slider.m_exponent = setup.exponent;
   f.slider.m_buddy = &edit;
+  f.slider.m_spanLow = setup.sliderLow;
+  f.slider.m_spanHigh = setup.sliderHigh;
   f.slider.SetRange(0, setup.sliderSteps, TRUE);
   f.slider.SetTicFreq(setup.tickSpacing);
   edit.AddNotifyTarget(&f.slider);

@@ -40,6 +40,8 @@ struct CInstrumentFieldSetup {
   double window;
   int exponent;
   int spinnerSteps;
+  // The slider's own span within the edit's range; equal: the whole range.
+  double sliderLow = 0.0, sliderHigh = 0.0;
 };
 
 class CInstrumentPane : public CDiscloseablePane {

@@ -8,11 +8,14 @@
 #include "QLPattern.h"
 
 // Ties the slider to the field: `steps` positions with a tick every half, an optional window
-// (relative: 20 % of the value) and power curve; the thumb follows the field from now on.
+// (relative: 20 % of the value), power curve and span narrower than the field's range; the thumb
+// follows the field from now on.
 template <class T>
 void LinkSlider(CLXSlider<T>& slider, CLXEdit<T>& edit, int steps, T window = 0, bool relative = false,
-                int exponent = 1) {
+                int exponent = 1, T spanLow = 0, T spanHigh = 0) {
   slider.m_steps = steps;
+  slider.m_spanLow = spanLow;
+  slider.m_spanHigh = spanHigh;
   slider.SetRange(0, steps, TRUE);
   slider.SetTicFreq(steps / 2 > 0 ? steps / 2 : 1);
   slider.m_windowWidth = window;

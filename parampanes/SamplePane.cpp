@@ -6,6 +6,7 @@
 #include "QLCrystal.h"
 #include "QLCrystalPattern.h"
 #include "QlwDoc.h"
+#include "ValueRanges.h"
 
 BEGIN_MESSAGE_MAP(CSamplePane, CDiscloseablePane)
   ON_BN_CLICKED(CSamplePane::kUseADP, &CSamplePane::OnControlChanged)
@@ -24,11 +25,13 @@ void CSamplePane::DoDataExchange(CDataExchange* dx) {
 
 BOOL CSamplePane::OnInitDialog() {
   const BOOL result = CDiscloseablePane::OnInitDialog();
-  // Sizes up to 1000 µm and strains up to 100 %: one range for every place these are edited.
-  SetUpField(m_sizeField, m_size, &m_sizeSpinner, 0.0005, 1000.0, 1000000, L"%0#.4f");
-  LinkSlider(m_sizeSlider, m_size, 100, 0.0, false, 2);
-  SetUpField(m_strainField, m_strain, &m_strainSpinner, 0.0, 100.0, 1000, L"%0#.3f");
-  LinkSlider(m_strainSlider, m_strain, 100, 0.0, false, 2);
+  // The edits take sizes up to 1000 µm and strains up to 100 %, as everywhere these are edited;
+  // the sliders keep to the usual sizes up to 1 µm and strains up to 10 %.
+  SetUpField(m_sizeField, m_size, &m_sizeSpinner, QLRanges::kMinParticleSize, QLRanges::kMaxParticleSize, 1000000,
+             L"%0#.4f");
+  LinkSlider(m_sizeSlider, m_size, 100, 0.0, false, 2, QLRanges::kMinParticleSize, 1.0);
+  SetUpField(m_strainField, m_strain, &m_strainSpinner, QLRanges::kMinStrain, QLRanges::kMaxStrain, 1000, L"%0#.3f");
+  LinkSlider(m_strainSlider, m_strain, 100, 0.0, false, 2, 0.0, 10.0);
   UnlockUpdates();
   RefreshControls();
   m_size.SetFocus();

@@ -12,6 +12,7 @@
 #include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
 #include "QlwDoc.h"
+#include "ValueRanges.h"
 
 namespace {
 constexpr UINT kRestoreFields = WM_APP + 0x2460;
@@ -79,14 +80,16 @@ BOOL CUnitCellPane::OnInitDialog() {
   m_volumeRelay.CreateEx(0, nullptr, L"", WS_CHILD, CRect(0, 0, 0, 0), this, 0);
   for (int i = 0; i < kCount; ++i) {
     if (i < 3) {
-      SetUpField(m_fields[i], m_edits[i], &m_spinners[i], 0.0001, 10000.0, 99999, L"%0#.4f");
-      LinkSlider(m_sliders[i], m_edits[i], 99, 6.0);
+      SetUpField(m_fields[i], m_edits[i], &m_spinners[i], QLRanges::kMinCellEdge, QLRanges::kMaxCellEdge, 99999,
+                 L"%0#.4f");
+      LinkSlider(m_sliders[i], m_edits[i], 99, 6.0, false, 1, 1.0, 1000.0);
     } else if (i < 6) {
       SetUpField(m_fields[i], m_edits[i], &m_spinners[i], 1.0, 179.0, 1779, L"%0#.1f");
       LinkSlider(m_sliders[i], m_edits[i], 178);
     } else {
-      SetUpField(m_fields[i], m_edits[i], &m_spinners[i], 1e-12, 1e12, 9999999, L"%0#.1f");
-      LinkSlider(m_sliders[i], m_edits[i], 10000, 400.0);
+      SetUpField(m_fields[i], m_edits[i], &m_spinners[i], QLRanges::kMinCellVolume, QLRanges::kMaxCellVolume,
+                 9999999, L"%0#.1f");
+      LinkSlider(m_sliders[i], m_edits[i], 10000, 400.0, false, 1, 1.0, 1000000.0);
     }
     // Each field tells the pane through the relay of its kind.
     m_edits[i].RemoveNotifyTarget(EditRelay());

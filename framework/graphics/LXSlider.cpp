@@ -28,7 +28,10 @@ END_MESSAGE_MAP()
 
 template <class T>
 void CLXSlider<T>::Range(T& lo, T& hi) const {
-  if (m_buddy) {
+  if (m_spanLow < m_spanHigh) {
+    lo = m_spanLow;
+    hi = m_spanHigh;
+  } else if (m_buddy) {
     lo = m_buddy->m_min;
     hi = m_buddy->m_max;
   } else {

@@ -21,6 +21,9 @@ class CLXSlider : public CSliderCtrl {
   T m_windowLow = 0, m_windowHigh = 0;  // equal: not placed yet
   bool m_relativeWindow = false;  // the width is 20 % of the centre value
   CLXEdit<T>* m_buddy = nullptr;  // not owned; the owner adds the slider to its notify targets
+  // Values the slider spans, when narrower than its edit's range (low < high); a value of the
+  // edit beyond them puts the thumb at that end.
+  T m_spanLow = 0, m_spanHigh = 0;  // equal: the edit's range
 
  protected:
   void OnHScrollReflect(UINT code, UINT position) { OnScroll(static_cast<int>(code), static_cast<int>(position)); }

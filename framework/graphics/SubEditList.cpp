@@ -527,8 +527,10 @@ void CSubEditList::OnLButtonDown(UINT flags, CPoint point) {
   m_selectedAtClick = static_cast<int>(GetSelectedCount());
   int row = -1, column = 0;
   m_pressRow = m_pressColumn = -1;
+  m_pressWasSelected = false;
   if (HitCell(point, row, column)) {
     const bool wasSelected = GetItemState(row, LVIS_SELECTED) != 0;
+    m_pressWasSelected = wasSelected;
     SelectOnClick(row, column, flags);
     m_pressRow = row;
     m_pressColumn = column;
@@ -575,7 +577,6 @@ bool CSubEditList::CellPressed(int row, int column, const CRect& control) const 
 }
 
 bool CSubEditList::OnCellClick(bool down, bool state, int row, int column, UINT, CPoint point) {
-  (void)state;
   const UINT kind = GetColumnKind(column);
   CRect cell;
   if (!RowExists(row) || !GetSubItemRect(row, column, LVIR_BOUNDS, cell)) return false;
@@ -630,13 +631,15 @@ bool CSubEditList::OnCellClick(bool down, bool state, int row, int column, UINT,
       AccessCellMenu(row, column, false, menu, choice, disabled);
     }
     InvalidateRect(&cell, FALSE);
-    if (kind == kKindText && column >= 1 && GetSelectedCount() == 1 && m_lastSelectedRow == row &&
-        !ModifierHeld(VK_SHIFT) && !ModifierHeld(VK_CONTROL))
-      ActivateCell(row, column, false);
   } else if (m_pressRow >= 0) {
     CRect previous;
     if (RowExists(m_pressRow) && GetSubItemRect(m_pressRow, m_pressColumn, LVIR_BOUNDS, previous)) InvalidateRect(&previous, FALSE);
   }
+  // Only a row that was the one selected before the press edits: a row remembered from before a
+  // sort or a selection made elsewhere may no longer be selected.
+  if (kind == kKindText && column >= 1 && (row == m_pressRow || state) && GetSelectedCount() == 1 &&
+      m_pressWasSelected && m_selectedAtClick == 1 && !ModifierHeld(VK_SHIFT) && !ModifierHeld(VK_CONTROL))
+    ActivateCell(row, column, false);
   m_controlPressed = false;
   return true;
 }

@@ -204,6 +204,7 @@ class CSubEditList : public CListCtrl {
   bool m_hookRegistered = false;
   HTHEME m_hTheme = nullptr;
   int m_selectedAtClick = 0;
+  bool m_pressWasSelected = false;  // the pressed row was selected before the press
   int m_lastSelectedRow = -1, m_previousSelectedRow = -1;
   bool m_layingOut = false;
   // The cell a click pressed on, for its release.

@@ -287,6 +287,36 @@ TEST(Reflexions, ACellThatContradictsItsGroupIsWarnedAboutAndStillMerges)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
+TEST(Reflexions, ACellThatStopsFittingItsGroupIsReportedOnceUntilItFitsOrTheGroupChanges)
+{
+    // Rutile's cell edited by steps of a, as the unit cell pane's slider does.
+    CQLCrystal crystal = Rutile();
+    CDiffractionSettings settings(true);
+    const auto reports = [&](double a, const wchar_t* group = nullptr) {
+        crystal.m_a = a;
+        if (group)
+        {
+            crystal.m_spaceGroupSymbol = group;
+            crystal.m_operators.clear();
+        }
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(crystal.Recompute(settings));
+        const std::string text = testing::internal::GetCapturedStderr();
+        int count = 0;
+        for (size_t at = text.find("does not fit"); at != std::string::npos; at = text.find("does not fit", at + 1))
+            ++count;
+        return count;
+    };
+    EXPECT_EQ(reports(4.5937), 0);
+    EXPECT_EQ(reports(4.6), 1);
+    EXPECT_EQ(reports(4.7), 0);
+    EXPECT_EQ(reports(4.8), 0);
+    EXPECT_EQ(reports(4.5937), 0) << "fits again";
+    EXPECT_EQ(reports(4.9), 1) << "stopped fitting once more";
+    EXPECT_EQ(reports(5.0, L"P 4/m m m"), 1) << "another group";
+    EXPECT_EQ(reports(5.1), 0);
+}
+
 TEST(Reflexions, AListTooLargeToBuildIsAnErrorNotAnEmptySuccess)
 {
     // 0.01 Å in a 50 Å cell: 10^11 index triples, terabytes of candidates.

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "DiscloseablePane.h"
+#include "InstrumentPane.h"
+#include "LXSlider.h"
 #include "LXEdit.h"
 #include "MainWindowFixture.h"
 #include "OffsetsPane.h"
 #include "ParametersPane.h"
 #include "QLCrystalPattern.h"
 #include "QLMixturePattern.h"
+#include "SamplePane.h"
 #include "UnitCellPane.h"
 
 using qlwtest::MainWindowFixture;
@@ -76,4 +79,62 @@ TEST(ParameterPanes, AComponentsCellLeavesItsMixtureToSumAgain) {
   bool moved = after.size() != before.size();
   for (size_t i = 0; !moved && i < after.size(); ++i) moved = after[i].y != before[i].y;
   EXPECT_TRUE(moved);
+}
+
+// Each slider spans the usual values of its quantity, though its edit takes a wider range: the
+// middle of the particle-size slider is a quarter micron, not a quarter millimetre, and a value
+// beyond the span puts the thumb at the end.
+TEST(ParameterPanes, SlidersSpanTheirOwnRangesWhileTheEditsTakeWiderOnes) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  auto* host = dynamic_cast<CParametersPane*>(m.wnd->GetParametersPane());
+  ASSERT_NE(host, nullptr);
+  host->ShowParametersTab();
+  const struct {
+    LXTypes::QLSimulationType instrument;
+    UINT pane, edit, slider;
+    double value;
+    int position;
+  } cases[] = {
+      {LXTypes::kSimXRays, CSamplePane::kTemplateId, CSamplePane::kSize, CSamplePane::kSizeSlider, 1.0, 100},
+      {LXTypes::kSimXRays, CSamplePane::kTemplateId, CSamplePane::kSize, CSamplePane::kSizeSlider,
+       0.0005 + 0.9995 * 0.36, 60},
+      {LXTypes::kSimXRays, CSamplePane::kTemplateId, CSamplePane::kSize, CSamplePane::kSizeSlider, 500.0, 100},
+      {LXTypes::kSimXRays, CSamplePane::kTemplateId, CSamplePane::kStrain, CSamplePane::kStrainSlider, 2.5, 50},
+      {LXTypes::kSimXRays, CSamplePane::kTemplateId, CSamplePane::kStrain, CSamplePane::kStrainSlider, 50.0, 100},
+      {LXTypes::kSimXRays, CUnitCellPane::kTemplateId, CUnitCellPane::kA, CUnitCellPane::kASlider, 2000.0, 99},
+      {LXTypes::kSimXRays, CUnitCellPane::kTemplateId, CUnitCellPane::kVolume, CUnitCellPane::kVolumeSlider, 5e6,
+       10000},
+      {LXTypes::kSimTimeOfFlight, CInstrumentTOFPane::kTemplateId, CInstrumentPane::kFlightPath,
+       CInstrumentPane::kFlightPathSlider, 50000.0, 200},
+      {LXTypes::kSimTimeOfFlight, CInstrumentTOFPane::kTemplateId, CInstrumentPane::kResolution,
+       CInstrumentPane::kResolutionSlider, 0.00001 + 0.09999 * 0.25, 50},
+      {LXTypes::kSimTimeOfFlight, CInstrumentTOFPane::kTemplateId, CInstrumentPane::kResolution,
+       CInstrumentPane::kResolutionSlider, 0.5, 100},
+      {LXTypes::kSimElectrons, CInstrumentTEMPane::kTemplateId, CInstrumentPane::kDetector,
+       CInstrumentPane::kDetectorSlider, 400.0, 400},
+      {LXTypes::kSimElectrons, CInstrumentTEMPane::kTemplateId, CInstrumentPane::kDetector,
+       CInstrumentPane::kDetectorSlider, 800.0, 400},
+      {LXTypes::kSimElectrons, CInstrumentTEMPane::kTemplateId, CInstrumentPane::kWavelength,
+       CInstrumentPane::kWavelengthSlider, 0.055, 500},
+      {LXTypes::kSimElectrons, CInstrumentTEMPane::kTemplateId, CInstrumentPane::kWavelength,
+       CInstrumentPane::kWavelengthSlider, 0.2, 1000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "pane " << c.pane << " edit " << c.edit << " value " << c.value);
+    if (m.doc->GetSettings()->m_simulationType != c.instrument) m.doc->SetSimulationType(c.instrument);
+    QApplication::processEvents();
+    CDiscloseablePane* pane = host->FindPane(c.pane);
+    ASSERT_NE(pane, nullptr);
+    auto* edit = dynamic_cast<CLXEdit<double>*>(CWnd::FromHandlePermanent(::GetDlgItem(pane->m_hWnd, c.edit)));
+    auto* slider =
+        dynamic_cast<CLXSlider<double>*>(CWnd::FromHandlePermanent(::GetDlgItem(pane->m_hWnd, c.slider)));
+    ASSERT_TRUE(edit && slider);
+    // The thumb follows the edit; the pane, locked, leaves the document alone.
+    pane->LockUpdates();
+    edit->SetValue(c.value, true);
+    pane->UnlockUpdates();
+    EXPECT_EQ(edit->m_value, c.value);
+    EXPECT_EQ(slider->GetPos(), c.position);
+  }
 }

@@ -535,6 +535,30 @@ TEST(Slider, RelativeWindowUsesTheMagnitudeAndAZeroWidthTheWholeRange) {
   EXPECT_EQ(slider.GetPos(), 100);
 }
 
+TEST(Slider, SpansItsOwnRangeWithinAWiderEdit) {
+  Host host;
+  CLXEdit<double> edit;
+  Attach(edit, host, 0.0005, 1000.0, L"%0#.4f", 1.0);
+  CLXSlider<double> slider;
+  ASSERT_TRUE(slider.SubclassDlgItem(103, &host));
+  slider.SetRange(0, 100);
+  slider.m_buddy = &edit;
+  slider.m_exponent = 2;
+  slider.m_spanLow = 0.0005;
+  slider.m_spanHigh = 1.0;
+  edit.AddNotifyTarget(&slider);
+  edit.SetValue(0.0005 + 0.9995 * 0.36, false);
+  EXPECT_EQ(slider.GetPos(), 60);
+  edit.SetValue(1.0, false);
+  EXPECT_EQ(slider.GetPos(), 100);
+  // The edit takes a value beyond the span; the thumb stays at the end.
+  edit.SetValue(500.0, false);
+  EXPECT_EQ(edit.m_value, 500.0);
+  EXPECT_EQ(slider.GetPos(), 100);
+  slider.OnScroll(TB_THUMBTRACK, 50);
+  EXPECT_EQ(Text(edit), CString(L"0.2504"));
+}
+
 TEST(Slider, IntegerSliderKeepsWholeWindowEnds) {
   Host host;
   CLXEdit<int> edit;

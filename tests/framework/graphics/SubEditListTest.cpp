@@ -284,6 +284,32 @@ TEST(SubEditList, ClickOnTheSelectedRowEditsAndEnterCommits) {
   EXPECT_FALSE(rig.Editor()->isVisible());
 }
 
+TEST(SubEditList, OnlyARowSelectedBeforeTheClickEditsEvenAfterASort) {
+  Rig rig;
+  rig.Click(1, 2);
+  QHeaderView* header = rig.View()->header();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                    QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
+  qlw::ProcessPendingMessages();
+  rig.list.SelectRange(0, rig.list.GetItemCount() - 1, 0, false);
+  ASSERT_TRUE(rig.Selected().empty());
+  rig.Click(1, 2);
+  EXPECT_FALSE(rig.list.IsEditing()) << "the row was not selected: the click only selects it";
+  EXPECT_EQ(rig.Selected(), std::vector<int>{1});
+  rig.Click(1, 2);
+  EXPECT_TRUE(rig.list.IsEditing());
+}
+
+TEST(SubEditList, AReleaseOnAnotherCellOfTheSelectedRowEditsThatCell) {
+  Rig rig;
+  rig.Click(0, 2);
+  QTest::mousePress(rig.View()->viewport(), Qt::LeftButton, {}, rig.At(rig.Cell(0, 2).CenterPoint()));
+  QTest::mouseRelease(rig.View()->viewport(), Qt::LeftButton, {}, rig.At(rig.Cell(0, 3).CenterPoint()));
+  qlw::ProcessPendingMessages();
+  ASSERT_TRUE(rig.list.IsEditing());
+  EXPECT_EQ(rig.list.GetEditingColumn(), 3);
+}
+
 TEST(SubEditList, TabWalksTheEditableTextCellsAndEscapeCancels) {
   Rig rig;
   rig.Edit(0, 2);
