@@ -192,3 +192,24 @@ TEST(UiPlotTools, ToolsInFilmViewPrintTheCursorsMarksWithoutLabels) {
       << run.out;
   EXPECT_NE(run.out.find("\ncursor mark: rutile | -\n", film), std::string::npos) << run.out;
 }
+
+// Stacked, the upper pattern's band starts hundreds of counts up; the cursor's marks read each
+// pattern's own intensity, small for both at 50°, where neither has a peak.
+TEST(UiPlotTools, CursorMarksOfStackedPatternsReadTheirOwnIntensity) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-plot-tools-stacked";
+  fs::remove_all(folder);
+  const std::string anatase = std::string(QLW_SOURCE_DIR) + "/examples/anatase-TiO2.cif";
+  const qlwtest::ProbeRun run = qlwtest::RunUiScript(folder, "open " + kRutile + " " + anatase + "\n"
+                                                                 "command 33592\n"
+                                                                 "mouse click 50 100px\n"
+                                                                 "tools\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  for (const std::string pattern : {"rutile", "anatase"}) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.out, m,
+                                  std::regex("\ncursor mark: " + pattern + " \\| ([0-9.]+)(?: × 10\\^(-?[0-9]+))?\n")))
+        << run.out;
+    const double value = std::stod(m[1]) * std::pow(10.0, m[2].matched ? std::stod(m[2]) : 0.0);
+    EXPECT_LT(value, 5.0) << run.out;
+  }
+}
