@@ -248,8 +248,9 @@ std::vector<CQLProfile> CQLCrystalPattern::ComputePeakCurves(const CDiffractionS
         const double c = refl->x;
         if (!(c >= lo && c <= hi)) continue;
         const double intensity = refl->intensity;
-        // A delta peak has no width of its own; its curve is the triangle the profile sums.
-        const double w = g.shape == LXTypes::kProfileDelta ? kDeltaWidthInSteps * g.step : refl->width;
+        // A delta curve spans the reflexion's width with a triangle one grid step wide at its line.
+        const double w = refl->width;
+        const double shapeWidth = g.shape == LXTypes::kProfileDelta ? g.step : w;
         double c2 = 0.0;
         const bool second = SecondPeakPosition(g, refl->d, c2);
         // The curve spans both lines of a doublet, as the profile does, not the first line alone.
@@ -263,7 +264,7 @@ std::vector<CQLProfile> CQLCrystalPattern::ComputePeakCurves(const CDiffractionS
             curve.reserve(count);
             double x = lower - k * w;
             for (size_t i = 0; i < count; ++i, x += g.step) {
-                double y = PeakShapeValue(g.shape, x, c, w, g.eta) * intensity;
+                double y = PeakShapeValue(g.shape, x, c, shapeWidth, g.eta) * intensity;
                 if (second) y = y * g.weight1 + PeakShapeValue(g.shape, x, c2, w, g.eta) * intensity * g.weight2;
                 curve.push_back({x, y});
             }

@@ -9,6 +9,7 @@
 
 namespace {
 constexpr uint32_t kRigakuType = 34;
+constexpr UINT kIdsCountDiffers = 2644;
 constexpr const char* kWhiteSpace = " \t\n\v\f\r";
 // Above this many steps the count cannot be a 32-bit number.
 constexpr float kMaxSteps = 1.0e9f;
@@ -111,9 +112,9 @@ void CQLRigakuFile::ReadBlock(uint32_t /*index*/) {
       at = end + 1;
     }
   }
-  // Fewer or more values than the header counts means its range does not describe them: placed
-  // from the start by the step they would sit at the wrong angles.
-  if (points.size() != size_t(count)) throw CLXXFileRigakuBadRange(kLXSeverityMessage, 0, __LINE__);
+  // The values are kept as placed; the user is told that the header counts otherwise.
+  if (points.size() != size_t(count))
+    LogStringColor(kIdsCountDiffers, 0xFFFF0000u, static_cast<int>(points.size()), count);
   MakePattern(std::move(points));
   AppendPattern();
 }

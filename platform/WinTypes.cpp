@@ -10,7 +10,6 @@
 
 namespace {
 std::atomic<qlw::TickSource> g_tickSource{nullptr};
-std::atomic<unsigned> g_beeps{0};
 
 ULONGLONG MonotonicMilliseconds() {
   using namespace std::chrono;
@@ -57,12 +56,6 @@ DWORD GetTickCount() { return static_cast<DWORD>(GetTickCount64()); }
 
 void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
-BOOL MessageBeep(UINT) {
-  ++g_beeps;
-  return TRUE;
-}
-
 namespace qlw {
 void SetTickSource(TickSource source) { g_tickSource.store(source); }
-unsigned MessageBeepCount() { return g_beeps.load(); }
 }  // namespace qlw

@@ -151,7 +151,7 @@ DWORD GetCurrentProcessId();
 // Current time of day in UTC and in the local time zone.
 void GetSystemTime(LPSYSTEMTIME time);
 void GetLocalTime(LPSYSTEMTIME time);
-// No sound device here: the beep is counted (for tests) and otherwise ignored.
+// The desktop's event sound for the type (Sound.cpp); FALSE when none could be played.
 BOOL MessageBeep(UINT type);
 
 namespace qlw {

@@ -11,6 +11,7 @@
 #include "LXAlphaButton.h"
 #include "LXCursors.h"
 #include "LXMessage.h"
+#include "LXUtils.h"
 #include "Preferences.h"
 #include "QLCrystal.h"
 #include "QLObservedPattern.h"
@@ -40,6 +41,7 @@ constexpr UINT kMsgMouseHWheel = 0x020E;
 // The colour popup's accept and cancel messages; both carry a COLORREF in lParam.
 constexpr UINT kMsgColourAccept = 0x7EC, kMsgColourCancel = 0x7ED;
 constexpr std::int32_t kHintPeakUnderPointer = 36;
+constexpr UINT kSoundPeakTipClick = 2000;
 
 bool Finite(double v) { return std::isfinite(v); }
 
@@ -387,6 +389,7 @@ void CImagingPane::TrackHover()
             m_pPeakTip->ShowWindow(SW_SHOWNOACTIVATE);
             m_pPeakTip->SetPeak(float(x), pattern);
         }
+        if (PreferenceBool(&CPreferences::m_PeakTipClick, true)) CUtils::LoadAndPlaySound(kSoundPeakTipClick);
     }
     // Straight to the views: nothing in the document changed.
     CUpdateHint hint(kHintPeakUnderPointer, doc, nullptr);

@@ -7,6 +7,9 @@ pkgs=(g++ cmake ninja-build ccache pkg-config libgtest-dev qt6-base-dev qt6-svg-
 pkgs+=(libgif-dev qt6-image-formats-plugins libfontconfig-dev fonts-liberation2 fonts-dejavu-core)
 # The update check's XML pull parser: irrXML, which Debian ships inside Irrlicht's development package.
 pkgs+=(libirrlicht-dev)
+# Sounds (the beeps and the peak tip's click) through the desktop's event sounds: libcanberra, its
+# header for the build and its library and sound theme, loaded on the first sound.
+pkgs+=(libcanberra-dev)
 if [ "${1:-}" = "--test" ]; then
   # Real CIFs written by others, used as test fixtures; a decimal-comma locale for the number tests;
   # the desktop's MIME and application databases that shell registration rebuilds.

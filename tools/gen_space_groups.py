@@ -6,9 +6,9 @@ Settings, symbols and operators are the published ones as Debian's python3-cctbx
 operators) and python3-spglib (full symbols) ship them. Run with /usr/bin/python3 from the
 repository root; the build never runs it.
 
-The published list has 530 settings. Eighteen monoclinic settings along negative axes have no
-setting code and are left out; the ten centred triclinic settings (A 1 .. F 1, A -1 .. F -1)
-that the program keeps are added. That gives 522 rows.
+The published list has 530 settings; the eighteen monoclinic settings along negative axes (of
+C c and C 2/c) take the code of their unique axis and cell choice. The ten centred triclinic
+settings (A 1 .. F 1, A -1 .. F -1) that the program keeps are added. That gives 540 rows.
 """
 import sys
 from fractions import Fraction
@@ -16,7 +16,7 @@ from fractions import Fraction
 import spglib
 from cctbx import sgtbx
 
-EXPECTED_ROWS = 522
+EXPECTED_ROWS = 540
 
 TRANSLATIONS = [Fraction(0), Fraction(1, 6), Fraction(1, 4), Fraction(1, 3), Fraction(1, 2),
                 Fraction(2, 3), Fraction(3, 4), Fraction(5, 6)]
@@ -116,21 +116,21 @@ def make_rows():
             key = (s.number(), s.extension())
             orthorhombic_count[key] = orthorhombic_count.get(key, 0) + 1
     seen_numbers = set()
-    skipped = 0
+    negative = 0
     for hall_number, s in enumerate(symbols, 1):
         number = s.number()
         qualifier = s.qualifier()
         extension = s.extension() if s.extension() != "\x00" else ""
         if qualifier.startswith("-") and number < 16:
-            skipped += 1
-            continue
+            negative += 1
         group = sgtbx.space_group(s.hall())
         spg = spglib.get_spacegroup_type(hall_number)
         assert spg["number"] == number
         hm = s.hermann_mauguin()
         setting, choice, note = 0, 0, ""
         if 3 <= number <= 15:
-            setting = MONOCLINIC_SETTING[qualifier[0]] + (int(qualifier[1]) if len(qualifier) > 1 else 0)
+            axis = qualifier.lstrip("-")
+            setting = MONOCLINIC_SETTING[axis[0]] + (int(axis[1]) if len(axis) > 1 else 0)
             full = hm
             short = monoclinic_short(hm) if qualifier[0] == "b" else ""
         else:
@@ -158,7 +158,7 @@ def make_rows():
                 text = "%s %s" % (letter, "1" if number == 1 else "-1")
                 rows.append(dict(number=number, schoenflies="", short=text, full=text, setting=0,
                                  choice=0, note="", codes=codes))
-    assert skipped == 18, skipped
+    assert negative == 18, negative
     return rows
 
 
@@ -189,7 +189,7 @@ def main():
                       len(r["codes"]), codes))
     out.append('    {999, "", "END", "", 0, 0, "", 0, {}},')
     out += ["};", "",
-            "// Every setting that the setting codes can express, plus the centred triclinic ones.",
+            "// Every published setting, plus the centred triclinic ones.",
             "static_assert(std::size(g_SpaceGroupTable) == %d + 1);" % EXPECTED_ROWS,
             "",
             "int SpaceGroupTableSize() { return %d; }" % EXPECTED_ROWS,

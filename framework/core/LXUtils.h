@@ -83,6 +83,10 @@ class CUtils {
   // opened or the text not placed on it.
   static bool CopyTextToClipboard(HWND owner, const CString& text);
 
+  // Starts the program's wave resource playing; false, with a line on standard error, when there
+  // is no such resource or the desktop cannot play it.
+  static bool LoadAndPlaySound(UINT soundId);
+
   // Windows and controls.
   static void GetVirtualScreenRect(LXGraphics::CSyncRect& out);
   // Sends the system command restore to a minimised or maximised window.

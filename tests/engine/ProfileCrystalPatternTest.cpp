@@ -196,20 +196,28 @@ TEST_F(CrystalProfile, OverlayCurvesFollowTheProfileNearTheVisibleRange)
     }
 }
 
-TEST_F(CrystalProfile, DeltaOverlayCurveIsTheProfilesTriangle)
+TEST_F(CrystalProfile, DeltaOverlayCurveSpansTheWidthWithATriangleOneStepWide)
 {
     settings.m_profileType = LXTypes::kProfileDelta;
     settings.m_visibleXMax = 180.0;
     auto r = Add(2.0, 8.0);
-    r->x = 1000 * Step();
-    const CQLProfile& profile = pattern.GetComputedProfile(settings);
+    r->x = 1000.4 * Step();
+    pattern.GetComputedProfile(settings);
+    // The width a reflexion carries: the span of its curve.
+    const double w = 0.1;
+    r->width = w;
     const std::vector<CQLProfile> curves = pattern.ComputePeakCurves(settings);
     ASSERT_EQ(curves.size(), 1u);
-    ASSERT_EQ(curves[0].size(), 18u);
-    for (const CQLProfilePoint& p : curves[0]) {
-        const double k = std::round(p.x / Step());
-        EXPECT_NEAR(p.y, profile[static_cast<size_t>(k)].y, 1e-9);
+    const CQLProfile& curve = curves[0];
+    ASSERT_EQ(curve.size(), static_cast<size_t>(std::trunc(2 * w / Step())));
+    EXPECT_DOUBLE_EQ(curve.front().x, r->x - w);
+    double sum = 0.0;
+    for (const CQLProfilePoint& p : curve) {
+        if (std::fabs(p.x - r->x) >= Step()) EXPECT_EQ(p.y, 0.0) << p.x;
+        sum += p.y;
     }
+    // The two points about the line share its intensity.
+    EXPECT_NEAR(sum, 8.0, 1e-6);
 }
 
 TEST_F(CrystalProfile, PeakLabelsAboveTheThresholdWithTheChosenParts)

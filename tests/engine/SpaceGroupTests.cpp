@@ -236,6 +236,59 @@ TEST(SpaceGroupLookup, InstallsOperatorsOrFallsBackToP1) {
   }
 }
 
+// The monoclinic settings along negative axes of C c and C 2/c: typed (blanks dropped, as users
+// often type them) they name their row, and the symbol gives the published operators.
+TEST(SpaceGroupLookup, MonoclinicSettingsAlongNegativeAxes) {
+  struct Case {
+    const wchar_t* symbol;
+    int number, setting;
+    wchar_t lattice;
+    std::vector<const wchar_t*> operators;  // besides the identity, without centring
+  };
+  const Case cases[] = {
+      {L"A 1 a 1", 9, 21, L'A', {L"x+1/2,-y,z"}},
+      {L"C 1 n 1", 9, 22, L'C', {L"x+1/2,-y,z+1/2"}},
+      {L"I 1 c 1", 9, 23, L'I', {L"x,-y,z+1/2"}},
+      {L"B 1 1 b", 9, 31, L'B', {L"x,y+1/2,-z"}},
+      {L"A 1 1 n", 9, 32, L'A', {L"x+1/2,y+1/2,-z"}},
+      {L"I 1 1 a", 9, 33, L'I', {L"x+1/2,y,-z"}},
+      {L"C c 1 1", 9, 11, L'C', {L"-x,y,z+1/2"}},
+      {L"B n 1 1", 9, 12, L'B', {L"-x+1/2,y+1/2,z"}},
+      {L"I b 1 1", 9, 13, L'I', {L"-x,y+1/2,z"}},
+      {L"A 1 2/a 1", 15, 21, L'A', {L"-x+1/2,y,-z", L"-x,-y,-z", L"x+1/2,-y,z"}},
+      {L"C 1 2/n 1", 15, 22, L'C', {L"-x+1/2,y,-z+1/2", L"-x,-y,-z", L"x+1/2,-y,z+1/2"}},
+      {L"I 1 2/c 1", 15, 23, L'I', {L"-x,y,-z+1/2", L"-x,-y,-z", L"x,-y,z+1/2"}},
+      {L"B 1 1 2/b", 15, 31, L'B', {L"-x,-y+1/2,z", L"-x,-y,-z", L"x,y+1/2,-z"}},
+      {L"A 1 1 2/n", 15, 32, L'A', {L"-x+1/2,-y+1/2,z", L"-x,-y,-z", L"x+1/2,y+1/2,-z"}},
+      {L"I 1 1 2/a", 15, 33, L'I', {L"-x+1/2,-y,z", L"-x,-y,-z", L"x+1/2,y,-z"}},
+      {L"C 2/c 1 1", 15, 11, L'C', {L"x,-y,-z+1/2", L"-x,-y,-z", L"-x,y,z+1/2"}},
+      {L"B 2/n 1 1", 15, 12, L'B', {L"x+1/2,-y+1/2,-z", L"-x,-y,-z", L"-x+1/2,y+1/2,z"}},
+      {L"I 2/b 1 1", 15, 13, L'I', {L"x,-y+1/2,-z", L"-x,-y,-z", L"-x,y+1/2,z"}},
+  };
+  auto centred = [](const std::vector<CSymmetryOperator>& ops, wchar_t lattice) {
+    std::set<std::wstring> texts;
+    for (const CSymmetryOperator& op : AddCentringOperators(ops, lattice)) texts.insert(op.Format(1).GetString());
+    return texts;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << CString(c.symbol).GetString());
+    std::wstring compact = c.symbol;
+    compact.erase(std::remove(compact.begin(), compact.end(), L' '), compact.end());
+    CString typed = compact.c_str();
+    int origin = 0, row = -1;
+    ASSERT_TRUE(ParseSpaceGroupSymbol(typed, origin, &row));
+    EXPECT_EQ(g_SpaceGroupTable[row].number, c.number);
+    EXPECT_EQ(g_SpaceGroupTable[row].setting, c.setting);
+
+    const CInstalledOperators installed = InstallOperatorsFromSymbol(c.symbol, 0, 90, 100, 90);
+    EXPECT_EQ(installed.symbol, CString(c.symbol));
+    EXPECT_EQ(installed.lattice, c.lattice);
+    std::vector<CSymmetryOperator> expected{CSymmetryOperator(L"x,y,z")};
+    for (const wchar_t* op : c.operators) expected.emplace_back(op);
+    EXPECT_EQ(centred(installed.operators, installed.lattice), centred(expected, c.lattice));
+  }
+}
+
 TEST(SpaceGroupLookup, OperatorsBySymbolNumberAndRhombohedralSetting) {
   wchar_t lattice = 0;
   int count = 0;

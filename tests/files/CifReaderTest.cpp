@@ -455,6 +455,18 @@ TEST(Cif, SettingSuffixSelectsTheOriginChoice) {
   EXPECT_EQ(Crystal(origin1).m_sites.at(0).m_positions.size(), 8u);
 }
 
+TEST(Cif, ASymbolAlongANegativeAxisGivesItsOperators) {
+  // A general position of I 1 2/c 1 (C 2/c along -b, third cell): 4 operators, 2 lattice points.
+  const auto list = ReadText("i2c.cif", "data_m\n_cell_length_a 9.0\n_cell_length_b 6.0\n_cell_length_c 5.0\n"
+                                        "_cell_angle_alpha 90\n_cell_angle_beta 104\n_cell_angle_gamma 90\n"
+                                        "_symmetry_space_group_name_H-M 'I 1 2/c 1'\n"
+                                        "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
+                                        "_atom_site_fract_z\nO1 0.1 0.2 0.3\n");
+  const CQLCrystal& c = Crystal(list);
+  EXPECT_EQ(c.m_spaceGroupSymbol, CString(L"I 1 2/c 1"));
+  EXPECT_EQ(c.m_sites.at(0).m_positions.size(), 8u);
+}
+
 TEST(Cif, AByteOrderMarkIsNotPartOfTheText) {
   const std::string text = "\xEF\xBB\xBF" "data_bom\n" + kCubicCell +
                            "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"

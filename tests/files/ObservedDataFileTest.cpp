@@ -178,7 +178,7 @@ TEST(RigakuFile, ReadsIntensitiesFromTheStartByTheStep) {
   EXPECT_EQ(spread.pattern->GetProfile(true).size(), 3u);
 }
 
-TEST(RigakuFile, RefusesHeadersAndValuesThatDoNotAgree) {
+TEST(RigakuFile, RefusesHeadersThatDoNotAgreeAndWarnsOfValuesThatDoNotCount) {
   const std::string tenToTwenty = "*START = 10\n*STOP = 20\n*STEP = 0.5\n";
   auto values = [](int n) {
     std::string s;
@@ -193,12 +193,16 @@ TEST(RigakuFile, RefusesHeadersAndValuesThatDoNotAgree) {
     const char* what;
     std::string text;
     std::string message;  // empty: read
+    double lastX;         // of a file that is read
+    const wchar_t* warning;
   } cases[] = {
-      {"count that fits the range", tenToTwenty + "*COUNT = 21\n" + values(21), ""},
+      {"count that fits the range", tenToTwenty + "*COUNT = 21\n" + values(21), "", 20.0, nullptr},
       {"count one short of the range", tenToTwenty + "*COUNT = 20\n" + values(20), kBadRange},
       {"count one over the range", tenToTwenty + "*COUNT = 22\n" + values(22), kBadRange},
-      {"fewer values than counted", tenToTwenty + "*COUNT = 21\n" + values(20), kBadRange},
-      {"more values than counted", tenToTwenty + "*COUNT = 21\n" + values(22), kBadRange},
+      {"fewer values than counted", tenToTwenty + "*COUNT = 21\n" + values(20), "", 19.5,
+       L"holds 20 values where *COUNT gives 21"},
+      {"more values than counted", tenToTwenty + "*COUNT = 21\n" + values(22), "", 20.5,
+       L"holds 22 values where *COUNT gives 21"},
       {"zero step", "*START = 10\n*STOP = 20\n*STEP = 0\n*COUNT = 1\n1\n", kBadRange},
       {"a step without '='", "*START = 10\n*STOP = 20\n*STEP 0.5\n*COUNT = 21\n", "Invalid *STEP block."},
       {"a count that is no number", tenToTwenty + "*COUNT = many\n", "Invalid *COUNT block."},
@@ -208,10 +212,18 @@ TEST(RigakuFile, RefusesHeadersAndValuesThatDoNotAgree) {
       {"letters among the values", tenToTwenty + "*COUNT = 21\n100,abc,120\n", "Invalid data value."},
   };
   for (const auto& c : cases) {
+    CLXLogCapture log(false);
     const ReadResult r = Read("range.asc", c.text, 34);
+    const std::vector<CString> warnings = log.GetWarnings();
     if (c.message.empty()) {
       ASSERT_NE(r.pattern, nullptr) << c.what << ": " << r.alert;
-      EXPECT_EQ(r.pattern->GetProfile(true).back().x, 20.0) << c.what;
+      EXPECT_EQ(r.pattern->GetProfile(true).back().x, c.lastX) << c.what;
+      if (c.warning) {
+        ASSERT_EQ(warnings.size(), 1u) << c.what;
+        EXPECT_NE(std::wstring(warnings[0].GetString()).find(c.warning), std::wstring::npos) << c.what;
+      } else {
+        EXPECT_TRUE(warnings.empty()) << c.what;
+      }
     } else {
       EXPECT_EQ(r.pattern, nullptr) << c.what;
       EXPECT_NE(r.alert.find(c.message), std::string::npos) << c.what << ": " << r.alert;

@@ -15,6 +15,7 @@
 #include "TestSupport.h"
 #include "WidgetApp.h"
 #include "WndQt.h"
+#include "testing/SoundRecorder.h"
 
 #include <QApplication>
 #include <QImage>
@@ -33,6 +34,7 @@
 #include <list>
 #include <regex>
 #include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -368,14 +370,14 @@ TEST_F(GraphicsPaneTest, FindWithoutSuchReflexionAlertsAndLeavesThePlot) {
 TEST_F(GraphicsPaneTest, FieldMarksStrayCharactersAndUnreadableIndices) {
   CQLPatternPtr nacl = AddCrystal(crystalfixtures::NaCl(), L"NaCl");
   SelectOnly({nacl});
-  const unsigned beeps = qlw::MessageBeepCount();
+  qlw::testing::SoundRecorder sounds;
   pane->m_hklField.SetWindowText(L"1 2x3");
   int from = 0, to = 0;
   pane->m_hklField.GetSel(from, to);
   EXPECT_EQ(from, 3);
   EXPECT_EQ(to, 5);
   EXPECT_EQ(Utf8(Field()), "1 2x3");  // nothing deleted
-  EXPECT_EQ(qlw::MessageBeepCount(), beeps + 1);
+  EXPECT_EQ(sounds.Beeps(), std::vector<std::string>{"dialog-warning"});
 
   pane->m_hklField.SetWindowText(L"1234");
   ScriptedAlerts alerts;
@@ -383,7 +385,7 @@ TEST_F(GraphicsPaneTest, FieldMarksStrayCharactersAndUnreadableIndices) {
   pane->m_hklField.GetSel(from, to);
   EXPECT_EQ(from, 0);
   EXPECT_EQ(to, 4);
-  EXPECT_EQ(qlw::MessageBeepCount(), beeps + 2);
+  EXPECT_EQ(sounds.Beeps(), (std::vector<std::string>{"dialog-warning", "dialog-warning"}));
   EXPECT_TRUE(ScriptedAlerts::shown.empty());
 }
 

@@ -13,7 +13,9 @@
 #include "QLObservedPattern.h"
 #include "QlwDoc.h"
 #include "WndQt.h"
+#include "Sound.h"
 #include "testing/FakeClock.h"
+#include "testing/SoundRecorder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -402,6 +404,27 @@ TEST_F(CanvasInput, PeaksAreSoughtWhereTheOffsetPlotDrawsThem)
     DoubleClick(shifted.X, shifted.Y);
     EXPECT_EQ(watcher.Count(21), 1);
     EXPECT_NEAR(Centre(), kNaCl200, 0.01);
+}
+
+TEST_F(CanvasInput, APeakTipClicksAsItAppearsWhileTheClickSoundIsOn)
+{
+    AddNaCl();
+    ShowAround200();
+    const Gdiplus::PointF peak = PeakPixel(kNaCl200);
+    std::string click;
+    ASSERT_TRUE(qlw::ReadWaveResource(2000, click));
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        g_pPreferences->m_PeakTipClick.Set(on);
+        qlw::testing::SoundRecorder sounds;
+        Send(WM_MOUSEMOVE, 0, At(peak.X - 200, peak.Y));
+        Send(WM_MOUSEMOVE, 0, At(peak.X, peak.Y));
+        Send(WM_MOUSEMOVE, 0, At(peak.X + 1, peak.Y));  // the same peak: no second click
+        ASSERT_TRUE(canvas.m_pHoverReflexion);
+        const auto played = sounds.Records();
+        ASSERT_EQ(played.size(), on ? 1u : 0u);
+        if (on) EXPECT_EQ(played[0].wave, click);
+    }
 }
 
 TEST_F(CanvasInput, ShiftArrowsMoveASelectedNodeTenPixels)

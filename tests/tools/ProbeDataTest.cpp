@@ -35,16 +35,20 @@ std::string FitykSample(const char* name) {
 
 TEST(ProbeData, PrintsTypeCountAndEndPoints) {
   const struct {
-    std::string path, expected;
+    std::string path, expected, warning;
   } cases[] = {
-      {Scratch("scan.xy", "# two columns\n10.5 100\n11 120.25\n11.5 90\n"), "12\n3\n10.5 100\n11.5 90\n"},
+      {Scratch("scan.xy", "# two columns\n10.5 100\n11 120.25\n11.5 90\n"), "12\n3\n10.5 100\n11.5 90\n", ""},
       {Scratch("scan.asc", "*START = 10\n*STOP = 10.06\n*STEP = 0.02\n*COUNT = 4\n5, 6, 7, 8\n*END\n"),
-       "34\n4\n10 5\n10.06 8\n"},
+       "34\n4\n10 5\n10.06 8\n", ""},
+      {Scratch("short.asc", "*START = 10\n*STOP = 10.06\n*STEP = 0.02\n*COUNT = 4\n5, 6, 7\n"),
+       "34\n3\n10 5\n10.04 7\n", "warning: The file holds 3 values where *COUNT gives 4"},
   };
   for (const auto& c : cases) {
     const DataRun run = ProbeData(c.path);
     EXPECT_EQ(run.status, 0) << c.path << ": " << run.err;
     EXPECT_EQ(run.out, c.expected) << c.path;
+    if (c.warning.empty()) EXPECT_EQ(run.err, "") << c.path;
+    else EXPECT_NE(run.err.find(c.warning), std::string::npos) << c.path << ": " << run.err;
   }
 }
 
@@ -53,7 +57,7 @@ TEST(ProbeData, FailsWithTheReadersMessage) {
     std::string path, message;
   } cases[] = {
       {Scratch("column.dat", "1\n2\n3\n"), "No data in file."},
-      {Scratch("short.asc", "*START = 10\n*STOP = 10.06\n*STEP = 0.02\n*COUNT = 4\n5, 6, 7\n"),
+      {Scratch("range.asc", "*START = 10\n*STOP = 10.06\n*STEP = 0.02\n*COUNT = 5\n5, 6, 7, 8, 9\n"),
        qlwtest::AlertMessage(22845)},
       {"/nonexistent/scan.dat", "Unable to open file."},
   };
