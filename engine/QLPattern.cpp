@@ -180,15 +180,18 @@ double CQLPattern::GetMinIntensityInRange(double xMin, double xMax) const
     return PlottedY(y);
 }
 
-double CQLPattern::GetIntensityAt(double x) const
+namespace {
+// The profile's y at plotted position x, interpolated between the two nearest points; false
+// outside the profile or with fewer than two points.
+bool ProfileYAt(const CQLPattern& pattern, double x, double& y)
 {
-    const CQLProfile& profile = GetProfile(false);
+    const CQLProfile& profile = pattern.GetProfile(false);
     const size_t n = profile.size();
-    if (n < 2) return 0.0;
-    const double u = x - m_xOffset;
+    if (n < 2) return false;
+    const double u = x - pattern.m_xOffset;
     const double lo = std::min(profile.front().x, profile.back().x);
     const double hi = std::max(profile.front().x, profile.back().x);
-    if (u < lo || u > hi) return 0.0;
+    if (u < lo || u > hi) return false;
 
     size_t nearest = 0;
     double nearestDistance = std::fabs(profile[0].x - u);
@@ -216,13 +219,26 @@ double CQLPattern::GetIntensityAt(double x) const
     else if (hasPrevious)
         other = previous;
     else
-        return 0.0;
+        return false;
 
     const CQLProfilePoint& p0 = profile[nearest];
     const CQLProfilePoint& p1 = profile[other];
     // Two points at one x would divide by zero; the nearest one's value is the answer there.
-    const double y = p1.x == p0.x ? p0.y : p0.y + (u - p0.x) / (p1.x - p0.x) * (p1.y - p0.y);
-    return PlottedY(y);
+    y = p1.x == p0.x ? p0.y : p0.y + (u - p0.x) / (p1.x - p0.x) * (p1.y - p0.y);
+    return true;
+}
+}  // namespace
+
+double CQLPattern::GetIntensityAt(double x) const
+{
+    double y = 0.0;
+    return ProfileYAt(*this, x, y) ? PlottedY(y) : 0.0;
+}
+
+double CQLPattern::GetReadoutIntensityAt(double x) const
+{
+    double y = 0.0;
+    return ProfileYAt(*this, x, y) ? y * m_yScale * m_fraction : 0.0;
 }
 
 bool CQLPattern::IsProfileMissing() const

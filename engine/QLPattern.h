@@ -110,6 +110,9 @@ public:
     double GetMinIntensityInRange(double xMin, double xMax) const;
     // Plotted intensity at plotted position x, interpolated between the two nearest points.
     double GetIntensityAt(double x) const;
+    // The same without the pattern's y offset, which stacking sets to its band's base: the
+    // pattern's own intensity, as readouts show it.
+    double GetReadoutIntensityAt(double x) const;
     // True when something shown still needs a profile.
     bool IsProfileMissing() const;
 

@@ -234,8 +234,8 @@ public:
     // Drawing with the plot (plot/MeasuringRuler.cpp), reached through Draw.
     void DrawOnPlot(CGraphRenderer* renderer);
 
-    // Zooms the document's plot to the span between the measuring points and switches the ruler
-    // off; refuses (false, nothing changed) when that span is empty or not finite.
+    // Zooms the document's plot to the span between the measuring points, the ruler staying on;
+    // refuses (false, nothing changed) when that span is empty or not finite.
     bool ZoomToCursors(CQlwDoc* document, CGraphRenderer* renderer);
 
     bool m_grabLeft = false;

@@ -217,7 +217,10 @@ void CDiffractWnd::BuildClient(CCreateContext* context) {
   if (!showPatterns && m_wndSplitter.m_nHidden < 0) m_wndSplitter.HideColumn(0, false);
   if (showParameters && m_pParamSplitter->m_nHidden == 1) m_pParamSplitter->ShowColumn(false);
   if (!showParameters && m_pParamSplitter->m_nHidden < 0) m_pParamSplitter->HideColumn(1, false);
-  if (m_pGraphSplitter->m_nHidden < 0) m_pGraphSplitter->HideRow(1, false);
+  // The reflexions list opens as the General preferences say, as the other two panes do.
+  const bool showReflexions = g_pPreferences && g_pPreferences->m_ShowReflexions.Get();
+  if (showReflexions && m_pGraphSplitter->m_nHidden == 1) m_pGraphSplitter->ShowRow(false);
+  if (!showReflexions && m_pGraphSplitter->m_nHidden < 0) m_pGraphSplitter->HideRow(1, false);
   // The panes know their sizes now (the inspector its width): lay out with them.
   ApplyPaneSizes();
 }

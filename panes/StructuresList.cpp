@@ -188,11 +188,14 @@ bool CStructuresList::GetCellBackColor(int row, int, DWORD& argb) {
 
 void CStructuresList::ToggleExpanded(int row) {
   CQLPattern* p = PatternAt(row);
-  if (!p) return;
+  // Only a mixture has rows to show or hide.
+  if (!p || !p->GetComponents()) return;
   p->SetExpanded(!p->IsExpanded());
   InvalidateRow(row);
-  // The pane hears this hint and rebuilds the rows.
-  SendHint(kHintPatternTree, false);
+  // Only the rows change, not the tree: a tree hint would rescale the measured patterns and the
+  // plot's height. The flag is saved with the session.
+  if (CQlwDoc* doc = GetDocument()) doc->SetModifiedFlag(TRUE);
+  if (CStructuresPane* pane = GetPane()) pane->Refresh();
 }
 
 bool CStructuresList::OnCellClick(bool down, bool state, int row, int column, UINT flags, CPoint point) {

@@ -99,7 +99,7 @@ void CCursor::DrawOnPlot(CGraphRenderer* renderer)
             if (!(intensity <= renderer->GetYMax())) continue;
             const PointF p = renderer->DataToPixel(x, intensity);
             DrawMarker(graphics, cache, p, pattern->m_color, m_elevation, pen);
-            DrawIntensityLabel(graphics, *pattern, p, intensity, renderer->GetYMax());
+            DrawIntensityLabel(graphics, *pattern, p, pattern->GetReadoutIntensityAt(x), renderer->GetYMax());
         }
     }
     CLXMsgGeneral changed(g_msgPlotCursorChanged);

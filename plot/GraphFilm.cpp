@@ -142,7 +142,7 @@ void CGraphRenderer::DrawFilmLabels(bool withCursorValues)
         p->GetLegendText(text);
         if (withCursorValues) {
             CString value;
-            value.Format(L": %.3f", p->GetIntensityAt(cursorX));
+            value.Format(L": %.3f", p->GetReadoutIntensityAt(cursorX));
             text += value;
         }
         DrawStripLabel(text, GetPatternBandRect(p.get()), p->IsSelected());

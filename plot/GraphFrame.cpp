@@ -488,7 +488,7 @@ void CGraphRenderer::DrawLegend(bool withCursorValues)
         CString text = texts[i];
         if (withCursorValues) {
             CString value;
-            value.Format(L"%.3f", p.GetIntensityAt(cursorX));
+            value.Format(L"%.3f", p.GetReadoutIntensityAt(cursorX));
             text += value;
         }
         DrawTextBox(m_graphics, text.GetString(), s.m_fontName, s.m_fontSize, 0x48400, colour,

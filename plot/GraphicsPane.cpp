@@ -41,17 +41,15 @@ constexpr UINT kBandCursorId = 2105;
 
 bool IsHKLCharacter(wchar_t c) { return c != 0 && std::wcschr(kHKLCharacters, c) != nullptr; }
 
-// Selected crystal patterns of the top level, a mixture counting its selected crystal components.
+// The crystal patterns the band can search: those shown, in the order of its menu. A hidden
+// pattern that is still selected is never searched, nor counted, since the band could not name it.
+CQLPatternList SearchableCrystals(const CQLPatternList& patterns) {
+  return CollectPatternsOfType<CQLCrystalPattern>(patterns, false, true, true);
+}
+
 std::int64_t CountSelectedCrystals(const CQLPatternList& patterns) {
-  std::int64_t count = 0;
-  for (const CQLPatternPtr& p : patterns) {
-    if (dynamic_cast<const CQLCrystalPattern*>(p.get())) {
-      if (p->IsSelected()) ++count;
-    } else if (const CQLPatternList* components = p->GetComponents()) {
-      count += CountCrystalPatterns(*components, true, false, false);
-    }
-  }
-  return count;
+  const CQLPatternList searchable = SearchableCrystals(patterns);
+  return std::count_if(searchable.begin(), searchable.end(), [](const CQLPatternPtr& p) { return p->IsSelected(); });
 }
 
 // Reads one index at `i`: an optional sign, then (spaced form) optional spaces and digits, or
@@ -293,7 +291,7 @@ void CGraphicsPane::BuildPatternMenu(std::int64_t selectedCrystals) {
   popup.CreatePopupMenu();
   CString name;
   if (CQlwDoc* doc = GetDocument()) {
-    const CQLPatternList shown = CollectPatternsOfType<CQLCrystalPattern>(doc->GetPatterns(), false, true, true);
+    const CQLPatternList shown = SearchableCrystals(doc->GetPatterns());
     bool checked = false;
     for (const CQLPatternPtr& p : shown) {
       m_menuPatterns.push_back(p);
@@ -331,7 +329,9 @@ void CGraphicsPane::OnAlphaButtonMenuItem(UINT item) {
     RefreshControls();
     return;
   }
-  for (const CQLPatternPtr& p : shown) p->SetSelected(false);
+  // The chosen pattern becomes the only one selected, hidden ones included: one left selected
+  // out of sight would make a multiple selection of it.
+  for (const CQLPatternPtr& p : CollectPatterns(doc->GetPatterns(), false, false, true)) p->SetSelected(false);
   chosen->SetSelected(true);
   CUpdateHint hint(kHintSelection, doc, this);
   doc->UpdateAllViews(this, reinterpret_cast<LPARAM>(&hint));
@@ -389,7 +389,7 @@ void CGraphicsPane::OnDoFindHKL() {
     MessageBeep(MB_ICONEXCLAMATION);
     return;
   }
-  const std::shared_ptr<CQLCrystalPattern> pattern = FindFirstCrystalPattern(doc->GetPatterns(), true, false);
+  const std::shared_ptr<CQLCrystalPattern> pattern = FindFirstCrystalPattern(doc->GetPatterns(), true, true);
   if (!pattern) return;
   const std::shared_ptr<CQLReflexion> reflexion = pattern->m_crystal.FindReflexion(h, k, l);
   if (!reflexion) {

@@ -4,6 +4,7 @@
 
 #include "LXGdiplus.h"
 #include "QLObservedPattern.h"
+#include "ToolRecords.h"
 
 #include <QApplication>
 #include <QThreadPool>
@@ -838,6 +839,35 @@ TEST_F(GraphRendererTest, TurnedLabelsGrowWithAnExportAsOtherText)
     // Twice the resolution: stem, arrowhead and text all twice as long and as thick.
     EXPECT_GT(twice, 3 * screen);
     EXPECT_LT(twice, 5 * screen);
+}
+
+// With the patterns stacked, the legend's cursor readouts give each pattern's own intensity, not
+// the height its band lifts it to.
+TEST_F(GraphRendererTest, LegendReadsEachPatternsOwnIntensityAtTheCursor)
+{
+    settings.m_showLegend = 1;
+    AddObserved({{0, 10}, {80, 10}})->m_title = L"lower";
+    auto upper = AddObserved({{0, 20}, {80, 20}});
+    upper->m_title = L"upper";
+    upper->m_yOffset = 405;  // its band's base, as stacking sets it
+    CCursor* cursor = settings.GetCursor(true);
+    ASSERT_NE(cursor, nullptr);
+    cursor->m_on = 1;
+    cursor->m_xSet = 1;
+    cursor->m_x = 50;
+    // The legend box of the curves, and the strips' labels of the film.
+    for (const std::uint8_t film : {0, 1}) {
+        settings.m_filmMode = film;
+        auto r = Make();
+        Gdiplus::Metafile metafile(nullptr, Gdiplus::RectF(0, 0, 780, 570));
+        {
+            Gdiplus::Graphics graphics(&metafile);
+            r->DrawPlot(&graphics);
+        }
+        const std::string svg = metafile.SvgBytes().toStdString();
+        EXPECT_NE(svg.find("lower: 10.000"), std::string::npos) << "film " << int(film) << svg;
+        EXPECT_NE(svg.find("upper: 20.000"), std::string::npos) << "film " << int(film) << svg;
+    }
 }
 
 TEST_F(GraphRendererTest, LegendDrawsOnlyTheRowsThatFitAndOnlyWithItsBox)

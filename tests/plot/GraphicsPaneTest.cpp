@@ -265,6 +265,45 @@ TEST_F(GraphicsPaneTest, MenuItemSelectsThatCrystalAloneAndTellsTheViews) {
   EXPECT_EQ(Utf8(Caption()), Utf8(caption));
 }
 
+// A crystal hidden while selected is out of the band's reach: it is neither named nor searched,
+// and choosing a shown crystal from the menu makes that one alone the searched pattern.
+TEST_F(GraphicsPaneTest, HiddenSelectedCrystalIsNeitherNamedNorSearched) {
+  doc->GetSettings()->m_lambda = 1.5406;
+  CQLPatternPtr nacl = AddCrystal(crystalfixtures::NaCl(), L"NaCl");
+  CQLPatternPtr rutile = AddCrystal(crystalfixtures::Rutile(), L"rutile");
+  doc->RecomputeAllPatterns(true, true, true);
+  SelectOnly({rutile});
+  rutile->SetShown(false);
+  CUpdateHint hidden(kHintPatternsShown, doc);
+  doc->DispatchUpdateHint(hidden);
+  CString nobody;
+  nobody.Format(2702u, L"");
+  EXPECT_EQ(Utf8(Caption()), Utf8(nobody));
+  EXPECT_FALSE(pane->m_hklField.IsWindowEnabled());
+  // 1 1 0 is rutile's strongest line and absent from NaCl's face-centred cell.
+  ScriptedAlerts alerts;
+  pane->m_hklField.SetWindowText(L"1 1 0");
+  recorder.codes.clear();
+  pane->OnDoFindHKL();
+  EXPECT_TRUE(recorder.codes.empty());
+  EXPECT_TRUE(ScriptedAlerts::shown.empty());
+
+  ASSERT_EQ(MenuItemCount(), 1u);
+  pane->OnAlphaButtonMenuItem(1);
+  EXPECT_TRUE(nacl->IsSelected());
+  EXPECT_FALSE(rutile->IsSelected());
+  CString named;
+  named.Format(2702u, L"NaCl");
+  EXPECT_EQ(Utf8(Caption()), Utf8(named));
+  EXPECT_TRUE(pane->m_hklField.IsWindowEnabled());
+  pane->m_hklField.SetWindowText(L"2 0 0");
+  recorder.codes.clear();
+  pane->OnDoFindHKL();
+  ASSERT_FALSE(recorder.codes.empty());
+  EXPECT_EQ(recorder.selectedPattern, nacl.get());
+  EXPECT_TRUE(ScriptedAlerts::shown.empty());
+}
+
 TEST_F(GraphicsPaneTest, MenuOlderThanThePatternListChoosesNothingWrong) {
   CQLPatternPtr nacl = AddCrystal(crystalfixtures::NaCl(), L"NaCl");
   CQLPatternPtr rutile = AddCrystal(crystalfixtures::Rutile(), L"rutile");

@@ -126,7 +126,8 @@ TEST(UiPlotTools, TheRulerFromTheWindowCopiesDragsAndZooms) {
   EXPECT_TRUE(Has(run.out, "\nruler: on, selected, centre 379.78 100.00,"))
       << run.out;
   EXPECT_TRUE(Has(run.out, "Zoom to Cursors | - | Change Colour... | - | Hide Ruler\n> tools\ncursor: off")) << run.out;
-  EXPECT_TRUE(std::regex_search(run.out, std::regex("\nruler: off, unselected, [^\n]*\nloupe: none\n> dump\n"))) << run.out;
+  EXPECT_TRUE(std::regex_search(run.out, std::regex("\nruler: on, [^\n]*\nloupe: none\n> dump\n")))
+      << "the ruler stays to measure the zoomed plot\n" << run.out;
   EXPECT_TRUE(Has(run.out, "\nvisible: 32.025000 54.882143\ny range: 0.000000 340.588317\n")) << run.out;
 }
 
@@ -191,4 +192,25 @@ TEST(UiPlotTools, ToolsInFilmViewPrintTheCursorsMarksWithoutLabels) {
   EXPECT_TRUE(std::regex_search(run.out.substr(graph, film - graph), std::regex("\ncursor mark: rutile \\| [0-9.]+\n")))
       << run.out;
   EXPECT_NE(run.out.find("\ncursor mark: rutile | -\n", film), std::string::npos) << run.out;
+}
+
+// Stacked, the upper pattern's band starts hundreds of counts up; the cursor's marks read each
+// pattern's own intensity, small for both at 50°, where neither has a peak.
+TEST(UiPlotTools, CursorMarksOfStackedPatternsReadTheirOwnIntensity) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-plot-tools-stacked";
+  fs::remove_all(folder);
+  const std::string anatase = std::string(QLW_SOURCE_DIR) + "/examples/anatase-TiO2.cif";
+  const qlwtest::ProbeRun run = qlwtest::RunUiScript(folder, "open " + kRutile + " " + anatase + "\n"
+                                                                 "command 33592\n"
+                                                                 "mouse click 50 100px\n"
+                                                                 "tools\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  for (const std::string pattern : {"rutile", "anatase"}) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.out, m,
+                                  std::regex("\ncursor mark: " + pattern + " \\| ([0-9.]+)(?: × 10\\^(-?[0-9]+))?\n")))
+        << run.out;
+    const double value = std::stod(m[1]) * std::pow(10.0, m[2].matched ? std::stod(m[2]) : 0.0);
+    EXPECT_LT(value, 5.0) << run.out;
+  }
 }

@@ -95,6 +95,20 @@ TEST(UiPreferences, ReflexionCountTruncatesAndRefusesZeroNegativesAndEmptiness) 
   EXPECT_EQ(registry.Get("MaxNumRefs"), "02000000\n2\n");
 }
 
+// A window opened after "Reflexions list" was ticked and saved shows the list; once the box is
+// cleared again, the next window opens without it.
+TEST(UiPreferences, NewWindowsOpenTheReflexionsListAsTheGeneralPageSays) {
+  const Registry registry("reflexions");
+  const std::string tick = "command 33369\nprint 2916\nclick 2916\nclick 1\n";
+  EXPECT_TRUE(Has(registry.Run(tick), "2916: [ ] Reflexions list\n"));
+  const std::string ticked = registry.Run("state 33589\nopen " + kNaCl + "\nstate 33589\nprint 3100\n");
+  EXPECT_TRUE(Has(ticked, "> state 33589\n33589: Hide Reflexions List\n> open")) << ticked;
+  EXPECT_TRUE(Has(ticked, "33589: Hide Reflexions List\n> print 3100\n3100: ")) << ticked;
+  EXPECT_TRUE(Has(registry.Run(tick), "2916: [x] Reflexions list\n"));
+  const std::string cleared = registry.Run("state 33589\n");
+  EXPECT_TRUE(Has(cleared, "33589: Show Reflexions List\n")) << cleared;
+}
+
 // A stored value its field cannot show is not replaced by what the field shows when another
 // control of the page is saved.
 TEST(UiPreferences, UnshownStoredValuesAreKeptOnSave) {

@@ -143,6 +143,46 @@ TEST(UiStructures, PatternsAreListedSelectedMixedHiddenAndDeleted) {
             ". | crystal | NaCl | [x] #FF00CC00 *\n");
 }
 
+// Each `field 3 YScale` of the output with the `dump` after it.
+std::vector<std::string> ScaleStates(const std::string& out) {
+  const std::string marker = "> field 3 YScale\n";
+  std::vector<std::string> states;
+  for (size_t at = out.find(marker); at != std::string::npos; at = out.find(marker, at + 1)) {
+    const size_t from = at + marker.size();
+    const size_t dump = out.find("> dump\n", from);
+    states.push_back(out.substr(from, out.find("\n> ", dump + 1) + 1 - from));
+  }
+  return states;
+}
+
+// A session of the tutorial's patterns (a mixture, the measured pattern smoothed after it was
+// scaled, the plot fitted to the peaks) comes back as saved, and clicking rows, a mixture's
+// triangle among them, writes no pattern's scale and leaves the plot's height alone.
+TEST(UiStructures, ClickingRowsOfAReopenedSessionChangesNoScale) {
+  const Folder folder("ui-structures-scale");
+  const std::string examples = std::string(QLW_SOURCE_DIR) + "/examples/";
+  const std::string session = (folder.path / "titania.diffract").string();
+  const qlwtest::ProbeRun saved = folder.Run("open " + examples + "rutile.cif " + examples + "anatase-TiO2.cif\n" +
+                                             "select 0 1\ncommand 34373\n"
+                                             "files " + examples + "rutile-anatase-measured.dat\ncommand 34368\n"
+                                             "select 3\ntab Parameters\nclick 2420\nclick 2421\ntype 2429 4\n"
+                                             "key Return\ncommand 34469\nsave " + session + "\n");
+  ASSERT_EQ(saved.status, 0) << saved.out;
+  const std::string show = "field 3 YScale\ndump\n";
+  const qlwtest::ProbeRun run = folder.Run("open " + session + "\n" + show + "cell 3606 3 1\n" + show +
+                                           "cell 3606 0 1\nrows 3606\ncell 3606 1 2\ncell 3606 0 1\ncell 3606 3 2\n" + show);
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("> rows 3606\n+ | mixture | New Mixture | [x] #FF00CC00 *\n"
+                         ". | observed | rutile-anatase-measured | [x] #FF0000CC\n"),
+            std::string::npos)
+      << run.out;
+  const std::vector<std::string> states = ScaleStates(run.out);
+  ASSERT_EQ(states.size(), 3u) << run.out;
+  EXPECT_NE(states[0].find("0 observed rutile-anatase-measured shown selected\n"), std::string::npos) << states[0];
+  EXPECT_EQ(states[1], states[0]);
+  EXPECT_EQ(states[2], states[0]);
+}
+
 // Twenty hidden patterns are shown at once; a twenty-first makes the pane ask first.
 TEST(UiStructures, ShowingMoreThanTwentyPatternsAsksFirst) {
   const Folder folder("ui-structures-many");

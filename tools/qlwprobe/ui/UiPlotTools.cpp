@@ -306,8 +306,10 @@ void PrintCursor(CCursor& cursor, CGraphRenderer* renderer, const CDiffractionSe
   if (!cursor.IsActive() || !renderer) return;
   for (const CQLPatternPtr& pattern : renderer->GetDrawingList()) {
     if (!pattern) continue;
-    // The film draws the cursor's line alone: no mark carries a label there.
-    const CString label = settings.m_filmMode ? CString() : CCursor::FormatIntensityLabel(pattern->GetIntensityAt(x), renderer->GetYMax());
+    // The film draws the cursor's line alone, and a curve above the plot gets no mark: no label
+    // there.
+    const bool marked = !settings.m_filmMode && pattern->GetIntensityAt(x) <= renderer->GetYMax();
+    const CString label = marked ? CCursor::FormatIntensityLabel(pattern->GetReadoutIntensityAt(x), renderer->GetYMax()) : CString();
     Print("cursor mark: " + Utf8(pattern->m_title.GetString()) + " | " + (label.IsEmpty() ? "-" : Utf8(label.GetString())));
   }
 }
