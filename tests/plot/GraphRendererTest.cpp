@@ -859,7 +859,7 @@ TEST_F(GraphRendererTest, LegendReadsEachPatternsOwnIntensityAtTheCursor)
     for (const std::uint8_t film : {0, 1}) {
         settings.m_filmMode = film;
         auto r = Make();
-        Gdiplus::Metafile metafile(nullptr, Gdiplus::RectF(0, 0, 780, 570));
+        Gdiplus::Metafile metafile(nullptr, Gdiplus::RectF(0, 0, 780, 570), Gdiplus::MetafileFrameUnitPixel);
         {
             Gdiplus::Graphics graphics(&metafile);
             r->DrawPlot(&graphics);
