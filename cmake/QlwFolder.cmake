@@ -41,6 +41,10 @@ function(qlw_folder_tests name)
   gtest_discover_tests(${name}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QLW_QUIET=1"
     DISCOVERY_TIMEOUT 60)
+  # Every test of the binary in one process, in an order of its own each run (the seed is printed):
+  # what one test leaves behind must decide nothing for another.
+  add_test(NAME Whole.${name} COMMAND ${name} --gtest_shuffle WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(Whole.${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QLW_QUIET=1")
 endfunction()
 
 # The SONAME of a shared library, for one that is loaded on first use rather than linked.

@@ -243,10 +243,14 @@ BOOL PostToQueue(DWORD threadId, const MSG& msg) {
   return TRUE;
 }
 
-void QuitQtLoop(int code) {
+// False when no event loop runs on the thread (events processed by hand): the quit has nothing to
+// end yet, and told to Qt it would make every later loop of the thread return at once.
+bool QuitQtLoop(int code) {
+  if (QThread::currentThread()->loopLevel() == 0) return false;
   QCoreApplication* app = QCoreApplication::instance();
   if (app && QThread::currentThread() == app->thread()) QCoreApplication::exit(code);
   else QThread::currentThread()->exit(code);
+  return true;
 }
 
 void ScheduleQtTimer(ThreadQueue& q) {
@@ -688,7 +692,12 @@ void ProcessPendingMessages() {
     RunGetMessageHooks(&msg, PM_REMOVE);
     if (pump && pump(msg)) continue;
     if (msg.message == WM_QUIT) {
-      QuitQtLoop(static_cast<int>(msg.wParam));
+      if (!QuitQtLoop(static_cast<int>(msg.wParam))) {
+        // Left for the loop that comes, as a quit no loop has taken stays in the queue.
+        std::lock_guard<std::mutex> lock(Lock());
+        q->quitPending = true;
+        q->quitCode = static_cast<int>(msg.wParam);
+      }
       break;
     }
     if (!msg.hwnd && !(msg.message == WM_TIMER && msg.lParam)) {

@@ -2,6 +2,7 @@
 
 #include "CommonDialogs.h"
 #include "TestSupport.h"
+#include "WidgetApp.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -20,12 +21,7 @@ std::string WriteScratchFile(const std::string& name, const std::string& bytes) 
 }
 
 TypedFileName::TypedFileName(int filter, const std::string& name) {
-  if (!QApplication::instance()) {
-    static int argc = 1;
-    static char app[] = "test_app";
-    static char* argv[] = {app, nullptr};
-    new QApplication(argc, argv);
-  }
+  qlwtest::EnsureWidgetApp("test_app");
   qlw::SetCommonDialogAnswer([this, filter, name](QDialog* d) {
     auto* f = qobject_cast<QFileDialog*>(d);
     ++shown;

@@ -580,6 +580,7 @@ TEST(QlwMainFrame, LogsTheReadersWarningsAndAFileAddedWithThemGivesOneAlert) {
 
 // Last in the file: the program counts as closing from here on in this process.
 TEST(QlwMainFrame, ClosingWritesThePlacementToTheStore) {
+  CLXApp app;  // the program's closing is its application's: it must not outlive this test
   MainWindow m;
   ASSERT_NE(m.wnd, nullptr);
   m.wnd->MoveWindow(70, 80, 1120, 660);

@@ -12,15 +12,10 @@
 #include "LXAlphaButton.h"
 #include "ResourceText.h"
 #include "WndQt.h"
+#include "WidgetApp.h"
 
 namespace {
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "inspectortest";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+void EnsureApp() { qlwtest::EnsureWidgetApp("test_parampanes"); }
 
 class Host : public CDialog {
  public:

@@ -13,23 +13,10 @@
 #include <thread>
 #include <vector>
 
+#include "WidgetApp.h"
 #include "Win.h"
 
 namespace {
-
-// True when a GUI application exists or could be made; another test may already have made a
-// plain core application, and there can be only one.
-bool EnsureGuiApplication() {
-  if (QCoreApplication::instance()) return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-  static int argc = 1;
-  static char name[] = "test_platform";
-  static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);
-  return true;
-}
-
-#define REQUIRE_GUI()                                                                  \
-  if (!EnsureGuiApplication()) GTEST_SKIP() << "a non-GUI application already exists"
 
 HGLOBAL BlockOf(const void* data, size_t size) {
   HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -107,7 +94,7 @@ TEST(ClipboardDeathTest, WithoutGuiApplicationEveryCallFailsCleanly) {
 }
 
 TEST(Clipboard, UnicodeTextBeyondTheBmpRoundTrips) {
-  REQUIRE_GUI();
+  qlwtest::EnsureWidgetApp("test_platform");
   const std::wstring text = L"Cu K\u03b1\u2081 \U0001D4AF\n2\u03b8";
   std::u16string units = qlw::ToUtf16(text);
   ASSERT_EQ(units.size(), text.size() + 1);  // the one character beyond the BMP is a pair
@@ -139,7 +126,7 @@ TEST(Clipboard, UnicodeTextBeyondTheBmpRoundTrips) {
 }
 
 TEST(Clipboard, TextWithoutTerminatorEndsAtTheBlock) {
-  REQUIRE_GUI();
+  qlwtest::EnsureWidgetApp("test_platform");
   ASSERT_TRUE(OpenClipboard(nullptr));
   ASSERT_TRUE(EmptyClipboard());
   EXPECT_NE(SetClipboardData(CF_UNICODETEXT, BlockOf(u"ab", 4)), nullptr);
@@ -148,7 +135,7 @@ TEST(Clipboard, TextWithoutTerminatorEndsAtTheBlock) {
 }
 
 TEST(Clipboard, PrivateFormatCarriesItsBytesByName) {
-  REQUIRE_GUI();
+  qlwtest::EnsureWidgetApp("test_platform");
   UINT format = RegisterClipboardFormat(L"Qullion Pattern");
   EXPECT_GE(format, 0xC000u);
   EXPECT_EQ(RegisterClipboardFormat(L"QULLION pattern"), format);
@@ -184,7 +171,7 @@ TEST(Clipboard, PrivateFormatCarriesItsBytesByName) {
 }
 
 TEST(Clipboard, CallsOutOfTurnFailWithTheirErrorNumbers) {
-  REQUIRE_GUI();
+  qlwtest::EnsureWidgetApp("test_platform");
   HGLOBAL mem = BlockOf(u"x", 4);
   SetLastError(ERROR_SUCCESS);
   EXPECT_EQ(SetClipboardData(CF_UNICODETEXT, mem), nullptr);

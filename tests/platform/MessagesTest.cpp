@@ -139,6 +139,21 @@ TEST(Messages, PostedMessagesAreDeliveredByTheQtEventLoop) {
   DestroyWindow(w);
 }
 
+// Events processed by hand, with no loop running, meet a quit that has nothing to end: it stays for
+// the loop that takes it, and the loops after it run as before.
+TEST(Messages, AQuitMetWhileNoLoopRunsWaitsForALoop) {
+  EnsureApplication();
+  qlw::AttachQueueToQtEventLoop();  // as a thread with windows has it
+  PostQuitMessage(3);
+  QCoreApplication::processEvents();
+  MSG quit{};
+  ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(quit.wParam, 3u);
+  QEventLoop loop;
+  QTimer::singleShot(0, &loop, [&] { loop.exit(5); });
+  EXPECT_EQ(loop.exec(), 5);
+}
+
 TEST(Messages, WindowTimerFiresOnTheEventLoop) {
   EnsureApplication();
   HWND w = MakeEcho();

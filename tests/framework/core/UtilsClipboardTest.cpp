@@ -8,24 +8,15 @@
 #include <string>
 
 #include "LXUtils.h"
+#include "WidgetApp.h"
 
 namespace {
 
-// True when a GUI application exists or could be made; another test may already have made a
-// plain core application, and there can be only one.
-bool EnsureGuiApplication() {
-  if (QCoreApplication::instance()) return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-  static int argc = 1;
-  static char name[] = "test_core";
-  static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);
-  return true;
-}
 
 }  // namespace
 
 TEST(UtilsClipboard, CopyTextReplacesEveryFormatWithTheText) {
-  if (!EnsureGuiApplication()) GTEST_SKIP() << "a non-GUI application already exists";
+  qlwtest::EnsureWidgetApp("test_core");
   auto* earlier = new QMimeData;
   earlier->setText(QStringLiteral("earlier"));
   earlier->setData(QStringLiteral("application/x-qlw-earlier"), QByteArray("\x01\x02", 2));
@@ -51,7 +42,7 @@ TEST(UtilsClipboard, CopyTextReplacesEveryFormatWithTheText) {
 }
 
 TEST(UtilsClipboard, CopyTextToAWindowThatIsGoneLeavesTheClipboard) {
-  if (!EnsureGuiApplication()) GTEST_SKIP() << "a non-GUI application already exists";
+  qlwtest::EnsureWidgetApp("test_core");
   QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
   HWND gone = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5A5A0));
   EXPECT_FALSE(CUtils::CopyTextToClipboard(gone, CString(L"lost")));

@@ -2,6 +2,7 @@
 // bitmaps to draw into and read back.
 #pragma once
 #include "GdiPlus.h"
+#include "WidgetApp.h"
 
 #include <QApplication>
 
@@ -9,13 +10,7 @@
 #include <memory>
 
 namespace graphicstest {
-inline void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "graphicstest";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // windows need widgets
-}
+inline void EnsureApp() { qlwtest::EnsureWidgetApp("test_graphics"); }
 
 // A white w x h bitmap after `draw`, without anti-aliasing unless the drawing sets it.
 inline std::unique_ptr<Gdiplus::Bitmap> Draw(int w, int h, const std::function<void(Gdiplus::Graphics&)>& draw) {

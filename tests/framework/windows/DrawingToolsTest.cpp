@@ -2,6 +2,7 @@
 #include "GdiQt.h"
 #include "ImageBuffer.h"
 #include "ScopedDC.h"
+#include "WidgetApp.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,7 @@
 using namespace Gdiplus;
 
 namespace {
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "windowstest";
-  static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);
-}
+void EnsureApp() { qlwtest::EnsureWidgetApp("test_windows"); }
 LXGraphics::CSyncRect Area(float w, float h) { return LXGraphics::CSyncRect(0, 0, w, h); }
 }  // namespace
 

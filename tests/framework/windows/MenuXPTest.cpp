@@ -289,8 +289,8 @@ TEST(MenuXP, BarItemAndPopupBorderWithItsOpenEdge) {
 namespace {
 class MenuDialog : public CLXDialog {
  public:
-  MenuDialog() : CLXDialog(7302, nullptr) {}
-  UINT GetTemplateID() override { return 7302; }
+  MenuDialog() : CLXDialog(7303, nullptr) {}
+  UINT GetTemplateID() override { return 7303; }
   int drawn = 0;
   BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
     if (message == WM_DRAWITEM) ++drawn;
@@ -301,10 +301,10 @@ class MenuDialog : public CLXDialog {
 
 TEST(MenuXP, OwnerDrawnItemsOfARealMenuAreDrawnByTheirOwner) {
   EnsureApp();
-  ASSERT_TRUE(qlw::AddResourceText("DIALOG 7302 \"Menus\"\n  LABEL -1 \"A dialog with a menu\"\n  BUTTON 1 \"OK\"\nEND\n"));
+  ASSERT_TRUE(qlw::AddResourceText("DIALOG 7303 \"Menus\"\n  LABEL -1 \"A dialog with a menu\"\n  BUTTON 1 \"OK\"\nEND\n"));
   ReportedVersion v(5, 1, VER_NT_WORKSTATION);
   MenuDialog d;
-  ASSERT_TRUE(d.Create(7302, nullptr));
+  ASSERT_TRUE(d.Create(7303, nullptr));
   CMenu holder, popup;
   popup.CreatePopupMenu();
   popup.AppendMenu(MF_STRING, 100, L"&Open\tCtrl+O");

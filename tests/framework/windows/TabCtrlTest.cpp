@@ -16,7 +16,7 @@
 #include "WndQt.h"
 
 namespace {
-constexpr UINT kPageA = 7311, kPageB = 7312, kMissingPage = 7399;
+constexpr UINT kPageA = 7331, kPageB = 7332, kMissingPage = 7399;
 constexpr UINT kTabId = 1500;
 
 void EnsureApp() {
@@ -26,8 +26,8 @@ void EnsureApp() {
   if (added) return;
   added = true;
   std::string error;
-  EXPECT_TRUE(qlw::AddResourceText("DIALOG 7311 \"\"\n  CHECKBOX 7320 \"First\"\nEND\n"
-                                   "DIALOG 7312 \"\"\n  EDIT 7321 \"\"\nEND\n",
+  EXPECT_TRUE(qlw::AddResourceText("DIALOG 7331 \"\"\n  CHECKBOX 7320 \"First\"\nEND\n"
+                                   "DIALOG 7332 \"\"\n  EDIT 7321 \"\"\nEND\n",
                                    &error))
       << error;
 }

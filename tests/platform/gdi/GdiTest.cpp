@@ -2,6 +2,7 @@
 #include "AfxGdi.h"
 #include "GdiPlus.h"
 #include "GdiQt.h"
+#include "WidgetApp.h"
 
 #include <gtest/gtest.h>
 
@@ -30,12 +31,7 @@ using namespace Gdiplus;
 namespace {
 struct GuiApp : ::testing::Environment {
   void SetUp() override {
-    if (!QCoreApplication::instance()) {
-      static int argc = 1;
-      static char name[] = "gditest";
-      static char* argv[] = {name, nullptr};
-      new QGuiApplication(argc, argv);
-    }
+    qlwtest::EnsureWidgetApp("test_gdi");
   }
 };
 const auto* g_app = ::testing::AddGlobalTestEnvironment(new GuiApp);

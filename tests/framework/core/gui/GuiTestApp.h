@@ -1,20 +1,14 @@
 // One QApplication for the whole test process, made on first use on the main thread, and a bounded
 // pump of its event loop.
 #pragma once
-#include <QApplication>
+#include "WidgetApp.h"
 
 #include <chrono>
 #include <functional>
 #include <thread>
 
 namespace qlwtest {
-inline void EnsureGuiApp() {
-  if (QApplication::instance() != nullptr) return;
-  static int argc = 1;
-  static char name[] = "test_coregui";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
+inline void EnsureGuiApp() { EnsureWidgetApp("test_coregui"); }
 
 // Runs the user-interface thread's event loop until the condition holds (real time, bounded).
 inline bool PumpUntil(const std::function<bool()>& condition) {
