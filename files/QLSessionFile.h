@@ -85,6 +85,9 @@ class CQLSessionFile : public CQlwFile {
   uint8_t GetByte(uint32_t length);
   uint32_t GetU32(uint32_t length);
   float GetFloat(uint32_t length);
+  // A single-precision value typed as a decimal (a wavelength): widened to the double of its
+  // shortest decimal, so that 1.5405 saved comes back as 1.5405 and not 1.54050004.
+  double GetTypedDecimal(uint32_t length);
   uint32_t GetColour(uint32_t length);
   CString GetString(uint32_t length);
   // Throws CLXXFileInvalid unless count items of itemSize bytes fit in what is left of length.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -131,6 +132,16 @@ uint32_t CQLSessionFile::GetU32(uint32_t length) {
 float CQLSessionFile::GetFloat(uint32_t length) {
   if (length != 4) throw CLXXFileInvalid(kLXSeverityMessage, 0, __LINE__);
   return ReadFloat();
+}
+
+double CQLSessionFile::GetTypedDecimal(uint32_t length) {
+  const float value = GetFloat(length);
+  if (!std::isfinite(value)) return value;
+  char text[32];
+  const auto written = std::to_chars(text, text + sizeof text, value);
+  double widened = value;
+  std::from_chars(text, written.ptr, widened);
+  return widened;
 }
 
 uint32_t CQLSessionFile::GetColour(uint32_t length) {
@@ -300,10 +311,10 @@ void CQLSessionFile::ReadSettings(uint32_t length, CDiffractionSettings& s) {
       case QLTag("GBCL"): s.m_solidBackgroundColor = GetColour(size); return true;
       case QLTag("*GBk"): s.m_useSolidBackground = GetBool(size); return true;
       case QLTag("!OVL"): s.m_hideOverlappingLabels = GetBool(size); return true;
-      case QLTag("LAM1"): s.m_lambda = GetFloat(size); return true;
-      case QLTag("LAM2"): s.m_lambda2 = GetFloat(size); return true;
-      case QLTag("LAMR"): s.m_lambdaRatio = GetFloat(size); return true;
-      case QLTag("eLAM"): s.m_lambdaTEM = GetFloat(size); return true;
+      case QLTag("LAM1"): s.m_lambda = GetTypedDecimal(size); return true;
+      case QLTag("LAM2"): s.m_lambda2 = GetTypedDecimal(size); return true;
+      case QLTag("LAMR"): s.m_lambdaRatio = GetTypedDecimal(size); return true;
+      case QLTag("eLAM"): s.m_lambdaTEM = GetTypedDecimal(size); return true;
       case QLTag("FTEM"): s.m_peakWidthTEM = GetFloat(size); return true;
       case QLTag("MAX?"): s.m_restrictMaxNumRefs = GetBool(size); return true;
       case QLTag("LOG?"): s.m_logarithmicYAxis = GetBool(size); return true;

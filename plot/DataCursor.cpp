@@ -7,6 +7,7 @@
 #include "ToolRecords.h"
 
 #include <cmath>
+#include <vector>
 
 namespace {
 constexpr float kMarkerSize = 8;
@@ -18,13 +19,43 @@ constexpr Gdiplus::ARGB kNearWhite = 0xFFFDFDFDu;
 
 float AlphaOf(std::uint32_t argb) { return float(argb >> 24) / 255.0f; }
 
-void DrawIntensityLabel(Gdiplus::Graphics* graphics, const CQLPattern& pattern, const Gdiplus::PointF& at,
+// Beside the marker on its right, as drawn first; where a readout drawn before (the legend)
+// would be covered, on its left, or else below that readout.
+void DrawIntensityLabel(CGraphRenderer* renderer, const CQLPattern& pattern, const Gdiplus::PointF& at,
                         double intensity, double yMax)
 {
+    using namespace Gdiplus;
+    Graphics* graphics = renderer->GetGraphics();
     const CString text = CCursor::FormatIntensityLabel(intensity, yMax);
     if (text.IsEmpty()) return;
-    DrawTextString(graphics, text.GetString(), -1, kIntensityFont, kLabelPoints, kIntensityTextFlags,
-                   pattern.m_color, at.X + kIntensityLabelGap, at.Y, kNearWhite, false, false, nullptr);
+    SizeF size;
+    CTextBox measuring;
+    measuring.style = kIntensityTextFlags;
+    measuring.measured = &size;
+    DrawTextString(graphics, text.GetString(), -1, kIntensityFont, kLabelPoints, kIntensityTextFlags, pattern.m_color,
+                   0, 0, kNearWhite, false, true, &measuring);
+    // The outline reaches a pixel past the text.
+    const auto box = [&](const PointF& p) { return RectF(p.X - 1, p.Y - size.Height - 1, size.Width + 2, size.Height + 2); };
+    const PointF right(at.X + kIntensityLabelGap, at.Y), left(at.X - kIntensityLabelGap - size.Width, at.Y);
+    std::vector<PointF> places{right, left};
+    for (const RectF& other : renderer->GetReadouts()) {
+        const float under = other.Y + other.Height + size.Height + 2;
+        places.insert(places.end(), {PointF(right.X, under), PointF(left.X, under)});
+    }
+    const auto& plot = renderer->GetPlotRect().m_float;
+    PointF chosen = right;
+    for (const PointF& p : places) {
+        if (p.X == right.X && p.Y == right.Y && !renderer->OverlapsReadout(box(p))) break;
+        const RectF r = box(p);
+        if (r.X >= plot.X && r.Y >= plot.Y && r.X + r.Width <= plot.X + plot.Width &&
+            r.Y + r.Height <= plot.Y + plot.Height && !renderer->OverlapsReadout(r)) {
+            chosen = p;
+            break;
+        }
+    }
+    DrawTextString(graphics, text.GetString(), -1, kIntensityFont, kLabelPoints, kIntensityTextFlags, pattern.m_color,
+                   chosen.X, chosen.Y, kNearWhite, false, false, nullptr);
+    renderer->AddReadout(box(chosen));
 }
 
 void DrawMarker(Gdiplus::Graphics* graphics, CToolDrawCache& cache, const Gdiplus::PointF& p, std::uint32_t colour,
@@ -99,7 +130,7 @@ void CCursor::DrawOnPlot(CGraphRenderer* renderer)
             if (!(intensity <= renderer->GetYMax())) continue;
             const PointF p = renderer->DataToPixel(x, intensity);
             DrawMarker(graphics, cache, p, pattern->m_color, m_elevation, pen);
-            DrawIntensityLabel(graphics, *pattern, p, pattern->GetReadoutIntensityAt(x), renderer->GetYMax());
+            DrawIntensityLabel(renderer, *pattern, p, pattern->GetReadoutIntensityAt(x), renderer->GetYMax());
         }
     }
     CLXMsgGeneral changed(g_msgPlotCursorChanged);
@@ -107,12 +138,12 @@ void CCursor::DrawOnPlot(CGraphRenderer* renderer)
 
     // The readouts below and above the plot.
     const UINT style = settings.m_fontStyle & 0xFu;
-    DrawToolLabel(graphics, FormatXReadout(x, settings.m_unitSymbol, settings.m_axisType), PointF(cx, plot.Y + plot.Height),
+    PlaceToolLabel(renderer, FormatXReadout(x, settings.m_unitSymbol, settings.m_axisType), PointF(cx, plot.Y + plot.Height),
                   false, false, settings.m_fontName, style, kLabelPoints, &cache.label, m_elevation, alpha);
     if (m_showDSpacing) {
         const CString text = FormatDReadout(settings.ConvertToDSpacing(x));
         if (!text.IsEmpty()) {
-            DrawToolLabel(graphics, text, PointF(cx, plot.Y), true, false, settings.m_fontName, style, kLabelPoints,
+            PlaceToolLabel(renderer, text, PointF(cx, plot.Y), true, false, settings.m_fontName, style, kLabelPoints,
                           &cache.label, m_elevation, alpha);
         }
     }

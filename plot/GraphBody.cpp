@@ -98,6 +98,7 @@ void CGraphRenderer::MapLongProfilesAhead(size_t first)
 
 void CGraphRenderer::DrawPatterns(bool overview)
 {
+    m_labelReach.clear();
     CQLPeakLabelList peaks;
     const CDiffractionSettings& s = *m_settings;
     const float markerFactor = overview ? 0.5f : 1.0f;

@@ -66,6 +66,7 @@ void CGraphRenderer::DrawFilm()
     Gdiplus::SolidBrush base(Gdiplus::Color(InterpolateColorRamp(m_ramp, 0).GetValue()));
     m_graphics->FillRectangle(&base, float(r.X), float(r.Y), float(r.Width), float(r.Height));
     SetFilmSamples(r.Width);
+    m_labelReach.clear();
     for (const CQLPatternPtr& p : m_drawing) DrawFilmStrip(*p);
     DrawFilmLabels(CursorOn());
 }
@@ -158,8 +159,29 @@ void CGraphRenderer::DrawStripLabel(const CString& text, const LXGraphics::CSync
     const float h = size.Height + 4 * p;
     const float w = std::max(size.Width + h, 2 * h);
     if (!(w < band.m_float.Width)) return;
+    // At the band's top right, unless a peak label stands there: then below it, or else left of it.
+    const auto& b = band.m_float;
+    Gdiplus::RectF place(b.X + b.Width - m10 - w, b.Y + m10, w, h);
+    const float gap = 2 * Scale();
+    const auto inBand = [&](const Gdiplus::RectF& r) {
+        return r.X >= b.X && r.Y >= b.Y && r.X + r.Width <= b.X + b.Width && r.Y + r.Height <= b.Y + b.Height;
+    };
+    const auto hit = [&](const Gdiplus::RectF& r) -> const Gdiplus::RectF* {
+        for (const Gdiplus::RectF& label : m_labelReach)
+            if (r.X < label.X + label.Width && label.X < r.X + r.Width && r.Y < label.Y + label.Height &&
+                label.Y < r.Y + r.Height)
+                return &label;
+        return nullptr;
+    };
+    if (hit(place)) {
+        Gdiplus::RectF below = place, aside = place;
+        while (const Gdiplus::RectF* label = hit(below)) below.Y = label->Y + label->Height + gap;
+        while (const Gdiplus::RectF* label = hit(aside)) aside.X = label->X - gap - w;
+        if (inBand(below)) place = below;
+        else if (inBand(aside)) place = aside;
+    }
     LXGraphics::CSyncRect box;
-    box.SetXYWH(band.m_float.X + band.m_float.Width - m10 - w, band.m_float.Y + m10, w, h);
+    box.SetXYWH(place.X, place.Y, w, h);
     const bool highlight = selected && !m_output;
     DrawHighlightBox(box, m_paperColor, s.m_gridColor, highlight);
     std::uint32_t colour = s.m_fontColor;
@@ -181,6 +203,7 @@ bool CGraphRenderer::DrawOverview(Gdiplus::Graphics* graphics, const LXGraphics:
     const double keptYMax = s.m_visibleYMax;
 
     graphics->Clear(Gdiplus::Color(0x00000000u));
+    m_labelReach.clear();
     Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFFu));
     const auto& a = area.m_int;
     graphics->FillRectangle(&white, float(a.X), float(a.Y), float(a.Width), float(a.Height));

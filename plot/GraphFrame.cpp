@@ -411,16 +411,15 @@ double CGraphRenderer::CursorDataX()
     return PixelToData(Gdiplus::PointF(r.X + r.Width / 2 + dx, r.Y + r.Height / 2)).first;
 }
 
-void CGraphRenderer::DrawLegend(bool withCursorValues)
+bool CGraphRenderer::LayOutLegend(bool withCursorValues, LegendLayout& out) const
 {
     const CDiffractionSettings& s = *m_settings;
-    if (!s.m_showLegend || m_legend.empty()) return;
+    out = LegendLayout();
+    if (!s.m_showLegend || m_legend.empty() || !m_graphics) return false;
     const float m6 = 6 * Scale(), m10 = 10 * Scale(), sampleWidth = 32 * Scale();
-    const float gap2 = Metric(2), radius = Metric(8);
+    const float gap2 = Metric(2);
     const auto& plot = m_plotRect.m_float;
     float height = 0, widest = 0, tallest = 0;
-    std::vector<CString> texts;
-    std::vector<Gdiplus::SizeF> sizes;
     const float fontPixels = s.m_fontSize * g_textScale * m_graphics->GetDpiY() / 72.0f;
     auto spare = [&](float rowHeight) { return std::max(0.0f, (rowHeight - fontPixels) / 2); };
     for (const CQLPatternPtr& p : m_legend) {
@@ -436,17 +435,30 @@ void CGraphRenderer::DrawLegend(bool withCursorValues)
         height = grown;
         widest = std::max(widest, size.Width + size.Height);
         tallest = std::max(tallest, 1.5f * size.Height);
-        texts.push_back(text);
-        sizes.push_back(size);
+        out.texts.push_back(text);
+        out.sizes.push_back(size);
     }
-    if (texts.empty()) return;
+    if (out.texts.empty()) return false;
     float width = widest + sampleWidth + 3 * m6;
     if (withCursorValues) width += Measure(L": 888.888", s.m_fontSize, 0).Width;
-    const float d = spare(tallest);
-    height += 2 * d;
-    const LXGraphics::CSyncRect box = RectXYWH(plot.X + plot.Width - m10 - width, plot.Y + m10, width, height);
-    // Only a box that fits wholly inside the plot is drawn, and only the rows that fit in it.
-    if (box.m_float.X < plot.X || box.m_float.Y + box.m_float.Height > plot.Y + plot.Height) return;
+    out.spare = spare(tallest);
+    height += 2 * out.spare;
+    out.box = RectXYWH(plot.X + plot.Width - m10 - width, plot.Y + m10, width, height);
+    // Only a box that fits wholly inside the plot is drawn.
+    return !(out.box.m_float.X < plot.X || out.box.m_float.Y + out.box.m_float.Height > plot.Y + plot.Height);
+}
+
+void CGraphRenderer::DrawLegend(bool withCursorValues)
+{
+    const CDiffractionSettings& s = *m_settings;
+    LegendLayout layout;
+    if (!LayOutLegend(withCursorValues, layout)) return;
+    const float m6 = 6 * Scale(), sampleWidth = 32 * Scale();
+    const float gap2 = Metric(2), radius = Metric(8);
+    const LXGraphics::CSyncRect& box = layout.box;
+    const std::vector<CString>& texts = layout.texts;
+    const std::vector<Gdiplus::SizeF>& sizes = layout.sizes;
+    const float d = layout.spare;
     Gdiplus::GraphicsPath outline;
     BuildMarkerPath(outline, box, radius, false, LXGraphics::CSyncPoint());
     Gdiplus::SolidBrush paper{Gdiplus::Color(m_paperColor)};

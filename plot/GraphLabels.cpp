@@ -283,6 +283,10 @@ void CGraphRenderer::DrawPeakLabel(const CString& label, int alignment, const Gd
     LXGraphics::CSyncRect frame;
     frame.SetXYWH(box.X, box.Y, box.Width, box.Height);
     m_placedLabels.push_back(frame);
+    const float stem = m_arrowHalfWidth;
+    const float reachLeft = std::min(box.X, point.X - stem), reachRight = std::max(box.X + box.Width, point.X + stem);
+    const float reachTop = std::min(box.Y, tip), reachBottom = std::max(box.Y + box.Height, tip);
+    m_labelReach.emplace_back(reachLeft, reachTop, reachRight - reachLeft, reachBottom - reachTop);
     if (!m_graphics) return;
 
     LabelDrawing drawing{&owner, point, tip, direction, frame, {}, {}, 0, 0};

@@ -429,10 +429,24 @@ void CGraphRenderer::DrawTopLayer(Gdiplus::Graphics* graphics)
     EndEntry(state);
 }
 
+bool CGraphRenderer::OverlapsReadout(const Gdiplus::RectF& box) const
+{
+    for (const Gdiplus::RectF& r : m_readouts)
+        if (box.X < r.X + r.Width && r.X < box.X + box.Width && box.Y < r.Y + r.Height && r.Y < box.Y + box.Height)
+            return true;
+    return false;
+}
+
 void CGraphRenderer::DrawTools(Gdiplus::Graphics* graphics)
 {
     EntryState state;
     if (!BeginEntry(graphics, state)) return;
+    m_readouts.clear();
+    LegendLayout legend;
+    if (!m_settings->m_filmMode && LayOutLegend(CursorOn(), legend)) {
+        const auto& b = legend.box.m_float;
+        m_readouts.emplace_back(b.X, b.Y, b.Width, b.Height);
+    }
     std::int32_t elevation = 2;
     auto& tools = m_settings->m_tools;
     for (auto it = tools.rbegin(); it != tools.rend(); ++it) {

@@ -111,6 +111,11 @@ public:
     float GetNodeSize() const { return m_nodeSize; }
     // Frames of the peak labels drawn in the last label pass.
     const std::vector<LXGraphics::CSyncRect>& GetPlacedLabels() const { return m_placedLabels; }
+    // What the readouts over the plot keep clear of while the tools are drawn: the legend's box,
+    // then each readout as a tool places it. A readout drawn later moves aside from those before.
+    bool OverlapsReadout(const Gdiplus::RectF& box) const;
+    void AddReadout(const Gdiplus::RectF& box) { m_readouts.push_back(box); }
+    const std::vector<Gdiplus::RectF>& GetReadouts() const { return m_readouts; }
     // A peak label at the given pixel point (public for the film strips and the tests).
     void DrawPeakLabel(const CString& text, int alignment, const Gdiplus::PointF& point, const CQLPattern& owner,
                        const LXGraphics::CSyncRect& area);
@@ -151,6 +156,15 @@ private:
     void DrawYAxisTitle();
     void DrawRotatedText(const CString& text, const Gdiplus::PointF& centre, float width, float height);
     void DrawFrameRect();
+    struct LegendLayout
+    {
+        LXGraphics::CSyncRect box;
+        std::vector<CString> texts;
+        std::vector<Gdiplus::SizeF> sizes;
+        float spare = 0;  // above the first row and below the last
+    };
+    // The legend's box and the rows that fit in it; false when no legend is drawn.
+    bool LayOutLegend(bool withCursorValues, LegendLayout& out) const;
     void DrawLegend(bool withCursorValues);
     double CursorDataX();
     bool CursorOn();
@@ -205,6 +219,10 @@ private:
     bool m_gathering = false;
     bool m_output = false;
     std::vector<LXGraphics::CSyncRect> m_placedLabels;
+    // The peak labels placed since the curves or strips began, with their stems and arrows: a
+    // film strip's name badge keeps clear of them.
+    std::vector<Gdiplus::RectF> m_labelReach;
+    std::vector<Gdiplus::RectF> m_readouts;
     // The x unit as peak labels show it in place of their placeholder, once looked up.
     CString m_unitPlaceholder, m_unitSymbol;
     bool m_unitsKnown = false;

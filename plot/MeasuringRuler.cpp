@@ -109,17 +109,17 @@ void CRuler::DrawOnPlot(CGraphRenderer* renderer)
         DrawGuideLine(graphics, PointF(lx, plotBottom), PointF(lx, plot.Y), kLeftColour, paper, &cache.endLine,
                       m_elevation, alpha);
         text = FormatPointX(PixelToDataX(lx), settings.m_unitSymbol);
-        DrawToolLabel(graphics, text, PointF(lx, plotBottom), false, false, settings.m_fontName,
+        PlaceToolLabel(renderer, text, PointF(lx, plotBottom), false, false, settings.m_fontName,
                       settings.m_fontStyle & 0xFu, kLabelPoints, &cache.xLabel, m_elevation, alpha);
         DrawGuideLine(graphics, PointF(rx, plotBottom), PointF(rx, plot.Y), kRightColour, paper, &cache.endLine,
                       m_elevation, alpha);
         text = FormatPointX(PixelToDataX(rx), settings.m_unitSymbol);
-        DrawToolLabel(graphics, text, PointF(rx, plotBottom), false, false, settings.m_fontName,
+        PlaceToolLabel(renderer, text, PointF(rx, plotBottom), false, false, settings.m_fontName,
                       settings.m_fontStyle & 0xFu, kLabelPoints, &cache.rightXLabel, m_elevation, alpha);
         DrawGuideLine(graphics, PointF(plotRight, cy), PointF(plot.X, cy), kLevelColour, paper, &cache.levelLine,
                       m_elevation, alpha);
         m_intensity = GetIntensityAtLevel();
-        DrawToolLabel(graphics, FormatIntensity(m_intensity), PointF(plot.X, cy), true, true, settings.m_fontName,
+        PlaceToolLabel(renderer, FormatIntensity(m_intensity), PointF(plot.X, cy), true, true, settings.m_fontName,
                       settings.m_fontStyle & 0xFu, kLabelPoints, &cache.intensityLabel, m_elevation, alpha);
     } else {
         m_intensity = GetIntensityAtLevel();

@@ -10,6 +10,7 @@
 #include "LXText.h"
 #include "ToolRecords.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -97,38 +98,73 @@ float ToolLabelExtent(const CString& family, UINT style, float size)
     return std::ceil(LabelBoxHeight(h) + LabelPointer(size)) + 1;
 }
 
+namespace {
+// The box of a tool's label, before it is turned: whole pixels, so that a label that moves keeps
+// its shape and its cached shadow. shift moves the box (not its tip), in the drawn frame.
+struct ToolLabelGeometry
+{
+    Gdiplus::PointF at;
+    float left, top, right, bottom, textHeight, radius;
+};
+
+ToolLabelGeometry LayOutToolLabel(const CString& text, const Gdiplus::PointF& anchor, bool pointerDown, bool rotate,
+                                  const CString& family, UINT style, float size, const Gdiplus::PointF& shift)
+{
+    const Gdiplus::SizeF measured = CGraphRenderer::MeasureText(text, family, size, style);
+    const float h = measured.Height, w = measured.Width;
+    const float boxHeight = LabelBoxHeight(h);
+    const float boxWidth = std::ceil(w + boxHeight);
+    const float pointer = LabelPointer(size);
+    const Gdiplus::PointF at(std::floor(anchor.X + 0.5f), std::floor(anchor.Y + 0.5f));
+    // Turned by −90° about the anchor, the drawn (x, y) is the box's (y, −x).
+    const float dx = std::round(rotate ? -shift.Y : shift.X), dy = std::round(rotate ? shift.X : shift.Y);
+    const float left = std::floor(at.X - boxWidth / 2) + dx, right = std::floor(left + boxWidth);
+    const float top = std::floor(pointerDown ? at.Y - boxHeight - pointer : at.Y + pointer) + dy;
+    return {at, left, top, right, std::floor(top + boxHeight), h, 0.9f * h};
+}
+
+// The box as drawn, turned when the label is.
+Gdiplus::RectF DrawnBox(const ToolLabelGeometry& g, bool rotate)
+{
+    if (!rotate) return Gdiplus::RectF(g.left, g.top, g.right - g.left, g.bottom - g.top);
+    return Gdiplus::RectF(g.at.X + (g.top - g.at.Y), g.at.Y - (g.right - g.at.X), g.bottom - g.top, g.right - g.left);
+}
+}  // namespace
+
 void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdiplus::PointF& anchor, bool pointerDown,
                    bool rotate, const CString& family, UINT style, float size, LXGraphics::CShadowPath* shadow,
-                   int elevation, float alpha)
+                   int elevation, float alpha, const Gdiplus::PointF& shift)
 {
     using namespace Gdiplus;
     if (!graphics || !std::isfinite(anchor.X) || !std::isfinite(anchor.Y)) return;
-    const SizeF measured = CGraphRenderer::MeasureText(text, family, size, style);
-    const float h = measured.Height, w = measured.Width;
-    const float radius = 0.9f * h, boxHeight = LabelBoxHeight(h);
-    // Whole pixels for the box and its tip, so that a label that moves keeps its shape and its
-    // cached shadow.
-    const float boxWidth = std::ceil(w + boxHeight);
-    const float pointer = LabelPointer(size);
-    const PointF at(std::floor(anchor.X + 0.5f), std::floor(anchor.Y + 0.5f));
-
-    const float left = std::floor(at.X - boxWidth / 2), right = std::floor(left + boxWidth);
-    const float top = std::floor(pointerDown ? at.Y - boxHeight - pointer : at.Y + pointer);
-    const float bottom = std::floor(top + boxHeight);
+    const ToolLabelGeometry g = LayOutToolLabel(text, anchor, pointerDown, rotate, family, style, size, shift);
+    const float h = g.textHeight, radius = g.radius;
+    const PointF at = g.at;
+    const float left = g.left, right = g.right, top = g.top, bottom = g.bottom;
     LXGraphics::CSyncRect box(left, top, right, bottom);
     const LXGraphics::CSyncPoint tip(at.X, at.Y);
 
-    GraphicsPath outer, inner;
-    BuildMarkerPath(outer, box, radius, true, tip);
+    // A box moved aside reaches its anchor with a leader line from its edge, which passes over the
+    // neighbour it was moved for rather than across its corner.
+    const bool moved = shift.X != 0 || shift.Y != 0;
+    GraphicsPath outer, inner, pointer;
+    BuildMarkerPath(outer, box, radius, !moved, tip);
+    if (moved) {
+        const float edge = at.Y < top ? top : bottom;
+        const float lowest = left + radius, highest = right - radius;
+        const float base = lowest < highest ? std::clamp(at.X, lowest, highest) : (left + right) / 2;
+        pointer.AddLine(PointF(base, edge), at);
+    }
     const float insetX = box.m_float.Width < 3 ? box.m_float.Width / 2 : 1.5f;
     const float insetY = box.m_float.Height < 3 ? box.m_float.Height / 2 : 1.5f;
     LXGraphics::CSyncRect innerBox(left + insetX, top + insetY, right - insetX, bottom - insetY);
-    BuildMarkerPath(inner, innerBox, std::max(0.0f, radius - 1.5f), true, tip);
+    BuildMarkerPath(inner, innerBox, std::max(0.0f, radius - 1.5f), !moved, tip);
     if (rotate) {
         Matrix turn;
         turn.RotateAt(-90, at);
         outer.Transform(&turn);
         inner.Transform(&turn);
+        pointer.Transform(&turn);
     }
 
     RectF outerBounds, innerBounds;
@@ -138,6 +174,11 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
         Pen pen(Color(0xFF000000u), ToolPenWidth());
         shadow->Create(&outer, &pen, true, unsigned(std::max(0, elevation)), alpha);
         shadow->Draw(graphics, outerBounds);
+    }
+    if (moved) {
+        // As dark as the box's middle, so that the long slim pointer is seen on white paper.
+        Pen leader(Color(0xFF595959u), 1.5f * ToolPenWidth());
+        graphics->DrawPath(&leader, &pointer);
     }
     LinearGradientBrush outerFill(outerBounds, Color(0xFFBFBFBFu), Color(0xFF262626u), LinearGradientModeVertical);
     graphics->FillPath(&outerFill, &outer);
@@ -157,4 +198,56 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
     const UINT flags = (style & ~UINT(kTextAlignRight | kTextVCentre | kTextAlignBottom)) | kTextAlignCentre;
     DrawTextBox(graphics, text.GetString(), family, size, flags, 0xFFFDFDFDu, textBox);
     graphics->Restore(state);
+}
+
+void PlaceToolLabel(CGraphRenderer* renderer, const CString& text, const Gdiplus::PointF& anchor, bool pointerDown,
+                    bool rotate, const CString& family, UINT style, float size, LXGraphics::CShadowPath* shadow,
+                    int elevation, float alpha)
+{
+    using namespace Gdiplus;
+    Graphics* graphics = renderer ? renderer->GetGraphics() : nullptr;
+    if (!graphics || !std::isfinite(anchor.X) || !std::isfinite(anchor.Y)) return;
+    // Room for the shadows between two labels.
+    const float gap = 10 * ToolPenWidth();
+    auto drawn = [&](const PointF& shift) {
+        RectF r = DrawnBox(LayOutToolLabel(text, anchor, pointerDown, rotate, family, style, size, shift), rotate);
+        r.Inflate(gap / 2, gap / 2);
+        return r;
+    };
+    const RectF placed = drawn(PointF());
+    PointF shift;
+    if (renderer->OverlapsReadout(placed)) {
+        // Aside along the label's row first (nearest first), then away from its anchor: below a
+        // label under the plot, above one over it, left of a turned one.
+        const auto& whole = renderer->GetWholeRect().m_float;
+        std::vector<std::pair<float, PointF>> aside, away;
+        for (const RectF& other : renderer->GetReadouts()) {
+            if (rotate) {
+                for (float dy : {other.Y - (placed.Y + placed.Height), other.Y + other.Height - placed.Y})
+                    aside.push_back({std::fabs(dy), PointF(0, dy)});
+                const float dx = other.X - (placed.X + placed.Width);
+                away.push_back({std::fabs(dx), PointF(dx, 0)});
+            } else {
+                for (float dx : {other.X - (placed.X + placed.Width), other.X + other.Width - placed.X})
+                    aside.push_back({std::fabs(dx), PointF(dx, 0)});
+                const float dy = pointerDown ? other.Y - (placed.Y + placed.Height) : other.Y + other.Height - placed.Y;
+                away.push_back({std::fabs(dy), PointF(0, dy)});
+            }
+        }
+        const auto nearest = [](const auto& a, const auto& b) { return a.first < b.first; };
+        std::stable_sort(aside.begin(), aside.end(), nearest);
+        std::stable_sort(away.begin(), away.end(), nearest);
+        aside.insert(aside.end(), away.begin(), away.end());
+        for (const auto& [distance, candidate] : aside) {
+            const RectF r = drawn(candidate);
+            const bool inside = r.X >= whole.X && r.Y >= whole.Y && r.X + r.Width <= whole.X + whole.Width &&
+                                r.Y + r.Height <= whole.Y + whole.Height;
+            if (inside && !renderer->OverlapsReadout(r)) {
+                shift = candidate;
+                break;
+            }
+        }
+    }
+    DrawToolLabel(graphics, text, anchor, pointerDown, rotate, family, style, size, shadow, elevation, alpha, shift);
+    renderer->AddReadout(drawn(shift));
 }

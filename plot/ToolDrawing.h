@@ -26,10 +26,17 @@ struct CToolDrawCache
 
 // The grey callout label of the tools' readouts, its pointer touching the anchor: the box lies
 // below the anchor, or above it with pointerDown; with rotate it stands left of the anchor,
-// reading upwards. size in points; alpha 0..1 for the shadow.
+// reading upwards. size in points; alpha 0..1 for the shadow. shift moves the box away from its
+// place, the pointer still touching the anchor.
 void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdiplus::PointF& anchor, bool pointerDown,
                    bool rotate, const CString& family, UINT style, float size, LXGraphics::CShadowPath* shadow,
-                   int elevation, float alpha);
+                   int elevation, float alpha, const Gdiplus::PointF& shift = Gdiplus::PointF());
+
+// The same onto the renderer's graphics, at its own place unless a readout drawn before is there:
+// then moved aside along its row, or else away from its anchor. It becomes a readout in its turn.
+void PlaceToolLabel(CGraphRenderer* renderer, const CString& text, const Gdiplus::PointF& anchor, bool pointerDown,
+                    bool rotate, const CString& family, UINT style, float size, LXGraphics::CShadowPath* shadow,
+                    int elevation, float alpha);
 
 // How far such a label reaches from its anchor, pointer included, for text of this font.
 float ToolLabelExtent(const CString& family, UINT style, float size);

@@ -188,3 +188,23 @@ TEST(UiInstrument, BackgroundPaneBuildsShowsAndRemovesTheCurve) {
           {"print 2236 2211", "disabled 2236: [ ] Show background\n2211: Add\n"},
       });
 }
+
+// A session keeps the wavelengths in single precision: reopened, the field shows the factory
+// 1.5405 Å as it did before the save, and the stored values are those saved.
+TEST(UiInstrument, WavelengthReadsTheSameAfterTheSessionIsReopened) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-wavelength-reopen";
+  fs::create_directories(folder);
+  const std::string session = (folder / "wave.diffract").string();
+  const std::string data = std::string(QLW_SOURCE_DIR) + "/tests/data";
+  const std::string read = "print 2317\nfield settings Lambda Lambda2 LambdaTEM\n";
+  const std::string shown = "> print 2317\n2317: 1.540\n> field settings Lambda Lambda2 LambdaTEM\nLambda: 1.5405\n";
+  const qlwtest::ProbeRun saved = qlwtest::RunUiScript(
+      folder, "open nacl.cif\ntab Parameters\nclick 2290\n" + read + "save " + session + "\n", "", data);
+  ASSERT_EQ(saved.status, 0) << saved.out;
+  EXPECT_NE(saved.out.find(shown), std::string::npos) << saved.out;
+  const qlwtest::ProbeRun reopened = qlwtest::RunUiScript(folder, "open " + session + "\ntab Parameters\n" + read, "", data,
+                                                          "env -u QLW_REGISTRY_DIR -u QLW_RUNTIME_DIR", "reopen.txt");
+  ASSERT_EQ(reopened.status, 0) << reopened.out;
+  const auto values = [](const std::string& out) { return out.substr(out.find("> print 2317")); };
+  EXPECT_EQ(values(reopened.out), values(saved.out.substr(0, saved.out.find("> save"))));
+}

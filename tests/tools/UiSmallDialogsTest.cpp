@@ -53,6 +53,21 @@ TEST(UiSmallDialogs, PlotLimitsRefuseABadRangeAndRestore) {
   EXPECT_TRUE(Has(out, "visible: 20.000000 40.000000\n")) << out;
 }
 
+// With only the measured pattern (10° to 80°) shown after a zoom, the data range starts at 9.5°:
+// a minimum of 0 is refused with the range it must lie in, and the dialog stays open.
+TEST(UiSmallDialogs, PlotLimitsSayWhyAMinimumBelowTheMeasuredDataIsRefused) {
+  const std::string measured = std::string(QLW_SOURCE_DIR) + "/examples/rutile-anatase-measured.dat";
+  const qlwtest::ProbeRun run = qlwtest::RunUiScript(
+      fs::path(qlwtest::ScratchDir()) / "ui-small-limits-measured",
+      "open " + kRutile + " " + measured + "\ncommand 33578\ntype 2704 24\ntype 2701 46\nclick 1\n"
+      "cell 3606 0 4\ncommand 33578\ntype 2704 0\nkey Return\nprint 2704 2701\nkey Escape\ndump\n");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(Has(run.out, "> key Return\nalert: Value out of range. | Please enter a value between 9.500 and 84.000. "
+                           "The previous value has been restored.\n> print 2704 2701\n2704: 24.000\n2701: 46.000\n"))
+      << run.out;
+  EXPECT_TRUE(Has(run.out, "visible: 24.000000 46.000000\n")) << run.out;
+}
+
 // OK is disabled while the title is empty, and Return then does not store the empty title.
 TEST(UiSmallDialogs, PlotTitleNeedsText) {
   const std::string out = RunScript("title",
