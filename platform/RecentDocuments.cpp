@@ -18,7 +18,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 #include <vector>
 
 #include "AfxApp.h"
@@ -345,10 +344,6 @@ std::string RecentlyUsedPath() {
 bool AddRecentlyUsed(const RecentUse& use) {
   const std::string list = RecentlyUsedPath();
   MakeFolders(list.substr(0, list.rfind('/')));
-  // The threads of this process take turns here: on the list's own lock alone, the thread that has
-  // just replaced the file is always first at the new one, and a waiter could lose every retry.
-  static std::mutex turns;
-  const std::lock_guard<std::mutex> turn(turns);
   // A writer that replaced the list while this one waited for the lock leaves it holding the old
   // file: then the new one is read again. Each such turn means another writer got through, so
   // busy moments only make it wait; the bound only guards against a list that never holds still.
