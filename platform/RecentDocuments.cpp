@@ -345,8 +345,9 @@ bool AddRecentlyUsed(const RecentUse& use) {
   const std::string list = RecentlyUsedPath();
   MakeFolders(list.substr(0, list.rfind('/')));
   // A writer that replaced the list while this one waited for the lock leaves it holding the old
-  // file: then the new one is read again.
-  for (int attempt = 0; attempt < 20; ++attempt) {
+  // file: then the new one is read again. Each such turn means another writer got through, so
+  // busy moments only make it wait; the bound only guards against a list that never holds still.
+  for (int attempt = 0; attempt < 10000; ++attempt) {
     const int fd = open(list.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0 && errno != ENOENT) return false;
     if (fd < 0) {

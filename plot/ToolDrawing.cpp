@@ -144,17 +144,16 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
     LXGraphics::CSyncRect box(left, top, right, bottom);
     const LXGraphics::CSyncPoint tip(at.X, at.Y);
 
-    // A box moved aside reaches its anchor with a slim pointer from its edge, which passes over the
+    // A box moved aside reaches its anchor with a leader line from its edge, which passes over the
     // neighbour it was moved for rather than across its corner.
     const bool moved = shift.X != 0 || shift.Y != 0;
-    GraphicsPath outer(moved ? FillModeWinding : FillModeAlternate), inner;
+    GraphicsPath outer, inner, pointer;
     BuildMarkerPath(outer, box, radius, !moved, tip);
     if (moved) {
-        const float half = 3, edge = at.Y < top ? top : bottom;
-        const float lowest = left + radius + half, highest = right - radius - half;
+        const float edge = at.Y < top ? top : bottom;
+        const float lowest = left + radius, highest = right - radius;
         const float base = lowest < highest ? std::clamp(at.X, lowest, highest) : (left + right) / 2;
-        const PointF wedge[3] = {PointF(base - half, edge), at, PointF(base + half, edge)};
-        outer.AddPolygon(wedge, 3);
+        pointer.AddLine(PointF(base, edge), at);
     }
     const float insetX = box.m_float.Width < 3 ? box.m_float.Width / 2 : 1.5f;
     const float insetY = box.m_float.Height < 3 ? box.m_float.Height / 2 : 1.5f;
@@ -165,6 +164,7 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
         turn.RotateAt(-90, at);
         outer.Transform(&turn);
         inner.Transform(&turn);
+        pointer.Transform(&turn);
     }
 
     RectF outerBounds, innerBounds;
@@ -174,6 +174,11 @@ void DrawToolLabel(Gdiplus::Graphics* graphics, const CString& text, const Gdipl
         Pen pen(Color(0xFF000000u), ToolPenWidth());
         shadow->Create(&outer, &pen, true, unsigned(std::max(0, elevation)), alpha);
         shadow->Draw(graphics, outerBounds);
+    }
+    if (moved) {
+        // As dark as the box's middle, so that the long slim pointer is seen on white paper.
+        Pen leader(Color(0xFF595959u), 1.5f * ToolPenWidth());
+        graphics->DrawPath(&leader, &pointer);
     }
     LinearGradientBrush outerFill(outerBounds, Color(0xFFBFBFBFu), Color(0xFF262626u), LinearGradientModeVertical);
     graphics->FillPath(&outerFill, &outer);

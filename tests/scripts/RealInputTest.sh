@@ -195,7 +195,7 @@ case "$case" in
     ;;
   busy)
     # Sites spread over a small P 1 cell: reading them is the long part, not the reflexions.
-    awk -v n=300000 'BEGIN {
+    awk -v n=800000 'BEGIN {
       print "data_busy"; print "_cell_length_a 30"; print "_cell_length_b 30"; print "_cell_length_c 30"
       print "_cell_angle_alpha 90"; print "_cell_angle_beta 90"; print "_cell_angle_gamma 90"
       print "_symmetry_space_group_name_H-M \047P 1\047"
@@ -225,18 +225,23 @@ case "$case" in
     [ -n "$seen" ] || fail "no progress window came up while the file was read"
     info=$(xwininfo -id "$seen")
     # The window's picture: dark text in its upper part, the bar's highlight colour in its lower.
-    sleep 0.3
-    xwd -silent -id "$seen" >"$work/status.xwd" 2>/dev/null
+    # Looked at again while it is up, for a loaded machine may not have drawn it yet.
+    width=$(echo "$info" | awk '/Width:/ { print $2 }') height=$(echo "$info" | awk '/Height:/ { print $2 }')
+    text=0 bar=0 counts=""
+    for ((i = 0; i < 50; i++)); do
+      sleep 0.1
+      xwd -silent -id "$seen" >"$work/status.xwd" 2>/dev/null || break
+      counts=$(tail -c $((width * height * 4)) "$work/status.xwd" | od -An -v -tu1 -w4 |
+        awk -v w="$width" -v h="$height" '{
+          row = int((NR - 1) / w)
+          if (row < h / 2 && $1 < 90 && $2 < 90 && $3 < 90) text++
+          if (row >= h / 2 && $1 > 180 && $2 > 90 && $2 < 150 && $3 < 40) bar++
+        } END { print text + 0, bar + 0 }')
+      read -r text bar <<<"$counts"
+      [ "$text" -gt 20 ] && [ "$bar" -gt 20 ] && break
+    done
     # QLW_KEEP_SHOT=FILE keeps the picture for a look.
     [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/status.xwd" "$QLW_KEEP_SHOT"
-    width=$(echo "$info" | awk '/Width:/ { print $2 }') height=$(echo "$info" | awk '/Height:/ { print $2 }')
-    counts=$(tail -c $((width * height * 4)) "$work/status.xwd" | od -An -v -tu1 -w4 |
-      awk -v w="$width" -v h="$height" '{
-        row = int((NR - 1) / w)
-        if (row < h / 2 && $1 < 90 && $2 < 90 && $3 < 90) text++
-        if (row >= h / 2 && $1 > 180 && $2 > 90 && $2 < 150 && $3 < 40) bar++
-      } END { print text + 0, bar + 0 }')
-    read -r text bar <<<"$counts"
     [ "$text" -gt 20 ] || fail "the progress window shows no text ($counts dark and highlight pixels; $info)"
     [ "$bar" -gt 20 ] || fail "the progress window shows no bar ($counts dark and highlight pixels; $info)"
     echo "$info" | grep -q 'has no name' || fail "the progress window has a title: $info"
