@@ -27,6 +27,7 @@
 #include "LXAppDropTarget.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
+#include "Preferences.h"
 #include "QlwApp.h"
 #include "QlwDoc.h"
 #include "QlwDocTemplate.h"
@@ -199,7 +200,10 @@ void RunChildJob(const std::string& job) {
 class AppStart : public testing::Test {
  protected:
   void SetUp() override {
-      qlwtest::EnsureWidgetApp("quillonographic");
+    qlwtest::EnsureWidgetApp("quillonographic");
+    // A start is a new process: the start would take a store left by an earlier test's window
+    // (nobody's now) for its own instead of reading the stored preferences.
+    delete g_pPreferences;
   }
   void TearDown() override {
     if (m_app) {

@@ -16,6 +16,7 @@
 #include "DiffractWnd.h"
 #include "GraphicsPane.h"
 #include "LXMessage.h"
+#include "Preferences.h"
 #include "QlwApp.h"
 #include "QlwDoc.h"
 #include "TestSupport.h"
@@ -34,6 +35,7 @@ std::string CopyOfRutile(const fs::path& path) {
 // Starts the program on the files and runs it until its window holds two patterns (or 20 s).
 CDiffractWnd* StartAndWaitForTwoPatterns(CQlwApp& app, std::vector<std::string> args) {
   qlwtest::EnsureWidgetApp("quillonographic");
+  delete g_pPreferences;  // a store left by an earlier test is no start's own: it reads the stored one
   args.insert(args.begin(), "quillonographic");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
