@@ -4,8 +4,8 @@
 #include "GraphRenderer.h"
 
 #include "LXGdiplus.h"
-#include "PlotSettingsSupport.h"
 #include "LXImages.h"
+#include "PlotSettingsSupport.h"
 #include "QLObservedPattern.h"
 #include "ToolRecords.h"
 #include "WidgetApp.h"
