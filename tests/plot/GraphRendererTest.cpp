@@ -3,6 +3,7 @@
 #include "GraphRenderer.h"
 
 #include "LXGdiplus.h"
+#include "PlotSettingsSupport.h"
 #include "QLObservedPattern.h"
 #include "ToolRecords.h"
 
@@ -31,13 +32,7 @@ protected:
     void SetUp() override
     {
         CGraphRenderer::SetTextMeasurer(FixedMeasure);
-        g_drawDpi = g_screenDpi = 96;
-        settings.m_visibleXMin = 0;
-        settings.m_visibleXMax = 80;
-        settings.m_visibleYMin = 0;
-        settings.m_visibleYMax = 1000;
-        settings.m_showPlotTitle = false;
-        settings.m_logarithmicYAxis = 0;
+        qlwtest::UsePlainPlot(settings);
         settings.m_yTitle = L"I";
     }
     void TearDown() override

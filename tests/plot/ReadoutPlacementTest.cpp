@@ -5,6 +5,7 @@
 
 #include "LXGdiplus.h"
 #include "LXImages.h"
+#include "PlotSettingsSupport.h"
 #include "QLObservedPattern.h"
 #include "ToolRecords.h"
 #include "WidgetApp.h"
@@ -65,14 +66,8 @@ protected:
     void SetUp() override
     {
         StartGdiplus();
-        g_drawDpi = g_screenDpi = 96;
-        settings.m_visibleXMin = 0;
-        settings.m_visibleXMax = 80;
-        settings.m_visibleYMin = 0;
-        settings.m_visibleYMax = 1000;
-        settings.m_showPlotTitle = false;
+        qlwtest::UsePlainPlot(settings);
         settings.m_showGrid = 0;
-        settings.m_logarithmicYAxis = 0;
     }
     std::shared_ptr<CGraphRenderer> Make()
     {

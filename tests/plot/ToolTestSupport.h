@@ -5,6 +5,7 @@
 
 #include "GraphRenderer.h"
 #include "LXGdiplus.h"
+#include "PlotSettingsSupport.h"
 #include "ToolRecords.h"
 #include "WidgetApp.h"
 
@@ -34,13 +35,7 @@ protected:
     void SetUp() override
     {
         CGraphRenderer::SetTextMeasurer(FixedToolMeasure);
-        g_drawDpi = g_screenDpi = 96;
-        settings.m_visibleXMin = 0;
-        settings.m_visibleXMax = 80;
-        settings.m_visibleYMin = 0;
-        settings.m_visibleYMax = 1000;
-        settings.m_showPlotTitle = false;
-        settings.m_logarithmicYAxis = 0;
+        qlwtest::UsePlainPlot(settings);
     }
     void TearDown() override { CGraphRenderer::SetTextMeasurer(nullptr); }
     // A renderer of the current settings, laid out, drawing into `bitmap`.
