@@ -579,20 +579,11 @@ TEST_F(GraphRendererTest, OverviewPutsBackWhatItChanged)
 // the overview carry none.
 TEST_F(GraphRendererTest, OverviewFilmStripsCarryTheirPeakLabels)
 {
-    struct Labelled : CQLObservedPattern
-    {
-        using CQLObservedPattern::CQLObservedPattern;
-        void CollectPeaks(double xMin, double xMax, CQLPeakLabelList& list) const override
-        {
-            list.clear();
-            if (120 >= xMin && 120 <= xMax) list.push_back({this, 120, 500, L"1 1 0"});
-        }
-    };
     settings.m_defaultXMin = 0;
     settings.m_defaultXMax = 160;
     settings.m_showLegend = 0;
     settings.m_filmType = 1;
-    auto p = std::make_shared<Labelled>(CQLProfile{{0, 0}, {160, 1000}}, true);
+    auto p = std::make_shared<qlwtest::OneLabelPattern>(CQLProfile{{0, 0}, {160, 1000}}, 120, 500, L"1 1 0");
     p->SetShown(true);
     p->m_labelAlignment = 1;
     p->m_rotateLabels = 0;

@@ -193,18 +193,9 @@ TEST_F(ReadoutPlacement, CursorAndRulerReadoutsKeepApartBelowThePlot)
 // the range stands too: the badge moves below the label.
 TEST_F(ReadoutPlacement, FilmBadgeKeepsOffAPeakLabel)
 {
-    struct Labelled : CQLObservedPattern
-    {
-        using CQLObservedPattern::CQLObservedPattern;
-        void CollectPeaks(double xMin, double xMax, CQLPeakLabelList& list) const override
-        {
-            list.clear();
-            if (76 >= xMin && 76 <= xMax) list.push_back({this, 76, 500, L"1 2 5"});
-        }
-    };
     settings.m_filmMode = 1;
     settings.m_filmType = 2;
-    auto p = std::make_shared<Labelled>(CQLProfile{{0, 0}, {80, 0}}, true);
+    auto p = std::make_shared<qlwtest::OneLabelPattern>(CQLProfile{{0, 0}, {80, 0}}, 76, 500, L"1 2 5");
     p->SetShown(true);
     p->m_title = L"anatase";
     p->m_labelAlignment = 1;

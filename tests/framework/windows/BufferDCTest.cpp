@@ -7,17 +7,18 @@
 #include "WidgetApp.h"
 
 namespace {
+void FillWhite(HDC dc, RECT area) {
+  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+  FillRect(dc, &area, white);
+  DeleteObject(white);
+}
+
 // A 200 x 100 target bitmap filled white.
 struct Target {
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(dc, 200, 100);
   HGDIOBJ old = SelectObject(dc, bitmap);
-  Target() {
-    RECT all{0, 0, 200, 100};
-    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-    FillRect(dc, &all, white);
-    DeleteObject(white);
-  }
+  Target() { FillWhite(dc, RECT{0, 0, 200, 100}); }
   ~Target() {
     SelectObject(dc, old);
     DeleteObject(bitmap);
@@ -89,10 +90,7 @@ TEST(BufferDC, TextCallsDrawIntoTheBufferAndReachTheTarget) {
   const RECT area{10, 20, 110, 90};
   {
     CBufferDC buffer(target.dc, &area);
-    RECT fill = area;
-    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-    FillRect(buffer.m_hDC, &fill, white);
-    DeleteObject(white);
+    FillWhite(buffer.m_hDC, area);
     buffer.SetBkMode(TRANSPARENT);
 
     // Margins: the text starts 40 pixels in; the right margin keeps it off the last 30.
@@ -155,10 +153,7 @@ TEST(BufferDC, DrawTextExSetsTabStopsInCharacterWidths) {
     const RECT area{0, 0, 200, 30};
     {
       CBufferDC buffer(target.dc, &area);
-      RECT fill = area;
-      HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-      FillRect(buffer.m_hDC, &fill, white);
-      DeleteObject(white);
+      FillWhite(buffer.m_hDC, area);
       buffer.SetBkMode(TRANSPARENT);
       wchar_t text[] = L"I\tI";
       RECT box = area;
