@@ -68,6 +68,9 @@ void ForEachTopObserved(CQLPatternList& patterns, F&& f)
     for (const CQLPatternPtr& p : patterns)
         if (p && p->GetPatternType() == kPatternObserved) f(static_cast<CQLObservedPattern&>(*p));
 }
+
+// Nodes are drawn, and so take the mouse and the arrow keys, only on a shown, selected pattern.
+bool NodesEditable(const CQLObservedPattern& pattern) { return pattern.IsShown() && pattern.IsSelected(); }
 }  // namespace
 
 // The input side's message entries; the canvas's own map chains to these.
@@ -279,14 +282,18 @@ CQLControlPoint* CImagingPane::SelectedNode(CQLObservedPattern** owner)
     // The node is an element of its pattern's node list: only an address still in a list counts,
     // since the list may have been edited or the pattern removed since it was selected.
     CQLControlPoint* found = nullptr;
+    CQLObservedPattern* foundOwner = nullptr;
     ForEachTopObserved(doc->GetPatterns(), [&](CQLObservedPattern& pattern) {
         for (CQLControlPoint& node : pattern.m_controlPoints)
             if (&node == m_pSelectedNode && !found) {
                 found = &node;
-                if (owner) *owner = &pattern;
+                foundOwner = &pattern;
             }
     });
     if (!found) m_pSelectedNode = nullptr;
+    // A node the user cannot see takes no input: a click on the plot is then a plain click.
+    if (!found || !NodesEditable(*foundOwner)) return nullptr;
+    if (owner) *owner = foundOwner;
     return found;
 }
 
@@ -306,7 +313,7 @@ bool CImagingPane::HitTestControlNodes(const POINT& point, bool select)
     const auto b = m_pRenderer->PixelToData(Gdiplus::PointF(float(point.x) + r, float(point.y) + r));
     bool hit = false;
     ForEachTopObserved(doc->GetPatterns(), [&](CQLObservedPattern& pattern) {
-        if (hit || !pattern.IsShown() || !pattern.IsSelected() || pattern.m_controlPoints.empty()) return;
+        if (hit || !NodesEditable(pattern) || pattern.m_controlPoints.empty()) return;
         const double factor = pattern.m_yScale * pattern.m_fraction;
         if (!(factor != 0) || !Finite(factor)) return;
         const double x0 = a.first - pattern.m_xOffset, x1 = b.first - pattern.m_xOffset;

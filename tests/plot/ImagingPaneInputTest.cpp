@@ -705,6 +705,65 @@ TEST_F(CanvasInput, DraggingABackgroundNodePutsItUnderThePointer)
     EXPECT_EQ(doc.GetSettings()->m_visibleXMin, lo) << "a node drag does not pan";
     EXPECT_FALSE(Cursor()->IsActive());
 }
+
+// A picked node whose pattern is then hidden or unselected is no longer drawn: it must not eat the
+// next click on the plot nor take the arrow keys. On a drawn node the first click only unpicks it.
+struct PickedNodeCase
+{
+    const char* name;
+    bool hide, unselect;
+    bool drawn;
+};
+void PrintTo(const PickedNodeCase& c, std::ostream* os) { *os << c.name; }
+
+struct PickedNode : CanvasInput, ::testing::WithParamInterface<PickedNodeCase>
+{
+};
+
+TEST_P(PickedNode, TakesInputOnlyWhileItsPatternIsShownAndSelected)
+{
+    const PickedNodeCase& c = GetParam();
+    AddNaCl();
+    CQLProfile points;
+    for (int i = 0; i <= 80; ++i) points.push_back({10.0 + i, 100.0 + 10 * std::sin(i * 0.3)});
+    CQLPatternPtr p = doc.AddObservedPattern(points);
+    auto& observed = static_cast<CQLObservedPattern&>(*p);
+    observed.AddBackgroundCurve();
+    observed.AddBackgroundPoint();
+    nacl->SetSelected(false);
+    p->SetSelected(true);
+    doc.SetPlotRange(10, 90, 0, 200, true);
+    Paint();
+    CQLControlPoint& node = observed.m_controlPoints[1];
+    const Gdiplus::PointF at = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    Click(at.X, at.Y);
+    ASSERT_EQ(canvas.m_pSelectedNode, &node);
+    ASSERT_FALSE(Cursor()->IsActive());
+
+    if (c.hide) p->SetShown(false);
+    if (c.unselect) {
+        p->SetSelected(false);
+        nacl->SetSelected(true);
+    }
+    Paint();
+    const double x = node.x, y = node.y;
+    QTest::keyClick(Widget(), Qt::Key_Right);
+    EXPECT_EQ(node.x != x || node.y != y, c.drawn) << "the arrow keys move only a node that is drawn";
+
+    Click(400, 300);
+    EXPECT_EQ(Cursor()->IsActive(), !c.drawn) << "the first click shows the cursor unless it unpicks a drawn node";
+    EXPECT_FALSE(node.IsFlagged());
+    if (c.drawn) {
+        Click(400, 300);
+        EXPECT_TRUE(Cursor()->IsActive()) << "the second click";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Patterns, PickedNode,
+                         ::testing::Values(PickedNodeCase{"ShownAndSelected", false, false, true},
+                                           PickedNodeCase{"RowUnticked", true, false, false},
+                                           PickedNodeCase{"AnotherPatternSelected", false, true, false}),
+                         [](const ::testing::TestParamInfo<PickedNodeCase>& info) { return info.param.name; });
 }  // namespace
 
 // The loupe over the canvas of the fixture, shown, so that its lens draws the plot.
