@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qlwdocbuild on a document of paragraphs that run across page breaks: nothing is drawn in a
-# page's top margin (where lines of the page before used to show again). Pages rendered with
-# ghostscript.
+# page's top margin (where lines of the page before used to show again), and the text that a
+# search or a copy sees holds each line once. Pages rendered and read with ghostscript.
 set -uo pipefail
 docbuild="$1"
 command -v gs >/dev/null || { echo "ghostscript not installed"; exit 77; }
@@ -19,8 +19,9 @@ trap 'rm -rf "$work"' EXIT
 "$docbuild" "$work/doc.html" "$work/doc.pdf" >/dev/null || { echo "FAILED: qlwdocbuild"; exit 1; }
 # 40 dpi: the 18 mm top margin is 28 rows.
 gs -q -dNOPAUSE -dBATCH -sDEVICE=pgmraw -r40 -sOutputFile="$work/page%02d.pgm" "$work/doc.pdf" 2>/dev/null
+gs -q -dNOPAUSE -dBATCH -sDEVICE=txtwrite -sOutputFile="$work/text.txt" "$work/doc.pdf" 2>/dev/null
 python3 - "$work" <<'PY'
-import glob, sys
+import collections, glob, re, sys
 pages = sorted(glob.glob(sys.argv[1] + "/page*.pgm"))
 failures = 0
 for path in pages:
@@ -35,7 +36,12 @@ for path in pages:
 if len(pages) < 3:
     print("FAILED: expected several pages, got", len(pages))
     failures += 1
+counts = collections.Counter(re.findall(r"Line\d{3}", open(sys.argv[1] + "/text.txt", encoding="utf-8", errors="replace").read()))
+twice = sorted(line for line, n in counts.items() if n > 1)
+if twice or len(counts) != 360:
+    print("FAILED: lines in the text layer more than once:", twice[:10], "of", len(counts), "lines")
+    failures += 1
 if not failures:
-    print("top margins clear on", len(pages), "pages")
+    print("top margins clear and every line once on", len(pages), "pages")
 sys.exit(1 if failures else 0)
 PY

@@ -15,11 +15,15 @@
 #include <QAbstractTextDocumentLayout>
 #include <QColor>
 #include <QPainter>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextLayout>
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTextDocument>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -45,6 +49,27 @@ class LocalDocument : public QTextDocument {
   QString m_folder;
 };
 }  // namespace
+
+// Draws the lines on `onPage` of a paragraph of the main flow that began on an earlier page;
+// returns where the rest of the page starts (its top when no paragraph runs into it).
+double DrawContinuedParagraph(QTextDocument& document, QPainter& painter, const QRectF& onPage) {
+  QAbstractTextDocumentLayout* layout = document.documentLayout();
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (document.frameAt(block.position()) != document.rootFrame()) continue;
+    const QRectF r = layout->blockBoundingRect(block);
+    if (r.top() >= onPage.top()) break;
+    if (r.bottom() <= onPage.top()) continue;
+    const QTextLayout* lines = block.layout();
+    const QPointF origin = r.topLeft() - lines->boundingRect().topLeft();
+    for (int i = 0; i < lines->lineCount(); ++i) {
+      const QTextLine line = lines->lineAt(i);
+      const double top = origin.y() + line.y();
+      if (top >= onPage.top() && top < onPage.bottom()) line.draw(&painter, origin);
+    }
+    return std::min(r.bottom(), onPage.bottom());
+  }
+  return onPage.top();
+}
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -108,8 +133,12 @@ int main(int argc, char** argv) {
     const QRectF onPage(0, p * page.height(), page.width(), page.height());
     // The layout draws whole every block the clip touches: without the painter's own clip, a
     // paragraph across a page break shows its lines in the margins of both pages.
-    context.clip = onPage;
     painter.setClipRect(onPage);
+    // It also writes the text of the last line above its clip, hidden by the painter's clip but
+    // still found by a search or a copy: a paragraph begun on the page before has its lines on
+    // this page drawn here one by one, and the layout draws only what comes after it.
+    const double below = DrawContinuedParagraph(document, painter, onPage);
+    context.clip = QRectF(0, below, page.width(), onPage.bottom() - below);
     document.documentLayout()->draw(&painter, context);
     painter.restore();
     painter.save();
