@@ -113,7 +113,8 @@ int CQlwMainFrame::OnCreate(LPCREATESTRUCT cs) {
   if (static_cast<float>(stored.Width()) > kSizeEpsilon && static_cast<float>(stored.Height()) > kSizeEpsilon) {
     rect = RECT{stored.left, stored.top, stored.right, stored.bottom};
     // A second window of the program cascades below and right of the first.
-    if (CLXApp::FindOtherInstanceWindow()) ::OffsetRect(&rect, g_captionHeight, g_captionHeight);
+    // A first window that is slow to answer but not hung still counts.
+    if (CLXApp::FindOtherInstanceWindow(SMTO_NOTIMEOUTIFNOTHUNG)) ::OffsetRect(&rect, g_captionHeight, g_captionHeight);
     // A rectangle stored on a monitor that is gone, or cascaded past the edge, is brought back
     // on screen rather than leaving the window where nobody can reach it.
     // The title bar and borders count: a rectangle at (0, 0) would put the title above the screen.

@@ -143,6 +143,12 @@ void RunChildJob(const std::string& job) {
     SetArguments(app, {CopyOfRutile(scratch / "origin.cif")});
     if (!app.InitInstance()) _exit(5);
     RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    // A window stores its place only once it has been painted and the program is active: a busy
+    // machine can take longer than a moment for that.
+    RunUntil(app, [&] {
+      const auto* frame = dynamic_cast<CQlwMainFrame*>(app.GetDocWindow());
+      return frame && !frame->IsFirstPaintPending() && frame->IsAppActive() && !frame->IsSuspended();
+    }, 20000);
     RunUntil(app, [] { return false; }, 200);
     // Made small enough for the test's screen, so that the new window below it needs no fitting:
     // without its side panes (which the new window takes over from the preferences).
