@@ -465,6 +465,10 @@ void ExpectCascadeFromOrigin(const std::function<CQlwApp&(const std::string&)>& 
   int left = 0, top = 0;
   char session[4096] = {};
   ASSERT_EQ(std::sscanf(ready.c_str(), "ready %d %d %4095s", &left, &top, session), 3) << ready;
+  // As File > New Window starts from a window that has long been there: the first window answers
+  // other processes once they can reach it.
+  for (int i = 0; i < 400 && !CLXApp::FindOtherInstanceWindow(); ++i) usleep(50000);
+  ASSERT_NE(CLXApp::FindOtherInstanceWindow(), nullptr) << "the first window never answered";
   CQlwApp& app = newApp(session);
   ASSERT_TRUE(app.InitInstance());
   RunUntil(app, [&] { return PatternCount(app) >= patterns; }, 20000);
