@@ -42,13 +42,13 @@ void DrawIntensityLabel(CGraphRenderer* renderer, const CQLPattern& pattern, con
         const float under = other.Y + other.Height + size.Height + 2;
         places.insert(places.end(), {PointF(right.X, under), PointF(left.X, under)});
     }
-    const auto& plot = renderer->GetPlotRect().m_float;
+    const auto& pf = renderer->GetPlotRect().m_float;
+    const RectF plot(pf.X, pf.Y, pf.Width, pf.Height);
     PointF chosen = right;
     for (const PointF& p : places) {
         if (p.X == right.X && p.Y == right.Y && !renderer->OverlapsReadout(box(p))) break;
         const RectF r = box(p);
-        if (r.X >= plot.X && r.Y >= plot.Y && r.X + r.Width <= plot.X + plot.Width &&
-            r.Y + r.Height <= plot.Y + plot.Height && !renderer->OverlapsReadout(r)) {
+        if (plot.Contains(r) && !renderer->OverlapsReadout(r)) {
             chosen = p;
             break;
         }

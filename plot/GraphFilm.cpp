@@ -160,25 +160,20 @@ void CGraphRenderer::DrawStripLabel(const CString& text, const LXGraphics::CSync
     const float w = std::max(size.Width + h, 2 * h);
     if (!(w < band.m_float.Width)) return;
     // At the band's top right, unless a peak label stands there: then below it, or else left of it.
-    const auto& b = band.m_float;
+    const Gdiplus::RectF b(band.m_float.X, band.m_float.Y, band.m_float.Width, band.m_float.Height);
     Gdiplus::RectF place(b.X + b.Width - m10 - w, b.Y + m10, w, h);
     const float gap = 2 * Scale();
-    const auto inBand = [&](const Gdiplus::RectF& r) {
-        return r.X >= b.X && r.Y >= b.Y && r.X + r.Width <= b.X + b.Width && r.Y + r.Height <= b.Y + b.Height;
-    };
     const auto hit = [&](const Gdiplus::RectF& r) -> const Gdiplus::RectF* {
         for (const Gdiplus::RectF& label : m_labelReach)
-            if (r.X < label.X + label.Width && label.X < r.X + r.Width && r.Y < label.Y + label.Height &&
-                label.Y < r.Y + r.Height)
-                return &label;
+            if (r.IntersectsWith(label)) return &label;
         return nullptr;
     };
     if (hit(place)) {
         Gdiplus::RectF below = place, aside = place;
         while (const Gdiplus::RectF* label = hit(below)) below.Y = label->Y + label->Height + gap;
         while (const Gdiplus::RectF* label = hit(aside)) aside.X = label->X - gap - w;
-        if (inBand(below)) place = below;
-        else if (inBand(aside)) place = aside;
+        if (b.Contains(below)) place = below;
+        else if (b.Contains(aside)) place = aside;
     }
     LXGraphics::CSyncRect box;
     box.SetXYWH(place.X, place.Y, w, h);

@@ -432,8 +432,7 @@ void CGraphRenderer::DrawTopLayer(Gdiplus::Graphics* graphics)
 bool CGraphRenderer::OverlapsReadout(const Gdiplus::RectF& box) const
 {
     for (const Gdiplus::RectF& r : m_readouts)
-        if (box.X < r.X + r.Width && r.X < box.X + box.Width && box.Y < r.Y + r.Height && r.Y < box.Y + box.Height)
-            return true;
+        if (box.IntersectsWith(r)) return true;
     return false;
 }
 

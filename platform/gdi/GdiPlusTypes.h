@@ -107,6 +107,12 @@ struct RectF {
   BOOL IsEmptyArea() const { return Width <= 1.1920929e-7f || Height <= 1.1920929e-7f; }
   BOOL Contains(REAL x, REAL y) const { return x >= X && x < X + Width && y >= Y && y < Y + Height; }
   BOOL Contains(const PointF& p) const { return Contains(p.X, p.Y); }
+  BOOL Contains(const RectF& r) const {
+    return X <= r.X && r.GetRight() <= GetRight() && Y <= r.Y && r.GetBottom() <= GetBottom();
+  }
+  BOOL IntersectsWith(const RectF& r) const {
+    return X < r.GetRight() && Y < r.GetBottom() && GetRight() > r.X && GetBottom() > r.Y;
+  }
   void Inflate(REAL dx, REAL dy) { X -= dx, Y -= dy, Width += 2 * dx, Height += 2 * dy; }
   void Offset(REAL dx, REAL dy) { X += dx, Y += dy; }
   BOOL Equals(const RectF& r) const { return X == r.X && Y == r.Y && Width == r.Width && Height == r.Height; }
