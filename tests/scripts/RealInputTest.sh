@@ -11,6 +11,8 @@
 #     a bar) and goes when the structure is in the list;
 #   peak-tip: a peak cut off by the top of the plot, near the top of the screen, with the pointer
 #     resting on it: its tip opens on the screen and stays;
+#   overview-box: one wheel notch over the plot: the overview box is on the screen half a second
+#     later, and gone once its delay has passed;
 #   large-window: the window made larger than the screen, File > Exit's question and Preferences
 #     open wholly on the screen, and their Cancel buttons can be clicked.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
@@ -334,6 +336,29 @@ case "$case" in
     find_tip $((pane[1] + 45))
     tip_on_screen
     away
+    quit
+    ;;
+  overview-box)
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    [ "${#pane[@]}" = 4 ] || fail "the plot is not in the map"
+    # Over the plot's right part, half-way up, where no peak reaches: no peak tip comes up.
+    timeout 20 xdotool mousemove $((pane[0] + pane[2] * 9 / 10)) $((pane[1] + pane[3] / 2))
+    sleep 1
+    shot() { xwd -silent -id "$window" >"$work/$1.xwd" || fail "no picture of the window"; }
+    differing() { cmp -l "$work/$1.xwd" "$work/$2.xwd" | wc -l; }
+    timeout 20 xdotool click 4
+    sleep 0.5
+    shot shown
+    # The box hides 2.5 s after the notch; the window is still from then on.
+    sleep 3.5
+    shot gone
+    sleep 1
+    shot later
+    # QLW_KEEP_SHOT=FILE keeps the picture with the box for a look.
+    [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/shown.xwd" "$QLW_KEEP_SHOT"
+    [ "$(differing gone later)" -lt 100 ] || fail "the window still changed 4 s after the notch ($(differing gone later) bytes)"
+    [ "$(differing shown gone)" -gt 2000 ] ||
+      fail "no overview box half a second after the notch, or it stayed ($(differing shown gone) bytes changed)"
     quit
     ;;
   *)
