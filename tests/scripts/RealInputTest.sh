@@ -321,6 +321,32 @@ case "$case" in
     find_tip $((pane[1] + pane[3] / 2))
     sleep 4
     [ -n "$(tips)" ] || fail "the peak tip went while the pointer rested on the peak"
+    # Its states: a click on its arrow expands it, one on the arrow of the expanded tip collapses
+    # it again and it stays while the pointer rests there; the release of a drag on the plot
+    # changes nothing. Expanded, the balloon's light inside reaches the upper third of the window.
+    read -r tx ty tw th <<<"$(xdotool getwindowgeometry --shell "$tip" |
+      awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
+    light_above() {
+      xwd -silent -id "$tip" >"$work/tip.xwd" 2>/dev/null || { echo 0; return; }
+      tail -c $((tw * th * 4)) "$work/tip.xwd" | od -An -v -tu1 -w4 | awk -v w="$tw" -v h="$th" '{
+        if (int((NR - 1) / w) < h / 3 && $1 > 150 && $2 > 150 && $3 > 150 && $1 + $2 + $3 < 765) n++
+      } END { print n + 0 }'
+    }
+    expanded() { [ "$(light_above)" -gt 500 ]; }
+    collapsed() { [ -n "$(tips)" ] && [ "$(light_above)" -lt 50 ]; }
+    limit=20 until_ok collapsed || fail "the tip did not open collapsed ($(light_above) light pixels above)"
+    click "$((tx + 14)) $((ty + th - 28))" 1
+    limit=20 until_ok expanded || fail "a click on its arrow did not expand the tip ($(light_above) light pixels above)"
+    click "$((tx + 15)) $((ty + 12))" 1
+    limit=20 until_ok collapsed || fail "a click on the expanded tip's arrow did not collapse it"
+    sleep 2
+    collapsed || fail "the collapsed tip went while the pointer rested on it"
+    # Pressed on the plot below the tip, dragged straight up (no pan) and let go over it.
+    timeout 20 xdotool mousemove $((tx + tw / 2)) $((ty + th + 30)) mousedown 1
+    for ((y = ty + th + 25; y > ty + th - 20; y -= 5)); do timeout 20 xdotool mousemove $((tx + tw / 2)) "$y"; done
+    timeout 20 xdotool mouseup 1
+    sleep 0.3
+    [ -z "$(tips)" ] || collapsed || fail "the release of a drag on the plot expanded the tip"
     away
     # The plot's top close to the screen's, and the strongest peaks magnified past the plot's top:
     # the tip of a peak cut off there opens on the screen.
