@@ -10,7 +10,8 @@
 #     reading it: the progress window comes up while it is (untitled, above the rest, a text above
 #     a bar) and goes when the structure is in the list;
 #   peak-tip: a peak cut off by the top of the plot, near the top of the screen, with the pointer
-#     resting on it: its tip opens on the screen and stays;
+#     resting on it: its tip opens on the screen and stays; its arrow expands and collapses it, and
+#     the collapsed tip stays while the pointer rests, a drag on the plot let go over it changes nothing;
 #   overview-box: one wheel notch over the plot: the overview box is on the screen half a second
 #     later, and gone once its delay has passed;
 #   large-window: the window made larger than the screen, File > Exit's question and Preferences
