@@ -391,6 +391,9 @@ void CGraphRenderer::DrawFrameRect()
 
 bool CGraphRenderer::CursorOn()
 {
+    // A figure (copy, export, print) draws no tools: readouts of a cursor it does not show would
+    // name a place the reader cannot see.
+    if (m_output) return false;
     const CCursor* cursor = m_settings->GetCursor(true);
     return cursor && cursor->IsActive();
 }

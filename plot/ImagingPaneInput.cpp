@@ -410,9 +410,13 @@ void CImagingPane::ShowScroller(bool restart)
     CDiffractionSettings* s = GetSettings();
     if (!s || !PreferenceBool(&CPreferences::m_ShowScroller, true)) return;
     if (s->m_visibleXMin > s->m_defaultXMax || s->m_visibleXMax > s->m_defaultXMax) return;
+    const bool wasShown = m_bScrollerShown;
     m_bScrollerShown = true;
     KillTimer(kTimerHideScroller);
     if (restart) SetTimer(kTimerHideScroller, kHideScrollerMs);
+    // The box is drawn with the composite; the paint of the step that showed it came before, and
+    // no other paint may come before the box is due to hide.
+    if (!wasShown) InvalidateLayers(0, false);
 }
 
 void CImagingPane::OnTimer(UINT_PTR id)

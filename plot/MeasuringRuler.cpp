@@ -286,8 +286,14 @@ bool CRuler::ZoomToCursors(CQlwDoc* document, CGraphRenderer* renderer)
     settings->m_visibleXMax = xMax;
     settings->m_visibleYMin = 0;
     settings->m_visibleYMax = yMax;
-    // The ruler stays: it is there to measure, and the zoomed plot is where it measures best.
     CUHRequestPlotUpdate hint(document, nullptr, true, CUHRequestPlotUpdate::kRedrawAll);
     document->DispatchUpdateHint(hint);
+    // The window now spans the ruler: it has done its work.
+    if (IsActive()) {
+        Hide();
+        m_rec.visible = 0;
+        m_on = 0;
+        Notify(4, 0);
+    }
     return true;
 }

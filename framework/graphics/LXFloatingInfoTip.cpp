@@ -2,6 +2,7 @@
 #include "LXFloatingInfoTip.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "LXImages.h"
 #include "Paint.h"
@@ -12,6 +13,7 @@ BEGIN_MESSAGE_MAP(CFloatingInfoTip, CDialog)
   ON_WM_PAINT()
   ON_WM_ERASEBKGND()
   ON_WM_SETFOCUS()
+  ON_WM_LBUTTONDOWN()
   ON_WM_LBUTTONUP()
   ON_WM_TIMER()
 END_MESSAGE_MAP()
@@ -133,8 +135,20 @@ void CFloatingInfoTip::OnSetFocus(CWnd* previous) {
   if (previous && previous->m_hWnd && ::IsWindow(previous->m_hWnd)) previous->SetFocus();
 }
 
+void CFloatingInfoTip::OnLButtonDown(UINT, CPoint point) {
+  m_pressed = BalloonRect().Contains(PointF(float(point.x), float(point.y)));
+}
+
 void CFloatingInfoTip::OnLButtonUp(UINT, CPoint point) {
-  RestartTimer(ULONGLONG(MAKELPARAM(point.x, point.y)) & 0xFFFFFFFFull);
+  // The end of a drag begun elsewhere, or a press that left the balloon, is no click on it.
+  const bool click = m_pressed && BalloonRect().Contains(PointF(float(point.x), float(point.y)));
+  m_pressed = false;
+  if (!click) return;
+  // The pointer's place on the screen, as the timer compares it: a pointer resting where it
+  // clicked keeps the tip up, also when collapsing has left it off the smaller balloon.
+  POINT cursor{0, 0};
+  ::GetCursorPos(&cursor);
+  RestartTimer((ULONGLONG(std::uint32_t(cursor.y)) << 32) | std::uint32_t(cursor.x));
 }
 
 void CFloatingInfoTip::OnTimer(UINT_PTR id) {

@@ -47,6 +47,7 @@ class CFloatingInfoTip : public CDialog {
   void OnPaint();
   BOOL OnEraseBkgnd(CDC* dc);
   void OnSetFocus(CWnd* previous);
+  void OnLButtonDown(UINT flags, CPoint point);
   void OnLButtonUp(UINT flags, CPoint point);
   void OnTimer(UINT_PTR id);
   void StartTimer(UINT interval);
@@ -63,6 +64,8 @@ class CFloatingInfoTip : public CDialog {
   UINT_PTR m_timer = 0;
   UINT m_interval = 0;
   bool m_mouseInside = false;
+  // The left button went down on the balloon: only its release there is a click.
+  bool m_pressed = false;
 };
 
 namespace lxtip {

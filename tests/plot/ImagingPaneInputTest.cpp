@@ -610,7 +610,8 @@ TEST_F(CanvasInput, ZoomToCursorsTakesTheRulersSpanAndRefusesAnEmptyOne)
     EXPECT_NEAR(s.m_visibleXMin, DataX(lx), 1e-3);
     EXPECT_NEAR(s.m_visibleXMax, DataX(rx), 1e-3);
     EXPECT_GT(s.m_visibleYMax, 0);
-    EXPECT_TRUE(ruler->IsActive()) << "the ruler stays to measure the zoomed plot";
+    EXPECT_FALSE(ruler->IsActive()) << "once the window spans the ruler, the ruler goes";
+    EXPECT_FALSE(ruler->IsShown());
 }
 TEST_F(CanvasInput, ZoomToCursorsRefusesASpanNarrowerThanTheZoomLimitAndBeeps)
 {

@@ -592,6 +592,59 @@ TEST_F(ImagingPaneTest, ExportsMetafilesAsSvg)
     EXPECT_TRUE(metafile->SaveSvg(QString::fromStdString(Scratch("rutile-export.svg"))));
 }
 
+// A figure draws no cursor line, so its legend carries no cursor readouts either: copied,
+// exported and printed, it is the same with the cursor on as with it off.
+TEST_F(ImagingPaneTest, FiguresCarryNoReadoutsOfTheCursorTheyDoNotDraw)
+{
+    CDiffractionSettings& s = *doc.GetSettings();
+    s.m_showLegend = 1;
+    CCursor* cursor = s.GetCursor(true);
+    cursor->m_rec.visible = 0;
+    cursor->m_rec.x = -40;  // off the plot's middle, on a flank of the rutile 110 peak
+    Hint(kHintPatternTree);
+    const auto bitmap = [&] {
+        CImagingPane::RenderRequest request;
+        request.kind = CImagingPane::kRenderBitmap;
+        request.scale = 1;
+        std::unique_ptr<Gdiplus::Image> image(canvas.RenderToBuffer(request));
+        auto* b = dynamic_cast<Gdiplus::Bitmap*>(image.get());
+        return b ? QByteArray(reinterpret_cast<const char*>(b->Q().constBits()), b->Q().sizeInBytes()) : QByteArray();
+    };
+    const auto metafile = [&] {
+        CImagingPane::RenderRequest request;
+        request.kind = CImagingPane::kRenderMetafile;
+        std::unique_ptr<Gdiplus::Image> image(canvas.RenderToBuffer(request));
+        auto* m = dynamic_cast<Gdiplus::Metafile*>(image.get());
+        return m ? m->SvgBytes() : QByteArray();
+    };
+    const auto print = [&] {
+        QImage page(1200, 900, QImage::Format_ARGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        HDC hdc = qlw::CreatePainterDC(&painter, RECT{0, 0, page.width(), page.height()}, 192);
+        CDC dc;
+        dc.Attach(hdc);
+        CImagingPane::PrintPage target;
+        target.drawRect = RECT{0, 0, page.width(), page.height()};
+        canvas.PrintPlot(&dc, target);
+        dc.Detach();
+        qlw::DeletePainterDC(hdc);
+        painter.end();
+        return QByteArray(reinterpret_cast<const char*>(page.constBits()), page.sizeInBytes());
+    };
+    const struct {
+        const char* figure;
+        std::function<QByteArray()> make;
+    } figures[] = {{"bitmap", bitmap}, {"metafile", metafile}, {"print", print}};
+    for (const auto& f : figures) {
+        cursor->m_on = 0;
+        const QByteArray off = f.make();
+        ASSERT_FALSE(off.isEmpty()) << f.figure;
+        cursor->m_on = 1;
+        EXPECT_TRUE(f.make() == off) << f.figure;
+    }
+}
+
 TEST_F(ImagingPaneTest, AnExportTooLargeToMakeIsReportedNotReturned)
 {
     canvas.MoveWindow(0, 0, 3840, 2160);

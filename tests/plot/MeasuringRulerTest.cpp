@@ -254,7 +254,7 @@ TEST_F(MeasuringRulerTest, ZoomsToTheMeasuringPointsButNotToAnEmptyRange)
     EXPECT_NEAR(s.m_visibleXMax, 450 / 8.75, 1e-5);
     EXPECT_EQ(s.m_visibleYMin, 0);
     EXPECT_NEAR(s.m_visibleYMax, 500, 1e-9);
-    EXPECT_TRUE(ruler->IsActive()) << "the ruler stays to measure the zoomed plot";
+    EXPECT_FALSE(ruler->IsActive()) << "once the window spans the ruler, the ruler goes";
 }
 
 TEST_F(MeasuringRulerTest, DrawsItsBarAndOnlyWhileSelectedItsGuideLines)

@@ -10,7 +10,10 @@
 #     reading it: the progress window comes up while it is (untitled, above the rest, a text above
 #     a bar) and goes when the structure is in the list;
 #   peak-tip: a peak cut off by the top of the plot, near the top of the screen, with the pointer
-#     resting on it: its tip opens on the screen and stays;
+#     resting on it: its tip opens on the screen and stays; its arrow expands and collapses it, and
+#     the collapsed tip stays while the pointer rests, a drag on the plot let go over it changes nothing;
+#   overview-box: one wheel notch over the plot: the overview box is on the screen half a second
+#     later, and gone once its delay has passed;
 #   large-window: the window made larger than the screen, File > Exit's question and Preferences
 #     open wholly on the screen, and their Cancel buttons can be clicked.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
@@ -319,6 +322,32 @@ case "$case" in
     find_tip $((pane[1] + pane[3] / 2))
     sleep 4
     [ -n "$(tips)" ] || fail "the peak tip went while the pointer rested on the peak"
+    # Its states: a click on its arrow expands it, one on the arrow of the expanded tip collapses
+    # it again and it stays while the pointer rests there; the release of a drag on the plot
+    # changes nothing. Expanded, the balloon's light inside reaches the upper third of the window.
+    read -r tx ty tw th <<<"$(xdotool getwindowgeometry --shell "$tip" |
+      awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
+    light_above() {
+      xwd -silent -id "$tip" >"$work/tip.xwd" 2>/dev/null || { echo 0; return; }
+      tail -c $((tw * th * 4)) "$work/tip.xwd" | od -An -v -tu1 -w4 | awk -v w="$tw" -v h="$th" '{
+        if (int((NR - 1) / w) < h / 3 && $1 > 150 && $2 > 150 && $3 > 150 && $1 + $2 + $3 < 765) n++
+      } END { print n + 0 }'
+    }
+    expanded() { [ "$(light_above)" -gt 500 ]; }
+    collapsed() { [ -n "$(tips)" ] && [ "$(light_above)" -lt 50 ]; }
+    limit=20 until_ok collapsed || fail "the tip did not open collapsed ($(light_above) light pixels above)"
+    click "$((tx + 14)) $((ty + th - 28))" 1
+    limit=20 until_ok expanded || fail "a click on its arrow did not expand the tip ($(light_above) light pixels above)"
+    click "$((tx + 15)) $((ty + 12))" 1
+    limit=20 until_ok collapsed || fail "a click on the expanded tip's arrow did not collapse it"
+    sleep 2
+    collapsed || fail "the collapsed tip went while the pointer rested on it"
+    # Pressed on the plot below the tip, dragged straight up (no pan) and let go over it.
+    timeout 20 xdotool mousemove $((tx + tw / 2)) $((ty + th + 30)) mousedown 1
+    for ((y = ty + th + 25; y > ty + th - 20; y -= 5)); do timeout 20 xdotool mousemove $((tx + tw / 2)) "$y"; done
+    timeout 20 xdotool mouseup 1
+    sleep 0.3
+    [ -z "$(tips)" ] || collapsed || fail "the release of a drag on the plot expanded the tip"
     away
     # The plot's top close to the screen's, and the strongest peaks magnified past the plot's top:
     # the tip of a peak cut off there opens on the screen.
@@ -334,6 +363,29 @@ case "$case" in
     find_tip $((pane[1] + 45))
     tip_on_screen
     away
+    quit
+    ;;
+  overview-box)
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    [ "${#pane[@]}" = 4 ] || fail "the plot is not in the map"
+    # Over the plot's right part, half-way up, where no peak reaches: no peak tip comes up.
+    timeout 20 xdotool mousemove $((pane[0] + pane[2] * 9 / 10)) $((pane[1] + pane[3] / 2))
+    sleep 1
+    shot() { xwd -silent -id "$window" >"$work/$1.xwd" || fail "no picture of the window"; }
+    differing() { cmp -l "$work/$1.xwd" "$work/$2.xwd" | wc -l; }
+    timeout 20 xdotool click 4
+    sleep 0.5
+    shot shown
+    # The box hides 2.5 s after the notch; the window is still from then on.
+    sleep 3.5
+    shot gone
+    sleep 1
+    shot later
+    # QLW_KEEP_SHOT=FILE keeps the picture with the box for a look.
+    [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/shown.xwd" "$QLW_KEEP_SHOT"
+    [ "$(differing gone later)" -lt 100 ] || fail "the window still changed 4 s after the notch ($(differing gone later) bytes)"
+    [ "$(differing shown gone)" -gt 2000 ] ||
+      fail "no overview box half a second after the notch, or it stayed ($(differing shown gone) bytes changed)"
     quit
     ;;
   *)

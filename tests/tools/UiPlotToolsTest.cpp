@@ -126,8 +126,8 @@ TEST(UiPlotTools, TheRulerFromTheWindowCopiesDragsAndZooms) {
   EXPECT_TRUE(Has(run.out, "\nruler: on, selected, centre 379.78 100.00,"))
       << run.out;
   EXPECT_TRUE(Has(run.out, "Zoom to Cursors | - | Change Colour... | - | Hide Ruler\n> tools\ncursor: off")) << run.out;
-  EXPECT_TRUE(std::regex_search(run.out, std::regex("\nruler: on, [^\n]*\nloupe: none\n> dump\n")))
-      << "the ruler stays to measure the zoomed plot\n" << run.out;
+  EXPECT_TRUE(std::regex_search(run.out, std::regex("\nruler: off, unselected, [^\n]*\nloupe: none\n> dump\n")))
+      << "once the window spans the ruler, the ruler goes\n" << run.out;
   EXPECT_TRUE(Has(run.out, "\nvisible: 32.025000 54.882143\ny range: 0.000000 340.588317\n")) << run.out;
 }
 

@@ -90,6 +90,50 @@ TEST(FloatingInfoTip, AClickTogglesTheStateAndItsTimerInterval) {
   EXPECT_EQ(t.tip.GetTimerInterval(), CFloatingInfoTip::kCollapsedMs);
 }
 
+// A click is a press and a release on the balloon: the release that ends a drag begun on the
+// plot below, or a press dragged off the balloon, leaves the state as it was.
+TEST(FloatingInfoTip, OnlyAPressAndReleaseOnTheBalloonToggleIt) {
+  Tip t;
+  t.tip.ShowWindow(SW_SHOWNOACTIVATE);
+  const struct {
+    const char* what;
+    bool pressed;
+    CPoint release;
+    bool toggles;
+  } cases[] = {{"a release with the press elsewhere", false, CPoint(75, 100), false},
+               {"a press dragged off the balloon", true, CPoint(75, 5), false},
+               {"a press and release on the balloon", true, CPoint(75, 100), true}};
+  for (const auto& c : cases) {
+    const bool before = t.tip.IsExpanded();
+    if (c.pressed) ::SendMessageW(t.tip.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(75, 100));
+    ::SendMessageW(t.tip.m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(c.release.x, c.release.y));
+    EXPECT_EQ(t.tip.IsExpanded() != before, c.toggles) << c.what;
+  }
+}
+
+// The ▼ of an expanded tip lies above the collapsed balloon: a pointer resting where it clicked
+// keeps the collapsed tip up rather than hiding it.
+TEST(FloatingInfoTip, CollapsedByAClickItStaysWhileThePointerRests) {
+  Tip t;
+  t.tip.ShowWindow(SW_SHOWNOACTIVATE);
+  POINT saved;
+  ::GetCursorPos(&saved);
+  QTest::mouseClick(t.W(), Qt::LeftButton, {}, QPoint(75, 100));
+  ASSERT_TRUE(t.tip.IsExpanded());
+  POINT arrow{15, 12};
+  t.tip.ClientToScreen(&arrow);
+  ::SetCursorPos(arrow.x, arrow.y);
+  QTest::mouseClick(t.W(), Qt::LeftButton, {}, QPoint(15, 12));
+  ASSERT_FALSE(t.tip.IsExpanded());
+  t.tip.OnMouseLeave();  // off the collapsed balloon's shape
+  QTest::qWait(900);
+  EXPECT_TRUE(t.tip.IsWindowVisible());
+  ::SetCursorPos(arrow.x + 300, arrow.y + 300);
+  QTest::qWait(900);
+  EXPECT_FALSE(t.tip.IsWindowVisible()) << "the pointer has gone";
+  ::SetCursorPos(saved.x, saved.y);
+}
+
 TEST(FloatingInfoTip, StaysWhileTheMouseIsStillAndHidesOnceItHasLeft) {
   Tip t;
   t.tip.ShowWindow(SW_SHOWNOACTIVATE);
