@@ -10,6 +10,27 @@
 #include <cmath>
 #include <numbers>
 
+namespace {
+// A shown pattern, or a mixture holding one: a change of settings reaches the whole of it, since a
+// mixture sums its hidden components as well and a hidden part may be ticked again.
+bool InView(const CQLPattern& p) {
+  if (p.IsShown()) return true;
+  if (const CQLPatternList* components = p.GetComponents())
+    for (const CQLPatternPtr& c : *components)
+      if (InView(*c)) return true;
+  return false;
+}
+
+// The crystals that a curve in view is computed from.
+void CollectCrystalsInView(const CQLPatternList& list, bool insideView, CQLPatternList& out) {
+  for (const CQLPatternPtr& p : list) {
+    const bool inView = insideView || InView(*p);
+    if (inView && dynamic_cast<const CQLCrystalPattern*>(p.get())) out.push_back(p);
+    if (const CQLPatternList* components = p->GetComponents()) CollectCrystalsInView(*components, inView, out);
+  }
+}
+}  // namespace
+
 void CQlwDoc::PlotHint() {
   CUHRequestPlotUpdate hint(this, nullptr, true, CUHRequestPlotUpdate::kRedrawAll);
   DispatchUpdateHint(hint);
@@ -120,7 +141,7 @@ void CQlwDoc::RescaleObservedPatterns() {
 void CQlwDoc::RecomputeAllPatterns(bool autoscale, bool fitToData, bool plotHint) {
   UpdateDataRange();
   for (const CQLPatternPtr& p : m_patterns)
-    if (p->IsShown()) p->ApplySettings(m_settings);
+    if (InView(*p)) p->ApplySettings(m_settings);
   if (autoscale && HasShownPatterns()) {
     if (fitToData)
       FitPlotToPatterns();
@@ -134,7 +155,14 @@ void CQlwDoc::RecomputeAllPatterns(bool autoscale, bool fitToData, bool plotHint
 }
 
 void CQlwDoc::RecomputeHintedPatterns(bool onlySelected, bool withReflexions) {
-  const CQLPatternList patterns = CollectPatterns(m_patterns, onlySelected, true, false);
+  // Without a selection to follow, each pattern in view is recomputed whole, a mixture with its
+  // hidden components.
+  CQLPatternList patterns;
+  if (onlySelected)
+    patterns = CollectPatterns(m_patterns, true, true, false);
+  else
+    for (const CQLPatternPtr& p : m_patterns)
+      if (InView(*p)) patterns.push_back(p);
   for (const CQLPatternPtr& p : patterns) p->Recompute(m_settings);
   if (patterns.empty()) return;
   // A component recomputed alone, as a selected one is, leaves its mixture's sum behind.
@@ -149,7 +177,8 @@ void CQlwDoc::RecomputeHintedPatterns(bool onlySelected, bool withReflexions) {
 }
 
 void CQlwDoc::RefreshReflexionPositions() {
-  const CQLPatternList crystals = CollectPatternsOfType<CQLCrystalPattern>(m_patterns, false, true, false);
+  CQLPatternList crystals;
+  CollectCrystalsInView(m_patterns, false, crystals);
   for (const CQLPatternPtr& p : crystals) {
     p->GetCrystal()->ComputeReflexionPositions(m_settings);
     p->ClearProfile();

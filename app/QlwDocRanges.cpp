@@ -88,7 +88,8 @@ void CQlwDoc::FitPlotToPatterns() {
     // Several patterns: the span that covers the data of all of them.
     first = found ? std::min(first, a) : a;
     last = found ? std::max(last, b) : b;
-    for (size_t i = i0; i <= i1; ++i) top = std::max(top, p->PlottedY(points[i].y));
+    const double scale = p->GetDrawnScale();
+    for (size_t i = i0; i <= i1; ++i) top = std::max(top, points[i].y * scale + p->m_yOffset);
     found = true;
   }
   double lo = m_settings.m_defaultXMin, hi = m_settings.m_defaultXMax;

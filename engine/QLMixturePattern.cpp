@@ -67,12 +67,14 @@ void CQLMixturePattern::AssignKindFields(const CQLPattern& from)
 
 void CQLMixturePattern::Recompute(const CDiffractionSettings& settings)
 {
+    LinkComponents();
     for (const CQLPatternPtr& p : m_components) p->Recompute(settings);
     m_profile.clear();
 }
 
 void CQLMixturePattern::ApplySettings(const CDiffractionSettings& settings)
 {
+    LinkComponents();
     for (const CQLPatternPtr& p : m_components) p->ApplySettings(settings);
     TakeDefaultColourIfNone();
     ClearProfile();
@@ -117,6 +119,7 @@ void CQLMixturePattern::EqualiseFractions()
 {
     const size_t n = m_components.size();
     if (n == 0) return;
+    LinkComponents();
     for (const CQLPatternPtr& p : m_components) {
         p->m_fraction = 1.0 / double(n);
         if (auto* observed = dynamic_cast<CQLObservedPattern*>(p.get())) {
@@ -144,6 +147,7 @@ int CQLMixturePattern::RemoveComponent(const CQLPattern* pattern)
 void CQLMixturePattern::BalanceFractions(const CQLPatternPtr& changed)
 {
     BalancingScope scope(m_balancing);
+    LinkComponents();
     const size_t n = m_components.size();
     if (n <= 1) return;
     const CQLPattern* fixed = changed.get();
@@ -198,6 +202,12 @@ double CQLMixturePattern::DensityOf(const CQLPattern& component)
     return 0.0;
 }
 
+void CQLMixturePattern::LinkComponents()
+{
+    const std::weak_ptr<const CQLMixturePattern> self = weak_from_this();
+    for (const CQLPatternPtr& p : m_components) p->m_mixtureLink.mixture = self;
+}
+
 std::vector<double> CQLMixturePattern::GetCurveWeights() const
 {
     // Each pattern is per unit volume, so a phase enters by its volume share wᵢ/ρᵢ; the shares are
@@ -233,6 +243,7 @@ void CQLMixturePattern::ReportComponentsWithoutDensity()
 
 void CQLMixturePattern::ComputeProfile(const CDiffractionSettings& settings)
 {
+    LinkComponents();
     if (!m_profile.empty()) return;
     CStatus status(kIdsGeneratingProfile, m_title);
     const auto count = static_cast<std::int32_t>(settings.m_numProfilePoints);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-class CQLMixturePattern : public CQLPattern
+class CQLMixturePattern : public CQLPattern, public std::enable_shared_from_this<CQLMixturePattern>
 {
 public:
     explicit CQLMixturePattern(bool factoryDefaults = false);
@@ -41,11 +41,16 @@ public:
     double GetTotalFraction() const;
     // What each component's fraction, a weight fraction, does to the curve: phases of known
     // density enter by their share of the volume, the others by their fraction as it stands.
+    // A component's GetShare answers its weight from here; it writes nothing, so that threads
+    // mapping curves may ask.
     std::vector<double> GetCurveWeights() const;
     // The density that the fractions give the mixture, 0 when a component's density is unknown.
     double GetDensity() const;
     // A crystal's or a mixture's density in kg/m³, 0 when it cannot be known.
     static double DensityOf(const CQLPattern& component);
+    // Tells every component that this mixture sums it, so that it is drawn at its share. Each step
+    // that sums, recomputes or balances does it; a plot does it for the mixtures it does not sum.
+    void LinkComponents();
 
     // Reads the form written by Flatten; the reader sits just behind the kind code. depth: the
     // mixtures around this one in the block.

@@ -238,7 +238,20 @@ double CQLPattern::GetIntensityAt(double x) const
 double CQLPattern::GetReadoutIntensityAt(double x) const
 {
     double y = 0.0;
-    return ProfileYAt(*this, x, y) ? y * m_yScale * m_fraction : 0.0;
+    return ProfileYAt(*this, x, y) ? y * GetDrawnScale() : 0.0;
+}
+
+double CQLPattern::GetShare() const
+{
+    // A link left behind by a move out of the mixture is not trusted: the mixture must still hold it.
+    if (const auto mixture = m_mixtureLink.mixture.lock()) {
+        size_t i = 0;
+        for (const CQLPatternPtr& p : mixture->m_components) {
+            if (p.get() == this) return mixture->GetCurveWeights()[i];
+            ++i;
+        }
+    }
+    return m_fraction;
 }
 
 bool CQLPattern::IsProfileMissing() const

@@ -14,6 +14,7 @@
 
 class CQLCrystal;
 class CQLFlatReader;
+class CQLMixturePattern;
 class CQLPattern;
 
 using CQLPatternPtr = std::shared_ptr<CQLPattern>;
@@ -125,8 +126,14 @@ public:
     static void SetFileTypeRecogniser(FileTypeRecogniser recogniser);
     static std::uint32_t RecogniseFileType(const CString& path);
 
-    // y as the plot draws it.
-    double PlottedY(double y) const { return y * m_yScale * m_fraction + m_yOffset; }
+    // The part of its mixture's sum that this pattern makes up: inside a mixture its weight
+    // fraction taken as a share of the volume, elsewhere the fraction as it stands. A component is
+    // drawn, labelled and read out at this share, so that the shown components add up to the mixture.
+    double GetShare() const;
+    // From a profile's y to the y the plot draws, before the y offset.
+    double GetDrawnScale() const { return m_yScale * GetShare(); }
+    // y as the plot draws it; a loop over many points takes GetDrawnScale once instead.
+    double PlottedY(double y) const { return y * GetDrawnScale() + m_yOffset; }
 
     CString m_filePath;
     double m_plotValuePairs[3][2] = {};   // plot and pane values, copied with the pattern
@@ -166,6 +173,19 @@ public:
 
 protected:
     CQLPattern& operator=(const CQLPattern& other) = default;
+
+    // The mixture that last summed this pattern. It is the pattern's place in the tree, not its
+    // content: a copy is in no mixture until one sums it.
+    struct MixtureLink
+    {
+        MixtureLink() = default;
+        MixtureLink(const MixtureLink&) {}
+        MixtureLink& operator=(const MixtureLink&) { return *this; }
+        std::weak_ptr<const CQLMixturePattern> mixture;
+    };
+    MixtureLink m_mixtureLink;
+    friend class CQLMixturePattern;
+
     // The kind's own part of CopyPatternSettings; from has this pattern's class.
     virtual void AssignKindFields(const CQLPattern& from);
     // The label values of the program's preference store, when there is one.

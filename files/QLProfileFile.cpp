@@ -61,11 +61,12 @@ void CQLProfileFile::WriteBlock(uint32_t) {
   const double xMax = m_writeSettings ? m_writeSettings->m_visibleXMax : HUGE_VAL;
   const qlw::ScopedCLocale cLocale;
   size_t written = 0;
+  const double scale = p.GetDrawnScale();
   for (const CQLProfilePoint& point : profile) {
     const double x = point.x + p.m_xOffset;
     if (x > xMax) break;
     if (x < xMin) continue;
-    std::fprintf(m_stream, "%.4f\t%10.4e\n", x, point.y * p.m_fraction * p.m_yScale + p.m_yOffset);
+    std::fprintf(m_stream, "%.4f\t%10.4e\n", x, point.y * scale + p.m_yOffset);
     ++written;
   }
   if (written == 0) throw CLXXFileProfileTooFewPoints(kLXSeverityMessage, 0, __LINE__);

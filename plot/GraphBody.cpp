@@ -178,7 +178,7 @@ void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfil
     const bool linear = m_rangesValid && !s.m_logarithmicYAxis;
     const double xMin = s.m_visibleXMin, yMin = s.m_visibleYMin, xScale = m_xPixelsPerUnit, yScale = m_yPixelsPerUnit;
     const double left = r.X, bottom = r.Y + r.Height;
-    const double xOffset = pattern.m_xOffset;
+    const double xOffset = pattern.m_xOffset, drawnScale = pattern.GetDrawnScale(), yOffset = pattern.m_yOffset;
     auto toPixel = [&](double x, double y) {
         if (!linear) return DataToPixel(x, y);
         return Gdiplus::PointF(float((x - xMin) * xScale + left), float(bottom - (y - yMin) * yScale));
@@ -194,7 +194,7 @@ void CGraphRenderer::BuildPixelPoints(const CQLPattern& pattern, const CQLProfil
         const CQLProfilePoint& point = *p;
         const double x = point.x + xOffset;
         if (x < windowMin || x > windowMax) continue;
-        const Gdiplus::PointF pixel = toPixel(x, pattern.PlottedY(point.y));
+        const Gdiplus::PointF pixel = toPixel(x, point.y * drawnScale + yOffset);
         if (m_output) {
             out.push_back(pixel);
             continue;

@@ -76,7 +76,7 @@ void CGraphRenderer::DrawFilmStrip(const CQLPattern& pattern)
     const CDiffractionSettings& s = *m_settings;
     const CQLProfile& profile = pattern.GetProfile();
     for (auto& sample : m_filmSamples) sample.second = 0;
-    const double scale = pattern.m_yScale * pattern.m_fraction;
+    const double scale = pattern.GetDrawnScale();
     size_t current = 0;
     for (size_t i = 1; i < profile.size() && current < m_filmSamples.size(); ++i) {
         const double x0 = profile[i - 1].x + pattern.m_xOffset, y0 = profile[i - 1].y * scale;

@@ -6,6 +6,7 @@
 #include "LXTextTiles.h"
 #include "FloatingPeakTip.h"
 #include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
 #include "ToolDrawing.h"
 #include "ToolRecords.h"
 
@@ -132,6 +133,9 @@ CGraphRenderer::CGraphRenderer(const CQLPatternList& tree, const CDiffractionSet
     for (const CQLPatternPtr& p : CollectPatternsOfType<CQLPattern>(tree, false, true, false)) m_legend.push_back(p);
     for (const CQLPatternPtr& p : m_drawing)
         if (p->GetProfile().empty()) p->ComputeProfile(*m_settings);
+    // A hidden mixture is not summed here, yet its shown components are drawn at their share of it.
+    for (const CQLPatternPtr& p : CollectPatternsOfType<CQLMixturePattern>(tree, false, false, false))
+        static_cast<CQLMixturePattern&>(*p).LinkComponents();
 
     if (m_settings->m_fontSize > m_referenceFontSize) {
         const float f = m_settings->m_fontSize / m_referenceFontSize;

@@ -314,7 +314,7 @@ bool CImagingPane::HitTestControlNodes(const POINT& point, bool select)
     bool hit = false;
     ForEachTopObserved(doc->GetPatterns(), [&](CQLObservedPattern& pattern) {
         if (hit || !NodesEditable(pattern) || pattern.m_controlPoints.empty()) return;
-        const double factor = pattern.m_yScale * pattern.m_fraction;
+        const double factor = pattern.GetDrawnScale();
         if (!(factor != 0) || !Finite(factor)) return;
         const double x0 = a.first - pattern.m_xOffset, x1 = b.first - pattern.m_xOffset;
         const double y0 = (a.second - pattern.m_yOffset) / factor, y1 = (b.second - pattern.m_yOffset) / factor;
@@ -636,7 +636,7 @@ void CImagingPane::DragControlNode()
     CQLObservedPattern* owner = nullptr;
     CQLControlPoint* node = SelectedNode(&owner);
     if (!node || !owner || !HasPlot()) return;
-    const double factor = owner->m_yScale * owner->m_fraction;
+    const double factor = owner->GetDrawnScale();
     if (!(factor != 0) || !Finite(factor)) return;
     const auto data = PixelToData(m_ptMouse);
     const double to[2] = {data.first - owner->m_xOffset, (data.second - owner->m_yOffset) / factor};
@@ -651,7 +651,7 @@ bool CImagingPane::MoveSelectedNodeBy(float dx, float dy)
     CQLObservedPattern* owner = nullptr;
     CQLControlPoint* node = SelectedNode(&owner);
     if (!node || !owner || !HasPlot()) return false;
-    const double factor = owner->m_yScale * owner->m_fraction;
+    const double factor = owner->GetDrawnScale();
     if (!(factor != 0) || !Finite(factor)) return false;
     // Through pixels and back, so the step is dx, dy pixels on either kind of y axis.
     const auto part = FlaggedPart(*node);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 using doctest::FixturePattern;
 using doctest::RecordingView;
@@ -16,6 +17,8 @@ namespace {
 CQLPatternPtr Fixture(CQLProfile profile = {}, double lo = 10.0, double hi = 90.0) {
   return std::make_shared<FixturePattern>(std::move(profile), lo, hi);
 }
+
+std::string AnatasePath() { return std::string(QLW_SOURCE_DIR) + "/examples/anatase-TiO2.cif"; }
 
 CQLCrystal Rutile() {
   CQLCrystal c;
@@ -217,6 +220,81 @@ TEST(DocHints, ConstantVolumeRescaleKeepsVolumeOrTheOldCell) {
   EXPECT_EQ(c.m_a, a);
   EXPECT_EQ(c.m_b, b);
   EXPECT_EQ(c.m_c, cc);
+}
+
+// The Tutorial's mixture with its components unticked, or hidden itself with one component shown:
+// whatever setting changes, the mixture is the share-weighted sum of what its components now give,
+// also once it is ticked again, and a component ticked afterwards shows its new curve.
+TEST(DocHints, SettingsChangesReachTheHiddenComponentsOfAMixture) {
+  const struct {
+    const char* name;
+    std::function<void(CQlwDoc&)> change;
+  } cases[] = {
+      {"neutrons", [](CQlwDoc& d) { d.SetSimulationType(LXTypes::kSimNeutrons); }},
+      {"energy-dispersive", [](CQlwDoc& d) { d.SetSimulationType(LXTypes::kSimEnergyDispersive); }},
+      {"wavelength",
+       [](CQlwDoc& d) {
+         d.GetSettings()->m_lambda = 0.7093;
+         CUpdateHint instrument(kHintInstrument, &d);
+         d.DispatchUpdateHint(instrument);
+       }},
+      {"peak function", [](CQlwDoc& d) { d.SetPeakFunction(LXTypes::kProfileLorentzian); }},
+  };
+  for (const auto& c : cases) {
+    for (const bool mixtureShown : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (mixtureShown ? ", components hidden" : ", mixture hidden"));
+      CQlwDoc doc;
+      doc.OnNewDocument();
+      CDiffractionSettings& s = *doc.GetSettings();
+      s.m_simulationType = LXTypes::kSimXRays;
+      s.m_axisType = LXTypes::kAxis2Theta;
+      s.m_profileType = LXTypes::kProfilePseudoVoigt;
+      s.m_lambda = 1.5406;
+      doc.AddFilesFromDrop({CString(doctest::RutilePath().c_str()), CString(AnatasePath().c_str())});
+      const CQLPatternList crystals = CollectPatternsOfType<CQLCrystalPattern>(doc.GetPatterns(), false, false, false);
+      ASSERT_EQ(crystals.size(), 2u);
+      auto mixture = std::static_pointer_cast<CQLMixturePattern>(doc.NewMixtureFromPatterns(crystals));
+      ASSERT_NE(mixture, nullptr);
+      crystals.front()->m_fraction = 0.7;
+      mixture->BalanceFractions(crystals.front());
+      doc.Autoscale(false);
+      ASSERT_FALSE(mixture->GetProfile().empty());
+      CQLPatternPtr rutile = crystals.front();
+      for (const CQLPatternPtr& p : crystals) p->SetShown(false);
+      rutile->SetShown(!mixtureShown);
+      mixture->SetShown(mixtureShown);
+      CUpdateHint shown(kHintPatternsShown, &doc);
+      doc.DispatchUpdateHint(shown);
+
+      c.change(doc);
+      mixture->SetShown(true);
+      rutile->SetShown(true);
+      doc.DispatchUpdateHint(shown);
+
+      // Each component as a fresh pattern would give it under the new settings.
+      std::vector<CQLProfile> fresh;
+      for (const CQLPatternPtr& p : crystals) {
+        CQLPatternPtr copy = p->Clone();
+        copy->ApplySettings(s);
+        fresh.push_back(copy->GetComputedProfile(s));
+      }
+      const std::vector<double> shares = mixture->GetCurveWeights();
+      const CQLProfile& sum = mixture->GetComputedProfile(s);
+      ASSERT_EQ(sum.size(), fresh[0].size());
+      double peak = 0.0;
+      for (const auto& point : sum) peak = std::max(peak, point.y);
+      ASSERT_GT(peak, 0.0);
+      for (size_t i = 0; i < sum.size(); ++i) {
+        ASSERT_EQ(sum[i].x, fresh[0][i].x) << i;
+        ASSERT_NEAR(sum[i].y, shares[0] * fresh[0][i].y + shares[1] * fresh[1][i].y, 1e-9 * peak)
+            << i;
+      }
+
+      const CQLProfile& own = rutile->GetComputedProfile(s);
+      ASSERT_EQ(own.size(), fresh[0].size());
+      for (size_t i = 0; i < own.size(); ++i) ASSERT_EQ(own[i].y, fresh[0][i].y) << i;
+    }
+  }
 }
 
 // ----- plot ranges -----

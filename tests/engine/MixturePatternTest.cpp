@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -254,6 +255,41 @@ TEST(MixturePattern, WeightFractionsEnterTheCurveByVolume)
     const double inner = 0.5 / mixture->GetDensity(), other = 0.5 / rhoR;
     ASSERT_EQ(weights.size(), 2u);
     EXPECT_NEAR(weights[0], inner / (inner + other), 1e-12);
+}
+
+// The components the plot draws, marks and reads out must add up to the mixture: each counts at
+// its share of the sum, not at its weight fraction.
+TEST(MixturePattern, ComponentsAreDrawnAndReadAtTheirShareOfTheSum)
+{
+    CDiffractionSettings settings(true);
+    auto rutile = Phase(crystalfixtures::Rutile(), L"Rutile", 0.7, settings);
+    auto salt = Phase(crystalfixtures::NaCl(), L"Salt", 0.3, settings);
+    rutile->m_yScale = 2.0;
+    auto mixture = MixtureOf({rutile, salt});
+    mixture->GetComputedProfile(settings);
+    const std::vector<double> shares = mixture->GetCurveWeights();
+    ASSERT_EQ(shares.size(), 2u);
+    ASSERT_GT(std::abs(shares[0] - 0.7), 0.1) << "the densities differ enough to tell share from fraction";
+    EXPECT_EQ(rutile->GetShare(), shares[0]);
+    EXPECT_EQ(salt->GetShare(), shares[1]);
+    EXPECT_EQ(rutile->GetDrawnScale(), 2.0 * shares[0]);
+
+    // Near rutile 110, rock salt 200 and where both phases have lines.
+    for (double x : {27.45, 31.7, 56.5}) {
+        const double whole = mixture->GetIntensityAt(x);
+        ASSERT_GT(whole, 0.0) << x;
+        EXPECT_NEAR(rutile->GetIntensityAt(x) + salt->GetIntensityAt(x), whole, 1e-9 * whole) << x;
+        EXPECT_NEAR(rutile->GetReadoutIntensityAt(x) + salt->GetReadoutIntensityAt(x), whole, 1e-9 * whole) << x;
+    }
+
+    // Outside a mixture the fraction scales as it stands: a copy, a pattern taken out of the list
+    // behind the mixture's back, a top-level pattern.
+    CQLPatternPtr copy = rutile->Clone();
+    EXPECT_EQ(copy->GetShare(), 0.7);
+    mixture->m_components.remove(salt);
+    EXPECT_EQ(salt->GetShare(), 0.3);
+    auto alone = Phase(crystalfixtures::Rutile(), L"Alone", 0.4, settings);
+    EXPECT_EQ(alone->GetShare(), 0.4);
 }
 
 // A phase whose density cannot be computed (an element without a mass of its own) keeps its

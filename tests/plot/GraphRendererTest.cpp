@@ -4,6 +4,9 @@
 
 #include "LXGdiplus.h"
 #include "PlotSettingsSupport.h"
+#include "../engine/CrystalFixtures.h"
+#include "QLCrystalPattern.h"
+#include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
 #include "ToolRecords.h"
 
@@ -839,6 +842,56 @@ TEST_F(GraphRendererTest, ReadoutsOfAStackedPatternLeaveOutItsBandsOffset)
     EXPECT_DOUBLE_EQ(upper->GetReadoutIntensityAt(50), 20.0);
     EXPECT_DOUBLE_EQ(lower->GetReadoutIntensityAt(50), 10.0);
     EXPECT_DOUBLE_EQ(upper->GetReadoutIntensityAt(90), 0.0);  // outside the profile
+}
+
+// Rutile and rutile in a cell of four times the volume, 0.7 : 0.3 by weight, are 0.368 : 0.632 by
+// volume: each component's curve is drawn at that share of its profile, as the mixture sums it.
+TEST_F(GraphRendererTest, MixtureComponentsAreDrawnAtTheirShareOfTheSum)
+{
+    settings.m_showGrid = 0;
+    settings.m_showLegend = 0;
+    auto mixture = std::make_shared<CQLMixturePattern>(true);
+    const std::uint32_t colours[2] = {0xFF0000FFu, 0xFFFF0000u};
+    const double fractions[2] = {0.7, 0.3};
+    for (int i = 0; i < 2; ++i) {
+        auto phase = std::make_shared<CQLCrystalPattern>(true);
+        const double a = i == 0 ? 4.5937 : 2 * 4.5937;
+        phase->m_crystal = crystalfixtures::MakeCrystal(a, a, 2.9587, 90, 90, 90, L"P 42/m n m",
+                                                         {{L"Ti", L"Ti", 0, 0, 0}, {L"O", L"O", 0.3053, 0.3053, 0}});
+        phase->ApplySettings(settings);
+        phase->m_profile = {{0, 1000}, {80, 1000}};  // a flat curve the test can find
+        phase->m_fraction = fractions[i];
+        phase->m_color = colours[i];
+        phase->SetShown(true);
+        mixture->m_components.push_back(phase);
+    }
+    mixture->SetShown(false);
+    tree.push_back(mixture);
+    const std::vector<double> shares = mixture->GetCurveWeights();
+    ASSERT_NEAR(shares[0], 0.7 / (0.7 + 0.3 * 4), 1e-9);
+
+    auto r = Make();
+    Gdiplus::Bitmap bitmap(780, 570);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFFu));
+        r->DrawPlot(&graphics);
+    }
+    // Blue for the first component, red for the second, smoothed at the edges of the line.
+    auto drawnNear = [&](double y, int component) {
+        const Gdiplus::PointF at = r->DataToPixel(40, y);
+        for (int dy = -1; dy <= 1; ++dy) {
+            Gdiplus::Color c;
+            bitmap.GetPixel(int(at.X), int(at.Y) + dy, &c);
+            const int own = component == 0 ? c.GetB() : c.GetR(), other = component == 0 ? c.GetR() : c.GetB();
+            if (own > 200 && other < 150) return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(drawnNear(1000 * shares[size_t(i)], i)) << i;
+        EXPECT_FALSE(drawnNear(1000 * fractions[i], i)) << i;
+    }
 }
 
 TEST_F(GraphRendererTest, LegendDrawsOnlyTheRowsThatFitAndOnlyWithItsBox)
