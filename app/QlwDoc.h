@@ -113,6 +113,9 @@ class CQlwDoc : public CDocument {
   void RecomputeAllPatterns(bool autoscale, bool fitToData, bool plotHint);
   void RecomputeHintedPatterns(bool onlySelected, bool withReflexions);
   void RefreshReflexionPositions();
+  // Brings the patterns left out of a recompute while hidden up to the settings once they are in
+  // view again; true when one was computed.
+  bool ApplySettingsToPatternsBackInView();
   void RescaleObservedPatterns();
 
   // ----- plot ranges -----
@@ -198,6 +201,9 @@ class CQlwDoc : public CDocument {
   bool RescaleCellsAtConstantVolume();
 
   bool m_bClosing = false;
+  // Top-level patterns that a change of settings passed by because they were hidden.
+  std::vector<std::weak_ptr<CQLPattern>> m_passedWhileHidden;
+  void RememberHiddenPatterns();
   bool m_bOpening = false;
   bool m_bSaving = false;
   bool m_bNewDocument = false;

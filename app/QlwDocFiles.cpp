@@ -336,6 +336,7 @@ void CQlwDoc::ShowPatterns(const CQLPatternList& patterns) {
     }
     progress.Report(L"", ++done);
   }
+  if (ApplySettingsToPatternsBackInView()) anyComputed = true;
   UpdateDataRange();
   if (anyComputed) Autoscale(false);
   if (anyShown || reloaded) {

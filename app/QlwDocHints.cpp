@@ -7,6 +7,7 @@
 #include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -142,6 +143,7 @@ void CQlwDoc::RecomputeAllPatterns(bool autoscale, bool fitToData, bool plotHint
   UpdateDataRange();
   for (const CQLPatternPtr& p : m_patterns)
     if (InView(*p)) p->ApplySettings(m_settings);
+  RememberHiddenPatterns();
   if (autoscale && HasShownPatterns()) {
     if (fitToData)
       FitPlotToPatterns();
@@ -163,6 +165,7 @@ void CQlwDoc::RecomputeHintedPatterns(bool onlySelected, bool withReflexions) {
   else
     for (const CQLPatternPtr& p : m_patterns)
       if (InView(*p)) patterns.push_back(p);
+  if (!onlySelected) RememberHiddenPatterns();
   for (const CQLPatternPtr& p : patterns) p->Recompute(m_settings);
   if (patterns.empty()) return;
   // A component recomputed alone, as a selected one is, leaves its mixture's sum behind.
@@ -179,9 +182,38 @@ void CQlwDoc::RecomputeHintedPatterns(bool onlySelected, bool withReflexions) {
 void CQlwDoc::RefreshReflexionPositions() {
   CQLPatternList crystals;
   CollectCrystalsInView(m_patterns, false, crystals);
+  RememberHiddenPatterns();
   for (const CQLPatternPtr& p : crystals) {
     p->GetCrystal()->ComputeReflexionPositions(m_settings);
     p->ClearProfile();
   }
   ClearMixturesHolding(m_patterns, crystals);
+}
+
+void CQlwDoc::RememberHiddenPatterns() {
+  for (const CQLPatternPtr& p : m_patterns) {
+    if (InView(*p)) continue;
+    const bool known = std::any_of(m_passedWhileHidden.begin(), m_passedWhileHidden.end(),
+                                   [&](const std::weak_ptr<CQLPattern>& w) { return w.lock() == p; });
+    if (!known) m_passedWhileHidden.push_back(p);
+  }
+}
+
+bool CQlwDoc::ApplySettingsToPatternsBackInView() {
+  // A pattern hidden through a change of settings would otherwise come back with the curve of the
+  // old ones (an X-ray curve under neutrons, a 2θ curve on an energy axis).
+  bool any = false;
+  std::vector<std::weak_ptr<CQLPattern>> still;
+  for (const std::weak_ptr<CQLPattern>& w : m_passedWhileHidden) {
+    const CQLPatternPtr p = w.lock();
+    if (!p || std::find(m_patterns.begin(), m_patterns.end(), p) == m_patterns.end()) continue;
+    if (!InView(*p)) {
+      still.push_back(w);
+      continue;
+    }
+    p->ApplySettings(m_settings);
+    any = true;
+  }
+  m_passedWhileHidden.swap(still);
+  return any;
 }

@@ -441,3 +441,39 @@ TEST(DocRanges, UnitChangeKeepsTheSameDSpacings) {
   EXPECT_NEAR(s.m_visibleXMin, 20.0, 1e-9);
   EXPECT_NEAR(s.m_visibleXMax, 80.0, 1e-9);
 }
+
+TEST(DocHints, PatternsTickedAfterASettingsChangeWhileHiddenShowTheNewCurve) {
+  for (const bool inMixture : {false, true}) {
+    for (const LXTypes::QLSimulationType simulation : {LXTypes::kSimNeutrons, LXTypes::kSimEnergyDispersive}) {
+      SCOPED_TRACE(std::string(inMixture ? "mixture hidden with its components" : "crystal alone") + ", simulation " +
+                   std::to_string(static_cast<int>(simulation)));
+      CQlwDoc doc;
+      doc.OnNewDocument();
+      CDiffractionSettings& s = *doc.GetSettings();
+      s.m_simulationType = LXTypes::kSimXRays;
+      s.m_axisType = LXTypes::kAxis2Theta;
+      s.m_lambda = 1.5406;
+      doc.AddFilesFromDrop({CString(doctest::RutilePath().c_str()), CString(AnatasePath().c_str())});
+      const CQLPatternList crystals = CollectPatternsOfType<CQLCrystalPattern>(doc.GetPatterns(), false, false, false);
+      ASSERT_EQ(crystals.size(), 2u);
+      CQLPatternPtr mixture = inMixture ? doc.NewMixtureFromPatterns(crystals) : nullptr;
+      const CQLPatternPtr rutile = crystals.front();
+      for (const CQLPatternPtr& p : CollectPatterns(doc.GetPatterns(), false, false, false)) p->SetShown(false);
+      CUpdateHint shown(kHintPatternsShown, &doc);
+      doc.DispatchUpdateHint(shown);
+
+      doc.SetSimulationType(simulation);
+      doc.ShowPatterns({rutile});
+
+      CQLPatternPtr copy = rutile->Clone();
+      copy->ApplySettings(s);
+      const CQLProfile fresh = copy->GetComputedProfile(s);
+      const CQLProfile& own = rutile->GetComputedProfile(s);
+      ASSERT_EQ(own.size(), fresh.size());
+      for (size_t i = 0; i < own.size(); ++i) {
+        ASSERT_EQ(own[i].x, fresh[i].x) << i;
+        ASSERT_EQ(own[i].y, fresh[i].y) << i;
+      }
+    }
+  }
+}
