@@ -176,8 +176,14 @@ bool CLXEdit<T>::Validate(bool checkRange) {
     }
     m_accepted = kept;
     take(kept);
-    // The text shows it: in commit-on-Enter mode the caller's commit writes it.
-    if (!(m_options & kCommitOnEnter) && !m_settingText) SetValue(kept, true);
+    // The text shows it. In commit-on-Enter mode this reprint announces nothing: the commit that
+    // follows Enter or leaving the field announces once.
+    if (!m_settingText) {
+      const bool updating = m_updating;
+      if (m_options & kCommitOnEnter) m_updating = true;
+      SetValue(kept, true);
+      m_updating = updating;
+    }
     return true;
   }
   double number = 0;

@@ -392,6 +392,8 @@ TEST(NumericEdit, AnEmptiedFieldKeepsAndShowsTheValueInUse) {
     Attach(edit, host, 0.1, 5.0, L"%0#.4f", 1.5405);
     UINT previous = 0;
     if (c.commitOnEnter) edit.AddDisplayFlag(previous);
+    UpdateCounter counter;
+    edit.AddNotifyTarget(&counter);
     AlertRecorder alerts;
     ::SetFocus(edit.m_hWnd);
     edit.SetSel(0, -1);
@@ -402,11 +404,13 @@ TEST(NumericEdit, AnEmptiedFieldKeepsAndShowsTheValueInUse) {
     EXPECT_EQ(Text(edit).ToUtf8(), "1.5405");
     EXPECT_DOUBLE_EQ(edit.m_value, 1.5405);
     EXPECT_TRUE(alerts.Take().empty());
+    if (c.commitOnEnter) EXPECT_EQ(counter.count, 1) << "the commit is announced once";
     // The field now reads as what it shows: passing through it later changes nothing.
     ::SetFocus(edit.m_hWnd);
     ::SetFocus(host.GetDlgItem(104)->m_hWnd);
     EXPECT_EQ(Text(edit).ToUtf8(), "1.5405");
     EXPECT_DOUBLE_EQ(edit.m_value, 1.5405);
+    edit.RemoveNotifyTarget(nullptr);
     edit.UnsubclassWindow();
   }
 }
