@@ -5,6 +5,7 @@
 #include "CFile.h"
 #include "FileTypes.h"
 #include "LXASF.h"
+#include "LXAlert.h"
 #include "LXApp.h"
 #include "LXFileDialog.h"
 #include "LXMessage.h"
@@ -130,8 +131,13 @@ CQlwDoc* CQlwDoc::OpenOrCreateDocument(uint32_t type, const wchar_t* path) {
     if (path && type == 0) type = TypeToRead(CString(path));
     CLXApp* app = CLXApp::GetApp();
     CDocTemplate* session = app ? app->GetTemplateForFileType(kFileTypeSession) : nullptr;
+    const unsigned alerts = CLXAlert::GetShownCount();
     auto* doc = dynamic_cast<CQlwDoc*>(session ? session->OpenDocumentFile(path, TRUE) : nullptr);
-    if (!doc) throw CLXXNoDocument(kLXSeverityMessage, 0, __LINE__);
+    if (!doc) {
+      // The reader has said why the file cannot be opened; a second alert would only repeat it.
+      if (path && CLXAlert::GetShownCount() != alerts) return nullptr;
+      throw CLXXNoDocument(kLXSeverityMessage, 0, __LINE__);
+    }
     if (!path) doc->SetModifiedFlag(FALSE);
     return doc;
   } catch (CLXException&) {

@@ -377,8 +377,6 @@ void CScatteringFactors::OnImport() {
   // A failed read has been reported; the rows stay as they are.
   if (!ReadASFFile(dialog.GetPathName(), records)) return;
   LoadList(&records);
-  if (!m_rows.empty()) SelectOnly(0);
-  UpdateControls(false);
 }
 
 void CScatteringFactors::OnExport() {

@@ -11,6 +11,7 @@ bool g_silentMode = false;
 
 namespace {
 std::atomic<CLXAlert::Presenter> g_presenter{nullptr};
+thread_local unsigned t_shown = 0;
 }
 
 CLXAlert::CLXAlert(HWND owner) : m_owner(owner) {}
@@ -34,7 +35,11 @@ CString CLXAlert::QuietLine() const {
   return line;
 }
 
+unsigned CLXAlert::GetShownCount() { return t_shown; }
+
 UINT CLXAlert::DoModal() {
+  // One the user asked not to see again counts as told.
+  ++t_shown;
   Presenter presenter = g_presenter.load();
   if (g_silentMode || std::getenv("QLW_QUIET") != nullptr || presenter == nullptr) {
     std::fputs(QuietLine().ToUtf8().c_str(), stderr);

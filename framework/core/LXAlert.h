@@ -30,6 +30,9 @@ class CLXAlert {
   UINT DoModal();
 
   static bool IsQuiet();
+  // How many alerts the calling thread has put before the user (quiet lines included); two counts
+  // tell whether anything was reported between them.
+  static unsigned GetShownCount();
   // Returns the presenter that was installed before; null restores quiet output only.
   static Presenter SetPresenter(Presenter presenter);
 

@@ -156,15 +156,34 @@ bool CLXEdit<T>::Validate(bool checkRange) {
   const auto take = [this](T v) {
     if (!m_settingText) m_value = v;
   };
-  const T empty = (m_options & kKeepOnEmpty) ? m_accepted : T(0);
-  if (n == 0) {
-    take(empty);
-    return true;
-  }
-  const wchar_t c = text[0];
+  const wchar_t c = n > 0 ? text[0] : L'\0';
   const bool sign = c == L'+' || c == L'-';
-  if ((n == 1 && (sign || c == L'.')) || (n == 2 && sign && text[1] == L'.')) {
-    take(empty);
+  if (n == 0 || (n == 1 && (sign || c == L'.')) || (n == 2 && sign && text[1] == L'.')) {
+    const T empty = (m_options & kKeepOnEmpty) ? m_accepted : T(0);
+    if (!checkRange) {
+      take(empty);
+      return true;
+    }
+    // Left this way the text stands for a value: 0 where the range holds it, else the value in
+    // use, never a 0 that the field shows but its owner refuses (a blank wavelength).
+    const T kept = InRange(empty) ? empty : m_accepted;
+    if (!InRange(kept)) {
+      ReportRange(m_min, m_max);
+      m_modified = false;
+      Restore(m_accepted);
+      CUtils::ActivateControl(::GetParent(m_hWnd), m_hWnd);
+      return false;
+    }
+    m_accepted = kept;
+    take(kept);
+    // The text shows it. In commit-on-Enter mode this reprint announces nothing: the commit that
+    // follows Enter or leaving the field announces once.
+    if (!m_settingText) {
+      const bool updating = m_updating;
+      if (m_options & kCommitOnEnter) m_updating = true;
+      SetValue(kept, true);
+      m_updating = updating;
+    }
     return true;
   }
   double number = 0;

@@ -8,8 +8,10 @@
 #include "ControlWnds.h"
 #include "LXException.h"
 
-LX_DECLARE_EXCEPTION(CLXXFloatRange, CLXException, 21181);
-LX_DECLARE_EXCEPTION(CLXXFloatSyntax, CLXException, 21182);
+// The numeric edit's errors, one family.
+LX_DECLARE_EXCEPTION(CLXXFloatEdit, CLXException, 21180);
+LX_DECLARE_EXCEPTION(CLXXFloatRange, CLXXFloatEdit, 21181);
+LX_DECLARE_EXCEPTION(CLXXFloatSyntax, CLXXFloatEdit, 21182);
 
 template <class T>
 class CLXEdit : public CEdit {

@@ -16,7 +16,9 @@ namespace Gdiplus {
 class Bitmap;
 }
 
-LX_DECLARE_EXCEPTION(CLXXSubEditInit, CLXException, 21481);
+// The editable list's errors, one family.
+LX_DECLARE_EXCEPTION(CLXXSubEditList, CLXXProduct, 21480);
+LX_DECLARE_EXCEPTION(CLXXSubEditInit, CLXXSubEditList, 21481);
 
 class CSubEditList : public CListCtrl {
   DECLARE_DYNAMIC(CSubEditList)

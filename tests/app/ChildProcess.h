@@ -1,5 +1,6 @@
 // Runs one test of this executable in a child process (its job chosen by QLW_APP_CHILD), with
-// extra environment entries and a pipe on which it reports to the parent.
+// extra environment entries ("NAME=value" sets, a bare "NAME" removes) and a pipe on which it
+// reports to the parent.
 // Every wait on a child is bounded: a child that hangs makes a test fail, never hang.
 #pragma once
 #include <fcntl.h>
@@ -56,13 +57,16 @@ inline Child Start(const std::string& test, const std::string& job, const std::v
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     bool replaced = std::strncmp(*e, "QLW_APP_CHILD", 13) == 0;
-    for (const std::string& x : extraEnv)
-      if (std::strncmp(*e, x.c_str(), x.find('=') + 1) == 0) replaced = true;
+    for (const std::string& x : extraEnv) {
+      const std::string prefix = x.substr(0, x.find('=')) + "=";
+      if (std::strncmp(*e, prefix.c_str(), prefix.size()) == 0) replaced = true;
+    }
     if (!replaced) env.emplace_back(*e);
   }
   env.push_back("QLW_APP_CHILD=" + job);
   env.push_back("QLW_APP_CHILD_FD=" + std::to_string(fds[1]));
-  for (const std::string& x : extraEnv) env.push_back(x);
+  for (const std::string& x : extraEnv)
+    if (x.find('=') != std::string::npos) env.push_back(x);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "LXApp.h"
 #include "LXRegistry.h"
 #include "QlwDocTypes.h"
@@ -277,4 +278,33 @@ TEST_F(ShellRegistrationTest, TheDesktopRecognisesAndOpensTheRegisteredFiles) {
     EXPECT_EQ(Slurp(m_config + "/mimeapps.list").find("quillonographic"), std::string::npos);
     EXPECT_NE(Run("xdg-mime query filetype '" + files + "/x.quillono'"), "application/x-quillonographic-session");
   }
+}
+
+// Jobs of the test below, each in a process of its own with the registry folder it was given.
+TEST(ShellRegistration, ChildJobs) {
+  if (!apptest::Job()) GTEST_SKIP() << "runs in child processes only";
+  LXDocTypes::SetTable(g_DocTypeTable);
+  const std::string job = apptest::Job();
+  CLXApp app;
+  if (job == "register") _exit(app.RegisterFileTypes({22}) ? 0 : 1);
+  if (job == "registered") {
+    HKEY key = nullptr;
+    const bool found = RegOpenKeyExW(HKEY_CLASSES_ROOT, L".cif", 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key) RegCloseKey(key);
+    _exit(found ? 0 : 1);
+  }
+  _exit(2);
+}
+
+// Someone whose own registry holds the program's registration runs the tests: they pass, on a
+// registry of their own, and leave the registration where it was.
+TEST(ShellRegistration, TestsLeaveTheCallersRegistryAlone) {
+  const std::string callers = qlwtest::ScratchDir() + "/callers-registry";
+  auto reg = apptest::Start("ShellRegistration.ChildJobs", "register", {"QLW_REGISTRY_DIR=" + callers});
+  ASSERT_EQ(apptest::Wait(reg), 0);
+  // Started as from a shell, not as a child of this test, which would share its folders.
+  auto suite = apptest::Start("ShellRegistrationTest.*", "", {"QLW_REGISTRY_DIR=" + callers, "QLW_TEST_SCRATCH", "QLW_RUNTIME_DIR"});
+  EXPECT_EQ(apptest::Wait(suite, 180000), 0);
+  auto check = apptest::Start("ShellRegistration.ChildJobs", "registered", {"QLW_REGISTRY_DIR=" + callers});
+  EXPECT_EQ(apptest::Wait(check), 0) << "the caller's registration is gone";
 }

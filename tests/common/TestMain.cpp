@@ -33,9 +33,12 @@ struct ScratchEnvironment {
       // The desktop's files (recently used, desktop entries) of the user are no test's to change.
       setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
     }
-    // Keep the user's real settings out of reach and alerts off the screen.
-    setenv("QLW_REGISTRY_DIR", (dir + "/registry").c_str(), 0);
-    setenv("QLW_RUNTIME_DIR", (dir + "/run").c_str(), 0);
+    // Keep the user's real settings out of reach and alerts off the screen: a run of the tests
+    // takes its own registry and runtime folder whatever the caller's environment names; a child
+    // keeps those its test gave it.
+    const int own = owner != 0 ? 1 : 0;
+    setenv("QLW_REGISTRY_DIR", (dir + "/registry").c_str(), own);
+    setenv("QLW_RUNTIME_DIR", (dir + "/run").c_str(), own);
     setenv("QLW_QUIET", "1", 0);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
   }

@@ -3,6 +3,7 @@
 // the second start go on by itself, and files for a full window go to another process.
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -22,8 +24,10 @@
 #include <vector>
 
 #include "../app/ChildProcess.h"
+#include "CommonDialogs.h"
 #include "DiffractWnd.h"
 #include "GraphicsPane.h"
+#include "LXAlert.h"
 #include "LXAppDropTarget.h"
 #include "LXGdiplus.h"
 #include "LXMessage.h"
@@ -112,6 +116,12 @@ void RunChildJob(const std::string& job) {
     RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
     apptest::Report("patterns " + std::to_string(PatternCount(app)) + "\n");
     _exit(0);
+  }
+  if (job == "hand-over") {
+    CProgramApp app;
+    SetArguments(app, {std::getenv("QLW_HANDED_FILE")});
+    const BOOL own = app.InitInstance();
+    _exit(own ? 4 : 0);
   }
   if (job == "second") {
     CProgramApp app;
@@ -211,7 +221,9 @@ class AppStart : public testing::Test {
     // (nobody's now) for its own instead of reading the stored preferences.
     delete g_pPreferences;
   }
-  void TearDown() override {
+  void TearDown() override { EndApp(); }
+  // Ends the application of the test, as TearDown does, for a test that starts several in turn.
+  void EndApp() {
     if (m_app) {
       if (CWnd* window = m_app->GetDocWindow()) window->DestroyWindow();
       m_app->m_deferExit = false;
@@ -455,6 +467,90 @@ TEST_F(AppStart, FilesThatCannotBeReadAreReportedHereAndOpenNoNewWindow) {
   EXPECT_EQ(launches.Records()[0].arguments,
             (std::vector<std::wstring>{L"/Embedding", L"--", CString(good.c_str()).GetString()}));
   EXPECT_EQ(PatternCount(app), 1u);
+}
+
+namespace {
+// The messages of the alerts shown while it lives.
+class AlertMessages {
+ public:
+  AlertMessages() : m_previous(CLXAlert::SetPresenter(&Record)) {
+    if (const char* quiet = std::getenv("QLW_QUIET")) m_quiet = quiet;
+    unsetenv("QLW_QUIET");
+    Seen().clear();
+  }
+  ~AlertMessages() {
+    CLXAlert::SetPresenter(m_previous);
+    if (!m_quiet.empty()) setenv("QLW_QUIET", m_quiet.c_str(), 1);
+  }
+  static std::vector<std::string>& Seen() {
+    static std::vector<std::string> seen;
+    return seen;
+  }
+
+ private:
+  static UINT Record(const CLXAlert& alert) {
+    Seen().push_back(alert.GetPart(1).ToUtf8());
+    return 1;
+  }
+  CLXAlert::Presenter m_previous;
+  std::string m_quiet;
+};
+}  // namespace
+
+// A file that cannot be read into the window is reported once, by its reader, whichever road it
+// came by; the document adds no alert of its own after it.
+TEST_F(AppStart, AFileThatCannotBeReadGivesOnlyItsReadersAlert) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "reader-alert";
+  std::string text;
+  {
+    std::ifstream in(Rutile());
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::create_directories(scratch);
+  static std::string cut;
+  cut = (scratch / "cut.cif").string();
+  std::ofstream(cut) << text.substr(0, text.find("_atom_site_fract_z") + 3);
+  // A second start hands its file over to this running instance.
+  static std::optional<apptest::Child> second;
+  struct Road {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(CQlwApp&)> open;
+  };
+  const Road roads[] = {
+      {"command line", {cut}, [](CQlwApp&) {}},
+      {"drop", {}, [](CQlwApp&) { CLXAppDropTarget::DropFiles({CString(cut.c_str())}); }},
+      {"File > Open", {},
+       [](CQlwApp& app) {
+         qlw::SetCommonDialogAnswer([](QDialog* dialog) {
+           auto* files = qobject_cast<QFileDialog*>(dialog);
+           ASSERT_NE(files, nullptr);
+           files->selectFile(QString::fromStdString(cut));
+           static_cast<QDialog*>(files)->accept();
+         });
+         app.ShowOpenDialog();
+         qlw::SetCommonDialogAnswer(nullptr);
+       }},
+      {"hand-over", {},
+       [](CQlwApp&) { second.emplace(apptest::Start("AppStartChild.Jobs", "hand-over", {"QLW_HANDED_FILE=" + cut, "QLW_QUIET=1"})); }},
+  };
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    delete g_pPreferences;
+    CQlwApp& app = NewApp(road.args);
+    ASSERT_TRUE(app.InitInstance());
+    // After the start-up, which installs the program's own alert box.
+    std::optional<AlertMessages> alerts(std::in_place);
+    road.open(app);
+    RunUntil(app, [] { return !AlertMessages::Seen().empty(); }, 20000);
+    RunUntil(app, [] { return false; }, 300);
+    if (second) EXPECT_EQ(apptest::Wait(*second), 0) << "the second start opened its own window";
+    second.reset();
+    EXPECT_EQ(AlertMessages::Seen(), std::vector<std::string>{"Unexpected end of input file."});
+    EXPECT_EQ(PatternCount(app), 0u);
+    alerts.reset();
+    EndApp();
+  }
 }
 
 // The new window plays the process that File > New Window, or files for a full window, start.

@@ -157,3 +157,28 @@ TEST(ScatteringFactorsPalette, ExportWritesTheStoredTable) {
   EXPECT_EQ(written.size(), stored);
   palette->DestroyWindow();
 }
+
+// Imported rows arrive unselected, so the graph draws none of them until one is picked.
+TEST(ScatteringFactorsPalette, ImportedRowsArriveUnselected) {
+  qlwtest::EnsureWidgetApp("test_panes");
+  std::unique_ptr<CPreferences> prefs(CPreferences::Create(false));
+  CScatteringFactors* palette = CScatteringFactors::OpenPalette(1);
+  ASSERT_NE(palette, nullptr);
+  static std::string path;
+  path = qlwtest::ScratchDir() + "/imported-asf.txt";
+  WriteASFFile(CString(path.c_str()).GetString(), std::vector<CLXASF>(g_ElementTable.begin(), g_ElementTable.begin() + 3));
+  palette->SelectOnly(1);
+  ASSERT_EQ(palette->GetSelectedCount(), 1);
+  qlw::SetCommonDialogAnswer([](QDialog* dialog) {
+    auto* files = qobject_cast<QFileDialog*>(dialog);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(QString::fromStdString(path));
+    static_cast<QDialog*>(files)->accept();
+  });
+  palette->OnImport();
+  qlw::SetCommonDialogAnswer(nullptr);
+  ASSERT_EQ(palette->GetRows().size(), 3u);
+  EXPECT_EQ(palette->GetSelectedCount(), 0);
+  EXPECT_TRUE(palette->CollectSelected().empty());
+  palette->DestroyWindow();
+}

@@ -370,6 +370,51 @@ TEST(NumericEdit, NormalisedTextsKeepTheirWholeNumbers) {
   EXPECT_EQ(Text(edit), CString(L"40.0"));
 }
 
+// A field whose range leaves out 0 (a wavelength): a text that reads as nothing, left by Enter or by
+// moving to another control, keeps the value in use and shows it, without an alert.
+TEST(NumericEdit, AnEmptiedFieldKeepsAndShowsTheValueInUse) {
+  Host host;
+  host.ShowWindow(SW_SHOW);
+  QWidget* window = qlw::WidgetOf(host.m_hWnd)->window();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  struct Case {
+    const char* typed;  // after clearing the field; "" leaves it empty
+    bool commitOnEnter;
+    bool byEnter;  // else by giving the focus to the button
+  };
+  const Case cases[] = {{"", true, true},  {".", true, true}, {"-", true, false},  {"", true, false},
+                        {"", false, true}, {"-", false, true}, {".", false, false}, {"+.", true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("'") + c.typed + "' " + (c.commitOnEnter ? "commit" : "plain") +
+                 (c.byEnter ? " Enter" : " focus"));
+    CLXEdit<double> edit;
+    Attach(edit, host, 0.1, 5.0, L"%0#.4f", 1.5405);
+    UINT previous = 0;
+    if (c.commitOnEnter) edit.AddDisplayFlag(previous);
+    UpdateCounter counter;
+    edit.AddNotifyTarget(&counter);
+    AlertRecorder alerts;
+    ::SetFocus(edit.m_hWnd);
+    edit.SetSel(0, -1);
+    QTest::keyClick(Line(edit), Qt::Key_Backspace);
+    QTest::keyClicks(Line(edit), c.typed);
+    if (c.byEnter) QTest::keyClick(Line(edit), Qt::Key_Return);
+    else ::SetFocus(host.GetDlgItem(104)->m_hWnd);
+    EXPECT_EQ(Text(edit).ToUtf8(), "1.5405");
+    EXPECT_DOUBLE_EQ(edit.m_value, 1.5405);
+    EXPECT_TRUE(alerts.Take().empty());
+    if (c.commitOnEnter) EXPECT_EQ(counter.count, 1) << "the commit is announced once";
+    // The field now reads as what it shows: passing through it later changes nothing.
+    ::SetFocus(edit.m_hWnd);
+    ::SetFocus(host.GetDlgItem(104)->m_hWnd);
+    EXPECT_EQ(Text(edit).ToUtf8(), "1.5405");
+    EXPECT_DOUBLE_EQ(edit.m_value, 1.5405);
+    edit.RemoveNotifyTarget(nullptr);
+    edit.UnsubclassWindow();
+  }
+}
+
 TEST(NumericEdit, LostActivationDropsWhatWasTypedWithoutAlert) {
   Host host;
   CLXEdit<double> edit;
