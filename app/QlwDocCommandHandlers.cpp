@@ -12,6 +12,7 @@
 #include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
 #include "QlwFile.h"
+#include "RecentDocuments.h"
 
 #include <cmath>
 #include <memory>
@@ -127,7 +128,10 @@ void CQlwDoc::ExportPatterns(UINT fileType) {
   WindowState state = m_windowState;
   FillWindowStateFromWindow(state);
   // A failed write has been reported by the file, which drops what it had written.
-  if (file->WriteFile(&list, &m_settings, &state)) file->Close();
+  if (!file->WriteFile(&list, &m_settings, &state)) return;
+  file->Close();
+  // A file the user chose goes on the desktop's recently-used list, as one opened or saved does.
+  SHAddToRecentDocs(SHARD_PATHW, path.GetString());
 }
 
 // ----- Go to Peak -----

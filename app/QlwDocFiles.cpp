@@ -14,6 +14,7 @@
 #include "QLCrystal.h"
 #include "QLCrystalFile.h"
 #include "QLSessionFile.h"
+#include "RecentDocuments.h"
 #include "Status.h"
 
 #include <algorithm>
@@ -295,7 +296,8 @@ void CQlwDoc::AddFilesFromDrop(const std::vector<CString>& paths) {
         std::optional<CStatusDisabler> quiet;
         if (paths.size() > 1) quiet.emplace();
         try {
-          ReadFileIntoDocument(type, path);
+          // Added to the window, the file is as recent as one opened.
+          if (ReadFileIntoDocument(type, path)) SHAddToRecentDocs(SHARD_PATHW, path.GetString());
         } catch (CLXException& e) {
           // One bad file of a drop is reported and skipped; the rest are read.
           e.Report();

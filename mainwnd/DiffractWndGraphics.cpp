@@ -18,6 +18,7 @@
 #include "LXMessage.h"
 #include "PlotFontDialog.h"
 #include "QlwDoc.h"
+#include "RecentDocuments.h"
 
 namespace {
 constexpr UINT kFileTypeSvg = 45;
@@ -95,7 +96,10 @@ void CDiffractWnd::SaveGraphics(const GraphicsExportChoice& choice, UINT fileTyp
   } catch (CLXException& e) {
     error = e.GetErrorCode();
   }
-  if (saved) return;
+  if (saved) {
+    SHAddToRecentDocs(SHARD_PATHW, path.GetString());
+    return;
+  }
   // What the failed write left is no picture; a file it never reached is the user's and stays.
   if (WasTouched(before, StampOf(path))) ::DeleteFileW(path.GetString());
   // A folder that is missing or closed to writing is named with the path, as a session's save does.

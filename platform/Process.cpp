@@ -4,13 +4,19 @@
 #include "CString.h"
 #include "Utf16.h"
 
+#include <QMimeDatabase>
+#include <QUrl>
+
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -176,6 +182,62 @@ std::shared_ptr<ProcState> ChildState(pid_t pid) {
   return state;
 }
 
+// The first line a program writes, or "" when it cannot be run or says nothing within the time.
+std::string FirstLineOf(const std::vector<std::string>& command, std::chrono::milliseconds limit) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> args = command;
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string text;
+  if (rc == 0) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    char buffer[512];
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      pollfd p{out[0], POLLIN, 0};
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+      const ssize_t n = read(out[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      text.append(buffer, static_cast<size_t>(n));
+    }
+    ChildState(pid);  // reaped when it ends
+  }
+  close(out[0]);
+  text = text.substr(0, text.find('\n'));
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// Whether the desktop names a default application for the file's type or the address's scheme.
+bool DesktopHasDefaultOpener(const std::wstring& target, bool isUrl) {
+  const QString name = QString::fromStdWString(target);
+  const QString type = isUrl ? QStringLiteral("x-scheme-handler/") + QUrl(name).scheme().toLower()
+                             : QMimeDatabase().mimeTypeForFile(name).name();
+  return !FirstLineOf({"xdg-mime", "query", "default", type.toStdString()}, std::chrono::seconds(3)).empty();
+}
+
+// How xdg-open ends: 0 opened (or still open after the time, a viewer it waits for), else its
+// exit code (2: the file is missing, 3: nothing opens it, 4: the program it chose failed).
+DWORD WaitForOpener(const std::shared_ptr<ProcState>& state, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!state->Poll()) {
+    if (std::chrono::steady_clock::now() >= end) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::lock_guard<std::mutex> lock(state->mutex);
+  return state->exitCode;
+}
+
 bool IsExecutableFile(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
@@ -334,12 +396,27 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
   } else {
     return fail(ERROR_FILE_NOT_FOUND, 2);
   }
+  // xdg-open only says that nothing opens the target by its exit code, and with a viewer that
+  // it runs itself it does not exit at all. So a caller that waits for the hand-over has the
+  // desktop asked first; only without a default application does the opener's exit decide.
+  bool recording = false;
+  {
+    std::lock_guard<std::mutex> lock(g_recorderMutex);
+    recording = static_cast<bool>(Recorder());
+  }
+  const bool waitForOpener = launch.program == L"xdg-open" && (info->fMask & SEE_MASK_NOASYNC) && !recording &&
+                             !DesktopHasDefaultOpener(launch.arguments.front(), isUrl);
   const Spawned spawned = Spawn(launch, nullptr);
   if (!spawned.ok) return fail(GetLastError(), GetLastError() == ERROR_FILE_NOT_FOUND ? 2 : 31);
   info->hInstApp = reinterpret_cast<HINSTANCE>(intptr_t(42));
   info->hProcess = nullptr;
   if (spawned.pid) {
     auto state = ChildState(spawned.pid);
+    if (waitForOpener) {
+      constexpr auto kHandOver = std::chrono::seconds(5);
+      if (const DWORD exitCode = WaitForOpener(state, kHandOver); exitCode != 0)
+        return fail(exitCode == 2 ? ERROR_FILE_NOT_FOUND : ERROR_NO_ASSOCIATION, exitCode == 2 ? 2 : 31);
+    }
     if (info->fMask & SEE_MASK_NOCLOSEPROCESS) info->hProcess = ProcessHandle(state);
   }
   SetLastError(ERROR_SUCCESS);

@@ -75,7 +75,9 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
                     LPPROCESS_INFORMATION processInformation);
 // "open" (or no verb) runs an executable file with its parameters and opens anything else (a
 // document, a folder, a URL) with xdg-open. "runas" runs the executable as "open" does: there is
-// no elevation here, the user's own registry hives need none.
+// no elevation here, the user's own registry hives need none. With SEE_MASK_NOASYNC, when the
+// desktop names no default application for the target, xdg-open's failure within a few seconds
+// (nothing opens it: ERROR_NO_ASSOCIATION) is the call's failure.
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 
 // GetCurrentProcessId is in WinTypes.h.

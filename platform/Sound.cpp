@@ -38,8 +38,23 @@ bool Lookup(void* library, const char* name, Function& out) {
   return symbol != nullptr;
 }
 
+// The sound driver library writes every failure to find a device on standard error, several
+// lines a sound on a machine without one. Its error handler is replaced by one that drops them
+// before the sound library first uses it; the library stays loaded to keep the handler.
+void DropDriverMessage(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceSoundDriver() {
+  void* driver = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (!driver) return;
+  using Handler = void (*)(const char* file, int line, const char* function, int error, const char* format, ...);
+  int (*setHandler)(Handler) = nullptr;
+  if (Lookup(driver, "snd_lib_error_set_handler", setHandler))
+    setHandler(&DropDriverMessage);
+}
+
 const Desktop* LoadDesktop() {
   static const Desktop* const loaded = []() -> const Desktop* {
+    SilenceSoundDriver();
     void* library = dlopen(QLW_CANBERRA_SONAME, RTLD_NOW | RTLD_LOCAL);
     if (!library) return nullptr;
     decltype(&ca_context_create) create = nullptr;

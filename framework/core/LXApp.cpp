@@ -455,7 +455,9 @@ void CLXApp::OpenHelp(UINT command) {
     else
       CLXXTutorialCantOpen(kLXSeverityUser, 0, __LINE__).ShowAlert(answer);
     CString reader;
-    if (answer == 1 && reader.LoadString(1130) && !reader.IsEmpty()) CUtils::OpenWithShell(reader, false);
+    if (answer != 1) return;
+    if (!reader.LoadString(1130) || reader.IsEmpty()) throw CLXXNoWebAddress(kLXSeverityMessage, 0, __LINE__);
+    CUtils::OpenWithShell(reader, false);
     return;
   }
   CString folder, url;

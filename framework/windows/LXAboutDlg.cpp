@@ -2,6 +2,7 @@
 
 #include "GdiPlus.h"
 #include "LXApp.h"
+#include "LXException.h"
 #include "LXImages.h"
 #include "LXUtils.h"
 
@@ -47,8 +48,13 @@ BOOL CLXAboutDlg::OnInitDialog() {
   return TRUE;
 }
 
-// A browser that is missing or fails is not reported: the box stays as it is.
+// A browser that is missing or fails is not reported: the box stays as it is. Without an
+// address the button says so rather than doing nothing.
 void CLXAboutDlg::OnWebsite() {
   CString address;
-  if (address.LoadString(kWebAddress) && !address.IsEmpty()) CUtils::OpenWithShell(address, false);
+  if (!address.LoadString(kWebAddress) || address.IsEmpty()) {
+    CLXXNoWebAddress(kLXSeverityMessage, 0, __LINE__).Report();
+    return;
+  }
+  CUtils::OpenWithShell(address, false);
 }

@@ -6,7 +6,9 @@
 namespace {
 UINT PresentAlert(const CLXAlert& alert) {
   CLXAlertDialog dialog(alert);
-  return static_cast<UINT>(dialog.DoModal());
+  const UINT answer = static_cast<UINT>(dialog.DoModal());
+  LXAlertLook::RepaintAfterClose();
+  return answer;
 }
 
 CWnd* OwnerOf(const CLXAlert& alert) {

@@ -31,4 +31,7 @@ namespace LXAlertLook {
 // The message bold at 10 points, the explanation at 9, the code at 7.5; texts wrap; the icon of
 // the kind; the default button; the dialog fitted to its texts and centred on owner.
 void Apply(HWND dialog, UINT kind, UINT defaultId, HWND owner);
+// Paints the shown windows again once a box is gone, so that work which follows the answer does
+// not leave the box's picture (with live-looking buttons) over them.
+void RepaintAfterClose();
 }  // namespace LXAlertLook

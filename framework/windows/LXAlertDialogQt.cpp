@@ -4,12 +4,17 @@
 #include "WndQt.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
 #include <QWindow>
+
+#include <chrono>
+#include <thread>
 
 namespace {
 QWidget* Item(HWND dialog, int id) { return qlw::WidgetOf(::GetDlgItem(dialog, id)); }
@@ -79,5 +84,19 @@ void Apply(HWND dialog, UINT kind, UINT defaultId, HWND owner) {
   CWnd::FromHandle(dialog)->CenterWindow(around ? CWnd::FromHandle(around) : nullptr);
   window->raise();
   window->activateWindow();
+}
+
+void RepaintAfterClose() {
+  // The window system takes the box away first; a window manager's frame goes a moment later,
+  // and the exposures it brings are handled in that moment too.
+  QGuiApplication::sync();
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window->isVisible()) window->update();
+  QElapsedTimer elapsed;
+  elapsed.start();
+  do {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (elapsed.elapsed() < 100);
 }
 }  // namespace LXAlertLook

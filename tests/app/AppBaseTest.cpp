@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -22,6 +24,7 @@
 #include "LXMessage.h"
 #include "QlwCommandLineInfo.h"
 #include "QlwDocTypes.h"
+#include "TestSupport.h"
 #include "Watchdog.h"
 #include "Wnd.h"
 #include "WidgetApp.h"
@@ -396,6 +399,7 @@ TEST(AppBase, HelpCommandsFindTheirPagesAndWebCommandsHaveNoTarget) {
       {32774, "/opt/help", true, L"/opt/help/pages/WhatsNew.html"},  // no web address: the local page
       {32774, "", false, L""},
       {32784, "/opt/help", false, L""},  // web addresses: none
+      {32783, "/opt/help", false, L""},
       {32782, "", false, L""},
       {12345, "/opt/help", false, L""},
   };
@@ -404,6 +408,47 @@ TEST(AppBase, HelpCommandsFindTheirPagesAndWebCommandsHaveNoTarget) {
     EXPECT_EQ(app.GetCommandURL(c.command, CString(c.folder), url), c.found) << c.command;
     EXPECT_EQ(url, CString(c.url)) << c.command;
   }
+}
+
+// A guide that no program on the desktop opens is reported; OK then asks for the reader's page,
+// for which no web address is known. The desktop's tools are stand-ins first on PATH.
+TEST(AppBase, GuideThatNothingOpensIsReportedAndTheReaderPageHasNoAddress) {
+  const std::string bin = qlwtest::ScratchDir() + "/no-pdf-viewer";
+  std::filesystem::create_directories(bin);
+  for (const auto& [name, body] : {std::pair{"xdg-mime", "exit 0"}, std::pair{"xdg-open", "exit 3"}}) {
+    std::ofstream(bin + "/" + name) << "#!/bin/sh\n" << body << "\n";
+    chmod((bin + "/" + name).c_str(), 0755);
+  }
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (bin + ":" + path).c_str(), 1);
+  static std::vector<std::string> shown;
+  static UINT answer = 0;
+  const CLXAlert::Presenter previous = CLXAlert::SetPresenter([](const CLXAlert& alert) -> UINT {
+    shown.push_back(alert.GetPart(1).ToUtf8());
+    return answer;
+  });
+  const std::string quiet = std::getenv("QLW_QUIET") ? std::getenv("QLW_QUIET") : "";
+  unsetenv("QLW_QUIET");
+  TestApp app;
+  const struct {
+    UINT command, cantOpen, answer;
+    bool askedForReader;
+  } cases[] = {{32779, 20805, 1, true}, {32779, 20805, 2, false}, {32777, 20801, 1, true}, {32777, 20801, 2, false}};
+  for (const auto& c : cases) {
+    shown.clear();
+    answer = c.answer;
+    bool noAddress = false;
+    try {
+      app.OpenHelp(c.command);
+    } catch (const CLXXNoWebAddress&) {
+      noAddress = true;
+    }
+    EXPECT_EQ(shown, std::vector<std::string>{qlwtest::AlertMessage(c.cantOpen)}) << c.command;
+    EXPECT_EQ(noAddress, c.askedForReader) << c.command << " answered " << c.answer;
+  }
+  CLXAlert::SetPresenter(previous);
+  if (!quiet.empty()) setenv("QLW_QUIET", quiet.c_str(), 1);
+  setenv("PATH", path.c_str(), 1);
 }
 
 // The Help menu holds every help command that has a text, the support items between the guides

@@ -21,6 +21,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -458,6 +460,37 @@ TEST_F(DocCommands, GoToPeakSearchesWholeIndicesAndKeepsThem) {
   doc.OnDocCommand(33672);
   EXPECT_TRUE(view.codes.empty());
   doc.SetDiffractWnd(nullptr);
+}
+
+// A file added to the window and a file exported are files the user chose: both go on the
+// desktop's recently-used list, as a file opened or saved does.
+TEST_F(DocCommands, AddedAndExportedFilesGoOnTheDesktopsRecentList) {
+  qlwtest::EnsureWidgetApp("test_app");
+  LXDocTypes::SetTable(g_DocTypeTable);
+  const std::filesystem::path folder = std::filesystem::path(qlwtest::ScratchDir()) / "recent-added";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string data = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+  setenv("XDG_DATA_HOME", folder.c_str(), 1);
+  const std::string added = (folder / "added.cif").string(), exported = (folder / "exported.cif").string();
+  std::filesystem::copy_file(doctest::RutilePath(), added);
+  doc.AddFilesFromDrop({CString(added.c_str())});
+  ASSERT_FALSE(doc.GetPatterns().empty());
+  qlw::SetCommonDialogAnswer([&](QDialog* d) {
+    qobject_cast<QFileDialog*>(d)->selectFile(QString::fromStdString(exported));
+    d->accept();
+  });
+  doc.OnDocCommand(33271);
+  qlw::SetCommonDialogAnswer(nullptr);
+  if (data.empty())
+    unsetenv("XDG_DATA_HOME");
+  else
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+  ASSERT_TRUE(std::filesystem::exists(exported));
+  std::ifstream in(folder / "recently-used.xbel");
+  const std::string list((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const std::string& path : {added, exported})
+    EXPECT_NE(list.find("href=\"file://" + path + "\""), std::string::npos) << path << "\n" << list;
 }
 
 TEST_F(DocCommands, ExportWritesTheSelectedCrystalUnderItsTitle) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <regex>
 #include <string>
 
 using namespace crystalfixtures;
@@ -43,10 +44,11 @@ private:
 
 UINT g_answer = 1;
 UINT g_lastKind = 99;
-CString g_lastExplanation;
+CString g_lastMessage, g_lastExplanation;
 UINT AnsweringPresenter(const CLXAlert& alert)
 {
     g_lastKind = alert.GetKind();
+    g_lastMessage = alert.GetPart(1);
     g_lastExplanation = alert.GetPart(2);
     return g_answer;
 }
@@ -385,6 +387,12 @@ TEST(Reflexions, ManyReflexionsWithoutLimitAskWhetherToKeepThemAll)
     }
     EXPECT_EQ(g_lastKind, static_cast<UINT>(CLXAlert::kQuestion));
     EXPECT_NE(g_lastExplanation.Find(L"0.1 million"), -1) << g_lastExplanation.ToUtf8();
+    // Between 0.1 and 0.5 million the count is shown with its tenths, never as 0.
+    std::smatch count;
+    const std::string message = g_lastMessage.ToUtf8();
+    ASSERT_TRUE(std::regex_search(message, count, std::regex("calculate (\\d+\\.\\d) million reflexions\\?")))
+        << message;
+    EXPECT_GE(std::stod(count[1].str()), 0.1) << message;
     ASSERT_EQ(truncated.m_reflexions.size(), 100000u);
     for (size_t i = 0; i < truncated.m_reflexions.size(); i += 997)
         EXPECT_EQ(truncated.m_reflexions[i]->d, all.m_reflexions[i]->d);

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "CommonDialogs.h"
 #include "LXGraphicsErrors.h"
@@ -165,11 +166,21 @@ TEST(DiffractWndCommands, ExportWritesSvgForItsTypeAndBitmapsThroughTheEncoders)
     files->selectFile(QString::fromStdString(chosen.string()));
     static_cast<QDialog*>(files)->accept();
   });
+  // The picture is a file the user chose: it goes on the desktop's recently-used list.
+  const std::string data = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+  setenv("XDG_DATA_HOME", folder.c_str(), 1);
   m.Command(33280);
+  if (data.empty())
+    unsetenv("XDG_DATA_HOME");
+  else
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
   qlw::SetCommonDialogAnswer(nullptr);
   CDiffractWnd::SetGraphicsExportDialog(nullptr);
   EXPECT_EQ(askedWidth, m.wnd->GetPlotRect().m_int.Width);
   ASSERT_TRUE(fs::exists(chosen));
+  std::ifstream recent(folder / "recently-used.xbel");
+  const std::string list((std::istreambuf_iterator<char>(recent)), std::istreambuf_iterator<char>());
+  EXPECT_NE(list.find("href=\"file://" + chosen.string() + "\""), std::string::npos) << list;
   QSvgRenderer svg(QString::fromStdString(chosen.string()));
   EXPECT_TRUE(svg.isValid());
 

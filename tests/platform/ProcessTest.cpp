@@ -231,3 +231,56 @@ TEST(ProcessVersion, NamesMatchUnderATurkishLocale) {
   ASSERT_TRUE(found);  // towlower there makes 'I' a dotless i, so "FileInfo" would not match
   EXPECT_EQ(std::wstring(text), L"Quillonographic");
 }
+
+// A caller that waits for the hand-over learns when nothing opens a document: the desktop is asked
+// for the type's default application, and without one the opener's exit decides. Stand-ins for
+// both desktop tools come first on PATH.
+TEST(Process, ShellOpenThatWaitsFailsWhenNothingOpensTheDocument) {
+  const std::string dir = qlwtest::ScratchDir() + "/shell-open";
+  std::filesystem::create_directories(dir);
+  const std::string document = dir + "/Guide.pdf";
+  std::ofstream(document) << "%PDF-1.4\n";
+  const std::string path = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", (dir + ":" + path).c_str(), 1);
+  auto script = [&](const std::string& name, const std::string& body) {
+    std::ofstream(dir + "/" + name) << "#!/bin/sh\necho \"$@\" > '" << dir << "/" << name << ".args'\n" << body << "\n";
+    chmod((dir + "/" + name).c_str(), 0755);
+  };
+  const struct {
+    const char* defaultApp;
+    const char* opener;
+    bool opened;
+    DWORD error;
+  } cases[] = {
+      {"", "exit 3", false, ERROR_NO_ASSOCIATION},  // no program for the type
+      {"", "exit 4", false, ERROR_NO_ASSOCIATION},  // the program chosen failed
+      {"", "exit 0", true, 0},                      // opened by some other means
+      {"viewer.desktop", "sleep 2", true, 0},       // a viewer that stays open
+  };
+  // What a stand-in was asked, once it has written it down.
+  auto asked = [&](const std::string& name) {
+    const std::string file = dir + "/" + name + ".args";
+    for (int i = 0; i < 250 && !std::filesystem::exists(file); ++i) usleep(20000);
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(file);
+    return text;
+  };
+  const std::wstring wide = Wide(document);
+  for (const auto& c : cases) {
+    script("xdg-mime", std::string("echo ") + c.defaultApp);
+    script("xdg-open", c.opener);
+    SHELLEXECUTEINFOW open{};
+    open.cbSize = sizeof open;
+    open.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    open.lpVerb = L"open";
+    open.lpFile = wide.c_str();
+    EXPECT_EQ(ShellExecuteExW(&open) != FALSE, c.opened) << c.opener;
+    if (!c.opened) {
+      EXPECT_EQ(GetLastError(), c.error) << c.opener;
+    }
+    EXPECT_EQ(asked("xdg-mime"), "query default application/pdf\n") << c.opener;
+    EXPECT_EQ(asked("xdg-open"), document + "\n") << c.opener;
+  }
+  setenv("PATH", path.c_str(), 1);
+}

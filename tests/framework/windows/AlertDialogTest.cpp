@@ -156,6 +156,29 @@ TEST(AlertDialog, AQuestionWithAThirdChoice) {
   }
 }
 
+// Work that follows the answer runs without the event loop: the window the box covered has been
+// painted again by then, so the box's picture does not stay over it.
+TEST(AlertDialog, TheWindowUnderABoxIsPaintedAgainBeforeTheAnswerReturns) {
+  EnsureApp();
+  struct Counted : QWidget {
+    int paints = 0;
+    void paintEvent(QPaintEvent*) override { ++paints; }
+  } window;
+  window.resize(400, 300);
+  window.show();
+  QApplication::processEvents();
+  int paintsWhileUp = -1;
+  {
+    ShownAlerts shown([&](CLXAlertDialog* d) {
+      paintsWhileUp = window.paints;
+      d->EndDialog(IDOK);
+    });
+    Make(CLXAlert::kQuestion, {L"Many Reflexions", L"Go on?", L"", L"Continue", L"Truncate"}).DoModal();
+  }
+  ASSERT_GE(paintsWhileUp, 0) << "the box was not shown";
+  EXPECT_GT(window.paints, paintsWhileUp);
+}
+
 TEST(AlertDialog, QuietModeAnswersOKOnOneLine) {
   ASSERT_NE(std::getenv("QLW_QUIET"), nullptr);
   CLXAlert question = Make(CLXAlert::kQuestion, {L"Q", L"Go on?", L"It is late.", L"Yes", L"No"});
