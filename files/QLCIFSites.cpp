@@ -33,6 +33,16 @@ bool DisplacementReadable(const CIFSiteRecord& r) {
 }
 
 constexpr size_t kNoRecord = SIZE_MAX;
+
+// No direction of negative mean-square displacement: every principal minor of the symmetric tensor
+// (upper triangle of t, row-major) is at least 0. Such a tensor never lifts the displacement factor
+// above 1; a singular one (U22 = 0 as some published tables print it) is taken as published.
+bool IsPositiveSemidefinite3x3(const double t[9]) {
+  const double u11 = t[0], u12 = t[1], u13 = t[2], u22 = t[4], u23 = t[5], u33 = t[8];
+  const double det = u11 * (u22 * u33 - u23 * u23) - u12 * (u12 * u33 - u23 * u13) + u13 * (u12 * u23 - u22 * u13);
+  return u11 >= 0 && u22 >= 0 && u33 >= 0 && u11 * u22 - u12 * u12 >= 0 && u11 * u33 - u13 * u13 >= 0 &&
+         u22 * u33 - u23 * u23 >= 0 && det >= 0;
+}
 }  // namespace
 
 // ----- records -----
@@ -312,7 +322,7 @@ void CQLCIFFile::CommitRecord() {
 void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
   // Made for a warning only: most records have none, and a large file has many records.
   auto label = [&r] { return CString(r.label.c_str()); };
-  auto validate = [&](double* t, bool* has, UINT warning) {
+  auto validate = [&](double* t, bool* has, UINT warning, UINT notPositive) {
     const bool anyOther = std::any_of(has + 1, has + 9, [](bool b) { return b; });
     if (!has[0]) {
       if (anyOther) Warn(false, warning, label());
@@ -333,10 +343,15 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
     pair(1, 3);
     pair(2, 6);
     pair(5, 7);
+    // A direction of negative displacement makes the factor exceed 1 and grow with the angle.
+    if (!IsPositiveDefinite3x3(t) && !IsPositiveSemidefinite3x3(t)) {
+      has[0] = false;
+      Warn(false, notPositive, label());
+    }
   };
   if (r.tensors) {
-    validate(r.tensors->b, r.tensors->hasB, 2601);
-    validate(r.tensors->u, r.tensors->hasU, 2602);
+    validate(r.tensors->b, r.tensors->hasB, 2601, 2622);
+    validate(r.tensors->u, r.tensors->hasU, 2602, 2623);
   }
   if (r.hasBIso && r.bIso <= 0) {
     r.hasBIso = false;
