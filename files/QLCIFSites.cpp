@@ -4,12 +4,14 @@
 #include "LXASF.h"
 #include "LXUtils.h"
 #include "QLCrystal.h"
+#include "SpaceGroups.h"
 #include "Status.h"
 #include "WorkerTeam.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cwctype>
 #include <string_view>
@@ -66,7 +68,7 @@ bool CIFSiteRecord::HasDisplacement() const {
 bool CIFSiteRecord::CanMerge(const CIFSiteRecord& a, const CIFSiteRecord& b) {
   auto both = [](bool x, bool y) { return x && y; };
   if (both(a.hasElement, b.hasElement) || both(a.hasOccupancy, b.hasOccupancy) || both(a.hasUIso, b.hasUIso) ||
-      both(a.hasBIso, b.hasBIso))
+      both(a.hasBIso, b.hasBIso) || both(a.hasMultiplicity, b.hasMultiplicity))
     return false;
   for (int i = 0; i < 3; ++i)
     if (both(a.hasXyz[i], b.hasXyz[i])) return false;
@@ -88,6 +90,7 @@ void CIFSiteRecord::MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst) {
   if (src.hasOccupancy) dst.occupancy = src.occupancy, dst.hasOccupancy = true;
   if (src.hasUIso) dst.uIso = src.uIso, dst.hasUIso = true;
   if (src.hasBIso) dst.bIso = src.bIso, dst.hasBIso = true;
+  if (src.hasMultiplicity) dst.multiplicity = src.multiplicity, dst.hasMultiplicity = true;
   if (!src.tensors) return;
   const Tensors& from = *src.tensors;
   Tensors& to = dst.MutableTensors();
@@ -105,7 +108,7 @@ int CQLCIFFile::AtomFieldOfItem(const std::string& name) {
       {"_atom_site_type_symbol", kAtomType},  {"_atom_site_fract_x", kAtomX},
       {"_atom_site_fract_y", kAtomY},         {"_atom_site_fract_z", kAtomZ},
       {"_atom_site_occupancy", kAtomOccupancy}, {"_atom_site_u_iso_or_equiv", kAtomUIso},
-      {"_atom_site_b_iso_or_equiv", kAtomBIso},
+      {"_atom_site_b_iso_or_equiv", kAtomBIso}, {"_atom_site_symmetry_multiplicity", kAtomMultiplicity},
   };
   for (const auto& [itemName, field] : kFields)
     if (name == itemName) return field;
@@ -166,6 +169,13 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
     case kAtomOccupancy: return setScalar(&CIFSiteRecord::occupancy, &CIFSiteRecord::hasOccupancy);
     case kAtomUIso: return setScalar(&CIFSiteRecord::uIso, &CIFSiteRecord::hasUIso);
     case kAtomBIso: return setScalar(&CIFSiteRecord::bIso, &CIFSiteRecord::hasBIso);
+    case kAtomMultiplicity: {
+      field(m_current.hasMultiplicity);
+      int multiplicity = 0;
+      m_current.hasMultiplicity = std::sscanf(value.c_str(), "%d", &multiplicity) == 1 && multiplicity > 0;
+      m_current.multiplicity = m_current.hasMultiplicity ? multiplicity : 0;
+      return;
+    }
     default: break;
   }
   if (atomField >= kAtomU && atomField < kAtomU + 9) {
@@ -443,6 +453,7 @@ CSiteSpecies CQLCIFFile::SpeciesOf(uint16_t elementCode, double occupancy) {
 
 void CQLCIFFile::BuildSites() {
   m_speciesByElement.clear();
+  m_siteMultiplicities.clear();
   std::vector<CQLSite> sites;
   sites.reserve(m_records.size());
   for (size_t i = 0; i < m_records.size(); ++i) {
@@ -455,6 +466,7 @@ void CQLCIFFile::BuildSites() {
       // Marked as the text crystal reader marks it, so the sample pane offers its displacement switch.
       if (site.m_displacement) m_crystal->m_hasDisplacements = true;
       sites.push_back(std::move(site));
+      m_siteMultiplicities.push_back(r.hasMultiplicity ? r.multiplicity : 0);
     }
   }
   m_crystal->m_sites = std::move(sites);
@@ -705,9 +717,50 @@ void CQLCIFFile::FinishStructure() {
   // Said only of a structure that is read: a file cut short before its atoms gets one alert, why
   // it cannot be read, not a fallback to P 1 first.
   if (noSymmetry) CLXXFileMissingSymmetry(kLXSeverityMessage, 0, __LINE__).Report();
+  ChooseOriginFromMultiplicities();
   m_crystal->MergeCoincidentSites();
   CStatus::SetText(3729u);
   SortSitesByLogicalLabel(m_crystal->m_sites);
   m_crystal->IdentifySpaceGroup();
   m_crystal->ExpandSitesBySymmetry();
+}
+
+// A symbol of a group with two origin choices, with neither named nor operators given, leaves the
+// coordinates' origin open; read in the wrong one, sites on special positions become general ones.
+// The multiplicities the file gives decide where exactly one origin agrees with all of them.
+void CQLCIFFile::ChooseOriginFromMultiplicities() {
+  CQLCrystal& c = *m_crystal;
+  std::vector<int32_t> multiplicities = std::move(m_siteMultiplicities);
+  m_siteMultiplicities.clear();
+  if (!c.m_operators.empty() || c.m_originChoice != 0) return;
+  const int row = FindSpaceGroupIndex(c.m_spaceGroupSymbol);
+  if (row < 0 || g_SpaceGroupTable[row].originChoice == 0) return;
+  int agreeing = 0, count = 0;
+  if (std::any_of(multiplicities.begin(), multiplicities.end(), [](int32_t m) { return m > 0; })) {
+    for (int choice : {1, 2}) {
+      CQLCrystal probe(true);
+      probe.m_a = c.m_a, probe.m_b = c.m_b, probe.m_c = c.m_c;
+      probe.m_alpha = c.m_alpha, probe.m_beta = c.m_beta, probe.m_gamma = c.m_gamma;
+      probe.m_spaceGroupSymbol = c.m_spaceGroupSymbol;
+      probe.m_latticeLetter = c.m_latticeLetter;
+      probe.m_originChoice = choice;
+      for (size_t i = 0; i < multiplicities.size() && i < c.m_sites.size(); ++i) {
+        if (multiplicities[i] <= 0) continue;
+        CQLSite site;
+        site.m_x = c.m_sites[i].m_x, site.m_y = c.m_sites[i].m_y, site.m_z = c.m_sites[i].m_z;
+        probe.m_sites.push_back(std::move(site));
+      }
+      probe.ExpandSitesBySymmetry();
+      size_t s = 0;
+      bool agrees = true;
+      for (int32_t m : multiplicities)
+        if (m > 0) agrees = agrees && probe.m_sites[s++].m_positions.size() == static_cast<size_t>(m);
+      if (agrees) agreeing = choice, ++count;
+    }
+  }
+  if (count == 1) {
+    c.m_originChoice = agreeing;
+    return;
+  }
+  Warn(false, 2624, c.m_spaceGroupSymbol, static_cast<int>(g_SpaceGroupTable[row].originChoice));
 }

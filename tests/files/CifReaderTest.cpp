@@ -518,6 +518,54 @@ TEST(Cif, SettingSuffixSelectsTheOriginChoice) {
   EXPECT_EQ(Crystal(origin1).m_sites.at(0).m_positions.size(), 8u);
 }
 
+TEST(Cif, SiteMultiplicitiesChooseTheOriginASymbolLeavesOpen) {
+  // FeSe in P 4/n m m, whose symbol names no origin: Fe on 2a, Se on 2c, written in origin 2.
+  const std::string origin2 = filestest::Slurp(qlwtest::DataPath("fese-origin2.cif"));
+  auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+  };
+  // The same sites shifted into origin 1, where they are 2a and 2c again.
+  const std::string origin1 = replaced(replaced(origin2, "0.75 0.25 0 1", "0.5 0.5 0 1"), "0.25 0.25 0.2668", "0 0.5 0.2668");
+  // Without the multiplicities nothing tells the origins apart.
+  const std::string silent =
+      replaced(replaced(replaced(origin2, "_atom_site_symmetry_multiplicity\n", ""), "Fe 2 a", "Fe a"), "Se 2 c", "Se c");
+  const double volume = 3.7734 * 3.7734 * 5.5258;
+  const double density = 2 * (55.845 + 78.971) * 1.66054 / volume;  // two FeSe in the cell, g/cm³
+  struct Case {
+    const char* what;
+    const std::string& text;
+    int originChoice;
+    bool warned;
+  } cases[] = {
+      {"origin 2 by multiplicity", origin2, 2, false},
+      {"origin 1 by multiplicity", origin1, 1, false},
+      {"no multiplicity: the first origin, with a warning", silent, 0, true},
+  };
+  for (const Case& c : cases) {
+    CLXLogCapture log(false);
+    const auto list = ReadText("fese.cif", c.text);
+    const CQLCrystal& crystal = Crystal(list);
+    EXPECT_EQ(crystal.m_originChoice, c.originChoice) << c.what;
+    const std::vector<CString> warnings = log.GetWarnings();
+    ASSERT_EQ(warnings.size(), c.warned ? 1u : 0u) << c.what;
+    if (c.warned) {
+      const std::wstring warning = warnings[0].GetString();
+      EXPECT_NE(warning.find(L"'P 4/n m m'"), std::wstring::npos) << c.what;
+      EXPECT_NE(warning.find(L"origin choice 1"), std::wstring::npos) << c.what;
+      continue;
+    }
+    size_t atoms = 0;
+    for (const CQLSite& site : crystal.m_sites) atoms += site.m_positions.size();
+    EXPECT_EQ(atoms, 4u) << c.what;
+    CQLCrystal weighed;
+    weighed.CopyFrom(crystal);
+    weighed.ComputeDensity();
+    EXPECT_NEAR(weighed.m_density / 1000, density, 0.01) << c.what;  // kg/m³
+  }
+}
+
 TEST(Cif, ASymbolAlongANegativeAxisGivesItsOperators) {
   // A general position of I 1 2/c 1 (C 2/c along -b, third cell): 4 operators, 2 lattice points.
   const auto list = ReadText("i2c.cif", "data_m\n_cell_length_a 9.0\n_cell_length_b 6.0\n_cell_length_c 5.0\n"
