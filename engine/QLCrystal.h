@@ -26,6 +26,8 @@ LX_DECLARE_EXCEPTION(CLXXDegenerateCell, CLXXQLEngine, 22960);
 LX_DECLARE_EXCEPTION(CLXXCellContradictsSymmetry, CLXXQLEngine, 22961);
 // A crystal in a mixture whose density cannot be computed: its weight fraction stands for its volume.
 LX_DECLARE_EXCEPTION(CLXXMixtureNoDensity, CLXXQLEngine, 22962);
+// A cell read from a binary form that no editor would take (b = 1e308 from a damaged block).
+LX_DECLARE_EXCEPTION(CLXXCellOutOfRange, CLXXQLEngine, 22963);
 
 using QLIndexTriple = std::array<int, 3>;
 
@@ -55,6 +57,9 @@ public:
     void ComputeMetrics();
     void ComputeReciprocalMetric();
     void ComputeDensity();
+    // Whether the cell's lengths and angles lie within the ranges the editors take; when they do
+    // not, reports CLXXCellOutOfRange naming the pattern `title` and answers false.
+    bool AcceptCell(const CString& title) const;
 
     // Into [0, 1); values within 1e-5 of a cell edge become 0.
     static double WrapCoordinate(double v);
