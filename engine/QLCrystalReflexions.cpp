@@ -526,13 +526,37 @@ void CQLCrystal::AddReflexionCandidate(int h, int k, int l, double dLimit, std::
         candidates.push_back({h, k, l, d, 2, h * h + k * k + l * l});
 }
 
+class CQLCrystal::CEquivalentsMaker
+{
+public:
+    CEquivalentsMaker(const CQLCrystal& c, bool withFriedel)
+        : toNormal(c.m_metric), toIndices(c.m_reciprocalMetric)
+    {
+        const auto& ops = OperatorsOrIdentity(c.m_operators);
+        addOpposites = withFriedel && std::none_of(ops.begin(), ops.end(), HasInversionRotation);
+        rotations = DistinctRotations(ops);
+    }
+
+    CPlaneNormals toNormal, toIndices;
+    std::vector<Rotation> rotations;
+    bool addOpposites = false;
+};
+
+std::shared_ptr<const CQLCrystal::CEquivalentsMaker> CQLCrystal::MakeEquivalentsMaker(bool withFriedel) const
+{
+    return std::make_shared<const CEquivalentsMaker>(*this, withFriedel);
+}
+
+void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, const CEquivalentsMaker& maker,
+                                         std::vector<QLIndexTriple>& out) const
+{
+    std::vector<std::array<double, 3>> images;
+    EquivalentTriples(hkl, maker.toNormal, maker.toIndices, maker.rotations, maker.addOpposites, images, out);
+}
+
 void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFriedel, std::vector<QLIndexTriple>& out) const
 {
-    const auto& ops = OperatorsOrIdentity(m_operators);
-    const bool addOpposites = withFriedel && std::none_of(ops.begin(), ops.end(), HasInversionRotation);
-    std::vector<std::array<double, 3>> images;
-    EquivalentTriples(hkl, CPlaneNormals(m_metric), CPlaneNormals(m_reciprocalMetric), DistinctRotations(ops),
-                      addOpposites, images, out);
+    GetEquivalentReflexions(hkl, CEquivalentsMaker(*this, withFriedel), out);
 }
 
 bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
