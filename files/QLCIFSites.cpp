@@ -354,7 +354,7 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
     pair(2, 6);
     pair(5, 7);
     // A direction of negative displacement makes the factor exceed 1 and grow with the angle.
-    if (!IsPositiveDefinite3x3(t) && !IsPositiveSemidefinite3x3(t)) {
+    if (!IsPositiveSemidefinite3x3(t)) {
       has[0] = false;
       Warn(false, notPositive, label());
     }
@@ -735,6 +735,7 @@ void CQLCIFFile::ChooseOriginFromMultiplicities() {
   if (!c.m_operators.empty() || c.m_originChoice != 0) return;
   const int row = FindSpaceGroupIndex(c.m_spaceGroupSymbol);
   if (row < 0 || g_SpaceGroupTable[row].originChoice == 0) return;
+  multiplicities.resize(std::min(multiplicities.size(), c.m_sites.size()));
   int agreeing = 0, count = 0;
   if (std::any_of(multiplicities.begin(), multiplicities.end(), [](int32_t m) { return m > 0; })) {
     for (int choice : {1, 2}) {
@@ -744,7 +745,7 @@ void CQLCIFFile::ChooseOriginFromMultiplicities() {
       probe.m_spaceGroupSymbol = c.m_spaceGroupSymbol;
       probe.m_latticeLetter = c.m_latticeLetter;
       probe.m_originChoice = choice;
-      for (size_t i = 0; i < multiplicities.size() && i < c.m_sites.size(); ++i) {
+      for (size_t i = 0; i < multiplicities.size(); ++i) {
         if (multiplicities[i] <= 0) continue;
         CQLSite site;
         site.m_x = c.m_sites[i].m_x, site.m_y = c.m_sites[i].m_y, site.m_z = c.m_sites[i].m_z;
