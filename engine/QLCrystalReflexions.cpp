@@ -68,11 +68,13 @@ bool PreferTriple(const QLIndexTriple& a, const QLIndexTriple& b)
     return false;
 }
 
-// d of (h k l) from the reciprocal metric; inline so the enumeration loops need no call.
+// d of (h k l) from the reciprocal metric; inline so the enumeration loops need no call. The
+// products are taken as doubles, exact for any index, where integers would wrap beyond 46340.
 inline double DSpacingIn(const LXTypes::CMatrix33& g, int h, int k, int l)
 {
-    const double sum = (h * h) * g[0] + (k * k) * g[4] + (l * l) * g[8] + (2 * h * k) * g[1] +
-                       (2 * h * l) * g[2] + (2 * k * l) * g[5];
+    const double x = h, y = k, z = l;
+    const double sum = (x * x) * g[0] + (y * y) * g[4] + (z * z) * g[8] + (2 * x * y) * g[1] + (2 * x * z) * g[2] +
+                       (2 * y * z) * g[5];
     return 1.0 / std::sqrt(sum);
 }
 
