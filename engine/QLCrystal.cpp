@@ -4,6 +4,7 @@
 #include "EngineConstants.h"
 #include "Preferences.h"
 #include "SpaceGroups.h"
+#include "ValueRanges.h"
 #include "VectorMath.h"
 #include "WorkerTeam.h"
 
@@ -91,6 +92,14 @@ void CQLCrystal::Reset(bool keepSettings)
     ComputeReciprocalMetric();
     m_sites.clear();
     m_reflexions.clear();
+}
+
+bool CQLCrystal::AcceptCell(const CString& title) const
+{
+    if (QLRanges::CellWithinRanges(m_a, m_b, m_c, m_alpha, m_beta, m_gamma))
+        return true;
+    CLXXCellOutOfRange(kLXSeverityMessage, 0, __LINE__, title, m_a, m_b, m_c, m_alpha, m_beta, m_gamma).Report();
+    return false;
 }
 
 void CQLCrystal::CopyFrom(const CQLCrystal& other)

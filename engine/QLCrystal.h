@@ -26,6 +26,8 @@ LX_DECLARE_EXCEPTION(CLXXDegenerateCell, CLXXQLEngine, 22960);
 LX_DECLARE_EXCEPTION(CLXXCellContradictsSymmetry, CLXXQLEngine, 22961);
 // A crystal in a mixture whose density cannot be computed: its weight fraction stands for its volume.
 LX_DECLARE_EXCEPTION(CLXXMixtureNoDensity, CLXXQLEngine, 22962);
+// A cell read from a binary form that no editor would take (b = 1e308 from a damaged block).
+LX_DECLARE_EXCEPTION(CLXXCellOutOfRange, CLXXQLEngine, 22963);
 
 using QLIndexTriple = std::array<int, 3>;
 
@@ -55,6 +57,9 @@ public:
     void ComputeMetrics();
     void ComputeReciprocalMetric();
     void ComputeDensity();
+    // Whether the cell's lengths and angles lie within the ranges the editors take; when they do
+    // not, reports CLXXCellOutOfRange naming the pattern `title` and answers false.
+    bool AcceptCell(const CString& title) const;
 
     // Into [0, 1); values within 1e-5 of a cell edge become 0.
     static double WrapCoordinate(double v);
@@ -137,6 +142,7 @@ public:
     CString m_reportedCellMisfit;
 
 private:
+    class CEquivalentsMaker;
     // cutToCount false keeps every reflexion of the (possibly raised) limit, for a caller that
     // cuts to the count itself; raisedLimit tells whether d was raised to meet the count.
     bool GenerateReflexions(double dLimit, std::uint32_t maxCount, bool cutToCount, bool* raisedLimit);
@@ -180,7 +186,16 @@ private:
     void ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
                                    const CQLPhaseTable* table, const SiteTermList& terms,
                                    const double* plainSum, const std::vector<std::size_t>* visit,
-                                   const double* formFactors) const;
-    // Lorentz-polarisation, phase and intensity of a reflexion from its structure factor A + iB.
-    void FinishReflexion(CQLReflexion& refl, const CDiffractionSettings& settings, double A, double B) const;
+                                   const double* formFactors, const CEquivalentsMaker* equivalents = nullptr) const;
+    // Lorentz-polarisation, phase and intensity of a reflexion from its structure factor A + iB;
+    // equivalents as for PreferredOrientationFactor.
+    void FinishReflexion(CQLReflexion& refl, const CDiffractionSettings& settings, double A, double B,
+                         const CEquivalentsMaker* equivalents = nullptr) const;
+    // The distinct rotations and plane-normal maps GetEquivalentReflexions works with, gathered
+    // once for all the reflexions of a recompute (QLCrystalReflexions.cpp).
+    std::shared_ptr<const CEquivalentsMaker> MakeEquivalentsMaker(bool withFriedel) const;
+    void GetEquivalentReflexions(const QLIndexTriple& hkl, const CEquivalentsMaker& maker,
+                                 std::vector<QLIndexTriple>& out) const;
+    // equivalents: made by MakeEquivalentsMaker(true) for this crystal, or null to gather them here.
+    double PreferredOrientationFactor(const CQLReflexion& refl, const CEquivalentsMaker* equivalents) const;
 };

@@ -285,6 +285,9 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
     std::unique_ptr<CPerImageSums> perImage;
     if (table)
         perImage = std::make_unique<CPerImageSums>(m_sites, perImageSites, cosetFirsts);
+    // Every reflexion's texture factor turns it by the same rotations: gathered once, not per reflexion.
+    const std::shared_ptr<const CEquivalentsMaker> equivalents =
+        m_usePreferredOrientation ? MakeEquivalentsMaker(true) : nullptr;
     qlw::ParallelFor(count, 16, work > kParallelPhaseTerms, [&](long begin, long end) {
         for (long n = begin; n < end; ++n)
         {
@@ -294,7 +297,7 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
             if (!perImage)
             {
                 ComputeReflexionIntensity(refl, settings, table.get(), terms, plain.data() + 2 * i, &perImageSites,
-                                          rowFactors);
+                                          rowFactors, equivalents.get());
                 continue;
             }
             thread_local std::vector<double> siteFactors;
@@ -304,7 +307,8 @@ void CQLCrystal::ComputeIntensities(const CDiffractionSettings& settings)
             double A = 0.0, B = 0.0;
             perImage->Sum(refl.h, refl.k, refl.l, siteFactors.data(), *table, A, B);
             const double scale = static_cast<double>(cosetSize);
-            FinishReflexion(refl, settings, plain[2 * i] + scale * A, plain[2 * i + 1] + scale * B);
+            FinishReflexion(refl, settings, plain[2 * i] + scale * A, plain[2 * i + 1] + scale * B,
+                            equivalents.get());
         }
     });
 }
@@ -497,7 +501,7 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
 void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractionSettings& settings,
                                            const CQLPhaseTable* table, const SiteTermList& terms,
                                            const double* plainSum, const std::vector<std::size_t>* visit,
-                                           const double* formFactors) const
+                                           const double* formFactors, const CEquivalentsMaker* equivalents) const
 {
     const int h = refl.h, k = refl.k, l = refl.l;
     const double d = refl.d;
@@ -561,10 +565,11 @@ void CQLCrystal::ComputeReflexionIntensity(CQLReflexion& refl, const CDiffractio
         A += factor * siteA;
         B += factor * siteB;
     }
-    FinishReflexion(refl, settings, A, B);
+    FinishReflexion(refl, settings, A, B, equivalents);
 }
 
-void CQLCrystal::FinishReflexion(CQLReflexion& refl, const CDiffractionSettings& settings, double A, double B) const
+void CQLCrystal::FinishReflexion(CQLReflexion& refl, const CDiffractionSettings& settings, double A, double B,
+                                 const CEquivalentsMaker* equivalents) const
 {
     const double d = refl.d;
     const int radiation = RadiationFor(settings.m_simulationType);
@@ -633,13 +638,18 @@ void CQLCrystal::FinishReflexion(CQLReflexion& refl, const CDiffractionSettings&
 
     double intensity = (A * A + B * B) * W * P * L / (m_volume * m_volume);
     if (m_usePreferredOrientation)
-        intensity *= PreferredOrientationFactor(refl);
+        intensity *= PreferredOrientationFactor(refl, equivalents);
     else
         intensity *= refl.multiplicity;
     refl.intensity = intensity;
 }
 
 double CQLCrystal::PreferredOrientationFactor(const CQLReflexion& refl) const
+{
+    return PreferredOrientationFactor(refl, nullptr);
+}
+
+double CQLCrystal::PreferredOrientationFactor(const CQLReflexion& refl, const CEquivalentsMaker* equivalents) const
 {
     const double* v = m_poVector.data();
     const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
@@ -658,11 +668,17 @@ double CQLCrystal::PreferredOrientationFactor(const CQLReflexion& refl) const
         LXTypes::MultiplyMatrixVector(toCartesian, v, cartesianVector);
     }
 
-    std::vector<QLIndexTriple> equivalents;
-    GetEquivalentReflexions({refl.h, refl.k, refl.l}, true, equivalents);
+    std::shared_ptr<const CEquivalentsMaker> gathered;
+    if (!equivalents)
+    {
+        gathered = MakeEquivalentsMaker(true);
+        equivalents = gathered.get();
+    }
+    std::vector<QLIndexTriple> triples;
+    GetEquivalentReflexions({refl.h, refl.k, refl.l}, *equivalents, triples);
     double sum = 0.0;
     int count = 0;
-    for (const auto& e : equivalents)
+    for (const auto& e : triples)
     {
         if (std::fabs(DSpacing(e[0], e[1], e[2]) - refl.d) > kSameD)
             continue;

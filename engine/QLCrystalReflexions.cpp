@@ -68,11 +68,13 @@ bool PreferTriple(const QLIndexTriple& a, const QLIndexTriple& b)
     return false;
 }
 
-// d of (h k l) from the reciprocal metric; inline so the enumeration loops need no call.
+// d of (h k l) from the reciprocal metric; inline so the enumeration loops need no call. The
+// products are taken as doubles, exact for any index, where integers would wrap beyond 46340.
 inline double DSpacingIn(const LXTypes::CMatrix33& g, int h, int k, int l)
 {
-    const double sum = (h * h) * g[0] + (k * k) * g[4] + (l * l) * g[8] + (2 * h * k) * g[1] +
-                       (2 * h * l) * g[2] + (2 * k * l) * g[5];
+    const double x = h, y = k, z = l;
+    const double sum = (x * x) * g[0] + (y * y) * g[4] + (z * z) * g[8] + (2 * x * y) * g[1] + (2 * x * z) * g[2] +
+                       (2 * y * z) * g[5];
     return 1.0 / std::sqrt(sum);
 }
 
@@ -526,13 +528,37 @@ void CQLCrystal::AddReflexionCandidate(int h, int k, int l, double dLimit, std::
         candidates.push_back({h, k, l, d, 2, h * h + k * k + l * l});
 }
 
+class CQLCrystal::CEquivalentsMaker
+{
+public:
+    CEquivalentsMaker(const CQLCrystal& c, bool withFriedel)
+        : toNormal(c.m_metric), toIndices(c.m_reciprocalMetric)
+    {
+        const auto& ops = OperatorsOrIdentity(c.m_operators);
+        addOpposites = withFriedel && std::none_of(ops.begin(), ops.end(), HasInversionRotation);
+        rotations = DistinctRotations(ops);
+    }
+
+    CPlaneNormals toNormal, toIndices;
+    std::vector<Rotation> rotations;
+    bool addOpposites = false;
+};
+
+std::shared_ptr<const CQLCrystal::CEquivalentsMaker> CQLCrystal::MakeEquivalentsMaker(bool withFriedel) const
+{
+    return std::make_shared<const CEquivalentsMaker>(*this, withFriedel);
+}
+
+void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, const CEquivalentsMaker& maker,
+                                         std::vector<QLIndexTriple>& out) const
+{
+    std::vector<std::array<double, 3>> images;
+    EquivalentTriples(hkl, maker.toNormal, maker.toIndices, maker.rotations, maker.addOpposites, images, out);
+}
+
 void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFriedel, std::vector<QLIndexTriple>& out) const
 {
-    const auto& ops = OperatorsOrIdentity(m_operators);
-    const bool addOpposites = withFriedel && std::none_of(ops.begin(), ops.end(), HasInversionRotation);
-    std::vector<std::array<double, 3>> images;
-    EquivalentTriples(hkl, CPlaneNormals(m_metric), CPlaneNormals(m_reciprocalMetric), DistinctRotations(ops),
-                      addOpposites, images, out);
+    GetEquivalentReflexions(hkl, CEquivalentsMaker(*this, withFriedel), out);
 }
 
 bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)

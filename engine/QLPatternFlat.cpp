@@ -311,6 +311,14 @@ std::uint64_t SharedFlatSize(const CQLPattern& p)
     if (p.GetCrystal()) size += kOrientationSize;
     return size;
 }
+
+// A crystal whose cell no editor would take is left out, with an alert naming it; the block's
+// other patterns are read on.
+bool AcceptFlatPattern(const CQLPattern& p)
+{
+    const CQLCrystal* c = p.GetPatternType() == kPatternCrystal ? p.GetCrystal() : nullptr;
+    return !c || c->AcceptCell(p.m_title);
+}
 }  // namespace
 
 const std::uint8_t* CQLFlatReader::Take(std::uint64_t n)
@@ -578,7 +586,7 @@ std::shared_ptr<CQLMixturePattern> CQLMixturePattern::CreateFromFlatBuffer(CQLFl
         CQLPatternPtr component = ReadFlatPattern(kind, reader, depth + 1);
         // An unknown kind ends the block; a mixture missing a component is not complete.
         if (!component) throw CQLFlatOverrun();
-        p->m_components.push_back(std::move(component));
+        if (AcceptFlatPattern(*component)) p->m_components.push_back(std::move(component));
     }
     return p;
 }
@@ -697,7 +705,7 @@ CQLFlatDrop ReadFlatPatternList(const std::uint8_t* data, std::uint64_t size, st
         for (std::uint64_t i = 0; i < count; ++i) {
             CQLPatternPtr p = ReadFlatPattern(reader.Read<std::uint32_t>(), reader);
             if (!p) break;
-            drop.patterns.push_back(std::move(p));
+            if (AcceptFlatPattern(*p)) drop.patterns.push_back(std::move(p));
         }
     } catch (const CQLFlatOverrun&) {
         // A block cut short keeps the patterns read whole before the cut.

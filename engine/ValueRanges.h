@@ -30,4 +30,17 @@ inline constexpr double kMinCellAngle = 1.0;
 inline constexpr double kMaxCellAngle = 179.0;
 inline constexpr double kMinCellVolume = 1e-12;
 inline constexpr double kMaxCellVolume = 1e12;
+
+// Whether a cell's lengths and angles are numbers within the ranges above (NaN and infinities are
+// not); a bound stored in single precision may come back a rounding short of itself.
+inline bool CellWithinRanges(double a, double b, double c, double alpha, double beta, double gamma)
+{
+    constexpr double kRounding = 1e-6;
+    auto within = [](double v, double low, double high) {
+        return v >= low * (1.0 - kRounding) && v <= high * (1.0 + kRounding);
+    };
+    return within(a, kMinCellEdge, kMaxCellEdge) && within(b, kMinCellEdge, kMaxCellEdge) &&
+           within(c, kMinCellEdge, kMaxCellEdge) && within(alpha, kMinCellAngle, kMaxCellAngle) &&
+           within(beta, kMinCellAngle, kMaxCellAngle) && within(gamma, kMinCellAngle, kMaxCellAngle);
+}
 }

@@ -40,6 +40,7 @@ struct CIFSiteRecord {
   double bIso = 0;
   std::unique_ptr<Tensors> tensors;  // null while no tensor item was read
   uint16_t elementCode = 0;
+  int32_t multiplicity = 0;  // positions in the cell, as the file gives it
   bool hasLabel = false;
   bool hasElement = false;
   bool hasXyz[3] = {false, false, false};
@@ -47,6 +48,7 @@ struct CIFSiteRecord {
   bool hasOccupancy = false;
   bool hasUIso = false;
   bool hasBIso = false;
+  bool hasMultiplicity = false;
 
   Tensors& MutableTensors();
   bool IsEmpty() const;
@@ -174,7 +176,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   // Which value of a site record an atom-site item sets, from its lower-cased name: one of the
   // kAtom… codes, kAtomU + i or kAtomB + i for the tensor element i (row-major).
   enum : int { kAtomOther = 0, kAtomLabel, kAtomType, kAtomX, kAtomY, kAtomZ, kAtomOccupancy, kAtomUIso, kAtomBIso,
-               kAtomU = 16, kAtomB = 32 };
+               kAtomMultiplicity, kAtomU = 16, kAtomB = 32 };
   static int AtomFieldOfItem(const std::string& name);
   // An item's name as the handlers need it: found once for a loop's column, not once for each value.
   struct ItemColumn {
@@ -198,7 +200,10 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   bool BuildSite(CIFSiteRecord& record, CQLSite& site);
   CSiteSpecies SpeciesOf(uint16_t elementCode, double occupancy);
   std::unordered_map<uint16_t, CSiteSpecies> m_speciesByElement;
+  // The multiplicity each built site's record gave (0 for none), in the order of the sites.
+  std::vector<int32_t> m_siteMultiplicities;
   void BuildSites();
+  void ChooseOriginFromMultiplicities();
 
   // Logs a reader warning in red; `count` adds it to the warnings counter.
   template <typename... Args>

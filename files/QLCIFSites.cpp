@@ -4,12 +4,14 @@
 #include "LXASF.h"
 #include "LXUtils.h"
 #include "QLCrystal.h"
+#include "SpaceGroups.h"
 #include "Status.h"
 #include "WorkerTeam.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cwctype>
 #include <string_view>
@@ -33,6 +35,16 @@ bool DisplacementReadable(const CIFSiteRecord& r) {
 }
 
 constexpr size_t kNoRecord = SIZE_MAX;
+
+// No direction of negative mean-square displacement: every principal minor of the symmetric tensor
+// (upper triangle of t, row-major) is at least 0. Such a tensor never lifts the displacement factor
+// above 1; a singular one (U22 = 0 as some published tables print it) is taken as published.
+bool IsPositiveSemidefinite3x3(const double t[9]) {
+  const double u11 = t[0], u12 = t[1], u13 = t[2], u22 = t[4], u23 = t[5], u33 = t[8];
+  const double det = u11 * (u22 * u33 - u23 * u23) - u12 * (u12 * u33 - u23 * u13) + u13 * (u12 * u23 - u22 * u13);
+  return u11 >= 0 && u22 >= 0 && u33 >= 0 && u11 * u22 - u12 * u12 >= 0 && u11 * u33 - u13 * u13 >= 0 &&
+         u22 * u33 - u23 * u23 >= 0 && det >= 0;
+}
 }  // namespace
 
 // ----- records -----
@@ -56,7 +68,7 @@ bool CIFSiteRecord::HasDisplacement() const {
 bool CIFSiteRecord::CanMerge(const CIFSiteRecord& a, const CIFSiteRecord& b) {
   auto both = [](bool x, bool y) { return x && y; };
   if (both(a.hasElement, b.hasElement) || both(a.hasOccupancy, b.hasOccupancy) || both(a.hasUIso, b.hasUIso) ||
-      both(a.hasBIso, b.hasBIso))
+      both(a.hasBIso, b.hasBIso) || both(a.hasMultiplicity, b.hasMultiplicity))
     return false;
   for (int i = 0; i < 3; ++i)
     if (both(a.hasXyz[i], b.hasXyz[i])) return false;
@@ -78,6 +90,7 @@ void CIFSiteRecord::MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst) {
   if (src.hasOccupancy) dst.occupancy = src.occupancy, dst.hasOccupancy = true;
   if (src.hasUIso) dst.uIso = src.uIso, dst.hasUIso = true;
   if (src.hasBIso) dst.bIso = src.bIso, dst.hasBIso = true;
+  if (src.hasMultiplicity) dst.multiplicity = src.multiplicity, dst.hasMultiplicity = true;
   if (!src.tensors) return;
   const Tensors& from = *src.tensors;
   Tensors& to = dst.MutableTensors();
@@ -95,7 +108,7 @@ int CQLCIFFile::AtomFieldOfItem(const std::string& name) {
       {"_atom_site_type_symbol", kAtomType},  {"_atom_site_fract_x", kAtomX},
       {"_atom_site_fract_y", kAtomY},         {"_atom_site_fract_z", kAtomZ},
       {"_atom_site_occupancy", kAtomOccupancy}, {"_atom_site_u_iso_or_equiv", kAtomUIso},
-      {"_atom_site_b_iso_or_equiv", kAtomBIso},
+      {"_atom_site_b_iso_or_equiv", kAtomBIso}, {"_atom_site_symmetry_multiplicity", kAtomMultiplicity},
   };
   for (const auto& [itemName, field] : kFields)
     if (name == itemName) return field;
@@ -156,6 +169,13 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
     case kAtomOccupancy: return setScalar(&CIFSiteRecord::occupancy, &CIFSiteRecord::hasOccupancy);
     case kAtomUIso: return setScalar(&CIFSiteRecord::uIso, &CIFSiteRecord::hasUIso);
     case kAtomBIso: return setScalar(&CIFSiteRecord::bIso, &CIFSiteRecord::hasBIso);
+    case kAtomMultiplicity: {
+      field(m_current.hasMultiplicity);
+      int multiplicity = 0;
+      m_current.hasMultiplicity = std::sscanf(value.c_str(), "%d", &multiplicity) == 1 && multiplicity > 0;
+      m_current.multiplicity = m_current.hasMultiplicity ? multiplicity : 0;
+      return;
+    }
     default: break;
   }
   if (atomField >= kAtomU && atomField < kAtomU + 9) {
@@ -312,7 +332,7 @@ void CQLCIFFile::CommitRecord() {
 void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
   // Made for a warning only: most records have none, and a large file has many records.
   auto label = [&r] { return CString(r.label.c_str()); };
-  auto validate = [&](double* t, bool* has, UINT warning) {
+  auto validate = [&](double* t, bool* has, UINT warning, UINT notPositive) {
     const bool anyOther = std::any_of(has + 1, has + 9, [](bool b) { return b; });
     if (!has[0]) {
       if (anyOther) Warn(false, warning, label());
@@ -333,10 +353,15 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
     pair(1, 3);
     pair(2, 6);
     pair(5, 7);
+    // A direction of negative displacement makes the factor exceed 1 and grow with the angle.
+    if (!IsPositiveSemidefinite3x3(t)) {
+      has[0] = false;
+      Warn(false, notPositive, label());
+    }
   };
   if (r.tensors) {
-    validate(r.tensors->b, r.tensors->hasB, 2601);
-    validate(r.tensors->u, r.tensors->hasU, 2602);
+    validate(r.tensors->b, r.tensors->hasB, 2601, 2622);
+    validate(r.tensors->u, r.tensors->hasU, 2602, 2623);
   }
   if (r.hasBIso && r.bIso <= 0) {
     r.hasBIso = false;
@@ -428,6 +453,7 @@ CSiteSpecies CQLCIFFile::SpeciesOf(uint16_t elementCode, double occupancy) {
 
 void CQLCIFFile::BuildSites() {
   m_speciesByElement.clear();
+  m_siteMultiplicities.clear();
   std::vector<CQLSite> sites;
   sites.reserve(m_records.size());
   for (size_t i = 0; i < m_records.size(); ++i) {
@@ -440,6 +466,7 @@ void CQLCIFFile::BuildSites() {
       // Marked as the text crystal reader marks it, so the sample pane offers its displacement switch.
       if (site.m_displacement) m_crystal->m_hasDisplacements = true;
       sites.push_back(std::move(site));
+      m_siteMultiplicities.push_back(r.hasMultiplicity ? r.multiplicity : 0);
     }
   }
   m_crystal->m_sites = std::move(sites);
@@ -690,9 +717,51 @@ void CQLCIFFile::FinishStructure() {
   // Said only of a structure that is read: a file cut short before its atoms gets one alert, why
   // it cannot be read, not a fallback to P 1 first.
   if (noSymmetry) CLXXFileMissingSymmetry(kLXSeverityMessage, 0, __LINE__).Report();
+  ChooseOriginFromMultiplicities();
   m_crystal->MergeCoincidentSites();
   CStatus::SetText(3729u);
   SortSitesByLogicalLabel(m_crystal->m_sites);
   m_crystal->IdentifySpaceGroup();
   m_crystal->ExpandSitesBySymmetry();
+}
+
+// A symbol of a group with two origin choices, with neither named nor operators given, leaves the
+// coordinates' origin open; read in the wrong one, sites on special positions become general ones.
+// The multiplicities the file gives decide where exactly one origin agrees with all of them.
+void CQLCIFFile::ChooseOriginFromMultiplicities() {
+  CQLCrystal& c = *m_crystal;
+  std::vector<int32_t> multiplicities = std::move(m_siteMultiplicities);
+  m_siteMultiplicities.clear();
+  if (!c.m_operators.empty() || c.m_originChoice != 0) return;
+  const int row = FindSpaceGroupIndex(c.m_spaceGroupSymbol);
+  if (row < 0 || g_SpaceGroupTable[row].originChoice == 0) return;
+  multiplicities.resize(std::min(multiplicities.size(), c.m_sites.size()));
+  int agreeing = 0, count = 0;
+  if (std::any_of(multiplicities.begin(), multiplicities.end(), [](int32_t m) { return m > 0; })) {
+    for (int choice : {1, 2}) {
+      CQLCrystal probe(true);
+      probe.m_a = c.m_a, probe.m_b = c.m_b, probe.m_c = c.m_c;
+      probe.m_alpha = c.m_alpha, probe.m_beta = c.m_beta, probe.m_gamma = c.m_gamma;
+      probe.m_spaceGroupSymbol = c.m_spaceGroupSymbol;
+      probe.m_latticeLetter = c.m_latticeLetter;
+      probe.m_originChoice = choice;
+      for (size_t i = 0; i < multiplicities.size(); ++i) {
+        if (multiplicities[i] <= 0) continue;
+        CQLSite site;
+        site.m_x = c.m_sites[i].m_x, site.m_y = c.m_sites[i].m_y, site.m_z = c.m_sites[i].m_z;
+        probe.m_sites.push_back(std::move(site));
+      }
+      probe.ExpandSitesBySymmetry();
+      size_t s = 0;
+      bool agrees = true;
+      for (int32_t m : multiplicities)
+        if (m > 0) agrees = agrees && probe.m_sites[s++].m_positions.size() == static_cast<size_t>(m);
+      if (agrees) agreeing = choice, ++count;
+    }
+  }
+  if (count == 1) {
+    c.m_originChoice = agreeing;
+    return;
+  }
+  Warn(false, 2624, c.m_spaceGroupSymbol, static_cast<int>(g_SpaceGroupTable[row].originChoice));
 }

@@ -4,6 +4,7 @@
 #include "QLCrystalPattern.h"
 #include "SpaceGroups.h"
 #include "Status.h"
+#include "ValueRanges.h"
 
 #include <cerrno>
 #include <cmath>
@@ -73,6 +74,10 @@ bool CQLCrystalFile::ReadFile(CQLPatternList* target, CDiffractionSettings* sett
       }
       m_crystal->m_state = 0;
       m_crystal = nullptr;
+      if (!pattern->m_crystal.AcceptCell(pattern->m_title)) {
+        Close();
+        return false;
+      }
       pattern->SetShown(true);
       pattern->m_settingsPending = 1;
       if (target) target->push_back(pattern);
@@ -243,6 +248,8 @@ void CQLCrystalFile::ReadCell() {
   CQLCrystal& c = *m_crystal;
   c.m_a = ReadFloat(), c.m_b = ReadFloat(), c.m_c = ReadFloat();
   c.m_alpha = ReadFloat(), c.m_beta = ReadFloat(), c.m_gamma = ReadFloat();
+  // A cell no editor takes refuses the structure by its name once the file is read (ReadFile).
+  if (!QLRanges::CellWithinRanges(c.m_a, c.m_b, c.m_c, c.m_alpha, c.m_beta, c.m_gamma)) return;
   c.ComputeMetrics();
 }
 

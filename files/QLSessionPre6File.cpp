@@ -7,6 +7,7 @@
 #include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
 #include "SpaceGroups.h"
+#include "ValueRanges.h"
 
 #include <cmath>
 #include <cstring>
@@ -139,6 +140,12 @@ void CQLSessionPre6File::ReadBlock(uint32_t) {
       case QLTag("PAT_"): {
         if (declared < 0) throw CLXXFileInvalid(kLXSeverityMessage, 0, 759);
         CQLPatternPtr pattern = ReadPatternGroup();
+        // A refused pattern keeps its place in the file's order, which the list of shown ones indexes.
+        const CQLCrystal* crystal = pattern->GetCrystal();
+        if (crystal && !crystal->AcceptCell(pattern->m_title)) {
+          read.push_back(nullptr);
+          break;
+        }
         pattern->SetShown(false);
         pattern->m_settingsPending = 1;
         list.push_back(pattern);
@@ -151,7 +158,7 @@ void CQLSessionPre6File::ReadBlock(uint32_t) {
         Need(uint64_t(n) * 4, length, 4);
         for (uint32_t i = 0; i < n; ++i) {
           const auto index = static_cast<uint32_t>(ReadInt32());
-          if (index < read.size()) read[index]->SetShown(true);
+          if (index < read.size() && read[index]) read[index]->SetShown(true);
         }
         listed = true;
         Seek(static_cast<int64_t>(length) - 4 - 4 * int64_t(n), current);
@@ -167,6 +174,7 @@ void CQLSessionPre6File::ReadBlock(uint32_t) {
   }
   if (std::max<int64_t>(declared, 0) != static_cast<int64_t>(read.size()))
     throw CLXXFileSessionNumPatterns(kLXSeverityMessage, 0, 882);
+  std::erase(read, nullptr);
   for (const CQLPatternPtr& p : read) {
     if (auto* crystal = dynamic_cast<CQLCrystalPattern*>(p.get())) {
       crystal->m_showOverlay = m_overlayShown;
@@ -392,6 +400,10 @@ CQLPatternPtr CQLSessionPre6File::ReadPatternGroup() {
     ReadCrystalRecord(tag, length, *pattern);
   });
   if (CQLCrystal* crystal = pattern->GetCrystal()) {
+    // A cell no editor takes is refused with its pattern by the caller, by name.
+    if (!QLRanges::CellWithinRanges(crystal->m_a, crystal->m_b, crystal->m_c, crystal->m_alpha, crystal->m_beta,
+                                    crystal->m_gamma))
+      return pattern;
     // A cell that cannot exist is refused as the structure readers refuse it.
     crystal->ComputeMetrics();
     IdentifySpaceGroup(*crystal, symbolGiven && !crystal->m_spaceGroupSymbol.IsEmpty());

@@ -8,6 +8,7 @@
 #include "QLMixturePattern.h"
 #include "QLObservedPattern.h"
 #include "TextCodec.h"
+#include "ValueRanges.h"
 
 #include <algorithm>
 #include <array>
@@ -441,7 +442,8 @@ void CQLSessionFile::ReadPatternList(uint64_t length, CQLPatternList& list, int 
       observed->ComputeBackgroundCurve();
     }
     pattern->m_settingsPending = 1;
-    list.push_back(pattern);
+    // The other patterns of the session are kept.
+    if (!crystal || crystal->m_crystal.AcceptCell(pattern->m_title)) list.push_back(pattern);
     remaining -= 4 + uint64_t(entry);
   }
 }
@@ -519,6 +521,8 @@ void CQLSessionFile::ReadCrystal(uint32_t length, CQLCrystal& c) {
       default: return false;
     }
   });
+  // A cell no editor takes is refused with its pattern, by name, once the pattern is read whole.
+  if (!QLRanges::CellWithinRanges(c.m_a, c.m_b, c.m_c, c.m_alpha, c.m_beta, c.m_gamma)) return;
   // A cell that cannot exist is refused as the structure readers refuse it.
   c.ComputeMetrics();
   AssignImageRotations(c);

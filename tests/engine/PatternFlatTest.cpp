@@ -288,6 +288,65 @@ TEST(PatternFlat, DamagedBlocksKeepOnlyWholePatterns)
 }
 
 namespace {
+int Occurrences(const std::string& text, const std::string& what)
+{
+    int count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+}  // namespace
+
+// A damaged block gave a crystal with b = 1.4e308 Å, which was added and shown: a cell no editor
+// takes leaves its pattern out, by name, at the top and inside a mixture, and the rest is kept.
+TEST(PatternFlat, CrystalsWithCellsNoEditorTakesAreLeftOutByName)
+{
+    const double nan = std::nan(""), inf = INFINITY;
+    struct Case {
+        const char* what;
+        double CQLCrystal::*field;
+        double value;
+        bool kept;
+    } cases[] = {
+        {"b of 1.4e308", &CQLCrystal::m_b, 1.4e308, false},
+        {"a not a number", &CQLCrystal::m_a, nan, false},
+        {"c infinite", &CQLCrystal::m_c, inf, false},
+        {"a negative length", &CQLCrystal::m_a, -5.64, false},
+        {"c beyond 10000", &CQLCrystal::m_c, 2e4, false},
+        {"alpha below 1", &CQLCrystal::m_alpha, 0.5, false},
+        {"gamma above 179", &CQLCrystal::m_gamma, 179.5, false},
+        {"the shortest edge", &CQLCrystal::m_a, 0.0001, true},
+        {"the widest angle", &CQLCrystal::m_beta, 179.0, true},
+    };
+    for (const Case& c : cases) {
+        CQLCrystal odd = crystalfixtures::NaCl();
+        odd.*c.field = c.value;
+        auto mixture = std::make_shared<CQLMixturePattern>(true);
+        mixture->m_components = {CrystalPattern(odd, L"Odd part"), CrystalPattern(crystalfixtures::NaCl(), L"Part")};
+        const std::vector<std::uint8_t> block = FlattenPatternList(
+            {CrystalPattern(odd, L"Odd salt"), CrystalPattern(crystalfixtures::NaCl(), L"Salt"), mixture}, 1u, 0u);
+
+        testing::internal::CaptureStderr();
+        const CQLFlatDrop drop = ReadFlatPatternList(block.data(), block.size(), 2u);
+        const std::string alerts = testing::internal::GetCapturedStderr();
+
+        std::vector<CString> titles;
+        for (const CQLPatternPtr& p : drop.patterns) titles.push_back(p->m_title);
+        std::vector<CString> expected{L"Odd salt", L"Salt", mixture->m_title};
+        if (!c.kept) expected.erase(expected.begin());
+        ASSERT_EQ(titles.size(), expected.size()) << c.what;
+        EXPECT_EQ(titles.back(), CString(L"New Mixture")) << c.what;
+        EXPECT_EQ(titles.at(titles.size() - 2), CString(L"Salt")) << c.what;
+        const CQLPatternList* parts = drop.patterns.back()->GetComponents();
+        ASSERT_NE(parts, nullptr) << c.what;
+        ASSERT_EQ(parts->size(), c.kept ? 2u : 1u) << c.what;
+        EXPECT_EQ(parts->back()->m_title, CString(L"Part")) << c.what;
+        EXPECT_EQ(Occurrences(alerts, "The unit cell of Odd salt is out of range"), c.kept ? 0 : 1) << c.what << alerts;
+        EXPECT_EQ(Occurrences(alerts, "The unit cell of Odd part is out of range"), c.kept ? 0 : 1) << c.what << alerts;
+        EXPECT_EQ(Occurrences(alerts, "out of range"), c.kept ? 0 : 2) << c.what << alerts;
+    }
+}
+
+namespace {
 // The block of `levels` mixtures, each the only component of the one around it, around one scan.
 std::vector<std::uint8_t> NestedMixtures(size_t levels)
 {

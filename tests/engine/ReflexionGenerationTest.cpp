@@ -202,6 +202,22 @@ TEST(Reflexions, CanonicalTriplesAndLookUps)
     EXPECT_EQ(nacl.FindReflexionsNear(r->x + 0.05, 0.01), nullptr);
 }
 
+// The equivalents a texture factor weighs may carry indices of up to a million from a crafted cell:
+// their squares must not wrap around as integers.
+TEST(Reflexions, SpacingsOfIndicesWhoseSquaresExceedAnInteger)
+{
+    CQLCrystal nacl = NaCl();
+    nacl.ComputeMetrics();
+    nacl.ComputeReciprocalMetric();
+    const int cases[][3] = {{100000, 0, 0}, {0, -174764, 0}, {60000, 60000, 1}, {999999, -999999, 999999}};
+    for (const auto& hkl : cases)
+    {
+        const double h = hkl[0], k = hkl[1], l = hkl[2];
+        const double expected = nacl.m_a / std::sqrt(h * h + k * k + l * l);
+        EXPECT_NEAR(nacl.DSpacing(hkl[0], hkl[1], hkl[2]), expected, 1e-12 * expected) << h << " " << k << " " << l;
+    }
+}
+
 TEST(Reflexions, CountLimitRaisesTheSmallestSpacing)
 {
     CQLCrystal crystal = TriclinicCopper();

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+
 using filestest::BE32;
 using filestest::LE32;
 using filestest::LoadHex;
@@ -118,7 +121,8 @@ TEST(BinaryCrystal, RefusesDamagedHeadersMapsAndCounts) {
       {"kept positions differ from the count", Patch(v9, 215, LE32(4)), 22839},
       {"ellipsoid count", Patch(v9, kV9EllipsoidCount, LE32(3)), 22841},
       {"site count beyond the chunk", Patch(v9, kV9SiteCount, LE32(0x7FFFFFFF)), 21093},
-      {"degenerate cell", Patch(v9, kV9CellA, LE32(0)), 22960},
+      // gamma 170° against alpha 80° and beta 85°: within the editors' ranges, yet no cell closes.
+      {"degenerate cell", Patch(v9, kV9CellA + 20, LE32(0x432A0000u)), 22960},
       {"cut short", v9.substr(0, 300), 21095},
   };
   for (const Case& c : cases) {
@@ -154,6 +158,39 @@ TEST(BinaryCrystal, InvalidTensorDropsOnlyItsOwnSiteWithOneAlert) {
   ASSERT_NE(aniso, nullptr);
   EXPECT_FLOAT_EQ(static_cast<float>(aniso->m_beta[8]), 0.03f);
   EXPECT_TRUE(reader.Crystal().m_hasDisplacements);
+}
+
+TEST(BinaryCrystal, ACellNoEditorTakesRefusesTheStructureByName) {
+  auto floatBytes = [](float v) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &v, 4);
+    return LE32(bits);
+  };
+  const struct {
+    const char* what;
+    size_t field;  // 0 to 5: a, b, c, alpha, beta, gamma
+    float value;
+    bool read;
+  } cases[] = {
+      {"b of 1e30", 1, 1e30f, false},       {"a infinite", 0, INFINITY, false}, {"c not a number", 2, NAN, false},
+      {"alpha below 1", 3, 0.5f, false},    {"gamma above 179", 5, 179.5f, false},
+      {"the shortest edge", 0, 0.0001f, true}, {"the longest edge", 2, 10000.0f, true},
+  };
+  for (const auto& c : cases) {
+    const std::string path = WriteScratch(
+        "odd-cell.lxdf", Patch(LoadHex("crystal-v9.hex"), kV9CellA + 4 * c.field, floatBytes(c.value)));
+    CQLCrystalFile file(1);
+    ASSERT_TRUE(file.Open(Wide(path).c_str(), CLXFile::modeRead));
+    CQLPatternList list;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(file.ReadFile(&list, nullptr, nullptr), c.read) << c.what;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(list.size(), c.read ? 1u : 0u) << c.what;
+    const size_t alert = err.find("The unit cell of odd-cell is out of range");
+    EXPECT_EQ(alert != std::string::npos, !c.read) << c.what << err;
+    EXPECT_EQ(err.find("out of range"), err.rfind("out of range")) << c.what << err;  // one alert only
+    EXPECT_EQ(err.find("cannot be built"), std::string::npos) << c.what << err;
+  }
 }
 
 TEST(BinaryCrystal, ReadsBigEndianMacFileWithOlderChunks) {
@@ -253,7 +290,7 @@ TEST(Pre5Crystal, RefusesObsoleteDamagedAndMoleculeFiles) {
       {"record length below its tag", Patch(pre5, 278, BE32(2)), 21090},
       {"magic", Patch(pre5, 4, "LXMF"), 21084},
       {"positions for a crystal without sites", pre5.substr(0, 207) + pre5.substr(294), 22839},
-      {"degenerate cell", Patch(pre5, 115, BE32(0)), 22960},
+      {"degenerate cell", Patch(pre5, 115 + 20, BE32(0x43330000u)), 22960},  // gamma 179° beside beta 101°
   };
   for (const auto& c : cases) {
     Reader<CQLPre5CrystalFile> reader;

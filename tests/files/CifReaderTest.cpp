@@ -195,6 +195,53 @@ TEST(Cif, AnisotropicBTensorGivesTheSameTensorAsU) {
   }
 }
 
+TEST(Cif, TensorsWithANegativeDirectionAreDroppedWithAWarningNamingTheSite) {
+  // U11 U22 U33 U12 U13 U23: a positive diagonal does not make a tensor positive definite.
+  struct Case {
+    const char* what;
+    const char* letter;
+    const char* row;
+    const char* uIso;  // "" for none
+    enum { kNone, kIsotropic, kTensor } kept;
+  } cases[] = {
+      {"U with a large off-diagonal term", "U", "0.01 0.01 0.01 0.02 0 0", "", Case::kNone},
+      {"U with a negative diagonal term", "U", "0.01 -0.01 0.01 0 0 0", "", Case::kNone},
+      {"B with a large off-diagonal term", "B", "1 1 1 0 1.5 0", "", Case::kNone},
+      {"U with an isotropic value beside it", "U", "0.01 0.01 0.01 0 0 0.02", "0.015", Case::kIsotropic},
+      // Singular but with no negative direction, as a published table prints it: kept.
+      {"U with a zero principal value", "U", "0.00843 0 0.02019 0 0.0052 0", "0.015", Case::kTensor},
+  };
+  for (const Case& c : cases) {
+    std::string aniso = "loop_\n_atom_site_aniso_label\n";
+    for (const char* ij : {"11", "22", "33", "12", "13", "23"})
+      aniso += std::string("_atom_site_aniso_") + c.letter + "_" + ij + "\n";
+    const std::string iso = *c.uIso ? "_atom_site_U_iso_or_equiv\n" : "";
+    const std::string text =
+        "data_x\n" + kCubicCell + "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n" +
+        iso + "Fe1 0.1 0.2 0.3 " + c.uIso + "\nO2 0.3 0.2 0.1 " + c.uIso + "\n" + aniso + "Fe1 " + c.row +
+        "\nO2 0.01 0.01 0.01 0 0 0\n";
+    CLXLogCapture log(false);
+    const auto list = ReadText("notpositive.cif", text);
+    const CQLCrystal& crystal = Crystal(list);
+    ASSERT_EQ(Labels(crystal), (std::vector<std::wstring>{L"Fe1", L"O2"})) << c.what;
+    const CQLThermalEllipsoid* fe = crystal.m_sites[0].m_displacement.get();
+    EXPECT_EQ(dynamic_cast<const CQLAnisoThermalEllipsoid*>(fe) != nullptr, c.kept == Case::kTensor) << c.what;
+    EXPECT_EQ(fe != nullptr, c.kept != Case::kNone) << c.what;
+    if (c.kept == Case::kIsotropic && fe) EXPECT_FLOAT_EQ(fe->m_u, 0.015f) << c.what;
+    // The other site's sound tensor stays.
+    EXPECT_NE(dynamic_cast<const CQLAnisoThermalEllipsoid*>(crystal.m_sites[1].m_displacement.get()), nullptr) << c.what;
+    const std::vector<CString> warnings = log.GetWarnings();
+    if (c.kept == Case::kTensor) {
+      EXPECT_TRUE(warnings.empty()) << c.what;
+      continue;
+    }
+    ASSERT_EQ(warnings.size(), 1u) << c.what;
+    const std::wstring warning = warnings[0].GetString();
+    EXPECT_NE(warning.find(L"'Fe1'"), std::wstring::npos) << c.what;
+    EXPECT_NE(warning.find(L"positive definite"), std::wstring::npos) << c.what;
+  }
+}
+
 TEST(Cif, SitesThatCannotBePlacedAreSkipped) {
   CifReader reader;
   const auto list = ReadText(
@@ -469,6 +516,54 @@ TEST(Cif, SettingSuffixSelectsTheOriginChoice) {
                                 "Si1 0 0 0\n");
   EXPECT_EQ(Crystal(origin1).m_originChoice, 1);
   EXPECT_EQ(Crystal(origin1).m_sites.at(0).m_positions.size(), 8u);
+}
+
+TEST(Cif, SiteMultiplicitiesChooseTheOriginASymbolLeavesOpen) {
+  // FeSe in P 4/n m m, whose symbol names no origin: Fe on 2a, Se on 2c, written in origin 2.
+  const std::string origin2 = filestest::Slurp(qlwtest::DataPath("fese-origin2.cif"));
+  auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+  };
+  // The same sites shifted into origin 1, where they are 2a and 2c again.
+  const std::string origin1 = replaced(replaced(origin2, "0.75 0.25 0 1", "0.5 0.5 0 1"), "0.25 0.25 0.2668", "0 0.5 0.2668");
+  // Without the multiplicities nothing tells the origins apart.
+  const std::string silent =
+      replaced(replaced(replaced(origin2, "_atom_site_symmetry_multiplicity\n", ""), "Fe 2 a", "Fe a"), "Se 2 c", "Se c");
+  const double volume = 3.7734 * 3.7734 * 5.5258;
+  const double density = 2 * (55.845 + 78.971) * 1.66054 / volume;  // two FeSe in the cell, g/cm³
+  struct Case {
+    const char* what;
+    const std::string& text;
+    int originChoice;
+    bool warned;
+  } cases[] = {
+      {"origin 2 by multiplicity", origin2, 2, false},
+      {"origin 1 by multiplicity", origin1, 1, false},
+      {"no multiplicity: the first origin, with a warning", silent, 0, true},
+  };
+  for (const Case& c : cases) {
+    CLXLogCapture log(false);
+    const auto list = ReadText("fese.cif", c.text);
+    const CQLCrystal& crystal = Crystal(list);
+    EXPECT_EQ(crystal.m_originChoice, c.originChoice) << c.what;
+    const std::vector<CString> warnings = log.GetWarnings();
+    ASSERT_EQ(warnings.size(), c.warned ? 1u : 0u) << c.what;
+    if (c.warned) {
+      const std::wstring warning = warnings[0].GetString();
+      EXPECT_NE(warning.find(L"'P 4/n m m'"), std::wstring::npos) << c.what;
+      EXPECT_NE(warning.find(L"origin choice 1"), std::wstring::npos) << c.what;
+      continue;
+    }
+    size_t atoms = 0;
+    for (const CQLSite& site : crystal.m_sites) atoms += site.m_positions.size();
+    EXPECT_EQ(atoms, 4u) << c.what;
+    CQLCrystal weighed;
+    weighed.CopyFrom(crystal);
+    weighed.ComputeDensity();
+    EXPECT_NEAR(weighed.m_density / 1000, density, 0.01) << c.what;  // kg/m³
+  }
 }
 
 TEST(Cif, ASymbolAlongANegativeAxisGivesItsOperators) {

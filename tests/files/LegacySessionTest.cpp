@@ -140,10 +140,44 @@ TEST(LegacySession, RefusesDamagedOrUnsupportedFiles) {
       {"unknown pattern kind", Patch(legacy, kFirstKind, std::string("\0\3", 2)), 22856},
       {"atom total", Patch(legacy, kSecondAtomTotal, BE32(3)), 22839},
       {"ellipsoid count", Patch(legacy, kFirstAUELCount, BE32(3)), 22851},
-      {"degenerate cell", Patch(legacy, kFirstCellA, BE32(0)), 22960},
+      // alpha and beta 179°: within the editors' ranges, yet no cell closes.
+      {"degenerate cell", Patch(Patch(legacy, kFirstCellA + 12, BE32(0x43330000u)), kFirstCellA + 16, BE32(0x43330000u)),
+       22960},
       {"cut short", legacy.substr(0, 700), 21090},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadError(c.bytes), c.error) << c.what;
+}
+
+TEST(LegacySession, ACrystalWithACellNoEditorTakesIsLeftOutByName) {
+  Legacy whole;
+  ASSERT_EQ(Read(LoadHex("session-legacy.hex"), whole), 0u);
+  const auto all = whole.All();
+  ASSERT_EQ(all.size(), 3u);
+  const struct {
+    const char* what;
+    size_t field;  // 0 to 5: a, b, c, alpha, beta, gamma
+    uint32_t bits;
+  } cases[] = {
+      {"b of 1e30", 1, 0x7149F2CAu},
+      {"c infinite", 2, 0x7F800000u},
+      {"gamma below 1", 5, 0x3F000000u},  // 0.5
+  };
+  for (const auto& c : cases) {
+    Legacy l;
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(Read(Patch(LoadHex("session-legacy.hex"), kFirstCellA + 4 * c.field, BE32(c.bits)), l), 0u) << c.what;
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string alert = "The unit cell of CsCl is out of range";
+    EXPECT_NE(err.find(alert), std::string::npos) << c.what << err;
+    EXPECT_EQ(err.find(alert), err.rfind(alert)) << c.what << err;
+    // The others are read, each shown or hidden as the file's list says.
+    const auto rest = l.All();
+    ASSERT_EQ(rest.size(), 2u) << c.what;
+    for (size_t i = 0; i < rest.size(); ++i) {
+      EXPECT_EQ(rest[i]->m_title, all[i + 1]->m_title) << c.what;
+      EXPECT_EQ(rest[i]->IsShown(), all[i + 1]->IsShown()) << c.what;
+    }
+  }
 }
 
 TEST(LegacySession, UnusableWavelengthRatioKeepsTheDefaultWithAWarning) {

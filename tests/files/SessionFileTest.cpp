@@ -139,7 +139,8 @@ TEST(SessionFile, RefusesDamagedOrForeignFiles) {
       {"lower-case pattern type", Resign(Patch(v6, kTypeText, "sim")), 22856},
       {"bool record of length 2", Resign(Patch(v6, kPatLength, LE32(2))), 21093},
       {"record longer than its block", Resign(Patch(v6, kUnknownLength, LE32(0xFFFFFFF0u))), 21093},
-      {"degenerate cell", Resign(Patch(v6, kCellA, LE32(0))), 22960},
+      // alpha and beta 179°: within the editors' ranges, yet no cell closes.
+      {"degenerate cell", Resign(Patch(Patch(v6, kCellA + 12, LE32(0x43330000u)), kCellA + 16, LE32(0x43330000u))), 22960},
       {"rotation entry 2", Resign(Patch(v6, kFirstRotation, LE32(2))), 21093},
       {"not a session", Patch(v6, 0, "QLSX"), 21088},
       {"cut short", v6.substr(0, 400), 21090},
@@ -296,6 +297,53 @@ TEST(SessionFile, MixturesAndObservedPatternsRoundTripAsATree) {
   EXPECT_FALSE(o->m_smoothedCurve.empty());  // recomputed after reading
   ASSERT_TRUE(WriteSession(b, read));
   EXPECT_EQ(Slurp(a), Slurp(b));
+}
+
+TEST(SessionFile, ACrystalWithACellNoEditorTakesIsLeftOutByName) {
+  Session fixture;
+  ASSERT_TRUE(ReadSession(WriteScratch("fixture.quillono", LoadHex("session-v6.hex")), fixture));
+  const auto& base = dynamic_cast<const CQLCrystalPattern&>(*fixture.patterns.front());
+  auto crystal = [&](const wchar_t* title, double CQLCrystal::*field, double value) {
+    auto p = std::make_shared<CQLCrystalPattern>(base);
+    p->m_title = title;
+    if (field) p->m_crystal.*field = value;
+    return p;
+  };
+  const struct {
+    const char* what;
+    double CQLCrystal::*field;
+    double value;
+  } cases[] = {
+      {"b of 1e30", &CQLCrystal::m_b, 1e30},
+      {"a infinite", &CQLCrystal::m_a, INFINITY},
+      {"alpha below 1", &CQLCrystal::m_alpha, 0.5},
+      {"c beyond 10000", &CQLCrystal::m_c, 2e4},
+  };
+  for (const auto& c : cases) {
+    Session s;
+    auto mixture = std::make_shared<CQLMixturePattern>();
+    mixture->m_title = L"Mixture";
+    mixture->m_components = {crystal(L"Odd part", c.field, c.value), crystal(L"Part", nullptr, 0)};
+    s.patterns = {crystal(L"Odd one", c.field, c.value), crystal(L"Good one", nullptr, 0), mixture};
+    const std::string path = qlwtest::ScratchDir() + "/odd-cell.quillono";
+    ASSERT_TRUE(WriteSession(path, s)) << c.what;
+    Session read;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(ReadSession(path, read)) << c.what;
+    const std::string err = testing::internal::GetCapturedStderr();
+    std::vector<CString> titles;
+    for (const auto& p : read.patterns) titles.push_back(p->m_title);
+    EXPECT_EQ(titles, (std::vector<CString>{L"Good one", L"Mixture"})) << c.what;
+    const CQLPatternList* parts = read.patterns.back()->GetComponents();
+    ASSERT_NE(parts, nullptr) << c.what;
+    ASSERT_EQ(parts->size(), 1u) << c.what;
+    EXPECT_EQ(parts->front()->m_title, CString(L"Part")) << c.what;
+    for (const char* name : {"Odd one", "Odd part"}) {
+      const std::string alert = std::string("The unit cell of ") + name + " is out of range";
+      EXPECT_NE(err.find(alert), std::string::npos) << c.what << err;
+      EXPECT_EQ(err.find(alert), err.rfind(alert)) << c.what << err;
+    }
+  }
 }
 
 TEST(SessionFile, ProfileGridAboveTwoToTheTwentyPointsIsDamage) {
