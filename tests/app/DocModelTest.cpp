@@ -225,6 +225,19 @@ TEST(DocHints, ConstantVolumeRescaleKeepsVolumeOrTheOldCell) {
 // The Tutorial's mixture with its components unticked, or hidden itself with one component shown:
 // whatever setting changes, the mixture is the share-weighted sum of what its components now give,
 // also once it is ticked again, and a component ticked afterwards shows its new curve.
+// A new document at Cu Kα X-rays on a 2θ axis with the Tutorial's rutile and anatase; answers
+// the two crystals.
+static CQLPatternList OpenRutileAndAnatase(CQlwDoc& doc) {
+  doc.OnNewDocument();
+  CDiffractionSettings& s = *doc.GetSettings();
+  s.m_simulationType = LXTypes::kSimXRays;
+  s.m_axisType = LXTypes::kAxis2Theta;
+  s.m_profileType = LXTypes::kProfilePseudoVoigt;
+  s.m_lambda = 1.5406;
+  doc.AddFilesFromDrop({CString(doctest::RutilePath().c_str()), CString(AnatasePath().c_str())});
+  return CollectPatternsOfType<CQLCrystalPattern>(doc.GetPatterns(), false, false, false);
+}
+
 TEST(DocHints, SettingsChangesReachTheHiddenComponentsOfAMixture) {
   const struct {
     const char* name;
@@ -244,15 +257,9 @@ TEST(DocHints, SettingsChangesReachTheHiddenComponentsOfAMixture) {
     for (const bool mixtureShown : {true, false}) {
       SCOPED_TRACE(std::string(c.name) + (mixtureShown ? ", components hidden" : ", mixture hidden"));
       CQlwDoc doc;
-      doc.OnNewDocument();
-      CDiffractionSettings& s = *doc.GetSettings();
-      s.m_simulationType = LXTypes::kSimXRays;
-      s.m_axisType = LXTypes::kAxis2Theta;
-      s.m_profileType = LXTypes::kProfilePseudoVoigt;
-      s.m_lambda = 1.5406;
-      doc.AddFilesFromDrop({CString(doctest::RutilePath().c_str()), CString(AnatasePath().c_str())});
-      const CQLPatternList crystals = CollectPatternsOfType<CQLCrystalPattern>(doc.GetPatterns(), false, false, false);
+      const CQLPatternList crystals = OpenRutileAndAnatase(doc);
       ASSERT_EQ(crystals.size(), 2u);
+      const CDiffractionSettings& s = *doc.GetSettings();
       auto mixture = std::static_pointer_cast<CQLMixturePattern>(doc.NewMixtureFromPatterns(crystals));
       ASSERT_NE(mixture, nullptr);
       crystals.front()->m_fraction = 0.7;
@@ -448,14 +455,9 @@ TEST(DocHints, PatternsTickedAfterASettingsChangeWhileHiddenShowTheNewCurve) {
       SCOPED_TRACE(std::string(inMixture ? "mixture hidden with its components" : "crystal alone") + ", simulation " +
                    std::to_string(static_cast<int>(simulation)));
       CQlwDoc doc;
-      doc.OnNewDocument();
-      CDiffractionSettings& s = *doc.GetSettings();
-      s.m_simulationType = LXTypes::kSimXRays;
-      s.m_axisType = LXTypes::kAxis2Theta;
-      s.m_lambda = 1.5406;
-      doc.AddFilesFromDrop({CString(doctest::RutilePath().c_str()), CString(AnatasePath().c_str())});
-      const CQLPatternList crystals = CollectPatternsOfType<CQLCrystalPattern>(doc.GetPatterns(), false, false, false);
+      const CQLPatternList crystals = OpenRutileAndAnatase(doc);
       ASSERT_EQ(crystals.size(), 2u);
+      const CDiffractionSettings& s = *doc.GetSettings();
       CQLPatternPtr mixture = inMixture ? doc.NewMixtureFromPatterns(crystals) : nullptr;
       const CQLPatternPtr rutile = crystals.front();
       for (const CQLPatternPtr& p : CollectPatterns(doc.GetPatterns(), false, false, false)) p->SetShown(false);
