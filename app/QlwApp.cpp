@@ -249,6 +249,8 @@ void CQlwApp::StartUp() {
   LoadStdProfileSettings(10);
   // Structures handed to the visualiser by earlier runs, which it has long read.
   TransferFolder::RemoveStale(std::time(nullptr));
+  // Temporary folders of earlier runs that were killed or crashed before their exit removed them.
+  RemoveAbandonedTempFolders();
 
   m_commands = std::make_unique<CQlwAppCommands>(*this);
   qlw::SetApplicationCommandTarget(m_commands.get());

@@ -26,7 +26,6 @@
 #include "Watchdog.h"
 
 namespace {
-CString g_tempFolder;
 bool g_singleFilePerStart = false;
 CLXApp::OpenFilesPrompt g_openFilesPrompt = nullptr;
 
@@ -156,11 +155,7 @@ int CLXApp::ExitInstance() {
   CStatus::DisableForThread();
   CWatchdog::Stop();
   CWatchdog::SetActivityTest(nullptr);
-  if (!g_tempFolder.IsEmpty() && IsDirectory(g_tempFolder)) {
-    std::error_code ec;
-    std::filesystem::remove_all(g_tempFolder.ToUtf8(), ec);
-    g_tempFolder.Empty();
-  }
+  RemoveTempFolder();
   if (m_instanceWindow) {
     DestroyWindow(m_instanceWindow);
     m_instanceWindow = nullptr;
@@ -747,24 +742,6 @@ UINT_PTR CLXApp::StartReleaseNotesTimer(UINT delayMs) {
 void CALLBACK CLXApp::ReleaseNotesTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
   KillTimer(hwnd, id);
   CLXMsgMenuCmd(nullptr, kReleaseNotesCommand).Send(CLXMessage::kModeAsync);
-}
-
-bool CLXApp::GetTempFolder(CString& out) {
-  if (!g_tempFolder.IsEmpty() && IsDirectory(g_tempFolder)) {
-    out = g_tempFolder;
-    return true;
-  }
-  wchar_t temp[MAX_PATH] = {};
-  if (!GetTempPathW(MAX_PATH, temp)) return false;
-  CString programFolder;
-  programFolder.LoadString(1063);
-  // One folder per process: exit removes it while other windows of the program keep theirs.
-  CString folder = JoinPath(JoinPath(temp, programFolder), CString(std::to_string(GetCurrentProcessId()).c_str()));
-  const int made = SHCreateDirectoryExW(nullptr, folder, nullptr);
-  if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) return false;
-  g_tempFolder = folder;
-  out = folder;
-  return true;
 }
 
 CString CLXApp::StripNumericExtension(const CString& name) {

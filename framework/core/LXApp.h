@@ -155,7 +155,13 @@ class CLXApp : public CWinApp {
   // extraFlags are added to the send's flags.
   static HWND FindOtherInstanceWindow(UINT extraFlags = 0);
   // The process's own temporary folder, created on first use; false when none can be made.
+  // The process holds a lock in it for as long as it runs (LXAppTempFolder.cpp).
   static bool GetTempFolder(CString& out);
+  // Removes the process's temporary folder with its contents (at exit).
+  static void RemoveTempFolder();
+  // Removes the temporary folders of the program's processes that ended without removing theirs
+  // (killed or crashed); a folder whose process may still run is left alone.
+  static void RemoveAbandonedTempFolders();
   static CString StripNumericExtension(const CString& name);
   // The template row of a file type (codes 6 and 7 use 1 and 2).
   const CLXDocTypeRow* FindTemplateForFileType(uint32_t fileType) const;
