@@ -271,9 +271,13 @@ BOOL CLXApp::ProcessCommandLine(CLXCommandLineInfo& info) {
 
 bool CLXApp::ProcessHandedOverCommandLine() {
   if (!m_cmdInfo) m_cmdInfo.reset(CreateCommandLineInfo());
+  // Inside the processing of another command line, its info is still in use; the files that
+  // came in between open after that command line's.
+  std::unique_ptr<CLXCommandLineInfo> later(m_processingCommandLine ? CreateCommandLineInfo() : nullptr);
+  CLXCommandLineInfo& info = later ? *later : *m_cmdInfo;
   HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, kHandOverMapping);
   if (!mapping) return false;
-  const size_t prefix = m_cmdInfo->GetBlockPrefixSize();
+  const size_t prefix = info.GetBlockPrefixSize();
   bool unpacked = false;
   if (auto* head = static_cast<const uint8_t*>(
           MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, prefix + CLXCommandLineInfo::kFilesOffset))) {
@@ -283,15 +287,28 @@ bool CLXApp::ProcessHandedOverCommandLine() {
     const size_t size = prefix + CLXCommandLineInfo::kFilesOffset + size_t(count) * CLXCommandLineInfo::kTextField;
     if (count <= 100000) {
       if (auto* block = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size))) {
-        unpacked = m_cmdInfo->UnpackFromBlock(block, size);
+        unpacked = info.UnpackFromBlock(block, size);
         UnmapViewOfFile(block);
       }
     }
   }
   CloseHandle(mapping);
   if (!unpacked) return false;
+  if (later) {
+    m_handedOverLater.push_back(std::move(later));
+    return true;
+  }
   ProcessCommandLine(*m_cmdInfo);
+  ProcessHandedOverLater();
   return true;
+}
+
+void CLXApp::ProcessHandedOverLater() {
+  while (!m_handedOverLater.empty() && !m_processingCommandLine) {
+    std::unique_ptr<CLXCommandLineInfo> info = std::move(m_handedOverLater.front());
+    m_handedOverLater.erase(m_handedOverLater.begin());
+    ProcessCommandLine(*info);
+  }
 }
 
 void CLXApp::SetClosing(bool closing, bool force) {
