@@ -199,6 +199,7 @@ BOOL CQlwApp::InitInstance() {
 
     if (!g_silentMode && !registering) {
       if (!ProcessCommandLine(info)) return FALSE;
+      ProcessHandedOverLater();
       HWND main = GetMainFrame();
       if (!main) throw CLXXNoNewApp(kLXSeverityFatal, 0, __LINE__);
       ReleaseInstanceQuery();
@@ -249,6 +250,8 @@ void CQlwApp::StartUp() {
   LoadStdProfileSettings(10);
   // Structures handed to the visualiser by earlier runs, which it has long read.
   TransferFolder::RemoveStale(std::time(nullptr));
+  // Temporary folders of earlier runs that were killed or crashed before their exit removed them.
+  RemoveAbandonedTempFolders();
 
   m_commands = std::make_unique<CQlwAppCommands>(*this);
   qlw::SetApplicationCommandTarget(m_commands.get());
@@ -338,9 +341,10 @@ BOOL CQlwApp::ProcessCommandLine(CLXCommandLineInfo& info) {
   // Other starts may hand over to it while the files open.
   ReleaseInstanceQuery();
   // Files named at start-up, from the desktop or handed over, take the road of a drop on the
-  // program: the question before many files, then one "OpenDocumentFiles" list.
+  // program: the question before many files, then one "OpenDocumentFiles" list. A window started
+  // for another window's files was asked about them there.
   CLXAppDropTarget::RegisterFactory(true);
-  CLXAppDropTarget::DropFiles(files);
+  CLXAppDropTarget::DropFiles(files, info.m_bRunEmbedded != FALSE);
   return TRUE;
 }
 

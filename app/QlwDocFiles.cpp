@@ -248,13 +248,19 @@ void CQlwDoc::AddReadPatterns(CQLPatternList& list, CDiffractionSettings& settin
 
   if (restoreLayout) {
     // A window started for another window's files has cascaded from that window: a session's
-    // stored place would put it exactly over the window it came from, which saved it there.
+    // stored place would put it exactly over the window it came from, which saved it there. It
+    // keeps its place and takes the session's size.
     const CLXApp* app = CLXApp::GetApp();
     const bool cascaded = app && app->GetCommandLineInfo() && app->GetCommandLineInfo()->m_bRunEmbedded;
-    if (!cascaded && m_windowState.rect.m_float.Width > 0 && m_windowState.rect.m_float.Height > 0) {
+    LXGraphics::CSyncRect place = m_windowState.rect;
+    LXGraphics::CSyncRect current;
+    const bool placed = !cascaded || window->GetScreenRect(current);
+    if (cascaded && placed)
+      place.SetXYWH(current.m_float.X, current.m_float.Y, place.m_float.Width, place.m_float.Height);
+    if (placed && place.m_float.Width > 0 && place.m_float.Height > 0) {
       std::optional<bool> maximised;
       if (g_pPreferences) maximised = g_pPreferences->m_MainFrameMaximized.Get();
-      window->MoveOnScreen(m_windowState.rect);
+      window->MoveOnScreen(place);
       if (maximised) g_pPreferences->m_MainFrameMaximized.Set(*maximised);
     }
     window->SelectParametersTab(m_windowState.parametersTab == 2 ? 2 : 1);

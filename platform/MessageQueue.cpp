@@ -127,9 +127,14 @@ MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return MSG{hwnd, message, wParam, lParam, GetTickCount(), POINT{0, 0}};
 }
 
+bool IsThreadMessage(const MSG& m) { return !m.hwnd && m.message != WM_QUIT; }
+
 // Takes the next retrievable message in Windows order: posted, then WM_QUIT, then due timers.
-bool TakeMessageLocked(ThreadQueue& q, MSG& out, HWND filter, UINT first, UINT last, bool remove) {
+// keepThreadMessages leaves messages posted to the thread itself where they are.
+bool TakeMessageLocked(ThreadQueue& q, MSG& out, HWND filter, UINT first, UINT last, bool remove,
+                       bool keepThreadMessages = false) {
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
+    if (keepThreadMessages && IsThreadMessage(it->msg)) continue;
     if (it->msg.message == WM_QUIT || Matches(it->msg, filter, first, last)) {
       out = it->msg;
       if (remove) q.posted.erase(it);
@@ -649,11 +654,14 @@ void SetThreadMessageHandler(ThreadMessageHandler handler) {
   auto q = CurrentQueue();
   std::lock_guard<std::mutex> lock(Lock());
   q->handler = handler;
+  if (handler && !q->posted.empty()) WakeLocked(*q);
 }
 
 MessagePump SetThreadMessagePump(MessagePump pump) {
   auto q = CurrentQueue();
   std::lock_guard<std::mutex> lock(Lock());
+  // Thread messages that waited for a taker are handed on now.
+  if (pump && !q->posted.empty()) WakeLocked(*q);
   return std::exchange(q->messagePump, pump);
 }
 
@@ -685,7 +693,9 @@ void ProcessPendingMessages() {
     MessagePump pump;
     {
       std::lock_guard<std::mutex> lock(Lock());
-      if (!TakeMessageLocked(*q, msg, nullptr, 0, 0, true)) break;
+      // With nobody to take them yet, messages posted to the thread wait for the pump or handler
+      // that comes, as they wait on Windows for the loop that gets them.
+      if (!TakeMessageLocked(*q, msg, nullptr, 0, 0, true, !q->handler && !q->messagePump)) break;
       handler = q->handler;
       pump = q->messagePump;
     }

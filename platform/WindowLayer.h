@@ -352,6 +352,7 @@ LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
 namespace qlw {
 // Handler for thread messages (hwnd null) that reach a Qt thread's event loop; return true when
 // handled. WM_QUIT on a Qt thread ends that thread's event loop (QCoreApplication::exit on the main one).
+// Thread messages that arrive while a thread has neither handler nor pump wait for one.
 using ThreadMessageHandler = bool (*)(const MSG& msg);
 void SetThreadMessageHandler(ThreadMessageHandler handler);
 // The thread's own message pump (the application object's): every message that the thread's Qt

@@ -26,7 +26,6 @@
 #include "Watchdog.h"
 
 namespace {
-CString g_tempFolder;
 bool g_singleFilePerStart = false;
 CLXApp::OpenFilesPrompt g_openFilesPrompt = nullptr;
 
@@ -156,11 +155,7 @@ int CLXApp::ExitInstance() {
   CStatus::DisableForThread();
   CWatchdog::Stop();
   CWatchdog::SetActivityTest(nullptr);
-  if (!g_tempFolder.IsEmpty() && IsDirectory(g_tempFolder)) {
-    std::error_code ec;
-    std::filesystem::remove_all(g_tempFolder.ToUtf8(), ec);
-    g_tempFolder.Empty();
-  }
+  RemoveTempFolder();
   if (m_instanceWindow) {
     DestroyWindow(m_instanceWindow);
     m_instanceWindow = nullptr;
@@ -276,9 +271,13 @@ BOOL CLXApp::ProcessCommandLine(CLXCommandLineInfo& info) {
 
 bool CLXApp::ProcessHandedOverCommandLine() {
   if (!m_cmdInfo) m_cmdInfo.reset(CreateCommandLineInfo());
+  // Inside the processing of another command line, its info is still in use; the files that
+  // came in between open after that command line's.
+  std::unique_ptr<CLXCommandLineInfo> later(m_processingCommandLine ? CreateCommandLineInfo() : nullptr);
+  CLXCommandLineInfo& info = later ? *later : *m_cmdInfo;
   HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, kHandOverMapping);
   if (!mapping) return false;
-  const size_t prefix = m_cmdInfo->GetBlockPrefixSize();
+  const size_t prefix = info.GetBlockPrefixSize();
   bool unpacked = false;
   if (auto* head = static_cast<const uint8_t*>(
           MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, prefix + CLXCommandLineInfo::kFilesOffset))) {
@@ -288,15 +287,28 @@ bool CLXApp::ProcessHandedOverCommandLine() {
     const size_t size = prefix + CLXCommandLineInfo::kFilesOffset + size_t(count) * CLXCommandLineInfo::kTextField;
     if (count <= 100000) {
       if (auto* block = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size))) {
-        unpacked = m_cmdInfo->UnpackFromBlock(block, size);
+        unpacked = info.UnpackFromBlock(block, size);
         UnmapViewOfFile(block);
       }
     }
   }
   CloseHandle(mapping);
   if (!unpacked) return false;
+  if (later) {
+    m_handedOverLater.push_back(std::move(later));
+    return true;
+  }
   ProcessCommandLine(*m_cmdInfo);
+  ProcessHandedOverLater();
   return true;
+}
+
+void CLXApp::ProcessHandedOverLater() {
+  while (!m_handedOverLater.empty() && !m_processingCommandLine) {
+    std::unique_ptr<CLXCommandLineInfo> info = std::move(m_handedOverLater.front());
+    m_handedOverLater.erase(m_handedOverLater.begin());
+    ProcessCommandLine(*info);
+  }
 }
 
 void CLXApp::SetClosing(bool closing, bool force) {
@@ -749,24 +761,6 @@ UINT_PTR CLXApp::StartReleaseNotesTimer(UINT delayMs) {
 void CALLBACK CLXApp::ReleaseNotesTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
   KillTimer(hwnd, id);
   CLXMsgMenuCmd(nullptr, kReleaseNotesCommand).Send(CLXMessage::kModeAsync);
-}
-
-bool CLXApp::GetTempFolder(CString& out) {
-  if (!g_tempFolder.IsEmpty() && IsDirectory(g_tempFolder)) {
-    out = g_tempFolder;
-    return true;
-  }
-  wchar_t temp[MAX_PATH] = {};
-  if (!GetTempPathW(MAX_PATH, temp)) return false;
-  CString programFolder;
-  programFolder.LoadString(1063);
-  // One folder per process: exit removes it while other windows of the program keep theirs.
-  CString folder = JoinPath(JoinPath(temp, programFolder), CString(std::to_string(GetCurrentProcessId()).c_str()));
-  const int made = SHCreateDirectoryExW(nullptr, folder, nullptr);
-  if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS) return false;
-  g_tempFolder = folder;
-  out = folder;
-  return true;
 }
 
 CString CLXApp::StripNumericExtension(const CString& name) {

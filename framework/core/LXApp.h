@@ -52,7 +52,11 @@ class CLXApp : public CWinApp {
   // Opens one file (or, with no path, a new window); the program's application implements it.
   virtual bool OpenOneFile(int flag, const wchar_t* path);
   virtual BOOL ProcessCommandLine(CLXCommandLineInfo& info);
+  // Takes the command line that another start put in the hand-over mapping; one that arrives
+  // while a command line is being processed (its question up) is processed after that one.
   virtual bool ProcessHandedOverCommandLine();
+  // Processes the command lines handed over while another was being processed, in their order.
+  void ProcessHandedOverLater();
   virtual void SetClosing(bool closing, bool force);
   virtual bool PauseWatchdog();
   // Set while the watchdog reports the user-interface thread busy (its wait cursor is up); windows
@@ -155,7 +159,13 @@ class CLXApp : public CWinApp {
   // extraFlags are added to the send's flags.
   static HWND FindOtherInstanceWindow(UINT extraFlags = 0);
   // The process's own temporary folder, created on first use; false when none can be made.
+  // The process holds a lock in it for as long as it runs (LXAppTempFolder.cpp).
   static bool GetTempFolder(CString& out);
+  // Removes the process's temporary folder with its contents (at exit).
+  static void RemoveTempFolder();
+  // Removes the temporary folders of the program's processes that ended without removing theirs
+  // (killed or crashed); a folder whose process may still run is left alone.
+  static void RemoveAbandonedTempFolders();
   static CString StripNumericExtension(const CString& name);
   // The template row of a file type (codes 6 and 7 use 1 and 2).
   const CLXDocTypeRow* FindTemplateForFileType(uint32_t fileType) const;
@@ -209,6 +219,7 @@ class CLXApp : public CWinApp {
   HANDLE m_instanceMutex = nullptr;
   bool m_closing = false;
   HWND m_instanceWindow = nullptr;
+  std::vector<std::unique_ptr<CLXCommandLineInfo>> m_handedOverLater;
 };
 
 // A loop of long work that Escape may cancel, registered for the scope when it has several steps;

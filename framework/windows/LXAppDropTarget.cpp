@@ -44,9 +44,10 @@ CLXAppDropTarget::~CLXAppDropTarget() {
   m_files.clear();
 }
 
-bool CLXAppDropTarget::DropFiles(const std::vector<CString>& paths) {
+bool CLXAppDropTarget::DropFiles(const std::vector<CString>& paths, bool asked) {
   if (paths.empty() || !GetFactory() || !GetFactory()->IsRegistered()) return false;
   std::unique_ptr<CLXAppDropTarget> target(GetFactory()->CreateObject());
+  target->m_bAskedAboutMany = asked;
   CLXDropData data(paths);
   const CPoint nowhere(0, 0);
   target->OnDragEnter(nullptr, &data, 0, nowhere);
@@ -79,7 +80,7 @@ bool CLXAppDropTarget::BeginDrop(CWnd* window, FileList& list) {
     CLXApp* app = CLXApp::GetApp();
     if (app && !app->AcceptsSeveralFiles()) list.resize(1);
   }
-  if (list.size() > kLotsOfFiles) {
+  if (list.size() > kLotsOfFiles && !m_bAskedAboutMany) {
     CLXXFileLotsOfFiles question(kLXSeverityUser, 0, 0, static_cast<int>(list.size()));
     if (!question.Report()) {
       list.clear();

@@ -29,7 +29,9 @@ class CLXAppDropTarget : public CLXDropTarget {
   static void RevokeFactory();
   static CFactory* GetFactory();
   // The road of a drop from outside: a target made by the factory takes the paths as one drop.
-  static bool DropFiles(const std::vector<CString>& paths);
+  // asked: the user has already been asked about this many files (in the window that passed
+  // them on), so the question is not put again.
+  static bool DropFiles(const std::vector<CString>& paths, bool asked = false);
 
   DWORD OnDragEnter(CWnd* window, CLXDropData* data, DWORD keyState, CPoint point) override;
   DWORD OnDragOver(CWnd* window, CLXDropData* data, DWORD keyState, CPoint point) override;
@@ -41,4 +43,5 @@ class CLXAppDropTarget : public CLXDropTarget {
   bool IsAcceptableFile(CWnd* window, const CString& path) override;
 
   HWND m_hMainWnd = nullptr;
+  bool m_bAskedAboutMany = false;
 };

@@ -2,13 +2,24 @@
 // the message pump's exception handling, and the process's own temporary folder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+<<<<<<< HEAD
 #include <filesystem>
 #include <fstream>
+=======
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+>>>>>>> h-start
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -121,6 +132,12 @@ bool IsDirectory(const CString& path) {
 // Runs only in a child process: the running instance, until it is killed.
 TEST(AppBase, ChildJobs) {
   if (!apptest::Job()) GTEST_SKIP() << "runs in child processes only";
+  if (std::string(apptest::Job()) == "temp") {  // a process with its temporary folder, until killed
+    CString folder;
+    if (!CLXApp::GetTempFolder(folder)) _exit(3);
+    apptest::Report(folder.ToUtf8() + "\n");
+    for (;;) pause();
+  }
   TestApp app;
   app.Start({});
   if (!app.FindRunningInstance(-1, true, nullptr)) _exit(3);
@@ -348,6 +365,90 @@ TEST(AppBase, EachProcessHasItsOwnTemporaryFolderRemovedAtExit) {
   EXPECT_TRUE(IsDirectory(folder));
   app.ExitInstance();
   EXPECT_FALSE(IsDirectory(folder));
+}
+
+// Only folders whose process has certainly ended go: the lock in a folder is held while its process
+// runs, whatever its pid names now; a folder without one goes when no process has its pid, or
+// when the process with that pid started long after the folder last changed.
+TEST(AppBase, TemporaryFoldersOfEndedProcessesAreRemoved) {
+  namespace fs = std::filesystem;
+  const fs::path tmp = fs::path(qlwtest::ScratchDir()) / "abandoned-tmp";
+  const fs::path root = tmp / "Lumaxisworks Software" / "Quillonographic";
+  fs::remove_all(tmp);
+  fs::create_directories(root);
+  setenv("TMPDIR", tmp.c_str(), 1);
+  CLXApp::RemoveTempFolder();
+  CString own;
+  ASSERT_TRUE(CLXApp::GetTempFolder(own));
+
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  // Another program, started now, with a pid that a folder may have named before.
+  const pid_t other = fork();
+  if (other == 0) {
+    execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::vector<int> held;
+  enum Owner { kNoLock, kFreeLock, kHeldLock };
+  const struct {
+    std::string name;
+    Owner owner;
+    bool changedLongAgo;
+    bool removed;
+  } cases[] = {{std::to_string(ended), kNoLock, false, true},
+               {std::to_string(ended), kFreeLock, false, true},
+               {std::to_string(other), kFreeLock, false, true},
+               {std::to_string(other), kHeldLock, true, false},
+               {std::to_string(other), kNoLock, true, true},
+               {std::to_string(other), kNoLock, false, false},
+               {"notes", kNoLock, true, false}};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    const fs::path folder = root / c.name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::ofstream(folder / "work.tmp") << "data";
+    if (c.owner != kNoLock) {
+      const int fd = open((folder / ".owner").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      ASSERT_GE(fd, 0);
+      if (c.owner == kHeldLock) {
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
+        held.push_back(fd);
+      } else {
+        close(fd);
+      }
+    }
+    if (c.changedLongAgo) {
+      const timespec hourAgo{time(nullptr) - 3600, 0};
+      const timespec times[2] = {hourAgo, hourAgo};
+      ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+    }
+    CLXApp::RemoveAbandonedTempFolders();
+    EXPECT_EQ(fs::exists(folder), !c.removed) << "case " << i << ": " << c.name;
+    EXPECT_TRUE(IsDirectory(own)) << "case " << i;
+  }
+  for (const int fd : held) close(fd);
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
+
+  // A process of the program holds its folder's lock as long as it runs, and killed, leaves it
+  // to the next start.
+  auto child = apptest::Start("AppBase.ChildJobs", "temp");
+  const std::string reported = apptest::ReadUntil(child, "\n");
+  ASSERT_FALSE(reported.empty());
+  const fs::path folder = reported.substr(0, reported.size() - 1);
+  EXPECT_EQ(folder.parent_path(), root);
+  CLXApp::RemoveAbandonedTempFolders();
+  EXPECT_TRUE(fs::exists(folder)) << "its process runs";
+  kill(child.pid, SIGKILL);
+  apptest::Wait(child);
+  CLXApp::RemoveAbandonedTempFolders();
+  EXPECT_FALSE(fs::exists(folder)) << "its process was killed";
+
+  CLXApp::RemoveTempFolder();
+  unsetenv("TMPDIR");
 }
 
 TEST(AppBase, NumericExtensionsAreStripped) {

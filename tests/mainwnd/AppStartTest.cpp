@@ -3,7 +3,12 @@
 // the second start go on by itself, and files for a full window go to another process.
 #include <gtest/gtest.h>
 
+<<<<<<< HEAD
 #include <QFileDialog>
+=======
+#include <QAbstractButton>
+#include <QApplication>
+>>>>>>> h-start
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
@@ -105,6 +110,8 @@ LRESULT CALLBACK BusyInstanceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+constexpr int kManyFiles = 21;
+
 void RunChildJob(const std::string& job) {
   qlwtest::EnsureWidgetApp("quillonographic");
   const fs::path scratch = qlwtest::ScratchDir();
@@ -129,6 +136,44 @@ void RunChildJob(const std::string& job) {
     const BOOL own = app.InitInstance();
     apptest::Report(own ? "own\n" : "handed\n");
     _exit(app.ExitInstance());
+  }
+  if (job == "asking") {
+    // Many files: the question is up, and answered with QLW_ANSWER once the go file appears.
+    unsetenv("QLW_QUIET");
+    std::vector<std::string> args;
+    for (int i = 0; i < kManyFiles; ++i) args.push_back(CopyOfRutile(scratch / "many" / (std::to_string(i) + ".cif")));
+    CProgramApp app;
+    SetArguments(app, args);
+    const fs::path go = std::getenv("QLW_GO_FILE");
+    const std::string answer = std::getenv("QLW_ANSWER");
+    QTimer poll;
+    bool asked = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box) return;
+      if (!asked) apptest::Report("asking\n");
+      asked = true;
+      if (!fs::exists(go)) return;
+      for (QAbstractButton* button : box->findChildren<QAbstractButton*>())
+        if (button->text() == QString::fromStdString(answer)) button->click();
+    });
+    poll.start(20);
+    // A file for a window that holds patterns goes to a new process: recorded here.
+    qlw::testing::ProcessRecorder launches;
+    if (!app.InitInstance()) _exit(3);
+    poll.stop();
+    // Here, or in a window of its own when it comes after the list.
+    auto launched = [&] {
+      size_t files = 0;
+      for (const auto& record : launches.Records())
+        for (const std::wstring& argument : record.arguments) files += argument != L"/Embedding" && argument != L"--";
+      return files;
+    };
+    const size_t opened = answer == "Continue" ? kManyFiles + 1 : 1;
+    RunUntil(app, [&] { return PatternCount(app) + launched() >= opened; }, 30000);
+    RunUntil(app, [] { return false; }, 300);
+    apptest::Report("opened " + std::to_string(PatternCount(app) + launched()) + "\n");
+    _exit(0);
   }
   if (job == "at-once") {
     // Ready before the line, then off when the go file appears: the two starts meet within a
@@ -182,10 +227,21 @@ void RunChildJob(const std::string& job) {
     }
     RECT r{};
     app.GetDocWindow()->GetWindowRect(&r);
-    // Its session, saved where the window is, for the new window to open.
+    // Its session, saved where the window is but at a size of its own, for the new window to open;
+    // the window's stored place keeps the size from before.
+    app.GetDocWindow()->MoveWindow(r.left, r.top, 680, 450);
+    RunUntil(app, [] { return false; }, 100);
+    RECT saved{};
+    app.GetDocWindow()->GetWindowRect(&saved);
     const std::string session = (scratch / "origin.quillonographic").string();
     if (!Document(app) || !Document(app)->OnSaveDocument(CString(session.c_str()).GetString())) _exit(7);
-    apptest::Report("ready " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + session + "\n");
+    app.GetDocWindow()->MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    RunUntil(app, [] { return false; }, 100);
+    g_pPreferences->SaveAllWindowStates();
+    apptest::Report("ready " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                    std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top) + " " +
+                    std::to_string(saved.right - saved.left) + " " + std::to_string(saved.bottom - saved.top) + " " +
+                    session + "\n");
     RunUntil(app, [] { return false; }, 30000);
     _exit(0);
   }
@@ -231,6 +287,15 @@ class AppStart : public testing::Test {
       m_app.reset();
     }
     LXAppWindows::SetMainWindow(nullptr, false);
+  }
+  // Ends the application as its process would, so that the test can start another.
+  void EndApp() {
+    if (CWnd* window = m_app->GetDocWindow()) window->DestroyWindow();
+    m_app->m_deferExit = false;
+    m_app->ExitInstance();
+    m_app.reset();
+    LXAppWindows::SetMainWindow(nullptr, false);
+    delete g_pPreferences;
   }
   CQlwApp& NewApp(const std::vector<std::string>& args) {
     m_app = std::make_unique<CProgramApp>();
@@ -388,6 +453,67 @@ TEST_F(AppStart, StartsAtTheSameMomentMakeOneInstance) {
     apptest::Wait(a);
     apptest::Wait(b);
   }
+}
+
+// A second start while the first still asks about its many files: the handed file opens after the
+// first's files once the user continues, and alone after Cancel. The second start ends once the first
+// has taken its file.
+TEST_F(AppStart, AFileHandedOverWhileTheManyFilesQuestionIsUpOpensAfterIt) {
+  const struct {
+    const char* answer;
+    std::string report;
+  } cases[] = {{"Continue", "opened " + std::to_string(kManyFiles + 1) + "\n"}, {"Cancel", "opened 1\n"}};
+  for (const auto& c : cases) {
+    const fs::path go = fs::path(qlwtest::ScratchDir()) / (std::string("go-") + c.answer);
+    auto first = apptest::Start("AppStartChild.Jobs", "asking",
+                                {"QLW_GO_FILE=" + go.string(), std::string("QLW_ANSWER=") + c.answer});
+    ASSERT_EQ(apptest::ReadUntil(first, "asking\n"), "asking\n") << c.answer;
+    auto second = apptest::Start("AppStartChild.Jobs", "second");
+    EXPECT_EQ(apptest::ReadUntil(second, "\n"), "handed\n") << c.answer;
+    EXPECT_EQ(apptest::Wait(second), 0) << c.answer;
+    std::ofstream(go).put('\n');
+    EXPECT_EQ(apptest::ReadUntil(first, "\n"), c.report) << c.answer;
+    EXPECT_EQ(apptest::Wait(first), 0) << c.answer;
+  }
+}
+
+// Files handed to a window that holds patterns go to a new window: the user is asked about many
+// of them in the window that received them, and the new window opens them without asking again.
+TEST_F(AppStart, ManyFilesPassedToANewWindowAreAskedAboutOnce) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "passed-on";
+  std::vector<CString> files;
+  for (int i = 0; i < kManyFiles; ++i) files.emplace_back(CopyOfRutile(scratch / (std::to_string(i) + ".cif")).c_str());
+  auto questions = [](const std::string& alerts) {
+    const std::string asked = std::to_string(kManyFiles) + " files";
+    size_t count = 0;
+    for (size_t at = alerts.find(asked); at != std::string::npos; at = alerts.find(asked, at + 1)) ++count;
+    return count;
+  };
+  std::vector<std::wstring> arguments;
+  {
+    CQlwApp& app = NewApp({Rutile()});
+    ASSERT_TRUE(app.InitInstance());
+    RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    qlw::testing::ProcessRecorder launches;
+    testing::internal::CaptureStderr();
+    // As a second start's files arrive.
+    ASSERT_TRUE(CLXAppDropTarget::DropFiles(files));
+    RunUntil(app, [&] { return !launches.Records().empty(); }, 20000);
+    EXPECT_EQ(questions(testing::internal::GetCapturedStderr()), 1u);
+    ASSERT_EQ(launches.Records().size(), 1u);
+    arguments = launches.Records()[0].arguments;
+    EXPECT_EQ(PatternCount(app), 1u);
+    EndApp();
+  }
+  std::vector<std::string> args;
+  for (const std::wstring& argument : arguments) args.push_back(CString(argument.c_str()).ToUtf8());
+  ASSERT_EQ(args.size(), files.size() + 2);
+  CQlwApp& app = NewApp(args);
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(app.InitInstance());
+  RunUntil(app, [&] { return PatternCount(app) >= files.size(); }, 30000);
+  EXPECT_EQ(questions(testing::internal::GetCapturedStderr()), 0u);
+  EXPECT_EQ(PatternCount(app), files.size());
 }
 
 TEST_F(AppStart, ASecondStartThatABusyInstanceDoesNotTakeOpensItsOwnWindow) {
@@ -554,13 +680,22 @@ TEST_F(AppStart, AFileThatCannotBeReadGivesOnlyItsReadersAlert) {
 }
 
 // The new window plays the process that File > New Window, or files for a full window, start.
-// newApp makes the application from the origin's session.
-void ExpectCascadeFromOrigin(const std::function<CQlwApp&(const std::string&)>& newApp, size_t patterns) {
+// newApp makes the application from the origin's session; a session gives the new window its size.
+void ExpectCascadeFromOrigin(const std::function<CQlwApp&(const std::string&)>& newApp, size_t patterns,
+                             bool sessionSize = false) {
   auto origin = apptest::Start("AppStartChild.Jobs", "origin");
   const std::string ready = apptest::ReadUntil(origin, "\n");
-  int left = 0, top = 0;
+  int left = 0, top = 0, width = 0, height = 0, sessionWidth = 0, sessionHeight = 0;
   char session[4096] = {};
-  ASSERT_EQ(std::sscanf(ready.c_str(), "ready %d %d %4095s", &left, &top, session), 3) << ready;
+  ASSERT_EQ(std::sscanf(ready.c_str(), "ready %d %d %d %d %d %d %4095s", &left, &top, &width, &height, &sessionWidth,
+                        &sessionHeight, session),
+            7)
+      << ready;
+  ASSERT_NE(sessionWidth, width) << "the session holds a size other than the stored one";
+  if (sessionSize) {
+    width = sessionWidth;
+    height = sessionHeight;
+  }
   // As File > New Window starts from a window that has long been there: the first window answers
   // other processes once they can reach it.
   for (int i = 0; i < 400 && !CLXApp::FindOtherInstanceWindow(); ++i) usleep(50000);
@@ -575,7 +710,8 @@ void ExpectCascadeFromOrigin(const std::function<CQlwApp&(const std::string&)>& 
   const int caption = GetSystemMetrics(SM_CYCAPTION);
   EXPECT_EQ(r.left, left + caption);
   EXPECT_EQ(r.top, top + caption);
-  EXPECT_EQ(r.right - r.left, 600);
+  EXPECT_EQ(r.right - r.left, width);
+  EXPECT_EQ(r.bottom - r.top, height);
   kill(origin.pid, SIGKILL);
   apptest::Wait(origin);
 }
@@ -591,10 +727,10 @@ TEST_F(AppStart, ANewWindowForAFileCascadesFromTheWindowItComesFrom) {
 }
 
 // A session saved by the window it comes from holds that window's place: the new window for it
-// cascades all the same, rather than landing exactly over the other.
+// cascades all the same, rather than landing exactly over the other, and takes the session's size.
 TEST_F(AppStart, ANewWindowForASessionCascadesFromTheWindowItComesFrom) {
   ExpectCascadeFromOrigin(
-      [&](const std::string& session) -> CQlwApp& { return NewApp({"/Embedding", "--", session}); }, 1);
+      [&](const std::string& session) -> CQlwApp& { return NewApp({"/Embedding", "--", session}); }, 1, true);
 }
 
 TEST_F(AppStart, RegisteringFromTheCommandLineEndsCleanlyAndUnregisteringLeavesNothing) {

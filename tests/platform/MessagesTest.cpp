@@ -154,6 +154,30 @@ TEST(Messages, AQuitMetWhileNoLoopRunsWaitsForALoop) {
   EXPECT_EQ(loop.exec(), 5);
 }
 
+// A message posted to the thread before its message pump is installed (a start-up's modal loop
+// meets it) waits for the pump; window messages posted after it are not held up behind it.
+TEST(Messages, AThreadMessageMetBeforeThePumpWaitsForThePump) {
+  EnsureApplication();
+  HWND w = MakeEcho();
+  qlw::AttachQueueToQtEventLoop();
+  static std::vector<UINT> pumped;
+  pumped.clear();
+  ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_USER + 7, 0, 0));
+  QEventLoop loop;
+  ASSERT_TRUE(PostMessageW(w, WM_USER + 2, 4, reinterpret_cast<LPARAM>(&loop)));
+  QTimer::singleShot(5000, &loop, [&] { loop.exit(-1); });
+  EXPECT_EQ(loop.exec(), 4) << "the window message behind the thread message";
+  const qlw::MessagePump previous = qlw::SetThreadMessagePump([](MSG& msg) {
+    if (msg.hwnd) return false;
+    pumped.push_back(msg.message);
+    return true;
+  });
+  QCoreApplication::processEvents();
+  qlw::SetThreadMessagePump(previous);
+  EXPECT_EQ(pumped, std::vector<UINT>{WM_USER + 7});
+  DestroyWindow(w);
+}
+
 TEST(Messages, WindowTimerFiresOnTheEventLoop) {
   EnsureApplication();
   HWND w = MakeEcho();

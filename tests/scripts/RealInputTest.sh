@@ -15,7 +15,14 @@
 #   overview-box: one wheel notch over the plot: the overview box is on the screen half a second
 #     later, and gone once its delay has passed;
 #   large-window: the window made larger than the screen, File > Exit's question and Preferences
-#     open wholly on the screen, and their Cancel buttons can be clicked.
+#     open wholly on the screen, and their Cancel buttons can be clicked;
+#   asking-continue, asking-cancel: the program started with 21 files asks about them; meanwhile a
+#     second start hands one more file over and ends; after Continue the 21 and the handed file are
+#     listed, after Cancel the handed file alone;
+#   many-new-window: a second start hands 21 files to the window that holds patterns: it asks
+#     about them, and after Continue they open in a new window that does not ask again;
+#   session-size: a session saved at 1200 x 790, its window then made 1000 x 600, and the session
+#     handed over by a second start: the new window for it cascades and is 1200 x 790.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -65,6 +72,14 @@ until_ok test -f "$work/managing" || fail "openbox did not start: $(cat "$work/o
 mkdir -m 700 "$work/registry" "$work/run"
 files=("$source/examples/rutile.cif" "$source/tests/data/Quartz.cif")
 [ "$case" = busy ] && files=()
+# Copies of a structure, for the question about many files (more than 20).
+many() {
+  local i
+  mkdir -p "$work/many"
+  for ((i = 1; i <= 21; i++)); do cp "$source/examples/rutile.cif" "$work/many/rutile-$i.cif"; done
+  ls "$work/many"/*.cif
+}
+case "$case" in asking-*) mapfile -t files < <(many) ;; esac
 HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
   "$program" "${files[@]}" >"$work/program.log" 2>&1 &
 app=$!
@@ -100,7 +115,7 @@ main_shown() { [ -n "$(main_window)" ]; }
 click() { timeout 20 xdotool mousemove $1 click "$2"; }
 
 until_ok main_shown || fail "the main window did not come up"
-[ "$case" = busy ] || until_ok rows_are 2 || fail "the two structures are not listed"
+case "$case" in busy | asking-*) ;; *) until_ok rows_are 2 || fail "the two structures are not listed" ;; esac
 window=$(main_window)
 
 # Keys go to the active window: asks the window manager for it until it is the main window.
@@ -127,6 +142,30 @@ close_with_question() {
     echo "note: no save question 20 s after the close key; pressing it again"
   done
   fail "the save question did not come up (active: $(xdotool getactivewindow 2>&1))"
+}
+
+# The question about many files, up in the program whose map is read.
+many_asked() { map | grep -q -E '^control [0-9]+ "Continue"'; }
+# Another main window of the program (a new process): its window id, and then its process.
+other_window() {
+  xdotool search --onlyvisible --name ' - Quillonographic$' 2>/dev/null | grep -v -x "$window" | head -n 1
+}
+other_shown() { [ -n "$(other_window)" ]; }
+# The map of another process of the program, which writes it to the same file.
+map_of() {
+  rm -f "$work/map"
+  kill -USR1 "$1" 2>/dev/null || return 1
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ -f "$work/map" ] && { cat "$work/map"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+rows_of() { map_of "$1" | grep -c '^row 3606 '; }
+second_start() {
+  HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
+    timeout 120 "$program" "$@" >"$work/second.log" 2>&1
 }
 
 # Don't Save ends the program.
@@ -387,6 +426,84 @@ case "$case" in
     [ "$(differing shown gone)" -gt 2000 ] ||
       fail "no overview box half a second after the notch, or it stayed ($(differing shown gone) bytes changed)"
     quit
+    ;;
+  asking-continue | asking-cancel)
+    until_ok many_asked || fail "the question about the 21 files did not come up"
+    cp "$source/tests/data/Quartz.cif" "$work/handed.cif"
+    second_start "$work/handed.cif" || fail "the second start failed with status $?: $(cat "$work/second.log")"
+    if [ "$case" = asking-cancel ]; then
+      click "$(middle_of '^control [0-9]+ "Cancel"')" 1
+      until_ok rows_are 1 || fail "the handed file is not listed after Cancel ($(rows) rows)"
+      sleep 1
+      rows_are 1 || fail "$(rows) rows after Cancel, not the handed file alone"
+      ! other_shown || fail "a new window came up after Cancel"
+    else
+      click "$(middle_of '^control [0-9]+ "Continue"')" 1
+      # Tall enough to show every row.
+      xdotool windowsize "$window" 1500 980
+      # The handed file joins the list while it opens, or comes after it in a window of its own.
+      all_listed() {
+        rows_are 22 && return 0
+        rows_are 21 && other_shown || return 1
+        other=$(xdotool getwindowpid "$(other_window)")
+        pids+=("$other")
+        [ "$(rows_of "$other")" = 1 ]
+      }
+      until_ok all_listed || fail "the 21 files and the handed one are not listed after Continue ($(rows) rows here)"
+    fi
+    quit
+    ;;
+  many-new-window)
+    mapfile -t handed < <(many)
+    second_start "${handed[@]}" &
+    second=$!
+    until_ok many_asked || fail "the window that holds patterns did not ask about the 21 files"
+    click "$(middle_of '^control [0-9]+ "Continue"')" 1
+    wait "$second" || fail "the second start failed: $(cat "$work/second.log")"
+    until_ok other_shown || fail "no new window came up for the 21 files"
+    other=$(xdotool getwindowpid "$(other_window)")
+    pids+=("$other")
+    xdotool windowsize "$(other_window)" 1500 980
+    asked_again() { map_of "$other" | grep -q -E '^control [0-9]+ "Continue"'; }
+    listed() { ! asked_again && [ "$(rows_of "$other")" = 21 ]; }
+    until_ok listed || fail "the new window lists $(rows_of "$other") rows$(asked_again && echo ", and asks about the files again")"
+    rows_are 2 || fail "the first window lists $(rows) rows, not its 2"
+    quit
+    ;;
+  session-size)
+    size_is() { map | grep -q "^window \".* - Quillonographic\" -\?[0-9]\+ -\?[0-9]\+ $1 $2\$"; }
+    activate
+    xdotool windowsize "$window" 1200 790
+    until_ok size_is 1200 790 || fail "the window was not made 1200 x 790: $(map | grep '^window')"
+    session="$work/sized.quillonographic"
+    activate
+    xdotool key --clearmodifiers alt+f
+    until_ok menu_open || fail "the File menu did not open"
+    click "$(middle_of '^menu "Save As..."')" 1
+    # The file dialog is Qt's own, not in the map: another window of the program.
+    saving() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -q -v -x "$window"; }
+    until_ok saving || fail "File > Save As... did not ask where"
+    sleep 0.5
+    xdotool type --delay 20 "$session"
+    xdotool key Return
+    until_ok test -s "$session" || fail "the session was not saved"
+    xdotool windowsize "$window" 1000 600
+    until_ok size_is 1000 600 || fail "the window was not made 1000 x 600: $(map | grep '^window')"
+    placed=($(map | grep -m 1 '^window ".* - Quillonographic"' | awk '{ print $(NF-3), $(NF-2) }'))
+    second_start "$session" || fail "the second start failed with status $?: $(cat "$work/second.log")"
+    until_ok other_shown || fail "the session opened no new window"
+    other=$(xdotool getwindowpid "$(other_window)")
+    pids+=("$other")
+    other_place() { map_of "$other" | grep -m 1 '^window ".* - Quillonographic"' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'; }
+    sized_other() { [ "$(other_place | cut -d ' ' -f 3-)" = "1200 790" ]; }
+    until_ok sized_other || fail "the new window is not 1200 x 790: $(other_place)"
+    at=($(other_place))
+    [ "${at[0]}" -gt "${placed[0]}" ] && [ "${at[1]}" -gt "${placed[1]}" ] ||
+      fail "the new window at ${at[*]} did not cascade from the first at ${placed[*]}"
+    # Saved: the close key ends the program without a question.
+    activate
+    xdotool key --clearmodifiers alt+F4
+    limit=300 until_ok eval '! kill -0 "$app" 2>/dev/null' || fail "the close key did not end the program"
     ;;
   *)
     fail "no case $case"
