@@ -11,15 +11,10 @@
 
 #include <chrono>
 #include <cstdio>
-<<<<<<< HEAD
-#include <filesystem>
-#include <fstream>
-=======
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
->>>>>>> h-start
 #include <stdexcept>
 #include <string>
 #include <thread>

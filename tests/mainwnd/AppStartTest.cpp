@@ -3,12 +3,9 @@
 // the second start go on by itself, and files for a full window go to another process.
 #include <gtest/gtest.h>
 
-<<<<<<< HEAD
-#include <QFileDialog>
-=======
 #include <QAbstractButton>
 #include <QApplication>
->>>>>>> h-start
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
