@@ -285,15 +285,6 @@ class AppStart : public testing::Test {
     }
     LXAppWindows::SetMainWindow(nullptr, false);
   }
-  // Ends the application as its process would, so that the test can start another.
-  void EndApp() {
-    if (CWnd* window = m_app->GetDocWindow()) window->DestroyWindow();
-    m_app->m_deferExit = false;
-    m_app->ExitInstance();
-    m_app.reset();
-    LXAppWindows::SetMainWindow(nullptr, false);
-    delete g_pPreferences;
-  }
   CQlwApp& NewApp(const std::vector<std::string>& args) {
     m_app = std::make_unique<CProgramApp>();
     m_app->m_deferExit = true;
@@ -501,6 +492,8 @@ TEST_F(AppStart, ManyFilesPassedToANewWindowAreAskedAboutOnce) {
     arguments = launches.Records()[0].arguments;
     EXPECT_EQ(PatternCount(app), 1u);
     EndApp();
+    // The new window's start is a process of its own, with no store of this one's.
+    delete g_pPreferences;
   }
   std::vector<std::string> args;
   for (const std::wstring& argument : arguments) args.push_back(CString(argument.c_str()).ToUtf8());
