@@ -57,13 +57,14 @@ TEST(UiWindowCommands, CopyOffersThePlotToOtherProgramsAsPngAndSvg) {
   fs::permissions(folder / "run", fs::perms::owner_all);
   std::ofstream(folder / "script.txt") << "open " << qlwtest::DataPath("Quartz.cif") << "\n"
                                        << "command 57634\n"
-                                       << "wait 30000\n";
-  // The window keeps the clipboard while it runs: read it then, and end the window once read.
+                                       << "wait 90000\n";
+  // The window keeps the clipboard while it runs: read it then, and end the window once read. A busy
+  // machine may take long to bring the window up, so it waits well beyond its usual second.
   std::ofstream(folder / "read.sh")
       << "cd '" << folder.string() << "'\n"
       << qlwtest::ProbeCommand("ui script.txt --show") << " >/dev/null 2>&1 &\n"
       << "P=$!\ni=0\n"
-      << "while [ $i -lt 150 ]; do\n"
+      << "while [ $i -lt 400 ] && kill -0 $P 2>/dev/null; do\n"
       << "  t=$(xclip -o -selection clipboard -t TARGETS 2>/dev/null)\n"
       << "  case \"$t\" in *image/svg+xml*) break;; esac\n"
       << "  sleep 0.2; i=$((i+1))\n"
