@@ -20,7 +20,7 @@ if [ "${1:-}" = "--test" ]; then
   # Rendering printed PDF pages to check where the plot landed on the page.
   pkgs+=(ghostscript)
   # Screenshots of windows on a virtual display (by hand, not in the suite).
-  pkgs+=(xvfb x11-apps xdotool)
+  pkgs+=(xvfb x11-apps x11-utils xdotool)
   # A window manager for the tests that act on the main window with real X input (its close key,
   # context menus): Xvfb and xdotool alone leave out what the window manager does.
   pkgs+=(openbox)

@@ -23,6 +23,9 @@
 #     about them, and after Continue they open in a new window that does not ask again;
 #   session-size: a session saved at 1200 x 790, its window then made 1000 x 600, and the session
 #     handed over by a second start: the new window for it cascades and is 1200 x 790.
+#   dismissed-question: the reflexions limit taken off a large cell, Continue clicked at the
+#     question about the many reflexions: while the long work that follows runs (its progress window
+#     up), the place where the question was no longer shows its picture.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -70,7 +73,23 @@ pids+=($!)
 until_ok test -f "$work/managing" || fail "openbox did not start: $(cat "$work/openbox.log")"
 
 mkdir -m 700 "$work/registry" "$work/run"
+# Sites spread over a P 1 cell of EDGE Å, N of them, as a CIF on standard output.
+spread_sites() {
+  awk -v edge="$1" -v n="$2" 'BEGIN {
+    print "data_spread"; print "_cell_length_a " edge; print "_cell_length_b " edge; print "_cell_length_c " edge
+    print "_cell_angle_alpha 90"; print "_cell_angle_beta 90"; print "_cell_angle_gamma 90"
+    print "_symmetry_space_group_name_H-M \047P 1\047"
+    print "loop_"; print "_atom_site_label"; print "_atom_site_type_symbol"
+    print "_atom_site_fract_x"; print "_atom_site_fract_y"; print "_atom_site_fract_z"
+    g = (sqrt(5) - 1) / 2
+    for (i = 0; i < n; i++) {
+      x = 0.0713 + (3 * i + 1) * g; y = x + g; z = y + g
+      printf "O%d O %.6f %.6f %.6f\n", i + 1, x - int(x), y - int(y), z - int(z)
+    }
+  }'
+}
 files=("$source/examples/rutile.cif" "$source/tests/data/Quartz.cif")
+expected_rows=2
 [ "$case" = busy ] && files=()
 # Copies of a structure, for the question about many files (more than 20).
 many() {
@@ -80,6 +99,11 @@ many() {
   ls "$work/many"/*.cif
 }
 case "$case" in asking-*) mapfile -t files < <(many) ;; esac
+if [ "$case" = dismissed-question ]; then
+  # Without a limit, some two million reflexions to 2 theta = 180 degrees: seconds of work.
+  spread_sites 80 3000 >"$work/large.cif"
+  files=("$work/large.cif") expected_rows=1
+fi
 HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
   "$program" "${files[@]}" >"$work/program.log" 2>&1 &
 app=$!
@@ -113,9 +137,12 @@ menu_open() { map | grep -q '^menu '; }
 main_window() { xdotool search --onlyvisible --pid "$app" --name ' - Quillonographic$' 2>/dev/null | head -n 1; }
 main_shown() { [ -n "$(main_window)" ]; }
 click() { timeout 20 xdotool mousemove $1 click "$2"; }
+# The progress window: the status manager's own, with its window class.
+status_window() { xwininfo -root -tree 2>/dev/null | grep -m 1 'Quillonographic-CLXStatusWnd' | awk '{ print $1 }'; }
+status_shown() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 
 until_ok main_shown || fail "the main window did not come up"
-case "$case" in busy | asking-*) ;; *) until_ok rows_are 2 || fail "the two structures are not listed" ;; esac
+case "$case" in busy | asking-*) ;; *) until_ok rows_are "$expected_rows" || fail "the structures are not listed" ;; esac
 window=$(main_window)
 
 # Keys go to the active window: asks the window manager for it until it is the main window.
@@ -237,20 +264,7 @@ case "$case" in
     ;;
   busy)
     # Sites spread over a small P 1 cell: reading them is the long part, not the reflexions.
-    awk -v n=800000 'BEGIN {
-      print "data_busy"; print "_cell_length_a 30"; print "_cell_length_b 30"; print "_cell_length_c 30"
-      print "_cell_angle_alpha 90"; print "_cell_angle_beta 90"; print "_cell_angle_gamma 90"
-      print "_symmetry_space_group_name_H-M \047P 1\047"
-      print "loop_"; print "_atom_site_label"; print "_atom_site_type_symbol"
-      print "_atom_site_fract_x"; print "_atom_site_fract_y"; print "_atom_site_fract_z"
-      g = (sqrt(5) - 1) / 2
-      for (i = 0; i < n; i++) {
-        x = 0.0713 + (3 * i + 1) * g; y = x + g; z = y + g
-        printf "O%d O %.6f %.6f %.6f\n", i + 1, x - int(x), y - int(y), z - int(z)
-      }
-    }' >"$work/busy.cif"
-    # The progress window: the status manager's own, with its window class.
-    status_window() { xwininfo -root -tree 2>/dev/null | grep -m 1 'Quillonographic-CLXStatusWnd' | awk '{ print $1 }'; }
+    spread_sites 30 800000 >"$work/busy.cif"
     listed() { rows_are 1 && [ -z "$(status_window)" ]; }
     HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" \
       "$program" "$work/busy.cif" >"$work/second.log" 2>&1 || fail "the second start failed: $(cat "$work/second.log")"
@@ -258,7 +272,7 @@ case "$case" in
     for ((i = 0; i < 1200; i++)); do
       [ -n "$seen" ] && break
       id=$(status_window)
-      if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+      if [ -n "$id" ] && status_shown "$id"; then
         seen=$id
       else
         sleep 0.05
@@ -504,6 +518,69 @@ case "$case" in
     activate
     xdotool key --clearmodifiers alt+F4
     limit=300 until_ok eval '! kill -0 "$app" 2>/dev/null' || fail "the close key did not end the program"
+    ;;
+  dismissed-question)
+    # Pictures of the screen; rectangles are in screen pixels. Where a window of another depth
+    # (the question) is up, such a picture shows black, so the place where the question was is
+    # compared with the picture before it came.
+    shot() { xwd -silent -root >"$work/$1.xwd" || fail "no picture of the screen"; }
+    # How many pixels of the rectangle X Y W H, less the rectangle in the optional 5th to 8th
+    # arguments, differ between two pictures; the total after a slash. The picture's layout (its
+    # header's length, bits a pixel, bytes a line, colours) is read from its header.
+    differing_in() {
+      local layout=($(od -An -v -tu4 --endian=big -N 100 "$work/$1.xwd" | tr -s ' \n' ' '))
+      { cmp -l "$work/$1.xwd" "$work/$2.xwd"; true; } |
+        awk -v skip=$((layout[0] + layout[19] * 12)) -v bpp=$((layout[11] / 8)) -v bpl="${layout[12]}" \
+          -v x="$3" -v y="$4" -v w="$5" -v h="$6" -v ox="${7:-0}" -v oy="${8:-0}" -v ow="${9:-0}" -v oh="${10:-0}" '
+        function inside(px, py) {
+          return px >= x && px < x + w && py >= y && py < y + h && !(px >= ox && px < ox + ow && py >= oy && py < oy + oh)
+        }
+        BEGIN { for (py = y; py < y + h; py++) for (px = x; px < x + w; px++) if (inside(px, py)) total++ }
+        $1 > skip {
+          k = $1 - 1 - skip; py = int(k / bpl); px = int((k % bpl) / bpp)
+          if (inside(px, py) && !((px, py) in seen)) { seen[px, py]; n++ }
+        }
+        END { print n + 0 "/" total + 0 }'
+    }
+    activate
+    # The pointer off the window, where no peak tip or hover changes the picture.
+    timeout 20 xdotool mousemove 5 5
+    sleep 0.5
+    shot before
+    xdotool key --clearmodifiers alt+d
+    until_ok menu_open || fail "the Diffraction menu did not open"
+    click "$(middle_of '^menu "Reflexions Limit..."')" 1
+    limit_dialog() { map | grep -q '^window "Reflexions Limit"'; }
+    until_ok limit_dialog || fail "Reflexions Limit did not open"
+    click "$(middle_of '^control 3000 ')" 1
+    click "$(middle_of '^control 1 "OK"')" 1
+    questioned() { map | grep -q '^window "Many Reflexions"'; }
+    until_ok questioned || fail "no question about many reflexions came up without the limit"
+    # With the window manager's frame around it, which goes too.
+    box=($(map | grep -m 1 '^window "Many Reflexions"' |
+      awk '{ print $(NF-3) - 5, $(NF-2) - 30, $(NF-1) + 10, $NF + 35 }'))
+    # Time to be drawn, as a person would read it.
+    sleep 1
+    timeout 20 xdotool mousemove $(middle_of '^control 1 "Continue"') click 1 mousemove 5 5
+    # Looked at while the work goes on, its progress window up (which may lie where the box was).
+    seen=""
+    for ((i = 0; i < 1200; i++)); do
+      id=$(status_window)
+      [ -n "$id" ] && status_shown "$id" && { seen=$id; break; }
+      sleep 0.05
+    done
+    [ -n "$seen" ] || fail "no progress window came up after Continue"
+    status=($(xwininfo -id "$seen" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+      /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'))
+    shot work
+    status_shown "$seen" || fail "the work ended before its picture was taken"
+    # QLW_KEEP_SHOT=FILE keeps the picture taken during the work for a look.
+    [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/work.xwd" "$QLW_KEEP_SHOT"
+    changed=$(differing_in before work "${box[@]}" "${status[@]}")
+    [ $((${changed%/*} * 10)) -lt "${changed#*/}" ] ||
+      fail "the question's place was not drawn again for the work (${changed} pixels differ from before it)"
+    limit=1800 until_ok eval '[ -z "$(status_window)" ]' || fail "the work did not end"
+    quit
     ;;
   *)
     fail "no case $case"
