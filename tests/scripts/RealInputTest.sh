@@ -113,10 +113,10 @@ pids+=($app)
 # Only the program is signalled: once it has ended, its pid may be another process's.
 name=$(basename "$program" | cut -c 1-15)
 is_program() { [ "$(cat "/proc/$app/comm" 2>/dev/null)" = "$name" ]; }
-map() {
+# The map of a process of the program (each writes it to the same file), and the program's own.
+map_of() {
   rm -f "$work/map"
-  is_program || return 1
-  kill -USR1 "$app" 2>/dev/null || return 1
+  kill -USR1 "$1" 2>/dev/null || return 1
   local i
   for ((i = 0; i < 100; i++)); do
     [ -f "$work/map" ] && { cat "$work/map"; return 0; }
@@ -124,6 +124,7 @@ map() {
   done
   return 1
 }
+map() { is_program && map_of "$app"; }
 # The middle of the first line of the map that matches the pattern, as "X Y".
 middle_of() { map | grep -m 1 -E "$1" | awk '{ print $(NF-3) + int($(NF-1) / 2), $(NF-2) + int($NF / 2) }'; }
 rows() { map | grep -c '^row 3606 '; }
@@ -178,17 +179,6 @@ other_window() {
   xdotool search --onlyvisible --name ' - Quillonographic$' 2>/dev/null | grep -v -x "$window" | head -n 1
 }
 other_shown() { [ -n "$(other_window)" ]; }
-# The map of another process of the program, which writes it to the same file.
-map_of() {
-  rm -f "$work/map"
-  kill -USR1 "$1" 2>/dev/null || return 1
-  local i
-  for ((i = 0; i < 100; i++)); do
-    [ -f "$work/map" ] && { cat "$work/map"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
 rows_of() { map_of "$1" | grep -c '^row 3606 '; }
 second_start() {
   HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
