@@ -65,6 +65,14 @@ BEGIN_MESSAGE_MAP(UpdateCounter, CWnd)
 END_MESSAGE_MAP()
 
 // A dialog with an edit (101), an up-down (102), a trackbar (103) and a default button.
+// Shows the window and makes it the active one, as a click on it would; false when it does not become so.
+bool ShowActive(CWnd& wnd) {
+  wnd.ShowWindow(SW_SHOW);
+  QWidget* window = qlw::WidgetOf(wnd.m_hWnd)->window();
+  window->activateWindow();
+  return QTest::qWaitForWindowActive(window);
+}
+
 class Host : public CDialog {
  public:
   int pressed = 0;
@@ -279,10 +287,7 @@ TEST(NumericEdit, CommitOnEnterAnnouncesOnceOnEnter) {
 // reprint happens to announce it.
 TEST(NumericEdit, CommitOnEnterAnnouncesOnceOnLeavingTheField) {
   Host host;
-  host.ShowWindow(SW_SHOW);
-  QWidget* window = qlw::WidgetOf(host.m_hWnd)->window();
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  ASSERT_TRUE(ShowActive(host));
   struct Case {
     const wchar_t* format;
     const char* typed;
@@ -374,10 +379,7 @@ TEST(NumericEdit, NormalisedTextsKeepTheirWholeNumbers) {
 // moving to another control, keeps the value in use and shows it, without an alert.
 TEST(NumericEdit, AnEmptiedFieldKeepsAndShowsTheValueInUse) {
   Host host;
-  host.ShowWindow(SW_SHOW);
-  QWidget* window = qlw::WidgetOf(host.m_hWnd)->window();
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  ASSERT_TRUE(ShowActive(host));
   struct Case {
     const char* typed;  // after clearing the field; "" leaves it empty
     bool commitOnEnter;
@@ -637,10 +639,7 @@ int SelectionPixels(QLineEdit* line) {
 
 TEST(NumericEdit, ShowsItsSelectionOnlyWhileItHasTheFocus) {
   Host host;
-  host.ShowWindow(SW_SHOW);
-  QWidget* window = qlw::WidgetOf(host.m_hWnd)->window();
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  ASSERT_TRUE(ShowActive(host));
   CLXEdit<double> edit;
   Attach(edit, host, 0.0, 10.0, L"%0#.4f", 1.5);
   edit.SetSel(0, -1);
@@ -675,10 +674,7 @@ END
   ASSERT_TRUE(added);
   CDialog dialog;
   ASSERT_TRUE(dialog.Create(9989, nullptr));
-  dialog.ShowWindow(SW_SHOW);
-  QWidget* window = qlw::WidgetOf(dialog.m_hWnd)->window();
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  ASSERT_TRUE(ShowActive(dialog));
   ::SetFocus(dialog.GetDlgItem(101)->m_hWnd);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_EQ(::GetFocus(), dialog.GetDlgItem(105)->m_hWnd);
