@@ -1,5 +1,7 @@
 // Show state of window objects through their style bits.
+#include <QApplication>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <set>
@@ -77,6 +79,11 @@ void ApplyToWidget(QWidget* w, int command) {
     case SW_RESTORE: w->showNormal(); break;
     default: w->show(); break;
   }
+  // Hiding the active window makes Qt's widgets forget it is active, and the window system,
+  // which gives it the focus back at once, tells Qt no change: keys would then reach a field
+  // that the program does not know has the focus.
+  if (!w->isMinimized() && QGuiApplication::focusWindow() == w->windowHandle() && QApplication::activeWindow() != w)
+    QApplication::setActiveWindow(w);
 }
 }  // namespace
 

@@ -23,6 +23,9 @@
 #     about them, and after Continue they open in a new window that does not ask again;
 #   session-size: a session saved at 1200 x 790, its window then made 1000 x 600, and the session
 #     handed over by a second start: the new window for it cascades and is 1200 x 790.
+#   emptied-field: in the Instrument pane the wavelength's text cleared and Enter pressed, then a
+#     lone "-" left with Tab: each time the field shows the wavelength in use again; 2 and Enter
+#     then show 2.000;
 #   dismissed-question: the reflexions limit taken off a large cell, Continue clicked at the
 #     question about the many reflexions: while the long work that follows runs (its progress window
 #     up), the place where the question was no longer shows its picture.
@@ -508,6 +511,32 @@ case "$case" in
     activate
     xdotool key --clearmodifiers alt+F4
     limit=300 until_ok eval '! kill -0 "$app" 2>/dev/null' || fail "the close key did not end the program"
+    ;;
+  emptied-field)
+    text_of() { map | grep -m 1 "^control $1 " | sed -E 's/^control [0-9]+ "(.*)" -?[0-9]+ -?[0-9]+ [0-9]+ [0-9]+$/\1/'; }
+    shows() { [ "$(text_of 2317)" = "$1" ]; }
+    shown() { map | grep -q "^control $1 "; }
+    activate
+    click "$(middle_of '^row 3606 0 ')" 1
+    click "$(middle_of '^control 2203 "Parameters"')" 1
+    until_ok shown 2290 || fail "the Parameters page did not come up"
+    click "$(middle_of '^control 2290 ')" 1
+    until_ok shown 2317 || fail "the Instrument pane did not open"
+    before=$(text_of 2317)
+    [ -n "$before" ] || fail "the wavelength field is empty before anything was typed"
+    click "$(middle_of '^control 2317 ')" 1
+    xdotool key --clearmodifiers ctrl+a BackSpace
+    until_ok shows "" || fail "the text was not cleared: \"$(text_of 2317)\""
+    xdotool key Return
+    until_ok shows "$before" || fail "after Enter on an empty field it shows \"$(text_of 2317)\", not \"$before\""
+    xdotool key --clearmodifiers ctrl+a minus
+    until_ok shows "-" || fail "the minus was not typed: \"$(text_of 2317)\""
+    xdotool key Tab
+    until_ok shows "$before" || fail "after leaving a lone minus it shows \"$(text_of 2317)\", not \"$before\""
+    click "$(middle_of '^control 2317 ')" 1
+    xdotool key --clearmodifiers ctrl+a 2 Return
+    until_ok shows "2.000" || fail "2 and Enter show \"$(text_of 2317)\""
+    quit
     ;;
   dismissed-question)
     # Pictures of the screen; rectangles are in screen pixels. Where a window of another depth
