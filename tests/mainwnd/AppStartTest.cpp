@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "../app/ChildProcess.h"
+#include "AlertRecorder.h"
 #include "CommonDialogs.h"
 #include "DiffractWnd.h"
 #include "GraphicsPane.h"
@@ -585,34 +586,6 @@ TEST_F(AppStart, FilesThatCannotBeReadAreReportedHereAndOpenNoNewWindow) {
   EXPECT_EQ(PatternCount(app), 1u);
 }
 
-namespace {
-// The messages of the alerts shown while it lives.
-class AlertMessages {
- public:
-  AlertMessages() : m_previous(CLXAlert::SetPresenter(&Record)) {
-    if (const char* quiet = std::getenv("QLW_QUIET")) m_quiet = quiet;
-    unsetenv("QLW_QUIET");
-    Seen().clear();
-  }
-  ~AlertMessages() {
-    CLXAlert::SetPresenter(m_previous);
-    if (!m_quiet.empty()) setenv("QLW_QUIET", m_quiet.c_str(), 1);
-  }
-  static std::vector<std::string>& Seen() {
-    static std::vector<std::string> seen;
-    return seen;
-  }
-
- private:
-  static UINT Record(const CLXAlert& alert) {
-    Seen().push_back(alert.GetPart(1).ToUtf8());
-    return 1;
-  }
-  CLXAlert::Presenter m_previous;
-  std::string m_quiet;
-};
-}  // namespace
-
 // A file that cannot be read into the window is reported once, by its reader, whichever road it
 // came by; the document adds no alert of its own after it.
 TEST_F(AppStart, AFileThatCannotBeReadGivesOnlyItsReadersAlert) {
@@ -656,13 +629,15 @@ TEST_F(AppStart, AFileThatCannotBeReadGivesOnlyItsReadersAlert) {
     CQlwApp& app = NewApp(road.args);
     ASSERT_TRUE(app.InitInstance());
     // After the start-up, which installs the program's own alert box.
-    std::optional<AlertMessages> alerts(std::in_place);
+    std::optional<qlwtest::AlertRecorder> alerts(std::in_place);
     road.open(app);
-    RunUntil(app, [] { return !AlertMessages::Seen().empty(); }, 20000);
+    RunUntil(app, [] { return !qlwtest::AlertRecorder::Seen().empty(); }, 20000);
     RunUntil(app, [] { return false; }, 300);
-    if (second) EXPECT_EQ(apptest::Wait(*second), 0) << "the second start opened its own window";
+    if (second) {
+      EXPECT_EQ(apptest::Wait(*second), 0) << "the second start opened its own window";
+    }
     second.reset();
-    EXPECT_EQ(AlertMessages::Seen(), std::vector<std::string>{"Unexpected end of input file."});
+    EXPECT_EQ(qlwtest::AlertRecorder::Messages(), std::vector<std::wstring>{L"Unexpected end of input file."});
     EXPECT_EQ(PatternCount(app), 0u);
     alerts.reset();
     EndApp();

@@ -15,6 +15,7 @@
 #include <memory>
 #include <cmath>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -24,6 +25,20 @@ CLXASF Record(const wchar_t* symbol) {
   CLXASF record;
   record.SetSymbol(symbol);
   return record;
+}
+
+// Runs the palette's command with its file dialog answered by the path.
+void WithFileChosen(const std::string& chosen, const std::function<void()>& command) {
+  static std::string path;
+  path = chosen;
+  qlw::SetCommonDialogAnswer([](QDialog* dialog) {
+    auto* files = qobject_cast<QFileDialog*>(dialog);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(QString::fromStdString(path));
+    static_cast<QDialog*>(files)->accept();
+  });
+  command();
+  qlw::SetCommonDialogAnswer(nullptr);
 }
 }  // namespace
 
@@ -141,16 +156,8 @@ TEST(ScatteringFactorsPalette, ExportWritesTheStoredTable) {
   palette->LoadList(&rows);
   ASSERT_TRUE(palette->IsTableModified());
 
-  static std::string path;
-  path = qlwtest::ScratchDir() + "/stored-asf.txt";
-  qlw::SetCommonDialogAnswer([](QDialog* dialog) {
-    auto* files = qobject_cast<QFileDialog*>(dialog);
-    ASSERT_NE(files, nullptr);
-    files->selectFile(QString::fromStdString(path));
-    static_cast<QDialog*>(files)->accept();
-  });
-  palette->OnExport();
-  qlw::SetCommonDialogAnswer(nullptr);
+  const std::string path = qlwtest::ScratchDir() + "/stored-asf.txt";
+  WithFileChosen(path, [palette] { palette->OnExport(); });
   std::vector<CLXASF> written;
   ASSERT_TRUE(ReadASFFile(CString(path.c_str()).GetString(), written));
   ASSERT_GT(stored, 0u);
@@ -164,19 +171,11 @@ TEST(ScatteringFactorsPalette, ImportedRowsArriveUnselected) {
   std::unique_ptr<CPreferences> prefs(CPreferences::Create(false));
   CScatteringFactors* palette = CScatteringFactors::OpenPalette(1);
   ASSERT_NE(palette, nullptr);
-  static std::string path;
-  path = qlwtest::ScratchDir() + "/imported-asf.txt";
+  const std::string path = qlwtest::ScratchDir() + "/imported-asf.txt";
   WriteASFFile(CString(path.c_str()).GetString(), std::vector<CLXASF>(g_ElementTable.begin(), g_ElementTable.begin() + 3));
   palette->SelectOnly(1);
   ASSERT_EQ(palette->GetSelectedCount(), 1);
-  qlw::SetCommonDialogAnswer([](QDialog* dialog) {
-    auto* files = qobject_cast<QFileDialog*>(dialog);
-    ASSERT_NE(files, nullptr);
-    files->selectFile(QString::fromStdString(path));
-    static_cast<QDialog*>(files)->accept();
-  });
-  palette->OnImport();
-  qlw::SetCommonDialogAnswer(nullptr);
+  WithFileChosen(path, [palette] { palette->OnImport(); });
   ASSERT_EQ(palette->GetRows().size(), 3u);
   EXPECT_EQ(palette->GetSelectedCount(), 0);
   EXPECT_TRUE(palette->CollectSelected().empty());

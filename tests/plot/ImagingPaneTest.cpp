@@ -117,6 +117,22 @@ protected:
     }
 
     // A hint as the graphics pane hands it on; immediate, so the paint happens now.
+    // Prints the plot over the whole page through a DC on the painter; true when the DC is handed
+    // back still printing.
+    bool PrintOn(QPainter& painter, const QSize& page, int dpi)
+    {
+        HDC hdc = qlw::CreatePainterDC(&painter, RECT{0, 0, page.width(), page.height()}, dpi);
+        CDC dc;
+        dc.Attach(hdc);
+        CImagingPane::PrintPage target;
+        target.drawRect = RECT{0, 0, page.width(), page.height()};
+        canvas.PrintPlot(&dc, target);
+        const bool printing = dc.IsPrinting() != FALSE;
+        dc.Detach();
+        qlw::DeletePainterDC(hdc);
+        return printing;
+    }
+
     void Hint(std::int32_t code)
     {
         CUpdateHint hint(code, &doc, nullptr, true);
@@ -518,15 +534,7 @@ TEST_F(ImagingPaneTest, PrintsOnThePrintersPainterWithoutToolsOrOverview)
         printer.setColorMode(QPrinter::Color);
         QPainter painter(&printer);
         const QRect page = printer.pageLayout().fullRectPixels(600);
-        HDC hdc = qlw::CreatePainterDC(&painter, RECT{0, 0, page.width(), page.height()}, 600);
-        CDC dc;
-        dc.Attach(hdc);
-        CImagingPane::PrintPage target;
-        target.drawRect = RECT{0, 0, page.width(), page.height()};
-        canvas.PrintPlot(&dc, target);
-        EXPECT_FALSE(dc.IsPrinting()) << "the DC is handed back as it came";
-        dc.Detach();
-        qlw::DeletePainterDC(hdc);
+        EXPECT_FALSE(PrintOn(painter, page.size(), 600)) << "the DC is handed back as it came";
         painter.end();
     }
     EXPECT_EQ(tool->draws, draws) << "no tools on paper";
@@ -621,14 +629,7 @@ TEST_F(ImagingPaneTest, FiguresCarryNoReadoutsOfTheCursorTheyDoNotDraw)
         QImage page(1200, 900, QImage::Format_ARGB32);
         page.fill(Qt::white);
         QPainter painter(&page);
-        HDC hdc = qlw::CreatePainterDC(&painter, RECT{0, 0, page.width(), page.height()}, 192);
-        CDC dc;
-        dc.Attach(hdc);
-        CImagingPane::PrintPage target;
-        target.drawRect = RECT{0, 0, page.width(), page.height()};
-        canvas.PrintPlot(&dc, target);
-        dc.Detach();
-        qlw::DeletePainterDC(hdc);
+        PrintOn(painter, page.size(), 192);
         painter.end();
         return QByteArray(reinterpret_cast<const char*>(page.constBits()), page.sizeInBytes());
     };

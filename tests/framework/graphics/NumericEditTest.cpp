@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "AlertRecorder.h"
 #include "Dialog.h"
 #include "GraphicsTestSupport.h"
 #include "LXAlert.h"
@@ -23,34 +24,6 @@
 #include "WndQt.h"
 
 namespace {
-// Alerts shown while it lives: their code texts and messages.
-class AlertRecorder {
- public:
-  AlertRecorder() : m_previous(CLXAlert::SetPresenter(&Record)) {
-    if (const char* quiet = std::getenv("QLW_QUIET")) m_quiet = quiet;
-    unsetenv("QLW_QUIET");
-    Seen().clear();
-  }
-  ~AlertRecorder() {
-    CLXAlert::SetPresenter(m_previous);
-    if (!m_quiet.empty()) setenv("QLW_QUIET", m_quiet.c_str(), 1);
-  }
-  static std::vector<std::wstring>& Seen() {
-    static std::vector<std::wstring> seen;
-    return seen;
-  }
-  // The explanations of the alerts, in order.
-  std::vector<std::wstring> Take() { return std::exchange(Seen(), {}); }
-
- private:
-  static UINT Record(const CLXAlert& alert) {
-    Seen().push_back(alert.GetPart(2).GetString());
-    return 1;
-  }
-  CLXAlert::Presenter m_previous;
-  std::string m_quiet;
-};
-
 // Counts the LXEditUpdate messages it receives.
 class UpdateCounter : public CWnd {
  public:
@@ -110,17 +83,6 @@ CString Text(CWnd& w) {
   return text;
 }
 
-// Types into the edit as a person does: focus first, then the keys.
-void Type(CWnd& edit, const char* keys) {
-  ::SetFocus(edit.m_hWnd);
-  QTest::keyClicks(Line(edit), keys);
-}
-
-void Enter(CWnd& edit) {
-  ::SetFocus(edit.m_hWnd);
-  QTest::keyClick(Line(edit), Qt::Key_Return);
-}
-
 template <class T>
 void Attach(CLXEdit<T>& edit, Host& host, T low, T high, const wchar_t* format, T value) {
   ASSERT_TRUE(edit.SubclassDlgItem(101, &host));
@@ -155,10 +117,12 @@ TEST(NumericEdit, ReadsNumbersInEveryEditKind) {
                           {L"12abc", false, 0}, {L"3000000000", true, 3e9}, {L"99999999999999999999", true, 1e20}};
   CLXEdit<double> d;
   Attach(d, host, -1e300, 1e300, nullptr, 0.0);
-  AlertRecorder alerts;
+  qlwtest::AlertRecorder alerts;
   for (const Case& c : doubles) {
     EXPECT_EQ(Read(d, c.text), c.accepted) << c.text;
-    if (c.accepted) EXPECT_DOUBLE_EQ(d.m_value, c.value) << c.text;
+    if (c.accepted) {
+      EXPECT_DOUBLE_EQ(d.m_value, c.value) << c.text;
+    }
   }
   d.UnsubclassWindow();
 
@@ -168,16 +132,16 @@ TEST(NumericEdit, ReadsNumbersInEveryEditKind) {
     EXPECT_TRUE(Read(i, text)) << text;
     EXPECT_EQ(i.m_value, value) << text;
   }
-  alerts.Take();
+  alerts.TakeExplanations();
   i.SetValue(-2147483, true);
   // Past an int: left alone while typed, then a range alert with the field's limits on Enter or
   // leaving, never a wrapped value.
   for (const wchar_t* text : {L"3000000000", L"1E20", L"-2147483649"}) {
     EXPECT_TRUE(Read(i, text, false)) << text;
     EXPECT_EQ(i.m_value, -2147483) << text;
-    EXPECT_TRUE(alerts.Take().empty()) << text;
+    EXPECT_TRUE(alerts.TakeExplanations().empty()) << text;
     EXPECT_FALSE(Read(i, text)) << text;
-    const auto seen = alerts.Take();
+    const auto seen = alerts.TakeExplanations();
     ASSERT_EQ(seen.size(), 1u) << text;
     EXPECT_TRUE(Contains(seen[0], L"-2147483648 and 2147483647")) << text;
     EXPECT_EQ(Text(i), CString(L"-2147483")) << text;  // the last value shown again
@@ -190,7 +154,7 @@ TEST(NumericEdit, ReadsNumbersInEveryEditKind) {
   EXPECT_EQ(Text(u), CString(L"4000000000"));
   EXPECT_FALSE(Read(u, L"-1"));
   EXPECT_EQ(u.m_value, 4000000000u);
-  EXPECT_EQ(alerts.Take().size(), 1u);
+  EXPECT_EQ(alerts.TakeExplanations().size(), 1u);
   u.UnsubclassWindow();
 }
 
@@ -198,12 +162,12 @@ TEST(NumericEdit, BadTextRestoresAValueTheRangeHolds) {
   Host host;
   CLXEdit<double> edit;
   Attach(edit, host, 0.0, 10.0, L"%0#.1f", 5.0);
-  AlertRecorder alerts;
+  qlwtest::AlertRecorder alerts;
   ::SetFocus(edit.m_hWnd);
   QTest::keyClick(Line(edit), Qt::Key_End);
   QTest::keyClicks(Line(edit), "a");
   EXPECT_EQ(Text(edit), CString(L"5.0"));
-  auto seen = alerts.Take();
+  auto seen = alerts.TakeExplanations();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_TRUE(Contains(seen[0], L"invalid characters"));
 
@@ -213,19 +177,19 @@ TEST(NumericEdit, BadTextRestoresAValueTheRangeHolds) {
   EXPECT_EQ(Text(edit), CString(L"11"));
   QTest::keyClicks(Line(edit), "a");
   EXPECT_EQ(Text(edit), CString(L"5.0"));
-  EXPECT_EQ(alerts.Take().size(), 1u);
+  EXPECT_EQ(alerts.TakeExplanations().size(), 1u);
 }
 
 TEST(NumericEdit, EnterChecksTheRangeBeforeTheDefaultButton) {
   Host host;
   CLXEdit<double> edit;
   Attach(edit, host, 0.0, 10.0, L"%0#.1f", 5.0);
-  AlertRecorder alerts;
+  qlwtest::AlertRecorder alerts;
   ::SetFocus(edit.m_hWnd);
   edit.SetSel(0, -1);
   QTest::keyClicks(Line(edit), "11");
   QTest::keyClick(Line(edit), Qt::Key_Return);
-  const auto seen = alerts.Take();
+  const auto seen = alerts.TakeExplanations();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_TRUE(Contains(seen[0], L"between 0.0 and 10.0")) << std::string(seen[0].begin(), seen[0].end());
   EXPECT_EQ(Text(edit), CString(L"5.0"));
@@ -234,7 +198,7 @@ TEST(NumericEdit, EnterChecksTheRangeBeforeTheDefaultButton) {
   edit.SetSel(0, -1);
   QTest::keyClicks(Line(edit), "7");
   QTest::keyClick(Line(edit), Qt::Key_Return);
-  EXPECT_TRUE(alerts.Take().empty());
+  EXPECT_TRUE(alerts.TakeExplanations().empty());
   EXPECT_EQ(host.pressed, 1);
   EXPECT_DOUBLE_EQ(edit.m_accepted, 7.0);
 }
@@ -245,7 +209,7 @@ TEST(NumericEdit, AnnouncesOnlyFiniteValuesInRange) {
   Attach(edit, host, 0.0, 10.0, L"%0#.1f", 5.0);
   UpdateCounter counter;
   edit.AddNotifyTarget(&counter);
-  AlertRecorder alerts;
+  qlwtest::AlertRecorder alerts;
   ::SetFocus(edit.m_hWnd);
   edit.SetSel(0, -1);
   QTest::keyClicks(Line(edit), "11");  // "1" is announced, "11" is past the maximum
@@ -258,7 +222,7 @@ TEST(NumericEdit, AnnouncesOnlyFiniteValuesInRange) {
   QTest::keyClicks(Line(edit), "7");
   EXPECT_EQ(counter.count, 4);
   EXPECT_DOUBLE_EQ(edit.m_value, 7.0);
-  EXPECT_TRUE(alerts.Take().empty());
+  EXPECT_TRUE(alerts.TakeExplanations().empty());
 }
 
 TEST(NumericEdit, CommitOnEnterAnnouncesOnceOnEnter) {
@@ -396,7 +360,7 @@ TEST(NumericEdit, AnEmptiedFieldKeepsAndShowsTheValueInUse) {
     if (c.commitOnEnter) edit.AddDisplayFlag(previous);
     UpdateCounter counter;
     edit.AddNotifyTarget(&counter);
-    AlertRecorder alerts;
+    qlwtest::AlertRecorder alerts;
     ::SetFocus(edit.m_hWnd);
     edit.SetSel(0, -1);
     QTest::keyClick(Line(edit), Qt::Key_Backspace);
@@ -405,8 +369,10 @@ TEST(NumericEdit, AnEmptiedFieldKeepsAndShowsTheValueInUse) {
     else ::SetFocus(host.GetDlgItem(104)->m_hWnd);
     EXPECT_EQ(Text(edit).ToUtf8(), "1.5405");
     EXPECT_DOUBLE_EQ(edit.m_value, 1.5405);
-    EXPECT_TRUE(alerts.Take().empty());
-    if (c.commitOnEnter) EXPECT_EQ(counter.count, 1) << "the commit is announced once";
+    EXPECT_TRUE(alerts.TakeExplanations().empty());
+    if (c.commitOnEnter) {
+      EXPECT_EQ(counter.count, 1) << "the commit is announced once";
+    }
     // The field now reads as what it shows: passing through it later changes nothing.
     ::SetFocus(edit.m_hWnd);
     ::SetFocus(host.GetDlgItem(104)->m_hWnd);
@@ -421,7 +387,7 @@ TEST(NumericEdit, LostActivationDropsWhatWasTypedWithoutAlert) {
   Host host;
   CLXEdit<double> edit;
   Attach(edit, host, 0.0, 10.0, L"%0#.1f", 5.0);
-  AlertRecorder alerts;
+  qlwtest::AlertRecorder alerts;
   ::SetFocus(edit.m_hWnd);
   edit.SetSel(0, -1);
   QTest::keyClicks(Line(edit), "8");
@@ -429,7 +395,7 @@ TEST(NumericEdit, LostActivationDropsWhatWasTypedWithoutAlert) {
   ASSERT_EQ(::GetActiveWindow(), nullptr);
   host.SendMessage(WM_COMMAND, MAKEWPARAM(101, EN_KILLFOCUS), reinterpret_cast<LPARAM>(edit.m_hWnd));
   EXPECT_EQ(Text(edit), CString(L"5.0"));
-  EXPECT_TRUE(alerts.Take().empty());
+  EXPECT_TRUE(alerts.TakeExplanations().empty());
 }
 
 TEST(NumericEdit, ShowingAndEnablingReachTheCompanions) {
