@@ -32,23 +32,29 @@ class CUpdateCheckReader : public irr::io::IFileReadCallBack {
   long m_size;
 };
 
-// irrXML reads past the end of malformed markup (a "<<", a comment holding "<", a tag left open)
-// and takes a byte-order mark for UTF-16 of any length. It is given only well-formed XML of the
-// plain kind a version file is: elements with quoted attributes, text, comments, CDATA and the
-// XML declaration, every element closed by its own end tag, in UTF-8.
+// irrXML reads past the end of malformed markup (a "<<", a comment holding "<", a tag left open,
+// a control character where it looks for space) and takes a byte-order mark for UTF-16 of any
+// length. It is given only well-formed XML of the plain kind a version file is: elements with
+// quoted attributes, text, comments, CDATA and the XML declaration, every element closed by its
+// own end tag, in UTF-8, with no control character but tab, line feed and carriage return. Space
+// is XML's four characters, the only ones irrXML takes for space.
 class CMarkupCheck {
  public:
   CMarkupCheck(const char* data, size_t size) : m_data(data), m_size(size) {}
 
   bool Run() {
+    for (size_t i = 0; i < m_size; ++i) {
+      const unsigned char c = static_cast<unsigned char>(m_data[i]);
+      if ((c < 0x20 && !IsSpace(c)) || c == 0xFE || c == 0xFF) return false;
+    }
     if (m_size >= 3 && std::memcmp(m_data, "\xEF\xBB\xBF", 3) == 0) m_pos = 3;
     std::vector<std::string> open;
     bool hadRoot = false;
     while (m_pos < m_size) {
       const unsigned char c = static_cast<unsigned char>(m_data[m_pos]);
-      if (c == 0 || c == 0xFE || c == 0xFF || c == '>') return false;
+      if (c == '>') return false;
       if (c != '<') {
-        if (open.empty() && !std::isspace(c)) return false;  // text outside the root
+        if (open.empty() && !IsSpace(c)) return false;  // text outside the root
         ++m_pos;
         continue;
       }
@@ -88,7 +94,7 @@ class CMarkupCheck {
           if (m_pos >= m_size || (m_data[m_pos] != '"' && m_data[m_pos] != '\'')) return false;
           const char quote = m_data[m_pos++];
           while (m_pos < m_size && m_data[m_pos] != quote) {
-            if (m_data[m_pos] == '<' || m_data[m_pos] == '>' || m_data[m_pos] == 0) return false;
+            if (m_data[m_pos] == '<' || m_data[m_pos] == '>') return false;
             ++m_pos;
           }
           if (!Take(quote)) return false;
@@ -99,6 +105,7 @@ class CMarkupCheck {
   }
 
  private:
+  static bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
   bool Starts(const char* text) const {
     const size_t n = std::strlen(text);
     return m_pos + n <= m_size && std::memcmp(m_data + m_pos, text, n) == 0;
@@ -114,13 +121,13 @@ class CMarkupCheck {
         return true;
       }
       const char c = m_data[m_pos];
-      if (c == '<' || c == '>' || c == 0 || c == '\'' || (c == '-' && m_data[m_pos + 1] == '-')) return false;
+      if (c == '<' || c == '>' || c == '\'' || (c == '-' && m_data[m_pos + 1] == '-')) return false;
     }
     return false;
   }
   bool SkipSpace() {
     const size_t start = m_pos;
-    while (m_pos < m_size && std::isspace(static_cast<unsigned char>(m_data[m_pos]))) ++m_pos;
+    while (m_pos < m_size && IsSpace(static_cast<unsigned char>(m_data[m_pos]))) ++m_pos;
     return m_pos > start;
   }
   bool Take(char c) {
@@ -133,7 +140,9 @@ class CMarkupCheck {
     while (m_pos < m_size) {
       const unsigned char c = static_cast<unsigned char>(m_data[m_pos]);
       const bool first = m_pos == start;
-      if (std::isalpha(c) || c == '_' || c == ':' || (!first && (std::isdigit(c) || c == '-' || c == '.')))
+      const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+      const bool digit = c >= '0' && c <= '9';
+      if (letter || c == '_' || c == ':' || (!first && (digit || c == '-' || c == '.')))
         ++m_pos;
       else
         break;
@@ -191,7 +200,10 @@ CreateXMLReader XMLReaderFactory() {
 
 // The first element of the file with everything inside it; null when there is none (or no reader).
 std::unique_ptr<Node> ReadTree(const char* data, size_t size) {
-  CUpdateCheckReader reader(data, size);
+  // irrXML stops at a NUL wherever it looks for one: its copy ends in ours, whatever it adds.
+  std::string copy(data, size);
+  copy.append(4, '\0');
+  CUpdateCheckReader reader(copy.data(), copy.size());
   const CreateXMLReader create = XMLReaderFactory();
   if (!create) return nullptr;
   std::unique_ptr<irr::io::IrrXMLReader> xml(create(&reader, false));

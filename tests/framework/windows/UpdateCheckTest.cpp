@@ -118,6 +118,67 @@ TEST(UpdateCheck, ParserReadsOnlyItsOwnProductAndPlatform) {
   for (const Case& c : bad) EXPECT_FALSE(CUpdateCheck::ParseVersionFile(c.file, k620, listing)) << c.what;
 }
 
+// Whatever a server answers, the parser reads only the bytes it got and refuses what is not a
+// plain version file. The first case is an answer on which irrXML once read past its buffer: a
+// vertical tab, which it does not take for space, left an attribute name without an end.
+TEST(UpdateCheck, HostileAnswersAreRefusedAndPlainOnesStillRead) {
+  const std::string good = VersionFile("<versionlist><version>6.2.1</version><version>7.0.0</version></versionlist>");
+  const auto with = [&good](const std::string& from, const std::string& to) {
+    std::string file = good;
+    file.replace(file.find(from), from.size(), to);
+    return file;
+  };
+  // As deep as the largest answer read can nest.
+  std::string nested;
+  for (size_t i = 0; i < CUpdateCheck::kMaxFileBytes / 7; ++i) nested.insert(3 * i, "<a></a>");
+  struct Case {
+    const char* what;
+    std::string file;
+  };
+  const Case hostile[] = {
+      {"vertical tab in a tag", std::string("\v<v\t\v/>")},
+      {"form feed before an empty tag's end", "<v\f/>"},
+      {"vertical tab in an end tag", with("</version>", "</version\v>")},
+      {"form feed between attributes", with("<versionfile version", "<versionfile\fversion")},
+      {"tag left open", "<versionfile version=\"1\""},
+      {"attribute value left open", "<versionfile version=\"1></versionfile>"},
+      {"attribute without quotes", with("version=\"1\"", "version=1")},
+      {"attribute without value", "<versionfile version></versionfile>"},
+      {"NUL inside", with("6.2.1", std::string("6.2\0.1", 6))},
+      {"NUL after the file", good + std::string(1, '\0')},
+      {"<< in text", with("6.2.1", "<<6.2.1")},
+      {"comment holding <", with("<productlist>", "<productlist><!-- < -->")},
+      {"comment holding >", with("<productlist>", "<productlist><!-- > -->")},
+      {"comment left open", "<versionfile version=\"1\"><!-- "},
+      {"declaration left open", "<?xml version=\"1.0\""},
+      {"CDATA left open", "<versionfile version=\"1\"><![CDATA[6.2.1"},
+      {"end tag left open", "<versionfile version=\"1\"></versionfile"},
+      {"end tag of another element", with("</versionlist>", "</versionlst>")},
+      {"byte-order mark of UTF-16", "\xff\xfe" + good},
+      {"elements nested as deep as an answer can", nested},
+      {"1 MiB of <a", std::string(1 << 20, '<').replace(1, 1, "a")},
+  };
+  CUpdateCheck::Listing listing;
+  for (const Case& c : hostile) EXPECT_FALSE(CUpdateCheck::ParseVersionFile(c.file, k620, listing)) << c.what;
+  // Cut short anywhere, the answer is refused.
+  for (size_t n = 0; n < good.size(); ++n)
+    EXPECT_FALSE(CUpdateCheck::ParseVersionFile(good.substr(0, n), k620, listing)) << "cut at " << n;
+
+  // What XML allows between the parts of a tag, comments, CDATA and a byte-order mark of UTF-8
+  // change nothing in what is read.
+  const std::string plain[] = {
+      good,
+      with("<versionfile version=\"1\">", "<versionfile\r\n\tversion = '1' >"),
+      with("<version>6.2.1</version>", "<!-- the update --><version><![CDATA[6.2.1]]></version\n>"),
+      "\xEF\xBB\xBF" + good,
+  };
+  for (const std::string& file : plain) {
+    ASSERT_TRUE(CUpdateCheck::ParseVersionFile(file, k620, listing)) << file;
+    EXPECT_EQ(listing.newest, k700) << file;
+    EXPECT_EQ(listing.newestSameMajor, k621) << file;
+  }
+}
+
 TEST(UpdateCheck, ManualChecksAlwaysOfferTheUpdateQuietOnesEachVersionOnce) {
   const CUpdateCheck::Listing listing{k700, k621};
   using Tell = CUpdateCheck::Tell;
@@ -184,6 +245,10 @@ TEST(UpdateCheck, AsksTheServerWithItsHeadersAndTellsWhatItFinds) {
   }
   {
     TinyServer server(std::string(CUpdateCheck::kMaxFileBytes + 100, ' '));
+    EXPECT_TRUE(Has(Check(k620, false, false), 20804));
+  }
+  {
+    TinyServer server("\v<v\t\v/>");
     EXPECT_TRUE(Has(Check(k620, false, false), 20804));
   }
   // A server that answers with an error status still answered: its body is no version file.
