@@ -133,6 +133,8 @@ class CQlwDoc : public CDocument {
   void SetAxisType(LXTypes::QLAxisType unit, double shownWavelength, bool refresh = true);
   void CentrePlotOn(double dSpacing);
   double GetMaxVisibleIntensity() const;
+  // How much of the x window the shown patterns' data span covers (0 when none).
+  double GetDataSpanInView() const;
 
   // ----- open, save, import -----
   BOOL OnOpenDocument(LPCWSTR path) override;

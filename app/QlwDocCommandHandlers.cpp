@@ -210,10 +210,15 @@ void CQlwDoc::SetSimulationType(LXTypes::QLSimulationType type) {
   // The reflexion limits hang on the unit shown: the new instrument's unit is in place before the
   // recompute, so that the list is the one any later recompute gives.
   const bool unitChanges = unit != s.m_axisType;
+  // A new wavelength may move every peak out of the window, or squeeze them into a sliver of it;
+  // then the plot is fitted to them. A window that keeps as much of the peaks is left as chosen.
+  const double spanBefore = GetDataSpanInView();
   if (unitChanges) SetAxisType(unit, shownWavelength, false);
   RecomputeHintedPatterns(false, false);
   RefreshReflexionPositions();
   Autoscale(unitChanges);
+  const double spanAfter = GetDataSpanInView();
+  if (spanAfter < spanBefore && spanAfter < (s.m_visibleXMax - s.m_visibleXMin) * 0.1) FitPlotToPatterns();
   CUpdateHint hint(kHintSimulationType, this);
   DispatchUpdateHint(hint);
 }

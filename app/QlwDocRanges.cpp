@@ -67,14 +67,17 @@ void CQlwDoc::Autoscale(bool hint) {
   SetPlotRange(m_settings.m_visibleXMin, m_settings.m_visibleXMax, 0.0, m * 1.05, hint);
 }
 
-void CQlwDoc::FitPlotToPatterns() {
-  // A settings change drops the computed profiles; fitted to those, every pattern would look empty
-  // and the window would span the whole data range.
-  for (const CQLPatternPtr& p : m_patterns)
-    if (p->IsShown() && p->GetProfile().empty()) p->ComputeProfile(m_settings);
+namespace {
+// The x span from the first to the last point of data of the shown patterns, and their largest
+// drawn intensity over it.
+struct DataSpan {
   bool found = false;
   double first = 0.0, last = 0.0, top = 0.0;
-  for (const CQLPatternPtr& p : CollectPatterns(m_patterns, false, true, false)) {
+};
+
+DataSpan ShownDataSpan(const CQLPatternList& patterns) {
+  DataSpan span;
+  for (const CQLPatternPtr& p : CollectPatterns(patterns, false, true, false)) {
     const CQLProfile& points = p->GetProfile();
     size_t i0 = points.size(), i1 = 0;
     for (size_t i = 0; i < points.size(); ++i) {
@@ -86,12 +89,28 @@ void CQlwDoc::FitPlotToPatterns() {
     double a = points[i0].x, b = points.size() < 2 ? a : points[i1].x;
     if (a > b) std::swap(a, b);
     // Several patterns: the span that covers the data of all of them.
-    first = found ? std::min(first, a) : a;
-    last = found ? std::max(last, b) : b;
+    span.first = span.found ? std::min(span.first, a) : a;
+    span.last = span.found ? std::max(span.last, b) : b;
     const double scale = p->GetDrawnScale();
-    for (size_t i = i0; i <= i1; ++i) top = std::max(top, points[i].y * scale + p->m_yOffset);
-    found = true;
+    for (size_t i = i0; i <= i1; ++i) span.top = std::max(span.top, points[i].y * scale + p->m_yOffset);
+    span.found = true;
   }
+  return span;
+}
+}  // namespace
+
+double CQlwDoc::GetDataSpanInView() const {
+  const DataSpan span = ShownDataSpan(m_patterns);
+  if (!span.found) return 0.0;
+  return std::max(0.0, std::min(span.last, m_settings.m_visibleXMax) - std::max(span.first, m_settings.m_visibleXMin));
+}
+
+void CQlwDoc::FitPlotToPatterns() {
+  // A settings change drops the computed profiles; fitted to those, every pattern would look empty
+  // and the window would span the whole data range.
+  for (const CQLPatternPtr& p : m_patterns)
+    if (p->IsShown() && p->GetProfile().empty()) p->ComputeProfile(m_settings);
+  const auto [found, first, last, top] = ShownDataSpan(m_patterns);
   double lo = m_settings.m_defaultXMin, hi = m_settings.m_defaultXMax;
   if (found && last > first) {
     const double margin = (last - first) * 0.025;

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QLineEdit>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -69,6 +70,13 @@ class QlwFileDialog : public QFileDialog {
     if (m_owner->m_bOpenFileDialog && (m_owner->m_ofn.Flags & OFN_FILEMUSTEXIST))
       for (POSITION p = m_owner->GetStartPosition(); p;)
         if (!QFileInfo::exists(QString::fromStdWString(m_owner->GetNextPathName(p).GetString()))) return;
+    // Qt's dialog reads its name field again: a name the check completed is put there, or Qt
+    // would look for the name as typed.
+    const QString completed = QString::fromStdWString(m_owner->GetPathName().GetString());
+    if (files.size() == 1 && !completed.isEmpty() && completed != files.front()) {
+      if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) field->setText(completed);
+      else selectFile(completed);
+    }
     QFileDialog::accept();
   }
 

@@ -2,7 +2,11 @@
 // of OpenFilesDialog, redrawing every view, and the help folder.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -108,6 +112,57 @@ TEST(AppBaseTemplates, TheOpenDialogOffersTheTypesAskedAndAppendsTheChoice) {
     EXPECT_FALSE(app.OpenFilesDialog({22}, paths, 22, false, false));
   }
   EXPECT_EQ(paths.size(), 3u) << "a cancel adds nothing";
+  CLXApp::SetOpenFilesPrompt(nullptr);
+}
+
+TEST(AppBaseTemplates, ANameTypedWithoutItsExtensionOpensTheFileOfTheChosenType) {
+  TemplateApp app;
+  qlwtest::EnsureWidgetApp("test_app");
+  CLXFileDialog::InstallForApplication();
+  const fs::path dir = fs::path(qlwtest::ScratchDir()) / "typedname";
+  fs::create_directories(dir);
+  const struct {
+    const char* typed;
+    bool opens;  // else the program's alert, and the dialog stays up
+  } cases[] = {{"big", true}, {"none", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    QString opened, qtBox;
+    qlw::SetCommonDialogAnswer([&](QDialog* d) {
+      auto* f = qobject_cast<QFileDialog*>(d);
+      // The session type's own extension, from the filter the dialog shows.
+      const QString filter = f->selectedNameFilter();
+      const qsizetype star = filter.indexOf("*.");
+      const QString extension = filter.mid(star + 1, filter.indexOf(QRegularExpression("[ )]"), star) - star - 1);
+      std::ofstream(dir / ("big" + extension.toStdString())) << "x";
+      opened = QString::fromStdString((dir / ("big" + extension.toStdString())).string());
+      f->setDirectory(QString::fromStdString(dir.string()));
+      f->selectFile(c.typed);
+      // A box of Qt's own would wait in a loop of its own: it is noted and closed there.
+      QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          qtBox = box->text();
+          box->close();
+        }
+      });
+      static_cast<QDialog*>(f)->accept();
+    });
+    std::vector<CString> paths;
+    testing::internal::CaptureStderr();
+    const bool chosen = app.OpenFilesDialog({10}, paths, 10, false, false);
+    const std::string alerts = testing::internal::GetCapturedStderr();
+    qlw::SetCommonDialogAnswer(nullptr);
+    EXPECT_TRUE(qtBox.isEmpty()) << qtBox.toStdString();
+    EXPECT_EQ(chosen, c.opens);
+    if (c.opens) {
+      ASSERT_EQ(paths.size(), 1u);
+      EXPECT_EQ(QString::fromStdWString(paths[0].GetString()), opened);
+      EXPECT_EQ(alerts.find("Unable to locate file."), std::string::npos) << alerts;
+    } else {
+      EXPECT_TRUE(paths.empty());
+      EXPECT_NE(alerts.find("Unable to locate file."), std::string::npos) << alerts;
+    }
+  }
   CLXApp::SetOpenFilesPrompt(nullptr);
 }
 

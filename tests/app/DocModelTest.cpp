@@ -423,6 +423,43 @@ TEST(DocRanges, FitAfterARecomputeShowsTheReflexionsInEveryUnit) {
   EXPECT_LT(s.m_visibleXMax, 4.0) << "not the d unit's whole range of 105 Å";
 }
 
+TEST(DocRanges, ARadiationSwitchThatLosesThePeaksFitsThePlotToThem) {
+  // Rutile's lines lie between 27° and 175° 2θ with X-rays of 1.5406 Å, below 3.2° with electrons.
+  CQlwDoc doc;
+  doc.OnNewDocument();
+  CDiffractionSettings& s = *doc.GetSettings();
+  s.m_lambda = 1.5406;
+  doc.AddFilesFromDrop({CString(doctest::RutilePath().c_str())});
+  ASSERT_NE(doc.GetAnyCrystalPattern(), nullptr);
+  const struct {
+    LXTypes::QLSimulationType type;
+    double keptMin, keptMax;  // a window set before the switch and kept by it; 0, 0: fitted
+  } steps[] = {
+      {LXTypes::kSimElectrons, 0.0, 0.0},  // from 0 to 80°: a sliver of it
+      {LXTypes::kSimXRays, 0.0, 0.0},      // from the electrons' fit: nothing in view
+      {LXTypes::kSimNeutrons, 26.0, 29.0},
+      {LXTypes::kSimXRays, 0.0, 80.0},
+  };
+  doc.SetPlotRange(0.0, 80.0, 0.0, 1.0, false);
+  doc.Autoscale(false);
+  for (const auto& step : steps) {
+    SCOPED_TRACE(static_cast<int>(step.type));
+    if (step.keptMax > 0.0) {
+      doc.SetPlotRange(step.keptMin, step.keptMax, 0.0, 1.0, false);
+      doc.Autoscale(false);
+    }
+    doc.SetSimulationType(step.type);
+    if (step.keptMax > 0.0) {
+      EXPECT_EQ(s.m_visibleXMin, step.keptMin);
+      EXPECT_EQ(s.m_visibleXMax, step.keptMax);
+      continue;
+    }
+    const double width = s.m_visibleXMax - s.m_visibleXMin;
+    EXPECT_GT(doc.GetDataSpanInView(), 0.9 * width) << s.m_visibleXMin << " to " << s.m_visibleXMax;
+    EXPECT_GT(doc.GetMaxVisibleIntensity(), 0.9 * s.m_visibleYMax) << "y maximum " << s.m_visibleYMax;
+  }
+}
+
 TEST(DocRanges, UnitChangeKeepsTheSameDSpacings) {
   CQlwDoc doc;
   CDiffractionSettings& s = *doc.GetSettings();

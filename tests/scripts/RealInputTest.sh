@@ -28,7 +28,9 @@
 #     then show 2.000;
 #   dismissed-question: the reflexions limit taken off a large cell, Continue clicked at the
 #     question about the many reflexions: while the long work that follows runs (its progress window
-#     up), the place where the question was no longer shows its picture.
+#     up), the place where the question was no longer shows its picture;
+#   session-keys: a session opened with File > Open by its name typed without the extension, in a
+#     new window: there Ctrl+L, Ctrl+Shift+K and Ctrl+Alt+W act at once, with no click first.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -600,6 +602,45 @@ case "$case" in
       fail "the question's place was not drawn again for the work (${changed} pixels differ from before it)"
     limit=1800 until_ok eval '[ -z "$(status_window)" ]' || fail "the work did not end"
     quit
+    ;;
+  session-keys)
+    # A session saved here, then opened with File > Open by its name typed without the extension:
+    # this window holds patterns, so the session comes up in a new window, whose keys act at once.
+    session="$work/keys.diffract"
+    # The file dialog is Qt's own, not in the map: the program's other window, once it is active.
+    dialog() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window" | head -n 1; }
+    dialog_active() { [ -n "$(dialog)" ] && [ "$(xdotool getactivewindow 2>/dev/null)" = "$(dialog)" ]; }
+    activate
+    xdotool key --clearmodifiers ctrl+s
+    until_ok dialog_active || fail "Ctrl+S did not ask where to save"
+    xdotool type --delay 20 "$session"
+    xdotool key Return
+    until_ok test -s "$session" || fail "the session was not saved"
+    until_ok eval '[ -z "$(dialog)" ]' || fail "the save dialog stayed up"
+    activate
+    xdotool key --clearmodifiers ctrl+o
+    until_ok dialog_active || fail "Ctrl+O did not ask which file"
+    xdotool type --delay 20 "${session%.*}"
+    xdotool key Return
+    until_ok other_shown || fail "the session typed without its extension opened no new window (still up: $(xdotool getwindowname "$(dialog)" 2>&1))"
+    opened=$(other_window)
+    other=$(xdotool getwindowpid "$opened")
+    pids+=("$other")
+    until_ok eval '[ "$(rows_of "$other")" = 2 ]' || fail "the new window lists $(rows_of "$other") rows, not the session's 2"
+    until_ok eval '[ "$(xdotool getactivewindow 2>/dev/null)" = "$opened" ]' ||
+      fail "the new window is not active (active: $(xdotool getactivewindow 2>&1))"
+    # No click first: Plot Range, then Stacked (a change) and Close Without Saving, which now acts.
+    limits() { map_of "$other" | grep -q '^window "Plot Limits"'; }
+    xdotool key --clearmodifiers ctrl+l
+    until_ok limits || fail "Ctrl+L did not open the plot range in the new window"
+    xdotool key Escape
+    until_ok eval '! limits' || fail "Escape did not close the plot range"
+    xdotool key --clearmodifiers ctrl+shift+k ctrl+alt+w
+    limit=300 until_ok eval '! kill -0 "$other" 2>/dev/null' || fail "Ctrl+Alt+W did not close the new window after a change"
+    # Saved: the close key ends the first program without a question.
+    activate
+    xdotool key --clearmodifiers alt+F4
+    limit=300 until_ok eval '! kill -0 "$app" 2>/dev/null' || fail "the close key did not end the program"
     ;;
   *)
     fail "no case $case"
