@@ -137,12 +137,22 @@ const struct {
 int FindByAlias(const CString& compact, int originChoice, int setting) {
   for (const CSpaceGroupAlias* a = g_SpaceGroupAliasTable; a->number <= 230; ++a)
     if (compact == NoBlanks(a->alias)) return FirstRowOfNumber(a->number, originChoice, setting);
+  // The e name stands in the short symbol and, in the full one, as the glide of the same axis
+  // ("C 2/m 2/c 21/e").
   for (const auto& name : kGlideENames) {
-    if (compact != NoBlanks(name.current)) continue;
     const CString older = NoBlanks(name.older);
-    for (int i = 0; !IsEnd(g_SpaceGroupTable[i]); ++i)
-      if (RowAllowed(g_SpaceGroupTable[i], originChoice, setting) && older == NoBlanks(g_SpaceGroupTable[i].shortSymbol))
-        return i;
+    for (int i = 0; !IsEnd(g_SpaceGroupTable[i]); ++i) {
+      const CSpaceGroupRow& row = g_SpaceGroupTable[i];
+      if (!RowAllowed(row, originChoice, setting) || older != NoBlanks(row.shortSymbol)) continue;
+      if (compact == NoBlanks(name.current)) return i;
+      const int axis = static_cast<int>(std::strchr(name.current, 'e') - name.current) / 2;
+      CString full(row.fullSymbol);
+      int end = 0;
+      for (int token = 0; token <= axis && end >= 0; ++token) end = full.Find(L' ', end + 1);
+      if (end < 0) end = full.GetLength();
+      full.SetAt(end - 1, L'e');
+      if (compact == NoBlanks(full)) return i;
+    }
   }
   return -1;
 }

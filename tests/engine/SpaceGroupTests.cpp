@@ -449,6 +449,9 @@ TEST(SpaceGroupLookup, CurrentSpellingsNameTheSettingsOfTheOlderSymbols) {
       {L"C c 2 e", 41, 104, 0},     {L"A e 2 a", 41, 103, 0},      {L"A e m 2", 39, 101, 0},
       {L"Bme2", 39, 102, 0},        {L"B 2 e m", 39, 106, 0},      {L"C 2 m e", 39, 105, 0},
       {L"C m 2 e", 39, 104, 0},     {L"A e 2 m", 39, 103, 0},
+      // Full symbols with the e glide.
+      {L"C 2/m 2/c 21/e", 64, 101, 0},  {L"A 21/e 2/m 2/a", 64, 106, 0},  {L"C 2/m 2/m 2/e", 67, 101, 0},
+      {L"C 2/c 2/c 2/e :1", 68, 101, 1},
       // Origin and axes as a last letter.
       {L"F d -3 m S", 227, 0, 1},   {L"F d -3 m Z", 227, 0, 2},    {L"Fd-3mZ", 227, 0, 2},
       {L"I 41/a m d Z", 141, 0, 2}, {L"I 41/a m d S", 141, 0, 1},  {L"P n -3 n Z", 222, 0, 2},
