@@ -561,6 +561,126 @@ void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFrie
     GetEquivalentReflexions(hkl, CEquivalentsMaker(*this, withFriedel), out);
 }
 
+// Every unique reflexion with d above the limit, merged with its equivalents, sorted by
+// decreasing d and written with its canonical signs.
+void CQLCrystal::EnumerateUniqueCandidates(double d, int hmax, int kmax, int lmax, long long numTriples,
+                                           std::vector<Candidate>& candidates)
+{
+    candidates.clear();
+    const bool skipSymmetry = SkipsSymmetryTests(m_operators);
+    const auto points = AbsenceTestPoints(m_operators, m_originShift);
+    // Where a centring translation leaves a triple's phase whole, the images it joins add alike:
+    // the sum runs over one image of each coset, counted for all of them.
+    std::vector<std::array<double, 3>> translations;
+    const std::vector<std::array<double, 3>> summed = OneImagePerCoset(m_operators, points, translations);
+    const double cosetSize = static_cast<double>(translations.size() + 1);
+    auto wholeTurns = [&](int h, int k, int l) {
+        for (const auto& t : translations)
+        {
+            const double turns = h * t[0] + k * t[1] + l * t[2];
+            if (!(std::fabs(turns - std::round(turns)) < kWholeTurnTolerance))
+                return false;
+        }
+        return true;
+    };
+    // The operator sum of the absence test from phase factors, when the table stays small.
+    const int limits[3] = {hmax, kmax, lmax};
+    std::unique_ptr<CQLPhaseTable> phases;
+    if (!skipSymmetry && CQLPhaseTable::Footprint(summed.size(), limits) <= kAbsenceTableBudget)
+        phases = std::make_unique<CQLPhaseTable>(summed, limits);
+    auto allowed = [&](int h, int k, int l) {
+        if (skipSymmetry)
+            return true;
+        if (!phases || !wholeTurns(h, k, l))
+            return AllowedAt(points, h, k, l);
+        double sumCos, sumSin;
+        phases->Sum(h, k, l, 0, summed.size(), sumCos, sumSin);
+        return NonZeroSum(cosetSize * sumCos, cosetSize * sumSin);
+    };
+    // The lattice test first: in centred cells it turns most triples away before any arithmetic.
+    auto add = [&](int h, int k, int l, std::vector<Candidate>& to) {
+        if (IsLatticeAbsent(h, k, l))
+            return;
+        const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);
+        if (dd > d && allowed(h, k, l))
+            to.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
+    };
+    for (int h = 1; h <= hmax; ++h)
+        add(h, 0, 0, candidates);
+    for (int h = -hmax; h <= hmax; ++h)
+        for (int k = 1; k <= kmax; ++k)
+            add(h, k, 0, candidates);
+    // The bulk of the enumeration, one slab of h per task, joined in order afterwards.
+    std::vector<std::vector<Candidate>> slabs(static_cast<std::size_t>(2 * hmax + 1));
+    qlw::ParallelFor(2 * hmax + 1, 1, numTriples > kParallelTriples, [&](long begin, long end) {
+        for (long n = begin; n < end; ++n)
+        {
+            // Gathered in a buffer that each thread keeps, then copied once at their final size:
+            // slabs grown one candidate at a time were copied over and over.
+            thread_local std::vector<Candidate> gathered;
+            gathered.clear();
+            const int h = static_cast<int>(n) - hmax;
+            for (int k = -kmax; k <= kmax; ++k)
+                for (int l = 1; l <= lmax; ++l)
+                    add(h, k, l, gathered);
+            slabs[static_cast<std::size_t>(n)].assign(gathered.begin(), gathered.end());
+        }
+    });
+    std::vector<std::size_t> slabStarts(slabs.size() + 1, candidates.size());
+    for (std::size_t i = 0; i < slabs.size(); ++i)
+        slabStarts[i + 1] = slabStarts[i] + slabs[i].size();
+    candidates.resize(slabStarts.back());
+    qlw::ParallelFor(static_cast<long>(slabs.size()), 4, numTriples > kParallelTriples, [&](long begin, long end) {
+        for (long i = begin; i < end; ++i)
+        {
+            std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(i)];
+            std::copy(slab.begin(), slab.end(), candidates.begin() + static_cast<long>(slabStarts[static_cast<std::size_t>(i)]));
+            std::vector<Candidate>().swap(slab);
+        }
+    });
+
+    std::size_t uniqueCount = candidates.size();
+    const bool merge = !(m_operators.size() < 2 || (m_operators.size() == 2 && m_centrosymmetric));
+    if (merge)
+    {
+        CStatus::SetText(kIdsMerging);
+        const std::vector<Rotation> rotations = DistinctRotations(OperatorsOrIdentity(m_operators));
+        if (CellFitsRotations(rotations, m_metric))
+            m_reportedCellMisfit.Empty();
+        else if (m_reportedCellMisfit != m_spaceGroupSymbol)
+        {
+            m_reportedCellMisfit = m_spaceGroupSymbol;
+            CLXXCellContradictsSymmetry(kLXSeverityMessage, 0, __LINE__, m_spaceGroupSymbol, m_a, m_b, m_c, m_alpha,
+                                        m_beta, m_gamma)
+                .Report();
+        }
+        uniqueCount = MergeEquivalentCandidates(candidates, hmax, kmax, lmax, rotations);
+    }
+
+    CStatus::SetText(kIdsSorting, static_cast<int>(candidates.size()));
+    // Merged-away candidates would sort behind every kept one; dropping them first leaves the
+    // kept ones in the same order.
+    std::erase_if(candidates, [](const Candidate& c) { return c.count == 0; });
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.d > b.d; });
+    candidates.resize(uniqueCount);
+
+    CStatus::SetText(kIdsOptimising, static_cast<int>(uniqueCount));
+    for (auto& c : candidates)
+    {
+        int nonNeg = NonNegativeCount(c.h, c.k, c.l), negNonNeg = NonNegativeCount(-c.h, -c.k, -c.l);
+        bool flip = negNonNeg > nonNeg ||
+                    (negNonNeg == nonNeg &&
+                     (-c.h > c.h || (-c.h == c.h && (-c.k > c.k || (-c.k == c.k && -c.l > c.l)))));
+        if (flip)
+        {
+            c.h = -c.h;
+            c.k = -c.k;
+            c.l = -c.l;
+        }
+    }
+}
+
 bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
 {
     return GenerateReflexions(dLimit, maxCount, true, nullptr);
@@ -586,7 +706,9 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
     // A list without operators still stands for the identity; 0 would never end the loop.
     numOps = std::max(numOps, 1LL);
 
-    // Raises d in 1 % steps until half the index triples fit 2·P·N·count (never below the ±1 box).
+    // Raises d in 1 % steps until half the index triples fit 2·P·N·count. The index box never
+    // shrinks below ±1 on each axis, so a count below what that box holds cannot be met by raising
+    // d: it stops there and the cut to the count does the rest.
     auto raiseUntilWithin = [&](long long count) {
         while (numTriples / 2 > 2 * latticePoints * numOps * count && (hmax > 1 || kmax > 1 || lmax > 1))
         {
@@ -614,143 +736,13 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
 
     if (maxCount > 0)
         raiseUntilWithin(static_cast<long long>(maxCount));
-    const double dFirst = d;
+    // Truncating a list too large to build: d raised from where it was asked until the list fits
+    // the budget and memory. The estimate falls short in oblique cells, so the budget doubles
+    // until the list holds the reflexions kept, as long as a list that large can be built.
+    const double dAsked = d;
     long long budget = static_cast<long long>(kLotsOfReflexions);
-    if (truncateBeforehand)
-    {
-        // The estimate falls short in oblique cells: the budget doubles until the list is long enough.
-        raiseUntilWithin(budget);
-        while (numTriples > kMaxIndexTriples)
-        {
-            d *= 1.01;
-            ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
-        }
-    }
-    if (numTriples > kMaxIndexTriples)
-        throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
-
-    std::vector<Candidate> candidates;
-    for (;;)
-    {
-        candidates.clear();
-        const bool skipSymmetry = SkipsSymmetryTests(m_operators);
-        const auto points = AbsenceTestPoints(m_operators, m_originShift);
-        // Where a centring translation leaves a triple's phase whole, the images it joins add alike:
-        // the sum runs over one image of each coset, counted for all of them.
-        std::vector<std::array<double, 3>> translations;
-        const std::vector<std::array<double, 3>> summed = OneImagePerCoset(m_operators, points, translations);
-        const double cosetSize = static_cast<double>(translations.size() + 1);
-        auto wholeTurns = [&](int h, int k, int l) {
-            for (const auto& t : translations)
-            {
-                const double turns = h * t[0] + k * t[1] + l * t[2];
-                if (!(std::fabs(turns - std::round(turns)) < kWholeTurnTolerance))
-                    return false;
-            }
-            return true;
-        };
-        // The operator sum of the absence test from phase factors, when the table stays small.
-        const int limits[3] = {hmax, kmax, lmax};
-        std::unique_ptr<CQLPhaseTable> phases;
-        if (!skipSymmetry && CQLPhaseTable::Footprint(summed.size(), limits) <= kAbsenceTableBudget)
-            phases = std::make_unique<CQLPhaseTable>(summed, limits);
-        auto allowed = [&](int h, int k, int l) {
-            if (skipSymmetry)
-                return true;
-            if (!phases || !wholeTurns(h, k, l))
-                return AllowedAt(points, h, k, l);
-            double sumCos, sumSin;
-            phases->Sum(h, k, l, 0, summed.size(), sumCos, sumSin);
-            return NonZeroSum(cosetSize * sumCos, cosetSize * sumSin);
-        };
-        // The lattice test first: in centred cells it turns most triples away before any arithmetic.
-        auto add = [&](int h, int k, int l, std::vector<Candidate>& to) {
-            if (IsLatticeAbsent(h, k, l))
-                return;
-            const double dd = DSpacingIn(m_reciprocalMetric, h, k, l);
-            if (dd > d && allowed(h, k, l))
-                to.push_back({h, k, l, dd, 2, h * h + k * k + l * l});
-        };
-        for (int h = 1; h <= hmax; ++h)
-            add(h, 0, 0, candidates);
-        for (int h = -hmax; h <= hmax; ++h)
-            for (int k = 1; k <= kmax; ++k)
-                add(h, k, 0, candidates);
-        // The bulk of the enumeration, one slab of h per task, joined in order afterwards.
-        std::vector<std::vector<Candidate>> slabs(static_cast<std::size_t>(2 * hmax + 1));
-        qlw::ParallelFor(2 * hmax + 1, 1, numTriples > kParallelTriples, [&](long begin, long end) {
-            for (long n = begin; n < end; ++n)
-            {
-                // Gathered in a buffer that each thread keeps, then copied once at their final size:
-                // slabs grown one candidate at a time were copied over and over.
-                thread_local std::vector<Candidate> gathered;
-                gathered.clear();
-                const int h = static_cast<int>(n) - hmax;
-                for (int k = -kmax; k <= kmax; ++k)
-                    for (int l = 1; l <= lmax; ++l)
-                        add(h, k, l, gathered);
-                slabs[static_cast<std::size_t>(n)].assign(gathered.begin(), gathered.end());
-            }
-        });
-        std::vector<std::size_t> slabStarts(slabs.size() + 1, candidates.size());
-        for (std::size_t i = 0; i < slabs.size(); ++i)
-            slabStarts[i + 1] = slabStarts[i] + slabs[i].size();
-        candidates.resize(slabStarts.back());
-        qlw::ParallelFor(static_cast<long>(slabs.size()), 4, numTriples > kParallelTriples, [&](long begin, long end) {
-            for (long i = begin; i < end; ++i)
-            {
-                std::vector<Candidate>& slab = slabs[static_cast<std::size_t>(i)];
-                std::copy(slab.begin(), slab.end(), candidates.begin() + static_cast<long>(slabStarts[static_cast<std::size_t>(i)]));
-                std::vector<Candidate>().swap(slab);
-            }
-        });
-
-        std::size_t uniqueCount = candidates.size();
-        const bool merge = !(m_operators.size() < 2 || (m_operators.size() == 2 && m_centrosymmetric));
-        if (merge)
-        {
-            CStatus::SetText(kIdsMerging);
-            const std::vector<Rotation> rotations = DistinctRotations(OperatorsOrIdentity(m_operators));
-            if (CellFitsRotations(rotations, m_metric))
-                m_reportedCellMisfit.Empty();
-            else if (m_reportedCellMisfit != m_spaceGroupSymbol)
-            {
-                m_reportedCellMisfit = m_spaceGroupSymbol;
-                CLXXCellContradictsSymmetry(kLXSeverityMessage, 0, __LINE__, m_spaceGroupSymbol, m_a, m_b, m_c, m_alpha,
-                                            m_beta, m_gamma)
-                    .Report();
-            }
-            uniqueCount = MergeEquivalentCandidates(candidates, hmax, kmax, lmax, rotations);
-        }
-
-        CStatus::SetText(kIdsSorting, static_cast<int>(candidates.size()));
-        // Merged-away candidates would sort behind every kept one; dropping them first leaves the
-        // kept ones in the same order.
-        std::erase_if(candidates, [](const Candidate& c) { return c.count == 0; });
-        std::stable_sort(candidates.begin(), candidates.end(),
-                         [](const Candidate& a, const Candidate& b) { return a.d > b.d; });
-        candidates.resize(uniqueCount);
-
-        CStatus::SetText(kIdsOptimising, static_cast<int>(uniqueCount));
-        for (auto& c : candidates)
-        {
-            int nonNeg = NonNegativeCount(c.h, c.k, c.l), negNonNeg = NonNegativeCount(-c.h, -c.k, -c.l);
-            bool flip = negNonNeg > nonNeg ||
-                        (negNonNeg == nonNeg &&
-                         (-c.h > c.h || (-c.h == c.h && (-c.k > c.k || (-c.k == c.k && -c.l > c.l)))));
-            if (flip)
-            {
-                c.h = -c.h;
-                c.k = -c.k;
-                c.l = -c.l;
-            }
-        }
-        if (!truncateBeforehand || candidates.size() >= kLotsOfReflexions)
-            break;
-        // Too few at this d: twice the budget, as long as a list that large can be built.
-        const double tried = d;
-        budget *= 2;
-        d = dFirst;
+    auto fitBudget = [&] {
+        d = dAsked;
         ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
         raiseUntilWithin(budget);
         while (numTriples > kMaxIndexTriples)
@@ -758,6 +750,21 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
             d *= 1.01;
             ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
         }
+    };
+    if (truncateBeforehand)
+        fitBudget();
+    if (numTriples > kMaxIndexTriples)
+        throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
+
+    std::vector<Candidate> candidates;
+    for (;;)
+    {
+        EnumerateUniqueCandidates(d, hmax, kmax, lmax, numTriples, candidates);
+        if (!truncateBeforehand || candidates.size() >= kLotsOfReflexions)
+            break;
+        const double tried = d;
+        budget *= 2;
+        fitBudget();
         if (!(d < tried))
             break;
     }
