@@ -26,6 +26,10 @@ constexpr double kPositionTolerance = 0.00011000000085914508;
 constexpr double kWholeTurnTolerance = 1e-6;
 // Fewer site images than this are made on the calling thread.
 constexpr std::size_t kParallelSiteImages = 4096;
+// Images of one site closer than this (Å) are one atom: coordinates given to three decimals
+// next to a special position (0.333 for 1/3) put its images up to some 0.01 Å apart, while split
+// sites lie tenths of an Å apart.
+constexpr double kSameAtomDistance = 0.02;
 // Amu per Å³ to kg/m³, single precision.
 constexpr double kDensityConstant = 1660.56005859375;
 
@@ -42,6 +46,25 @@ bool SameCoordinate(double a, double b)
 bool WithinTolerance(const QLPosition& a, const QLPosition& b)
 {
     return SameCoordinate(a[0], b[0]) && SameCoordinate(a[1], b[1]) && SameCoordinate(a[2], b[2]);
+}
+
+// Two images of one site that are one atom: equal within the fractional tolerance, or closer
+// in the cell (metric g) than rounding of published coordinates explains.
+bool SameAtom(const QLPosition& a, const QLPosition& b, const double g[9])
+{
+    if (WithinTolerance(a, b))
+        return true;
+    double d[3];
+    for (int c = 0; c < 3; ++c)
+    {
+        const double diff = a[c] - b[c];
+        d[c] = diff - std::round(diff);
+    }
+    double squared = 0.0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            squared += d[i] * g[3 * i + j] * d[j];
+    return squared < kSameAtomDistance * kSameAtomDistance;
 }
 
 // A merged site keeps one displacement, so only sites that move alike may merge.
@@ -203,6 +226,11 @@ void CQLCrystal::ExpandSitesBySymmetry()
         opRotations.push_back(rotation);
     }
     const auto& s = m_originShift;
+    // The cell's metric from its edges and angles, which the reader has just set.
+    const double ca = std::cos(m_alpha * kDegToRad), cb = std::cos(m_beta * kDegToRad),
+                 cg = std::cos(m_gamma * kDegToRad);
+    const double metric[9] = {m_a * m_a,      m_a * m_b * cg, m_a * m_c * cb, m_a * m_b * cg, m_b * m_b,
+                              m_b * m_c * ca, m_a * m_c * cb, m_b * m_c * ca, m_c * m_c};
     // Each site's images are its own: the sites are spread over the worker team.
     const bool parallel = m_sites.size() * ops.size() > kParallelSiteImages;
     qlw::ParallelFor(static_cast<long>(m_sites.size()), 1, parallel, [&](long begin, long end) {
@@ -220,7 +248,7 @@ void CQLCrystal::ExpandSitesBySymmetry()
             site.m_positions.clear();
             site.m_imageRotations.clear();
             site.m_positionRotations.clear();
-            // Images that coincide mark a special position given to a few decimals (z = 0.3333 for
+            // Images that coincide mark a special position given to a few decimals (x = 0.333 for
             // 1/3); their mean is the position the site symmetry demands, so each kept position
             // becomes the mean of its images, taken on the same side of the cell edge.
             sums.clear();
@@ -235,10 +263,10 @@ void CQLCrystal::ExpandSitesBySymmetry()
                 ops[o].Apply(p, image);
                 QLPosition pos = {WrapCoordinate(image[0] - s[0]), WrapCoordinate(image[1] - s[1]),
                                   WrapCoordinate(image[2] - s[2])};
-                if (WithinTolerance(pos, home))
+                if (SameAtom(pos, home, metric))
                     stabiliser.push_back(rotation);
                 auto known = std::find_if(site.m_positions.begin(), site.m_positions.end(),
-                                          [&](const QLPosition& q) { return WithinTolerance(q, pos); });
+                                          [&](const QLPosition& q) { return SameAtom(q, pos, metric); });
                 if (known == site.m_positions.end())
                 {
                     site.m_positions.push_back(pos);

@@ -146,6 +146,8 @@ private:
     // cutToCount false keeps every reflexion of the (possibly raised) limit, for a caller that
     // cuts to the count itself; raisedLimit tells whether d was raised to meet the count.
     bool GenerateReflexions(double dLimit, std::uint32_t maxCount, bool cutToCount, bool* raisedLimit);
+    void EnumerateUniqueCandidates(double d, int hmax, int kmax, int lmax, long long numTriples,
+                                   std::vector<Candidate>& candidates);
     // Merges symmetry-equivalent candidates in list order; returns the number of unique ones.
     std::size_t MergeEquivalentCandidates(std::vector<Candidate>& candidates, int hmax, int kmax, int lmax,
                                           const std::vector<std::array<double, 9>>& rotations) const;

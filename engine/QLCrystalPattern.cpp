@@ -68,10 +68,20 @@ bool SecondPeakPosition(const ProfileGrid& g, double d, double& c2)
     return true;
 }
 
-// trunc of a grid index, kept inside [lo, hi] before it becomes an integer.
-std::int64_t ClampedIndex(double v, double lo, double hi)
+// The grid points [first, last) whose x lies within [lo, hi]. The index is estimated from the
+// step, then settled on the points' own x, which the grid accumulates step by step.
+void PointsWithin(const ProfileGrid& g, const std::vector<double>& xs, double lo, double hi, std::int64_t& first,
+                  std::int64_t& last)
 {
-    return static_cast<std::int64_t>(std::clamp(std::trunc(v), lo, hi));
+    first = last = 0;
+    if (!(lo <= hi)) return;
+    const double n = g.count;
+    first = static_cast<std::int64_t>(std::clamp(std::ceil((lo - g.xMin) / g.step), 0.0, n));
+    last = static_cast<std::int64_t>(std::clamp(std::floor((hi - g.xMin) / g.step) + 1.0, 0.0, n));
+    while (first > 0 && xs[size_t(first - 1)] >= lo) --first;
+    while (first < g.count && xs[size_t(first)] < lo) ++first;
+    while (last < g.count && xs[size_t(last)] <= hi) ++last;
+    while (last > 0 && xs[size_t(last - 1)] > hi) --last;
 }
 
 // One reflexion's contribution: its lines and the grid points [i0, i1) it is summed over.
@@ -82,11 +92,11 @@ struct PeakTerm
     std::int64_t i0 = 0, i1 = 0;
 };
 
-std::vector<PeakTerm> CollectPeakTerms(const ProfileGrid& g, const std::vector<std::shared_ptr<CQLReflexion>>& list)
+std::vector<PeakTerm> CollectPeakTerms(const ProfileGrid& g, const std::vector<std::shared_ptr<CQLReflexion>>& list,
+                                       const std::vector<double>& xs)
 {
     std::vector<PeakTerm> terms;
     terms.reserve(list.size());
-    const double n = g.count;
     for (const auto& refl : list) {
         PeakTerm t;
         t.c = refl->x;
@@ -98,10 +108,8 @@ std::vector<PeakTerm> CollectPeakTerms(const ProfileGrid& g, const std::vector<s
         // The second line may lie on either side of the first (a shorter second wavelength).
         const double lower = t.second ? std::min(t.c, t.c2) : t.c;
         const double upper = t.second ? std::max(t.c, t.c2) : t.c;
-        const double hi = upper + g.cutOff * t.w;
-        t.i0 = ClampedIndex((lower - g.cutOff * t.w - g.xMin) / g.step, 0.0, n);
-        t.i1 = ClampedIndex((hi - g.xMin) / g.step, -1.0, n);
-        if (t.i1 >= g.count) t.i1 = g.count - 1;
+        // Exactly the points within the cut-off of either line.
+        PointsWithin(g, xs, lower - g.cutOff * t.w, upper + g.cutOff * t.w, t.i0, t.i1);
         if (t.i0 < t.i1) terms.push_back(t);
     }
     return terms;
@@ -229,7 +237,7 @@ void CQLCrystalPattern::ComputeProfile(const CDiffractionSettings& settings)
     if (g.step > 0.0 && std::isfinite(g.step)) {
         std::vector<double> xs(grid.size()), ys(grid.size(), 0.0);
         for (size_t i = 0; i < grid.size(); ++i) xs[i] = grid[i].x;
-        SumPeaks(g, CollectPeakTerms(g, m_crystal.m_reflexions), xs, ys);
+        SumPeaks(g, CollectPeakTerms(g, m_crystal.m_reflexions, xs), xs, ys);
         for (size_t i = 0; i < grid.size(); ++i) grid[i].y = ys[i];
     }
     m_profile = std::move(grid);
@@ -257,7 +265,8 @@ std::vector<CQLProfile> CQLCrystalPattern::ComputePeakCurves(const CDiffractionS
         const double lower = second ? std::min(c, c2) : c;
         const double upper = second ? std::max(c, c2) : c;
         CQLProfile curve;
-        const double n = std::trunc((upper - lower + 2.0 * k * w) / g.step);
+        // Every step from the lower cut-off up to and including the upper one.
+        const double n = std::trunc((upper - lower + 2.0 * k * w) / g.step) + 1.0;
         if (std::isfinite(n) && n > 0.0) {
             // A curve never needs more points than the whole grid.
             const auto count = static_cast<size_t>(std::min(n, double(g.count)));

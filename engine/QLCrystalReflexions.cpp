@@ -561,69 +561,12 @@ void CQLCrystal::GetEquivalentReflexions(const QLIndexTriple& hkl, bool withFrie
     GetEquivalentReflexions(hkl, CEquivalentsMaker(*this, withFriedel), out);
 }
 
-bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
+// Every unique reflexion with d above the limit, merged with its equivalents, sorted by
+// decreasing d and written with its canonical signs.
+void CQLCrystal::EnumerateUniqueCandidates(double d, int hmax, int kmax, int lmax, long long numTriples,
+                                           std::vector<Candidate>& candidates)
 {
-    return GenerateReflexions(dLimit, maxCount, true, nullptr);
-}
-
-bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool cutToCount, bool* raisedLimit)
-{
-    CStatus status(kIdsGenerating);
-    if (raisedLimit)
-        *raisedLimit = false;
-
-    double d = dLimit > 0.01 ? dLimit : kSmallestD;
-    int hmax, kmax, lmax;
-    long long numTriples;
-    ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
-    if (numTriples < 2)
-        throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
-
-    const long long latticePoints = GetLatticePointCount();
-    long long numOps = static_cast<long long>(m_operators.size());
-    if (m_centrosymmetric)
-        numOps -= 1;
-    // A list without operators still stands for the identity; 0 would never end the loop.
-    numOps = std::max(numOps, 1LL);
-
-    // Without a limit, a list far beyond what anyone plots is asked about before any work is
-    // done; truncating then works as a limit.
-    bool asked = false, truncate = false;
-    if (maxCount == 0)
-    {
-        const long long estimate = numTriples / 2 / (2 * latticePoints * numOps);
-        if (estimate > static_cast<long long>(kLotsOfReflexions))
-        {
-            asked = true;
-            CLXXLotsOfRefs question(kLXSeverityUser, 0, __LINE__, static_cast<double>(estimate) / 1e6,
-                                    static_cast<double>(kLotsOfReflexions) / 1e6);
-            if (!question.Report())
-            {
-                maxCount = static_cast<std::uint32_t>(kLotsOfReflexions);
-                truncate = true;
-            }
-        }
-    }
-
-    if (maxCount > 0)
-    {
-        // The index box never shrinks below ±1 on each axis, so a count below what that box
-        // holds cannot be met by raising d: stop there and let the cut to M do the rest.
-        while (numTriples / 2 > 2 * latticePoints * numOps * static_cast<long long>(maxCount) &&
-               (hmax > 1 || kmax > 1 || lmax > 1))
-        {
-            d *= 1.01;
-            if (raisedLimit)
-                *raisedLimit = true;
-            ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
-            if (numTriples < 2)
-                throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
-        }
-    }
-    if (numTriples > kMaxIndexTriples)
-        throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
-
-    std::vector<Candidate> candidates;
+    candidates.clear();
     const bool skipSymmetry = SkipsSymmetryTests(m_operators);
     const auto points = AbsenceTestPoints(m_operators, m_originShift);
     // Where a centring translation leaves a triple's phase whole, the images it joins add alike:
@@ -736,11 +679,107 @@ bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool 
             c.l = -c.l;
         }
     }
+}
+
+bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount)
+{
+    return GenerateReflexions(dLimit, maxCount, true, nullptr);
+}
+
+bool CQLCrystal::GenerateReflexions(double dLimit, std::uint32_t maxCount, bool cutToCount, bool* raisedLimit)
+{
+    CStatus status(kIdsGenerating);
+    if (raisedLimit)
+        *raisedLimit = false;
+
+    double d = dLimit > 0.01 ? dLimit : kSmallestD;
+    int hmax, kmax, lmax;
+    long long numTriples;
+    ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
+    if (numTriples < 2)
+        throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
+
+    const long long latticePoints = GetLatticePointCount();
+    long long numOps = static_cast<long long>(m_operators.size());
+    if (m_centrosymmetric)
+        numOps -= 1;
+    // A list without operators still stands for the identity; 0 would never end the loop.
+    numOps = std::max(numOps, 1LL);
+
+    // Raises d in 1 % steps until half the index triples fit 2·P·N·count. The index box never
+    // shrinks below ±1 on each axis, so a count below what that box holds cannot be met by raising
+    // d: it stops there and the cut to the count does the rest.
+    auto raiseUntilWithin = [&](long long count) {
+        while (numTriples / 2 > 2 * latticePoints * numOps * count && (hmax > 1 || kmax > 1 || lmax > 1))
+        {
+            d *= 1.01;
+            if (raisedLimit)
+                *raisedLimit = true;
+            ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
+            if (numTriples < 2)
+                throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
+        }
+    };
+
+    // Without a limit the question about many reflexions comes once the list is known, with its
+    // count. Only a list too large to build at all is asked about beforehand, with an estimate:
+    // truncating it then builds a list at a raised d that holds at least the reflexions kept.
+    bool asked = false, truncateBeforehand = false;
+    if (maxCount == 0 && numTriples > kMaxIndexTriples)
+    {
+        const long long estimate = numTriples / 2 / (2 * latticePoints * numOps);
+        asked = true;
+        CLXXLotsOfRefs question(kLXSeverityUser, 0, __LINE__, static_cast<double>(estimate) / 1e6,
+                                static_cast<double>(kLotsOfReflexions) / 1e6);
+        truncateBeforehand = !question.Report();
+    }
 
     if (maxCount > 0)
+        raiseUntilWithin(static_cast<long long>(maxCount));
+    // Truncating a list too large to build: d raised from where it was asked until the list fits
+    // the budget and memory. The estimate falls short in oblique cells, so the budget doubles
+    // until the list holds the reflexions kept, as long as a list that large can be built.
+    const double dAsked = d;
+    long long budget = static_cast<long long>(kLotsOfReflexions);
+    auto fitBudget = [&] {
+        d = dAsked;
+        ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
+        raiseUntilWithin(budget);
+        while (numTriples > kMaxIndexTriples)
+        {
+            d *= 1.01;
+            ComputeIndexLimits(1.0 / d, hmax, kmax, lmax, numTriples);
+        }
+    };
+    if (truncateBeforehand)
+        fitBudget();
+    if (numTriples > kMaxIndexTriples)
+        throw CLXXDiffractTempReflErr(kLXSeverityMessage, 0, __LINE__);
+
+    std::vector<Candidate> candidates;
+    for (;;)
     {
-        if ((cutToCount || truncate) && candidates.size() > maxCount)
+        EnumerateUniqueCandidates(d, hmax, kmax, lmax, numTriples, candidates);
+        if (!truncateBeforehand || candidates.size() >= kLotsOfReflexions)
+            break;
+        const double tried = d;
+        budget *= 2;
+        fitBudget();
+        if (!(d < tried))
+            break;
+    }
+
+    // Truncating keeps the reflexions of largest d, exactly as many as the question says; on a
+    // tie at the last place the list's order (the order of enumeration) decides.
+    if (maxCount > 0)
+    {
+        if (cutToCount && candidates.size() > maxCount)
             candidates.resize(maxCount);
+    }
+    else if (truncateBeforehand)
+    {
+        if (candidates.size() > kLotsOfReflexions)
+            candidates.resize(kLotsOfReflexions);
     }
     else if (!asked && candidates.size() > kLotsOfReflexions)
     {

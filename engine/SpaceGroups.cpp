@@ -118,9 +118,42 @@ int FindBySchoenflies(const CString& symbol, int originChoice, int setting) {
   return -1;
 }
 
+// The e-glide names of the current tables and the older symbols of the same settings (the table's
+// short symbols). Where two older settings share one name (67, 68) it names the first of them.
+const struct {
+  const char* current;
+  const char* older;
+} kGlideENames[] = {
+    {"A e m 2", "A b m 2"}, {"B m e 2", "B m a 2"}, {"B 2 e m", "B 2 c m"},
+    {"C 2 m e", "C 2 m b"}, {"C m 2 e", "C m 2 a"}, {"A e 2 m", "A c 2 m"},
+    {"A e a 2", "A b a 2"}, {"B b e 2", "B b a 2"}, {"B 2 e b", "B 2 c b"},
+    {"C 2 c e", "C 2 c b"}, {"C c 2 e", "C c 2 a"}, {"A e 2 a", "A c 2 a"},
+    {"C m c e", "C m c a"}, {"C c m e", "C c m b"}, {"A e m a", "A b m a"},
+    {"A e a m", "A c a m"}, {"B b e m", "B b c m"}, {"B m e b", "B m a b"},
+    {"C m m e", "C m m a"}, {"A e m m", "A b m m"}, {"B m e m", "B m c m"},
+    {"C c c e", "C c c a"}, {"A e a a", "A b a a"}, {"B b e b", "B b c b"},
+};
+
 int FindByAlias(const CString& compact, int originChoice, int setting) {
   for (const CSpaceGroupAlias* a = g_SpaceGroupAliasTable; a->number <= 230; ++a)
     if (compact == NoBlanks(a->alias)) return FirstRowOfNumber(a->number, originChoice, setting);
+  // The e name stands in the short symbol and, in the full one, as the glide of the same axis
+  // ("C 2/m 2/c 21/e").
+  for (const auto& name : kGlideENames) {
+    const CString older = NoBlanks(name.older);
+    for (int i = 0; !IsEnd(g_SpaceGroupTable[i]); ++i) {
+      const CSpaceGroupRow& row = g_SpaceGroupTable[i];
+      if (!RowAllowed(row, originChoice, setting) || older != NoBlanks(row.shortSymbol)) continue;
+      if (compact == NoBlanks(name.current)) return i;
+      const int axis = static_cast<int>(std::strchr(name.current, 'e') - name.current) / 2;
+      CString full(row.fullSymbol);
+      int end = 0;
+      for (int token = 0; token <= axis && end >= 0; ++token) end = full.Find(L' ', end + 1);
+      if (end < 0) end = full.GetLength();
+      full.SetAt(end - 1, L'e');
+      if (compact == NoBlanks(full)) return i;
+    }
+  }
   return -1;
 }
 
@@ -215,13 +248,28 @@ bool ParseSpaceGroupSymbol(CString& symbol, int& originChoice, int* rowIndex) {
     text = text.Left(note);
     text.Trim();
   }
-  // "F d -3 m :2", "R -3 m :H": files name the setting after a colon. A digit is the origin
-  // choice; the axes of an R group follow the cell's angles, which the suffix then agrees with.
+  // "F d -3 m :2", "R -3 m :H", and without the colon "F d -3 m S", "I 41/a m d Z", "R -3 m R":
+  // files name the setting after the symbol. A digit, S (1) or Z (2) is the origin choice; H or R
+  // the axes of an R group, which otherwise follow the cell's angles. No Hermann–Mauguin symbol
+  // ends in one of these letters.
+  int axes = 0;
+  auto takeSuffix = [&](wchar_t suffix) {
+    suffix = static_cast<wchar_t>(std::towupper(suffix));
+    if (suffix == L'1' || suffix == L'S') originChoice = 1;
+    if (suffix == L'2' || suffix == L'Z') originChoice = 2;
+    if (suffix == L'R') axes = 111;
+    if (suffix == L'H') axes = 112;
+  };
   if (const int colon = text.Find(L':'); colon > 0) {
     CString suffix = text.Mid(colon + 1);
     suffix.Trim();
-    if (suffix == L"1" || suffix == L"2") originChoice = suffix[0] - L'0';
+    if (suffix.GetLength() == 1) takeSuffix(suffix[0]);
     text = text.Left(colon);
+    text.Trim();
+  } else if (text.GetLength() > 3 && std::iswalpha(text[0]) &&
+             std::wcschr(L"SZHRszhr", text[text.GetLength() - 1])) {
+    takeSuffix(text[text.GetLength() - 1]);
+    text = text.Left(text.GetLength() - 1);
     text.Trim();
   }
   if (text.IsEmpty()) return false;
@@ -273,6 +321,12 @@ bool ParseSpaceGroupSymbol(CString& symbol, int& originChoice, int* rowIndex) {
     index = chosen;
   else
     originChoice = 0;
+  if (axes != 0 && (found.setting == 111 || found.setting == 112))
+    for (int i = 0; !IsEnd(g_SpaceGroupTable[i]); ++i)
+      if (g_SpaceGroupTable[i].number == found.number && g_SpaceGroupTable[i].setting == axes) {
+        index = i;
+        break;
+      }
   symbol = text;
   if (rowIndex) *rowIndex = index;
   return true;

@@ -109,6 +109,68 @@ TEST(Crystal, ExpandsSitesByTheFullOperatorList)
         EXPECT_NEAR(std::remainder(p[2] * 3.0, 1.0), 0.0, 1e-9) << p[2];
 }
 
+TEST(Crystal, ImagesThatRoundingSetsApartAreOneAtomAtTheSpecialPosition)
+{
+    // Sites given to three decimals beside special positions: their images lie some 0.003 to
+    // 0.02 Å apart and are one atom, placed where the site symmetry puts it.
+    struct Case
+    {
+        const char* what;
+        CQLCrystal rounded, exact;
+        std::size_t positions;
+    };
+    const Case cases[] = {
+        {"magnesium, 1/3 2/3 1/4",
+         MakeCrystal(3.2094, 3.2094, 5.2108, 90, 90, 120, L"P 63/m m c", {{L"Mg1", L"Mg", 0.333, 0.667, 0.25}}),
+         Magnesium(), 2},
+        {"a long hexagonal cell, 1/3 2/3 z",
+         MakeCrystal(14.2, 14.2, 9.1, 90, 90, 120, L"P 63/m", {{L"Ca1", L"Ca", 0.333, 0.667, 0.0612}}),
+         MakeCrystal(14.2, 14.2, 9.1, 90, 90, 120, L"P 63/m", {{L"Ca1", L"Ca", 1.0 / 3, 2.0 / 3, 0.0612}}), 4},
+        {"rhombohedral centring, 1/3 2/3 z on a three-fold axis",
+         MakeCrystal(4.98, 4.98, 17.06, 90, 90, 120, L"R -3 m", {{L"Bi1", L"Bi", 0.333, 0.667, 0.0712}}),
+         MakeCrystal(4.98, 4.98, 17.06, 90, 90, 120, L"R -3 m", {{L"Bi1", L"Bi", 1.0 / 3, 2.0 / 3, 0.0712}}), 6},
+        {"cubic, x x x",
+         MakeCrystal(12.5, 12.5, 12.5, 90, 90, 90, L"P a -3", {{L"N1", L"N", 0.061, 0.0612, 0.0609}}),
+         MakeCrystal(12.5, 12.5, 12.5, 90, 90, 90, L"P a -3", {{L"N1", L"N", 0.061, 0.061, 0.061}}), 8},
+    };
+    CDiffractionSettings settings(true);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        CQLCrystal rounded = c.rounded, exact = c.exact;
+        const auto& positions = rounded.m_sites[0].m_positions;
+        ASSERT_EQ(positions.size(), c.positions);
+        ASSERT_EQ(exact.m_sites[0].m_positions.size(), c.positions);
+        // Each atom at the mean of its images: where the exact coordinates put it, but for the
+        // free coordinates, which keep what the file gives.
+        for (std::size_t i = 0; i < positions.size(); ++i)
+        {
+            const auto& e = exact.m_sites[0].m_positions[i];
+            double far = 0.0;
+            for (int k = 0; k < 3; ++k)
+                far = std::max(far, std::fabs(std::remainder(positions[i][k] - e[k], 1.0)));
+            EXPECT_LT(far, 4e-4) << i;
+        }
+        ASSERT_TRUE(rounded.Recompute(settings));
+        ASSERT_TRUE(exact.Recompute(settings));
+        EXPECT_NEAR(rounded.m_density, exact.m_density, exact.m_density * 1e-12);
+        ASSERT_EQ(rounded.m_reflexions.size(), exact.m_reflexions.size());
+        for (std::size_t i = 0; i < exact.m_reflexions.size(); ++i)
+            EXPECT_NEAR(rounded.m_reflexions[i]->relativeIntensity, exact.m_reflexions[i]->relativeIntensity, 0.01)
+                << i;
+    }
+    // The magnesium atom lands exactly on the three-fold axis.
+    const CQLCrystal mg = cases[0].rounded;
+    EXPECT_NEAR(mg.m_sites[0].m_positions[0][0], 1.0 / 3.0, 1e-12);
+    EXPECT_NEAR(mg.m_sites[0].m_positions[0][1], 2.0 / 3.0, 1e-12);
+
+    // A site split about the axis into three, 0.3 Å apart and a third occupied, stays split.
+    const double off = 0.1 / 3.2094;
+    CQLCrystal split = MakeCrystal(3.2094, 3.2094, 5.2108, 90, 90, 120, L"P 63/m m c",
+                                   {{L"Mg1", L"Mg", 1.0 / 3 + off, 2.0 / 3 + 2 * off, 0.25, 1.0 / 3}});
+    EXPECT_EQ(split.m_sites[0].m_positions.size(), 6u);
+}
+
 TEST(Crystal, IdentifiesItsGroupFromAFullOperatorList)
 {
     // A reader that has operators: all 192 of rock salt, centring included.

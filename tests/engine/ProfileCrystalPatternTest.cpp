@@ -103,8 +103,11 @@ TEST_F(CrystalProfile, DeltaPeaksAreTrianglesNineStepsWide)
     const CQLProfile& p = pattern.GetComputedProfile(settings);
     EXPECT_NEAR(p[1000].y, 8.0, 1e-9);
     EXPECT_NEAR(p[1003].y, 8.0 * (1 - 3.0 / 9.0), 1e-6);
-    EXPECT_EQ(p[1009].y, 0.0);
-    EXPECT_EQ(p[991].y, 0.0);
+    // Nine steps out the triangle ends: 0, but for the rounding of grid x added step by step.
+    EXPECT_NEAR(p[1009].y, 0.0, 1e-9);
+    EXPECT_NEAR(p[991].y, 0.0, 1e-9);
+    EXPECT_EQ(p[1010].y, 0.0);
+    EXPECT_EQ(p[990].y, 0.0);
 }
 
 TEST_F(CrystalProfile, ZeroPointsGiveAnEmptyProfileThatIsComputedAgainLater)
@@ -187,8 +190,9 @@ TEST_F(CrystalProfile, OverlayCurvesFollowTheProfileNearTheVisibleRange)
     for (size_t i = 0; i < curves.size(); ++i) {
         const CQLReflexion& r = *pattern.m_crystal.m_reflexions[i];
         const CQLProfile& curve = curves[i];
-        // 2 × 5 widths of 0.05 at the grid step.
-        EXPECT_EQ(curve.size(), static_cast<size_t>(std::trunc(2 * 5 * 0.05 / Step())));
+        // 2 × 5 widths of 0.05 at the grid step, both cut-offs included.
+        EXPECT_EQ(curve.size(), static_cast<size_t>(std::trunc(2 * 5 * 0.05 / Step())) + 1);
+        EXPECT_NEAR(curve.back().x, r.x + 5 * 0.05, 1e-9) << "two hundred steps exactly";
         EXPECT_DOUBLE_EQ(curve.front().x, r.x - 5 * 0.05);
         double sum = 0.0;
         for (const CQLProfilePoint& p : curve) sum += p.y;
@@ -209,7 +213,7 @@ TEST_F(CrystalProfile, DeltaOverlayCurveSpansTheWidthWithATriangleOneStepWide)
     const std::vector<CQLProfile> curves = pattern.ComputePeakCurves(settings);
     ASSERT_EQ(curves.size(), 1u);
     const CQLProfile& curve = curves[0];
-    ASSERT_EQ(curve.size(), static_cast<size_t>(std::trunc(2 * w / Step())));
+    ASSERT_EQ(curve.size(), static_cast<size_t>(std::trunc(2 * w / Step())) + 1);
     EXPECT_DOUBLE_EQ(curve.front().x, r->x - w);
     double sum = 0.0;
     for (const CQLProfilePoint& p : curve) {
@@ -391,7 +395,7 @@ TEST_F(CrystalProfile, BroadPeaksSumInListOrderOnEveryPointWhateverTheThreadCoun
 
         // The sum as defined: reflexion after reflexion, each over the points of its range.
         const CQLProfile& p = profiles[0];
-        const double s = Step(), n = double(p.size()), k = PeakCutOff(type, settings.m_eta);
+        const double s = Step(), k = PeakCutOff(type, settings.m_eta);
         const double r = settings.m_lambdaRatio, a1 = r / (r + 1.0), a2 = 1.0 / (r + 1.0);
         std::vector<double> y(p.size(), 0.0);
         for (const auto& refl : pattern.m_crystal.m_reflexions) {
@@ -399,10 +403,10 @@ TEST_F(CrystalProfile, BroadPeaksSumInListOrderOnEveryPointWhateverTheThreadCoun
             const double v = settings.m_lambda2 * 0.5 / refl->d;
             const bool second = v <= 1.0;
             const double c2 = second ? 2.0 * std::asin(v) * kRadToDeg : c;
-            const double i0 = std::clamp(std::trunc((std::min(c, c2) - k * w) / s), 0.0, n);
-            const double i1 = std::min(std::clamp(std::trunc((std::max(c, c2) + k * w) / s), -1.0, n), n - 1);
-            for (auto i = size_t(i0); double(i) < i1; ++i) {
+            const double lo = std::min(c, c2) - k * w, hi = std::max(c, c2) + k * w;
+            for (size_t i = 0; i < p.size(); ++i) {
                 const double x = p[i].x, I = refl->intensity;
+                if (x < lo || x > hi) continue;
                 if (second)
                     y[i] += PeakShapeValue(type, x, c, w, settings.m_eta) * I * a1 +
                             PeakShapeValue(type, x, c2, w, settings.m_eta) * I * a2;
@@ -420,5 +424,36 @@ TEST_F(CrystalProfile, BroadPeaksSumInListOrderOnEveryPointWhateverTheThreadCoun
         if (type != LXTypes::kProfileDelta) {
             EXPECT_GT(widest, 180.0) << "no peak spans the grid";
         }
+    }
+}
+
+TEST_F(CrystalProfile, EveryShapeCoversExactlyTheGridPointsWithinItsCutOff)
+{
+    // Rock salt 002 at 31.7° and a line near the end of the grid, whose last point lies within
+    // its cut-off; neither centre sits on a grid point.
+    Add(2.8201, 10.0);
+    auto last = Add(2.0, 5.0);
+    last->x = 180.0 - 1.3 * Step();
+    for (LXTypes::QLProfileType type : {LXTypes::kProfileDelta, LXTypes::kProfileLorentzian,
+                                        LXTypes::kProfileGaussian, LXTypes::kProfilePseudoVoigt}) {
+        SCOPED_TRACE(type);
+        settings.m_profileType = type;
+        pattern.ClearProfile();
+        const CQLProfile& p = pattern.GetComputedProfile(settings);
+        const double k = PeakCutOff(type, settings.m_eta);
+        for (const auto& refl : pattern.m_crystal.m_reflexions) {
+            const double c = refl->x;
+            const double w = type == LXTypes::kProfileDelta ? 9.0 * Step() : refl->width;
+            size_t inside = 0;
+            for (const CQLProfilePoint& point : p) {
+                if (std::fabs(point.x - c) > 1.5 * k * w) continue;
+                const bool within = std::fabs(point.x - c) <= k * w;
+                inside += within;
+                const double expected = within ? PeakShapeValue(type, point.x, c, w, settings.m_eta) * refl->intensity : 0.0;
+                ASSERT_EQ(point.y, expected) << "at " << point.x << " for the line at " << c;
+            }
+            EXPECT_GT(inside, 0u);
+        }
+        ASSERT_GT(p.back().y, 0.0) << "the last grid point lies within the last line's cut-off";
     }
 }

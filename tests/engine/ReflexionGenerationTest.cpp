@@ -1,4 +1,5 @@
 #include "CrystalFixtures.h"
+#include "LXAlert.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
@@ -377,4 +378,110 @@ TEST(Reflexions, CountLimitCountsOnlyReflexionsThatScatter)
             EXPECT_EQ(r.d, all.m_reflexions[i]->d) << limit;
         }
     }
+}
+
+namespace
+{
+// Answers the question about many reflexions as a person would (1 Continue, 2 Truncate) and
+// keeps what it asked.
+UINT g_manyAnswer = 1;
+std::vector<CString> g_manyAsked;
+UINT AnswerManyReflexions(const CLXAlert& alert)
+{
+    g_manyAsked.push_back(alert.GetPart(1));
+    return g_manyAnswer;
+}
+
+class ManyReflexionsQuestion
+{
+public:
+    explicit ManyReflexionsQuestion(UINT answer) : m_previous(CLXAlert::SetPresenter(&AnswerManyReflexions))
+    {
+        g_manyAnswer = answer;
+        g_manyAsked.clear();
+        if (const char* quiet = std::getenv("QLW_QUIET"))
+            m_quiet = quiet;
+        unsetenv("QLW_QUIET");
+    }
+    ~ManyReflexionsQuestion()
+    {
+        CLXAlert::SetPresenter(m_previous);
+        if (!m_quiet.empty())
+            setenv("QLW_QUIET", m_quiet.c_str(), 1);
+    }
+
+private:
+    CLXAlert::Presenter m_previous;
+    std::string m_quiet;
+};
+
+// The d spacings of a list without its limit and at most so many of its first reflexions.
+std::vector<double> Spacings(const CQLCrystal& crystal, std::size_t count)
+{
+    std::vector<double> d;
+    for (std::size_t i = 0; i < std::min(count, crystal.m_reflexions.size()); ++i)
+        d.push_back(crystal.m_reflexions[i]->d);
+    return d;
+}
+
+CString InMillions(std::size_t count)
+{
+    CString text;
+    text.Format(L"%.1f million", static_cast<double>(count) / 1e6);
+    return text;
+}
+}  // namespace
+
+TEST(Reflexions, ManyReflexionsAreAskedAboutWithTheirCountAndTruncatedToExactlyTheLargestD)
+{
+    // An oblique P 1 cell, where the index box holds far more triples than the sphere: the list
+    // has some 140 000 reflexions and an estimate from the box said 0.2 million.
+    CQLCrystal all = MakeCrystal(7.1, 8.3, 9.7, 62, 71, 113, L"P 1", {{L"Cu1", L"Cu", 0.1, 0.2, 0.3}});
+    const double dLimit = 0.176;
+    {
+        ManyReflexionsQuestion question(1);
+        ASSERT_TRUE(all.GenerateReflexions(dLimit, 0));
+        ASSERT_EQ(g_manyAsked.size(), 1u);
+    }
+    const std::size_t count = all.m_reflexions.size();
+    ASSERT_GT(count, 130000u);
+    ASSERT_LT(count, 150000u);
+    EXPECT_NE(g_manyAsked[0].Find(InMillions(count)), -1) << g_manyAsked[0].ToUtf8();
+
+    CQLCrystal truncated = all;
+    {
+        ManyReflexionsQuestion question(2);
+        ASSERT_TRUE(truncated.GenerateReflexions(dLimit, 0));
+        ASSERT_EQ(g_manyAsked.size(), 1u);
+        EXPECT_NE(g_manyAsked[0].Find(InMillions(count)), -1) << g_manyAsked[0].ToUtf8();
+    }
+    ASSERT_EQ(truncated.m_reflexions.size(), 100000u);
+    EXPECT_EQ(Spacings(truncated, 100000), Spacings(all, 100000));
+
+    // A list at most 100 000 long is not asked about.
+    CQLCrystal few = all;
+    ManyReflexionsQuestion question(2);
+    ASSERT_TRUE(few.GenerateReflexions(all.m_reflexions[99999]->d, 0));
+    EXPECT_TRUE(g_manyAsked.empty());
+    EXPECT_EQ(Spacings(few, 100000), Spacings(all, 99999));
+}
+
+TEST(Reflexions, AListTooLargeToBuildTruncatesToExactlyTheLargestD)
+{
+    // 0.01 Å in a large oblique cell: asked beforehand, as no list could be built to count.
+    CQLCrystal crystal = MakeCrystal(40, 46, 52, 58, 69, 116, L"P 1", {{L"O1", L"O", 0.1, 0.2, 0.3}});
+    {
+        ManyReflexionsQuestion question(2);
+        ASSERT_TRUE(crystal.GenerateReflexions(0.01, 0));
+        EXPECT_EQ(g_manyAsked.size(), 1u);
+    }
+    ASSERT_EQ(crystal.m_reflexions.size(), 100000u);
+    // The same reflexions as a list built down to just below the last one kept.
+    CQLCrystal wider = crystal;
+    {
+        ManyReflexionsQuestion question(1);
+        ASSERT_TRUE(wider.GenerateReflexions(crystal.m_reflexions.back()->d * 0.999, 0));
+    }
+    ASSERT_GT(wider.m_reflexions.size(), 100000u);
+    EXPECT_EQ(Spacings(crystal, 100000), Spacings(wider, 100000));
 }

@@ -430,3 +430,70 @@ TEST(SpaceGroupLookup, OriginChoiceShifts) {
   EXPECT_FALSE(GetOriginChoiceShift(L"P 21/c", shift));
   EXPECT_FALSE(GetOriginChoiceShift(L"", shift));
 }
+
+TEST(SpaceGroupLookup, CurrentSpellingsNameTheSettingsOfTheOlderSymbols) {
+  // As a structure file gives the symbol alone: parsed, looked up, and the operators installed.
+  struct Case {
+    const wchar_t* text;
+    int number;
+    int setting;
+    int originChoice;
+  };
+  const Case cases[] = {
+      {L"C m c e", 64, 101, 0},     {L"Cmce", 64, 101, 0},         {L"C c m e", 64, 102, 0},
+      {L"A e m a", 64, 106, 0},     {L"A e a m", 64, 105, 0},      {L"B b e m", 64, 104, 0},
+      {L"B m e b", 64, 103, 0},     {L"C m m e", 67, 101, 0},      {L"A e m m", 67, 106, 0},
+      {L"B m e m", 67, 104, 0},     {L"C c c e :2", 68, 101, 2},   {L"Ccce", 68, 101, 0},
+      {L"A e a a :1", 68, 106, 1},  {L"B b e b :2", 68, 104, 2},   {L"A e a 2", 41, 101, 0},
+      {L"B b e 2", 41, 102, 0},     {L"B 2 e b", 41, 106, 0},      {L"C 2 c e", 41, 105, 0},
+      {L"C c 2 e", 41, 104, 0},     {L"A e 2 a", 41, 103, 0},      {L"A e m 2", 39, 101, 0},
+      {L"Bme2", 39, 102, 0},        {L"B 2 e m", 39, 106, 0},      {L"C 2 m e", 39, 105, 0},
+      {L"C m 2 e", 39, 104, 0},     {L"A e 2 m", 39, 103, 0},
+      // Full symbols with the e glide.
+      {L"C 2/m 2/c 21/e", 64, 101, 0},  {L"A 21/e 2/m 2/a", 64, 106, 0},  {L"C 2/m 2/m 2/e", 67, 101, 0},
+      {L"C 2/c 2/c 2/e :1", 68, 101, 1},
+      // Origin and axes as a last letter.
+      {L"F d -3 m S", 227, 0, 1},   {L"F d -3 m Z", 227, 0, 2},    {L"Fd-3mZ", 227, 0, 2},
+      {L"I 41/a m d Z", 141, 0, 2}, {L"I 41/a m d S", 141, 0, 1},  {L"P n -3 n Z", 222, 0, 2},
+      {L"R -3 m H", 166, 112, 0},   {L"R -3 m R", 166, 111, 0},    {L"R3cH", 161, 112, 0},
+      {L"C m c e Z", 64, 101, 0},   {L"R 3 :R", 146, 111, 0},      {L"R 3 :h", 146, 112, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(CString(c.text).ToUtf8());
+    CString symbol = c.text;
+    int origin = 0, row = -1, system = 0;
+    // Rhombohedral axes for the R suffix, hexagonal otherwise.
+    const bool rhombohedral = c.setting == 111;
+    const double alpha = rhombohedral ? 80 : 90, gamma = rhombohedral ? 80 : (c.number >= 143 ? 120 : 90);
+    ASSERT_TRUE(ParseSpaceGroupSymbol(symbol, origin, &row));
+    EXPECT_EQ(origin, c.originChoice);
+    // The row a typed symbol selects (the probe shows it).
+    EXPECT_EQ(g_SpaceGroupTable[row].number, c.number);
+    if (c.setting != 0) {
+      EXPECT_EQ(g_SpaceGroupTable[row].setting, c.setting);
+    }
+    ASSERT_TRUE(LookupSpaceGroupSymbol(symbol, origin, alpha, alpha, gamma, system));
+    wchar_t lattice = 0;
+    int count = 0;
+    std::vector<CString> texts;
+    ASSERT_TRUE(LookupSpaceGroupOperators(symbol, origin, alpha, alpha, gamma, lattice, count, texts));
+    const int expected = [&] {
+      for (int i = 0; i < SpaceGroupTableSize(); ++i) {
+        const CSpaceGroupRow& r = g_SpaceGroupTable[i];
+        if (r.number == c.number && (c.setting == 0 || r.setting == c.setting) &&
+            (c.originChoice == 0 || r.originChoice == c.originChoice))
+          return i;
+      }
+      return -1;
+    }();
+    ASSERT_GE(expected, 0);
+    EXPECT_EQ(texts, Texts(g_SpaceGroupTable[expected]));
+    EXPECT_EQ(lattice, static_cast<wchar_t>(g_SpaceGroupTable[expected].fullSymbol[0]));
+  }
+  // Symbols that end in these letters only by mistake stay unknown.
+  for (const wchar_t* bad : {L"P 7 Z", L"Q m m m S"}) {
+    CString symbol = bad;
+    int origin = 0;
+    EXPECT_FALSE(ParseSpaceGroupSymbol(symbol, origin)) << bad;
+  }
+}
