@@ -298,7 +298,9 @@ TEST(ObservedDataFiles, MeasuredFilesWrittenByOthers) {
 // junk points without a word; so was a saved drag block. A file with a zero byte, or mostly bytes
 // that text does not hold, is no data set; text in UTF-8 or an 8-bit code page still is.
 TEST(ObservedDataFiles, BinaryFilesAreNoDataSetsAndTextInAnyEncodingIs) {
-  auto observed = std::make_shared<CQLObservedPattern>(CQLProfile{{10, 1}, {11, 2}, {12, 3}}, false);
+  // The bytes of this 2θ read "\n1 2\n": a line of two numbers, as a block's doubles may hold by chance.
+  constexpr double kTwoNumbersInItsBytes = 0x1.4000a3220310ap+3;
+  auto observed = std::make_shared<CQLObservedPattern>(CQLProfile{{kTwoNumbersInItsBytes, 1}, {11, 2}, {12, 3}}, false);
   observed->m_title = L"scan";
   const std::vector<uint8_t> block = FlattenPatternList({observed}, 4242u, 0u);
   std::string control = "10 1\n11 2\n";
