@@ -449,7 +449,7 @@ bool CQLCIFFile::HandleCellItem(const std::string& name, const std::string& valu
     if (name != item.name) continue;
     if (!ParseNumberWithSU(value, v, su, hasSU)) return false;
     m_crystal->*item.field = item.factor == 1 ? v : (item.factor < 1 ? v / 100.0 : v * 10.0);
-    m_lengthGiven[item.name[13] - 'a'] = true;
+    m_lengthGiven[item.name[13] - 'a'] = true;  // the axis letter after "_cell_length_"
     return true;
   }
   for (const auto& [itemName, field] : kAngles) {
