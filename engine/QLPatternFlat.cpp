@@ -583,10 +583,10 @@ std::shared_ptr<CQLMixturePattern> CQLMixturePattern::CreateFromFlatBuffer(CQLFl
     const std::uint64_t count = reader.ReadCount(4);
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint32_t kind = reader.Read<std::uint32_t>();
-        CQLPatternPtr component = ReadFlatPattern(kind, reader, depth + 1);
         // An unknown kind ends the block; a mixture missing a component is not complete.
-        if (!component) throw CQLFlatOverrun();
-        if (AcceptFlatPattern(*component)) p->m_components.push_back(std::move(component));
+        if (!IsFlatPatternKind(kind)) throw CQLFlatOverrun();
+        if (CQLPatternPtr component = ReadFlatPattern(kind, reader, depth + 1))
+            p->m_components.push_back(std::move(component));
     }
     return p;
 }
@@ -659,7 +659,13 @@ std::shared_ptr<CQLObservedPattern> CQLObservedPattern::CreateFromFlatBuffer(CQL
     return p;
 }
 
-CQLPatternPtr ReadFlatPattern(std::uint32_t kind, CQLFlatReader& reader, int depth)
+bool IsFlatPatternKind(std::uint32_t kind)
+{
+    return kind == kFlatObserved || kind == kFlatCrystal || kind == kFlatMixture;
+}
+
+namespace {
+CQLPatternPtr ReadFlatForm(std::uint32_t kind, CQLFlatReader& reader, int depth)
 {
     // Unbounded nesting would run the stack out.
     if (depth > kMaxFlatNesting) throw CQLFlatOverrun();
@@ -669,6 +675,15 @@ CQLPatternPtr ReadFlatPattern(std::uint32_t kind, CQLFlatReader& reader, int dep
         case kFlatMixture: return CQLMixturePattern::CreateFromFlatBuffer(reader, depth);
         default: return nullptr;
     }
+}
+}  // namespace
+
+// Every road a flat form takes into a document passes here: the drop on a structures list, the
+// transfer block and the mixtures' components.
+CQLPatternPtr ReadFlatPattern(std::uint32_t kind, CQLFlatReader& reader, int depth)
+{
+    CQLPatternPtr p = ReadFlatForm(kind, reader, depth);
+    return p && AcceptFlatPattern(*p) ? p : nullptr;
 }
 
 std::vector<std::uint8_t> FlattenPatternList(const CQLPatternList& list, std::uint32_t processId,
@@ -703,9 +718,9 @@ CQLFlatDrop ReadFlatPatternList(const std::uint8_t* data, std::uint64_t size, st
         }
         const std::uint64_t count = reader.ReadCount(4);
         for (std::uint64_t i = 0; i < count; ++i) {
-            CQLPatternPtr p = ReadFlatPattern(reader.Read<std::uint32_t>(), reader);
-            if (!p) break;
-            if (AcceptFlatPattern(*p)) drop.patterns.push_back(std::move(p));
+            const std::uint32_t kind = reader.Read<std::uint32_t>();
+            if (!IsFlatPatternKind(kind)) break;
+            if (CQLPatternPtr p = ReadFlatPattern(kind, reader)) drop.patterns.push_back(std::move(p));
         }
     } catch (const CQLFlatOverrun&) {
         // A block cut short keeps the patterns read whole before the cut.

@@ -88,6 +88,9 @@ struct CQLFlatDrop
 };
 CQLFlatDrop ReadFlatPatternList(const std::uint8_t* data, std::uint64_t size, std::uint32_t ownProcessId);
 
-// One form by its kind code, the reader just behind the code; null for an unknown kind. depth:
-// the mixtures around the form (0 at the top level).
+// Whether a kind code names a form that ReadFlatPattern reads.
+bool IsFlatPatternKind(std::uint32_t kind);
+// One form by its kind code, the reader just behind the code; null for an unknown kind, and for a
+// crystal whose cell no editor takes: that form is read past, and an alert names it. depth: the
+// mixtures around the form (0 at the top level).
 CQLPatternPtr ReadFlatPattern(std::uint32_t kind, CQLFlatReader& reader, int depth = 0);

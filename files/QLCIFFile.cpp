@@ -3,8 +3,10 @@
 #include "QLCrystalPattern.h"
 #include "Status.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
+#include <iterator>
 
 CQLCIFFile::CQLCIFFile() {
   m_fileType = 22;
@@ -124,6 +126,7 @@ void CQLCIFFile::ResetBlockState() {
   m_loopRows = 0;
   m_committedRows = 0;
   m_symbolFromHM = false;
+  std::fill(std::begin(m_lengthGiven), std::end(m_lengthGiven), false);
   m_keepRowsApart = true;
   m_checkingLoop = false;
   m_elementCodeByStart.clear();
@@ -153,6 +156,12 @@ void CQLCIFFile::ReadBlock(uint32_t index) {
   pattern->SetShown(true);
   pattern->m_title = m_blockName;
   pattern->m_settingsPending = 1;
+  RequireCellLengths();
+  if (!AcceptCellOf(*pattern)) {
+    ClearRecords();
+    m_crystal = nullptr;
+    return;
+  }
   FinishStructure();
   m_crystal = nullptr;
   if (m_readTarget) m_readTarget->push_back(pattern);

@@ -19,6 +19,8 @@ LX_DECLARE_EXCEPTION(CLXXFileCIFInvalidLoop, CLXXQLFile, 22831);
 LX_DECLARE_EXCEPTION(CLXXFileCIFMissingDataInLoop, CLXXQLFile, 22832);
 LX_DECLARE_EXCEPTION(CLXXFileCIFReadError, CLXXQLFile, 22834);
 LX_DECLARE_EXCEPTION(CLXXFileCIFUnexpectedItem, CLXXQLFile, 22836);
+// A cell length the block does not give, or a length or angle given as unknown ('?' or '.').
+LX_DECLARE_EXCEPTION(CLXXFileCIFCellNotGiven, CLXXQLFile, 22866);
 
 // One row of the atom-site loops; every value is optional. Kept small, as a file may hold
 // hundreds of thousands: the tensors, which few rows give, live apart.
@@ -144,6 +146,7 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   uint64_t m_loopRows = 0;
   uint64_t m_committedRows = 0;
   bool m_symbolFromHM = false;
+  bool m_lengthGiven[3] = {false, false, false};  // a, b, c, by this block or those read with it
   // Space-group symbols looked up from Hermann-Mauguin texts, by text, with the cell angles they
   // were looked up for.
   struct SymbolLookup {
@@ -188,6 +191,8 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   static ItemColumn ColumnOfItem(const std::string& rawName);
   void DispatchItem(const ItemColumn& column, const std::string& value);
   bool HandleCellItem(const std::string& name, const std::string& value);
+  // Throws CLXXFileCIFCellNotGiven for the first cell length the block left out.
+  void RequireCellLengths() const;
   void HandleSymmetryItem(const std::string& name, const std::string& value);
   void HandleAtomSiteItem(int atomField, const std::string& value);
   uint16_t ElementCodeOfType(const std::string& value);

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -61,6 +62,15 @@ bool MatchesCategory(const std::string& a, const std::string& b) {
   const std::string& longer = a.size() < b.size() ? b : a;
   return longer.size() > shorter.size() + 1 && longer.compare(0, shorter.size(), shorter) == 0 &&
          longer[shorter.size()] == '_';
+}
+
+// The items that give the cell's lengths (in any of their units) and angles; lower-cased name.
+bool IsCellDimensionItem(const std::string& name) {
+  static const char* const kItems[] = {
+      "_cell_length_a",    "_cell_length_b",    "_cell_length_c",    "_cell_length_a_pm", "_cell_length_b_pm",
+      "_cell_length_c_pm", "_cell_length_a_nm", "_cell_length_b_nm", "_cell_length_c_nm", "_cell_angle_alpha",
+      "_cell_angle_beta",  "_cell_angle_gamma"};
+  return std::any_of(std::begin(kItems), std::end(kItems), [&name](const char* item) { return name == item; });
 }
 
 // CIF's reserved words end whatever came before them: they are never values.
@@ -393,9 +403,13 @@ CQLCIFFile::ItemKind CQLCIFFile::KindOfItem(const std::string& name) {
 }
 
 void CQLCIFFile::DispatchItem(const ItemColumn& column, const std::string& value) {
-  if (value.empty()) return;
   const std::string& name = column.name;
   const std::string& rawName = column.rawName;
+  // An unknown length or angle is not a default one: a made-up cell would compute a whole list
+  // without a word.
+  if (value.empty() && column.kind == ItemKind::kCell && IsCellDimensionItem(name))
+    throw CLXXFileCIFCellNotGiven(kLXSeverityMessage, 0, __LINE__, CString(rawName.c_str()));
+  if (value.empty()) return;
   switch (column.kind) {
     case ItemKind::kDatabase:
       if (m_blockName.CompareNoCase(L"global") == 0) m_blockName = CString(value.c_str());
@@ -435,6 +449,7 @@ bool CQLCIFFile::HandleCellItem(const std::string& name, const std::string& valu
     if (name != item.name) continue;
     if (!ParseNumberWithSU(value, v, su, hasSU)) return false;
     m_crystal->*item.field = item.factor == 1 ? v : (item.factor < 1 ? v / 100.0 : v * 10.0);
+    m_lengthGiven[item.name[13] - 'a'] = true;  // the axis letter after "_cell_length_"
     return true;
   }
   for (const auto& [itemName, field] : kAngles) {
@@ -443,6 +458,12 @@ bool CQLCIFFile::HandleCellItem(const std::string& name, const std::string& valu
     return true;
   }
   return true;
+}
+
+void CQLCIFFile::RequireCellLengths() const {
+  static const char* const kNames[] = {"_cell_length_a", "_cell_length_b", "_cell_length_c"};
+  for (int i = 0; i < 3; ++i)
+    if (!m_lengthGiven[i]) throw CLXXFileCIFCellNotGiven(kLXSeverityMessage, 0, __LINE__, CString(kNames[i]));
 }
 
 void CQLCIFFile::HandleSymmetryItem(const std::string& name, const std::string& value) {

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 constexpr int kMaxLineLength = 255;
@@ -43,7 +44,42 @@ bool CQLObservedDataFile::ReadDataLine(std::string& line) {
     }
     if (line.size() < size_t(kMaxLineLength)) line += static_cast<char>(c);
   }
+  if (c == 0) m_zeroByteSeen = true;
   return true;
+}
+
+bool CQLObservedDataFile::StartsAsText() {
+  // Enough to tell a program or an image from measured data, and quick on a large data set.
+  constexpr size_t kSample = 64 * 1024;
+  SeekTo(0);
+  std::vector<uint8_t> bytes;
+  bytes.reserve(kSample);
+  for (int c; bytes.size() < kSample && (c = NextChar()) >= 0;) bytes.push_back(static_cast<uint8_t>(c));
+  SeekTo(0);
+  size_t foreign = 0;
+  for (size_t i = 0; i < bytes.size();) {
+    const uint8_t b = bytes[i];
+    if (b == 0) return false;
+    if (b < 0x80) {
+      const bool space = b == '\t' || b == '\n' || b == '\r' || b == '\f' || b == '\v';
+      if ((b < 0x20 && !space) || b == 0x7F) ++foreign;
+      ++i;
+      continue;
+    }
+    // A UTF-8 sequence is text; a lone high byte (a degree sign in Latin-1) is counted against it.
+    const size_t length = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b <= 0xDF ? 2 : 0;
+    size_t k = 1;
+    while (length > 0 && k < length && i + k < bytes.size() && (bytes[i + k] & 0xC0) == 0x80) ++k;
+    const bool cutBySample = i + k == bytes.size() && bytes.size() == kSample;
+    if (length > 0 && (k == length || cutBySample)) {
+      i += k;
+    } else {
+      ++foreign;
+      ++i;
+    }
+  }
+  // Text in an 8-bit code page or with a stray control character passes; a binary file does not.
+  return foreign * 10 <= bytes.size() * 3;
 }
 
 void CQLObservedDataFile::MakePattern(CQLProfile points) {
@@ -70,6 +106,7 @@ bool CQLDatasetFile::TestFile(const wchar_t* path, uint32_t& typeCode) {
   try {
     CQLDatasetFile file;
     if (!file.Open(path, modeRead | shareDenyWrite)) return false;
+    if (!file.StartsAsText()) return false;
     std::string line;
     CQLProfilePoint point;
     while (file.ReadDataLine(line)) {
@@ -111,6 +148,8 @@ bool CQLDatasetFile::ReadFile(CQLPatternList* target, CDiffractionSettings* sett
 }
 
 void CQLDatasetFile::ReadBlock(uint32_t /*index*/) {
+  // A program or any other binary file has lines of two numbers by chance: they are no pattern.
+  if (!StartsAsText()) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, GetFilePath());
   const int lines = m_stream ? CountTextLines(m_stream) : 0;
   if (lines <= 0) throw CLXXFileNoData(kLXSeverityMessage, 0, __LINE__);
   SeekTo(0);
@@ -119,8 +158,10 @@ void CQLDatasetFile::ReadBlock(uint32_t /*index*/) {
   points.reserve(size_t(std::min<uint64_t>(uint64_t(lines), GetLength() / 4 + 1)));
   std::string line;
   CQLProfilePoint point;
+  m_zeroByteSeen = false;
   while (ReadDataLine(line))
     if (ScanPoint(line, point)) points.push_back(point);
+  if (m_zeroByteSeen) throw CLXXFileUnsupportedType(kLXSeverityMessage, 0, __LINE__, GetFilePath());
   // A file without a single point is no data set, whatever else it holds.
   if (points.empty()) throw CLXXFileNoData(kLXSeverityMessage, 0, __LINE__);
   MakePattern(std::move(points));

@@ -32,6 +32,12 @@ class CQLObservedDataFile : public CLXStdioFile<CQlwFile> {
   // One line without its end: LF, CR (with an LF after it), a zero byte or the end of the file
   // end it, and at most 255 characters are kept. False at the end of the file with nothing read.
   bool ReadDataLine(std::string& line);
+  // Whether the file's start reads as text: no zero byte, and not mostly bytes that text does
+  // not hold (control characters, bytes outside any UTF-8 sequence). Reads from the start and
+  // leaves the position there.
+  bool StartsAsText();
+
+  bool m_zeroByteSeen = false;  // ReadDataLine met a zero byte
   // Makes the pattern of the points read, named after the file, awaiting the document's settings.
   void MakePattern(CQLProfile points);
   // Hands the pattern to the read target.

@@ -165,6 +165,8 @@ void CQLLXTXFile::ReadBlock(uint32_t) {
       throw CLXXFileConversionErr(kLXSeverityMessage, 0, __LINE__);
   }
   if (m_crystal->m_sites.empty()) throw CLXXFileImportNoAtoms(kLXSeverityMessage, 0, __LINE__);
+  pattern->m_title = GetFileTitle();
+  if (!AcceptCellOf(*pattern)) return;
   m_crystal->m_state = 0;
   FinishSymmetry();
   m_crystal->MergeCoincidentSites();

@@ -26,6 +26,7 @@ bool CQLProfileFile::TestFile(const wchar_t* path, uint32_t& typeCode) {
   try {
     CQLProfileFile file;
     if (!file.Open(path, modeRead | shareDenyWrite)) return false;
+    if (!file.StartsAsText()) return false;
     std::string first, second;
     if (file.ReadLine(first, 256) <= 0) return false;
     if (!IsHeader(first) && !TwoNumbers(first)) return false;

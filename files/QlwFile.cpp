@@ -1,6 +1,7 @@
 #include "QlwFile.h"
 
 #include "CFile.h"
+#include "QLCrystal.h"
 #include "Status.h"
 
 #include <cerrno>
@@ -12,12 +13,19 @@ bool CQlwFile::ReadFile(CQLPatternList* target, CDiffractionSettings* settings, 
   m_readTarget = target;
   m_readSettings = settings;
   m_readWindowState = windowState;
+  m_refusedCells = 0;
+  const size_t before = target ? target->size() : 0;
   try {
     try {
       if (!IsOpen()) throw CLXXFileNotOpen(kLXSeverityMessage, 0, 629);
       CStatus status(1300u);
       const uint32_t count = IndexBlocks() ? GetBlockCount(false) : 0;
       for (uint32_t i = 0; i < count; ++i) ReadBlock(i);
+      // Every structure refused for its cell: the file gave nothing, and the alerts said why.
+      if (m_refusedCells > 0 && (!target || target->size() == before)) {
+        Close();
+        return false;
+      }
     } catch (const std::bad_alloc&) {
       // A file that asks for more memory than there is must not take the program down.
       throw CLXXFile(kLXSeverityMessage, ENOMEM, __LINE__);
@@ -30,6 +38,13 @@ bool CQlwFile::ReadFile(CQLPatternList* target, CDiffractionSettings* settings, 
     return false;
   }
   return true;
+}
+
+bool CQlwFile::AcceptCellOf(const CQLPattern& pattern) {
+  const CQLCrystal* crystal = pattern.GetPatternType() == kPatternCrystal ? pattern.GetCrystal() : nullptr;
+  if (!crystal || crystal->AcceptCell(pattern.m_title)) return true;
+  ++m_refusedCells;
+  return false;
 }
 
 bool CQlwFile::OpenForTest(const wchar_t* path, bool report, UINT throwSite) {

@@ -39,6 +39,12 @@ class CQlwFile : public CLXFile {
   // the "Writing data to file..." frame around the block.
   bool WriteGuarded(CQLPatternList* source, CDiffractionSettings* settings, CQlwDocWindowState* windowState,
                     bool withStatus);
+  // Whether the pattern's cell (if it has a crystal) is one the editors take. When it is not, the
+  // alert naming the pattern has been shown and the reader leaves the pattern out: a structure
+  // read here must come back from the session it is saved in.
+  bool AcceptCellOf(const CQLPattern& pattern);
+
+  uint32_t m_refusedCells = 0;  // patterns left out for their cell by the current ReadFile
 
   CQLPatternList* m_readTarget = nullptr;
   CDiffractionSettings* m_readSettings = nullptr;

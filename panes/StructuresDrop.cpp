@@ -19,10 +19,9 @@ std::optional<CQLPatternList> ReadForeignPatternBlock(const std::vector<std::uin
     CQLPatternList patterns;
     for (std::uint64_t i = 0; i < count; ++i) {
       const auto kind = reader.Read<std::uint32_t>();
-      if (kind != kFlatObserved && kind != kFlatCrystal && kind != kFlatMixture) return std::nullopt;
-      CQLPatternPtr pattern = ReadFlatPattern(kind, reader);
-      if (!pattern) return std::nullopt;
-      patterns.push_back(std::move(pattern));
+      if (!IsFlatPatternKind(kind)) return std::nullopt;
+      // Null for a crystal left out for its cell, which the reader has named; the others come.
+      if (CQLPatternPtr pattern = ReadFlatPattern(kind, reader)) patterns.push_back(std::move(pattern));
     }
     return patterns;
   } catch (const CQLFlatOverrun&) {

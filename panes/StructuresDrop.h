@@ -17,8 +17,9 @@ class CStructuresList;
 // The drag format of a list of patterns: the transfer block of the flat forms.
 inline constexpr const char* kPatternListMime = "application/x-qlw-pattern-list";
 
-// A block from another process: every pattern it counts, or nothing when the block is short,
-// miscounted or holds a kind other than observed (1), crystal (2) or mixture (4).
+// A block from another process: every pattern it counts but a crystal whose cell no editor takes
+// (left out with an alert), or nothing when the block is short, miscounted or holds a kind other
+// than observed (1), crystal (2) or mixture (4).
 std::optional<CQLPatternList> ReadForeignPatternBlock(const std::vector<std::uint8_t>& block);
 
 class CStructListDrop : public CLXDropTarget {

@@ -191,6 +191,17 @@ TEST(BinaryCrystal, ACellNoEditorTakesRefusesTheStructureByName) {
     EXPECT_EQ(err.find("out of range"), err.rfind("out of range")) << c.what << err;  // one alert only
     EXPECT_EQ(err.find("cannot be built"), std::string::npos) << c.what << err;
   }
+  // The files from before version 5 pass the same check: b = 15000 Å (big-endian there).
+  const std::string path = WriteScratch("odd-old.lxdf", Patch(LoadHex("crystal-pre5.hex"), 115 + 4, BE32(0x466A6000u)));
+  CQLPre5CrystalFile old;
+  ASSERT_TRUE(old.Open(Wide(path).c_str(), CLXFile::modeRead));
+  CQLPatternList list;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(old.ReadFile(&list, nullptr, nullptr));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(list.empty());
+  EXPECT_NE(err.find("The unit cell of odd-old is out of range"), std::string::npos) << err;
+  EXPECT_NE(err.find("b = 15000"), std::string::npos) << err;
 }
 
 TEST(BinaryCrystal, ReadsBigEndianMacFileWithOlderChunks) {

@@ -1,6 +1,7 @@
 #include "QLCIFFile.h"
 
 #include "FilesTestUtil.h"
+#include "StructureTestUtil.h"
 #include "LXUtils.h"
 #include "QLCrystal.h"
 
@@ -119,7 +120,7 @@ TEST(Cif, PlainDecimalsReadBitForBitAsStrtofReadsThem) {
 TEST(Cif, CellLengthsInAllUnitsAndUnreadableAngles) {
   const auto list = ReadText("cell.cif",
                              "data_cell\n_cell_length_a_pm 543.07\n_cell_length_b 6.1\n_cell_length_c_nm 0.5\n"
-                             "_cell_angle_alpha 80\n_cell_angle_beta ?\n_cell_angle_gamma abc\n"
+                             "_cell_angle_alpha 80\n_cell_angle_gamma abc\n"
                              "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
                              "Na1 0 0 0\n");
   ASSERT_EQ(list.size(), 1u);
@@ -128,8 +129,80 @@ TEST(Cif, CellLengthsInAllUnitsAndUnreadableAngles) {
   EXPECT_NEAR(c.m_b, 6.1, 1e-6);
   EXPECT_NEAR(c.m_c, 5.0, 1e-6);
   EXPECT_NEAR(c.m_alpha, 80, 1e-9);
-  EXPECT_EQ(c.m_beta, 90.0);  // "?" leaves the value alone
+  EXPECT_EQ(c.m_beta, 90.0);  // an angle the file leaves out is a right angle
   EXPECT_EQ(c.m_gamma, 90.0);
+}
+
+// "_cell_length_a ?" read as 8 Å, "." as 10 Å and a missing b as 9 Å, and a whole list was
+// computed from the made-up cell without a word.
+TEST(Cif, ACellLengthOrAngleTheFileDoesNotGiveIsAnErrorNamingIt) {
+  const std::string atoms =
+      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nNa1 0 0 0\n";
+  const struct {
+    const char* cell;
+    const char* item;  // the item named, or null when the cell is read
+  } cases[] = {
+      {"_cell_length_a ?\n_cell_length_b 5\n_cell_length_c 5\n", "_cell_length_a"},
+      {"_cell_length_a 5\n_cell_length_b 5\n_cell_length_c .\n", "_cell_length_c"},
+      {"_cell_length_a 5\n_cell_length_c 5\n", "_cell_length_b"},
+      {"_cell_length_b 5\n_cell_length_c 5\n", "_cell_length_a"},
+      {"_cell_length_a 5\n_cell_length_b 5\n_cell_length_c_nm ?\n", "_cell_length_c_nm"},
+      {"_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n_Cell_Angle_Beta ?\n", "_Cell_Angle_Beta"},
+      {"_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_gamma .\n", "_cell_angle_gamma"},
+      {"loop_\n_cell_length_a\n_cell_length_b\n_cell_length_c\n5 ? 5\n", "_cell_length_b"},
+      {"_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n", nullptr},
+  };
+  for (const auto& c : cases) {
+    const std::string path = WriteScratch("unknown-cell.cif", std::string("data_x\n") + c.cell + atoms);
+    CQLPatternList list;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(filestest::ReadStructures(path, list), c.item == nullptr) << c.cell;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(list.size(), c.item ? 0u : 1u) << c.cell;
+    if (c.item) {
+      EXPECT_NE(err.find("The unit cell cannot be built"), std::string::npos) << c.cell << err;
+      EXPECT_NE(err.find(std::string("'") + c.item + "'"), std::string::npos) << c.cell << err;
+    }
+  }
+}
+
+// The session readers refuse a cell no editor takes; the CIF reader took it, and a structure saved
+// in a session did not come back from it. The file's other blocks are read on.
+TEST(Cif, ACellNoEditorTakesLeavesItsBlockOutByName) {
+  const std::string rest = "_symmetry_space_group_name_H-M 'P 1'\n"
+                           "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                           "Na1 0 0 0\n";
+  const struct {
+    const char* cell;
+    bool read;
+  } cases[] = {
+      {"_cell_length_a 5\n_cell_length_b 15000\n_cell_length_c 5\n", false},
+      {"_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_gamma 0.5\n", false},
+      {"_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_alpha 179.5\n", false},
+      {"_cell_length_a_pm 0.005\n_cell_length_b 5\n_cell_length_c 5\n", false},
+      {"_cell_length_a 5\n_cell_length_b 1.5e4\n_cell_length_c 5\n", false},
+      {"_cell_length_a 5\n_cell_length_b 10000\n_cell_length_c 5\n", true},
+      {"_cell_length_a 0.0001\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_beta 1\n", true},
+  };
+  for (const auto& c : cases) {
+    const std::string odd = std::string("data_odd\n") + c.cell + rest;
+    const std::string good = "data_good\n" + kCubicCell + rest;
+    for (const bool alone : {true, false}) {
+      const std::string path = WriteScratch("cells.cif", alone ? odd : odd + good);
+      CQLPatternList list;
+      testing::internal::CaptureStderr();
+      EXPECT_EQ(filestest::ReadStructures(path, list), c.read || !alone) << c.cell;
+      const std::string err = testing::internal::GetCapturedStderr();
+      std::vector<std::wstring> titles;
+      for (const CQLPatternPtr& p : list) titles.push_back(p->m_title.GetString());
+      std::vector<std::wstring> expected;
+      if (c.read) expected.push_back(L"odd");
+      if (!alone) expected.push_back(L"good");
+      EXPECT_EQ(titles, expected) << c.cell;
+      EXPECT_EQ(err.find("The unit cell of odd is out of range") != std::string::npos, !c.read) << c.cell << err;
+      EXPECT_EQ(err.find("out of range"), err.rfind("out of range")) << c.cell << err;  // one alert only
+    }
+  }
 }
 
 TEST(Cif, UnreadableCellLengthIsAnErrorNamingItemAndValue) {

@@ -1,10 +1,13 @@
 #include "QLCIFFile.h"
 
 #include "StructureTestUtil.h"
+#include "Utf16.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <sstream>
 
 using namespace filestest;
@@ -144,4 +147,37 @@ TEST(CifWriter, RefusesASourceWithoutCrystal) {
   ASSERT_TRUE(file.Open(Wide(path).c_str(), CLXFile::modeCreate | CLXFile::modeWrite));
   CQLPatternList empty;
   EXPECT_FALSE(file.WriteFile(&empty, nullptr, nullptr));
+}
+
+// Four decimals alone would bring U iso back changed (0.00635 as 0.0064) or not at all (0.00004
+// as 0.0000, which the reader refuses with a warning): the writer adds decimals until the number
+// reads back as the single-precision value the program holds.
+TEST(CifWriter, UIsoReadsBackAsTheValueItWasWrittenFrom) {
+  const struct {
+    float u;
+    const char* written;
+  } cases[] = {{0.0066f, "0.0066"}, {0.00635f, "0.00635"}, {0.00004f, "0.00004"}, {0.123456f, "0.123456"}};
+  auto pattern = MakeCrystal(5, 5, 5, 90, 90, 90, L"P 1");
+  CQLCrystal& c = *pattern->GetCrystal();
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::wstring label = L"Si" + std::to_wstring(i + 1);
+    AddSite(c, label.c_str(), L"Si", 0.1 * double(i), 0, 0).m_displacement =
+        std::make_unique<CQLThermalEllipsoid>(double(cases[i].u));
+  }
+  const std::string path = qlwtest::ScratchDir() + "/uiso.cif";
+  ASSERT_TRUE(WriteStructure(path, kFileTypeCIF, pattern));
+  const std::vector<std::string> lines = Lines(Slurp(path));
+  CQLPatternList list;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(ReadStructures(path, list));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string label = "Si" + std::to_string(i + 1);
+    const auto row = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(" " + label + " "); });
+    ASSERT_NE(row, lines.end()) << label;
+    EXPECT_TRUE(row->ends_with(std::string("  ") + cases[i].written)) << *row;
+    const CQLSite* site = FindSite(FirstCrystal(list), qlw::FromUtf8(label).c_str());
+    ASSERT_TRUE(site && site->m_displacement) << label;
+    EXPECT_EQ(static_cast<float>(site->m_displacement->m_u), cases[i].u) << label;
+  }
 }

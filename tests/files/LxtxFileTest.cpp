@@ -87,6 +87,33 @@ TEST(Lxtx, RefusesWhatCannotBeRead) {
   }
 }
 
+// A session refuses a cell no editor takes; the text reader took it, and the structure saved in a
+// session did not come back from it.
+TEST(Lxtx, ACellNoEditorTakesRefusesTheStructureByName) {
+  const std::string atom = "SYMM  x,y,z\nATOM\nSi Si1 0 0 0\n";
+  const struct {
+    const char* cell;
+    bool read;
+  } cases[] = {
+      {"CELL  5 15000 7 90 90 90\n", false}, {"CELL  5 6 7 90 90 0.5\n", false},
+      {"CELL  5 6 7 179.5 90 90\n", false}, {"CELL  0.00005 6 7 90 90 90\n", false},
+      {"CELL  5 10000 7 90 90 90\n", true},  {"CELL  5 6 7 90 179 90\n", true},
+  };
+  for (const auto& c : cases) {
+    // Read as the file of its extension: the recogniser wants a plausible cell, which some of these lack.
+    const std::string path = WriteScratch("odd-cell.lxtx", std::string(c.cell) + atom);
+    CQLLXTXFile file;
+    ASSERT_TRUE(file.Open(Wide(path).c_str(), CLXFile::modeRead | CLXFile::shareDenyWrite));
+    CQLPatternList list;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(file.ReadFile(&list, nullptr, nullptr), c.read) << c.cell;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(list.size(), c.read ? 1u : 0u) << c.cell;
+    EXPECT_EQ(err.find("The unit cell of odd-cell is out of range") != std::string::npos, !c.read) << c.cell << err;
+    EXPECT_EQ(err.find("out of range"), err.rfind("out of range")) << c.cell << err;  // one alert only
+  }
+}
+
 TEST(Lxtx, BadRecordsLoseOnlyThemselves) {
   const Read r = ReadLxtx(kCell + kP1 +
                           "ATOM\nSi A 0 0 0\nSi B 0.5 0.5 0.5\nFe Fe3 0.25 0.25 0.25\nO O1 0.1 0.2\n    \n"

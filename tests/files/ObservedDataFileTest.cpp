@@ -4,6 +4,7 @@
 #include "FilesTestUtil.h"
 #include "QLDatasetFile.h"
 #include "QLObservedPattern.h"
+#include "QLPatternFlat.h"
 #include "QLRigakuFile.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 using filestest::Wide;
 using filestest::WriteScratch;
+using namespace std::string_literals;
 
 namespace {
 CQLPatternPtr ReadThrough(const std::string& path, uint32_t type) {
@@ -75,9 +77,10 @@ TEST(DatasetFile, ContentTestWantsALineStartingWithTwoNumbers) {
 }
 
 TEST(DatasetFile, ReadsPointsAndPassesOverEverythingElse) {
-  // CR, CR-LF, LF and a zero byte end lines; a third number is ignored, a single one skipped.
+  // CR, CR-LF and LF end lines (a zero byte makes the file no data set); a third number is
+  // ignored, a single one skipped.
   std::string text = "Sample 7\r\n2theta counts\r10.0 100\n1.0 2.0 3.0\n42\n\n  11.5\t-3e2 tail\n";
-  text += std::string("12 7") + '\0' + "13 8\n";
+  text += "12 7\r\n13 8\n";
   text += std::string(300, '9') + " 5\n";  // cut to 255 characters: still one number, skipped
   text += "1e39 4\n14 5";                   // an overflowing value is no point; no final line end
   const ReadResult r = Read("mixed.xy", text, 12);
@@ -289,4 +292,47 @@ TEST(ObservedDataFiles, MeasuredFilesWrittenByOthers) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(ReadThrough(enso, 12), nullptr);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("No data in file."), std::string::npos);
+}
+
+// The program's own executable was identified as x–y data and opened as an observed pattern of
+// junk points without a word; so was a saved drag block. A file with a zero byte, or mostly bytes
+// that text does not hold, is no data set; text in UTF-8 or an 8-bit code page still is.
+TEST(ObservedDataFiles, BinaryFilesAreNoDataSetsAndTextInAnyEncodingIs) {
+  // The bytes of this 2θ read "\n1 2\n": a line of two numbers, as a block's doubles may hold by chance.
+  constexpr double kTwoNumbersInItsBytes = 0x1.4000a3220310ap+3;
+  auto observed = std::make_shared<CQLObservedPattern>(CQLProfile{{kTwoNumbersInItsBytes, 1}, {11, 2}, {12, 3}}, false);
+  observed->m_title = L"scan";
+  const std::vector<uint8_t> block = FlattenPatternList({observed}, 4242u, 0u);
+  std::string control = "10 1\n11 2\n";
+  for (int i = 0; i < 300; ++i) control += static_cast<char>(1 + i % 8);
+  const std::string points = "10 1\n11 2\n12 3\n";
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool data;
+  } cases[] = {
+      // The program's own has lines of two numbers among its machine code, as this one has.
+      {"a program", filestest::Slurp("/bin/sh") + "\n0 8\n" + filestest::Slurp("/bin/sh"), false},
+      {"a saved drag block", std::string(block.begin(), block.end()), false},
+      {"points with a zero byte", "10 1\n11 2\0\n12 3\n"s, false},
+      {"a zero byte past the first 64 KiB", std::string(70000, '\n') + points + "\0"s + points, false},
+      {"points among control bytes", control, false},
+      {"UTF-8 with degree signs", "# 2\xce\xb8 (\xc2\xb0)\tcounts\n" + points, true},
+      {"Latin-1 degree signs", "# 2theta (\xb0)\n" + points, true},
+      {"a form feed and a stray DEL", "\f# scan\x7f\n" + points, true},
+  };
+  for (const auto& c : cases) {
+    for (const char* name : {"sample", "sample.dat"}) {
+      const std::string path = WriteScratch(name, c.bytes);
+      const uint32_t type = IdentifyFileType(Wide(path).c_str(), true);
+      // The recogniser reads the start of a file only; the reader sees the rest.
+      if (std::string(c.what).find("64 KiB") == std::string::npos) EXPECT_EQ(type, c.data ? 12u : 0u) << c.what;
+      testing::internal::CaptureStderr();
+      const CQLPatternPtr pattern = ReadThrough(path, 12);
+      const std::string alert = testing::internal::GetCapturedStderr();
+      EXPECT_EQ(pattern != nullptr, c.data) << c.what << ": " << alert;
+      if (pattern) EXPECT_EQ(pattern->GetProfile(true).size(), 3u) << c.what;
+      if (!c.data) EXPECT_NE(alert.find("Unsupported file type"), std::string::npos) << c.what << ": " << alert;
+    }
+  }
 }
