@@ -42,6 +42,12 @@ void CFloatingInfoTip::StartTimer(UINT interval) {
   m_timer = SetTimer(kTimerId, interval);
 }
 
+void CFloatingInfoTip::Hide() {
+  ShowWindow(SW_HIDE);
+  KillTimer(kTimerId);
+  m_timer = 0;
+}
+
 void CFloatingInfoTip::RestartTimer(ULONGLONG anchor) {
   m_anchor = anchor;
   m_expanded = !m_expanded;
@@ -159,9 +165,7 @@ void CFloatingInfoTip::OnTimer(UINT_PTR id) {
   // Whether the pointer is over the balloon comes from the window's enter and leave events: some
   // window systems give no global cursor position to compare with.
   if (!atAnchor && !m_mouseInside) {
-    ShowWindow(SW_HIDE);
-    KillTimer(kTimerId);
-    m_timer = 0;
+    Hide();
     return;
   }
   StartTimer(kCollapsedMs);

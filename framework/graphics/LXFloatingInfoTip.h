@@ -51,6 +51,8 @@ class CFloatingInfoTip : public CDialog {
   void OnLButtonUp(UINT flags, CPoint point);
   void OnTimer(UINT_PTR id);
   void StartTimer(UINT interval);
+  // Hidden and its timer stopped; shown again by its owner.
+  void Hide();
   // Where the pointer rests without the tip hiding (x in the low, y in the high 32 bits).
   void SetAnchor(ULONGLONG anchor) { m_anchor = anchor; }
   DECLARE_MESSAGE_MAP()

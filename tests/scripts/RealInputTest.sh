@@ -29,6 +29,8 @@
 #   dismissed-question: the reflexions limit taken off a large cell, Continue clicked at the
 #     question about the many reflexions: while the long work that follows runs (its progress window
 #     up), the place where the question was no longer shows its picture.
+#   peak-tip-rest: the pointer on a peak and then resting two pixels up it: the tip goes, and a
+#     move of one pixel more over the same peak opens it again.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -599,6 +601,28 @@ case "$case" in
     [ $((${changed%/*} * 10)) -lt "${changed#*/}" ] ||
       fail "the question's place was not drawn again for the work (${changed} pixels differ from before it)"
     limit=1800 until_ok eval '[ -z "$(status_window)" ]' || fail "the work did not end"
+    quit
+    ;;
+  peak-tip-rest)
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    [ "${#pane[@]}" = 4 ] || fail "the plot is not in the map"
+    # A tip is the program's only window besides the main one here.
+    tip_up() { [ -n "$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window")" ]; }
+    tip_gone() { ! tip_up; }
+    # Half-way up the plot, rightwards in steps of two pixels from left of the strongest peaks (some
+    # 40 % of the way along) to the first place where a tip comes up: a peak's reach is four pixels
+    # on either side, so that place is on the peak even when the tip came a few steps late.
+    y=$((pane[1] + pane[3] / 2)) x=
+    for ((px = pane[0] + pane[2] * 3 / 10; px < pane[0] + pane[2] * 3 / 5; px += 2)); do
+      timeout 20 xdotool mousemove "$px" "$y"
+      limit=3 until_ok tip_up && { x=$px; break; }
+    done
+    [ -n "$x" ] || fail "no peak tip came up along y = $y"
+    # Resting two pixels up the same peak, below its tip and off the place where it opened.
+    timeout 20 xdotool mousemove "$x" $((y - 2))
+    limit=100 until_ok tip_gone || fail "the tip stayed with the pointer resting off the place where it opened"
+    timeout 20 xdotool mousemove "$x" $((y - 3))
+    limit=100 until_ok tip_up || fail "a move over the same peak did not open its tip again"
     quit
     ;;
   *)
