@@ -152,8 +152,7 @@ void CFloatingPeakTip::OnLButtonDown(UINT flags, CPoint point)
         ClientToScreen(&at);
         canvas->ScreenToClient(&at);
         if (canvas->HitTestControlNodes(at, false)) {
-            Hide();
-            canvas->SendMessage(WM_LBUTTONDOWN, flags, MAKELPARAM(short(at.x), short(at.y)));
+            HandPressTo(canvas, flags, at);
             return;
         }
     }

@@ -48,6 +48,14 @@ void CFloatingInfoTip::Hide() {
   m_timer = 0;
 }
 
+void CFloatingInfoTip::HandPressTo(CWnd* target, UINT flags, POINT point) {
+  Hide();
+  if (!target || !target->GetSafeHwnd()) return;
+  target->SendMessage(WM_LBUTTONDOWN, flags, MAKELPARAM(short(point.x), short(point.y)));
+  // The window system gave the press's grab to the tip; hidden, it no longer takes the moves.
+  lxtip::GrabUntilRelease(target->m_hWnd);
+}
+
 void CFloatingInfoTip::RestartTimer(ULONGLONG anchor) {
   m_anchor = anchor;
   m_expanded = !m_expanded;

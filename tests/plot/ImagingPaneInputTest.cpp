@@ -504,13 +504,19 @@ TEST_F(CanvasInput, ABackgroundNodeBeneathAPeakTipTakesThePressBeforeTheTip)
     EXPECT_TRUE(tip.IsExpanded());
     EXPECT_FALSE(canvas.m_pSelectedNode);
 
-    // On the node: the node's press, and the tip makes way.
-    pressTip(onNode, WM_LBUTTONDOWN, MK_LBUTTON);
+    // On the node: the node's press, and the tip makes way. The window system gave the press to
+    // the tip, so the moves and the release after it come as mouse events that must reach the canvas.
+    POINT onNodeInTip = onNode;
+    tip.ScreenToClient(&onNodeInTip);
+    QTest::mousePress(qlw::WidgetOf(tip.m_hWnd), Qt::LeftButton, {}, QPoint(onNodeInTip.x, onNodeInTip.y));
     EXPECT_EQ(canvas.m_pSelectedNode, &node);
     EXPECT_FALSE(tip.IsWindowVisible());
-    Send(WM_MOUSEMOVE, MK_LBUTTON, At(at.X + 10, at.Y + 20));
-    Send(WM_MOUSEMOVE, MK_LBUTTON, At(at.X + 20, at.Y + 40));
-    Send(WM_LBUTTONUP, 0, At(at.X + 20, at.Y + 40));
+    EXPECT_EQ(QWidget::mouseGrabber(), Widget()) << "the hidden tip holds no grab that would keep the moves";
+    const QPoint pressed(int(std::lround(at.X)), int(std::lround(at.Y)));
+    QTest::mouseMove(Widget(), pressed + QPoint(10, 20));
+    QTest::mouseMove(Widget(), pressed + QPoint(20, 40));
+    QTest::mouseRelease(Widget(), Qt::LeftButton, {}, pressed + QPoint(20, 40));
+    EXPECT_FALSE(QWidget::mouseGrabber()) << "the press is over";
     const Gdiplus::PointF moved = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
     EXPECT_NEAR(moved.X, std::lround(at.X) + 20, 0.01);
     EXPECT_NEAR(moved.Y, std::lround(at.Y) + 40, 0.01);
