@@ -2,6 +2,7 @@
 #include "FloatingPeakTip.h"
 
 #include "GraphRenderer.h"
+#include "ImagingPane.h"
 #include "LXColor.h"
 #include "LXText.h"
 #include "QLCrystal.h"
@@ -18,6 +19,7 @@ constexpr float kMaxWidth = 256;
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CFloatingPeakTip, CFloatingInfoTip)
+  ON_WM_LBUTTONDOWN()
   ON_WM_LBUTTONUP()
 END_MESSAGE_MAP()
 
@@ -138,6 +140,23 @@ void CFloatingPeakTip::RestartRefreshTimer()
     if (!GetSafeHwnd()) return;
     KillTimer(kTimerId);
     StartTimer(GetTimerInterval() ? GetTimerInterval() : kCollapsedMs);
+}
+
+void CFloatingPeakTip::OnLButtonDown(UINT flags, CPoint point)
+{
+    // A tip opened over a peak next to a background node can cover the node: the press is the
+    // node's, and the tip makes way for the drag that follows.
+    auto* canvas = dynamic_cast<CImagingPane*>(m_target);
+    if (canvas && canvas->GetSafeHwnd() && GetSafeHwnd()) {
+        POINT at = point;
+        ClientToScreen(&at);
+        canvas->ScreenToClient(&at);
+        if (canvas->HitTestControlNodes(at, false)) {
+            HandPressTo(canvas, flags, at);
+            return;
+        }
+    }
+    CFloatingInfoTip::OnLButtonDown(flags, point);
 }
 
 void CFloatingPeakTip::OnLButtonUp(UINT flags, CPoint point)

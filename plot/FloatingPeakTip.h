@@ -42,6 +42,8 @@ public:
     int GetExpandedOffset() const { return m_expandedOffset; }
 
 protected:
+    // A background node of the plot beneath the tip takes the press before the tip does.
+    void OnLButtonDown(UINT flags, CPoint point);
     void OnLButtonUp(UINT flags, CPoint point);
     DECLARE_MESSAGE_MAP()
 

@@ -378,6 +378,9 @@ void CImagingPane::TrackHover()
     CQlwDoc* doc = GetDocument();
     CDiffractionSettings* s = doc ? doc->GetSettings() : nullptr;
     if (!s || !s->m_showPeakTips || m_bScrollerShown || !HasPlot()) return;
+    // A tip that has hidden itself takes its peak with it: the next move over that peak opens it
+    // again, also when the pointer never left the peak.
+    if (m_pPeakTip && m_pPeakTip->GetSafeHwnd() && !m_pPeakTip->IsWindowVisible()) m_pHoverReflexion.reset();
     const double x = PixelToData(m_ptMouse).first;
     std::shared_ptr<CQLReflexion> found;
     CQLPatternPtr pattern;

@@ -42,6 +42,20 @@ void CFloatingInfoTip::StartTimer(UINT interval) {
   m_timer = SetTimer(kTimerId, interval);
 }
 
+void CFloatingInfoTip::Hide() {
+  ShowWindow(SW_HIDE);
+  KillTimer(kTimerId);
+  m_timer = 0;
+}
+
+void CFloatingInfoTip::HandPressTo(CWnd* target, UINT flags, POINT point) {
+  Hide();
+  if (!target || !target->GetSafeHwnd()) return;
+  target->SendMessage(WM_LBUTTONDOWN, flags, MAKELPARAM(short(point.x), short(point.y)));
+  // The window system gave the press's grab to the tip; hidden, it no longer takes the moves.
+  lxtip::GrabUntilRelease(target->m_hWnd);
+}
+
 void CFloatingInfoTip::RestartTimer(ULONGLONG anchor) {
   m_anchor = anchor;
   m_expanded = !m_expanded;
@@ -159,9 +173,7 @@ void CFloatingInfoTip::OnTimer(UINT_PTR id) {
   // Whether the pointer is over the balloon comes from the window's enter and leave events: some
   // window systems give no global cursor position to compare with.
   if (!atAnchor && !m_mouseInside) {
-    ShowWindow(SW_HIDE);
-    KillTimer(kTimerId);
-    m_timer = 0;
+    Hide();
     return;
   }
   StartTimer(kCollapsedMs);

@@ -51,6 +51,11 @@ class CFloatingInfoTip : public CDialog {
   void OnLButtonUp(UINT flags, CPoint point);
   void OnTimer(UINT_PTR id);
   void StartTimer(UINT interval);
+  // Hidden and its timer stopped; shown again by its owner.
+  void Hide();
+  // A press on the tip that belongs to the window beneath (point in that window's client
+  // coordinates): the tip hides, the window gets the press and the moves and release after it.
+  void HandPressTo(CWnd* target, UINT flags, POINT point);
   // Where the pointer rests without the tip hiding (x in the low, y in the high 32 bits).
   void SetAnchor(ULONGLONG anchor) { m_anchor = anchor; }
   DECLARE_MESSAGE_MAP()
@@ -74,4 +79,6 @@ namespace lxtip {
 void PrepareTipWindow(CFloatingInfoTip* tip);
 // True when the shape changed.
 bool ApplyTipMask(HWND window, Gdiplus::Bitmap& rendering);
+// The rest of the pointer's press (its moves and release) goes to the window, until the release.
+void GrabUntilRelease(HWND window);
 }  // namespace lxtip

@@ -4,6 +4,7 @@
 
 #include <QBitmap>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QRegion>
 #include <QWidget>
 
@@ -22,7 +23,28 @@ class TipHover : public QObject {
  private:
   CFloatingInfoTip* m_tip;
 };
+
+// Ends a grab at the release of the last button.
+class GrabEnd : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(e)->buttons() == Qt::NoButton) {
+      if (auto* w = qobject_cast<QWidget*>(watched); w && QWidget::mouseGrabber() == w) w->releaseMouse();
+      deleteLater();
+    }
+    return false;
+  }
+};
 }  // namespace
+
+void lxtip::GrabUntilRelease(HWND window) {
+  QWidget* w = qlw::WidgetOf(window);
+  if (!w || !w->isVisible()) return;
+  auto* end = new GrabEnd;
+  end->setParent(w);
+  w->installEventFilter(end);
+  w->grabMouse();
+}
 
 void lxtip::PrepareTipWindow(CFloatingInfoTip* tip) {
   QWidget* w = qlw::WidgetOf(tip->m_hWnd);

@@ -427,6 +427,102 @@ TEST_F(CanvasInput, APeakTipClicksAsItAppearsWhileTheClickSoundIsOn)
     }
 }
 
+// The tip hides itself once the pointer rests off the place where it opened, even on the same
+// peak; the next move over that peak brings it back.
+TEST_F(CanvasInput, ATipThatHidItselfOpensAgainOnTheNextMoveOverItsPeak)
+{
+    AddNaCl();
+    ShowAround200();
+    const Gdiplus::PointF peak = PeakPixel(kNaCl200);
+    POINT saved;
+    ::GetCursorPos(&saved);
+    Send(WM_MOUSEMOVE, 0, At(peak.X, peak.Y));
+    ASSERT_TRUE(canvas.GetPeakTip());
+    CFloatingPeakTip& tip = *canvas.GetPeakTip();
+    ASSERT_TRUE(tip.IsWindowVisible());
+    // The pointer rests elsewhere, over no window: the tip's timer finds it off its anchor.
+    ::SetCursorPos(3000, 3000);
+    QElapsedTimer limit;
+    limit.start();
+    while (tip.IsWindowVisible() && limit.elapsed() < 20000) Pump(10);
+    ASSERT_FALSE(tip.IsWindowVisible()) << "the tip hides once the pointer is off its anchor";
+    Send(WM_MOUSEMOVE, 0, At(peak.X + 1, peak.Y));
+    EXPECT_TRUE(tip.IsWindowVisible()) << "a move over the same peak opens its tip again";
+    ASSERT_TRUE(canvas.m_pHoverReflexion);
+    EXPECT_EQ(canvas.m_pHoverReflexion->indexNorm, 4) << "200";
+    ::SetCursorPos(saved.x, saved.y);
+}
+
+// A tip opened over a peak beside a background node can lie over the node: a press there picks
+// and drags the node, and a press on the tip elsewhere is still the tip's.
+TEST_F(CanvasInput, ABackgroundNodeBeneathAPeakTipTakesThePressBeforeTheTip)
+{
+    AddNaCl();
+    CQLProfile points;
+    for (int i = 0; i <= 80; ++i) points.push_back({10.0 + i, 10.0});
+    CQLPatternPtr p = doc.AddObservedPattern(points);
+    auto& observed = static_cast<CQLObservedPattern&>(*p);
+    observed.AddBackgroundCurve();
+    nacl->SetSelected(false);
+    p->SetSelected(true);
+    ShowAround200();
+    // A node a little right of the 200 peak and just above its top, where the peak's tip points.
+    const Gdiplus::PointF top = Pixel(kNaCl200, nacl->GetIntensityAt(kNaCl200));
+    const auto data = canvas.GetRenderer()->PixelToData(Gdiplus::PointF(std::round(top.X) + 2, std::round(top.Y) - 4));
+    CQLControlPoint& node = observed.m_controlPoints[0];
+    const double to[2] = {data.first - observed.m_xOffset, (data.second - observed.m_yOffset) / observed.GetDrawnScale()};
+    const double dx = to[0] - node.x, dy = to[1] - node.y;
+    node.x += dx, node.leftX += dx, node.rightX += dx;
+    node.y += dy, node.leftY += dy, node.rightY += dy;
+    observed.ComputeBackgroundCurve();
+    Paint();
+    const Gdiplus::PointF at = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    ASSERT_TRUE(canvas.HitTestControlNodes(POINT{LONG(std::lround(at.X)), LONG(std::lround(at.Y))}, false));
+
+    Send(WM_MOUSEMOVE, 0, At(at.X, at.Y));
+    ASSERT_TRUE(canvas.m_pHoverReflexion) << "the pointer on the node is on the peak too";
+    ASSERT_TRUE(canvas.GetPeakTip());
+    CFloatingPeakTip& tip = *canvas.GetPeakTip();
+    Paint();  // the drawing places the tip over its peak
+    ASSERT_TRUE(tip.IsWindowVisible());
+    POINT onNode{LONG(std::lround(at.X)), LONG(std::lround(at.Y))};
+    canvas.ClientToScreen(&onNode);
+    CRect tipRect;
+    tip.GetWindowRect(&tipRect);
+    ASSERT_TRUE(tipRect.PtInRect(onNode)) << "the tip lies over the node";
+    const auto pressTip = [&](POINT screen, UINT message, WPARAM keys) {
+        tip.ScreenToClient(&screen);
+        ::SendMessageW(tip.m_hWnd, message, keys, MAKELPARAM(short(screen.x), short(screen.y)));
+    };
+
+    // On the balloon away from the node: the tip's own click, which expands it.
+    const Gdiplus::RectF balloon = tip.BalloonRect();
+    POINT onBalloon{LONG(balloon.X + balloon.Width / 2), LONG(balloon.Y + (balloon.Height - 30) / 2)};
+    tip.ClientToScreen(&onBalloon);
+    pressTip(onBalloon, WM_LBUTTONDOWN, MK_LBUTTON);
+    pressTip(onBalloon, WM_LBUTTONUP, 0);
+    EXPECT_TRUE(tip.IsExpanded());
+    EXPECT_FALSE(canvas.m_pSelectedNode);
+
+    // On the node: the node's press, and the tip makes way. The window system gave the press to
+    // the tip, so the moves and the release after it come as mouse events that must reach the canvas.
+    POINT onNodeInTip = onNode;
+    tip.ScreenToClient(&onNodeInTip);
+    QTest::mousePress(qlw::WidgetOf(tip.m_hWnd), Qt::LeftButton, {}, QPoint(onNodeInTip.x, onNodeInTip.y));
+    EXPECT_EQ(canvas.m_pSelectedNode, &node);
+    EXPECT_FALSE(tip.IsWindowVisible());
+    EXPECT_EQ(QWidget::mouseGrabber(), Widget()) << "the hidden tip holds no grab that would keep the moves";
+    const QPoint pressed(int(std::lround(at.X)), int(std::lround(at.Y)));
+    QTest::mouseMove(Widget(), pressed + QPoint(10, 20));
+    QTest::mouseMove(Widget(), pressed + QPoint(20, 40));
+    QTest::mouseRelease(Widget(), Qt::LeftButton, {}, pressed + QPoint(20, 40));
+    EXPECT_FALSE(QWidget::mouseGrabber()) << "the press is over";
+    const Gdiplus::PointF moved = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    EXPECT_NEAR(moved.X, std::lround(at.X) + 20, 0.01);
+    EXPECT_NEAR(moved.Y, std::lround(at.Y) + 40, 0.01);
+    EXPECT_FALSE(Cursor()->IsActive()) << "no plain click on the plot";
+}
+
 TEST_F(CanvasInput, ShiftArrowsMoveASelectedNodeTenPixels)
 {
     CQLProfile points;

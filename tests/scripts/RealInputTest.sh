@@ -31,6 +31,10 @@
 #     up), the place where the question was no longer shows its picture;
 #   session-keys: a session opened with File > Open by its name typed without the extension, in a
 #     new window: there Ctrl+L, Ctrl+Shift+K and Ctrl+Alt+W act at once, with no click first.
+#   peak-tip-rest: the pointer on a peak and then resting two pixels up it: the tip goes, and a
+#     move of one pixel more over the same peak opens it again.
+#   peak-tip-node: a background curve given to the measured pattern, the pointer on its node at
+#     the plot's right end, where a small rutile peak's tip opens over it: the node is dragged up.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -109,6 +113,7 @@ if [ "$case" = dismissed-question ]; then
   spread_sites 80 3000 >"$work/large.cif"
   files=("$work/large.cif") expected_rows=1
 fi
+[ "$case" = peak-tip-node ] && files=("$source/examples/rutile.cif" "$source/examples/rutile-anatase-measured.dat")
 HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
   "$program" "${files[@]}" >"$work/program.log" 2>&1 &
 app=$!
@@ -641,6 +646,79 @@ case "$case" in
     activate
     xdotool key --clearmodifiers alt+F4
     limit=300 until_ok eval '! kill -0 "$app" 2>/dev/null' || fail "the close key did not end the program"
+    ;;
+  peak-tip-rest)
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    [ "${#pane[@]}" = 4 ] || fail "the plot is not in the map"
+    # A tip is the program's only window besides the main one here.
+    tip_up() { [ -n "$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window")" ]; }
+    tip_gone() { ! tip_up; }
+    # Half-way up the plot, rightwards in steps of two pixels from left of the strongest peaks (some
+    # 40 % of the way along) to the first place where a tip comes up: a peak's reach is four pixels
+    # on either side, so that place is on the peak even when the tip came a few steps late.
+    y=$((pane[1] + pane[3] / 2)) x=
+    for ((px = pane[0] + pane[2] * 3 / 10; px < pane[0] + pane[2] * 3 / 5; px += 2)); do
+      timeout 20 xdotool mousemove "$px" "$y"
+      limit=3 until_ok tip_up && { x=$px; break; }
+    done
+    [ -n "$x" ] || fail "no peak tip came up along y = $y"
+    # Resting two pixels up the same peak, below its tip and off the place where it opened.
+    timeout 20 xdotool mousemove "$x" $((y - 2))
+    limit=100 until_ok tip_gone || fail "the tip stayed with the pointer resting off the place where it opened"
+    timeout 20 xdotool mousemove "$x" $((y - 3))
+    limit=100 until_ok tip_up || fail "a move over the same peak did not open its tip again"
+    quit
+    ;;
+  peak-tip-node)
+    pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+    [ "${#pane[@]}" = 4 ] || fail "the plot is not in the map"
+    tip_up() { [ -n "$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window")" ]; }
+    # The bright red pixels of the right half of the plot's pane (the background's nodes, picked or
+    # not; the measured pattern is a darker red), one "X Y" a line, in screen pixels.
+    red_pixels() {
+      xwd -silent -root >"$work/plot.xwd" 2>/dev/null || return 1
+      local layout=($(od -An -v -tu4 --endian=big -N 100 "$work/plot.xwd" | tr -s ' \n' ' '))
+      local bpp=$((layout[11] / 8)) bpl=${layout[12]}
+      od -An -v -tu1 -w"$bpl" -j $((layout[0] + layout[19] * 12 + pane[1] * bpl)) -N $((pane[3] * bpl)) "$work/plot.xwd" |
+        awk -v x0="${pane[0]}" -v w="${pane[2]}" -v y0="${pane[1]}" -v bpp="$bpp" '{
+          for (x = x0 + int(w / 2); x < x0 + w; x++) {
+            i = x * bpp + 1
+            if ($(i + 2) > 240 && $(i + 1) < 64 && $i < 64) print x, y0 + NR - 1
+          }
+        }'
+    }
+    # The node furthest right: where its red is, and its middle row.
+    right_node() {
+      red_pixels | awk 'NR == 1 || $1 > mx { mx = $1 } { xs[NR] = $1; ys[NR] = $2 }
+        END { for (i = 1; i <= NR; i++) if (xs[i] >= mx - 3) { s += ys[i]; n++ } if (n) print mx, int(s / n + 0.5) }'
+    }
+    click "$(middle_of '^row 3606 [0-9]+ "rutile-anatase-measured"')" 1
+    click "$(middle_of '^control 2203 ')" 1
+    until_ok eval 'map | grep -q "^control 2210 "' || fail "no Background pane among the parameters"
+    click "$(middle_of '^control 2210 ')" 1
+    until_ok eval 'map | grep -q "^control 2211 "' || fail "the Background pane did not open"
+    click "$(middle_of '^control 2211 ')" 1
+    timeout 20 xdotool mousemove 5 5
+    node=
+    has_node() { node=($(right_node)); [ "${#node[@]}" = 2 ] && [ "${node[0]}" -gt $((pane[0] + pane[2] * 4 / 5)) ]; }
+    limit=100 until_ok has_node || fail "no background node at the plot's right end"
+    # Onto the node from its left, along the background curve, over the small peak beside it.
+    x=${node[0]} y=${node[1]}
+    timeout 20 xdotool mousemove $((x - 10)) "$y"
+    timeout 20 xdotool mousemove "$x" "$y"
+    limit=50 until_ok tip_up || fail "no peak tip came up on the node"
+    tip=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window" | head -n 1)
+    read -r tx ty tw th <<<"$(xdotool getwindowgeometry --shell "$tip" |
+      awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }')"
+    [ "$x" -ge "$tx" ] && [ "$x" -lt $((tx + tw)) ] && [ "$y" -ge "$ty" ] && [ "$y" -lt $((ty + th)) ] ||
+      fail "the tip ($tx $ty $tw $th) does not lie over the node at $x $y"
+    timeout 20 xdotool mousedown 1
+    for ((i = 1; i <= 8; i++)); do timeout 20 xdotool mousemove "$x" $((y - 5 * i)); done
+    timeout 20 xdotool mouseup 1
+    timeout 20 xdotool mousemove 5 5
+    moved() { has_node && [ "${node[1]}" -le $((y - 30)) ]; }
+    limit=100 until_ok moved || fail "the node did not follow the drag (it is at ${node[*]}, was at $x $y)"
+    quit
     ;;
   *)
     fail "no case $case"
