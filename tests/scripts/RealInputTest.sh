@@ -29,6 +29,8 @@
 #   dismissed-question: the reflexions limit taken off a large cell, Continue clicked at the
 #     question about the many reflexions: while the long work that follows runs (its progress window
 #     up), the place where the question was no longer shows its picture.
+#   folder-with-damaged-file: started with a folder of a good CIF and one cut inside its atom loop:
+#     after OK at the alert about the cut one, the good structure is listed.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -106,6 +108,12 @@ if [ "$case" = dismissed-question ]; then
   # Without a limit, some two million reflexions to 2 theta = 180 degrees: seconds of work.
   spread_sites 80 3000 >"$work/large.cif"
   files=("$work/large.cif") expected_rows=1
+fi
+if [ "$case" = folder-with-damaged-file ]; then
+  mkdir "$work/folder"
+  cp "$source/examples/rutile.cif" "$work/folder/a-good.cif"
+  sed '/^O1 /q' "$source/examples/rutile.cif" | head -c -20 >"$work/folder/b-cut.cif"
+  files=("$work/folder") expected_rows=1
 fi
 HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
   "$program" "${files[@]}" >"$work/program.log" 2>&1 &
@@ -599,6 +607,14 @@ case "$case" in
     [ $((${changed%/*} * 10)) -lt "${changed#*/}" ] ||
       fail "the question's place was not drawn again for the work (${changed} pixels differ from before it)"
     limit=1800 until_ok eval '[ -z "$(status_window)" ]' || fail "the work did not end"
+    quit
+    ;;
+  folder-with-damaged-file)
+    alert_up() { map | grep -q '^window "Invalid Data"'; }
+    until_ok alert_up || fail "no alert about the cut file came up"
+    click "$(middle_of '^control 1 "OK"')" 1
+    until_ok eval '! alert_up' || fail "the alert stayed up"
+    until_ok rows_are 1 || fail "the good structure is not listed after the alert ($(rows) rows)"
     quit
     ;;
   *)
