@@ -10,6 +10,7 @@
 #include "FileAssociation.h"
 #include "FileTypes.h"
 #include "LXAboutDlg.h"
+#include "LXAlertFileScope.h"
 #include "LXAlertDialog.h"
 #include "LXAppDropTarget.h"
 #include "LXDialog.h"
@@ -365,8 +366,10 @@ bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow) {
     // What cannot be read is reported here, in the window that received it, not as an empty new window.
     std::vector<CString> readable;
-    for (const CString& path : paths)
+    for (const CString& path : paths) {
+      CLXAlertFileScope named(path);
       if (CQlwDoc::CanBeRead(path)) readable.push_back(path);
+    }
     return !readable.empty() && OpenFilesInNewWindow(readable) && readable.size() == paths.size();
   }
   // An empty window's changes are asked about once for the whole list, not once per file.
@@ -380,6 +383,7 @@ bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   std::optional<CFlagScope> sameWindow;
   for (const CString& path : paths) {
     if (cancel.Cancelled()) return false;
+    CLXAlertFileScope named(path);
     all = OpenOneFile(0, path) && all;
     if (!sameWindow) sameWindow.emplace(g_openInSameWindow, true);
   }

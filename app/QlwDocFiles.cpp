@@ -6,6 +6,7 @@
 #include "FileTypes.h"
 #include "LXASF.h"
 #include "LXAlert.h"
+#include "LXAlertFileScope.h"
 #include "LXApp.h"
 #include "LXFileDialog.h"
 #include "LXMessage.h"
@@ -163,9 +164,10 @@ bool CQlwDoc::ReadFileIntoDocument(uint32_t type, const CString& path) {
   CQlwDocWindowState state = m_windowState;
   std::vector<CString> warnings;
   const bool read = ReadKeepingWarnings(*file, list, settings, state, warnings);
-  // After any alert of the read itself: what the reader worked round or dropped.
-  if (!warnings.empty()) CLXXFileReadWarnings(path, warnings).Report();
+  // The alert of a failed read is all there is to say: its patterns are not there to be read with
+  // warnings. After a read that succeeded, what the reader worked round or dropped.
   if (!read) return false;
+  if (!warnings.empty()) CLXXFileReadWarnings(path, warnings).Report();
   file->Close();
   const bool replace = (m_bOpening || m_bNewDocument) && !m_bLive;
   // A session brings the plot ranges it was saved with; they are not autoscaled away.
@@ -300,7 +302,11 @@ void CQlwDoc::AddFilesFromDrop(const std::vector<CString>& paths) {
       const uint32_t type = IdentifyFileType(path.GetString(), true);
       if (type != 0) {
         std::optional<CStatusDisabler> quiet;
-        if (paths.size() > 1) quiet.emplace();
+        std::optional<CLXAlertFileScope> named;
+        if (paths.size() > 1) {
+          quiet.emplace();
+          named.emplace(path);
+        }
         try {
           // Added to the window, the file is as recent as one opened.
           if (ReadFileIntoDocument(type, path)) SHAddToRecentDocs(SHARD_PATHW, path.GetString());
@@ -414,7 +420,7 @@ bool CQlwDoc::ReloadPatternsWithoutData(const CQLPatternList& patterns) {
       CQlwDocWindowState state = m_windowState;
       std::vector<CString> warnings;
       const bool wasRead = file && ReadKeepingWarnings(*file, read, settings, state, warnings);
-      if (!warnings.empty() && std::find(warnedPaths.begin(), warnedPaths.end(), path) == warnedPaths.end()) {
+      if (wasRead && !warnings.empty() && std::find(warnedPaths.begin(), warnedPaths.end(), path) == warnedPaths.end()) {
         warnedPaths.push_back(path);
         CLXXFileReadWarnings(path, warnings).Report();
       }

@@ -1,5 +1,6 @@
 // Quiet alert output and the hand-off to an installed presenter.
 #include "LXAlert.h"
+#include "LXAlertFileScope.h"
 
 #include "Status.h"
 
@@ -12,7 +13,14 @@ bool g_silentMode = false;
 namespace {
 std::atomic<CLXAlert::Presenter> g_presenter{nullptr};
 thread_local unsigned t_shown = 0;
-}
+thread_local CLXAlertFileScope* t_fileScope = nullptr;
+}  // namespace
+
+CLXAlertFileScope::CLXAlertFileScope(const CString& path) : m_path(path), m_outer(t_fileScope) { t_fileScope = this; }
+
+CLXAlertFileScope::~CLXAlertFileScope() { t_fileScope = m_outer; }
+
+CString CLXAlertFileScope::GetPath() { return t_fileScope ? t_fileScope->m_path : CString(); }
 
 CLXAlert::CLXAlert(HWND owner) : m_owner(owner) {}
 
@@ -38,6 +46,17 @@ CString CLXAlert::QuietLine() const {
 unsigned CLXAlert::GetShownCount() { return t_shown; }
 
 UINT CLXAlert::DoModal() {
+  // Below what it says, the file it concerns, unless it names that already.
+  if (const CString path = CLXAlertFileScope::GetPath(); !path.IsEmpty()) {
+    bool named = false;
+    for (const CString& part : m_parts) named = named || part.Find(path.GetString()) >= 0;
+    if (!named) {
+      CString format, line;
+      if (!format.LoadString(1205)) format = L"File: %s";
+      line.Format(format, path.GetString());
+      m_parts[2] = m_parts[2].IsEmpty() ? line : m_parts[2] + L"\n\n" + line;
+    }
+  }
   // One the user asked not to see again counts as told.
   ++t_shown;
   Presenter presenter = g_presenter.load();

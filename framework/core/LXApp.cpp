@@ -12,6 +12,7 @@
 #include "CFile.h"
 #include "Controls.h"
 #include "LXAlert.h"
+#include "LXAlertFileScope.h"
 #include "LXCrashReport.h"
 #include "LXException.h"
 #include "LXMessage.h"
@@ -669,6 +670,7 @@ bool CLXApp::OpenFileList(const std::vector<CString>& paths, int flag) {
   bool all = true;
   for (const CString& path : paths) {
     if (cancel.Cancelled()) return false;
+    CLXAlertFileScope named(path);
     all = OpenOneFile(0, path) && all;
   }
   return all;

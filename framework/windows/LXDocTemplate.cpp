@@ -160,12 +160,16 @@ CDocument* CLXDocTemplate::OpenInto(CLXDocWnd* window, LPCWSTR path, BOOL makeVi
       TransferDocument(oldDoc, doc);
       return doc;
     }
+    CDocument* kept = oldDoc;
     if (oldDoc) MoveViews(window, doc, oldDoc);
     oldDoc = nullptr;
     doc->m_bAutoDelete = FALSE;
     doc->OnCloseDocument();
     if (GetDocument() == doc) RemoveDocument(doc);
     delete doc;
+    // The views were refreshed from the document that failed, which held nothing: they show the
+    // one they are back with again.
+    if (kept) kept->UpdateAllViews(nullptr);
     return nullptr;
   }
   if (!g_openInSameWindow) {

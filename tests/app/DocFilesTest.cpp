@@ -513,6 +513,31 @@ TEST_F(DocFiles, WarningsAreShownPerFileOfADropAndNotForATrialRead) {
   EXPECT_EQ(doc.GetPatterns().size(), 3u);
 }
 
+// A file of a drop that cannot be read gives its reader's alert alone, naming the file among the
+// others; the warnings its reader noted on the way belong to no read. Dropped alone, the alert is
+// as it was.
+TEST_F(DocFiles, AFileOfADropThatCannotBeReadGivesOneAlertThatNamesIt) {
+  std::string rutile;
+  {
+    std::ifstream in(doctest::RutilePath());
+    rutile.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  // Cut after an item's name, before its value: the reader notes the missing value, then finds no atoms.
+  const std::string cut =
+      doctest::WriteScratchFile("cut-in-cell.cif", rutile.substr(0, rutile.find("_cell_length_c") + 15));
+  AlertTexts alerts;
+  CQlwDoc doc;
+  doc.AddFilesFromDrop({W(cut), W(doctest::RutilePath())});
+  ASSERT_EQ(AlertTexts::s_alerts.size(), 1u) << AlertTexts::s_alerts.back().first;
+  EXPECT_EQ(AlertTexts::s_alerts[0].first, "No atoms in data file.");
+  EXPECT_NE(AlertTexts::s_alerts[0].second.find(cut), std::string::npos) << AlertTexts::s_alerts[0].second;
+  EXPECT_EQ(doc.GetPatterns().size(), 1u);
+  AlertTexts::s_alerts.clear();
+  doc.AddFilesFromDrop({W(cut)});
+  ASSERT_EQ(AlertTexts::s_alerts.size(), 1u);
+  EXPECT_EQ(AlertTexts::s_alerts[0].second.find(cut), std::string::npos) << AlertTexts::s_alerts[0].second;
+}
+
 // Sites of an element the table lacks (water labelled "Wat…", as published zeolite files have it):
 // the mismatch alert says nothing of which site, so one per read tells all that nine would.
 TEST_F(DocFiles, UnknownElementsAreReportedOncePerReadAndNotByATrialRead) {

@@ -38,6 +38,9 @@
 #include "QlwApp.h"
 #include "QlwDoc.h"
 #include "QlwDocTemplate.h"
+#include "QLPattern.h"
+#include "StructuresList.h"
+#include "StructuresPane.h"
 #include "RecentFileList.h"
 #include "TestSupport.h"
 #include "WidgetApp.h"
@@ -760,5 +763,117 @@ TEST_F(AppStart, EveryFileOfTheCommandLineFitsUnderTheAutoscaledTop) {
     const double top = p->GetMaxIntensityInRange(s.m_visibleXMin, s.m_visibleXMax);
     EXPECT_GT(top, 0.0) << p->m_title.ToUtf8();
     EXPECT_LE(top, s.m_visibleYMax) << p->m_title.ToUtf8();
+  }
+}
+
+namespace {
+// The titles of the document's top-level patterns, top to bottom.
+std::vector<std::wstring> Titles(CQlwApp& app) {
+  std::vector<std::wstring> titles;
+  if (CQlwDoc* doc = Document(app))
+    for (const CQLPatternPtr& p : doc->GetPatterns()) titles.push_back(p->m_title.GetString());
+  return titles;
+}
+
+// The patterns the list of the window shows, top to bottom.
+std::vector<const CQLPattern*> ListedPatterns(CQlwApp& app) {
+  std::vector<const CQLPattern*> listed;
+  auto* window = dynamic_cast<CDiffractWnd*>(app.GetDocWindow());
+  auto* pane = window ? dynamic_cast<CStructuresPane*>(window->GetPatternsPane()) : nullptr;
+  if (pane)
+    for (const auto& row : pane->GetList().GetRows()) listed.push_back(row.pattern.get());
+  return listed;
+}
+
+std::vector<const CQLPattern*> TreePatterns(CQlwApp& app) {
+  std::vector<const CQLPattern*> tree;
+  if (CQlwDoc* doc = Document(app))
+    for (const CQLPatternPtr& p : doc->GetPatterns()) tree.push_back(p.get());
+  return tree;
+}
+
+// The start of the example rutile up to and with the first `through` characters of `item`.
+std::string RutileCutAt(const std::string& item, size_t through) {
+  std::ifstream in(Rutile());
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  return text.substr(0, text.find(item) + through);
+}
+}  // namespace
+
+// Files opened together are listed in the order given, the first with the first colour; a measured
+// pattern among them is scaled to the crystals' height, as every change of the tree scales it.
+// The command line listed them the other way round and left the measured one unscaled.
+TEST_F(AppStart, FilesOpenedTogetherKeepTheirOrderAndAMeasuredOneIsScaled) {
+  static const std::string measured = std::string(QLW_SOURCE_DIR) + "/examples/rutile-anatase-measured.dat";
+  struct Road {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(CQlwApp&)> open;
+  };
+  const Road roads[] = {
+      {"command line", {Rutile(), measured}, [](CQlwApp&) {}},
+      {"File > Open", {},
+       [](CQlwApp& app) {
+         qlw::SetCommonDialogAnswer([](QDialog* dialog) {
+           auto* files = qobject_cast<QFileDialog*>(dialog);
+           ASSERT_NE(files, nullptr);
+           files->setDirectory(QString::fromStdString(std::string(QLW_SOURCE_DIR) + "/examples"));
+           files->selectFile("\"rutile.cif\" \"rutile-anatase-measured.dat\"");
+           static_cast<QDialog*>(files)->accept();
+         });
+         app.ShowOpenDialog();
+         qlw::SetCommonDialogAnswer(nullptr);
+       }},
+  };
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    delete g_pPreferences;
+    ResetDefaultPatternColourIndex();
+    const uint32_t first = TakeNextDefaultPatternColour(), second = TakeNextDefaultPatternColour();
+    ResetDefaultPatternColourIndex();
+    CQlwApp& app = NewApp(road.args);
+    ASSERT_TRUE(app.InitInstance());
+    road.open(app);
+    RunUntil(app, [&] { return PatternCount(app) >= 2; }, 20000);
+    EXPECT_EQ(Titles(app), (std::vector<std::wstring>{L"rutile", L"rutile-anatase-measured"}));
+    EXPECT_EQ(ListedPatterns(app), TreePatterns(app));
+    CQlwDoc* doc = Document(app);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(PatternCount(app), 2u);
+    const CQLPattern& crystal = *doc->GetPatterns().front();
+    const CQLPattern& observed = *doc->GetPatterns().back();
+    EXPECT_EQ(crystal.m_color, first);
+    EXPECT_EQ(observed.m_color, second);
+    const double top = crystal.GetMaxIntensityInRange(0.0, 0.0);
+    ASSERT_GT(top, 0.0);
+    EXPECT_NEAR(observed.GetMaxIntensityInRange(0.0, 0.0) / top, 1.0, 1e-9) << "scale " << observed.m_yScale;
+    EndApp();
+  }
+}
+
+// Of files opened together, each one that cannot be read gives one alert, which names it; the
+// others are read and listed. A folder with a good CIF and cut ones left the list empty, and a
+// CIF cut among its cell items was said to have been read with warnings as well.
+TEST_F(AppStart, FilesThatCannotBeReadAmongOthersGiveOneNamedAlertEachAndTheRestAreListed) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "damaged-among-others";
+  CopyOfRutile(folder / "a-good.cif");
+  const std::string cell = (folder / "b-cut-in-cell.cif").string();
+  const std::string atoms = (folder / "c-cut-in-atoms.cif").string();
+  std::ofstream(cell) << RutileCutAt("_cell_length_c", 15);
+  std::ofstream(atoms) << RutileCutAt("O1  O  0.30480", 9);
+  CQlwApp& app = NewApp({folder.string()});
+  ASSERT_TRUE(app.InitInstance());
+  qlwtest::AlertRecorder alerts;
+  const auto& seen = qlwtest::AlertRecorder::Seen();
+  RunUntil(app, [&] { return seen.size() >= 2 && PatternCount(app) == 1 && ListedPatterns(app) == TreePatterns(app); },
+           20000);
+  EXPECT_EQ(Titles(app), std::vector<std::wstring>{L"rutile"});
+  EXPECT_EQ(ListedPatterns(app), TreePatterns(app)) << "every pattern drawn is listed";
+  ASSERT_EQ(seen.size(), 2u) << "one alert for each file that cannot be read";
+  const std::string paths[] = {cell, atoms};
+  for (size_t i = 0; i < 2; ++i) {
+    const std::wstring path = CString(paths[i].c_str()).GetString();
+    EXPECT_NE(seen[i].explanation.find(path), std::wstring::npos) << CString(seen[i].explanation.c_str()).ToUtf8();
+    EXPECT_EQ(seen[i].message.find(L"warnings"), std::wstring::npos) << CString(seen[i].message.c_str()).ToUtf8();
   }
 }

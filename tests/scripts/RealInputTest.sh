@@ -32,9 +32,11 @@
 #   session-keys: a session opened with File > Open by its name typed without the extension, in a
 #     new window: there Ctrl+L, Ctrl+Shift+K and Ctrl+Alt+W act at once, with no click first.
 #   peak-tip-rest: the pointer on a peak and then resting two pixels up it: the tip goes, and a
-#     move of one pixel more over the same peak opens it again.
+#     move of one pixel more over the same peak opens it again;
 #   peak-tip-node: a background curve given to the measured pattern, the pointer on its node at
-#     the plot's right end, where a small rutile peak's tip opens over it: the node is dragged up.
+#     the plot's right end, where a small rutile peak's tip opens over it: the node is dragged up;
+#   folder-with-damaged-file: started with a folder of a good CIF and one cut inside its atom loop:
+#     after OK at the alert about the cut one, the good structure is listed.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
@@ -114,6 +116,12 @@ if [ "$case" = dismissed-question ]; then
   files=("$work/large.cif") expected_rows=1
 fi
 [ "$case" = peak-tip-node ] && files=("$source/examples/rutile.cif" "$source/examples/rutile-anatase-measured.dat")
+if [ "$case" = folder-with-damaged-file ]; then
+  mkdir "$work/folder"
+  cp "$source/examples/rutile.cif" "$work/folder/a-good.cif"
+  sed '/^O1 /q' "$source/examples/rutile.cif" | head -c -20 >"$work/folder/b-cut.cif"
+  files=("$work/folder") expected_rows=1
+fi
 HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
   "$program" "${files[@]}" >"$work/program.log" 2>&1 &
 app=$!
@@ -718,6 +726,14 @@ case "$case" in
     timeout 20 xdotool mousemove 5 5
     moved() { has_node && [ "${node[1]}" -le $((y - 30)) ]; }
     limit=100 until_ok moved || fail "the node did not follow the drag (it is at ${node[*]}, was at $x $y)"
+    quit
+    ;;
+  folder-with-damaged-file)
+    alert_up() { map | grep -q '^window "Invalid Data"'; }
+    until_ok alert_up || fail "no alert about the cut file came up"
+    click "$(middle_of '^control 1 "OK"')" 1
+    until_ok eval '! alert_up' || fail "the alert stayed up"
+    until_ok rows_are 1 || fail "the good structure is not listed after the alert ($(rows) rows)"
     quit
     ;;
   *)

@@ -250,12 +250,12 @@ TEST(UiAppCommands, CheckForUpdateAsksTheServerAndOffersTheUpdate) {
 }
 
 // The file dialog takes full paths typed from several folders: each file opens, none is looked
-// for in the first one's folder.
+// for in the first one's folder, and they are listed in the order chosen.
 TEST(UiAppCommands, OpenTakesFilesOfSeveralFolders) {
   const std::string quartz = qlwtest::DataPath("Quartz.cif");
   const std::string out = RunScript("folders",
                                     "files " + quartz + " " + kRutile + "\n"
                                     "command 57601\n"
                                     "dump\n");
-  EXPECT_NE(out.find("> dump\n0 crystal rutile shown selected\n0 crystal Quartz shown selected\nd"), std::string::npos) << out;
+  EXPECT_NE(out.find("> dump\n0 crystal Quartz shown selected\n0 crystal rutile shown selected\nd"), std::string::npos) << out;
 }
