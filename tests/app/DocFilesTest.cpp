@@ -522,14 +522,14 @@ TEST_F(DocFiles, AFileOfADropThatCannotBeReadGivesOneAlertThatNamesIt) {
     std::ifstream in(doctest::RutilePath());
     rutile.assign(std::istreambuf_iterator<char>(in), {});
   }
-  // Cut after an item's name, before its value: the reader notes the missing value, then finds no atoms.
+  // Cut after an item's name, before its value: the reader notes the missing value, then cannot build the cell.
   const std::string cut =
       doctest::WriteScratchFile("cut-in-cell.cif", rutile.substr(0, rutile.find("_cell_length_c") + 15));
   AlertTexts alerts;
   CQlwDoc doc;
   doc.AddFilesFromDrop({W(cut), W(doctest::RutilePath())});
   ASSERT_EQ(AlertTexts::s_alerts.size(), 1u) << AlertTexts::s_alerts.back().first;
-  EXPECT_EQ(AlertTexts::s_alerts[0].first, "No atoms in data file.");
+  EXPECT_EQ(AlertTexts::s_alerts[0].first, "The unit cell cannot be built.");
   EXPECT_NE(AlertTexts::s_alerts[0].second.find(cut), std::string::npos) << AlertTexts::s_alerts[0].second;
   EXPECT_EQ(doc.GetPatterns().size(), 1u);
   AlertTexts::s_alerts.clear();
