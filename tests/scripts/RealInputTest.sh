@@ -181,7 +181,9 @@ let_go() { rm -f "$work/hold"; }
 
 until_ok main_shown || fail "the main window did not come up"
 case "$case" in busy | asking-*) ;; *) until_ok rows_are "$expected_rows" || fail "the structures are not listed" ;; esac
-window=$(main_window)
+# Looked for until found: a search made while the program's windows come and go may find none.
+main_found() { window=$(main_window); [ -n "$window" ]; }
+until_ok main_found || fail "the main window went"
 
 # Keys go to the active window: asks the window manager for it until it is the main window.
 is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
@@ -253,8 +255,9 @@ case "$case" in
     fi
     until_ok not_asked || fail "the question stayed up"
     kill -0 "$app" 2>/dev/null || fail "the program ended"
-    main_shown || fail "the main window is no longer on screen"
-    [ "$(main_window)" = "$window" ] || fail "another main window took its place"
+    until_ok main_shown || fail "the main window is no longer on screen"
+    same_main() { [ "$(main_window)" = "$window" ]; }
+    until_ok same_main || fail "another main window took its place"
     [ "$(map | grep '^window ".* - Quillonographic"')" = "$placed" ] || fail "the window moved or changed size"
     rows_are 2 || fail "the patterns are gone"
     # Still unsaved: closing asks again.
