@@ -1,9 +1,12 @@
 // Where the windows, controls, list rows and popup-menu items are on screen, written on request
 // for tests that act with real X input: with QLW_CONTROL_MAP naming a file, SIGUSR1 makes the
-// program write that file (whole, by rename) from its UI thread.
+// program write that file (whole, by rename) from its UI thread. A window that has been painted
+// since it was last shown gets a "painted" line too, so that a test takes its picture only then.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
 
@@ -20,6 +23,33 @@
 
 namespace {
 int g_wakeWrite = -1;
+
+// The top-level widgets painted since they were last shown.
+class PaintWatch : public QObject {
+ public:
+  bool Painted(QWidget* window) const {
+    for (const QPointer<QWidget>& w : m_painted)
+      if (w == window) return true;
+    return false;
+  }
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() != QEvent::Paint && event->type() != QEvent::Show) return false;
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget) return false;
+    QWidget* window = widget->window();
+    if (event->type() == QEvent::Show && widget == window)
+      m_painted.removeIf([window](const QPointer<QWidget>& w) { return w.isNull() || w == window; });
+    else if (event->type() == QEvent::Paint && !Painted(window))
+      m_painted.append(window);
+    return false;
+  }
+
+ private:
+  QList<QPointer<QWidget>> m_painted;
+};
+PaintWatch* g_paintWatch = nullptr;
 
 void OnSignal(int) {
   const char byte = 1;
@@ -79,6 +109,7 @@ void WriteMap(const char* path) {
     QWidget* widget = qlw::WidgetOf(top);
     if (!widget || !widget->isVisible()) continue;
     std::fprintf(out, "window %s %s\n", Text(top).c_str(), Box(OnScreen(widget, widget->rect())).c_str());
+    if (g_paintWatch && g_paintWatch->Painted(widget)) std::fprintf(out, "painted %s\n", Text(top).c_str());
     std::vector<HWND> children;
     EnumChildWindows(top, [](HWND h, LPARAM l) -> BOOL {
       reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
@@ -111,6 +142,9 @@ void InstallControlMap() {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
   g_wakeWrite = fds[1];
+  g_paintWatch = new PaintWatch();
+  g_paintWatch->setParent(qApp);
+  qApp->installEventFilter(g_paintWatch);
   auto* notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, qApp);
   const std::string target = path;
   QObject::connect(notifier, &QSocketNotifier::activated, qApp, [fd = fds[0], target] {

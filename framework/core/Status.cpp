@@ -5,7 +5,11 @@
 #include "StatusMgr.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <map>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 struct StatusState {
@@ -44,6 +48,16 @@ CStatus::ThreadRecord* RecordOfCaller() {
   return it == threads.end() ? nullptr : &it->second;
 }
 
+// Tests that look at the progress window make the work they start last as long as they look: a start
+// for real-input tests (QLW_CONTROL_MAP set) keeps a thread's last frame open while the file that
+// QLW_HOLD_PROGRESS names exists. A start without the control map never waits here.
+void HoldLastFrameForTest() {
+  const char* map = std::getenv("QLW_CONTROL_MAP");
+  const char* hold = std::getenv("QLW_HOLD_PROGRESS");
+  if (!map || !*map || !hold || !*hold) return;
+  while (access(hold, F_OK) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 void ClampTopFrame(CStatus::ThreadRecord& record) {
   if (record.frames.empty()) return;
   CStatus::Frame& frame = record.frames.back();
@@ -53,6 +67,13 @@ void ClampTopFrame(CStatus::ThreadRecord& record) {
 }  // namespace
 
 CStatus::~CStatus() {
+  bool last = false;
+  {
+    CLXMutexLock lock(State().lock);
+    ThreadRecord* record = RecordOfCaller();
+    last = record != nullptr && record->frames.size() == 1;
+  }
+  if (last) HoldLastFrameForTest();
   {
     CLXMutexLock lock(State().lock);
     ThreadRecord* record = RecordOfCaller();

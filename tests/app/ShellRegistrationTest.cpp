@@ -89,8 +89,7 @@ class CFakeProgram : public CLXApp {
   CString GetExecutablePath() override { return CString(m_exe.c_str()); }
   // The arguments of the last start, once it has written them.
   std::string Arguments() const {
-    for (int i = 0; i < 100 && !std::filesystem::exists(m_record); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    qlwtest::WaitUntil([this] { return std::filesystem::exists(m_record); });
     std::ifstream in(m_record);
     std::stringstream s;
     s << in.rdbuf();

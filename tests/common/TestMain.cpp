@@ -11,9 +11,11 @@
 #include <QTest>
 #include <QWindow>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +58,15 @@ std::string SharedTestDataPath(const std::string& relative) {
 }
 
 std::string ScratchDir() { return g_scratch.dir; }
+
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= end) return condition();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
 
 std::string AlertMessage(unsigned id) {
   CString text;

@@ -666,7 +666,7 @@ void ExpectCascadeFromOrigin(const std::function<CQlwApp&(const std::string&)>& 
   }
   // As File > New Window starts from a window that has long been there: the first window answers
   // other processes once they can reach it.
-  for (int i = 0; i < 400 && !CLXApp::FindOtherInstanceWindow(); ++i) usleep(50000);
+  qlwtest::WaitUntil([] { return CLXApp::FindOtherInstanceWindow() != nullptr; });
   ASSERT_NE(CLXApp::FindOtherInstanceWindow(), nullptr) << "the first window never answered";
   CQlwApp& app = newApp(session);
   ASSERT_TRUE(app.InitInstance());

@@ -163,8 +163,7 @@ TEST(VisualiserHandOver, HandsQuartzToTheVisualiserInAFolderOfItsOwn) {
   m.Command(33737);
 
   std::vector<std::vector<std::string>> records;
-  for (int i = 0; i < 600 && (records = Records(record)).size() < 2; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  qlwtest::WaitUntil([&] { return (records = Records(record)).size() >= 2; });
   ASSERT_EQ(records.size(), 2u);
   const auto& sessions = m.wnd->GetSessions();
   ASSERT_EQ(sessions.size(), 2u);

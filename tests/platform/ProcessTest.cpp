@@ -85,7 +85,7 @@ TEST(Process, LaunchProgramGivesEachArgumentAsItStands) {
   args.insert(args.end(), names.begin(), names.end());
   ASSERT_TRUE(qlw::LaunchProgram(L"/bin/sh", args));
   std::string text;
-  for (int i = 0; i < 1000 && !std::filesystem::exists(out); ++i) usleep(10000);
+  qlwtest::WaitUntil([&out] { return std::filesystem::exists(out); });
   std::ifstream in(out);
   text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, "[q\" -Unregister \"z.cif]\n[a  b]\n[-x]\n[/Register]\n[back\\\"slash]\n[]\n");
@@ -110,11 +110,11 @@ TEST(Process, ImagePathsOfThisProcessAndOfAChild) {
   DWORD size = PATH_MAX;
   // The child may still be between spawn and exec for a moment.
   std::wstring image;
-  for (int i = 0; i < 200 && image.find(L"sleep") == std::wstring::npos; ++i) {
+  qlwtest::WaitUntil([&] {
     size = PATH_MAX;
     if (QueryFullProcessImageNameW(pi.hProcess, 0, path, &size)) image.assign(path, size);
-    usleep(5000);
-  }
+    return image.find(L"sleep") != std::wstring::npos;
+  });
   EXPECT_EQ(std::filesystem::path(image), std::filesystem::canonical(std::filesystem::path("/proc") / std::to_string(pi.dwProcessId) / "exe"));
   EXPECT_NE(image.find(L"sleep"), std::wstring::npos);
   DWORD code = 0;
@@ -260,7 +260,7 @@ TEST(Process, ShellOpenThatWaitsFailsWhenNothingOpensTheDocument) {
   // What a stand-in was asked, once it has written it down.
   auto asked = [&](const std::string& name) {
     const std::string file = dir + "/" + name + ".args";
-    for (int i = 0; i < 250 && !std::filesystem::exists(file); ++i) usleep(20000);
+    qlwtest::WaitUntil([&file] { return std::filesystem::exists(file); });
     std::ifstream in(file);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::filesystem::remove(file);

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "KernelObjects.h"
 #include "Sound.h"
 #include "testing/SoundRecorder.h"
@@ -159,10 +160,10 @@ TEST(SoundDevice, ClickReachesTheDeviceUnchanged) {
   ASSERT_TRUE(ParseWave(click, pcm));
   ASSERT_EQ(qlw::PlayWave(click), 0);
   std::string played;
-  for (int i = 0; i < 100 && played.size() < pcm.samples.size(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  qlwtest::WaitUntil([&] {
     played = ReadAll(sink);
-  }
+    return played.size() >= pcm.samples.size();
+  });
   EXPECT_EQ(played, pcm.samples);
 }
 
@@ -173,9 +174,9 @@ TEST(SoundDevice, BeepPlaysTheDesktopsEventSound) {
   std::remove(sink);
   EXPECT_TRUE(MessageBeep(MB_ICONEXCLAMATION));
   size_t played = 0;
-  for (int i = 0; i < 100 && played == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  qlwtest::WaitUntil([&] {
     played = ReadAll(sink).size();
-  }
+    return played > 0;
+  });
   EXPECT_GT(played, 0u);
 }

@@ -79,7 +79,8 @@ std::string Scratch(const std::string& name)
     return (dir / name).string();
 }
 
-bool PumpUntil(const std::function<bool()>& done, int ms = 2000)
+// The bound only ends a test that would hang.
+bool PumpUntil(const std::function<bool()>& done, int ms = 60000)
 {
     QElapsedTimer timer;
     timer.start();

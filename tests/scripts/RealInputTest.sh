@@ -37,7 +37,12 @@
 #     the plot's right end, where a small rutile peak's tip opens over it: the node is dragged up;
 #   folder-with-damaged-file: started with a folder of a good CIF and one cut inside its atom loop:
 #     after OK at the alert about the cut one, the good structure is listed.
-# Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1).
+# Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1), and which windows have
+# been painted since they were shown. Every wait is for what the program says, a window's state or
+# picture, or a file, within a generous limit; long work is held open while it is looked at
+# (QLW_HOLD_PROGRESS, honoured only with the control map), so it is long on any machine. The sleeps
+# left set the pace of a person's input (a drag, the double-click time) or give something that must
+# not happen its time to show: a slower machine cannot make them fail a sound program.
 # Usage: RealInputTest.sh PROGRAM SOURCE_DIR CASE. Exit 77 (skipped) only without Xvfb, openbox or xdotool.
 set -u
 program=$1 source=$2 case=$3
@@ -63,15 +68,16 @@ fail() {
   exit 1
 }
 
-# Runs its arguments until they succeed, for at most LIMIT tenths of a second (default 600).
+# Runs its arguments until they succeed, for at most LIMIT tenths of a second (default 600) of
+# wall-clock time, however long each try takes; they are tried once more at the end.
 limit=600
+tenths() { local t=${EPOCHREALTIME/[.,]/}; echo $((10#$t / 100000)); }
 until_ok() {
-  local i
-  for ((i = 0; i < limit; i++)); do
-    "$@" && return 0
+  local end=$(($(tenths) + limit))
+  until "$@"; do
+    [ "$(tenths)" -lt "$end" ] || { "$@"; return; }
     sleep 0.1
   done
-  return 1
 }
 
 # A display of our own, at whatever number is free, with the window manager on it.
@@ -111,8 +117,9 @@ many() {
 }
 case "$case" in asking-*) mapfile -t files < <(many) ;; esac
 if [ "$case" = dismissed-question ]; then
-  # Without a limit, some two million reflexions to 2 theta = 180 degrees: seconds of work.
-  spread_sites 80 3000 >"$work/large.cif"
+  # Without a limit, some 400,000 reflexions to 2 theta = 180 degrees: the question about many
+  # comes up. The work after it is held open while it is looked at, so its length does not matter.
+  spread_sites 45 300 >"$work/large.cif"
   files=("$work/large.cif") expected_rows=1
 fi
 [ "$case" = peak-tip-node ] && files=("$source/examples/rutile.cif" "$source/examples/rutile-anatase-measured.dat")
@@ -122,6 +129,9 @@ if [ "$case" = folder-with-damaged-file ]; then
   sed '/^O1 /q' "$source/examples/rutile.cif" | head -c -20 >"$work/folder/b-cut.cif"
   files=("$work/folder") expected_rows=1
 fi
+# While $work/hold exists, the work that shows the progress window stays open (for the cases that
+# look at that window).
+export QLW_HOLD_PROGRESS="$work/hold"
 HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" QLW_CONTROL_MAP="$work/map" \
   "$program" "${files[@]}" >"$work/program.log" 2>&1 &
 app=$!
@@ -132,16 +142,14 @@ pids+=($app)
 name=$(basename "$program" | cut -c 1-15)
 is_program() { [ "$(cat "/proc/$app/comm" 2>/dev/null)" = "$name" ]; }
 # The map of a process of the program (each writes it to the same file), and the program's own.
+# A process busy with long work writes it once its thread is free again, or not at all once it ended.
 map_of() {
   rm -f "$work/map"
   kill -USR1 "$1" 2>/dev/null || return 1
-  local i
-  for ((i = 0; i < 100; i++)); do
-    [ -f "$work/map" ] && { cat "$work/map"; return 0; }
-    sleep 0.1
-  done
-  return 1
+  limit=1200 until_ok map_written "$1"
+  cat "$work/map" 2>/dev/null
 }
+map_written() { [ -f "$work/map" ] || ! kill -0 "$1" 2>/dev/null; }
 map() { is_program && map_of "$app"; }
 # The middle of the first line of the map that matches the pattern, as "X Y".
 middle_of() { map | grep -m 1 -E "$1" | awk '{ print $(NF-3) + int($(NF-1) / 2), $(NF-2) + int($NF / 2) }'; }
@@ -152,27 +160,58 @@ rows_are() { [ "$(rows)" = "$1" ]; }
 rows_at_least() { [ "$(rows)" -ge "$1" ]; }
 asked() { map | grep -q '"Save changes to Untitled?"'; }
 not_asked() { ! asked; }
+# Up and drawn: placed by the window manager, so that its buttons are where the map says.
+asked_drawn() {
+  local now
+  now=$(map)
+  grep -q '"Save changes to Untitled?"' <<<"$now" && grep -q '^painted "Quillonographic"$' <<<"$now"
+}
 menu_open() { map | grep -q '^menu '; }
-main_window() { xdotool search --onlyvisible --pid "$app" --name ' - Quillonographic$' 2>/dev/null | head -n 1; }
+# The program's main windows on the display (of the process given by the options): xdotool's name
+# search also gives the native child windows inside them (tool bar, menu bar, panes), which have no
+# name of their own, so each found is checked for the title itself.
+main_windows() {
+  local id
+  for id in $(xdotool search --onlyvisible "$@" --name ' - Quillonographic$' 2>/dev/null); do
+    xdotool getwindowname "$id" 2>/dev/null | grep -q ' - Quillonographic$' && echo "$id"
+  done
+}
+main_window() { main_windows --pid "$app" | head -n 1; }
 main_shown() { [ -n "$(main_window)" ]; }
 click() { timeout 20 xdotool mousemove $1 click "$2"; }
 # The progress window: the status manager's own, with its window class.
 status_window() { xwininfo -root -tree 2>/dev/null | grep -m 1 'Quillonographic-CLXStatusWnd' | awk '{ print $1 }'; }
 status_shown() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+# The progress window up: its id in $seen. Its picture is the background the server shows from the
+# moment it is mapped.
+status_up() {
+  seen=$(status_window)
+  [ -n "$seen" ] && status_shown "$seen"
+}
+# Whether the window titled as the pattern says has been painted since it was shown.
+painted() { map | grep -q "^painted \"$1\"\$"; }
+# Holds the next long work open until let go.
+hold() { touch "$work/hold"; }
+let_go() { rm -f "$work/hold"; }
 
 until_ok main_shown || fail "the main window did not come up"
 case "$case" in busy | asking-*) ;; *) until_ok rows_are "$expected_rows" || fail "the structures are not listed" ;; esac
-window=$(main_window)
+# Looked for until found: a search made while the program's windows come and go may find none.
+main_found() { window=$(main_window); [ -n "$window" ]; }
+until_ok main_found || fail "the main window went"
 
 # Keys go to the active window: asks the window manager for it until it is the main window.
 is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
+# Asked again every 2 s, for at most two minutes.
+activate_once() {
+  xdotool windowactivate "$window" >/dev/null 2>&1
+  limit=20 until_ok is_active
+}
 activate() {
-  local i
-  for ((i = 0; i < 30; i++)); do
-    xdotool windowactivate "$window" >/dev/null 2>&1
-    limit=20 until_ok is_active && return 0
-  done
-  fail "the window manager did not activate the main window (active: $(xdotool getactivewindow 2>&1))"
+  limit=1200 until_ok activate_once && return 0
+  local active
+  active=$(xdotool getactivewindow 2>&1)
+  fail "the window manager did not activate the main window $window (active: $active \"$(xdotool getwindowname "$active" 2>&1)\" of $(xdotool getwindowpid "$active" 2>&1); program $app; $(xwininfo -id "$active" 2>&1 | grep -E 'Map State|geometry'))"
 }
 
 # Alt+F4 is openbox's close key; the question comes up for the unsaved document.
@@ -184,18 +223,23 @@ close_with_question() {
   for attempt in 1 2; do
     activate
     xdotool key --clearmodifiers alt+F4
-    limit=200 until_ok asked && return 0
+    if limit=200 until_ok asked; then
+      until_ok asked_drawn || fail "the save question was not drawn"
+      return 0
+    fi
     echo "note: no save question 20 s after the close key; pressing it again"
   done
   fail "the save question did not come up (active: $(xdotool getactivewindow 2>&1))"
 }
 
 # The question about many files, up in the program whose map is read.
-many_asked() { map | grep -q -E '^control [0-9]+ "Continue"'; }
-# Another main window of the program (a new process): its window id, and then its process.
-other_window() {
-  xdotool search --onlyvisible --name ' - Quillonographic$' 2>/dev/null | grep -v -x "$window" | head -n 1
+many_asked() {
+  local now
+  now=$(map)
+  grep -q -E '^control [0-9]+ "Continue"' <<<"$now" && grep -q '^painted "Opening Many Files"$' <<<"$now"
 }
+# Another main window of the program (a new process): its window id, and then its process.
+other_window() { main_windows | grep -v -x "$window" | head -n 1; }
 other_shown() { [ -n "$(other_window)" ]; }
 rows_of() { map_of "$1" | grep -c '^row 3606 '; }
 second_start() {
@@ -226,8 +270,9 @@ case "$case" in
     fi
     until_ok not_asked || fail "the question stayed up"
     kill -0 "$app" 2>/dev/null || fail "the program ended"
-    main_shown || fail "the main window is no longer on screen"
-    [ "$(main_window)" = "$window" ] || fail "another main window took its place"
+    until_ok main_shown || fail "the main window is no longer on screen"
+    same_main() { [ "$(main_window)" = "$window" ]; }
+    until_ok same_main || fail "another main window took its place"
     [ "$(map | grep '^window ".* - Quillonographic"')" = "$placed" ] || fail "the window moved or changed size"
     rows_are 2 || fail "the patterns are gone"
     # Still unsaved: closing asks again.
@@ -267,34 +312,25 @@ case "$case" in
     sleep 0.2
     timeout 20 xdotool mouseup 1
     swapped() { [ "$(titles)" = "$(printf '%s\n%s' "$second" "$first")" ]; }
-    limit=100 until_ok swapped || fail "the rows were not reordered: $(titles | tr '\n' '|') (before: $first|$second)"
+    until_ok swapped || fail "the rows were not reordered: $(titles | tr '\n' '|') (before: $first|$second)"
     quit
     ;;
   busy)
-    # Sites spread over a small P 1 cell: reading them is the long part, not the reflexions.
-    spread_sites 30 800000 >"$work/busy.cif"
+    # Sites spread over a small P 1 cell: reading them is the long part, not the reflexions. The
+    # reading is held open until its progress window has been looked at.
+    spread_sites 30 100000 >"$work/busy.cif"
     listed() { rows_are 1 && [ -z "$(status_window)" ]; }
+    hold
     HOME="$work" QLW_REGISTRY_DIR="$work/registry" QLW_RUNTIME_DIR="$work/run" \
       "$program" "$work/busy.cif" >"$work/second.log" 2>&1 || fail "the second start failed: $(cat "$work/second.log")"
-    seen=""
-    for ((i = 0; i < 1200; i++)); do
-      [ -n "$seen" ] && break
-      id=$(status_window)
-      if [ -n "$id" ] && status_shown "$id"; then
-        seen=$id
-      else
-        sleep 0.05
-      fi
-    done
-    [ -n "$seen" ] || fail "no progress window came up while the file was read"
+    limit=1800 until_ok status_up || fail "no progress window came up while the file was read"
     info=$(xwininfo -id "$seen")
-    # The window's picture: dark text in its upper part, the bar's highlight colour in its lower.
-    # Looked at again while it is up, for a loaded machine may not have drawn it yet.
+    # The window's picture: dark text in its upper part, the bar's highlight colour in its lower
+    # (the marquee's block enters from the left, so a picture may show none of it yet).
     width=$(echo "$info" | awk '/Width:/ { print $2 }') height=$(echo "$info" | awk '/Height:/ { print $2 }')
     text=0 bar=0 counts=""
-    for ((i = 0; i < 50; i++)); do
-      sleep 0.1
-      xwd -silent -id "$seen" >"$work/status.xwd" 2>/dev/null || break
+    text_and_bar() {
+      xwd -silent -id "$seen" >"$work/status.xwd" 2>/dev/null || return 1
       counts=$(tail -c $((width * height * 4)) "$work/status.xwd" | od -An -v -tu1 -w4 |
         awk -v w="$width" -v h="$height" '{
           row = int((NR - 1) / w)
@@ -302,14 +338,17 @@ case "$case" in
           if (row >= h / 2 && $1 > 180 && $2 > 90 && $2 < 150 && $3 < 40) bar++
         } END { print text + 0, bar + 0 }')
       read -r text bar <<<"$counts"
-      [ "$text" -gt 20 ] && [ "$bar" -gt 20 ] && break
-    done
+      [ "$text" -gt 20 ] && [ "$bar" -gt 20 ]
+    }
+    until_ok text_and_bar
     # QLW_KEEP_SHOT=FILE keeps the picture for a look.
     [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/status.xwd" "$QLW_KEEP_SHOT"
+    status_shown "$seen" || fail "the progress window went while the reading was held"
     [ "$text" -gt 20 ] || fail "the progress window shows no text ($counts dark and highlight pixels; $info)"
     [ "$bar" -gt 20 ] || fail "the progress window shows no bar ($counts dark and highlight pixels; $info)"
     echo "$info" | grep -q 'has no name' || fail "the progress window has a title: $info"
     echo "$info" | grep -q 'Override Redirect State: yes' || fail "the window manager frames the progress window: $info"
+    let_go
     limit=1800 until_ok listed || fail "the progress window stayed, or the structure is not listed ($(rows) rows)"
     quit
     ;;
@@ -333,7 +372,7 @@ case "$case" in
     xdotool key --clearmodifiers alt+f
     until_ok menu_open || fail "the File menu did not open"
     click "$(middle_of '^menu "Exit"')" 1
-    until_ok asked || fail "Exit did not ask to save"
+    until_ok asked_drawn || fail "Exit did not ask to save"
     on_screen "Quillonographic"
     click "$(middle_of '^control 2 "Cancel"')" 1
     until_ok not_asked || fail "Cancel did not close the question"
@@ -343,7 +382,7 @@ case "$case" in
     until_ok menu_open || fail "the Edit menu did not open"
     click "$(middle_of '^menu "Preferences..."')" 1
     preferences() { map | grep -q '^window "Preferences"'; }
-    until_ok preferences || fail "Preferences did not open"
+    until_ok painted "Preferences" || fail "Preferences did not open"
     on_screen "Preferences"
     click "$(middle_of '^control 2 "Cancel"')" 1
     until_ok eval '! preferences' || fail "Cancel did not close Preferences"
@@ -356,7 +395,8 @@ case "$case" in
     # Along the line y, in steps of half the reach of a peak's pointer, from left of the two
     # structures' strongest peaks (26.6 and 27.4 degrees of 0 to 80, some 40 % of the way along the
     # plot's pane) to the first peak whose tip comes up.
-    find_tip() {
+    # Swept again until a tip comes up: a busy program may answer the pointer late.
+    sweep() {
       local x
       tip=
       for ((x = pane[0] + pane[2] * 3 / 10; x < pane[0] + pane[2] * 3 / 5; x += 4)); do
@@ -365,8 +405,9 @@ case "$case" in
         tip=$(tips | head -n 1)
         [ -n "$tip" ] && return 0
       done
-      fail "no peak tip came up along y = $1"
+      return 1
     }
+    find_tip() { until_ok sweep "$1" || fail "no peak tip came up along y = $1"; }
     tip_on_screen() {
       local tx ty tw th
       read -r tx ty tw th <<<"$(xdotool getwindowgeometry --shell "$tip" |
@@ -376,7 +417,7 @@ case "$case" in
     }
     away() {
       timeout 20 xdotool mousemove $((pane[0] + pane[2] - 5)) $((pane[1] + pane[3] - 5))
-      limit=50 until_ok eval '[ -z "$(tips)" ]' || fail "the peak tip stayed after the pointer left"
+      until_ok eval '[ -z "$(tips)" ]' || fail "the peak tip stayed after the pointer left"
     }
     # Resting on a peak half-way up the plot, below its tip: the tip stays well past both of its
     # timer's intervals, and goes once the pointer has left.
@@ -396,11 +437,11 @@ case "$case" in
     }
     expanded() { [ "$(light_above)" -gt 500 ]; }
     collapsed() { [ -n "$(tips)" ] && [ "$(light_above)" -lt 50 ]; }
-    limit=20 until_ok collapsed || fail "the tip did not open collapsed ($(light_above) light pixels above)"
+    until_ok collapsed || fail "the tip did not open collapsed ($(light_above) light pixels above)"
     click "$((tx + 14)) $((ty + th - 28))" 1
-    limit=20 until_ok expanded || fail "a click on its arrow did not expand the tip ($(light_above) light pixels above)"
+    until_ok expanded || fail "a click on its arrow did not expand the tip ($(light_above) light pixels above)"
     click "$((tx + 15)) $((ty + 12))" 1
-    limit=20 until_ok collapsed || fail "a click on the expanded tip's arrow did not collapse it"
+    until_ok collapsed || fail "a click on the expanded tip's arrow did not collapse it"
     sleep 2
     collapsed || fail "the collapsed tip went while the pointer rested on it"
     # Pressed on the plot below the tip, dragged straight up (no pan) and let go over it.
@@ -419,8 +460,8 @@ case "$case" in
     pane=($(map | grep -m 1 '^control 5510 ' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
     timeout 20 xdotool mousemove $((pane[0] + pane[2] / 2)) $((pane[1] + pane[3] / 2))
     for ((i = 0; i < 10; i++)); do timeout 20 xdotool click 4; sleep 0.1; done
-    # The overview box that the wheel brings up takes the pointer's hover while it is shown.
-    sleep 4
+    # The overview box that the wheel brings up takes the pointer's hover while it is shown: the
+    # sweep is made again until it has gone.
     find_tip $((pane[1] + 45))
     tip_on_screen
     away
@@ -431,22 +472,20 @@ case "$case" in
     [ "${#pane[@]}" = 4 ] || fail "the plot is not in the map"
     # Over the plot's right part, half-way up, where no peak reaches: no peak tip comes up.
     timeout 20 xdotool mousemove $((pane[0] + pane[2] * 9 / 10)) $((pane[1] + pane[3] / 2))
-    sleep 1
     shot() { xwd -silent -id "$window" >"$work/$1.xwd" || fail "no picture of the window"; }
     differing() { cmp -l "$work/$1.xwd" "$work/$2.xwd" | wc -l; }
+    # A picture that stays the same from one look to the next, in NAME.xwd.
+    still_as() { shot "$1"; shot next; [ "$(differing "$1" next)" -lt 100 ]; }
+    until_ok still_as before || fail "the window kept changing before the notch"
     timeout 20 xdotool click 4
-    sleep 0.5
-    shot shown
-    # The box hides 2.5 s after the notch; the window is still from then on.
-    sleep 3.5
-    shot gone
-    sleep 1
-    shot later
+    # The notch's step and the box over it, drawn and standing; then the box hides once its delay
+    # has passed, and the window is still from then on.
+    box_shown() { still_as shown && [ "$(differing before shown)" -gt 2000 ]; }
+    until_ok box_shown || fail "the window did not change for the notch ($(differing before shown) bytes changed)"
     # QLW_KEEP_SHOT=FILE keeps the picture with the box for a look.
     [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/shown.xwd" "$QLW_KEEP_SHOT"
-    [ "$(differing gone later)" -lt 100 ] || fail "the window still changed 4 s after the notch ($(differing gone later) bytes)"
-    [ "$(differing shown gone)" -gt 2000 ] ||
-      fail "no overview box half a second after the notch, or it stayed ($(differing shown gone) bytes changed)"
+    box_gone() { still_as gone && [ "$(differing shown gone)" -gt 2000 ]; }
+    until_ok box_gone || fail "no overview box after the notch, or it stayed ($(differing shown gone) bytes changed)"
     quit
     ;;
   asking-continue | asking-cancel)
@@ -503,9 +542,13 @@ case "$case" in
     until_ok menu_open || fail "the File menu did not open"
     click "$(middle_of '^menu "Save As..."')" 1
     # The file dialog is Qt's own, not in the map: another window of the program.
-    saving() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -q -v -x "$window"; }
+    # Typed once it is the active window, where its name field has the keys.
+    saving() {
+      local active
+      active=$(xdotool getactivewindow 2>/dev/null)
+      [ -n "$active" ] && [ "$active" != "$window" ] && [ "$(xdotool getwindowpid "$active" 2>/dev/null)" = "$app" ]
+    }
     until_ok saving || fail "File > Save As... did not ask where"
-    sleep 0.5
     xdotool type --delay 20 "$session"
     xdotool key Return
     until_ok test -s "$session" || fail "the session was not saved"
@@ -577,42 +620,36 @@ case "$case" in
         END { print n + 0 "/" total + 0 }'
     }
     activate
-    # The pointer off the window, where no peak tip or hover changes the picture.
+    # The pointer off the window, where no peak tip or hover changes the picture: the picture
+    # before is one that stays the same from one look to the next.
     timeout 20 xdotool mousemove 5 5
-    sleep 0.5
-    shot before
+    still() { shot before; shot again; cmp -s "$work/before.xwd" "$work/again.xwd"; }
+    until_ok still || fail "the screen kept changing with the pointer off the window"
     xdotool key --clearmodifiers alt+d
     until_ok menu_open || fail "the Diffraction menu did not open"
     click "$(middle_of '^menu "Reflexions Limit..."')" 1
-    limit_dialog() { map | grep -q '^window "Reflexions Limit"'; }
-    until_ok limit_dialog || fail "Reflexions Limit did not open"
+    until_ok painted "Reflexions Limit" || fail "Reflexions Limit did not open"
     click "$(middle_of '^control 3000 ')" 1
     click "$(middle_of '^control 1 "OK"')" 1
-    questioned() { map | grep -q '^window "Many Reflexions"'; }
-    until_ok questioned || fail "no question about many reflexions came up without the limit"
+    until_ok painted "Many Reflexions" || fail "no question about many reflexions came up without the limit"
     # With the window manager's frame around it, which goes too.
     box=($(map | grep -m 1 '^window "Many Reflexions"' |
       awk '{ print $(NF-3) - 5, $(NF-2) - 30, $(NF-1) + 10, $NF + 35 }'))
-    # Time to be drawn, as a person would read it.
-    sleep 1
+    # The work after Continue is held open while it is looked at.
+    hold
     timeout 20 xdotool mousemove $(middle_of '^control 1 "Continue"') click 1 mousemove 5 5
     # Looked at while the work goes on, its progress window up (which may lie where the box was).
-    seen=""
-    for ((i = 0; i < 1200; i++)); do
-      id=$(status_window)
-      [ -n "$id" ] && status_shown "$id" && { seen=$id; break; }
-      sleep 0.05
-    done
-    [ -n "$seen" ] || fail "no progress window came up after Continue"
+    limit=1800 until_ok status_up || fail "no progress window came up after Continue"
     status=($(xwininfo -id "$seen" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
       /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'))
     shot work
-    status_shown "$seen" || fail "the work ended before its picture was taken"
+    status_shown "$seen" || fail "the work ended before its picture was taken, though held"
     # QLW_KEEP_SHOT=FILE keeps the picture taken during the work for a look.
     [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/work.xwd" "$QLW_KEEP_SHOT"
     changed=$(differing_in before work "${box[@]}" "${status[@]}")
     [ $((${changed%/*} * 10)) -lt "${changed#*/}" ] ||
       fail "the question's place was not drawn again for the work (${changed} pixels differ from before it)"
+    let_go
     limit=1800 until_ok eval '[ -z "$(status_window)" ]' || fail "the work did not end"
     quit
     ;;

@@ -39,32 +39,41 @@ class WatchdogFixture : public testing::Test {
 // the real timer and message hook.
 TEST(Watchdog, BlockedMessageLoopShowsTheWaitCursorOnceUntilTheLoopRunsAgain) {
   const CWatchdog::Timing saved = CWatchdog::GetTiming();
-  CWatchdog::SetTiming({15, 150, 5});
+  // A busy limit that a loop kept from running for a moment by a loaded machine does not reach.
+  CWatchdog::SetTiming({15, 400, 5});
   const CWatchdog::WaitCursorHook previous = CWatchdog::SetWaitCursorHook(CountCursor);
   g_cursorShows = 0;
   g_cursorRemovals = 0;
+  // The bound only ends a test that would hang.
   auto pumpUntil = [](const std::function<bool()>& done) {
-    for (int i = 0; i < 2000 && !done(); ++i) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done() && std::chrono::steady_clock::now() < end) {
       MSG msg;
       while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return done();
   };
+  // Blocked, taking no messages, until the watchdog has judged, and then past its busy limit again.
+  auto blockUntilShown = [](int shows) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (g_cursorShows.load() < shows && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  };
   std::thread ui([&]() {
     ASSERT_TRUE(CWatchdog::Start());
     auto start = std::chrono::steady_clock::now();
-    pumpUntil([&]() { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(300); });
+    pumpUntil([&]() { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(600); });
     EXPECT_EQ(g_cursorShows.load(), 0) << "a loop that keeps running is not busy";
 
-    // Blocked well past the busy limit.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    blockUntilShown(1);
     EXPECT_EQ(g_cursorShows.load(), 1) << "shown once per busy period";
     EXPECT_TRUE(CWatchdog::Get()->IsBusy());
     EXPECT_TRUE(pumpUntil([]() { return g_cursorRemovals.load() == 1; }));
     EXPECT_FALSE(CWatchdog::Get()->IsBusy());
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    blockUntilShown(2);
     EXPECT_EQ(g_cursorShows.load(), 2) << "a second busy period shows it again";
     EXPECT_TRUE(pumpUntil([]() { return g_cursorRemovals.load() == 2; }));
     EXPECT_TRUE(CWatchdog::Stop());
