@@ -276,23 +276,3 @@ TEST(AlphaButton, ImagesInvertOnlyOnADarkHighContrastFace) {
     EXPECT_EQ(centre.red() > 200 && centre.green() < 60, !c.inverted) << c.on << " " << std::hex << c.face;
   }
 }
-
-TEST(AlphaButton, ZZShots) {
-  int i = 0;
-  for (bool off : {false, true})
-    for (int setup = 0; setup < 5; ++setup) {
-      Recorder parent;
-      parent.CreateEx(0, nullptr, L"B", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 120), nullptr, 0);
-      CAlphaButton b(CAlphaButton::kToggle, CAlphaButton::kImage, CAlphaButton::kFramed, 1);
-      std::unique_ptr<Gdiplus::Bitmap> red{Square(0xFFFF0000u)};
-      b.Create(L"Text", WS_VISIBLE, CRect(10, 10, 90, 42), &parent, kId);
-      b.SetImages(red.get(), nullptr);
-      b.SetThemesOff(off);
-      parent.ShowWindow(SW_SHOW);
-      if (setup == 1) b.SetChecked(true);
-      if (setup == 2) { parent.SetActiveWindow(); b.SetFocus(); }
-      if (setup == 3) b.ModifyStyle(0, BS_FLAT);
-      if (setup == 4) b.EnableWindow(FALSE);
-      qlw::WidgetOf(b.m_hWnd)->grab().toImage().save(QString("/tmp/lists_shots/b%1.png").arg(i++));
-    }
-}
