@@ -80,8 +80,9 @@ void CImagingPane::WheelNotches(UINT flags, int delta, bool horizontal)
         } else if (flags & MK_CONTROL) {
             ZoomAboutCentre(sign > 0 ? 1 + xInc : 1 - xInc);
         } else if (horizontal) {
+            // No release follows a wheel: the box hides on its timer, as after Shift + wheel.
             doc->ScrollPlotRange(-sign);
-            ShowScroller(false);
+            ShowScroller(true);
         } else {
             ScaleIntensityBy(1 + sign * yInc);
             ShowScroller(true);

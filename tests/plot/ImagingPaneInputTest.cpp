@@ -322,6 +322,37 @@ TEST_F(CanvasInput, OverviewBoxHidesTwoAndAHalfSecondsAfterTheLastScroll)
     EXPECT_FALSE(canvas.m_bScrollerShown);
 }
 
+TEST_F(CanvasInput, HorizontalWheelScrollsShowTheOverviewBoxUntilItsTimerAndZoomsShowNone)
+{
+    AddNaCl();
+    CDiffractionSettings& s = *doc.GetSettings();
+    struct Case
+    {
+        const char* what;
+        Qt::KeyboardModifiers keys;
+        bool scrolls;  // else zooms
+    };
+    for (const Case& c : {Case{"plain", Qt::NoModifier, true}, Case{"Shift", Qt::ShiftModifier, true},
+                          Case{"Ctrl", Qt::ControlModifier, false}}) {
+        SCOPED_TRACE(c.what);
+        doc.SetPlotRange(30, 70, 0, s.m_visibleYMax, true);
+        ASSERT_FALSE(canvas.m_bScrollerShown);
+        // A tilt of the wheel, as the window system delivers it.
+        QWheelEvent tilt(QPointF(400, 300), Widget()->mapToGlobal(QPointF(400, 300)), QPoint(0, 0), QPoint(120, 0),
+                         Qt::NoButton, c.keys, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(Widget(), &tilt);
+        if (!c.scrolls) {
+            EXPECT_NEAR(s.m_visibleXMax - s.m_visibleXMin, 40 / 1.1, 1e-9) << "zoomed";
+            EXPECT_FALSE(canvas.m_bScrollerShown);
+            continue;
+        }
+        EXPECT_NEAR(Centre(), 49, 1e-9) << "scrolled";
+        ASSERT_TRUE(canvas.m_bScrollerShown);
+        // No release comes after a wheel: the box's own timer has to hide it.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !canvas.m_bScrollerShown; }, 60000));
+    }
+}
+
 TEST_F(CanvasInput, HoldingTheButtonOnAScrollerArrowStepsOnePercentEveryTenthOfASecond)
 {
     AddNaCl();
