@@ -637,7 +637,15 @@ case "$case" in
       awk '{ print $(NF-3) - 5, $(NF-2) - 30, $(NF-1) + 10, $NF + 35 }'))
     # The work after Continue is held open while it is looked at.
     hold
-    timeout 20 xdotool mousemove $(middle_of '^control 1 "Continue"') click 1 mousemove 5 5
+    # A click that reaches the box before the window manager has placed it is lost (seen under
+    # load): while the box stays up, Continue is clicked again where the map says it now is.
+    # Asked of the X server: the map waits while the work holds the program's thread.
+    question_gone() { status_up || [ -z "$(xdotool search --onlyvisible --pid "$app" --name '^Many Reflexions$' 2>/dev/null)" ]; }
+    press_continue() {
+      timeout 20 xdotool mousemove $(middle_of '^control 1 "Continue"') click 1 mousemove 5 5
+      limit=100 until_ok question_gone
+    }
+    until_ok press_continue || fail "Continue did not close the question"
     # Looked at while the work goes on, its progress window up (which may lie where the box was).
     limit=1800 until_ok status_up || fail "no progress window came up after Continue"
     status=($(xwininfo -id "$seen" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
