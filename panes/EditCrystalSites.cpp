@@ -188,8 +188,7 @@ void CEditCrystal::CSiteList::SortBy(int column, bool ascending) {
   CSubEditList::SortBy(column, ascending);
   CEditCrystal* d = Dialog();
   if (!d) return;
-  std::stable_sort(d->m_rows.begin(), d->m_rows.end(),
-                   [this](const SiteRec& a, const SiteRec& b) { return CompareRows(a, b); });
+  SortKeepingSelection(d->m_rows, [this](const SiteRec& a, const SiteRec& b) { return CompareRows(a, b); });
   Invalidate();
 }
 

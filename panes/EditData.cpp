@@ -49,8 +49,7 @@ void CEditData::CSiteList::SortBy(int column, bool ascending) {
   CSubEditList::SortBy(column, ascending);
   CEditData* d = Dialog();
   if (!d) return;
-  std::stable_sort(d->m_rows.begin(), d->m_rows.end(),
-                   [this](const PointRec& a, const PointRec& b) { return CompareRows(a, b); });
+  SortKeepingSelection(d->m_rows, [this](const PointRec& a, const PointRec& b) { return CompareRows(a, b); });
   Invalidate();
 }
 

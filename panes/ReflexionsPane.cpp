@@ -128,18 +128,23 @@ void CReflList::SortBy(int column, bool ascending) {
   // "No." numbers the rows as they stand: it never sorts, nor becomes the sort column.
   if (column >= 0 && !IsColumnSortable(column)) return;
   CSubEditList::SortBy(column, ascending);
-  SortRows();
+  const int key = GetSortColumn();
+  const ColumnRecord* record = GetColumnRecord(key);
+  if (key >= 2 && key <= 11) SortKeepingSelection(m_rows, RowOrder(key, !record || record->ascending));
   Invalidate(FALSE);
+}
+
+auto CReflList::RowOrder(int column, bool ascending) -> std::function<bool(const ReflexionPtr&, const ReflexionPtr&)> {
+  return [column, ascending](const ReflexionPtr& a, const ReflexionPtr& b) {
+    return ascending ? KeyLess(column, *a, *b) : KeyLess(column, *b, *a);
+  };
 }
 
 void CReflList::SortRows() {
   const int column = GetSortColumn();
   const ColumnRecord* record = GetColumnRecord(column);
-  const bool ascending = !record || record->ascending;
   if (column < 2 || column > 11) return;
-  std::sort(m_rows.begin(), m_rows.end(), [column, ascending](const ReflexionPtr& a, const ReflexionPtr& b) {
-    return ascending ? KeyLess(column, *a, *b) : KeyLess(column, *b, *a);
-  });
+  std::sort(m_rows.begin(), m_rows.end(), RowOrder(column, !record || record->ascending));
 }
 
 bool CReflList::GetTextColor(int row, int column, DWORD& argb) {

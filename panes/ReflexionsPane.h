@@ -10,6 +10,7 @@
 #include "QLReflexion.h"
 #include "SubEditList.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,6 +36,7 @@ class CReflList : public CSubEditList {
 
   // The rows in the current sort order.
   void SortRows();
+  static std::function<bool(const ReflexionPtr&, const ReflexionPtr&)> RowOrder(int column, bool ascending);
   std::vector<ReflexionPtr>& GetRows() { return m_rows; }
   CQLReflexion* ReflexionAt(int row) const;
 

@@ -316,13 +316,6 @@ void CScatteringFactors::SelectOnly(int row) {
   m_list.EnsureVisible(row, FALSE);
 }
 
-void CScatteringFactors::ApplyMarksAsSelection() {
-  if (!m_list.m_hWnd) return;
-  m_list.SetItemState(-1, 0, LVIS_SELECTED);
-  for (size_t i = 0; i < m_rows.size(); ++i)
-    if (m_rows[i].marked) m_list.SetItemState(static_cast<int>(i), LVIS_SELECTED, LVIS_SELECTED);
-}
-
 void CScatteringFactors::UpdateControls(bool) {
   if (!m_initialised) return;
   const int selected = GetSelectedCount();

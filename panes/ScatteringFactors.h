@@ -140,8 +140,6 @@ class CScatteringFactors : public CLXPalette {
   int GetSelectedCount() const;
   // Selects the row alone, as a click on it would.
   void SelectOnly(int row);
-  // Selects exactly the rows whose mark is set.
-  void ApplyMarksAsSelection();
   // Every edit, addition, deletion, import and reset; cleared when the rows are stored.
   void MarkTableModified() { m_tableModified = true; }
   bool IsTableModified() const { return m_tableModified; }

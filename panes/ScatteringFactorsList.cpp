@@ -141,13 +141,7 @@ void CScatteringFactors::CASFList::SortBy(int column, bool ascending) {
   const int key = GetSortColumn();
   const ColumnRecord* record = GetColumnRecord(key);
   const bool up = !record || record->ascending;
-  auto& rows = palette->m_rows;
-  // The selection belongs to the records, not to the places they leave.
-  for (int i = 0; i < static_cast<int>(rows.size()); ++i)
-    rows[static_cast<size_t>(i)].marked = GetItemState(i, LVIS_SELECTED) ? 1 : 0;
-  std::stable_sort(rows.begin(), rows.end(), [key, up](const ASFRec& a, const ASFRec& b) {
-    return up ? CompareRows(key, a, b) : CompareRows(key, b, a);
-  });
-  palette->ApplyMarksAsSelection();
+  SortKeepingSelection(palette->m_rows,
+                       [key, up](const ASFRec& a, const ASFRec& b) { return up ? CompareRows(key, a, b) : CompareRows(key, b, a); });
   Invalidate(FALSE);
 }

@@ -23,7 +23,7 @@ BOOL CFilmPane::OnInitDialog() {
   SetUpField(m_gammaField, m_gamma, &m_spinner, kMinGamma, kMaxGamma, 10, L"%0#.1f");
   m_slider.m_steps = 100;
   m_slider.SetRange(0, 100, TRUE);
-  m_slider.SetTicFreq(5);
+  for (int tic : {0, 5, 10}) m_slider.SetTic(tic);
   m_slider.m_buddy = &m_gamma;
   m_gamma.AddNotifyTarget(&m_slider);
   m_slider.SetFromValue(m_gamma.m_value);

@@ -169,17 +169,25 @@ void Fill(QMenu* qmenu, HMENU h, HWND owner);
 // Set on a tracked popup and its submenus: the choice comes back from exec, and an item's own
 // trigger must not post the command a second time.
 const char kChoiceReturned[] = "qlwChoiceReturned";
+// Set on a popup filled ahead of its opening (to be measured): the opening does not fill it again.
+const char kFilled[] = "qlwFilled";
+
+// The owner updates the popup's items, which then become its QMenu's.
+void Refill(QMenu* qmenu, HMENU h, HWND owner) {
+  if (IsWindow(owner)) {
+    int index = 0;
+    SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(h), MAKELPARAM(index, FALSE));
+  }
+  Fill(qmenu, h, owner);
+}
 
 // A popup's QMenu: its items are rebuilt each time it opens, after the owner has updated them.
 QMenu* MakePopup(HMENU h, HWND owner, const QString& title, QWidget* parent, bool choiceReturned = false) {
   auto* qmenu = new QMenu(title, parent);
   if (choiceReturned) qmenu->setProperty(kChoiceReturned, true);
   QObject::connect(qmenu, &QMenu::aboutToShow, qmenu, [qmenu, h, owner] {
-    if (IsWindow(owner)) {
-      int index = 0;
-      SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(h), MAKELPARAM(index, FALSE));
-    }
-    Fill(qmenu, h, owner);
+    if (qmenu->property(kFilled).toBool()) qmenu->setProperty(kFilled, false);
+    else Refill(qmenu, h, owner);
   });
   return qmenu;
 }
@@ -566,13 +574,28 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, void* pa
   } else {
     std::unique_ptr<QMenu> qmenu(MakePopup(menu, owner, QString(), qlw::WidgetOf(owner), true));
     QPoint at(x, y);
+    // Its size places it: it is filled now, not when it opens.
+    Refill(qmenu.get(), menu, owner);
+    qmenu->setProperty(kFilled, true);
+    const QSize size = qmenu->sizeHint();
+    // The point is the menu's left, centre or right, and its top, middle or bottom, as asked.
+    constexpr UINT kBottomAlign = 0x0020u;
+    if (flags & TPM_RIGHTALIGN) at.rx() -= size.width();
+    else if (flags & TPM_CENTERALIGN) at.rx() -= size.width() / 2;
+    if (flags & kBottomAlign) at.ry() -= size.height();
+    else if (flags & TPM_VCENTERALIGN) at.ry() -= size.height() / 2;
     if (auto* tpm = static_cast<const TPMPARAMS*>(params); tpm && tpm->cbSize >= sizeof(TPMPARAMS)) {
       const QRect exclude(QPoint(tpm->rcExclude.left, tpm->rcExclude.top), QPoint(tpm->rcExclude.right - 1, tpm->rcExclude.bottom - 1));
-      const QSize size = qmenu->sizeHint();
-      if (QRect(at, size).intersects(exclude)) {
-        const QScreen* screen = QGuiApplication::screenAt(at);
-        const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
-        if (flags & TPM_VERTICAL) at.setY(exclude.bottom() + 1 + size.height() <= avail.bottom() + 1 ? exclude.bottom() + 1 : exclude.top() - size.height());
+      const QScreen* screen = QGuiApplication::screenAt(exclude.center());
+      if (!screen) screen = QGuiApplication::primaryScreen();
+      const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
+      // A menu that would run off the screen is moved back onto it by Qt, over the excluded
+      // rectangle: it goes to the rectangle's other side first.
+      const bool vertical = flags & TPM_VERTICAL;
+      const bool off = vertical ? (at.y() < avail.top() || at.y() + size.height() > avail.bottom() + 1)
+                                : (at.x() < avail.left() || at.x() + size.width() > avail.right() + 1);
+      if (off || QRect(at, size).intersects(exclude)) {
+        if (vertical) at.setY(exclude.bottom() + 1 + size.height() <= avail.bottom() + 1 ? exclude.bottom() + 1 : exclude.top() - size.height());
         else at.setX(exclude.right() + 1 + size.width() <= avail.right() + 1 ? exclude.right() + 1 : exclude.left() - size.width());
       }
     }

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QStyleOptionSlider>
 #include <QStylePainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -790,9 +791,47 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 // ---- Slider, progress bar, up-down --------------------------------------------------------
+// A slider whose tick marks may stand at chosen positions (TBM_SETTIC) instead of at a regular
+// interval, which QSlider alone cannot draw.
+class TickedSlider : public QSlider {
+ public:
+  using QSlider::QSlider;
+  std::set<int> m_tics;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    if (m_tics.empty()) return QSlider::paintEvent(e);
+    // Laid out as with ticks, which the style leaves to us: it knows only regular intervals.
+    QStylePainter p(this);
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    if (option.tickPosition == QSlider::NoTicks) option.tickPosition = QSlider::TicksBelow;
+    option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+    p.drawComplexControl(QStyle::CC_Slider, option);
+    const int tick = style()->pixelMetric(QStyle::PM_SliderTickmarkOffset, &option, this);
+    const int available = style()->pixelMetric(QStyle::PM_SliderSpaceAvailable, &option, this);
+    const int fudge = style()->pixelMetric(QStyle::PM_SliderLength, &option, this) / 2;
+    const bool horizontal = orientation() == Qt::Horizontal;
+    const bool above = option.tickPosition & QSlider::TicksAbove, below = option.tickPosition & QSlider::TicksBelow;
+    const QRect r = rect();
+    p.setPen(palette().color(QPalette::WindowText));
+    for (int tic : m_tics) {
+      if (tic < minimum() || tic > maximum()) continue;
+      const int at = QStyle::sliderPositionFromValue(minimum(), maximum(), tic, available, option.upsideDown) + fudge;
+      if (horizontal) {
+        if (above) p.drawLine(at, r.top(), at, r.top() + tick - 1);
+        if (below) p.drawLine(at, r.bottom(), at, r.bottom() - tick + 1);
+      } else {
+        if (above) p.drawLine(r.left(), at, r.left() + tick - 1, at);
+        if (below) p.drawLine(r.right(), at, r.right() - tick + 1, at);
+      }
+    }
+  }
+};
+
 QWidget* MakeSlider(HWND hwnd, const CREATESTRUCTW& cs, QWidget* parent) {
   const bool vertical = static_cast<DWORD>(cs.style) & TBS_VERT;
-  auto* s = new QSlider(vertical ? Qt::Vertical : Qt::Horizontal, parent);
+  auto* s = new TickedSlider(vertical ? Qt::Vertical : Qt::Horizontal, parent);
   s->setRange(0, 100);
   const auto report = [hwnd, vertical](int code, int pos) {
     if (t_quiet) return;
@@ -847,6 +886,25 @@ LRESULT CALLBACK SliderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       s->setTickInterval(static_cast<int>(wParam));
       s->setTickPosition(QSlider::TicksBelow);
       return 0;
+    case TBM_SETTIC:
+      if (auto* t = dynamic_cast<TickedSlider*>(s); t && lParam >= s->minimum() && lParam <= s->maximum()) {
+        t->m_tics.insert(static_cast<int>(lParam));
+        t->update();
+        return TRUE;
+      }
+      return FALSE;
+    case TBM_CLEARTICS:
+      if (auto* t = dynamic_cast<TickedSlider*>(s)) t->m_tics.clear(), t->update();
+      return 0;
+    case TBM_GETNUMTICS:
+      if (auto* t = dynamic_cast<TickedSlider*>(s); t && !t->m_tics.empty()) return static_cast<LRESULT>(t->m_tics.size());
+      if (s->tickPosition() == QSlider::NoTicks || s->tickInterval() <= 0) return 0;
+      return (s->maximum() - s->minimum()) / s->tickInterval() + 1;
+    case TBM_GETTIC: {
+      auto* t = dynamic_cast<TickedSlider*>(s);
+      if (!t || wParam >= t->m_tics.size()) return -1;
+      return *std::next(t->m_tics.begin(), static_cast<long>(wParam));
+    }
     default: break;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);

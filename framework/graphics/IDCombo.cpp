@@ -221,9 +221,8 @@ void CIDComboBase::MeasureItem(LPMEASUREITEMSTRUCT item) {
   HGDIOBJ old = dc.SelectObject(reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
   const CSize extent = dc.GetTextExtent(text);
   if (old) dc.SelectObject(old);
-  // The text is drawn inside a 2-pixel inset (the selection frame's room): the row holds it whole.
-  item->itemWidth = static_cast<UINT>(extent.cx + 4);
-  item->itemHeight = static_cast<UINT>(extent.cy + 4);
+  item->itemWidth = static_cast<UINT>(extent.cx);
+  item->itemHeight = static_cast<UINT>(extent.cy);
 }
 
 int CIDComboBase::CompareItem(LPCOMPAREITEMSTRUCT item) {

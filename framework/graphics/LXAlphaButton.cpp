@@ -25,6 +25,7 @@ BEGIN_MESSAGE_MAP(CAlphaButton, CButton)
   ON_WM_MOUSEMOVE()
   ON_WM_TIMER()
   ON_WM_PAINT()
+  ON_MESSAGE(WM_THEMECHANGED, &CAlphaButton::OnThemeChanged)
   // On a dialog's owner-drawn push button the drawing comes as the parent's WM_DRAWITEM.
   ON_WM_DRAWITEM_REFLECT()
 END_MESSAGE_MAP()
@@ -41,6 +42,7 @@ CAlphaButton::CAlphaButton(UINT mode, UINT kind, UINT frame, UINT text)
 }
 
 CAlphaButton::~CAlphaButton() {
+  if (m_theme) CloseThemeData(m_theme);
   if (m_ownsMenu) delete m_menu;
   delete m_indicator;
   FreeImages();
@@ -310,7 +312,9 @@ void CAlphaButton::ShowPopupMenu() {
   const bool returns = m_menuReturnsCommand == 1;
   if (returns) flags |= TPM_RETURNCMD;
   HWND owner = m_menuOwner ? m_menuOwner->m_hWnd : ::GetParent(m_hWnd);
-  UINT command = static_cast<UINT>(::TrackPopupMenuEx(sub->m_hMenu, flags, at.x, at.y, owner, nullptr));
+  // The menu leaves the button in view.
+  TPMPARAMS params{sizeof(TPMPARAMS), r};
+  UINT command = static_cast<UINT>(::TrackPopupMenuEx(sub->m_hMenu, flags, at.x, at.y, owner, &params));
   if (!::IsWindow(m_hWnd)) return;
   m_menuOpen = 0;
   // The click that closed the menu does not press the button.
@@ -433,6 +437,13 @@ ColorMatrix Diagonal(float r, float g, float b, float a) {
 }
 }  // namespace
 
+LRESULT CAlphaButton::OnThemeChanged(WPARAM, LPARAM) {
+  if (m_theme) CloseThemeData(m_theme);
+  m_theme = m_themesOff ? nullptr : OpenThemeData(m_hWnd, L"Button");
+  Invalidate();
+  return 0;
+}
+
 void CAlphaButton::DrawItem(LPDRAWITEMSTRUCT item) {
   CDC* dc = CDC::FromHandle(item->hDC);
   RECT rc = item->rcItem;
@@ -442,12 +453,21 @@ void CAlphaButton::DrawItem(LPDRAWITEMSTRUCT item) {
   const bool pushed = ((m_mode == kToggle || m_mode == kLatch) && m_pressed) || (state & ODS_SELECTED) || m_menuOpen;
   Bitmap* image = (m_pressed && m_alt) ? m_alt : m_normal;
   Bitmap* grey = (m_pressed && m_alt) ? m_altGrey : m_normalGrey;
+  if (!m_theme && !m_themesOff) m_theme = OpenThemeData(m_hWnd, L"Button");
+  HTHEME theme = m_themesOff ? nullptr : m_theme;
 
-  // The classic frame: a raised push button, sunken while pushed.
   auto frame = [&]() {
-    dc->FillSolidRect(&rc, GetSysColor(COLOR_BTNFACE));
-    RECT edge = rc;
-    dc->DrawEdge(&edge, pushed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    if (theme) {
+      // A pushed button shows pressed; a disabled one disabled, pushed or not.
+      const int part = BP_PUSHBUTTON, partState = disabled ? PBS_DISABLED : pushed ? PBS_PRESSED : PBS_NORMAL;
+      if (IsThemeBackgroundPartiallyTransparent(theme, part, partState)) DrawThemeParentBackground(m_hWnd, item->hDC, &rc);
+      DrawThemeBackground(theme, item->hDC, part, partState, &rc, nullptr);
+    } else {
+      RECT edge = rc;
+      DrawFrameControl(item->hDC, &edge, DFC_BUTTON,
+                       DFCS_BUTTONPUSH | (disabled ? DFCS_INACTIVE : 0) | ((state & ODS_FOCUS) ? DFCS_HOT : 0) |
+                           ((GetStyle() & BS_FLAT) ? DFCS_FLAT : 0) | (pushed ? DFCS_PUSHED : 0));
+    }
   };
   bool darken = false;
   switch (m_frame) {
@@ -457,7 +477,8 @@ void CAlphaButton::DrawItem(LPDRAWITEMSTRUCT item) {
       else dc->FillSolidRect(&rc, GetSysColor(COLOR_BTNFACE));
       break;
     case kFlat:
-      dc->FillSolidRect(&rc, GetSysColor(COLOR_BTNFACE));
+      if (theme) DrawThemeParentBackground(m_hWnd, item->hDC, &rc);
+      else dc->FillSolidRect(&rc, GetSysColor(COLOR_BTNFACE));
       darken = pushed && !m_alt;
       break;
     default: DrawCustomFrame(dc, rc, state); break;
@@ -500,14 +521,14 @@ void CAlphaButton::DrawItem(LPDRAWITEMSTRUCT item) {
   if (m_textPlacement) {
     CString caption;
     GetWindowText(caption);
-    dc->SetBkMode(TRANSPARENT);
-    dc->SetTextColor(GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-    dc->DrawText(caption, &textRect, DT_SINGLELINE | DT_VCENTER | DT_NOCLIP | ((GetStyle() & 0x300) == BS_RIGHT ? DT_RIGHT : DT_LEFT));
+    const int oldMode = dc->SetBkMode(TRANSPARENT);
+    const COLORREF oldColour = dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
+    ::DrawStateW(item->hDC, nullptr, nullptr, reinterpret_cast<LPARAM>(caption.GetString()),
+                 static_cast<WPARAM>(caption.GetLength()), textRect.left, textRect.top, textRect.right - textRect.left,
+                 textRect.bottom - textRect.top,
+                 DST_TEXT | (disabled ? DSS_DISABLED : 0) | ((GetStyle() & 0x300) == BS_RIGHT ? DSS_RIGHT : 0));
+    dc->SetTextColor(oldColour);
+    dc->SetBkMode(oldMode);
   }
   if (oldFont) dc->SelectObject(oldFont);
-  if (state & ODS_FOCUS) {
-    RECT focus = item->rcItem;
-    InflateRect(&focus, -3, -3);
-    dc->DrawFocusRect(&focus);
-  }
 }

@@ -8,6 +8,7 @@
 #include "GdiPlus.h"
 #include "LXException.h"
 #include "OwnerDraw.h"
+#include "Themes.h"
 
 LX_DECLARE_EXCEPTION(CLXXCantLoadResource, CLXXResource, 20585);
 
@@ -82,6 +83,7 @@ class CAlphaButton : public CButton {
   void OnKillFocus(CWnd* newFocus);
   void OnContextMenu(CWnd* window, CPoint point);
   void OnPaint();
+  LRESULT OnThemeChanged(WPARAM, LPARAM);
   void Prepare();
   void StopTimers();
   void EndGesture();
@@ -113,7 +115,8 @@ class CAlphaButton : public CButton {
   BYTE m_pressedBefore = 0;
   BYTE m_ownsImages = 1;
   BYTE m_ownsMenu = 0;
-  bool m_themesOff = true;  // no visual styles here: the classic frame is drawn
+  bool m_themesOff = false;
+  HTHEME m_theme = nullptr;  // the "Button" class, opened when first drawn
   bool m_menuChecks = true;
 };
 

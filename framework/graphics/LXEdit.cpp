@@ -124,13 +124,19 @@ template <class T>
 void CLXEdit<T>::ReportRange(T low, T high) {
   // A bound is named as the field shows values, unless that reads as hundreds of digits (a field
   // open at its top) or rounds it outside the range (0.01 shown as "0.0", which invites a 0 that
-  // is then refused): then in its shortest exact form.
+  // is then refused): then with %g, or with as many more digits as it takes for the named bound
+  // to be one the field accepts (%g would show a lower bound of 0.1234564 as 0.123456).
   const auto bound = [this](T value, int outward) {
     CString text = FormatValue(value);
     if constexpr (std::is_floating_point_v<T>) {
-      const double shown = std::wcstod(text.GetString(), nullptr);
-      if (std::abs(value) >= 1e15 || (shown - static_cast<double>(value)) * outward > 0.0)
-        text.Format(L"%g", static_cast<double>(value));
+      const auto outside = [value, outward](const CString& t) {
+        return (std::wcstod(t.GetString(), nullptr) - static_cast<double>(value)) * outward > 0.0;
+      };
+      if (std::abs(value) >= 1e15 || outside(text))
+        for (int digits = 6; digits <= 17; ++digits) {
+          text.Format(L"%.*g", digits, static_cast<double>(value));
+          if (!outside(text)) break;
+        }
     }
     return text;
   };

@@ -113,7 +113,8 @@ BOOL CSubEditHeader::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, L
     case HDN_ITEMCLICKW:
       // Focus on the header ends an edit in progress through the editor's loss of focus.
       SetFocus();
-      m_pList->SelectRange(0, m_pList->GetItemCount() - 1, 0, false);
+      // A click may sort: the selected records stay selected wherever the sort puts them.
+      if (nm->hdr.code != HDN_ITEMCLICKW) m_pList->SelectRange(0, m_pList->GetItemCount() - 1, 0, false);
       return FALSE;
     case HDN_DIVIDERDBLCLICKW:
       if (nm->iItem == 0 || !m_pList->IsColumnVisible(nm->iItem)) {

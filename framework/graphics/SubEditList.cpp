@@ -407,6 +407,27 @@ void CSubEditList::ApplySort(int column, bool ascending) {
   }
 }
 
+void CSubEditList::FollowRows(const std::vector<int>& order) {
+  const int count = std::min(GetItemCount(), static_cast<int>(order.size()));
+  std::vector<int> newRow(static_cast<size_t>(count), -1);
+  for (int i = 0; i < count; ++i)
+    if (order[static_cast<size_t>(i)] >= 0 && order[static_cast<size_t>(i)] < count) newRow[static_cast<size_t>(order[static_cast<size_t>(i)])] = i;
+  const auto moved = [&](int old) { return old >= 0 && old < count ? newRow[static_cast<size_t>(old)] : -1; };
+  std::vector<int> selected;
+  for (int r = GetNextItem(-1, LVNI_SELECTED); r >= 0 && r < count; r = GetNextItem(r, LVNI_SELECTED))
+    selected.push_back(moved(r));
+  const int focus = moved(GetNextItem(-1, LVNI_FOCUSED));
+  const int mark = moved(static_cast<int>(SendMessage(LVM_GETSELECTIONMARK)));
+  TakeRedrawLock();
+  SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  std::sort(selected.begin(), selected.end());
+  for (int r : selected)
+    if (r >= 0) SetItemState(r, LVIS_SELECTED, LVIS_SELECTED);
+  if (focus >= 0) SetItemState(focus, LVIS_FOCUSED, LVIS_FOCUSED);
+  SendMessage(LVM_SETSELECTIONMARK, 0, mark);
+  ReleaseRedrawLock(true);
+}
+
 // ---- Notifications -------------------------------------------------------------------------
 
 BOOL CSubEditList::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -3,6 +3,8 @@
 // gives the column table and answers the cell operations; the mechanics are here, the drawing in
 // SubEditListDraw.cpp, the editor and header in SubEdit.h.
 #pragma once
+#include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include "AfxGdi.h"
@@ -86,6 +88,23 @@ class CSubEditList : public CListCtrl {
   void SetRowHeight(int pixels);
   void SelectRange(int first, int last, int column, bool select);
   void ApplySort(int column, bool ascending);
+  // Puts a derived list's rows in the order of `less` (stable) and keeps the selection, the focus
+  // and the selection mark on the same records, wherever the sort puts them.
+  template <class Row, class Less>
+  void SortKeepingSelection(std::vector<Row>& rows, Less less) {
+    std::vector<int> order(rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      return less(rows[static_cast<size_t>(a)], rows[static_cast<size_t>(b)]);
+    });
+    std::vector<Row> sorted;
+    sorted.reserve(rows.size());
+    for (int i : order) sorted.push_back(std::move(rows[static_cast<size_t>(i)]));
+    rows = std::move(sorted);
+    FollowRows(order);
+  }
+  // order[new row] = the row it was before.
+  void FollowRows(const std::vector<int>& order);
   void ActivateCell(int row, int column, bool force);
   void FitColumnsToWidth();
   void RepositionEditor(bool checkVisible);

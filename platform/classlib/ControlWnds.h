@@ -228,6 +228,11 @@ class CSliderCtrl : public CWnd {
   int SetPageSize(int size) { return static_cast<int>(SendMessage(TBM_SETPAGESIZE, 0, size)); }
   int SetLineSize(int size) { return static_cast<int>(SendMessage(TBM_SETLINESIZE, 0, size)); }
   void SetTicFreq(int frequency) { SendMessage(TBM_SETTICFREQ, static_cast<WPARAM>(frequency)); }
+  BOOL SetTic(int position) { return static_cast<BOOL>(SendMessage(TBM_SETTIC, 0, position)); }
+  void ClearTics(BOOL redraw = FALSE) { SendMessage(TBM_CLEARTICS, static_cast<WPARAM>(redraw)); }
+  UINT GetNumTics() const { return static_cast<UINT>(SendMessage(TBM_GETNUMTICS)); }
+  // The position of the index-th tick set with SetTic, in increasing order; -1 when none.
+  int GetTic(int index) const { return static_cast<int>(SendMessage(TBM_GETTIC, static_cast<WPARAM>(index))); }
 };
 
 class CProgressCtrl : public CWnd {

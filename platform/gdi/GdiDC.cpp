@@ -519,7 +519,9 @@ BOOL FillRgn(HDC dc, HRGN rgn, HBRUSH brush) {
 BOOL DrawFocusRect(HDC dc, const RECT* rect) {
   if (!Valid(dc) || !rect) return FALSE;
   Scope p(dc);
-  QPen pen(Qt::black);
+  // Exclusive-or with white inverts what lies under the dots (black would leave it unchanged),
+  // so that a second call takes the rectangle away again.
+  QPen pen(Qt::white);
   pen.setStyle(Qt::DotLine);
   pen.setWidth(1);
   p->setPen(pen);

@@ -119,7 +119,12 @@ BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state) {
     RECT r = *rect;
     {
       qlw::gdi::Scope p(dc);
-      p->fillRect(ToQRect(r), qlw::gdi::ToQColor(GetSysColor(COLOR_BTNFACE)));
+      QColor face = qlw::gdi::ToQColor(GetSysColor(COLOR_BTNFACE));
+      if ((state & DFCS_HOT) && !pushed && !inactive) {
+        const QColor light = qlw::gdi::ToQColor(GetSysColor(COLOR_3DHILIGHT));
+        face = QColor((3 * face.red() + light.red()) / 4, (3 * face.green() + light.green()) / 4, (3 * face.blue() + light.blue()) / 4);
+      }
+      p->fillRect(ToQRect(r), face);
     }
     if (flat) {
       HBRUSH border = GetSysColorBrush(pushed ? COLOR_3DSHADOW : COLOR_WINDOWFRAME);
@@ -150,10 +155,15 @@ BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state) {
   return TRUE;
 }
 
-BOOL DrawStateW(HDC dc, HBRUSH, DRAWSTATEPROC, LPARAM lData, WPARAM wData, int x, int y, int, int, UINT flags) {
+BOOL DrawStateW(HDC dc, HBRUSH, DRAWSTATEPROC, LPARAM lData, WPARAM wData, int x, int y, int cx, int, UINT flags) {
   if ((flags & 0x000F) != DST_TEXT || !lData || !qlw::gdi::ValidDC(dc)) return FALSE;
   const auto* text = reinterpret_cast<const wchar_t*>(lData);
   const int length = wData ? static_cast<int>(wData) : static_cast<int>(std::wcslen(text));
+  if ((flags & DSS_RIGHT) && cx > 0) {
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text, length, &extent);
+    x += cx - extent.cx;
+  }
   const int oldMode = SetBkMode(dc, TRANSPARENT);
   if (flags & DSS_DISABLED) {
     const COLORREF old = SetTextColor(dc, GetSysColor(COLOR_3DHILIGHT));

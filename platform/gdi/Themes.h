@@ -47,8 +47,10 @@ COLORREF GetThemeSysColor(HTHEME theme, int index);
 #define DFCS_INACTIVE 0x0100u
 #define DFCS_PUSHED 0x0200u
 #define DFCS_CHECKED 0x0400u
+#define DFCS_HOT 0x1000u
 #define DFCS_FLAT 0x4000u
-// Draws the control; with DFCS_ADJUSTRECT the rectangle shrinks to the inside of its frame.
+// Draws the control; with DFCS_ADJUSTRECT the rectangle shrinks to the inside of its frame. A hot
+// push button (under the pointer, or focused) has a lighter face.
 BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
 
 // DrawState of text (lData the text, wData its length or 0): disabled text is embossed grey.
@@ -56,6 +58,8 @@ typedef BOOL(CALLBACK* DRAWSTATEPROC)(HDC dc, LPARAM lData, WPARAM wData, int cx
 #define DST_TEXT 0x0001u
 #define DSS_NORMAL 0x0000u
 #define DSS_DISABLED 0x0020u
+// The text ends at the right edge of the cx-wide box from x.
+#define DSS_RIGHT 0x8000u
 BOOL DrawStateW(HDC dc, HBRUSH brush, DRAWSTATEPROC proc, LPARAM lData, WPARAM wData, int x, int y, int cx, int cy,
                 UINT flags);
 #define DrawState DrawStateW

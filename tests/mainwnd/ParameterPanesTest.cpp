@@ -2,7 +2,9 @@
 // leaves behind in the patterns it does not show.
 #include <gtest/gtest.h>
 
+#include "DiffractionSettings.h"
 #include "DiscloseablePane.h"
+#include "FilmPane.h"
 #include "InstrumentPane.h"
 #include "LXSlider.h"
 #include "LXEdit.h"
@@ -137,4 +139,22 @@ TEST(ParameterPanes, SlidersSpanTheirOwnRangesWhileTheEditsTakeWiderOnes) {
     EXPECT_EQ(edit->m_value, c.value);
     EXPECT_EQ(slider->GetPos(), c.position);
   }
+}
+
+// The film gamma slider has 100 steps but marks only positions 0, 5 and 10.
+TEST(ParameterPanes, GammaSliderTicksStandAtZeroFiveAndTen) {
+  MainWindowFixture m;
+  ASSERT_NE(m.wnd, nullptr);
+  auto* host = dynamic_cast<CParametersPane*>(m.wnd->GetParametersPane());
+  ASSERT_NE(host, nullptr);
+  m.doc->GetSettings()->m_filmMode = 1;
+  host->ShowFormatTab();
+  QApplication::processEvents();
+  CDiscloseablePane* pane = host->FindPane(CFilmPane::kTemplateId);
+  ASSERT_NE(pane, nullptr);
+  auto* slider = dynamic_cast<CLXSlider<double>*>(CWnd::FromHandlePermanent(::GetDlgItem(pane->m_hWnd, CFilmPane::kSlider)));
+  ASSERT_NE(slider, nullptr);
+  std::vector<int> tics;
+  for (UINT i = 0; i < slider->GetNumTics(); ++i) tics.push_back(slider->GetTic(static_cast<int>(i)));
+  EXPECT_EQ(tics, (std::vector<int>{0, 5, 10}));
 }

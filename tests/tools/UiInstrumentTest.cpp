@@ -88,7 +88,7 @@ TEST(UiInstrument, PeakWidthIsWrittenOnlyWhenEditedAndStopsBelowThePole) {
           {"field settings TTHPeakWidth", "TTHPeakWidth: 0.5074378098\n"},
           {"command 33484", ""},
           {"type 2307 60", ""},
-          {"key Return", kRangeAlert + "0.0000 and 59.5132" + kRestored},
+          {"key Return", kRangeAlert + "0.0000 and 59.51317" + kRestored},
           {"field settings TTHPeakWidth", "TTHPeakWidth: 0.5074378098\n"},
           // A small edit of the electron width is an edit all the same.
           {"command 33472", ""},

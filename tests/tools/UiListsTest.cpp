@@ -76,7 +76,7 @@ TEST(UiLists, DemoListsAndSplitterWorkAsAUserDrivesThem) {
             "> header 9320 2\n"
             "> rows 9320\n"
             "[x] | Rutile | 0.50 | #FFFF0000\n"
-            "[x] | Corundum | 0.00 | #FFFFFFFF\n"
+            "[x] | Corundum | 0.00 | #FFFFFFFF *\n"
             "[x] | Brookite | 0.25 | #FF000000\n"
             "[x] | Anatase | 0.25 | #FF0000FF\n"
             "> columns 9320\n"

@@ -135,7 +135,7 @@ TEST(UiSmallDialogs, PeakWidthStaysBelowThePoles) {
                                     "command 33470\ncommand 33468\nprint 2601 2604\nkey Return\nfield settings PeakWidthTEM\n");
   EXPECT_TRUE(Has(out, "alert: Value out of range. | Please enter a value between 0.000 and 59.509.")) << out;
   EXPECT_TRUE(Has(out, "TTHPeakWidth: 59\n")) << out;
-  EXPECT_TRUE(Has(out, "alert: Value out of range. | Please enter a value between 0.0010 and 0.666667.")) << out;
+  EXPECT_TRUE(Has(out, "alert: Value out of range. | Please enter a value between 0.0010 and 0.666666666.")) << out;
   // 0.02 Å⁻¹ about 3 Å on a d axis, confirmed unchanged.
   EXPECT_TRUE(Has(out, "2601: 0.1802\n2604: Å\n> key Return\n> field settings PeakWidthTEM\nPeakWidthTEM: 0.02\n"))
       << out;

@@ -57,7 +57,7 @@ class CPhaseList : public CSubEditList {
     CSubEditList::SortBy(column, ascending);
     if (GetSortColumn() != 2) return;
     const bool up = GetColumnRecord(2)->ascending;
-    std::stable_sort(rows.begin(), rows.end(), [up](const Phase& a, const Phase& b) {
+    SortKeepingSelection(rows, [up](const Phase& a, const Phase& b) {
       const int c = a.name.Compare(b.name);
       return up ? c < 0 : c > 0;
     });

@@ -1,12 +1,17 @@
 // The image button driven by the mouse: modes, bus messages, repeat and menu timers, the menu's
-// closing click, disabled drawing and a missing image.
+// closing click and place, its frames themed and classic, disabled drawing and a missing image.
 #include "LXAlphaButton.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QMenu>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "GraphicsTestSupport.h"
@@ -275,4 +280,149 @@ TEST(AlphaButton, ImagesInvertOnlyOnADarkHighContrastFace) {
     EXPECT_EQ(centre.red() < 60 && centre.green() > 200, c.inverted) << c.on << " " << std::hex << c.face;
     EXPECT_EQ(centre.red() > 200 && centre.green() < 60, !c.inverted) << c.on << " " << std::hex << c.face;
   }
+}
+
+namespace {
+// The frame drawn straight through the platform on a 32 x 32 bitmap, next to the button's own:
+// the ring outside the image (at 8..24, or 9..25 when pushed), which only the frame paints.
+int FrameDifference(const QImage& shot, const std::function<void(HDC, RECT&)>& draw) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(mem, 32, 32);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  RECT r{0, 0, 32, 32};
+  draw(mem, r);
+  int worst = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      if (x >= 7 && x < 26 && y >= 7 && y < 26) continue;
+      const COLORREF want = GetPixel(mem, x, y);
+      const QColor got = shot.pixelColor(x, y);
+      worst = std::max({worst, std::abs(got.red() - int(GetRValue(want))), std::abs(got.green() - int(GetGValue(want))),
+                        std::abs(got.blue() - int(GetBValue(want)))});
+    }
+  SelectObject(mem, old);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  return worst;
+}
+}  // namespace
+
+// A framed button draws the "Button" theme's push button over the parent's background, or, with
+// themes off, the classic frame control: pushed, hot while focused, flat for BS_FLAT, inactive
+// when disabled. A theme change takes the setting up again.
+TEST(AlphaButton, FramesDrawAsTheThemeOrTheFrameControlDraws) {
+  HTHEME theme = OpenThemeData(nullptr, L"Button");
+  ASSERT_NE(theme, nullptr);
+  const auto themed = [theme](int state) {
+    return [theme, state](HDC dc, RECT& r) {
+      DrawThemeParentBackground(nullptr, dc, &r);
+      DrawThemeBackground(theme, dc, BP_PUSHBUTTON, state, &r, nullptr);
+    };
+  };
+  const auto classic = [](UINT state) {
+    return [state](HDC dc, RECT& r) { DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | state); };
+  };
+  enum Setup { kPlain, kPushed, kFocused, kFlatStyle, kDisabled };
+  const struct Case {
+    bool themesOff;
+    Setup setup;
+    std::function<void(HDC, RECT&)> draw;
+  } cases[] = {{false, kPlain, themed(PBS_NORMAL)},      {false, kPushed, themed(PBS_PRESSED)},
+               {false, kFocused, themed(PBS_NORMAL)},    {false, kDisabled, themed(PBS_DISABLED)},
+               {true, kPlain, classic(0)},               {true, kPushed, classic(DFCS_PUSHED)},
+               {true, kFocused, classic(DFCS_HOT)},      {true, kFlatStyle, classic(DFCS_FLAT)},
+               {true, kDisabled, classic(DFCS_INACTIVE)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "themes off " << c.themesOff << ", setup " << c.setup);
+    Fixture f(CAlphaButton::kToggle, CAlphaButton::kFramed);
+    f.button.SetThemesOff(c.themesOff);
+    f.button.SendMessage(WM_THEMECHANGED);
+    if (c.setup == kPushed) f.button.SetChecked(true);
+    if (c.setup == kFlatStyle) f.button.ModifyStyle(0, BS_FLAT);
+    if (c.setup == kDisabled) f.button.EnableWindow(FALSE);
+    if (c.setup == kFocused) {
+      f.parent.SetActiveWindow();
+      f.button.SetFocus();
+      ASSERT_EQ(::GetFocus(), f.button.m_hWnd);
+    }
+    EXPECT_EQ(FrameDifference(f.Grab(), c.draw), 0);
+  }
+  CloseThemeData(theme);
+}
+
+// Focus draws no rectangle: a focused themed button looks as it does unfocused.
+TEST(AlphaButton, FocusDrawsNoRectangle) {
+  Fixture f(CAlphaButton::kPush, CAlphaButton::kFramed);
+  f.parent.SetActiveWindow();
+  const QImage before = f.Grab();
+  f.button.SetFocus();
+  ASSERT_EQ(::GetFocus(), f.button.m_hWnd);
+  EXPECT_EQ(f.Grab(), before);
+}
+
+// The caption of a disabled button is embossed: a copy lighter than the face under a shadowed
+// one (a plain grey caption has nothing lighter than the face).
+TEST(AlphaButton, DisabledTextIsEmbossed) {
+  graphicstest::EnsureApp();
+  Recorder parent;
+  ASSERT_TRUE(parent.CreateEx(0, nullptr, L"Buttons", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 120), nullptr, 0));
+  CAlphaButton button(CAlphaButton::kPush, CAlphaButton::kTextOnly, CAlphaButton::kFramed, 3);
+  ASSERT_TRUE(button.Create(L"Hello", WS_VISIBLE, CRect(10, 10, 90, 40), &parent, kId));
+  button.SetThemesOff(true);
+  parent.ShowWindow(SW_SHOW);
+  const int face = GetRValue(GetSysColor(COLOR_BTNFACE));
+  // Pixels inside the frame lighter than the face, or darker than it by a quarter.
+  const auto count = [&](bool lighter) {
+    const QImage shot = qlw::WidgetOf(button.m_hWnd)->grab().toImage();
+    int n = 0;
+    for (int y = 4; y < shot.height() - 4; ++y)
+      for (int x = 4; x < shot.width() - 4; ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        n += lighter ? std::min({c.red(), c.green(), c.blue()}) > face + 4 : std::max({c.red(), c.green(), c.blue()}) < face * 3 / 4;
+      }
+    return n;
+  };
+  EXPECT_EQ(count(true), 0);
+  button.EnableWindow(FALSE);
+  EXPECT_GT(count(true), 5);
+  EXPECT_GT(count(false), 5);
+}
+
+// A menu that cannot open below a button at the bottom of the screen opens above it, clear of
+// the button, rather than being pushed back over it.
+TEST(AlphaButton, MenuKeepsClearOfTheButton) {
+  graphicstest::EnsureApp();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  CMenu menu, sub;
+  sub.CreatePopupMenu();
+  for (UINT id = 4711; id < 4716; ++id) sub.AppendMenu(MF_STRING, id, L"Item");
+  menu.CreateMenu();
+  menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(sub.m_hMenu), L"Popup");
+  sub.Detach();
+  Fixture f(CAlphaButton::kPush);
+  f.parent.MoveWindow(screen.left() + 100, screen.bottom() - 150, 200, 120);
+  CRect client;
+  f.parent.GetClientRect(&client);
+  f.button.MoveWindow(10, client.bottom - 34, 32, 32);
+  CRect button;
+  f.button.GetWindowRect(&button);
+  ASSERT_GE(button.bottom, screen.bottom() - 40) << "the button is not near the bottom";
+  f.button.AttachMenu(&menu, &f.parent, true, 0);
+  struct Watch : QObject {
+    QRect shown;
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (auto* m = qobject_cast<QMenu*>(o); m && e->type() == QEvent::Show) {
+        shown = m->geometry();
+        QMetaObject::invokeMethod(m, &QMenu::close, Qt::QueuedConnection);
+      }
+      return false;
+    }
+  } watch;
+  qApp->installEventFilter(&watch);
+  f.button.ShowPopupMenu();
+  qApp->removeEventFilter(&watch);
+  ASSERT_FALSE(watch.shown.isNull());
+  EXPECT_FALSE(watch.shown.intersects(QRect(button.left, button.top, button.Width(), button.Height())))
+      << watch.shown.top() << ".." << watch.shown.bottom() << " over " << button.top << ".." << button.bottom;
+  EXPECT_LE(watch.shown.bottom(), button.top);
 }

@@ -7,6 +7,7 @@
 
 #include "Dialog.h"
 #include "GraphicsTestSupport.h"
+#include "Paint.h"
 #include "ResourceText.h"
 
 namespace {
@@ -155,6 +156,32 @@ TEST(IDCombo, PicturesKeepTheirShapeAndInvertOnADarkHighContrastWindow) {
     DrawEntry(host.lines, canvas, solid);
     EXPECT_EQ(canvas.At(50, 10), 0x000000u);
   }
+}
+
+// A text item measures as its name in the combo's font; a picture item keeps the proposed size.
+TEST(IDCombo, TextItemsMeasureAsTheirTextPictureItemsAsProposed) {
+  Host host;
+  host.profiles.Fill(IDComboTables::kProfileTypes, true);
+  host.lines.Fill(IDComboTables::kLineStyles, false);
+  const auto measure = [](CIDComboBase& combo, int index) {
+    MEASUREITEMSTRUCT item{};
+    item.CtlType = ODT_COMBOBOX;
+    item.itemID = static_cast<UINT>(index);
+    item.itemWidth = 7;
+    item.itemHeight = 9;
+    combo.MeasureItem(&item);
+    return CSize(static_cast<int>(item.itemWidth), static_cast<int>(item.itemHeight));
+  };
+  const int gaussian = host.profiles.SelectID(kGaussian);
+  CString name;
+  host.profiles.GetLBText(gaussian, name);
+  CClientDC dc(&host.profiles);
+  HGDIOBJ old = dc.SelectObject(reinterpret_cast<HGDIOBJ>(host.profiles.SendMessage(WM_GETFONT)));
+  const CSize extent = dc.GetTextExtent(name);
+  if (old) dc.SelectObject(old);
+  ASSERT_GT(extent.cx, 0);
+  EXPECT_EQ(measure(host.profiles, gaussian), extent);
+  EXPECT_EQ(measure(host.lines, host.lines.SelectID(LXTypes::kLineSolid)), CSize(7, 9));
 }
 
 // A combo of pointers keeps them whole (64 bits), as the crystal editor's site combo needs.

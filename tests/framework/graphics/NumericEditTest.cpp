@@ -180,6 +180,30 @@ TEST(NumericEdit, BadTextRestoresAValueTheRangeHolds) {
   EXPECT_EQ(alerts.TakeExplanations().size(), 1u);
 }
 
+// The alert names bounds that the field accepts when typed: in the field's format where that
+// keeps them inside the range, else with %g, else with the digits it takes.
+TEST(NumericEdit, RangeAlertNamesBoundsTheFieldAccepts) {
+  Host host;
+  struct Case {
+    double low, high;
+    const wchar_t* format;
+    const wchar_t* named;
+  };
+  for (const Case& c : {Case{0.0, 10.0, L"%0#.1f", L"between 0.0 and 10.0"},
+                        Case{0.01, 0.99, L"%0#.1f", L"between 0.01 and 0.99"},
+                        Case{0.0087191863361, 0.3876, L"%0#.4f", L"between 0.00871919 and 0.3876"},
+                        Case{0.1234564, 0.9876546, L"%0#.2f", L"between 0.1234564 and 0.9876546"}}) {
+    CLXEdit<double> edit;
+    Attach(edit, host, c.low, c.high, c.format, c.high);
+    qlwtest::AlertRecorder alerts;
+    EXPECT_FALSE(Read(edit, L"11"));
+    const auto seen = alerts.TakeExplanations();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(Contains(seen[0], c.named)) << std::string(seen[0].begin(), seen[0].end());
+    edit.UnsubclassWindow();
+  }
+}
+
 TEST(NumericEdit, EnterChecksTheRangeBeforeTheDefaultButton) {
   Host host;
   CLXEdit<double> edit;

@@ -51,9 +51,14 @@ class TestList : public CSubEditList {
     return CSubEditList::IsCellEditable(row, column);
   }
   bool IsColumnSortable(int column) override { return column == sortable; }
+  bool sortsRows = false;
   void SortBy(int column, bool ascending) override {
     CSubEditList::SortBy(column, ascending);
     sorts.emplace_back(column, ascending);
+    if (sortsRows)
+      SortKeepingSelection(rows, [ascending](const Row& a, const Row& b) {
+        return ascending ? a.name.Compare(b.name) < 0 : b.name.Compare(a.name) < 0;
+      });
   }
   void AccessCellText(int row, int column, bool set, CString& text) override {
     if (row < 0 || row >= static_cast<int>(rows.size())) return;
@@ -468,6 +473,39 @@ TEST(SubEditList, SortableHeaderClicksToggleTheDirectionAndItsArrow) {
   EXPECT_EQ(rig.list.GetSortColumn(), 2);
 }
 
+// A header click sorts the records; the selected ones stay selected wherever they go, and the
+// focus and the Shift anchor go with theirs.
+TEST(SubEditList, SortFromTheHeaderKeepsTheSelectedRecords) {
+  Rig rig;
+  rig.list.sortsRows = true;
+  rig.Click(0, 2);
+  rig.Click(2, 2, Qt::ControlModifier);
+  ASSERT_EQ(rig.Selected(), (std::vector<int>{0, 2}));
+  QHeaderView* header = rig.View()->header();
+  const auto names = [&] {
+    std::vector<CString> out;
+    for (int r : rig.Selected()) out.push_back(rig.list.rows[size_t(r)].name);
+    return out;
+  };
+  struct Case {
+    std::vector<int> selected;
+    std::vector<CString> names;
+    int focus;
+  };
+  // Ascending: Anatase, Brookite, Corundum, Rutile; then descending.
+  for (const Case& c : {Case{{1, 3}, {L"Brookite", L"Rutile"}, 1}, Case{{0, 2}, {L"Rutile", L"Brookite"}, 2}}) {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
+    qlw::ProcessPendingMessages();
+    EXPECT_EQ(rig.Selected(), c.selected);
+    EXPECT_EQ(names(), c.names);
+    EXPECT_EQ(rig.list.GetNextItem(-1, LVNI_FOCUSED), c.focus);
+  }
+  // The Shift anchor is Brookite's row: Shift+click on Anatase's, the last, selects the two.
+  rig.Click(3, 2, Qt::ShiftModifier);
+  EXPECT_EQ(rig.Selected(), (std::vector<int>{2, 3}));
+}
+
 TEST(SubEditList, HeaderRefusesColumnZeroAndHiddenColumnsAndEndsAnEdit) {
   Rig rig;
   rig.list.GetColumnRecord(3)->visible = false;
@@ -493,7 +531,7 @@ TEST(SubEditList, HeaderRefusesColumnZeroAndHiddenColumnsAndEndsAnEdit) {
   qlw::ProcessPendingMessages();
   EXPECT_FALSE(rig.list.IsEditing());
   EXPECT_EQ(rig.list.rows[0].name, CString(L"X"));
-  EXPECT_TRUE(rig.Selected().empty());
+  EXPECT_EQ(rig.Selected(), std::vector<int>{0}) << "the edited row stays selected";
 }
 
 TEST(SubEditList, CellsPaintShadedRowsSwatchRimsAndSkipHiddenColumns) {

@@ -998,3 +998,48 @@ TEST(ClassLibControls, SubclassingAfterATemporaryObjectKeepsTheWindow) {
   subclassed.DestroyWindow();
   host.DestroyWindow();
 }
+
+// Ticks set one by one stand at their positions and nowhere else: beside a mark at the end, one
+// at 50 changes the middle of the slider only, marks at 0, 5 and 10 its first tenth only.
+TEST(ClassLibControls, SliderTicksStandWhereTheyAreSet) {
+  EnsureApp();
+  ControlHost host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"Slider", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 100), nullptr, 0));
+  host.ShowWindow(SW_SHOW);
+  CSliderCtrl slider;
+  ASSERT_TRUE(slider.Create(WS_VISIBLE, CRect(0, 0, 220, 40), &host, 404));
+  slider.SetRange(0, 100);
+  slider.SetPos(100);
+  EXPECT_TRUE(slider.SetTic(100));
+  EXPECT_FALSE(slider.SetTic(101));
+  Pump();
+  const QImage plain = Widget(slider)->grab().toImage();
+  // The columns where the slider's picture differs from the one with the end mark alone.
+  const auto changed = [&] {
+    const QImage image = Widget(slider)->grab().toImage();
+    std::vector<int> columns;
+    for (int x = 0; x < image.width(); ++x)
+      for (int y = 0; y < image.height(); ++y)
+        if (image.pixel(x, y) != plain.pixel(x, y)) {
+          columns.push_back(x);
+          break;
+        }
+    return columns;
+  };
+  const int width = Widget(slider)->width();
+  slider.SetTic(50);
+  const std::vector<int> middle = changed();
+  ASSERT_FALSE(middle.empty());
+  EXPECT_LE(std::abs(middle.front() - width / 2), 12) << middle.front();
+  EXPECT_LE(middle.back() - middle.front(), 2);
+
+  slider.ClearTics(TRUE);
+  for (int tic : {10, 100, 0, 5}) slider.SetTic(tic);
+  EXPECT_EQ(slider.GetNumTics(), 4u);
+  EXPECT_EQ((std::vector<int>{slider.GetTic(0), slider.GetTic(1), slider.GetTic(2), slider.GetTic(3), slider.GetTic(4)}),
+            (std::vector<int>{0, 5, 10, 100, -1}));
+  const std::vector<int> left = changed();
+  ASSERT_GE(left.size(), 3u);
+  EXPECT_LT(left.back(), width / 10 + 12);
+  host.DestroyWindow();
+}

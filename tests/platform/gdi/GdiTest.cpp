@@ -2,6 +2,7 @@
 #include "AfxGdi.h"
 #include "GdiPlus.h"
 #include "GdiQt.h"
+#include "Themes.h"
 #include "WidgetApp.h"
 
 #include <gtest/gtest.h>
@@ -1177,4 +1178,68 @@ TEST(GdiResources, ProgramImagesCursorsAndIcon) {
   EXPECT_EQ(q.hotSpot(), QPoint(4, 8));
   DestroyCursor(cursor);
   EXPECT_FALSE(qlw::ImageCursorOf(cursor, q));
+}
+
+// A hot push button has a lighter face than a plain one (pushed or inactive ones do not light
+// up), and right-aligned DrawState text ends at the right edge of its box.
+TEST(GdiThemes, HotPushFaceIsLighterAndRightTextEndsAtItsBox) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(mem, 120, 30);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  const auto face = [&](UINT state) {
+    RECT r{0, 0, 40, 30};
+    DrawFrameControl(mem, &r, DFC_BUTTON, DFCS_BUTTONPUSH | state);
+    return GetPixel(mem, 20, 15) & 0xFFFFFF;
+  };
+  const COLORREF plain = face(0);
+  EXPECT_EQ(plain, GetSysColor(COLOR_BTNFACE) & 0xFFFFFF);
+  EXPECT_GT(GetRValue(face(DFCS_HOT)), GetRValue(plain));
+  EXPECT_EQ(face(DFCS_HOT | DFCS_PUSHED), plain);
+  EXPECT_EQ(face(DFCS_HOT | DFCS_INACTIVE), plain);
+
+  // The ink's right end: near the box's right edge with DSS_RIGHT, near its left without.
+  const auto inkEnds = [&](UINT flags) {
+    RECT all{0, 0, 120, 30};
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+    FillRect(mem, &all, white);
+    DeleteObject(white);
+    SetTextColor(mem, RGB(0, 0, 0));
+    DrawStateW(mem, nullptr, nullptr, reinterpret_cast<LPARAM>(L"Go"), 2, 10, 5, 100, 20, DST_TEXT | flags);
+    int right = -1;
+    for (int x = 0; x < 120; ++x)
+      for (int y = 0; y < 30; ++y)
+        if ((GetPixel(mem, x, y) & 0xFFFFFF) != 0xFFFFFF) right = x;
+    return right;
+  };
+  EXPECT_LT(inkEnds(DSS_NORMAL), 60);
+  const int right = inkEnds(DSS_RIGHT);
+  EXPECT_GE(right, 100);
+  EXPECT_LT(right, 110);
+  SelectObject(mem, old);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+}
+
+// A focus rectangle shows on any ground, and drawing it again takes it away.
+TEST(GdiDC, FocusRectangleShowsAndASecondDrawingTakesItAway) {
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(mem, 20, 20);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  RECT all{0, 0, 20, 20}, focus{2, 2, 18, 18};
+  HBRUSH face = CreateSolidBrush(RGB(240, 240, 240));
+  FillRect(mem, &all, face);
+  DeleteObject(face);
+  const auto changed = [&] {
+    int n = 0;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x) n += (GetPixel(mem, x, y) & 0xFFFFFF) != RGB(240, 240, 240);
+    return n;
+  };
+  DrawFocusRect(mem, &focus);
+  EXPECT_GT(changed(), 10);
+  DrawFocusRect(mem, &focus);
+  EXPECT_EQ(changed(), 0);
+  SelectObject(mem, old);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
 }
