@@ -311,6 +311,7 @@ int FrameDifference(const QImage& shot, const std::function<void(HDC, RECT&)>& d
 // themes off, the classic frame control: pushed, hot while focused, flat for BS_FLAT, inactive
 // when disabled. A theme change takes the setting up again.
 TEST(AlphaButton, FramesDrawAsTheThemeOrTheFrameControlDraws) {
+  graphicstest::EnsureApp();
   HTHEME theme = OpenThemeData(nullptr, L"Button");
   ASSERT_NE(theme, nullptr);
   const auto themed = [theme](int state) {
