@@ -9,21 +9,32 @@
 #include "LXAlert.h"
 
 namespace qlwtest {
+// Puts a presenter in place while it lives, with QLW_QUIET lifted so that alerts reach it.
+class ScopedPresenter {
+ public:
+  explicit ScopedPresenter(CLXAlert::Presenter presenter) : m_previous(CLXAlert::SetPresenter(presenter)) {
+    if (const char* quiet = std::getenv("QLW_QUIET")) m_quiet = quiet;
+    unsetenv("QLW_QUIET");
+  }
+  ~ScopedPresenter() {
+    CLXAlert::SetPresenter(m_previous);
+    if (!m_quiet.empty()) setenv("QLW_QUIET", m_quiet.c_str(), 1);
+  }
+  ScopedPresenter(const ScopedPresenter&) = delete;
+  ScopedPresenter& operator=(const ScopedPresenter&) = delete;
+
+ private:
+  CLXAlert::Presenter m_previous;
+  std::string m_quiet;
+};
+
 class AlertRecorder {
  public:
   // One alert's message (its first line) and explanation.
   struct Shown {
     std::wstring message, explanation;
   };
-  AlertRecorder() : m_previous(CLXAlert::SetPresenter(&Record)) {
-    if (const char* quiet = std::getenv("QLW_QUIET")) m_quiet = quiet;
-    unsetenv("QLW_QUIET");
-    Seen().clear();
-  }
-  ~AlertRecorder() {
-    CLXAlert::SetPresenter(m_previous);
-    if (!m_quiet.empty()) setenv("QLW_QUIET", m_quiet.c_str(), 1);
-  }
+  AlertRecorder() : m_presenter(&Record) { Seen().clear(); }
   AlertRecorder(const AlertRecorder&) = delete;
   AlertRecorder& operator=(const AlertRecorder&) = delete;
   // Static, for waits that cannot hold the recorder.
@@ -48,7 +59,6 @@ class AlertRecorder {
     Seen().push_back(Shown{alert.GetPart(1).GetString(), alert.GetPart(2).GetString()});
     return 1;
   }
-  CLXAlert::Presenter m_previous;
-  std::string m_quiet;
+  ScopedPresenter m_presenter;
 };
 }  // namespace qlwtest

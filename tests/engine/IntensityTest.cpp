@@ -1,4 +1,5 @@
 #include "CrystalFixtures.h"
+#include "AlertRecorder.h"
 #include "LXAlert.h"
 
 #include <gtest/gtest.h>
@@ -20,27 +21,7 @@ double F2(const CQLReflexion& r)
     return r.A * r.A + r.B * r.B;
 }
 
-// Answers an alert as a person would, with quiet mode lifted for its scope.
-class ScopedPresenter
-{
-public:
-    explicit ScopedPresenter(CLXAlert::Presenter presenter) : m_previous(CLXAlert::SetPresenter(presenter))
-    {
-        if (const char* quiet = std::getenv("QLW_QUIET"))
-            m_quiet = quiet;
-        unsetenv("QLW_QUIET");
-    }
-    ~ScopedPresenter()
-    {
-        CLXAlert::SetPresenter(m_previous);
-        if (!m_quiet.empty())
-            setenv("QLW_QUIET", m_quiet.c_str(), 1);
-    }
-
-private:
-    CLXAlert::Presenter m_previous;
-    std::string m_quiet;
-};
+using qlwtest::ScopedPresenter;
 
 UINT g_answer = 1;
 UINT g_lastKind = 99;

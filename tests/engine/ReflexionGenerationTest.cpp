@@ -1,4 +1,5 @@
 #include "CrystalFixtures.h"
+#include "AlertRecorder.h"
 #include "LXAlert.h"
 
 #include <gtest/gtest.h>
@@ -395,24 +396,14 @@ UINT AnswerManyReflexions(const CLXAlert& alert)
 class ManyReflexionsQuestion
 {
 public:
-    explicit ManyReflexionsQuestion(UINT answer) : m_previous(CLXAlert::SetPresenter(&AnswerManyReflexions))
+    explicit ManyReflexionsQuestion(UINT answer) : m_presenter(&AnswerManyReflexions)
     {
         g_manyAnswer = answer;
         g_manyAsked.clear();
-        if (const char* quiet = std::getenv("QLW_QUIET"))
-            m_quiet = quiet;
-        unsetenv("QLW_QUIET");
-    }
-    ~ManyReflexionsQuestion()
-    {
-        CLXAlert::SetPresenter(m_previous);
-        if (!m_quiet.empty())
-            setenv("QLW_QUIET", m_quiet.c_str(), 1);
     }
 
 private:
-    CLXAlert::Presenter m_previous;
-    std::string m_quiet;
+    qlwtest::ScopedPresenter m_presenter;
 };
 
 // The d spacings of a list without its limit and at most so many of its first reflexions.
