@@ -247,11 +247,23 @@ second_start() {
     timeout 120 "$program" "$@" >"$work/second.log" 2>&1
 }
 
+# Clicks the button that the map line matching $2 names until the command $1 succeeds: a click
+# that reaches a box before the window manager has placed it is lost (seen under load), so while
+# the box stays up it is clicked again where the map now says it is.
+press_until() {
+  pressed() {
+    eval "$1" && return 0
+    click "$(middle_of "$2")" 1
+    limit=100 until_ok eval "$1"
+  }
+  until_ok pressed "$1" "$2"
+}
+ended() { ! kill -0 "$app" 2>/dev/null; }
+
 # Don't Save ends the program.
 quit() {
   close_with_question
-  click "$(middle_of "^control [0-9]+ \"Don't Save\"")" 1
-  limit=300 until_ok eval '! kill -0 "$app" 2>/dev/null' || fail "Don't Save did not end the program"
+  press_until ended "^control [0-9]+ \"Don't Save\"" || fail "Don't Save did not end the program"
   wait "$app"
   local status=$?
   [ "$status" = 0 ] || fail "the program ended with status $status"
@@ -637,15 +649,10 @@ case "$case" in
       awk '{ print $(NF-3) - 5, $(NF-2) - 30, $(NF-1) + 10, $NF + 35 }'))
     # The work after Continue is held open while it is looked at.
     hold
-    # A click that reaches the box before the window manager has placed it is lost (seen under
-    # load): while the box stays up, Continue is clicked again where the map says it now is.
     # Asked of the X server: the map waits while the work holds the program's thread.
     question_gone() { status_up || [ -z "$(xdotool search --onlyvisible --pid "$app" --name '^Many Reflexions$' 2>/dev/null)" ]; }
-    press_continue() {
-      timeout 20 xdotool mousemove $(middle_of '^control 1 "Continue"') click 1 mousemove 5 5
-      limit=100 until_ok question_gone
-    }
-    until_ok press_continue || fail "Continue did not close the question"
+    press_until question_gone '^control 1 "Continue"' || fail "Continue did not close the question"
+    timeout 20 xdotool mousemove 5 5
     # Looked at while the work goes on, its progress window up (which may lie where the box was).
     limit=1800 until_ok status_up || fail "no progress window came up after Continue"
     status=($(xwininfo -id "$seen" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
