@@ -11,6 +11,7 @@ IMPLEMENT_DYNAMIC(CPreferencesPane, CDialogPane)
 
 BEGIN_MESSAGE_MAP(CPreferencesPane, CDialogPane)
   ON_MESSAGE(WM_COLORPICK_ACCEPT, &CPreferencesPane::OnColourChosen)
+  ON_WM_SHOWWINDOW()
 END_MESSAGE_MAP()
 
 CPreferencesPane::CPreferencesPane(UINT templateId, CWnd* parent) : CDialogPane(templateId, parent) {
@@ -45,6 +46,16 @@ void CPreferencesPane::SetHeaderFont(std::initializer_list<int> ids) {
   if (!dialog || !dialog->GetHeaderFont()) return;
   for (int id : ids)
     if (HWND label = ::GetDlgItem(m_hWnd, id)) PrefsLayout::MakeLabelBold(label);
+}
+
+// A page whose edits are not saved yet keeps them when its tab comes back: the store still holds
+// the values they replace, and Save writes what the page shows. Reset refreshes it as before.
+void CPreferencesPane::OnShowWindow(BOOL show, UINT status) {
+  if (show && IsModified()) {
+    Default();
+    return;
+  }
+  CDialogPane::OnShowWindow(show, status);
 }
 
 LRESULT CPreferencesPane::OnControlChanged(WPARAM, LPARAM) {

@@ -47,6 +47,7 @@ class CPreferencesPane : public CDialogPane {
   std::set<UINT> m_unshown;
 
   LRESULT OnColourChosen(WPARAM wParam, LPARAM lParam);
+  void OnShowWindow(BOOL show, UINT status);
   DECLARE_MESSAGE_MAP()
 };
 

@@ -61,6 +61,36 @@ TEST(UiPreferences, SavedPagesReachTheRegistryAndNewPatterns) {
   EXPECT_EQ(registry.Get("ParticleSize"), "000000000088d340\n20000\n");
 }
 
+// A page keeps its unsaved edits when its tab is shown again, Save stays enabled, and Save stores
+// what the pages show; a Reset still brings the factory settings into a page that has edits.
+TEST(UiPreferences, PagesKeepTheirEditsWhenShownAgainAndSaveStoresThem) {
+  const Registry registry("kept");
+  const struct {
+    std::string tab, id, edit, shown, name, stored;
+  } pages[] = {
+      {"General", "2918", "click 2918\n", "2918: [ ] Automatic", "UpdateCheckNotify", "00\nfalse\n"},
+      {"Diffraction", "2952", "type 2952 0.7093\nkey Tab\n", "2952: 0.70930", "Lambda",
+       "8ab0e1e995b2e63f\n0.70930000000000004\n"},
+      {"Profile", "2973", "type 2973 0.7\nkey Tab\n", "2973: 0.700", "Eta", "666666666666e63f\n0.69999999999999996\n"},
+      {"Display", "2992", "type 2992 2.5\nkey Tab\n", "2992: 2.5", "FilmGamma", "0000000000000440\n2.5\n"},
+      {"Styles", "3032", "type 3032 2\nkey Tab\n", "3032: 2.0", "OverlayLineWidth", "0000000000000040\n2\n"},
+      {"Sample", "3050", "type 3050 2\nkey Tab\n", "3050: 2.0000", "ParticleSize", "000000000088d340\n20000\n"},
+      {"Labels", "3071", "type 3071 25\nkey Tab\n", "3071: 25.00", "LabelThreshold", "0000000000003940\n25\n"},
+  };
+  std::string script = "command 33369\n";
+  for (const auto& page : pages) script += "tab " + page.tab + "\n" + page.edit;
+  // Every page is left and shown again: General after Labels, each other one after all the rest.
+  for (const auto& page : pages) script += "tab " + page.tab + "\nprint " + page.id + " 1\n";
+  const std::string out = registry.Run(script + "click 1\n");
+  for (const auto& page : pages) {
+    EXPECT_TRUE(Has(out, "> print " + page.id + " 1\n" + page.shown + "\n1: Save\n")) << page.tab << "\n" << out;
+    EXPECT_EQ(registry.Get(page.name), page.stored) << page.tab;
+  }
+  const std::string reset = registry.Run("command 33369\ntab Sample\ntype 3050 3\nkey Tab\nclick 3057\n"
+                                         "tab Labels\nclick 2900\ntab Sample\nprint 3050 3057\nclick 2\n");
+  EXPECT_TRUE(Has(reset, "> print 3050 3057\n3050: 1.0000\n3057: [ ] ")) << reset;
+}
+
 // Wavelength and voltage follow each other; detector angles are stored as θ in radians.
 TEST(UiPreferences, ElectronFieldsAreCoupledAndAnglesStoredAsTheta) {
   const Registry registry("units");
