@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 #include "CFile.h"
@@ -441,6 +442,21 @@ CLXApp::HelpPageShower g_helpPageShower = nullptr;
 bool IsWebAddress(const CString& target) {
   return target.Find(L"://") > 0 || target.Left(7).CompareNoCase(L"mailto:") == 0;
 }
+
+// The file names of the PDF guides, string ids.
+constexpr UINT kTutorialName = 1356, kUserGuideName = 1357;
+
+// The guide a path or file URL names by its file name: kUserGuideName, kTutorialName, or 0.
+UINT GuideNameOf(const CString& target) {
+  CString path;
+  if (!CUtils::FileURLToPath(target, path)) path = target;
+  const CString file = path.Mid(path.ReverseFind(L'/') + 1);
+  for (const UINT id : {kUserGuideName, kTutorialName}) {
+    CString name;
+    if (name.LoadString(id) && file == name) return id;
+  }
+  return 0;
+}
 }  // namespace
 
 void CLXApp::SetHelpPageShower(HelpPageShower shower) { g_helpPageShower = shower; }
@@ -456,21 +472,12 @@ void CLXApp::OpenHelp(UINT command) {
   if (command == kGuideCommand || command == kTutorialCommand) {
     const bool guide = command == kGuideCommand;
     CString name, path;
-    name.LoadString(guide ? 1357 : 1356);
+    name.LoadString(guide ? kUserGuideName : kTutorialName);
     if (!GetDataFolder(path, name, false, false, false) || IsDirectory(path)) {
       if (guide) throw CLXXUserGuideNotFound(kLXSeverityMessage, 0, __LINE__);
       throw CLXXTutorialNotFound(kLXSeverityMessage, 0, __LINE__);
     }
-    if (CUtils::OpenWithShell(path, false)) return;
-    UINT answer = 0;
-    if (guide)
-      CLXXUserGuideCantOpen(kLXSeverityUser, 0, __LINE__).ShowAlert(answer);
-    else
-      CLXXTutorialCantOpen(kLXSeverityUser, 0, __LINE__).ShowAlert(answer);
-    CString reader;
-    if (answer != 1) return;
-    if (!reader.LoadString(1130) || reader.IsEmpty()) throw CLXXNoWebAddress(kLXSeverityMessage, 0, __LINE__);
-    CUtils::OpenWithShell(reader, false);
+    OpenHelpDocument(path);
     return;
   }
   CString folder, url;
@@ -488,7 +495,7 @@ void CLXApp::OpenHelp(UINT command) {
     throw CLXXNoWebAddress(kLXSeverityMessage, 0, __LINE__);
   }
   if (IsWebAddress(url)) {
-    if (!CUtils::OpenWithShell(url, false)) throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
+    OpenHelpDocument(url);
     return;
   }
   // In an empty help folder the viewer comes up empty and says so itself.
@@ -499,6 +506,27 @@ void CLXApp::OpenHelp(UINT command) {
   // A page that is missing, or no page of the help folder, is no help.
   if (!PathFileExistsW(url) || !g_helpPageShower || !g_helpPageShower(url))
     throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
+}
+
+void CLXApp::OpenHelpDocument(const CString& target, UINT progressText) {
+  bool opened = false;
+  {
+    std::optional<CStatus> status;
+    if (progressText) status.emplace(progressText);
+    opened = CUtils::OpenWithShell(target, false);
+  }
+  if (opened) return;
+  const UINT guide = GuideNameOf(target);
+  if (!guide) throw CLXXNoHelp(kLXSeverityMessage, 0, __LINE__);
+  UINT answer = 0;
+  if (guide == kUserGuideName)
+    CLXXUserGuideCantOpen(kLXSeverityUser, 0, __LINE__).ShowAlert(answer);
+  else
+    CLXXTutorialCantOpen(kLXSeverityUser, 0, __LINE__).ShowAlert(answer);
+  if (answer != 1) return;
+  CString reader;
+  if (!reader.LoadString(1130) || reader.IsEmpty()) throw CLXXNoWebAddress(kLXSeverityMessage, 0, __LINE__);
+  CUtils::OpenWithShell(reader, false);
 }
 
 bool CLXApp::IsHelpPageCommand(UINT command) {

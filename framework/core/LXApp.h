@@ -111,6 +111,11 @@ class CLXApp : public CWinApp {
   // built-in viewer, web addresses in the browser. Not re-entrant. Throws CLXXNoHelp, CLXXNoWebAddress
   // and the guides' errors; without help pages the viewer comes up empty.
   virtual void OpenHelp(UINT command);
+  // Opens a guide, a help link or a web address with the desktop's program, under a progress frame
+  // of progressText when it is not 0. When nothing opens it, says so as the Help menu does: the
+  // User's Guide and the Tutorial (known by file name) with their "cannot open" alert, whose OK
+  // asks for the reader's page; anything else throws CLXXNoHelp.
+  static void OpenHelpDocument(const CString& target, UINT progressText = 0);
   // Whether the command's target is a page of the help folder (rather than a web address).
   bool IsHelpPageCommand(UINT command);
   // The built-in viewer's "show this help page"; false when it is no help page. An empty url

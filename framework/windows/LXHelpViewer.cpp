@@ -10,7 +10,6 @@
 #include "LXMessage.h"
 #include "LXUtils.h"
 #include "StaticInit.h"
-#include "Status.h"
 #include "Utf16.h"
 
 namespace {
@@ -205,8 +204,13 @@ CString CLXHelpViewer::GetLocationURL() const { return m_browser ? LXHelpViewerQ
 bool CLXHelpViewer::BeforeNavigate(const CString& url) {
   if (IsHelpPage(url) || url.Left(11) == L"javascript:") return true;
   if (!m_refreshGuard.held) {
-    CStatus status(kOpeningLinkText);
-    CUtils::OpenWithShell(url, false);
+    // A link that nothing opens is said as the Help menu says it; the browser's event is no place
+    // for an exception to leave by.
+    try {
+      CLXApp::OpenHelpDocument(url, kOpeningLinkText);
+    } catch (CLXException& error) {
+      error.Report();
+    }
   }
   return false;
 }

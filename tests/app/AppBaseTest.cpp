@@ -14,28 +14,37 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "AlertRecorder.h"
 #include "CFile.h"
 #include "ChildProcess.h"
 #include "OSVersion.h"
+#include "Preferences.h"
 #include "testing/ProcessRecorder.h"
 #include "LXAlert.h"
 #include "LXApp.h"
 #include "LXException.h"
+#include "LXHelpViewer.h"
 #include "LXMessage.h"
 #include "QlwCommandLineInfo.h"
 #include "QlwDocTypes.h"
 #include "TestSupport.h"
 #include "Watchdog.h"
 #include "Wnd.h"
+#include "WndQt.h"
 #include "WidgetApp.h"
 
 #include <QCoreApplication>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
 
 namespace {
 class TestApp : public CLXApp {
@@ -545,6 +554,64 @@ TEST(AppBase, GuideThatNothingOpensIsReportedAndTheReaderPageHasNoAddress) {
   CLXAlert::SetPresenter(previous);
   if (!quiet.empty()) setenv("QLW_QUIET", quiet.c_str(), 1);
   setenv("PATH", path.c_str(), 1);
+}
+
+// A guide that nothing opens is said alike from the Help menu and from a link of the help viewer's
+// home page; a web link that nothing opens is said as the menu says it of a web address.
+TEST(AppBase, AGuideOrLinkThatNothingOpensIsSaidAlikeOnEveryRoad) {
+  qlwtest::EnsureWidgetApp("test_app");
+  std::unique_ptr<CPreferences> prefs(CPreferences::Create(true));
+  setenv("QLW_HELP_DIR", QLW_BIN_DIR "/Quillonographic Help", 1);
+  TestApp app;
+  static std::vector<std::string> shown;
+  // Cancel: the reader's page is not asked for, so each road gives one alert.
+  const qlwtest::ScopedPresenter presenter([](const CLXAlert& alert) -> UINT {
+    shown.push_back(alert.GetPart(1).ToUtf8());
+    return 2;
+  });
+  if (CLXHelpViewer* old = CLXHelpViewer::Get()) old->DestroyWindow();
+  CLXHelpViewer* viewer = CLXHelpViewer::ShowHelp();
+  ASSERT_NE(viewer, nullptr);
+  viewer->ShowPage(CString(), true);
+  QWidget* host = qlw::WidgetOf(::GetDlgItem(viewer->m_hWnd, CLXHelpViewer::kBrowserId));
+  auto* browser = host ? host->findChild<QTextBrowser*>() : nullptr;
+  ASSERT_NE(browser, nullptr);
+  // Clicks the anchor of the home page whose text is `text`, as a user does.
+  auto clickLink = [browser](const QString& text) {
+    QTextDocument* document = browser->document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+      for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.charFormat().isAnchor() || fragment.text().simplified() != text) continue;
+        QTextCursor cursor(document);
+        cursor.setPosition(fragment.position() + fragment.length() / 2);
+        browser->setTextCursor(cursor);
+        browser->ensureCursorVisible();
+        QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, browser->cursorRect(cursor).center());
+        return true;
+      }
+    return false;
+  };
+  const struct {
+    const char* road;
+    std::function<void()> take;
+    unsigned alert;
+  } cases[] = {
+      {"Help > User's Guide", [&] { app.OpenHelp(32779); }, 20805},
+      {"User's Guide link", [&] { EXPECT_TRUE(clickLink("User's Guide")); }, 20805},
+      {"Help > Tutorial", [&] { app.OpenHelp(32777); }, 20801},
+      {"Tutorial link", [&] { EXPECT_TRUE(clickLink("Tutorial")); }, 20801},
+      {"web link", [&] { browser->setSource(QUrl(QStringLiteral("https://example.org/x"))); }, 20795},
+  };
+  for (const auto& c : cases) {
+    shown.clear();
+    qlw::testing::ProcessRecorder noViewer(false);
+    c.take();
+    EXPECT_EQ(noViewer.Records().size(), 1u) << c.road << ": the desktop was asked once";
+    EXPECT_EQ(shown, std::vector<std::string>{qlwtest::AlertMessage(c.alert)}) << c.road;
+  }
+  viewer->DestroyWindow();
+  unsetenv("QLW_HELP_DIR");
 }
 
 // The Help menu holds every help command that has a text, the support items between the guides
