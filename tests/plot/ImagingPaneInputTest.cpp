@@ -585,6 +585,39 @@ TEST_F(CanvasInput, ShiftArrowsMoveASelectedNodeTenPixels)
     EXPECT_NEAR(moved.Y - at.Y, -1, 0.01);
 }
 
+// After a press on a handle the arrows move that handle, not its point: the opposite handle
+// stays mirrored through the point, as in a drag.
+TEST_F(CanvasInput, ArrowsMoveTheHandleLastPressedAndItsPointStays)
+{
+    CQLProfile points;
+    for (int i = 0; i <= 80; ++i) points.push_back({10.0 + i, 100.0 + 10 * std::sin(i * 0.3)});
+    CQLPatternPtr p = doc.AddObservedPattern(points);
+    auto& observed = static_cast<CQLObservedPattern&>(*p);
+    observed.AddBackgroundCurve();
+    doc.SetPlotRange(10, 90, 0, 200, true);
+    ASSERT_FALSE(observed.m_controlPoints.empty());
+    Paint();
+    CQLControlPoint& node = observed.m_controlPoints[0];
+    const Gdiplus::PointF at = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
+    Click(at.X, at.Y);
+    ASSERT_EQ(canvas.m_pSelectedNode, &node);
+    const Gdiplus::PointF handle = Pixel(node.rightX + observed.m_xOffset, observed.PlottedY(node.rightY));
+    ASSERT_GT(handle.X - at.X, 2 * canvas.GetRenderer()->GetNodeSize()) << "the handle is clear of its point";
+    Click(handle.X, handle.Y);
+    ASSERT_EQ(canvas.m_pSelectedNode, &node);
+
+    const double x = node.x, y = node.y;
+    QTest::keyClick(Widget(), Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(Widget(), Qt::Key_Right);
+    EXPECT_EQ(node.x, x);
+    EXPECT_EQ(node.y, y);
+    const Gdiplus::PointF moved = Pixel(node.rightX + observed.m_xOffset, observed.PlottedY(node.rightY));
+    EXPECT_NEAR(moved.X - handle.X, 1, 0.01);
+    EXPECT_NEAR(moved.Y - handle.Y, -10, 0.01);
+    EXPECT_NEAR(node.leftX, 2 * x - node.rightX, 1e-9);
+    EXPECT_NEAR(node.leftY, 2 * y - node.rightY, 1e-9);
+}
+
 TEST_F(CanvasInput, ArrowKeysMoveTheCursorWhenNoNodeIsSelected)
 {
     AddNaCl();

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -123,6 +124,36 @@ TEST(UiRunner, AnswersAlertsAndFileDialogs) {
       << run.out;
   EXPECT_TRUE(fs::exists(saved));
   EXPECT_FALSE(fs::exists(folder / "saved.txt"));
+}
+
+// `open` of several files is File > Open with them all chosen: the one that cannot be read is
+// reported with the line naming it, wherever it stands in the list, and the others still open.
+TEST(UiRunner, OpensSeveralFilesAsFileOpenDoesNamingTheOneThatFails) {
+  const fs::path folder = fs::path(qlwtest::ScratchDir()) / "ui-open-several";
+  fs::create_directories(folder);
+  const std::string cut = (folder / "cut.cif").string();
+  {
+    std::ifstream in(kRutile);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    std::ofstream(cut) << text.substr(0, text.find("_atom_site_fract_z") + 3);
+  }
+  const std::string anatase = std::string(QLW_SOURCE_DIR) + "/examples/anatase-TiO2.cif";
+  const std::string alert = "alert: Unexpected end of input file. | The file Quillonographic was reading appears to be "
+                            "incomplete. The file may be damaged. |  | File: " + cut + "\n";
+  struct Case {
+    std::string files;
+    std::string patterns;
+  };
+  const Case cases[] = {
+      {cut + " " + kRutile, "0 crystal rutile shown selected\n"},
+      {kRutile + " " + cut, "0 crystal rutile shown selected\n"},
+      {anatase + " " + cut + " " + kRutile, "0 crystal anatase shown selected\n0 crystal rutile shown selected\n"},
+  };
+  for (const Case& c : cases) {
+    const UiRun run = RunScript("open-several", "open " + c.files + "\ndump\n");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.substr(0, run.out.find("data range:")), "> open " + c.files + "\n" + alert + "> dump\n" + c.patterns);
+  }
 }
 
 // Save As takes every extension the session template offers, and each file it writes reads back

@@ -1,27 +1,17 @@
-// Files in scripts: `files PATH…` answers the next file dialog, `open PATH…` opens through
-// File > Open and drops the rest on the window, `save PATH` saves through File > Save As.
+// Files in scripts: `files PATH…` answers the next file dialog, `open PATH…` opens them all through
+// File > Open, `save PATH` saves through File > Save As.
 #include "UiApi.h"
 #include "UiRunnerState.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QRegularExpression>
-#include <QUrl>
-#include <QWidget>
 
 #include <filesystem>
 
 #include "CommonDialogs.h"
-#include "DiffractWnd.h"
-#include "Menus.h"
 #include "Process.h"
-#include "WndQt.h"
 
 namespace fs = std::filesystem;
 
@@ -108,53 +98,19 @@ void RunFiles(const Line& line) {
   state.filesGiven = true;
 }
 
-// The main window's widget that takes a drop at its centre.
-QWidget* DropWidget(QPoint& at) {
-  QWidget* window = qlw::WidgetOf(MainWindow()->m_hWnd);
-  if (!window) throw Failure("the main window has no widget");
-  const QPoint centre = window->rect().center();
-  QWidget* w = window->childAt(centre);
-  if (!w) w = window;
-  while (w && !w->acceptDrops()) w = w->parentWidget();
-  if (!w) throw Failure("the main window takes no drops");
-  at = w->mapFrom(window, centre);
-  return w;
-}
-
-void Drop(const std::vector<std::string>& paths) {
-  QPoint at;
-  QWidget* target = DropWidget(at);
-  QMimeData mime;
-  QList<QUrl> urls;
-  for (const std::string& p : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(p)));
-  mime.setUrls(urls);
-  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &enter);
-  if (!enter.isAccepted()) throw Failure("the window refuses the drop");
-  QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &move);
-  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &drop);
-}
-
 void RunOpen(const Line& line) {
   if (line.words.size() < 2) throw Failure("missing path");
   std::vector<std::string> paths;
   for (size_t i = 1; i < line.words.size(); ++i) paths.push_back(Absolute(line.words[i]));
   RunnerState& state = State();
-  state.files = {paths.front()};
+  // Every path is chosen in the one dialog, as a user picks several files, so that the list
+  // takes File > Open's own road (its question before many files, its alerts naming each file).
+  state.files = paths;
   state.filesGiven = true;
   if (!SendMenuCommand(kOpenCommand)) {
-    // While File > Open has no handler in the program, every path comes as the one drop.
     state.filesGiven = false;
     state.files.clear();
-    Drop(paths);
-    return;
-  }
-  // The drop comes once the opening is over, as a user's would.
-  if (paths.size() > 1) {
-    std::vector<std::string> dropped(paths.begin() + 1, paths.end());
-    state.afterSettle.push_back([dropped] { Drop(dropped); });
+    throw Failure("File > Open is disabled");
   }
 }
 

@@ -326,13 +326,6 @@ class Driver : public QObject {
         Schedule(0);
         return;
       }
-      if (!g_state.afterSettle.empty()) {
-        const auto actions = std::move(g_state.afterSettle);
-        g_state.afterSettle.clear();
-        Schedule(0);
-        for (const auto& action : actions) action();
-        return;
-      }
       // Long work that lets events through between its steps (showing or reading many patterns)
       // has not finished: a line run now would see it half done, which no user input can.
       if (CLXApp::IsCancellableRunning()) {

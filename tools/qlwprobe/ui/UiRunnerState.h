@@ -32,8 +32,6 @@ struct RunnerState {
   bool fontBold = false, fontItalic = false;
   std::chrono::steady_clock::time_point waitUntil{};
   std::function<void(int)> finish;
-  // Run at the next step once everything has settled, before the next line.
-  std::vector<std::function<void()>> afterSettle;
 };
 
 RunnerState& State();
