@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -29,6 +30,7 @@
 
 namespace {
 bool g_singleFilePerStart = false;
+bool g_registeringWithoutDisplay = false;
 CLXApp::OpenFilesPrompt g_openFilesPrompt = nullptr;
 
 // Query values: letters, digits and "-._~" as they are, everything else percent-encoded UTF-8.
@@ -119,6 +121,20 @@ CLXApp::~CLXApp() {
 
 CLXApp* CLXApp::GetApp() { return dynamic_cast<CLXApp*>(AfxGetApp()); }
 
+bool CLXApp::PrepareRegistrationWithoutDisplay(int argc, char** argv) {
+  SetArguments(argc, argv);
+  CCommandLineInfo info;
+  ParseCommandLine(info);
+  if (info.m_nShellCommand != CCommandLineInfo::AppRegister && info.m_nShellCommand != CCommandLineInfo::AppUnregister)
+    return false;
+  // A platform the caller chose is theirs; a plain start without a display still fails on it.
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    if (const char* value = std::getenv(name); value && *value) return false;
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  g_registeringWithoutDisplay = true;
+  return true;
+}
+
 BOOL CLXApp::InitInstance() {
   CLXMessage::RestoreRegistry();
   SetRegistryKey(L"Lumaxisworks Software");
@@ -143,8 +159,9 @@ BOOL CLXApp::InitInstance() {
   LXRegistry::SetUserSid(m_cmdInfo->m_userSid);
   LXRegistry::SetPerUser(m_cmdInfo->m_perUser);
   const int command = m_cmdInfo->m_nShellCommand;
+  // Without a display nobody sees a box: the alerts of registration go to standard error.
   g_silentMode = ((command == CCommandLineInfo::AppRegister || command == CCommandLineInfo::AppUnregister) &&
-                  !m_cmdInfo->m_chooseTypes) ||
+                  (!m_cmdInfo->m_chooseTypes || g_registeringWithoutDisplay)) ||
                  m_cmdInfo->m_bRunAutomated;
   // Other instances of the user find this one through its windows.
   qlw::StartWindowServer();

@@ -38,6 +38,9 @@ class CLXApp : public CWinApp {
   // The application object when it is a CLXApp.
   static CLXApp* GetApp();
 
+  // Registration shows no window: started without a display, it runs on Qt's offscreen platform
+  // and its alerts go to standard error. For the program's entry, before Qt starts; true when so.
+  bool PrepareRegistrationWithoutDisplay(int argc, char** argv);
   BOOL InitInstance() override;
   int ExitInstance() override;
   BOOL PumpMessage() override;

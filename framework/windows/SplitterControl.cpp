@@ -7,6 +7,7 @@ Band* Create(COLORREF colour);
 void Show(Band* band, const RECT& screen);
 void Hide(Band* band);
 bool IsShown(const Band* band);
+bool IsOnScreen(const Band* band);
 RECT Rect(const Band* band);
 void Destroy(Band* band);
 }  // namespace LXSplitterTracker
@@ -48,7 +49,7 @@ CPoint CSplitterControl::BarCentre() const {
 }
 
 RECT CSplitterControl::GetTrackerRect() const {
-  if (!LXSplitterTracker::IsShown(m_pBand)) return RECT{0, 0, 0, 0};
+  if (!LXSplitterTracker::IsOnScreen(m_pBand)) return RECT{0, 0, 0, 0};
   return LXSplitterTracker::Rect(m_pBand);
 }
 
@@ -93,6 +94,9 @@ void CSplitterControl::LimitToWindows() {
 
 void CSplitterControl::OnLButtonDown(UINT, CPoint) {
   Default();
+  // The bar's widget passes the press on to the parent, which hands it back to the capture taken
+  // below: one press is one drag, whose tracker the second would otherwise erase.
+  if (m_bDragging) return;
   m_nMax = INT_MAX;
   m_nMin = INT_MIN;
   RequestLimits(&m_nMax, &m_nMin);

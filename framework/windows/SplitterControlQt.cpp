@@ -9,6 +9,10 @@
 namespace LXSplitterTracker {
 struct Band {
   QRubberBand* widget = nullptr;
+  // Whether the control has drawn the tracker, as it last asked: a band hidden by anyone else
+  // comes back at the next move, where its visibility would have turned that move's erase into a
+  // draw and its draw into an erase.
+  bool shown = false;
 };
 
 Band* Create(COLORREF colour) {
@@ -24,13 +28,18 @@ void Show(Band* band, const RECT& r) {
   if (!band) return;
   band->widget->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
   band->widget->show();
+  band->shown = true;
 }
 
 void Hide(Band* band) {
-  if (band) band->widget->hide();
+  if (!band) return;
+  band->widget->hide();
+  band->shown = false;
 }
 
-bool IsShown(const Band* band) { return band && band->widget->isVisible(); }
+bool IsShown(const Band* band) { return band && band->shown; }
+
+bool IsOnScreen(const Band* band) { return band && band->widget->isVisible(); }
 
 RECT Rect(const Band* band) {
   const QRect g = band->widget->geometry();

@@ -15,6 +15,7 @@ CQlwApp theApp;
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Quillonographic"));
   QGuiApplication::setDesktopFileName(QStringLiteral("quillonographic"));
+  theApp.PrepareRegistrationWithoutDisplay(argc, argv);
   QApplication application(argc, argv);
   // Reading the system's fonts takes a few milliseconds before the first text is measured: read
   // them beside the start's other work. The application waits for its pool's work as it ends.

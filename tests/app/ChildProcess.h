@@ -1,6 +1,6 @@
-// Runs one test of this executable in a child process (its job chosen by QLW_APP_CHILD), with
-// extra environment entries ("NAME=value" sets, a bare "NAME" removes) and a pipe on which it
-// reports to the parent.
+// Runs one test of this executable in a child process (its job chosen by QLW_APP_CHILD), or another
+// program, with extra environment entries ("NAME=value" sets, a bare "NAME" removes) and a pipe on
+// which it reports to the parent.
 // Every wait on a child is bounded: a child that hangs makes a test fail, never hang.
 #pragma once
 #include <fcntl.h>
@@ -50,10 +50,8 @@ inline void Report(const std::string& text) {
   if (fd && write(std::atoi(fd), text.data(), text.size()) < 0) _exit(90);
 }
 
-inline Child Start(const std::string& test, const std::string& job, const std::vector<std::string>& extraEnv = {}) {
-  int fds[2];
-  // Not inherited by other children, so that each report pipe ends when its own child does.
-  if (pipe2(fds, O_CLOEXEC) != 0) return {};
+// This process's environment without the job's entries, with extraEnv applied.
+inline std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extraEnv) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     bool replaced = std::strncmp(*e, "QLW_APP_CHILD", 13) == 0;
@@ -63,36 +61,65 @@ inline Child Start(const std::string& test, const std::string& job, const std::v
     }
     if (!replaced) env.emplace_back(*e);
   }
-  env.push_back("QLW_APP_CHILD=" + job);
-  env.push_back("QLW_APP_CHILD_FD=" + std::to_string(fds[1]));
   for (const std::string& x : extraEnv)
     if (x.find('=') != std::string::npos) env.push_back(x);
+  return env;
+}
+
+// Runs program with its arguments and the environment given; outputToReport sends its standard
+// output and error to the report pipe.
+inline Child Exec(const std::string& program, std::vector<std::string> args, std::vector<std::string> env,
+                  bool outputToReport) {
+  int fds[2];
+  // Not inherited by other children, so that each report pipe ends when its own child does.
+  if (pipe2(fds, O_CLOEXEC) != 0) return {};
+  if (!outputToReport) env.push_back("QLW_APP_CHILD_FD=" + std::to_string(fds[1]));
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
-  std::string filter = "--gtest_filter=" + test;
-  char exe[] = "/proc/self/exe";
-  char* argv[] = {exe, filter.data(), nullptr};
+  std::string exe = program;
+  std::vector<char*> argv{exe.data()};
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) {
     close(fds[0]);
-    fcntl(fds[1], F_SETFD, 0);
+    if (outputToReport) {
+      dup2(fds[1], STDOUT_FILENO);
+      dup2(fds[1], STDERR_FILENO);
+    } else {
+      fcntl(fds[1], F_SETFD, 0);
+    }
     // Ends with the test too, even when that is killed.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(126);
-    execve(exe, argv, envp.data());
+    execve(exe.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   close(fds[1]);
   return Child{pid, fds[0]};
 }
 
-// Reads what the child reports until it has written `until`, closed its end, or the time is up.
+inline Child Start(const std::string& test, const std::string& job, const std::vector<std::string>& extraEnv = {}) {
+  std::vector<std::string> env = ChildEnvironment(extraEnv);
+  env.push_back("QLW_APP_CHILD=" + job);
+  return Exec("/proc/self/exe", {"--gtest_filter=" + test}, env, false);
+}
+
+// Runs another program, whose standard output and error are read from the report pipe.
+inline Child StartProgram(const std::string& program, const std::vector<std::string>& args,
+                          const std::vector<std::string>& extraEnv = {}) {
+  return Exec(program, args, ChildEnvironment(extraEnv), true);
+}
+
+// Reads what the child reports until it has written `until` (when not empty), closed its end, or
+// the time is up.
 inline std::string ReadUntil(const Child& child, const std::string& until, int timeoutMs = kChildWaitMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   std::string out;
-  while (out.size() < until.size() || out.compare(out.size() - until.size(), until.size(), until) != 0) {
+  while (until.empty() || out.size() < until.size() ||
+         out.compare(out.size() - until.size(), until.size(), until) != 0) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     if (left <= 0) break;

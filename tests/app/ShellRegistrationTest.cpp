@@ -279,6 +279,38 @@ TEST_F(ShellRegistrationTest, TheDesktopRecognisesAndOpensTheRegisteredFiles) {
   }
 }
 
+// An install script or a remote shell has no display: the program registers the types all the
+// same, quietly, and unregisters them; started plainly without one, it says that it has none.
+TEST_F(ShellRegistrationTest, TheProgramRegistersWithoutADisplay) {
+  const std::string program = std::string(QLW_BIN_DIR) + "/quillonographic";
+  ASSERT_TRUE(std::filesystem::exists(program));
+  const std::vector<std::string> env = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QLW_QUIET",
+                                        "HOME=" + qlwtest::ScratchDir() + "/no-display-home",
+                                        "XDG_DATA_HOME=" + m_data, "XDG_CONFIG_HOME=" + m_config};
+  const std::string desktop = m_data + "/applications/quillonographic.desktop";
+  const std::string package = m_data + "/mime/packages/quillonographic.xml";
+
+  auto reg = apptest::StartProgram(program, {"/Register"}, env);
+  std::string said = apptest::ReadUntil(reg, "");
+  ASSERT_EQ(apptest::Wait(reg), 0) << said;
+  EXPECT_NE(Slurp(desktop).find("chemical/x-cif;"), std::string::npos) << said;
+  EXPECT_NE(Slurp(package).find("<glob pattern=\"*.cif\" weight=\"60\"/>"), std::string::npos) << said;
+  EXPECT_NE(Slurp(m_data + "/mime/globs2").find("chemical/x-cif:*.cif"), std::string::npos);
+  EXPECT_EQ(Default(HKEY_CLASSES_ROOT, L".cif"), CString(L"Qlw.CIF"));
+
+  auto unreg = apptest::StartProgram(program, {"-unregister"}, env);
+  said = apptest::ReadUntil(unreg, "");
+  ASSERT_EQ(apptest::Wait(unreg), 0) << said;
+  EXPECT_FALSE(std::filesystem::exists(desktop));
+  EXPECT_FALSE(std::filesystem::exists(package));
+  EXPECT_EQ(Default(HKEY_CLASSES_ROOT, L".cif"), CString(L"<no key>"));
+
+  auto plain = apptest::StartProgram(program, {}, env);
+  said = apptest::ReadUntil(plain, "");
+  EXPECT_NE(apptest::Wait(plain), 0);
+  EXPECT_NE(said.find("could not connect to display"), std::string::npos) << said;
+}
+
 // Jobs of the test below, each in a process of its own with the registry folder it was given.
 TEST(ShellRegistration, ChildJobs) {
   if (!apptest::Job()) GTEST_SKIP() << "runs in child processes only";

@@ -37,6 +37,9 @@
 #     the plot's right end, where a small rutile peak's tip opens over it: the node is dragged up;
 #   folder-with-damaged-file: started with a folder of a good CIF and one cut inside its atom loop:
 #     after OK at the alert about the cut one, the good structure is listed.
+#   splitter-tracker: in the Scattering Factors palette, the bar between graph and list pressed and
+#     dragged down in steps with the button held: the tracker is on the screen at the bar from the
+#     press and at the pointer after each step; after the release it is gone and the bar is there.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1), and which windows have
 # been painted since they were shown. Every wait is for what the program says, a window's state or
 # picture, or a file, within a generous limit; long work is held open while it is looked at
@@ -791,6 +794,43 @@ case "$case" in
     click "$(middle_of '^control 1 "OK"')" 1
     until_ok eval '! alert_up' || fail "the alert stayed up"
     until_ok rows_are 1 || fail "the good structure is not listed after the alert ($(rows) rows)"
+    quit
+    ;;
+  splitter-tracker)
+    activate
+    xdotool key --clearmodifiers alt+p
+    until_ok menu_open || fail "the Patterns menu did not open"
+    click "$(middle_of '^menu "Scattering Factors"')" 1
+    # The bar between the palette's graph and list, once its window is drawn where the map says.
+    bar=()
+    bar_drawn() {
+      local now
+      now=$(map)
+      bar=($(grep -m 1 '^control 3505 ' <<<"$now" | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }'))
+      [ "${#bar[@]}" = 4 ] && grep -q '^painted "Scattering Factors"$' <<<"$now"
+    }
+    until_ok bar_drawn || fail "the Scattering Factors palette did not come up"
+    # The tracker of a bar across: a window of its own at the top level, lines a pixel either side
+    # of Y, as wide as the bar, mapped; its id in $tracker.
+    tracker=
+    tracker_at() {
+      tracker=$(xwininfo -root -children 2>/dev/null |
+        grep -E " ${bar[2]}x3\+-?[0-9]+\+-?[0-9]+ +\+${bar[0]}\+$(($1 - 1))\$" | awk '{ print $1 }')
+      [ -n "$tracker" ] && xwininfo -id "$tracker" 2>/dev/null | grep -q 'Map State: IsViewable'
+    }
+    no_tracker() { ! xwininfo -id "$tracker" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+    trackers() { xwininfo -root -children 2>/dev/null | grep -E " ${bar[2]}x3\+"; }
+    x=$((bar[0] + bar[2] / 2)) y=$((bar[1] + bar[3] / 2))
+    timeout 20 xdotool mousemove "$x" "$y" mousedown 1
+    until_ok tracker_at "$y" || fail "no tracker at the bar ($y) after the press: $(trackers)"
+    for ((step = 1; step <= 5; step++)); do
+      timeout 20 xdotool mousemove "$x" $((y + 4 * step))
+      until_ok tracker_at $((y + 4 * step)) || fail "no tracker at the pointer ($((y + 4 * step))) after step $step: $(trackers)"
+    done
+    timeout 20 xdotool mouseup 1
+    until_ok no_tracker || fail "the tracker stayed after the release"
+    moved() { bar_drawn && [ $((bar[1] + bar[3] / 2)) = $((y + 20)) ]; }
+    until_ok moved || fail "the bar is at ${bar[*]} after the release, not centred on $((y + 20))"
     quit
     ;;
   *)

@@ -2,8 +2,16 @@
 // both sides, the move notification, and a drag that loses the capture.
 #include <gtest/gtest.h>
 
+#include <array>
+
+#include <QApplication>
+#include <QRubberBand>
+#include <QTest>
+#include <QWidget>
+
 #include "SplitterControl.h"
 #include "WidgetApp.h"
+#include "WndQt.h"
 
 namespace {
 class Host : public CWnd {
@@ -25,6 +33,9 @@ class Host : public CWnd {
     return TRUE;
   }
 };
+
+// A rectangle as gtest prints it.
+std::array<LONG, 4> Box(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 CRect InParent(CWnd& w) {
   CRect r;
@@ -105,6 +116,39 @@ TEST(SplitterControl, TrackerShowsAlongTheBarOnlyWhileDragging) {
   EXPECT_EQ(tracker.bottom, bar.bottom);
   rig.bar.SendMessage(WM_LBUTTONUP, 0, 0);
   EXPECT_TRUE(CRect(rig.bar.GetTrackerRect()).IsRectEmpty());
+}
+
+// Mouse input through Qt, as a user gives it: the bar's own widget passes the press on to its
+// parent, which hands it to the window holding the capture. The tracker still follows the pointer
+// from the press to the release, and one drag is one move.
+TEST(SplitterControl, TrackerFollowsTheMouseFromPressToRelease) {
+  Rig rig(true);
+  QWidget* bar = qlw::WidgetOf(rig.bar.m_hWnd);
+  ASSERT_NE(bar, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(bar->window()));
+  CRect onScreen;
+  rig.bar.GetWindowRect(&onScreen);
+  const int centre = onScreen.CenterPoint().x;
+  const QPoint press(bar->width() / 2, bar->height() / 2);
+  QTest::mousePress(bar, Qt::LeftButton, {}, press);
+  ASSERT_TRUE(rig.bar.IsDragging());
+  EXPECT_EQ(Box(rig.bar.GetTrackerRect()), Box(CRect(centre - 1, onScreen.top, centre + 2, onScreen.bottom)));
+  const auto followed = [&](int d) {
+    QTest::mouseMove(bar, press + QPoint(d, 0));
+    EXPECT_EQ(Box(rig.bar.GetTrackerRect()), Box(CRect(centre + d - 1, onScreen.top, centre + d + 2, onScreen.bottom)))
+        << d;
+  };
+  for (int d : {6, 12, -9}) followed(d);
+  // Hidden behind the control's back (as a window manager may): the next move shows it again.
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (qobject_cast<QRubberBand*>(top)) top->hide();
+  followed(30);
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, press + QPoint(30, 0));
+  EXPECT_FALSE(rig.bar.IsDragging());
+  EXPECT_TRUE(CRect(rig.bar.GetTrackerRect()).IsRectEmpty());
+  EXPECT_EQ(InParent(rig.bar), CRect(225, 0, 235, 100));
+  EXPECT_EQ(rig.host.moves, std::vector<int>{30});
+  EXPECT_EQ(rig.host.limitRequests, 1);
 }
 
 TEST(SplitterControl, SilentHorizontalBarMovesWindowsWithoutNotifying) {
