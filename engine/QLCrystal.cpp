@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <unordered_map>
 
 using namespace QLEngineConstants;
