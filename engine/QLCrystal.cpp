@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <unordered_map>
 
 using namespace QLEngineConstants;
@@ -26,10 +27,13 @@ constexpr double kPositionTolerance = 0.00011000000085914508;
 constexpr double kWholeTurnTolerance = 1e-6;
 // Fewer site images than this are made on the calling thread.
 constexpr std::size_t kParallelSiteImages = 4096;
-// Images of one site closer than this (Å) are one atom: coordinates given to three decimals
-// next to a special position (0.333 for 1/3) put its images up to some 0.01 Å apart, while split
-// sites lie tenths of an Å apart.
+// Images of one site closer than this (Å) are one atom whatever decimals the file gave: coordinates
+// given to three decimals next to a special position (0.333 for 1/3) put its images up to some
+// 0.01 Å apart, while split sites lie tenths of an Å apart.
 constexpr double kSameAtomDistance = 0.02;
+// Images this far apart (Å) stay distinct atoms, however few decimals the file gave: a site
+// split that finely is meant.
+constexpr double kDistinctAtomDistance = 0.05;
 // Amu per Å³ to kg/m³, single precision.
 constexpr double kDensityConstant = 1660.56005859375;
 
@@ -48,12 +52,50 @@ bool WithinTolerance(const QLPosition& a, const QLPosition& b)
     return SameCoordinate(a[0], b[0]) && SameCoordinate(a[1], b[1]) && SameCoordinate(a[2], b[2]);
 }
 
-// Two images of one site that are one atom: equal within the fractional tolerance, or closer
-// in the cell (metric g) than rounding of published coordinates explains.
-bool SameAtom(const QLPosition& a, const QLPosition& b, const double g[9])
+using QLRotation = std::array<int, 9>;  // fractional, row-major
+
+enum class ImageMatch
+{
+    kApart,   // two atoms
+    kSame,    // the same position within the fractional tolerance
+    kJoined,  // one atom, set apart by the rounding of the coordinates
+};
+
+// Squared (Å²) how far rounding of the coordinates by `rounding` (fractional half-widths) can set
+// two images apart that the rotations ra and rb make of one atom: their difference is
+// (ra − rb)·δ for the error δ, largest at a corner of the box |δ_i| ≤ rounding_i.
+double RoundingReachSquared(const QLRotation& ra, const QLRotation& rb, const std::array<float, 3>& rounding,
+                            const double g[9])
+{
+    double largest = 0.0;
+    for (int corner = 0; corner < 4; ++corner)
+    {
+        const double delta[3] = {rounding[0], (corner & 1) ? -rounding[1] : rounding[1],
+                                 (corner & 2) ? -rounding[2] : rounding[2]};
+        double v[3];
+        for (int i = 0; i < 3; ++i)
+        {
+            v[i] = 0.0;
+            for (int j = 0; j < 3; ++j)
+                v[i] += (ra[3 * i + j] - rb[3 * i + j]) * delta[j];
+        }
+        double squared = 0.0;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                squared += v[i] * g[3 * i + j] * v[j];
+        largest = std::max(largest, squared);
+    }
+    return largest;
+}
+
+// Whether images a and b (made by the rotations ra and rb) of one site are one atom: equal within
+// the fractional tolerance, or closer in the cell (metric g) than rounding of the coordinates explains,
+// at least kSameAtomDistance and less than kDistinctAtomDistance.
+ImageMatch MatchImages(const QLPosition& a, const QLPosition& b, const QLRotation& ra, const QLRotation& rb,
+                       const std::array<float, 3>& rounding, const double g[9])
 {
     if (WithinTolerance(a, b))
-        return true;
+        return ImageMatch::kSame;
     double d[3];
     for (int c = 0; c < 3; ++c)
     {
@@ -64,7 +106,12 @@ bool SameAtom(const QLPosition& a, const QLPosition& b, const double g[9])
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
             squared += d[i] * g[3 * i + j] * d[j];
-    return squared < kSameAtomDistance * kSameAtomDistance;
+    if (squared < kSameAtomDistance * kSameAtomDistance)
+        return ImageMatch::kJoined;
+    if (!(squared < kDistinctAtomDistance * kDistinctAtomDistance) ||
+        (rounding[0] == 0.0f && rounding[1] == 0.0f && rounding[2] == 0.0f))
+        return ImageMatch::kApart;
+    return squared < RoundingReachSquared(ra, rb, rounding, g) ? ImageMatch::kJoined : ImageMatch::kApart;
 }
 
 // A merged site keeps one displacement, so only sites that move alike may merge.
@@ -81,9 +128,9 @@ bool SameDisplacement(const CQLThermalEllipsoid* a, const CQLThermalEllipsoid* b
     return std::equal(std::begin(anisoA->m_beta), std::end(anisoA->m_beta), std::begin(anisoB->m_beta));
 }
 
-std::array<int, 9> IntegerRotation(const CSymmetryOperator& op)
+QLRotation IntegerRotation(const CSymmetryOperator& op)
 {
-    std::array<int, 9> rotation;
+    QLRotation rotation;
     for (std::size_t r = 0; r < 9; ++r)
         rotation[r] = static_cast<int>(std::lround(op.m_rotation[r / 3][r % 3]));
     return rotation;
@@ -202,19 +249,19 @@ double CQLCrystal::WrapCoordinate(double v)
     return v;
 }
 
-void CQLCrystal::ExpandSitesBySymmetry()
+std::vector<std::size_t> CQLCrystal::ExpandSitesBySymmetry()
 {
     std::vector<CSymmetryOperator> listed;
     GetFullOperatorList(listed);
     // A list that names the centring operators and a centred symbol as well gives every operator
     // again with a whole-cell shift: the same images, so one of each is kept.
     std::vector<CSymmetryOperator> ops;
-    std::vector<std::array<int, 9>> opRotations;
+    std::vector<QLRotation> opRotations;
     ops.reserve(listed.size());
     opRotations.reserve(listed.size());
     for (const auto& op : listed)
     {
-        const std::array<int, 9> rotation = IntegerRotation(op);
+        const QLRotation rotation = IntegerRotation(op);
         const QLPosition shift = {op.m_translation[0], op.m_translation[1], op.m_translation[2]};
         bool known = false;
         for (std::size_t k = 0; k < ops.size() && !known; ++k)
@@ -225,19 +272,22 @@ void CQLCrystal::ExpandSitesBySymmetry()
         ops.push_back(op);
         opRotations.push_back(rotation);
     }
+    static constexpr QLRotation kIdentity = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     const auto& s = m_originShift;
     // The cell's metric from its edges and angles, which the reader has just set.
     const double ca = std::cos(m_alpha * kDegToRad), cb = std::cos(m_beta * kDegToRad),
                  cg = std::cos(m_gamma * kDegToRad);
     const double metric[9] = {m_a * m_a,      m_a * m_b * cg, m_a * m_c * cb, m_a * m_b * cg, m_b * m_b,
                               m_b * m_c * ca, m_a * m_c * cb, m_b * m_c * ca, m_c * m_c};
+    // Sites whose images the distance rule joined, by index, each written by its own worker.
+    std::vector<char> joined(m_sites.size(), 0);
     // Each site's images are its own: the sites are spread over the worker team.
     const bool parallel = m_sites.size() * ops.size() > kParallelSiteImages;
     qlw::ParallelFor(static_cast<long>(m_sites.size()), 1, parallel, [&](long begin, long end) {
         // Working lists of one site, kept for the next: a large structure has hundreds of thousands.
         std::vector<QLPosition> sums;
         std::vector<int> counts;
-        std::vector<std::array<int, 9>> stabiliser;
+        std::vector<QLRotation> stabiliser;
         for (long n = begin; n < end; ++n)
         {
             CQLSite& site = m_sites[static_cast<std::size_t>(n)];
@@ -256,18 +306,30 @@ void CQLCrystal::ExpandSitesBySymmetry()
             // Rotations of the operators that leave the site where it is (its site symmetry).
             stabiliser.clear();
             const QLPosition home = {site.m_x, site.m_y, site.m_z};
+            std::size_t homeAtom = SIZE_MAX;
             for (std::size_t o = 0; o < ops.size(); ++o)
             {
-                const std::array<int, 9>& rotation = opRotations[o];
+                const QLRotation& rotation = opRotations[o];
                 double image[3];
                 ops[o].Apply(p, image);
                 QLPosition pos = {WrapCoordinate(image[0] - s[0]), WrapCoordinate(image[1] - s[1]),
                                   WrapCoordinate(image[2] - s[2])};
-                if (SameAtom(pos, home, metric))
+                const bool atHome =
+                    MatchImages(pos, home, rotation, kIdentity, site.m_rounding, metric) != ImageMatch::kApart;
+                if (atHome)
                     stabiliser.push_back(rotation);
-                auto known = std::find_if(site.m_positions.begin(), site.m_positions.end(),
-                                          [&](const QLPosition& q) { return SameAtom(q, pos, metric); });
-                if (known == site.m_positions.end())
+                std::size_t i = 0;
+                ImageMatch match = ImageMatch::kApart;
+                for (; i < site.m_positions.size(); ++i)
+                {
+                    const QLRotation& first = site.m_imageRotations[site.m_positionRotations[i]];
+                    match = MatchImages(site.m_positions[i], pos, first, rotation, site.m_rounding, metric);
+                    if (match != ImageMatch::kApart)
+                        break;
+                }
+                if (atHome && homeAtom == SIZE_MAX)
+                    homeAtom = i;
+                if (i == site.m_positions.size())
                 {
                     site.m_positions.push_back(pos);
                     sums.push_back(pos);
@@ -279,11 +341,13 @@ void CQLCrystal::ExpandSitesBySymmetry()
                         static_cast<std::uint16_t>(seen - site.m_imageRotations.begin()));
                     continue;
                 }
-                const std::size_t i = static_cast<std::size_t>(known - site.m_positions.begin());
+                if (match == ImageMatch::kJoined)
+                    joined[static_cast<std::size_t>(n)] = 1;
+                const QLPosition& known = site.m_positions[i];
                 for (int c = 0; c < 3; ++c)
                 {
-                    const double diff = pos[c] - (*known)[c];
-                    sums[i][c] += (*known)[c] + diff - std::round(diff);
+                    const double diff = pos[c] - known[c];
+                    sums[i][c] += known[c] + diff - std::round(diff);
                 }
                 ++counts[i];
             }
@@ -291,6 +355,14 @@ void CQLCrystal::ExpandSitesBySymmetry()
                 if (counts[i] > 1)
                     for (int c = 0; c < 3; ++c)
                         site.m_positions[i][c] = WrapCoordinate(sums[i][c] / counts[i]);
+            // The site itself moves to the special position, so that a crystal written or edited
+            // from here finds its images together without the decimals the file gave.
+            if (joined[static_cast<std::size_t>(n)] && homeAtom < site.m_positions.size())
+            {
+                site.m_x = site.m_positions[homeAtom][0];
+                site.m_y = site.m_positions[homeAtom][1];
+                site.m_z = site.m_positions[homeAtom][2];
+            }
 
             // Likewise a tensor given to a few decimals need not obey the site symmetry exactly (U22 =
             // 2 U12 on a two-fold axis along a): it becomes its mean over the site symmetry, so that
@@ -311,6 +383,11 @@ void CQLCrystal::ExpandSitesBySymmetry()
             }
         }
     });
+    std::vector<std::size_t> joinedSites;
+    for (std::size_t n = 0; n < joined.size(); ++n)
+        if (joined[n])
+            joinedSites.push_back(n);
+    return joinedSites;
 }
 
 std::size_t CQLCrystal::FindCentringCosets(std::vector<std::vector<std::uint32_t>>& representatives) const

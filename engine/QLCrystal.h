@@ -64,8 +64,9 @@ public:
     // Into [0, 1); values within 1e-5 of a cell edge become 0.
     static double WrapCoordinate(double v);
 
-    // Sites
-    void ExpandSitesBySymmetry();
+    // Sites. The expansion answers the indices of the sites whose images it joined into one atom
+    // though they were farther apart than the fractional tolerance, for the readers to warn of.
+    std::vector<std::size_t> ExpandSitesBySymmetry();
     void MergeCoincidentSites();
     void SplitMultiPositionSites();
     void AssignSiteGroups();

@@ -2,6 +2,9 @@
 #include "QLSite.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
 
 CQLSite::CQLSite(const CQLSite& other)
     : m_positions(other.m_positions),
@@ -12,6 +15,7 @@ CQLSite::CQLSite(const CQLSite& other)
       m_y(other.m_y),
       m_z(other.m_z),
       m_included(other.m_included),
+      m_rounding(other.m_rounding),
       m_displacement(other.m_displacement ? other.m_displacement->Clone() : nullptr),
       m_speciesGroup(other.m_speciesGroup),
       m_imageRotations(other.m_imageRotations),
@@ -117,4 +121,41 @@ bool CQLSite::SameSpecies(const CQLSite& other) const
                 return false;
         }
     return true;
+}
+
+float HalfUnitOfLastDecimal(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i, ++digits;
+    if (i >= text.size() || text[i] != '.')
+        return 0.0f;
+    ++i;
+    int decimals = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i, ++decimals, ++digits;
+    if (digits == 0)
+        return 0.0f;
+    // A standard uncertainty may stand between the number and its exponent, or after both.
+    if (i < text.size() && text[i] == '(')
+        while (i < text.size() && text[i] != ')')
+            ++i;
+    if (i < text.size() && text[i] == ')')
+        ++i;
+    long exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E'))
+    {
+        const std::string rest(text.substr(i + 1, 8));
+        char* end = nullptr;
+        exponent = std::strtol(rest.c_str(), &end, 10);
+        if (end == rest.c_str())
+            exponent = 0;
+    }
+    const long power = std::clamp(exponent - decimals, -60L, 30L);
+    return static_cast<float>(0.5 * std::pow(10.0, static_cast<double>(power)));
 }

@@ -8,9 +8,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 using QLPosition = std::array<double, 3>;  // fractional coordinates
+
+// An occupancy read from a file counts as above one only beyond this: 1.00005 is one, rounded.
+constexpr double kOccupancyRounding = 1e-4;
 
 class CQLSite
 {
@@ -35,6 +39,9 @@ public:
     double m_y = 0.0;
     double m_z = 0.0;
     bool m_included = true;
+    // Half a unit of the last decimal the file gave each of x, y, z: how far the true position may
+    // lie from the written one. 0 where the value is exact or its decimals are not known.
+    std::array<float, 3> m_rounding = {0.0f, 0.0f, 0.0f};
     std::unique_ptr<CQLThermalEllipsoid> m_displacement;
     std::int64_t m_speciesGroup = 0;
 
@@ -47,3 +54,7 @@ public:
     // True when m_positionRotations gives a valid rotation for every position.
     bool HasImageRotations() const;
 };
+
+// Half a unit of the last decimal of a number as written ("0.333" gives 0.0005, "1.25e-1" 0.0005,
+// "0.3330(4)" 0.00005); 0 for a whole number, which is taken as exact, and for text that is no number.
+float HalfUnitOfLastDecimal(std::string_view text);

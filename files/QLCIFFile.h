@@ -30,13 +30,16 @@ struct CIFSiteRecord {
   struct Tensors {
     double u[9] = {};  // 11 12 13 21 22 23 31 32 33
     double b[9] = {};
+    double beta[9] = {};  // dimensionless: exp(−Σ β_ij h_i h_j)
     bool hasU[9] = {};
     bool hasB[9] = {};
+    bool hasBeta[9] = {};
   };
 
   std::wstring label;  // white space removed
   double xyz[3] = {0, 0, 0};
   double su[3] = {0, 0, 0};
+  float rounding[3] = {0, 0, 0};  // half a unit of each coordinate's last decimal
   double occupancy = 1.0;
   double uIso = 0;
   double bIso = 0;
@@ -177,9 +180,9 @@ class CQLCIFFile : public CLXStdioFile<CQlwFile> {
   enum class ItemKind { kOther, kDatabase, kSymmetry, kCell, kAtomSite };
   static ItemKind KindOfItem(const std::string& name);
   // Which value of a site record an atom-site item sets, from its lower-cased name: one of the
-  // kAtom… codes, kAtomU + i or kAtomB + i for the tensor element i (row-major).
+  // kAtom… codes, kAtomU + i, kAtomB + i or kAtomBeta + i for the tensor element i (row-major).
   enum : int { kAtomOther = 0, kAtomLabel, kAtomType, kAtomX, kAtomY, kAtomZ, kAtomOccupancy, kAtomUIso, kAtomBIso,
-               kAtomMultiplicity, kAtomU = 16, kAtomB = 32 };
+               kAtomMultiplicity, kAtomU = 16, kAtomB = 32, kAtomBeta = 48 };
   static int AtomFieldOfItem(const std::string& name);
   // An item's name as the handlers need it: found once for a loop's column, not once for each value.
   struct ItemColumn {

@@ -30,7 +30,8 @@ bool DisplacementReadable(const CIFSiteRecord& r) {
   if (!finite(r.uIso, r.hasUIso) || !finite(r.bIso, r.hasBIso)) return false;
   if (const CIFSiteRecord::Tensors* t = r.tensors.get())
     for (int i = 0; i < 9; ++i)
-      if (!finite(t->u[i], t->hasU[i]) || !finite(t->b[i], t->hasB[i])) return false;
+      if (!finite(t->u[i], t->hasU[i]) || !finite(t->b[i], t->hasB[i]) || !finite(t->beta[i], t->hasBeta[i]))
+        return false;
   return true;
 }
 
@@ -61,8 +62,8 @@ bool CIFSiteRecord::IsEmpty() const {
 bool CIFSiteRecord::HasDisplacement() const {
   if (hasUIso || hasBIso) return true;
   if (!tensors) return false;
-  return std::any_of(tensors->hasU, tensors->hasU + 9, [](bool b) { return b; }) ||
-         std::any_of(tensors->hasB, tensors->hasB + 9, [](bool b) { return b; });
+  const auto any = [](const bool* has) { return std::any_of(has, has + 9, [](bool b) { return b; }); };
+  return any(tensors->hasU) || any(tensors->hasB) || any(tensors->hasBeta);
 }
 
 bool CIFSiteRecord::CanMerge(const CIFSiteRecord& a, const CIFSiteRecord& b) {
@@ -74,7 +75,9 @@ bool CIFSiteRecord::CanMerge(const CIFSiteRecord& a, const CIFSiteRecord& b) {
     if (both(a.hasXyz[i], b.hasXyz[i])) return false;
   if (a.tensors && b.tensors)
     for (int i = 0; i < 9; ++i)
-      if (both(a.tensors->hasU[i], b.tensors->hasU[i]) || both(a.tensors->hasB[i], b.tensors->hasB[i])) return false;
+      if (both(a.tensors->hasU[i], b.tensors->hasU[i]) || both(a.tensors->hasB[i], b.tensors->hasB[i]) ||
+          both(a.tensors->hasBeta[i], b.tensors->hasBeta[i]))
+        return false;
   if (!a.hasLabel || !b.hasLabel) return true;
   // Whole labels only: O1's tensor must never land on O10.
   return a.label == b.label;
@@ -84,7 +87,7 @@ void CIFSiteRecord::MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst) {
   if (src.hasLabel) dst.label = src.label, dst.hasLabel = true;
   if (src.hasElement) dst.elementCode = src.elementCode, dst.hasElement = true;
   for (int i = 0; i < 3; ++i) {
-    if (src.hasXyz[i]) dst.xyz[i] = src.xyz[i], dst.hasXyz[i] = true;
+    if (src.hasXyz[i]) dst.xyz[i] = src.xyz[i], dst.rounding[i] = src.rounding[i], dst.hasXyz[i] = true;
     if (src.hasSu[i]) dst.su[i] = src.su[i], dst.hasSu[i] = true;
   }
   if (src.hasOccupancy) dst.occupancy = src.occupancy, dst.hasOccupancy = true;
@@ -97,6 +100,7 @@ void CIFSiteRecord::MergeInto(const CIFSiteRecord& src, CIFSiteRecord& dst) {
   for (int i = 0; i < 9; ++i) {
     if (from.hasU[i]) to.u[i] = from.u[i], to.hasU[i] = true;
     if (from.hasB[i]) to.b[i] = from.b[i], to.hasB[i] = true;
+    if (from.hasBeta[i]) to.beta[i] = from.beta[i], to.hasBeta[i] = true;
   }
 }
 
@@ -112,14 +116,18 @@ int CQLCIFFile::AtomFieldOfItem(const std::string& name) {
   };
   for (const auto& [itemName, field] : kFields)
     if (name == itemName) return field;
-  // _atom_site_aniso_u_ij or _b_ij, i and j 1 to 3.
+  // _atom_site_aniso_u_ij, _b_ij or _beta_ij, i and j 1 to 3.
   static constexpr std::string_view kTensorPrefix = "_atom_site_aniso_";
   const size_t n = kTensorPrefix.size();
-  if (name.size() != n + 4 || name.compare(0, n, kTensorPrefix) != 0 || name[n + 1] != '_') return kAtomOther;
-  const char kind = name[n];
-  const int row = name[n + 2] - '1', column = name[n + 3] - '1';
-  if ((kind != 'u' && kind != 'b') || row < 0 || row > 2 || column < 0 || column > 2) return kAtomOther;
-  return (kind == 'u' ? kAtomU : kAtomB) + 3 * row + column;
+  if (name.size() < n + 4 || name.compare(0, n, kTensorPrefix) != 0) return kAtomOther;
+  const std::string_view kind = std::string_view(name).substr(n, name.size() - n - 3);
+  const size_t ij = name.size() - 2;
+  const int row = name[ij] - '1', column = name[ij + 1] - '1';
+  if (name[ij - 1] != '_' || row < 0 || row > 2 || column < 0 || column > 2) return kAtomOther;
+  if (kind == "u") return kAtomU + 3 * row + column;
+  if (kind == "b") return kAtomB + 3 * row + column;
+  if (kind == "beta") return kAtomBeta + 3 * row + column;
+  return kAtomOther;
 }
 
 void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
@@ -162,6 +170,7 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
       field(m_current.hasXyz[i]);
       bool hasSU = false;
       ParseNumberWithSU(value, m_current.xyz[i], m_current.su[i], hasSU);
+      m_current.rounding[i] = HalfUnitOfLastDecimal(value);
       m_current.hasXyz[i] = true;
       m_current.hasSu[i] = hasSU;
       return;
@@ -190,6 +199,12 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
     CIFSiteRecord::Tensors& t = m_current.MutableTensors();
     t.b[i] = ScanFloat(value);
     t.hasB[i] = true;
+  } else if (atomField >= kAtomBeta && atomField < kAtomBeta + 9) {
+    const int i = atomField - kAtomBeta;
+    field(m_current.tensors && m_current.tensors->hasBeta[i]);
+    CIFSiteRecord::Tensors& t = m_current.MutableTensors();
+    t.beta[i] = ScanFloat(value);
+    t.hasBeta[i] = true;
   }
 }
 
@@ -362,6 +377,7 @@ void CQLCIFFile::ValidateDisplacement(CIFSiteRecord& r) {
   if (r.tensors) {
     validate(r.tensors->b, r.tensors->hasB, 2601, 2622);
     validate(r.tensors->u, r.tensors->hasU, 2602, 2623);
+    validate(r.tensors->beta, r.tensors->hasBeta, 2653, 2654);
   }
   if (r.hasBIso && r.bIso <= 0) {
     r.hasBIso = false;
@@ -378,7 +394,7 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
     r.elementCode = ElementCodeFromString(r.label.c_str());
     r.hasElement = true;
   }
-  const double occupancy = r.hasOccupancy ? r.occupancy : 1.0;
+  double occupancy = r.hasOccupancy ? r.occupancy : 1.0;
   auto label = [&r] { return CString(r.label.c_str()); };
   if (!r.hasXyz[0] || !r.hasXyz[1] || !r.hasXyz[2]) {
     Warn(true, 2607, label());
@@ -397,6 +413,12 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
     Warn(true, 2620, occupancy, label());
     return false;
   }
+  // No site holds more than one atom: a larger value (a dummy atom's, or a misprint) is taken as
+  // a full site, and said.
+  if (occupancy > 1.0 + kOccupancyRounding) {
+    Warn(true, 2652, occupancy, label());
+    occupancy = 1.0;
+  }
   if (!DisplacementReadable(r)) {
     Warn(true, 2621, label());
     return false;
@@ -414,16 +436,22 @@ bool CQLCIFFile::BuildSite(CIFSiteRecord& r, CQLSite& site) {
   site.m_x = r.xyz[0];
   site.m_y = r.xyz[1];
   site.m_z = r.xyz[2];
+  std::copy(std::begin(r.rounding), std::end(r.rounding), site.m_rounding.begin());
   site.m_included = true;
   if (r.HasDisplacement()) {
-    const double k = 8.0 * std::acos(-1.0) * std::acos(-1.0);
+    const double pi = std::acos(-1.0);
+    const double k = 8.0 * pi * pi;
     const CIFSiteRecord::Tensors* t = r.tensors.get();
-    if (t && (t->hasU[0] || t->hasB[0])) {
+    const double star[3] = {m_crystal->m_aStar, m_crystal->m_bStar, m_crystal->m_cStar};
+    if (t && (t->hasU[0] || t->hasB[0] || t->hasBeta[0])) {
       double tensor[9];
-      const bool fromB = t->hasB[0];
-      for (int i = 0; i < 9; ++i) tensor[i] = fromB ? t->b[i] / k : t->u[i];
-      site.m_displacement =
-          std::make_unique<CQLAnisoThermalEllipsoid>(tensor, m_crystal->m_aStar, m_crystal->m_bStar, m_crystal->m_cStar);
+      const bool fromB = t->hasB[0], fromU = t->hasU[0];
+      // β is U in other units: β_ij = 2π² a*_i a*_j U_ij.
+      for (int i = 0; i < 9; ++i)
+        tensor[i] = fromB   ? t->b[i] / k
+                    : fromU ? t->u[i]
+                            : t->beta[i] / (2.0 * pi * pi * star[i / 3] * star[i % 3]);
+      site.m_displacement = std::make_unique<CQLAnisoThermalEllipsoid>(tensor, star[0], star[1], star[2]);
     } else if (r.hasUIso) {
       site.m_displacement = std::make_unique<CQLThermalEllipsoid>(r.uIso);
     } else if (r.hasBIso) {
@@ -722,7 +750,11 @@ void CQLCIFFile::FinishStructure() {
   CStatus::SetText(3729u);
   SortSitesByLogicalLabel(m_crystal->m_sites);
   m_crystal->IdentifySpaceGroup();
-  m_crystal->ExpandSitesBySymmetry();
+  for (size_t i : m_crystal->ExpandSitesBySymmetry()) {
+    const CQLSite& site = m_crystal->m_sites[i];
+    const double occupancy = site.TotalOccupancy();
+    if (occupancy < 1.0 - kOccupancyRounding) Warn(true, 2651, site.m_label, occupancy);
+  }
 }
 
 // A symbol of a group with two origin choices, with neither named nor operators given, leaves the
@@ -749,6 +781,7 @@ void CQLCIFFile::ChooseOriginFromMultiplicities() {
         if (multiplicities[i] <= 0) continue;
         CQLSite site;
         site.m_x = c.m_sites[i].m_x, site.m_y = c.m_sites[i].m_y, site.m_z = c.m_sites[i].m_z;
+        site.m_rounding = c.m_sites[i].m_rounding;
         probe.m_sites.push_back(std::move(site));
       }
       probe.ExpandSitesBySymmetry();

@@ -172,7 +172,11 @@ void CQLLXTXFile::ReadBlock(uint32_t) {
   m_crystal->MergeCoincidentSites();
   CStatus::SetText(3729u);
   SortSitesByLogicalLabel(m_crystal->m_sites);
-  m_crystal->ExpandSitesBySymmetry();
+  for (size_t i : m_crystal->ExpandSitesBySymmetry()) {
+    const CQLSite& site = m_crystal->m_sites[i];
+    const double occupancy = site.TotalOccupancy();
+    if (occupancy < 1.0 - kOccupancyRounding) Warn(2651u, site.m_label, occupancy);
+  }
   pattern->SetSelected(true);
   pattern->SetShown(true);
   pattern->m_title = GetFileTitle();
@@ -283,8 +287,12 @@ void CQLLXTXFile::ReadAtoms() {
   while (NextBlockLine(line)) {
     char symbol[kLineBuffer], label[kLineBuffer];
     double x = 0, y = 0, z = 0;
-    bool hasLabel = qlw::ScanC(line.c_str(), "%2s %255s %lf %lf %lf", symbol, label, &x, &y, &z) == 5;
-    if (!hasLabel && qlw::ScanC(line.c_str(), "%2s %lf %lf %lf", symbol, &x, &y, &z) != 4) {
+    // Where each coordinate's text starts, for the decimals it gives.
+    int at[3] = {-1, -1, -1};
+    bool hasLabel = qlw::ScanC(line.c_str(), "%2s %255s %n%lf %n%lf %n%lf", symbol, label, &at[0], &x, &at[1], &y,
+                               &at[2], &z) == 5;
+    if (!hasLabel &&
+        qlw::ScanC(line.c_str(), "%2s %n%lf %n%lf %n%lf", symbol, &at[0], &x, &at[1], &y, &at[2], &z) != 4) {
       // A site must not vanish without a word, as from a line cut short.
       const std::vector<std::string> tokens = Tokens(line);
       double number = 0;
@@ -314,6 +322,10 @@ void CQLLXTXFile::ReadAtoms() {
     site.m_label = CString(siteLabel.c_str());
     site.m_species.emplace_back(species.GetString(), 1.0);
     site.m_x = x, site.m_y = y, site.m_z = z;
+    for (int i = 0; i < 3; ++i) {
+      const char* text = line.c_str() + at[i];
+      site.m_rounding[i] = HalfUnitOfLastDecimal(std::string_view(text, std::strcspn(text, " \t\r\n")));
+    }
     site.m_included = true;
     const size_t index = m_crystal->m_sites.size();
     m_crystal->m_sites.push_back(std::move(site));
@@ -341,7 +353,12 @@ void CQLLXTXFile::ReadOccupancies() {
       double occupancy = 0;
       if (i + 1 >= tokens.size() || !ReadNumber(tokens[i + 1], occupancy))
         throw CLXXFileTextInvalidSiteOcc(kLXSeverityMessage, 0, __LINE__);
-      if (!(occupancy >= 0.0 && occupancy <= 1.0)) throw CLXXFileTextInvalidSiteOcc(kLXSeverityMessage, 0, __LINE__);
+      if (!(occupancy >= 0.0) || !std::isfinite(occupancy)) throw CLXXFileTextInvalidSiteOcc(kLXSeverityMessage, 0, __LINE__);
+      // No site holds more than one atom: a larger value is taken as a full site, and said.
+      if (occupancy > 1.0 + kOccupancyRounding) {
+        Warn(2652u, occupancy, CString(tokens[0].c_str()));
+        occupancy = 1.0;
+      }
       const CString name = ElementCodeToString(ElementCodeFromString(CString(tokens[i].c_str())));
       species.emplace_back(name.GetString(), occupancy);
     }

@@ -171,6 +171,79 @@ TEST(Crystal, ImagesThatRoundingSetsApartAreOneAtomAtTheSpecialPosition)
     EXPECT_EQ(split.m_sites[0].m_positions.size(), 6u);
 }
 
+
+TEST(Crystal, TheDecimalsGivenSetHowFarApartImagesOfOneAtomMayLie)
+{
+    // One site, its coordinates' rounding as a reader hands it over (half a unit of the last decimal).
+    auto expand = [](const wchar_t* symbol, double a, double b, double c, double gamma, SiteDef def,
+                     std::array<float, 3> rounding, std::vector<std::size_t>* joined = nullptr) {
+        CQLCrystal crystal = MakeCrystal(a, b, c, 90, 90, gamma, symbol, {});
+        crystal.m_sites.push_back(MakeSite(def));
+        crystal.m_sites[0].m_rounding = rounding;
+        const std::vector<std::size_t> sites = crystal.ExpandSitesBySymmetry();
+        if (joined)
+            *joined = sites;
+        return crystal;
+    };
+    constexpr float k3 = 5e-4f, k4 = 5e-5f;
+    struct Case
+    {
+        const char* what;
+        CQLCrystal crystal;
+        std::size_t positions;
+    };
+    const Case cases[] = {
+        // 1/3 2/3 1/4 as 0.333 0.667 0.25 with a = 23 Å: images of the one atom up to 0.027 Å apart.
+        {"three decimals, a = 23 Å",
+         expand(L"P 63/m m c", 23, 23, 20, 120, {L"Mg1", L"Mg", 0.333, 0.667, 0.25}, {k3, k3, 5e-3f}), 2},
+        {"decimals not known: the 0.02 Å rule alone",
+         expand(L"P 63/m m c", 23, 23, 20, 120, {L"Mg1", L"Mg", 0.333, 0.667, 0.25}, {0, 0, 0}), 6},
+        // Four decimals say 0.3330 is not 1/3: the images are distinct atoms.
+        {"four decimals that place the site off the axis",
+         expand(L"P 63/m m c", 23, 23, 20, 120, {L"Mg1", L"Mg", 0.333, 0.667, 0.25}, {k4, k4, k4}), 6},
+        // A mirror at x = 0, a = 60 Å: images 0.036 Å apart, where rounding reaches 0.06 Å.
+        {"within reach of the rounding", expand(L"P m m m", 60, 10, 10, 90, {L"Fe1", L"Fe", 0.0003, 0, 0}, {k3, 0, 0}),
+         1},
+        // Images 0.06 Å apart stay two atoms, however coarse the decimals.
+        {"0.06 Å apart", expand(L"P m m m", 60, 10, 10, 90, {L"Fe1", L"Fe", 0.0005, 0, 0}, {1e-3f, 0, 0}), 2},
+        // A site split about the axis, 0.3 Å apart, stays split.
+        {"split site",
+         expand(L"P 63/m m c", 23, 23, 20, 120, {L"Mg1", L"Mg", 1.0 / 3 + 0.01, 2.0 / 3 + 0.01, 0.25, 1.0 / 3},
+                {k3, k3, k3}),
+         12},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.crystal.m_sites[0].m_positions.size(), c.positions) << c.what;
+
+    // The one atom stands where the exact coordinates put it, and scatters as it does there: the
+    // file's decimals gave |F|² of 0 1 0 as 387, where 1/3 2/3 1/4 gives 16.
+    std::vector<std::size_t> joinedRounded, joinedExact;
+    CQLCrystal rounded = expand(L"P 63/m m c", 23, 23, 20, 120, {L"Mg1", L"Mg", 0.333, 0.667, 0.25}, {k3, k3, 5e-3f},
+                                &joinedRounded);
+    CQLCrystal exact =
+        expand(L"P 63/m m c", 23, 23, 20, 120, {L"Mg1", L"Mg", 1.0 / 3, 2.0 / 3, 0.25}, {}, &joinedExact);
+    // The readers warn of the first when it is partly occupied; exact images are no news.
+    EXPECT_EQ(joinedRounded, std::vector<std::size_t>{0});
+    EXPECT_TRUE(joinedExact.empty());
+    EXPECT_NEAR(rounded.m_sites[0].m_x, 1.0 / 3, 1e-9);
+    EXPECT_NEAR(rounded.m_sites[0].m_y, 2.0 / 3, 1e-9);
+    CDiffractionSettings settings(true);
+    ASSERT_TRUE(rounded.Recompute(settings));
+    ASSERT_TRUE(exact.Recompute(settings));
+    ASSERT_EQ(rounded.m_reflexions.size(), exact.m_reflexions.size());
+    const auto f010 = [](const CQLCrystal& crystal) {
+        auto r = crystal.FindReflexion(0, 1, 0);
+        if (!r)
+            r = crystal.FindReflexion(1, 0, 0);
+        return r ? r->A * r->A + r->B * r->B : -1.0;
+    };
+    ASSERT_GT(f010(exact), 0.0);
+    EXPECT_NEAR(f010(rounded), f010(exact), 1e-6 * f010(exact));
+    for (std::size_t i = 0; i < exact.m_reflexions.size(); ++i)
+        EXPECT_NEAR(rounded.m_reflexions[i]->intensity, exact.m_reflexions[i]->intensity,
+                    1e-6 * exact.m_maxIntensity)
+            << i;
+}
 TEST(Crystal, IdentifiesItsGroupFromAFullOperatorList)
 {
     // A reader that has operators: all 192 of rock salt, centring included.

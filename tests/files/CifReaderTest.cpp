@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <cwctype>
+#include <map>
 
 using filestest::Wide;
 using filestest::WriteScratch;
@@ -752,4 +755,153 @@ TEST(Cif, TypeSymbolsGiveTheirElementOnEveryRow) {
   std::vector<std::wstring> got;
   for (const CQLSite& site : Crystal(list).m_sites) got.push_back(site.m_species.at(0).m_name.GetString());
   EXPECT_EQ(got, expected);
+}
+
+namespace {
+// One site in a hexagonal cell of 23 Å by 20 Å, in P 63/m m c, as atom-site row values after the label.
+std::string LargeHexagonalCell(const std::string& row) {
+  return "data_large\n_cell_length_a 23\n_cell_length_b 23\n_cell_length_c 20\n_cell_angle_alpha 90\n"
+         "_cell_angle_beta 90\n_cell_angle_gamma 120\n_symmetry_space_group_name_H-M 'P 63/m m c'\n"
+         "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+         "Mg1 " + row + "\n";
+}
+
+// |F|² of each reflexion, by index.
+std::map<std::array<int, 3>, double> SquaredStructureFactors(const CQLCrystal& crystal) {
+  CQLCrystal c = crystal;
+  CDiffractionSettings settings(true);
+  EXPECT_TRUE(c.Recompute(settings));
+  std::map<std::array<int, 3>, double> out;
+  for (const auto& r : c.m_reflexions) out[{r->h, r->k, r->l}] = r->A * r->A + r->B * r->B;
+  return out;
+}
+}  // namespace
+
+TEST(Cif, SitesBesideASpecialPositionAreOneAtomWithinTheRoundingOfTheirDecimals) {
+  const auto exact = ReadText("exact.cif", LargeHexagonalCell("0.33333333 0.66666667 0.25"));
+  const auto expected = SquaredStructureFactors(Crystal(exact));
+  ASSERT_EQ(Crystal(exact).m_sites.at(0).m_positions.size(), 2u);
+  struct Case {
+    const char* row;
+    size_t positions;
+  } cases[] = {
+      {"0.333 0.667 0.25", 2},          // images up to 0.027 Å apart, within what three decimals explain
+      {"0.333(1) 0.667(1) 0.25", 2},    // an uncertainty after the digits does not count as one
+      {"3.33e-1 6.67E-1 2.5e-1", 2},    // three decimals too
+      {"0.3330 0.6670 0.2500", 6},      // four decimals say the site is off the axis
+  };
+  for (const Case& c : cases) {
+    CifReader reader;
+    CLXLogCapture log(false);
+    const auto list = ReadText("rounded.cif", LargeHexagonalCell(c.row), reader);
+    const CQLCrystal& crystal = Crystal(list);
+    EXPECT_EQ(crystal.m_sites.at(0).m_positions.size(), c.positions) << c.row;
+    EXPECT_TRUE(log.GetWarnings().empty()) << c.row;  // a full site joined is no news
+    if (c.positions != 2) continue;
+    // |F|² of 0 1 0 was 387 where the exact coordinates give 16.
+    const auto got = SquaredStructureFactors(crystal);
+    ASSERT_EQ(got.size(), expected.size()) << c.row;
+    for (const auto& [hkl, f2] : expected)
+      EXPECT_NEAR(got.at(hkl), f2, 1e-4 * (1 + f2)) << c.row << " " << hkl[0] << hkl[1] << hkl[2];
+  }
+}
+
+TEST(Cif, JoinedImagesOfAPartlyOccupiedSiteAreNamedInTheWarnings) {
+  // A mirror at x = 0 in a cell of 19 Å: the half-occupied Fe1 has two images 0.019 Å apart, one
+  // atom at occupancy 0.5 from now on; Co2 is full and Ni3 lies exactly on the mirror.
+  CifReader reader;
+  CLXLogCapture log(false);
+  const auto list = ReadText(
+      "halfpair.cif",
+      "data_x\n_cell_length_a 19\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_alpha 90\n_cell_angle_beta 90\n"
+      "_cell_angle_gamma 90\n_symmetry_space_group_name_H-M 'P m m m'\n"
+      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n_atom_site_occupancy\n"
+      "Fe1 0.0005 0 0 0.5\nCo2 0.0005 0.5 0.5 1\nNi3 0 0 0.5 0.5\n",
+      reader);
+  const CQLCrystal& c = Crystal(list);
+  ASSERT_EQ(Labels(c), (std::vector<std::wstring>{L"Co2", L"Fe1", L"Ni3"}));
+  for (const CQLSite& site : c.m_sites) EXPECT_EQ(site.m_positions.size(), 1u) << site.m_label.ToUtf8();
+  const std::vector<CString> warnings = log.GetWarnings();
+  ASSERT_EQ(warnings.size(), 1u);
+  const std::wstring warning = warnings[0].GetString();
+  EXPECT_NE(warning.find(L"'Fe1'"), std::wstring::npos) << warnings[0].ToUtf8();
+  EXPECT_NE(warning.find(L"0.5000"), std::wstring::npos) << warnings[0].ToUtf8();
+  EXPECT_EQ(reader.WarningCount(), 1u);
+}
+
+TEST(Cif, AnOccupancyAboveOneIsTakenAsAFullSiteAndNamed) {
+  struct Case {
+    const char* value;
+    double occupancy;
+    bool warned;
+  } cases[] = {{"2.2", 1.0, true}, {"1.05", 1.0, true}, {"1.00005", 1.00005, false}, {"0.75", 0.75, false}};
+  for (const Case& c : cases) {
+    CLXLogCapture log(false);
+    const auto list = ReadText(
+        "overfull.cif", "data_x\n" + kCubicCell +
+                            "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+                            "_atom_site_occupancy\nNa1 0 0 0 1\nCl1 0.5 0.5 0.5 " + c.value + "\n");
+    const CQLCrystal& crystal = Crystal(list);
+    ASSERT_EQ(Labels(crystal), (std::vector<std::wstring>{L"Cl1", L"Na1"})) << c.value;
+    EXPECT_NEAR(crystal.m_sites[0].m_species.at(0).m_occupancy, c.occupancy, 1e-6) << c.value;
+    const std::vector<CString> warnings = log.GetWarnings();
+    ASSERT_EQ(warnings.size(), c.warned ? 1u : 0u) << c.value;
+    if (c.warned) EXPECT_NE(std::wstring(warnings[0].GetString()).find(L"'Cl1'"), std::wstring::npos) << c.value;
+  }
+}
+
+TEST(Cif, BetaTensorsAreReadAsTheUTensorTheyStandFor) {
+  // A monoclinic cell, where a* and c* are not 1/a and 1/c.
+  const std::string cell =
+      "_cell_length_a 5\n_cell_length_b 6\n_cell_length_c 7\n_cell_angle_alpha 90\n_cell_angle_beta 100\n"
+      "_cell_angle_gamma 90\n_symmetry_space_group_name_H-M 'P 1'\n"
+      "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+      "_atom_site_U_iso_or_equiv\nFe1 0.1 0.2 0.3 0.015\nO2 0.3 0.2 0.1 0.015\n";
+  CQLCrystal metric;
+  metric.m_a = 5, metric.m_b = 6, metric.m_c = 7, metric.m_beta = 100;
+  metric.ComputeMetrics();
+  const double star[3] = {metric.m_aStar, metric.m_bStar, metric.m_cStar};
+  const double twoPiSquared = 2 * std::acos(-1.0) * std::acos(-1.0);
+  // U11 U22 U33 U12 U13 U23 and the indices they stand at.
+  const double u[6] = {0.011, 0.023, 0.017, 0.0012, 0.0034, -0.0021};
+  const int at[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
+  auto loop = [&](const char* letter, bool asBeta, const char* omit) {
+    std::string text = "loop_\n_atom_site_aniso_label\n";
+    std::string row = "Fe1";
+    for (int n = 0; n < 6; ++n) {
+      const std::string ij = std::to_string(at[n][0] + 1) + std::to_string(at[n][1] + 1);
+      if (ij == omit) continue;
+      text += std::string("_atom_site_aniso_") + letter + "_" + ij + "\n";
+      const double value = asBeta ? twoPiSquared * star[at[n][0]] * star[at[n][1]] * u[n] : u[n];
+      char printed[40];
+      std::snprintf(printed, sizeof printed, " %.8g", value);
+      row += printed;
+    }
+    return text + row + "\n";
+  };
+  const auto fromU = ReadText("aniso-u.cif", "data_x\n" + cell + loop("U", false, ""));
+  const auto* expected = dynamic_cast<const CQLAnisoThermalEllipsoid*>(
+      filestest::FindSite(Crystal(fromU), L"Fe1")->m_displacement.get());
+  ASSERT_NE(expected, nullptr);
+  for (const char* letter : {"beta", "Beta", "BETA"}) {
+    CLXLogCapture log(false);
+    const auto fromBeta = ReadText("aniso-beta.cif", "data_x\n" + cell + loop(letter, true, ""));
+    const auto* got = dynamic_cast<const CQLAnisoThermalEllipsoid*>(
+        filestest::FindSite(Crystal(fromBeta), L"Fe1")->m_displacement.get());
+    ASSERT_NE(got, nullptr) << letter;
+    for (int i = 0; i < 9; ++i) EXPECT_NEAR(got->m_beta[i], expected->m_beta[i], 1e-6 * std::fabs(expected->m_beta[0]));
+    EXPECT_NEAR(got->m_u, expected->m_u, 1e-7) << letter;
+    EXPECT_TRUE(log.GetWarnings().empty()) << letter;
+  }
+  // A tensor that cannot be taken is named, never computed silently as the isotropic value.
+  for (const char* omit : {"33", "13"}) {
+    CLXLogCapture log(false);
+    const auto list = ReadText("aniso-part.cif", "data_x\n" + cell + loop("beta", true, omit));
+    const CQLThermalEllipsoid* fe = filestest::FindSite(Crystal(list), L"Fe1")->m_displacement.get();
+    ASSERT_NE(fe, nullptr) << omit;
+    EXPECT_EQ(dynamic_cast<const CQLAnisoThermalEllipsoid*>(fe), nullptr) << omit;
+    const std::vector<CString> warnings = log.GetWarnings();
+    ASSERT_EQ(warnings.size(), 1u) << omit;
+    EXPECT_NE(std::wstring(warnings[0].GetString()).find(L"'Fe1'"), std::wstring::npos) << omit;
+  }
 }

@@ -77,7 +77,7 @@ TEST(Lxtx, RefusesWhatCannotBeRead) {
            kCell + "MOLE\n" + atom,                          // a molecule
            kCell + kP1,                                      // no site
            kCell + atom + "OCCU\nSi2 Si 1.0\n",              // a site that is not there
-           kCell + atom + "OCCU\nSi1 Si 1.2\n",              // occupancy above 1
+           kCell + atom + "OCCU\nSi1 Si -0.2\n",             // occupancy below 0
            kCell + atom + "OCCU\nSi1 Si nan\n",              // occupancy that is no number
            "CELL  5 6 1e39 90 90 90\n" + atom,              // a length beyond single precision
            kCell + atom + "OCCU\nSi1 Si 0.5 Al\n",           // element without occupancy
@@ -270,4 +270,50 @@ TEST(Lxtx, LabelsThatLookLikeCardsOrCommentsKeepTheirRecords) {
     ASSERT_NE(site->m_displacement, nullptr) << qlw::ToUtf8(label);
     EXPECT_FLOAT_EQ(site->m_displacement->m_u, static_cast<float>((x += 0.1) / 10)) << qlw::ToUtf8(label);
   }
+}
+
+TEST(Lxtx, AnOccupancyAboveOneIsTakenAsAFullSiteAndNamed) {
+  const std::string atoms = kCell + kP1 + "ATOM\nSi Si1 0 0 0\nO O2 0.5 0.5 0.5\nOCCU\nO2 O 0.75\n";
+  CLXLogCapture log(false);
+  const Read r = ReadLxtx(atoms + "Si1 Si 1.2\n");
+  ASSERT_TRUE(r.ok);
+  EXPECT_DOUBLE_EQ(FindSite(r.crystal(), L"Si1")->m_species.at(0).m_occupancy, 1.0);
+  EXPECT_FLOAT_EQ(FindSite(r.crystal(), L"O2")->m_species.at(0).m_occupancy, 0.75f);
+  const std::vector<CString> warnings = log.GetWarnings();
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(std::wstring(warnings[0].GetString()).find(L"'Si1'"), std::wstring::npos) << warnings[0].ToUtf8();
+  EXPECT_EQ(r.warnings, 1u);
+  // One rounded is one.
+  const Read rounded = ReadLxtx(atoms + "Si1 Si 1.00005\n");
+  ASSERT_TRUE(rounded.ok);
+  EXPECT_EQ(rounded.warnings, 0u);
+}
+
+TEST(Lxtx, SitesBesideASpecialPositionAreOneAtomWithinTheRoundingOfTheirDecimals) {
+  const std::string cell = "CELL  23 23 20 90 90 120\nSPGR  P 63/m m c\nATOM\n";
+  struct Case {
+    const char* line;
+    size_t positions;
+  } cases[] = {
+      {"Mg Mg1 0.333 0.667 0.25", 2},    // images up to 0.027 Å apart, within what three decimals explain
+      {"Mg 0.333 0.667 0.25", 2},        // without a label
+      {"Mg Mg1 0.3330 0.6670 0.25", 6},  // four decimals say the site is off the axis
+      {"Mg Mg1 0.333333 0.666667 0.25", 2},
+  };
+  for (const Case& c : cases) {
+    const Read r = ReadLxtx(cell + c.line + "\n");
+    ASSERT_TRUE(r.ok) << c.line;
+    EXPECT_EQ(r.crystal().m_sites.at(0).m_positions.size(), c.positions) << c.line;
+    EXPECT_EQ(r.warnings, 0u) << c.line;
+  }
+  // A half-occupied site on a mirror of a cell of 19 Å, its two images 0.019 Å apart: one atom at
+  // occupancy 0.5, said by name; the full site beside it is no news.
+  CLXLogCapture log(false);
+  const Read r = ReadLxtx("CELL  19 5 5 90 90 90\nSPGR  P m m m\nATOM\nFe Fe1 0.0005 0 0\nCo Co2 0.0005 0.5 0.5\n"
+                          "OCCU\nFe1 Fe 0.5\n");
+  ASSERT_TRUE(r.ok);
+  for (const CQLSite& site : r.crystal().m_sites) EXPECT_EQ(site.m_positions.size(), 1u) << site.m_label.ToUtf8();
+  const std::vector<CString> warnings = log.GetWarnings();
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(std::wstring(warnings[0].GetString()).find(L"'Fe1'"), std::wstring::npos) << warnings[0].ToUtf8();
 }
