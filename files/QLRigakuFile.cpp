@@ -112,6 +112,8 @@ void CQLRigakuFile::ReadBlock(uint32_t /*index*/) {
       at = end + 1;
     }
   }
+  // A sound header alone is no scan: nothing to place, so nothing to add.
+  if (points.empty()) throw CLXXFileNoData(kLXSeverityMessage, 0, __LINE__);
   // The values are kept as placed; the user is told that the header counts otherwise.
   if (points.size() != size_t(count))
     LogStringColor(kIdsCountDiffers, 0xFFFF0000u, static_cast<int>(points.size()), count);

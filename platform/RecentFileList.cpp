@@ -58,12 +58,11 @@ void CRecentFileList::ReadList() {
   for (int i = 0; i < m_nSize; ++i) {
     CString entry;
     entry.Format(m_strEntryFormat, static_cast<int>(m_nStart + i + 1));
-    wchar_t text[4096] = {};
-    DWORD bytes = (4096 - 1) * 2, type = 0;
-    const bool read = RegQueryValueExW(section, entry, nullptr, &type, reinterpret_cast<LPBYTE>(text), &bytes) ==
-                          ERROR_SUCCESS &&
+    std::wstring text;
+    DWORD type = 0;
+    const bool read = qlw::RegQueryStringValue(section, entry, &text, &type) == ERROR_SUCCESS &&
                       (type == REG_SZ || type == REG_EXPAND_SZ);
-    m_arrNames[static_cast<size_t>(i)] = read ? CString(text) : CString();
+    m_arrNames[static_cast<size_t>(i)] = read ? CString(text.c_str()) : CString();
   }
   RegCloseKey(section);
 }
@@ -82,8 +81,7 @@ void CRecentFileList::WriteList() {
     if (name.IsEmpty()) {
       RegDeleteValueW(section, entry);
     } else {
-      RegSetValueExW(section, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(name.GetString()),
-                     static_cast<DWORD>((name.GetLength() + 1) * 2));
+      qlw::RegSetStringValue(section, entry, std::wstring_view(name.GetString(), name.GetLength()));
     }
   }
   RegCloseKey(section);

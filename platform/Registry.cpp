@@ -550,53 +550,17 @@ int64_t Walk(sqlite3* db, int64_t id, const std::vector<std::wstring>& parts, bo
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-// Caller's bytes to stored bytes: strings arrive as wchar_t, two announced bytes a character.
-std::vector<BYTE> ToStored(DWORD type, const BYTE* data, DWORD byteCount) {
-  if (!data || byteCount == 0) return {};
-  if (!IsStringType(type)) return std::vector<BYTE>(data, data + byteCount);
-  const wchar_t* text = reinterpret_cast<const wchar_t*>(data);
-  std::vector<BYTE> stored = ToUtf16LE(std::wstring_view(text, byteCount / 2));
-  if (byteCount % 2) stored.push_back(0);  // keeps an odd length visible to readers that check it
-  return stored;
-}
-
-// Stored bytes to what the caller receives (wchar_t for strings) and the byte count it is told.
-struct Delivered {
-  std::vector<BYTE> raw;      // non-strings
-  std::wstring text;          // strings
-  bool odd = false;           // a string whose stored length was odd
-  DWORD reportedBytes = 0;
-};
-
-Delivered FromStored(DWORD type, const std::vector<BYTE>& stored) {
-  Delivered d;
-  if (!IsStringType(type)) {
-    d.raw = stored;
-    d.reportedBytes = static_cast<DWORD>(stored.size());
-    return d;
-  }
-  d.text = FromUtf16LE(stored.data(), stored.size());
-  d.odd = stored.size() % 2 != 0;
-  d.reportedBytes = static_cast<DWORD>(d.text.size() * 2 + (d.odd ? 1 : 0));
-  return d;
-}
-
-// Copies a value into the caller's buffer with the platform's size rules.
+// Copies a value into the caller's buffer with the platform's size rules; strings are UTF-16LE
+// bytes like every other value, so what is delivered is what is stored.
 LSTATUS Deliver(DWORD type, const std::vector<BYTE>& stored, LPDWORD typeOut, LPBYTE data, LPDWORD byteCount) {
   if (typeOut) *typeOut = type;
   if (data && !byteCount) return ERROR_INVALID_PARAMETER;
   if (!byteCount) return ERROR_SUCCESS;
-  Delivered d = FromStored(type, stored);
   const DWORD capacity = *byteCount;
-  *byteCount = d.reportedBytes;
+  *byteCount = static_cast<DWORD>(stored.size());
   if (!data) return ERROR_SUCCESS;
-  if (d.reportedBytes > capacity) return ERROR_MORE_DATA;
-  if (!IsStringType(type)) {
-    if (!d.raw.empty()) memcpy(data, d.raw.data(), d.raw.size());
-  } else {
-    wchar_t* out = reinterpret_cast<wchar_t*>(data);
-    std::copy(d.text.begin(), d.text.end(), out);
-  }
+  if (stored.size() > capacity) return ERROR_MORE_DATA;
+  if (!stored.empty()) memcpy(data, stored.data(), stored.size());
   return ERROR_SUCCESS;
 }
 
@@ -738,6 +702,28 @@ LSTATUS RegQueryStoredValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vecto
   });
 }
 
+LSTATUS RegSetStringValue(HKEY key, LPCWSTR valueName, std::wstring_view text, DWORD type) {
+  std::vector<BYTE> bytes = ToUtf16LE(text);
+  bytes.insert(bytes.end(), 2, 0);
+  return RegSetValueExW(key, valueName, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+LSTATUS RegQueryStringValue(HKEY key, LPCWSTR valueName, std::wstring* text, DWORD* type) {
+  return Run(key, false, [&](Call& call, KeyRef& ref) -> LSTATUS {
+    if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    DWORD storedType = 0;
+    std::vector<BYTE> stored;
+    const LSTATUS status = FindValue(call, ref, valueName, &storedType, &stored);
+    if (status != ERROR_SUCCESS) return status;
+    if (type) *type = storedType;
+    if (!IsStringType(storedType)) return ERROR_INVALID_DATA;
+    std::wstring decoded = FromUtf16LE(stored.data(), stored.size());
+    decoded.resize(std::min(decoded.size(), decoded.find(L'\0')));
+    if (text) *text = std::move(decoded);
+    return ERROR_SUCCESS;
+  });
+}
+
 }  // namespace qlw
 
 using namespace qlw;
@@ -763,7 +749,7 @@ LSTATUS RegCloseKey(HKEY key) {
 
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD byteCount) {
   if (!data && byteCount) return ERROR_INVALID_PARAMETER;
-  const std::vector<BYTE> stored = ToStored(type, data, byteCount);
+  const std::vector<BYTE> stored = data ? std::vector<BYTE>(data, data + byteCount) : std::vector<BYTE>();
   const std::wstring name = valueName ? valueName : L"";
   return Run(key, true, [&](Call& call, KeyRef& ref) -> LSTATUS {
     if (!(ref.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
@@ -901,15 +887,12 @@ LSTATUS RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classChars, LPDWORD,
       }
     }
     {
-      Stmt s(call.db, "SELECT name, type, data FROM vals WHERE key = ?1");
+      Stmt s(call.db, "SELECT name, length(data) FROM vals WHERE key = ?1");
       s.Bind(1, id);
       while (s.Step()) {
         ++valueCount;
         nameLen = std::max<DWORD>(nameLen, static_cast<DWORD>(FromUtf8(s.Text(0)).size()));
-        // For strings the room they take as wchar_t, so that a buffer of this size holds any value.
-        const Delivered d = FromStored(static_cast<DWORD>(s.Int(1)), s.Blob(2));
-        const DWORD room = static_cast<DWORD>(d.text.size() * sizeof(wchar_t)) + (d.odd ? sizeof(wchar_t) : 0);
-        dataLen = std::max<DWORD>(dataLen, std::max(d.reportedBytes, room));
+        dataLen = std::max<DWORD>(dataLen, static_cast<DWORD>(s.Int(1)));
       }
     }
     int64_t written = 0;

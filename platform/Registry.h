@@ -1,18 +1,20 @@
 // The registry: one SQLite database per hive under QLW_REGISTRY_DIR (else
 // $XDG_CONFIG_HOME/quillonographic/registry); transactions and the handle table are in KernelObjects.h.
 //
-// Keys are case-insensitive but keep the case they were created with. Values are stored as raw
-// bytes; string values (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are stored as UTF-16LE. Across this
-// API a string value is an array of wchar_t and its byte count follows the Windows convention of
-// two bytes a character: a value of n characters (terminator included) reports n * 2 bytes, and a
-// buffer announced as n * 2 bytes must hold n wchar_t. RegQueryInfoKeyW's largest value size
-// counts strings as wchar_t, so a byte buffer of that size holds any value of the key.
+// Keys are case-insensitive but keep the case they were created with. Values are raw bytes. A
+// string value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) is UTF-16LE text with its terminator, and its
+// byte count counts those UTF-16 bytes, as where wchar_t is two bytes: RegSetValueExW stores the
+// byteCount bytes at data as they stand, whatever the type, and the queries hand back the stored
+// bytes and their count. wchar_t is four bytes here, so wide text is never passed as a value's
+// bytes: RegSetStringValue and RegQueryStringValue convert. RegQueryInfoKeyW's largest value size
+// is the largest stored byte count.
 #pragma once
 #include "KernelObjects.h"
 #include "WinError.h"
 #include "WinTypes.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct QlwRegKey__;
@@ -130,6 +132,12 @@ LSTATUS RegDeleteKeyTransactedW(HKEY key, LPCWSTR subKey, REGSAM access, DWORD r
 namespace qlw {
 // A value exactly as stored (strings as UTF-16LE bytes), for the registry dump.
 LSTATUS RegQueryStoredValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes);
+
+// Wide text stored as a string value: its UTF-16LE bytes and a terminator.
+LSTATUS RegSetStringValue(HKEY key, LPCWSTR valueName, std::wstring_view text, DWORD type = REG_SZ);
+// A string value as wide text up to its first NUL, and its type; a value of another type answers
+// ERROR_INVALID_DATA with its type.
+LSTATUS RegQueryStringValue(HKEY key, LPCWSTR valueName, std::wstring* text, DWORD* type = nullptr);
 
 // Registry calls of this thread inside the scope share one transaction per hive, each call a
 // savepoint of it that its failure rolls back alone: a burst of hundreds of writes commits once.

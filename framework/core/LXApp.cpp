@@ -402,13 +402,10 @@ bool CLXApp::GetDataFolder(CString& out, const CString& relative, bool create, b
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, CString(L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + exeName,
                       0, KEY_READ, &key) == ERROR_SUCCESS) {
-      wchar_t registered[MAX_PATH * 2] = {};
-      DWORD bytes = sizeof registered / 2 * 2 - 2;
+      std::wstring registered;
       DWORD type = 0;
-      if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(registered), &bytes) ==
-              ERROR_SUCCESS &&
-          type == REG_SZ)
-        candidates.push_back(FolderOf(registered));
+      if (qlw::RegQueryStringValue(key, nullptr, &registered, &type) == ERROR_SUCCESS && type == REG_SZ)
+        candidates.push_back(FolderOf(registered.c_str()));
       RegCloseKey(key);
     }
   }

@@ -95,8 +95,7 @@ LSTATUS SetStringValue(HKEY root, LPCWSTR subKey, LPCWSTR data, LPCWSTR valueNam
   LSTATUS status = key.Create(root, subKey);
   if (status != ERROR_SUCCESS) return status;
   const CString text(data);
-  return RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.GetString()),
-                        static_cast<DWORD>((text.GetLength() + 1) * 2));
+  return qlw::RegSetStringValue(key, valueName, std::wstring_view(text.GetString(), text.GetLength()));
 }
 
 bool KeyHoldsValues(HKEY root, LPCWSTR subKey, HANDLE transaction) {

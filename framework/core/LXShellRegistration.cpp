@@ -252,13 +252,11 @@ CString OpenCommand(const CString& exe) { return CString(L"\"") + exe + L"\" \"%
 CString ReadDefault(HKEY root, const CString& subKey) {
   LXRegistry::CKey key;
   if (key.Open(root, subKey, KEY_READ) != ERROR_SUCCESS) return CString();
-  wchar_t text[1024] = {};
-  DWORD bytes = sizeof text / sizeof text[0] * 2 - 2;
+  std::wstring text;
   DWORD type = 0;
-  if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<LPBYTE>(text), &bytes) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ))
+  if (qlw::RegQueryStringValue(key, nullptr, &text, &type) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
     return CString();
-  return CString(text);
+  return CString(text.c_str());
 }
 
 bool HasValue(HKEY root, const CString& subKey, const CString& name) {

@@ -126,26 +126,22 @@ int CPrefValue::ReadText(CString& text) {
   if (RegQueryValueExW(key.key, m_name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ) || bytes <= 1)
     return kReadAbsent;
-  const DWORD chars = bytes / 2;
-  std::vector<wchar_t> buffer(chars + 1, L'\0');
-  DWORD bytes2 = chars * 2;
-  if (RegQueryValueExW(key.key, m_name, nullptr, &type, reinterpret_cast<LPBYTE>(buffer.data()), &bytes2) !=
-      ERROR_SUCCESS)
+  std::vector<BYTE> buffer(bytes);
+  DWORD bytes2 = bytes;
+  if (RegQueryValueExW(key.key, m_name, nullptr, &type, buffer.data(), &bytes2) != ERROR_SUCCESS)
     return kReadUnreadable;
-  // An odd byte count or a missing terminator is invalid data.
-  if (bytes % 2 != 0 || bytes2 != chars * 2 || buffer[chars - 1] != L'\0') return kReadUnreadable;
-  size_t length = 0;
-  while (length < chars && buffer[length] != L'\0') ++length;
-  if (length != chars - 1) return kReadUnreadable;  // a NUL inside the value
-  text = CString(buffer.data());
+  // An odd byte count, a missing terminator or a NUL inside the value is invalid data.
+  if (bytes % 2 != 0 || bytes2 != bytes) return kReadUnreadable;
+  const std::wstring stored = qlw::FromUtf16LE(buffer.data(), buffer.size());
+  if (stored.find(L'\0') != stored.size() - 1) return kReadUnreadable;
+  text = CString(stored.c_str());
   return kReadOK;
 }
 
 void CPrefValue::WriteText(const CString& text) {
   KeyHolder key;
   if (!key.key) return;
-  RegSetValueExW(key.key, m_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.GetString()),
-                 static_cast<DWORD>((text.GetLength() + 1) * 2));
+  qlw::RegSetStringValue(key.key, m_name, std::wstring_view(text.GetString(), text.GetLength()));
 }
 
 CPrefValue::CRegistryLock::CRegistryLock() : m_mutex(g_prefsNamedMutex) {

@@ -112,6 +112,28 @@ TEST_F(DocFiles, MoleculeFileIsRefusedAndTheRestOfTheDropRead) {
   EXPECT_EQ(doc.GetPatterns().size(), 2u);
 }
 
+// A scan whose header agrees but which holds no value adds nothing, dropped or opened, as an x–y
+// file without a point does; the rest of a drop is still read.
+TEST_F(DocFiles, AScanWithoutValuesAddsNothing) {
+  const std::string empty =
+      doctest::WriteScratchFile("header-only.asc", "*START = 10\n*STOP = 20\n*STEP = 0.5\n*COUNT = 21\n");
+  const std::string points = doctest::WriteScratchFile("points.xy", "10 1\n11 2\n12 3\n");
+  CQlwDoc doc;
+  testing::internal::CaptureStderr();
+  doc.AddFilesFromDrop({W(empty), W(points)});
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("No data in file."), std::string::npos) << err;
+  ASSERT_EQ(doc.GetPatterns().size(), 1u);
+  EXPECT_EQ(doc.GetPatterns().front()->m_title, CString(L"points"));
+
+  CQlwDoc opened;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(opened.OnOpenDocument(W(empty).GetString()));
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("No data in file."), std::string::npos) << err;
+  EXPECT_TRUE(opened.GetPatterns().empty());
+}
+
 // A name that leads nowhere (a typing slip) is told as a missing file, not as a type the program
 // does not know; a file of no known kind still is.
 TEST_F(DocFiles, AMissingFileIsToldAsMissingAndAnUnknownOneAsOfUnknownType) {

@@ -39,12 +39,10 @@ class ShellRegistrationTest : public ::testing::Test {
   static CString Default(HKEY root, const CString& key, LPCWSTR name = nullptr) {
     HKEY k = nullptr;
     if (RegOpenKeyExW(root, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return L"<no key>";
-    wchar_t text[1024] = {};
-    DWORD bytes = sizeof text - 4;
-    DWORD type = 0;
-    const LSTATUS status = RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<LPBYTE>(text), &bytes);
+    std::wstring text;
+    const LSTATUS status = qlw::RegQueryStringValue(k, name, &text);
     RegCloseKey(k);
-    return status == ERROR_SUCCESS ? CString(text) : CString(L"<no value>");
+    return status == ERROR_SUCCESS ? CString(text.c_str()) : CString(L"<no value>");
   }
   static std::string Slurp(const std::string& path) {
     std::ifstream in(path);

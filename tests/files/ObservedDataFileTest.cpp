@@ -234,6 +234,27 @@ TEST(RigakuFile, RefusesHeadersThatDoNotAgreeAndWarnsOfValuesThatDoNotCount) {
   }
 }
 
+// A header that agrees with itself but no value after it was opened as a pattern without points,
+// with a warning that placed nothing; like an x–y file without a point, it is no data.
+TEST(RigakuFile, ASoundHeaderWithoutValuesIsNoData) {
+  const std::string header = "*START = 10\n*STOP = 20\n*STEP = 0.5\n*COUNT = 21\n";
+  for (const std::string& text : {header, header + "\n  \n\n", header + "*END\n100, 120\n", header + ",,\n"}) {
+    const std::string path = WriteScratch("header-only.asc", text);
+    uint32_t type = 0;
+    ASSERT_TRUE(CQLRigakuFile::TestFile(Wide(path).c_str(), type)) << text;
+    std::unique_ptr<CQlwFile> file(CreateFileForType(type));
+    ASSERT_TRUE(file && file->Open(Wide(path).c_str(), CLXFile::modeRead)) << text;
+    CQLPatternList list;
+    CLXLogCapture log(false);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(file->ReadFile(&list, nullptr, nullptr)) << text;
+    const std::string alert = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(list.empty()) << text;
+    EXPECT_NE(alert.find("No data in file."), std::string::npos) << text << alert;
+    EXPECT_TRUE(log.GetWarnings().empty()) << text;
+  }
+}
+
 TEST(ObservedDataFiles, RecogniserAndFactoryFindThem) {
   const std::string dat = WriteScratch("run.dat", "10 1\n11 2\n");
   const std::string asc = WriteScratch("run.asc", kRigakuHeader + "1,2,3\n");

@@ -33,8 +33,7 @@ TEST(RegistryDump, PrintsValuesAsBytesAndTextAndSubKeys) {
   RegCloseKey(key);
   ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\DumpTest", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
   const std::wstring text = L"\u00e9t\u00e9";
-  RegSetValueExW(key, L"Season", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>((text.size() + 1) * 2));
+  qlw::RegSetStringValue(key, L"Season", text);
   const DWORD count = 300;
   RegSetValueExW(key, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), 4);
   const BYTE blob[] = {0xde, 0xad, 0x01};

@@ -2,12 +2,15 @@
 #include "ProcessTestSupport.h"
 #include "Registry.h"
 #include "TestSupport.h"
+#include "Utf16.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -143,42 +146,107 @@ TEST(Registry, QueryFollowsTheTwoCallSizeProtocol) {
   Key key(L"Software\\SizeTest");
   const std::vector<BYTE> binary = {1, 2, 3, 4, 5, 6, 7, 8, 9};
   ASSERT_EQ(RegSetValueExW(key.h, L"Bin", 0, REG_BINARY, binary.data(), 9), ERROR_SUCCESS);
-  // A character beyond the BMP: one wchar_t here, a surrogate pair in the stored UTF-16LE.
-  const std::wstring text = L"A\U0001F600";
-  ASSERT_EQ(RegSetValueExW(key.h, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>((text.size() + 1) * 2)),
-            ERROR_SUCCESS);
+  // "A" and a character beyond the BMP, a surrogate pair, in UTF-16LE with the terminator.
+  const std::vector<BYTE> text = {0x41, 0, 0x3D, 0xD8, 0x00, 0xDE, 0, 0};
+  ASSERT_EQ(RegSetValueExW(key.h, L"Text", 0, REG_SZ, text.data(), static_cast<DWORD>(text.size())), ERROR_SUCCESS);
 
   struct Case {
     const wchar_t* name;
     DWORD type;
-    DWORD size;
+    const std::vector<BYTE>& bytes;
   };
-  for (const Case& c : {Case{L"Bin", REG_BINARY, 9}, Case{L"Text", REG_SZ, 6}}) {
+  for (const Case& c : {Case{L"Bin", REG_BINARY, binary}, Case{L"Text", REG_SZ, text}}) {
     SCOPED_TRACE(testing::Message() << "value " << (c.type == REG_SZ ? "Text" : "Bin"));
-    DWORD type = 0, size = 0;
-    EXPECT_EQ(RegQueryValueExW(key.h, c.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    const DWORD size = static_cast<DWORD>(c.bytes.size());
+    DWORD type = 0, asked = 0;
+    EXPECT_EQ(RegQueryValueExW(key.h, c.name, nullptr, &type, nullptr, &asked), ERROR_SUCCESS);
     EXPECT_EQ(type, c.type);
-    EXPECT_EQ(size, c.size);
-    std::vector<wchar_t> buffer(16, L'#');
-    DWORD small = c.size - 1;
-    EXPECT_EQ(RegQueryValueExW(key.h, c.name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &small),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(small, c.size);
-    DWORD exact = c.size;
-    ASSERT_EQ(RegQueryValueExW(key.h, c.name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &exact),
-              ERROR_SUCCESS);
-    if (c.type == REG_SZ)
-      EXPECT_EQ(std::wstring(buffer.data()), text);
-    else
-      EXPECT_EQ(0, memcmp(buffer.data(), binary.data(), 9));
+    EXPECT_EQ(asked, size);
+    std::vector<BYTE> buffer(size + 8, '#');
+    DWORD small = size - 1;
+    EXPECT_EQ(RegQueryValueExW(key.h, c.name, nullptr, nullptr, buffer.data(), &small), ERROR_MORE_DATA);
+    EXPECT_EQ(small, size);
+    EXPECT_EQ(buffer, std::vector<BYTE>(size + 8, '#')) << "nothing written into a buffer too small";
+    DWORD exact = size;
+    ASSERT_EQ(RegQueryValueExW(key.h, c.name, nullptr, nullptr, buffer.data(), &exact), ERROR_SUCCESS);
+    EXPECT_EQ(exact, size);
+    EXPECT_EQ(std::vector<BYTE>(buffer.begin(), buffer.begin() + size), c.bytes);
+    EXPECT_EQ(std::vector<BYTE>(buffer.begin() + size, buffer.end()), std::vector<BYTE>(8, '#'));
   }
-  DWORD type = 0;
-  std::vector<BYTE> stored;
-  ASSERT_EQ(qlw::RegQueryStoredValue(key.h, L"Text", &type, &stored), ERROR_SUCCESS);
-  EXPECT_EQ(stored, (std::vector<BYTE>{0x41, 0, 0x3D, 0xD8, 0x00, 0xDE, 0, 0}));
   DWORD size = 4;
   EXPECT_EQ(RegQueryValueExW(key.h, L"Missing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+}
+
+// String values are UTF-16LE bytes across the API, as stored: the call took the byte count of
+// UTF-16 text but read twice as many bytes as wchar_t, past the end of the caller's buffer.
+TEST(Registry, StringValuesGoInAndComeOutByteForByte) {
+  Key key(L"Software\\StringBytesTest");
+  const struct {
+    const char* what;
+    std::vector<BYTE> bytes;
+    std::wstring text;  // as wide text, up to the first NUL
+  } cases[] = {
+      {"empty", {}, L""},
+      {"a terminator alone", {0, 0}, L""},
+      {"text with its terminator", {'A', 0, 'B', 0, 0, 0}, L"AB"},
+      {"an odd byte count", {'A', 0, 'B'}, L"A"},
+      {"a NUL inside", {'A', 0, 0, 0, 'B', 0, 0, 0}, L"A"},
+      {"a character beyond the BMP", {0x3D, 0xD8, 0x00, 0xDE, 0, 0}, L"\U0001F600"},
+      {"an unpaired surrogate", {0x3D, 0xD8, 0, 0}, L"\uFFFD"},
+  };
+  for (const DWORD type : {DWORD(REG_SZ), DWORD(REG_EXPAND_SZ)}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << ", type " << type);
+      // A heap copy of exactly the announced size, so that a read past it is caught under ASan too.
+      const std::unique_ptr<BYTE[]> given(new BYTE[std::max<size_t>(c.bytes.size(), 1)]);
+      std::copy(c.bytes.begin(), c.bytes.end(), given.get());
+      ASSERT_EQ(RegSetValueExW(key.h, L"Value", 0, type, given.get(), static_cast<DWORD>(c.bytes.size())), ERROR_SUCCESS);
+
+      DWORD storedType = 0;
+      std::vector<BYTE> stored;
+      ASSERT_EQ(qlw::RegQueryStoredValue(key.h, L"Value", &storedType, &stored), ERROR_SUCCESS);
+      EXPECT_EQ(stored, c.bytes);
+      EXPECT_EQ(storedType, type);
+
+      std::vector<BYTE> queried(c.bytes.size() + 4, 0xCC);
+      DWORD bytes = static_cast<DWORD>(queried.size());
+      ASSERT_EQ(RegQueryValueExW(key.h, L"Value", nullptr, nullptr, queried.data(), &bytes), ERROR_SUCCESS);
+      ASSERT_EQ(bytes, c.bytes.size());
+      EXPECT_EQ(std::vector<BYTE>(queried.begin(), queried.begin() + bytes), c.bytes);
+
+      std::vector<BYTE> enumerated(c.bytes.size() + 4, 0xCC);
+      wchar_t name[16];
+      DWORD chars = 16;
+      bytes = static_cast<DWORD>(enumerated.size());
+      ASSERT_EQ(RegEnumValueW(key.h, 0, name, &chars, nullptr, nullptr, enumerated.data(), &bytes), ERROR_SUCCESS);
+      ASSERT_EQ(bytes, c.bytes.size());
+      EXPECT_EQ(std::vector<BYTE>(enumerated.begin(), enumerated.begin() + bytes), c.bytes);
+
+      std::wstring text = L"#";
+      EXPECT_EQ(qlw::RegQueryStringValue(key.h, L"Value", &text), ERROR_SUCCESS);
+      EXPECT_EQ(text, c.text);
+    }
+  }
+  // Wide text through the conversions: its UTF-16LE and one terminator, and back.
+  for (const std::wstring& text : {std::wstring(), std::wstring(L"A"), std::wstring(L"\u00e9t\u00e9 \U0001F600z")}) {
+    ASSERT_EQ(qlw::RegSetStringValue(key.h, L"Wide", text), ERROR_SUCCESS);
+    std::vector<BYTE> expected = qlw::ToUtf16LE(text);
+    expected.insert(expected.end(), {0, 0});
+    std::vector<BYTE> stored;
+    ASSERT_EQ(qlw::RegQueryStoredValue(key.h, L"Wide", nullptr, &stored), ERROR_SUCCESS);
+    EXPECT_EQ(stored, expected) << qlw::ToUtf8(text);
+    std::wstring back;
+    DWORD type = 0;
+    ASSERT_EQ(qlw::RegQueryStringValue(key.h, L"Wide", &back, &type), ERROR_SUCCESS);
+    EXPECT_EQ(back, text);
+    EXPECT_EQ(type, DWORD(REG_SZ));
+  }
+  const DWORD number = 7;
+  ASSERT_EQ(RegSetValueExW(key.h, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), ERROR_SUCCESS);
+  std::wstring text;
+  DWORD type = 0;
+  EXPECT_EQ(qlw::RegQueryStringValue(key.h, L"Number", &text, &type), ERROR_INVALID_DATA);
+  EXPECT_EQ(type, DWORD(REG_DWORD));
 }
 
 TEST(Registry, DeletingKeysValuesAndTrees) {
@@ -364,8 +432,7 @@ TEST(Registry, DamagedDatabaseIsMovedAsideAndReplaced) {
 TEST(Registry, LargestValueSizeHoldsEveryValueOfTheKey) {
   Key key(L"Software\\MaxSizeTest");
   const std::wstring text = L"a longer text value";
-  RegSetValueExW(key.h, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>((text.size() + 1) * 2));
+  qlw::RegSetStringValue(key.h, L"Text", text);
   const BYTE small[3] = {1, 2, 3};
   RegSetValueExW(key.h, L"Bytes", 0, REG_BINARY, small, 3);
   DWORD maxBytes = 0, maxName = 0;
@@ -380,7 +447,8 @@ TEST(Registry, LargestValueSizeHoldsEveryValueOfTheKey) {
     DWORD chars = 16, bytes = maxBytes, type = 0;
     ASSERT_EQ(RegEnumValueW(key.h, i, name, &chars, nullptr, &type, buffer.data(), &bytes), ERROR_SUCCESS);
     if (type == REG_SZ) {
-      EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(buffer.data())), text);
+      EXPECT_EQ(bytes, (text.size() + 1) * 2);
+      EXPECT_EQ(qlw::FromUtf16LE(buffer.data(), bytes), text + L'\0');
     }
   }
   for (DWORD i = maxBytes; i < buffer.size(); ++i) {

@@ -162,6 +162,35 @@ TEST(Probe, CreatesThePreferenceStoreAndShowsStoredValues) {
   EXPECT_EQ(run.out, "");
 }
 
+// prefs-set stores the bytes it is given as they stand, a string value's too: "AB" in UTF-16 was
+// stored as twice as many bytes, some of them from beyond the given ones.
+TEST(Probe, PrefsSetStoresTheGivenBytesAsTheyStand) {
+  const std::filesystem::path folder = std::filesystem::path(qlwtest::ScratchDir()) / "probe-prefs-set";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string env = "env -u QLW_RUNTIME_DIR QLW_REGISTRY_DIR='" + folder.string() + "' ";
+  const struct {
+    const char* name;
+    const char* hex;
+    const char* value;  // as prefs-get reads it
+  } cases[] = {
+      {"FontName", "410042000000", "AB"},
+      {"FontName", "3dd800de0000", "\xF0\x9F\x98\x80"},
+      {"FontName", "410042", "unreadable (1)"},            // an odd byte count
+      {"FontName", "4100000042000000", "unreadable (1)"},  // a NUL inside
+      {"FontName", "", "unreadable (3)"},
+      {"ParticleSize", "000000000088d340", "20000"},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::string(c.name) + " '" + c.hex + "'";
+    ProbeRun run = qlwtest::RunShell(env + qlwtest::ProbeCommand("prefs-set " + std::string(c.name) + " '" + c.hex + "'"));
+    ASSERT_EQ(run.status, 0) << what;
+    run = qlwtest::RunShell(env + qlwtest::ProbeCommand("prefs-get " + std::string(c.name)));
+    EXPECT_EQ(run.status, 0) << what;
+    EXPECT_EQ(run.out, std::string(c.hex) + "\n" + c.value + "\n") << what;
+  }
+}
+
 TEST(Probe, ReportsAPreferencesMutexThatCannotBeCreated) {
   // The runtime folder of named kernel objects cannot be made under a device file.
   const std::string command =

@@ -176,16 +176,9 @@ TEST_F(PrefValue, StringsAreStoredWithOneTerminator) {
   CPrefScalar<CString> s(L"Name", 8, nullptr);
   s.Set(CString(L"A\u00e9z"));
   s.Write();
-  // The registry API hands string values out as characters, two bytes counted per character.
-  HKEY key = OpenTestKey();
-  DWORD type = 0, bytes = 0;
-  ASSERT_EQ(RegQueryValueExW(key, L"Name", nullptr, &type, nullptr, &bytes), ERROR_SUCCESS);
+  DWORD type = 0;
+  EXPECT_EQ(Stored(L"Name", &type), (std::vector<uint8_t>{'A', 0, 0xE9, 0, 'z', 0, 0, 0}));
   EXPECT_EQ(type, REG_SZ);
-  EXPECT_EQ(bytes, 8u);
-  wchar_t text[4] = {1, 1, 1, 1};
-  ASSERT_EQ(RegQueryValueExW(key, L"Name", nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes), ERROR_SUCCESS);
-  RegCloseKey(key);
-  EXPECT_EQ(std::wstring(text, 4), std::wstring(L"A\u00e9z\0", 4));
 
   CPrefScalar<CString> back(L"Name", 8, nullptr);
   EXPECT_EQ(back.Read(), CPrefValue::kReadOK);
@@ -212,13 +205,17 @@ TEST_F(PrefValue, ReadResultsForMissingAndMisfitValues) {
 
 TEST_F(PrefValue, StringReadResults) {
   CPrefScalar<CString> s(L"Str", 8, nullptr, CString(L"default"));
-  const wchar_t inner[] = {L'a', 0, L'b', 0};
-  Store(L"Str", REG_SZ, inner, 8);  // a NUL inside the value
+  const char16_t inner[] = {u'a', 0, u'b', 0};
+  Store(L"Str", REG_SZ, inner, sizeof inner);  // a NUL inside the value
   EXPECT_EQ(s.Read(), CPrefValue::kReadUnreadable);
   EXPECT_EQ(s.Get(), CString(L"default"));
 
-  const wchar_t unterminated[] = {L'a', L'b'};
-  Store(L"Str", REG_SZ, unterminated, 4);
+  const char16_t unterminated[] = {u'a', u'b'};
+  Store(L"Str", REG_SZ, unterminated, sizeof unterminated);
+  EXPECT_EQ(s.Read(), CPrefValue::kReadUnreadable);
+
+  const char16_t odd[] = {u'a', 0};
+  Store(L"Str", REG_SZ, odd, 3);  // an odd byte count
   EXPECT_EQ(s.Read(), CPrefValue::kReadUnreadable);
 
   const uint8_t binary[] = {'a', 0, 0, 0};
@@ -226,13 +223,13 @@ TEST_F(PrefValue, StringReadResults) {
   EXPECT_EQ(s.Read(), CPrefValue::kReadAbsent);
   EXPECT_EQ(s.Get(), CString(L"default"));
 
-  const wchar_t nul[] = {0};
-  Store(L"Str", REG_SZ, nul, 2);
+  const char16_t nul[] = {0};
+  Store(L"Str", REG_SZ, nul, sizeof nul);
   EXPECT_EQ(s.Read(), CPrefValue::kReadOK);
   EXPECT_EQ(s.Get(), CString());
 
-  const wchar_t expand[] = {L'%', L'x', 0};
-  Store(L"Str", REG_EXPAND_SZ, expand, 6);  // accepted as it stands, not expanded
+  const char16_t expand[] = {u'%', u'x', 0};
+  Store(L"Str", REG_EXPAND_SZ, expand, sizeof expand);  // accepted as it stands, not expanded
   EXPECT_EQ(s.Read(), CPrefValue::kReadOK);
   EXPECT_EQ(s.Get(), CString(L"%x"));
 }
@@ -386,13 +383,12 @@ TEST_F(PrefValue, PathsAreStoredWithAFolderMacroAndExpandedWhenRead) {
   path.Set(TestPath{documents + L"/phases"});
   path.Write();
   HKEY key = OpenTestKey();
-  wchar_t text[64] = {};
-  DWORD type = 0, bytes = sizeof text / 2;
-  ASSERT_EQ(RegQueryValueExW(key, L"LastVisitedFolder", nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes),
-            ERROR_SUCCESS);
+  std::wstring text;
+  DWORD type = 0;
+  ASSERT_EQ(qlw::RegQueryStringValue(key, L"LastVisitedFolder", &text, &type), ERROR_SUCCESS);
   RegCloseKey(key);
   EXPECT_EQ(type, REG_SZ);
-  EXPECT_EQ(CString(text).Find(L"<CSIDL_PERSONAL>"), 0) << text;
+  EXPECT_EQ(text.find(L"<CSIDL_PERSONAL>"), 0u) << qlw::ToUtf8(text);
 
   CPrefScalar<TestPath> back(L"LastVisitedFolder", 0x10, nullptr);
   EXPECT_EQ(back.Read(), CPrefValue::kReadOK);
@@ -400,8 +396,8 @@ TEST_F(PrefValue, PathsAreStoredWithAFolderMacroAndExpandedWhenRead) {
   CUtils::CanonicalizePath(expanded);
   EXPECT_EQ(expanded, documents + L"/phases");
 
-  const wchar_t unknown[] = L"<CSIDL_NOSUCH>x";
-  Store(L"LastVisitedFolder", REG_SZ, unknown, sizeof unknown / 2);
+  const char16_t unknown[] = u"<CSIDL_NOSUCH>x";
+  Store(L"LastVisitedFolder", REG_SZ, unknown, sizeof unknown);
   EXPECT_EQ(back.Read(), CPrefValue::kReadUnreadable);
   EXPECT_EQ(back.Get().m_strPath, expanded);  // unchanged by the failed read
 

@@ -265,7 +265,8 @@ TEST(Utils, CopyRegistryKeyCopiesValuesAndSubkeysRecursively) {
             ERROR_SUCCESS);
   const DWORD number = 0x12345678;
   RegSetValueExW(src, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
-  RegSetValueExW(sub, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"hi"), 6);
+  const char16_t odd[] = u"hi";
+  RegSetValueExW(sub, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(odd), 5);  // copied byte for byte
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QlwUtilsTest\\Dst", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &dst, nullptr),
             ERROR_SUCCESS);
@@ -277,11 +278,10 @@ TEST(Utils, CopyRegistryKeyCopiesValuesAndSubkeysRecursively) {
   EXPECT_EQ(read, number);
   HKEY copied = nullptr;
   ASSERT_EQ(RegOpenKeyExW(dst, L"Deeper\\Deepest", 0, KEY_READ, &copied), ERROR_SUCCESS);
-  wchar_t text[8] = {};
-  bytes = sizeof(wchar_t) * 8;
-  EXPECT_EQ(RegQueryValueExW(copied, L"Text", nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes), ERROR_SUCCESS);
+  std::vector<BYTE> text;
+  EXPECT_EQ(qlw::RegQueryStoredValue(copied, L"Text", &type, &text), ERROR_SUCCESS);
   EXPECT_EQ(type, REG_SZ);
-  EXPECT_STREQ(text, L"hi");
+  EXPECT_EQ(text, (std::vector<BYTE>{'h', 0, 'i', 0, 0}));
   RegCloseKey(copied);
   RegCloseKey(sub);
   RegCloseKey(src);
