@@ -487,6 +487,9 @@ bool CQlwApp::OpenFilesInNewWindow(const std::vector<CString>& paths) {
   // The new window cascades from this one's placement, which it finds in the store: a place
   // reached by a move alone is not stored yet, and the new window would cascade from an old one.
   if (g_pPreferences) g_pPreferences->SaveAllWindowStates();
+  // Nor is the end of the first launch, stored only once this window has idled: the new window
+  // would take the store's word for a first launch and be placed anew instead of cascading.
+  if (g_pStore) g_pStore->m_FirstLaunch.Write();
   // One argument per path, after "--": a name holding quotes, blanks or a leading dash or slash
   // reaches the new process as that one file, never as switches.
   std::vector<CString> arguments{kNewWindowSwitch};

@@ -220,6 +220,14 @@ void RunChildJob(const std::string& job) {
     app.GetDocWindow()->GetWindowRect(&before);
     app.GetDocWindow()->MoveWindow(before.left + 17, before.top + 41, before.right - before.left,
                                    before.bottom - before.top);
+    // The window stores that the first launch is over only once it has idled for a while, which a
+    // busy machine or a quick user may not give it: the store still says first launch, and a new
+    // window placed as on a first launch would not cascade.
+    {
+      CPrefScalar<bool> firstLaunch(L"FirstLaunch", CLXPreferences::kGroupFiles, nullptr);
+      firstLaunch.Set(true);
+      firstLaunch.Write();
+    }
     {
       // File > New Window, recorded rather than started: the test process plays the new window.
       qlw::testing::ProcessRecorder launches;
