@@ -162,6 +162,7 @@ bool IsHungLocked(const ThreadQueue& q) {
   auto oldest = Clock::time_point::max();
   if (!q.sent.empty()) oldest = std::min(oldest, q.sent.front()->queuedAt);
   if (!q.posted.empty()) oldest = std::min(oldest, q.posted.front().queuedAt);
+  oldest = std::min(oldest, q.unansweredSince);
   return oldest != Clock::time_point::max() && Clock::now() - oldest > kHungAfter;
 }
 
@@ -182,10 +183,14 @@ std::shared_ptr<SentMessage> QueueSentLocked(ThreadQueue& target, HWND hwnd, UIN
   return s;
 }
 
-// Takes back a message the receiver has not started on.
+// Takes back a message the receiver has not started on. Its wait is remembered: the thread that
+// left it unanswered stays hung for the next sender, until it takes its messages again.
 void UnqueueSentLocked(ThreadQueue& target, const std::shared_ptr<SentMessage>& s) {
   auto& q = target.sent;
-  q.erase(std::remove(q.begin(), q.end(), s), q.end());
+  const auto it = std::find(q.begin(), q.end(), s);
+  if (it == q.end()) return;
+  target.unansweredSince = std::min(target.unansweredSince, s->queuedAt);
+  q.erase(it);
 }
 
 // Handles one message sent to the calling thread by another thread; false when there is none.
@@ -193,6 +198,7 @@ bool ProcessOneSent(ThreadQueue& q) {
   std::shared_ptr<SentMessage> s;
   {
     std::lock_guard<std::mutex> lock(Lock());
+    q.unansweredSince = Clock::time_point::max();  // the thread looks at its queue again
     if (q.sent.empty()) return false;
     s = q.sent.front();
     q.sent.pop_front();

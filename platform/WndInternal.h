@@ -82,6 +82,8 @@ struct ThreadQueue {
   std::condition_variable cv;  // waits use Lock()
   std::deque<QueuedMessage> posted;
   std::deque<std::shared_ptr<SentMessage>> sent;
+  // When the oldest message taken back unanswered was queued; max once the thread takes messages.
+  Clock::time_point unansweredSince{Clock::time_point::max()};
   std::vector<Timer> timers;
   bool quitPending{};
   int quitCode{};

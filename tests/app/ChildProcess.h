@@ -136,6 +136,30 @@ inline std::string ReadUntil(const Child& child, const std::string& until, int t
   return out;
 }
 
+namespace detail {
+// Reaps the child after waitpid gave `done`: its exit code (128 + signal when killed), -1 on error.
+inline int Reaped(Child& child, pid_t done, int status) {
+  child.pid = -1;
+  close(child.reportFd);
+  child.reportFd = -1;
+  if (done <= 0) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+}  // namespace detail
+
+// Without waiting: true once the child has ended, with its exit code as Wait gives it. For a test
+// that keeps its own message loop going while the child may still need it.
+inline bool Ended(Child& child, int& exitCode) {
+  if (child.pid <= 0) return false;
+  int status = 0;
+  pid_t done;
+  while ((done = waitpid(child.pid, &status, WNOHANG)) < 0 && errno == EINTR) {
+  }
+  if (done == 0) return false;
+  exitCode = detail::Reaped(child, done, status);
+  return true;
+}
+
 // The child's exit code (128 + signal when killed); a child still running after the time-out is killed.
 inline int Wait(Child& child, int timeoutMs = kChildWaitMs) {
   if (child.pid <= 0) return -1;
@@ -153,10 +177,6 @@ inline int Wait(Child& child, int timeoutMs = kChildWaitMs) {
     while ((done = waitpid(child.pid, &status, 0)) < 0 && errno == EINTR) {
     }
   }
-  child.pid = -1;
-  close(child.reportFd);
-  child.reportFd = -1;
-  if (done <= 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return detail::Reaped(child, done, status);
 }
 }  // namespace apptest

@@ -90,11 +90,18 @@ size_t PatternCount(CQlwApp& app) {
 void RunUntil(CQlwApp& app, const std::function<bool()>& done, int timeoutMs) {
   QTimer poll;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  // One quit only: on a loaded machine a second tick can come before the loop ends, and its quit
+  // would end the next run at once.
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (done() || std::chrono::steady_clock::now() > end) PostQuitMessage(0);
+    if (!poll.isActive()) return;
+    if (done() || std::chrono::steady_clock::now() > end) {
+      poll.stop();
+      PostQuitMessage(0);
+    }
   });
   poll.start(20);
   app.Run();
+  EXPECT_FALSE(poll.isActive()) << "the loop was ended by a quit other than this wait's";
 }
 
 // A window that says it is the running instance, then keeps its thread busy far beyond the
@@ -121,7 +128,7 @@ void RunChildJob(const std::string& job) {
     SetArguments(app, {});
     if (!app.InitInstance()) _exit(3);
     apptest::Report("ready\n");
-    RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    RunUntil(app, [&] { return PatternCount(app) > 0; }, apptest::kChildWaitMs);
     apptest::Report("patterns " + std::to_string(PatternCount(app)) + "\n");
     _exit(0);
   }
@@ -171,7 +178,7 @@ void RunChildJob(const std::string& job) {
       return files;
     };
     const size_t opened = answer == "Continue" ? kManyFiles + 1 : 1;
-    RunUntil(app, [&] { return PatternCount(app) + launched() >= opened; }, 30000);
+    RunUntil(app, [&] { return PatternCount(app) + launched() >= opened; }, apptest::kChildWaitMs);
     RunUntil(app, [] { return false; }, 300);
     apptest::Report("opened " + std::to_string(PatternCount(app) + launched()) + "\n");
     _exit(0);
@@ -198,7 +205,7 @@ void RunChildJob(const std::string& job) {
     // A window that holds a pattern: an empty one would take the new document itself.
     SetArguments(app, {CopyOfRutile(scratch / "origin.cif")});
     if (!app.InitInstance()) _exit(5);
-    RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    RunUntil(app, [&] { return PatternCount(app) > 0; }, apptest::kChildWaitMs);
     // A window stores its place only once it has been painted and the program is active: a busy
     // machine can take longer than a moment for that.
     RunUntil(app, [&] {
@@ -270,7 +277,7 @@ void RunChildJob(const std::string& job) {
     CProgramApp app;
     SetArguments(app, {CopyOfRutile(scratch / "late.cif")});
     if (!app.InitInstance()) _exit(4);
-    RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    RunUntil(app, [&] { return PatternCount(app) > 0; }, apptest::kChildWaitMs);
     apptest::Report("own window, patterns " + std::to_string(PatternCount(app)) + "\n");
     _exit(0);
   }
@@ -296,6 +303,11 @@ class AppStart : public testing::Test {
       m_app.reset();
     }
     LXAppWindows::SetMainWindow(nullptr, false);
+    // The main window going asked the ended application's loop to quit: left in the queue, that
+    // quit would end the next application's first loop at once.
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
   }
   CQlwApp& NewApp(const std::vector<std::string>& args) {
     m_app = std::make_unique<CProgramApp>();
@@ -325,7 +337,7 @@ TEST_F(AppStart, FilesOfTheCommandLineOpenAsOneDropIntoOneDocument) {
   ASSERT_TRUE(app.InitInstance());
   ASSERT_NE(app.GetDocWindow(), nullptr) << "the window exists before the files arrive";
   EXPECT_TRUE(IsWindowVisible(app.GetMainFrame()));
-  RunUntil(app, [&] { return PatternCount(app) >= 2; }, 20000);
+  RunUntil(app, [&] { return PatternCount(app) >= 2; }, apptest::kChildWaitMs);
   ASSERT_NE(Document(app), nullptr);
   EXPECT_EQ(PatternCount(app), 2u);
   EXPECT_FALSE(g_openInSameWindow);
@@ -353,7 +365,7 @@ TEST_F(AppStart, EscapeStopsOpeningAListOfFiles) {
   for (const char* name : {"a.cif", "b.cif", "c.cif"}) files.emplace_back(CopyOfRutile(scratch / name).c_str());
   CQlwApp& app = NewApp({});
   ASSERT_TRUE(app.InitInstance());
-  RunUntil(app, [&] { return Document(app) != nullptr; }, 20000);
+  RunUntil(app, [&] { return Document(app) != nullptr; }, apptest::kChildWaitMs);
   ASSERT_NE(Document(app), nullptr);
   QWidget focus;
   focus.show();
@@ -493,12 +505,12 @@ TEST_F(AppStart, ManyFilesPassedToANewWindowAreAskedAboutOnce) {
   {
     CQlwApp& app = NewApp({Rutile()});
     ASSERT_TRUE(app.InitInstance());
-    RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+    RunUntil(app, [&] { return PatternCount(app) > 0; }, apptest::kChildWaitMs);
     qlw::testing::ProcessRecorder launches;
     testing::internal::CaptureStderr();
     // As a second start's files arrive.
     ASSERT_TRUE(CLXAppDropTarget::DropFiles(files));
-    RunUntil(app, [&] { return !launches.Records().empty(); }, 20000);
+    RunUntil(app, [&] { return !launches.Records().empty(); }, apptest::kChildWaitMs);
     EXPECT_EQ(questions(testing::internal::GetCapturedStderr()), 1u);
     ASSERT_EQ(launches.Records().size(), 1u);
     arguments = launches.Records()[0].arguments;
@@ -513,7 +525,7 @@ TEST_F(AppStart, ManyFilesPassedToANewWindowAreAskedAboutOnce) {
   CQlwApp& app = NewApp(args);
   testing::internal::CaptureStderr();
   ASSERT_TRUE(app.InitInstance());
-  RunUntil(app, [&] { return PatternCount(app) >= files.size(); }, 30000);
+  RunUntil(app, [&] { return PatternCount(app) >= files.size(); }, apptest::kChildWaitMs);
   EXPECT_EQ(questions(testing::internal::GetCapturedStderr()), 0u);
   EXPECT_EQ(PatternCount(app), files.size());
 }
@@ -534,7 +546,7 @@ TEST_F(AppStart, FilesForAWindowThatHoldsPatternsGoToAnotherProcess) {
   const std::string b = CopyOfRutile(scratch / "b.cif");
   CQlwApp& app = NewApp({a});
   ASSERT_TRUE(app.InitInstance());
-  RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+  RunUntil(app, [&] { return PatternCount(app) > 0; }, apptest::kChildWaitMs);
   ASSERT_EQ(PatternCount(app), 1u);
 
   qlw::testing::ProcessRecorder launches;
@@ -577,7 +589,7 @@ TEST_F(AppStart, FilesThatCannotBeReadAreReportedHereAndOpenNoNewWindow) {
   std::ofstream(cut) << text.substr(0, text.find("_atom_site_fract_z") + 3);
   CQlwApp& app = NewApp({a});
   ASSERT_TRUE(app.InitInstance());
-  RunUntil(app, [&] { return PatternCount(app) > 0; }, 20000);
+  RunUntil(app, [&] { return PatternCount(app) > 0; }, apptest::kChildWaitMs);
   ASSERT_EQ(PatternCount(app), 1u);
 
   qlw::testing::ProcessRecorder launches;
@@ -642,10 +654,13 @@ TEST_F(AppStart, AFileThatCannotBeReadGivesOnlyItsReadersAlert) {
     // After the start-up, which installs the program's own alert box.
     std::optional<qlwtest::AlertRecorder> alerts(std::in_place);
     road.open(app);
-    RunUntil(app, [] { return !qlwtest::AlertRecorder::Seen().empty(); }, 20000);
+    RunUntil(app, [] { return !qlwtest::AlertRecorder::Seen().empty(); }, apptest::kChildWaitMs);
     RunUntil(app, [] { return false; }, 300);
     if (second) {
-      EXPECT_EQ(apptest::Wait(*second), 0) << "the second start opened its own window";
+      // The loop goes on meanwhile: a second start still looking for this instance waits on it.
+      int exitCode = -1;
+      RunUntil(app, [&] { return apptest::Ended(*second, exitCode); }, apptest::kChildWaitMs);
+      EXPECT_EQ(exitCode, 0) << "the second start opened its own window";
     }
     second.reset();
     EXPECT_EQ(qlwtest::AlertRecorder::Messages(), std::vector<std::wstring>{L"Unexpected end of input file."});
@@ -678,7 +693,7 @@ void ExpectCascadeFromOrigin(const std::function<CQlwApp&(const std::string&)>& 
   ASSERT_NE(CLXApp::FindOtherInstanceWindow(), nullptr) << "the first window never answered";
   CQlwApp& app = newApp(session);
   ASSERT_TRUE(app.InitInstance());
-  RunUntil(app, [&] { return PatternCount(app) >= patterns; }, 20000);
+  RunUntil(app, [&] { return PatternCount(app) >= patterns; }, apptest::kChildWaitMs);
   RunUntil(app, [] { return false; }, 300);
   EXPECT_EQ(PatternCount(app), patterns);
   RECT r{};
@@ -762,7 +777,7 @@ TEST_F(AppStart, EveryFileOfTheCommandLineFitsUnderTheAutoscaledTop) {
   const std::string anatase = std::string(QLW_SOURCE_DIR) + "/examples/anatase-TiO2.cif";
   CQlwApp& app = NewApp({anatase, Rutile()});
   ASSERT_TRUE(app.InitInstance());
-  RunUntil(app, [&] { return PatternCount(app) >= 2; }, 20000);
+  RunUntil(app, [&] { return PatternCount(app) >= 2; }, apptest::kChildWaitMs);
   CQlwDoc* doc = Document(app);
   ASSERT_NE(doc, nullptr);
   ASSERT_EQ(PatternCount(app), 2u);
@@ -842,7 +857,7 @@ TEST_F(AppStart, FilesOpenedTogetherKeepTheirOrderAndAMeasuredOneIsScaled) {
     CQlwApp& app = NewApp(road.args);
     ASSERT_TRUE(app.InitInstance());
     road.open(app);
-    RunUntil(app, [&] { return PatternCount(app) >= 2; }, 20000);
+    RunUntil(app, [&] { return PatternCount(app) >= 2; }, apptest::kChildWaitMs);
     EXPECT_EQ(Titles(app), (std::vector<std::wstring>{L"rutile", L"rutile-anatase-measured"}));
     EXPECT_EQ(ListedPatterns(app), TreePatterns(app));
     CQlwDoc* doc = Document(app);

@@ -50,8 +50,12 @@ CDiffractWnd* StartAndWaitForTwoPatterns(CQlwApp& app, std::vector<std::string> 
   };
   QTimer poll;
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  // One quit only, so that no second one ends a later run at once.
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (patterns() >= 2 || std::chrono::steady_clock::now() > end) PostQuitMessage(0);
+    if (poll.isActive() && (patterns() >= 2 || std::chrono::steady_clock::now() > end)) {
+      poll.stop();
+      PostQuitMessage(0);
+    }
   });
   poll.start(20);
   app.Run();

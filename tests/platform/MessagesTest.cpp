@@ -128,6 +128,47 @@ TEST(Messages, SendMessageTimeoutGivesUpOnABlockedThread) {
   EXPECT_EQ(handled.load(), 0);
 }
 
+// A thread that let a message wait past the hung time is hung for the next sender too, though the
+// first gave up and took its message back, until it takes its messages again. A search across a
+// stuck program's windows waited the hung time again for each of them.
+TEST(Messages, AThreadStaysHungAfterASenderGaveUpUntilItTakesItsMessages) {
+  std::promise<void> release, back;
+  std::shared_future<void> released = release.get_future().share();
+  std::promise<std::pair<HWND, HWND>> made;
+  std::atomic<DWORD> stuckId{0};
+  std::thread stuck([&] {
+    stuckId = GetCurrentThreadId();
+    const std::pair<HWND, HWND> windows{MakeEcho(), MakeEcho()};
+    made.set_value(windows);
+    released.wait();
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    back.set_value();
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    DestroyWindow(windows.first);
+    DestroyWindow(windows.second);
+  });
+  const auto [first, second] = made.get_future().get();
+  DWORD_PTR result = 0;
+  // Waited for while the thread is not hung, given up once it is.
+  EXPECT_EQ(SendMessageTimeoutW(first, WM_USER, 1, 0, SMTO_ABORTIFHUNG | SMTO_NOTIMEOUTIFNOTHUNG, 0, &result), 0);
+  // Without a limit of its own, this send ends only on the hung thread's refusal (or its answer).
+  auto refused = std::async(std::launch::async, [second = second] {
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(second, WM_USER, 2, 0, SMTO_ABORTIFHUNG, INFINITE, &answer);
+  });
+  const bool ended = refused.wait_for(std::chrono::minutes(1)) == std::future_status::ready;
+  release.set_value();
+  back.get_future().wait();
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(refused.get(), 0) << "the message waited for the stuck thread, which was still hung";
+  // Back in its loop, the thread answers again.
+  EXPECT_NE(SendMessageTimeoutW(second, WM_USER, 3, 0, SMTO_ABORTIFHUNG, INFINITE, &result), 0);
+  EXPECT_EQ(result, 6u);
+  PostThreadMessageW(stuckId, WM_QUIT, 0, 0);
+  stuck.join();
+}
+
 TEST(Messages, PostedMessagesAreDeliveredByTheQtEventLoop) {
   EnsureApplication();
   HWND w = MakeEcho();
