@@ -30,6 +30,7 @@
 #include "QlwDocTypes.h"
 #include "QLSessionFile.h"
 #include "ShellFolders.h"
+#include "ShownWindows.h"
 #include "StaticInit.h"
 #include "StatusWidget.h"
 #include "StatusXWindow.h"
@@ -361,6 +362,9 @@ void CQlwApp::OnNewWindow() {
 }
 
 bool CQlwApp::OpenFileList(const std::vector<CString>& paths, int flag) {
+  // Every road to opening files (File > Open, a drop, the command line, a hand-over) comes here:
+  // the windows are drawn before the thread is taken up by the reading.
+  DrawShownWindowsBeforeWork(GetMainFrame());
   if (paths.size() <= 1) return CLXApp::OpenFileList(paths, flag);
   // One list opens in one window: this one while its document is empty, else one new process.
   if (CQlwDoc* doc = DocumentOf(GetDocWindow()); doc && !doc->GetPatterns().empty() && !g_openInSameWindow) {

@@ -16,6 +16,7 @@
 #include "QLCrystalFile.h"
 #include "QLSessionFile.h"
 #include "RecentDocuments.h"
+#include "ShownWindows.h"
 #include "Status.h"
 
 #include <algorithm>
@@ -290,6 +291,8 @@ void CQlwDoc::SendDatasetRead() {
 
 void CQlwDoc::AddFilesFromDrop(const std::vector<CString>& paths) {
   if (paths.empty()) return;
+  // After the file dialog of + or a drop on the list: the windows are drawn before the reading.
+  DrawShownWindowsBeforeWork(GetDiffractWnd() ? GetDiffractWnd()->GetSafeHwnd() : nullptr);
   // Both flags come back on every way out, a failed file included.
   CRestore<bool> adding(g_appAddingToDocument, true);
   CRestore<bool> several(m_bAddingSeveral, paths.size() > 1);

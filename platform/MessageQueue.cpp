@@ -685,6 +685,18 @@ void AttachQueueToQtEventLoop() {
   pump->Schedule(*q);
 }
 
+void HoldPostedMessages(bool hold) {
+  auto q = CurrentQueue();
+  std::lock_guard<std::mutex> lock(Lock());
+  if (hold) {
+    ++q->held;
+    return;
+  }
+  if (q->held == 0 || --q->held > 0) return;
+  // What waited is taken on the next turn of the event loop.
+  WakeLocked(*q);
+}
+
 void ProcessPendingMessages() {
   auto q = CurrentQueue();
   {
@@ -699,6 +711,7 @@ void ProcessPendingMessages() {
     MessagePump pump;
     {
       std::lock_guard<std::mutex> lock(Lock());
+      if (q->held > 0) return;
       // With nobody to take them yet, messages posted to the thread wait for the pump or handler
       // that comes, as they wait on Windows for the loop that gets them.
       if (!TakeMessageLocked(*q, msg, nullptr, 0, 0, true, !q->handler && !q->messagePump)) break;

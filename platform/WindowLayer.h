@@ -365,6 +365,10 @@ MessagePump SetThreadMessagePump(MessagePump pump);
 void AttachQueueToQtEventLoop();
 // Handles every message that is ready for the calling thread (sent, posted, due timers) without waiting.
 void ProcessPendingMessages();
+// While held (calls nest), the calling thread's Qt event loop hands on sent messages only: posted
+// messages and timers wait until the last hold ends, so that a loop run meanwhile for the window
+// system's exposures starts none of the program's work.
+void HoldPostedMessages(bool hold);
 
 // Makes this process's top-level windows reachable from the user's other processes: EnumWindows,
 // IsWindow, SendMessage (WM_COPYDATA with its data, other messages with numeric parameters),

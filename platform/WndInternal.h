@@ -89,6 +89,7 @@ struct ThreadQueue {
   int quitCode{};
   QObject* pump{};  // set when the thread's messages flow through Qt's event loop
   bool wakePending{};
+  int held{};  // HoldPostedMessages depth
   ThreadMessageHandler handler{};
   MessagePump messagePump{};
 };

@@ -26,6 +26,9 @@ if [ "${1:-}" = "--test" ]; then
   pkgs+=(openbox)
   # Opening a registered file the way the desktop does, and reading the clipboard from another process.
   pkgs+=(xdg-utils xclip)
+  # The X server's current cursor image (XFixes), read by a helper of the real-input tests to tell
+  # the wait cursor from the arrow.
+  pkgs+=(libx11-dev libxfixes-dev)
 fi
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

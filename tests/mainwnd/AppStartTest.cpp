@@ -42,7 +42,9 @@
 #include "StructuresList.h"
 #include "StructuresPane.h"
 #include "RecentFileList.h"
+#include "ShownWindows.h"
 #include "TestSupport.h"
+#include "WndQt.h"
 #include "WidgetApp.h"
 #include "testing/ProcessRecorder.h"
 
@@ -899,4 +901,106 @@ TEST_F(AppStart, FilesThatCannotBeReadAmongOthersGiveOneNamedAlertEachAndTheRest
     EXPECT_NE(seen[i].explanation.find(path), std::wstring::npos) << CString(seen[i].explanation.c_str()).ToUtf8();
     EXPECT_EQ(seen[i].message.find(L"warnings"), std::wstring::npos) << CString(seen[i].message.c_str()).ToUtf8();
   }
+}
+
+namespace {
+// Whether the main window has been painted since a window of the program was last hidden.
+class DrawnSinceClose : public QObject {
+ public:
+  QWidget* main = nullptr;
+  bool drawn = false;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr) return false;
+    if (event->type() == QEvent::Hide && widget->isWindow() && widget != main) drawn = false;
+    else if (event->type() == QEvent::Paint && main != nullptr && widget->window() == main) drawn = true;
+    return false;
+  }
+};
+
+// What the reading found, seen from the alert that it raises about a cut file.
+struct AtTheReading {
+  bool alerted = false;
+  bool drawn = false;
+  std::vector<uint32_t> shown;
+};
+DrawnSinceClose* g_drawnSinceClose = nullptr;
+AtTheReading g_atTheReading;
+
+UINT NoteTheReading(const CLXAlert&) {
+  g_atTheReading = {true, g_drawnSinceClose->drawn, ShownWindowIds()};
+  return 1;
+}
+
+void AnswerFileDialogWith(const std::string& path) {
+  qlw::SetCommonDialogAnswer([path](QDialog* dialog) {
+    auto* files = qobject_cast<QFileDialog*>(dialog);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(QString::fromStdString(path));
+    static_cast<QDialog*>(files)->accept();
+  });
+}
+}  // namespace
+
+// Whichever road a file comes by (a hand-over ends in the command line's), its reading, which keeps
+// the thread from its event loop, finds the main window drawn (the picture of a file dialog closed
+// a moment before gone from it) and first among the windows that the wait cursor goes on.
+TEST_F(AppStart, EveryRoadToReadingDrawsTheMainWindowAndGivesItTheWaitCursor) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "drawn-before-reading";
+  fs::create_directories(scratch);
+  static std::string cut;
+  cut = (scratch / "cut.cif").string();
+  std::ofstream(cut) << RutileCutAt("_atom_site_fract_z", 3);
+  struct Road {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(CQlwApp&)> open;
+  };
+  const Road roads[] = {
+      {"command line", {cut}, [](CQlwApp&) {}},
+      {"drop", {}, [](CQlwApp&) { CLXAppDropTarget::DropFiles({CString(cut.c_str())}); }},
+      {"File > Open", {},
+       [](CQlwApp& app) {
+         AnswerFileDialogWith(cut);
+         app.ShowOpenDialog();
+         qlw::SetCommonDialogAnswer(nullptr);
+       }},
+      {"+", {},
+       [](CQlwApp& app) {
+         AnswerFileDialogWith(cut);
+         auto* window = dynamic_cast<CDiffractWnd*>(app.GetDocWindow());
+         CWnd* pane = window ? window->GetPatternsPane() : nullptr;
+         ASSERT_NE(pane, nullptr);
+         ::SendMessageW(pane->m_hWnd, WM_COMMAND, CStructuresPane::kCmdAddFromFile, 0);
+         qlw::SetCommonDialogAnswer(nullptr);
+       }},
+  };
+  DrawnSinceClose watch;
+  qApp->installEventFilter(&watch);
+  g_drawnSinceClose = &watch;
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    delete g_pPreferences;
+    CQlwApp& app = NewApp(road.args);
+    ASSERT_TRUE(app.InitInstance());
+    QWidget* main = qlw::WidgetOf(app.GetMainFrame());
+    ASSERT_NE(main, nullptr);
+    watch.main = main->window();
+    g_atTheReading = {};
+    {
+      qlwtest::ScopedPresenter presenter(&NoteTheReading);
+      road.open(app);
+      RunUntil(app, [] { return g_atTheReading.alerted; }, 20000);
+    }
+    ASSERT_TRUE(g_atTheReading.alerted) << "the file was not read";
+    EXPECT_TRUE(g_atTheReading.drawn) << "the main window was not drawn before the reading";
+    ASSERT_FALSE(g_atTheReading.shown.empty());
+    EXPECT_EQ(g_atTheReading.shown.front(), static_cast<uint32_t>(watch.main->winId()));
+    watch.main = nullptr;
+    EndApp();
+  }
+  qApp->removeEventFilter(&watch);
+  g_drawnSinceClose = nullptr;
 }

@@ -180,6 +180,35 @@ TEST(Messages, PostedMessagesAreDeliveredByTheQtEventLoop) {
   DestroyWindow(w);
 }
 
+// A loop run while posted messages are held (for the window system's exposures before long work)
+// starts none of them; a message sent by another thread is still answered, and what waited is taken
+// once the hold ends.
+TEST(Messages, HeldPostedMessagesWaitWhileSentOnesAreAnswered) {
+  EnsureApplication();
+  HWND w = MakeEcho();
+  g_handledOn = 0;
+  qlw::HoldPostedMessages(true);
+  PostMessageW(w, WM_USER, 1, 0);
+  std::atomic<LRESULT> answer{0};
+  std::thread sender([&] { answer = SendMessageW(w, WM_USER, 21, 0); });
+  while (answer.load() == 0) QCoreApplication::processEvents();
+  sender.join();
+  EXPECT_EQ(answer.load(), 42);
+  g_handledOn = 0;
+  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+  EXPECT_EQ(g_handledOn.load(), 0u) << "a held posted message was dispatched";
+  qlw::HoldPostedMessages(false);
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (g_handledOn.load() != 0) loop.exit(0);
+  });
+  poll.start(5);
+  QTimer::singleShot(5000, &loop, [&] { loop.exit(-1); });
+  EXPECT_EQ(loop.exec(), 0) << "the held message was not taken after the hold";
+  DestroyWindow(w);
+}
+
 // Events processed by hand, with no loop running, meet a quit that has nothing to end: it stays for
 // the loop that takes it, and the loops after it run as before.
 TEST(Messages, AQuitMetWhileNoLoopRunsWaitsForALoop) {

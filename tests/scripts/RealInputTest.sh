@@ -40,6 +40,10 @@
 #   splitter-tracker: in the Scattering Factors palette, the bar between graph and list pressed and
 #     dragged down in steps with the button held: the tracker is on the screen at the bar from the
 #     press and at the pointer after each step; after the release it is gone and the bar is there.
+#   open-wait-cursor: File > Open of a large P 1 CIF into the empty window: while the work holds the
+#     program's thread, the pointer resting over the main window shows the wait cursor (the X
+#     server's cursor image is that of the watch), the place where the file dialog was shows the
+#     main window again, and once the work is done the cursor is the arrow again.
 # Where a control is, the program says itself (QLW_CONTROL_MAP and SIGUSR1), and which windows have
 # been painted since they were shown. Every wait is for what the program says, a window's state or
 # picture, or a file, within a generous limit; long work is held open while it is looked at
@@ -132,6 +136,7 @@ if [ "$case" = folder-with-damaged-file ]; then
   sed '/^O1 /q' "$source/examples/rutile.cif" | head -c -20 >"$work/folder/b-cut.cif"
   files=("$work/folder") expected_rows=1
 fi
+[ "$case" = open-wait-cursor ] && files=() expected_rows=0
 # While $work/hold exists, the work that shows the progress window stays open (for the cases that
 # look at that window).
 export QLW_HOLD_PROGRESS="$work/hold"
@@ -270,6 +275,25 @@ quit() {
   wait "$app"
   local status=$?
   [ "$status" = 0 ] || fail "the program ended with status $status"
+}
+
+# How many pixels of the rectangle X Y W H, less the rectangle in the optional 5th to 8th
+# arguments, differ between two pictures; the total after a slash. The picture's layout (its
+# header's length, bits a pixel, bytes a line, colours) is read from its header.
+differing_in() {
+  local layout=($(od -An -v -tu4 --endian=big -N 100 "$work/$1.xwd" | tr -s ' \n' ' '))
+  { cmp -l "$work/$1.xwd" "$work/$2.xwd"; true; } |
+    awk -v skip=$((layout[0] + layout[19] * 12)) -v bpp=$((layout[11] / 8)) -v bpl="${layout[12]}" \
+      -v x="$3" -v y="$4" -v w="$5" -v h="$6" -v ox="${7:-0}" -v oy="${8:-0}" -v ow="${9:-0}" -v oh="${10:-0}" '
+    function inside(px, py) {
+      return px >= x && px < x + w && py >= y && py < y + h && !(px >= ox && px < ox + ow && py >= oy && py < oy + oh)
+    }
+    BEGIN { for (py = y; py < y + h; py++) for (px = x; px < x + w; px++) if (inside(px, py)) total++ }
+    $1 > skip {
+      k = $1 - 1 - skip; py = int(k / bpl); px = int((k % bpl) / bpp)
+      if (inside(px, py) && !((px, py) in seen)) { seen[px, py]; n++ }
+    }
+    END { print n + 0 "/" total + 0 }'
 }
 
 case "$case" in
@@ -616,24 +640,6 @@ case "$case" in
     # (the question) is up, such a picture shows black, so the place where the question was is
     # compared with the picture before it came.
     shot() { xwd -silent -root >"$work/$1.xwd" || fail "no picture of the screen"; }
-    # How many pixels of the rectangle X Y W H, less the rectangle in the optional 5th to 8th
-    # arguments, differ between two pictures; the total after a slash. The picture's layout (its
-    # header's length, bits a pixel, bytes a line, colours) is read from its header.
-    differing_in() {
-      local layout=($(od -An -v -tu4 --endian=big -N 100 "$work/$1.xwd" | tr -s ' \n' ' '))
-      { cmp -l "$work/$1.xwd" "$work/$2.xwd"; true; } |
-        awk -v skip=$((layout[0] + layout[19] * 12)) -v bpp=$((layout[11] / 8)) -v bpl="${layout[12]}" \
-          -v x="$3" -v y="$4" -v w="$5" -v h="$6" -v ox="${7:-0}" -v oy="${8:-0}" -v ow="${9:-0}" -v oh="${10:-0}" '
-        function inside(px, py) {
-          return px >= x && px < x + w && py >= y && py < y + h && !(px >= ox && px < ox + ow && py >= oy && py < oy + oh)
-        }
-        BEGIN { for (py = y; py < y + h; py++) for (px = x; px < x + w; px++) if (inside(px, py)) total++ }
-        $1 > skip {
-          k = $1 - 1 - skip; py = int(k / bpl); px = int((k % bpl) / bpp)
-          if (inside(px, py) && !((px, py) in seen)) { seen[px, py]; n++ }
-        }
-        END { print n + 0 "/" total + 0 }'
-    }
     activate
     # The pointer off the window, where no peak tip or hover changes the picture: the picture
     # before is one that stays the same from one look to the next.
@@ -831,6 +837,51 @@ case "$case" in
     until_ok no_tracker || fail "the tracker stayed after the release"
     moved() { bar_drawn && [ $((bar[1] + bar[3] / 2)) = $((y + 20)) ]; }
     until_ok moved || fail "the bar is at ${bar[*]} after the release, not centred on $((y + 20))"
+    quit
+    ;;
+  open-wait-cursor)
+    # The cursor the X server shows: the watch's image, from the cursor font as the program makes
+    # it, and the arrow's over the idle window.
+    cursor_image="$(dirname "$program")/qlwcursorimage"
+    [ -x "$cursor_image" ] || fail "no $cursor_image (built with the tests)"
+    watch=$("$cursor_image" glyph 150) || fail "the watch's image could not be had"
+    cursor_is() { [ "$("$cursor_image")" = "$1" ]; }
+    spread_sites 30 100000 >"$work/long.cif"
+    read -r wx wy ww wh <<<"$(map | grep -m 1 '^window ".* - Quillonographic"' | awk '{ print $(NF-3), $(NF-2), $(NF-1), $NF }')"
+    # Over the main window, clear of its middle, where the progress window comes up.
+    activate
+    timeout 20 xdotool mousemove $((wx + 30)) $((wy + wh / 2))
+    until_ok eval '[ -n "$("$cursor_image")" ]' || fail "no cursor image"
+    arrow=$("$cursor_image")
+    [ "$arrow" != "$watch" ] || fail "the idle window shows the watch"
+    shot() { xwd -silent -root >"$work/$1.xwd" || fail "no picture of the screen"; }
+    still() { shot before; shot again; cmp -s "$work/before.xwd" "$work/again.xwd"; }
+    until_ok still || fail "the screen kept changing with the pointer at rest"
+    dialog() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window" | head -n 1; }
+    dialog_active() { [ -n "$(dialog)" ] && [ "$(xdotool getactivewindow 2>/dev/null)" = "$(dialog)" ]; }
+    hold
+    xdotool key --clearmodifiers ctrl+o
+    until_ok dialog_active || fail "Ctrl+O did not ask which file"
+    # The dialog with the window manager's frame around it.
+    box=($(xdotool getwindowgeometry --shell "$(dialog)" |
+      awk -F= '{ v[$1] = $2 } END { print v["X"] - 5, v["Y"] - 30, v["WIDTH"] + 10, v["HEIGHT"] + 35 }'))
+    xdotool type --delay 20 "$work/long.cif"
+    xdotool key Return
+    limit=1800 until_ok status_up || fail "no progress window came up for the file opened"
+    status=($(xwininfo -id "$seen" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+      /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'))
+    limit=1800 until_ok cursor_is "$watch" ||
+      fail "the pointer over the main window shows no wait cursor while the work holds the program ($("$cursor_image"), watch $watch, arrow $arrow)"
+    shot work
+    status_shown "$seen" || fail "the work ended before its picture was taken, though held"
+    [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/work.xwd" "$QLW_KEEP_SHOT"
+    changed=$(differing_in before work "${box[@]}" "${status[@]}")
+    [ $((${changed%/*} * 10)) -lt "${changed#*/}" ] ||
+      fail "the file dialog's place was not drawn again for the work (${changed} pixels differ from before it)"
+    let_go
+    listed() { rows_are 1 && [ -z "$(status_window)" ]; }
+    limit=1800 until_ok listed || fail "the work did not end, or the structure is not listed ($(rows) rows)"
+    until_ok cursor_is "$arrow" || fail "the wait cursor stayed after the work: $("$cursor_image")"
     quit
     ;;
   *)

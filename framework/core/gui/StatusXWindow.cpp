@@ -6,6 +6,7 @@
 // asking anybody), the watchdog the wait cursor on the program's active window.
 #include "StatusXWindow.h"
 
+#include "ShownWindows.h"
 #include "StatusPicture.h"
 
 #include <QGuiApplication>
@@ -15,11 +16,13 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 constexpr const char* kWindowClass = "Quillonographic-CLXStatusWnd";
@@ -33,15 +36,14 @@ struct XSide {
   xcb_pixmap_t pixmap = 0;
   xcb_gcontext_t gc = 0;
   xcb_cursor_t watch = 0;
-  xcb_window_t cursorOn = 0;  // the window that shows our wait cursor
+  std::vector<xcb_window_t> cursorOn;  // the windows that show our wait cursor
   QSize pixels;
   StatusPictureStyle style;
 };
 
 XSide g_x;
-// The program's active top-level window, kept by the user-interface thread.
-std::atomic<uint32_t> g_owner{0};
-QMetaObject::Connection g_focusWatch;
+// How long a window manager may take to remove the frame of a window that was closed.
+constexpr auto kFrameGoneWait = std::chrono::milliseconds(1000);
 
 // Rounds the quotient down also for a negative numerator (a window larger than the area).
 int FloorHalf(int value) { return value >= 0 ? value / 2 : -((-value + 1) / 2); }
@@ -49,8 +51,9 @@ int FloorHalf(int value) { return value >= 0 ? value / 2 : -((-value + 1) / 2); 
 // The area to centre on, in root coordinates: the owner's client area, else the whole screen.
 QRect CentringArea(XSide& x) {
   const QRect screen(0, 0, x.screen->width_in_pixels, x.screen->height_in_pixels);
-  const xcb_window_t owner = g_owner.load();
-  if (owner == 0) return screen;
+  const std::vector<uint32_t> shown = ShownWindowIds();
+  if (shown.empty()) return screen;
+  const xcb_window_t owner = shown.front();
   xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(x.connection, xcb_get_geometry(x.connection, owner), nullptr);
   xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
       x.connection, xcb_translate_coordinates(x.connection, owner, x.screen->root, 0, 0), nullptr);
@@ -153,12 +156,40 @@ bool TakesRgb32(xcb_connection_t* connection, const xcb_screen_t* screen) {
   return false;
 }
 
-void NoteOwner(QWindow* window) {
-  if (window != nullptr && window->handle() != nullptr) g_owner = static_cast<uint32_t>(window->winId());
+// The window and every window inside it: a child window with a cursor of its own (the plot's
+// cross) would show that one, not the one of the window around it.
+void AddWithChildren(XSide& x, xcb_window_t window, std::vector<xcb_window_t>& out) {
+  out.push_back(window);
+  xcb_query_tree_reply_t* tree = xcb_query_tree_reply(x.connection, xcb_query_tree(x.connection, window), nullptr);
+  if (tree == nullptr) return;
+  const xcb_window_t* children = xcb_query_tree_children(tree);
+  const int count = xcb_query_tree_children_length(tree);
+  for (int i = 0; i < count; ++i) AddWithChildren(x, children[i], out);
+  std::free(tree);
+}
+
+bool Viewable(XSide& x, xcb_window_t window) {
+  xcb_get_window_attributes_reply_t* attributes =
+      xcb_get_window_attributes_reply(x.connection, xcb_get_window_attributes(x.connection, window), nullptr);
+  const bool viewable = attributes != nullptr && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+  std::free(attributes);
+  return viewable;
+}
+
+// Off the screen: unmapped (or destroyed), and out of the frame a window manager put it in, or
+// that frame is unmapped too.
+bool OffScreen(XSide& x, xcb_window_t window) {
+  if (Viewable(x, window)) return false;
+  xcb_query_tree_reply_t* tree = xcb_query_tree_reply(x.connection, xcb_query_tree(x.connection, window), nullptr);
+  if (tree == nullptr) return true;
+  const xcb_window_t parent = tree->parent;
+  std::free(tree);
+  return parent == x.screen->root || !Viewable(x, parent);
 }
 }  // namespace
 
 bool StartStatusXWindow() {
+  StartShownWindows();
   if (IsStatusXWindowRunning()) return true;
   if (QGuiApplication::platformName() != QLatin1String("xcb")) return false;
   int screenNumber = 0;
@@ -183,17 +214,13 @@ bool StartStatusXWindow() {
     g_x.style.ratio = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->devicePixelRatio() : 1.0;
     g_x.pixels = (QSizeF(StatusPictureSize()) * g_x.style.ratio).toSize();
   }
-  NoteOwner(QGuiApplication::focusWindow());
-  g_focusWatch = QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, qGuiApp, [](QWindow* window) {
-    if (window != nullptr) NoteOwner(window->flags().testFlag(Qt::Popup) ? window->transientParent() : window);
-  });
   CLXStatusWnd::SetPresenter(Present);
   return true;
 }
 
 void StopStatusXWindow() {
   CLXStatusWnd::SetPresenter(nullptr);
-  QObject::disconnect(g_focusWatch);
+  StopShownWindows();
   std::lock_guard<std::mutex> guard(g_x.lock);
   XSide& x = g_x;
   if (x.connection == nullptr) return;
@@ -202,8 +229,7 @@ void StopStatusXWindow() {
   x.connection = nullptr;
   x.screen = nullptr;
   x.watch = 0;
-  x.cursorOn = 0;
-  g_owner = 0;
+  x.cursorOn.clear();
 }
 
 bool IsStatusXWindowRunning() {
@@ -217,8 +243,11 @@ void SetStatusXWaitCursor(bool on) {
   if (x.connection == nullptr) return;
   DropEvents(x);
   if (on) {
-    const xcb_window_t owner = g_owner.load();
-    if (owner == 0) return;
+    // Every shown window of the program: its thread answers none of them. The list leaves out a
+    // dialog closed a moment ago, which the work that followed it has kept from being
+    // deactivated.
+    const std::vector<uint32_t> shown = ShownWindowIds();
+    if (shown.empty()) return;
     if (x.watch == 0) {
       const xcb_font_t font = xcb_generate_id(x.connection);
       xcb_open_font(x.connection, font, 6, "cursor");
@@ -227,15 +256,50 @@ void SetStatusXWaitCursor(bool on) {
                               0xFFFF);
       xcb_close_font(x.connection, font);
     }
-    xcb_change_window_attributes(x.connection, owner, XCB_CW_CURSOR, &x.watch);
-    x.cursorOn = owner;
-  } else if (x.cursorOn != 0) {
-    // The window's own cursor comes back when the user-interface thread sets it again.
+    for (const uint32_t window : shown) AddWithChildren(x, window, x.cursorOn);
+    for (const xcb_window_t window : x.cursorOn) xcb_change_window_attributes(x.connection, window, XCB_CW_CURSOR, &x.watch);
+  } else {
+    // The windows' own cursors come back when the user-interface thread sets them again.
     const uint32_t none = XCB_CURSOR_NONE;
-    xcb_change_window_attributes(x.connection, x.cursorOn, XCB_CW_CURSOR, &none);
-    x.cursorOn = 0;
+    for (const xcb_window_t window : x.cursorOn) xcb_change_window_attributes(x.connection, window, XCB_CW_CURSOR, &none);
+    x.cursorOn.clear();
   }
   xcb_flush(x.connection);
+  DropEvents(x);
+}
+
+uint32_t StatusXFrameOf(uint32_t window) {
+  std::lock_guard<std::mutex> guard(g_x.lock);
+  XSide& x = g_x;
+  if (x.connection == nullptr) return 0;
+  // Up to the window just below the root.
+  xcb_window_t top = window;
+  for (int depth = 0; depth < 8; ++depth) {
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(x.connection, xcb_query_tree(x.connection, top), nullptr);
+    if (tree == nullptr) break;
+    const xcb_window_t parent = tree->parent;
+    std::free(tree);
+    if (parent == x.screen->root || parent == XCB_WINDOW_NONE) break;
+    top = parent;
+  }
+  DropEvents(x);
+  return top;
+}
+
+bool WaitUntilStatusXWindowsGone(const std::vector<uint32_t>& windows) {
+  const auto end = std::chrono::steady_clock::now() + kFrameGoneWait;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> guard(g_x.lock);
+      XSide& x = g_x;
+      if (x.connection == nullptr) return false;
+      const bool gone = std::all_of(windows.begin(), windows.end(), [&x](uint32_t w) { return OffScreen(x, w); });
+      DropEvents(x);
+      if (gone) return true;
+    }
+    if (std::chrono::steady_clock::now() >= end) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 unsigned int GetStatusXWindowId() {
