@@ -611,43 +611,60 @@ TEST_F(AppStart, FilesThatCannotBeReadAreReportedHereAndOpenNoNewWindow) {
   EXPECT_EQ(PatternCount(app), 1u);
 }
 
+namespace {
+// The start of the example rutile up to and with the first `through` characters of `item`.
+std::string RutileCutAt(const std::string& item, size_t through) {
+  std::ifstream in(Rutile());
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  return text.substr(0, text.find(item) + through);
+}
+
+void AnswerFileDialogWith(const std::string& path) {
+  qlw::SetCommonDialogAnswer([path](QDialog* dialog) {
+    auto* files = qobject_cast<QFileDialog*>(dialog);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(QString::fromStdString(path));
+    static_cast<QDialog*>(files)->accept();
+  });
+}
+
+// A way for a file to reach the running program.
+struct Road {
+  const char* name;
+  std::vector<std::string> args;
+  std::function<void(CQlwApp&)> open;
+};
+
+// The roads of this process's own to a reading of `path`: a hand-over ends in the command line's.
+std::vector<Road> OwnRoadsTo(const std::string& path) {
+  return {
+      {"command line", {path}, [](CQlwApp&) {}},
+      {"drop", {}, [path](CQlwApp&) { CLXAppDropTarget::DropFiles({CString(path.c_str())}); }},
+      {"File > Open", {},
+       [path](CQlwApp& app) {
+         AnswerFileDialogWith(path);
+         app.ShowOpenDialog();
+         qlw::SetCommonDialogAnswer(nullptr);
+       }},
+  };
+}
+}  // namespace
+
 // A file that cannot be read into the window is reported once, by its reader, whichever road it
 // came by; the document adds no alert of its own after it.
 TEST_F(AppStart, AFileThatCannotBeReadGivesOnlyItsReadersAlert) {
   const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "reader-alert";
-  std::string text;
-  {
-    std::ifstream in(Rutile());
-    text.assign(std::istreambuf_iterator<char>(in), {});
-  }
   fs::create_directories(scratch);
   static std::string cut;
   cut = (scratch / "cut.cif").string();
-  std::ofstream(cut) << text.substr(0, text.find("_atom_site_fract_z") + 3);
+  std::ofstream(cut) << RutileCutAt("_atom_site_fract_z", 3);
   // A second start hands its file over to this running instance.
   static std::optional<apptest::Child> second;
-  struct Road {
-    const char* name;
-    std::vector<std::string> args;
-    std::function<void(CQlwApp&)> open;
-  };
-  const Road roads[] = {
-      {"command line", {cut}, [](CQlwApp&) {}},
-      {"drop", {}, [](CQlwApp&) { CLXAppDropTarget::DropFiles({CString(cut.c_str())}); }},
-      {"File > Open", {},
-       [](CQlwApp& app) {
-         qlw::SetCommonDialogAnswer([](QDialog* dialog) {
-           auto* files = qobject_cast<QFileDialog*>(dialog);
-           ASSERT_NE(files, nullptr);
-           files->selectFile(QString::fromStdString(cut));
-           static_cast<QDialog*>(files)->accept();
-         });
-         app.ShowOpenDialog();
-         qlw::SetCommonDialogAnswer(nullptr);
-       }},
-      {"hand-over", {},
-       [](CQlwApp&) { second.emplace(apptest::Start("AppStartChild.Jobs", "hand-over", {"QLW_HANDED_FILE=" + cut, "QLW_QUIET=1"})); }},
-  };
+  std::vector<Road> roads = OwnRoadsTo(cut);
+  roads.push_back({"hand-over", {}, [](CQlwApp&) {
+                     second.emplace(apptest::Start("AppStartChild.Jobs", "hand-over",
+                                                   {"QLW_HANDED_FILE=" + cut, "QLW_QUIET=1"}));
+                   }});
   for (const Road& road : roads) {
     SCOPED_TRACE(road.name);
     delete g_pPreferences;
@@ -817,12 +834,6 @@ std::vector<const CQLPattern*> TreePatterns(CQlwApp& app) {
   return tree;
 }
 
-// The start of the example rutile up to and with the first `through` characters of `item`.
-std::string RutileCutAt(const std::string& item, size_t through) {
-  std::ifstream in(Rutile());
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
-  return text.substr(0, text.find(item) + through);
-}
 }  // namespace
 
 // Files opened together are listed in the order given, the first with the first colour; a measured
@@ -934,14 +945,6 @@ UINT NoteTheReading(const CLXAlert&) {
   return 1;
 }
 
-void AnswerFileDialogWith(const std::string& path) {
-  qlw::SetCommonDialogAnswer([path](QDialog* dialog) {
-    auto* files = qobject_cast<QFileDialog*>(dialog);
-    ASSERT_NE(files, nullptr);
-    files->selectFile(QString::fromStdString(path));
-    static_cast<QDialog*>(files)->accept();
-  });
-}
 }  // namespace
 
 // Whichever road a file comes by (a hand-over ends in the command line's), its reading, which keeps
@@ -953,30 +956,15 @@ TEST_F(AppStart, EveryRoadToReadingDrawsTheMainWindowAndGivesItTheWaitCursor) {
   static std::string cut;
   cut = (scratch / "cut.cif").string();
   std::ofstream(cut) << RutileCutAt("_atom_site_fract_z", 3);
-  struct Road {
-    const char* name;
-    std::vector<std::string> args;
-    std::function<void(CQlwApp&)> open;
-  };
-  const Road roads[] = {
-      {"command line", {cut}, [](CQlwApp&) {}},
-      {"drop", {}, [](CQlwApp&) { CLXAppDropTarget::DropFiles({CString(cut.c_str())}); }},
-      {"File > Open", {},
-       [](CQlwApp& app) {
-         AnswerFileDialogWith(cut);
-         app.ShowOpenDialog();
-         qlw::SetCommonDialogAnswer(nullptr);
-       }},
-      {"+", {},
-       [](CQlwApp& app) {
-         AnswerFileDialogWith(cut);
-         auto* window = dynamic_cast<CDiffractWnd*>(app.GetDocWindow());
-         CWnd* pane = window ? window->GetPatternsPane() : nullptr;
-         ASSERT_NE(pane, nullptr);
-         ::SendMessageW(pane->m_hWnd, WM_COMMAND, CStructuresPane::kCmdAddFromFile, 0);
-         qlw::SetCommonDialogAnswer(nullptr);
-       }},
-  };
+  std::vector<Road> roads = OwnRoadsTo(cut);
+  roads.push_back({"+", {}, [](CQlwApp& app) {
+                     AnswerFileDialogWith(cut);
+                     auto* window = dynamic_cast<CDiffractWnd*>(app.GetDocWindow());
+                     CWnd* pane = window ? window->GetPatternsPane() : nullptr;
+                     ASSERT_NE(pane, nullptr);
+                     ::SendMessageW(pane->m_hWnd, WM_COMMAND, CStructuresPane::kCmdAddFromFile, 0);
+                     qlw::SetCommonDialogAnswer(nullptr);
+                   }});
   DrawnSinceClose watch;
   qApp->installEventFilter(&watch);
   g_drawnSinceClose = &watch;

@@ -132,6 +132,19 @@ protected:
     Gdiplus::PointF PeakPixel(double x) const { return Pixel(x, nacl->GetIntensityAt(x) / 2); }
 
     // A paint, so that the canvas has the renderer of what it shows.
+    // A measured pattern over the whole plot with a background curve, its nodes apart in y.
+    CQLObservedPattern& WavyPatternWithBackground()
+    {
+        CQLProfile points;
+        for (int i = 0; i <= 80; ++i) points.push_back({10.0 + i, 100.0 + 10 * std::sin(i * 0.3)});
+        CQLPatternPtr p = doc.AddObservedPattern(points);
+        auto& observed = static_cast<CQLObservedPattern&>(*p);
+        observed.AddBackgroundCurve();
+        doc.SetPlotRange(10, 90, 0, 200, true);
+        Paint();
+        return observed;
+    }
+
     void Paint()
     {
         clock.Advance(500);
@@ -556,14 +569,8 @@ TEST_F(CanvasInput, ABackgroundNodeBeneathAPeakTipTakesThePressBeforeTheTip)
 
 TEST_F(CanvasInput, ShiftArrowsMoveASelectedNodeTenPixels)
 {
-    CQLProfile points;
-    for (int i = 0; i <= 80; ++i) points.push_back({10.0 + i, 100.0 + 10 * std::sin(i * 0.3)});
-    CQLPatternPtr p = doc.AddObservedPattern(points);
-    auto& observed = static_cast<CQLObservedPattern&>(*p);
-    observed.AddBackgroundCurve();
-    doc.SetPlotRange(10, 90, 0, 200, true);
+    CQLObservedPattern& observed = WavyPatternWithBackground();
     ASSERT_FALSE(observed.m_controlPoints.empty());
-    Paint();
     // Nothing selected: up and down do nothing, left and right move nothing either.
     const std::vector<CQLControlPoint> before = observed.m_controlPoints;
     QTest::keyClick(Widget(), Qt::Key_Up);
@@ -589,14 +596,8 @@ TEST_F(CanvasInput, ShiftArrowsMoveASelectedNodeTenPixels)
 // stays mirrored through the point, as in a drag.
 TEST_F(CanvasInput, ArrowsMoveTheHandleLastPressedAndItsPointStays)
 {
-    CQLProfile points;
-    for (int i = 0; i <= 80; ++i) points.push_back({10.0 + i, 100.0 + 10 * std::sin(i * 0.3)});
-    CQLPatternPtr p = doc.AddObservedPattern(points);
-    auto& observed = static_cast<CQLObservedPattern&>(*p);
-    observed.AddBackgroundCurve();
-    doc.SetPlotRange(10, 90, 0, 200, true);
+    CQLObservedPattern& observed = WavyPatternWithBackground();
     ASSERT_FALSE(observed.m_controlPoints.empty());
-    Paint();
     CQLControlPoint& node = observed.m_controlPoints[0];
     const Gdiplus::PointF at = Pixel(node.x + observed.m_xOffset, observed.PlottedY(node.y));
     Click(at.X, at.Y);
