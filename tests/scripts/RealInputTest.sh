@@ -296,6 +296,26 @@ differing_in() {
     END { print n + 0 "/" total + 0 }'
 }
 
+# Pictures of the whole screen, in rectangles of screen pixels; $work/before.xwd is one that stays
+# the same from one look to the next.
+screen_shot() { xwd -silent -root >"$work/$1.xwd" || fail "no picture of the screen"; }
+screen_still() { screen_shot before; screen_shot again; cmp -s "$work/before.xwd" "$work/again.xwd"; }
+
+# While held work shows its progress window ($seen), the place of the closed window in $box (with its
+# frame) shows what stood there before it came, but for the progress window itself. $1 names it.
+# QLW_KEEP_SHOT=FILE keeps the picture taken during the work for a look.
+expect_drawn_again() {
+  local status changed
+  status=($(xwininfo -id "$seen" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+    /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'))
+  screen_shot work
+  status_shown "$seen" || fail "the work ended before its picture was taken, though held"
+  [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/work.xwd" "$QLW_KEEP_SHOT"
+  changed=$(differing_in before work "${box[@]}" "${status[@]}")
+  [ $((${changed%/*} * 10)) -lt "${changed#*/}" ] ||
+    fail "$1's place was not drawn again for the work (${changed} pixels differ from before it)"
+}
+
 case "$case" in
   close-cancel | close-escape)
     activate
@@ -636,16 +656,13 @@ case "$case" in
     quit
     ;;
   dismissed-question)
-    # Pictures of the screen; rectangles are in screen pixels. Where a window of another depth
-    # (the question) is up, such a picture shows black, so the place where the question was is
-    # compared with the picture before it came.
-    shot() { xwd -silent -root >"$work/$1.xwd" || fail "no picture of the screen"; }
+    # Where a window of another depth (the question) is up, a picture of the screen shows black, so
+    # the place where the question was is compared with the picture before it came.
     activate
     # The pointer off the window, where no peak tip or hover changes the picture: the picture
     # before is one that stays the same from one look to the next.
     timeout 20 xdotool mousemove 5 5
-    still() { shot before; shot again; cmp -s "$work/before.xwd" "$work/again.xwd"; }
-    until_ok still || fail "the screen kept changing with the pointer off the window"
+    until_ok screen_still || fail "the screen kept changing with the pointer off the window"
     xdotool key --clearmodifiers alt+d
     until_ok menu_open || fail "the Diffraction menu did not open"
     click "$(middle_of '^menu "Reflexions Limit..."')" 1
@@ -664,15 +681,7 @@ case "$case" in
     timeout 20 xdotool mousemove 5 5
     # Looked at while the work goes on, its progress window up (which may lie where the box was).
     limit=1800 until_ok status_up || fail "no progress window came up after Continue"
-    status=($(xwininfo -id "$seen" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
-      /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'))
-    shot work
-    status_shown "$seen" || fail "the work ended before its picture was taken, though held"
-    # QLW_KEEP_SHOT=FILE keeps the picture taken during the work for a look.
-    [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/work.xwd" "$QLW_KEEP_SHOT"
-    changed=$(differing_in before work "${box[@]}" "${status[@]}")
-    [ $((${changed%/*} * 10)) -lt "${changed#*/}" ] ||
-      fail "the question's place was not drawn again for the work (${changed} pixels differ from before it)"
+    expect_drawn_again "the question"
     let_go
     limit=1800 until_ok eval '[ -z "$(status_window)" ]' || fail "the work did not end"
     quit
@@ -854,9 +863,7 @@ case "$case" in
     until_ok eval '[ -n "$("$cursor_image")" ]' || fail "no cursor image"
     arrow=$("$cursor_image")
     [ "$arrow" != "$watch" ] || fail "the idle window shows the watch"
-    shot() { xwd -silent -root >"$work/$1.xwd" || fail "no picture of the screen"; }
-    still() { shot before; shot again; cmp -s "$work/before.xwd" "$work/again.xwd"; }
-    until_ok still || fail "the screen kept changing with the pointer at rest"
+    until_ok screen_still || fail "the screen kept changing with the pointer at rest"
     dialog() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -v -x "$window" | head -n 1; }
     dialog_active() { [ -n "$(dialog)" ] && [ "$(xdotool getactivewindow 2>/dev/null)" = "$(dialog)" ]; }
     hold
@@ -868,16 +875,9 @@ case "$case" in
     xdotool type --delay 20 "$work/long.cif"
     xdotool key Return
     limit=1800 until_ok status_up || fail "no progress window came up for the file opened"
-    status=($(xwininfo -id "$seen" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
-      /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'))
     limit=1800 until_ok cursor_is "$watch" ||
       fail "the pointer over the main window shows no wait cursor while the work holds the program ($("$cursor_image"), watch $watch, arrow $arrow)"
-    shot work
-    status_shown "$seen" || fail "the work ended before its picture was taken, though held"
-    [ -n "${QLW_KEEP_SHOT:-}" ] && cp "$work/work.xwd" "$QLW_KEEP_SHOT"
-    changed=$(differing_in before work "${box[@]}" "${status[@]}")
-    [ $((${changed%/*} * 10)) -lt "${changed#*/}" ] ||
-      fail "the file dialog's place was not drawn again for the work (${changed} pixels differ from before it)"
+    expect_drawn_again "the file dialog"
     let_go
     listed() { rows_are 1 && [ -z "$(status_window)" ]; }
     limit=1800 until_ok listed || fail "the work did not end, or the structure is not listed ($(rows) rows)"
