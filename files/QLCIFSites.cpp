@@ -187,24 +187,22 @@ void CQLCIFFile::HandleAtomSiteItem(int atomField, const std::string& value) {
     }
     default: break;
   }
-  if (atomField >= kAtomU && atomField < kAtomU + 9) {
-    const int i = atomField - kAtomU;
-    field(m_current.tensors && m_current.tensors->hasU[i]);
-    CIFSiteRecord::Tensors& t = m_current.MutableTensors();
-    t.u[i] = ScanFloat(value);
-    t.hasU[i] = true;
-  } else if (atomField >= kAtomB && atomField < kAtomB + 9) {
-    const int i = atomField - kAtomB;
-    field(m_current.tensors && m_current.tensors->hasB[i]);
-    CIFSiteRecord::Tensors& t = m_current.MutableTensors();
-    t.b[i] = ScanFloat(value);
-    t.hasB[i] = true;
-  } else if (atomField >= kAtomBeta && atomField < kAtomBeta + 9) {
-    const int i = atomField - kAtomBeta;
-    field(m_current.tensors && m_current.tensors->hasBeta[i]);
-    CIFSiteRecord::Tensors& t = m_current.MutableTensors();
-    t.beta[i] = ScanFloat(value);
-    t.hasBeta[i] = true;
+  using Tensors = CIFSiteRecord::Tensors;
+  static constexpr struct {
+    int first;
+    double (Tensors::*values)[9];
+    bool (Tensors::*given)[9];
+  } kTensors[] = {{kAtomU, &Tensors::u, &Tensors::hasU},
+                  {kAtomB, &Tensors::b, &Tensors::hasB},
+                  {kAtomBeta, &Tensors::beta, &Tensors::hasBeta}};
+  for (const auto& kind : kTensors) {
+    if (atomField < kind.first || atomField >= kind.first + 9) continue;
+    const int i = atomField - kind.first;
+    field(m_current.tensors && ((*m_current.tensors).*kind.given)[i]);
+    Tensors& t = m_current.MutableTensors();
+    (t.*kind.values)[i] = ScanFloat(value);
+    (t.*kind.given)[i] = true;
+    return;
   }
 }
 

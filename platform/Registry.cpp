@@ -692,6 +692,7 @@ RegistryBatch::~RegistryBatch() {
 
 LSTATUS RegQueryStoredValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes) {
   return Run(key, false, [&](Call& call, KeyRef& ref) -> LSTATUS {
+    if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     DWORD storedType = 0;
     std::vector<BYTE> stored;
     const LSTATUS status = FindValue(call, ref, valueName, &storedType, &stored);
@@ -708,20 +709,10 @@ LSTATUS RegSetStringValue(HKEY key, LPCWSTR valueName, std::wstring_view text, D
   return RegSetValueExW(key, valueName, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
-namespace {
-// A value's type and bytes, from a key opened for querying.
-LSTATUS QueryValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes) {
-  return Run(key, false, [&](Call& call, KeyRef& ref) -> LSTATUS {
-    if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    return FindValue(call, ref, valueName, type, bytes);
-  });
-}
-}  // namespace
-
 LSTATUS RegQueryStringValue(HKEY key, LPCWSTR valueName, std::wstring* text, DWORD* type) {
   DWORD storedType = 0;
   std::vector<BYTE> stored;
-  const LSTATUS status = QueryValue(key, valueName, &storedType, &stored);
+  const LSTATUS status = RegQueryStoredValue(key, valueName, &storedType, &stored);
   if (status != ERROR_SUCCESS) return status;
   if (type) *type = storedType;
   if (!IsStringType(storedType)) return ERROR_INVALID_DATA;
@@ -772,7 +763,7 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYT
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD byteCount) {
   DWORD storedType = 0;
   std::vector<BYTE> stored;
-  const LSTATUS status = QueryValue(key, valueName, &storedType, &stored);
+  const LSTATUS status = RegQueryStoredValue(key, valueName, &storedType, &stored);
   if (status != ERROR_SUCCESS) return status;
   return Deliver(storedType, stored, type, data, byteCount);
 }

@@ -130,7 +130,7 @@ LSTATUS RegDeleteKeyTransactedW(HKEY key, LPCWSTR subKey, REGSAM access, DWORD r
 #define RegDeleteKeyTransacted RegDeleteKeyTransactedW
 
 namespace qlw {
-// A value exactly as stored (strings as UTF-16LE bytes), for the registry dump.
+// A value exactly as stored (strings as UTF-16LE bytes), from a key opened for querying.
 LSTATUS RegQueryStoredValue(HKEY key, LPCWSTR valueName, DWORD* type, std::vector<BYTE>* bytes);
 
 // Wide text stored as a string value: its UTF-16LE bytes and a terminator.

@@ -95,7 +95,6 @@ void RunUntil(CQlwApp& app, const std::function<bool()>& done, int timeoutMs) {
   // One quit only: on a loaded machine a second tick can come before the loop ends, and its quit
   // would end the next run at once.
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (!poll.isActive()) return;
     if (done() || std::chrono::steady_clock::now() > end) {
       poll.stop();
       PostQuitMessage(0);
@@ -628,6 +627,15 @@ void AnswerFileDialogWith(const std::string& path) {
   });
 }
 
+// A rutile cut inside its atom loop, in a scratch folder of its own.
+std::string CutRutileIn(const char* folder) {
+  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / folder;
+  fs::create_directories(scratch);
+  const std::string cut = (scratch / "cut.cif").string();
+  std::ofstream(cut) << RutileCutAt("_atom_site_fract_z", 3);
+  return cut;
+}
+
 // A way for a file to reach the running program.
 struct Road {
   const char* name;
@@ -653,15 +661,11 @@ std::vector<Road> OwnRoadsTo(const std::string& path) {
 // A file that cannot be read into the window is reported once, by its reader, whichever road it
 // came by; the document adds no alert of its own after it.
 TEST_F(AppStart, AFileThatCannotBeReadGivesOnlyItsReadersAlert) {
-  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "reader-alert";
-  fs::create_directories(scratch);
-  static std::string cut;
-  cut = (scratch / "cut.cif").string();
-  std::ofstream(cut) << RutileCutAt("_atom_site_fract_z", 3);
+  const std::string cut = CutRutileIn("reader-alert");
   // A second start hands its file over to this running instance.
   static std::optional<apptest::Child> second;
   std::vector<Road> roads = OwnRoadsTo(cut);
-  roads.push_back({"hand-over", {}, [](CQlwApp&) {
+  roads.push_back({"hand-over", {}, [cut](CQlwApp&) {
                      second.emplace(apptest::Start("AppStartChild.Jobs", "hand-over",
                                                    {"QLW_HANDED_FILE=" + cut, "QLW_QUIET=1"}));
                    }});
@@ -951,13 +955,9 @@ UINT NoteTheReading(const CLXAlert&) {
 // the thread from its event loop, finds the main window drawn (the picture of a file dialog closed
 // a moment before gone from it) and first among the windows that the wait cursor goes on.
 TEST_F(AppStart, EveryRoadToReadingDrawsTheMainWindowAndGivesItTheWaitCursor) {
-  const fs::path scratch = fs::path(qlwtest::ScratchDir()) / "drawn-before-reading";
-  fs::create_directories(scratch);
-  static std::string cut;
-  cut = (scratch / "cut.cif").string();
-  std::ofstream(cut) << RutileCutAt("_atom_site_fract_z", 3);
+  const std::string cut = CutRutileIn("drawn-before-reading");
   std::vector<Road> roads = OwnRoadsTo(cut);
-  roads.push_back({"+", {}, [](CQlwApp& app) {
+  roads.push_back({"+", {}, [cut](CQlwApp& app) {
                      AnswerFileDialogWith(cut);
                      auto* window = dynamic_cast<CDiffractWnd*>(app.GetDocWindow());
                      CWnd* pane = window ? window->GetPatternsPane() : nullptr;
@@ -980,7 +980,7 @@ TEST_F(AppStart, EveryRoadToReadingDrawsTheMainWindowAndGivesItTheWaitCursor) {
     {
       qlwtest::ScopedPresenter presenter(&NoteTheReading);
       road.open(app);
-      RunUntil(app, [] { return g_atTheReading.alerted; }, 20000);
+      RunUntil(app, [] { return g_atTheReading.alerted; }, apptest::kChildWaitMs);
     }
     ASSERT_TRUE(g_atTheReading.alerted) << "the file was not read";
     EXPECT_TRUE(g_atTheReading.drawn) << "the main window was not drawn before the reading";

@@ -52,7 +52,7 @@ CDiffractWnd* StartAndWaitForTwoPatterns(CQlwApp& app, std::vector<std::string> 
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   // One quit only, so that no second one ends a later run at once.
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (poll.isActive() && (patterns() >= 2 || std::chrono::steady_clock::now() > end)) {
+    if (patterns() >= 2 || std::chrono::steady_clock::now() > end) {
       poll.stop();
       PostQuitMessage(0);
     }

@@ -131,7 +131,6 @@ protected:
     // Halfway up the peak drawn at x.
     Gdiplus::PointF PeakPixel(double x) const { return Pixel(x, nacl->GetIntensityAt(x) / 2); }
 
-    // A paint, so that the canvas has the renderer of what it shows.
     // A measured pattern over the whole plot with a background curve, its nodes apart in y.
     CQLObservedPattern& WavyPatternWithBackground()
     {
@@ -145,6 +144,7 @@ protected:
         return observed;
     }
 
+    // A paint, so that the canvas has the renderer of what it shows.
     void Paint()
     {
         clock.Advance(500);

@@ -119,11 +119,9 @@ std::vector<QWidget*> ShownWidgets() {
   return shown;
 }
 
-bool AllExposed(const std::vector<QWidget*>& widgets) {
-  return std::all_of(widgets.begin(), widgets.end(), [](QWidget* widget) {
-    const QWindow* window = widget->windowHandle();
-    return window == nullptr || window->isExposed();
-  });
+bool Exposed(const QWidget* widget) {
+  const QWindow* window = widget->windowHandle();
+  return window == nullptr || window->isExposed();
 }
 }  // namespace
 
@@ -190,12 +188,12 @@ void DrawShownWindowsBeforeWork(HWND main) {
     qApp->removeEventFilter(&exposed);
   }
   // Only a window the window system has exposed can be drawn.
-  QWidget* mainWidget = main != nullptr ? qlw::WidgetOf(main) : nullptr;
-  const std::vector<QWidget*> mainOnly{mainWidget != nullptr ? mainWidget->window() : nullptr};
+  QWidget* top = main != nullptr ? qlw::WidgetOf(main) : nullptr;
+  if (top != nullptr) top = top->window();
   const QDeadlineTimer deadline(kExposeWaitMs);
-  while (mainOnly[0] != nullptr && mainOnly[0]->isVisible() && !AllExposed(mainOnly) && !deadline.hasExpired()) {
+  while (top != nullptr && top->isVisible() && !Exposed(top) && !deadline.hasExpired()) {
     handleExposures();
-    if (!AllExposed(mainOnly)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!Exposed(top)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   const std::vector<QWidget*> shown = ShownWidgets();
   for (QWidget* widget : shown) {

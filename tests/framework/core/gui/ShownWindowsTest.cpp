@@ -28,6 +28,11 @@ class ShownWindowsFixture : public testing::Test {
     StartShownWindows();
   }
   void TearDown() override { StopShownWindows(); }
+
+  static bool ShowExposed(QWidget& widget) {
+    widget.show();
+    return PumpUntil([&] { return widget.windowHandle()->isExposed(); });
+  }
 };
 }  // namespace
 
@@ -36,8 +41,7 @@ class ShownWindowsFixture : public testing::Test {
 TEST_F(ShownWindowsFixture, ADialogClosedAMomentAgoNoLongerStandsForTheProgram) {
   QWidget main;
   main.resize(400, 300);
-  main.show();
-  ASSERT_TRUE(PumpUntil([&] { return main.windowHandle()->isExposed(); }));
+  ASSERT_TRUE(ShowExposed(main));
   QDialog dialog(&main);
   dialog.show();
   dialog.activateWindow();
@@ -59,11 +63,9 @@ TEST_F(ShownWindowsFixture, ADialogClosedAMomentAgoNoLongerStandsForTheProgram) 
 TEST_F(ShownWindowsFixture, TheShownWindowsAreDrawnBeforeTheWork) {
   Counted main;
   main.resize(400, 300);
-  main.show();
-  ASSERT_TRUE(PumpUntil([&] { return main.windowHandle()->isExposed(); }));
+  ASSERT_TRUE(ShowExposed(main));
   QDialog dialog(&main);
-  dialog.show();
-  ASSERT_TRUE(PumpUntil([&] { return dialog.windowHandle()->isExposed(); }));
+  ASSERT_TRUE(ShowExposed(dialog));
   const int before = main.paints;
   dialog.accept();
   DrawShownWindowsBeforeWork(nullptr);
